@@ -1,0 +1,83 @@
+# Shared compile settings and helpers for every target of the tree.
+
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(fmt REQUIRED)
+
+add_library(moss_options INTERFACE)
+target_compile_options(moss_options INTERFACE
+  -Wall -Wextra -Wpedantic -Werror
+  -Wno-missing-field-initializers)
+target_include_directories(moss_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_link_libraries(moss_options INTERFACE Threads::Threads)
+
+if(MOSS_SANITIZE)
+  list(JOIN MOSS_SANITIZE "," _moss_san)
+  target_compile_options(moss_options INTERFACE -fsanitize=${_moss_san} -fno-omit-frame-pointer -g)
+  target_link_options(moss_options INTERFACE -fsanitize=${_moss_san})
+  if("undefined" IN_LIST MOSS_SANITIZE)
+    target_compile_options(moss_options INTERFACE -fno-sanitize-recover=undefined)
+  endif()
+endif()
+
+# moss_library(NAME SOURCES... [LIBS ...]) — a static library of the tree.
+function(moss_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC moss_options ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+endfunction()
+
+# moss_test(NAME SOURCES... [LIBS ...] [LABELS ...]) — a GoogleTest executable whose cases
+# CTest runs one by one.
+function(moss_test name)
+  if(MOSS_FUZZ)
+    return() # the fuzz build makes only the fuzz targets
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE moss_options ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(_props "")
+  if(ARG_LABELS)
+    list(APPEND _props LABELS "${ARG_LABELS}")
+  endif()
+  if(ARG_ENV)
+    list(APPEND _props ENVIRONMENT "${ARG_ENV}")
+  endif()
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES TIMEOUT 300 ${_props})
+endfunction()
+
+# moss_bench(NAME SOURCES... [LIBS ...]) — a Google Benchmark program.
+function(moss_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE moss_options ${ARG_LIBS} benchmark::benchmark)
+endfunction()
+
+# moss_fuzz(NAME SOURCES... [LIBS ...] [SECONDS n] [CORPUS dir]) — a libFuzzer target, built only
+# with MOSS_FUZZ on a clang build; scripts/test runs it for a bounded time.
+function(moss_fuzz name)
+  cmake_parse_arguments(ARG "" "SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT MOSS_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE moss_options ${ARG_LIBS})
+  if(NOT ARG_SECONDS)
+    set(ARG_SECONDS 60)
+  endif()
+  set(_corpus_dir ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  set(_seeds "")
+  if(ARG_CORPUS)
+    set(_seeds ${ARG_CORPUS})
+  endif()
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+            ${CMAKE_COMMAND} -DFUZZER=$<TARGET_FILE:${name}> -DCORPUS=${_corpus_dir}
+            -DSEEDS=${_seeds} -DSECONDS=${ARG_SECONDS} -P ${PROJECT_SOURCE_DIR}/cmake/RunFuzzer.cmake)
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+endfunction()

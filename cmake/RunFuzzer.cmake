@@ -1,0 +1,13 @@
+# Runs one libFuzzer target for a bounded time on a fresh corpus seeded from SEEDS.
+file(MAKE_DIRECTORY ${CORPUS})
+set(_dirs ${CORPUS})
+if(SEEDS AND EXISTS ${SEEDS})
+  list(APPEND _dirs ${SEEDS})
+endif()
+execute_process(
+  COMMAND ${FUZZER} -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048 -max_len=4096
+          -print_final_stats=1 ${_dirs}
+  RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+  message(FATAL_ERROR "fuzzer ${FUZZER} failed with ${_rc}")
+endif()
