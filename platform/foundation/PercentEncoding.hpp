@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The sets of characters that may stand unencoded in one part of a URL. Every set holds only
+// ASCII characters; everything else is always encoded as the percent-escaped bytes of its UTF-8
+// form.
+enum class URLCharacterSet {
+    // Letters, digits and - . _ ~ ! $ & ' ( ) * + , = : @ / (not ";").
+    urlPathAllowed,
+    // Letters, digits and - . _ ~ ! $ & ' ( ) * + , ; = : @ / ?
+    urlQueryAllowed,
+    // The query set without "&" and "=": what a query item's name or value keeps unencoded,
+    // so that the item can be told apart from its neighbours. "+" is kept as it is.
+    urlQueryItemAllowed,
+    // Letters, digits and - . _ ~ ! $ & ' ( ) * + , ; = : @ / ?
+    urlFragmentAllowed,
+    // Letters, digits and - . _ ~ ! $ & ' ( ) * + , ; = : [ ]
+    urlHostAllowed,
+    // Letters, digits and - . _ ~ ! $ & ' ( ) * + , ; =
+    urlUserAllowed,
+    // Letters, digits and - . _ ~ ! $ & ' ( ) * + , ; =
+    urlPasswordAllowed,
+};
+
+// Whether an ASCII byte may stand unencoded in the given set.
+[[nodiscard]] bool isAllowed(URLCharacterSet set, unsigned char byte);
+
+// `text` with every character outside `set` percent-encoded (upper-case hex digits). nullopt
+// when `text` is not valid UTF-8.
+[[nodiscard]] std::optional<std::string> addingPercentEncoding(std::string_view text,
+                                                               URLCharacterSet set);
+
+// `text` with every "%XX" escape decoded. nullopt when an escape is malformed or the result is
+// not valid UTF-8.
+[[nodiscard]] std::optional<std::string> removingPercentEncoding(std::string_view text);
+
+// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+[[nodiscard]] bool isValidUTF8(std::string_view text);
+
+} // namespace platform
