@@ -1,0 +1,187 @@
+// GIF decoding through giflib's record-level reader, so every frame's size is checked against the
+// limits before any of its pixels are allocated, and frames are composed onto the logical screen
+// with their disposal methods.
+
+#include "platform/graphics/ImageCodecs.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <gif_lib.h>
+#include <memory>
+
+namespace platform::codecs {
+
+namespace {
+
+using Kind = ImageDecodeError::Kind;
+
+struct Reader {
+    std::span<const std::uint8_t> data;
+    std::size_t at = 0;
+    bool ranOut = false;
+};
+
+extern "C" int readBytes(GifFileType* gif, GifByteType* into, int count) {
+    auto* r = static_cast<Reader*>(gif->UserData);
+    const std::size_t want = count > 0 ? std::size_t(count) : 0;
+    const std::size_t n = std::min(want, r->data.size() - r->at);
+    std::memcpy(into, r->data.data() + r->at, n);
+    r->at += n;
+    if (n < want)
+        r->ranOut = true;
+    return static_cast<int>(n);
+}
+
+struct CloseGif {
+    void operator()(GifFileType* gif) const {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+
+enum : int { disposeUnspecified = 0, disposeKeep = 1, disposeBackground = 2, disposePrevious = 3 };
+
+struct Control {
+    int disposal = disposeUnspecified;
+    int transparent = -1;
+    std::optional<double> delay;
+};
+
+} // namespace
+
+ImageSource decodeGIF(std::span<const std::uint8_t> data, const ImageDecodeLimits& limits) {
+    Budget budget(limits);
+    Reader reader{data};
+    int error = 0;
+    std::unique_ptr<GifFileType, CloseGif> gif(DGifOpen(&reader, readBytes, &error));
+    if (!gif)
+        fail(reader.ranOut ? Kind::truncated : Kind::malformed,
+             std::string("GIF header: ") + (GifErrorString(error) ? GifErrorString(error) : "?"));
+    auto failWith = [&](const char* what) {
+        const char* detail = GifErrorString(gif->Error);
+        fail(reader.ranOut ? Kind::truncated : Kind::malformed,
+             std::string("GIF ") + what + ": " + (detail ? detail : "error"));
+    };
+
+    int canvasW = gif->SWidth;
+    int canvasH = gif->SHeight;
+    std::vector<std::uint32_t> canvas;
+    std::vector<std::uint32_t> saved;
+    std::vector<ImageSource::Frame> frames;
+    std::optional<int> loopCount;
+    Control control;
+    std::vector<GifPixelType> line;
+
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
+            // A file that stops cleanly between records after at least one frame has only lost
+            // its trailer; keep what was decoded.
+            if (reader.ranOut && !frames.empty())
+                break;
+            failWith("record");
+        }
+        if (type == TERMINATE_RECORD_TYPE)
+            break;
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* ext = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &ext) == GIF_ERROR)
+                failWith("extension");
+            bool netscape = false;
+            bool first = true;
+            while (ext) {
+                const int len = ext[0];
+                if (code == GRAPHICS_EXT_FUNC_CODE && first && len >= 4) {
+                    GraphicsControlBlock gcb;
+                    DGifExtensionToGCB(static_cast<size_t>(len), ext + 1, &gcb);
+                    control.disposal = gcb.DisposalMode;
+                    control.transparent = gcb.TransparentColor;
+                    control.delay = gcb.DelayTime / 100.0;
+                } else if (code == APPLICATION_EXT_FUNC_CODE && first && len == 11) {
+                    netscape = std::memcmp(ext + 1, "NETSCAPE2.0", 11) == 0 ||
+                               std::memcmp(ext + 1, "ANIMEXTS1.0", 11) == 0;
+                } else if (netscape && !first && len >= 3 && ext[1] == 1) {
+                    loopCount = ext[2] | (ext[3] << 8);
+                }
+                first = false;
+                if (DGifGetExtensionNext(gif.get(), &ext) == GIF_ERROR)
+                    failWith("extension");
+            }
+            continue;
+        }
+        if (type != IMAGE_DESC_RECORD_TYPE)
+            failWith("record");
+
+        if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
+            failWith("image descriptor");
+        const GifImageDesc& desc = gif->Image;
+        if (desc.Width <= 0 || desc.Height <= 0)
+            fail(Kind::malformed, "GIF frame has an empty size");
+        if (frames.empty()) {
+            // Some encoders write a zero logical screen; the first frame then defines it.
+            if (canvasW <= 0 || canvasH <= 0) {
+                canvasW = desc.Left + desc.Width;
+                canvasH = desc.Top + desc.Height;
+            }
+            budget.checkCanvas(canvasW, canvasH);
+            canvas.assign(std::size_t(canvasW) * std::size_t(canvasH), 0);
+        }
+        budget.checkCanvas(desc.Width, desc.Height);
+        budget.takeFrame(std::int64_t(canvasW) * canvasH);
+
+        const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+        if (!map)
+            fail(Kind::malformed, "GIF frame without colour table");
+        if (control.disposal == disposePrevious)
+            saved = canvas;
+
+        line.resize(std::size_t(desc.Width));
+        static constexpr int passStart[4] = {0, 4, 2, 1};
+        static constexpr int passStep[4] = {8, 8, 4, 2};
+        const int passes = desc.Interlace ? 4 : 1;
+        for (int pass = 0; pass < passes; ++pass) {
+            const int start = desc.Interlace ? passStart[pass] : 0;
+            const int step = desc.Interlace ? passStep[pass] : 1;
+            for (int row = start; row < desc.Height; row += step) {
+                if (DGifGetLine(gif.get(), line.data(), desc.Width) == GIF_ERROR)
+                    failWith("image data");
+                const int y = desc.Top + row;
+                if (y < 0 || y >= canvasH)
+                    continue;
+                std::uint32_t* out = &canvas[std::size_t(y) * std::size_t(canvasW)];
+                for (int col = 0; col < desc.Width; ++col) {
+                    const int x = desc.Left + col;
+                    if (x < 0 || x >= canvasW)
+                        continue;
+                    const int index = line[std::size_t(col)];
+                    if (index == control.transparent || index >= map->ColorCount)
+                        continue;
+                    const GifColorType& c = map->Colors[index];
+                    out[x] = premultiplied(c.Red, c.Green, c.Blue, 255);
+                }
+            }
+        }
+        frames.push_back({Image(canvasW, canvasH, canvas), control.delay});
+
+        const int left = std::clamp(desc.Left, 0, canvasW);
+        const int top = std::clamp(desc.Top, 0, canvasH);
+        const int right = std::clamp(desc.Left + desc.Width, 0, canvasW);
+        const int bottom = std::clamp(desc.Top + desc.Height, 0, canvasH);
+        if (control.disposal == disposeBackground) {
+            // Restoring to the background means clearing to transparency: the canvas has no
+            // other background once it is composited over a page.
+            for (int y = top; y < bottom; ++y)
+                std::fill(&canvas[std::size_t(y) * std::size_t(canvasW) + std::size_t(left)],
+                          &canvas[std::size_t(y) * std::size_t(canvasW) + std::size_t(right)], 0u);
+        } else if (control.disposal == disposePrevious) {
+            canvas = std::move(saved);
+        }
+        control = Control{};
+    }
+    if (frames.empty())
+        fail(reader.ranOut ? Kind::truncated : Kind::malformed, "GIF file has no image");
+    return ImageSource(ImageFormat::gif, canvasW, canvasH, true, loopCount, std::move(frames));
+}
+
+} // namespace platform::codecs

@@ -1,0 +1,248 @@
+#include "platform/graphics/ImageSource.hpp"
+#include "tests/platform/graphics/ImageFixtures.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using namespace fixtures;
+
+namespace {
+
+using Pixel = Image::Pixel;
+
+Pixel px(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a = 255) {
+    return {r, g, b, a};
+}
+
+ImageDecodeError::Kind decodeErrorKind(const Bytes& data, const ImageDecodeLimits& limits = {}) {
+    try {
+        ImageSource::decode(data, limits);
+    } catch (const ImageDecodeError& e) {
+        EXPECT_FALSE(e.localizedDescription().empty());
+        return e.kind();
+    }
+    ADD_FAILURE() << "decoded without error";
+    return ImageDecodeError::Kind::malformed;
+}
+
+Bytes prefix(const Bytes& data, std::size_t n) {
+    return {data.begin(), data.begin() + long(n)};
+}
+
+// Palette: 0 red, 1 green, 2 blue, 3 white.
+const std::vector<std::uint8_t> palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+
+GifFrame gifFrame(int left, int top, int w, int h, std::uint8_t index, int delay,
+                  int disposal = 0) {
+    GifFrame f;
+    f.left = left;
+    f.top = top;
+    f.width = w;
+    f.height = h;
+    f.indices.assign(std::size_t(w * h), index);
+    f.delayCentiseconds = delay;
+    f.disposal = disposal;
+    return f;
+}
+
+} // namespace
+
+TEST(ImageSource, StillPNGRoundTripsThroughEncoder) {
+    RGBAFrame f = solid(3, 2, 10, 20, 30, 255);
+    // One half-transparent pixel checks the alpha handling both ways.
+    f.rgba[4 * 4 + 0] = 200;
+    f.rgba[4 * 4 + 3] = 128;
+    const ImageSource source = ImageSource::decode(makePNG(f));
+    EXPECT_EQ(source.format(), ImageFormat::png);
+    EXPECT_FALSE(source.isAnimationContainer());
+    ASSERT_EQ(source.count(), 1u);
+    EXPECT_FALSE(source.frames()[0].delayTime.has_value());
+    EXPECT_FALSE(source.loopCount().has_value());
+    const Image& image = source.frames()[0].image;
+    EXPECT_EQ(image.width(), 3);
+    EXPECT_EQ(image.height(), 2);
+    EXPECT_EQ(image.pixel(0, 0), px(10, 20, 30));
+    const Pixel half = image.pixel(1, 1);
+    EXPECT_NEAR(half.red, 200, 2);
+    EXPECT_EQ(half.alpha, 128);
+
+    const auto encoded = encodePNG(image);
+    ASSERT_TRUE(encoded.has_value());
+    const Image again = ImageSource::decode(*encoded).frames()[0].image;
+    EXPECT_EQ(again.rgba(), image.rgba());
+    EXPECT_FALSE(encodePNG(Image()).has_value());
+}
+
+TEST(ImageSource, AnimatedPNGComposesFramesWithDisposeAndBlend) {
+    // Frame 0: red 4×4, dispose to background. Frame 1: green 2×2 at (2, 2) blended over a
+    // cleared canvas, dispose previous. Frame 2: half-transparent blue 2×2 at (0, 0) over frame 1's
+    // backdrop (restored to the state before frame 1: cleared).
+    std::vector<ApngFrame> frames(3);
+    frames[0].pixels = solid(4, 4, 255, 0, 0);
+    frames[0].dispose = 1;
+    frames[0].delayNum = 1;
+    frames[0].delayDen = 4;
+    frames[1].pixels = solid(2, 2, 0, 255, 0);
+    frames[1].x = 2;
+    frames[1].y = 2;
+    frames[1].dispose = 2;
+    frames[1].blend = 1;
+    frames[1].delayNum = 30;
+    frames[1].delayDen = 0; // a zero denominator means hundredths
+    frames[2].pixels = solid(2, 2, 0, 0, 255, 128);
+    frames[2].blend = 1;
+    const ImageSource s = ImageSource::decode(makeAPNG(4, 4, frames, 3));
+    EXPECT_TRUE(s.isAnimationContainer());
+    ASSERT_EQ(s.count(), 3u);
+    EXPECT_EQ(s.loopCount(), 3);
+    EXPECT_EQ(s.canvasWidth(), 4);
+    EXPECT_DOUBLE_EQ(*s.frames()[0].delayTime, 0.25);
+    EXPECT_DOUBLE_EQ(*s.frames()[1].delayTime, 0.30);
+    EXPECT_DOUBLE_EQ(*s.frames()[2].delayTime, 0.10);
+
+    EXPECT_EQ(s.frames()[0].image.pixel(3, 3), px(255, 0, 0));
+    const Image& f1 = s.frames()[1].image;
+    EXPECT_EQ(f1.pixel(0, 0).alpha, 0); // frame 0 was disposed to transparency
+    EXPECT_EQ(f1.pixel(3, 3), px(0, 255, 0));
+    const Image& f2 = s.frames()[2].image;
+    EXPECT_EQ(f2.pixel(3, 3).alpha, 0); // frame 1 was disposed to the previous (clear) canvas
+    EXPECT_EQ(f2.pixel(0, 0).alpha, 128);
+    EXPECT_NEAR(f2.pixel(0, 0).blue, 255, 2);
+}
+
+TEST(ImageSource, AnimatedPNGWithoutValidFramesFallsBackToStill) {
+    // A frame that does not fit the canvas makes the animation unusable; the default image stays.
+    std::vector<ApngFrame> frames(2);
+    frames[0].pixels = solid(2, 2, 1, 2, 3);
+    frames[1].pixels = solid(2, 2, 9, 9, 9);
+    frames[1].x = 1;
+    const ImageSource s = ImageSource::decode(makeAPNG(2, 2, frames, 0));
+    EXPECT_FALSE(s.isAnimationContainer());
+    ASSERT_EQ(s.count(), 1u);
+    EXPECT_EQ(s.frames()[0].image.pixel(1, 1), px(1, 2, 3));
+}
+
+TEST(ImageSource, GIFFramesDelaysLoopCountAndDisposal) {
+    std::vector<GifFrame> frames;
+    frames.push_back(gifFrame(0, 0, 4, 4, 0, 10, 1));  // red, keep
+    frames.push_back(gifFrame(1, 1, 2, 2, 1, 0, 2));   // green, restore to background
+    frames.push_back(gifFrame(0, 0, 1, 1, 2, 250, 3)); // blue, restore previous
+    frames.push_back(gifFrame(3, 3, 1, 1, 3, -1));     // white, no control block
+    frames[3].transparentIndex = -1;
+    const ImageSource s = ImageSource::decode(makeGIF(4, 4, palette, frames, 0));
+    EXPECT_EQ(s.format(), ImageFormat::gif);
+    ASSERT_EQ(s.count(), 4u);
+    EXPECT_EQ(s.loopCount(), 0);
+    EXPECT_DOUBLE_EQ(*s.frames()[0].delayTime, 0.10);
+    EXPECT_DOUBLE_EQ(*s.frames()[1].delayTime, 0.0);
+    EXPECT_DOUBLE_EQ(*s.frames()[2].delayTime, 2.5);
+    EXPECT_FALSE(s.frames()[3].delayTime.has_value());
+
+    EXPECT_EQ(s.frames()[1].image.pixel(0, 0), px(255, 0, 0));
+    EXPECT_EQ(s.frames()[1].image.pixel(1, 1), px(0, 255, 0));
+    const Image& f2 = s.frames()[2].image;
+    EXPECT_EQ(f2.pixel(1, 1).alpha, 0); // green area cleared
+    EXPECT_EQ(f2.pixel(0, 0), px(0, 0, 255));
+    const Image& f3 = s.frames()[3].image;
+    EXPECT_EQ(f3.pixel(0, 0), px(255, 0, 0)); // blue frame undone
+    EXPECT_EQ(f3.pixel(3, 3), px(255, 255, 255));
+}
+
+TEST(ImageSource, GIFTransparencyInterlaceAndMissingLoop) {
+    GifFrame base = gifFrame(0, 0, 3, 9, 0, 5);
+    GifFrame top = gifFrame(0, 0, 3, 9, 3, 5);
+    top.interlaced = true;
+    top.transparentIndex = 1;
+    for (int y = 0; y < 9; ++y)
+        top.indices[std::size_t(y * 3)] = std::uint8_t(y % 2 == 0 ? 1 : 2);
+    const ImageSource s = ImageSource::decode(makeGIF(3, 9, palette, {base, top}, -1));
+    EXPECT_FALSE(s.loopCount().has_value());
+    const Image& f = s.frames()[1].image;
+    for (int y = 0; y < 9; ++y) {
+        EXPECT_EQ(f.pixel(0, y), y % 2 == 0 ? px(255, 0, 0) : px(0, 0, 255)) << "row " << y;
+        EXPECT_EQ(f.pixel(1, y), px(255, 255, 255));
+    }
+}
+
+TEST(ImageSource, JPEGAndWebPStills) {
+    const ImageSource jpeg = ImageSource::decode(makeJPEG(solid(16, 8, 200, 100, 50)));
+    EXPECT_EQ(jpeg.format(), ImageFormat::jpeg);
+    ASSERT_EQ(jpeg.count(), 1u);
+    EXPECT_EQ(jpeg.frames()[0].image.width(), 16);
+    const Pixel p = jpeg.frames()[0].image.pixel(5, 5);
+    EXPECT_NEAR(p.red, 200, 4);
+    EXPECT_NEAR(p.green, 100, 4);
+    EXPECT_NEAR(p.blue, 50, 4);
+    EXPECT_EQ(p.alpha, 255);
+
+    const ImageSource webp = ImageSource::decode(makeWebP(solid(5, 3, 1, 2, 3, 128)));
+    EXPECT_EQ(webp.format(), ImageFormat::webp);
+    EXPECT_FALSE(webp.isAnimationContainer());
+    ASSERT_EQ(webp.count(), 1u);
+    EXPECT_FALSE(webp.frames()[0].delayTime.has_value());
+    EXPECT_EQ(webp.frames()[0].image.pixel(4, 2).alpha, 128);
+}
+
+TEST(ImageSource, AnimatedWebPFramesDelaysAndLoopCount) {
+    const std::vector<RGBAFrame> frames = {solid(4, 4, 255, 0, 0), solid(4, 4, 0, 255, 0),
+                                           solid(4, 4, 0, 0, 255)};
+    const ImageSource s = ImageSource::decode(makeAnimatedWebP(frames, {100, 250, 40}, 7));
+    EXPECT_TRUE(s.isAnimationContainer());
+    ASSERT_EQ(s.count(), 3u);
+    EXPECT_EQ(s.loopCount(), 7);
+    EXPECT_DOUBLE_EQ(*s.frames()[0].delayTime, 0.10);
+    EXPECT_DOUBLE_EQ(*s.frames()[1].delayTime, 0.25);
+    EXPECT_DOUBLE_EQ(*s.frames()[2].delayTime, 0.04);
+    EXPECT_EQ(s.frames()[1].image.pixel(2, 2), px(0, 255, 0));
+    EXPECT_EQ(s.frames()[2].image.pixel(0, 3), px(0, 0, 255));
+}
+
+TEST(ImageSource, TruncatedFilesAreRejectedAtEveryLength) {
+    const std::vector<std::pair<const char*, Bytes>> files = {
+        {"png", makePNG(solid(8, 8, 1, 2, 3))},
+        {"apng",
+         makeAPNG(2, 2, {ApngFrame{solid(2, 2, 1, 1, 1)}, ApngFrame{solid(2, 2, 3, 3, 3)}}, 0)},
+        {"jpeg", makeJPEG(solid(8, 8, 1, 2, 3))},
+        {"gif", makeGIF(4, 4, palette, {gifFrame(0, 0, 4, 4, 1, 10)}, 0)},
+        {"webp", makeWebP(solid(8, 8, 1, 2, 3))},
+    };
+    for (const auto& [name, file] : files) {
+        // Every cut before the image data is complete must fail cleanly, never decode garbage.
+        for (std::size_t n = 0; n + 2 < file.size(); ++n) {
+            const Bytes cut = prefix(file, n);
+            bool failed = false;
+            try {
+                ImageSource::decode(cut);
+            } catch (const ImageDecodeError&) {
+                failed = true;
+            }
+            EXPECT_TRUE(failed) << name << " cut at " << n << " of " << file.size();
+        }
+    }
+    EXPECT_EQ(decodeErrorKind(prefix(makePNG(solid(8, 8, 1, 2, 3)), 40)),
+              ImageDecodeError::Kind::truncated);
+    EXPECT_EQ(decodeErrorKind(Bytes{'h', 'e', 'l', 'l', 'o'}),
+              ImageDecodeError::Kind::unknownFormat);
+    EXPECT_EQ(decodeErrorKind(Bytes{}), ImageDecodeError::Kind::unknownFormat);
+}
+
+TEST(ImageSource, OversizedImagesAreRejectedBeforeAllocation) {
+    ImageDecodeLimits small;
+    small.maxPixelCount = 1000;
+    small.maxTotalPixelCount = 2000;
+    EXPECT_EQ(decodeErrorKind(makePNG(solid(40, 40, 0, 0, 0)), small),
+              ImageDecodeError::Kind::tooLarge);
+    EXPECT_EQ(decodeErrorKind(makeJPEG(solid(40, 40, 0, 0, 0)), small),
+              ImageDecodeError::Kind::tooLarge);
+    EXPECT_EQ(decodeErrorKind(makeWebP(solid(40, 40, 0, 0, 0)), small),
+              ImageDecodeError::Kind::tooLarge);
+    // Each frame fits, but three full canvases exceed the total.
+    std::vector<GifFrame> frames(3, gifFrame(0, 0, 30, 30, 0, 1));
+    EXPECT_EQ(decodeErrorKind(makeGIF(30, 30, palette, frames, 0), small),
+              ImageDecodeError::Kind::tooLarge);
+
+    // A GIF whose header claims a 65535 × 65535 screen is refused under the default limits.
+    Bytes huge = makeGIF(4, 4, palette, {gifFrame(0, 0, 4, 4, 1, 10)}, 0);
+    huge[6] = huge[7] = huge[8] = huge[9] = 0xff;
+    EXPECT_EQ(decodeErrorKind(huge), ImageDecodeError::Kind::tooLarge);
+}
