@@ -1,0 +1,81 @@
+#include "Mossbarrow/Views/Styles.hpp"
+
+#include <array>
+#include <utility>
+
+namespace mossbarrow {
+
+namespace {
+
+constexpr const char* styleSheet = R"css(
+.moss-headline { font-weight: bold; font-size: 13pt; }
+.moss-subheadline { font-size: 11pt; }
+.moss-caption { font-size: 9pt; }
+.moss-callout { font-size: 11.5pt; }
+.moss-title2 { font-size: 17pt; font-weight: bold; }
+.moss-secondary { opacity: 0.62; }
+.moss-monospaced { font-family: monospace; }
+label.moss-monospaced.moss-caption { font-size: 9pt; }
+.moss-row { padding: 6px 4px; border-radius: 6px; background-color: transparent; }
+.moss-selected-row { background-color: rgba(53, 132, 228, 0.1); }
+.moss-badge { padding: 2px 6px; border-radius: 999px; background-color: rgba(0, 0, 0, 0.06); }
+.moss-search-field { padding: 8px; border-radius: 8px; background-color: rgba(0, 0, 0, 0.06); }
+.moss-search-field entry, .moss-search-field text {
+  background: none; border: none; box-shadow: none; outline: none; min-height: 0; padding: 0;
+}
+.moss-code-box { padding: 8px; border-radius: 8px; background-color: #ffffff; }
+.moss-group-box { padding: 8px; border-radius: 8px; background-color: rgba(0, 0, 0, 0.04);
+  border: 1px solid rgba(0, 0, 0, 0.08); }
+.moss-group-title { font-weight: bold; font-size: 10pt; }
+.moss-success { color: #26a269; }
+listview > row { padding: 0; }
+)css";
+
+} // namespace
+
+void installStyles() {
+    static bool installed = false;
+    if (installed) {
+        return;
+    }
+    const auto display = Gdk::Display::get_default();
+    if (!display) {
+        return;
+    }
+    auto provider = Gtk::CssProvider::create();
+    provider->load_from_data(styleSheet);
+    Gtk::StyleContext::add_provider_for_display(display, provider,
+                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    installed = true;
+}
+
+const char* iconNameForSymbol(std::string_view symbol) {
+    static constexpr std::array<std::pair<std::string_view, const char*>, 9> table{{
+        {"sparkles", "starred-symbolic"},
+        {"server.rack", "network-server-symbolic"},
+        {"bookmark", "bookmark-new-symbolic"},
+        {"bookmark.fill", "user-bookmarks-symbolic"},
+        {"doc.on.doc", "edit-copy-symbolic"},
+        {"checkmark.circle.fill", "emblem-ok-symbolic"},
+        {"magnifyingglass", "system-search-symbolic"},
+        {"exclamationmark.triangle", "dialog-warning-symbolic"},
+        {"link", "web-browser-symbolic"},
+    }};
+    for (const auto& [name, icon] : table) {
+        if (name == symbol) {
+            return icon;
+        }
+    }
+    return "image-missing-symbolic";
+}
+
+Gtk::Label* makeLabel(const Glib::ustring& text, std::initializer_list<const char*> classes) {
+    auto* const label = Gtk::make_managed<Gtk::Label>(text);
+    label->set_xalign(0.0F);
+    for (const char* name : classes) {
+        label->add_css_class(name);
+    }
+    return label;
+}
+
+} // namespace mossbarrow
