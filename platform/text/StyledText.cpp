@@ -1,0 +1,78 @@
+#include "platform/text/StyledText.hpp"
+
+#include <cstdint>
+
+namespace platform {
+namespace {
+
+/// Appends `text` to `out`, replacing every invalid or overlong UTF-8 sequence, surrogate and
+/// out-of-range code point by U+FFFD, so that the layout engine only ever sees valid text.
+void appendValidUtf8(std::string& out, std::string_view text) {
+    constexpr std::string_view replacement = "\xEF\xBF\xBD";
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b0 = static_cast<std::uint8_t>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t cp = 0;
+        if (b0 < 0x80) {
+            length = 1;
+            cp = b0;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            length = 2;
+            cp = b0 & 0x1F;
+        } else if ((b0 & 0xF0) == 0xE0) {
+            length = 3;
+            cp = b0 & 0x0F;
+        } else if ((b0 & 0xF8) == 0xF0) {
+            length = 4;
+            cp = b0 & 0x07;
+        }
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto b = static_cast<std::uint8_t>(text[i + k]);
+            valid = (b & 0xC0) == 0x80;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if (valid) {
+            static constexpr std::uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+            valid = cp >= minimum[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) &&
+                    cp != 0;
+        }
+        if (valid) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out.append(replacement);
+            i += 1;
+        }
+    }
+}
+
+} // namespace
+
+StyledText& StyledText::append(std::string_view text, TextAttributes attributes) {
+    Run run;
+    appendValidUtf8(run.text, text);
+    run.attributes = std::move(attributes);
+    runs_.push_back(std::move(run));
+    return *this;
+}
+
+StyledText& StyledText::appendBox(const InlineBox& box, TextAttributes attributes) {
+    Run run;
+    run.text = "\xEF\xBF\xBC";
+    run.attributes = std::move(attributes);
+    run.box = box;
+    runs_.push_back(std::move(run));
+    return *this;
+}
+
+std::string StyledText::string() const {
+    std::string joined;
+    for (const Run& run : runs_) {
+        joined += run.text;
+    }
+    return joined;
+}
+
+} // namespace platform

@@ -1,0 +1,633 @@
+#include "platform/text/TextLayout.hpp"
+
+#include "platform/graphics/CairoAccess.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <pango/pangocairo.h>
+#include <string_view>
+#include <unordered_map>
+
+namespace platform {
+namespace {
+
+constexpr double kScale = PANGO_SCALE;
+
+double fromPango(int units) {
+    return units / kScale;
+}
+int toPango(double points) {
+    return static_cast<int>(std::lround(points * kScale));
+}
+
+struct GObjectDeleter {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <class T>
+using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
+
+struct FontDescriptionDeleter {
+    void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
+};
+struct AttrListDeleter {
+    void operator()(PangoAttrList* l) const { pango_attr_list_unref(l); }
+};
+struct IterDeleter {
+    void operator()(PangoLayoutIter* i) const { pango_layout_iter_free(i); }
+};
+struct GlyphStringDeleter {
+    void operator()(PangoGlyphString* g) const { pango_glyph_string_free(g); }
+};
+struct MetricsDeleter {
+    void operator()(PangoFontMetrics* m) const { pango_font_metrics_unref(m); }
+};
+
+PangoStretch stretchFor(double widthPercent) {
+    static constexpr std::pair<double, PangoStretch> steps[] = {
+        {50, PANGO_STRETCH_ULTRA_CONDENSED}, {62.5, PANGO_STRETCH_EXTRA_CONDENSED},
+        {75, PANGO_STRETCH_CONDENSED},       {87.5, PANGO_STRETCH_SEMI_CONDENSED},
+        {100, PANGO_STRETCH_NORMAL},         {112.5, PANGO_STRETCH_SEMI_EXPANDED},
+        {125, PANGO_STRETCH_EXPANDED},       {150, PANGO_STRETCH_EXTRA_EXPANDED},
+        {200, PANGO_STRETCH_ULTRA_EXPANDED},
+    };
+    PangoStretch best = PANGO_STRETCH_NORMAL;
+    double bestDistance = 1e9;
+    for (const auto& [percent, stretch] : steps) {
+        if (std::abs(percent - widthPercent) < bestDistance) {
+            bestDistance = std::abs(percent - widthPercent);
+            best = stretch;
+        }
+    }
+    return best;
+}
+
+std::unique_ptr<PangoFontDescription, FontDescriptionDeleter>
+descriptionFor(const ResolvedFont& font) {
+    std::unique_ptr<PangoFontDescription, FontDescriptionDeleter> d(pango_font_description_new());
+    pango_font_description_set_family(d.get(), font.family.c_str());
+    pango_font_description_set_weight(
+        d.get(), static_cast<PangoWeight>(std::clamp(std::lround(font.weight), 100L, 1000L)));
+    pango_font_description_set_style(d.get(),
+                                     font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_font_description_set_stretch(d.get(), stretchFor(font.width));
+    // Absolute size: one point is one unit of the layout, whatever resolution a surface has.
+    pango_font_description_set_absolute_size(d.get(), std::max(font.size, 0.0) * kScale);
+    return d;
+}
+
+double lineHeightFactor(FontLeading leading) {
+    switch (leading) {
+    case FontLeading::tight:
+        return 0.9;
+    case FontLeading::loose:
+        return 1.15;
+    case FontLeading::standard:
+        break;
+    }
+    return 0;
+}
+
+void insert(PangoAttrList* list, PangoAttribute* attribute, std::size_t start, std::size_t end) {
+    attribute->start_index = static_cast<guint>(start);
+    attribute->end_index = static_cast<guint>(end);
+    pango_attr_list_insert(list, attribute);
+}
+
+/// Number of UTF-8 bytes of the sequence starting with `lead`.
+std::size_t sequenceLength(unsigned char lead) {
+    if (lead < 0x80) {
+        return 1;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        return 2;
+    }
+    if ((lead & 0xF0) == 0xE0) {
+        return 3;
+    }
+    return 4;
+}
+
+/// What drawing needs of one run besides its public description.
+struct RunDrawing {
+    const PangoGlyphItem* item = nullptr;
+    int firstGlyph = 0;
+    int endGlyph = 0;
+};
+
+} // namespace
+
+struct TextLayout::Impl {
+    std::string text;
+    /// UTF-16 offset of every byte offset that starts a character (and of the end).
+    std::vector<std::uint32_t> utf16AtByte;
+    /// Byte offset of every UTF-16 offset (the second half of a pair maps to its character).
+    std::vector<std::uint32_t> byteAtUtf16;
+    /// UTF-16 offset of every character index (and of the end).
+    std::vector<std::uint32_t> utf16AtChar;
+    std::vector<PangoLogAttr> logAttrs;
+    std::vector<std::size_t> runStarts; // byte offset where each source run starts
+    std::vector<TextAttributes> sourceAttributes;
+    std::vector<Line> lines;
+    std::vector<std::vector<RunDrawing>> drawing;
+    Size size;
+    bool truncated = false;
+    GObjectPtr<PangoLayout> layout;
+
+    std::size_t sourceOf(std::size_t byte) const {
+        const auto it = std::upper_bound(runStarts.begin(), runStarts.end(), byte);
+        return it == runStarts.begin() ? 0 : static_cast<std::size_t>(it - runStarts.begin() - 1);
+    }
+    std::size_t utf16(std::size_t byte) const {
+        return utf16AtByte[std::min(byte, utf16AtByte.size() - 1)];
+    }
+    std::size_t length() const { return byteAtUtf16.size() - 1; }
+    std::size_t byteOf(std::size_t index) const {
+        return byteAtUtf16[std::min(index, byteAtUtf16.size() - 1)];
+    }
+    /// Index of the character holding UTF-16 offset `index`.
+    std::size_t charOf(std::size_t index) const {
+        const auto it = std::upper_bound(utf16AtChar.begin(), utf16AtChar.end(), index);
+        return it == utf16AtChar.begin() ? 0
+                                         : static_cast<std::size_t>(it - utf16AtChar.begin() - 1);
+    }
+
+    void buildOffsets();
+    void buildLayout(const StyledText& styled, const ParagraphStyle& style);
+    void buildLines(const StyledText& styled, std::optional<int> keepLines);
+};
+
+void TextLayout::Impl::buildOffsets() {
+    utf16AtByte.assign(text.size() + 1, 0);
+    byteAtUtf16.clear();
+    utf16AtChar.clear();
+    std::uint32_t u = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t n =
+            std::min(sequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
+        const std::uint32_t units = n == 4 ? 2 : 1;
+        for (std::size_t k = 0; k < n; ++k) {
+            utf16AtByte[i + k] = u;
+        }
+        for (std::uint32_t k = 0; k < units; ++k) {
+            byteAtUtf16.push_back(static_cast<std::uint32_t>(i));
+        }
+        utf16AtChar.push_back(u);
+        u += units;
+        i += n;
+    }
+    utf16AtByte[text.size()] = u;
+    byteAtUtf16.push_back(static_cast<std::uint32_t>(text.size()));
+    utf16AtChar.push_back(u);
+}
+
+void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyle& style) {
+    PangoFontMap* fontMap = pango_cairo_font_map_get_default();
+    GObjectPtr<PangoContext> context(pango_font_map_create_context(fontMap));
+    // Unhinted outlines and fractional positions: the layout is the same at every scale and on
+    // every surface it is later drawn into.
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context.get(), options);
+    cairo_font_options_destroy(options);
+    pango_context_set_round_glyph_positions(context.get(), FALSE);
+    if (style.baseDirection != WritingDirection::natural) {
+        pango_context_set_base_dir(context.get(),
+                                   style.baseDirection == WritingDirection::rightToLeft
+                                       ? PANGO_DIRECTION_RTL
+                                       : PANGO_DIRECTION_LTR);
+    }
+    layout.reset(pango_layout_new(context.get()));
+    PangoLayout* l = layout.get();
+    pango_layout_set_auto_dir(l, style.baseDirection == WritingDirection::natural);
+
+    std::unordered_map<Font, std::optional<ResolvedFont>> resolved;
+    const auto resolve = [&resolved](const Font& font) -> const std::optional<ResolvedFont>& {
+        auto it = resolved.find(font);
+        if (it == resolved.end()) {
+            it = resolved.emplace(font, font.resolve()).first;
+        }
+        return it->second;
+    };
+    if (const std::optional<ResolvedFont>& base = resolve(style.font)) {
+        const auto description = descriptionFor(*base);
+        pango_layout_set_font_description(l, description.get());
+    }
+
+    std::unique_ptr<PangoAttrList, AttrListDeleter> attributes(pango_attr_list_new());
+    std::size_t start = 0;
+    for (const StyledText::Run& run : styled.runs()) {
+        const std::size_t end = start + run.text.size();
+        if (end == start) {
+            continue;
+        }
+        const TextAttributes& a = run.attributes;
+        const std::optional<ResolvedFont>& font = resolve(a.font.value_or(style.font));
+        std::string features;
+        if (font) {
+            insert(attributes.get(), pango_attr_font_desc_new(descriptionFor(*font).get()), start,
+                   end);
+            for (const std::string& tag : font->features) {
+                features += (features.empty() ? "" : ", ") + tag + " 1";
+            }
+            if (const double factor = lineHeightFactor(font->leading); factor > 0) {
+                insert(attributes.get(), pango_attr_line_height_new(factor), start, end);
+            }
+        }
+        if (a.tracking != 0) {
+            features += std::string(features.empty() ? "" : ", ") + "liga 0, clig 0";
+        }
+        if (!features.empty()) {
+            insert(attributes.get(), pango_attr_font_features_new(features.c_str()), start, end);
+        }
+        if (const double spacing = a.kerning + a.tracking; spacing != 0) {
+            insert(attributes.get(), pango_attr_letter_spacing_new(toPango(spacing)), start, end);
+        }
+        if (run.box) {
+            const double w = std::max(run.box->size.width, 0.0);
+            const double h = std::max(run.box->size.height, 0.0);
+            const PangoRectangle rect{0, toPango(-(h + run.box->baselineOffset)), toPango(w),
+                                      toPango(h)};
+            insert(attributes.get(), pango_attr_shape_new(&rect, &rect), start, end);
+        } else if (a.baselineOffset != 0) {
+            insert(attributes.get(), pango_attr_rise_new(toPango(a.baselineOffset)), start, end);
+        }
+        start = end;
+    }
+    pango_layout_set_attributes(l, attributes.get());
+    pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
+
+    switch (style.alignment) {
+    case TextAlignment::leading:
+        pango_layout_set_alignment(l, PANGO_ALIGN_LEFT);
+        break;
+    case TextAlignment::center:
+        pango_layout_set_alignment(l, PANGO_ALIGN_CENTER);
+        break;
+    case TextAlignment::trailing:
+        pango_layout_set_alignment(l, PANGO_ALIGN_RIGHT);
+        break;
+    case TextAlignment::justified:
+        pango_layout_set_alignment(l, PANGO_ALIGN_LEFT);
+        pango_layout_set_justify(l, TRUE);
+        break;
+    }
+    pango_layout_set_spacing(l, toPango(std::max(style.lineSpacing, 0.0)));
+    if (style.width) {
+        pango_layout_set_width(l, toPango(std::max(*style.width, 0.0)));
+        pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+        if (style.lineLimit && *style.lineLimit > 0) {
+            pango_layout_set_height(l, -*style.lineLimit);
+            pango_layout_set_ellipsize(l, PANGO_ELLIPSIZE_END);
+        }
+    }
+
+    int attrCount = 0;
+    const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(l, &attrCount);
+    logAttrs.assign(attrs, attrs + attrCount);
+}
+
+void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> keepLines) {
+    for (const StyledText::Run& run : styled.runs()) {
+        sourceAttributes.push_back(run.attributes);
+    }
+    std::unique_ptr<PangoLayoutIter, IterDeleter> iter(pango_layout_get_iter(layout.get()));
+    const PangoLayoutLine* currentLine = nullptr;
+    do {
+        const PangoLayoutLine* pangoLine = pango_layout_iter_get_line_readonly(iter.get());
+        if (pangoLine != currentLine) {
+            if (keepLines && static_cast<int>(lines.size()) >= *keepLines) {
+                truncated = true;
+                break;
+            }
+            currentLine = pangoLine;
+            PangoRectangle logical;
+            pango_layout_iter_get_line_extents(iter.get(), nullptr, &logical);
+            const int baseline = pango_layout_iter_get_baseline(iter.get());
+            Line line;
+            line.typographicBounds = {{fromPango(logical.x), fromPango(baseline)},
+                                      fromPango(logical.width),
+                                      fromPango(baseline - logical.y),
+                                      fromPango(logical.y + logical.height - baseline)};
+            const auto lineStart = static_cast<std::size_t>(pangoLine->start_index);
+            line.characterRange = {utf16(lineStart),
+                                   utf16(lineStart + static_cast<std::size_t>(pangoLine->length))};
+            lines.push_back(std::move(line));
+            drawing.emplace_back();
+        }
+        const PangoGlyphItem* glyphItem = pango_layout_iter_get_run_readonly(iter.get());
+        if (glyphItem == nullptr) {
+            continue; // the end of a line
+        }
+        PangoRectangle logical;
+        pango_layout_iter_get_run_extents(iter.get(), nullptr, &logical);
+        const double baseline = fromPango(pango_layout_iter_get_run_baseline(iter.get()));
+        const PangoItem* item = glyphItem->item;
+        const PangoGlyphString* glyphs = glyphItem->glyphs;
+        const bool rtl = (item->analysis.level % 2) != 0;
+        const auto itemStart = static_cast<std::size_t>(item->offset);
+        const auto itemEnd = itemStart + static_cast<std::size_t>(item->length);
+        const std::size_t location = utf16(itemStart);
+        const std::size_t end = utf16(itemEnd);
+        std::string family;
+        double fontSize = 0;
+        if (item->analysis.font != nullptr) {
+            const std::unique_ptr<PangoFontDescription, FontDescriptionDeleter> described(
+                pango_font_describe_with_absolute_size(item->analysis.font));
+            if (const char* f = pango_font_description_get_family(described.get())) {
+                family = f;
+            }
+            fontSize = pango_font_description_get_size(described.get()) / kScale;
+        }
+        const double ascent =
+            fromPango(pango_layout_iter_get_run_baseline(iter.get())) - fromPango(logical.y);
+        const double descent = fromPango(logical.y + logical.height) - baseline;
+
+        const int count = glyphs->num_glyphs;
+        std::vector<std::size_t> indices(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            indices[static_cast<std::size_t>(i)] =
+                utf16(itemStart + static_cast<std::size_t>(glyphs->log_clusters[i]));
+        }
+        double x = fromPango(logical.x);
+        Line& line = lines.back();
+        int i = 0;
+        while (i < count) {
+            // Split the item where the source run changes, so every run maps to one source run.
+            const std::size_t source = sourceOf(itemStart + glyphs->log_clusters[i]);
+            const StyledText::Run& sourceRun = styled.runs()[source];
+            Run run;
+            run.layoutDirection = rtl ? LayoutDirection::rightToLeft : LayoutDirection::leftToRight;
+            run.sourceRun = source;
+            run.isInlineBox = sourceRun.box.has_value();
+            run.fontFamily = run.isInlineBox ? std::string() : family;
+            run.fontSize = run.isInlineBox ? 0 : fontSize;
+            double runAscent = ascent;
+            double runDescent = descent;
+            double runBaseline = baseline;
+            if (run.isInlineBox) {
+                // The box's own size, not the line's font, decides its extent.
+                runAscent = sourceRun.box->size.height + sourceRun.box->baselineOffset;
+                runDescent = -sourceRun.box->baselineOffset;
+                runBaseline = fromPango(pango_layout_iter_get_baseline(iter.get()));
+            }
+            const double runX = x;
+            const int first = i;
+            std::size_t lower = SIZE_MAX;
+            std::size_t upper = 0;
+            for (; i < count && sourceOf(itemStart + glyphs->log_clusters[i]) == source; ++i) {
+                const std::size_t s = indices[static_cast<std::size_t>(i)];
+                std::size_t e = end;
+                if (!rtl) {
+                    for (int k = i + 1; k < count; ++k) {
+                        if (indices[static_cast<std::size_t>(k)] != s) {
+                            e = indices[static_cast<std::size_t>(k)];
+                            break;
+                        }
+                    }
+                } else {
+                    for (int k = i - 1; k >= 0; --k) {
+                        if (indices[static_cast<std::size_t>(k)] != s) {
+                            e = indices[static_cast<std::size_t>(k)];
+                            break;
+                        }
+                    }
+                }
+                const CharacterRange range{std::max(std::min(s, e), location),
+                                           std::min(std::max(s, e), end)};
+                const double advance = fromPango(glyphs->glyphs[i].geometry.width);
+                run.slices.push_back({{{x, runBaseline}, advance, runAscent, runDescent},
+                                      range,
+                                      glyphs->glyphs[i].glyph});
+                lower = std::min(lower, range.lowerBound);
+                upper = std::max(upper, range.upperBound);
+                x += advance;
+            }
+            run.typographicBounds = {{runX, runBaseline}, x - runX, runAscent, runDescent};
+            run.characterRange = {lower == SIZE_MAX ? location : lower,
+                                  std::max(upper, lower == SIZE_MAX ? location : lower)};
+            line.runs.push_back(std::move(run));
+            drawing.back().push_back({glyphItem, first, i});
+        }
+    } while (pango_layout_iter_next_run(iter.get()));
+
+    PangoRectangle logical;
+    pango_layout_get_extents(layout.get(), nullptr, &logical);
+    size = {fromPango(logical.width), fromPango(logical.height)};
+    if (truncated && !lines.empty()) {
+        const Rect last = lines.back().typographicBounds.rect();
+        size.height = last.maxY();
+    }
+    truncated = truncated || pango_layout_is_ellipsized(layout.get());
+}
+
+TextLayout::TextLayout()
+    : TextLayout(StyledText{}) {}
+
+TextLayout::TextLayout(const StyledText& text, const ParagraphStyle& style) {
+    auto impl = std::make_shared<Impl>();
+    std::size_t offset = 0;
+    for (const StyledText::Run& run : text.runs()) {
+        impl->runStarts.push_back(offset);
+        impl->text += run.text;
+        offset += run.text.size();
+    }
+    impl->buildOffsets();
+    impl->buildLayout(text, style);
+    // Without a width Pango cannot cut lines; the limit then simply drops the lines past it.
+    std::optional<int> keep;
+    if (!style.width && style.lineLimit && *style.lineLimit > 0) {
+        keep = style.lineLimit;
+    }
+    impl->buildLines(text, keep);
+    impl_ = std::move(impl);
+}
+
+const std::string& TextLayout::string() const {
+    return impl_->text;
+}
+
+std::size_t TextLayout::length() const {
+    return impl_->length();
+}
+
+std::string TextLayout::substring(const CharacterRange& range) const {
+    const std::size_t lower = impl_->byteOf(std::min(range.lowerBound, length()));
+    const std::size_t upper =
+        impl_->byteOf(std::min(std::max(range.upperBound, range.lowerBound), length()));
+    return impl_->text.substr(lower, upper - lower);
+}
+
+std::span<const TextLayout::Line> TextLayout::lines() const {
+    return impl_->lines;
+}
+
+Size TextLayout::size() const {
+    return impl_->size;
+}
+
+Rect TextLayout::bounds() const {
+    Rect result = Rect::null();
+    for (const Line& line : impl_->lines) {
+        result = result.unionWith(line.typographicBounds.rect());
+    }
+    return result;
+}
+
+bool TextLayout::isTruncated() const {
+    return impl_->truncated;
+}
+
+std::optional<TextLayout::SlicePath> TextLayout::slice(Point point) const {
+    const auto& lines = impl_->lines;
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        const Rect lineRect = lines[l].typographicBounds.rect();
+        if (point.y < lineRect.minY() || point.y >= lineRect.maxY()) {
+            continue;
+        }
+        for (std::size_t r = 0; r < lines[l].runs.size(); ++r) {
+            const auto& slices = lines[l].runs[r].slices;
+            for (std::size_t s = 0; s < slices.size(); ++s) {
+                const TypographicBounds& b = slices[s].typographicBounds;
+                if (point.x >= b.origin.x && point.x < b.origin.x + b.width) {
+                    return SlicePath{l, r, s};
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> TextLayout::lineIndex(std::size_t index) const {
+    const auto& lines = impl_->lines;
+    if (lines.empty()) {
+        return std::nullopt;
+    }
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        const CharacterRange& range = lines[l].characterRange;
+        const bool beforeNext =
+            l + 1 == lines.size() || index < lines[l + 1].characterRange.lowerBound;
+        if (range.contains(index) || (index >= range.lowerBound && beforeNext)) {
+            return l;
+        }
+    }
+    return lines.size() - 1;
+}
+
+Rect TextLayout::caretRect(std::size_t index) const {
+    index = std::min(index, length());
+    PangoRectangle strong;
+    pango_layout_get_cursor_pos(impl_->layout.get(), static_cast<int>(impl_->byteOf(index)),
+                                &strong, nullptr);
+    Rect lineRect{fromPango(strong.x), fromPango(strong.y), 0, fromPango(strong.height)};
+    if (const std::optional<std::size_t> l = lineIndex(index)) {
+        const Rect r = impl_->lines[*l].typographicBounds.rect();
+        lineRect.origin.y = r.minY();
+        lineRect.size.height = r.height();
+    }
+    return lineRect;
+}
+
+std::size_t TextLayout::nextWordBoundary(std::size_t index, bool forward) const {
+    const auto& attrs = impl_->logAttrs;
+    const std::size_t chars = impl_->utf16AtChar.size() - 1;
+    if (forward) {
+        for (std::size_t c = impl_->charOf(std::min(index, length())) + 1; c <= chars; ++c) {
+            if (c < attrs.size() && attrs[c].is_word_end) {
+                return impl_->utf16AtChar[c];
+            }
+        }
+        return length();
+    }
+    const std::size_t from = impl_->charOf(std::min(index, length()));
+    // A caret inside a surrogate pair counts as standing before the pair's character.
+    std::size_t c = impl_->utf16AtChar[from] < std::min(index, length()) ? from + 1 : from;
+    while (c > 0) {
+        --c;
+        if (c < attrs.size() && attrs[c].is_word_start) {
+            return impl_->utf16AtChar[c];
+        }
+    }
+    return 0;
+}
+
+CharacterRange TextLayout::wordRange(std::size_t index) const {
+    if (index >= length()) {
+        return {length(), length()};
+    }
+    const auto& attrs = impl_->logAttrs;
+    const std::size_t chars = impl_->utf16AtChar.size() - 1;
+    const auto isBoundary = [&attrs](std::size_t c) {
+        return c < attrs.size() && (attrs[c].is_word_start || attrs[c].is_word_end);
+    };
+    const std::size_t c = impl_->charOf(index);
+    std::size_t lower = c;
+    while (lower > 0 && !isBoundary(lower)) {
+        --lower;
+    }
+    std::size_t upper = c + 1;
+    while (upper < chars && !isBoundary(upper)) {
+        ++upper;
+    }
+    return {impl_->utf16AtChar[lower], impl_->utf16AtChar[upper]};
+}
+
+void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color) const {
+    cairo_t* cr = CairoAccess::cairoContext(context);
+    cairo_save(cr);
+    const std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
+    for (std::size_t l = 0; l < impl_->lines.size(); ++l) {
+        const Line& line = impl_->lines[l];
+        for (std::size_t r = 0; r < line.runs.size(); ++r) {
+            const Run& run = line.runs[r];
+            const RunDrawing& how = impl_->drawing[l][r];
+            const TextAttributes& a = impl_->sourceAttributes[run.sourceRun];
+            const Rect rect = run.typographicBounds.rect().offsetBy(origin.x, origin.y);
+            if (a.backgroundColor) {
+                CairoAccess::applyColor(context, *a.backgroundColor);
+                cairo_rectangle(cr, rect.minX(), rect.minY(), rect.width(), rect.height());
+                cairo_fill(cr);
+            }
+            if (run.isInlineBox) {
+                continue;
+            }
+            const Color foreground = a.foregroundColor.value_or(color);
+            PangoFont* font = how.item->item->analysis.font;
+            const Point baseline = run.typographicBounds.origin + origin;
+            const int count = how.endGlyph - how.firstGlyph;
+            pango_glyph_string_set_size(glyphs.get(), count);
+            std::copy_n(how.item->glyphs->glyphs + how.firstGlyph, count, glyphs->glyphs);
+            std::copy_n(how.item->glyphs->log_clusters + how.firstGlyph, count,
+                        glyphs->log_clusters);
+            CairoAccess::applyColor(context, foreground);
+            cairo_move_to(cr, baseline.x, baseline.y);
+            pango_cairo_show_glyph_string(cr, font, glyphs.get());
+
+            if (!a.underline && !a.strikethrough) {
+                continue;
+            }
+            const std::unique_ptr<PangoFontMetrics, MetricsDeleter> metrics(
+                pango_font_get_metrics(font, nullptr));
+            const auto decorate = [&](const TextLineStyle& style, int position, int thickness) {
+                const double t = std::max(fromPango(thickness), 0.5);
+                CairoAccess::applyColor(context, style.color.value_or(foreground));
+                cairo_rectangle(cr, baseline.x, baseline.y - fromPango(position), rect.width(), t);
+                cairo_fill(cr);
+            };
+            if (a.underline) {
+                decorate(*a.underline, pango_font_metrics_get_underline_position(metrics.get()),
+                         pango_font_metrics_get_underline_thickness(metrics.get()));
+            }
+            if (a.strikethrough) {
+                decorate(*a.strikethrough,
+                         pango_font_metrics_get_strikethrough_position(metrics.get()),
+                         pango_font_metrics_get_strikethrough_thickness(metrics.get()));
+            }
+        }
+    }
+    cairo_restore(cr);
+}
+
+} // namespace platform

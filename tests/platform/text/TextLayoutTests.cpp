@@ -1,0 +1,266 @@
+#include "platform/text/TextLayout.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace platform {
+namespace {
+
+constexpr double kTolerance = 1e-6;
+
+const char* kLorem = "The quick brown fox jumps over the lazy dog while the cat watches from "
+                     "the window and the bird sings a little song about the morning light.";
+
+TEST(TextLayoutLines, ParagraphWrapsAtWidthWithStackedLines) {
+    const ParagraphStyle style{.font = Font::body(), .width = 200};
+    const TextLayout layout(StyledText(kLorem), style);
+    const auto lines = layout.lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_FALSE(layout.isTruncated());
+
+    // Inter at 13 points: ascent and descent of the face, the same on every line, and lines
+    // stacked without gaps or overlap.
+    const double ascent = lines[0].typographicBounds.ascent;
+    const double descent = lines[0].typographicBounds.descent;
+    EXPECT_NEAR(ascent, 13 * 0.96875, 0.05);
+    EXPECT_NEAR(descent, 13 * 0.2421875, 0.05);
+    std::size_t expectedStart = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const TextLayout::Line& line = lines[i];
+        EXPECT_LE(line.typographicBounds.width, 200 + kTolerance);
+        EXPECT_NEAR(line.typographicBounds.ascent, ascent, kTolerance);
+        EXPECT_NEAR(line.typographicBounds.origin.y, ascent + i * (ascent + descent), 1e-3);
+        EXPECT_DOUBLE_EQ(line.typographicBounds.origin.x, 0);
+        EXPECT_EQ(line.characterRange.lowerBound, expectedStart);
+        expectedStart = line.characterRange.upperBound;
+        // Runs tile the line from its left edge.
+        double x = 0;
+        for (const TextLayout::Run& run : line.runs) {
+            EXPECT_NEAR(run.typographicBounds.origin.x, x, 1e-3);
+            x += run.typographicBounds.width;
+            EXPECT_EQ(run.fontFamily, "Inter");
+        }
+    }
+    EXPECT_EQ(expectedStart, layout.length());
+    EXPECT_NEAR(layout.size().height, lines.size() * (ascent + descent), 1e-3);
+    EXPECT_TRUE(layout.bounds().height() > 0);
+
+    // A wider paragraph needs fewer lines; without a width only line separators break.
+    const TextLayout wide(StyledText(kLorem), ParagraphStyle{.width = 400});
+    EXPECT_LT(wide.lines().size(), lines.size());
+    const TextLayout unwrapped(StyledText("one\ntwo\n\nfour"), ParagraphStyle{});
+    ASSERT_EQ(unwrapped.lines().size(), 4u);
+    EXPECT_TRUE(unwrapped.lines()[2].runs.empty());
+    EXPECT_EQ(unwrapped.lines()[3].characterRange, (CharacterRange{9, 13}));
+}
+
+TEST(TextLayoutLines, SpacingAlignmentAndLimit) {
+    const ParagraphStyle spaced{.lineSpacing = 6, .width = 200};
+    const TextLayout a(StyledText(kLorem), ParagraphStyle{.width = 200});
+    const TextLayout b(StyledText(kLorem), spaced);
+    ASSERT_EQ(a.lines().size(), b.lines().size());
+    EXPECT_NEAR(b.lines()[1].typographicBounds.origin.y - b.lines()[0].typographicBounds.origin.y,
+                a.lines()[1].typographicBounds.origin.y - a.lines()[0].typographicBounds.origin.y +
+                    6,
+                1e-3);
+
+    const TextLayout centered(StyledText("short"),
+                              ParagraphStyle{.alignment = TextAlignment::center, .width = 300});
+    const TypographicBounds& c = centered.lines()[0].typographicBounds;
+    EXPECT_NEAR(c.origin.x + c.width / 2, 150, 1e-3);
+    const TextLayout trailing(StyledText("short"),
+                              ParagraphStyle{.alignment = TextAlignment::trailing, .width = 300});
+    const TypographicBounds& t = trailing.lines()[0].typographicBounds;
+    EXPECT_NEAR(t.origin.x + t.width, 300, 1e-3);
+
+    const TextLayout limited(StyledText(kLorem), ParagraphStyle{.lineLimit = 2, .width = 200});
+    EXPECT_EQ(limited.lines().size(), 2u);
+    EXPECT_TRUE(limited.isTruncated());
+    const TextLayout unlimitedWidth(StyledText("a\nb\nc"), ParagraphStyle{.lineLimit = 2});
+    EXPECT_EQ(unlimitedWidth.lines().size(), 2u);
+    EXPECT_TRUE(unlimitedWidth.isTruncated());
+}
+
+TEST(TextLayoutRuns, AttributedRunsKeepTheirSourceAndFont) {
+    StyledText text;
+    text.append("Plain ");
+    text.append("bold", TextAttributes{.font = Font::body().bold()});
+    text.append(" and ", TextAttributes{.foregroundColor = Color(1, 0, 0)});
+    text.append("code", TextAttributes{.font = Font::body().monospaced()});
+    text.append(" \xF0\x9F\x98\x80 end");
+    const TextLayout layout(text);
+    ASSERT_EQ(layout.lines().size(), 1u);
+    const auto& runs = layout.lines()[0].runs;
+    std::vector<std::size_t> sources;
+    for (const auto& run : runs) {
+        if (sources.empty() || sources.back() != run.sourceRun) {
+            sources.push_back(run.sourceRun);
+        }
+        // Slices tile their run.
+        double width = 0;
+        for (const auto& slice : run.slices) {
+            width += slice.typographicBounds.width;
+        }
+        EXPECT_NEAR(width, run.typographicBounds.width, 1e-6);
+    }
+    // A colour change alone still starts a new run, so every run maps to one source run.
+    EXPECT_EQ(sources, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+    const auto runWith = [&runs](const char* family) {
+        return std::find_if(runs.begin(), runs.end(),
+                            [family](const auto& r) { return r.fontFamily == family; });
+    };
+    ASSERT_NE(runWith("DejaVu Sans Mono"), runs.end());
+    EXPECT_EQ(runWith("DejaVu Sans Mono")->characterRange, (CharacterRange{15, 19}));
+    // The emoji falls back to the colour emoji face; its slice covers the surrogate pair.
+    const auto emoji = runWith("Noto Color Emoji");
+    ASSERT_NE(emoji, runs.end());
+    ASSERT_EQ(emoji->slices.size(), 1u);
+    EXPECT_EQ(emoji->slices[0].characterRange, (CharacterRange{20, 22}));
+    EXPECT_EQ(layout.length(), 26u);
+    EXPECT_EQ(layout.substring({15, 19}), "code");
+}
+
+TEST(TextLayoutRuns, BaselineOffsetKerningAndTracking) {
+    StyledText text;
+    text.append("x");
+    text.append("y", TextAttributes{.baselineOffset = 4});
+    const TextLayout layout(text);
+    const auto& runs = layout.lines()[0].runs;
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_NEAR(runs[0].typographicBounds.origin.y - runs[1].typographicBounds.origin.y, 4, 1e-3);
+
+    const TextLayout plain(StyledText("abcd"));
+    const TextLayout kerned(StyledText("abcd", TextAttributes{.kerning = 2}));
+    const TextLayout tracked(StyledText("abcd", TextAttributes{.tracking = 1.5}));
+    // The space goes between letters: three gaps in four letters.
+    EXPECT_NEAR(kerned.size().width - plain.size().width, 6, 1e-3);
+    EXPECT_NEAR(tracked.size().width - plain.size().width, 4.5, 1e-3);
+}
+
+TEST(TextLayoutInlineBox, OccupiesExactlyItsSizeAtItsBaselineOffset) {
+    StyledText text;
+    text.append("Before ");
+    text.appendBox(InlineBox{{30, 40}, -5});
+    text.append(" after");
+    const TextLayout layout(text);
+    ASSERT_EQ(layout.lines().size(), 1u);
+    const TextLayout::Line& line = layout.lines()[0];
+    const auto box = std::find_if(line.runs.begin(), line.runs.end(),
+                                  [](const auto& r) { return r.isInlineBox; });
+    ASSERT_NE(box, line.runs.end());
+    EXPECT_EQ(box->sourceRun, 1u);
+    EXPECT_EQ(box->characterRange, (CharacterRange{7, 8}));
+    ASSERT_EQ(box->slices.size(), 1u);
+    const double baseline = line.typographicBounds.origin.y;
+    const Rect rect = box->slices[0].typographicBounds.rect();
+    EXPECT_NEAR(rect.width(), 30, 1e-3);
+    EXPECT_NEAR(rect.height(), 40, 1e-3);
+    // Bottom edge 5 points below the baseline.
+    EXPECT_NEAR(rect.maxY(), baseline + 5, 1e-3);
+    EXPECT_NEAR(box->typographicBounds.rect().minY(), baseline - 35, 1e-3);
+    // The line grows to hold the box: its top is the box's top.
+    EXPECT_NEAR(line.typographicBounds.ascent, 35, 1e-3);
+    // The text after the box starts where the box ends.
+    const auto after = std::next(box);
+    ASSERT_NE(after, line.runs.end());
+    EXPECT_NEAR(after->typographicBounds.origin.x, rect.maxX(), 1e-3);
+}
+
+TEST(TextLayoutHitTesting, SliceUnderAPoint) {
+    const TextLayout layout(StyledText("Hello world"));
+    const TextLayout::Line& line = layout.lines()[0];
+    const TextLayout::RunSlice& w = line.runs[0].slices[6];
+    EXPECT_EQ(w.characterRange, (CharacterRange{6, 7}));
+    const Rect rect = w.typographicBounds.rect();
+    const auto path = layout.slice({rect.midX(), rect.midY()});
+    ASSERT_TRUE(path);
+    EXPECT_EQ(*path, (TextLayout::SlicePath{0, 0, 6}));
+    EXPECT_FALSE(layout.slice({rect.midX(), rect.maxY() + 1}));
+    EXPECT_FALSE(layout.slice({-1, rect.midY()}));
+    EXPECT_EQ(layout.lineIndex(3), 0u);
+    EXPECT_EQ(layout.lineIndex(11), 0u);
+}
+
+TEST(TextLayoutHitTesting, RightToLeftRunSlicesAndCarets) {
+    // Hebrew "shalom" between Latin words: the middle run goes right to left.
+    const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";
+    const TextLayout layout(StyledText("ab " + hebrew + " cd"));
+    const auto& runs = layout.lines()[0].runs;
+    const auto rtl = std::find_if(runs.begin(), runs.end(), [](const auto& r) {
+        return r.layoutDirection == LayoutDirection::rightToLeft;
+    });
+    ASSERT_NE(rtl, runs.end());
+    ASSERT_EQ(rtl->slices.size(), 4u);
+    // Glyphs run left to right, characters right to left: the leftmost glyph is the last letter.
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(rtl->slices[i].characterRange, (CharacterRange{6 - i, 7 - i})) << i;
+    }
+    // Inside the run the caret before each letter stands on that letter's right edge; at the
+    // boundary with the left-to-right text the caret follows the paragraph's direction.
+    EXPECT_NEAR(layout.caretRect(3).minX(), runs[0].typographicBounds.rect().maxX(), 1e-3);
+    for (std::size_t i = 1; i < 4; ++i) {
+        const TypographicBounds& b = rtl->slices[3 - i].typographicBounds;
+        EXPECT_NEAR(layout.caretRect(3 + i).minX(), b.origin.x + b.width, 1e-3) << i;
+    }
+    EXPECT_NEAR(layout.caretRect(0).minX(), 0, 1e-6);
+    const Rect caret = layout.caretRect(1);
+    EXPECT_NEAR(caret.height(), layout.lines()[0].typographicBounds.rect().height(), 1e-6);
+
+    // A paragraph that starts right to left lays out right to left and aligns to the right.
+    const TextLayout rtlParagraph(StyledText(hebrew), ParagraphStyle{.width = 200});
+    const TypographicBounds& line = rtlParagraph.lines()[0].typographicBounds;
+    EXPECT_NEAR(line.origin.x + line.width, 200, 1e-3);
+}
+
+TEST(TextLayoutWords, WordAndLineBoundaries) {
+    const TextLayout layout(StyledText("Hello, big world"));
+    EXPECT_EQ(layout.wordRange(1), (CharacterRange{0, 5}));
+    EXPECT_EQ(layout.wordRange(8), (CharacterRange{7, 10}));
+    EXPECT_EQ(layout.wordRange(5), (CharacterRange{5, 7}));
+    EXPECT_TRUE(layout.wordRange(16).isEmpty());
+    EXPECT_EQ(layout.nextWordBoundary(0, true), 5u);
+    EXPECT_EQ(layout.nextWordBoundary(5, true), 10u);
+    EXPECT_EQ(layout.nextWordBoundary(12, true), 16u);
+    EXPECT_EQ(layout.nextWordBoundary(16, true), 16u);
+    EXPECT_EQ(layout.nextWordBoundary(16, false), 11u);
+    EXPECT_EQ(layout.nextWordBoundary(7, false), 0u);
+    EXPECT_EQ(layout.nextWordBoundary(0, false), 0u);
+
+    const TextLayout wrapped(StyledText(kLorem), ParagraphStyle{.width = 150});
+    for (std::size_t l = 0; l < wrapped.lines().size(); ++l) {
+        const CharacterRange r = wrapped.lines()[l].characterRange;
+        EXPECT_EQ(wrapped.lineIndex(r.lowerBound), l);
+        // Lines break between words.
+        if (l > 0) {
+            EXPECT_EQ(wrapped.wordRange(r.lowerBound).lowerBound, r.lowerBound);
+        }
+    }
+}
+
+TEST(TextLayoutInput, BadInputNeverBreaksTheLayout) {
+    // Invalid UTF-8, an embedded NUL and a lone surrogate encoding each become U+FFFD.
+    const std::string bad("a\xFF\xC0\x80z\0y\xED\xA0\x80", 10);
+    const TextLayout layout{StyledText(bad)};
+    EXPECT_EQ(layout.string(), "a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz\xEF\xBF\xBDy"
+                               "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(layout.lines().size(), 1u);
+
+    const TextLayout empty;
+    EXPECT_EQ(empty.length(), 0u);
+    EXPECT_EQ(empty.lines().size(), 1u);
+    EXPECT_TRUE(empty.lines()[0].runs.empty());
+    EXPECT_TRUE(empty.wordRange(0).isEmpty());
+    EXPECT_EQ(empty.nextWordBoundary(5, true), 0u);
+    EXPECT_EQ(empty.substring({3, 1}), "");
+
+    // Degenerate sizes are clamped rather than trusted.
+    StyledText odd;
+    odd.appendBox(InlineBox{{-5, -5}, 0});
+    odd.append("x", TextAttributes{.font = Font::system(-4)});
+    const TextLayout clamped(odd, ParagraphStyle{.lineLimit = -3, .width = -10});
+    EXPECT_FALSE(clamped.lines().empty());
+}
+
+} // namespace
+} // namespace platform
