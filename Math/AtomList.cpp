@@ -1,0 +1,113 @@
+#include "Math/AtomList.hpp"
+
+namespace Math {
+
+AtomList::AtomList(std::vector<std::shared_ptr<Atom>> atoms)
+    : atoms(std::move(atoms)) {}
+
+std::shared_ptr<AtomList> AtomList::deepCopy() const {
+    auto result = std::make_shared<AtomList>();
+    result->atoms.reserve(atoms.size());
+    for (const auto& atom : atoms) {
+        if (atom) {
+            result->atoms.push_back(atom->copy());
+        }
+    }
+    return result;
+}
+
+void AtomList::append(std::shared_ptr<Atom> atom) {
+    if (atom && atom->type != AtomType::boundary) {
+        atoms.push_back(std::move(atom));
+    }
+}
+
+void AtomList::insert(std::shared_ptr<Atom> atom, std::size_t index) {
+    if (!atom || atom->type == AtomType::boundary || index > atoms.size()) {
+        return;
+    }
+    atoms.insert(atoms.begin() + static_cast<std::ptrdiff_t>(index), std::move(atom));
+}
+
+std::string AtomList::description() const {
+    std::string text = "[";
+    bool first = true;
+    for (const auto& atom : atoms) {
+        if (!first) {
+            text += ", ";
+        }
+        first = false;
+        if (atom) {
+            text += atom->description();
+        }
+    }
+    return text + "]";
+}
+
+namespace {
+
+// Types after which a binary operator has no left operand.
+bool leavesNoLeftOperand(AtomType type) {
+    return type == AtomType::largeOperator || type == AtomType::binaryOperator ||
+           type == AtomType::relation || type == AtomType::open || type == AtomType::punctuation;
+}
+
+} // namespace
+
+std::shared_ptr<AtomList> finalizedAtomList(const AtomList& list) {
+    auto result = std::make_shared<AtomList>();
+    result->atoms.reserve(list.atoms.size());
+    std::shared_ptr<Atom> previous;
+    for (const auto& atom : list.atoms) {
+        if (!atom) {
+            continue;
+        }
+        auto finalized = atom->finalized();
+        if (atom->indexRange.isZero()) {
+            finalized->indexRange =
+                previous
+                    ? IndexRange{previous->indexRange.location + previous->indexRange.length, 1}
+                    : IndexRange{0, 1};
+        }
+        switch (finalized->type) {
+        case AtomType::number:
+            if (previous && previous->type == AtomType::number && !previous->subscript() &&
+                !previous->superscript()) {
+                previous->fuse(finalized);
+                continue;
+            }
+            break;
+        case AtomType::binaryOperator:
+            if (!previous || leavesNoLeftOperand(previous->type)) {
+                finalized->type = AtomType::unaryOperator;
+            }
+            break;
+        case AtomType::relation:
+        case AtomType::close:
+        case AtomType::punctuation:
+            if (previous && previous->type == AtomType::binaryOperator) {
+                previous->type = AtomType::unaryOperator;
+            }
+            break;
+        case AtomType::boundary:
+            // A boundary is never kept, but it still places the next atom and hides the
+            // operator before it from the checks above.
+            previous = std::move(finalized);
+            continue;
+        default:
+            break;
+        }
+        result->atoms.push_back(finalized);
+        previous = std::move(finalized);
+    }
+    if (previous && previous->type == AtomType::binaryOperator) {
+        previous->type = AtomType::unaryOperator;
+    }
+    return result;
+}
+
+std::shared_ptr<AtomList> finalizedAtomList(const std::shared_ptr<AtomList>& list) {
+    return list ? finalizedAtomList(*list) : nullptr;
+}
+
+} // namespace Math
