@@ -134,7 +134,7 @@ TEST(JSONEncoder, EscapesStrings)
 TEST(JSONEncoder, DecodedValuesRoundTrip)
 {
     const std::string json =
-        R"({"a":[1,2.5,-3e-09,true,false,null,"x\/y"],"b":{"c":{},"d":[]},"e":"Ã©"})";
+        R"({"a":[1,2.5,-3e-09,true,false,null,"x\/y"],"b":{"c":{},"d":[]},"e":"é"})";
     const JSONAny value = platform::JSONDecoder().decode<JSONAny>(json);
     EXPECT_EQ(JSONEncoder(JSONEncoder::sortedKeys).encode(value), json);
     EXPECT_EQ(platform::JSONDecoder().decode<JSONAny>(JSONEncoder(pretty).encode(value)), value);

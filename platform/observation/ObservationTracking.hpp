@@ -1,0 +1,94 @@
+#pragma once
+
+#include "platform/observation/ObservationRegistrar.hpp"
+
+#include <functional>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+namespace platform {
+
+namespace detail {
+struct TrackingState;
+struct RegistrarState;
+
+// Collects the properties read while it is the innermost scope of the calling thread.
+class AccessScope {
+public:
+    AccessScope();
+    AccessScope(const AccessScope&) = delete;
+    AccessScope& operator=(const AccessScope&) = delete;
+    // Hands what was read to the enclosing scope too, so outer tracking sees nested reads.
+    ~AccessScope();
+
+    // Starts observing what was read; `onChange` runs once, before the first change.
+    [[nodiscard]] std::shared_ptr<TrackingState> observe(std::function<void()> onChange);
+
+private:
+    friend class platform::ObservationRegistrar;
+    static void record(const std::shared_ptr<RegistrarState>& registrar, PropertyID property);
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    AccessScope* previous_;
+};
+} // namespace detail
+
+// A running observation started by trackObservation. Destroying it (or calling cancel) means
+// its change handler will not run.
+class ObservationTracking {
+public:
+    ObservationTracking() = default;
+    explicit ObservationTracking(std::shared_ptr<detail::TrackingState> state)
+        : state_(std::move(state))
+    {}
+    ObservationTracking(ObservationTracking&& other) noexcept = default;
+    ObservationTracking& operator=(ObservationTracking&& other) noexcept
+    {
+        if (this != &other) {
+            cancel();
+            state_ = std::move(other.state_);
+        }
+        return *this;
+    }
+    ObservationTracking(const ObservationTracking&) = delete;
+    ObservationTracking& operator=(const ObservationTracking&) = delete;
+    ~ObservationTracking() { cancel(); }
+
+    void cancel() const;
+    // Whether the change handler already ran or the tracking was cancelled.
+    [[nodiscard]] bool isFinished() const;
+
+private:
+    std::shared_ptr<detail::TrackingState> state_;
+};
+
+// Runs `apply`, recording every observed property it reads; `onChange` runs once, when the
+// first of those properties is about to change (on the changing thread, before the new value
+// is stored). Returns what `apply` returns.
+template <class Apply>
+auto withObservationTracking(Apply&& apply, std::function<void()> onChange)
+{
+    detail::AccessScope scope;
+    using Result = std::invoke_result_t<Apply&&>;
+    if constexpr (std::is_void_v<Result>) {
+        std::forward<Apply>(apply)();
+        (void)scope.observe(std::move(onChange));
+    } else {
+        Result result = std::forward<Apply>(apply)();
+        (void)scope.observe(std::move(onChange));
+        return result;
+    }
+}
+
+// As withObservationTracking, but returns a handle that cancels the pending notification when
+// it goes away: for observers (such as widgets) that may be destroyed before anything changes.
+template <class Apply>
+[[nodiscard]] ObservationTracking trackObservation(Apply&& apply, std::function<void()> onChange)
+{
+    detail::AccessScope scope;
+    std::forward<Apply>(apply)();
+    return ObservationTracking(scope.observe(std::move(onChange)));
+}
+
+} // namespace platform
