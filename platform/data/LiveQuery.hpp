@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/data/FetchRequest.hpp"
+#include "platform/data/PersistentModel.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace data_detail {
+class LiveQueryState;
+}
+
+// Keeps an observer registered for as long as it lives.
+class QueryObservation {
+public:
+    QueryObservation() = default;
+    explicit QueryObservation(std::function<void()> cancel)
+        : cancel_(std::move(cancel)) {}
+    QueryObservation(QueryObservation&& other) noexcept
+        : cancel_(std::exchange(other.cancel_, nullptr)) {}
+    QueryObservation& operator=(QueryObservation&& other) noexcept {
+        if (this != &other) {
+            cancel();
+            cancel_ = std::exchange(other.cancel_, nullptr);
+        }
+        return *this;
+    }
+    QueryObservation(const QueryObservation&) = delete;
+    QueryObservation& operator=(const QueryObservation&) = delete;
+    ~QueryObservation() { cancel(); }
+
+    void cancel() {
+        if (auto cancel = std::exchange(cancel_, nullptr)) {
+            cancel();
+        }
+    }
+
+private:
+    std::function<void()> cancel_;
+};
+
+// The untyped part of LiveQuery<T>.
+class AnyLiveQuery {
+public:
+    explicit AnyLiveQuery(std::shared_ptr<data_detail::LiveQueryState> state);
+
+    // The current results: fetched again when the store changed since the last read. If that
+    // fetch fails the previous results stay and lastErrorDescription() says why.
+    [[nodiscard]] std::vector<std::shared_ptr<PersistentModel>> models() const;
+    [[nodiscard]] std::optional<std::string> lastErrorDescription() const;
+
+    // Calls `observer` after every committed insert, delete or change of a record of the
+    // query's model type through any context of the container, on the thread that made it.
+    [[nodiscard]] QueryObservation observe(std::function<void()> observer) const;
+
+    // How many times the results were fetched (for tests of the caching).
+    [[nodiscard]] std::uint64_t fetchCount() const;
+
+private:
+    std::shared_ptr<data_detail::LiveQueryState> state_;
+};
+
+// The sorted, filtered records of a model type, kept current as the store changes.
+template <PersistentModelType T>
+class LiveQuery {
+public:
+    explicit LiveQuery(AnyLiveQuery query)
+        : query_(std::move(query)) {}
+
+    [[nodiscard]] std::vector<std::shared_ptr<T>> results() const {
+        return data_detail::downcast<T>(query_.models());
+    }
+    [[nodiscard]] std::optional<std::string> lastErrorDescription() const {
+        return query_.lastErrorDescription();
+    }
+    [[nodiscard]] QueryObservation observe(std::function<void()> observer) const {
+        return query_.observe(std::move(observer));
+    }
+    [[nodiscard]] std::uint64_t fetchCount() const { return query_.fetchCount(); }
+
+private:
+    AnyLiveQuery query_;
+};
+
+} // namespace platform

@@ -1,0 +1,470 @@
+#include "platform/data/StoreCore.hpp"
+
+#include "platform/data/StoreError.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+#include <system_error>
+#include <variant>
+
+namespace platform::data_detail {
+
+namespace {
+
+constexpr const char* metadataTable = "_StoreMetadata";
+constexpr const char* keyColumn = "_pk";
+
+std::string quoted(const std::string& identifier) {
+    std::string result = "\"";
+    for (const char c : identifier) {
+        result += c;
+        if (c == '"') {
+            result += '"';
+        }
+    }
+    result += '"';
+    return result;
+}
+
+const char* sqlType(AttributeType type) {
+    switch (type) {
+    case AttributeType::string:
+    case AttributeType::uuid:
+        return "TEXT";
+    case AttributeType::integer:
+    case AttributeType::date:
+        return "INTEGER";
+    case AttributeType::real:
+        return "REAL";
+    }
+    return "BLOB";
+}
+
+// Dates are kept as nanoseconds since 1970 so that they read back exactly and sort as numbers.
+std::int64_t nanosecondsSince1970(const Date& date) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(date.timePoint().time_since_epoch())
+        .count();
+}
+
+Date dateFromNanoseconds(std::int64_t nanoseconds) {
+    return Date(Date::TimePoint(
+        std::chrono::duration_cast<Date::Clock::duration>(std::chrono::nanoseconds(nanoseconds))));
+}
+
+void bindValue(Statement& statement, int index, const StoreValue& value) {
+    std::visit(
+        [&](const auto& v) {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<V, std::monostate>) {
+                statement.bindNull(index);
+            } else if constexpr (std::is_same_v<V, std::string>) {
+                statement.bind(index, std::string_view(v));
+            } else if constexpr (std::is_same_v<V, std::int64_t>) {
+                statement.bind(index, v);
+            } else if constexpr (std::is_same_v<V, double>) {
+                statement.bind(index, v);
+            } else if constexpr (std::is_same_v<V, UUID>) {
+                statement.bind(index, std::string_view(v.uuidString()));
+            } else if constexpr (std::is_same_v<V, Date>) {
+                statement.bind(index, nanosecondsSince1970(v));
+            }
+        },
+        value);
+}
+
+// Reads one attribute; nullopt when the stored value does not fit it (a damaged record).
+std::optional<StoreValue> readValue(const Statement& statement, int column,
+                                    const Attribute& attribute) {
+    using ColumnType = Statement::ColumnType;
+    const auto type = statement.columnType(column);
+    if (type == ColumnType::null) {
+        return attribute.isOptional ? std::optional<StoreValue>(StoreValue()) : std::nullopt;
+    }
+    switch (attribute.type) {
+    case AttributeType::string:
+        if (type != ColumnType::text) {
+            return std::nullopt;
+        }
+        return StoreValue(statement.columnText(column));
+    case AttributeType::integer:
+        if (type != ColumnType::integer) {
+            return std::nullopt;
+        }
+        return StoreValue(statement.columnInt64(column));
+    case AttributeType::real:
+        if (type != ColumnType::real && type != ColumnType::integer) {
+            return std::nullopt;
+        }
+        return StoreValue(statement.columnDouble(column));
+    case AttributeType::uuid: {
+        if (type != ColumnType::text) {
+            return std::nullopt;
+        }
+        const auto uuid = UUID::fromString(statement.columnText(column));
+        if (!uuid) {
+            return std::nullopt;
+        }
+        return StoreValue(*uuid);
+    }
+    case AttributeType::date:
+        if (type != ColumnType::integer) {
+            return std::nullopt;
+        }
+        return StoreValue(dateFromNanoseconds(statement.columnInt64(column)));
+    }
+    return std::nullopt;
+}
+
+bool valueFits(const StoreValue& value, const Attribute& attribute) {
+    if (std::holds_alternative<std::monostate>(value)) {
+        return attribute.isOptional;
+    }
+    switch (attribute.type) {
+    case AttributeType::string:
+        return std::holds_alternative<std::string>(value);
+    case AttributeType::integer:
+        return std::holds_alternative<std::int64_t>(value);
+    case AttributeType::real:
+        return std::holds_alternative<double>(value);
+    case AttributeType::uuid:
+        return std::holds_alternative<UUID>(value);
+    case AttributeType::date:
+        return std::holds_alternative<Date>(value);
+    }
+    return false;
+}
+
+} // namespace
+
+StoreCore::StoreCore(Schema schema, const std::filesystem::path& path, bool inMemory)
+    : schema_(std::move(schema))
+    , path_(inMemory ? std::filesystem::path() : path) {
+    open(inMemory);
+}
+
+std::string StoreCore::describePath() const {
+    return path_.empty() ? std::string("the in-memory store") : "“" + path_.string() + "”";
+}
+
+void StoreCore::open(bool inMemory) {
+    if (!inMemory) {
+        const auto folder = path_.parent_path();
+        std::error_code error;
+        if (!folder.empty()) {
+            std::filesystem::create_directories(folder, error);
+            if (error) {
+                throw StoreError(StoreError::Code::cannotOpen,
+                                 "Could not create the folder “" + folder.string() +
+                                     "” for the store: " + error.message());
+            }
+        }
+    }
+    try {
+        db_ = std::make_unique<Database>(inMemory ? std::string(":memory:") : path_.string());
+    } catch (const SQLiteError& error) {
+        throw StoreError(StoreError::Code::cannotOpen,
+                         "Could not open the store " + describePath() + ": " + error.what());
+    }
+    if (db_->isReadOnly()) {
+        throw StoreError(StoreError::Code::cannotOpen,
+                         "The store " + describePath() + " cannot be written");
+    }
+    try {
+        // The first statement reads the file header: a file that is not a database fails here.
+        // Write-ahead logging makes every committed transaction survive a crash of this process
+        // without an fsync per write (synchronous=NORMAL); only a power cut can lose the last few.
+        if (!inMemory) {
+            db_->execute("PRAGMA journal_mode=WAL");
+        }
+        db_->execute("PRAGMA synchronous=NORMAL");
+        prepareSchema();
+    } catch (const SQLiteError& error) {
+        if (error.isNotADatabase()) {
+            throw StoreError(StoreError::Code::notAStore,
+                             "The file " + describePath() + " is not a store: " + error.what());
+        }
+        throw StoreError(StoreError::Code::cannotOpen,
+                         "Could not open the store " + describePath() + ": " + error.what());
+    }
+}
+
+void StoreCore::prepareSchema() {
+    Transaction transaction(*db_);
+    bool hasMetadata = false;
+    bool hasOtherTables = false;
+    {
+        auto tables = db_->prepare(
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+            "ESCAPE '\\'");
+        while (tables.step()) {
+            if (tables.columnText(0) == metadataTable) {
+                hasMetadata = true;
+            } else {
+                hasOtherTables = true;
+            }
+        }
+    }
+    const std::string expected = schema_.version().text();
+    if (!hasMetadata) {
+        if (hasOtherTables) {
+            throw StoreError(StoreError::Code::notAStore,
+                             "The file " + describePath() + " is a database of another program");
+        }
+        db_->execute(std::string("CREATE TABLE ") + quoted(metadataTable) +
+                     " (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL)");
+        auto insert = db_->prepare(std::string("INSERT INTO ") + quoted(metadataTable) +
+                                   " (key, value) VALUES ('schemaVersion', ?)");
+        insert.bind(1, std::string_view(expected));
+        (void)insert.step();
+        for (const auto* entity : schema_.entities()) {
+            std::string sql = "CREATE TABLE " + quoted(entity->name()) + " (" + quoted(keyColumn) +
+                              " INTEGER PRIMARY KEY AUTOINCREMENT";
+            for (const auto& attribute : entity->attributes()) {
+                sql += ", " + quoted(attribute.name) + " " + sqlType(attribute.type);
+                if (!attribute.isOptional) {
+                    sql += " NOT NULL";
+                }
+                if (attribute.isUnique) {
+                    sql += " UNIQUE";
+                }
+            }
+            sql += ")";
+            db_->execute(sql);
+        }
+        transaction.commit();
+        return;
+    }
+
+    std::optional<std::string> storedText;
+    {
+        auto version = db_->prepare(std::string("SELECT value FROM ") + quoted(metadataTable) +
+                                    " WHERE key = 'schemaVersion'");
+        if (version.step()) {
+            storedText = version.columnText(0);
+        }
+    }
+    const auto stored = storedText ? Schema::Version::fromText(*storedText) : std::nullopt;
+    if (!stored) {
+        throw StoreError(StoreError::Code::incompatible,
+                         "The store " + describePath() + " records no readable schema version");
+    }
+    if (*stored > schema_.version()) {
+        throw StoreError(StoreError::Code::newerVersion,
+                         "The store " + describePath() +
+                             " was written by a newer version of the program (schema " +
+                             stored->text() + "; this version reads " + expected + ")");
+    }
+    if (*stored < schema_.version()) {
+        throw StoreError(StoreError::Code::incompatible,
+                         "The store " + describePath() + " has schema " + stored->text() +
+                             ", which cannot be upgraded to " + expected);
+    }
+    for (const auto* entity : schema_.entities()) {
+        std::vector<std::string> columns;
+        auto info = db_->prepare("SELECT name FROM pragma_table_info(?)");
+        info.bind(1, std::string_view(entity->name()));
+        while (info.step()) {
+            columns.push_back(info.columnText(0));
+        }
+        for (const auto& attribute : entity->attributes()) {
+            if (std::find(columns.begin(), columns.end(), attribute.name) == columns.end()) {
+                throw StoreError(StoreError::Code::incompatible,
+                                 "The store " + describePath() + " has no column " +
+                                     entity->name() + "." + attribute.name);
+            }
+        }
+    }
+    transaction.commit();
+}
+
+void StoreCore::checkEntity(const EntityDescription& entity) const {
+    if (schema_.entityNamed(entity.name()) != &entity) {
+        throw StoreError(StoreError::Code::invalidQuery,
+                         "The store's schema has no model " + entity.name());
+    }
+}
+
+std::int64_t StoreCore::insertRow(const EntityDescription& entity,
+                                  const std::vector<StoreValue>& values) {
+    checkEntity(entity);
+    const auto& attributes = entity.attributes();
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+        if (!valueFits(values.at(i), attributes[i])) {
+            throw std::invalid_argument(entity.name() + "." + attributes[i].name +
+                                        (std::holds_alternative<std::monostate>(values[i])
+                                             ? " has no value"
+                                             : " holds a value of another type"));
+        }
+    }
+    std::string sql = "INSERT INTO " + quoted(entity.name()) + " (";
+    std::string placeholders;
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+        sql += (i > 0 ? ", " : "") + quoted(attributes[i].name);
+        placeholders += i > 0 ? ", ?" : "?";
+    }
+    sql += ") VALUES (" + placeholders + ")";
+    const std::lock_guard lock(mutex_);
+    try {
+        Transaction transaction(*db_);
+        auto statement = db_->prepare(sql);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            bindValue(statement, static_cast<int>(i + 1), values[i]);
+        }
+        (void)statement.step();
+        const auto rowID = db_->lastInsertRowID();
+        transaction.commit();
+        return rowID;
+    } catch (const SQLiteError& error) {
+        throw StoreError(StoreError::Code::writeFailed,
+                         "Could not save the new " + entity.name() + ": " + error.what());
+    }
+}
+
+void StoreCore::deleteRow(const EntityDescription& entity, std::int64_t rowID) {
+    checkEntity(entity);
+    const std::lock_guard lock(mutex_);
+    try {
+        Transaction transaction(*db_);
+        auto statement = db_->prepare("DELETE FROM " + quoted(entity.name()) + " WHERE " +
+                                      quoted(keyColumn) + " = ?");
+        statement.bind(1, rowID);
+        (void)statement.step();
+        transaction.commit();
+    } catch (const SQLiteError& error) {
+        throw StoreError(StoreError::Code::writeFailed,
+                         "Could not delete the " + entity.name() + ": " + error.what());
+    }
+}
+
+void StoreCore::updateValue(const EntityDescription& entity, std::int64_t rowID, std::size_t index,
+                            const StoreValue& value) {
+    checkEntity(entity);
+    const auto& attribute = entity.attributes().at(index);
+    if (!valueFits(value, attribute)) {
+        throw std::invalid_argument(entity.name() + "." + attribute.name +
+                                    " cannot hold that value");
+    }
+    const std::lock_guard lock(mutex_);
+    try {
+        Transaction transaction(*db_);
+        auto statement =
+            db_->prepare("UPDATE " + quoted(entity.name()) + " SET " + quoted(attribute.name) +
+                         " = ? WHERE " + quoted(keyColumn) + " = ?");
+        bindValue(statement, 1, value);
+        statement.bind(2, rowID);
+        (void)statement.step();
+        transaction.commit();
+    } catch (const SQLiteError& error) {
+        throw StoreError(StoreError::Code::writeFailed, "Could not save the change of " +
+                                                            entity.name() + "." + attribute.name +
+                                                            ": " + error.what());
+    }
+}
+
+std::string StoreCore::whereAndOrder(const FetchRequest& request,
+                                     std::vector<StoreValue>& bindings) const {
+    const auto& entity = *request.entity;
+    std::string sql;
+    if (request.predicate) {
+        sql += " WHERE " + request.predicate->sql(entity, bindings);
+    }
+    sql += " ORDER BY ";
+    for (const auto& sort : request.sortBy) {
+        if (!entity.indexOf(sort.attribute)) {
+            throw StoreError(StoreError::Code::invalidQuery,
+                             entity.name() + " has no attribute " + sort.attribute + " to sort by");
+        }
+        sql += quoted(sort.attribute) + (sort.order == SortOrder::forward ? " ASC, " : " DESC, ");
+    }
+    // Ties keep the order of storing, in the direction of the first sort: newest-first lists show
+    // the later of two equal keys first.
+    const bool reverse =
+        !request.sortBy.empty() && request.sortBy.front().order == SortOrder::reverse;
+    sql += quoted(keyColumn) + (reverse ? " DESC" : " ASC");
+    return sql;
+}
+
+std::vector<StoredRow> StoreCore::select(const FetchRequest& request) {
+    const auto& entity = *request.entity;
+    checkEntity(entity);
+    std::vector<StoreValue> bindings;
+    std::string sql = "SELECT " + quoted(keyColumn);
+    for (const auto& attribute : entity.attributes()) {
+        sql += ", " + quoted(attribute.name);
+    }
+    sql += " FROM " + quoted(entity.name()) + whereAndOrder(request, bindings);
+
+    std::vector<StoredRow> rows;
+    const std::lock_guard lock(mutex_);
+    try {
+        auto statement = db_->prepare(sql);
+        for (std::size_t i = 0; i < bindings.size(); ++i) {
+            bindValue(statement, static_cast<int>(i + 1), bindings[i]);
+        }
+        const auto& attributes = entity.attributes();
+        while (statement.step()) {
+            StoredRow row;
+            row.rowID = statement.columnInt64(0);
+            row.values.reserve(attributes.size());
+            for (std::size_t i = 0; i < attributes.size(); ++i) {
+                auto value = readValue(statement, static_cast<int>(i + 1), attributes[i]);
+                if (!value) {
+                    throw StoreError(StoreError::Code::damagedRecord, "A stored " + entity.name() +
+                                                                          " has a damaged " +
+                                                                          attributes[i].name);
+                }
+                row.values.push_back(std::move(*value));
+            }
+            rows.push_back(std::move(row));
+        }
+    } catch (const SQLiteError& error) {
+        throw StoreError(StoreError::Code::readFailed,
+                         "Could not read the " + entity.name() + " records: " + error.what());
+    }
+    return rows;
+}
+
+std::size_t StoreCore::count(const FetchRequest& request) {
+    const auto& entity = *request.entity;
+    checkEntity(entity);
+    std::vector<StoreValue> bindings;
+    std::string sql = "SELECT count(*) FROM " + quoted(entity.name());
+    if (request.predicate) {
+        sql += " WHERE " + request.predicate->sql(entity, bindings);
+    }
+    const std::lock_guard lock(mutex_);
+    try {
+        auto statement = db_->prepare(sql);
+        for (std::size_t i = 0; i < bindings.size(); ++i) {
+            bindValue(statement, static_cast<int>(i + 1), bindings[i]);
+        }
+        return statement.step() ? static_cast<std::size_t>(statement.columnInt64(0)) : 0;
+    } catch (const SQLiteError& error) {
+        throw StoreError(StoreError::Code::readFailed,
+                         "Could not count the " + entity.name() + " records: " + error.what());
+    }
+}
+
+void StoreCore::registerQuery(const std::shared_ptr<LiveQueryState>& query) {
+    const std::lock_guard lock(queriesMutex_);
+    std::erase_if(queries_, [](const auto& weak) { return weak.expired(); });
+    queries_.push_back(query);
+}
+
+void StoreCore::didChange(const std::string& entityName) {
+    std::vector<std::shared_ptr<LiveQueryState>> affected;
+    {
+        const std::lock_guard lock(queriesMutex_);
+        for (const auto& weak : queries_) {
+            if (auto query = weak.lock(); query && query->entityName() == entityName) {
+                affected.push_back(std::move(query));
+            }
+        }
+    }
+    for (const auto& query : affected) {
+        query->storeDidChange();
+    }
+}
+
+} // namespace platform::data_detail

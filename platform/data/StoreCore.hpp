@@ -1,0 +1,116 @@
+#pragma once
+
+// Private to platform/data: the shared state behind containers, contexts and live queries.
+
+#include "platform/data/FetchRequest.hpp"
+#include "platform/data/PersistentModel.hpp"
+#include "platform/data/SQLite.hpp"
+#include "platform/data/Schema.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace platform::data_detail {
+
+class LiveQueryState;
+
+struct StoredRow {
+    std::int64_t rowID = 0;
+    std::vector<StoreValue> values;
+};
+
+// One open store file: the SQLite connection, the schema, and the live queries to tell about
+// changes. Shared by the container and every context made from it.
+class StoreCore {
+public:
+    StoreCore(Schema schema, const std::filesystem::path& path, bool inMemory);
+
+    [[nodiscard]] const Schema& schema() const { return schema_; }
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+    // Each write runs in its own transaction and throws StoreError (writeFailed) on failure.
+    std::int64_t insertRow(const EntityDescription& entity, const std::vector<StoreValue>& values);
+    void deleteRow(const EntityDescription& entity, std::int64_t rowID);
+    void updateValue(const EntityDescription& entity, std::int64_t rowID, std::size_t index,
+                     const StoreValue& value);
+    std::vector<StoredRow> select(const FetchRequest& request);
+    std::size_t count(const FetchRequest& request);
+
+    void registerQuery(const std::shared_ptr<LiveQueryState>& query);
+    // Tells the live queries of the entity; call with no lock held.
+    void didChange(const std::string& entityName);
+
+    // Throws StoreError (invalidQuery) unless the schema holds exactly this entity.
+    void checkEntity(const EntityDescription& entity) const;
+
+private:
+    void open(bool inMemory);
+    void prepareSchema();
+    [[nodiscard]] std::string whereAndOrder(const FetchRequest& request,
+                                            std::vector<StoreValue>& bindings) const;
+    [[nodiscard]] std::string describePath() const;
+
+    Schema schema_;
+    std::filesystem::path path_;
+    std::mutex mutex_; // guards db_
+    std::unique_ptr<Database> db_;
+    std::mutex queriesMutex_;
+    std::vector<std::weak_ptr<LiveQueryState>> queries_;
+};
+
+// The identity map and operations of one ModelContext.
+class ContextState : public std::enable_shared_from_this<ContextState> {
+public:
+    explicit ContextState(std::shared_ptr<StoreCore> store)
+        : store_(std::move(store)) {}
+
+    void insert(const std::shared_ptr<PersistentModel>& model);
+    void remove(const std::shared_ptr<PersistentModel>& model);
+    void update(PersistentModel& model, std::size_t index, StoreValue value);
+    std::vector<std::shared_ptr<PersistentModel>> fetch(const FetchRequest& request);
+    std::size_t count(const FetchRequest& request);
+    [[nodiscard]] const std::shared_ptr<StoreCore>& store() const { return store_; }
+
+private:
+    using IdentityMap = std::unordered_map<std::int64_t, std::weak_ptr<PersistentModel>>;
+    void pruneIfLarge(IdentityMap& map);
+
+    std::shared_ptr<StoreCore> store_;
+    std::map<std::string, IdentityMap, std::less<>> identities_; // by entity name
+};
+
+class LiveQueryState {
+public:
+    LiveQueryState(std::shared_ptr<ContextState> context, FetchRequest request)
+        : context_(std::move(context))
+        , request_(std::move(request)) {}
+
+    [[nodiscard]] const std::string& entityName() const { return request_.entity->name(); }
+    std::vector<std::shared_ptr<PersistentModel>> models();
+    std::optional<std::string> lastErrorDescription();
+    std::uint64_t fetchCount();
+    std::uint64_t addObserver(std::function<void()> observer);
+    void removeObserver(std::uint64_t token);
+    void storeDidChange();
+
+private:
+    std::shared_ptr<ContextState> context_;
+    FetchRequest request_;
+    std::mutex mutex_;
+    bool stale_ = true;
+    std::vector<std::shared_ptr<PersistentModel>> results_;
+    std::optional<std::string> lastError_;
+    std::uint64_t fetchCount_ = 0;
+    std::uint64_t nextToken_ = 1;
+    std::map<std::uint64_t, std::shared_ptr<const std::function<void()>>> observers_;
+};
+
+} // namespace platform::data_detail
