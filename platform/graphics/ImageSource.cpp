@@ -3,6 +3,7 @@
 #include "platform/graphics/ImageCodecs.hpp"
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstring>
 #include <png.h>
 
@@ -42,28 +43,52 @@ ImageSource ImageSource::decode(std::span<const std::uint8_t> data,
     codecs::fail(ImageDecodeError::Kind::unknownFormat, "unrecognised image format");
 }
 
+namespace {
+
+extern "C" void appendToVector(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+extern "C" void flushNothing(png_structp) {}
+
+/// Writes the PNG; libpng reports errors by jumping back here, so this frame holds nothing with
+/// a destructor.
+bool writePNG(const std::vector<std::uint8_t>& rgba, int width, int height,
+              std::vector<std::uint8_t>& out) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, &out, appendToVector, flushNothing);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGBA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // zlib's default level spends four to five times longer than level 3 on detailed pictures
+    // for files only about 10 % smaller; encoding sits on interactive paths (copy, export).
+    png_set_compression_level(png, 3);
+    png_write_info(png, info);
+    const std::size_t stride = std::size_t(width) * 4;
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, rgba.data() + std::size_t(y) * stride);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
 std::optional<std::vector<std::uint8_t>> encodePNG(const Image& image) {
     if (image.isNull())
         return std::nullopt;
     const std::vector<std::uint8_t> rgba = image.rgba();
-    png_image desc;
-    std::memset(&desc, 0, sizeof desc);
-    desc.version = PNG_IMAGE_VERSION;
-    desc.width = static_cast<png_uint_32>(image.width());
-    desc.height = static_cast<png_uint_32>(image.height());
-    desc.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    // First pass measures, second writes.
-    if (!png_image_write_to_memory(&desc, nullptr, &size, 0, rgba.data(), 0, nullptr)) {
-        png_image_free(&desc);
+    std::vector<std::uint8_t> out;
+    out.reserve(rgba.size() / 4 + 1024);
+    if (!writePNG(rgba, image.width(), image.height(), out))
         return std::nullopt;
-    }
-    std::vector<std::uint8_t> out(size);
-    if (!png_image_write_to_memory(&desc, out.data(), &size, 0, rgba.data(), 0, nullptr)) {
-        png_image_free(&desc);
-        return std::nullopt;
-    }
-    out.resize(size);
     return out;
 }
 
