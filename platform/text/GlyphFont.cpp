@@ -1,0 +1,211 @@
+#include "platform/text/GlyphFont.hpp"
+
+#include "platform/graphics/CairoAccess.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/text/GlyphFaceInternal.hpp"
+#include "platform/text/StyledText.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+namespace {
+
+struct BufferDeleter {
+    void operator()(hb_buffer_t* b) const { hb_buffer_destroy(b); }
+};
+
+/// UTF-16 offset of every byte offset of valid UTF-8 `text` (and of its end).
+std::vector<std::size_t> utf16Offsets(std::string_view text) {
+    std::vector<std::size_t> offsets(text.size() + 1, 0);
+    std::size_t u = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t n = lead < 0x80             ? 1
+                              : (lead & 0xE0) == 0xC0 ? 2
+                              : (lead & 0xF0) == 0xE0 ? 3
+                                                      : 4;
+        for (std::size_t k = 0; k < n && i + k < text.size(); ++k) {
+            offsets[i + k] = u;
+        }
+        u += n == 4 ? 2 : 1;
+        i += n;
+    }
+    offsets[text.size()] = u;
+    return offsets;
+}
+
+} // namespace
+
+GlyphFont::GlyphFont(std::shared_ptr<const GlyphFace> face, double pointSize)
+    : face_(std::move(face))
+    , size_(pointSize > 0 ? pointSize : 0) {}
+
+double GlyphFont::scale() const {
+    return size_ / face_->unitsPerEm();
+}
+
+double GlyphFont::ascent() const {
+    return face_->ascender() * scale();
+}
+
+double GlyphFont::descent() const {
+    return face_->descender() * scale();
+}
+
+Size GlyphFont::advance(GlyphID glyph) const {
+    return {face_->advance(glyph) * scale(), 0};
+}
+
+Rect GlyphFont::boundingRect(GlyphID glyph) const {
+    const Rect box = face_->boundingBox(glyph);
+    const double s = scale();
+    return {box.origin.x * s, box.origin.y * s, box.size.width * s, box.size.height * s};
+}
+
+Path GlyphFont::outline(GlyphID glyph) const {
+    return face_->outline(glyph).applying(AffineTransform::scale(scale(), scale()));
+}
+
+std::optional<std::vector<GlyphID>> GlyphFont::glyphs(std::u16string_view characters) const {
+    std::vector<GlyphID> result(characters.size(), 0);
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        char32_t c = characters[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= characters.size() || characters[i + 1] < 0xDC00 ||
+                characters[i + 1] > 0xDFFF) {
+                return std::nullopt;
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (characters[i + 1] - 0xDC00);
+            const std::optional<GlyphID> g = face_->glyph(c);
+            if (!g) {
+                return std::nullopt;
+            }
+            result[i] = *g;
+            ++i;
+            continue;
+        }
+        if (c >= 0xDC00 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
+        const std::optional<GlyphID> g = face_->glyph(c);
+        if (!g) {
+            return std::nullopt;
+        }
+        result[i] = *g;
+    }
+    return result;
+}
+
+ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> extraSpace) const {
+    // Reuse the layer's UTF-8 repair so HarfBuzz's clusters always point at valid offsets.
+    StyledText repaired(utf8);
+    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
+    const std::vector<std::size_t> offsets = utf16Offsets(text);
+
+    std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
+    hb_buffer_set_cluster_level(buffer.get(), HB_BUFFER_CLUSTER_LEVEL_MONOTONE_CHARACTERS);
+    hb_buffer_add_utf8(buffer.get(), text.data(), static_cast<int>(text.size()), 0,
+                       static_cast<int>(text.size()));
+    hb_buffer_guess_segment_properties(buffer.get());
+    hb_shape(face_->internal().font, buffer.get(), nullptr, 0);
+
+    unsigned count = 0;
+    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer.get(), &count);
+    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer.get(), &count);
+    const double s = scale();
+
+    ShapedRun run;
+    run.glyphs.reserve(count);
+    double x = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        ShapedRun::Glyph glyph;
+        glyph.glyph = static_cast<GlyphID>(std::min<hb_codepoint_t>(infos[i].codepoint, 0xFFFF));
+        glyph.cluster = offsets[std::min<std::size_t>(infos[i].cluster, text.size())];
+        glyph.position = {x + positions[i].x_offset * s, positions[i].y_offset * s};
+        glyph.advance = positions[i].x_advance * s;
+        run.glyphs.push_back(glyph);
+        x += glyph.advance;
+    }
+    // Extra space goes after the last glyph of the cluster it names; later glyphs move along.
+    for (const ExtraSpace& space : extraSpace) {
+        std::optional<std::size_t> last;
+        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+            if (run.glyphs[i].cluster == space.utf16Offset) {
+                last = i;
+            }
+        }
+        if (!last || !std::isfinite(space.points)) {
+            continue;
+        }
+        run.glyphs[*last].advance += space.points;
+        for (std::size_t i = *last + 1; i < run.glyphs.size(); ++i) {
+            run.glyphs[i].position.x += space.points;
+        }
+    }
+    run.width = 0;
+    run.glyphPathBounds = Rect::null();
+    for (const ShapedRun::Glyph& glyph : run.glyphs) {
+        run.width += glyph.advance;
+        const Rect box = boundingRect(glyph.glyph);
+        if (box.size.width != 0 && box.size.height != 0) {
+            run.glyphPathBounds =
+                run.glyphPathBounds.unionWith(box.offsetBy(glyph.position.x, glyph.position.y));
+        }
+    }
+    if (run.glyphPathBounds.isNull()) {
+        run.glyphPathBounds = Rect::zero();
+    }
+    return run;
+}
+
+void GlyphFont::draw(GraphicsContext& context, std::span<const GlyphID> glyphs,
+                     std::span<const Point> positions, const Color& color) const {
+    const std::size_t count = std::min(glyphs.size(), positions.size());
+    if (count == 0 || size_ <= 0) {
+        return;
+    }
+    cairo_t* cr = CairoAccess::cairoContext(context);
+    cairo_save(cr);
+    cairo_set_font_face(cr, face_->internal().cairoFace);
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    // In a flipped (y-up) space the font's own y axis must flip too, or glyphs stand on their
+    // heads.
+    const bool flipped = ctm.xx * ctm.yy - ctm.xy * ctm.yx < 0;
+    cairo_matrix_t fontMatrix;
+    cairo_matrix_init_scale(&fontMatrix, size_, flipped ? -size_ : size_);
+    cairo_set_font_matrix(cr, &fontMatrix);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_set_font_options(cr, options);
+    cairo_font_options_destroy(options);
+
+    std::vector<cairo_glyph_t> cairoGlyphs(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        cairoGlyphs[i] = {glyphs[i], positions[i].x, positions[i].y};
+    }
+    CairoAccess::applyColor(context, color);
+    cairo_show_glyphs(cr, cairoGlyphs.data(), static_cast<int>(count));
+    cairo_restore(cr);
+}
+
+void GlyphFont::draw(GraphicsContext& context, const ShapedRun& run, Point origin,
+                     const Color& color) const {
+    cairo_matrix_t ctm;
+    cairo_get_matrix(CairoAccess::cairoContext(context), &ctm);
+    const double up = ctm.xx * ctm.yy - ctm.xy * ctm.yx < 0 ? 1 : -1;
+    std::vector<GlyphID> glyphs;
+    std::vector<Point> positions;
+    glyphs.reserve(run.glyphs.size());
+    positions.reserve(run.glyphs.size());
+    for (const ShapedRun::Glyph& glyph : run.glyphs) {
+        glyphs.push_back(glyph.glyph);
+        positions.push_back({origin.x + glyph.position.x, origin.y + up * glyph.position.y});
+    }
+    draw(context, glyphs, positions, color);
+}
+
+} // namespace platform

@@ -1,0 +1,88 @@
+#pragma once
+
+// A glyph face at a point size: metrics in points, shaping of short runs of text with the face
+// alone (no fallback), and drawing of glyphs into a graphics context. Lengths are points with y up
+// from the baseline, as the math typesetter measures.
+
+#include "platform/graphics/Color.hpp"
+#include "platform/graphics/Geometry.hpp"
+#include "platform/graphics/Path.hpp"
+#include "platform/text/GlyphFace.hpp"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class GraphicsContext;
+
+/// Extra space after the character (cluster) that starts at a UTF-16 offset of a shaped string.
+struct ExtraSpace {
+    std::size_t utf16Offset = 0;
+    double points = 0;
+};
+
+/// The result of shaping a short string.
+struct ShapedRun {
+    struct Glyph {
+        GlyphID glyph = 0;
+        /// Position of the glyph's origin relative to the run's origin, y up.
+        Point position;
+        /// Advance in points, extra space included.
+        double advance = 0;
+        /// UTF-16 offset of the first character the glyph stands for.
+        std::size_t cluster = 0;
+    };
+    std::vector<Glyph> glyphs;
+    /// Sum of the advances.
+    double width = 0;
+    /// Union of the glyphs' ink boxes relative to the run's origin, y up; zero when no glyph has
+    /// ink.
+    Rect glyphPathBounds;
+};
+
+class GlyphFont {
+public:
+    /// A negative or NaN size counts as 0.
+    GlyphFont(std::shared_ptr<const GlyphFace> face, double pointSize);
+
+    const GlyphFace& face() const { return *face_; }
+    const std::shared_ptr<const GlyphFace>& sharedFace() const { return face_; }
+    double size() const { return size_; }
+    /// Points per design unit.
+    double scale() const;
+
+    double ascent() const;
+    double descent() const;
+    /// The horizontal advance (height 0).
+    Size advance(GlyphID glyph) const;
+    Rect boundingRect(GlyphID glyph) const;
+    Path outline(GlyphID glyph) const;
+
+    /// One glyph per UTF-16 code unit (the second unit of a surrogate pair gets 0); nothing when
+    /// any character has no glyph in the face or a surrogate is unpaired.
+    std::optional<std::vector<GlyphID>> glyphs(std::u16string_view characters) const;
+
+    /// Shapes `utf8` with the face's own substitutions and positioning (ligatures, kerning, mark
+    /// placement). Characters the face lacks become glyph 0. Invalid UTF-8 is replaced.
+    ShapedRun shape(std::string_view utf8, std::span<const ExtraSpace> extraSpace = {}) const;
+
+    /// Draws glyphs at user-space positions (baseline origins) in `color`. Glyphs stand upright
+    /// both in the context's usual y-down space and in a flipped, y-up one.
+    void draw(GraphicsContext& context, std::span<const GlyphID> glyphs,
+              std::span<const Point> positions, const Color& color) const;
+    /// Draws a shaped run with its origin at `origin` (user space).
+    void draw(GraphicsContext& context, const ShapedRun& run, Point origin,
+              const Color& color) const;
+
+private:
+    std::shared_ptr<const GlyphFace> face_;
+    double size_ = 0;
+};
+
+} // namespace platform
