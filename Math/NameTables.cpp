@@ -78,6 +78,16 @@ const std::unordered_map<std::string, Atom::FontStyle>& fontStyleNames() {
     return table;
 }
 
+const NameTable& negationNames() {
+    static const NameTable table{
+        {"equiv", "\u2262"},    {"subset", "\u2284"},   {"in", "\u2209"},
+        {"sim", "\u2241"},      {"approx", "\u2249"},   {"cong", "\u2247"},
+        {"parallel", "\u2226"}, {"subseteq", "\u2288"}, {"supset", "\u2285"},
+        {"supseteq", "\u2289"}, {"=", "\u2260"},
+    };
+    return table;
+}
+
 NameTable invertNameTable(const NameTable& table) {
     NameTable result;
     for (const auto& [name, value] : table) {
@@ -104,6 +114,11 @@ const NameTable& delimiterValueNames() {
 
 const NameTable& accentValueNames() {
     static const NameTable table = invertNameTable(accentNames());
+    return table;
+}
+
+const NameTable& negationValueNames() {
+    static const NameTable table = invertNameTable(negationNames());
     return table;
 }
 

@@ -22,9 +22,13 @@ const NameTable& accentNames();
 // Font-style command ("mathbf", "text", "bm" ...) to its style.
 const std::unordered_map<std::string, Atom::FontStyle>& fontStyleNames();
 
+// The command after \not ("in", "equiv" ...) to the negated relation it makes.
+const NameTable& negationNames();
+
 // Reverse tables: a value to its shortest name (at equal length the first in byte order).
 const NameTable& delimiterValueNames();
 const NameTable& accentValueNames();
+const NameTable& negationValueNames();
 NameTable invertNameTable(const NameTable& table);
 
 // A new boundary atom for a delimiter name, or null when the name is not a delimiter.

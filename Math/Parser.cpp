@@ -76,17 +76,6 @@ std::optional<InfixFraction> infixFraction(std::string_view command) {
     return std::nullopt;
 }
 
-// The relation that \not turns a following command into.
-const std::unordered_map<std::string, std::string>& negations() {
-    static const std::unordered_map<std::string, std::string> table{
-        {"equiv", "\u2262"},    {"subset", "\u2284"},   {"in", "\u2209"},
-        {"sim", "\u2241"},      {"approx", "\u2249"},   {"cong", "\u2247"},
-        {"parallel", "\u2226"}, {"subseteq", "\u2288"}, {"supset", "\u2285"},
-        {"supseteq", "\u2289"}, {"=", "\u2260"},
-    };
-    return table;
-}
-
 } // namespace
 
 std::shared_ptr<AtomList> parseLatex(std::string_view latex) {
@@ -621,7 +610,7 @@ std::shared_ptr<Atom> Parser::parseCommand(const std::string& command) {
     }
     if (name == "not") {
         const std::string next = peekCommand();
-        const auto& table = negations();
+        const auto& table = negationNames();
         if (const auto found = table.find(keyOf(next)); found != table.end()) {
             skipSpaces();
             nextCharacter(); // the backslash

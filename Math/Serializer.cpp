@@ -64,6 +64,40 @@ std::string_view spaceCommand(double amount) {
     return {};
 }
 
+// The command that \not turns into this relation ("equiv" for U+2262), or empty.
+std::string_view negatedCommand(const std::string& nucleus) {
+    const auto& names = negationValueNames();
+    const auto found = names.find(nucleus);
+    if (found == names.end() || found->second.empty()) {
+        return {};
+    }
+    for (const char c : found->second) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+            return {};
+        }
+    }
+    return found->second;
+}
+
+// The table of a cases environment as the parser wraps it: an Inner opened by "{", closed by
+// the null delimiter, holding a thin space and the table. Null for any other atom.
+const Table* casesTable(const Inner& inner) {
+    const auto& left = inner.leftBoundary();
+    const auto& right = inner.rightBoundary();
+    if (!left || !right || left->nucleus != "{" || !right->nucleus.empty() || !inner.innerList ||
+        inner.innerList->atoms.size() != 2) {
+        return nullptr;
+    }
+    const auto& atoms = inner.innerList->atoms;
+    const auto* space = dynamic_cast<const Space*>(atoms[0].get());
+    const auto* table = dynamic_cast<const Table*>(atoms[1].get());
+    if (!space || space->amount != 3 || !table || table->environment != "cases" ||
+        atoms[0]->subscript() || atoms[0]->superscript()) {
+        return nullptr;
+    }
+    return table;
+}
+
 class Writer {
 public:
     explicit Writer(std::string& out)
@@ -229,6 +263,12 @@ private:
             out += '\\';
             out += *command;
             out += ' ';
+        } else if (const auto negated = negatedCommand(atom.nucleus); !negated.empty()) {
+            // Negated relations have no command of their own; without \not they would not
+            // read back at all.
+            out += "\\not\\";
+            out += negated;
+            out += ' ';
         } else {
             out += atom.nucleus;
         }
@@ -274,6 +314,11 @@ private:
     }
 
     void writeInner(const Inner& inner) {
+        if (const Table* cases = casesTable(inner)) {
+            // The brace and the leading space are what the cases environment adds itself.
+            writeTable(*cases);
+            return;
+        }
         if (!inner.leftBoundary() && !inner.rightBoundary()) {
             braced(inner.innerList);
             return;
@@ -320,7 +365,8 @@ private:
         if (!environment.empty()) {
             out += "\\begin{" + environment + "}";
         }
-        const bool matrix = environment == "matrix";
+        // The environments put a style atom in front of every cell; it is skipped here.
+        const bool matrix = environment == "matrix" || environment == "cases";
         const bool aligned =
             environment == "eqalign" || environment == "aligned" || environment == "split";
         for (std::size_t r = 0; r < table.cells.size(); ++r) {
