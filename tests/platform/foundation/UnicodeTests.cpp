@@ -1,0 +1,91 @@
+#include "platform/foundation/Unicode.hpp"
+
+#include <gtest/gtest.h>
+
+namespace unicode = platform::unicode;
+
+namespace {
+
+std::vector<std::string> clusters(std::string_view text) {
+    std::vector<std::string> out;
+    for (const auto cluster : unicode::graphemeClusters(text)) {
+        out.emplace_back(cluster);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(UnicodeGraphemes, AsciiSplitsPerByteButKeepsCrLfTogether) {
+    EXPECT_EQ(clusters("ab\r\nc"), (std::vector<std::string>{"a", "b", "\r\n", "c"}));
+    EXPECT_TRUE(clusters("").empty());
+}
+
+TEST(UnicodeGraphemes, CombiningMarksEmojiAndHangulStayWhole) {
+    // e + combining acute, a family emoji joined by ZWJ, a flag, and a decomposed Hangul syllable.
+    const std::string text = "e\u0301x\U0001F468\u200D\U0001F469\u200D\U0001F467"
+                             "\U0001F1EB\U0001F1F7\u1100\u1161";
+    EXPECT_EQ(clusters(text), (std::vector<std::string>{
+                                  "e\u0301", "x", "\U0001F468\u200D\U0001F469\u200D\U0001F467",
+                                  "\U0001F1EB\U0001F1F7", "\u1100\u1161"}));
+}
+
+TEST(UnicodeGraphemes, MalformedBytesNeitherCrashNorLoseBytes) {
+    const std::string text = "a\xFF\xC3(b\xE2\x82\u00E9";
+    std::string joined;
+    for (const auto cluster : unicode::graphemeClusters(text)) {
+        joined += cluster;
+    }
+    EXPECT_EQ(joined, text);
+}
+
+TEST(UnicodeUtf8, ValidationRepairAndScalars) {
+    EXPECT_TRUE(unicode::isValidUtf8("h\u00E9\U0001F600"));
+    EXPECT_FALSE(unicode::isValidUtf8("\xC0\xAF"));         // overlong "/"
+    EXPECT_FALSE(unicode::isValidUtf8("\xED\xA0\x80"));     // a surrogate
+    EXPECT_FALSE(unicode::isValidUtf8("\xF4\x90\x80\x80")); // past U+10FFFF
+    EXPECT_EQ(unicode::makeValidUtf8("a\xFF"
+                                     "b"),
+              "a\uFFFD"
+              "b");
+    // A truncated sequence is one replacement; the byte after it starts afresh.
+    EXPECT_EQ(unicode::makeValidUtf8("\xE2\x82"
+                                     "A"),
+              "\uFFFD"
+              "A");
+    EXPECT_EQ(unicode::scalars("a\u00E9\U0001F600"), (std::u32string{U'a', 0xE9, 0x1F600}));
+    EXPECT_EQ(unicode::utf8(U"\u00E9x"), "\u00E9x");
+    EXPECT_EQ(unicode::utf8(char32_t{0xD800}), "\uFFFD");
+}
+
+TEST(UnicodeNormalization, CanonicalEquivalence) {
+    EXPECT_EQ(unicode::nfc("e\u0301"), "\u00E9");
+    EXPECT_EQ(unicode::nfd("\u00E9"), "e\u0301");
+    EXPECT_TRUE(unicode::canonicallyEquivalent("caf\u00E9", "cafe\u0301"));
+    EXPECT_TRUE(unicode::canonicallyEquivalent("\u212B", "\u00C5")); // angstrom sign
+    EXPECT_TRUE(unicode::canonicallyEquivalent("\u037E", ";"));      // Greek question mark
+    EXPECT_FALSE(unicode::canonicallyEquivalent("\uFB01", "fi"));    // only compatibility
+    EXPECT_TRUE(unicode::isNfc("\u00E9"));
+    EXPECT_FALSE(unicode::isNfc("e\u0301"));
+}
+
+TEST(UnicodeCase, PropertiesOfCharacters) {
+    EXPECT_TRUE(unicode::isUppercase("A"));
+    EXPECT_TRUE(unicode::isUppercase("\u00C5"));
+    EXPECT_TRUE(unicode::isUppercase("A\u030A")); // decomposed Å
+    EXPECT_TRUE(unicode::isLowercase("e\u0301"));
+    EXPECT_TRUE(unicode::isLowercase("\u03B1"));
+    EXPECT_FALSE(unicode::isUppercase("1"));
+    EXPECT_FALSE(unicode::isLowercase("1"));
+    EXPECT_FALSE(unicode::isCased("\u2135")); // alef symbol
+    EXPECT_FALSE(unicode::isUppercase("\u05D0"));
+    EXPECT_EQ(unicode::uppercased("stra\u00DFe"), "STRASSE");
+    EXPECT_EQ(unicode::lowercased("\u00C9COLE"), "\u00E9cole");
+}
+
+TEST(UnicodeWhitespace, TrimsSpacesAndLineBreaksOfEveryKind) {
+    EXPECT_EQ(unicode::trimmingWhitespaceAndNewlines(" \t\n x y \u00A0\u2029\r\n"), "x y");
+    EXPECT_EQ(unicode::trimmingWhitespaceAndNewlines("\u3000"), "");
+    EXPECT_EQ(unicode::trimmingWhitespaceAndNewlines("x"), "x");
+    EXPECT_FALSE(unicode::isWhitespaceOrNewline(U'\u200B')); // zero-width space is a format char
+}
