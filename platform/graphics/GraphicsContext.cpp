@@ -142,11 +142,18 @@ void GraphicsContext::fill(const Path& path, const Color& color, const FillStyle
 
 void GraphicsContext::stroke(const Path& path, const Color& color, const StrokeStyle& style) {
     cairo_t* cr = internal_->cr;
-    if (!(style.lineWidth > 0) || !std::isfinite(style.lineWidth))
+    if (!(style.lineWidth >= 0) || !std::isfinite(style.lineWidth))
         return;
     cairo_new_path(cr);
     CairoAccess::appendPath(cr, path);
-    cairo_set_line_width(cr, style.lineWidth);
+    double width = style.lineWidth;
+    if (width == 0) {
+        // A zero width strokes the thinnest visible line: one device pixel, whatever the scale.
+        double dx = 1, dy = 0;
+        cairo_device_to_user_distance(cr, &dx, &dy);
+        width = std::hypot(dx, dy);
+    }
+    cairo_set_line_width(cr, width);
     cairo_set_line_cap(cr, style.lineCap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
                            : style.lineCap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
                                                               : CAIRO_LINE_CAP_BUTT);

@@ -88,6 +88,7 @@ public:
 
     void fill(const Path& path, const Color& color, const FillStyle& style = {});
     void fill(const Rect& rect, const Color& color) { fill(Path::rect(rect), color); }
+    /// Strokes `path`; a line width of 0 draws a one-pixel hairline, a negative one nothing.
     void stroke(const Path& path, const Color& color, const StrokeStyle& style = {});
     /// Narrows the clip to the inside of `path`.
     void clip(const Path& path, const FillStyle& style = {});

@@ -35,6 +35,19 @@ extern "C" void onMessage(j_common_ptr info, int level) {
     }
 }
 
+// Progressive files may repeat scans without limit, each a full pass over the image; no
+// ordinary encoder writes more than a few dozen.
+constexpr int maxScans = 500;
+
+extern "C" void onProgress(j_common_ptr info) {
+    if (info->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maxScans) {
+        auto* err = reinterpret_cast<ErrorManager*>(info->err);
+        std::snprintf(err->message, sizeof err->message, "too many progressive scans");
+        std::longjmp(err->jump, 1);
+    }
+}
+
 struct Decoded {
     int width = 0;
     int height = 0;
@@ -59,6 +72,9 @@ bool runDecoder(std::span<const std::uint8_t> data, ErrorManager& err, Decoded& 
         return false;
     }
     jpeg_create_decompress(&info);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = onProgress;
+    info.progress = &progress;
     jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
     jpeg_read_header(&info, TRUE);
     if (info.image_width == 0 || info.image_height == 0 ||

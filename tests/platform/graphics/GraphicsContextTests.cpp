@@ -77,6 +77,13 @@ TEST(GraphicsContext, TransformsClipsAndSaveRestore) {
         // A singular transform would wedge the context; it is ignored and drawing continues.
         g.scaleBy(0, 1);
         g.fill(Rect(0, 35, 5, 5), Color(0, 1, 0));
+        // Zero width is a hairline, not nothing.
+        StrokeStyle hairline;
+        hairline.lineWidth = 0;
+        Path rule;
+        rule.move({0, 25.5});
+        rule.addLine({40, 25.5});
+        g.stroke(rule, Color::black(), hairline);
     }
     const Image img = surface.makeImage();
     EXPECT_EQ(img.pixel(10, 10), red);
@@ -85,6 +92,8 @@ TEST(GraphicsContext, TransformsClipsAndSaveRestore) {
     EXPECT_EQ(img.pixel(9, 15), transparent);
     EXPECT_EQ(img.pixel(32, 32), (Pixel{0, 0, 255, 255}));
     EXPECT_EQ(img.pixel(2, 37), (Pixel{0, 255, 0, 255}));
+    EXPECT_EQ(img.pixel(30, 25), (Pixel{0, 0, 0, 255}));
+    EXPECT_EQ(img.pixel(30, 24), transparent);
 }
 
 TEST(GraphicsContext, OpacityAppearanceAndScaledSurface) {
