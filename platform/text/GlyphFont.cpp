@@ -163,7 +163,10 @@ ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> ex
 void GlyphFont::draw(GraphicsContext& context, std::span<const GlyphID> glyphs,
                      std::span<const Point> positions, const Color& color) const {
     const std::size_t count = std::min(glyphs.size(), positions.size());
-    if (count == 0 || size_ <= 0) {
+    // Beyond these bounds Cairo puts the whole context into an error state that no later drawing
+    // recovers from, so such glyphs are skipped rather than handed over.
+    constexpr double maxSize = 100000;
+    if (count == 0 || !(size_ > 0) || size_ > maxSize) {
         return;
     }
     cairo_t* cr = CairoAccess::cairoContext(context);
@@ -183,12 +186,15 @@ void GlyphFont::draw(GraphicsContext& context, std::span<const GlyphID> glyphs,
     cairo_set_font_options(cr, options);
     cairo_font_options_destroy(options);
 
-    std::vector<cairo_glyph_t> cairoGlyphs(count);
+    std::vector<cairo_glyph_t> cairoGlyphs;
+    cairoGlyphs.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        cairoGlyphs[i] = {glyphs[i], positions[i].x, positions[i].y};
+        if (std::isfinite(positions[i].x) && std::isfinite(positions[i].y)) {
+            cairoGlyphs.push_back({glyphs[i], positions[i].x, positions[i].y});
+        }
     }
     CairoAccess::applyColor(context, color);
-    cairo_show_glyphs(cr, cairoGlyphs.data(), static_cast<int>(count));
+    cairo_show_glyphs(cr, cairoGlyphs.data(), static_cast<int>(cairoGlyphs.size()));
     cairo_restore(cr);
 }
 

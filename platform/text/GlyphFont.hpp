@@ -48,7 +48,7 @@ struct ShapedRun {
 
 class GlyphFont {
 public:
-    /// A negative or NaN size counts as 0.
+    /// `face` must not be null. A negative, infinite or NaN size counts as 0.
     GlyphFont(std::shared_ptr<const GlyphFace> face, double pointSize);
 
     const GlyphFace& face() const { return *face_; }

@@ -17,8 +17,18 @@ constexpr double kScale = PANGO_SCALE;
 double fromPango(int units) {
     return units / kScale;
 }
+/// Lengths from callers are clamped to what Pango's 32-bit units hold comfortably; NaN becomes 0.
+double clampLength(double points) {
+    constexpr double limit = 100000;
+    return std::isnan(points) ? 0 : std::clamp(points, -limit, limit);
+}
 int toPango(double points) {
-    return static_cast<int>(std::lround(points * kScale));
+    return static_cast<int>(std::lround(clampLength(points) * kScale));
+}
+/// A box's extent as laid out: non-negative and finite.
+Size boxSize(const InlineBox& box) {
+    return {std::max(clampLength(box.size.width), 0.0),
+            std::max(clampLength(box.size.height), 0.0)};
 }
 
 struct GObjectDeleter {
@@ -72,7 +82,8 @@ descriptionFor(const ResolvedFont& font) {
                                      font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_font_description_set_stretch(d.get(), stretchFor(font.width));
     // Absolute size: one point is one unit of the layout, whatever resolution a surface has.
-    pango_font_description_set_absolute_size(d.get(), std::max(font.size, 0.0) * kScale);
+    pango_font_description_set_absolute_size(
+        d.get(), std::clamp(clampLength(font.size), 0.0, 10000.0) * kScale);
     return d;
 }
 
@@ -246,10 +257,10 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
             insert(attributes.get(), pango_attr_letter_spacing_new(toPango(spacing)), start, end);
         }
         if (run.box) {
-            const double w = std::max(run.box->size.width, 0.0);
-            const double h = std::max(run.box->size.height, 0.0);
-            const PangoRectangle rect{0, toPango(-(h + run.box->baselineOffset)), toPango(w),
-                                      toPango(h)};
+            const Size size = boxSize(*run.box);
+            const double offset = clampLength(run.box->baselineOffset);
+            const PangoRectangle rect{0, toPango(-(size.height + offset)), toPango(size.width),
+                                      toPango(size.height)};
             insert(attributes.get(), pango_attr_shape_new(&rect, &rect), start, end);
         } else if (a.baselineOffset != 0) {
             insert(attributes.get(), pango_attr_rise_new(toPango(a.baselineOffset)), start, end);
@@ -369,8 +380,9 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             double runBaseline = baseline;
             if (run.isInlineBox) {
                 // The box's own size, not the line's font, decides its extent.
-                runAscent = sourceRun.box->size.height + sourceRun.box->baselineOffset;
-                runDescent = -sourceRun.box->baselineOffset;
+                const double offset = fromPango(toPango(sourceRun.box->baselineOffset));
+                runAscent = fromPango(toPango(boxSize(*sourceRun.box).height)) + offset;
+                runDescent = -offset;
                 runBaseline = fromPango(pango_layout_iter_get_baseline(iter.get()));
             }
             const double runX = x;
@@ -575,6 +587,9 @@ CharacterRange TextLayout::wordRange(std::size_t index) const {
 }
 
 void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color) const {
+    if (!std::isfinite(origin.x) || !std::isfinite(origin.y)) {
+        return; // Cairo would carry the bad coordinate into its path and stop drawing for good
+    }
     cairo_t* cr = CairoAccess::cairoContext(context);
     cairo_save(cr);
     const std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());

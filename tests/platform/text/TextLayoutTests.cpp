@@ -260,6 +260,20 @@ TEST(TextLayoutInput, BadInputNeverBreaksTheLayout) {
     odd.append("x", TextAttributes{.font = Font::system(-4)});
     const TextLayout clamped(odd, ParagraphStyle{.lineLimit = -3, .width = -10});
     EXPECT_FALSE(clamped.lines().empty());
+
+    const double nan = std::nan("");
+    StyledText hostile;
+    hostile.appendBox(InlineBox{{nan, 1e300}, nan});
+    hostile.append("x", TextAttributes{.font = Font::system(nan),
+                                       .baselineOffset = nan,
+                                       .kerning = 1e300,
+                                       .tracking = nan});
+    const TextLayout survived(hostile, ParagraphStyle{.lineSpacing = nan, .width = nan});
+    ASSERT_FALSE(survived.lines().empty());
+    for (const auto& run : survived.lines()[0].runs) {
+        EXPECT_TRUE(std::isfinite(run.typographicBounds.ascent));
+        EXPECT_TRUE(std::isfinite(run.typographicBounds.width));
+    }
 }
 
 } // namespace

@@ -1,0 +1,133 @@
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/graphics/ImageSource.hpp"
+#include "platform/graphics/ImageSurface.hpp"
+#include "platform/text/TextLayout.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace platform {
+namespace {
+
+/// Compares `image` with the PNG snapshot `name` under tests/fixtures/text: no channel of any
+/// pixel further off than `tolerance`, and at most 1 % of pixels off by more than a rounding
+/// step (glyph antialiasing may move slightly between library versions).
+/// MOSS_UPDATE_SNAPSHOTS=1 rewrites the snapshot instead.
+void expectSnapshot(const Image& image, const std::string& name, int tolerance = 64) {
+    const std::string path = std::string(MOSS_TEXT_FIXTURES) + "/" + name + ".png";
+    if (const char* update = std::getenv("MOSS_UPDATE_SNAPSHOTS"); update && *update == '1') {
+        const auto png = encodePNG(image);
+        ASSERT_TRUE(png);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << "missing snapshot " << path;
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    const Image expected = ImageSource::decode(bytes).frames().at(0).image;
+    ASSERT_EQ(expected.width(), image.width());
+    ASSERT_EQ(expected.height(), image.height());
+    const auto a = image.rgba();
+    const auto b = expected.rgba();
+    std::size_t differing = 0;
+    int worst = 0;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        int d = 0;
+        for (std::size_t c = 0; c < 4; ++c) {
+            d = std::max(d, std::abs(int(a[i + c]) - int(b[i + c])));
+        }
+        worst = std::max(worst, d);
+        differing += d > 2 ? 1 : 0;
+    }
+    EXPECT_LE(worst, tolerance) << name;
+    EXPECT_LE(differing, a.size() / 4 / 100) << name;
+}
+
+StyledText sample() {
+    StyledText text;
+    text.append("Plain, ");
+    text.append("bold", TextAttributes{.font = Font::body().bold()});
+    text.append(", ");
+    text.append("red", TextAttributes{.foregroundColor = Color(0.9, 0.1, 0.1)});
+    text.append(", ");
+    text.append("underlined", TextAttributes{.underline = TextLineStyle{}});
+    text.append(", ");
+    text.append("struck", TextAttributes{.strikethrough = TextLineStyle{Color(0, 0, 1)}});
+    text.append(", ");
+    text.append("code", TextAttributes{.font = Font::body().monospaced(),
+                                       .backgroundColor = Color(0.85, 0.85, 0.85)});
+    text.append(" a box ");
+    text.appendBox(InlineBox{{16, 16}, -3});
+    text.append(" x");
+    text.append("2", TextAttributes{.font = Font::caption(), .baselineOffset = 5});
+    text.append(" \xF0\x9F\x98\x80 and \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D wrap here.");
+    return text;
+}
+
+TEST(TextDrawing, ParagraphSnapshot) {
+    const TextLayout layout(sample(), ParagraphStyle{.width = 180});
+    ImageSurface surface = ImageSurface::ofSize({200, 90}, 2);
+    {
+        GraphicsContext context(surface);
+        context.fill(Rect(0, 0, 200, 90), Color::white());
+        layout.draw(context, {10, 5}, Color::black());
+    }
+    expectSnapshot(surface.makeImage(), "paragraph");
+}
+
+TEST(TextDrawing, CentredLargeTitleSnapshot) {
+    const TextLayout layout(StyledText("Large Title", TextAttributes{.font = Font::largeTitle()}),
+                            ParagraphStyle{.alignment = TextAlignment::center, .width = 200});
+    ImageSurface surface(200, 40);
+    {
+        GraphicsContext context(surface);
+        context.fill(Rect(0, 0, 200, 40), Color::white());
+        layout.draw(context, {0, 2}, Color(0.1, 0.3, 0.8));
+    }
+    expectSnapshot(surface.makeImage(), "large-title");
+}
+
+TEST(TextDrawing, RunColoursAndTheDefaultColour) {
+    StyledText text;
+    text.append("MMMM");
+    text.append("MMMM", TextAttributes{.foregroundColor = Color(1, 0, 0)});
+    const TextLayout layout(text, ParagraphStyle{.font = Font::system(30)});
+    const auto& runs = layout.lines()[0].runs;
+    ASSERT_EQ(runs.size(), 2u);
+    ImageSurface surface(200, 50);
+    {
+        GraphicsContext context(surface);
+        layout.draw(context, {0, 0}, Color(0, 0, 1));
+        layout.draw(context, {std::nan(""), 0}, Color(0, 1, 0)); // ignored
+    }
+    const Image image = surface.makeImage();
+    const auto dominant = [&image](const Rect& r) {
+        long red = 0;
+        long blue = 0;
+        long green = 0;
+        for (int y = int(r.minY()); y < int(r.maxY()); ++y) {
+            for (int x = int(r.minX()); x < int(r.maxX()); ++x) {
+                const Image::Pixel p = image.pixel(x, y);
+                red += p.red;
+                green += p.green;
+                blue += p.blue;
+            }
+        }
+        return std::array<long, 3>{red, green, blue};
+    };
+    const auto first = dominant(runs[0].typographicBounds.rect());
+    const auto second = dominant(runs[1].typographicBounds.rect());
+    EXPECT_GT(first[2], 0);
+    EXPECT_EQ(first[0], 0);
+    EXPECT_GT(second[0], 0);
+    EXPECT_EQ(second[2], 0);
+    EXPECT_EQ(first[1] + second[1], 0);
+}
+
+} // namespace
+} // namespace platform
