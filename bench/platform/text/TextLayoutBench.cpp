@@ -1,0 +1,98 @@
+// Paragraph layout of 100 KB of text at a fixed width, as plain text and as attributed runs, and
+// the shaping of short math runs.
+
+#include "platform/text/GlyphFont.hpp"
+#include "platform/text/TextLayout.hpp"
+
+#include <benchmark/benchmark.h>
+#include <string>
+
+namespace {
+
+using namespace platform;
+
+constexpr std::size_t kTextSize = 100 * 1024;
+
+/// Prose-like text: words of varying length, a paragraph break every ~600 characters.
+std::string sampleText() {
+    static const char* const words[] = {"layout", "the",  "of",       "paragraph", "glyph",
+                                        "a",      "text", "wrapping", "measures",  "line",
+                                        "width",  "and",  "font",     "baseline",  "runs"};
+    std::string text;
+    std::size_t i = 0;
+    while (text.size() < kTextSize) {
+        text += words[(i * 7 + i / 3) % std::size(words)];
+        text += (i % 97 == 96) ? ".\n" : (i % 11 == 10 ? ", " : " ");
+        ++i;
+    }
+    text.resize(kTextSize);
+    return text;
+}
+
+void layoutPlain(benchmark::State& state) {
+    const StyledText text(sampleText());
+    const ParagraphStyle style{.width = 480};
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        const TextLayout layout(text, style);
+        lines = layout.lines().size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextSize));
+}
+BENCHMARK(layoutPlain)->Unit(benchmark::kMillisecond);
+
+void layoutAttributed(benchmark::State& state) {
+    // A run change every 40 bytes (at a word boundary), cycling through bold, colour and code.
+    const std::string all = sampleText();
+    StyledText text;
+    std::size_t start = 0;
+    std::size_t n = 0;
+    while (start < all.size()) {
+        std::size_t end = all.find(' ', std::min(start + 40, all.size()));
+        end = end == std::string::npos ? all.size() : end;
+        TextAttributes attributes;
+        switch (n++ % 4) {
+        case 1:
+            attributes.font = Font::body().bold();
+            break;
+        case 2:
+            attributes.foregroundColor = Color(0.8, 0.1, 0.1);
+            break;
+        case 3:
+            attributes.font = Font::body().monospaced();
+            break;
+        default:
+            break;
+        }
+        text.append(std::string_view(all).substr(start, end - start), attributes);
+        start = end;
+    }
+    const ParagraphStyle style{.width = 480};
+    for (auto _ : state) {
+        const TextLayout layout(text, style);
+        benchmark::DoNotOptimize(layout.lines().size());
+    }
+    state.counters["runs"] = static_cast<double>(text.runs().size());
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextSize));
+}
+BENCHMARK(layoutAttributed)->Unit(benchmark::kMillisecond);
+
+void shapeMathRun(benchmark::State& state) {
+    const auto face =
+        GlyphFace::fromFile("/usr/share/texmf/fonts/opentype/public/lm-math/latinmodern-math.otf");
+    if (!face) {
+        state.SkipWithError("Latin Modern Math is not installed");
+        return;
+    }
+    const GlyphFont font(face, 12);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(font.shape("sin(x)+cos(y)=1").width);
+    }
+}
+BENCHMARK(shapeMathRun);
+
+} // namespace
+
+BENCHMARK_MAIN();
