@@ -7,7 +7,9 @@ std::string codingPathDescription(const CodingPath& path)
     std::string text;
     for (const CodingKey& key : path) {
         if (key.intValue) {
-            text += "[" + std::to_string(*key.intValue) + "]";
+            text.push_back('[');
+            text.append(std::to_string(*key.intValue));
+            text.push_back(']');
         } else {
             if (!text.empty()) {
                 text.push_back('.');

@@ -15,7 +15,12 @@ struct CodingKey {
     std::optional<std::int64_t> intValue;
 
     static CodingKey member(std::string name) { return {std::move(name), std::nullopt}; }
-    static CodingKey index(std::int64_t i) { return {"Index " + std::to_string(i), i}; }
+    static CodingKey index(std::int64_t i)
+    {
+        std::string name = "Index ";
+        name.append(std::to_string(i));
+        return {std::move(name), i};
+    }
 
     friend bool operator==(const CodingKey&, const CodingKey&) = default;
 };
