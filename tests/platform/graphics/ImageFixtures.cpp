@@ -201,6 +201,34 @@ Bytes makeJPEG(const RGBAFrame& frame, int quality) {
     return out;
 }
 
+Bytes makeCMYKJPEG(int width, int height, const std::uint8_t (&cmyk)[4]) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr err;
+    info.err = jpeg_std_error(&err);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    std::vector<std::uint8_t> row;
+    for (int x = 0; x < width; ++x)
+        row.insert(row.end(), std::begin(cmyk), std::end(cmyk));
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&info, &r, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
 Bytes makeWebP(const RGBAFrame& frame) {
     std::uint8_t* data = nullptr;
     const std::size_t size = WebPEncodeLosslessRGBA(frame.rgba.data(), frame.width, frame.height,

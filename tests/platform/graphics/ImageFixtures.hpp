@@ -44,6 +44,9 @@ Bytes makeAPNG(int width, int height, const std::vector<ApngFrame>& frames, int 
 
 Bytes makeJPEG(const RGBAFrame& frame, int quality = 90);
 
+/// A CMYK JPEG (with the Adobe marker libjpeg writes for it) of one colour, components as stored.
+Bytes makeCMYKJPEG(int width, int height, const std::uint8_t (&cmyk)[4]);
+
 Bytes makeWebP(const RGBAFrame& frame);
 /// An animated WebP, lossless, with per-frame durations in milliseconds.
 Bytes makeAnimatedWebP(const std::vector<RGBAFrame>& frames, const std::vector<int>& durationsMs,

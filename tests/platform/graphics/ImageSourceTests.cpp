@@ -175,6 +175,13 @@ TEST(ImageSource, JPEGAndWebPStills) {
     EXPECT_NEAR(p.blue, 50, 4);
     EXPECT_EQ(p.alpha, 255);
 
+    // Adobe CMYK stores inverted ink: full magenta ink (0) with no other ink reads as magenta.
+    const std::uint8_t magenta[4] = {255, 0, 255, 255};
+    const Pixel m = ImageSource::decode(makeCMYKJPEG(8, 8, magenta)).frames()[0].image.pixel(3, 3);
+    EXPECT_NEAR(m.red, 255, 4);
+    EXPECT_NEAR(m.green, 0, 4);
+    EXPECT_NEAR(m.blue, 255, 4);
+
     const ImageSource webp = ImageSource::decode(makeWebP(solid(5, 3, 1, 2, 3, 128)));
     EXPECT_EQ(webp.format(), ImageFormat::webp);
     EXPECT_FALSE(webp.isAnimationContainer());
