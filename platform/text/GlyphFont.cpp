@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <pango/pango.h>
 
 namespace platform {
 namespace {
@@ -158,6 +159,62 @@ ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> ex
         run.glyphPathBounds = Rect::zero();
     }
     return run;
+}
+
+std::size_t GlyphFont::suggestLineBreak(std::string_view utf8, double width) const {
+    StyledText repaired(utf8);
+    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
+    if (text.empty() || std::isnan(width)) {
+        return 0;
+    }
+    // Character index -> UTF-16 offset, and the line-break opportunities of the text.
+    std::vector<std::size_t> utf16AtChar;
+    const std::vector<std::size_t> offsets = utf16Offsets(text);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            utf16AtChar.push_back(offsets[i]);
+        }
+    }
+    const std::size_t chars = utf16AtChar.size();
+    utf16AtChar.push_back(offsets[text.size()]);
+    std::vector<PangoLogAttr> attrs(chars + 1);
+    pango_get_log_attrs(text.data(), static_cast<int>(text.size()), -1,
+                        pango_language_from_string("en"), attrs.data(),
+                        static_cast<int>(attrs.size()));
+
+    // advanceBefore[c]: the width of the characters before character c.
+    const ShapedRun run = shape(text);
+    std::vector<double> advanceOf(chars, 0);
+    for (const ShapedRun::Glyph& glyph : run.glyphs) {
+        const auto it = std::upper_bound(utf16AtChar.begin(), utf16AtChar.end(), glyph.cluster);
+        const auto c = static_cast<std::size_t>(it - utf16AtChar.begin()) - 1;
+        advanceOf[std::min(c, chars - 1)] += glyph.advance;
+    }
+    std::vector<double> advanceBefore(chars + 1, 0);
+    for (std::size_t c = 0; c < chars; ++c) {
+        advanceBefore[c + 1] = advanceBefore[c] + advanceOf[c];
+    }
+    const auto fits = [&](std::size_t c, bool hangSpaces) {
+        std::size_t end = c;
+        while (hangSpaces && end > 0 && attrs[end - 1].is_white) {
+            --end;
+        }
+        return advanceBefore[end] <= width + 1e-9;
+    };
+    std::size_t best = 0;
+    for (std::size_t c = 1; c <= chars; ++c) {
+        if ((c == chars || attrs[c].is_line_break) && fits(c, true)) {
+            best = c;
+        }
+    }
+    if (best == 0) {
+        for (std::size_t c = 1; c <= chars && fits(c, false); ++c) {
+            if (c == chars || attrs[c].is_cursor_position) {
+                best = c;
+            }
+        }
+    }
+    return utf16AtChar[best];
 }
 
 void GlyphFont::draw(GraphicsContext& context, std::span<const GlyphID> glyphs,

@@ -72,6 +72,11 @@ public:
     /// placement). Characters the face lacks become glyph 0. Invalid UTF-8 is replaced.
     ShapedRun shape(std::string_view utf8, std::span<const ExtraSpace> extraSpace = {}) const;
 
+    /// How many UTF-16 code units of `utf8` fit on a line `width` points wide: the text up to the
+    /// last line-break opportunity that fits (trailing spaces hang past the width), or, when not
+    /// even the first word fits, as many whole characters as fit. 0 when not one character fits.
+    std::size_t suggestLineBreak(std::string_view utf8, double width) const;
+
     /// Draws glyphs at user-space positions (baseline origins) in `color`. Glyphs stand upright
     /// both in the context's usual y-down space and in a flipped, y-up one.
     void draw(GraphicsContext& context, std::span<const GlyphID> glyphs,

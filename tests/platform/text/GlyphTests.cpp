@@ -2,6 +2,7 @@
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/text/GlyphFont.hpp"
 
+#include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -133,6 +134,24 @@ TEST(GlyphFont, ShapesShortRunsWithExtraSpace) {
     EXPECT_TRUE(font.shape("").glyphs.empty());
     EXPECT_EQ(font.shape("").glyphPathBounds, Rect::zero());
     EXPECT_EQ(font.shape("a\xFF").glyphs.size(), 2u);
+}
+
+TEST(GlyphFont, SuggestsLineBreaksAtWordsThenCharacters) {
+    const GlyphFont font(latinModern(), 10);
+    const double hello = font.shape("hello").width;
+    const double helloWorld = font.shape("hello world").width;
+    EXPECT_EQ(font.suggestLineBreak("hello world", helloWorld), 11u);
+    // The space after "hello" hangs: the first line is "hello " even at exactly its word width.
+    EXPECT_EQ(font.suggestLineBreak("hello world", hello), 6u);
+    EXPECT_EQ(font.suggestLineBreak("hello world", helloWorld - 0.5), 6u);
+    // A word wider than the line breaks between characters.
+    const double hel = font.shape("hel").width;
+    EXPECT_EQ(font.suggestLineBreak("hello", hel + 0.01), 3u);
+    EXPECT_EQ(font.suggestLineBreak("hello", 0.1), 0u);
+    EXPECT_EQ(font.suggestLineBreak("", 100), 0u);
+    EXPECT_EQ(font.suggestLineBreak("abc", std::nan("")), 0u);
+    // Offsets count UTF-16 units.
+    EXPECT_EQ(font.suggestLineBreak("\xF0\x9D\x91\xA5 y", 1000), 4u);
 }
 
 Image render(bool flipped) {
