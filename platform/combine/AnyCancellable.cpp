@@ -5,11 +5,9 @@
 namespace platform {
 
 AnyCancellable::AnyCancellable(AnyCancellable&& other) noexcept
-    : cancel_(std::exchange(other.cancel_, nullptr))
-{}
+    : cancel_(std::exchange(other.cancel_, nullptr)) {}
 
-AnyCancellable& AnyCancellable::operator=(AnyCancellable&& other) noexcept
-{
+AnyCancellable& AnyCancellable::operator=(AnyCancellable&& other) noexcept {
     if (this != &other) {
         cancel();
         cancel_ = std::exchange(other.cancel_, nullptr);
@@ -17,15 +15,18 @@ AnyCancellable& AnyCancellable::operator=(AnyCancellable&& other) noexcept
     return *this;
 }
 
-AnyCancellable::~AnyCancellable() { cancel(); }
+AnyCancellable::~AnyCancellable() {
+    cancel();
+}
 
-void AnyCancellable::cancel()
-{
+void AnyCancellable::cancel() {
     if (std::function<void()> cancel = std::exchange(cancel_, nullptr)) {
         cancel();
     }
 }
 
-void AnyCancellable::store(CancellableSet& set) && { set.insert(std::move(*this)); }
+void AnyCancellable::store(CancellableSet& set) && {
+    set.insert(std::move(*this));
+}
 
 } // namespace platform

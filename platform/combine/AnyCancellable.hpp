@@ -13,8 +13,7 @@ class AnyCancellable {
 public:
     AnyCancellable() = default;
     explicit AnyCancellable(std::function<void()> cancel)
-        : cancel_(std::move(cancel))
-    {}
+        : cancel_(std::move(cancel)) {}
     AnyCancellable(AnyCancellable&& other) noexcept;
     AnyCancellable& operator=(AnyCancellable&& other) noexcept;
     AnyCancellable(const AnyCancellable&) = delete;

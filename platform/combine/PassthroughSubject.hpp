@@ -16,11 +16,9 @@ template <class T>
 class PassthroughSubject : public Publisher<T> {
 public:
     PassthroughSubject()
-        : PassthroughSubject(std::make_shared<State>())
-    {}
+        : PassthroughSubject(std::make_shared<State>()) {}
 
-    void send(const T& value) const
-    {
+    void send(const T& value) const {
         std::vector<std::shared_ptr<Subscription>> subscriptions;
         {
             const std::lock_guard lock(state_->mutex);
@@ -34,8 +32,7 @@ public:
         }
     }
 
-    [[nodiscard]] std::size_t subscriptionCount() const
-    {
+    [[nodiscard]] std::size_t subscriptionCount() const {
         const std::lock_guard lock(state_->mutex);
         return state_->subscriptions.size();
     }
@@ -70,8 +67,7 @@ private:
                 }
             });
         })
-        , state_(std::move(state))
-    {}
+        , state_(std::move(state)) {}
 
     std::shared_ptr<State> state_;
 };

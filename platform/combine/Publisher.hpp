@@ -4,8 +4,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <concepts>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,7 +18,7 @@ namespace platform {
 //     TimerToken MainExecutor::enqueueAfter(std::chrono::nanoseconds, Job)
 template <class S>
 concept DelayScheduler = requires(S& scheduler, std::chrono::nanoseconds delay) {
-    { scheduler.enqueueAfter(delay, [] {}).cancel() };
+    {scheduler.enqueueAfter(delay, [] {}).cancel()};
 };
 
 // A stream of values that never fails. Subscribing hands each later value to a receiver until
@@ -31,18 +31,14 @@ public:
     using SubscribeFunction = std::function<AnyCancellable(Receiver)>;
 
     explicit Publisher(SubscribeFunction subscribe)
-        : subscribe_(std::move(subscribe))
-    {}
+        : subscribe_(std::move(subscribe)) {}
 
-    [[nodiscard]] AnyCancellable sink(Receiver receiver) const
-    {
+    [[nodiscard]] AnyCancellable sink(Receiver receiver) const {
         return subscribe_(std::move(receiver));
     }
 
     // Drops a value equal to the one delivered just before it; the first always passes.
-    [[nodiscard]] Publisher removeDuplicates() const
-        requires std::equality_comparable<T>
-    {
+    [[nodiscard]] Publisher removeDuplicates() const requires std::equality_comparable<T> {
         return Publisher([upstream = *this](Receiver downstream) {
             struct State {
                 std::mutex mutex;
@@ -65,8 +61,7 @@ public:
     // Delivers a value only once `delay` has passed without a newer one, on `scheduler` (which
     // must outlive the subscription; the main executor lives for the process).
     template <DelayScheduler S>
-    [[nodiscard]] Publisher debounce(std::chrono::nanoseconds delay, S& scheduler) const
-    {
+    [[nodiscard]] Publisher debounce(std::chrono::nanoseconds delay, S& scheduler) const {
         return Publisher([upstream = *this, delay, scheduler = &scheduler](Receiver downstream) {
             using Token = std::decay_t<decltype(scheduler->enqueueAfter(delay, [] {}))>;
             struct State {
@@ -125,8 +120,7 @@ public:
                         s->timer = std::move(timer);
                     }
                 });
-            auto upstreamHolder =
-                std::make_shared<AnyCancellable>(std::move(upstreamSubscription));
+            auto upstreamHolder = std::make_shared<AnyCancellable>(std::move(upstreamSubscription));
             return AnyCancellable([state, upstreamHolder] {
                 std::optional<Token> timer;
                 {

@@ -14,8 +14,7 @@ public:
     // The current date and time.
     Date();
     explicit Date(TimePoint timePoint)
-        : timePoint_(timePoint)
-    {}
+        : timePoint_(timePoint) {}
 
     [[nodiscard]] static Date now() { return Date(); }
     // Seconds since 1970-01-01T00:00:00Z, fractional.

@@ -2,8 +2,7 @@
 
 namespace platform {
 
-std::string codingPathDescription(const CodingPath& path)
-{
+std::string codingPathDescription(const CodingPath& path) {
     std::string text;
     for (const CodingKey& key : path) {
         if (key.intValue) {
@@ -25,11 +24,9 @@ DecodingError::DecodingError(Kind kind, CodingPath codingPath, std::string debug
     : kind_(kind)
     , codingPath_(std::move(codingPath))
     , debugDescription_(std::move(debugDescription))
-    , key_(std::move(key))
-{}
+    , key_(std::move(key)) {}
 
-std::string DecodingError::localizedDescription() const
-{
+std::string DecodingError::localizedDescription() const {
     switch (kind_) {
     case Kind::keyNotFound:
     case Kind::valueNotFound:
@@ -43,11 +40,9 @@ std::string DecodingError::localizedDescription() const
 
 EncodingError::EncodingError(CodingPath codingPath, std::string debugDescription)
     : codingPath_(std::move(codingPath))
-    , debugDescription_(std::move(debugDescription))
-{}
+    , debugDescription_(std::move(debugDescription)) {}
 
-std::string EncodingError::localizedDescription() const
-{
+std::string EncodingError::localizedDescription() const {
     return "The data couldn\u2019t be written because it isn\u2019t in the correct format.";
 }
 

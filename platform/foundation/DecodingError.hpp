@@ -15,8 +15,7 @@ struct CodingKey {
     std::optional<std::int64_t> intValue;
 
     static CodingKey member(std::string name) { return {std::move(name), std::nullopt}; }
-    static CodingKey index(std::int64_t i)
-    {
+    static CodingKey index(std::int64_t i) {
         std::string name = "Index ";
         name.append(std::to_string(i));
         return {std::move(name), i};

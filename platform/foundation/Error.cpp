@@ -1,23 +1,20 @@
 #include "platform/foundation/Error.hpp"
 
 #include <cstring>
-
 #include <fmt/format.h>
 
 namespace platform {
 
-const char* Error::what() const noexcept
-{
+const char* Error::what() const noexcept {
     try {
-        whatText_ = localizedDescription();
+        std::call_once(whatOnce_, [this] { whatText_ = localizedDescription(); });
         return whatText_.c_str();
     } catch (...) {
         return "platform::Error";
     }
 }
 
-std::string genericErrorDescription(std::string_view qualifiedTypeName, std::int64_t caseOrdinal)
-{
+std::string genericErrorDescription(std::string_view qualifiedTypeName, std::int64_t caseOrdinal) {
     return fmt::format("The operation couldn\u2019t be completed. ({} error {}.)",
                        qualifiedTypeName, caseOrdinal);
 }
@@ -30,8 +27,7 @@ constexpr std::string_view cancellationWhat = "CancellationError()";
 
 } // namespace
 
-std::string localizedDescription(const std::exception_ptr& error)
-{
+std::string localizedDescription(const std::exception_ptr& error) {
     if (!error) {
         return {};
     }

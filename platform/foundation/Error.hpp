@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -12,16 +13,20 @@ namespace platform {
 class Error : public std::exception {
 public:
     Error() = default;
-    Error(const Error&) = default;
-    Error& operator=(const Error&) = default;
+    // A copy works out its own what() text when first asked.
+    Error(const Error& /*other*/) noexcept
+        : std::exception() {}
+    Error& operator=(const Error& /*other*/) noexcept { return *this; }
     ~Error() override = default;
 
     // The text shown to a person.
     [[nodiscard]] virtual std::string localizedDescription() const = 0;
 
+    // Safe to call from several threads at once (an exception_ptr may be rethrown on many).
     [[nodiscard]] const char* what() const noexcept override;
 
 private:
+    mutable std::once_flag whatOnce_;
     mutable std::string whatText_;
 };
 

@@ -19,31 +19,24 @@ public:
     JSONAny() = default; // null
     JSONAny(std::nullptr_t) {}
     JSONAny(bool value)
-        : value_(value)
-    {}
+        : value_(value) {}
     JSONAny(double value)
-        : value_(value)
-    {}
+        : value_(value) {}
     JSONAny(std::string value)
-        : value_(std::move(value))
-    {}
+        : value_(std::move(value)) {}
     JSONAny(const char* value)
-        : value_(std::string(value))
-    {}
+        : value_(std::string(value)) {}
     JSONAny(Array value)
-        : value_(std::move(value))
-    {}
+        : value_(std::move(value)) {}
     JSONAny(Object value)
-        : value_(std::move(value))
-    {}
+        : value_(std::move(value)) {}
 
     [[nodiscard]] Kind kind() const { return static_cast<Kind>(value_.index()); }
     [[nodiscard]] bool isNull() const { return kind() == Kind::null; }
     // Each accessor gives nullptr when the value is of another kind.
     [[nodiscard]] const bool* boolValue() const { return std::get_if<bool>(&value_); }
     [[nodiscard]] const double* numberValue() const { return std::get_if<double>(&value_); }
-    [[nodiscard]] const std::string* stringValue() const
-    {
+    [[nodiscard]] const std::string* stringValue() const {
         return std::get_if<std::string>(&value_);
     }
     [[nodiscard]] const Array* arrayValue() const { return std::get_if<Array>(&value_); }

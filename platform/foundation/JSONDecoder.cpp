@@ -3,9 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <type_traits>
-
 #include <simdjson.h>
+#include <type_traits>
 
 namespace platform {
 
@@ -17,20 +16,17 @@ using simdjson::dom::element_type;
 static_assert(sizeof(element) <= 16 && alignof(element) <= 8);
 static_assert(std::is_trivially_copyable_v<element>);
 
-element elementOf(const unsigned char* storage)
-{
+element elementOf(const unsigned char* storage) {
     element e;
     std::memcpy(static_cast<void*>(&e), storage, sizeof(element));
     return e;
 }
 
-void store(unsigned char* storage, const element& e)
-{
+void store(unsigned char* storage, const element& e) {
     std::memcpy(storage, static_cast<const void*>(&e), sizeof(element));
 }
 
-JSONDecodingContainer::Kind kindOf(const element& e)
-{
+JSONDecodingContainer::Kind kindOf(const element& e) {
     using Kind = JSONDecodingContainer::Kind;
     switch (e.type()) {
     case element_type::ARRAY:
@@ -51,8 +47,7 @@ JSONDecodingContainer::Kind kindOf(const element& e)
     return Kind::null;
 }
 
-const char* kindDescription(JSONDecodingContainer::Kind kind)
-{
+const char* kindDescription(JSONDecodingContainer::Kind kind) {
     using Kind = JSONDecodingContainer::Kind;
     switch (kind) {
     case Kind::null:
@@ -71,8 +66,7 @@ const char* kindDescription(JSONDecodingContainer::Kind kind)
     return "a value";
 }
 
-std::string shortestText(double value)
-{
+std::string shortestText(double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);
@@ -82,8 +76,7 @@ std::string shortestText(double value)
 
 // --- Paths and errors -------------------------------------------------------------------------
 
-CodingPath JSONDecodingContainer::codingPath() const
-{
+CodingPath JSONDecodingContainer::codingPath() const {
     CodingPath path;
     for (const detail::DecodingPathLink* link = &link_; link != nullptr && !link->isRoot;
          link = link->parent) {
@@ -93,18 +86,15 @@ CodingPath JSONDecodingContainer::codingPath() const
     return CodingPath(path.rbegin(), path.rend());
 }
 
-detail::DecodingPathLink JSONDecodingContainer::childLink(std::string_view key) const
-{
+detail::DecodingPathLink JSONDecodingContainer::childLink(std::string_view key) const {
     return {&link_, key, -1, false};
 }
 
-detail::DecodingPathLink JSONDecodingContainer::childLink(std::int64_t index) const
-{
+detail::DecodingPathLink JSONDecodingContainer::childLink(std::int64_t index) const {
     return {&link_, {}, index, false};
 }
 
-void JSONDecodingContainer::throwTypeMismatch(std::string_view expectedType) const
-{
+void JSONDecodingContainer::throwTypeMismatch(std::string_view expectedType) const {
     const Kind found = kind();
     if (found == Kind::null) {
         throw DecodingError(DecodingError::Kind::valueNotFound, codingPath(),
@@ -116,21 +106,18 @@ void JSONDecodingContainer::throwTypeMismatch(std::string_view expectedType) con
                             kindDescription(found) + " instead.");
 }
 
-void JSONDecodingContainer::throwDataCorrupted(std::string debugDescription) const
-{
+void JSONDecodingContainer::throwDataCorrupted(std::string debugDescription) const {
     throw DecodingError(DecodingError::Kind::dataCorrupted, codingPath(),
                         std::move(debugDescription));
 }
 
 // --- Single values ----------------------------------------------------------------------------
 
-JSONDecodingContainer::Kind JSONDecodingContainer::kind() const
-{
+JSONDecodingContainer::Kind JSONDecodingContainer::kind() const {
     return kindOf(elementOf(element_));
 }
 
-bool JSONDecodingContainer::decodeBool() const
-{
+bool JSONDecodingContainer::decodeBool() const {
     const element e = elementOf(element_);
     if (e.type() != element_type::BOOL) {
         throwTypeMismatch("Bool");
@@ -138,8 +125,7 @@ bool JSONDecodingContainer::decodeBool() const
     return e.get_bool().value_unsafe();
 }
 
-std::int64_t JSONDecodingContainer::decodeInt64() const
-{
+std::int64_t JSONDecodingContainer::decodeInt64() const {
     const element e = elementOf(element_);
     switch (e.type()) {
     case element_type::INT64:
@@ -162,8 +148,7 @@ std::int64_t JSONDecodingContainer::decodeInt64() const
     }
 }
 
-double JSONDecodingContainer::decodeDouble() const
-{
+double JSONDecodingContainer::decodeDouble() const {
     const element e = elementOf(element_);
     switch (e.type()) {
     case element_type::INT64:
@@ -177,8 +162,7 @@ double JSONDecodingContainer::decodeDouble() const
     }
 }
 
-std::string_view JSONDecodingContainer::decodeStringView() const
-{
+std::string_view JSONDecodingContainer::decodeStringView() const {
     const element e = elementOf(element_);
     if (e.type() != element_type::STRING) {
         throwTypeMismatch("String");
@@ -186,13 +170,11 @@ std::string_view JSONDecodingContainer::decodeStringView() const
     return e.get_string().value_unsafe();
 }
 
-std::string JSONDecodingContainer::decodeString() const
-{
+std::string JSONDecodingContainer::decodeString() const {
     return std::string(decodeStringView());
 }
 
-JSONAny JSONDecodingContainer::decodeAny() const
-{
+JSONAny JSONDecodingContainer::decodeAny() const {
     switch (kind()) {
     case Kind::null:
         return JSONAny();
@@ -222,15 +204,13 @@ JSONAny JSONDecodingContainer::decodeAny() const
 
 // --- Objects ----------------------------------------------------------------------------------
 
-void JSONDecodingContainer::requireObject() const
-{
+void JSONDecodingContainer::requireObject() const {
     if (elementOf(element_).type() != element_type::OBJECT) {
         throwTypeMismatch("Dictionary<String, Any>");
     }
 }
 
-void JSONDecodingContainer::requireArray() const
-{
+void JSONDecodingContainer::requireArray() const {
     if (elementOf(element_).type() != element_type::ARRAY) {
         throwTypeMismatch("Array<Any>");
     }
@@ -240,8 +220,7 @@ namespace {
 
 // The member's value; with a name given twice, the last one counts, as when the members are
 // read into a dictionary.
-bool findMember(const element& object, std::string_view key, element& found)
-{
+bool findMember(const element& object, std::string_view key, element& found) {
     bool any = false;
     const simdjson::dom::object members = object.get_object().value_unsafe();
     for (const auto field : members) {
@@ -255,15 +234,13 @@ bool findMember(const element& object, std::string_view key, element& found)
 
 } // namespace
 
-bool JSONDecodingContainer::contains(std::string_view key) const
-{
+bool JSONDecodingContainer::contains(std::string_view key) const {
     requireObject();
     element found;
     return findMember(elementOf(element_), key, found);
 }
 
-JSONDecodingContainer JSONDecodingContainer::member(std::string_view key) const
-{
+JSONDecodingContainer JSONDecodingContainer::member(std::string_view key) const {
     requireObject();
     element found;
     if (!findMember(elementOf(element_), key, found)) {
@@ -277,9 +254,8 @@ JSONDecodingContainer JSONDecodingContainer::member(std::string_view key) const
     return child;
 }
 
-std::optional<JSONDecodingContainer> JSONDecodingContainer::memberIfPresent(
-    std::string_view key) const
-{
+std::optional<JSONDecodingContainer>
+JSONDecodingContainer::memberIfPresent(std::string_view key) const {
     requireObject();
     element found;
     if (!findMember(elementOf(element_), key, found) || found.type() == element_type::NULL_VALUE) {
@@ -291,8 +267,7 @@ std::optional<JSONDecodingContainer> JSONDecodingContainer::memberIfPresent(
     return child;
 }
 
-void JSONDecodingContainer::forEachMemberImpl(void* context, MemberCallback callback) const
-{
+void JSONDecodingContainer::forEachMemberImpl(void* context, MemberCallback callback) const {
     requireObject();
     const simdjson::dom::object members = elementOf(element_).get_object().value_unsafe();
     for (const auto field : members) {
@@ -305,14 +280,12 @@ void JSONDecodingContainer::forEachMemberImpl(void* context, MemberCallback call
 
 // --- Arrays -----------------------------------------------------------------------------------
 
-std::size_t JSONDecodingContainer::count() const
-{
+std::size_t JSONDecodingContainer::count() const {
     requireArray();
     return elementOf(element_).get_array().value_unsafe().size();
 }
 
-void JSONDecodingContainer::forEachElementImpl(void* context, ElementCallback callback) const
-{
+void JSONDecodingContainer::forEachElementImpl(void* context, ElementCallback callback) const {
     requireArray();
     std::int64_t index = 0;
     const simdjson::dom::array elements = elementOf(element_).get_array().value_unsafe();
@@ -331,8 +304,7 @@ namespace {
 // The parser refuses integers beyond 64 bits, where JSON allows them and they read as doubles.
 // This gives every such integer literal (outside strings) a fraction, so that a second parse
 // takes it as a double; nullopt when there is none.
-std::optional<std::string> widenLongIntegers(std::string_view json)
-{
+std::optional<std::string> widenLongIntegers(std::string_view json) {
     std::string out;
     bool changed = false;
     bool inString = false;
@@ -384,8 +356,7 @@ std::optional<std::string> widenLongIntegers(std::string_view json)
 } // namespace
 
 void JSONDecoder::withDocument(std::string_view json, void* context,
-                               void (*callback)(void*, const JSONDecodingContainer&)) const
-{
+                               void (*callback)(void*, const JSONDecodingContainer&)) const {
     simdjson::dom::parser parser;
     const auto invalid = [](std::string detail) {
         return DecodingError(DecodingError::Kind::dataCorrupted, {},

@@ -77,21 +77,18 @@ public:
     // Any JSON value at all (null included).
     [[nodiscard]] JSONAny decodeAny() const;
     template <class T>
-    [[nodiscard]] T decode() const
-    {
+    [[nodiscard]] T decode() const {
         return JSONDecoding<T>::decode(*this);
     }
 
     // --- Members of this object. Each of these fails unless the value is an object.
     [[nodiscard]] bool contains(std::string_view key) const;
     template <class T>
-    [[nodiscard]] T decode(std::string_view key) const
-    {
+    [[nodiscard]] T decode(std::string_view key) const {
         return JSONDecoding<T>::decode(member(key));
     }
     template <class T>
-    [[nodiscard]] std::optional<T> decodeIfPresent(std::string_view key) const
-    {
+    [[nodiscard]] std::optional<T> decodeIfPresent(std::string_view key) const {
         const std::optional<JSONDecodingContainer> value = memberIfPresent(key);
         if (!value) {
             return std::nullopt;
@@ -105,20 +102,18 @@ public:
     // Calls fn(std::string_view key, const JSONDecodingContainer& value) for every member, in
     // document order.
     template <class F>
-    void forEachMember(F&& fn) const
-    {
-        forEachMemberImpl(&fn, [](void* context, std::string_view key,
-                                  const JSONDecodingContainer& value) {
-            (*static_cast<std::remove_reference_t<F>*>(context))(key, value);
-        });
+    void forEachMember(F&& fn) const {
+        forEachMemberImpl(
+            &fn, [](void* context, std::string_view key, const JSONDecodingContainer& value) {
+                (*static_cast<std::remove_reference_t<F>*>(context))(key, value);
+            });
     }
 
     // --- Elements of this array. Each of these fails unless the value is an array.
     [[nodiscard]] std::size_t count() const;
     // Calls fn(const JSONDecodingContainer& element) for every element in order.
     template <class F>
-    void forEachElement(F&& fn) const
-    {
+    void forEachElement(F&& fn) const {
         forEachElementImpl(&fn, [](void* context, const JSONDecodingContainer& element) {
             (*static_cast<std::remove_reference_t<F>*>(context))(element);
         });
@@ -157,8 +152,7 @@ public:
     std::size_t maximumDepth = defaultMaximumDepth;
 
     template <class T>
-    [[nodiscard]] T decode(std::string_view json) const
-    {
+    [[nodiscard]] T decode(std::string_view json) const {
         std::optional<T> result;
         withDocument(json, &result, [](void* context, const JSONDecodingContainer& root) {
             static_cast<std::optional<T>*>(context)->emplace(JSONDecoding<T>::decode(root));
@@ -166,10 +160,8 @@ public:
         return std::move(*result);
     }
     template <class T>
-    [[nodiscard]] T decode(const Data& json) const
-    {
-        return decode<T>(
-            std::string_view(reinterpret_cast<const char*>(json.data()), json.size()));
+    [[nodiscard]] T decode(const Data& json) const {
+        return decode<T>(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()));
     }
 
 private:
@@ -213,8 +205,7 @@ struct JSONDecoding<JSONAny> {
 // An element of an array that may be null.
 template <JSONDecodable T>
 struct JSONDecoding<std::optional<T>> {
-    static std::optional<T> decode(const JSONDecodingContainer& c)
-    {
+    static std::optional<T> decode(const JSONDecodingContainer& c) {
         if (c.isNull()) {
             return std::nullopt;
         }
@@ -224,8 +215,7 @@ struct JSONDecoding<std::optional<T>> {
 
 template <JSONDecodable T>
 struct JSONDecoding<std::vector<T>> {
-    static std::vector<T> decode(const JSONDecodingContainer& c)
-    {
+    static std::vector<T> decode(const JSONDecodingContainer& c) {
         std::vector<T> result;
         result.reserve(c.count());
         c.forEachElement(
@@ -237,8 +227,7 @@ struct JSONDecoding<std::vector<T>> {
 // A later member with the same name replaces an earlier one.
 template <JSONDecodable T, class Compare>
 struct JSONDecoding<std::map<std::string, T, Compare>> {
-    static std::map<std::string, T, Compare> decode(const JSONDecodingContainer& c)
-    {
+    static std::map<std::string, T, Compare> decode(const JSONDecodingContainer& c) {
         std::map<std::string, T, Compare> result;
         c.forEachMember([&](std::string_view key, const JSONDecodingContainer& value) {
             result.insert_or_assign(std::string(key), value.decode<T>());

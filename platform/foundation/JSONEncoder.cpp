@@ -25,8 +25,7 @@ struct EncodedNode {
     std::string_view key; // points into the parent's member name
     std::int64_t index = -1;
 
-    void reset(Kind newKind)
-    {
+    void reset(Kind newKind) {
         kind = newKind;
         string.clear();
         elements.clear();
@@ -40,8 +39,7 @@ using detail::EncodedNode;
 
 namespace {
 
-CodingPath pathOf(const EncodedNode* node)
-{
+CodingPath pathOf(const EncodedNode* node) {
     CodingPath path;
     for (; node != nullptr && node->parent != nullptr; node = node->parent) {
         path.push_back(node->index >= 0 ? CodingKey::index(node->index)
@@ -50,13 +48,16 @@ CodingPath pathOf(const EncodedNode* node)
     return CodingPath(path.rbegin(), path.rend());
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Key order for sorted output: case-insensitive, runs of digits compared by value ("a2" before
 // "a10"), and the exact bytes as the last word so that distinct keys never tie.
-bool keyLess(std::string_view a, std::string_view b)
-{
+bool keyLess(std::string_view a, std::string_view b) {
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < a.size() && j < b.size()) {
@@ -99,14 +100,13 @@ bool keyLess(std::string_view a, std::string_view b)
 
 // The shortest text that reads back as `value`: plain decimal from 1e-4 up to 2^53, exponent
 // form outside, and no ".0" on integral values.
-std::string numberText(double value)
-{
+std::string numberText(double value) {
     if (value == 0) {
         return std::signbit(value) ? "-0" : "0";
     }
     char buffer[64];
-    const auto sci = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                   std::chars_format::scientific);
+    const auto sci =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     const std::string_view text(buffer, static_cast<std::size_t>(sci.ptr - buffer));
     const double magnitude = std::fabs(value);
     if (magnitude < 1e-4 || magnitude >= 9007199254740992.0) {
@@ -146,11 +146,9 @@ public:
         : pretty_((formatting & JSONEncoder::prettyPrinted) != 0)
         , sorted_((formatting & JSONEncoder::sortedKeys) != 0)
         , escapeSlashes_((formatting & JSONEncoder::withoutEscapingSlashes) == 0)
-        , out_(out)
-    {}
+        , out_(out) {}
 
-    void write(const EncodedNode& node, std::size_t depth)
-    {
+    void write(const EncodedNode& node, std::size_t depth) {
         switch (node.kind) {
         case EncodedNode::Kind::null:
             out_ += "null";
@@ -179,8 +177,7 @@ public:
 private:
     void indent(std::size_t depth) { out_.append(depth * 2, ' '); }
 
-    void writeArray(const EncodedNode& node, std::size_t depth)
-    {
+    void writeArray(const EncodedNode& node, std::size_t depth) {
         out_.push_back('[');
         if (pretty_) {
             out_.push_back('\n');
@@ -203,8 +200,7 @@ private:
         out_.push_back(']');
     }
 
-    void writeObject(const EncodedNode& node, std::size_t depth)
-    {
+    void writeObject(const EncodedNode& node, std::size_t depth) {
         std::vector<const std::pair<std::string, std::unique_ptr<EncodedNode>>*> members;
         members.reserve(node.members.size());
         for (const auto& member : node.members) {
@@ -238,8 +234,7 @@ private:
         out_.push_back('}');
     }
 
-    void writeString(std::string_view text)
-    {
+    void writeString(std::string_view text) {
         static constexpr char hex[] = "0123456789abcdef";
         out_.push_back('"');
         for (const char c : text) {
@@ -292,42 +287,43 @@ private:
 
 // --- Containers -------------------------------------------------------------------------------
 
-void JSONEncodingContainer::encodeNull() { node_->reset(EncodedNode::Kind::null); }
+void JSONEncodingContainer::encodeNull() {
+    node_->reset(EncodedNode::Kind::null);
+}
 
-void JSONEncodingContainer::encodeBool(bool value)
-{
+void JSONEncodingContainer::encodeBool(bool value) {
     node_->reset(EncodedNode::Kind::boolean);
     node_->boolean = value;
 }
 
-void JSONEncodingContainer::encodeInt64(std::int64_t value)
-{
+void JSONEncodingContainer::encodeInt64(std::int64_t value) {
     node_->reset(EncodedNode::Kind::integer);
     node_->integer = value;
 }
 
-void JSONEncodingContainer::encodeDouble(double value)
-{
+void JSONEncodingContainer::encodeDouble(double value) {
     if (!std::isfinite(value)) {
-        throw EncodingError(pathOf(node_), "Unable to encode " + std::to_string(value) +
-                                               " directly in JSON.");
+        throw EncodingError(pathOf(node_),
+                            "Unable to encode " + std::to_string(value) + " directly in JSON.");
     }
     node_->reset(EncodedNode::Kind::number);
     node_->number = value;
 }
 
-void JSONEncodingContainer::encodeString(std::string_view value)
-{
+void JSONEncodingContainer::encodeString(std::string_view value) {
     node_->reset(EncodedNode::Kind::string);
     node_->string = std::string(value);
 }
 
-void JSONEncodingContainer::encodeEmptyObject() { node_->reset(EncodedNode::Kind::object); }
+void JSONEncodingContainer::encodeEmptyObject() {
+    node_->reset(EncodedNode::Kind::object);
+}
 
-void JSONEncodingContainer::encodeEmptyArray() { node_->reset(EncodedNode::Kind::array); }
+void JSONEncodingContainer::encodeEmptyArray() {
+    node_->reset(EncodedNode::Kind::array);
+}
 
-JSONEncodingContainer JSONEncodingContainer::member(std::string_view key)
-{
+JSONEncodingContainer JSONEncodingContainer::member(std::string_view key) {
     if (node_->kind != EncodedNode::Kind::object) {
         node_->reset(EncodedNode::Kind::object);
     }
@@ -345,8 +341,7 @@ JSONEncodingContainer JSONEncodingContainer::member(std::string_view key)
     return JSONEncodingContainer(added.get());
 }
 
-JSONEncodingContainer JSONEncodingContainer::appendElement()
-{
+JSONEncodingContainer JSONEncodingContainer::appendElement() {
     if (node_->kind != EncodedNode::Kind::array) {
         node_->reset(EncodedNode::Kind::array);
     }
@@ -359,17 +354,17 @@ JSONEncodingContainer JSONEncodingContainer::appendElement()
 
 // --- Encoder ----------------------------------------------------------------------------------
 
-std::shared_ptr<EncodedNode> JSONEncoder::makeRoot() { return std::make_shared<EncodedNode>(); }
+std::shared_ptr<EncodedNode> JSONEncoder::makeRoot() {
+    return std::make_shared<EncodedNode>();
+}
 
-std::string JSONEncoder::write(const EncodedNode& root) const
-{
+std::string JSONEncoder::write(const EncodedNode& root) const {
     std::string out;
     Writer(outputFormatting, out).write(root, 0);
     return out;
 }
 
-void JSONEncoding<JSONAny>::encode(const JSONAny& value, JSONEncodingContainer& c)
-{
+void JSONEncoding<JSONAny>::encode(const JSONAny& value, JSONEncodingContainer& c) {
     switch (value.kind()) {
     case JSONAny::Kind::null:
         c.encodeNull();

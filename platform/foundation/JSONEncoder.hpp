@@ -25,12 +25,12 @@ struct JSONEncoding;
 
 template <class T>
 concept JSONSelfEncodable = requires(const T& value, JSONEncodingContainer& c) {
-    { value.encode(c) };
+    {value.encode(c)};
 };
 
 template <class T>
 concept JSONEncodable = requires(const T& value, JSONEncodingContainer& c) {
-    { JSONEncoding<T>::encode(value, c) };
+    {JSONEncoding<T>::encode(value, c)};
 };
 
 namespace detail {
@@ -48,22 +48,19 @@ public:
     void encodeDouble(double value);
     void encodeString(std::string_view value);
     template <class T>
-    void encode(const T& value)
-    {
+    void encode(const T& value) {
         JSONEncoding<T>::encode(value, *this);
     }
 
     // --- Members of an object.
     template <class T>
-    void encode(std::string_view key, const T& value)
-    {
+    void encode(std::string_view key, const T& value) {
         JSONEncodingContainer child = member(key);
         JSONEncoding<T>::encode(value, child);
     }
     // An absent value leaves the member out (it is not written as null).
     template <class T>
-    void encodeIfPresent(std::string_view key, const std::optional<T>& value)
-    {
+    void encodeIfPresent(std::string_view key, const std::optional<T>& value) {
         if (value) {
             encode(key, *value);
         }
@@ -79,8 +76,7 @@ public:
 private:
     friend class JSONEncoder;
     explicit JSONEncodingContainer(detail::EncodedNode* node)
-        : node_(node)
-    {}
+        : node_(node) {}
     detail::EncodedNode* node_;
 };
 
@@ -100,20 +96,17 @@ public:
 
     JSONEncoder() = default;
     explicit JSONEncoder(unsigned formatting)
-        : outputFormatting(formatting)
-    {}
+        : outputFormatting(formatting) {}
 
     template <class T>
-    [[nodiscard]] std::string encode(const T& value) const
-    {
+    [[nodiscard]] std::string encode(const T& value) const {
         const std::shared_ptr<detail::EncodedNode> root = makeRoot();
         JSONEncodingContainer container(root.get());
         JSONEncoding<T>::encode(value, container);
         return write(*root);
     }
     template <class T>
-    [[nodiscard]] Data encodeToData(const T& value) const
-    {
+    [[nodiscard]] Data encodeToData(const T& value) const {
         return dataFromString(encode(value));
     }
 
@@ -152,8 +145,7 @@ struct JSONEncoding<double> {
 
 template <>
 struct JSONEncoding<std::string> {
-    static void encode(const std::string& value, JSONEncodingContainer& c)
-    {
+    static void encode(const std::string& value, JSONEncodingContainer& c) {
         c.encodeString(value);
     }
 };
@@ -171,8 +163,7 @@ struct JSONEncoding<JSONAny> {
 // A null element of an array; as a member, prefer encodeIfPresent, which leaves it out.
 template <JSONEncodable T>
 struct JSONEncoding<std::optional<T>> {
-    static void encode(const std::optional<T>& value, JSONEncodingContainer& c)
-    {
+    static void encode(const std::optional<T>& value, JSONEncodingContainer& c) {
         if (value) {
             JSONEncoding<T>::encode(*value, c);
         } else {
@@ -183,8 +174,7 @@ struct JSONEncoding<std::optional<T>> {
 
 template <JSONEncodable T>
 struct JSONEncoding<std::vector<T>> {
-    static void encode(const std::vector<T>& value, JSONEncodingContainer& c)
-    {
+    static void encode(const std::vector<T>& value, JSONEncodingContainer& c) {
         c.encodeEmptyArray();
         for (const T& element : value) {
             JSONEncodingContainer child = c.appendElement();
@@ -195,8 +185,7 @@ struct JSONEncoding<std::vector<T>> {
 
 template <JSONEncodable T, class Compare>
 struct JSONEncoding<std::map<std::string, T, Compare>> {
-    static void encode(const std::map<std::string, T, Compare>& value, JSONEncodingContainer& c)
-    {
+    static void encode(const std::map<std::string, T, Compare>& value, JSONEncodingContainer& c) {
         c.encodeEmptyObject();
         for (const auto& [key, member] : value) {
             c.encode(key, member);

@@ -9,8 +9,7 @@ namespace {
 
 using Table = std::array<bool, 128>;
 
-constexpr Table makeTable(std::string_view extra)
-{
+constexpr Table makeTable(std::string_view extra) {
     Table table{};
     for (int c = 'a'; c <= 'z'; ++c) {
         table[static_cast<std::size_t>(c)] = true;
@@ -35,8 +34,7 @@ constexpr Table hostTable = makeTable("-._~!$&'()*+,;=:[]");
 constexpr Table userTable = makeTable("-._~!$&'()*+,;=");
 constexpr Table passwordTable = makeTable("-._~!$&'()*+,;=");
 
-const Table& tableFor(URLCharacterSet set)
-{
+const Table& tableFor(URLCharacterSet set) {
     switch (set) {
     case URLCharacterSet::urlPathAllowed:
         return pathTable;
@@ -56,8 +54,7 @@ const Table& tableFor(URLCharacterSet set)
     return pathTable;
 }
 
-int hexValue(char c)
-{
+int hexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -72,13 +69,11 @@ int hexValue(char c)
 
 } // namespace
 
-bool isAllowed(URLCharacterSet set, unsigned char byte)
-{
+bool isAllowed(URLCharacterSet set, unsigned char byte) {
     return byte < 128 && tableFor(set)[byte];
 }
 
-bool isValidUTF8(std::string_view text)
-{
+bool isValidUTF8(std::string_view text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n) {
@@ -124,8 +119,7 @@ bool isValidUTF8(std::string_view text)
     return true;
 }
 
-std::optional<std::string> addingPercentEncoding(std::string_view text, URLCharacterSet set)
-{
+std::optional<std::string> addingPercentEncoding(std::string_view text, URLCharacterSet set) {
     if (!isValidUTF8(text)) {
         return std::nullopt;
     }
@@ -146,8 +140,7 @@ std::optional<std::string> addingPercentEncoding(std::string_view text, URLChara
     return result;
 }
 
-std::optional<std::string> removingPercentEncoding(std::string_view text)
-{
+std::optional<std::string> removingPercentEncoding(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {

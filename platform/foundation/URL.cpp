@@ -8,12 +8,17 @@ namespace platform {
 
 namespace {
 
-bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isHex(char c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
-bool isValidScheme(std::string_view s)
-{
+bool isValidScheme(std::string_view s) {
     if (s.empty() || !isAlpha(s[0])) {
         return false;
     }
@@ -26,8 +31,7 @@ bool isValidScheme(std::string_view s)
 }
 
 // Every character is allowed by `set` or is part of a well-formed "%XX" escape.
-bool isEncodedIn(std::string_view s, URLCharacterSet set)
-{
+bool isEncodedIn(std::string_view s, URLCharacterSet set) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         if (c == '%') {
@@ -44,8 +48,7 @@ bool isEncodedIn(std::string_view s, URLCharacterSet set)
     return true;
 }
 
-bool isValidHost(std::string_view host)
-{
+bool isValidHost(std::string_view host) {
     if (!host.empty() && host.front() == '[') {
         if (host.size() < 3 || host.back() != ']') {
             return false;
@@ -67,13 +70,11 @@ bool isValidHost(std::string_view host)
 
 } // namespace
 
-std::string_view URL::part(const Range& range) const
-{
+std::string_view URL::part(const Range& range) const {
     return std::string_view(text_).substr(range.begin, range.length);
 }
 
-std::optional<URL> URL::fromString(std::string_view text)
-{
+std::optional<URL> URL::fromString(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;
     }
@@ -85,7 +86,8 @@ std::optional<URL> URL::fromString(std::string_view text)
     // Scheme: letters up to the first ":" that comes before any "/", "?" or "#".
     const std::size_t colon = s.find(':');
     const std::size_t delimiter = s.find_first_of("/?#");
-    if (colon != std::string_view::npos && (delimiter == std::string_view::npos || colon < delimiter)) {
+    if (colon != std::string_view::npos &&
+        (delimiter == std::string_view::npos || colon < delimiter)) {
         if (!isValidScheme(s.substr(0, colon))) {
             return std::nullopt;
         }
@@ -183,10 +185,11 @@ std::optional<URL> URL::fromString(std::string_view text)
     return url;
 }
 
-std::string URL::scheme() const { return std::string(part(scheme_)); }
+std::string URL::scheme() const {
+    return std::string(part(scheme_));
+}
 
-std::optional<std::string> URL::host() const
-{
+std::optional<std::string> URL::host() const {
     if (!host_.present) {
         return std::nullopt;
     }
@@ -197,32 +200,30 @@ std::optional<std::string> URL::host() const
     return removingPercentEncoding(host).value_or(std::string(host));
 }
 
-std::optional<int> URL::port() const
-{
+std::optional<int> URL::port() const {
     if (!port_.present) {
         return std::nullopt;
     }
     return std::stoi(std::string(part(port_)));
 }
 
-std::string URL::path() const
-{
+std::string URL::path() const {
     const std::string_view path = part(path_);
     return removingPercentEncoding(path).value_or(std::string(path));
 }
 
-std::string URL::percentEncodedPath() const { return std::string(part(path_)); }
+std::string URL::percentEncodedPath() const {
+    return std::string(part(path_));
+}
 
-std::optional<std::string> URL::query() const
-{
+std::optional<std::string> URL::query() const {
     if (!query_.present) {
         return std::nullopt;
     }
     return std::string(part(query_));
 }
 
-std::optional<std::string> URL::fragment() const
-{
+std::optional<std::string> URL::fragment() const {
     if (!fragment_.present) {
         return std::nullopt;
     }

@@ -59,8 +59,7 @@ private:
 
 template <>
 struct std::hash<platform::URL> {
-    std::size_t operator()(const platform::URL& url) const noexcept
-    {
+    std::size_t operator()(const platform::URL& url) const noexcept {
         return std::hash<std::string>()(url.absoluteString());
     }
 };

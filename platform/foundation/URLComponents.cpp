@@ -6,14 +6,12 @@ namespace platform {
 
 namespace {
 
-bool isHex(char c)
-{
+bool isHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 // Already encoded text: every character allowed by one of the sets, "%" only as an escape.
-bool isEncodedIn(std::string_view s, URLCharacterSet set, std::string_view alsoAllowed = {})
-{
+bool isEncodedIn(std::string_view s, URLCharacterSet set, std::string_view alsoAllowed = {}) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
         if (c == '%') {
@@ -31,8 +29,7 @@ bool isEncodedIn(std::string_view s, URLCharacterSet set, std::string_view alsoA
     return true;
 }
 
-std::string encode(std::string_view text, URLCharacterSet set)
-{
+std::string encode(std::string_view text, URLCharacterSet set) {
     // Text that is not UTF-8 still has to go somewhere: its bytes are escaped one by one.
     if (auto encoded = addingPercentEncoding(text, set)) {
         return std::move(*encoded);
@@ -50,13 +47,11 @@ std::string encode(std::string_view text, URLCharacterSet set)
     return result;
 }
 
-std::string decode(std::string_view text)
-{
+std::string decode(std::string_view text) {
     return removingPercentEncoding(text).value_or(std::string(text));
 }
 
-bool isValidScheme(std::string_view s)
-{
+bool isValidScheme(std::string_view s) {
     if (s.empty()) {
         return false;
     }
@@ -74,8 +69,7 @@ bool isValidScheme(std::string_view s)
 
 } // namespace
 
-URLComponents::URLComponents(const URL& url)
-{
+URLComponents::URLComponents(const URL& url) {
     if (url.scheme_.present) {
         scheme_ = std::string(url.part(url.scheme_));
     }
@@ -98,8 +92,7 @@ URLComponents::URLComponents(const URL& url)
     }
 }
 
-std::optional<URLComponents> URLComponents::fromString(std::string_view text)
-{
+std::optional<URLComponents> URLComponents::fromString(std::string_view text) {
     const std::optional<URL> url = URL::fromString(text);
     if (!url) {
         return std::nullopt;
@@ -107,8 +100,7 @@ std::optional<URLComponents> URLComponents::fromString(std::string_view text)
     return URLComponents(*url);
 }
 
-std::optional<std::string> URLComponents::host() const
-{
+std::optional<std::string> URLComponents::host() const {
     if (!host_) {
         return std::nullopt;
     }
@@ -119,8 +111,7 @@ std::optional<std::string> URLComponents::host() const
     return decode(host);
 }
 
-void URLComponents::setHost(std::optional<std::string> host)
-{
+void URLComponents::setHost(std::optional<std::string> host) {
     if (!host) {
         host_.reset();
         return;
@@ -132,15 +123,15 @@ void URLComponents::setHost(std::optional<std::string> host)
     host_ = encode(*host, URLCharacterSet::urlHostAllowed);
 }
 
-std::string URLComponents::path() const { return decode(path_); }
+std::string URLComponents::path() const {
+    return decode(path_);
+}
 
-void URLComponents::setPath(std::string_view path)
-{
+void URLComponents::setPath(std::string_view path) {
     path_ = encode(path, URLCharacterSet::urlPathAllowed);
 }
 
-bool URLComponents::setPercentEncodedPath(std::string_view path)
-{
+bool URLComponents::setPercentEncodedPath(std::string_view path) {
     // ";" may stand in a path although the encoder always escapes it.
     if (!isEncodedIn(path, URLCharacterSet::urlPathAllowed, ";")) {
         return false;
@@ -149,8 +140,7 @@ bool URLComponents::setPercentEncodedPath(std::string_view path)
     return true;
 }
 
-std::optional<std::vector<URLQueryItem>> URLComponents::queryItems() const
-{
+std::optional<std::vector<URLQueryItem>> URLComponents::queryItems() const {
     if (!query_) {
         return std::nullopt;
     }
@@ -176,8 +166,7 @@ std::optional<std::vector<URLQueryItem>> URLComponents::queryItems() const
     return items;
 }
 
-void URLComponents::setQueryItems(const std::optional<std::vector<URLQueryItem>>& items)
-{
+void URLComponents::setQueryItems(const std::optional<std::vector<URLQueryItem>>& items) {
     if (!items) {
         query_.reset();
         return;
@@ -196,8 +185,7 @@ void URLComponents::setQueryItems(const std::optional<std::vector<URLQueryItem>>
     query_ = std::move(query);
 }
 
-bool URLComponents::setPercentEncodedQuery(std::optional<std::string_view> query)
-{
+bool URLComponents::setPercentEncodedQuery(std::optional<std::string_view> query) {
     if (!query) {
         query_.reset();
         return true;
@@ -209,16 +197,14 @@ bool URLComponents::setPercentEncodedQuery(std::optional<std::string_view> query
     return true;
 }
 
-std::optional<std::string> URLComponents::fragment() const
-{
+std::optional<std::string> URLComponents::fragment() const {
     if (!fragment_) {
         return std::nullopt;
     }
     return decode(*fragment_);
 }
 
-void URLComponents::setFragment(std::optional<std::string_view> fragment)
-{
+void URLComponents::setFragment(std::optional<std::string_view> fragment) {
     if (!fragment) {
         fragment_.reset();
         return;
@@ -226,8 +212,7 @@ void URLComponents::setFragment(std::optional<std::string_view> fragment)
     fragment_ = encode(*fragment, URLCharacterSet::urlFragmentAllowed);
 }
 
-std::optional<std::string> URLComponents::string() const
-{
+std::optional<std::string> URLComponents::string() const {
     const bool hasAuthority = host_ || user_ || password_ || port_;
     if (scheme_ && !isValidScheme(*scheme_)) {
         return std::nullopt;
@@ -278,8 +263,7 @@ std::optional<std::string> URLComponents::string() const
     return text;
 }
 
-std::optional<URL> URLComponents::url() const
-{
+std::optional<URL> URLComponents::url() const {
     const std::optional<std::string> text = string();
     if (!text) {
         return std::nullopt;

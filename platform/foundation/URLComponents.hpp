@@ -65,9 +65,9 @@ private:
     std::optional<std::string> password_; // percent-encoded
     std::optional<std::string> host_;     // percent-encoded
     std::optional<int> port_;
-    std::string path_;                     // percent-encoded
-    std::optional<std::string> query_;     // percent-encoded
-    std::optional<std::string> fragment_;  // percent-encoded
+    std::string path_;                    // percent-encoded
+    std::optional<std::string> query_;    // percent-encoded
+    std::optional<std::string> fragment_; // percent-encoded
 };
 
 } // namespace platform

@@ -8,8 +8,7 @@ namespace {
 
 // Random bytes from the operating system's generator; a v4 identifier needs 122 random bits
 // that no other process or run can predict.
-UUID::Bytes randomBytes()
-{
+UUID::Bytes randomBytes() {
     thread_local std::random_device device;
     UUID::Bytes bytes{};
     for (std::size_t i = 0; i < bytes.size(); i += 4) {
@@ -21,8 +20,7 @@ UUID::Bytes randomBytes()
     return bytes;
 }
 
-int hexValue(char c)
-{
+int hexValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -35,19 +33,19 @@ int hexValue(char c)
     return -1;
 }
 
-bool isHyphenPosition(std::size_t i) { return i == 8 || i == 13 || i == 18 || i == 23; }
+bool isHyphenPosition(std::size_t i) {
+    return i == 8 || i == 13 || i == 18 || i == 23;
+}
 
 } // namespace
 
 UUID::UUID()
-    : bytes_(randomBytes())
-{
+    : bytes_(randomBytes()) {
     bytes_[6] = static_cast<std::uint8_t>((bytes_[6] & 0x0FU) | 0x40U); // version 4
     bytes_[8] = static_cast<std::uint8_t>((bytes_[8] & 0x3FU) | 0x80U); // RFC 4122 variant
 }
 
-std::optional<UUID> UUID::fromString(std::string_view text)
-{
+std::optional<UUID> UUID::fromString(std::string_view text) {
     if (text.size() != 36) {
         return std::nullopt;
     }
@@ -72,8 +70,7 @@ std::optional<UUID> UUID::fromString(std::string_view text)
     return UUID(bytes);
 }
 
-std::string UUID::uuidString() const
-{
+std::string UUID::uuidString() const {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(36);
@@ -89,8 +86,7 @@ std::string UUID::uuidString() const
 
 } // namespace platform
 
-std::size_t std::hash<platform::UUID>::operator()(const platform::UUID& uuid) const noexcept
-{
+std::size_t std::hash<platform::UUID>::operator()(const platform::UUID& uuid) const noexcept {
     // The bytes are random already; fold them.
     std::size_t h = 0;
     for (const std::uint8_t b : uuid.bytes()) {

@@ -19,8 +19,7 @@ public:
     // A fresh random (version 4, RFC 4122 variant) identifier.
     UUID();
     explicit UUID(const Bytes& bytes)
-        : bytes_(bytes)
-    {}
+        : bytes_(bytes) {}
 
     // Parses the 8-4-4-4-12 hexadecimal form (either letter case); nullopt for anything else.
     [[nodiscard]] static std::optional<UUID> fromString(std::string_view text);

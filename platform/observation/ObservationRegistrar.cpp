@@ -6,18 +6,15 @@
 namespace platform {
 
 ObservationRegistrar::ObservationRegistrar()
-    : state_(std::make_shared<detail::RegistrarState>())
-{}
+    : state_(std::make_shared<detail::RegistrarState>()) {}
 
 ObservationRegistrar::~ObservationRegistrar() = default;
 
-void ObservationRegistrar::access(PropertyID property) const
-{
+void ObservationRegistrar::access(PropertyID property) const {
     detail::AccessScope::record(state_, property);
 }
 
-void ObservationRegistrar::willSet(PropertyID property) const
-{
+void ObservationRegistrar::willSet(PropertyID property) const {
     std::vector<std::shared_ptr<detail::TrackingState>> observers;
     {
         const std::lock_guard lock(state_->mutex);
@@ -36,8 +33,7 @@ void ObservationRegistrar::willSet(PropertyID property) const
     }
 }
 
-void ObservationRegistrar::didSet(PropertyID /*property*/) const
-{
+void ObservationRegistrar::didSet(PropertyID /*property*/) const {
     // Observers are told before a change only; nothing is pending after it.
 }
 

@@ -12,9 +12,8 @@ namespace platform {
 using PropertyID = std::uint64_t;
 
 template <class E>
-    requires std::is_enum_v<E>
-constexpr PropertyID observationKey(E property)
-{
+requires std::is_enum_v<E>
+constexpr PropertyID observationKey(E property) {
     return static_cast<PropertyID>(property);
 }
 
@@ -41,8 +40,7 @@ public:
     void didSet(PropertyID property) const;
 
     template <class F>
-    decltype(auto) withMutation(PropertyID property, F&& mutation) const
-    {
+    decltype(auto) withMutation(PropertyID property, F&& mutation) const {
         willSet(property);
         struct DidSet {
             const ObservationRegistrar& registrar;
@@ -53,15 +51,11 @@ public:
     }
 
     template <class E>
-        requires std::is_enum_v<E>
-    void access(E property) const
-    {
-        access(observationKey(property));
-    }
+    requires std::is_enum_v<E>
+    void access(E property) const { access(observationKey(property)); }
     template <class E, class F>
-        requires std::is_enum_v<E>
-    decltype(auto) withMutation(E property, F&& mutation) const
-    {
+    requires std::is_enum_v<E>
+    decltype(auto) withMutation(E property, F&& mutation) const {
         return withMutation(observationKey(property), std::forward<F>(mutation));
     }
 
@@ -76,40 +70,34 @@ template <class T>
 class Observed {
 public:
     template <class E>
-        requires std::is_enum_v<E>
-    Observed(const ObservationRegistrar& registrar, E property, T initial = T())
+    requires std::is_enum_v<E> Observed(const ObservationRegistrar& registrar, E property,
+                                        T initial = T())
         : registrar_(registrar)
         , property_(observationKey(property))
-        , value_(std::move(initial))
-    {}
+        , value_(std::move(initial)) {}
     Observed(const Observed&) = delete;
     Observed& operator=(const Observed&) = delete;
 
-    [[nodiscard]] const T& get() const
-    {
+    [[nodiscard]] const T& get() const {
         registrar_.access(property_);
         return value_;
     }
     // The value without reporting a read (for the owner's own bookkeeping).
     [[nodiscard]] const T& peek() const { return value_; }
 
-    void set(T newValue)
-        requires std::equality_comparable<T>
-    {
+    void set(T newValue) requires std::equality_comparable<T> {
         if (value_ == newValue) {
             value_ = std::move(newValue);
             return;
         }
         setAlways(std::move(newValue));
     }
-    void setAlways(T newValue)
-    {
+    void setAlways(T newValue) {
         registrar_.withMutation(property_, [&] { value_ = std::move(newValue); });
     }
     // Changes the value in place, notifying as setAlways does.
     template <class F>
-    void modify(F&& change)
-    {
+    void modify(F&& change) {
         registrar_.withMutation(property_, [&] { std::forward<F>(change)(value_); });
     }
 

@@ -13,8 +13,7 @@ namespace {
 thread_local AccessScope* currentScope = nullptr;
 } // namespace
 
-std::function<void()> TrackingState::finish()
-{
+std::function<void()> TrackingState::finish() {
     std::function<void()> handler;
     std::vector<std::pair<std::weak_ptr<RegistrarState>, PropertyID>> detached;
     {
@@ -36,7 +35,8 @@ std::function<void()> TrackingState::finish()
         if (found == registrar->observers.end()) {
             continue;
         }
-        std::erase_if(found->second, [this](const auto& observer) { return observer.get() == this; });
+        std::erase_if(found->second,
+                      [this](const auto& observer) { return observer.get() == this; });
         if (found->second.empty()) {
             registrar->observers.erase(found);
         }
@@ -50,13 +50,11 @@ struct AccessScope::Impl {
 
 AccessScope::AccessScope()
     : impl_(std::make_unique<Impl>())
-    , previous_(currentScope)
-{
+    , previous_(currentScope) {
     currentScope = this;
 }
 
-AccessScope::~AccessScope()
-{
+AccessScope::~AccessScope() {
     currentScope = previous_;
     if (previous_ != nullptr) {
         auto& outer = previous_->impl_->accesses;
@@ -64,15 +62,13 @@ AccessScope::~AccessScope()
     }
 }
 
-void AccessScope::record(const std::shared_ptr<RegistrarState>& registrar, PropertyID property)
-{
+void AccessScope::record(const std::shared_ptr<RegistrarState>& registrar, PropertyID property) {
     if (currentScope != nullptr) {
         currentScope->impl_->accesses.emplace_back(registrar, property);
     }
 }
 
-std::shared_ptr<TrackingState> AccessScope::observe(std::function<void()> onChange)
-{
+std::shared_ptr<TrackingState> AccessScope::observe(std::function<void()> onChange) {
     auto tracking = std::make_shared<TrackingState>();
     auto accesses = impl_->accesses;
     std::sort(accesses.begin(), accesses.end());
@@ -93,15 +89,13 @@ std::shared_ptr<TrackingState> AccessScope::observe(std::function<void()> onChan
 
 } // namespace detail
 
-void ObservationTracking::cancel() const
-{
+void ObservationTracking::cancel() const {
     if (state_) {
         (void)state_->finish();
     }
 }
 
-bool ObservationTracking::isFinished() const
-{
+bool ObservationTracking::isFinished() const {
     if (!state_) {
         return true;
     }

@@ -40,11 +40,9 @@ class ObservationTracking {
 public:
     ObservationTracking() = default;
     explicit ObservationTracking(std::shared_ptr<detail::TrackingState> state)
-        : state_(std::move(state))
-    {}
+        : state_(std::move(state)) {}
     ObservationTracking(ObservationTracking&& other) noexcept = default;
-    ObservationTracking& operator=(ObservationTracking&& other) noexcept
-    {
+    ObservationTracking& operator=(ObservationTracking&& other) noexcept {
         if (this != &other) {
             cancel();
             state_ = std::move(other.state_);
@@ -67,8 +65,7 @@ private:
 // first of those properties is about to change (on the changing thread, before the new value
 // is stored). Returns what `apply` returns.
 template <class Apply>
-auto withObservationTracking(Apply&& apply, std::function<void()> onChange)
-{
+auto withObservationTracking(Apply&& apply, std::function<void()> onChange) {
     detail::AccessScope scope;
     using Result = std::invoke_result_t<Apply&&>;
     if constexpr (std::is_void_v<Result>) {
@@ -84,8 +81,7 @@ auto withObservationTracking(Apply&& apply, std::function<void()> onChange)
 // As withObservationTracking, but returns a handle that cancels the pending notification when
 // it goes away: for observers (such as widgets) that may be destroyed before anything changes.
 template <class Apply>
-[[nodiscard]] ObservationTracking trackObservation(Apply&& apply, std::function<void()> onChange)
-{
+[[nodiscard]] ObservationTracking trackObservation(Apply&& apply, std::function<void()> onChange) {
     detail::AccessScope scope;
     std::forward<Apply>(apply)();
     return ObservationTracking(scope.observe(std::move(onChange)));

@@ -4,9 +4,7 @@
 #include "platform/foundation/JSONEncoder.hpp"
 
 #include <benchmark/benchmark.h>
-
 #include <fmt/format.h>
-
 #include <string>
 
 namespace {
@@ -25,8 +23,7 @@ struct Skill {
     std::int64_t updatedAt = 0;
     std::optional<std::map<std::string, platform::JSONAny>> meta;
 
-    static Skill decode(const platform::JSONDecodingContainer& c)
-    {
+    static Skill decode(const platform::JSONDecodingContainer& c) {
         return {c.decode<std::int64_t>("id"),
                 c.decode<std::string>("slug"),
                 c.decode<std::string>("name"),
@@ -40,8 +37,7 @@ struct Skill {
                 c.decode<std::int64_t>("updated_at"),
                 c.decodeIfPresent<std::map<std::string, platform::JSONAny>>("_meta")};
     }
-    void encode(platform::JSONEncodingContainer& c) const
-    {
+    void encode(platform::JSONEncodingContainer& c) const {
         c.encode("id", id);
         c.encode("slug", slug);
         c.encode("name", name);
@@ -60,14 +56,12 @@ struct Skill {
 struct Catalogue {
     std::vector<Skill> skills;
     std::int64_t total = 0;
-    static Catalogue decode(const platform::JSONDecodingContainer& c)
-    {
+    static Catalogue decode(const platform::JSONDecodingContainer& c) {
         return {c.decode<std::vector<Skill>>("skills"), c.decode<std::int64_t>("total")};
     }
 };
 
-std::string makeCatalogue(int count)
-{
+std::string makeCatalogue(int count) {
     std::string json = R"({"skills":[)";
     for (int i = 0; i < count; ++i) {
         if (i > 0) {
@@ -88,8 +82,7 @@ std::string makeCatalogue(int count)
     return json;
 }
 
-void BM_DecodeCatalogueRecords(benchmark::State& state)
-{
+void BM_DecodeCatalogueRecords(benchmark::State& state) {
     const std::string json = makeCatalogue(static_cast<int>(state.range(0)));
     const platform::JSONDecoder decoder;
     for (auto _ : state) {
@@ -101,8 +94,7 @@ void BM_DecodeCatalogueRecords(benchmark::State& state)
 }
 BENCHMARK(BM_DecodeCatalogueRecords)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
-void BM_DecodeAnyValue(benchmark::State& state)
-{
+void BM_DecodeAnyValue(benchmark::State& state) {
     const std::string json = makeCatalogue(static_cast<int>(state.range(0)));
     const platform::JSONDecoder decoder;
     for (auto _ : state) {
@@ -113,8 +105,7 @@ void BM_DecodeAnyValue(benchmark::State& state)
 }
 BENCHMARK(BM_DecodeAnyValue)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
-void BM_EncodePrettySorted(benchmark::State& state)
-{
+void BM_EncodePrettySorted(benchmark::State& state) {
     const std::string json = makeCatalogue(static_cast<int>(state.range(0)));
     const Catalogue catalogue = platform::JSONDecoder().decode<Catalogue>(json);
     const platform::JSONEncoder encoder(platform::JSONEncoder::prettyPrinted |

@@ -1,9 +1,8 @@
 #include "platform/combine/Combine.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,23 +17,20 @@ namespace {
 
 // Drives the main loop for `duration` of real time in small steps, the way the running
 // application's loop would advance between keystrokes.
-void advance(std::chrono::milliseconds duration)
-{
+void advance(std::chrono::milliseconds duration) {
     MainExecutor::shared().runFor(duration);
 }
 
 struct Recorder {
     std::vector<std::string> values;
-    AnyCancellable subscribe(const platform::Publisher<std::string>& publisher)
-    {
+    AnyCancellable subscribe(const platform::Publisher<std::string>& publisher) {
         return publisher.sink([this](const std::string& v) { values.push_back(v); });
     }
 };
 
 } // namespace
 
-TEST(PassthroughSubject, DeliversToCurrentSubscribersUntilCancelled)
-{
+TEST(PassthroughSubject, DeliversToCurrentSubscribersUntilCancelled) {
     PassthroughSubject<int> subject;
     std::vector<int> a;
     std::vector<int> b;
@@ -61,8 +57,7 @@ TEST(PassthroughSubject, DeliversToCurrentSubscribersUntilCancelled)
     EXPECT_TRUE(c.empty());
 }
 
-TEST(Publisher, RemoveDuplicatesDropsOnlyConsecutiveRepeats)
-{
+TEST(Publisher, RemoveDuplicatesDropsOnlyConsecutiveRepeats) {
     PassthroughSubject<std::string> subject;
     Recorder recorder;
     AnyCancellable subscription = recorder.subscribe(subject.removeDuplicates());
@@ -72,8 +67,7 @@ TEST(Publisher, RemoveDuplicatesDropsOnlyConsecutiveRepeats)
     EXPECT_EQ(recorder.values, (std::vector<std::string>{"a", "b", "a", ""}));
 }
 
-TEST(Publisher, CancellableSetKeepsSubscriptionsUntilCleared)
-{
+TEST(Publisher, CancellableSetKeepsSubscriptionsUntilCleared) {
     PassthroughSubject<int> subject;
     int received = 0;
     CancellableSet set;
@@ -87,8 +81,7 @@ TEST(Publisher, CancellableSetKeepsSubscriptionsUntilCleared)
     EXPECT_EQ(received, 2);
 }
 
-TEST(Debounce, DeliversOnlyTheSettledValueAfterTheQuietPeriod)
-{
+TEST(Debounce, DeliversOnlyTheSettledValueAfterTheQuietPeriod) {
     PassthroughSubject<std::string> subject;
     Recorder recorder;
     const AnyCancellable subscription =
@@ -111,17 +104,19 @@ TEST(Debounce, DeliversOnlyTheSettledValueAfterTheQuietPeriod)
     EXPECT_EQ(recorder.values, (std::vector<std::string>{"abc"}));
 
     subject.send("");
-    EXPECT_TRUE(MainExecutor::shared().runUntil([&] { return recorder.values.size() == 2; }, 2000ms));
+    EXPECT_TRUE(
+        MainExecutor::shared().runUntil([&] { return recorder.values.size() == 2; }, 2000ms));
     EXPECT_EQ(recorder.values.back(), "");
 }
 
-TEST(Debounce, NothingArrivesAfterTheSubscriptionEnds)
-{
+TEST(Debounce, NothingArrivesAfterTheSubscriptionEnds) {
     PassthroughSubject<int> subject;
     std::vector<int> values;
     {
-        const AnyCancellable subscription = subject.debounce(50ms, MainExecutor::shared())
-                                                .sink([&](int v) { values.push_back(v); });
+        const AnyCancellable subscription =
+            subject.debounce(50ms, MainExecutor::shared()).sink([&](int v) {
+                values.push_back(v);
+            });
         subject.send(1);
     }
     advance(200ms);

@@ -4,7 +4,6 @@
 #include "platform/foundation/UUID.hpp"
 
 #include <gtest/gtest.h>
-
 #include <regex>
 #include <set>
 #include <stdexcept>
@@ -17,12 +16,9 @@ enum class SampleErrorCase { first, second };
 class SampleError : public platform::Error {
 public:
     explicit SampleError(SampleErrorCase c)
-        : case_(c)
-    {}
-    std::string localizedDescription() const override
-    {
-        return platform::genericErrorDescription("Mossbarrow.SampleError",
-                                                 static_cast<int>(case_));
+        : case_(c) {}
+    std::string localizedDescription() const override {
+        return platform::genericErrorDescription("Mossbarrow.SampleError", static_cast<int>(case_));
     }
 
 private:
@@ -35,8 +31,7 @@ struct FakeCancellation : std::exception {
 
 } // namespace
 
-TEST(UUID, RandomVersion4InUpperCaseHyphenatedForm)
-{
+TEST(UUID, RandomVersion4InUpperCaseHyphenatedForm) {
     const std::regex form("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
     std::set<std::string> seen;
     for (int i = 0; i < 200; ++i) {
@@ -50,14 +45,14 @@ TEST(UUID, RandomVersion4InUpperCaseHyphenatedForm)
     const auto parsed = platform::UUID::fromString("e621e1f8-c36c-495a-93fc-0c247a3e6e5f");
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(parsed->uuidString(), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
-    for (const char* bad : {"", "E621E1F8C36C495A93FC0C247A3E6E5F", "E621E1F8-C36C-495A-93FC-0C247A3E6E5G",
-                            "E621E1F8-C36C-495A-93FC0-C247A3E6E5F"}) {
+    for (const char* bad :
+         {"", "E621E1F8C36C495A93FC0C247A3E6E5F", "E621E1F8-C36C-495A-93FC-0C247A3E6E5G",
+          "E621E1F8-C36C-495A-93FC0-C247A3E6E5F"}) {
         EXPECT_FALSE(platform::UUID::fromString(bad).has_value()) << bad;
     }
 }
 
-TEST(Date, NowIsOrderedAndConvertsToSeconds)
-{
+TEST(Date, NowIsOrderedAndConvertsToSeconds) {
     const platform::Date first;
     const platform::Date second = platform::Date::now();
     EXPECT_LE(first, second);
@@ -66,8 +61,7 @@ TEST(Date, NowIsOrderedAndConvertsToSeconds)
     EXPECT_DOUBLE_EQ(date.timeIntervalSince1970(), 1700000000.5);
 }
 
-TEST(Error, LocalizedDescriptions)
-{
+TEST(Error, LocalizedDescriptions) {
     EXPECT_EQ(platform::genericErrorDescription("Mossbarrow.APIClientError", 0),
               "The operation couldn’t be completed. (Mossbarrow.APIClientError error 0.)");
     const auto describe = [](auto error) {

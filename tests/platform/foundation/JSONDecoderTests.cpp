@@ -1,7 +1,6 @@
 #include "platform/foundation/JSONDecoder.hpp"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 #include <string>
 
@@ -15,8 +14,7 @@ namespace {
 struct Stats {
     std::int64_t stars = 0;
     std::int64_t downloads = 0;
-    static Stats decode(const JSONDecodingContainer& c)
-    {
+    static Stats decode(const JSONDecodingContainer& c) {
         return {c.decode<std::int64_t>("stars"), c.decode<std::int64_t>("downloads")};
     }
 };
@@ -25,8 +23,7 @@ struct Skill {
     std::string slug;
     std::optional<std::string> summary;
     Stats stats;
-    static Skill decode(const JSONDecodingContainer& c)
-    {
+    static Skill decode(const JSONDecodingContainer& c) {
         return {c.decode<std::string>("slug"), c.decodeIfPresent<std::string>("summary"),
                 c.decode<Stats>("stats")};
     }
@@ -35,22 +32,20 @@ struct Skill {
 struct Page {
     std::vector<Skill> items;
     std::optional<std::string> nextCursor;
-    static Page decode(const JSONDecodingContainer& c)
-    {
-        return {c.decode<std::vector<Skill>>("items"), c.decodeIfPresent<std::string>("nextCursor")};
+    static Page decode(const JSONDecodingContainer& c) {
+        return {c.decode<std::vector<Skill>>("items"),
+                c.decodeIfPresent<std::string>("nextCursor")};
     }
 };
 
 struct Meta {
     std::optional<std::map<std::string, JSONAny>> meta;
-    static Meta decode(const JSONDecodingContainer& c)
-    {
+    static Meta decode(const JSONDecodingContainer& c) {
         return {c.decodeIfPresent<std::map<std::string, JSONAny>>("_meta")};
     }
 };
 
-DecodingError decodeError(std::string_view json)
-{
+DecodingError decodeError(std::string_view json) {
     try {
         (void)JSONDecoder().decode<Page>(json);
     } catch (const DecodingError& error) {
@@ -60,16 +55,14 @@ DecodingError decodeError(std::string_view json)
     return DecodingError(DecodingError::Kind::dataCorrupted, {}, "");
 }
 
-std::string page(std::string_view stats, std::string_view extra = "")
-{
+std::string page(std::string_view stats, std::string_view extra = "") {
     return std::string(R"({"items":[{"slug":"a","stats":{"stars":1,"downloads":2}},)") +
            R"({"slug":"b")" + std::string(extra) + R"(,"stats":)" + std::string(stats) + "}]}";
 }
 
 } // namespace
 
-TEST(JSONDecoder, DecodesNestedRecordsIgnoringUnknownMembers)
-{
+TEST(JSONDecoder, DecodesNestedRecordsIgnoringUnknownMembers) {
     const Page p = JSONDecoder().decode<Page>(
         R"({"items":[{"slug":"a","summary":"s","extra":[1,{"x":null}],"stats":{"stars":5,
             "downloads":-7,"more":true}}],"nextCursor":"c1","other":{}})");
@@ -81,8 +74,7 @@ TEST(JSONDecoder, DecodesNestedRecordsIgnoringUnknownMembers)
     EXPECT_EQ(p.nextCursor, "c1");
 }
 
-TEST(JSONDecoder, OptionalMissingOrNullIsAbsentButEmptyTextStays)
-{
+TEST(JSONDecoder, OptionalMissingOrNullIsAbsentButEmptyTextStays) {
     const Page p = JSONDecoder().decode<Page>(
         R"({"items":[{"slug":"a","summary":null,"stats":{"stars":1,"downloads":2}},
                      {"slug":"b","summary":"","stats":{"stars":1,"downloads":2}}],
@@ -93,8 +85,7 @@ TEST(JSONDecoder, OptionalMissingOrNullIsAbsentButEmptyTextStays)
     EXPECT_TRUE(JSONDecoder().decode<Page>(R"({"items":[]})").items.empty());
 }
 
-TEST(JSONDecoder, RequiredMemberMissingNullOrWrongKindFailsTheWholeReply)
-{
+TEST(JSONDecoder, RequiredMemberMissingNullOrWrongKindFailsTheWholeReply) {
     const DecodingError missing = decodeError(page(R"({"stars":1})"));
     EXPECT_EQ(missing.kind(), DecodingError::Kind::keyNotFound);
     EXPECT_EQ(platform::codingPathDescription(missing.codingPath()), "items[1].stats");
@@ -120,11 +111,11 @@ TEST(JSONDecoder, RequiredMemberMissingNullOrWrongKindFailsTheWholeReply)
     EXPECT_EQ(decodeError(R"({"items":[true]})").kind(), DecodingError::Kind::typeMismatch);
 }
 
-TEST(JSONDecoder, IntegersAreExactSigned64Bit)
-{
+TEST(JSONDecoder, IntegersAreExactSigned64Bit) {
     const auto stars = [](std::string_view number) {
         return JSONDecoder()
-            .decode<Page>(page(std::string(R"({"downloads":0,"stars":)") + std::string(number) + "}"))
+            .decode<Page>(
+                page(std::string(R"({"downloads":0,"stars":)") + std::string(number) + "}"))
             .items[1]
             .stats.stars;
     };
@@ -132,7 +123,7 @@ TEST(JSONDecoder, IntegersAreExactSigned64Bit)
     EXPECT_EQ(stars("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(stars("0"), 0);
     EXPECT_EQ(stars("-0"), 0);
-    EXPECT_EQ(stars("1.0"), 1);  // an integer written with a fraction
+    EXPECT_EQ(stars("1.0"), 1); // an integer written with a fraction
     EXPECT_EQ(stars("1e3"), 1000);
 
     for (const char* bad : {"1.5", "9223372036854775808", "-9223372036854775809",
@@ -150,8 +141,7 @@ TEST(JSONDecoder, IntegersAreExactSigned64Bit)
     }
 }
 
-TEST(JSONDecoder, NothingIsCoerced)
-{
+TEST(JSONDecoder, NothingIsCoerced) {
     const JSONDecoder decoder;
     EXPECT_THROW((void)decoder.decode<bool>("1"), DecodingError);
     EXPECT_THROW((void)decoder.decode<bool>("\"true\""), DecodingError);
@@ -165,8 +155,7 @@ TEST(JSONDecoder, NothingIsCoerced)
               (std::vector<std::optional<std::int64_t>>{1, std::nullopt}));
 }
 
-TEST(JSONDecoder, FreeFormValues)
-{
+TEST(JSONDecoder, FreeFormValues) {
     const Meta m = JSONDecoder().decode<Meta>(
         R"({"_meta":{"n":1,"f":1.5,"e":1e0,"b":true,"z":0,"s":"x","a":[null,{}],"o":{"k":[]}}})");
     ASSERT_TRUE(m.meta.has_value());
@@ -187,11 +176,13 @@ TEST(JSONDecoder, FreeFormValues)
     EXPECT_EQ(JSONDecoder().decode<JSONAny>("null"), JSONAny());
 }
 
-TEST(JSONDecoder, MalformedTruncatedAndDeepInputFailsCleanly)
-{
-    for (const char* bad : {"", " ", "{", R"({"items":[)", R"({"items":[]})" "x", "[1,]",
-                            R"({"a":1,})", "nul", R"({"items":"\x"})", "\xff", R"("\ud800")",
-                            "{'a':1}", "01", "1.", "-", "[1 2]", "NaN", "Infinity"}) {
+TEST(JSONDecoder, MalformedTruncatedAndDeepInputFailsCleanly) {
+    for (const char* bad :
+         {"", " ", "{", R"({"items":[)",
+          R"({"items":[]})"
+          "x",
+          "[1,]", R"({"a":1,})", "nul", R"({"items":"\x"})", "\xff", R"("\ud800")", "{'a':1}", "01",
+          "1.", "-", "[1 2]", "NaN", "Infinity"}) {
         try {
             (void)JSONDecoder().decode<JSONAny>(bad);
             ADD_FAILURE() << "accepted: " << bad;

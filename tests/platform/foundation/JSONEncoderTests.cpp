@@ -1,9 +1,8 @@
 #include "platform/foundation/JSONDecoder.hpp"
 #include "platform/foundation/JSONEncoder.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using platform::JSONAny;
@@ -15,8 +14,7 @@ namespace {
 struct Repository {
     std::optional<std::string> type;
     std::optional<std::string> url;
-    void encode(JSONEncodingContainer& c) const
-    {
+    void encode(JSONEncodingContainer& c) const {
         c.encodeIfPresent("type", type);
         c.encodeIfPresent("url", url);
     }
@@ -29,8 +27,7 @@ struct Server {
     std::optional<std::vector<std::string>> packages;
     std::optional<std::map<std::string, JSONAny>> transport;
     std::int64_t count = 0;
-    void encode(JSONEncodingContainer& c) const
-    {
+    void encode(JSONEncodingContainer& c) const {
         c.encode("name", name);
         c.encodeIfPresent("version", version);
         c.encodeIfPresent("repository", repository);
@@ -44,8 +41,7 @@ const unsigned pretty = JSONEncoder::prettyPrinted | JSONEncoder::sortedKeys;
 
 } // namespace
 
-TEST(JSONEncoder, PrettyPrintedSortedLayout)
-{
+TEST(JSONEncoder, PrettyPrintedSortedLayout) {
     Server server;
     server.name = "io.github/weather";
     server.version = "1.2.0";
@@ -82,8 +78,7 @@ TEST(JSONEncoder, PrettyPrintedSortedLayout)
               "}");
 }
 
-TEST(JSONEncoder, CompactOutputKeepsWritingOrderAndLeavesAbsentOptionalsOut)
-{
+TEST(JSONEncoder, CompactOutputKeepsWritingOrderAndLeavesAbsentOptionalsOut) {
     Server server;
     server.name = "a";
     EXPECT_EQ(JSONEncoder().encode(server), R"({"name":"a","count":0})");
@@ -92,17 +87,16 @@ TEST(JSONEncoder, CompactOutputKeepsWritingOrderAndLeavesAbsentOptionalsOut)
     EXPECT_EQ(JSONEncoder(pretty).encode(JSONAny(JSONAny::Object{})), "{\n\n}");
 }
 
-TEST(JSONEncoder, SortedKeysCompareCaseInsensitivelyAndDigitRunsByValue)
-{
-    const JSONAny::Object object{{"b", JSONAny(1.0)},   {"a10", JSONAny(1.0)}, {"a2", JSONAny(1.0)},
-                                 {"B", JSONAny(1.0)},   {"_meta", JSONAny(1.0)},
-                                 {"Zeta", JSONAny(1.0)}, {"alpha", JSONAny(1.0)}};
+TEST(JSONEncoder, SortedKeysCompareCaseInsensitivelyAndDigitRunsByValue) {
+    const JSONAny::Object object{{"b", JSONAny(1.0)},     {"a10", JSONAny(1.0)},
+                                 {"a2", JSONAny(1.0)},    {"B", JSONAny(1.0)},
+                                 {"_meta", JSONAny(1.0)}, {"Zeta", JSONAny(1.0)},
+                                 {"alpha", JSONAny(1.0)}};
     EXPECT_EQ(JSONEncoder(JSONEncoder::sortedKeys).encode(JSONAny(object)),
               R"({"_meta":1,"a2":1,"a10":1,"alpha":1,"B":1,"b":1,"Zeta":1})");
 }
 
-TEST(JSONEncoder, NumbersInShortestRoundTripForm)
-{
+TEST(JSONEncoder, NumbersInShortestRoundTripForm) {
     const auto text = [](double d) { return JSONEncoder().encode(d); };
     EXPECT_EQ(text(1.0), "1");
     EXPECT_EQ(text(-0.0), "-0");
@@ -124,15 +118,13 @@ TEST(JSONEncoder, NumbersInShortestRoundTripForm)
     EXPECT_EQ(JSONEncoder().encode(std::int64_t{9223372036854775807}), "9223372036854775807");
 }
 
-TEST(JSONEncoder, EscapesStrings)
-{
+TEST(JSONEncoder, EscapesStrings) {
     EXPECT_EQ(JSONEncoder().encode(std::string("q\"b\\s/n\nr\rt\tb\bf\f\x01\x1f\x7f\xc3\xa9")),
               R"("q\"b\\s\/n\nr\rt\tb\bf\f\u0001\u001f)"
               "\x7f\xc3\xa9\"");
 }
 
-TEST(JSONEncoder, DecodedValuesRoundTrip)
-{
+TEST(JSONEncoder, DecodedValuesRoundTrip) {
     const std::string json =
         R"({"a":[1,2.5,-3e-09,true,false,null,"x\/y"],"b":{"c":{},"d":[]},"e":"é"})";
     const JSONAny value = platform::JSONDecoder().decode<JSONAny>(json);

@@ -19,15 +19,13 @@ struct Entry {
     std::optional<std::int64_t> count;
     std::optional<std::vector<double>> values;
     std::optional<std::map<std::string, platform::JSONAny>> meta;
-    static Entry decode(const platform::JSONDecodingContainer& c)
-    {
+    static Entry decode(const platform::JSONDecodingContainer& c) {
         return {c.decode<std::string>("name"), c.decodeIfPresent<std::string>("version"),
                 c.decodeIfPresent<std::int64_t>("count"),
                 c.decodeIfPresent<std::vector<double>>("values"),
                 c.decodeIfPresent<std::map<std::string, platform::JSONAny>>("_meta")};
     }
-    void encode(platform::JSONEncodingContainer& c) const
-    {
+    void encode(platform::JSONEncodingContainer& c) const {
         c.encode("name", name);
         c.encodeIfPresent("version", version);
         c.encodeIfPresent("count", count);
@@ -39,25 +37,22 @@ struct Entry {
 struct Page {
     std::vector<Entry> entries;
     std::optional<bool> more;
-    static Page decode(const platform::JSONDecodingContainer& c)
-    {
+    static Page decode(const platform::JSONDecodingContainer& c) {
         return {c.decode<std::vector<Entry>>("entries"), c.decodeIfPresent<bool>("more")};
     }
 };
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const platform::JSONDecoder decoder;
     try {
         const platform::JSONAny value = decoder.decode<platform::JSONAny>(text);
         // Whatever decodes must encode, and read back as the same value.
-        const std::string written =
-            platform::JSONEncoder(platform::JSONEncoder::prettyPrinted |
-                                  platform::JSONEncoder::sortedKeys)
-                .encode(value);
+        const std::string written = platform::JSONEncoder(platform::JSONEncoder::prettyPrinted |
+                                                          platform::JSONEncoder::sortedKeys)
+                                        .encode(value);
         if (!(decoder.decode<platform::JSONAny>(written) == value)) {
             std::abort();
         }
@@ -75,11 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 #ifndef MOSS_JSON_FUZZ_TARGET
 #include <gtest/gtest.h>
-
 #include <string>
 
-TEST(JSONFuzzEntry, RunsOverSeedInputs)
-{
+TEST(JSONFuzzEntry, RunsOverSeedInputs) {
     const std::string deep = std::string(20000, '[') + std::string(19999, ']');
     for (const std::string& input : std::vector<std::string>{
              R"({"entries":[{"name":"a","version":"1","count":3,"values":[1,2.5],)"

@@ -12,8 +12,7 @@ using platform::URLQueryItem;
 namespace {
 
 std::string build(std::string_view base, std::string_view path,
-                  const std::vector<URLQueryItem>& items)
-{
+                  const std::vector<URLQueryItem>& items) {
     URLComponents components(*URL::fromString(base));
     components.setPath(path);
     if (!items.empty()) {
@@ -24,8 +23,7 @@ std::string build(std::string_view base, std::string_view path,
 
 } // namespace
 
-TEST(URL, ParsesItsParts)
-{
+TEST(URL, ParsesItsParts) {
     const auto url = URL::fromString("https://user:pw@Example.com:8443/a%20b/c;p?x=1&y#frag");
     ASSERT_TRUE(url.has_value());
     EXPECT_EQ(url->scheme(), "https");
@@ -47,17 +45,16 @@ TEST(URL, ParsesItsParts)
     EXPECT_EQ(URL::fromString("relative/path")->path(), "relative/path");
 }
 
-TEST(URL, RejectsWhatNoURLHolds)
-{
-    for (const char* bad : {"", "https://exa mple.com", "https://example.com/a b", "http://h:99999",
-                            "http://h:8x", "https://h/%zz", "https://h/%2", "1http://h",
-                            "https://h/\xc3\xa9", "https://h/<>", "https://h/a\nb", "http://[::1/"}) {
+TEST(URL, RejectsWhatNoURLHolds) {
+    for (const char* bad :
+         {"", "https://exa mple.com", "https://example.com/a b", "http://h:99999", "http://h:8x",
+          "https://h/%zz", "https://h/%2", "1http://h", "https://h/\xc3\xa9", "https://h/<>",
+          "https://h/a\nb", "http://[::1/"}) {
         EXPECT_FALSE(URL::fromString(bad).has_value()) << bad;
     }
 }
 
-TEST(PercentEncoding, PathAllowedSetKeepsSlashAndEncodesTheRest)
-{
+TEST(PercentEncoding, PathAllowedSetKeepsSlashAndEncodesTheRest) {
     const auto encode = [](std::string_view s) {
         return platform::addingPercentEncoding(s, URLCharacterSet::urlPathAllowed).value();
     };
@@ -70,8 +67,7 @@ TEST(PercentEncoding, PathAllowedSetKeepsSlashAndEncodesTheRest)
     EXPECT_FALSE(platform::addingPercentEncoding("\xed\xa0\x80", URLCharacterSet::urlPathAllowed));
 }
 
-TEST(PercentEncoding, RemovingDecodesOrRefuses)
-{
+TEST(PercentEncoding, RemovingDecodesOrRefuses) {
     EXPECT_EQ(platform::removingPercentEncoding("a%20b%2Fc%c3%A9"), "a b/c\xc3\xa9");
     EXPECT_EQ(platform::removingPercentEncoding("a+b"), "a+b");
     EXPECT_FALSE(platform::removingPercentEncoding("%"));
@@ -80,8 +76,7 @@ TEST(PercentEncoding, RemovingDecodesOrRefuses)
     EXPECT_FALSE(platform::removingPercentEncoding("%FF"));
 }
 
-TEST(URLComponents, BuildsRequestURLsWithQueryItemsInOrder)
-{
+TEST(URLComponents, BuildsRequestURLsWithQueryItemsInOrder) {
     EXPECT_EQ(build("https://registry.example.io", "/v0.1/servers", {{"limit", "100"}}),
               "https://registry.example.io/v0.1/servers?limit=100");
     EXPECT_EQ(build("https://registry.example.io", "/v0.1/servers",
@@ -101,8 +96,7 @@ TEST(URLComponents, BuildsRequestURLsWithQueryItemsInOrder)
               "https://h.example/a%20b/io.github/foo%3Bv?x=1");
 }
 
-TEST(URLComponents, ReadsQueryItemsBack)
-{
+TEST(URLComponents, ReadsQueryItemsBack) {
     const auto components =
         URLComponents::fromString("https://h/p?limit=100&cursor=&flag&q=a%26b%3D+c");
     ASSERT_TRUE(components.has_value());
@@ -116,8 +110,7 @@ TEST(URLComponents, ReadsQueryItemsBack)
     EXPECT_EQ(URLComponents(*roundTrip.url()).queryItems(), expected);
 }
 
-TEST(URLComponents, NoURLWhenThePiecesCannotFormOne)
-{
+TEST(URLComponents, NoURLWhenThePiecesCannotFormOne) {
     URLComponents relativeAfterHost(*URL::fromString("https://h.example"));
     relativeAfterHost.setPath("no-slash");
     EXPECT_FALSE(relativeAfterHost.url().has_value());
@@ -135,8 +128,7 @@ TEST(URLComponents, NoURLWhenThePiecesCannotFormOne)
     EXPECT_FALSE(badScheme.url().has_value());
 }
 
-TEST(URLComponents, EncodedPathIsTakenAsIsOrRefused)
-{
+TEST(URLComponents, EncodedPathIsTakenAsIsOrRefused) {
     URLComponents components(*URL::fromString("https://h.example"));
     const std::string segment =
         platform::addingPercentEncoding("team/we ather", URLCharacterSet::urlPathAllowed).value();

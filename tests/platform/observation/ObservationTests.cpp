@@ -2,13 +2,12 @@
 #include "platform/observation/ObservationTracking.hpp"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
-using platform::Observed;
 using platform::ObservationRegistrar;
+using platform::Observed;
 using platform::withObservationTracking;
 
 namespace {
@@ -24,13 +23,11 @@ public:
     [[nodiscard]] const std::vector<int>& items() const { return items_.get(); }
     void setItems(std::vector<int> value) { items_.setAlways(std::move(value)); }
 
-    [[nodiscard]] std::string query() const
-    {
+    [[nodiscard]] std::string query() const {
         registrar_.access(Property::query);
         return query_;
     }
-    void setQuery(std::string value)
-    {
+    void setQuery(std::string value) {
         registrar_.withMutation(Property::query, [&] { query_ = std::move(value); });
     }
 
@@ -50,17 +47,17 @@ struct Record {
 
 } // namespace
 
-TEST(Observation, OnChangeFiresOnceAtTheFirstChangeOfAnythingRead)
-{
+TEST(Observation, OnChangeFiresOnceAtTheFirstChangeOfAnythingRead) {
     Model model;
     int changes = 0;
     std::string seenDuringChange;
-    const std::string read = withObservationTracking(
-        [&] { return model.name() + "/" + model.query(); },
-        [&] {
-            ++changes;
-            seenDuringChange = model.name(); // told before the new value is stored
-        });
+    const std::string read =
+        withObservationTracking([&] { return model.name() + "/" + model.query(); },
+                                [&] {
+                                    ++changes;
+                                    seenDuringChange =
+                                        model.name(); // told before the new value is stored
+                                });
     EXPECT_EQ(read, "initial/");
     model.setItems({1}); // not read: no notification
     EXPECT_EQ(changes, 0);
@@ -72,12 +69,12 @@ TEST(Observation, OnChangeFiresOnceAtTheFirstChangeOfAnythingRead)
     EXPECT_EQ(changes, 1);
 }
 
-TEST(Observation, EqualityGuardedAndAlwaysNotifyingSetters)
-{
+TEST(Observation, EqualityGuardedAndAlwaysNotifyingSetters) {
     Model model;
     int changes = 0;
     const auto track = [&] {
-        withObservationTracking([&] { (void)model.name(), (void)model.items(); }, [&] { ++changes; });
+        withObservationTracking([&] { (void)model.name(), (void)model.items(); },
+                                [&] { ++changes; });
     };
     track();
     model.setName("initial"); // equal: stored silently
@@ -101,8 +98,7 @@ TEST(Observation, EqualityGuardedAndAlwaysNotifyingSetters)
     EXPECT_EQ(changes, 3);
 }
 
-TEST(Observation, NestedTrackingAlsoReportsToTheOuterScope)
-{
+TEST(Observation, NestedTrackingAlsoReportsToTheOuterScope) {
     Model model;
     int outer = 0;
     int inner = 0;
@@ -117,16 +113,17 @@ TEST(Observation, NestedTrackingAlsoReportsToTheOuterScope)
     EXPECT_EQ(outer, 1);
 }
 
-TEST(Observation, RetrackingFromTheHandlerAndCancelling)
-{
+TEST(Observation, RetrackingFromTheHandlerAndCancelling) {
     Model model;
     bool pendingRender = false;
     std::vector<std::string> renders;
     std::function<void()> render = [&] {
-        renders.push_back(withObservationTracking([&] { return model.name(); }, [&] {
-            // Re-render after the change lands, as a view would on its next turn.
-            pendingRender = true;
-        }));
+        renders.push_back(withObservationTracking([&] { return model.name(); },
+                                                  [&] {
+                                                      // Re-render after the change lands, as a view
+                                                      // would on its next turn.
+                                                      pendingRender = true;
+                                                  }));
     };
     render();
     model.setName("a");
