@@ -125,6 +125,23 @@ public:
     }
 };
 
+TEST_F(StoreTest, AStoreOfAnotherSchemaIsRefused) {
+    static const platform::EntityDescription other(
+        "Other", {{"id", platform::AttributeType::uuid}, {"name", platform::AttributeType::string}},
+        "id");
+    {
+        ModelContainer container(platform::Schema({&other}, {1, 0, 0}),
+                                 ModelConfiguration{storePath()});
+    }
+    try {
+        (void)openStore();
+        FAIL() << "a store without the model's table was opened";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.code(), StoreError::Code::incompatible);
+        EXPECT_THAT(error.localizedDescription(), HasSubstr("TestNote.id"));
+    }
+}
+
 TEST_F(StoreTest, AFailedWriteThrowsAndLeavesTheModelUnstored) {
     auto container = openStore();
     auto& context = container.mainContext();
