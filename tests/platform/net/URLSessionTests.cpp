@@ -1,0 +1,263 @@
+#include "LoopbackServer.hpp"
+#include "platform/net/HTTPURLResponse.hpp"
+#include "platform/net/URLError.hpp"
+#include "platform/net/URLSession.hpp"
+#include "platform/runtime/Runtime.hpp"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace moss_test {
+namespace {
+
+using platform::HTTPURLResponse;
+using platform::URLError;
+using platform::URLRequest;
+using platform::URLSession;
+using DataResult = URLSession::DataResult;
+using namespace std::chrono_literals;
+
+URLRequest requestFor(const std::string& url, platform::TimeInterval timeout = 60) {
+    const auto parsed = platform::URL::fromString(url);
+    EXPECT_TRUE(parsed.has_value()) << url;
+    URLRequest request(*parsed);
+    request.setTimeoutInterval(timeout);
+    return request;
+}
+
+DataResult load(URLSession& session, const URLRequest& request) {
+    return platform::blockingWait(session.data(request));
+}
+
+// The URLError a load ends with; the test fails if it succeeds or throws something else.
+URLError failureOf(URLSession& session, const URLRequest& request) {
+    try {
+        (void)load(session, request);
+    } catch (const URLError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "the load of " << request.url().absoluteString() << " did not fail";
+    return URLError(URLError::unknown);
+}
+
+std::string text(const platform::Data& data) {
+    return platform::stringFromData(data);
+}
+
+TEST(URLSessionTest, ReportsStatusHeadersAndBodyOfAnyReply) {
+    LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
+        s.Get("/status", [](const httplib::Request& request, httplib::Response& response) {
+            response.status = 404;
+            response.set_header("X-Echo", request.get_header_value("X-Request"));
+            response.set_header("X-Multi", "1");
+            response.set_header("X-Multi", "2");
+            response.set_content("{\"a\":1}", "application/json; charset=utf-8");
+        });
+    });
+    auto request = requestFor(server.url("/status"));
+    request.setValue("sent", "X-Request");
+    const auto [body, response] = load(URLSession::shared(), request);
+
+    const auto http = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+    ASSERT_NE(http, nullptr);
+    EXPECT_EQ(http->statusCode(), 404) << "an HTTP error status is a reply, not a failure";
+    EXPECT_EQ(text(body), "{\"a\":1}");
+    EXPECT_EQ(http->value("x-echo"), "sent") << "names compare without case";
+    EXPECT_EQ(http->value("X-MULTI"), "1, 2");
+    EXPECT_EQ(http->mimeType(), "application/json");
+    EXPECT_EQ(http->textEncodingName(), "utf-8");
+    EXPECT_EQ(http->expectedContentLength(), 7);
+    EXPECT_EQ(http->url().absoluteString(), server.url("/status"));
+}
+
+TEST(URLSessionTest, ManyRequestsAreInFlightAtOnce) {
+    constexpr int count = 8; // within cpp-httplib's smallest worker pool
+    std::mutex mutex;
+    std::condition_variable allArrived;
+    int arrived = 0;
+    std::atomic<int> sawAllTogether{0};
+    LoopbackServer server([&](httplib::Server& s, LoopbackServer&) {
+        s.Get(R"(/together/(\d+))",
+              [&](const httplib::Request& request, httplib::Response& response) {
+                  std::unique_lock lock(mutex);
+                  ++arrived;
+                  allArrived.notify_all();
+                  // Every handler waits for all the others: this only completes if the client
+                  // really has all requests open at the same time.
+                  if (allArrived.wait_for(lock, 10s, [&] { return arrived >= count; })) {
+                      ++sawAllTogether;
+                  }
+                  response.set_content("reply " + std::string(request.matches[1]), "text/plain");
+              });
+    });
+
+    auto& session = URLSession::shared();
+    std::vector<platform::Task<DataResult>> tasks;
+    for (int i = 0; i < count; ++i) {
+        const auto request = requestFor(server.url("/together/" + std::to_string(i)));
+        tasks.push_back(platform::Task<DataResult>::detached(
+            [&session, request]() -> platform::Task<DataResult> {
+                co_return co_await session.data(request);
+            }));
+    }
+    for (int i = 0; i < count; ++i) {
+        const auto [body, response] = platform::blockingWait(tasks[i].value());
+        EXPECT_EQ(text(body), "reply " + std::to_string(i));
+    }
+    EXPECT_EQ(sawAllTogether.load(), count);
+}
+
+TEST(URLSessionTest, TimeoutIsForSilenceNotForTheWholeTransfer) {
+    LoopbackServer server([](httplib::Server& s, LoopbackServer& self) {
+        s.Get("/silent", [&self](const httplib::Request&, httplib::Response& response) {
+            self.holdUntilReleased();
+            response.set_content("late", "text/plain");
+        });
+        s.Get("/trickle", [](const httplib::Request&, httplib::Response& response) {
+            // Eight bytes, one every 250 ms: longer in total than the timeout, never idle for it.
+            response.set_chunked_content_provider("text/plain",
+                                                  [](std::size_t offset, httplib::DataSink& sink) {
+                                                      if (offset >= 8) {
+                                                          sink.done();
+                                                          return true;
+                                                      }
+                                                      std::this_thread::sleep_for(250ms);
+                                                      return sink.write("x", 1);
+                                                  });
+        });
+    });
+    auto& session = URLSession::shared();
+    const auto error = failureOf(session, requestFor(server.url("/silent"), 1.0));
+    EXPECT_EQ(error.code(), URLError::timedOut);
+    EXPECT_EQ(error.localizedDescription(), "The request timed out.");
+    EXPECT_EQ(error.failingURL(), platform::URL::fromString(server.url("/silent")));
+
+    // Uncompressed, so that each byte leaves the server as it is written.
+    auto trickle = requestFor(server.url("/trickle"), 1.0);
+    trickle.setValue("identity", "Accept-Encoding");
+    const auto [body, response] = load(session, trickle);
+    EXPECT_EQ(text(body), "xxxxxxxx");
+}
+
+TEST(URLSessionTest, TransportFailuresCarryThePlatformCodesAndTexts) {
+    // A port nobody listens on: bind one, note it, close it.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(probe, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int freePort = ntohs(address.sin_port);
+    ::close(probe);
+
+    auto& session = URLSession::shared();
+    const auto refused =
+        failureOf(session, requestFor("http://127.0.0.1:" + std::to_string(freePort) + "/", 5));
+    EXPECT_EQ(refused.code(), URLError::cannotConnectToHost);
+    EXPECT_EQ(refused.localizedDescription(), "Could not connect to the server.");
+
+    const auto unknownHost = failureOf(session, requestFor("http://catalogue.invalid/", 10));
+    EXPECT_EQ(unknownHost.code(), URLError::cannotFindHost);
+    EXPECT_EQ(unknownHost.localizedDescription(),
+              "A server with the specified hostname could not be found.");
+
+    EXPECT_EQ(failureOf(session, requestFor("ftp://127.0.0.1/file")).code(),
+              URLError::unsupportedURL);
+}
+
+TEST(URLSessionTest, RepliesOverTheSizeCapFailWithoutBeingHeld) {
+    constexpr std::size_t cap = 64 * 1024;
+    LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
+        s.Get("/exact", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string(cap, 'a'), "text/plain");
+        });
+        s.Get("/declared", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::string(4 * cap, 'a'), "text/plain");
+        });
+        s.Get("/undeclared", [](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider("text/plain",
+                                                  [](std::size_t offset, httplib::DataSink& sink) {
+                                                      if (offset >= 4 * cap) {
+                                                          sink.done();
+                                                          return true;
+                                                      }
+                                                      const std::string block(4096, 'b');
+                                                      return sink.write(block.data(), block.size());
+                                                  });
+        });
+        s.Get("/to-file", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("file:///etc/hostname");
+        });
+    });
+    URLSession session(platform::URLSessionConfiguration{.maximumResponseBytes = cap});
+    EXPECT_EQ(load(session, requestFor(server.url("/exact"))).first.size(), cap);
+    for (const char* path : {"/declared", "/undeclared"}) {
+        const auto error = failureOf(session, requestFor(server.url(path)));
+        EXPECT_EQ(error.code(), URLError::dataLengthExceedsMaximum) << path;
+        EXPECT_EQ(error.localizedDescription(), "resource exceeds maximum size");
+    }
+    // A server may not send the client to a local file.
+    EXPECT_EQ(failureOf(session, requestFor(server.url("/to-file"))).code(),
+              URLError::unsupportedURL);
+}
+
+TEST(URLSessionTest, CancellingTheAwaitingTaskAbortsTheTransfer) {
+    std::atomic<bool> requested{false};
+    LoopbackServer server([&](httplib::Server& s, LoopbackServer& self) {
+        s.Get("/silent", [&](const httplib::Request&, httplib::Response& response) {
+            requested = true;
+            self.holdUntilReleased();
+            response.set_content("late", "text/plain");
+        });
+    });
+    auto& session = URLSession::shared();
+    const auto request = requestFor(server.url("/silent"));
+    auto task =
+        platform::Task<DataResult>::detached([&session, request]() -> platform::Task<DataResult> {
+            co_return co_await session.data(request);
+        });
+    for (int i = 0; i < 1000 && !requested; ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(requested.load());
+    task.cancel();
+    try {
+        (void)platform::blockingWait(task.value());
+        FAIL() << "a cancelled load returned";
+    } catch (const URLError& error) {
+        EXPECT_EQ(error.code(), URLError::cancelled);
+        EXPECT_EQ(error.localizedDescription(), "cancelled");
+    }
+    for (int i = 0; i < 1000 && session.activeTransferCount() != 0; ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(session.activeTransferCount(), 0u);
+}
+
+TEST(URLSessionTest, FileURLsGiveAPlainResponse) {
+    char pattern[] = "/tmp/moss-net-XXXXXX";
+    const int fd = ::mkstemp(pattern);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    std::ofstream(pattern) << "local bytes";
+
+    auto& session = URLSession::shared();
+    const auto [body, response] = load(session, requestFor(std::string("file://") + pattern));
+    EXPECT_EQ(text(body), "local bytes");
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(std::dynamic_pointer_cast<HTTPURLResponse>(response), nullptr)
+        << "not an HTTP reply, so callers can reject it";
+    ::unlink(pattern);
+
+    EXPECT_EQ(failureOf(session, requestFor(std::string("file://") + pattern)).code(),
+              URLError::fileDoesNotExist);
+}
+
+} // namespace
+} // namespace moss_test
