@@ -171,7 +171,7 @@ std::shared_ptr<const GlyphFace> GlyphFace::fromData(std::vector<std::uint8_t> b
     hb_font_make_immutable(internal->font);
     internal->postScriptName = nameOf(internal->face, HB_OT_NAME_ID_POSTSCRIPT_NAME);
     internal->familyName = nameOf(internal->face, HB_OT_NAME_ID_FONT_FAMILY);
-    return std::shared_ptr<const GlyphFace>(new GlyphFace(std::move(internal)));
+    return std::make_shared<const GlyphFace>(std::move(internal));
 }
 
 std::shared_ptr<const GlyphFace> GlyphFace::fromFile(const std::string& path, unsigned faceIndex) {

@@ -62,11 +62,13 @@ public:
     /// The glyph's outline in design units, y up; empty for a glyph without one.
     Path outline(GlyphID glyph) const;
 
+    /// Backing state, defined in the layer's private GlyphFaceInternal.hpp; faces are made by
+    /// `fromData` and `fromFile`.
     struct Internal;
+    explicit GlyphFace(std::unique_ptr<Internal> internal);
     const Internal& internal() const { return *internal_; }
 
 private:
-    explicit GlyphFace(std::unique_ptr<Internal> internal);
     std::unique_ptr<Internal> internal_;
 };
 

@@ -65,6 +65,17 @@ TEST(TextLayoutLines, SpacingAlignmentAndLimit) {
                     6,
                 1e-3);
 
+    // A font's leading packs its lines tighter or looser than the face's own line height.
+    const auto pitch = [](Font::Leading leading) {
+        const TextLayout layout(
+            StyledText(kLorem, TextAttributes{.font = Font::body().leading(leading)}),
+            ParagraphStyle{.width = 200});
+        return layout.lines()[1].typographicBounds.origin.y -
+               layout.lines()[0].typographicBounds.origin.y;
+    };
+    EXPECT_LT(pitch(Font::Leading::tight), pitch(Font::Leading::standard));
+    EXPECT_GT(pitch(Font::Leading::loose), pitch(Font::Leading::standard));
+
     const TextLayout centered(StyledText("short"),
                               ParagraphStyle{.alignment = TextAlignment::center, .width = 300});
     const TypographicBounds& c = centered.lines()[0].typographicBounds;
