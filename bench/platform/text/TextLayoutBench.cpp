@@ -4,6 +4,7 @@
 #include "platform/text/GlyphFont.hpp"
 #include "platform/text/TextLayout.hpp"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <string>
 
@@ -42,6 +43,20 @@ void layoutPlain(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextSize));
 }
 BENCHMARK(layoutPlain)->Unit(benchmark::kMillisecond);
+
+void layoutOneParagraph(benchmark::State& state) {
+    // The same text with its paragraph breaks turned into spaces: one 100 KB paragraph.
+    std::string all = sampleText();
+    std::replace(all.begin(), all.end(), '\n', ' ');
+    const StyledText text(all);
+    const ParagraphStyle style{.width = 480};
+    for (auto _ : state) {
+        const TextLayout layout(text, style);
+        benchmark::DoNotOptimize(layout.lines().size());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextSize));
+}
+BENCHMARK(layoutOneParagraph)->Unit(benchmark::kMillisecond);
 
 void layoutAttributed(benchmark::State& state) {
     // A run change every 40 bytes (at a word boundary), cycling through bold, colour and code.
