@@ -4,7 +4,7 @@
 #include "Math/SymbolTable.hpp"
 
 #include <array>
-#include <cstdio>
+#include <charconv>
 #include <utility>
 
 namespace Math {
@@ -210,9 +210,14 @@ private:
                 out += command;
                 out += ' ';
             } else {
+                // to_chars ignores the C locale, which a GTK host sets from the user's
+                // environment (printf would write "6,0" under a German locale).
                 std::array<char, 64> buffer{};
-                std::snprintf(buffer.data(), buffer.size(), "\\mkern%.1fmu", amount);
-                out += buffer.data();
+                const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                                  amount, std::chars_format::fixed, 1);
+                out += "\\mkern";
+                out.append(buffer.data(), result.ptr);
+                out += "mu";
             }
             return;
         }

@@ -5,6 +5,7 @@
 #include "Math/Serializer.hpp"
 #include "Math/SymbolTable.hpp"
 
+#include <clocale>
 #include <gtest/gtest.h>
 
 using namespace Math;
@@ -175,4 +176,15 @@ TEST(Serializer, RoundTrips) {
         EXPECT_EQ(serializeAtomList(again), once) << latex;
         EXPECT_EQ(again->description(), parseLatex(latex)->description()) << latex;
     }
+}
+
+TEST(Serializer, SpaceAmountsIgnoreTheProcessLocale) {
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
+        GTEST_SKIP() << "no locale with a decimal comma installed";
+    }
+    const std::string six = serializeAtomList(list({std::make_shared<Space>(6)}));
+    const std::string negative = serializeAtomList(list({std::make_shared<Space>(-1.5)}));
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(six, "\\mkern6.0mu");
+    EXPECT_EQ(negative, "\\mkern-1.5mu");
 }
