@@ -429,8 +429,12 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
     pango_layout_get_extents(layout.get(), nullptr, &logical);
     size = {fromPango(logical.width), fromPango(logical.height)};
     if (truncated && !lines.empty()) {
-        const Rect last = lines.back().typographicBounds.rect();
-        size.height = last.maxY();
+        // Only the kept lines count.
+        size.height = lines.back().typographicBounds.rect().maxY();
+        size.width = 0;
+        for (const Line& line : lines) {
+            size.width = std::max(size.width, line.typographicBounds.width);
+        }
     }
     truncated = truncated || pango_layout_is_ellipsized(layout.get());
 }
@@ -448,9 +452,10 @@ TextLayout::TextLayout(const StyledText& text, const ParagraphStyle& style) {
     }
     impl->buildOffsets();
     impl->buildLayout(text, style);
-    // Without a width Pango cannot cut lines; the limit then simply drops the lines past it.
+    // Pango limits the lines of each paragraph (and only when it has a width); the limit is on
+    // the whole text, so the lines past it are dropped here as well.
     std::optional<int> keep;
-    if (!style.width && style.lineLimit && *style.lineLimit > 0) {
+    if (style.lineLimit && *style.lineLimit > 0) {
         keep = style.lineLimit;
     }
     impl->buildLines(text, keep);

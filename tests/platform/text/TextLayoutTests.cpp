@@ -88,6 +88,13 @@ TEST(TextLayoutLines, SpacingAlignmentAndLimit) {
     const TextLayout limited(StyledText(kLorem), ParagraphStyle{.lineLimit = 2, .width = 200});
     EXPECT_EQ(limited.lines().size(), 2u);
     EXPECT_TRUE(limited.isTruncated());
+    // The limit counts the lines of all paragraphs together.
+    const TextLayout paragraphs(StyledText("a\nb\nc"),
+                                ParagraphStyle{.lineLimit = 2, .width = 200});
+    EXPECT_EQ(paragraphs.lines().size(), 2u);
+    EXPECT_TRUE(paragraphs.isTruncated());
+    EXPECT_NEAR(paragraphs.size().height, paragraphs.lines()[1].typographicBounds.rect().maxY(),
+                1e-6);
     const TextLayout unlimitedWidth(StyledText("a\nb\nc"), ParagraphStyle{.lineLimit = 2});
     EXPECT_EQ(unlimitedWidth.lines().size(), 2u);
     EXPECT_TRUE(unlimitedWidth.isTruncated());
