@@ -81,6 +81,14 @@ descriptionFor(const ResolvedFont& font) {
     pango_font_description_set_style(d.get(),
                                      font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_font_description_set_stretch(d.get(), stretchFor(font.width));
+    // Small capitals go through the variant rather than the raw features: Pango then fakes them
+    // with scaled capitals for faces that have none (Inter among them).
+    const bool lower = font.hasFeature("smcp");
+    const bool upper = font.hasFeature("c2sc");
+    if (lower) {
+        pango_font_description_set_variant(d.get(), upper ? PANGO_VARIANT_ALL_SMALL_CAPS
+                                                          : PANGO_VARIANT_SMALL_CAPS);
+    }
     // Absolute size: one point is one unit of the layout, whatever resolution a surface has.
     pango_font_description_set_absolute_size(
         d.get(), std::clamp(clampLength(font.size), 0.0, 10000.0) * kScale);
@@ -240,7 +248,11 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
         if (font) {
             insert(attributes.get(), pango_attr_font_desc_new(descriptionFor(*font).get()), start,
                    end);
+            const bool variant = font->hasFeature("smcp");
             for (const std::string& tag : font->features) {
+                if (variant && (tag == "smcp" || tag == "c2sc")) {
+                    continue; // carried by the description's variant
+                }
                 features += (features.empty() ? "" : ", ") + tag + " 1";
             }
             if (const double factor = lineHeightFactor(font->leading); factor > 0) {

@@ -65,7 +65,9 @@ StyledText sample() {
     text.appendBox(InlineBox{{16, 16}, -3});
     text.append(" x");
     text.append("2", TextAttributes{.font = Font::caption(), .baselineOffset = 5});
-    text.append(" \xF0\x9F\x98\x80 and \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D wrap here.");
+    text.append(" \xF0\x9F\x98\x80 and \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D wrap here, ");
+    text.append("Small Caps", TextAttributes{.font = Font::body().smallCaps()});
+    text.append(" 0123", TextAttributes{.font = Font::body().monospacedDigit().italic()});
     return text;
 }
 

@@ -139,6 +139,17 @@ TEST(TextLayoutRuns, AttributedRunsKeepTheirSourceAndFont) {
     EXPECT_EQ(layout.substring({15, 19}), "code");
 }
 
+TEST(TextLayoutRuns, FontFeaturesReachTheShaper) {
+    const auto width = [](const char* text, const Font& font) {
+        return TextLayout(StyledText(text, TextAttributes{.font = font})).size().width;
+    };
+    // Inter's proportional "1" is narrower than its "0"; tabular figures make them equal.
+    EXPECT_LT(width("1111", Font::body()), width("0000", Font::body()));
+    EXPECT_NEAR(width("1111", Font::body().monospacedDigit()),
+                width("0000", Font::body().monospacedDigit()), 1e-6);
+    EXPECT_NE(width("small caps", Font::body().smallCaps()), width("small caps", Font::body()));
+}
+
 TEST(TextLayoutRuns, BaselineOffsetKerningAndTracking) {
     StyledText text;
     text.append("x");
