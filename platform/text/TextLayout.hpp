@@ -3,7 +3,8 @@
 // A paragraph laid out into lines: the lines, their runs (stretches of one direction, one face and
 // one source run) and the runs' glyph slices, each with typographic bounds and the UTF-16 range of
 // the characters it stands for. Word boundaries, caret positions and hit testing work on the same
-// model. Layouts are immutable and cheap to copy.
+// model. Layouts are immutable and cheap to copy (copies share one layout); a layout may be made on
+// any thread, and is then queried and drawn from one thread at a time.
 
 #include "platform/graphics/Color.hpp"
 #include "platform/graphics/Geometry.hpp"
