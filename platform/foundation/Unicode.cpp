@@ -1,5 +1,6 @@
 #include "platform/foundation/Unicode.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <unicode/ubrk.h>
 #include <unicode/uchar.h>
@@ -284,10 +285,11 @@ std::vector<std::string_view> graphemeClusters(std::string_view text) {
         }
         return clusters;
     }
-    const BreakIteratorPointer iterator = makeCharacterBreakIterator();
+    // The text is opened first so that it outlives the iterator that reads it.
     UErrorCode status = U_ZERO_ERROR;
     const std::unique_ptr<UText, TextCloser> utext{
         utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status)};
+    const BreakIteratorPointer iterator = makeCharacterBreakIterator();
     if (iterator) {
         ubrk_setUText(iterator.get(), utext.get(), &status);
     }

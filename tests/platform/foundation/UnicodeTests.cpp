@@ -1,6 +1,8 @@
 #include "platform/foundation/Unicode.hpp"
 
+#include <array>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace unicode = platform::unicode;
 
@@ -88,4 +90,26 @@ TEST(UnicodeWhitespace, TrimsSpacesAndLineBreaksOfEveryKind) {
     EXPECT_EQ(unicode::trimmingWhitespaceAndNewlines("\u3000"), "");
     EXPECT_EQ(unicode::trimmingWhitespaceAndNewlines("x"), "x");
     EXPECT_FALSE(unicode::isWhitespaceOrNewline(U'\u200B')); // zero-width space is a format char
+}
+
+TEST(UnicodeGraphemes, SplitsFromManyThreadsAtOnce) {
+    const std::string text = "na\u0308ive \U0001F1E9\U0001F1EA e\u0301\u0301 \u0915\u094D\u0937";
+    const auto expected = clusters(text);
+    std::vector<std::thread> threads;
+    std::array<bool, 8> same{};
+    for (std::size_t t = 0; t < same.size(); ++t) {
+        threads.emplace_back([&, t] {
+            bool ok = true;
+            for (int i = 0; i < 200; ++i) {
+                ok = ok && clusters(text) == expected;
+            }
+            same[t] = ok;
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const bool ok : same) {
+        EXPECT_TRUE(ok);
+    }
 }
