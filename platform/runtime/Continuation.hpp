@@ -85,6 +85,8 @@ namespace detail {
 
 template <class T>
 struct ContinuationAwaiter {
+    explicit ContinuationAwaiter(std::function<void(Continuation<T>)> body)
+        : body(std::move(body)) {}
     std::function<void(Continuation<T>)> body;
     std::shared_ptr<ContinuationState<T>> state = std::make_shared<ContinuationState<T>>();
 

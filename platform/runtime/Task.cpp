@@ -123,6 +123,8 @@ struct Sleeper {
 };
 
 struct SleepAwaiter {
+    explicit SleepAwaiter(std::chrono::nanoseconds duration)
+        : duration(duration) {}
     std::chrono::nanoseconds duration;
     std::shared_ptr<Sleeper> sleeper;
 
@@ -169,7 +171,7 @@ void cancelTimer(std::uint64_t id) {
 }
 
 Task<void> sleepFor(std::chrono::nanoseconds duration) {
-    SleepAwaiter awaiter{duration, nullptr};
+    SleepAwaiter awaiter(duration);
     co_await awaiter;
 }
 

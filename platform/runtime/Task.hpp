@@ -191,6 +191,9 @@ public:
 /// Suspends the current task until `state` completes, then resumes it on its own executor.
 template <class T>
 struct StateAwaiter {
+    // Awaiters get constructors: g++ 12 double-destroys aggregate temporaries in co_await.
+    explicit StateAwaiter(std::shared_ptr<TaskState<T>> state)
+        : state(std::move(state)) {}
     std::shared_ptr<TaskState<T>> state;
 
     [[nodiscard]] bool await_ready() const noexcept { return state->isDone(); }
@@ -203,6 +206,12 @@ struct StateAwaiter {
     }
     T await_resume() const { return state->get(); }
 };
+
+/// Creates and starts a task running `operation()`; `cancelled` starts it already cancelled
+/// (children of a cancelled group).
+template <class T, class F>
+std::shared_ptr<TaskState<T>> startTask(F operation, ExecutorPtr executor, TaskPriority priority,
+                                        bool cancelled);
 
 template <class T, class F>
 Task<void> driveRoot(F operation, std::shared_ptr<TaskState<T>> state);
@@ -343,6 +352,9 @@ public:
     // -- awaiting --
 
     struct Awaiter {
+        Awaiter(std::coroutine_handle<promise_type> frame, detail::StateAwaiter<T> state)
+            : frame(frame)
+            , state(std::move(state)) {}
         std::coroutine_handle<promise_type> frame;
         detail::StateAwaiter<T> state;
 
@@ -390,10 +402,8 @@ public:
 private:
     template <class F>
     static Task start(F operation, ExecutorPtr executor, TaskPriority priority) {
-        auto state = std::make_shared<detail::TaskState<T>>(executor, priority);
-        detail::startRoot(detail::driveRoot<T>(std::move(operation), state), &state->task,
-                          executor);
-        return Task(std::move(state));
+        return Task(
+            detail::startTask<T>(std::move(operation), std::move(executor), priority, false));
     }
 
     std::coroutine_handle<promise_type> handle() const noexcept {
@@ -442,10 +452,23 @@ Task<void> driveRoot(F operation, std::shared_ptr<TaskState<T>> state) {
     }
 }
 
+template <class T, class F>
+std::shared_ptr<TaskState<T>> startTask(F operation, ExecutorPtr executor, TaskPriority priority,
+                                        bool cancelled) {
+    auto state = std::make_shared<TaskState<T>>(executor, priority);
+    if (cancelled) {
+        state->task.cancel();
+    }
+    startRoot(driveRoot<T>(std::move(operation), state), &state->task, executor);
+    return state;
+}
+
 Task<void> sleepFor(std::chrono::nanoseconds duration);
 
 /// Moves the current task onto `target`; no suspension if it is already running there.
 struct HopAwaiter {
+    explicit HopAwaiter(ExecutorPtr target)
+        : target(std::move(target)) {}
     ExecutorPtr target;
 
     [[nodiscard]] bool await_ready() const noexcept {
