@@ -279,6 +279,9 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
         }
         start = end;
     }
+    // Words too long for a line are cut between characters without a hyphen, as the rest of the
+    // system's text does.
+    insert(attributes.get(), pango_attr_insert_hyphens_new(FALSE), 0, text.size());
     pango_layout_set_attributes(l, attributes.get());
     pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
 
