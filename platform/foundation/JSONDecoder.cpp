@@ -362,7 +362,9 @@ void JSONDecoder::withDocument(std::string_view json, void* context,
         return DecodingError(DecodingError::Kind::dataCorrupted, {},
                              "The given data was not valid JSON. (" + detail + ")");
     };
-    if (const auto error = parser.allocate(std::max<std::size_t>(json.size(), 64), maximumDepth);
+    // The parser counts the document itself as one level.
+    const std::size_t parserDepth = std::min<std::size_t>(maximumDepth, 1U << 20U) + 1;
+    if (const auto error = parser.allocate(std::max<std::size_t>(json.size(), 64), parserDepth);
         error != simdjson::SUCCESS) {
         throw invalid(simdjson::error_message(error));
     }
@@ -371,7 +373,7 @@ void JSONDecoder::withDocument(std::string_view json, void* context,
     if (parsed.error() == simdjson::NUMBER_ERROR) {
         if (auto text = widenLongIntegers(json)) {
             widened = std::move(*text);
-            if (const auto error = parser.allocate(widened.size(), maximumDepth);
+            if (const auto error = parser.allocate(widened.size(), parserDepth);
                 error != simdjson::SUCCESS) {
                 throw invalid(simdjson::error_message(error));
             }

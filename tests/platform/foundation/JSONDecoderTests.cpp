@@ -203,3 +203,32 @@ TEST(JSONDecoder, MalformedTruncatedAndDeepInputFailsCleanly) {
     const std::string nested = std::string(500, '[') + std::string(500, ']');
     EXPECT_NO_THROW((void)JSONDecoder().decode<JSONAny>(nested));
 }
+
+TEST(JSONDecoder, LongIntegersReadAsDoublesInFreeFormValuesOnly) {
+    const Meta m = JSONDecoder().decode<Meta>(
+        R"({"_meta":{"big":123456789012345678901234567890,"neg":-99999999999999999999,)"
+        R"("s":"123456789012345678901234567890"}})");
+    EXPECT_EQ(m.meta->at("big"), JSONAny(1.2345678901234568e29));
+    EXPECT_EQ(m.meta->at("neg"), JSONAny(-1e20));
+    EXPECT_EQ(m.meta->at("s"), JSONAny("123456789012345678901234567890")); // strings untouched
+    EXPECT_EQ(decodeError(page(R"({"downloads":0,"stars":123456789012345678901234567890})")).kind(),
+              DecodingError::Kind::dataCorrupted);
+}
+
+TEST(JSONDecoder, MapsDuplicateMembersAndDepthLimit) {
+    using Counts = std::map<std::string, std::int64_t>;
+    const JSONDecoder decoder;
+    EXPECT_EQ(decoder.decode<Counts>(R"({"a":1,"b":2,"a":3})"), (Counts{{"a", 3}, {"b", 2}}));
+    EXPECT_EQ(decoder.decode<Stats>(R"({"stars":1,"downloads":2,"stars":5})").stars, 5);
+    try {
+        (void)decoder.decode<std::map<std::string, Counts>>(R"({"x":{"k":1},"y":{"k":"2"}})");
+        ADD_FAILURE();
+    } catch (const DecodingError& error) {
+        EXPECT_EQ(platform::codingPathDescription(error.codingPath()), "y.k");
+    }
+
+    JSONDecoder shallow;
+    shallow.maximumDepth = 3;
+    EXPECT_NO_THROW((void)shallow.decode<JSONAny>("[[[1]]]"));
+    EXPECT_THROW((void)shallow.decode<JSONAny>("[[[[1]]]]"), DecodingError);
+}
