@@ -1,0 +1,24 @@
+#pragma once
+
+#include "Mossbarrow/Endpoint.hpp"
+
+#include <string>
+
+namespace mossbarrow {
+
+// The Ostrel catalogue: one request for the whole catalogue.
+class OstrelEndpoint final : public Endpoint {
+public:
+    static OstrelEndpoint skills() { return OstrelEndpoint(); }
+
+    static const std::string& defaultBaseURL();
+
+    platform::URL baseURL() const override;
+    std::string path() const override { return "/api/skills"; }
+    std::vector<platform::URLQueryItem> queryItems() const override { return {}; }
+
+private:
+    OstrelEndpoint() = default;
+};
+
+} // namespace mossbarrow
