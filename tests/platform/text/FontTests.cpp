@@ -48,6 +48,11 @@ TEST(FontResolution, ModifiersPickTheMatchingFace) {
     EXPECT_EQ(Font::system(14, std::nullopt, Font::Design::monospaced).resolve()->family,
               "DejaVu Sans Mono");
 
+    EXPECT_EQ(Font::system(Font::TextStyle::body, Font::Design::serif).resolve()->family,
+              "Noto Serif");
+    EXPECT_EQ(Font::system(Font::TextStyle::body, Font::Design::rounded).resolve()->family,
+              "Inter");
+
     const ResolvedFont scaled = *Font::title().scaled(1.5).scaled(2).resolve();
     EXPECT_DOUBLE_EQ(scaled.size, 66);
 
