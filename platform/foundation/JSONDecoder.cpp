@@ -301,6 +301,20 @@ void JSONDecodingContainer::forEachElementImpl(void* context, ElementCallback ca
 
 namespace {
 
+// Whether an integer literal lies outside what the parser takes as an integer: above
+// 18446744073709551615, or below -9223372036854775808. Literals within the range are left
+// alone so that they keep their exact value.
+bool beyond64Bits(std::string_view literal) {
+    const bool negative = !literal.empty() && literal.front() == '-';
+    std::string_view digits = literal.substr(negative ? 1 : 0);
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
+    const std::string_view limit = negative ? "9223372036854775808" : "18446744073709551615";
+    if (digits.size() != limit.size()) {
+        return digits.size() > limit.size();
+    }
+    return digits > limit;
+}
+
 // The parser refuses integers beyond 64 bits, where JSON allows them and they read as doubles.
 // This gives every such integer literal (outside strings) a fraction, so that a second parse
 // takes it as a double; nullopt when there is none.
@@ -334,10 +348,9 @@ std::optional<std::string> widenLongIntegers(std::string_view json) {
                 ++end;
             }
             out.append(json.substr(i, end - i));
-            const std::size_t digits = end - i - (c == '-' ? 1 : 0);
             const bool integral =
                 end >= json.size() || (json[end] != '.' && json[end] != 'e' && json[end] != 'E');
-            if (integral && digits >= 19) {
+            if (integral && beyond64Bits(json.substr(i, end - i))) {
                 out += ".0";
                 changed = true;
             }

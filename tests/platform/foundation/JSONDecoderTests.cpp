@@ -232,3 +232,23 @@ TEST(JSONDecoder, MapsDuplicateMembersAndDepthLimit) {
     EXPECT_NO_THROW((void)shallow.decode<JSONAny>("[[[1]]]"));
     EXPECT_THROW((void)shallow.decode<JSONAny>("[[[[1]]]]"), DecodingError);
 }
+
+TEST(JSONDecoder, ExactIntegersSurviveBesideLongOnes) {
+    struct Mixed {
+        std::int64_t exact = 0;
+        std::int64_t smallest = 0;
+        JSONAny big;
+        static Mixed decode(const JSONDecodingContainer& c) {
+            return {c.decode<std::int64_t>("exact"), c.decode<std::int64_t>("smallest"),
+                    c.decode<JSONAny>("big")};
+        }
+    };
+    const Mixed m = JSONDecoder().decode<Mixed>(
+        R"({"exact":9223372036854775807,"smallest":-9223372036854775808,)"
+        R"("big":[18446744073709551616,-9223372036854775809,18446744073709551615]})");
+    EXPECT_EQ(m.exact, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(m.smallest, std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(m.big, JSONAny(JSONAny::Array{JSONAny(18446744073709551616.0),
+                                            JSONAny(-9223372036854775809.0),
+                                            JSONAny(18446744073709551615.0)}));
+}
