@@ -1,5 +1,7 @@
 #include "platform/combine/Combine.hpp"
+#include "platform/foundation/Error.hpp"
 #include "platform/runtime/MainExecutor.hpp"
+#include "platform/runtime/Runtime.hpp"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -135,4 +137,12 @@ TEST(Debounce, NothingArrivesAfterTheSubscriptionEnds) {
     EXPECT_TRUE(MainExecutor::shared().runUntil([&] { return !values.empty(); }, 2000ms));
     EXPECT_EQ(values, (std::vector<int>{7}));
     EXPECT_EQ(deliveredOn, std::this_thread::get_id());
+}
+
+// The foundation layer recognises the runtime's cancellation error without depending on the
+// runtime; this pins the two together.
+TEST(RuntimeErrors, CancellationHasTheGenericDescription) {
+    EXPECT_EQ(
+        platform::localizedDescription(std::make_exception_ptr(platform::CancellationError())),
+        "The operation couldn’t be completed. (Swift.CancellationError error 1.)");
 }
