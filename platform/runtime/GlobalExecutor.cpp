@@ -3,6 +3,7 @@
 #include "platform/runtime/NoDestroy.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -35,27 +36,72 @@ public:
     [[nodiscard]] unsigned threadCount() const noexcept { return threadCount_; }
 
     void push(Job&& job) {
+        bool wake = false;
         {
             const std::scoped_lock lock(mutex_);
             queue_.push_back(std::move(job));
-            if (threads_.size() < threadCount_ && idle_ == 0) {
+            queued_.store(queue_.size(), std::memory_order_release);
+            const std::size_t spinning = spinning_.load(std::memory_order_acquire);
+            if (threads_.size() < threadCount_ && sleeping_ == 0 && spinning == 0) {
                 threads_.emplace_back([this] { work(); });
             }
+            // A spinning worker picks the job up without a wake-up call.
+            wake = sleeping_ > 0 && queue_.size() > spinning;
         }
-        ready_.notify_one();
+        if (wake) {
+            ready_.notify_one();
+        }
     }
 
 private:
+    // How long an idle worker polls for new work before it sleeps. Task ping-pong (spawn, then
+    // await; hop and hop back) hands work between threads within microseconds, and a futex
+    // sleep/wake pair costs far more than that.
+    static constexpr auto spinTime = std::chrono::microseconds(50);
+
+    static void relax() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#else
+        std::this_thread::yield();
+#endif
+    }
+
+    bool spinForWork() {
+        spinning_.fetch_add(1, std::memory_order_acq_rel);
+        const auto until = std::chrono::steady_clock::now() + spinTime;
+        bool found = false;
+        for (unsigned i = 1; !found; ++i) {
+            if (queued_.load(std::memory_order_acquire) > 0) {
+                found = true;
+            } else if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) {
+                break;
+            } else {
+                relax();
+            }
+        }
+        spinning_.fetch_sub(1, std::memory_order_acq_rel);
+        return found;
+    }
+
     void work() {
         tlsIsWorker = true;
         GlobalExecutor* const self = &global_;
         std::unique_lock lock(mutex_);
         for (;;) {
-            ++idle_;
-            ready_.wait(lock, [this] { return !queue_.empty(); });
-            --idle_;
+            if (queue_.empty()) {
+                lock.unlock();
+                spinForWork();
+                lock.lock();
+                if (queue_.empty()) {
+                    ++sleeping_;
+                    ready_.wait(lock, [this] { return !queue_.empty(); });
+                    --sleeping_;
+                }
+            }
             Job job = std::move(queue_.front());
             queue_.pop_front();
+            queued_.store(queue_.size(), std::memory_order_release);
             lock.unlock();
             {
                 const Executor::RunningScope running(self);
@@ -73,7 +119,9 @@ private:
     std::condition_variable ready_;
     std::deque<Job> queue_;
     std::vector<std::thread> threads_;
-    unsigned idle_ = 0;
+    std::size_t sleeping_ = 0;
+    std::atomic<std::size_t> queued_{0};
+    std::atomic<std::size_t> spinning_{0};
 };
 
 void enqueueOnGlobalOriginal(Job&& job) {
