@@ -9,7 +9,7 @@ namespace {
 // Random bytes from the operating system's generator; a v4 identifier needs 122 random bits
 // that no other process or run can predict.
 UUID::Bytes randomBytes() {
-    thread_local std::random_device device;
+    std::random_device device;
     UUID::Bytes bytes{};
     for (std::size_t i = 0; i < bytes.size(); i += 4) {
         const std::uint32_t word = device();
