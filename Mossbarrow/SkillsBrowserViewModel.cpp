@@ -21,19 +21,24 @@ std::string normalisedQuery(std::string_view query) {
     return unicode::lowercased(unicode::trimmingWhitespaceAndNewlines(query));
 }
 
-// Plain substring containment in the lower-cased field. ASCII fields, the common case, are
-// lower-cased without the Unicode machinery.
+// Plain substring containment of the (already lower-cased) needle in the lower-cased field.
+// ASCII fields, the common case, are lower-cased into a reused buffer in the same pass that
+// checks them; only other text goes through the full Unicode case mapping.
 bool containsLowercased(std::string_view field, std::string_view needle) {
-    if (unicode::isAscii(field)) {
-        std::string lowered(field);
-        for (char& c : lowered) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
-        return lowered.find(needle) != std::string::npos;
+    thread_local std::string lowered;
+    lowered.resize(field.size());
+    const char* const in = field.data();
+    char* const out = lowered.data();
+    unsigned char nonAscii = 0;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        nonAscii |= c;
+        out[i] = static_cast<char>(static_cast<unsigned>(c - 'A') < 26U ? c + ('a' - 'A') : c);
     }
-    return unicode::lowercased(field).find(needle) != std::string::npos;
+    if ((nonAscii & 0x80U) != 0) {
+        return unicode::lowercased(field).find(needle) != std::string::npos;
+    }
+    return lowered.find(needle) != std::string::npos;
 }
 
 } // namespace
@@ -100,8 +105,13 @@ std::vector<OstrelSkill> SkillsBrowserViewModel::filterOstrel(const std::vector<
 }
 
 std::vector<ClawHubSkill> SkillsBrowserViewModel::filteredOpenClawItems() const {
-    const auto& items = openClawItems_.get();
-    const std::string needle = normalisedQuery(searchQuery_.get());
+    return filterClawHub(openClawItems_.get(), searchQuery_.get());
+}
+
+std::vector<ClawHubSkill>
+SkillsBrowserViewModel::filterClawHub(const std::vector<ClawHubSkill>& items,
+                                      std::string_view query) {
+    const std::string needle = normalisedQuery(query);
     if (needle.empty()) {
         return items;
     }

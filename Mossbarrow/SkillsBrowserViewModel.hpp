@@ -88,6 +88,10 @@ public:
     // `query` (trimmed, lower-cased) in their name, description, long description or slug.
     static std::vector<OstrelSkill> filterOstrel(const std::vector<OstrelSkill>& all,
                                                  std::string_view key, std::string_view query);
+    // The skills that contain the trimmed, lower-cased `query` in their lower-cased display
+    // name, summary (when they have one) or slug; all of them when the query is blank.
+    static std::vector<ClawHubSkill> filterClawHub(const std::vector<ClawHubSkill>& items,
+                                                   std::string_view query);
     static std::vector<ClawHubSkill> uniqueBySlug(std::vector<ClawHubSkill> skills);
 
 private:
