@@ -12,11 +12,20 @@
 
 namespace platform {
 
+/// Thrown at the await of a continuation whose every copy was dropped without a resume.
+struct ContinuationDroppedError : std::exception {
+    [[nodiscard]] const char* what() const noexcept override {
+        return "continuation dropped without being resumed";
+    }
+};
+
 namespace detail {
 
 /// Reports a continuation resumed twice: a programming error. Debug builds stop; release
 /// builds log the misuse and ignore the second resume.
 void reportContinuationMisuse(const char* what) noexcept;
+/// Logs a continuation dropped without being resumed.
+void reportContinuationLeak() noexcept;
 
 template <class T>
 struct ContinuationState {
@@ -32,14 +41,16 @@ struct ContinuationState {
 
     /// Completes once; the awaiting task is queued on its own executor.
     template <class Fill>
-    void complete(Fill&& fill) {
+    void complete(Fill&& fill, bool onlyIfPending = false) {
         TaskContext* resumeTask = nullptr;
         ExecutorPtr resumeExecutor;
         std::coroutine_handle<> resumeFrame;
         {
             const std::scoped_lock lock(mutex);
             if (resumed) {
-                reportContinuationMisuse("continuation resumed more than once");
+                if (!onlyIfPending) {
+                    reportContinuationMisuse("continuation resumed more than once");
+                }
                 return;
             }
             resumed = true;
@@ -52,24 +63,50 @@ struct ContinuationState {
     }
 };
 
+/// Held by the callback side only. When the last copy of a continuation goes away without a
+/// resume, the awaiting task would be stuck for good (and its frames leaked): it is resumed with
+/// ContinuationDroppedError instead, and the misuse is logged.
+template <class T>
+struct ContinuationHandle {
+    explicit ContinuationHandle(std::shared_ptr<ContinuationState<T>> state)
+        : state(std::move(state)) {}
+    ContinuationHandle(const ContinuationHandle&) = delete;
+    ContinuationHandle& operator=(const ContinuationHandle&) = delete;
+    ~ContinuationHandle() {
+        bool pending = false;
+        {
+            const std::scoped_lock lock(state->mutex);
+            pending = !state->resumed;
+        }
+        if (pending) {
+            reportContinuationLeak();
+            state->complete(
+                [](auto& s) { s.error = std::make_exception_ptr(ContinuationDroppedError()); },
+                true);
+        }
+    }
+    std::shared_ptr<ContinuationState<T>> state;
+};
+
 } // namespace detail
 
 /// The callback side of withCheckedContinuation: resume it exactly once, from any thread.
+/// Copies share the same continuation.
 template <class T>
 class Continuation {
 public:
     explicit Continuation(std::shared_ptr<detail::ContinuationState<T>> state)
-        : state_(std::move(state)) {}
+        : handle_(std::make_shared<detail::ContinuationHandle<T>>(std::move(state))) {}
 
     template <class U = T>
     requires(!std::is_void_v<U>) void resume(U value) const {
-        state_->complete([&](auto& s) { s.value.emplace(std::move(value)); });
+        handle_->state->complete([&](auto& s) { s.value.emplace(std::move(value)); });
     }
     void resume() const requires std::is_void_v<T> {
-        state_->complete([](auto& s) { s.value.emplace(); });
+        handle_->state->complete([](auto& s) { s.value.emplace(); });
     }
     void resume(std::exception_ptr error) const {
-        state_->complete([&](auto& s) { s.error = std::move(error); });
+        handle_->state->complete([&](auto& s) { s.error = std::move(error); });
     }
     template <class E>
     requires std::is_base_of_v<std::exception, std::decay_t<E>>
@@ -78,7 +115,7 @@ public:
     }
 
 private:
-    std::shared_ptr<detail::ContinuationState<T>> state_;
+    std::shared_ptr<detail::ContinuationHandle<T>> handle_;
 };
 
 namespace detail {

@@ -8,6 +8,22 @@
 
 namespace platform::detail {
 
+namespace {
+std::atomic<long> liveFrames{0};
+}
+
+long liveFrameCount() noexcept {
+#ifndef NDEBUG
+    return liveFrames.load(std::memory_order_acquire);
+#else
+    return -1;
+#endif
+}
+
+void countFrame(int delta) noexcept {
+    liveFrames.fetch_add(delta, std::memory_order_acq_rel);
+}
+
 void startRoot(Task<void>&& root, TaskContext* task, const ExecutorPtr& executor) {
     const auto frame = root.releaseAsRoot();
     frame.promise().task = task;
@@ -191,6 +207,12 @@ void reportContinuationMisuse(const char* what) noexcept {
 #ifndef NDEBUG
     std::abort();
 #endif
+}
+
+void reportContinuationLeak() noexcept {
+    std::fputs("platform runtime: a checked continuation was dropped without being resumed; the "
+               "task awaiting it will never continue\n",
+               stderr);
 }
 
 } // namespace platform::detail

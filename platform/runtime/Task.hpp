@@ -30,7 +30,23 @@ template <class T>
 struct IsTask<Task<T>> : std::true_type {};
 
 /// Shared by every frame type: the task it belongs to and where to continue when it ends.
+/// Live coroutine frames of Task type, counted in debug builds only (for leak tests); -1 in
+/// release builds.
+long liveFrameCount() noexcept;
+void countFrame(int delta) noexcept;
+
 struct PromiseBase {
+#ifndef NDEBUG
+    PromiseBase() noexcept {
+        countFrame(1);
+    }
+    PromiseBase(const PromiseBase&) = delete;
+    PromiseBase& operator=(const PromiseBase&) = delete;
+    ~PromiseBase() {
+        countFrame(-1);
+    }
+#endif
+
     TaskContext* task = nullptr;
     std::coroutine_handle<> continuation;
     /// The executor the awaiting frame was on; the task goes back there when this frame ends,
@@ -40,7 +56,9 @@ struct PromiseBase {
     std::atomic<int> references{0};
     bool root = false; // a root frame destroys itself when it ends
 
-    std::suspend_always initial_suspend() const noexcept { return {}; }
+    std::suspend_always initial_suspend() const noexcept {
+        return {};
+    }
 
     struct FinalAwaiter {
         [[nodiscard]] bool await_ready() const noexcept { return false; }
@@ -65,9 +83,13 @@ struct PromiseBase {
         }
         void await_resume() const noexcept {}
     };
-    FinalAwaiter final_suspend() const noexcept { return {}; }
+    FinalAwaiter final_suspend() const noexcept {
+        return {};
+    }
 
-    void unhandled_exception() noexcept { error = std::current_exception(); }
+    void unhandled_exception() noexcept {
+        error = std::current_exception();
+    }
 };
 
 template <class T>

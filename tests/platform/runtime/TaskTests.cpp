@@ -287,3 +287,54 @@ TEST(GlobalExecutor, HookSeesEveryGlobalJob) {
     EXPECT_EQ(value, 1);
     EXPECT_GE(routed.load(), 2); // the start and the resumption after the yield
 }
+
+TEST(Continuation, DroppedWithoutResumeFailsTheAwaitInsteadOfHanging) {
+    auto body = []() -> Task<int> {
+        co_return co_await withCheckedContinuation<int>([](Continuation<int>) {});
+    };
+    EXPECT_THROW(blockingWait(body()), ContinuationDroppedError);
+}
+
+TEST(Runtime, FramesAreFreedHoweverATaskEnds) {
+    if (detail::liveFrameCount() < 0) {
+        GTEST_SKIP() << "frames are counted in debug builds only";
+    }
+    const long baseline = detail::liveFrameCount();
+    {
+        blockingWait(doubled());
+        EXPECT_THROW(blockingWait(fails()), std::runtime_error);
+
+        auto sleeper = Task<>::detached([]() -> Task<> { co_await Task<>::sleep(60s); });
+        auto [stream, continuation] = AsyncStream<int>::makeStream();
+        auto consumer = Task<>::detached([stream = stream]() -> Task<> {
+            while (co_await stream.next()) {
+            }
+        });
+        auto grouped = Task<>::detached([]() -> Task<> {
+            co_await withTaskGroup<void>([](TaskGroup<void>& group) -> Task<> {
+                group.addTask([]() -> Task<> { co_await Task<>::sleep(60s); });
+                co_return;
+            });
+        });
+        auto unfolding = Task<>::detached([]() -> Task<> {
+            AsyncStream<int> numbers([]() -> Task<std::optional<int>> {
+                co_await Task<>::yield();
+                co_return 1;
+            });
+            while (co_await numbers.next()) {
+            }
+        });
+        std::this_thread::sleep_for(5ms);
+        for (auto* handle : {&sleeper, &consumer, &grouped, &unfolding}) {
+            handle->cancel();
+        }
+        for (auto* handle : {&sleeper, &consumer, &grouped, &unfolding}) {
+            try {
+                blockingWait(handle->value());
+            } catch (const CancellationError&) {
+            }
+        }
+    }
+    EXPECT_TRUE(pumpUntil([&] { return detail::liveFrameCount() == baseline; }))
+        << detail::liveFrameCount() - baseline << " frames left";
+}
