@@ -6,6 +6,7 @@
 #include "platform/foundation/Unicode.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
+#include <array>
 #include <chrono>
 #include <unordered_set>
 
@@ -22,23 +23,26 @@ std::string normalisedQuery(std::string_view query) {
 }
 
 // Plain substring containment of the (already lower-cased) needle in the lower-cased field.
-// ASCII fields, the common case, are lower-cased into a reused buffer in the same pass that
-// checks them; only other text goes through the full Unicode case mapping.
+// ASCII fields, the common case, are lower-cased in the same pass that checks them, into a
+// stack buffer when they are short; only other text goes through the full Unicode case mapping.
 bool containsLowercased(std::string_view field, std::string_view needle) {
-    thread_local std::string lowered;
-    lowered.resize(field.size());
-    const char* const in = field.data();
-    char* const out = lowered.data();
+    std::array<char, 256> small; // written before it is read
+    std::string large;
+    char* out = small.data();
+    if (field.size() > small.size()) {
+        large.resize(field.size());
+        out = large.data();
+    }
     unsigned char nonAscii = 0;
     for (std::size_t i = 0; i < field.size(); ++i) {
-        const auto c = static_cast<unsigned char>(in[i]);
+        const auto c = static_cast<unsigned char>(field[i]);
         nonAscii |= c;
         out[i] = static_cast<char>(static_cast<unsigned>(c - 'A') < 26U ? c + ('a' - 'A') : c);
     }
     if ((nonAscii & 0x80U) != 0) {
         return unicode::lowercased(field).find(needle) != std::string::npos;
     }
-    return lowered.find(needle) != std::string::npos;
+    return std::string_view(out, field.size()).find(needle) != std::string_view::npos;
 }
 
 } // namespace
