@@ -53,9 +53,10 @@ std::string debugDescribe(const T& value) {
 /// A type-erased hashable key that may be shared between threads (it is immutable).
 ///
 /// Values are normalised the way literals are typed: any integer becomes std::int64_t, any
-/// floating-point number double, and C strings std::string; so AnyHashableSendable(1) equals
-/// AnyHashableSendable(1L). Two keys are equal when their bases have the same type and compare
-/// equal: the integer 1 and the string "1" differ. Wrapping a wrapper does not nest.
+/// floating-point number double, and C strings and single chars std::string; so
+/// AnyHashableSendable(1) equals AnyHashableSendable(1L). Two keys are equal when their bases have
+/// the same type and compare equal: the integer 1 and the string "1" differ. Wrapping a wrapper
+/// does not nest.
 class AnyHashableSendable {
 public:
     template <class T, class D = std::decay_t<T>>
@@ -113,6 +114,8 @@ private:
     static std::shared_ptr<const Base> makeBase(T&& value) {
         if constexpr (std::is_same_v<D, bool>) {
             return std::make_shared<const Holder<bool>>(value);
+        } else if constexpr (std::is_same_v<D, char>) {
+            return std::make_shared<const Holder<std::string>>(std::string(1, value));
         } else if constexpr (std::is_integral_v<D>) {
             return std::make_shared<const Holder<std::int64_t>>(static_cast<std::int64_t>(value));
         } else if constexpr (std::is_floating_point_v<D>) {

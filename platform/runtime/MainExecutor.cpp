@@ -206,6 +206,8 @@ void MainExecutor::Impl::attach(GMainContext* context) {
         source_ = g_source_new(&sourceFuncs, sizeof(Source));
         reinterpret_cast<Source*>(source_)->impl = this;
         g_source_set_name(source_, "platform main executor");
+        // blockingWait inside a main job iterates the context again: our jobs must still run.
+        g_source_set_can_recurse(source_, TRUE);
         g_source_attach(source_, context);
     }
 }

@@ -130,6 +130,7 @@ TEST(AnyHashableSendable, EqualityHashingAndText) {
               std::hash<AnyHashableSendable>{}(fortyTwo));
 
     EXPECT_NE(AnyHashableSendable(1), AnyHashableSendable("1"));
+    EXPECT_EQ(AnyHashableSendable('a'), AnyHashableSendable("a"));
     EXPECT_EQ(AnyHashableSendable(1), AnyHashableSendable(1L)); // integers are one type
     EXPECT_NE(AnyHashableSendable(1), AnyHashableSendable(1.0));
     ASSERT_NE(AnyHashableSendable(2.5).as<double>(), nullptr);

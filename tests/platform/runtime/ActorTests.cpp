@@ -155,8 +155,20 @@ TEST(MainExecutor, DispatchedByAGlibMainContext) {
         co_return isMainThread() ? 1 : 0;
     });
     main.enqueue([&] { order.push_back(1); });
+    // A main job that blocks on work needing the main executor: the context must dispatch our
+    // jobs recursively.
+    int nested = 0;
+    main.enqueue([&] {
+        auto roundTrip = []() -> Task<int> {
+            co_await hopTo(GlobalExecutor::shared());
+            co_await MainActor::hop();
+            co_return isMainThread() ? 7 : -1;
+        };
+        nested = blockingWait(roundTrip());
+    });
     const auto limit = std::chrono::steady_clock::now() + 10s;
-    while ((order.size() < 2 || !handle.isDone()) && std::chrono::steady_clock::now() < limit) {
+    while ((order.size() < 2 || !handle.isDone() || nested == 0) &&
+           std::chrono::steady_clock::now() < limit) {
         if (g_main_context_iteration(context, FALSE) == FALSE) {
             std::this_thread::sleep_for(1ms); // the task may finish on a pool thread
         }
@@ -164,5 +176,6 @@ TEST(MainExecutor, DispatchedByAGlibMainContext) {
     main.attachToGlibMainContext(nullptr);
     g_main_context_unref(context);
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    EXPECT_EQ(nested, 7);
     EXPECT_EQ(blockingWait(handle.value()), 1);
 }
