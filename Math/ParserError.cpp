@@ -39,6 +39,10 @@ std::string_view name(ParserError::Code code) {
     return "";
 }
 
+std::string ParserError::localizedDescription() const {
+    return platform::genericErrorDescription("Math.ParserError", 1);
+}
+
 std::string ParserError::description() const {
     return "ParserError(" + std::string(name(code)) + ": " + message + ")";
 }

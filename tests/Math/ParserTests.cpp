@@ -440,6 +440,9 @@ TEST(ParserErrors, EveryCodeWithItsMessage) {
               (ParserError{Code::invalidLimits, "Limits can only be applied to an operator."}));
     EXPECT_EQ(failure("\\nolimits"),
               (ParserError{Code::invalidLimits, "No limits can only be applied to an operator."}));
+    // As an error value it has the platform's generic text; its message is what says more.
+    EXPECT_EQ(failure("}").localizedDescription(),
+              "The operation couldn\u2019t be completed. (Math.ParserError error 1.)");
     EXPECT_EQ(static_cast<int>(Code::mismatchedBraces), 1);
     EXPECT_EQ(static_cast<int>(Code::missingEnvironment), 9);
     EXPECT_EQ(static_cast<int>(Code::invalidLimits), 14);
