@@ -44,8 +44,8 @@ Bookmark::Bookmark(NewRecord, std::string kind, std::string title,
 std::shared_ptr<Bookmark> Bookmark::make(std::string kind, std::string title,
                                          std::optional<std::string> subtitle, std::string payload) {
     // An empty subtitle is still a subtitle; only an absent one is stored as absent.
-    return std::shared_ptr<Bookmark>(new Bookmark(NewRecord{}, std::move(kind), std::move(title),
-                                                  std::move(subtitle), std::move(payload)));
+    return std::make_shared<Bookmark>(NewRecord{}, std::move(kind), std::move(title),
+                                      std::move(subtitle), std::move(payload));
 }
 
 template <class V>

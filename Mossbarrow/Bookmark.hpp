@@ -62,10 +62,16 @@ public:
     const platform::ObservationRegistrar& registrar() const { return registrar_; }
 
 private:
-    struct NewRecord {};
+    // Only make() can name this, so only it can create a new record.
+    struct NewRecord {
+        explicit NewRecord() = default;
+    };
+
+public:
     Bookmark(NewRecord, std::string kind, std::string title, std::optional<std::string> subtitle,
              std::string payload);
 
+private:
     template <class V>
     V read(Attribute attribute) const;
     template <class V>

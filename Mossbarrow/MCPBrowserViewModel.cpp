@@ -11,12 +11,12 @@ namespace mossbarrow {
 
 using namespace std::chrono_literals;
 
-MCPBrowserViewModel::MCPBrowserViewModel(std::shared_ptr<APIClient> apiClient)
+MCPBrowserViewModel::MCPBrowserViewModel(Creation, std::shared_ptr<APIClient> apiClient)
     : apiClient_(std::move(apiClient)) {}
 
 std::shared_ptr<MCPBrowserViewModel>
 MCPBrowserViewModel::make(std::shared_ptr<APIClient> apiClient) {
-    std::shared_ptr<MCPBrowserViewModel> model(new MCPBrowserViewModel(std::move(apiClient)));
+    const auto model = std::make_shared<MCPBrowserViewModel>(Creation{}, std::move(apiClient));
     // The sink holds the model weakly: the subscription must not keep it alive.
     const std::weak_ptr<MCPBrowserViewModel> weak = model;
     model->cancellables_.insert(

@@ -35,6 +35,15 @@ public:
 
     static std::shared_ptr<MCPBrowserViewModel> make(std::shared_ptr<APIClient> apiClient);
 
+private:
+    // Only make() can name this: the model must live in a shared_ptr for its tasks and sink.
+    struct Creation {
+        explicit Creation() = default;
+    };
+
+public:
+    MCPBrowserViewModel(Creation, std::shared_ptr<APIClient> apiClient);
+
     MCPBrowserViewModel(const MCPBrowserViewModel&) = delete;
     MCPBrowserViewModel& operator=(const MCPBrowserViewModel&) = delete;
     ~MCPBrowserViewModel() = default;
@@ -70,7 +79,6 @@ public:
                                                     const std::vector<ServerResponse>& page);
 
 private:
-    explicit MCPBrowserViewModel(std::shared_ptr<APIClient> apiClient);
     void startLoad(bool reset, std::string search);
 
     const std::shared_ptr<APIClient> apiClient_;

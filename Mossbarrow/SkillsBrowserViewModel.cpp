@@ -47,12 +47,12 @@ bool containsLowercased(std::string_view field, std::string_view needle) {
 
 } // namespace
 
-SkillsBrowserViewModel::SkillsBrowserViewModel(std::shared_ptr<APIClient> apiClient)
+SkillsBrowserViewModel::SkillsBrowserViewModel(Creation, std::shared_ptr<APIClient> apiClient)
     : apiClient_(std::move(apiClient)) {}
 
 std::shared_ptr<SkillsBrowserViewModel>
 SkillsBrowserViewModel::make(std::shared_ptr<APIClient> apiClient) {
-    std::shared_ptr<SkillsBrowserViewModel> model(new SkillsBrowserViewModel(std::move(apiClient)));
+    const auto model = std::make_shared<SkillsBrowserViewModel>(Creation{}, std::move(apiClient));
     const std::weak_ptr<SkillsBrowserViewModel> weak = model;
     // The delivered text is not used: the filter reads the current search text.
     model->cancellables_.insert(

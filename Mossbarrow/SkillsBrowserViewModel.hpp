@@ -43,6 +43,15 @@ public:
 
     static std::shared_ptr<SkillsBrowserViewModel> make(std::shared_ptr<APIClient> apiClient);
 
+private:
+    // Only make() can name this: the model must live in a shared_ptr for its tasks and sink.
+    struct Creation {
+        explicit Creation() = default;
+    };
+
+public:
+    SkillsBrowserViewModel(Creation, std::shared_ptr<APIClient> apiClient);
+
     SkillsBrowserViewModel(const SkillsBrowserViewModel&) = delete;
     SkillsBrowserViewModel& operator=(const SkillsBrowserViewModel&) = delete;
     ~SkillsBrowserViewModel() = default;
@@ -95,8 +104,6 @@ public:
     static std::vector<ClawHubSkill> uniqueBySlug(std::vector<ClawHubSkill> skills);
 
 private:
-    explicit SkillsBrowserViewModel(std::shared_ptr<APIClient> apiClient);
-
     void providerDidChange();
     void applyOstrelFilter();
     platform::Task<void> loadOpenClaw(bool reset);

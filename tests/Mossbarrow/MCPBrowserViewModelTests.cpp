@@ -219,23 +219,5 @@ TEST_F(MCPBrowser, VersionsAreStoredPerServerUnmerged) {
     EXPECT_FALSE(model->isLoading());
 }
 
-TEST(MCPMerge, FirstOccurrenceWins) {
-    const auto entry = [](const std::string& name, std::optional<std::string> version,
-                          std::string description) {
-        ServerResponse response;
-        response.server.name = name;
-        response.server.version = std::move(version);
-        response.server.description = std::move(description);
-        return response;
-    };
-    const auto merged = MCPBrowserViewModel::mergeServers(
-        {entry("a", "1", "first"), entry("b", std::nullopt, "b")},
-        {entry("a", "1", "second"), entry("b", "unknown", "same id"), entry("c", "1", "c"),
-         entry("c", "1", "c again")});
-    ASSERT_EQ(merged.size(), 3u);
-    EXPECT_EQ(merged[0].server.description, "first");
-    EXPECT_EQ(merged[2].id(), "c-1");
-}
-
 } // namespace
 } // namespace mossbarrow

@@ -215,14 +215,5 @@ TEST_F(SkillsBrowser, ALateCatalogueDoesNotReplaceARefresh) {
     EXPECT_FALSE(model->isLoadingOstrel());
 }
 
-TEST(SkillsFilter, UniqueBySlugKeepsTheFirst) {
-    ClawHubSkill a{.slug = "a", .displayName = "first"};
-    ClawHubSkill b{.slug = "b"};
-    ClawHubSkill a2{.slug = "a", .displayName = "second"};
-    const auto unique = SkillsBrowserViewModel::uniqueBySlug({a, b, a2});
-    ASSERT_EQ(unique.size(), 2u);
-    EXPECT_EQ(unique[0].displayName, "first");
-}
-
 } // namespace
 } // namespace mossbarrow
