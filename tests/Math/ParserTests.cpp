@@ -366,6 +366,46 @@ TEST(ParserEnvironments, NamedEnvironments) {
     EXPECT_TRUE(only<Table>(parse("\\begin{eqalign} a &= b \\end{eqalign}")));
 }
 
+TEST(ParserEnvironments, EveryMatrixEnvironment) {
+    const struct {
+        const char* name;
+        const char* left; // empty: no delimiters
+        const char* right;
+    } matrices[] = {{"matrix", "", ""},
+                    {"pmatrix", "(", ")"},
+                    {"bmatrix", "[", "]"},
+                    {"Bmatrix", "{", "}"},
+                    {"vmatrix", "|", "|"},
+                    {"Vmatrix", "\u2016", "\u2016"},
+                    {"smallmatrix", "", ""},
+                    {"matrix*", "", ""},
+                    {"pmatrix*", "(", ")"},
+                    {"bmatrix*", "[", "]"},
+                    {"Bmatrix*", "{", "}"},
+                    {"vmatrix*", "|", "|"},
+                    {"Vmatrix*", "\u2016", "\u2016"}};
+    for (const auto& matrix : matrices) {
+        const std::string latex =
+            std::string("\\begin{") + matrix.name + "} a & b \\\\ c & d \\end{" + matrix.name + "}";
+        const auto list = parse(latex);
+        ASSERT_EQ(list->atoms.size(), 1u) << latex;
+        std::shared_ptr<Table> table;
+        if (*matrix.left) {
+            const auto inner = std::dynamic_pointer_cast<Inner>(list->atoms[0]);
+            ASSERT_TRUE(inner) << latex;
+            EXPECT_EQ(inner->leftBoundary()->nucleus, matrix.left);
+            EXPECT_EQ(inner->rightBoundary()->nucleus, matrix.right);
+            table = std::dynamic_pointer_cast<Table>(inner->innerList->atoms[0]);
+        } else {
+            table = std::dynamic_pointer_cast<Table>(list->atoms[0]);
+        }
+        ASSERT_TRUE(table) << latex;
+        EXPECT_EQ(table->environment, "matrix");
+        EXPECT_EQ(table->cells.size(), 2u);
+        EXPECT_EQ(table->cells[1].size(), 2u);
+    }
+}
+
 TEST(ParserEnvironments, ImplicitTables) {
     const auto row = only<Table>(parse("a & b"));
     ASSERT_TRUE(row);
