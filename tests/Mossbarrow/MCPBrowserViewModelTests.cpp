@@ -12,6 +12,9 @@ using namespace testing;
 class MCPBrowser : public ::testing::Test {
 protected:
     ScriptedServer server{[](const std::string& path, const httplib::Params& params) -> Reply {
+        if (path == "/v0.1/servers/gone/versions") {
+            return Reply{.status = 404, .body = "{}"};
+        }
         if (path.ends_with("/versions")) {
             return ok("mcp-versions.json");
         }
@@ -216,6 +219,11 @@ TEST_F(MCPBrowser, VersionsAreStoredPerServerUnmerged) {
     EXPECT_EQ(server.requests().back(), "/v0.1/servers/io.example/weather/versions");
     ASSERT_EQ(model->versionsByServer().count("io.example/weather"), 1u);
     EXPECT_EQ(model->versionsByServer().at("io.example/weather").size(), 3u);
+
+    platform::blockingWait(model->loadVersions("gone"));
+    EXPECT_EQ(model->errorMessage(),
+              "The operation couldn’t be completed. (Mossbarrow.APIClientError error 0.)");
+    EXPECT_EQ(model->versionsByServer().size(), 1u);
     EXPECT_FALSE(model->isLoading());
 }
 
