@@ -258,7 +258,7 @@ public:
             next.emplace(std::move(pullQueue_.front()));
             pullQueue_.pop_front();
         }
-        next->executor->enqueue(resumeJob(next->task, next->frame));
+        resumeOn(next->executor, next->task, next->frame);
     }
 
 private:
@@ -268,9 +268,7 @@ private:
         std::coroutine_handle<> frame;
     };
 
-    static void wake(Waiter& waiter) {
-        waiter.executor->enqueue(resumeJob(waiter.task, waiter.frame));
-    }
+    static void wake(Waiter& waiter) { resumeOn(waiter.executor, waiter.task, waiter.frame); }
 
     std::deque<std::shared_ptr<Waiter>> takeWaitersLocked() {
         std::deque<std::shared_ptr<Waiter>> waiters;

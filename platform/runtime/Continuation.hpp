@@ -59,7 +59,7 @@ struct ContinuationState {
             resumeExecutor = std::move(executor);
             resumeFrame = frame;
         }
-        resumeExecutor->enqueue(resumeJob(resumeTask, resumeFrame));
+        resumeOn(resumeExecutor, resumeTask, resumeFrame);
     }
 };
 

@@ -1,8 +1,10 @@
 #include "platform/runtime/GlobalExecutor.hpp"
 
 #include "platform/runtime/NoDestroy.hpp"
+#include "platform/runtime/TaskContext.hpp"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -39,14 +41,9 @@ public:
         bool wake = false;
         {
             const std::scoped_lock lock(mutex_);
-            queue_.push_back(std::move(job));
+            queue_.push(std::move(job), detail::enqueuePriority());
             queued_.store(queue_.size(), std::memory_order_release);
-            const std::size_t spinning = spinning_.load(std::memory_order_acquire);
-            if (threads_.size() < threadCount_ && sleeping_ == 0 && spinning == 0) {
-                threads_.emplace_back([this] { work(); });
-            }
-            // A spinning worker picks the job up without a wake-up call.
-            wake = sleeping_ > 0 && queue_.size() > spinning;
+            wake = balanceLocked();
         }
         if (wake) {
             ready_.notify_one();
@@ -84,6 +81,18 @@ private:
         return found;
     }
 
+    /// Sees that the queued jobs have takers: idle workers (spinning ones pick work up by
+    /// themselves, sleeping ones need a wake-up) and, beyond those, new threads up to the limit.
+    /// Returns whether a sleeper should be woken.
+    bool balanceLocked() {
+        const std::size_t spinning = spinning_.load(std::memory_order_acquire);
+        const std::size_t queued = queue_.size();
+        if (queued > spinning + sleeping_ && threads_.size() < threadCount_) {
+            threads_.emplace_back([this] { work(); });
+        }
+        return sleeping_ > 0 && queued > spinning;
+    }
+
     void work() {
         tlsIsWorker = true;
         GlobalExecutor* const self = &global_;
@@ -99,10 +108,13 @@ private:
                     --sleeping_;
                 }
             }
-            Job job = std::move(queue_.front());
-            queue_.pop_front();
+            Job job = queue_.pop();
             queued_.store(queue_.size(), std::memory_order_release);
+            const bool wake = !queue_.empty() && balanceLocked();
             lock.unlock();
+            if (wake) {
+                ready_.notify_one(); // pass the rest of a burst on
+            }
             {
                 const Executor::RunningScope running(self);
                 job();
@@ -117,7 +129,39 @@ private:
     std::shared_ptr<GlobalExecutor> executor_; // non-owning; enables shared_from_this
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<Job> queue_;
+    /// FIFO per priority band; the highest non-empty band goes first.
+    class PriorityQueue {
+    public:
+        void push(Job&& job, TaskPriority priority) {
+            bands_[band(priority)].push_back(std::move(job));
+            ++size_;
+        }
+        Job pop() {
+            for (auto& jobs : bands_) {
+                if (!jobs.empty()) {
+                    Job job = std::move(jobs.front());
+                    jobs.pop_front();
+                    --size_;
+                    return job;
+                }
+            }
+            return nullptr;
+        }
+        [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
+        [[nodiscard]] std::size_t size() const noexcept { return size_; }
+
+    private:
+        static std::size_t band(TaskPriority priority) noexcept {
+            const auto value = static_cast<std::uint8_t>(priority);
+            if (value >= static_cast<std::uint8_t>(TaskPriority::userInitiated)) {
+                return 0;
+            }
+            return value >= static_cast<std::uint8_t>(TaskPriority::medium) ? 1 : 2;
+        }
+        std::array<std::deque<Job>, 3> bands_;
+        std::size_t size_ = 0;
+    };
+    PriorityQueue queue_;
     std::vector<std::thread> threads_;
     std::size_t sleeping_ = 0;
     std::atomic<std::size_t> queued_{0};

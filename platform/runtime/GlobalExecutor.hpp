@@ -18,8 +18,9 @@ std::atomic<GlobalEnqueueHook>& globalEnqueueHook() noexcept;
 /// The global executor's own enqueue, bypassing the hook.
 void enqueueOnGlobalOriginal(Job&& job);
 
-/// The concurrent executor: a fixed pool of worker threads sharing one FIFO queue. Tasks that
-/// are not isolated to an actor run here, as do the serial executors' drain jobs.
+/// The concurrent executor: a fixed pool of worker threads sharing one queue, FIFO within each
+/// priority band (user-initiated and above, medium, utility and below), higher bands first. Tasks
+/// that are not isolated to an actor run here, as do the serial executors' drain jobs.
 class GlobalExecutor final : public Executor {
 public:
     static GlobalExecutor& shared();

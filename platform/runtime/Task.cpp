@@ -27,7 +27,7 @@ void countFrame(int delta) noexcept {
 void startRoot(Task<void>&& root, TaskContext* task, const ExecutorPtr& executor) {
     const auto frame = root.releaseAsRoot();
     frame.promise().task = task;
-    executor->enqueue(resumeJob(task, frame));
+    resumeOn(executor, task, frame);
 }
 
 void pumpMainUntilDone(TaskStateBase& state) {
@@ -133,7 +133,7 @@ struct Sleeper {
     void fire(int how) {
         int expected = waiting;
         if (outcome.compare_exchange_strong(expected, how, std::memory_order_acq_rel)) {
-            executor->enqueue(resumeJob(task, frame));
+            resumeOn(executor, task, frame);
         }
     }
 };

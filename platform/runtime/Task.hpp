@@ -76,7 +76,7 @@ struct PromiseBase {
                 // resume on another thread and destroy it.
                 task->executor = promise.continuationExecutor;
                 ExecutorPtr target = task->executor;
-                target->enqueue(resumeJob(task, next));
+                resumeOn(target, task, next);
                 return std::noop_coroutine();
             }
             return next;
@@ -222,9 +222,8 @@ struct StateAwaiter {
     bool await_suspend(std::coroutine_handle<> waiting) {
         TaskContext* const task = currentTask();
         assert(task != nullptr && "co_await outside a task");
-        return state->addWaiter([task, executor = task->executor, waiting] {
-            executor->enqueue(resumeJob(task, waiting));
-        });
+        return state->addWaiter(
+            [task, executor = task->executor, waiting] { resumeOn(executor, task, waiting); });
     }
     T await_resume() const { return state->get(); }
 };
@@ -361,7 +360,7 @@ public:
                 detail::TaskContext* const task = detail::currentTask();
                 assert(task != nullptr && "co_await outside a task");
                 ExecutorPtr executor = task->executor;
-                executor->enqueue(detail::resumeJob(task, waiting));
+                detail::resumeOn(executor, task, waiting);
             }
             void await_resume() const noexcept {}
         };
@@ -501,7 +500,7 @@ struct HopAwaiter {
         TaskContext* const task = currentTask();
         assert(task != nullptr && "co_await outside a task");
         task->executor = target;
-        target->enqueue(resumeJob(task, waiting));
+        resumeOn(target, task, waiting);
     }
     void await_resume() const noexcept {}
 };

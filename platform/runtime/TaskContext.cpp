@@ -9,7 +9,8 @@ namespace platform::detail {
 
 namespace {
 thread_local TaskContext* tlsCurrentTask = nullptr;
-}
+thread_local TaskPriority tlsEnqueuePriority = TaskPriority::medium;
+} // namespace
 
 void TaskContext::cancel() {
     std::vector<std::pair<std::uint64_t, UniqueFunction<void()>>> handlers;
@@ -64,6 +65,19 @@ void TaskContext::removeCancellationHandler(std::uint64_t id) {
 
 TaskContext* currentTask() noexcept {
     return tlsCurrentTask;
+}
+
+TaskPriority enqueuePriority() noexcept {
+    return tlsEnqueuePriority;
+}
+
+EnqueuePriorityScope::EnqueuePriorityScope(TaskPriority priority) noexcept
+    : previous_(tlsEnqueuePriority) {
+    tlsEnqueuePriority = priority;
+}
+
+EnqueuePriorityScope::~EnqueuePriorityScope() {
+    tlsEnqueuePriority = previous_;
 }
 
 CurrentTaskScope::CurrentTaskScope(TaskContext* task) noexcept

@@ -92,6 +92,28 @@ inline Job resumeJob(TaskContext* task, std::coroutine_handle<> handle) {
     };
 }
 
+/// The priority of the job being enqueued on this thread (medium when none is set): the
+/// global executor reads it to order its queue.
+TaskPriority enqueuePriority() noexcept;
+
+class EnqueuePriorityScope {
+public:
+    explicit EnqueuePriorityScope(TaskPriority priority) noexcept;
+    EnqueuePriorityScope(const EnqueuePriorityScope&) = delete;
+    EnqueuePriorityScope& operator=(const EnqueuePriorityScope&) = delete;
+    ~EnqueuePriorityScope();
+
+private:
+    TaskPriority previous_;
+};
+
+/// Queues the resumption of `handle` (part of `task`) on `executor`, at the task's priority.
+inline void resumeOn(const ExecutorPtr& executor, TaskContext* task,
+                     std::coroutine_handle<> handle) {
+    const EnqueuePriorityScope scope(task->priority);
+    executor->enqueue(resumeJob(task, handle));
+}
+
 /// Where a new unstructured task starts when nothing is given: the current task's executor,
 /// else the executor the thread is running (if it is not the global one), else the main
 /// executor on the main thread, else the global executor.

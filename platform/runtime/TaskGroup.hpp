@@ -127,7 +127,7 @@ private:
             }
         }
         if (frame) {
-            executor->enqueue(resumeJob(task, frame));
+            resumeOn(executor, task, frame);
         }
     }
 

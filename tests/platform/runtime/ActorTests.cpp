@@ -179,3 +179,59 @@ TEST(MainExecutor, DispatchedByAGlibMainContext) {
     EXPECT_EQ(nested, 7);
     EXPECT_EQ(blockingWait(handle.value()), 1);
 }
+
+TEST(GlobalExecutor, HigherPriorityWorkGoesFirstAndQueuedWorkFindsAThread) {
+    auto& pool = GlobalExecutor::shared();
+    const unsigned workers = pool.threadCount();
+    // Occupy every worker. Each blocker must get a thread of its own even when they are queued
+    // in a burst.
+    std::atomic<unsigned> blocked{0};
+    std::vector<std::shared_ptr<std::atomic<bool>>> gates;
+    for (unsigned i = 0; i < workers; ++i) {
+        auto gate = std::make_shared<std::atomic<bool>>(false);
+        gates.push_back(gate);
+        pool.enqueue([gate, &blocked] {
+            ++blocked;
+            while (!*gate) {
+                std::this_thread::sleep_for(100us);
+            }
+        });
+    }
+    ASSERT_TRUE(pumpUntil([&] { return blocked.load() == workers; }));
+
+    std::mutex orderMutex;
+    std::vector<TaskPriority> order;
+    std::vector<Task<>> tasks;
+    for (const auto priority :
+         {TaskPriority::background, TaskPriority::utility, TaskPriority::medium, TaskPriority::high,
+          TaskPriority::userInitiated}) {
+        for (int i = 0; i < 3; ++i) {
+            tasks.push_back(Task<>::detached(
+                [&orderMutex, &order]() -> Task<> {
+                    const std::scoped_lock lock(orderMutex);
+                    order.push_back(Task<>::currentPriority());
+                    co_return;
+                },
+                priority));
+        }
+    }
+    // One worker drains the queue alone: strictly by band.
+    *gates[0] = true;
+    ASSERT_TRUE(pumpUntil([&] {
+        const std::scoped_lock lock(orderMutex);
+        return order.size() == tasks.size();
+    }));
+    for (auto& gate : gates) {
+        *gate = true;
+    }
+    const auto band = [](TaskPriority priority) {
+        return priority >= TaskPriority::userInitiated ? 0
+               : priority >= TaskPriority::medium      ? 1
+                                                       : 2;
+    };
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        EXPECT_LE(band(order[i - 1]), band(order[i])) << "at " << i;
+    }
+    EXPECT_EQ(order.front(), TaskPriority::high); // FIFO within a band
+    EXPECT_EQ(order.back(), TaskPriority::utility);
+}
