@@ -27,7 +27,8 @@ public:
     /// True while the calling thread runs a job of this actor.
     [[nodiscard]] bool isIsolated() const noexcept { return executor_->isCurrent(); }
 
-protected:
+    /// `co_await hop()` (inside a member) or `co_await actor.hop()` moves the current task onto
+    /// this actor's executor.
     [[nodiscard]] detail::HopAwaiter hop() const { return detail::HopAwaiter{executor_}; }
     [[nodiscard]] detail::HopAwaiter isolated() const { return hop(); }
 

@@ -15,6 +15,9 @@ namespace platform {
 
 namespace detail {
 
+/// Stands for "take the result type from the body" in withTaskGroup<T, R>.
+struct DeduceResult {};
+
 template <class T>
 class GroupState : public std::enable_shared_from_this<GroupState<T>> {
 public:
@@ -238,12 +241,14 @@ private:
     std::uint64_t cancelHandler_ = 0;
 };
 
-/// Runs `body(group)` (returning Task<R>) with a new task group, then waits for the group's
-/// remaining children. If the body throws, the children are cancelled first and the error is
-/// rethrown once they are done.
-template <class T, class F>
+/// Runs `body(group)` (returning Task<R>; R may also be given: withTaskGroup<T, R>) with a new task
+/// group, then waits for the group's remaining children. If the body throws, the children are
+/// cancelled first and the error is rethrown once they are done.
+template <class T, class Declared = detail::DeduceResult, class F>
 auto withTaskGroup(F body) -> std::invoke_result_t<F&, TaskGroup<T>&> {
     using R = typename std::invoke_result_t<F&, TaskGroup<T>&>::value_type;
+    static_assert(std::is_same_v<Declared, detail::DeduceResult> || std::is_same_v<Declared, R>,
+                  "withTaskGroup<T, R>: the body must return Task<R>");
     TaskGroup<T> group;
     std::exception_ptr error;
     std::optional<std::conditional_t<std::is_void_v<R>, std::monostate, R>> result;
@@ -270,9 +275,9 @@ auto withTaskGroup(F body) -> std::invoke_result_t<F&, TaskGroup<T>&> {
 }
 
 /// The same as withTaskGroup; children may throw, and next() rethrows their errors.
-template <class T, class F>
+template <class T, class Declared = detail::DeduceResult, class F>
 auto withThrowingTaskGroup(F body) -> std::invoke_result_t<F&, TaskGroup<T>&> {
-    return withTaskGroup<T>(std::move(body));
+    return withTaskGroup<T, Declared>(std::move(body));
 }
 
 } // namespace platform

@@ -198,19 +198,20 @@ TEST(AsyncStream, UnfoldingPullsOneAtATime) {
 
 TEST(TaskGroup, CollectsChildrenInCompletionOrder) {
     auto body = []() -> Task<std::vector<int>> {
-        co_return co_await withTaskGroup<int>([](TaskGroup<int>& group) -> Task<std::vector<int>> {
-            for (int i = 1; i <= 3; ++i) {
-                group.addTask([i]() -> Task<int> {
-                    co_await Task<>::sleep(std::chrono::milliseconds(40 * (4 - i)));
-                    co_return i;
-                });
-            }
-            std::vector<int> order;
-            while (auto value = co_await group.next()) {
-                order.push_back(*value);
-            }
-            co_return order;
-        });
+        co_return co_await withTaskGroup<int, std::vector<int>>(
+            [](TaskGroup<int>& group) -> Task<std::vector<int>> {
+                for (int i = 1; i <= 3; ++i) {
+                    group.addTask([i]() -> Task<int> {
+                        co_await Task<>::sleep(std::chrono::milliseconds(40 * (4 - i)));
+                        co_return i;
+                    });
+                }
+                std::vector<int> order;
+                while (auto value = co_await group.next()) {
+                    order.push_back(*value);
+                }
+                co_return order;
+            });
     };
     EXPECT_EQ(blockingWait(body()), (std::vector<int>{3, 2, 1}));
 }
