@@ -8,7 +8,9 @@
 namespace mossbarrow::uitest {
 
 // Opens the display and readies gtkmm's wrappers; false without a display.
+// Drawing goes through Cairo: the GL renderer on a virtual display is slow and can stall.
 inline bool initGtk() {
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
     if (!gtk_init_check()) {
         return false;
     }

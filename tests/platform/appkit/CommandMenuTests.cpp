@@ -10,6 +10,7 @@ namespace {
 class CommandMenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        g_setenv("GSK_RENDERER", "cairo", FALSE); // no GL on the virtual display
         if (!gtk_init_check()) {
             GTEST_SKIP() << "no display";
         }

@@ -1,0 +1,37 @@
+#include "Mossbarrow/Views/OpenClawSkillRow.hpp"
+
+#include "Mossbarrow/FormatCount.hpp"
+#include "Mossbarrow/Views/Styles.hpp"
+
+namespace mossbarrow {
+
+OpenClawSkillRow::OpenClawSkillRow() {
+    name_.add_css_class(style::headline);
+    name_.set_xalign(0.0F);
+    name_.set_hexpand(true);
+    name_.set_ellipsize(Pango::EllipsizeMode::END);
+    stars_.add_css_class(style::caption);
+    stars_.add_css_class(style::secondary);
+    header_.append(name_);
+    header_.append(stars_);
+    summary_.add_css_class(style::subheadline);
+    summary_.add_css_class(style::secondary);
+    limitToTwoLines(summary_);
+    downloads_.add_css_class(style::caption);
+    downloads_.add_css_class(style::secondary);
+    downloads_.set_xalign(0.0F);
+    append(header_);
+    append(summary_);
+    append(downloads_);
+}
+
+void OpenClawSkillRow::show(const ClawHubSkill& skill, bool isSelected) {
+    name_.set_text(skill.displayName);
+    stars_.set_text("★ " + formatCount(skill.stats.stars));
+    summary_.set_text(skill.summary.value_or(""));
+    summary_.set_visible(skill.summary.has_value());
+    downloads_.set_text("Downloads: " + formatCount(skill.stats.downloads));
+    setSelected(isSelected);
+}
+
+} // namespace mossbarrow

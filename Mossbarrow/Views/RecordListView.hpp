@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <gtkmm.h>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mossbarrow {
+
+// A record carried by a list model. gtkmm's list stores hold GObjects; this wraps one value.
+template <class Record>
+class RecordItem : public Glib::Object {
+public:
+    static Glib::RefPtr<RecordItem> create(Record record) {
+        // gtkmm's own idiom: the reference-counted wrapper takes the fresh instance.
+        return Glib::make_refptr_for_instance<RecordItem>(new RecordItem(std::move(record)));
+    }
+
+    const Record& record() const noexcept { return record_; }
+
+protected:
+    explicit RecordItem(Record record)
+        : Glib::ObjectBase(typeid(RecordItem))
+        , record_(std::move(record)) {}
+
+private:
+    Record record_;
+};
+
+// A virtualised list of records: only the rows in view (and a few around them) exist as
+// widgets, so long lists stay cheap. `Row` is a widget with a default constructor and
+// `show(const Record&, bool isSelected)`.
+//
+// The list has no selection of its own: the owner keeps it (by record id) and is told of taps.
+// The owner is also told each time a row comes into view, which is how paging is driven.
+template <class Record, class Row>
+class RecordListView : public Gtk::ScrolledWindow {
+public:
+    using IdOf = std::function<std::string(const Record&)>;
+
+    explicit RecordListView(IdOf idOf)
+        : idOf_(std::move(idOf))
+        , store_(Gio::ListStore<RecordItem<Record>>::create()) {
+        auto factory = Gtk::SignalListItemFactory::create();
+        factory->signal_setup().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+            auto* const row = Gtk::make_managed<Row>();
+            auto click = Gtk::GestureClick::create();
+            Gtk::ListItem* const slot = item.get();
+            click->signal_released().connect([this, slot](int, double, double) {
+                if (auto wrapped =
+                        std::dynamic_pointer_cast<RecordItem<Record>>(slot->get_item())) {
+                    if (onTap) {
+                        const Record record = wrapped->record(); // the tap may reload the list
+                        onTap(record);
+                    }
+                }
+            });
+            row->add_controller(click);
+            item->set_child(*row);
+        });
+        factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+            auto* const row = dynamic_cast<Row*>(item->get_child());
+            auto wrapped = std::dynamic_pointer_cast<RecordItem<Record>>(item->get_item());
+            if (row == nullptr || !wrapped) {
+                return;
+            }
+            const std::string id = idOf_(wrapped->record());
+            boundRows_[row] = id;
+            row->show(wrapped->record(), selectedId_ && *selectedId_ == id);
+            if (onRowShown) {
+                const Record record = wrapped->record();
+                onRowShown(record);
+            }
+        });
+        factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
+            if (auto* const row = dynamic_cast<Row*>(item->get_child())) {
+                boundRows_.erase(row);
+            }
+        });
+        list_.set_factory(factory);
+        list_.set_model(Gtk::NoSelection::create(store_));
+        list_.add_css_class("navigation-sidebar");
+        set_child(list_);
+        set_hexpand(true);
+        set_vexpand(true);
+        set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+    }
+
+    // Shows `records` in order. When they extend what is shown (a next page), only the new
+    // ones are added, so the scroll position and the rows in view stay as they are.
+    void setRecords(const std::vector<Record>& records) {
+        std::vector<std::string> ids;
+        ids.reserve(records.size());
+        for (const Record& record : records) {
+            ids.push_back(idOf_(record));
+        }
+        if (ids == ids_) {
+            return;
+        }
+        std::size_t keep = 0;
+        if (ids.size() > ids_.size() && std::equal(ids_.begin(), ids_.end(), ids.begin())) {
+            keep = ids_.size();
+        }
+        std::vector<Glib::RefPtr<RecordItem<Record>>> items;
+        items.reserve(records.size() - keep);
+        for (std::size_t i = keep; i < records.size(); ++i) {
+            items.push_back(RecordItem<Record>::create(records[i]));
+        }
+        ids_ = std::move(ids);
+        store_->splice(static_cast<guint>(keep), store_->get_n_items() - static_cast<guint>(keep),
+                       items);
+    }
+
+    void setSelectedId(std::optional<std::string> id) {
+        if (id == selectedId_) {
+            return;
+        }
+        selectedId_ = std::move(id);
+        for (const auto& [row, rowId] : boundRows_) {
+            row->setSelected(selectedId_ && *selectedId_ == rowId);
+        }
+    }
+
+    [[nodiscard]] std::size_t size() const noexcept { return ids_.size(); }
+    [[nodiscard]] const std::vector<std::string>& ids() const noexcept { return ids_; }
+    [[nodiscard]] Gtk::ListView& listView() noexcept { return list_; }
+    [[nodiscard]] const Glib::RefPtr<Gio::ListStore<RecordItem<Record>>>& store() const noexcept {
+        return store_;
+    }
+    // The rows that exist now, with the id each shows.
+    [[nodiscard]] const std::map<Row*, std::string>& boundRows() const noexcept {
+        return boundRows_;
+    }
+
+    std::function<void(const Record&)> onTap;
+    std::function<void(const Record&)> onRowShown;
+
+private:
+    IdOf idOf_;
+    Glib::RefPtr<Gio::ListStore<RecordItem<Record>>> store_;
+    Gtk::ListView list_;
+    std::vector<std::string> ids_;
+    std::optional<std::string> selectedId_;
+    std::map<Row*, std::string> boundRows_;
+};
+
+} // namespace mossbarrow

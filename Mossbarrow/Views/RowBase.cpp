@@ -1,0 +1,48 @@
+#include "Mossbarrow/Views/RowBase.hpp"
+
+#include "Mossbarrow/Views/Styles.hpp"
+
+namespace mossbarrow {
+
+RowBase::RowBase()
+    : Gtk::Box(Gtk::Orientation::VERTICAL, 6) {
+    add_css_class(style::row);
+    set_hexpand(true);
+}
+
+void RowBase::setSelected(bool isSelected) {
+    isSelected_ = isSelected;
+    if (isSelected) {
+        add_css_class(style::selectedRow);
+    } else {
+        remove_css_class(style::selectedRow);
+    }
+}
+
+void RowBase::limitToTwoLines(Gtk::Label& label) {
+    label.set_wrap(true);
+    label.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    label.set_lines(2);
+    label.set_ellipsize(Pango::EllipsizeMode::END);
+    label.set_max_width_chars(40);
+    label.set_xalign(0.0F);
+}
+
+std::string capitalized(const std::string& text) {
+    const Glib::ustring source{text};
+    Glib::ustring result;
+    bool wordStart = true;
+    for (const gunichar c : source) {
+        if (g_unichar_isalnum(c)) {
+            result += wordStart ? g_unichar_totitle(c) : g_unichar_tolower(c);
+            wordStart = false;
+        } else {
+            result += c;
+            // An apostrophe inside a word does not start a new one ("it's" → "It's").
+            wordStart = c != '\'' && c != 0x2019;
+        }
+    }
+    return result.raw();
+}
+
+} // namespace mossbarrow
