@@ -66,9 +66,10 @@ TEST(AsyncStream, BufferingPolicies) {
 TEST(AsyncStream, ConsumerWaitsForProducerOnAnotherThread) {
     auto [stream, continuation] = AsyncStream<int>::makeStream();
     std::thread producer([continuation = continuation] {
-        for (int i = 0; i < 1000; ++i) {
+        // Mostly back to back, so that yields race with the consumer publishing its wait.
+        for (int i = 0; i < 20000; ++i) {
             continuation.yield(i);
-            if (i % 100 == 0) {
+            if (i % 2000 == 0) {
                 std::this_thread::sleep_for(1ms);
             }
         }
@@ -76,7 +77,7 @@ TEST(AsyncStream, ConsumerWaitsForProducerOnAnotherThread) {
     });
     const auto all = blockingWait(collect(stream));
     producer.join();
-    ASSERT_EQ(all.size(), 1000u);
+    ASSERT_EQ(all.size(), 20000u);
     EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
 }
 
