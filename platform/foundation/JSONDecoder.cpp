@@ -371,6 +371,11 @@ std::optional<std::string> widenLongIntegers(std::string_view json) {
 void JSONDecoder::withDocument(std::string_view json, void* context,
                                void (*callback)(void*, const JSONDecodingContainer&)) const {
     simdjson::dom::parser parser;
+    // An empty view may carry a null pointer, which simdjson must never see.
+    static constexpr char empty[] = "";
+    if (json.empty()) {
+        json = std::string_view(empty, 0);
+    }
     const auto invalid = [](std::string detail) {
         return DecodingError(DecodingError::Kind::dataCorrupted, {},
                              "The given data was not valid JSON. (" + detail + ")");

@@ -30,9 +30,11 @@ std::string lowercased(std::string_view text) {
 HTTPURLResponse::HeaderFields merged(HTTPURLResponse::HeaderFields fields) {
     HTTPURLResponse::HeaderFields result;
     result.reserve(fields.size());
-    for (auto& [name, value] : fields) {
-        const auto it = std::find_if(result.begin(), result.end(), [&](const auto& field) {
-            return net_detail::headerNamesEqual(field.first, name);
+    for (auto& field : fields) {
+        auto& name = field.first;
+        auto& value = field.second;
+        const auto it = std::find_if(result.begin(), result.end(), [&](const auto& existing) {
+            return net_detail::headerNamesEqual(existing.first, name);
         });
         if (it == result.end()) {
             result.emplace_back(std::move(name), std::move(value));

@@ -200,6 +200,8 @@ TEST(JSONDecoder, MalformedTruncatedAndDeepInputFailsCleanly) {
         deepObjects += "1" + std::string(depth, '}');
         EXPECT_THROW((void)JSONDecoder().decode<JSONAny>(deepObjects), DecodingError);
     }
+    // An empty body often arrives as a view with no storage at all.
+    EXPECT_THROW((void)JSONDecoder().decode<JSONAny>(std::string_view{}), DecodingError);
     const std::string nested = std::string(500, '[') + std::string(500, ']');
     EXPECT_NO_THROW((void)JSONDecoder().decode<JSONAny>(nested));
 }

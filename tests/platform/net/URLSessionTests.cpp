@@ -118,14 +118,15 @@ TEST(URLSessionTest, TimeoutIsForSilenceNotForTheWholeTransfer) {
             response.set_content("late", "text/plain");
         });
         s.Get("/trickle", [](const httplib::Request&, httplib::Response& response) {
-            // Eight bytes, one every 250 ms: longer in total than the timeout, never idle for it.
+            // Fifteen bytes, one every 200 ms: longer in total than the timeout, never idle for
+            // anywhere near it, even on a loaded machine.
             response.set_chunked_content_provider("text/plain",
                                                   [](std::size_t offset, httplib::DataSink& sink) {
-                                                      if (offset >= 8) {
+                                                      if (offset >= 15) {
                                                           sink.done();
                                                           return true;
                                                       }
-                                                      std::this_thread::sleep_for(250ms);
+                                                      std::this_thread::sleep_for(200ms);
                                                       return sink.write("x", 1);
                                                   });
         });
@@ -137,10 +138,10 @@ TEST(URLSessionTest, TimeoutIsForSilenceNotForTheWholeTransfer) {
     EXPECT_EQ(error.failingURL(), platform::URL::fromString(server.url("/silent")));
 
     // Uncompressed, so that each byte leaves the server as it is written.
-    auto trickle = requestFor(server.url("/trickle"), 1.0);
+    auto trickle = requestFor(server.url("/trickle"), 2.0);
     trickle.setValue("identity", "Accept-Encoding");
     const auto [body, response] = load(session, trickle);
-    EXPECT_EQ(text(body), "xxxxxxxx");
+    EXPECT_EQ(text(body), std::string(15, 'x'));
 }
 
 TEST(URLSessionTest, TransportFailuresCarryThePlatformCodesAndTexts) {
