@@ -13,6 +13,7 @@ public:
               std::function<void()> onRetry);
 
     [[nodiscard]] Glib::ustring message() const { return message_.get_text(); }
+    void setMessage(const Glib::ustring& message) { message_.set_text(message); }
     // Null when no retry action was given.
     [[nodiscard]] Gtk::Button* retryButton() noexcept { return retry_.get(); }
 

@@ -1,6 +1,10 @@
 #include "Mossbarrow/Views/Styles.hpp"
 
+#include "platform/appkit/URLOpener.hpp"
+#include "platform/foundation/URL.hpp"
+
 #include <array>
+#include <iostream>
 #include <utility>
 
 namespace mossbarrow {
@@ -76,6 +80,38 @@ Gtk::Label* makeLabel(const Glib::ustring& text, std::initializer_list<const cha
         label->add_css_class(name);
     }
     return label;
+}
+
+Gtk::Box* makeGroupBox(const Glib::ustring& title, Gtk::Widget& content) {
+    auto* const outer = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 4);
+    if (!title.empty()) {
+        outer->append(*makeLabel(title, {style::groupTitle}));
+    }
+    auto* const frame = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 0);
+    frame->add_css_class(style::groupBox);
+    frame->append(content);
+    content.set_hexpand(true);
+    outer->append(*frame);
+    return outer;
+}
+
+Gtk::Widget* makeLink(const Glib::ustring& title, const std::string& url) {
+    if (!platform::URL::fromString(url)) {
+        return nullptr;
+    }
+    auto* const link = Gtk::make_managed<Gtk::LinkButton>(url, title);
+    link->set_halign(Gtk::Align::START);
+    link->signal_activate_link().connect(
+        [url] {
+            // Catalogue data chooses these addresses: only web links reach the desktop.
+            const auto result = platform::URLOpener::open(url);
+            if (!result.ok()) {
+                std::cerr << "Not opening " << url << ": " << result.message << '\n';
+            }
+            return true; // handled: GTK must not open it by itself
+        },
+        false);
+    return link;
 }
 
 } // namespace mossbarrow

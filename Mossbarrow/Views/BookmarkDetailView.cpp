@@ -1,0 +1,52 @@
+#include "Mossbarrow/Views/BookmarkDetailView.hpp"
+
+#include "Mossbarrow/Views/MCPDetailView.hpp"
+#include "Mossbarrow/Views/Styles.hpp"
+
+namespace mossbarrow {
+
+BookmarkDetailView::BookmarkDetailView() {
+    add(empty_, "empty");
+    set_visible_child("empty");
+    set_hexpand(true);
+    set_vexpand(true);
+}
+
+void BookmarkDetailView::setBookmark(const std::shared_ptr<Bookmark>& bookmark) {
+    if (bookmark == bookmark_ && (bookmark_ == nullptr) == (detail_ == nullptr)) {
+        return;
+    }
+    bookmark_ = bookmark;
+    if (detail_) {
+        remove(*detail_);
+        detail_.reset();
+    }
+    if (!bookmark_) {
+        set_visible_child("empty");
+        return;
+    }
+    detail_ = std::make_unique<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
+    detail_->set_margin(16);
+    auto* const title = makeLabel(bookmark_->title(), {style::title2});
+    title->set_wrap(true);
+    detail_->append(*title);
+    if (const auto subtitle = bookmark_->subtitle()) {
+        auto* const label = makeLabel(*subtitle, {style::secondary});
+        label->set_wrap(true);
+        detail_->append(*label);
+    }
+    auto* const payload = makeLabel(bookmark_->payload(), {style::monospaced, style::caption});
+    payload->set_selectable(true);
+    payload->set_wrap(true);
+    payload->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    detail_->append(*makeGroupBox("Payload", *payload));
+    add(*detail_, "bookmark");
+    set_visible_child("bookmark");
+}
+
+std::string BookmarkDetailView::shownText() const {
+    const Gtk::Widget* const shown = get_visible_child();
+    return shown == nullptr ? std::string{} : collectText(*shown);
+}
+
+} // namespace mossbarrow

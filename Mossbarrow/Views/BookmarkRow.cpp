@@ -1,0 +1,32 @@
+#include "Mossbarrow/Views/BookmarkRow.hpp"
+
+#include "Mossbarrow/Views/Styles.hpp"
+
+namespace mossbarrow {
+
+BookmarkRow::BookmarkRow() {
+    set_spacing(4);
+    title_.add_css_class(style::headline);
+    title_.set_xalign(0.0F);
+    title_.set_ellipsize(Pango::EllipsizeMode::END);
+    subtitle_.add_css_class(style::subheadline);
+    subtitle_.add_css_class(style::secondary);
+    limitToTwoLines(subtitle_);
+    kind_.add_css_class(style::caption);
+    kind_.add_css_class(style::secondary);
+    kind_.set_xalign(0.0F);
+    append(title_);
+    append(subtitle_);
+    append(kind_);
+}
+
+void BookmarkRow::show(const std::shared_ptr<Bookmark>& bookmark, bool isSelected) {
+    title_.set_text(bookmark->title());
+    const auto subtitle = bookmark->subtitle();
+    subtitle_.set_visible(subtitle.has_value());
+    subtitle_.set_text(subtitle.value_or(""));
+    kind_.set_text(Glib::ustring(bookmark->kind()).uppercase());
+    setSelected(isSelected);
+}
+
+} // namespace mossbarrow
