@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Mossbarrow/App/MossbarrowWindow.hpp"
+#include "platform/data/ModelContainer.hpp"
+
+#include <gtkmm.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mossbarrow {
+
+// The application: the bookmark store shared by every window, the menu, and one window per
+// activation.
+class MossbarrowApp {
+public:
+    struct Options {
+        // Replaces every service's root address (tests point it at a loopback server).
+        std::optional<std::string> baseURLOverride;
+        // The store file; the user's data directory when absent.
+        std::optional<std::filesystem::path> storeURL;
+    };
+
+    // Opens the store; a store that cannot be opened ends the program with
+    // "Could not create ModelContainer: " and the error.
+    explicit MossbarrowApp(Options options);
+    MossbarrowApp() : MossbarrowApp(Options{}) {}
+
+    // Runs the main loop until the last window closes; returns the exit status.
+    int run(int argc, char** argv);
+
+    // The store of version 1.0.0 holding only bookmarks; throws when it cannot be opened.
+    static platform::ModelContainer makeModelContainer(const Options& options);
+
+    [[nodiscard]] platform::ModelContainer& container() noexcept { return *container_; }
+    [[nodiscard]] const Glib::RefPtr<Gtk::Application>& application() const noexcept {
+        return application_;
+    }
+    // Makes and shows a new window.
+    MossbarrowWindow& openWindow();
+    // Called with each new window (tests use it to drive the window).
+    std::function<void(MossbarrowWindow&)> onWindow;
+
+private:
+    Options options_;
+    std::unique_ptr<platform::ModelContainer> container_;
+    Glib::RefPtr<Gtk::Application> application_;
+    std::vector<std::unique_ptr<MossbarrowWindow>> windows_;
+};
+
+} // namespace mossbarrow

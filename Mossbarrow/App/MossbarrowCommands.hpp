@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Mossbarrow/Views/MossbarrowCommandHandler.hpp"
+
+#include <gtkmm.h>
+
+#include <optional>
+
+namespace mossbarrow {
+
+// The application's own menu, "Mossbarrow": Refresh (Ctrl+R), Toggle Bookmark (Ctrl+D) and
+// Copy (Shift+Ctrl+C). Each item calls the handler of the window in front; with no window, or
+// one that offers none, an item does nothing. Plain Ctrl+C is left to the focused text.
+class MossbarrowCommands {
+public:
+    static void install(const Glib::RefPtr<Gtk::Application>& application);
+
+    // The handler of the focused window, if it offers one.
+    static std::optional<MossbarrowCommandHandler>
+    focusedHandler(const Glib::RefPtr<Gtk::Application>& application);
+};
+
+} // namespace mossbarrow
