@@ -20,22 +20,6 @@ namespace {
 
 using Node = PredicateExpression::Node;
 
-bool fits(const StoreValue& value, const Attribute& attribute) {
-    switch (attribute.type) {
-    case AttributeType::string:
-        return std::holds_alternative<std::string>(value);
-    case AttributeType::integer:
-        return std::holds_alternative<std::int64_t>(value);
-    case AttributeType::real:
-        return std::holds_alternative<double>(value);
-    case AttributeType::uuid:
-        return std::holds_alternative<UUID>(value);
-    case AttributeType::date:
-        return std::holds_alternative<Date>(value);
-    }
-    return false;
-}
-
 std::string quoted(const std::string& identifier) {
     std::string result = "\"";
     for (const char c : identifier) {
@@ -61,7 +45,7 @@ std::string compile(const Node& node, const EntityDescription& entity,
                              entity.name() + " has no attribute " + node.attribute);
         }
         const auto& attribute = entity.attributes()[*index];
-        if (!std::holds_alternative<std::monostate>(node.value) && !fits(node.value, attribute)) {
+        if (!std::holds_alternative<std::monostate>(node.value) && !attribute.accepts(node.value)) {
             throw StoreError(StoreError::Code::invalidQuery,
                              "the value compared with " + entity.name() + "." + node.attribute +
                                  " is of another type");

@@ -3,8 +3,33 @@
 #include <charconv>
 #include <stdexcept>
 #include <string_view>
+#include <variant>
 
 namespace platform {
+
+namespace {
+
+bool absent(const StoreValue& value) {
+    return std::holds_alternative<std::monostate>(value);
+}
+
+} // namespace
+
+bool Attribute::accepts(const StoreValue& value) const {
+    switch (type) {
+    case AttributeType::string:
+        return std::holds_alternative<std::string>(value) || (isOptional && absent(value));
+    case AttributeType::integer:
+        return std::holds_alternative<std::int64_t>(value) || (isOptional && absent(value));
+    case AttributeType::real:
+        return std::holds_alternative<double>(value) || (isOptional && absent(value));
+    case AttributeType::uuid:
+        return std::holds_alternative<UUID>(value) || (isOptional && absent(value));
+    case AttributeType::date:
+        return std::holds_alternative<Date>(value) || (isOptional && absent(value));
+    }
+    return false;
+}
 
 EntityDescription::EntityDescription(std::string name, std::vector<Attribute> attributes,
                                      std::string identifierAttribute)

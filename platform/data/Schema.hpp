@@ -16,6 +16,10 @@ struct Attribute {
     AttributeType type = AttributeType::string;
     bool isOptional = false;
     bool isUnique = false;
+
+    // Whether `value` may be stored here: it has the attribute's kind, or it is absent and the
+    // attribute optional.
+    [[nodiscard]] bool accepts(const StoreValue& value) const;
 };
 
 // What the store needs to know of a model type: its entity name, its attributes in declaration

@@ -116,25 +116,6 @@ std::optional<StoreValue> readValue(const Statement& statement, int column,
     return std::nullopt;
 }
 
-bool valueFits(const StoreValue& value, const Attribute& attribute) {
-    if (std::holds_alternative<std::monostate>(value)) {
-        return attribute.isOptional;
-    }
-    switch (attribute.type) {
-    case AttributeType::string:
-        return std::holds_alternative<std::string>(value);
-    case AttributeType::integer:
-        return std::holds_alternative<std::int64_t>(value);
-    case AttributeType::real:
-        return std::holds_alternative<double>(value);
-    case AttributeType::uuid:
-        return std::holds_alternative<UUID>(value);
-    case AttributeType::date:
-        return std::holds_alternative<Date>(value);
-    }
-    return false;
-}
-
 } // namespace
 
 StoreCore::StoreCore(Schema schema, const std::filesystem::path& path, bool inMemory)
@@ -290,7 +271,7 @@ std::int64_t StoreCore::insertRow(const EntityDescription& entity,
     checkEntity(entity);
     const auto& attributes = entity.attributes();
     for (std::size_t i = 0; i < attributes.size(); ++i) {
-        if (!valueFits(values.at(i), attributes[i])) {
+        if (!attributes[i].accepts(values.at(i))) {
             throw std::invalid_argument(entity.name() + "." + attributes[i].name +
                                         (std::holds_alternative<std::monostate>(values[i])
                                              ? " has no value"
@@ -341,7 +322,7 @@ void StoreCore::updateValue(const EntityDescription& entity, std::int64_t rowID,
                             const StoreValue& value) {
     checkEntity(entity);
     const auto& attribute = entity.attributes().at(index);
-    if (!valueFits(value, attribute)) {
+    if (!attribute.accepts(value)) {
         throw std::invalid_argument(entity.name() + "." + attribute.name +
                                     " cannot hold that value");
     }

@@ -54,19 +54,6 @@ const Table& tableFor(URLCharacterSet set) {
     return pathTable;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 } // namespace
 
 bool isAllowed(URLCharacterSet set, unsigned char byte) {
@@ -151,8 +138,8 @@ std::optional<std::string> removingPercentEncoding(std::string_view text) {
         if (i + 2 >= text.size()) {
             return std::nullopt;
         }
-        const int high = hexValue(text[i + 1]);
-        const int low = hexValue(text[i + 2]);
+        const int high = hexDigitValue(text[i + 1]);
+        const int low = hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
@@ -163,6 +150,38 @@ std::optional<std::string> removingPercentEncoding(std::string_view text) {
         return std::nullopt;
     }
     return result;
+}
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool isPercentEncoded(std::string_view text, URLCharacterSet set, std::string_view alsoAllowed) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '%') {
+            if (i + 2 >= text.size() || hexDigitValue(text[i + 1]) < 0 ||
+                hexDigitValue(text[i + 2]) < 0) {
+                return false;
+            }
+            i += 2;
+            continue;
+        }
+        if (!isAllowed(set, static_cast<unsigned char>(c)) &&
+            alsoAllowed.find(c) == std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace platform

@@ -39,6 +39,14 @@ enum class URLCharacterSet {
 // not valid UTF-8.
 [[nodiscard]] std::optional<std::string> removingPercentEncoding(std::string_view text);
 
+// The value of a hexadecimal digit, or -1 for any other character.
+[[nodiscard]] int hexDigitValue(char c);
+
+// Whether `text` is already encoded for `set`: every character is allowed by `set` (or listed
+// in `alsoAllowed`) or belongs to a well-formed "%XX" escape.
+[[nodiscard]] bool isPercentEncoded(std::string_view text, URLCharacterSet set,
+                                    std::string_view alsoAllowed = {});
+
 // Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 [[nodiscard]] bool isValidUTF8(std::string_view text);
 

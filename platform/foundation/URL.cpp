@@ -15,7 +15,7 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 bool isHex(char c) {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return hexDigitValue(c) >= 0;
 }
 
 bool isValidScheme(std::string_view s) {
@@ -30,23 +30,6 @@ bool isValidScheme(std::string_view s) {
     return true;
 }
 
-// Every character is allowed by `set` or is part of a well-formed "%XX" escape.
-bool isEncodedIn(std::string_view s, URLCharacterSet set) {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '%') {
-            if (i + 2 >= s.size() || !isHex(s[i + 1]) || !isHex(s[i + 2])) {
-                return false;
-            }
-            i += 2;
-            continue;
-        }
-        if (!isAllowed(set, static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool isValidHost(std::string_view host) {
     if (!host.empty() && host.front() == '[') {
@@ -65,7 +48,7 @@ bool isValidHost(std::string_view host) {
             return false;
         }
     }
-    return isEncodedIn(host, URLCharacterSet::urlHostAllowed);
+    return isPercentEncoded(host, URLCharacterSet::urlHostAllowed);
 }
 
 } // namespace
@@ -111,9 +94,9 @@ std::optional<URL> URL::fromString(std::string_view text) {
                 url.user_ = {pos, userColon, true};
                 url.password_ = {pos + userColon + 1, userInfo.size() - userColon - 1, true};
             }
-            if (!isEncodedIn(url.part(url.user_), URLCharacterSet::urlUserAllowed) ||
+            if (!isPercentEncoded(url.part(url.user_), URLCharacterSet::urlUserAllowed) ||
                 (url.password_.present &&
-                 !isEncodedIn(url.part(url.password_), URLCharacterSet::urlPasswordAllowed))) {
+                 !isPercentEncoded(url.part(url.password_), URLCharacterSet::urlPasswordAllowed))) {
                 return std::nullopt;
             }
             hostBegin = pos + at + 1;
@@ -155,9 +138,9 @@ std::optional<URL> URL::fromString(std::string_view text) {
     // Path, query, fragment.
     const std::size_t pathEnd = std::min(s.find_first_of("?#", pos), s.size());
     url.path_ = {pos, pathEnd - pos, true};
-    if (!isEncodedIn(url.part(url.path_), URLCharacterSet::urlPathAllowed) &&
+    if (!isPercentEncoded(url.part(url.path_), URLCharacterSet::urlPathAllowed) &&
         // ";" is legal in a path, only never left unencoded by the encoder.
-        !isEncodedIn(url.part(url.path_), URLCharacterSet::urlQueryAllowed)) {
+        !isPercentEncoded(url.part(url.path_), URLCharacterSet::urlQueryAllowed)) {
         return std::nullopt;
     }
     if (url.part(url.path_).find('?') != std::string_view::npos) {
@@ -167,14 +150,14 @@ std::optional<URL> URL::fromString(std::string_view text) {
     if (pos < s.size() && s[pos] == '?') {
         const std::size_t queryEnd = std::min(s.find('#', pos), s.size());
         url.query_ = {pos + 1, queryEnd - pos - 1, true};
-        if (!isEncodedIn(url.part(url.query_), URLCharacterSet::urlQueryAllowed)) {
+        if (!isPercentEncoded(url.part(url.query_), URLCharacterSet::urlQueryAllowed)) {
             return std::nullopt;
         }
         pos = queryEnd;
     }
     if (pos < s.size() && s[pos] == '#') {
         url.fragment_ = {pos + 1, s.size() - pos - 1, true};
-        if (!isEncodedIn(url.part(url.fragment_), URLCharacterSet::urlFragmentAllowed)) {
+        if (!isPercentEncoded(url.part(url.fragment_), URLCharacterSet::urlFragmentAllowed)) {
             return std::nullopt;
         }
     }

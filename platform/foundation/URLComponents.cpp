@@ -6,29 +6,6 @@ namespace platform {
 
 namespace {
 
-bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// Already encoded text: every character allowed by one of the sets, "%" only as an escape.
-bool isEncodedIn(std::string_view s, URLCharacterSet set, std::string_view alsoAllowed = {}) {
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const char c = s[i];
-        if (c == '%') {
-            if (i + 2 >= s.size() || !isHex(s[i + 1]) || !isHex(s[i + 2])) {
-                return false;
-            }
-            i += 2;
-            continue;
-        }
-        if (!isAllowed(set, static_cast<unsigned char>(c)) &&
-            alsoAllowed.find(c) == std::string_view::npos) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string encode(std::string_view text, URLCharacterSet set) {
     // Text that is not UTF-8 still has to go somewhere: its bytes are escaped one by one.
     if (auto encoded = addingPercentEncoding(text, set)) {
@@ -133,7 +110,7 @@ void URLComponents::setPath(std::string_view path) {
 
 bool URLComponents::setPercentEncodedPath(std::string_view path) {
     // ";" may stand in a path although the encoder always escapes it.
-    if (!isEncodedIn(path, URLCharacterSet::urlPathAllowed, ";")) {
+    if (!isPercentEncoded(path, URLCharacterSet::urlPathAllowed, ";")) {
         return false;
     }
     path_ = std::string(path);
@@ -190,7 +167,7 @@ bool URLComponents::setPercentEncodedQuery(std::optional<std::string_view> query
         query_.reset();
         return true;
     }
-    if (!isEncodedIn(*query, URLCharacterSet::urlQueryAllowed)) {
+    if (!isPercentEncoded(*query, URLCharacterSet::urlQueryAllowed)) {
         return false;
     }
     query_ = std::string(*query);

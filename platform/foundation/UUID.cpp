@@ -1,5 +1,7 @@
 #include "platform/foundation/UUID.hpp"
 
+#include "platform/foundation/PercentEncoding.hpp"
+
 #include <random>
 
 namespace platform {
@@ -18,19 +20,6 @@ UUID::Bytes randomBytes() {
         }
     }
     return bytes;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 bool isHyphenPosition(std::size_t i) {
@@ -59,8 +48,8 @@ std::optional<UUID> UUID::fromString(std::string_view text) {
             ++i;
             continue;
         }
-        const int high = hexValue(text[i]);
-        const int low = hexValue(text[i + 1]);
+        const int high = hexDigitValue(text[i]);
+        const int low = hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
