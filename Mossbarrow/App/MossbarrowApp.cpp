@@ -69,6 +69,8 @@ MossbarrowWindow& MossbarrowApp::openWindow() {
     return *window;
 }
 
-int MossbarrowApp::run(int argc, char** argv) { return application_->run(argc, argv); }
+int MossbarrowApp::run(int argc, char** argv) {
+    return application_->run(argc, argv);
+}
 
 } // namespace mossbarrow

@@ -3,9 +3,8 @@
 #include "Mossbarrow/App/MossbarrowWindow.hpp"
 #include "platform/data/ModelContainer.hpp"
 
-#include <gtkmm.h>
-
 #include <functional>
+#include <gtkmm.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,7 +26,8 @@ public:
     // Opens the store; a store that cannot be opened ends the program with
     // "Could not create ModelContainer: " and the error.
     explicit MossbarrowApp(Options options);
-    MossbarrowApp() : MossbarrowApp(Options{}) {}
+    MossbarrowApp()
+        : MossbarrowApp(Options{}) {}
 
     // Runs the main loop until the last window closes; returns the exit status.
     int run(int argc, char** argv);

@@ -17,7 +17,7 @@ MossbarrowCommands::focusedHandler(const Glib::RefPtr<Gtk::Application>& applica
 void MossbarrowCommands::install(const Glib::RefPtr<Gtk::Application>& application) {
     // The closures look the handler up when they run, so they follow the focus.
     Gtk::Application* const app = application.get();
-    const auto perform = [app](std::function<void()> MossbarrowCommandHandler::* item) {
+    const auto perform = [app](std::function<void()> MossbarrowCommandHandler::*item) {
         return [app, item] {
             const auto handler =
                 focusedHandler(Glib::RefPtr<Gtk::Application>(app, [](Gtk::Application*) {}));

@@ -3,7 +3,6 @@
 #include "Mossbarrow/Views/MossbarrowCommandHandler.hpp"
 
 #include <gtkmm.h>
-
 #include <optional>
 
 namespace mossbarrow {

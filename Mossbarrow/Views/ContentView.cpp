@@ -45,10 +45,8 @@ ContentView::ContentView(platform::ModelContext& context, Clients clients)
     , sidebar_([this](SidebarSection section) { selectSection(section); })
     , skillsList_(skillsViewModel_, [this](const SkillSelection& skill) { selectSkill(skill); })
     , mcpList_(mcpViewModel_, [this](const ServerResponse& server) { selectServer(server); })
-    , bookmarksList_(context,
-                     [this](const std::shared_ptr<Bookmark>& bookmark) {
-                         selectBookmark(bookmark);
-                     })
+    , bookmarksList_(
+          context, [this](const std::shared_ptr<Bookmark>& bookmark) { selectBookmark(bookmark); })
     , skillDetail_(context, [this](const std::string& failure) { reportFailure(failure); })
     , mcpDetail_(mcpViewModel_, context,
                  [this](const std::string& failure) { reportFailure(failure); }) {
@@ -98,7 +96,9 @@ ContentView::ContentView(platform::ModelContext& context, Clients clients)
     showSection();
 }
 
-std::string ContentView::title() const { return sectionTitle(section_); }
+std::string ContentView::title() const {
+    return sectionTitle(section_);
+}
 
 void ContentView::selectSection(SidebarSection section) {
     if (section == section_) {
@@ -168,10 +168,9 @@ void ContentView::refreshCurrentSection() {
         skillsViewModel_->refresh();
         break;
     case SidebarSection::mcpRegistry:
-        platform::Task<void>::run(
-            [model = mcpViewModel_, search = mcpViewModel_->searchQuery()] {
-                return model->loadServers(true, search);
-            });
+        platform::Task<void>::run([model = mcpViewModel_, search = mcpViewModel_->searchQuery()] {
+            return model->loadServers(true, search);
+        });
         break;
     case SidebarSection::bookmarks:
         break;
@@ -184,8 +183,8 @@ void ContentView::toggleBookmarkForSelection() {
     case SidebarSection::skills:
         if (selectedSkill_) {
             const auto key = SkillDetailView::bookmarkKey(*selectedSkill_);
-            outcome = BookmarkToggle::perform(key.kind, key.title, key.subtitle, key.payload,
-                                              context_);
+            outcome =
+                BookmarkToggle::perform(key.kind, key.title, key.subtitle, key.payload, context_);
         }
         break;
     case SidebarSection::mcpRegistry:

@@ -16,9 +16,8 @@
 #include "Mossbarrow/Views/SkillsListView.hpp"
 #include "platform/data/ModelContext.hpp"
 
-#include <gtkmm.h>
-
 #include <functional>
+#include <gtkmm.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,8 +71,7 @@ public:
     [[nodiscard]] const std::shared_ptr<MCPBrowserViewModel>& mcpViewModel() const noexcept {
         return mcpViewModel_;
     }
-    [[nodiscard]] const std::shared_ptr<SkillsBrowserViewModel>&
-    skillsViewModel() const noexcept {
+    [[nodiscard]] const std::shared_ptr<SkillsBrowserViewModel>& skillsViewModel() const noexcept {
         return skillsViewModel_;
     }
     [[nodiscard]] SidebarView& sidebar() noexcept { return sidebar_; }

@@ -30,7 +30,7 @@ MCPListView::MCPListView(std::shared_ptr<MCPBrowserViewModel> viewModel,
             onSelect_(server);
         }
     };
-    list_.onRowShown = [this](const ServerResponse& server) {
+    list_.onLastRowShown = [this](const ServerResponse& server) {
         const auto& servers = viewModel_->servers();
         if (!servers.empty() && servers.back().id() == server.id()) {
             viewModel_->loadMoreIfNeeded();

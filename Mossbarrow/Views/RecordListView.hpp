@@ -70,10 +70,6 @@ public:
             const std::string id = idOf_(wrapped->record());
             boundRows_[row] = id;
             row->show(wrapped->record(), selectedId_ && *selectedId_ == id);
-            if (onRowShown) {
-                const Record record = wrapped->record();
-                onRowShown(record);
-            }
         });
         factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
             if (auto* const row = dynamic_cast<Row*>(item->get_child())) {
@@ -87,7 +83,19 @@ public:
         set_hexpand(true);
         set_vexpand(true);
         set_policy(Gtk::PolicyType::NEVER, Gtk::PolicyType::AUTOMATIC);
+        const auto adjustment = get_vadjustment();
+        adjustment->signal_value_changed().connect([this] { checkLastRowShown(); });
+        adjustment->signal_changed().connect([this] { checkLastRowShown(); });
+        signal_map().connect([this] { checkLastRowShown(); });
     }
+
+    ~RecordListView() override {
+        // Rows are unbound while the bookkeeping they report to still exists.
+        list_.set_model({});
+        list_.set_factory({});
+    }
+    RecordListView(const RecordListView&) = delete;
+    RecordListView& operator=(const RecordListView&) = delete;
 
     // Shows `records` in order. When they extend what is shown (a next page), only the new
     // ones are added, so the scroll position and the rows in view stay as they are.
@@ -136,9 +144,31 @@ public:
     }
 
     std::function<void(const Record&)> onTap;
-    std::function<void(const Record&)> onRowShown;
+    // Called with the last record whenever the last row is within the visible part of the list
+    // (the list view creates rows beyond the visible part, so their creation says nothing).
+    std::function<void(const Record&)> onLastRowShown;
+
+    // Whether the last row is (at least partly) in view now.
+    [[nodiscard]] bool lastRowInView() {
+        const guint count = store_->get_n_items();
+        if (count == 0 || !get_mapped()) {
+            return false;
+        }
+        const auto adjustment = get_vadjustment();
+        const double upper = adjustment->get_upper();
+        const double bottom = adjustment->get_value() + adjustment->get_page_size();
+        const double rowHeight = upper / count;
+        return bottom > upper - rowHeight;
+    }
 
 private:
+    void checkLastRowShown() {
+        if (onLastRowShown && lastRowInView()) {
+            const Record record = store_->get_item(store_->get_n_items() - 1)->record();
+            onLastRowShown(record);
+        }
+    }
+
     IdOf idOf_;
     Glib::RefPtr<Gio::ListStore<RecordItem<Record>>> store_;
     Gtk::ListView list_;

@@ -95,7 +95,7 @@ SkillsListView::SkillsListView(std::shared_ptr<SkillsBrowserViewModel> viewModel
             onSelect_(SkillSelection::claw(skill));
         }
     };
-    clawList_.onRowShown = [this](const ClawHubSkill& skill) {
+    clawList_.onLastRowShown = [this](const ClawHubSkill& skill) {
         const auto filtered = viewModel_->filteredOpenClawItems();
         if (!filtered.empty() && filtered.back().slug == skill.slug) {
             viewModel_->loadMoreOpenClawIfNeeded();

@@ -28,7 +28,12 @@ Pasteboard& Pasteboard::general() {
 void Pasteboard::clearContents() {
     ++changeCount_;
     if (GdkClipboard* const clipboard = defaultClipboard()) {
-        gdk_clipboard_set_content(clipboard, nullptr);
+        // Keep owning the clipboard, with nothing in it. Giving ownership up would stamp the
+        // selection with the server's current time, and the write that usually follows carries
+        // the time of the last input event, which is older: the server would ignore it.
+        GdkContentProvider* const nothing = gdk_content_provider_new_union(nullptr, 0);
+        gdk_clipboard_set_content(clipboard, nothing);
+        g_object_unref(nothing);
     }
 }
 

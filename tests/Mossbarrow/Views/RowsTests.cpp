@@ -103,7 +103,7 @@ TEST_F(RowsTest, LongListsCreateRowsOnlyForWhatIsInViewAndReportTheLastOne) {
     RecordListView<ServerResponse, MCPServerRow> list(
         [](const ServerResponse& s) { return s.id(); });
     std::vector<std::string> shown;
-    list.onRowShown = [&](const ServerResponse& s) { shown.push_back(s.id()); };
+    list.onLastRowShown = [&](const ServerResponse& s) { shown.push_back(s.id()); };
     std::vector<ServerResponse> servers;
     for (int i = 0; i < 10000; ++i) {
         servers.push_back(server("s" + std::to_string(i), "1", std::nullopt, "d"));

@@ -49,3 +49,17 @@ TEST_F(PasteboardTest, ClearingLeavesNoText) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PasteboardTest, RepeatedClearAndWriteAlwaysLeavesTheNewText) {
+    auto& board = platform::Pasteboard::general();
+    for (int i = 0; i < 30; ++i) {
+        const std::string text = "{\n  \"server\" : " + std::to_string(i) + std::string(400, 'x');
+        board.clearContents();
+        board.setString(text);
+        ASSERT_EQ(board.string(), text) << "round " << i;
+    }
+}
+
+} // namespace

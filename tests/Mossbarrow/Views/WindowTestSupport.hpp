@@ -1,0 +1,165 @@
+#pragma once
+
+// The real application against a loopback catalogue server: one MCP registry of 250 generated
+// servers (pages of 100), the ClawHub and Ostrel fixtures, and switches that make a service fail.
+
+#include "Mossbarrow/App/MossbarrowApp.hpp"
+#include "platform/appkit/Pasteboard.hpp"
+#include "tests/Mossbarrow/FixtureServer.hpp"
+#include "tests/Mossbarrow/Views/GtkTestSupport.hpp"
+
+#include <atomic>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace mossbarrow::uitest {
+
+using namespace std::chrono_literals;
+
+inline std::string serverName(int i) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "io.test/server-%03d", i);
+    return buffer;
+}
+
+// A registry page in the service's format: servers [first, last) of those matching `search`.
+inline std::string mcpPage(const std::string& search, const std::string& cursor) {
+    std::vector<int> matching;
+    for (int i = 0; i < 250; ++i) {
+        if (search.empty() || serverName(i).find(search) != std::string::npos) {
+            matching.push_back(i);
+        }
+    }
+    const std::size_t start = cursor.empty() ? 0 : std::stoul(cursor.substr(1));
+    const std::size_t end = std::min(matching.size(), start + 100);
+    std::string body = R"({"servers": [)";
+    for (std::size_t k = start; k < end; ++k) {
+        const int i = matching[k];
+        if (k > start) {
+            body += ",";
+        }
+        body += R"({"server": {"name": ")" + serverName(i) + R"(", "version": "1.)" +
+                std::to_string(i % 7) + R"(.0", "title": "Server )" + std::to_string(i) +
+                R"(", "description": "Test server number )" + std::to_string(i) +
+                R"(", "websiteUrl": "https://example.com/)" + std::to_string(i) +
+                R"(", "packages": [{"registryType": "npm", "identifier": "@test/s)" +
+                std::to_string(i) + R"("}]}, "_meta": {"io.test/official": {"status": "active"}}})";
+    }
+    body += R"(], "metadata": {"count": )" + std::to_string(end - start);
+    if (end < matching.size()) {
+        body += R"(, "nextCursor": "c)" + std::to_string(end) + R"(")";
+    }
+    return body + "}}";
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!initGtk()) {
+            GTEST_SKIP() << "no display";
+        }
+        dir_ = std::filesystem::temp_directory_path() /
+               ("moss-window-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        server_ = std::make_unique<testing::FixtureServer>(
+            [this](const std::string& path, const httplib::Params& params) {
+                return route(path, params);
+            });
+    }
+
+    void TearDown() override {
+        app_.reset();
+        pumpFor(50ms);
+        server_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+
+    testing::Reply route(const std::string& path, const httplib::Params& params) {
+        const auto param = [&](const char* name) {
+            const auto found = params.find(name);
+            return found == params.end() ? std::string{} : found->second;
+        };
+        if (path == "/v0.1/servers") {
+            if (mcpFails) {
+                return {500, R"({"error": "unavailable"})"};
+            }
+            return {200, mcpPage(param("search"), param("cursor"))};
+        }
+        if (path.rfind("/v0.1/servers/", 0) == 0) {
+            return {200, testing::fixture("mcp-versions.json")};
+        }
+        if (path == "/api/skills") {
+            if (ostrelFails) {
+                return {503, "{}"};
+            }
+            return {200, testing::fixture("ostrel-catalogue.json")};
+        }
+        if (path == "/api/v1/skills") {
+            return {200,
+                    testing::fixture(param("cursor") == "trending-2" ? "clawhub-trending-2.json"
+                                                                     : "clawhub-trending-1.json")};
+        }
+        return {404, "{}"};
+    }
+
+    // Starts the application (as main() would, but without blocking) and waits for its window.
+    MossbarrowWindow& start() {
+        app_ = std::make_unique<MossbarrowApp>(
+            MossbarrowApp::Options{server_->baseURL(), dir_ / "default.store"});
+        window_ = nullptr;
+        app_->onWindow = [this](MossbarrowWindow& window) { window_ = &window; };
+        app_->application()->register_application();
+        app_->application()->activate();
+        EXPECT_TRUE(pumpUntil([this] { return window_ != nullptr && window_->get_mapped(); }));
+        return *window_;
+    }
+
+    void stop() {
+        if (window_ != nullptr) {
+            window_->close();
+            pumpFor(50ms);
+        }
+        window_ = nullptr;
+        app_.reset();
+        pumpFor(50ms);
+    }
+
+    ContentView& content() { return window_->content(); }
+
+    std::size_t requestCount(const std::string& prefix) const {
+        std::size_t count = 0;
+        for (const auto& target : server_->targets()) {
+            count += target.rfind(prefix, 0) == 0 ? 1 : 0;
+        }
+        return count;
+    }
+    std::vector<std::string> requests(const std::string& prefix) const {
+        std::vector<std::string> found;
+        for (const auto& target : server_->targets()) {
+            if (target.rfind(prefix, 0) == 0) {
+                found.push_back(target);
+            }
+        }
+        return found;
+    }
+
+    void command(const char* action) { app_->application()->activate_action(action); }
+
+    static std::string clipboard() {
+        return platform::Pasteboard::general().string().value_or("<none>");
+    }
+
+    std::filesystem::path dir_;
+    std::unique_ptr<testing::FixtureServer> server_;
+    std::unique_ptr<MossbarrowApp> app_;
+    MossbarrowWindow* window_ = nullptr;
+    std::atomic<bool> mcpFails{false};
+    std::atomic<bool> ostrelFails{false};
+};
+
+} // namespace mossbarrow::uitest

@@ -1,0 +1,240 @@
+#include "Mossbarrow/Bookmark.hpp"
+#include "Mossbarrow/Views/ServerJSONText.hpp"
+#include "platform/data/FetchDescriptor.hpp"
+#include "tests/Mossbarrow/Views/WindowTestSupport.hpp"
+
+namespace mossbarrow::uitest {
+
+namespace {
+
+TEST_F(WindowTest, StartsInSkillsAndOpensEachSection) {
+    MossbarrowWindow& window = start();
+    int width = 0;
+    int height = 0;
+    window.get_default_size(width, height);
+    EXPECT_EQ(width, 1000);
+    EXPECT_EQ(height, 700);
+    EXPECT_EQ(window.get_title(), "Mossbarrow - Skills");
+    EXPECT_EQ(content().sidebar().section(), SidebarSection::skills);
+
+    // The Claude family of the Ostrel catalogue loads when the list first shows.
+    auto& skills = content().skillsList();
+    ASSERT_TRUE(pumpUntil([&] { return skills.visibleForm() == "list"; }));
+    EXPECT_EQ(skills.visibleList(), "ostrel");
+    EXPECT_EQ(skills.ostrelList().ids(),
+              (std::vector<std::string>{"ostrel-1", "ostrel-3", "ostrel-5"}));
+    EXPECT_FALSE(skills.sortPicker().get_visible());
+
+    // OpenClaw: the sort picker appears and the first ClawHub page loads.
+    skills.providerPicker().choose(2);
+    ASSERT_TRUE(pumpUntil(
+        [&] { return skills.visibleList() == "openClaw" && skills.visibleForm() == "list"; }));
+    EXPECT_TRUE(skills.sortPicker().get_visible());
+    EXPECT_EQ(requests("/api/v1/skills"),
+              (std::vector<std::string>{"/api/v1/skills?sort=trending&limit=50"}));
+
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    EXPECT_EQ(window.get_title(), "Mossbarrow - MCP Registry");
+    auto& servers = content().mcpList();
+    ASSERT_TRUE(pumpUntil([&] { return servers.visibleForm() == "list"; }));
+    EXPECT_EQ(servers.list().size(), 100U);
+
+    content().sidebar().choose(SidebarSection::bookmarks);
+    EXPECT_EQ(window.get_title(), "Mossbarrow - Bookmarks");
+    EXPECT_NE(content().bookmarkDetail().shownText().find("Select a bookmark"), std::string::npos);
+}
+
+TEST_F(WindowTest, ServersPageToTheEndAsTheLastRowShows) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    auto& list = content().mcpList().list();
+    ASSERT_TRUE(pumpUntil([&] { return list.size() == 100; }));
+    EXPECT_EQ(requestCount("/v0.1/servers?"), 1U);
+    // Only scrolling to the last row asks for more, one page at a time.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            auto adjustment = list.get_vadjustment();
+            adjustment->set_value(adjustment->get_upper());
+            return list.size() == 250 && !content().mcpViewModel()->nextCursor();
+        },
+        10000ms));
+    pumpFor(300ms);
+    EXPECT_EQ(
+        requests("/v0.1/servers?"),
+        (std::vector<std::string>{"/v0.1/servers?limit=100", "/v0.1/servers?limit=100&cursor=c100",
+                                  "/v0.1/servers?limit=100&cursor=c200"}));
+    EXPECT_LT(list.boundRows().size(), 250U);
+}
+
+TEST_F(WindowTest, SearchIsSentOnceTypingSettles) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    auto& servers = content().mcpList();
+    ASSERT_TRUE(pumpUntil([&] { return servers.list().size() == 100; }));
+    for (const char* text : {"2", "24", "249"}) {
+        servers.searchField().entry().set_text(text);
+        pumpFor(100ms);
+    }
+    // The old rows stay until the reply replaces them.
+    EXPECT_EQ(servers.list().size(), 100U);
+    ASSERT_TRUE(pumpUntil([&] { return servers.list().size() == 1; }));
+    EXPECT_EQ(requests("/v0.1/servers?"),
+              (std::vector<std::string>{"/v0.1/servers?limit=100",
+                                        "/v0.1/servers?limit=100&search=249"}));
+    servers.searchField().entry().set_text("nothing-matches");
+    ASSERT_TRUE(pumpUntil([&] { return servers.visibleForm() == "empty"; }));
+}
+
+TEST_F(WindowTest, SelectedRowsShowTheirDetailsAndCopyPutsExactText) {
+    start();
+    // Ostrel skill.
+    auto& skills = content().skillsList();
+    ASSERT_TRUE(pumpUntil([&] { return skills.visibleForm() == "list"; }));
+    const OstrelSkill pdf = content().skillsViewModel()->ostrelFiltered().front();
+    content().selectSkill(SkillSelection::ostrel(pdf));
+    pumpFor(100ms);
+    const std::string ostrelText = content().skillDetail().shownText();
+    EXPECT_NE(ostrelText.find("PDF Tools"), std::string::npos);
+    EXPECT_NE(ostrelText.find("Provider: anthropic"), std::string::npos);
+    ASSERT_NE(content().skillDetail().ostrelDetail(), nullptr);
+    // Inline markdown: strong text is styled, the heading marker stays literal.
+    EXPECT_EQ(content().skillDetail().ostrelDetail()->longDescriptionAttributed().string(),
+              "# PDF\nWorks with pdf files.");
+    command("copy");
+    EXPECT_EQ(clipboard(),
+              "Skill: PDF Tools\nProvider: anthropic\nGitHub: https://example.com/pdf");
+
+    // ClawHub skill.
+    skills.providerPicker().choose(2);
+    ASSERT_TRUE(pumpUntil([&] { return skills.clawList().size() == 2; }));
+    content().selectSkill(SkillSelection::claw(content().skillsViewModel()->openClawItems()[0]));
+    const std::string clawText = content().skillDetail().shownText();
+    EXPECT_NE(clawText.find("Downloads: 1.3K"), std::string::npos);
+    EXPECT_NE(clawText.find("openclaw skills install sheets"), std::string::npos);
+    command("copy");
+    EXPECT_EQ(clipboard(), "openclaw skills install sheets");
+
+    // MCP server: the JSON text, and the version history on request.
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    const ServerResponse server = content().mcpViewModel()->servers()[7];
+    content().selectServer(server);
+    const std::string serverText = content().mcpDetail().shownText();
+    EXPECT_NE(serverText.find("Name: io.test/server-007"), std::string::npos);
+    EXPECT_NE(serverText.find("npm: @test/s7"), std::string::npos);
+    EXPECT_NE(serverText.find("No versions loaded yet."), std::string::npos);
+    command("copy");
+    const std::string json = clipboard();
+    EXPECT_EQ(json, serverJSONText(server));
+    EXPECT_EQ(json.find("{\n  \"_meta\" : {"), 0U);
+    EXPECT_NE(json.find("https:\\/\\/example.com\\/7"), std::string::npos);
+    ASSERT_NE(content().mcpDetail().loadVersionsButton(), nullptr);
+    click(*content().mcpDetail().loadVersionsButton());
+    ASSERT_TRUE(pumpUntil(
+        [&] { return content().mcpDetail().shownText().find("1.1.0") != std::string::npos; }));
+
+    // Nothing selected in Bookmarks: the clipboard is left alone.
+    content().sidebar().choose(SidebarSection::bookmarks);
+    command("copy");
+    EXPECT_EQ(clipboard(), json);
+}
+
+TEST_F(WindowTest, BookmarksAreListedAndSurviveARestart) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    content().selectServer(content().mcpViewModel()->servers()[3]);
+    ASSERT_NE(content().mcpDetail().bookmarkButton(), nullptr);
+    click(*content().mcpDetail().bookmarkButton());
+    EXPECT_EQ(content().mcpDetail().bookmarkButton()->labelText(), "Bookmarked");
+    // And one through the menu command, on another server.
+    content().selectServer(content().mcpViewModel()->servers()[4]);
+    command("toggle-bookmark");
+
+    content().sidebar().choose(SidebarSection::bookmarks);
+    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 2; }));
+    const auto listed = content().bookmarksList().bookmarks();
+    EXPECT_EQ(listed[0]->title(), "Server 4"); // newest first
+    EXPECT_EQ(listed[1]->payload(), "io.test/server-003");
+    EXPECT_EQ(listed[1]->kind(), "mcp");
+    content().selectBookmark(listed[1]);
+    command("copy");
+    EXPECT_EQ(clipboard(), "io.test/server-003");
+
+    stop();
+    start();
+    content().sidebar().choose(SidebarSection::bookmarks);
+    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 2; }));
+    EXPECT_EQ(content().bookmarksList().bookmarks()[1]->payload(), "io.test/server-003");
+    // The detail pane of an MCP server reads the stored state.
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    content().selectServer(content().mcpViewModel()->servers()[3]);
+    EXPECT_TRUE(content().mcpDetail().isBookmarked());
+}
+
+TEST_F(WindowTest, DeletedBookmarkIsNoLongerSelected) {
+    start();
+    auto& skills = content().skillsList();
+    ASSERT_TRUE(pumpUntil([&] { return skills.visibleForm() == "list"; }));
+    content().selectSkill(
+        SkillSelection::ostrel(content().skillsViewModel()->ostrelFiltered().front()));
+    command("toggle-bookmark");
+    content().sidebar().choose(SidebarSection::bookmarks);
+    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 1; }));
+    const auto bookmark = content().bookmarksList().bookmarks().front();
+    EXPECT_EQ(bookmark->kind(), "skill:anthropic");
+    EXPECT_EQ(bookmark->payload(), "1");
+    content().selectBookmark(bookmark);
+    EXPECT_NE(content().bookmarkDetail().shownText().find("PDF Tools"), std::string::npos);
+
+    // Toggle Bookmark in this section deletes the selected bookmark.
+    command("toggle-bookmark");
+    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 0; }));
+    pumpFor(50ms);
+    EXPECT_EQ(content().selectedBookmark(), nullptr);
+    EXPECT_NE(content().bookmarkDetail().shownText().find("Select a bookmark"), std::string::npos);
+    // Copy with nothing selected leaves the clipboard as it was.
+    platform::Pasteboard::general().setString("before");
+    command("copy");
+    EXPECT_EQ(clipboard(), "before");
+}
+
+TEST_F(WindowTest, FailingServiceShowsRetryAndRetryRecovers) {
+    mcpFails = true;
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    auto& servers = content().mcpList();
+    ASSERT_TRUE(pumpUntil([&] { return servers.visibleForm() == "error"; }));
+    EXPECT_FALSE(servers.errorView().message().empty());
+    ASSERT_NE(servers.errorView().retryButton(), nullptr);
+    EXPECT_EQ(servers.errorView().retryButton()->get_label(), "Retry");
+    mcpFails = false;
+    click(*servers.errorView().retryButton());
+    ASSERT_TRUE(pumpUntil([&] { return servers.visibleForm() == "list"; }));
+    EXPECT_EQ(servers.list().size(), 100U);
+}
+
+TEST_F(WindowTest, RefreshReloadsTheSectionShown) {
+    ostrelFails = true;
+    start();
+    auto& skills = content().skillsList();
+    ASSERT_TRUE(pumpUntil([&] { return skills.visibleForm() == "error"; }));
+    ostrelFails = false;
+    command("refresh");
+    ASSERT_TRUE(pumpUntil([&] { return skills.visibleForm() == "list"; }));
+    EXPECT_EQ(requestCount("/api/skills"), 2U);
+
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    command("refresh");
+    ASSERT_TRUE(pumpUntil([&] { return requestCount("/v0.1/servers?") == 2; }));
+    content().sidebar().choose(SidebarSection::bookmarks);
+    command("refresh"); // nothing to reload here
+    pumpFor(200ms);
+    EXPECT_EQ(requestCount("/v0.1/servers?") + requestCount("/api/skills"), 4U);
+}
+
+} // namespace
+
+} // namespace mossbarrow::uitest
