@@ -150,6 +150,31 @@ protected:
 
     void command(const char* action) { app_->application()->activate_action(action); }
 
+    // Draws the window as it is now into a PNG file; returns whether the file was written.
+    static bool screenshot(Gtk::Window& window, const std::filesystem::path& file) {
+        const int width = window.get_width();
+        const int height = window.get_height();
+        if (width <= 0 || height <= 0) {
+            return false;
+        }
+        GdkPaintable* const paintable = gtk_widget_paintable_new(GTK_WIDGET(window.gobj()));
+        GtkSnapshot* const snapshot = gtk_snapshot_new();
+        gdk_paintable_snapshot(paintable, GDK_SNAPSHOT(snapshot), width, height);
+        GskRenderNode* const node = gtk_snapshot_free_to_node(snapshot);
+        bool written = false;
+        if (node != nullptr) {
+            GskRenderer* const renderer = gtk_native_get_renderer(GTK_NATIVE(window.gobj()));
+            const graphene_rect_t viewport =
+                GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
+            GdkTexture* const texture = gsk_renderer_render_texture(renderer, node, &viewport);
+            written = gdk_texture_save_to_png(texture, file.c_str()) != 0;
+            g_object_unref(texture);
+            gsk_render_node_unref(node);
+        }
+        g_object_unref(paintable);
+        return written;
+    }
+
     static std::string clipboard() {
         return platform::Pasteboard::general().string().value_or("<none>");
     }

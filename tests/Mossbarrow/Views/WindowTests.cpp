@@ -235,6 +235,47 @@ TEST_F(WindowTest, RefreshReloadsTheSectionShown) {
     EXPECT_EQ(requestCount("/v0.1/servers?") + requestCount("/api/skills"), 4U);
 }
 
+// Pictures of the three sections for the README: written to $MOSS_SCREENSHOT_DIR when set (the
+// committed ones in docs/screenshots come from here), else into the test's own folder.
+TEST_F(WindowTest, StoreThatCannotBeOpenedStopsTheProgram) {
+    // A folder where the store file should be cannot be opened as a store.
+    std::filesystem::create_directories(dir_ / "default.store");
+    EXPECT_DEATH(start(), "Could not create ModelContainer: ");
+}
+
+TEST_F(WindowTest, ScreenshotsOfEachSection) {
+    const char* const wanted = std::getenv("MOSS_SCREENSHOT_DIR");
+    const std::filesystem::path out = wanted != nullptr ? std::filesystem::path(wanted) : dir_;
+    std::filesystem::create_directories(out);
+    MossbarrowWindow& window = start();
+    const auto settle = [&] { pumpFor(400ms); };
+
+    auto& skills = content().skillsList();
+    ASSERT_TRUE(pumpUntil([&] { return skills.visibleForm() == "list"; }));
+    content().selectSkill(
+        SkillSelection::ostrel(content().skillsViewModel()->ostrelFiltered().front()));
+    settle();
+    EXPECT_TRUE(screenshot(window, out / "skills.png"));
+
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    content().selectServer(content().mcpViewModel()->servers()[1]);
+    ASSERT_NE(content().mcpDetail().bookmarkButton(), nullptr);
+    click(*content().mcpDetail().bookmarkButton());
+    settle();
+    EXPECT_TRUE(screenshot(window, out / "mcp-registry.png"));
+
+    content().sidebar().choose(SidebarSection::bookmarks);
+    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 1; }));
+    content().selectBookmark(content().bookmarksList().bookmarks().front());
+    settle();
+    EXPECT_TRUE(screenshot(window, out / "bookmarks.png"));
+
+    for (const char* name : {"skills.png", "mcp-registry.png", "bookmarks.png"}) {
+        EXPECT_GT(std::filesystem::file_size(out / name), 10000U) << name;
+    }
+}
+
 } // namespace
 
 } // namespace mossbarrow::uitest
