@@ -150,11 +150,13 @@ protected:
 
     void command(const char* action) { app_->application()->activate_action(action); }
 
-    // Draws the window as it is now into a PNG file; returns whether the file was written.
+    // Draws the window as it is now into a PNG file; returns whether the file was written. While
+    // a relayout is pending the window draws nothing, so callers retry while pumping.
     static bool screenshot(Gtk::Window& window, const std::filesystem::path& file) {
         const int width = window.get_width();
         const int height = window.get_height();
         if (width <= 0 || height <= 0) {
+            std::cerr << "screenshot: window not allocated\n";
             return false;
         }
         GdkPaintable* const paintable = gtk_widget_paintable_new(GTK_WIDGET(window.gobj()));
@@ -168,6 +170,9 @@ protected:
                 GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
             GdkTexture* const texture = gsk_renderer_render_texture(renderer, node, &viewport);
             written = gdk_texture_save_to_png(texture, file.c_str()) != 0;
+            if (!written) {
+                std::cerr << "screenshot: could not write " << file << '\n';
+            }
             g_object_unref(texture);
             gsk_render_node_unref(node);
         }

@@ -255,7 +255,7 @@ TEST_F(WindowTest, ScreenshotsOfEachSection) {
     content().selectSkill(
         SkillSelection::ostrel(content().skillsViewModel()->ostrelFiltered().front()));
     settle();
-    EXPECT_TRUE(screenshot(window, out / "skills.png"));
+    EXPECT_TRUE(pumpUntil([&] { return screenshot(window, out / "skills.png"); }));
 
     content().sidebar().choose(SidebarSection::mcpRegistry);
     ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
@@ -263,13 +263,13 @@ TEST_F(WindowTest, ScreenshotsOfEachSection) {
     ASSERT_NE(content().mcpDetail().bookmarkButton(), nullptr);
     click(*content().mcpDetail().bookmarkButton());
     settle();
-    EXPECT_TRUE(screenshot(window, out / "mcp-registry.png"));
+    EXPECT_TRUE(pumpUntil([&] { return screenshot(window, out / "mcp-registry.png"); }));
 
     content().sidebar().choose(SidebarSection::bookmarks);
     ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 1; }));
     content().selectBookmark(content().bookmarksList().bookmarks().front());
     settle();
-    EXPECT_TRUE(screenshot(window, out / "bookmarks.png"));
+    EXPECT_TRUE(pumpUntil([&] { return screenshot(window, out / "bookmarks.png"); }));
 
     for (const char* name : {"skills.png", "mcp-registry.png", "bookmarks.png"}) {
         EXPECT_GT(std::filesystem::file_size(out / name), 10000U) << name;
