@@ -93,7 +93,6 @@ private:
     std::shared_ptr<SkillsBrowserViewModel> skillsViewModel_;
     std::optional<SkillSelection> selectedSkill_;
     std::shared_ptr<Bookmark> selectedBookmark_;
-    BookmarkViewModel bookmarkViewModel_;
 
     Gtk::Revealer banner_;
     Gtk::Box bannerBox_{Gtk::Orientation::HORIZONTAL, 8};
