@@ -3,6 +3,8 @@
 #include "platform/data/FetchDescriptor.hpp"
 #include "tests/Mossbarrow/Views/WindowTestSupport.hpp"
 
+#include <sqlite3.h>
+
 namespace mossbarrow::uitest {
 
 namespace {
@@ -198,6 +200,28 @@ TEST_F(WindowTest, DeletedBookmarkIsNoLongerSelected) {
     platform::Pasteboard::general().setString("before");
     command("copy");
     EXPECT_EQ(clipboard(), "before");
+}
+
+// A store that can no longer be read must not be taken for one without the bookmark: the toggle
+// reports the failure and adds nothing.
+TEST_F(WindowTest, ToggleOnAnUnreadableStoreReportsTheFailure) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    content().selectServer(content().mcpViewModel()->servers()[0]);
+    EXPECT_TRUE(content().shownFailure().empty());
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE Bookmark", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    command("toggle-bookmark");
+    EXPECT_NE(content().shownFailure().find("Could not read the bookmarks"), std::string::npos)
+        << content().shownFailure();
+    ASSERT_NE(content().mcpDetail().bookmarkButton(), nullptr);
+    click(*content().mcpDetail().bookmarkButton());
+    EXPECT_EQ(content().mcpDetail().bookmarkButton()->labelText(), "Bookmark");
 }
 
 TEST_F(WindowTest, FailingServiceShowsRetryAndRetryRecovers) {
