@@ -55,18 +55,26 @@ MossbarrowWindow& MossbarrowApp::openWindow() {
         std::make_unique<MossbarrowWindow>(container_->mainContext(), std::move(clients)));
     MossbarrowWindow* const window = windows_.back().get();
     application_->add_window(*window);
-    window->signal_hide().connect([this, window] {
+    connections_.push_back(window->signal_hide().connect([this, window] {
         // Closing discards the window and its state; it is freed once GTK is done with it.
-        Glib::signal_idle().connect_once([this, window] {
+        connections_.push_back(Glib::signal_idle().connect([this, window] {
             application_->remove_window(*window);
             std::erase_if(windows_, [window](const auto& w) { return w.get() == window; });
-        });
-    });
+            return false;
+        }));
+    }));
     window->present();
     if (onWindow) {
         onWindow(*window);
     }
     return *window;
+}
+
+MossbarrowApp::~MossbarrowApp() {
+    for (auto& connection : connections_) {
+        connection.disconnect();
+    }
+    windows_.clear();
 }
 
 int MossbarrowApp::run(int argc, char** argv) {

@@ -28,6 +28,9 @@ public:
     explicit MossbarrowApp(Options options);
     MossbarrowApp()
         : MossbarrowApp(Options{}) {}
+    ~MossbarrowApp();
+    MossbarrowApp(const MossbarrowApp&) = delete;
+    MossbarrowApp& operator=(const MossbarrowApp&) = delete;
 
     // Runs the main loop until the last window closes; returns the exit status.
     int run(int argc, char** argv);
@@ -49,6 +52,8 @@ private:
     std::unique_ptr<platform::ModelContainer> container_;
     Glib::RefPtr<Gtk::Application> application_;
     std::vector<std::unique_ptr<MossbarrowWindow>> windows_;
+    // Window bookkeeping callbacks, cut before the windows go with the application.
+    std::vector<sigc::connection> connections_;
 };
 
 } // namespace mossbarrow

@@ -1,6 +1,5 @@
 #include "Mossbarrow/Views/BookmarkDetailView.hpp"
 
-#include "Mossbarrow/Views/MCPDetailView.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
 
 namespace mossbarrow {

@@ -20,6 +20,9 @@ public:
     using BookmarkPtr = std::shared_ptr<Bookmark>;
 
     BookmarksListView(platform::ModelContext& context, std::function<void(BookmarkPtr)> onSelect);
+    ~BookmarksListView() override { scheduled_.disconnect(); }
+    BookmarksListView(const BookmarksListView&) = delete;
+    BookmarksListView& operator=(const BookmarksListView&) = delete;
 
     void setSelected(const BookmarkPtr& bookmark);
     // Deletes the bookmarks at these positions of the list as shown.

@@ -18,25 +18,6 @@ std::string displayTitle(const ServerJSON& server) {
 
 } // namespace
 
-std::string collectText(const Gtk::Widget& widget) {
-    std::string text;
-    if (const auto* label = dynamic_cast<const Gtk::Label*>(&widget);
-        label != nullptr && label->get_visible()) {
-        text += label->get_text() + "\n";
-    }
-    if (const auto* link = dynamic_cast<const Gtk::LinkButton*>(&widget)) {
-        text += "[" + link->get_label() + "]\n";
-        return text;
-    }
-    for (const Gtk::Widget* child = widget.get_first_child(); child != nullptr;
-         child = child->get_next_sibling()) {
-        if (child->get_visible()) {
-            text += collectText(*child);
-        }
-    }
-    return text;
-}
-
 MCPDetailView::MCPDetailView(std::shared_ptr<MCPBrowserViewModel> viewModel,
                              platform::ModelContext& context,
                              std::function<void(const std::string&)> reportFailure)

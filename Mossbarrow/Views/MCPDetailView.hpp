@@ -54,7 +54,4 @@ private:
     ObservedRender versionsRender_;
 };
 
-// Every label text under `widget`, depth first, one per line.
-std::string collectText(const Gtk::Widget& widget);
-
 } // namespace mossbarrow

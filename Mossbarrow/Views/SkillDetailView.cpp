@@ -3,7 +3,6 @@
 #include "Mossbarrow/BookmarkViewModel.hpp"
 #include "Mossbarrow/FormatCount.hpp"
 #include "Mossbarrow/Views/BookmarkToggle.hpp"
-#include "Mossbarrow/Views/MCPDetailView.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
 
 #include <string>

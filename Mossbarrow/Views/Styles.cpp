@@ -82,6 +82,25 @@ Gtk::Label* makeLabel(const Glib::ustring& text, std::initializer_list<const cha
     return label;
 }
 
+std::string collectText(const Gtk::Widget& widget) {
+    std::string text;
+    if (const auto* label = dynamic_cast<const Gtk::Label*>(&widget);
+        label != nullptr && label->get_visible()) {
+        text += label->get_text() + "\n";
+    }
+    if (const auto* link = dynamic_cast<const Gtk::LinkButton*>(&widget)) {
+        text += "[" + link->get_label() + "]\n";
+        return text;
+    }
+    for (const Gtk::Widget* child = widget.get_first_child(); child != nullptr;
+         child = child->get_next_sibling()) {
+        if (child->get_visible()) {
+            text += collectText(*child);
+        }
+    }
+    return text;
+}
+
 Gtk::Box* makeGroupBox(const Glib::ustring& title, Gtk::Widget& content) {
     auto* const outer = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 4);
     if (!title.empty()) {

@@ -34,6 +34,8 @@ const char* iconNameForSymbol(std::string_view symbol);
 
 // Helpers that the views share for building their widget trees.
 Gtk::Label* makeLabel(const Glib::ustring& text, std::initializer_list<const char*> classes = {});
+// Every visible label text under `widget`, depth first, one per line; links as "[title]".
+std::string collectText(const Gtk::Widget& widget);
 // A titled box around `content` (a group box); an empty title gives an untitled one.
 Gtk::Box* makeGroupBox(const Glib::ustring& title, Gtk::Widget& content);
 // A link that opens `url` with the desktop's browser when it is an http or https address;
