@@ -2,13 +2,23 @@
 
 #include "Mossbarrow/App/MossbarrowCommands.hpp"
 #include "Mossbarrow/Bookmark.hpp"
+#include "Mossbarrow/Views/MossbarrowWindow.hpp"
 #include "platform/foundation/Error.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
 #include <cstdlib>
+#include <gtkmm.h>
 #include <iostream>
+#include <vector>
 
 namespace mossbarrow {
+
+struct MossbarrowApp::Host {
+    Glib::RefPtr<Gtk::Application> application;
+    std::vector<std::unique_ptr<MossbarrowWindow>> windows;
+    // Window bookkeeping callbacks, cut before the windows go with the application.
+    std::vector<sigc::connection> connections;
+};
 
 namespace {
 
@@ -30,19 +40,27 @@ platform::ModelContainer MossbarrowApp::makeModelContainer(const Options& option
 }
 
 MossbarrowApp::MossbarrowApp(Options options)
-    : options_(std::move(options)) {
+    : options_(std::move(options))
+    , host_(std::make_unique<Host>()) {
     try {
         container_ = std::make_unique<platform::ModelContainer>(makeModelContainer(options_));
     } catch (const std::exception& error) {
         std::cerr << "Could not create ModelContainer: " << describe(error) << std::endl;
         std::abort();
     }
-    application_ = Gtk::Application::create("", Gio::Application::Flags::NON_UNIQUE);
-    application_->signal_startup().connect([this] {
+    host_->application = Gtk::Application::create("", Gio::Application::Flags::NON_UNIQUE);
+    host_->application->signal_startup().connect([this] {
         platform::MainExecutor::shared().attachToGlibMainContext(g_main_context_default());
-        MossbarrowCommands::install(application_);
+        MossbarrowCommands::install(host_->application->gobj());
     });
-    application_->signal_activate().connect([this] { openWindow(); });
+    host_->application->signal_activate().connect([this] { openWindow(); });
+}
+
+MossbarrowApp::~MossbarrowApp() {
+    for (auto& connection : host_->connections) {
+        connection.disconnect();
+    }
+    host_->windows.clear();
 }
 
 MossbarrowWindow& MossbarrowApp::openWindow() {
@@ -51,15 +69,15 @@ MossbarrowWindow& MossbarrowApp::openWindow() {
         clients = {APIClient::make(platform::URLSession::shared(), options_.baseURLOverride),
                    APIClient::make(platform::URLSession::shared(), options_.baseURLOverride)};
     }
-    windows_.push_back(
+    host_->windows.push_back(
         std::make_unique<MossbarrowWindow>(container_->mainContext(), std::move(clients)));
-    MossbarrowWindow* const window = windows_.back().get();
-    application_->add_window(*window);
-    connections_.push_back(window->signal_hide().connect([this, window] {
+    MossbarrowWindow* const window = host_->windows.back().get();
+    host_->application->add_window(*window);
+    host_->connections.push_back(window->signal_hide().connect([this, window] {
         // Closing discards the window and its state; it is freed once GTK is done with it.
-        connections_.push_back(Glib::signal_idle().connect([this, window] {
-            application_->remove_window(*window);
-            std::erase_if(windows_, [window](const auto& w) { return w.get() == window; });
+        host_->connections.push_back(Glib::signal_idle().connect([this, window] {
+            host_->application->remove_window(*window);
+            std::erase_if(host_->windows, [window](const auto& w) { return w.get() == window; });
             return false;
         }));
     }));
@@ -70,15 +88,17 @@ MossbarrowWindow& MossbarrowApp::openWindow() {
     return *window;
 }
 
-MossbarrowApp::~MossbarrowApp() {
-    for (auto& connection : connections_) {
-        connection.disconnect();
-    }
-    windows_.clear();
+int MossbarrowApp::run(int argc, char** argv) {
+    return host_->application->run(argc, argv);
 }
 
-int MossbarrowApp::run(int argc, char** argv) {
-    return application_->run(argc, argv);
+void MossbarrowApp::launch() {
+    host_->application->register_application();
+    host_->application->activate();
+}
+
+void MossbarrowApp::perform(std::string_view action) {
+    host_->application->activate_action(Glib::ustring(std::string(action)));
 }
 
 } // namespace mossbarrow

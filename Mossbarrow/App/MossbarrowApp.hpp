@@ -1,16 +1,17 @@
 #pragma once
 
-#include "Mossbarrow/App/MossbarrowWindow.hpp"
 #include "platform/data/ModelContainer.hpp"
 
+#include <filesystem>
 #include <functional>
-#include <gtkmm.h>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace mossbarrow {
+
+class MossbarrowWindow;
 
 // The application: the bookmark store shared by every window, the menu, and one window per
 // activation.
@@ -34,26 +35,26 @@ public:
 
     // Runs the main loop until the last window closes; returns the exit status.
     int run(int argc, char** argv);
+    // Starts up and opens the first window without running a loop of its own (the caller
+    // iterates the main context): for tests and benchmarks.
+    void launch();
+    // Chooses a menu command by its action name ("refresh", "toggle-bookmark", "copy").
+    void perform(std::string_view action);
 
     // The store of version 1.0.0 holding only bookmarks; throws when it cannot be opened.
     static platform::ModelContainer makeModelContainer(const Options& options);
 
     [[nodiscard]] platform::ModelContainer& container() noexcept { return *container_; }
-    [[nodiscard]] const Glib::RefPtr<Gtk::Application>& application() const noexcept {
-        return application_;
-    }
     // Makes and shows a new window.
     MossbarrowWindow& openWindow();
     // Called with each new window (tests use it to drive the window).
     std::function<void(MossbarrowWindow&)> onWindow;
 
 private:
+    struct Host; // the toolkit's application and the open windows
     Options options_;
     std::unique_ptr<platform::ModelContainer> container_;
-    Glib::RefPtr<Gtk::Application> application_;
-    std::vector<std::unique_ptr<MossbarrowWindow>> windows_;
-    // Window bookkeeping callbacks, cut before the windows go with the application.
-    std::vector<sigc::connection> connections_;
+    std::unique_ptr<Host> host_;
 };
 
 } // namespace mossbarrow

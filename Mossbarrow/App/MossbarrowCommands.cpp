@@ -1,33 +1,34 @@
 #include "Mossbarrow/App/MossbarrowCommands.hpp"
 
-#include "Mossbarrow/App/MossbarrowWindow.hpp"
+#include "Mossbarrow/Views/MossbarrowWindow.hpp"
 #include "platform/appkit/CommandMenu.hpp"
+
+#include <gtkmm.h>
 
 namespace mossbarrow {
 
-std::optional<MossbarrowCommandHandler>
-MossbarrowCommands::focusedHandler(const Glib::RefPtr<Gtk::Application>& application) {
-    auto* const window = dynamic_cast<MossbarrowWindow*>(application->get_active_window());
+std::optional<MossbarrowCommandHandler> MossbarrowCommands::focusedHandler(void* application) {
+    GtkWindow* const active = gtk_application_get_active_window(GTK_APPLICATION(application));
+    auto* const window =
+        active == nullptr ? nullptr : dynamic_cast<MossbarrowWindow*>(Glib::wrap(active));
     if (window == nullptr) {
         return std::nullopt;
     }
     return window->content().commandHandler();
 }
 
-void MossbarrowCommands::install(const Glib::RefPtr<Gtk::Application>& application) {
+void MossbarrowCommands::install(void* application) {
     // The closures look the handler up when they run, so they follow the focus.
-    Gtk::Application* const app = application.get();
-    const auto perform = [app](std::function<void()> MossbarrowCommandHandler::*item) {
-        return [app, item] {
-            const auto handler =
-                focusedHandler(Glib::RefPtr<Gtk::Application>(app, [](Gtk::Application*) {}));
+    const auto perform = [application](std::function<void()> MossbarrowCommandHandler::*item) {
+        return [application, item] {
+            const auto handler = focusedHandler(application);
             if (handler && (*handler).*item) {
                 ((*handler).*item)();
             }
         };
     };
     platform::CommandMenu::install(
-        application->gobj(), "Mossbarrow",
+        application, "Mossbarrow",
         {{"Refresh", "refresh", "<Control>r", perform(&MossbarrowCommandHandler::refresh)},
          {"Toggle Bookmark", "toggle-bookmark", "<Control>d",
           perform(&MossbarrowCommandHandler::toggleBookmark)},

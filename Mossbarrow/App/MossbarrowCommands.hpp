@@ -2,7 +2,6 @@
 
 #include "Mossbarrow/Views/MossbarrowCommandHandler.hpp"
 
-#include <gtkmm.h>
 #include <optional>
 
 namespace mossbarrow {
@@ -12,11 +11,11 @@ namespace mossbarrow {
 // one that offers none, an item does nothing. Plain Ctrl+C is left to the focused text.
 class MossbarrowCommands {
 public:
-    static void install(const Glib::RefPtr<Gtk::Application>& application);
+    // `application` is the GtkApplication*, after its start-up.
+    static void install(void* application);
 
-    // The handler of the focused window, if it offers one.
-    static std::optional<MossbarrowCommandHandler>
-    focusedHandler(const Glib::RefPtr<Gtk::Application>& application);
+    // The handler of the focused window of `application`, if it offers one.
+    static std::optional<MossbarrowCommandHandler> focusedHandler(void* application);
 };
 
 } // namespace mossbarrow

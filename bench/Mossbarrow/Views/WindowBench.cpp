@@ -3,6 +3,7 @@
 
 #include "Mossbarrow/App/MossbarrowApp.hpp"
 #include "Mossbarrow/Views/MCPServerRow.hpp"
+#include "Mossbarrow/Views/MossbarrowWindow.hpp"
 #include "Mossbarrow/Views/RecordListView.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
 #include "tests/Mossbarrow/FixtureServer.hpp"
@@ -78,8 +79,7 @@ void StartUpToFirstFrame(benchmark::State& state) {
         MossbarrowApp app(MossbarrowApp::Options{server().baseURL(), dir / "default.store"});
         MossbarrowWindow* window = nullptr;
         app.onWindow = [&](MossbarrowWindow& made) { window = &made; };
-        app.application()->register_application();
-        app.application()->activate();
+        app.launch();
         std::unique_ptr<FrameWatch> watch;
         uitest::pumpUntil([&] {
             if (window != nullptr && !watch) {
@@ -109,8 +109,7 @@ void ShowServerPage(benchmark::State& state) {
     MossbarrowApp app(MossbarrowApp::Options{server().baseURL(), dir / "default.store"});
     MossbarrowWindow* window = nullptr;
     app.onWindow = [&](MossbarrowWindow& made) { window = &made; };
-    app.application()->register_application();
-    app.application()->activate();
+    app.launch();
     uitest::pumpUntil([&] { return window != nullptr && window->get_mapped(); });
     ContentView& content = window->content();
     content.selectSection(SidebarSection::mcpRegistry);

@@ -4,6 +4,7 @@
 // servers (pages of 100), the ClawHub and Ostrel fixtures, and switches that make a service fail.
 
 #include "Mossbarrow/App/MossbarrowApp.hpp"
+#include "Mossbarrow/Views/MossbarrowWindow.hpp"
 #include "platform/appkit/Pasteboard.hpp"
 #include "tests/Mossbarrow/FixtureServer.hpp"
 #include "tests/Mossbarrow/Views/CatalogueFixtures.hpp"
@@ -78,8 +79,7 @@ protected:
             MossbarrowApp::Options{server_->baseURL(), dir_ / "default.store"});
         window_ = nullptr;
         app_->onWindow = [this](MossbarrowWindow& window) { window_ = &window; };
-        app_->application()->register_application();
-        app_->application()->activate();
+        app_->launch();
         EXPECT_TRUE(pumpUntil([this] { return window_ != nullptr && window_->get_mapped(); }));
         return *window_;
     }
@@ -113,7 +113,7 @@ protected:
         return found;
     }
 
-    void command(const char* action) { app_->application()->activate_action(action); }
+    void command(const char* action) { app_->perform(action); }
 
     // Draws the window as it is now into a PNG file; returns whether the file was written. While
     // a relayout is pending the window draws nothing, so callers retry while pumping.

@@ -1,4 +1,4 @@
-#include "Mossbarrow/App/MossbarrowWindow.hpp"
+#include "Mossbarrow/Views/MossbarrowWindow.hpp"
 
 namespace mossbarrow {
 
