@@ -1,5 +1,6 @@
 #include "platform/data/Predicate.hpp"
 
+#include "platform/data/SQLite.hpp"
 #include "platform/data/StoreError.hpp"
 
 #include <variant>
@@ -19,18 +20,6 @@ struct PredicateExpression::Node {
 namespace {
 
 using Node = PredicateExpression::Node;
-
-std::string quoted(const std::string& identifier) {
-    std::string result = "\"";
-    for (const char c : identifier) {
-        result += c;
-        if (c == '"') {
-            result += '"';
-        }
-    }
-    result += '"';
-    return result;
-}
 
 std::string compile(const Node& node, const EntityDescription& entity,
                     std::vector<StoreValue>& bindings) {
@@ -53,7 +42,7 @@ std::string compile(const Node& node, const EntityDescription& entity,
         bindings.push_back(node.value);
         // IS / IS NOT: an absent value compares equal to an absent attribute, and text compares
         // byte for byte (case-sensitive).
-        return quoted(attribute.name) + (node.kind == Node::Kind::equal ? " IS ?" : " IS NOT ?");
+        return data_detail::quotedIdentifier(attribute.name) + (node.kind == Node::Kind::equal ? " IS ?" : " IS NOT ?");
     }
     case Node::Kind::conjunction:
     case Node::Kind::disjunction: {

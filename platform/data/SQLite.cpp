@@ -190,4 +190,16 @@ void Transaction::commit() {
     done_ = true;
 }
 
+std::string quotedIdentifier(const std::string& identifier) {
+    std::string result = "\"";
+    for (const char c : identifier) {
+        result += c;
+        if (c == '"') {
+            result += '"';
+        }
+    }
+    result += '"';
+    return result;
+}
+
 } // namespace platform::data_detail

@@ -30,6 +30,10 @@ private:
     int code_;
 };
 
+// An SQL identifier in double quotes, inner quotes doubled: table and column names come from
+// model descriptions and are never pasted in bare.
+[[nodiscard]] std::string quotedIdentifier(const std::string& identifier);
+
 class Statement;
 
 class Database {

@@ -15,18 +15,6 @@ namespace {
 constexpr const char* metadataTable = "_StoreMetadata";
 constexpr const char* keyColumn = "_pk";
 
-std::string quoted(const std::string& identifier) {
-    std::string result = "\"";
-    for (const char c : identifier) {
-        result += c;
-        if (c == '"') {
-            result += '"';
-        }
-    }
-    result += '"';
-    return result;
-}
-
 const char* sqlType(AttributeType type) {
     switch (type) {
     case AttributeType::string:
@@ -192,17 +180,17 @@ void StoreCore::prepareSchema() {
             throw StoreError(StoreError::Code::notAStore,
                              "The file " + describePath() + " is a database of another program");
         }
-        db_->execute(std::string("CREATE TABLE ") + quoted(metadataTable) +
+        db_->execute(std::string("CREATE TABLE ") + quotedIdentifier(metadataTable) +
                      " (key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL)");
-        auto insert = db_->prepare(std::string("INSERT INTO ") + quoted(metadataTable) +
+        auto insert = db_->prepare(std::string("INSERT INTO ") + quotedIdentifier(metadataTable) +
                                    " (key, value) VALUES ('schemaVersion', ?)");
         insert.bind(1, std::string_view(expected));
         (void)insert.step();
         for (const auto* entity : schema_.entities()) {
-            std::string sql = "CREATE TABLE " + quoted(entity->name()) + " (" + quoted(keyColumn) +
+            std::string sql = "CREATE TABLE " + quotedIdentifier(entity->name()) + " (" + quotedIdentifier(keyColumn) +
                               " INTEGER PRIMARY KEY AUTOINCREMENT";
             for (const auto& attribute : entity->attributes()) {
-                sql += ", " + quoted(attribute.name) + " " + sqlType(attribute.type);
+                sql += ", " + quotedIdentifier(attribute.name) + " " + sqlType(attribute.type);
                 if (!attribute.isOptional) {
                     sql += " NOT NULL";
                 }
@@ -219,7 +207,7 @@ void StoreCore::prepareSchema() {
 
     std::optional<std::string> storedText;
     {
-        auto version = db_->prepare(std::string("SELECT value FROM ") + quoted(metadataTable) +
+        auto version = db_->prepare(std::string("SELECT value FROM ") + quotedIdentifier(metadataTable) +
                                     " WHERE key = 'schemaVersion'");
         if (version.step()) {
             storedText = version.columnText(0);
@@ -278,10 +266,10 @@ std::int64_t StoreCore::insertRow(const EntityDescription& entity,
                                              : " holds a value of another type"));
         }
     }
-    std::string sql = "INSERT INTO " + quoted(entity.name()) + " (";
+    std::string sql = "INSERT INTO " + quotedIdentifier(entity.name()) + " (";
     std::string placeholders;
     for (std::size_t i = 0; i < attributes.size(); ++i) {
-        sql += (i > 0 ? ", " : "") + quoted(attributes[i].name);
+        sql += (i > 0 ? ", " : "") + quotedIdentifier(attributes[i].name);
         placeholders += i > 0 ? ", ?" : "?";
     }
     sql += ") VALUES (" + placeholders + ")";
@@ -307,8 +295,8 @@ void StoreCore::deleteRow(const EntityDescription& entity, std::int64_t rowID) {
     const std::lock_guard lock(mutex_);
     try {
         Transaction transaction(*db_);
-        auto statement = db_->prepare("DELETE FROM " + quoted(entity.name()) + " WHERE " +
-                                      quoted(keyColumn) + " = ?");
+        auto statement = db_->prepare("DELETE FROM " + quotedIdentifier(entity.name()) + " WHERE " +
+                                      quotedIdentifier(keyColumn) + " = ?");
         statement.bind(1, rowID);
         (void)statement.step();
         transaction.commit();
@@ -330,8 +318,8 @@ void StoreCore::updateValue(const EntityDescription& entity, std::int64_t rowID,
     try {
         Transaction transaction(*db_);
         auto statement =
-            db_->prepare("UPDATE " + quoted(entity.name()) + " SET " + quoted(attribute.name) +
-                         " = ? WHERE " + quoted(keyColumn) + " = ?");
+            db_->prepare("UPDATE " + quotedIdentifier(entity.name()) + " SET " + quotedIdentifier(attribute.name) +
+                         " = ? WHERE " + quotedIdentifier(keyColumn) + " = ?");
         bindValue(statement, 1, value);
         statement.bind(2, rowID);
         (void)statement.step();
@@ -356,13 +344,13 @@ std::string StoreCore::whereAndOrder(const FetchRequest& request,
             throw StoreError(StoreError::Code::invalidQuery,
                              entity.name() + " has no attribute " + sort.attribute + " to sort by");
         }
-        sql += quoted(sort.attribute) + (sort.order == SortOrder::forward ? " ASC, " : " DESC, ");
+        sql += quotedIdentifier(sort.attribute) + (sort.order == SortOrder::forward ? " ASC, " : " DESC, ");
     }
     // Ties keep the order of storing, in the direction of the first sort: newest-first lists show
     // the later of two equal keys first.
     const bool reverse =
         !request.sortBy.empty() && request.sortBy.front().order == SortOrder::reverse;
-    sql += quoted(keyColumn) + (reverse ? " DESC" : " ASC");
+    sql += quotedIdentifier(keyColumn) + (reverse ? " DESC" : " ASC");
     return sql;
 }
 
@@ -370,11 +358,11 @@ std::vector<StoredRow> StoreCore::select(const FetchRequest& request) {
     const auto& entity = *request.entity;
     checkEntity(entity);
     std::vector<StoreValue> bindings;
-    std::string sql = "SELECT " + quoted(keyColumn);
+    std::string sql = "SELECT " + quotedIdentifier(keyColumn);
     for (const auto& attribute : entity.attributes()) {
-        sql += ", " + quoted(attribute.name);
+        sql += ", " + quotedIdentifier(attribute.name);
     }
-    sql += " FROM " + quoted(entity.name()) + whereAndOrder(request, bindings);
+    sql += " FROM " + quotedIdentifier(entity.name()) + whereAndOrder(request, bindings);
 
     std::vector<StoredRow> rows;
     const std::lock_guard lock(mutex_);
@@ -410,7 +398,7 @@ std::size_t StoreCore::count(const FetchRequest& request) {
     const auto& entity = *request.entity;
     checkEntity(entity);
     std::vector<StoreValue> bindings;
-    std::string sql = "SELECT count(*) FROM " + quoted(entity.name());
+    std::string sql = "SELECT count(*) FROM " + quotedIdentifier(entity.name());
     if (request.predicate) {
         sql += " WHERE " + request.predicate->sql(entity, bindings);
     }
