@@ -1,6 +1,7 @@
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSource.hpp"
 #include "platform/graphics/ImageSurface.hpp"
+#include "tests/support/PixelSnapshot.hpp"
 
 #include <cstdlib>
 #include <fstream>
@@ -23,38 +24,9 @@ void expectNear(const Pixel& actual, const Pixel& expected, int tolerance, const
     EXPECT_NEAR(actual.alpha, expected.alpha, tolerance) << where;
 }
 
-/// Compares `image` with the PNG snapshot `name` under tests/fixtures/images: every channel of
-/// every pixel within `tolerance`, and no more than 0.5 % of pixels off at all (antialiasing may
-/// shift by a library version). MOSS_UPDATE_SNAPSHOTS=1 rewrites the snapshot instead.
+// Snapshots live in tests/fixtures/images; at most 0.5 % of pixels may be off at all.
 void expectSnapshot(const Image& image, const std::string& name, int tolerance = 24) {
-    const std::string path = "tests/fixtures/images/" + name + ".png";
-    if (const char* update = std::getenv("MOSS_UPDATE_SNAPSHOTS"); update && *update == '1') {
-        const auto png = encodePNG(image);
-        ASSERT_TRUE(png.has_value());
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in) << "missing snapshot " << path;
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    const Image expected = ImageSource::decode(bytes).frames().at(0).image;
-    ASSERT_EQ(expected.width(), image.width());
-    ASSERT_EQ(expected.height(), image.height());
-    const auto a = image.rgba();
-    const auto b = expected.rgba();
-    std::size_t differing = 0;
-    int worst = 0;
-    for (std::size_t i = 0; i < a.size(); i += 4) {
-        int d = 0;
-        for (std::size_t c = 0; c < 4; ++c)
-            d = std::max(d, std::abs(int(a[i + c]) - int(b[i + c])));
-        worst = std::max(worst, d);
-        if (d > 2)
-            ++differing;
-    }
-    EXPECT_LE(worst, tolerance) << name;
-    EXPECT_LE(differing, a.size() / 4 / 200) << name;
+    moss_test::expectSnapshot(image, "tests/fixtures/images/" + name + ".png", tolerance, 0.005);
 }
 
 } // namespace

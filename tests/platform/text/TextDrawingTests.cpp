@@ -2,6 +2,7 @@
 #include "platform/graphics/ImageSource.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/text/TextLayout.hpp"
+#include "tests/support/PixelSnapshot.hpp"
 
 #include <array>
 #include <cmath>
@@ -13,39 +14,10 @@
 namespace platform {
 namespace {
 
-/// Compares `image` with the PNG snapshot `name` under tests/fixtures/text: no channel of any
-/// pixel further off than `tolerance`, and at most 1 % of pixels off by more than a rounding
-/// step (glyph antialiasing may move slightly between library versions).
-/// MOSS_UPDATE_SNAPSHOTS=1 rewrites the snapshot instead.
+// Snapshots live in tests/fixtures/text; glyph antialiasing may leave up to 1 % of pixels off.
 void expectSnapshot(const Image& image, const std::string& name, int tolerance = 64) {
-    const std::string path = std::string(MOSS_TEXT_FIXTURES) + "/" + name + ".png";
-    if (const char* update = std::getenv("MOSS_UPDATE_SNAPSHOTS"); update && *update == '1') {
-        const auto png = encodePNG(image);
-        ASSERT_TRUE(png);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in) << "missing snapshot " << path;
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    const Image expected = ImageSource::decode(bytes).frames().at(0).image;
-    ASSERT_EQ(expected.width(), image.width());
-    ASSERT_EQ(expected.height(), image.height());
-    const auto a = image.rgba();
-    const auto b = expected.rgba();
-    std::size_t differing = 0;
-    int worst = 0;
-    for (std::size_t i = 0; i < a.size(); i += 4) {
-        int d = 0;
-        for (std::size_t c = 0; c < 4; ++c) {
-            d = std::max(d, std::abs(int(a[i + c]) - int(b[i + c])));
-        }
-        worst = std::max(worst, d);
-        differing += d > 2 ? 1 : 0;
-    }
-    EXPECT_LE(worst, tolerance) << name;
-    EXPECT_LE(differing, a.size() / 4 / 100) << name;
+    moss_test::expectSnapshot(image, std::string(MOSS_TEXT_FIXTURES) + "/" + name + ".png",
+                              tolerance, 0.01);
 }
 
 StyledText sample() {
