@@ -1,6 +1,7 @@
 #include "concurrency/AsyncStreamAdapters.hpp"
 #include "concurrency/TaskHelpers.hpp"
 #include "platform/runtime/Runtime.hpp"
+#include "tests/support/ConcurrentDrain.hpp"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -102,21 +103,7 @@ TEST(StreamAdapters, ConcurrentPullsAreSerialised) {
     Counting sequence;
     sequence.limit = 300;
     auto stream = asStream(sequence);
-    auto drain = [stream]() -> Task<int> {
-        int count = 0;
-        while (co_await stream.next()) {
-            ++count;
-        }
-        co_return count;
-    };
-    std::vector<Task<int>> consumers;
-    for (int i = 0; i < 4; ++i) {
-        consumers.push_back(Task<int>::detached(drain));
-    }
-    int total = 0;
-    for (auto& consumer : consumers) {
-        total += blockingWait(consumer.value());
-    }
+    const int total = moss_test::drainConcurrently(stream, 4);
     EXPECT_EQ(total, 300);
     EXPECT_FALSE(sequence.stats->overlapped);
 }

@@ -1,4 +1,5 @@
 #include "RuntimeTestSupport.hpp"
+#include "tests/support/ConcurrentDrain.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -171,21 +172,7 @@ TEST(AsyncStream, UnfoldingPullsOneAtATime) {
         co_return value;
     });
     // Several consumers pull from copies of the same stream at once.
-    auto drain = [stream]() -> Task<int> {
-        int count = 0;
-        while (co_await stream.next()) {
-            ++count;
-        }
-        co_return count;
-    };
-    std::vector<Task<int>> consumers;
-    for (int i = 0; i < 4; ++i) {
-        consumers.push_back(Task<int>::detached(drain));
-    }
-    int total = 0;
-    for (auto& consumer : consumers) {
-        total += blockingWait(consumer.value());
-    }
+    const int total = moss_test::drainConcurrently(stream, 4);
     EXPECT_EQ(total, 200);
     EXPECT_FALSE(*overlap);
 
