@@ -135,7 +135,7 @@ TEST_F(ClientOverLoopback, SuccessStatusesDecode) {
 }
 
 TEST_F(ClientOverLoopback, OtherStatusesFailWithTheirCode) {
-    for (const int status : {304, 404, 500}) {
+    for (const int status : {300, 304, 404, 500}) {
         const auto error = fetchError("status=" + std::to_string(status));
         EXPECT_EQ(error.errorCase(), APIClientError::Case::httpStatus) << status;
         EXPECT_EQ(error.statusCode(), status);

@@ -74,6 +74,20 @@ TEST(URLSessionTest, ReportsStatusHeadersAndBodyOfAnyReply) {
     EXPECT_EQ(http->url().absoluteString(), server.url("/status"));
 }
 
+TEST(URLSessionTest, ARedirectStatusWithoutALocationIsAReply) {
+    LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
+        s.Get("/choices", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 300;
+            response.set_content("pick one", "text/plain");
+        });
+    });
+    const auto [body, response] = load(URLSession::shared(), requestFor(server.url("/choices")));
+    const auto http = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+    ASSERT_NE(http, nullptr);
+    EXPECT_EQ(http->statusCode(), 300);
+    EXPECT_EQ(text(body), "pick one");
+}
+
 TEST(URLSessionTest, ManyRequestsAreInFlightAtOnce) {
     constexpr int count = 8; // within cpp-httplib's smallest worker pool
     std::mutex mutex;
