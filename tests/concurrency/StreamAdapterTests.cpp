@@ -1,7 +1,7 @@
 #include "concurrency/AsyncStreamAdapters.hpp"
 #include "concurrency/TaskHelpers.hpp"
 #include "platform/runtime/Runtime.hpp"
-#include "tests/support/ConcurrentDrain.hpp"
+#include "tests/support/StreamTesting.hpp"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -15,6 +15,8 @@ using namespace std::chrono_literals;
 using platform::blockingWait;
 using platform::CancellationError;
 using platform::Task;
+
+using moss_test::collect;
 
 namespace {
 
@@ -55,15 +57,6 @@ struct Counting {
         return Iterator{0, limit, throwAfter, stats};
     }
 };
-
-template <class Stream>
-Task<std::vector<int>> collect(Stream stream) {
-    std::vector<int> out;
-    while (auto element = co_await stream.next()) {
-        out.push_back(*element);
-    }
-    co_return out;
-}
 
 } // namespace
 

@@ -1,5 +1,5 @@
 #include "RuntimeTestSupport.hpp"
-#include "tests/support/ConcurrentDrain.hpp"
+#include "tests/support/StreamTesting.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -12,18 +12,7 @@ using namespace platform;
 using namespace std::chrono_literals;
 using platform::testing::pumpUntil;
 
-namespace {
-
-template <class Stream>
-Task<std::vector<int>> collect(Stream stream) {
-    std::vector<int> out;
-    while (auto element = co_await stream.next()) {
-        out.push_back(*element);
-    }
-    co_return out;
-}
-
-} // namespace
+using moss_test::collect;
 
 TEST(AsyncStream, BufferingPolicies) {
     {

@@ -6,6 +6,16 @@
 
 namespace moss_test {
 
+// Every element of a stream of ints, in order, until it ends.
+template <class Stream>
+platform::Task<std::vector<int>> collect(Stream stream) {
+    std::vector<int> out;
+    while (auto element = co_await stream.next()) {
+        out.push_back(*element);
+    }
+    co_return out;
+}
+
 // Drains copies of one stream from `consumers` detached tasks at once and returns how many
 // elements they received together.
 template <class Stream>
