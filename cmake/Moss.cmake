@@ -41,7 +41,10 @@ function(moss_test name)
     list(APPEND _props LABELS "${ARG_LABELS}")
   endif()
   if(ARG_ENV)
-    list(APPEND _props ENVIRONMENT "${ARG_ENV}")
+    # Run (and list) the cases through `cmake -E env`: a list of variables does not survive
+    # being passed on as a test property.
+    set_target_properties(${name} PROPERTIES
+      CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${ARG_ENV}")
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
