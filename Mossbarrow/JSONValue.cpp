@@ -2,6 +2,8 @@
 
 #include "platform/foundation/Unicode.hpp"
 
+#include <algorithm>
+
 namespace mossbarrow {
 
 bool operator==(const JSONValue& lhs, const JSONValue& rhs) {
@@ -15,13 +17,18 @@ bool operator==(const JSONValue& lhs, const JSONValue& rhs) {
             if constexpr (std::is_same_v<T, std::string>) {
                 return platform::unicode::canonicallyEquivalent(left, right);
             } else if constexpr (std::is_same_v<T, JSONValue::Object>) {
-                // std::map compares keys bytewise; member names are matched the same way the
-                // decoder stored them.
+                // Member names match as text does, under canonical equivalence; the map itself
+                // orders them bytewise, so a name spelt another way is looked for by a scan.
                 if (left.size() != right.size()) {
                     return false;
                 }
                 for (const auto& [name, value] : left) {
-                    const auto found = right.find(name);
+                    auto found = right.find(name);
+                    if (found == right.end() && !platform::unicode::isAscii(name)) {
+                        found = std::find_if(right.begin(), right.end(), [&](const auto& member) {
+                            return platform::unicode::canonicallyEquivalent(member.first, name);
+                        });
+                    }
                     if (found == right.end() || !(found->second == value)) {
                         return false;
                     }

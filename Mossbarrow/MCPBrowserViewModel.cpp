@@ -2,6 +2,7 @@
 
 #include "Mossbarrow/MCPEndpoint.hpp"
 #include "platform/foundation/Error.hpp"
+#include "platform/foundation/Unicode.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
 #include <chrono>
@@ -110,10 +111,16 @@ MCPBrowserViewModel::mergeServers(const std::vector<ServerResponse>& existing,
                                   const std::vector<ServerResponse>& page) {
     std::vector<ServerResponse> merged;
     merged.reserve(existing.size() + page.size());
+    // Ids compare as text does elsewhere, under canonical equivalence: a name sent composed on
+    // one page and decomposed on the next is one server. Equivalent texts share their NFC form.
     std::unordered_set<std::string> seen;
     for (const auto* list : {&existing, &page}) {
         for (const auto& entry : *list) {
-            if (seen.insert(entry.id()).second) {
+            std::string id = entry.id();
+            if (!platform::unicode::isAscii(id)) {
+                id = platform::unicode::nfc(id);
+            }
+            if (seen.insert(std::move(id)).second) {
                 merged.push_back(entry);
             }
         }

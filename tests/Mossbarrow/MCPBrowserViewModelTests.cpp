@@ -227,5 +227,18 @@ TEST_F(MCPBrowser, VersionsAreStoredPerServerUnmerged) {
     EXPECT_FALSE(model->isLoading());
 }
 
+TEST(MCPServerMerge, IdsSpeltDifferentlyButEquivalentAreOneServer) {
+    const auto entry = [](std::string name, std::string description) {
+        return ServerResponse{.server = {.name = std::move(name),
+                                         .description = std::move(description),
+                                         .version = "1"}};
+    };
+    const auto merged = MCPBrowserViewModel::mergeServers(
+        {entry("caf\u00e9", "first")}, {entry("cafe\u0301", "second"), entry("tea", "third")});
+    ASSERT_EQ(merged.size(), 2u);
+    EXPECT_EQ(merged[0].server.description, "first");
+    EXPECT_EQ(merged[1].server.name, "tea");
+}
+
 } // namespace
 } // namespace mossbarrow

@@ -246,6 +246,8 @@ TEST(JSONValueRecord, DecodesEachKindOnce) {
     EXPECT_NE(value("[2,3]"), value("[3,2]"));
     EXPECT_NE(value(R"({"a":1})"), value(R"({"a":1,"b":2})"));
     EXPECT_EQ(value(R"("caf\u00e9")"), value(R"("cafe\u0301")"));
+    EXPECT_EQ(value(R"({"caf\u00e9":1})"), value(R"({"cafe\u0301":1})"));
+    EXPECT_NE(value(R"({"caf\u00e9":1})"), value(R"({"cafe\u0301":2})"));
     EXPECT_NE(JSONValue::number(std::nan("")), JSONValue::number(std::nan("")));
 }
 
