@@ -17,9 +17,19 @@ namespace unicode = platform::unicode;
 
 namespace {
 
-// Trimmed of white space and line breaks, then lower-cased the same way in every locale.
+// Lower-cased the same way in every locale, then put in composed form, so that text typed
+// decomposed finds text stored composed and the other way round (they are the same text).
+std::string foldedText(std::string_view text) {
+    return unicode::nfc(unicode::lowercased(text));
+}
+
+// Trimmed of white space and line breaks, then folded as the fields are.
 std::string normalisedQuery(std::string_view query) {
-    return unicode::lowercased(unicode::trimmingWhitespaceAndNewlines(query));
+    const std::string_view trimmed = unicode::trimmingWhitespaceAndNewlines(query);
+    if (unicode::isAscii(trimmed)) {
+        return unicode::lowercased(trimmed);
+    }
+    return foldedText(trimmed);
 }
 
 // Plain substring containment of the (already lower-cased) needle in the lower-cased field.
@@ -40,7 +50,7 @@ bool containsLowercased(std::string_view field, std::string_view needle) {
         out[i] = static_cast<char>(static_cast<unsigned>(c - 'A') < 26U ? c + ('a' - 'A') : c);
     }
     if ((nonAscii & 0x80U) != 0) {
-        return unicode::lowercased(field).find(needle) != std::string::npos;
+        return foldedText(field).find(needle) != std::string::npos;
     }
     return std::string_view(out, field.size()).find(needle) != std::string_view::npos;
 }

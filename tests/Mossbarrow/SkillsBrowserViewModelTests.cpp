@@ -215,5 +215,27 @@ TEST_F(SkillsBrowser, ALateCatalogueDoesNotReplaceARefresh) {
     EXPECT_FALSE(model->isLoadingOstrel());
 }
 
+TEST(SkillTextMatching, ComposedAndDecomposedSpellingsFindEachOther) {
+    const std::vector<ClawHubSkill> items{
+        ClawHubSkill{.slug = "a", .displayName = "Caf\u00e9 Finder"},
+        ClawHubSkill{.slug = "b", .displayName = "Cafe\u0301s"},
+        ClawHubSkill{.slug = "c", .displayName = "Cafeteria"}};
+    const auto matched = [&](std::string_view query) {
+        std::vector<std::string> result;
+        for (const auto& skill : SkillsBrowserViewModel::filterClawHub(items, query)) {
+            result.push_back(skill.slug);
+        }
+        return result;
+    };
+    EXPECT_EQ(matched(" CAFE\u0301 "), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(matched("caf\u00e9"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(matched("cafe"), (std::vector<std::string>{"c"}));
+
+    OstrelSkill skill{.id = 1, .name = "R\u00e9sum\u00e9", .provider = "anthropic"};
+    EXPECT_EQ(
+        SkillsBrowserViewModel::filterOstrel({skill}, "anthropic", "re\u0301sume\u0301").size(),
+        1u);
+}
+
 } // namespace
 } // namespace mossbarrow
