@@ -20,10 +20,15 @@ MCPBrowserViewModel::make(std::shared_ptr<APIClient> apiClient) {
     const auto model = std::make_shared<MCPBrowserViewModel>(Creation{}, std::move(apiClient));
     // The sink holds the model weakly: the subscription must not keep it alive.
     const std::weak_ptr<MCPBrowserViewModel> weak = model;
+    // A settled text equal to the one before it is dropped. Equal as text: a composed and a
+    // decomposed spelling of the same search are one search, not two requests.
     model->cancellables_.insert(
         model->searchSubject_.debounce(500ms, platform::MainExecutor::shared())
-            .removeDuplicates()
-            .sink([weak](const std::string& text) {
+            .sink([weak, last = std::optional<std::string>()](const std::string& text) mutable {
+                if (last && platform::unicode::canonicallyEquivalent(*last, text)) {
+                    return;
+                }
+                last = text;
                 if (const auto self = weak.lock()) {
                     self->startLoad(true, text);
                 }

@@ -132,6 +132,13 @@ TEST_F(MCPBrowser, OnlyTheSettledSearchTextIsRequested) {
     model->setSearchQuery("  ");
     runUntil([&] { return server.count("/") == 3; }, "spaces");
     EXPECT_EQ(server.requests().back(), "/v0.1/servers?limit=100&search=%20%20");
+
+    // The same text spelt composed, then decomposed, is one search.
+    model->setSearchQuery("caf\u00e9");
+    runUntil([&] { return server.count("/") == 4; }, "composed search");
+    model->setSearchQuery("cafe\u0301");
+    settle();
+    EXPECT_EQ(server.count("/"), 4u);
 }
 
 TEST_F(MCPBrowser, EmptyPageEndsPaging) {
