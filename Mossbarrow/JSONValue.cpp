@@ -24,7 +24,7 @@ bool operator==(const JSONValue& lhs, const JSONValue& rhs) {
                 }
                 for (const auto& [name, value] : left) {
                     auto found = right.find(name);
-                    if (found == right.end() && !platform::unicode::isAscii(name)) {
+                    if (found == right.end()) {
                         found = std::find_if(right.begin(), right.end(), [&](const auto& member) {
                             return platform::unicode::canonicallyEquivalent(member.first, name);
                         });

@@ -248,6 +248,7 @@ TEST(JSONValueRecord, DecodesEachKindOnce) {
     EXPECT_EQ(value(R"("caf\u00e9")"), value(R"("cafe\u0301")"));
     EXPECT_EQ(value(R"({"caf\u00e9":1})"), value(R"({"cafe\u0301":1})"));
     EXPECT_NE(value(R"({"caf\u00e9":1})"), value(R"({"cafe\u0301":2})"));
+    EXPECT_EQ(value(R"({"K":1})"), value(R"({"\u212a":1})")); // the Kelvin sign is a K
     EXPECT_NE(JSONValue::number(std::nan("")), JSONValue::number(std::nan("")));
 }
 
