@@ -7,11 +7,10 @@ namespace mossbarrow {
 BookmarkRow::BookmarkRow() {
     set_spacing(4);
     title_.add_css_class(style::headline);
-    title_.set_xalign(0.0F);
-    title_.set_ellipsize(Pango::EllipsizeMode::END);
+    wrapWhole(title_);
     subtitle_.add_css_class(style::subheadline);
     subtitle_.add_css_class(style::secondary);
-    limitToTwoLines(subtitle_);
+    wrapWhole(subtitle_);
     kind_.add_css_class(style::caption);
     kind_.add_css_class(style::secondary);
     kind_.set_xalign(0.0F);

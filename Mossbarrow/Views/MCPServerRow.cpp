@@ -6,8 +6,7 @@ namespace mossbarrow {
 
 MCPServerRow::MCPServerRow() {
     title_.add_css_class(style::headline);
-    title_.set_xalign(0.0F);
-    title_.set_ellipsize(Pango::EllipsizeMode::END);
+    wrapWhole(title_);
     version_.add_css_class(style::caption);
     version_.add_css_class(style::secondary);
     badge_.add_css_class(style::badge);

@@ -7,9 +7,8 @@ namespace mossbarrow {
 
 OpenClawSkillRow::OpenClawSkillRow() {
     name_.add_css_class(style::headline);
-    name_.set_xalign(0.0F);
+    wrapWhole(name_);
     name_.set_hexpand(true);
-    name_.set_ellipsize(Pango::EllipsizeMode::END);
     stars_.add_css_class(style::caption);
     stars_.add_css_class(style::secondary);
     header_.append(name_);

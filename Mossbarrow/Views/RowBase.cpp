@@ -28,6 +28,12 @@ void RowBase::limitToTwoLines(Gtk::Label& label) {
     label.set_xalign(0.0F);
 }
 
+void RowBase::wrapWhole(Gtk::Label& label) {
+    label.set_wrap(true);
+    label.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    label.set_xalign(0.0F);
+}
+
 std::string capitalized(const std::string& text) {
     const Glib::ustring source{text};
     Glib::ustring result;

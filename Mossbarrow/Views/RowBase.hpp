@@ -17,6 +17,8 @@ public:
 protected:
     // A label cut after two lines.
     static void limitToTwoLines(Gtk::Label& label);
+    // A label shown whole, on as many lines as it needs.
+    static void wrapWhole(Gtk::Label& label);
 
 private:
     bool isSelected_ = false;

@@ -1,3 +1,5 @@
+#include "Mossbarrow/Bookmark.hpp"
+#include "Mossbarrow/Views/BookmarkRow.hpp"
 #include "Mossbarrow/Views/MCPServerRow.hpp"
 #include "Mossbarrow/Views/OpenClawSkillRow.hpp"
 #include "Mossbarrow/Views/OstrelSkillRow.hpp"
@@ -95,6 +97,52 @@ TEST_F(RowsTest, MCPRowFallsBackToTheNameOnlyWithoutATitle) {
     EXPECT_EQ(row.titleText(), ""); // an empty title is shown empty
     EXPECT_FALSE(row.showsVersion());
     EXPECT_FALSE(row.showsDescription());
+}
+
+// The natural height of `widget` when given `width`.
+int heightAt(Gtk::Widget& widget, int width) {
+    int minimum = 0;
+    int natural = 0;
+    int minimumBaseline = 0;
+    int naturalBaseline = 0;
+    widget.measure(Gtk::Orientation::VERTICAL, width, minimum, natural, minimumBaseline,
+                   naturalBaseline);
+    return natural;
+}
+
+std::string words(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += i == 0 ? "word" : " word";
+    }
+    return text;
+}
+
+// Titles, names and bookmark subtitles are never cut: a longer text takes more lines.
+TEST_F(RowsTest, RowsShowTitlesAndBookmarkSubtitlesWhole) {
+    constexpr int narrow = 160;
+    MCPServerRow shortServer;
+    MCPServerRow longServer;
+    shortServer.show(server("a", std::nullopt, words(8), std::nullopt), false);
+    longServer.show(server("a", std::nullopt, words(40), std::nullopt), false);
+    EXPECT_GT(heightAt(longServer, narrow), heightAt(shortServer, narrow));
+
+    OpenClawSkillRow shortSkill;
+    OpenClawSkillRow longSkill;
+    ClawHubSkill skill = clawSkill("s", 1, 1, std::nullopt);
+    skill.displayName = words(8);
+    shortSkill.show(skill, false);
+    skill.displayName = words(40);
+    longSkill.show(skill, false);
+    EXPECT_GT(heightAt(longSkill, narrow), heightAt(shortSkill, narrow));
+
+    BookmarkRow shortBookmark;
+    BookmarkRow longBookmark;
+    shortBookmark.show(Bookmark::make("mcp", "t", words(20), "p"), false);
+    longBookmark.show(Bookmark::make("mcp", "t", words(60), "p"), false);
+    EXPECT_GT(heightAt(longBookmark, narrow), heightAt(shortBookmark, narrow));
+    EXPECT_EQ(longBookmark.subtitleText().raw(), words(60));
+    EXPECT_EQ(longBookmark.kindText(), "MCP");
 }
 
 TEST_F(RowsTest, LongListsCreateRowsOnlyForWhatIsInViewAndReportTheLastOne) {
