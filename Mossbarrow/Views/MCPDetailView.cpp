@@ -95,7 +95,6 @@ void MCPDetailView::build(const ServerResponse& response) {
     auto* const header = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
     auto* const title = makeLabel(displayTitle(server), {style::title2});
     title->set_wrap(true);
-    title->set_selectable(true);
     header->append(*title);
     if (server.description) {
         auto* const description = makeLabel(*server.description, {style::secondary});

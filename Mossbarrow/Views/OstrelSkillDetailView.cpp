@@ -41,7 +41,6 @@ OstrelSkillDetailView::OstrelSkillDetailView(OstrelSkill skill, bool isBookmarke
     , copyLast_("Copy Skill", skill_.longDescription) {
     auto* const name = makeLabel(skill_.name, {style::title2});
     name->set_wrap(true);
-    name->set_selectable(true);
     append(*name);
     auto* const description = makeLabel(skill_.description, {style::secondary});
     description->set_wrap(true);

@@ -105,7 +105,6 @@ Gtk::Widget* SkillDetailView::buildClawHub(const ClawHubSkill& skill) {
     auto* const detail = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
     auto* const name = makeLabel(skill.displayName, {style::title2});
     name->set_wrap(true);
-    name->set_selectable(true);
     detail->append(*name);
     if (skill.summary) {
         auto* const summary = makeLabel(*skill.summary, {style::secondary});

@@ -74,10 +74,37 @@ TEST_F(DetailsTest, OstrelDetailParsesWhenShownAndCopiesTheRawText) {
     window.close();
 }
 
+// The first label under `widget` showing exactly `text`, depth first.
+const Gtk::Label* findLabel(const Gtk::Widget& widget, const Glib::ustring& text) {
+    if (const auto* const label = dynamic_cast<const Gtk::Label*>(&widget)) {
+        if (label->get_text() == text) {
+            return label;
+        }
+    }
+    for (const Gtk::Widget* child = widget.get_first_child(); child != nullptr;
+         child = child->get_next_sibling()) {
+        if (const Gtk::Label* const found = findLabel(*child, text)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
 TEST_F(DetailsTest, EmptyLongDescriptionShowsNoProgress) {
     OstrelSkillDetailView detail(ostrelSkill(""), true, [] {});
     EXPECT_FALSE(detail.showsProgress());
     EXPECT_EQ(detail.bookmarkButton().labelText(), "Bookmarked");
+
+    // The groups in order, the copy group both first and last.
+    EXPECT_EQ(collectText(detail), "Charts\nPlot numbers\nCopy to Clipboard\nCopy Skill\n"
+                                   "Bookmark\nBookmarked\nSkill Content\n\nDetails\n"
+                                   "Provider: anthropic\nCategory: data\nLinks\n"
+                                   "[Skill Markdown]\nCopy to Clipboard\nCopy Skill\n");
+    // Only the skill content is offered for selection, not the name.
+    const Gtk::Label* const name = findLabel(detail, "Charts");
+    ASSERT_NE(name, nullptr);
+    EXPECT_FALSE(name->get_selectable());
+    EXPECT_TRUE(detail.contentLabel().get_selectable());
 }
 
 TEST_F(DetailsTest, SkillBookmarksAreKeptUnderKindAndPayload) {
