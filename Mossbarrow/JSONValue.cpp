@@ -22,14 +22,15 @@ bool operator==(const JSONValue& lhs, const JSONValue& rhs) {
                 if (left.size() != right.size()) {
                     return false;
                 }
-                for (const auto& [name, value] : left) {
+                for (const auto& member : left) {
+                    const std::string& name = member.first;
                     auto found = right.find(name);
                     if (found == right.end()) {
-                        found = std::find_if(right.begin(), right.end(), [&](const auto& member) {
-                            return platform::unicode::canonicallyEquivalent(member.first, name);
+                        found = std::find_if(right.begin(), right.end(), [&](const auto& candidate) {
+                            return platform::unicode::canonicallyEquivalent(candidate.first, name);
                         });
                     }
-                    if (found == right.end() || !(found->second == value)) {
+                    if (found == right.end() || !(found->second == member.second)) {
                         return false;
                     }
                 }
