@@ -147,6 +147,9 @@ struct SleepAwaiter {
     [[nodiscard]] bool await_ready() const noexcept { return Task<>::isCancelled(); }
     void await_suspend(std::coroutine_handle<> frame) {
         TaskContext* const task = currentTask();
+        // This awaiter lives in the frame, which may be gone as soon as the handler is in
+        // place: read what is needed of it first.
+        const auto delay = duration;
         auto shared = std::make_shared<Sleeper>();
         shared->task = task;
         shared->executor = task->executor;
@@ -157,9 +160,13 @@ struct SleepAwaiter {
         shared->handler.store(
             task->addCancellationHandler([shared] { shared->fire(Sleeper::cancelled); }),
             std::memory_order_release);
-        shared->timer.store(
-            TimerThread::shared().schedule(duration, [shared] { shared->fire(Sleeper::timedOut); }),
-            std::memory_order_release);
+        const auto timer =
+            TimerThread::shared().schedule(delay, [shared] { shared->fire(Sleeper::timedOut); });
+        shared->timer.store(timer, std::memory_order_release);
+        // Cancelled meanwhile: the resumed task may have looked for the timer before it existed.
+        if (shared->outcome.load(std::memory_order_acquire) != Sleeper::waiting) {
+            TimerThread::shared().cancel(timer);
+        }
     }
     void await_resume() {
         if (!sleeper) {
