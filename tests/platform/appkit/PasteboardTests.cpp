@@ -1,9 +1,18 @@
 #include "platform/appkit/Pasteboard.hpp"
+#include "platform/appkit/PasteboardInternal.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <string>
+#include <vector>
 
 namespace {
+
+using namespace std::chrono_literals;
+using platform::PasteboardType;
+namespace internal = platform::pasteboard_internal;
 
 class PasteboardTest : public ::testing::Test {
 protected:
@@ -14,6 +23,48 @@ protected:
         }
     }
 };
+
+// A second connection to the same display. Its clipboard is another client of the server, so
+// what it reads went through the selection protocol, as it does for any other program.
+class OtherClient {
+public:
+    OtherClient()
+        : display_(gdk_display_open(nullptr)) {}
+    ~OtherClient() {
+        if (display_ != nullptr) {
+            gdk_display_close(display_);
+        }
+    }
+    OtherClient(const OtherClient&) = delete;
+    OtherClient& operator=(const OtherClient&) = delete;
+
+    [[nodiscard]] bool connected() const { return display_ != nullptr; }
+    [[nodiscard]] GdkClipboard* clipboard() const { return gdk_display_get_clipboard(display_); }
+
+    // The forms the clipboard's owner announces, once the announcement has arrived.
+    [[nodiscard]] std::vector<std::string> formatsOffering(const char* mimeType) const {
+        for (int turn = 0; turn < 2000; ++turn) {
+            const GdkContentFormats* const formats = gdk_clipboard_get_formats(clipboard());
+            if (gdk_content_formats_contain_mime_type(formats, mimeType)) {
+                gsize count = 0;
+                const char* const* const types =
+                    gdk_content_formats_get_mime_types(formats, &count);
+                return {types, types + count};
+            }
+            if (!g_main_context_iteration(nullptr, FALSE)) {
+                g_usleep(1000);
+            }
+        }
+        return {};
+    }
+
+private:
+    GdkDisplay* display_;
+};
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
 
 TEST_F(PasteboardTest, HoldsExactlyTheLastStringWritten) {
     auto& board = platform::Pasteboard::general();
@@ -48,10 +99,6 @@ TEST_F(PasteboardTest, ClearingLeavesNoText) {
     EXPECT_FALSE(board.string(std::chrono::milliseconds{500}).has_value());
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(PasteboardTest, RepeatedClearAndWriteAlwaysLeavesTheNewText) {
     auto& board = platform::Pasteboard::general();
     for (int i = 0; i < 30; ++i) {
@@ -60,6 +107,108 @@ TEST_F(PasteboardTest, RepeatedClearAndWriteAlwaysLeavesTheNewText) {
         board.setString(text);
         ASSERT_EQ(board.string(), text) << "round " << i;
     }
+}
+
+TEST_F(PasteboardTest, OneCopyOffersPlainTextAndHTMLToAnotherProgram) {
+    const OtherClient other;
+    ASSERT_TRUE(other.connected());
+    auto& board = platform::Pasteboard::general();
+    const std::string plain = "Größe — 5 µm\n\n• one";
+    const std::string html = "<p>Größe — 5 <em>µm</em></p>\n<ul><li>one</li></ul>";
+    board.clearContents();
+    board.setPlainTextAndHTML(plain, html);
+
+    const auto formats = other.formatsOffering("text/html");
+    EXPECT_TRUE(contains(formats, "text/html"));
+    EXPECT_TRUE(contains(formats, "text/plain;charset=utf-8"));
+    EXPECT_TRUE(contains(formats, "text/plain"));
+
+    // The other program asks for either form of the same copy, as often as it likes.
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", 2s, 1 << 20), html);
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain;charset=utf-8", 2s, 1 << 20),
+              plain);
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain", 2s, 1 << 20), plain);
+    EXPECT_EQ(internal::readText(other.clipboard(), 2s), plain);
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", 2s, 1 << 20), html);
+
+    // So does the writer itself.
+    EXPECT_EQ(board.string(PasteboardType::html), html);
+    EXPECT_EQ(board.string(PasteboardType::string), plain);
+    EXPECT_EQ(board.string(), plain);
+}
+
+TEST_F(PasteboardTest, APlainWriteOrAClearDropsTheHTMLOfTheCopyBefore) {
+    auto& board = platform::Pasteboard::general();
+    board.setPlainTextAndHTML("old", "<p>old</p>");
+    board.setString("new ✓");
+    EXPECT_EQ(board.string(), "new ✓");
+    EXPECT_FALSE(board.string(PasteboardType::html, 500ms).has_value());
+
+    board.setPlainTextAndHTML("old", "<p>old</p>");
+    board.clearContents();
+    EXPECT_FALSE(board.string(PasteboardType::html, 500ms).has_value());
+    EXPECT_FALSE(board.string(500ms).has_value());
+}
+
+TEST_F(PasteboardTest, APlainStringReachesAnotherProgramInEveryTextForm) {
+    const OtherClient other;
+    ASSERT_TRUE(other.connected());
+    auto& board = platform::Pasteboard::general();
+    board.clearContents();
+    board.setString("OpenClaw 🦞 — ✓");
+    EXPECT_FALSE(other.formatsOffering("text/plain").empty());
+    for (const char* form : {"text/plain", "text/plain;charset=utf-8", "UTF8_STRING"}) {
+        EXPECT_EQ(internal::readData(other.clipboard(), form, 2s, 1 << 20), "OpenClaw 🦞 — ✓")
+            << form;
+    }
+    EXPECT_FALSE(internal::readData(other.clipboard(), "text/html", 500ms, 1 << 20));
+}
+
+TEST_F(PasteboardTest, ReadsHTMLThatAnotherProgramWroteInUTF16) {
+    const OtherClient other;
+    ASSERT_TRUE(other.connected());
+    // "<b>é</b>" as UTF-16 little-endian with its byte-order mark and a closing NUL, the way
+    // some browsers put HTML on the clipboard.
+    const std::string utf16{"\xff\xfe<\0b\0>\0\xe9\0<\0/\0b\0>\0\0\0", 20};
+    GBytes* const bytes = g_bytes_new(utf16.data(), utf16.size());
+    GdkContentProvider* const provider = gdk_content_provider_new_for_bytes("text/html", bytes);
+    g_bytes_unref(bytes);
+    gdk_clipboard_set_content(other.clipboard(), provider);
+    g_object_unref(provider);
+
+    auto& board = platform::Pasteboard::general();
+    std::optional<std::string> html;
+    // The new owner's announcement reaches this client through the server.
+    for (int attempt = 0; attempt < 50 && html != "<b>é</b>"; ++attempt) {
+        html = board.string(PasteboardType::html, 200ms);
+    }
+    EXPECT_EQ(html, "<b>é</b>");
+}
+
+TEST(PasteboardDecodingTest, MakesUTF8OfWhatProgramsWrite) {
+    EXPECT_EQ(internal::decodeText("plain"), "plain");
+    EXPECT_EQ(internal::decodeText(std::string{"tail\0\0", 6}), "tail");
+    EXPECT_EQ(internal::decodeText("\xef\xbb\xbf<p>x</p>"), "<p>x</p>");
+    EXPECT_EQ(internal::decodeText(std::string{"\xfe\xff\0<\0\xe9\0>", 8}), "<é>");
+    EXPECT_EQ(internal::decodeText(std::string{"\xff\xfe\x3d\xd8\x80\xde", 6}), "🚀");
+    // Bytes that are no text at all come back as valid UTF-8, never as they are.
+    const std::string broken = internal::decodeText("a\xc3(b\xff");
+    EXPECT_TRUE(g_utf8_validate(broken.data(), static_cast<gssize>(broken.size()), nullptr));
+    EXPECT_EQ(broken.front(), 'a');
+    // An odd UTF-16 byte count is a broken copy, not a crash.
+    const std::string odd = internal::decodeText(std::string{"\xff\xfe<\0b", 5});
+    EXPECT_TRUE(g_utf8_validate(odd.data(), static_cast<gssize>(odd.size()), nullptr));
+}
+
+TEST_F(PasteboardTest, ContentLargerThanTheLimitIsNotRead) {
+    auto& board = platform::Pasteboard::general();
+    const std::string html(300 * 1024, 'h');
+    board.setPlainTextAndHTML("small", html);
+    const OtherClient other;
+    ASSERT_TRUE(other.connected());
+    EXPECT_FALSE(other.formatsOffering("text/html").empty());
+    EXPECT_FALSE(internal::readData(other.clipboard(), "text/html", 2s, 256 * 1024).has_value());
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", 2s, 512 * 1024), html);
 }
 
 } // namespace
