@@ -1,5 +1,8 @@
 #include "concurrency/AnyHashableSendable.hpp"
 
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace concurrency {
@@ -37,6 +40,17 @@ std::string quoted(std::string_view text) {
     }
     out += '"';
     return out;
+}
+
+std::string describeDouble(double value) {
+    // to_chars writes the shortest form that reads back exactly, whatever the C locale.
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    std::string text(buffer.data(), result.ptr);
+    if (std::isfinite(value) && text.find_first_of(".e") == std::string::npos) {
+        text += ".0"; // a whole number still reads as a floating-point one
+    }
+    return text;
 }
 
 } // namespace detail

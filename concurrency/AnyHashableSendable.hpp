@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -23,11 +24,16 @@ concept Streamable = requires(std::ostream& out, const T& value) {
 };
 
 std::string quoted(std::string_view text); // a string literal form: "a\"b"
+// The shortest text that reads back as exactly `value`, with ".0" on whole numbers: "0.1",
+// "1.0", "1e+20", "nan".
+std::string describeDouble(double value);
 
 template <class T>
 std::string describe(const T& value) {
     if constexpr (std::is_same_v<T, bool>) {
         return value ? "true" : "false";
+    } else if constexpr (std::is_same_v<T, double>) {
+        return describeDouble(value);
     } else if constexpr (std::is_same_v<T, std::string>) {
         return value;
     } else if constexpr (Streamable<T>) {
@@ -54,7 +60,9 @@ std::string debugDescribe(const T& value) {
 ///
 /// Values are normalised the way literals are typed: any integer becomes std::int64_t, any
 /// floating-point number double, and C strings and single chars std::string; so
-/// AnyHashableSendable(1) equals AnyHashableSendable(1L). Two keys are equal when their bases have
+/// AnyHashableSendable(1) equals AnyHashableSendable(1L) and AnyHashableSendable(1u). An unsigned
+/// value above INT64_MAX has no std::int64_t form and stays std::uint64_t: it equals no signed
+/// value (UINT64_MAX is not -1). Two keys are equal when their bases have
 /// the same type and compare equal: the integer 1 and the string "1" differ. Wrapping a wrapper
 /// does not nest.
 class AnyHashableSendable {
@@ -102,7 +110,15 @@ private:
         bool equals(const Base& other) const override {
             return other.type() == typeid(T) && *static_cast<const T*>(other.address()) == value;
         }
-        std::size_t hash() const override { return std::hash<T>{}(value); }
+        std::size_t hash() const override {
+            if constexpr (std::is_same_v<T, std::uint64_t>) {
+                // Only values above INT64_MAX are held unsigned; keep them off the hashes of the
+                // signed values with the same bits.
+                return std::hash<T>{}(value) ^ std::size_t{0x9e3779b97f4a7c15U};
+            } else {
+                return std::hash<T>{}(value);
+            }
+        }
         std::string describe() const override { return detail::describe(value); }
         std::string debugDescribe() const override { return detail::debugDescribe(value); }
         std::type_index type() const override { return typeid(T); }
@@ -116,6 +132,12 @@ private:
             return std::make_shared<const Holder<bool>>(value);
         } else if constexpr (std::is_same_v<D, char>) {
             return std::make_shared<const Holder<std::string>>(std::string(1, value));
+        } else if constexpr (std::is_integral_v<D> && std::is_unsigned_v<D>) {
+            if (static_cast<std::uint64_t>(value) >
+                static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                return std::make_shared<const Holder<std::uint64_t>>(value);
+            }
+            return std::make_shared<const Holder<std::int64_t>>(static_cast<std::int64_t>(value));
         } else if constexpr (std::is_integral_v<D>) {
             return std::make_shared<const Holder<std::int64_t>>(static_cast<std::int64_t>(value));
         } else if constexpr (std::is_floating_point_v<D>) {

@@ -4,6 +4,7 @@
 #include "concurrency/UncheckedSendable.hpp"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <stdexcept>
 #include <thread>
 #include <unordered_set>
@@ -139,6 +140,33 @@ TEST(AnyHashableSendable, EqualityHashingAndText) {
     std::unordered_set<AnyHashableSendable> keys{1, "1", 2.0, true};
     EXPECT_EQ(keys.size(), 4u);
     EXPECT_TRUE(keys.contains(AnyHashableSendable(std::string("1"))));
+}
+
+TEST(AnyHashableSendable, UnsignedValuesAboveTheSignedRangeStayApart) {
+    constexpr auto largest = std::numeric_limits<std::uint64_t>::max();
+    const AnyHashableSendable unsignedMax = largest;
+    EXPECT_NE(unsignedMax, AnyHashableSendable(-1));
+    EXPECT_NE(unsignedMax.hashValue(), AnyHashableSendable(-1).hashValue());
+    EXPECT_EQ(unsignedMax.description(), "18446744073709551615");
+    ASSERT_NE(unsignedMax.as<std::uint64_t>(), nullptr);
+    EXPECT_EQ(*unsignedMax.as<std::uint64_t>(), largest);
+    EXPECT_EQ(unsignedMax, AnyHashableSendable(largest));
+    // Unsigned values a signed integer can hold are still plain integers.
+    EXPECT_EQ(AnyHashableSendable(7u), AnyHashableSendable(7));
+    EXPECT_EQ(AnyHashableSendable(std::uint64_t{1} << 63).description(), "9223372036854775808");
+    EXPECT_NE(AnyHashableSendable(std::uint64_t{1} << 63),
+              AnyHashableSendable(std::numeric_limits<std::int64_t>::min()));
+}
+
+TEST(AnyHashableSendable, DoublesAreDescribedExactly) {
+    EXPECT_EQ(AnyHashableSendable(1.23456789).description(), "1.23456789");
+    EXPECT_EQ(AnyHashableSendable(1.2345678).description(), "1.2345678");
+    EXPECT_EQ(AnyHashableSendable(0.1).description(), "0.1");
+    EXPECT_EQ(AnyHashableSendable(1.0).description(), "1.0");
+    EXPECT_EQ(AnyHashableSendable(-0.0).description(), "-0.0");
+    EXPECT_EQ(AnyHashableSendable(1234567.0).debugDescription(), "AnyHashableSendable(1234567.0)");
+    EXPECT_EQ(AnyHashableSendable(1e300).description(), "1e+300");
+    EXPECT_EQ(AnyHashableSendable(std::numeric_limits<double>::infinity()).description(), "inf");
 }
 
 TEST(UncheckedSendable, WrapsWithoutChangingValueSemantics) {
