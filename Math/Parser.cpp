@@ -4,13 +4,16 @@
 #include "Math/EnvironmentTable.hpp"
 #include "Math/NameTables.hpp"
 #include "Math/SymbolTable.hpp"
+#include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/Unicode.hpp"
 
 #include <array>
+#include <charconv>
 #include <unordered_map>
 
 namespace Math {
 
+namespace ascii = platform::ascii;
 namespace unicode = platform::unicode;
 
 namespace {
@@ -437,6 +440,32 @@ std::shared_ptr<Atom> Parser::parseEnvironmentBody(const std::optional<std::stri
     return table;
 }
 
+std::shared_ptr<Atom> Parser::parseMathKern() {
+    // \mkern<amount>mu, as the serializer writes spaces without a name of their own.
+    skipSpaces();
+    std::string number;
+    while (hasCharacters() && number.size() < 64) {
+        const std::string_view c = characters_[index_].key;
+        const bool sign = number.empty() && (c == "-" || c == "+");
+        if (!sign && !(c.size() == 1 && (ascii::isDigit(c[0]) || c[0] == '.'))) {
+            break;
+        }
+        number += c;
+        ++index_;
+    }
+    const std::string_view digits =
+        !number.empty() && number[0] == '+' ? std::string_view(number).substr(1) : number;
+    double amount = 0;
+    const auto [end, status] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), amount);
+    if (digits.empty() || status != std::errc{} || end != digits.data() + digits.size() ||
+        !expectCharacter("m") || !expectCharacter("u")) {
+        setError(ParserError::Code::invalidCommand, "Invalid \\mkern amount: " + number);
+        return nullptr;
+    }
+    return std::make_shared<Space>(amount);
+}
+
 std::shared_ptr<AtomList> Parser::parseArgument() {
     return parseAtoms(true, std::nullopt);
 }
@@ -593,6 +622,9 @@ std::shared_ptr<Atom> Parser::parseCommand(const std::string& command) {
             return std::make_shared<TextColor>(std::move(*colorString), std::move(argument));
         }
         return std::make_shared<ColorBox>(std::move(*colorString), std::move(argument));
+    }
+    if (name == "mkern") {
+        return parseMathKern();
     }
     if (name == "pmod") {
         auto argument = parseArgument();

@@ -73,6 +73,7 @@ private:
     std::shared_ptr<Atom> parseCommand(const std::string& command);
     std::shared_ptr<Atom> parseFraction(bool hasRule, std::string left, std::string right);
     std::shared_ptr<Atom> parseLeft();
+    std::shared_ptr<Atom> parseMathKern();
     std::shared_ptr<AtomList> parseArgument();
 
     // Readers: each advances the read position.

@@ -98,6 +98,24 @@ const Table* casesTable(const Inner& inner) {
     return table;
 }
 
+bool holdsLists(const Atom& atom) {
+    switch (atom.type) {
+    case AtomType::fraction:
+    case AtomType::radical:
+    case AtomType::inner:
+    case AtomType::underline:
+    case AtomType::overline:
+    case AtomType::accent:
+    case AtomType::table:
+    case AtomType::color:
+    case AtomType::textColor:
+    case AtomType::colorBox:
+        return true;
+    default:
+        return false;
+    }
+}
+
 class Writer {
 public:
     explicit Writer(std::string& out)
@@ -114,18 +132,26 @@ public:
             if (!atom) {
                 continue;
             }
-            if (atom->fontStyle != current) {
+            // A list written inside a font group would take its font when read back, so atoms
+            // holding lists of their own (whose atoms carry their own fonts) stay outside.
+            const FontStyle wanted = holdsLists(*atom) ? FontStyle::default_ : atom->fontStyle;
+            if (wanted != current) {
                 if (current != FontStyle::default_) {
                     out += '}';
                 }
-                if (atom->fontStyle != FontStyle::default_) {
+                if (wanted != FontStyle::default_) {
                     out += '\\';
-                    out += fontStyleCommand(atom->fontStyle);
+                    out += fontStyleCommand(wanted);
                     out += '{';
                 }
-                current = atom->fontStyle;
+                current = wanted;
             }
             writeAtom(*atom);
+            if (current != FontStyle::default_ && (atom->superscript() || atom->subscript())) {
+                // The scripts are lists too.
+                out += '}';
+                current = FontStyle::default_;
+            }
             if (atom->superscript()) {
                 out += "^{";
                 writeList(atom->superscript().get());

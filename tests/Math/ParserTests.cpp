@@ -518,6 +518,11 @@ TEST(ParserErrors, DeepNestingIsAnErrorNotACrash) {
         radicals += "\\sqrt";
     }
     EXPECT_EQ(failure(radicals), tooDeep);
+    // The deepest formula accepted has maximumDepth lists: one more level is refused.
+    EXPECT_TRUE(parseLatex(nested("{", "}", Parser::maximumDepth - 1)));
+    EXPECT_EQ(failure(nested("{", "}", Parser::maximumDepth)), tooDeep);
+    EXPECT_TRUE(parseLatex(nested("\\left(", "\\right)", Parser::maximumDepth - 1)));
+    EXPECT_EQ(failure(nested("\\left(", "\\right)", Parser::maximumDepth)), tooDeep);
     // Formulas well inside the limit are fine.
     EXPECT_TRUE(parseLatex(nested("{", "}", 100)));
     EXPECT_TRUE(parseLatex(nested("\\sqrt{", "}", 40)));

@@ -6,6 +6,7 @@
 #include "Math/SymbolTable.hpp"
 
 #include <clocale>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace Math;
@@ -176,6 +177,50 @@ TEST(Serializer, RoundTrips) {
         EXPECT_EQ(serializeAtomList(again), once) << latex;
         EXPECT_EQ(again->description(), parseLatex(latex)->description()) << latex;
     }
+}
+
+TEST(Serializer, ScriptsOfAFontGroupStayOutsideIt) {
+    // Inside the group the scripts would take its font when read back.
+    EXPECT_EQ(written("\\mathrm{d}^2"), "\\mathrm{d}^{2}");
+    EXPECT_EQ(written("\\mathrm{dx}_i y"), "\\mathrm{dx}_{i}y");
+    EXPECT_EQ(written("\\mathbf{a}^2\\mathbf{b}"), "\\mathbf{a}^{2}\\mathbf{b}");
+    EXPECT_EQ(written("\\mathrm{d^2}"), "\\mathrm{d}^{\\mathrm{2}}");
+    // So do atoms holding lists: their atoms carry fonts of their own.
+    EXPECT_EQ(written("\\mathrm{a\\hat{b}c}"), "\\mathrm{a}\\hat{\\mathrm{b}}\\mathrm{c}");
+    EXPECT_EQ(written("\\text{\u00e9t\u00e9}"), "\\acute{e}\\mathrm{t}\\acute{e}");
+}
+
+TEST(Serializer, SpacesWithoutANameReadBack) {
+    EXPECT_EQ(written("a \\pmod{n}"), "a\\left( \\mod \\mkern6.0mun\\right) ");
+    EXPECT_EQ(written("\\mkern-1.5mu x\\mkern +2 m u"), "\\mkern-1.5mux\\mkern2.0mu");
+    for (const auto* bad : {"\\mkern", "\\mkern mu", "\\mkern3", "\\mkern3pt", "\\mkern1.2.3mu"}) {
+        const auto parsed = parseLatex(bad);
+        EXPECT_FALSE(parsed) << bad;
+    }
+}
+
+TEST(Serializer, CorpusRoundTripsToTheSameText) {
+    // Realistic formulas: what is written reads back as the same formula, so writing it again
+    // gives the same text.
+    std::ifstream corpus("tests/fixtures/math/formulas.txt");
+    ASSERT_TRUE(corpus) << "formula corpus not found";
+    std::string line;
+    int formulas = 0;
+    while (std::getline(corpus, line)) {
+        if (line.empty()) {
+            continue;
+        }
+        const auto parsed = parseLatex(line);
+        if (!parsed) {
+            continue; // the corpus may hold formulas the parser refuses
+        }
+        ++formulas;
+        const std::string once = serializeAtomList(parsed);
+        const auto again = parseLatex(once);
+        ASSERT_TRUE(again) << line << " -> " << once;
+        EXPECT_EQ(serializeAtomList(again), once) << line;
+    }
+    EXPECT_GT(formulas, 100);
 }
 
 TEST(Serializer, SpaceAmountsIgnoreTheProcessLocale) {
