@@ -2,6 +2,8 @@
 
 #include "platform/data/StoreCore.hpp"
 #include "platform/foundation/Error.hpp"
+#include "platform/runtime/MainExecutor.hpp"
+#include "platform/runtime/TaskContext.hpp"
 
 namespace platform {
 
@@ -45,10 +47,35 @@ void LiveQueryState::removeObserver(std::uint64_t token) {
 }
 
 void LiveQueryState::storeDidChange() {
-    std::vector<std::uint64_t> tokens;
+    bool observed = false;
     {
         const std::lock_guard lock(mutex_);
         stale_ = true;
+        observed = !observers_.empty();
+    }
+    if (!observed) {
+        return;
+    }
+    // Observers read the results through the context, which belongs to its executor's thread:
+    // a write made elsewhere reaches them there, later.
+    const ExecutorPtr& executor = context_->executor();
+    const bool onContextThread =
+        executor->isCurrent() || (executor == detail::mainExecutorPtr() && isMainThread());
+    if (onContextThread) {
+        notifyObservers();
+        return;
+    }
+    executor->enqueue([weak = weak_from_this()] {
+        if (const auto state = weak.lock()) {
+            state->notifyObservers();
+        }
+    });
+}
+
+void LiveQueryState::notifyObservers() {
+    std::vector<std::uint64_t> tokens;
+    {
+        const std::lock_guard lock(mutex_);
         for (const auto& [token, observer] : observers_) {
             tokens.push_back(token);
         }

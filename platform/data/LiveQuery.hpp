@@ -56,7 +56,9 @@ public:
     [[nodiscard]] std::optional<std::string> lastErrorDescription() const;
 
     // Calls `observer` after every committed insert, delete or change of a record of the
-    // query's model type through any context of the container, on the thread that made it.
+    // query's model type through any context of the container. It runs on the executor of the
+    // query's context: at once when the change was made there, else as a job queued on it.
+    // Cancelled on that executor, an observation is never called afterwards.
     [[nodiscard]] QueryObservation observe(std::function<void()> observer) const;
 
     // How many times the results were fetched (for tests of the caching).

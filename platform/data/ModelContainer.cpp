@@ -2,6 +2,7 @@
 
 #include "platform/data/ModelContext.hpp"
 #include "platform/data/StoreCore.hpp"
+#include "platform/runtime/TaskContext.hpp"
 
 namespace platform {
 
@@ -11,7 +12,7 @@ ModelContainer::ModelContainer(Schema schema, ModelConfiguration configuration) 
                           : configuration.url.value_or(ModelConfiguration::defaultStoreURL());
     store_ = std::make_shared<data_detail::StoreCore>(std::move(schema), path,
                                                       configuration.isStoredInMemoryOnly);
-    mainContext_ = std::make_unique<ModelContext>(*this);
+    mainContext_ = std::make_unique<ModelContext>(*this, detail::mainExecutorPtr());
 }
 
 ModelContainer::~ModelContainer() = default;

@@ -2,6 +2,7 @@
 
 #include "platform/data/ModelContainer.hpp"
 #include "platform/data/StoreCore.hpp"
+#include "platform/runtime/TaskContext.hpp"
 
 #include <stdexcept>
 
@@ -92,7 +93,14 @@ void ContextState::pruneIfLarge(IdentityMap& map) {
 } // namespace data_detail
 
 ModelContext::ModelContext(const ModelContainer& container)
-    : state_(std::make_shared<data_detail::ContextState>(container.store_)) {}
+    : ModelContext(container, detail::inheritedExecutor()) {}
+
+ModelContext::ModelContext(const ModelContainer& container, ExecutorPtr executor)
+    : state_(std::make_shared<data_detail::ContextState>(container.store_, std::move(executor))) {}
+
+const ExecutorPtr& ModelContext::executor() const {
+    return state_->executor();
+}
 
 ModelContext::~ModelContext() = default;
 

@@ -4,6 +4,7 @@
 #include "platform/data/FetchRequest.hpp"
 #include "platform/data/LiveQuery.hpp"
 #include "platform/data/PersistentModel.hpp"
+#include "platform/runtime/Executor.hpp"
 
 #include <memory>
 #include <vector>
@@ -24,10 +25,15 @@ class ContextState;
 // transaction, before the call returns: nothing is ever left unsaved, so a crash or kill after the
 // call cannot lose it. When the write fails the call throws StoreError and nothing changed.
 //
-// A context is used from one thread at a time (the main context from the main thread).
+// A context is used from one thread at a time: the one running its executor (the main context's
+// is the main executor). Its live queries tell their observers about changes on that executor,
+// whichever thread wrote them.
 class ModelContext {
 public:
+    // A context on the executor the caller runs on: the current task's or actor's, the main
+    // executor on the main thread, else the global executor.
     explicit ModelContext(const ModelContainer& container);
+    ModelContext(const ModelContainer& container, ExecutorPtr executor);
     ~ModelContext();
     ModelContext(const ModelContext&) = delete;
     ModelContext& operator=(const ModelContext&) = delete;
@@ -58,6 +64,8 @@ public:
     [[nodiscard]] LiveQuery<T> liveQuery(const FetchDescriptor<T>& descriptor = {}) {
         return LiveQuery<T>(makeLiveQuery(data_detail::makeFetchRequest(descriptor)));
     }
+
+    [[nodiscard]] const ExecutorPtr& executor() const;
 
     [[nodiscard]] std::vector<std::shared_ptr<PersistentModel>>
     fetchModels(const data_detail::FetchRequest& request);

@@ -6,6 +6,7 @@
 #include "platform/data/PersistentModel.hpp"
 #include "platform/data/SQLite.hpp"
 #include "platform/data/Schema.hpp"
+#include "platform/runtime/Executor.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -69,8 +70,9 @@ private:
 // The identity map and operations of one ModelContext.
 class ContextState : public std::enable_shared_from_this<ContextState> {
 public:
-    explicit ContextState(std::shared_ptr<StoreCore> store)
-        : store_(std::move(store)) {}
+    ContextState(std::shared_ptr<StoreCore> store, ExecutorPtr executor)
+        : store_(std::move(store))
+        , executor_(std::move(executor)) {}
 
     void insert(const std::shared_ptr<PersistentModel>& model);
     void remove(const std::shared_ptr<PersistentModel>& model);
@@ -78,16 +80,18 @@ public:
     std::vector<std::shared_ptr<PersistentModel>> fetch(const FetchRequest& request);
     std::size_t count(const FetchRequest& request);
     [[nodiscard]] const std::shared_ptr<StoreCore>& store() const { return store_; }
+    [[nodiscard]] const ExecutorPtr& executor() const { return executor_; }
 
 private:
     using IdentityMap = std::unordered_map<std::int64_t, std::weak_ptr<PersistentModel>>;
     void pruneIfLarge(IdentityMap& map);
 
     std::shared_ptr<StoreCore> store_;
+    const ExecutorPtr executor_;
     std::map<std::string, IdentityMap, std::less<>> identities_; // by entity name
 };
 
-class LiveQueryState {
+class LiveQueryState : public std::enable_shared_from_this<LiveQueryState> {
 public:
     LiveQueryState(std::shared_ptr<ContextState> context, FetchRequest request)
         : context_(std::move(context))
@@ -99,9 +103,12 @@ public:
     std::uint64_t fetchCount();
     std::uint64_t addObserver(std::function<void()> observer);
     void removeObserver(std::uint64_t token);
+    // Marks the results stale and tells the observers, on the context's executor.
     void storeDidChange();
 
 private:
+    void notifyObservers();
+
     std::shared_ptr<ContextState> context_;
     FetchRequest request_;
     std::mutex mutex_;

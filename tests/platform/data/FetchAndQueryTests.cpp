@@ -1,7 +1,13 @@
 #include "StoreFixture.hpp"
 #include "platform/data/StoreError.hpp"
+#include "platform/runtime/SerialExecutor.hpp"
+#include "platform/runtime/TaskContext.hpp"
 
+#include <chrono>
+#include <condition_variable>
 #include <gmock/gmock.h>
+#include <mutex>
+#include <thread>
 
 namespace moss_test {
 namespace {
@@ -137,6 +143,41 @@ TEST_F(FetchTest, LiveQueryIsSortedNewestFirstAndTellsObserversOfChanges) {
     context.remove(older);
     EXPECT_EQ(notifications, 5);
     EXPECT_TRUE(query.results().empty());
+}
+
+TEST_F(FetchTest, ObserversHearOfChangesOnTheirContextsExecutor) {
+    auto container = openStore();
+    const auto executor = platform::SerialExecutor::make();
+    platform::ModelContext background(container, executor);
+    EXPECT_EQ(container.mainContext().executor(), platform::detail::mainExecutorPtr());
+    const auto query = background.liveQuery(newestFirst());
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool heard = false;
+    bool onExecutor = false;
+    std::thread::id observerThread;
+    std::vector<std::string> seen;
+    auto observation = query.observe([&] {
+        // The re-fetch goes through the background context, on its own executor.
+        std::vector<std::string> titles;
+        for (const auto& note : query.results()) {
+            titles.push_back(note->title());
+        }
+        const std::lock_guard lock(mutex);
+        heard = true;
+        onExecutor = executor->isCurrent();
+        observerThread = std::this_thread::get_id();
+        seen = std::move(titles);
+        changed.notify_all();
+    });
+
+    container.mainContext().insert(TestNote::make("mcp", "written on main", std::nullopt, "1"));
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return heard; }));
+    EXPECT_TRUE(onExecutor);
+    EXPECT_NE(observerThread, std::this_thread::get_id());
+    EXPECT_THAT(seen, ::testing::ElementsAre("written on main"));
 }
 
 TEST_F(FetchTest, RemovingDetachesTheObject) {

@@ -114,6 +114,19 @@ TEST_F(StoreTest, AStoreOfANewerSchemaVersionIsRefused) {
     EXPECT_NO_THROW((void)openStore({1, 1, 0}));
 }
 
+TEST_F(StoreTest, AStoreOfAnOlderSchemaVersionIsRefused) {
+    { (void)openStore({1, 0, 0}); }
+    try {
+        (void)openStore({1, 1, 0});
+        FAIL() << "an older store was opened";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.code(), StoreError::Code::incompatible);
+        EXPECT_THAT(error.localizedDescription(), HasSubstr("schema 1.0.0"));
+        EXPECT_THAT(error.localizedDescription(), HasSubstr("upgraded to 1.1.0"));
+    }
+    EXPECT_NO_THROW((void)openStore({1, 0, 0}));
+}
+
 // A second object carrying an existing record's values, unique id included.
 class DuplicateNote final : public platform::PersistentModel {
 public:
