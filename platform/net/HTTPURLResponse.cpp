@@ -1,28 +1,19 @@
 #include "platform/net/HTTPURLResponse.hpp"
 
+#include "platform/foundation/ASCII.hpp"
 #include "platform/net/HeaderName.hpp"
 
 #include <algorithm>
-#include <cctype>
 
 namespace platform {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())) != 0) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())) != 0) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
+using ascii::trimmed;
 
 std::string lowercased(std::string_view text) {
     std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(result.begin(), result.end(), result.begin(), ascii::toLower);
     return result;
 }
 

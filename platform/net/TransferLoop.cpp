@@ -1,7 +1,8 @@
 #include "platform/net/TransferLoop.hpp"
 
+#include "platform/foundation/ASCII.hpp"
+
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -28,29 +29,10 @@ void ensureCurlGlobalInit() {
     (void)initialised;
 }
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                             text.back() == '\n')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
+// What one response head may hold. Stricter than libcurl's own limits (300 KiB in all), so that a
+// head that is too large is always refused here, as a bad server response.
+constexpr std::size_t maximumHeaderBytes = 256 * 1024;
+constexpr std::size_t maximumHeaderFields = 1000;
 
 struct CurlEasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -67,17 +49,28 @@ struct Transfer {
     std::unique_ptr<curl_slist, CurlListDeleter> headerList;
     TransferResult result;
     bool tooLarge = false;
+    // The current response head: bytes and fields so far, and whether its blank line has come.
+    std::size_t headerBytes = 0;
+    std::size_t headerFields = 0;
+    bool headComplete = false;
+    bool badHead = false;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
 
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t length = size * count;
+    const std::size_t cap = transfer.request.maximumResponseBytes;
     auto& body = transfer.result.body;
-    if (length > transfer.request.maximumResponseBytes - body.size()) {
+    if (length > cap - body.size()) {
         // Returning short makes curl abort the transfer: a reply is never held past the cap.
         transfer.tooLarge = true;
         return 0;
+    }
+    if (body.size() + length > body.capacity()) {
+        // Grow geometrically as the vector would, but never past the cap: left to itself the
+        // buffer would double to nearly twice the cap on the last few blocks.
+        body.reserve(std::min(std::max(body.size() + length, body.capacity() * 2), cap));
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
     body.insert(body.end(), bytes, bytes + length);
@@ -88,18 +81,30 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* u
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t length = size * count;
     const std::string_view line(data, length);
-    if (startsWithNoCase(line, "HTTP/")) {
+    if (platform::ascii::startsWithIgnoringCase(line, "HTTP/")) {
         // A new status line: an interim (100 Continue) or redirect response came before this
         // one, and only the final response's fields are reported.
         transfer.result.headers.clear();
+        transfer.headerBytes = length;
+        transfer.headerFields = 0;
+        transfer.headComplete = false;
         return length;
     }
+    transfer.headerBytes += length;
     const auto colon = line.find(':');
     if (colon == std::string_view::npos || colon == 0) {
-        return length; // the blank line that ends the block, or a line we cannot use
+        if (platform::ascii::trimmed(line).empty()) {
+            transfer.headComplete = true; // the blank line that ends the block
+        }
+        return length; // or a line we cannot use
     }
-    const auto name = trim(line.substr(0, colon));
-    const auto value = trim(line.substr(colon + 1));
+    if (transfer.headerBytes > maximumHeaderBytes ||
+        ++transfer.headerFields > maximumHeaderFields) {
+        transfer.badHead = true;
+        return 0; // aborts the transfer
+    }
+    const auto name = platform::ascii::trimmed(line.substr(0, colon));
+    const auto value = platform::ascii::trimmed(line.substr(colon + 1));
     if (!name.empty()) {
         transfer.result.headers.emplace_back(std::string(name), std::string(value));
     }
@@ -293,6 +298,11 @@ private:
         }
         if (code == CURLE_WRITE_ERROR && transfer.tooLarge) {
             result.failure = TransferFailure::responseTooLarge;
+        } else if ((code == CURLE_WRITE_ERROR && transfer.badHead) ||
+                   (code == CURLE_OUT_OF_MEMORY && !transfer.headComplete)) {
+            // libcurl refuses a single field over 100 KB before it reaches us, and says so as
+            // running out of memory; either way the server sent a head nobody should accept.
+            result.failure = TransferFailure::badServerResponse;
         } else {
             result.failure = failureFor(code, osErrno);
         }
@@ -306,7 +316,7 @@ private:
             const char* scheme = nullptr;
             curl_easy_getinfo(easy, CURLINFO_SCHEME, &scheme);
             const std::string_view schemeText = scheme != nullptr ? scheme : "";
-            result.isHTTP = startsWithNoCase(schemeText, "http");
+            result.isHTTP = platform::ascii::startsWithIgnoringCase(schemeText, "http");
             curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.statusCode);
             curl_off_t length = -1;
             curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);

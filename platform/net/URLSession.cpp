@@ -1,5 +1,6 @@
 #include "platform/net/URLSession.hpp"
 
+#include "platform/foundation/ASCII.hpp"
 #include "platform/net/HTTPURLResponse.hpp"
 #include "platform/net/TransferLoop.hpp"
 #include "platform/net/URLError.hpp"
@@ -89,11 +90,9 @@ std::shared_ptr<URLResponse> responseFor(TransferResult& result, const URL& requ
 }
 
 bool isSupportedScheme(const URL& url) {
-    std::string scheme = url.scheme();
-    for (auto& c : scheme) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return scheme == "http" || scheme == "https" || scheme == "file";
+    const std::string scheme = url.scheme();
+    return ascii::equalsIgnoringCase(scheme, "http") ||
+           ascii::equalsIgnoringCase(scheme, "https") || ascii::equalsIgnoringCase(scheme, "file");
 }
 
 } // namespace

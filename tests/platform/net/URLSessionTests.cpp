@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cmath>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -72,6 +73,139 @@ TEST(URLSessionTest, ReportsStatusHeadersAndBodyOfAnyReply) {
     EXPECT_EQ(http->textEncodingName(), "utf-8");
     EXPECT_EQ(http->expectedContentLength(), 7);
     EXPECT_EQ(http->url().absoluteString(), server.url("/status"));
+}
+
+TEST(URLSessionTest, AFollowedRedirectReportsOnlyTheFinalResponse) {
+    LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
+        s.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("X-Hop", "redirect");
+            response.set_header("Set-Cookie", "hop=1");
+            response.set_redirect("/here", 302);
+        });
+        s.Get("/here", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("X-Final", "yes");
+            response.set_content("arrived", "text/plain");
+        });
+    });
+    const auto [body, response] = load(URLSession::shared(), requestFor(server.url("/moved")));
+    const auto http = std::dynamic_pointer_cast<HTTPURLResponse>(response);
+    ASSERT_NE(http, nullptr);
+    EXPECT_EQ(http->statusCode(), 200);
+    EXPECT_EQ(text(body), "arrived");
+    EXPECT_EQ(http->value("X-Final"), "yes");
+    EXPECT_FALSE(http->value("X-Hop").has_value()) << "a field of the redirect itself";
+    EXPECT_FALSE(http->value("Set-Cookie").has_value());
+    EXPECT_FALSE(http->value("Location").has_value());
+    EXPECT_EQ(http->url().absoluteString(), server.url("/here"));
+}
+
+// Accepts one connection on loopback, keeps the request head exactly as it arrived and answers
+// with an empty 200. cpp-httplib drops request fields whose value is empty, so it cannot show
+// whether one was sent.
+class RawRequestRecorder {
+public:
+    RawRequestRecorder() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        socklen_t length = sizeof address;
+        EXPECT_EQ(::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        port_ = ntohs(address.sin_port);
+        EXPECT_EQ(::listen(listener_, 1), 0);
+        thread_ = std::thread([this] { serveOne(); });
+    }
+    ~RawRequestRecorder() {
+        ::shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+    }
+    RawRequestRecorder(const RawRequestRecorder&) = delete;
+    RawRequestRecorder& operator=(const RawRequestRecorder&) = delete;
+
+    [[nodiscard]] std::string url() const {
+        return "http://127.0.0.1:" + std::to_string(port_) + "/raw";
+    }
+    // The request head; valid once the load has completed.
+    [[nodiscard]] const std::string& head() const { return head_; }
+
+private:
+    void serveOne() {
+        const int connection = ::accept(listener_, nullptr, nullptr);
+        if (connection < 0) {
+            return;
+        }
+        char buffer[4096];
+        while (head_.find("\r\n\r\n") == std::string::npos && head_.size() < 65536) {
+            const auto got = ::recv(connection, buffer, sizeof buffer, 0);
+            if (got <= 0) {
+                break;
+            }
+            head_.append(buffer, static_cast<std::size_t>(got));
+        }
+        const std::string reply =
+            "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        (void)::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+        ::close(connection);
+    }
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::string head_;
+    std::thread thread_;
+};
+
+TEST(URLSessionTest, RequestFieldsReachTheServerEvenWhenEmpty) {
+    RawRequestRecorder recorder;
+    auto request = requestFor(recorder.url());
+    request.setValue("", "X-Empty");
+    request.setValue("v", "X-Full");
+    (void)load(URLSession::shared(), request);
+    EXPECT_NE(recorder.head().find("\r\nX-Empty:\r\n"), std::string::npos) << recorder.head();
+    EXPECT_NE(recorder.head().find("\r\nX-Full: v\r\n"), std::string::npos) << recorder.head();
+}
+
+TEST(URLSessionTest, ATimeoutThatIsNotPositiveMeansTheDefault) {
+    LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
+        s.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
+            // Quiet for longer than any timeout a zero could turn into.
+            std::this_thread::sleep_for(2500ms);
+            response.set_content("in time", "text/plain");
+        });
+    });
+    auto& session = URLSession::shared();
+    std::vector<platform::Task<DataResult>> tasks;
+    for (const double timeout : {0.0, -1.0, std::nan("")}) {
+        const auto request = requestFor(server.url("/slow"), timeout);
+        tasks.push_back(platform::Task<DataResult>::detached(
+            [&session, request]() -> platform::Task<DataResult> {
+                co_return co_await session.data(request);
+            }));
+    }
+    for (auto& task : tasks) {
+        EXPECT_EQ(text(platform::blockingWait(task.value()).first), "in time");
+    }
+}
+
+TEST(URLSessionTest, OverlongOrTooManyHeaderFieldsAreABadServerResponse) {
+    LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
+        s.Get("/long-field", [](const httplib::Request&, httplib::Response& response) {
+            response.set_header("X-Long", std::string(110 * 1024, 'a'));
+            response.set_content("{}", "application/json");
+        });
+        s.Get("/many-fields", [](const httplib::Request&, httplib::Response& response) {
+            for (int i = 0; i < 5000; ++i) {
+                response.set_header("X-Field-" + std::to_string(i), std::string(80, 'b'));
+            }
+            response.set_content("{}", "application/json");
+        });
+    });
+    for (const char* path : {"/long-field", "/many-fields"}) {
+        const auto error = failureOf(URLSession::shared(), requestFor(server.url(path)));
+        EXPECT_EQ(error.code(), URLError::badServerResponse) << path << error.underlyingDetail();
+        EXPECT_EQ(error.localizedDescription(), "bad server response") << path;
+    }
 }
 
 TEST(URLSessionTest, ARedirectStatusWithoutALocationIsAReply) {
