@@ -99,6 +99,27 @@ TEST(AsyncStream, TerminationIsReportedOnce) {
                                                     StreamTermination::finished}));
 }
 
+TEST(AsyncStream, AHandlerSetAfterTheEndLearnsHowItEnded) {
+    std::vector<StreamTermination> seen;
+    const auto record = [&](StreamTermination why) { seen.push_back(why); };
+    {
+        // Finished first: losing the consumer afterwards does not make it a cancellation.
+        auto [stream, continuation] = AsyncStream<int>::makeStream();
+        continuation.yield(1);
+        continuation.finish();
+        { const auto consumer = std::move(stream); }
+        continuation.onTermination(record);
+    }
+    {
+        auto [stream, continuation] = AsyncStream<int>::makeStream();
+        { const auto consumer = std::move(stream); }
+        continuation.finish();
+        continuation.onTermination(record);
+    }
+    EXPECT_EQ(seen, (std::vector<StreamTermination>{StreamTermination::finished,
+                                                    StreamTermination::cancelled}));
+}
+
 TEST(AsyncStream, CancellingTheConsumerEndsTheWaitAndTheStream) {
     auto [stream, continuation] = AsyncStream<int>::makeStream();
     std::atomic<int> cancelledTerminations{0};

@@ -138,6 +138,16 @@ TEST(Cancellation, CancelWakesSleepAndSetsFlag) {
     }
 }
 
+TEST(Task, AShortSleepEndsWhileALongerOneIsPending) {
+    // Timers fire in deadline order, not in the order the sleeps began.
+    auto longSleep = Task<>::detached([]() -> Task<> { co_await Task<>::sleep(10s); });
+    std::this_thread::sleep_for(10ms);
+    blockingWait(Task<>::detached([]() -> Task<> { co_await Task<>::sleep(20ms); }).value());
+    EXPECT_FALSE(longSleep.isDone());
+    longSleep.cancel();
+    EXPECT_THROW(blockingWait(longSleep.value()), CancellationError);
+}
+
 TEST(Cancellation, CheckAndSleepWhenAlreadyCancelled) {
     std::atomic<bool> gate{false};
     auto handle = Task<int>::detached([&]() -> Task<int> {
