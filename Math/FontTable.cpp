@@ -121,10 +121,10 @@ Value writeNames(const std::vector<std::string>& names) {
 
 std::optional<FontTable> FontTable::decode(std::span<const std::uint8_t> bytes) {
     const std::optional<Value> root = Value::decode(bytes);
-    return root ? decode(*root) : std::nullopt;
+    return root ? fromPropertyList(*root) : std::nullopt;
 }
 
-std::optional<FontTable> FontTable::decode(const Value& root) {
+std::optional<FontTable> FontTable::fromPropertyList(const Value& root) {
     const Value::Dictionary* dictionary = root.dictionary();
     if (dictionary == nullptr) {
         return std::nullopt;

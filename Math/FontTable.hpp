@@ -49,7 +49,7 @@ struct FontTable {
     /// A table file's contents (XML or binary property list). Every key is required and every
     /// value must have its exact type; anything else, at any depth, fails the whole table.
     static std::optional<FontTable> decode(std::span<const std::uint8_t> bytes);
-    static std::optional<FontTable> decode(const platform::PropertyListValue& root);
+    static std::optional<FontTable> fromPropertyList(const platform::PropertyListValue& root);
     /// The table as the root dictionary of its file.
     platform::PropertyListValue encode() const;
 };

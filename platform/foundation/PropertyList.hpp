@@ -24,21 +24,21 @@ public:
 
     PropertyListValue()
         : storage_(false) {}
-    PropertyListValue(bool value)
+    explicit PropertyListValue(bool value)
         : storage_(value) {}
-    PropertyListValue(std::int64_t value)
+    explicit PropertyListValue(std::int64_t value)
         : storage_(value) {}
-    PropertyListValue(double value)
+    explicit PropertyListValue(double value)
         : storage_(value) {}
-    PropertyListValue(std::string value)
+    explicit PropertyListValue(std::string value)
         : storage_(std::move(value)) {}
-    PropertyListValue(const char* value)
+    explicit PropertyListValue(const char* value)
         : storage_(std::string(value)) {}
-    PropertyListValue(Data value)
+    explicit PropertyListValue(Data value)
         : storage_(std::move(value)) {}
-    PropertyListValue(Array value)
+    explicit PropertyListValue(Array value)
         : storage_(std::move(value)) {}
-    PropertyListValue(Dictionary value)
+    explicit PropertyListValue(Dictionary value)
         : storage_(std::move(value)) {}
 
     /// The value of a whole property-list file; nothing when the bytes are neither encoding, are

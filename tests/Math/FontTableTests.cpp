@@ -1,0 +1,188 @@
+// The table file format, the registry's loading rules and the colour parser.
+
+#include "Math/FontRegistry.hpp"
+#include "Math/FontTable.hpp"
+#include "Math/HexColor.hpp"
+#include "Math/PlatformFont.hpp"
+#include "platform/foundation/PropertyList.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace Math;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::uint8_t> bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+std::string plist(std::string_view body) {
+    return std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0"><dict>)") +
+           std::string(body) + "</dict></plist>";
+}
+
+constexpr std::string_view kPart = R"(<dict><key>advance</key><integer>1495</integer>
+<key>endConnector</key><integer>249</integer><key>extender</key><false/>
+<key>glyph</key><string>uni239D</string><key>startConnector</key><integer>0</integer></dict>)";
+
+std::string table(std::string_view version, std::string_view part, std::string_view extra = {}) {
+    return plist(std::string(version) + R"(
+<key>accents</key><dict><key>A</key><integer>-12</integer></dict>
+<key>constants</key><dict><key>AxisHeight</key><integer>250</integer></dict>
+<key>italic</key><dict><key>f</key><integer>51</integer></dict>
+<key>h_variants</key><dict><key>uni0302</key><array><string>uni0302</string><string>uni0302.h1</string></array></dict>
+<key>v_variants</key><dict/>
+<key>v_assembly</key><dict><key>parenleft</key><dict><key>italic</key><integer>0</integer>
+<key>parts</key><array>)" +
+                 std::string(part) + R"(</array></dict></dict>)" + std::string(extra));
+}
+
+constexpr std::string_view kVersion = "<key>version</key><string>1.0</string>";
+
+TEST(FontTable, DecodesEveryKeyOfAWholeTable) {
+    const std::optional<FontTable> decoded = FontTable::decode(bytes(table(kVersion, kPart)));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->version, "1.0");
+    EXPECT_EQ(decoded->accents.at("A"), -12);
+    EXPECT_EQ(decoded->constants.at("AxisHeight"), 250);
+    EXPECT_EQ(decoded->italic.at("f"), 51);
+    EXPECT_EQ(decoded->hVariants.at("uni0302"),
+              (std::vector<std::string>{"uni0302", "uni0302.h1"}));
+    EXPECT_TRUE(decoded->vVariants.empty());
+    const FontTable::Assembly::Part part{1495, 249, false, "uni239D", 0};
+    EXPECT_EQ(decoded->vAssembly.at("parenleft").parts, std::vector{part});
+}
+
+TEST(FontTable, ExtraKeysAreIgnoredAndMissingOrMistypedOnesFailTheWholeTable) {
+    const std::string extraPart = std::string(kPart).insert(6, "<key>note</key><string>x</string>");
+    EXPECT_TRUE(FontTable::decode(
+        bytes(table(kVersion, extraPart, "<key>generator</key><string>x</string>"))));
+
+    EXPECT_FALSE(FontTable::decode(bytes(table("", kPart))));
+    EXPECT_FALSE(FontTable::decode(bytes(table("<key>version</key><integer>1</integer>", kPart))));
+    std::string noExtender(kPart);
+    noExtender.erase(noExtender.find("<key>extender</key><false/>"), 27);
+    EXPECT_FALSE(FontTable::decode(bytes(table(kVersion, noExtender))));
+    std::string realAdvance(kPart);
+    realAdvance.replace(realAdvance.find("<integer>1495</integer>"), 23, "<real>1495.5</real>");
+    EXPECT_FALSE(FontTable::decode(bytes(table(kVersion, realAdvance))));
+    EXPECT_FALSE(FontTable::decode(bytes(plist(std::string(kVersion)))));
+    EXPECT_FALSE(FontTable::decode(bytes("<plist><dict><key>version</key>")));
+    EXPECT_FALSE(FontTable::decode(bytes("")));
+}
+
+TEST(FontTable, EncodesWhatItDecodesNegativeValuesIncluded) {
+    const std::optional<FontTable> decoded = FontTable::decode(bytes(table(kVersion, kPart)));
+    ASSERT_TRUE(decoded);
+    const std::string xml = decoded->encode().encodeXML();
+    EXPECT_NE(xml.find("<key>startConnector</key>"), std::string::npos);
+    const std::optional<FontTable> again = FontTable::decode(bytes(xml));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *decoded);
+    EXPECT_EQ(again->accents.at("A"), -12);
+}
+
+TEST(PropertyList, RejectsNestingBeyondItsDepthLimit) {
+    std::string deep;
+    for (int i = 0; i < 200; ++i) {
+        deep += "<array>";
+    }
+    for (int i = 0; i < 200; ++i) {
+        deep += "</array>";
+    }
+    EXPECT_FALSE(platform::PropertyListValue::decode(bytes("<plist>" + deep + "</plist>")));
+    EXPECT_TRUE(
+        platform::PropertyListValue::decode(bytes("<plist><array><array/></array></plist>")));
+}
+
+// A registry over a directory of its own, filled by each test.
+class Registry : public testing::Test {
+protected:
+    void SetUp() override {
+        directory = fs::temp_directory_path() /
+                    ("math-fonts-" + std::to_string(getpid()) + "-" +
+                     testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(directory);
+        fs::create_directories(directory / "mathFonts.bundle");
+        bundled = FontRegistry::locateModuleBundle().value() / "mathFonts.bundle";
+    }
+    void TearDown() override { fs::remove_all(directory); }
+
+    void install(const std::string& name, bool withTable = true) {
+        fs::copy_file(bundled / "latinmodern-math.otf",
+                      directory / "mathFonts.bundle" / (name + ".otf"));
+        if (withTable) {
+            fs::copy_file(bundled / "latinmodern-math.plist",
+                          directory / "mathFonts.bundle" / (name + ".plist"));
+        }
+    }
+
+    fs::path directory;
+    fs::path bundled;
+};
+
+TEST_F(Registry, AFontThatWasMissingIsLookedForAgain) {
+    FontRegistry registry(directory / "mathFonts.bundle");
+    const Font font(Font::Name("lm"), 12);
+    EXPECT_FALSE(PlatformFont::make(font, registry));
+    install("lm");
+    const auto loaded = PlatformFont::make(font, registry);
+    ASSERT_TRUE(loaded);
+    EXPECT_GT(loaded->metrics().axisHeight(), 0);
+    EXPECT_EQ(registry.graphicsFont(font.name), loaded->sharedFace());
+}
+
+TEST_F(Registry, AFontWithoutAReadableTableIsNoFont) {
+    FontRegistry registry(directory / "mathFonts.bundle");
+    install("bare", false);
+    EXPECT_FALSE(registry.graphicsFont(Font::Name("bare")));
+    install("broken", false);
+    std::ofstream(directory / "mathFonts.bundle" / "broken.plist") << "<plist><dict>";
+    EXPECT_FALSE(registry.fontTable(Font::Name("broken")));
+    EXPECT_FALSE(registry.glyphFont(Font(Font::Name("broken"), 10)));
+    // Not cached as missing: once the table is there the font loads.
+    fs::copy_file(bundled / "latinmodern-math.plist",
+                  directory / "mathFonts.bundle" / "bare.plist");
+    EXPECT_TRUE(registry.graphicsFont(Font::Name("bare")));
+}
+
+TEST_F(Registry, NamesCannotReachOutsideTheBundle) {
+    install("inside");
+    fs::copy_file(bundled / "latinmodern-math.otf", directory / "outside.otf");
+    fs::copy_file(bundled / "latinmodern-math.plist", directory / "outside.plist");
+    FontRegistry registry(directory / "mathFonts.bundle");
+    EXPECT_TRUE(registry.graphicsFont(Font::Name("inside")));
+    EXPECT_FALSE(registry.graphicsFont(Font::Name("../outside")));
+    EXPECT_FALSE(registry.graphicsFont(Font::Name((directory / "outside").string())));
+    EXPECT_FALSE(FontRegistry(std::nullopt).graphicsFont(Font::Name("inside")));
+}
+
+TEST(FontName, EqualNamesAndSizesAreEqualKeysAndSignedZerosHashAlike) {
+    EXPECT_EQ(Font(Font::Name::latinModern, 0.0), Font(Font::Name("latinmodern-math"), -0.0));
+    EXPECT_EQ(std::hash<Font>{}(Font(Font::Name::latinModern, 0.0)),
+              std::hash<Font>{}(Font(Font::Name::latinModern, -0.0)));
+    EXPECT_NE(Font(Font::Name::latinModern, 12), Font(Font::Name::termes, 12));
+    EXPECT_NE(Font(Font::Name::latinModern, 12), Font(Font::Name::latinModern, 12.5));
+}
+
+TEST(HexColor, ReadsTheLastSixDigitsAfterTheNumberSign) {
+    const auto rgba = [](std::string_view text) { return colorFromHexString(text)->resolve(); };
+    EXPECT_FALSE(colorFromHexString(""));
+    EXPECT_FALSE(colorFromHexString("ff0000"));
+    EXPECT_FALSE(colorFromHexString("#zz"));
+    EXPECT_FALSE(colorFromHexString("#"));
+    EXPECT_EQ(rgba("#ff0000"), (platform::RGBA{1, 0, 0, 1}));
+    EXPECT_EQ(rgba("#abc"), (platform::RGBA{0, 0x0a / 255.0, 0xbc / 255.0, 1}));
+    EXPECT_EQ(rgba("#12345678"), (platform::RGBA{0x34 / 255.0, 0x56 / 255.0, 0x78 / 255.0, 1}));
+    EXPECT_EQ(rgba("#0000ffzz"), (platform::RGBA{0, 0, 1, 1}));
+    EXPECT_EQ(rgba("#123456789abcdef0123"),
+              (platform::RGBA{0xef / 255.0, 0x01 / 255.0, 0x23 / 255.0, 1}));
+}
+
+} // namespace
