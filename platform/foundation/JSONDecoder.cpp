@@ -1,5 +1,7 @@
 #include "platform/foundation/JSONDecoder.hpp"
 
+#include "platform/foundation/ASCII.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -342,15 +344,34 @@ std::optional<std::string> widenLongIntegers(std::string_view json) {
             ++i;
             continue;
         }
-        if (c == '-' || (c >= '0' && c <= '9')) {
+        if (c == '-' || ascii::isDigit(c)) {
+            // One whole number token: sign and integer digits, then any fraction and exponent,
+            // so that the digits of a fraction or an exponent are never taken for an integer.
             std::size_t end = i + 1;
-            while (end < json.size() && json[end] >= '0' && json[end] <= '9') {
+            while (end < json.size() && ascii::isDigit(json[end])) {
                 ++end;
             }
+            const std::string_view integer = json.substr(i, end - i);
+            bool integral = true;
+            if (end < json.size() && json[end] == '.') {
+                integral = false;
+                ++end;
+                while (end < json.size() && ascii::isDigit(json[end])) {
+                    ++end;
+                }
+            }
+            if (end < json.size() && (json[end] == 'e' || json[end] == 'E')) {
+                integral = false;
+                ++end;
+                if (end < json.size() && (json[end] == '+' || json[end] == '-')) {
+                    ++end;
+                }
+                while (end < json.size() && ascii::isDigit(json[end])) {
+                    ++end;
+                }
+            }
             out.append(json.substr(i, end - i));
-            const bool integral =
-                end >= json.size() || (json[end] != '.' && json[end] != 'e' && json[end] != 'E');
-            if (integral && beyond64Bits(json.substr(i, end - i))) {
+            if (integral && beyond64Bits(integer)) {
                 out += ".0";
                 changed = true;
             }

@@ -1,5 +1,7 @@
 #include "platform/foundation/JSONEncoder.hpp"
 
+#include "platform/foundation/ASCII.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -48,12 +50,8 @@ CodingPath pathOf(const EncodedNode* node) {
     return CodingPath(path.rbegin(), path.rend());
 }
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+using ascii::isDigit;
+constexpr auto lower = ascii::toLower;
 
 // Key order for sorted output: case-insensitive, runs of digits compared by value ("a2" before
 // "a10"), and the exact bytes as the last word so that distinct keys never tie.

@@ -1,5 +1,7 @@
 #include "platform/foundation/PercentEncoding.hpp"
 
+#include "platform/foundation/ASCII.hpp"
+
 #include <array>
 #include <cstdint>
 
@@ -28,7 +30,8 @@ constexpr Table makeTable(std::string_view extra) {
 
 constexpr Table pathTable = makeTable("-._~!$&'()*+,=:@/");
 constexpr Table queryTable = makeTable("-._~!$&'()*+,;=:@/?");
-constexpr Table queryItemTable = makeTable("-._~!$'()*+,;:@/?");
+constexpr Table pathSegmentTable = makeTable("-._~!$&'()*+,=:@");
+constexpr Table queryItemTable = makeTable("-._~!$'()*,:@/?");
 constexpr Table fragmentTable = makeTable("-._~!$&'()*+,;=:@/?");
 constexpr Table hostTable = makeTable("-._~!$&'()*+,;=:[]");
 constexpr Table userTable = makeTable("-._~!$&'()*+,;=");
@@ -38,6 +41,8 @@ const Table& tableFor(URLCharacterSet set) {
     switch (set) {
     case URLCharacterSet::urlPathAllowed:
         return pathTable;
+    case URLCharacterSet::urlPathSegmentAllowed:
+        return pathSegmentTable;
     case URLCharacterSet::urlQueryAllowed:
         return queryTable;
     case URLCharacterSet::urlQueryItemAllowed:
@@ -153,16 +158,7 @@ std::optional<std::string> removingPercentEncoding(std::string_view text) {
 }
 
 int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return ascii::hexValue(c);
 }
 
 bool isPercentEncoded(std::string_view text, URLCharacterSet set, std::string_view alsoAllowed) {

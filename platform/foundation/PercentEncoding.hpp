@@ -12,10 +12,14 @@ namespace platform {
 enum class URLCharacterSet {
     // Letters, digits and - . _ ~ ! $ & ' ( ) * + , = : @ / (not ";").
     urlPathAllowed,
+    // The path set without "/": one segment taken from data, such as a name that holds a "/"
+    // but must stay a single segment.
+    urlPathSegmentAllowed,
     // Letters, digits and - . _ ~ ! $ & ' ( ) * + , ; = : @ / ?
     urlQueryAllowed,
-    // The query set without "&" and "=": what a query item's name or value keeps unencoded,
-    // so that the item can be told apart from its neighbours. "+" is kept as it is.
+    // What a query item's name or value keeps unencoded: the query set without what a form
+    // decoder on the server would read differently: "&" and ";" (which split items), "=" (which
+    // splits name from value) and "+" (which reads as a space).
     urlQueryItemAllowed,
     // Letters, digits and - . _ ~ ! $ & ' ( ) * + , ; = : @ / ?
     urlFragmentAllowed,

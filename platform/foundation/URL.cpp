@@ -1,22 +1,15 @@
 #include "platform/foundation/URL.hpp"
 
+#include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/PercentEncoding.hpp"
-
-#include <cctype>
 
 namespace platform {
 
 namespace {
 
-bool isAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isHex(char c) {
-    return hexDigitValue(c) >= 0;
-}
+using ascii::isAlpha;
+using ascii::isDigit;
+using ascii::isHexDigit;
 
 bool isValidScheme(std::string_view s) {
     if (s.empty() || !isAlpha(s[0])) {
@@ -30,14 +23,13 @@ bool isValidScheme(std::string_view s) {
     return true;
 }
 
-
 bool isValidHost(std::string_view host) {
     if (!host.empty() && host.front() == '[') {
         if (host.size() < 3 || host.back() != ']') {
             return false;
         }
         for (const char c : host.substr(1, host.size() - 2)) {
-            if (!isHex(c) && c != ':' && c != '.') {
+            if (!isHexDigit(c) && c != ':' && c != '.') {
                 return false;
             }
         }

@@ -1,5 +1,6 @@
 #include "platform/foundation/URLComponents.hpp"
 
+#include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/PercentEncoding.hpp"
 
 namespace platform {
@@ -32,12 +33,11 @@ bool isValidScheme(std::string_view s) {
     if (s.empty()) {
         return false;
     }
-    const auto alpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-    if (!alpha(s[0])) {
+    if (!ascii::isAlpha(s[0])) {
         return false;
     }
     for (const char c : s) {
-        if (!alpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+        if (!ascii::isAlnum(c) && c != '+' && c != '-' && c != '.') {
             return false;
         }
     }

@@ -45,7 +45,8 @@ public:
     // The query items in order, decoded; nullopt when there is no query at all.
     [[nodiscard]] std::optional<std::vector<URLQueryItem>> queryItems() const;
     // Replaces the query with these items, in order; each name and value is percent-encoded
-    // (characters outside the query set, and "&" and "=", which would split the item).
+    // (characters outside the query set, and "&", ";", "=" and "+", which a server's form
+    // decoder would split on or read as a space).
     // nullopt removes the query; an empty list leaves an empty query ("?").
     void setQueryItems(const std::optional<std::vector<URLQueryItem>>& items);
     [[nodiscard]] const std::optional<std::string>& percentEncodedQuery() const { return query_; }

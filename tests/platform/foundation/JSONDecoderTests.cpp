@@ -217,6 +217,28 @@ TEST(JSONDecoder, LongIntegersReadAsDoublesInFreeFormValuesOnly) {
               DecodingError::Kind::dataCorrupted);
 }
 
+TEST(JSONDecoder, WideningLongIntegersLeavesStringsAndOtherNumbersAlone) {
+    struct Mixed {
+        std::string text;
+        std::string other;
+        JSONAny numbers;
+        static Mixed decode(const JSONDecodingContainer& c) {
+            return {c.decode<std::string>("text"), c.decode<std::string>("other"),
+                    c.decode<JSONAny>("numbers")};
+        }
+    };
+    // The long integer sends the document through the widening pass; the texts and the other
+    // numbers must come out of it as they went in.
+    const Mixed m = JSONDecoder().decode<Mixed>(
+        R"({"big":123456789012345678901234567890,)"
+        R"("text":"say \"123456789012345678901234567890\" twice \\",)"
+        R"("other":"\\\"99999999999999999999999",)"
+        R"("numbers":[0.123456789012345678901234567890,-2E-00000000000000000000001]})");
+    EXPECT_EQ(m.text, R"(say "123456789012345678901234567890" twice \)");
+    EXPECT_EQ(m.other, R"(\"99999999999999999999999)");
+    EXPECT_EQ(m.numbers, JSONAny(JSONAny::Array{JSONAny(0.12345678901234568), JSONAny(-0.2)}));
+}
+
 TEST(JSONDecoder, MapsDuplicateMembersAndDepthLimit) {
     using Counts = std::map<std::string, std::int64_t>;
     const JSONDecoder decoder;

@@ -67,6 +67,15 @@ TEST(PercentEncoding, PathAllowedSetKeepsSlashAndEncodesTheRest) {
     EXPECT_FALSE(platform::addingPercentEncoding("\xed\xa0\x80", URLCharacterSet::urlPathAllowed));
 }
 
+TEST(PercentEncoding, PathSegmentSetEncodesTheSlashToo) {
+    EXPECT_EQ(platform::addingPercentEncoding("io.github.owner/name",
+                                              URLCharacterSet::urlPathSegmentAllowed),
+              "io.github.owner%2Fname");
+    EXPECT_EQ(platform::addingPercentEncoding("-._~!$&'()*+,=:@ ;?#",
+                                              URLCharacterSet::urlPathSegmentAllowed),
+              "-._~!$&'()*+,=:@%20%3B%3F%23");
+}
+
 TEST(PercentEncoding, RemovingDecodesOrRefuses) {
     EXPECT_EQ(platform::removingPercentEncoding("a%20b%2Fc%c3%A9"), "a b/c\xc3\xa9");
     EXPECT_EQ(platform::removingPercentEncoding("a+b"), "a+b");
@@ -83,10 +92,15 @@ TEST(URLComponents, BuildsRequestURLsWithQueryItemsInOrder) {
                     {{"limit", "100"}, {"cursor", ""}, {"search", "  "}}),
               "https://registry.example.io/v0.1/servers?limit=100&cursor=&search=%20%20");
     EXPECT_EQ(build("https://h.example", "/api/skills", {}), "https://h.example/api/skills");
-    // Values keep the query's own delimiters "+", "/", "?", ":" and "@", but not "&", "=",
-    // "#" or anything outside the query set.
-    EXPECT_EQ(build("https://h.example", "/s", {{"q", "a+b/c?d:e@f"}}),
-              "https://h.example/s?q=a+b/c?d:e@f");
+    // Values keep "/", "?", ":" and "@", but not what a server's form decoder would read
+    // differently ("+" is a space to it; "&", ";" and "=" split), nor "#" or anything outside
+    // the query set.
+    EXPECT_EQ(build("https://h.example", "/s", {{"q", "a/c?d:e@f"}}),
+              "https://h.example/s?q=a/c?d:e@f");
+    EXPECT_EQ(build("https://h.example", "/s", {{"cursor", "x/y:1.0.0+20130313144700"}}),
+              "https://h.example/s?cursor=x/y:1.0.0%2B20130313144700");
+    EXPECT_EQ(build("https://h.example", "/s", {{"q", "a;b c+d"}}),
+              "https://h.example/s?q=a%3Bb%20c%2Bd");
     EXPECT_EQ(build("https://h.example", "/s", {{"q", "a&b=c#d e%f"}, {"x=y", std::nullopt}}),
               "https://h.example/s?q=a%26b%3Dc%23d%20e%25f&x%3Dy");
     EXPECT_EQ(build("https://h.example", "/s", {{"q", "\xc3\xa9\"<>"}}),
@@ -108,6 +122,20 @@ TEST(URLComponents, ReadsQueryItemsBack) {
     URLComponents roundTrip(*URL::fromString("https://h"));
     roundTrip.setQueryItems(expected);
     EXPECT_EQ(URLComponents(*roundTrip.url()).queryItems(), expected);
+}
+
+TEST(URLComponents, IPv6HostsLoseTheirBracketsOnlyWhenRead) {
+    const auto components = URLComponents::fromString("http://[::1]:8080/x");
+    ASSERT_TRUE(components.has_value());
+    EXPECT_EQ(components->host(), "::1");
+    EXPECT_EQ(components->port(), 8080);
+    EXPECT_EQ(components->path(), "/x");
+    EXPECT_EQ(components->string(), "http://[::1]:8080/x");
+
+    URLComponents built(*URL::fromString("http://h"));
+    built.setHost("::1");
+    EXPECT_EQ(built.string(), "http://[::1]");
+    EXPECT_EQ(built.host(), "::1");
 }
 
 TEST(URLComponents, NoURLWhenThePiecesCannotFormOne) {
