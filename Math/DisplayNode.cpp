@@ -1,0 +1,288 @@
+#include "Math/DisplayNode.hpp"
+
+#include "platform/foundation/Unicode.hpp"
+
+#include <algorithm>
+
+namespace Math {
+
+namespace {
+
+std::size_t utf16Length(std::string_view text) {
+    std::size_t length = 0;
+    for (const char32_t scalar : platform::unicode::scalars(text)) {
+        length += scalar > 0xFFFF ? 2 : 1;
+    }
+    return length;
+}
+
+CGFloat ascentOf(const std::shared_ptr<DisplayList>& list) {
+    return list ? list->ascent() : 0;
+}
+CGFloat descentOf(const std::shared_ptr<DisplayList>& list) {
+    return list ? list->descent() : 0;
+}
+CGFloat widthOf(const std::shared_ptr<DisplayNode>& node) {
+    return node ? node->width() : 0;
+}
+
+} // namespace
+
+DisplayNode::~DisplayNode() = default;
+
+// MARK: DisplayList
+
+std::optional<DisplayList::LinePosition> DisplayList::linePositionFromRawValue(int rawValue) {
+    if (rawValue < 0 || rawValue > 2) {
+        return std::nullopt;
+    }
+    return static_cast<LinePosition>(rawValue);
+}
+
+DisplayList::DisplayList(std::vector<std::shared_ptr<DisplayNode>> children_, IndexRange range_)
+    : children(std::move(children_)) {
+    range = range_;
+    for (const auto& child : children) {
+        const Point p = child->position();
+        ascent_ = std::max(ascent_, std::max(0.0, p.y + child->ascent()));
+        descent_ = std::max(descent_, std::max(0.0, child->descent() - p.y));
+        width_ = std::max(width_, p.x + child->width());
+    }
+}
+
+// MARK: AttributedLine
+
+AttributedLine::AttributedLine(std::string text) {
+    append(text);
+}
+
+void AttributedLine::append(std::string_view text) {
+    const std::string valid = platform::unicode::makeValidUtf8(text);
+    text_ += valid;
+    utf16Length_ += Math::utf16Length(valid);
+}
+
+void AttributedLine::append(std::string_view text, const platform::Color& color) {
+    const std::size_t start = utf16Length_;
+    append(text);
+    if (utf16Length_ > start) {
+        colors_.push_back({start, utf16Length_ - start, color});
+    }
+}
+
+void AttributedLine::setKernAfterLastCharacter(CGFloat points) {
+    if (text_.empty()) {
+        return;
+    }
+    const auto clusters = platform::unicode::graphemeClusters(text_);
+    const std::size_t offset = utf16Length_ - Math::utf16Length(clusters.back());
+    const auto existing = std::find_if(kerns_.begin(), kerns_.end(), [offset](const auto& kern) {
+        return kern.utf16Offset == offset;
+    });
+    if (existing != kerns_.end()) {
+        existing->points = points;
+    } else {
+        kerns_.push_back({offset, points});
+    }
+}
+
+AttributedLine AttributedLine::prefix(std::size_t byteOffset) const {
+    AttributedLine result;
+    result.append(std::string_view(text_).substr(0, std::min(byteOffset, text_.size())));
+    const std::size_t end = result.utf16Length_;
+    for (const auto& kern : kerns_) {
+        if (kern.utf16Offset < end) {
+            result.kerns_.push_back(kern);
+        }
+    }
+    for (const auto& colour : colors_) {
+        if (colour.utf16Offset < end) {
+            result.colors_.push_back({colour.utf16Offset,
+                                      std::min(colour.utf16Length, end - colour.utf16Offset),
+                                      colour.color});
+        }
+    }
+    return result;
+}
+
+AttributedLine AttributedLine::suffix(std::size_t byteOffset) const {
+    AttributedLine result;
+    const std::size_t start = std::min(byteOffset, text_.size());
+    result.append(std::string_view(text_).substr(start));
+    const std::size_t shift = utf16Length_ - result.utf16Length_;
+    for (const auto& kern : kerns_) {
+        if (kern.utf16Offset >= shift) {
+            result.kerns_.push_back({kern.utf16Offset - shift, kern.points});
+        }
+    }
+    for (const auto& colour : colors_) {
+        const std::size_t end = colour.utf16Offset + colour.utf16Length;
+        if (end > shift) {
+            const std::size_t from = std::max(colour.utf16Offset, shift);
+            result.colors_.push_back({from - shift, end - from, colour.color});
+        }
+    }
+    return result;
+}
+
+// MARK: DisplayTextRun
+
+DisplayTextRun::DisplayTextRun(AttributedLine line, Font font_,
+                               const platform::GlyphFont& glyphFont,
+                               std::vector<std::shared_ptr<Atom>> atoms_)
+    : attributedString(std::move(line))
+    , font(std::move(font_))
+    , atoms(std::move(atoms_))
+    , shaped(glyphFont.shape(attributedString.text(), attributedString.kerns())) {
+    width_ = shaped.width;
+    if (!shaped.glyphs.empty()) {
+        ascent_ = std::max(0.0, shaped.glyphPathBounds.maxY());
+        descent_ = std::max(0.0, -shaped.glyphPathBounds.minY());
+    }
+}
+
+// MARK: Glyphs
+
+DisplayGlyph::DisplayGlyph(platform::GlyphID glyph_, Font font_)
+    : glyph(glyph_)
+    , font(std::move(font_)) {}
+
+DisplayGlyphRun::DisplayGlyphRun(std::vector<platform::GlyphID> glyphs_,
+                                 std::vector<CGFloat> offsets_, Font font_)
+    : glyphs(std::move(glyphs_))
+    , offsets(std::move(offsets_))
+    , font(std::move(font_)) {
+    // The drawing pairs glyphs with offsets one to one.
+    offsets.resize(glyphs.size(), 0);
+}
+
+// MARK: DisplayFraction
+
+CGFloat DisplayFraction::ascent() const {
+    return ascentOf(numerator) + numeratorUp;
+}
+
+CGFloat DisplayFraction::descent() const {
+    return descentOf(denominator) + denominatorDown;
+}
+
+CGFloat DisplayFraction::width() const {
+    return std::max(widthOf(numerator), widthOf(denominator));
+}
+
+void DisplayFraction::setPosition(Point value) {
+    position_ = value;
+    const CGFloat w = width();
+    if (denominator) {
+        denominator->setPosition(
+            {value.x + (w - denominator->width()) / 2, value.y - denominatorDown});
+    }
+    if (numerator) {
+        numerator->setPosition({value.x + (w - numerator->width()) / 2, value.y + numeratorUp});
+    }
+}
+
+// MARK: DisplayRadical
+
+void DisplayRadical::setPosition(Point value) {
+    position_ = value;
+    placeParts();
+}
+
+void DisplayRadical::placeParts() {
+    if (radicand && radicalGlyph) {
+        radicand->setPosition({position_.x + radicalShift + radicalGlyph->width(), position_.y});
+    }
+    // The degree sits in the crook of the sign, so it travels with the radical.
+    if (degree) {
+        degree->setPosition({position_.x + degreeOffset_.x, position_.y + degreeOffset_.y});
+    }
+}
+
+void DisplayRadical::setDegree(std::shared_ptr<DisplayList> degree_, CGFloat kernBefore,
+                               CGFloat kernAfter, CGFloat bottomRaise) {
+    if (!degree_) {
+        return;
+    }
+    degree = std::move(degree_);
+    radicalShift = std::max(0.0, kernBefore + degree->width() + kernAfter);
+    degreeOffset_ = {kernBefore, bottomRaise * (ascent_ - descent_)};
+    width_ = radicalShift + widthOf(radicalGlyph) + widthOf(radicand);
+    placeParts();
+}
+
+// MARK: DisplayAccent
+
+DisplayAccent::DisplayAccent(std::shared_ptr<DisplayGlyph> accent_,
+                             std::shared_ptr<DisplayList> accentee_, IndexRange range_)
+    : accentee(std::move(accentee_))
+    , accent(std::move(accent_)) {
+    range = range_;
+}
+
+void DisplayAccent::setPosition(Point value) {
+    position_ = value;
+    if (accentee) {
+        accentee->setPosition(value);
+    }
+}
+
+// MARK: DisplayLine
+
+DisplayLine::DisplayLine(std::shared_ptr<DisplayList> inner_, Point position_, IndexRange range_)
+    : inner(std::move(inner_)) {
+    range = range_;
+    setPosition(position_);
+}
+
+void DisplayLine::setPosition(Point value) {
+    position_ = value;
+    if (inner) {
+        inner->setPosition(value);
+    }
+}
+
+// MARK: DisplayLargeOperator
+
+CGFloat DisplayLargeOperator::ascent() const {
+    if (!nucleus) {
+        return 0;
+    }
+    CGFloat result = nucleus->ascent();
+    if (upperLimit) {
+        result += extraPadding + upperLimit->ascent() + upperLimitGap + upperLimit->descent();
+    }
+    return result;
+}
+
+CGFloat DisplayLargeOperator::descent() const {
+    if (!nucleus) {
+        return 0;
+    }
+    CGFloat result = nucleus->descent();
+    if (lowerLimit) {
+        result += extraPadding + lowerLimitGap + lowerLimit->ascent() + lowerLimit->descent();
+    }
+    return result;
+}
+
+void DisplayLargeOperator::setPosition(Point value) {
+    position_ = value;
+    if (!nucleus) {
+        return;
+    }
+    const CGFloat w = width();
+    if (lowerLimit) {
+        lowerLimit->setPosition(
+            {value.x - limitShift + (w - lowerLimit->width()) / 2,
+             value.y - nucleus->descent() - lowerLimitGap - lowerLimit->ascent()});
+    }
+    if (upperLimit) {
+        upperLimit->setPosition(
+            {value.x + limitShift + (w - upperLimit->width()) / 2,
+             value.y + nucleus->ascent() + upperLimitGap + upperLimit->descent()});
+    }
+    nucleus->setPosition({value.x + (w - nucleus->width()) / 2, value.y});
+}
+
+} // namespace Math

@@ -1,0 +1,581 @@
+#include "Math/Typesetter.hpp"
+
+#include "Math/HexColor.hpp"
+#include "Math/Serializer.hpp"
+#include "Math/TypesetterAlphabets.hpp"
+#include "Math/TypesetterSpacing.hpp"
+#include "platform/foundation/Unicode.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Math {
+
+namespace {
+
+bool usable(const std::shared_ptr<const PlatformFont>& font) {
+    return font && std::isfinite(font->font().size) && font->font().size > 0;
+}
+
+// A width that is not a finite positive number means "never break".
+CGFloat sanitizedWidth(CGFloat width) {
+    return std::isfinite(width) && width > 0 ? width : 0;
+}
+
+// From 0 to the end of the last atom's range.
+IndexRange listRange(const AtomList& list) {
+    if (list.atoms.empty() || !list.atoms.back()) {
+        return {0, 0};
+    }
+    const IndexRange last = list.atoms.back()->indexRange;
+    if (last.location < 0 || last.location == notFound || last.length < 0 ||
+        last.length > notFound - last.location) {
+        return {0, 0};
+    }
+    return {0, last.location + last.length};
+}
+
+bool hasScripts(const Atom& atom) {
+    return atom.subscript() || atom.superscript();
+}
+
+std::u16string utf16(std::string_view text) {
+    std::u16string result;
+    for (const char32_t scalar : platform::unicode::scalars(text)) {
+        if (scalar > 0xFFFF) {
+            const char32_t v = scalar - 0x10000;
+            result.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+            result.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+        } else {
+            result.push_back(static_cast<char16_t>(scalar));
+        }
+    }
+    return result;
+}
+
+std::string_view lastCharacter(std::string_view text) {
+    const auto clusters = platform::unicode::graphemeClusters(text);
+    return clusters.empty() ? std::string_view{} : clusters.back();
+}
+
+const AtomList& listOrEmpty(const std::shared_ptr<AtomList>& list) {
+    static const AtomList empty;
+    return list ? *list : empty;
+}
+
+} // namespace
+
+// MARK: Entry points
+
+std::shared_ptr<DisplayList> Typesetter::createLine(const AtomList& list,
+                                                    std::shared_ptr<const PlatformFont> font,
+                                                    Level style, bool cramped, CGFloat maxWidth) {
+    return createLineWithOptions(list, std::move(font), style, cramped, false, maxWidth);
+}
+
+std::shared_ptr<DisplayList>
+Typesetter::createLineWithOptions(const AtomList& list, std::shared_ptr<const PlatformFont> font,
+                                  Level style, bool cramped, bool spaced, CGFloat maxWidth) {
+    if (!usable(font)) {
+        return nullptr;
+    }
+    const auto atoms = preprocessAtoms(list);
+    Typesetter typesetter(std::move(font), style, cramped, spaced, maxWidth);
+    typesetter.createDisplayAtoms(atoms);
+    return std::make_shared<DisplayList>(std::move(typesetter.displayAtoms), listRange(list));
+}
+
+std::shared_ptr<DisplayList>
+Typesetter::createLineForLevel(const AtomList& list, std::shared_ptr<const PlatformFont> font,
+                               Level style, bool cramped) {
+    return createLineWithOptions(list, std::move(font), style, cramped, false, 0);
+}
+
+std::shared_ptr<DisplayList>
+Typesetter::createFinalizedLine(const AtomList& list, std::shared_ptr<const PlatformFont> font,
+                                Level style) {
+    const auto finalized = finalizedAtomList(list);
+    return createLineWithOptions(*finalized, std::move(font), style, false, false, 0);
+}
+
+std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& list) {
+    std::vector<std::shared_ptr<Atom>> result;
+    result.reserve(list.atoms.size());
+    std::shared_ptr<Atom> last;
+    for (const auto& atom : list.atoms) {
+        if (!atom) {
+            continue;
+        }
+        if (atom->type == AtomType::number || atom->type == AtomType::variable) {
+            atom->nucleus = styleCharacters(atom->nucleus, atom->fontStyle);
+            atom->type = AtomType::ordinary;
+        } else if (atom->type == AtomType::unaryOperator) {
+            atom->type = AtomType::ordinary;
+        }
+        if (atom->type == AtomType::ordinary && last && last->type == AtomType::ordinary &&
+            !hasScripts(*last)) {
+            last->fuse(atom);
+            continue;
+        }
+        result.push_back(atom);
+        last = atom;
+    }
+    return result;
+}
+
+Typesetter::Typesetter(std::shared_ptr<const PlatformFont> font_, Level style_, bool cramped_,
+                       bool spaced_, CGFloat maxWidth_)
+    : font(std::move(font_))
+    , style(style_)
+    , cramped(cramped_)
+    , spaced(spaced_)
+    , maxWidth(sanitizedWidth(maxWidth_))
+    , minimumLineSpacing(font ? font->font().size * 0.2 : 0) {}
+
+// MARK: Foundations
+
+const PlatformFont& Typesetter::styleFont() {
+    if (!styleFont_) {
+        CGFloat size = font->font().size;
+        if (style == Level::script) {
+            size *= font->metrics().scriptPercentScaleDown();
+        } else if (style == Level::scriptOfScript) {
+            size *= font->metrics().scriptScriptPercentScaleDown();
+        }
+        styleFont_ = PlatformFont::make(Font(font->font().name, size));
+        if (!styleFont_) {
+            styleFont_ = font;
+        }
+    }
+    return *styleFont_;
+}
+
+CGFloat Typesetter::mu() {
+    return styleFont().font().size / 18;
+}
+
+CGFloat Typesetter::interElementSpace(AtomType left, AtomType right) {
+    return Math::interElementSpace(left, right, style, mu());
+}
+
+void Typesetter::addInterElementSpace(const Atom* previous, AtomType current) {
+    if (!previous && !spaced) {
+        return;
+    }
+    const AtomType left = previous ? previous->type : AtomType::open;
+    currentPosition.x += interElementSpace(left, current);
+}
+
+platform::GlyphID Typesetter::glyphForCharacter(std::string_view character) {
+    const auto glyphs = styleFont().glyphFont().glyphs(utf16(character));
+    return glyphs && !glyphs->empty() ? glyphs->front() : 0;
+}
+
+void Typesetter::setStyle(Level level) {
+    style = level;
+    styleFont_ = nullptr;
+}
+
+CGFloat Typesetter::lineWidth(const AttributedLine& line) {
+    if (line.empty()) {
+        return 0;
+    }
+    return styleFont().glyphFont().shape(line.text(), line.kerns()).width;
+}
+
+// MARK: Main loop
+
+void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms) {
+    const Atom* previous = nullptr;
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+        if (!atoms[i]) {
+            continue;
+        }
+        Atom& atom = *atoms[i];
+        const auto lookAhead = atoms.subspan(i + 1, std::min<std::size_t>(3, atoms.size() - i - 1));
+        switch (atom.type) {
+        case AtomType::number:
+        case AtomType::variable:
+        case AtomType::unaryOperator:
+        case AtomType::boundary:
+            // Preprocessing leaves none of these; should one come, it only counts as a neighbour.
+            previous = &atom;
+            break;
+
+        case AtomType::space:
+            if (!currentLine.empty()) {
+                flushCurrentLine();
+            }
+            if (const auto* space = dynamic_cast<const Space*>(&atom)) {
+                currentPosition.x += space->amount * mu();
+            }
+            break;
+
+        case AtomType::style:
+            if (!currentLine.empty()) {
+                flushCurrentLine();
+            }
+            if (const auto* styleAtom = dynamic_cast<const Style*>(&atom)) {
+                setStyle(styleAtom->level);
+            }
+            break;
+
+        case AtomType::ordinary:
+        case AtomType::binaryOperator:
+        case AtomType::relation:
+        case AtomType::open:
+        case AtomType::close:
+        case AtomType::punctuation:
+        case AtomType::placeholder:
+            appendTextAtom(atoms[i], previous, lookAhead);
+            previous = &atom;
+            break;
+
+        case AtomType::fraction:
+        case AtomType::radical:
+        case AtomType::inner:
+        case AtomType::table:
+        case AtomType::color:
+        case AtomType::colorBox:
+        case AtomType::textColor: {
+            AtomType breakType = atom.type;
+            const auto node = buildPlacedNode(atom, breakType);
+            if (!node) {
+                break;
+            }
+            const bool overflows = wouldOverflowLine(*node, previous, breakType);
+            if (!currentLine.empty()) {
+                flushCurrentLine();
+            }
+            if (overflows) {
+                finishCurrentLine();
+            } else {
+                currentPosition.x += placedNodeLeadingSpace(atom, *node, previous);
+            }
+            node->setPosition(currentPosition);
+            displayAtoms.push_back(node);
+            if ((atom.type == AtomType::fraction || atom.type == AtomType::radical) &&
+                currentLineStartIndex >= 1) {
+                avoidLineClash(*node);
+            }
+            if (atom.type == AtomType::color || atom.type == AtomType::colorBox ||
+                atom.type == AtomType::textColor) {
+                currentPosition.x = node->position().x + node->width();
+            } else {
+                currentPosition.x += node->width();
+            }
+            if (hasScripts(atom)) {
+                makeScripts(atom, *node, std::max<std::int64_t>(0, atom.indexRange.location), 0);
+            }
+            previous = &atom;
+            break;
+        }
+
+        case AtomType::accent:
+            if (maxWidth > 0) {
+                if (auto* accent = dynamic_cast<Accent*>(&atom)) {
+                    appendAccentAsText(atoms[i], *accent, previous);
+                    previous = &atom;
+                }
+                break;
+            }
+            [[fallthrough]];
+        case AtomType::largeOperator:
+        case AtomType::underline:
+        case AtomType::overline: {
+            if (!currentLine.empty()) {
+                flushCurrentLine();
+            }
+            if (atom.type == AtomType::largeOperator) {
+                auto* op = dynamic_cast<LargeOperator*>(&atom);
+                if (!op) {
+                    break;
+                }
+                if (previous) {
+                    currentPosition.x += interElementSpace(previous->type, atom.type);
+                } else if (spaced) {
+                    currentPosition.x += interElementSpace(AtomType::open, atom.type);
+                }
+                if (auto node = makeLargeOperator(*op)) {
+                    displayAtoms.push_back(std::move(node));
+                }
+                previous = &atom;
+                break;
+            }
+            if (atom.type == AtomType::accent) {
+                addInterElementSpace(previous, AtomType::ordinary);
+            } else if (previous) {
+                currentPosition.x += interElementSpace(previous->type, AtomType::ordinary);
+            } else if (spaced) {
+                currentPosition.x += interElementSpace(AtomType::open, AtomType::ordinary);
+            }
+            const auto node = buildNodePlacedByBuilder(atom);
+            atom.type = AtomType::ordinary;
+            if (!node) {
+                break;
+            }
+            displayAtoms.push_back(node);
+            currentPosition.x += node->width();
+            if (hasScripts(atom)) {
+                makeScripts(atom, *node, std::max<std::int64_t>(0, atom.indexRange.location), 0);
+            }
+            previous = &atom;
+            break;
+        }
+        }
+    }
+
+    if (!currentLine.empty()) {
+        flushCurrentLine();
+    }
+    // A delimited group's body ends as if a close followed it: only trailing punctuation gains.
+    if (spaced && previous && !displayAtoms.empty()) {
+        auto& last = *displayAtoms.back();
+        last.setWidth(last.width() + interElementSpace(previous->type, AtomType::close));
+    }
+}
+
+void Typesetter::kernBefore(const Atom* previous, AtomType type) {
+    if (!previous) {
+        return;
+    }
+    const CGFloat space = interElementSpace(previous->type, type);
+    if (currentLine.empty()) {
+        currentPosition.x += space;
+    } else if (space > 0) {
+        currentLine.setKernAfterLastCharacter(space);
+    }
+}
+
+void Typesetter::extendCurrentLineRange(const Atom& atom) {
+    if (currentLineIndexRange.location == notFound) {
+        currentLineIndexRange = atom.indexRange;
+    } else {
+        currentLineIndexRange.length += atom.indexRange.length;
+    }
+}
+
+void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom* previous,
+                                std::span<const std::shared_ptr<Atom>> lookAhead) {
+    Atom& atom = *shared;
+    checkInteratomLineBreak(atom, previous, lookAhead);
+    // A scripted atom that will not fit starts the next line together with its scripts.
+    if (maxWidth > 0 && hasScripts(atom) && !currentLine.empty()) {
+        fitScriptedAtom(atom, previous);
+    }
+    kernBefore(previous, atom.type);
+    if (atom.type == AtomType::placeholder) {
+        currentLine.append(atom.nucleus, platform::Color(0, 0, 1));
+    } else {
+        currentLine.append(atom.nucleus);
+    }
+    if (!hasScripts(atom) && maxWidth > 0) {
+        wrapCurrentText();
+    }
+    extendCurrentLineRange(atom);
+    if (atom.fusedAtoms.empty()) {
+        currentAtoms.push_back(shared);
+    } else {
+        currentAtoms.insert(currentAtoms.end(), atom.fusedAtoms.begin(), atom.fusedAtoms.end());
+    }
+    if (!hasScripts(atom)) {
+        return;
+    }
+    const auto run = flushCurrentLine();
+    const auto character = lastCharacter(atom.nucleus);
+    const CGFloat delta =
+        character.empty() ? 0
+                          : styleFont().metrics().italicCorrection(glyphForCharacter(character));
+    if (delta > 0 && !atom.subscript()) {
+        currentPosition.x += delta;
+    }
+    const std::int64_t end = atom.indexRange.location + atom.indexRange.length - 1;
+    makeScripts(atom, *run, std::max<std::int64_t>(0, end), delta);
+}
+
+void Typesetter::appendAccentAsText(const std::shared_ptr<Atom>& shared, Accent& accent,
+                                    const Atom* previous) {
+    std::string text = accent.innerList && !accent.innerList->atoms.empty()
+                           ? serializeAtomList(accent.innerList)
+                           : std::string{};
+    text += accent.nucleus;
+    kernBefore(previous, AtomType::ordinary);
+    currentLine.append(platform::unicode::nfc(text));
+    extendCurrentLineRange(accent);
+    currentAtoms.push_back(shared);
+    accent.type = AtomType::ordinary;
+}
+
+std::shared_ptr<DisplayNode> Typesetter::buildPlacedNode(Atom& atom, AtomType& breakType) {
+    const auto colourLine = [this](const std::shared_ptr<AtomList>& inner) {
+        return createLineWithOptions(*finalizedAtomList(listOrEmpty(inner)), font, style, false,
+                                     false, maxWidth);
+    };
+    switch (atom.type) {
+    case AtomType::fraction:
+        if (const auto* fraction = dynamic_cast<const Fraction*>(&atom)) {
+            return makeFraction(*fraction);
+        }
+        return nullptr;
+    case AtomType::radical: {
+        breakType = AtomType::ordinary;
+        const auto* radical = dynamic_cast<const Radical*>(&atom);
+        if (!radical) {
+            return nullptr;
+        }
+        auto node = makeRadical(listOrEmpty(radical->radicand), atom.indexRange);
+        if (node && radical->degree) {
+            const auto& metrics = styleFont().metrics();
+            node->setDegree(createFinalizedLine(*radical->degree, font, Level::scriptOfScript),
+                            metrics.radicalKernBeforeDegree(), metrics.radicalKernAfterDegree(),
+                            metrics.radicalDegreeBottomRaisePercent());
+        }
+        return node;
+    }
+    case AtomType::inner:
+    case AtomType::table:
+        breakType = AtomType::inner;
+        // A table keeps its class when its type has been rewritten to inner by an earlier pass.
+        if (const auto* table = dynamic_cast<const Table*>(&atom)) {
+            atom.type = AtomType::inner;
+            return makeTable(*table);
+        }
+        if (const auto* inner = dynamic_cast<const Inner*>(&atom)) {
+            const bool delimited = (inner->leftBoundary() || inner->rightBoundary());
+            if (delimited) {
+                return makeInner(*inner, maxWidth);
+            }
+            return createLineWithOptions(listOrEmpty(inner->innerList), font, style, cramped, false,
+                                         maxWidth);
+        }
+        return nullptr;
+    case AtomType::color:
+        breakType = AtomType::ordinary;
+        if (const auto* colour = dynamic_cast<const Color*>(&atom)) {
+            auto node = colourLine(colour->innerList);
+            if (node) {
+                node->localTextColor = colorFromHexString(colour->colorString);
+            }
+            return node;
+        }
+        return nullptr;
+    case AtomType::textColor:
+        breakType = AtomType::ordinary;
+        if (const auto* colour = dynamic_cast<const TextColor*>(&atom)) {
+            auto node = colourLine(colour->innerList);
+            if (node) {
+                node->localTextColor = colorFromHexString(colour->colorString);
+            }
+            return node;
+        }
+        return nullptr;
+    case AtomType::colorBox:
+        breakType = AtomType::ordinary;
+        if (const auto* colour = dynamic_cast<const ColorBox*>(&atom)) {
+            auto node = colourLine(colour->innerList);
+            if (node) {
+                node->localBackgroundColor = colorFromHexString(colour->colorString);
+            }
+            return node;
+        }
+        return nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+CGFloat Typesetter::placedNodeLeadingSpace(const Atom& atom, const DisplayNode& node,
+                                           const Atom* previous) {
+    switch (atom.type) {
+    case AtomType::fraction:
+        addInterElementSpace(previous, AtomType::fraction);
+        return 0;
+    case AtomType::radical:
+        addInterElementSpace(previous, AtomType::ordinary);
+        return 0;
+    case AtomType::textColor: {
+        // Spaced by what the group starts with.
+        const auto* list = dynamic_cast<const DisplayList*>(&node);
+        if (!previous || !list || list->children.empty()) {
+            return 0;
+        }
+        const auto* run = dynamic_cast<const DisplayTextRun*>(list->children.front().get());
+        if (!run || run->atoms.empty() || !run->atoms.front()) {
+            return 0;
+        }
+        return interElementSpace(previous->type, run->atoms.front()->type);
+    }
+    default: {
+        const AtomType right = atom.type == AtomType::inner ? AtomType::inner : AtomType::ordinary;
+        if (previous) {
+            return interElementSpace(previous->type, right);
+        }
+        return spaced ? interElementSpace(AtomType::open, right) : 0;
+    }
+    }
+}
+
+std::shared_ptr<DisplayNode> Typesetter::buildNodePlacedByBuilder(Atom& atom) {
+    switch (atom.type) {
+    case AtomType::underline:
+        if (const auto* underline = dynamic_cast<const Underline*>(&atom)) {
+            return makeUnderline(*underline);
+        }
+        return nullptr;
+    case AtomType::overline:
+        if (const auto* overline = dynamic_cast<const Overline*>(&atom)) {
+            return makeOverline(*overline);
+        }
+        return nullptr;
+    case AtomType::accent:
+        if (auto* accent = dynamic_cast<Accent*>(&atom)) {
+            return makeAccent(*accent);
+        }
+        return nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+std::shared_ptr<DisplayTextRun> Typesetter::flushCurrentLine() {
+    auto& fontNow = styleFont();
+    auto run = std::make_shared<DisplayTextRun>(std::move(currentLine), fontNow.font(),
+                                                fontNow.glyphFont(), std::move(currentAtoms));
+    run->setPosition(currentPosition);
+    run->range = currentLineIndexRange;
+    displayAtoms.push_back(run);
+    currentPosition.x += run->width();
+    currentLine = AttributedLine();
+    currentAtoms.clear();
+    currentLineIndexRange = {notFound, notFound};
+    return run;
+}
+
+CGFloat Typesetter::lineAdvance() {
+    const CGFloat size = styleFont().font().size;
+    if (currentLineStartIndex >= displayAtoms.size()) {
+        return 1.5 * size;
+    }
+    CGFloat ascent = 0;
+    CGFloat descent = 0;
+    for (std::size_t i = currentLineStartIndex; i < displayAtoms.size(); ++i) {
+        ascent = std::max(ascent, displayAtoms[i]->ascent());
+        descent = std::max(descent, displayAtoms[i]->descent());
+    }
+    return std::max(ascent + descent + minimumLineSpacing, 1.2 * size);
+}
+
+void Typesetter::startNewLine() {
+    currentPosition.y -= lineAdvance();
+    currentPosition.x = 0;
+    currentLineStartIndex = displayAtoms.size();
+}
+
+void Typesetter::finishCurrentLine() {
+    if (!currentLine.empty()) {
+        flushCurrentLine();
+    }
+    startNewLine();
+}
+
+} // namespace Math

@@ -1,0 +1,195 @@
+#pragma once
+
+// Turns a finalised atom list into a tree of display nodes, TeX's way: atoms are spaced by their
+// types and the math style, consecutive symbols share one text run, and composite atoms
+// (fractions, radicals, scripts, large operators, delimited groups, accents, tables) are built
+// from the font's MATH constants, variants and assemblies. With a positive maximum width the
+// formula is broken into lines.
+//
+// A Typesetter lays out one list; builders lay out their sub-lists with new typesetters through
+// the entry points below. Input that breaks the typesetter's own expectations (an atom whose
+// class does not match its type, a missing list) is skipped rather than trusted: formulas come
+// from users.
+
+#include "Math/Atom.hpp"
+#include "Math/AtomList.hpp"
+#include "Math/DisplayNode.hpp"
+#include "Math/PlatformFont.hpp"
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Math {
+
+class Typesetter {
+public:
+    using Level = Style::Level;
+
+    // MARK: Entry points. Each preprocesses the list, runs one typesetter over it and returns a
+    // list node whose range runs from 0 to the end of the last atom's range. Nothing when there is
+    // no usable font (absent, or a size that is 0, negative or not finite).
+
+    static std::shared_ptr<DisplayList> createLine(const AtomList& list,
+                                                   std::shared_ptr<const PlatformFont> font,
+                                                   Level style, bool cramped, CGFloat maxWidth);
+    static std::shared_ptr<DisplayList>
+    createLineWithOptions(const AtomList& list, std::shared_ptr<const PlatformFont> font,
+                          Level style, bool cramped, bool spaced, CGFloat maxWidth);
+    static std::shared_ptr<DisplayList> createLineForLevel(const AtomList& list,
+                                                           std::shared_ptr<const PlatformFont> font,
+                                                           Level style, bool cramped);
+    // Typesets the list's finalised copy.
+    static std::shared_ptr<DisplayList>
+    createFinalizedLine(const AtomList& list, std::shared_ptr<const PlatformFont> font,
+                        Level style);
+
+    // Numbers and variables take their math alphabet and become ordinary, unary operators become
+    // ordinary, and runs of script-free ordinary atoms fuse into one. The atoms themselves are
+    // changed (types, nuclei); fused atoms are left out of the result.
+    static std::vector<std::shared_ptr<Atom>> preprocessAtoms(const AtomList& list);
+
+    Typesetter(std::shared_ptr<const PlatformFont> font, Level style, bool cramped, bool spaced,
+               CGFloat maxWidth);
+
+    // MARK: Foundations
+
+    // The base font scaled for the current style (script sizes come from the font's MATH table).
+    const PlatformFont& styleFont();
+    // One math unit: the style font's size / 18.
+    CGFloat mu();
+    // The space in points between atoms of these types in the current style.
+    CGFloat interElementSpace(AtomType left, AtomType right);
+    // Moves the pen by the space before an atom of type `current`; with no previous atom the
+    // left side counts as an `open` when the list is spaced, and nothing is added otherwise.
+    void addInterElementSpace(const Atom* previous, AtomType current);
+    // The style font's glyph for one character (a grapheme cluster); 0 when the font lacks it.
+    platform::GlyphID glyphForCharacter(std::string_view character);
+
+    // MARK: Main loop
+
+    void createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms);
+    std::shared_ptr<DisplayTextRun> flushCurrentLine();
+    CGFloat lineAdvance();
+    void finishCurrentLine();
+
+    // MARK: Line breaking
+
+    bool checkInteratomLineBreak(const Atom& atom, const Atom* previous,
+                                 std::span<const std::shared_ptr<Atom>> lookAhead);
+    CGFloat atomWidthForBreaking(const Atom& atom, const Atom* left);
+    CGFloat currentLineWidth();
+    CGFloat estimateRemainingWidth(std::span<const std::shared_ptr<Atom>> atoms);
+    static int breakPenalty(const Atom* left, const Atom* right);
+    void breakCurrentLine();
+    bool wouldOverflowLine(const DisplayNode& node, const Atom* previous, AtomType type);
+    CGFloat estimateAtomWidth(const Atom& atom);
+    void avoidLineClash(DisplayNode& node);
+    static void shiftDisplayNode(DisplayNode& node, CGFloat dy);
+    void wrapCurrentText();
+    void fitScriptedAtom(const Atom& atom, const Atom* previous);
+
+    // MARK: Glyph variants and assemblies
+
+    struct GlyphChoice {
+        platform::GlyphID glyph = 0;
+        CGFloat ascent = 0;
+        CGFloat descent = 0;
+        CGFloat width = 0;
+    };
+    struct AssembledGlyphs {
+        std::vector<platform::GlyphID> glyphs;
+        std::vector<CGFloat> offsets;
+        CGFloat height = 0;
+    };
+    // How many glyphs an assembly may hold. A delimiter that would need more is not stretched
+    // further: nothing that tall is read, and an unbounded search would never end for parts that
+    // cannot grow.
+    static constexpr std::size_t maxAssemblyGlyphs = 300;
+
+    GlyphChoice findGlyphForHeight(platform::GlyphID glyph, CGFloat height);
+    GlyphChoice findHorizontalVariant(platform::GlyphID glyph, CGFloat maxWidth);
+    std::shared_ptr<DisplayGlyphRun> constructGlyphAssembly(platform::GlyphID glyph,
+                                                            CGFloat height);
+    // The parts stacked to `height`; when that needs more than maxAssemblyGlyphs glyphs (or the
+    // parts cannot grow), the tallest assembly within the limit. Nothing without parts.
+    std::optional<AssembledGlyphs>
+    constructGlyphParts(std::span<const FontMetrics::GlyphPart> parts, CGFloat height);
+    std::shared_ptr<DisplayShiftedNode> radicalGlyph(CGFloat height);
+    std::shared_ptr<DisplayShiftedNode> boundaryGlyph(std::string_view delimiter, CGFloat height);
+
+    // MARK: Builders
+
+    void makeScripts(const Atom& atom, DisplayNode& nucleus, std::int64_t index, CGFloat delta);
+    std::shared_ptr<DisplayNode> makeLargeOperator(const LargeOperator& op);
+    std::shared_ptr<DisplayNode> makeLimits(std::shared_ptr<DisplayNode> node, const Atom& atom,
+                                            CGFloat delta);
+    std::shared_ptr<DisplayNode> makeFraction(const Fraction& fraction);
+    CGFloat numeratorShiftUp(bool hasRule);
+    CGFloat denominatorShiftDown(bool hasRule);
+    std::shared_ptr<DisplayList> addDelimitersToFraction(std::shared_ptr<DisplayFraction> node,
+                                                         const Fraction& fraction);
+    std::shared_ptr<DisplayRadical> makeRadical(const AtomList& radicand, IndexRange range);
+    std::shared_ptr<DisplayList> makeInner(const Inner& inner, CGFloat maxWidth);
+    std::shared_ptr<DisplayLine> makeUnderline(const Underline& underline);
+    std::shared_ptr<DisplayLine> makeOverline(const Overline& overline);
+    std::shared_ptr<DisplayNode> makeAccent(Accent& accent);
+    CGFloat accentSkew(const Accent& accent, CGFloat baseWidth, platform::GlyphID accentGlyph);
+    static bool isSingleCharAccentee(const Accent& accent);
+    std::shared_ptr<DisplayList> makeTable(const Table& table);
+
+    // MARK: State
+
+    std::shared_ptr<const PlatformFont> font;
+    std::vector<std::shared_ptr<DisplayNode>> displayAtoms;
+    // The pen: x from the start of the current line, y the current line's baseline (0 for the
+    // first line, lower lines below it).
+    Point currentPosition;
+    // Text of consecutive symbols not yet made into a text run, and the atoms it renders.
+    AttributedLine currentLine;
+    std::vector<std::shared_ptr<Atom>> currentAtoms;
+    IndexRange currentLineIndexRange{notFound, notFound};
+    Level style;
+    bool cramped = false;
+    // Spaced as if between an open and a close atom (the body of a delimited group).
+    bool spaced = false;
+    // Lines are broken at this width; 0 or less never breaks.
+    CGFloat maxWidth = 0;
+    std::size_t currentLineStartIndex = 0;
+    CGFloat minimumLineSpacing = 0;
+    // Set once the rest of the current line is known to fit; the inter-atom check then rests.
+    bool remainingContentFits = false;
+
+    static constexpr CGFloat kBaseLineSkipMultiplier = 1.2;
+    static constexpr CGFloat kLineSkipMultiplier = 0.1;
+    static constexpr CGFloat kLineSkipLimitMultiplier = 0.0;
+    static constexpr CGFloat kJotMultiplier = 0.3;
+
+private:
+    void setStyle(Level level);
+    GlyphChoice measureGlyph(platform::GlyphID glyph);
+    // The variant of the character's glyph at least `height` tall, or its assembly.
+    std::shared_ptr<DisplayShiftedNode> stretchedGlyph(std::string_view character, CGFloat height);
+    // The text atom step of the main loop and the text form of an accent.
+    void appendTextAtom(const std::shared_ptr<Atom>& atom, const Atom* previous,
+                        std::span<const std::shared_ptr<Atom>> lookAhead);
+    void appendAccentAsText(const std::shared_ptr<Atom>& atom, Accent& accent,
+                            const Atom* previous);
+    void kernBefore(const Atom* previous, AtomType type);
+    void extendCurrentLineRange(const Atom& atom);
+    // Builds the node of a fraction, radical, inner, table or colour atom; nothing when the atom
+    // is not of the class its type promises.
+    std::shared_ptr<DisplayNode> buildPlacedNode(Atom& atom, AtomType& breakType);
+    CGFloat placedNodeLeadingSpace(const Atom& atom, const DisplayNode& node, const Atom* previous);
+    std::shared_ptr<DisplayNode> buildNodePlacedByBuilder(Atom& atom);
+    // Shapes `line` in the style font.
+    CGFloat lineWidth(const AttributedLine& line);
+    void startNewLine();
+
+    std::shared_ptr<const PlatformFont> styleFont_;
+};
+
+} // namespace Math

@@ -1,0 +1,161 @@
+// Stretchy glyphs: the size variant of a glyph that best fits a wanted height or width, and, when
+// even the largest variant is too short, the glyph assembled from its extensible parts.
+
+#include "Math/Typesetter.hpp"
+#include "platform/foundation/Unicode.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace Math {
+
+Typesetter::GlyphChoice Typesetter::measureGlyph(platform::GlyphID glyph) {
+    const auto& glyphFont = styleFont().glyphFont();
+    const platform::Rect bounds = glyphFont.boundingRect(glyph);
+    return {glyph, std::max(0.0, bounds.maxY()), std::max(0.0, -bounds.minY()),
+            glyphFont.advance(glyph).width};
+}
+
+Typesetter::GlyphChoice Typesetter::findGlyphForHeight(platform::GlyphID glyph, CGFloat height) {
+    const auto variants = styleFont().metrics().verticalVariants(glyph);
+    GlyphChoice choice = measureGlyph(variants.empty() ? glyph : variants.front());
+    for (const auto variant : variants) {
+        choice = measureGlyph(variant);
+        if (choice.ascent + choice.descent >= height) {
+            return choice;
+        }
+    }
+    return choice;
+}
+
+Typesetter::GlyphChoice Typesetter::findHorizontalVariant(platform::GlyphID glyph,
+                                                          CGFloat maxWidth_) {
+    const auto variants = styleFont().metrics().horizontalVariants(glyph);
+    if (variants.empty()) {
+        return measureGlyph(glyph);
+    }
+    const auto& glyphFont = styleFont().glyphFont();
+    GlyphChoice current = measureGlyph(variants.front());
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        const CGFloat testWidth = glyphFont.boundingRect(variants[i]).maxX();
+        if (testWidth > maxWidth_) {
+            return i == 0 ? measureGlyph(variants.front()) : current;
+        }
+        current = measureGlyph(variants[i]);
+    }
+    return current;
+}
+
+std::optional<Typesetter::AssembledGlyphs>
+Typesetter::constructGlyphParts(std::span<const FontMetrics::GlyphPart> parts, CGFloat height) {
+    if (parts.empty() || std::isnan(height)) {
+        return std::nullopt;
+    }
+    const CGFloat minOverlap = styleFont().metrics().minConnectorOverlap();
+    const bool hasExtender =
+        std::any_of(parts.begin(), parts.end(), [](const auto& part) { return part.isExtender; });
+    std::size_t fixedParts = 0;
+    std::size_t extenders = 0;
+    for (const auto& part : parts) {
+        (part.isExtender ? extenders : fixedParts) += 1;
+    }
+    // Each round adds one copy of every extender. When the glyph limit (or, without extenders,
+    // the only possible assembly) is reached short of the height, the tallest assembly is used.
+    for (std::size_t repeats = 0;; ++repeats) {
+        AssembledGlyphs result;
+        CGFloat offset = 0;
+        CGFloat maxDelta = std::numeric_limits<CGFloat>::max();
+        const FontMetrics::GlyphPart* previous = nullptr;
+        for (const auto& part : parts) {
+            const std::size_t copies = part.isExtender ? repeats : 1;
+            for (std::size_t copy = 0; copy < copies; ++copy) {
+                result.glyphs.push_back(part.glyph);
+                if (previous) {
+                    const CGFloat maxOverlap =
+                        std::min(part.startConnectorLength, previous->endConnectorLength);
+                    const CGFloat minAdvance = previous->fullAdvance - maxOverlap;
+                    const CGFloat slack = (previous->fullAdvance - minOverlap) - minAdvance;
+                    maxDelta = std::min(maxDelta, slack);
+                    offset += minAdvance;
+                }
+                result.offsets.push_back(offset);
+                previous = &part;
+            }
+        }
+        if (!previous) {
+            continue; // only extenders, repeated 0 times
+        }
+        const CGFloat minHeight = offset + previous->fullAdvance;
+        if (minHeight >= height) {
+            result.height = minHeight;
+            return result;
+        }
+        const auto gaps = static_cast<CGFloat>(result.glyphs.size() - 1);
+        const bool lastRound =
+            !hasExtender || fixedParts + (repeats + 1) * extenders > maxAssemblyGlyphs;
+        const bool canSpread = gaps > 0 && maxDelta > 0 && std::isfinite(maxDelta);
+        if ((canSpread && minHeight + maxDelta * gaps >= height) || lastRound) {
+            const CGFloat delta =
+                canSpread ? std::min(maxDelta, (height - minHeight) / gaps) : CGFloat{0};
+            for (std::size_t i = 0; i < result.offsets.size(); ++i) {
+                result.offsets[i] += static_cast<CGFloat>(i) * delta;
+            }
+            result.height = result.offsets.back() + previous->fullAdvance;
+            return result;
+        }
+    }
+}
+
+std::shared_ptr<DisplayGlyphRun> Typesetter::constructGlyphAssembly(platform::GlyphID glyph,
+                                                                    CGFloat height) {
+    const auto parts = styleFont().metrics().verticalAssembly(glyph);
+    if (parts.empty()) {
+        return nullptr;
+    }
+    auto assembled = constructGlyphParts(parts, height);
+    if (!assembled || assembled->glyphs.empty()) {
+        return nullptr;
+    }
+    const CGFloat width = styleFont().glyphFont().advance(assembled->glyphs.front()).width;
+    auto run = std::make_shared<DisplayGlyphRun>(std::move(assembled->glyphs),
+                                                 std::move(assembled->offsets), styleFont().font());
+    run->setWidth(width);
+    run->setAscent(assembled->height);
+    run->setDescent(0);
+    return run;
+}
+
+std::shared_ptr<DisplayShiftedNode> Typesetter::stretchedGlyph(std::string_view character,
+                                                               CGFloat height) {
+    const auto characters = platform::unicode::graphemeClusters(character);
+    const platform::GlyphID glyph = characters.empty() ? 0 : glyphForCharacter(characters.front());
+    const GlyphChoice choice = findGlyphForHeight(glyph, height);
+    std::shared_ptr<DisplayShiftedNode> node;
+    if (choice.ascent + choice.descent < height) {
+        // The assembly belongs to the base glyph, not to its largest variant.
+        node = constructGlyphAssembly(glyph, height);
+    }
+    if (!node) {
+        auto single = std::make_shared<DisplayGlyph>(choice.glyph, styleFont().font());
+        single->setAscent(choice.ascent);
+        single->setDescent(choice.descent);
+        single->setWidth(choice.width);
+        node = std::move(single);
+    }
+    return node;
+}
+
+std::shared_ptr<DisplayShiftedNode> Typesetter::radicalGlyph(CGFloat height) {
+    return stretchedGlyph("\u221A", height);
+}
+
+std::shared_ptr<DisplayShiftedNode> Typesetter::boundaryGlyph(std::string_view delimiter,
+                                                              CGFloat height) {
+    auto node = stretchedGlyph(delimiter, height);
+    // Centred on the math axis.
+    node->shiftDown = 0.5 * (node->ascent() - node->descent()) - styleFont().metrics().axisHeight();
+    return node;
+}
+
+} // namespace Math

@@ -1,0 +1,260 @@
+// Breaking a formula into lines at the typesetter's maximum width: between atoms by a small
+// penalty table with a short look-ahead, inside long text runs where the shaper suggests, and
+// before built nodes that would overflow. Nothing here acts when the maximum width is 0 or less.
+
+#include "Math/TextBreakSuggestion.hpp"
+#include "Math/Typesetter.hpp"
+#include "platform/foundation/Unicode.hpp"
+
+#include <algorithm>
+
+namespace Math {
+
+namespace {
+
+// Overflow beyond which a break is immediate; how far the look-ahead may run past the width;
+// fill ratios below which the rest of the line is taken to fit.
+constexpr CGFloat immediateBreakRatio = 1.2;
+constexpr CGFloat lookAheadLimitRatio = 1.3;
+constexpr CGFloat fitsRatio = 0.6;
+constexpr CGFloat fullRatio = 0.75;
+
+std::size_t characterCount(std::string_view text) {
+    return platform::unicode::graphemeClusters(text).size();
+}
+
+bool isLetter(std::string_view character) {
+    return !character.empty() && platform::unicode::isCased(character);
+}
+
+std::size_t atomCount(const std::shared_ptr<AtomList>& list) {
+    return list ? list->atoms.size() : 0;
+}
+
+} // namespace
+
+CGFloat Typesetter::currentLineWidth() {
+    return lineWidth(currentLine);
+}
+
+CGFloat Typesetter::atomWidthForBreaking(const Atom& atom, const Atom* left) {
+    if (atom.type == AtomType::space || atom.type == AtomType::style) {
+        return 0;
+    }
+    CGFloat leading = 0;
+    if (left && left->type == AtomType::style) {
+        leading = spaced ? interElementSpace(AtomType::open, atom.type) : 0;
+    } else if (left && left->type != AtomType::space) {
+        leading = interElementSpace(left->type, atom.type);
+    } else if (!left) {
+        leading = spaced ? interElementSpace(AtomType::open, atom.type) : 0;
+    }
+    return leading + styleFont().glyphFont().shape(atom.nucleus).width;
+}
+
+CGFloat Typesetter::estimateRemainingWidth(std::span<const std::shared_ptr<Atom>> atoms) {
+    CGFloat characters = 0;
+    for (const auto& atom : atoms) {
+        if (!atom) {
+            continue;
+        }
+        characters += static_cast<CGFloat>(characterCount(atom->nucleus));
+        characters += atom->subscript() ? 3 : 0;
+        characters += atom->superscript() ? 3 : 0;
+    }
+    return characters * mu() * 1.5;
+}
+
+int Typesetter::breakPenalty(const Atom* left, const Atom* right) {
+    const bool beforeClose = right && right->type == AtomType::close;
+    if (!left) {
+        return 50;
+    }
+    switch (left->type) {
+    case AtomType::ordinary:
+        return 10;
+    case AtomType::binaryOperator:
+    case AtomType::relation:
+    case AtomType::punctuation:
+        return 0;
+    case AtomType::open:
+        return 100;
+    case AtomType::largeOperator:
+    case AtomType::unaryOperator:
+        return beforeClose ? 100 : 150;
+    default:
+        return beforeClose ? 100 : 50;
+    }
+}
+
+bool Typesetter::checkInteratomLineBreak(const Atom& atom, const Atom* previous,
+                                         std::span<const std::shared_ptr<Atom>> lookAhead) {
+    if (maxWidth <= 0 || currentLine.empty() || remainingContentFits) {
+        return false;
+    }
+    // Never split a word: a multi-letter atom right after a letter stays with it.
+    if (atom.type == AtomType::ordinary && !atom.nucleus.empty()) {
+        const auto pending = platform::unicode::graphemeClusters(currentLine.text());
+        const auto nucleus = platform::unicode::graphemeClusters(atom.nucleus);
+        if (isLetter(pending.back()) && isLetter(nucleus.front()) && nucleus.size() > 1) {
+            return false;
+        }
+    }
+    CGFloat projected =
+        currentLineWidth() + currentPosition.x + atomWidthForBreaking(atom, previous);
+    if (projected <= maxWidth) {
+        if (lookAhead.empty()) {
+            return false;
+        }
+        const CGFloat ratio = projected / maxWidth;
+        if (ratio < fitsRatio) {
+            remainingContentFits = true;
+        } else if (ratio < fullRatio && projected + estimateRemainingWidth(lookAhead) <= maxWidth) {
+            remainingContentFits = true;
+        }
+        return false;
+    }
+    if (projected > immediateBreakRatio * maxWidth) {
+        breakCurrentLine();
+        return true;
+    }
+    // Slightly over: keep the atom on this line when a cheaper break follows shortly.
+    int best = breakPenalty(previous, &atom);
+    bool laterCandidate = false;
+    for (std::size_t k = 0; k < lookAhead.size() && k < 3; ++k) {
+        const Atom* left = k == 0 ? &atom : lookAhead[k - 1].get();
+        const Atom* right = lookAhead[k].get();
+        if (!left || !right) {
+            break;
+        }
+        projected += atomWidthForBreaking(*right, left);
+        if (projected > lookAheadLimitRatio * maxWidth) {
+            break;
+        }
+        const int penalty = breakPenalty(left, right);
+        if (penalty < best) {
+            best = penalty;
+            laterCandidate = true;
+        }
+        if (left->type == AtomType::binaryOperator || left->type == AtomType::relation ||
+            left->type == AtomType::punctuation) {
+            break;
+        }
+    }
+    if (laterCandidate) {
+        return false;
+    }
+    breakCurrentLine();
+    return true;
+}
+
+void Typesetter::breakCurrentLine() {
+    remainingContentFits = false;
+    if (!currentLine.empty()) {
+        flushCurrentLine();
+    }
+    startNewLine();
+}
+
+bool Typesetter::wouldOverflowLine(const DisplayNode& node, const Atom* previous, AtomType type) {
+    if (maxWidth <= 0 || currentLine.empty()) {
+        return false;
+    }
+    const CGFloat space = previous ? interElementSpace(previous->type, type) : 0;
+    return space + currentLineWidth() + node.width() > maxWidth;
+}
+
+CGFloat Typesetter::estimateAtomWidth(const Atom& atom) {
+    const CGFloat characters = static_cast<CGFloat>(characterCount(atom.nucleus));
+    const CGFloat base = styleFont().font().size * characters * 0.5;
+    if (!atom.subscript() && !atom.superscript()) {
+        return base;
+    }
+    const bool scriptLevel = style == Level::script || style == Level::scriptOfScript;
+    const auto& baseMetrics = font->metrics();
+    const CGFloat scriptSize =
+        font->font().size * (scriptLevel ? baseMetrics.scriptScriptPercentScaleDown()
+                                         : baseMetrics.scriptPercentScaleDown());
+    CGFloat scripts = std::max<CGFloat>(
+        0, scriptSize * static_cast<CGFloat>(atomCount(atom.superscript())) * 0.5);
+    if (atom.subscript()) {
+        scripts =
+            std::max(scripts, scriptSize * static_cast<CGFloat>(atomCount(atom.subscript())) * 0.5);
+    }
+    return base + scripts + styleFont().metrics().spaceAfterScript();
+}
+
+void Typesetter::fitScriptedAtom(const Atom& atom, const Atom* previous) {
+    const CGFloat estimate = estimateAtomWidth(atom);
+    const CGFloat space =
+        interElementSpace(previous ? previous->type : AtomType::ordinary, atom.type);
+    if (currentLineWidth() + space + estimate > maxWidth) {
+        flushCurrentLine();
+        startNewLine();
+    }
+}
+
+void Typesetter::wrapCurrentText() {
+    if (currentPosition.x + currentLineWidth() <= maxWidth) {
+        return;
+    }
+    const CGFloat available = std::max<CGFloat>(0, maxWidth - currentPosition.x);
+    const auto& glyphFont = styleFont().glyphFont();
+    const std::string text = currentLine.text();
+    // Moving the whole text to a new line gains nothing when this line holds nothing else: the
+    // text would only be pushed down line after line.
+    const bool atLineStart = currentPosition.x <= 0 && currentLineStartIndex >= displayAtoms.size();
+
+    const auto first = suggestBreak(text, glyphFont, available);
+    if (!first || (*first == 0 && atLineStart)) {
+        return;
+    }
+    AttributedLine head = currentLine.prefix(*first);
+    std::size_t cut = *first;
+    if (lineWidth(head) > available) {
+        const auto second = suggestBreak(head.text(), glyphFont, available);
+        if (!second || (*second == 0 && atLineStart)) {
+            return;
+        }
+        head = currentLine.prefix(*second);
+        cut = *second;
+        currentAtoms.clear();
+    }
+    AttributedLine rest = currentLine.suffix(cut);
+    currentLine = std::move(head);
+    flushCurrentLine();
+    remainingContentFits = false;
+    startNewLine();
+    currentLine = std::move(rest);
+    currentAtoms.clear();
+    currentLineIndexRange = {notFound, notFound};
+}
+
+void Typesetter::avoidLineClash(DisplayNode& node) {
+    if (currentLineStartIndex == 0 || currentLineStartIndex > displayAtoms.size()) {
+        return;
+    }
+    CGFloat floor = displayAtoms.front()->position().y - displayAtoms.front()->descent();
+    for (std::size_t i = 1; i < currentLineStartIndex; ++i) {
+        floor = std::min(floor, displayAtoms[i]->position().y - displayAtoms[i]->descent());
+    }
+    const CGFloat limit = floor - 0.5;
+    if (currentPosition.y + node.ascent() <= limit) {
+        return;
+    }
+    const CGFloat newY = limit - node.ascent();
+    const CGFloat dy = newY - currentPosition.y;
+    currentPosition.y = newY;
+    for (std::size_t i = currentLineStartIndex; i < displayAtoms.size(); ++i) {
+        shiftDisplayNode(*displayAtoms[i], dy);
+    }
+}
+
+void Typesetter::shiftDisplayNode(DisplayNode& node, CGFloat dy) {
+    // Moving the node is enough: a list's children sit relative to it, and composite nodes move
+    // their parts themselves.
+    const Point p = node.position();
+    node.setPosition({p.x, p.y + dy});
+}
+
+} // namespace Math

@@ -1,0 +1,180 @@
+// Geometry of display nodes: how lists measure their children and how composite
+// nodes move their parts.
+
+#include "Math/DisplayNode.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace Math;
+
+namespace {
+
+// A glyph box of the given extents.
+std::shared_ptr<DisplayGlyph> box(double ascent, double descent, double width, Point at = {}) {
+    auto glyph = std::make_shared<DisplayGlyph>(1, Font(Font::Name::latinModern, 10));
+    glyph->setAscent(ascent);
+    glyph->setDescent(descent);
+    glyph->setWidth(width);
+    glyph->setPosition(at);
+    return glyph;
+}
+
+std::shared_ptr<DisplayList> listOf(double ascent, double descent, double width) {
+    return std::make_shared<DisplayList>(
+        std::vector<std::shared_ptr<DisplayNode>>{box(ascent, descent, width)}, IndexRange{0, 1});
+}
+
+} // namespace
+
+TEST(DisplayList, MeasuresItsChildrenWhereTheyStand) {
+    const DisplayList empty({}, {0, 0});
+    EXPECT_EQ(empty.ascent(), 0);
+    EXPECT_EQ(empty.descent(), 0);
+    EXPECT_EQ(empty.width(), 0);
+    EXPECT_EQ(empty.index, notFound);
+    EXPECT_EQ(empty.linePosition, DisplayList::LinePosition::regular);
+
+    // A child pushed below the baseline gives no ascent at all and a deeper
+    // descent.
+    const DisplayList lowered({box(5, 2, 4, {0, -10})}, {0, 1});
+    EXPECT_EQ(lowered.ascent(), 0);
+    EXPECT_EQ(lowered.descent(), 12);
+    EXPECT_EQ(lowered.width(), 4);
+
+    const DisplayList row({box(7, 1, 3), box(4, 3, 5, {6, 2})}, {0, 2});
+    EXPECT_EQ(row.ascent(), 7);
+    EXPECT_EQ(row.descent(), 1);
+    EXPECT_EQ(row.width(), 11);
+
+    EXPECT_EQ(DisplayList::linePositionFromRawValue(2), DisplayList::LinePosition::superscript);
+    EXPECT_FALSE(DisplayList::linePositionFromRawValue(3));
+}
+
+TEST(DisplayGlyph, ShiftMovesExtentsFromAscentToDescent) {
+    const auto glyph = box(10, 3, 6);
+    glyph->shiftDown = 2;
+    EXPECT_EQ(glyph->ascent(), 8);
+    EXPECT_EQ(glyph->descent(), 5);
+    EXPECT_EQ(glyph->width(), 6);
+
+    const DisplayGlyphRun run({1, 2, 3}, {0, 4}, Font(Font::Name::latinModern, 10));
+    EXPECT_EQ(run.offsets.size(), 3U); // one offset per glyph, always
+}
+
+TEST(DisplayFraction, MeasuresFromItsPartsAndCentresThemWhenMoved) {
+    DisplayFraction bare;
+    bare.numeratorUp = 6;
+    bare.denominatorDown = 4;
+    EXPECT_EQ(bare.ascent(), 6);
+    EXPECT_EQ(bare.descent(), 4);
+    EXPECT_EQ(bare.width(), 0);
+
+    DisplayFraction fraction;
+    fraction.numerator = listOf(5, 1, 20);
+    fraction.denominator = listOf(4, 2, 8);
+    fraction.numeratorUp = 6;
+    fraction.denominatorDown = 7;
+    EXPECT_EQ(fraction.ascent(), 11);
+    EXPECT_EQ(fraction.descent(), 9);
+    EXPECT_EQ(fraction.width(), 20);
+
+    fraction.setPosition({3, 1});
+    EXPECT_EQ(fraction.numerator->position(), (Point{3, 7}));
+    EXPECT_EQ(fraction.denominator->position(), (Point{9, -6}));
+    fraction.setPosition({13, 1});
+    EXPECT_EQ(fraction.numerator->position(), (Point{13, 7}));
+    EXPECT_EQ(fraction.denominator->position(), (Point{19, -6}));
+}
+
+TEST(DisplayRadical, DegreeSitsInTheCrookAndTravelsWithTheRadical) {
+    DisplayRadical radical;
+    radical.radicand = listOf(6, 1, 12);
+    radical.radicalGlyph = box(8, 2, 5);
+    radical.setAscent(10);
+    radical.setDescent(2);
+    radical.setWidth(17);
+    radical.setPosition({1, 0});
+    EXPECT_EQ(radical.radicand->position(), (Point{6, 0}));
+
+    radical.setDegree(listOf(3, 0, 4), 2, -1, 0.5);
+    EXPECT_EQ(radical.radicalShift, 5); // 2 + 4 - 1
+    EXPECT_EQ(radical.width(), 22);     // shift + sign + radicand
+    EXPECT_EQ(radical.radicand->position(), (Point{11, 0}));
+    EXPECT_EQ(radical.degree->position(), (Point{3, 4})); // raised by half of 10 - 2
+
+    radical.setPosition({11, -20});
+    EXPECT_EQ(radical.radicand->position(), (Point{21, -20}));
+    EXPECT_EQ(radical.degree->position(), (Point{13, -16}));
+
+    // No degree: nothing changes.
+    DisplayRadical plain;
+    plain.setWidth(3);
+    plain.setDegree(nullptr, 2, 2, 0.6);
+    EXPECT_EQ(plain.radicalShift, 0);
+    EXPECT_EQ(plain.width(), 3);
+}
+
+TEST(DisplayLargeOperator, StacksLimitsAroundTheNucleus) {
+    DisplayLargeOperator empty;
+    empty.upperLimit = listOf(3, 1, 4);
+    empty.setPosition({5, 5});
+    EXPECT_EQ(empty.ascent(), 0);
+    EXPECT_EQ(empty.descent(), 0);
+    EXPECT_EQ(empty.upperLimit->position(), (Point{})); // nothing moves without a nucleus
+
+    DisplayLargeOperator op;
+    op.nucleus = box(8, 4, 10);
+    op.upperLimit = listOf(3, 1, 4);
+    op.lowerLimit = listOf(2, 1, 16);
+    op.upperLimitGap = 2;
+    op.lowerLimitGap = 3;
+    op.extraPadding = 1;
+    op.limitShift = 1;
+    op.setWidth(16);
+    EXPECT_EQ(op.ascent(), 8 + 1 + 3 + 2 + 1);
+    EXPECT_EQ(op.descent(), 4 + 1 + 3 + 2 + 1);
+    op.setPosition({10, 0});
+    EXPECT_EQ(op.nucleus->position(), (Point{13, 0}));
+    EXPECT_EQ(op.upperLimit->position(), (Point{10 + 1 + 6, 8 + 2 + 1}));
+    EXPECT_EQ(op.lowerLimit->position(), (Point{10 - 1 + 0, -4 - 3 - 2}));
+}
+
+TEST(DisplayAccentAndLine, MoveTheirContentWithThem) {
+    auto accentGlyph = box(3, 0, 4, {1, 2});
+    DisplayAccent accent(accentGlyph, listOf(5, 0, 6), {2, 1});
+    accent.setPosition({7, -3});
+    EXPECT_EQ(accent.accentee->position(), (Point{7, -3}));
+    EXPECT_EQ(accent.accent->position(), (Point{1, 2})); // relative to the accent node
+    EXPECT_EQ(accent.range, (IndexRange{2, 1}));
+
+    DisplayLine line(listOf(5, 0, 6), {4, 4}, {0, 3});
+    EXPECT_EQ(line.inner->position(), (Point{4, 4}));
+    line.setPosition({0, 1});
+    EXPECT_EQ(line.inner->position(), (Point{0, 1}));
+}
+
+TEST(AttributedLine, KernsAndColoursAreKeptInUtf16Offsets) {
+    AttributedLine line;
+    line.setKernAfterLastCharacter(2); // nothing to kern yet
+    EXPECT_TRUE(line.kerns().empty());
+
+    line.append("\U0001D465"); // one character, two UTF-16 units
+    line.append("+");
+    EXPECT_EQ(line.utf16Length(), 3U);
+    line.setKernAfterLastCharacter(2);
+    line.setKernAfterLastCharacter(3); // replaces, does not add
+    ASSERT_EQ(line.kerns().size(), 1U);
+    EXPECT_EQ(line.kerns()[0].utf16Offset, 2U);
+    EXPECT_EQ(line.kerns()[0].points, 3);
+
+    // A base letter and its combining mark are one character: the kern goes after
+    // both.
+    line.append("e\u0301");
+    line.setKernAfterLastCharacter(1);
+    EXPECT_EQ(line.kerns().back().utf16Offset, 3U);
+
+    line.append("\u25A1", platform::Color(0, 0, 1));
+    ASSERT_EQ(line.colors().size(), 1U);
+    EXPECT_EQ(line.colors()[0].utf16Offset, 5U);
+    EXPECT_EQ(line.colors()[0].utf16Length, 1U);
+}
