@@ -48,6 +48,7 @@ struct PromiseBase {
 #endif
 
     TaskContext* task = nullptr;
+    /// Whoever awaits the frame first runs it; it then continues here.
     std::coroutine_handle<> continuation;
     /// The executor the awaiting frame was on; the task goes back there when this frame ends,
     /// so a hop inside a callee never leaks into its caller.
@@ -55,6 +56,33 @@ struct PromiseBase {
     std::exception_ptr error;
     std::atomic<int> references{0};
     bool root = false; // a root frame destroys itself when it ends
+
+    /// Copies of a Task share one frame. The first await runs it; an await of another copy
+    /// waits for that run to end and gets its result as well.
+    std::atomic<bool> started{false};
+
+    /// Registers a later await: false when the frame has already ended (go on at once).
+    bool addFollower(TaskContext* follower, std::coroutine_handle<> waiting) {
+        const std::scoped_lock lock(followersMutex_);
+        if (ended_) {
+            return false;
+        }
+        followers_.push_back(Follower{follower, follower->executor, waiting});
+        return true;
+    }
+
+    /// Called once, as the frame ends: resumes the later awaits on their own executors.
+    void resumeFollowers() {
+        std::vector<Follower> followers;
+        {
+            const std::scoped_lock lock(followersMutex_);
+            ended_ = true;
+            followers.swap(followers_);
+        }
+        for (const auto& follower : followers) {
+            resumeOn(follower.executor, follower.task, follower.waiting);
+        }
+    }
 
     std::suspend_always initial_suspend() const noexcept {
         return {};
@@ -71,6 +99,8 @@ struct PromiseBase {
             }
             const std::coroutine_handle<> next = promise.continuation;
             TaskContext* const task = promise.task;
+            // The frame stays alive meanwhile: the first awaiter's Task still holds it.
+            promise.resumeFollowers();
             if (task->executor != promise.continuationExecutor) {
                 // Nothing of this frame may be touched once the job is queued: the caller may
                 // resume on another thread and destroy it.
@@ -90,6 +120,16 @@ struct PromiseBase {
     void unhandled_exception() noexcept {
         error = std::current_exception();
     }
+
+private:
+    struct Follower {
+        TaskContext* task;
+        ExecutorPtr executor;
+        std::coroutine_handle<> waiting;
+    };
+    std::mutex followersMutex_;
+    bool ended_ = false;
+    std::vector<Follower> followers_;
 };
 
 template <class T>
@@ -99,11 +139,22 @@ struct Promise : PromiseBase {
     template <class U = T>
     requires std::convertible_to<U&&, T>
     void return_value(U&& result) { value.emplace(std::forward<U>(result)); }
-    T take() {
+    /// The result for the await that ran the frame: moved out when nobody else can ask for it.
+    T take(bool onlyReader) {
         if (error) {
             std::rethrow_exception(error);
         }
-        return std::move(*value);
+        if (onlyReader) {
+            return std::move(*value);
+        }
+        return *value;
+    }
+    /// The result for a later await of a copy.
+    T share() {
+        if (error) {
+            std::rethrow_exception(error);
+        }
+        return *value;
     }
 };
 
@@ -111,7 +162,8 @@ template <>
 struct Promise<void> : PromiseBase {
     Task<void> get_return_object() noexcept;
     void return_void() const noexcept {}
-    void take() const {
+    void take(bool /*onlyReader*/) const { share(); }
+    void share() const {
         if (error) {
             std::rethrow_exception(error);
         }
@@ -253,7 +305,8 @@ void pumpMainUntilDone(TaskStateBase& state);
 ///
 /// A coroutine `Task<int> f() { co_return 1; }` does nothing until awaited; `co_await f()` runs
 /// it as part of the awaiting task. Awaiting a task created by run() or detached() waits for its
-/// value. Copies share the same task.
+/// value. Copies share the same task: a coroutine runs once, at its first await, and an await of
+/// another copy waits for that run and gets the same value or error.
 ///
 /// Compiler caveat (g++ 12.2): a temporary made by aggregate initialisation inside a co_await
 /// expression (`co_await f(Agg{...})`, or a lambda with non-trivial captures written inline as
@@ -373,11 +426,15 @@ public:
     // -- awaiting --
 
     struct Awaiter {
-        Awaiter(std::coroutine_handle<promise_type> frame, detail::StateAwaiter<T> state)
+        Awaiter(std::coroutine_handle<promise_type> frame, detail::StateAwaiter<T> state,
+                bool temporary)
             : frame(frame)
-            , state(std::move(state)) {}
+            , state(std::move(state))
+            , temporary(temporary) {}
         std::coroutine_handle<promise_type> frame;
         detail::StateAwaiter<T> state;
+        bool temporary; // awaiting an rvalue Task: no one awaits this very object again
+        bool follower = false;
 
         [[nodiscard]] bool await_ready() const noexcept { return !frame && state.await_ready(); }
         std::coroutine_handle<> await_suspend(std::coroutine_handle<> waiting) {
@@ -387,7 +444,10 @@ public:
             detail::TaskContext* const task = detail::currentTask();
             assert(task != nullptr && "co_await outside a task");
             promise_type& promise = frame.promise();
-            assert(!promise.continuation && "a Task coroutine can be awaited once");
+            if (promise.started.exchange(true, std::memory_order_acq_rel)) {
+                follower = true;
+                return promise.addFollower(task, waiting) ? std::noop_coroutine() : waiting;
+            }
             promise.task = task;
             promise.continuation = waiting;
             promise.continuationExecutor = task->executor;
@@ -397,15 +457,28 @@ public:
             if (!frame) {
                 return state.await_resume();
             }
-            return frame.promise().take();
+            promise_type& promise = frame.promise();
+            if (follower) {
+                return promise.share();
+            }
+            // With no other copy of an awaited temporary, nobody can await the frame again.
+            return promise.take(temporary &&
+                                promise.references.load(std::memory_order_acquire) == 1);
         }
     };
 
     Awaiter operator co_await() const& noexcept {
-        return Awaiter{handle(), detail::StateAwaiter<T>{state_}};
+        return Awaiter{handle(), detail::StateAwaiter<T>{state_}, false};
+    }
+    Awaiter operator co_await() && noexcept {
+        return Awaiter{handle(), detail::StateAwaiter<T>{state_}, true};
     }
 
-    // -- runtime internals --
+private:
+    friend struct detail::Promise<T>;
+    friend void detail::startRoot(Task<void>&& root, detail::TaskContext* task,
+                                  const ExecutorPtr& executor);
+
     explicit Task(std::coroutine_handle<promise_type> frame) noexcept
         : frame_(frame.address()) {
         retain();
@@ -420,7 +493,6 @@ public:
         return frame;
     }
 
-private:
     template <class F>
     static Task start(F operation, ExecutorPtr executor, TaskPriority priority) {
         return Task(

@@ -53,6 +53,55 @@ TEST(Task, AwaitChainsValuesAndErrors) {
     EXPECT_EQ(fromThread, 84);
 }
 
+TEST(Task, CopiesOfALazyTaskRunItOnceAndShareItsResult) {
+    std::atomic<int> runs{0};
+    const auto counted = [&runs](std::string text) -> Task<std::string> {
+        ++runs;
+        co_await Task<>::sleep(1ms);
+        co_return text;
+    };
+    // One after the other, the awaited object itself included: the value is not moved away.
+    const auto sequential = [&]() -> Task<std::vector<std::string>> {
+        auto task = counted(std::string(40, 'a'));
+        std::vector<std::string> values;
+        values.push_back(co_await task);
+        auto copy = task;
+        values.push_back(co_await copy);
+        values.push_back(co_await task);
+        co_return values;
+    };
+    EXPECT_EQ(blockingWait(sequential()), std::vector<std::string>(3, std::string(40, 'a')));
+    EXPECT_EQ(runs, 1);
+
+    // From several tasks at once, while it runs.
+    runs = 0;
+    const Task<std::string> shared = counted("shared");
+    std::vector<Task<std::string>> awaiting;
+    for (int i = 0; i < 4; ++i) {
+        awaiting.push_back(Task<std::string>::detached(
+            [shared]() -> Task<std::string> { co_return co_await shared; }));
+    }
+    for (auto& handle : awaiting) {
+        EXPECT_EQ(blockingWait(handle.value()), "shared");
+    }
+    EXPECT_EQ(runs, 1);
+
+    // Errors reach every await.
+    const auto failing = []() -> Task<int> {
+        throw std::runtime_error("once");
+        co_return 0;
+    };
+    const auto twice = [](Task<int> task) -> Task<int> {
+        auto copy = task;
+        try {
+            co_await task;
+        } catch (const std::runtime_error&) {
+        }
+        co_return co_await copy;
+    };
+    EXPECT_THROW(blockingWait(twice(failing())), std::runtime_error);
+}
+
 TEST(Task, CalleeHopDoesNotLeakIntoCaller) {
     auto body = []() -> Task<std::vector<bool>> {
         std::vector<bool> onMain;
