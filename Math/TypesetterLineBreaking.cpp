@@ -195,39 +195,46 @@ void Typesetter::fitScriptedAtom(const Atom& atom, const Atom* previous) {
 }
 
 void Typesetter::wrapCurrentText() {
-    if (currentPosition.x + currentLineWidth() <= maxWidth) {
-        return;
-    }
-    const CGFloat available = std::max<CGFloat>(0, maxWidth - currentPosition.x);
     const auto& glyphFont = styleFont().glyphFont();
-    const std::string text = currentLine.text();
-    // Moving the whole text to a new line gains nothing when this line holds nothing else: the
-    // text would only be pushed down line after line.
-    const bool atLineStart = currentPosition.x <= 0 && currentLineStartIndex >= displayAtoms.size();
-
-    const auto first = suggestBreak(text, glyphFont, available);
-    if (!first || (*first == 0 && atLineStart)) {
-        return;
-    }
-    AttributedLine head = currentLine.prefix(*first);
-    std::size_t cut = *first;
-    if (lineWidth(head) > available) {
-        const auto second = suggestBreak(head.text(), glyphFont, available);
-        if (!second || (*second == 0 && atLineStart)) {
+    // Each round ends a line with at least one character on it, or moves the text to a fresh
+    // line once; a run too long for several lines is cut as often as it needs, and no more often
+    // than it has characters.
+    const std::size_t rounds = platform::unicode::graphemeClusters(currentLine.text()).size() + 1;
+    for (std::size_t round = 0; round < rounds; ++round) {
+        if (currentPosition.x + currentLineWidth() <= maxWidth) {
             return;
         }
-        head = currentLine.prefix(*second);
-        cut = *second;
+        const CGFloat available = std::max<CGFloat>(0, maxWidth - currentPosition.x);
+        // Moving the whole text to a new line gains nothing when this line holds nothing else:
+        // the text would only be pushed down line after line.
+        const bool atLineStart =
+            currentPosition.x <= 0 && currentLineStartIndex >= displayAtoms.size();
+
+        const auto first = suggestBreak(currentLine.text(), glyphFont, available);
+        if (!first || (*first == 0 && atLineStart)) {
+            return;
+        }
+        AttributedLine head = currentLine.prefix(*first);
+        std::size_t cut = *first;
+        if (lineWidth(head) > available) {
+            const auto second = suggestBreak(head.text(), glyphFont, available);
+            if (!second || (*second == 0 && atLineStart)) {
+                return;
+            }
+            head = currentLine.prefix(*second);
+            cut = *second;
+            currentAtoms.clear();
+        }
+        // The moved text keeps its kerns and colours.
+        AttributedLine rest = currentLine.suffix(cut);
+        currentLine = std::move(head);
+        flushCurrentLine();
+        remainingContentFits = false;
+        startNewLine();
+        currentLine = std::move(rest);
         currentAtoms.clear();
+        currentLineIndexRange = {notFound, notFound};
     }
-    AttributedLine rest = currentLine.suffix(cut);
-    currentLine = std::move(head);
-    flushCurrentLine();
-    remainingContentFits = false;
-    startNewLine();
-    currentLine = std::move(rest);
-    currentAtoms.clear();
-    currentLineIndexRange = {notFound, notFound};
 }
 
 void Typesetter::avoidLineClash(DisplayNode& node) {

@@ -1,0 +1,302 @@
+// Breaking formulas into lines at a width, the break positions suggested inside text, and the
+// stacking of extensible glyphs from their parts.
+
+#include "Math/Parser.hpp"
+#include "Math/TextBreakSuggestion.hpp"
+#include "Math/Typesetter.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace Math;
+using Level = Style::Level;
+
+namespace {
+
+constexpr double size = 20;
+
+class LineBreakingTest : public testing::Test {
+protected:
+    void SetUp() override {
+        font = PlatformFont::make(Font(Font::Name::latinModern, size));
+        ASSERT_TRUE(font) << "the build bundles Latin Modern";
+    }
+
+    std::shared_ptr<DisplayList> typeset(const std::string& latex, double maxWidth,
+                                         Level style = Level::text) {
+        const auto parsed = parseLatex(latex);
+        EXPECT_TRUE(parsed) << latex;
+        return parsed ? Typesetter::createLine(*finalizedAtomList(*parsed), font, style, false,
+                                               maxWidth)
+                      : nullptr;
+    }
+
+    // Top-level nodes by the baseline of their line (scripts sit off the baseline, so lines are
+    // told apart by the text runs, fractions and other nodes at the pen's y).
+    static std::map<double, double, std::greater<>> lineWidths(const DisplayList& root) {
+        std::map<double, double, std::greater<>> lines;
+        for (const auto& node : root.children) {
+            if (dynamic_cast<const DisplayTextRun*>(node.get())) {
+                auto& right = lines[node->position().y];
+                right = std::max(right, node->position().x + node->width());
+            }
+        }
+        return lines;
+    }
+
+    std::shared_ptr<const PlatformFont> font;
+};
+
+const char* const longSum = "a+b+c+d+e+f+g+h+i+j+k+l+m+n+o+p+q+r+s+t+u+v+w+x+y+z";
+
+} // namespace
+
+TEST_F(LineBreakingTest, WithoutAWidthNothingBreaks) {
+    const auto root = typeset(longSum, 0);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 1U);
+    EXPECT_GT(root->width(), 500);
+}
+
+TEST_F(LineBreakingTest, LongSumsBreakNearTheWidthAndLinesStackDown) {
+    const double width = 150;
+    const auto root = typeset(longSum, width);
+    ASSERT_TRUE(root);
+    const auto lines = lineWidths(*root);
+    ASSERT_GE(lines.size(), 4U);
+    double previous = 1;
+    for (const auto& [y, right] : lines) {
+        EXPECT_LE(right, 1.2 * width) << "line at " << y;
+        if (previous <= 0) {
+            EXPECT_GE(previous - y, 1.2 * size - 1e-9); // at least the minimum line advance
+        }
+        previous = y;
+    }
+}
+
+TEST_F(LineBreakingTest, ScriptsStayOnTheLineOfTheirNucleus) {
+    const auto root = typeset("a+b+c+d+e+f+g+x^2", 100);
+    ASSERT_TRUE(root);
+    bool found = false;
+    for (std::size_t i = 1; i < root->children.size(); ++i) {
+        const auto* script = dynamic_cast<const DisplayList*>(root->children[i].get());
+        if (!script || script->linePosition != DisplayList::LinePosition::superscript) {
+            continue;
+        }
+        found = true;
+        const auto& nucleus = dynamic_cast<const DisplayTextRun&>(*root->children[i - 1]);
+        EXPECT_EQ(
+            nucleus.attributedString.text().substr(nucleus.attributedString.text().size() - 4),
+            "\U0001D465");
+        EXPECT_NEAR(script->position().x, nucleus.position().x + nucleus.width(), 1.0);
+        EXPECT_GT(script->position().y, nucleus.position().y);
+        EXPECT_LT(script->position().y, nucleus.position().y + size);
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(LineBreakingTest, LongRunsAreCutWhereTheTextAllowsAndNumbersStayWhole) {
+    const double width = 100;
+    const auto letters = typeset("abcdefghijklmnopqrstuvwxyz", width);
+    ASSERT_TRUE(letters);
+    ASSERT_GE(letters->children.size(), 3U);
+    std::string joined;
+    for (const auto& node : letters->children) {
+        EXPECT_LE(node->width(), width);
+        joined += dynamic_cast<const DisplayTextRun&>(*node).attributedString.text();
+    }
+    EXPECT_EQ(
+        joined,
+        parseLatex("abcdefghijklmnopqrstuvwxyz")
+            ? std::string("\U0001D44E\U0001D44F\U0001D450\U0001D451\U0001D452\U0001D453\U0001D454"
+                          "\u210E\U0001D456\U0001D457\U0001D458\U0001D459\U0001D45A\U0001D45B"
+                          "\U0001D45C\U0001D45D\U0001D45E\U0001D45F\U0001D460\U0001D461\U0001D462"
+                          "\U0001D463\U0001D464\U0001D465\U0001D466\U0001D467")
+            : std::string());
+
+    // A number wider than the line is never split, and is not pushed down line after line.
+    const auto number = typeset("x+31415926535897932384626+y", width);
+    ASSERT_TRUE(number);
+    std::size_t holding = 0;
+    for (const auto& node : number->children) {
+        const auto& text = dynamic_cast<const DisplayTextRun&>(*node).attributedString.text();
+        EXPECT_FALSE(text.empty());
+        holding += text.find("31415926535897932384626") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(holding, 1U);
+    EXPECT_LE(number->children.size(), 3U);
+}
+
+TEST_F(LineBreakingTest, CutTextKeepsItsKernsAndColours) {
+    Typesetter typesetter(font, Level::text, false, false, 60);
+    typesetter.currentLine.append("\U0001D44E\U0001D44F\U0001D450\U0001D451");
+    typesetter.currentLine.append("\u25A1", platform::Color(0, 0, 1));
+    typesetter.currentLine.setKernAfterLastCharacter(3);
+    typesetter.currentLine.append("\U0001D452\U0001D453\U0001D454");
+    typesetter.wrapCurrentText();
+    ASSERT_GE(typesetter.displayAtoms.size(), 1U);
+    // Whatever part the square ended in, it is still blue and still followed by its kern.
+    std::size_t colours = 0;
+    std::size_t kerns = 0;
+    const auto count = [&](const AttributedLine& line) {
+        for (const auto& colour : line.colors()) {
+            EXPECT_EQ(colour.color, platform::Color(0, 0, 1));
+            ++colours;
+        }
+        kerns += line.kerns().size();
+    };
+    for (const auto& node : typesetter.displayAtoms) {
+        count(dynamic_cast<const DisplayTextRun&>(*node).attributedString);
+    }
+    count(typesetter.currentLine);
+    EXPECT_EQ(colours, 1U);
+    EXPECT_EQ(kerns, 1U);
+}
+
+TEST_F(LineBreakingTest, TallNodesOnLaterLinesKeepClearOfTheLinesAbove) {
+    const auto root = typeset("a+b+c+d+e+f+g+h+\\frac{\\frac{\\frac{1}{2}}{3}}{4}", 100);
+    ASSERT_TRUE(root);
+    std::shared_ptr<DisplayFraction> fraction;
+    double floorAbove = 0;
+    for (const auto& node : root->children) {
+        if (auto found = std::dynamic_pointer_cast<DisplayFraction>(node)) {
+            fraction = found;
+        } else if (node->position().y == 0) {
+            floorAbove = std::min(floorAbove, node->position().y - node->descent());
+        }
+    }
+    ASSERT_TRUE(fraction);
+    ASSERT_LT(fraction->position().y, 0);
+    EXPECT_LE(fraction->position().y + fraction->ascent(), floorAbove - 0.5 + 1e-9);
+    // Its parts moved with it.
+    EXPECT_NEAR(fraction->numerator->position().y, fraction->position().y + fraction->numeratorUp,
+                1e-9);
+}
+
+TEST_F(LineBreakingTest, ShiftingAListMovesItsContentOnce) {
+    auto glyph = std::make_shared<DisplayGlyph>(1, font->font());
+    glyph->setPosition({2, 3});
+    DisplayList list({glyph}, {0, 1});
+    Typesetter::shiftDisplayNode(list, -10);
+    EXPECT_EQ(list.position(), (Point{0, -10}));
+    EXPECT_EQ(glyph->position(), (Point{2, 3})); // relative to the list, which moved
+}
+
+TEST_F(LineBreakingTest, BreakPenaltiesPreferOperatorsAndAvoidOpenings) {
+    const Atom ord(AtomType::ordinary);
+    const Atom rel(AtomType::relation);
+    const Atom open(AtomType::open);
+    const Atom close(AtomType::close);
+    const Atom op(AtomType::largeOperator);
+    const Atom frac(AtomType::fraction);
+    EXPECT_EQ(Typesetter::breakPenalty(nullptr, &ord), 50);
+    EXPECT_EQ(Typesetter::breakPenalty(&ord, &rel), 10);
+    EXPECT_EQ(Typesetter::breakPenalty(&rel, &ord), 0);
+    EXPECT_EQ(Typesetter::breakPenalty(&open, &ord), 100);
+    EXPECT_EQ(Typesetter::breakPenalty(&op, &ord), 150);
+    EXPECT_EQ(Typesetter::breakPenalty(&op, &close), 100);
+    EXPECT_EQ(Typesetter::breakPenalty(&frac, &ord), 50);
+    EXPECT_EQ(Typesetter::breakPenalty(&frac, &close), 100);
+}
+
+// MARK: Break suggestion
+
+TEST(TextBreakSuggestion, NumbersAreNeverSplit) {
+    EXPECT_FALSE(isValidBreakPoint("3.14", 1));  // between 3 and the point
+    EXPECT_FALSE(isValidBreakPoint("3.14", 2));  // between the point and 1
+    EXPECT_FALSE(isValidBreakPoint("314", 1));   // between digits
+    EXPECT_FALSE(isValidBreakPoint("2 500", 1)); // at a thousands space
+    EXPECT_FALSE(isValidBreakPoint("1\u202F000", 1));
+    EXPECT_FALSE(isValidBreakPoint("1,000", 1));
+    EXPECT_TRUE(isValidBreakPoint("3.14", 0));
+    EXPECT_TRUE(isValidBreakPoint("3.14", 4));
+    // Separators only count between digits.
+    EXPECT_TRUE(isValidBreakPoint("a.b", 1));
+    EXPECT_TRUE(isValidBreakPoint("it's", 2));
+    EXPECT_TRUE(isValidBreakPoint("3.x", 1));
+    EXPECT_TRUE(isValidBreakPoint("ab", 1));
+}
+
+TEST_F(LineBreakingTest, SuggestedBreaksWalkBackOutOfNumbers) {
+    const auto& glyphFont = font->glyphFont();
+    const auto widthOf = [&](const char* text) { return glyphFont.shape(text).width + 0.01; };
+    EXPECT_FALSE(suggestBreak("abc", glyphFont, 1));
+    // Between two letters the shaper's choice stands.
+    EXPECT_EQ(suggestBreak("abcdef", glyphFont, widthOf("abc")), 3U);
+    // Cut between 3 and the point: back to before the 3.
+    EXPECT_EQ(suggestBreak("x3.14", glyphFont, widthOf("x3")), 1U);
+    // One long number: nothing fits before it.
+    EXPECT_EQ(suggestBreak("31415926", glyphFont, widthOf("314")), 0U);
+}
+
+// MARK: Extensible glyphs
+
+TEST_F(LineBreakingTest, AssemblyPartsOverlapAndSpreadToTheWantedHeight) {
+    // At 10 pt the minimum connector overlap is small enough for the parts below.
+    const auto ten = PlatformFont::make(Font(Font::Name::latinModern, 10));
+    ASSERT_TRUE(ten);
+    Typesetter typesetter(ten, Level::text, false, false, 0);
+    const double m = ten->metrics().minConnectorOverlap();
+    ASSERT_LT(m, 0.25);
+    const std::vector<FontMetrics::GlyphPart> parts{
+        {1, 6, 0, 2, false}, // bottom
+        {2, 3, 1.5, 1.5, true},
+        {3, 6, 2, 0, false}, // top
+    };
+    // Without extenders: bottom and top overlap by the shorter connector.
+    const auto exact = typesetter.constructGlyphParts(parts, 10);
+    ASSERT_TRUE(exact);
+    EXPECT_EQ(exact->glyphs, (std::vector<platform::GlyphID>{1, 3}));
+    EXPECT_EQ(exact->offsets, (std::vector<double>{0, 4}));
+    EXPECT_EQ(exact->height, 10);
+    // A little taller: the top moves up, the bottom stays.
+    const auto spread = typesetter.constructGlyphParts(parts, 11);
+    ASSERT_TRUE(spread);
+    EXPECT_EQ(spread->offsets, (std::vector<double>{0, 5}));
+    EXPECT_DOUBLE_EQ(spread->height, 11);
+    // Twice as tall: extenders come in until the overlaps can absorb the rest.
+    const auto tall = typesetter.constructGlyphParts(parts, 20);
+    ASSERT_TRUE(tall);
+    ASSERT_GE(tall->glyphs.size(), 4U);
+    EXPECT_EQ(tall->glyphs.front(), 1);
+    EXPECT_EQ(tall->glyphs.back(), 3);
+    EXPECT_DOUBLE_EQ(tall->height, 20);
+    EXPECT_EQ(tall->offsets.front(), 0);
+    for (std::size_t i = 1; i < tall->offsets.size(); ++i) {
+        const double step = tall->offsets[i] - tall->offsets[i - 1];
+        const double previousAdvance =
+            parts[std::min<std::size_t>(tall->glyphs[i - 1] - 1, 2)].fullAdvance;
+        EXPECT_LE(step, previousAdvance - m + 1e-9); // parts still overlap by the minimum
+    }
+}
+
+TEST_F(LineBreakingTest, AssembliesThatCannotGrowEndWithinTheBound) {
+    Typesetter typesetter(font, Level::text, false, false, 0);
+    // An extender with no advance never makes the assembly taller.
+    const std::vector<FontMetrics::GlyphPart> stuck{
+        {1, 6, 0, 0, false}, {2, 0, 0, 0, true}, {3, 6, 0, 0, false}};
+    const auto result = typesetter.constructGlyphParts(stuck, 100);
+    ASSERT_TRUE(result);
+    EXPECT_LE(result->glyphs.size(), Typesetter::maxAssemblyGlyphs);
+    EXPECT_LT(result->height, 100);
+    // Without extenders there is one assembly, however tall the request.
+    const std::vector<FontMetrics::GlyphPart> fixed{{1, 6, 0, 1, false}, {3, 6, 1, 0, false}};
+    const auto single = typesetter.constructGlyphParts(fixed, 1e9);
+    ASSERT_TRUE(single);
+    EXPECT_EQ(single->glyphs.size(), 2U);
+    EXPECT_FALSE(typesetter.constructGlyphParts({}, 10));
+    EXPECT_FALSE(typesetter.constructGlyphParts(fixed, std::nan("")));
+}
+
+TEST_F(LineBreakingTest, VariantsAreChosenByHeight) {
+    Typesetter typesetter(font, Level::text, false, false, 0);
+    const auto paren = font->glyphFont().glyphs(u"(")->front();
+    const auto variants = font->metrics().verticalVariants(paren);
+    ASSERT_GE(variants.size(), 3U);
+    EXPECT_EQ(typesetter.findGlyphForHeight(paren, 0).glyph, variants.front());
+    const auto second = typesetter.findGlyphForHeight(variants[1], 0);
+    EXPECT_EQ(typesetter.findGlyphForHeight(paren, second.ascent + second.descent).glyph,
+              variants[1]);
+    EXPECT_EQ(typesetter.findGlyphForHeight(paren, 1e6).glyph, variants.back());
+}

@@ -1,0 +1,638 @@
+// Typesetting formulas with the bundled Latin Modern font: spacing, styles, scripts, fractions,
+// radicals, large operators, accents, tables and delimiters. Expected geometry is worked out
+// here from the font's own MATH constants and glyph measurements, the way TeX places each part.
+
+#include "Math/Parser.hpp"
+#include "Math/Typesetter.hpp"
+#include "Math/TypesetterSpacing.hpp"
+#include "platform/foundation/Unicode.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace Math;
+using Level = Style::Level;
+
+namespace {
+
+constexpr double size = 20;
+
+std::shared_ptr<const PlatformFont> fontAt(double points) {
+    return PlatformFont::make(Font(Font::Name::latinModern, points));
+}
+
+class TypesetterTest : public testing::Test {
+protected:
+    void SetUp() override {
+        font = fontAt(size);
+        ASSERT_TRUE(font) << "the build bundles Latin Modern";
+    }
+
+    std::shared_ptr<DisplayList> typeset(const std::string& latex, Level style = Level::display,
+                                         double maxWidth = 0) {
+        const auto parsed = parseLatex(latex);
+        EXPECT_TRUE(parsed) << latex;
+        if (!parsed) {
+            return nullptr;
+        }
+        return Typesetter::createLine(*finalizedAtomList(*parsed), font, style, false, maxWidth);
+    }
+
+    const FontMetrics& metrics() const { return font->metrics(); }
+    double mu() const { return size / 18; }
+    // The font at script and script-of-script size.
+    std::shared_ptr<const PlatformFont> scriptFont() const {
+        return fontAt(size * metrics().scriptPercentScaleDown());
+    }
+    std::shared_ptr<const PlatformFont> scriptScriptFont() const {
+        return fontAt(size * metrics().scriptScriptPercentScaleDown());
+    }
+    double textWidth(const std::string& text, const PlatformFont& in) const {
+        return in.glyphFont().shape(text).width;
+    }
+    double textWidth(const std::string& text) const { return textWidth(text, *font); }
+    platform::Rect inkOf(const std::string& text, const PlatformFont& in) const {
+        return in.glyphFont().shape(text).glyphPathBounds;
+    }
+    platform::GlyphID glyphOf(const std::string& character, const PlatformFont& in) const {
+        std::u16string units;
+        for (const char32_t c : platform::unicode::scalars(character)) {
+            if (c > 0xFFFF) {
+                units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                units.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            } else {
+                units.push_back(static_cast<char16_t>(c));
+            }
+        }
+        return in.glyphFont().glyphs(units).value_or(std::vector<platform::GlyphID>{0}).front();
+    }
+
+    std::shared_ptr<const PlatformFont> font;
+};
+
+template <class T>
+std::shared_ptr<T> child(const DisplayList& list, std::size_t index) {
+    if (index >= list.children.size()) {
+        ADD_FAILURE() << "no child " << index;
+        return nullptr;
+    }
+    auto result = std::dynamic_pointer_cast<T>(list.children[index]);
+    EXPECT_TRUE(result) << "child " << index << " has another class";
+    return result;
+}
+
+std::string textOf(const DisplayNode& node) {
+    const auto* run = dynamic_cast<const DisplayTextRun*>(&node);
+    return run ? run->attributedString.text() : std::string{};
+}
+
+} // namespace
+
+// MARK: Spacing and styles
+
+TEST_F(TypesetterTest, SymbolsShareOneRunSpacedByKerns) {
+    const auto root = typeset("a+b", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 1U);
+    const auto run = child<DisplayTextRun>(*root, 0);
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->attributedString.text(), "\U0001D44E+\U0001D44F");
+    // Medium space (4 mu) after the a and after the plus.
+    ASSERT_EQ(run->attributedString.kerns().size(), 2U);
+    EXPECT_EQ(run->attributedString.kerns()[0].utf16Offset, 0U);
+    EXPECT_EQ(run->attributedString.kerns()[1].utf16Offset, 2U);
+    for (const auto& kern : run->attributedString.kerns()) {
+        EXPECT_DOUBLE_EQ(kern.points, 4 * mu());
+    }
+    EXPECT_NEAR(run->width(), textWidth("\U0001D44E+\U0001D44F") + 8 * mu(), 1e-9);
+    EXPECT_EQ(run->range, (IndexRange{0, 3}));
+    EXPECT_EQ(root->range, (IndexRange{0, 3}));
+
+    // In script style the medium space goes; relations lose theirs too.
+    const auto script = typeset("\\scriptstyle a+b=c", Level::text);
+    ASSERT_TRUE(script);
+    const auto scriptRun = child<DisplayTextRun>(*script, 0);
+    ASSERT_TRUE(scriptRun);
+    EXPECT_TRUE(scriptRun->attributedString.kerns().empty());
+    EXPECT_DOUBLE_EQ(scriptRun->font.size, size * metrics().scriptPercentScaleDown());
+}
+
+TEST_F(TypesetterTest, ExplicitSpaceEndsTheRunAndKeepsTheSpacingDecision) {
+    // \, is 3 mu; the relation still gets its thick space from the a before the space.
+    const auto root = typeset("a\\,=b", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 2U);
+    const double aWidth = textWidth("\U0001D44E");
+    EXPECT_NEAR(root->children[1]->position().x, aWidth + 3 * mu() + 5 * mu(), 1e-9);
+    EXPECT_EQ(textOf(*root->children[1]), "=\U0001D44F");
+}
+
+TEST_F(TypesetterTest, StyleChangeFlushesAndLaterTextUsesTheNewSize) {
+    const auto root = typeset("x\\scriptscriptstyle y", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 2U);
+    EXPECT_EQ(child<DisplayTextRun>(*root, 0)->font.size, size);
+    EXPECT_DOUBLE_EQ(child<DisplayTextRun>(*root, 1)->font.size,
+                     size * metrics().scriptScriptPercentScaleDown());
+}
+
+TEST_F(TypesetterTest, PlaceholdersAreBlueInsideTheirRun) {
+    const auto root = typeset("a+\\square", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 1U);
+    const auto& colors = child<DisplayTextRun>(*root, 0)->attributedString.colors();
+    ASSERT_EQ(colors.size(), 1U);
+    EXPECT_EQ(colors[0].utf16Offset, 3U);
+    EXPECT_EQ(colors[0].color, platform::Color(0, 0, 1));
+}
+
+TEST_F(TypesetterTest, DelimitedGroupBodyIsSpacedAsBetweenOpenAndClose) {
+    // A trailing comma inside \left( \right) gets the thin space a close would see.
+    const auto root = typeset("\\left(a,\\right)", Level::text);
+    ASSERT_TRUE(root);
+    const auto group = child<DisplayList>(*root, 0);
+    ASSERT_TRUE(group);
+    ASSERT_EQ(group->children.size(), 3U);
+    const auto body = child<DisplayList>(*group, 1);
+    ASSERT_TRUE(body);
+    EXPECT_NEAR(body->children.back()->width(), textWidth("\U0001D44E,") + 3 * mu(), 1e-9);
+}
+
+TEST_F(TypesetterTest, EntryPointsAndPreprocessing) {
+    const auto empty = typeset("");
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->children.empty());
+    EXPECT_EQ(empty->range, (IndexRange{0, 0}));
+
+    // x followed by 2 fuses into one ordinary atom; a superscript stops fusion.
+    const auto fused = Typesetter::preprocessAtoms(*finalizedAtomList(*parseLatex("x2")));
+    ASSERT_EQ(fused.size(), 1U);
+    EXPECT_EQ(fused[0]->type, AtomType::ordinary);
+    EXPECT_EQ(fused[0]->nucleus, "\U0001D465"
+                                 "2");
+    EXPECT_EQ(fused[0]->fusedAtoms.size(), 2U);
+    EXPECT_EQ(Typesetter::preprocessAtoms(*finalizedAtomList(*parseLatex("x^2y"))).size(), 2U);
+    const auto unary = Typesetter::preprocessAtoms(*finalizedAtomList(*parseLatex("-x")));
+    ASSERT_EQ(unary.size(), 1U);
+    EXPECT_EQ(unary[0]->nucleus, "\u2212\U0001D465");
+
+    const Typesetter typesetter(font, Level::text, false, false, 0);
+    EXPECT_DOUBLE_EQ(typesetter.minimumLineSpacing, 4);
+}
+
+TEST_F(TypesetterTest, AbsurdSizesGiveNoOutputInsteadOfACrash) {
+    const auto list = finalizedAtomList(*parseLatex("\\frac{a}{\\sqrt{b}}\\left(x\\right)"));
+    EXPECT_FALSE(Typesetter::createLine(*list, nullptr, Level::display, false, 0));
+    for (const double points :
+         {0.0, -12.0, std::nan(""), 1e9, std::numeric_limits<double>::infinity()}) {
+        EXPECT_FALSE(Typesetter::createLine(*list, fontAt(points), Level::display, false, 0))
+            << points;
+    }
+    // A width that is not a number never breaks.
+    const auto root = Typesetter::createLine(*list, font, Level::display, false, std::nan(""));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->descent(), root->descent());
+}
+
+// MARK: Scripts
+
+TEST_F(TypesetterTest, SuperscriptOnATextRunRisesByTheFontsShift) {
+    const auto root = typeset("x^2", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 2U);
+    const auto nucleus = child<DisplayTextRun>(*root, 0);
+    const auto script = child<DisplayList>(*root, 1);
+    ASSERT_TRUE(nucleus && script);
+    EXPECT_TRUE(nucleus->hasScript);
+    EXPECT_EQ(script->linePosition, DisplayList::LinePosition::superscript);
+    EXPECT_EQ(script->index, 0);
+    EXPECT_DOUBLE_EQ(child<DisplayTextRun>(*script, 0)->font.size,
+                     size * metrics().scriptPercentScaleDown());
+    // Text runs start from shift 0; the pen first moves past the x's italic correction.
+    const double italic = metrics().italicCorrection(glyphOf("\U0001D465", *font));
+    const double up = std::max(metrics().superscriptShiftUp(),
+                               script->descent() + metrics().superscriptBottomMin());
+    EXPECT_NEAR(script->position().x, nucleus->width() + italic, 1e-9);
+    EXPECT_NEAR(script->position().y, up, 1e-9);
+    EXPECT_NEAR(root->width(), script->position().x + script->width(), 1e-9);
+}
+
+TEST_F(TypesetterTest, CrampedListsUseTheCrampedSuperscriptShift) {
+    // The denominator of a fraction is cramped, so its superscript sits lower.
+    const auto root = typeset("\\frac{1}{x^2}", Level::text);
+    ASSERT_TRUE(root);
+    const auto fraction = child<DisplayFraction>(*root, 0);
+    ASSERT_TRUE(fraction && fraction->denominator);
+    const auto script = child<DisplayList>(*fraction->denominator, 1);
+    ASSERT_TRUE(script);
+    EXPECT_NEAR(script->position().y,
+                std::max(metrics().superscriptShiftUpCramped(),
+                         script->descent() + metrics().superscriptBottomMin()),
+                1e-9);
+}
+
+TEST_F(TypesetterTest, SubscriptAloneDropsByTheFontsShift) {
+    const auto root = typeset("x_1", Level::text);
+    ASSERT_TRUE(root);
+    const auto script = child<DisplayList>(*root, 1);
+    ASSERT_TRUE(script);
+    EXPECT_EQ(script->linePosition, DisplayList::LinePosition::subscript);
+    const double down = std::max(
+        {0.0, metrics().subscriptShiftDown(), script->ascent() - metrics().subscriptTopMax()});
+    EXPECT_NEAR(script->position().y, -down, 1e-9);
+    // No italic correction before a lone subscript: it tucks under the letter.
+    EXPECT_NEAR(script->position().x, root->children[0]->width(), 1e-9);
+    EXPECT_NEAR(root->width(), script->position().x + script->width(), 1e-9);
+}
+
+TEST_F(TypesetterTest, BothScriptsKeepTheMinimumGapBetweenThem) {
+    const auto root = typeset("x_{\\frac{1}{2}}^{\\int}", Level::text);
+    ASSERT_TRUE(root);
+    const auto sup = child<DisplayList>(*root, 1);
+    const auto sub = child<DisplayList>(*root, 2);
+    ASSERT_TRUE(sup && sub);
+    const double gap = (sup->position().y - sup->descent()) - (sub->position().y + sub->ascent());
+    EXPECT_GE(gap, metrics().subSuperscriptGapMin() - 1e-9);
+    EXPECT_LE(sub->position().y, -metrics().subscriptShiftDown() + 1e-9);
+}
+
+TEST_F(TypesetterTest, ScriptsOfAGroupDropFromItsEdges) {
+    // Scripts of a fraction start from its ascent and descent, measured in the script font.
+    const auto root = typeset("{\\frac{a}{b}}^2", Level::text);
+    ASSERT_TRUE(root);
+    const auto fraction = child<DisplayFraction>(*root, 0);
+    const auto script = child<DisplayList>(*root, 1);
+    ASSERT_TRUE(fraction && script);
+    const double up = std::max(
+        {fraction->ascent() - scriptFont()->metrics().superscriptBaselineDropMax(),
+         metrics().superscriptShiftUp(), script->descent() + metrics().superscriptBottomMin()});
+    EXPECT_NEAR(script->position().y, up, 1e-9);
+}
+
+// MARK: Fractions
+
+TEST_F(TypesetterTest, FractionInDisplayStyleClearsTheRuleByTheFontsGaps) {
+    const auto root = typeset("\\frac{x}{y}");
+    ASSERT_TRUE(root);
+    const auto fraction = child<DisplayFraction>(*root, 0);
+    ASSERT_TRUE(fraction);
+    const double axis = metrics().axisHeight();
+    const double t = metrics().fractionRuleThickness();
+    const auto x = inkOf("\U0001D465", *font);
+    const auto y = inkOf("\U0001D466", *font);
+    const double up = std::max(metrics().fractionNumeratorDisplayStyleShiftUp(),
+                               axis + t / 2 + metrics().fractionNumDisplayStyleGapMin() -
+                                   std::min(0.0, x.minY()));
+    const double down =
+        std::max(metrics().fractionDenominatorDisplayStyleShiftDown(),
+                 y.maxY() - axis + t / 2 + metrics().fractionDenomDisplayStyleGapMin());
+    EXPECT_NEAR(fraction->numeratorUp, up, 1e-9);
+    EXPECT_NEAR(fraction->denominatorDown, down, 1e-9);
+    EXPECT_EQ(fraction->linePosition, axis);
+    EXPECT_EQ(fraction->lineThickness, t);
+    // The narrower part is centred under the wider one.
+    const double wide = std::max(textWidth("\U0001D465"), textWidth("\U0001D466"));
+    EXPECT_NEAR(fraction->width(), wide, 1e-9);
+    EXPECT_NEAR(fraction->numerator->position().x, (wide - textWidth("\U0001D465")) / 2, 1e-9);
+    EXPECT_NEAR(fraction->denominator->position().x, (wide - textWidth("\U0001D466")) / 2, 1e-9);
+    EXPECT_NEAR(root->ascent(), up + x.maxY(), 1e-9);
+}
+
+TEST_F(TypesetterTest, FractionPartsKeepTheStyleAndContinuedFractionsResetIt) {
+    const auto root = typeset("\\scriptstyle\\frac{1}{2}", Level::display);
+    ASSERT_TRUE(root);
+    const auto fraction = child<DisplayFraction>(*root, 0);
+    ASSERT_TRUE(fraction);
+    EXPECT_DOUBLE_EQ(child<DisplayTextRun>(*fraction->numerator, 0)->font.size,
+                     size * metrics().scriptPercentScaleDown());
+    EXPECT_NEAR(fraction->numeratorUp,
+                std::max(scriptFont()->metrics().fractionNumeratorShiftUp(),
+                         scriptFont()->metrics().axisHeight() +
+                             scriptFont()->metrics().fractionRuleThickness() / 2 +
+                             scriptFont()->metrics().fractionNumeratorGapMin()),
+                1e-9);
+
+    const auto continued = typeset("\\scriptstyle\\cfrac{1}{2}", Level::display);
+    ASSERT_TRUE(continued);
+    const auto cf = child<DisplayFraction>(*continued, 0);
+    ASSERT_TRUE(cf);
+    EXPECT_EQ(child<DisplayTextRun>(*cf->numerator, 0)->font.size, size);
+}
+
+TEST_F(TypesetterTest, BinomialIsARulelessStackBetweenSizedParentheses) {
+    const auto root = typeset("\\binom{n}{k}", Level::text);
+    ASSERT_TRUE(root);
+    const auto group = child<DisplayList>(*root, 0);
+    ASSERT_TRUE(group);
+    ASSERT_EQ(group->children.size(), 3U);
+    const auto left = child<DisplayShiftedNode>(*group, 0);
+    const auto stack = child<DisplayFraction>(*group, 1);
+    const auto right = child<DisplayShiftedNode>(*group, 2);
+    ASSERT_TRUE(left && stack && right);
+    EXPECT_EQ(stack->lineThickness, 0);
+    // n and k are too close at the font's own shifts: both move apart by half the shortfall.
+    const auto n = inkOf("\U0001D45B", *font);
+    const auto k = inkOf("\U0001D458", *font);
+    const double clearance = (metrics().stackTopShiftUp() + n.minY()) -
+                             (k.maxY() - metrics().stackBottomShiftDown());
+    ASSERT_LT(clearance, metrics().stackGapMin());
+    const double half = (metrics().stackGapMin() - clearance) / 2;
+    EXPECT_NEAR(stack->numeratorUp, metrics().stackTopShiftUp() + half, 1e-9);
+    EXPECT_NEAR(stack->denominatorDown, metrics().stackBottomShiftDown() + half, 1e-9);
+    // Delimiters at least 1.01 em tall, centred on the axis; the stack between them.
+    EXPECT_GE(left->ascent() + left->descent(), 1.01 * size - 1e-9);
+    EXPECT_NEAR((left->ascent() - left->descent()) / 2, metrics().axisHeight(), 1e-9);
+    EXPECT_NEAR(stack->position().x, left->width(), 1e-9);
+    EXPECT_NEAR(right->position().x, left->width() + stack->width(), 1e-9);
+}
+
+// MARK: Radicals
+
+TEST_F(TypesetterTest, RadicalWithDegreeMakesRoomAndRaisesTheDegree) {
+    const auto root = typeset("a\\sqrt[3]{x}", Level::text);
+    ASSERT_TRUE(root);
+    const auto radical = child<DisplayRadical>(*root, 1);
+    ASSERT_TRUE(radical && radical->degree && radical->radicalGlyph && radical->radicand);
+    EXPECT_DOUBLE_EQ(child<DisplayTextRun>(*radical->degree, 0)->font.size,
+                     size * metrics().scriptScriptPercentScaleDown());
+    const double kernBefore = metrics().radicalKernBeforeDegree();
+    const double shift =
+        std::max(0.0, kernBefore + radical->degree->width() + metrics().radicalKernAfterDegree());
+    EXPECT_NEAR(radical->radicalShift, shift, 1e-9);
+    const Point at = radical->position();
+    EXPECT_NEAR(at.x, textWidth("\U0001D44E"), 1e-9); // spaced as an ordinary atom
+    EXPECT_NEAR(radical->degree->position().x, at.x + kernBefore, 1e-9);
+    EXPECT_NEAR(radical->degree->position().y,
+                at.y + metrics().radicalDegreeBottomRaisePercent() *
+                           (radical->ascent() - radical->descent()),
+                1e-9);
+    EXPECT_NEAR(radical->radicand->position().x, at.x + shift + radical->radicalGlyph->width(),
+                1e-9);
+    EXPECT_NEAR(radical->width(),
+                shift + radical->radicalGlyph->width() + radical->radicand->width(), 1e-9);
+    // Overbar: the radicand's top plus the gap and the rule, then the extra ascender.
+    const double gap = metrics().radicalVerticalGap();
+    const double t = metrics().radicalRuleThickness();
+    EXPECT_GE(radical->ascent(),
+              radical->radicand->ascent() + gap + t + metrics().radicalExtraAscender() - 1e-9);
+    EXPECT_GE(radical->descent(), radical->radicand->descent());
+}
+
+TEST_F(TypesetterTest, TallRadicandsGetATallerSign) {
+    const auto small = typeset("\\sqrt{x}");
+    const auto tall = typeset("\\sqrt{\\frac{\\frac{a}{b}}{\\frac{c}{d}}}");
+    ASSERT_TRUE(small && tall);
+    const auto smallSign = child<DisplayRadical>(*small, 0)->radicalGlyph;
+    const auto tallRadical = child<DisplayRadical>(*tall, 0);
+    const auto tallSign = tallRadical->radicalGlyph;
+    const double needed = tallRadical->radicand->ascent() + tallRadical->radicand->descent() +
+                          metrics().radicalDisplayStyleVerticalGap() +
+                          metrics().radicalRuleThickness();
+    EXPECT_GT(tallSign->ascent() + tallSign->descent(), smallSign->ascent() + smallSign->descent());
+    EXPECT_GE(tallSign->ascent() + tallSign->descent(), needed - 1e-9);
+    // The sign's top meets the overbar.
+    EXPECT_NEAR(tallSign->ascent(), tallRadical->ascent() - metrics().radicalExtraAscender(), 1e-9);
+}
+
+// MARK: Large operators
+
+TEST_F(TypesetterTest, DisplaySumTakesItsLargerVariantWithLimitsCentred) {
+    const auto root = typeset("\\sum_{i=0}^{n}");
+    ASSERT_TRUE(root);
+    std::shared_ptr<DisplayLargeOperator> op;
+    for (const auto& node : root->children) {
+        if (auto found = std::dynamic_pointer_cast<DisplayLargeOperator>(node)) {
+            op = found;
+        }
+    }
+    ASSERT_TRUE(op && op->upperLimit && op->lowerLimit && op->nucleus);
+    const auto glyph = std::dynamic_pointer_cast<DisplayGlyph>(op->nucleus);
+    ASSERT_TRUE(glyph);
+    EXPECT_EQ(glyph->glyph, metrics().largerGlyph(glyphOf("\u2211", *font)));
+    // Centred on the axis.
+    EXPECT_NEAR((glyph->ascent() - glyph->descent()) / 2, metrics().axisHeight(), 1e-9);
+    EXPECT_NEAR(op->upperLimitGap,
+                std::max(metrics().upperLimitGapMin(),
+                         metrics().upperLimitBaselineRiseMin() - op->upperLimit->descent()),
+                1e-9);
+    EXPECT_NEAR(op->lowerLimitGap,
+                std::max(metrics().lowerLimitGapMin(),
+                         metrics().lowerLimitBaselineDropMin() - op->lowerLimit->ascent()),
+                1e-9);
+    const double centre = op->position().x + op->width() / 2;
+    EXPECT_NEAR(op->upperLimit->position().x + op->upperLimit->width() / 2, centre, 1e-9);
+    EXPECT_NEAR(op->lowerLimit->position().x + op->lowerLimit->width() / 2, centre, 1e-9);
+    EXPECT_NEAR(op->upperLimit->position().y,
+                glyph->ascent() + op->upperLimitGap + op->upperLimit->descent(), 1e-9);
+    EXPECT_DOUBLE_EQ(child<DisplayTextRun>(*op->upperLimit, 0)->font.size,
+                     size * metrics().scriptPercentScaleDown());
+}
+
+TEST_F(TypesetterTest, LimitsBecomeScriptsInScriptStyle) {
+    const auto text = typeset("\\sum_{i}^{n}", Level::text);
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(std::dynamic_pointer_cast<DisplayLargeOperator>(text->children.back()));
+    const auto script = typeset("\\scriptstyle\\sum_{i}^{n}", Level::text);
+    ASSERT_TRUE(script);
+    for (const auto& node : script->children) {
+        EXPECT_FALSE(std::dynamic_pointer_cast<DisplayLargeOperator>(node));
+    }
+    EXPECT_EQ(script->children.size(), 3U); // the sign and two script lists
+}
+
+TEST_F(TypesetterTest, IntegralIsNarrowedAndItsSuperscriptMovedByTheItalicCorrection) {
+    const auto root = typeset("\\int_0^1", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 3U);
+    const auto sign = child<DisplayGlyph>(*root, 2);
+    const auto sup = child<DisplayList>(*root, 0);
+    const auto sub = child<DisplayList>(*root, 1);
+    ASSERT_TRUE(sign && sup && sub);
+    const double delta = metrics().italicCorrection(sign->glyph);
+    ASSERT_GT(delta, 0);
+    EXPECT_NEAR(sign->width(), sign->width() + 0, 1e-9);
+    EXPECT_NEAR(sign->width(), font->glyphFont().advance(sign->glyph).width - delta, 1e-9);
+    EXPECT_NEAR(sup->position().x - sub->position().x, delta, 1e-9);
+}
+
+TEST_F(TypesetterTest, WordOperatorIsTextWithUprightLimits) {
+    const auto root = typeset("\\lim_{x\\to 0}");
+    ASSERT_TRUE(root);
+    const auto op = std::dynamic_pointer_cast<DisplayLargeOperator>(root->children.back());
+    ASSERT_TRUE(op);
+    EXPECT_EQ(textOf(*op->nucleus), "lim");
+    EXPECT_EQ(op->limitShift, 0);
+}
+
+// MARK: Accents
+
+TEST_F(TypesetterTest, AccentSitsOnTheLettersAttachmentPoint) {
+    const auto root = typeset("\\hat{x}", Level::text);
+    ASSERT_TRUE(root);
+    const auto accent = child<DisplayAccent>(*root, 0);
+    ASSERT_TRUE(accent && accent->accent && accent->accentee);
+    const auto x = glyphOf("\U0001D465", *font);
+    const double skew =
+        metrics().topAccentAdjustment(x) - metrics().topAccentAdjustment(accent->accent->glyph);
+    EXPECT_NEAR(accent->accent->position().x, skew, 1e-9);
+    // x is lower than the accent base height, so the accent is not raised.
+    ASSERT_LT(accent->accentee->ascent(), metrics().accentBaseHeight());
+    EXPECT_NEAR(accent->accent->position().y, 0, 1e-9);
+
+    // A tall base raises the accent by how much it passes the accent base height.
+    const auto tall = typeset("\\hat{A}", Level::text);
+    const auto raised = child<DisplayAccent>(*tall, 0);
+    ASSERT_GT(raised->accentee->ascent(), metrics().accentBaseHeight());
+    EXPECT_NEAR(raised->accent->position().y,
+                raised->accentee->ascent() - metrics().accentBaseHeight(), 1e-9);
+}
+
+TEST_F(TypesetterTest, WideAccentTakesAWiderVariantAndCentresOverLongBases) {
+    const auto narrow = typeset("\\widehat{x}", Level::text);
+    const auto wide = typeset("\\widehat{xyz}", Level::text);
+    ASSERT_TRUE(narrow && wide);
+    const auto narrowAccent = child<DisplayAccent>(*narrow, 0);
+    const auto wideAccent = child<DisplayAccent>(*wide, 0);
+    EXPECT_GT(wideAccent->accent->width(), narrowAccent->accent->width());
+    EXPECT_NEAR(wideAccent->accent->position().x,
+                wideAccent->accentee->width() / 2 -
+                    metrics().topAccentAdjustment(wideAccent->accent->glyph),
+                1e-9);
+}
+
+TEST_F(TypesetterTest, ScriptsOfAnAccentedLetterAttachToTheLetter) {
+    const auto root = typeset("\\hat{x}^2", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 1U); // no script list beside the accent
+    const auto accent = child<DisplayAccent>(*root, 0);
+    ASSERT_TRUE(accent);
+    ASSERT_EQ(accent->accentee->children.size(), 2U);
+    EXPECT_EQ(child<DisplayList>(*accent->accentee, 1)->linePosition,
+              DisplayList::LinePosition::superscript);
+}
+
+TEST_F(TypesetterTest, AccentsAreTextWhenLinesMayBreak) {
+    const auto root = typeset("a\\acute{e}", Level::text, 500);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 1U);
+    EXPECT_EQ(textOf(*root->children[0]), "\U0001D44E\u00E9");
+}
+
+// MARK: Tables and delimiters
+
+TEST_F(TypesetterTest, OneRowTableIsCentredOnTheAxis) {
+    const auto root = typeset("\\begin{matrix}x&y\\end{matrix}", Level::text);
+    ASSERT_TRUE(root);
+    const auto table = child<DisplayList>(*root, 0);
+    ASSERT_TRUE(table);
+    const auto row = child<DisplayList>(*table, 0);
+    ASSERT_TRUE(row);
+    EXPECT_NEAR((table->ascent() - table->descent()) / 2, metrics().axisHeight(), 1e-9);
+    EXPECT_NEAR(row->position().y,
+                -(0.5 * (row->ascent() - row->descent()) - metrics().axisHeight()), 1e-9);
+    // Matrix columns are 18 mu apart.
+    const auto y = child<DisplayList>(*row, 1);
+    EXPECT_NEAR(y->position().x, textWidth("\U0001D465") + 18 * mu(), 1e-9);
+}
+
+TEST_F(TypesetterTest, RowsAreABaselineSkipApartUnlessTheyWouldTouch) {
+    const auto root = typeset("\\begin{matrix}x\\\\y\\end{matrix}", Level::text);
+    ASSERT_TRUE(root);
+    const auto table = child<DisplayList>(*root, 0);
+    ASSERT_EQ(table->children.size(), 2U);
+    EXPECT_NEAR(table->children[0]->position().y - table->children[1]->position().y, 1.2 * size,
+                1e-9);
+
+    const auto tall = typeset("\\begin{matrix}\\frac{a}{b}\\\\\\frac{c}{d}\\end{matrix}");
+    const auto tallTable = child<DisplayList>(*tall, 0);
+    const auto& first = *tallTable->children[0];
+    const auto& second = *tallTable->children[1];
+    EXPECT_NEAR(first.position().y - second.position().y,
+                first.descent() + second.ascent() + 0.1 * size, 1e-9);
+}
+
+TEST_F(TypesetterTest, ColumnsAlignAsAskedAndCentreWithoutAnAlignment) {
+    auto table = std::make_shared<Table>();
+    const auto cell = [](const std::string& latex) { return parseLatex(latex); };
+    table->setCell(cell("x"), 0, 0);
+    table->setCell(cell("x"), 0, 1);
+    table->setCell(cell("x"), 0, 2);
+    table->setCell(cell("www"), 1, 0);
+    table->setCell(cell("www"), 1, 1);
+    table->setCell(cell("www"), 1, 2);
+    table->alignments = {Table::ColumnAlignment::left, Table::ColumnAlignment::right};
+    AtomList list;
+    list.append(table);
+    const auto root = Typesetter::createLine(list, font, Level::text, false, 0);
+    ASSERT_TRUE(root);
+    const auto rows = child<DisplayList>(*root, 0);
+    const auto row = child<DisplayList>(*rows, 0);
+    const double column = textWidth("\U0001D464\U0001D464\U0001D464");
+    const double x = textWidth("\U0001D465");
+    EXPECT_NEAR(row->children[0]->position().x, 0, 1e-9);
+    EXPECT_NEAR(row->children[1]->position().x, column + column - x, 1e-9);
+    EXPECT_NEAR(row->children[2]->position().x, 2 * column + (column - x) / 2, 1e-9);
+}
+
+TEST_F(TypesetterTest, DelimitersGrowWithTheirContent) {
+    const auto root = typeset("\\left(\\frac{\\frac{a}{b}}{\\frac{c}{d}}\\right)");
+    ASSERT_TRUE(root);
+    const auto group = child<DisplayList>(*root, 0);
+    ASSERT_EQ(group->children.size(), 3U);
+    const auto left = child<DisplayShiftedNode>(*group, 0);
+    const auto content = child<DisplayList>(*group, 1);
+    const double axis = metrics().axisHeight();
+    const double delta = std::max(content->ascent() - axis, content->descent() + axis);
+    const double wanted = std::max(delta / 500 * 901, 2 * delta - 5);
+    EXPECT_GE(left->ascent() + left->descent(), wanted - 1e-6);
+    EXPECT_NEAR((left->ascent() - left->descent()) / 2, axis, 1e-9);
+    // Taller than any variant: built from parts.
+    EXPECT_TRUE(std::dynamic_pointer_cast<DisplayGlyphRun>(group->children[0]));
+    EXPECT_NEAR(content->position().x, left->width(), 1e-9);
+
+    // A missing delimiter leaves no glyph and no gap.
+    const auto open = typeset("\\left.x\\right)", Level::text);
+    const auto openGroup = child<DisplayList>(*open, 0);
+    ASSERT_EQ(openGroup->children.size(), 2U);
+    EXPECT_EQ(openGroup->children[0]->position().x, 0);
+}
+
+TEST_F(TypesetterTest, EnormousDelimitersStayBounded) {
+    std::string rows;
+    for (int i = 0; i < 400; ++i) {
+        rows += "x\\\\";
+    }
+    const auto root = typeset("\\left(\\begin{matrix}" + rows + "\\end{matrix}\\right)");
+    ASSERT_TRUE(root);
+    const auto group = child<DisplayList>(*root, 0);
+    const auto run = child<DisplayGlyphRun>(*group, 0);
+    ASSERT_TRUE(run);
+    EXPECT_LE(run->glyphs.size(), Typesetter::maxAssemblyGlyphs);
+}
+
+TEST_F(TypesetterTest, ColourGroupsCarryTheirColour) {
+    const auto root = typeset("a\\color{#ff0000}{b}\\colorbox{#00ff00}{c}", Level::text);
+    ASSERT_TRUE(root);
+    ASSERT_EQ(root->children.size(), 3U);
+    EXPECT_EQ(root->children[1]->localTextColor, platform::Color(1, 0, 0));
+    EXPECT_EQ(root->children[2]->localBackgroundColor, platform::Color(0, 1, 0));
+    EXPECT_NEAR(root->children[2]->position().x,
+                root->children[1]->position().x + root->children[1]->width(), 1e-9);
+}
+
+TEST_F(TypesetterTest, UnderAndOverlinesFollowTheFontsRules) {
+    const auto root = typeset("\\underline{x}\\overline{y}", Level::text);
+    ASSERT_TRUE(root);
+    const auto under = child<DisplayLine>(*root, 0);
+    const auto over = child<DisplayLine>(*root, 1);
+    ASSERT_TRUE(under && over);
+    EXPECT_NEAR(under->lineShiftUp, -(under->inner->descent() + metrics().underbarVerticalGap()),
+                1e-9);
+    EXPECT_EQ(under->lineThickness, metrics().underbarRuleThickness());
+    EXPECT_NEAR(over->lineShiftUp, over->inner->ascent() + metrics().overbarVerticalGap(), 1e-9);
+    EXPECT_NEAR(over->ascent(),
+                over->inner->ascent() + metrics().overbarVerticalGap() +
+                    metrics().overbarRuleThickness() + metrics().overbarExtraAscender(),
+                1e-9);
+}
