@@ -334,8 +334,8 @@ TEST_F(TypesetterTest, BinomialIsARulelessStackBetweenSizedParentheses) {
     // n and k are too close at the font's own shifts: both move apart by half the shortfall.
     const auto n = inkOf("\U0001D45B", *font);
     const auto k = inkOf("\U0001D458", *font);
-    const double clearance = (metrics().stackTopShiftUp() + n.minY()) -
-                             (k.maxY() - metrics().stackBottomShiftDown());
+    const double clearance =
+        (metrics().stackTopShiftUp() + n.minY()) - (k.maxY() - metrics().stackBottomShiftDown());
     ASSERT_LT(clearance, metrics().stackGapMin());
     const double half = (metrics().stackGapMin() - clearance) / 2;
     EXPECT_NEAR(stack->numeratorUp, metrics().stackTopShiftUp() + half, 1e-9);
