@@ -3,6 +3,7 @@
 #include "Math/AtomList.hpp"
 #include "Math/NameTables.hpp"
 #include "Math/SymbolTable.hpp"
+#include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/Unicode.hpp"
 
 namespace Math {
@@ -189,10 +190,10 @@ std::shared_ptr<Atom> atomForCharacter(std::string_view character) {
     default:
         break;
     }
-    if (c == '.' || (c >= '0' && c <= '9')) {
+    if (c == '.' || platform::ascii::isDigit(c)) {
         return make(AtomType::number, std::string(character));
     }
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+    if (platform::ascii::isAlpha(c)) {
         return make(AtomType::variable, std::string(character));
     }
     return nullptr;

@@ -5,6 +5,7 @@
 #include "Math/NameTables.hpp"
 #include "Math/SymbolTable.hpp"
 #include "platform/foundation/ASCII.hpp"
+#include "platform/foundation/ScopeExit.hpp"
 #include "platform/foundation/Unicode.hpp"
 
 #include <array>
@@ -31,8 +32,7 @@ bool isPrintableAscii(std::string_view text) {
 
 bool isCommandLetter(std::string_view text) {
     if (text.size() == 1) {
-        const char c = text[0];
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        return ascii::isAlpha(text[0]);
     }
     if (unicode::isAscii(text)) {
         return false;
@@ -56,7 +56,7 @@ bool isColorCharacter(std::string_view key) {
         return false;
     }
     const char c = key[0];
-    return c == '#' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    return c == '#' || ascii::isAlnum(c);
 }
 
 struct InfixFraction {
@@ -172,10 +172,7 @@ std::shared_ptr<AtomList> Parser::parseAtoms(bool oneCharOnly,
         return nullptr;
     }
     ++depth_;
-    struct DepthGuard {
-        int& depth;
-        ~DepthGuard() { --depth; }
-    } const guard{depth_};
+    const platform::ScopeExit leave([this] { --depth_; });
 
     auto list = std::make_shared<AtomList>();
     std::shared_ptr<Atom> previous;

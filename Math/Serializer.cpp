@@ -2,6 +2,7 @@
 
 #include "Math/NameTables.hpp"
 #include "Math/SymbolTable.hpp"
+#include "platform/foundation/ASCII.hpp"
 
 #include <array>
 #include <charconv>
@@ -72,7 +73,7 @@ std::string_view negatedCommand(const std::string& nucleus) {
         return {};
     }
     for (const char c : found->second) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+        if (!platform::ascii::isAlpha(c)) {
             return {};
         }
     }

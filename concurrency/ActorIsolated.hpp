@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/ScopeExit.hpp"
 #include "platform/runtime/Actor.hpp"
 
 #include <functional>
@@ -31,12 +32,7 @@ public:
     auto withIsolatedValue(F operation) -> platform::Task<std::invoke_result_t<F&, Value&>> {
         co_await hop();
         Value copy = value_;
-        struct WriteBack {
-            Value& target;
-            Value& source;
-            ~WriteBack() { target = std::move(source); }
-        };
-        const WriteBack writeBack{value_, copy};
+        const platform::ScopeExit writeBack([this, &copy] { value_ = std::move(copy); });
         co_return std::invoke(operation, copy);
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/ScopeExit.hpp"
+
 #include <functional>
 #include <mutex>
 #include <type_traits>
@@ -39,12 +41,7 @@ public:
     decltype(auto) withLockedValue(F&& operation) {
         const std::scoped_lock guard(lock_);
         Value copy = value_;
-        struct WriteBack {
-            Value& target;
-            Value& source;
-            ~WriteBack() { target = std::move(source); }
-        };
-        const WriteBack writeBack{value_, copy};
+        const platform::ScopeExit writeBack([this, &copy] { value_ = std::move(copy); });
         return std::invoke(std::forward<F>(operation), copy);
     }
 

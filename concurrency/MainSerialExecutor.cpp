@@ -1,5 +1,6 @@
 #include "concurrency/MainSerialExecutor.hpp"
 
+#include "platform/foundation/ASCII.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ int parseRepeatedYieldCount(const char* text) {
         return fallback;
     }
     for (const char* c = begin; c != end; ++c) {
-        if (*c < '0' || *c > '9') {
+        if (!platform::ascii::isDigit(*c)) {
             return fallback;
         }
     }

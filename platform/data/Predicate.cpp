@@ -42,7 +42,8 @@ std::string compile(const Node& node, const EntityDescription& entity,
         bindings.push_back(node.value);
         // IS / IS NOT: an absent value compares equal to an absent attribute, and text compares
         // byte for byte (case-sensitive).
-        return data_detail::quotedIdentifier(attribute.name) + (node.kind == Node::Kind::equal ? " IS ?" : " IS NOT ?");
+        return data_detail::quotedIdentifier(attribute.name) +
+               (node.kind == Node::Kind::equal ? " IS ?" : " IS NOT ?");
     }
     case Node::Kind::conjunction:
     case Node::Kind::disjunction: {

@@ -187,8 +187,8 @@ void StoreCore::prepareSchema() {
         insert.bind(1, std::string_view(expected));
         (void)insert.step();
         for (const auto* entity : schema_.entities()) {
-            std::string sql = "CREATE TABLE " + quotedIdentifier(entity->name()) + " (" + quotedIdentifier(keyColumn) +
-                              " INTEGER PRIMARY KEY AUTOINCREMENT";
+            std::string sql = "CREATE TABLE " + quotedIdentifier(entity->name()) + " (" +
+                              quotedIdentifier(keyColumn) + " INTEGER PRIMARY KEY AUTOINCREMENT";
             for (const auto& attribute : entity->attributes()) {
                 sql += ", " + quotedIdentifier(attribute.name) + " " + sqlType(attribute.type);
                 if (!attribute.isOptional) {
@@ -207,8 +207,9 @@ void StoreCore::prepareSchema() {
 
     std::optional<std::string> storedText;
     {
-        auto version = db_->prepare(std::string("SELECT value FROM ") + quotedIdentifier(metadataTable) +
-                                    " WHERE key = 'schemaVersion'");
+        auto version =
+            db_->prepare(std::string("SELECT value FROM ") + quotedIdentifier(metadataTable) +
+                         " WHERE key = 'schemaVersion'");
         if (version.step()) {
             storedText = version.columnText(0);
         }
@@ -317,9 +318,9 @@ void StoreCore::updateValue(const EntityDescription& entity, std::int64_t rowID,
     const std::lock_guard lock(mutex_);
     try {
         Transaction transaction(*db_);
-        auto statement =
-            db_->prepare("UPDATE " + quotedIdentifier(entity.name()) + " SET " + quotedIdentifier(attribute.name) +
-                         " = ? WHERE " + quotedIdentifier(keyColumn) + " = ?");
+        auto statement = db_->prepare("UPDATE " + quotedIdentifier(entity.name()) + " SET " +
+                                      quotedIdentifier(attribute.name) + " = ? WHERE " +
+                                      quotedIdentifier(keyColumn) + " = ?");
         bindValue(statement, 1, value);
         statement.bind(2, rowID);
         (void)statement.step();
@@ -344,7 +345,8 @@ std::string StoreCore::whereAndOrder(const FetchRequest& request,
             throw StoreError(StoreError::Code::invalidQuery,
                              entity.name() + " has no attribute " + sort.attribute + " to sort by");
         }
-        sql += quotedIdentifier(sort.attribute) + (sort.order == SortOrder::forward ? " ASC, " : " DESC, ");
+        sql += quotedIdentifier(sort.attribute) +
+               (sort.order == SortOrder::forward ? " ASC, " : " DESC, ");
     }
     // Ties keep the order of storing, in the direction of the first sort: newest-first lists show
     // the later of two equal keys first.

@@ -1,5 +1,7 @@
 #include "platform/foundation/Unicode.hpp"
 
+#include "platform/foundation/ASCII.hpp"
+
 #include <algorithm>
 #include <memory>
 #include <unicode/ubrk.h>
@@ -385,9 +387,7 @@ std::string uppercased(std::string_view text) {
     if (isAscii(text)) {
         std::string out(text);
         for (char& c : out) {
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - 'a' + 'A');
-            }
+            c = ascii::toUpper(c);
         }
         return out;
     }
@@ -398,9 +398,7 @@ std::string lowercased(std::string_view text) {
     if (isAscii(text)) {
         std::string out(text);
         for (char& c : out) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
+            c = ascii::toLower(c);
         }
         return out;
     }

@@ -5,6 +5,7 @@
 // Offscreen drawing goes into an `ImageSurface`; a window host wraps the drawing target its
 // toolkit hands out (see CairoAccess.hpp, which only the platform layers include).
 
+#include "platform/foundation/ScopeExit.hpp"
 #include "platform/graphics/Color.hpp"
 #include "platform/graphics/Geometry.hpp"
 #include "platform/graphics/Image.hpp"
@@ -109,10 +110,7 @@ public:
     template <class F>
     void drawLayer(F&& body) {
         beginLayer();
-        struct End {
-            GraphicsContext& c;
-            ~End() { c.endLayer(); }
-        } end{*this};
+        const ScopeExit end([this] { endLayer(); });
         std::forward<F>(body)(*this);
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/ScopeExit.hpp"
+
 #include <cstdint>
 #include <memory>
 #include <type_traits>
@@ -42,11 +44,7 @@ public:
     template <class F>
     decltype(auto) withMutation(PropertyID property, F&& mutation) const {
         willSet(property);
-        struct DidSet {
-            const ObservationRegistrar& registrar;
-            PropertyID property;
-            ~DidSet() { registrar.didSet(property); }
-        } const didSet{*this, property};
+        const ScopeExit notify([this, property] { didSet(property); });
         return std::forward<F>(mutation)();
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/ScopeExit.hpp"
 #include "platform/runtime/Task.hpp"
 
 #include <cstddef>
@@ -417,13 +418,9 @@ Task<std::optional<T>> nextUnfolding(std::shared_ptr<StreamCore<T>> core, bool t
         }
         void await_resume() const noexcept {}
     };
-    struct Release {
-        StreamCore<T>* core;
-        ~Release() { core->releasePull(); }
-    };
     Acquire acquire(core.get());
     co_await acquire;
-    const Release release{core.get()};
+    const ScopeExit release([pulled = core.get()] { pulled->releasePull(); });
     if (core->isOver()) {
         if (throwing) {
             if (auto error = core->takeError()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/ScopeExit.hpp"
 #include "platform/runtime/Task.hpp"
 
 #include <memory>
@@ -19,12 +20,7 @@ auto withTaskCancellationHandler(Operation operation, OnCancel onCancel)
     assert(task != nullptr && "withTaskCancellationHandler outside a task");
     auto handler = std::make_shared<OnCancel>(std::move(onCancel));
     const std::uint64_t id = task->addCancellationHandler([handler] { (*handler)(); });
-    struct Unregister {
-        detail::TaskContext* task;
-        std::uint64_t id;
-        ~Unregister() { task->removeCancellationHandler(id); }
-    };
-    const Unregister unregister{task, id};
+    const ScopeExit unregister([task, id] { task->removeCancellationHandler(id); });
     if constexpr (std::is_void_v<Result>) {
         co_await std::invoke(operation);
     } else {
