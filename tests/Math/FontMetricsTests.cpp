@@ -231,3 +231,45 @@ TEST(PlatformFont, FontsNotBundledResolveToNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FontMetrics, ScalesItsOwnTableAndFallsBackWhereItHasNothing) {
+    const auto face = platform::GlyphFace::fromFile(fontPath(Font::Name::latinModern));
+    ASSERT_TRUE(face);
+    const GlyphID paren = face->glyph(std::string_view("parenleft")).value();
+    const GlyphID larger = face->glyph(std::string_view("parenleft.v1")).value();
+    const GlyphID x = face->glyph(U'x').value();
+    auto table = std::make_shared<FontTable>();
+    table->constants = {{"AxisHeight", 250}, {"RadicalDegreeBottomRaisePercent", 60}};
+    table->vVariants = {{"parenleft", {"parenleft", "parenleft.v1", "no-such-glyph"}}};
+    const FontMetrics metrics(Font(Font::Name("hand"), 20), 1000, FontMetrics::index(table, face));
+
+    EXPECT_DOUBLE_EQ(metrics.axisHeight(), 5.0);
+    EXPECT_DOUBLE_EQ(metrics.radicalDegreeBottomRaisePercent(), 0.6);
+    EXPECT_EQ(metrics.scriptPercentScaleDown(), 0); // no such constant: scripts at size 0
+    EXPECT_EQ(metrics.scaledConstant("AxisHeight"), 5.0);
+    EXPECT_EQ(metrics.scaledConstant("Nothing"), 0);
+    // A list that begins with the glyph itself: the larger glyph is the next one; names the
+    // font does not have are dropped.
+    EXPECT_EQ(metrics.verticalVariants(paren), (std::vector<GlyphID>{paren, larger}));
+    EXPECT_EQ(metrics.largerGlyph(paren), larger);
+    EXPECT_EQ(metrics.largerGlyph(x), x);
+    EXPECT_EQ(metrics.verticalVariants(x), std::vector<GlyphID>{x});
+    EXPECT_TRUE(metrics.verticalAssembly(paren).empty());
+    EXPECT_EQ(metrics.italicCorrection(x), 0);
+    EXPECT_DOUBLE_EQ(metrics.topAccentAdjustment(x), metrics.glyphAdvance(x).width / 2);
+
+    // Without a face nothing can be measured or looked up by glyph; constants still read.
+    const FontMetrics faceless(Font(Font::Name("hand"), 20), 1000,
+                               FontMetrics::index(table, nullptr));
+    EXPECT_EQ(faceless.topAccentAdjustment(x), 0);
+    EXPECT_EQ(faceless.largerGlyph(paren), paren);
+    EXPECT_DOUBLE_EQ(faceless.axisHeight(), 5.0);
+    // A face that claims no units per em measures nothing rather than dividing by zero.
+    EXPECT_EQ(
+        FontMetrics(Font(Font::Name("hand"), 20), 0, FontMetrics::index(table, face)).axisHeight(),
+        0);
+}
+
+} // namespace
