@@ -1,0 +1,105 @@
+#include "platform/ui/DisplayList.hpp"
+
+#include "platform/graphics/CairoAccess.hpp"
+#include "platform/ui/Shapes.hpp"
+
+#include <type_traits>
+
+namespace platform::ui {
+
+namespace {
+
+/// Draws `image` into `rect` with nearest-neighbour sampling (pixel art, magnified bitmaps),
+/// which the context's own image drawing does not offer.
+void drawNearest(platform::GraphicsContext& context, const platform::Image& image, Rect rect) {
+    cairo_t* cr = platform::CairoAccess::cairoContext(context);
+    cairo_surface_t* surface = platform::CairoAccess::makeSurface(image);
+    cairo_save(cr);
+    cairo_translate(cr, rect.origin.x, rect.origin.y);
+    cairo_scale(cr, rect.size.width / image.width(), rect.size.height / image.height());
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, 0, 0, image.width(), image.height());
+    cairo_clip(cr);
+    cairo_paint_with_alpha(cr, context.opacity());
+    cairo_restore(cr);
+    cairo_surface_destroy(surface);
+}
+
+} // namespace
+
+void DisplayList::draw(platform::GraphicsContext& context) const {
+    Rect visible = context.clipBoundingRect();
+    std::vector<Rect> savedVisible;
+    for (const Item& item : items_) {
+        std::visit(
+            [&](const auto& op) {
+                using T = std::decay_t<decltype(op)>;
+                if constexpr (std::is_same_v<T, Save>) {
+                    context.save();
+                    savedVisible.push_back(visible);
+                } else if constexpr (std::is_same_v<T, Restore>) {
+                    context.restore();
+                    if (!savedVisible.empty()) {
+                        visible = savedVisible.back();
+                        savedVisible.pop_back();
+                    }
+                } else if constexpr (std::is_same_v<T, Clip>) {
+                    context.clip(op.path);
+                    visible = context.clipBoundingRect();
+                } else if constexpr (std::is_same_v<T, BeginLayer>) {
+                    context.save();
+                    savedVisible.push_back(visible);
+                    context.setOpacity(context.opacity() * op.opacity);
+                    context.beginLayer();
+                } else if constexpr (std::is_same_v<T, EndLayer>) {
+                    context.endLayer();
+                    context.restore();
+                    if (!savedVisible.empty()) {
+                        visible = savedVisible.back();
+                        savedVisible.pop_back();
+                    }
+                } else if constexpr (std::is_same_v<T, Transform>) {
+                    context.concatenate(op.transform);
+                    visible = context.clipBoundingRect();
+                } else if constexpr (std::is_same_v<T, Fill>) {
+                    if (visible.intersects(op.path.boundingRect())) {
+                        context.fill(op.path, op.color, op.style);
+                    }
+                } else if constexpr (std::is_same_v<T, Stroke>) {
+                    const CGFloat w = op.style.lineWidth;
+                    if (visible.intersects(op.path.boundingRect().insetBy(-w, -w))) {
+                        context.stroke(op.path, op.color, op.style);
+                    }
+                } else if constexpr (std::is_same_v<T, DrawText>) {
+                    const Size s = op.layout->size();
+                    // Glyphs may reach beyond the typographic box (italics, accents).
+                    const Rect box = Rect(op.origin, s).insetBy(-s.height - 4, -s.height - 4);
+                    if (visible.intersects(box)) {
+                        op.layout->draw(context, op.origin, op.color);
+                    }
+                } else if constexpr (std::is_same_v<T, DrawImage>) {
+                    if (op.image.isNull() || !visible.intersects(op.rect)) {
+                        return;
+                    }
+                    if (op.interpolation == Interpolation::none) {
+                        drawNearest(context, op.image, op.rect);
+                    } else {
+                        context.draw(op.image, op.rect);
+                    }
+                } else if constexpr (std::is_same_v<T, Closure>) {
+                    if (!visible.intersects(op.rect)) {
+                        return;
+                    }
+                    context.save();
+                    context.translateBy(op.rect.origin.x, op.rect.origin.y);
+                    context.clip(Rect({0, 0}, op.rect.size));
+                    op.draw(context);
+                    context.restore();
+                }
+            },
+            item);
+    }
+}
+
+} // namespace platform::ui

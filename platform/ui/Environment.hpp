@@ -1,0 +1,177 @@
+#pragma once
+
+// Environment values: settings that flow down the view tree. Each key is a type declaring
+// `using Value = ...;` and `static Value defaultValue();`; a writer applies to the subtree it
+// modifies, and the writer closest to a reader wins.
+
+#include "platform/foundation/URL.hpp"
+#include "platform/graphics/Color.hpp"
+#include "platform/text/Font.hpp"
+#include "platform/text/TextLayout.hpp"
+
+#include <concepts>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace platform::ui {
+
+using platform::Color;
+using platform::ColorScheme;
+using platform::ColorSchemeContrast;
+using platform::Font;
+using platform::LayoutDirection;
+
+namespace detail {
+template <class K>
+inline const char environmentKeyTag = 0;
+} // namespace detail
+
+class EnvironmentValues {
+public:
+    EnvironmentValues() = default;
+
+    template <class K>
+    typename K::Value get() const {
+        if (const Entry* e = find(&detail::environmentKeyTag<K>)) {
+            return *static_cast<const typename K::Value*>(e->value.get());
+        }
+        return K::defaultValue();
+    }
+    template <class K>
+    void set(typename K::Value value) {
+        using V = typename K::Value;
+        Entry e;
+        e.key = &detail::environmentKeyTag<K>;
+        e.value = std::make_shared<const V>(std::move(value));
+        if constexpr (std::equality_comparable<V>) {
+            e.equal = [](const void* a, const void* b) {
+                return *static_cast<const V*>(a) == *static_cast<const V*>(b);
+            };
+        }
+        store(std::move(e));
+    }
+    /// Whether the key was written somewhere above.
+    template <class K>
+    bool contains() const {
+        return find(&detail::environmentKeyTag<K>) != nullptr;
+    }
+
+    // The values the engine itself reads or that views commonly read.
+    std::optional<Font> font() const;
+    void setFont(std::optional<Font> font);
+    ColorScheme colorScheme() const;
+    ColorSchemeContrast colorSchemeContrast() const;
+    double displayScale() const;
+    LayoutDirection layoutDirection() const;
+
+    /// Equal when every written value compares equal (values without `==` compare by identity).
+    friend bool operator==(const EnvironmentValues& a, const EnvironmentValues& b);
+
+private:
+    struct Entry {
+        const void* key = nullptr;
+        std::shared_ptr<const void> value;
+        bool (*equal)(const void*, const void*) = nullptr;
+    };
+    const Entry* find(const void* key) const;
+    void store(Entry entry);
+    // Shared between copies; a write copies (environments are written rarely and read often).
+    std::shared_ptr<const std::vector<Entry>> entries_;
+};
+
+// ---- Keys of the values the engine and its users read ----
+
+struct FontKey {
+    using Value = std::optional<Font>;
+    static Value defaultValue() { return std::nullopt; }
+};
+struct ColorSchemeKey {
+    using Value = ColorScheme;
+    static Value defaultValue() { return ColorScheme::light; }
+};
+struct ColorSchemeContrastKey {
+    using Value = ColorSchemeContrast;
+    static Value defaultValue() { return ColorSchemeContrast::standard; }
+};
+struct DisplayScaleKey {
+    using Value = double;
+    static Value defaultValue() { return 1.0; }
+};
+struct LayoutDirectionKey {
+    using Value = LayoutDirection;
+    static Value defaultValue() { return LayoutDirection::leftToRight; }
+};
+
+enum class LegibilityWeight : std::uint8_t { regular, bold };
+struct LegibilityWeightKey {
+    using Value = std::optional<LegibilityWeight>;
+    static Value defaultValue() { return std::nullopt; }
+};
+
+/// The user's preferred text size, from extra small to the accessibility sizes.
+enum class DynamicTypeSize : std::uint8_t {
+    xSmall,
+    small,
+    medium,
+    large,
+    xLarge,
+    xxLarge,
+    xxxLarge,
+    accessibility1,
+    accessibility2,
+    accessibility3,
+    accessibility4,
+    accessibility5,
+};
+struct DynamicTypeSizeKey {
+    using Value = DynamicTypeSize;
+    static Value defaultValue() { return DynamicTypeSize::large; }
+};
+
+/// How the lines of a multi-line text align with each other.
+enum class TextAlignment : std::uint8_t { leading, center, trailing };
+struct MultilineTextAlignmentKey {
+    using Value = TextAlignment;
+    static Value defaultValue() { return TextAlignment::leading; }
+};
+struct LineLimitKey {
+    using Value = std::optional<int>;
+    static Value defaultValue() { return std::nullopt; }
+};
+struct LineSpacingKey {
+    using Value = double;
+    static Value defaultValue() { return 0; }
+};
+/// The colour text and shapes are drawn with when they name none.
+struct ForegroundStyleKey {
+    using Value = Color;
+    static Value defaultValue() { return Color::primary(); }
+};
+
+/// Opens a URL. The host installs the system opener; replace it with `environment<OpenURLKey>`
+/// to handle links in the subtree.
+class OpenURLAction {
+public:
+    enum class Result : std::uint8_t { handled, discarded, systemAction };
+    using Handler = std::function<Result(const platform::URL&)>;
+    /// An action that handles nothing.
+    OpenURLAction();
+    explicit OpenURLAction(Handler handler);
+    Result operator()(const platform::URL& url) const;
+    /// Identity: copies of one action are equal.
+    friend bool operator==(const OpenURLAction& a, const OpenURLAction& b) {
+        return a.handler_ == b.handler_;
+    }
+
+private:
+    std::shared_ptr<const Handler> handler_;
+};
+struct OpenURLKey {
+    using Value = OpenURLAction;
+    static Value defaultValue() { return OpenURLAction(); }
+};
+
+} // namespace platform::ui

@@ -1,0 +1,427 @@
+#include "platform/ui/Node.hpp"
+
+#include "platform/runtime/MainExecutor.hpp"
+
+#include <cmath>
+#include <unordered_map>
+
+namespace platform::ui::detail {
+
+namespace {
+
+constexpr std::size_t kSizeCacheLimit = 8;
+
+Size soundSize(Size s, ProposedViewSize p) {
+    const auto fix = [](CGFloat v, std::optional<CGFloat> proposed) {
+        if (std::isnan(v) || v < 0) {
+            return CGFloat(0);
+        }
+        if (std::isinf(v)) {
+            // Only an infinite proposal may be answered with an infinite size (a flexible
+            // view's maximum); anything else takes the offer, or nothing.
+            if (proposed && std::isinf(*proposed)) {
+                return v;
+            }
+            return proposed ? soundLength(*proposed, false) : CGFloat(0);
+        }
+        return v;
+    };
+    return {fix(s.width, p.width), fix(s.height, p.height)};
+}
+
+Rect soundFrame(Rect r) {
+    return {soundCoordinate(r.origin.x), soundCoordinate(r.origin.y),
+            soundLength(r.size.width, false), soundLength(r.size.height, false)};
+}
+
+} // namespace
+
+void invalidateToken(const std::weak_ptr<NodeToken>& token) {
+    if (const auto t = token.lock(); t && t->node != nullptr) {
+        t->node->markDirty();
+    }
+}
+
+bool sameView(const AnyView& a, const AnyView& b) {
+    if (a.impl() == b.impl()) {
+        return true;
+    }
+    if (!a.impl() || !b.impl()) {
+        return false;
+    }
+    return a.impl()->typeTag() == b.impl()->typeTag() && a.impl()->equals(*b.impl());
+}
+
+// ---- Node ----
+
+Node::Node()
+    : token(std::make_shared<NodeToken>()) {
+    token->node = this;
+}
+
+Node::~Node() {
+    token->node = nullptr;
+}
+
+void Node::update(const AnyView& newView, const EnvironmentValues& newEnv) {
+    const bool viewChanged = !built || !sameView(view, newView);
+    const bool envChanged = !built || !(env == newEnv);
+    if (!viewChanged && !envChanged && !dirty) {
+        return;
+    }
+    if (viewChanged) {
+        view = newView;
+    }
+    if (envChanged) {
+        env = newEnv;
+    }
+    dirty = false;
+    rebuild();
+    built = true;
+    if ((viewChanged || envChanged) && layoutDependsOnView()) {
+        invalidateLayout();
+    }
+    invalidatePreferences();
+}
+
+void Node::rebuildIfDirty() {
+    if (!dirty || !built) {
+        return;
+    }
+    dirty = false;
+    rebuild();
+    invalidatePreferences();
+}
+
+void Node::markDirty() {
+    if (dirty) {
+        return;
+    }
+    dirty = true;
+    if (graph != nullptr) {
+        graph->markDirty(*this);
+    }
+}
+
+void Node::removeSubtree() {
+    forEachChild([](Node& child) { child.removeSubtree(); });
+    willRemove();
+}
+
+void Node::forEachChild(const std::function<void(Node&)>&) {}
+
+std::unique_ptr<Node> Node::reconcile(std::unique_ptr<Node> existing, const AnyView& v,
+                                      const EnvironmentValues& childEnv, bool late) {
+    const AnyView& target = v.impl() ? v : AnyView();
+    if (existing && existing->view.impl()->typeTag() == target.impl()->typeTag()) {
+        existing->update(target, childEnv);
+        return existing;
+    }
+    if (existing) {
+        existing->removeSubtree();
+        existing.reset();
+    }
+    std::unique_ptr<Node> node = target.impl()->makeNode();
+    node->graph = graph;
+    node->parent = this;
+    node->depth = depth + 1;
+    node->isLateChild = late;
+    node->update(target, childEnv);
+    if (!late) {
+        invalidateLayout();
+    }
+    return node;
+}
+
+Size Node::sizeThatFits(ProposedViewSize proposal) {
+    const ProposedViewSize p = proposal.sanitized();
+    for (const auto& [key, size] : sizeCache_) {
+        if (key == p) {
+            return size;
+        }
+    }
+    const Size s = soundSize(computeSize(p), p);
+    if (sizeCache_.size() >= kSizeCacheLimit) {
+        sizeCache_.erase(sizeCache_.begin());
+    }
+    sizeCache_.emplace_back(p, s);
+    return s;
+}
+
+ViewDimensions Node::dimensions(ProposedViewSize proposal) {
+    const Size s = sizeThatFits(proposal);
+    return ViewDimensions(s, [this, proposal](const AlignmentID& id, Size size) {
+        return explicitGuide(id, size, proposal);
+    });
+}
+
+void Node::place(Rect rootFrame, ProposedViewSize proposal) {
+    const Rect f = soundFrame(rootFrame);
+    const ProposedViewSize p = proposal.sanitized();
+    if (placementValid && frame == f && placedProposal == p) {
+        return;
+    }
+    if (!(frame == f)) {
+        invalidatePreferences();
+    }
+    frame = f;
+    placedProposal = p;
+    placementValid = true;
+    placeChildren(p);
+}
+
+std::optional<CGFloat> Node::explicitGuide(const AlignmentID&, Size, ProposedViewSize) {
+    return std::nullopt;
+}
+
+ViewSpacing Node::spacing() {
+    return {};
+}
+
+const std::any* Node::layoutValue(const void*) const {
+    return nullptr;
+}
+
+void Node::invalidateLayout() {
+    Node* n = this;
+    for (; n != nullptr; n = n->parent) {
+        n->sizeCache_.clear();
+        n->placementValid = false;
+        if (n->isLateChild) {
+            n = n->parent;
+            break;
+        }
+    }
+    // Views built while their parent is being placed are placed right after; outside a layout
+    // pass, a late child's change has to be reached by placing its ancestors again.
+    if (graph != nullptr && graph->placing) {
+        return;
+    }
+    for (; n != nullptr; n = n->parent) {
+        n->placementValid = false;
+    }
+    if (graph != nullptr) {
+        graph->layoutNeeded = true;
+        graph->scheduleUpdate();
+    }
+}
+
+void Node::invalidatePlacement() {
+    for (Node* n = this; n != nullptr; n = n->parent) {
+        n->placementValid = false;
+    }
+    if (graph != nullptr && !graph->placing) {
+        graph->layoutNeeded = true;
+        graph->scheduleUpdate();
+    }
+}
+
+const PreferenceValues& Node::preferences() {
+    if (!preferencesValid_) {
+        preferences_ = PreferenceValues();
+        computePreferences(preferences_);
+        preferencesValid_ = true;
+    }
+    return preferences_;
+}
+
+void Node::invalidatePreferences() {
+    for (Node* n = this; n != nullptr && n->preferencesValid_; n = n->parent) {
+        n->preferencesValid_ = false;
+    }
+}
+
+void Node::computePreferences(PreferenceValues& out) {
+    forEachChild([&out](Node& child) { out.merge(child.preferences()); });
+}
+
+void Node::draw(DisplayList& list) {
+    forEachChild([&list](Node& child) { child.draw(list); });
+}
+
+void Node::collectHandlers(Point point, std::vector<Node*>& out) {
+    std::vector<Node*> kids;
+    forEachChild([&kids](Node& child) { kids.push_back(&child); });
+    for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+        (*it)->collectHandlers(point, out);
+    }
+}
+
+// ---- SingleChildNode ----
+
+void SingleChildNode::forEachChild(const std::function<void(Node&)>& f) {
+    if (child) {
+        f(*child);
+    }
+}
+
+std::optional<CGFloat> SingleChildNode::explicitGuide(const AlignmentID& g, Size size,
+                                                      ProposedViewSize p) {
+    return child ? child->explicitGuide(g, size, p) : std::nullopt;
+}
+
+ViewSpacing SingleChildNode::spacing() {
+    return child ? child->spacing() : ViewSpacing{};
+}
+
+const std::any* SingleChildNode::layoutValue(const void* tag) const {
+    return child ? child->layoutValue(tag) : nullptr;
+}
+
+Size SingleChildNode::computeSize(ProposedViewSize proposal) {
+    return child ? child->sizeThatFits(proposal) : Size{};
+}
+
+void SingleChildNode::placeChildren(ProposedViewSize proposal) {
+    if (child) {
+        child->place(frame, proposal);
+    }
+}
+
+// ---- BodyNode ----
+
+std::unique_ptr<Node> BodyViewImpl::makeNode() const {
+    return std::make_unique<BodyNode>();
+}
+
+namespace {
+void observedChange(const std::weak_ptr<NodeToken>& token) {
+    if (platform::isMainThread()) {
+        invalidateToken(token);
+    } else {
+        platform::MainExecutor::shared().enqueue([token] { invalidateToken(token); });
+    }
+}
+} // namespace
+
+void BodyNode::rebuild() {
+    nextSlot_ = 0;
+    AnyView result;
+    const auto& impl = static_cast<const BodyViewImpl&>(*view.impl());
+    const std::weak_ptr<NodeToken> weak = Node::token;
+    tracking_ = platform::trackObservation([&] { result = impl.body(*this); },
+                                           [weak] { observedChange(weak); });
+    child = reconcile(std::move(child), result, env);
+}
+
+std::shared_ptr<void>& BodyNode::nextSlot() {
+    if (nextSlot_ >= slots_.size()) {
+        slots_.resize(nextSlot_ + 1);
+    }
+    return slots_[nextSlot_++];
+}
+
+// ---- Containers ----
+
+void ContainerNode::forEachChild(const std::function<void(Node&)>& f) {
+    for (Child& c : children) {
+        f(*c.node);
+    }
+}
+
+bool ContainerNode::reconcileChildren(const std::vector<FlatChild>& flat,
+                                      const EnvironmentValues& childEnv) {
+    bool sameKeys = flat.size() == children.size();
+    for (std::size_t i = 0; sameKeys && i < flat.size(); ++i) {
+        sameKeys = flat[i].key == children[i].key;
+    }
+    bool changed = !sameKeys;
+    if (sameKeys) {
+        for (std::size_t i = 0; i < flat.size(); ++i) {
+            Node* before = children[i].node.get();
+            children[i].node = reconcile(std::move(children[i].node), flat[i].view, childEnv);
+            changed = changed || before != children[i].node.get();
+        }
+    } else {
+        std::unordered_map<ViewID, std::unique_ptr<Node>> old;
+        for (Child& c : children) {
+            if (!old.emplace(c.key, std::move(c.node)).second) {
+                c.node->removeSubtree();
+            }
+        }
+        children.clear();
+        for (const FlatChild& f : flat) {
+            std::unique_ptr<Node> existing;
+            if (auto it = old.find(f.key); it != old.end()) {
+                existing = std::move(it->second);
+                old.erase(it);
+            }
+            children.push_back({f.key, reconcile(std::move(existing), f.view, childEnv)});
+        }
+        for (auto& [key, node] : old) {
+            node->removeSubtree();
+        }
+    }
+    if (changed) {
+        subviews.clear();
+        for (Child& c : children) {
+            subviews.emplace_back(*c.node);
+        }
+    }
+    return changed;
+}
+
+const void* LayoutViewImpl::typeTag() const {
+    return &detail::typeTag<LayoutViewImpl>;
+}
+
+bool LayoutViewImpl::equals(const ViewImpl& other) const {
+    const auto& o = static_cast<const LayoutViewImpl&>(other);
+    if (!(layout == o.layout || (layout && o.layout && layout->equals(*o.layout))) ||
+        axis != o.axis || isGridRow != o.isGridRow || rowAlignment != o.rowAlignment ||
+        children.size() != o.children.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        if (!sameView(children[i], o.children[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<Node> LayoutViewImpl::makeNode() const {
+    return std::make_unique<LayoutNode>();
+}
+
+void LayoutNode::rebuild() {
+    const auto& impl = static_cast<const LayoutViewImpl&>(*view.impl());
+    const bool layoutChanged =
+        !layout || !(layout == impl.layout || (impl.layout && layout->equals(*impl.layout)));
+    layout = impl.layout;
+    axis = impl.axis;
+    EnvironmentValues childEnv = env;
+    if (childEnv.get<StackAxisKey>() != axis) {
+        childEnv.set<StackAxisKey>(axis);
+    }
+    std::vector<FlatChild> flat;
+    flat.reserve(impl.children.size());
+    for (std::size_t i = 0; i < impl.children.size(); ++i) {
+        const AnyView& c = impl.children[i];
+        c.impl()->flatten(c, ViewID(static_cast<std::int64_t>(i)), flat);
+    }
+    const bool changed = reconcileChildren(flat, childEnv);
+    if (changed || layoutChanged) {
+        layout->updateCache(cache, subviews);
+        invalidateLayout();
+    }
+}
+
+Size LayoutNode::computeSize(ProposedViewSize proposal) {
+    return layout->sizeThatFits(proposal, subviews, cache);
+}
+
+void LayoutNode::placeChildren(ProposedViewSize proposal) {
+    layout->placeSubviews(frame, proposal, subviews, cache);
+}
+
+std::optional<CGFloat> LayoutNode::explicitGuide(const AlignmentID& g, Size size,
+                                                 ProposedViewSize p) {
+    return layout->explicitAlignment(g, Rect({0, 0}, size), p, subviews, cache);
+}
+
+ViewSpacing LayoutNode::spacing() {
+    return layout->spacing(subviews, cache);
+}
+
+} // namespace platform::ui::detail

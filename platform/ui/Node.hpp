@@ -1,0 +1,354 @@
+#pragma once
+
+// Engine internals (not part of the public interface): the persistent node tree. A node exists
+// per structural identity and keeps the view it was last built from, its environment, its
+// state, its layout cache, its frame and its preference values.
+
+#include "platform/observation/ObservationTracking.hpp"
+#include "platform/ui/DisplayList.hpp"
+#include "platform/ui/View.hpp"
+#include "platform/ui/ViewGraph.hpp"
+
+#include <any>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::ui::detail {
+
+class Node;
+
+/// A weak handle on a node: state boxes and observers hold it, the node clears it when it goes.
+class NodeToken {
+public:
+    Node* node = nullptr;
+};
+
+class Node {
+public:
+    Node();
+    virtual ~Node();
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+
+    ViewGraph::Impl* graph = nullptr;
+    Node* parent = nullptr;
+    /// Built during its parent's placement (geometry readers, preference overlays): its layout
+    /// changes do not reach the parent's size.
+    bool isLateChild = false;
+    int depth = 0;
+    AnyView view;
+    EnvironmentValues env;
+    std::shared_ptr<NodeToken> token;
+
+    // ---- Building ----
+    /// Brings the node up to `view` in `env`; skips the work when both are unchanged and the
+    /// node is not dirty.
+    void update(const AnyView& newView, const EnvironmentValues& env);
+    /// Re-evaluates a dirty node with its current view and environment.
+    void rebuildIfDirty();
+    void markDirty();
+    bool dirty = false;
+    bool built = false;
+    /// Runs disappearance work for the whole subtree before the node is dropped.
+    void removeSubtree();
+    virtual void forEachChild(const std::function<void(Node&)>& f);
+
+    // ---- Layout ----
+    Size sizeThatFits(ProposedViewSize proposal);
+    ViewDimensions dimensions(ProposedViewSize proposal);
+    /// Places the node in `rootFrame` (root coordinates) for `proposal`.
+    void place(Rect rootFrame, ProposedViewSize proposal);
+    virtual std::optional<CGFloat> explicitGuide(const AlignmentID& guide, Size size,
+                                                 ProposedViewSize proposal);
+    virtual ViewSpacing spacing();
+    virtual const std::any* layoutValue(const void* tag) const;
+    void invalidateLayout();
+    /// The node must be placed again (its size is unchanged): scrolling.
+    void invalidatePlacement();
+    /// For nodes registered as layout observers: runs after each layout pass.
+    virtual void afterLayout() {}
+    Rect frame;
+    ProposedViewSize placedProposal;
+    bool placementValid = false;
+
+    // ---- Preferences ----
+    const PreferenceValues& preferences();
+    void invalidatePreferences();
+
+    // ---- Drawing and input ----
+    virtual void draw(DisplayList& list);
+    /// Appends the nodes under `point` that take events, front-most first.
+    virtual void collectHandlers(Point point, std::vector<Node*>& out);
+    virtual const std::string* coordinateSpaceName() const { return nullptr; }
+    GeometryProxy proxy() const { return GeometryProxy(frame, this); }
+
+    /// Makes a child node for `v` (or reuses `existing` when its type matches).
+    std::unique_ptr<Node> reconcile(std::unique_ptr<Node> existing, const AnyView& v,
+                                    const EnvironmentValues& env, bool late = false);
+
+protected:
+    virtual void rebuild() = 0;
+    /// Whether the last update's view/environment change needs a new layout of this node.
+    virtual bool layoutDependsOnView() const { return false; }
+    virtual Size computeSize(ProposedViewSize proposal) = 0;
+    virtual void placeChildren(ProposedViewSize proposal) = 0;
+    virtual void computePreferences(PreferenceValues& out);
+    virtual void willRemove() {}
+
+private:
+    std::vector<std::pair<ProposedViewSize, Size>> sizeCache_;
+    PreferenceValues preferences_;
+    bool preferencesValid_ = false;
+};
+
+/// A node with at most one child that takes its parent's proposal and frame unchanged.
+class SingleChildNode : public Node {
+public:
+    std::unique_ptr<Node> child;
+    void forEachChild(const std::function<void(Node&)>& f) override;
+    std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
+    ViewSpacing spacing() override;
+    const std::any* layoutValue(const void* tag) const override;
+
+protected:
+    Size computeSize(ProposedViewSize proposal) override;
+    void placeChildren(ProposedViewSize proposal) override;
+};
+
+/// A view with a body.
+class BodyNode final : public SingleChildNode, private ViewContext {
+public:
+    const EnvironmentValues& environment() const override { return env; }
+
+protected:
+    void rebuild() override;
+
+private:
+    std::shared_ptr<void>& nextSlot() override;
+    std::weak_ptr<NodeToken> token() const override { return Node::token; }
+    std::vector<std::shared_ptr<void>> slots_;
+    std::size_t nextSlot_ = 0;
+    platform::ObservationTracking tracking_;
+};
+
+/// A leaf: no children.
+class LeafNode : public Node {
+protected:
+    void rebuild() override {}
+    bool layoutDependsOnView() const override { return true; }
+    void placeChildren(ProposedViewSize) override {}
+};
+
+class ModifierImpl;
+
+/// A modifier around one content view, plus extra views (overlays, backgrounds, views built
+/// from preferences after layout).
+class ModifierNode final : public Node {
+public:
+    std::shared_ptr<const ModifierImpl> modifier;
+    std::unique_ptr<Node> content;
+    std::vector<std::unique_ptr<Node>> extras;
+    /// The modifier's own per-identity storage.
+    std::any storage;
+    void forEachChild(const std::function<void(Node&)>& f) override;
+    std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
+    ViewSpacing spacing() override;
+    const std::any* layoutValue(const void* tag) const override;
+    void draw(DisplayList& list) override;
+    void collectHandlers(Point point, std::vector<Node*>& out) override;
+    const std::string* coordinateSpaceName() const override;
+
+    // For the modifiers.
+    void drawChildren(DisplayList& list);
+    Size contentSize(ProposedViewSize p) { return content ? content->sizeThatFits(p) : Size{}; }
+    void placeContent(Rect rootFrame, ProposedViewSize p);
+    void setExtra(std::size_t index, const AnyView& v, bool late);
+    void placeExtra(std::size_t index, Rect rootFrame, ProposedViewSize p);
+    /// Places extra `index` aligned in this node's frame, proposed the frame's size.
+    void placeExtraAligned(std::size_t index, Alignment alignment);
+    const PreferenceValues& contentPreferences();
+    void enqueue(std::function<void()> action);
+    void afterLayout() override;
+    /// The environment the content sees.
+    EnvironmentValues contentEnvironment;
+
+protected:
+    void rebuild() override;
+    Size computeSize(ProposedViewSize proposal) override;
+    void placeChildren(ProposedViewSize proposal) override;
+    void computePreferences(PreferenceValues& out) override;
+    void willRemove() override;
+
+private:
+    std::shared_ptr<const ModifierImpl> previous_;
+};
+
+class ModifierImpl {
+public:
+    virtual ~ModifierImpl() = default;
+    virtual const void* kind() const = 0;
+    virtual bool equals(const ModifierImpl&) const { return false; }
+    /// Whether a change of this modifier's parameters changes layout.
+    virtual bool affectsLayout() const { return false; }
+    virtual void transformEnvironment(EnvironmentValues&) const {}
+    /// An explicit identity: the content is replaced when it changes.
+    virtual const ViewID* identity() const { return nullptr; }
+    virtual void didUpdate(ModifierNode&, bool /*first*/, const ModifierImpl* /*previous*/) const {}
+    virtual void willRemove(ModifierNode&) const {}
+    virtual Size sizeThatFits(ModifierNode& node, ProposedViewSize p) const {
+        return node.contentSize(p);
+    }
+    virtual void place(ModifierNode& node, ProposedViewSize p) const {
+        node.placeContent(node.frame, p);
+    }
+    virtual std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size size,
+                                         ProposedViewSize p) const;
+    virtual void transformPreferences(ModifierNode&, PreferenceValues&) const {}
+    virtual bool observesLayout() const { return false; }
+    virtual void afterLayout(ModifierNode&) const {}
+    /// Draws content and extras; `drawContent` draws the subtree in order.
+    virtual void draw(ModifierNode& node, DisplayList& list) const;
+    virtual const std::any* layoutValue(const void*) const { return nullptr; }
+    virtual bool extrasBehind() const { return false; }
+    virtual const std::string* coordinateSpaceName() const { return nullptr; }
+    virtual bool clipsContent() const { return false; }
+    // Input.
+    virtual bool participatesInHitTesting() const { return takesEvents() || hovers(); }
+    virtual bool takesEvents() const { return false; }
+    virtual bool pointer(ModifierNode&, const PointerEvent&) const { return false; }
+    virtual bool hovers() const { return false; }
+    virtual void hover(ModifierNode&, const HoverPhase&) const {}
+    virtual std::shared_ptr<InteractionObject> interactionObject() const { return nullptr; }
+    virtual std::optional<CursorShape> cursor(ModifierNode&, Point) const { return std::nullopt; }
+};
+
+/// The view of a modifier applied to a content view.
+class ModifierView final : public ViewImpl {
+public:
+    ModifierView(AnyView content, std::shared_ptr<const ModifierImpl> modifier)
+        : content(std::move(content))
+        , modifier(std::move(modifier)) {}
+    const void* typeTag() const override;
+    bool equals(const ViewImpl& other) const override;
+    std::unique_ptr<Node> makeNode() const override;
+    AnyView content;
+    std::shared_ptr<const ModifierImpl> modifier;
+};
+
+/// Whether two views are known to be equal (same value or equal values of one type).
+bool sameView(const AnyView& a, const AnyView& b);
+
+/// Children of a container, keyed by identity.
+class ContainerNode : public Node {
+public:
+    struct Child {
+        ViewID key;
+        std::unique_ptr<Node> node;
+    };
+    std::vector<Child> children;
+    std::vector<LayoutSubview> subviews;
+    void forEachChild(const std::function<void(Node&)>& f) override;
+
+protected:
+    /// Reconciles `flat` against the current children; returns whether the list changed.
+    bool reconcileChildren(const std::vector<FlatChild>& flat, const EnvironmentValues& env);
+};
+
+/// A container laid out by a `Layout`.
+class LayoutNode final : public ContainerNode {
+public:
+    std::shared_ptr<const Layout> layout;
+    std::optional<Axis> axis;
+    std::vector<AnyView> childViews;
+    std::any cache;
+    std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
+    ViewSpacing spacing() override;
+
+protected:
+    void rebuild() override;
+    Size computeSize(ProposedViewSize proposal) override;
+    void placeChildren(ProposedViewSize proposal) override;
+};
+
+/// The view of a container with a layout.
+class LayoutViewImpl final : public ViewImpl {
+public:
+    std::shared_ptr<const Layout> layout;
+    std::optional<Axis> axis;
+    /// A grid row: its cells become cells of the enclosing grid.
+    bool isGridRow = false;
+    std::optional<VerticalAlignment> rowAlignment;
+    std::vector<AnyView> children;
+    const void* typeTag() const override;
+    bool equals(const ViewImpl& other) const override;
+    std::unique_ptr<Node> makeNode() const override;
+};
+
+/// The environment key through which stacks tell spacers and dividers their axis.
+struct StackAxisKey {
+    using Value = std::optional<Axis>;
+    static Value defaultValue() { return std::nullopt; }
+};
+
+/// Internal layout values of grid cells.
+struct GridCellKey {
+    struct Value {
+        int row = 0;
+        int column = 0;
+        /// A child outside any row: spans all columns.
+        bool spansRow = false;
+        std::optional<VerticalAlignment> rowAlignment;
+    };
+    static Value defaultValue() { return {}; }
+};
+
+/// Scrolls `node` if it is a scroll view; whether the offset changed.
+bool scrollNodeBy(Node& node, CGFloat dx);
+
+/// The shared empty view.
+const std::shared_ptr<const ViewImpl>& emptyViewImpl();
+
+} // namespace platform::ui::detail
+
+namespace platform::ui {
+
+struct ViewGraph::Impl {
+    ViewGraph* owner = nullptr;
+    AnyView rootView;
+    EnvironmentValues environment;
+    ProposedViewSize proposal;
+    std::unique_ptr<detail::Node> root;
+    bool rootChanged = true;
+    bool layoutNeeded = true;
+    std::vector<std::weak_ptr<detail::NodeToken>> dirty;
+    std::vector<std::function<void()>> actions;
+    std::vector<std::weak_ptr<detail::NodeToken>> layoutObservers;
+    std::vector<std::weak_ptr<detail::NodeToken>> timelines;
+    std::chrono::steady_clock::time_point frameTime = std::chrono::steady_clock::now();
+    bool updateScheduled = false;
+    bool inUpdate = false;
+    /// A layout pass is placing nodes: views built now are placed right away.
+    bool placing = false;
+    std::function<void()> needsDisplay;
+    std::function<void()> scheduler;
+    std::shared_ptr<Impl*> alive;
+    std::weak_ptr<detail::NodeToken> pointerTarget;
+    std::weak_ptr<InteractionObject> focused;
+    std::vector<std::weak_ptr<detail::NodeToken>> hovered;
+    int lastPasses = 0;
+    /// The last update was cut off: nothing more until an outside change.
+    bool cutOffIdle = false;
+    bool lastCutOff = false;
+    Size size;
+
+    void scheduleUpdate();
+    void markDirty(detail::Node& node);
+    void runActions();
+    void update();
+    void layout();
+};
+
+} // namespace platform::ui

@@ -1,0 +1,136 @@
+#pragma once
+
+// Text: attributed runs (fonts, colours, lines, baseline offset, kerning, tracking, inline boxes
+// and custom attributes of any hashable type), laid out per view by platform/text. Every Text
+// publishes its laid-out form under `Text::LayoutKey`, with an anchor for its origin, so that
+// views above can hit-test, select and draw over it; custom attributes survive into that form.
+//
+// Layouts are cached per view, keyed by content and width: the natural (unwrapped) layout serves
+// every proposal at or above the natural width, and a wrapped layout every proposal between its
+// widest line and its width, so the several proposals of one layout pass shape the text once.
+
+#include "platform/text/StyledText.hpp"
+#include "platform/text/TextLayout.hpp"
+#include "platform/ui/View.hpp"
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace platform::ui {
+
+class Text : public ViewModifiers<Text> {
+public:
+    struct Run {
+        std::string text;
+        platform::TextAttributes attributes;
+        std::optional<platform::InlineBox> box;
+        bool bold = false;
+        bool italic = false;
+        /// Custom attributes, at most one per type.
+        std::vector<ViewID> custom;
+        friend bool operator==(const Run&, const Run&) = default;
+    };
+
+    Text() = default;
+    Text(std::string text); // NOLINT: implicit, as string literals are text
+    Text(const char* text); // NOLINT
+    static Text verbatim(std::string text) { return Text(std::move(text)); }
+    /// A blank box of `size` that takes part in the line like one character; its bottom edge
+    /// sits on the baseline (raise or lower it with `baselineOffset`).
+    static Text box(Size size);
+
+    // Run attributes; each applies to every run of this text.
+    Text font(std::optional<Font> font) const;
+    Text bold(bool active = true) const;
+    Text italic(bool active = true) const;
+    Text foregroundColor(std::optional<Color> color) const;
+    Text foregroundStyle(Color color) const { return foregroundColor(color); }
+    Text backgroundColor(std::optional<Color> color) const;
+    Text underline(bool active = true, std::optional<Color> color = std::nullopt) const;
+    Text strikethrough(bool active = true, std::optional<Color> color = std::nullopt) const;
+    Text baselineOffset(double offset) const;
+    Text kerning(double kerning) const;
+    Text tracking(double tracking) const;
+    /// Attaches a custom attribute (any hashable, equatable value) to every run; a second value
+    /// of the same type replaces the first.
+    template <class T>
+    Text customAttribute(T value) const {
+        return withCustom(ViewID(std::move(value)));
+    }
+
+    friend Text operator+(const Text& a, const Text& b);
+    friend bool operator==(const Text&, const Text&) = default;
+
+    const std::vector<Run>& runs() const { return runs_; }
+    /// The characters of all runs (inline boxes as U+FFFC).
+    std::string string() const;
+    std::shared_ptr<const detail::ViewImpl> makeImpl() const;
+
+    /// The laid-out form of one Text.
+    class Layout {
+    public:
+        Layout() = default;
+        Layout(std::shared_ptr<const platform::TextLayout> layout, std::vector<Run> runs)
+            : layout_(std::move(layout))
+            , runs_(std::make_shared<const std::vector<Run>>(std::move(runs))) {}
+        /// Lines → runs → glyph slices with typographic bounds (relative to the layout's
+        /// origin) and UTF-16 ranges.
+        std::span<const platform::TextLayout::Line> lines() const;
+        const platform::TextLayout& base() const;
+        Size size() const;
+        /// The source run of a laid-out run: its text, attributes and custom attributes.
+        const Run* sourceRun(const platform::TextLayout::Run& run) const;
+        /// The custom attribute of type T on the source of `run`.
+        template <class T>
+        const T* attribute(const platform::TextLayout::Run& run) const {
+            if (const Run* source = sourceRun(run)) {
+                for (const ViewID& a : source->custom) {
+                    if (const T* v = a.template as<T>()) {
+                        return v;
+                    }
+                }
+            }
+            return nullptr;
+        }
+        /// Identity: layouts are equal when they are the same laid-out text.
+        friend bool operator==(const Layout& a, const Layout& b) { return a.layout_ == b.layout_; }
+
+    private:
+        std::shared_ptr<const platform::TextLayout> layout_;
+        std::shared_ptr<const std::vector<Run>> runs_;
+    };
+
+    struct AnchoredLayout {
+        /// Where the layout's origin (its top-leading corner) lies.
+        Anchor<Point> origin;
+        Layout layout;
+        friend bool operator==(const AnchoredLayout&, const AnchoredLayout&) = default;
+    };
+
+    /// Every text of a subtree, in tree order.
+    struct LayoutKey {
+        using Value = std::vector<AnchoredLayout>;
+        static Value defaultValue() { return {}; }
+        static void reduce(Value& value, Value next) {
+            value.insert(value.end(), std::make_move_iterator(next.begin()),
+                         std::make_move_iterator(next.end()));
+        }
+    };
+
+private:
+    Text withCustom(ViewID value) const;
+    template <class F>
+    Text modifyRuns(F&& f) const {
+        Text copy = *this;
+        for (Run& r : copy.runs_) {
+            f(r);
+        }
+        return copy;
+    }
+    std::vector<Run> runs_;
+};
+
+} // namespace platform::ui

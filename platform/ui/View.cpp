@@ -1,0 +1,130 @@
+#include "platform/ui/View.hpp"
+
+#include "platform/ui/Containers.hpp"
+#include "platform/ui/Node.hpp"
+
+namespace platform::ui {
+
+namespace detail {
+
+ViewImpl::~ViewImpl() = default;
+
+void ViewImpl::flatten(const AnyView& self, const ViewID& key, std::vector<FlatChild>& out) const {
+    out.push_back({self, key});
+}
+
+namespace {
+
+class EmptyNode final : public LeafNode {
+protected:
+    Size computeSize(ProposedViewSize) override { return {}; }
+};
+
+class EmptyImpl final : public ViewImpl {
+public:
+    const void* typeTag() const override { return &detail::typeTag<EmptyImpl>; }
+    bool equals(const ViewImpl&) const override { return true; }
+    std::unique_ptr<Node> makeNode() const override { return std::make_unique<EmptyNode>(); }
+    void flatten(const AnyView&, const ViewID&, std::vector<FlatChild>&) const override {}
+};
+
+/// A list of views that expands into its container; standing alone it is a ZStack.
+class ListImpl final : public ViewImpl {
+public:
+    std::vector<FlatChild> items;
+    const void* typeTag() const override { return &detail::typeTag<ListImpl>; }
+    bool equals(const ViewImpl& other) const override {
+        const auto& o = static_cast<const ListImpl&>(other);
+        if (o.items.size() != items.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!(items[i].key == o.items[i].key) || !sameView(items[i].view, o.items[i].view)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    std::unique_ptr<Node> makeNode() const override { return std::make_unique<LayoutNode>(); }
+    void flatten(const AnyView&, const ViewID& key, std::vector<FlatChild>& out) const override {
+        for (const FlatChild& item : items) {
+            item.view.impl()->flatten(item.view, ViewID::pair(key, item.key), out);
+        }
+    }
+};
+
+} // namespace
+
+const std::shared_ptr<const ViewImpl>& emptyViewImpl() {
+    static const std::shared_ptr<const ViewImpl> empty = std::make_shared<EmptyImpl>();
+    return empty;
+}
+
+} // namespace detail
+
+// ---- ViewID ----
+
+namespace {
+struct IDPair {
+    ViewID outer;
+    ViewID inner;
+    friend bool operator==(const IDPair&, const IDPair&) = default;
+};
+} // namespace
+
+} // namespace platform::ui
+
+template <>
+struct std::hash<platform::ui::IDPair> {
+    std::size_t operator()(const platform::ui::IDPair& p) const noexcept {
+        return p.outer.hash() * 31 + p.inner.hash();
+    }
+};
+
+namespace platform::ui {
+
+ViewID ViewID::pair(const ViewID& outer, const ViewID& inner) {
+    return ViewID(IDPair{outer, inner});
+}
+
+bool operator==(const ViewID& a, const ViewID& b) {
+    if (a.holder_ == b.holder_) {
+        return true;
+    }
+    if (!a.holder_ || !b.holder_ || a.holder_->tag() != b.holder_->tag()) {
+        return false;
+    }
+    return a.holder_->equals(*b.holder_);
+}
+
+// ---- AnyView ----
+
+AnyView::AnyView()
+    : impl_(detail::emptyViewImpl()) {}
+
+AnyView::AnyView(std::shared_ptr<const detail::ViewImpl> impl)
+    : impl_(impl ? std::move(impl) : detail::emptyViewImpl()) {}
+
+bool AnyView::isEmpty() const {
+    return impl_ == detail::emptyViewImpl();
+}
+
+std::shared_ptr<const detail::ViewImpl> Group::makeImpl() const {
+    auto impl = std::make_shared<detail::ListImpl>();
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+        impl->items.push_back({children_[i], ViewID(static_cast<std::int64_t>(i))});
+    }
+    return impl;
+}
+
+std::shared_ptr<const detail::ViewImpl> ForEach::makeImpl() const {
+    auto impl = std::make_shared<detail::ListImpl>();
+    impl->items = items_;
+    return impl;
+}
+
+AnyView ConditionalContent(bool condition, AnyView whenTrue, AnyView whenFalse) {
+    return (condition ? std::move(whenTrue) : std::move(whenFalse)).id(ViewID(condition));
+}
+
+} // namespace platform::ui

@@ -1,0 +1,407 @@
+#include "platform/ui/ViewGraph.hpp"
+
+#include "platform/runtime/MainExecutor.hpp"
+#include "platform/ui/Node.hpp"
+
+#include <algorithm>
+
+namespace platform::ui {
+
+namespace {
+/// Observers that keep changing state among themselves (an action enqueuing an action...) are
+/// bounded like layout passes are.
+constexpr int kMaxActionRounds = 64;
+
+void prune(std::vector<std::weak_ptr<detail::NodeToken>>& tokens) {
+    std::erase_if(tokens, [](const std::weak_ptr<detail::NodeToken>& t) {
+        const auto locked = t.lock();
+        return !locked || locked->node == nullptr;
+    });
+}
+} // namespace
+
+void ViewGraph::Impl::scheduleUpdate() {
+    if (inUpdate) {
+        return;
+    }
+    cutOffIdle = false;
+    if (updateScheduled) {
+        return;
+    }
+    updateScheduled = true;
+    if (scheduler) {
+        scheduler();
+        return;
+    }
+    platform::MainExecutor::shared().enqueue([weak = std::weak_ptr<Impl*>(alive)] {
+        if (const auto a = weak.lock(); a && *a != nullptr) {
+            (*a)->update();
+        }
+    });
+}
+
+void ViewGraph::Impl::markDirty(detail::Node& node) {
+    dirty.push_back(node.token);
+    scheduleUpdate();
+}
+
+void ViewGraph::Impl::runActions() {
+    for (int round = 0; round < kMaxActionRounds && !actions.empty(); ++round) {
+        std::vector<std::function<void()>> now;
+        now.swap(actions);
+        for (auto& action : now) {
+            action();
+        }
+    }
+}
+
+void ViewGraph::Impl::layout() {
+    layoutNeeded = false;
+    if (!root) {
+        size = {};
+        return;
+    }
+    placing = true;
+    const Size s = root->sizeThatFits(proposal);
+    root->place(Rect({0, 0}, s), proposal);
+    placing = false;
+    size = s;
+}
+
+void ViewGraph::Impl::update() {
+    updateScheduled = false;
+    if (inUpdate) {
+        return;
+    }
+    inUpdate = true;
+    int passes = 0;
+    bool cutOff = false;
+    bool changed = false;
+    while (rootChanged || !dirty.empty() || !actions.empty() || layoutNeeded) {
+        if (passes == ViewGraph::maxPassesPerUpdate) {
+            cutOff = true;
+            break;
+        }
+        ++passes;
+        changed = true;
+
+        // Build: the root if it changed, then every dirty body, outermost first (an outer
+        // rebuild may already have brought an inner one up to date).
+        if (rootChanged || !root) {
+            rootChanged = false;
+            if (root && root->view.impl()->typeTag() == rootView.impl()->typeTag()) {
+                root->update(rootView, environment);
+            } else {
+                if (root) {
+                    root->removeSubtree();
+                }
+                root = rootView.impl()->makeNode();
+                root->graph = this;
+                root->update(rootView, environment);
+                layoutNeeded = true;
+            }
+        }
+        std::vector<std::weak_ptr<detail::NodeToken>> now;
+        now.swap(dirty);
+        std::vector<detail::Node*> nodes;
+        for (const auto& t : now) {
+            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                nodes.push_back(locked->node);
+            }
+        }
+        std::stable_sort(
+            nodes.begin(), nodes.end(),
+            [](const detail::Node* a, const detail::Node* b) { return a->depth < b->depth; });
+        // Tokens are checked again: rebuilding one node may drop another.
+        std::vector<std::weak_ptr<detail::NodeToken>> sorted;
+        sorted.reserve(nodes.size());
+        for (detail::Node* n : nodes) {
+            sorted.push_back(n->token);
+        }
+        for (const auto& t : sorted) {
+            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                locked->node->rebuildIfDirty();
+            }
+        }
+        runActions();
+
+        layout();
+        prune(layoutObservers);
+        const auto observers = layoutObservers;
+        for (const auto& t : observers) {
+            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                locked->node->afterLayout();
+            }
+        }
+        runActions();
+    }
+    lastPasses = passes;
+    lastCutOff = cutOff;
+    cutOffIdle = cutOff;
+    inUpdate = false;
+    if (changed && needsDisplay) {
+        needsDisplay();
+    }
+}
+
+ViewGraph::ViewGraph(AnyView root, EnvironmentValues environment)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->owner = this;
+    impl_->rootView = std::move(root);
+    impl_->environment = std::move(environment);
+    impl_->alive = std::make_shared<Impl*>(impl_.get());
+    impl_->scheduleUpdate();
+}
+
+ViewGraph::~ViewGraph() {
+    *impl_->alive = nullptr;
+    if (impl_->root) {
+        // Tasks are cancelled; disappearance actions have nothing left to act on.
+        impl_->root->removeSubtree();
+        impl_->actions.clear();
+    }
+}
+
+void ViewGraph::setRootView(AnyView root) {
+    impl_->rootView = std::move(root);
+    impl_->rootChanged = true;
+    impl_->scheduleUpdate();
+}
+
+void ViewGraph::setEnvironment(EnvironmentValues environment) {
+    impl_->environment = std::move(environment);
+    impl_->rootChanged = true;
+    impl_->scheduleUpdate();
+}
+
+const EnvironmentValues& ViewGraph::environment() const {
+    return impl_->environment;
+}
+
+void ViewGraph::setProposal(ProposedViewSize proposal) {
+    if (impl_->proposal == proposal.sanitized()) {
+        return;
+    }
+    impl_->proposal = proposal.sanitized();
+    impl_->layoutNeeded = true;
+    impl_->scheduleUpdate();
+}
+
+void ViewGraph::setNeedsDisplayHandler(std::function<void()> handler) {
+    impl_->needsDisplay = std::move(handler);
+}
+
+void ViewGraph::setUpdateScheduler(std::function<void()> schedule) {
+    impl_->scheduler = std::move(schedule);
+}
+
+void ViewGraph::update() {
+    impl_->update();
+}
+
+bool ViewGraph::needsUpdate() const {
+    if (impl_->cutOffIdle) {
+        return false;
+    }
+    return impl_->rootChanged || !impl_->dirty.empty() || impl_->layoutNeeded ||
+           !impl_->actions.empty();
+}
+
+int ViewGraph::lastUpdatePasses() const {
+    return impl_->lastPasses;
+}
+
+bool ViewGraph::lastUpdateWasCutOff() const {
+    return impl_->lastCutOff;
+}
+
+Size ViewGraph::size() const {
+    return impl_->size;
+}
+
+Size ViewGraph::sizeThatFits(ProposedViewSize proposal) {
+    if (!impl_->root) {
+        update();
+    }
+    return impl_->root ? impl_->root->sizeThatFits(proposal) : Size{};
+}
+
+DisplayList ViewGraph::displayList() const {
+    DisplayList list;
+    if (impl_->root) {
+        impl_->root->draw(list);
+    }
+    return list;
+}
+
+void ViewGraph::draw(platform::GraphicsContext& context) const {
+    displayList().draw(context);
+}
+
+namespace {
+std::vector<detail::Node*> handlersAt(detail::Node* root, Point p) {
+    std::vector<detail::Node*> out;
+    if (root != nullptr) {
+        root->collectHandlers(p, out);
+    }
+    return out;
+}
+} // namespace
+
+bool ViewGraph::pointerEvent(const PointerEvent& event) {
+    Impl& g = *impl_;
+    const auto setFocus = [&g](const std::shared_ptr<InteractionObject>& object) {
+        const auto old = g.focused.lock();
+        if (old == object) {
+            return;
+        }
+        g.focused = object;
+        if (old) {
+            old->focusChanged(false);
+        }
+        if (object) {
+            object->focusChanged(true);
+        }
+    };
+    switch (event.kind) {
+    case PointerEvent::Kind::down: {
+        for (detail::Node* n : handlersAt(g.root.get(), event.location)) {
+            auto* m = dynamic_cast<detail::ModifierNode*>(n);
+            if (m == nullptr || !m->modifier->takesEvents()) {
+                continue;
+            }
+            if (m->modifier->pointer(*m, event)) {
+                g.pointerTarget = m->token;
+                const auto object = m->modifier->interactionObject();
+                setFocus(object && object->acceptsFocus() ? object : nullptr);
+                return true;
+            }
+        }
+        setFocus(nullptr);
+        return false;
+    }
+    case PointerEvent::Kind::dragged:
+    case PointerEvent::Kind::up: {
+        const auto target = g.pointerTarget.lock();
+        if (event.kind == PointerEvent::Kind::up) {
+            g.pointerTarget.reset();
+        }
+        if (!target || target->node == nullptr) {
+            return false;
+        }
+        auto* m = static_cast<detail::ModifierNode*>(target->node);
+        return m->modifier->pointer(*m, event);
+    }
+    case PointerEvent::Kind::moved:
+    case PointerEvent::Kind::exited: {
+        const auto handlers = event.kind == PointerEvent::Kind::exited
+                                  ? std::vector<detail::Node*>()
+                                  : handlersAt(g.root.get(), event.location);
+        std::vector<std::weak_ptr<detail::NodeToken>> hovered;
+        for (detail::Node* n : handlers) {
+            auto* m = dynamic_cast<detail::ModifierNode*>(n);
+            if (m != nullptr && m->modifier->hovers()) {
+                hovered.push_back(m->token);
+            }
+        }
+        for (const auto& old : g.hovered) {
+            const auto t = old.lock();
+            if (!t || t->node == nullptr) {
+                continue;
+            }
+            const bool still = std::any_of(hovered.begin(), hovered.end(),
+                                           [&](const auto& h) { return h.lock() == t; });
+            if (!still) {
+                auto* m = static_cast<detail::ModifierNode*>(t->node);
+                m->modifier->hover(*m, {HoverPhaseKind::ended, event.location});
+            }
+        }
+        for (const auto& h : hovered) {
+            if (const auto t = h.lock(); t && t->node != nullptr) {
+                auto* m = static_cast<detail::ModifierNode*>(t->node);
+                m->modifier->hover(*m, {HoverPhaseKind::active, event.location});
+            }
+        }
+        g.hovered = std::move(hovered);
+        bool handled = false;
+        for (detail::Node* n : handlers) {
+            auto* m = dynamic_cast<detail::ModifierNode*>(n);
+            if (m != nullptr && m->modifier->interactionObject() &&
+                m->modifier->pointer(*m, event)) {
+                handled = true;
+                break;
+            }
+        }
+        return handled || !hovered.empty();
+    }
+    }
+    return false;
+}
+
+bool ViewGraph::keyEvent(const KeyEvent& event) {
+    const auto object = impl_->focused.lock();
+    if (!object) {
+        return false;
+    }
+    return event.kind == KeyEvent::Kind::down ? object->keyDown(event) : object->keyUp(event);
+}
+
+bool ViewGraph::scrollEvent(const ScrollEvent& event) {
+    for (detail::Node* n : handlersAt(impl_->root.get(), event.location)) {
+        if (detail::scrollNodeBy(*n, event.deltaX)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<MenuItem> ViewGraph::contextMenu(Point location) {
+    for (detail::Node* n : handlersAt(impl_->root.get(), location)) {
+        auto* m = dynamic_cast<detail::ModifierNode*>(n);
+        if (m == nullptr) {
+            continue;
+        }
+        if (const auto object = m->modifier->interactionObject()) {
+            const Point local = location - m->frame.origin;
+            if (object->hitTest(local)) {
+                return object->contextMenu(local);
+            }
+        }
+    }
+    return {};
+}
+
+CursorShape ViewGraph::cursor(Point location) const {
+    for (detail::Node* n : handlersAt(impl_->root.get(), location)) {
+        auto* m = dynamic_cast<detail::ModifierNode*>(n);
+        if (m == nullptr) {
+            continue;
+        }
+        if (const auto shape = m->modifier->cursor(*m, location)) {
+            return *shape;
+        }
+    }
+    return CursorShape::arrow;
+}
+
+bool ViewGraph::hasFocus() const {
+    return !impl_->focused.expired();
+}
+
+bool ViewGraph::wantsAnimationFrames() const {
+    prune(impl_->timelines);
+    return !impl_->timelines.empty();
+}
+
+void ViewGraph::advanceFrame(std::chrono::steady_clock::time_point now) {
+    impl_->frameTime = now;
+    prune(impl_->timelines);
+    for (const auto& t : impl_->timelines) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            locked->node->markDirty();
+        }
+    }
+    update();
+}
+
+} // namespace platform::ui

@@ -1,0 +1,88 @@
+#pragma once
+
+// The host interface: a tree of persistent nodes for one root view. A host (the offscreen host
+// of tests, the GTK widget of the window) sets the root view and base environment, proposes a
+// size, and draws; it forwards pointer, key and scroll events and asks for context menus and
+// cursors. The graph tells the host when it needs a new frame.
+//
+// Updates: a state change, an observed property change or a new root marks nodes dirty and
+// schedules one update on the main executor (all changes of one main-loop turn make one update),
+// unless the host installed an update scheduler of its own. An update re-evaluates dirty bodies,
+// reconciles children by identity, runs change observers, lays out at the proposed size,
+// collects preferences and runs preference and geometry observers. Observers that change state
+// again start another pass; after `maxPassesPerUpdate` passes the update stops (a feedback loop
+// that does not settle is cut off, not spun forever) and what is still dirty waits for the next
+// outside change.
+
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/ui/DisplayList.hpp"
+#include "platform/ui/View.hpp"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace platform::ui {
+
+class ViewGraph {
+public:
+    static constexpr int maxPassesPerUpdate = 16;
+
+    explicit ViewGraph(AnyView root = AnyView(), EnvironmentValues environment = {});
+    ~ViewGraph();
+    ViewGraph(const ViewGraph&) = delete;
+    ViewGraph& operator=(const ViewGraph&) = delete;
+
+    void setRootView(AnyView root);
+    void setEnvironment(EnvironmentValues environment);
+    const EnvironmentValues& environment() const;
+    /// The size the root is offered; unspecified dimensions take the root's ideal size.
+    void setProposal(ProposedViewSize proposal);
+
+    /// Called when the graph needs drawing again (after an update that changed anything, or a
+    /// timeline frame).
+    void setNeedsDisplayHandler(std::function<void()> handler);
+    /// Replaces the main-executor scheduling of updates: `schedule()` is called (once until the
+    /// next update) when an update is needed; the host then calls `update()`.
+    void setUpdateScheduler(std::function<void()> schedule);
+
+    /// Brings everything up to date now (also what the scheduled update runs).
+    void update();
+    /// Whether an update is needed.
+    bool needsUpdate() const;
+    /// Passes run by the last update, and whether it stopped at the limit.
+    int lastUpdatePasses() const;
+    bool lastUpdateWasCutOff() const;
+
+    /// The root's size after the last update.
+    Size size() const;
+    /// The root's size for a proposal, without placing anything.
+    Size sizeThatFits(ProposedViewSize proposal);
+    DisplayList displayList() const;
+    /// Draws the last layout; `context`'s transform maps root coordinates (points) to the
+    /// surface, so a host drawing at a display scale scales the context first.
+    void draw(platform::GraphicsContext& context) const;
+
+    // Input. Locations are in root coordinates. Each returns whether something handled it.
+    bool pointerEvent(const PointerEvent& event);
+    bool keyEvent(const KeyEvent& event);
+    bool scrollEvent(const ScrollEvent& event);
+    std::vector<MenuItem> contextMenu(Point location);
+    CursorShape cursor(Point location) const;
+    /// Whether a view with a key-taking interaction object has focus.
+    bool hasFocus() const;
+
+    /// Whether timeline views want frames; the host then calls `advanceFrame` once per
+    /// display frame.
+    bool wantsAnimationFrames() const;
+    void advanceFrame(std::chrono::steady_clock::time_point now);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace platform::ui

@@ -1,0 +1,243 @@
+#include "Probe.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace ui_test;
+using platform::Rect;
+using platform::Size;
+
+namespace {
+
+std::shared_ptr<Frames> layOut(const std::function<AnyView(const std::shared_ptr<Frames>&)>& make,
+                               ProposedViewSize proposal, Size* rootSize = nullptr) {
+    auto frames = std::make_shared<Frames>();
+    OffscreenHost host(make(frames), proposal);
+    host.runUntilIdle();
+    if (rootSize != nullptr) {
+        *rootSize = host.size();
+    }
+    return frames;
+}
+
+const ProposedViewSize kPage{200.0, 100.0};
+
+} // namespace
+
+TEST(StackLayout, HorizontalStackPlacesChildrenWithSpacingAndCentresThem) {
+    Size size;
+    const auto f = layOut(
+        [](const auto& fr) {
+            return HStack(VerticalAlignment::center(), 10.0,
+                          {probe(block(20, 30), fr, "a"), probe(block(40, 10), fr, "b")});
+        },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{70, 30}));
+    EXPECT_EQ((*f)["a"], (Rect{0, 0, 20, 30}));
+    EXPECT_EQ((*f)["b"], (Rect{30, 10, 40, 10}));
+}
+
+TEST(StackLayout, DefaultSpacingIsTheStandardDistance) {
+    const auto f = layOut(
+        [](const auto& fr) {
+            return VStack({probe(block(10, 10), fr, "a"), probe(block(10, 10), fr, "b")});
+        },
+        kPage);
+    EXPECT_EQ((*f)["b"].origin.y, 10 + ViewSpacing::standard);
+}
+
+TEST(StackLayout, VerticalStackAlignsLeadingAndTrailing) {
+    for (const bool leading : {true, false}) {
+        const auto f = layOut(
+            [leading](const auto& fr) {
+                return VStack(leading ? HorizontalAlignment::leading()
+                                      : HorizontalAlignment::trailing(),
+                              0.0, {block(50, 10), probe(block(30, 10), fr, "narrow")});
+            },
+            kPage);
+        EXPECT_EQ((*f)["narrow"], (Rect{leading ? 0.0 : 20.0, 10, 30, 10})) << leading;
+    }
+}
+
+TEST(StackLayout, FlexibleChildTakesWhatTheFixedOnesLeave) {
+    const auto f = layOut(
+        [](const auto& fr) {
+            return HStack(VerticalAlignment::center(), 0.0,
+                          {probe(block(20, 10), fr, "fixed"),
+                           probe(AnyView(platform::Color::white()).frame({.maxWidth = infinity}),
+                                 fr, "flexible")});
+        },
+        kPage);
+    EXPECT_EQ((*f)["flexible"].origin.x, 20);
+    EXPECT_EQ((*f)["flexible"].size.width, 180);
+}
+
+TEST(StackLayout, HigherLayoutPriorityIsOfferedSpaceFirst) {
+    const auto f = layOut(
+        [](const auto& fr) {
+            const auto flexible = [] {
+                return AnyView(platform::Color::white())
+                    .frame({.minWidth = 10.0, .maxWidth = infinity});
+            };
+            return HStack(
+                VerticalAlignment::center(), 0.0,
+                {probe(flexible(), fr, "low"), probe(flexible().layoutPriority(1), fr, "high")});
+        },
+        {100.0, 20.0});
+    EXPECT_EQ((*f)["low"].size.width, 10);
+    EXPECT_EQ((*f)["high"].size.width, 90);
+}
+
+TEST(FrameLayout, FlexibleFrameLimits) {
+    Size size;
+    // A minimum widens a narrower child; the child sits centred.
+    auto f = layOut(
+        [](const auto& fr) { return probe(block(50, 10), fr, "child").frame({.minWidth = 100.0}); },
+        kPage, &size);
+    EXPECT_EQ(size.width, 100);
+    EXPECT_EQ((*f)["child"].origin.x, 25);
+    // A maximum takes the offer up to the maximum.
+    layOut([](const auto&) { return block(50, 10).frame({.maxWidth = 150.0}); }, kPage, &size);
+    EXPECT_EQ(size.width, 150);
+    // Without an offer, the child's own width.
+    layOut([](const auto&) { return block(50, 10).frame({.maxWidth = 150.0}); }, ProposedViewSize{},
+           &size);
+    EXPECT_EQ(size.width, 50);
+    // Alignment inside a fixed frame.
+    f = layOut(
+        [](const auto& fr) {
+            return probe(block(10, 10), fr, "child").frame(40.0, 30.0, Alignment::bottomTrailing());
+        },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{40, 30}));
+    EXPECT_EQ((*f)["child"], (Rect{30, 20, 10, 10}));
+}
+
+TEST(FrameLayout, PaddingInsetsTheChild) {
+    Size size;
+    const auto f = layOut(
+        [](const auto& fr) {
+            return probe(block(20, 20), fr, "child").padding(EdgeInsets(1, 2, 3, 4));
+        },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{26, 24}));
+    EXPECT_EQ((*f)["child"], (Rect{2, 1, 20, 20}));
+}
+
+TEST(FrameLayout, FixedSizeIgnoresTheOfferAndOffsetMovesOnlyTheDrawing) {
+    Size size;
+    layOut([](const auto&) { return Text("A line too long for the offer").fixedSize(); },
+           {20.0, 10.0}, &size);
+    EXPECT_GT(size.width, 100);
+    const auto f = layOut(
+        [](const auto& fr) {
+            return HStack(
+                VerticalAlignment::top(), 0.0,
+                {probe(block(10, 10), fr, "moved").offset(5, 7), probe(block(10, 10), fr, "next")});
+        },
+        kPage, &size);
+    EXPECT_EQ((*f)["moved"], (Rect{5, 7, 10, 10}));
+    EXPECT_EQ((*f)["next"].origin.x, 10);
+}
+
+TEST(FrameLayout, OverlayAndBackgroundTakeTheContentsSizeAndAlignment) {
+    Size size;
+    const auto f = layOut(
+        [](const auto& fr) {
+            return block(40, 20)
+                .overlay(probe(block(10, 10), fr, "badge"), Alignment::topTrailing())
+                .background(probe(AnyView(platform::Color::white()), fr, "fill"));
+        },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{40, 20}));
+    EXPECT_EQ((*f)["badge"], (Rect{30, 0, 10, 10}));
+    EXPECT_EQ((*f)["fill"], (Rect{0, 0, 40, 20}));
+}
+
+namespace {
+const AlignmentID kMidline{[](const ViewDimensions& d) { return d.height() / 2; }, "midline"};
+} // namespace
+
+TEST(AlignmentGuides, CustomGuideLinesUpTheMarkedEdges) {
+    const auto f = layOut(
+        [](const auto& fr) {
+            const VerticalAlignment midline(kMidline);
+            return HStack(midline, 0.0,
+                          {probe(block(10, 40).alignmentGuide(
+                                     midline, [](const ViewDimensions& d) { return d.height(); }),
+                                 fr, "a"),
+                           probe(block(10, 20).alignmentGuide(
+                                     midline, [](const ViewDimensions&) { return 0.0; }),
+                                 fr, "b")});
+        },
+        kPage);
+    // b's top edge is on a's bottom edge.
+    EXPECT_EQ((*f)["b"].origin.y, (*f)["a"].maxY());
+    EXPECT_EQ((*f)["a"].origin.y, 0);
+}
+
+TEST(AlignmentGuides, FirstTextBaselinesOfDifferentSizesLineUp) {
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    OffscreenHost host(HStack(VerticalAlignment::firstTextBaseline(), 4.0,
+                              {Text("Big").font(platform::Font::system(30)),
+                               Text("small").font(platform::Font::system(10)).padding(3)})
+                           .onPreferenceChange<Text::LayoutKey>(
+                               [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }),
+                       kPage);
+    host.runUntilIdle();
+    ASSERT_EQ(layouts->size(), 2u);
+    const auto baseline = [&](std::size_t i) {
+        return (*layouts)[i].origin.rootValue().y +
+               (*layouts)[i].layout.lines()[0].typographicBounds.origin.y;
+    };
+    EXPECT_NEAR(baseline(0), baseline(1), 1e-9);
+    EXPECT_GT((*layouts)[1].origin.rootValue().y, (*layouts)[0].origin.rootValue().y);
+}
+
+TEST(GridLayout, ColumnsAndRowsTakeTheirLargestCells) {
+    Size size;
+    const auto f = layOut(
+        [](const auto& fr) {
+            return Grid(
+                Alignment::center(), 2.0, 3.0,
+                {GridRow({probe(block(10, 10).gridColumnAlignment(HorizontalAlignment::trailing()),
+                                fr, "00"),
+                          probe(block(30, 5), fr, "01")}),
+                 GridRow({probe(block(20, 20), fr, "10"), probe(block(5, 5), fr, "11")})});
+        },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{52, 33}));
+    EXPECT_EQ((*f)["00"], (Rect{10, 0, 10, 10}));  // trailing in a 20-wide column
+    EXPECT_EQ((*f)["01"], (Rect{22, 2.5, 30, 5})); // centred in a 10-high row
+    EXPECT_EQ((*f)["10"], (Rect{0, 13, 20, 20}));
+    EXPECT_EQ((*f)["11"], (Rect{34.5, 20.5, 5, 5}));
+}
+
+TEST(BadInput, NonFiniteAndNegativeValuesLayOutAsSoundSizes) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    Size size;
+    const auto f = layOut(
+        [nan](const auto& fr) {
+            return VStack({probe(block(nan, -5), fr, "nan"),
+                           probe(block(10, 10).padding(infinity).offset(nan, infinity), fr, "inf"),
+                           probe(Text(""), fr, "empty"),
+                           probe(block(10, 10).frame({.minWidth = 50.0, .maxWidth = 5.0}), fr,
+                                 "contradictory")});
+        },
+        {nan, -3.0}, &size);
+    for (const char* name : {"nan", "inf", "empty", "contradictory"}) {
+        const Rect r = (*f)[name];
+        ASSERT_FALSE(r.isNull()) << name;
+        EXPECT_TRUE(std::isfinite(r.origin.x) && std::isfinite(r.origin.y) &&
+                    std::isfinite(r.size.width) && std::isfinite(r.size.height))
+            << name;
+        EXPECT_GE(r.size.width, 0) << name;
+        EXPECT_GE(r.size.height, 0) << name;
+    }
+    // An unknown width is no constraint (a colour's ideal 10); a negative one is zero.
+    EXPECT_EQ((*f)["nan"].size, (Size{10, 0}));
+    EXPECT_EQ((*f)["empty"].size, (Size{0, 0}));
+    EXPECT_EQ((*f)["contradictory"].size.width, 50);
+    EXPECT_TRUE(std::isfinite(size.width) && std::isfinite(size.height));
+}
