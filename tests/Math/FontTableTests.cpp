@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Math;
@@ -161,6 +162,26 @@ TEST_F(Registry, NamesCannotReachOutsideTheBundle) {
     EXPECT_FALSE(registry.graphicsFont(Font::Name("../outside")));
     EXPECT_FALSE(registry.graphicsFont(Font::Name((directory / "outside").string())));
     EXPECT_FALSE(FontRegistry(std::nullopt).graphicsFont(Font::Name("inside")));
+}
+
+TEST_F(Registry, ThreadsAskingAtOnceLoadAFontOnce) {
+    install("shared");
+    FontRegistry registry(directory / "mathFonts.bundle");
+    std::vector<std::shared_ptr<const PlatformFont>> fonts(8);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+        threads.emplace_back([&, i] {
+            fonts[i] = PlatformFont::make(Font(Font::Name("shared"), 10.0 + double(i)), registry);
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const auto& font : fonts) {
+        ASSERT_TRUE(font);
+        EXPECT_EQ(font->sharedFace(), fonts[0]->sharedFace());
+        EXPECT_EQ(&font->metrics().table(), &fonts[0]->metrics().table());
+    }
 }
 
 TEST(FontName, EqualNamesAndSizesAreEqualKeysAndSignedZerosHashAlike) {
