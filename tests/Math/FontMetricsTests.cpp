@@ -10,6 +10,7 @@
 #include FT_FREETYPE_H
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <hb-ot.h>
 #include <hb.h>
@@ -224,8 +225,18 @@ TEST(PlatformFont, AbsurdSizesMakeNoFontAndZeroMakesAnEmptyOne) {
     EXPECT_TRUE(PlatformFont::make(Font(Font::Name::latinModern, -0.0)));
 }
 
-TEST(PlatformFont, FontsNotBundledResolveToNothing) {
-    EXPECT_FALSE(PlatformFont::make(Font(Font::Name::garamond, 20)));
+TEST(PlatformFont, ExactlyTheBundledFontsResolve) {
+    for (const Font::Name& name :
+         {Font::Name::latinModern, Font::Name::kpMathLight, Font::Name::kpMathSans,
+          Font::Name::xits, Font::Name::termes, Font::Name::asana, Font::Name::euler,
+          Font::Name::fira, Font::Name::notoSans, Font::Name::libertinus, Font::Name::garamond,
+          Font::Name::leteSans}) {
+        const std::filesystem::path otf = fontPath(name);
+        const bool bundled =
+            std::filesystem::exists(otf) &&
+            std::filesystem::exists(std::filesystem::path(otf).replace_extension(".plist"));
+        EXPECT_EQ(PlatformFont::make(Font(name, 20)) != nullptr, bundled) << name.rawValue();
+    }
     EXPECT_FALSE(PlatformFont::make(Font(Font::Name("no-such-font"), 20)));
     EXPECT_FALSE(FontRegistry::shared().graphicsFont(Font::Name("")));
 }
