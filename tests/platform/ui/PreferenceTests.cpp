@@ -1,0 +1,200 @@
+#include "Probe.hpp"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using namespace ui_test;
+using platform::Point;
+using platform::Rect;
+
+namespace {
+
+struct NamesKey {
+    using Value = std::vector<std::string>;
+    static Value defaultValue() { return {"default"}; }
+    static void reduce(Value& v, Value next) { v.insert(v.end(), next.begin(), next.end()); }
+};
+
+struct GreetingKey {
+    using Value = std::string;
+    static Value defaultValue() { return "hello"; }
+};
+
+struct ShowsGreeting {
+    std::shared_ptr<std::vector<std::string>> seen;
+    AnyView body(ViewContext& c) const {
+        seen->push_back(c.environment<GreetingKey>());
+        return EmptyView();
+    }
+};
+
+} // namespace
+
+TEST(Preferences, SiblingValuesReduceInTreeOrderAndTransformsApplyAbove) {
+    auto result = std::make_shared<std::vector<std::string>>();
+    OffscreenHost host(
+        VStack({Text("a").preference<NamesKey>({"a"}),
+                HStack({Text("b").preference<NamesKey>({"b"}), Text("no preference"),
+                        Text("c").preference<NamesKey>({"c"})})
+                    .transformPreference<NamesKey>([](NamesKey::Value& v) { v.push_back("!"); }),
+                Text("d").preference<NamesKey>({"d"})})
+            .onPreferenceChange<NamesKey>([result](const NamesKey::Value& v) { *result = v; }));
+    host.runUntilIdle();
+    EXPECT_EQ(*result, (std::vector<std::string>{"a", "b", "c", "!", "d"}));
+}
+
+TEST(Preferences, UnsetKeyReadsItsDefault) {
+    auto result = std::make_shared<std::vector<std::string>>();
+    OffscreenHost host(Text("nothing").onPreferenceChange<NamesKey>(
+        [result](const NamesKey::Value& v) { *result = v; }));
+    host.runUntilIdle();
+    EXPECT_EQ(*result, std::vector<std::string>{"default"});
+}
+
+TEST(Environment, InnerWriterWinsAndDefaultsApplyWhereNothingIsWritten) {
+    auto seen = std::make_shared<std::vector<std::string>>();
+    OffscreenHost host(
+        VStack({ShowsGreeting{seen},
+                VStack({ShowsGreeting{seen},
+                        AnyView(ShowsGreeting{seen}).environment<GreetingKey>("inner")})
+                    .environment<GreetingKey>("outer")}));
+    host.runUntilIdle();
+    EXPECT_EQ(*seen, (std::vector<std::string>{"hello", "outer", "inner"}));
+
+    EnvironmentValues env;
+    EXPECT_FALSE(env.contains<GreetingKey>());
+    env.set<GreetingKey>("x");
+    const EnvironmentValues copy = env;
+    env.set<GreetingKey>("y");
+    EXPECT_EQ(copy.get<GreetingKey>(), "x");
+    EXPECT_FALSE(copy == env);
+    env.set<GreetingKey>("x");
+    EXPECT_TRUE(copy == env);
+}
+
+namespace {
+
+struct SpotKey {
+    using Value = std::optional<Anchor<Rect>>;
+    static Value defaultValue() { return std::nullopt; }
+    static void reduce(Value& v, Value next) {
+        if (!v) {
+            v = next;
+        }
+    }
+};
+
+} // namespace
+
+TEST(Geometry, AnchorsResolveInTheReadersSpaceAndNamedSpacesAreFound) {
+    auto resolved = std::make_shared<Rect>(Rect::null());
+    auto named = std::make_shared<std::optional<Rect>>();
+    auto missing = std::make_shared<std::optional<Rect>>(Rect::zero());
+    OffscreenHost host(VStack(
+        HorizontalAlignment::leading(), 0.0,
+        {block(100, 30),
+         HStack(VerticalAlignment::top(), 0.0,
+                {block(20, 10),
+                 block(15, 5)
+                     .anchorPreference<SpotKey, Rect>(
+                         AnchorSource::bounds(), [](Anchor<Rect> a) { return SpotKey::Value(a); })
+                     .onGeometryChange<std::optional<Rect>>(
+                         [](const GeometryProxy& p) { return p.bounds("container"); },
+                         [named](const auto&, const auto& r) { *named = r; })
+                     .onGeometryChange<std::optional<Rect>>(
+                         [](const GeometryProxy& p) { return p.bounds("nowhere"); },
+                         [missing](const auto&, const auto& r) { *missing = r; })})
+             .padding(EdgeInsets(4, 6, 0, 0))
+             .coordinateSpace("container")
+             .overlayPreferenceValue<SpotKey>(
+                 [resolved](const SpotKey::Value& anchor) -> AnyView {
+                     return GeometryReader([resolved, anchor](const GeometryProxy& p) {
+                         if (anchor) {
+                             *resolved = p[*anchor];
+                         }
+                         return AnyView();
+                     });
+                 },
+                 Alignment::topLeading())}));
+    host.runUntilIdle();
+    // The overlay covers the padded row, which starts 30 points down.
+    EXPECT_EQ(*resolved, (Rect{26, 4, 15, 5}));
+    ASSERT_TRUE(named->has_value());
+    EXPECT_EQ(**named, (Rect{26, 4, 15, 5}));
+    EXPECT_FALSE(missing->has_value());
+}
+
+TEST(Geometry, GeometryReaderTakesTheOfferAndBuildsFromIt) {
+    auto seen = std::make_shared<platform::Size>();
+    OffscreenHost host(GeometryReader([seen](const GeometryProxy& p) {
+                           *seen = p.size();
+                           return AnyView(Text("inside"));
+                       }),
+                       ProposedViewSize{120.0, 40.0});
+    host.runUntilIdle();
+    EXPECT_EQ(*seen, (platform::Size{120, 40}));
+    host.setProposal({80.0, 40.0});
+    host.runUntilIdle();
+    EXPECT_EQ(*seen, (platform::Size{80, 40}));
+}
+
+namespace {
+struct LinkTag {
+    std::string url;
+    friend bool operator==(const LinkTag&, const LinkTag&) = default;
+};
+} // namespace
+
+template <>
+struct std::hash<LinkTag> {
+    std::size_t operator()(const LinkTag& t) const noexcept {
+        return std::hash<std::string>()(t.url);
+    }
+};
+
+TEST(TextLayouts, LaidOutTextIsPublishedWithItsOriginAndCustomAttributes) {
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    const Text text = Text("Read ") + Text("the docs").customAttribute(LinkTag{"https://x.test"}) +
+                      Text(" now") + Text::box({12, 12}).baselineOffset(-2);
+    OffscreenHost host(VStack(HorizontalAlignment::leading(), 0.0, {block(10, 25), text.padding(5)})
+                           .onPreferenceChange<Text::LayoutKey>(
+                               [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }));
+    host.runUntilIdle();
+    ASSERT_EQ(layouts->size(), 1u);
+    const Text::AnchoredLayout& a = layouts->front();
+    EXPECT_EQ(a.origin.rootValue(), (Point{5, 30}));
+    ASSERT_EQ(a.layout.lines().size(), 1u);
+    std::vector<std::string> tagged;
+    bool sawBox = false;
+    for (const auto& run : a.layout.lines()[0].runs) {
+        if (const LinkTag* tag = a.layout.attribute<LinkTag>(run)) {
+            tagged.push_back(a.layout.base().substring(run.characterRange) + "=" + tag->url);
+        }
+        if (run.isInlineBox) {
+            sawBox = true;
+            EXPECT_NEAR(run.typographicBounds.width, 12, 0.01);
+            EXPECT_NEAR(run.typographicBounds.descent, 2, 0.01);
+        }
+        EXPECT_FALSE(run.slices.empty());
+    }
+    EXPECT_EQ(tagged, std::vector<std::string>{"the docs=https://x.test"});
+    EXPECT_TRUE(sawBox);
+}
+
+TEST(TextLayouts, WrapsAtTheOfferedWidthAndKeepsItsWidestLine) {
+    platform::Size wide;
+    platform::Size narrow;
+    const Text text("The quick brown fox jumps over the lazy dog");
+    {
+        OffscreenHost host(text, ProposedViewSize{1000.0, 100.0});
+        wide = host.size();
+    }
+    {
+        OffscreenHost host(text, ProposedViewSize{wide.width / 2, 100.0});
+        narrow = host.size();
+    }
+    EXPECT_GT(narrow.height, wide.height * 1.5);
+    EXPECT_LE(narrow.width, wide.width / 2);
+    EXPECT_GT(narrow.width, wide.width / 4);
+}

@@ -1,0 +1,327 @@
+#include "Probe.hpp"
+#include "platform/observation/ObservationRegistrar.hpp"
+#include "platform/runtime/Runtime.hpp"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace ui_test;
+using platform::Point;
+
+namespace {
+
+class Model {
+public:
+    enum class Property { a, b };
+    platform::ObservationRegistrar registrar;
+    platform::Observed<int> a{registrar, Property::a, 0};
+    platform::Observed<int> b{registrar, Property::b, 0};
+};
+
+struct ReadsA {
+    std::shared_ptr<Model> model;
+    std::shared_ptr<int> evaluations;
+    AnyView body() const {
+        ++*evaluations;
+        return Text("a " + std::to_string(model->a.get()));
+    }
+    friend bool operator==(const ReadsA&, const ReadsA&) = default;
+};
+
+struct ReadsB {
+    std::shared_ptr<Model> model;
+    std::shared_ptr<int> evaluations;
+    AnyView body() const {
+        ++*evaluations;
+        return Text("b " + std::to_string(model->b.get()));
+    }
+    friend bool operator==(const ReadsB&, const ReadsB&) = default;
+};
+
+} // namespace
+
+TEST(Updates, OnlyBodiesThatReadAChangedPropertyAreEvaluatedAgain) {
+    auto model = std::make_shared<Model>();
+    auto a = std::make_shared<int>(0);
+    auto b = std::make_shared<int>(0);
+    int displays = 0;
+    OffscreenHost host(VStack({ReadsA{model, a}, ReadsB{model, b}}));
+    host.graph().setNeedsDisplayHandler([&displays] { ++displays; });
+    host.runUntilIdle();
+    ASSERT_EQ(*a, 1);
+    ASSERT_EQ(*b, 1);
+
+    model->a.set(1);
+    host.runUntilIdle();
+    EXPECT_EQ(*a, 2);
+    EXPECT_EQ(*b, 1);
+
+    // Setting an equal value is no change.
+    model->a.set(1);
+    host.runUntilIdle();
+    EXPECT_EQ(*a, 2);
+
+    // All changes of one main-loop turn make one update.
+    const int before = displays;
+    model->a.set(2);
+    model->b.set(2);
+    host.runUntilIdle();
+    EXPECT_EQ(*a, 3);
+    EXPECT_EQ(*b, 2);
+    EXPECT_EQ(displays, before + 1);
+}
+
+namespace {
+
+/// A view with one counter of state that reports its handle and the value it last showed.
+struct Counter {
+    std::string name;
+    std::shared_ptr<std::map<std::string, State<int>>> handles;
+    std::shared_ptr<std::map<std::string, int>> shown;
+    AnyView body(ViewContext& c) const {
+        auto count = c.state<int>(0);
+        (*handles)[name] = count;
+        (*shown)[name] = *count;
+        return Text(name + std::to_string(*count));
+    }
+};
+
+struct Counters {
+    std::vector<std::string> names;
+    std::shared_ptr<std::map<std::string, State<int>>> handles;
+    std::shared_ptr<std::map<std::string, int>> shown;
+    AnyView body() const {
+        return VStack({ForEach(
+            names, [](const std::string& n) { return n; },
+            [this](const std::string& n) {
+                return Counter{n, handles, shown};
+            })});
+    }
+};
+
+} // namespace
+
+TEST(Updates, StateFollowsIdentityAndIsDroppedWithIt) {
+    auto handles = std::make_shared<std::map<std::string, State<int>>>();
+    auto shown = std::make_shared<std::map<std::string, int>>();
+    OffscreenHost host(Counters{{"x", "y"}, handles, shown});
+    host.runUntilIdle();
+    handles->at("x").set(5);
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("x"), 5);
+    EXPECT_EQ(shown->at("y"), 0);
+
+    // Reordered: the state moves with the id, not the position.
+    host.setRootView(Counters{{"y", "x"}, handles, shown});
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("x"), 5);
+    EXPECT_EQ(shown->at("y"), 0);
+
+    // Gone and back: a new identity starts afresh, and the old handle no longer updates.
+    const State<int> stale = handles->at("x");
+    host.setRootView(Counters{{"y"}, handles, shown});
+    host.runUntilIdle();
+    host.setRootView(Counters{{"y", "x"}, handles, shown});
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("x"), 0);
+    stale.set(9);
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("x"), 0);
+}
+
+TEST(Updates, ExplicitIdentityAndBranchesDropState) {
+    auto handles = std::make_shared<std::map<std::string, State<int>>>();
+    auto shown = std::make_shared<std::map<std::string, int>>();
+    const auto make = [&](int id, bool branch) {
+        return VStack({AnyView(Counter{"c", handles, shown}).id(id),
+                       ConditionalContent(branch, Counter{"t", handles, shown},
+                                          Counter{"f", handles, shown})});
+    };
+    OffscreenHost host(make(1, true));
+    host.runUntilIdle();
+    handles->at("c").set(3);
+    handles->at("t").set(4);
+    host.runUntilIdle();
+    host.setRootView(make(1, true));
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("c"), 3);
+    EXPECT_EQ(shown->at("t"), 4);
+
+    host.setRootView(make(2, false));
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("c"), 0);
+    host.setRootView(make(2, true));
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("t"), 0);
+}
+
+namespace {
+struct ShowsFont {
+    std::shared_ptr<int> evaluations;
+    AnyView body(ViewContext& c) const {
+        ++*evaluations;
+        return Text("x").font(c.environment().font());
+    }
+    friend bool operator==(const ShowsFont&, const ShowsFont&) = default;
+};
+} // namespace
+
+TEST(Updates, EnvironmentChangeReachesOnlyViewsOfTheChangedSubtree) {
+    auto inner = std::make_shared<int>(0);
+    auto outer = std::make_shared<int>(0);
+    const auto make = [&](double size) {
+        return VStack(
+            {AnyView(ShowsFont{inner}).font(platform::Font::system(size)), ShowsFont{outer}});
+    };
+    OffscreenHost host(make(12));
+    host.runUntilIdle();
+    host.setRootView(make(14));
+    host.runUntilIdle();
+    EXPECT_EQ(*inner, 2);
+    EXPECT_EQ(*outer, 1);
+}
+
+namespace {
+
+struct Watched {
+    int value;
+    bool initial;
+    std::shared_ptr<std::vector<std::pair<int, int>>> calls;
+    AnyView body() const {
+        return Text("v").onChange<int>(
+            value, [calls = calls](const int& o, const int& n) { calls->emplace_back(o, n); },
+            initial);
+    }
+};
+
+} // namespace
+
+TEST(Updates, OnChangeRunsOnChangesAndWithInitialAlsoAtFirst) {
+    for (const bool initial : {false, true}) {
+        auto calls = std::make_shared<std::vector<std::pair<int, int>>>();
+        OffscreenHost host(Watched{1, initial, calls});
+        host.runUntilIdle();
+        host.setRootView(Watched{1, initial, calls});
+        host.runUntilIdle();
+        host.setRootView(Watched{2, initial, calls});
+        host.runUntilIdle();
+        std::vector<std::pair<int, int>> expected;
+        if (initial) {
+            expected.emplace_back(1, 1);
+        }
+        expected.emplace_back(1, 2);
+        EXPECT_EQ(*calls, expected) << initial;
+    }
+}
+
+namespace {
+
+struct TaskLog {
+    std::vector<int> started;
+    std::vector<int> cancelled;
+    std::vector<int> appeared;
+    std::vector<int> disappeared;
+};
+
+platform::Task<void> waitForever(int id, std::shared_ptr<TaskLog> log) {
+    log->started.push_back(id);
+    try {
+        co_await platform::Task<void>::sleep(std::chrono::hours(1));
+    } catch (const platform::CancellationError&) {
+        log->cancelled.push_back(id);
+    }
+}
+
+struct Keyed {
+    int id;
+    std::shared_ptr<TaskLog> log;
+    AnyView body() const {
+        const int i = id;
+        const auto l = log;
+        return Text("task")
+            .task(ViewID(i), platform::TaskPriority::medium, [i, l] { return waitForever(i, l); })
+            .onAppear([i, l] { l->appeared.push_back(i); })
+            .onDisappear([i, l] { l->disappeared.push_back(i); });
+    }
+};
+
+} // namespace
+
+TEST(Updates, KeyedTaskRestartsWhenItsIdChangesAndIsCancelledWhenTheViewGoes) {
+    auto log = std::make_shared<TaskLog>();
+    OffscreenHost host(Keyed{1, log});
+    ASSERT_TRUE(host.runUntil([&] { return log->started.size() == 1; }));
+    host.setRootView(Keyed{1, log});
+    host.runUntilIdle();
+    EXPECT_EQ(log->started, std::vector<int>{1});
+
+    host.setRootView(Keyed{2, log});
+    ASSERT_TRUE(host.runUntil([&] { return log->started.size() == 2; }));
+    ASSERT_TRUE(host.runUntil([&] { return log->cancelled.size() == 1; }));
+    EXPECT_EQ(log->cancelled, std::vector<int>{1});
+    EXPECT_EQ(log->started, (std::vector<int>{1, 2}));
+
+    host.setRootView(EmptyView());
+    ASSERT_TRUE(host.runUntil([&] { return log->cancelled.size() == 2; }));
+    EXPECT_EQ(log->cancelled, (std::vector<int>{1, 2}));
+    EXPECT_EQ(log->appeared, std::vector<int>{1});
+    EXPECT_EQ(log->disappeared, std::vector<int>{2});
+}
+
+namespace {
+
+/// Halves its width once after measuring it: settles after a few passes.
+struct Settling {
+    AnyView body(ViewContext& c) const {
+        auto measured = c.state<double>(0);
+        const double width = *measured == 0 ? 100 : 50;
+        return block(width, 10).onGeometryChange<double>(
+            [](const GeometryProxy& p) { return p.size().width; },
+            [measured](const double&, const double& w) { measured.set(w); });
+    }
+};
+
+struct WidthKey {
+    using Value = double;
+    static Value defaultValue() { return 0; }
+    static void reduce(Value& v, Value next) { v += next; }
+};
+
+/// Grows by one point each time it learns its width through a preference: never settles.
+struct Growing {
+    AnyView body(ViewContext& c) const {
+        auto width = c.state<double>(10);
+        return block(*width, 10)
+            .anchorPreference<WidthKey, platform::Rect>(
+                AnchorSource::bounds(),
+                [](Anchor<platform::Rect> a) { return a.rootValue().size.width; })
+            .onPreferenceChange<WidthKey>([width](const double& w) { width.set(w + 1); });
+    }
+};
+
+} // namespace
+
+TEST(Updates, FeedbackLoopSettlesOrIsCutOff) {
+    {
+        OffscreenHost host(Settling{});
+        host.runUntilIdle();
+        EXPECT_FALSE(host.graph().lastUpdateWasCutOff());
+        EXPECT_LE(host.graph().lastUpdatePasses(), 4);
+        EXPECT_EQ(host.size().width, 50);
+    }
+    {
+        OffscreenHost host(Growing{});
+        host.runUntilIdle(std::chrono::milliseconds(5000));
+        EXPECT_TRUE(host.graph().lastUpdateWasCutOff());
+        EXPECT_EQ(host.graph().lastUpdatePasses(), ViewGraph::maxPassesPerUpdate);
+        EXPECT_FALSE(host.graph().needsUpdate());
+        // Still drawable, and it does not grow further on its own.
+        const double width = host.size().width;
+        host.runUntilIdle();
+        EXPECT_EQ(host.size().width, width);
+        EXPECT_FALSE(host.render().isNull());
+    }
+}
