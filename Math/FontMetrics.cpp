@@ -1,5 +1,6 @@
 #include "Math/FontMetrics.hpp"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <unordered_map>
@@ -92,7 +93,20 @@ public:
         if (!face_) {
             return;
         }
-        const auto id = [&](const std::string& name) { return face_->glyph(name); };
+        // One pass over the face's names: looking each table name up in the face on its own
+        // costs far more, as the face's name index is built per lookup for some outline formats.
+        std::unordered_map<std::string, GlyphID> glyphsByName;
+        const unsigned count = std::min(face_->glyphCount(), 0x10000u);
+        glyphsByName.reserve(count);
+        for (unsigned g = 0; g < count; ++g) {
+            if (std::optional<std::string> name = face_->glyphName(static_cast<GlyphID>(g))) {
+                glyphsByName.try_emplace(std::move(*name), static_cast<GlyphID>(g));
+            }
+        }
+        const auto id = [&](const std::string& name) -> std::optional<GlyphID> {
+            const auto it = glyphsByName.find(name);
+            return it == glyphsByName.end() ? std::nullopt : std::optional(it->second);
+        };
         for (const auto& [name, value] : table_->italic) {
             if (const auto g = id(name)) {
                 italic_.emplace(*g, value);
