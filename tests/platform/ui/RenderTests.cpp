@@ -1,0 +1,77 @@
+#include "Probe.hpp"
+#include "tests/support/PixelSnapshot.hpp"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace ui_test;
+using platform::Color;
+using Bitmap = platform::Image;
+
+namespace {
+
+std::string snapshot(const char* name) {
+    return std::string(MOSS_UI_SNAPSHOTS) + "/" + name + ".png";
+}
+
+} // namespace
+
+TEST(Rendering, PixelsLandWhereTheLayoutPutTheViews) {
+    OffscreenHost host(HStack(
+        VerticalAlignment::top(), 0.0,
+        {AnyView(Color(1, 0, 0)).frame(10.0, 10.0), AnyView(Color(0, 0, 1)).frame(10.0, 20.0)}));
+    const Bitmap image = host.render(2.0);
+    ASSERT_EQ(image.width(), 40);
+    ASSERT_EQ(image.height(), 40);
+    EXPECT_EQ(image.pixel(5, 5), (Bitmap::Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(image.pixel(25, 35), (Bitmap::Pixel{0, 0, 255, 255}));
+    EXPECT_EQ(image.pixel(5, 35).alpha, 0); // below the short red block
+}
+
+TEST(Rendering, OpacityClipAndOffsetApplyToTheSubtree) {
+    OffscreenHost host(
+        ZStack(Alignment::topLeading(),
+               {AnyView(Color::white()).frame(40.0, 40.0),
+                AnyView(Color(0, 0, 0)).frame(40.0, 40.0).clipShape(Circle()),
+                AnyView(Color(1, 0, 0)).frame(10.0, 10.0).offset(30, 30).opacity(0.5)}));
+    const Bitmap image = host.render();
+    EXPECT_EQ(image.pixel(20, 20), (Bitmap::Pixel{0, 0, 0, 255}));
+    EXPECT_EQ(image.pixel(1, 1), (Bitmap::Pixel{255, 255, 255, 255})); // outside the circle
+    const Bitmap::Pixel tinted = image.pixel(35, 35);
+    EXPECT_EQ(tinted.red, 255);
+    EXPECT_NEAR(tinted.green, 128, 2);
+}
+
+TEST(Rendering, ShapesSnapshot) {
+    OffscreenHost host(HStack(VerticalAlignment::center(), 6.0,
+                              {RoundedRectangle(8).fill(Color(0.85, 0.2, 0.2)).frame(40.0, 30.0),
+                               Circle().stroke(Color(0.1, 0.3, 0.9), 3).frame(30.0, 30.0),
+                               Capsule().fill(Color(0.2, 0.6, 0.3)).frame(50.0, 20.0),
+                               Canvas([](CanvasContext& c, platform::Size s) {
+                                   platform::Path p;
+                                   p.move({0, s.height});
+                                   p.addLine({s.width / 2, 0});
+                                   p.addLine({s.width, s.height});
+                                   p.closeSubpath();
+                                   c.graphics.fill(p, c.foregroundStyle());
+                               })
+                                   .foregroundStyle(Color(0.9, 0.6, 0.1))
+                                   .frame(30.0, 26.0)})
+                           .padding(6));
+    moss_test::expectSnapshot(host.render(2.0, Color::white()), snapshot("shapes"), 8, 0.01);
+}
+
+TEST(Rendering, TextSnapshot) {
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 4.0,
+               {Text("Styled ") + Text("runs").bold().foregroundColor(Color(0.8, 0.1, 0.1)) +
+                    Text(" with ") + Text("lines").underline() + Text(" and ") +
+                    Text("strikes").strikethrough(),
+                Text("A paragraph that wraps at the width it is offered, line after line.")
+                    .font(platform::Font::system(15))
+                    .multilineTextAlignment(TextAlignment::center),
+                Divider()})
+            .padding(8)
+            .frame(220.0, std::nullopt, Alignment::topLeading()));
+    moss_test::expectSnapshot(host.render(2.0, Color::white()), snapshot("text"), 24, 0.02);
+}
