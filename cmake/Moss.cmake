@@ -20,11 +20,20 @@ if(MOSS_SANITIZE)
   endif()
 endif()
 
+# Folders whose tests are built (default: all that are built). The ThreadSanitizer pass builds
+# what its tests need but runs only the tests of the threaded components.
+set(MOSS_TEST_COMPONENTS "" CACHE STRING "Folders whose tests are built (empty: all)")
+
 # moss_library(NAME SOURCES... [LIBS ...]) — a static library of the tree.
 function(moss_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PRIVATE_LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_link_libraries(${name} PUBLIC moss_options ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+  # The fuzz build instruments every library, so each fuzz target is guided by the branches of
+  # the code it reaches, not only by its own entry function.
+  if(MOSS_FUZZ)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # moss_test(NAME SOURCES... [LIBS ...] [LABELS ...]) — a GoogleTest executable whose cases
@@ -32,6 +41,10 @@ endfunction()
 function(moss_test name)
   if(MOSS_FUZZ)
     return() # the fuzz build makes only the fuzz targets
+  endif()
+  file(RELATIVE_PATH _component "${PROJECT_SOURCE_DIR}/tests" "${CMAKE_CURRENT_SOURCE_DIR}")
+  if(MOSS_TEST_COMPONENTS AND NOT _component IN_LIST MOSS_TEST_COMPONENTS)
+    return()
   endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -45,6 +58,10 @@ function(moss_test name)
     # being passed on as a test property.
     set_target_properties(${name} PROPERTIES
       CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${ARG_ENV}")
+  endif()
+  if("thread" IN_LIST MOSS_SANITIZE)
+    list(APPEND _props ENVIRONMENT
+         "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan-suppressions.txt")
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
