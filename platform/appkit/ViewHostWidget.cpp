@@ -1,0 +1,646 @@
+#include "platform/appkit/ViewHostWidget.hpp"
+
+#include "platform/appkit/DesktopAppearance.hpp"
+#include "platform/appkit/URLOpener.hpp"
+#include "platform/graphics/CairoAccess.hpp"
+
+#include <array>
+#include <cmath>
+#include <gtk/gtk.h>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+// Wheel steps come as whole notches; the tree scrolls by points.
+constexpr double pointsPerWheelStep = 40;
+constexpr const char* menuGroup = "viewhost";
+
+const char* cursorName(ui::CursorShape shape) {
+    switch (shape) {
+    case ui::CursorShape::iBeam:
+        return "text";
+    case ui::CursorShape::pointingHand:
+        return "pointer";
+    case ui::CursorShape::arrow:
+        break;
+    }
+    return "default";
+}
+
+ui::EventModifiers modifiersOf(GdkModifierType state) {
+    ui::EventModifiers modifiers;
+    modifiers.shift = (state & GDK_SHIFT_MASK) != 0;
+    modifiers.control = (state & GDK_CONTROL_MASK) != 0;
+    modifiers.command = modifiers.control;
+    modifiers.option = (state & GDK_ALT_MASK) != 0;
+    return modifiers;
+}
+
+// The key names the tree knows, for keys that type no character.
+const char* namedKey(guint keyval) {
+    switch (keyval) {
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left:
+        return "Left";
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right:
+        return "Right";
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        return "Up";
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        return "Down";
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home:
+        return "Home";
+    case GDK_KEY_End:
+    case GDK_KEY_KP_End:
+        return "End";
+    case GDK_KEY_Page_Up:
+    case GDK_KEY_KP_Page_Up:
+        return "PageUp";
+    case GDK_KEY_Page_Down:
+    case GDK_KEY_KP_Page_Down:
+        return "PageDown";
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+        return "Return";
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+    case GDK_KEY_KP_Tab:
+        return "Tab";
+    case GDK_KEY_Escape:
+        return "Escape";
+    case GDK_KEY_BackSpace:
+        return "BackSpace";
+    case GDK_KEY_Delete:
+    case GDK_KEY_KP_Delete:
+        return "Delete";
+    default:
+        return nullptr;
+    }
+}
+
+// The tree's key event for a key of the keyboard; empty `key` for keys it has no name for
+// (modifiers alone, function keys).
+ui::KeyEvent keyEventOf(ui::KeyEvent::Kind kind, guint keyval, GdkModifierType state) {
+    ui::KeyEvent event;
+    event.kind = kind;
+    event.modifiers = modifiersOf(state);
+    if (const char* const name = namedKey(keyval)) {
+        event.key = name;
+        return event;
+    }
+    const gunichar character = gdk_keyval_to_unicode(keyval);
+    if (character == 0 || g_unichar_iscntrl(character)) {
+        return event;
+    }
+    std::array<char, 8> utf8{};
+    const int length = g_unichar_to_utf8(character, utf8.data());
+    event.key.assign(utf8.data(), static_cast<std::size_t>(length));
+    // A shortcut types nothing.
+    if (!event.modifiers.control && !event.modifiers.option) {
+        event.text = event.key;
+    }
+    return event;
+}
+
+} // namespace
+
+struct ViewHostWidget::State {
+    explicit State(GtkWidget* owner)
+        : widget(owner) {}
+
+    GtkWidget* widget; // the widget that owns this state
+    ui::ViewGraph graph;
+    ui::EnvironmentValues base;
+    Appearance appearance;
+    double scale = 1;
+    std::shared_ptr<const DesktopAppearance::Observer> appearanceObservation;
+    ui::ProposedViewSize proposal;
+    bool hasProposal = false;
+    Size lastSize;
+    std::uint64_t framesDrawn = 0;
+    bool updateScheduled = false;
+    guint tickCallback = 0;
+
+    // Pointer state.
+    Point pointer;
+    bool pointerInside = false;
+    bool primaryDown = false;
+    Point dragStart;
+    int clickCount = 0;
+    guint32 lastPressTime = 0;
+    Point lastPressLocation;
+    std::string cursor = "default";
+
+    GtkWidget* menu = nullptr; // the context menu's popover, a child of `widget`
+
+    void applyEnvironment() {
+        ui::EnvironmentValues environment = base;
+        if (!environment.contains<ui::ColorSchemeKey>()) {
+            environment.set<ui::ColorSchemeKey>(appearance.colorScheme);
+        }
+        if (!environment.contains<ui::ColorSchemeContrastKey>()) {
+            environment.set<ui::ColorSchemeContrastKey>(appearance.contrast);
+        }
+        environment.set<ui::DisplayScaleKey>(scale);
+        if (!environment.contains<ui::OpenURLKey>()) {
+            environment.set<ui::OpenURLKey>(ui::OpenURLAction([](const URL& url) {
+                return URLOpener::open(url.absoluteString()).ok()
+                           ? ui::OpenURLAction::Result::handled
+                           : ui::OpenURLAction::Result::discarded;
+            }));
+        }
+        graph.setEnvironment(std::move(environment));
+    }
+
+    // The scheme and contrast the tree is drawn in: what its environment says.
+    Appearance drawnAppearance() const {
+        return {graph.environment().colorScheme(), graph.environment().colorSchemeContrast()};
+    }
+
+    void scheduleUpdate();
+    void runUpdate();
+    void needsDisplay();
+    void updateCursor();
+    void syncAnimation();
+    void showContextMenu(Point location);
+    void dismissMenu();
+};
+
+} // namespace platform
+
+// ---- The GObject type -------------------------------------------------------------------------
+
+G_DECLARE_FINAL_TYPE(MossViewHost, moss_view_host, MOSS, VIEW_HOST, GtkWidget)
+
+struct _MossViewHost {
+    GtkWidget parent_instance;
+    platform::ViewHostWidget::State* state; // owned; released in finalize
+};
+
+G_DEFINE_TYPE(MossViewHost, moss_view_host, GTK_TYPE_WIDGET)
+
+namespace platform {
+
+namespace {
+
+ViewHostWidget::State& stateOf(gpointer widget) {
+    return *MOSS_VIEW_HOST(widget)->state;
+}
+
+void onPressed(GtkGestureDrag* gesture, double x, double y, gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    const guint button = gtk_gesture_single_get_current_button(GTK_GESTURE_SINGLE(gesture));
+    const Point location{x, y};
+    state.pointer = location;
+    if (gtk_widget_get_focusable(state.widget)) {
+        gtk_widget_grab_focus(state.widget);
+    }
+    if (button == GDK_BUTTON_SECONDARY) {
+        gtk_gesture_set_state(GTK_GESTURE(gesture), GTK_EVENT_SEQUENCE_CLAIMED);
+        state.showContextMenu(location);
+        return;
+    }
+    if (button != GDK_BUTTON_PRIMARY) {
+        return;
+    }
+    // Presses close together in time and place count up, as the desktop's double-click
+    // settings say.
+    const guint32 time = gtk_event_controller_get_current_event_time(GTK_EVENT_CONTROLLER(gesture));
+    int doubleClickTime = 400;
+    int doubleClickDistance = 5;
+    g_object_get(gtk_widget_get_settings(state.widget), "gtk-double-click-time", &doubleClickTime,
+                 "gtk-double-click-distance", &doubleClickDistance, nullptr);
+    const bool continues = state.clickCount > 0 &&
+                           time - state.lastPressTime <= static_cast<guint32>(doubleClickTime) &&
+                           std::abs(x - state.lastPressLocation.x) <= doubleClickDistance &&
+                           std::abs(y - state.lastPressLocation.y) <= doubleClickDistance;
+    state.clickCount = continues ? state.clickCount + 1 : 1;
+    state.lastPressTime = time;
+    state.lastPressLocation = location;
+    state.primaryDown = true;
+    state.dragStart = location;
+    gtk_gesture_set_state(GTK_GESTURE(gesture), GTK_EVENT_SEQUENCE_CLAIMED);
+    ui::PointerEvent event;
+    event.kind = ui::PointerEvent::Kind::down;
+    event.location = location;
+    event.button = 1;
+    event.clickCount = state.clickCount;
+    event.modifiers =
+        modifiersOf(gtk_event_controller_get_current_event_state(GTK_EVENT_CONTROLLER(gesture)));
+    state.graph.pointerEvent(event);
+}
+
+void sendDrag(GtkGestureDrag* gesture, double dx, double dy, ui::PointerEvent::Kind kind,
+              ViewHostWidget::State& state) {
+    const Point location{state.dragStart.x + dx, state.dragStart.y + dy};
+    state.pointer = location;
+    ui::PointerEvent event;
+    event.kind = kind;
+    event.location = location;
+    event.button = 1;
+    event.clickCount = state.clickCount;
+    event.modifiers =
+        modifiersOf(gtk_event_controller_get_current_event_state(GTK_EVENT_CONTROLLER(gesture)));
+    state.graph.pointerEvent(event);
+}
+
+void onDragged(GtkGestureDrag* gesture, double dx, double dy, gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    if (state.primaryDown) {
+        sendDrag(gesture, dx, dy, ui::PointerEvent::Kind::dragged, state);
+        state.updateCursor();
+    }
+}
+
+void onReleased(GtkGestureDrag* gesture, double dx, double dy, gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    if (state.primaryDown) {
+        state.primaryDown = false;
+        sendDrag(gesture, dx, dy, ui::PointerEvent::Kind::up, state);
+        state.updateCursor();
+    }
+}
+
+void onMotion(GtkEventControllerMotion* controller, double x, double y, gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    state.pointerInside = true;
+    if (state.primaryDown) {
+        return; // the drag gesture reports it
+    }
+    state.pointer = {x, y};
+    ui::PointerEvent event;
+    event.kind = ui::PointerEvent::Kind::moved;
+    event.location = state.pointer;
+    event.clickCount = 0;
+    event.modifiers =
+        modifiersOf(gtk_event_controller_get_current_event_state(GTK_EVENT_CONTROLLER(controller)));
+    state.graph.pointerEvent(event);
+    state.updateCursor();
+}
+
+void onLeave(GtkEventControllerMotion*, gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    state.pointerInside = false;
+    if (state.primaryDown) {
+        return; // a drag goes on outside the widget
+    }
+    ui::PointerEvent event;
+    event.kind = ui::PointerEvent::Kind::exited;
+    event.location = state.pointer;
+    event.clickCount = 0;
+    state.graph.pointerEvent(event);
+}
+
+gboolean onScroll(GtkEventControllerScroll* controller, double dx, double dy, gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    const double factor = gtk_event_controller_scroll_get_unit(controller) == GDK_SCROLL_UNIT_WHEEL
+                              ? pointsPerWheelStep
+                              : 1.0;
+    ui::ScrollEvent event;
+    event.location = state.pointer;
+    event.deltaX = dx * factor;
+    event.deltaY = dy * factor;
+    return state.graph.scrollEvent(event) ? TRUE : FALSE;
+}
+
+gboolean onKeyPressed(GtkEventControllerKey*, guint keyval, guint, GdkModifierType modifiers,
+                      gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    const ui::KeyEvent event = keyEventOf(ui::KeyEvent::Kind::down, keyval, modifiers);
+    if (event.key.empty()) {
+        return FALSE;
+    }
+    // Keys the tree leaves alone go on to the window: its shortcuts, focus movement.
+    return state.graph.keyEvent(event) ? TRUE : FALSE;
+}
+
+void onKeyReleased(GtkEventControllerKey*, guint keyval, guint, GdkModifierType modifiers,
+                   gpointer data) {
+    auto& state = *static_cast<ViewHostWidget::State*>(data);
+    const ui::KeyEvent event = keyEventOf(ui::KeyEvent::Kind::up, keyval, modifiers);
+    if (!event.key.empty()) {
+        state.graph.keyEvent(event);
+    }
+}
+
+} // namespace
+
+void ViewHostWidget::State::scheduleUpdate() {
+    if (updateScheduled) {
+        return;
+    }
+    updateScheduled = true;
+    // Before the toolkit lays out and paints (GDK_PRIORITY_REDRAW), so a change shows in the
+    // next frame. The source keeps the widget alive until it ran.
+    g_idle_add_full(
+        GDK_PRIORITY_REDRAW - 10,
+        +[](gpointer widget) -> gboolean {
+            State& state = stateOf(widget);
+            state.updateScheduled = false;
+            state.runUpdate();
+            return G_SOURCE_REMOVE;
+        },
+        g_object_ref(widget), g_object_unref);
+}
+
+void ViewHostWidget::State::runUpdate() {
+    graph.update();
+    const Size size = graph.size();
+    if (size.width != lastSize.width || size.height != lastSize.height) {
+        lastSize = size;
+        // The tree's size changed: the window may give it another.
+        gtk_widget_queue_resize(widget);
+    }
+    syncAnimation();
+}
+
+void ViewHostWidget::State::needsDisplay() {
+    gtk_widget_queue_draw(widget);
+    syncAnimation();
+}
+
+void ViewHostWidget::State::updateCursor() {
+    const std::string name = cursorName(graph.cursor(pointer));
+    if (name != cursor) {
+        cursor = name;
+        gtk_widget_set_cursor_from_name(widget, name.c_str());
+    }
+}
+
+void ViewHostWidget::State::syncAnimation() {
+    if (tickCallback != 0 || !graph.wantsAnimationFrames()) {
+        return;
+    }
+    tickCallback = gtk_widget_add_tick_callback(
+        widget,
+        +[](GtkWidget* self, GdkFrameClock*, gpointer) -> gboolean {
+            State& state = stateOf(self);
+            if (!state.graph.wantsAnimationFrames()) {
+                state.tickCallback = 0;
+                return G_SOURCE_REMOVE;
+            }
+            state.graph.advanceFrame(std::chrono::steady_clock::now());
+            return G_SOURCE_CONTINUE;
+        },
+        nullptr, nullptr);
+}
+
+void ViewHostWidget::State::dismissMenu() {
+    if (menu != nullptr) {
+        gtk_widget_unparent(menu);
+        menu = nullptr;
+    }
+}
+
+void ViewHostWidget::State::showContextMenu(Point location) {
+    std::vector<ui::MenuItem> items = graph.contextMenu(location);
+    dismissMenu();
+    if (items.empty()) {
+        return;
+    }
+    // One section per run of items between separators; each item activates its own action.
+    GMenu* const model = g_menu_new();
+    GMenu* section = g_menu_new();
+    GSimpleActionGroup* const actions = g_simple_action_group_new();
+    int index = 0;
+    for (ui::MenuItem& item : items) {
+        if (item.isSeparator) {
+            if (g_menu_model_get_n_items(G_MENU_MODEL(section)) > 0) {
+                g_menu_append_section(model, nullptr, G_MENU_MODEL(section));
+            }
+            g_object_unref(section);
+            section = g_menu_new();
+            continue;
+        }
+        const std::string name = "item-" + std::to_string(index++);
+        GSimpleAction* const action = g_simple_action_new(name.c_str(), nullptr);
+        g_simple_action_set_enabled(action, item.enabled && item.action ? TRUE : FALSE);
+        using Perform = std::function<void()>;
+        g_signal_connect_data(
+            action, "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer perform) {
+                (*static_cast<Perform*>(perform))();
+            }),
+            std::make_unique<Perform>(std::move(item.action)).release(),
+            +[](gpointer perform, GClosure*) {
+                const std::unique_ptr<Perform> owned{static_cast<Perform*>(perform)};
+            },
+            GConnectFlags{});
+        g_action_map_add_action(G_ACTION_MAP(actions), G_ACTION(action));
+        g_object_unref(action);
+        const std::string detailed = std::string{menuGroup} + "." + name;
+        g_menu_append(section, item.title.c_str(), detailed.c_str());
+    }
+    if (g_menu_model_get_n_items(G_MENU_MODEL(section)) > 0) {
+        g_menu_append_section(model, nullptr, G_MENU_MODEL(section));
+    }
+    g_object_unref(section);
+    gtk_widget_insert_action_group(widget, menuGroup, G_ACTION_GROUP(actions));
+    g_object_unref(actions);
+
+    menu = gtk_popover_menu_new_from_model(G_MENU_MODEL(model));
+    g_object_unref(model);
+    gtk_widget_set_parent(menu, widget);
+    gtk_popover_set_has_arrow(GTK_POPOVER(menu), FALSE);
+    gtk_widget_set_halign(menu, GTK_ALIGN_START);
+    const GdkRectangle at{static_cast<int>(std::floor(location.x)),
+                          static_cast<int>(std::floor(location.y)), 1, 1};
+    gtk_popover_set_pointing_to(GTK_POPOVER(menu), &at);
+    gtk_popover_popup(GTK_POPOVER(menu));
+}
+
+} // namespace platform
+
+// ---- Widget class ------------------------------------------------------------------------------
+
+using platform::ViewHostWidget;
+
+static void moss_view_host_init(MossViewHost* self) {
+    GtkWidget* const widget = GTK_WIDGET(self);
+    self->state = std::make_unique<ViewHostWidget::State>(widget).release();
+    auto& state = *self->state;
+    gtk_widget_set_focusable(widget, TRUE);
+    gtk_widget_set_focus_on_click(widget, TRUE);
+    gtk_widget_set_overflow(widget, GTK_OVERFLOW_HIDDEN);
+
+    GtkGesture* const drag = gtk_gesture_drag_new();
+    gtk_gesture_single_set_button(GTK_GESTURE_SINGLE(drag), 0); // every button
+    g_signal_connect(drag, "drag-begin", G_CALLBACK(platform::onPressed), &state);
+    g_signal_connect(drag, "drag-update", G_CALLBACK(platform::onDragged), &state);
+    g_signal_connect(drag, "drag-end", G_CALLBACK(platform::onReleased), &state);
+    gtk_widget_add_controller(widget, GTK_EVENT_CONTROLLER(drag));
+
+    GtkEventController* const motion = gtk_event_controller_motion_new();
+    g_signal_connect(motion, "enter", G_CALLBACK(platform::onMotion), &state);
+    g_signal_connect(motion, "motion", G_CALLBACK(platform::onMotion), &state);
+    g_signal_connect(motion, "leave", G_CALLBACK(platform::onLeave), &state);
+    gtk_widget_add_controller(widget, motion);
+
+    GtkEventController* const scroll =
+        gtk_event_controller_scroll_new(GTK_EVENT_CONTROLLER_SCROLL_BOTH_AXES);
+    g_signal_connect(scroll, "scroll", G_CALLBACK(platform::onScroll), &state);
+    gtk_widget_add_controller(widget, scroll);
+
+    GtkEventController* const keys = gtk_event_controller_key_new();
+    g_signal_connect(keys, "key-pressed", G_CALLBACK(platform::onKeyPressed), &state);
+    g_signal_connect(keys, "key-released", G_CALLBACK(platform::onKeyReleased), &state);
+    gtk_widget_add_controller(widget, keys);
+
+    state.graph.setUpdateScheduler([&state] { state.scheduleUpdate(); });
+    state.graph.setNeedsDisplayHandler([&state] { state.needsDisplay(); });
+    state.appearance = platform::DesktopAppearance::shared().current();
+    state.scale = gtk_widget_get_scale_factor(widget);
+    state.appearanceObservation =
+        platform::DesktopAppearance::shared().observe([&state](const platform::Appearance& now) {
+            state.appearance = now;
+            state.applyEnvironment();
+            gtk_widget_queue_draw(state.widget);
+        });
+    g_signal_connect(widget, "notify::scale-factor",
+                     G_CALLBACK(+[](GObject* object, GParamSpec*, gpointer) {
+                         auto& host = platform::stateOf(object);
+                         host.scale = gtk_widget_get_scale_factor(GTK_WIDGET(object));
+                         host.applyEnvironment();
+                         gtk_widget_queue_draw(GTK_WIDGET(object));
+                     }),
+                     nullptr);
+    state.applyEnvironment();
+}
+
+static void moss_view_host_dispose(GObject* object) {
+    auto& state = platform::stateOf(object);
+    state.dismissMenu();
+    state.appearanceObservation.reset();
+    if (state.tickCallback != 0) {
+        gtk_widget_remove_tick_callback(GTK_WIDGET(object), state.tickCallback);
+        state.tickCallback = 0;
+    }
+    // Nothing the tree does from now on may reach the widget.
+    state.graph.setUpdateScheduler([] {});
+    state.graph.setNeedsDisplayHandler([] {});
+    G_OBJECT_CLASS(moss_view_host_parent_class)->dispose(object);
+}
+
+static void moss_view_host_finalize(GObject* object) {
+    const std::unique_ptr<ViewHostWidget::State> state{MOSS_VIEW_HOST(object)->state};
+    MOSS_VIEW_HOST(object)->state = nullptr;
+    G_OBJECT_CLASS(moss_view_host_parent_class)->finalize(object);
+}
+
+static GtkSizeRequestMode moss_view_host_get_request_mode(GtkWidget*) {
+    return GTK_SIZE_REQUEST_HEIGHT_FOR_WIDTH;
+}
+
+static void moss_view_host_measure(GtkWidget* widget, GtkOrientation orientation, int forSize,
+                                   int* minimum, int* natural, int* minimumBaseline,
+                                   int* naturalBaseline) {
+    auto& state = platform::stateOf(widget);
+    const std::optional<double> given =
+        forSize >= 0 ? std::optional<double>(forSize) : std::nullopt;
+    if (orientation == GTK_ORIENTATION_HORIZONTAL) {
+        // Any width down to nothing: the tree wraps or clips, and the window stays resizable.
+        const platform::Size ideal = state.graph.sizeThatFits({std::nullopt, given});
+        *minimum = 0;
+        *natural = static_cast<int>(std::ceil(ideal.width));
+    } else {
+        const platform::Size fitted = state.graph.sizeThatFits({given, std::nullopt});
+        *minimum = *natural = static_cast<int>(std::ceil(fitted.height));
+    }
+    *minimumBaseline = *naturalBaseline = -1;
+}
+
+static void moss_view_host_size_allocate(GtkWidget* widget, int width, int height, int) {
+    auto& state = platform::stateOf(widget);
+    const platform::ui::ProposedViewSize proposal{double(width), double(height)};
+    if (!state.hasProposal || !(proposal == state.proposal)) {
+        state.hasProposal = true;
+        state.proposal = proposal;
+        state.graph.setProposal(proposal);
+        state.graph.update();
+        state.lastSize = state.graph.size();
+        state.syncAnimation();
+    }
+    if (state.menu != nullptr) {
+        gtk_popover_present(GTK_POPOVER(state.menu));
+    }
+}
+
+static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
+    auto& state = platform::stateOf(widget);
+    if (state.graph.needsUpdate()) {
+        state.graph.update();
+    }
+    const int width = gtk_widget_get_width(widget);
+    const int height = gtk_widget_get_height(widget);
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    // The toolkit gives the Cairo context the display's scale, so the tree draws in points and
+    // lands on device pixels.
+    const graphene_rect_t bounds = GRAPHENE_RECT_INIT(0, 0, float(width), float(height));
+    cairo_t* const cr = gtk_snapshot_append_cairo(snapshot, &bounds);
+    {
+        platform::GraphicsContext context = platform::CairoAccess::wrap(cr);
+        context.setAppearance(state.drawnAppearance());
+        state.graph.draw(context);
+    }
+    cairo_destroy(cr);
+    ++state.framesDrawn;
+}
+
+static void moss_view_host_class_init(MossViewHostClass* klass) {
+    GObjectClass* const objectClass = G_OBJECT_CLASS(klass);
+    objectClass->dispose = moss_view_host_dispose;
+    objectClass->finalize = moss_view_host_finalize;
+    GtkWidgetClass* const widgetClass = GTK_WIDGET_CLASS(klass);
+    widgetClass->get_request_mode = moss_view_host_get_request_mode;
+    widgetClass->measure = moss_view_host_measure;
+    widgetClass->size_allocate = moss_view_host_size_allocate;
+    widgetClass->snapshot = moss_view_host_snapshot;
+}
+
+namespace platform {
+
+ViewHostWidget::ViewHostWidget(ui::AnyView root, ui::EnvironmentValues environment)
+    : widget_(g_object_ref_sink(g_object_new(moss_view_host_get_type(), nullptr))) {
+    State& state = stateOf(widget_);
+    state.base = std::move(environment);
+    state.applyEnvironment();
+    state.graph.setRootView(std::move(root));
+}
+
+ViewHostWidget::~ViewHostWidget() {
+    g_object_unref(widget_);
+}
+
+ui::ViewGraph& ViewHostWidget::graph() {
+    return stateOf(widget_).graph;
+}
+
+void ViewHostWidget::setRootView(ui::AnyView root) {
+    stateOf(widget_).graph.setRootView(std::move(root));
+}
+
+void ViewHostWidget::setEnvironment(ui::EnvironmentValues environment) {
+    State& state = stateOf(widget_);
+    state.base = std::move(environment);
+    state.applyEnvironment();
+    gtk_widget_queue_draw(GTK_WIDGET(widget_));
+}
+
+Appearance ViewHostWidget::appearance() const {
+    return stateOf(widget_).drawnAppearance();
+}
+
+std::uint64_t ViewHostWidget::framesDrawn() const {
+    return stateOf(widget_).framesDrawn;
+}
+
+} // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/graphics/Color.hpp"
+#include "platform/ui/ViewGraph.hpp"
+
+#include <cstdint>
+
+namespace platform {
+
+// A GTK widget showing a view tree: it lays the tree out at the size the window gives it (height
+// for width, so text wraps when the window narrows), draws it at the display's scale, and passes
+// the pointer, keys, scrolling and context-menu requests to it. The views see the desktop's light
+// or dark scheme and contrast as they change, the display scale, and an open-URL action that
+// hands web links to the desktop's browser.
+//
+// The widget draws only when the tree reports a change (or the size, scale or appearance
+// changes); its updates run before the toolkit paints.
+//
+// Key modifiers: Ctrl is reported as both control and command (Ctrl takes the place of Command on
+// this desktop), Alt as option. Main thread only, with the toolkit initialised.
+class ViewHostWidget {
+public:
+    explicit ViewHostWidget(ui::AnyView root, ui::EnvironmentValues environment = {});
+    // Drops this handle's reference: the widget lives on while a window still holds it.
+    ~ViewHostWidget();
+    ViewHostWidget(const ViewHostWidget&) = delete;
+    ViewHostWidget& operator=(const ViewHostWidget&) = delete;
+
+    // The GtkWidget*, to put into a window or a container.
+    [[nodiscard]] void* gtkWidget() const noexcept { return widget_; }
+
+    [[nodiscard]] ui::ViewGraph& graph();
+    void setRootView(ui::AnyView root);
+    // The environment the tree starts from. The desktop's scheme and contrast are added unless it
+    // sets them itself, as is the open-URL action; the display scale always.
+    void setEnvironment(ui::EnvironmentValues environment);
+
+    // The appearance the tree is drawn in.
+    [[nodiscard]] Appearance appearance() const;
+    // How many times the widget has drawn the tree.
+    [[nodiscard]] std::uint64_t framesDrawn() const;
+
+    struct State;
+
+private:
+    void* widget_; // GtkWidget*, one reference
+};
+
+} // namespace platform

@@ -1,0 +1,486 @@
+#include "XTestInput.hpp"
+#include "platform/appkit/DesktopAppearance.hpp"
+#include "platform/appkit/ViewHostWidget.hpp"
+#include "platform/ui/UI.hpp"
+
+#include <cairo.h>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace platform::ui;
+using platform::Point;
+using platform::ViewHostWidget;
+
+bool iterateUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds timeout = std::chrono::seconds{5}) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        if (!g_main_context_iteration(nullptr, FALSE)) {
+            g_usleep(1000);
+        }
+    }
+    return done();
+}
+
+void iterateFor(std::chrono::milliseconds duration) {
+    iterateUntil([] { return false; }, duration);
+}
+
+// What the tree saw.
+struct Log {
+    int taps = 0;
+    std::vector<HoverPhase> hovers;
+    std::vector<PointerEvent> pointer;
+    std::vector<KeyEvent> keys;
+    std::vector<std::string> performed;
+};
+
+// Records the events over its view, and offers a context menu.
+class Recorder : public InteractionObject {
+public:
+    explicit Recorder(std::shared_ptr<Log> log)
+        : log_(std::move(log)) {}
+    bool pointerDown(const PointerEvent& event) override { return record(event); }
+    bool pointerDragged(const PointerEvent& event) override { return record(event); }
+    bool pointerUp(const PointerEvent& event) override { return record(event); }
+    bool keyDown(const KeyEvent& event) override {
+        log_->keys.push_back(event);
+        return event.key != "Tab";
+    }
+    std::vector<MenuItem> contextMenu(Point) override {
+        auto log = log_;
+        return {
+            MenuItem{"Share", true, [log] { log->performed.push_back("share"); }},
+            MenuItem{"", true, {}, true},
+            MenuItem{"Copy", true, [log] { log->performed.push_back("copy"); }},
+            MenuItem{"Select All", false, [log] { log->performed.push_back("select all"); }},
+        };
+    }
+    std::optional<CursorShape> cursor(Point) const override { return CursorShape::iBeam; }
+
+private:
+    bool record(const PointerEvent& event) {
+        log_->pointer.push_back(event);
+        return true;
+    }
+    std::shared_ptr<Log> log_;
+};
+
+const platform::Color tapBlue{0.15, 0.35, 0.85};
+const platform::Color tapGreen{0.1, 0.65, 0.25};
+
+// 240 × 300 points: a tap target (0,0)-(240,100) that turns green when tapped, a hover area
+// (0,100)-(240,200) with a pointing-hand cursor, and a recording area (0,200)-(240,300).
+struct Board {
+    std::shared_ptr<Log> log;
+
+    AnyView body(ViewContext& context) const {
+        auto tapped = context.state<bool>(false);
+        auto hovered = context.state<bool>(false);
+        auto record = log;
+        return VStack(HorizontalAlignment::leading(), 0,
+                      {Rectangle()
+                           .fill(*tapped ? tapGreen : tapBlue)
+                           .frame(240, 100)
+                           .onTapGesture([record, tapped](Point) {
+                               ++record->taps;
+                               tapped.set(true);
+                           }),
+                       Text("Hover here")
+                           .font(platform::Font::system(22))
+                           .frame(240, 100)
+                           .background(Rectangle().fill(platform::Color::system(
+                               *hovered ? platform::SystemColor::yellow
+                                        : platform::SystemColor::textBackground)))
+                           .onContinuousHover([record, hovered](HoverPhase phase) {
+                               record->hovers.push_back(phase);
+                               hovered.set(phase.kind == HoverPhaseKind::active);
+                           })
+                           .cursor(CursorShape::pointingHand),
+                       Rectangle()
+                           .fill(platform::Color::gray(0.8))
+                           .frame(240, 100)
+                           .interaction(std::make_shared<Recorder>(record))})
+            .frame(240, 300, Alignment::topLeading());
+    }
+};
+
+// A toplevel window holding the host, shown on the virtual display.
+class Shown {
+public:
+    explicit Shown(ViewHostWidget& host)
+        : host_(host)
+        , window_(GTK_WINDOW(gtk_window_new())) {
+        gtk_window_set_child(window_, GTK_WIDGET(host.gtkWidget()));
+        gtk_window_present(window_);
+        iterateUntil(
+            [&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)) && host_.framesDrawn() > 0; });
+        iterateFor(std::chrono::milliseconds{100});
+    }
+    ~Shown() { gtk_window_destroy(window_); }
+    Shown(const Shown&) = delete;
+    Shown& operator=(const Shown&) = delete;
+
+    [[nodiscard]] GtkWindow* window() const { return window_; }
+    [[nodiscard]] GtkWidget* widget() const { return GTK_WIDGET(host_.gtkWidget()); }
+    [[nodiscard]] GdkDisplay* display() const { return gtk_widget_get_display(widget()); }
+    [[nodiscard]] int scale() const { return gtk_widget_get_scale_factor(widget()); }
+
+    // A point of the widget in the screen's pixels.
+    [[nodiscard]] std::pair<int, int> onScreen(Point point) const {
+        return xtest::onScreen(window_, widget(), point.x, point.y);
+    }
+
+    // Input as a real pointer and keyboard give it.
+    void moveTo(Point point) const {
+        const auto [x, y] = onScreen(point);
+        xtest::moveTo(display(), x, y);
+        iterateFor(std::chrono::milliseconds{50});
+    }
+    void button(unsigned int number, bool down) const {
+        xtest::button(display(), number, down);
+        iterateFor(std::chrono::milliseconds{30});
+    }
+    void click(Point point, unsigned int number = 1) const {
+        moveTo(point);
+        button(number, true);
+        button(number, false);
+    }
+    void key(const char* name, const std::vector<const char*>& modifiers = {}) const {
+        xtest::key(display(), name, modifiers);
+        iterateFor(std::chrono::milliseconds{50});
+    }
+
+    // What the screen shows of the widget, in device pixels.
+    [[nodiscard]] cairo_surface_t* screenshot() const {
+        return xtest::screenshot(window_, widget());
+    }
+
+private:
+    ViewHostWidget& host_;
+    GtkWindow* window_;
+};
+
+struct Pixel {
+    int red;
+    int green;
+    int blue;
+};
+
+Pixel pixelAt(cairo_surface_t* surface, int x, int y) {
+    const unsigned char* const data = cairo_image_surface_get_data(surface);
+    const auto value = *reinterpret_cast<const std::uint32_t*>(
+        data + y * cairo_image_surface_get_stride(surface) + x * 4);
+    return {int(value >> 16 & 0xff), int(value >> 8 & 0xff), int(value & 0xff)};
+}
+
+bool near(Pixel pixel, const platform::Color& color, int tolerance = 3) {
+    const platform::RGBA rgba = color.resolve();
+    return std::abs(pixel.red - int(std::lround(rgba.red * 255))) <= tolerance &&
+           std::abs(pixel.green - int(std::lround(rgba.green * 255))) <= tolerance &&
+           std::abs(pixel.blue - int(std::lround(rgba.blue * 255))) <= tolerance;
+}
+
+std::string cursorOf(GtkWidget* widget) {
+    GdkCursor* const cursor = gtk_widget_get_cursor(widget);
+    const char* const name = cursor != nullptr ? gdk_cursor_get_name(cursor) : nullptr;
+    return name != nullptr ? name : "";
+}
+
+class ViewHostWidgetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_setenv("GSK_RENDERER", "cairo", FALSE); // no GL on the virtual display
+        g_setenv("GDK_BACKEND", "x11", TRUE);
+        if (!gtk_init_check()) {
+            GTEST_SKIP() << "no display";
+        }
+        if (!xtest::available(gdk_display_get_default())) {
+            GTEST_SKIP() << "the display has no XTest";
+        }
+        log_ = std::make_shared<Log>();
+        host_ = std::make_unique<ViewHostWidget>(AnyView(Board{log_}));
+    }
+
+    std::shared_ptr<Log> log_;
+    std::unique_ptr<ViewHostWidget> host_;
+};
+
+TEST_F(ViewHostWidgetTest, ShowsTheTreeAtItsSize) {
+    const Shown shown{*host_};
+    EXPECT_EQ(gtk_widget_get_width(shown.widget()), 240);
+    EXPECT_EQ(gtk_widget_get_height(shown.widget()), 300);
+    cairo_surface_t* const screen = shown.screenshot();
+    const std::filesystem::path png =
+        std::filesystem::temp_directory_path() / "moss-viewhost-shown.png";
+    cairo_surface_write_to_png(screen, png.c_str());
+    const int s = shown.scale();
+    EXPECT_TRUE(near(pixelAt(screen, 120 * s, 50 * s), tapBlue));
+    EXPECT_TRUE(near(pixelAt(screen, 120 * s, 250 * s), platform::Color::gray(0.8)));
+    // The text is drawn: some pixel of the hover area is much darker than its background.
+    int darkest = 255;
+    for (int y = 100 * s; y < 200 * s; ++y) {
+        for (int x = 0; x < 240 * s; ++x) {
+            darkest = std::min(darkest, pixelAt(screen, x, y).green);
+        }
+    }
+    EXPECT_LT(darkest, 100);
+    cairo_surface_destroy(screen);
+}
+
+TEST_F(ViewHostWidgetTest, AClickReachesTheTapHandlerAndTheChangeIsDrawn) {
+    const Shown shown{*host_};
+    const auto framesBefore = host_->framesDrawn();
+    shown.click({120, 50});
+    ASSERT_TRUE(iterateUntil([&] { return log_->taps == 1; }));
+    ASSERT_TRUE(iterateUntil([&] { return host_->framesDrawn() > framesBefore; }));
+    iterateFor(std::chrono::milliseconds{100});
+    cairo_surface_t* const screen = shown.screenshot();
+    EXPECT_TRUE(near(pixelAt(screen, 120 * shown.scale(), 50 * shown.scale()), tapGreen));
+    cairo_surface_destroy(screen);
+    // Clicks elsewhere are not taps of the target.
+    shown.click({120, 150});
+    EXPECT_EQ(log_->taps, 1);
+}
+
+TEST_F(ViewHostWidgetTest, HoverAndCursorFollowThePointer) {
+    const Shown shown{*host_};
+    shown.moveTo({50, 50});
+    EXPECT_TRUE(cursorOf(shown.widget()).empty() || cursorOf(shown.widget()) == "default");
+    shown.moveTo({60, 150});
+    ASSERT_TRUE(iterateUntil([&] { return !log_->hovers.empty(); }));
+    EXPECT_EQ(log_->hovers.back().kind, HoverPhaseKind::active);
+    EXPECT_NEAR(log_->hovers.back().location.x, 60, 1);
+    EXPECT_NEAR(log_->hovers.back().location.y, 50, 1); // in the hover area's own coordinates
+    EXPECT_EQ(cursorOf(shown.widget()), "pointer");
+    shown.moveTo({60, 250});
+    EXPECT_EQ(cursorOf(shown.widget()), "text");
+    ASSERT_TRUE(iterateUntil([&] { return log_->hovers.back().kind == HoverPhaseKind::ended; }));
+
+    // Leaving the widget from the hover area ends the hover too.
+    shown.moveTo({60, 150});
+    ASSERT_TRUE(iterateUntil([&] { return log_->hovers.back().kind == HoverPhaseKind::active; }));
+    const auto [x, y] = shown.onScreen({60, 150});
+    xtest::moveTo(shown.display(), x + 2000, y);
+    EXPECT_TRUE(iterateUntil([&] { return log_->hovers.back().kind == HoverPhaseKind::ended; }));
+}
+
+TEST_F(ViewHostWidgetTest, DrawsOnlyWhenTheTreeChanges) {
+    const Shown shown{*host_};
+    // Moving over a part without hover effects and clicking where nothing listens change
+    // nothing, so nothing is drawn.
+    shown.moveTo({100, 40});
+    iterateFor(std::chrono::milliseconds{200});
+    const auto settled = host_->framesDrawn();
+    shown.moveTo({120, 60});
+    shown.moveTo({130, 70});
+    iterateFor(std::chrono::milliseconds{200});
+    EXPECT_EQ(host_->framesDrawn(), settled);
+
+    // Hovering changes the hover area's colour: drawn again.
+    shown.moveTo({120, 150});
+    EXPECT_TRUE(iterateUntil([&] { return host_->framesDrawn() > settled; }));
+}
+
+TEST_F(ViewHostWidgetTest, PointerEventsCarryClickCountsAndDragLocations) {
+    const Shown shown{*host_};
+    shown.click({20, 220});
+    shown.click({21, 221});
+    shown.click({21, 220});
+    // A press far from the last one starts counting again.
+    shown.click({200, 280});
+    std::vector<int> downs;
+    for (const PointerEvent& event : log_->pointer) {
+        if (event.kind == PointerEvent::Kind::down) {
+            downs.push_back(event.clickCount);
+        }
+    }
+    EXPECT_EQ(downs, (std::vector<int>{1, 2, 3, 1}));
+
+    log_->pointer.clear();
+    shown.moveTo({30, 230});
+    shown.button(1, true);
+    shown.moveTo({90, 260});
+    shown.moveTo({150, 280});
+    shown.button(1, false);
+    ASSERT_GE(log_->pointer.size(), 3u);
+    EXPECT_EQ(log_->pointer.front().kind, PointerEvent::Kind::down);
+    EXPECT_EQ(log_->pointer.back().kind, PointerEvent::Kind::up);
+    EXPECT_NEAR(log_->pointer.back().location.x, 150, 1);
+    EXPECT_NEAR(log_->pointer.back().location.y, 80, 1); // the recording area starts at y = 200
+    bool dragged = false;
+    for (const PointerEvent& event : log_->pointer) {
+        dragged = dragged || (event.kind == PointerEvent::Kind::dragged &&
+                              std::abs(event.location.x - 90) < 1.5);
+    }
+    EXPECT_TRUE(dragged);
+}
+
+TEST_F(ViewHostWidgetTest, KeysReachTheFocusedTreeByName) {
+    const Shown shown{*host_};
+    shown.click({20, 220}); // takes the focus
+    xtest::focus(shown.window());
+    shown.key("a");
+    shown.key("Left", {"Shift_L"});
+    shown.key("c", {"Control_L"});
+    shown.key("Right", {"Alt_L", "Shift_L"});
+    ASSERT_TRUE(iterateUntil([&] { return log_->keys.size() >= 4; }));
+    EXPECT_EQ(log_->keys[0].key, "a");
+    EXPECT_EQ(log_->keys[0].text, "a");
+    EXPECT_EQ(log_->keys[1].key, "Left");
+    EXPECT_TRUE(log_->keys[1].modifiers.shift);
+    EXPECT_EQ(log_->keys[2].key, "c");
+    EXPECT_EQ(log_->keys[2].text, ""); // a shortcut types nothing
+    EXPECT_TRUE(log_->keys[2].modifiers.command);
+    EXPECT_TRUE(log_->keys[2].modifiers.control);
+    EXPECT_EQ(log_->keys[3].key, "Right");
+    EXPECT_TRUE(log_->keys[3].modifiers.option);
+    EXPECT_TRUE(log_->keys[3].modifiers.shift);
+    EXPECT_FALSE(log_->keys[3].modifiers.command);
+}
+
+TEST_F(ViewHostWidgetTest, ASecondaryClickShowsTheContextMenu) {
+    const Shown shown{*host_};
+    shown.click({40, 240}, 3);
+    GtkWidget* menu = nullptr;
+    ASSERT_TRUE(iterateUntil([&] {
+        for (GtkWidget* child = gtk_widget_get_first_child(shown.widget()); child != nullptr;
+             child = gtk_widget_get_next_sibling(child)) {
+            if (GTK_IS_POPOVER_MENU(child) && gtk_widget_get_visible(child)) {
+                menu = child;
+            }
+        }
+        return menu != nullptr;
+    }));
+    // A secondary click is no press of the primary button.
+    for (const PointerEvent& event : log_->pointer) {
+        EXPECT_NE(event.kind, PointerEvent::Kind::down);
+    }
+    // Two sections, split where the separator was; items in order.
+    GMenuModel* const model = gtk_popover_menu_get_menu_model(GTK_POPOVER_MENU(menu));
+    ASSERT_EQ(g_menu_model_get_n_items(model), 2);
+    std::vector<std::string> titles;
+    for (int section = 0; section < 2; ++section) {
+        GMenuModel* const items = g_menu_model_get_item_link(model, section, G_MENU_LINK_SECTION);
+        for (int index = 0; index < g_menu_model_get_n_items(items); ++index) {
+            char* label = nullptr;
+            g_menu_model_get_item_attribute(items, index, G_MENU_ATTRIBUTE_LABEL, "s", &label);
+            titles.emplace_back(label);
+            g_free(label);
+        }
+        g_object_unref(items);
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Share", "Copy", "Select All"}));
+
+    EXPECT_TRUE(gtk_widget_activate_action(shown.widget(), "viewhost.item-1", nullptr));
+    EXPECT_TRUE(gtk_widget_activate_action(shown.widget(), "viewhost.item-2", nullptr));
+    EXPECT_EQ(log_->performed, (std::vector<std::string>{"copy"})); // Select All is disabled
+
+    // Where the tree offers no menu, none is shown.
+    gtk_popover_popdown(GTK_POPOVER(menu));
+    shown.click({40, 40}, 3);
+    bool shownAgain = false;
+    for (GtkWidget* child = gtk_widget_get_first_child(shown.widget()); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        shownAgain = shownAgain || gtk_widget_get_visible(child);
+    }
+    EXPECT_FALSE(shownAgain);
+}
+
+TEST_F(ViewHostWidgetTest, FollowsTheDesktopsSchemeUnlessTheTreeSetsItsOwn) {
+    GtkSettings* const settings = gtk_settings_get_default();
+    g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, nullptr);
+    const Shown shown{*host_};
+    EXPECT_EQ(host_->graph().environment().colorScheme(), platform::ColorScheme::light);
+    const auto before = host_->framesDrawn();
+    g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+    EXPECT_EQ(host_->appearance().colorScheme, platform::ColorScheme::dark);
+    EXPECT_EQ(host_->graph().environment().colorScheme(), platform::ColorScheme::dark);
+    ASSERT_TRUE(iterateUntil([&] { return host_->framesDrawn() > before; }));
+    iterateFor(std::chrono::milliseconds{100});
+    // The hover area's background is the dark scheme's text background now.
+    cairo_surface_t* const screen = shown.screenshot();
+    const platform::Color background =
+        platform::Color::system(platform::SystemColor::textBackground);
+    const platform::RGBA dark = background.resolve({platform::ColorScheme::dark});
+    const Pixel pixel = pixelAt(screen, 5 * shown.scale(), 105 * shown.scale());
+    EXPECT_NEAR(pixel.red, dark.red * 255, 3);
+    EXPECT_NEAR(pixel.blue, dark.blue * 255, 3);
+    cairo_surface_destroy(screen);
+
+    // A tree that asks for the light scheme keeps it.
+    EnvironmentValues light;
+    light.set<ColorSchemeKey>(platform::ColorScheme::light);
+    host_->setEnvironment(light);
+    EXPECT_EQ(host_->graph().environment().colorScheme(), platform::ColorScheme::light);
+    g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, nullptr);
+}
+
+TEST_F(ViewHostWidgetTest, TheDefaultOpenURLActionOpensOnlyWebLinks) {
+    const OpenURLAction open = host_->graph().environment().get<OpenURLKey>();
+    for (const char* link : {"javascript:alert(1)", "file:///etc/passwd", "data:text/html,x"}) {
+        const auto url = platform::URL::fromString(link);
+        ASSERT_TRUE(url.has_value()) << link;
+        EXPECT_EQ(open(*url), OpenURLAction::Result::discarded) << link;
+    }
+}
+
+TEST_F(ViewHostWidgetTest, TheWidgetOutlivesItsHandleInAWindow) {
+    GtkWindow* const window = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_child(window, GTK_WIDGET(host_->gtkWidget()));
+    host_.reset();
+    gtk_window_present(window);
+    iterateFor(std::chrono::milliseconds{200});
+    GtkWidget* const widget = gtk_window_get_child(window);
+    EXPECT_EQ(gtk_widget_get_width(widget), 240);
+    gtk_window_destroy(window);
+    iterateFor(std::chrono::milliseconds{50});
+}
+
+} // namespace
+
+namespace {
+
+// The display's scale is fixed when the toolkit starts, so this case needs a process of its own
+// (CTest runs each case in one).
+TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
+    if (gtk_is_initialized()) {
+        GTEST_SKIP() << "the toolkit started at another scale in this process";
+    }
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
+    g_setenv("GDK_BACKEND", "x11", TRUE);
+    g_setenv("GDK_SCALE", "2", TRUE);
+    if (!gtk_init_check() || !xtest::available(gdk_display_get_default())) {
+        GTEST_SKIP() << "no display with XTest";
+    }
+    auto log = std::make_shared<Log>();
+    ViewHostWidget host{AnyView(Board{log})};
+    const Shown shown{host};
+    ASSERT_EQ(shown.scale(), 2);
+    EXPECT_EQ(host.graph().environment().displayScale(), 2.0);
+    EXPECT_EQ(gtk_widget_get_width(shown.widget()), 240); // points, as before
+
+    cairo_surface_t* const screen = shown.screenshot();
+    cairo_surface_write_to_png(
+        screen, (std::filesystem::temp_directory_path() / "moss-viewhost-scale2.png").c_str());
+    ASSERT_EQ(cairo_image_surface_get_width(screen), 480);
+    // Edges fall on device pixels: the tap target ends exactly at device row 200.
+    EXPECT_TRUE(near(pixelAt(screen, 20, 199), tapBlue));
+    EXPECT_FALSE(near(pixelAt(screen, 20, 200), tapBlue, 40));
+    EXPECT_TRUE(near(pixelAt(screen, 470, 590), platform::Color::gray(0.8)));
+
+    // A click lands where the views are, in points.
+    shown.click({200, 90});
+    EXPECT_TRUE(iterateUntil([&] { return log->taps == 1; }));
+    cairo_surface_destroy(screen);
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+#include "XTestInput.hpp"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <cstdint>
+#include <gdk/x11/gdkx.h>
+
+namespace xtest {
+
+namespace {
+
+Display* xdisplay(GdkDisplay* display) {
+    return gdk_x11_display_get_xdisplay(display);
+}
+
+Window windowOf(GtkWindow* window) {
+    return gdk_x11_surface_get_xid(gtk_native_get_surface(GTK_NATIVE(window)));
+}
+
+} // namespace
+
+bool available(GdkDisplay* display) {
+    if (!GDK_IS_X11_DISPLAY(display)) {
+        return false;
+    }
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    return XTestQueryExtension(xdisplay(display), &event, &error, &major, &minor) != 0;
+}
+
+std::pair<int, int> onScreen(GtkWindow* window, GtkWidget* widget, double x, double y) {
+    graphene_point_t inWindow{};
+    const graphene_point_t local = GRAPHENE_POINT_INIT(float(x), float(y));
+    if (!gtk_widget_compute_point(widget, GTK_WIDGET(window), &local, &inWindow)) {
+        return {0, 0};
+    }
+    double surfaceX = 0;
+    double surfaceY = 0;
+    gtk_native_get_surface_transform(GTK_NATIVE(window), &surfaceX, &surfaceY);
+    const int scale = gtk_widget_get_scale_factor(widget);
+    Display* const display = xdisplay(gtk_widget_get_display(widget));
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, windowOf(window), DefaultRootWindow(display),
+                          int((inWindow.x + surfaceX) * scale),
+                          int((inWindow.y + surfaceY) * scale), &rootX, &rootY, &child);
+    return {rootX, rootY};
+}
+
+void moveTo(GdkDisplay* display, int x, int y) {
+    XTestFakeMotionEvent(xdisplay(display), -1, x, y, CurrentTime);
+    XFlush(xdisplay(display));
+}
+
+void button(GdkDisplay* display, unsigned int number, bool down) {
+    XTestFakeButtonEvent(xdisplay(display), number, down ? True : False, CurrentTime);
+    XFlush(xdisplay(display));
+}
+
+void key(GdkDisplay* display, const char* key, const std::vector<const char*>& modifiers) {
+    Display* const x = xdisplay(display);
+    const auto code = [&](const char* name) { return XKeysymToKeycode(x, XStringToKeysym(name)); };
+    for (const char* modifier : modifiers) {
+        XTestFakeKeyEvent(x, code(modifier), True, CurrentTime);
+    }
+    XTestFakeKeyEvent(x, code(key), True, CurrentTime);
+    XTestFakeKeyEvent(x, code(key), False, CurrentTime);
+    for (const char* modifier : modifiers) {
+        XTestFakeKeyEvent(x, code(modifier), False, CurrentTime);
+    }
+    XFlush(x);
+}
+
+void focus(GtkWindow* window) {
+    Display* const display = xdisplay(gtk_widget_get_display(GTK_WIDGET(window)));
+    XSetInputFocus(display, windowOf(window), RevertToParent, CurrentTime);
+    XFlush(display);
+}
+
+cairo_surface_t* screenshot(GtkWindow* window, GtkWidget* widget) {
+    const int scale = gtk_widget_get_scale_factor(widget);
+    const int width = gtk_widget_get_width(widget) * scale;
+    const int height = gtk_widget_get_height(widget) * scale;
+    const auto [left, top] = onScreen(window, widget, 0, 0);
+    Display* const display = xdisplay(gtk_widget_get_display(widget));
+    XImage* const image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width),
+                                    unsigned(height), AllPlanes, ZPixmap);
+    cairo_surface_t* const surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (image == nullptr) {
+        return surface;
+    }
+    unsigned char* const data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int row = 0; row < height; ++row) {
+        auto* const line = reinterpret_cast<std::uint32_t*>(data + row * stride);
+        for (int column = 0; column < width; ++column) {
+            line[column] = std::uint32_t(XGetPixel(image, column, row)) & 0xffffffu;
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    XDestroyImage(image);
+    return surface;
+}
+
+} // namespace xtest
