@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <optional>
 #include <unordered_map>
 
@@ -117,22 +118,37 @@ public:
                 accents_.emplace(*g, value);
             }
         }
-        const auto variants = [&](const auto& source, auto& target, bool larger) {
+        // The display size of an operator is the first larger variant at least as tall as the
+        // font's DisplayOperatorMinHeight (the largest there is when none is): the first larger
+        // one alone is too small in fonts with finely graded sizes (TeX Gyre's integral.v1 is
+        // 1188 units against a minimum of 1300). Without that constant the first larger one it
+        // is.
+        const std::optional<std::int64_t>& minHeight =
+            constants_[static_cast<std::size_t>(Constant::DisplayOperatorMinHeight)];
+        const auto tallEnough = [&](GlyphID v) {
+            return !minHeight || *minHeight <= 0 ||
+                   std::abs(face_->boundingBox(v).size.height) >= static_cast<double>(*minHeight);
+        };
+        const auto variants = [&](const auto& source, auto& target, bool vertical) {
             for (const auto& [name, names] : source) {
                 const auto g = id(name);
                 if (!g) {
                     continue;
                 }
                 std::vector<GlyphID> list;
+                std::optional<GlyphID> larger;
                 for (const std::string& variant : names) {
                     const auto v = id(variant);
                     if (!v) {
                         continue;
                     }
                     list.push_back(*v);
-                    if (larger && variant != name && !larger_.contains(*g)) {
-                        larger_.emplace(*g, *v);
+                    if (vertical && variant != name && !(larger && tallEnough(*larger))) {
+                        larger = *v;
                     }
+                }
+                if (larger) {
+                    larger_.emplace(*g, *larger);
                 }
                 if (!list.empty()) {
                     target.emplace(*g, std::move(list));

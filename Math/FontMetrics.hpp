@@ -204,7 +204,9 @@ public:
     /// Size variants, smallest first; never empty: a glyph without variants is its own only one.
     std::vector<platform::GlyphID> verticalVariants(platform::GlyphID glyph) const;
     std::vector<platform::GlyphID> horizontalVariants(platform::GlyphID glyph) const;
-    /// The first vertical variant other than the glyph itself; the glyph when there is none.
+    /// The display size of an operator: the first vertical variant other than the glyph itself
+    /// that is at least DisplayOperatorMinHeight tall, else the largest; the glyph when it has
+    /// no other variant.
     platform::GlyphID largerGlyph(platform::GlyphID glyph) const;
     /// The parts of the glyph's vertical assembly, bottom to top; empty when it has none.
     std::vector<GlyphPart> verticalAssembly(platform::GlyphID glyph) const;

@@ -55,6 +55,16 @@ struct Reference {
         FT_Load_Glyph(ftFace, glyph, FT_LOAD_NO_SCALE);
         return points(static_cast<double>(ftFace->glyph->advance.x));
     }
+    std::vector<double> variantHeights(GlyphID glyph) const {
+        std::array<hb_ot_math_glyph_variant_t, 64> buffer{};
+        unsigned count = buffer.size();
+        hb_ot_math_get_glyph_variants(font, glyph, HB_DIRECTION_BTT, 0, &count, buffer.data());
+        std::vector<double> result;
+        for (unsigned i = 0; i < count; ++i) {
+            result.push_back(buffer[i].advance);
+        }
+        return result;
+    }
     std::vector<GlyphID> variants(GlyphID glyph, hb_direction_t direction) const {
         std::array<hb_ot_math_glyph_variant_t, 64> buffer{};
         unsigned count = buffer.size();
@@ -144,11 +154,17 @@ TEST_P(BundledFont, VariantsOfEveryGlyph) {
         std::vector<GlyphID> vertical = reference->variants(glyph, HB_DIRECTION_BTT);
         std::vector<GlyphID> horizontal = reference->variants(glyph, HB_DIRECTION_LTR);
         stretchy += !vertical.empty();
+        // The display size: the first larger variant whose measured height in the MATH table
+        // reaches DisplayOperatorMinHeight, else the largest.
         GlyphID larger = glyph;
-        for (GlyphID v : vertical) {
-            if (v != glyph) {
-                larger = v;
-                break;
+        const double minHeight = hb_ot_math_get_constant(
+            reference->font, HB_OT_MATH_CONSTANT_DISPLAY_OPERATOR_MIN_HEIGHT);
+        for (std::size_t i = 0; i < vertical.size(); ++i) {
+            if (vertical[i] != glyph) {
+                larger = vertical[i];
+                if (reference->variantHeights(glyph)[i] >= minHeight) {
+                    break;
+                }
             }
         }
         if (vertical.empty()) {
@@ -162,6 +178,12 @@ TEST_P(BundledFont, VariantsOfEveryGlyph) {
         ASSERT_EQ(metrics.largerGlyph(glyph), larger) << g;
     }
     EXPECT_GT(stretchy, 20);
+    // An integral in display style is at least as tall as the font asks.
+    const GlyphID integral = font->face().glyph(U'\u222B').value();
+    const GlyphID display = metrics.largerGlyph(integral);
+    EXPECT_NE(display, integral);
+    EXPECT_GE(font->glyphFont().boundingRect(display).size.height,
+              metrics.constant(FontMetrics::Constant::DisplayOperatorMinHeight) - 0.5);
 }
 
 TEST_P(BundledFont, AssembliesOfEveryGlyph) {
