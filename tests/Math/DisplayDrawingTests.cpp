@@ -108,6 +108,30 @@ TEST(DisplayDrawing, ANodesOwnColourWinsAndTheRestInheritTheListsColour) {
     EXPECT_EQ(right.blue, right.pixels);
 }
 
+TEST(DisplayDrawing, ATextRunDrawsColouredRangesInTheirOwnColour) {
+    const auto font = PlatformFont::make(kFont);
+    ASSERT_TRUE(font);
+    AttributedLine line("xx");
+    line.append("xx", Paint(1, 0, 0));
+    line.append("xx");
+    auto run = std::make_shared<DisplayTextRun>(line, kFont, font->glyphFont(),
+                                                std::vector<std::shared_ptr<Atom>>{});
+    run->setPosition({10, 30});
+    Canvas canvas;
+    canvas.draw(*list({run}), Paint(0, 0, 1));
+    const auto image = canvas.image();
+    const double third = run->width() / 3;
+    const auto part = [&](int i) {
+        return inkIn(image, 10 + static_cast<int>(i * third) + 1, 0,
+                     10 + static_cast<int>((i + 1) * third) - 1, 100);
+    };
+    for (int i = 0; i < 3; ++i) {
+        const Ink ink = part(i);
+        EXPECT_GT(ink.pixels, 50) << i;
+        EXPECT_EQ(i == 1 ? ink.red : ink.blue, ink.pixels) << i;
+    }
+}
+
 TEST(DisplayDrawing, ListsAndAccentsTranslateTheirContents) {
     // A glyph at (10, 0) inside a list at (100, 40) lands at (110, 40).
     Canvas canvas;
