@@ -76,7 +76,8 @@ TEST_F(LineBreakingTest, LongSumsBreakNearTheWidthAndLinesStackDown) {
 }
 
 TEST_F(LineBreakingTest, ScriptsStayOnTheLineOfTheirNucleus) {
-    const auto root = typeset("a+b+c+d+e+f+g+x^2", 100);
+    // At this width x with its square does not fit after c: both go to the next line.
+    const auto root = typeset("a+b+c+x^2", 100);
     ASSERT_TRUE(root);
     bool found = false;
     for (std::size_t i = 1; i < root->children.size(); ++i) {
@@ -86,9 +87,8 @@ TEST_F(LineBreakingTest, ScriptsStayOnTheLineOfTheirNucleus) {
         }
         found = true;
         const auto& nucleus = dynamic_cast<const DisplayTextRun&>(*root->children[i - 1]);
-        EXPECT_EQ(
-            nucleus.attributedString.text().substr(nucleus.attributedString.text().size() - 4),
-            "\U0001D465");
+        EXPECT_TRUE(nucleus.attributedString.text().ends_with("\U0001D465"))
+            << nucleus.attributedString.text();
         EXPECT_NEAR(script->position().x, nucleus.position().x + nucleus.width(), 1.0);
         EXPECT_GT(script->position().y, nucleus.position().y);
         EXPECT_LT(script->position().y, nucleus.position().y + size);
@@ -129,7 +129,7 @@ TEST_F(LineBreakingTest, LongRunsAreCutWhereTheTextAllowsAndNumbersStayWhole) {
 }
 
 TEST_F(LineBreakingTest, CutTextKeepsItsKernsAndColours) {
-    Typesetter typesetter(font, Level::text, false, false, 60);
+    Typesetter typesetter(font, Level::text, false, false, 30);
     typesetter.currentLine.append("\U0001D44E\U0001D44F\U0001D450\U0001D451");
     typesetter.currentLine.append("\u25A1", platform::Color(0, 0, 1));
     typesetter.currentLine.setKernAfterLastCharacter(3);

@@ -297,6 +297,14 @@ TEST_F(TypesetterTest, FractionInDisplayStyleClearsTheRuleByTheFontsGaps) {
     EXPECT_NEAR(fraction->numerator->position().x, (wide - textWidth("\U0001D465")) / 2, 1e-9);
     EXPECT_NEAR(fraction->denominator->position().x, (wide - textWidth("\U0001D466")) / 2, 1e-9);
     EXPECT_NEAR(root->ascent(), up + x.maxY(), 1e-9);
+
+    // A deep numerator is pushed up until it clears the rule by the minimum gap.
+    const auto deep = child<DisplayFraction>(*typeset("\\frac{\\frac{1}{2}}{x}"), 0);
+    ASSERT_TRUE(deep);
+    const double needed =
+        axis + t / 2 + metrics().fractionNumDisplayStyleGapMin() + deep->numerator->descent();
+    ASSERT_GT(needed, metrics().fractionNumeratorDisplayStyleShiftUp());
+    EXPECT_NEAR(deep->numeratorUp, needed, 1e-9);
 }
 
 TEST_F(TypesetterTest, FractionPartsKeepTheStyleAndContinuedFractionsResetIt) {
@@ -587,9 +595,26 @@ TEST_F(TypesetterTest, DelimitersGrowWithTheirContent) {
     const double wanted = std::max(delta / 500 * 901, 2 * delta - 5);
     EXPECT_GE(left->ascent() + left->descent(), wanted - 1e-6);
     EXPECT_NEAR((left->ascent() - left->descent()) / 2, axis, 1e-9);
-    // Taller than any variant: built from parts.
+    // Taller than any variant: built from parts, exactly as tall as wanted.
     EXPECT_TRUE(std::dynamic_pointer_cast<DisplayGlyphRun>(group->children[0]));
+    EXPECT_NEAR(left->ascent() + left->descent(), wanted, 1e-6);
     EXPECT_NEAR(content->position().x, left->width(), 1e-9);
+
+    // Shorter content takes the smallest variant that is tall enough.
+    const auto small = child<DisplayList>(*typeset("\\left(x^2\\right)"), 0);
+    const auto smallContent = child<DisplayList>(*small, 1);
+    const double smallDelta =
+        std::max(smallContent->ascent() - axis, smallContent->descent() + axis);
+    const double smallWanted = std::max(smallDelta / 500 * 901, 2 * smallDelta - 5);
+    platform::GlyphID expected = 0;
+    for (const auto variant : metrics().verticalVariants(glyphOf("(", *font))) {
+        expected = variant;
+        const auto box = font->glyphFont().boundingRect(variant);
+        if (box.maxY() - box.minY() >= smallWanted) {
+            break;
+        }
+    }
+    EXPECT_EQ(child<DisplayGlyph>(*small, 0)->glyph, expected);
 
     // A missing delimiter leaves no glyph and no gap.
     const auto open = typeset("\\left.x\\right)", Level::text);
