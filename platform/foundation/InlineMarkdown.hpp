@@ -51,9 +51,10 @@ struct InlineMarkdownError : std::runtime_error {
 };
 
 // Markdown where only inline markup is interpreted: emphasis, strong emphasis, code spans,
-// strikethrough and links (inline and autolinks). Block markup (headings, list markers, quotes,
-// fences, indentation, tables) stays as literal text, and every blank, tab and line break of the
-// source is kept where it stands.
+// strikethrough and links (inline and autolinks). The inline-only mode of parseMarkdown
+// (Markdown.hpp), reduced to the attributes the application shows. Block markup (headings, list
+// markers, quotes, fences, indentation, tables) stays as literal text, and every blank, tab and
+// line break of the source is kept where it stands.
 class InlineMarkdown {
 public:
     // Texts larger than this are refused rather than parsed.

@@ -1,0 +1,326 @@
+#include "platform/foundation/AttributedString.hpp"
+
+#include "platform/foundation/Unicode.hpp"
+
+#include <algorithm>
+#include <functional>
+
+namespace platform {
+
+// Characters and runs; run i covers [runs[i-1].end, runs[i].end). Every run is non-empty and no
+// two adjacent runs hold equal attributes.
+class AttributedString::Storage {
+public:
+    struct RunRecord {
+        std::size_t end;
+        AttributeContainer attributes;
+    };
+
+    std::string text;
+    std::vector<RunRecord> runs;
+
+    [[nodiscard]] std::size_t runStart(std::size_t run) const {
+        return run == 0 ? 0 : runs[run - 1].end;
+    }
+    // The run that holds byte `offset` (offset < text.size()).
+    [[nodiscard]] std::size_t runContaining(std::size_t offset) const {
+        const auto found = std::upper_bound(
+            runs.begin(), runs.end(), offset,
+            [](std::size_t value, const RunRecord& run) { return value < run.end; });
+        return static_cast<std::size_t>(found - runs.begin());
+    }
+
+    void append(std::string_view characters, const AttributeContainer& attributes) {
+        if (characters.empty()) {
+            return;
+        }
+        text.append(characters);
+        if (!runs.empty() && runs.back().attributes == attributes) {
+            runs.back().end = text.size();
+        } else {
+            runs.push_back({text.size(), attributes});
+        }
+    }
+
+    void appendSlice(const Storage& other, Range range) {
+        if (range.empty()) {
+            return;
+        }
+        std::size_t run = other.runContaining(range.lowerBound.offset);
+        std::size_t start = range.lowerBound.offset;
+        while (start < range.upperBound.offset) {
+            const std::size_t end = std::min(other.runs[run].end, range.upperBound.offset);
+            append(std::string_view(other.text).substr(start, end - start),
+                   other.runs[run].attributes);
+            start = end;
+            ++run;
+        }
+    }
+
+    // Splits so that a run boundary falls at `offset`; returns the index of the run that starts
+    // there (runs.size() at the end).
+    std::size_t split(std::size_t offset) {
+        if (offset >= text.size()) {
+            return runs.size();
+        }
+        const std::size_t run = runContaining(offset);
+        if (runStart(run) == offset) {
+            return run;
+        }
+        runs.insert(runs.begin() + static_cast<std::ptrdiff_t>(run),
+                    RunRecord{offset, runs[run].attributes});
+        return run + 1;
+    }
+
+    void coalesce() {
+        if (runs.size() < 2) {
+            return;
+        }
+        std::size_t out = 0;
+        for (std::size_t i = 1; i < runs.size(); ++i) {
+            if (runs[i].attributes == runs[out].attributes) {
+                runs[out].end = runs[i].end;
+            } else {
+                runs[++out] = std::move(runs[i]);
+            }
+        }
+        runs.resize(out + 1);
+    }
+};
+
+namespace {
+
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Moves `offset` forward to the next UTF-8 sequence start (or the end).
+std::size_t scalarBoundary(std::string_view text, std::size_t offset) {
+    offset = std::min(offset, text.size());
+    while (offset < text.size() && isContinuationByte(text[offset])) {
+        ++offset;
+    }
+    return offset;
+}
+
+AttributedString::Range clampRange(std::string_view text, AttributedString::Range range,
+                                   AttributedString::Range within) {
+    std::size_t lower =
+        std::clamp(range.lowerBound.offset, within.lowerBound.offset, within.upperBound.offset);
+    std::size_t upper = std::clamp(range.upperBound.offset, lower, within.upperBound.offset);
+    lower = std::min(scalarBoundary(text, lower), within.upperBound.offset);
+    upper = std::max(std::min(scalarBoundary(text, upper), within.upperBound.offset), lower);
+    return {{lower}, {upper}};
+}
+
+std::size_t utf16Units(unsigned char lead) {
+    return lead >= 0xF0 ? 2 : 1;
+}
+
+} // namespace
+
+AttributedString::Runs::Runs(std::shared_ptr<const Storage> storage, Range range)
+    : storage_(std::move(storage))
+    , range_(range) {
+    if (!range.empty()) {
+        first_ = storage_->runContaining(range.lowerBound.offset);
+        last_ = storage_->runContaining(range.upperBound.offset - 1) + 1;
+    }
+}
+
+AttributedString::Run AttributedString::Runs::operator[](std::size_t position) const {
+    const std::size_t run = first_ + position;
+    const std::size_t start = std::max(storage_->runStart(run), range_.lowerBound.offset);
+    const std::size_t end = std::min(storage_->runs[run].end, range_.upperBound.offset);
+    return Run{{{start}, {end}}, storage_->runs[run].attributes};
+}
+
+AttributedString::AttributedString()
+    : storage_(std::make_shared<Storage>()) {}
+
+AttributedString::AttributedString(std::string_view text, AttributeContainer attributes)
+    : storage_(std::make_shared<Storage>()) {
+    storage_->append(text, attributes);
+}
+
+AttributedString::AttributedString(const AttributedSubstring& substring)
+    : storage_(std::make_shared<Storage>()) {
+    storage_->appendSlice(*substring.storage_, substring.range_);
+}
+
+AttributedString::Storage& AttributedString::mutableStorage() {
+    if (storage_.use_count() > 1) {
+        storage_ = std::make_shared<Storage>(*storage_);
+    }
+    return *storage_;
+}
+
+std::string_view AttributedString::characters() const noexcept {
+    return storage_->text;
+}
+
+AttributedString::Runs AttributedString::runs() const {
+    return Runs(storage_, fullRange());
+}
+
+AttributedSubstring AttributedString::operator[](Range range) const {
+    return AttributedSubstring(storage_, clampRange(storage_->text, range, fullRange()));
+}
+
+AttributedSubstring AttributedString::slice() const {
+    return AttributedSubstring(storage_, fullRange());
+}
+
+void AttributedString::append(std::string_view text, const AttributeContainer& attributes) {
+    if (!text.empty()) {
+        mutableStorage().append(text, attributes);
+    }
+}
+
+void AttributedString::append(const AttributedString& other) {
+    if (other.empty()) {
+        return;
+    }
+    // Keep `other` alive and unchanged even when it is this very string.
+    const std::shared_ptr<const Storage> source = other.storage_;
+    mutableStorage().appendSlice(*source, {{0}, {source->text.size()}});
+}
+
+void AttributedString::append(const AttributedSubstring& other) {
+    if (other.empty()) {
+        return;
+    }
+    const std::shared_ptr<const Storage> source = other.storage_;
+    mutableStorage().appendSlice(*source, other.range_);
+}
+
+void AttributedString::transformAttributes(Range range,
+                                           const std::function<void(AttributeContainer&)>& edit) {
+    range = clampRange(storage_->text, range, fullRange());
+    if (range.empty()) {
+        return;
+    }
+    Storage& storage = mutableStorage();
+    const std::size_t first = storage.split(range.lowerBound.offset);
+    const std::size_t last = storage.split(range.upperBound.offset);
+    for (std::size_t run = first; run < last; ++run) {
+        edit(storage.runs[run].attributes);
+    }
+    storage.coalesce();
+}
+
+void AttributedString::setAttributes(Range range, const AttributeContainer& attributes) {
+    transformAttributes(range, [&](AttributeContainer& c) { c = attributes; });
+}
+
+void AttributedString::mergeAttributes(Range range, const AttributeContainer& attributes) {
+    transformAttributes(range, [&](AttributeContainer& c) { c.merge(attributes); });
+}
+
+void AttributedString::replaceSubrange(Range range, const AttributedString& replacement) {
+    range = clampRange(storage_->text, range, fullRange());
+    const std::shared_ptr<const Storage> source = storage_;
+    const std::shared_ptr<const Storage> inserted = replacement.storage_;
+    auto result = std::make_shared<Storage>();
+    result->text.reserve(source->text.size() - range.length() + inserted->text.size());
+    result->appendSlice(*source, {{0}, range.lowerBound});
+    result->appendSlice(*inserted, {{0}, {inserted->text.size()}});
+    result->appendSlice(*source, {range.upperBound, {source->text.size()}});
+    storage_ = std::move(result);
+}
+
+std::size_t AttributedString::utf16Length() const noexcept {
+    return utf16Offset(endIndex());
+}
+
+std::size_t AttributedString::utf16Offset(Index index) const noexcept {
+    const std::string_view text = storage_->text;
+    const std::size_t end = std::min(index.offset, text.size());
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (!isContinuationByte(text[i])) {
+            units += utf16Units(static_cast<unsigned char>(text[i]));
+        }
+    }
+    return units;
+}
+
+AttributedString::Index AttributedString::index(std::size_t utf16Offset) const noexcept {
+    const std::string_view text = storage_->text;
+    std::size_t units = 0;
+    std::size_t i = 0;
+    while (i < text.size() && units < utf16Offset) {
+        units += utf16Units(static_cast<unsigned char>(text[i]));
+        i = scalarBoundary(text, i + 1);
+    }
+    return {i};
+}
+
+AttributedString::Index AttributedString::index(Index from, std::ptrdiff_t characterOffset) const {
+    const std::string_view text = storage_->text;
+    const std::vector<std::string_view> clusters = unicode::graphemeClusters(text);
+    std::vector<std::size_t> starts;
+    starts.reserve(clusters.size() + 1);
+    for (const std::string_view cluster : clusters) {
+        starts.push_back(static_cast<std::size_t>(cluster.data() - text.data()));
+    }
+    starts.push_back(text.size());
+    const auto at = std::lower_bound(starts.begin(), starts.end(), from.offset);
+    const std::ptrdiff_t position = at - starts.begin();
+    const std::ptrdiff_t target = std::clamp<std::ptrdiff_t>(
+        position + characterOffset, 0, static_cast<std::ptrdiff_t>(starts.size()) - 1);
+    return {starts[static_cast<std::size_t>(target)]};
+}
+
+std::size_t AttributedString::characterCount() const {
+    return unicode::graphemeClusters(storage_->text).size();
+}
+
+std::u32string AttributedString::unicodeScalars() const {
+    return unicode::scalars(storage_->text);
+}
+
+std::string AttributedString::description() const {
+    std::string out;
+    for (const Run& run : runs()) {
+        out += "\"";
+        out += characters().substr(run.range.lowerBound.offset, run.range.length());
+        out += "\" " + run.attributes.description() + "\n";
+    }
+    return out;
+}
+
+bool operator==(const AttributedString& a, const AttributedString& b) {
+    if (a.storage_ == b.storage_) {
+        return true;
+    }
+    if (a.storage_->text != b.storage_->text ||
+        a.storage_->runs.size() != b.storage_->runs.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.storage_->runs.size(); ++i) {
+        if (a.storage_->runs[i].end != b.storage_->runs[i].end ||
+            !(a.storage_->runs[i].attributes == b.storage_->runs[i].attributes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view AttributedSubstring::characters() const noexcept {
+    return std::string_view(storage_->text).substr(range_.lowerBound.offset, range_.length());
+}
+
+AttributedString::Runs AttributedSubstring::runs() const {
+    return AttributedString::Runs(storage_, range_);
+}
+
+AttributedSubstring AttributedSubstring::operator[](Range range) const {
+    return AttributedSubstring(storage_, clampRange(storage_->text, range, range_));
+}
+
+bool operator==(const AttributedSubstring& a, const AttributedSubstring& b) {
+    return AttributedString(a) == AttributedString(b);
+}
+
+} // namespace platform

@@ -1,0 +1,689 @@
+#include "platform/foundation/Markdown.hpp"
+
+#include "platform/foundation/ASCII.hpp"
+#include "platform/foundation/Unicode.hpp"
+
+#include <array>
+#include <cmark-gfm-core-extensions.h>
+#include <cmark-gfm-extension_api.h>
+#include <cmark-gfm.h>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+using Foundation = AttributeScopes::FoundationAttributes;
+using IntentType = PresentationIntent::IntentType;
+
+struct NodeDeleter {
+    void operator()(cmark_node* node) const noexcept { cmark_node_free(node); }
+};
+struct ParserDeleter {
+    void operator()(cmark_parser* parser) const noexcept { cmark_parser_free(parser); }
+};
+struct IterDeleter {
+    void operator()(cmark_iter* iter) const noexcept { cmark_iter_free(iter); }
+};
+
+std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool tables) {
+    cmark_gfm_core_extensions_ensure_registered();
+    const std::unique_ptr<cmark_parser, ParserDeleter> parser{cmark_parser_new(CMARK_OPT_DEFAULT)};
+    if (!parser) {
+        throw MarkdownParsingError("The markdown parser could not be created.");
+    }
+    for (const char* name : {"strikethrough", "table"}) {
+        if (!tables && std::strcmp(name, "table") == 0) {
+            continue;
+        }
+        if (cmark_syntax_extension* const extension = cmark_find_syntax_extension(name)) {
+            cmark_parser_attach_syntax_extension(parser.get(), extension);
+        }
+    }
+    cmark_parser_feed(parser.get(), source.data(), source.size());
+    std::unique_ptr<cmark_node, NodeDeleter> document{cmark_parser_finish(parser.get())};
+    if (!document) {
+        throw MarkdownParsingError("The markdown could not be parsed.");
+    }
+    return document;
+}
+
+std::string_view literalOf(cmark_node* node) {
+    const char* const literal = cmark_node_get_literal(node);
+    return literal == nullptr ? std::string_view{} : std::string_view{literal};
+}
+
+bool isType(cmark_node* node, const char* name) {
+    const char* const type = cmark_node_get_type_string(node);
+    return type != nullptr && std::strcmp(type, name) == 0;
+}
+
+// Link destinations arrive unescaped; characters a URL may not hold are percent-encoded (a "%"
+// only when it does not start an escape) before the text is read as a URL.
+std::string encodeDestination(std::string_view destination) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(destination.size());
+    for (std::size_t i = 0; i < destination.size(); ++i) {
+        const auto c = static_cast<unsigned char>(destination[i]);
+        const bool escape = c == '%' && i + 2 < destination.size() &&
+                            ascii::isHexDigit(destination[i + 1]) &&
+                            ascii::isHexDigit(destination[i + 2]);
+        const bool allowed =
+            (c > 0x20 && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '\\' && c != '^' &&
+             c != '`' && c != '{' && c != '|' && c != '}' && c != '%') ||
+            escape;
+        if (allowed) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        }
+    }
+    return out;
+}
+
+struct ReferenceParts {
+    std::optional<std::string_view> scheme;
+    std::optional<std::string_view> authority;
+    std::string_view path;
+    std::optional<std::string_view> query;
+    std::optional<std::string_view> fragment;
+};
+
+ReferenceParts split(std::string_view text) {
+    ReferenceParts parts;
+    if (const std::size_t hash = text.find('#'); hash != std::string_view::npos) {
+        parts.fragment = text.substr(hash + 1);
+        text = text.substr(0, hash);
+    }
+    if (const std::size_t question = text.find('?'); question != std::string_view::npos) {
+        parts.query = text.substr(question + 1);
+        text = text.substr(0, question);
+    }
+    const std::size_t colon = text.find(':');
+    if (colon != std::string_view::npos && colon > 0 && ascii::isAlpha(text[0]) &&
+        text.substr(0, colon).find('/') == std::string_view::npos) {
+        bool schemeCharacters = true;
+        for (const char c : text.substr(0, colon)) {
+            schemeCharacters =
+                schemeCharacters && (ascii::isAlnum(c) || c == '+' || c == '-' || c == '.');
+        }
+        if (schemeCharacters) {
+            parts.scheme = text.substr(0, colon);
+            text = text.substr(colon + 1);
+        }
+    }
+    if (text.starts_with("//")) {
+        text.remove_prefix(2);
+        const std::size_t slash = text.find('/');
+        parts.authority = text.substr(0, slash);
+        text = slash == std::string_view::npos ? std::string_view{} : text.substr(slash);
+    }
+    parts.path = text;
+    return parts;
+}
+
+std::string removeDotSegments(std::string_view input) {
+    std::vector<std::string_view> segments;
+    const bool absolute = input.starts_with('/');
+    std::size_t start = absolute ? 1 : 0;
+    bool trailingSlash = false;
+    while (start <= input.size()) {
+        const std::size_t slash = input.find('/', start);
+        const std::string_view segment = input.substr(
+            start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+        const bool last = slash == std::string_view::npos;
+        trailingSlash = false;
+        if (segment == ".") {
+            trailingSlash = last;
+        } else if (segment == "..") {
+            if (!segments.empty()) {
+                segments.pop_back();
+            }
+            trailingSlash = last;
+        } else {
+            segments.push_back(segment);
+        }
+        if (last) {
+            break;
+        }
+        start = slash + 1;
+    }
+    std::string out = absolute ? "/" : "";
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        out += i == 0 ? "" : "/";
+        out += segments[i];
+    }
+    if (trailingSlash && !(out.empty() || out.ends_with('/'))) {
+        out += '/';
+    }
+    return out;
+}
+
+// Stand-ins for the inline-only mode (see makeSingleLine).
+constexpr std::array<char32_t, 14> standInCandidates = {0x2000, 0x2001, 0x2002, 0x2003, 0x2004,
+                                                        0x2005, 0x2006, 0x2007, 0x2008, 0x2009,
+                                                        0x200A, 0x202F, 0x205F, 0x3000};
+
+struct SingleLine {
+    std::string source;
+    std::string newlineStandIn;
+    std::string returnStandIn;
+    std::string edgeStandIn;
+};
+
+// The parser reads block structure line by line. To keep it to inline markup alone, the source is
+// handed over as one single line: every line break becomes a stand-in character, and a stand-in
+// goes before the first and after the last character so that nothing at either end can open a
+// block or be trimmed as indentation. The stand-ins are characters the parser counts as white
+// space, so emphasis around former line breaks opens and closes as it would across a real one.
+// They are picked among those absent from the text and turned back afterwards.
+SingleLine makeSingleLine(std::string_view markdown) {
+    std::array<bool, standInCandidates.size()> used{};
+    bool hasNewline = false;
+    bool hasReturn = false;
+    for (const char32_t c : unicode::scalars(markdown)) {
+        hasNewline = hasNewline || c == '\n';
+        hasReturn = hasReturn || c == '\r';
+        for (std::size_t k = 0; k < standInCandidates.size(); ++k) {
+            used[k] = used[k] || standInCandidates[k] == c;
+        }
+    }
+    std::vector<char32_t> free;
+    for (std::size_t k = 0; k < standInCandidates.size(); ++k) {
+        if (!used[k]) {
+            free.push_back(standInCandidates[k]);
+        }
+    }
+    SingleLine line;
+    // The edge stand-ins are removed by position, so any of the candidates will do for them.
+    line.edgeStandIn = unicode::utf8(standInCandidates[0]);
+    std::size_t next = 0;
+    const auto take = [&](bool needed) -> std::string {
+        if (!needed) {
+            return {};
+        }
+        if (next >= free.size()) {
+            throw MarkdownParsingError("The text uses every character reserved for line breaks.");
+        }
+        return unicode::utf8(free[next++]);
+    };
+    line.newlineStandIn = take(hasNewline);
+    line.returnStandIn = take(hasReturn);
+
+    line.source.reserve(markdown.size() + 8);
+    line.source += line.edgeStandIn;
+    for (const char c : markdown) {
+        if (c == '\n') {
+            line.source += line.newlineStandIn;
+        } else if (c == '\r') {
+            line.source += line.returnStandIn;
+        } else {
+            line.source += c;
+        }
+    }
+    line.source += line.edgeStandIn;
+    return line;
+}
+
+void replaceAll(std::string& text, const std::string& from, std::string_view to) {
+    if (from.empty() || text.find(from) == std::string::npos) {
+        return;
+    }
+    // Built into a new string: in-place replace trips a false -Wrestrict in g++ 12 at -O3.
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
+        result.append(text, start, at - start);
+        result.append(to);
+        start = at + from.size();
+    }
+    result.append(text, start, std::string::npos);
+    text = std::move(result);
+}
+
+// Walks the parsed tree once, without recursion, building the attributed string.
+class Builder {
+public:
+    Builder(const std::optional<URL>& baseURL, bool blocks)
+        : baseURL_(baseURL)
+        , blocks_(blocks) {}
+
+    AttributedString build(cmark_node* document) {
+        const std::unique_ptr<cmark_iter, IterDeleter> iter{cmark_iter_new(document)};
+        for (cmark_event_type event = cmark_iter_next(iter.get()); event != CMARK_EVENT_DONE;
+             event = cmark_iter_next(iter.get())) {
+            cmark_node* const node = cmark_iter_get_node(iter.get());
+            if (event == CMARK_EVENT_ENTER) {
+                enter(node);
+            } else if (event == CMARK_EVENT_EXIT) {
+                exit(node);
+            }
+        }
+        return std::move(result_);
+    }
+
+private:
+    struct BlockFrame {
+        cmark_node* node;
+        std::optional<IntentType> type; // nullopt for nodes that are no block of their own
+        std::shared_ptr<const PresentationIntent> intent;
+        int nextOrdinal = 1; // lists: ordinal of the next item
+        int nextRow = 1;     // tables: index of the next body row
+        int nextColumn = 0;  // rows: index of the next cell
+    };
+    struct InlineFrame {
+        cmark_node* node;
+        std::uint32_t bits;
+        std::optional<URL> link;
+        std::optional<URL> imageURL;
+    };
+
+    static bool isBlockContainer(cmark_node* node) {
+        switch (cmark_node_get_type(node)) {
+        case CMARK_NODE_BLOCK_QUOTE:
+        case CMARK_NODE_LIST:
+        case CMARK_NODE_ITEM:
+        case CMARK_NODE_PARAGRAPH:
+        case CMARK_NODE_HEADING:
+            return true;
+        default:
+            return isType(node, "table") || isType(node, "table_row") ||
+                   isType(node, "table_header") || isType(node, "table_cell");
+        }
+    }
+
+    std::optional<URL> resolve(std::string_view destination) const {
+        std::string encoded = encodeDestination(destination);
+        if (baseURL_ && !split(encoded).scheme) {
+            encoded = resolveURLReference(baseURL_->absoluteString(), encoded);
+        }
+        if (encoded.empty()) {
+            // An empty destination is a link to the base itself, or to nothing.
+            return baseURL_;
+        }
+        return URL::fromString(encoded);
+    }
+
+    IntentType blockType(cmark_node* node) {
+        const int identity = ++identity_;
+        BlockFrame* const parent = frames_.empty() ? nullptr : &frames_.back();
+        switch (cmark_node_get_type(node)) {
+        case CMARK_NODE_BLOCK_QUOTE:
+            return IntentType::blockQuote(identity);
+        case CMARK_NODE_LIST:
+            return cmark_node_get_list_type(node) == CMARK_ORDERED_LIST
+                       ? IntentType::orderedList(identity)
+                       : IntentType::unorderedList(identity);
+        case CMARK_NODE_ITEM: {
+            const int ordinal = parent != nullptr ? parent->nextOrdinal++ : 1;
+            return IntentType::listItem(ordinal, identity);
+        }
+        case CMARK_NODE_HEADING:
+            return IntentType::header(cmark_node_get_heading_level(node), identity);
+        case CMARK_NODE_CODE_BLOCK: {
+            const std::string_view info = literalOrEmpty(cmark_node_get_fence_info(node));
+            const std::string_view trimmed = ascii::trimmed(info);
+            std::size_t end = 0;
+            while (end < trimmed.size() && !ascii::isSpace(trimmed[end])) {
+                ++end;
+            }
+            return IntentType::codeBlock(
+                end == 0 ? std::nullopt : std::optional<std::string>(trimmed.substr(0, end)),
+                identity);
+        }
+        case CMARK_NODE_THEMATIC_BREAK:
+            return IntentType::thematicBreak(identity);
+        default:
+            break;
+        }
+        if (isType(node, "table")) {
+            const auto columns = cmark_gfm_extensions_get_table_columns(node);
+            const std::uint8_t* const alignments = cmark_gfm_extensions_get_table_alignments(node);
+            std::vector<PresentationIntent::TableColumn> result;
+            for (std::uint16_t i = 0; i < columns; ++i) {
+                const std::uint8_t a = alignments != nullptr ? alignments[i] : 0;
+                result.push_back({a == 'c'   ? PresentationIntent::TableColumnAlignment::center
+                                  : a == 'r' ? PresentationIntent::TableColumnAlignment::right
+                                             : PresentationIntent::TableColumnAlignment::left});
+            }
+            return IntentType::table(std::move(result), identity);
+        }
+        if (isType(node, "table_row") || isType(node, "table_header")) {
+            if (cmark_gfm_extensions_get_table_row_is_header(node) != 0 ||
+                isType(node, "table_header")) {
+                return IntentType::tableHeaderRow(identity);
+            }
+            return IntentType::tableRow(parent != nullptr ? parent->nextRow++ : 1, identity);
+        }
+        if (isType(node, "table_cell")) {
+            return IntentType::tableCell(parent != nullptr ? parent->nextColumn++ : 0, identity);
+        }
+        return IntentType::paragraph(identity);
+    }
+
+    static std::string_view literalOrEmpty(const char* text) {
+        return text == nullptr ? std::string_view{} : std::string_view{text};
+    }
+
+    // The intent of the innermost block, built on first use: a block nested 100,000 deep costs
+    // one list of its enclosing blocks, not one per level.
+    std::shared_ptr<const PresentationIntent> currentIntent() {
+        if (!blocks_ || frames_.empty()) {
+            return nullptr;
+        }
+        std::size_t top = frames_.size();
+        while (top > 0 && !frames_[top - 1].type) {
+            --top;
+        }
+        if (top == 0) {
+            return nullptr;
+        }
+        BlockFrame& frame = frames_[top - 1];
+        if (!frame.intent) {
+            std::vector<IntentType> components;
+            for (std::size_t i = top; i > 0; --i) {
+                if (frames_[i - 1].type) {
+                    components.push_back(*frames_[i - 1].type);
+                }
+            }
+            frame.intent = std::make_shared<const PresentationIntent>(std::move(components));
+        }
+        return frame.intent;
+    }
+
+    const AttributeContainer& container(std::uint32_t extraBits) {
+        if (containersDirty_) {
+            cached_.clear();
+            containersDirty_ = false;
+        }
+        for (const auto& [bits, attributes] : cached_) {
+            if (bits == extraBits) {
+                return attributes;
+            }
+        }
+        AttributeContainer attributes;
+        if (const auto intent = currentIntent()) {
+            attributes.set<Foundation::PresentationIntentAttribute>(*intent);
+        }
+        // Each frame holds the markup of all frames around it, so this costs the same at any
+        // nesting depth.
+        const InlineFrameState* const frame = inlines_.empty() ? nullptr : &inlines_.back();
+        const std::uint32_t bits = extraBits | (frame != nullptr ? frame->bits : 0U);
+        if (bits != 0) {
+            attributes.set<Foundation::InlinePresentationIntentAttribute>(
+                InlinePresentationIntent{bits});
+        }
+        if (frame != nullptr && frame->link) {
+            attributes.set<Foundation::LinkAttribute>(*frame->link);
+        }
+        if (frame != nullptr && frame->imageURL) {
+            attributes.set<Foundation::ImageURLAttribute>(*frame->imageURL);
+        }
+        cached_.emplace_back(extraBits, std::move(attributes));
+        return cached_.back().second;
+    }
+
+    void emit(std::string_view text, std::uint32_t extraBits = 0) {
+        if (!text.empty()) {
+            result_.append(text, container(extraBits));
+            if (!inlines_.empty()) {
+                inlines_.back().emitted = true;
+            }
+        }
+    }
+
+    void pushBlock(cmark_node* node, std::optional<IntentType> type) {
+        frames_.push_back(BlockFrame{node, std::move(type), nullptr});
+        containersDirty_ = true;
+    }
+
+    void enter(cmark_node* node) {
+        const cmark_node_type type = cmark_node_get_type(node);
+        if (type == CMARK_NODE_DOCUMENT) {
+            return;
+        }
+        if (isBlockContainer(node)) {
+            pushBlock(node, blocks_ ? std::optional<IntentType>(blockType(node)) : std::nullopt);
+            if (type == CMARK_NODE_LIST && cmark_node_get_list_type(node) == CMARK_ORDERED_LIST) {
+                // Items count on from the number the list starts with ("3." gives 3, 4, ...).
+                frames_.back().nextOrdinal = cmark_node_get_list_start(node);
+            }
+            return;
+        }
+        switch (type) {
+        case CMARK_NODE_CODE_BLOCK:
+            if (blocks_) {
+                pushBlock(node, blockType(node));
+                emit(literalOf(node));
+                popBlock();
+            } else {
+                emit(literalOf(node));
+            }
+            return;
+        case CMARK_NODE_THEMATIC_BREAK:
+            pushBlock(node, blockType(node));
+            emit("\n");
+            popBlock();
+            return;
+        case CMARK_NODE_HTML_BLOCK:
+            pushBlock(node, blocks_ ? std::optional<IntentType>(IntentType::paragraph(++identity_))
+                                    : std::nullopt);
+            emit(literalOf(node), InlinePresentationIntent::blockHTMLBit);
+            popBlock();
+            return;
+        case CMARK_NODE_TEXT:
+            emit(literalOf(node));
+            return;
+        case CMARK_NODE_CODE:
+            emit(literalOf(node), InlinePresentationIntent::codeBit);
+            return;
+        case CMARK_NODE_HTML_INLINE:
+            emit(literalOf(node), InlinePresentationIntent::inlineHTMLBit);
+            return;
+        case CMARK_NODE_SOFTBREAK:
+            emit(" ", InlinePresentationIntent::softBreakBit);
+            return;
+        case CMARK_NODE_LINEBREAK:
+            emit("\n", InlinePresentationIntent::lineBreakBit);
+            return;
+        case CMARK_NODE_EMPH:
+            pushInline(node, InlinePresentationIntent::emphasizedBit);
+            return;
+        case CMARK_NODE_STRONG:
+            pushInline(node, InlinePresentationIntent::stronglyEmphasizedBit);
+            return;
+        case CMARK_NODE_LINK:
+            pushInline(node, 0);
+            // An inner link wins over an outer one (only images can nest links).
+            inlines_.back().link = resolve(literalOrEmpty(cmark_node_get_url(node)));
+            return;
+        case CMARK_NODE_IMAGE:
+            pushInline(node, 0);
+            inlines_.back().imageURL = resolve(literalOrEmpty(cmark_node_get_url(node)));
+            return;
+        default:
+            if (isType(node, "strikethrough")) {
+                pushInline(node, InlinePresentationIntent::strikethroughBit);
+            }
+            return;
+        }
+    }
+
+    // Pushes a frame that inherits the markup of the one around it.
+    void pushInline(cmark_node* node, std::uint32_t bits) {
+        InlineFrameState frame{InlineFrame{node, bits, std::nullopt, std::nullopt}};
+        if (!inlines_.empty()) {
+            frame.bits |= inlines_.back().bits;
+            frame.link = inlines_.back().link;
+            frame.imageURL = inlines_.back().imageURL;
+        }
+        inlines_.push_back(std::move(frame));
+        containersDirty_ = true;
+    }
+
+    void popBlock() {
+        frames_.pop_back();
+        containersDirty_ = true;
+    }
+
+    void exit(cmark_node* node) {
+        if (!inlines_.empty() && inlines_.back().node == node) {
+            const bool image = cmark_node_get_type(node) == CMARK_NODE_IMAGE;
+            if (image && !inlines_.back().emitted) {
+                emit("\xEF\xBF\xBC"); // U+FFFC stands for an image without alternative text
+            }
+            const bool emitted = inlines_.back().emitted;
+            inlines_.pop_back();
+            containersDirty_ = true;
+            if (emitted && !inlines_.empty()) {
+                inlines_.back().emitted = true;
+            }
+            return;
+        }
+        if (!frames_.empty() && frames_.back().node == node) {
+            popBlock();
+        }
+    }
+
+    struct InlineFrameState : InlineFrame {
+        bool emitted = false;
+    };
+
+    const std::optional<URL>& baseURL_;
+    const bool blocks_;
+    AttributedString result_;
+    std::vector<BlockFrame> frames_;
+    std::vector<InlineFrameState> inlines_;
+    std::vector<std::pair<std::uint32_t, AttributeContainer>> cached_;
+    bool containersDirty_ = true;
+    int identity_ = 0;
+};
+
+std::string checkedSource(std::string_view markdown, const MarkdownParsingOptions& options) {
+    if (markdown.size() > maximumMarkdownLength) {
+        throw MarkdownParsingError("The markdown text is too large to parse.");
+    }
+    const bool partial = options.failurePolicy ==
+                         MarkdownParsingOptions::FailurePolicy::returnPartiallyParsedIfPossible;
+    const bool hasNul = std::memchr(markdown.data(), 0, markdown.size()) != nullptr;
+    if (!unicode::isValidUtf8(markdown)) {
+        if (!partial) {
+            throw MarkdownParsingError("The markdown text is not valid UTF-8.");
+        }
+        std::string repaired = unicode::makeValidUtf8(markdown);
+        replaceAll(repaired, std::string(1, '\0'), "\xEF\xBF\xBD");
+        return repaired;
+    }
+    if (hasNul) {
+        if (!partial) {
+            throw MarkdownParsingError("The markdown text contains a NUL character.");
+        }
+        std::string repaired(markdown);
+        replaceAll(repaired, std::string(1, '\0'), "\xEF\xBF\xBD");
+        return repaired;
+    }
+    return std::string(markdown);
+}
+
+AttributedString parseInlineOnly(const std::string& source, const std::optional<URL>& baseURL) {
+    const SingleLine line = makeSingleLine(source);
+    const auto document = parseTree(line.source, false);
+    const AttributedString raw = Builder(baseURL, false).build(document.get());
+
+    // Put the line breaks back and drop the two edge stand-ins.
+    AttributedString result;
+    const std::size_t edge = line.edgeStandIn.size();
+    const AttributedString::Runs runs = raw.runs();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const AttributedString::Run run = runs[i];
+        std::string text(raw.characters().substr(run.range.lowerBound.offset, run.range.length()));
+        if (i == 0 && text.compare(0, edge, line.edgeStandIn) == 0) {
+            text.erase(0, edge);
+        }
+        if (i + 1 == runs.size() && text.size() >= edge &&
+            text.compare(text.size() - edge, edge, line.edgeStandIn) == 0) {
+            text.erase(text.size() - edge);
+        }
+        replaceAll(text, line.newlineStandIn, "\n");
+        replaceAll(text, line.returnStandIn, "\r");
+        result.append(text, run.attributes);
+    }
+    return result;
+}
+
+} // namespace
+
+std::string resolveURLReference(std::string_view base, std::string_view reference) {
+    const ReferenceParts r = split(reference);
+    if (r.scheme) {
+        return std::string(reference);
+    }
+    const ReferenceParts b = split(base);
+    std::optional<std::string_view> authority;
+    std::string path;
+    std::optional<std::string_view> query;
+    if (r.authority) {
+        authority = r.authority;
+        path = removeDotSegments(r.path);
+        query = r.query;
+    } else {
+        authority = b.authority;
+        if (r.path.empty()) {
+            path = std::string(b.path);
+            query = r.query ? r.query : b.query;
+        } else {
+            if (r.path.starts_with('/')) {
+                path = removeDotSegments(r.path);
+            } else {
+                std::string merged;
+                if (b.authority && b.path.empty()) {
+                    merged = "/" + std::string(r.path);
+                } else {
+                    const std::size_t slash = b.path.rfind('/');
+                    merged = slash == std::string_view::npos
+                                 ? std::string(r.path)
+                                 : std::string(b.path.substr(0, slash + 1)) + std::string(r.path);
+                }
+                path = removeDotSegments(merged);
+            }
+            query = r.query;
+        }
+    }
+    std::string out;
+    if (b.scheme) {
+        out += std::string(*b.scheme) + ":";
+    }
+    if (authority) {
+        out += "//" + std::string(*authority);
+    }
+    out += path;
+    if (query) {
+        out += "?" + std::string(*query);
+    }
+    if (r.fragment) {
+        out += "#" + std::string(*r.fragment);
+    }
+    return out;
+}
+
+AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingOptions& options,
+                               const std::optional<URL>& baseURL) {
+    const std::string source = checkedSource(markdown, options);
+    if (source.empty()) {
+        return {};
+    }
+    if (options.interpretedSyntax ==
+        MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace) {
+        return parseInlineOnly(source, baseURL);
+    }
+    const auto document = parseTree(source, true);
+    return Builder(baseURL, true).build(document.get());
+}
+
+} // namespace platform

@@ -1,0 +1,80 @@
+#pragma once
+
+// Markdown (CommonMark with tables and strikethrough) to attributed text.
+//
+// Full syntax. The text holds the characters of the blocks one after the other, with nothing
+// inserted between blocks: "# A\n\nB" gives "AB". Every run carries the PresentationIntent of all
+// blocks that enclose it (innermost first, identities numbered from 1 in document order as blocks
+// are entered), and, where inline markup applies, an InlinePresentationIntent, a link or an image
+// URL. Choices where markdown leaves the text open:
+//   - a soft line break is one space with the softBreak bit; a hard break is "\n" with lineBreak;
+//   - a code block's text is its content, final line feed included; its language hint is the first
+//     word of the info string, nil when there is none;
+//   - a thematic break is one "\n" carrying its thematicBreak component, so the block has a run;
+//   - an HTML block is its source text with the blockHTML bit inside a paragraph of its own;
+//   - an image contributes its alternative text with the image URL; an image without alternative
+//     text contributes U+FFFC, so that it still has a run to be found by;
+//   - list items carry ordinals counted from the list's start number (1 for bullet lists); table
+//     rows count from 1 below the header row (tableHeaderRow), cells from 0; a column without an
+//     alignment marker is left-aligned;
+//   - link and image destinations are percent-encoded where a URL may not hold a character and
+//     resolved against the base URL when relative; a destination that still is no URL gives no
+//     link.
+// Blocks without any text (an empty code block or list item) leave no run.
+//
+// Inline-only syntax, preserving whitespace: block markers stay literal text and every blank, tab
+// and line break of the source stays where it is; only emphasis, strong emphasis, code spans,
+// strikethrough, links, images and inline HTML apply. Runs carry no PresentationIntent.
+//
+// Input is bounded: text that is not valid UTF-8, holds a NUL character or is longer than
+// maximumMarkdownLength is an error (with the partial-result policy, bad bytes and NULs are
+// replaced by U+FFFD instead). Nesting depth costs no stack: the tree is walked iteratively.
+
+#include "platform/foundation/AttributedString.hpp"
+#include "platform/foundation/Error.hpp"
+#include "platform/foundation/URL.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+struct MarkdownParsingOptions {
+    enum class InterpretedSyntax : std::uint8_t { full, inlineOnlyPreservingWhitespace };
+    enum class FailurePolicy : std::uint8_t { throwError, returnPartiallyParsedIfPossible };
+
+    // Extended attribute syntax (^[text](key: value)) is not interpreted; the flag is kept so
+    // that options compare as callers set them.
+    bool allowsExtendedAttributes = false;
+    InterpretedSyntax interpretedSyntax = InterpretedSyntax::full;
+    FailurePolicy failurePolicy = FailurePolicy::throwError;
+    std::optional<std::string> languageCode;
+
+    friend bool operator==(const MarkdownParsingOptions&, const MarkdownParsingOptions&) = default;
+};
+
+class MarkdownParsingError : public Error {
+public:
+    explicit MarkdownParsingError(std::string message)
+        : message_(std::move(message)) {}
+    [[nodiscard]] std::string localizedDescription() const override { return message_; }
+
+private:
+    std::string message_;
+};
+
+inline constexpr std::size_t maximumMarkdownLength = 16 * 1024 * 1024;
+
+// Throws MarkdownParsingError (see above).
+[[nodiscard]] AttributedString parseMarkdown(std::string_view markdown,
+                                             const MarkdownParsingOptions& options = {},
+                                             const std::optional<URL>& baseURL = std::nullopt);
+
+// `reference` resolved against `base` (RFC 3986, section 5.2), dot segments removed; the
+// reference itself when it has a scheme. Exposed for tests.
+[[nodiscard]] std::string resolveURLReference(std::string_view base, std::string_view reference);
+
+} // namespace platform

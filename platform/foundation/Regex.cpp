@@ -1,0 +1,170 @@
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include "platform/foundation/Regex.hpp"
+
+#include <pcre2.h>
+
+namespace platform {
+
+namespace {
+
+std::string errorText(int code) {
+    PCRE2_UCHAR buffer[256];
+    const int length = pcre2_get_error_message(code, buffer, sizeof buffer);
+    if (length < 0) {
+        return "regular expression error " + std::to_string(code);
+    }
+    return std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+}
+
+} // namespace
+
+// The compiled code is immutable once made and shared by copies; each match call makes its own
+// match data, so one Regex may be used from several threads.
+struct Regex::Compiled {
+    pcre2_code* code = nullptr;
+    pcre2_match_context* context = nullptr;
+    bool jit = false;
+
+    Compiled() = default;
+    Compiled(const Compiled&) = delete;
+    Compiled& operator=(const Compiled&) = delete;
+    ~Compiled() {
+        pcre2_match_context_free(context);
+        pcre2_code_free(code);
+    }
+};
+
+Regex::Regex(std::string_view pattern)
+    : Regex(pattern, Options{}) {}
+
+Regex::Regex(std::string_view pattern, const Options& options)
+    : pattern_(pattern)
+    , options_(options) {
+    auto compiled = std::make_shared<Compiled>();
+    std::uint32_t flags = PCRE2_UTF | PCRE2_UCP;
+    if (options.caseInsensitive) {
+        flags |= PCRE2_CASELESS;
+    }
+    if (options.dotMatchesNewlines) {
+        flags |= PCRE2_DOTALL;
+    }
+    int errorCode = 0;
+    PCRE2_SIZE errorOffset = 0;
+    compiled->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(),
+                                   flags, &errorCode, &errorOffset, nullptr);
+    if (compiled->code == nullptr) {
+        throw RegexError("Invalid regular expression at offset " + std::to_string(errorOffset) +
+                         ": " + errorText(errorCode));
+    }
+    compiled->context = pcre2_match_context_create(nullptr);
+    if (compiled->context == nullptr) {
+        throw RegexError("Out of memory for a regular expression.");
+    }
+    pcre2_set_match_limit(compiled->context, options.matchLimit);
+    pcre2_set_depth_limit(compiled->context, options.depthLimit);
+    // The JIT is only a speed-up: where it is unavailable the interpreter runs the same pattern.
+    compiled->jit = pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE) == 0;
+    compiled_ = std::move(compiled);
+}
+
+Regex::~Regex() = default;
+Regex::Regex(const Regex& other) = default;
+Regex& Regex::operator=(const Regex& other) = default;
+Regex::Regex(Regex&&) noexcept = default;
+Regex& Regex::operator=(Regex&&) noexcept = default;
+
+std::size_t Regex::captureCount() const noexcept {
+    std::uint32_t count = 0;
+    pcre2_pattern_info(compiled_->code, PCRE2_INFO_CAPTURECOUNT, &count);
+    return count;
+}
+
+std::optional<unsigned char> Regex::firstByte() const noexcept {
+    std::uint32_t type = 0;
+    if (pcre2_pattern_info(compiled_->code, PCRE2_INFO_FIRSTCODETYPE, &type) != 0 || type != 1) {
+        return std::nullopt;
+    }
+    std::uint32_t unit = 0;
+    pcre2_pattern_info(compiled_->code, PCRE2_INFO_FIRSTCODEUNIT, &unit);
+    // A caseless letter may also start with its other case; only an exact byte is useful.
+    std::uint32_t flags = 0;
+    pcre2_pattern_info(compiled_->code, PCRE2_INFO_ALLOPTIONS, &flags);
+    if ((flags & PCRE2_CASELESS) != 0 && unit < 0x80 &&
+        ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z'))) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned char>(unit);
+}
+
+std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t offset,
+                                       std::uint32_t flags) const {
+    if (offset > subject.size()) {
+        return std::nullopt;
+    }
+    struct MatchDataDeleter {
+        void operator()(pcre2_match_data* data) const noexcept { pcre2_match_data_free(data); }
+    };
+    const std::unique_ptr<pcre2_match_data, MatchDataDeleter> data{
+        pcre2_match_data_create_from_pattern(compiled_->code, nullptr)};
+    if (!data) {
+        throw RegexError("Out of memory for a regular expression match.");
+    }
+    const int result = pcre2_match(compiled_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
+                                   subject.size(), offset, flags, data.get(), compiled_->context);
+    if (result == PCRE2_ERROR_NOMATCH) {
+        return std::nullopt;
+    }
+    if (result < 0) {
+        throw RegexError("Regular expression evaluation failed: " + errorText(result));
+    }
+    const PCRE2_SIZE* const vector = pcre2_get_ovector_pointer(data.get());
+    const std::size_t groups = captureCount() + 1;
+    Match match;
+    match.groups.reserve(groups);
+    for (std::size_t i = 0; i < groups; ++i) {
+        const PCRE2_SIZE begin = vector[2 * i];
+        const PCRE2_SIZE end = vector[2 * i + 1];
+        if (i >= static_cast<std::size_t>(result) || begin == PCRE2_UNSET) {
+            match.groups.emplace_back(std::nullopt);
+        } else {
+            match.groups.emplace_back(Group{begin, end});
+        }
+    }
+    return match;
+}
+
+std::optional<Regex::Match> Regex::matchAt(std::string_view subject, std::size_t offset,
+                                           Subject kind) const {
+    return run(subject, offset,
+               PCRE2_ANCHORED | (kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U));
+}
+
+std::optional<Regex::Match> Regex::firstMatch(std::string_view subject, std::size_t offset,
+                                              Subject kind) const {
+    return run(subject, offset, kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U);
+}
+
+bool Regex::wholeMatch(std::string_view subject) const {
+    return run(subject, 0, PCRE2_ANCHORED | PCRE2_ENDANCHORED).has_value();
+}
+
+std::optional<std::string_view> Regex::Match::group(std::size_t index,
+                                                    std::string_view subject) const {
+    if (index >= groups.size() || !groups[index]) {
+        return std::nullopt;
+    }
+    return subject.substr(groups[index]->begin, groups[index]->end - groups[index]->begin);
+}
+
+std::size_t Regex::utf16Offset(std::string_view subject, std::size_t offset) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < offset && i < subject.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(subject[i]);
+        if ((byte & 0xC0) != 0x80) {
+            units += byte >= 0xF0 ? 2 : 1;
+        }
+    }
+    return units;
+}
+
+} // namespace platform

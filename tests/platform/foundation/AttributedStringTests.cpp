@@ -1,0 +1,137 @@
+#include "platform/foundation/AttributedString.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::AttributeContainer;
+using platform::AttributedString;
+using platform::InlinePresentationIntent;
+using Foundation = platform::AttributeScopes::FoundationAttributes;
+
+AttributeContainer withIntent(std::uint32_t bits) {
+    AttributeContainer container;
+    container.set<Foundation::InlinePresentationIntentAttribute>(InlinePresentationIntent{bits});
+    return container;
+}
+
+AttributeContainer withLink(const char* url) {
+    AttributeContainer container;
+    container.set<Foundation::LinkAttribute>(*platform::URL::fromString(url));
+    return container;
+}
+
+// A key of another type under a name Foundation's link key uses.
+struct FakeLink {
+    static constexpr std::string_view name = "NSLink";
+    using Value = int;
+};
+
+AttributedString::Range range(std::size_t lower, std::size_t upper) {
+    return {{lower}, {upper}};
+}
+
+TEST(AttributeContainerTest, KeysAreFoundByNameAndTypeAndCompareByValue) {
+    AttributeContainer a = withLink("https://a.dev");
+    a.set<Foundation::InlinePresentationIntentAttribute>(InlinePresentationIntent::code());
+    AttributeContainer b = withIntent(InlinePresentationIntent::codeBit);
+    b.set<Foundation::LinkAttribute>(*platform::URL::fromString("https://a.dev"));
+    // Same entries set in another order: equal, same hash.
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a.hash(), b.hash());
+    EXPECT_EQ(a.get<Foundation::LinkAttribute>()->absoluteString(), "https://a.dev");
+    EXPECT_FALSE(a.get<Foundation::ImageURLAttribute>());
+
+    // A key of another type under a taken name is not read as the stored type.
+    EXPECT_FALSE(a.get<FakeLink>());
+
+    AttributeContainer merged = withLink("https://old.dev");
+    merged.merge(withLink("https://new.dev"));
+    EXPECT_EQ(merged.get<Foundation::LinkAttribute>()->absoluteString(), "https://new.dev");
+
+    // Removing the last key leaves a container equal to an empty one; the copy is untouched.
+    const AttributeContainer before = merged;
+    merged.remove<Foundation::LinkAttribute>();
+    EXPECT_EQ(merged, AttributeContainer{});
+    EXPECT_TRUE(before.contains<Foundation::LinkAttribute>());
+}
+
+TEST(AttributedStringTest, AppendingCoalescesEqualAttributesSoEqualityIsStructural) {
+    AttributedString a;
+    a.append("ab", withIntent(1));
+    a.append("cd", withIntent(1));
+    a.append("ef", withIntent(2));
+    ASSERT_EQ(a.runs().size(), 2U);
+    EXPECT_EQ(a.runs()[0].range, range(0, 4));
+
+    const AttributedString b =
+        AttributedString("abcd", withIntent(1)) + AttributedString("ef", withIntent(2));
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, AttributedString("abcdef", withIntent(1)));
+    EXPECT_NE(a, AttributedString("abcdeF", withIntent(1)));
+    // Appending a string to itself doubles it.
+    AttributedString twice = b;
+    twice.append(twice);
+    EXPECT_EQ(twice.characters(), "abcdefabcdef");
+    EXPECT_EQ(twice.runs().size(), 4U);
+}
+
+TEST(AttributedStringTest, SlicesClipRunsAndOutliveTheirString) {
+    AttributedString text("hello ", withIntent(1));
+    text.append("brave ", withIntent(2));
+    text.append("world", withIntent(4));
+    const platform::AttributedSubstring middle = text[range(3, 14)];
+    text = AttributedString("replaced");
+
+    EXPECT_EQ(middle.characters(), "lo brave wo");
+    const auto runs = middle.runs();
+    ASSERT_EQ(runs.size(), 3U);
+    EXPECT_EQ(runs[0].range, range(3, 6));
+    EXPECT_EQ(runs[2].range, range(12, 14));
+    const AttributedString copy(middle);
+    EXPECT_EQ(copy.characters(), "lo brave wo");
+    EXPECT_EQ(copy.runs()[2].range, range(9, 11));
+    // A narrower slice stays inside its parent slice.
+    EXPECT_EQ(middle[range(0, 100)].characters(), "lo brave wo");
+    // A range ending inside a UTF-8 sequence is moved to the next character boundary.
+    const AttributedString accented("é!");
+    EXPECT_EQ(accented[range(0, 1)].characters(), "é");
+}
+
+TEST(AttributedStringTest, AttributeEditsSplitRunsAndCoalesceBack) {
+    AttributedString text("abcdef", withIntent(1));
+    AttributedString copy = text;
+    text.setAttribute<Foundation::LinkAttribute>(range(2, 4),
+                                                 *platform::URL::fromString("https://x"));
+    ASSERT_EQ(text.runs().size(), 3U);
+    EXPECT_EQ(text.runs()[1].range, range(2, 4));
+    EXPECT_TRUE(text.runs()[1].get<Foundation::InlinePresentationIntentAttribute>());
+    // The copy made before the edit keeps its own storage.
+    EXPECT_EQ(copy.runs().size(), 1U);
+
+    text.removeAttribute<Foundation::LinkAttribute>(range(0, 6));
+    EXPECT_EQ(text, copy);
+
+    text.replaceSubrange(range(1, 5), AttributedString("XY", withIntent(2)));
+    EXPECT_EQ(text.characters(), "aXYf");
+    ASSERT_EQ(text.runs().size(), 3U);
+    EXPECT_EQ(text.runs()[1].range, range(1, 3));
+}
+
+TEST(AttributedStringTest, IndicesConvertToUtf16AndMoveByCharacters) {
+    // "a", U+1F600 (two UTF-16 units), "e" + combining acute (one character), "z".
+    const AttributedString text("a\xF0\x9F\x98\x80"
+                                "e\xCC\x81z");
+    EXPECT_EQ(text.utf16Length(), 6U);
+    EXPECT_EQ(text.utf16Offset({5}), 3U);
+    EXPECT_EQ(text.index(3).offset, 5U);
+    EXPECT_EQ(text.index(2).offset, 5U); // inside the surrogate pair: the next boundary
+    EXPECT_EQ(text.index(99), text.endIndex());
+    EXPECT_EQ(text.characterCount(), 4U);
+    EXPECT_EQ(text.index(text.startIndex(), 3).offset, 8U);
+    EXPECT_EQ(text.index({8}, -2).offset, 1U);
+    EXPECT_EQ(text.index({8}, 10), text.endIndex());
+    EXPECT_EQ(text.unicodeScalars().size(), 5U);
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+#include "platform/foundation/Markdown.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using platform::AttributedString;
+using platform::InlinePresentationIntent;
+using platform::MarkdownParsingError;
+using platform::MarkdownParsingOptions;
+using platform::parseMarkdown;
+using platform::PresentationIntent;
+using Foundation = platform::AttributeScopes::FoundationAttributes;
+using Kind = PresentationIntent::Kind;
+
+const std::filesystem::path fixtures = std::filesystem::path(MOSS_FOUNDATION_FIXTURES) / "markdown";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+MarkdownParsingOptions inlineOnly() {
+    MarkdownParsingOptions options;
+    options.interpretedSyntax =
+        MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace;
+    return options;
+}
+
+std::optional<platform::URL> base() {
+    return platform::URL::fromString("https://example.com/docs/guide/");
+}
+
+// Every document of the corpus against its run-by-run expectation: text, block intents with
+// identities, inline intents, links and image URLs.
+TEST(MarkdownTest, CorpusMatchesExpectedRuns) {
+    int documents = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(fixtures)) {
+        if (entry.path().extension() != ".md") {
+            continue;
+        }
+        const bool inlineMode = entry.path().stem().string().starts_with("inline-only");
+        const AttributedString parsed = parseMarkdown(
+            readFile(entry.path()), inlineMode ? inlineOnly() : MarkdownParsingOptions{}, base());
+        std::filesystem::path expected = entry.path();
+        expected.replace_extension(".expected");
+        EXPECT_EQ(parsed.description(), readFile(expected)) << entry.path();
+        ++documents;
+    }
+    EXPECT_GE(documents, 9);
+}
+
+TEST(MarkdownTest, BlocksAreNotSeparatedInTheText) {
+    const AttributedString parsed = parseMarkdown("# A\n\nB\n\n- C\n");
+    EXPECT_EQ(parsed.characters(), "ABC");
+    // Two paragraphs in a row remain two blocks: their identities differ.
+    const AttributedString two = parseMarkdown("one\n\ntwo");
+    ASSERT_EQ(two.runs().size(), 2U);
+    const auto* first = two.runs()[0].get<Foundation::PresentationIntentAttribute>();
+    const auto* second = two.runs()[1].get<Foundation::PresentationIntentAttribute>();
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->components()[0].kind(), Kind::paragraph);
+    EXPECT_NE(first->components()[0], second->components()[0]);
+}
+
+TEST(MarkdownTest, InlineOnlyModeKeepsSourceWhitespaceAndCarriesNoBlocks) {
+    const std::string source = "  # title\n\n1. item *x*\n\ttab\n";
+    const AttributedString parsed = parseMarkdown(source, inlineOnly());
+    EXPECT_EQ(parsed.characters(), "  # title\n\n1. item x\n\ttab\n");
+    for (const AttributedString::Run run : parsed.runs()) {
+        EXPECT_FALSE(run.get<Foundation::PresentationIntentAttribute>());
+    }
+    EXPECT_EQ(parsed.runs()[1].get<Foundation::InlinePresentationIntentAttribute>()->rawValue,
+              InlinePresentationIntent::emphasizedBit);
+}
+
+TEST(MarkdownTest, LinksResolveAgainstTheBaseOnlyWhenRelative) {
+    const AttributedString withoutBase = parseMarkdown("[a](page.html) [b](<>)");
+    ASSERT_TRUE(withoutBase.runs()[0].get<Foundation::LinkAttribute>());
+    EXPECT_EQ(withoutBase.runs()[0].get<Foundation::LinkAttribute>()->absoluteString(),
+              "page.html");
+    // An empty destination without a base has nothing to point to: " b" is plain text.
+    ASSERT_EQ(withoutBase.runs().size(), 2U);
+    EXPECT_FALSE(withoutBase.runs()[1].get<Foundation::LinkAttribute>());
+
+    const AttributedString withBase = parseMarkdown("![i](x.png) [m](mailto:a@b.c)", {}, base());
+    EXPECT_EQ(withBase.runs()[0].get<Foundation::ImageURLAttribute>()->absoluteString(),
+              "https://example.com/docs/guide/x.png");
+    EXPECT_EQ(withBase.runs()[2].get<Foundation::LinkAttribute>()->absoluteString(),
+              "mailto:a@b.c");
+}
+
+TEST(MarkdownTest, ReferenceResolutionFollowsTheStandardExamples) {
+    const std::string b = "http://a/b/c/d;p?q";
+    const std::pair<const char*, const char*> cases[] = {
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},
+        {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/../y", "http://a/b/c/y"},
+        {"https:x", "https:x"},
+    };
+    for (const auto& [reference, expected] : cases) {
+        EXPECT_EQ(platform::resolveURLReference(b, reference), expected) << reference;
+    }
+}
+
+TEST(MarkdownTest, BadBytesAreAnErrorOrRepairedOnRequest) {
+    EXPECT_THROW((void)parseMarkdown("bad \xC3\x28 utf8"), MarkdownParsingError);
+    EXPECT_THROW((void)parseMarkdown(std::string_view("a\0b", 3)), MarkdownParsingError);
+    EXPECT_THROW((void)parseMarkdown(std::string(platform::maximumMarkdownLength + 1, 'a')),
+                 MarkdownParsingError);
+
+    MarkdownParsingOptions partial;
+    partial.failurePolicy = MarkdownParsingOptions::FailurePolicy::returnPartiallyParsedIfPossible;
+    EXPECT_EQ(parseMarkdown("a\xFF*b*", partial).characters(), "a\xEF\xBF\xBD"
+                                                               "b");
+    EXPECT_EQ(parseMarkdown(std::string_view("a\0b", 3), partial).characters(), "a\xEF\xBF\xBD"
+                                                                                "b");
+    EXPECT_TRUE(parseMarkdown("").empty());
+}
+
+// Deep nesting costs neither stack nor quadratic time: each of these finishes with its text.
+TEST(MarkdownTest, HundredThousandLevelsOfNestingParse) {
+    constexpr int depth = 100'000;
+    std::string quotes;
+    std::string lists;
+    std::string emphasis;
+    for (int i = 0; i < depth; ++i) {
+        quotes += "> ";
+        lists += "- ";
+        emphasis += "*a ";
+    }
+    emphasis += "x";
+    for (int i = 0; i < depth; ++i) {
+        emphasis += " b*";
+    }
+    for (const std::string& source : {quotes + "x", lists + "x", emphasis}) {
+        const AttributedString parsed = parseMarkdown(source);
+        ASSERT_FALSE(parsed.empty());
+        EXPECT_NE(parsed.characters().find('x'), std::string_view::npos);
+    }
+    const AttributedString quoted = parseMarkdown(quotes + "x");
+    const auto* intent = quoted.runs()[0].get<Foundation::PresentationIntentAttribute>();
+    ASSERT_TRUE(intent);
+    EXPECT_EQ(intent->components().size(), static_cast<std::size_t>(depth) + 1);
+    EXPECT_EQ(intent->components().back().kind(), Kind::blockQuote);
+    EXPECT_EQ(intent->components().front().kind(), Kind::paragraph);
+}
+
+TEST(MarkdownTest, TenMegabyteDocumentParses) {
+    const std::string block = "## Section\n\nText with *emphasis* and `code` $x$ :smile:.\n\n"
+                              "- one\n- two\n\n";
+    std::string source;
+    while (source.size() + block.size() <= 10 * 1024 * 1024) {
+        source += block;
+    }
+    const AttributedString parsed = parseMarkdown(source);
+    EXPECT_GT(parsed.characters().size(), source.size() / 2);
+}
+
+} // namespace
