@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -304,10 +305,17 @@ gboolean onScroll(GtkEventControllerScroll* controller, double dx, double dy, gp
     const double factor = gtk_event_controller_scroll_get_unit(controller) == GDK_SCROLL_UNIT_WHEEL
                               ? pointsPerWheelStep
                               : 1.0;
+    // Shift turns a vertical wheel sideways, as the desktop's scrolling views do.
+    const auto modifiers =
+        gtk_event_controller_get_current_event_state(GTK_EVENT_CONTROLLER(controller));
+    if ((modifiers & GDK_SHIFT_MASK) != 0 && dx == 0) {
+        std::swap(dx, dy);
+    }
     ui::ScrollEvent event;
     event.location = state.pointer;
     event.deltaX = dx * factor;
     event.deltaY = dy * factor;
+    // What the tree leaves alone scrolls whatever holds the widget.
     return state.graph.scrollEvent(event) ? TRUE : FALSE;
 }
 

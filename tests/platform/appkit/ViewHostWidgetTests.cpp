@@ -116,10 +116,12 @@ struct Board {
 // A toplevel window holding the host, shown on the virtual display.
 class Shown {
 public:
-    explicit Shown(ViewHostWidget& host)
+    // Shows `host` in a window, inside `container` (already holding it) when there is one.
+    explicit Shown(ViewHostWidget& host, GtkWidget* container = nullptr)
         : host_(host)
         , window_(GTK_WINDOW(gtk_window_new())) {
-        gtk_window_set_child(window_, GTK_WIDGET(host.gtkWidget()));
+        gtk_window_set_child(window_,
+                             container != nullptr ? container : GTK_WIDGET(host.gtkWidget()));
         gtk_window_present(window_);
         iterateUntil(
             [&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)) && host_.framesDrawn() > 0; });
@@ -443,6 +445,50 @@ TEST_F(ViewHostWidgetTest, TheWidgetOutlivesItsHandleInAWindow) {
     EXPECT_EQ(gtk_widget_get_width(widget), 240);
     gtk_window_destroy(window);
     iterateFor(std::chrono::milliseconds{50});
+}
+
+// A horizontally scrolling strip of ten 100-point bars above a tall block, in a window that
+// scrolls vertically.
+TEST_F(ViewHostWidgetTest, WheelsScrollTheTreeOrTheWindowAroundIt) {
+    auto offsets = std::make_shared<std::vector<double>>();
+    std::vector<AnyView> bars;
+    for (int index = 0; index < 10; ++index) {
+        bars.push_back(Rectangle().fill(index % 2 == 0 ? tapBlue : tapGreen).frame(100, 100));
+    }
+    host_->setRootView(VStack(
+        HorizontalAlignment::leading(), 0,
+        {ScrollView(HStack(VerticalAlignment::center(), 0, std::move(bars)))
+             .onScrollGeometryChange([offsets](const ScrollGeometry&, const ScrollGeometry& now) {
+                 offsets->push_back(now.contentOffset.x);
+             })
+             .frame(240, 100),
+         Rectangle().fill(platform::Color::gray(0.8)).frame(240, 500)}));
+    GtkWidget* const scroller = gtk_scrolled_window_new();
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scroller), TRUE);
+    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), GTK_WIDGET(host_->gtkWidget()));
+    const Shown shown{*host_, scroller};
+    GtkAdjustment* const vertical =
+        gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
+
+    // Wheel buttons: 4 up, 5 down, 6 left, 7 right.
+    shown.click({120, 50}, 7);
+    ASSERT_TRUE(iterateUntil([&] { return !offsets->empty() && offsets->back() > 0; }));
+    EXPECT_DOUBLE_EQ(offsets->back(), 40);
+    // Shift turns a vertical wheel sideways, as everywhere on the desktop.
+    xtest::hold(shown.display(), "Shift_L", true);
+    shown.click({120, 50}, 5);
+    xtest::hold(shown.display(), "Shift_L", false);
+    EXPECT_TRUE(iterateUntil([&] { return offsets->back() == 80; }));
+    EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(vertical), 0);
+
+    // Over the strip, a plain vertical wheel is the window's: the strip only scrolls sideways.
+    shown.click({120, 50}, 5);
+    EXPECT_TRUE(iterateUntil([&] { return gtk_adjustment_get_value(vertical) > 0; }));
+    EXPECT_DOUBLE_EQ(offsets->back(), 80);
 }
 
 } // namespace

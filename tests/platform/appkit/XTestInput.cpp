@@ -75,6 +75,13 @@ void key(GdkDisplay* display, const char* key, const std::vector<const char*>& m
     XFlush(x);
 }
 
+void hold(GdkDisplay* display, const char* key, bool down) {
+    Display* const x = xdisplay(display);
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XStringToKeysym(key)), down ? True : False,
+                      CurrentTime);
+    XFlush(x);
+}
+
 void focus(GtkWindow* window) {
     Display* const display = xdisplay(gtk_widget_get_display(GTK_WIDGET(window)));
     XSetInputFocus(display, windowOf(window), RevertToParent, CurrentTime);

@@ -20,6 +20,8 @@ void moveTo(GdkDisplay* display, int x, int y);
 void button(GdkDisplay* display, unsigned int number, bool down);
 // Presses `modifiers` (key names such as "Shift_L"), types `key` ("a", "Left"), lets go.
 void key(GdkDisplay* display, const char* key, const std::vector<const char*>& modifiers = {});
+// Presses or lets go of one key (a modifier held over other input, say).
+void hold(GdkDisplay* display, const char* key, bool down);
 // Gives `window` the keyboard focus (there is no window manager to do it).
 void focus(GtkWindow* window);
 
