@@ -11,6 +11,8 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -62,7 +64,11 @@ public:
     using Item = std::variant<Save, Restore, Clip, BeginLayer, EndLayer, Transform, Fill, Stroke,
                               DrawText, DrawImage, Closure>;
 
-    void append(Item item) { items_.push_back(std::move(item)); }
+    template <class Op>
+    void append(Op&& op) {
+        // Built in place: a moved variant temporary trips g++ 12's uninitialised-use analysis.
+        items_.emplace_back(std::in_place_type<std::decay_t<Op>>, std::forward<Op>(op));
+    }
     const std::vector<Item>& items() const { return items_; }
     bool empty() const { return items_.empty(); }
     void clear() { items_.clear(); }

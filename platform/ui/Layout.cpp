@@ -46,6 +46,13 @@ const AlignmentID lastTextBaseline{[](const ViewDimensions& d) { return d.height
                                    "lastTextBaseline"};
 } // namespace alignment_ids
 
+std::optional<CGFloat> ViewDimensions::explicitValue(const AlignmentID& id) const {
+    if (node_ != nullptr) {
+        return node_->explicitGuide(id, size_, proposal_);
+    }
+    return explicit_ ? explicit_(id, size_) : std::nullopt;
+}
+
 CGFloat ViewDimensions::value(const AlignmentID& id) const {
     if (auto v = explicitValue(id)) {
         return soundCoordinate(*v);

@@ -60,6 +60,10 @@ CGFloat soundLength(CGFloat value, bool allowInfinity = true);
 /// A finite coordinate: NaN and infinities become 0.
 CGFloat soundCoordinate(CGFloat value);
 
+namespace detail {
+class Node;
+} // namespace detail
+
 class ViewDimensions;
 
 /// Identifies one alignment guide and gives its value for views that set none explicitly.
@@ -161,6 +165,11 @@ public:
     ViewDimensions(Size size, GuideLookup explicitGuides = {})
         : size_(size)
         , explicit_(std::move(explicitGuides)) {}
+    /// The dimensions of a laid-out view, its explicit guides asked of it on demand.
+    ViewDimensions(Size size, detail::Node& node, ProposedViewSize proposal)
+        : size_(size)
+        , node_(&node)
+        , proposal_(proposal) {}
 
     CGFloat width() const { return size_.width; }
     CGFloat height() const { return size_.height; }
@@ -168,14 +177,14 @@ public:
     CGFloat operator[](HorizontalAlignment g) const { return value(g.id()); }
     CGFloat operator[](VerticalAlignment g) const { return value(g.id()); }
     /// The explicit value of a guide, if the view sets one.
-    std::optional<CGFloat> explicitValue(const AlignmentID& id) const {
-        return explicit_ ? explicit_(id, size_) : std::nullopt;
-    }
+    std::optional<CGFloat> explicitValue(const AlignmentID& id) const;
     CGFloat value(const AlignmentID& id) const;
 
 private:
     Size size_;
     GuideLookup explicit_;
+    detail::Node* node_ = nullptr;
+    ProposedViewSize proposal_;
 };
 
 /// The spacing a view wants from its neighbours, per edge. Two views are spaced by the larger
@@ -270,6 +279,11 @@ public:
                                                      std::any& cache) const;
     /// Layouts that compare equal reuse the node's cached sizes.
     virtual bool equals(const Layout&) const { return false; }
+    /// The proposal most subviews will get for `proposal`, if the layout knows it in advance:
+    /// their text is then laid out in parallel before the layout asks for sizes.
+    virtual std::optional<ProposedViewSize> expectedSubviewProposal(ProposedViewSize) const {
+        return std::nullopt;
+    }
 };
 
 /// The built-in stack layouts, usable directly as custom layouts too.
@@ -301,6 +315,9 @@ public:
     std::optional<CGFloat> explicitAlignment(const AlignmentID&, Rect, ProposedViewSize,
                                              LayoutSubviews, std::any&) const override;
     bool equals(const Layout& other) const override;
+    std::optional<ProposedViewSize> expectedSubviewProposal(ProposedViewSize p) const override {
+        return ProposedViewSize(p.width, std::nullopt);
+    }
 
 private:
     HorizontalAlignment alignment_;

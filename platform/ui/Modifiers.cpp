@@ -97,6 +97,13 @@ const std::any* ModifierNode::layoutValue(const void* tag) const {
     return content ? content->layoutValue(tag) : nullptr;
 }
 
+void ModifierNode::collectPrefetch(ProposedViewSize p, std::vector<std::function<void()>>& jobs) {
+    // Only through modifiers that hand the proposal on unchanged.
+    if (content && !modifier->affectsLayout() && extras.empty()) {
+        content->collectPrefetch(p, jobs);
+    }
+}
+
 void ModifierNode::draw(DisplayList& list) {
     modifier->draw(*this, list);
 }
@@ -461,11 +468,7 @@ struct AlignmentGuideModifier final : Kind<AlignmentGuideModifier> {
     std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size size,
                                  ProposedViewSize p) const override {
         if (&g == id && node.content) {
-            Node* content = node.content.get();
-            const ViewDimensions d(size, [content, p](const AlignmentID& other, Size s) {
-                return content->explicitGuide(other, s, p);
-            });
-            return value(d);
+            return value(ViewDimensions(size, *node.content, p));
         }
         return ModifierImpl::guide(node, g, size, p);
     }

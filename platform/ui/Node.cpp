@@ -1,8 +1,13 @@
 #include "platform/ui/Node.hpp"
 
+#include "platform/runtime/GlobalExecutor.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <unordered_map>
 
 namespace platform::ui::detail {
@@ -148,11 +153,14 @@ Size Node::sizeThatFits(ProposedViewSize proposal) {
     return s;
 }
 
+bool Node::hasCachedSize(ProposedViewSize proposal) const {
+    const ProposedViewSize p = proposal.sanitized();
+    return std::any_of(sizeCache_.begin(), sizeCache_.end(),
+                       [&p](const auto& entry) { return entry.first == p; });
+}
+
 ViewDimensions Node::dimensions(ProposedViewSize proposal) {
-    const Size s = sizeThatFits(proposal);
-    return ViewDimensions(s, [this, proposal](const AlignmentID& id, Size size) {
-        return explicitGuide(id, size, proposal);
-    });
+    return ViewDimensions(sizeThatFits(proposal), *this, proposal.sanitized());
 }
 
 void Node::place(Rect rootFrame, ProposedViewSize proposal) {
@@ -180,6 +188,40 @@ ViewSpacing Node::spacing() {
 
 const std::any* Node::layoutValue(const void*) const {
     return nullptr;
+}
+
+void Node::collectPrefetch(ProposedViewSize, std::vector<std::function<void()>>&) {}
+
+void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body) {
+    struct Shared {
+        std::atomic<std::size_t> next{0};
+        std::size_t done = 0;
+        std::mutex mutex;
+        std::condition_variable finished;
+    };
+    auto shared = std::make_shared<Shared>();
+    const auto work = [shared, n, &body] {
+        std::size_t ran = 0;
+        for (std::size_t i = shared->next++; i < n; i = shared->next++) {
+            body(i);
+            ++ran;
+        }
+        if (ran > 0) {
+            const std::lock_guard lock(shared->mutex);
+            shared->done += ran;
+            if (shared->done == n) {
+                shared->finished.notify_all();
+            }
+        }
+    };
+    // A helper that starts after everything was taken touches nothing but `shared`.
+    const unsigned helpers = std::min(platform::GlobalExecutor::shared().threadCount(), 3u);
+    for (unsigned h = 0; h < helpers && h + 1 < n; ++h) {
+        platform::GlobalExecutor::shared().enqueue(work);
+    }
+    work();
+    std::unique_lock lock(shared->mutex);
+    shared->finished.wait(lock, [&] { return shared->done == n; });
 }
 
 void Node::invalidateLayout() {
@@ -266,6 +308,13 @@ ViewSpacing SingleChildNode::spacing() {
 
 const std::any* SingleChildNode::layoutValue(const void* tag) const {
     return child ? child->layoutValue(tag) : nullptr;
+}
+
+void SingleChildNode::collectPrefetch(ProposedViewSize p,
+                                      std::vector<std::function<void()>>& jobs) {
+    if (child) {
+        child->collectPrefetch(p, jobs);
+    }
 }
 
 Size SingleChildNode::computeSize(ProposedViewSize proposal) {
@@ -408,6 +457,22 @@ void LayoutNode::rebuild() {
 }
 
 Size LayoutNode::computeSize(ProposedViewSize proposal) {
+    // Text is most of the cost of a long stack, and each text lays out on its own: do it on
+    // several threads before the layout asks for sizes one by one.
+    constexpr std::size_t kParallelThreshold = 32;
+    if (subviews.size() >= kParallelThreshold) {
+        if (const auto expected = layout->expectedSubviewProposal(proposal)) {
+            std::vector<std::function<void()>> jobs;
+            for (Child& c : children) {
+                if (!c.node->hasCachedSize(*expected)) {
+                    c.node->collectPrefetch(*expected, jobs);
+                }
+            }
+            if (jobs.size() >= kParallelThreshold) {
+                parallelFor(jobs.size(), [&jobs](std::size_t i) { jobs[i](); });
+            }
+        }
+    }
     return layout->sizeThatFits(proposal, subviews, cache);
 }
 

@@ -58,6 +58,7 @@ public:
 
     // ---- Layout ----
     Size sizeThatFits(ProposedViewSize proposal);
+    bool hasCachedSize(ProposedViewSize proposal) const;
     ViewDimensions dimensions(ProposedViewSize proposal);
     /// Places the node in `rootFrame` (root coordinates) for `proposal`.
     void place(Rect rootFrame, ProposedViewSize proposal);
@@ -65,6 +66,10 @@ public:
                                                  ProposedViewSize proposal);
     virtual ViewSpacing spacing();
     virtual const std::any* layoutValue(const void* tag) const;
+    /// Work that sizing this node for `proposal` will need and that may run on another thread
+    /// beforehand (text layout). Jobs touch only their own node.
+    virtual void collectPrefetch(ProposedViewSize proposal,
+                                 std::vector<std::function<void()>>& jobs);
     void invalidateLayout();
     /// The node must be placed again (its size is unchanged): scrolling.
     void invalidatePlacement();
@@ -112,6 +117,7 @@ public:
     std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
     ViewSpacing spacing() override;
     const std::any* layoutValue(const void* tag) const override;
+    void collectPrefetch(ProposedViewSize p, std::vector<std::function<void()>>& jobs) override;
 
 protected:
     Size computeSize(ProposedViewSize proposal) override;
@@ -157,6 +163,7 @@ public:
     std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
     ViewSpacing spacing() override;
     const std::any* layoutValue(const void* tag) const override;
+    void collectPrefetch(ProposedViewSize p, std::vector<std::function<void()>>& jobs) override;
     void draw(DisplayList& list) override;
     void collectHandlers(Point point, std::vector<Node*>& out) override;
     const std::string* coordinateSpaceName() const override;
@@ -307,6 +314,10 @@ struct GridCellKey {
 
 /// Scrolls `node` if it is a scroll view; whether the offset changed.
 bool scrollNodeBy(Node& node, CGFloat dx);
+
+/// Runs `body(0)` ... `body(n - 1)` on the calling thread and a few workers of the global
+/// executor; returns when all have run.
+void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body);
 
 /// The shared empty view.
 const std::shared_ptr<const ViewImpl>& emptyViewImpl();

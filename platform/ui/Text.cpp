@@ -134,6 +134,19 @@ public:
         return (first ? lines.front() : lines.back()).typographicBounds.origin.y;
     }
 
+    void collectPrefetch(ProposedViewSize p, std::vector<std::function<void()>>& jobs) override {
+        if (empty_ || hasEntry(p.width)) {
+            return;
+        }
+        prefetchWidth_ = p.width;
+        prefetched_.reset();
+        jobs.push_back([this, width = layoutWidth(p.width)] {
+            platform::ParagraphStyle style = style_;
+            style.width = width;
+            prefetched_ = std::make_shared<const platform::TextLayout>(styled_, style);
+        });
+    }
+
     void draw(DisplayList& list) override {
         if (empty_) {
             return;
@@ -192,6 +205,7 @@ protected:
             styled_ = std::move(styled);
             style_ = std::move(style);
             entries_.clear();
+            prefetched_.reset();
         }
         runs_ = text.runs();
         empty_ = empty;
@@ -229,34 +243,57 @@ private:
         bool unwrapped = false;
     };
 
-    const Entry& layoutFor(std::optional<CGFloat> proposed) {
-        constexpr CGFloat eps = 1e-6;
-        std::optional<CGFloat> width = proposed;
-        if (width && (std::isinf(*width) || std::isnan(*width))) {
-            width.reset();
+    static std::optional<CGFloat> layoutWidth(std::optional<CGFloat> proposed) {
+        if (!proposed || std::isinf(*proposed) || std::isnan(*proposed)) {
+            return std::nullopt;
         }
+        return std::max(*proposed, CGFloat(0));
+    }
+
+    /// The cached layout that serves `width`: the same width, or one whose lines break the same
+    /// way (at or above its widest line and at or below its width; any width at or above the
+    /// widest line for a layout that wrapped nothing).
+    const Entry* findEntry(std::optional<CGFloat> width) const {
+        constexpr CGFloat eps = 1e-6;
         for (const Entry& e : entries_) {
             if (!width) {
                 if (!e.width || e.unwrapped) {
-                    return e;
+                    return &e;
                 }
                 continue;
             }
             if (e.width && *e.width == *width) {
-                return e;
+                return &e;
             }
             if ((!e.width || e.unwrapped) && *width + eps >= e.widest) {
-                return e;
+                return &e;
             }
             if (e.width && *width + eps >= e.widest && *width <= *e.width + eps) {
-                return e;
+                return &e;
             }
         }
-        platform::ParagraphStyle style = style_;
-        style.width = width ? std::optional<double>(std::max(*width, CGFloat(0))) : std::nullopt;
+        return nullptr;
+    }
+
+    bool hasEntry(std::optional<CGFloat> proposed) const {
+        return findEntry(layoutWidth(proposed)) != nullptr;
+    }
+
+    const Entry& layoutFor(std::optional<CGFloat> proposed) {
+        const std::optional<CGFloat> width = layoutWidth(proposed);
+        if (const Entry* e = findEntry(width)) {
+            return *e;
+        }
         Entry e;
         e.width = width;
-        e.layout = std::make_shared<const platform::TextLayout>(styled_, style);
+        if (prefetched_ && layoutWidth(prefetchWidth_) == width) {
+            e.layout = std::move(prefetched_);
+        } else {
+            platform::ParagraphStyle style = style_;
+            style.width = width;
+            e.layout = std::make_shared<const platform::TextLayout>(styled_, style);
+        }
+        prefetched_.reset();
         const auto lines = e.layout->lines();
         bool first = true;
         for (const auto& line : lines) {
@@ -280,6 +317,8 @@ private:
 
     platform::StyledText styled_;
     platform::ParagraphStyle style_;
+    std::shared_ptr<const platform::TextLayout> prefetched_;
+    std::optional<CGFloat> prefetchWidth_;
     std::vector<Text::Run> runs_;
     std::vector<Entry> entries_;
     bool empty_ = true;
