@@ -1,0 +1,67 @@
+#pragma once
+
+// The process-wide cache of parsed and typeset formulas, so that measuring a formula and drawing
+// it at the same width parse and typeset it once. Parsed lists are kept per LaTeX text; typeset
+// roots per text, font, style and width (rounded to half points, so that slightly different
+// proposals share an entry). Both caches hold a bounded number of entries and drop the least
+// recently used first. Every access holds the provider's lock, so the process typesets one
+// formula at a time.
+
+#include "Math/AtomList.hpp"
+#include "Math/DisplayNode.hpp"
+#include "Math/MathFont.hpp"
+#include "Math/ReadWriteLockIsolated.hpp"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Math {
+
+class DisplayProvider {
+public:
+    static constexpr std::size_t defaultAtomListLimit = 512;
+    static constexpr std::size_t defaultDisplayNodeLimit = 512;
+
+    struct Key {
+        std::string latex;
+        Font font;
+        Style::Level style;
+        // Already rounded (see keyWidth); 0 means no width limit.
+        double proposedWidth = 0;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const noexcept;
+    };
+
+    // The shared provider, created on first use.
+    static DisplayProvider& shared();
+
+    explicit DisplayProvider(std::size_t atomListLimit = defaultAtomListLimit,
+                             std::size_t displayNodeLimit = defaultDisplayNodeLimit);
+    ~DisplayProvider();
+    DisplayProvider(const DisplayProvider&) = delete;
+    DisplayProvider& operator=(const DisplayProvider&) = delete;
+
+    // A width as cache keys hold it: to the nearest half point (halves away from zero) when
+    // positive, else 0. No width counts as 0.
+    static double keyWidth(std::optional<double> width);
+
+    // The typeset root of `latex`, from the cache or typeset now (and then kept also under the
+    // root's own width, which a layout proposes next). Nothing when the LaTeX does not parse or
+    // the font cannot be loaded; nothing is kept then.
+    std::shared_ptr<DisplayList> displayNode(std::string_view latex, const Font& font,
+                                             Style::Level style, std::optional<double> width);
+
+    std::size_t atomListCount();
+    std::size_t displayNodeCount();
+
+private:
+    struct Cache;
+    ReadWriteLockIsolated<std::unique_ptr<Cache>> cache_;
+};
+
+} // namespace Math
