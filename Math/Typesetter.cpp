@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <typeinfo>
 
 namespace Math {
 
@@ -56,6 +58,35 @@ std::u16string utf16(std::string_view text) {
 std::string_view lastCharacter(std::string_view text) {
     const auto clusters = platform::unicode::graphemeClusters(text);
     return clusters.empty() ? std::string_view{} : clusters.back();
+}
+
+// The source position of an atom's last character, where its scripts are recorded.
+std::int64_t lastSourceIndex(const Atom& atom) {
+    const IndexRange range = atom.indexRange;
+    if (range.location < 0 || range.length <= 0 ||
+        range.location > std::numeric_limits<std::int64_t>::max() - range.length) {
+        return std::max<std::int64_t>(0, range.location);
+    }
+    return range.location + range.length - 1;
+}
+
+// An accent over letters and digits alone can be set as text (the accent combined with its
+// base); over anything else (a fraction, a group with scripts) the text would be LaTeX source.
+bool hasTextBase(const Accent& accent) {
+    if (!accent.innerList) {
+        return true;
+    }
+    return std::all_of(accent.innerList->atoms.begin(), accent.innerList->atoms.end(),
+                       [](const std::shared_ptr<Atom>& atom) {
+                           if (!atom) {
+                               return false;
+                           }
+                           const Atom& plain = *atom;
+                           return typeid(plain) == typeid(Atom) && !hasScripts(plain) &&
+                                  (atom->type == AtomType::variable ||
+                                   atom->type == AtomType::number ||
+                                   atom->type == AtomType::ordinary);
+                       });
 }
 
 const AtomList& listOrEmpty(const std::shared_ptr<AtomList>& list) {
@@ -273,11 +304,12 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
 
         case AtomType::accent:
             if (maxWidth > 0) {
-                if (auto* accent = dynamic_cast<Accent*>(&atom)) {
+                auto* accent = dynamic_cast<Accent*>(&atom);
+                if (accent && hasTextBase(*accent)) {
                     appendAccentAsText(atoms[i], *accent, previous);
                     previous = &atom;
+                    break;
                 }
-                break;
             }
             [[fallthrough]];
         case AtomType::largeOperator:
@@ -389,8 +421,7 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
     if (delta > 0 && !atom.subscript()) {
         currentPosition.x += delta;
     }
-    const std::int64_t end = atom.indexRange.location + atom.indexRange.length - 1;
-    makeScripts(atom, *run, std::max<std::int64_t>(0, end), delta);
+    makeScripts(atom, *run, lastSourceIndex(atom), delta);
 }
 
 void Typesetter::appendAccentAsText(const std::shared_ptr<Atom>& shared, Accent& accent,
@@ -404,6 +435,11 @@ void Typesetter::appendAccentAsText(const std::shared_ptr<Atom>& shared, Accent&
     extendCurrentLineRange(accent);
     currentAtoms.push_back(shared);
     accent.type = AtomType::ordinary;
+    // The scripts follow the accented text as they would follow a letter.
+    if (hasScripts(accent)) {
+        const auto run = flushCurrentLine();
+        makeScripts(accent, *run, lastSourceIndex(accent), 0);
+    }
 }
 
 std::shared_ptr<DisplayNode> Typesetter::buildPlacedNode(Atom& atom, AtomType& breakType) {

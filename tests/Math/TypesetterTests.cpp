@@ -525,6 +525,16 @@ TEST_F(TypesetterTest, AccentsAreTextWhenLinesMayBreak) {
     ASSERT_TRUE(root);
     ASSERT_EQ(root->children.size(), 1U);
     EXPECT_EQ(textOf(*root->children[0]), "\U0001D44E\u00E9");
+
+    // Its scripts follow it; a base that is not plain text is built as an accent all the same.
+    const auto scripted = typeset("\\acute{e}^2", Level::text, 500);
+    ASSERT_EQ(scripted->children.size(), 2U);
+    EXPECT_EQ(textOf(*scripted->children[0]), "\u00E9");
+    EXPECT_EQ(child<DisplayList>(*scripted, 1)->linePosition,
+              DisplayList::LinePosition::superscript);
+    const auto fraction = typeset("\\hat{\\frac{a}{b}}", Level::text, 500);
+    ASSERT_EQ(fraction->children.size(), 1U);
+    EXPECT_TRUE(child<DisplayAccent>(*fraction, 0));
 }
 
 // MARK: Tables and delimiters
