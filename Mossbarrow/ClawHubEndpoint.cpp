@@ -1,6 +1,7 @@
 #include "Mossbarrow/ClawHubEndpoint.hpp"
 
 #include "Mossbarrow/EndpointSupport.hpp"
+#include "Mossbarrow/ServiceAddresses.hpp"
 
 namespace mossbarrow {
 
@@ -10,7 +11,7 @@ const std::string& ClawHubEndpoint::defaultBaseURL() {
 }
 
 platform::URL ClawHubEndpoint::baseURL() const {
-    return detail::baseURLFromConstant(defaultBaseURL());
+    return detail::baseURLFromConstant(ServiceAddresses::current().clawHub());
 }
 
 std::string ClawHubEndpoint::path() const {

@@ -40,6 +40,8 @@ public:
     }
 
     // The registry's root address, fixed when the program is configured.
+    // The address the build was configured with; the environment may replace it (see
+    // ServiceAddresses), and baseURL() answers with the address in effect.
     static const std::string& defaultBaseURL();
 
     const std::variant<Search, List, Detail>& kind() const { return kind_; }

@@ -19,6 +19,7 @@ struct ClawHubSkillTags {
     void encode(platform::JSONEncodingContainer& container) const;
 };
 
+// Counters the registry leaves out read as 0.
 struct ClawHubSkillStats {
     std::int64_t downloads = 0;
     std::int64_t installsAllTime = 0;
@@ -61,10 +62,13 @@ struct ClawHubSkill {
     friend bool operator==(const ClawHubSkill& lhs, const ClawHubSkill& rhs);
 };
 
-// One page of the registry's skill list; `nextCursor` is absent on the last page.
+// One page of the registry's skill list; `nextCursor` is absent on the last page. Skills that
+// cannot be read are left out of `items` and described in `skippedItems` (which is not part of
+// the JSON form).
 struct SkillListResponse {
     std::vector<ClawHubSkill> items;
     std::optional<std::string> nextCursor;
+    std::vector<std::string> skippedItems;
 
     static SkillListResponse decode(const platform::JSONDecodingContainer& container);
     void encode(platform::JSONEncodingContainer& container) const;

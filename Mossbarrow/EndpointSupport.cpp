@@ -18,7 +18,8 @@ platform::URL baseURLFromConstant(std::string_view text) {
 }
 
 std::string encodedPathSegment(std::string_view text) {
-    auto encoded = platform::addingPercentEncoding(text, platform::URLCharacterSet::urlPathAllowed);
+    auto encoded =
+        platform::addingPercentEncoding(text, platform::URLCharacterSet::urlPathSegmentAllowed);
     return encoded ? *encoded : std::string(text);
 }
 

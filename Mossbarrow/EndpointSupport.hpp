@@ -17,12 +17,14 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
-// A root address constant as a URL. A constant that does not parse is a build mistake, so the
-// program stops rather than sending requests nowhere.
+// A root address as a URL. The address in effect is a configured constant or an environment
+// value already checked, so one that does not parse is a build mistake, and the program stops
+// rather than sending requests nowhere.
 platform::URL baseURLFromConstant(std::string_view text);
 
-// A path segment taken from data, encoded with the path-allowed set ("/" stays, so a name such as
-// team/weather spans two segments); text that cannot be encoded is used as it is.
+// A path segment taken from data, encoded as exactly one segment: "/" is encoded too, so that a
+// name such as io.github.owner/name stays one segment, which is how the registries look names
+// up. Text that cannot be encoded (not UTF-8) is used as it is.
 std::string encodedPathSegment(std::string_view text);
 
 } // namespace mossbarrow::detail

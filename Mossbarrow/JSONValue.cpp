@@ -26,9 +26,11 @@ bool operator==(const JSONValue& lhs, const JSONValue& rhs) {
                     const std::string& name = member.first;
                     auto found = right.find(name);
                     if (found == right.end()) {
-                        found = std::find_if(right.begin(), right.end(), [&](const auto& candidate) {
-                            return platform::unicode::canonicallyEquivalent(candidate.first, name);
-                        });
+                        found =
+                            std::find_if(right.begin(), right.end(), [&](const auto& candidate) {
+                                return platform::unicode::canonicallyEquivalent(candidate.first,
+                                                                                name);
+                            });
                     }
                     if (found == right.end() || !(found->second == member.second)) {
                         return false;

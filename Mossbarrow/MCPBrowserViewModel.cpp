@@ -55,6 +55,9 @@ void MCPBrowserViewModel::loadIfNeeded() {
 
 void MCPBrowserViewModel::loadMoreIfNeeded() {
     if (nextCursor_.peek() && !isLoadingMore_.peek()) {
+        // Raised now, not when the task first runs: the last row can appear again before then,
+        // and that must not ask for the same page twice.
+        isLoadingMore_.set(true);
         startLoad(false, cursorSearch_);
     }
 }

@@ -1,6 +1,7 @@
 #include "Mossbarrow/MCPEndpoint.hpp"
 
 #include "Mossbarrow/EndpointSupport.hpp"
+#include "Mossbarrow/ServiceAddresses.hpp"
 
 namespace mossbarrow {
 
@@ -10,7 +11,7 @@ const std::string& MCPEndpoint::defaultBaseURL() {
 }
 
 platform::URL MCPEndpoint::baseURL() const {
-    return detail::baseURLFromConstant(defaultBaseURL());
+    return detail::baseURLFromConstant(ServiceAddresses::current().mcp());
 }
 
 std::string MCPEndpoint::path() const {

@@ -29,6 +29,8 @@ public:
         return MCPEndpoint(Versions{std::move(serverName)});
     }
 
+    // The address the build was configured with; the environment may replace it (see
+    // ServiceAddresses), and baseURL() answers with the address in effect.
     static const std::string& defaultBaseURL();
 
     const std::variant<List, Versions>& kind() const { return kind_; }

@@ -1,6 +1,7 @@
 #include "Mossbarrow/OstrelEndpoint.hpp"
 
 #include "Mossbarrow/EndpointSupport.hpp"
+#include "Mossbarrow/ServiceAddresses.hpp"
 
 namespace mossbarrow {
 
@@ -10,7 +11,7 @@ const std::string& OstrelEndpoint::defaultBaseURL() {
 }
 
 platform::URL OstrelEndpoint::baseURL() const {
-    return detail::baseURLFromConstant(defaultBaseURL());
+    return detail::baseURLFromConstant(ServiceAddresses::current().ostrel());
 }
 
 } // namespace mossbarrow

@@ -11,6 +11,8 @@ class OstrelEndpoint final : public Endpoint {
 public:
     static OstrelEndpoint skills() { return OstrelEndpoint(); }
 
+    // The address the build was configured with; the environment may replace it (see
+    // ServiceAddresses), and baseURL() answers with the address in effect.
     static const std::string& defaultBaseURL();
 
     platform::URL baseURL() const override;

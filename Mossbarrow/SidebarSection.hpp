@@ -1,41 +1,22 @@
 #pragma once
 
+#include "Mossbarrow/RawValueEnumeration.hpp"
+
 #include <array>
-#include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <optional>
-#include <string>
 #include <string_view>
 
 namespace mossbarrow {
 
-// The window's sections. The raw value is the case's own name.
-class SidebarSection {
-public:
+struct SidebarSectionCases {
     enum Value : std::uint8_t { skills, mcpRegistry, bookmarks };
-
-    constexpr SidebarSection(Value value)
-        : value_(value) {}
-
-    // The case whose raw value is exactly `rawValue` (case-sensitive), if any.
-    static std::optional<SidebarSection> fromRawValue(std::string_view rawValue);
-    static const std::array<SidebarSection, 3>& allCases();
-
-    std::string_view rawValue() const;
-    std::string id() const { return std::string(rawValue()); }
-    constexpr Value value() const { return value_; }
-    friend constexpr bool operator==(SidebarSection, SidebarSection) = default;
-
-private:
-    Value value_;
+    static constexpr std::array<std::string_view, 3> rawValues{"skills", "mcpRegistry",
+                                                               "bookmarks"};
+    static constexpr std::string_view typeName = "SidebarSection";
+    static constexpr bool codable = false;
 };
+
+// The window's sections. Not coded: nothing stores or sends a section.
+using SidebarSection = RawValueEnumeration<SidebarSectionCases>;
 
 } // namespace mossbarrow
-
-template <>
-struct std::hash<mossbarrow::SidebarSection> {
-    std::size_t operator()(mossbarrow::SidebarSection value) const noexcept {
-        return std::hash<std::string_view>{}(value.rawValue());
-    }
-};

@@ -2,12 +2,14 @@
 
 #include "Mossbarrow/ClawHubEndpoint.hpp"
 #include "Mossbarrow/OstrelEndpoint.hpp"
+#include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/Error.hpp"
 #include "platform/foundation/Unicode.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <unordered_set>
 
 namespace mossbarrow {
@@ -47,12 +49,25 @@ bool containsLowercased(std::string_view field, std::string_view needle) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         const auto c = static_cast<unsigned char>(field[i]);
         nonAscii |= c;
-        out[i] = static_cast<char>(static_cast<unsigned>(c - 'A') < 26U ? c + ('a' - 'A') : c);
+        out[i] = platform::ascii::toLower(field[i]);
     }
     if ((nonAscii & 0x80U) != 0) {
         return foldedText(field).find(needle) != std::string::npos;
     }
     return std::string_view(out, field.size()).find(needle) != std::string_view::npos;
+}
+
+// One line per page, so that a registry that changes its format again is seen in the log
+// without flooding it.
+void logSkippedSkills(const SkillListResponse& page) {
+    std::string line = "ClawHub: left out " + std::to_string(page.skippedItems.size()) + " of " +
+                       std::to_string(page.items.size() + page.skippedItems.size()) +
+                       " skills of a page that could not be read:";
+    for (const std::string& item : page.skippedItems) {
+        line += " " + item + ";";
+    }
+    line.back() = '\n';
+    std::fputs(line.c_str(), stderr);
 }
 
 } // namespace
@@ -212,6 +227,9 @@ void SkillsBrowserViewModel::changeSort(SkillSort sort) {
 void SkillsBrowserViewModel::loadMoreOpenClawIfNeeded() {
     if (provider_.peek() == SkillProvider::openClaw && openClawCursor_.peek() &&
         !isLoadingMoreOpenClaw_.peek()) {
+        // Raised now, not when the task first runs: the last row can appear again before then,
+        // and that must not ask for the same page twice.
+        isLoadingMoreOpenClaw_.set(true);
         startOpenClawLoad(false);
     }
 }
@@ -244,6 +262,9 @@ platform::Task<void> SkillsBrowserViewModel::loadOpenClaw(bool reset) {
         co_return; // superseded by a newer first-page load
     }
     if (page) {
+        if (!page->skippedItems.empty()) {
+            logSkippedSkills(*page);
+        }
         std::vector<ClawHubSkill> items;
         if (!reset) {
             items = openClawItems_.peek();

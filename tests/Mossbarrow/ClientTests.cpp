@@ -40,8 +40,15 @@ TEST(Endpoints, FormExactURLs) {
               mcp + "/v0.1/servers?limit=100&search=%20%20");
     EXPECT_EQ(url(MCPEndpoint::list(100, "c1", "abc")),
               mcp + "/v0.1/servers?limit=100&cursor=c1&search=abc");
-    EXPECT_EQ(url(MCPEndpoint::versions("team/weather")),
-              mcp + "/v0.1/servers/team/weather/versions");
+    // A name is one path segment, its "/" included.
+    EXPECT_EQ(url(MCPEndpoint::versions("io.github.owner/name")),
+              mcp + "/v0.1/servers/io.github.owner%2Fname/versions");
+    EXPECT_EQ(url(ClawHubEndpoint::detail("team/tool")), claw + "/api/v1/skills/team%2Ftool");
+    // A "+" in a value would reach the server as a space.
+    EXPECT_EQ(url(ClawHubEndpoint::list(SkillSort::trending, 50, "x/y:1.0.0+20130313144700")),
+              claw + "/api/v1/skills?sort=trending&limit=50&cursor=x/y:1.0.0%2B20130313144700");
+    EXPECT_EQ(url(MCPEndpoint::list(100, "a+b;c", "c++")),
+              mcp + "/v0.1/servers?limit=100&cursor=a%2Bb%3Bc&search=c%2B%2B");
     EXPECT_EQ(url(MCPEndpoint::versions("a;b c")), mcp + "/v0.1/servers/a%3Bb%20c/versions");
     EXPECT_EQ(url(OstrelEndpoint::skills()), OstrelEndpoint::defaultBaseURL() + "/api/skills");
 }

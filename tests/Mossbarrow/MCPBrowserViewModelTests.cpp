@@ -40,6 +40,13 @@ protected:
         if (search == "weather") {
             return ok("mcp-search-weather.json");
         }
+        if (cursor == "x/y:1.0.0+20130313144700") {
+            return ok("mcp-page2.json");
+        }
+        if (search == "c++") {
+            return Reply{.body = R"({"servers":[{"server":{"name":"plus","version":"1"}}],)"
+                                 R"("metadata":{"nextCursor":"x/y:1.0.0+20130313144700"}})"};
+        }
         if (search == "slow") {
             return Reply{.body = fixture("mcp-page1.json"), .held = true, .key = "slow"};
         }
@@ -221,9 +228,38 @@ TEST_F(MCPBrowser, ALateNextPageIsNotMergedIntoANewerList) {
     EXPECT_FALSE(model->isLoadingMore());
 }
 
+TEST_F(MCPBrowser, NextPageIsAskedForOnceWhileItLoads) {
+    model->setSearchQuery("morepages");
+    runUntil([&] { return server.count("/") == 1 && !model->isLoading(); }, "first page");
+    model->loadMoreIfNeeded(); // held by the server
+    model->loadMoreIfNeeded(); // the last row shown again before the load has started
+    runUntil([&] { return server.count("/") == 2; }, "next page requested");
+    model->loadMoreIfNeeded(); // and again while the reply is awaited
+    settle(300ms);
+    EXPECT_EQ(server.count("/v0.1/servers?limit=100&cursor=held-next"), 1u);
+    server.release("next");
+    runUntil([&] { return !model->isLoadingMore(); }, "next page");
+    EXPECT_EQ(server.count("/"), 2u);
+}
+
+TEST_F(MCPBrowser, ValuesReachTheRegistryAsTheyWereSent) {
+    // "+" in a search and in a cursor (a version with build metadata) is not a space.
+    model->setSearchQuery("c++");
+    runUntil([&] { return server.count("/") == 1 && !model->isLoading(); }, "search");
+    EXPECT_EQ(model->nextCursor(), "x/y:1.0.0+20130313144700");
+    model->loadMoreIfNeeded();
+    runUntil([&] { return server.count("/") == 2 && !model->isLoadingMore(); }, "next page");
+    EXPECT_EQ(server.requests()[1],
+              "/v0.1/servers?limit=100&cursor=x/y:1.0.0%2B20130313144700&search=c%2B%2B");
+    EXPECT_EQ(names(), (std::vector<std::string>{"plus-1", "io.example/files-unknown",
+                                                 "io.example/git-0.3.1"}));
+    EXPECT_FALSE(model->errorMessage().has_value());
+}
+
 TEST_F(MCPBrowser, VersionsAreStoredPerServerUnmerged) {
     platform::blockingWait(model->loadVersions("io.example/weather"));
-    EXPECT_EQ(server.requests().back(), "/v0.1/servers/io.example/weather/versions");
+    // The name travels as one path segment, as the registry looks it up.
+    EXPECT_EQ(server.requests().back(), "/v0.1/servers/io.example%2Fweather/versions");
     ASSERT_EQ(model->versionsByServer().count("io.example/weather"), 1u);
     EXPECT_EQ(model->versionsByServer().at("io.example/weather").size(), 3u);
 

@@ -6,6 +6,7 @@
 #include "Mossbarrow/JSONValue.hpp"
 #include "Mossbarrow/OstrelSkill.hpp"
 #include "Mossbarrow/ServerResponse.hpp"
+#include "Mossbarrow/SidebarSection.hpp"
 #include "Mossbarrow/SkillProvider.hpp"
 #include "Mossbarrow/SkillSelection.hpp"
 #include "Mossbarrow/SkillSort.hpp"
@@ -68,23 +69,28 @@ TEST(ClawHubRecords, PageDecodesWithOptionalMembers) {
     EXPECT_EQ(emptySummary.summary, "");
 }
 
-TEST(ClawHubRecords, OneBadMemberFailsTheWholePageAndNamesItsPath) {
+TEST(ClawHubRecords, AnUnreadableSkillIsLeftOutOfItsPageAndNamed) {
     const auto page = [](const std::string& skill) {
-        return R"({"items":[)" + skillJSON("ok") + "," + skill + "]}";
+        return R"({"items":[)" + skillJSON("ok") + "," + skill + R"(],"nextCursor":"c2"})";
+    };
+    const auto skipped = [&](const std::string& skill) {
+        const auto decoded = decode<SkillListResponse>(page(skill));
+        EXPECT_EQ(decoded.items.size(), 1u);
+        EXPECT_EQ(decoded.nextCursor, "c2") << "the cursor still leads on";
+        return decoded.skippedItems.size() == 1 ? decoded.skippedItems[0] : std::string("none");
     };
     auto bad = skillJSON("x");
     bad.replace(bad.find(R"("stars":4)"), 9, R"("stars":1.5)");
-    EXPECT_EQ(failurePath<SkillListResponse>(page(bad)), "items[1].stats.stars");
-
-    auto noLatest = skillJSON("x");
-    noLatest.replace(noLatest.find(R"({"latest":"1"})"), 14, "{}");
-    EXPECT_EQ(failurePath<SkillListResponse>(page(noLatest)), "items[1].tags.latest");
+    EXPECT_EQ(skipped(bad).rfind(R"(items[1] (slug "x"): stats.stars: )", 0), 0u) << skipped(bad);
 
     auto noVersion = skillJSON("x");
     noVersion.erase(noVersion.find(R"(,"latestVersion")"));
     noVersion += "}";
-    EXPECT_EQ(failurePath<SkillListResponse>(page(noVersion)), "items[1].latestVersion");
+    noVersion.replace(noVersion.find(R"({"latest":"1"})"), 14, "{}");
+    EXPECT_NE(skipped(noVersion).find("latestVersion"), std::string::npos) << skipped(noVersion);
+    EXPECT_EQ(skipped("[1]").rfind("items[1]: ", 0), 0u) << skipped("[1]");
 
+    // What is not a list of skills at all still fails the reply.
     EXPECT_EQ(failurePath<SkillListResponse>(R"({"items":{}})"), "items");
     EXPECT_EQ(failurePath<SkillListResponse>(R"([])"), "");
     // 2^63 does not fit a signed 64-bit integer; nothing is coerced from text either.
@@ -94,6 +100,45 @@ TEST(ClawHubRecords, OneBadMemberFailsTheWholePageAndNamesItsPath) {
     auto quoted = skillJSON("x");
     quoted.replace(quoted.find(R"("updatedAt":8)"), 13, R"("updatedAt":"8")");
     EXPECT_THROW(decode<ClawHubSkill>(quoted), DecodingError);
+}
+
+TEST(ClawHubRecords, TodaysListShapesDecode) {
+    const auto first = decode<SkillListResponse>(testing::fixture("clawhub-today-1.json"));
+    ASSERT_EQ(first.items.size(), 3u);
+    EXPECT_EQ(first.nextCursor, "x/y:1.0.0+20130313144700");
+    ASSERT_EQ(first.skippedItems.size(), 1u);
+    EXPECT_NE(first.skippedItems[0].find(R"(items[1] (slug "placeholder"))"), std::string::npos);
+
+    const auto& pdf = first.items[0];
+    EXPECT_EQ(pdf.stats.installsAllTime, 812) << "installs stands for the all-time count";
+    EXPECT_EQ(pdf.stats.installsCurrent, 0);
+    EXPECT_EQ(pdf.stats.downloads, 30512);
+    EXPECT_EQ(pdf.stats.comments, 4);
+
+    const auto& calendar = first.items[1]; // "tags": {}, a latest version
+    EXPECT_EQ(calendar.tags.latest, "0.3.1");
+    EXPECT_EQ(calendar.stats.downloads, 12);
+    EXPECT_EQ(calendar.stats.stars, 0);
+    EXPECT_EQ(calendar.stats.installsAllTime, 0);
+    EXPECT_FALSE(calendar.summary.has_value());
+
+    const auto& notes = first.items[2]; // a tag, "latestVersion": null
+    EXPECT_EQ(notes.latestVersion.version, "1.4.0");
+    EXPECT_EQ(notes.latestVersion.createdAt, notes.updatedAt);
+    EXPECT_EQ(notes.latestVersion.changelog, "");
+
+    const auto second = decode<SkillListResponse>(testing::fixture("clawhub-today-2.json"));
+    ASSERT_EQ(second.items.size(), 1u);
+    EXPECT_EQ(second.items[0].stats.installsAllTime, 9) << "the older counter wins when sent";
+    EXPECT_EQ(second.items[0].stats.versions, 1);
+    EXPECT_FALSE(second.nextCursor.has_value());
+    EXPECT_EQ(second.skippedItems.size(), 1u);
+
+    // The older shape still reads as before.
+    const auto older = decode<SkillListResponse>(testing::fixture("clawhub-trending-1.json"));
+    EXPECT_EQ(older.items.size(), 2u);
+    EXPECT_EQ(older.items[0].stats.installsCurrent, 30);
+    EXPECT_TRUE(older.skippedItems.empty());
 }
 
 TEST(ClawHubRecords, IdentityIsTheSlugUnderCanonicalEquivalence) {
@@ -250,6 +295,28 @@ TEST(JSONValueRecord, DecodesEachKindOnce) {
     EXPECT_NE(value(R"({"caf\u00e9":1})"), value(R"({"cafe\u0301":2})"));
     EXPECT_EQ(value(R"({"K":1})"), value(R"({"\u212a":1})")); // the Kelvin sign is a K
     EXPECT_NE(JSONValue::number(std::nan("")), JSONValue::number(std::nan("")));
+}
+
+TEST(Enumerations, EveryCaseInOrderHashedByItsRawValue) {
+    std::vector<std::string> sorts;
+    for (const SkillSort sort : SkillSort::allCases()) {
+        sorts.push_back(sort.id());
+    }
+    EXPECT_EQ(sorts, (std::vector<std::string>{"trending", "stars", "updated", "downloads"}));
+    std::vector<std::string_view> providers;
+    for (const SkillProvider provider : SkillProvider::allCases()) {
+        providers.push_back(provider.rawValue());
+    }
+    EXPECT_EQ(providers, (std::vector<std::string_view>{"claude", "openAI", "openClaw"}));
+
+    EXPECT_EQ(std::hash<SkillSort>{}(SkillSort::stars), std::hash<std::string_view>{}("stars"));
+    EXPECT_EQ(std::unordered_set<SidebarSection>(SidebarSection::allCases().begin(),
+                                                 SidebarSection::allCases().end())
+                  .size(),
+              3u);
+    // Sections are never stored or sent, so they have no coded form.
+    static_assert(!platform::JSONSelfDecodable<SidebarSection>);
+    static_assert(platform::JSONSelfDecodable<SkillSort>);
 }
 
 TEST(Enumerations, CodeAsTheirRawValues) {

@@ -6,6 +6,7 @@
 #include "ViewModelTesting.hpp"
 #include "platform/observation/ObservationTracking.hpp"
 
+#include <algorithm>
 #include <atomic>
 
 namespace mossbarrow {
@@ -56,6 +57,7 @@ protected:
     }};
     std::shared_ptr<SkillsBrowserViewModel> model = SkillsBrowserViewModel::make(server.client());
 
+public:
     template <class Skills>
     static std::vector<std::string> slugs(const Skills& skills) {
         std::vector<std::string> result;
@@ -64,6 +66,8 @@ protected:
         }
         return result;
     }
+
+protected:
     void loadCatalogue() {
         model->loadIfNeeded();
         runUntil([&] { return !model->isLoadingOstrel() && !model->ostrelAll().empty(); },
@@ -213,6 +217,56 @@ TEST_F(SkillsBrowser, ALateCatalogueDoesNotReplaceARefresh) {
     settle(300ms);
     EXPECT_TRUE(model->ostrelAll().empty());
     EXPECT_FALSE(model->isLoadingOstrel());
+}
+
+TEST(SkillsBrowserToday, ReadsTodaysRegistryPagesLeavingOutWhatItCannotRead) {
+    ScriptedServer server{[](const std::string&, const httplib::Params& params) -> Reply {
+        const std::string cursor = param(params, "cursor");
+        if (cursor == "x/y:1.0.0+20130313144700") {
+            return Reply{.body = fixture("clawhub-today-2.json"), .held = true, .key = "next"};
+        }
+        if (cursor != "<none>") {
+            return Reply{.status = 404, .body = "{}"}; // a cursor the registry never gave
+        }
+        return ok("clawhub-today-1.json");
+    }};
+    const auto model = SkillsBrowserViewModel::make(server.client());
+    ::testing::internal::CaptureStderr();
+    model->setProvider(SkillProvider::openClaw);
+    runUntil([&] { return !model->isLoadingOpenClaw() && !model->openClawItems().empty(); },
+             "first page");
+    EXPECT_FALSE(model->errorMessage().has_value());
+    EXPECT_EQ(SkillsBrowser::slugs(model->openClawItems()),
+              (std::vector<std::string>{"pdf-tools", "calendar", "notes"}));
+    EXPECT_EQ(model->openClawItems()[0].stats.installsAllTime, 812);
+
+    model->loadMoreOpenClawIfNeeded(); // held by the server
+    model->loadMoreOpenClawIfNeeded(); // the last row shown again before the load has started
+    runUntil([&] { return server.count("/") == 2; }, "next page requested");
+    model->loadMoreOpenClawIfNeeded(); // and again while the reply is awaited
+    settle(300ms);
+    server.release("next");
+    runUntil([&] { return !model->isLoadingMoreOpenClaw() && !model->openClawCursor(); },
+             "next page");
+    EXPECT_EQ(server.requests(),
+              (std::vector<std::string>{
+                  "/api/v1/skills?sort=trending&limit=50",
+                  "/api/v1/skills?sort=trending&limit=50&cursor=x/y:1.0.0%2B20130313144700"}));
+    EXPECT_EQ(SkillsBrowser::slugs(model->openClawItems()),
+              (std::vector<std::string>{"pdf-tools", "calendar", "notes", "weather"}));
+    EXPECT_FALSE(model->errorMessage().has_value());
+
+    // One line for each page that left something out, naming what it was.
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    const auto lineOf = [&](std::string_view needle) {
+        const auto at = log.find(needle);
+        return at == std::string::npos ? -1 : std::count(log.begin(), log.begin() + at, '\n');
+    };
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+    EXPECT_EQ(lineOf(R"(left out 1 of 4 skills)"), 0) << log;
+    EXPECT_EQ(lineOf(R"(items[1] (slug "placeholder"): latestVersion: )"), 0) << log;
+    EXPECT_EQ(lineOf(R"(left out 1 of 2 skills)"), 1) << log;
+    EXPECT_EQ(lineOf(R"(items[1]: slug: )"), 1) << log;
 }
 
 TEST(SkillTextMatching, ComposedAndDecomposedSpellingsFindEachOther) {
