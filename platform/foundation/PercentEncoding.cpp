@@ -13,14 +13,8 @@ using Table = std::array<bool, 128>;
 
 constexpr Table makeTable(std::string_view extra) {
     Table table{};
-    for (int c = 'a'; c <= 'z'; ++c) {
-        table[static_cast<std::size_t>(c)] = true;
-    }
-    for (int c = 'A'; c <= 'Z'; ++c) {
-        table[static_cast<std::size_t>(c)] = true;
-    }
-    for (int c = '0'; c <= '9'; ++c) {
-        table[static_cast<std::size_t>(c)] = true;
+    for (std::size_t c = 0; c < table.size(); ++c) {
+        table[c] = ascii::isAlnum(static_cast<char>(c));
     }
     for (const char c : extra) {
         table[static_cast<std::size_t>(c)] = true;
