@@ -4,6 +4,7 @@
 #include "platform/ui/Node.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform::ui {
 
@@ -61,9 +62,16 @@ void ViewGraph::Impl::layout() {
         size = {};
         return;
     }
+    // The root gets a finite size: an infinite offer is no offer (the root's ideal size).
+    ProposedViewSize p = proposal;
+    for (auto* d : {&p.width, &p.height}) {
+        if (*d && std::isinf(**d)) {
+            d->reset();
+        }
+    }
     placing = true;
-    const Size s = root->sizeThatFits(proposal);
-    root->place(Rect({0, 0}, s), proposal);
+    const Size s = root->sizeThatFits(p);
+    root->place(Rect({0, 0}, s), p);
     placing = false;
     size = s;
 }

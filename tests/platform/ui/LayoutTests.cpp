@@ -195,6 +195,26 @@ TEST(AlignmentGuides, FirstTextBaselinesOfDifferentSizesLineUp) {
     EXPECT_GT((*layouts)[1].origin.rootValue().y, (*layouts)[0].origin.rootValue().y);
 }
 
+TEST(AlignmentGuides, StacksPassTheirChildrensBaselinesOn) {
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    OffscreenHost host(
+        HStack(VerticalAlignment::firstTextBaseline(), 4.0,
+               {Text("Left"), VStack(HorizontalAlignment::leading(), 6.0,
+                                     {block(10, 30), Text("first"), Text("second")})})
+            .onPreferenceChange<Text::LayoutKey>(
+                [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }),
+        kPage);
+    host.runUntilIdle();
+    ASSERT_EQ(layouts->size(), 3u);
+    const auto baseline = [&](std::size_t i) {
+        return (*layouts)[i].origin.rootValue().y +
+               (*layouts)[i].layout.lines()[0].typographicBounds.origin.y;
+    };
+    // "Left" lines up with the stack's first text, which sits below the block.
+    EXPECT_NEAR(baseline(0), baseline(1), 1e-9);
+    EXPECT_NEAR((*layouts)[1].origin.rootValue().y - (*layouts)[0].origin.rootValue().y, 36, 1e-9);
+}
+
 TEST(GridLayout, ColumnsAndRowsTakeTheirLargestCells) {
     Size size;
     const auto f = layOut(
