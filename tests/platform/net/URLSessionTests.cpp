@@ -99,6 +99,39 @@ TEST(URLSessionTest, AFollowedRedirectReportsOnlyTheFinalResponse) {
     EXPECT_EQ(http->url().absoluteString(), server.url("/here"));
 }
 
+TEST(URLSessionTest, MethodsAndBodiesReachTheServer) {
+    LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
+        const auto echo = [](const httplib::Request& request, httplib::Response& response) {
+            response.set_content(request.method + " [" + request.body + "]", "text/plain");
+        };
+        s.Get("/echo", echo);
+        s.Post("/echo", echo);
+        s.Delete("/echo", echo);
+        s.Put("/echo", echo);
+    });
+    auto& session = URLSession::shared();
+    auto post = requestFor(server.url("/echo"));
+    post.setHTTPMethod("POST");
+    post.setHTTPBody(platform::dataFromString("a=1&b=2"));
+    post.setValue("application/x-www-form-urlencoded", "Content-Type");
+    EXPECT_EQ(text(load(session, post).first), "POST [a=1&b=2]");
+
+    auto put = requestFor(server.url("/echo"));
+    put.setHTTPMethod("PUT");
+    put.setHTTPBody(platform::dataFromString("{}"));
+    EXPECT_EQ(text(load(session, put).first), "PUT [{}]");
+
+    auto remove = requestFor(server.url("/echo"));
+    remove.setHTTPMethod("DELETE");
+    EXPECT_EQ(text(load(session, remove).first), "DELETE []");
+
+    // A GET never carries the body it may have been given; an empty method is a GET.
+    auto get = requestFor(server.url("/echo"));
+    get.setHTTPMethod("");
+    get.setHTTPBody(platform::dataFromString("ignored"));
+    EXPECT_EQ(text(load(session, get).first), "GET []");
+}
+
 // Accepts one connection on loopback, keeps the request head exactly as it arrived and answers
 // with an empty 200. cpp-httplib drops request fields whose value is empty, so it cannot show
 // whether one was sent.
@@ -166,7 +199,7 @@ TEST(URLSessionTest, RequestFieldsReachTheServerEvenWhenEmpty) {
     EXPECT_NE(recorder.head().find("\r\nX-Full: v\r\n"), std::string::npos) << recorder.head();
 }
 
-TEST(URLSessionTest, ATimeoutThatIsNotPositiveMeansTheDefault) {
+TEST(URLSessionTest, ATimeoutThatIsNotAPositiveNumberMeansTheDefault) {
     LoopbackServer server([](httplib::Server& s, LoopbackServer&) {
         s.Get("/slow", [](const httplib::Request&, httplib::Response& response) {
             // Quiet for longer than any timeout a zero could turn into.
@@ -176,7 +209,8 @@ TEST(URLSessionTest, ATimeoutThatIsNotPositiveMeansTheDefault) {
     });
     auto& session = URLSession::shared();
     std::vector<platform::Task<DataResult>> tasks;
-    for (const double timeout : {0.0, -1.0, std::nan("")}) {
+    // And one far too long to count in milliseconds is simply very long.
+    for (const double timeout : {0.0, -1.0, std::nan(""), 1e300}) {
         const auto request = requestFor(server.url("/slow"), timeout);
         tasks.push_back(platform::Task<DataResult>::detached(
             [&session, request]() -> platform::Task<DataResult> {
@@ -290,6 +324,7 @@ TEST(URLSessionTest, TimeoutIsForSilenceNotForTheWholeTransfer) {
     trickle.setValue("identity", "Accept-Encoding");
     const auto [body, response] = load(session, trickle);
     EXPECT_EQ(text(body), std::string(15, 'x'));
+    EXPECT_EQ(response->expectedContentLength(), -1) << "a chunked reply declares no length";
 }
 
 TEST(URLSessionTest, TransportFailuresCarryThePlatformCodesAndTexts) {
