@@ -20,19 +20,45 @@ std::string errorText(int code) {
 
 // The compiled code is immutable once made and shared by copies; each match call makes its own
 // match data, so one Regex may be used from several threads.
+//
+// The pattern is compiled twice, as written and anchored: the JIT runs only patterns anchored at
+// compile time, and matching at a position is the common case.
 struct Regex::Compiled {
     pcre2_code* code = nullptr;
+    pcre2_code* anchored = nullptr;
     pcre2_match_context* context = nullptr;
-    bool jit = false;
 
     Compiled() = default;
     Compiled(const Compiled&) = delete;
     Compiled& operator=(const Compiled&) = delete;
     ~Compiled() {
         pcre2_match_context_free(context);
+        pcre2_code_free(anchored);
         pcre2_code_free(code);
     }
 };
+
+namespace {
+
+// Lazy repetition keeps one JIT stack entry per character it steps over, so a long subject needs
+// more than the engine's small default stack. Each thread gets its own, grown on demand up to
+// the maximum (a JIT stack must not be used by two matches at once).
+constexpr std::size_t jitStackStart = 32 * 1024;
+constexpr std::size_t jitStackMaximum = 64 * 1024 * 1024;
+
+pcre2_jit_stack* threadJITStack(void* /*data*/) {
+    struct Stack {
+        pcre2_jit_stack* stack = pcre2_jit_stack_create(jitStackStart, jitStackMaximum, nullptr);
+        Stack() = default;
+        Stack(const Stack&) = delete;
+        Stack& operator=(const Stack&) = delete;
+        ~Stack() { pcre2_jit_stack_free(stack); }
+    };
+    thread_local const Stack stack;
+    return stack.stack;
+}
+
+} // namespace
 
 Regex::Regex(std::string_view pattern)
     : Regex(pattern, Options{}) {}
@@ -56,14 +82,20 @@ Regex::Regex(std::string_view pattern, const Options& options)
         throw RegexError("Invalid regular expression at offset " + std::to_string(errorOffset) +
                          ": " + errorText(errorCode));
     }
+    compiled->anchored =
+        pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(),
+                      flags | PCRE2_ANCHORED, &errorCode, &errorOffset, nullptr);
     compiled->context = pcre2_match_context_create(nullptr);
-    if (compiled->context == nullptr) {
+    if (compiled->anchored == nullptr || compiled->context == nullptr) {
         throw RegexError("Out of memory for a regular expression.");
     }
     pcre2_set_match_limit(compiled->context, options.matchLimit);
     pcre2_set_depth_limit(compiled->context, options.depthLimit);
+    pcre2_set_heap_limit(compiled->context, options.heapLimit);
+    pcre2_jit_stack_assign(compiled->context, threadJITStack, nullptr);
     // The JIT is only a speed-up: where it is unavailable the interpreter runs the same pattern.
-    compiled->jit = pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE) == 0;
+    pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE);
+    pcre2_jit_compile(compiled->anchored, PCRE2_JIT_COMPLETE);
     compiled_ = std::move(compiled);
 }
 
@@ -97,7 +129,8 @@ std::optional<unsigned char> Regex::firstByte() const noexcept {
 }
 
 std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t offset,
-                                       std::uint32_t flags) const {
+                                       std::uint32_t flags, bool anchored) const {
+    pcre2_code* const code = anchored ? compiled_->anchored : compiled_->code;
     if (offset > subject.size()) {
         return std::nullopt;
     }
@@ -105,11 +138,11 @@ std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t off
         void operator()(pcre2_match_data* data) const noexcept { pcre2_match_data_free(data); }
     };
     const std::unique_ptr<pcre2_match_data, MatchDataDeleter> data{
-        pcre2_match_data_create_from_pattern(compiled_->code, nullptr)};
+        pcre2_match_data_create_from_pattern(code, nullptr)};
     if (!data) {
         throw RegexError("Out of memory for a regular expression match.");
     }
-    const int result = pcre2_match(compiled_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
+    const int result = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
                                    subject.size(), offset, flags, data.get(), compiled_->context);
     if (result == PCRE2_ERROR_NOMATCH) {
         return std::nullopt;
@@ -135,17 +168,16 @@ std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t off
 
 std::optional<Regex::Match> Regex::matchAt(std::string_view subject, std::size_t offset,
                                            Subject kind) const {
-    return run(subject, offset,
-               PCRE2_ANCHORED | (kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U));
+    return run(subject, offset, kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U, true);
 }
 
 std::optional<Regex::Match> Regex::firstMatch(std::string_view subject, std::size_t offset,
                                               Subject kind) const {
-    return run(subject, offset, kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U);
+    return run(subject, offset, kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U, false);
 }
 
 bool Regex::wholeMatch(std::string_view subject) const {
-    return run(subject, 0, PCRE2_ANCHORED | PCRE2_ENDANCHORED).has_value();
+    return run(subject, 0, PCRE2_ENDANCHORED, true).has_value();
 }
 
 std::optional<std::string_view> Regex::Match::group(std::size_t index,

@@ -36,8 +36,10 @@ public:
         bool dotMatchesNewlines = false;
         // Backtracking steps one match call may take before it fails with a RegexError.
         std::uint32_t matchLimit = 10'000'000;
-        // Nested backtracking memory, in KiB, one match call may use.
-        std::uint32_t depthLimit = 64 * 1024;
+        // Nested backtracking frames, and the memory for them in KiB, one match call may use
+        // when the pattern runs in the interpreter (where the JIT is unavailable).
+        std::uint32_t depthLimit = 10'000'000;
+        std::uint32_t heapLimit = 256 * 1024;
     };
 
     struct Group {
@@ -92,7 +94,7 @@ public:
 
 private:
     [[nodiscard]] std::optional<Match> run(std::string_view subject, std::size_t offset,
-                                           std::uint32_t flags) const;
+                                           std::uint32_t flags, bool anchored) const;
 
     struct Compiled;
     std::string pattern_;

@@ -1,0 +1,81 @@
+#pragma once
+
+// Cuts a string into tokens with an ordered list of patterns. At each position the patterns are
+// tried in order as a match anchored there; the first that matches makes a token of its type and
+// the position moves past the match. Characters (extended grapheme clusters) that no pattern
+// matches gather into "text" tokens; consecutive ones form a single token.
+//
+// Patterns run with the regular-expression engine's match limits, so tokenizing costs about the
+// text's length times the number of patterns. Positions whose first byte no pattern can start
+// with are not tried at all, and a text without any such byte is one "text" token at once.
+
+#include "platform/foundation/Regex.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellum {
+
+class PatternTokenizer {
+public:
+    // A token type name; "text" is reserved for stretches no pattern matched.
+    class TokenType {
+    public:
+        TokenType(const char* rawValue)
+            : rawValue_(rawValue) {}
+        explicit TokenType(std::string rawValue)
+            : rawValue_(std::move(rawValue)) {}
+        static TokenType text() { return TokenType("text"); }
+
+        [[nodiscard]] const std::string& rawValue() const noexcept { return rawValue_; }
+        friend bool operator==(const TokenType&, const TokenType&) = default;
+
+    private:
+        std::string rawValue_;
+    };
+
+    struct Pattern {
+        // The whole match and one capture group. A match must not be empty: an empty match is
+        // taken as no match, so the position always moves on.
+        platform::Regex regex;
+        TokenType tokenType;
+    };
+
+    struct Token {
+        TokenType type;
+        std::string content;                        // the text the token covers
+        std::optional<std::string> capturedContent; // capture 1; none for "text" tokens
+
+        friend bool operator==(const Token&, const Token&) = default;
+        [[nodiscard]] std::size_t hash() const noexcept;
+    };
+
+    explicit PatternTokenizer(std::vector<Pattern> patterns);
+
+    [[nodiscard]] const std::vector<Pattern>& patterns() const noexcept { return patterns_; }
+
+    // Throws platform::RegexError when a match fails (a limit is hit).
+    [[nodiscard]] std::vector<Token> tokenize(std::string_view text) const;
+
+private:
+    std::vector<Pattern> patterns_;
+    // The bytes matches can start with; empty when some pattern can start with anything.
+    std::string firstBytes_;
+};
+
+} // namespace vellum
+
+template <>
+struct std::hash<vellum::PatternTokenizer::TokenType> {
+    std::size_t operator()(const vellum::PatternTokenizer::TokenType& type) const noexcept {
+        return std::hash<std::string>()(type.rawValue());
+    }
+};
+template <>
+struct std::hash<vellum::PatternTokenizer::Token> {
+    std::size_t operator()(const vellum::PatternTokenizer::Token& token) const noexcept {
+        return token.hash();
+    }
+};
