@@ -1,5 +1,7 @@
 #include "platform/data/Schema.hpp"
 
+#include "platform/foundation/ASCII.hpp"
+
 #include <charconv>
 #include <stdexcept>
 #include <string_view>
@@ -86,7 +88,7 @@ std::optional<Schema::Version> Schema::Version::fromText(std::string_view text) 
             }
             ++cursor;
         }
-        if (cursor == end || *cursor < '0' || *cursor > '9') {
+        if (cursor == end || !ascii::isDigit(*cursor)) {
             return std::nullopt; // no sign, no spaces
         }
         const auto [next, error] = std::from_chars(cursor, end, *parts[i]);

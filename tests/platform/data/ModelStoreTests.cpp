@@ -1,4 +1,5 @@
 #include "StoreFixture.hpp"
+#include "platform/data/SQLite.hpp"
 #include "platform/data/StoreError.hpp"
 
 #include <csignal>
@@ -125,6 +126,25 @@ TEST_F(StoreTest, AStoreOfAnOlderSchemaVersionIsRefused) {
         EXPECT_THAT(error.localizedDescription(), HasSubstr("upgraded to 1.1.0"));
     }
     EXPECT_NO_THROW((void)openStore({1, 0, 0}));
+}
+
+TEST_F(StoreTest, AStoreWithoutAReadableSchemaVersionIsRefused) {
+    for (const char* recorded : {"1.0", "1.0.0.0", "1.-1.0", " 1.0.0", "1.0.x", ""}) {
+        { (void)openStore(); }
+        {
+            platform::data_detail::Database database(storePath().string());
+            database.execute(std::string("UPDATE \"_StoreMetadata\" SET value = '") + recorded +
+                             "' WHERE key = 'schemaVersion'");
+        }
+        try {
+            (void)openStore();
+            ADD_FAILURE() << "opened a store recording schema \"" << recorded << "\"";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.code(), StoreError::Code::incompatible) << recorded;
+            EXPECT_THAT(error.localizedDescription(), HasSubstr("no readable schema version"));
+        }
+        std::filesystem::remove(storePath());
+    }
 }
 
 // A second object carrying an existing record's values, unique id included.
