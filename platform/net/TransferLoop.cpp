@@ -299,9 +299,13 @@ private:
         if (code == CURLE_WRITE_ERROR && transfer.tooLarge) {
             result.failure = TransferFailure::responseTooLarge;
         } else if ((code == CURLE_WRITE_ERROR && transfer.badHead) ||
+#if LIBCURL_VERSION_NUM >= 0x080600
+                   (code == CURLE_TOO_LARGE && !transfer.headComplete) ||
+#endif
                    (code == CURLE_OUT_OF_MEMORY && !transfer.headComplete)) {
             // libcurl refuses a single field over 100 KB before it reaches us, and says so as
-            // running out of memory; either way the server sent a head nobody should accept.
+            // running out of memory (later versions: as too large); either way the server sent
+            // a head nobody should accept.
             result.failure = TransferFailure::badServerResponse;
         } else {
             result.failure = failureFor(code, osErrno);
