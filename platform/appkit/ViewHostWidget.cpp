@@ -1,9 +1,12 @@
 #include "platform/appkit/ViewHostWidget.hpp"
 
 #include "platform/appkit/DesktopAppearance.hpp"
+#include "platform/appkit/ShareAction.hpp"
+#include "platform/appkit/ShareMenuInternal.hpp"
 #include "platform/appkit/URLOpener.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <gtk/gtk.h>
@@ -18,6 +21,7 @@ namespace {
 // Wheel steps come as whole notches; the tree scrolls by points.
 constexpr double pointsPerWheelStep = 40;
 constexpr const char* menuGroup = "viewhost";
+constexpr const char* shareGroup = "share";
 
 const char* cursorName(ui::CursorShape shape) {
     switch (shape) {
@@ -140,7 +144,10 @@ struct ViewHostWidget::State {
     Point lastPressLocation;
     std::string cursor = "default";
 
-    GtkWidget* menu = nullptr; // the context menu's popover, a child of `widget`
+    GtkWidget* menu = nullptr; // the popover shown (context or share menu), a child of `widget`
+    bool disposed = false;
+    // Actions handed to the tree may be kept beyond the widget's life; they check this first.
+    std::shared_ptr<int> alive = std::make_shared<int>(0);
 
     void applyEnvironment() {
         ui::EnvironmentValues environment = base;
@@ -158,6 +165,15 @@ struct ViewHostWidget::State {
                            : ui::OpenURLAction::Result::discarded;
             }));
         }
+        if (!environment.contains<ShareActionKey>()) {
+            environment.set<ShareActionKey>(
+                ShareAction([self = this, alive = std::weak_ptr<int>(alive)](const SharedText& text,
+                                                                             Rect anchor) {
+                    if (alive.lock()) {
+                        self->requestShareMenu(text, anchor);
+                    }
+                }));
+        }
         graph.setEnvironment(std::move(environment));
     }
 
@@ -172,6 +188,9 @@ struct ViewHostWidget::State {
     void updateCursor();
     void syncAnimation();
     void showContextMenu(Point location);
+    void requestShareMenu(const SharedText& text, Rect anchor);
+    void showShareMenu(const SharedText& text, Rect anchor);
+    void present(GMenuModel* model, const GdkRectangle& at, GtkPositionType side);
     void dismissMenu();
 };
 
@@ -452,14 +471,74 @@ void ViewHostWidget::State::showContextMenu(Point location) {
     g_object_unref(section);
     gtk_widget_insert_action_group(widget, menuGroup, G_ACTION_GROUP(actions));
     g_object_unref(actions);
-
-    menu = gtk_popover_menu_new_from_model(G_MENU_MODEL(model));
+    const GdkRectangle at{static_cast<int>(std::floor(location.x)),
+                          static_cast<int>(std::floor(location.y)), 1, 1};
+    present(G_MENU_MODEL(model), at, GTK_POS_BOTTOM);
     g_object_unref(model);
+}
+
+void ViewHostWidget::State::requestShareMenu(const SharedText& text, Rect anchor) {
+    if (disposed) {
+        return;
+    }
+    // Usually asked for from an item of the context menu, while that menu is still busy
+    // activating it: shown once it is done.
+    struct Pending {
+        Pending(GtkWidget* owner, SharedText shared, Rect at)
+            : widget(GTK_WIDGET(g_object_ref(owner)))
+            , text(std::move(shared))
+            , anchor(at) {}
+        ~Pending() { g_object_unref(widget); }
+        Pending(const Pending&) = delete;
+        Pending& operator=(const Pending&) = delete;
+
+        GtkWidget* widget; // one reference
+        SharedText text;
+        Rect anchor;
+    };
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        +[](gpointer data) -> gboolean {
+            const auto& pending = *static_cast<Pending*>(data);
+            State& state = stateOf(pending.widget);
+            if (!state.disposed) {
+                state.showShareMenu(pending.text, pending.anchor);
+            }
+            return G_SOURCE_REMOVE;
+        },
+        std::make_unique<Pending>(widget, text, anchor).release(),
+        +[](gpointer data) { const std::unique_ptr<Pending> owned{static_cast<Pending*>(data)}; });
+}
+
+void ViewHostWidget::State::showShareMenu(const SharedText& text, Rect anchor) {
+    auto share = std::make_shared<const ShareMenu>(text);
+    if (share->items().empty()) {
+        dismissMenu();
+        return;
+    }
+    GMenuModel* const model = share_menu_internal::makeMenuModel(*share, shareGroup);
+    GActionGroup* const actions = share_menu_internal::makeActionGroup(std::move(share));
+    gtk_widget_insert_action_group(widget, shareGroup, actions);
+    g_object_unref(actions);
+    // The anchor made integral, below it (the end of a selection, the picker under it).
+    const int left = static_cast<int>(std::floor(anchor.origin.x));
+    const int top = static_cast<int>(std::floor(anchor.origin.y));
+    const GdkRectangle at{
+        left, top,
+        std::max(1, static_cast<int>(std::ceil(anchor.origin.x + anchor.size.width)) - left),
+        std::max(1, static_cast<int>(std::ceil(anchor.origin.y + anchor.size.height)) - top)};
+    present(model, at, GTK_POS_BOTTOM);
+    g_object_unref(model);
+}
+
+void ViewHostWidget::State::present(GMenuModel* model, const GdkRectangle& at,
+                                    GtkPositionType side) {
+    dismissMenu();
+    menu = gtk_popover_menu_new_from_model(model);
     gtk_widget_set_parent(menu, widget);
     gtk_popover_set_has_arrow(GTK_POPOVER(menu), FALSE);
     gtk_widget_set_halign(menu, GTK_ALIGN_START);
-    const GdkRectangle at{static_cast<int>(std::floor(location.x)),
-                          static_cast<int>(std::floor(location.y)), 1, 1};
+    gtk_popover_set_position(GTK_POPOVER(menu), side);
     gtk_popover_set_pointing_to(GTK_POPOVER(menu), &at);
     gtk_popover_popup(GTK_POPOVER(menu));
 }
@@ -524,6 +603,7 @@ static void moss_view_host_init(MossViewHost* self) {
 
 static void moss_view_host_dispose(GObject* object) {
     auto& state = platform::stateOf(object);
+    state.disposed = true;
     state.dismissMenu();
     state.appearanceObservation.reset();
     if (state.tickCallback != 0) {

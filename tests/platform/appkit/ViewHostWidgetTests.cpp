@@ -1,15 +1,20 @@
 #include "XTestInput.hpp"
 #include "platform/appkit/DesktopAppearance.hpp"
+#include "platform/appkit/Pasteboard.hpp"
+#include "platform/appkit/PasteboardInternal.hpp"
+#include "platform/appkit/ShareAction.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/ui/UI.hpp"
 
 #include <cairo.h>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,11 +48,16 @@ struct Log {
     std::vector<std::string> performed;
 };
 
-// Records the events over its view, and offers a context menu.
+const platform::SharedText selection{"Größe\n\nsecond", "<p>Größe</p>\n<p>second</p>"};
+// Where the selection ends, in root coordinates.
+const platform::Rect selectionEnd{10.4, 220.6, 30.2, 15.1};
+
+// Records the events over its view, and offers a context menu that shares or copies a selection.
 class Recorder : public InteractionObject {
 public:
-    explicit Recorder(std::shared_ptr<Log> log)
-        : log_(std::move(log)) {}
+    Recorder(std::shared_ptr<Log> log, platform::ShareAction share)
+        : log_(std::move(log))
+        , share_(std::move(share)) {}
     bool pointerDown(const PointerEvent& event) override { return record(event); }
     bool pointerDragged(const PointerEvent& event) override { return record(event); }
     bool pointerUp(const PointerEvent& event) override { return record(event); }
@@ -57,10 +67,21 @@ public:
     }
     std::vector<MenuItem> contextMenu(Point) override {
         auto log = log_;
+        auto share = share_;
         return {
-            MenuItem{"Share", true, [log] { log->performed.push_back("share"); }},
+            MenuItem{"Share", true,
+                     [log, share] {
+                         log->performed.push_back("share");
+                         share(selection, selectionEnd);
+                     }},
             MenuItem{"", true, {}, true},
-            MenuItem{"Copy", true, [log] { log->performed.push_back("copy"); }},
+            MenuItem{"Copy", true,
+                     [log] {
+                         log->performed.push_back("copy");
+                         auto& board = platform::Pasteboard::general();
+                         board.clearContents();
+                         board.setPlainTextAndHTML(selection.plainText, selection.html);
+                     }},
             MenuItem{"Select All", false, [log] { log->performed.push_back("select all"); }},
         };
     }
@@ -72,6 +93,7 @@ private:
         return true;
     }
     std::shared_ptr<Log> log_;
+    platform::ShareAction share_;
 };
 
 const platform::Color tapBlue{0.15, 0.35, 0.85};
@@ -108,7 +130,8 @@ struct Board {
                        Rectangle()
                            .fill(platform::Color::gray(0.8))
                            .frame(240, 100)
-                           .interaction(std::make_shared<Recorder>(record))})
+                           .interaction(std::make_shared<Recorder>(
+                               record, context.environment().get<platform::ShareActionKey>()))})
             .frame(240, 300, Alignment::topLeading());
     }
 };
@@ -189,6 +212,38 @@ bool near(Pixel pixel, const platform::Color& color, int tolerance = 3) {
     return std::abs(pixel.red - int(std::lround(rgba.red * 255))) <= tolerance &&
            std::abs(pixel.green - int(std::lround(rgba.green * 255))) <= tolerance &&
            std::abs(pixel.blue - int(std::lround(rgba.blue * 255))) <= tolerance;
+}
+
+// The popover menu the widget shows, once it shows one whose items activate `action`.
+GtkWidget* shownMenu(GtkWidget* widget, const std::string& action) {
+    GtkWidget* found = nullptr;
+    iterateUntil([&] {
+        for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+             child = gtk_widget_get_next_sibling(child)) {
+            if (!GTK_IS_POPOVER_MENU(child) || !gtk_widget_get_visible(child)) {
+                continue;
+            }
+            GMenuModel* const model = gtk_popover_menu_get_menu_model(GTK_POPOVER_MENU(child));
+            GMenuModel* items = model;
+            if (g_menu_model_get_n_items(model) > 0) {
+                if (GMenuModel* const section =
+                        g_menu_model_get_item_link(model, 0, G_MENU_LINK_SECTION)) {
+                    items = section;
+                    g_object_unref(section); // the menu keeps it
+                }
+            }
+            char* name = nullptr;
+            if (g_menu_model_get_n_items(items) > 0 &&
+                g_menu_model_get_item_attribute(items, 0, G_MENU_ATTRIBUTE_ACTION, "s", &name)) {
+                if (std::string{name}.rfind(action, 0) == 0) {
+                    found = child;
+                }
+                g_free(name);
+            }
+        }
+        return found != nullptr;
+    });
+    return found;
 }
 
 std::string cursorOf(GtkWidget* widget) {
@@ -352,16 +407,8 @@ TEST_F(ViewHostWidgetTest, KeysReachTheFocusedTreeByName) {
 TEST_F(ViewHostWidgetTest, ASecondaryClickShowsTheContextMenu) {
     const Shown shown{*host_};
     shown.click({40, 240}, 3);
-    GtkWidget* menu = nullptr;
-    ASSERT_TRUE(iterateUntil([&] {
-        for (GtkWidget* child = gtk_widget_get_first_child(shown.widget()); child != nullptr;
-             child = gtk_widget_get_next_sibling(child)) {
-            if (GTK_IS_POPOVER_MENU(child) && gtk_widget_get_visible(child)) {
-                menu = child;
-            }
-        }
-        return menu != nullptr;
-    }));
+    GtkWidget* const menu = shownMenu(shown.widget(), "viewhost.");
+    ASSERT_NE(menu, nullptr);
     // A secondary click is no press of the primary button.
     for (const PointerEvent& event : log_->pointer) {
         EXPECT_NE(event.kind, PointerEvent::Kind::down);
@@ -445,6 +492,108 @@ TEST_F(ViewHostWidgetTest, TheWidgetOutlivesItsHandleInAWindow) {
     EXPECT_EQ(gtk_widget_get_width(widget), 240);
     gtk_window_destroy(window);
     iterateFor(std::chrono::milliseconds{50});
+}
+
+// What the done widget is for: a selection copied from the context menu reaches another program
+// in both forms.
+TEST_F(ViewHostWidgetTest, CopyFromTheContextMenuReachesAnotherProgramInBothForms) {
+    const Shown shown{*host_};
+    shown.click({40, 240}, 3);
+    ASSERT_NE(shownMenu(shown.widget(), "viewhost."), nullptr);
+    ASSERT_TRUE(gtk_widget_activate_action(shown.widget(), "viewhost.item-1", nullptr));
+
+    GdkDisplay* const other = gdk_display_open(nullptr);
+    ASSERT_NE(other, nullptr);
+    GdkClipboard* const clipboard = gdk_display_get_clipboard(other);
+    ASSERT_TRUE(iterateUntil([&] {
+        return gdk_content_formats_contain_mime_type(gdk_clipboard_get_formats(clipboard),
+                                                     "text/html");
+    }));
+    namespace internal = platform::pasteboard_internal;
+    EXPECT_EQ(internal::readData(clipboard, "text/html", std::chrono::seconds{2}, 1 << 20),
+              selection.html);
+    EXPECT_EQ(internal::readText(clipboard, std::chrono::seconds{2}), selection.plainText);
+    gdk_display_close(other);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in{path, std::ios::binary};
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// A desktop of its own with one application, "Notes", which records the text it is handed. The
+// toolkit reads the XDG folders once, at start-up, so this needs a process of its own (CTest runs
+// each case in one).
+class ViewHostShareTest : public ViewHostWidgetTest {
+protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        if (gtk_is_initialized()) {
+            GTEST_SKIP() << "the toolkit started with other XDG folders in this process";
+        }
+        root_ = fs::temp_directory_path() / ("moss-viewhost-share-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "data/applications");
+        fs::create_directories(root_ / "runtime");
+        fs::permissions(root_ / "runtime", fs::perms::owner_all);
+        record_ = root_ / "handed.txt";
+        {
+            std::ofstream out{root_ / "notes.sh"};
+            out << "#!/bin/sh\ncat \"$1\" > '" << record_.string() << ".tmp'\nmv '"
+                << record_.string() << ".tmp' '" << record_.string() << "'\n";
+        }
+        fs::permissions(root_ / "notes.sh", fs::perms::owner_all);
+        {
+            std::ofstream out{root_ / "data/applications/moss-test-notes.desktop"};
+            out << "[Desktop Entry]\nType=Application\nName=Notes\nExec="
+                << (root_ / "notes.sh").string() << " %f\nMimeType=text/plain;\n";
+        }
+        {
+            std::ofstream out{root_ / "data/applications/mimeinfo.cache"};
+            out << "[MIME Cache]\ntext/plain=moss-test-notes.desktop;\n";
+        }
+        for (const char* variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS"}) {
+            g_setenv(variable, (root_ / "data").c_str(), TRUE);
+        }
+        for (const char* variable : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+            g_setenv(variable, root_.c_str(), TRUE);
+        }
+        g_setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), TRUE);
+        ViewHostWidgetTest::SetUp();
+    }
+    void TearDown() override {
+        if (!root_.empty()) {
+            std::filesystem::remove_all(root_);
+        }
+    }
+
+    std::filesystem::path root_;
+    std::filesystem::path record_;
+};
+
+// Share in the context menu opens the share menu under the selection's end; its items hand the
+// text to the desktop's applications.
+TEST_F(ViewHostShareTest, ShareFromTheContextMenuHandsTheTextToAnApplication) {
+    const Shown shown{*host_};
+    shown.click({40, 240}, 3);
+    ASSERT_NE(shownMenu(shown.widget(), "viewhost."), nullptr);
+    ASSERT_TRUE(gtk_widget_activate_action(shown.widget(), "viewhost.item-0", nullptr));
+    GtkWidget* const picker = shownMenu(shown.widget(), "share.");
+    ASSERT_NE(picker, nullptr);
+    GdkRectangle at{};
+    ASSERT_TRUE(gtk_popover_get_pointing_to(GTK_POPOVER(picker), &at));
+    EXPECT_EQ(at.x, 10);
+    EXPECT_EQ(at.y, 220);
+    EXPECT_EQ(at.width, 31);
+    EXPECT_EQ(at.height, 16);
+    EXPECT_EQ(gtk_popover_get_position(GTK_POPOVER(picker)), GTK_POS_BOTTOM);
+
+    ASSERT_TRUE(gtk_widget_activate_action(shown.widget(), "share.share-with", "s",
+                                           "moss-test-notes.desktop"));
+    ASSERT_TRUE(iterateUntil([&] { return std::filesystem::exists(record_); }));
+    EXPECT_EQ(readFile(record_), selection.plainText);
 }
 
 // A horizontally scrolling strip of ten 100-point bars above a tall block, in a window that
