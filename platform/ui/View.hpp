@@ -357,6 +357,10 @@ public:
            platform::TaskPriority priority = platform::TaskPriority::userInitiated) const {
         return detail::task(erased(), ViewID(), priority, std::move(operation));
     }
+    /// Applies a view modifier: a value with `body(ViewContext&, AnyView content)` (or
+    /// `body(AnyView content)`) returning a view, which gets this view as its content.
+    template <class M>
+    R modifier(M m) const;
     /// An explicit identity: a change of `id` makes a new view (state dropped).
     R id(ViewID id) const { return detail::withID(erased(), std::move(id)); }
 
@@ -602,6 +606,33 @@ R ViewModifiers<D, R>::backgroundPreferenceValue(std::function<R(const typename 
             return content(p.template get<K>());
         },
         alignment, true);
+}
+
+/// A view modifier applied to a content view; equal when both parts are.
+template <class M>
+struct ModifiedContent {
+    AnyView content;
+    M modifier;
+    AnyView body(ViewContext& context) const {
+        if constexpr (requires { modifier.body(context, content); }) {
+            return AnyView(modifier.body(context, content));
+        } else {
+            return AnyView(modifier.body(content));
+        }
+    }
+    friend bool operator==(const ModifiedContent& a, const ModifiedContent& b) {
+        if constexpr (std::equality_comparable<M>) {
+            return a.content.impl() == b.content.impl() && a.modifier == b.modifier;
+        } else {
+            return false;
+        }
+    }
+};
+
+template <class D, class R>
+template <class M>
+R ViewModifiers<D, R>::modifier(M m) const {
+    return R(ModifiedContent<M>{erased(), std::move(m)});
 }
 
 /// Several views side by side in the enclosing container (or in a ZStack where none).

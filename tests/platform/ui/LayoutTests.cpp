@@ -3,8 +3,10 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <numeric>
 
 using namespace ui_test;
+using platform::Color;
 using platform::Rect;
 using platform::Size;
 
@@ -261,4 +263,49 @@ TEST(BadInput, NonFiniteAndNegativeValuesLayOutAsSoundSizes) {
     EXPECT_EQ((*f)["empty"].size, (Size{0, 0}));
     EXPECT_EQ((*f)["contradictory"].size.width, 50);
     EXPECT_TRUE(std::isfinite(size.width) && std::isfinite(size.height));
+}
+
+TEST(StackLayout, LongStacksOfTextLayOutTheSameOnSeveralThreads) {
+    // Enough texts for the parallel path; each must get the height a lone text of it gets.
+    auto frames = std::make_shared<Frames>();
+    std::vector<int> indices(48);
+    std::iota(indices.begin(), indices.end(), 0);
+    const auto line = [](int i) {
+        return std::string(static_cast<std::size_t>(1 + i % 5), 'w') + " words " +
+               std::to_string(i) + (i % 3 == 0 ? " and a longer tail that wraps at the width" : "");
+    };
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 0.0,
+               {ForEach(
+                   indices, [](int i) { return i; },
+                   [&](int i) { return probe(Text(line(i)), frames, std::to_string(i)); })}),
+        ProposedViewSize{150.0, std::nullopt});
+    host.runUntilIdle();
+    double y = 0;
+    for (int i = 0; i < 48; ++i) {
+        const Rect r = (*frames)[std::to_string(i)];
+        EXPECT_EQ(r.origin.y, y) << i;
+        OffscreenHost alone(Text(line(i)), ProposedViewSize{150.0, std::nullopt});
+        EXPECT_EQ(r.size, alone.size()) << i;
+        y += r.size.height;
+    }
+}
+
+namespace {
+struct Boxed {
+    platform::CGFloat inset;
+    AnyView body(AnyView content) const {
+        return content.padding(inset).background(Color::white());
+    }
+    friend bool operator==(const Boxed&, const Boxed&) = default;
+};
+} // namespace
+
+TEST(FrameLayout, ViewModifiersWrapTheirContent) {
+    Size size;
+    const auto f = layOut(
+        [](const auto& fr) { return probe(block(10, 10), fr, "content").modifier(Boxed{3}); },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{16, 16}));
+    EXPECT_EQ((*f)["content"], (Rect{3, 3, 10, 10}));
 }
