@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 #include <plist/plist.h>
+#include <string_view>
 
 namespace platform {
 namespace {
@@ -32,17 +33,15 @@ std::optional<PropertyListValue> fromNode(plist_t node, int depth) {
         return PropertyListValue(value);
     }
     case PLIST_STRING: {
-        char* value = nullptr;
-        plist_get_string_val(node, &value);
-        const ScopeExit release([&] { std::free(value); });
-        return PropertyListValue(std::string(value != nullptr ? value : ""));
+        // Read in place with its length: the copying accessor asserts on what it cannot copy.
+        std::uint64_t length = 0;
+        const char* value = plist_get_string_ptr(node, &length);
+        return PropertyListValue(value != nullptr ? std::string(value, length) : std::string());
     }
     case PLIST_DATA: {
-        char* value = nullptr;
         std::uint64_t length = 0;
-        plist_get_data_val(node, &value, &length);
-        const ScopeExit release([&] { std::free(value); });
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(value);
+        const auto* bytes =
+            reinterpret_cast<const std::uint8_t*>(plist_get_data_ptr(node, &length));
         return PropertyListValue(
             PropertyListValue::Data(bytes, bytes == nullptr ? bytes : bytes + length));
     }
@@ -122,6 +121,13 @@ plist_t toNode(const PropertyListValue& value) {
 
 std::optional<PropertyListValue> PropertyListValue::decode(std::span<const std::uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    // A NUL byte in the text would end up inside a string or key (the library refuses character
+    // references to NUL itself).
+    if (plist_is_binary(text.data(), static_cast<std::uint32_t>(text.size())) != 0 ||
+        text.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
     plist_t root = nullptr;

@@ -1,7 +1,12 @@
 #pragma once
 
-// Property lists, read from either of their two encodings (XML or binary) and written as XML.
-// A value is a tree of dictionaries, arrays and scalars; dates and UIDs are not kept.
+// Property lists in their XML encoding, read and written. A value is a tree of dictionaries,
+// arrays and scalars; dates and UIDs are not kept.
+//
+// The binary encoding is not read: the system's property-list library stops the process (a failed
+// assertion) on a string or key holding a NUL character, and a binary list cannot be screened for
+// those without decoding it. XML text can: text holding a NUL byte is refused before it reaches
+// the library, which refuses character references to NUL itself.
 
 #include <cstdint>
 #include <map>
@@ -41,8 +46,9 @@ public:
     explicit PropertyListValue(Dictionary value)
         : storage_(std::move(value)) {}
 
-    /// The value of a whole property-list file; nothing when the bytes are neither encoding, are
-    /// nested deeper than `maxDepth`, or hold a date or UID anywhere.
+    /// The value of a whole XML property-list file; nothing when the bytes are not one (a binary
+    /// list included), are nested deeper than `maxDepth`, hold a NUL character or hold a date or
+    /// UID anywhere.
     static std::optional<PropertyListValue> decode(std::span<const std::uint8_t> bytes);
     /// The value as an XML property list.
     std::string encodeXML() const;

@@ -102,6 +102,32 @@ TEST(PropertyList, RejectsNestingBeyondItsDepthLimit) {
         platform::PropertyListValue::decode(bytes("<plist><array><array/></array></plist>")));
 }
 
+TEST(PropertyList, ReadsXMLOnlyAndRefusesWhatWouldHoldANul) {
+    const auto stringIn = [](std::string_view body) -> std::optional<std::string> {
+        const auto value = platform::PropertyListValue::decode(bytes(
+            "<plist><dict><key>k</key><string>" + std::string(body) + "</string></dict></plist>"));
+        if (!value || value->dictionary() == nullptr) {
+            return std::nullopt;
+        }
+        const std::string* text = value->dictionary()->at("k").string();
+        return text != nullptr ? std::optional(*text) : std::nullopt;
+    };
+    EXPECT_EQ(stringIn("&#65;&#x42;&amp;"), "AB&");
+    // The library would stop the process on these rather than fail.
+    EXPECT_FALSE(stringIn("a&#0;b"));
+    EXPECT_FALSE(stringIn("a&#x0000;b"));
+    EXPECT_FALSE(stringIn(std::string("a\0b", 3)));
+    EXPECT_FALSE(platform::PropertyListValue::decode(
+        bytes("<plist><dict><key>a&#0;</key><string>x</string></dict></plist>")));
+
+    const std::uint8_t binary[] = {
+        0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xd1, 0x01, 0x02, 0x57, 0x76, 0x65, 0x72,
+        0x73, 0x69, 0x6f, 0x6e, 0x53, 0x31, 0x2e, 0x30, 0x08, 0x0b, 0x13, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x17};
+    EXPECT_FALSE(platform::PropertyListValue::decode(binary));
+}
+
 // A registry over a directory of its own, filled by each test.
 class Registry : public testing::Test {
 protected:

@@ -1,6 +1,6 @@
 // Writes the math table file of an OpenType math font: the MATH constants, italic corrections,
 // top-accent attachments, size variants and vertical assemblies of the font's own MATH table,
-// keyed by glyph name, in design units, as a binary property list.
+// keyed by glyph name, in design units, as an XML property list.
 //
 //     math-font-tables <font file> <table file>
 
@@ -272,14 +272,14 @@ int main(int argc, char** argv) {
 
     char* bytes = nullptr;
     std::uint32_t length = 0;
-    plist_to_bin(root.get(), &bytes, &length);
+    plist_to_xml(root.get(), &bytes, &length);
     if (bytes == nullptr) {
         std::fprintf(stderr, "%s: could not encode the table\n", argv[2]);
         return 1;
     }
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
     out.write(bytes, length);
-    plist_to_bin_free(bytes);
+    plist_to_xml_free(bytes);
     if (!out.flush()) {
         std::fprintf(stderr, "%s: could not write\n", argv[2]);
         return 1;
