@@ -62,9 +62,15 @@ bool containsLowercased(std::string_view field, std::string_view needle) {
 void logSkippedSkills(const SkillListResponse& page) {
     std::string line = "ClawHub: left out " + std::to_string(page.skippedItems.size()) + " of " +
                        std::to_string(page.items.size() + page.skippedItems.size()) +
-                       " skills of a page that could not be read:";
+                       " skills on this page (unreadable):";
     for (const std::string& item : page.skippedItems) {
         line += " " + item + ";";
+    }
+    // Texts from the server stay on this one line.
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = ' ';
+        }
     }
     line.back() = '\n';
     std::fputs(line.c_str(), stderr);

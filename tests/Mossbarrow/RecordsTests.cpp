@@ -132,7 +132,7 @@ TEST(ClawHubRecords, TodaysListShapesDecode) {
     EXPECT_EQ(second.items[0].stats.installsAllTime, 9) << "the older counter wins when sent";
     EXPECT_EQ(second.items[0].stats.versions, 1);
     EXPECT_FALSE(second.nextCursor.has_value());
-    EXPECT_EQ(second.skippedItems.size(), 1u);
+    EXPECT_EQ(second.skippedItems.size(), 2u);
 
     // The older shape still reads as before.
     const auto older = decode<SkillListResponse>(testing::fixture("clawhub-trending-1.json"));

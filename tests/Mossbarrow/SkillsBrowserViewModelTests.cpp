@@ -265,8 +265,10 @@ TEST(SkillsBrowserToday, ReadsTodaysRegistryPagesLeavingOutWhatItCannotRead) {
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
     EXPECT_EQ(lineOf(R"(left out 1 of 4 skills)"), 0) << log;
     EXPECT_EQ(lineOf(R"(items[1] (slug "placeholder"): latestVersion: )"), 0) << log;
-    EXPECT_EQ(lineOf(R"(left out 1 of 2 skills)"), 1) << log;
+    EXPECT_EQ(lineOf(R"(left out 2 of 3 skills)"), 1) << log;
     EXPECT_EQ(lineOf(R"(items[1]: slug: )"), 1) << log;
+    EXPECT_EQ(lineOf(R"(items[2] (slug "two lines"): latestVersion: )"), 1)
+        << "a text from the server cannot break the line: " << log;
 }
 
 TEST(SkillTextMatching, ComposedAndDecomposedSpellingsFindEachOther) {
