@@ -90,6 +90,9 @@ public:
     void avoidLineClash(DisplayNode& node);
     static void shiftDisplayNode(DisplayNode& node, CGFloat dy);
     void wrapCurrentText();
+    // Where the pending text should end its line to fit `available`: a byte offset (possibly 0),
+    // or nothing when it fits or not one character does.
+    std::optional<std::size_t> firstBreak(CGFloat available);
     void fitScriptedAtom(const Atom& atom, const Atom* previous);
 
     // MARK: Glyph variants and assemblies

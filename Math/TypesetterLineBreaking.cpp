@@ -194,6 +194,39 @@ void Typesetter::fitScriptedAtom(const Atom& atom, const Atom* previous) {
     }
 }
 
+std::optional<std::size_t> Typesetter::firstBreak(CGFloat available) {
+    const auto& glyphFont = styleFont().glyphFont();
+    const std::string& text = currentLine.text();
+    // Only the start of a long text is measured: a line holds a few dozen characters, and shaping
+    // all of a long run for every line it is cut into would cost its length squared.
+    for (std::size_t bytes = 256;; bytes *= 2) {
+        const bool whole = bytes >= text.size();
+        std::size_t end = text.size();
+        std::size_t settled = text.size();
+        if (!whole) {
+            // Whole characters only; the last two may still change with what follows them.
+            const auto clusters =
+                platform::unicode::graphemeClusters(std::string_view(text).substr(0, bytes));
+            if (clusters.size() < 4) {
+                continue;
+            }
+            end = static_cast<std::size_t>(clusters.back().data() - text.data());
+            settled = static_cast<std::size_t>(clusters[clusters.size() - 3].data() - text.data());
+        }
+        const AttributedLine window = currentLine.prefix(end);
+        if (lineWidth(window) <= available) {
+            if (whole) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        const auto suggestion = suggestBreak(window.text(), glyphFont, available);
+        if (whole || !suggestion || *suggestion < settled) {
+            return suggestion;
+        }
+    }
+}
+
 void Typesetter::wrapCurrentText() {
     const auto& glyphFont = styleFont().glyphFont();
     // Each round ends a line with at least one character on it, or moves the text to a fresh
@@ -201,17 +234,17 @@ void Typesetter::wrapCurrentText() {
     // than it has characters.
     const std::size_t rounds = platform::unicode::graphemeClusters(currentLine.text()).size() + 1;
     for (std::size_t round = 0; round < rounds; ++round) {
-        if (currentPosition.x + currentLineWidth() <= maxWidth) {
-            return;
-        }
         const CGFloat available = std::max<CGFloat>(0, maxWidth - currentPosition.x);
         // Moving the whole text to a new line gains nothing when this line holds nothing else:
         // the text would only be pushed down line after line.
         const bool atLineStart =
             currentPosition.x <= 0 && currentLineStartIndex >= displayAtoms.size();
 
-        const auto first = suggestBreak(currentLine.text(), glyphFont, available);
-        if (!first || (*first == 0 && atLineStart)) {
+        const auto first = firstBreak(available);
+        if (!first) {
+            return; // the text fits, or not one character does
+        }
+        if (*first == 0 && atLineStart) {
             return;
         }
         AttributedLine head = currentLine.prefix(*first);

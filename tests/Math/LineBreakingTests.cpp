@@ -4,6 +4,7 @@
 #include "Math/Parser.hpp"
 #include "Math/TextBreakSuggestion.hpp"
 #include "Math/Typesetter.hpp"
+#include "Math/TypesetterAlphabets.hpp"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -114,6 +115,24 @@ TEST_F(LineBreakingTest, LongRunsAreCutWhereTheTextAllowsAndNumbersStayWhole) {
                           "\U0001D45C\U0001D45D\U0001D45E\U0001D45F\U0001D460\U0001D461\U0001D462"
                           "\U0001D463\U0001D464\U0001D465\U0001D466\U0001D467")
             : std::string());
+
+    // A run far longer than a line is cut into lines that each fit, losing nothing.
+    std::string many;
+    std::string expected;
+    for (int i = 0; i < 120; ++i) {
+        many += static_cast<char>('a' + i % 7);
+        expected += styleCharacters(std::string(1, static_cast<char>('a' + i % 7)),
+                                    Atom::FontStyle::default_);
+    }
+    const auto longRun = typeset(many, width);
+    ASSERT_TRUE(longRun);
+    EXPECT_GE(longRun->children.size(), 10U);
+    std::string rejoined;
+    for (const auto& node : longRun->children) {
+        EXPECT_LE(node->width(), width);
+        rejoined += dynamic_cast<const DisplayTextRun&>(*node).attributedString.text();
+    }
+    EXPECT_EQ(rejoined, expected);
 
     // A number wider than the line is never split, and is not pushed down line after line.
     const auto number = typeset("x+31415926535897932384626+y", width);
