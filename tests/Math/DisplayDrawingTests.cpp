@@ -108,6 +108,21 @@ TEST(DisplayDrawing, ANodesOwnColourWinsAndTheRestInheritTheListsColour) {
     EXPECT_EQ(right.blue, right.pixels);
 }
 
+TEST(DisplayDrawing, SystemColoursResolveInTheContextsAppearance) {
+    Canvas canvas;
+    canvas.context.setAppearance({platform::ColorScheme::dark});
+    auto rule = std::make_shared<DisplayFraction>();
+    rule->numerator = list({glyphAt(U'x', {0, 0})});
+    rule->lineThickness = 4;
+    rule->linePosition = 0;
+    rule->setPosition({20, 50});
+    canvas.draw(*list({rule}), Paint::primary());
+    // The primary label colour is light in the dark scheme.
+    const auto pixel = canvas.image().pixel(25, 100 - 1 - 50);
+    EXPECT_GT(pixel.alpha, 200);
+    EXPECT_GT(pixel.red, 200);
+}
+
 TEST(DisplayDrawing, ATextRunDrawsColouredRangesInTheirOwnColour) {
     const auto font = PlatformFont::make(kFont);
     ASSERT_TRUE(font);
