@@ -42,6 +42,8 @@ std::optional<DisplayList::LinePosition> DisplayList::linePositionFromRawValue(i
 DisplayList::DisplayList(std::vector<std::shared_ptr<DisplayNode>> children_, IndexRange range_)
     : children(std::move(children_)) {
     range = range_;
+    // Drawing and measuring walk the children without checking each one.
+    std::erase(children, nullptr);
     for (const auto& child : children) {
         const Point p = child->position();
         ascent_ = std::max(ascent_, std::max(0.0, p.y + child->ascent()));

@@ -46,6 +46,9 @@ TEST(DisplayList, MeasuresItsChildrenWhereTheyStand) {
     EXPECT_EQ(row.descent(), 1);
     EXPECT_EQ(row.width(), 11);
 
+    const DisplayList withGap({box(2, 1, 3), nullptr}, {0, 1});
+    EXPECT_EQ(withGap.children.size(), 1U);
+
     EXPECT_EQ(DisplayList::linePositionFromRawValue(2), DisplayList::LinePosition::superscript);
     EXPECT_FALSE(DisplayList::linePositionFromRawValue(3));
 }
