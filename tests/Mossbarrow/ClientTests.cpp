@@ -8,6 +8,7 @@
 #include "Mossbarrow/OstrelEndpoint.hpp"
 #include "Mossbarrow/OstrelSkill.hpp"
 #include "Mossbarrow/ServerResponse.hpp"
+#include "Mossbarrow/ServiceAddresses.hpp"
 #include "platform/net/URLError.hpp"
 #include "platform/net/URLSession.hpp"
 #include "platform/runtime/Task.hpp"
@@ -22,8 +23,10 @@ std::string url(const Endpoint& endpoint) {
 }
 
 TEST(Endpoints, FormExactURLs) {
-    const auto& claw = ClawHubEndpoint::defaultBaseURL();
-    const auto& mcp = MCPEndpoint::defaultBaseURL();
+    // The addresses in effect: the defaults, unless the environment running the tests says
+    // otherwise.
+    const auto& claw = ServiceAddresses::current().clawHub();
+    const auto& mcp = ServiceAddresses::current().mcp();
     EXPECT_EQ(url(ClawHubEndpoint::list(SkillSort::updated, 50)),
               claw + "/api/v1/skills?sort=updated&limit=50");
     EXPECT_EQ(url(ClawHubEndpoint::list(SkillSort::trending, 50, "")),
@@ -50,7 +53,7 @@ TEST(Endpoints, FormExactURLs) {
     EXPECT_EQ(url(MCPEndpoint::list(100, "a+b;c", "c++")),
               mcp + "/v0.1/servers?limit=100&cursor=a%2Bb%3Bc&search=c%2B%2B");
     EXPECT_EQ(url(MCPEndpoint::versions("a;b c")), mcp + "/v0.1/servers/a%3Bb%20c/versions");
-    EXPECT_EQ(url(OstrelEndpoint::skills()), OstrelEndpoint::defaultBaseURL() + "/api/skills");
+    EXPECT_EQ(url(OstrelEndpoint::skills()), ServiceAddresses::current().ostrel() + "/api/skills");
 }
 
 TEST(Endpoints, EveryRequestIsAPlainGet) {
