@@ -525,10 +525,25 @@ struct PreferenceOverlayModifier final : Kind<PreferenceOverlayModifier> {
     Alignment alignment;
     bool behind = false;
     bool extrasBehind() const override { return behind; }
+    bool observesLayout() const override { return true; }
     void place(ModifierNode& node, ProposedViewSize p) const override {
         node.placeContent(node.frame, p);
+        // The values the overlay is built from are kept, to notice when they change without
+        // the layout changing.
+        node.storage = node.contentPreferences();
         node.setExtra(0, make(node.contentPreferences()), true);
         node.placeExtraAligned(0, alignment);
+    }
+    void didUpdate(ModifierNode& node, bool first, const ModifierImpl*) const override {
+        if (!first) {
+            node.invalidatePlacement(); // a new closure builds a new overlay
+        }
+    }
+    void afterLayout(ModifierNode& node) const override {
+        const auto* used = std::any_cast<PreferenceValues>(&node.storage);
+        if (used == nullptr || !used->identical(node.contentPreferences())) {
+            node.invalidatePlacement();
+        }
     }
 };
 

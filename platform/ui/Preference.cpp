@@ -29,6 +29,19 @@ void PreferenceValues::erase(const void* key) {
     std::erase_if(entries_, [key](const Entry& e) { return e.key == key; });
 }
 
+bool PreferenceValues::identical(const PreferenceValues& other) const {
+    if (entries_.size() != other.entries_.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].key != other.entries_[i].key ||
+            entries_[i].value != other.entries_[i].value) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void PreferenceValues::merge(const PreferenceValues& next) {
     for (const Entry& n : next.entries_) {
         Entry* mine = nullptr;

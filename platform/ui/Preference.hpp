@@ -46,6 +46,9 @@ public:
     void remove() {
         erase(&detail::preferenceKeyTag<K>);
     }
+    /// Whether both hold the same keys with the very same values (not copies): nothing in the
+    /// subtree was recomputed since.
+    bool identical(const PreferenceValues& other) const;
     /// Combines `next` (a following sibling's values) into these, key by key.
     void merge(const PreferenceValues& next);
     bool empty() const { return entries_.empty(); }

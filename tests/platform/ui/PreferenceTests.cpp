@@ -198,3 +198,33 @@ TEST(TextLayouts, WrapsAtTheOfferedWidthAndKeepsItsWidestLine) {
     EXPECT_LE(narrow.width, wide.width / 2);
     EXPECT_GT(narrow.width, wide.width / 4);
 }
+
+namespace {
+/// Publishes its state under NamesKey; the overlay shows what it receives.
+struct Publisher {
+    std::shared_ptr<std::optional<State<std::string>>> handle;
+    std::shared_ptr<std::vector<std::string>> shown;
+    AnyView body(ViewContext& c) const {
+        auto name = c.state<std::string>("first");
+        *handle = name;
+        return AnyView(Text("fixed").preference<NamesKey>({*name}))
+            .overlayPreferenceValue<NamesKey>([shown = shown](const NamesKey::Value& v) {
+                shown->push_back(v.empty() ? "" : v.back());
+                return AnyView();
+            });
+    }
+};
+} // namespace
+
+TEST(Preferences, OverlaysFollowTheValueEvenWhenTheLayoutStaysTheSame) {
+    auto handle = std::make_shared<std::optional<State<std::string>>>();
+    auto shown = std::make_shared<std::vector<std::string>>();
+    OffscreenHost host(Publisher{handle, shown});
+    host.runUntilIdle();
+    ASSERT_FALSE(shown->empty());
+    EXPECT_EQ(shown->back(), "first");
+    (*handle)->set("second");
+    host.runUntilIdle();
+    EXPECT_EQ(shown->back(), "second");
+    EXPECT_FALSE(host.graph().lastUpdateWasCutOff());
+}
