@@ -4,9 +4,12 @@
 #include "Mossbarrow/Bookmark.hpp"
 #include "Mossbarrow/Views/MossbarrowWindow.hpp"
 #include "platform/foundation/Error.hpp"
+#include "platform/net/URLSession.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 
+#include <csignal>
 #include <cstdlib>
+#include <glib-unix.h>
 #include <gtkmm.h>
 #include <iostream>
 #include <vector>
@@ -18,6 +21,11 @@ struct MossbarrowApp::Host {
     std::vector<std::unique_ptr<MossbarrowWindow>> windows;
     // Window bookkeeping callbacks, cut before the windows go with the application.
     std::vector<sigc::connection> connections;
+    // The termination signal watches, removed with the application.
+    std::vector<guint> signalSources;
+    // The connection pool of every window's clients. Ending it aborts the transfers still in
+    // flight, so that the program never waits for a reply on its way out.
+    std::unique_ptr<platform::URLSession> session;
 };
 
 namespace {
@@ -27,6 +35,11 @@ std::string describe(const std::exception& error) {
         return described->localizedDescription();
     }
     return error.what();
+}
+
+gboolean quitOnSignal(gpointer application) {
+    g_application_quit(G_APPLICATION(application));
+    return G_SOURCE_CONTINUE;
 }
 
 } // namespace
@@ -42,36 +55,60 @@ platform::ModelContainer MossbarrowApp::makeModelContainer(const Options& option
 MossbarrowApp::MossbarrowApp(Options options)
     : options_(std::move(options))
     , host_(std::make_unique<Host>()) {
+    host_->application = Gtk::Application::create(
+        options_.applicationId, options_.singleInstance ? Gio::Application::Flags::DEFAULT_FLAGS
+                                                        : Gio::Application::Flags::NON_UNIQUE);
+    // Start-up and activation run only in the instance that owns the name: a second launch
+    // hands its activation over and ends without opening the store or a display.
+    host_->application->signal_startup().connect([this] { startUp(); });
+    host_->application->signal_activate().connect([this] { openWindow(); });
+    host_->application->signal_shutdown().connect([this] { shutDown(); });
+}
+
+void MossbarrowApp::startUp() {
     try {
         container_ = std::make_unique<platform::ModelContainer>(makeModelContainer(options_));
     } catch (const std::exception& error) {
         std::cerr << "Could not create ModelContainer: " << describe(error) << std::endl;
         std::abort();
     }
-    host_->application = Gtk::Application::create("", Gio::Application::Flags::NON_UNIQUE);
-    host_->application->signal_startup().connect([this] {
-        platform::MainExecutor::shared().attachToGlibMainContext(g_main_context_default());
-        MossbarrowCommands::install(host_->application->gobj());
-    });
-    host_->application->signal_activate().connect([this] { openWindow(); });
+    host_->session = std::make_unique<platform::URLSession>();
+    platform::MainExecutor::shared().attachToGlibMainContext(g_main_context_default());
+    MossbarrowCommands::install(host_->application->gobj(), [this] { openWindow(); });
+    // A terminating signal ends the program like closing its last window, without waiting for
+    // replies still on their way.
+    for (const int signal : {SIGTERM, SIGINT}) {
+        host_->signalSources.push_back(
+            g_unix_signal_add(signal, quitOnSignal, host_->application->gobj()));
+    }
 }
 
 MossbarrowApp::~MossbarrowApp() {
+    shutDown();
+}
+
+void MossbarrowApp::shutDown() {
+    for (const guint source : host_->signalSources) {
+        g_source_remove(source);
+    }
+    host_->signalSources.clear();
     for (auto& connection : host_->connections) {
         connection.disconnect();
     }
+    host_->connections.clear();
     host_->windows.clear();
+    // The windows' models may outlive them in their loads; those end now, with a cancellation.
+    host_->session.reset();
 }
 
 MossbarrowWindow& MossbarrowApp::openWindow() {
-    ContentView::Clients clients = ContentView::Clients::makeDefault();
-    if (options_.baseURLOverride) {
-        clients = {APIClient::make(platform::URLSession::shared(), options_.baseURLOverride),
-                   APIClient::make(platform::URLSession::shared(), options_.baseURLOverride)};
-    }
+    ContentView::Clients clients{APIClient::make(*host_->session, options_.baseURLOverride),
+                                 APIClient::make(*host_->session, options_.baseURLOverride)};
     host_->windows.push_back(
         std::make_unique<MossbarrowWindow>(container_->mainContext(), std::move(clients)));
     MossbarrowWindow* const window = host_->windows.back().get();
+    // Closing only hides: the window is ours to free, after GTK is done with it (below).
+    window->set_hide_on_close(true);
     host_->application->add_window(*window);
     host_->connections.push_back(window->signal_hide().connect([this, window] {
         // Closing discards the window and its state; it is freed once GTK is done with it.
@@ -86,6 +123,14 @@ MossbarrowWindow& MossbarrowApp::openWindow() {
         onWindow(*window);
     }
     return *window;
+}
+
+std::size_t MossbarrowApp::windowCount() const noexcept {
+    return host_->windows.size();
+}
+
+MossbarrowWindow& MossbarrowApp::window(std::size_t index) const {
+    return *host_->windows.at(index);
 }
 
 int MossbarrowApp::run(int argc, char** argv) {

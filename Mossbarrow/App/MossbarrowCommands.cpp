@@ -17,7 +17,9 @@ std::optional<MossbarrowCommandHandler> MossbarrowCommands::focusedHandler(void*
     return window->content().commandHandler();
 }
 
-void MossbarrowCommands::install(void* application) {
+void MossbarrowCommands::install(void* application, std::function<void()> newWindow) {
+    platform::CommandMenu::install(
+        application, "File", {{"New Window", "new-window", "<Control>n", std::move(newWindow)}});
     // The closures look the handler up when they run, so they follow the focus.
     const auto perform = [application](std::function<void()> MossbarrowCommandHandler::*item) {
         return [application, item] {

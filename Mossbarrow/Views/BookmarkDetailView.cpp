@@ -27,17 +27,13 @@ void BookmarkDetailView::setBookmark(const std::shared_ptr<Bookmark>& bookmark) 
     detail_ = std::make_unique<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
     detail_->set_margin(16);
     auto* const title = makeLabel(bookmark_->title(), {style::title2});
-    title->set_wrap(true);
     detail_->append(*title);
     if (const auto subtitle = bookmark_->subtitle()) {
         auto* const label = makeLabel(*subtitle, {style::secondary});
-        label->set_wrap(true);
         detail_->append(*label);
     }
     auto* const payload = makeLabel(bookmark_->payload(), {style::monospaced, style::caption});
     payload->set_selectable(true);
-    payload->set_wrap(true);
-    payload->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
     detail_->append(*makeGroupBox("Payload", *payload));
     add(*detail_, "bookmark");
     set_visible_child("bookmark");

@@ -13,7 +13,7 @@ BookmarkRow::BookmarkRow() {
     wrapWhole(subtitle_);
     kind_.add_css_class(style::caption);
     kind_.add_css_class(style::secondary);
-    kind_.set_xalign(0.0F);
+    wrapAnywhere(kind_);
     append(title_);
     append(subtitle_);
     append(kind_);

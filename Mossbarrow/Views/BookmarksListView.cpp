@@ -29,21 +29,32 @@ BookmarksListView::BookmarksListView(platform::ModelContext& context,
             onSelect_(bookmark);
         }
     };
+    // Ahead of the list's own key handling, which moves the focus but knows nothing of the
+    // selection kept here.
     auto keys = Gtk::EventControllerKey::create();
+    keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
     keys->signal_key_pressed().connect(
-        [this](guint key, guint, Gdk::ModifierType) {
-            if ((key == GDK_KEY_Delete || key == GDK_KEY_BackSpace) && selected_) {
-                const auto found = std::find(shown_.begin(), shown_.end(), selected_);
-                if (found != shown_.end()) {
-                    deleteRows({static_cast<std::size_t>(found - shown_.begin())});
-                    return true;
-                }
-            }
-            return false;
-        },
-        false);
+        [this](guint key, guint, Gdk::ModifierType) { return keyPressed(key); }, false);
     list_.add_controller(keys);
     append(list_);
+
+    auto actions = Gio::SimpleActionGroup::create();
+    actions->add_action("delete", [this] {
+        const auto found = std::find(shown_.begin(), shown_.end(), menuBookmark_);
+        if (found != shown_.end()) {
+            deleteRows({static_cast<std::size_t>(found - shown_.begin())});
+        }
+        menuBookmark_ = nullptr;
+    });
+    insert_action_group("bookmarks", actions);
+    auto model = Gio::Menu::create();
+    model->append("Delete", "bookmarks.delete");
+    menu_.set_menu_model(model);
+    menu_.set_has_arrow(false);
+    menu_.set_halign(Gtk::Align::START);
+    menu_.set_parent(*this);
+    list_.onContextMenu = [this](const BookmarkPtr& bookmark, Gtk::Widget& row, double x,
+                                 double y) { openContextMenu(bookmark, row, x, y); };
     observation_ = query_.observe([this] {
         // Re-read on the next turn: the change may be in the middle of a larger update.
         if (!scheduled_.connected()) {
@@ -56,6 +67,67 @@ BookmarksListView::BookmarksListView(platform::ModelContext& context,
         }
     });
     render();
+}
+
+BookmarksListView::~BookmarksListView() {
+    scheduled_.disconnect();
+    menu_.unparent();
+}
+
+bool BookmarksListView::keyPressed(guint key) {
+    switch (key) {
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        moveSelection(-1);
+        return true;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        moveSelection(1);
+        return true;
+    case GDK_KEY_Delete:
+    case GDK_KEY_KP_Delete:
+    case GDK_KEY_BackSpace:
+        if (selected_) {
+            const auto found = std::find(shown_.begin(), shown_.end(), selected_);
+            if (found != shown_.end()) {
+                deleteRows({static_cast<std::size_t>(found - shown_.begin())});
+                return true;
+            }
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void BookmarksListView::moveSelection(int step) {
+    if (shown_.empty()) {
+        return;
+    }
+    const auto found = std::find(shown_.begin(), shown_.end(), selected_);
+    std::size_t position = 0;
+    if (found == shown_.end()) {
+        // Nothing selected (or it is gone): the first step lands on an end of the list.
+        position = step > 0 ? 0 : shown_.size() - 1;
+    } else {
+        const auto current = static_cast<std::ptrdiff_t>(found - shown_.begin());
+        const auto last = static_cast<std::ptrdiff_t>(shown_.size()) - 1;
+        position = static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(current + step, 0, last));
+    }
+    list_.scrollTo(position);
+    if (shown_[position] != selected_ && onSelect_) {
+        onSelect_(shown_[position]);
+    }
+}
+
+void BookmarksListView::openContextMenu(const BookmarkPtr& bookmark, Gtk::Widget& row, double x,
+                                        double y) {
+    menuBookmark_ = bookmark;
+    double atX = x;
+    double atY = y;
+    row.translate_coordinates(*this, x, y, atX, atY);
+    menu_.set_pointing_to(Gdk::Rectangle(static_cast<int>(atX), static_cast<int>(atY), 1, 1));
+    menu_.popup();
 }
 
 void BookmarksListView::setSelected(const BookmarkPtr& bookmark) {

@@ -14,13 +14,14 @@
 namespace mossbarrow {
 
 // The middle column of the Bookmarks section: every stored bookmark, newest first, straight from
-// the store and following its changes. The Delete key removes the selected bookmark.
+// the store and following its changes. The arrow keys move the selection; the Delete key, or
+// "Delete" in a row's context menu, removes a bookmark.
 class BookmarksListView : public Gtk::Box {
 public:
     using BookmarkPtr = std::shared_ptr<Bookmark>;
 
     BookmarksListView(platform::ModelContext& context, std::function<void(BookmarkPtr)> onSelect);
-    ~BookmarksListView() override { scheduled_.disconnect(); }
+    ~BookmarksListView() override;
     BookmarksListView(const BookmarksListView&) = delete;
     BookmarksListView& operator=(const BookmarksListView&) = delete;
 
@@ -30,12 +31,19 @@ public:
     // The query's current result (what the list shows once it re-rendered).
     [[nodiscard]] std::vector<BookmarkPtr> bookmarks() const { return query_.results(); }
     [[nodiscard]] RecordListView<BookmarkPtr, BookmarkRow>& list() noexcept { return list_; }
+    // The context menu of the rows, and the bookmark it was opened on.
+    [[nodiscard]] Gtk::PopoverMenu& contextMenu() noexcept { return menu_; }
+    [[nodiscard]] const BookmarkPtr& contextBookmark() const noexcept { return menuBookmark_; }
 
     // Called after the list followed a change of the store.
     std::function<void()> onStoreChange;
 
 private:
     void render();
+    bool keyPressed(guint key);
+    // Selects the bookmark `step` rows below (or above) the selected one.
+    void moveSelection(int step);
+    void openContextMenu(const BookmarkPtr& bookmark, Gtk::Widget& row, double x, double y);
 
     platform::ModelContext& context_;
     std::function<void(BookmarkPtr)> onSelect_;
@@ -45,6 +53,8 @@ private:
     std::vector<BookmarkPtr> shown_;
     BookmarkPtr selected_;
     sigc::connection scheduled_;
+    Gtk::PopoverMenu menu_;
+    BookmarkPtr menuBookmark_;
 };
 
 } // namespace mossbarrow

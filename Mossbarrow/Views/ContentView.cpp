@@ -49,12 +49,12 @@ ContentView::ContentView(platform::ModelContext& context, Clients clients)
           context, [this](const std::shared_ptr<Bookmark>& bookmark) { selectBookmark(bookmark); })
     , skillDetail_(context, [this](const std::string& failure) { reportFailure(failure); })
     , mcpDetail_(mcpViewModel_, context,
-                 [this](const std::string& failure) { reportFailure(failure); }) {
+                 [this](const std::string& failure) { reportFailure(failure); })
+    , followRecords_([this] { followReloadedRecords(); }) {
     installStyles();
     set_size_request(900, 600);
 
-    bannerText_.set_wrap(true);
-    bannerText_.set_xalign(0.0F);
+    wrapAnywhere(bannerText_);
     bannerText_.set_hexpand(true);
     bannerClose_.set_icon_name("window-close-symbolic");
     bannerClose_.set_has_frame(false);
@@ -94,6 +94,7 @@ ContentView::ContentView(platform::ModelContext& context, Clients clients)
 
     bookmarksList_.onStoreChange = [this] { bookmarksChanged(); };
     showSection();
+    followRecords_.renderNow();
 }
 
 std::string ContentView::title() const {
@@ -143,6 +144,36 @@ void ContentView::bookmarksChanged() {
         const auto current = bookmarksList_.bookmarks();
         if (std::find(current.begin(), current.end(), selectedBookmark_) == current.end()) {
             selectBookmark(nullptr);
+        }
+    }
+}
+
+void ContentView::followReloadedRecords() {
+    // A reload can bring a changed record under the selected id (a new title or description
+    // with the same name and version): the selection, and so the detail, takes it. The lists
+    // are read whatever is selected, so that every reload is seen.
+    const auto& servers = mcpViewModel_->servers();
+    const auto& clawItems = skillsViewModel_->openClawItems();
+    const auto& ostrelItems = skillsViewModel_->ostrelAll();
+    if (selectedServer_) {
+        const std::string id = selectedServer_->id();
+        const auto found = std::find_if(servers.begin(), servers.end(),
+                                        [&](const ServerResponse& s) { return s.id() == id; });
+        if (found != servers.end()) {
+            selectServer(*found);
+        }
+    }
+    if (selectedSkill_) {
+        if (const ClawHubSkill* const skill = selectedSkill_->clawSkill()) {
+            const auto found = std::find(clawItems.begin(), clawItems.end(), *skill);
+            if (found != clawItems.end()) {
+                selectSkill(SkillSelection::claw(*found));
+            }
+        } else if (const OstrelSkill* const ostrel = selectedSkill_->ostrelSkill()) {
+            const auto found = std::find(ostrelItems.begin(), ostrelItems.end(), *ostrel);
+            if (found != ostrelItems.end()) {
+                selectSkill(SkillSelection::ostrel(*found));
+            }
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "Mossbarrow/Views/MCPDetailView.hpp"
 #include "Mossbarrow/Views/MCPListView.hpp"
 #include "Mossbarrow/Views/MossbarrowCommandHandler.hpp"
+#include "Mossbarrow/Views/ObservedRender.hpp"
 #include "Mossbarrow/Views/SidebarView.hpp"
 #include "Mossbarrow/Views/SkillDetailView.hpp"
 #include "Mossbarrow/Views/SkillsListView.hpp"
@@ -85,6 +86,7 @@ public:
 private:
     void showSection();
     void bookmarksChanged();
+    void followReloadedRecords();
 
     platform::ModelContext& context_;
     SidebarSection section_ = SidebarSection::skills;
@@ -109,6 +111,8 @@ private:
     SkillDetailView skillDetail_;
     MCPDetailView mcpDetail_;
     BookmarkDetailView bookmarkDetail_;
+    // Keeps the selections on the records the lists hold now (last: it drives the views above).
+    ObservedRender followRecords_;
 };
 
 } // namespace mossbarrow

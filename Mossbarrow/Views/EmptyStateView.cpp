@@ -13,10 +13,12 @@ EmptyStateView::EmptyStateView(const Glib::ustring& title, const Glib::ustring& 
     set_valign(Gtk::Align::CENTER);
     set_margin(12);
     title_.add_css_class(style::headline);
+    wrapAnywhere(title_);
+    title_.set_xalign(0.5F);
     message_.add_css_class(style::secondary);
     message_.set_justify(Gtk::Justification::CENTER);
-    message_.set_wrap(true);
-    message_.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    wrapAnywhere(message_);
+    message_.set_xalign(0.5F);
     append(title_);
     append(message_);
 }

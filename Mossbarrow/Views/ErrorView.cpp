@@ -18,8 +18,8 @@ ErrorView::ErrorView(const Glib::ustring& message, const Glib::ustring& retryTit
     icon_.add_css_class(style::secondary);
     message_.add_css_class(style::secondary);
     message_.set_justify(Gtk::Justification::CENTER);
-    message_.set_wrap(true);
-    message_.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    wrapAnywhere(message_);
+    message_.set_xalign(0.5F);
     append(icon_);
     append(message_);
     if (onRetry_) {

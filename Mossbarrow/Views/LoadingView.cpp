@@ -15,6 +15,8 @@ LoadingView::LoadingView(const Glib::ustring& message)
     spinner_.set_halign(Gtk::Align::CENTER);
     message_.add_css_class(style::secondary);
     message_.set_halign(Gtk::Align::CENTER);
+    wrapAnywhere(message_);
+    message_.set_xalign(0.5F);
     append(spinner_);
     append(message_);
 }

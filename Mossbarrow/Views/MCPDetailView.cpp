@@ -33,7 +33,10 @@ MCPDetailView::MCPDetailView(std::shared_ptr<MCPBrowserViewModel> viewModel,
 }
 
 void MCPDetailView::setServer(const std::optional<ServerResponse>& server) {
-    const bool sameServer = server && server_ && server->id() == server_->id();
+    // The same server as shown, unless a reload brought a new version of its record under the
+    // same id: that one is shown afresh.
+    const bool sameServer = server && server_ && server->id() == server_->id() &&
+                            serverJSONText(*server) == serverJSONText(*server_);
     if (sameServer) {
         return;
     }
@@ -94,11 +97,9 @@ void MCPDetailView::build(const ServerResponse& response) {
     // Header.
     auto* const header = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
     auto* const title = makeLabel(displayTitle(server), {style::title2});
-    title->set_wrap(true);
     header->append(*title);
     if (server.description) {
         auto* const description = makeLabel(*server.description, {style::secondary});
-        description->set_wrap(true);
         header->append(*description);
     }
     auto* const links = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);
@@ -137,8 +138,6 @@ void MCPDetailView::build(const ServerResponse& response) {
     auto* const jsonBox = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
     auto* const jsonText = makeLabel(json, {style::monospaced, style::caption, style::codeBox});
     jsonText->set_selectable(true);
-    jsonText->set_wrap(true);
-    jsonText->set_wrap_mode(Pango::WrapMode::WORD_CHAR);
     jsonBox->append(*jsonText);
     copy_ = Gtk::make_managed<CopyButton>("Copy JSON", json);
     jsonBox->append(*copy_);

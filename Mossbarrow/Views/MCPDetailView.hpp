@@ -20,8 +20,9 @@ public:
     MCPDetailView(std::shared_ptr<MCPBrowserViewModel> viewModel, platform::ModelContext& context,
                   std::function<void(const std::string&)> reportFailure);
 
-    // Shows `server` (nothing selected when absent). Another server, by id, starts afresh: its
-    // bookmark state is read from the store and the copy button loses its check mark.
+    // Shows `server` (nothing selected when absent). Another server, by id, or a changed record
+    // of the same one, starts afresh: its bookmark state is read from the store and the copy
+    // button loses its check mark.
     void setServer(const std::optional<ServerResponse>& server);
     // Reads the bookmark state from the store again (the detail came on screen).
     void refreshBookmarkState();

@@ -1,12 +1,9 @@
 #pragma once
 
 #include "Mossbarrow/MCPBrowserViewModel.hpp"
-#include "Mossbarrow/Views/EmptyStateView.hpp"
-#include "Mossbarrow/Views/ErrorView.hpp"
-#include "Mossbarrow/Views/LoadingView.hpp"
 #include "Mossbarrow/Views/MCPServerRow.hpp"
 #include "Mossbarrow/Views/ObservedRender.hpp"
-#include "Mossbarrow/Views/RecordListView.hpp"
+#include "Mossbarrow/Views/PagedListPanel.hpp"
 #include "Mossbarrow/Views/SearchField.hpp"
 
 #include <functional>
@@ -26,11 +23,13 @@ public:
     void setSelectedServerId(std::optional<std::string> id);
 
     // "loading", "error", "empty" or "list": the form the content area shows.
-    [[nodiscard]] Glib::ustring visibleForm() const { return content_.get_visible_child_name(); }
+    [[nodiscard]] Glib::ustring visibleForm() const { return panel_.visibleForm(); }
     [[nodiscard]] SearchField& searchField() noexcept { return search_; }
-    [[nodiscard]] ErrorView& errorView() noexcept { return error_; }
-    [[nodiscard]] RecordListView<ServerResponse, MCPServerRow>& list() noexcept { return list_; }
-    [[nodiscard]] bool showsLoadingMore() const { return loadingMore_.get_visible(); }
+    [[nodiscard]] ErrorView& errorView() noexcept { return panel_.errorView(); }
+    [[nodiscard]] RecordListView<ServerResponse, MCPServerRow>& list() noexcept {
+        return panel_.list();
+    }
+    [[nodiscard]] bool showsLoadingMore() const { return panel_.showsLoadingMore(); }
 
 private:
     void render();
@@ -39,13 +38,7 @@ private:
     std::function<void(const ServerResponse&)> onSelect_;
     SearchField search_;
     Gtk::Separator divider_;
-    Gtk::Stack content_;
-    LoadingView loading_{"Loading MCP registry"};
-    ErrorView error_;
-    EmptyStateView empty_{"No servers", "Try a different search term."};
-    Gtk::Overlay overlay_;
-    RecordListView<ServerResponse, MCPServerRow> list_;
-    Gtk::Spinner loadingMore_;
+    PagedListPanel<ServerResponse, MCPServerRow> panel_;
     ObservedRender render_;
 };
 

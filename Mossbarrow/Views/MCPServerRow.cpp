@@ -9,6 +9,7 @@ MCPServerRow::MCPServerRow() {
     wrapWhole(title_);
     version_.add_css_class(style::caption);
     version_.add_css_class(style::secondary);
+    wrapAnywhere(version_);
     badge_.add_css_class(style::badge);
     badge_.set_valign(Gtk::Align::CENTER);
     badge_.append(version_);

@@ -11,6 +11,7 @@ OpenClawSkillRow::OpenClawSkillRow() {
     name_.set_hexpand(true);
     stars_.add_css_class(style::caption);
     stars_.add_css_class(style::secondary);
+    wrapAnywhere(stars_);
     header_.append(name_);
     header_.append(stars_);
     summary_.add_css_class(style::subheadline);
@@ -18,7 +19,7 @@ OpenClawSkillRow::OpenClawSkillRow() {
     limitToTwoLines(summary_);
     downloads_.add_css_class(style::caption);
     downloads_.add_css_class(style::secondary);
-    downloads_.set_xalign(0.0F);
+    wrapAnywhere(downloads_);
     append(header_);
     append(summary_);
     append(downloads_);

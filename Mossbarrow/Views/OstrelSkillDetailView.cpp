@@ -40,10 +40,8 @@ OstrelSkillDetailView::OstrelSkillDetailView(OstrelSkill skill, bool isBookmarke
     , bookmark_(isBookmarked, std::move(toggle))
     , copyLast_("Copy Skill", skill_.longDescription) {
     auto* const name = makeLabel(skill_.name, {style::title2});
-    name->set_wrap(true);
     append(*name);
     auto* const description = makeLabel(skill_.description, {style::secondary});
-    description->set_wrap(true);
     append(*description);
 
     append(*makeGroupBox("Copy to Clipboard", copyFirst_));
@@ -55,9 +53,7 @@ OstrelSkillDetailView::OstrelSkillDetailView(OstrelSkill skill, bool isBookmarke
     progress_.set_visible(!skill_.longDescription.empty());
     body->append(progress_);
     content_.set_selectable(true);
-    content_.set_wrap(true);
-    content_.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
-    content_.set_xalign(0.0F);
+    wrapAnywhere(content_);
     content_.add_css_class(style::monospaced);
     content_.signal_map().connect([this] { parseLongDescription(); });
     content_.signal_activate_link().connect(

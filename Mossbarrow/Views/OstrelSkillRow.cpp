@@ -6,11 +6,11 @@ namespace mossbarrow {
 
 OstrelSkillRow::OstrelSkillRow() {
     name_.add_css_class(style::headline);
-    name_.set_xalign(0.0F);
+    wrapWhole(name_);
     name_.set_hexpand(true);
-    name_.set_wrap(true);
     category_.add_css_class(style::caption);
     category_.add_css_class(style::secondary);
+    wrapAnywhere(category_);
     header_.append(name_);
     header_.append(category_);
     description_.add_css_class(style::subheadline);
@@ -18,7 +18,7 @@ OstrelSkillRow::OstrelSkillRow() {
     limitToTwoLines(description_);
     provider_.add_css_class(style::caption);
     provider_.add_css_class(style::secondary);
-    provider_.set_xalign(0.0F);
+    wrapAnywhere(provider_);
     append(header_);
     append(description_);
     append(provider_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <gtkmm.h>
@@ -20,6 +21,8 @@ public:
     }
 
     const Record& record() const noexcept { return record_; }
+    // A reload can bring a new version of a record under the same id.
+    void setRecord(Record record) { record_ = std::move(record); }
 
 protected:
     explicit RecordItem(Record record)
@@ -59,6 +62,17 @@ public:
                 }
             });
             row->add_controller(click);
+            auto secondary = Gtk::GestureClick::create();
+            secondary->set_button(GDK_BUTTON_SECONDARY);
+            secondary->signal_pressed().connect([this, slot, row](int, double x, double y) {
+                if (auto wrapped =
+                        std::dynamic_pointer_cast<RecordItem<Record>>(slot->get_item())) {
+                    if (onContextMenu) {
+                        onContextMenu(wrapped->record(), *row, x, y);
+                    }
+                }
+            });
+            row->add_controller(secondary);
             item->set_child(*row);
         });
         factory->signal_bind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
@@ -68,7 +82,7 @@ public:
                 return;
             }
             const std::string id = idOf_(wrapped->record());
-            boundRows_[row] = id;
+            boundRows_[row] = {id, wrapped};
             row->show(wrapped->record(), selectedId_ && *selectedId_ == id);
         });
         factory->signal_unbind().connect([this](const Glib::RefPtr<Gtk::ListItem>& item) {
@@ -97,20 +111,26 @@ public:
     RecordListView(const RecordListView&) = delete;
     RecordListView& operator=(const RecordListView&) = delete;
 
-    // Shows `records` in order. When they extend what is shown (a next page), only the new
-    // ones are added, so the scroll position and the rows in view stay as they are.
+    // Shows `records` in order. The leading rows whose ids stay (the whole list after a reload
+    // of the same servers, the old pages when a next page arrives) keep their place, so the
+    // scroll position and the rows in view stay as they are; they take the new records all the
+    // same, since a record can change without changing its id.
     void setRecords(const std::vector<Record>& records) {
         std::vector<std::string> ids;
         ids.reserve(records.size());
         for (const Record& record : records) {
             ids.push_back(idOf_(record));
         }
-        if (ids == ids_) {
-            return;
+        const std::size_t keep = static_cast<std::size_t>(
+            std::mismatch(ids.begin(), ids.end(), ids_.begin(), ids_.end()).first - ids.begin());
+        for (std::size_t i = 0; i < keep; ++i) {
+            store_->get_item(static_cast<guint>(i))->setRecord(records[i]);
         }
-        std::size_t keep = 0;
-        if (ids.size() > ids_.size() && std::equal(ids_.begin(), ids_.end(), ids.begin())) {
-            keep = ids_.size();
+        for (const auto& [row, bound] : boundRows_) {
+            row->show(bound.item->record(), selectedId_ && *selectedId_ == bound.id);
+        }
+        if (keep == ids.size() && keep == ids_.size()) {
+            return;
         }
         std::vector<Glib::RefPtr<RecordItem<Record>>> items;
         items.reserve(records.size() - keep);
@@ -127,23 +147,32 @@ public:
             return;
         }
         selectedId_ = std::move(id);
-        for (const auto& [row, rowId] : boundRows_) {
-            row->setSelected(selectedId_ && *selectedId_ == rowId);
+        for (const auto& [row, bound] : boundRows_) {
+            row->setSelected(selectedId_ && *selectedId_ == bound.id);
         }
     }
 
     [[nodiscard]] std::size_t size() const noexcept { return ids_.size(); }
+    // Scrolls so that the row at `position` is in view.
+    void scrollTo(std::size_t position) {
+        list_.activate_action("list.scroll-to-item",
+                              Glib::Variant<guint32>::create(static_cast<guint32>(position)));
+    }
     [[nodiscard]] const std::vector<std::string>& ids() const noexcept { return ids_; }
     [[nodiscard]] Gtk::ListView& listView() noexcept { return list_; }
     [[nodiscard]] const Glib::RefPtr<Gio::ListStore<RecordItem<Record>>>& store() const noexcept {
         return store_;
     }
-    // The rows that exist now, with the id each shows.
-    [[nodiscard]] const std::map<Row*, std::string>& boundRows() const noexcept {
-        return boundRows_;
-    }
+    // A row that exists now, with what it shows.
+    struct BoundRow {
+        std::string id;
+        Glib::RefPtr<RecordItem<Record>> item;
+    };
+    [[nodiscard]] const std::map<Row*, BoundRow>& boundRows() const noexcept { return boundRows_; }
 
     std::function<void(const Record&)> onTap;
+    // A secondary click on a row, at (x, y) in the row's coordinates.
+    std::function<void(const Record&, Gtk::Widget& row, double x, double y)> onContextMenu;
     // Called with the last record whenever the last row is within the visible part of the list
     // (the list view creates rows beyond the visible part, so their creation says nothing).
     std::function<void(const Record&)> onLastRowShown;
@@ -174,7 +203,7 @@ private:
     Gtk::ListView list_;
     std::vector<std::string> ids_;
     std::optional<std::string> selectedId_;
-    std::map<Row*, std::string> boundRows_;
+    std::map<Row*, BoundRow> boundRows_;
 };
 
 } // namespace mossbarrow

@@ -20,18 +20,14 @@ void RowBase::setSelected(bool isSelected) {
 }
 
 void RowBase::limitToTwoLines(Gtk::Label& label) {
-    label.set_wrap(true);
-    label.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    wrapAnywhere(label);
     label.set_lines(2);
     label.set_ellipsize(Pango::EllipsizeMode::END);
     label.set_max_width_chars(40);
-    label.set_xalign(0.0F);
 }
 
 void RowBase::wrapWhole(Gtk::Label& label) {
-    label.set_wrap(true);
-    label.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
-    label.set_xalign(0.0F);
+    wrapAnywhere(label);
 }
 
 std::string capitalized(const std::string& text) {

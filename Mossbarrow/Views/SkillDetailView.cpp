@@ -4,6 +4,7 @@
 #include "Mossbarrow/FormatCount.hpp"
 #include "Mossbarrow/Views/BookmarkToggle.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
+#include "platform/foundation/JSONEncoder.hpp"
 
 #include <string>
 
@@ -15,6 +16,18 @@ SkillDetailView::BookmarkKey SkillDetailView::bookmarkKey(const SkillSelection& 
     }
     const OstrelSkill& skill = *selection.ostrelSkill();
     return {"skill:" + skill.provider, skill.name, skill.description, std::to_string(skill.id)};
+}
+
+std::string SkillDetailView::recordText(const SkillSelection& selection) {
+    const platform::JSONEncoder encoder(platform::JSONEncoder::sortedKeys);
+    try {
+        if (const ClawHubSkill* const skill = selection.clawSkill()) {
+            return encoder.encode(*skill);
+        }
+        return encoder.encode(*selection.ostrelSkill());
+    } catch (const std::exception&) {
+        return {}; // then only the id tells records apart
+    }
 }
 
 SkillDetailView::SkillDetailView(platform::ModelContext& context,
@@ -29,7 +42,10 @@ SkillDetailView::SkillDetailView(platform::ModelContext& context,
 }
 
 void SkillDetailView::setSelection(const std::optional<SkillSelection>& selection) {
-    if (selection && selection_ && selection->id() == selection_->id()) {
+    // A reload can bring a changed record under the same id: only the very same record is
+    // left as shown.
+    if (selection && selection_ && selection->id() == selection_->id() &&
+        recordText(*selection) == recordText(*selection_)) {
         return;
     }
     selection_ = selection;
@@ -104,11 +120,9 @@ void SkillDetailView::build(const SkillSelection& selection) {
 Gtk::Widget* SkillDetailView::buildClawHub(const ClawHubSkill& skill) {
     auto* const detail = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
     auto* const name = makeLabel(skill.displayName, {style::title2});
-    name->set_wrap(true);
     detail->append(*name);
     if (skill.summary) {
         auto* const summary = makeLabel(*skill.summary, {style::secondary});
-        summary->set_wrap(true);
         detail->append(*summary);
     }
 
@@ -122,7 +136,6 @@ Gtk::Widget* SkillDetailView::buildClawHub(const ClawHubSkill& skill) {
     auto* const latest = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 6);
     latest->append(*makeLabel("Version: " + skill.latestVersion.version));
     auto* const changelog = makeLabel(skill.latestVersion.changelog, {style::secondary});
-    changelog->set_wrap(true);
     latest->append(*changelog);
     detail->append(*makeGroupBox("Latest Version", *latest));
 

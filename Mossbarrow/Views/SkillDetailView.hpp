@@ -40,6 +40,8 @@ public:
     static BookmarkKey bookmarkKey(const SkillSelection& selection);
 
 private:
+    // The whole record of the selected skill as text, to tell a changed record from the same.
+    static std::string recordText(const SkillSelection& selection);
     void build(const SkillSelection& selection);
     Gtk::Widget* buildClawHub(const ClawHubSkill& skill);
     void toggleBookmark();

@@ -78,51 +78,44 @@ SkillsListView::SkillsListView(std::shared_ptr<SkillsBrowserViewModel> viewModel
                 viewModel_->setOpenClawSort(chosen);
                 viewModel_->changeSort(chosen);
             })
-    , clawError_("", "Retry", [this] { viewModel_->changeSort(viewModel_->openClawSort()); })
-    , clawList_([](const ClawHubSkill& skill) { return "claw-" + skill.slug; })
-    , ostrelError_("", "Retry", [this] { viewModel_->loadIfNeeded(); })
-    , ostrelList_([](const OstrelSkill& skill) { return "ostrel-" + std::to_string(skill.id); })
+    , claw_(
+          {"Loading OpenClaw skills", "No skills", "Try another search."},
+          [this] { viewModel_->changeSort(viewModel_->openClawSort()); },
+          [](const ClawHubSkill& skill) { return "claw-" + skill.slug; })
+    , ostrel_(
+          {"Loading skills", "No skills", "Try another search."},
+          [this] { viewModel_->loadIfNeeded(); },
+          [](const OstrelSkill& skill) { return "ostrel-" + std::to_string(skill.id); })
     , render_([this] { render(); }) {
     header_.set_margin(12);
     header_.append(provider_);
     header_.append(search_);
-    header_.append(sort_);
+    // The four sorts together are wider than the column may need to be: in a narrow column
+    // they scroll rather than widen the window.
+    sortScroll_.set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::NEVER);
+    sortScroll_.set_propagate_natural_width(true);
+    sortScroll_.set_propagate_natural_height(true);
+    sortScroll_.set_child(sort_);
+    header_.append(sortScroll_);
     append(header_);
     append(divider_);
 
-    clawList_.onTap = [this](const ClawHubSkill& skill) {
+    claw_.list().onTap = [this](const ClawHubSkill& skill) {
         if (onSelect_) {
             onSelect_(SkillSelection::claw(skill));
         }
     };
-    clawList_.onLastRowShown = [this](const ClawHubSkill& skill) {
+    claw_.list().onLastRowShown = [this](const ClawHubSkill& skill) {
         const auto filtered = viewModel_->filteredOpenClawItems();
         if (!filtered.empty() && filtered.back().slug == skill.slug) {
             viewModel_->loadMoreOpenClawIfNeeded();
         }
     };
-    ostrelList_.onTap = [this](const OstrelSkill& skill) {
+    ostrel_.list().onTap = [this](const OstrelSkill& skill) {
         if (onSelect_) {
             onSelect_(SkillSelection::ostrel(skill));
         }
     };
-
-    clawLoadingMore_.set_spinning(true);
-    clawLoadingMore_.set_halign(Gtk::Align::CENTER);
-    clawLoadingMore_.set_valign(Gtk::Align::END);
-    clawLoadingMore_.set_margin_top(8);
-    clawLoadingMore_.set_margin_bottom(8);
-    clawOverlay_.set_child(clawList_);
-    clawOverlay_.add_overlay(clawLoadingMore_);
-    claw_.add(clawLoading_, "loading");
-    claw_.add(clawError_, "error");
-    claw_.add(clawEmpty_, "empty");
-    claw_.add(clawOverlay_, "list");
-
-    ostrel_.add(ostrelLoading_, "loading");
-    ostrel_.add(ostrelError_, "error");
-    ostrel_.add(ostrelEmpty_, "empty");
-    ostrel_.add(ostrelList_, "list");
 
     lists_.add(ostrel_, "ostrel");
     lists_.add(claw_, "openClaw");
@@ -134,13 +127,13 @@ SkillsListView::SkillsListView(std::shared_ptr<SkillsBrowserViewModel> viewModel
 }
 
 void SkillsListView::setSelectedId(std::optional<std::string> id) {
-    clawList_.setSelectedId(id);
-    ostrelList_.setSelectedId(std::move(id));
+    claw_.list().setSelectedId(id);
+    ostrel_.list().setSelectedId(std::move(id));
 }
 
 Glib::ustring SkillsListView::visibleForm() const {
-    return lists_.get_visible_child_name() == "openClaw" ? claw_.get_visible_child_name()
-                                                         : ostrel_.get_visible_child_name();
+    return lists_.get_visible_child_name() == "openClaw" ? claw_.visibleForm()
+                                                         : ostrel_.visibleForm();
 }
 
 void SkillsListView::render() {
@@ -150,39 +143,20 @@ void SkillsListView::render() {
     sort_.setSelectedIndex(indexOf(SkillSort::allCases(), viewModel_->openClawSort()));
     const bool openClaw = provider == SkillProvider::openClaw;
     sort_.set_visible(openClaw);
+    sortScroll_.set_visible(openClaw);
     const auto& errorMessage = viewModel_->errorMessage();
 
+    // The loading and error forms go by what is loaded, the empty form by what the search
+    // leaves of it.
     if (openClaw) {
         lists_.set_visible_child("openClaw");
-        const auto& items = viewModel_->openClawItems();
-        const auto filtered = viewModel_->filteredOpenClawItems();
-        if (viewModel_->isLoadingOpenClaw() && items.empty()) {
-            claw_.set_visible_child("loading");
-        } else if (errorMessage && items.empty()) {
-            clawError_.setMessage(*errorMessage);
-            claw_.set_visible_child("error");
-        } else if (filtered.empty()) {
-            claw_.set_visible_child("empty");
-        } else {
-            claw_.set_visible_child("list");
-        }
-        clawList_.setRecords(filtered);
-        clawLoadingMore_.set_visible(viewModel_->isLoadingMoreOpenClaw());
+        claw_.show(viewModel_->isLoadingOpenClaw(), !viewModel_->openClawItems().empty(),
+                   errorMessage, viewModel_->filteredOpenClawItems(),
+                   viewModel_->isLoadingMoreOpenClaw());
     } else {
         lists_.set_visible_child("ostrel");
-        const auto& all = viewModel_->ostrelAll();
-        const auto& filtered = viewModel_->ostrelFiltered();
-        if (viewModel_->isLoadingOstrel() && all.empty()) {
-            ostrel_.set_visible_child("loading");
-        } else if (errorMessage && all.empty()) {
-            ostrelError_.setMessage(*errorMessage);
-            ostrel_.set_visible_child("error");
-        } else if (filtered.empty()) {
-            ostrel_.set_visible_child("empty");
-        } else {
-            ostrel_.set_visible_child("list");
-        }
-        ostrelList_.setRecords(filtered);
+        ostrel_.show(viewModel_->isLoadingOstrel(), !viewModel_->ostrelAll().empty(), errorMessage,
+                     viewModel_->ostrelFiltered(), false);
     }
 }
 

@@ -2,13 +2,10 @@
 
 #include "Mossbarrow/SkillSelection.hpp"
 #include "Mossbarrow/SkillsBrowserViewModel.hpp"
-#include "Mossbarrow/Views/EmptyStateView.hpp"
-#include "Mossbarrow/Views/ErrorView.hpp"
-#include "Mossbarrow/Views/LoadingView.hpp"
 #include "Mossbarrow/Views/ObservedRender.hpp"
 #include "Mossbarrow/Views/OpenClawSkillRow.hpp"
 #include "Mossbarrow/Views/OstrelSkillRow.hpp"
-#include "Mossbarrow/Views/RecordListView.hpp"
+#include "Mossbarrow/Views/PagedListPanel.hpp"
 #include "Mossbarrow/Views/SearchField.hpp"
 #include "Mossbarrow/Views/SegmentedPicker.hpp"
 
@@ -36,13 +33,13 @@ public:
     [[nodiscard]] SegmentedPicker& sortPicker() noexcept { return sort_; }
     [[nodiscard]] SearchField& searchField() noexcept { return search_; }
     [[nodiscard]] RecordListView<ClawHubSkill, OpenClawSkillRow>& clawList() noexcept {
-        return clawList_;
+        return claw_.list();
     }
     [[nodiscard]] RecordListView<OstrelSkill, OstrelSkillRow>& ostrelList() noexcept {
-        return ostrelList_;
+        return ostrel_.list();
     }
-    [[nodiscard]] ErrorView& clawError() noexcept { return clawError_; }
-    [[nodiscard]] ErrorView& ostrelError() noexcept { return ostrelError_; }
+    [[nodiscard]] ErrorView& clawError() noexcept { return claw_.errorView(); }
+    [[nodiscard]] ErrorView& ostrelError() noexcept { return ostrel_.errorView(); }
 
 private:
     void render();
@@ -53,22 +50,12 @@ private:
     SegmentedPicker provider_;
     SearchField search_;
     SegmentedPicker sort_;
+    Gtk::ScrolledWindow sortScroll_;
     Gtk::Separator divider_;
     Gtk::Stack lists_;
 
-    Gtk::Stack claw_;
-    LoadingView clawLoading_{"Loading OpenClaw skills"};
-    ErrorView clawError_;
-    EmptyStateView clawEmpty_{"No skills", "Try another search."};
-    Gtk::Overlay clawOverlay_;
-    RecordListView<ClawHubSkill, OpenClawSkillRow> clawList_;
-    Gtk::Spinner clawLoadingMore_;
-
-    Gtk::Stack ostrel_;
-    LoadingView ostrelLoading_{"Loading skills"};
-    ErrorView ostrelError_;
-    EmptyStateView ostrelEmpty_{"No skills", "Try another search."};
-    RecordListView<OstrelSkill, OstrelSkillRow> ostrelList_;
+    PagedListPanel<ClawHubSkill, OpenClawSkillRow> claw_;
+    PagedListPanel<OstrelSkill, OstrelSkillRow> ostrel_;
 
     ObservedRender render_;
 };

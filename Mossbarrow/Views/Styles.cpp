@@ -73,9 +73,19 @@ const char* iconNameForSymbol(std::string_view symbol) {
     return "image-missing-symbolic";
 }
 
+void wrapAnywhere(Gtk::Label& label) {
+    label.set_wrap(true);
+    label.set_wrap_mode(Pango::WrapMode::WORD_CHAR);
+    label.set_xalign(0.0F);
+    Pango::AttrList attributes;
+    auto noHyphens = Pango::Attribute::create_attr_insert_hyphens(false);
+    attributes.insert(noHyphens);
+    label.set_attributes(attributes);
+}
+
 Gtk::Label* makeLabel(const Glib::ustring& text, std::initializer_list<const char*> classes) {
     auto* const label = Gtk::make_managed<Gtk::Label>(text);
-    label->set_xalign(0.0F);
+    wrapAnywhere(*label);
     for (const char* name : classes) {
         label->add_css_class(name);
     }

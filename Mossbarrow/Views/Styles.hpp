@@ -32,7 +32,13 @@ void installStyles();
 // "magnifyingglass", ...); unknown symbols map to a generic icon.
 const char* iconNameForSymbol(std::string_view symbol);
 
+// Lets a label break its text between any two characters where it has no better place (a URL,
+// a long identifier, text without spaces), without adding hyphens that are not in the text, so
+// that no value is ever wider than its pane.
+void wrapAnywhere(Gtk::Label& label);
+
 // Helpers that the views share for building their widget trees.
+// A leading-aligned label that wraps anywhere (wrapAnywhere).
 Gtk::Label* makeLabel(const Glib::ustring& text, std::initializer_list<const char*> classes = {});
 // Every visible label text under `widget`, depth first, one per line; links as "[title]".
 std::string collectText(const Gtk::Widget& widget);

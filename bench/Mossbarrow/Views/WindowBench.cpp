@@ -71,12 +71,20 @@ mossbarrow::testing::FixtureServer& server() {
     return instance;
 }
 
+// An application of its own for each start: the toolkit keeps a name on the session bus for
+// the whole process.
+MossbarrowApp::Options options(const std::filesystem::path& dir) {
+    static int made = 0;
+    return {server().baseURL(), dir / "default.store", false,
+            "org.mossbarrow.Bench.N" + std::to_string(++made)};
+}
+
 void StartUpToFirstFrame(benchmark::State& state) {
     const auto dir = std::filesystem::temp_directory_path() / "moss-bench-startup";
     std::filesystem::create_directories(dir);
     for (auto _ : state) {
         const auto begin = Clock::now();
-        MossbarrowApp app(MossbarrowApp::Options{server().baseURL(), dir / "default.store"});
+        MossbarrowApp app(options(dir));
         MossbarrowWindow* window = nullptr;
         app.onWindow = [&](MossbarrowWindow& made) { window = &made; };
         app.launch();
@@ -106,7 +114,7 @@ BENCHMARK(StartUpToFirstFrame)
 void ShowServerPage(benchmark::State& state) {
     const auto dir = std::filesystem::temp_directory_path() / "moss-bench-page";
     std::filesystem::create_directories(dir);
-    MossbarrowApp app(MossbarrowApp::Options{server().baseURL(), dir / "default.store"});
+    MossbarrowApp app(options(dir));
     MossbarrowWindow* window = nullptr;
     app.onWindow = [&](MossbarrowWindow& made) { window = &made; };
     app.launch();

@@ -4,6 +4,8 @@
 #include <functional>
 #include <gtkmm.h>
 #include <gtkmm/init.h>
+#include <string>
+#include <vector>
 
 namespace mossbarrow::uitest {
 
@@ -37,6 +39,69 @@ inline void click(Gtk::Button& button) {
 
 inline void pumpFor(std::chrono::milliseconds duration) {
     pumpUntil([] { return false; }, duration);
+}
+
+} // namespace mossbarrow::uitest
+
+namespace mossbarrow::uitest {
+
+// How many glyphs of the label's text its fonts lack (each drawn as a box).
+inline int unknownGlyphs(Gtk::Label& label) {
+    return pango_layout_get_unknown_glyphs_count(label.get_layout()->gobj());
+}
+
+// The label's text laid out at the label's current width (the label's own layout can be one
+// made afresh since, not yet wrapped). The caller unreferences it.
+inline PangoLayout* layoutAtWidth(Gtk::Label& label) {
+    PangoLayout* const layout = pango_layout_copy(label.get_layout()->gobj());
+    pango_layout_set_width(layout, label.get_width() * PANGO_SCALE);
+    return layout;
+}
+
+// The label's text as laid out at its width, one element per line.
+inline std::vector<std::string> laidOutLines(Gtk::Label& label) {
+    PangoLayout* const layout = layoutAtWidth(label);
+    const char* const text = pango_layout_get_text(layout);
+    std::vector<std::string> lines;
+    for (GSList* line = pango_layout_get_lines_readonly(layout); line != nullptr;
+         line = line->next) {
+        const auto* const laid = static_cast<PangoLayoutLine*>(line->data);
+        lines.emplace_back(text + laid->start_index, static_cast<std::size_t>(laid->length));
+    }
+    g_object_unref(layout);
+    return lines;
+}
+
+// Whether a line of the label ends in a hyphen that its text does not have: such a line is wider
+// than its own text laid out alone.
+inline bool showsAddedHyphens(Gtk::Label& label) {
+    PangoLayout* const layout = layoutAtWidth(label);
+    const auto widthOf = [&](const std::string& text) {
+        PangoLayout* const alone = pango_layout_copy(layout);
+        pango_layout_set_width(alone, -1);
+        pango_layout_set_text(alone, text.c_str(), static_cast<int>(text.size()));
+        int width = 0;
+        pango_layout_get_pixel_size(alone, &width, nullptr);
+        g_object_unref(alone);
+        return width;
+    };
+    const int hyphen = widthOf("-");
+    const std::vector<std::string> lines = laidOutLines(label);
+    bool added = false;
+    std::size_t index = 0;
+    for (GSList* line = pango_layout_get_lines_readonly(layout); line != nullptr && !added;
+         line = line->next, ++index) {
+        const std::string& text = lines.at(index);
+        if (line->next == nullptr || text.empty() || text.back() == ' ') {
+            continue; // the last line, or one broken at a space, gets no hyphen
+        }
+        PangoRectangle logical{};
+        pango_layout_line_get_pixel_extents(static_cast<PangoLayoutLine*>(line->data), nullptr,
+                                            &logical);
+        added = logical.width - widthOf(text) > hyphen / 2;
+    }
+    g_object_unref(layout);
+    return added;
 }
 
 } // namespace mossbarrow::uitest

@@ -172,10 +172,10 @@ TEST_F(RowsTest, LongListsCreateRowsOnlyForWhatIsInViewAndReportTheLastOne) {
     EXPECT_LT(list.boundRows().size(), 400U);
 
     // Selection follows ids onto the rows in view.
-    const std::string visible = list.boundRows().begin()->second;
+    const std::string visible = list.boundRows().begin()->second.id;
     list.setSelectedId(visible);
-    for (const auto& [row, id] : list.boundRows()) {
-        EXPECT_EQ(row->isSelected(), id == visible);
+    for (const auto& [row, bound] : list.boundRows()) {
+        EXPECT_EQ(row->isSelected(), bound.id == visible);
     }
     window.close();
 }

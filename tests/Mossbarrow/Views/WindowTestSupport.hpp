@@ -11,19 +11,77 @@
 #include "tests/Mossbarrow/Views/GtkTestSupport.hpp"
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
+#include <signal.h>
 #include <string>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace mossbarrow::uitest {
 
 using namespace std::chrono_literals;
 
+// A session bus of this test process's own, so that the application's single-instance name
+// never meets a desktop's running instance or another test process. The daemon goes with the
+// process (it is told to end when its parent does).
+class PrivateSessionBus {
+public:
+    static bool ensure() {
+        static PrivateSessionBus bus;
+        return bus.pid_ > 0;
+    }
+
+    ~PrivateSessionBus() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            g_spawn_close_pid(pid_);
+        }
+    }
+    PrivateSessionBus(const PrivateSessionBus&) = delete;
+    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+
+private:
+    PrivateSessionBus() {
+        const char* argv[] = {"dbus-daemon", "--session", "--nofork", "--print-address=1", nullptr};
+        int out = -1;
+        GError* error = nullptr;
+        if (!g_spawn_async_with_pipes(
+                nullptr, const_cast<char**>(argv), nullptr,
+                static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                [](gpointer) { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }, nullptr, &pid_, nullptr, &out,
+                nullptr, &error)) {
+            std::cerr << "no private session bus: " << error->message << '\n';
+            g_error_free(error);
+            pid_ = 0;
+            return;
+        }
+        // The daemon prints its address once it listens.
+        std::string address;
+        char c = 0;
+        while (address.size() < 4096 && ::read(out, &c, 1) == 1 && c != '\n') {
+            address += c;
+        }
+        ::close(out);
+        if (address.empty()) {
+            ::kill(pid_, SIGTERM);
+            g_spawn_close_pid(pid_);
+            pid_ = 0;
+            return;
+        }
+        g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
+    }
+
+    GPid pid_ = 0;
+};
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        hasSessionBus_ = PrivateSessionBus::ensure();
         if (!initGtk()) {
             GTEST_SKIP() << "no display";
         }
@@ -50,11 +108,18 @@ protected:
             const auto found = params.find(name);
             return found == params.end() ? std::string{} : found->second;
         };
+        if (const auto fixed = replies.find(path); fixed != replies.end()) {
+            return {200, fixed->second};
+        }
         if (path == "/v0.1/servers") {
             if (mcpFails) {
                 return {500, R"({"error": "unavailable"})"};
             }
-            return {200, mcpPage(param("search"), param("cursor"))};
+            testing::Reply reply{200, mcpPage(param("search"), param("cursor"),
+                                              mcpRenamed ? "Renamed " : "Server ")};
+            reply.held = holdMCP;
+            reply.key = "mcp";
+            return reply;
         }
         if (path.rfind("/v0.1/servers/", 0) == 0) {
             return {200, testing::fixture("mcp-versions.json")};
@@ -74,9 +139,18 @@ protected:
     }
 
     // Starts the application (as main() would, but without blocking) and waits for its window.
-    MossbarrowWindow& start() {
-        app_ = std::make_unique<MossbarrowApp>(
-            MossbarrowApp::Options{server_->baseURL(), dir_ / "default.store"});
+    // Options for an application of this test: a name of its own on the bus unless it is the
+    // single instance under the program's name.
+    MossbarrowApp::Options options(bool singleInstance = false) const {
+        static int made = 0;
+        return {server_->baseURL(), dir_ / "default.store", singleInstance,
+                singleInstance ? MossbarrowApp::applicationId
+                               : "org.mossbarrow.Test.P" + std::to_string(::getpid()) + "N" +
+                                     std::to_string(++made)};
+    }
+
+    MossbarrowWindow& start(bool singleInstance = false) {
+        app_ = std::make_unique<MossbarrowApp>(options(singleInstance));
         window_ = nullptr;
         app_->onWindow = [this](MossbarrowWindow& window) { window_ = &window; };
         app_->launch();
@@ -155,6 +229,13 @@ protected:
     MossbarrowWindow* window_ = nullptr;
     std::atomic<bool> mcpFails{false};
     std::atomic<bool> ostrelFails{false};
+    // The registry's next edition: the same servers under new titles and descriptions.
+    std::atomic<bool> mcpRenamed{false};
+    // Registry replies wait until the test releases "mcp" (or the server stops).
+    std::atomic<bool> holdMCP{false};
+    // Replies that replace the generated ones, by path (set before start()).
+    std::map<std::string, std::string> replies;
+    bool hasSessionBus_ = false;
 };
 
 } // namespace mossbarrow::uitest

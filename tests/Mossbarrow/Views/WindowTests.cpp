@@ -303,3 +303,146 @@ TEST_F(WindowTest, ScreenshotsOfEachSection) {
 } // namespace
 
 } // namespace mossbarrow::uitest
+
+namespace mossbarrow::uitest {
+
+namespace {
+
+// What a key press does to `widget`: its key controllers hear it as GTK would deliver it.
+bool pressKey(Gtk::Widget& widget, guint key) {
+    GListModel* const controllers = gtk_widget_observe_controllers(widget.gobj());
+    bool handled = false;
+    for (guint i = 0; i < g_list_model_get_n_items(controllers) && !handled; ++i) {
+        auto* const controller =
+            static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
+        if (GTK_IS_EVENT_CONTROLLER_KEY(controller)) {
+            gboolean result = FALSE;
+            g_signal_emit_by_name(controller, "key-pressed", key, 0U, GdkModifierType{}, &result);
+            handled = result != FALSE;
+        }
+        g_object_unref(controller);
+    }
+    g_object_unref(controllers);
+    return handled;
+}
+
+// A secondary-button press on `widget`, as its click gestures hear it.
+bool secondaryClick(Gtk::Widget& widget) {
+    GListModel* const controllers = gtk_widget_observe_controllers(widget.gobj());
+    bool found = false;
+    for (guint i = 0; i < g_list_model_get_n_items(controllers) && !found; ++i) {
+        auto* const controller =
+            static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
+        if (GTK_IS_GESTURE_CLICK(controller) &&
+            gtk_gesture_single_get_button(GTK_GESTURE_SINGLE(controller)) == GDK_BUTTON_SECONDARY) {
+            g_signal_emit_by_name(controller, "pressed", 1, 10.0, 10.0);
+            found = true;
+        }
+        g_object_unref(controller);
+    }
+    g_object_unref(controllers);
+    return found;
+}
+
+TEST_F(WindowTest, BookmarksFollowTheArrowKeysAndOfferDeleteInTheirContextMenu) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    for (const int i : {0, 1, 2}) {
+        content().selectServer(content().mcpViewModel()->servers()[static_cast<std::size_t>(i)]);
+        content().toggleBookmarkForSelection();
+    }
+    content().sidebar().choose(SidebarSection::bookmarks);
+    auto& bookmarks = content().bookmarksList();
+    ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() == 3; }));
+    const auto listed = bookmarks.bookmarks(); // newest first: servers 2, 1, 0
+
+    // Down from no selection lands on the first row, then walks; the ends hold.
+    ASSERT_TRUE(pressKey(bookmarks.list(), GDK_KEY_Down));
+    EXPECT_EQ(content().selectedBookmark(), listed[0]);
+    pressKey(bookmarks.list(), GDK_KEY_Down);
+    pressKey(bookmarks.list(), GDK_KEY_Down);
+    pressKey(bookmarks.list(), GDK_KEY_Down);
+    EXPECT_EQ(content().selectedBookmark(), listed[2]);
+    EXPECT_NE(content().bookmarkDetail().shownText().find("Server 0"), std::string::npos);
+    pressKey(bookmarks.list(), GDK_KEY_Up);
+    EXPECT_EQ(content().selectedBookmark(), listed[1]);
+
+    // The context menu of another row offers "Delete", which removes that row's bookmark.
+    BookmarkRow* clicked = nullptr;
+    for (const auto& [row, bound] : bookmarks.list().boundRows()) {
+        if (bound.item->record() == listed[2]) {
+            clicked = row;
+        }
+    }
+    ASSERT_NE(clicked, nullptr);
+    ASSERT_TRUE(secondaryClick(*clicked));
+    EXPECT_EQ(bookmarks.contextBookmark(), listed[2]);
+    EXPECT_TRUE(bookmarks.contextMenu().get_visible());
+    GMenuModel* const menu = bookmarks.contextMenu().get_menu_model()->gobj();
+    ASSERT_EQ(g_menu_model_get_n_items(menu), 1);
+    gchar* label = nullptr;
+    gchar* action = nullptr;
+    ASSERT_TRUE(g_menu_model_get_item_attribute(menu, 0, G_MENU_ATTRIBUTE_LABEL, "s", &label));
+    ASSERT_TRUE(g_menu_model_get_item_attribute(menu, 0, G_MENU_ATTRIBUTE_ACTION, "s", &action));
+    EXPECT_STREQ(label, "Delete");
+    bookmarks.contextMenu().popdown();
+    const bool activated = bookmarks.activate_action(action);
+    g_free(label);
+    g_free(action);
+    ASSERT_TRUE(activated);
+    ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() == 2; }));
+    EXPECT_EQ(bookmarks.bookmarks(),
+              (std::vector<std::shared_ptr<Bookmark>>{listed[0], listed[1]}));
+    EXPECT_EQ(content().selectedBookmark(), listed[1]);
+
+    // The Delete key removes the selected one.
+    ASSERT_TRUE(pressKey(bookmarks.list(), GDK_KEY_Delete));
+    ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() == 1; }));
+    EXPECT_EQ(bookmarks.bookmarks().front(), listed[0]);
+}
+
+// After a reload that brings new titles and descriptions under the same names and versions, the
+// rows and the selected server's detail show the new records, and a tap hands over the new one.
+TEST_F(WindowTest, ReloadedRecordsReplaceTheShownOnesUnderTheSameIds) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    auto& list = content().mcpList().list();
+    ASSERT_TRUE(pumpUntil([&] { return list.size() == 100; }));
+    content().selectServer(content().mcpViewModel()->servers()[0]);
+    EXPECT_NE(content().mcpDetail().shownText().find("Server 0"), std::string::npos);
+
+    mcpRenamed = true;
+    command("refresh");
+    ASSERT_TRUE(pumpUntil(
+        [&] { return content().mcpViewModel()->servers()[0].server.title == "Renamed 0"; }));
+    pumpFor(100ms);
+    const auto rowOf = [&](const std::string& id) -> MCPServerRow* {
+        for (const auto& [row, bound] : list.boundRows()) {
+            if (bound.id == id) {
+                return row;
+            }
+        }
+        return nullptr;
+    };
+    MCPServerRow* const row = rowOf("io.test/server-000-1.0.0");
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->titleText(), "Renamed 0");
+    EXPECT_EQ(row->descriptionText(), "Renamed number 0");
+    EXPECT_TRUE(row->isSelected());
+    EXPECT_EQ(list.store()->get_item(1)->record().server.title, "Renamed 1");
+    const std::string detail = content().mcpDetail().shownText();
+    EXPECT_NE(detail.find("Renamed 0"), std::string::npos) << detail;
+    EXPECT_EQ(detail.find("Server 0"), std::string::npos) << detail;
+    EXPECT_EQ(content().selectedServer()->server.title, "Renamed 0");
+
+    // Selecting the same id with a changed record shows that record.
+    ServerResponse edited = content().mcpViewModel()->servers()[0];
+    edited.server.description = "Edited again";
+    content().selectServer(edited);
+    EXPECT_NE(content().mcpDetail().shownText().find("Edited again"), std::string::npos);
+}
+
+} // namespace
+
+} // namespace mossbarrow::uitest
