@@ -29,8 +29,9 @@ void ensureCurlGlobalInit() {
     (void)initialised;
 }
 
-// What one response head may hold. Stricter than libcurl's own limits (300 KiB in all), so that a
-// head that is too large is always refused here, as a bad server response.
+// What the response heads of one transfer may hold: the bytes of all of them together (redirects
+// included, as libcurl counts its own limit of 300 KiB, which this stays under so that a head too
+// large is always refused here, as a bad server response), and the fields of each.
 constexpr std::size_t maximumHeaderBytes = 256 * 1024;
 constexpr std::size_t maximumHeaderFields = 1000;
 
@@ -49,7 +50,8 @@ struct Transfer {
     std::unique_ptr<curl_slist, CurlListDeleter> headerList;
     TransferResult result;
     bool tooLarge = false;
-    // The current response head: bytes and fields so far, and whether its blank line has come.
+    // Header bytes of every head so far; fields of the current head, and whether its blank line
+    // has come.
     std::size_t headerBytes = 0;
     std::size_t headerFields = 0;
     bool headComplete = false;
@@ -85,7 +87,7 @@ std::size_t writeHeader(char* data, std::size_t size, std::size_t count, void* u
         // A new status line: an interim (100 Continue) or redirect response came before this
         // one, and only the final response's fields are reported.
         transfer.result.headers.clear();
-        transfer.headerBytes = length;
+        transfer.headerBytes += length;
         transfer.headerFields = 0;
         transfer.headComplete = false;
         return length;

@@ -234,8 +234,20 @@ TEST(URLSessionTest, OverlongOrTooManyHeaderFieldsAreABadServerResponse) {
             }
             response.set_content("{}", "application/json");
         });
+        // Redirects whose heads are each well within bounds, but not all together.
+        s.Get(R"(/hop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+            for (int i = 0; i < 20; ++i) {
+                response.set_header("X-Field-" + std::to_string(i), std::string(5000, 'c'));
+            }
+            const int hop = std::stoi(request.matches[1]);
+            if (hop < 4) {
+                response.set_redirect("/hop/" + std::to_string(hop + 1));
+            } else {
+                response.set_content("{}", "application/json");
+            }
+        });
     });
-    for (const char* path : {"/long-field", "/many-fields"}) {
+    for (const char* path : {"/long-field", "/many-fields", "/hop/0"}) {
         const auto error = failureOf(URLSession::shared(), requestFor(server.url(path)));
         EXPECT_EQ(error.code(), URLError::badServerResponse) << path << error.underlyingDetail();
         EXPECT_EQ(error.localizedDescription(), "bad server response") << path;
