@@ -286,6 +286,14 @@ void onReleased(GtkGestureDrag* gesture, double dx, double dy, gpointer data) {
         state.primaryDown = false;
         sendDrag(gesture, dx, dy, ui::PointerEvent::Kind::up, state);
         state.updateCursor();
+        if (!state.pointerInside) {
+            // The drag ended outside: the leave was held back until now.
+            ui::PointerEvent exited;
+            exited.kind = ui::PointerEvent::Kind::exited;
+            exited.location = state.pointer;
+            exited.clickCount = 0;
+            state.graph.pointerEvent(exited);
+        }
     }
 }
 

@@ -322,6 +322,16 @@ TEST_F(ViewHostWidgetTest, HoverAndCursorFollowThePointer) {
     EXPECT_EQ(cursorOf(shown.widget()), "text");
     ASSERT_TRUE(iterateUntil([&] { return log_->hovers.back().kind == HoverPhaseKind::ended; }));
 
+    // A drag that ends outside the widget ends the hover there.
+    shown.moveTo({60, 150});
+    ASSERT_TRUE(iterateUntil([&] { return log_->hovers.back().kind == HoverPhaseKind::active; }));
+    shown.button(1, true);
+    const auto [outsideX, outsideY] = shown.onScreen({60, 150});
+    xtest::moveTo(shown.display(), outsideX + 2000, outsideY);
+    iterateFor(std::chrono::milliseconds{50});
+    shown.button(1, false);
+    EXPECT_TRUE(iterateUntil([&] { return log_->hovers.back().kind == HoverPhaseKind::ended; }));
+
     // Leaving the widget from the hover area ends the hover too.
     shown.moveTo({60, 150});
     ASSERT_TRUE(iterateUntil([&] { return log_->hovers.back().kind == HoverPhaseKind::active; }));
@@ -594,6 +604,29 @@ TEST_F(ViewHostShareTest, ShareFromTheContextMenuHandsTheTextToAnApplication) {
                                            "moss-test-notes.desktop"));
     ASSERT_TRUE(iterateUntil([&] { return std::filesystem::exists(record_); }));
     EXPECT_EQ(readFile(record_), selection.plainText);
+}
+
+// A timeline view gets a frame per display frame while it is shown, and none after it went.
+TEST_F(ViewHostWidgetTest, DrawsTimelinesFrameByFrameWhileTheyAreShown) {
+    auto frames = std::make_shared<int>(0);
+    host_->setRootView(TimelineView([frames](const TimelineContext& timeline) {
+        ++*frames;
+        const auto phase = timeline.date.time_since_epoch().count() % 1000;
+        return AnyView(
+            Rectangle().fill(platform::Color::gray(double(phase) / 1000)).frame(100, 100));
+    }));
+    const Shown shown{*host_};
+    const auto start = host_->framesDrawn();
+    const int evaluated = *frames;
+    iterateFor(std::chrono::milliseconds{500});
+    EXPECT_GT(host_->framesDrawn(), start + 5);
+    EXPECT_GT(*frames, evaluated + 5);
+
+    host_->setRootView(AnyView(Rectangle().fill(tapBlue).frame(100, 100)));
+    iterateFor(std::chrono::milliseconds{200});
+    const auto settled = host_->framesDrawn();
+    iterateFor(std::chrono::milliseconds{300});
+    EXPECT_EQ(host_->framesDrawn(), settled);
 }
 
 // A horizontally scrolling strip of ten 100-point bars above a tall block, in a window that
