@@ -76,6 +76,28 @@ TEST_F(LineBreakingTest, LongSumsBreakNearTheWidthAndLinesStackDown) {
     }
 }
 
+TEST_F(LineBreakingTest, SlightOverflowWaitsForACheaperBreakAhead) {
+    // Before "=" the line holds one word; "=" overflows by 5 %. Breaking before "=" costs 10,
+    // after it 0, and "w" still lies within 1.3 widths: "=" stays, "w" starts the next line.
+    const std::string word = "\U0001D44E\U0001D44F\U0001D450\U0001D451\U0001D452\U0001D453"
+                             "\U0001D454\u210E";
+    const double mu = size / 18;
+    const auto& glyphFont = font->glyphFont();
+    const double projected = glyphFont.shape(word).width + 5 * mu + glyphFont.shape("=").width;
+    const auto lines = [&](const std::string& latex, double width) {
+        std::vector<std::string> texts;
+        const auto root = typeset(latex, width);
+        for (const auto& node : root->children) {
+            texts.push_back(dynamic_cast<const DisplayTextRun&>(*node).attributedString.text());
+        }
+        return texts;
+    };
+    EXPECT_EQ(lines("abcdefgh=w", projected / 1.05),
+              (std::vector<std::string>{word + "=", "\U0001D464"}));
+    // Beyond 20 % the break comes at once, before "=", though a break after it would be cheaper.
+    EXPECT_EQ(lines("abcdefgh=,", projected / 1.21), (std::vector<std::string>{word, "=,"}));
+}
+
 TEST_F(LineBreakingTest, ScriptsStayOnTheLineOfTheirNucleus) {
     // At this width x with its square does not fit after c: both go to the next line.
     const auto root = typeset("a+b+c+x^2", 100);
