@@ -53,8 +53,10 @@ void Logger::log(Level level, std::string_view message) const {
     if (!enabled_) {
         return;
     }
-    std::string line =
-        "<" + std::to_string(priority(level)) + ">" + subsystem_ + "[" + category_ + "]: ";
+    std::string line;
+    line.reserve(subsystem_.size() + category_.size() + message.size() + 8);
+    line.append("<").append(std::to_string(priority(level))).append(">");
+    line.append(subsystem_).append("[").append(category_).append("]: ");
     // One message is one line: embedded breaks would split it in the journal.
     for (const char c : message) {
         line += (c == '\n' || c == '\r') ? ' ' : c;

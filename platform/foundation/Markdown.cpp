@@ -643,12 +643,13 @@ std::string resolveURLReference(std::string_view base, std::string_view referenc
             } else {
                 std::string merged;
                 if (b.authority && b.path.empty()) {
-                    merged = "/" + std::string(r.path);
+                    merged.append("/").append(r.path);
                 } else {
                     const std::size_t slash = b.path.rfind('/');
-                    merged = slash == std::string_view::npos
-                                 ? std::string(r.path)
-                                 : std::string(b.path.substr(0, slash + 1)) + std::string(r.path);
+                    if (slash != std::string_view::npos) {
+                        merged.append(b.path.substr(0, slash + 1));
+                    }
+                    merged.append(r.path);
                 }
                 path = removeDotSegments(merged);
             }
@@ -657,19 +658,28 @@ std::string resolveURLReference(std::string_view base, std::string_view referenc
     }
     std::string out;
     if (b.scheme) {
-        out += std::string(*b.scheme) + ":";
+        out.append(*b.scheme).append(":");
     }
     if (authority) {
-        out += "//" + std::string(*authority);
+        out.append("//").append(*authority);
     }
     out += path;
     if (query) {
-        out += "?" + std::string(*query);
+        out.append("?").append(*query);
     }
     if (r.fragment) {
-        out += "#" + std::string(*r.fragment);
+        out.append("#").append(*r.fragment);
     }
     return out;
+}
+
+void parseMarkdownSyntaxOnly(std::string_view markdown, const MarkdownParsingOptions& options) {
+    if (options.interpretedSyntax ==
+        MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace) {
+        (void)parseTree(makeSingleLine(markdown).source, false);
+    } else {
+        (void)parseTree(markdown, true);
+    }
 }
 
 AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingOptions& options,

@@ -73,6 +73,10 @@ inline constexpr std::size_t maximumMarkdownLength = 16 * 1024 * 1024;
                                              const MarkdownParsingOptions& options = {},
                                              const std::optional<URL>& baseURL = std::nullopt);
 
+// Parses and drops the syntax tree without building any text: the cost of the underlying parser
+// alone, which benchmarks compare the whole parse against.
+void parseMarkdownSyntaxOnly(std::string_view markdown, const MarkdownParsingOptions& options = {});
+
 // `reference` resolved against `base` (RFC 3986, section 5.2), dot segments removed; the
 // reference itself when it has a scheme. Exposed for tests.
 [[nodiscard]] std::string resolveURLReference(std::string_view base, std::string_view reference);
