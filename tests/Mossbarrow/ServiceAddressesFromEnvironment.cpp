@@ -1,6 +1,6 @@
-// The program's own environment decides the addresses: this binary runs with an unusable
-// MOSSBARROW_CLAWHUB_URL, and sets MOSSBARROW_MCP_URL to a loopback registry before anything
-// reads the addresses (they are read once per process).
+// The program's own environment decides the addresses. They are read once per process, so this
+// test has a process of its own and sets the variables before anything reads them: an unusable
+// MOSSBARROW_CLAWHUB_URL and a MOSSBARROW_MCP_URL that leads to a loopback registry.
 
 #include "FixtureServer.hpp"
 #include "Mossbarrow/APIClient.hpp"
@@ -20,6 +20,8 @@ TEST(ServiceAddressesFromEnvironment, RequestsGoWhereTheEnvironmentSays) {
         return testing::Reply{.body = testing::fixture("mcp-page1.json")};
     }};
     ASSERT_EQ(::setenv("MOSSBARROW_MCP_URL", registry.baseURL().c_str(), 1), 0);
+    ASSERT_EQ(::setenv("MOSSBARROW_CLAWHUB_URL", "ftp://clawhub.example", 1), 0);
+    ASSERT_EQ(::unsetenv("MOSSBARROW_OSTREL_URL"), 0);
 
     // The client has no address of its own: the endpoint's address in effect is used.
     const auto client = APIClient::make();
