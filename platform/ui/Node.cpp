@@ -229,6 +229,7 @@ void Node::invalidateLayout() {
     for (; n != nullptr; n = n->parent) {
         n->sizeCache_.clear();
         n->placementValid = false;
+        n->layoutInvalidated();
         if (n->isLateChild) {
             n = n->parent;
             break;
@@ -451,8 +452,14 @@ void LayoutNode::rebuild() {
     }
     const bool changed = reconcileChildren(flat, childEnv);
     if (changed || layoutChanged) {
-        layout->updateCache(cache, subviews);
         invalidateLayout();
+    }
+}
+
+void LayoutNode::refreshCache() {
+    if (cacheStale_) {
+        cacheStale_ = false;
+        layout->updateCache(cache, subviews);
     }
 }
 
@@ -473,19 +480,23 @@ Size LayoutNode::computeSize(ProposedViewSize proposal) {
             }
         }
     }
+    refreshCache();
     return layout->sizeThatFits(proposal, subviews, cache);
 }
 
 void LayoutNode::placeChildren(ProposedViewSize proposal) {
+    refreshCache();
     layout->placeSubviews(frame, proposal, subviews, cache);
 }
 
 std::optional<CGFloat> LayoutNode::explicitGuide(const AlignmentID& g, Size size,
                                                  ProposedViewSize p) {
+    refreshCache();
     return layout->explicitAlignment(g, Rect({0, 0}, size), p, subviews, cache);
 }
 
 ViewSpacing LayoutNode::spacing() {
+    refreshCache();
     return layout->spacing(subviews, cache);
 }
 

@@ -71,6 +71,8 @@ public:
     virtual void collectPrefetch(ProposedViewSize proposal,
                                  std::vector<std::function<void()>>& jobs);
     void invalidateLayout();
+    /// Called on each node whose layout a change below (or in) it invalidates.
+    virtual void layoutInvalidated() {}
     /// The node must be placed again (its size is unchanged): scrolling.
     void invalidatePlacement();
     /// For nodes registered as layout observers: runs after each layout pass.
@@ -273,11 +275,18 @@ public:
     std::any cache;
     std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
     ViewSpacing spacing() override;
+    void layoutInvalidated() override { cacheStale_ = true; }
 
 protected:
     void rebuild() override;
     Size computeSize(ProposedViewSize proposal) override;
     void placeChildren(ProposedViewSize proposal) override;
+
+private:
+    /// A subview changed (its size or layout values): the layout's cache is refreshed before
+    /// it is used again.
+    void refreshCache();
+    bool cacheStale_ = true;
 };
 
 /// The view of a container with a layout.

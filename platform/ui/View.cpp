@@ -123,6 +123,17 @@ std::shared_ptr<const detail::ViewImpl> ForEach::makeImpl() const {
     return impl;
 }
 
+std::vector<std::pair<ViewID, AnyView>> subviewsOf(const AnyView& content) {
+    std::vector<detail::FlatChild> flat;
+    content.impl()->flatten(content, ViewID(), flat);
+    std::vector<std::pair<ViewID, AnyView>> out;
+    out.reserve(flat.size());
+    for (auto& f : flat) {
+        out.emplace_back(std::move(f.key), std::move(f.view));
+    }
+    return out;
+}
+
 AnyView ConditionalContent(bool condition, AnyView whenTrue, AnyView whenFalse) {
     return (condition ? std::move(whenTrue) : std::move(whenFalse)).id(ViewID(condition));
 }

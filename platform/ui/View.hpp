@@ -666,11 +666,21 @@ public:
         return ForEach(
             indices, [](int i) { return i; }, std::move(content));
     }
+    /// Views that already carry their ids (see `subviewsOf`).
+    explicit ForEach(const std::vector<std::pair<ViewID, AnyView>>& items) {
+        for (const auto& [id, view] : items) {
+            items_.push_back({view, id});
+        }
+    }
     std::shared_ptr<const detail::ViewImpl> makeImpl() const;
 
 private:
     std::vector<detail::FlatChild> items_;
 };
+
+/// The subviews a container would make of `content` (groups and lists expanded), each with its
+/// identity, so that a view can wrap each one and keep its state.
+std::vector<std::pair<ViewID, AnyView>> subviewsOf(const AnyView& content);
 
 /// The empty view: takes no space, draws nothing.
 inline AnyView EmptyView() {

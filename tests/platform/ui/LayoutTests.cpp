@@ -309,3 +309,65 @@ TEST(FrameLayout, ViewModifiersWrapTheirContent) {
     EXPECT_EQ(size, (Size{16, 16}));
     EXPECT_EQ((*f)["content"], (Rect{3, 3, 10, 10}));
 }
+
+namespace {
+struct GapKey {
+    using Value = double;
+    static Value defaultValue() { return 0; }
+};
+
+/// A vertical stack that leaves below each subview the gap the subview asks for, read into its
+/// cache.
+class GapStack final : public Layout {
+public:
+    std::any makeCache(LayoutSubviews subviews) const override {
+        std::vector<double> gaps;
+        for (const LayoutSubview& s : subviews) {
+            gaps.push_back(s.get<GapKey>());
+        }
+        return gaps;
+    }
+    Size sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any& cache) const override {
+        const auto& gaps = std::any_cast<const std::vector<double>&>(cache);
+        Size total;
+        for (std::size_t i = 0; i < subviews.size(); ++i) {
+            const Size s = subviews[i].sizeThatFits({p.width, std::nullopt});
+            total.width = std::max(total.width, s.width);
+            total.height += s.height + gaps[i];
+        }
+        return total;
+    }
+    void placeSubviews(Rect bounds, ProposedViewSize p, LayoutSubviews subviews,
+                       std::any& cache) const override {
+        const auto& gaps = std::any_cast<const std::vector<double>&>(cache);
+        double y = bounds.minY();
+        for (std::size_t i = 0; i < subviews.size(); ++i) {
+            subviews[i].place({bounds.minX(), y}, UnitPoint::topLeading(), {p.width, std::nullopt});
+            y += subviews[i].sizeThatFits({p.width, std::nullopt}).height + gaps[i];
+        }
+    }
+};
+
+struct Gapped {
+    std::shared_ptr<std::optional<State<double>>> handle;
+    AnyView body(ViewContext& c) const {
+        auto gap = c.state<double>(2);
+        *handle = gap;
+        return block(10, 10).layoutValue<GapKey>(*gap);
+    }
+};
+} // namespace
+
+TEST(CustomLayout, CacheIsRefreshedWhenASubviewsLayoutValueChanges) {
+    auto frames = std::make_shared<Frames>();
+    auto handle = std::make_shared<std::optional<State<double>>>();
+    OffscreenHost host(LayoutView(std::make_shared<GapStack>(),
+                                  {Gapped{handle}, probe(block(10, 10), frames, "b")}),
+                       kPage);
+    host.runUntilIdle();
+    EXPECT_EQ((*frames)["b"].origin.y, 12);
+    (*handle)->set(7);
+    host.runUntilIdle();
+    EXPECT_EQ((*frames)["b"].origin.y, 17);
+    EXPECT_EQ(host.size().height, 27);
+}

@@ -325,3 +325,38 @@ TEST(Updates, FeedbackLoopSettlesOrIsCutOff) {
         EXPECT_FALSE(host.render().isNull());
     }
 }
+
+namespace {
+/// Wraps each subview of its content in padding, keeping the subviews' identities.
+struct Padded {
+    AnyView content;
+    AnyView body() const {
+        std::vector<std::pair<ViewID, AnyView>> wrapped;
+        for (auto& [id, view] : subviewsOf(content)) {
+            wrapped.emplace_back(id, view.padding(2));
+        }
+        return VStack({ForEach(wrapped)});
+    }
+};
+} // namespace
+
+TEST(Updates, WrappedSubviewsKeepTheirIdentity) {
+    auto handles = std::make_shared<std::map<std::string, State<int>>>();
+    auto shown = std::make_shared<std::map<std::string, int>>();
+    const auto make = [&](std::vector<std::string> names) {
+        return Padded{AnyView(ForEach(
+            names, [](const std::string& n) { return n; },
+            [&](const std::string& n) {
+                return Counter{n, handles, shown};
+            }))};
+    };
+    OffscreenHost host(make({"p", "q"}));
+    host.runUntilIdle();
+    handles->at("q").set(4);
+    host.runUntilIdle();
+    host.setRootView(make({"q", "p"}));
+    host.runUntilIdle();
+    EXPECT_EQ(shown->at("q"), 4);
+    EXPECT_EQ(shown->at("p"), 0);
+    EXPECT_EQ(subviewsOf(Group({Text("a"), EmptyView(), Text("b")})).size(), 2u);
+}
