@@ -192,7 +192,8 @@ TEST_F(TypesetterTest, AbsurdSizesGiveNoOutputInsteadOfACrash) {
     // A width that is not a number never breaks.
     const auto root = Typesetter::createLine(*list, font, Level::display, false, std::nan(""));
     ASSERT_TRUE(root);
-    EXPECT_EQ(root->descent(), root->descent());
+    EXPECT_FALSE(std::isnan(root->width()));
+    EXPECT_FALSE(std::isnan(root->descent()));
 }
 
 // MARK: Scripts
@@ -459,7 +460,6 @@ TEST_F(TypesetterTest, IntegralIsNarrowedAndItsSuperscriptMovedByTheItalicCorrec
     ASSERT_TRUE(sign && sup && sub);
     const double delta = metrics().italicCorrection(sign->glyph);
     ASSERT_GT(delta, 0);
-    EXPECT_NEAR(sign->width(), sign->width() + 0, 1e-9);
     EXPECT_NEAR(sign->width(), font->glyphFont().advance(sign->glyph).width - delta, 1e-9);
     EXPECT_NEAR(sup->position().x - sub->position().x, delta, 1e-9);
 }
