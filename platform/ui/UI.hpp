@@ -20,7 +20,9 @@
 //         friend bool operator==(const Counter&, const Counter&) = default;  // optional
 //     };
 //
-// Every modifier is a member of every view (ViewModifiers) and returns an AnyView; Text's own
+// Every modifier is a member of every view (ViewModifiers) and returns an AnyView; a view
+// modifier value (`body(ViewContext&, AnyView content)`) applies with `modifier(m)`, and
+// `subviewsOf(content)` hands a view the subviews of its content with their identities. Text's own
 // attribute modifiers (font, bold, foregroundColor, ...) return Text so that texts concatenate
 // with `+`. Values with `==` that compare equal in an unchanged environment are not evaluated
 // again. Bodies that read observable properties (platform/observation) are evaluated again when,

@@ -243,7 +243,12 @@ DisplayList ViewGraph::displayList() const {
 }
 
 void ViewGraph::draw(platform::GraphicsContext& context) const {
+    // System colours resolve in the scheme and contrast the host put in the environment.
+    context.save();
+    context.setAppearance(
+        {impl_->environment.colorScheme(), impl_->environment.colorSchemeContrast()});
     displayList().draw(context);
+    context.restore();
 }
 
 namespace {

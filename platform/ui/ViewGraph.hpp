@@ -62,7 +62,8 @@ public:
     Size sizeThatFits(ProposedViewSize proposal);
     DisplayList displayList() const;
     /// Draws the last layout; `context`'s transform maps root coordinates (points) to the
-    /// surface, so a host drawing at a display scale scales the context first.
+    /// surface, so a host drawing at a display scale scales the context first. System colours
+    /// resolve in the environment's colour scheme and contrast.
     void draw(platform::GraphicsContext& context) const;
 
     // Input. Locations are in root coordinates. Each returns whether something handled it.

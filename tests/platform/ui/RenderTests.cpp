@@ -75,3 +75,12 @@ TEST(Rendering, TextSnapshot) {
             .frame(220.0, std::nullopt, Alignment::topLeading()));
     moss_test::expectSnapshot(host.render(2.0, Color::white()), snapshot("text"), 24, 0.02);
 }
+
+TEST(Rendering, SystemColoursFollowTheEnvironmentsScheme) {
+    EnvironmentValues dark;
+    dark.set<ColorSchemeKey>(platform::ColorScheme::dark);
+    OffscreenHost light(AnyView(Color::primary()).frame(4.0, 4.0));
+    OffscreenHost night(AnyView(Color::primary()).frame(4.0, 4.0), {}, dark);
+    EXPECT_LT(light.render().pixel(2, 2).red, 60);
+    EXPECT_GT(night.render().pixel(2, 2).red, 200);
+}
