@@ -214,8 +214,9 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body) {
             }
         }
     };
-    // A helper that starts after everything was taken touches nothing but `shared`.
-    const unsigned helpers = std::min(platform::GlobalExecutor::shared().threadCount(), 3u);
+    // A helper that starts after everything was taken touches nothing but `shared`. The
+    // caller works too, so one worker fewer than the pool has keeps a thread for other tasks.
+    const unsigned helpers = platform::GlobalExecutor::shared().threadCount() - 1;
     for (unsigned h = 0; h < helpers && h + 1 < n; ++h) {
         platform::GlobalExecutor::shared().enqueue(work);
     }
