@@ -59,6 +59,13 @@
 // `interaction(object)`: an InteractionObject takes pointer, drag, key, focus and context-menu
 // events over the view's rectangle.
 //
+// Cost: a node keeps its sizes per proposal until something below it changes, and a text its
+// laid-out forms per width (a layout serves every width that breaks its lines the same way), so
+// an update that changes one view re-evaluates that body, lays out that text, and answers the
+// rest from caches. Stacks that know the proposal their subviews will get
+// (`Layout::expectedSubviewProposal`) have their texts laid out on the global executor's workers
+// first. Drawing skips what lies outside the clip.
+//
 // Hosts (ViewGraph.hpp): a ViewGraph holds the node tree of one root view. A host sets the root
 // and base environment, proposes a size, draws the display list into a platform GraphicsContext
 // (scaled for the display), forwards pointer/key/scroll events, asks for context menus and
