@@ -680,7 +680,8 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
     }
     // The toolkit gives the Cairo context the display's scale, so the tree draws in points and
     // lands on device pixels.
-    const graphene_rect_t bounds = GRAPHENE_RECT_INIT(0, 0, float(width), float(height));
+    graphene_rect_t bounds;
+    graphene_rect_init(&bounds, 0, 0, float(width), float(height));
     cairo_t* const cr = gtk_snapshot_append_cairo(snapshot, &bounds);
     {
         platform::GraphicsContext context = platform::CairoAccess::wrap(cr);

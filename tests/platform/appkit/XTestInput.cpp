@@ -33,7 +33,8 @@ bool available(GdkDisplay* display) {
 
 std::pair<int, int> onScreen(GtkWindow* window, GtkWidget* widget, double x, double y) {
     graphene_point_t inWindow{};
-    const graphene_point_t local = GRAPHENE_POINT_INIT(float(x), float(y));
+    graphene_point_t local;
+    graphene_point_init(&local, float(x), float(y));
     if (!gtk_widget_compute_point(widget, GTK_WIDGET(window), &local, &inWindow)) {
         return {0, 0};
     }
