@@ -480,7 +480,14 @@ TEST_F(ViewHostWidgetTest, FollowsTheDesktopsSchemeUnlessTheTreeSetsItsOwn) {
     light.set<ColorSchemeKey>(platform::ColorScheme::light);
     host_->setEnvironment(light);
     EXPECT_EQ(host_->graph().environment().colorScheme(), platform::ColorScheme::light);
-    g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, nullptr);
+
+    // The desktop's high contrast reaches the tree, beside the scheme the tree chose.
+    g_object_set(settings, "gtk-theme-name", "HighContrast", nullptr);
+    EXPECT_EQ(host_->graph().environment().colorSchemeContrast(),
+              platform::ColorSchemeContrast::increased);
+    EXPECT_EQ(host_->graph().environment().colorScheme(), platform::ColorScheme::light);
+    g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, "gtk-theme-name", "Adwaita",
+                 nullptr);
 }
 
 TEST_F(ViewHostWidgetTest, TheDefaultOpenURLActionOpensOnlyWebLinks) {
