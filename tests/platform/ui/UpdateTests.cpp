@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -359,4 +360,50 @@ TEST(Updates, WrappedSubviewsKeepTheirIdentity) {
     EXPECT_EQ(shown->at("q"), 4);
     EXPECT_EQ(shown->at("p"), 0);
     EXPECT_EQ(subviewsOf(Group({Text("a"), EmptyView(), Text("b")})).size(), 2u);
+}
+
+namespace {
+class Line {
+public:
+    enum class Property { text };
+    explicit Line(std::string s)
+        : text(registrar, Property::text, std::move(s)) {}
+    platform::ObservationRegistrar registrar;
+    platform::Observed<std::string> text;
+};
+
+struct LineView {
+    std::shared_ptr<Line> line;
+    AnyView body() const { return Text(line->text.get()); }
+    friend bool operator==(const LineView&, const LineView&) = default;
+};
+} // namespace
+
+TEST(Updates, ChangingOneTextLeavesTheOthersLaidOutAsTheyWere) {
+    std::vector<std::shared_ptr<Line>> lines;
+    for (int i = 0; i < 40; ++i) {
+        lines.push_back(std::make_shared<Line>("line " + std::to_string(i)));
+    }
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    std::vector<int> indices(lines.size());
+    std::iota(indices.begin(), indices.end(), 0);
+    OffscreenHost host(VStack({ForEach(
+                                  indices, [](int i) { return i; },
+                                  [&](int i) { return LineView{lines[std::size_t(i)]}; })})
+                           .onPreferenceChange<Text::LayoutKey>(
+                               [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }),
+                       ProposedViewSize{300.0, std::nullopt});
+    host.runUntilIdle();
+    const Text::LayoutKey::Value before = *layouts;
+    ASSERT_EQ(before.size(), lines.size());
+
+    lines[7]->text.set("a longer line that takes the place of line seven");
+    host.runUntilIdle();
+    ASSERT_EQ(layouts->size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // The same laid-out text (not an equal copy): nothing was shaped again.
+        EXPECT_EQ((*layouts)[i].layout == before[i].layout, i != 7) << i;
+    }
+    EXPECT_EQ((*layouts)[7].layout.base().string(),
+              "a longer line that takes the place of line seven");
 }
