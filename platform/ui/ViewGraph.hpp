@@ -13,6 +13,8 @@
 // again start another pass; after `maxPassesPerUpdate` passes the update stops (a feedback loop
 // that does not settle is cut off, not spun forever) and what is still dirty waits for the next
 // outside change.
+//
+// A graph, its views' bodies, observers and events all run on the main thread.
 
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/ui/DisplayList.hpp"
