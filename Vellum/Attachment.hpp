@@ -3,9 +3,12 @@
 // Objects drawn inline in text: formulas, images, emoji images. An attachment stands in the text
 // as one U+FFFC character carrying it under VellumAttributes::AttachmentAttribute.
 
+#include "platform/foundation/Data.hpp"
+
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vellum {
@@ -17,7 +20,10 @@ public:
     // Value equality: same kind of attachment with the same contents.
     [[nodiscard]] virtual bool isEqual(const Attachment& other) const = 0;
     [[nodiscard]] virtual std::size_t hashValue() const = 0;
+    // The attachment's text form, written wherever it is exported as text (plain text, copy).
     [[nodiscard]] virtual std::string description() const = 0;
+    // The attachment as a PNG picture for export, or nullopt when it has none (a formula).
+    [[nodiscard]] virtual std::optional<platform::Data> pngData() const { return std::nullopt; }
 };
 
 // Any attachment, compared and hashed through the attachment it holds, so equal attachments in

@@ -14,8 +14,9 @@ std::size_t MathAttachment::hashValue() const {
 }
 
 std::string MathAttachment::description() const {
-    return std::string("MathAttachment(") +
-           (displayStyle_ == DisplayStyle::block ? "block" : "inline") + ", \"" + latex_ + "\")";
+    // Written back the way it was typed, so that copied text keeps the formula.
+    const char* const delimiter = displayStyle_ == DisplayStyle::block ? "$$" : "$";
+    return delimiter + latex_ + delimiter;
 }
 
 } // namespace vellum
