@@ -8,6 +8,7 @@
 #include <chrono>
 #include <concepts>
 #include <coroutine>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -58,29 +59,46 @@ struct PromiseBase {
     bool root = false; // a root frame destroys itself when it ends
 
     /// Copies of a Task share one frame. The first await runs it; an await of another copy
-    /// waits for that run to end and gets its result as well.
-    std::atomic<bool> started{false};
+    /// waits for that run to end and gets its result as well. `alone`: the first await knows
+    /// no other can come (it awaits the only Task of the frame, a temporary), so the common
+    /// `co_await f()` pays no atomic operation for this. False when the frame already runs.
+    bool beginRun(bool alone) noexcept {
+        if (alone) {
+            awaits_.store(running, std::memory_order_relaxed);
+            alone_ = true;
+            return true;
+        }
+        std::uintptr_t expected = notAwaited;
+        return awaits_.compare_exchange_strong(expected, running, std::memory_order_acq_rel);
+    }
 
     /// Registers a later await: false when the frame has already ended (go on at once).
-    bool addFollower(TaskContext* follower, std::coroutine_handle<> waiting) {
-        const std::scoped_lock lock(followersMutex_);
-        if (ended_) {
-            return false;
-        }
-        followers_.push_back(Follower{follower, follower->executor, waiting});
+    bool addLaterAwait(TaskContext* task, std::coroutine_handle<> waiting) {
+        auto await = std::make_unique<LaterAwait>(LaterAwait{task, task->executor, waiting});
+        std::uintptr_t head = awaits_.load(std::memory_order_acquire);
+        do {
+            if (head == ended) {
+                return false;
+            }
+            await->next = head == running ? nullptr : reinterpret_cast<LaterAwait*>(head);
+        } while (!awaits_.compare_exchange_weak(head, reinterpret_cast<std::uintptr_t>(await.get()),
+                                                std::memory_order_acq_rel,
+                                                std::memory_order_acquire));
+        (void)await.release(); // owned by the list until the frame ends
         return true;
     }
 
     /// Called once, as the frame ends: resumes the later awaits on their own executors.
-    void resumeFollowers() {
-        std::vector<Follower> followers;
-        {
-            const std::scoped_lock lock(followersMutex_);
-            ended_ = true;
-            followers.swap(followers_);
+    void resumeLaterAwaits() {
+        if (alone_) {
+            return;
         }
-        for (const auto& follower : followers) {
-            resumeOn(follower.executor, follower.task, follower.waiting);
+        const std::uintptr_t head = awaits_.exchange(ended, std::memory_order_acq_rel);
+        auto* next = head == running ? nullptr : reinterpret_cast<LaterAwait*>(head);
+        while (next != nullptr) {
+            const std::unique_ptr<LaterAwait> await(next);
+            next = await->next;
+            resumeOn(await->executor, await->task, await->waiting);
         }
     }
 
@@ -100,7 +118,7 @@ struct PromiseBase {
             const std::coroutine_handle<> next = promise.continuation;
             TaskContext* const task = promise.task;
             // The frame stays alive meanwhile: the first awaiter's Task still holds it.
-            promise.resumeFollowers();
+            promise.resumeLaterAwaits();
             if (task->executor != promise.continuationExecutor) {
                 // Nothing of this frame may be touched once the job is queued: the caller may
                 // resume on another thread and destroy it.
@@ -122,14 +140,19 @@ struct PromiseBase {
     }
 
 private:
-    struct Follower {
+    struct LaterAwait {
         TaskContext* task;
         ExecutorPtr executor;
         std::coroutine_handle<> waiting;
+        LaterAwait* next = nullptr;
     };
-    std::mutex followersMutex_;
-    bool ended_ = false;
-    std::vector<Follower> followers_;
+    // `awaits_` is one of these marks, or (once later awaits wait) the last LaterAwait of a list
+    // ending in `running`; list nodes are heap blocks, never at addresses 0 to 2.
+    static constexpr std::uintptr_t notAwaited = 0;
+    static constexpr std::uintptr_t running = 1;
+    static constexpr std::uintptr_t ended = 2;
+    std::atomic<std::uintptr_t> awaits_{notAwaited};
+    bool alone_ = false;
 };
 
 template <class T>
@@ -444,9 +467,9 @@ public:
             detail::TaskContext* const task = detail::currentTask();
             assert(task != nullptr && "co_await outside a task");
             promise_type& promise = frame.promise();
-            if (promise.started.exchange(true, std::memory_order_acq_rel)) {
+            if (!promise.beginRun(isOnlyReference())) {
                 follower = true;
-                return promise.addFollower(task, waiting) ? std::noop_coroutine() : waiting;
+                return promise.addLaterAwait(task, waiting) ? std::noop_coroutine() : waiting;
             }
             promise.task = task;
             promise.continuation = waiting;
@@ -461,9 +484,13 @@ public:
             if (follower) {
                 return promise.share();
             }
-            // With no other copy of an awaited temporary, nobody can await the frame again.
-            return promise.take(temporary &&
-                                promise.references.load(std::memory_order_acquire) == 1);
+            return promise.take(isOnlyReference());
+        }
+
+        // With no other copy of an awaited temporary, nobody else can await the frame, now or
+        // later.
+        [[nodiscard]] bool isOnlyReference() const noexcept {
+            return temporary && frame.promise().references.load(std::memory_order_relaxed) == 1;
         }
     };
 
