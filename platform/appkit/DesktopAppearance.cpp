@@ -112,6 +112,7 @@ DesktopAppearance::DesktopAppearance()
                     DesktopAppearance& appearance = shared();
                     if (std::string_view{space} == appearanceNamespace &&
                         appearance.internal_->take(key, value)) {
+                        appearance.applyPortalScheme();
                         appearance.refresh();
                     }
                     g_variant_unref(value);
@@ -132,6 +133,7 @@ DesktopAppearance::DesktopAppearance()
                         g_variant_get(answer, "(v)", &value);
                         DesktopAppearance& appearance = shared();
                         appearance.internal_->take(static_cast<const char*>(data), value);
+                        appearance.applyPortalScheme();
                         appearance.refresh();
                         g_variant_unref(value);
                         g_variant_unref(answer);
@@ -152,6 +154,17 @@ std::shared_ptr<const DesktopAppearance::Observer> DesktopAppearance::observe(Ob
     std::erase_if(observers, [](const auto& entry) { return entry.expired(); });
     observers.push_back(handle);
     return handle;
+}
+
+void DesktopAppearance::applyPortalScheme() {
+    // The toolkit of this version does not read the portal itself; told through its prefer-dark
+    // setting, it draws the windows around the tree in the same scheme.
+    const auto scheme = internal_->sources.portalColorScheme;
+    GtkSettings* const settings = gtk_settings_get_default();
+    if (settings != nullptr && (scheme == 1u || scheme == 2u)) {
+        g_object_set(settings, "gtk-application-prefer-dark-theme", scheme == 1u ? TRUE : FALSE,
+                     nullptr);
+    }
 }
 
 void DesktopAppearance::refresh() {
@@ -190,13 +203,14 @@ Appearance DesktopAppearance::resolve(const Sources& sources) {
         darkVariant = colon != std::string_view::npos &&
                       ascii::equalsIgnoringCase(override.substr(colon + 1), "dark");
     }
+    // The portal's preference stands in for the toolkit's prefer-dark setting (and is written
+    // into it, see applyPortalScheme), but a theme that is dark in itself stays dark: the tree is
+    // drawn in the scheme of the window around it, or its text could vanish into the background.
+    const bool preferDark = sources.portalColorScheme == 1u ||
+                            (sources.portalColorScheme != 2u && sources.preferDarkTheme);
     Appearance appearance;
-    if (sources.portalColorScheme == 1u) {
-        appearance.colorScheme = ColorScheme::dark;
-    } else if (sources.portalColorScheme == 2u) {
-        appearance.colorScheme = ColorScheme::light;
-    } else if (sources.preferDarkTheme || darkVariant || endsWithIgnoringCase(theme, "-dark") ||
-               ascii::equalsIgnoringCase(theme, "HighContrastInverse")) {
+    if (preferDark || darkVariant || endsWithIgnoringCase(theme, "-dark") ||
+        ascii::equalsIgnoringCase(theme, "HighContrastInverse")) {
         appearance.colorScheme = ColorScheme::dark;
     }
     if (sources.portalContrast == 1u || isHighContrastTheme(theme)) {

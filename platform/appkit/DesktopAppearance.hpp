@@ -13,10 +13,13 @@ namespace platform {
 // The light or dark scheme and the contrast the user chose for the desktop, followed as they
 // change.
 //
-// The desktop's settings portal speaks first where there is one (its colour-scheme and contrast
-// preferences); without it, or where it states no preference, the toolkit's settings decide: the
-// prefer-dark setting and the theme's name ("Adwaita-dark", "HighContrast", "HighContrastInverse",
-// or a ":dark" variant forced through GTK_THEME).
+// The desktop's settings portal speaks first where there is one: its colour-scheme preference
+// takes the place of the toolkit's prefer-dark setting (and is written into it, so that the
+// toolkit's own windows follow too), its contrast preference raises the contrast. Without it, or
+// where it states no preference, the toolkit's settings decide: the prefer-dark setting and the
+// theme's name ("Adwaita-dark", "HighContrast", "HighContrastInverse", or a ":dark" variant forced
+// through GTK_THEME). A theme that is dark in itself always gives the dark scheme, so views match
+// the window they are in.
 //
 // Needs the display connection the toolkit opens at start-up; without one the appearance stays
 // light with standard contrast. Main thread only.
@@ -56,6 +59,7 @@ public:
 private:
     DesktopAppearance();
     ~DesktopAppearance();
+    void applyPortalScheme();
     void refresh();
 
     std::unique_ptr<Internal> internal_;

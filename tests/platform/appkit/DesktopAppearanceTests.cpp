@@ -35,9 +35,12 @@ TEST(DesktopAppearanceTest, ToolkitSettingsAndThemeNamesMakeTheAppearance) {
               lightHigh);
 }
 
-TEST(DesktopAppearanceTest, ThePortalSpeaksFirstUnlessItHasNoPreference) {
+TEST(DesktopAppearanceTest, ThePortalStandsInForThePreferDarkSetting) {
     EXPECT_EQ(DesktopAppearance::resolve({.portalColorScheme = 1, .themeName = "Adwaita"}), dark);
     EXPECT_EQ(DesktopAppearance::resolve({.portalColorScheme = 2, .preferDarkTheme = true}), light);
+    // A dark theme is dark whatever is preferred: the window around the views is.
+    EXPECT_EQ(DesktopAppearance::resolve({.portalColorScheme = 2, .themeName = "Adwaita-dark"}),
+              dark);
     EXPECT_EQ(DesktopAppearance::resolve({.portalColorScheme = 0, .preferDarkTheme = true}), dark);
     EXPECT_EQ(DesktopAppearance::resolve({.portalColorScheme = 7, .themeName = "Adwaita-dark"}),
               dark);

@@ -162,9 +162,17 @@ TEST(DesktopPortalTest, FollowsTheSettingsPortal) {
         };
     };
     EXPECT_TRUE(iterateUntil(is(ColorScheme::dark, ColorSchemeContrast::standard)));
+    // The toolkit is told, so that its own windows go dark with the views.
+    const auto prefersDark = [settings] {
+        gboolean value = FALSE;
+        g_object_get(settings, "gtk-application-prefer-dark-theme", &value, nullptr);
+        return value != FALSE;
+    };
+    EXPECT_TRUE(prefersDark());
 
     portal.announce(appearanceNamespace, "color-scheme", 2);
     EXPECT_TRUE(iterateUntil(is(ColorScheme::light, ColorSchemeContrast::standard)));
+    EXPECT_FALSE(prefersDark());
     portal.announce(appearanceNamespace, "contrast", 1);
     EXPECT_TRUE(iterateUntil(is(ColorScheme::light, ColorSchemeContrast::increased)));
 
