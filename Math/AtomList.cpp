@@ -52,12 +52,20 @@ bool leavesNoLeftOperand(AtomType type) {
            type == AtomType::relation || type == AtomType::open || type == AtomType::punctuation;
 }
 
+// Style changes and spaces sit between operands without being one: a binary operator after
+// them still looks further back for its left operand (and one before them for its right).
+bool isOperandCandidate(AtomType type) {
+    return type != AtomType::style && type != AtomType::space;
+}
+
 } // namespace
 
 std::shared_ptr<AtomList> finalizedAtomList(const AtomList& list) {
     auto result = std::make_shared<AtomList>();
     result->atoms.reserve(list.atoms.size());
     std::shared_ptr<Atom> previous;
+    // The nearest atom before this one that can be an operand.
+    std::shared_ptr<Atom> operand;
     for (const auto& atom : list.atoms) {
         if (!atom) {
             continue;
@@ -78,30 +86,34 @@ std::shared_ptr<AtomList> finalizedAtomList(const AtomList& list) {
             }
             break;
         case AtomType::binaryOperator:
-            if (!previous || leavesNoLeftOperand(previous->type)) {
+            if (!operand || leavesNoLeftOperand(operand->type)) {
                 finalized->type = AtomType::unaryOperator;
             }
             break;
         case AtomType::relation:
         case AtomType::close:
         case AtomType::punctuation:
-            if (previous && previous->type == AtomType::binaryOperator) {
-                previous->type = AtomType::unaryOperator;
+            if (operand && operand->type == AtomType::binaryOperator) {
+                operand->type = AtomType::unaryOperator;
             }
             break;
         case AtomType::boundary:
             // A boundary is never kept, but it still places the next atom and hides the
             // operator before it from the checks above.
+            operand = finalized;
             previous = std::move(finalized);
             continue;
         default:
             break;
         }
         result->atoms.push_back(finalized);
+        if (isOperandCandidate(finalized->type)) {
+            operand = finalized;
+        }
         previous = std::move(finalized);
     }
-    if (previous && previous->type == AtomType::binaryOperator) {
-        previous->type = AtomType::unaryOperator;
+    if (operand && operand->type == AtomType::binaryOperator) {
+        operand->type = AtomType::unaryOperator;
     }
     return result;
 }

@@ -246,6 +246,37 @@ TEST(Finalization, BinaryOperatorsWithoutLeftOperandBecomeUnary) {
     EXPECT_TRUE(finalizedAtomList(AtomList())->atoms.empty());
 }
 
+TEST(Finalization, StylesAndSpacesAreNoOperands) {
+    const auto check = [](std::vector<AtomType> in, std::vector<AtomType> expected) {
+        std::vector<std::shared_ptr<Atom>> atoms;
+        for (const auto t : in) {
+            atoms.push_back(atom(t, "?"));
+        }
+        EXPECT_EQ(types(*finalizedAtomList(*list(atoms))), expected);
+    };
+    using T = AtomType;
+    // Every matrix and cases cell starts with a style atom: its leading minus is a sign.
+    check({T::style, T::binaryOperator, T::variable}, {T::style, T::unaryOperator, T::variable});
+    check({T::relation, T::space, T::binaryOperator, T::variable},
+          {T::relation, T::space, T::unaryOperator, T::variable});
+    check({T::variable, T::binaryOperator, T::space, T::relation},
+          {T::variable, T::unaryOperator, T::space, T::relation});
+    check({T::variable, T::binaryOperator, T::style}, {T::variable, T::unaryOperator, T::style});
+    // Between two operands they change nothing.
+    check({T::variable, T::style, T::binaryOperator, T::space, T::variable},
+          {T::variable, T::style, T::binaryOperator, T::space, T::variable});
+
+    const auto parsed = parseLatex("\\begin{matrix} -x & y \\end{matrix}");
+    ASSERT_TRUE(parsed);
+    ASSERT_EQ(parsed->atoms.size(), 1u);
+    const auto* table = dynamic_cast<const Table*>(parsed->atoms[0].get());
+    ASSERT_TRUE(table);
+    const auto cell = finalizedAtomList(*table->cells.at(0).at(0));
+    ASSERT_GE(cell->atoms.size(), 2u);
+    EXPECT_EQ(cell->atoms[0]->type, AtomType::style);
+    EXPECT_EQ(cell->atoms[1]->type, AtomType::unaryOperator);
+}
+
 TEST(Finalization, RangesAndDigitRuns) {
     const auto digits = list({atom(AtomType::number, "1"), atom(AtomType::number, "2"),
                               atom(AtomType::number, "3"), atom(AtomType::variable, "x")});
