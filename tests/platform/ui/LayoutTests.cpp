@@ -371,3 +371,22 @@ TEST(CustomLayout, CacheIsRefreshedWhenASubviewsLayoutValueChanges) {
     EXPECT_EQ((*frames)["b"].origin.y, 17);
     EXPECT_EQ(host.size().height, 27);
 }
+
+TEST(GridLayout, RowsFromAListAndRowlessChildrenSpanningAllColumns) {
+    Size size;
+    const auto f = layOut(
+        [](const auto& fr) {
+            return Grid(Alignment::topLeading(), 0.0, 0.0,
+                        {ForEach::range(2,
+                                        [&fr](int r) {
+                                            return GridRow({probe(block(10.0 * (r + 1), 10), fr,
+                                                                  "cell" + std::to_string(r)),
+                                                            block(5, 5)});
+                                        }),
+                         probe(block(8, 4), fr, "spanning")});
+        },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{25, 24}));
+    EXPECT_EQ((*f)["cell1"], (Rect{0, 10, 20, 10}));
+    EXPECT_EQ((*f)["spanning"], (Rect{0, 20, 8, 4}));
+}
