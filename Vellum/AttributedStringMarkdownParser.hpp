@@ -96,6 +96,8 @@ public:
     private:
         std::vector<SyntaxExtension> syntaxExtensions_;
         PatternTokenizer tokenizer_;
+        // For each pattern of the tokenizer, the first extension owning its token type.
+        std::vector<std::optional<std::size_t>> owners_;
     };
 
     AttributedStringMarkdownParser(std::optional<platform::URL> baseURL,

@@ -38,46 +38,70 @@ bool isLiteral(const platform::AttributeContainer& attributes) {
 
 PatternProcessor::PatternProcessor(std::vector<SyntaxExtension> syntaxExtensions)
     : syntaxExtensions_(std::move(syntaxExtensions))
-    , tokenizer_(concatenatedPatterns(syntaxExtensions_)) {}
+    , tokenizer_(concatenatedPatterns(syntaxExtensions_)) {
+    // Token types are compared by name: an extension may own a type another one also matches.
+    for (const PatternTokenizer::Pattern& pattern : tokenizer_.patterns()) {
+        std::optional<std::size_t> owner;
+        for (std::size_t i = 0; i < syntaxExtensions_.size() && !owner; ++i) {
+            if (syntaxExtensions_[i].owns(pattern.tokenType)) {
+                owner = i;
+            }
+        }
+        owners_.push_back(owner);
+    }
+}
 
 AttributedString PatternProcessor::processPatterns(const AttributedString& input) const {
     if (syntaxExtensions_.empty()) {
         return input;
     }
     AttributedString output;
+    output.reserve(input.characters().size() + 64, input.runs().size() + 64);
     const std::string_view characters = input.characters();
+    // Runs left as they are pile up and are copied in one piece.
+    AttributedString::Index unchanged = input.startIndex();
     for (const AttributedString::Run run : input.runs()) {
-        if (isLiteral(run.attributes)) {
-            output.append(input[run.range]);
-            continue;
-        }
         const std::string_view text =
             characters.substr(run.range.lowerBound.offset, run.range.length());
-        const std::vector<PatternTokenizer::Token> tokens = tokenizer_.tokenize(text);
-        if (tokens.size() == 1 && tokens.front().type == PatternTokenizer::TokenType::text()) {
-            output.append(input[run.range]);
+        if (isLiteral(run.attributes) || !tokenizer_.mayMatch(text)) {
             continue;
         }
-        for (const PatternTokenizer::Token& token : tokens) {
-            if (token.type == PatternTokenizer::TokenType::text()) {
-                output.append(token.content, run.attributes);
+        // Attributed text is valid UTF-8 throughout.
+        const std::vector<PatternTokenizer::Span> spans = tokenizer_.spans(text);
+        if (spans.size() == 1 && !spans.front().pattern) {
+            continue;
+        }
+        const std::size_t base = run.range.lowerBound.offset;
+        for (const PatternTokenizer::Span& span : spans) {
+            if (!span.pattern) {
                 continue;
             }
             std::optional<AttributedString> replacement;
-            for (const SyntaxExtension& extension : syntaxExtensions_) {
-                if (extension.owns(token.type)) {
-                    // Only the first owner is asked.
-                    replacement = extension.replace(token, run.attributes);
-                    break;
+            if (const std::optional<std::size_t> owner = owners_[*span.pattern]) {
+                std::optional<std::string> captured;
+                if (span.capture) {
+                    captured = std::string(
+                        text.substr(span.capture->begin, span.capture->end - span.capture->begin));
                 }
+                const PatternTokenizer::Token token{
+                    tokenizer_.patterns()[*span.pattern].tokenType,
+                    std::string(text.substr(span.begin, span.end - span.begin)),
+                    std::move(captured)};
+                // Only the first owner is asked.
+                replacement = syntaxExtensions_[*owner].replace(token, run.attributes);
             }
             if (replacement) {
+                // What comes before the match stays as it was; the match is replaced.
+                output.append(input[{unchanged, {base + span.begin}}]);
                 output.append(*replacement);
-            } else {
-                output.append(token.content, run.attributes);
+                unchanged = {base + span.end};
             }
         }
     }
+    if (unchanged == input.startIndex()) {
+        return input;
+    }
+    output.append(input[{unchanged, input.endIndex()}]);
     return output;
 }
 

@@ -29,16 +29,30 @@ PatternTokenizer::PatternTokenizer(std::vector<Pattern> patterns)
     for (const Pattern& pattern : patterns_) {
         const std::optional<unsigned char> first = pattern.regex.firstByte();
         if (!first) {
-            firstBytes_.clear();
+            anyFirstByte_ = true;
             return;
         }
-        if (firstBytes_.find(static_cast<char>(*first)) == std::string::npos) {
-            firstBytes_ += static_cast<char>(*first);
-        }
+        firstBytes_[*first] = true;
     }
 }
 
-std::vector<PatternTokenizer::Token> PatternTokenizer::tokenize(std::string_view text) const {
+bool PatternTokenizer::mayMatch(std::string_view text) const noexcept {
+    return !patterns_.empty() &&
+           (anyFirstByte_ || findCandidate(text, 0) != std::string_view::npos);
+}
+
+std::size_t PatternTokenizer::findCandidate(std::string_view text,
+                                            std::size_t from) const noexcept {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (firstBytes_[static_cast<unsigned char>(text[i])]) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::vector<PatternTokenizer::Token> PatternTokenizer::tokenize(std::string_view text,
+                                                                bool validUTF8) const {
     if (patterns_.empty()) {
         return {Token{TokenType::text(), std::string(text), std::nullopt}};
     }
@@ -46,18 +60,40 @@ std::vector<PatternTokenizer::Token> PatternTokenizer::tokenize(std::string_view
         return {};
     }
     // The engine would check the UTF-8 of the rest of the text at every position tried; checking
-    // it once keeps tokenizing linear. Malformed text is read as U+FFFD.
+    // it once keeps tokenizing linear.
     std::string repaired;
-    if (!platform::unicode::isValidUtf8(text)) {
+    if (!validUTF8 && !platform::unicode::isValidUtf8(text)) {
         repaired = platform::unicode::makeValidUtf8(text);
         text = repaired;
     }
-    if (!firstBytes_.empty() && text.find_first_of(firstBytes_) == std::string_view::npos) {
-        return {Token{TokenType::text(), std::string(text), std::nullopt}};
+    std::vector<Token> tokens;
+    for (const Span& span : spans(text)) {
+        const std::string_view covered = text.substr(span.begin, span.end - span.begin);
+        if (!span.pattern) {
+            tokens.push_back(Token{TokenType::text(), std::string(covered), std::nullopt});
+            continue;
+        }
+        std::optional<std::string> captured;
+        if (span.capture) {
+            captured = std::string(
+                text.substr(span.capture->begin, span.capture->end - span.capture->begin));
+        }
+        tokens.push_back(
+            Token{patterns_[*span.pattern].tokenType, std::string(covered), std::move(captured)});
+    }
+    return tokens;
+}
+
+std::vector<PatternTokenizer::Span> PatternTokenizer::spans(std::string_view text) const {
+    if (!mayMatch(text)) {
+        return {Span{0, text.size(), std::nullopt, std::nullopt}};
     }
 
+    // Where characters start. In ASCII text every byte starts one, except a line feed after a
+    // carriage return, which no pattern starts with; other text asks for its grapheme clusters.
+    const bool ascii = platform::unicode::isAscii(text);
     std::vector<std::size_t> characterStarts;
-    {
+    if (!ascii) {
         const std::vector<std::string_view> clusters = platform::unicode::graphemeClusters(text);
         characterStarts.reserve(clusters.size() + 1);
         for (const std::string_view cluster : clusters) {
@@ -66,53 +102,72 @@ std::vector<PatternTokenizer::Token> PatternTokenizer::tokenize(std::string_view
         characterStarts.push_back(text.size());
     }
 
-    std::vector<Token> tokens;
+    std::vector<Span> spans;
     std::size_t textStart = 0; // start of the pending unmatched stretch
     std::size_t position = 0;
     std::size_t nextCharacter = 0; // index into characterStarts of the first start > position
     const auto flushText = [&](std::size_t end) {
         if (end > textStart) {
-            tokens.push_back(Token{TokenType::text(),
-                                   std::string(text.substr(textStart, end - textStart)),
-                                   std::nullopt});
+            spans.push_back(Span{textStart, end, std::nullopt, std::nullopt});
         }
     };
-    while (position < text.size()) {
-        const bool candidate =
-            firstBytes_.empty() || firstBytes_.find(text[position]) != std::string::npos;
-        bool matched = false;
-        if (candidate) {
-            // The remainder alone is the subject: patterns see it as a prefix match would.
-            const std::string_view rest = text.substr(position);
-            for (const Pattern& pattern : patterns_) {
-                const auto match =
-                    pattern.regex.matchAt(rest, 0, platform::Regex::Subject::validUTF8);
-                if (!match || match->whole().end == 0) {
-                    continue;
-                }
-                flushText(position);
-                const std::optional<std::string_view> captured = match->group(1, rest);
-                tokens.push_back(
-                    Token{pattern.tokenType, std::string(rest.substr(0, match->whole().end)),
-                          captured ? std::optional<std::string>(*captured) : std::nullopt});
-                position += match->whole().end;
-                textStart = position;
-                matched = true;
-                break;
-            }
+    // The first character start after `from` (a match may end inside a cluster).
+    const auto nextStart = [&](std::size_t from) {
+        if (ascii) {
+            return from + 1;
         }
-        // Step to the next character start after `position` (a match may end inside a cluster).
-        while (nextCharacter < characterStarts.size() &&
-               characterStarts[nextCharacter] <= position) {
+        while (nextCharacter < characterStarts.size() && characterStarts[nextCharacter] <= from) {
             ++nextCharacter;
         }
+        return nextCharacter < characterStarts.size() ? characterStarts[nextCharacter]
+                                                      : text.size();
+    };
+    // Whether a character starts at `at`, for the positions a match may be tried at.
+    const auto startsCharacter = [&](std::size_t at) {
+        if (ascii || at == position) {
+            return true;
+        }
+        return std::binary_search(characterStarts.begin(), characterStarts.end(), at);
+    };
+    while (position < text.size()) {
+        // Skip to the next byte a match can start with.
+        if (!anyFirstByte_) {
+            std::size_t candidate = findCandidate(text, position);
+            while (candidate != std::string_view::npos && !startsCharacter(candidate)) {
+                candidate = findCandidate(text, candidate + 1);
+            }
+            if (candidate == std::string_view::npos) {
+                break;
+            }
+            position = candidate;
+        }
+        bool matched = false;
+        // The remainder alone is the subject: patterns see it as a prefix match would.
+        const std::string_view rest = text.substr(position);
+        for (std::size_t index = 0; index < patterns_.size(); ++index) {
+            const auto match =
+                patterns_[index].regex.matchAt(rest, 0, platform::Regex::Subject::validUTF8);
+            if (!match || match->whole().end == 0) {
+                continue;
+            }
+            flushText(position);
+            std::optional<platform::Regex::Group> capture;
+            if (match->groups.size() > 1 && match->groups[1]) {
+                capture = platform::Regex::Group{position + match->groups[1]->begin,
+                                                 position + match->groups[1]->end};
+            }
+            spans.push_back(Span{position, position + match->whole().end, index, capture});
+            position += match->whole().end;
+            textStart = position;
+            matched = true;
+            break;
+        }
         if (!matched) {
-            position = nextCharacter < characterStarts.size() ? characterStarts[nextCharacter]
-                                                              : text.size();
+            position = nextStart(position);
         }
     }
     flushText(text.size());
-    return tokens;
+    return spans;
 }
 
 } // namespace vellum

@@ -11,6 +11,7 @@
 
 #include "platform/foundation/Regex.hpp"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,13 +57,34 @@ public:
 
     [[nodiscard]] const std::vector<Pattern>& patterns() const noexcept { return patterns_; }
 
-    // Throws platform::RegexError when a match fails (a limit is hit).
-    [[nodiscard]] std::vector<Token> tokenize(std::string_view text) const;
+    // Throws platform::RegexError when a match fails (a limit is hit). Malformed UTF-8 is read as
+    // U+FFFD; `text` known to be valid skips that check.
+    [[nodiscard]] std::vector<Token> tokenize(std::string_view text, bool validUTF8 = false) const;
+
+    // The tokens as byte ranges of `text`, without copying any text: `pattern` is the index of
+    // the matching pattern, none for a "text" stretch.
+    struct Span {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        std::optional<std::size_t> pattern;
+        std::optional<platform::Regex::Group> capture;
+    };
+    // Throws platform::RegexError. `text` must be valid UTF-8 and non-empty, and patterns must
+    // exist.
+    [[nodiscard]] std::vector<Span> spans(std::string_view text) const;
+
+    // False when no pattern can match anywhere in `text` (it holds none of the bytes a match
+    // starts with): tokenizing it would give the one "text" token.
+    [[nodiscard]] bool mayMatch(std::string_view text) const noexcept;
 
 private:
     std::vector<Pattern> patterns_;
-    // The bytes matches can start with; empty when some pattern can start with anything.
-    std::string firstBytes_;
+    // The first byte at or after `from` that a match can start with, or npos.
+    [[nodiscard]] std::size_t findCandidate(std::string_view text, std::size_t from) const noexcept;
+
+    // The bytes matches can start with; anyFirstByte_ when some pattern can start with anything.
+    std::array<bool, 256> firstBytes_{};
+    bool anyFirstByte_ = false;
 };
 
 } // namespace vellum

@@ -20,38 +20,48 @@ const AttributeValue* AttributeContainer::find(std::string_view name) const {
     if (!entries_) {
         return nullptr;
     }
-    const auto found =
-        std::lower_bound(entries_->begin(), entries_->end(), name,
-                         [](const Entry& entry, std::string_view key) { return entry.name < key; });
-    return found != entries_->end() && found->name == name ? found->value.get() : nullptr;
+    // A handful of entries: a scan, which usually meets the very same name string first.
+    for (const Entry& entry : *entries_) {
+        if ((entry.name.data() == name.data() && entry.name.size() == name.size()) ||
+            entry.name == name) {
+            return entry.value.get();
+        }
+    }
+    return nullptr;
+}
+
+std::vector<AttributeContainer::Entry>& AttributeContainer::mutableEntries() {
+    if (!entries_) {
+        entries_ = std::make_shared<std::vector<Entry>>();
+        // Texts carry a handful of attributes per run; one allocation holds them.
+        entries_->reserve(4);
+    } else if (entries_.use_count() > 1) {
+        entries_ = std::make_shared<std::vector<Entry>>(*entries_);
+    }
+    return *entries_;
 }
 
 void AttributeContainer::put(std::string_view name, std::shared_ptr<const AttributeValue> value) {
-    auto entries = entries_ ? std::make_shared<std::vector<Entry>>(*entries_)
-                            : std::make_shared<std::vector<Entry>>();
+    std::vector<Entry>& entries = mutableEntries();
     const auto found =
-        std::lower_bound(entries->begin(), entries->end(), name,
+        std::lower_bound(entries.begin(), entries.end(), name,
                          [](const Entry& entry, std::string_view key) { return entry.name < key; });
-    if (found != entries->end() && found->name == name) {
+    if (found != entries.end() && found->name == name) {
         found->value = std::move(value);
     } else {
-        entries->insert(found, Entry{std::string(name), std::move(value)});
+        entries.insert(found, Entry{name, std::move(value)});
     }
-    entries_ = std::move(entries);
 }
 
 void AttributeContainer::remove(std::string_view name) {
     if (find(name) == nullptr) {
         return;
     }
-    auto entries = std::make_shared<std::vector<Entry>>();
-    entries->reserve(entries_->size() - 1);
-    for (const Entry& entry : *entries_) {
-        if (entry.name != name) {
-            entries->push_back(entry);
-        }
+    std::vector<Entry>& entries = mutableEntries();
+    std::erase_if(entries, [&](const Entry& entry) { return entry.name == name; });
+    if (entries.empty()) {
+        entries_.reset();
     }
-    entries_ = entries->empty() ? nullptr : std::move(entries);
 }
 
 void AttributeContainer::merge(const AttributeContainer& other) {
@@ -82,7 +92,7 @@ std::string AttributeContainer::description() const {
     if (entries_) {
         for (const Entry& entry : *entries_) {
             out += out.size() == 1 ? "" : ", ";
-            out += entry.name + ": " + entry.value->description();
+            out.append(entry.name).append(": ").append(entry.value->description());
         }
     }
     return out + "}";
@@ -113,7 +123,7 @@ std::size_t AttributeContainer::hash() const {
     std::size_t seed = count();
     if (entries_) {
         for (const Entry& entry : *entries_) {
-            seed ^= std::hash<std::string>()(entry.name) + entry.value->hash() +
+            seed ^= std::hash<std::string_view>()(entry.name) + entry.value->hash() +
                     0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
         }
     }

@@ -2,8 +2,9 @@
 
 // Attributes of attributed text.
 //
-// An attribute key is a type with a `name` (the key's string, which identifies it) and a `Value`
-// type that is copyable, equality-comparable and hashable through std::hash:
+// An attribute key is a type with a `name` (the key's string, which identifies it; it must refer to
+// static storage, such as a string literal) and a `Value` type that is copyable,
+// equality-comparable and hashable through std::hash:
 //
 //     struct LinkAttribute {
 //         static constexpr std::string_view name = "NSLink";
@@ -112,6 +113,11 @@ public:
             remove<Key>();
         }
     }
+    // Sets a value made once and shared by many containers (no copy of the value).
+    template <AttributeKey Key>
+    void setShared(std::shared_ptr<const TypedAttributeValue<typename Key::Value>> value) {
+        put(Key::name, std::move(value));
+    }
     template <AttributeKey Key>
     void remove() {
         remove(Key::name);
@@ -138,14 +144,17 @@ public:
 
 private:
     struct Entry {
-        std::string name;
+        std::string_view name; // a key's name, in static storage
         std::shared_ptr<const AttributeValue> value;
     };
 
     [[nodiscard]] const AttributeValue* find(std::string_view name) const;
     void put(std::string_view name, std::shared_ptr<const AttributeValue> value);
+    // The table, copied first when another container shares it.
+    std::vector<Entry>& mutableEntries();
 
-    std::shared_ptr<const std::vector<Entry>> entries_;
+    // Shared between copies; never changed while shared.
+    std::shared_ptr<std::vector<Entry>> entries_;
 };
 
 // Foundation's attributes, the ones markdown parsing produces.

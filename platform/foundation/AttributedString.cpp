@@ -46,14 +46,21 @@ public:
         if (range.empty()) {
             return;
         }
+        // The characters in one piece, then the runs they had, shifted; only the first may join
+        // the run before it.
+        const std::size_t shift = text.size() - range.lowerBound.offset;
+        text.append(other.text, range.lowerBound.offset, range.length());
         std::size_t run = other.runContaining(range.lowerBound.offset);
-        std::size_t start = range.lowerBound.offset;
-        while (start < range.upperBound.offset) {
-            const std::size_t end = std::min(other.runs[run].end, range.upperBound.offset);
-            append(std::string_view(other.text).substr(start, end - start),
-                   other.runs[run].attributes);
-            start = end;
-            ++run;
+        for (bool first = true;; ++run, first = false) {
+            const std::size_t end = std::min(other.runs[run].end, range.upperBound.offset) + shift;
+            if (first && !runs.empty() && runs.back().attributes == other.runs[run].attributes) {
+                runs.back().end = end;
+            } else {
+                runs.push_back({end, other.runs[run].attributes});
+            }
+            if (other.runs[run].end >= range.upperBound.offset) {
+                break;
+            }
         }
     }
 
@@ -169,6 +176,12 @@ AttributedSubstring AttributedString::operator[](Range range) const {
 
 AttributedSubstring AttributedString::slice() const {
     return AttributedSubstring(storage_, fullRange());
+}
+
+void AttributedString::reserve(std::size_t characters, std::size_t runs) {
+    Storage& storage = mutableStorage();
+    storage.text.reserve(characters);
+    storage.runs.reserve(runs);
 }
 
 void AttributedString::append(std::string_view text, const AttributeContainer& attributes) {

@@ -120,6 +120,10 @@ public:
     [[nodiscard]] AttributedSubstring operator[](Range range) const;
     [[nodiscard]] AttributedSubstring slice() const;
 
+    // Room for this many bytes of characters and runs in all, so that building a long text by
+    // appending does not move it again and again.
+    void reserve(std::size_t characters, std::size_t runs);
+
     // Appends with coalescing: text whose attributes equal the last run's extends that run.
     void append(std::string_view text, const AttributeContainer& attributes);
     void append(const AttributedString& other);

@@ -55,9 +55,27 @@ std::string_view literalOf(cmark_node* node) {
     return literal == nullptr ? std::string_view{} : std::string_view{literal};
 }
 
-bool isType(cmark_node* node, const char* name) {
-    const char* const type = cmark_node_get_type_string(node);
-    return type != nullptr && std::strcmp(type, name) == 0;
+// The nodes of the table and strikethrough extensions. Their type numbers are handed out when the
+// extensions register, so they are told apart by name, once per type.
+enum class ExtensionNode : std::uint8_t { none, table, tableRow, tableCell, strikethrough };
+
+ExtensionNode extensionNodeNamed(const char* name) {
+    if (name == nullptr) {
+        return ExtensionNode::none;
+    }
+    if (std::strcmp(name, "table") == 0) {
+        return ExtensionNode::table;
+    }
+    if (std::strcmp(name, "table_row") == 0 || std::strcmp(name, "table_header") == 0) {
+        return ExtensionNode::tableRow;
+    }
+    if (std::strcmp(name, "table_cell") == 0) {
+        return ExtensionNode::tableCell;
+    }
+    if (std::strcmp(name, "strikethrough") == 0) {
+        return ExtensionNode::strikethrough;
+    }
+    return ExtensionNode::none;
 }
 
 // Link destinations arrive unescaped; characters a URL may not hold are percent-encoded (a "%"
@@ -184,13 +202,15 @@ struct SingleLine {
 // They are picked among those absent from the text and turned back afterwards.
 SingleLine makeSingleLine(std::string_view markdown) {
     std::array<bool, standInCandidates.size()> used{};
-    bool hasNewline = false;
-    bool hasReturn = false;
-    for (const char32_t c : unicode::scalars(markdown)) {
-        hasNewline = hasNewline || c == '\n';
-        hasReturn = hasReturn || c == '\r';
+    const bool hasNewline = markdown.find('\n') != std::string_view::npos;
+    const bool hasReturn = markdown.find('\r') != std::string_view::npos;
+    // Every candidate is encoded as E2 80 xx, E2 81 xx or E3 80 80 in UTF-8: only those lead
+    // bytes need a closer look.
+    for (std::size_t at = markdown.find_first_of("\xE2\xE3"); at != std::string_view::npos;
+         at = markdown.find_first_of("\xE2\xE3", at + 1)) {
+        const std::u32string scalar = unicode::scalars(markdown.substr(at, 3));
         for (std::size_t k = 0; k < standInCandidates.size(); ++k) {
-            used[k] = used[k] || standInCandidates[k] == c;
+            used[k] = used[k] || (!scalar.empty() && standInCandidates[k] == scalar.front());
         }
     }
     std::vector<char32_t> free;
@@ -254,7 +274,9 @@ public:
         : baseURL_(baseURL)
         , blocks_(blocks) {}
 
-    AttributedString build(cmark_node* document) {
+    AttributedString build(cmark_node* document, std::size_t sourceLength) {
+        // Markup only removes characters, mostly; a run every dozen bytes is typical prose.
+        result_.reserve(sourceLength + 64, sourceLength / 12 + 16);
         const std::unique_ptr<cmark_iter, IterDeleter> iter{cmark_iter_new(document)};
         for (cmark_event_type event = cmark_iter_next(iter.get()); event != CMARK_EVENT_DONE;
              event = cmark_iter_next(iter.get())) {
@@ -269,22 +291,37 @@ public:
     }
 
 private:
+    using IntentValue = TypedAttributeValue<PresentationIntent>;
+    using URLValue = TypedAttributeValue<URL>;
+
     struct BlockFrame {
         cmark_node* node;
         std::optional<IntentType> type; // nullopt for nodes that are no block of their own
-        std::shared_ptr<const PresentationIntent> intent;
-        int nextOrdinal = 1; // lists: ordinal of the next item
-        int nextRow = 1;     // tables: index of the next body row
-        int nextColumn = 0;  // rows: index of the next cell
+        std::shared_ptr<const IntentValue> intent; // made on first use, shared by its runs
+        int nextOrdinal = 1;                       // lists: ordinal of the next item
+        int nextRow = 1;                           // tables: index of the next body row
+        int nextColumn = 0;                        // rows: index of the next cell
     };
     struct InlineFrame {
         cmark_node* node;
         std::uint32_t bits;
-        std::optional<URL> link;
-        std::optional<URL> imageURL;
+        std::shared_ptr<const URLValue> link;
+        std::shared_ptr<const URLValue> imageURL;
     };
 
-    static bool isBlockContainer(cmark_node* node) {
+    ExtensionNode extensionNode(cmark_node* node) {
+        const cmark_node_type type = cmark_node_get_type(node);
+        for (const auto& [known, kind] : extensionTypes_) {
+            if (known == type) {
+                return kind;
+            }
+        }
+        const ExtensionNode kind = extensionNodeNamed(cmark_node_get_type_string(node));
+        extensionTypes_.emplace_back(type, kind);
+        return kind;
+    }
+
+    bool isBlockContainer(cmark_node* node) {
         switch (cmark_node_get_type(node)) {
         case CMARK_NODE_BLOCK_QUOTE:
         case CMARK_NODE_LIST:
@@ -292,10 +329,30 @@ private:
         case CMARK_NODE_PARAGRAPH:
         case CMARK_NODE_HEADING:
             return true;
-        default:
-            return isType(node, "table") || isType(node, "table_row") ||
-                   isType(node, "table_header") || isType(node, "table_cell");
+        case CMARK_NODE_TEXT:
+        case CMARK_NODE_SOFTBREAK:
+        case CMARK_NODE_LINEBREAK:
+        case CMARK_NODE_CODE:
+        case CMARK_NODE_HTML_INLINE:
+        case CMARK_NODE_EMPH:
+        case CMARK_NODE_STRONG:
+        case CMARK_NODE_LINK:
+        case CMARK_NODE_IMAGE:
+        case CMARK_NODE_CODE_BLOCK:
+        case CMARK_NODE_HTML_BLOCK:
+        case CMARK_NODE_THEMATIC_BREAK:
+            return false;
+        default: {
+            const ExtensionNode kind = extensionNode(node);
+            return kind == ExtensionNode::table || kind == ExtensionNode::tableRow ||
+                   kind == ExtensionNode::tableCell;
         }
+        }
+    }
+
+    std::shared_ptr<const URLValue> resolvedValue(cmark_node* node) const {
+        std::optional<URL> url = resolve(literalOrEmpty(cmark_node_get_url(node)));
+        return url ? std::make_shared<const URLValue>(std::move(*url)) : nullptr;
     }
 
     std::optional<URL> resolve(std::string_view destination) const {
@@ -342,7 +399,8 @@ private:
         default:
             break;
         }
-        if (isType(node, "table")) {
+        const ExtensionNode extension = extensionNode(node);
+        if (extension == ExtensionNode::table) {
             const auto columns = cmark_gfm_extensions_get_table_columns(node);
             const std::uint8_t* const alignments = cmark_gfm_extensions_get_table_alignments(node);
             std::vector<PresentationIntent::TableColumn> result;
@@ -354,14 +412,13 @@ private:
             }
             return IntentType::table(std::move(result), identity);
         }
-        if (isType(node, "table_row") || isType(node, "table_header")) {
-            if (cmark_gfm_extensions_get_table_row_is_header(node) != 0 ||
-                isType(node, "table_header")) {
+        if (extension == ExtensionNode::tableRow) {
+            if (cmark_gfm_extensions_get_table_row_is_header(node) != 0) {
                 return IntentType::tableHeaderRow(identity);
             }
             return IntentType::tableRow(parent != nullptr ? parent->nextRow++ : 1, identity);
         }
-        if (isType(node, "table_cell")) {
+        if (extension == ExtensionNode::tableCell) {
             return IntentType::tableCell(parent != nullptr ? parent->nextColumn++ : 0, identity);
         }
         return IntentType::paragraph(identity);
@@ -373,7 +430,7 @@ private:
 
     // The intent of the innermost block, built on first use: a block nested 100,000 deep costs
     // one list of its enclosing blocks, not one per level.
-    std::shared_ptr<const PresentationIntent> currentIntent() {
+    std::shared_ptr<const IntentValue> currentIntent() {
         if (!blocks_ || frames_.empty()) {
             return nullptr;
         }
@@ -387,46 +444,70 @@ private:
         BlockFrame& frame = frames_[top - 1];
         if (!frame.intent) {
             std::vector<IntentType> components;
+            components.reserve(top);
             for (std::size_t i = top; i > 0; --i) {
                 if (frames_[i - 1].type) {
                     components.push_back(*frames_[i - 1].type);
                 }
             }
-            frame.intent = std::make_shared<const PresentationIntent>(std::move(components));
+            frame.intent =
+                std::make_shared<const IntentValue>(PresentationIntent(std::move(components)));
         }
         return frame.intent;
     }
 
-    const AttributeContainer& container(std::uint32_t extraBits) {
-        if (containersDirty_) {
-            cached_.clear();
-            containersDirty_ = false;
-        }
-        for (const auto& [bits, attributes] : cached_) {
-            if (bits == extraBits) {
-                return attributes;
+    std::shared_ptr<const TypedAttributeValue<InlinePresentationIntent>>
+    inlineIntentValue(std::uint32_t bits) {
+        for (const auto& value : inlineIntentValues_) {
+            if (value->value.rawValue == bits) {
+                return value;
             }
         }
-        AttributeContainer attributes;
-        if (const auto intent = currentIntent()) {
-            attributes.set<Foundation::PresentationIntentAttribute>(*intent);
+        inlineIntentValues_.push_back(
+            std::make_shared<const TypedAttributeValue<InlinePresentationIntent>>(
+                InlinePresentationIntent{bits}));
+        return inlineIntentValues_.back();
+    }
+
+    // The attributes for text at the current place. Within one block the same few combinations
+    // of markup come back again and again (plain, emphasised, plain...), so each is made once per
+    // block; equal runs then share one container and join without comparing values.
+    const AttributeContainer& container(std::uint32_t extraBits) {
+        if (blockChanged_) {
+            cached_.clear();
+            blockChanged_ = false;
         }
         // Each frame holds the markup of all frames around it, so this costs the same at any
         // nesting depth.
         const InlineFrameState* const frame = inlines_.empty() ? nullptr : &inlines_.back();
         const std::uint32_t bits = extraBits | (frame != nullptr ? frame->bits : 0U);
+        const URLValue* const link = frame != nullptr ? frame->link.get() : nullptr;
+        const URLValue* const image = frame != nullptr ? frame->imageURL.get() : nullptr;
+        for (const CachedContainer& cached : cached_) {
+            if (cached.bits == bits && cached.link == link && cached.image == image) {
+                return cached.attributes;
+            }
+        }
+        AttributeContainer attributes;
+        if (auto intent = currentIntent()) {
+            attributes.setShared<Foundation::PresentationIntentAttribute>(std::move(intent));
+        }
         if (bits != 0) {
-            attributes.set<Foundation::InlinePresentationIntentAttribute>(
-                InlinePresentationIntent{bits});
+            attributes.setShared<Foundation::InlinePresentationIntentAttribute>(
+                inlineIntentValue(bits));
         }
-        if (frame != nullptr && frame->link) {
-            attributes.set<Foundation::LinkAttribute>(*frame->link);
+        if (link != nullptr) {
+            attributes.setShared<Foundation::LinkAttribute>(frame->link);
         }
-        if (frame != nullptr && frame->imageURL) {
-            attributes.set<Foundation::ImageURLAttribute>(*frame->imageURL);
+        if (image != nullptr) {
+            attributes.setShared<Foundation::ImageURLAttribute>(frame->imageURL);
         }
-        cached_.emplace_back(extraBits, std::move(attributes));
-        return cached_.back().second;
+        // A long run of differently linked text must not make every lookup slower.
+        if (cached_.size() >= 16) {
+            cached_.erase(cached_.begin());
+        }
+        cached_.push_back(CachedContainer{bits, link, image, std::move(attributes)});
+        return cached_.back().attributes;
     }
 
     void emit(std::string_view text, std::uint32_t extraBits = 0) {
@@ -440,7 +521,7 @@ private:
 
     void pushBlock(cmark_node* node, std::optional<IntentType> type) {
         frames_.push_back(BlockFrame{node, std::move(type), nullptr});
-        containersDirty_ = true;
+        blockChanged_ = true;
     }
 
     void enter(cmark_node* node) {
@@ -501,14 +582,14 @@ private:
         case CMARK_NODE_LINK:
             pushInline(node, 0);
             // An inner link wins over an outer one (only images can nest links).
-            inlines_.back().link = resolve(literalOrEmpty(cmark_node_get_url(node)));
+            inlines_.back().link = resolvedValue(node);
             return;
         case CMARK_NODE_IMAGE:
             pushInline(node, 0);
-            inlines_.back().imageURL = resolve(literalOrEmpty(cmark_node_get_url(node)));
+            inlines_.back().imageURL = resolvedValue(node);
             return;
         default:
-            if (isType(node, "strikethrough")) {
+            if (extensionNode(node) == ExtensionNode::strikethrough) {
                 pushInline(node, InlinePresentationIntent::strikethroughBit);
             }
             return;
@@ -517,19 +598,18 @@ private:
 
     // Pushes a frame that inherits the markup of the one around it.
     void pushInline(cmark_node* node, std::uint32_t bits) {
-        InlineFrameState frame{InlineFrame{node, bits, std::nullopt, std::nullopt}};
+        InlineFrameState frame{InlineFrame{node, bits, nullptr, nullptr}};
         if (!inlines_.empty()) {
             frame.bits |= inlines_.back().bits;
             frame.link = inlines_.back().link;
             frame.imageURL = inlines_.back().imageURL;
         }
         inlines_.push_back(std::move(frame));
-        containersDirty_ = true;
     }
 
     void popBlock() {
         frames_.pop_back();
-        containersDirty_ = true;
+        blockChanged_ = true;
     }
 
     void exit(cmark_node* node) {
@@ -540,7 +620,6 @@ private:
             }
             const bool emitted = inlines_.back().emitted;
             inlines_.pop_back();
-            containersDirty_ = true;
             if (emitted && !inlines_.empty()) {
                 inlines_.back().emitted = true;
             }
@@ -560,10 +639,35 @@ private:
     AttributedString result_;
     std::vector<BlockFrame> frames_;
     std::vector<InlineFrameState> inlines_;
-    std::vector<std::pair<std::uint32_t, AttributeContainer>> cached_;
-    bool containersDirty_ = true;
+    struct CachedContainer {
+        std::uint32_t bits;
+        const URLValue* link; // identities: the frames keep the values alive
+        const URLValue* image;
+        AttributeContainer attributes;
+    };
+    std::vector<CachedContainer> cached_;
+    bool blockChanged_ = true;
+    // One value per combination of inline bits, shared by all runs that carry it.
+    std::vector<std::shared_ptr<const TypedAttributeValue<InlinePresentationIntent>>>
+        inlineIntentValues_;
+    std::vector<std::pair<cmark_node_type, ExtensionNode>> extensionTypes_;
     int identity_ = 0;
 };
+
+// Most markdown is ASCII: eight bytes at a time until a byte with its high bit set, then the
+// full check from there.
+bool isValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i + 8 <= text.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+        i += 8;
+    }
+    return unicode::isValidUtf8(text.substr(i));
+}
 
 std::string checkedSource(std::string_view markdown, const MarkdownParsingOptions& options) {
     if (markdown.size() > maximumMarkdownLength) {
@@ -572,7 +676,7 @@ std::string checkedSource(std::string_view markdown, const MarkdownParsingOption
     const bool partial = options.failurePolicy ==
                          MarkdownParsingOptions::FailurePolicy::returnPartiallyParsedIfPossible;
     const bool hasNul = std::memchr(markdown.data(), 0, markdown.size()) != nullptr;
-    if (!unicode::isValidUtf8(markdown)) {
+    if (!isValidUtf8(markdown)) {
         if (!partial) {
             throw MarkdownParsingError("The markdown text is not valid UTF-8.");
         }
@@ -594,7 +698,7 @@ std::string checkedSource(std::string_view markdown, const MarkdownParsingOption
 AttributedString parseInlineOnly(const std::string& source, const std::optional<URL>& baseURL) {
     const SingleLine line = makeSingleLine(source);
     const auto document = parseTree(line.source, false);
-    const AttributedString raw = Builder(baseURL, false).build(document.get());
+    const AttributedString raw = Builder(baseURL, false).build(document.get(), line.source.size());
 
     // Put the line breaks back and drop the two edge stand-ins.
     AttributedString result;
@@ -674,12 +778,10 @@ std::string resolveURLReference(std::string_view base, std::string_view referenc
 }
 
 void parseMarkdownSyntaxOnly(std::string_view markdown, const MarkdownParsingOptions& options) {
-    if (options.interpretedSyntax ==
-        MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace) {
-        (void)parseTree(makeSingleLine(markdown).source, false);
-    } else {
-        (void)parseTree(markdown, true);
-    }
+    // The inline-only mode parses a single-line copy of the text without the table extension;
+    // the comparison is with the parser reading the text as it is.
+    (void)parseTree(markdown,
+                    options.interpretedSyntax == MarkdownParsingOptions::InterpretedSyntax::full);
 }
 
 AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingOptions& options,
@@ -693,7 +795,7 @@ AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingO
         return parseInlineOnly(source, baseURL);
     }
     const auto document = parseTree(source, true);
-    return Builder(baseURL, true).build(document.get());
+    return Builder(baseURL, true).build(document.get(), source.size());
 }
 
 } // namespace platform
