@@ -137,20 +137,29 @@ std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t off
     struct MatchDataDeleter {
         void operator()(pcre2_match_data* data) const noexcept { pcre2_match_data_free(data); }
     };
-    const std::unique_ptr<pcre2_match_data, MatchDataDeleter> data{
-        pcre2_match_data_create_from_pattern(code, nullptr)};
-    if (!data) {
+    using MatchData = std::unique_ptr<pcre2_match_data, MatchDataDeleter>;
+    // One match data per thread serves every pattern with few groups: matching at many positions
+    // would otherwise allocate at each. The results are copied out before the next use.
+    constexpr std::uint32_t sharedPairs = 16;
+    thread_local const MatchData shared{pcre2_match_data_create(sharedPairs, nullptr)};
+    MatchData own;
+    pcre2_match_data* data = shared.get();
+    if (data == nullptr || captureCount() + 1 > sharedPairs) {
+        own.reset(pcre2_match_data_create_from_pattern(code, nullptr));
+        data = own.get();
+    }
+    if (data == nullptr) {
         throw RegexError("Out of memory for a regular expression match.");
     }
     const int result = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
-                                   subject.size(), offset, flags, data.get(), compiled_->context);
+                                   subject.size(), offset, flags, data, compiled_->context);
     if (result == PCRE2_ERROR_NOMATCH) {
         return std::nullopt;
     }
     if (result < 0) {
         throw RegexError("Regular expression evaluation failed: " + errorText(result));
     }
-    const PCRE2_SIZE* const vector = pcre2_get_ovector_pointer(data.get());
+    const PCRE2_SIZE* const vector = pcre2_get_ovector_pointer(data);
     const std::size_t groups = captureCount() + 1;
     Match match;
     match.groups.reserve(groups);
