@@ -119,7 +119,18 @@ ui::KeyEvent keyEventOf(ui::KeyEvent::Kind kind, guint keyval, GdkModifierType s
 
 struct ViewHostWidget::State {
     explicit State(GtkWidget* owner)
-        : widget(owner) {}
+        : widget(owner)
+        , openURL([](const URL& url) {
+            return URLOpener::open(url.absoluteString()).ok()
+                       ? ui::OpenURLAction::Result::handled
+                       : ui::OpenURLAction::Result::discarded;
+        })
+        , share([self = this, alive = std::weak_ptr<int>(alive)](const SharedText& text,
+                                                                 Rect anchor) {
+            if (alive.lock()) {
+                self->requestShareMenu(text, anchor);
+            }
+        }) {}
 
     GtkWidget* widget; // the widget that owns this state
     ui::ViewGraph graph;
@@ -148,6 +159,9 @@ struct ViewHostWidget::State {
     bool disposed = false;
     // Actions handed to the tree may be kept beyond the widget's life; they check this first.
     std::shared_ptr<int> alive = std::make_shared<int>(0);
+    // Made once: a new action in every environment would make the whole tree look changed.
+    ui::OpenURLAction openURL;
+    ShareAction share;
 
     void applyEnvironment() {
         ui::EnvironmentValues environment = base;
@@ -159,20 +173,10 @@ struct ViewHostWidget::State {
         }
         environment.set<ui::DisplayScaleKey>(scale);
         if (!environment.contains<ui::OpenURLKey>()) {
-            environment.set<ui::OpenURLKey>(ui::OpenURLAction([](const URL& url) {
-                return URLOpener::open(url.absoluteString()).ok()
-                           ? ui::OpenURLAction::Result::handled
-                           : ui::OpenURLAction::Result::discarded;
-            }));
+            environment.set<ui::OpenURLKey>(openURL);
         }
         if (!environment.contains<ShareActionKey>()) {
-            environment.set<ShareActionKey>(
-                ShareAction([self = this, alive = std::weak_ptr<int>(alive)](const SharedText& text,
-                                                                             Rect anchor) {
-                    if (alive.lock()) {
-                        self->requestShareMenu(text, anchor);
-                    }
-                }));
+            environment.set<ShareActionKey>(share);
         }
         graph.setEnvironment(std::move(environment));
     }

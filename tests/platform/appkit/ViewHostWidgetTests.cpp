@@ -490,6 +490,29 @@ TEST_F(ViewHostWidgetTest, FollowsTheDesktopsSchemeUnlessTheTreeSetsItsOwn) {
                  nullptr);
 }
 
+// Counts its evaluations.
+struct Counted {
+    std::shared_ptr<int> evaluations;
+    AnyView body() const {
+        ++*evaluations;
+        return AnyView(Rectangle().fill(tapBlue).frame(100, 100));
+    }
+    friend bool operator==(const Counted&, const Counted&) = default;
+};
+
+TEST_F(ViewHostWidgetTest, AnUnchangedEnvironmentLeavesTheTreeAlone) {
+    auto evaluations = std::make_shared<int>(0);
+    host_->setRootView(AnyView(Counted{evaluations}));
+    const Shown shown{*host_};
+    const int before = *evaluations;
+    ASSERT_GT(before, 0);
+    // The host's own values (the link opener, the share action) are the same ones each time.
+    host_->setEnvironment({});
+    host_->setEnvironment({});
+    iterateFor(std::chrono::milliseconds{100});
+    EXPECT_EQ(*evaluations, before);
+}
+
 TEST_F(ViewHostWidgetTest, TheDefaultOpenURLActionOpensOnlyWebLinks) {
     const OpenURLAction open = host_->graph().environment().get<OpenURLKey>();
     for (const char* link : {"javascript:alert(1)", "file:///etc/passwd", "data:text/html,x"}) {
