@@ -9,7 +9,6 @@ MCPServerRow::MCPServerRow() {
     wrapWhole(title_);
     version_.add_css_class(style::caption);
     version_.add_css_class(style::secondary);
-    wrapAnywhere(version_);
     badge_.add_css_class(style::badge);
     badge_.set_valign(Gtk::Align::CENTER);
     badge_.append(version_);
@@ -28,7 +27,7 @@ void MCPServerRow::show(const ServerResponse& response, bool isSelected) {
     // An empty title is still the title; the name stands in only when there is none.
     title_.set_text(server.title.value_or(server.name));
     badge_.set_visible(server.version.has_value());
-    version_.set_text(server.version.value_or(""));
+    showBeside(version_, server.version.value_or(""));
     const bool hasDescription = server.description && !server.description->empty();
     description_.set_visible(hasDescription);
     description_.set_text(hasDescription ? *server.description : "");

@@ -11,7 +11,6 @@ OpenClawSkillRow::OpenClawSkillRow() {
     name_.set_hexpand(true);
     stars_.add_css_class(style::caption);
     stars_.add_css_class(style::secondary);
-    wrapAnywhere(stars_);
     header_.append(name_);
     header_.append(stars_);
     summary_.add_css_class(style::subheadline);
@@ -27,7 +26,7 @@ OpenClawSkillRow::OpenClawSkillRow() {
 
 void OpenClawSkillRow::show(const ClawHubSkill& skill, bool isSelected) {
     name_.set_text(skill.displayName);
-    stars_.set_text("★ " + formatCount(skill.stats.stars));
+    showBeside(stars_, "★ " + formatCount(skill.stats.stars));
     summary_.set_text(skill.summary.value_or(""));
     summary_.set_visible(skill.summary.has_value());
     downloads_.set_text("Downloads: " + formatCount(skill.stats.downloads));

@@ -10,7 +10,6 @@ OstrelSkillRow::OstrelSkillRow() {
     name_.set_hexpand(true);
     category_.add_css_class(style::caption);
     category_.add_css_class(style::secondary);
-    wrapAnywhere(category_);
     header_.append(name_);
     header_.append(category_);
     description_.add_css_class(style::subheadline);
@@ -26,7 +25,7 @@ OstrelSkillRow::OstrelSkillRow() {
 
 void OstrelSkillRow::show(const OstrelSkill& skill, bool isSelected) {
     name_.set_text(skill.name);
-    category_.set_text(skill.category);
+    showBeside(category_, skill.category);
     description_.set_text(skill.description);
     provider_.set_text(capitalized(skill.provider));
     setSelected(isSelected);

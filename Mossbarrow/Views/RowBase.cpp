@@ -2,6 +2,8 @@
 
 #include "Mossbarrow/Views/Styles.hpp"
 
+#include <algorithm>
+
 namespace mossbarrow {
 
 RowBase::RowBase()
@@ -28,6 +30,12 @@ void RowBase::limitToTwoLines(Gtk::Label& label) {
 
 void RowBase::wrapWhole(Gtk::Label& label) {
     wrapAnywhere(label);
+}
+
+void RowBase::showBeside(Gtk::Label& label, const Glib::ustring& text) {
+    label.set_text(text);
+    label.set_ellipsize(Pango::EllipsizeMode::END);
+    label.set_width_chars(static_cast<int>(std::min<Glib::ustring::size_type>(text.size(), 16)));
 }
 
 std::string capitalized(const std::string& text) {

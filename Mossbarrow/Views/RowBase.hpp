@@ -19,6 +19,10 @@ protected:
     static void limitToTwoLines(Gtk::Label& label);
     // A label shown whole, on as many lines as it needs.
     static void wrapWhole(Gtk::Label& label);
+    // A short value beside a wrapping one (a version, a count, a category): kept on one line and
+    // whole up to 16 characters, so that the long neighbour cannot squeeze it; beyond that it
+    // ends in an ellipsis rather than widening the row.
+    static void showBeside(Gtk::Label& label, const Glib::ustring& text);
 
 private:
     bool isSelected_ = false;

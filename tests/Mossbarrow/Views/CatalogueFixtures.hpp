@@ -16,9 +16,10 @@ inline std::string serverName(int i) {
 }
 
 // A registry page in the service's format: servers [first, last) of those matching `search`.
-// Their titles begin with `titlePrefix` (a later edition of the registry can rename them).
-inline std::string mcpPage(const std::string& search, const std::string& cursor,
-                           const std::string& titlePrefix = "Server ") {
+// A later `edition` of the registry gives the same servers other titles and descriptions.
+inline std::string mcpPage(const std::string& search, const std::string& cursor, int edition = 1) {
+    const std::string titlePrefix = edition == 1 ? "Server " : "Renamed ";
+    const std::string descriptionPrefix = edition == 1 ? "Test server" : "Renamed";
     std::vector<int> matching;
     for (int i = 0; i < 250; ++i) {
         if (search.empty() || serverName(i).find(search) != std::string::npos) {
@@ -35,7 +36,7 @@ inline std::string mcpPage(const std::string& search, const std::string& cursor,
         }
         body += R"({"server": {"name": ")" + serverName(i) + R"(", "version": "1.)" +
                 std::to_string(i % 7) + R"(.0", "title": ")" + titlePrefix + std::to_string(i) +
-                R"(", "description": ")" + titlePrefix + R"(number )" + std::to_string(i) +
+                R"(", "description": ")" + descriptionPrefix + R"( number )" + std::to_string(i) +
                 R"(", "websiteUrl": "https://example.com/)" + std::to_string(i) +
                 R"(", "packages": [{"registryType": "npm", "identifier": "@test/s)" +
                 std::to_string(i) + R"("}]}, "_meta": {"io.test/official": {"status": "active"}}})";

@@ -66,6 +66,14 @@ Gtk::Label* findLabel(Gtk::Widget& root, const std::string& text) {
 
 class LongTextTest : public WindowTest {
 protected:
+    // Where the pictures for a reader go: $MOSS_SCREENSHOT_DIR when set, else the test's folder.
+    std::filesystem::path screenshotDir() const {
+        const char* const wanted = std::getenv("MOSS_SCREENSHOT_DIR");
+        const std::filesystem::path out = wanted != nullptr ? std::filesystem::path(wanted) : dir_;
+        std::filesystem::create_directories(out);
+        return out;
+    }
+
     // The window keeps its width, and nothing in it asks for more.
     void expectWindowKeepsItsSize(const char* what) {
         pumpFor(300ms);
@@ -99,6 +107,8 @@ TEST_F(LongTextTest, UnbreakableValuesWrapInsideTheirPanesWithoutAddedHyphens) {
         findLabel(content().mcpDetail(), "npm: https://registry.example.com/" + unbroken(30));
     ASSERT_NE(package, nullptr);
     EXPECT_GT(laidOutLines(*package).size(), 1U);
+    EXPECT_TRUE(
+        pumpUntil([&] { return screenshot(*window_, screenshotDir() / "long-names.png"); }));
 
     // Its bookmark, whose payload is the long name.
     content().toggleBookmarkForSelection();
@@ -131,10 +141,8 @@ TEST_F(LongTextTest, ChineseAndEmojiShowAsGlyphsAndWrap) {
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(unknownGlyphs(*name), 0);
 
-    const char* const wanted = std::getenv("MOSS_SCREENSHOT_DIR");
-    const std::filesystem::path out = wanted != nullptr ? std::filesystem::path(wanted) : dir_;
-    std::filesystem::create_directories(out);
-    EXPECT_TRUE(pumpUntil([&] { return screenshot(*window_, out / "skills-chinese.png"); }));
+    EXPECT_TRUE(
+        pumpUntil([&] { return screenshot(*window_, screenshotDir() / "skills-chinese.png"); }));
 
     content().selectSkill(SkillSelection::claw(content().skillsViewModel()->openClawItems()[1]));
     expectWindowKeepsItsSize("summary without spaces");

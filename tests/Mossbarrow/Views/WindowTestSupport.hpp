@@ -115,8 +115,8 @@ protected:
             if (mcpFails) {
                 return {500, R"({"error": "unavailable"})"};
             }
-            testing::Reply reply{200, mcpPage(param("search"), param("cursor"),
-                                              mcpRenamed ? "Renamed " : "Server ")};
+            testing::Reply reply{200,
+                                 mcpPage(param("search"), param("cursor"), mcpRenamed ? 2 : 1)};
             reply.held = holdMCP;
             reply.key = "mcp";
             return reply;

@@ -415,7 +415,8 @@ TEST_F(WindowTest, ReloadedRecordsReplaceTheShownOnesUnderTheSameIds) {
     mcpRenamed = true;
     command("refresh");
     ASSERT_TRUE(pumpUntil(
-        [&] { return content().mcpViewModel()->servers()[0].server.title == "Renamed 0"; }));
+        [&] { return content().mcpViewModel()->servers()[0].server.title == "Renamed 0"; },
+        10000ms));
     pumpFor(100ms);
     const auto rowOf = [&](const std::string& id) -> MCPServerRow* {
         for (const auto& [row, bound] : list.boundRows()) {
