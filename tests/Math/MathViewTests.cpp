@@ -166,6 +166,20 @@ TEST(MathViewLayout, ModifiersReachTheFormulaInTheSubtree) {
               sizeOf(mathTypographicBounds(formula, {}, kDefaultFont, TypesettingStyle::display)));
 }
 
+TEST(MathViewLayout, ANewEnvironmentOrFormulaIsMeasuredAgain) {
+    const auto sized = [](const char* latex, double points) {
+        return AnyView(MathView(latex).modifier(mathFont(Font(Font::Name::latinModern, points))));
+    };
+    OffscreenHost host(sized("x^2", 20));
+    const platform::Size small = host.size();
+    host.setRootView(sized("x^2", 40));
+    host.runUntilIdle();
+    EXPECT_NEAR(host.size().width, 2 * small.width, 0.5);
+    host.setRootView(sized("x^2+1", 40));
+    host.runUntilIdle();
+    EXPECT_GT(host.size().width, 2 * small.width + 10);
+}
+
 TEST(MathViewLayout, DrawingFindsTheRootTheLayoutMeasured) {
     // A formula no other test typesets: the layout stores it under the proposal (none) and its own
     // width, and the canvas, given exactly that width, must find it rather than typeset again.
