@@ -844,8 +844,7 @@ AnyView onGeometryChange(AnyView content, std::function<void(const GeometryProxy
     return modified(std::move(content), std::move(m));
 }
 
-AnyView transformEnvironment(AnyView content, std::function<void(EnvironmentValues&)> transform,
-                             std::function<bool(const ModifierImpl&)>, const void*) {
+AnyView transformEnvironment(AnyView content, std::function<void(EnvironmentValues&)> transform) {
     EnvironmentModifier m;
     m.transform = std::move(transform);
     return modified(std::move(content), std::move(m));

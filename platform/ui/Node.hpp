@@ -336,7 +336,6 @@ const std::shared_ptr<const ViewImpl>& emptyViewImpl();
 namespace platform::ui {
 
 struct ViewGraph::Impl {
-    ViewGraph* owner = nullptr;
     AnyView rootView;
     EnvironmentValues environment;
     ProposedViewSize proposal;

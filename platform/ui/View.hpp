@@ -137,9 +137,7 @@ AnyView onContinuousHover(AnyView content, std::function<void(HoverPhase)> actio
 AnyView interaction(AnyView content, std::shared_ptr<InteractionObject> object);
 AnyView cursor(AnyView content, CursorShape shape);
 AnyView onGeometryChange(AnyView content, std::function<void(const GeometryProxy&)> observe);
-AnyView transformEnvironment(AnyView content, std::function<void(EnvironmentValues&)> transform,
-                             std::function<bool(const detail::ModifierImpl&)> sameAs,
-                             const void* tag);
+AnyView transformEnvironment(AnyView content, std::function<void(EnvironmentValues&)> transform);
 AnyView transformPreferences(AnyView content,
                              std::function<void(PreferenceValues&, const GeometryProxy&)> fn);
 AnyView
@@ -216,19 +214,16 @@ public:
     R environment(typename K::Value value) const {
         auto shared = std::make_shared<const typename K::Value>(std::move(value));
         return detail::transformEnvironment(
-            erased(), [shared](EnvironmentValues& env) { env.template set<K>(*shared); }, nullptr,
-            &detail::environmentKeyTag<K>);
+            erased(), [shared](EnvironmentValues& env) { env.template set<K>(*shared); });
     }
     template <class K>
     R transformEnvironment(std::function<void(typename K::Value&)> transform) const {
         return detail::transformEnvironment(
-            erased(),
-            [transform = std::move(transform)](EnvironmentValues& env) {
+            erased(), [transform = std::move(transform)](EnvironmentValues& env) {
                 auto v = env.template get<K>();
                 transform(v);
                 env.template set<K>(std::move(v));
-            },
-            nullptr, nullptr);
+            });
     }
     R font(std::optional<Font> font) const { return environment<FontKey>(std::move(font)); }
     R foregroundColor(Color color) const { return environment<ForegroundStyleKey>(color); }

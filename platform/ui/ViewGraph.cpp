@@ -154,7 +154,6 @@ void ViewGraph::Impl::update() {
 
 ViewGraph::ViewGraph(AnyView root, EnvironmentValues environment)
     : impl_(std::make_unique<Impl>()) {
-    impl_->owner = this;
     impl_->rootView = std::move(root);
     impl_->environment = std::move(environment);
     impl_->alive = std::make_shared<Impl*>(impl_.get());
