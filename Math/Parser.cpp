@@ -441,7 +441,8 @@ std::shared_ptr<Atom> Parser::parseMathKern() {
     // \mkern<amount>mu, as the serializer writes spaces without a name of their own.
     skipSpaces();
     std::string number;
-    while (hasCharacters() && number.size() < 64) {
+    // Long enough for any finite amount written out in full (309 digits), and no longer.
+    while (hasCharacters() && number.size() < 330) {
         const std::string_view c = characters_[index_].key;
         const bool sign = number.empty() && (c == "-" || c == "+");
         if (!sign && !(c.size() == 1 && (ascii::isDigit(c[0]) || c[0] == '.'))) {

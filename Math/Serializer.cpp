@@ -239,7 +239,8 @@ private:
             } else {
                 // to_chars ignores the C locale, which a GTK host sets from the user's
                 // environment (printf would write "6,0" under a German locale).
-                std::array<char, 64> buffer{};
+                // Room for the largest double written out in full (309 digits).
+                std::array<char, 330> buffer{};
                 const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
                                                   amount, std::chars_format::fixed, 1);
                 out += "\\mkern";

@@ -193,6 +193,13 @@ TEST(Serializer, ScriptsOfAFontGroupStayOutsideIt) {
 TEST(Serializer, SpacesWithoutANameReadBack) {
     EXPECT_EQ(written("a \\pmod{n}"), "a\\left( \\mod \\mkern6.0mun\\right) ");
     EXPECT_EQ(written("\\mkern-1.5mu x\\mkern +2 m u"), "\\mkern-1.5mux\\mkern2.0mu");
+    // The widest amount the parser reads is written out whole.
+    const std::string nines(64, '9');
+    const std::string wide = written("\\mkern" + nines + "mu"); // 1e64, in 65 digits
+    EXPECT_EQ(wide.size(), std::string("\\mkern").size() + 65 + 4) << wide;
+    EXPECT_TRUE(parseLatex(wide));
+    const auto huge = serializeAtomList(list({std::make_shared<Space>(1e300)}));
+    EXPECT_EQ(huge.size(), std::string("\\mkern").size() + 301 + 2 + 2) << huge;
     for (const auto* bad : {"\\mkern", "\\mkern mu", "\\mkern3", "\\mkern3pt", "\\mkern1.2.3mu"}) {
         const auto parsed = parseLatex(bad);
         EXPECT_FALSE(parsed) << bad;
