@@ -390,3 +390,32 @@ TEST(GridLayout, RowsFromAListAndRowlessChildrenSpanningAllColumns) {
     EXPECT_EQ((*f)["cell1"], (Rect{0, 10, 20, 10}));
     EXPECT_EQ((*f)["spanning"], (Rect{0, 20, 8, 4}));
 }
+
+namespace {
+/// A layout that answers and places with values no layout should produce.
+class WildLayout final : public Layout {
+public:
+    Size sizeThatFits(ProposedViewSize, LayoutSubviews, std::any&) const override {
+        return {std::numeric_limits<double>::quiet_NaN(), -infinity};
+    }
+    void placeSubviews(Rect, ProposedViewSize, LayoutSubviews subviews, std::any&) const override {
+        for (const LayoutSubview& s : subviews) {
+            s.place({std::numeric_limits<double>::quiet_NaN(), infinity}, UnitPoint::center(),
+                    {-5.0, std::numeric_limits<double>::quiet_NaN()});
+        }
+    }
+};
+} // namespace
+
+TEST(BadInput, CustomLayoutsCannotPlaceViewsAtUnsoundPositions) {
+    Size size;
+    const auto f = layOut(
+        [](const auto& fr) {
+            return LayoutView(std::make_shared<WildLayout>(), {probe(block(10, 10), fr, "child")});
+        },
+        kPage, &size);
+    EXPECT_EQ(size, (Size{0, 0}));
+    const Rect r = (*f)["child"];
+    EXPECT_TRUE(std::isfinite(r.origin.x) && std::isfinite(r.origin.y));
+    EXPECT_EQ(r.size, (Size{10, 10}));
+}
