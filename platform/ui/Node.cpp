@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <unordered_map>
 
@@ -196,19 +197,29 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body) {
     struct Shared {
         std::atomic<std::size_t> next{0};
         std::size_t done = 0;
+        std::exception_ptr error;
         std::mutex mutex;
         std::condition_variable finished;
     };
     auto shared = std::make_shared<Shared>();
     const auto work = [shared, n, &body] {
         std::size_t ran = 0;
+        std::exception_ptr error;
         for (std::size_t i = shared->next++; i < n; i = shared->next++) {
-            body(i);
+            // A failing item still counts as done, so that the caller never waits forever.
+            try {
+                body(i);
+            } catch (...) {
+                error = std::current_exception();
+            }
             ++ran;
         }
         if (ran > 0) {
             const std::lock_guard lock(shared->mutex);
             shared->done += ran;
+            if (error && !shared->error) {
+                shared->error = error;
+            }
             if (shared->done == n) {
                 shared->finished.notify_all();
             }
@@ -223,6 +234,9 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body) {
     work();
     std::unique_lock lock(shared->mutex);
     shared->finished.wait(lock, [&] { return shared->done == n; });
+    if (shared->error) {
+        std::rethrow_exception(shared->error);
+    }
 }
 
 void Node::invalidateLayout() {

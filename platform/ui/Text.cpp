@@ -143,7 +143,12 @@ public:
         jobs.push_back([this, width = layoutWidth(p.width)] {
             platform::ParagraphStyle style = style_;
             style.width = width;
-            prefetched_ = std::make_shared<const platform::TextLayout>(styled_, style);
+            try {
+                prefetched_ = std::make_shared<const platform::TextLayout>(styled_, style);
+            } catch (...) {
+                // Laid out again (and the failure reported) on the main thread when asked.
+                prefetched_.reset();
+            }
         });
     }
 

@@ -1,9 +1,12 @@
 #include "Probe.hpp"
+#include "platform/ui/Node.hpp"
 
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numeric>
+#include <stdexcept>
 
 using namespace ui_test;
 using platform::Color;
@@ -418,4 +421,17 @@ TEST(BadInput, CustomLayoutsCannotPlaceViewsAtUnsoundPositions) {
     const Rect r = (*f)["child"];
     EXPECT_TRUE(std::isfinite(r.origin.x) && std::isfinite(r.origin.y));
     EXPECT_EQ(r.size, (Size{10, 10}));
+}
+
+TEST(StackLayout, ParallelWorkThatFailsIsReportedWithoutHanging) {
+    std::atomic<int> ran{0};
+    EXPECT_THROW(detail::parallelFor(64,
+                                     [&ran](std::size_t i) {
+                                         ++ran;
+                                         if (i % 9 == 4) {
+                                             throw std::runtime_error("item failed");
+                                         }
+                                     }),
+                 std::runtime_error);
+    EXPECT_EQ(ran.load(), 64);
 }
