@@ -145,8 +145,13 @@ TEST(MathViewLayout, TakesTheFormulasSizeAtTheProposedWidth) {
     EXPECT_GT(wrapped.height, viewSize(MathView(kLongSum)).height * 2);
     // Formulas that cannot be typeset take no space.
     EXPECT_EQ(viewSize(MathView("\\frac{")), (platform::Size{0, 0}));
-    EXPECT_EQ(viewSize(MathView("x").modifier(mathFont(Font(Font::Name::latinModern, 1e9)))),
-              (platform::Size{0, 0}));
+    for (const double points : {0.0, -12.0, std::nan(""), 1e9}) {
+        OffscreenHost host(MathView("\\sqrt{x^2}")
+                               .modifier(mathFont(Font(Font::Name::latinModern, points)))
+                               .padding(2));
+        EXPECT_EQ(host.size(), (platform::Size{4, 4})) << points;
+        EXPECT_EQ(inkOn(host.render(2.0, Paint::white())).pixels, 0) << points;
+    }
     EXPECT_EQ(viewSize(MathView("x"), {0.0, 0.0}), (platform::Size{0, 0}));
 }
 
