@@ -165,7 +165,13 @@ ViewDimensions Node::dimensions(ProposedViewSize proposal) {
 }
 
 void Node::place(Rect rootFrame, ProposedViewSize proposal) {
-    const Rect f = soundFrame(rootFrame);
+    Rect f = soundFrame(rootFrame);
+    // Right to left, a parent's layout is mirrored within its frame: leading is the right edge
+    // and a horizontal stack runs from the right.
+    if (parent != nullptr && parent->mirrorsChildren() &&
+        parent->env.layoutDirection() == LayoutDirection::rightToLeft) {
+        f.origin.x = parent->frame.minX() + parent->frame.maxX() - f.maxX();
+    }
     const ProposedViewSize p = proposal.sanitized();
     if (placementValid && frame == f && placedProposal == p) {
         return;

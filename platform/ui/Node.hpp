@@ -90,6 +90,9 @@ public:
     /// Appends the nodes under `point` that take events, front-most first.
     virtual void collectHandlers(Point point, std::vector<Node*>& out);
     virtual const std::string* coordinateSpaceName() const { return nullptr; }
+    /// Whether right-to-left environments mirror where this node places its children (not for
+    /// canvases, which place their symbols themselves).
+    virtual bool mirrorsChildren() const { return true; }
     GeometryProxy proxy() const { return GeometryProxy(frame, this); }
 
     /// Makes a child node for `v` (or reuses `existing` when its type matches).

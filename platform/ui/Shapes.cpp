@@ -152,6 +152,7 @@ public:
 class CanvasNode final : public Node {
 public:
     std::vector<std::pair<ViewID, std::unique_ptr<Node>>> symbols;
+    bool mirrorsChildren() const override { return false; }
 
     void forEachChild(const std::function<void(Node&)>& f) override {
         for (auto& s : symbols) {

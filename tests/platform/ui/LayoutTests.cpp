@@ -435,3 +435,22 @@ TEST(StackLayout, ParallelWorkThatFailsIsReportedWithoutHanging) {
                  std::runtime_error);
     EXPECT_EQ(ran.load(), 64);
 }
+
+TEST(StackLayout, RightToLeftMirrorsPlacementsWithinEachParent) {
+    auto frames = std::make_shared<Frames>();
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 0.0,
+               {HStack(VerticalAlignment::top(), 0.0,
+                       {probe(block(10, 10), frames, "first"),
+                        probe(block(30, 10), frames, "second")}),
+                probe(block(20, 10), frames, "narrow"),
+                probe(block(10, 10), frames, "padded").padding(EdgeInsets(0, 5, 0, 0))})
+            .environment<LayoutDirectionKey>(LayoutDirection::rightToLeft),
+        kPage);
+    host.runUntilIdle();
+    EXPECT_EQ(host.size().width, 40);
+    EXPECT_EQ((*frames)["first"], (Rect{30, 0, 10, 10}));
+    EXPECT_EQ((*frames)["second"], (Rect{0, 0, 30, 10}));
+    EXPECT_EQ((*frames)["narrow"], (Rect{20, 10, 20, 10}));
+    EXPECT_EQ((*frames)["padded"], (Rect{25, 20, 10, 10}));
+}
