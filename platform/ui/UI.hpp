@@ -53,7 +53,8 @@
 // layout values (`layoutValue<K>`, `layoutPriority`) and view spacing; stacks with alignment
 // guides (first/last text baseline, custom AlignmentIDs, `alignmentGuide`); frame (fixed and
 // flexible), padding, fixedSize, offset, overlay/background, clipShape. NaN, infinite or
-// negative sizes and offsets lay out as zero or the nearest sound value.
+// negative sizes and offsets lay out as zero or the nearest sound value. In a right-to-left
+// environment every parent's placements are mirrored within its frame (leading is the right edge).
 //
 // Input (Input.hpp): `onTapGesture(count, action)`, `onContinuousHover`, `cursor(shape)`, and
 // `interaction(object)`: an InteractionObject takes pointer, drag, key, focus and context-menu
