@@ -51,7 +51,11 @@ TEST(PatternTokenizerTest, FirstPatternInListOrderWinsAtAPosition) {
     ASSERT_EQ(tokens.size(), 3U);
     EXPECT_EQ(tokens[0], (Token{"mathBlock", "$$x$$", std::string("x")}));
     EXPECT_EQ(tokens[2], (Token{"mathInline", "$y$", std::string("y")}));
+    // Patterns are tried only where a character starts: after U+0600 (which joins the next
+    // character into its cluster) the dollar sign is inside a character.
+    EXPECT_EQ(tokenizer.tokenize("\xD8\x80$x$"), std::vector<Token>{text("\xD8\x80$x$")});
     // Costs $5 and $6: the first two dollar signs pair.
+
     EXPECT_EQ(
         tokenizer.tokenize("Costs $5 and $6"),
         (std::vector<Token>{text("Costs "), Token{"mathInline", "$5 and $", std::string("5 and ")},

@@ -28,6 +28,11 @@ TEST(BoxTest, KeyBoxesCompareAsTheirValuesAndOnlyWithinOneType) {
     EXPECT_TRUE(a.isEqual(&b));
     EXPECT_EQ(a.hash(), b.hash());
     EXPECT_FALSE(a.isEqual(&number));
+    // Equal hashes are not enough: an int and a long of the same value are different keys.
+    const vellum::KeyBox<int> five(5);
+    const vellum::KeyBox<long> longFive(5);
+    EXPECT_EQ(five.hash(), longFive.hash());
+    EXPECT_FALSE(five.isEqual(&longFive));
     EXPECT_FALSE(a.isEqual(nullptr));
     const vellum::KeyBox<std::string> other("title");
     EXPECT_FALSE(a.isEqual(&other));
