@@ -186,7 +186,10 @@ std::string quoteTableCellText(std::string_view text) {
     }
     if (text.front() == ' ' || text.back() == ' ' ||
         text.find_first_of(",\n\r") != std::string_view::npos) {
-        return "\"" + std::string(text) + "\"";
+        std::string out = "\"";
+        out += text;
+        out += '"';
+        return out;
     }
     return std::string(text);
 }
