@@ -1,0 +1,118 @@
+// Exporting a 100 KB document (the markdown benchmark's technical document: headings, inline
+// markup, links, formulas, emoji, nested lists, quotes, tables and code): building the document
+// tree, then the HTML and the plain text from a built tree, and both from a fresh formatter as a
+// copy does.
+
+#include "Vellum/AttributedStringMarkdownParser.hpp"
+#include "Vellum/Formatter.hpp"
+#include "Vellum/FormatterHTML.hpp"
+#include "Vellum/FormatterPlainText.hpp"
+
+#include <benchmark/benchmark.h>
+#include <string>
+
+namespace {
+
+using platform::AttributedString;
+using Parser = vellum::AttributedStringMarkdownParser;
+
+const std::string& document() {
+    static const std::string text = [] {
+        std::string out;
+        for (int section = 1; out.size() < 100 * 1024; ++section) {
+            const std::string n = std::to_string(section);
+            out += "## Section " + n + " :rocket:\n\n";
+            out += "The *energy* of a **particle** is $E = mc^2$ and its momentum $p = m v$; see "
+                   "[the notes](notes/" +
+                   n +
+                   ".html) for `details` and ~~old~~ results :smile:.\n"
+                   "A second line with $\\alpha_" +
+                   n + " + \\beta$ and a price of $5 or $6.\n\n";
+            out += "$$\n\\int_0^1 x^" + n + " \\, dx = \\frac{1}{" + n + "}\n$$\n\n";
+            out += "- first item with :+1: and $x_i$\n- second item\n  1. nested *one*\n"
+                   "  2. nested two with `code $x$`\n- third item\n\n";
+            out += "> A quotation with **strong** text and $\\sqrt{2}$.\n> - quoted list\n\n";
+            out += "| Name | Value | Note |\n|:-----|------:|:----:|\n| a | $1$ | :tada: |\n"
+                   "| b | 2 | plain |\n\n";
+            out += "```swift\nlet value = " + n + " // $not math$ :not_emoji:\n```\n\n";
+        }
+        return out;
+    }();
+    return text;
+}
+
+const AttributedString& parsed() {
+    static const AttributedString text = [] {
+        Parser::PatternOptions options;
+        for (const char* name : {"smile", "rocket", "+1", "tada"}) {
+            options.emoji.insert(
+                {name, *platform::URL::fromString(std::string("https://e.dev/") + name + ".png")});
+        }
+        options.mathExpressions = true;
+        return Parser::markdown(std::nullopt, options).attributedString(document());
+    }();
+    return text;
+}
+
+void setBytes(benchmark::State& state) {
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(document().size()));
+}
+
+void BM_BuildTree(benchmark::State& state) {
+    for (auto _ : state) {
+        const vellum::Formatter formatter(parsed());
+        benchmark::DoNotOptimize(formatter.blockNodes().data());
+    }
+    setBytes(state);
+}
+BENCHMARK(BM_BuildTree)->Unit(benchmark::kMillisecond);
+
+void BM_HTMLFromTree(benchmark::State& state) {
+    const vellum::Formatter formatter(parsed());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vellum::formatterHTML(formatter.blockNodes()));
+    }
+    setBytes(state);
+}
+BENCHMARK(BM_HTMLFromTree)->Unit(benchmark::kMillisecond);
+
+void BM_PlainTextFromTree(benchmark::State& state) {
+    const vellum::Formatter formatter(parsed());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vellum::formatterPlainText(formatter.blockNodes(), 0, false));
+    }
+    setBytes(state);
+}
+BENCHMARK(BM_PlainTextFromTree)->Unit(benchmark::kMillisecond);
+
+void BM_HTMLExport(benchmark::State& state) {
+    for (auto _ : state) {
+        const vellum::Formatter formatter(parsed());
+        benchmark::DoNotOptimize(formatter.html());
+    }
+    setBytes(state);
+}
+BENCHMARK(BM_HTMLExport)->Unit(benchmark::kMillisecond);
+
+void BM_PlainTextExport(benchmark::State& state) {
+    for (auto _ : state) {
+        const vellum::Formatter formatter(parsed());
+        benchmark::DoNotOptimize(formatter.plainText());
+    }
+    setBytes(state);
+}
+BENCHMARK(BM_PlainTextExport)->Unit(benchmark::kMillisecond);
+
+void BM_CopyBothForms(benchmark::State& state) {
+    for (auto _ : state) {
+        const vellum::Formatter formatter(parsed());
+        benchmark::DoNotOptimize(formatter.plainText());
+        benchmark::DoNotOptimize(formatter.html());
+    }
+    setBytes(state);
+}
+BENCHMARK(BM_CopyBothForms)->Unit(benchmark::kMillisecond);
+
+} // namespace
+BENCHMARK_MAIN();
