@@ -1,5 +1,6 @@
 #include "StoreFixture.hpp"
 #include "platform/data/StoreError.hpp"
+#include "platform/runtime/MainExecutor.hpp"
 #include "platform/runtime/SerialExecutor.hpp"
 #include "platform/runtime/TaskContext.hpp"
 
@@ -178,6 +179,31 @@ TEST_F(FetchTest, ObserversHearOfChangesOnTheirContextsExecutor) {
     EXPECT_TRUE(onExecutor);
     EXPECT_NE(observerThread, std::this_thread::get_id());
     EXPECT_THAT(seen, ::testing::ElementsAre("written on main"));
+}
+
+TEST_F(FetchTest, AWriteFromAnotherThreadReachesMainContextObserversOnTheMainThread) {
+    auto container = openStore();
+    const auto query = container.mainContext().liveQuery(newestFirst());
+    int notifications = 0;
+    bool onMain = false;
+    std::vector<std::string> seen;
+    auto observation = query.observe([&] {
+        ++notifications;
+        onMain = platform::isMainThread();
+        for (const auto& note : query.results()) {
+            seen.push_back(note->title());
+        }
+    });
+    std::thread([&] {
+        platform::ModelContext writer(container);
+        writer.insert(TestNote::make("mcp", "from a worker", std::nullopt, "1"));
+    }).join();
+    EXPECT_EQ(notifications, 0) << "told on the writer's thread";
+    ASSERT_TRUE(platform::MainExecutor::shared().runUntil([&] { return notifications > 0; },
+                                                          std::chrono::seconds(10)));
+    EXPECT_EQ(notifications, 1);
+    EXPECT_TRUE(onMain);
+    EXPECT_THAT(seen, ::testing::ElementsAre("from a worker"));
 }
 
 TEST_F(FetchTest, RemovingDetachesTheObject) {
