@@ -124,8 +124,10 @@ std::vector<InlineNode> inlineNodes(const AttributedSubstring& leaf) {
             intentValue ? *intentValue : InlinePresentationIntent{};
         const AnyAttachment* const attached = attachment(run.attributes);
         const platform::URL* const link = run.get<Foundation::LinkAttribute>();
-        const std::string runText(
-            characters.substr(run.range.lowerBound.offset - base, run.range.length()));
+        const auto runText = [&] {
+            return std::string(
+                characters.substr(run.range.lowerBound.offset - base, run.range.length()));
+        };
 
         std::optional<InlineNode> node;
         if (attached != nullptr) {
@@ -135,9 +137,9 @@ std::vector<InlineNode> inlineNodes(const AttributedSubstring& leaf) {
         } else if (intent.contains(InlinePresentationIntent::softBreak())) {
             node = InlineNode::text(" ");
         } else if (intent.contains(InlinePresentationIntent::code())) {
-            node = InlineNode::code(runText);
+            node = InlineNode::code(runText());
         } else {
-            node = InlineNode::text(runText);
+            node = InlineNode::text(runText());
         }
         if (intent.contains(InlinePresentationIntent::stronglyEmphasized())) {
             node = InlineNode::strong({std::move(*node)});

@@ -200,9 +200,9 @@ public:
         Value value_;
     };
 
-    // Blocks nested deeper than this (a quote inside a quote ... a thousand times) have their
-    // inner levels folded into the innermost block, so that building and writing the tree
-    // never recurse deeper than this, whatever the text.
+    // Text nested deeper than this (a quote inside a quote ... a thousand times) keeps its
+    // innermost block and the outermost ones, up to this many in all; the levels between are
+    // dropped, so that building and writing the tree never recurse deeper, whatever the text.
     static constexpr std::size_t maximumNestingDepth = 64;
 
     // Only keeps the text; the tree is built on the first read of blockNodes().
