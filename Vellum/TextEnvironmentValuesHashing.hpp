@@ -1,0 +1,40 @@
+#pragma once
+
+// Hash mixing shared by the text environment, colour and font values: fields are fed in order into
+// one seed, optionals with a presence marker first, and lengths by bit pattern with -0.0 folded
+// onto 0.0 so that values that compare equal hash equal.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace vellum::detail {
+
+inline void hashCombine(std::size_t& seed, std::size_t value) noexcept {
+    seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
+inline std::size_t hashLength(double value) noexcept {
+    return std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value == 0 ? 0.0 : value));
+}
+
+template <class T>
+void hashValue(std::size_t& seed, const T& value) noexcept {
+    if constexpr (std::is_floating_point_v<T>) {
+        hashCombine(seed, hashLength(static_cast<double>(value)));
+    } else {
+        hashCombine(seed, std::hash<T>{}(value));
+    }
+}
+
+template <class T>
+void hashValue(std::size_t& seed, const std::optional<T>& value) noexcept {
+    hashCombine(seed, value ? 1 : 0);
+    if (value) {
+        hashValue(seed, *value);
+    }
+}
+
+} // namespace vellum::detail
