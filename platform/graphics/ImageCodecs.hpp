@@ -79,5 +79,11 @@ ImageSource decodePNG(std::span<const std::uint8_t> data, const ImageDecodeLimit
 ImageSource decodeJPEG(std::span<const std::uint8_t> data, const ImageDecodeLimits& limits);
 ImageSource decodeGIF(std::span<const std::uint8_t> data, const ImageDecodeLimits& limits);
 ImageSource decodeWebP(std::span<const std::uint8_t> data, const ImageDecodeLimits& limits);
+ImageSource decodeHEIF(std::span<const std::uint8_t> data, const ImageDecodeLimits& limits);
+
+/// The EXIF orientation (1...8, 1 = upright) a JPEG file records; 1 when it records none.
+int jpegOrientation(std::span<const std::uint8_t> data);
+/// `image` turned upright from the stored EXIF `orientation`.
+Image applyOrientation(const Image& image, int orientation);
 
 } // namespace platform::codecs

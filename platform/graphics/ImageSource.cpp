@@ -3,6 +3,7 @@
 #include "platform/graphics/ImageCodecs.hpp"
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstring>
 #include <png.h>
@@ -22,6 +23,21 @@ std::optional<ImageFormat> detectImageFormat(std::span<const std::uint8_t> data)
         return ImageFormat::gif;
     if (startsWith({'R', 'I', 'F', 'F'}) && startsWith({'W', 'E', 'B', 'P'}, 8))
         return ImageFormat::webp;
+    // ISO media files: a "ftyp" box naming an HEVC image brand.
+    if (startsWith({'f', 't', 'y', 'p'}, 4) && data.size() >= 12) {
+        static constexpr std::array<std::array<char, 4>, 8> brands{{{'h', 'e', 'i', 'c'},
+                                                                    {'h', 'e', 'i', 'x'},
+                                                                    {'h', 'e', 'i', 'm'},
+                                                                    {'h', 'e', 'i', 's'},
+                                                                    {'h', 'e', 'v', 'c'},
+                                                                    {'h', 'e', 'v', 'x'},
+                                                                    {'m', 'i', 'f', '1'},
+                                                                    {'m', 's', 'f', '1'}}};
+        for (const auto& brand : brands) {
+            if (std::equal(brand.begin(), brand.end(), data.begin() + 8))
+                return ImageFormat::heic;
+        }
+    }
     return std::nullopt;
 }
 
@@ -39,6 +55,8 @@ ImageSource ImageSource::decode(std::span<const std::uint8_t> data,
         return codecs::decodeGIF(data, limits);
     case ImageFormat::webp:
         return codecs::decodeWebP(data, limits);
+    case ImageFormat::heic:
+        return codecs::decodeHEIF(data, limits);
     }
     codecs::fail(ImageDecodeError::Kind::unknownFormat, "unrecognised image format");
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Decoding of image files (PNG and animated PNG, JPEG, GIF, WebP) into full-canvas frames, and
-// PNG encoding. Animated formats are composed frame by frame (disposal and blending applied), so
+// Decoding of image files (PNG and animated PNG, JPEG, GIF, WebP and animated WebP, HEIC) into
+// full-canvas frames, and PNG encoding. Stills are turned upright when the file records an
+// orientation. Animated formats are composed frame by frame (disposal and blending applied), so
 // every frame is a complete picture of the canvas.
 
 #include "platform/graphics/Image.hpp"
@@ -16,7 +17,7 @@
 
 namespace platform {
 
-enum class ImageFormat : std::uint8_t { png, jpeg, gif, webp };
+enum class ImageFormat : std::uint8_t { png, jpeg, gif, webp, heic };
 
 /// Why bytes could not be decoded.
 class ImageDecodeError : public std::runtime_error {

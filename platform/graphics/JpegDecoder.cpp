@@ -138,10 +138,14 @@ ImageSource decodeJPEG(std::span<const std::uint8_t> data, const ImageDecodeLimi
         for (std::uint32_t& px : pixels)
             px |= 0xff000000u;
     }
+    // Shown as stored, a camera's portrait photo would lie on its side.
+    Image upright = applyOrientation(Image(decoded.width, decoded.height, std::move(pixels)),
+                                     jpegOrientation(data));
+    const int width = upright.width();
+    const int height = upright.height();
     std::vector<ImageSource::Frame> frames;
-    frames.push_back({Image(decoded.width, decoded.height, std::move(pixels)), std::nullopt});
-    return ImageSource(ImageFormat::jpeg, decoded.width, decoded.height, false, std::nullopt,
-                       std::move(frames));
+    frames.push_back({std::move(upright), std::nullopt});
+    return ImageSource(ImageFormat::jpeg, width, height, false, std::nullopt, std::move(frames));
 }
 
 } // namespace platform::codecs

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <gif_lib.h>
 #include <jpeglib.h>
+#include <memory>
 #include <png.h>
 #include <stdexcept>
 #include <webp/encode.h>
@@ -226,6 +227,20 @@ Bytes makeCMYKJPEG(int width, int height, const std::uint8_t (&cmyk)[4]) {
     jpeg_destroy_compress(&info);
     Bytes out(buffer, buffer + size);
     std::free(buffer);
+    return out;
+}
+
+Bytes withExifOrientation(const Bytes& jpeg, int orientation) {
+    // Big-endian TIFF with one IFD entry: tag 0x0112, type SHORT, count 1.
+    const Bytes exif = {
+        'E', 'x', 'i', 'f',  0,    0, 'M', 'M', 0, 42, 0, 0, 0,
+        8,   0,   1,   0x01, 0x12, 0, 3,   0,   0, 0,  1, 0, std::uint8_t(orientation),
+        0,   0,   0,   0,    0,    0};
+    const std::size_t length = exif.size() + 2;
+    Bytes out(jpeg.begin(), jpeg.begin() + 2);
+    out.insert(out.end(), {0xff, 0xe1, std::uint8_t(length >> 8), std::uint8_t(length & 0xff)});
+    out.insert(out.end(), exif.begin(), exif.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
     return out;
 }
 

@@ -47,6 +47,9 @@ Bytes makeJPEG(const RGBAFrame& frame, int quality = 90);
 /// A CMYK JPEG (with the Adobe marker libjpeg writes for it) of one colour, components as stored.
 Bytes makeCMYKJPEG(int width, int height, const std::uint8_t (&cmyk)[4]);
 
+/// `jpeg` with an EXIF block recording `orientation` (1...8) right after its start marker.
+Bytes withExifOrientation(const Bytes& jpeg, int orientation);
+
 Bytes makeWebP(const RGBAFrame& frame);
 /// An animated WebP, lossless, with per-frame durations in milliseconds.
 Bytes makeAnimatedWebP(const std::vector<RGBAFrame>& frames, const std::vector<int>& durationsMs,

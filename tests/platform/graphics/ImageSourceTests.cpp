@@ -1,7 +1,10 @@
 #include "platform/graphics/ImageSource.hpp"
 #include "tests/platform/graphics/ImageFixtures.hpp"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <string>
 
 using namespace platform;
 using namespace fixtures;
@@ -252,4 +255,119 @@ TEST(ImageSource, OversizedImagesAreRejectedBeforeAllocation) {
     Bytes huge = makeGIF(4, 4, palette, {gifFrame(0, 0, 4, 4, 1, 10)}, 0);
     huge[6] = huge[7] = huge[8] = huge[9] = 0xff;
     EXPECT_EQ(decodeErrorKind(huge), ImageDecodeError::Kind::tooLarge);
+}
+
+namespace {
+
+// Quadrants red (top left), green (top right), blue (bottom left), white (bottom right), so
+// every rotation and mirror puts a different colour in the top-left corner.
+RGBAFrame quadrants(int width, int height) {
+    RGBAFrame f{width, height, std::vector<std::uint8_t>(std::size_t(width * height) * 4)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const bool right = x >= width / 2, bottom = y >= height / 2;
+            std::uint8_t* p = &f.rgba[std::size_t(y * width + x) * 4];
+            p[0] = (!right || bottom) ? 255 : 0;
+            p[1] = (right) ? 255 : 0;
+            p[2] = (bottom) ? 255 : 0;
+            p[3] = 255;
+            if (!right && bottom)
+                p[0] = 0;
+        }
+    }
+    return f;
+}
+
+// The colour name at the centre of one quadrant of an upright picture, compared with
+// tolerance because JPEG and HEVC are lossy.
+std::string quadrant(const Image& image, int qx, int qy) {
+    const Pixel p = image.pixel(image.width() / 4 + qx * image.width() / 2,
+                                image.height() / 4 + qy * image.height() / 2);
+    auto on = [](std::uint8_t c) { return c > 170; };
+    auto off = [](std::uint8_t c) { return c < 85; };
+    if (on(p.red) && on(p.green) && on(p.blue))
+        return "white";
+    if (on(p.red) && off(p.green) && off(p.blue))
+        return "red";
+    if (off(p.red) && on(p.green) && off(p.blue))
+        return "green";
+    if (off(p.red) && off(p.green) && on(p.blue))
+        return "blue";
+    return "?";
+}
+
+struct Upright {
+    int orientation;
+    int width, height;
+    const char *topLeft, *topRight, *bottomLeft, *bottomRight;
+};
+
+// A 32 × 16 picture shown under each EXIF orientation.
+const std::vector<Upright> orientations = {
+    {1, 32, 16, "red", "green", "blue", "white"}, {2, 32, 16, "green", "red", "white", "blue"},
+    {3, 32, 16, "white", "blue", "green", "red"}, {4, 32, 16, "blue", "white", "red", "green"},
+    {5, 16, 32, "red", "blue", "green", "white"}, {6, 16, 32, "blue", "red", "white", "green"},
+    {7, 16, 32, "white", "green", "blue", "red"}, {8, 16, 32, "green", "white", "red", "blue"},
+};
+
+// The same quadrants encoded by libheif's HEVC encoder, stored with each orientation.
+Bytes heicFixture(int orientation) {
+    const std::string path = std::string(MOSS_IMAGE_FIXTURES) + "/heic/quadrants-" +
+                             std::to_string(orientation) + ".heic";
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in) << path;
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void expectUpright(const ImageSource& s, const Upright& u, const char* what) {
+    ASSERT_EQ(s.count(), 1u);
+    const Image& image = s.frames()[0].image;
+    EXPECT_EQ(s.canvasWidth(), u.width) << what << " orientation " << u.orientation;
+    EXPECT_EQ(image.width(), u.width) << what << " orientation " << u.orientation;
+    EXPECT_EQ(image.height(), u.height) << what << " orientation " << u.orientation;
+    EXPECT_EQ(quadrant(image, 0, 0), u.topLeft) << what << " orientation " << u.orientation;
+    EXPECT_EQ(quadrant(image, 1, 0), u.topRight) << what << " orientation " << u.orientation;
+    EXPECT_EQ(quadrant(image, 0, 1), u.bottomLeft) << what << " orientation " << u.orientation;
+    EXPECT_EQ(quadrant(image, 1, 1), u.bottomRight) << what << " orientation " << u.orientation;
+}
+
+} // namespace
+
+TEST(ImageSource, JPEGIsTurnedUprightByItsExifOrientation) {
+    const Bytes plain = makeJPEG(quadrants(32, 16), 95);
+    for (const Upright& u : orientations)
+        expectUpright(ImageSource::decode(withExifOrientation(plain, u.orientation)), u, "jpeg");
+    // Values outside 1...8, an IFD offset past the block and an entry count past it leave the
+    // picture as stored. (The TIFF header starts 12 bytes in: SOI, APP1 marker, length, "Exif".)
+    expectUpright(ImageSource::decode(withExifOrientation(plain, 9)), orientations[0], "jpeg");
+    Bytes farOffset = withExifOrientation(plain, 6);
+    farOffset[12 + 4] = 0x7f;
+    expectUpright(ImageSource::decode(farOffset), orientations[0], "jpeg");
+    Bytes manyEntries = withExifOrientation(plain, 6);
+    manyEntries[12 + 8] = manyEntries[12 + 9] = 0xff;
+    manyEntries[12 + 10] = 0; // the first entry's tag no longer reads as orientation
+    expectUpright(ImageSource::decode(manyEntries), orientations[0], "jpeg");
+}
+
+TEST(ImageSource, HEICStillsDecodeUprightAndBadFilesFail) {
+    for (const Upright& u : orientations) {
+        const ImageSource s = ImageSource::decode(heicFixture(u.orientation));
+        EXPECT_EQ(s.format(), ImageFormat::heic);
+        EXPECT_FALSE(s.isAnimationContainer());
+        EXPECT_FALSE(s.frames()[0].delayTime.has_value());
+        expectUpright(s, u, "heic");
+    }
+    const Bytes file = heicFixture(1);
+    for (std::size_t n = 12; n + 1 < file.size(); n += 7) {
+        bool failed = false;
+        try {
+            ImageSource::decode(prefix(file, n));
+        } catch (const ImageDecodeError&) {
+            failed = true;
+        }
+        EXPECT_TRUE(failed) << "heic cut at " << n << " of " << file.size();
+    }
+    ImageDecodeLimits small;
+    small.maxPixelCount = 100;
+    EXPECT_EQ(decodeErrorKind(file, small), ImageDecodeError::Kind::tooLarge);
 }
