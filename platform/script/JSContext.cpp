@@ -1,0 +1,159 @@
+#include "platform/script/JSContext.hpp"
+
+#include "platform/foundation/ScopeExit.hpp"
+
+#include <cstdint>
+#include <jsc/jsc.h>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+// GObject references held for the length of a scope.
+struct ObjectDeleter {
+    void operator()(gpointer object) const noexcept { g_object_unref(object); }
+};
+template <class T>
+using Ref = std::unique_ptr<T, ObjectDeleter>;
+
+void configureEngineOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The engine's watchdog: each entry into a virtual machine made after this point is
+        // interrupted once it has run this long. It must be set before the first machine exists.
+        jsc_options_set_uint("watchdog", static_cast<guint>(JSContext::executionTimeLimit.count()));
+    });
+}
+
+// The string's UTF-8 bytes, NUL characters included.
+std::string stringBytes(JSCValue* value) {
+    GBytes* const bytes = jsc_value_to_string_as_bytes(value);
+    if (bytes == nullptr) {
+        return {};
+    }
+    const ScopeExit release([bytes] { g_bytes_unref(bytes); });
+    gsize size = 0;
+    const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+    return data != nullptr ? std::string(data, size) : std::string();
+}
+
+// One element of a reply as a string object; nullopt when it is not one.
+std::optional<JSContext::StringObject> stringObject(JSCValue* element) {
+    if (!jsc_value_is_object(element) || jsc_value_is_array(element) ||
+        jsc_value_is_function(element)) {
+        return std::nullopt;
+    }
+    char** const names = jsc_value_object_enumerate_properties(element);
+    const ScopeExit release([names] { g_strfreev(names); });
+    JSContext::StringObject object;
+    for (char** name = names; name != nullptr && *name != nullptr; ++name) {
+        const Ref<JSCValue> value(jsc_value_object_get_property(element, *name));
+        if (!value || !jsc_value_is_string(value.get())) {
+            return std::nullopt;
+        }
+        object.emplace_back(*name, stringBytes(value.get()));
+    }
+    return object;
+}
+
+} // namespace
+
+struct JSContext::Engine {
+    Ref<JSCContext> context;
+
+    // Clears a pending exception; true when there was one.
+    bool takeException() const {
+        if (jsc_context_get_exception(context.get()) == nullptr) {
+            return false;
+        }
+        jsc_context_clear_exception(context.get());
+        return true;
+    }
+};
+
+JSContext::JSContext(std::unique_ptr<Engine> engine)
+    : engine_(std::move(engine)) {}
+
+JSContext::~JSContext() = default;
+
+std::unique_ptr<JSContext> JSContext::make() {
+    configureEngineOnce();
+    Ref<JSCContext> context(jsc_context_new());
+    if (!context) {
+        return nullptr;
+    }
+    auto engine = std::make_unique<Engine>();
+    engine->context = std::move(context);
+    return std::unique_ptr<JSContext>(new JSContext(std::move(engine)));
+}
+
+bool JSContext::evaluate(std::string_view source, std::string_view sourceURL) {
+    const std::string url(sourceURL);
+    const Ref<JSCValue> result(jsc_context_evaluate_with_source_uri(
+        engine_->context.get(), source.data(), static_cast<gssize>(source.size()),
+        url.empty() ? nullptr : url.c_str(), 1));
+    // A stopped script leaves no exception behind but no result either.
+    return !engine_->takeException() && result != nullptr;
+}
+
+bool JSContext::hasFunction(std::string_view name) const {
+    const std::string key(name);
+    const Ref<JSCValue> global(jsc_context_get_global_object(engine_->context.get()));
+    if (!jsc_value_object_has_property(global.get(), key.c_str())) {
+        return false;
+    }
+    const Ref<JSCValue> function(jsc_value_object_get_property(global.get(), key.c_str()));
+    return function != nullptr && jsc_value_is_function(function.get());
+}
+
+std::optional<std::vector<JSContext::StringObject>>
+JSContext::callReturningStringObjects(std::string_view name,
+                                      std::span<const std::string> arguments) {
+    JSCContext* const context = engine_->context.get();
+    const std::string key(name);
+    const Ref<JSCValue> global(jsc_context_get_global_object(context));
+    const Ref<JSCValue> function(jsc_value_object_get_property(global.get(), key.c_str()));
+    if (!function || !jsc_value_is_function(function.get())) {
+        engine_->takeException();
+        return std::nullopt;
+    }
+
+    std::vector<Ref<JSCValue>> values;
+    std::vector<JSCValue*> parameters;
+    values.reserve(arguments.size());
+    for (const std::string& argument : arguments) {
+        // From bytes with a length, so that text holding NUL characters arrives whole.
+        GBytes* const bytes = g_bytes_new(argument.data(), argument.size());
+        const ScopeExit releaseBytes([bytes] { g_bytes_unref(bytes); });
+        values.emplace_back(jsc_value_new_string_from_bytes(context, bytes));
+        parameters.push_back(values.back().get());
+    }
+    const Ref<JSCValue> reply(jsc_value_function_callv(
+        function.get(), static_cast<guint>(parameters.size()), parameters.data()));
+    if (engine_->takeException() || !reply || !jsc_value_is_array(reply.get())) {
+        return std::nullopt;
+    }
+
+    const Ref<JSCValue> lengthValue(jsc_value_object_get_property(reply.get(), "length"));
+    const double length = lengthValue ? jsc_value_to_double(lengthValue.get()) : 0;
+    if (!(length >= 0)) {
+        return std::nullopt;
+    }
+    // An array's length is below 2^32.
+    const auto count = static_cast<std::uint32_t>(length);
+    std::vector<StringObject> objects;
+    objects.reserve(count);
+    for (std::uint32_t index = 0; index < count; ++index) {
+        const Ref<JSCValue> element(jsc_value_object_get_property_at_index(reply.get(), index));
+        std::optional<StringObject> object = element ? stringObject(element.get()) : std::nullopt;
+        // Reading an element can run script (a getter) and throw.
+        if (engine_->takeException() || !object) {
+            return std::nullopt;
+        }
+        objects.push_back(std::move(*object));
+    }
+    return objects;
+}
+
+} // namespace platform
