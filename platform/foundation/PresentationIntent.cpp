@@ -86,13 +86,17 @@ IntentType IntentType::listItem(int ordinal, int identity) {
 
 IntentType IntentType::codeBlock(std::optional<std::string> languageHint, int identity) {
     IntentType type{Kind::codeBlock, identity};
-    type.languageHint_ = std::move(languageHint);
+    if (languageHint) {
+        type.payload_ = std::make_shared<const Payload>(Payload{std::move(languageHint), {}});
+    }
     return type;
 }
 
 IntentType IntentType::table(std::vector<TableColumn> columns, int identity) {
     IntentType type{Kind::table, identity};
-    type.columns_ = std::move(columns);
+    if (!columns.empty()) {
+        type.payload_ = std::make_shared<const Payload>(Payload{std::nullopt, std::move(columns)});
+    }
     return type;
 }
 
@@ -108,14 +112,30 @@ IntentType IntentType::tableCell(int columnIndex, int identity) {
     return type;
 }
 
+const std::optional<std::string>& IntentType::languageHint() const noexcept {
+    static const std::optional<std::string> none;
+    return payload_ ? payload_->languageHint : none;
+}
+
+const std::vector<PresentationIntent::TableColumn>& IntentType::columns() const noexcept {
+    static const std::vector<TableColumn> none;
+    return payload_ ? payload_->columns : none;
+}
+
+bool operator==(const IntentType& a, const IntentType& b) {
+    return a.kind_ == b.kind_ && a.identity_ == b.identity_ && a.value_ == b.value_ &&
+           (a.payload_ == b.payload_ ||
+            (a.languageHint() == b.languageHint() && a.columns() == b.columns()));
+}
+
 std::size_t IntentType::hash() const noexcept {
     std::size_t seed = static_cast<std::size_t>(kind_);
     seed = combine(seed, std::hash<int>()(identity_));
     seed = combine(seed, std::hash<int>()(value_));
-    if (languageHint_) {
-        seed = combine(seed, std::hash<std::string>()(*languageHint_));
+    if (languageHint()) {
+        seed = combine(seed, std::hash<std::string>()(*languageHint()));
     }
-    for (const TableColumn& column : columns_) {
+    for (const TableColumn& column : columns()) {
         seed = combine(seed, static_cast<std::size_t>(column.alignment));
     }
     return seed;
@@ -137,14 +157,14 @@ std::string IntentType::description() const {
         out += "(columnIndex: " + std::to_string(value_) + ")";
         break;
     case Kind::codeBlock:
-        out += "(languageHint: " + (languageHint_ ? "\"" + *languageHint_ + "\"" : "nil") + ")";
+        out += "(languageHint: " + (languageHint() ? "\"" + *languageHint() + "\"" : "nil") + ")";
         break;
     case Kind::table: {
         out += "(columns: [";
-        for (std::size_t i = 0; i < columns_.size(); ++i) {
+        for (std::size_t i = 0; i < columns().size(); ++i) {
             static constexpr const char* alignments[] = {"left", "center", "right"};
             out += i == 0 ? "" : ", ";
-            out += alignments[static_cast<int>(columns_[i].alignment)];
+            out += alignments[static_cast<int>(columns()[i].alignment)];
         }
         out += "])";
         break;

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,13 +115,11 @@ public:
         [[nodiscard]] int columnIndex() const noexcept {
             return kind_ == Kind::tableCell ? value_ : 0;
         }
-        [[nodiscard]] const std::optional<std::string>& languageHint() const noexcept {
-            return languageHint_;
-        }
-        [[nodiscard]] const std::vector<TableColumn>& columns() const noexcept { return columns_; }
+        [[nodiscard]] const std::optional<std::string>& languageHint() const noexcept;
+        [[nodiscard]] const std::vector<TableColumn>& columns() const noexcept;
 
         // Same kind, same values and same identity.
-        friend bool operator==(const IntentType&, const IntentType&) = default;
+        friend bool operator==(const IntentType& a, const IntentType& b);
         [[nodiscard]] std::size_t hash() const noexcept;
 
         // "listItem(ordinal: 2) #3", for test failures and logs.
@@ -131,11 +130,17 @@ public:
             : kind_(kind)
             , identity_(identity) {}
 
+        // The values few kinds have live apart and are shared by copies: every run of a table
+        // cell carries the table's columns.
+        struct Payload {
+            std::optional<std::string> languageHint;
+            std::vector<TableColumn> columns;
+        };
+
         Kind kind_;
         int identity_;
         int value_ = 0;
-        std::optional<std::string> languageHint_;
-        std::vector<TableColumn> columns_;
+        std::shared_ptr<const Payload> payload_;
     };
 
     PresentationIntent() = default;
