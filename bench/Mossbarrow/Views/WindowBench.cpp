@@ -10,6 +10,7 @@
 #include "tests/Mossbarrow/Views/CatalogueFixtures.hpp"
 #include "tests/Mossbarrow/Views/GtkTestSupport.hpp"
 
+#include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <filesystem>
@@ -165,6 +166,48 @@ void ListHundredRows(benchmark::State& state) {
     }
 }
 BENCHMARK(ListHundredRows)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// From closing the last window, while the registry has not answered yet, to the end of the
+// application's run: the program must not wait for replies on its way out.
+void CloseLastWindowToExit(benchmark::State& state) {
+    // Replies are held for the round that asked; each round lets its own go afterwards, so the
+    // server's workers are free for the next.
+    static std::atomic<int> round{0};
+    static mossbarrow::testing::FixtureServer silent(
+        [](const std::string&, const httplib::Params&) {
+            return mossbarrow::testing::Reply{200, "{}", true, std::to_string(round.load())};
+        });
+    const auto dir = std::filesystem::temp_directory_path() / "moss-bench-exit";
+    std::filesystem::create_directories(dir);
+    for (auto _ : state) {
+        const int made = ++round;
+        MossbarrowApp app({silent.baseURL(), dir / "default.store", false,
+                           "org.mossbarrow.Bench.Exit" + std::to_string(made)});
+        MossbarrowWindow* window = nullptr;
+        app.onWindow = [&](MossbarrowWindow& opened) {
+            window = &opened;
+            opened.content().selectSection(SidebarSection::mcpRegistry);
+        };
+        Clock::time_point closed;
+        const std::size_t before = silent.targets().size();
+        auto poll = Glib::signal_timeout().connect(
+            [&] {
+                if (window != nullptr && window->get_mapped() && silent.targets().size() > before) {
+                    closed = Clock::now();
+                    window->close();
+                    return false;
+                }
+                return true;
+            },
+            5);
+        app.run(0, nullptr);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - closed).count());
+        poll.disconnect();
+        silent.release(std::to_string(made));
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(CloseLastWindowToExit)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
