@@ -16,6 +16,8 @@ TEST_F(WindowTest, NewWindowHasItsOwnStateAndTheSameBookmarks) {
     first.content().selectSkill(
         SkillSelection::ostrel(first.content().skillsViewModel()->ostrelFiltered().front()));
 
+    EXPECT_EQ(first.get_application()->get_accels_for_action("app.new-window"),
+              std::vector<Glib::ustring>{"<Control>n"});
     command("new-window");
     ASSERT_TRUE(pumpUntil([&] { return window_ != &first && window_->get_mapped(); }));
     MossbarrowWindow& second = *window_;
