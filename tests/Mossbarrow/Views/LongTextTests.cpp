@@ -32,8 +32,11 @@ std::string longServers() {
       "metadata": {"count": 2}})";
 }
 
+const std::string emojiSummary =
+    "🌦️ Forecasts, 🌊 tides and ⭐️ stars for 🦞 fishers 🎣";
+
 // A ClawHub page in the service's format: a skill named with an emoji and summed up in Chinese,
-// and one whose summary has no spaces.
+// one whose summary has no spaces, and one summed up with emoji.
 std::string wideSkills() {
     const auto skill = [](const std::string& slug, const std::string& name,
                           const std::string& summary) {
@@ -46,7 +49,8 @@ std::string wideSkills() {
                unbroken(20) + R"("}})";
     };
     return R"({"items": [)" + skill("tianqi", "天气预报 🌦️ 🦞", chineseSummary) + "," +
-           skill(unbroken(8), "Long summary", unbroken(50)) + R"(]})";
+           skill(unbroken(8), "Long summary", unbroken(50)) + "," +
+           skill("tides", "Tides", emojiSummary) + R"(]})";
 }
 
 // A label under `root` showing exactly `text`.
@@ -123,9 +127,10 @@ TEST_F(LongTextTest, ChineseAndEmojiShowAsGlyphsAndWrap) {
     start();
     auto& skills = content().skillsList();
     skills.providerPicker().choose(2);
-    ASSERT_TRUE(pumpUntil([&] { return skills.clawList().size() == 2; }));
+    ASSERT_TRUE(pumpUntil([&] { return skills.clawList().size() == 3; }));
     pumpFor(200ms);
-    for (const std::string& text : {std::string("天气预报 🌦️ 🦞"), chineseSummary}) {
+    for (const std::string& text :
+         {std::string("天气预报 🌦️ 🦞"), chineseSummary, emojiSummary}) {
         Gtk::Label* const row = findLabel(skills, text);
         ASSERT_NE(row, nullptr) << text;
         EXPECT_EQ(unknownGlyphs(*row), 0) << text;
