@@ -24,6 +24,12 @@ struct ColorEnvironmentValues {
     friend bool operator==(const ColorEnvironmentValues&, const ColorEnvironmentValues&) = default;
 };
 
+// The appearance that named images and system colours are resolved in for these values.
+[[nodiscard]] inline platform::Appearance
+appearanceForColorEnvironment(const ColorEnvironmentValues& environment) {
+    return {environment.colorScheme, environment.colorSchemeContrast};
+}
+
 } // namespace vellum
 
 template <>
