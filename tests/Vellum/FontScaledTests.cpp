@@ -72,12 +72,6 @@ TEST(FontScaledTest, CodedFormHasTheSingleMemberValue) {
     }
 }
 
-TEST(FontScaledTest, EqualValuesHashEqual) {
-    const std::hash<FontScaled<double>> hash;
-    EXPECT_EQ(hash(FontScaled<double>(0.0)), hash(FontScaled<double>(-0.0)));
-    EXPECT_NE(FontScaled<double>(0.5), FontScaled<double>(0.25));
-}
-
 // The content draws a bar as wide as the value it was handed.
 TEST(FontScaledViewTest, ContentGetsTheValueResolvedForItsFont) {
     auto seen = std::make_shared<std::vector<double>>();

@@ -102,8 +102,6 @@ TEST(TextEnvironmentTest, MathFontNamesMatchTheMathLibraryExactly) {
     EXPECT_NE(MathProperties::FontName("LatinModern-Math"),
               MathProperties::FontName::latinModern());
     EXPECT_EQ(MathProperties::FontName::notoSans().mathFontName(), Math::Font::Name::notoSans);
-    EXPECT_EQ(MathProperties::FontName::leteSans().rawValue(), "LeteSansMath");
-    EXPECT_EQ(MathProperties::FontName::garamond().rawValue(), "Garamond-Math");
 }
 
 } // namespace
