@@ -1,9 +1,9 @@
 #pragma once
 
-// Font providers: our own description of a font, one that can tell the font's point size and build
-// the font again at another scale (a platform Font value is only a description to be resolved).
-// Leaf providers describe a base font; the two wrapping providers add a font modifier over a base
-// provider. Every provider multiplies its natural size by its `scale`.
+// Font providers: a font reduced to what styling needs of it, its point size in a text environment
+// and the font built again, optionally at another scale. Leaf providers describe a base font; the
+// two wrapping providers add a font modifier over a base provider. Every provider multiplies its
+// natural size by its `scale`.
 
 #include "platform/text/Font.hpp"
 #include "platform/text/ResolvedFont.hpp"

@@ -4,9 +4,9 @@
 //
 // A Font is a description tree: a base font (text style, system size, named family, resolved face)
 // under a chain of modifiers. Deriving a provider walks that tree and builds the matching leaf
-// provider and wrappers, outermost modifier outermost. A part that cannot be read (a size or
-// factor that is not a finite, non-negative number, or a tree deeper than any real font) makes the
-// whole font unreadable; its users then keep sizes at their raw magnitude and fonts unscaled.
+// provider and wrappers, outermost modifier outermost. A part that cannot be read (a size, factor,
+// weight or width that is not a finite number, a negative size or factor, or a tree deeper than any
+// real font) makes the whole font unreadable; its users then keep sizes at their raw magnitude.
 
 #include "Vellum/AnyFontProvider.hpp"
 #include "concurrency/LockIsolated.hpp"
