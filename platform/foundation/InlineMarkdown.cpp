@@ -45,6 +45,13 @@ AttributedText InlineMarkdown::parse(std::string_view markdown) {
     using Foundation = AttributeScopes::FoundationAttributes;
     AttributedText result;
     for (const AttributedString::Run run : parsed.runs()) {
+        const std::string_view text =
+            parsed.characters().substr(run.range.lowerBound.offset, run.range.length());
+        // Images show their alternative text here; one without any has nothing to show (the
+        // parser's stand-in character is for views that draw the image).
+        if (run.get<Foundation::ImageURLAttribute>() != nullptr && text == "\xEF\xBF\xBC") {
+            continue;
+        }
         const InlinePresentationIntent intent =
             run.get<Foundation::InlinePresentationIntentAttribute>() != nullptr
                 ? *run.get<Foundation::InlinePresentationIntentAttribute>()
@@ -57,8 +64,7 @@ AttributedText InlineMarkdown::parse(std::string_view markdown) {
         if (const URL* const link = run.get<Foundation::LinkAttribute>()) {
             attributes.link = link->absoluteString();
         }
-        result.append(parsed.characters().substr(run.range.lowerBound.offset, run.range.length()),
-                      attributes);
+        result.append(text, attributes);
     }
     return result;
 }

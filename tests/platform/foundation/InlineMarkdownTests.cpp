@@ -81,6 +81,8 @@ TEST(InlineMarkdownTest, PlainAndEmptyText) {
     EXPECT_EQ(runs("just text"), (std::vector<AttributedText::Run>{{"just text", {}}}));
     EXPECT_EQ(InlineMarkdown::parse("&amp; \\*not\\*").string(), "& *not*");
     EXPECT_EQ(InlineMarkdown::parse("<b>raw</b>").string(), "<b>raw</b>");
+    // An image shows its alternative text, and nothing when it has none.
+    EXPECT_EQ(InlineMarkdown::parse("a ![alt](x.png) ![](y.png) b").string(), "a alt  b");
 }
 
 TEST(InlineMarkdownTest, BadInputIsRefusedOrBounded) {
