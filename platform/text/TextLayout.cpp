@@ -2,11 +2,17 @@
 
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
+#include "platform/text/SegmentShaper.hpp"
+#include "platform/text/TextLayoutInternal.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <mutex>
 #include <pango/pangocairo.h>
 #include <string_view>
+#include <unicode/ubrk.h>
+#include <unicode/utext.h>
 #include <unordered_map>
 
 namespace platform {
@@ -129,10 +135,84 @@ std::size_t sequenceLength(unsigned char lead) {
 
 /// What drawing needs of one run besides its public description.
 struct RunDrawing {
-    const PangoGlyphItem* item = nullptr;
+    PangoFont* font = nullptr;
+    const PangoGlyphString* glyphs = nullptr;
     int firstGlyph = 0;
     int endGlyph = 0;
 };
+
+/// The fonts a thread resolved, by their description: resolution walks the font's modifiers and
+/// asks the shared catalog, and a document asks for the same few fonts in every paragraph.
+const std::optional<ResolvedFont>& resolvedFont(const Font& font) {
+    thread_local std::unordered_map<Font, std::optional<ResolvedFont>> resolved;
+    if (const auto it = resolved.find(font); it != resolved.end()) {
+        return it->second;
+    }
+    if (resolved.size() >= 256) {
+        resolved.clear();
+    }
+    return resolved.emplace(font, font.resolve()).first->second;
+}
+
+/// The next code point of valid UTF-8 at `i`, which moves past it.
+char32_t decode(std::string_view text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t n = std::min(sequenceLength(lead), text.size() - i);
+    char32_t c = n == 1 ? lead : lead & (0xFF >> (n + 1));
+    for (std::size_t k = 1; k < n; ++k) {
+        c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    i += n;
+    return c;
+}
+
+/// Characters of left-to-right Latin text that shape the same alone as within their paragraph
+/// and that Pango breaks no differently from ICU: no marks to combine, no controls, separators,
+/// soft hyphens or invisible characters, nothing another script or direction could claim.
+bool isPlainCharacter(char32_t c) {
+    return (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0x2FF && c != 0xAD) ||
+           (c >= 0x1E00 && c <= 0x1EFF) || (c >= 0x2010 && c <= 0x2027) ||
+           (c >= 0x2030 && c <= 0x205E) || (c >= 0x20A0 && c <= 0x20BF);
+}
+
+struct BreakIteratorDeleter {
+    void operator()(UBreakIterator* b) const { ubrk_close(b); }
+};
+struct UTextDeleter {
+    void operator()(UText* t) const { utext_close(t); }
+};
+
+/// Byte offsets where ICU allows a line break in `text` (its end included); empty when ICU
+/// fails.
+std::vector<std::size_t> lineBreaks(const std::string& text) {
+    // Opening a line-break iterator loads its rules; each thread keeps one.
+    thread_local std::unique_ptr<UBreakIterator, BreakIteratorDeleter> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UBreakIterator* b = ubrk_open(UBRK_LINE, "en", nullptr, 0, &status);
+        if (U_FAILURE(status)) {
+            ubrk_close(b);
+            b = nullptr;
+        }
+        return std::unique_ptr<UBreakIterator, BreakIteratorDeleter>(b);
+    }();
+    std::vector<std::size_t> breaks;
+    if (!iterator) {
+        return breaks;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<UText, UTextDeleter> utext(
+        utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
+    ubrk_setUText(iterator.get(), utext.get(), &status);
+    if (U_FAILURE(status)) {
+        return breaks;
+    }
+    for (int32_t b = ubrk_next(iterator.get()); b != UBRK_DONE; b = ubrk_next(iterator.get())) {
+        breaks.push_back(static_cast<std::size_t>(b));
+    }
+    // The iterator must not keep pointing at text that goes away.
+    ubrk_setText(iterator.get(), nullptr, 0, &status);
+    return breaks;
+}
 
 } // namespace
 
@@ -144,14 +224,24 @@ struct TextLayout::Impl {
     std::vector<std::uint32_t> byteAtUtf16;
     /// UTF-16 offset of every character index (and of the end).
     std::vector<std::uint32_t> utf16AtChar;
-    std::vector<PangoLogAttr> logAttrs;
+    /// Built with the Pango layout (at once on Pango's path, when first asked on ours).
+    mutable std::vector<PangoLogAttr> logAttrs;
     std::vector<std::size_t> runStarts; // byte offset where each source run starts
     std::vector<TextAttributes> sourceAttributes;
     std::vector<Line> lines;
     std::vector<std::vector<RunDrawing>> drawing;
     Size size;
     bool truncated = false;
-    GObjectPtr<PangoLayout> layout;
+    mutable GObjectPtr<PangoLayout> layout;
+    /// Whether the lines come from the word-shape cache rather than from a Pango layout.
+    bool wordShaped = false;
+    /// What the lazily built Pango layout is made from (only for word-shaped layouts).
+    StyledText sourceText;
+    ParagraphStyle sourceStyle;
+    mutable std::once_flag pangoOnce;
+    /// The glyphs and fonts word-shaped runs draw with.
+    std::vector<std::unique_ptr<PangoGlyphString, GlyphStringDeleter>> ownedGlyphs;
+    std::vector<GObjectPtr<PangoFont>> fonts;
 
     std::size_t sourceOf(std::size_t byte) const {
         const auto it = std::upper_bound(runStarts.begin(), runStarts.end(), byte);
@@ -172,7 +262,22 @@ struct TextLayout::Impl {
     }
 
     void buildOffsets();
-    void buildLayout(const StyledText& styled, const ParagraphStyle& style);
+    void buildLayout(const StyledText& styled, const ParagraphStyle& style) const;
+    bool buildWordShaped(const StyledText& styled, const ParagraphStyle& style);
+    static TextLayout make(const StyledText& text, const ParagraphStyle& style,
+                           bool allowWordShaping);
+    static bool wordShapedOf(const TextLayout& layout) { return layout.impl_->wordShaped; }
+    /// The Pango layout, built now if the lines did not need it.
+    PangoLayout* pangoLayout() const {
+        if (wordShaped) {
+            std::call_once(pangoOnce, [this] { buildLayout(sourceText, sourceStyle); });
+        }
+        return layout.get();
+    }
+    const std::vector<PangoLogAttr>& attributes() const {
+        pangoLayout();
+        return logAttrs;
+    }
     void buildLines(const StyledText& styled, std::optional<int> keepLines);
 };
 
@@ -201,7 +306,7 @@ void TextLayout::Impl::buildOffsets() {
     utf16AtChar.push_back(u);
 }
 
-void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyle& style) {
+void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyle& style) const {
     PangoFontMap* fontMap = pango_cairo_font_map_get_default();
     GObjectPtr<PangoContext> context(pango_font_map_create_context(fontMap));
     // Unhinted outlines and fractional positions: the layout is the same at every scale and on
@@ -222,15 +327,7 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
     PangoLayout* l = layout.get();
     pango_layout_set_auto_dir(l, style.baseDirection == WritingDirection::natural);
 
-    std::unordered_map<Font, std::optional<ResolvedFont>> resolved;
-    const auto resolve = [&resolved](const Font& font) -> const std::optional<ResolvedFont>& {
-        auto it = resolved.find(font);
-        if (it == resolved.end()) {
-            it = resolved.emplace(font, font.resolve()).first;
-        }
-        return it->second;
-    };
-    if (const std::optional<ResolvedFont>& base = resolve(style.font)) {
+    if (const std::optional<ResolvedFont>& base = resolvedFont(style.font)) {
         const auto description = descriptionFor(*base);
         pango_layout_set_font_description(l, description.get());
     }
@@ -243,7 +340,7 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
             continue;
         }
         const TextAttributes& a = run.attributes;
-        const std::optional<ResolvedFont>& font = resolve(a.font.value_or(style.font));
+        const std::optional<ResolvedFont> font = resolvedFont(a.font.value_or(style.font));
         std::string features;
         if (font) {
             insert(attributes.get(), pango_attr_font_desc_new(descriptionFor(*font).get()), start,
@@ -436,7 +533,7 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             run.characterRange = {lower == SIZE_MAX ? location : lower,
                                   std::max(upper, lower == SIZE_MAX ? location : lower)};
             line.runs.push_back(std::move(run));
-            drawing.back().push_back({glyphItem, first, i});
+            drawing.back().push_back({item->analysis.font, glyphs, first, i});
         }
     } while (pango_layout_iter_next_run(iter.get()));
 
@@ -454,10 +551,222 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
     truncated = truncated || pango_layout_is_ellipsized(layout.get());
 }
 
+bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const ParagraphStyle& style) {
+    // Only what this path reproduces exactly: one paragraph of plain left-to-right text in faces
+    // that cover it, aligned to the leading edge, without boxes, raised runs, letter spacing,
+    // features, line heights or a line limit. Pango lays out everything else.
+    if (text.empty() || style.lineLimit || style.alignment != TextAlignment::leading ||
+        style.baseDirection == WritingDirection::rightToLeft) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        if (!isPlainCharacter(decode(text, i))) {
+            return false;
+        }
+    }
+    SegmentShaper& shaper = SegmentShaper::forThisThread();
+    const auto& runs = styled.runs();
+    std::vector<const SegmentShaper::LoadedFont*> runFonts(runs.size(), nullptr);
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const StyledText::Run& run = runs[r];
+        if (run.text.empty()) {
+            continue;
+        }
+        const TextAttributes& a = run.attributes;
+        if (run.box || a.baselineOffset != 0 || a.kerning != 0 || a.tracking != 0) {
+            return false;
+        }
+        const std::optional<ResolvedFont>& font = resolvedFont(a.font.value_or(style.font));
+        if (!font || !font->features.empty() || lineHeightFactor(font->leading) > 0) {
+            return false;
+        }
+        runFonts[r] = shaper.font(descriptionFor(*font).get());
+        if (runFonts[r] == nullptr) {
+            return false;
+        }
+    }
+    const std::vector<std::size_t> breaks = lineBreaks(text);
+    if (breaks.empty() || breaks.back() != text.size()) {
+        return false;
+    }
+
+    // Pieces: the text between two break opportunities, cut again where the source run changes.
+    struct Piece {
+        std::size_t start = 0;
+        std::size_t end = 0;
+        std::size_t run = 0;
+        std::shared_ptr<const SegmentShaper::Shape> shape;
+    };
+    // Segments: the pieces between two break opportunities, with the width of a space that
+    // ends them, which hangs past the line's end when the line breaks after it.
+    struct Segment {
+        std::size_t firstPiece = 0;
+        std::size_t endPiece = 0;
+        int width = 0;
+        int hanging = 0;
+    };
+    std::vector<Piece> pieces;
+    std::vector<Segment> segments;
+    std::size_t segmentStart = 0;
+    for (const std::size_t segmentEnd : breaks) {
+        Segment segment{pieces.size(), pieces.size(), 0, 0};
+        for (std::size_t at = segmentStart; at < segmentEnd;) {
+            const std::size_t r = sourceOf(at);
+            const std::size_t end =
+                std::min(segmentEnd, r + 1 < runStarts.size() ? runStarts[r + 1] : text.size());
+            if (end <= at) {
+                return false; // offsets that do not advance: give the text to Pango
+            }
+            auto shape = shaper.shape(*runFonts[r], std::string_view(text).substr(at, end - at));
+            if (!shape->covered) {
+                return false; // a fallback face would draw part of it
+            }
+            segment.width += shape->width;
+            pieces.push_back({at, end, r, std::move(shape)});
+            at = end;
+        }
+        segment.endPiece = pieces.size();
+        if (segment.endPiece > segment.firstPiece && text[segmentEnd - 1] == ' ') {
+            const PangoGlyphString* g = pieces.back().shape->glyphs;
+            const std::size_t lastStart = pieces.back().start;
+            if (g->num_glyphs > 0 &&
+                lastStart + static_cast<std::size_t>(g->log_clusters[g->num_glyphs - 1]) ==
+                    segmentEnd - 1) {
+                segment.hanging = g->glyphs[g->num_glyphs - 1].geometry.width;
+            }
+        }
+        segments.push_back(segment);
+        segmentStart = segmentEnd;
+    }
+
+    // Greedy lines, as Pango fills them: a segment moves to the next line when it does not fit
+    // without its final space. A segment wider than the line alone would need breaking between
+    // characters, which Pango does.
+    const int available = style.width ? toPango(std::max(*style.width, 0.0)) : INT_MAX;
+    std::vector<std::pair<std::size_t, std::size_t>> lineSegments;
+    int lineWidth = 0;
+    for (std::size_t s = 0; s < segments.size(); ++s) {
+        const Segment& segment = segments[s];
+        const bool fits = segment.width - segment.hanging <= available - lineWidth;
+        if (lineSegments.empty() || (!fits && lineWidth > 0)) {
+            if (segment.width - segment.hanging > available) {
+                return false;
+            }
+            lineSegments.emplace_back(s, s);
+            lineWidth = 0;
+        }
+        lineSegments.back().second = s + 1;
+        lineWidth += segment.width;
+    }
+
+    for (const StyledText::Run& run : styled.runs()) {
+        sourceAttributes.push_back(run.attributes);
+    }
+    const int spacing = toPango(std::max(style.lineSpacing, 0.0));
+    int top = 0;
+    int widest = 0;
+    for (std::size_t l = 0; l < lineSegments.size(); ++l) {
+        const auto [firstSegment, endSegment] = lineSegments[l];
+        const std::size_t firstPiece = segments[firstSegment].firstPiece;
+        const std::size_t endPiece = segments[endSegment - 1].endPiece;
+        const bool wrapped = l + 1 < lineSegments.size();
+        int ascent = 0;
+        int descent = 0;
+        for (std::size_t p = firstPiece; p < endPiece; ++p) {
+            ascent = std::max(ascent, runFonts[pieces[p].run]->ascent);
+            descent = std::max(descent, runFonts[pieces[p].run]->descent);
+        }
+        const int baseline = top + ascent;
+        Line line;
+        drawing.emplace_back();
+        int x = 0;
+        for (std::size_t p = firstPiece; p < endPiece;) {
+            // One run per stretch of one source run.
+            const std::size_t source = pieces[p].run;
+            const SegmentShaper::LoadedFont& font = *runFonts[source];
+            const std::size_t runStart = pieces[p].start;
+            std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
+            std::vector<std::size_t> clusterBytes;
+            for (; p < endPiece && pieces[p].run == source; ++p) {
+                const PangoGlyphString* g = pieces[p].shape->glyphs;
+                const int at = glyphs->num_glyphs;
+                pango_glyph_string_set_size(glyphs.get(), at + g->num_glyphs);
+                std::copy_n(g->glyphs, g->num_glyphs, glyphs->glyphs + at);
+                for (int i = 0; i < g->num_glyphs; ++i) {
+                    const std::size_t byte =
+                        pieces[p].start + static_cast<std::size_t>(g->log_clusters[i]);
+                    glyphs->log_clusters[at + i] = static_cast<int>(byte - runStart);
+                    clusterBytes.push_back(byte);
+                }
+            }
+            const std::size_t runEnd = pieces[p - 1].end;
+            const int count = glyphs->num_glyphs;
+            if (wrapped && p == endPiece && count > 0 && text[runEnd - 1] == ' ' &&
+                clusterBytes.back() == runEnd - 1) {
+                // The space the line breaks after takes no room, as in Pango.
+                glyphs->glyphs[count - 1].geometry.width = 0;
+                glyphs->glyphs[count - 1].glyph = PANGO_GLYPH_EMPTY;
+            }
+            Run run;
+            run.sourceRun = source;
+            run.fontFamily = font.family;
+            run.fontSize = font.size;
+            const double runAscent = fromPango(font.ascent);
+            const double runDescent = fromPango(font.descent);
+            const double y = fromPango(baseline);
+            const std::size_t location = utf16(runStart);
+            const std::size_t end = utf16(runEnd);
+            const int runX = x;
+            for (int i = 0; i < count; ++i) {
+                const std::size_t s = utf16(clusterBytes[static_cast<std::size_t>(i)]);
+                std::size_t e = end;
+                for (int k = i + 1; k < count; ++k) {
+                    if (clusterBytes[static_cast<std::size_t>(k)] !=
+                        clusterBytes[static_cast<std::size_t>(i)]) {
+                        e = utf16(clusterBytes[static_cast<std::size_t>(k)]);
+                        break;
+                    }
+                }
+                const int advance = glyphs->glyphs[i].geometry.width;
+                run.slices.push_back(
+                    {{{fromPango(x), y}, fromPango(advance), runAscent, runDescent},
+                     {std::max(s, location), std::min(std::max(s, e), end)},
+                     glyphs->glyphs[i].glyph});
+                x += advance;
+            }
+            run.typographicBounds = {
+                {fromPango(runX), y}, fromPango(x - runX), runAscent, runDescent};
+            run.characterRange = {location, end};
+            line.runs.push_back(std::move(run));
+            drawing.back().push_back({font.font, glyphs.get(), 0, count});
+            fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(font.font)));
+            ownedGlyphs.push_back(std::move(glyphs));
+        }
+        line.typographicBounds = {
+            {0, fromPango(baseline)}, fromPango(x), fromPango(ascent), fromPango(descent)};
+        line.characterRange = {utf16(pieces[firstPiece].start), utf16(pieces[endPiece - 1].end)};
+        lines.push_back(std::move(line));
+        widest = std::max(widest, x);
+        top += ascent + descent + (wrapped ? spacing : 0);
+    }
+    size = {fromPango(widest), fromPango(top)};
+    wordShaped = true;
+    sourceText = styled;
+    sourceStyle = style;
+    return true;
+}
+
 TextLayout::TextLayout()
     : TextLayout(StyledText{}) {}
 
-TextLayout::TextLayout(const StyledText& text, const ParagraphStyle& style) {
+TextLayout::TextLayout(const StyledText& text, const ParagraphStyle& style)
+    : TextLayout(Impl::make(text, style, true)) {}
+
+TextLayout::TextLayout(std::shared_ptr<const Impl> impl)
+    : impl_(std::move(impl)) {}
+
+TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& style,
+                                  bool allowWordShaping) {
     auto impl = std::make_shared<Impl>();
     std::size_t offset = 0;
     for (const StyledText::Run& run : text.runs()) {
@@ -466,15 +775,20 @@ TextLayout::TextLayout(const StyledText& text, const ParagraphStyle& style) {
         offset += run.text.size();
     }
     impl->buildOffsets();
-    impl->buildLayout(text, style);
-    // Pango limits the lines of each paragraph (and only when it has a width); the limit is on
-    // the whole text, so the lines past it are dropped here as well.
-    std::optional<int> keep;
-    if (style.lineLimit && *style.lineLimit > 0) {
-        keep = style.lineLimit;
+    if (!allowWordShaping || !impl->buildWordShaped(text, style)) {
+        impl->lines.clear();
+        impl->drawing.clear();
+        impl->sourceAttributes.clear();
+        impl->buildLayout(text, style);
+        // Pango limits the lines of each paragraph (and only when it has a width); the limit is
+        // on the whole text, so the lines past it are dropped here as well.
+        std::optional<int> keep;
+        if (style.lineLimit && *style.lineLimit > 0) {
+            keep = style.lineLimit;
+        }
+        impl->buildLines(text, keep);
     }
-    impl->buildLines(text, keep);
-    impl_ = std::move(impl);
+    return TextLayout(std::shared_ptr<const Impl>(std::move(impl)));
 }
 
 const std::string& TextLayout::string() const {
@@ -551,7 +865,7 @@ std::optional<std::size_t> TextLayout::lineIndex(std::size_t index) const {
 Rect TextLayout::caretRect(std::size_t index) const {
     index = std::min(index, length());
     PangoRectangle strong;
-    pango_layout_get_cursor_pos(impl_->layout.get(), static_cast<int>(impl_->byteOf(index)),
+    pango_layout_get_cursor_pos(impl_->pangoLayout(), static_cast<int>(impl_->byteOf(index)),
                                 &strong, nullptr);
     Rect lineRect{fromPango(strong.x), fromPango(strong.y), 0, fromPango(strong.height)};
     if (const std::optional<std::size_t> l = lineIndex(index)) {
@@ -563,7 +877,7 @@ Rect TextLayout::caretRect(std::size_t index) const {
 }
 
 std::size_t TextLayout::nextWordBoundary(std::size_t index, bool forward) const {
-    const auto& attrs = impl_->logAttrs;
+    const auto& attrs = impl_->attributes();
     const std::size_t chars = impl_->utf16AtChar.size() - 1;
     if (forward) {
         for (std::size_t c = impl_->charOf(std::min(index, length())) + 1; c <= chars; ++c) {
@@ -589,7 +903,7 @@ CharacterRange TextLayout::wordRange(std::size_t index) const {
     if (index >= length()) {
         return {length(), length()};
     }
-    const auto& attrs = impl_->logAttrs;
+    const auto& attrs = impl_->attributes();
     const std::size_t chars = impl_->utf16AtChar.size() - 1;
     const auto isBoundary = [&attrs](std::size_t c) {
         return c < attrs.size() && (attrs[c].is_word_start || attrs[c].is_word_end);
@@ -629,13 +943,12 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 continue;
             }
             const Color foreground = a.foregroundColor.value_or(color);
-            PangoFont* font = how.item->item->analysis.font;
+            PangoFont* font = how.font;
             const Point baseline = run.typographicBounds.origin + origin;
             const int count = how.endGlyph - how.firstGlyph;
             pango_glyph_string_set_size(glyphs.get(), count);
-            std::copy_n(how.item->glyphs->glyphs + how.firstGlyph, count, glyphs->glyphs);
-            std::copy_n(how.item->glyphs->log_clusters + how.firstGlyph, count,
-                        glyphs->log_clusters);
+            std::copy_n(how.glyphs->glyphs + how.firstGlyph, count, glyphs->glyphs);
+            std::copy_n(how.glyphs->log_clusters + how.firstGlyph, count, glyphs->log_clusters);
             CairoAccess::applyColor(context, foreground);
             cairo_move_to(cr, baseline.x, baseline.y);
             pango_cairo_show_glyph_string(cr, font, glyphs.get());
@@ -664,5 +977,17 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     }
     cairo_restore(cr);
 }
+
+namespace text_internal {
+
+TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style) {
+    return TextLayout::Impl::make(text, style, false);
+}
+
+bool isWordShaped(const TextLayout& layout) {
+    return TextLayout::Impl::wordShapedOf(layout);
+}
+
+} // namespace text_internal
 
 } // namespace platform

@@ -129,6 +129,7 @@ public:
     struct Impl;
 
 private:
+    explicit TextLayout(std::shared_ptr<const Impl> impl);
     std::shared_ptr<const Impl> impl_;
 };
 

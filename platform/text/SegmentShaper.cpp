@@ -1,0 +1,107 @@
+#include "platform/text/SegmentShaper.hpp"
+
+#include <cstring>
+
+namespace platform {
+namespace {
+
+/// Enough for the vocabulary of several long documents; past it the cache starts over rather
+/// than growing without bound.
+constexpr std::size_t kMaxShapes = 60000;
+
+} // namespace
+
+SegmentShaper::Shape::~Shape() {
+    if (glyphs != nullptr) {
+        pango_glyph_string_free(glyphs);
+    }
+}
+
+SegmentShaper& SegmentShaper::forThisThread() {
+    thread_local SegmentShaper shaper;
+    return shaper;
+}
+
+SegmentShaper::SegmentShaper() {
+    // The same settings as a paragraph's own context: unhinted, fractional positions.
+    context_ = pango_font_map_create_context(pango_cairo_font_map_get_default());
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context_, options);
+    cairo_font_options_destroy(options);
+    pango_context_set_round_glyph_positions(context_, FALSE);
+}
+
+SegmentShaper::~SegmentShaper() {
+    shapes_.clear();
+    for (auto& [description, loaded] : fonts_) {
+        if (loaded->font != nullptr) {
+            g_object_unref(loaded->font);
+        }
+        pango_font_description_free(description);
+    }
+    g_object_unref(context_);
+}
+
+const SegmentShaper::LoadedFont* SegmentShaper::font(const PangoFontDescription* description) {
+    // The map's key type is non-const only because Pango's functions are declared so.
+    auto* key = const_cast<PangoFontDescription*>(description);
+    if (const auto it = fonts_.find(key); it != fonts_.end()) {
+        return it->second->font != nullptr ? it->second.get() : nullptr;
+    }
+    auto loaded = std::make_unique<LoadedFont>();
+    loaded->font = pango_context_load_font(context_, description);
+    if (loaded->font != nullptr) {
+        // Every glyph of a Pango font has the font's ascent and descent as its logical extent.
+        PangoRectangle logical;
+        pango_font_get_glyph_extents(loaded->font, PANGO_GLYPH_EMPTY, nullptr, &logical);
+        loaded->ascent = -logical.y;
+        loaded->descent = logical.y + logical.height;
+        PangoFontDescription* described = pango_font_describe_with_absolute_size(loaded->font);
+        if (const char* family = pango_font_description_get_family(described)) {
+            loaded->family = family;
+        }
+        loaded->size = pango_font_description_get_size(described) / double(PANGO_SCALE);
+        pango_font_description_free(described);
+    }
+    const LoadedFont* result = loaded->font != nullptr ? loaded.get() : nullptr;
+    fonts_.emplace(pango_font_description_copy(description), std::move(loaded));
+    return result;
+}
+
+std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFont& font,
+                                                                 std::string_view segment) {
+    std::string key(sizeof(PangoFont*), '\0');
+    const PangoFont* address = font.font;
+    std::memcpy(key.data(), static_cast<const void*>(&address), sizeof address);
+    key.append(segment);
+    if (const auto it = shapes_.find(key); it != shapes_.end()) {
+        return it->second;
+    }
+    auto shape = std::make_shared<Shape>();
+    shape->glyphs = pango_glyph_string_new();
+    PangoAnalysis analysis{};
+    analysis.font = font.font;
+    analysis.level = 0;
+    analysis.gravity = PANGO_GRAVITY_SOUTH;
+    analysis.script = PANGO_SCRIPT_LATIN;
+    analysis.language = pango_context_get_language(context_);
+    const auto length = static_cast<int>(segment.size());
+    pango_shape_with_flags(segment.data(), length, segment.data(), length, &analysis, shape->glyphs,
+                           PANGO_SHAPE_NONE);
+    for (int i = 0; i < shape->glyphs->num_glyphs; ++i) {
+        const PangoGlyphInfo& g = shape->glyphs->glyphs[i];
+        shape->width += g.geometry.width;
+        if ((g.glyph & PANGO_GLYPH_UNKNOWN_FLAG) != 0 || g.glyph == 0) {
+            shape->covered = false;
+        }
+    }
+    if (shapes_.size() >= kMaxShapes) {
+        shapes_.clear();
+    }
+    shapes_.emplace(std::move(key), shape);
+    return shape;
+}
+
+} // namespace platform

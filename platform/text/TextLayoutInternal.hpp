@@ -1,0 +1,15 @@
+#pragma once
+
+// Access to the two ways a paragraph is laid out, for comparing them. Internal to platform/text
+// and its tests.
+
+#include "platform/text/TextLayout.hpp"
+
+namespace platform::text_internal {
+
+/// `text` laid out by Pango alone, never from the word-shape cache.
+TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style = {});
+/// Whether `layout`'s lines were assembled from cached word shapes.
+bool isWordShaped(const TextLayout& layout);
+
+} // namespace platform::text_internal

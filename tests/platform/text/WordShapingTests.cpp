@@ -1,0 +1,211 @@
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/graphics/ImageSurface.hpp"
+#include "platform/text/TextLayoutInternal.hpp"
+
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+namespace {
+
+using text_internal::isWordShaped;
+using text_internal::layoutWithPango;
+
+constexpr double kPosition = 0.01;
+
+/// Paragraphs of the kind documents are made of: prose, punctuation, figures, quotes, accents,
+/// hyphenated and slashed words, several spaces.
+const std::vector<std::string>& corpus() {
+    static const std::vector<std::string> paragraphs = {
+        "The quick brown fox jumps over the lazy dog while the cat watches from the window.",
+        "Paragraph 12: layout of the glyph, a text wrapping measures line width and font.",
+        "Prices rose 3.5% in 2024 (from $1,200 to $1,242); see pages 10\u201312 for details.",
+        "\u201cQuoted,\u201d she said \u2014 \u2018nested\u2019 too\u2026 and then: done!",
+        "Cr\u00e8me br\u00fbl\u00e9e, na\u00efve fa\u00e7ade, \u00c5ngstr\u00f6m, Dvo\u0159\u00e1k "
+        "and \u0141\u00f3d\u017a are spelled right.",
+        "well-known state-of-the-art read/write input/output e-mail co-operate re-entry",
+        "Two  spaces   between   words   here, and   a trailing one ",
+        "Averyveryverylongwordthatstillfitsonaline and short ones after it.",
+        "AV To Wa Ty ff fi fl office affluent kerning pairs and ligatures in a row.",
+    };
+    return paragraphs;
+}
+
+/// The glyph slices of a line, in drawing order.
+std::vector<TextLayout::RunSlice> slicesOf(const TextLayout::Line& line) {
+    std::vector<TextLayout::RunSlice> slices;
+    for (const TextLayout::Run& run : line.runs) {
+        slices.insert(slices.end(), run.slices.begin(), run.slices.end());
+    }
+    return slices;
+}
+
+void expectSameLayout(const TextLayout& fast, const TextLayout& pango, const std::string& what) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(fast.lines().size(), pango.lines().size());
+    EXPECT_NEAR(fast.size().width, pango.size().width, kPosition);
+    EXPECT_NEAR(fast.size().height, pango.size().height, kPosition);
+    for (std::size_t l = 0; l < fast.lines().size(); ++l) {
+        const TextLayout::Line& a = fast.lines()[l];
+        const TextLayout::Line& b = pango.lines()[l];
+        SCOPED_TRACE("line " + std::to_string(l));
+        EXPECT_EQ(a.characterRange, b.characterRange);
+        EXPECT_NEAR(a.typographicBounds.origin.x, b.typographicBounds.origin.x, kPosition);
+        EXPECT_NEAR(a.typographicBounds.origin.y, b.typographicBounds.origin.y, kPosition);
+        EXPECT_NEAR(a.typographicBounds.width, b.typographicBounds.width, kPosition);
+        EXPECT_NEAR(a.typographicBounds.ascent, b.typographicBounds.ascent, kPosition);
+        EXPECT_NEAR(a.typographicBounds.descent, b.typographicBounds.descent, kPosition);
+        ASSERT_EQ(a.runs.size(), b.runs.size());
+        for (std::size_t r = 0; r < a.runs.size(); ++r) {
+            EXPECT_EQ(a.runs[r].sourceRun, b.runs[r].sourceRun);
+            EXPECT_EQ(a.runs[r].characterRange, b.runs[r].characterRange);
+            EXPECT_EQ(a.runs[r].fontFamily, b.runs[r].fontFamily);
+            EXPECT_DOUBLE_EQ(a.runs[r].fontSize, b.runs[r].fontSize);
+            EXPECT_NEAR(a.runs[r].typographicBounds.width, b.runs[r].typographicBounds.width,
+                        kPosition);
+        }
+        const auto sa = slicesOf(a);
+        const auto sb = slicesOf(b);
+        ASSERT_EQ(sa.size(), sb.size());
+        for (std::size_t s = 0; s < sa.size(); ++s) {
+            EXPECT_EQ(sa[s].glyph, sb[s].glyph) << "slice " << s;
+            EXPECT_EQ(sa[s].characterRange, sb[s].characterRange) << "slice " << s;
+            EXPECT_NEAR(sa[s].typographicBounds.origin.x, sb[s].typographicBounds.origin.x,
+                        kPosition)
+                << "slice " << s;
+            EXPECT_NEAR(sa[s].typographicBounds.width, sb[s].typographicBounds.width, kPosition)
+                << "slice " << s;
+            EXPECT_NEAR(sa[s].typographicBounds.origin.y, sb[s].typographicBounds.origin.y,
+                        kPosition);
+        }
+    }
+}
+
+TEST(WordShaping, AgreesWithPangoOnPlainParagraphsAtEveryWidth) {
+    const std::vector<std::optional<double>> widths = {std::nullopt, 600, 480,  333.3,
+                                                       200,          150, 97.5, 80};
+    int compared = 0;
+    for (const Font& font : {Font::body(), Font::title().bold(), Font::body().italic()}) {
+        for (const std::string& paragraph : corpus()) {
+            for (const std::optional<double>& width : widths) {
+                const ParagraphStyle style{.font = font, .lineSpacing = 3, .width = width};
+                const StyledText text(paragraph);
+                const TextLayout fast(text, style);
+                const std::string what =
+                    paragraph + " at " + (width ? std::to_string(*width) : "no width");
+                // Only a word wider than the line needs Pango's breaking between characters.
+                if (!isWordShaped(fast)) {
+                    EXPECT_TRUE(width && (*width < 200 || paragraph == corpus()[7])) << what;
+                    continue;
+                }
+                ++compared;
+                expectSameLayout(fast, layoutWithPango(text, style), what);
+            }
+        }
+    }
+    EXPECT_GT(compared, 180);
+}
+
+TEST(WordShaping, AgreesWithPangoAcrossRunsOfDifferentFonts) {
+    StyledText text;
+    text.append("Plain words then ");
+    text.append("bold words in the middle", {.font = Font::body().bold()});
+    text.append(" and large", {.font = Font::title()});
+    text.append(" coloured text at the end of it all.", {.foregroundColor = Color(1, 0, 0)});
+    for (const double width : {400.0, 180.0, 120.0}) {
+        const ParagraphStyle style{.width = width};
+        const TextLayout fast(text, style);
+        ASSERT_TRUE(isWordShaped(fast));
+        expectSameLayout(fast, layoutWithPango(text, style), std::to_string(width));
+    }
+}
+
+Image drawn(const TextLayout& layout) {
+    ImageSurface surface = ImageSurface::ofSize({220, 120}, 2);
+    GraphicsContext context(surface);
+    context.fill(Rect(0, 0, 220, 120), Color::white());
+    layout.draw(context, {6, 4}, Color::black());
+    return surface.makeImage();
+}
+
+TEST(WordShaping, DrawsTheSamePixelsAsPango) {
+    StyledText text;
+    text.append("Drawn words, ");
+    text.append("bold ones", {.font = Font::body().bold()});
+    text.append(" on grey,", {.backgroundColor = Color(0.8, 0.8, 0.8)});
+    text.append(" underlined", {.underline = TextLineStyle{}});
+    text.append(" and struck through", {.strikethrough = TextLineStyle{Color(0, 0, 1)}});
+    text.append(" in red, wrapping over lines.", {.foregroundColor = Color(0.9, 0.1, 0.1)});
+    const ParagraphStyle style{.width = 200};
+    const TextLayout fast(text, style);
+    ASSERT_TRUE(isWordShaped(fast));
+    const Image a = drawn(fast);
+    const Image b = drawn(layoutWithPango(text, style));
+    ASSERT_EQ(a.pixels().size(), b.pixels().size());
+    int differing = 0;
+    int inked = 0;
+    for (std::size_t i = 0; i < a.pixels().size(); ++i) {
+        differing += a.pixels()[i] != b.pixels()[i] ? 1 : 0;
+        inked += a.pixels()[i] != 0xFFFFFFFF ? 1 : 0;
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(inked, 2000);
+}
+
+TEST(WordShaping, CaretsAndWordsOfWordShapedLayouts) {
+    const StyledText text(corpus()[0]);
+    const ParagraphStyle style{.width = 150};
+    const TextLayout fast(text, style);
+    const TextLayout pango = layoutWithPango(text, style);
+    ASSERT_TRUE(isWordShaped(fast));
+    for (std::size_t i = 0; i <= fast.length(); i += 7) {
+        EXPECT_EQ(fast.caretRect(i), pango.caretRect(i)) << i;
+        EXPECT_EQ(fast.wordRange(i), pango.wordRange(i)) << i;
+        EXPECT_EQ(fast.nextWordBoundary(i, true), pango.nextWordBoundary(i, true)) << i;
+    }
+}
+
+TEST(WordShaping, EverythingElseGoesThroughPango) {
+    const char* const complex[] = {
+        "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645", // Arabic
+        "\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",                         // Hebrew
+        "\u0928\u092e\u0938\u094d\u0924\u0947 \u0926\u0941\u0928\u093f\u092f\u093e", // Devanagari
+        "English then \u05e2\u05d1\u05e8\u05d9\u05ea then English",                  // mixed
+        "Smile \U0001F600 please",                                                   // emoji
+        "\u65e5\u672c\u8a9e\u306e\u6587\u7ae0\u3067\u3059",                          // CJK
+        "e\u0301 combining accent",
+        "two\nparagraphs",
+        "tab\tstop",
+        "soft\u00adhyphen",
+    };
+    for (const char* text : complex) {
+        EXPECT_FALSE(isWordShaped(TextLayout(StyledText(text), ParagraphStyle{.width = 300})))
+            << text;
+    }
+    const StyledText plain(corpus()[0]);
+    const auto shaped = [&](const ParagraphStyle& style, const TextAttributes& attributes = {}) {
+        return isWordShaped(TextLayout(StyledText(corpus()[0], attributes), style));
+    };
+    EXPECT_TRUE(shaped({.width = 300}));
+    EXPECT_FALSE(shaped({.alignment = TextAlignment::center, .width = 300}));
+    EXPECT_FALSE(shaped({.alignment = TextAlignment::justified, .width = 300}));
+    EXPECT_FALSE(shaped({.baseDirection = WritingDirection::rightToLeft, .width = 300}));
+    EXPECT_FALSE(shaped({.lineLimit = 2, .width = 300}));
+    EXPECT_FALSE(shaped({.width = 300}, {.tracking = 1}));
+    EXPECT_FALSE(shaped({.width = 300}, {.baselineOffset = 2}));
+    EXPECT_FALSE(shaped({.width = 300}, {.font = Font::body().smallCaps()}));
+    EXPECT_FALSE(shaped({.width = 300}, {.font = Font::body().leading(Font::Leading::loose)}));
+    StyledText withBox(corpus()[0]);
+    withBox.appendBox({{10, 10}, 0});
+    EXPECT_FALSE(isWordShaped(TextLayout(withBox, ParagraphStyle{.width = 300})));
+    // A word wider than the line is cut between characters, which only Pango does.
+    const TextLayout cut(StyledText("Unbreakablewordfarwiderthantheline"),
+                         ParagraphStyle{.width = 60});
+    EXPECT_FALSE(isWordShaped(cut));
+    EXPECT_GT(cut.lines().size(), 1u);
+}
+
+} // namespace
+} // namespace platform
