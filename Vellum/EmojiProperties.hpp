@@ -39,8 +39,7 @@ template <>
 struct std::hash<vellum::EmojiProperties> {
     std::size_t operator()(const vellum::EmojiProperties& properties) const noexcept {
         std::size_t seed = 0;
-        vellum::detail::hashValue(seed, properties.size.value.width);
-        vellum::detail::hashValue(seed, properties.size.value.height);
+        vellum::detail::hashValue(seed, properties.size.value);
         vellum::detail::hashValue(seed, properties.baselineOffset.value);
         return seed;
     }

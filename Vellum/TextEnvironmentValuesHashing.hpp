@@ -4,6 +4,8 @@
 // one seed, optionals with a presence marker first, and lengths by bit pattern with -0.0 folded
 // onto 0.0 so that values that compare equal hash equal.
 
+#include "platform/graphics/Geometry.hpp"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +29,11 @@ void hashValue(std::size_t& seed, const T& value) noexcept {
     } else {
         hashCombine(seed, std::hash<T>{}(value));
     }
+}
+
+inline void hashValue(std::size_t& seed, const platform::Size& size) noexcept {
+    hashCombine(seed, hashLength(size.width));
+    hashCombine(seed, hashLength(size.height));
 }
 
 template <class T>

@@ -79,6 +79,9 @@ TEST(TextEnvironmentTest, EqualSnapshotsHashEqualAndEveryFieldCounts) {
     negativeZero.emojiProperties.baselineOffset = FontScaled<double>(-0.0);
     EXPECT_EQ(positiveZero, negativeZero);
     EXPECT_EQ(hashOf(positiveZero), hashOf(negativeZero));
+    const std::hash<FontScaled<platform::Size>> sizeHash;
+    EXPECT_EQ(sizeHash(FontScaled<platform::Size>::fontScaled(0.0, 1)),
+              sizeHash(FontScaled<platform::Size>::fontScaled(-0.0, 1)));
 
     TextEnvironmentValues withFont;
     withFont.font = Font::body();
