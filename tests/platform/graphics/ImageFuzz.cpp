@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to every image decoder: any input must end in a decoded image or an
-// ImageDecodeError, within the limits' memory.
+// Feeds arbitrary bytes to every image decoder (PNG and APNG, JPEG with its EXIF block, GIF,
+// WebP, HEIC): any input must end in a decoded image or an ImageDecodeError, within the limits'
+// memory.
 
 #include "platform/graphics/ImageSource.hpp"
 
