@@ -702,21 +702,30 @@ AttributedString parseInlineOnly(const std::string& source, const std::optional<
 
     // Put the line breaks back and drop the two edge stand-ins.
     AttributedString result;
+    result.reserve(raw.characters().size(), raw.runs().size());
     const std::size_t edge = line.edgeStandIn.size();
     const AttributedString::Runs runs = raw.runs();
+    const auto holds = [](std::string_view text, const std::string& standIn) {
+        return !standIn.empty() && text.find(standIn) != std::string_view::npos;
+    };
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const AttributedString::Run run = runs[i];
-        std::string text(raw.characters().substr(run.range.lowerBound.offset, run.range.length()));
-        if (i == 0 && text.compare(0, edge, line.edgeStandIn) == 0) {
-            text.erase(0, edge);
+        std::string_view text =
+            raw.characters().substr(run.range.lowerBound.offset, run.range.length());
+        if (i == 0 && text.starts_with(line.edgeStandIn)) {
+            text.remove_prefix(edge);
         }
-        if (i + 1 == runs.size() && text.size() >= edge &&
-            text.compare(text.size() - edge, edge, line.edgeStandIn) == 0) {
-            text.erase(text.size() - edge);
+        if (i + 1 == runs.size() && text.ends_with(line.edgeStandIn)) {
+            text.remove_suffix(edge);
         }
-        replaceAll(text, line.newlineStandIn, "\n");
-        replaceAll(text, line.returnStandIn, "\r");
-        result.append(text, run.attributes);
+        if (!holds(text, line.newlineStandIn) && !holds(text, line.returnStandIn)) {
+            result.append(text, run.attributes);
+            continue;
+        }
+        std::string restored(text);
+        replaceAll(restored, line.newlineStandIn, "\n");
+        replaceAll(restored, line.returnStandIn, "\r");
+        result.append(restored, run.attributes);
     }
     return result;
 }
