@@ -31,7 +31,7 @@ public:
     // first context is made.
     static constexpr std::chrono::milliseconds executionTimeLimit{2000};
 
-    // A fresh context with its own virtual machine; nullptr when the engine cannot make one.
+    // A fresh context with its own global object; nullptr when the engine cannot make one.
     [[nodiscard]] static std::unique_ptr<JSContext> make();
 
     JSContext(const JSContext&) = delete;
