@@ -552,21 +552,29 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
 }
 
 bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const ParagraphStyle& style) {
-    // Only what this path reproduces exactly: one paragraph of plain left-to-right text in faces
-    // that cover it, aligned to the leading edge, without boxes, raised runs, letter spacing,
-    // features, line heights or a line limit. Pango lays out everything else.
+    // Only what this path reproduces exactly: plain left-to-right text (paragraphs separated by
+    // line feeds) in faces that cover it, aligned to the leading edge, without boxes, raised
+    // runs, letter spacing, features, line heights or a line limit. Pango lays out the rest.
     if (text.empty() || style.lineLimit || style.alignment != TextAlignment::leading ||
         style.baseDirection == WritingDirection::rightToLeft) {
         return false;
     }
     for (std::size_t i = 0; i < text.size();) {
-        if (!isPlainCharacter(decode(text, i))) {
+        const char32_t c = decode(text, i);
+        if (c != '\n' && !isPlainCharacter(c)) {
             return false;
         }
     }
     SegmentShaper& shaper = SegmentShaper::forThisThread();
     const auto& runs = styled.runs();
     std::vector<const SegmentShaper::LoadedFont*> runFonts(runs.size(), nullptr);
+    const auto loadFont = [&](const Font& requested) -> const SegmentShaper::LoadedFont* {
+        const std::optional<ResolvedFont>& font = resolvedFont(requested);
+        if (!font || !font->features.empty() || lineHeightFactor(font->leading) > 0) {
+            return nullptr;
+        }
+        return shaper.font(descriptionFor(*font).get());
+    };
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const StyledText::Run& run = runs[r];
         if (run.text.empty()) {
@@ -576,11 +584,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         if (run.box || a.baselineOffset != 0 || a.kerning != 0 || a.tracking != 0) {
             return false;
         }
-        const std::optional<ResolvedFont>& font = resolvedFont(a.font.value_or(style.font));
-        if (!font || !font->features.empty() || lineHeightFactor(font->leading) > 0) {
-            return false;
-        }
-        runFonts[r] = shaper.font(descriptionFor(*font).get());
+        runFonts[r] = loadFont(a.font.value_or(style.font));
         if (runFonts[r] == nullptr) {
             return false;
         }
@@ -597,24 +601,32 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         std::size_t run = 0;
         std::shared_ptr<const SegmentShaper::Shape> shape;
     };
-    // Segments: the pieces between two break opportunities, with the width of a space that
-    // ends them, which hangs past the line's end when the line breaks after it.
+    // Segments: the pieces between two break opportunities (without a line feed that ends
+    // them), with the width of a final space, which hangs past the line's end when the line
+    // breaks after it.
     struct Segment {
+        std::size_t start = 0;
+        std::size_t end = 0;
         std::size_t firstPiece = 0;
         std::size_t endPiece = 0;
         int width = 0;
         int hanging = 0;
+        bool endsParagraph = false;
     };
     std::vector<Piece> pieces;
     std::vector<Segment> segments;
     std::size_t segmentStart = 0;
-    for (const std::size_t segmentEnd : breaks) {
-        Segment segment{pieces.size(), pieces.size(), 0, 0};
-        for (std::size_t at = segmentStart; at < segmentEnd;) {
+    for (const std::size_t breakAt : breaks) {
+        Segment segment;
+        segment.endsParagraph = text[breakAt - 1] == '\n';
+        segment.start = segmentStart;
+        segment.end = segment.endsParagraph ? breakAt - 1 : breakAt;
+        segment.firstPiece = pieces.size();
+        for (std::size_t at = segment.start; at < segment.end;) {
             const std::size_t r = sourceOf(at);
             const std::size_t end =
-                std::min(segmentEnd, r + 1 < runStarts.size() ? runStarts[r + 1] : text.size());
-            if (end <= at) {
+                std::min(segment.end, r + 1 < runStarts.size() ? runStarts[r + 1] : text.size());
+            if (end <= at || runFonts[r] == nullptr) {
                 return false; // offsets that do not advance: give the text to Pango
             }
             auto shape = shaper.shape(*runFonts[r], std::string_view(text).substr(at, end - at));
@@ -626,38 +638,52 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             at = end;
         }
         segment.endPiece = pieces.size();
-        if (segment.endPiece > segment.firstPiece && text[segmentEnd - 1] == ' ') {
+        if (segment.endPiece > segment.firstPiece && text[segment.end - 1] == ' ') {
             const PangoGlyphString* g = pieces.back().shape->glyphs;
             const std::size_t lastStart = pieces.back().start;
             if (g->num_glyphs > 0 &&
                 lastStart + static_cast<std::size_t>(g->log_clusters[g->num_glyphs - 1]) ==
-                    segmentEnd - 1) {
+                    segment.end - 1) {
                 segment.hanging = g->glyphs[g->num_glyphs - 1].geometry.width;
             }
         }
         segments.push_back(segment);
-        segmentStart = segmentEnd;
+        segmentStart = breakAt;
     }
 
     // Greedy lines, as Pango fills them: a segment moves to the next line when it does not fit
     // without its final space. A segment wider than the line alone would need breaking between
-    // characters, which Pango does.
+    // characters, which Pango does. A line feed ends the line after its segment; text that ends
+    // in one ends in an empty line.
+    struct LineSpan {
+        std::size_t firstSegment = 0;
+        std::size_t endSegment = 0;
+        bool wrapped = false;
+    };
     const int available = style.width ? toPango(std::max(*style.width, 0.0)) : INT_MAX;
-    std::vector<std::pair<std::size_t, std::size_t>> lineSegments;
+    std::vector<LineSpan> spans;
+    bool open = false;
     int lineWidth = 0;
     for (std::size_t s = 0; s < segments.size(); ++s) {
         const Segment& segment = segments[s];
         const bool fits = segment.width - segment.hanging <= available - lineWidth;
-        if (lineSegments.empty() || (!fits && lineWidth > 0)) {
+        if (open && !fits && lineWidth > 0) {
+            spans.back().wrapped = true;
+            open = false;
+        }
+        if (!open) {
             if (segment.width - segment.hanging > available) {
                 return false;
             }
-            lineSegments.emplace_back(s, s);
+            spans.push_back({s, s, false});
             lineWidth = 0;
+            open = true;
         }
-        lineSegments.back().second = s + 1;
+        spans.back().endSegment = s + 1;
         lineWidth += segment.width;
+        open = !segment.endsParagraph;
     }
+    const bool endsInEmptyLine = segments.back().endsParagraph;
 
     for (const StyledText::Run& run : styled.runs()) {
         sourceAttributes.push_back(run.attributes);
@@ -665,11 +691,39 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
     int top = 0;
     int widest = 0;
-    for (std::size_t l = 0; l < lineSegments.size(); ++l) {
-        const auto [firstSegment, endSegment] = lineSegments[l];
-        const std::size_t firstPiece = segments[firstSegment].firstPiece;
-        const std::size_t endPiece = segments[endSegment - 1].endPiece;
-        const bool wrapped = l + 1 < lineSegments.size();
+    const auto addEmptyLine = [&](std::size_t at) -> bool {
+        // An empty line is as high as the font of its line feed (the paragraph's font at the
+        // end of the text).
+        const std::size_t r = sourceOf(at);
+        const SegmentShaper::LoadedFont* font =
+            at < text.size() ? runFonts[r] : loadFont(style.font);
+        if (font == nullptr) {
+            return false;
+        }
+        Line line;
+        line.typographicBounds = {{0, fromPango(top + font->ascent)},
+                                  0,
+                                  fromPango(font->ascent),
+                                  fromPango(font->descent)};
+        line.characterRange = {utf16(at), utf16(at)};
+        lines.push_back(std::move(line));
+        drawing.emplace_back();
+        top += font->ascent + font->descent;
+        return true;
+    };
+    for (std::size_t l = 0; l < spans.size(); ++l) {
+        if (l > 0) {
+            top += spacing;
+        }
+        const LineSpan& span = spans[l];
+        const std::size_t firstPiece = segments[span.firstSegment].firstPiece;
+        const std::size_t endPiece = segments[span.endSegment - 1].endPiece;
+        if (firstPiece == endPiece) {
+            if (!addEmptyLine(segments[span.firstSegment].start)) {
+                return false;
+            }
+            continue;
+        }
         int ascent = 0;
         int descent = 0;
         for (std::size_t p = firstPiece; p < endPiece; ++p) {
@@ -687,7 +741,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             const std::size_t runStart = pieces[p].start;
             std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
             std::vector<std::size_t> clusterBytes;
-            for (; p < endPiece && pieces[p].run == source; ++p) {
+            std::size_t runEnd = runStart;
+            for (; p < endPiece && pieces[p].run == source && pieces[p].start == runEnd; ++p) {
                 const PangoGlyphString* g = pieces[p].shape->glyphs;
                 const int at = glyphs->num_glyphs;
                 pango_glyph_string_set_size(glyphs.get(), at + g->num_glyphs);
@@ -698,10 +753,10 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     glyphs->log_clusters[at + i] = static_cast<int>(byte - runStart);
                     clusterBytes.push_back(byte);
                 }
+                runEnd = pieces[p].end;
             }
-            const std::size_t runEnd = pieces[p - 1].end;
             const int count = glyphs->num_glyphs;
-            if (wrapped && p == endPiece && count > 0 && text[runEnd - 1] == ' ' &&
+            if (span.wrapped && p == endPiece && count > 0 && text[runEnd - 1] == ' ' &&
                 clusterBytes.back() == runEnd - 1) {
                 // The space the line breaks after takes no room, as in Pango.
                 glyphs->glyphs[count - 1].geometry.width = 0;
@@ -747,7 +802,13 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         line.characterRange = {utf16(pieces[firstPiece].start), utf16(pieces[endPiece - 1].end)};
         lines.push_back(std::move(line));
         widest = std::max(widest, x);
-        top += ascent + descent + (wrapped ? spacing : 0);
+        top += ascent + descent;
+    }
+    if (endsInEmptyLine) {
+        top += spacing;
+        if (!addEmptyLine(text.size())) {
+            return false;
+        }
     }
     size = {fromPango(widest), fromPango(top)};
     wordShaped = true;
@@ -779,6 +840,8 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
         impl->lines.clear();
         impl->drawing.clear();
         impl->sourceAttributes.clear();
+        impl->ownedGlyphs.clear();
+        impl->fonts.clear();
         impl->buildLayout(text, style);
         // Pango limits the lines of each paragraph (and only when it has a width); the limit is
         // on the whole text, so the lines past it are dropped here as well.
