@@ -1,6 +1,7 @@
 #include "Vellum/ImageLoader.hpp"
 
 #include "platform/net/HTTPURLResponse.hpp"
+#include "platform/runtime/GlobalExecutor.hpp"
 #include "platform/runtime/NoDestroy.hpp"
 
 #include <exception>
@@ -15,6 +16,14 @@ std::size_t pixelBytes(const Image& image) {
     for (const auto& frame : image.frames)
         bytes += std::size_t(frame.cgImage.width()) * std::size_t(frame.cgImage.height()) * 4;
     return bytes;
+}
+
+// Decoding a large picture takes long enough to matter: done on the actor, it would hold up
+// every other view's request, cache hits included, until it ends.
+platform::Task<std::optional<Image>> decodeAway(const platform::Data& data,
+                                                platform::ImageDecodeLimits limits) {
+    co_await platform::hopTo(platform::GlobalExecutor::shared());
+    co_return Image::fromData(data, limits);
 }
 
 platform::URLSessionConfiguration sessionConfiguration(const ImageLoader::Configuration& c) {
@@ -91,7 +100,8 @@ platform::Task<Image> ImageLoader::fetchAndDecode(platform::URL url) {
         if (http->statusCode() < 200 || http->statusCode() > 299)
             throw platform::URLError(platform::URLError::badServerResponse, url);
     }
-    std::optional<Image> image = Image::fromData(data, configuration_.decodeLimits);
+    const platform::ImageDecodeLimits limits = configuration_.decodeLimits;
+    std::optional<Image> image = co_await decodeAway(data, limits);
     // A picture without a frame would show nothing and sit in the cache; it is no picture.
     if (!image || image->frames.empty())
         throw platform::URLError(cannotDecodeContentData, url);

@@ -52,12 +52,6 @@ TEST(AnimationClock, EndlessLoopCyclesThroughTheFrames) {
     EXPECT_FALSE(clock.isFinished(at(1e6)));
 }
 
-TEST(AnimationClock, ExampleDelaysShowTheirFrames) {
-    const AnimationClock clock(frames({0.1, 0.2, 0.3}), 0, start);
-    EXPECT_EQ(clock.frameIndexForDate(at(0.35)), 2);
-    EXPECT_EQ(clock.frameIndexForDate(at(0.65)), 0);
-}
-
 TEST(AnimationClock, FiniteLoopsStopOnTheLastFrame) {
     const AnimationClock clock(frames({0.5, 0.5}), 2, start);
     EXPECT_EQ(indicesAt(clock, {0.2, 0.7, 1.2, 1.7, 1.99}), (std::vector<int>{0, 1, 0, 1, 1}));

@@ -217,8 +217,3 @@ TEST(ImageLoader, CacheKeepsTheMostRecentlyUsedWithinItsBound) {
     (void)load(*loader, server.url("/files/anim.gif"));
     EXPECT_EQ(server.requests("/files/anim.gif"), 2);
 }
-
-TEST(ImageLoader, SharedLoaderIsOneInstance) {
-    EXPECT_EQ(ImageLoader::shared(), ImageLoader::shared());
-    EXPECT_NE(ImageLoader::shared(), nullptr);
-}

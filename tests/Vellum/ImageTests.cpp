@@ -84,6 +84,8 @@ TEST(Image, DelaysTooShortOrMissingPlayForATenthOfASecond) {
     ASSERT_TRUE(image);
     EXPECT_EQ(delaysOf(*image), (std::vector<double>{0.25, 0.1, 0.1, 0.1, 0.1, 0.011}));
     EXPECT_EQ(image->loopCount, 4);
+    // No loop count in the file: endless.
+    EXPECT_EQ(Image::fromSource(animation({0.2, 0.2}, std::nullopt))->loopCount, 0);
 }
 
 TEST(Image, OneFrameIsAStillWhateverTheFileSays) {
@@ -95,12 +97,6 @@ TEST(Image, OneFrameIsAStillWhateverTheFileSays) {
     EXPECT_EQ(image->frames[0].delayTime, 0);
     EXPECT_EQ(image->loopCount, 0);
     EXPECT_EQ(image->size, (platform::Size{5, 2}));
-}
-
-TEST(Image, LoopCountAndCanvasOfAnimations) {
-    EXPECT_EQ(Image::fromSource(animation({0.2, 0.2}, std::nullopt))->loopCount, 0);
-    EXPECT_EQ(Image::fromSource(animation({0.2, 0.2}, 0))->loopCount, 0);
-    EXPECT_EQ(Image::fromSource(animation({0.2, 0.2}, 1, 7, 5))->size, (platform::Size{7, 5}));
 }
 
 TEST(Image, BytesThatAreNoPictureGiveNothing) {
