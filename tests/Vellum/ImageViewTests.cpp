@@ -99,11 +99,11 @@ TEST(ImageView, EndlessAnimationKeepsCyclingUntilTheViewGoes) {
 }
 
 TEST(ImageView, ANewImageStartsOverAndAnEqualOneKeepsItsClock) {
-    const Image first = animation({red, green, blue}, 0.2, 0);
+    const Image first = animation({red, green, blue}, 0.5, 0);
     ui::OffscreenHost host(shown(first));
     host.runUntilIdle();
-    std::this_thread::sleep_for(300ms);
-    // About 0.3 s in: the second frame.
+    std::this_thread::sleep_for(700ms);
+    // About 0.7 s in: the second frame.
     host.graph().advanceFrame(Clock::now());
     ASSERT_EQ(centre(host), green);
     host.setRootView(shown(first));
@@ -111,7 +111,7 @@ TEST(ImageView, ANewImageStartsOverAndAnEqualOneKeepsItsClock) {
     host.graph().advanceFrame(Clock::now());
     EXPECT_EQ(centre(host), green);
     // A different image plays from its first frame from the moment it is shown.
-    host.setRootView(shown(animation({yellow, blue}, 0.2, 0)));
+    host.setRootView(shown(animation({yellow, blue}, 0.5, 0)));
     host.runUntilIdle();
     host.graph().advanceFrame(Clock::now());
     EXPECT_EQ(centre(host), yellow);
