@@ -553,9 +553,9 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
 
 bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const ParagraphStyle& style) {
     // Only what this path reproduces exactly: plain left-to-right text (paragraphs separated by
-    // line feeds) in faces that cover it, aligned to the leading edge, without boxes, raised
-    // runs, letter spacing, features, line heights or a line limit. Pango lays out the rest.
-    if (text.empty() || style.lineLimit || style.alignment != TextAlignment::leading ||
+    // line feeds) in faces that cover it, not justified, without boxes, raised runs, letter
+    // spacing, features, line heights or a line limit. Pango lays out the rest.
+    if (text.empty() || style.lineLimit || style.alignment == TextAlignment::justified ||
         style.baseDirection == WritingDirection::rightToLeft) {
         return false;
     }
@@ -691,6 +691,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
     int top = 0;
     int widest = 0;
+    std::vector<int> lineWidths;
     const auto addEmptyLine = [&](std::size_t at) -> bool {
         // An empty line is as high as the font of its line feed (the paragraph's font at the
         // end of the text).
@@ -707,6 +708,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                   fromPango(font->descent)};
         line.characterRange = {utf16(at), utf16(at)};
         lines.push_back(std::move(line));
+        lineWidths.push_back(0);
         drawing.emplace_back();
         top += font->ascent + font->descent;
         return true;
@@ -801,6 +803,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             {0, fromPango(baseline)}, fromPango(x), fromPango(ascent), fromPango(descent)};
         line.characterRange = {utf16(pieces[firstPiece].start), utf16(pieces[endPiece - 1].end)};
         lines.push_back(std::move(line));
+        lineWidths.push_back(x);
         widest = std::max(widest, x);
         top += ascent + descent;
     }
@@ -811,6 +814,30 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
     }
     size = {fromPango(widest), fromPango(top)};
+    if (style.alignment != TextAlignment::leading) {
+        // Lines move within the wrap width (within the widest line without one), by Pango's
+        // arithmetic: a centred line's offset is rounded to whole points when both widths are.
+        const int layoutWidth = style.width ? available : widest;
+        for (std::size_t l = 0; l < lines.size(); ++l) {
+            const int free = layoutWidth - lineWidths[l];
+            int offset = free;
+            if (style.alignment == TextAlignment::center) {
+                offset = free / 2;
+                if (((layoutWidth | lineWidths[l]) & (PANGO_SCALE - 1)) == 0) {
+                    offset = (offset + (PANGO_SCALE >> 1)) & ~(PANGO_SCALE - 1);
+                }
+            }
+            const double dx = fromPango(offset);
+            Line& line = lines[l];
+            line.typographicBounds.origin.x += dx;
+            for (Run& run : line.runs) {
+                run.typographicBounds.origin.x += dx;
+                for (RunSlice& slice : run.slices) {
+                    slice.typographicBounds.origin.x += dx;
+                }
+            }
+        }
+    }
     wordShaped = true;
     sourceText = styled;
     sourceStyle = style;
