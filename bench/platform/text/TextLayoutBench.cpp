@@ -1,5 +1,6 @@
-// Paragraph layout of 100 KB of text at a fixed width, as plain text and as attributed runs, and
-// the shaping of short math runs.
+// Paragraph layout of 100 KB of text at a fixed width, as plain text and as attributed runs, at
+// several widths in a row (what resizing a window asks), of right-to-left text, and the shaping of
+// short math runs.
 
 #include "platform/text/GlyphFont.hpp"
 #include "platform/text/TextLayout.hpp"
@@ -93,6 +94,36 @@ void layoutAttributed(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextSize));
 }
 BENCHMARK(layoutAttributed)->Unit(benchmark::kMillisecond);
+
+void layoutAtSeveralWidths(benchmark::State& state) {
+    // Words already shaped at one width serve every other width.
+    const StyledText text(sampleText());
+    for (auto _ : state) {
+        for (const double width : {320.0, 400.0, 480.0, 560.0, 640.0}) {
+            const TextLayout layout(text, ParagraphStyle{.width = width});
+            benchmark::DoNotOptimize(layout.lines().size());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTextSize * 5));
+}
+BENCHMARK(layoutAtSeveralWidths)->Unit(benchmark::kMillisecond);
+
+void layoutRightToLeft(benchmark::State& state) {
+    // The same text with every word followed by a Hebrew one: bidirectional lines, laid out by
+    // Pango.
+    std::string text;
+    for (const char c : sampleText().substr(0, kTextSize / 4)) {
+        text += c == ' ' ? " \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D " : std::string(1, c);
+    }
+    const StyledText styled(text);
+    const ParagraphStyle style{.width = 480};
+    for (auto _ : state) {
+        const TextLayout layout(styled, style);
+        benchmark::DoNotOptimize(layout.lines().size());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(layoutRightToLeft)->Unit(benchmark::kMillisecond);
 
 void shapeMathRun(benchmark::State& state) {
     const auto face =
