@@ -173,12 +173,17 @@ std::vector<ClawHubSkill> SkillsBrowserViewModel::uniqueBySlug(std::vector<ClawH
     return result;
 }
 
-void SkillsBrowserViewModel::applyOstrelFilter() {
+void SkillsBrowserViewModel::applyOstrelFilter(bool reloaded) {
     const auto key = catalogueProviderKey(provider_.peek());
     if (!key) {
         return;
     }
-    ostrelFiltered_.set(filterOstrel(ostrelAll_.peek(), *key, searchQuery_.peek()));
+    auto filtered = filterOstrel(ostrelAll_.peek(), *key, searchQuery_.peek());
+    if (reloaded) {
+        ostrelFiltered_.setAlways(std::move(filtered));
+    } else {
+        ostrelFiltered_.set(std::move(filtered));
+    }
 }
 
 void SkillsBrowserViewModel::startOpenClawLoad(bool reset) {
@@ -277,7 +282,8 @@ platform::Task<void> SkillsBrowserViewModel::loadOpenClaw(bool reset) {
         }
         items.insert(items.end(), std::make_move_iterator(page->items.begin()),
                      std::make_move_iterator(page->items.end()));
-        openClawItems_.set(uniqueBySlug(std::move(items)));
+        // Skills compare by slug: a reload that renames a skill must still reach the rows.
+        openClawItems_.setAlways(uniqueBySlug(std::move(items)));
         openClawCursor_.set(page->nextCursor);
         cursorSort_ = sort;
     } else {
@@ -304,8 +310,9 @@ platform::Task<void> SkillsBrowserViewModel::loadOstrel() {
         co_return; // a newer catalogue load (Refresh, provider change) owns the result
     }
     if (catalogue) {
-        ostrelAll_.set(std::move(catalogue->skills));
-        applyOstrelFilter();
+        // Skills compare by id: a reload that renames a skill must still reach the rows.
+        ostrelAll_.setAlways(std::move(catalogue->skills));
+        applyOstrelFilter(/*reloaded=*/true);
     } else {
         errorMessage_.set(platform::localizedDescription(failure));
     }

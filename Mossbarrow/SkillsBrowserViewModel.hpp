@@ -105,7 +105,9 @@ public:
 
 private:
     void providerDidChange();
-    void applyOstrelFilter();
+    // `reloaded`: the catalogue was fetched again, so an equal-by-id list may still hold new
+    // titles and must notify.
+    void applyOstrelFilter(bool reloaded = false);
     platform::Task<void> loadOpenClaw(bool reset);
     platform::Task<void> loadOstrel();
     void startOpenClawLoad(bool reset);

@@ -38,6 +38,10 @@ protected:
             if (current == "empty") {
                 return Reply{.body = R"({"skills": [], "total": 0})"};
             }
+            if (current == "renamed") {
+                return Reply{.body = renamed(fixture("ostrel-catalogue.json"), "\"PDF Tools\"",
+                                             "\"PDF Toolkit\"")};
+            }
             return Reply{.body = fixture("ostrel-catalogue.json"),
                          .held = current == "held",
                          .key = "catalogue"};
@@ -53,8 +57,21 @@ protected:
             return Reply{
                 .body = fixture("clawhub-trending-1.json"), .held = true, .key = "updated"};
         }
+        if (mode() == "renamed") {
+            return Reply{.body = renamed(fixture("clawhub-trending-1.json"), "\"Sheet Helper\"",
+                                         "\"Sheet Wizard\"")};
+        }
         return ok("clawhub-trending-1.json");
     }};
+
+    static std::string renamed(std::string body, std::string_view from, std::string_view to) {
+        const auto at = body.find(from);
+        EXPECT_NE(at, std::string::npos) << from << " is not in the fixture";
+        if (at != std::string::npos) {
+            body.replace(at, from.size(), to);
+        }
+        return body;
+    }
     std::shared_ptr<SkillsBrowserViewModel> model = SkillsBrowserViewModel::make(server.client());
 
 public:
@@ -204,6 +221,29 @@ TEST_F(SkillsBrowser, RefreshFailureKeepsTheCatalogue) {
               "The operation couldn’t be completed. (Mossbarrow.APIClientError error 0.)");
     EXPECT_EQ(model->ostrelAll().size(), 5u);
     EXPECT_EQ(model->ostrelFiltered().size(), 3u);
+}
+
+// Skills compare by slug or id, so a reload that only renames them still has to reach the lists.
+TEST_F(SkillsBrowser, RefreshShowsRenamedSkillsUnderTheSameIds) {
+    loadCatalogue();
+    showOpenClaw();
+    model->setProvider(SkillProvider::claude);
+    ASSERT_EQ(model->ostrelFiltered().front().name, "PDF Tools");
+    setMode("renamed");
+    model->refresh();
+    runUntil([&] { return server.count("/api/skills") == 2 && !model->isLoadingOstrel(); },
+             "catalogue reloaded");
+    EXPECT_EQ(model->ostrelAll().front().name, "PDF Toolkit");
+    EXPECT_EQ(model->ostrelFiltered().front().name, "PDF Toolkit");
+
+    model->setProvider(SkillProvider::openClaw);
+    model->refresh();
+    runUntil(
+        [&] {
+            return !model->isLoadingOpenClaw() && !model->openClawItems().empty() &&
+                   model->openClawItems().front().displayName == "Sheet Wizard";
+        },
+        "renamed ClawHub page");
 }
 
 TEST_F(SkillsBrowser, ALateCatalogueDoesNotReplaceARefresh) {
