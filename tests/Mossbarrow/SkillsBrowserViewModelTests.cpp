@@ -223,27 +223,34 @@ TEST_F(SkillsBrowser, RefreshFailureKeepsTheCatalogue) {
     EXPECT_EQ(model->ostrelFiltered().size(), 3u);
 }
 
-// Skills compare by slug or id, so a reload that only renames them still has to reach the lists.
-TEST_F(SkillsBrowser, RefreshShowsRenamedSkillsUnderTheSameIds) {
+// Skills compare by slug or id, so a reload that only renames them must still tell the lists,
+// which redraw only when told.
+TEST_F(SkillsBrowser, RefreshOfRenamedSkillsUnderTheSameIdsNotifies) {
     loadCatalogue();
     showOpenClaw();
     model->setProvider(SkillProvider::claude);
     ASSERT_EQ(model->ostrelFiltered().front().name, "PDF Tools");
+    std::atomic<bool> filteredChanged = false;
+    platform::withObservationTracking([&] { (void)model->ostrelFiltered(); },
+                                      [&] { filteredChanged = true; });
     setMode("renamed");
     model->refresh();
     runUntil([&] { return server.count("/api/skills") == 2 && !model->isLoadingOstrel(); },
              "catalogue reloaded");
-    EXPECT_EQ(model->ostrelAll().front().name, "PDF Toolkit");
+    EXPECT_TRUE(filteredChanged);
     EXPECT_EQ(model->ostrelFiltered().front().name, "PDF Toolkit");
 
     model->setProvider(SkillProvider::openClaw);
+    std::atomic<bool> itemsChanged = false;
+    platform::withObservationTracking([&] { (void)model->openClawItems(); },
+                                      [&] { itemsChanged = true; });
+    const auto pages = server.count("/api/v1/skills");
     model->refresh();
-    runUntil(
-        [&] {
-            return !model->isLoadingOpenClaw() && !model->openClawItems().empty() &&
-                   model->openClawItems().front().displayName == "Sheet Wizard";
-        },
-        "renamed ClawHub page");
+    runUntil([&] { return server.count("/api/v1/skills") > pages && !model->isLoadingOpenClaw(); },
+             "ClawHub page reloaded");
+    EXPECT_TRUE(itemsChanged);
+    ASSERT_FALSE(model->openClawItems().empty());
+    EXPECT_EQ(model->openClawItems().front().displayName, "Sheet Wizard");
 }
 
 TEST_F(SkillsBrowser, ALateCatalogueDoesNotReplaceARefresh) {
