@@ -21,7 +21,7 @@ namespace vellum {
 class ImageLoader final : public platform::Actor, public std::enable_shared_from_this<ImageLoader> {
 public:
     /// The error of a reply whose bytes are not a picture. (Same code as on other platforms.)
-    static constexpr auto cannotDecodeContentData = static_cast<platform::URLError::Code>(-1016);
+    static constexpr auto cannotDecodeContentData = platform::URLError::cannotDecodeContentData;
 
     struct Configuration {
         /// Longest a request may stay without a byte before it fails.

@@ -35,6 +35,8 @@ std::string URLError::description(Code code) {
         return "The Internet connection appears to be offline.";
     case badServerResponse:
         return "bad server response";
+    case cannotDecodeContentData:
+        return "cannot decode raw data";
     case fileDoesNotExist:
         return "The requested URL was not found on this server.";
     case noPermissionsToReadFile:

@@ -24,6 +24,7 @@ public:
         httpTooManyRedirects = -1007,
         notConnectedToInternet = -1009,
         badServerResponse = -1011,
+        cannotDecodeContentData = -1016,
         fileDoesNotExist = -1100,
         noPermissionsToReadFile = -1102,
         dataLengthExceedsMaximum = -1103,

@@ -46,6 +46,10 @@ TEST(URLErrorTest, TextsAndBase) {
     EXPECT_STREQ(base.what(), "The Internet connection appears to be offline.");
     EXPECT_EQ(platform::URLError(platform::URLError::networkConnectionLost).localizedDescription(),
               "The network connection was lost.");
+    // Bytes that are no picture: a code of its own, not "An unknown error occurred."
+    EXPECT_EQ(
+        platform::URLError(platform::URLError::cannotDecodeContentData).localizedDescription(),
+        "cannot decode raw data");
 }
 
 } // namespace
