@@ -274,7 +274,20 @@ public:
         : baseURL_(baseURL)
         , blocks_(blocks) {}
 
+    // For a text made single-line by makeSingleLine: line breaks are put back and the two edge
+    // stand-ins dropped as the text is emitted, so the result needs no second pass.
+    void restoreLineBreaks(const SingleLine& line) { line_ = &line; }
+    // Whether both edge stand-ins were found and dropped.
+    [[nodiscard]] bool droppedEdges() const noexcept { return droppedFirst_ && droppedLast_; }
+
     AttributedString build(cmark_node* document, std::size_t sourceLength) {
+        if (line_ != nullptr) {
+            // The edge stand-in after the text ends the last leaf in document order.
+            lastLeaf_ = document;
+            while (cmark_node* const child = cmark_node_last_child(lastLeaf_)) {
+                lastLeaf_ = child;
+            }
+        }
         // Markup only removes characters, mostly; a run every dozen bytes is typical prose.
         result_.reserve(sourceLength + 64, sourceLength / 12 + 16);
         const std::unique_ptr<cmark_iter, IterDeleter> iter{cmark_iter_new(document)};
@@ -510,7 +523,29 @@ private:
         return cached_.back().attributes;
     }
 
-    void emit(std::string_view text, std::uint32_t extraBits = 0) {
+    void emit(std::string_view text, std::uint32_t extraBits = 0, cmark_node* leaf = nullptr) {
+        std::string restored;
+        if (line_ != nullptr) {
+            const std::string& edge = line_->edgeStandIn;
+            if (!emittedAny_ && text.starts_with(edge)) {
+                text.remove_prefix(edge.size());
+                droppedFirst_ = true;
+            }
+            emittedAny_ = true;
+            if (leaf != nullptr && leaf == lastLeaf_ && text.ends_with(edge)) {
+                text.remove_suffix(edge.size());
+                droppedLast_ = true;
+            }
+            const auto holds = [&](const std::string& standIn) {
+                return !standIn.empty() && text.find(standIn) != std::string_view::npos;
+            };
+            if (holds(line_->newlineStandIn) || holds(line_->returnStandIn)) {
+                restored = std::string(text);
+                replaceAll(restored, line_->newlineStandIn, "\n");
+                replaceAll(restored, line_->returnStandIn, "\r");
+                text = restored;
+            }
+        }
         if (!text.empty()) {
             result_.append(text, container(extraBits));
             if (!inlines_.empty()) {
@@ -559,7 +594,7 @@ private:
             popBlock();
             return;
         case CMARK_NODE_TEXT:
-            emit(literalOf(node));
+            emit(literalOf(node), 0, node);
             return;
         case CMARK_NODE_CODE:
             emit(literalOf(node), InlinePresentationIntent::codeBit);
@@ -636,6 +671,11 @@ private:
 
     const std::optional<URL>& baseURL_;
     const bool blocks_;
+    const SingleLine* line_ = nullptr;
+    cmark_node* lastLeaf_ = nullptr;
+    bool emittedAny_ = false;
+    bool droppedFirst_ = false;
+    bool droppedLast_ = false;
     AttributedString result_;
     std::vector<BlockFrame> frames_;
     std::vector<InlineFrameState> inlines_;
@@ -698,6 +738,13 @@ std::string checkedSource(std::string_view markdown, const MarkdownParsingOption
 AttributedString parseInlineOnly(const std::string& source, const std::optional<URL>& baseURL) {
     const SingleLine line = makeSingleLine(source);
     const auto document = parseTree(line.source, false);
+    Builder builder(baseURL, false);
+    builder.restoreLineBreaks(line);
+    AttributedString built = builder.build(document.get(), line.source.size());
+    if (builder.droppedEdges()) {
+        return built;
+    }
+    // The parser put an edge somewhere unexpected: the slower way by runs finds it anywhere.
     const AttributedString raw = Builder(baseURL, false).build(document.get(), line.source.size());
 
     // Put the line breaks back and drop the two edge stand-ins.
