@@ -5,6 +5,7 @@
 #include "Vellum/HighlightedText.hpp"
 #include "platform/runtime/Runtime.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -155,11 +156,18 @@ TEST(HighlightTests, OnlyAUniformBlockIntentIsCarriedOver) {
         EXPECT_TRUE(colorOf(attributes));
     }
 
-    AttributedString mixed("let ", intentOnly);
-    mixed.append("x", AttributeContainer());
-    for (const auto& [text, attributes] :
-         runsOf(highlight(tokens, HighlighterTheme::defaultTheme(), light, mixed))) {
-        EXPECT_EQ(attributes.get<Intent>(), nullptr) << text;
+    AttributeContainer otherIntent;
+    otherIntent.set<Intent>(
+        PresentationIntent({PresentationIntent::IntentType::codeBlock(std::string("swift"), 4)}));
+    AttributedString partly("let ", intentOnly);
+    partly.append("x", AttributeContainer());
+    AttributedString twoBlocks("let ", intentOnly);
+    twoBlocks.append("x", otherIntent);
+    for (const AttributedString& mixed : {partly, twoBlocks}) {
+        for (const auto& [text, attributes] :
+             runsOf(highlight(tokens, HighlighterTheme::defaultTheme(), light, mixed))) {
+            EXPECT_EQ(attributes.get<Intent>(), nullptr) << text;
+        }
     }
 }
 
@@ -178,9 +186,19 @@ TEST(HighlightTests, ThemesCompareAndHashByContent) {
     reordered.tokenProperties.reserve(512);
     std::vector<std::pair<TokenType, AnyTextProperty>> entries(standard.tokenProperties.begin(),
                                                                standard.tokenProperties.end());
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-        reordered.tokenProperties.insert(*entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.first.rawValue() > b.first.rawValue(); });
+    for (const auto& entry : entries) {
+        reordered.tokenProperties.insert(entry);
     }
+    const auto keys = [](const HighlighterTheme& theme) {
+        std::vector<std::string> names;
+        for (const auto& [type, property] : theme.tokenProperties) {
+            names.push_back(type.rawValue());
+        }
+        return names;
+    };
+    ASSERT_NE(keys(reordered), keys(standard)) << "the two themes should be kept differently";
     EXPECT_EQ(reordered, standard);
     EXPECT_EQ(std::hash<HighlighterTheme>{}(reordered), std::hash<HighlighterTheme>{}(standard));
 
