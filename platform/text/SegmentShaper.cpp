@@ -1,5 +1,6 @@
 #include "platform/text/SegmentShaper.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 namespace platform {
@@ -71,11 +72,18 @@ const SegmentShaper::LoadedFont* SegmentShaper::font(const PangoFontDescription*
 }
 
 std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFont& font,
-                                                                 std::string_view segment) {
-    std::string key(sizeof(PangoFont*), '\0');
+                                                                 std::string_view context,
+                                                                 std::size_t offset,
+                                                                 std::size_t length) {
+    std::string key(sizeof(PangoFont*) + 2 * sizeof(std::uint32_t), '\0');
     const PangoFont* address = font.font;
-    std::memcpy(key.data(), static_cast<const void*>(&address), sizeof address);
-    key.append(segment);
+    const auto at = static_cast<std::uint32_t>(offset);
+    const auto count = static_cast<std::uint32_t>(length);
+    char* k = key.data();
+    std::memcpy(k, static_cast<const void*>(&address), sizeof address);
+    std::memcpy(k + sizeof address, &at, sizeof at);
+    std::memcpy(k + sizeof address + sizeof at, &count, sizeof count);
+    key.append(context);
     if (const auto it = shapes_.find(key); it != shapes_.end()) {
         return it->second;
     }
@@ -87,9 +95,25 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
     analysis.gravity = PANGO_GRAVITY_SOUTH;
     analysis.script = PANGO_SCRIPT_LATIN;
     analysis.language = pango_context_get_language(context_);
-    const auto length = static_cast<int>(segment.size());
-    pango_shape_with_flags(segment.data(), length, segment.data(), length, &analysis, shape->glyphs,
+    const auto whole = static_cast<int>(context.size());
+    pango_shape_with_flags(context.data(), whole, context.data(), whole, &analysis, shape->glyphs,
                            PANGO_SHAPE_NONE);
+    if (offset > 0 || length < context.size()) {
+        // Keep the segment's own glyphs, with clusters from its start.
+        PangoGlyphString* all = shape->glyphs;
+        shape->glyphs = pango_glyph_string_new();
+        for (int i = 0; i < all->num_glyphs; ++i) {
+            const auto cluster = static_cast<std::size_t>(all->log_clusters[i]);
+            if (cluster < offset || cluster >= offset + length) {
+                continue;
+            }
+            const int n = shape->glyphs->num_glyphs;
+            pango_glyph_string_set_size(shape->glyphs, n + 1);
+            shape->glyphs->glyphs[n] = all->glyphs[i];
+            shape->glyphs->log_clusters[n] = static_cast<int>(cluster - offset);
+        }
+        pango_glyph_string_free(all);
+    }
     for (int i = 0; i < shape->glyphs->num_glyphs; ++i) {
         const PangoGlyphInfo& g = shape->glyphs->glyphs[i];
         shape->width += g.geometry.width;

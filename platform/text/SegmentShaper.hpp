@@ -42,8 +42,11 @@ public:
 
     /// The font Pango loads for `description` (its first face); null when none loads.
     const LoadedFont* font(const PangoFontDescription* description);
-    /// `segment` shaped left to right in `font`.
-    std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view segment);
+    /// The glyphs of `length` bytes from `offset` of `context`, from shaping all of `context`
+    /// left to right in `font` as Latin text. Shaping the neighbouring words along lets
+    /// contextual forms that look across a space come out as in the whole paragraph.
+    std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
+                                       std::size_t offset, std::size_t length);
 
     SegmentShaper(const SegmentShaper&) = delete;
     SegmentShaper& operator=(const SegmentShaper&) = delete;
@@ -67,7 +70,7 @@ private:
     std::unordered_map<PangoFontDescription*, std::unique_ptr<LoadedFont>, DescriptionHash,
                        DescriptionEqual>
         fonts_;
-    /// Keyed by the font's address and the segment's bytes.
+    /// Keyed by the font's address, the segment's place in its context and the context's bytes.
     std::unordered_map<std::string, std::shared_ptr<const Shape>> shapes_;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/text/TextLayout.hpp"
 
+#include "platform/foundation/ASCII.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/text/SegmentShaper.hpp"
@@ -173,6 +174,23 @@ bool isPlainCharacter(char32_t c) {
     return (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0x2FF && c != 0xAD) ||
            (c >= 0x1E00 && c <= 0x1EFF) || (c >= 0x2010 && c <= 0x2027) ||
            (c >= 0x2030 && c <= 0x205E) || (c >= 0x20A0 && c <= 0x20BF);
+}
+
+/// Whether shaping `piece` may depend on the words around it: whether it has anything but
+/// letters, figures, spaces and the punctuation of running text (faces raise dashes, brackets
+/// and the like between capitals or figures, looking across spaces).
+bool needsContext(std::string_view piece) {
+    for (std::size_t i = 0; i < piece.size();) {
+        const char32_t c = decode(piece, i);
+        const bool plain = c < 0x80
+                               ? ascii::isAlnum(static_cast<char>(c)) || c == ' ' || c == ',' ||
+                                     c == '.' || c == '\''
+                               : c == 0x2019 || (c >= 0xC0 && c < 0x2000 && c != 0xD7 && c != 0xF7);
+        if (!plain) {
+            return true;
+        }
+    }
+    return false;
 }
 
 struct BreakIteratorDeleter {
@@ -616,7 +634,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     std::vector<Piece> pieces;
     std::vector<Segment> segments;
     std::size_t segmentStart = 0;
-    for (const std::size_t breakAt : breaks) {
+    for (std::size_t b = 0; b < breaks.size(); ++b) {
+        const std::size_t breakAt = breaks[b];
         Segment segment;
         segment.endsParagraph = text[breakAt - 1] == '\n';
         segment.start = segmentStart;
@@ -629,7 +648,19 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             if (end <= at || runFonts[r] == nullptr) {
                 return false; // offsets that do not advance: give the text to Pango
             }
-            auto shape = shaper.shape(*runFonts[r], std::string_view(text).substr(at, end - at));
+            // Such a piece is shaped with the words on either side, within its run.
+            std::size_t before = at;
+            std::size_t after = end;
+            if (needsContext(std::string_view(text).substr(at, end - at))) {
+                const std::size_t runStart = runStarts[r];
+                const std::size_t runEnd =
+                    r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
+                before = std::max(b > 0 ? (b > 1 ? breaks[b - 2] : 0) : at, runStart);
+                after = std::min(b + 1 < breaks.size() ? breaks[b + 1] : text.size(), runEnd);
+            }
+            auto shape =
+                shaper.shape(*runFonts[r], std::string_view(text).substr(before, after - before),
+                             at - before, end - at);
             if (!shape->covered) {
                 return false; // a fallback face would draw part of it
             }
