@@ -115,98 +115,94 @@ struct ThematicBreakStyleKey {
 inline void setInlineStyle(platform::ui::EnvironmentValues& environment, InlineStyle style) {
     environment.set<InlineStyleKey>(std::move(style));
 }
+
+// The readers never answer an empty style: one written by mistake would leave the blocks nothing
+// to draw with, so the default stands in for it.
 [[nodiscard]] inline AnyHeadingStyle
 headingStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<HeadingStyleKey>();
+    AnyHeadingStyle style = environment.get<HeadingStyleKey>();
+    return style ? style : HeadingStyleKey::defaultValue();
 }
 inline void setHeadingStyle(platform::ui::EnvironmentValues& environment, AnyHeadingStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<HeadingStyleKey>(style ? std::move(style) : HeadingStyleKey::defaultValue());
+    environment.set<HeadingStyleKey>(std::move(style));
 }
 [[nodiscard]] inline AnyParagraphStyle
 paragraphStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<ParagraphStyleKey>();
+    AnyParagraphStyle style = environment.get<ParagraphStyleKey>();
+    return style ? style : ParagraphStyleKey::defaultValue();
 }
 inline void setParagraphStyle(platform::ui::EnvironmentValues& environment,
                               AnyParagraphStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<ParagraphStyleKey>(style ? std::move(style)
-                                             : ParagraphStyleKey::defaultValue());
+    environment.set<ParagraphStyleKey>(std::move(style));
 }
 [[nodiscard]] inline AnyBlockQuoteStyle
 blockQuoteStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<BlockQuoteStyleKey>();
+    AnyBlockQuoteStyle style = environment.get<BlockQuoteStyleKey>();
+    return style ? style : BlockQuoteStyleKey::defaultValue();
 }
 inline void setBlockQuoteStyle(platform::ui::EnvironmentValues& environment,
                                AnyBlockQuoteStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<BlockQuoteStyleKey>(style ? std::move(style)
-                                              : BlockQuoteStyleKey::defaultValue());
+    environment.set<BlockQuoteStyleKey>(std::move(style));
 }
 [[nodiscard]] inline AnyCodeBlockStyle
 codeBlockStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<CodeBlockStyleKey>();
+    AnyCodeBlockStyle style = environment.get<CodeBlockStyleKey>();
+    return style ? style : CodeBlockStyleKey::defaultValue();
 }
 inline void setCodeBlockStyle(platform::ui::EnvironmentValues& environment,
                               AnyCodeBlockStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<CodeBlockStyleKey>(style ? std::move(style)
-                                             : CodeBlockStyleKey::defaultValue());
+    environment.set<CodeBlockStyleKey>(std::move(style));
 }
 [[nodiscard]] inline AnyListItemStyle
 listItemStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<ListItemStyleKey>();
+    AnyListItemStyle style = environment.get<ListItemStyleKey>();
+    return style ? style : ListItemStyleKey::defaultValue();
 }
 inline void setListItemStyle(platform::ui::EnvironmentValues& environment, AnyListItemStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<ListItemStyleKey>(style ? std::move(style) : ListItemStyleKey::defaultValue());
+    environment.set<ListItemStyleKey>(std::move(style));
 }
 [[nodiscard]] inline AnyUnorderedListMarker
 unorderedListMarker(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<UnorderedListMarkerKey>();
+    AnyUnorderedListMarker style = environment.get<UnorderedListMarkerKey>();
+    return style ? style : UnorderedListMarkerKey::defaultValue();
 }
 inline void setUnorderedListMarker(platform::ui::EnvironmentValues& environment,
                                    AnyUnorderedListMarker style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<UnorderedListMarkerKey>(style ? std::move(style)
-                                                  : UnorderedListMarkerKey::defaultValue());
+    environment.set<UnorderedListMarkerKey>(std::move(style));
 }
 [[nodiscard]] inline AnyOrderedListMarker
 orderedListMarker(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<OrderedListMarkerKey>();
+    AnyOrderedListMarker style = environment.get<OrderedListMarkerKey>();
+    return style ? style : OrderedListMarkerKey::defaultValue();
 }
 inline void setOrderedListMarker(platform::ui::EnvironmentValues& environment,
                                  AnyOrderedListMarker style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<OrderedListMarkerKey>(style ? std::move(style)
-                                                : OrderedListMarkerKey::defaultValue());
+    environment.set<OrderedListMarkerKey>(std::move(style));
 }
 [[nodiscard]] inline AnyTableStyle tableStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<TableStyleKey>();
+    AnyTableStyle style = environment.get<TableStyleKey>();
+    return style ? style : TableStyleKey::defaultValue();
 }
 inline void setTableStyle(platform::ui::EnvironmentValues& environment, AnyTableStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<TableStyleKey>(style ? std::move(style) : TableStyleKey::defaultValue());
+    environment.set<TableStyleKey>(std::move(style));
 }
 [[nodiscard]] inline AnyTableCellStyle
 tableCellStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<TableCellStyleKey>();
+    AnyTableCellStyle style = environment.get<TableCellStyleKey>();
+    return style ? style : TableCellStyleKey::defaultValue();
 }
 inline void setTableCellStyle(platform::ui::EnvironmentValues& environment,
                               AnyTableCellStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<TableCellStyleKey>(style ? std::move(style)
-                                             : TableCellStyleKey::defaultValue());
+    environment.set<TableCellStyleKey>(std::move(style));
 }
 [[nodiscard]] inline AnyThematicBreakStyle
 thematicBreakStyle(const platform::ui::EnvironmentValues& environment) {
-    return environment.get<ThematicBreakStyleKey>();
+    AnyThematicBreakStyle style = environment.get<ThematicBreakStyleKey>();
+    return style ? style : ThematicBreakStyleKey::defaultValue();
 }
 inline void setThematicBreakStyle(platform::ui::EnvironmentValues& environment,
                                   AnyThematicBreakStyle style) {
-    // An empty style would leave the blocks with nothing to draw them: take the default.
-    environment.set<ThematicBreakStyleKey>(style ? std::move(style)
-                                                 : ThematicBreakStyleKey::defaultValue());
+    environment.set<ThematicBreakStyleKey>(std::move(style));
 }
 
 } // namespace vellum::StructuredText
