@@ -2,12 +2,12 @@
 
 #include "platform/foundation/ScopeExit.hpp"
 
-#include <cstdint>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
 #include <jsc/jsc.h>
+#include <simdjson.h>
 
 namespace platform {
 
@@ -70,29 +70,61 @@ std::string stringBytes(JSCValue* value) {
     return data != nullptr ? std::string(data, size) : std::string();
 }
 
-// One element of a reply as a string object; nullopt when it is not one.
-std::optional<JSContext::StringObject> stringObject(JSCValue* element) {
-    if (!jsc_value_is_object(element) || jsc_value_is_array(element) ||
-        jsc_value_is_function(element)) {
+// Checks a reply inside the engine and hands it over as one JSON text: converting element by
+// element through the engine's object interface costs several times what the script itself
+// takes. The checks keep what JSON would quietly drop or reshape (undefined or function
+// values, objects with their own JSON form) from passing as a string object. It holds on to the
+// functions it uses, so that a script replacing them cannot change what it does.
+constexpr std::string_view replyReaderSource = R"((function () {
+    var stringify = JSON.stringify, keys = Object.keys, isArray = Array.isArray;
+    return function (reply) {
+        if (!isArray(reply)) return null;
+        for (var i = 0, n = reply.length; i < n; i++) {
+            var element = reply[i];
+            if (element === null || typeof element !== 'object' || isArray(element) ||
+                typeof element.toJSON === 'function') return null;
+            var names = keys(element);
+            for (var j = 0; j < names.length; j++) {
+                if (typeof element[names[j]] !== 'string') return null;
+            }
+        }
+        return stringify(reply);
+    };
+})())";
+
+// The string objects of a checked reply's JSON; nullopt when it is not an array of them.
+std::optional<std::vector<JSContext::StringObject>> parseStringObjects(std::string_view json) {
+    simdjson::dom::parser parser;
+    simdjson::dom::array array;
+    if (parser.parse(json.data(), json.size()).get_array().get(array) != simdjson::SUCCESS) {
         return std::nullopt;
     }
-    char** const names = jsc_value_object_enumerate_properties(element);
-    const ScopeExit release([names] { g_strfreev(names); });
-    JSContext::StringObject object;
-    for (char** name = names; name != nullptr && *name != nullptr; ++name) {
-        const Ref<JSCValue> value(jsc_value_object_get_property(element, *name));
-        if (!value || !jsc_value_is_string(value.get())) {
+    std::vector<JSContext::StringObject> objects;
+    objects.reserve(array.size());
+    for (const simdjson::dom::element element : array) {
+        simdjson::dom::object members;
+        if (element.get_object().get(members) != simdjson::SUCCESS) {
             return std::nullopt;
         }
-        object.emplace_back(*name, stringBytes(value.get()));
+        JSContext::StringObject object;
+        for (const simdjson::dom::key_value_pair member : members) {
+            std::string_view value;
+            if (member.value.get_string().get(value) != simdjson::SUCCESS) {
+                return std::nullopt;
+            }
+            object.emplace_back(std::string(member.key), std::string(value));
+        }
+        objects.push_back(std::move(object));
     }
-    return object;
+    return objects;
 }
 
 } // namespace
 
 struct JSContext::Engine {
     Ref<JSCContext> context;
+    // The function made from replyReaderSource.
+    Ref<JSCValue> replyReader;
 
     // Clears a pending exception; true when there was one.
     bool takeException() const {
@@ -122,7 +154,17 @@ std::unique_ptr<JSContext> JSContext::make() {
         return nullptr;
     }
     auto engine = std::make_unique<Engine>();
+    {
+        const EngineAllocations allocations;
+        engine->replyReader.reset(
+            jsc_context_evaluate(context.get(), replyReaderSource.data(),
+                                 static_cast<gssize>(replyReaderSource.size())));
+    }
     engine->context = std::move(context);
+    if (engine->takeException() || !engine->replyReader ||
+        !jsc_value_is_function(engine->replyReader.get())) {
+        return nullptr;
+    }
     return std::unique_ptr<JSContext>(new JSContext(std::move(engine)));
 }
 
@@ -168,34 +210,22 @@ JSContext::callReturningStringObjects(std::string_view name,
         values.emplace_back(jsc_value_new_string_from_bytes(context, bytes));
         parameters.push_back(values.back().get());
     }
-    const Ref<JSCValue> reply = [&] {
+    const Ref<JSCValue> json = [&] {
         const EngineAllocations engine;
-        return Ref<JSCValue>(jsc_value_function_callv(
+        const Ref<JSCValue> reply(jsc_value_function_callv(
             function.get(), static_cast<guint>(parameters.size()), parameters.data()));
-    }();
-    if (engine_->takeException() || !reply || !jsc_value_is_array(reply.get())) {
-        return std::nullopt;
-    }
-
-    const Ref<JSCValue> lengthValue(jsc_value_object_get_property(reply.get(), "length"));
-    const double length = lengthValue ? jsc_value_to_double(lengthValue.get()) : 0;
-    if (!(length >= 0)) {
-        return std::nullopt;
-    }
-    // An array's length is below 2^32.
-    const auto count = static_cast<std::uint32_t>(length);
-    std::vector<StringObject> objects;
-    objects.reserve(count);
-    for (std::uint32_t index = 0; index < count; ++index) {
-        const Ref<JSCValue> element(jsc_value_object_get_property_at_index(reply.get(), index));
-        std::optional<StringObject> object = element ? stringObject(element.get()) : std::nullopt;
-        // Reading an element can run script (a getter) and throw.
-        if (engine_->takeException() || !object) {
-            return std::nullopt;
+        if (engine_->takeException() || !reply) {
+            return Ref<JSCValue>();
         }
-        objects.push_back(std::move(*object));
+        JSCValue* replyParameter = reply.get();
+        // Reading the reply can run script too (getters) and throw or be stopped.
+        return Ref<JSCValue>(
+            jsc_value_function_callv(engine_->replyReader.get(), 1, &replyParameter));
+    }();
+    if (engine_->takeException() || !json || !jsc_value_is_string(json.get())) {
+        return std::nullopt;
     }
-    return objects;
+    return parseStringObjects(stringBytes(json.get()));
 }
 
 } // namespace platform

@@ -61,6 +61,18 @@ TEST(JSContextTests, RepliesOfTheWrongShapeAreRejected) {
     EXPECT_FALSE(call(*context, "return [[x]];"));
     EXPECT_FALSE(call(*context, "return [null];"));
     EXPECT_FALSE(call(*context, "return [{content: {nested: x}}];"));
+    // An object with a JSON form of its own is still judged by its properties.
+    EXPECT_FALSE(call(*context, "return [Object.create({toJSON() { return {content: x}; }})];"));
+}
+
+TEST(JSContextTests, ScriptsCannotReshapeHowRepliesAreRead) {
+    const auto context = JSContext::make();
+    ASSERT_NE(context, nullptr);
+    const auto reply =
+        call(*context, "JSON.stringify = function () { return '[]'; }; Object.keys = null;"
+                       " return [{content: x}];");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(*reply, (std::vector<StringObject>{{{"content", "a"}}}));
 }
 
 TEST(JSContextTests, ExceptionsFailTheCallAndLeaveTheContextUsable) {
