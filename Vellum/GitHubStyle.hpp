@@ -1,0 +1,96 @@
+#pragma once
+
+// The look of markdown as GitHub renders it: smaller headings with a rule under the two top
+// levels, fixed point spacings between blocks, a thin bar for quotes, flat code panels, striped
+// tables with an outline and bullets that change shape with depth.
+
+#include "Vellum/BlockQuoteStyle.hpp"
+#include "Vellum/CodeBlockStyle.hpp"
+#include "Vellum/DecimalListMarker.hpp"
+#include "Vellum/DefaultStyle.hpp"
+#include "Vellum/HeadingStyle.hpp"
+#include "Vellum/HierarchicalSymbolListMarker.hpp"
+#include "Vellum/InlineStyle.hpp"
+#include "Vellum/ParagraphStyle.hpp"
+#include "Vellum/TableCellStyle.hpp"
+#include "Vellum/TableStyle.hpp"
+#include "Vellum/ThematicBreakStyle.hpp"
+
+#include <array>
+
+namespace vellum::StructuredText {
+
+// Levels beyond six look like six; six and deeper are drawn in the muted colour.
+class GitHubHeadingStyle final : public HeadingStyle {
+public:
+    static constexpr std::array<double, 6> fontScales{2.0, 1.5, 1.25, 1.0, 0.875, 0.85};
+
+    [[nodiscard]] platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const HeadingStyleConfiguration& configuration) const override;
+};
+
+class GitHubParagraphStyle final : public ParagraphStyle {
+public:
+    [[nodiscard]] platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const BlockStyleConfiguration& configuration) const override;
+};
+
+class GitHubBlockQuoteStyle final : public BlockQuoteStyle {
+public:
+    [[nodiscard]] platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const BlockStyleConfiguration& configuration) const override;
+};
+
+// The panel is the palette's, whatever the highlighter theme; no outline.
+class GitHubCodeBlockStyle final : public CodeBlockStyle {
+public:
+    [[nodiscard]] platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const CodeBlockStyleConfiguration& configuration) const override;
+};
+
+class GitHubTableStyle final : public TableStyle {
+public:
+    [[nodiscard]] platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const TableStyleConfiguration& configuration) const override;
+};
+
+// The head row (row 0) semibold.
+class GitHubTableCellStyle final : public TableCellStyle {
+public:
+    [[nodiscard]] platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const TableCellStyleConfiguration& configuration) const override;
+};
+
+class GitHubThematicBreakStyle final : public ThematicBreakStyle {
+public:
+    [[nodiscard]] platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const BlockStyleConfiguration& configuration) const override;
+};
+
+// The complete GitHub look. Lists keep the default item layout and numbers; bullets go disc,
+// circle, square with depth.
+struct GitHubStyle {
+    InlineStyle inlineStyle = InlineStyle::gitHub();
+    GitHubHeadingStyle headingStyle;
+    GitHubParagraphStyle paragraphStyle;
+    GitHubBlockQuoteStyle blockQuoteStyle;
+    GitHubCodeBlockStyle codeBlockStyle;
+    DefaultListItemStyle listItemStyle{FontScaled<double>(0.5)};
+    HierarchicalSymbolListMarker unorderedListMarker{
+        {SymbolListMarker("circle.fill", 0.33, FontScaled<double>(1.5)),
+         SymbolListMarker("circle", 0.33, FontScaled<double>(1.5)),
+         SymbolListMarker("square.fill", 0.33, FontScaled<double>(1.5))}};
+    DecimalListMarker orderedListMarker{FontScaled<double>(1.5)};
+    GitHubTableStyle tableStyle;
+    GitHubTableCellStyle tableCellStyle;
+    GitHubThematicBreakStyle thematicBreakStyle;
+};
+
+} // namespace vellum::StructuredText
