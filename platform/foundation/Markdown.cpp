@@ -206,8 +206,10 @@ SingleLine makeSingleLine(std::string_view markdown) {
     const bool hasReturn = markdown.find('\r') != std::string_view::npos;
     // Every candidate is encoded as E2 80 xx, E2 81 xx or E3 80 80 in UTF-8: only those lead
     // bytes need a closer look.
-    for (std::size_t at = markdown.find_first_of("\xE2\xE3"); at != std::string_view::npos;
-         at = markdown.find_first_of("\xE2\xE3", at + 1)) {
+    for (std::size_t at = 0; at < markdown.size(); ++at) {
+        if ((static_cast<unsigned char>(markdown[at]) & 0xFE) != 0xE2) {
+            continue;
+        }
         const std::u32string scalar = unicode::scalars(markdown.substr(at, 3));
         for (std::size_t k = 0; k < standInCandidates.size(); ++k) {
             used[k] = used[k] || (!scalar.empty() && standInCandidates[k] == scalar.front());
@@ -235,17 +237,19 @@ SingleLine makeSingleLine(std::string_view markdown) {
     line.newlineStandIn = take(hasNewline);
     line.returnStandIn = take(hasReturn);
 
-    line.source.reserve(markdown.size() + 8);
+    line.source.reserve(markdown.size() + markdown.size() / 16 + 8);
     line.source += line.edgeStandIn;
-    for (const char c : markdown) {
-        if (c == '\n') {
-            line.source += line.newlineStandIn;
-        } else if (c == '\r') {
-            line.source += line.returnStandIn;
-        } else {
-            line.source += c;
+    // The text between line breaks goes over in pieces.
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < markdown.size(); ++at) {
+        const char c = markdown[at];
+        if (c == '\n' || c == '\r') {
+            line.source.append(markdown.substr(start, at - start));
+            line.source += c == '\n' ? line.newlineStandIn : line.returnStandIn;
+            start = at + 1;
         }
     }
+    line.source.append(markdown.substr(start));
     line.source += line.edgeStandIn;
     return line;
 }
