@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace vellum {
 
@@ -67,7 +68,8 @@ private:
     template <class... Ps>
     static AnyTextProperty tuple(Ps... properties) {
         // Even one property goes into a tuple, so that a builder's result is always of one type.
-        return AnyTextProperty(TupleTextProperty({AnyTextProperty(std::move(properties))...}));
+        return AnyTextProperty(TupleTextProperty(
+            std::vector<AnyTextProperty>{AnyTextProperty(std::move(properties))...}));
     }
     [[nodiscard]] InlineStyle replacing(AnyTextProperty InlineStyle::*field,
                                         AnyTextProperty property) const {
