@@ -12,8 +12,6 @@
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string_view>
-#include <unicode/ubrk.h>
-#include <unicode/utext.h>
 #include <unordered_map>
 
 namespace platform {
@@ -193,44 +191,9 @@ bool needsContext(std::string_view piece) {
     return false;
 }
 
-struct BreakIteratorDeleter {
-    void operator()(UBreakIterator* b) const { ubrk_close(b); }
-};
-struct UTextDeleter {
-    void operator()(UText* t) const { utext_close(t); }
-};
-
-/// Byte offsets where ICU allows a line break in `text` (its end included); empty when ICU
-/// fails.
-std::vector<std::size_t> lineBreaks(const std::string& text) {
-    // Opening a line-break iterator loads its rules; each thread keeps one.
-    thread_local std::unique_ptr<UBreakIterator, BreakIteratorDeleter> iterator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        UBreakIterator* b = ubrk_open(UBRK_LINE, "en", nullptr, 0, &status);
-        if (U_FAILURE(status)) {
-            ubrk_close(b);
-            b = nullptr;
-        }
-        return std::unique_ptr<UBreakIterator, BreakIteratorDeleter>(b);
-    }();
-    std::vector<std::size_t> breaks;
-    if (!iterator) {
-        return breaks;
-    }
-    UErrorCode status = U_ZERO_ERROR;
-    const std::unique_ptr<UText, UTextDeleter> utext(
-        utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
-    ubrk_setUText(iterator.get(), utext.get(), &status);
-    if (U_FAILURE(status)) {
-        return breaks;
-    }
-    for (int32_t b = ubrk_next(iterator.get()); b != UBRK_DONE; b = ubrk_next(iterator.get())) {
-        breaks.push_back(static_cast<std::size_t>(b));
-    }
-    // The iterator must not keep pointing at text that goes away.
-    ubrk_setText(iterator.get(), nullptr, 0, &status);
-    return breaks;
-}
+/// How many words on either side a piece that needs them is shaped with: enough for a bracket to
+/// see the figures it encloses.
+constexpr std::size_t kContextWords = 2;
 
 } // namespace
 
@@ -242,7 +205,6 @@ struct TextLayout::Impl {
     std::vector<std::uint32_t> byteAtUtf16;
     /// UTF-16 offset of every character index (and of the end).
     std::vector<std::uint32_t> utf16AtChar;
-    /// Built with the Pango layout (at once on Pango's path, when first asked on ours).
     mutable std::vector<PangoLogAttr> logAttrs;
     std::vector<std::size_t> runStarts; // byte offset where each source run starts
     std::vector<TextAttributes> sourceAttributes;
@@ -292,10 +254,7 @@ struct TextLayout::Impl {
         }
         return layout.get();
     }
-    const std::vector<PangoLogAttr>& attributes() const {
-        pangoLayout();
-        return logAttrs;
-    }
+    const std::vector<PangoLogAttr>& attributes() const { return logAttrs; }
     void buildLines(const StyledText& styled, std::optional<int> keepLines);
 };
 
@@ -425,9 +384,11 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
         }
     }
 
-    int attrCount = 0;
-    const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(l, &attrCount);
-    logAttrs.assign(attrs, attrs + attrCount);
+    if (!wordShaped) {
+        int attrCount = 0;
+        const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(l, &attrCount);
+        logAttrs.assign(attrs, attrs + attrCount);
+    }
 }
 
 void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> keepLines) {
@@ -607,9 +568,18 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             return false;
         }
     }
-    const std::vector<std::size_t> breaks = lineBreaks(text);
-    if (breaks.empty() || breaks.back() != text.size()) {
-        return false;
+    // Break opportunities and word boundaries from the same rules Pango's own layout applies.
+    const std::size_t characters = utf16AtChar.size() - 1;
+    logAttrs.resize(characters + 1);
+    pango_get_log_attrs(text.data(), static_cast<int>(text.size()), -1,
+                        pango_language_get_default(), logAttrs.data(),
+                        static_cast<int>(logAttrs.size()));
+    std::vector<std::size_t> breaks;
+    for (std::size_t c = 1, byte = 0; c <= characters; ++c) {
+        byte += sequenceLength(static_cast<unsigned char>(text[byte]));
+        if (c == characters || logAttrs[c].is_line_break) {
+            breaks.push_back(byte);
+        }
     }
 
     // Pieces: the text between two break opportunities, cut again where the source run changes.
@@ -618,6 +588,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         std::size_t end = 0;
         std::size_t run = 0;
         std::shared_ptr<const SegmentShaper::Shape> shape;
+        /// The text shaped along with the piece.
+        std::size_t before = 0;
+        std::size_t after = 0;
     };
     // Segments: the pieces between two break opportunities (without a line feed that ends
     // them), with the width of a final space, which hangs past the line's end when the line
@@ -655,8 +628,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 const std::size_t runStart = runStarts[r];
                 const std::size_t runEnd =
                     r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
-                before = std::max(b > 0 ? (b > 1 ? breaks[b - 2] : 0) : at, runStart);
-                after = std::min(b + 1 < breaks.size() ? breaks[b + 1] : text.size(), runEnd);
+                const std::size_t first = b >= kContextWords ? b - kContextWords : 0;
+                before = std::max(first > 0 ? breaks[first - 1] : 0, runStart);
+                after = std::min(breaks[std::min(b + kContextWords, breaks.size() - 1)], runEnd);
             }
             auto shape =
                 shaper.shape(*runFonts[r], std::string_view(text).substr(before, after - before),
@@ -665,7 +639,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 return false; // a fallback face would draw part of it
             }
             segment.width += shape->width;
-            pieces.push_back({at, end, r, std::move(shape)});
+            pieces.push_back({at, end, r, std::move(shape), before, after});
             at = end;
         }
         segment.endPiece = pieces.size();
@@ -767,6 +741,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         Line line;
         drawing.emplace_back();
         int x = 0;
+        const std::size_t lineStart = pieces[firstPiece].start;
+        const std::size_t lineEnd = pieces[endPiece - 1].end;
         for (std::size_t p = firstPiece; p < endPiece;) {
             // One run per stretch of one source run.
             const std::size_t source = pieces[p].run;
@@ -776,7 +752,17 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             std::vector<std::size_t> clusterBytes;
             std::size_t runEnd = runStart;
             for (; p < endPiece && pieces[p].run == source && pieces[p].start == runEnd; ++p) {
-                const PangoGlyphString* g = pieces[p].shape->glyphs;
+                std::shared_ptr<const SegmentShaper::Shape> shape = pieces[p].shape;
+                if (pieces[p].before < lineStart || pieces[p].after > lineEnd) {
+                    // Pango shapes each line's text again on its own: the words at its ends
+                    // lose what lies beyond them.
+                    const std::size_t before = std::max(pieces[p].before, lineStart);
+                    const std::size_t after = std::min(pieces[p].after, lineEnd);
+                    shape =
+                        shaper.shape(font, std::string_view(text).substr(before, after - before),
+                                     pieces[p].start - before, pieces[p].end - pieces[p].start);
+                }
+                const PangoGlyphString* g = shape->glyphs;
                 const int at = glyphs->num_glyphs;
                 pango_glyph_string_set_size(glyphs.get(), at + g->num_glyphs);
                 std::copy_n(g->glyphs, g->num_glyphs, glyphs->glyphs + at);

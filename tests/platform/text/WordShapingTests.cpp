@@ -26,6 +26,8 @@ const std::vector<std::string>& corpus() {
         "Cr\u00e8me br\u00fbl\u00e9e, na\u00efve fa\u00e7ade, \u00c5ngstr\u00f6m, Dvo\u0159\u00e1k "
         "and \u0141\u00f3d\u017a are spelled right.",
         "well-known state-of-the-art read/write input/output e-mail co-operate re-entry",
+        "Code-like text: `descent` = max(0, -minY of the bounds), the format \"\\mkern%.1fmu\" "
+        "and a.b.c/d?e=f&g=h.",
         "Two  spaces   between   words   here, and   a trailing one ",
         "Averyveryverylongwordthatstillfitsonaline and short ones after it.",
         "AV To Wa Ty ff fi fl office affluent kerning pairs and ligatures in a row.",
@@ -112,7 +114,7 @@ TEST(WordShaping, AgreesWithPangoOnPlainParagraphsAtEveryWidth) {
                     paragraph + " at " + (width ? std::to_string(*width) : "no width");
                 // Only a word wider than the line needs Pango's breaking between characters.
                 if (!isWordShaped(fast)) {
-                    EXPECT_TRUE(width && (*width < 200 || paragraph == corpus()[7])) << what;
+                    EXPECT_TRUE(width && (*width < 200 || paragraph.starts_with("Avery"))) << what;
                     continue;
                 }
                 ++compared;
