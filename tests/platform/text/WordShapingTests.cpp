@@ -28,6 +28,9 @@ const std::vector<std::string>& corpus() {
         "well-known state-of-the-art read/write input/output e-mail co-operate re-entry",
         "Code-like text: `descent` = max(0, -minY of the bounds), the format \"\\mkern%.1fmu\" "
         "and a.b.c/d?e=f&g=h.",
+        "- A value that none of steps 1 to 6 accepts throws the error of step 7 (\"Unsupported "
+        "JSON value\").",
+        "| range (location, length; two signed machine integers) | (0, 0) | position |",
         "Two  spaces   between   words   here, and   a trailing one ",
         "Averyveryverylongwordthatstillfitsonaline and short ones after it.",
         "AV To Wa Ty ff fi fl office affluent kerning pairs and ligatures in a row.",
