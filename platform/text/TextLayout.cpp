@@ -165,9 +165,9 @@ char32_t decode(std::string_view text, std::size_t& i) {
     return c;
 }
 
-/// Characters of left-to-right Latin text that shape the same alone as within their paragraph
-/// and that Pango breaks no differently from ICU: no marks to combine, no controls, separators,
-/// soft hyphens or invisible characters, nothing another script or direction could claim.
+/// Characters of left-to-right Latin text, which Pango puts in one item per font and shapes word
+/// by word as it would the whole: no marks to combine, no controls, separators, soft hyphens or
+/// invisible characters, nothing another script or direction could claim.
 bool isPlainCharacter(char32_t c) {
     return (c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0x2FF && c != 0xAD) ||
            (c >= 0x1E00 && c <= 0x1EFF) || (c >= 0x2010 && c <= 0x2027) ||
@@ -621,7 +621,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             if (end <= at || runFonts[r] == nullptr) {
                 return false; // offsets that do not advance: give the text to Pango
             }
-            // Such a piece is shaped with the words on either side, within its run.
+            // A piece whose punctuation may change form beside figures or capitals is shaped with
+            // the words on either side, within its run.
             std::size_t before = at;
             std::size_t after = end;
             if (needsContext(std::string_view(text).substr(at, end - at))) {
