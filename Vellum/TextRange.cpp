@@ -1,0 +1,18 @@
+#include "Vellum/TextRange.hpp"
+
+namespace vellum {
+
+bool TextRange::contains(const IndexPath& path) const {
+    const bool afterStart = start.affinity == TextPosition::Affinity::downstream
+                                ? start.indexPath <= path
+                                : start.indexPath < path;
+    const bool beforeEnd = end.affinity == TextPosition::Affinity::upstream ? path <= end.indexPath
+                                                                            : path < end.indexPath;
+    return afterStart && beforeEnd;
+}
+
+std::string TextRange::description() const {
+    return "[" + start.description() + "..." + end.description() + "]";
+}
+
+} // namespace vellum

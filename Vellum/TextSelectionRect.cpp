@@ -1,0 +1,257 @@
+#include "Vellum/TextSelectionRect.hpp"
+
+#include "Vellum/TextHitTesting.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdio>
+#include <optional>
+
+namespace vellum {
+
+namespace {
+
+using Affinity = TextPosition::Affinity;
+using platform::Rect;
+
+// Collects the rectangles of one layout line by line, merging neighbours of one direction.
+class Builder {
+public:
+    Builder(std::optional<IndexPath> start, std::optional<IndexPath> end, double startX,
+            double endX)
+        : start_(start)
+        , end_(end)
+        , startX_(startX)
+        , endX_(endX) {}
+
+    void add(const Rect& rect, std::size_t line, LayoutDirection direction) {
+        if (!currentLine_ || *currentLine_ != line) {
+            flush();
+            currentLine_ = line;
+        }
+        if (!currentLineRects_.empty() && currentLineRects_.back().layoutDirection == direction) {
+            currentLineRects_.back().rect = currentLineRects_.back().rect.unionWith(rect);
+        } else {
+            currentLineRects_.push_back({rect, direction, false, false});
+        }
+    }
+
+    std::vector<TextSelectionRect> build() {
+        flush();
+        std::vector<TextSelectionRect> result;
+        std::optional<double> previousBottom;
+        for (auto& line : lines_) {
+            if (line.empty()) {
+                continue;
+            }
+            const double top = line.front().rect.minY();
+            if (previousBottom && *previousBottom < top) {
+                const double gap = top - *previousBottom;
+                for (auto& r : line) {
+                    r.rect = {r.rect.minX(), r.rect.minY() - gap, r.rect.width(),
+                              r.rect.height() + gap};
+                }
+            }
+            previousBottom = line.front().rect.maxY();
+            result.insert(result.end(), line.begin(), line.end());
+        }
+        return result;
+    }
+
+private:
+    // The first rectangle whose span holds x, else `fallback`.
+    TextSelectionRect& holding(double x, TextSelectionRect& fallback) {
+        for (auto& r : currentLineRects_) {
+            if (r.rect.minX() <= x && x <= r.rect.maxX()) {
+                return r;
+            }
+        }
+        return fallback;
+    }
+
+    void flush() {
+        if (currentLine_ && !currentLineRects_.empty()) {
+            if (start_ && start_->line == *currentLine_) {
+                TextSelectionRect& r = holding(startX_, currentLineRects_.front());
+                const Rect old = r.rect;
+                const double x = std::max(startX_, old.minX());
+                if (r.layoutDirection == LayoutDirection::leftToRight) {
+                    r.rect = {x, old.minY(), std::max(0.0, old.maxX() - x), old.height()};
+                } else {
+                    r.rect = {old.minX(), old.minY(), std::max(0.0, x - old.minX()), old.height()};
+                }
+            }
+            if (end_ && end_->line == *currentLine_) {
+                TextSelectionRect& r = holding(endX_, currentLineRects_.back());
+                const Rect old = r.rect;
+                if (r.layoutDirection == LayoutDirection::leftToRight) {
+                    const double x = std::max(endX_, old.minX());
+                    r.rect = {old.minX(), old.minY(), std::max(0.0, x - old.minX()), old.height()};
+                } else {
+                    const double x = std::min(endX_, old.maxX());
+                    r.rect = {x, old.minY(), std::max(0.0, old.maxX() - x), old.height()};
+                }
+            }
+            lines_.push_back(std::move(currentLineRects_));
+            currentLineRects_.clear();
+        }
+        currentLine_.reset();
+    }
+
+    std::optional<IndexPath> start_;
+    std::optional<IndexPath> end_;
+    double startX_;
+    double endX_;
+    std::vector<std::vector<TextSelectionRect>> lines_;
+    std::optional<std::size_t> currentLine_;
+    std::vector<TextSelectionRect> currentLineRects_;
+};
+
+std::optional<IndexPath> nextSlice(const TextLayoutCollection& c, const IndexPath& p) {
+    const TextLayout& layout = c.layout(p.layout);
+    const TextLine& line = layout.line(p.line);
+    if (p.slice + 1 < line.run(p.run).sliceCount()) {
+        return IndexPath{p.layout, p.line, p.run, p.slice + 1};
+    }
+    if (p.run + 1 < line.runCount()) {
+        return IndexPath{p.layout, p.line, p.run + 1, 0};
+    }
+    if (p.line + 1 < layout.lineCount()) {
+        return IndexPath{p.layout, p.line + 1, 0, 0};
+    }
+    if (p.layout + 1 < c.layoutCount()) {
+        return IndexPath{p.layout + 1, 0, 0, 0};
+    }
+    return std::nullopt;
+}
+
+std::optional<IndexPath> previousSlice(const TextLayoutCollection& c, const IndexPath& p) {
+    if (p.slice > 0) {
+        return IndexPath{p.layout, p.line, p.run, p.slice - 1};
+    }
+    const auto lastOfRun = [&](std::size_t l, std::size_t n, std::size_t r) {
+        const std::size_t count = c.layout(l).line(n).run(r).sliceCount();
+        return count == 0 ? std::nullopt : std::optional(IndexPath{l, n, r, count - 1});
+    };
+    if (p.run > 0) {
+        return lastOfRun(p.layout, p.line, p.run - 1);
+    }
+    if (p.line > 0) {
+        const std::size_t runs = c.layout(p.layout).line(p.line - 1).runCount();
+        return runs == 0 ? std::nullopt : lastOfRun(p.layout, p.line - 1, runs - 1);
+    }
+    if (p.layout > 0) {
+        return lastSlicePath(c, p.layout - 1);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string TextSelectionRect::description() const {
+    std::array<char, 160> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "((%.1f, %.1f, %.1f, %.1f), %s)", rect.minX(),
+                  rect.minY(), rect.width(), rect.height(),
+                  layoutDirection == LayoutDirection::leftToRight ? "LTR" : "RTL");
+    return buffer.data();
+}
+
+std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c,
+                                                   const TextRange& range) {
+    std::vector<TextSelectionRect> result;
+    if (range.start == range.end || sliceAt(c, range.start.indexPath) == nullptr ||
+        sliceAt(c, range.end.indexPath) == nullptr) {
+        return result;
+    }
+    const double startX = caretRect(c, range.start).minX();
+    const double endX = caretRect(c, range.end).minX();
+    const std::optional<IndexPath> first = range.start.affinity == Affinity::upstream
+                                               ? nextSlice(c, range.start.indexPath)
+                                               : range.start.indexPath;
+    const std::optional<IndexPath> last = range.end.affinity == Affinity::downstream
+                                              ? previousSlice(c, range.end.indexPath)
+                                              : range.end.indexPath;
+    // Two spellings of one caret place (after a slice, before the next) give a walk whose first
+    // slice lies after its last: nothing is selected.
+    if (!first || !last || *last < *first) {
+        return result;
+    }
+    IndexPathSequence walk(first, last, [&c](const IndexPath& p) { return nextSlice(c, p); });
+    std::optional<Builder> builder;
+    std::optional<std::size_t> builderLayout;
+    while (const auto p = walk.next()) {
+        if (!builderLayout || *builderLayout != p->layout) {
+            if (builder) {
+                const auto built = builder->build();
+                result.insert(result.end(), built.begin(), built.end());
+            }
+            builder.emplace(
+                range.start.indexPath.layout == p->layout ? std::optional(range.start.indexPath)
+                                                          : std::nullopt,
+                range.end.indexPath.layout == p->layout ? std::optional(range.end.indexPath)
+                                                        : std::nullopt,
+                startX, endX);
+            builderLayout = p->layout;
+        }
+        const TextLayout& layout = c.layout(p->layout);
+        const TextLine& line = layout.line(p->line);
+        const TextRun& run = line.run(p->run);
+        const Rect slice = run.slice(p->slice).typographicBounds();
+        const Rect lineRect = line.typographicBounds();
+        const Rect rect = Rect(slice.minX(), lineRect.minY(), slice.width(), lineRect.height())
+                              .offsetBy(layout.origin().x, layout.origin().y);
+        builder->add(rect, p->line, run.layoutDirection());
+    }
+    if (builder) {
+        const auto built = builder->build();
+        result.insert(result.end(), built.begin(), built.end());
+    }
+    if (!result.empty()) {
+        result.front().containsStart = true;
+        result.back().containsEnd = true;
+    }
+    return result;
+}
+
+std::vector<TextSelectionRect> selectionRectsInLayout(const TextLayoutCollection& c,
+                                                      const TextRange& range,
+                                                      const platform::ui::Text::Layout& layout) {
+    const auto index = c.index(layout);
+    if (!index) {
+        return {};
+    }
+    const auto last = lastSlicePath(c, *index);
+    if (!last) {
+        return {};
+    }
+    const TextPosition layoutStart{{*index, 0, 0, 0}, Affinity::downstream};
+    const TextPosition layoutEnd{*last, Affinity::upstream};
+    if (!(layoutStart < range.end && range.start < layoutEnd)) {
+        return {};
+    }
+    const TextRange clipped{std::max(layoutStart, range.start), std::min(range.end, layoutEnd)};
+    auto rects = buildSelectionRects(c, clipped);
+    const platform::Point o = c.layout(*index).origin();
+    for (auto& r : rects) {
+        r.rect = r.rect.offsetBy(-o.x, -o.y);
+    }
+    return rects;
+}
+
+} // namespace vellum
+
+std::size_t std::hash<vellum::TextSelectionRect>::operator()(
+    const vellum::TextSelectionRect& r) const noexcept {
+    const auto bits = [](double v) -> std::size_t {
+        return v == 0 ? 0 : static_cast<std::size_t>(std::bit_cast<std::uint64_t>(v));
+    };
+    const platform::Rect s = r.rect.standardized();
+    std::size_t h = 0;
+    for (const double v : {s.minX(), s.minY(), s.width(), s.height()}) {
+        h = h * 1000003u ^ bits(v);
+    }
+    h = h * 31u + static_cast<std::size_t>(r.layoutDirection);
+    h = h * 31u + static_cast<std::size_t>(r.containsStart);
+    return h * 31u + static_cast<std::size_t>(r.containsEnd);
+}
