@@ -1,0 +1,101 @@
+#include "Vellum/EmojiAttachment.hpp"
+
+#include "Vellum/ImageAttachment.hpp"
+#include "Vellum/TextEnvironmentValues.hpp"
+
+#include <functional>
+#include <typeinfo>
+
+namespace vellum {
+
+namespace {
+
+void combine(std::size_t& seed, std::size_t value) {
+    seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6U) + (seed >> 2U);
+}
+
+} // namespace
+
+platform::Size emojiSize(const TextEnvironmentValues& environment) {
+    return environment.emojiProperties.size.resolve(environment);
+}
+
+double emojiBaselineOffset(const TextEnvironmentValues& environment) {
+    return environment.emojiProperties.baselineOffset.resolve(environment);
+}
+
+// MARK: EmojiAttachment
+
+bool EmojiAttachment::isEqual(const Attachment& other) const {
+    if (typeid(other) != typeid(EmojiAttachment)) {
+        return false;
+    }
+    const auto& emoji = static_cast<const EmojiAttachment&>(other);
+    return emoji.text_ == text_ && emoji.image_ == image_;
+}
+
+std::size_t EmojiAttachment::hashValue() const {
+    std::size_t seed = std::hash<Image>()(image_);
+    combine(seed, std::hash<std::string>()(text_));
+    return seed;
+}
+
+std::optional<platform::Data> EmojiAttachment::pngData() const {
+    return firstFramePNG(image_);
+}
+
+platform::ui::AnyView EmojiAttachment::body() const {
+    return pictureView(image_);
+}
+
+double EmojiAttachment::baselineOffset(const TextEnvironmentValues& environment) const {
+    return emojiBaselineOffset(environment);
+}
+
+platform::Size EmojiAttachment::sizeThatFits(platform::ui::ProposedViewSize /*proposal*/,
+                                             const TextEnvironmentValues& environment) const {
+    // An emoji is as large as a letter of its text, whatever room the line offers.
+    return emojiSize(environment);
+}
+
+// MARK: EmojiResourceAttachment
+
+EmojiResourceAttachment::EmojiResourceAttachment(std::string name,
+                                                 std::optional<platform::Bundle> bundle,
+                                                 std::string text,
+                                                 const ColorEnvironmentValues& environment)
+    : name_(std::move(name))
+    , bundle_(std::move(bundle))
+    , text_(std::move(text))
+    , image_(namedImage(name_, bundle_, environment)) {}
+
+bool EmojiResourceAttachment::isEqual(const Attachment& other) const {
+    if (typeid(other) != typeid(EmojiResourceAttachment)) {
+        return false;
+    }
+    const auto& resource = static_cast<const EmojiResourceAttachment&>(other);
+    return resource.name_ == name_ && resource.bundle_ == bundle_ && resource.text_ == text_;
+}
+
+std::size_t EmojiResourceAttachment::hashValue() const {
+    std::size_t seed = std::hash<std::string>()(name_);
+    combine(seed, bundle_ ? std::filesystem::hash_value(bundle_->bundleURL()) : 0);
+    combine(seed, std::hash<std::string>()(text_));
+    return seed;
+}
+
+platform::ui::AnyView EmojiResourceAttachment::body() const {
+    return pictureView(image_);
+}
+
+double EmojiResourceAttachment::baselineOffset(const TextEnvironmentValues& environment) const {
+    return emojiBaselineOffset(environment);
+}
+
+platform::Size
+EmojiResourceAttachment::sizeThatFits(platform::ui::ProposedViewSize /*proposal*/,
+                                      const TextEnvironmentValues& environment) const {
+    return emojiSize(environment);
+}
+
+} // namespace vellum
