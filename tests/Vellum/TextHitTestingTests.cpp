@@ -9,6 +9,7 @@ using vellum::test::kAdvance;
 using vellum::test::LaidOutTexts;
 using Affinity = TextPosition::Affinity;
 using platform::Point;
+using platform::Rect;
 
 namespace {
 
@@ -62,6 +63,16 @@ TEST(HitTesting, APointBetweenTwoLinesGoesToTheNearerOneAndTheUpperOnATie) {
     EXPECT_EQ(closestPosition(c, {1, middle})->indexPath.layout, 0u);
     EXPECT_EQ(closestPosition(c, {1, middle + 1})->indexPath.layout, 1u);
     EXPECT_EQ(closestPosition(c, {1, middle - 1})->indexPath.layout, 0u);
+
+    // The same between two lines of one text.
+    const LaidOutTexts spaced({fragment("ab\ncd").lineSpacing(6)});
+    const auto& s = spaced.collection();
+    const Rect upper = s.layout(0).line(0).typographicBounds();
+    const Rect lower = s.layout(0).line(1).typographicBounds();
+    ASSERT_GT(lower.minY(), upper.maxY());
+    const double between = s.layout(0).origin().y + (upper.maxY() + lower.minY()) / 2;
+    EXPECT_EQ(closestPosition(s, {1, between})->indexPath.line, 0u);
+    EXPECT_EQ(closestPosition(s, {1, between + 1})->indexPath.line, 1u);
 }
 
 TEST(HitTesting, AnEmptyLineTakesTheCaretOnItsOneSlice) {
