@@ -568,11 +568,11 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             return false;
         }
     }
-    // Break opportunities and word boundaries from the same rules Pango's own layout applies.
+    // Break opportunities and word boundaries from the rules Pango's own layout applies (Latin
+    // text needs none of the tailoring other scripts get).
     const std::size_t characters = utf16AtChar.size() - 1;
     logAttrs.resize(characters + 1);
-    pango_get_log_attrs(text.data(), static_cast<int>(text.size()), -1,
-                        pango_language_get_default(), logAttrs.data(),
+    pango_default_break(text.data(), static_cast<int>(text.size()), nullptr, logAttrs.data(),
                         static_cast<int>(logAttrs.size()));
     std::vector<std::size_t> breaks;
     for (std::size_t c = 1, byte = 0; c <= characters; ++c) {
