@@ -1,6 +1,6 @@
 #include "Vellum/InlineStyle.hpp"
 
-#include <vector>
+#include <string_view>
 
 namespace vellum {
 
@@ -36,13 +36,13 @@ InlineStyle InlineStyle::gitHub() {
 
 void InlineStyle::apply(platform::AttributedString& text,
                         const TextEnvironmentValues& environment) const {
-    // Gather first and edit afterwards: an edit re-cuts the runs being walked.
-    struct Edit {
-        platform::AttributedString::Range range;
-        platform::AttributeContainer attributes;
-    };
-    std::vector<Edit> edits;
-    for (const platform::AttributedString::Run& run : text.runs()) {
+    // One pass that rebuilds the string run by run: editing runs in place re-cuts and re-joins
+    // the run list at every edit, which costs a long document time quadratic in its runs.
+    const platform::AttributedString::Runs runs = text.runs();
+    platform::AttributedString result;
+    result.reserve(text.characters().size(), runs.size());
+    bool changed = false;
+    for (const platform::AttributedString::Run& run : runs) {
         platform::AttributeContainer container;
         if (const InlinePresentationIntent* intent = run.get<IntentAttribute>()) {
             if (intent->contains(InlinePresentationIntent::code())) {
@@ -61,12 +61,20 @@ void InlineStyle::apply(platform::AttributedString& text,
         if (run.get<LinkAttribute>() != nullptr) {
             link.apply(container, environment);
         }
-        if (!container.empty()) {
-            edits.push_back({run.range, std::move(container)});
+        const std::string_view characters =
+            text.characters().substr(run.range.lowerBound.offset, run.range.length());
+        if (container.empty()) {
+            result.append(characters, run.attributes);
+        } else {
+            // The style's values win over the run's own.
+            platform::AttributeContainer attributes = run.attributes;
+            attributes.merge(container);
+            result.append(characters, attributes);
+            changed = true;
         }
     }
-    for (const Edit& edit : edits) {
-        text.mergeAttributes(edit.range, edit.attributes);
+    if (changed) {
+        text = std::move(result);
     }
 }
 
