@@ -3,7 +3,16 @@
 #include "platform/foundation/ScopeExit.hpp"
 
 
+// Address-sanitizer builds, as g++ and clang announce them.
 #if defined(__SANITIZE_ADDRESS__)
+#define MOSS_SCRIPT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MOSS_SCRIPT_ASAN 1
+#endif
+#endif
+
+#if defined(MOSS_SCRIPT_ASAN)
 #include <sanitizer/lsan_interface.h>
 #endif
 #include <jsc/jsc.h>
@@ -26,12 +35,12 @@ using Ref = std::unique_ptr<T, ObjectDeleter>;
 class EngineAllocations {
 public:
     EngineAllocations() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(MOSS_SCRIPT_ASAN)
         __lsan_disable();
 #endif
     }
     ~EngineAllocations() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(MOSS_SCRIPT_ASAN)
         __lsan_enable();
 #endif
     }
@@ -48,7 +57,7 @@ JSCVirtualMachine* sharedVirtualMachine() {
         // The engine's watchdog: each entry into a machine made after this point is interrupted
         // once it has run this long. It must be set before the first machine exists.
         jsc_options_set_uint("watchdog", static_cast<guint>(JSContext::executionTimeLimit.count()));
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(MOSS_SCRIPT_ASAN)
         // Compiling on the calling thread keeps the engine's allocations inside the scopes
         // marked above.
         jsc_options_set_boolean("useConcurrentJIT", FALSE);
