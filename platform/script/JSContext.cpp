@@ -2,7 +2,6 @@
 
 #include "platform/foundation/ScopeExit.hpp"
 
-
 // Address-sanitizer builds, as g++ and clang announce them.
 #if defined(__SANITIZE_ADDRESS__)
 #define MOSS_SCRIPT_ASAN 1
