@@ -45,7 +45,7 @@ std::optional<platform::Data> EmojiAttachment::pngData() const {
 }
 
 platform::ui::AnyView EmojiAttachment::body() const {
-    return pictureView(image_);
+    return pictureView(image_, true);
 }
 
 double EmojiAttachment::baselineOffset(const TextEnvironmentValues& environment) const {
@@ -85,7 +85,7 @@ std::size_t EmojiResourceAttachment::hashValue() const {
 }
 
 platform::ui::AnyView EmojiResourceAttachment::body() const {
-    return pictureView(image_);
+    return pictureView(image_, true);
 }
 
 double EmojiResourceAttachment::baselineOffset(const TextEnvironmentValues& environment) const {

@@ -79,9 +79,15 @@ Image namedImage(const std::string& name, const std::optional<platform::Bundle>&
     return {};
 }
 
-platform::ui::AnyView pictureView(const Image& image) {
+platform::ui::AnyView pictureView(const Image& image, bool fit) {
     if (image.frames.empty()) {
         return platform::ui::EmptyView();
+    }
+    if (fit && image.frames.size() == 1) {
+        // An emoji's box is square whatever the picture's shape: a wide picture keeps its shape.
+        return platform::ui::Image(image.frames.front().cgImage)
+            .resizable()
+            .aspectRatio(std::nullopt, platform::ui::ContentMode::fit);
     }
     return platform::ui::AnyView(ImageView(image));
 }
@@ -142,7 +148,7 @@ std::size_t ImageResourceAttachment::hashValue() const {
 }
 
 platform::ui::AnyView ImageResourceAttachment::body() const {
-    return pictureView(image_);
+    return pictureView(image_, true);
 }
 
 platform::Size

@@ -87,7 +87,8 @@ private:
                                const std::optional<platform::Bundle>& bundle,
                                const ColorEnvironmentValues& environment);
 
-// The view of a picture stretched over its box; nothing for a picture without frames.
-[[nodiscard]] platform::ui::AnyView pictureView(const Image& image);
+// The view of a picture over its box, stretched or, with `fit`, as large as fits with its aspect
+// ratio kept; nothing for a picture without frames. Animations always stretch.
+[[nodiscard]] platform::ui::AnyView pictureView(const Image& image, bool fit = false);
 
 } // namespace vellum

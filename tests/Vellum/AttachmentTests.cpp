@@ -5,6 +5,7 @@
 #include "Vellum/MathAttachment.hpp"
 #include "Vellum/Resources.hpp"
 #include "Vellum/TextEnvironmentValues.hpp"
+#include "platform/ui/OffscreenHost.hpp"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -204,6 +205,30 @@ TEST(MathAttachmentTest, FollowsTheTextSizeAndTheMathProperties) {
         "x^2_i", {}, Math::Font(Math::Font::Name(termes.mathProperties.fontName.rawValue()), 20),
         Math::TypesettingStyle::text);
     EXPECT_EQ(inlineFormula.sizeThatFits(ProposedViewSize(), termes), expected.size());
+}
+
+// MARK: Drawing
+
+TEST(AttachmentBodyTest, AFormulaDrawsAtTheSizeItMeasured) {
+    // The view reads the text's font from its environment, as the measure reads it from the text
+    // environment: the two must agree or the formula overflows its box in the line.
+    const platform::Font font = platform::Font::system(20);
+    platform::ui::OffscreenHost host(inlineFormula.body().font(font));
+    EXPECT_EQ(host.size(), inlineFormula.sizeThatFits(ProposedViewSize(), environmentWithFont(20)));
+}
+
+TEST(AttachmentBodyTest, AWideEmojiKeepsItsShapeInItsSquare) {
+    const std::vector<std::uint8_t> red = {255, 0,   0,   255, 255, 0,   0,   255, 255, 0,   0,
+                                           255, 255, 0,   0,   255, 255, 0,   0,   255, 255, 0,
+                                           0,   255, 255, 0,   0,   255, 255, 0,   0,   255};
+    Image wide;
+    wide.frames.push_back({platform::Image::fromRGBA(4, 2, red), 0});
+    wide.size = {4, 2};
+    platform::ui::OffscreenHost host(EmojiAttachment(wide, "wide").body().frame(20, 20));
+    const platform::Image picture = host.render();
+    EXPECT_EQ(picture.pixel(10, 2).alpha, 0);
+    EXPECT_EQ(picture.pixel(10, 10).red, 255);
+    EXPECT_EQ(picture.pixel(10, 10).alpha, 255);
 }
 
 } // namespace
