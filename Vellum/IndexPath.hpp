@@ -23,8 +23,12 @@ struct IndexPath {
     friend constexpr auto operator<=>(const IndexPath&, const IndexPath&) = default;
     /// "0, 2, 1, 5".
     std::string description() const {
-        return std::to_string(layout) + ", " + std::to_string(line) + ", " + std::to_string(run) +
-               ", " + std::to_string(slice);
+        std::string out = std::to_string(layout);
+        for (const std::size_t v : {line, run, slice}) {
+            out.append(", ");
+            out.append(std::to_string(v));
+        }
+        return out;
     }
 };
 

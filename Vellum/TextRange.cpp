@@ -12,7 +12,12 @@ bool TextRange::contains(const IndexPath& path) const {
 }
 
 std::string TextRange::description() const {
-    return "[" + start.description() + "..." + end.description() + "]";
+    std::string out = "[";
+    out.append(start.description());
+    out.append("...");
+    out.append(end.description());
+    out.push_back(']');
+    return out;
 }
 
 } // namespace vellum
