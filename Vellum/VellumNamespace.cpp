@@ -41,6 +41,16 @@ AnyView VellumNamespace::mathProperties(MathProperties properties) const {
     return write<MathPropertiesKey>(std::move(properties));
 }
 
+AnyView
+VellumNamespace::imageAttachmentLoader(std::shared_ptr<const AttachmentLoader> loader) const {
+    return write<ImageAttachmentLoaderKey>(std::move(loader));
+}
+
+AnyView
+VellumNamespace::emojiAttachmentLoader(std::shared_ptr<const AttachmentLoader> loader) const {
+    return write<EmojiAttachmentLoaderKey>(std::move(loader));
+}
+
 AnyView VellumNamespace::fontScale(double scale) const {
     return base.modifier(FontScaleModifier{scale});
 }

@@ -11,6 +11,7 @@
 // changes) before applying the engine's modifier; the block spacing ones publish the preference
 // the block stack spaces blocks by.
 
+#include "Vellum/AttachmentLoader.hpp"
 #include "Vellum/BlockSpacing.hpp"
 #include "Vellum/EmojiProperties.hpp"
 #include "Vellum/FontScaled.hpp"
@@ -91,6 +92,21 @@ public:
     [[nodiscard]] platform::ui::AnyView highlighterTheme(HighlighterTheme theme) const;
     [[nodiscard]] platform::ui::AnyView emojiProperties(EmojiProperties properties) const;
     [[nodiscard]] platform::ui::AnyView mathProperties(MathProperties properties) const;
+    // The loaders that turn image links and emoji shortcodes into attachments.
+    [[nodiscard]] platform::ui::AnyView
+    imageAttachmentLoader(std::shared_ptr<const AttachmentLoader> loader) const;
+    template <std::derived_from<AttachmentLoader> L>
+    [[nodiscard]] platform::ui::AnyView imageAttachmentLoader(L loader) const {
+        return imageAttachmentLoader(
+            std::shared_ptr<const AttachmentLoader>(std::make_shared<const L>(std::move(loader))));
+    }
+    [[nodiscard]] platform::ui::AnyView
+    emojiAttachmentLoader(std::shared_ptr<const AttachmentLoader> loader) const;
+    template <std::derived_from<AttachmentLoader> L>
+    [[nodiscard]] platform::ui::AnyView emojiAttachmentLoader(L loader) const {
+        return emojiAttachmentLoader(
+            std::shared_ptr<const AttachmentLoader>(std::make_shared<const L>(std::move(loader))));
+    }
     // The font inside scaled by `scale` of the font around.
     [[nodiscard]] platform::ui::AnyView fontScale(double scale) const;
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -187,6 +188,26 @@ TEST(VellumNamespaceTest, OtherModifiersWriteTheirValue) {
     EXPECT_EQ(env.get<vellum::MathPropertiesKey>(), math);
     ASSERT_TRUE(env.font());
     EXPECT_DOUBLE_EQ(env.font()->pointSize(), 15);
+}
+
+struct NoAttachments final : vellum::AttachmentLoader {
+    platform::Task<vellum::AnyAttachment>
+    attachment(platform::URL /*url*/, std::string /*text*/,
+               vellum::ColorEnvironmentValues /*env*/) const override {
+        throw std::runtime_error("no attachments here");
+    }
+};
+
+TEST(VellumNamespaceTest, AttachmentLoaderModifiersWriteTheirLoader) {
+    const auto images = std::make_shared<const NoAttachments>();
+    const EnvironmentValues env = environmentInside([&](AnyView v) {
+        return vellum(vellum(v).imageAttachmentLoader(images))
+            .emojiAttachmentLoader(NoAttachments());
+    });
+    EXPECT_EQ(env.get<vellum::ImageAttachmentLoaderKey>(), images);
+    const auto emoji = env.get<vellum::EmojiAttachmentLoaderKey>();
+    EXPECT_NE(dynamic_cast<const NoAttachments*>(emoji.get()), nullptr);
+    EXPECT_NE(emoji, images);
 }
 
 Size sizeOf(AnyView view) {
