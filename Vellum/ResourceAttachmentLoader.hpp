@@ -6,6 +6,7 @@
 
 #include "Vellum/AttachmentLoader.hpp"
 #include "Vellum/EmojiAttachment.hpp"
+#include "Vellum/Resources.hpp"
 #include "platform/foundation/Bundle.hpp"
 
 #include <concepts>
@@ -29,8 +30,10 @@ public:
         : name_(std::move(name))
         , bundle_(std::move(bundle))
         , content_(std::move(content)) {}
-    ResourceAttachmentLoader(Name name, std::optional<platform::Bundle> bundle) requires
-        std::same_as<A, EmojiResourceAttachment>
+    // Emoji pictures shipped with the library: by default from its own resource bundle.
+    explicit ResourceAttachmentLoader(
+        Name name, std::optional<platform::Bundle> bundle =
+                       locateResourceBundle()) requires std::same_as<A, EmojiResourceAttachment>
         : ResourceAttachmentLoader(std::move(name), std::move(bundle),
                                    [](const std::string& resource,
                                       const std::optional<platform::Bundle>& from,

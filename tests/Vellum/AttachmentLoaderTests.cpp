@@ -136,6 +136,11 @@ TEST(ResourceAttachmentLoaderTest, AnyAddressNamesAResourceWithoutTheNetwork) {
     const AnyAttachment missing = load(loader, "http://127.0.0.1:1/absent", "absent");
     ASSERT_NE(missing.as<vellum::EmojiResourceAttachment>(), nullptr);
     EXPECT_TRUE(missing.as<vellum::EmojiResourceAttachment>()->image().frames.empty());
+
+    const vellum::ResourceAttachmentLoader<vellum::EmojiResourceAttachment> bundled(
+        [](const URL& address) { return address.path(); });
+    ASSERT_TRUE(vellum::locateResourceBundle());
+    EXPECT_EQ(bundled.bundle(), vellum::locateResourceBundle());
 }
 
 // MARK: Resolution
