@@ -13,6 +13,7 @@
 // paragraphs in a row are two blocks); consecutive runs without a block form one block.
 
 #include "platform/foundation/AttributedString.hpp"
+#include "platform/foundation/IndexIterator.hpp"
 #include "platform/foundation/PresentationIntent.hpp"
 
 #include <cstddef>
@@ -52,32 +53,7 @@ public:
     [[nodiscard]] BlockRun operator[](std::size_t position) const;
     [[nodiscard]] std::vector<BlockRun> elements() const;
 
-    class Iterator {
-    public:
-        using value_type = BlockRun;
-        using difference_type = std::ptrdiff_t;
-        Iterator() = default;
-        Iterator(const BlockRuns* runs, std::size_t position)
-            : runs_(runs)
-            , position_(position) {}
-        BlockRun operator*() const { return (*runs_)[position_]; }
-        Iterator& operator++() {
-            ++position_;
-            return *this;
-        }
-        Iterator operator++(int) {
-            Iterator copy = *this;
-            ++position_;
-            return copy;
-        }
-        friend bool operator==(const Iterator& a, const Iterator& b) {
-            return a.position_ == b.position_;
-        }
-
-    private:
-        const BlockRuns* runs_ = nullptr;
-        std::size_t position_ = 0;
-    };
+    using Iterator = platform::IndexIterator<BlockRuns, BlockRun>;
     [[nodiscard]] Iterator begin() const { return {this, 0}; }
     [[nodiscard]] Iterator end() const { return {this, size()}; }
 

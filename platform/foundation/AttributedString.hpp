@@ -10,6 +10,7 @@
 // its base); the UTF-16 offsets that layout and platform APIs count in are converted explicitly.
 
 #include "platform/foundation/AttributeScope.hpp"
+#include "platform/foundation/IndexIterator.hpp"
 
 #include <compare>
 #include <cstddef>
@@ -62,32 +63,7 @@ public:
         [[nodiscard]] bool empty() const noexcept { return size() == 0; }
         [[nodiscard]] Run operator[](std::size_t position) const;
 
-        class Iterator {
-        public:
-            using value_type = Run;
-            using difference_type = std::ptrdiff_t;
-            Iterator() = default;
-            Iterator(const Runs* runs, std::size_t position)
-                : runs_(runs)
-                , position_(position) {}
-            Run operator*() const { return (*runs_)[position_]; }
-            Iterator& operator++() {
-                ++position_;
-                return *this;
-            }
-            Iterator operator++(int) {
-                Iterator copy = *this;
-                ++position_;
-                return copy;
-            }
-            friend bool operator==(const Iterator& a, const Iterator& b) {
-                return a.position_ == b.position_;
-            }
-
-        private:
-            const Runs* runs_ = nullptr;
-            std::size_t position_ = 0;
-        };
+        using Iterator = platform::IndexIterator<Runs, Run>;
         [[nodiscard]] Iterator begin() const { return {this, 0}; }
         [[nodiscard]] Iterator end() const { return {this, size()}; }
 
