@@ -62,7 +62,11 @@ AnyView GitHubBlockQuoteStyle::makeBody(ui::ViewContext& context,
     const AnyView text = styleset::padding(configuration.label.content.foregroundStyle(
                                                gitHubQuoteText().resolve(context.environment())),
                                            Edges::horizontal(), 1);
-    return ui::HStack(ui::VerticalAlignment::center(), 0, {bar, text});
+    // The bar sits in a leading margin of its own width, behind the text, so that it is offered
+    // the text's height and runs the full height of the quote; beside the text in a stack it
+    // would only get its own small ideal height.
+    return styleset::padding(text, Edges::onlyLeading(), 0.2)
+        .background(bar, ui::Alignment::leading());
 }
 
 AnyView GitHubCodeBlockStyle::makeBody(ui::ViewContext& context,
