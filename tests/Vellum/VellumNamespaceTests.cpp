@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -92,6 +93,23 @@ static_assert(st::Style<TaggedSet>);
 static_assert(st::Style<st::DefaultStyle>);
 static_assert(st::Style<st::GitHubStyle>);
 
+// The tags of the ten block styles an environment holds, in the order of a style set.
+std::vector<int> tagsOf(const EnvironmentValues& env) {
+    return {
+        tagOf<st::HeadingStyle, st::HeadingStyleConfiguration>(st::headingStyle(env)),
+        tagOf<st::ParagraphStyle, st::BlockStyleConfiguration>(st::paragraphStyle(env)),
+        tagOf<st::BlockQuoteStyle, st::BlockStyleConfiguration>(st::blockQuoteStyle(env)),
+        tagOf<st::CodeBlockStyle, st::CodeBlockStyleConfiguration>(st::codeBlockStyle(env)),
+        tagOf<st::ListItemStyle, st::ListItemStyleConfiguration>(st::listItemStyle(env)),
+        tagOf<st::UnorderedListMarker, st::UnorderedListMarkerConfiguration>(
+            st::unorderedListMarker(env)),
+        tagOf<st::OrderedListMarker, st::OrderedListMarkerConfiguration>(
+            st::orderedListMarker(env)),
+        tagOf<st::TableStyle, st::TableStyleConfiguration>(st::tableStyle(env)),
+        tagOf<st::TableCellStyle, st::TableCellStyleConfiguration>(st::tableCellStyle(env)),
+        tagOf<st::ThematicBreakStyle, st::BlockStyleConfiguration>(st::thematicBreakStyle(env))};
+}
+
 TEST(VellumNamespaceTest, StyleModifiersWriteTheirValue) {
     const EnvironmentValues env = environmentInside([](AnyView v) {
         AnyView out = vellum(v).inlineStyle(vellum::InlineStyle::gitHub());
@@ -107,53 +125,14 @@ TEST(VellumNamespaceTest, StyleModifiersWriteTheirValue) {
         return vellum(out).thematicBreakStyle(Break(20));
     });
     EXPECT_EQ(st::inlineStyle(env), vellum::InlineStyle::gitHub());
-    EXPECT_EQ((tagOf<st::HeadingStyle, st::HeadingStyleConfiguration>(st::headingStyle(env))), 11);
-    EXPECT_EQ((tagOf<st::ParagraphStyle, st::BlockStyleConfiguration>(st::paragraphStyle(env))),
-              12);
-    EXPECT_EQ((tagOf<st::BlockQuoteStyle, st::BlockStyleConfiguration>(st::blockQuoteStyle(env))),
-              13);
-    EXPECT_EQ((tagOf<st::CodeBlockStyle, st::CodeBlockStyleConfiguration>(st::codeBlockStyle(env))),
-              14);
-    EXPECT_EQ((tagOf<st::ListItemStyle, st::ListItemStyleConfiguration>(st::listItemStyle(env))),
-              15);
-    EXPECT_EQ((tagOf<st::UnorderedListMarker, st::UnorderedListMarkerConfiguration>(
-                  st::unorderedListMarker(env))),
-              16);
-    EXPECT_EQ((tagOf<st::OrderedListMarker, st::OrderedListMarkerConfiguration>(
-                  st::orderedListMarker(env))),
-              17);
-    EXPECT_EQ((tagOf<st::TableStyle, st::TableStyleConfiguration>(st::tableStyle(env))), 18);
-    EXPECT_EQ((tagOf<st::TableCellStyle, st::TableCellStyleConfiguration>(st::tableCellStyle(env))),
-              19);
-    EXPECT_EQ(
-        (tagOf<st::ThematicBreakStyle, st::BlockStyleConfiguration>(st::thematicBreakStyle(env))),
-        20);
+    EXPECT_EQ(tagsOf(env), (std::vector<int>{11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
 }
 
 TEST(VellumNamespaceTest, StyleSetWritesAllElevenAndNestsWithSingleModifiers) {
     const EnvironmentValues set =
         environmentInside([](AnyView v) { return vellum(v).structuredTextStyle(TaggedSet()); });
     EXPECT_EQ(st::inlineStyle(set), vellum::InlineStyle().withStrong());
-    EXPECT_EQ((tagOf<st::HeadingStyle, st::HeadingStyleConfiguration>(st::headingStyle(set))), 1);
-    EXPECT_EQ((tagOf<st::ParagraphStyle, st::BlockStyleConfiguration>(st::paragraphStyle(set))), 2);
-    EXPECT_EQ((tagOf<st::BlockQuoteStyle, st::BlockStyleConfiguration>(st::blockQuoteStyle(set))),
-              3);
-    EXPECT_EQ((tagOf<st::CodeBlockStyle, st::CodeBlockStyleConfiguration>(st::codeBlockStyle(set))),
-              4);
-    EXPECT_EQ((tagOf<st::ListItemStyle, st::ListItemStyleConfiguration>(st::listItemStyle(set))),
-              5);
-    EXPECT_EQ((tagOf<st::UnorderedListMarker, st::UnorderedListMarkerConfiguration>(
-                  st::unorderedListMarker(set))),
-              6);
-    EXPECT_EQ((tagOf<st::OrderedListMarker, st::OrderedListMarkerConfiguration>(
-                  st::orderedListMarker(set))),
-              7);
-    EXPECT_EQ((tagOf<st::TableStyle, st::TableStyleConfiguration>(st::tableStyle(set))), 8);
-    EXPECT_EQ((tagOf<st::TableCellStyle, st::TableCellStyleConfiguration>(st::tableCellStyle(set))),
-              9);
-    EXPECT_EQ(
-        (tagOf<st::ThematicBreakStyle, st::BlockStyleConfiguration>(st::thematicBreakStyle(set))),
-        10);
+    EXPECT_EQ(tagsOf(set), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 
     // Closer to the text, a single style overrides its part of the set; further out, the set wins.
     const EnvironmentValues inner = environmentInside([](AnyView v) {
