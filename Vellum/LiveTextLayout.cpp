@@ -31,6 +31,13 @@ const std::vector<LiveTextRunSlice>& LiveTextRun::slices() const {
     return *slices_;
 }
 
+platform::Rect LiveTextRun::slicesBounds() const {
+    if (!slicesBounds_) {
+        slicesBounds_ = TextRun::slicesBounds();
+    }
+    return *slicesBounds_;
+}
+
 LiveTextLine::LiveTextLine(const platform::ui::Text::Layout* layout,
                            const platform::TextLayout::Line* base, std::size_t offset)
     : layout_(layout)
@@ -71,6 +78,13 @@ const TextRun& LiveTextLine::run(std::size_t index) const {
         return (*live)[index];
     }
     return std::get<EmptyRun>(r);
+}
+
+platform::Rect LiveTextLayout::bounds() const {
+    if (!bounds_) {
+        bounds_ = base_.base().bounds();
+    }
+    return *bounds_;
 }
 
 const std::vector<LiveTextLine>& LiveTextLayout::lines() const {

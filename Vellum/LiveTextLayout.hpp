@@ -40,6 +40,7 @@ public:
     std::optional<platform::URL> url() const override;
     std::size_t sliceCount() const override { return slices().size(); }
     const TextRunSlice& slice(std::size_t index) const override { return slices()[index]; }
+    platform::Rect slicesBounds() const override;
 
 private:
     const std::vector<LiveTextRunSlice>& slices() const;
@@ -47,6 +48,7 @@ private:
     const platform::TextLayout::Run* base_;
     std::size_t offset_;
     mutable std::optional<std::vector<LiveTextRunSlice>> slices_;
+    mutable std::optional<platform::Rect> slicesBounds_;
 };
 
 class LiveTextLine final : public TextLine {
@@ -77,8 +79,8 @@ public:
     LiveTextLayout& operator=(const LiveTextLayout&) = delete;
 
     platform::Point origin() const override { return origin_; }
-    platform::Rect bounds() const override { return base_.base().bounds(); }
-    std::size_t lineCount() const override { return base_.lines().size(); }
+    platform::Rect bounds() const override;
+    std::size_t lineCount() const override { return lines().size(); }
     const TextLine& line(std::size_t index) const override { return lines()[index]; }
     const std::string& string() const override { return base_.base().string(); }
     std::size_t length() const override { return base_.base().length(); }
@@ -98,6 +100,7 @@ private:
     platform::ui::Text::Layout base_;
     platform::Point origin_;
     mutable std::optional<std::vector<LiveTextLine>> lines_;
+    mutable std::optional<platform::Rect> bounds_;
 };
 
 class LiveTextLayoutCollection final : public TextLayoutCollection {

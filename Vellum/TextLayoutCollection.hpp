@@ -41,6 +41,15 @@ public:
     /// Never zero for a run of a live line: a line without glyphs has one run of one slice.
     virtual std::size_t sliceCount() const = 0;
     virtual const TextRunSlice& slice(std::size_t index) const = 0;
+    /// The union of the slices' rectangles (null without slices): what a selection covering the
+    /// whole run highlights, without visiting every glyph.
+    virtual platform::Rect slicesBounds() const {
+        platform::Rect result = platform::Rect::null();
+        for (std::size_t i = 0; i < sliceCount(); ++i) {
+            result = result.unionWith(slice(i).typographicBounds());
+        }
+        return result;
+    }
 };
 
 class TextLine {

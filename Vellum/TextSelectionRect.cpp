@@ -177,10 +177,13 @@ std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c
     if (!first || !last || *last < *first) {
         return result;
     }
-    IndexPathSequence walk(first, last, [&c](const IndexPath& p) { return nextSlice(c, p); });
+    // The slices from first to last in path order. A run the walk covers entirely goes to the
+    // builder as one piece, the union of its slices: its glyphs would merge into one rectangle
+    // anyway, and a long selection then costs a step per run rather than per glyph.
     std::optional<Builder> builder;
     std::optional<std::size_t> builderLayout;
-    while (const auto p = walk.next()) {
+    std::optional<IndexPath> p = first;
+    while (p) {
         if (!builderLayout || *builderLayout != p->layout) {
             if (builder) {
                 const auto built = builder->build();
@@ -197,11 +200,24 @@ std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c
         const TextLayout& layout = c.layout(p->layout);
         const TextLine& line = layout.line(p->line);
         const TextRun& run = line.run(p->run);
-        const Rect slice = run.slice(p->slice).typographicBounds();
+        const bool lastInRun =
+            p->layout == last->layout && p->line == last->line && p->run == last->run;
+        IndexPath at = *p;
+        Rect piece;
+        if (p->slice == 0 && (!lastInRun || last->slice + 1 == run.sliceCount())) {
+            piece = run.slicesBounds();
+            at.slice = run.sliceCount() - 1;
+        } else {
+            piece = run.slice(p->slice).typographicBounds();
+        }
         const Rect lineRect = line.typographicBounds();
-        const Rect rect = Rect(slice.minX(), lineRect.minY(), slice.width(), lineRect.height())
-                              .offsetBy(layout.origin().x, layout.origin().y);
-        builder->add(rect, p->line, run.layoutDirection());
+        builder->add(Rect(piece.minX(), lineRect.minY(), piece.width(), lineRect.height())
+                         .offsetBy(layout.origin().x, layout.origin().y),
+                     p->line, run.layoutDirection());
+        if (at == *last) {
+            break;
+        }
+        p = nextSlice(c, at);
     }
     if (builder) {
         const auto built = builder->build();
