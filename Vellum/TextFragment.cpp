@@ -8,6 +8,8 @@
 #include "Vellum/VellumAttributes.hpp"
 
 #include <algorithm>
+#include <any>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,6 +69,47 @@ Text characters(const AttributedString::Run& run, std::string_view text) {
     }
     return result;
 }
+
+// Lays the text out at the proposal but answers no more width than was offered: a text whose
+// attachment was measured for more room than the container has (the first text is measured
+// without any) would otherwise report its overflowing width as the room it has, and never
+// re-measure the attachment to fit.
+class FittingLayout final : public platform::ui::Layout {
+public:
+    platform::Size sizeThatFits(platform::ui::ProposedViewSize proposal,
+                                platform::ui::LayoutSubviews subviews,
+                                std::any& /*cache*/) const override {
+        if (subviews.empty()) {
+            return {};
+        }
+        platform::Size size = subviews.front().sizeThatFits(proposal);
+        if (proposal.width && std::isfinite(*proposal.width)) {
+            size.width = std::min(size.width, *proposal.width);
+        }
+        return size;
+    }
+    void placeSubviews(platform::Rect bounds, platform::ui::ProposedViewSize proposal,
+                       platform::ui::LayoutSubviews subviews, std::any& /*cache*/) const override {
+        if (!subviews.empty()) {
+            subviews.front().place(bounds.origin, platform::ui::UnitPoint::topLeading(), proposal);
+        }
+    }
+    // Stacks that align text baselines see the text's own.
+    std::optional<platform::CGFloat> explicitAlignment(const platform::ui::AlignmentID& guide,
+                                                       platform::Rect /*bounds*/,
+                                                       platform::ui::ProposedViewSize proposal,
+                                                       platform::ui::LayoutSubviews subviews,
+                                                       std::any& /*cache*/) const override {
+        if (subviews.empty() || (&guide != &platform::ui::alignment_ids::firstTextBaseline &&
+                                 &guide != &platform::ui::alignment_ids::lastTextBaseline)) {
+            return std::nullopt;
+        }
+        return subviews.front().dimensions(proposal).value(guide);
+    }
+    bool equals(const Layout& other) const override {
+        return dynamic_cast<const FittingLayout*>(&other) != nullptr;
+    }
+};
 
 } // namespace
 
@@ -170,7 +213,8 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) con
     const std::shared_ptr<TextBuilder> current = *builder;
 
     const Text text = current ? current->text() : Text::verbatim("");
-    return text.customAttribute(TextFragmentAttribute{})
+    static const auto fitting = std::make_shared<const FittingLayout>();
+    return platform::ui::LayoutView(fitting, {text.customAttribute(TextFragmentAttribute{})})
         .onGeometryChange<std::optional<platform::Size>>(
             [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {
                 if (const auto bounds = proxy.bounds(textContainerSpace)) {

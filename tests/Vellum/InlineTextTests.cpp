@@ -157,3 +157,29 @@ TEST(InlineText, RendersMarkupWithAttachmentsOverTheText) {
     EXPECT_TRUE(blue && green && orange);
     moss_test::expectSnapshot(image, snapshot("inline-markup"), 24, 0.02);
 }
+
+TEST(InlineText, APictureWiderThanTheRoomShrinksToFit) {
+    const auto imageLoader = std::make_shared<const PictureLoader<vellum::ImageAttachment>>(
+        picture(800, 100, 0xff0044ccu, 0xff00aa44u));
+    const Shown shown;
+    ui::OffscreenHost host(shown(ui::AnyView(InlineText("a ![tile](https://example.com/tile.png)"))
+                                     .environment<vellum::ImageAttachmentLoaderKey>(imageLoader)
+                                     .frame(360)),
+                           {});
+    const auto boxWidth = [&]() -> std::optional<double> {
+        for (const auto& anchored : *shown.layouts) {
+            for (const auto& line : anchored.layout.lines()) {
+                for (const auto& run : line.runs) {
+                    if (run.isInlineBox) {
+                        return run.typographicBounds.width;
+                    }
+                }
+            }
+        }
+        return std::nullopt;
+    };
+    host.runUntil([&] { return boxWidth().has_value() && *boxWidth() <= 360; });
+    host.runUntilIdle();
+    ASSERT_TRUE(boxWidth().has_value());
+    EXPECT_EQ(*boxWidth(), 360);
+}
