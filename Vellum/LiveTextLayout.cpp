@@ -87,6 +87,13 @@ platform::Rect LiveTextLayout::bounds() const {
     return *bounds_;
 }
 
+const std::vector<TextLineStretch>& LiveTextLayout::lineStretches() const {
+    if (!lineStretches_) {
+        lineStretches_ = computeLineStretches(*this);
+    }
+    return *lineStretches_;
+}
+
 const std::vector<LiveTextLine>& LiveTextLayout::lines() const {
     if (!lines_) {
         // The laid-out text is one string for all its paragraphs, and the glyphs' ranges already

@@ -93,6 +93,7 @@ public:
     CharacterRange wordRange(std::size_t index) const override {
         return base_.base().wordRange(index);
     }
+    const std::vector<TextLineStretch>& lineStretches() const override;
     const platform::ui::Text::Layout& base() const { return base_; }
 
 private:
@@ -101,6 +102,7 @@ private:
     platform::Point origin_;
     mutable std::optional<std::vector<LiveTextLine>> lines_;
     mutable std::optional<platform::Rect> bounds_;
+    mutable std::optional<std::vector<TextLineStretch>> lineStretches_;
 };
 
 class LiveTextLayoutCollection final : public TextLayoutCollection {

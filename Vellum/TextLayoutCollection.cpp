@@ -8,6 +8,29 @@
 
 namespace vellum {
 
+std::vector<TextLineStretch> computeLineStretches(const TextLayout& layout) {
+    std::vector<TextLineStretch> stretches;
+    for (std::size_t n = 0; n < layout.lineCount(); ++n) {
+        const TextLine& line = layout.line(n);
+        const platform::Rect box = line.typographicBounds();
+        for (std::size_t r = 0; r < line.runCount(); ++r) {
+            const TextRun& run = line.run(r);
+            const platform::Rect glyphs = run.slicesBounds();
+            if (glyphs.isNull()) {
+                continue;
+            }
+            const platform::Rect rect(glyphs.minX(), box.minY(), glyphs.width(), box.height());
+            if (!stretches.empty() && stretches.back().line == n &&
+                stretches.back().direction == run.layoutDirection()) {
+                stretches.back().rect = stretches.back().rect.unionWith(rect);
+            } else {
+                stretches.push_back({n, rect, run.layoutDirection()});
+            }
+        }
+    }
+    return stretches;
+}
+
 const TextLayout& EmptyTextLayoutCollection::layout(std::size_t) const {
     throw std::out_of_range("an empty text layout collection has no layouts");
 }

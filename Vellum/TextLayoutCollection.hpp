@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vellum {
 
@@ -60,6 +61,15 @@ public:
     virtual const TextRun& run(std::size_t index) const = 0;
 };
 
+/// The glyphs of one line that run in one direction, next to each other: what a selection
+/// covering the whole line highlights, one rectangle per stretch.
+struct TextLineStretch {
+    std::size_t line = 0;
+    /// x from the glyphs, y and height from the line.
+    platform::Rect rect;
+    LayoutDirection direction = LayoutDirection::leftToRight;
+};
+
 class TextLayout {
 public:
     virtual ~TextLayout() = default;
@@ -80,7 +90,12 @@ public:
     virtual std::size_t nextWordBoundary(std::size_t index, bool forward) const = 0;
     /// The word around `index`, or the stretch between two words; empty at the end of the text.
     virtual CharacterRange wordRange(std::size_t index) const = 0;
+    /// The stretches of every line, in line order; a long selection covers most texts whole.
+    virtual const std::vector<TextLineStretch>& lineStretches() const = 0;
 };
+
+/// The stretches of a layout worked out from its lines and runs.
+std::vector<TextLineStretch> computeLineStretches(const TextLayout& layout);
 
 class TextLayoutCollection {
 public:

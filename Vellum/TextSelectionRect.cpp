@@ -198,6 +198,21 @@ std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c
             builderLayout = p->layout;
         }
         const TextLayout& layout = c.layout(p->layout);
+        // A text covered whole goes in as its lines' stretches, which it keeps.
+        if (*p == IndexPath{p->layout, 0, 0, 0}) {
+            const auto lastOfLayout = lastSlicePath(c, p->layout);
+            if (lastOfLayout && (last->layout > p->layout || *last == *lastOfLayout)) {
+                for (const TextLineStretch& stretch : layout.lineStretches()) {
+                    builder->add(stretch.rect.offsetBy(layout.origin().x, layout.origin().y),
+                                 stretch.line, stretch.direction);
+                }
+                if (*lastOfLayout == *last) {
+                    break;
+                }
+                p = nextSlice(c, *lastOfLayout);
+                continue;
+            }
+        }
         const TextLine& line = layout.line(p->line);
         const TextRun& run = line.run(p->run);
         const bool lastInRun =

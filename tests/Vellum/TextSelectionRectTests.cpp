@@ -92,6 +92,12 @@ TEST(SelectionRects, LinesOfOneTextTouch) {
     ASSERT_GT(l1.minY(), l0.maxY());
     const auto rects = buildSelectionRects(c, {down({0, 0, 0, 1}), up({0, 2, 0, 1})});
     ASSERT_EQ(rects.size(), 3u);
+    // Selected whole, the text's lines touch just the same.
+    const auto whole = buildSelectionRects(c, {down({0, 0, 0, 0}), up({0, 2, 0, 2})});
+    ASSERT_EQ(whole.size(), 3u);
+    expectRect(whole[0], l0.minX(), l0.minY(), 3 * kAdvance, l0.height());
+    expectRect(whole[1], l1.minX(), l0.maxY(), 3 * kAdvance, l1.maxY() - l0.maxY());
+    expectRect(whole[2], l2.minX(), l1.maxY(), 3 * kAdvance, l2.maxY() - l1.maxY());
     expectRect(rects[0], l0.minX() + kAdvance, l0.minY(), 2 * kAdvance, l0.height());
     // The second and third reach up to the line above.
     expectRect(rects[1], l1.minX(), l0.maxY(), 3 * kAdvance, l1.maxY() - l0.maxY());
@@ -133,6 +139,13 @@ TEST(SelectionRects, DirectionsSplitALineIntoStretches) {
     EXPECT_NEAR(rects[1].rect.minX(), hebrew.minX(), 0.01);
     EXPECT_NEAR(rects[1].rect.maxX(), hebrew.maxX(), 0.01);
     EXPECT_NEAR(rects[2].rect.maxX(), o.x + line.typographicBounds().maxX(), 0.01);
+    // The whole text selected: the same stretches, the first one from the line's start.
+    const auto whole = buildSelectionRects(c, {down({0, 0, 0, 0}), up(*last)});
+    ASSERT_EQ(whole.size(), 3u);
+    EXPECT_NEAR(whole[0].rect.minX(), o.x, 0.01);
+    EXPECT_EQ(whole[1].rect, rects[1].rect);
+    EXPECT_EQ(whole[2].rect, rects[2].rect);
+    EXPECT_EQ(whole[1].layoutDirection, LayoutDirection::rightToLeft);
 
     // A range that ends inside the Hebrew word: slices are walked in path (drawing) order, so the
     // right-to-left stretch holds the run's slices up to the end's slice, and it is cut at the
