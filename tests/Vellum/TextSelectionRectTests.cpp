@@ -195,3 +195,25 @@ TEST(SelectionRects, SeveralTextsFlagTheWholeRangeOrEachPiece) {
     const LaidOutTexts other({fragment("abc")});
     EXPECT_TRUE(selectionRectsInLayout(c, range, other.anchored()[0].layout).empty());
 }
+
+TEST(SelectionRects, AnAttachmentSelectsLikeACharacterOfItsWidth) {
+    const auto box = platform::ui::Text::box({30, 40}).customAttribute(TextFragmentAttribute{});
+    const LaidOutTexts texts({fragment("ab") + box + fragment("cd")});
+    const auto& c = texts.collection();
+    SCOPED_TRACE(texts.dump());
+    const TextLine& line = c.layout(0).line(0);
+    ASSERT_EQ(line.runCount(), 3u);
+    ASSERT_EQ(line.run(1).sliceCount(), 1u);
+    EXPECT_EQ(line.run(1).slice(0).characterRange(), (CharacterRange{2, 3}));
+    EXPECT_NEAR(line.run(1).slice(0).typographicBounds().width(), 30, 0.01);
+    const Rect l0 = lineRect(c, 0, 0);
+    // The box is taller than the letters: the line, and so the highlight, grows to hold it.
+    EXPECT_GE(l0.height(), 40);
+    const auto rects = buildSelectionRects(c, {down({0, 0, 0, 1}), up({0, 0, 2, 0})});
+    ASSERT_EQ(rects.size(), 1u);
+    expectRect(rects[0], l0.minX() + kAdvance, l0.minY(), 2 * kAdvance + 30, l0.height());
+    // Only the box.
+    const auto only = buildSelectionRects(c, {down({0, 0, 1, 0}), up({0, 0, 1, 0})});
+    ASSERT_EQ(only.size(), 1u);
+    expectRect(only[0], l0.minX() + 2 * kAdvance, l0.minY(), 30, l0.height());
+}
