@@ -215,6 +215,11 @@ std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c
         }
         const TextLine& line = layout.line(p->line);
         const TextRun& run = line.run(p->run);
+        if (run.sliceCount() == 0) {
+            // Nothing drawn, nothing to highlight.
+            p = nextSlice(c, {p->layout, p->line, p->run, 0});
+            continue;
+        }
         const bool lastInRun =
             p->layout == last->layout && p->line == last->line && p->run == last->run;
         IndexPath at = *p;
