@@ -19,6 +19,8 @@ using platform::ui::Edges;
 namespace ui = platform::ui;
 
 constexpr double tableOutline = 1;
+// Em: the quote bar's width, which is also the margin it is drawn in.
+constexpr double quoteBarWidth = 0.2;
 
 } // namespace
 
@@ -58,14 +60,14 @@ AnyView GitHubBlockQuoteStyle::makeBody(ui::ViewContext& context,
     const AnyView bar =
         styleset::frame(ui::RoundedRectangle(6, platform::RoundedCornerStyle::continuous)
                             .fill(gitHubBorder().resolve(context.environment())),
-                        0.2, std::nullopt, ui::Alignment::center());
+                        quoteBarWidth, std::nullopt, ui::Alignment::center());
     const AnyView text = styleset::padding(configuration.label.content.foregroundStyle(
                                                gitHubQuoteText().resolve(context.environment())),
                                            Edges::horizontal(), 1);
     // The bar sits in a leading margin of its own width, behind the text, so that it is offered
     // the text's height and runs the full height of the quote; beside the text in a stack it
     // would only get its own small ideal height.
-    return styleset::padding(text, Edges::onlyLeading(), 0.2)
+    return styleset::padding(text, Edges::onlyLeading(), quoteBarWidth)
         .background(bar, ui::Alignment::leading());
 }
 

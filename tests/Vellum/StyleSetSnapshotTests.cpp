@@ -157,7 +157,7 @@ void expectPage(const std::string& name, const Set& set) {
                 "tests/fixtures/vellum-styles/" + name +
                 (scheme == ColorScheme::light ? "-light" : "-dark") +
                 (contrast == ColorSchemeContrast::increased ? "-contrast" : "") + ".png";
-            moss_test::expectSnapshot(host.render(1.0, paper), file, 64, 0.01);
+            moss_test::expectSnapshot(host.render(1.0, paper), file, 64, 0.003);
         }
     }
 }
