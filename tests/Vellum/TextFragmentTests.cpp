@@ -200,16 +200,6 @@ TEST(TextBuilder, WidthChangesReuseTextsBuiltForTheSameSizes) {
     EXPECT_EQ(builder.buildCount(), 13U);
 }
 
-TEST(TextFragment, EmptyContentIsStillAFragmentText) {
-    std::vector<ui::Text::AnchoredLayout> layouts;
-    ui::OffscreenHost host(
-        ui::AnyView(vellum::TextFragment(AttributedString()))
-            .onPreferenceChange<ui::Text::LayoutKey>([&](const auto& value) { layouts = value; }));
-    host.runUntilIdle();
-    ASSERT_EQ(layouts.size(), 1U);
-    EXPECT_TRUE(layouts[0].layout.base().string().empty());
-}
-
 // Renders `text` as a fragment on white and hands back the image with the fragment's layout.
 struct Rendered {
     platform::Image image;

@@ -92,12 +92,3 @@ TEST(WithInlineStyle, StylesOnFirstShowingAndAgainOnEveryChangeOfItsThreeInputs)
     EXPECT_EQ(seen->back().string(), "plain");
     EXPECT_EQ(lastColor(seen->back()), std::nullopt);
 }
-
-TEST(WithInlineStyle, AnEmptyInputShowsAnEmptyText) {
-    const Seen seen = std::make_shared<std::vector<AttributedString>>();
-    ui::OffscreenHost host(
-        view(AttributedString(), linkStyle(green, green), platform::ColorScheme::light, seen));
-    host.runUntilIdle();
-    ASSERT_FALSE(seen->empty());
-    EXPECT_TRUE(seen->back().empty());
-}
