@@ -15,15 +15,23 @@ namespace {
 using Affinity = TextPosition::Affinity;
 using platform::Rect;
 
-// Collects the rectangles of one layout line by line, merging neighbours of one direction.
+// Collects the rectangles of one layout line by line, merging neighbours of one direction. One
+// builder serves every layout of a walk in turn, so its buffers are allocated once.
 class Builder {
 public:
-    Builder(std::optional<IndexPath> start, std::optional<IndexPath> end, double startX,
-            double endX)
-        : start_(start)
-        , end_(end)
-        , startX_(startX)
+    Builder(double startX, double endX)
+        : startX_(startX)
         , endX_(endX) {}
+
+    /// Starts a layout; `start` and `end` are the range's ends when they lie in it.
+    void reset(std::optional<IndexPath> start, std::optional<IndexPath> end) {
+        start_ = start;
+        end_ = end;
+        rects_.clear();
+        lineStarts_.clear();
+        currentLine_.reset();
+        currentLineRects_.clear();
+    }
 
     void add(const Rect& rect, std::size_t line, LayoutDirection direction) {
         if (!currentLine_ || *currentLine_ != line) {
@@ -37,26 +45,23 @@ public:
         }
     }
 
-    std::vector<TextSelectionRect> build() {
+    /// Appends the layout's rectangles to `out`, each line reaching up to the one above.
+    void build(std::vector<TextSelectionRect>& out) {
         flush();
-        std::vector<TextSelectionRect> result;
-        std::optional<double> previousBottom;
-        for (auto& line : lines_) {
-            if (line.empty()) {
-                continue;
-            }
-            const double top = line.front().rect.minY();
-            if (previousBottom && *previousBottom < top) {
-                const double gap = top - *previousBottom;
-                for (auto& r : line) {
-                    r.rect = {r.rect.minX(), r.rect.minY() - gap, r.rect.width(),
-                              r.rect.height() + gap};
+        for (std::size_t i = 1; i < lineStarts_.size(); ++i) {
+            const double previousBottom = rects_[lineStarts_[i - 1]].rect.maxY();
+            const double top = rects_[lineStarts_[i]].rect.minY();
+            if (previousBottom < top) {
+                const double gap = top - previousBottom;
+                const std::size_t end =
+                    i + 1 < lineStarts_.size() ? lineStarts_[i + 1] : rects_.size();
+                for (std::size_t k = lineStarts_[i]; k < end; ++k) {
+                    const Rect r = rects_[k].rect;
+                    rects_[k].rect = {r.minX(), r.minY() - gap, r.width(), r.height() + gap};
                 }
             }
-            previousBottom = line.front().rect.maxY();
-            result.insert(result.end(), line.begin(), line.end());
         }
-        return result;
+        out.insert(out.end(), rects_.begin(), rects_.end());
     }
 
 private:
@@ -93,7 +98,8 @@ private:
                     r.rect = {x, old.minY(), std::max(0.0, old.maxX() - x), old.height()};
                 }
             }
-            lines_.push_back(std::move(currentLineRects_));
+            lineStarts_.push_back(rects_.size());
+            rects_.insert(rects_.end(), currentLineRects_.begin(), currentLineRects_.end());
             currentLineRects_.clear();
         }
         currentLine_.reset();
@@ -103,7 +109,9 @@ private:
     std::optional<IndexPath> end_;
     double startX_;
     double endX_;
-    std::vector<std::vector<TextSelectionRect>> lines_;
+    // Finished lines, flat; each line starts at its entry of `lineStarts_` and is never empty.
+    std::vector<TextSelectionRect> rects_;
+    std::vector<std::size_t> lineStarts_;
     std::optional<std::size_t> currentLine_;
     std::vector<TextSelectionRect> currentLineRects_;
 };
@@ -180,21 +188,19 @@ std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c
     // The slices from first to last in path order. A run the walk covers entirely goes to the
     // builder as one piece, the union of its slices: its glyphs would merge into one rectangle
     // anyway, and a long selection then costs a step per run rather than per glyph.
-    std::optional<Builder> builder;
+    Builder builder(startX, endX);
     std::optional<std::size_t> builderLayout;
     std::optional<IndexPath> p = first;
     while (p) {
         if (!builderLayout || *builderLayout != p->layout) {
-            if (builder) {
-                const auto built = builder->build();
-                result.insert(result.end(), built.begin(), built.end());
+            if (builderLayout) {
+                builder.build(result);
             }
-            builder.emplace(
+            builder.reset(
                 range.start.indexPath.layout == p->layout ? std::optional(range.start.indexPath)
                                                           : std::nullopt,
                 range.end.indexPath.layout == p->layout ? std::optional(range.end.indexPath)
-                                                        : std::nullopt,
-                startX, endX);
+                                                        : std::nullopt);
             builderLayout = p->layout;
         }
         const TextLayout& layout = c.layout(p->layout);
@@ -203,8 +209,8 @@ std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c
             const auto lastOfLayout = lastSlicePath(c, p->layout);
             if (lastOfLayout && (last->layout > p->layout || *last == *lastOfLayout)) {
                 for (const TextLineStretch& stretch : layout.lineStretches()) {
-                    builder->add(stretch.rect.offsetBy(layout.origin().x, layout.origin().y),
-                                 stretch.line, stretch.direction);
+                    builder.add(stretch.rect.offsetBy(layout.origin().x, layout.origin().y),
+                                stretch.line, stretch.direction);
                 }
                 if (*lastOfLayout == *last) {
                     break;
@@ -231,17 +237,16 @@ std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c
             piece = run.slice(p->slice).typographicBounds();
         }
         const Rect lineRect = line.typographicBounds();
-        builder->add(Rect(piece.minX(), lineRect.minY(), piece.width(), lineRect.height())
-                         .offsetBy(layout.origin().x, layout.origin().y),
-                     p->line, run.layoutDirection());
+        builder.add(Rect(piece.minX(), lineRect.minY(), piece.width(), lineRect.height())
+                        .offsetBy(layout.origin().x, layout.origin().y),
+                    p->line, run.layoutDirection());
         if (at == *last) {
             break;
         }
         p = nextSlice(c, at);
     }
-    if (builder) {
-        const auto built = builder->build();
-        result.insert(result.end(), built.begin(), built.end());
+    if (builderLayout) {
+        builder.build(result);
     }
     if (!result.empty()) {
         result.front().containsStart = true;
