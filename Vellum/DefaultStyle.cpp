@@ -132,6 +132,27 @@ DividerThematicBreakStyle::makeBody(ui::ViewContext& context,
     return styleset::blockSpacingEm(view, 1.6, 1.6);
 }
 
+std::vector<platform::Rect> tableGridGaps(std::span<const platform::Rect> rows,
+                                          std::span<const platform::Rect> columns,
+                                          platform::Rect bounds) {
+    std::vector<platform::Rect> gaps;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const double top = rows[i - 1].maxY();
+        const double bottom = rows[i].minY();
+        if (bottom - top > 0) {
+            gaps.emplace_back(bounds.minX(), top, bounds.width(), bottom - top);
+        }
+    }
+    for (std::size_t i = 1; i < columns.size(); ++i) {
+        const double leading = columns[i - 1].maxX();
+        const double trailing = columns[i].minX();
+        if (trailing - leading > 0) {
+            gaps.emplace_back(leading, bounds.minY(), trailing - leading, bounds.height());
+        }
+    }
+    return gaps;
+}
+
 // The shorthands of the protocols.
 
 std::shared_ptr<const HeadingStyle> HeadingStyle::defaultStyle() {

@@ -22,6 +22,8 @@
 #include "Vellum/UnorderedListMarker.hpp"
 
 #include <array>
+#include <span>
+#include <vector>
 
 namespace vellum::StructuredText {
 
@@ -112,6 +114,14 @@ public:
     makeBody(platform::ui::ViewContext& context,
              const BlockStyleConfiguration& configuration) const override;
 };
+
+// The lines between the cells of a laid-out table (rows top to bottom, columns leading to
+// trailing, each as its rectangle): for each pair of neighbouring rows with space between them the
+// strip across the table's full width, then likewise for columns across its full height. Only the
+// inner lines: a single cell has none, and nothing is drawn along the outer edge.
+[[nodiscard]] std::vector<platform::Rect> tableGridGaps(std::span<const platform::Rect> rows,
+                                                        std::span<const platform::Rect> columns,
+                                                        platform::Rect bounds);
 
 // The complete default look; the environment's defaults are its members.
 struct DefaultStyle {

@@ -113,6 +113,23 @@ AnyView GitHubThematicBreakStyle::makeBody(ui::ViewContext& context,
     return styleset::blockSpacing(line, BlockSpacing(24, 24));
 }
 
+std::vector<platform::Rect> gitHubTableStripes(std::span<const platform::Rect> rows,
+                                               std::span<const platform::Rect> columns) {
+    std::vector<platform::Rect> stripes;
+    if (columns.empty()) {
+        return stripes;
+    }
+    for (std::size_t row = 2; row < rows.size(); row += 2) {
+        platform::Rect stripe = platform::Rect::null();
+        for (const platform::Rect& column : columns) {
+            stripe = stripe.unionWith(platform::Rect(column.minX(), rows[row].minY(),
+                                                     column.width(), rows[row].height()));
+        }
+        stripes.push_back(stripe.integral());
+    }
+    return stripes;
+}
+
 // The shorthands of the protocols.
 
 std::shared_ptr<const HeadingStyle> HeadingStyle::gitHub() {

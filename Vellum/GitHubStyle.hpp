@@ -17,6 +17,8 @@
 #include "Vellum/ThematicBreakStyle.hpp"
 
 #include <array>
+#include <span>
+#include <vector>
 
 namespace vellum::StructuredText {
 
@@ -73,6 +75,12 @@ public:
     makeBody(platform::ui::ViewContext& context,
              const BlockStyleConfiguration& configuration) const override;
 };
+
+// The zebra stripes behind a laid-out table: every second body row (row indices 2, 4, ...; row 0
+// is the head), each across all the columns and rounded outwards to whole points. None for a table
+// of fewer than three rows or with no columns.
+[[nodiscard]] std::vector<platform::Rect>
+gitHubTableStripes(std::span<const platform::Rect> rows, std::span<const platform::Rect> columns);
 
 // The complete GitHub look. Lists keep the default item layout and numbers; bullets go disc,
 // circle, square with depth.

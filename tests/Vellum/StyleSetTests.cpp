@@ -342,3 +342,46 @@ TEST(GitHubStyleSet, BulletsChangeShapeWithDepth) {
 }
 
 } // namespace
+
+namespace {
+
+using platform::Rect;
+
+// Rows and columns of a table whose cells are 1 pt apart, as the table layout reports them.
+std::vector<Rect> tracks(int count, bool rows) {
+    std::vector<Rect> result;
+    for (int i = 0; i < count; ++i) {
+        const double start = i * 21.0;
+        result.push_back(rows ? Rect(0, start, 61, 20) : Rect(start, 0, 20, 83));
+    }
+    return result;
+}
+
+TEST(TableDecoration, GridLinesFillOnlyTheInnerGaps) {
+    const Rect bounds(0, 0, 62, 83);
+    const std::vector<Rect> gaps = tableGridGaps(tracks(4, true), tracks(3, false), bounds);
+    ASSERT_EQ(gaps.size(), 3u + 2u);
+    EXPECT_EQ(gaps[0], Rect(0, 20, 62, 1));
+    EXPECT_EQ(gaps[2], Rect(0, 62, 62, 1));
+    EXPECT_EQ(gaps[3], Rect(20, 0, 1, 83));
+    // One cell: no neighbours, no lines; touching rows leave no gap to fill.
+    EXPECT_TRUE(tableGridGaps(tracks(1, true), tracks(1, false), bounds).empty());
+    const std::vector<Rect> touching{Rect(0, 0, 10, 10), Rect(0, 10, 10, 10)};
+    EXPECT_TRUE(tableGridGaps(touching, {}, bounds).empty());
+}
+
+TEST(TableDecoration, GitHubStripesEverySecondBodyRow) {
+    // A head row and four body rows: the second and fourth body rows.
+    const std::vector<Rect> stripes = gitHubTableStripes(tracks(5, true), tracks(2, false));
+    ASSERT_EQ(stripes.size(), 2u);
+    EXPECT_EQ(stripes[0], Rect(0, 42, 41, 20));
+    EXPECT_EQ(stripes[1], Rect(0, 84, 41, 20));
+    EXPECT_TRUE(gitHubTableStripes(tracks(2, true), tracks(2, false)).empty());
+    EXPECT_TRUE(gitHubTableStripes(tracks(5, true), {}).empty());
+    // Rounded outwards to whole points.
+    const std::vector<Rect> rows{Rect(0, 0, 9, 9), Rect(0, 9, 9, 9), Rect(0, 18.4, 9, 9.2)};
+    const std::vector<Rect> columns{Rect(0.5, 0, 8.2, 27)};
+    EXPECT_EQ(gitHubTableStripes(rows, columns).at(0), Rect(0, 18, 9, 10));
+}
+
+} // namespace
