@@ -86,7 +86,7 @@ AnyView page(const Set& set) {
     heading(1, "Field notes");
     heading(2, "The marsh at dawn");
     heading(3, "Birds seen");
-    heading(6, "Level six, muted");
+    heading(6, "Level six");
     blocks.push_back(paragraph("Mist lay on the water until eight; the reeds were still wet and "
                                "the path along the dyke was soft underfoot."));
     blocks.push_back(
