@@ -3,6 +3,7 @@
 // tree, then the HTML and the plain text from a built tree, and both from a fresh formatter as a
 // copy does.
 
+#include "BenchDocument.hpp"
 #include "Vellum/AttributedStringMarkdownParser.hpp"
 #include "Vellum/Formatter.hpp"
 #include "Vellum/FormatterHTML.hpp"
@@ -17,28 +18,7 @@ using platform::AttributedString;
 using Parser = vellum::AttributedStringMarkdownParser;
 
 const std::string& document() {
-    static const std::string text = [] {
-        std::string out;
-        for (int section = 1; out.size() < 100 * 1024; ++section) {
-            const std::string n = std::to_string(section);
-            out += "## Section " + n + " :rocket:\n\n";
-            out += "The *energy* of a **particle** is $E = mc^2$ and its momentum $p = m v$; see "
-                   "[the notes](notes/" +
-                   n +
-                   ".html) for `details` and ~~old~~ results :smile:.\n"
-                   "A second line with $\\alpha_" +
-                   n + " + \\beta$ and a price of $5 or $6.\n\n";
-            out += "$$\n\\int_0^1 x^" + n + " \\, dx = \\frac{1}{" + n + "}\n$$\n\n";
-            out += "- first item with :+1: and $x_i$\n- second item\n  1. nested *one*\n"
-                   "  2. nested two with `code $x$`\n- third item\n\n";
-            out += "> A quotation with **strong** text and $\\sqrt{2}$.\n> - quoted list\n\n";
-            out += "| Name | Value | Note |\n|:-----|------:|:----:|\n| a | $1$ | :tada: |\n"
-                   "| b | 2 | plain |\n\n";
-            out += "```swift\nlet value = " + n + " // $not math$ :not_emoji:\n```\n\n";
-        }
-        return out;
-    }();
-    return text;
+    return moss_bench::technicalDocument();
 }
 
 const AttributedString& parsed() {

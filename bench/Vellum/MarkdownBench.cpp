@@ -2,6 +2,7 @@
 // alone, the attributed-string build on top of it, the whole library parse with the pattern pass
 // (document and inline syntax), and block runs over the result at every level.
 
+#include "BenchDocument.hpp"
 #include "Vellum/AttributedStringMarkdownParser.hpp"
 #include "Vellum/BlockRuns.hpp"
 
@@ -14,31 +15,8 @@ using platform::AttributedString;
 using platform::MarkdownParsingOptions;
 using Parser = vellum::AttributedStringMarkdownParser;
 
-// A technical document of about 100 KB: headings, paragraphs with inline markup, links, inline
-// and display formulas, emoji, nested lists, quotes, tables and code blocks.
 const std::string& document() {
-    static const std::string text = [] {
-        std::string out;
-        for (int section = 1; out.size() < 100 * 1024; ++section) {
-            const std::string n = std::to_string(section);
-            out += "## Section " + n + " :rocket:\n\n";
-            out += "The *energy* of a **particle** is $E = mc^2$ and its momentum $p = m v$; see "
-                   "[the notes](notes/" +
-                   n +
-                   ".html) for `details` and ~~old~~ results :smile:.\n"
-                   "A second line with $\\alpha_" +
-                   n + " + \\beta$ and a price of $5 or $6.\n\n";
-            out += "$$\n\\int_0^1 x^" + n + " \\, dx = \\frac{1}{" + n + "}\n$$\n\n";
-            out += "- first item with :+1: and $x_i$\n- second item\n  1. nested *one*\n"
-                   "  2. nested two with `code $x$`\n- third item\n\n";
-            out += "> A quotation with **strong** text and $\\sqrt{2}$.\n> - quoted list\n\n";
-            out += "| Name | Value | Note |\n|:-----|------:|:----:|\n| a | $1$ | :tada: |\n"
-                   "| b | 2 | plain |\n\n";
-            out += "```swift\nlet value = " + n + " // $not math$ :not_emoji:\n```\n\n";
-        }
-        return out;
-    }();
-    return text;
+    return moss_bench::technicalDocument();
 }
 
 Parser::PatternOptions mathAndEmoji() {
