@@ -64,28 +64,22 @@ EmojiResourceAttachment::EmojiResourceAttachment(std::string name,
                                                  std::optional<platform::Bundle> bundle,
                                                  std::string text,
                                                  const ColorEnvironmentValues& environment)
-    : name_(std::move(name))
-    , bundle_(std::move(bundle))
-    , text_(std::move(text))
-    , image_(namedImage(name_, bundle_, environment)) {}
+    : picture_(std::move(name), std::move(bundle), std::move(text), environment) {}
 
 bool EmojiResourceAttachment::isEqual(const Attachment& other) const {
     if (typeid(other) != typeid(EmojiResourceAttachment)) {
         return false;
     }
     const auto& resource = static_cast<const EmojiResourceAttachment&>(other);
-    return resource.name_ == name_ && resource.bundle_ == bundle_ && resource.text_ == text_;
+    return resource.picture_.sameSource(picture_);
 }
 
 std::size_t EmojiResourceAttachment::hashValue() const {
-    std::size_t seed = std::hash<std::string>()(name_);
-    combine(seed, bundle_ ? std::filesystem::hash_value(bundle_->bundleURL()) : 0);
-    combine(seed, std::hash<std::string>()(text_));
-    return seed;
+    return picture_.sourceHash();
 }
 
 platform::ui::AnyView EmojiResourceAttachment::body() const {
-    return pictureView(image_, true);
+    return pictureView(picture_.image, true);
 }
 
 double EmojiResourceAttachment::baselineOffset(const TextEnvironmentValues& environment) const {

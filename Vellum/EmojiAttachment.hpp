@@ -8,6 +8,7 @@
 #include "Vellum/Attachment.hpp"
 #include "Vellum/ColorEnvironmentValues.hpp"
 #include "Vellum/Image.hpp"
+#include "Vellum/ImageAttachment.hpp"
 #include "platform/foundation/Bundle.hpp"
 
 #include <optional>
@@ -50,15 +51,17 @@ public:
     EmojiResourceAttachment(std::string name, std::optional<platform::Bundle> bundle,
                             std::string text, const ColorEnvironmentValues& environment);
 
-    [[nodiscard]] const std::string& name() const noexcept { return name_; }
-    [[nodiscard]] const std::optional<platform::Bundle>& bundle() const noexcept { return bundle_; }
-    [[nodiscard]] const std::string& text() const noexcept { return text_; }
-    [[nodiscard]] const Image& image() const noexcept { return image_; }
+    [[nodiscard]] const std::string& name() const noexcept { return picture_.name; }
+    [[nodiscard]] const std::optional<platform::Bundle>& bundle() const noexcept {
+        return picture_.bundle;
+    }
+    [[nodiscard]] const std::string& text() const noexcept { return picture_.text; }
+    [[nodiscard]] const Image& image() const noexcept { return picture_.image; }
 
     // Equal by name, bundle and text: the picture found for them is not compared.
     [[nodiscard]] bool isEqual(const Attachment& other) const override;
     [[nodiscard]] std::size_t hashValue() const override;
-    [[nodiscard]] std::string description() const override { return ":" + text_ + ":"; }
+    [[nodiscard]] std::string description() const override { return ":" + picture_.text + ":"; }
     [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
         return AttachmentSelectionStyle::text;
     }
@@ -69,10 +72,7 @@ public:
                  const TextEnvironmentValues& environment) const override;
 
 private:
-    std::string name_;
-    std::optional<platform::Bundle> bundle_;
-    std::string text_;
-    Image image_;
+    NamedPicture picture_;
 };
 
 // The box of an emoji in `environment`: the emoji properties' size in ems of the text's font.

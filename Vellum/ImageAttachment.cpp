@@ -121,40 +121,54 @@ platform::Size ImageAttachment::sizeThatFits(platform::ui::ProposedViewSize prop
     return fittedImageSize(image_.size, proposal);
 }
 
+// MARK: NamedPicture
+
+NamedPicture::NamedPicture(std::string name, std::optional<platform::Bundle> bundle,
+                           std::string text, const ColorEnvironmentValues& environment)
+    : name(std::move(name))
+    , bundle(std::move(bundle))
+    , text(std::move(text))
+    , image(namedImage(this->name, this->bundle, environment)) {}
+
+bool NamedPicture::sameSource(const NamedPicture& other) const {
+    return other.name == name && other.bundle == bundle && other.text == text;
+}
+
+std::size_t NamedPicture::sourceHash() const {
+    std::size_t seed = std::hash<std::string>()(name);
+    combine(seed, bundle ? std::filesystem::hash_value(bundle->bundleURL()) : 0);
+    combine(seed, std::hash<std::string>()(text));
+    return seed;
+}
+
 // MARK: ImageResourceAttachment
 
 ImageResourceAttachment::ImageResourceAttachment(std::string name,
                                                  std::optional<platform::Bundle> bundle,
                                                  std::string text,
                                                  const ColorEnvironmentValues& environment)
-    : name_(std::move(name))
-    , bundle_(std::move(bundle))
-    , text_(std::move(text))
-    , image_(namedImage(name_, bundle_, environment)) {}
+    : picture_(std::move(name), std::move(bundle), std::move(text), environment) {}
 
 bool ImageResourceAttachment::isEqual(const Attachment& other) const {
     if (typeid(other) != typeid(ImageResourceAttachment)) {
         return false;
     }
     const auto& resource = static_cast<const ImageResourceAttachment&>(other);
-    return resource.name_ == name_ && resource.bundle_ == bundle_ && resource.text_ == text_;
+    return resource.picture_.sameSource(picture_);
 }
 
 std::size_t ImageResourceAttachment::hashValue() const {
-    std::size_t seed = std::hash<std::string>()(name_);
-    combine(seed, bundle_ ? std::filesystem::hash_value(bundle_->bundleURL()) : 0);
-    combine(seed, std::hash<std::string>()(text_));
-    return seed;
+    return picture_.sourceHash();
 }
 
 platform::ui::AnyView ImageResourceAttachment::body() const {
-    return pictureView(image_, true);
+    return pictureView(picture_.image, true);
 }
 
 platform::Size
 ImageResourceAttachment::sizeThatFits(platform::ui::ProposedViewSize proposal,
                                       const TextEnvironmentValues& /*environment*/) const {
-    return fittedImageSize(image_.size, proposal);
+    return fittedImageSize(picture_.image.size, proposal);
 }
 
 } // namespace vellum

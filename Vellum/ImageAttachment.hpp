@@ -41,6 +41,22 @@ private:
     std::string text_;
 };
 
+// A picture looked up by name in a bundle, with the text it stands for: what the image and emoji
+// resource attachments hold. Two are the same source when name, bundle and text agree; the
+// picture found for them is not compared.
+struct NamedPicture {
+    NamedPicture(std::string name, std::optional<platform::Bundle> bundle, std::string text,
+                 const ColorEnvironmentValues& environment);
+
+    [[nodiscard]] bool sameSource(const NamedPicture& other) const;
+    [[nodiscard]] std::size_t sourceHash() const;
+
+    std::string name;
+    std::optional<platform::Bundle> bundle;
+    std::string text;
+    Image image;
+};
+
 class ImageResourceAttachment final : public Attachment {
 public:
     // Looks `name` up in `bundle` (the main bundle when absent); a name the bundle lacks leaves an
@@ -48,15 +64,19 @@ public:
     ImageResourceAttachment(std::string name, std::optional<platform::Bundle> bundle,
                             std::string text, const ColorEnvironmentValues& environment);
 
-    [[nodiscard]] const std::string& name() const noexcept { return name_; }
-    [[nodiscard]] const std::optional<platform::Bundle>& bundle() const noexcept { return bundle_; }
-    [[nodiscard]] const std::string& text() const noexcept { return text_; }
-    [[nodiscard]] const Image& image() const noexcept { return image_; }
+    [[nodiscard]] const std::string& name() const noexcept { return picture_.name; }
+    [[nodiscard]] const std::optional<platform::Bundle>& bundle() const noexcept {
+        return picture_.bundle;
+    }
+    [[nodiscard]] const std::string& text() const noexcept { return picture_.text; }
+    [[nodiscard]] const Image& image() const noexcept { return picture_.image; }
 
     // Equal by name, bundle and text: the picture found for them is not compared.
     [[nodiscard]] bool isEqual(const Attachment& other) const override;
     [[nodiscard]] std::size_t hashValue() const override;
-    [[nodiscard]] std::string description() const override { return text_.empty() ? name_ : text_; }
+    [[nodiscard]] std::string description() const override {
+        return picture_.text.empty() ? picture_.name : picture_.text;
+    }
     [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
         return AttachmentSelectionStyle::object;
     }
@@ -66,10 +86,7 @@ public:
                  const TextEnvironmentValues& environment) const override;
 
 private:
-    std::string name_;
-    std::optional<platform::Bundle> bundle_;
-    std::string text_;
-    Image image_;
+    NamedPicture picture_;
 };
 
 // The size of a picture of `natural` size offered `proposal`: its natural size without a proposed
