@@ -40,6 +40,24 @@ struct BlockSpacing {
     friend bool operator==(const BlockSpacing&, const BlockSpacing&) = default;
 };
 
+} // namespace vellum::StructuredText
+
+// Declared before any FontScaled<BlockSpacing> is formed: a scalability check made earlier would
+// be remembered as failed.
+namespace vellum {
+
+template <>
+struct FontScalable<StructuredText::BlockSpacing> {
+    static StructuredText::BlockSpacing scaled(const StructuredText::BlockSpacing& spacing,
+                                               double factor) {
+        return spacing.scaled(factor);
+    }
+};
+
+} // namespace vellum
+
+namespace vellum::StructuredText {
+
 // A block spacing in units of the current font size.
 [[nodiscard]] inline FontScaled<BlockSpacing> fontScaled(std::optional<double> top,
                                                          std::optional<double> bottom) {
@@ -54,18 +72,6 @@ struct BlockSpacingKey {
 };
 
 } // namespace vellum::StructuredText
-
-namespace vellum {
-
-template <>
-struct FontScalable<StructuredText::BlockSpacing> {
-    static StructuredText::BlockSpacing scaled(const StructuredText::BlockSpacing& spacing,
-                                               double factor) {
-        return spacing.scaled(factor);
-    }
-};
-
-} // namespace vellum
 
 template <>
 struct std::hash<vellum::StructuredText::BlockSpacing> {

@@ -68,5 +68,4 @@ TEST(StylePalette, GitHubColoursInEveryScheme) {
     }
 }
 
-
 } // namespace
