@@ -76,7 +76,10 @@ platform::Task<std::vector<CodeToken>> tokenizeCodeBlock(std::string code,
     if (!tokenizer || !languageHint) {
         co_return plainCodeTokens(std::move(code));
     }
-    co_return co_await tokenizer->tokenize(std::move(code), std::move(*languageHint));
+    // The call stands apart from the await: g++ 12 can destroy the argument temporaries of a call
+    // made inside a co_await expression twice.
+    auto tokenizing = tokenizer->tokenize(std::move(code), std::move(*languageHint));
+    co_return co_await std::move(tokenizing);
 }
 
 } // namespace vellum
