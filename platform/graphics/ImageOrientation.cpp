@@ -34,7 +34,8 @@ int orientationFromTIFF(std::span<const std::uint8_t> tiff) {
     const std::size_t entries = u16(ifd);
     for (std::size_t i = 0; i < entries; ++i) {
         const std::size_t entry = ifd + 2 + i * 12;
-        if (entry > tiff.size() - 12)
+        // Added, not subtracted: a block shorter than one entry must not wrap the bound around.
+        if (entry + 12 > tiff.size())
             return 1;
         // A SHORT value sits in the first two bytes of the value field.
         if (u16(entry) == 0x0112 && u16(entry + 2) == 3) {

@@ -1,3 +1,4 @@
+#include "platform/graphics/ImageCodecs.hpp"
 #include "platform/graphics/ImageSource.hpp"
 #include "tests/platform/graphics/ImageFixtures.hpp"
 
@@ -347,6 +348,13 @@ TEST(ImageSource, JPEGIsTurnedUprightByItsExifOrientation) {
     manyEntries[12 + 8] = manyEntries[12 + 9] = 0xff;
     manyEntries[12 + 10] = 0; // the first entry's tag no longer reads as orientation
     expectUpright(ImageSource::decode(manyEntries), orientations[0], "jpeg");
+}
+
+// An EXIF block shorter than one directory entry, ending the data: nothing may be read past it.
+TEST(ImageSource, ExifBlockShorterThanAnEntryReadsNothingPastIt) {
+    const Bytes jpegHead = {0xff, 0xd8, 0xff, 0xe1, 0x00, 0x12, 'E', 'x', 'i', 'f', 0,
+                            0,    'M',  'M',  0x00, 0x2a, 0,    0,   0,   8,   0,   1};
+    EXPECT_EQ(platform::codecs::jpegOrientation(jpegHead), 1);
 }
 
 TEST(ImageSource, HEICStillsDecodeUprightAndBadFilesFail) {
