@@ -3,6 +3,7 @@
 #include "Math/Parser.hpp"
 #include "Math/PlatformFont.hpp"
 #include "Math/Typesetter.hpp"
+#include "platform/foundation/Hash.hpp"
 
 #include <cmath>
 #include <functional>
@@ -56,10 +57,6 @@ private:
     std::unordered_map<Key, typename std::list<Entry>::iterator, Hash> index_;
 };
 
-std::size_t combine(std::size_t seed, std::size_t value) {
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
 } // namespace
 
 struct DisplayProvider::Cache {
@@ -72,10 +69,11 @@ struct DisplayProvider::Cache {
 
 std::size_t DisplayProvider::KeyHash::operator()(const Key& key) const noexcept {
     std::size_t seed = std::hash<std::string>{}(key.latex);
-    seed = combine(seed, std::hash<Font>{}(key.font));
-    seed = combine(seed, static_cast<std::size_t>(key.style));
+    seed = platform::hashCombine(seed, std::hash<Font>{}(key.font));
+    seed = platform::hashCombine(seed, static_cast<std::size_t>(key.style));
     // +0.0 and -0.0 are equal widths.
-    return combine(seed, std::hash<double>{}(key.proposedWidth == 0 ? 0.0 : key.proposedWidth));
+    return platform::hashCombine(
+        seed, std::hash<double>{}(key.proposedWidth == 0 ? 0.0 : key.proposedWidth));
 }
 
 DisplayProvider& DisplayProvider::shared() {

@@ -3,6 +3,8 @@
 // A math font by name and point size. The name is also the base name of the font's two resources
 // (the font file and its table file) in the library's resource bundle.
 
+#include "platform/foundation/Hash.hpp"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -77,6 +79,6 @@ struct std::hash<Math::Font> {
         // +0.0 and -0.0 are equal sizes, so they must hash alike.
         const double size = font.size == 0 ? 0.0 : font.size;
         const std::size_t h = std::hash<Math::Font::Name>{}(font.name);
-        return h ^ (std::hash<double>{}(size) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+        return platform::hashCombine(h, std::hash<double>{}(size));
     }
 };

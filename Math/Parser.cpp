@@ -5,8 +5,8 @@
 #include "Math/NameTables.hpp"
 #include "Math/SymbolTable.hpp"
 #include "platform/foundation/ASCII.hpp"
-#include "platform/foundation/ScopeExit.hpp"
 #include "platform/foundation/Unicode.hpp"
+#include "platform/runtime/ScopeExit.hpp"
 
 #include <array>
 #include <charconv>

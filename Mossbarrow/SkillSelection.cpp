@@ -1,14 +1,10 @@
 #include "Mossbarrow/SkillSelection.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <string_view>
 
 namespace mossbarrow {
-
-namespace {
-std::size_t combine(std::size_t seed, std::size_t value) {
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-} // namespace
 
 std::string SkillSelection::id() const {
     if (const auto* skill = clawSkill()) {
@@ -29,10 +25,11 @@ bool operator==(const SkillSelection& lhs, const SkillSelection& rhs) {
 
 std::size_t SkillSelection::hashValue() const {
     if (const auto* skill = clawSkill()) {
-        return combine(std::hash<std::string_view>{}("claw"), std::hash<ClawHubSkill>{}(*skill));
+        return platform::hashCombine(std::hash<std::string_view>{}("claw"),
+                                     std::hash<ClawHubSkill>{}(*skill));
     }
-    return combine(std::hash<std::string_view>{}("ostrel"),
-                   std::hash<std::int64_t>{}(ostrelSkill()->id));
+    return platform::hashCombine(std::hash<std::string_view>{}("ostrel"),
+                                 std::hash<std::int64_t>{}(ostrelSkill()->id));
 }
 
 } // namespace mossbarrow

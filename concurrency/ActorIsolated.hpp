@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/foundation/ScopeExit.hpp"
 #include "platform/runtime/Actor.hpp"
+#include "platform/runtime/ScopeExit.hpp"
 
 #include <functional>
 #include <type_traits>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/Hash.hpp"
+
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -114,7 +116,7 @@ private:
             if constexpr (std::is_same_v<T, std::uint64_t>) {
                 // Only values above INT64_MAX are held unsigned; keep them off the hashes of the
                 // signed values with the same bits.
-                return std::hash<T>{}(value) ^ std::size_t{0x9e3779b97f4a7c15U};
+                return platform::hashCombine(std::hash<T>{}(value), 1);
             } else {
                 return std::hash<T>{}(value);
             }

@@ -1,7 +1,7 @@
 #include "platform/appkit/ShareMenu.hpp"
 
 #include "platform/appkit/ShareMenuInternal.hpp"
-#include "platform/foundation/ScopeExit.hpp"
+#include "platform/runtime/ScopeExit.hpp"
 
 #include <algorithm>
 #include <array>

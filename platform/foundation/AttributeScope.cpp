@@ -1,5 +1,7 @@
 #include "platform/foundation/AttributeScope.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <algorithm>
 
 namespace platform {
@@ -123,8 +125,8 @@ std::size_t AttributeContainer::hash() const {
     std::size_t seed = count();
     if (entries_) {
         for (const Entry& entry : *entries_) {
-            seed ^= std::hash<std::string_view>()(entry.name) + entry.value->hash() +
-                    0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+            seed =
+                hashCombine(seed, std::hash<std::string_view>()(entry.name) + entry.value->hash());
         }
     }
     return seed;

@@ -1,16 +1,12 @@
 #include "platform/foundation/PresentationIntent.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <functional>
 
 namespace platform {
 
-namespace {
-
-std::size_t combine(std::size_t seed, std::size_t value) noexcept {
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
-} // namespace
+namespace {} // namespace
 
 std::string describe(InlinePresentationIntent intent) {
     static constexpr std::pair<std::uint32_t, const char*> names[] = {
@@ -130,13 +126,13 @@ bool operator==(const IntentType& a, const IntentType& b) {
 
 std::size_t IntentType::hash() const noexcept {
     std::size_t seed = static_cast<std::size_t>(kind_);
-    seed = combine(seed, std::hash<int>()(identity_));
-    seed = combine(seed, std::hash<int>()(value_));
+    seed = hashCombine(seed, std::hash<int>()(identity_));
+    seed = hashCombine(seed, std::hash<int>()(value_));
     if (languageHint()) {
-        seed = combine(seed, std::hash<std::string>()(*languageHint()));
+        seed = hashCombine(seed, std::hash<std::string>()(*languageHint()));
     }
     for (const TableColumn& column : columns()) {
-        seed = combine(seed, static_cast<std::size_t>(column.alignment));
+        seed = hashCombine(seed, static_cast<std::size_t>(column.alignment));
     }
     return seed;
 }
@@ -188,7 +184,7 @@ PresentationIntent::PresentationIntent(IntentType type, const PresentationIntent
 std::size_t PresentationIntent::hash() const noexcept {
     std::size_t seed = components_.size();
     for (const IntentType& component : components_) {
-        seed = combine(seed, component.hash());
+        seed = hashCombine(seed, component.hash());
     }
     return seed;
 }

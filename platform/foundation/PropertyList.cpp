@@ -1,6 +1,6 @@
 #include "platform/foundation/PropertyList.hpp"
 
-#include "platform/foundation/ScopeExit.hpp"
+#include "platform/runtime/ScopeExit.hpp"
 
 #include <cstdlib>
 #include <limits>

@@ -1,5 +1,7 @@
 #include "platform/graphics/Color.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -114,7 +116,7 @@ RGBA Color::resolve(const Appearance& appearance) const {
 std::size_t Color::hash() const noexcept {
     std::size_t h = isSystem_ ? 0x51u + static_cast<std::size_t>(name_) : 0;
     for (const double v : {red_, green_, blue_, alpha_})
-        h ^= hashDouble(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        h = hashCombine(h, hashDouble(v));
     return h;
 }
 

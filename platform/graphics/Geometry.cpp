@@ -1,5 +1,7 @@
 #include "platform/graphics/Geometry.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -200,31 +202,27 @@ std::size_t hashDouble(double v) {
     return std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(v));
 }
 
-std::size_t combine(std::size_t seed, std::size_t h) {
-    return seed ^ (h + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
 } // namespace
 
 } // namespace platform
 
 std::size_t std::hash<platform::Point>::operator()(const platform::Point& p) const noexcept {
-    return platform::combine(platform::hashDouble(p.x), platform::hashDouble(p.y));
+    return platform::hashCombine(platform::hashDouble(p.x), platform::hashDouble(p.y));
 }
 
 std::size_t std::hash<platform::Size>::operator()(const platform::Size& s) const noexcept {
-    return platform::combine(platform::hashDouble(s.width), platform::hashDouble(s.height));
+    return platform::hashCombine(platform::hashDouble(s.width), platform::hashDouble(s.height));
 }
 
 std::size_t std::hash<platform::Rect>::operator()(const platform::Rect& r) const noexcept {
-    return platform::combine(std::hash<platform::Point>{}(r.origin),
-                             std::hash<platform::Size>{}(r.size));
+    return platform::hashCombine(std::hash<platform::Point>{}(r.origin),
+                                 std::hash<platform::Size>{}(r.size));
 }
 
 std::size_t
 std::hash<platform::EdgeInsets>::operator()(const platform::EdgeInsets& e) const noexcept {
     std::size_t h = platform::hashDouble(e.top);
-    h = platform::combine(h, platform::hashDouble(e.leading));
-    h = platform::combine(h, platform::hashDouble(e.bottom));
-    return platform::combine(h, platform::hashDouble(e.trailing));
+    h = platform::hashCombine(h, platform::hashDouble(e.leading));
+    h = platform::hashCombine(h, platform::hashDouble(e.bottom));
+    return platform::hashCombine(h, platform::hashDouble(e.trailing));
 }

@@ -5,11 +5,11 @@
 // Offscreen drawing goes into an `ImageSurface`; a window host wraps the drawing target its
 // toolkit hands out (see CairoAccess.hpp, which only the platform layers include).
 
-#include "platform/foundation/ScopeExit.hpp"
 #include "platform/graphics/Color.hpp"
 #include "platform/graphics/Geometry.hpp"
 #include "platform/graphics/Image.hpp"
 #include "platform/graphics/Path.hpp"
+#include "platform/runtime/ScopeExit.hpp"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/foundation/ScopeExit.hpp"
+#include "platform/runtime/ScopeExit.hpp"
 #include "platform/runtime/Task.hpp"
 
 #include <memory>

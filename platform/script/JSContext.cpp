@@ -1,6 +1,6 @@
 #include "platform/script/JSContext.hpp"
 
-#include "platform/foundation/ScopeExit.hpp"
+#include "platform/runtime/ScopeExit.hpp"
 
 // Address-sanitizer builds, as g++ and clang announce them.
 #if defined(__SANITIZE_ADDRESS__)

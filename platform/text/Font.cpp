@@ -1,5 +1,7 @@
 #include "platform/text/Font.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -9,12 +11,6 @@
 
 namespace platform {
 namespace {
-
-constexpr std::size_t kSeed = 0x9e3779b97f4a7c15ull;
-
-void combine(std::size_t& seed, std::size_t value) {
-    seed ^= value + kSeed + (seed << 6) + (seed >> 2);
-}
 
 std::size_t hashDouble(double value) {
     // +0.0 and -0.0 compare equal, so they must hash alike.
@@ -27,9 +23,9 @@ std::size_t hashDouble(double value) {
 template <class T>
 void combineOptional(std::size_t& seed, const std::optional<T>& value,
                      std::size_t (*hashValue)(const T&)) {
-    combine(seed, value ? 1 : 0);
+    seed = hashCombine(seed, value ? 1 : 0);
     if (value) {
-        combine(seed, hashValue(*value));
+        seed = hashCombine(seed, hashValue(*value));
     }
 }
 
@@ -49,16 +45,16 @@ std::size_t hashModifier(const Font::Modifier& modifier) {
         [&seed](const auto& m) {
             using M = std::decay_t<decltype(m)>;
             if constexpr (std::is_same_v<M, Font::FeatureSettingModifier>) {
-                combine(seed, static_cast<std::size_t>(m.type));
-                combine(seed, static_cast<std::size_t>(m.selector));
+                seed = hashCombine(seed, static_cast<std::size_t>(m.type));
+                seed = hashCombine(seed, static_cast<std::size_t>(m.selector));
             } else if constexpr (std::is_same_v<M, Font::WeightModifier>) {
-                combine(seed, hashDouble(m.weight.value));
+                seed = hashCombine(seed, hashDouble(m.weight.value));
             } else if constexpr (std::is_same_v<M, Font::WidthModifier>) {
-                combine(seed, hashDouble(m.width));
+                seed = hashCombine(seed, hashDouble(m.width));
             } else if constexpr (std::is_same_v<M, Font::LeadingModifier>) {
-                combine(seed, static_cast<std::size_t>(m.leading));
+                seed = hashCombine(seed, static_cast<std::size_t>(m.leading));
             } else if constexpr (std::is_same_v<M, Font::ScaleModifier>) {
-                combine(seed, hashDouble(m.scaleFactor));
+                seed = hashCombine(seed, hashDouble(m.scaleFactor));
             }
         },
         modifier);
@@ -71,22 +67,22 @@ std::size_t hashProvider(const Font::Provider& provider) {
         [&seed](const auto& p) {
             using P = std::decay_t<decltype(p)>;
             if constexpr (std::is_same_v<P, Font::TextStyleProvider>) {
-                combine(seed, hashStyle(p.style));
+                seed = hashCombine(seed, hashStyle(p.style));
                 combineOptional(seed, p.design, hashDesign);
                 combineOptional(seed, p.weight, hashWeight);
             } else if constexpr (std::is_same_v<P, Font::SystemProvider>) {
-                combine(seed, hashDouble(p.size));
+                seed = hashCombine(seed, hashDouble(p.size));
                 combineOptional(seed, p.weight, hashWeight);
                 combineOptional(seed, p.design, hashDesign);
             } else if constexpr (std::is_same_v<P, Font::NamedProvider>) {
-                combine(seed, std::hash<std::string>{}(p.name));
-                combine(seed, hashDouble(p.size));
+                seed = hashCombine(seed, std::hash<std::string>{}(p.name));
+                seed = hashCombine(seed, hashDouble(p.size));
                 combineOptional(seed, p.textStyle, hashStyle);
             } else if constexpr (std::is_same_v<P, Font::PlatformFontProvider>) {
-                combine(seed, p.font.hash());
+                seed = hashCombine(seed, p.font.hash());
             } else {
-                combine(seed, hashModifier(p.modifier));
-                combine(seed, p.base.hash());
+                seed = hashCombine(seed, hashModifier(p.modifier));
+                seed = hashCombine(seed, p.base.hash());
             }
         },
         provider);

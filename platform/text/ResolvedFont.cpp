@@ -1,5 +1,7 @@
 #include "platform/text/ResolvedFont.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -224,9 +226,7 @@ bool ResolvedFont::hasFeature(const std::string& tag) const {
 
 std::size_t ResolvedFont::hash() const noexcept {
     std::size_t seed = std::hash<std::string>{}(family);
-    const auto combine = [&seed](std::size_t v) {
-        seed ^= v + 0x9e3779b97f4a7c15ull + (seed << 6) + (seed >> 2);
-    };
+    const auto combine = [&seed](std::size_t v) { seed = hashCombine(seed, v); };
     combine(std::hash<std::string>{}(file));
     combine(static_cast<std::size_t>(faceIndex));
     combine(hashDouble(size));
