@@ -1,0 +1,105 @@
+#include "Vellum/attachments/AttachmentOverlay.hpp"
+
+#include "Vellum/attachments/AttachmentAttribute.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+namespace vellum {
+namespace {
+
+// The engine lays a canvas symbol out at its ideal size, so each box size an attachment takes in
+// the layout is a symbol of its own: the attachment's view framed to that size.
+struct SymbolSize {
+    double width = 0;
+    double height = 0;
+    friend bool operator==(const SymbolSize&, const SymbolSize&) = default;
+};
+
+} // namespace
+} // namespace vellum
+
+template <>
+struct std::hash<vellum::SymbolSize> {
+    std::size_t operator()(const vellum::SymbolSize& size) const {
+        return std::hash<double>()(size.width) * 31 + std::hash<double>()(size.height);
+    }
+};
+
+namespace vellum {
+namespace {
+
+platform::ui::ViewID symbolID(const AnyAttachment& attachment, platform::Size size) {
+    return platform::ui::ViewID::pair(platform::ui::ViewID(attachment),
+                                      platform::ui::ViewID(SymbolSize{size.width, size.height}));
+}
+
+} // namespace
+
+using platform::ui::AnyView;
+using platform::ui::Text;
+
+void AttachmentView::draw(platform::ui::CanvasContext& context, platform::Point origin,
+                          const Text::Layout& layout) {
+    for (const platform::TextLayout::Line& line : layout.lines()) {
+        for (const platform::TextLayout::Run& run : line.runs) {
+            const AttachmentAttribute* attribute = layout.attribute<AttachmentAttribute>(run);
+            if (attribute == nullptr) {
+                continue;
+            }
+            // The box's typographic rectangle: its top at the ascent above the baseline.
+            const platform::Rect box = run.typographicBounds.rect();
+            context.drawSymbol(symbolID(attribute->attachment, box.size),
+                               box.offsetBy(origin.x, origin.y));
+        }
+    }
+}
+
+AnyView AttachmentView::body() const {
+    // One symbol per attachment and size; its view is built once however often it occurs.
+    std::vector<std::pair<platform::ui::ViewID, AnyView>> symbols;
+    for (const platform::TextLayout::Line& line : layout_.lines()) {
+        for (const platform::TextLayout::Run& run : line.runs) {
+            const AttachmentAttribute* attribute = layout_.attribute<AttachmentAttribute>(run);
+            if (attribute == nullptr || !attachments_.contains(attribute->attachment)) {
+                continue;
+            }
+            const platform::Size size = run.typographicBounds.rect().size;
+            platform::ui::ViewID id = symbolID(attribute->attachment, size);
+            const bool known = std::any_of(symbols.begin(), symbols.end(),
+                                           [&](const auto& symbol) { return symbol.first == id; });
+            if (!known) {
+                symbols.emplace_back(std::move(id),
+                                     attribute->attachment.body().frame(size.width, size.height));
+            }
+        }
+    }
+    return platform::ui::Canvas([origin = origin_, layout = layout_](
+                                    platform::ui::CanvasContext& context,
+                                    platform::Size /*size*/) { draw(context, origin, layout); },
+                                std::move(symbols));
+}
+
+AnyView AttachmentOverlay::body(platform::ui::ViewContext& /*context*/, AnyView content) const {
+    if (attachments.empty()) {
+        // Nothing to draw: spare the text the overlay and its canvases.
+        return content;
+    }
+    return content.overlayPreferenceValue<Text::LayoutKey>(
+        [attachments = attachments](const Text::LayoutKey::Value& layouts) -> AnyView {
+            return platform::ui::GeometryReader(
+                [attachments, layouts](const platform::ui::GeometryProxy& proxy) -> AnyView {
+                    std::vector<AnyView> views;
+                    views.reserve(layouts.size());
+                    for (const Text::AnchoredLayout& anchored : layouts) {
+                        views.emplace_back(
+                            AttachmentView(attachments, proxy[anchored.origin], anchored.layout));
+                    }
+                    return platform::ui::ZStack(std::move(views));
+                });
+        });
+}
+
+} // namespace vellum

@@ -1,0 +1,172 @@
+#include "Vellum/attachments/ImageAttachment.hpp"
+
+#include "Vellum/images/ImageView.hpp"
+#include "Vellum/text/Resources.hpp"
+#include "platform/foundation/Hash.hpp"
+
+#include <array>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string_view>
+#include <system_error>
+#include <typeinfo>
+
+namespace vellum {
+
+namespace {
+
+// A resource file larger than this is not read: bundled pictures are icons and emoji.
+constexpr std::uintmax_t maximumResourceBytes = std::uintmax_t{16} << 20U;
+
+std::optional<Image> decodeFile(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size > maximumResourceBytes) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    const platform::Data bytes{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
+    return Image::fromData(bytes);
+}
+
+} // namespace
+
+platform::Size fittedImageSize(platform::Size natural,
+                               const platform::ui::ProposedViewSize& proposal) {
+    if (!(natural.width > 0) || !(natural.height > 0)) {
+        // No aspect ratio to keep: scaling a zero side would divide by zero.
+        return {};
+    }
+    if (!proposal.width) {
+        return natural;
+    }
+    const double width = std::min(natural.width, std::max(*proposal.width, 0.0));
+    return {width, width / (natural.width / natural.height)};
+}
+
+std::optional<platform::Data> firstFramePNG(const Image& image) {
+    if (image.frames.empty()) {
+        return std::nullopt;
+    }
+    return encodeCGImageAsPNG(image.frames.front().cgImage);
+}
+
+Image namedImage(const std::string& name, const std::optional<platform::Bundle>& bundle,
+                 const ColorEnvironmentValues& /*environment*/) {
+    // Bundled pictures carry no appearance variants: the same file serves every colour scheme.
+    const platform::Bundle& source = bundle ? *bundle : platform::Bundle::main();
+    if (name.empty() || name.find("..") != std::string::npos) {
+        // A name comes from a document's address: it may not climb out of the bundle.
+        return {};
+    }
+    static constexpr std::array<std::string_view, 6> extensions = {"",    "png",  "gif",
+                                                                   "jpg", "jpeg", "webp"};
+    for (const std::string_view extension : extensions) {
+        if (const auto path = source.url(name, extension)) {
+            if (auto image = decodeFile(*path)) {
+                return std::move(*image);
+            }
+        }
+    }
+    return {};
+}
+
+platform::ui::AnyView pictureView(const Image& image, bool fit) {
+    if (image.frames.empty()) {
+        return platform::ui::EmptyView();
+    }
+    if (fit && image.frames.size() == 1) {
+        // An emoji's box is square whatever the picture's shape: a wide picture keeps its shape.
+        return platform::ui::Image(image.frames.front().cgImage)
+            .resizable()
+            .aspectRatio(std::nullopt, platform::ui::ContentMode::fit);
+    }
+    return platform::ui::AnyView(ImageView(image));
+}
+
+// MARK: ImageAttachment
+
+bool ImageAttachment::isEqual(const Attachment& other) const {
+    if (typeid(other) != typeid(ImageAttachment)) {
+        return false;
+    }
+    const auto& image = static_cast<const ImageAttachment&>(other);
+    return image.text_ == text_ && image.image_ == image_;
+}
+
+std::size_t ImageAttachment::hashValue() const {
+    std::size_t seed = std::hash<Image>()(image_);
+    seed = platform::hashCombine(seed, std::hash<std::string>()(text_));
+    return seed;
+}
+
+std::optional<platform::Data> ImageAttachment::pngData() const {
+    return firstFramePNG(image_);
+}
+
+platform::ui::AnyView ImageAttachment::body() const {
+    return pictureView(image_);
+}
+
+platform::Size ImageAttachment::sizeThatFits(platform::ui::ProposedViewSize proposal,
+                                             const TextEnvironmentValues& /*environment*/) const {
+    return fittedImageSize(image_.size, proposal);
+}
+
+// MARK: NamedPicture
+
+NamedPicture::NamedPicture(std::string name, std::optional<platform::Bundle> bundle,
+                           std::string text, const ColorEnvironmentValues& environment)
+    : name(std::move(name))
+    , bundle(std::move(bundle))
+    , text(std::move(text))
+    , image(namedImage(this->name, this->bundle, environment)) {}
+
+bool NamedPicture::sameSource(const NamedPicture& other) const {
+    return other.name == name && other.bundle == bundle && other.text == text;
+}
+
+std::size_t NamedPicture::sourceHash() const {
+    std::size_t seed = std::hash<std::string>()(name);
+    seed =
+        platform::hashCombine(seed, bundle ? std::filesystem::hash_value(bundle->bundleURL()) : 0);
+    seed = platform::hashCombine(seed, std::hash<std::string>()(text));
+    return seed;
+}
+
+// MARK: ImageResourceAttachment
+
+ImageResourceAttachment::ImageResourceAttachment(std::string name,
+                                                 std::optional<platform::Bundle> bundle,
+                                                 std::string text,
+                                                 const ColorEnvironmentValues& environment)
+    : picture_(std::move(name), std::move(bundle), std::move(text), environment) {}
+
+bool ImageResourceAttachment::isEqual(const Attachment& other) const {
+    if (typeid(other) != typeid(ImageResourceAttachment)) {
+        return false;
+    }
+    const auto& resource = static_cast<const ImageResourceAttachment&>(other);
+    return resource.picture_.sameSource(picture_);
+}
+
+std::size_t ImageResourceAttachment::hashValue() const {
+    return picture_.sourceHash();
+}
+
+platform::ui::AnyView ImageResourceAttachment::body() const {
+    return pictureView(picture_.image, true);
+}
+
+platform::Size
+ImageResourceAttachment::sizeThatFits(platform::ui::ProposedViewSize proposal,
+                                      const TextEnvironmentValues& /*environment*/) const {
+    return fittedImageSize(picture_.image.size, proposal);
+}
+
+} // namespace vellum

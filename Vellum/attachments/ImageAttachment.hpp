@@ -1,0 +1,111 @@
+#pragma once
+
+// Pictures that stand in text: a downloaded image (ImageAttachment) and a named image from a
+// resource bundle (ImageResourceAttachment). Both keep their own size, shrunk to the width offered
+// and never enlarged, and are selected as objects.
+
+#include "Vellum/attachments/Attachment.hpp"
+#include "Vellum/images/Image.hpp"
+#include "Vellum/text/ColorEnvironmentValues.hpp"
+#include "platform/foundation/Bundle.hpp"
+
+#include <optional>
+#include <string>
+
+namespace vellum {
+
+class ImageAttachment final : public Attachment {
+public:
+    ImageAttachment(Image image, std::string text)
+        : image_(std::move(image))
+        , text_(std::move(text)) {}
+
+    [[nodiscard]] const Image& image() const noexcept { return image_; }
+    // The alternative text of the image link.
+    [[nodiscard]] const std::string& text() const noexcept { return text_; }
+
+    [[nodiscard]] bool isEqual(const Attachment& other) const override;
+    [[nodiscard]] std::size_t hashValue() const override;
+    [[nodiscard]] std::string description() const override { return text_; }
+    [[nodiscard]] std::optional<platform::Data> pngData() const override;
+    [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
+        return AttachmentSelectionStyle::object;
+    }
+    [[nodiscard]] platform::ui::AnyView body() const override;
+    [[nodiscard]] platform::Size
+    sizeThatFits(platform::ui::ProposedViewSize proposal,
+                 const TextEnvironmentValues& environment) const override;
+
+private:
+    Image image_;
+    std::string text_;
+};
+
+// A picture looked up by name in a bundle, with the text it stands for: what the image and emoji
+// resource attachments hold. Two are the same source when name, bundle and text agree; the
+// picture found for them is not compared.
+struct NamedPicture {
+    NamedPicture(std::string name, std::optional<platform::Bundle> bundle, std::string text,
+                 const ColorEnvironmentValues& environment);
+
+    [[nodiscard]] bool sameSource(const NamedPicture& other) const;
+    [[nodiscard]] std::size_t sourceHash() const;
+
+    std::string name;
+    std::optional<platform::Bundle> bundle;
+    std::string text;
+    Image image;
+};
+
+class ImageResourceAttachment final : public Attachment {
+public:
+    // Looks `name` up in `bundle` (the main bundle when absent); a name the bundle lacks leaves an
+    // empty picture of size zero.
+    ImageResourceAttachment(std::string name, std::optional<platform::Bundle> bundle,
+                            std::string text, const ColorEnvironmentValues& environment);
+
+    [[nodiscard]] const std::string& name() const noexcept { return picture_.name; }
+    [[nodiscard]] const std::optional<platform::Bundle>& bundle() const noexcept {
+        return picture_.bundle;
+    }
+    [[nodiscard]] const std::string& text() const noexcept { return picture_.text; }
+    [[nodiscard]] const Image& image() const noexcept { return picture_.image; }
+
+    // Equal by name, bundle and text: the picture found for them is not compared.
+    [[nodiscard]] bool isEqual(const Attachment& other) const override;
+    [[nodiscard]] std::size_t hashValue() const override;
+    [[nodiscard]] std::string description() const override {
+        return picture_.text.empty() ? picture_.name : picture_.text;
+    }
+    [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
+        return AttachmentSelectionStyle::object;
+    }
+    [[nodiscard]] platform::ui::AnyView body() const override;
+    [[nodiscard]] platform::Size
+    sizeThatFits(platform::ui::ProposedViewSize proposal,
+                 const TextEnvironmentValues& environment) const override;
+
+private:
+    NamedPicture picture_;
+};
+
+// The size of a picture of `natural` size offered `proposal`: its natural size without a proposed
+// width, else shrunk to the proposed width with its aspect ratio kept. A picture with no area
+// measures zero.
+[[nodiscard]] platform::Size fittedImageSize(platform::Size natural,
+                                             const platform::ui::ProposedViewSize& proposal);
+
+// The first frame of `image` as PNG; nullopt for a picture without frames.
+[[nodiscard]] std::optional<platform::Data> firstFramePNG(const Image& image);
+
+// The picture named `name` (with or without its file extension) among the resources of `bundle`,
+// or of the main bundle when absent; an empty picture when there is none or it does not decode.
+[[nodiscard]] Image namedImage(const std::string& name,
+                               const std::optional<platform::Bundle>& bundle,
+                               const ColorEnvironmentValues& environment);
+
+// The view of a picture over its box, stretched or, with `fit`, as large as fits with its aspect
+// ratio kept; nothing for a picture without frames. Animations always stretch.
+[[nodiscard]] platform::ui::AnyView pictureView(const Image& image, bool fit = false);
+
+} // namespace vellum

@@ -1,0 +1,457 @@
+#include "Vellum/export/Formatter.hpp"
+
+#include "Vellum/attachments/VellumAttributes.hpp"
+#include "Vellum/export/FormatterHTML.hpp"
+#include "Vellum/export/FormatterPlainText.hpp"
+#include "platform/foundation/Hash.hpp"
+
+#include <span>
+
+namespace vellum {
+
+namespace {
+
+using platform::AttributedString;
+using platform::AttributedSubstring;
+using platform::InlinePresentationIntent;
+using platform::PresentationIntent;
+using IntentType = PresentationIntent::IntentType;
+using Kind = PresentationIntent::Kind;
+using Foundation = platform::AttributeScopes::FoundationAttributes;
+using BlockNode = Formatter::BlockNode;
+using InlineNode = Formatter::InlineNode;
+
+// A stretch of runs with one presentation intent. `components` is innermost first, already cut
+// to the nesting limit.
+struct Source {
+    PresentationIntent intent;
+    std::vector<IntentType> components;
+    AttributedString::Range range;
+};
+
+// A source seen at some level of grouping: its first `remaining` components are still to be
+// grouped (the rest enclose the level).
+struct Segment {
+    const Source* source = nullptr;
+    std::size_t remaining = 0;
+
+    [[nodiscard]] const IntentType& outermost() const { return source->components[remaining - 1]; }
+};
+
+// A block of the intermediate tree: a leaf holds characters, a container holds blocks.
+struct Block {
+    IntentType intentType;
+    std::vector<Block> children;
+    std::optional<AttributedSubstring> leaf;
+};
+
+// The innermost component and the outermost ones, so that a chain longer than the limit keeps the
+// block holding the characters and the blocks that place it in the document.
+std::vector<IntentType> limitedComponents(const PresentationIntent& intent) {
+    const auto& all = intent.components();
+    if (all.size() <= Formatter::maximumNestingDepth) {
+        return all;
+    }
+    std::vector<IntentType> kept;
+    kept.reserve(Formatter::maximumNestingDepth);
+    kept.push_back(all.front());
+    kept.insert(kept.end(), all.end() - (Formatter::maximumNestingDepth - 1), all.end());
+    return kept;
+}
+
+std::vector<Source> splitRunsIntoSegments(const AttributedString& text) {
+    std::vector<Source> sources;
+    for (const AttributedString::Run run : text.runs()) {
+        const PresentationIntent* const intent = run.get<Foundation::PresentationIntentAttribute>();
+        if (intent == nullptr) {
+            continue;
+        }
+        if (!sources.empty() && sources.back().intent == *intent) {
+            // Runs without an intent in between are covered by the widened range.
+            sources.back().range.upperBound = run.range.upperBound;
+            continue;
+        }
+        sources.push_back({*intent, limitedComponents(*intent), run.range});
+    }
+    if (sources.empty()) {
+        // Text parsed as inline markdown has no blocks: it is one paragraph.
+        const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
+        sources.push_back({paragraph, paragraph.components(), text.fullRange()});
+    }
+    return sources;
+}
+
+std::vector<Block> groupSegments(const AttributedString& text, std::span<const Segment> segments) {
+    struct Grouping {
+        const IntentType* component;
+        std::vector<Segment> segments;
+    };
+    std::vector<Grouping> groupings;
+    for (const Segment& segment : segments) {
+        if (segment.remaining == 0) {
+            continue;
+        }
+        const IntentType& component = segment.outermost();
+        const Segment inner{segment.source, segment.remaining - 1};
+        if (!groupings.empty() && *groupings.back().component == component) {
+            groupings.back().segments.push_back(inner);
+        } else {
+            groupings.push_back({&component, {inner}});
+        }
+    }
+
+    std::vector<Block> blocks;
+    blocks.reserve(groupings.size());
+    for (const Grouping& grouping : groupings) {
+        Block block{*grouping.component, {}, std::nullopt};
+        const Segment& first = grouping.segments.front();
+        if (first.remaining == 0) {
+            block.leaf = text[first.source->range];
+        } else {
+            block.children = groupSegments(text, grouping.segments);
+        }
+        blocks.push_back(std::move(block));
+    }
+    return blocks;
+}
+
+std::vector<InlineNode> inlineNodes(const AttributedSubstring& leaf) {
+    std::vector<InlineNode> nodes;
+    const std::string_view characters = leaf.characters();
+    const std::size_t base = leaf.startIndex().offset;
+    for (const AttributedString::Run run : leaf.runs()) {
+        const auto* const intentValue = run.get<Foundation::InlinePresentationIntentAttribute>();
+        const InlinePresentationIntent intent =
+            intentValue ? *intentValue : InlinePresentationIntent{};
+        const AnyAttachment* const attached = attachment(run.attributes);
+        const platform::URL* const link = run.get<Foundation::LinkAttribute>();
+        const auto runText = [&] {
+            return std::string(
+                characters.substr(run.range.lowerBound.offset - base, run.range.length()));
+        };
+
+        std::optional<InlineNode> node;
+        if (attached != nullptr) {
+            node = InlineNode::attachment(*attached);
+        } else if (intent.contains(InlinePresentationIntent::lineBreak())) {
+            node = InlineNode::lineBreak();
+        } else if (intent.contains(InlinePresentationIntent::softBreak())) {
+            node = InlineNode::text(" ");
+        } else if (intent.contains(InlinePresentationIntent::code())) {
+            node = InlineNode::code(runText());
+        } else {
+            node = InlineNode::text(runText());
+        }
+        if (intent.contains(InlinePresentationIntent::stronglyEmphasized())) {
+            node = InlineNode::strong({std::move(*node)});
+        }
+        if (intent.contains(InlinePresentationIntent::emphasized())) {
+            node = InlineNode::emphasized({std::move(*node)});
+        }
+        if (intent.contains(InlinePresentationIntent::strikethrough())) {
+            node = InlineNode::strikethrough({std::move(*node)});
+        }
+        if (link != nullptr) {
+            node = InlineNode::link(*link, {std::move(*node)});
+        }
+        nodes.push_back(std::move(*node));
+    }
+    return nodes;
+}
+
+std::optional<BlockNode> convert(const Block& block);
+
+std::vector<BlockNode> convertAll(const std::vector<Block>& blocks) {
+    std::vector<BlockNode> nodes;
+    nodes.reserve(blocks.size());
+    for (const Block& block : blocks) {
+        if (std::optional<BlockNode> node = convert(block)) {
+            nodes.push_back(std::move(*node));
+        }
+    }
+    return nodes;
+}
+
+std::vector<Formatter::ListItem> listItems(const Block& list) {
+    std::vector<Formatter::ListItem> items;
+    for (const Block& child : list.children) {
+        if (child.intentType.kind() == Kind::listItem && !child.leaf) {
+            items.push_back({child.intentType.ordinal(), convertAll(child.children)});
+        }
+    }
+    return items;
+}
+
+std::vector<Formatter::TableRow> tableRows(const Block& table) {
+    const std::size_t columnCount = table.intentType.columns().size();
+    std::vector<Formatter::TableRow> rows;
+    for (const Block& child : table.children) {
+        const Kind kind = child.intentType.kind();
+        if ((kind != Kind::tableRow && kind != Kind::tableHeaderRow) || child.leaf) {
+            continue;
+        }
+        Formatter::TableRow row;
+        for (const Block& cell : child.children) {
+            if (!cell.leaf) {
+                continue;
+            }
+            // An empty cell has no characters and so no run: fill the gap it leaves, so that
+            // the cells after it stay under their own columns.
+            if (cell.intentType.kind() == Kind::tableCell) {
+                const auto column = static_cast<std::size_t>(cell.intentType.columnIndex());
+                while (row.cells.size() < column && row.cells.size() < columnCount) {
+                    row.cells.emplace_back();
+                }
+            }
+            row.cells.push_back(inlineNodes(*cell.leaf));
+        }
+        while (row.cells.size() < columnCount) {
+            row.cells.emplace_back();
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::optional<BlockNode> convert(const Block& block) {
+    const IntentType& type = block.intentType;
+    switch (type.kind()) {
+    case Kind::paragraph:
+        if (block.leaf) {
+            return BlockNode::paragraph(inlineNodes(*block.leaf));
+        }
+        return std::nullopt;
+    case Kind::header:
+        if (block.leaf) {
+            return BlockNode::header(type.headerLevel(), inlineNodes(*block.leaf));
+        }
+        return std::nullopt;
+    case Kind::codeBlock:
+        if (block.leaf) {
+            return BlockNode::codeBlock(type.languageHint(), std::string(block.leaf->characters()));
+        }
+        return std::nullopt;
+    case Kind::orderedList:
+        if (!block.leaf) {
+            return BlockNode::orderedList(listItems(block));
+        }
+        return std::nullopt;
+    case Kind::unorderedList:
+        if (!block.leaf) {
+            return BlockNode::unorderedList(listItems(block));
+        }
+        return std::nullopt;
+    case Kind::blockQuote:
+        if (!block.leaf) {
+            return BlockNode::blockQuote(convertAll(block.children));
+        }
+        return std::nullopt;
+    case Kind::table:
+        if (!block.leaf) {
+            return BlockNode::table(type.columns(), tableRows(block));
+        }
+        return std::nullopt;
+    case Kind::thematicBreak:
+        return BlockNode::thematicBreak();
+    case Kind::listItem:
+    case Kind::tableHeaderRow:
+    case Kind::tableRow:
+    case Kind::tableCell:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::size_t hashInlines(const std::vector<InlineNode>& nodes) {
+    std::size_t seed = nodes.size();
+    for (const InlineNode& node : nodes) {
+        seed = platform::hashCombine(seed, node.hash());
+    }
+    return seed;
+}
+
+std::size_t hashBlocks(const std::vector<BlockNode>& nodes) {
+    std::size_t seed = nodes.size();
+    for (const BlockNode& node : nodes) {
+        seed = platform::hashCombine(seed, node.hash());
+    }
+    return seed;
+}
+
+std::size_t hashItems(const std::vector<Formatter::ListItem>& items) {
+    std::size_t seed = items.size();
+    for (const Formatter::ListItem& item : items) {
+        seed = platform::hashCombine(seed, std::hash<int>()(item.ordinal));
+        seed = platform::hashCombine(seed, hashBlocks(item.blocks));
+    }
+    return seed;
+}
+
+std::string describeInlines(const std::vector<InlineNode>& nodes) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        out += (i > 0 ? ", " : "") + nodes[i].description();
+    }
+    return out + "]";
+}
+
+void describeBlocks(const std::vector<BlockNode>& nodes, int depth, std::string& out);
+
+void describeBlock(const BlockNode& node, int depth, std::string& out) {
+    out.append(static_cast<std::size_t>(depth) * 2, ' ');
+    std::visit(
+        [&](const auto& value) {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, BlockNode::Paragraph>) {
+                out += "paragraph" + describeInlines(value.children) + "\n";
+            } else if constexpr (std::is_same_v<T, BlockNode::Header>) {
+                out += "header(" + std::to_string(value.level) + ")" +
+                       describeInlines(value.children) + "\n";
+            } else if constexpr (std::is_same_v<T, BlockNode::CodeBlock>) {
+                out += "codeBlock(" + value.languageHint.value_or("nil") + ", \"" + value.code +
+                       "\")\n";
+            } else if constexpr (std::is_same_v<T, BlockNode::BlockQuote>) {
+                out += "blockQuote\n";
+                describeBlocks(value.children, depth + 1, out);
+            } else if constexpr (std::is_same_v<T, BlockNode::OrderedList> ||
+                                 std::is_same_v<T, BlockNode::UnorderedList>) {
+                out +=
+                    std::is_same_v<T, BlockNode::OrderedList> ? "orderedList\n" : "unorderedList\n";
+                for (const Formatter::ListItem& item : value.children) {
+                    out.append(static_cast<std::size_t>(depth + 1) * 2, ' ');
+                    out += "item(" + std::to_string(item.ordinal) + ")\n";
+                    describeBlocks(item.blocks, depth + 2, out);
+                }
+            } else if constexpr (std::is_same_v<T, BlockNode::Table>) {
+                out += "table(" + std::to_string(value.columns.size()) + " columns)\n";
+                for (const Formatter::TableRow& row : value.children) {
+                    out.append(static_cast<std::size_t>(depth + 1) * 2, ' ');
+                    out += "row";
+                    for (const auto& cell : row.cells) {
+                        out += describeInlines(cell);
+                    }
+                    out += "\n";
+                }
+            } else {
+                out += "thematicBreak\n";
+            }
+        },
+        node.value());
+}
+
+void describeBlocks(const std::vector<BlockNode>& nodes, int depth, std::string& out) {
+    for (const BlockNode& node : nodes) {
+        describeBlock(node, depth, out);
+    }
+}
+
+} // namespace
+
+std::size_t Formatter::InlineNode::hash() const {
+    std::size_t seed = value_.index();
+    std::visit(
+        [&](const auto& value) {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, Text> || std::is_same_v<T, Code>) {
+                seed = platform::hashCombine(seed, std::hash<std::string>()(value.string));
+            } else if constexpr (std::is_same_v<T, Link>) {
+                seed = platform::hashCombine(seed, std::hash<platform::URL>()(value.url));
+                seed = platform::hashCombine(seed, hashInlines(value.children));
+            } else if constexpr (std::is_same_v<T, Attachment>) {
+                seed = platform::hashCombine(seed, value.attachment.hash());
+            } else if constexpr (!std::is_same_v<T, LineBreak>) {
+                seed = platform::hashCombine(seed, hashInlines(value.children));
+            }
+        },
+        value_);
+    return seed;
+}
+
+std::string Formatter::InlineNode::description() const {
+    return std::visit(
+        [](const auto& value) -> std::string {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, Text>) {
+                return "text(\"" + value.string + "\")";
+            } else if constexpr (std::is_same_v<T, Code>) {
+                return "code(\"" + value.string + "\")";
+            } else if constexpr (std::is_same_v<T, Strong>) {
+                return "strong" + describeInlines(value.children);
+            } else if constexpr (std::is_same_v<T, Emphasized>) {
+                return "emphasized" + describeInlines(value.children);
+            } else if constexpr (std::is_same_v<T, Strikethrough>) {
+                return "strikethrough" + describeInlines(value.children);
+            } else if constexpr (std::is_same_v<T, Link>) {
+                return "link(" + value.url.absoluteString() + ")" + describeInlines(value.children);
+            } else if constexpr (std::is_same_v<T, Attachment>) {
+                return "attachment(" + value.attachment.base().description() + ")";
+            } else {
+                return "lineBreak";
+            }
+        },
+        value_);
+}
+
+std::size_t Formatter::BlockNode::hash() const {
+    std::size_t seed = value_.index();
+    std::visit(
+        [&](const auto& value) {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, Paragraph>) {
+                seed = platform::hashCombine(seed, hashInlines(value.children));
+            } else if constexpr (std::is_same_v<T, Header>) {
+                seed = platform::hashCombine(seed, std::hash<int>()(value.level));
+                seed = platform::hashCombine(seed, hashInlines(value.children));
+            } else if constexpr (std::is_same_v<T, OrderedList> ||
+                                 std::is_same_v<T, UnorderedList>) {
+                seed = platform::hashCombine(seed, hashItems(value.children));
+            } else if constexpr (std::is_same_v<T, CodeBlock>) {
+                seed = platform::hashCombine(
+                    seed, std::hash<std::optional<std::string>>()(value.languageHint));
+                seed = platform::hashCombine(seed, std::hash<std::string>()(value.code));
+            } else if constexpr (std::is_same_v<T, BlockQuote>) {
+                seed = platform::hashCombine(seed, hashBlocks(value.children));
+            } else if constexpr (std::is_same_v<T, Table>) {
+                for (const auto& column : value.columns) {
+                    seed = platform::hashCombine(seed, static_cast<std::size_t>(column.alignment));
+                }
+                for (const TableRow& row : value.children) {
+                    for (const auto& cell : row.cells) {
+                        seed = platform::hashCombine(seed, hashInlines(cell));
+                    }
+                }
+            }
+        },
+        value_);
+    return seed;
+}
+
+std::string Formatter::BlockNode::description() const {
+    std::string out;
+    describeBlock(*this, 0, out);
+    return out;
+}
+
+const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
+    std::call_once(built_, [this] {
+        const std::vector<Source> sources = splitRunsIntoSegments(attributedString_);
+        std::vector<Segment> segments;
+        segments.reserve(sources.size());
+        for (const Source& source : sources) {
+            segments.push_back({&source, source.components.size()});
+        }
+        blockNodes_ = convertAll(groupSegments(attributedString_, segments));
+        ++buildCount_;
+    });
+    return blockNodes_;
+}
+
+std::string Formatter::html() const {
+    return formatterHTML(blockNodes());
+}
+
+std::string Formatter::plainText() const {
+    return formatterPlainText(blockNodes(), 0, false);
+}
+
+} // namespace vellum

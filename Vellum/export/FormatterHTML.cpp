@@ -1,0 +1,404 @@
+#include "Vellum/export/FormatterHTML.hpp"
+
+#include "platform/foundation/ASCII.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace vellum {
+
+namespace {
+
+using BlockNode = Formatter::BlockNode;
+using InlineNode = Formatter::InlineNode;
+using platform::PresentationIntent;
+
+// The scalar starting at `text[i]` and its length in bytes; a malformed sequence reads as U+FFFD
+// one byte long, so escaping never stops and never emits bad UTF-8.
+std::pair<char32_t, std::size_t> decodeScalar(std::string_view text, std::size_t i) {
+    constexpr std::pair<char32_t, std::size_t> replacement{0xFFFD, 1};
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    char32_t scalar = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        return {lead, 1};
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        scalar = lead & 0x1F;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        scalar = lead & 0x0F;
+        minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        scalar = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        return replacement;
+    }
+    if (i + length > text.size()) {
+        return replacement;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            return replacement;
+        }
+        scalar = (scalar << 6) | (next & 0x3F);
+    }
+    if (scalar < minimum || scalar > 0x10FFFF || (scalar >= 0xD800 && scalar <= 0xDFFF)) {
+        return replacement;
+    }
+    return {scalar, length};
+}
+
+enum class Escaping : std::uint8_t { text, attribute, code };
+
+void appendEscaped(std::string& out, std::string_view text, Escaping escaping) {
+    out.reserve(out.size() + text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto [scalar, length] = decodeScalar(text, i);
+        switch (scalar) {
+        case U'<':
+            out += "&lt;";
+            break;
+        case U'>':
+            out += "&gt;";
+            break;
+        case U'&':
+            out += "&amp;";
+            break;
+        case U'"':
+            out += escaping == Escaping::attribute ? "&quot;" : "\"";
+            break;
+        default:
+            if (scalar >= 0x20 && scalar <= 0x7E) {
+                out += static_cast<char>(scalar);
+            } else if (escaping != Escaping::code) {
+                out += "&#";
+                out += std::to_string(static_cast<std::uint32_t>(scalar));
+                out += ';';
+            } else if (scalar == 0xFFFD && length == 1) {
+                out += "\xEF\xBF\xBD";
+            } else {
+                out.append(text.substr(i, length));
+            }
+            break;
+        }
+        i += length;
+    }
+}
+
+void appendBase64(std::string& out, const platform::Data& data) {
+    static constexpr std::string_view alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::size_t i = 0;
+    for (; i + 3 <= data.size(); i += 3) {
+        const std::uint32_t group =
+            (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8) | data[i + 2];
+        out += alphabet[(group >> 18) & 0x3F];
+        out += alphabet[(group >> 12) & 0x3F];
+        out += alphabet[(group >> 6) & 0x3F];
+        out += alphabet[group & 0x3F];
+    }
+    const std::size_t rest = data.size() - i;
+    if (rest == 1) {
+        const std::uint32_t group = std::uint32_t{data[i]} << 16;
+        out += alphabet[(group >> 18) & 0x3F];
+        out += alphabet[(group >> 12) & 0x3F];
+        out += "==";
+    } else if (rest == 2) {
+        const std::uint32_t group =
+            (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8);
+        out += alphabet[(group >> 18) & 0x3F];
+        out += alphabet[(group >> 12) & 0x3F];
+        out += alphabet[(group >> 6) & 0x3F];
+        out += '=';
+    }
+}
+
+void appendBlocks(std::string& out, const std::vector<BlockNode>& blocks);
+void appendBlock(std::string& out, const BlockNode& block);
+void appendInlines(std::string& out, const std::vector<InlineNode>& nodes);
+
+void appendInline(std::string& out, const InlineNode& node) {
+    std::visit(
+        [&](const auto& value) {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, InlineNode::Text>) {
+                appendEscaped(out, value.string, Escaping::text);
+            } else if constexpr (std::is_same_v<T, InlineNode::Code>) {
+                out += "<code>";
+                appendEscaped(out, value.string, Escaping::text);
+                out += "</code>";
+            } else if constexpr (std::is_same_v<T, InlineNode::Strong>) {
+                out += "<strong>";
+                appendInlines(out, value.children);
+                out += "</strong>";
+            } else if constexpr (std::is_same_v<T, InlineNode::Emphasized>) {
+                out += "<em>";
+                appendInlines(out, value.children);
+                out += "</em>";
+            } else if constexpr (std::is_same_v<T, InlineNode::Strikethrough>) {
+                out += "<del>";
+                appendInlines(out, value.children);
+                out += "</del>";
+            } else if constexpr (std::is_same_v<T, InlineNode::Link>) {
+                // A pasted "javascript:" link would run in the page it lands in: such targets
+                // are dropped and only the link's text is kept.
+                if (!isExportableLink(value.url)) {
+                    appendInlines(out, value.children);
+                    return;
+                }
+                out += "<a href=\"";
+                appendEscaped(out, value.url.absoluteString(), Escaping::attribute);
+                out += "\">";
+                appendInlines(out, value.children);
+                out += "</a>";
+            } else if constexpr (std::is_same_v<T, InlineNode::Attachment>) {
+                if (const std::optional<platform::Data> png = value.attachment.base().pngData()) {
+                    out += "<img src=\"data:image/png;base64,";
+                    appendBase64(out, *png);
+                    out += "\" />";
+                } else {
+                    appendEscaped(out, value.attachment.base().description(), Escaping::text);
+                }
+            } else {
+                out += "<br />";
+            }
+        },
+        node.value());
+}
+
+void appendInlines(std::string& out, const std::vector<InlineNode>& nodes) {
+    for (const InlineNode& node : nodes) {
+        appendInline(out, node);
+    }
+}
+
+const char* alignmentName(PresentationIntent::TableColumnAlignment alignment) {
+    switch (alignment) {
+    case PresentationIntent::TableColumnAlignment::center:
+        return "center";
+    case PresentationIntent::TableColumnAlignment::right:
+        return "right";
+    case PresentationIntent::TableColumnAlignment::left:
+        break;
+    }
+    return "left";
+}
+
+void appendCell(std::string& out, PresentationIntent::TableColumnAlignment alignment,
+                const std::vector<InlineNode>& cell, std::string_view cellTag) {
+    out += '<';
+    out += cellTag;
+    out += " align=\"";
+    out += alignmentName(alignment);
+    out += "\">";
+    appendInlines(out, cell);
+    out += "</";
+    out += cellTag;
+    out += '>';
+}
+
+void appendRow(std::string& out, std::string_view cellTag,
+               const std::vector<PresentationIntent::TableColumn>& columns,
+               const std::vector<std::vector<InlineNode>>& cells) {
+    out += "<tr>\n";
+    const std::size_t count = std::min(columns.size(), cells.size());
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0) {
+            out += '\n';
+        }
+        appendCell(out, columns[k].alignment, cells[k], cellTag);
+    }
+    out += "\n</tr>";
+}
+
+void appendTable(std::string& out, const BlockNode::Table& table) {
+    if (table.children.empty()) {
+        out += "<table></table>";
+        return;
+    }
+    out += "<table>\n<thead>\n";
+    appendRow(out, "th", table.columns, table.children.front().cells);
+    out += "\n</thead>\n";
+    for (std::size_t r = 1; r < table.children.size(); ++r) {
+        if (r > 1) {
+            out += '\n';
+        }
+        appendRow(out, "td", table.columns, table.children[r].cells);
+    }
+    if (table.children.size() > 1) {
+        out += '\n';
+    }
+    out += "</table>";
+}
+
+void appendListItem(std::string& out, const Formatter::ListItem& item) {
+    const BlockNode::Paragraph* paragraph = nullptr;
+    std::size_t paragraphs = 0;
+    for (const BlockNode& block : item.blocks) {
+        if (const auto* p = block.as<BlockNode::Paragraph>()) {
+            paragraph = p;
+            ++paragraphs;
+        }
+    }
+    out += "<li>";
+    if (paragraphs == 1) {
+        // A tight item: the paragraph's content without a p element, then the other blocks.
+        appendInlines(out, paragraph->children);
+        bool first = true;
+        for (const BlockNode& block : item.blocks) {
+            if (block.as<BlockNode::Paragraph>() != nullptr) {
+                continue;
+            }
+            if (!first) {
+                out += '\n';
+            }
+            first = false;
+            appendBlock(out, block);
+        }
+    } else {
+        appendBlocks(out, item.blocks);
+    }
+    out += "</li>";
+}
+
+void appendListItems(std::string& out, const std::vector<Formatter::ListItem>& items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            out += '\n';
+        }
+        appendListItem(out, items[i]);
+    }
+}
+
+void appendBlock(std::string& out, const BlockNode& block) {
+    std::visit(
+        [&](const auto& value) {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, BlockNode::Paragraph>) {
+                out += "<p>";
+                appendInlines(out, value.children);
+                out += "</p>";
+            } else if constexpr (std::is_same_v<T, BlockNode::Header>) {
+                const std::string n = std::to_string(std::clamp(value.level, 1, 6));
+                out += "<h" + n + ">";
+                appendInlines(out, value.children);
+                out += "</h" + n + ">";
+            } else if constexpr (std::is_same_v<T, BlockNode::BlockQuote>) {
+                out += "<blockquote>\n";
+                appendBlocks(out, value.children);
+                out += "\n</blockquote>";
+            } else if constexpr (std::is_same_v<T, BlockNode::CodeBlock>) {
+                out += "<pre><code";
+                if (value.languageHint && !value.languageHint->empty()) {
+                    out += " class=\"language-";
+                    appendEscaped(out, *value.languageHint, Escaping::attribute);
+                    out += '"';
+                }
+                out += '>';
+                appendEscaped(out, value.code, Escaping::code);
+                out += "</code></pre>";
+            } else if constexpr (std::is_same_v<T, BlockNode::UnorderedList>) {
+                out += "<ul>\n";
+                appendListItems(out, value.children);
+                out += "\n</ul>";
+            } else if constexpr (std::is_same_v<T, BlockNode::OrderedList>) {
+                out += "<ol";
+                if (!value.children.empty()) {
+                    const int start = std::min_element(value.children.begin(), value.children.end(),
+                                                       [](const auto& a, const auto& b) {
+                                                           return a.ordinal < b.ordinal;
+                                                       })
+                                          ->ordinal;
+                    if (start >= 2) {
+                        out += " start=\"" + std::to_string(start) + "\"";
+                    }
+                }
+                out += ">\n";
+                appendListItems(out, value.children);
+                out += "\n</ol>";
+            } else if constexpr (std::is_same_v<T, BlockNode::Table>) {
+                appendTable(out, value);
+            } else {
+                out += "<hr />";
+            }
+        },
+        block.value());
+}
+
+void appendBlocks(std::string& out, const std::vector<BlockNode>& blocks) {
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (i > 0) {
+            out += '\n';
+        }
+        appendBlock(out, blocks[i]);
+    }
+}
+
+} // namespace
+
+std::string formatterHTML(const std::vector<Formatter::BlockNode>& blocks) {
+    std::string out;
+    appendBlocks(out, blocks);
+    return out;
+}
+
+std::string formatBlockHTML(const Formatter::BlockNode& block) {
+    std::string out;
+    appendBlock(out, block);
+    return out;
+}
+
+std::string formatInlineHTML(const Formatter::InlineNode& node) {
+    std::string out;
+    appendInline(out, node);
+    return out;
+}
+
+std::string formatListItemHTML(const Formatter::ListItem& item) {
+    std::string out;
+    appendListItem(out, item);
+    return out;
+}
+
+std::string formatTableRowHTML(std::string_view cellTag,
+                               const std::vector<PresentationIntent::TableColumn>& columns,
+                               const std::vector<std::vector<Formatter::InlineNode>>& cells) {
+    std::string out;
+    appendRow(out, cellTag, columns, cells);
+    return out;
+}
+
+std::string formatTableCellHTML(PresentationIntent::TableColumnAlignment alignment,
+                                const std::vector<Formatter::InlineNode>& cell,
+                                std::string_view cellTag) {
+    std::string out;
+    appendCell(out, alignment, cell, cellTag);
+    return out;
+}
+
+std::string escapeHTMLText(std::string_view text) {
+    std::string out;
+    appendEscaped(out, text, Escaping::text);
+    return out;
+}
+
+std::string escapeHTMLAttribute(std::string_view text) {
+    std::string out;
+    appendEscaped(out, text, Escaping::attribute);
+    return out;
+}
+
+bool isExportableLink(const platform::URL& url) {
+    std::string scheme = url.scheme();
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), platform::ascii::toLower);
+    return scheme == "http" || scheme == "https" || scheme == "mailto";
+}
+
+} // namespace vellum

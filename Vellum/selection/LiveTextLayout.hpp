@@ -1,0 +1,132 @@
+#pragma once
+
+// The text model over what the view engine publishes after layout: for every Text an anchored
+// layout (lines → runs → glyph slices with UTF-16 ranges into the text's string). Only texts built
+// by a text fragment are kept. Everything derived is computed on first read and kept for the life
+// of the object: a collection is made for every layout change, but lines and slices are only read
+// for the texts that hit testing or selection touch.
+
+#include "Vellum/selection/TextLayoutCollection.hpp"
+#include "platform/ui/Preference.hpp"
+#include "platform/ui/Text.hpp"
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace vellum {
+
+class LiveTextRunSlice final : public TextRunSlice {
+public:
+    LiveTextRunSlice(const platform::TextLayout::RunSlice* base, CharacterRange range)
+        : base_(base)
+        , range_(range) {}
+    platform::Rect typographicBounds() const override { return base_->typographicBounds.rect(); }
+    CharacterRange characterRange() const override { return range_; }
+
+private:
+    const platform::TextLayout::RunSlice* base_;
+    CharacterRange range_;
+};
+
+class LiveTextRun final : public TextRun {
+public:
+    /// `layout` owns `base` and outlives the run.
+    LiveTextRun(const platform::ui::Text::Layout* layout, const platform::TextLayout::Run* base,
+                std::size_t offset);
+    LayoutDirection layoutDirection() const override { return base_->layoutDirection; }
+    platform::Rect typographicBounds() const override { return base_->typographicBounds.rect(); }
+    std::optional<platform::URL> url() const override;
+    std::size_t sliceCount() const override { return slices().size(); }
+    const TextRunSlice& slice(std::size_t index) const override { return slices()[index]; }
+    platform::Rect slicesBounds() const override;
+
+private:
+    const std::vector<LiveTextRunSlice>& slices() const;
+    const platform::ui::Text::Layout* layout_;
+    const platform::TextLayout::Run* base_;
+    std::size_t offset_;
+    mutable std::optional<std::vector<LiveTextRunSlice>> slices_;
+    mutable std::optional<platform::Rect> slicesBounds_;
+};
+
+class LiveTextLine final : public TextLine {
+public:
+    LiveTextLine(const platform::ui::Text::Layout* layout, const platform::TextLayout::Line* base,
+                 std::size_t offset);
+    platform::Rect typographicBounds() const override { return base_->typographicBounds.rect(); }
+    std::size_t runCount() const override;
+    const TextRun& run(std::size_t index) const override;
+    /// Where the line's paragraph starts in the layout's string.
+    std::size_t offset() const { return offset_; }
+
+private:
+    using Runs = std::variant<std::vector<LiveTextRun>, EmptyRun>;
+    const Runs& runs() const;
+    const platform::ui::Text::Layout* layout_;
+    const platform::TextLayout::Line* base_;
+    std::size_t offset_;
+    mutable std::optional<Runs> runs_;
+};
+
+class LiveTextLayout final : public TextLayout {
+public:
+    LiveTextLayout(platform::ui::Text::Layout base, platform::Point origin)
+        : base_(std::move(base))
+        , origin_(origin) {}
+    LiveTextLayout(const LiveTextLayout&) = delete;
+    LiveTextLayout& operator=(const LiveTextLayout&) = delete;
+
+    platform::Point origin() const override { return origin_; }
+    platform::Rect bounds() const override;
+    std::size_t lineCount() const override { return lines().size(); }
+    const TextLine& line(std::size_t index) const override { return lines()[index]; }
+    const std::string& string() const override { return base_.base().string(); }
+    std::size_t length() const override { return base_.base().length(); }
+    std::string substring(CharacterRange range) const override {
+        return base_.base().substring(range);
+    }
+    std::size_t nextWordBoundary(std::size_t index, bool forward) const override {
+        return base_.base().nextWordBoundary(index, forward);
+    }
+    CharacterRange wordRange(std::size_t index) const override {
+        return base_.base().wordRange(index);
+    }
+    const std::vector<TextLineStretch>& lineStretches() const override;
+    const platform::ui::Text::Layout& base() const { return base_; }
+
+private:
+    const std::vector<LiveTextLine>& lines() const;
+    platform::ui::Text::Layout base_;
+    platform::Point origin_;
+    mutable std::optional<std::vector<LiveTextLine>> lines_;
+    mutable std::optional<platform::Rect> bounds_;
+    mutable std::optional<std::vector<TextLineStretch>> lineStretches_;
+};
+
+class LiveTextLayoutCollection final : public TextLayoutCollection {
+public:
+    /// `geometry` resolves the layouts' origin anchors into the collection's space.
+    LiveTextLayoutCollection(platform::ui::Text::LayoutKey::Value base,
+                             platform::ui::GeometryProxy geometry)
+        : base_(std::move(base))
+        , geometry_(geometry) {}
+
+    std::size_t layoutCount() const override { return layouts().size(); }
+    const TextLayout& layout(std::size_t index) const override { return *layouts()[index]; }
+    /// True only for a live collection over equal anchored layouts; the geometry is not compared.
+    bool isEqual(const TextLayoutCollection& other) const override;
+    /// False only for a live collection over the same laid-out texts, wherever they now stand.
+    bool layoutsDiffer(const TextLayoutCollection& other) const override;
+    std::optional<std::size_t> index(const platform::ui::Text::Layout& layout) const override;
+    const platform::ui::Text::LayoutKey::Value& base() const { return base_; }
+
+private:
+    const std::vector<std::unique_ptr<const LiveTextLayout>>& layouts() const;
+    platform::ui::Text::LayoutKey::Value base_;
+    platform::ui::GeometryProxy geometry_;
+    mutable std::optional<std::vector<std::unique_ptr<const LiveTextLayout>>> layouts_;
+};
+
+} // namespace vellum

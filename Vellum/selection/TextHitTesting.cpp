@@ -1,0 +1,469 @@
+#include "Vellum/selection/TextHitTesting.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace vellum {
+
+namespace {
+
+using Affinity = TextPosition::Affinity;
+using platform::Point;
+using platform::Rect;
+
+// 0 inside [lo, hi], else the gap to the nearer side.
+double distance(double v, double lo, double hi) {
+    if (v < lo) {
+        return lo - v;
+    }
+    return v > hi ? v - hi : 0;
+}
+
+const TextRun* runAt(const TextLayoutCollection& c, const IndexPath& p) {
+    if (p.layout >= c.layoutCount()) {
+        return nullptr;
+    }
+    const TextLayout& layout = c.layout(p.layout);
+    if (p.line >= layout.lineCount()) {
+        return nullptr;
+    }
+    const TextLine& line = layout.line(p.line);
+    return p.run < line.runCount() ? &line.run(p.run) : nullptr;
+}
+
+// The run, slice and side nearest to the local x on one line.
+TextPosition positionOnLine(const TextLine& line, std::size_t layout, std::size_t lineIndex,
+                            double x) {
+    std::size_t best = 0;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (std::size_t r = 0; r < line.runCount(); ++r) {
+        const Rect b = line.run(r).typographicBounds();
+        const double d = distance(x, b.minX(), b.maxX());
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = r;
+        }
+    }
+    const TextRun& run = line.run(best);
+    std::size_t bestSlice = 0;
+    bestDistance = std::numeric_limits<double>::infinity();
+    for (std::size_t s = 0; s < run.sliceCount(); ++s) {
+        const Rect b = run.slice(s).typographicBounds();
+        const double d = distance(x, b.minX(), b.maxX());
+        if (d < bestDistance) {
+            bestDistance = d;
+            bestSlice = s;
+        }
+    }
+    Affinity affinity = Affinity::downstream;
+    if (run.sliceCount() > 0) {
+        const Rect b = run.slice(bestSlice).typographicBounds();
+        const bool ltr = run.layoutDirection() == LayoutDirection::leftToRight;
+        const double leading = ltr ? b.minX() : b.maxX();
+        const double trailing = ltr ? b.maxX() : b.minX();
+        if (std::abs(x - trailing) < std::abs(x - leading)) {
+            affinity = Affinity::upstream;
+        }
+    }
+    return {{layout, lineIndex, best, bestSlice}, affinity};
+}
+
+std::optional<TextPosition> layoutEnd(const TextLayoutCollection& c, std::size_t layout) {
+    if (const auto last = lastSlicePath(c, layout)) {
+        return TextPosition{*last, Affinity::upstream};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+const TextRunSlice* sliceAt(const TextLayoutCollection& c, const IndexPath& p) {
+    const TextRun* run = runAt(c, p);
+    return run != nullptr && p.slice < run->sliceCount() ? &run->slice(p.slice) : nullptr;
+}
+
+std::optional<IndexPath> lastSlicePath(const TextLayoutCollection& c, std::size_t layout) {
+    if (layout >= c.layoutCount()) {
+        return std::nullopt;
+    }
+    const TextLayout& l = c.layout(layout);
+    if (l.lineCount() == 0) {
+        return std::nullopt;
+    }
+    const std::size_t line = l.lineCount() - 1;
+    const TextLine& last = l.line(line);
+    if (last.runCount() == 0) {
+        return std::nullopt;
+    }
+    const std::size_t run = last.runCount() - 1;
+    const std::size_t slices = last.run(run).sliceCount();
+    if (slices == 0) {
+        return std::nullopt;
+    }
+    return IndexPath{layout, line, run, slices - 1};
+}
+
+std::size_t characterCount(const TextLayoutCollection& c) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < c.layoutCount(); ++i) {
+        count += c.layout(i).length();
+    }
+    return count;
+}
+
+platform::AttributedString attributedText(const TextLayoutCollection& c, const TextRange& range) {
+    platform::AttributedString result;
+    if (range.start == range.end) {
+        return result;
+    }
+    const auto a = characterIndex(c, range.start);
+    const auto b = characterIndex(c, range.end);
+    if (!a || !b) {
+        return result;
+    }
+    const std::size_t first = range.start.indexPath.layout;
+    const std::size_t last = range.end.indexPath.layout;
+    for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
+        const TextLayout& layout = c.layout(l);
+        const std::size_t from = l == first ? *a : 0;
+        const std::size_t to = l == last ? *b : layout.length();
+        if (from < to) {
+            result.append(layout.substring({from, to}), {});
+        }
+    }
+    return result;
+}
+
+std::optional<platform::URL> linkURL(const TextLayoutCollection& c, Point point) {
+    for (std::size_t l = 0; l < c.layoutCount(); ++l) {
+        const TextLayout& layout = c.layout(l);
+        const Point o = layout.origin();
+        if (!layout.bounds().offsetBy(o.x, o.y).contains(point)) {
+            continue;
+        }
+        const Point local{point.x - o.x, point.y - o.y};
+        for (std::size_t n = 0; n < layout.lineCount(); ++n) {
+            const TextLine& line = layout.line(n);
+            for (std::size_t r = 0; r < line.runCount(); ++r) {
+                if (line.run(r).typographicBounds().contains(local)) {
+                    return line.run(r).url();
+                }
+            }
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<TextPosition> closestPosition(const TextLayoutCollection& c, Point point) {
+    if (c.layoutCount() == 0) {
+        return std::nullopt;
+    }
+    std::size_t best = 0;
+    double bestScore = std::numeric_limits<double>::infinity();
+    for (std::size_t l = 0; l < c.layoutCount(); ++l) {
+        const TextLayout& layout = c.layout(l);
+        if (layout.lineCount() == 0) {
+            continue;
+        }
+        const Rect b = layout.bounds().offsetBy(layout.origin().x, layout.origin().y);
+        const double dx = distance(point.x, b.minX(), b.maxX());
+        const double dy = distance(point.y, b.minY(), b.maxY());
+        if (dx * dx + dy * dy < bestScore) {
+            bestScore = dx * dx + dy * dy;
+            best = l;
+        }
+    }
+    const TextLayout& layout = c.layout(best);
+    if (layout.lineCount() == 0) {
+        return std::nullopt;
+    }
+    const Point local{point.x - layout.origin().x, point.y - layout.origin().y};
+    std::size_t bestLine = 0;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (std::size_t n = 0; n < layout.lineCount(); ++n) {
+        const Rect r = layout.line(n).typographicBounds();
+        const double d = distance(local.y, r.minY(), r.maxY());
+        if (d < bestDistance) {
+            bestDistance = d;
+            bestLine = n;
+        }
+    }
+    return positionOnLine(layout.line(bestLine), best, bestLine, local.x);
+}
+
+Rect caretRect(const TextLayoutCollection& c, const TextPosition& position) {
+    const IndexPath& p = position.indexPath;
+    const TextRunSlice* slice = sliceAt(c, p);
+    if (slice == nullptr) {
+        return Rect::null();
+    }
+    const TextLayout& layout = c.layout(p.layout);
+    const Point o = layout.origin();
+    const Rect s = slice->typographicBounds().offsetBy(o.x, o.y);
+    const Rect line = layout.line(p.line).typographicBounds().offsetBy(o.x, o.y);
+    const bool ltr = runAt(c, p)->layoutDirection() == LayoutDirection::leftToRight;
+    const bool atMinX = (position.affinity == Affinity::downstream) == ltr;
+    return {atMinX ? s.minX() : s.maxX(), line.minY(), 1, line.height()};
+}
+
+TextPosition startPosition(const TextLayoutCollection& c) {
+    return {{0, 0, 0, 0}, c.layoutCount() == 0 ? Affinity::upstream : Affinity::downstream};
+}
+
+TextPosition endPosition(const TextLayoutCollection& c) {
+    if (c.layoutCount() == 0) {
+        return startPosition(c);
+    }
+    if (const auto end = layoutEnd(c, c.layoutCount() - 1)) {
+        return *end;
+    }
+    return startPosition(c);
+}
+
+namespace {
+
+std::optional<TextPosition> verticalMove(const TextLayoutCollection& c, const TextPosition& from,
+                                         const TextPosition& goal, bool up) {
+    const TextRunSlice* goalSlice = sliceAt(c, goal.indexPath);
+    if (goalSlice == nullptr || sliceAt(c, from.indexPath) == nullptr) {
+        return std::nullopt;
+    }
+    const double x =
+        goalSlice->typographicBounds().midX() + c.layout(goal.indexPath.layout).origin().x;
+    std::size_t layout = from.indexPath.layout;
+    std::size_t line = from.indexPath.line;
+    if (up) {
+        if (line > 0) {
+            --line;
+        } else {
+            // An adjacent text without lines has no line to land on; it is passed over.
+            do {
+                if (layout == 0) {
+                    return startPosition(c);
+                }
+                --layout;
+            } while (c.layout(layout).lineCount() == 0);
+            line = c.layout(layout).lineCount() - 1;
+        }
+    } else {
+        if (line + 1 < c.layout(layout).lineCount()) {
+            ++line;
+        } else {
+            do {
+                if (layout + 1 >= c.layoutCount()) {
+                    return endPosition(c);
+                }
+                ++layout;
+            } while (c.layout(layout).lineCount() == 0);
+            line = 0;
+        }
+    }
+    const TextLayout& target = c.layout(layout);
+    if (target.line(line).runCount() == 0) {
+        return std::nullopt;
+    }
+    return positionOnLine(target.line(line), layout, line, x - target.origin().x);
+}
+
+} // namespace
+
+std::optional<TextPosition> positionAbove(const TextLayoutCollection& c, const TextPosition& from,
+                                          const TextPosition& goal) {
+    return verticalMove(c, from, goal, true);
+}
+
+std::optional<TextPosition> positionBelow(const TextLayoutCollection& c, const TextPosition& from,
+                                          const TextPosition& goal) {
+    return verticalMove(c, from, goal, false);
+}
+
+std::optional<TextPosition> positionForCharacterIndex(const TextLayoutCollection& c, std::size_t l,
+                                                      long index) {
+    if (l >= c.layoutCount()) {
+        return std::nullopt;
+    }
+    if (index < 1) {
+        return TextPosition{{l, 0, 0, 0}, Affinity::downstream};
+    }
+    const TextLayout& layout = c.layout(l);
+    const auto i = static_cast<std::size_t>(index);
+    if (i > layout.length()) {
+        if (const auto end = layoutEnd(c, l)) {
+            return end;
+        }
+        return TextPosition{{l, 0, 0, 0}, Affinity::upstream};
+    }
+    for (std::size_t n = 0; n < layout.lineCount(); ++n) {
+        const TextLine& line = layout.line(n);
+        for (std::size_t r = 0; r < line.runCount(); ++r) {
+            const TextRun& run = line.run(r);
+            for (std::size_t s = 0; s < run.sliceCount(); ++s) {
+                const CharacterRange range = run.slice(s).characterRange();
+                if (range.lowerBound <= i && i < range.upperBound) {
+                    return TextPosition{{l, n, r, s}, Affinity::downstream};
+                }
+                if (i == range.upperBound) {
+                    return TextPosition{{l, n, r, s}, Affinity::upstream};
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<CharacterRange> characterRange(const TextLayoutCollection& c,
+                                             const TextPosition& position) {
+    if (const TextRunSlice* slice = sliceAt(c, position.indexPath)) {
+        return slice->characterRange();
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> characterIndex(const TextLayoutCollection& c,
+                                          const TextPosition& position) {
+    const auto range = characterRange(c, position);
+    if (!range) {
+        return std::nullopt;
+    }
+    return position.affinity == Affinity::downstream ? range->lowerBound : range->upperBound;
+}
+
+std::optional<TextPosition> positionFromOffset(const TextLayoutCollection& c,
+                                               const TextPosition& position, long offset) {
+    const auto caret = characterIndex(c, position);
+    if (!caret) {
+        return std::nullopt;
+    }
+    long global = static_cast<long>(*caret) + offset;
+    for (std::size_t l = 0; l < position.indexPath.layout; ++l) {
+        global += static_cast<long>(c.layout(l).length());
+    }
+    if (global < 0 || global > static_cast<long>(characterCount(c))) {
+        return std::nullopt;
+    }
+    for (std::size_t l = 0; l < c.layoutCount(); ++l) {
+        const auto length = static_cast<long>(c.layout(l).length());
+        if (global <= length) {
+            return positionForCharacterIndex(c, l, global);
+        }
+        global -= length;
+    }
+    return endPosition(c);
+}
+
+std::optional<TextPosition> nextWordPosition(const TextLayoutCollection& c,
+                                             const TextPosition& position) {
+    const std::size_t l = position.indexPath.layout;
+    const auto caret = characterIndex(c, position);
+    if (l >= c.layoutCount() || !caret) {
+        return std::nullopt;
+    }
+    const TextLayout& layout = c.layout(l);
+    const std::size_t w = layout.nextWordBoundary(*caret, true);
+    if (w >= layout.length()) {
+        if (l + 1 < c.layoutCount()) {
+            return TextPosition{{l + 1, 0, 0, 0}, Affinity::downstream};
+        }
+        return endPosition(c);
+    }
+    return positionForCharacterIndex(c, l, static_cast<long>(w));
+}
+
+std::optional<TextPosition> previousWordPosition(const TextLayoutCollection& c,
+                                                 const TextPosition& position) {
+    // Each step back into an earlier text moves at least one text back, so the walk ends.
+    TextPosition current = position;
+    while (true) {
+        const std::size_t l = current.indexPath.layout;
+        const auto caret = characterIndex(c, current);
+        if (l >= c.layoutCount() || !caret) {
+            return std::nullopt;
+        }
+        const std::size_t p = c.layout(l).nextWordBoundary(*caret, false);
+        if (p != 0 || *caret != 0) {
+            return positionForCharacterIndex(c, l, static_cast<long>(p));
+        }
+        if (l == 0) {
+            return startPosition(c);
+        }
+        const auto previous =
+            positionForCharacterIndex(c, l - 1, static_cast<long>(c.layout(l - 1).length()) - 1);
+        if (!previous || previous->indexPath.layout != l - 1) {
+            return std::nullopt;
+        }
+        current = *previous;
+    }
+}
+
+std::optional<TextPosition> paragraphStartPosition(const TextLayoutCollection& c,
+                                                   const TextPosition& position) {
+    const std::size_t l = position.indexPath.layout;
+    if (l >= c.layoutCount()) {
+        return std::nullopt;
+    }
+    const TextPosition start{{l, 0, 0, 0}, Affinity::downstream};
+    if (position == start && l >= 1) {
+        return TextPosition{{l - 1, 0, 0, 0}, Affinity::downstream};
+    }
+    return start;
+}
+
+std::optional<TextPosition> paragraphEndPosition(const TextLayoutCollection& c,
+                                                 const TextPosition& position) {
+    const std::size_t l = position.indexPath.layout;
+    const auto end = layoutEnd(c, l);
+    if (!end) {
+        return std::nullopt;
+    }
+    if (position != *end || l + 1 >= c.layoutCount()) {
+        return end;
+    }
+    return layoutEnd(c, l + 1);
+}
+
+std::optional<TextRange> wordRange(const TextLayoutCollection& c, const TextPosition& position) {
+    const std::size_t l = position.indexPath.layout;
+    const auto caret = characterIndex(c, position);
+    if (l >= c.layoutCount() || !caret || *caret >= c.layout(l).length()) {
+        return std::nullopt;
+    }
+    const CharacterRange r = c.layout(l).wordRange(*caret);
+    const auto start = positionForCharacterIndex(c, l, static_cast<long>(r.lowerBound));
+    const auto end = positionForCharacterIndex(c, l, static_cast<long>(r.upperBound));
+    if (!start || !end) {
+        return std::nullopt;
+    }
+    return TextRange{*start, *end};
+}
+
+std::optional<TextRange> layoutRange(const TextLayoutCollection& c, const TextPosition& position) {
+    const std::size_t l = position.indexPath.layout;
+    const auto end = layoutEnd(c, l);
+    if (!end) {
+        return std::nullopt;
+    }
+    return TextRange{{{l, 0, 0, 0}, Affinity::downstream}, *end};
+}
+
+std::optional<TextRange> translatedRange(const TextLayoutCollection& c, const TextRange& range,
+                                         const TextLayoutCollection& previous) {
+    if (c.layoutCount() != previous.layoutCount()) {
+        return std::nullopt;
+    }
+    const auto translate = [&](const TextPosition& p) -> std::optional<TextPosition> {
+        const auto index = characterIndex(previous, p);
+        if (!index) {
+            return std::nullopt;
+        }
+        return positionForCharacterIndex(c, p.indexPath.layout, static_cast<long>(*index));
+    };
+    const auto start = translate(range.start);
+    const auto end = translate(range.end);
+    if (!start || !end) {
+        return std::nullopt;
+    }
+    return TextRange{*start, *end};
+}
+
+} // namespace vellum

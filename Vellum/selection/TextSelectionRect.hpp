@@ -1,0 +1,46 @@
+#pragma once
+
+// The highlight of a selected range: rectangles per visual line, one per stretch of one writing
+// direction, cut at the carets of the range's two ends and stretched so that the lines of one
+// text touch.
+
+#include "Vellum/selection/TextLayoutCollection.hpp"
+#include "Vellum/selection/TextRange.hpp"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vellum {
+
+struct TextSelectionRect {
+    platform::Rect rect;
+    LayoutDirection layoutDirection = LayoutDirection::leftToRight;
+    /// Set on the first rectangle of a result.
+    bool containsStart = false;
+    /// Set on the last rectangle of a result.
+    bool containsEnd = false;
+
+    friend bool operator==(const TextSelectionRect& a, const TextSelectionRect& b) {
+        return a.rect.equalTo(b.rect) && a.layoutDirection == b.layoutDirection &&
+               a.containsStart == b.containsStart && a.containsEnd == b.containsEnd;
+    }
+    /// "((0.0, 2.0, 40.5, 17.0), LTR)"; the flags are left out.
+    std::string description() const;
+};
+
+/// The rectangles of an ordered range, in the collection's space.
+std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& collection,
+                                                   const TextRange& range);
+/// The share of `range` that falls in the text laid out as `layout`, in that text's own space; its
+/// first and last rectangle are flagged even where the range goes on in another text.
+std::vector<TextSelectionRect> selectionRectsInLayout(const TextLayoutCollection& collection,
+                                                      const TextRange& range,
+                                                      const platform::ui::Text::Layout& layout);
+
+} // namespace vellum
+
+template <>
+struct std::hash<vellum::TextSelectionRect> {
+    std::size_t operator()(const vellum::TextSelectionRect& r) const noexcept;
+};

@@ -1,0 +1,199 @@
+#include "Vellum/style/DefaultStyle.hpp"
+
+#include "Vellum/style/DefaultTheme.hpp"
+#include "Vellum/style/FirstTextCenterAlignment.hpp"
+#include "Vellum/style/StyleSetModifiers.hpp"
+#include "Vellum/text/FontScaledView.hpp"
+#include "platform/ui/Containers.hpp"
+#include "platform/ui/Shapes.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+
+namespace vellum::StructuredText {
+
+namespace {
+
+using platform::ui::AnyView;
+using platform::ui::Edges;
+namespace ui = platform::ui;
+
+// Points: the bar reads as a bar beside text of any size, never as a hairline.
+constexpr double quoteBarWidth = 6;
+constexpr double panelCornerRadius = 4;
+// One point between cells, filled by the grid; one point of empty margin around the table.
+constexpr double tableOutset = 1;
+
+// Levels below 1 are not produced by the parser; they get the largest heading rather than an
+// index before the table.
+std::size_t headingIndex(int headingLevel) {
+    return static_cast<std::size_t>(std::clamp(headingLevel, 1, 6) - 1);
+}
+
+} // namespace
+
+AnyView DefaultHeadingStyle::makeBody(ui::ViewContext& /*context*/,
+                                      const HeadingStyleConfiguration& configuration) const {
+    const std::size_t level = headingIndex(configuration.headingLevel);
+    AnyView view = styleset::fontScale(configuration.label.content, fontScales[level]);
+    view = styleset::lineSpacing(view, lineSpacings[level]);
+    view = styleset::blockSpacingEm(view, 1.6, 0.8);
+    return styleset::fontWeight(view, platform::Font::Weight::semibold());
+}
+
+AnyView DefaultParagraphStyle::makeBody(ui::ViewContext& /*context*/,
+                                        const BlockStyleConfiguration& configuration) const {
+    const AnyView view = styleset::lineSpacing(configuration.label.content, 0.23);
+    // No bottom wish: the block below decides that gap.
+    return styleset::blockSpacingEm(view, 0.8, std::nullopt);
+}
+
+AnyView DefaultBlockQuoteStyle::makeBody(ui::ViewContext& context,
+                                         const BlockStyleConfiguration& configuration) const {
+    ui::FlexibleFrame fullWidth;
+    fullWidth.maxWidth = ui::infinity;
+    fullWidth.alignment = ui::Alignment::leading();
+    AnyView view = configuration.label.content.frame(fullWidth);
+    view = styleset::lineSpacing(view, 0.471);
+    view = styleset::padding(view, Edges::all(), 0.941);
+    const platform::Color background = backgroundColor.resolve(context.environment());
+    const platform::Color border = borderColor.resolve(context.environment());
+    const AnyView panel =
+        ui::ZStack(ui::Alignment::leading(),
+                   {ui::Rectangle().fill(background),
+                    ui::Rectangle().fill(border).frame(quoteBarWidth, std::nullopt,
+                                                       ui::Alignment::leading())})
+            .clipShape(
+                ui::RoundedRectangle(panelCornerRadius, platform::RoundedCornerStyle::continuous));
+    return view.background(panel);
+}
+
+AnyView DefaultCodeBlockStyle::makeBody(ui::ViewContext& context,
+                                        const CodeBlockStyleConfiguration& configuration) const {
+    AnyView view = styleset::lineSpacing(configuration.label.content, 0.39);
+    view = styleset::fontScale(view, 0.882);
+    view = view.fixedSize(false, true);
+    view = styleset::monospaced(view);
+    view = view.padding(Edges::vertical(), 8);
+    view = view.padding(Edges::onlyLeading(), 14);
+    const ui::RoundedRectangle panel(panelCornerRadius, platform::RoundedCornerStyle::continuous);
+    view = view.background(
+                   configuration.highlighterTheme.backgroundColor.resolve(context.environment()))
+               .clipShape(panel);
+    view = view.overlay(panel.stroke(defaultSeparator().resolve(context.environment()), 1));
+    // A present zero: the code block wants its following block flush against it.
+    return styleset::blockSpacingEm(view, 0.88, 0.0);
+}
+
+AnyView DefaultListItemStyle::makeBody(ui::ViewContext& /*context*/,
+                                       const ListItemStyleConfiguration& configuration) const {
+    return WithFontScaledValue<double>(
+        markerSpacing, [marker = configuration.marker.content,
+                        block = configuration.block.content](const double& spacing) {
+            return ui::HStack(firstTextCenter(), spacing, {marker, block});
+        });
+}
+
+AnyView DefaultTableStyle::makeBody(ui::ViewContext& /*context*/,
+                                    const TableStyleConfiguration& configuration) const {
+    const AnyView view = styleset::blockSpacingEm(configuration.label.content, 1.6, 1.6);
+    return view.padding(tableOutset);
+}
+
+AnyView OverflowTableStyle::makeBody(ui::ViewContext& /*context*/,
+                                     const TableStyleConfiguration& configuration) const {
+    // Wrapped, the table fits its container and sets no minimum width.
+    AnyView view = configuration.label.content.fixedSize(false, true);
+    ui::FlexibleFrame leading;
+    leading.alignment = ui::Alignment::leading();
+    view = view.frame(leading).padding(tableOutset);
+    return styleset::blockSpacingEm(view, 1.6, 1.6);
+}
+
+AnyView DefaultTableCellStyle::makeBody(ui::ViewContext& /*context*/,
+                                        const TableCellStyleConfiguration& configuration) const {
+    const platform::Font::Weight weight = configuration.row == 0
+                                              ? platform::Font::Weight::semibold()
+                                              : platform::Font::Weight::regular();
+    AnyView view = styleset::fontWeight(configuration.label.content, weight);
+    view = styleset::lineSpacing(view, 0.471);
+    return styleset::padding(view, Edges::all(), 0.588);
+}
+
+AnyView
+DividerThematicBreakStyle::makeBody(ui::ViewContext& context,
+                                    const BlockStyleConfiguration& /*configuration*/) const {
+    ui::FlexibleFrame line;
+    line.minHeight = 1;
+    const AnyView view = AnyView(ui::Divider())
+                             .frame(line)
+                             .overlay(AnyView(defaultSeparator().resolve(context.environment())));
+    return styleset::blockSpacingEm(view, 1.6, 1.6);
+}
+
+std::vector<platform::Rect> tableGridGaps(std::span<const platform::Rect> rows,
+                                          std::span<const platform::Rect> columns,
+                                          platform::Rect bounds) {
+    std::vector<platform::Rect> gaps;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const double top = rows[i - 1].maxY();
+        const double bottom = rows[i].minY();
+        if (bottom - top > 0) {
+            gaps.emplace_back(bounds.minX(), top, bounds.width(), bottom - top);
+        }
+    }
+    for (std::size_t i = 1; i < columns.size(); ++i) {
+        const double leading = columns[i - 1].maxX();
+        const double trailing = columns[i].minX();
+        if (trailing - leading > 0) {
+            gaps.emplace_back(leading, bounds.minY(), trailing - leading, bounds.height());
+        }
+    }
+    return gaps;
+}
+
+// The shorthands of the protocols.
+
+std::shared_ptr<const HeadingStyle> HeadingStyle::defaultStyle() {
+    return std::make_shared<const DefaultHeadingStyle>();
+}
+
+std::shared_ptr<const ParagraphStyle> ParagraphStyle::defaultStyle() {
+    return std::make_shared<const DefaultParagraphStyle>();
+}
+
+std::shared_ptr<const BlockQuoteStyle> BlockQuoteStyle::defaultStyle() {
+    return std::make_shared<const DefaultBlockQuoteStyle>(defaultQuoteBackground(),
+                                                          defaultQuoteBorder());
+}
+
+std::shared_ptr<const CodeBlockStyle> CodeBlockStyle::defaultStyle() {
+    return std::make_shared<const DefaultCodeBlockStyle>();
+}
+
+std::shared_ptr<const ListItemStyle> ListItemStyle::defaultStyle() {
+    return defaultStyle(FontScaled<double>(0.5));
+}
+
+std::shared_ptr<const ListItemStyle> ListItemStyle::defaultStyle(FontScaled<double> markerSpacing) {
+    return std::make_shared<const DefaultListItemStyle>(markerSpacing);
+}
+
+std::shared_ptr<const TableStyle> TableStyle::defaultStyle() {
+    return std::make_shared<const DefaultTableStyle>();
+}
+
+std::shared_ptr<const TableStyle> TableStyle::overflow(double relativeWidth) {
+    return std::make_shared<const OverflowTableStyle>(relativeWidth);
+}
+
+std::shared_ptr<const TableCellStyle> TableCellStyle::defaultStyle() {
+    return std::make_shared<const DefaultTableCellStyle>();
+}
+
+std::shared_ptr<const ThematicBreakStyle> ThematicBreakStyle::divider() {
+    return std::make_shared<const DividerThematicBreakStyle>();
+}
+
+} // namespace vellum::StructuredText

@@ -1,0 +1,38 @@
+#include "Vellum/style/MapOrdinalListMarker.hpp"
+
+#include "Vellum/style/ListMarkerFrame.hpp"
+#include "Vellum/style/Ordinal.hpp"
+#include "platform/ui/Text.hpp"
+
+namespace vellum::StructuredText {
+
+platform::ui::AnyView
+MapOrdinalListMarker::makeBody(platform::ui::ViewContext& /*context*/,
+                               const OrderedListMarkerConfiguration& configuration) const {
+    // A marker built without a function still numbers its items.
+    const std::string number =
+        transform ? transform(configuration.ordinal) : decimalOrdinal(configuration.ordinal);
+    return listMarkerFrame(platform::ui::Text(number + "."), minWidth);
+}
+
+} // namespace vellum::StructuredText
+
+namespace vellum::StructuredText {
+
+std::shared_ptr<const OrderedListMarker> OrderedListMarker::upperRoman() {
+    return std::make_shared<const MapOrdinalListMarker>(FontScaled<double>(1.5), upperRomanOrdinal);
+}
+
+std::shared_ptr<const OrderedListMarker> OrderedListMarker::lowerRoman() {
+    return std::make_shared<const MapOrdinalListMarker>(FontScaled<double>(1.5), lowerRomanOrdinal);
+}
+
+std::shared_ptr<const OrderedListMarker> OrderedListMarker::upperAlpha() {
+    return std::make_shared<const MapOrdinalListMarker>(FontScaled<double>(1.5), upperAlphaOrdinal);
+}
+
+std::shared_ptr<const OrderedListMarker> OrderedListMarker::lowerAlpha() {
+    return std::make_shared<const MapOrdinalListMarker>(FontScaled<double>(1.5), lowerAlphaOrdinal);
+}
+
+} // namespace vellum::StructuredText

@@ -1,0 +1,37 @@
+#pragma once
+
+// The look of one table cell. A style is a stateless value: the block view hands it a configuration
+// and shows the view it builds. It may read the environment and keep per-identity state through the
+// context, as if it were the showing view's own body.
+
+#include "Vellum/style/StyleConfiguration.hpp"
+#include "platform/ui/View.hpp"
+
+#include <memory>
+
+namespace vellum::StructuredText {
+
+class TableCellStyle {
+public:
+    virtual ~TableCellStyle() = default;
+
+    [[nodiscard]] virtual platform::ui::AnyView
+    makeBody(platform::ui::ViewContext& context,
+             const TableCellStyleConfiguration& configuration) const = 0;
+
+    // The built-in styles, by the names call sites use.
+    [[nodiscard]] static std::shared_ptr<const TableCellStyle> defaultStyle();
+    [[nodiscard]] static std::shared_ptr<const TableCellStyle> gitHub();
+
+protected:
+    TableCellStyle() = default;
+    TableCellStyle(const TableCellStyle&) = default;
+    TableCellStyle(TableCellStyle&&) = default;
+    TableCellStyle& operator=(const TableCellStyle&) = default;
+    TableCellStyle& operator=(TableCellStyle&&) = default;
+};
+
+// Any table cell style, as the environment holds it.
+using AnyTableCellStyle = std::shared_ptr<const TableCellStyle>;
+
+} // namespace vellum::StructuredText

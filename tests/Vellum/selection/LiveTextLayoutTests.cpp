@@ -1,0 +1,119 @@
+#include "Vellum/attachments/LinkAttribute.hpp"
+#include "Vellum/selection/TextHitTesting.hpp"
+#include "tests/Vellum/selection/TextLayoutTestSupport.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace vellum;
+using vellum::test::fragment;
+using vellum::test::kAdvance;
+using vellum::test::LaidOutTexts;
+namespace ui = platform::ui;
+
+TEST(LiveTextLayoutCollection, KeepsOnlyTextsBuiltByAFragment) {
+    const LaidOutTexts texts({fragment("one"), ui::Text("plain"), fragment("two"), fragment("")});
+    ASSERT_EQ(texts.anchored().size(), 4u);
+    const auto& c = texts.collection();
+    // The plain text takes no part, and neither does the empty text (it has no runs).
+    ASSERT_EQ(c.layoutCount(), 2u);
+    EXPECT_EQ(c.layout(0).string(), "one");
+    EXPECT_EQ(c.layout(1).string(), "two");
+    EXPECT_EQ(c.index(texts.anchored()[2].layout), 1u);
+    EXPECT_EQ(c.index(texts.anchored()[1].layout), std::nullopt);
+    // Origins are where the stack placed the texts.
+    EXPECT_EQ(c.layout(0).origin().y, 0);
+    EXPECT_GT(c.layout(1).origin().y, c.layout(0).bounds().maxY());
+}
+
+TEST(LiveTextLayoutCollection, SlicesCountIntoTheWholeTextOfSeveralParagraphs) {
+    const LaidOutTexts texts({fragment("abcdefghij\n\nxyz")});
+    const TextLayout& layout = texts.collection().layout(0);
+    ASSERT_EQ(layout.lineCount(), 3u);
+    const TextRun& last = layout.line(2).run(0);
+    ASSERT_EQ(last.sliceCount(), 3u);
+    EXPECT_EQ(last.slice(0).characterRange(), (CharacterRange{12, 13}));
+    EXPECT_EQ(last.slice(2).characterRange(), (CharacterRange{14, 15}));
+    EXPECT_NEAR(last.slice(1).typographicBounds().minX(), kAdvance, 0.01);
+    EXPECT_NEAR(last.slice(1).typographicBounds().width(), kAdvance, 0.01);
+    // The empty paragraph still takes a caret: one run of one slice, the line's own box, standing
+    // for the one character where the line starts.
+    const TextLine& empty = layout.line(1);
+    ASSERT_EQ(empty.runCount(), 1u);
+    ASSERT_EQ(empty.run(0).sliceCount(), 1u);
+    EXPECT_EQ(empty.run(0).slice(0).characterRange(), (CharacterRange{11, 12}));
+    EXPECT_EQ(empty.run(0).slice(0).typographicBounds(), empty.typographicBounds());
+    EXPECT_EQ(empty.run(0).url(), std::nullopt);
+    // Lines and runs are made once: reading twice gives the same objects.
+    EXPECT_EQ(&layout.line(2).run(0), &last);
+}
+
+TEST(LiveTextLayoutCollection, RunsReportTheirLinks) {
+    const auto url = platform::URL::fromString("https://example.com/a");
+    ASSERT_TRUE(url);
+    const LaidOutTexts texts(
+        {(fragment("see ") + fragment("here").customAttribute(LinkAttribute{*url}))});
+    const TextLine& line = texts.collection().layout(0).line(0);
+    ASSERT_EQ(line.runCount(), 2u);
+    EXPECT_EQ(line.run(0).url(), std::nullopt);
+    EXPECT_EQ(line.run(1).url(), url);
+    const auto o = texts.collection().layout(0).origin();
+    const double midY = o.y + line.typographicBounds().midY();
+    EXPECT_EQ(linkURL(texts.collection(), {o.x + 5.5 * kAdvance, midY}), url);
+    EXPECT_EQ(linkURL(texts.collection(), {o.x + 1.5 * kAdvance, midY}), std::nullopt);
+    EXPECT_EQ(linkURL(texts.collection(), {o.x + 5.5 * kAdvance, midY + 200}), std::nullopt);
+}
+
+TEST(TextLayoutCollections, EqualityIsAskedOfTheLeftSide) {
+    const LaidOutTexts texts({fragment("one")});
+    const LaidOutTexts plain({ui::Text("no fragment")});
+    const EmptyTextLayoutCollection empty;
+    const auto& live = texts.collection();
+    ASSERT_EQ(plain.collection().layoutCount(), 0u);
+    EXPECT_TRUE(empty.isEqual(empty));
+    EXPECT_TRUE(empty.isEqual(plain.collection()));
+    EXPECT_FALSE(empty.isEqual(live));
+    // A live collection is equal only to a live one, even when both hold nothing.
+    EXPECT_FALSE(plain.collection().isEqual(empty));
+    const LiveTextLayoutCollection same(texts.anchored(), ui::GeometryProxy());
+    EXPECT_TRUE(live.isEqual(same));
+    EXPECT_FALSE(live.isEqual(plain.collection()));
+
+    const AnyTextLayoutCollection anyEmpty;
+    const AnyTextLayoutCollection anyPlain(plain.shared());
+    EXPECT_TRUE(anyEmpty == anyPlain);
+    EXPECT_FALSE(anyPlain == anyEmpty);
+    EXPECT_EQ(AnyTextLayoutCollection(texts.shared()).index(texts.anchored()[0].layout), 0u);
+}
+
+TEST(TextLayoutCollections, OnlyALiveCollectionOverOtherTextsNeedsRemapping) {
+    const LaidOutTexts texts({fragment("one"), fragment("two")});
+    const LaidOutTexts other({fragment("one"), fragment("two!")});
+    const EmptyTextLayoutCollection empty;
+    EXPECT_FALSE(empty.layoutsDiffer(texts.collection()));
+    EXPECT_FALSE(empty.layoutsDiffer(empty));
+    EXPECT_TRUE(texts.collection().layoutsDiffer(empty));
+    EXPECT_TRUE(texts.collection().layoutsDiffer(other.collection()));
+    // The same texts moved elsewhere keep their positions.
+    auto moved = texts.anchored();
+    for (auto& a : moved) {
+        a.origin = ui::Anchor<platform::Point>(a.origin.rootValue() + platform::Point{0, 40});
+    }
+    const LiveTextLayoutCollection shifted(moved, ui::GeometryProxy());
+    EXPECT_FALSE(shifted.isEqual(texts.collection()));
+    EXPECT_FALSE(shifted.layoutsDiffer(texts.collection()));
+    EXPECT_TRUE(AnyTextLayoutCollection(texts.shared()).layoutsDiffer(AnyTextLayoutCollection()));
+}
+
+TEST(EmptyRun, TakesTheDirectionOfTheUsersLanguage) {
+    EXPECT_EQ(characterDirection("he_IL.UTF-8"), LayoutDirection::rightToLeft);
+    EXPECT_EQ(characterDirection("ar-EG"), LayoutDirection::rightToLeft);
+    EXPECT_EQ(characterDirection("fa"), LayoutDirection::rightToLeft);
+    EXPECT_EQ(characterDirection("en_GB.UTF-8"), LayoutDirection::leftToRight);
+    EXPECT_EQ(characterDirection("hel"), LayoutDirection::leftToRight);
+    EXPECT_EQ(characterDirection("C"), LayoutDirection::leftToRight);
+    EXPECT_EQ(characterDirection(""), LayoutDirection::leftToRight);
+    const EmptyRun run(LayoutDirection::leftToRight, {1, 2, 0, 10}, std::nullopt,
+                       EmptyRunSlice({1, 2, 0, 10}, {4, 5}));
+    EXPECT_EQ(run.sliceCount(), 1u);
+    EXPECT_EQ(run.slice(0).characterRange(), (CharacterRange{4, 5}));
+}
