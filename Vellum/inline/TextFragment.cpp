@@ -167,7 +167,7 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
         if (const platform::URL* link = run.get<Foundation::LinkAttribute>()) {
             runText = runText.customAttribute(LinkAttribute{*link});
         }
-        result = result + runText;
+        result += runText;
     }
     return result;
 }

@@ -79,10 +79,9 @@ Text Text::withCustom(ViewID value) const {
     });
 }
 
-Text operator+(const Text& a, const Text& b) {
-    Text t = a;
-    t.runs_.insert(t.runs_.end(), b.runs_.begin(), b.runs_.end());
-    return t;
+Text& Text::operator+=(const Text& b) {
+    runs_.insert(runs_.end(), b.runs_.begin(), b.runs_.end());
+    return *this;
 }
 
 std::string Text::string() const {

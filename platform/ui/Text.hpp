@@ -61,7 +61,9 @@ public:
         return withCustom(ViewID(std::move(value)));
     }
 
-    friend Text operator+(const Text& a, const Text& b);
+    /// Appends the runs of `b`; building a long text run by run with += stays linear.
+    Text& operator+=(const Text& b);
+    friend Text operator+(Text a, const Text& b) { return a += b; }
     friend bool operator==(const Text&, const Text&) = default;
 
     const std::vector<Run>& runs() const { return runs_; }

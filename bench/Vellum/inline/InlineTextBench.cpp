@@ -114,5 +114,25 @@ void InlineTextMarkupChange(benchmark::State& state) {
 }
 BENCHMARK(InlineTextMarkupChange)->Unit(benchmark::kMillisecond);
 
+// Many short styled runs (`*a* b ` repeated) up to the given size in bytes: the text builder
+// appends run after run, so this shows whether building stays linear in the runs.
+void InlineTextStyledRuns(benchmark::State& state) {
+    std::string text;
+    while (text.size() < static_cast<std::size_t>(state.range(0))) {
+        text += "*a* b ";
+    }
+    for (auto _ : state) {
+        ui::OffscreenHost host(ui::AnyView(vellum::InlineText(text)).frame(480));
+        benchmark::DoNotOptimize(host.render(1.0, platform::Color::white()));
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(InlineTextStyledRuns)
+    ->Arg(25'000)
+    ->Arg(50'000)
+    ->Arg(100'000)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 BENCHMARK_MAIN();
