@@ -41,6 +41,30 @@ struct CloseGif {
 
 enum : int { disposeUnspecified = 0, disposeKeep = 1, disposeBackground = 2, disposePrevious = 3 };
 
+constexpr int passStart[4] = {0, 4, 2, 1};
+constexpr int passStep[4] = {8, 8, 4, 2};
+
+/// How many rows of a frame `height` rows high must be decoded, in the order the file stores
+/// them, for its first `visible` rows: the rest lie outside the canvas. An interlaced frame
+/// stores every eighth row first, so its visible rows end later in the data.
+int rowsToDecode(int visible, int height, bool interlaced) {
+    if (visible <= 0)
+        return 0;
+    if (!interlaced)
+        return std::min(visible, height);
+    int before = 0; // rows of the earlier passes
+    int needed = 0;
+    for (int pass = 0; pass < 4; ++pass) {
+        const int start = passStart[pass];
+        const int step = passStep[pass];
+        if (visible > start)
+            needed = before + (visible - 1 - start) / step + 1;
+        if (height > start)
+            before += (height - 1 - start) / step + 1;
+    }
+    return needed;
+}
+
 struct Control {
     int disposal = disposeUnspecified;
     int transparent = -1;
@@ -67,6 +91,7 @@ ImageSource decodeGIF(std::span<const std::uint8_t> data, const ImageDecodeLimit
     int canvasH = gif->SHeight;
     std::vector<std::uint32_t> canvas;
     std::vector<std::uint32_t> saved;
+    bool savedTaken = false;
     std::vector<ImageSource::Frame> frames;
     std::optional<int> loopCount;
     Control control;
@@ -127,34 +152,44 @@ ImageSource decodeGIF(std::span<const std::uint8_t> data, const ImageDecodeLimit
             budget.checkCanvas(canvasW, canvasH);
             canvas.assign(std::size_t(canvasW) * std::size_t(canvasH), 0);
         }
-        budget.checkCanvas(desc.Width, desc.Height);
+        // The part of the frame on the canvas (offsets are unsigned in the file).
+        const int left = std::min(desc.Left, canvasW);
+        const int top = std::min(desc.Top, canvasH);
+        const int right =
+            int(std::min<std::int64_t>(std::int64_t{desc.Left} + desc.Width, canvasW));
+        const int bottom =
+            int(std::min<std::int64_t>(std::int64_t{desc.Top} + desc.Height, canvasH));
+        const int visibleRows = right > left ? bottom - top : 0;
+        const int decodedRows = rowsToDecode(visibleRows, desc.Height, desc.Interlace);
         budget.takeFrame(std::int64_t(canvasW) * canvasH);
+        budget.take(std::int64_t(decodedRows) * desc.Width -
+                    std::int64_t(visibleRows) * (right - left));
 
         const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
         if (!map)
             fail(Kind::malformed, "GIF frame without colour table");
-        if (control.disposal == disposePrevious)
+        if (control.disposal == disposePrevious) {
+            if (!savedTaken) {
+                budget.take(std::int64_t(canvasW) * canvasH);
+                savedTaken = true;
+            }
             saved = canvas;
+        }
 
         line.resize(std::size_t(desc.Width));
-        static constexpr int passStart[4] = {0, 4, 2, 1};
-        static constexpr int passStep[4] = {8, 8, 4, 2};
-        const int passes = desc.Interlace ? 4 : 1;
-        for (int pass = 0; pass < passes; ++pass) {
+        int decoded = 0;
+        for (int pass = 0; pass < (desc.Interlace ? 4 : 1) && decoded < decodedRows; ++pass) {
             const int start = desc.Interlace ? passStart[pass] : 0;
             const int step = desc.Interlace ? passStep[pass] : 1;
-            for (int row = start; row < desc.Height; row += step) {
+            for (int row = start; row < desc.Height && decoded < decodedRows; row += step) {
                 if (DGifGetLine(gif.get(), line.data(), desc.Width) == GIF_ERROR)
                     failWith("image data");
-                const int y = desc.Top + row;
-                if (y < 0 || y >= canvasH)
+                ++decoded;
+                if (row >= visibleRows)
                     continue;
-                std::uint32_t* out = &canvas[std::size_t(y) * std::size_t(canvasW)];
-                for (int col = 0; col < desc.Width; ++col) {
-                    const int x = desc.Left + col;
-                    if (x < 0 || x >= canvasW)
-                        continue;
-                    const int index = line[std::size_t(col)];
+                std::uint32_t* out = &canvas[std::size_t(desc.Top + row) * std::size_t(canvasW)];
+                for (int x = left; x < right; ++x) {
+                    const int index = line[std::size_t(x - desc.Left)];
                     if (index == control.transparent || index >= map->ColorCount)
                         continue;
                     const GifColorType& c = map->Colors[index];
@@ -162,12 +197,19 @@ ImageSource decodeGIF(std::span<const std::uint8_t> data, const ImageDecodeLimit
                 }
             }
         }
+        if (decodedRows < desc.Height) {
+            // The rest of the frame's data is skipped block by block, undecoded.
+            GifByteType* block = nullptr;
+            int codeSize = 0;
+            if ((decodedRows == 0 ? DGifGetCode(gif.get(), &codeSize, &block)
+                                  : DGifGetCodeNext(gif.get(), &block)) == GIF_ERROR)
+                failWith("image data");
+            while (block)
+                if (DGifGetCodeNext(gif.get(), &block) == GIF_ERROR)
+                    failWith("image data");
+        }
         frames.push_back({Image(canvasW, canvasH, canvas), control.delay});
 
-        const int left = std::clamp(desc.Left, 0, canvasW);
-        const int top = std::clamp(desc.Top, 0, canvasH);
-        const int right = std::clamp(desc.Left + desc.Width, 0, canvasW);
-        const int bottom = std::clamp(desc.Top + desc.Height, 0, canvasH);
         if (control.disposal == disposeBackground) {
             // Restoring to the background means clearing to transparency: the canvas has no
             // other background once it is composited over a page.

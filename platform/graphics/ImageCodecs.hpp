@@ -37,9 +37,14 @@ public:
     /// Accounts for one more full frame of `pixels`.
     void takeFrame(std::int64_t pixels) {
         ++frames_;
-        total_ += pixels;
         if (frames_ > limits_.maxFrameCount)
             fail(ImageDecodeError::Kind::tooLarge, "image has too many frames");
+        take(pixels);
+    }
+    /// Accounts for pixels besides the frames: a canvas kept to undo a frame with, or decoded
+    /// pixels that land outside the canvas.
+    void take(std::int64_t pixels) {
+        total_ += pixels;
         if (total_ > limits_.maxTotalPixelCount)
             fail(ImageDecodeError::Kind::tooLarge, "animation decodes to too many pixels");
     }

@@ -38,14 +38,18 @@ private:
     Kind kind_;
 };
 
-/// Bounds on what one decode may allocate. The defaults accept any ordinary photo or animation.
+/// Bounds on what one decode may allocate. The defaults accept any ordinary photo or animation
+/// (a 4096 × 4096 still, a two-second screen-sized animation) and hold a decode to a few hundred
+/// megabytes, whatever a small file claims.
 struct ImageDecodeLimits {
     /// Largest canvas (width × height) accepted.
-    std::int64_t maxPixelCount = std::int64_t{1} << 26;
-    /// Largest sum of pixels over all decoded frames (each frame is a full canvas).
-    std::int64_t maxTotalPixelCount = std::int64_t{1} << 27;
+    std::int64_t maxPixelCount = std::int64_t{1} << 24;
+    /// Largest sum of pixels one decode holds or decodes: every frame (each a full canvas), the
+    /// canvases kept aside to undo a frame, and the decoded pixels of a frame that fall outside
+    /// the canvas.
+    std::int64_t maxTotalPixelCount = std::int64_t{1} << 25;
     /// Most frames decoded from one file.
-    int maxFrameCount = 10000;
+    int maxFrameCount = 4000;
 };
 
 class ImageSource {

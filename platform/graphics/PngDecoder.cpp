@@ -219,17 +219,22 @@ ImageSource decodeAnimation(std::span<const std::uint8_t> file, const std::vecto
     const std::size_t cw = canvasW, ch = canvasH;
     std::vector<std::uint32_t> canvas(cw * ch, 0);
     std::vector<std::uint32_t> saved;
+    bool savedTaken = false; // the budget has counted the canvas kept for undoing frames
     std::vector<ImageSource::Frame> out;
     out.reserve(frames.size());
     for (std::size_t i = 0; i < frames.size(); ++i) {
         budget.takeFrame(std::int64_t(cw) * std::int64_t(ch));
         const FrameControl& fc = frames[i].control;
-        const Pixels px = decodeStill(frameStream(ihdr.data, shared, frames[i]), budget);
-        if (px.width != int(fc.width) || px.height != int(fc.height))
-            fail(Kind::malformed, "PNG frame size mismatch");
         std::uint8_t dispose = fc.dispose;
         if (i == 0 && dispose == disposePrevious)
             dispose = disposeBackground;
+        if (dispose == disposePrevious && !savedTaken) {
+            budget.take(std::int64_t(cw) * std::int64_t(ch));
+            savedTaken = true;
+        }
+        const Pixels px = decodeStill(frameStream(ihdr.data, shared, frames[i]), budget);
+        if (px.width != int(fc.width) || px.height != int(fc.height))
+            fail(Kind::malformed, "PNG frame size mismatch");
         if (dispose == disposePrevious)
             saved = canvas;
         for (std::size_t y = 0; y < fc.height; ++y) {

@@ -43,9 +43,12 @@ ImageSource decodeWebP(std::span<const std::uint8_t> data, const ImageDecodeLimi
     budget.checkCanvas(canvasW, canvasH);
     if (frameCount <= 0)
         fail(Kind::malformed, "WebP file has no frame");
+    // Besides the frames, the animation decoder keeps a second canvas to undo a frame with.
+    const std::int64_t canvasPixels = std::int64_t(canvasW) * canvasH;
     if (frameCount > limits.maxFrameCount ||
-        std::int64_t(frameCount) * canvasW * canvasH > limits.maxTotalPixelCount)
+        (std::int64_t(frameCount) + 1) * canvasPixels > limits.maxTotalPixelCount)
         fail(Kind::tooLarge, "WebP animation decodes to too many pixels");
+    budget.take(canvasPixels);
 
     std::vector<double> durations;
     WebPIterator it;

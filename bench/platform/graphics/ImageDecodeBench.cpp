@@ -1,5 +1,6 @@
-// Decoding speed of the two inputs the image views meet most: a large still PNG and a long GIF
-// animation. Inputs are generated up front with the real encoders.
+// Decoding speed of the two inputs the image views meet most, a large still PNG and a long GIF
+// animation, and of a hostile GIF whose frames reach far past its canvas. Inputs are generated up
+// front with the real encoders.
 
 #include "platform/graphics/ImageSource.hpp"
 #include "tests/platform/graphics/ImageFixtures.hpp"
@@ -76,6 +77,36 @@ void decodeGIF50Frames(benchmark::State& state) {
     state.counters["frames"] = 50;
 }
 BENCHMARK(decodeGIF50Frames)->Unit(benchmark::kMillisecond);
+
+void decodeGIFFramesBesideTinyCanvas(benchmark::State& state) {
+    // A one-pixel canvas with 100 frames of 4096 × 4096, each a single colour: a file of under a
+    // megabyte whose frames hang far past the canvas. Only the row of each frame that meets the
+    // canvas is decoded; the rest of its data is skipped.
+    const int side = 4096;
+    const std::vector<std::uint8_t> palette = {255, 0, 0, 0, 255, 0};
+    GifFrame frame;
+    frame.width = side;
+    frame.height = side;
+    frame.delayCentiseconds = 4;
+    frame.indices.assign(std::size_t(side) * std::size_t(side), 1);
+    const Bytes one = makeGIF(1, 1, palette, {frame}, -1);
+    // Header, screen descriptor and the two-colour table come first, the trailer byte last.
+    const std::size_t frameStart = 6 + 7 + 6;
+    if (one.size() < frameStart + 2 || one[frameStart] != 0x21 || one.back() != 0x3b) {
+        state.SkipWithError("unexpected GIF layout");
+        return;
+    }
+    Bytes gif(one.begin(), one.begin() + long(frameStart));
+    for (int i = 0; i < 100; ++i)
+        gif.insert(gif.end(), one.begin() + long(frameStart), one.end() - 1);
+    gif.push_back(0x3b);
+    for (auto _ : state) {
+        auto source = platform::ImageSource::decode(gif);
+        benchmark::DoNotOptimize(source.frames().data());
+    }
+    state.counters["file_KiB"] = double(gif.size()) / 1024;
+}
+BENCHMARK(decodeGIFFramesBesideTinyCanvas)->Unit(benchmark::kMillisecond);
 
 void encodePNG1000(benchmark::State& state) {
     const auto source = platform::ImageSource::decode(makePNG(photoLike(1000, 1000)));

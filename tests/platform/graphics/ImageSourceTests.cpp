@@ -258,6 +258,104 @@ TEST(ImageSource, OversizedImagesAreRejectedBeforeAllocation) {
     EXPECT_EQ(decodeErrorKind(huge), ImageDecodeError::Kind::tooLarge);
 }
 
+// Small files that claim a large canvas and make the decoder keep copies of it.
+TEST(ImageSource, DefaultLimitsHoldHostileAnimationsToAFewHundredMegabytes) {
+    // Just past a 4096 × 4096 canvas: refused by every format before anything is allocated.
+    Bytes gif = makeGIF(1, 1, palette, {gifFrame(0, 0, 1, 1, 1, 10)}, 0);
+    gif[6] = 0x01, gif[7] = 0x10, gif[8] = 0x00, gif[9] = 0x10; // 4097 × 4096
+    EXPECT_EQ(decodeErrorKind(gif), ImageDecodeError::Kind::tooLarge);
+    Bytes png = makePNG(solid(1, 1, 1, 2, 3));
+    png[16 + 2] = 0x10, png[16 + 3] = 0x01, png[20 + 2] = 0x10, png[20 + 3] = 0x00;
+    EXPECT_EQ(decodeErrorKind(png), ImageDecodeError::Kind::tooLarge);
+    Bytes webp = makeAnimatedWebP({solid(1, 1, 255, 0, 0), solid(1, 1, 0, 255, 0)}, {10, 10}, 0);
+    ASSERT_EQ(std::string(webp.begin() + 12, webp.begin() + 16), "VP8X");
+    webp[24] = 0x00, webp[25] = 0x10, webp[26] = 0x00; // width − 1 = 4096
+    webp[27] = 0xff, webp[28] = 0x0f, webp[29] = 0x00; // height − 1 = 4095
+    EXPECT_EQ(decodeErrorKind(webp), ImageDecodeError::Kind::tooLarge);
+
+    // The largest canvas with two one-pixel frames, the first undone by restoring the canvas
+    // before it: two frames and the saved canvas are more than the defaults hold.
+    std::vector<GifFrame> frames = {gifFrame(0, 0, 1, 1, 1, 10, 3), gifFrame(0, 0, 1, 1, 2, 10)};
+    Bytes restoring = makeGIF(1, 1, palette, frames, 0);
+    restoring[6] = 0x00, restoring[7] = 0x10, restoring[8] = 0x00, restoring[9] = 0x10;
+    EXPECT_EQ(decodeErrorKind(restoring), ImageDecodeError::Kind::tooLarge);
+}
+
+TEST(ImageSource, CanvasesKeptForDisposalCountAgainstTheTotal) {
+    ImageDecodeLimits small;
+    small.maxPixelCount = 1000;
+    small.maxTotalPixelCount = 2000;
+    // Two 30 × 30 frames fit the total; a third canvas kept to restore does not.
+    std::vector<GifFrame> gifFrames(2, gifFrame(0, 0, 30, 30, 0, 1));
+    EXPECT_EQ(ImageSource::decode(makeGIF(30, 30, palette, gifFrames, 0), small).count(), 2u);
+    gifFrames[0].disposal = 3;
+    EXPECT_EQ(decodeErrorKind(makeGIF(30, 30, palette, gifFrames, 0), small),
+              ImageDecodeError::Kind::tooLarge);
+
+    std::vector<ApngFrame> apngFrames(2, ApngFrame{solid(30, 30, 1, 2, 3)});
+    EXPECT_EQ(ImageSource::decode(makeAPNG(30, 30, apngFrames, 0), small).count(), 2u);
+    apngFrames[1].dispose = 2;
+    EXPECT_EQ(decodeErrorKind(makeAPNG(30, 30, apngFrames, 0), small),
+              ImageDecodeError::Kind::tooLarge);
+
+    // WebP's animation decoder always keeps a second canvas: a still fits, two frames do not.
+    EXPECT_EQ(ImageSource::decode(makeWebP(solid(30, 30, 1, 2, 3)), small).count(), 1u);
+    const std::vector<RGBAFrame> webpFrames = {solid(30, 30, 255, 0, 0), solid(30, 30, 0, 0, 255)};
+    EXPECT_EQ(decodeErrorKind(makeAnimatedWebP(webpFrames, {10, 10}, 0), small),
+              ImageDecodeError::Kind::tooLarge);
+}
+
+TEST(ImageSource, GIFFramesAreDecodedOnlyWhereTheyMeetTheCanvas) {
+    // Frames far taller than a one-pixel canvas, in turn green and blue, plain and interlaced:
+    // only their first row is decoded, so neither their declared size nor their data below the
+    // canvas costs anything.
+    ImageDecodeLimits small;
+    small.maxPixelCount = 1000;
+    small.maxTotalPixelCount = 2000;
+    std::vector<GifFrame> tall;
+    for (int i = 0; i < 6; ++i) {
+        tall.push_back(gifFrame(0, 0, 1, 3000, std::uint8_t(1 + i % 2), 1));
+        tall.back().indices[0] = std::uint8_t(1 + i % 2);
+        tall.back().indices[1] = 0; // the rest of the frame is other colours
+        tall.back().interlaced = i >= 3;
+    }
+    // One frame entirely beside the canvas, decoded not at all.
+    tall.push_back(gifFrame(5, 0, 2, 2, 0, 1));
+    const Bytes tallFile = makeGIF(1, 1, palette, tall, 0);
+    const ImageSource s = ImageSource::decode(tallFile, small);
+    ASSERT_EQ(s.count(), 7u);
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(s.frames()[i].image.pixel(0, 0), i % 2 == 0 ? px(0, 255, 0) : px(0, 0, 255))
+            << "frame " << i;
+    EXPECT_EQ(s.frames()[6].image.pixel(0, 0), px(0, 0, 255)); // unchanged by it
+    // The skipped data must still be there.
+    for (const std::size_t cut : {tallFile.size() / 3, tallFile.size() / 2, tallFile.size() - 4})
+        EXPECT_NE(decodeErrorKind(prefix(tallFile, cut), small), ImageDecodeError::Kind::tooLarge);
+
+    // Frames wider than the canvas: their rows are decoded whole, and the pixels beside the
+    // canvas are charged.
+    std::vector<GifFrame> wide(3, gifFrame(0, 0, 900, 1, 2, 1));
+    EXPECT_EQ(decodeErrorKind(makeGIF(1, 1, palette, wide, 0), small),
+              ImageDecodeError::Kind::tooLarge);
+    wide.resize(2);
+    EXPECT_EQ(ImageSource::decode(makeGIF(1, 1, palette, wide, 0), small).count(), 2u);
+
+    // A frame overhanging the canvas's corner, interlaced: each canvas pixel shows the frame
+    // pixel over it.
+    GifFrame corner = gifFrame(1, 2, 4, 9, 0, 1);
+    corner.interlaced = true;
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 4; ++x)
+            corner.indices[std::size_t(y * 4 + x)] = std::uint8_t((x + y) % 4);
+    const Image image = ImageSource::decode(makeGIF(3, 7, palette, {corner}, 0)).frames()[0].image;
+    const Pixel colours[4] = {px(255, 0, 0), px(0, 255, 0), px(0, 0, 255), px(255, 255, 255)};
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(image.pixel(x, y),
+                      x < 1 || y < 2 ? px(0, 0, 0, 0) : colours[(x - 1 + y - 2) % 4])
+                << x << ", " << y;
+}
+
 namespace {
 
 // Quadrants red (top left), green (top right), blue (bottom left), white (bottom right), so
