@@ -375,9 +375,10 @@ void BodyNode::rebuild() {
     child = reconcile(std::move(child), result, env);
 }
 
-std::shared_ptr<void>& BodyNode::nextSlot() {
+ViewContext::StateSlot& BodyNode::nextSlot() {
     if (nextSlot_ >= slots_.size()) {
         slots_.resize(nextSlot_ + 1);
+        slots_.back().position = nextSlot_;
     }
     return slots_[nextSlot_++];
 }

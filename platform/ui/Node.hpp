@@ -138,9 +138,9 @@ protected:
     void rebuild() override;
 
 private:
-    std::shared_ptr<void>& nextSlot() override;
+    StateSlot& nextSlot() override;
     std::weak_ptr<NodeToken> token() const override { return Node::token; }
-    std::vector<std::shared_ptr<void>> slots_;
+    std::vector<StateSlot> slots_;
     std::size_t nextSlot_ = 0;
     platform::ObservationTracking tracking_;
 };

@@ -3,6 +3,11 @@
 #include "platform/ui/Containers.hpp"
 #include "platform/ui/Node.hpp"
 
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
+#include <string>
+
 namespace platform::ui {
 
 namespace detail {
@@ -132,6 +137,40 @@ std::vector<std::pair<ViewID, AnyView>> subviewsOf(const AnyView& content) {
         out.emplace_back(std::move(f.key), std::move(f.view));
     }
     return out;
+}
+
+// ---- State ----
+
+namespace {
+std::string readableTypeName(const std::type_info& type) {
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> name(
+        abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+    return status == 0 && name ? std::string(name.get()) : std::string(type.name());
+}
+} // namespace
+
+StateTypeMismatch::StateTypeMismatch(const std::type_info& held, const std::type_info& asked,
+                                     std::size_t position)
+    : held_(readableTypeName(held))
+    , asked_(readableTypeName(asked))
+    , position_(position) {}
+
+std::string StateTypeMismatch::localizedDescription() const {
+    return "State slot " + std::to_string(position_) + " of this view holds a value of type " +
+           held_ + ", but the body read it as " + asked_ +
+           ": a body must ask for the same state, of the same types, in the same order at "
+           "every evaluation.";
+}
+
+ViewContext::StateSlot& ViewContext::typedSlot(const std::type_info& type) {
+    StateSlot& slot = nextSlot();
+    if (slot.type == nullptr) {
+        slot.type = &type;
+    } else if (*slot.type != type) {
+        throw StateTypeMismatch(*slot.type, type, slot.position);
+    }
+    return slot;
 }
 
 AnyView ConditionalContent(bool condition, AnyView whenTrue, AnyView whenFalse) {

@@ -9,6 +9,7 @@
 // Values with `operator==` that compare equal to the previous value of the same identity, in an
 // unchanged environment, are not evaluated again.
 
+#include "platform/foundation/Error.hpp"
 #include "platform/graphics/Path.hpp"
 #include "platform/runtime/Task.hpp"
 #include "platform/ui/Environment.hpp"
@@ -497,8 +498,23 @@ void State<T>::invalidate(const std::weak_ptr<detail::NodeToken>& owner) {
     detail::invalidateToken(owner);
 }
 
+/// A state read of another type than the slot at its position holds: the body asked for its
+/// state in a different order (or of different types) than at its first evaluation.
+class StateTypeMismatch : public platform::Error {
+public:
+    StateTypeMismatch(const std::type_info& held, const std::type_info& asked,
+                      std::size_t position);
+    std::string localizedDescription() const override;
+
+private:
+    std::string held_;
+    std::string asked_;
+    std::size_t position_;
+};
+
 /// What a body sees: the environment and its identity's state. State slots are matched by the
-/// order of the calls, which must be the same at every evaluation.
+/// order of the calls, which must be the same at every evaluation; a slot keeps the type it was
+/// made with, and a read of another type throws `StateTypeMismatch`.
 class ViewContext {
 public:
     virtual ~ViewContext() = default;
@@ -509,27 +525,37 @@ public:
     }
     template <class T>
     State<T> state(T initial) {
-        std::shared_ptr<void>& slot = nextSlot();
         using Box = typename State<T>::Box;
-        if (!slot) {
-            slot = std::make_shared<Box>(Box{std::move(initial), token()});
+        StateSlot& slot = typedSlot(typeid(Box));
+        if (!slot.value) {
+            slot.value = std::make_shared<Box>(Box{std::move(initial), token()});
         }
-        return State<T>(std::static_pointer_cast<Box>(slot));
+        return State<T>(std::static_pointer_cast<Box>(slot.value));
     }
     /// An object made once per identity by `make()` (observable models).
     template <class T, class F>
     std::shared_ptr<T> stateObject(F make) {
-        std::shared_ptr<void>& slot = nextSlot();
-        if (!slot) {
+        StateSlot& slot = typedSlot(typeid(T));
+        if (!slot.value) {
             std::shared_ptr<T> object = make();
-            slot = object;
+            slot.value = object;
         }
-        return std::static_pointer_cast<T>(slot);
+        return std::static_pointer_cast<T>(slot.value);
     }
 
 protected:
-    virtual std::shared_ptr<void>& nextSlot() = 0;
+    /// One state slot: the value and the type it was made for.
+    struct StateSlot {
+        std::shared_ptr<void> value;
+        const std::type_info* type = nullptr;
+        std::size_t position = 0;
+    };
+    virtual StateSlot& nextSlot() = 0;
     virtual std::weak_ptr<detail::NodeToken> token() const = 0;
+
+private:
+    /// The next slot, claimed for `type` when new; throws when it holds another type.
+    StateSlot& typedSlot(const std::type_info& type);
 };
 
 template <class V>

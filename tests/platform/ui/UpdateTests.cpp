@@ -407,3 +407,37 @@ TEST(Updates, ChangingOneTextLeavesTheOthersLaidOutAsTheyWere) {
     EXPECT_EQ((*layouts)[7].layout.base().string(),
               "a longer line that takes the place of line seven");
 }
+
+namespace {
+
+/// Asks for an int at its first evaluation and for a string in that place afterwards, as a body
+/// whose state calls depend on a condition would.
+struct ShiftingState {
+    std::shared_ptr<Model> model;
+    AnyView body(ViewContext& c) const {
+        if (model->a.get() == 0) {
+            auto count = c.state<int>(7);
+            return Text(std::to_string(*count));
+        }
+        auto name = c.state<std::string>(std::string(64, 'x'));
+        return Text(*name);
+    }
+};
+
+} // namespace
+
+TEST(Updates, AStateSlotRefusesAReadOfAnotherType) {
+    auto model = std::make_shared<Model>();
+    OffscreenHost host(ShiftingState{model});
+    host.runUntilIdle();
+    model->a.set(1);
+    try {
+        host.runUntilIdle();
+        FAIL() << "the string read of an int slot went through";
+    } catch (const StateTypeMismatch& error) {
+        const std::string text = error.localizedDescription();
+        EXPECT_NE(text.find("int"), std::string::npos) << text;
+        EXPECT_NE(text.find("std::"), std::string::npos) << text;
+        EXPECT_STREQ(error.what(), text.c_str());
+    }
+}
