@@ -75,7 +75,21 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
                                                                  std::string_view context,
                                                                  std::size_t offset,
                                                                  std::size_t length) {
-    std::string key(sizeof(PangoFont*) + 2 * sizeof(std::uint32_t), '\0');
+    return shape(font, context, offset, length, false);
+}
+
+std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shapeAlone(const LoadedFont& font,
+                                                                      std::string_view context,
+                                                                      std::size_t offset,
+                                                                      std::size_t length) {
+    return shape(font, context, offset, length, true);
+}
+
+std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFont& font,
+                                                                 std::string_view context,
+                                                                 std::size_t offset,
+                                                                 std::size_t length, bool alone) {
+    std::string key(sizeof(PangoFont*) + 2 * sizeof(std::uint32_t) + 1, '\0');
     const PangoFont* address = font.font;
     const auto at = static_cast<std::uint32_t>(offset);
     const auto count = static_cast<std::uint32_t>(length);
@@ -83,6 +97,7 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
     std::memcpy(k, static_cast<const void*>(&address), sizeof address);
     std::memcpy(k + sizeof address, &at, sizeof at);
     std::memcpy(k + sizeof address + sizeof at, &count, sizeof count);
+    k[sizeof address + sizeof at + sizeof count] = alone ? '1' : '0';
     key.append(context);
     if (const auto it = shapes_.find(key); it != shapes_.end()) {
         return it->second;
@@ -96,9 +111,15 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
     analysis.script = PANGO_SCRIPT_LATIN;
     analysis.language = pango_context_get_language(context_);
     const auto whole = static_cast<int>(context.size());
-    pango_shape_with_flags(context.data(), whole, context.data(), whole, &analysis, shape->glyphs,
-                           PANGO_SHAPE_NONE);
-    if (offset > 0 || length < context.size()) {
+    if (alone) {
+        // Clusters come out relative to the shaped bytes.
+        pango_shape_with_flags(context.data() + offset, static_cast<int>(length), context.data(),
+                               whole, &analysis, shape->glyphs, PANGO_SHAPE_NONE);
+    } else {
+        pango_shape_with_flags(context.data(), whole, context.data(), whole, &analysis,
+                               shape->glyphs, PANGO_SHAPE_NONE);
+    }
+    if (!alone && (offset > 0 || length < context.size())) {
         // Keep the segment's own glyphs, with clusters from its start.
         PangoGlyphString* all = shape->glyphs;
         shape->glyphs = pango_glyph_string_new();

@@ -6,6 +6,7 @@
 // platform/text.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <pango/pangocairo.h>
 #include <string>
@@ -20,7 +21,8 @@ public:
     /// advance in Pango units.
     struct Shape {
         PangoGlyphString* glyphs = nullptr;
-        int width = 0;
+        /// Wider than 32 bits can hold for a word of a few hundred thousand letters.
+        std::int64_t width = 0;
         /// Whether every character had a glyph in the font.
         bool covered = true;
         ~Shape();
@@ -47,6 +49,11 @@ public:
     /// contextual forms that look across a space come out as in the whole paragraph.
     std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
                                        std::size_t offset, std::size_t length);
+    /// The glyphs of `length` bytes from `offset` of `context`, shaped on their own: the text
+    /// around them is only looked at (for contextual forms), not shaped along, as Pango shapes
+    /// the part of a word it cut at a line's end.
+    std::shared_ptr<const Shape> shapeAlone(const LoadedFont& font, std::string_view context,
+                                            std::size_t offset, std::size_t length);
 
     SegmentShaper(const SegmentShaper&) = delete;
     SegmentShaper& operator=(const SegmentShaper&) = delete;
@@ -54,6 +61,8 @@ public:
 
 private:
     SegmentShaper();
+    std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
+                                       std::size_t offset, std::size_t length, bool alone);
 
     struct DescriptionHash {
         std::size_t operator()(const PangoFontDescription* d) const {

@@ -215,6 +215,8 @@ struct TextLayout::Impl {
     mutable GObjectPtr<PangoLayout> layout;
     /// Whether the lines come from the word-shape cache rather than from a Pango layout.
     bool wordShaped = false;
+    /// Whether the word-shaped lines cut a word between characters.
+    bool cutWords = false;
     /// What the lazily built Pango layout is made from (only for word-shaped layouts).
     StyledText sourceText;
     ParagraphStyle sourceStyle;
@@ -247,6 +249,7 @@ struct TextLayout::Impl {
     static TextLayout make(const StyledText& text, const ParagraphStyle& style,
                            bool allowWordShaping);
     static bool wordShapedOf(const TextLayout& layout) { return layout.impl_->wordShaped; }
+    static bool cutsWordsOf(const TextLayout& layout) { return layout.impl_->cutWords; }
     /// The Pango layout, built now if the lines did not need it.
     PangoLayout* pangoLayout() const {
         if (wordShaped) {
@@ -600,9 +603,13 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         std::size_t end = 0;
         std::size_t firstPiece = 0;
         std::size_t endPiece = 0;
-        int width = 0;
-        int hanging = 0;
+        std::int64_t width = 0;
+        std::int64_t hanging = 0;
         bool endsParagraph = false;
+        /// A part of a word cut between characters: the first starts a line, all but the last
+        /// end one.
+        bool startsLine = false;
+        bool endsLine = false;
     };
     std::vector<Piece> pieces;
     std::vector<Segment> segments;
@@ -657,37 +664,194 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         segmentStart = breakAt;
     }
 
+    // A segment wider than the line alone is cut between characters into parts that each fill a
+    // line, measured with the glyphs of the whole word: one pass over the word, where Pango
+    // measures each line's characters again (quadratic in the word's length).
+    const int available = style.width ? toPango(std::max(*style.width, 0.0)) : INT_MAX;
+    if (std::any_of(segments.begin(), segments.end(), [&](const Segment& segment) {
+            return segment.width - segment.hanging > available;
+        })) {
+        std::vector<Piece> cutPieces;
+        std::vector<Segment> cutSegments;
+        for (const Segment& segment : segments) {
+            if (segment.width - segment.hanging <= available) {
+                Segment kept = segment;
+                kept.firstPiece = cutPieces.size();
+                cutPieces.insert(cutPieces.end(), pieces.begin() + long(segment.firstPiece),
+                                 pieces.begin() + long(segment.endPiece));
+                kept.endPiece = cutPieces.size();
+                cutSegments.push_back(kept);
+                continue;
+            }
+            // The advance of the glyphs starting at each byte, and where a cut may fall: at a
+            // character boundary that no glyph straddles.
+            const std::size_t length = segment.end - segment.start;
+            std::vector<std::int64_t> before(length + 1, 0);
+            std::vector<bool> clusterStart(length + 1, false);
+            for (std::size_t p = segment.firstPiece; p < segment.endPiece; ++p) {
+                const PangoGlyphString* g = pieces[p].shape->glyphs;
+                clusterStart[pieces[p].start - segment.start] = true;
+                for (int i = 0; i < g->num_glyphs; ++i) {
+                    const std::size_t at = pieces[p].start - segment.start +
+                                           static_cast<std::size_t>(g->log_clusters[i]);
+                    clusterStart[at] = true;
+                    before[at + 1] += g->glyphs[i].geometry.width;
+                }
+            }
+            for (std::size_t k = 1; k <= length; ++k) {
+                before[k] += before[k - 1];
+            }
+            // A space that ends a part hangs past the line's end, as for whole segments.
+            const auto hangingAt = [&](std::size_t k) -> std::int64_t {
+                return text[segment.start + k - 1] == ' ' ? before[k] - before[k - 1] : 0;
+            };
+            // Where a part may end: after each character that may end a line, and at the end.
+            std::vector<std::size_t> ends;
+            std::size_t character = charOf(utf16(segment.start));
+            for (std::size_t k = 0; k < length;) {
+                k += std::min(sequenceLength(static_cast<unsigned char>(text[segment.start + k])),
+                              length - k);
+                ++character;
+                if (k == length || (clusterStart[k] && character < logAttrs.size() &&
+                                    logAttrs[character].is_cursor_position)) {
+                    ends.push_back(k);
+                }
+            }
+            // A part from `from` to the end `k`, shaped as the line shows it: the pieces a cut at
+            // its end falls in are shaped again on their own, so the letters before the cut lose
+            // their neighbours' kerning (the text around is looked at, for contextual forms, and
+            // not shaped).
+            std::size_t p = segment.firstPiece;
+            std::size_t from = 0;
+            const auto partTo = [&](std::size_t k, std::vector<Piece>& into) {
+                Segment part;
+                part.start = segment.start + from;
+                part.end = segment.start + ends[k];
+                part.startsLine = from == 0;
+                part.endsLine = ends[k] < length;
+                part.endsParagraph = !part.endsLine && segment.endsParagraph;
+                part.hanging = hangingAt(ends[k]);
+                for (std::size_t q = p; q < segment.endPiece && pieces[q].start < part.end; ++q) {
+                    const Piece& whole = pieces[q];
+                    const std::size_t start = std::max(whole.start, part.start);
+                    const std::size_t end = std::min(whole.end, part.end);
+                    if (start == whole.start && end == whole.end) {
+                        into.push_back(whole); // keeps the words it was shaped with
+                    } else if (end == whole.end) {
+                        // What follows the last cut keeps the glyphs of the whole word.
+                        const PangoGlyphString* g = whole.shape->glyphs;
+                        auto rest = std::make_shared<SegmentShaper::Shape>();
+                        rest->glyphs = pango_glyph_string_new();
+                        const auto skip = static_cast<int>(start - whole.start);
+                        for (int i = 0; i < g->num_glyphs; ++i) {
+                            if (g->log_clusters[i] < skip) {
+                                continue;
+                            }
+                            const int n = rest->glyphs->num_glyphs;
+                            pango_glyph_string_set_size(rest->glyphs, n + 1);
+                            rest->glyphs->glyphs[n] = g->glyphs[i];
+                            rest->glyphs->log_clusters[n] = g->log_clusters[i] - skip;
+                            rest->width += g->glyphs[i].geometry.width;
+                        }
+                        into.push_back({start, end, whole.run, std::move(rest), start, end});
+                    } else {
+                        // A few characters on either side are all a shaper looks at.
+                        std::size_t lookFrom = start - std::min<std::size_t>(start, 24);
+                        std::size_t lookTo = std::min(text.size(), end + 24);
+                        while (lookFrom < start && (text[lookFrom] & 0xC0) == 0x80) {
+                            ++lookFrom;
+                        }
+                        while (lookTo > end && lookTo < text.size() &&
+                               (text[lookTo] & 0xC0) == 0x80) {
+                            --lookTo;
+                        }
+                        into.push_back({start, end, whole.run,
+                                        shaper.shapeAlone(*runFonts[whole.run],
+                                                          std::string_view(text).substr(
+                                                              lookFrom, lookTo - lookFrom),
+                                                          start - lookFrom, end - start),
+                                        start, end});
+                    }
+                    part.width += into.back().shape->width;
+                }
+                return part;
+            };
+            // Greedy parts, as Pango cuts them: the ends the whole word's glyphs put near the
+            // line's end (within about three characters) are measured shaped as the line shows
+            // them, and the last that fits wins; when none does, the part gives up characters. A
+            // single character wider than the line takes a line alone.
+            std::vector<Piece> partPieces;
+            std::vector<Piece> trialPieces;
+            std::size_t e = 0;
+            while (from < length) {
+                const auto width = [&](std::size_t k) {
+                    return before[ends[k]] - before[from] - hangingAt(ends[k]);
+                };
+                while (p < segment.endPiece && pieces[p].end <= segment.start + from) {
+                    ++p;
+                }
+                const std::size_t firstEnd = e;
+                while (e + 1 < ends.size() && width(e + 1) <= available) {
+                    ++e;
+                }
+                const std::int64_t margin =
+                    3 * (before[ends[e]] - before[from]) / std::int64_t(e - firstEnd + 1);
+                partPieces.clear();
+                Segment part = partTo(e, partPieces);
+                for (std::size_t k = e + 1; k < ends.size() && width(k) <= available + margin;
+                     ++k) {
+                    trialPieces.clear();
+                    const Segment trial = partTo(k, trialPieces);
+                    if (trial.width - trial.hanging <= available) {
+                        part = trial;
+                        e = k;
+                        std::swap(partPieces, trialPieces);
+                    }
+                }
+                while (part.width - part.hanging > available && e > firstEnd) {
+                    partPieces.clear();
+                    part = partTo(--e, partPieces);
+                }
+                part.firstPiece = cutPieces.size();
+                cutPieces.insert(cutPieces.end(), partPieces.begin(), partPieces.end());
+                part.endPiece = cutPieces.size();
+                cutSegments.push_back(part);
+                from = ends[e];
+                ++e;
+            }
+        }
+        pieces = std::move(cutPieces);
+        segments = std::move(cutSegments);
+        cutWords = true;
+    }
+
     // Greedy lines, as Pango fills them: a segment moves to the next line when it does not fit
-    // without its final space. A segment wider than the line alone would need breaking between
-    // characters, which Pango does. A line feed ends the line after its segment; text that ends
-    // in one ends in an empty line.
+    // without its final space. A line feed ends the line after its segment; text that ends in one
+    // ends in an empty line.
     struct LineSpan {
         std::size_t firstSegment = 0;
         std::size_t endSegment = 0;
         bool wrapped = false;
     };
-    const int available = style.width ? toPango(std::max(*style.width, 0.0)) : INT_MAX;
     std::vector<LineSpan> spans;
     bool open = false;
-    int lineWidth = 0;
+    std::int64_t lineWidth = 0;
     for (std::size_t s = 0; s < segments.size(); ++s) {
         const Segment& segment = segments[s];
         const bool fits = segment.width - segment.hanging <= available - lineWidth;
-        if (open && !fits && lineWidth > 0) {
+        if (open && (!fits || segment.startsLine) && lineWidth > 0) {
             spans.back().wrapped = true;
             open = false;
         }
         if (!open) {
-            if (segment.width - segment.hanging > available) {
-                return false;
-            }
             spans.push_back({s, s, false});
             lineWidth = 0;
             open = true;
         }
         spans.back().endSegment = s + 1;
         lineWidth += segment.width;
-        open = !segment.endsParagraph;
+        open = !segment.endsParagraph && !segment.endsLine;
+        spans.back().wrapped = segment.endsLine;
     }
     const bool endsInEmptyLine = segments.back().endsParagraph;
 
@@ -883,6 +1047,7 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
     impl->buildOffsets();
     if (!allowWordShaping || !impl->buildWordShaped(text, style)) {
         impl->lines.clear();
+        impl->cutWords = false;
         impl->drawing.clear();
         impl->sourceAttributes.clear();
         impl->ownedGlyphs.clear();
@@ -1094,6 +1259,10 @@ TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style) 
 
 bool isWordShaped(const TextLayout& layout) {
     return TextLayout::Impl::wordShapedOf(layout);
+}
+
+bool cutsWords(const TextLayout& layout) {
+    return TextLayout::Impl::cutsWordsOf(layout);
 }
 
 } // namespace text_internal

@@ -11,5 +11,7 @@ namespace platform::text_internal {
 TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style = {});
 /// Whether `layout`'s lines were assembled from cached word shapes.
 bool isWordShaped(const TextLayout& layout);
+/// Whether a word-shaped `layout` cut a word too wide for its line between characters.
+bool cutsWords(const TextLayout& layout);
 
 } // namespace platform::text_internal

@@ -125,6 +125,33 @@ void layoutRightToLeft(benchmark::State& state) {
 }
 BENCHMARK(layoutRightToLeft)->Unit(benchmark::kMillisecond);
 
+void layoutLongWord(benchmark::State& state) {
+    // One word with no break opportunity at a phone's width (a pasted hash, a URL without
+    // slashes): it is broken between letters, so its cost must grow with its length only.
+    const auto letters = static_cast<std::size_t>(state.range(0));
+    std::string word;
+    word.reserve(letters);
+    for (std::size_t i = 0; i < letters; ++i) {
+        word += static_cast<char>('a' + (i * 7 + i / 5) % 26);
+    }
+    const StyledText text(word);
+    const ParagraphStyle style{.width = 360};
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        const TextLayout layout(text, style);
+        lines = layout.lines().size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(layoutLongWord)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
 void shapeMathRun(benchmark::State& state) {
     const auto face =
         GlyphFace::fromFile("/usr/share/texmf/fonts/opentype/public/lm-math/latinmodern-math.otf");

@@ -10,6 +10,7 @@
 namespace platform {
 namespace {
 
+using text_internal::cutsWords;
 using text_internal::isWordShaped;
 using text_internal::layoutWithPango;
 
@@ -96,6 +97,19 @@ void expectSameLayout(const TextLayout& fast, const TextLayout& pango, const std
     }
 }
 
+/// The same lines as Pango's, each as wide within the kerning of a glyph beside a cut.
+void expectSameLines(const TextLayout& fast, const TextLayout& pango, const std::string& what) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(fast.lines().size(), pango.lines().size());
+    for (std::size_t l = 0; l < fast.lines().size(); ++l) {
+        const TextLayout::Line& a = fast.lines()[l];
+        const TextLayout::Line& b = pango.lines()[l];
+        EXPECT_EQ(a.characterRange, b.characterRange) << "line " << l;
+        EXPECT_NEAR(a.typographicBounds.origin.y, b.typographicBounds.origin.y, kPosition);
+        EXPECT_NEAR(a.typographicBounds.width, b.typographicBounds.width, 2.5) << "line " << l;
+    }
+}
+
 TEST(WordShaping, AgreesWithPangoOnPlainParagraphsAtEveryWidth) {
     const std::vector<std::optional<double>> widths = {std::nullopt, 600, 480,  333.3,
                                                        200,          150, 97.5, 80};
@@ -121,6 +135,12 @@ TEST(WordShaping, AgreesWithPangoOnPlainParagraphsAtEveryWidth) {
                     continue;
                 }
                 ++compared;
+                if (cutsWords(fast)) {
+                    // Where a word is cut, the glyphs beside the cut may take other forms than
+                    // Pango gives them, but the lines break where Pango's do.
+                    expectSameLines(fast, layoutWithPango(text, style), what);
+                    continue;
+                }
                 expectSameLayout(fast, layoutWithPango(text, style), what);
             }
         }
@@ -226,11 +246,86 @@ TEST(WordShaping, EverythingElseGoesThroughPango) {
     StyledText withBox(corpus()[0]);
     withBox.appendBox({{10, 10}, 0});
     EXPECT_FALSE(isWordShaped(TextLayout(withBox, ParagraphStyle{.width = 300})));
-    // A word wider than the line is cut between characters, which only Pango does.
+    // A word wider than the line is cut between characters without Pango.
     const TextLayout cut(StyledText("Unbreakablewordfarwiderthantheline"),
                          ParagraphStyle{.width = 60});
-    EXPECT_FALSE(isWordShaped(cut));
+    EXPECT_TRUE(isWordShaped(cut));
+    EXPECT_TRUE(cutsWords(cut));
     EXPECT_GT(cut.lines().size(), 1u);
+}
+
+/// `letters` letters without a break opportunity between them.
+std::string longWord(std::size_t letters) {
+    std::string word;
+    for (std::size_t i = 0; i < letters; ++i) {
+        word += static_cast<char>('a' + (i * 7 + i / 5) % 26);
+    }
+    return word;
+}
+
+/// Every line within `width`, the lines one after another over the whole text.
+void expectLinesWithin(const TextLayout& layout, double width) {
+    ASSERT_FALSE(layout.lines().empty());
+    std::size_t next = 0;
+    for (const TextLayout::Line& line : layout.lines()) {
+        ASSERT_EQ(line.characterRange.lowerBound, next);
+        ASSERT_LE(line.typographicBounds.width, width);
+        ASSERT_LE(line.typographicBounds.rect().maxX(), width);
+        next = line.characterRange.upperBound;
+    }
+    EXPECT_EQ(next, layout.length());
+}
+
+TEST(WordShaping, WordsWiderThanTheLineAreCutToFillEachLine) {
+    // The word starts a line of its own, each of its lines is full (the next letter would not
+    // fit), and the words after it follow its last letters on their line.
+    const std::string word = longWord(3000);
+    const StyledText text("Before the word " + word + " and after.");
+    const TextLayout layout(text, ParagraphStyle{.width = 360});
+    ASSERT_TRUE(isWordShaped(layout));
+    ASSERT_TRUE(cutsWords(layout));
+    expectLinesWithin(layout, 360);
+    const auto lines = layout.lines();
+    EXPECT_EQ(layout.substring(lines[0].characterRange), "Before the word ");
+    EXPECT_EQ(layout.substring(lines.back().characterRange).find(" and after."),
+              lines.back().characterRange.length() - 11);
+    for (std::size_t l = 1; l + 1 < lines.size(); ++l) {
+        const auto& slices = lines[l + 1].runs.front().slices;
+        EXPECT_GT(lines[l].typographicBounds.width + slices.front().typographicBounds.width, 360)
+            << "line " << l;
+    }
+    // Where Pango manages, its lines break at the same letters.
+    const StyledText shorter("Before the word " + word.substr(0, 200) + " and after.");
+    expectSameLines(TextLayout(shorter, ParagraphStyle{.width = 120}),
+                    layoutWithPango(shorter, ParagraphStyle{.width = 120}), "200 letters");
+
+    // A word across runs of different fonts is cut like one word, each run keeping its font.
+    StyledText runs;
+    runs.append(word.substr(0, 400));
+    runs.append(word.substr(400, 400), {.font = Font::title().bold()});
+    runs.append(word.substr(800, 400), {.font = Font::body().monospaced()});
+    const TextLayout mixed(runs, ParagraphStyle{.width = 150});
+    ASSERT_TRUE(cutsWords(mixed));
+    expectLinesWithin(mixed, 150);
+    for (const TextLayout::Line& line : mixed.lines()) {
+        for (const TextLayout::Run& run : line.runs) {
+            EXPECT_EQ(run.fontSize, run.sourceRun == 1 ? Font::title().bold().resolve()->size
+                                                       : Font::body().resolve()->size);
+        }
+    }
+
+    // Letters wider than the line take a line each.
+    const TextLayout narrow(StyledText("mmmm"), ParagraphStyle{.width = 2});
+    ASSERT_EQ(narrow.lines().size(), 4u);
+    EXPECT_EQ(narrow.lines()[3].characterRange, (CharacterRange{3, 4}));
+}
+
+TEST(WordShaping, AWordOfHundredsOfThousandsOfLettersStaysWrapped) {
+    // Wider than 32-bit layout units reach: it still fits its lines.
+    const TextLayout layout(StyledText(longWord(400000)), ParagraphStyle{.width = 360});
+    ASSERT_TRUE(isWordShaped(layout));
+    expectLinesWithin(layout, 360);
+    EXPECT_GT(layout.lines().size(), 5000u);
 }
 
 } // namespace
