@@ -125,16 +125,20 @@ void layoutRightToLeft(benchmark::State& state) {
 }
 BENCHMARK(layoutRightToLeft)->Unit(benchmark::kMillisecond);
 
-void layoutLongWord(benchmark::State& state) {
-    // One word with no break opportunity at a phone's width (a pasted hash, a URL without
-    // slashes): it is broken between letters, so its cost must grow with its length only.
-    const auto letters = static_cast<std::size_t>(state.range(0));
+/// `letters` letters without a break opportunity between them, a different word for each `seed`.
+std::string longWord(std::size_t letters, std::size_t seed = 0) {
     std::string word;
     word.reserve(letters);
     for (std::size_t i = 0; i < letters; ++i) {
-        word += static_cast<char>('a' + (i * 7 + i / 5) % 26);
+        word += static_cast<char>('a' + (i * 7 + i / 5 + seed) % 26);
     }
-    const StyledText text(word);
+    return word;
+}
+
+void layoutLongWord(benchmark::State& state) {
+    // One word with no break opportunity at a phone's width (a pasted hash, a URL without
+    // slashes): it is broken between letters, so its cost must grow with its length only.
+    const StyledText text(longWord(static_cast<std::size_t>(state.range(0))));
     const ParagraphStyle style{.width = 360};
     std::size_t lines = 0;
     for (auto _ : state) {
@@ -151,6 +155,21 @@ BENCHMARK(layoutLongWord)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+
+void layoutLongWordFirstTime(benchmark::State& state) {
+    // The same, with a word the shape cache has not seen in each iteration.
+    const auto letters = static_cast<std::size_t>(state.range(0));
+    std::size_t seed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const StyledText text(longWord(letters, ++seed));
+        state.ResumeTiming();
+        const TextLayout layout(text, ParagraphStyle{.width = 360});
+        benchmark::DoNotOptimize(layout.lines().size());
+    }
+}
+// Fewer iterations than the 26 words the seed gives.
+BENCHMARK(layoutLongWordFirstTime)->Arg(100000)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 void shapeMathRun(benchmark::State& state) {
     const auto face =
