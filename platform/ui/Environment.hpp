@@ -27,11 +27,26 @@ using platform::LayoutDirection;
 namespace detail {
 template <class K>
 inline const char environmentKeyTag = 0;
+
+/// The keys a body read while it was evaluated, so that only a change of one of them evaluates
+/// it again. A copy of a whole environment counts as reading every key.
+struct EnvironmentReads {
+    std::vector<const void*> keys;
+    bool all = false;
+    void add(const void* key);
+};
+/// The reads being recorded on this thread, if any.
+EnvironmentReads*& currentEnvironmentReads();
 } // namespace detail
 
 class EnvironmentValues {
 public:
     EnvironmentValues() = default;
+    EnvironmentValues(const EnvironmentValues& other);
+    EnvironmentValues& operator=(const EnvironmentValues& other);
+    EnvironmentValues(EnvironmentValues&&) noexcept = default;
+    EnvironmentValues& operator=(EnvironmentValues&&) noexcept = default;
+    ~EnvironmentValues() = default;
 
     template <class K>
     typename K::Value get() const {
@@ -42,16 +57,23 @@ public:
     }
     template <class K>
     void set(typename K::Value value) {
-        using V = typename K::Value;
-        Entry e;
-        e.key = &detail::environmentKeyTag<K>;
-        e.value = std::make_shared<const V>(std::move(value));
+        setShared(&detail::environmentKeyTag<K>,
+                  std::make_shared<const typename K::Value>(std::move(value)),
+                  equalityOf<typename K::Value>());
+    }
+    /// Writes a value already shared (by a modifier that writes it on every evaluation): no copy.
+    void setShared(const void* key, std::shared_ptr<const void> value,
+                   bool (*equal)(const void*, const void*));
+    /// How values of `V` compare (none: by identity).
+    template <class V>
+    static constexpr bool (*equalityOf())(const void*, const void*) {
         if constexpr (std::equality_comparable<V>) {
-            e.equal = [](const void* a, const void* b) {
+            return [](const void* a, const void* b) {
                 return *static_cast<const V*>(a) == *static_cast<const V*>(b);
             };
+        } else {
+            return nullptr;
         }
-        store(std::move(e));
     }
     /// Whether the key was written somewhere above.
     template <class K>
@@ -69,17 +91,26 @@ public:
 
     /// Equal when every written value compares equal (values without `==` compare by identity).
     friend bool operator==(const EnvironmentValues& a, const EnvironmentValues& b);
+    /// The very same values (the same writes, not equal copies): nothing to compare.
+    bool identical(const EnvironmentValues& other) const { return top_ == other.top_; }
+    /// Whether the value under the key tag `key` is the same in both (both unwritten, or equal).
+    /// Records no read.
+    bool sameValue(const void* key, const EnvironmentValues& other) const;
 
 private:
+    // Writes form a chain, newest first, shared between copies: a write adds one link and a
+    // read walks to the nearest write of its key. Long chains are folded into one link per key.
     struct Entry {
         const void* key = nullptr;
         std::shared_ptr<const void> value;
         bool (*equal)(const void*, const void*) = nullptr;
+        std::shared_ptr<const Entry> next;
+        std::uint32_t length = 1;
     };
     const Entry* find(const void* key) const;
-    void store(Entry entry);
-    // Shared between copies; a write copies (environments are written rarely and read often).
-    std::shared_ptr<const std::vector<Entry>> entries_;
+    const Entry* findUnrecorded(const void* key) const;
+    static bool sameEntry(const Entry* a, const Entry* b);
+    std::shared_ptr<const Entry> top_;
 };
 
 // ---- Keys of the values the engine and its users read ----

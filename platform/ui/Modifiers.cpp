@@ -29,8 +29,10 @@ void ModifierNode::rebuild() {
     previous_ = modifier;
     modifier = mv.modifier;
     const bool first = previous_ == nullptr;
-    contentEnvironment = env;
-    modifier->transformEnvironment(contentEnvironment);
+    if (first || !derivedFrom_.identical(env) ||
+        (modifier != previous_ && !modifier->equals(*previous_))) {
+        deriveContentEnvironment();
+    }
     if (!first && content && modifier->identity() != nullptr && previous_->identity() != nullptr &&
         !(*modifier->identity() == *previous_->identity())) {
         content->removeSubtree();
@@ -46,6 +48,24 @@ void ModifierNode::rebuild() {
     }
     modifier->didUpdate(*this, first, previous_.get());
     previous_.reset();
+}
+
+void ModifierNode::deriveContentEnvironment() {
+    derivedFrom_ = env;
+    contentEnvironment = env;
+    modifier->transformEnvironment(contentEnvironment);
+}
+
+void ModifierNode::passEnvironmentDown() {
+    deriveContentEnvironment();
+    if (content) {
+        content->update(content->view, contentEnvironment);
+    }
+    for (auto& e : extras) {
+        if (e) {
+            e->update(e->view, env);
+        }
+    }
 }
 
 void ModifierNode::forEachChild(const std::function<void(Node&)>& f) {
@@ -464,7 +484,15 @@ struct CoordinateSpaceModifier final : Kind<CoordinateSpaceModifier> {
 struct AlignmentGuideModifier final : Kind<AlignmentGuideModifier> {
     const AlignmentID* id = nullptr;
     std::function<CGFloat(const ViewDimensions&)> value;
+    const void* type = nullptr;
+    std::shared_ptr<const void> closure;
+    bool (*same)(const void*, const void*) = nullptr;
     bool affectsLayout() const override { return true; }
+    bool equals(const ModifierImpl& other) const override {
+        const auto& o = static_cast<const AlignmentGuideModifier&>(other);
+        return o.id == id && type != nullptr && o.type == type && same != nullptr &&
+               (o.closure == closure || same(o.closure.get(), closure.get()));
+    }
     std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size size,
                                  ProposedViewSize p) const override {
         if (&g == id && node.content) {
@@ -477,7 +505,12 @@ struct AlignmentGuideModifier final : Kind<AlignmentGuideModifier> {
 struct LayoutValueModifier final : Kind<LayoutValueModifier> {
     const void* tag = nullptr;
     std::any value;
+    bool (*equal)(const std::any&, const std::any&) = nullptr;
     bool affectsLayout() const override { return true; }
+    bool equals(const ModifierImpl& other) const override {
+        const auto& o = static_cast<const LayoutValueModifier&>(other);
+        return o.tag == tag && equal != nullptr && equal(o.value, value);
+    }
     const std::any* layoutValue(const void* t) const override {
         return t == tag ? &value : nullptr;
     }
@@ -493,9 +526,24 @@ struct IDModifier final : Kind<IDModifier> {
 
 // ---- Environment and preferences ----
 
+/// Writes one value (`environment<K>`), or runs a closure over the environment.
 struct EnvironmentModifier final : Kind<EnvironmentModifier> {
+    const void* key = nullptr;
+    std::shared_ptr<const void> value;
+    bool (*equal)(const void*, const void*) = nullptr;
     std::function<void(EnvironmentValues&)> transform;
-    void transformEnvironment(EnvironmentValues& env) const override { transform(env); }
+    void transformEnvironment(EnvironmentValues& env) const override {
+        if (key != nullptr) {
+            env.setShared(key, value, equal);
+        } else {
+            transform(env);
+        }
+    }
+    bool equals(const ModifierImpl& other) const override {
+        const auto& o = static_cast<const EnvironmentModifier&>(other);
+        return key != nullptr && o.key == key &&
+               (o.value == value || (equal != nullptr && equal(o.value.get(), value.get())));
+    }
 };
 
 struct PreferenceModifier final : Kind<PreferenceModifier> {
@@ -775,10 +823,15 @@ AnyView coordinateSpace(AnyView content, std::string name) {
 }
 
 AnyView alignmentGuide(AnyView content, const AlignmentID& guide,
-                       std::function<CGFloat(const ViewDimensions&)> value) {
+                       std::function<CGFloat(const ViewDimensions&)> value, const void* type,
+                       std::shared_ptr<const void> closure,
+                       bool (*same)(const void*, const void*)) {
     AlignmentGuideModifier m;
     m.id = &guide;
     m.value = std::move(value);
+    m.type = type;
+    m.closure = std::move(closure);
+    m.same = same;
     return modified(std::move(content), std::move(m));
 }
 
@@ -850,6 +903,15 @@ AnyView transformEnvironment(AnyView content, std::function<void(EnvironmentValu
     return modified(std::move(content), std::move(m));
 }
 
+AnyView environmentValue(AnyView content, const void* key, std::shared_ptr<const void> value,
+                         bool (*equal)(const void*, const void*)) {
+    EnvironmentModifier m;
+    m.key = key;
+    m.value = std::move(value);
+    m.equal = equal;
+    return modified(std::move(content), std::move(m));
+}
+
 AnyView transformPreferences(AnyView content,
                              std::function<void(PreferenceValues&, const GeometryProxy&)> fn) {
     PreferenceModifier m;
@@ -888,10 +950,12 @@ AnyView onChange(AnyView content, std::shared_ptr<const void> value,
     return modified(std::move(content), std::move(m));
 }
 
-AnyView layoutValue(AnyView content, const void* tag, std::any value) {
+AnyView layoutValue(AnyView content, const void* tag, std::any value,
+                    bool (*equal)(const std::any&, const std::any&)) {
     LayoutValueModifier m;
     m.tag = tag;
     m.value = std::move(value);
+    m.equal = equal;
     return modified(std::move(content), std::move(m));
 }
 

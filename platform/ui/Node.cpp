@@ -10,6 +10,7 @@
 #include <exception>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 namespace platform::ui::detail {
 
@@ -71,6 +72,19 @@ Node::~Node() {
 
 void Node::update(const AnyView& newView, const EnvironmentValues& newEnv) {
     const bool viewChanged = !built || !sameView(view, newView);
+    bool directionChanged = false;
+    if (!viewChanged && !dirty) {
+        if (env.identical(newEnv)) {
+            return;
+        }
+        // Placement mirrors with the layout direction, so its change reaches every node.
+        directionChanged = !env.sameValue(&environmentKeyTag<LayoutDirectionKey>, newEnv);
+        if (!directionChanged && !dependsOnEnvironmentChange(newEnv)) {
+            env = newEnv;
+            passEnvironmentDown();
+            return;
+        }
+    }
     const bool envChanged = !built || !(env == newEnv);
     if (!viewChanged && !envChanged && !dirty) {
         return;
@@ -82,12 +96,19 @@ void Node::update(const AnyView& newView, const EnvironmentValues& newEnv) {
         env = newEnv;
     }
     dirty = false;
+    if (graph != nullptr) {
+        ++graph->statistics.nodeUpdates;
+    }
     rebuild();
     built = true;
-    if ((viewChanged || envChanged) && layoutDependsOnView()) {
+    if (((viewChanged || envChanged) && layoutDependsOnView()) || directionChanged) {
         invalidateLayout();
     }
     invalidatePreferences();
+}
+
+bool Node::dependsOnEnvironmentChange(const EnvironmentValues& now) const {
+    return !(env == now);
 }
 
 void Node::rebuildIfDirty() {
@@ -370,9 +391,37 @@ void BodyNode::rebuild() {
     AnyView result;
     const auto& impl = static_cast<const BodyViewImpl&>(*view.impl());
     const std::weak_ptr<NodeToken> weak = Node::token;
-    tracking_ = platform::trackObservation([&] { result = impl.body(*this); },
-                                           [weak] { observedChange(weak); });
+    if (graph != nullptr) {
+        ++graph->statistics.bodyEvaluations;
+    }
+    // The keys the body reads are recorded, so that a change of another key passes it by.
+    EnvironmentReads reads;
+    EnvironmentReads*& recording = currentEnvironmentReads();
+    EnvironmentReads* const outer = std::exchange(recording, &reads);
+    try {
+        tracking_ = platform::trackObservation([&] { result = impl.body(*this); },
+                                               [weak] { observedChange(weak); });
+    } catch (...) {
+        recording = outer;
+        throw;
+    }
+    recording = outer;
+    reads_ = std::move(reads);
     child = reconcile(std::move(child), result, env);
+}
+
+bool BodyNode::dependsOnEnvironmentChange(const EnvironmentValues& now) const {
+    if (reads_.all) {
+        return !(env == now);
+    }
+    return std::any_of(reads_.keys.begin(), reads_.keys.end(),
+                       [&](const void* key) { return !env.sameValue(key, now); });
+}
+
+void BodyNode::passEnvironmentDown() {
+    if (child) {
+        child->update(child->view, env);
+    }
 }
 
 ViewContext::StateSlot& BodyNode::nextSlot() {
@@ -456,23 +505,39 @@ std::unique_ptr<Node> LayoutViewImpl::makeNode() const {
     return std::make_unique<LayoutNode>();
 }
 
+const EnvironmentValues& LayoutNode::childEnvironment() {
+    if (!childEnvMade_ || !childEnvFrom_.identical(env) || childEnvAxis_ != axis) {
+        childEnvMade_ = true;
+        childEnvFrom_ = env;
+        childEnvAxis_ = axis;
+        childEnv_ = env;
+        if (childEnv_.get<StackAxisKey>() != axis) {
+            childEnv_.set<StackAxisKey>(axis);
+        }
+    }
+    return childEnv_;
+}
+
+void LayoutNode::passEnvironmentDown() {
+    const EnvironmentValues& childEnv = childEnvironment();
+    for (Child& c : children) {
+        c.node->update(c.node->view, childEnv);
+    }
+}
+
 void LayoutNode::rebuild() {
     const auto& impl = static_cast<const LayoutViewImpl&>(*view.impl());
     const bool layoutChanged =
         !layout || !(layout == impl.layout || (impl.layout && layout->equals(*impl.layout)));
     layout = impl.layout;
     axis = impl.axis;
-    EnvironmentValues childEnv = env;
-    if (childEnv.get<StackAxisKey>() != axis) {
-        childEnv.set<StackAxisKey>(axis);
-    }
     std::vector<FlatChild> flat;
     flat.reserve(impl.children.size());
     for (std::size_t i = 0; i < impl.children.size(); ++i) {
         const AnyView& c = impl.children[i];
         c.impl()->flatten(c, ViewID(static_cast<std::int64_t>(i)), flat);
     }
-    const bool changed = reconcileChildren(flat, childEnv);
+    const bool changed = reconcileChildren(flat, childEnvironment());
     if (changed || layoutChanged) {
         invalidateLayout();
     }

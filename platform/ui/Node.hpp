@@ -50,6 +50,11 @@ public:
     /// Re-evaluates a dirty node with its current view and environment.
     void rebuildIfDirty();
     void markDirty();
+    /// Whether a new environment, the view being unchanged, needs this node evaluated again.
+    /// By default whenever a value differs; nodes that know what they read say less.
+    virtual bool dependsOnEnvironmentChange(const EnvironmentValues& now) const;
+    /// Hands the environment just taken (without evaluating this node again) to the children.
+    virtual void passEnvironmentDown() {}
     bool dirty = false;
     bool built = false;
     /// Runs disappearance work for the whole subtree before the node is dropped.
@@ -133,6 +138,8 @@ protected:
 class BodyNode final : public SingleChildNode, private ViewContext {
 public:
     const EnvironmentValues& environment() const override { return env; }
+    bool dependsOnEnvironmentChange(const EnvironmentValues& now) const override;
+    void passEnvironmentDown() override;
 
 protected:
     void rebuild() override;
@@ -142,6 +149,8 @@ private:
     std::weak_ptr<NodeToken> token() const override { return Node::token; }
     std::vector<StateSlot> slots_;
     std::size_t nextSlot_ = 0;
+    /// The environment keys the last evaluation read.
+    EnvironmentReads reads_;
     platform::ObservationTracking tracking_;
 };
 
@@ -172,6 +181,8 @@ public:
     void draw(DisplayList& list) override;
     void collectHandlers(Point point, std::vector<Node*>& out) override;
     const std::string* coordinateSpaceName() const override;
+    bool dependsOnEnvironmentChange(const EnvironmentValues&) const override { return false; }
+    void passEnvironmentDown() override;
 
     // For the modifiers.
     void drawChildren(DisplayList& list);
@@ -195,7 +206,11 @@ protected:
     void willRemove() override;
 
 private:
+    /// The content's environment, derived again only when this node's environment or modifier
+    /// changes.
+    void deriveContentEnvironment();
     std::shared_ptr<const ModifierImpl> previous_;
+    EnvironmentValues derivedFrom_;
 };
 
 class ModifierImpl {
@@ -279,6 +294,8 @@ public:
     std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
     ViewSpacing spacing() override;
     void layoutInvalidated() override { cacheStale_ = true; }
+    bool dependsOnEnvironmentChange(const EnvironmentValues&) const override { return false; }
+    void passEnvironmentDown() override;
 
 protected:
     void rebuild() override;
@@ -289,7 +306,13 @@ private:
     /// A subview changed (its size or layout values): the layout's cache is refreshed before
     /// it is used again.
     void refreshCache();
+    /// The children's environment: this node's, with the stack axis.
+    const EnvironmentValues& childEnvironment();
     bool cacheStale_ = true;
+    EnvironmentValues childEnv_;
+    EnvironmentValues childEnvFrom_;
+    std::optional<Axis> childEnvAxis_;
+    bool childEnvMade_ = false;
 };
 
 /// The view of a container with a layout.
@@ -320,6 +343,7 @@ struct GridCellKey {
         /// A child outside any row: spans all columns.
         bool spansRow = false;
         std::optional<VerticalAlignment> rowAlignment;
+        friend bool operator==(const Value&, const Value&) = default;
     };
     static Value defaultValue() { return {}; }
 };
@@ -361,6 +385,7 @@ struct ViewGraph::Impl {
     std::weak_ptr<InteractionObject> focused;
     std::vector<std::weak_ptr<detail::NodeToken>> hovered;
     int lastPasses = 0;
+    ViewGraph::Statistics statistics;
     /// The last update was cut off: nothing more until an outside change.
     bool cutOffIdle = false;
     bool lastCutOff = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace platform::ui {
 
@@ -149,6 +150,19 @@ public:
                 prefetched_.reset();
             }
         });
+    }
+
+    /// Only the keys the text is styled with.
+    bool dependsOnEnvironmentChange(const EnvironmentValues& now) const override {
+        static const void* const keys[] = {&environmentKeyTag<FontKey>,
+                                           &environmentKeyTag<LegibilityWeightKey>,
+                                           &environmentKeyTag<MultilineTextAlignmentKey>,
+                                           &environmentKeyTag<LineSpacingKey>,
+                                           &environmentKeyTag<LineLimitKey>,
+                                           &environmentKeyTag<ForegroundStyleKey>,
+                                           &environmentKeyTag<LayoutDirectionKey>};
+        return std::any_of(std::begin(keys), std::end(keys),
+                           [&](const void* key) { return !env.sameValue(key, now); });
     }
 
     void draw(DisplayList& list) override {

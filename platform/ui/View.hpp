@@ -17,8 +17,10 @@
 #include "platform/ui/Layout.hpp"
 #include "platform/ui/Preference.hpp"
 
+#include <any>
 #include <concepts>
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -126,8 +128,13 @@ AnyView overlay(AnyView content, AnyView overlay, Alignment alignment, bool behi
 AnyView clipShape(AnyView content, std::function<platform::Path(Rect)> shape);
 AnyView opacity(AnyView content, double opacity);
 AnyView coordinateSpace(AnyView content, std::string name);
+/// `value` computes the guide; `closure` is the value it calls, of the type tagged `type`, and
+/// `same` compares two such closures (none: never equal).
 AnyView alignmentGuide(AnyView content, const AlignmentID& guide,
-                       std::function<CGFloat(const ViewDimensions&)> value);
+                       std::function<CGFloat(const ViewDimensions&)> value, const void* type,
+                       std::shared_ptr<const void> closure, bool (*same)(const void*, const void*));
+AnyView environmentValue(AnyView content, const void* key, std::shared_ptr<const void> value,
+                         bool (*equal)(const void*, const void*));
 AnyView withID(AnyView content, ViewID id);
 AnyView onAppear(AnyView content, std::function<void()> action);
 AnyView onDisappear(AnyView content, std::function<void()> action);
@@ -151,7 +158,35 @@ AnyView preferenceOverlay(AnyView content,
 AnyView onChange(AnyView content, std::shared_ptr<const void> value,
                  bool (*equal)(const void*, const void*), bool initial,
                  std::function<void(const void*, const void*)> action);
-AnyView layoutValue(AnyView content, const void* tag, std::any value);
+AnyView layoutValue(AnyView content, const void* tag, std::any value,
+                    bool (*equal)(const std::any&, const std::any&));
+/// How two layout values of type `V` compare (none: never equal).
+template <class V>
+constexpr bool (*layoutValueEquality())(const std::any&, const std::any&) {
+    if constexpr (std::equality_comparable<V>) {
+        return [](const std::any& a, const std::any& b) {
+            const V* x = std::any_cast<V>(&a);
+            const V* y = std::any_cast<V>(&b);
+            return x != nullptr && y != nullptr && *x == *y;
+        };
+    } else {
+        return nullptr;
+    }
+}
+/// How two closures of type `F` compare: by `==` where they have it; by their bytes where they
+/// are trivially copyable (the same code over the same captured values); else never equal.
+template <class F>
+constexpr bool (*closureEquality())(const void*, const void*) {
+    if constexpr (std::equality_comparable<F>) {
+        return [](const void* a, const void* b) {
+            return *static_cast<const F*>(a) == *static_cast<const F*>(b);
+        };
+    } else if constexpr (std::is_trivially_copyable_v<F>) {
+        return [](const void* a, const void* b) { return std::memcmp(a, b, sizeof(F)) == 0; };
+    } else {
+        return nullptr;
+    }
+}
 } // namespace detail
 
 /// The modifiers every view has. `D` is the view type; each modifier erases it into `R` (always
@@ -186,18 +221,20 @@ public:
     }
     template <class K>
     R layoutValue(typename K::Value value) const {
-        return detail::layoutValue(erased(), &detail::layoutValueTag<K>,
-                                   std::any(std::move(value)));
+        return detail::layoutValue(erased(), &detail::layoutValueTag<K>, std::any(std::move(value)),
+                                   detail::layoutValueEquality<typename K::Value>());
     }
     R offset(CGFloat x, CGFloat y) const { return detail::offset(erased(), x, y); }
-    R alignmentGuide(HorizontalAlignment guide,
-                     std::function<CGFloat(const ViewDimensions&)> value) const {
-        return detail::alignmentGuide(erased(), guide.id(), std::move(value));
-    }
-    R alignmentGuide(VerticalAlignment guide,
-                     std::function<CGFloat(const ViewDimensions&)> value) const {
-        return detail::alignmentGuide(erased(), guide.id(), std::move(value));
-    }
+    /// Sets `guide` to `value(dimensions)`. Guides of equal closures (the same lambda over equal
+    /// captured values) are the same guide, so a parent evaluated again changes no layout.
+    template <class F>
+    requires std::is_invocable_r_v<CGFloat, const F&, const ViewDimensions&>
+        R alignmentGuide(HorizontalAlignment guide, F value)
+    const { return guided(guide.id(), std::move(value)); }
+    template <class F>
+    requires std::is_invocable_r_v<CGFloat, const F&, const ViewDimensions&>
+        R alignmentGuide(VerticalAlignment guide, F value)
+    const { return guided(guide.id(), std::move(value)); }
     R overlay(R view, Alignment alignment = Alignment::center()) const;
     R background(R view, Alignment alignment = Alignment::center()) const;
 
@@ -211,11 +248,13 @@ public:
     R opacity(double value) const { return detail::opacity(erased(), value); }
 
     // Environment.
+    /// Writes `value` under `K` for the subtree; equal values make the same modifier.
     template <class K>
     R environment(typename K::Value value) const {
-        auto shared = std::make_shared<const typename K::Value>(std::move(value));
-        return detail::transformEnvironment(
-            erased(), [shared](EnvironmentValues& env) { env.template set<K>(*shared); });
+        using V = typename K::Value;
+        return detail::environmentValue(erased(), &detail::environmentKeyTag<K>,
+                                        std::make_shared<const V>(std::move(value)),
+                                        EnvironmentValues::equalityOf<V>());
     }
     template <class K>
     R transformEnvironment(std::function<void(typename K::Value&)> transform) const {
@@ -378,6 +417,13 @@ public:
 
 private:
     const D& self() const { return static_cast<const D&>(*this); }
+    template <class F>
+    R guided(const AlignmentID& guide, F value) const {
+        auto closure = std::make_shared<const F>(std::move(value));
+        return detail::alignmentGuide(
+            erased(), guide, [closure](const ViewDimensions& d) { return CGFloat((*closure)(d)); },
+            &detail::typeTag<F>, closure, detail::closureEquality<F>());
+    }
 };
 
 /// A type-erased view. Default-constructed, it is the empty view.

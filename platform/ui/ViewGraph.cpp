@@ -396,6 +396,10 @@ CursorShape ViewGraph::cursor(Point location) const {
     return CursorShape::arrow;
 }
 
+const ViewGraph::Statistics& ViewGraph::statistics() const {
+    return impl_->statistics;
+}
+
 bool ViewGraph::hasFocus() const {
     return !impl_->focused.expired();
 }

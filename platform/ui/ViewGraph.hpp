@@ -21,6 +21,7 @@
 #include "platform/ui/View.hpp"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -81,6 +82,24 @@ public:
     /// display frame.
     bool wantsAnimationFrames() const;
     void advanceFrame(std::chrono::steady_clock::time_point now);
+
+    /// Work done since the graph was made, counted (for tests and benchmarks: the engine's
+    /// cost must follow what changed and what is visible).
+    struct Statistics {
+        /// Bodies evaluated.
+        std::uint64_t bodyEvaluations = 0;
+        /// Nodes brought up to a new view or environment (evaluated again).
+        std::uint64_t nodeUpdates = 0;
+        /// Sizes computed (not answered from a node's cache).
+        std::uint64_t sizeComputations = 0;
+        /// Nodes whose children were placed again.
+        std::uint64_t placements = 0;
+        /// Display lists recorded (not reused).
+        std::uint64_t recordings = 0;
+        /// Nodes visited by hit testing and cursor lookup.
+        std::uint64_t hitTestVisits = 0;
+    };
+    const Statistics& statistics() const;
 
     struct Impl;
 
