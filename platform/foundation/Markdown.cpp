@@ -3,12 +3,17 @@
 #include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/Unicode.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmark-gfm-core-extensions.h>
 #include <cmark-gfm-extension_api.h>
 #include <cmark-gfm.h>
 #include <cstring>
+#include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -28,7 +33,188 @@ struct IterDeleter {
     void operator()(cmark_iter* iter) const noexcept { cmark_iter_free(iter); }
 };
 
-std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool tables) {
+// Verbatim stretches (see parseMarkdown). The inline parser asks a syntax extension at every
+// character registered as special that markdown itself gives no meaning; the extension tries the
+// expressions that start with that character against the inline content as written, before any
+// backslash escape, entity, emphasis or line break applies, and a match becomes one text node of
+// exactly those bytes. The expressions of the parse on this thread reach the extension here: the
+// parser offers no place of its own for them.
+struct VerbatimParse {
+    std::span<const Regex> patterns;
+    // Inline-only sources carry their line breaks as stand-ins (see makeSingleLine): expressions
+    // see the real characters, so that "not a line break" still means what it says.
+    std::string newlineStandIn;
+    std::string returnStandIn;
+    // The content last matched against with its line breaks restored, and where the stand-ins
+    // were (restored offsets), so that one paragraph is restored once.
+    const unsigned char* restoredFrom = nullptr;
+    std::size_t restoredLength = 0;
+    std::string restored;
+    std::vector<std::size_t> standIns;
+    std::exception_ptr error;
+};
+thread_local VerbatimParse* currentVerbatimParse = nullptr;
+
+// The parser hands its inline content over as this record (its layout in the library's 0.29
+// series); the text is checked against the parser's own reading before it is used.
+struct InlineContent {
+    unsigned char* data;
+    std::int32_t length;
+    std::int32_t capacity;
+};
+
+std::optional<std::string_view> inlineContent(cmark_inline_parser* parser) {
+    const auto* const content =
+        reinterpret_cast<const InlineContent*>(cmark_inline_parser_get_chunk(parser));
+    const int offset = cmark_inline_parser_get_offset(parser);
+    if (content == nullptr || content->data == nullptr || content->length <= 0 || offset < 0 ||
+        offset >= content->length ||
+        content->data[offset] != cmark_inline_parser_peek_at(parser, offset) ||
+        content->data[content->length - 1] !=
+            cmark_inline_parser_peek_at(parser, content->length - 1)) {
+        return std::nullopt;
+    }
+    return std::string_view(reinterpret_cast<const char*>(content->data),
+                            static_cast<std::size_t>(content->length));
+}
+
+// The content with stand-ins turned back into line breaks, and the stand-ins' restored offsets.
+void restoreContent(VerbatimParse& parse, std::string_view content) {
+    if (parse.restoredFrom == reinterpret_cast<const unsigned char*>(content.data()) &&
+        parse.restoredLength == content.size()) {
+        return;
+    }
+    parse.restoredFrom = reinterpret_cast<const unsigned char*>(content.data());
+    parse.restoredLength = content.size();
+    parse.restored.clear();
+    parse.standIns.clear();
+    parse.restored.reserve(content.size());
+    std::size_t at = 0;
+    while (at < content.size()) {
+        const std::string_view rest = content.substr(at);
+        if (!parse.newlineStandIn.empty() && rest.starts_with(parse.newlineStandIn)) {
+            parse.standIns.push_back(parse.restored.size());
+            parse.restored += '\n';
+            at += parse.newlineStandIn.size();
+        } else if (!parse.returnStandIn.empty() && rest.starts_with(parse.returnStandIn)) {
+            parse.standIns.push_back(parse.restored.size());
+            parse.restored += '\r';
+            at += parse.returnStandIn.size();
+        } else {
+            parse.restored += content[at];
+            ++at;
+        }
+    }
+}
+
+cmark_node* matchVerbatim(cmark_syntax_extension* /*extension*/, cmark_parser* /*parser*/,
+                          cmark_node* /*parent*/, unsigned char character,
+                          cmark_inline_parser* inlineParser) {
+    VerbatimParse* const parse = currentVerbatimParse;
+    if (parse == nullptr || parse->error) {
+        return nullptr;
+    }
+    const std::optional<std::string_view> content = inlineContent(inlineParser);
+    if (!content) {
+        return nullptr;
+    }
+    const auto offset = static_cast<std::size_t>(cmark_inline_parser_get_offset(inlineParser));
+    // Stand-ins are three bytes each and become one: offsets move by two per stand-in before.
+    const bool standIns = !parse->newlineStandIn.empty() || !parse->returnStandIn.empty();
+    std::string_view subject = *content;
+    std::size_t start = offset;
+    if (standIns) {
+        restoreContent(*parse, *content);
+        subject = parse->restored;
+        // Stand-in i starts at restored offset standIns[i], so at standIns[i] + 2i as written.
+        std::size_t before = 0;
+        std::size_t count = parse->standIns.size();
+        while (count > 0) {
+            const std::size_t half = count / 2;
+            const std::size_t middle = before + half;
+            if (parse->standIns[middle] + 2 * middle < offset) {
+                before = middle + 1;
+                count -= half + 1;
+            } else {
+                count = half;
+            }
+        }
+        start = offset - 2 * before;
+    }
+    try {
+        for (const Regex& pattern : parse->patterns) {
+            if (pattern.firstByte() != character) {
+                continue;
+            }
+            const auto match = pattern.matchAt(subject, start, Regex::Subject::validUTF8);
+            if (!match || match->whole().end <= start) {
+                continue;
+            }
+            std::size_t end = match->whole().end;
+            if (standIns) {
+                const auto within = static_cast<std::size_t>(
+                    std::lower_bound(parse->standIns.begin(), parse->standIns.end(), end) -
+                    parse->standIns.begin());
+                end += 2 * within;
+            }
+            cmark_node* const node =
+                cmark_node_new_with_mem(CMARK_NODE_TEXT, cmark_get_default_mem_allocator());
+            if (node == nullptr) {
+                return nullptr;
+            }
+            const std::string literal(content->substr(offset, end - offset));
+            cmark_node_set_literal(node, literal.c_str());
+            cmark_inline_parser_set_offset(inlineParser, static_cast<int>(end));
+            return node;
+        }
+    } catch (...) {
+        // No exception may cross the parser; the parse reports it once it is back.
+        parse->error = std::current_exception();
+    }
+    return nullptr;
+}
+
+// One extension per starting character, made once and shared by every parse that needs it (an
+// extension holds no state of a parse).
+cmark_syntax_extension* verbatimExtension(unsigned char character) {
+    struct Extensions {
+        std::map<unsigned char, cmark_syntax_extension*> made;
+        Extensions() = default;
+        Extensions(const Extensions&) = delete;
+        Extensions& operator=(const Extensions&) = delete;
+        ~Extensions() {
+            for (const auto& [first, extension] : made) {
+                cmark_syntax_extension_free(cmark_get_default_mem_allocator(), extension);
+            }
+        }
+    };
+    static std::mutex mutex;
+    static Extensions extensions;
+    const std::lock_guard lock(mutex);
+    cmark_syntax_extension*& extension = extensions.made[character];
+    if (extension == nullptr) {
+        const std::string name = "verbatim-" + std::to_string(character);
+        extension = cmark_syntax_extension_new(name.c_str());
+        if (extension == nullptr) {
+            return nullptr;
+        }
+        cmark_mem* const mem = cmark_get_default_mem_allocator();
+        cmark_llist* special = nullptr;
+        special = cmark_llist_append(
+            mem, special, reinterpret_cast<void*>(static_cast<std::uintptr_t>(character)));
+        cmark_syntax_extension_set_special_inline_chars(extension, special);
+        cmark_syntax_extension_set_match_inline_func(extension, matchVerbatim);
+    }
+    return extension;
+}
+
+// Characters markdown reads itself: the parser never hands them to an extension.
+bool isMarkdownCharacter(unsigned char c) {
+    return std::string_view("\n\r\\`&_*[]<!~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool tables,
+                                                   VerbatimParse* verbatim = nullptr) {
     cmark_gfm_core_extensions_ensure_registered();
     const std::unique_ptr<cmark_parser, ParserDeleter> parser{cmark_parser_new(CMARK_OPT_DEFAULT)};
     if (!parser) {
@@ -42,8 +228,28 @@ std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool
             cmark_parser_attach_syntax_extension(parser.get(), extension);
         }
     }
+    if (verbatim != nullptr) {
+        std::array<bool, 256> attached{};
+        for (const Regex& pattern : verbatim->patterns) {
+            const std::optional<unsigned char> first = pattern.firstByte();
+            if (!first || *first == 0 || isMarkdownCharacter(*first) || attached[*first]) {
+                continue;
+            }
+            attached[*first] = true;
+            if (cmark_syntax_extension* const extension = verbatimExtension(*first)) {
+                cmark_parser_attach_syntax_extension(parser.get(), extension);
+            }
+        }
+    }
+    // The extension finds this parse's expressions through the thread it runs on.
+    VerbatimParse* const outer = currentVerbatimParse;
+    currentVerbatimParse = verbatim;
     cmark_parser_feed(parser.get(), source.data(), source.size());
     std::unique_ptr<cmark_node, NodeDeleter> document{cmark_parser_finish(parser.get())};
+    currentVerbatimParse = outer;
+    if (verbatim != nullptr && verbatim->error) {
+        std::rethrow_exception(verbatim->error);
+    }
     if (!document) {
         throw MarkdownParsingError("The markdown could not be parsed.");
     }
@@ -739,9 +945,12 @@ std::string checkedSource(std::string_view markdown, const MarkdownParsingOption
     return std::string(markdown);
 }
 
-AttributedString parseInlineOnly(const std::string& source, const std::optional<URL>& baseURL) {
+AttributedString parseInlineOnly(const std::string& source, const std::optional<URL>& baseURL,
+                                 std::span<const Regex> verbatim) {
     const SingleLine line = makeSingleLine(source);
-    const auto document = parseTree(line.source, false);
+    VerbatimParse verbatimParse{verbatim, line.newlineStandIn, line.returnStandIn};
+    const auto document =
+        parseTree(line.source, false, verbatim.empty() ? nullptr : &verbatimParse);
     Builder builder(baseURL, false);
     builder.restoreLineBreaks(line);
     AttributedString built = builder.build(document.get(), line.source.size());
@@ -846,15 +1055,21 @@ void parseMarkdownSyntaxOnly(std::string_view markdown, const MarkdownParsingOpt
 
 AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingOptions& options,
                                const std::optional<URL>& baseURL) {
+    return parseMarkdown(markdown, options, baseURL, {});
+}
+
+AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingOptions& options,
+                               const std::optional<URL>& baseURL, std::span<const Regex> verbatim) {
     const std::string source = checkedSource(markdown, options);
     if (source.empty()) {
         return {};
     }
     if (options.interpretedSyntax ==
         MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace) {
-        return parseInlineOnly(source, baseURL);
+        return parseInlineOnly(source, baseURL, verbatim);
     }
-    const auto document = parseTree(source, true);
+    VerbatimParse verbatimParse{verbatim, {}, {}};
+    const auto document = parseTree(source, true, verbatim.empty() ? nullptr : &verbatimParse);
     return Builder(baseURL, true).build(document.get(), source.size());
 }
 

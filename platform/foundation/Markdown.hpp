@@ -32,11 +32,13 @@
 
 #include "platform/foundation/AttributedString.hpp"
 #include "platform/foundation/Error.hpp"
+#include "platform/foundation/Regex.hpp"
 #include "platform/foundation/URL.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -72,6 +74,17 @@ inline constexpr std::size_t maximumMarkdownLength = 16 * 1024 * 1024;
 [[nodiscard]] AttributedString parseMarkdown(std::string_view markdown,
                                              const MarkdownParsingOptions& options = {},
                                              const std::optional<URL>& baseURL = std::nullopt);
+
+// The same, with stretches of inline text kept as written: wherever one of `verbatim` matches at
+// a character of inline content (the match tried anchored there, on the content as written), the
+// matched characters reach the text unchanged: no backslash escape, entity, emphasis, link or
+// line break applies inside them. Code spans, code blocks, HTML and autolinks are read first and
+// stay as they are. Only expressions that start with a fixed character markdown gives no meaning
+// of its own ("$", not "*" or "`") take part. Throws what matching throws (RegexError).
+[[nodiscard]] AttributedString parseMarkdown(std::string_view markdown,
+                                             const MarkdownParsingOptions& options,
+                                             const std::optional<URL>& baseURL,
+                                             std::span<const Regex> verbatim);
 
 // Parses and drops the syntax tree without building any text: the cost of the underlying parser
 // alone, which benchmarks compare the whole parse against.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -136,6 +137,41 @@ TEST(MarkdownTest, BadBytesAreAnErrorOrRepairedOnRequest) {
     EXPECT_EQ(parseMarkdown(std::string_view("a\0b", 3), partial).characters(), "a\xEF\xBF\xBD"
                                                                                 "b");
     EXPECT_TRUE(parseMarkdown("").empty());
+}
+
+// Stretches read as written: the expressions of a formula syntax, matched on the source before
+// markdown's escapes, emphasis and line breaks, in both modes; code is still read first.
+TEST(MarkdownTest, VerbatimStretchesKeepTheirSourceCharacters) {
+    const std::vector<platform::Regex> dollars = {
+        platform::Regex(R"((?s)\$\$(.+?)\$\$)"),
+        platform::Regex(R"(\$(?!\$)((?:\\\$|[^$\n])+)\$)")};
+    const auto text = [&](std::string_view source, const MarkdownParsingOptions& options = {}) {
+        return std::string(parseMarkdown(source, options, std::nullopt, dollars).characters());
+    };
+    const std::string matrix = "$$\\begin{pmatrix} a & b \\\\\nc & d \\end{pmatrix}$$";
+    const std::string braces = "$\\{x\\,y\\;z\\} * a*b*$";
+    for (const MarkdownParsingOptions& options : {MarkdownParsingOptions{}, inlineOnly()}) {
+        EXPECT_EQ(text(matrix, options), matrix);
+        EXPECT_EQ(text("see " + braces + " \\{", options), "see " + braces + " {");
+        // A code span opens first and keeps what it holds; outside stretches escapes apply.
+        EXPECT_EQ(text("`$\\{$` \\* $a$", options), "$\\{$ * $a$");
+    }
+    // Without the expressions the same text loses its backslashes.
+    EXPECT_EQ(std::string(parseMarkdown(matrix).characters()),
+              "$$\\begin{pmatrix} a & b \\ c & d \\end{pmatrix}$$");
+    // A stretch that must not cross a line does not, also where the inline mode hides them.
+    EXPECT_EQ(text("$a\\{\nb$", inlineOnly()), "$a{\nb$");
+    EXPECT_EQ(text("x\n$\\{$\ny", inlineOnly()), "x\n$\\{$\ny");
+    // Code blocks are no inline content at all.
+    EXPECT_EQ(text("```\n$\\{$\n```\n"), "$\\{$\n");
+
+    // An expression that fails reports it, and the next parse on the thread starts clean.
+    platform::Regex::Options tight;
+    tight.matchLimit = 1000;
+    const std::vector<platform::Regex> failing = {platform::Regex(R"(\$((?:x+)+)y)", tight)};
+    EXPECT_THROW((void)parseMarkdown("a $" + std::string(40, 'x') + "$", {}, std::nullopt, failing),
+                 platform::RegexError);
+    EXPECT_EQ(text("\\{ $\\{$"), "{ $\\{$");
 }
 
 // Deep nesting costs neither stack nor quadratic time: each of these finishes with its text.
