@@ -7,10 +7,12 @@
 
 namespace platform {
 
-// Characters and runs; run i covers [runs[i-1].end, runs[i].end). Every run is non-empty and no
-// two adjacent runs hold equal attributes.
+// Characters and runs; run i covers [runs[i-1].end, runs[i].end). Every run is non-empty, every
+// U+FFFC is a run of its own and no two other adjacent runs hold equal attributes.
 class AttributedString::Storage {
 public:
+    static constexpr std::string_view objectReplacement = "\xEF\xBF\xBC";
+
     struct RunRecord {
         std::size_t end;
         AttributeContainer attributes;
@@ -30,15 +32,29 @@ public:
         return static_cast<std::size_t>(found - runs.begin());
     }
 
+    // Whether the text at `offset` is U+FFFC, which is then a whole run.
+    [[nodiscard]] static bool standsAlone(std::string_view characters, std::size_t offset) {
+        return characters.substr(offset, objectReplacement.size()) == objectReplacement;
+    }
+    // Whether text starting with `first` and holding `attributes` may extend the last run.
+    [[nodiscard]] bool joinsLast(const AttributeContainer& attributes, bool firstAlone) const {
+        return !runs.empty() && !firstAlone && !standsAlone(text, runStart(runs.size() - 1)) &&
+               runs.back().attributes == attributes;
+    }
+
     void append(std::string_view characters, const AttributeContainer& attributes) {
-        if (characters.empty()) {
-            return;
-        }
-        text.append(characters);
-        if (!runs.empty() && runs.back().attributes == attributes) {
-            runs.back().end = text.size();
-        } else {
-            runs.push_back({text.size(), attributes});
+        while (!characters.empty()) {
+            const std::size_t at = characters.find(objectReplacement);
+            const std::size_t length = at == 0 ? objectReplacement.size() : at;
+            const std::string_view piece = characters.substr(0, length);
+            const bool joins = joinsLast(attributes, at == 0);
+            text.append(piece);
+            if (joins) {
+                runs.back().end = text.size();
+            } else {
+                runs.push_back({text.size(), attributes});
+            }
+            characters.remove_prefix(piece.size());
         }
     }
 
@@ -49,11 +65,14 @@ public:
         // The characters in one piece, then the runs they had, shifted; only the first may join
         // the run before it.
         const std::size_t shift = text.size() - range.lowerBound.offset;
+        const bool joins =
+            joinsLast(other.runs[other.runContaining(range.lowerBound.offset)].attributes,
+                      standsAlone(other.text, range.lowerBound.offset));
         text.append(other.text, range.lowerBound.offset, range.length());
         std::size_t run = other.runContaining(range.lowerBound.offset);
         for (bool first = true;; ++run, first = false) {
             const std::size_t end = std::min(other.runs[run].end, range.upperBound.offset) + shift;
-            if (first && !runs.empty() && runs.back().attributes == other.runs[run].attributes) {
+            if (first && joins) {
                 runs.back().end = end;
             } else {
                 runs.push_back({end, other.runs[run].attributes});
@@ -85,7 +104,8 @@ public:
         }
         std::size_t out = 0;
         for (std::size_t i = 1; i < runs.size(); ++i) {
-            if (runs[i].attributes == runs[out].attributes) {
+            if (runs[i].attributes == runs[out].attributes && !standsAlone(text, runStart(i)) &&
+                !standsAlone(text, out == 0 ? 0 : runs[out - 1].end)) {
                 runs[out].end = runs[i].end;
             } else {
                 runs[++out] = std::move(runs[i]);

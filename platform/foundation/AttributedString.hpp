@@ -1,8 +1,10 @@
 #pragma once
 
 // Text with attributes, kept as UTF-8 characters and a list of runs: maximal stretches whose
-// attributes are equal. Adjacent runs never hold equal attributes (every edit coalesces), so two
-// attributed strings are equal exactly when their characters and runs are.
+// attributes are equal. Adjacent runs never hold equal attributes (every edit coalesces), except
+// that an object replacement character (U+FFFC, the stand-in for an attachment) is always a run
+// of its own: two equal attachments side by side stay two. So two attributed strings are equal
+// exactly when their characters and runs are.
 //
 // AttributedString is a value with shared, copy-on-write storage; AttributedSubstring is a slice
 // of one that keeps the storage alive, so slices stay valid whatever happens to the string they

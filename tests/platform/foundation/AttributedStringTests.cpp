@@ -76,6 +76,28 @@ TEST(AttributedStringTest, AppendingCoalescesEqualAttributesSoEqualityIsStructur
     EXPECT_EQ(twice.runs().size(), 4U);
 }
 
+TEST(AttributedStringTest, EachObjectReplacementCharacterIsARunOfItsOwn) {
+    // Two equal attachments side by side are two things to draw and to export.
+    const std::string box = "\xEF\xBF\xBC";
+    AttributedString appended;
+    appended.append(box, withIntent(1));
+    appended.append(box, withIntent(1));
+    appended.append("a", withIntent(1));
+    ASSERT_EQ(appended.runs().size(), 3U);
+    EXPECT_EQ(appended.runs()[1].range, range(3, 6));
+
+    // However the text was put together, the runs are the same.
+    const AttributedString whole(box + box + "a", withIntent(1));
+    EXPECT_EQ(whole, appended);
+    AttributedString joined = AttributedString(box, withIntent(1));
+    joined.append(AttributedString(box + "a", withIntent(1)).slice());
+    EXPECT_EQ(joined, appended);
+    AttributedString edited(box + box + "a", withIntent(2));
+    edited.setAttributes(edited.fullRange(), withIntent(1));
+    EXPECT_EQ(edited, appended);
+    EXPECT_EQ(AttributedString("a" + box + "b", withIntent(1)).runs().size(), 3U);
+}
+
 TEST(AttributedStringTest, SlicesClipRunsAndOutliveTheirString) {
     AttributedString text("hello ", withIntent(1));
     text.append("brave ", withIntent(2));
