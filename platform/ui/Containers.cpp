@@ -235,17 +235,19 @@ public:
             f(*child);
         }
     }
+    std::size_t childCount() const override { return child ? 1 : 0; }
+    Node* childAt(std::size_t) const override { return child.get(); }
     void draw(DisplayList& list) override {
         list.append(DisplayList::Save{});
-        list.append(DisplayList::Clip{platform::Path::rect(frame)});
+        list.append(DisplayList::Clip{platform::Path::rect(bounds())});
         Node::draw(list);
         list.append(DisplayList::Restore{});
     }
     void collectHandlers(Point point, std::vector<Node*>& out) override {
-        if (!frame.contains(point)) {
+        if (!bounds().contains(point)) {
             return;
         }
-        Node::collectHandlers(point, out);
+        collectChildHandlers(point, out);
         out.push_back(this);
     }
     bool scroll(CGFloat dx) {
@@ -287,8 +289,7 @@ protected:
     void placeChildren(ProposedViewSize p) override {
         contentProposal_ = {std::nullopt, p.height};
         offset = std::clamp(offset, CGFloat(0), maxOffset());
-        child->place(Rect({frame.origin.x - offset, frame.origin.y}, contentSize()),
-                     contentProposal_);
+        child->place(Rect({-offset, 0}, contentSize()), contentProposal_);
     }
 
 private:
@@ -322,6 +323,8 @@ public:
             f(*child);
         }
     }
+    std::size_t childCount() const override { return child ? 1 : 0; }
+    Node* childAt(std::size_t) const override { return child.get(); }
 
 protected:
     void rebuild() override {}
@@ -331,7 +334,7 @@ protected:
         const auto& s = static_cast<const GeometryReaderImpl&>(*view.impl());
         child = reconcile(std::move(child), (*s.content)(proxy()), env, true);
         const ProposedViewSize p(frame.size);
-        child->place(Rect(frame.origin, child->sizeThatFits(p)), p);
+        child->place(Rect({0, 0}, child->sizeThatFits(p)), p);
     }
 };
 

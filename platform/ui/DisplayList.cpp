@@ -26,7 +26,43 @@ void drawNearest(platform::GraphicsContext& context, const platform::Image& imag
     cairo_surface_destroy(surface);
 }
 
+/// Glyphs may reach beyond a text's typographic box (italics, accents).
+Rect textBox(Point origin, Size s) {
+    return Rect(origin, s).insetBy(-s.height - 4, -s.height - 4);
+}
+
 } // namespace
+
+Rect DisplayList::boundsOf(const Transform&) {
+    // What follows a transform may land anywhere.
+    constexpr CGFloat far = 1e15;
+    return Rect(-far, -far, 2 * far, 2 * far);
+}
+
+Rect DisplayList::boundsOf(const Fill& op) {
+    return op.path.boundingRect();
+}
+
+Rect DisplayList::boundsOf(const Stroke& op) {
+    const CGFloat w = op.style.lineWidth;
+    return op.path.boundingRect().insetBy(-w, -w);
+}
+
+Rect DisplayList::boundsOf(const DrawText& op) {
+    return textBox(op.origin, op.layout->size());
+}
+
+Rect DisplayList::boundsOf(const Sublist& op) {
+    const Rect b = op.list ? op.list->bounds() : Rect::null();
+    return b.isNull() ? b : b.offsetBy(op.offset.x, op.offset.y);
+}
+
+void DisplayList::include(Rect r) {
+    if (r.isNull()) {
+        return;
+    }
+    bounds_ = bounds_.isNull() ? r : bounds_.unionWith(r);
+}
 
 void DisplayList::draw(platform::GraphicsContext& context) const {
     Rect visible = context.clipBoundingRect();
@@ -72,10 +108,7 @@ void DisplayList::draw(platform::GraphicsContext& context) const {
                         context.stroke(op.path, op.color, op.style);
                     }
                 } else if constexpr (std::is_same_v<T, DrawText>) {
-                    const Size s = op.layout->size();
-                    // Glyphs may reach beyond the typographic box (italics, accents).
-                    const Rect box = Rect(op.origin, s).insetBy(-s.height - 4, -s.height - 4);
-                    if (visible.intersects(box)) {
+                    if (visible.intersects(textBox(op.origin, op.layout->size()))) {
                         op.layout->draw(context, op.origin, op.color);
                     }
                 } else if constexpr (std::is_same_v<T, DrawImage>) {
@@ -95,6 +128,14 @@ void DisplayList::draw(platform::GraphicsContext& context) const {
                     context.translateBy(op.rect.origin.x, op.rect.origin.y);
                     context.clip(Rect({0, 0}, op.rect.size));
                     op.draw(context);
+                    context.restore();
+                } else if constexpr (std::is_same_v<T, Sublist>) {
+                    if (!op.list || !visible.intersects(boundsOf(op))) {
+                        return;
+                    }
+                    context.save();
+                    context.translateBy(op.offset.x, op.offset.y);
+                    op.list->draw(context);
                     context.restore();
                 }
             },

@@ -1,7 +1,9 @@
 #pragma once
 
-// What a layout pass draws, as a list of drawing operations in root coordinates, replayed into
-// any graphics context (an offscreen image or a window).
+// What a layout pass draws, as a list of drawing operations, replayed into any graphics context
+// (an offscreen image or a window). Each node keeps the list of its subtree in its own
+// coordinates and its parent refers to it (`Sublist`), so an unchanged subtree is not recorded
+// again, and one outside the visible region is skipped whole.
 
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/Image.hpp"
@@ -61,22 +63,48 @@ public:
         Rect rect;
         std::function<void(platform::GraphicsContext&)> draw;
     };
+    /// Another list, drawn with its origin at `offset`.
+    struct Sublist {
+        std::shared_ptr<const DisplayList> list;
+        Point offset;
+    };
     using Item = std::variant<Save, Restore, Clip, BeginLayer, EndLayer, Transform, Fill, Stroke,
-                              DrawText, DrawImage, Closure>;
+                              DrawText, DrawImage, Closure, Sublist>;
 
     template <class Op>
     void append(Op&& op) {
+        include(boundsOf(op));
         // Built in place: a moved variant temporary trips g++ 12's uninitialised-use analysis.
         items_.emplace_back(std::in_place_type<std::decay_t<Op>>, std::forward<Op>(op));
     }
     const std::vector<Item>& items() const { return items_; }
     bool empty() const { return items_.empty(); }
-    void clear() { items_.clear(); }
-    /// Replays the list. Text and shapes wholly outside the context's clip are skipped.
+    void clear() {
+        items_.clear();
+        bounds_ = Rect::null();
+    }
+    /// A rectangle holding everything the list draws (infinite after a transform).
+    Rect bounds() const { return bounds_; }
+    /// Replays the list. Text, shapes and sublists wholly outside the context's clip are
+    /// skipped.
     void draw(platform::GraphicsContext& context) const;
 
 private:
+    static Rect boundsOf(const Save&) { return Rect::null(); }
+    static Rect boundsOf(const Restore&) { return Rect::null(); }
+    static Rect boundsOf(const Clip&) { return Rect::null(); }
+    static Rect boundsOf(const BeginLayer&) { return Rect::null(); }
+    static Rect boundsOf(const EndLayer&) { return Rect::null(); }
+    static Rect boundsOf(const Transform&);
+    static Rect boundsOf(const Fill& op);
+    static Rect boundsOf(const Stroke& op);
+    static Rect boundsOf(const DrawText& op);
+    static Rect boundsOf(const DrawImage& op) { return op.rect; }
+    static Rect boundsOf(const Closure& op) { return op.rect; }
+    static Rect boundsOf(const Sublist& op);
+    void include(Rect r);
     std::vector<Item> items_;
+    Rect bounds_ = Rect::null();
 };
 
 } // namespace platform::ui

@@ -235,6 +235,35 @@ StackPlan planStack(Axis axis, const AlignmentID& guide, std::optional<CGFloat> 
     return plan;
 }
 
+/// The plans a stack made since its subviews last changed, by proposal.
+struct StackCache {
+    std::vector<std::pair<ProposedViewSize, std::shared_ptr<const StackPlan>>> plans;
+};
+constexpr std::size_t kPlansKept = 4;
+
+/// The plan for `p`: from the cache when the node keeps one (a stack used inside another
+/// layout may be handed any cache), else made now into `scratch`.
+const StackPlan& cachedPlan(Axis axis, const AlignmentID& guide, std::optional<CGFloat> spacing,
+                            ProposedViewSize p, LayoutSubviews subviews, std::any& cache,
+                            StackPlan& scratch) {
+    auto* kept = std::any_cast<StackCache>(&cache);
+    if (kept == nullptr) {
+        scratch = planStack(axis, guide, spacing, p, subviews);
+        return scratch;
+    }
+    for (const auto& [proposal, plan] : kept->plans) {
+        if (proposal == p) {
+            return *plan;
+        }
+    }
+    if (kept->plans.size() >= kPlansKept) {
+        kept->plans.erase(kept->plans.begin());
+    }
+    kept->plans.emplace_back(
+        p, std::make_shared<const StackPlan>(planStack(axis, guide, spacing, p, subviews)));
+    return *kept->plans.back().second;
+}
+
 void placePlan(Axis axis, const StackPlan& plan, Rect bounds, LayoutSubviews subviews) {
     for (std::size_t i = 0; i < subviews.size(); ++i) {
         const Point at = axis == Axis::horizontal ? Point{bounds.origin.x + plan.alongOffsets[i],
@@ -261,23 +290,34 @@ std::optional<CGFloat> childGuide(const StackPlan& plan, const AlignmentID& guid
 
 } // namespace
 
-Size HStackLayout::sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const {
-    return planStack(Axis::horizontal, alignment_.id(), spacing_, p, subviews).size;
+Size HStackLayout::sizeThatFits(ProposedViewSize p, LayoutSubviews subviews,
+                                std::any& cache) const {
+    StackPlan scratch;
+    return cachedPlan(Axis::horizontal, alignment_.id(), spacing_, p, subviews, cache, scratch)
+        .size;
+}
+
+std::any HStackLayout::makeCache(LayoutSubviews) const {
+    return StackCache{};
 }
 
 void HStackLayout::placeSubviews(Rect bounds, ProposedViewSize p, LayoutSubviews subviews,
-                                 std::any&) const {
-    placePlan(Axis::horizontal, planStack(Axis::horizontal, alignment_.id(), spacing_, p, subviews),
+                                 std::any& cache) const {
+    StackPlan scratch;
+    placePlan(Axis::horizontal,
+              cachedPlan(Axis::horizontal, alignment_.id(), spacing_, p, subviews, cache, scratch),
               bounds, subviews);
 }
 
 std::optional<CGFloat> HStackLayout::explicitAlignment(const AlignmentID& guide, Rect,
                                                        ProposedViewSize p, LayoutSubviews subviews,
-                                                       std::any&) const {
+                                                       std::any& cache) const {
     if (&guide != &alignment_ids::firstTextBaseline && &guide != &alignment_ids::lastTextBaseline) {
         return std::nullopt;
     }
-    const StackPlan plan = planStack(Axis::horizontal, alignment_.id(), spacing_, p, subviews);
+    StackPlan scratch;
+    const StackPlan& plan =
+        cachedPlan(Axis::horizontal, alignment_.id(), spacing_, p, subviews, cache, scratch);
     return childGuide(plan, guide, subviews, &guide == &alignment_ids::lastTextBaseline, false);
 }
 
@@ -286,25 +326,35 @@ bool HStackLayout::equals(const Layout& other) const {
     return o != nullptr && o->alignment_ == alignment_ && o->spacing_ == spacing_;
 }
 
-Size VStackLayout::sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const {
-    return planStack(Axis::vertical, alignment_.id(), spacing_, p, subviews).size;
+Size VStackLayout::sizeThatFits(ProposedViewSize p, LayoutSubviews subviews,
+                                std::any& cache) const {
+    StackPlan scratch;
+    return cachedPlan(Axis::vertical, alignment_.id(), spacing_, p, subviews, cache, scratch).size;
+}
+
+std::any VStackLayout::makeCache(LayoutSubviews) const {
+    return StackCache{};
 }
 
 void VStackLayout::placeSubviews(Rect bounds, ProposedViewSize p, LayoutSubviews subviews,
-                                 std::any&) const {
-    placePlan(Axis::vertical, planStack(Axis::vertical, alignment_.id(), spacing_, p, subviews),
+                                 std::any& cache) const {
+    StackPlan scratch;
+    placePlan(Axis::vertical,
+              cachedPlan(Axis::vertical, alignment_.id(), spacing_, p, subviews, cache, scratch),
               bounds, subviews);
 }
 
 std::optional<CGFloat> VStackLayout::explicitAlignment(const AlignmentID& guide, Rect,
                                                        ProposedViewSize p, LayoutSubviews subviews,
-                                                       std::any&) const {
+                                                       std::any& cache) const {
     const bool first = &guide == &alignment_ids::firstTextBaseline;
     const bool last = &guide == &alignment_ids::lastTextBaseline;
     if (!first && !last) {
         return std::nullopt;
     }
-    const StackPlan plan = planStack(Axis::vertical, alignment_.id(), spacing_, p, subviews);
+    StackPlan scratch;
+    const StackPlan& plan =
+        cachedPlan(Axis::vertical, alignment_.id(), spacing_, p, subviews, cache, scratch);
     return childGuide(plan, guide, subviews, last, true);
 }
 

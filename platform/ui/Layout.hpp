@@ -298,6 +298,9 @@ public:
     std::optional<CGFloat> explicitAlignment(const AlignmentID&, Rect, ProposedViewSize,
                                              LayoutSubviews, std::any&) const override;
     bool equals(const Layout& other) const override;
+    /// Keeps the plans of the pass (sizes, proposals, offsets), so that sizing, placing and
+    /// guides compute each once.
+    std::any makeCache(LayoutSubviews subviews) const override;
 
 private:
     VerticalAlignment alignment_;
@@ -315,6 +318,9 @@ public:
     std::optional<CGFloat> explicitAlignment(const AlignmentID&, Rect, ProposedViewSize,
                                              LayoutSubviews, std::any&) const override;
     bool equals(const Layout& other) const override;
+    /// Keeps the plans of the pass (sizes, proposals, offsets), so that sizing, placing and
+    /// guides compute each once.
+    std::any makeCache(LayoutSubviews subviews) const override;
     std::optional<ProposedViewSize> expectedSubviewProposal(ProposedViewSize p) const override {
         return ProposedViewSize(p.width, std::nullopt);
     }

@@ -42,6 +42,9 @@ void ModifierNode::rebuild() {
     if (!first && modifier != previous_ && modifier->affectsLayout() &&
         !modifier->equals(*previous_)) {
         invalidateLayout();
+        if (modifier->providesLayoutValues()) {
+            invalidateLayoutValues();
+        }
     }
     if (first && modifier->observesLayout() && graph != nullptr) {
         graph->layoutObservers.push_back(token);
@@ -96,17 +99,14 @@ Size ModifierNode::computeSize(ProposedViewSize proposal) {
 
 void ModifierNode::placeChildren(ProposedViewSize proposal) {
     modifier->place(*this, proposal);
-    if (const auto object = modifier->interactionObject()) {
-        object->frameChanged(frame);
-    }
 }
 
-std::optional<CGFloat> ModifierNode::explicitGuide(const AlignmentID& g, Size size,
-                                                   ProposedViewSize p) {
+std::optional<CGFloat> ModifierNode::guideValue(const AlignmentID& g, Size size,
+                                                ProposedViewSize p) {
     return modifier->guide(*this, g, size, p);
 }
 
-ViewSpacing ModifierNode::spacing() {
+ViewSpacing ModifierNode::spacingValue() {
     return content ? content->spacing() : ViewSpacing{};
 }
 
@@ -133,22 +133,50 @@ void ModifierNode::drawChildren(DisplayList& list) {
 }
 
 void ModifierNode::collectHandlers(Point point, std::vector<Node*>& out) {
-    if (modifier->clipsContent() && !frame.contains(point)) {
+    if (modifier->clipsContent() && !bounds().contains(point)) {
         return;
     }
-    Node::collectHandlers(point, out);
-    if (modifier->participatesInHitTesting() && frame.contains(point)) {
+    collectChildHandlers(point, out);
+    if (modifier->participatesInHitTesting() && bounds().contains(point)) {
         out.push_back(this);
     }
+}
+
+std::size_t ModifierNode::childCount() const {
+    std::size_t n = content ? 1 : 0;
+    for (const auto& e : extras) {
+        n += e ? 1 : 0;
+    }
+    return n;
+}
+
+Node* ModifierNode::childAt(std::size_t index) const {
+    // The order of forEachChild: extras first when they are drawn behind.
+    const bool behind = modifier && modifier->extrasBehind();
+    if (!behind && content) {
+        if (index == 0) {
+            return content.get();
+        }
+        --index;
+    }
+    for (const auto& e : extras) {
+        if (e) {
+            if (index == 0) {
+                return e.get();
+            }
+            --index;
+        }
+    }
+    return behind && content && index == 0 ? content.get() : nullptr;
 }
 
 const std::string* ModifierNode::coordinateSpaceName() const {
     return modifier->coordinateSpaceName();
 }
 
-void ModifierNode::placeContent(Rect rootFrame, ProposedViewSize p) {
+void ModifierNode::placeContent(Rect f, ProposedViewSize p) {
     if (content) {
-        content->place(rootFrame, p);
+        content->place(f, p);
     }
 }
 
@@ -159,9 +187,9 @@ void ModifierNode::setExtra(std::size_t index, const AnyView& v, bool late) {
     extras[index] = reconcile(std::move(extras[index]), v, env, late);
 }
 
-void ModifierNode::placeExtra(std::size_t index, Rect rootFrame, ProposedViewSize p) {
+void ModifierNode::placeExtra(std::size_t index, Rect f, ProposedViewSize p) {
     if (index < extras.size() && extras[index]) {
-        extras[index]->place(rootFrame, p);
+        extras[index]->place(f, p);
     }
 }
 
@@ -174,8 +202,8 @@ void ModifierNode::placeExtraAligned(std::size_t index, Alignment alignment) {
     const ViewDimensions mine =
         content ? content->dimensions(placedProposal) : ViewDimensions(frame.size);
     const ViewDimensions theirs = extra.dimensions(p);
-    const Point at{frame.origin.x + mine[alignment.horizontal] - theirs[alignment.horizontal],
-                   frame.origin.y + mine[alignment.vertical] - theirs[alignment.vertical]};
+    const Point at{mine[alignment.horizontal] - theirs[alignment.horizontal],
+                   mine[alignment.vertical] - theirs[alignment.vertical]};
     extra.place(Rect(at, theirs.size()), p);
 }
 
@@ -271,10 +299,7 @@ struct PaddingModifier final : Kind<PaddingModifier> {
     }
     void place(ModifierNode& node, ProposedViewSize p) const override {
         const ProposedViewSize q = inner(p);
-        node.placeContent(
-            Rect({node.frame.origin.x + insets.leading, node.frame.origin.y + insets.top},
-                 node.contentSize(q)),
-            q);
+        node.placeContent(Rect({insets.leading, insets.top}, node.contentSize(q)), q);
     }
     std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size,
                                  ProposedViewSize p) const override {
@@ -370,7 +395,7 @@ struct FrameModifier final : Kind<FrameModifier> {
         }
         const ProposedViewSize q = childProposal(p);
         const Point at = contentOffset(node, node.frame.size, p);
-        node.placeContent(Rect(node.frame.origin + at, node.contentSize(q)), q);
+        node.placeContent(Rect(at, node.contentSize(q)), q);
     }
     std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size size,
                                  ProposedViewSize p) const override {
@@ -403,7 +428,7 @@ struct FixedSizeModifier final : Kind<FixedSizeModifier> {
     }
     void place(ModifierNode& node, ProposedViewSize p) const override {
         const ProposedViewSize q = inner(p);
-        node.placeContent(Rect(node.frame.origin, node.contentSize(q)), q);
+        node.placeContent(Rect({0, 0}, node.contentSize(q)), q);
     }
     std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size size,
                                  ProposedViewSize p) const override {
@@ -420,7 +445,7 @@ struct OffsetModifier final : Kind<OffsetModifier> {
         return m.x == x && m.y == y;
     }
     void place(ModifierNode& node, ProposedViewSize p) const override {
-        node.placeContent(node.frame.offsetBy(x, y), p);
+        node.placeContent(node.bounds().offsetBy(x, y), p);
     }
 };
 
@@ -438,7 +463,7 @@ struct OverlayModifier final : Kind<OverlayModifier> {
         node.setExtra(0, overlay, false);
     }
     void place(ModifierNode& node, ProposedViewSize p) const override {
-        node.placeContent(node.frame, p);
+        node.placeContent(node.bounds(), p);
         node.placeExtraAligned(0, alignment);
     }
 };
@@ -448,7 +473,7 @@ struct ClipModifier final : Kind<ClipModifier> {
     bool clipsContent() const override { return true; }
     void draw(ModifierNode& node, DisplayList& list) const override {
         list.append(DisplayList::Save{});
-        list.append(DisplayList::Clip{shape(node.frame)});
+        list.append(DisplayList::Clip{shape(node.bounds())});
         node.drawChildren(list);
         list.append(DisplayList::Restore{});
     }
@@ -514,6 +539,7 @@ struct LayoutValueModifier final : Kind<LayoutValueModifier> {
     const std::any* layoutValue(const void* t) const override {
         return t == tag ? &value : nullptr;
     }
+    bool providesLayoutValues() const override { return true; }
 };
 
 struct IDModifier final : Kind<IDModifier> {
@@ -549,6 +575,7 @@ struct EnvironmentModifier final : Kind<EnvironmentModifier> {
 struct PreferenceModifier final : Kind<PreferenceModifier> {
     std::function<void(PreferenceValues&, const GeometryProxy&)> transform;
     void transformPreferences(ModifierNode& node, PreferenceValues& values) const override {
+        node.dependsOnRootPosition();
         transform(values, node.proxy());
     }
 };
@@ -575,7 +602,7 @@ struct PreferenceOverlayModifier final : Kind<PreferenceOverlayModifier> {
     bool extrasBehind() const override { return behind; }
     bool observesLayout() const override { return true; }
     void place(ModifierNode& node, ProposedViewSize p) const override {
-        node.placeContent(node.frame, p);
+        node.placeContent(node.bounds(), p);
         // The values the overlay is built from are kept, to notice when they change without
         // the layout changing.
         node.storage = node.contentPreferences();
@@ -682,9 +709,10 @@ struct TapModifier final : Kind<TapModifier> {
         if (e.kind == PointerEvent::Kind::down) {
             return true;
         }
-        if (e.kind == PointerEvent::Kind::up && node.frame.contains(e.location) &&
+        const Rect frame = node.rootFrame();
+        if (e.kind == PointerEvent::Kind::up && frame.contains(e.location) &&
             (e.clickCount == count || count == 1)) {
-            action(e.location - node.frame.origin);
+            action(e.location - frame.origin);
             return true;
         }
         return e.kind == PointerEvent::Kind::up || e.kind == PointerEvent::Kind::dragged;
@@ -696,7 +724,7 @@ struct HoverModifier final : Kind<HoverModifier> {
     bool hovers() const override { return true; }
     void hover(ModifierNode& node, const HoverPhase& phase) const override {
         HoverPhase local = phase;
-        local.location = phase.location - node.frame.origin;
+        local.location = phase.location - node.rootOrigin();
         action(local);
     }
 };
@@ -704,10 +732,28 @@ struct HoverModifier final : Kind<HoverModifier> {
 struct InteractionModifier final : Kind<InteractionModifier> {
     std::shared_ptr<InteractionObject> object;
     bool takesEvents() const override { return true; }
+    bool observesLayout() const override { return true; }
+    /// Frames are relative to the parent: the object hears of its root frame after each pass
+    /// in which it changed (an ancestor may have moved it).
+    void afterLayout(ModifierNode& node) const override {
+        const Rect frame = node.rootFrame();
+        const auto* last = std::any_cast<Rect>(&node.storage);
+        if (last == nullptr || !(*last == frame)) {
+            node.storage = frame;
+            object->frameChanged(frame);
+        }
+    }
+    void didUpdate(ModifierNode& node, bool, const ModifierImpl* previous) const override {
+        // Another object hears of the frame at the next pass.
+        const auto* old = static_cast<const InteractionModifier*>(previous);
+        if (old != nullptr && old->object != object) {
+            node.storage.reset();
+        }
+    }
     std::shared_ptr<InteractionObject> interactionObject() const override { return object; }
     bool pointer(ModifierNode& node, const PointerEvent& e) const override {
         PointerEvent local = e;
-        local.location = e.location - node.frame.origin;
+        local.location = e.location - node.rootOrigin();
         switch (e.kind) {
         case PointerEvent::Kind::down:
             return object->hitTest(local.location) && object->pointerDown(local);
@@ -722,7 +768,7 @@ struct InteractionModifier final : Kind<InteractionModifier> {
         return false;
     }
     std::optional<CursorShape> cursor(ModifierNode& node, Point p) const override {
-        const Point local = p - node.frame.origin;
+        const Point local = p - node.rootOrigin();
         return object->hitTest(local) ? object->cursor(local) : std::nullopt;
     }
 };

@@ -104,6 +104,7 @@ void Node::update(const AnyView& newView, const EnvironmentValues& newEnv) {
     if (((viewChanged || envChanged) && layoutDependsOnView()) || directionChanged) {
         invalidateLayout();
     }
+    invalidatePaint();
     invalidatePreferences();
 }
 
@@ -117,6 +118,7 @@ void Node::rebuildIfDirty() {
     }
     dirty = false;
     rebuild();
+    invalidatePaint();
     invalidatePreferences();
 }
 
@@ -167,9 +169,15 @@ Size Node::sizeThatFits(ProposedViewSize proposal) {
             return size;
         }
     }
+    if (graph != nullptr) {
+        ++graph->statistics.sizeComputations;
+    }
     const Size s = soundSize(computeSize(p), p);
     if (sizeCache_.size() >= kSizeCacheLimit) {
+        // The parent may have relied on the answer dropped: a change can no longer be proved
+        // harmless to it.
         sizeCache_.erase(sizeCache_.begin());
+        answersLost_ = true;
     }
     sizeCache_.emplace_back(p, s);
     return s;
@@ -185,32 +193,107 @@ ViewDimensions Node::dimensions(ProposedViewSize proposal) {
     return ViewDimensions(sizeThatFits(proposal), *this, proposal.sanitized());
 }
 
-void Node::place(Rect rootFrame, ProposedViewSize proposal) {
-    Rect f = soundFrame(rootFrame);
-    // Right to left, a parent's layout is mirrored within its frame: leading is the right edge
+Point Node::rootOrigin() const {
+    Point origin = frame.origin;
+    for (const Node* n = parent; n != nullptr; n = n->parent) {
+        origin = origin + n->frame.origin;
+    }
+    return origin;
+}
+
+void Node::place(Rect f, ProposedViewSize proposal) {
+    f = soundFrame(f);
+    // Right to left, a parent's layout is mirrored within its bounds: leading is the right edge
     // and a horizontal stack runs from the right.
     if (parent != nullptr && parent->mirrorsChildren() &&
         parent->env.layoutDirection() == LayoutDirection::rightToLeft) {
-        f.origin.x = parent->frame.minX() + parent->frame.maxX() - f.maxX();
+        f.origin.x = parent->frame.size.width - f.maxX();
     }
-    const ProposedViewSize p = proposal.sanitized();
-    if (placementValid && frame == f && placedProposal == p) {
+    placeAt(f, proposal.sanitized());
+}
+
+void Node::placeAt(Rect f, ProposedViewSize p) {
+    const bool movedNow = everPlaced && !(frame.origin == f.origin);
+    if (placementValid && frame.size == f.size && placedProposal == p) {
+        if (movedNow) {
+            frame.origin = f.origin;
+            moved();
+        }
         return;
     }
-    if (!(frame == f)) {
+    if (movedNow) {
+        frame.origin = f.origin;
+        moved();
+    }
+    if (!(frame.size == f.size)) {
         invalidatePreferences();
     }
     frame = f;
     placedProposal = p;
     placementValid = true;
+    everPlaced = true;
+    placementDirty = false;
+    if (graph != nullptr) {
+        ++graph->statistics.placements;
+    }
+    invalidatePaint();
     placeChildren(p);
 }
 
-std::optional<CGFloat> Node::explicitGuide(const AlignmentID&, Size, ProposedViewSize) {
-    return std::nullopt;
+void Node::placeAgain() {
+    placementValid = false;
+    placeAt(frame, placedProposal);
+}
+
+void Node::moved() {
+    if (parent != nullptr) {
+        parent->invalidatePaint();
+    }
+    if (!rootPositionsBelow_) {
+        return;
+    }
+    // Preferences below that hold root positions are stale; the walk goes only where such
+    // preferences were computed.
+    const auto stale = [](Node& n, const auto& self) -> void {
+        n.rootPositionsBelow_ = false;
+        n.preferencesValid_ = false;
+        for (std::size_t i = 0, count = n.childCount(); i < count; ++i) {
+            Node* c = n.childAt(i);
+            if (c != nullptr && c->rootPositionsBelow_) {
+                self(*c, self);
+            }
+        }
+    };
+    stale(*this, stale);
+    invalidatePreferences();
+}
+
+std::optional<CGFloat> Node::explicitGuide(const AlignmentID& guide, Size size,
+                                           ProposedViewSize proposal) {
+    const std::optional<CGFloat> value = guideValue(guide, size, proposal);
+    const bool known = std::any_of(guides_.begin(), guides_.end(), [&](const GuideAnswer& a) {
+        return a.guide == &guide && a.size == size && a.proposal == proposal;
+    });
+    if (!known) {
+        if (guides_.size() >= kSizeCacheLimit) {
+            answersLost_ = true;
+        } else {
+            guides_.push_back({&guide, size, proposal, value});
+        }
+    }
+    return value;
 }
 
 ViewSpacing Node::spacing() {
+    spacing_ = spacingValue();
+    return *spacing_;
+}
+
+std::optional<CGFloat> Node::guideValue(const AlignmentID&, Size, ProposedViewSize) {
+    return std::nullopt;
+}
+
+ViewSpacing Node::spacingValue() {
     return {};
 }
 
@@ -267,38 +350,78 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body) {
 }
 
 void Node::invalidateLayout() {
-    Node* n = this;
-    for (; n != nullptr; n = n->parent) {
-        n->sizeCache_.clear();
-        n->placementValid = false;
-        n->layoutInvalidated();
-        if (n->isLateChild) {
-            n = n->parent;
-            break;
+    if (!layoutDirty) {
+        layoutDirty = true;
+        toVerify_ = std::move(sizeCache_);
+        guidesToVerify_ = std::move(guides_);
+        spacingToVerify_ = spacing_;
+        verifyLost_ = answersLost_;
+        if (graph != nullptr) {
+            graph->dirtyLayouts.push_back(token);
         }
+    } else {
+        // Answers given since the last invalidation may have been relied on too.
+        toVerify_.insert(toVerify_.end(), sizeCache_.begin(), sizeCache_.end());
+        guidesToVerify_.insert(guidesToVerify_.end(), guides_.begin(), guides_.end());
+        if (spacing_ && spacingToVerify_ && !(*spacing_ == *spacingToVerify_)) {
+            verifyLost_ = true;
+        } else if (spacing_) {
+            spacingToVerify_ = spacing_;
+        }
+        verifyLost_ = verifyLost_ || answersLost_;
     }
-    // Views built while their parent is being placed are placed right after; outside a layout
-    // pass, a late child's change has to be reached by placing its ancestors again.
-    if (graph != nullptr && graph->placing) {
-        return;
-    }
-    for (; n != nullptr; n = n->parent) {
-        n->placementValid = false;
-    }
-    if (graph != nullptr) {
+    sizeCache_.clear();
+    guides_.clear();
+    spacing_.reset();
+    answersLost_ = false;
+    placementValid = false;
+    layoutInvalidated();
+    if (graph != nullptr && !graph->placing) {
         graph->layoutNeeded = true;
         graph->scheduleUpdate();
     }
 }
 
+void Node::invalidateLayoutValues() {
+    Node* n = this;
+    while (n->parent != nullptr && n->parent->forwardsLayoutValues()) {
+        n = n->parent;
+    }
+    if (n->parent != nullptr) {
+        n->parent->invalidateLayout();
+    }
+}
+
 void Node::invalidatePlacement() {
-    for (Node* n = this; n != nullptr; n = n->parent) {
-        n->placementValid = false;
+    placementValid = false;
+    if (!placementDirty && !layoutDirty && graph != nullptr) {
+        placementDirty = true;
+        graph->dirtyLayouts.push_back(token);
     }
     if (graph != nullptr && !graph->placing) {
         graph->layoutNeeded = true;
         graph->scheduleUpdate();
     }
+}
+
+bool Node::keepsItsAnswers() {
+    if (verifyLost_) {
+        return false;
+    }
+    const bool sizesKept = std::all_of(toVerify_.begin(), toVerify_.end(), [this](const auto& e) {
+        return sizeThatFits(e.first) == e.second;
+    });
+    if (!sizesKept) {
+        return false;
+    }
+    const bool guidesKept =
+        std::all_of(guidesToVerify_.begin(), guidesToVerify_.end(), [this](const GuideAnswer& a) {
+            return explicitGuide(*a.guide, a.size, a.proposal) == a.value;
+        });
+    if (!guidesKept) {
+        return false;
+    }
+    return !spacingToVerify_ || spacing() == *spacingToVerify_;
 }
 
 const PreferenceValues& Node::preferences() {
@@ -320,15 +443,84 @@ void Node::computePreferences(PreferenceValues& out) {
     forEachChild([&out](Node& child) { out.merge(child.preferences()); });
 }
 
+void Node::dependsOnRootPosition() {
+    for (Node* n = this; n != nullptr && !n->rootPositionsBelow_; n = n->parent) {
+        n->rootPositionsBelow_ = true;
+    }
+}
+
 void Node::draw(DisplayList& list) {
-    forEachChild([&list](Node& child) { child.draw(list); });
+    for (std::size_t i = 0, count = childCount(); i < count; ++i) {
+        if (Node* c = childAt(i)) {
+            drawChild(list, *c);
+        }
+    }
+}
+
+void Node::drawChild(DisplayList& list, Node& child) {
+    list.append(DisplayList::Sublist{child.displayList(), child.frame.origin});
+}
+
+std::shared_ptr<const DisplayList> Node::displayList() {
+    if (displayList_) {
+        return displayList_;
+    }
+    if (graph != nullptr) {
+        ++graph->statistics.recordings;
+    }
+    auto list = std::make_shared<DisplayList>();
+    draw(*list);
+    // A node that only draws one child where it lies shares the child's list.
+    if (list->items().size() == 1) {
+        if (const auto* sub = std::get_if<DisplayList::Sublist>(&list->items().front());
+            sub != nullptr && sub->offset == Point{0, 0}) {
+            displayList_ = sub->list;
+            return displayList_;
+        }
+    }
+    displayList_ = std::move(list);
+    return displayList_;
+}
+
+void Node::invalidatePaint() {
+    for (Node* n = this; n != nullptr && (n->displayList_ || n->hitBoundsValid_); n = n->parent) {
+        n->displayList_.reset();
+        n->hitBoundsValid_ = false;
+    }
+}
+
+Rect Node::hitBounds() {
+    if (!hitBoundsValid_) {
+        Rect r = bounds();
+        for (std::size_t i = 0, count = childCount(); i < count; ++i) {
+            if (Node* c = childAt(i)) {
+                const Rect b = c->hitBounds();
+                r = r.unionWith(b.offsetBy(c->frame.origin.x, c->frame.origin.y));
+            }
+        }
+        hitBounds_ = r;
+        hitBoundsValid_ = true;
+    }
+    return hitBounds_;
 }
 
 void Node::collectHandlers(Point point, std::vector<Node*>& out) {
-    std::vector<Node*> kids;
-    forEachChild([&kids](Node& child) { kids.push_back(&child); });
-    for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
-        (*it)->collectHandlers(point, out);
+    collectChildHandlers(point, out);
+}
+
+void Node::collectChildHandlers(Point point, std::vector<Node*>& out) {
+    for (std::size_t i = childCount(); i > 0; --i) {
+        Node* c = childAt(i - 1);
+        if (c == nullptr) {
+            continue;
+        }
+        const Point local = point - c->frame.origin;
+        if (c->hitBounds().contains(local)) {
+            if (graph != nullptr) {
+                ++graph->statistics.hitTestVisits;
+            }
+            c->collectHandlers(local, out);
+        }
     }
 }
 
@@ -340,12 +532,12 @@ void SingleChildNode::forEachChild(const std::function<void(Node&)>& f) {
     }
 }
 
-std::optional<CGFloat> SingleChildNode::explicitGuide(const AlignmentID& g, Size size,
-                                                      ProposedViewSize p) {
+std::optional<CGFloat> SingleChildNode::guideValue(const AlignmentID& g, Size size,
+                                                   ProposedViewSize p) {
     return child ? child->explicitGuide(g, size, p) : std::nullopt;
 }
 
-ViewSpacing SingleChildNode::spacing() {
+ViewSpacing SingleChildNode::spacingValue() {
     return child ? child->spacing() : ViewSpacing{};
 }
 
@@ -366,7 +558,7 @@ Size SingleChildNode::computeSize(ProposedViewSize proposal) {
 
 void SingleChildNode::placeChildren(ProposedViewSize proposal) {
     if (child) {
-        child->place(frame, proposal);
+        child->place(bounds(), proposal);
     }
 }
 
@@ -573,16 +765,15 @@ Size LayoutNode::computeSize(ProposedViewSize proposal) {
 
 void LayoutNode::placeChildren(ProposedViewSize proposal) {
     refreshCache();
-    layout->placeSubviews(frame, proposal, subviews, cache);
+    layout->placeSubviews(bounds(), proposal, subviews, cache);
 }
 
-std::optional<CGFloat> LayoutNode::explicitGuide(const AlignmentID& g, Size size,
-                                                 ProposedViewSize p) {
+std::optional<CGFloat> LayoutNode::guideValue(const AlignmentID& g, Size size, ProposedViewSize p) {
     refreshCache();
     return layout->explicitAlignment(g, Rect({0, 0}, size), p, subviews, cache);
 }
 
-ViewSpacing LayoutNode::spacing() {
+ViewSpacing LayoutNode::spacingValue() {
     refreshCache();
     return layout->spacing(subviews, cache);
 }

@@ -61,44 +61,85 @@ public:
     void removeSubtree();
     virtual void forEachChild(const std::function<void(Node&)>& f);
 
+    /// The children in drawing order (back to front), by index: walks that must not allocate.
+    virtual std::size_t childCount() const { return 0; }
+    virtual Node* childAt(std::size_t) const { return nullptr; }
+
     // ---- Layout ----
+    // Frames are relative to the parent's top-leading corner, so moving a node moves one frame.
+    // A node whose answers to its parent (sizes, guides, spacing) survive a change below it is a
+    // relayout boundary: it is placed again in its frame and the change goes no higher.
     Size sizeThatFits(ProposedViewSize proposal);
     bool hasCachedSize(ProposedViewSize proposal) const;
     ViewDimensions dimensions(ProposedViewSize proposal);
-    /// Places the node in `rootFrame` (root coordinates) for `proposal`.
-    void place(Rect rootFrame, ProposedViewSize proposal);
-    virtual std::optional<CGFloat> explicitGuide(const AlignmentID& guide, Size size,
-                                                 ProposedViewSize proposal);
-    virtual ViewSpacing spacing();
+    /// Places the node at `frame` (in its parent's coordinates) for `proposal`.
+    void place(Rect frame, ProposedViewSize proposal);
+    /// The explicit value of `guide` (recorded: the parent relies on it).
+    std::optional<CGFloat> explicitGuide(const AlignmentID& guide, Size size,
+                                         ProposedViewSize proposal);
+    /// The spacing this node wants (recorded: the parent relies on it).
+    ViewSpacing spacing();
     virtual const std::any* layoutValue(const void* tag) const;
+    /// Whether layout values of the child are this node's own (modifiers, bodies).
+    virtual bool forwardsLayoutValues() const { return false; }
     /// Work that sizing this node for `proposal` will need and that may run on another thread
     /// beforehand (text layout). Jobs touch only their own node.
     virtual void collectPrefetch(ProposedViewSize proposal,
                                  std::vector<std::function<void()>>& jobs);
+    /// Something this node's size depends on changed: it is measured again in the next pass.
     void invalidateLayout();
-    /// Called on each node whose layout a change below (or in) it invalidates.
+    /// A layout value of this node changed: the container reading it lays out again.
+    void invalidateLayoutValues();
+    /// Called on each node whose layout is invalidated.
     virtual void layoutInvalidated() {}
     /// The node must be placed again (its size is unchanged): scrolling.
     void invalidatePlacement();
+    /// In a layout pass: whether the node still gives its parent the answers it gave before its
+    /// layout was invalidated.
+    bool keepsItsAnswers();
+    /// Places the children again in the node's current frame.
+    void placeAgain();
     /// For nodes registered as layout observers: runs after each layout pass.
     virtual void afterLayout() {}
+    /// The frame in the parent's coordinates.
     Rect frame;
     ProposedViewSize placedProposal;
     bool placementValid = false;
+    bool everPlaced = false;
+    /// Waiting in the graph's list of nodes to lay out or place again.
+    bool layoutDirty = false;
+    bool placementDirty = false;
+    Rect bounds() const { return Rect({0, 0}, frame.size); }
+    Point rootOrigin() const;
+    Rect rootFrame() const { return Rect(rootOrigin(), frame.size); }
 
     // ---- Preferences ----
     const PreferenceValues& preferences();
     void invalidatePreferences();
+    /// This node's preferences hold root positions (anchors): they change when any ancestor
+    /// moves.
+    void dependsOnRootPosition();
 
     // ---- Drawing and input ----
+    /// Records the node's drawing in its own coordinates; children through `drawChild`.
     virtual void draw(DisplayList& list);
-    /// Appends the nodes under `point` that take events, front-most first.
+    void drawChild(DisplayList& list, Node& child);
+    /// The retained drawing of the subtree, recorded again only after a change in it.
+    std::shared_ptr<const DisplayList> displayList();
+    /// Drops the retained drawing and hit bounds of this node and its ancestors.
+    void invalidatePaint();
+    /// The rectangle, in the node's coordinates, that holds the subtree.
+    Rect hitBounds();
+    /// Appends the nodes under `point` (in this node's coordinates) that take events,
+    /// front-most first; visits only the subtrees whose bounds hold the point.
     virtual void collectHandlers(Point point, std::vector<Node*>& out);
+    /// Hit-tests the children, front-most first.
+    void collectChildHandlers(Point point, std::vector<Node*>& out);
     virtual const std::string* coordinateSpaceName() const { return nullptr; }
     /// Whether right-to-left environments mirror where this node places its children (not for
     /// canvases, which place their symbols themselves).
     virtual bool mirrorsChildren() const { return true; }
-    GeometryProxy proxy() const { return GeometryProxy(frame, this); }
+    GeometryProxy proxy() const { return GeometryProxy(rootFrame(), this); }
 
     /// Makes a child node for `v` (or reuses `existing` when its type matches).
     std::unique_ptr<Node> reconcile(std::unique_ptr<Node> existing, const AnyView& v,
@@ -110,13 +151,42 @@ protected:
     virtual bool layoutDependsOnView() const { return false; }
     virtual Size computeSize(ProposedViewSize proposal) = 0;
     virtual void placeChildren(ProposedViewSize proposal) = 0;
+    virtual std::optional<CGFloat> guideValue(const AlignmentID& guide, Size size,
+                                              ProposedViewSize proposal);
+    virtual ViewSpacing spacingValue();
     virtual void computePreferences(PreferenceValues& out);
     virtual void willRemove() {}
 
 private:
+    /// Places at `frame`, already mirrored.
+    void placeAt(Rect frame, ProposedViewSize proposal);
+    /// The frame moved (its size did not): root positions below change.
+    void moved();
+
+    struct GuideAnswer {
+        const AlignmentID* guide;
+        Size size;
+        ProposedViewSize proposal;
+        std::optional<CGFloat> value;
+    };
+    /// What the parent was told since the last invalidation, and (while the node waits in the
+    /// list) what it was told before: to be checked against the new answers.
     std::vector<std::pair<ProposedViewSize, Size>> sizeCache_;
+    std::vector<GuideAnswer> guides_;
+    std::optional<ViewSpacing> spacing_;
+    bool answersLost_ = false;
+    std::vector<std::pair<ProposedViewSize, Size>> toVerify_;
+    std::vector<GuideAnswer> guidesToVerify_;
+    std::optional<ViewSpacing> spacingToVerify_;
+    bool verifyLost_ = false;
+
     PreferenceValues preferences_;
     bool preferencesValid_ = false;
+    bool rootPositionsBelow_ = false;
+
+    std::shared_ptr<const DisplayList> displayList_;
+    Rect hitBounds_;
+    bool hitBoundsValid_ = false;
 };
 
 /// A node with at most one child that takes its parent's proposal and frame unchanged.
@@ -124,14 +194,17 @@ class SingleChildNode : public Node {
 public:
     std::unique_ptr<Node> child;
     void forEachChild(const std::function<void(Node&)>& f) override;
-    std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
-    ViewSpacing spacing() override;
+    std::size_t childCount() const override { return child ? 1 : 0; }
+    Node* childAt(std::size_t) const override { return child.get(); }
     const std::any* layoutValue(const void* tag) const override;
+    bool forwardsLayoutValues() const override { return true; }
     void collectPrefetch(ProposedViewSize p, std::vector<std::function<void()>>& jobs) override;
 
 protected:
     Size computeSize(ProposedViewSize proposal) override;
     void placeChildren(ProposedViewSize proposal) override;
+    std::optional<CGFloat> guideValue(const AlignmentID&, Size, ProposedViewSize) override;
+    ViewSpacing spacingValue() override;
 };
 
 /// A view with a body.
@@ -174,9 +247,10 @@ public:
     /// The modifier's own per-identity storage.
     std::any storage;
     void forEachChild(const std::function<void(Node&)>& f) override;
-    std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
-    ViewSpacing spacing() override;
+    std::size_t childCount() const override;
+    Node* childAt(std::size_t index) const override;
     const std::any* layoutValue(const void* tag) const override;
+    bool forwardsLayoutValues() const override { return true; }
     void collectPrefetch(ProposedViewSize p, std::vector<std::function<void()>>& jobs) override;
     void draw(DisplayList& list) override;
     void collectHandlers(Point point, std::vector<Node*>& out) override;
@@ -187,9 +261,10 @@ public:
     // For the modifiers.
     void drawChildren(DisplayList& list);
     Size contentSize(ProposedViewSize p) { return content ? content->sizeThatFits(p) : Size{}; }
-    void placeContent(Rect rootFrame, ProposedViewSize p);
+    /// Places the content at `frame`, in this node's coordinates.
+    void placeContent(Rect frame, ProposedViewSize p);
     void setExtra(std::size_t index, const AnyView& v, bool late);
-    void placeExtra(std::size_t index, Rect rootFrame, ProposedViewSize p);
+    void placeExtra(std::size_t index, Rect frame, ProposedViewSize p);
     /// Places extra `index` aligned in this node's frame, proposed the frame's size.
     void placeExtraAligned(std::size_t index, Alignment alignment);
     const PreferenceValues& contentPreferences();
@@ -204,6 +279,8 @@ protected:
     void placeChildren(ProposedViewSize proposal) override;
     void computePreferences(PreferenceValues& out) override;
     void willRemove() override;
+    std::optional<CGFloat> guideValue(const AlignmentID&, Size, ProposedViewSize) override;
+    ViewSpacing spacingValue() override;
 
 private:
     /// The content's environment, derived again only when this node's environment or modifier
@@ -229,7 +306,7 @@ public:
         return node.contentSize(p);
     }
     virtual void place(ModifierNode& node, ProposedViewSize p) const {
-        node.placeContent(node.frame, p);
+        node.placeContent(node.bounds(), p);
     }
     virtual std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size size,
                                          ProposedViewSize p) const;
@@ -239,6 +316,7 @@ public:
     /// Draws content and extras; `drawContent` draws the subtree in order.
     virtual void draw(ModifierNode& node, DisplayList& list) const;
     virtual const std::any* layoutValue(const void*) const { return nullptr; }
+    virtual bool providesLayoutValues() const { return false; }
     virtual bool extrasBehind() const { return false; }
     virtual const std::string* coordinateSpaceName() const { return nullptr; }
     virtual bool clipsContent() const { return false; }
@@ -278,6 +356,8 @@ public:
     std::vector<Child> children;
     std::vector<LayoutSubview> subviews;
     void forEachChild(const std::function<void(Node&)>& f) override;
+    std::size_t childCount() const override { return children.size(); }
+    Node* childAt(std::size_t index) const override { return children[index].node.get(); }
 
 protected:
     /// Reconciles `flat` against the current children; returns whether the list changed.
@@ -291,8 +371,6 @@ public:
     std::optional<Axis> axis;
     std::vector<AnyView> childViews;
     std::any cache;
-    std::optional<CGFloat> explicitGuide(const AlignmentID&, Size, ProposedViewSize) override;
-    ViewSpacing spacing() override;
     void layoutInvalidated() override { cacheStale_ = true; }
     bool dependsOnEnvironmentChange(const EnvironmentValues&) const override { return false; }
     void passEnvironmentDown() override;
@@ -301,6 +379,8 @@ protected:
     void rebuild() override;
     Size computeSize(ProposedViewSize proposal) override;
     void placeChildren(ProposedViewSize proposal) override;
+    std::optional<CGFloat> guideValue(const AlignmentID&, Size, ProposedViewSize) override;
+    ViewSpacing spacingValue() override;
 
 private:
     /// A subview changed (its size or layout values): the layout's cache is refreshed before
@@ -370,6 +450,10 @@ struct ViewGraph::Impl {
     bool rootChanged = true;
     bool layoutNeeded = true;
     std::vector<std::weak_ptr<detail::NodeToken>> dirty;
+    /// Nodes whose layout changed or that must be placed again, for the next layout pass.
+    std::vector<std::weak_ptr<detail::NodeToken>> dirtyLayouts;
+    /// Hit-test results, reused between events.
+    std::vector<detail::Node*> hits;
     std::vector<std::function<void()>> actions;
     std::vector<std::weak_ptr<detail::NodeToken>> layoutObservers;
     std::vector<std::weak_ptr<detail::NodeToken>> timelines;
@@ -396,6 +480,8 @@ struct ViewGraph::Impl {
     void runActions();
     void update();
     void layout();
+    /// Settles one node of `dirtyLayouts`: a boundary is placed again, else its parent follows.
+    void settle(detail::Node* node);
 };
 
 } // namespace platform::ui

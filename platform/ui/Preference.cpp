@@ -88,7 +88,8 @@ Rect GeometryProxy::frame(const CoordinateSpace& space) const {
 std::optional<Rect> GeometryProxy::bounds(const std::string& name) const {
     for (const detail::Node* n = node_; n != nullptr; n = n->parent) {
         if (const std::string* own = n->coordinateSpaceName(); own != nullptr && *own == name) {
-            return frame_.offsetBy(-n->frame.origin.x, -n->frame.origin.y);
+            const Point origin = n->rootOrigin();
+            return frame_.offsetBy(-origin.x, -origin.y);
         }
     }
     return std::nullopt;

@@ -34,10 +34,11 @@ public:
         if (s.stroke) {
             // The stroke is centred on the path, inside the frame by half the line width.
             const CGFloat inset = std::max(s.stroke->lineWidth, CGFloat(0)) / 2;
+            const Rect frame = bounds();
             const Rect r = frame.insetBy(inset, inset);
             list.append(DisplayList::Stroke{(*s.path)(r.isNull() ? frame : r), c, *s.stroke});
         } else {
-            list.append(DisplayList::Fill{(*s.path)(frame), c, s.fillStyle});
+            list.append(DisplayList::Fill{(*s.path)(bounds()), c, s.fillStyle});
         }
     }
 
@@ -69,6 +70,7 @@ class ImageNode final : public LeafNode {
 public:
     void draw(DisplayList& list) override {
         const auto& s = static_cast<const ImageImpl&>(*view.impl());
+        const Rect frame = bounds();
         if (s.image.isNull() || frame.size.width <= 0 || frame.size.height <= 0) {
             return;
         }
@@ -164,6 +166,7 @@ public:
         const std::shared_ptr<const Canvas::Renderer> renderer = s.renderer;
         const EnvironmentValues environment = env;
         const Size size = frame.size;
+        const Rect frame = bounds();
         // Symbols are drawn from display lists made now, so that drawing does not touch nodes.
         auto drawn = std::make_shared<std::vector<std::pair<ViewID, Node*>>>();
         for (auto& sym : symbols) {
@@ -223,9 +226,7 @@ private:
         for (const auto& [id, node] : nodes) {
             const Size s = node->sizeThatFits({});
             node->place(Rect({0, 0}, s), {});
-            DisplayList symbolList;
-            node->draw(symbolList);
-            lists->emplace_back(id, std::move(symbolList));
+            lists->emplace_back(id, *node->displayList());
         }
         return lists;
     }
@@ -278,7 +279,7 @@ public:
 class DividerNode final : public LeafNode {
 public:
     void draw(DisplayList& list) override {
-        list.append(DisplayList::Fill{platform::Path::rect(frame), Color::separator(), {}});
+        list.append(DisplayList::Fill{platform::Path::rect(bounds()), Color::separator(), {}});
     }
 
 protected:

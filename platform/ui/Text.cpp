@@ -118,8 +118,8 @@ namespace {
 
 class TextNode final : public LeafNode {
 public:
-    std::optional<CGFloat> explicitGuide(const AlignmentID& g, Size size,
-                                         ProposedViewSize p) override {
+    std::optional<CGFloat> guideValue(const AlignmentID& g, Size size,
+                                      ProposedViewSize p) override {
         const bool first = &g == &alignment_ids::firstTextBaseline;
         const bool last = &g == &alignment_ids::lastTextBaseline;
         if ((!first && !last) || empty_) {
@@ -170,8 +170,7 @@ public:
             return;
         }
         const Entry& e = layoutFor(placedProposal.width);
-        list.append(DisplayList::DrawText{
-            e.layout, {frame.origin.x - e.minX, frame.origin.y}, env.get<ForegroundStyleKey>()});
+        list.append(DisplayList::DrawText{e.layout, {-e.minX, 0}, env.get<ForegroundStyleKey>()});
     }
 
 protected:
@@ -240,8 +239,10 @@ protected:
     void computePreferences(PreferenceValues& out) override {
         const Entry& e = layoutFor(placedProposal.width);
         Text::LayoutKey::Value value;
-        value.push_back({Anchor<Point>({frame.origin.x - e.minX, frame.origin.y}),
-                         Text::Layout(e.layout, runs_)});
+        dependsOnRootPosition();
+        const Point origin = rootOrigin();
+        value.push_back(
+            {Anchor<Point>({origin.x - e.minX, origin.y}), Text::Layout(e.layout, runs_)});
         out.set<Text::LayoutKey>(std::move(value));
     }
 

@@ -62,6 +62,31 @@ void ViewGraph::Impl::layout() {
         size = {};
         return;
     }
+    placing = true;
+    // Changed nodes, deepest first: a node that keeps its answers to its parent is placed
+    // again in its frame; one that does not hands the change to its parent.
+    while (!dirtyLayouts.empty()) {
+        std::vector<detail::Node*> nodes;
+        for (const auto& t : dirtyLayouts) {
+            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                nodes.push_back(locked->node);
+            }
+        }
+        dirtyLayouts.clear();
+        std::stable_sort(
+            nodes.begin(), nodes.end(),
+            [](const detail::Node* a, const detail::Node* b) { return a->depth > b->depth; });
+        std::vector<std::weak_ptr<detail::NodeToken>> sorted;
+        sorted.reserve(nodes.size());
+        for (detail::Node* n : nodes) {
+            sorted.push_back(n->token);
+        }
+        for (const auto& t : sorted) {
+            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                settle(locked->node);
+            }
+        }
+    }
     // The root gets a finite size: an infinite offer is no offer (the root's ideal size).
     ProposedViewSize p = proposal;
     for (auto* d : {&p.width, &p.height}) {
@@ -69,11 +94,41 @@ void ViewGraph::Impl::layout() {
             d->reset();
         }
     }
-    placing = true;
     const Size s = root->sizeThatFits(p);
     root->place(Rect({0, 0}, s), p);
     placing = false;
     size = s;
+}
+
+void ViewGraph::Impl::settle(detail::Node* node) {
+    for (detail::Node* n = node; n != nullptr;) {
+        if (!n->layoutDirty) {
+            if (n->placementDirty && n->everPlaced) {
+                n->placeAgain();
+            }
+            n->placementDirty = false;
+            return;
+        }
+        n->layoutDirty = false;
+        n->placementDirty = false;
+        if (n->parent == nullptr || !n->everPlaced) {
+            // The root is laid out at the end of the pass; a node never placed waits for its
+            // parent, whose layout its arrival changed.
+            return;
+        }
+        if (n->isLateChild) {
+            // Built during its parent's placement: the parent places it again, its own size
+            // unchanged.
+            n->parent->placeAgain();
+            return;
+        }
+        if (n->keepsItsAnswers()) {
+            n->placeAgain();
+            return;
+        }
+        n->parent->invalidateLayout();
+        n = n->parent;
+    }
 }
 
 void ViewGraph::Impl::update() {
@@ -234,11 +289,10 @@ Size ViewGraph::sizeThatFits(ProposedViewSize proposal) {
 }
 
 DisplayList ViewGraph::displayList() const {
-    DisplayList list;
     if (impl_->root) {
-        impl_->root->draw(list);
+        return *impl_->root->displayList();
     }
-    return list;
+    return {};
 }
 
 void ViewGraph::draw(platform::GraphicsContext& context) const {
@@ -246,18 +300,41 @@ void ViewGraph::draw(platform::GraphicsContext& context) const {
     context.save();
     context.setAppearance(
         {impl_->environment.colorScheme(), impl_->environment.colorSchemeContrast()});
-    displayList().draw(context);
+    if (impl_->root) {
+        impl_->root->displayList()->draw(context);
+    }
     context.restore();
 }
 
 namespace {
-std::vector<detail::Node*> handlersAt(detail::Node* root, Point p) {
-    std::vector<detail::Node*> out;
-    if (root != nullptr) {
-        root->collectHandlers(p, out);
+
+/// The handlers under a point, front-most first, in a vector the graph keeps for the next
+/// lookup: hit testing allocates nothing once the vector has grown.
+class Hits {
+public:
+    Hits(ViewGraph::Impl& graph, std::optional<Point> location)
+        : graph_(graph)
+        , nodes(std::move(graph.hits)) {
+        nodes.clear();
+        if (location && graph.root && graph.root->hitBounds().contains(*location)) {
+            ++graph.statistics.hitTestVisits;
+            graph.root->collectHandlers(*location, nodes);
+        }
     }
-    return out;
-}
+    ~Hits() {
+        nodes.clear();
+        graph_.hits = std::move(nodes);
+    }
+    Hits(const Hits&) = delete;
+    Hits& operator=(const Hits&) = delete;
+
+private:
+    ViewGraph::Impl& graph_;
+
+public:
+    std::vector<detail::Node*> nodes;
+};
+
 } // namespace
 
 bool ViewGraph::pointerEvent(const PointerEvent& event) {
@@ -277,7 +354,8 @@ bool ViewGraph::pointerEvent(const PointerEvent& event) {
     };
     switch (event.kind) {
     case PointerEvent::Kind::down: {
-        for (detail::Node* n : handlersAt(g.root.get(), event.location)) {
+        const Hits hits(g, event.location);
+        for (detail::Node* n : hits.nodes) {
             auto* m = dynamic_cast<detail::ModifierNode*>(n);
             if (m == nullptr || !m->modifier->takesEvents()) {
                 continue;
@@ -306,9 +384,10 @@ bool ViewGraph::pointerEvent(const PointerEvent& event) {
     }
     case PointerEvent::Kind::moved:
     case PointerEvent::Kind::exited: {
-        const auto handlers = event.kind == PointerEvent::Kind::exited
-                                  ? std::vector<detail::Node*>()
-                                  : handlersAt(g.root.get(), event.location);
+        const Hits hits(g, event.kind == PointerEvent::Kind::exited
+                               ? std::nullopt
+                               : std::optional<Point>(event.location));
+        const std::vector<detail::Node*>& handlers = hits.nodes;
         std::vector<std::weak_ptr<detail::NodeToken>> hovered;
         for (detail::Node* n : handlers) {
             auto* m = dynamic_cast<detail::ModifierNode*>(n);
@@ -359,7 +438,8 @@ bool ViewGraph::keyEvent(const KeyEvent& event) {
 }
 
 bool ViewGraph::scrollEvent(const ScrollEvent& event) {
-    for (detail::Node* n : handlersAt(impl_->root.get(), event.location)) {
+    const Hits hits(*impl_, event.location);
+    for (detail::Node* n : hits.nodes) {
         if (detail::scrollNodeBy(*n, event.deltaX)) {
             return true;
         }
@@ -368,13 +448,14 @@ bool ViewGraph::scrollEvent(const ScrollEvent& event) {
 }
 
 std::vector<MenuItem> ViewGraph::contextMenu(Point location) {
-    for (detail::Node* n : handlersAt(impl_->root.get(), location)) {
+    const Hits hits(*impl_, location);
+    for (detail::Node* n : hits.nodes) {
         auto* m = dynamic_cast<detail::ModifierNode*>(n);
         if (m == nullptr) {
             continue;
         }
         if (const auto object = m->modifier->interactionObject()) {
-            const Point local = location - m->frame.origin;
+            const Point local = location - m->rootOrigin();
             if (object->hitTest(local)) {
                 return object->contextMenu(local);
             }
@@ -384,7 +465,8 @@ std::vector<MenuItem> ViewGraph::contextMenu(Point location) {
 }
 
 CursorShape ViewGraph::cursor(Point location) const {
-    for (detail::Node* n : handlersAt(impl_->root.get(), location)) {
+    const Hits hits(*impl_, location);
+    for (detail::Node* n : hits.nodes) {
         auto* m = dynamic_cast<detail::ModifierNode*>(n);
         if (m == nullptr) {
             continue;

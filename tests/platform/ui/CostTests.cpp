@@ -5,6 +5,7 @@
 #include "Probe.hpp"
 #include "platform/observation/ObservationRegistrar.hpp"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 
 using namespace ui_test;
 using platform::Point;
+using platform::Rect;
 
 namespace {
 
@@ -209,4 +211,128 @@ TEST(Costs, EnvironmentWritesAndReadsAgreeWithEquality) {
     EXPECT_FALSE(c == d);
     EXPECT_TRUE(d.contains<AccentKey>());
     EXPECT_FALSE(c.contains<AccentKey>());
+}
+
+namespace {
+
+class Line {
+public:
+    enum class Property { text };
+    explicit Line(std::string t)
+        : text(registrar, Property::text, std::move(t)) {}
+    platform::ObservationRegistrar registrar;
+    platform::Observed<std::string> text;
+};
+
+/// A row: a label in a fixed frame (its changes stay inside it), then text that wraps.
+struct Row {
+    std::shared_ptr<Line> label;
+    std::shared_ptr<Line> text;
+    std::shared_ptr<Frames> frames;
+    int index = 0;
+    AnyView body() const {
+        return probe(HStack(VerticalAlignment::top(), 4.0,
+                            {Text(label->text.get()).frame(80, 20, Alignment::topLeading()),
+                             Text(text->text.get())}),
+                     frames, "row" + std::to_string(index));
+    }
+    friend bool operator==(const Row& a, const Row& b) {
+        return a.label == b.label && a.text == b.text && a.index == b.index;
+    }
+};
+
+struct Document {
+    std::vector<std::shared_ptr<Line>> labels;
+    std::vector<std::shared_ptr<Line>> bodies;
+    std::shared_ptr<Frames> frames = std::make_shared<Frames>();
+    explicit Document(int rows) {
+        for (int i = 0; i < rows; ++i) {
+            labels.push_back(std::make_shared<Line>("label " + std::to_string(i)));
+            bodies.push_back(std::make_shared<Line>("text of row " + std::to_string(i)));
+        }
+    }
+    AnyView view() const {
+        std::vector<AnyView> rows;
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            rows.push_back(Row{labels[i], bodies[i], frames, int(i)});
+        }
+        return VStack(HorizontalAlignment::leading(), 2.0, rows).padding(10);
+    }
+};
+
+} // namespace
+
+TEST(Costs, AChangeDeepInATreeLaysOutOnlyWhatItsSizeReaches) {
+    Document doc(200);
+    OffscreenHost host(doc.view(), ProposedViewSize{400.0, std::nullopt});
+    host.runUntilIdle();
+    const ViewGraph::Statistics start = host.graph().statistics();
+    const Rect row150 = doc.frames->rects.at("row150");
+
+    // Inside a fixed frame: the text alone is measured again; nothing moves.
+    doc.labels[100]->text.set("another label");
+    host.runUntilIdle();
+    const ViewGraph::Statistics afterLabel = host.graph().statistics();
+    EXPECT_LE(afterLabel.sizeComputations - start.sizeComputations, 4U);
+    EXPECT_LE(afterLabel.placements - start.placements, 3U);
+    EXPECT_EQ(doc.frames->rects.at("row150"), row150);
+
+    // A taller row: its ancestors are measured again, its siblings only moved.
+    doc.bodies[100]->text.set("a text long enough to wrap onto a second line in the three hundred "
+                              "points that are left of the row beside its label");
+    host.runUntilIdle();
+    const ViewGraph::Statistics afterBody = host.graph().statistics();
+    EXPECT_LE(afterBody.sizeComputations - afterLabel.sizeComputations, 16U);
+    EXPECT_LE(afterBody.placements - afterLabel.placements, 12U);
+    const CGFloat growth = doc.frames->rects.at("row100").size.height - 20;
+    EXPECT_GT(growth, 0);
+    EXPECT_EQ(doc.frames->rects.at("row150").origin.y, row150.origin.y + growth);
+    EXPECT_EQ(doc.frames->rects.at("row150").origin.x, row150.origin.x);
+    EXPECT_EQ(host.size().height, 10 + 200 * 20 + 199 * 2 + growth + 10);
+}
+
+TEST(Costs, ADrawReusesTheListsOfUnchangedSubtrees) {
+    Document doc(200);
+    OffscreenHost host(doc.view(), ProposedViewSize{400.0, std::nullopt});
+    const platform::Image first = host.render();
+    const auto recorded = host.graph().statistics().recordings;
+    EXPECT_GT(recorded, 200U);
+
+    // Nothing changed: nothing is recorded, and the picture is the same.
+    const platform::Image again = host.render();
+    EXPECT_EQ(host.graph().statistics().recordings, recorded);
+    EXPECT_TRUE(std::ranges::equal(again.pixels(), first.pixels()));
+
+    // One row changed: its lists and its ancestors' only.
+    doc.labels[3]->text.set("changed");
+    host.runUntilIdle();
+    host.render();
+    EXPECT_LE(host.graph().statistics().recordings - recorded, 8U);
+}
+
+TEST(Costs, HitTestingVisitsOnlyTheNodesUnderThePoint) {
+    Document doc(200);
+    auto taps = std::make_shared<int>(0);
+    AnyView tree = doc.view();
+    OffscreenHost host(VStack(HorizontalAlignment::leading(), 0.0,
+                              {AnyView(platform::Color::gray(0.5))
+                                   .frame(100, 30)
+                                   .onTapGesture([taps](Point) { ++*taps; })
+                                   .cursor(CursorShape::pointingHand),
+                               tree}),
+                       ProposedViewSize{400.0, std::nullopt});
+    host.runUntilIdle();
+
+    const auto before = host.graph().statistics().hitTestVisits;
+    PointerEvent move;
+    move.kind = PointerEvent::Kind::moved;
+    move.location = {50, 30 + 10 + 150 * 22 + 5};
+    host.graph().pointerEvent(move);
+    EXPECT_EQ(host.graph().cursor(move.location), CursorShape::arrow);
+    // The path down to one row and into it, twice; never the other rows.
+    EXPECT_LE(host.graph().statistics().hitTestVisits - before, 30U);
+
+    EXPECT_EQ(host.graph().cursor({50, 15}), CursorShape::pointingHand);
+    host.click({50, 15});
+    EXPECT_EQ(*taps, 1);
 }
