@@ -7,9 +7,10 @@
 // move between threads between calls.
 //
 // Every entry into the engine (an evaluation, a call) is stopped once it has run for
-// `executionTimeLimit`: a grammar that backtracks without end on some input cannot keep the
-// caller waiting. A stopped entry reports what a thrown exception reports, and the context stays
-// usable for the next call.
+// `executionTimeLimit`, if it is running script when the engine looks: a stopped entry reports
+// what a thrown exception reports, and the context stays usable for the next call. The engine
+// does not look while a regular expression backtracks, so one match can hold a call for far
+// longer; callers that must not wait that long run their calls in a ScriptWorkerPool.
 
 #include <chrono>
 #include <memory>

@@ -1,0 +1,321 @@
+#include "platform/script/ScriptWorkerPool.hpp"
+
+#include "platform/runtime/Continuation.hpp"
+#include "platform/script/ScriptWorkerProtocol.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Call {
+    std::string message;
+    Continuation<ScriptWorkerPool::Reply> continuation;
+};
+
+} // namespace
+
+struct ScriptWorkerPool::State {
+    std::filesystem::path helper;
+    // The first message every new worker gets.
+    std::string scriptMessage;
+    Options options;
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Call> calls;
+    bool stopping = false;
+    // Set once a worker reported that it has no engine: no other will have one either.
+    bool unavailable = false;
+    // Readable once the pool is going away; every wait on a worker watches it too.
+    int stopEvent = -1;
+    std::vector<std::thread> threads;
+
+    ~State() {
+        if (stopEvent >= 0) {
+            ::close(stopEvent);
+        }
+    }
+
+    void serve();
+};
+
+namespace {
+
+// One worker process and the pool's end of its socket.
+class Worker {
+public:
+    explicit Worker(ScriptWorkerPool::State& state)
+        : state_(state) {}
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+    ~Worker() { stop(); }
+
+    ScriptWorkerPool::Reply call(std::string_view message) {
+        if (pid_ < 0 && !start()) {
+            stop();
+            return std::nullopt;
+        }
+        const Clock::time_point deadline = Clock::now() + state_.options.callLimit;
+        std::optional<std::string> payload;
+        if (send(message, deadline)) {
+            payload = receive(deadline);
+        }
+        ScriptWorkerPool::Reply reply;
+        if (!payload || !scriptworker::decodeReply(*payload, reply)) {
+            // Out of time, dead or confused: whatever it was doing is abandoned with it.
+            stop();
+            return std::nullopt;
+        }
+        return reply;
+    }
+
+    void stop() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        pid_ = -1;
+    }
+
+private:
+    bool start() {
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            return false;
+        }
+        fd_ = ends[0];
+        const int theirs = ends[1];
+
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        // Their end becomes their input and output (dup2 clears close-on-exec on the copies);
+        // nothing else of ours leaks into them.
+        ::posix_spawn_file_actions_adddup2(&actions, theirs, STDIN_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, theirs, STDOUT_FILENO);
+        ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+        std::string program = state_.helper.string();
+        std::array<char*, 2> argv = {program.data(), nullptr};
+        pid_t pid = -1;
+        const int spawned =
+            ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(theirs);
+        if (spawned != 0) {
+            return false;
+        }
+        pid_ = pid;
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+
+        const Clock::time_point deadline = Clock::now() + state_.options.startLimit;
+        if (!send(state_.scriptMessage, deadline)) {
+            return false;
+        }
+        const std::optional<std::string> answer = receive(deadline);
+        const std::optional<std::vector<std::string>> words =
+            answer ? scriptworker::decodeStrings(*answer) : std::nullopt;
+        if (words && words->size() == 1 && (*words)[0] == scriptworker::unavailableWord) {
+            const std::scoped_lock lock(state_.mutex);
+            state_.unavailable = true;
+        }
+        return words && words->size() == 1 && (*words)[0] == scriptworker::readyWord;
+    }
+
+    // Waits until the socket is ready for `events`; false at the deadline or when the pool stops.
+    bool wait(short events, Clock::time_point deadline) const {
+        for (;;) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                return false;
+            }
+            std::array<pollfd, 2> watched = {pollfd{fd_, events, 0},
+                                             pollfd{state_.stopEvent, POLLIN, 0}};
+            const int ready = ::poll(watched.data(), watched.size(),
+                                     static_cast<int>(std::min<long long>(left, 60'000)));
+            if (ready < 0 && errno != EINTR) {
+                return false;
+            }
+            if (ready > 0) {
+                return watched[1].revents == 0 && watched[0].revents != 0;
+            }
+        }
+    }
+
+    bool send(std::string_view bytes, Clock::time_point deadline) const {
+        while (!bytes.empty()) {
+            const ssize_t count = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (count > 0) {
+                bytes.remove_prefix(static_cast<std::size_t>(count));
+            } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (!wait(POLLOUT, deadline)) {
+                    return false;
+                }
+            } else if (count == 0 || errno != EINTR) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool receiveExactly(char* data, std::size_t size, Clock::time_point deadline) const {
+        while (size > 0) {
+            const ssize_t count = ::recv(fd_, data, size, 0);
+            if (count > 0) {
+                data += count;
+                size -= static_cast<std::size_t>(count);
+            } else if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (!wait(POLLIN, deadline)) {
+                    return false;
+                }
+            } else if (count == 0 || errno != EINTR) {
+                return false; // the worker is gone
+            }
+        }
+        return true;
+    }
+
+    std::optional<std::string> receive(Clock::time_point deadline) const {
+        unsigned char header[4];
+        if (!receiveExactly(reinterpret_cast<char*>(header), sizeof header, deadline)) {
+            return std::nullopt;
+        }
+        const std::uint32_t length = scriptworker::decodeLength(header);
+        if (length > scriptworker::maximumMessageSize) {
+            return std::nullopt;
+        }
+        std::string payload(length, '\0');
+        if (!receiveExactly(payload.data(), payload.size(), deadline)) {
+            return std::nullopt;
+        }
+        return payload;
+    }
+
+    ScriptWorkerPool::State& state_;
+    pid_t pid_ = -1;
+    int fd_ = -1;
+};
+
+} // namespace
+
+void ScriptWorkerPool::State::serve() {
+    Worker worker(*this);
+    for (;;) {
+        std::optional<Call> call;
+        bool skip = false;
+        {
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [this] { return stopping || !calls.empty(); });
+            if (stopping) {
+                break;
+            }
+            call.emplace(std::move(calls.front()));
+            calls.pop_front();
+            skip = unavailable;
+        }
+        Reply reply = skip ? std::nullopt : worker.call(call->message);
+        call->continuation.resume(std::move(reply));
+    }
+    worker.stop();
+}
+
+std::size_t ScriptWorkerPool::defaultWorkerCount() {
+    // Half the cores leaves the rest to layout and drawing; two keep one slow call from holding
+    // up every other, and more than four workers (each an engine with its own heap) buy little.
+    const std::size_t cores = std::thread::hardware_concurrency();
+    return std::clamp<std::size_t>(cores / 2, 2, 4);
+}
+
+std::shared_ptr<ScriptWorkerPool> ScriptWorkerPool::make(std::filesystem::path helper,
+                                                         std::string script, std::string sourceURL,
+                                                         Options options) {
+    auto state = std::make_shared<State>();
+    state->helper = std::move(helper);
+    const std::array<std::string_view, 2> first = {script, sourceURL};
+    state->scriptMessage = scriptworker::encodeStrings(first);
+    state->options = options;
+    state->stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (state->stopEvent < 0) {
+        return nullptr;
+    }
+    return std::make_shared<ScriptWorkerPool>(std::move(state));
+}
+
+ScriptWorkerPool::ScriptWorkerPool(std::shared_ptr<State> state)
+    : state_(std::move(state)) {
+    const std::size_t count =
+        state_->options.workers > 0 ? state_->options.workers : defaultWorkerCount();
+    state_->threads.reserve(count);
+    for (std::size_t index = 0; index < count; ++index) {
+        state_->threads.emplace_back([state = state_.get()] { state->serve(); });
+    }
+}
+
+ScriptWorkerPool::~ScriptWorkerPool() {
+    {
+        const std::scoped_lock lock(state_->mutex);
+        state_->stopping = true;
+    }
+    state_->wake.notify_all();
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(state_->stopEvent, &one, sizeof one);
+    for (std::thread& thread : state_->threads) {
+        thread.join();
+    }
+    std::deque<Call> left;
+    {
+        const std::scoped_lock lock(state_->mutex);
+        left.swap(state_->calls);
+    }
+    for (const Call& call : left) {
+        call.continuation.resume(Reply());
+    }
+}
+
+Task<ScriptWorkerPool::Reply> ScriptWorkerPool::call(std::string_view name,
+                                                     std::span<const std::string> arguments) {
+    std::string message = scriptworker::encodeCall(name, arguments);
+    if (message.size() - 4 > scriptworker::maximumMessageSize) {
+        message.clear(); // no worker would take it
+    }
+    std::function<void(Continuation<Reply>)> enqueue =
+        [state = state_, message = std::move(message)](Continuation<Reply> continuation) mutable {
+            {
+                const std::scoped_lock lock(state->mutex);
+                if (!state->stopping && !message.empty()) {
+                    state->calls.push_back(Call{std::move(message), continuation});
+                    state->wake.notify_one();
+                    return;
+                }
+            }
+            continuation.resume(Reply());
+        };
+    return withCheckedContinuation<Reply>(std::move(enqueue));
+}
+
+} // namespace platform

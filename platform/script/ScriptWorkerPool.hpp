@@ -1,0 +1,73 @@
+#pragma once
+
+// Calls the global functions of one script in worker processes, each call with a time limit of
+// its own that holds whatever the script is doing.
+//
+// The engine's watchdog stops running script but is not consulted while a regular expression
+// backtracks, so a call stuck in one match cannot be ended inside the process that made it. A
+// worker process can: at a call's limit its worker is killed, the call answers nullopt, and a
+// fresh worker is started for the next call. Several workers serve one pool, so a slow call holds
+// up only its own worker while the others go on; calls wait in arrival order for a free worker.
+//
+// The workers are instances of a small helper program of ours (tools/script-worker), started
+// without a shell and spoken to over a socket pair on their standard input and output. Each is
+// started on first need and kept for later calls. A worker that crashes or answers nonsense is
+// treated like one that ran out of time.
+//
+// Calls are awaited from any task; the waiting happens on the pool's own threads (one per
+// worker), never on the caller's executor.
+
+#include "platform/runtime/Task.hpp"
+#include "platform/script/JSContext.hpp"
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class ScriptWorkerPool {
+public:
+    using Reply = std::optional<std::vector<JSContext::StringObject>>;
+
+    struct Options {
+        // Workers running at most at once; 0 chooses from the machine's cores (2 to 4).
+        std::size_t workers = 0;
+        // How long one call may take, from when its worker receives it.
+        std::chrono::milliseconds callLimit = JSContext::executionTimeLimit;
+        // How long a new worker may take to evaluate the script; not counted against any call.
+        std::chrono::milliseconds startLimit{30000};
+    };
+
+    // A pool whose workers run `helper` and evaluate `script` (named `sourceURL` in the engine's
+    // messages). Starts no process yet.
+    [[nodiscard]] static std::shared_ptr<ScriptWorkerPool>
+    make(std::filesystem::path helper, std::string script, std::string sourceURL, Options options);
+
+    ScriptWorkerPool(const ScriptWorkerPool&) = delete;
+    ScriptWorkerPool& operator=(const ScriptWorkerPool&) = delete;
+    // Kills the workers; calls still waiting or running answer nullopt.
+    ~ScriptWorkerPool();
+
+    // What JSContext::callReturningStringObjects answers for the call in a worker; nullopt as
+    // well when the call ran past its limit, the worker could not be started or died, or the
+    // pool is going away. The arguments are copied before this returns.
+    [[nodiscard]] Task<Reply> call(std::string_view name, std::span<const std::string> arguments);
+
+    // The number of workers used when Options::workers is 0.
+    [[nodiscard]] static std::size_t defaultWorkerCount();
+
+    struct State;
+    explicit ScriptWorkerPool(std::shared_ptr<State> state);
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+} // namespace platform

@@ -1,0 +1,127 @@
+// The worker pool: calls answered by worker processes, each under its own time limit, with
+// workers that get stuck, crash or are missing.
+
+#include "platform/runtime/Runtime.hpp"
+#include "platform/script/ScriptWorkerPool.hpp"
+#include "platform/script/ScriptWorkerProtocol.hpp"
+#include "tests/platform/script/ScriptWorkerTestSupport.hpp"
+
+#include <array>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace platform {
+namespace {
+
+using Reply = ScriptWorkerPool::Reply;
+using StringObject = JSContext::StringObject;
+
+// `count` answers how often it was called in its worker; `echo` answers its argument;
+// `stuck` spends minutes in one regular expression match (time quadratic in the text's length).
+constexpr std::string_view script = R"(
+    var calls = 0;
+    function count() { calls++; return [{calls: String(calls)}]; }
+    function echo(text) { return [{text: text}]; }
+    function stuck() { /a*b/.test('a'.repeat(1 << 20)); return []; }
+    function fails() { throw new Error('no'); }
+)";
+
+std::shared_ptr<ScriptWorkerPool> makePool(ScriptWorkerPool::Options options,
+                                           std::filesystem::path helper = MOSS_SCRIPT_WORKER) {
+    return ScriptWorkerPool::make(std::move(helper), std::string(script), "test.js", options);
+}
+
+Reply call(ScriptWorkerPool& pool, std::string name, std::vector<std::string> arguments = {}) {
+    return blockingWait(pool.call(name, arguments));
+}
+
+Reply objects(std::vector<StringObject> objects) {
+    return objects;
+}
+
+// A call started on the global pool, answered while the test goes on.
+Task<Reply> startCall(ScriptWorkerPool& pool, std::string name) {
+    return Task<Reply>::detached([&pool, name] { return pool.call(name, {}); });
+}
+
+TEST(ScriptWorkerPoolTests, CallsAreAnsweredByAWorkerKeptForLaterCalls) {
+    const auto pool = makePool({.workers = 1});
+    ASSERT_NE(pool, nullptr);
+    const std::string withNul("a\0b\xc3\xa9", 5);
+    EXPECT_EQ(call(*pool, "echo", {withNul}), objects({{{"text", withNul}}}));
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "2"}}}));
+    EXPECT_EQ(call(*pool, "fails"), Reply());
+    EXPECT_EQ(call(*pool, "missing"), Reply());
+    // A call that fails in the script leaves its worker in place.
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "3"}}}));
+}
+
+TEST(ScriptWorkerPoolTests, StuckCallEndsAtItsLimitAndAFreshWorkerTakesTheNext) {
+    const auto pool = makePool({.workers = 1});
+    ASSERT_NE(pool, nullptr);
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+    // The engine's own watchdog cannot stop this one.
+    Task<Reply> slow = startCall(*pool, "stuck");
+    ASSERT_TRUE(testing::waitUntil([&slow] { return slow.isDone(); }));
+    EXPECT_EQ(blockingWait(std::move(slow)), Reply());
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+}
+
+TEST(ScriptWorkerPoolTests, SlowCallHoldsUpNoOtherAndEndsWithThePool) {
+    auto pool = makePool({.workers = 2, .callLimit = std::chrono::hours(1)});
+    ASSERT_NE(pool, nullptr);
+    const std::vector<pid_t> before = testing::scriptWorkers();
+    Task<Reply> slow = startCall(*pool, "stuck");
+    // Its worker has taken it before the others come.
+    ASSERT_NE(testing::newWorker(before), 0);
+    for (int later = 0; later < 3; ++later) {
+        Task<Reply> fast = startCall(*pool, "count");
+        ASSERT_TRUE(testing::waitUntil([&fast] { return fast.isDone(); }));
+        EXPECT_EQ(blockingWait(std::move(fast)), objects({{{"calls", std::to_string(later + 1)}}}));
+    }
+    EXPECT_FALSE(slow.isDone());
+    pool.reset();
+    EXPECT_EQ(blockingWait(std::move(slow)), Reply());
+}
+
+TEST(ScriptWorkerPoolTests, CrashedWorkerAnswersNothingAndIsReplaced) {
+    const auto pool = makePool({.workers = 1, .callLimit = std::chrono::hours(1)});
+    ASSERT_NE(pool, nullptr);
+    const std::vector<pid_t> before = testing::scriptWorkers();
+    Task<Reply> slow = startCall(*pool, "stuck");
+    const pid_t worker = testing::newWorker(before);
+    ASSERT_NE(worker, 0);
+    testing::crash(worker);
+    EXPECT_EQ(blockingWait(std::move(slow)), Reply());
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+}
+
+TEST(ScriptWorkerPoolTests, MissingWorkerProgramAnswersNothing) {
+    const auto pool = makePool({.workers = 1}, "/nonexistent/script-worker");
+    ASSERT_NE(pool, nullptr);
+    EXPECT_EQ(call(*pool, "count"), Reply());
+    EXPECT_EQ(call(*pool, "count"), Reply());
+}
+
+TEST(ScriptWorkerPoolTests, RepliesCutShortOrOverlongAreRejected) {
+    const Reply reply = objects({{{"content", "int"}, {"type", "keyword"}}, {}, {{"a", ""}}});
+    const std::string message = scriptworker::encodeReply(reply);
+    const std::string_view payload = std::string_view(message).substr(4);
+    Reply decoded;
+    ASSERT_TRUE(scriptworker::decodeReply(payload, decoded));
+    EXPECT_EQ(decoded, reply);
+    for (std::size_t length = 0; length < payload.size(); ++length) {
+        SCOPED_TRACE(length);
+        EXPECT_FALSE(scriptworker::decodeReply(payload.substr(0, length), decoded));
+    }
+    EXPECT_FALSE(scriptworker::decodeReply(std::string(payload) + '\0', decoded));
+    // Counts that promise more than the bytes could hold are refused before anything is made.
+    const std::string huge("\x01\0\0\0\xff\xff\xff\xff", 8);
+    EXPECT_FALSE(scriptworker::decodeReply(huge, decoded));
+    ASSERT_TRUE(scriptworker::decodeReply(std::string_view("\0\0\0\0", 4), decoded));
+    EXPECT_EQ(decoded, Reply());
+}
+
+} // namespace
+} // namespace platform
