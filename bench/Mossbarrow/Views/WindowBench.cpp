@@ -99,7 +99,7 @@ void StartUpToFirstFrame(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - begin).count());
         watch.reset();
         window->close();
-        uitest::pumpFor(std::chrono::milliseconds{30});
+        uitest::pumpUntil([&] { return app.windowCount() == 0; });
     }
     std::filesystem::remove_all(dir);
 }
@@ -135,7 +135,7 @@ void ShowServerPage(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - begin).count());
     }
     window->close();
-    uitest::pumpFor(std::chrono::milliseconds{30});
+    uitest::pumpUntil([&] { return app.windowCount() == 0; });
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(ShowServerPage)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);

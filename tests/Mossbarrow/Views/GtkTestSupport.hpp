@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/MainLoopWait.hpp"
+
 #include <chrono>
 #include <functional>
 #include <gtkmm.h>
@@ -20,25 +22,38 @@ inline bool initGtk() {
     return true;
 }
 
-// Runs the default main context until `done` holds or `timeout` passes; returns `done()`.
+// Runs the default main context until `done` holds; returns `done()`. The deadline only ends a
+// test that hangs (see tests/support/MainLoopWait.hpp): tests wait for events, never for time.
 inline bool pumpUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds{5000}) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        if (!g_main_context_iteration(nullptr, FALSE)) {
-            g_usleep(1000);
-        }
+                      std::chrono::milliseconds deadline = moss_test::hangDeadline) {
+    return moss_test::waitUntil(done, deadline);
+}
+
+// Waits until the widget's window has laid out and drawn two frames that began after this call:
+// whatever the test changed before is then measured, allocated (a list binds the rows it shows
+// while it is allocated) and painted. A layout that asks for another one (a label that wraps
+// anew at its final width) gets it in the second frame.
+inline bool waitForFrames(Gtk::Widget& widget) {
+    GdkFrameClock* const clock = gtk_widget_get_frame_clock(widget.gobj());
+    if (clock == nullptr) {
+        return false; // not shown: nothing will be drawn
     }
-    return done();
+    int painted = 0;
+    const gulong handler = g_signal_connect_swapped(
+        clock, "after-paint", G_CALLBACK(+[](int* count) { ++*count; }), &painted);
+    const bool done = pumpUntil([&] {
+        if (painted < 2) {
+            gtk_widget_queue_draw(widget.gobj()); // a frame that has nothing new still comes
+        }
+        return painted >= 2;
+    });
+    g_signal_handler_disconnect(clock, handler);
+    return done;
 }
 
 // What a pointer click on the button does, without waiting for its press animation.
 inline void click(Gtk::Button& button) {
     g_signal_emit_by_name(button.gobj(), "clicked");
-}
-
-inline void pumpFor(std::chrono::milliseconds duration) {
-    pumpUntil([] { return false; }, duration);
 }
 
 } // namespace mossbarrow::uitest

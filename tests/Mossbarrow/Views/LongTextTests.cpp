@@ -80,7 +80,7 @@ protected:
 
     // The window keeps its width, and nothing in it asks for more.
     void expectWindowKeepsItsSize(const char* what) {
-        pumpFor(300ms);
+        waitForFrames(*window_);
         EXPECT_EQ(window_->get_width(), 1000) << what;
         int minimum = 0;
         int natural = 0;
@@ -95,7 +95,7 @@ TEST_F(LongTextTest, UnbreakableValuesWrapInsideTheirPanesWithoutAddedHyphens) {
     start();
     content().sidebar().choose(SidebarSection::mcpRegistry);
     ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 2; }));
-    pumpFor(200ms);
+    waitForFrames(*window_);
     Gtk::Label* const row = findLabel(content().mcpList(), longName);
     ASSERT_NE(row, nullptr);
     EXPECT_GT(laidOutLines(*row).size(), 1U);
@@ -128,7 +128,7 @@ TEST_F(LongTextTest, ChineseAndEmojiShowAsGlyphsAndWrap) {
     auto& skills = content().skillsList();
     skills.providerPicker().choose(2);
     ASSERT_TRUE(pumpUntil([&] { return skills.clawList().size() == 3; }));
-    pumpFor(200ms);
+    waitForFrames(*window_);
     for (const std::string& text :
          {std::string("天气预报 🌦️ 🦞"), chineseSummary, emojiSummary}) {
         Gtk::Label* const row = findLabel(skills, text);

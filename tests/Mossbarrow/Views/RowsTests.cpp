@@ -160,7 +160,7 @@ TEST_F(RowsTest, LongListsCreateRowsOnlyForWhatIsInViewAndReportTheLastOne) {
     window.set_child(list);
     window.present();
     ASSERT_TRUE(uitest::pumpUntil([&] { return !list.boundRows().empty(); }));
-    uitest::pumpFor(std::chrono::milliseconds{100});
+    uitest::waitForFrames(list);
     EXPECT_LT(list.boundRows().size(), 400U);
     EXPECT_EQ(std::count(shown.begin(), shown.end(), "s9999-1"), 0);
 

@@ -6,10 +6,12 @@
 #include "Mossbarrow/App/MossbarrowApp.hpp"
 #include "Mossbarrow/Views/MossbarrowWindow.hpp"
 #include "platform/appkit/Pasteboard.hpp"
+#include "platform/runtime/MainExecutor.hpp"
 #include "tests/Mossbarrow/FixtureServer.hpp"
 #include "tests/Mossbarrow/Views/CatalogueFixtures.hpp"
 #include "tests/Mossbarrow/Views/GtkTestSupport.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +22,7 @@
 #include <string>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace mossbarrow::uitest {
 
@@ -97,8 +100,7 @@ protected:
     }
 
     void TearDown() override {
-        app_.reset();
-        pumpFor(50ms);
+        endApplication();
         server_.reset();
         std::filesystem::remove_all(dir_);
     }
@@ -152,20 +154,49 @@ protected:
     MossbarrowWindow& start(bool singleInstance = false) {
         app_ = std::make_unique<MossbarrowApp>(options(singleInstance));
         window_ = nullptr;
-        app_->onWindow = [this](MossbarrowWindow& window) { window_ = &window; };
+        app_->onWindow = [this](MossbarrowWindow& window) {
+            window_ = &window;
+            watch(window.content());
+        };
         app_->launch();
         EXPECT_TRUE(pumpUntil([this] { return window_ != nullptr && window_->get_mapped(); }));
         return *window_;
     }
 
+    // Remembers a window's view models, whose loads endApplication() waits for.
+    void watch(const ContentView& content) {
+        models_.push_back(content.mcpViewModel());
+        models_.push_back(content.skillsViewModel());
+    }
+
+    // Closes the window as its user would, then ends the application.
     void stop() {
-        if (window_ != nullptr) {
+        if (window_ != nullptr && app_ != nullptr) {
             window_->close();
-            pumpFor(50ms);
+            EXPECT_TRUE(pumpUntil([this] { return app_->windowCount() == 0; }));
         }
+        endApplication();
+    }
+
+    // Ends the application and waits until every load of its windows has ended. A window's view
+    // models outlive it only in their loads, so once no model is left, no request is in flight
+    // and no task of theirs is still to run on the main loop.
+    void endApplication() {
         window_ = nullptr;
         app_.reset();
-        pumpFor(50ms);
+        EXPECT_TRUE(pumpUntil([this] {
+            return std::all_of(models_.begin(), models_.end(),
+                               [](const std::weak_ptr<void>& model) { return model.expired(); });
+        })) << "a load outlived the application";
+        models_.clear();
+    }
+
+    // Waits until every job queued on the main actor so far has run: a task started by what the
+    // test did before (a command, a tap) has then begun, and set its model's loading flags.
+    static void flushMainActor() {
+        bool ran = false;
+        platform::MainExecutor::shared().enqueue([&ran] { ran = true; });
+        EXPECT_TRUE(pumpUntil([&ran] { return ran; }));
     }
 
     ContentView& content() { return window_->content(); }
@@ -219,14 +250,37 @@ protected:
         return written;
     }
 
+    // The text this process offers on the desktop's clipboard at this moment, looked up without
+    // running the main loop: a Copy command has done its work when it returns.
+    static std::string clipboardHeldNow() {
+        GdkClipboard* const board = gdk_display_get_clipboard(gdk_display_get_default());
+        GdkContentProvider* const content = gdk_clipboard_get_content(board);
+        if (content == nullptr || gdk_clipboard_is_local(board) == FALSE) {
+            return "<not ours>";
+        }
+        GValue value = G_VALUE_INIT;
+        g_value_init(&value, G_TYPE_STRING);
+        std::string text = "<none>";
+        if (gdk_content_provider_get_value(content, &value, nullptr) != FALSE &&
+            g_value_get_string(&value) != nullptr) {
+            text = g_value_get_string(&value);
+        }
+        g_value_unset(&value);
+        return text;
+    }
+
+    // What the desktop's clipboard holds now. The read waits for the owner's answer as long as
+    // an answer can honestly take.
     static std::string clipboard() {
-        return platform::Pasteboard::general().string().value_or("<none>");
+        return platform::Pasteboard::general().string(moss_test::hangDeadline).value_or("<none>");
     }
 
     std::filesystem::path dir_;
     std::unique_ptr<testing::FixtureServer> server_;
     std::unique_ptr<MossbarrowApp> app_;
     MossbarrowWindow* window_ = nullptr;
+    // The view models of every window the application opened.
+    std::vector<std::weak_ptr<void>> models_;
     std::atomic<bool> mcpFails{false};
     std::atomic<bool> ostrelFails{false};
     // The registry's next edition: the same servers under new titles and descriptions.

@@ -3,6 +3,7 @@
 // session bus.
 
 #include "platform/appkit/DesktopAppearance.hpp"
+#include "tests/support/MainLoopWait.hpp"
 
 #include <chrono>
 #include <functional>
@@ -133,13 +134,7 @@ private:
 };
 
 bool iterateUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds{5};
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        if (!g_main_context_iteration(nullptr, FALSE)) {
-            g_usleep(1000);
-        }
-    }
-    return done();
+    return moss_test::waitUntil(done);
 }
 
 TEST(DesktopPortalTest, FollowsTheSettingsPortal) {

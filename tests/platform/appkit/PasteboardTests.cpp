@@ -1,5 +1,6 @@
 #include "platform/appkit/Pasteboard.hpp"
 #include "platform/appkit/PasteboardInternal.hpp"
+#include "tests/support/MainLoopWait.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +14,10 @@ namespace {
 using namespace std::chrono_literals;
 using platform::PasteboardType;
 namespace internal = platform::pasteboard_internal;
+
+// How long a read waits for the clipboard's owner to answer. Owners here answer at once (with
+// the content, or with a refusal), so only a hang comes near it.
+constexpr auto answer = moss_test::hangDeadline;
 
 class PasteboardTest : public ::testing::Test {
 protected:
@@ -43,19 +48,16 @@ public:
 
     // The forms the clipboard's owner announces, once the announcement has arrived.
     [[nodiscard]] std::vector<std::string> formatsOffering(const char* mimeType) const {
-        for (int turn = 0; turn < 2000; ++turn) {
-            const GdkContentFormats* const formats = gdk_clipboard_get_formats(clipboard());
-            if (gdk_content_formats_contain_mime_type(formats, mimeType)) {
-                gsize count = 0;
-                const char* const* const types =
-                    gdk_content_formats_get_mime_types(formats, &count);
-                return {types, types + count};
-            }
-            if (!g_main_context_iteration(nullptr, FALSE)) {
-                g_usleep(1000);
-            }
+        if (!moss_test::waitUntil([&] {
+                return gdk_content_formats_contain_mime_type(gdk_clipboard_get_formats(clipboard()),
+                                                             mimeType) != FALSE;
+            })) {
+            return {};
         }
-        return {};
+        gsize count = 0;
+        const char* const* const types =
+            gdk_content_formats_get_mime_types(gdk_clipboard_get_formats(clipboard()), &count);
+        return {types, types + count};
     }
 
 private:
@@ -70,16 +72,16 @@ TEST_F(PasteboardTest, HoldsExactlyTheLastStringWritten) {
     auto& board = platform::Pasteboard::general();
     board.clearContents();
     board.setString("openclaw skills install abc");
-    EXPECT_EQ(board.string(), "openclaw skills install abc");
+    EXPECT_EQ(board.string(answer), "openclaw skills install abc");
 
     const std::string multiline = "Skill: a\nProvider: b\nGitHub: ";
     board.clearContents();
     board.setString(multiline);
-    EXPECT_EQ(board.string(), multiline);
+    EXPECT_EQ(board.string(answer), multiline);
 
     // Non-ASCII text survives the trip through the display.
     board.setString("OpenClaw 🦞 — ✓");
-    EXPECT_EQ(board.string(), "OpenClaw 🦞 — ✓");
+    EXPECT_EQ(board.string(answer), "OpenClaw 🦞 — ✓");
 }
 
 TEST_F(PasteboardTest, EmptyStringIsStillWritten) {
@@ -89,14 +91,14 @@ TEST_F(PasteboardTest, EmptyStringIsStillWritten) {
     board.clearContents();
     board.setString("");
     EXPECT_EQ(board.changeCount(), before + 2);
-    EXPECT_EQ(board.string(), "");
+    EXPECT_EQ(board.string(answer), "");
 }
 
 TEST_F(PasteboardTest, ClearingLeavesNoText) {
     auto& board = platform::Pasteboard::general();
     board.setString("gone soon");
     board.clearContents();
-    EXPECT_FALSE(board.string(std::chrono::milliseconds{500}).has_value());
+    EXPECT_FALSE(board.string(answer).has_value());
 }
 
 TEST_F(PasteboardTest, RepeatedClearAndWriteAlwaysLeavesTheNewText) {
@@ -105,7 +107,7 @@ TEST_F(PasteboardTest, RepeatedClearAndWriteAlwaysLeavesTheNewText) {
         const std::string text = "{\n  \"server\" : " + std::to_string(i) + std::string(400, 'x');
         board.clearContents();
         board.setString(text);
-        ASSERT_EQ(board.string(), text) << "round " << i;
+        ASSERT_EQ(board.string(answer), text) << "round " << i;
     }
 }
 
@@ -124,30 +126,30 @@ TEST_F(PasteboardTest, OneCopyOffersPlainTextAndHTMLToAnotherProgram) {
     EXPECT_TRUE(contains(formats, "text/plain"));
 
     // The other program asks for either form of the same copy, as often as it likes.
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", 2s, 1 << 20), html);
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain;charset=utf-8", 2s, 1 << 20),
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", answer, 1 << 20), html);
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain;charset=utf-8", answer, 1 << 20),
               plain);
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain", 2s, 1 << 20), plain);
-    EXPECT_EQ(internal::readText(other.clipboard(), 2s), plain);
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", 2s, 1 << 20), html);
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain", answer, 1 << 20), plain);
+    EXPECT_EQ(internal::readText(other.clipboard(), answer), plain);
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", answer, 1 << 20), html);
 
     // So does the writer itself.
-    EXPECT_EQ(board.string(PasteboardType::html), html);
-    EXPECT_EQ(board.string(PasteboardType::string), plain);
-    EXPECT_EQ(board.string(), plain);
+    EXPECT_EQ(board.string(PasteboardType::html, answer), html);
+    EXPECT_EQ(board.string(PasteboardType::string, answer), plain);
+    EXPECT_EQ(board.string(answer), plain);
 }
 
 TEST_F(PasteboardTest, APlainWriteOrAClearDropsTheHTMLOfTheCopyBefore) {
     auto& board = platform::Pasteboard::general();
     board.setPlainTextAndHTML("old", "<p>old</p>");
     board.setString("new ✓");
-    EXPECT_EQ(board.string(), "new ✓");
-    EXPECT_FALSE(board.string(PasteboardType::html, 500ms).has_value());
+    EXPECT_EQ(board.string(answer), "new ✓");
+    EXPECT_FALSE(board.string(PasteboardType::html, answer).has_value());
 
     board.setPlainTextAndHTML("old", "<p>old</p>");
     board.clearContents();
-    EXPECT_FALSE(board.string(PasteboardType::html, 500ms).has_value());
-    EXPECT_FALSE(board.string(500ms).has_value());
+    EXPECT_FALSE(board.string(PasteboardType::html, answer).has_value());
+    EXPECT_FALSE(board.string(answer).has_value());
 }
 
 TEST_F(PasteboardTest, APlainStringReachesAnotherProgramInEveryTextForm) {
@@ -158,10 +160,11 @@ TEST_F(PasteboardTest, APlainStringReachesAnotherProgramInEveryTextForm) {
     board.setString("OpenClaw 🦞 — ✓");
     EXPECT_FALSE(other.formatsOffering("text/plain").empty());
     for (const char* form : {"text/plain", "text/plain;charset=utf-8", "UTF8_STRING"}) {
-        EXPECT_EQ(internal::readData(other.clipboard(), form, 2s, 1 << 20), "OpenClaw 🦞 — ✓")
+        EXPECT_EQ(internal::readData(other.clipboard(), form, answer, 1 << 20),
+                  "OpenClaw 🦞 — ✓")
             << form;
     }
-    EXPECT_FALSE(internal::readData(other.clipboard(), "text/html", 500ms, 1 << 20));
+    EXPECT_FALSE(internal::readData(other.clipboard(), "text/html", answer, 1 << 20));
 }
 
 TEST_F(PasteboardTest, ReadsHTMLThatAnotherProgramWroteInUTF16) {
@@ -178,10 +181,12 @@ TEST_F(PasteboardTest, ReadsHTMLThatAnotherProgramWroteInUTF16) {
 
     auto& board = platform::Pasteboard::general();
     std::optional<std::string> html;
-    // The new owner's announcement reaches this client through the server.
-    for (int attempt = 0; attempt < 50 && html != "<b>é</b>"; ++attempt) {
-        html = board.string(PasteboardType::html, 200ms);
-    }
+    // The new owner's announcement reaches this client through the server; until then a read
+    // is answered from what this client believes the clipboard holds.
+    moss_test::waitUntil([&] {
+        html = board.string(PasteboardType::html, answer);
+        return html == "<b>é</b>";
+    });
     EXPECT_EQ(html, "<b>é</b>");
 }
 
@@ -207,8 +212,9 @@ TEST_F(PasteboardTest, ContentLargerThanTheLimitIsNotRead) {
     const OtherClient other;
     ASSERT_TRUE(other.connected());
     EXPECT_FALSE(other.formatsOffering("text/html").empty());
-    EXPECT_FALSE(internal::readData(other.clipboard(), "text/html", 2s, 256 * 1024).has_value());
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", 2s, 512 * 1024), html);
+    EXPECT_FALSE(
+        internal::readData(other.clipboard(), "text/html", answer, 256 * 1024).has_value());
+    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", answer, 512 * 1024), html);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/appkit/ShareMenu.hpp"
 #include "platform/appkit/ShareMenuInternal.hpp"
+#include "tests/support/MainLoopWait.hpp"
 
 #include <chrono>
 #include <filesystem>
@@ -98,9 +99,7 @@ protected:
     // The argument application `name` was started with, once it has run.
     [[nodiscard]] std::string argumentOf(const std::string& name) const {
         const fs::path record = root_ / (name + ".arg");
-        for (int attempt = 0; attempt < 200 && !fs::exists(record); ++attempt) {
-            std::this_thread::sleep_for(std::chrono::milliseconds{25});
-        }
+        moss_test::waitUntil([&] { return fs::exists(record); });
         return readFile(record);
     }
     [[nodiscard]] std::string argumentCountOf(const std::string& name) const {

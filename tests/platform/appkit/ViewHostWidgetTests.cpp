@@ -5,6 +5,7 @@
 #include "platform/appkit/ShareAction.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/support/MainLoopWait.hpp"
 
 #include <cairo.h>
 #include <chrono>
@@ -24,19 +25,21 @@ using namespace platform::ui;
 using platform::Point;
 using platform::ViewHostWidget;
 
+// Waits for `done` (see tests/support/MainLoopWait.hpp): the deadline only ends a hang.
 bool iterateUntil(const std::function<bool()>& done,
-                  std::chrono::milliseconds timeout = std::chrono::seconds{5}) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        if (!g_main_context_iteration(nullptr, FALSE)) {
-            g_usleep(1000);
-        }
-    }
-    return done();
+                  std::chrono::milliseconds deadline = moss_test::hangDeadline) {
+    return moss_test::waitUntil(done, deadline);
 }
 
+// Lets the loop run for `duration` after the display has answered a round trip, so that the
+// events of everything sent to it before (input from the test extension included) are here
+// before the time starts to count, however slow the server is to answer.
 void iterateFor(std::chrono::milliseconds duration) {
-    iterateUntil([] { return false; }, duration);
+    if (GdkDisplay* const display = gdk_display_get_default()) {
+        gdk_display_sync(display);
+    }
+    const auto end = std::chrono::steady_clock::now() + duration;
+    iterateUntil([end] { return std::chrono::steady_clock::now() >= end; });
 }
 
 // What the tree saw.
