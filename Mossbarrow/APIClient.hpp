@@ -20,22 +20,36 @@ namespace mossbarrow {
 // Sends one endpoint's request and decodes the JSON reply into the record the caller asks for.
 // One call is one request: no retry, no cache of its own, no authentication. Several fetches can
 // be in flight at once; each is independent.
-class APIClient final : public platform::Actor {
+//
+// A client lives in a shared_ptr (make()), and it shares its session: each request holds the
+// client and so the session until it ends, whoever else lets go of them meanwhile. An owner that
+// must stop the traffic (the application on its way out) calls the session's
+// invalidateAndCancel(): requests in flight then end as cancelled, later ones at once.
+class APIClient final : public platform::Actor, public std::enable_shared_from_this<APIClient> {
 public:
-    // `session` must outlive the client (the application passes the shared session).
     // `baseURLOverride`, when given, replaces every endpoint's root address: tests point a
     // client at a loopback server with it; the application never sets it.
-    APIClient(platform::URLSession& session, platform::JSONDecoder decoder,
+    APIClient(std::shared_ptr<platform::URLSession> session, platform::JSONDecoder decoder,
               std::optional<std::string> baseURLOverride = std::nullopt)
-        : session_(session)
+        : session_(std::move(session))
         , decoder_(decoder)
         , baseURLOverride_(std::move(baseURLOverride)) {}
 
     static std::shared_ptr<APIClient>
-    make(platform::URLSession& session = platform::URLSession::shared(),
+    make(std::shared_ptr<platform::URLSession> session = sharedSession(),
          std::optional<std::string> baseURLOverride = std::nullopt) {
-        return std::make_shared<APIClient>(session, platform::JSONDecoder{},
+        return std::make_shared<APIClient>(std::move(session), platform::JSONDecoder{},
                                            std::move(baseURLOverride));
+    }
+
+    // The process-wide session (URLSession::shared(), never destroyed) in the form a client
+    // holds.
+    static std::shared_ptr<platform::URLSession> sharedSession() {
+        return {std::shared_ptr<void>(), &platform::URLSession::shared()};
+    }
+
+    [[nodiscard]] const std::shared_ptr<platform::URLSession>& session() const noexcept {
+        return session_;
     }
 
     // Throws APIClientError (httpStatus outside 200...299, decoding, invalidURL,
@@ -50,7 +64,8 @@ public:
         } catch (...) {
             failure = std::current_exception();
         }
-        return perform<T>(std::move(request), failure);
+        // The request holds this client, and through it the session, until it ends.
+        return perform<T>(shared_from_this(), std::move(request), failure);
     }
 
     // The request that fetch would send for `endpoint`.
@@ -58,13 +73,14 @@ public:
 
 private:
     template <class T>
-    platform::Task<T> perform(std::optional<platform::URLRequest> request,
-                              std::exception_ptr failure) {
+    static platform::Task<T> perform(std::shared_ptr<const APIClient> self,
+                                     std::optional<platform::URLRequest> request,
+                                     std::exception_ptr failure) {
         if (failure) {
             std::rethrow_exception(failure);
         }
-        co_await hop();
-        auto [body, response] = co_await session_.data(*request);
+        co_await self->hop();
+        auto [body, response] = co_await self->session_->data(*request);
         checkResponse(response.get());
         std::optional<T> value;
         try {
@@ -73,7 +89,7 @@ private:
                 body.empty()
                     ? std::string_view("")
                     : std::string_view(reinterpret_cast<const char*>(body.data()), body.size());
-            value.emplace(decoder_.decode<T>(text));
+            value.emplace(self->decoder_.decode<T>(text));
         } catch (...) {
             throw APIClientError::decoding(std::current_exception());
         }
@@ -84,7 +100,7 @@ private:
     // 200...299 (whose body is not looked at).
     static void checkResponse(const platform::URLResponse* response);
 
-    platform::URLSession& session_;
+    const std::shared_ptr<platform::URLSession> session_;
     const platform::JSONDecoder decoder_;
     const std::optional<std::string> baseURLOverride_;
 };

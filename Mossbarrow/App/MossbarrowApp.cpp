@@ -23,9 +23,11 @@ struct MossbarrowApp::Host {
     std::vector<sigc::connection> connections;
     // The termination signal watches, removed with the application.
     std::vector<guint> signalSources;
-    // The connection pool of every window's clients. Ending it aborts the transfers still in
-    // flight, so that the program never waits for a reply on its way out.
-    std::unique_ptr<platform::URLSession> session;
+    // The connection pool of every window's clients, shared with them: a request holds it until
+    // the request ends, however long the windows and this application are gone by then.
+    // Shutting down invalidates it, which aborts the transfers still in flight (and ends later
+    // ones at once), so that the program never waits for a reply on its way out.
+    std::shared_ptr<platform::URLSession> session;
 };
 
 namespace {
@@ -72,7 +74,7 @@ void MossbarrowApp::startUp() {
         std::cerr << "Could not create ModelContainer: " << describe(error) << std::endl;
         std::abort();
     }
-    host_->session = std::make_unique<platform::URLSession>();
+    host_->session = std::make_shared<platform::URLSession>();
     platform::MainExecutor::shared().attachToGlibMainContext(g_main_context_default());
     MossbarrowCommands::install(host_->application->gobj(), [this] { openWindow(); });
     // A terminating signal ends the program like closing its last window, without waiting for
@@ -97,13 +99,18 @@ void MossbarrowApp::shutDown() {
     }
     host_->connections.clear();
     host_->windows.clear();
-    // The windows' models may outlive them in their loads; those end now, with a cancellation.
-    host_->session.reset();
+    // The windows' models may outlive them in their loads; those end now, with a cancellation,
+    // and so does every request still on its way to the session (it may be about to start on
+    // the client's executor this very moment). The session itself goes with its last request.
+    if (host_->session) {
+        host_->session->invalidateAndCancel();
+        host_->session.reset();
+    }
 }
 
 MossbarrowWindow& MossbarrowApp::openWindow() {
-    ContentView::Clients clients{APIClient::make(*host_->session, options_.baseURLOverride),
-                                 APIClient::make(*host_->session, options_.baseURLOverride)};
+    ContentView::Clients clients{APIClient::make(host_->session, options_.baseURLOverride),
+                                 APIClient::make(host_->session, options_.baseURLOverride)};
     host_->windows.push_back(
         std::make_unique<MossbarrowWindow>(container_->mainContext(), std::move(clients)));
     MossbarrowWindow* const window = host_->windows.back().get();

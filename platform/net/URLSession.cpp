@@ -105,6 +105,10 @@ URLSession::~URLSession() {
     loop_->shutdown();
 }
 
+void URLSession::invalidateAndCancel() {
+    loop_->shutdown();
+}
+
 URLSession& URLSession::shared() {
     static detail::NoDestroy<URLSession> session;
     return session.get();

@@ -46,6 +46,12 @@ public:
     // The request is copied; the session must outlive the returned task.
     [[nodiscard]] Task<DataResult> data(const URLRequest& request);
 
+    // Ends every transfer in flight with URLError::cancelled, without waiting for any reply, and
+    // makes every later request end so at once. The session itself stays valid for whoever still
+    // holds it (a request on its way to data()), so an owner can stop the traffic before the last
+    // user lets go. The destructor does the same.
+    void invalidateAndCancel();
+
     [[nodiscard]] const URLSessionConfiguration& configuration() const { return configuration_; }
 
     // Transfers currently handed to libcurl (for tests and diagnostics).

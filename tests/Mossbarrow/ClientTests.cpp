@@ -115,8 +115,8 @@ protected:
         }
         return reply;
     }};
-    platform::URLSession session{
-        platform::URLSessionConfiguration{.maximumResponseBytes = 1 << 20}};
+    std::shared_ptr<platform::URLSession> session = std::make_shared<platform::URLSession>(
+        platform::URLSessionConfiguration{.maximumResponseBytes = 1 << 20});
     std::shared_ptr<APIClient> client = APIClient::make(session, server.baseURL());
 
     // Fetches the MCP list with the server's answer chosen by the cursor parameter.
@@ -178,6 +178,40 @@ TEST_F(ClientOverLoopback, UnparsableOverrideIsAnInvalidURL) {
     } catch (const APIClientError& error) {
         EXPECT_EQ(error.errorCase(), APIClientError::Case::invalidURL);
     }
+}
+
+// A request keeps what it uses: its client, and through it the session, live until the request
+// ends, though its caller let go of both while it was on its way.
+TEST(ClientLifetime, ARequestKeepsItsClientAndSessionUntilItEnds) {
+    testing::FixtureServer server{[](const std::string&, const httplib::Params&) {
+        return testing::Reply{200, testing::fixture("mcp-page1.json"), true, "page"};
+    }};
+    auto session = std::make_shared<platform::URLSession>();
+    auto client = APIClient::make(session, server.baseURL());
+    const std::weak_ptr<platform::URLSession> watched = session;
+    const std::weak_ptr<APIClient> watchedClient = client;
+    auto fetch = client->fetch<ServerListResponse>(MCPEndpoint::list(100));
+    auto task = platform::Task<ServerListResponse>::detached([fetch] { return fetch; });
+    client.reset();
+    session.reset();
+    // The deadline only ends a hang.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (server.targets().empty() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(server.targets().size(), 1u);
+    EXPECT_FALSE(watched.expired());
+    EXPECT_FALSE(watchedClient.expired());
+    server.release("page");
+    EXPECT_EQ(platform::blockingWait(task.value()).servers.size(), 3u);
+    fetch = {};
+    task = {};
+    // The last holder was the request's frame, which goes once the task has ended.
+    while (!watched.expired() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(watched.expired());
+    EXPECT_TRUE(watchedClient.expired());
 }
 
 } // namespace

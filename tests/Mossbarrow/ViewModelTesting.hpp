@@ -46,7 +46,7 @@ public:
     void release(const std::string& key) { server_.release(key); }
 
     std::shared_ptr<APIClient> client() const {
-        return APIClient::make(platform::URLSession::shared(), server_.baseURL());
+        return APIClient::make(APIClient::sharedSession(), server_.baseURL());
     }
 
 private:

@@ -436,6 +436,43 @@ TEST(URLSessionTest, CancellingTheAwaitingTaskAbortsTheTransfer) {
     EXPECT_EQ(session.activeTransferCount(), 0u);
 }
 
+// An owner on its way out stops the traffic of a session that others still hold: the transfer
+// in flight ends as cancelled without its reply, a later request ends so at once without
+// reaching the server, and the session stays usable as an object until its last holder lets go.
+TEST(URLSessionTest, InvalidatingEndsTransfersInFlightAndLaterOnesAtOnce) {
+    std::atomic<int> requests{0};
+    LoopbackServer server([&](httplib::Server& s, LoopbackServer& self) {
+        s.Get("/silent", [&](const httplib::Request&, httplib::Response& response) {
+            ++requests;
+            self.holdUntilReleased(std::chrono::seconds(600));
+            response.set_content("late", "text/plain");
+        });
+    });
+    auto session = std::make_shared<URLSession>();
+    const auto request = requestFor(server.url("/silent"));
+    auto inFlight =
+        platform::Task<DataResult>::detached([session, request]() -> platform::Task<DataResult> {
+            co_return co_await session->data(request);
+        });
+    // Until the server has the request; the limit only ends a hang.
+    const auto giveUp = std::chrono::steady_clock::now() + 120s;
+    while (requests == 0 && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(requests, 1);
+    session->invalidateAndCancel();
+    try {
+        (void)platform::blockingWait(inFlight.value());
+        FAIL() << "a load of an invalidated session returned";
+    } catch (const URLError& error) {
+        EXPECT_EQ(error.code(), URLError::cancelled);
+    }
+    EXPECT_EQ(session->activeTransferCount(), 0u);
+    EXPECT_EQ(failureOf(*session, request).code(), URLError::cancelled);
+    EXPECT_EQ(requests, 1);
+    session->invalidateAndCancel(); // twice is harmless, and so is the destructor after it
+}
+
 TEST(URLSessionTest, FileURLsGiveAPlainResponse) {
     char pattern[] = "/tmp/moss-net-XXXXXX";
     const int fd = ::mkstemp(pattern);
