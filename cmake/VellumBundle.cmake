@@ -21,3 +21,15 @@ add_custom_command(
 add_custom_target(vellum_prism_bundle DEPENDS ${_prism_bundle})
 # Whatever links the library finds the script in the bundle.
 add_dependencies(vellum vellum_prism_bundle)
+
+# The worker program that runs the script, beside it in the bundle: tests, the application and the
+# fuzz targets all find the bundle from their own location, and the worker with it.
+set(_script_worker ${VELLUM_BUNDLE_DIR}/script-worker)
+add_custom_command(
+  OUTPUT ${_script_worker}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:script_worker> ${_script_worker}
+  DEPENDS script_worker
+  COMMENT "Placing the script worker in the bundle"
+  VERBATIM)
+add_custom_target(vellum_script_worker DEPENDS ${_script_worker})
+add_dependencies(vellum vellum_script_worker)

@@ -1,7 +1,6 @@
 #include "Vellum/highlighting/CodeTokenizer.hpp"
 
 #include "Vellum/text/Resources.hpp"
-#include "platform/script/JSContext.hpp"
 
 #include <array>
 #include <fstream>
@@ -28,35 +27,43 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
 } // namespace
 
 const std::shared_ptr<CodeTokenizer>& CodeTokenizer::shared() {
-    // A failure is final: the script cannot appear later in a running process.
-    static const std::shared_ptr<CodeTokenizer> tokenizer =
-        make(locateResourceBundle(), makeVellumLogger("codeTokenizer"));
-    return tokenizer;
+    // A failure is final: the script cannot appear later in a running process. Never destroyed:
+    // requests may still be under way while the process exits, and its workers end with it.
+    static const std::shared_ptr<CodeTokenizer>* const tokenizer =
+        new std::shared_ptr<CodeTokenizer>(
+            make(locateResourceBundle(), makeVellumLogger("codeTokenizer")));
+    return *tokenizer;
 }
 
 std::shared_ptr<CodeTokenizer> CodeTokenizer::make(const std::optional<platform::Bundle>& bundle,
-                                                   platform::Logger logger) {
-    std::unique_ptr<platform::JSContext> context = platform::JSContext::make();
-    if (!context) {
-        logger.error("JavascriptCore is not available.");
-        return nullptr;
-    }
+                                                   platform::Logger logger, Options options) {
     const std::optional<std::filesystem::path> url =
         bundle ? bundle->url("prism-bundle", "js") : std::nullopt;
-    const std::optional<std::string> script = url ? readFile(*url) : std::nullopt;
+    std::optional<std::string> script = url ? readFile(*url) : std::nullopt;
     if (!script) {
         logger.error("Prism JavaScript bundle is missing.");
         return nullptr;
     }
-    // A script that throws part-way may still have defined the entry function; whether it did
-    // shows at the first request.
-    context->evaluate(*script, url->string());
-    return std::make_shared<CodeTokenizer>(Token{}, std::move(context), std::move(logger));
+    // The worker program belongs to the library, whichever bundle the script comes from.
+    const std::optional<platform::Bundle>& library = locateResourceBundle();
+    const std::optional<std::filesystem::path> worker =
+        library ? library->url("script-worker") : std::nullopt;
+    if (!worker) {
+        logger.error("Script worker is missing.");
+        return nullptr;
+    }
+    std::shared_ptr<platform::ScriptWorkerPool> workers =
+        platform::ScriptWorkerPool::make(*worker, std::move(*script), url->string(), options);
+    if (!workers) {
+        logger.error("Script workers are not available.");
+        return nullptr;
+    }
+    return std::make_shared<CodeTokenizer>(Token{}, std::move(workers), std::move(logger));
 }
 
-CodeTokenizer::CodeTokenizer(Token, std::unique_ptr<platform::JSContext> context,
+CodeTokenizer::CodeTokenizer(Token, std::shared_ptr<platform::ScriptWorkerPool> workers,
                              platform::Logger logger)
-    : context_(std::move(context))
+    : workers_(std::move(workers))
     , logger_(std::move(logger)) {}
 
 CodeTokenizer::~CodeTokenizer() = default;
@@ -64,13 +71,20 @@ CodeTokenizer::~CodeTokenizer() = default;
 platform::Task<std::vector<CodeToken>> CodeTokenizer::tokenize(std::string code,
                                                                std::string language) {
     co_await hop();
-    co_return tokenizeIsolated(code, language);
+    if (code.size() > maximumCodeSize) {
+        logger_.error("Code too long to tokenize.");
+        co_return plainCodeTokens(std::move(code));
+    }
+    // The call stands apart from the await (g++ 12, see HighlightedText.cpp); it copies the
+    // arguments before it returns.
+    const std::array<std::string, 2> arguments = {code, language};
+    auto calling = workers_->call("tokenizeCode", arguments);
+    const platform::ScriptWorkerPool::Reply reply = co_await std::move(calling);
+    co_return tokensOf(code, reply);
 }
 
-std::vector<CodeToken> CodeTokenizer::tokenizeIsolated(const std::string& code,
-                                                       const std::string& language) {
-    const std::array<std::string, 2> arguments = {code, language};
-    const auto reply = context_->callReturningStringObjects("tokenizeCode", arguments);
+std::vector<CodeToken> CodeTokenizer::tokensOf(const std::string& code,
+                                               const platform::ScriptWorkerPool::Reply& reply) {
     if (!reply) {
         logger_.error("Tokenization failed.");
         return plainCodeTokens(code);

@@ -5,6 +5,7 @@
 #include "Vellum/text/Resources.hpp"
 #include "platform/runtime/Runtime.hpp"
 #include "platform/script/JSContext.hpp"
+#include "tests/platform/script/ScriptWorkerTestSupport.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -100,10 +101,42 @@ private:
     std::filesystem::path directory_;
 };
 
-std::shared_ptr<CodeTokenizer> tokenizerWithScript(const std::string& script) {
+std::shared_ptr<CodeTokenizer> tokenizerWithScript(const std::string& script,
+                                                   CodeTokenizer::Options options = {}) {
     const ScriptBundle bundle(script);
-    return CodeTokenizer::make(bundle.bundle(), testLogger());
+    return CodeTokenizer::make(bundle.bundle(), testLogger(), options);
 }
+
+// The bundled script with requests that may run (nearly) as long as they like.
+std::shared_ptr<CodeTokenizer> patientTokenizer(std::size_t workers) {
+    return CodeTokenizer::make(locateResourceBundle(), testLogger(),
+                               {.workers = workers, .callLimit = std::chrono::hours(1)});
+}
+
+// Markup on which the grammar backtracks for tens of seconds inside regular expressions.
+std::string backtrackingMarkup() {
+    std::string code;
+    while (code.size() < 100'000) {
+        code += "<a b=";
+    }
+    return code;
+}
+
+// Plain letters, on which the markdown grammar takes time quadratic in their number: minutes,
+// nearly all of it inside one regular expression match.
+std::string endlessMarkdown() {
+    return std::string(400'000, 'a');
+}
+
+// A block started on the global pool, tokenized while the test goes on.
+platform::Task<std::vector<CodeToken>> startTokenizing(std::shared_ptr<CodeTokenizer> tokenizer,
+                                                       std::string code, std::string language) {
+    return platform::Task<std::vector<CodeToken>>::detached(
+        [tokenizer, code, language] { return tokenizer->tokenize(code, language); });
+}
+
+const CodeToken htmlAttribute{"href", TokenType::attrName};
+const std::string htmlLink = "<a href=\"x\">link</a>";
 
 // --- The bundled script ---
 
@@ -301,6 +334,68 @@ TEST(CodeTokenizerTests, RunawayScriptIsStoppedAndTheTokenizerRecovers) {
     EXPECT_EQ(platform::blockingWait(std::move(pending)), plainCodeTokens("x"));
     const std::vector<CodeToken> expected = {{"y", TokenType("fast")}};
     EXPECT_EQ(tokenize(*tokenizer, "y", "fast"), expected);
+}
+
+// --- Requests that run long or crash ---
+
+TEST(CodeTokenizerTests, BacktrackingInputFallsBackToPlainAtItsLimit) {
+    const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
+    ASSERT_NE(tokenizer, nullptr);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"markup", backtrackingMarkup()}, {"markdown", endlessMarkdown()}};
+    for (const auto& [language, code] : cases) {
+        SCOPED_TRACE(language);
+        auto slow = startTokenizing(tokenizer, code, language);
+        // Comes back at its limit, not once the grammar is done.
+        ASSERT_TRUE(platform::testing::waitUntil([&slow] { return slow.isDone(); }));
+        EXPECT_EQ(platform::blockingWait(std::move(slow)), plainCodeTokens(code));
+        // The worker that was stopped is replaced.
+        EXPECT_TRUE(contains(tokenize(*tokenizer, htmlLink, "html"), htmlAttribute));
+    }
+}
+
+TEST(CodeTokenizerTests, SlowBlockDoesNotHoldUpLaterBlocks) {
+    const std::shared_ptr<CodeTokenizer> tokenizer = patientTokenizer(2);
+    ASSERT_NE(tokenizer, nullptr);
+    const std::vector<pid_t> before = platform::testing::scriptWorkers();
+    auto slow = startTokenizing(tokenizer, endlessMarkdown(), "markdown");
+    const pid_t slowWorker = platform::testing::newWorker(before);
+    ASSERT_NE(slowWorker, 0);
+    for (int block = 0; block < 3; ++block) {
+        auto later = startTokenizing(tokenizer, htmlLink, "html");
+        ASSERT_TRUE(platform::testing::waitUntil([&later] { return later.isDone(); }));
+        EXPECT_TRUE(contains(platform::blockingWait(std::move(later)), htmlAttribute));
+    }
+    EXPECT_FALSE(slow.isDone());
+    // Ends the slow one now rather than after its minutes.
+    platform::testing::crash(slowWorker);
+    platform::blockingWait(std::move(slow));
+}
+
+TEST(CodeTokenizerTests, CrashedWorkerGivesPlainTokensAndIsReplaced) {
+    const LogCapture log;
+    const std::shared_ptr<CodeTokenizer> tokenizer = patientTokenizer(1);
+    ASSERT_NE(tokenizer, nullptr);
+    const std::vector<pid_t> before = platform::testing::scriptWorkers();
+    const std::string code = endlessMarkdown();
+    auto crashing = startTokenizing(tokenizer, code, "markdown");
+    const pid_t worker = platform::testing::newWorker(before);
+    ASSERT_NE(worker, 0);
+    platform::testing::crash(worker);
+    EXPECT_EQ(platform::blockingWait(std::move(crashing)), plainCodeTokens(code));
+    EXPECT_TRUE(log.logged("Tokenization failed."));
+    EXPECT_TRUE(contains(tokenize(*tokenizer, htmlLink, "html"), htmlAttribute));
+}
+
+TEST(CodeTokenizerTests, OverlongCodeStaysPlainWithoutTheScript) {
+    // A script that would tokenize anything.
+    const std::shared_ptr<CodeTokenizer> tokenizer =
+        tokenizerWithScript("function tokenizeCode(c, l) { return [{content: c, type: l}]; }");
+    ASSERT_NE(tokenizer, nullptr);
+    const std::string longest(CodeTokenizer::maximumCodeSize, 'x');
+    EXPECT_EQ(tokenize(*tokenizer, longest, "kept"),
+              (std::vector<CodeToken>{{longest, TokenType("kept")}}));
+    EXPECT_EQ(tokenize(*tokenizer, longest + "x", "kept"), plainCodeTokens(longest + "x"));
 }
 
 } // namespace
