@@ -155,6 +155,13 @@ struct ViewHostWidget::State {
     Point lastPressLocation;
     std::string cursor = "default";
 
+    // Set by a scrolled window holding the widget: the tree is laid out at its own height and the
+    // widget shows the part of it the adjustment selects, drawing only that.
+    GtkAdjustment* hadjustment = nullptr; // one reference, or none
+    GtkAdjustment* vadjustment = nullptr; // one reference, or none
+    GtkScrollablePolicy hscrollPolicy = GTK_SCROLL_MINIMUM;
+    GtkScrollablePolicy vscrollPolicy = GTK_SCROLL_MINIMUM;
+
     GtkWidget* menu = nullptr; // the popover shown (context or share menu), a child of `widget`
     bool disposed = false;
     // Actions handed to the tree may be kept beyond the widget's life; they check this first.
@@ -186,6 +193,17 @@ struct ViewHostWidget::State {
         return {graph.environment().colorScheme(), graph.environment().colorSchemeContrast()};
     }
 
+    // How far the tree is scrolled: the widget's point (x, y) shows the tree's (x, y + offset).
+    [[nodiscard]] double scrollOffset() const {
+        return vadjustment != nullptr ? gtk_adjustment_get_value(vadjustment) : 0;
+    }
+    [[nodiscard]] Point inTree(Point widgetPoint) const {
+        return {widgetPoint.x, widgetPoint.y + scrollOffset()};
+    }
+    void setAdjustment(bool vertical, GtkAdjustment* adjustment);
+    // The adjustments cover the tree's extent, a page the widget's size.
+    void configureAdjustments();
+
     void scheduleUpdate();
     void runUpdate();
     void needsDisplay();
@@ -209,7 +227,17 @@ struct _MossViewHost {
     platform::ViewHostWidget::State* state; // owned; released in finalize
 };
 
-G_DEFINE_TYPE(MossViewHost, moss_view_host, GTK_TYPE_WIDGET)
+G_DEFINE_TYPE_WITH_CODE(MossViewHost, moss_view_host, GTK_TYPE_WIDGET,
+                        G_IMPLEMENT_INTERFACE(GTK_TYPE_SCROLLABLE, nullptr))
+
+namespace {
+enum ScrollableProperty : guint {
+    propHAdjustment = 1,
+    propVAdjustment,
+    propHScrollPolicy,
+    propVScrollPolicy,
+};
+} // namespace
 
 namespace platform {
 
@@ -254,7 +282,7 @@ void onPressed(GtkGestureDrag* gesture, double x, double y, gpointer data) {
     gtk_gesture_set_state(GTK_GESTURE(gesture), GTK_EVENT_SEQUENCE_CLAIMED);
     ui::PointerEvent event;
     event.kind = ui::PointerEvent::Kind::down;
-    event.location = location;
+    event.location = state.inTree(location);
     event.button = 1;
     event.clickCount = state.clickCount;
     event.modifiers =
@@ -268,7 +296,7 @@ void sendDrag(GtkGestureDrag* gesture, double dx, double dy, ui::PointerEvent::K
     state.pointer = location;
     ui::PointerEvent event;
     event.kind = kind;
-    event.location = location;
+    event.location = state.inTree(location);
     event.button = 1;
     event.clickCount = state.clickCount;
     event.modifiers =
@@ -294,7 +322,7 @@ void onReleased(GtkGestureDrag* gesture, double dx, double dy, gpointer data) {
             // The drag ended outside: the leave was held back until now.
             ui::PointerEvent exited;
             exited.kind = ui::PointerEvent::Kind::exited;
-            exited.location = state.pointer;
+            exited.location = state.inTree(state.pointer);
             exited.clickCount = 0;
             state.graph.pointerEvent(exited);
         }
@@ -310,7 +338,7 @@ void onMotion(GtkEventControllerMotion* controller, double x, double y, gpointer
     state.pointer = {x, y};
     ui::PointerEvent event;
     event.kind = ui::PointerEvent::Kind::moved;
-    event.location = state.pointer;
+    event.location = state.inTree(state.pointer);
     event.clickCount = 0;
     event.modifiers =
         modifiersOf(gtk_event_controller_get_current_event_state(GTK_EVENT_CONTROLLER(controller)));
@@ -326,7 +354,7 @@ void onLeave(GtkEventControllerMotion*, gpointer data) {
     }
     ui::PointerEvent event;
     event.kind = ui::PointerEvent::Kind::exited;
-    event.location = state.pointer;
+    event.location = state.inTree(state.pointer);
     event.clickCount = 0;
     state.graph.pointerEvent(event);
 }
@@ -343,7 +371,7 @@ gboolean onScroll(GtkEventControllerScroll* controller, double dx, double dy, gp
         std::swap(dx, dy);
     }
     ui::ScrollEvent event;
-    event.location = state.pointer;
+    event.location = state.inTree(state.pointer);
     event.deltaX = dx * factor;
     event.deltaY = dy * factor;
     // What the tree leaves alone scrolls whatever holds the widget.
@@ -395,10 +423,54 @@ void ViewHostWidget::State::runUpdate() {
     const Size size = graph.size();
     if (size.width != lastSize.width || size.height != lastSize.height) {
         lastSize = size;
-        // The tree's size changed: the window may give it another.
+        // The tree's size changed: the window may give it another, a scrolled window another
+        // extent.
+        configureAdjustments();
         gtk_widget_queue_resize(widget);
     }
     syncAnimation();
+}
+
+void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustment) {
+    GtkAdjustment*& slot = vertical ? vadjustment : hadjustment;
+    if (slot == adjustment) {
+        return;
+    }
+    if (slot != nullptr) {
+        g_signal_handlers_disconnect_by_data(slot, this);
+        g_object_unref(slot);
+    }
+    slot = adjustment != nullptr ? GTK_ADJUSTMENT(g_object_ref_sink(adjustment)) : nullptr;
+    if (slot != nullptr) {
+        g_signal_connect_swapped(slot, "value-changed", G_CALLBACK(+[](State* state) {
+                                     // The tree stays where it is; the widget shows another part.
+                                     gtk_widget_queue_draw(state->widget);
+                                     if (state->pointerInside) {
+                                         state->updateCursor();
+                                     }
+                                 }),
+                                 this);
+    }
+    // Scrolled, the tree takes its own height; not, the widget's.
+    hasProposal = false;
+    if (!disposed) {
+        gtk_widget_queue_resize(widget);
+    }
+}
+
+void ViewHostWidget::State::configureAdjustments() {
+    const double width = gtk_widget_get_width(widget);
+    const double height = gtk_widget_get_height(widget);
+    if (vadjustment != nullptr) {
+        const double extent = std::max(graph.size().height, height);
+        gtk_adjustment_configure(
+            vadjustment,
+            std::clamp(gtk_adjustment_get_value(vadjustment), 0.0, std::max(extent - height, 0.0)),
+            0, extent, pointsPerWheelStep, height * 0.9, height);
+    }
+    if (hadjustment != nullptr) {
+        gtk_adjustment_configure(hadjustment, 0, 0, width, pointsPerWheelStep, width * 0.9, width);
+    }
 }
 
 void ViewHostWidget::State::needsDisplay() {
@@ -407,7 +479,7 @@ void ViewHostWidget::State::needsDisplay() {
 }
 
 void ViewHostWidget::State::updateCursor() {
-    const std::string name = cursorName(graph.cursor(pointer));
+    const std::string name = cursorName(graph.cursor(inTree(pointer)));
     if (name != cursor) {
         cursor = name;
         gtk_widget_set_cursor_from_name(widget, name.c_str());
@@ -440,7 +512,7 @@ void ViewHostWidget::State::dismissMenu() {
 }
 
 void ViewHostWidget::State::showContextMenu(Point location) {
-    std::vector<ui::MenuItem> items = graph.contextMenu(location);
+    std::vector<ui::MenuItem> items = graph.contextMenu(inTree(location));
     dismissMenu();
     if (items.empty()) {
         return;
@@ -532,7 +604,9 @@ void ViewHostWidget::State::showShareMenu(const SharedText& text, Rect anchor) {
     GActionGroup* const actions = share_menu_internal::makeActionGroup(std::move(share));
     gtk_widget_insert_action_group(widget, shareGroup, actions);
     g_object_unref(actions);
-    // The anchor made integral, below it (the end of a selection, the picker under it).
+    // The anchor made integral, below it (the end of a selection, the picker under it), where
+    // the widget shows it.
+    anchor = anchor.offsetBy(0, -scrollOffset());
     const int left = static_cast<int>(std::floor(anchor.origin.x));
     const int top = static_cast<int>(std::floor(anchor.origin.y));
     const GdkRectangle at{
@@ -622,6 +696,8 @@ static void moss_view_host_dispose(GObject* object) {
         gtk_widget_remove_tick_callback(GTK_WIDGET(object), state.tickCallback);
         state.tickCallback = 0;
     }
+    state.setAdjustment(false, nullptr);
+    state.setAdjustment(true, nullptr);
     // Nothing the tree does from now on may reach the widget.
     state.graph.setUpdateScheduler([] {});
     state.graph.setNeedsDisplayHandler([] {});
@@ -658,7 +734,8 @@ static void moss_view_host_measure(GtkWidget* widget, GtkOrientation orientation
 
 static void moss_view_host_size_allocate(GtkWidget* widget, int width, int height, int) {
     auto& state = platform::stateOf(widget);
-    const platform::ui::ProposedViewSize proposal{double(width), double(height)};
+    const platform::ui::ProposedViewSize proposal{
+        double(width), state.vadjustment != nullptr ? std::nullopt : std::optional(double(height))};
     if (!state.hasProposal || !(proposal == state.proposal)) {
         state.hasProposal = true;
         state.proposal = proposal;
@@ -667,6 +744,7 @@ static void moss_view_host_size_allocate(GtkWidget* widget, int width, int heigh
         state.lastSize = state.graph.size();
         state.syncAnimation();
     }
+    state.configureAdjustments();
     if (state.menu != nullptr) {
         gtk_popover_present(GTK_POPOVER(state.menu));
     }
@@ -690,16 +768,65 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
     {
         platform::GraphicsContext context = platform::CairoAccess::wrap(cr);
         context.setAppearance(state.drawnAppearance());
+        // Only the part the widget shows is drawn: the tree's retained lists skip the rest.
+        context.clip(platform::Rect(0, 0, width, height));
+        context.translateBy(0, -state.scrollOffset());
         state.graph.draw(context);
     }
     cairo_destroy(cr);
     ++state.framesDrawn;
 }
 
+static void moss_view_host_set_property(GObject* object, guint id, const GValue* value,
+                                        GParamSpec* spec) {
+    auto& state = platform::stateOf(object);
+    switch (id) {
+    case propHAdjustment:
+    case propVAdjustment:
+        state.setAdjustment(id == propVAdjustment, GTK_ADJUSTMENT(g_value_get_object(value)));
+        break;
+    case propHScrollPolicy:
+        state.hscrollPolicy = static_cast<GtkScrollablePolicy>(g_value_get_enum(value));
+        break;
+    case propVScrollPolicy:
+        state.vscrollPolicy = static_cast<GtkScrollablePolicy>(g_value_get_enum(value));
+        break;
+    default:
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    }
+}
+
+static void moss_view_host_get_property(GObject* object, guint id, GValue* value,
+                                        GParamSpec* spec) {
+    auto& state = platform::stateOf(object);
+    switch (id) {
+    case propHAdjustment:
+        g_value_set_object(value, state.hadjustment);
+        break;
+    case propVAdjustment:
+        g_value_set_object(value, state.vadjustment);
+        break;
+    case propHScrollPolicy:
+        g_value_set_enum(value, state.hscrollPolicy);
+        break;
+    case propVScrollPolicy:
+        g_value_set_enum(value, state.vscrollPolicy);
+        break;
+    default:
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    }
+}
+
 static void moss_view_host_class_init(MossViewHostClass* klass) {
     GObjectClass* const objectClass = G_OBJECT_CLASS(klass);
     objectClass->dispose = moss_view_host_dispose;
     objectClass->finalize = moss_view_host_finalize;
+    objectClass->set_property = moss_view_host_set_property;
+    objectClass->get_property = moss_view_host_get_property;
+    g_object_class_override_property(objectClass, propHAdjustment, "hadjustment");
+    g_object_class_override_property(objectClass, propVAdjustment, "vadjustment");
+    g_object_class_override_property(objectClass, propHScrollPolicy, "hscroll-policy");
+    g_object_class_override_property(objectClass, propVScrollPolicy, "vscroll-policy");
     GtkWidgetClass* const widgetClass = GTK_WIDGET_CLASS(klass);
     widgetClass->get_request_mode = moss_view_host_get_request_mode;
     widgetClass->measure = moss_view_host_measure;

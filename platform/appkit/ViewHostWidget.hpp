@@ -13,6 +13,10 @@ namespace platform {
 // or dark scheme and contrast as they change, the display scale, and an open-URL action that
 // hands web links to the desktop's browser.
 //
+// In a scrolled window the widget is scrollable: the tree is laid out at its own height, the
+// window's scroll bar covers that extent, and the widget draws only the part on screen (the
+// tree's retained drawing skips the rest), at any length of the tree.
+//
 // The widget draws only when the tree reports a change (or the size, scale or appearance
 // changes); its updates run before the toolkit paints.
 //

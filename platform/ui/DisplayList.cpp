@@ -64,7 +64,12 @@ void DisplayList::include(Rect r) {
     bounds_ = bounds_.isNull() ? r : bounds_.unionWith(r);
 }
 
-void DisplayList::draw(platform::GraphicsContext& context) const {
+void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn) const {
+    const auto count = [drawn] {
+        if (drawn != nullptr) {
+            ++*drawn;
+        }
+    };
     Rect visible = context.clipBoundingRect();
     std::vector<Rect> savedVisible;
     for (const Item& item : items_) {
@@ -100,21 +105,25 @@ void DisplayList::draw(platform::GraphicsContext& context) const {
                     visible = context.clipBoundingRect();
                 } else if constexpr (std::is_same_v<T, Fill>) {
                     if (visible.intersects(op.path.boundingRect())) {
+                        count();
                         context.fill(op.path, op.color, op.style);
                     }
                 } else if constexpr (std::is_same_v<T, Stroke>) {
                     const CGFloat w = op.style.lineWidth;
                     if (visible.intersects(op.path.boundingRect().insetBy(-w, -w))) {
+                        count();
                         context.stroke(op.path, op.color, op.style);
                     }
                 } else if constexpr (std::is_same_v<T, DrawText>) {
                     if (visible.intersects(textBox(op.origin, op.layout->size()))) {
+                        count();
                         op.layout->draw(context, op.origin, op.color);
                     }
                 } else if constexpr (std::is_same_v<T, DrawImage>) {
                     if (op.image.isNull() || !visible.intersects(op.rect)) {
                         return;
                     }
+                    count();
                     if (op.interpolation == Interpolation::none) {
                         drawNearest(context, op.image, op.rect);
                     } else {
@@ -124,6 +133,7 @@ void DisplayList::draw(platform::GraphicsContext& context) const {
                     if (!visible.intersects(op.rect)) {
                         return;
                     }
+                    count();
                     context.save();
                     context.translateBy(op.rect.origin.x, op.rect.origin.y);
                     context.clip(Rect({0, 0}, op.rect.size));
@@ -135,7 +145,7 @@ void DisplayList::draw(platform::GraphicsContext& context) const {
                     }
                     context.save();
                     context.translateBy(op.offset.x, op.offset.y);
-                    op.list->draw(context);
+                    op.list->draw(context, drawn);
                     context.restore();
                 }
             },

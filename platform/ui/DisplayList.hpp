@@ -11,6 +11,7 @@
 #include "platform/text/TextLayout.hpp"
 #include "platform/ui/Environment.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <type_traits>
@@ -86,8 +87,8 @@ public:
     /// A rectangle holding everything the list draws (infinite after a transform).
     Rect bounds() const { return bounds_; }
     /// Replays the list. Text, shapes and sublists wholly outside the context's clip are
-    /// skipped.
-    void draw(platform::GraphicsContext& context) const;
+    /// skipped; `drawn`, when given, counts the operations that were not.
+    void draw(platform::GraphicsContext& context, std::uint64_t* drawn = nullptr) const;
 
 private:
     static Rect boundsOf(const Save&) { return Rect::null(); }

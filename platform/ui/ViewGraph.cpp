@@ -301,7 +301,7 @@ void ViewGraph::draw(platform::GraphicsContext& context) const {
     context.setAppearance(
         {impl_->environment.colorScheme(), impl_->environment.colorSchemeContrast()});
     if (impl_->root) {
-        impl_->root->displayList()->draw(context);
+        impl_->root->displayList()->draw(context, &impl_->statistics.drawnOperations);
     }
     context.restore();
 }

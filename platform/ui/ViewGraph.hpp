@@ -98,6 +98,9 @@ public:
         std::uint64_t recordings = 0;
         /// Nodes visited by hit testing and cursor lookup.
         std::uint64_t hitTestVisits = 0;
+        /// Drawing operations replayed (text, shapes, images, canvases): those outside the
+        /// region drawn are skipped.
+        std::uint64_t drawnOperations = 0;
     };
     const Statistics& statistics() const;
 

@@ -706,6 +706,63 @@ TEST_F(ViewHostWidgetTest, WheelsScrollTheTreeOrTheWindowAroundIt) {
     EXPECT_DOUBLE_EQ(offsets->back(), 80);
 }
 
+// Two thousand rows of 20 points (40,000 points of tree) in a scrolled window 200 points high.
+TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat) {
+    constexpr int rows = 2000;
+    std::vector<AnyView> bars;
+    for (int index = 0; index < rows; ++index) {
+        AnyView bar = Rectangle()
+                          .fill(index == rows - 1 ? tapGreen
+                                : index % 2 == 0  ? tapBlue
+                                                  : platform::Color::gray(0.8))
+                          .frame(240, 20);
+        if (index == rows - 1) {
+            auto log = log_;
+            bar = bar.onTapGesture([log](Point) { ++log->taps; });
+        }
+        bars.push_back(std::move(bar));
+    }
+    host_->setRootView(VStack(HorizontalAlignment::leading(), 0, std::move(bars)));
+    GtkWidget* const scroller = gtk_scrolled_window_new();
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scroller), TRUE);
+    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), GTK_WIDGET(host_->gtkWidget()));
+    const Shown shown{*host_, scroller};
+    GtkAdjustment* const vertical =
+        gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
+
+    // The scroll bar knows the whole extent; the widget is as tall as the window shows.
+    EXPECT_DOUBLE_EQ(gtk_adjustment_get_upper(vertical), rows * 20.0);
+    EXPECT_DOUBLE_EQ(gtk_adjustment_get_page_size(vertical), 200);
+    EXPECT_EQ(gtk_widget_get_height(shown.widget()), 200);
+
+    // To the end: the last rows show, and each frame draws the rows on screen, not the tree.
+    const auto frames = host_->framesDrawn();
+    const auto drawn = host_->graph().statistics().drawnOperations;
+    gtk_adjustment_set_value(vertical, rows * 20.0 - 200);
+    ASSERT_TRUE(
+        iterateUntil([&] { return host_->framesDrawn() > frames; }, std::chrono::seconds{60}));
+    iterateFor(std::chrono::milliseconds{100});
+    const auto framesNow = host_->framesDrawn() - frames;
+    EXPECT_LE(host_->graph().statistics().drawnOperations - drawn, 11 * framesNow);
+
+    cairo_surface_t* const screen = shown.screenshot();
+    cairo_surface_write_to_png(
+        screen,
+        (std::filesystem::temp_directory_path() / "moss-viewhost-scrolled-end.png").c_str());
+    EXPECT_TRUE(near(pixelAt(screen, 100, 190), tapGreen));                   // the last row
+    EXPECT_TRUE(near(pixelAt(screen, 100, 170), tapBlue));                    // row 1998
+    EXPECT_TRUE(near(pixelAt(screen, 100, 150), platform::Color::gray(0.8))); // row 1997
+    cairo_surface_destroy(screen);
+
+    // Input lands in the tree where the widget shows it.
+    shown.click({120, 190});
+    EXPECT_TRUE(iterateUntil([&] { return log_->taps == 1; }, std::chrono::seconds{60}));
+}
+
 } // namespace
 
 namespace {
