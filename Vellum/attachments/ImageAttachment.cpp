@@ -56,9 +56,26 @@ std::optional<platform::Data> firstFramePNG(const Image& image) {
     return encodeCGImageAsPNG(image.frames.front().cgImage);
 }
 
+std::vector<std::string> appearanceVariants(const std::string& name,
+                                            const ColorEnvironmentValues& environment) {
+    const platform::Appearance appearance = appearanceForColorEnvironment(environment);
+    const bool dark = appearance.colorScheme == platform::ColorScheme::dark;
+    const bool increased = appearance.contrast == platform::ColorSchemeContrast::increased;
+    std::vector<std::string> names;
+    if (dark && increased) {
+        names.push_back(name + "~highcontrast~dark");
+    }
+    if (dark) {
+        names.push_back(name + "~dark");
+    } else if (increased) {
+        names.push_back(name + "~highcontrast");
+    }
+    names.push_back(name);
+    return names;
+}
+
 Image namedImage(const std::string& name, const std::optional<platform::Bundle>& bundle,
-                 const ColorEnvironmentValues& /*environment*/) {
-    // Bundled pictures carry no appearance variants: the same file serves every colour scheme.
+                 const ColorEnvironmentValues& environment) {
     const platform::Bundle& source = bundle ? *bundle : platform::Bundle::main();
     if (name.empty() || name.find("..") != std::string::npos) {
         // A name comes from a document's address: it may not climb out of the bundle.
@@ -66,10 +83,12 @@ Image namedImage(const std::string& name, const std::optional<platform::Bundle>&
     }
     static constexpr std::array<std::string_view, 6> extensions = {"",    "png",  "gif",
                                                                    "jpg", "jpeg", "webp"};
-    for (const std::string_view extension : extensions) {
-        if (const auto path = source.url(name, extension)) {
-            if (auto image = decodeFile(*path)) {
-                return std::move(*image);
+    for (const std::string& variant : appearanceVariants(name, environment)) {
+        for (const std::string_view extension : extensions) {
+            if (const auto path = source.url(variant, extension)) {
+                if (auto image = decodeFile(*path)) {
+                    return std::move(*image);
+                }
             }
         }
     }

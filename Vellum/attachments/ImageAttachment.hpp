@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vellum {
 
@@ -98,8 +99,16 @@ private:
 // The first frame of `image` as PNG; nullopt for a picture without frames.
 [[nodiscard]] std::optional<platform::Data> firstFramePNG(const Image& image);
 
+// The names under which a bundled picture may carry a variant for the appearance that
+// `environment` selects, most specific first: "name~highcontrast~dark" (dark, increased
+// contrast), "name~dark" (dark), "name~highcontrast" (light, increased contrast), and last the
+// plain name, which serves every appearance.
+[[nodiscard]] std::vector<std::string>
+appearanceVariants(const std::string& name, const ColorEnvironmentValues& environment);
+
 // The picture named `name` (with or without its file extension) among the resources of `bundle`,
-// or of the main bundle when absent; an empty picture when there is none or it does not decode.
+// or of the main bundle when absent, in its variant for the environment's appearance (see
+// appearanceVariants); an empty picture when there is none or it does not decode.
 [[nodiscard]] Image namedImage(const std::string& name,
                                const std::optional<platform::Bundle>& bundle,
                                const ColorEnvironmentValues& environment);

@@ -7,9 +7,12 @@
 #include "Vellum/text/TextEnvironmentValues.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace {
@@ -229,6 +232,59 @@ TEST(AttachmentBodyTest, AWideEmojiKeepsItsShapeInItsSquare) {
     EXPECT_EQ(picture.pixel(10, 2).alpha, 0);
     EXPECT_EQ(picture.pixel(10, 10).red, 255);
     EXPECT_EQ(picture.pixel(10, 10).alpha, 255);
+}
+
+// A bundle whose picture "badge" has a plain file and variants for some appearances, each a
+// single pixel of its own colour, so the chosen file can be read back from the picture.
+class AppearanceVariantTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("vellum-variants-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(directory_);
+        write("badge.png", plain);
+        write("badge~dark.png", dark);
+        write("badge~highcontrast~dark.png", darkIncreased);
+        write("only.png", plain);
+    }
+    void TearDown() override { std::filesystem::remove_all(directory_); }
+
+    void write(const std::string& file, std::uint32_t pixel) const {
+        const auto png = vellum::encodeCGImageAsPNG(platform::Image(1, 1, {pixel}));
+        ASSERT_TRUE(png);
+        std::ofstream(directory_ / file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png->data()),
+                   static_cast<std::streamsize>(png->size()));
+    }
+
+    std::uint32_t pixelOf(const std::string& name, platform::ColorScheme scheme,
+                          platform::ColorSchemeContrast contrast) const {
+        const Image image = vellum::namedImage(name, platform::Bundle::at(directory_),
+                                               vellum::ColorEnvironmentValues(scheme, contrast));
+        if (image.frames.empty()) {
+            return 0;
+        }
+        return image.frames.front().cgImage.pixels().front();
+    }
+
+    static constexpr std::uint32_t plain = 0xff102030u;
+    static constexpr std::uint32_t dark = 0xff405060u;
+    static constexpr std::uint32_t darkIncreased = 0xff708090u;
+    std::filesystem::path directory_;
+};
+
+TEST_F(AppearanceVariantTest, EachAppearanceTakesItsOwnVariantAndFallsBackToThePlainPicture) {
+    using platform::ColorScheme;
+    using platform::ColorSchemeContrast;
+    EXPECT_EQ(pixelOf("badge", ColorScheme::light, ColorSchemeContrast::standard), plain);
+    EXPECT_EQ(pixelOf("badge", ColorScheme::dark, ColorSchemeContrast::standard), dark);
+    EXPECT_EQ(pixelOf("badge", ColorScheme::dark, ColorSchemeContrast::increased), darkIncreased);
+    // No light high-contrast variant: the plain picture, never a dark one.
+    EXPECT_EQ(pixelOf("badge", ColorScheme::light, ColorSchemeContrast::increased), plain);
+    // A picture without variants serves every appearance.
+    EXPECT_EQ(pixelOf("only", ColorScheme::dark, ColorSchemeContrast::increased), plain);
+    // A variant name is never a way around the bundle's bounds.
+    EXPECT_EQ(pixelOf("../badge", ColorScheme::dark, ColorSchemeContrast::standard), 0u);
 }
 
 } // namespace
