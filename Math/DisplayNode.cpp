@@ -60,8 +60,22 @@ AttributedLine::AttributedLine(std::string text) {
 
 void AttributedLine::append(std::string_view text) {
     const std::string valid = platform::unicode::makeValidUtf8(text);
+    if (valid.empty()) {
+        return;
+    }
+    // The new text may join the last character (a combining mark after its base), so the
+    // characters are found again from where the last one starts.
+    const std::size_t from = text_.empty() ? 0 : lastCharacterByte_;
     text_ += valid;
     utf16Length_ += Math::utf16Length(valid);
+    const auto characters =
+        platform::unicode::graphemeClusters(std::string_view(text_).substr(from));
+    if (characters.empty()) {
+        return;
+    }
+    const std::string_view last = characters.back();
+    lastCharacterByte_ = static_cast<std::size_t>(last.data() - text_.data());
+    lastCharacterUtf16_ = utf16Length_ - Math::utf16Length(last);
 }
 
 void AttributedLine::append(std::string_view text, const platform::Color& color) {
@@ -72,57 +86,56 @@ void AttributedLine::append(std::string_view text, const platform::Color& color)
     }
 }
 
+std::string_view AttributedLine::lastCharacter() const {
+    return std::string_view(text_).substr(text_.empty() ? 0 : lastCharacterByte_);
+}
+
 void AttributedLine::setKernAfterLastCharacter(CGFloat points) {
     if (text_.empty()) {
         return;
     }
-    const auto clusters = platform::unicode::graphemeClusters(text_);
-    const std::size_t offset = utf16Length_ - Math::utf16Length(clusters.back());
-    const auto existing = std::find_if(kerns_.begin(), kerns_.end(), [offset](const auto& kern) {
-        return kern.utf16Offset == offset;
-    });
-    if (existing != kerns_.end()) {
-        existing->points = points;
+    // Kerns are only set on the last character, so one already there is the last kern.
+    if (!kerns_.empty() && kerns_.back().utf16Offset == lastCharacterUtf16_) {
+        kerns_.back().points = points;
     } else {
-        kerns_.push_back({offset, points});
+        kerns_.push_back({lastCharacterUtf16_, points});
     }
 }
 
 AttributedLine AttributedLine::prefix(std::size_t byteOffset) const {
-    AttributedLine result;
-    result.append(std::string_view(text_).substr(0, std::min(byteOffset, text_.size())));
-    const std::size_t end = result.utf16Length_;
-    for (const auto& kern : kerns_) {
-        if (kern.utf16Offset < end) {
-            result.kerns_.push_back(kern);
-        }
-    }
-    for (const auto& colour : colors_) {
-        if (colour.utf16Offset < end) {
-            result.colors_.push_back({colour.utf16Offset,
-                                      std::min(colour.utf16Length, end - colour.utf16Offset),
-                                      colour.color});
-        }
-    }
-    return result;
+    return slice(0, 0, byteOffset);
 }
 
 AttributedLine AttributedLine::suffix(std::size_t byteOffset) const {
-    AttributedLine result;
     const std::size_t start = std::min(byteOffset, text_.size());
-    result.append(std::string_view(text_).substr(start));
-    const std::size_t shift = utf16Length_ - result.utf16Length_;
-    for (const auto& kern : kerns_) {
-        if (kern.utf16Offset >= shift) {
-            result.kerns_.push_back({kern.utf16Offset - shift, kern.points});
-        }
+    const std::size_t utf16Start =
+        utf16Length_ - Math::utf16Length(std::string_view(text_).substr(start));
+    return slice(start, utf16Start, text_.size());
+}
+
+AttributedLine AttributedLine::slice(std::size_t begin, std::size_t utf16Begin,
+                                     std::size_t end) const {
+    AttributedLine result;
+    end = std::min(end, text_.size());
+    begin = std::min(begin, end);
+    result.append(std::string_view(text_).substr(begin, end - begin));
+    const std::size_t utf16End = utf16Begin + result.utf16Length_;
+    const auto firstKern = std::lower_bound(
+        kerns_.begin(), kerns_.end(), utf16Begin,
+        [](const auto& kern, std::size_t offset) { return kern.utf16Offset < offset; });
+    for (auto kern = firstKern; kern != kerns_.end() && kern->utf16Offset < utf16End; ++kern) {
+        result.kerns_.push_back({kern->utf16Offset - utf16Begin, kern->points});
     }
-    for (const auto& colour : colors_) {
-        const std::size_t end = colour.utf16Offset + colour.utf16Length;
-        if (end > shift) {
-            const std::size_t from = std::max(colour.utf16Offset, shift);
-            result.colors_.push_back({from - shift, end - from, colour.color});
-        }
+    // Colour ranges do not overlap, so their ends are ordered as their starts are.
+    const auto firstColour = std::lower_bound(
+        colors_.begin(), colors_.end(), utf16Begin, [](const auto& colour, std::size_t offset) {
+            return colour.utf16Offset + colour.utf16Length <= offset;
+        });
+    for (auto colour = firstColour; colour != colors_.end() && colour->utf16Offset < utf16End;
+         ++colour) {
+        const std::size_t from = std::max(colour->utf16Offset, utf16Begin);
+        const std::size_t to = std::min(colour->utf16Offset + colour->utf16Length, utf16End);
+        result.colors_.push_back({from - utf16Begin, to - from, colour->color});
     }
     return result;
 }

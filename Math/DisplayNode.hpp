@@ -106,17 +106,29 @@ public:
 
     void append(std::string_view text);
     void append(std::string_view text, const platform::Color& color);
-    // Widens the gap after the last character (grapheme cluster) to `points`, replacing a kern
-    // already set there. Nothing happens on an empty line.
+    // The last character (grapheme cluster); empty for an empty line.
+    std::string_view lastCharacter() const;
+    // Widens the gap after the last character to `points`, replacing a kern already set there.
+    // Nothing happens on an empty line.
     void setKernAfterLastCharacter(CGFloat points);
     // The text before and from a byte offset (a character boundary), each with the kerns and
     // colours that fall inside it.
     AttributedLine prefix(std::size_t byteOffset) const;
     AttributedLine suffix(std::size_t byteOffset) const;
+    // The text from byte `begin` to byte `end` (character boundaries), with its kerns and colours;
+    // `utf16Begin` is the UTF-16 offset of `begin`. Costs the length of the slice, not of the
+    // line, so that a long line can be cut into many short ones.
+    AttributedLine slice(std::size_t begin, std::size_t utf16Begin, std::size_t end) const;
 
 private:
     std::string text_;
     std::size_t utf16Length_ = 0;
+    // Where the last character starts, in bytes and in UTF-16 units. A character boundary does
+    // not depend on what comes after it, so appending needs to look at the last character and
+    // the new text only: adding to a line costs what is added, not the line's length.
+    std::size_t lastCharacterByte_ = 0;
+    std::size_t lastCharacterUtf16_ = 0;
+    // Both ordered by offset: text is only ever added at the end.
     std::vector<platform::ExtraSpace> kerns_;
     std::vector<ColorRange> colors_;
 };

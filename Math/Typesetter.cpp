@@ -1,7 +1,6 @@
 #include "Math/Typesetter.hpp"
 
 #include "Math/HexColor.hpp"
-#include "Math/Serializer.hpp"
 #include "Math/TypesetterAlphabets.hpp"
 #include "Math/TypesetterSpacing.hpp"
 #include "platform/foundation/Unicode.hpp"
@@ -70,23 +69,42 @@ std::int64_t lastSourceIndex(const Atom& atom) {
     return range.location + range.length - 1;
 }
 
-// An accent over letters and digits alone can be set as text (the accent combined with its
-// base); over anything else (a fraction, a group with scripts) the text would be LaTeX source.
-bool hasTextBase(const Accent& accent) {
-    if (!accent.innerList) {
-        return true;
+// A copy of `source` that shares its lists and fused atoms: enough to change the copy's type,
+// nucleus or scripts without touching the source. The classes whose fields the typesetter reads
+// after such a change keep them; any other atom becomes a plain one with the same base fields.
+std::shared_ptr<Atom> shallowCopy(const Atom& source) {
+    std::shared_ptr<Atom> result;
+    if (const auto* accent = dynamic_cast<const Accent*>(&source)) {
+        result = std::make_shared<Accent>(accent->nucleus, accent->innerList);
+    } else if (const auto* underline = dynamic_cast<const Underline*>(&source)) {
+        result = std::make_shared<Underline>(underline->innerList);
+    } else if (const auto* overline = dynamic_cast<const Overline*>(&source)) {
+        result = std::make_shared<Overline>(overline->innerList);
+    } else if (const auto* table = dynamic_cast<const Table*>(&source)) {
+        auto copy = std::make_shared<Table>();
+        copy->alignments = table->alignments;
+        copy->cells = table->cells;
+        copy->environment = table->environment;
+        copy->interColumnSpacing = table->interColumnSpacing;
+        copy->interRowAdditionalSpacing = table->interRowAdditionalSpacing;
+        result = std::move(copy);
+    } else {
+        result = std::make_shared<Atom>(source.type);
     }
-    return std::all_of(accent.innerList->atoms.begin(), accent.innerList->atoms.end(),
-                       [](const std::shared_ptr<Atom>& atom) {
-                           if (!atom) {
-                               return false;
-                           }
-                           const Atom& plain = *atom;
-                           return typeid(plain) == typeid(Atom) && !hasScripts(plain) &&
-                                  (atom->type == AtomType::variable ||
-                                   atom->type == AtomType::number ||
-                                   atom->type == AtomType::ordinary);
-                       });
+    result->type = source.type;
+    result->nucleus = source.nucleus;
+    result->indexRange = source.indexRange;
+    result->fontStyle = source.fontStyle;
+    result->fusedAtoms = source.fusedAtoms;
+    result->setSubscript(source.subscript());
+    result->setSuperscript(source.superscript());
+    return result;
+}
+
+// Types whose atoms the main loop changes as it goes (they become ordinary, or inner).
+bool retypedByMainLoop(AtomType type) {
+    return type == AtomType::accent || type == AtomType::underline || type == AtomType::overline ||
+           type == AtomType::table;
 }
 
 const AtomList& listOrEmpty(const std::shared_ptr<AtomList>& list) {
@@ -132,24 +150,39 @@ Typesetter::createFinalizedLine(const AtomList& list, std::shared_ptr<const Plat
 std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& list) {
     std::vector<std::shared_ptr<Atom>> result;
     result.reserve(list.atoms.size());
+    // The list given stays as it is (it may be cached, or typeset again): an atom that is to
+    // change is replaced by a copy of its own first. `lastIsOwn` tells whether the last atom of
+    // the result is such a copy.
     std::shared_ptr<Atom> last;
+    bool lastIsOwn = false;
     for (const auto& atom : list.atoms) {
         if (!atom) {
             continue;
         }
+        std::shared_ptr<Atom> current = atom;
         if (atom->type == AtomType::number || atom->type == AtomType::variable) {
-            atom->nucleus = styleCharacters(atom->nucleus, atom->fontStyle);
-            atom->type = AtomType::ordinary;
+            current = shallowCopy(*atom);
+            current->nucleus = styleCharacters(atom->nucleus, atom->fontStyle);
+            current->type = AtomType::ordinary;
         } else if (atom->type == AtomType::unaryOperator) {
-            atom->type = AtomType::ordinary;
+            current = shallowCopy(*atom);
+            current->type = AtomType::ordinary;
+        } else if (retypedByMainLoop(atom->type)) {
+            current = shallowCopy(*atom);
         }
-        if (atom->type == AtomType::ordinary && last && last->type == AtomType::ordinary &&
+        if (current->type == AtomType::ordinary && last && last->type == AtomType::ordinary &&
             !hasScripts(*last)) {
-            last->fuse(atom);
+            if (!lastIsOwn) {
+                last = shallowCopy(*last);
+                result.back() = last;
+                lastIsOwn = true;
+            }
+            last->fuse(current);
             continue;
         }
-        result.push_back(atom);
-        last = atom;
+        lastIsOwn = current != atom;
+        result.push_back(current);
+        last = std::move(current);
     }
     return result;
 }
@@ -266,6 +299,7 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
         case AtomType::radical:
         case AtomType::inner:
         case AtomType::table:
+        case AtomType::accent:
         case AtomType::color:
         case AtomType::colorBox:
         case AtomType::textColor: {
@@ -298,20 +332,14 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
             if (hasScripts(atom)) {
                 makeScripts(atom, *node, std::max<std::int64_t>(0, atom.indexRange.location), 0);
             }
+            // An accented symbol is spaced as the symbol is.
+            if (atom.type == AtomType::accent) {
+                atom.type = AtomType::ordinary;
+            }
             previous = &atom;
             break;
         }
 
-        case AtomType::accent:
-            if (maxWidth > 0) {
-                auto* accent = dynamic_cast<Accent*>(&atom);
-                if (accent && hasTextBase(*accent)) {
-                    appendAccentAsText(atoms[i], *accent, previous);
-                    previous = &atom;
-                    break;
-                }
-            }
-            [[fallthrough]];
         case AtomType::largeOperator:
         case AtomType::underline:
         case AtomType::overline: {
@@ -334,9 +362,7 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
                 previous = &atom;
                 break;
             }
-            if (atom.type == AtomType::accent) {
-                addInterElementSpace(previous, AtomType::ordinary);
-            } else if (previous) {
+            if (previous) {
                 currentPosition.x += interElementSpace(previous->type, AtomType::ordinary);
             } else if (spaced) {
                 currentPosition.x += interElementSpace(AtomType::open, AtomType::ordinary);
@@ -424,24 +450,6 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
     makeScripts(atom, *run, lastSourceIndex(atom), delta);
 }
 
-void Typesetter::appendAccentAsText(const std::shared_ptr<Atom>& shared, Accent& accent,
-                                    const Atom* previous) {
-    std::string text = accent.innerList && !accent.innerList->atoms.empty()
-                           ? serializeAtomList(accent.innerList)
-                           : std::string{};
-    text += accent.nucleus;
-    kernBefore(previous, AtomType::ordinary);
-    currentLine.append(platform::unicode::nfc(text));
-    extendCurrentLineRange(accent);
-    currentAtoms.push_back(shared);
-    accent.type = AtomType::ordinary;
-    // The scripts follow the accented text as they would follow a letter.
-    if (hasScripts(accent)) {
-        const auto run = flushCurrentLine();
-        makeScripts(accent, *run, lastSourceIndex(accent), 0);
-    }
-}
-
 std::shared_ptr<DisplayNode> Typesetter::buildPlacedNode(Atom& atom, AtomType& breakType) {
     const auto colourLine = [this](const std::shared_ptr<AtomList>& inner) {
         return createLineWithOptions(*finalizedAtomList(listOrEmpty(inner)), font, style, false,
@@ -483,6 +491,12 @@ std::shared_ptr<DisplayNode> Typesetter::buildPlacedNode(Atom& atom, AtomType& b
             }
             return createLineWithOptions(listOrEmpty(inner->innerList), font, style, cramped, false,
                                          maxWidth);
+        }
+        return nullptr;
+    case AtomType::accent:
+        breakType = AtomType::ordinary;
+        if (auto* accent = dynamic_cast<Accent*>(&atom)) {
+            return makeAccent(*accent);
         }
         return nullptr;
     case AtomType::color:
@@ -527,6 +541,7 @@ CGFloat Typesetter::placedNodeLeadingSpace(const Atom& atom, const DisplayNode& 
         addInterElementSpace(previous, AtomType::fraction);
         return 0;
     case AtomType::radical:
+    case AtomType::accent:
         addInterElementSpace(previous, AtomType::ordinary);
         return 0;
     case AtomType::textColor: {
@@ -561,11 +576,6 @@ std::shared_ptr<DisplayNode> Typesetter::buildNodePlacedByBuilder(Atom& atom) {
     case AtomType::overline:
         if (const auto* overline = dynamic_cast<const Overline*>(&atom)) {
             return makeOverline(*overline);
-        }
-        return nullptr;
-    case AtomType::accent:
-        if (auto* accent = dynamic_cast<Accent*>(&atom)) {
-            return makeAccent(*accent);
         }
         return nullptr;
     default:

@@ -16,6 +16,7 @@
 #include "Math/DisplayNode.hpp"
 #include "Math/PlatformFont.hpp"
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -48,8 +49,9 @@ public:
                         Level style);
 
     // Numbers and variables take their math alphabet and become ordinary, unary operators become
-    // ordinary, and runs of script-free ordinary atoms fuse into one. The atoms themselves are
-    // changed (types, nuclei); fused atoms are left out of the result.
+    // ordinary, and runs of script-free ordinary atoms fuse into one; fused atoms are left out of
+    // the result. The list and its atoms are not changed: an atom that changes here, or later in
+    // the main loop, is a copy.
     static std::vector<std::shared_ptr<Atom>> preprocessAtoms(const AtomList& list);
 
     Typesetter(std::shared_ptr<const PlatformFont> font, Level style, bool cramped, bool spaced,
@@ -93,6 +95,10 @@ public:
     // Where the pending text should end its line to fit `available`: a byte offset (possibly 0),
     // or nothing when it fits or not one character does.
     std::optional<std::size_t> firstBreak(CGFloat available);
+    // The same for the part of `line` from byte `begin` (UTF-16 offset `utf16Begin`) on; the
+    // offset is counted from `begin`.
+    std::optional<std::size_t> firstBreakFrom(const AttributedLine& line, std::size_t begin,
+                                              std::size_t utf16Begin, CGFloat available);
     void fitScriptedAtom(const Atom& atom, const Atom* previous);
 
     // MARK: Glyph variants and assemblies
@@ -176,15 +182,13 @@ private:
     GlyphChoice measureGlyph(platform::GlyphID glyph);
     // The variant of the character's glyph at least `height` tall, or its assembly.
     std::shared_ptr<DisplayShiftedNode> stretchedGlyph(std::string_view character, CGFloat height);
-    // The text atom step of the main loop and the text form of an accent.
+    // The text atom step of the main loop.
     void appendTextAtom(const std::shared_ptr<Atom>& atom, const Atom* previous,
                         std::span<const std::shared_ptr<Atom>> lookAhead);
-    void appendAccentAsText(const std::shared_ptr<Atom>& atom, Accent& accent,
-                            const Atom* previous);
     void kernBefore(const Atom* previous, AtomType type);
     void extendCurrentLineRange(const Atom& atom);
-    // Builds the node of a fraction, radical, inner, table or colour atom; nothing when the atom
-    // is not of the class its type promises.
+    // Builds the node of a fraction, radical, inner, table, accent or colour atom; nothing when
+    // the atom is not of the class its type promises.
     std::shared_ptr<DisplayNode> buildPlacedNode(Atom& atom, AtomType& breakType);
     CGFloat placedNodeLeadingSpace(const Atom& atom, const DisplayNode& node, const Atom* previous);
     std::shared_ptr<DisplayNode> buildNodePlacedByBuilder(Atom& atom);
@@ -193,6 +197,9 @@ private:
     void startNewLine();
 
     std::shared_ptr<const PlatformFont> styleFont_;
+    // The lowest ink of the nodes before linesAboveCounted_ (all on finished lines).
+    CGFloat linesAboveFloor_ = std::numeric_limits<CGFloat>::infinity();
+    std::size_t linesAboveCounted_ = 0;
 };
 
 } // namespace Math

@@ -2,6 +2,7 @@
 // horizontal variants.
 
 #include "Math/Typesetter.hpp"
+#include "Math/TypesetterAlphabets.hpp"
 #include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
@@ -21,6 +22,45 @@ std::shared_ptr<DisplayList> orEmpty(std::shared_ptr<DisplayList> list) {
                                                 IndexRange{});
 }
 
+// Atoms drawn as the text of their nucleus. A composite atom's nucleus is no such text: an
+// accent's is its combining mark, which has no place of its own in the base.
+bool isCharacterAtom(const Atom& atom) {
+    switch (atom.type) {
+    case AtomType::fraction:
+    case AtomType::radical:
+    case AtomType::inner:
+    case AtomType::underline:
+    case AtomType::overline:
+    case AtomType::accent:
+        return false;
+    default:
+        return !isScriptlessType(atom.type);
+    }
+}
+
+// The nucleus as the base's typesetter draws it: numbers and variables in their math alphabet.
+std::string drawnNucleus(const Atom& atom) {
+    if (atom.type == AtomType::number || atom.type == AtomType::variable) {
+        return styleCharacters(atom.nucleus, atom.fontStyle);
+    }
+    return atom.nucleus;
+}
+
+// The accent that is the whole base of `accent` (as in a dot over an arrowed r), or null.
+const Accent* nestedAccent(const Accent& accent) {
+    if (!accent.innerList || accent.innerList->atoms.size() != 1) {
+        return nullptr;
+    }
+    const auto& inner = accent.innerList->atoms.front();
+    if (!inner || inner->type != AtomType::accent || inner->subscript() || inner->superscript()) {
+        return nullptr;
+    }
+    return dynamic_cast<const Accent*>(inner.get());
+}
+
+// Accents nested deeper than this are centred on their base.
+constexpr int maxAlignedNesting = 16;
+
 } // namespace
 
 bool Typesetter::isSingleCharAccentee(const Accent& accent) {
@@ -28,8 +68,9 @@ bool Typesetter::isSingleCharAccentee(const Accent& accent) {
         return false;
     }
     const auto& inner = accent.innerList->atoms.front();
-    return inner && platform::unicode::graphemeClusters(inner->nucleus).size() == 1 &&
-           !inner->subscript() && !inner->superscript();
+    return inner && isCharacterAtom(*inner) &&
+           platform::unicode::graphemeClusters(inner->nucleus).size() == 1 && !inner->subscript() &&
+           !inner->superscript();
 }
 
 CGFloat Typesetter::accentSkew(const Accent& accent, CGFloat baseWidth,
@@ -40,9 +81,17 @@ CGFloat Typesetter::accentSkew(const Accent& accent, CGFloat baseWidth,
     const auto& metrics = styleFont().metrics();
     const CGFloat accentAttachment = metrics.topAccentAdjustment(accentGlyph);
     CGFloat baseAttachment = baseWidth / 2;
-    if (isSingleCharAccentee(accent)) {
-        const auto character = lastCharacterOf(accent.innerList->atoms.front()->nucleus);
-        baseAttachment = metrics.topAccentAdjustment(glyphForCharacter(character));
+    // Accents stacked over one character all align on that character's attachment point, as
+    // the innermost one does; the accents in between are exactly as wide as the character.
+    const Accent* over = &accent;
+    for (int depth = 0; over && depth < maxAlignedNesting; ++depth) {
+        if (isSingleCharAccentee(*over)) {
+            const std::string character = drawnNucleus(*over->innerList->atoms.front());
+            baseAttachment =
+                metrics.topAccentAdjustment(glyphForCharacter(lastCharacterOf(character)));
+            break;
+        }
+        over = nestedAccent(*over);
     }
     return baseAttachment - accentAttachment;
 }
@@ -69,13 +118,14 @@ std::shared_ptr<DisplayNode> Typesetter::makeAccent(Accent& accent) {
 
     if (isSingleCharAccentee(accent) && (accent.subscript() || accent.superscript())) {
         // The scripts belong to the accented letter, so that they sit at its height and not
-        // above the accent.
-        const auto& inner = accent.innerList->atoms.front();
-        inner->setSuperscript(accent.superscript());
-        inner->setSubscript(accent.subscript());
+        // above the accent. The letter given is left as it is: a copy takes the scripts, and the
+        // accent (the main loop's own copy) gives them up so that they are set only once.
+        const auto scripted = accent.innerList->atoms.front()->copy();
+        scripted->setSuperscript(accent.superscript());
+        scripted->setSubscript(accent.subscript());
         accent.setSuperscript(nullptr);
         accent.setSubscript(nullptr);
-        base = orEmpty(createLineForLevel(*accent.innerList, font, style, cramped));
+        base = orEmpty(createLineForLevel(AtomList({scripted}), font, style, cramped));
     }
 
     const CGFloat glyphAscent = glyph->ascent();

@@ -94,9 +94,9 @@ bool Typesetter::checkInteratomLineBreak(const Atom& atom, const Atom* previous,
     }
     // Never split a word: a multi-letter atom right after a letter stays with it.
     if (atom.type == AtomType::ordinary && !atom.nucleus.empty()) {
-        const auto pending = platform::unicode::graphemeClusters(currentLine.text());
         const auto nucleus = platform::unicode::graphemeClusters(atom.nucleus);
-        if (isLetter(pending.back()) && isLetter(nucleus.front()) && nucleus.size() > 1) {
+        if (isLetter(currentLine.lastCharacter()) && isLetter(nucleus.front()) &&
+            nucleus.size() > 1) {
             return false;
         }
     }
@@ -195,8 +195,13 @@ void Typesetter::fitScriptedAtom(const Atom& atom, const Atom* previous) {
 }
 
 std::optional<std::size_t> Typesetter::firstBreak(CGFloat available) {
+    return firstBreakFrom(currentLine, 0, 0, available);
+}
+
+std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line, std::size_t begin,
+                                                      std::size_t utf16Begin, CGFloat available) {
     const auto& glyphFont = styleFont().glyphFont();
-    const std::string& text = currentLine.text();
+    const std::string_view text = std::string_view(line.text()).substr(begin);
     // Only the start of a long text is measured: a line holds a few dozen characters, and shaping
     // all of a long run for every line it is cut into would cost its length squared.
     for (std::size_t bytes = 256;; bytes *= 2) {
@@ -205,15 +210,14 @@ std::optional<std::size_t> Typesetter::firstBreak(CGFloat available) {
         std::size_t settled = text.size();
         if (!whole) {
             // Whole characters only; the last two may still change with what follows them.
-            const auto clusters =
-                platform::unicode::graphemeClusters(std::string_view(text).substr(0, bytes));
+            const auto clusters = platform::unicode::graphemeClusters(text.substr(0, bytes));
             if (clusters.size() < 4) {
                 continue;
             }
             end = static_cast<std::size_t>(clusters.back().data() - text.data());
             settled = static_cast<std::size_t>(clusters[clusters.size() - 3].data() - text.data());
         }
-        const AttributedLine window = currentLine.prefix(end);
+        const AttributedLine window = line.slice(begin, utf16Begin, begin + end);
         if (lineWidth(window) <= available) {
             if (whole) {
                 return std::nullopt;
@@ -229,10 +233,16 @@ std::optional<std::size_t> Typesetter::firstBreak(CGFloat available) {
 
 void Typesetter::wrapCurrentText() {
     const auto& glyphFont = styleFont().glyphFont();
+    // The lines are cut from the front of the pending text, which stays where it is: `begin` is
+    // where the part still pending starts. Copying the rest after every cut would cost a long
+    // run its length for each line it makes.
+    AttributedLine text = std::move(currentLine);
+    std::size_t begin = 0;
+    std::size_t utf16Begin = 0;
     // Each round ends a line with at least one character on it, or moves the text to a fresh
     // line once; a run too long for several lines is cut as often as it needs, and no more often
     // than it has characters.
-    const std::size_t rounds = platform::unicode::graphemeClusters(currentLine.text()).size() + 1;
+    const std::size_t rounds = text.text().size() + 1;
     for (std::size_t round = 0; round < rounds; ++round) {
         const CGFloat available = std::max<CGFloat>(0, maxWidth - currentPosition.x);
         // Moving the whole text to a new line gains nothing when this line holds nothing else:
@@ -240,45 +250,49 @@ void Typesetter::wrapCurrentText() {
         const bool atLineStart =
             currentPosition.x <= 0 && currentLineStartIndex >= displayAtoms.size();
 
-        const auto first = firstBreak(available);
+        const auto first = firstBreakFrom(text, begin, utf16Begin, available);
         if (!first) {
-            return; // the text fits, or not one character does
+            break; // the text fits, or not one character does
         }
         if (*first == 0 && atLineStart) {
-            return;
+            break;
         }
-        AttributedLine head = currentLine.prefix(*first);
+        AttributedLine head = text.slice(begin, utf16Begin, begin + *first);
         std::size_t cut = *first;
         if (lineWidth(head) > available) {
             const auto second = suggestBreak(head.text(), glyphFont, available);
             if (!second || (*second == 0 && atLineStart)) {
-                return;
+                break;
             }
-            head = currentLine.prefix(*second);
+            head = text.slice(begin, utf16Begin, begin + *second);
             cut = *second;
             currentAtoms.clear();
         }
         // The moved text keeps its kerns and colours.
-        AttributedLine rest = currentLine.suffix(cut);
+        const std::size_t cutUtf16 = head.utf16Length();
         currentLine = std::move(head);
         flushCurrentLine();
         remainingContentFits = false;
         startNewLine();
-        currentLine = std::move(rest);
+        begin += cut;
+        utf16Begin += cutUtf16;
         currentAtoms.clear();
         currentLineIndexRange = {notFound, notFound};
     }
+    currentLine = begin == 0 ? std::move(text) : text.slice(begin, utf16Begin, text.text().size());
 }
 
 void Typesetter::avoidLineClash(DisplayNode& node) {
     if (currentLineStartIndex == 0 || currentLineStartIndex > displayAtoms.size()) {
         return;
     }
-    CGFloat floor = displayAtoms.front()->position().y - displayAtoms.front()->descent();
-    for (std::size_t i = 1; i < currentLineStartIndex; ++i) {
-        floor = std::min(floor, displayAtoms[i]->position().y - displayAtoms[i]->descent());
+    // Finished lines no longer move, so their floor is kept and only extended by lines finished
+    // since: a long formula does not measure all its earlier lines again for every fraction.
+    for (; linesAboveCounted_ < currentLineStartIndex; ++linesAboveCounted_) {
+        const DisplayNode& above = *displayAtoms[linesAboveCounted_];
+        linesAboveFloor_ = std::min(linesAboveFloor_, above.position().y - above.descent());
     }
-    const CGFloat limit = floor - 0.5;
+    const CGFloat limit = linesAboveFloor_ - 0.5;
     if (currentPosition.y + node.ascent() <= limit) {
         return;
     }

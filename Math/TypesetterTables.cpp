@@ -1,6 +1,6 @@
 // Tables (matrices and aligned environments): cells typeset one by one, columns as wide as their
-// widest cell, rows set TeX's way (a baseline skip unless the rows would come too close) and the
-// whole centred on the math axis.
+// widest cell, rows set TeX's way (each at least a strut high and deep, a baseline skip apart
+// unless the rows would come too close) and the whole centred on the math axis.
 
 #include "Math/Typesetter.hpp"
 
@@ -70,8 +70,18 @@ std::shared_ptr<DisplayList> Typesetter::makeTable(const Table& table) {
         rows.push_back(std::make_shared<DisplayList>(std::move(children), range));
     }
 
-    // Rows top to bottom, then the whole table centred on the axis.
+    // Every row is at least as tall and as deep as a strut (0.7 and 0.3 of the baseline skip),
+    // as in TeX's arrays: rows of short cells keep the baseline skip, and taller rows (fractions)
+    // keep a line skip of clear space between their ink instead of touching.
     const CGFloat size = styleFont().font().size;
+    const CGFloat strutHeight = 0.7 * kBaseLineSkipMultiplier * size;
+    const CGFloat strutDepth = 0.3 * kBaseLineSkipMultiplier * size;
+    for (auto& row : rows) {
+        row->setAscent(std::max(row->ascent(), strutHeight));
+        row->setDescent(std::max(row->descent(), strutDepth));
+    }
+
+    // Rows top to bottom, then the whole table centred on the axis.
     const CGFloat openup = table.interRowAdditionalSpacing * kJotMultiplier * size;
     const CGFloat baselineSkip = openup + kBaseLineSkipMultiplier * size;
     const CGFloat lineSkip = openup + kLineSkipMultiplier * size;

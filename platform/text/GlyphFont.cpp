@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <pango/pango.h>
+#include <unordered_map>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -130,19 +132,32 @@ ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> ex
         x += glyph.advance;
     }
     // Extra space goes after the last glyph of the cluster it names; later glyphs move along.
-    for (const ExtraSpace& space : extraSpace) {
-        std::optional<std::size_t> last;
-        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-            if (run.glyphs[i].cluster == space.utf16Offset) {
-                last = i;
+    // One pass over the glyphs for all of it: a long run kerned after every character would
+    // otherwise cost its length squared.
+    if (!extraSpace.empty()) {
+        std::unordered_map<std::size_t, double> extra;
+        for (const ExtraSpace& space : extraSpace) {
+            if (std::isfinite(space.points)) {
+                extra[space.utf16Offset] += space.points;
             }
         }
-        if (!last || !std::isfinite(space.points)) {
-            continue;
+        std::unordered_map<std::size_t, std::size_t> lastGlyph;
+        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+            if (extra.contains(run.glyphs[i].cluster)) {
+                lastGlyph[run.glyphs[i].cluster] = i;
+            }
         }
-        run.glyphs[*last].advance += space.points;
-        for (std::size_t i = *last + 1; i < run.glyphs.size(); ++i) {
-            run.glyphs[i].position.x += space.points;
+        std::vector<double> after(run.glyphs.size(), 0);
+        for (const auto& [cluster, points] : extra) {
+            if (const auto found = lastGlyph.find(cluster); found != lastGlyph.end()) {
+                after[found->second] += points;
+            }
+        }
+        double shift = 0;
+        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+            run.glyphs[i].position.x += shift;
+            run.glyphs[i].advance += after[i];
+            shift += after[i];
         }
     }
     run.width = 0;

@@ -181,3 +181,36 @@ TEST(AttributedLine, KernsAndColoursAreKeptInUtf16Offsets) {
     EXPECT_EQ(line.colors()[0].utf16Offset, 5U);
     EXPECT_EQ(line.colors()[0].utf16Length, 1U);
 }
+
+TEST(AttributedLine, SlicesKeepTheirKernsColoursAndLastCharacter) {
+    AttributedLine line("\U0001D44E+"); // 2 + 1 UTF-16 units, 5 bytes
+    line.setKernAfterLastCharacter(2);
+    line.append("\u25A1", platform::Color(0, 0, 1)); // at 3, 3 bytes
+    line.append("e");
+    line.append("\u0301"); // joins the e: the kern goes after both
+    EXPECT_EQ(line.lastCharacter(), "e\u0301");
+    line.setKernAfterLastCharacter(4);
+    line.append("b");
+    ASSERT_EQ(line.kerns().size(), 2U);
+    EXPECT_EQ(line.kerns()[1].utf16Offset, 4U);
+
+    // From the square on: offsets count from the slice's start.
+    const AttributedLine middle = line.slice(5, 3, 11);
+    EXPECT_EQ(middle.text(), "\u25A1e\u0301");
+    EXPECT_EQ(middle.utf16Length(), 3U);
+    ASSERT_EQ(middle.kerns().size(), 1U);
+    EXPECT_EQ(middle.kerns()[0].utf16Offset, 1U);
+    EXPECT_EQ(middle.kerns()[0].points, 4);
+    ASSERT_EQ(middle.colors().size(), 1U);
+    EXPECT_EQ(middle.colors()[0].utf16Offset, 0U);
+    EXPECT_EQ(middle.lastCharacter(), "e\u0301");
+    // A slice can be kerned further at its own end.
+    AttributedLine head = line.slice(0, 0, 5);
+    head.setKernAfterLastCharacter(1);
+    ASSERT_EQ(head.kerns().size(), 1U);
+    EXPECT_EQ(head.kerns()[0].utf16Offset, 2U);
+    EXPECT_EQ(head.kerns()[0].points, 1);
+    // The same text as prefix and suffix give.
+    EXPECT_EQ(line.slice(5, 3, line.text().size()).kerns().size(), line.suffix(5).kerns().size());
+    EXPECT_EQ(line.prefix(5).text(), "\U0001D44E+");
+}

@@ -3,6 +3,7 @@
 // here from the font's own MATH constants and glyph measurements, the way TeX places each part.
 
 #include "Math/Parser.hpp"
+#include "Math/Serializer.hpp"
 #include "Math/Typesetter.hpp"
 #include "Math/TypesetterSpacing.hpp"
 #include "platform/foundation/Unicode.hpp"
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <typeinfo>
 
 using namespace Math;
 using Level = Style::Level;
@@ -85,6 +87,35 @@ std::shared_ptr<T> child(const DisplayList& list, std::size_t index) {
 std::string textOf(const DisplayNode& node) {
     const auto* run = dynamic_cast<const DisplayTextRun*>(&node);
     return run ? run->attributedString.text() : std::string{};
+}
+
+// The tree as text, geometry to a hundredth of a point: two trees that print alike draw alike.
+std::string dump(const DisplayNode& node) {
+    const auto number = [](double value) { return std::to_string(std::lround(value * 100)); };
+    std::string text = std::string(typeid(node).name()) + "@" + number(node.position().x) + "," +
+                       number(node.position().y) + " " + number(node.width()) + "x" +
+                       number(node.ascent()) + "+" + number(node.descent());
+    const auto part = [&text](const char* name, const auto& child) {
+        if (child) {
+            text += std::string(" ") + name + "{" + dump(*child) + "}";
+        }
+    };
+    if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
+        for (const auto& child : list->children) {
+            part("", child);
+        }
+    } else if (const auto* run = dynamic_cast<const DisplayTextRun*>(&node)) {
+        text += " \"" + run->attributedString.text() + "\"";
+    } else if (const auto* glyph = dynamic_cast<const DisplayGlyph*>(&node)) {
+        text += " #" + std::to_string(glyph->glyph);
+    } else if (const auto* accent = dynamic_cast<const DisplayAccent*>(&node)) {
+        part("accent", accent->accent);
+        part("base", accent->accentee);
+    } else if (const auto* fraction = dynamic_cast<const DisplayFraction*>(&node)) {
+        part("over", fraction->numerator);
+        part("under", fraction->denominator);
+    }
+    return text;
 }
 
 } // namespace
@@ -179,6 +210,36 @@ TEST_F(TypesetterTest, EntryPointsAndPreprocessing) {
 
     const Typesetter typesetter(font, Level::text, false, false, 0);
     EXPECT_DOUBLE_EQ(typesetter.minimumLineSpacing, 4);
+}
+
+TEST_F(TypesetterTest, TypesettingLeavesTheListAsItWas) {
+    // Cached lists are typeset again at every new width: what one pass does to the list must not
+    // show in the next. Numbers and variables take their alphabet, runs fuse, accents move their
+    // scripts onto their letter and built atoms turn ordinary, all in the typesetter's own copies.
+    const auto list =
+        finalizedAtomList(*parseLatex("-x2+\\hat{x}^2\\dot{\\vec{r}}_1\\underline{ab}\\overline{c}"
+                                      "\\begin{matrix}1&2\\end{matrix}y"));
+    ASSERT_TRUE(list);
+    const auto state = [](const AtomList& atoms) {
+        std::string text;
+        for (const auto& atom : atoms.atoms) {
+            text += std::to_string(static_cast<int>(atom->type)) + ":" + atom->nucleus + ":" +
+                    std::to_string(atom->fusedAtoms.size()) + " ";
+            if (const auto* accent = dynamic_cast<const Accent*>(atom.get())) {
+                text += "[" + accent->innerList->description() + "] ";
+            }
+        }
+        return text + serializeAtomList(atoms);
+    };
+    const std::string before = state(*list);
+    for (const double width : {0.0, 60.0}) {
+        const auto first = Typesetter::createLine(*list, font, Level::display, false, width);
+        EXPECT_EQ(state(*list), before) << width;
+        const auto second = Typesetter::createLine(*list, font, Level::display, false, width);
+        ASSERT_TRUE(first && second);
+        EXPECT_EQ(dump(*second), dump(*first)) << width;
+        EXPECT_EQ(state(*list), before) << width;
+    }
 }
 
 TEST_F(TypesetterTest, AbsurdSizesGiveNoOutputInsteadOfACrash) {
@@ -520,21 +581,57 @@ TEST_F(TypesetterTest, ScriptsOfAnAccentedLetterAttachToTheLetter) {
               DisplayList::LinePosition::superscript);
 }
 
-TEST_F(TypesetterTest, AccentsAreTextWhenLinesMayBreak) {
-    const auto root = typeset("a\\acute{e}", Level::text, 500);
-    ASSERT_TRUE(root);
-    ASSERT_EQ(root->children.size(), 1U);
-    EXPECT_EQ(textOf(*root->children[0]), "\U0001D44E\u00E9");
+TEST_F(TypesetterTest, AccentsAreBuiltTheSameWhetherOrNotLinesMayBreak) {
+    // A width the formulas fit in changes nothing: the accents are accents over their bases, not
+    // text made of the base's source and a combining mark.
+    for (const char* latex :
+         {"\\hat{\\alpha}+\\dot{\\theta}+\\vec{F}+\\hat{x}", "a\\acute{e}", "\\hat{\\mathbf{n}}+x",
+          "\\acute{e}^2+\\hat{x}_i", "\\widehat{ABC}=\\bar{z}", "\\hat{\\frac{a}{b}}"}) {
+        const auto unbroken = typeset(latex, Level::text);
+        const auto wide = typeset(latex, Level::text, 1600);
+        ASSERT_TRUE(unbroken && wide);
+        EXPECT_EQ(dump(*wide), dump(*unbroken)) << latex;
+    }
 
-    // Its scripts follow it; a base that is not plain text is built as an accent all the same.
-    const auto scripted = typeset("\\acute{e}^2", Level::text, 500);
-    ASSERT_EQ(scripted->children.size(), 2U);
-    EXPECT_EQ(textOf(*scripted->children[0]), "\u00E9");
-    EXPECT_EQ(child<DisplayList>(*scripted, 1)->linePosition,
-              DisplayList::LinePosition::superscript);
-    const auto fraction = typeset("\\hat{\\frac{a}{b}}", Level::text, 500);
-    ASSERT_EQ(fraction->children.size(), 1U);
-    EXPECT_TRUE(child<DisplayAccent>(*fraction, 0));
+    // An accent that does not fit starts the next line, as any other built node.
+    const auto narrow = typeset("a+b+c+d+e+f+g+\\hat{x}", Level::text, 100);
+    ASSERT_TRUE(narrow);
+    const auto accent = std::dynamic_pointer_cast<DisplayAccent>(narrow->children.back());
+    ASSERT_TRUE(accent);
+    EXPECT_LT(accent->position().y, 0);
+    EXPECT_LE(accent->position().x + accent->width(), 100);
+}
+
+TEST_F(TypesetterTest, NestedAccentsStackOverTheirLetter) {
+    // Every accent over a letter, however deep, lines up on the letter's attachment point (and
+    // not on the mark of the accent below it), each one higher than the one it covers.
+    for (const char* latex :
+         {"a=\\dot{\\vec{r}}", "a=\\hat{\\hat{x}}", "a=\\ddot{\\tilde{\\bar{y}}}"}) {
+        const auto root = typeset(latex, Level::text);
+        ASSERT_TRUE(root);
+        std::vector<std::shared_ptr<DisplayAccent>> stack;
+        auto accent = std::dynamic_pointer_cast<DisplayAccent>(root->children.back());
+        for (; accent; accent = std::dynamic_pointer_cast<DisplayAccent>(
+                           accent->accentee->children.front())) {
+            stack.push_back(accent);
+            ASSERT_EQ(accent->accentee->children.size(), 1U) << latex;
+        }
+        ASSERT_GE(stack.size(), 2U) << latex;
+        const auto letter =
+            std::dynamic_pointer_cast<DisplayTextRun>(stack.back()->accentee->children.front());
+        ASSERT_TRUE(letter) << latex;
+        const double attachment = metrics().topAccentAdjustment(letter->shaped.glyphs[0].glyph);
+        double below = 0;
+        for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+            const DisplayAccent& node = **it;
+            const DisplayGlyph& mark = *node.accent;
+            EXPECT_NEAR(mark.position().x + metrics().topAccentAdjustment(mark.glyph), attachment,
+                        1e-9)
+                << latex;
+            EXPECT_GT(node.ascent(), below) << latex;
+            below = node.ascent();
+        }
+    }
 }
 
 // MARK: Tables and delimiters
@@ -568,6 +665,43 @@ TEST_F(TypesetterTest, RowsAreABaselineSkipApartUnlessTheyWouldTouch) {
     const auto& second = *tallTable->children[1];
     EXPECT_NEAR(first.position().y - second.position().y,
                 first.descent() + second.ascent() + 0.1 * size, 1e-9);
+}
+
+TEST_F(TypesetterTest, EveryRowIsAtLeastAStrutTallAndDeep) {
+    // Fractions of short letters rise less than a strut: the strut, not their ink, keeps the rows
+    // apart, so that the ink of neighbouring rows never comes near.
+    const double strutHeight = 0.7 * 1.2 * size;
+    const double strutDepth = 0.3 * 1.2 * size;
+    for (const Level level : {Level::text, Level::display}) {
+        const auto root = typeset("\\begin{pmatrix}\\frac{1}{2}&\\frac{a}{b}\\\\\\frac{c}{d}&"
+                                  "\\frac{x+1}{y-1}\\\\a&b\\end{pmatrix}",
+                                  level);
+        ASSERT_TRUE(root);
+        const auto group = child<DisplayList>(*root, 0);
+        ASSERT_TRUE(group && group->children.size() == 3U);
+        const auto body = child<DisplayList>(*group, 1);
+        ASSERT_TRUE(body && !body->children.empty());
+        const auto table = child<DisplayList>(*body, 0);
+        ASSERT_TRUE(table);
+        ASSERT_EQ(table->children.size(), 3U);
+        for (std::size_t i = 0; i < table->children.size(); ++i) {
+            const auto& row = static_cast<const DisplayList&>(*table->children[i]);
+            double inkAscent = 0;
+            double inkDescent = 0;
+            for (const auto& cell : row.children) {
+                inkAscent = std::max(inkAscent, cell->ascent());
+                inkDescent = std::max(inkDescent, cell->descent());
+            }
+            EXPECT_NEAR(row.ascent(), std::max(inkAscent, strutHeight), 1e-9) << i;
+            EXPECT_NEAR(row.descent(), std::max(inkDescent, strutDepth), 1e-9) << i;
+            if (i > 0) {
+                const auto& above = *table->children[i - 1];
+                EXPECT_GE(above.position().y - row.position().y,
+                          above.descent() + row.ascent() - 1e-9)
+                    << i;
+            }
+        }
+    }
 }
 
 TEST_F(TypesetterTest, ColumnsAlignAsAskedAndCentreWithoutAnAlignment) {
