@@ -8,19 +8,200 @@
 #include <cmath>
 #include <functional>
 #include <list>
+#include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace Math {
 
 namespace {
 
-// A map that keeps at most `limit` entries, forgetting the least recently used one first.
+// What a value of a cache holds besides the cache's own bookkeeping, estimated from the sizes of
+// the objects and of the buffers they own. Roots and lists share nothing with other entries but
+// their font faces, which the registry owns.
+
+std::size_t stringBytes(const std::string& text) {
+    // Short strings live inside the object.
+    return text.capacity() > std::string().capacity() ? text.capacity() + 1 : 0;
+}
+
+template <class T>
+std::size_t vectorBytes(const std::vector<T>& values) {
+    return values.capacity() * sizeof(T);
+}
+
+// A make_shared block: the object and its reference counts.
+template <class T>
+constexpr std::size_t sharedBytes() {
+    return sizeof(T) + 2 * sizeof(long);
+}
+
+std::size_t atomBytes(const Atom& root) {
+    std::size_t bytes = 0;
+    // A stack, not recursion: a formula nests as deep as its author likes.
+    std::vector<const Atom*> atoms{&root};
+    std::vector<const AtomList*> lists;
+    const auto list = [&lists](const std::shared_ptr<AtomList>& inner) {
+        if (inner) {
+            lists.push_back(inner.get());
+        }
+    };
+    while (!atoms.empty() || !lists.empty()) {
+        if (!lists.empty()) {
+            const AtomList* inner = lists.back();
+            lists.pop_back();
+            bytes += sharedBytes<AtomList>() + vectorBytes(inner->atoms);
+            for (const auto& atom : inner->atoms) {
+                if (atom) {
+                    atoms.push_back(atom.get());
+                }
+            }
+            continue;
+        }
+        const Atom& atom = *atoms.back();
+        atoms.pop_back();
+        bytes += stringBytes(atom.nucleus) + vectorBytes(atom.fusedAtoms);
+        for (const auto& part : atom.fusedAtoms) {
+            if (part) {
+                atoms.push_back(part.get());
+            }
+        }
+        list(atom.subscript());
+        list(atom.superscript());
+        if (const auto* fraction = dynamic_cast<const Fraction*>(&atom)) {
+            bytes += sharedBytes<Fraction>() + stringBytes(fraction->leftDelimiter) +
+                     stringBytes(fraction->rightDelimiter) + stringBytes(fraction->alignment);
+            list(fraction->numerator);
+            list(fraction->denominator);
+        } else if (const auto* radical = dynamic_cast<const Radical*>(&atom)) {
+            bytes += sharedBytes<Radical>();
+            list(radical->radicand);
+            list(radical->degree);
+        } else if (const auto* inner = dynamic_cast<const Inner*>(&atom)) {
+            bytes += sharedBytes<Inner>();
+            list(inner->innerList);
+            for (const auto* boundary :
+                 {inner->leftBoundary().get(), inner->rightBoundary().get()}) {
+                if (boundary) {
+                    atoms.push_back(boundary);
+                }
+            }
+        } else if (const auto* underline = dynamic_cast<const Underline*>(&atom)) {
+            bytes += sharedBytes<Underline>();
+            list(underline->innerList);
+        } else if (const auto* overline = dynamic_cast<const Overline*>(&atom)) {
+            bytes += sharedBytes<Overline>();
+            list(overline->innerList);
+        } else if (const auto* accent = dynamic_cast<const Accent*>(&atom)) {
+            bytes += sharedBytes<Accent>();
+            list(accent->innerList);
+        } else if (const auto* colour = dynamic_cast<const Color*>(&atom)) {
+            bytes += sharedBytes<Color>() + stringBytes(colour->colorString);
+            list(colour->innerList);
+        } else if (const auto* textColour = dynamic_cast<const TextColor*>(&atom)) {
+            bytes += sharedBytes<TextColor>() + stringBytes(textColour->colorString);
+            list(textColour->innerList);
+        } else if (const auto* box = dynamic_cast<const ColorBox*>(&atom)) {
+            bytes += sharedBytes<ColorBox>() + stringBytes(box->colorString);
+            list(box->innerList);
+        } else if (const auto* table = dynamic_cast<const Table*>(&atom)) {
+            bytes += sharedBytes<Table>() + stringBytes(table->environment) +
+                     vectorBytes(table->alignments) + vectorBytes(table->cells);
+            for (const auto& row : table->cells) {
+                bytes += vectorBytes(row);
+                for (const auto& cell : row) {
+                    list(cell);
+                }
+            }
+        } else {
+            bytes += sharedBytes<LargeOperator>(); // the largest of the classes without lists
+        }
+    }
+    return bytes;
+}
+
+std::size_t listBytes(const AtomList& root) {
+    std::size_t bytes = sharedBytes<AtomList>() + vectorBytes(root.atoms);
+    for (const auto& atom : root.atoms) {
+        bytes += atom ? atomBytes(*atom) : 0;
+    }
+    return bytes;
+}
+
+std::size_t displayBytes(const DisplayNode& root) {
+    std::size_t bytes = 0;
+    std::vector<const DisplayNode*> nodes{&root};
+    const auto push = [&nodes](const auto& node) {
+        if (node) {
+            nodes.push_back(node.get());
+        }
+    };
+    while (!nodes.empty()) {
+        const DisplayNode& node = *nodes.back();
+        nodes.pop_back();
+        if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
+            bytes += sharedBytes<DisplayList>() + vectorBytes(list->children);
+            for (const auto& child : list->children) {
+                push(child);
+            }
+        } else if (const auto* run = dynamic_cast<const DisplayTextRun*>(&node)) {
+            // A run keeps the atoms it renders, and with them their scripts.
+            const AttributedLine& line = run->attributedString;
+            bytes += sharedBytes<DisplayTextRun>() + stringBytes(line.text()) +
+                     vectorBytes(line.kerns()) + vectorBytes(line.colors()) +
+                     vectorBytes(run->shaped.glyphs) + vectorBytes(run->atoms);
+            for (const auto& atom : run->atoms) {
+                bytes += atom ? atomBytes(*atom) : 0;
+            }
+        } else if (const auto* glyphs = dynamic_cast<const DisplayGlyphRun*>(&node)) {
+            bytes += sharedBytes<DisplayGlyphRun>() + vectorBytes(glyphs->glyphs) +
+                     vectorBytes(glyphs->offsets);
+        } else if (const auto* fraction = dynamic_cast<const DisplayFraction*>(&node)) {
+            bytes += sharedBytes<DisplayFraction>();
+            push(fraction->numerator);
+            push(fraction->denominator);
+        } else if (const auto* radical = dynamic_cast<const DisplayRadical*>(&node)) {
+            bytes += sharedBytes<DisplayRadical>();
+            push(radical->radicand);
+            push(radical->degree);
+            push(radical->radicalGlyph);
+        } else if (const auto* accent = dynamic_cast<const DisplayAccent*>(&node)) {
+            bytes += sharedBytes<DisplayAccent>();
+            push(accent->accentee);
+            push(accent->accent);
+        } else if (const auto* line = dynamic_cast<const DisplayLine*>(&node)) {
+            bytes += sharedBytes<DisplayLine>();
+            push(line->inner);
+        } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
+            bytes += sharedBytes<DisplayLargeOperator>();
+            push(op->upperLimit);
+            push(op->lowerLimit);
+            push(op->nucleus);
+        } else {
+            bytes += sharedBytes<DisplayGlyph>();
+        }
+    }
+    return bytes;
+}
+
+std::size_t keyTextBytes(const std::string& key) {
+    return stringBytes(key);
+}
+std::size_t keyTextBytes(const DisplayProvider::Key& key) {
+    return stringBytes(key.latex);
+}
+
+// A map that keeps at most `limit` entries and at most `byteLimit` bytes of keys and values,
+// forgetting the least recently used entries first. Entries may share a value (a root kept
+// under two widths): a shared value counts once, for as long as an entry holds it. A value larger
+// than the whole byte limit is not kept.
 template <class Key, class Value, class Hash = std::hash<Key>>
 class BoundedCache {
 public:
-    explicit BoundedCache(std::size_t limit)
-        : limit_(limit) {}
+    BoundedCache(std::size_t limit, std::size_t byteLimit)
+        : limit_(limit)
+        , byteLimit_(byteLimit) {}
 
     const Value* find(const Key& key) {
         const auto found = index_.find(key);
@@ -28,41 +209,79 @@ public:
             return nullptr;
         }
         order_.splice(order_.begin(), order_, found->second);
-        return &found->second->second;
+        return &found->second->value;
     }
 
-    void store(const Key& key, Value value) {
-        if (limit_ == 0) {
-            return;
-        }
+    // `bytes` estimates what the value holds; the entry's own cost is added here.
+    void store(const Key& key, Value value, std::size_t bytes) {
         if (const auto found = index_.find(key); found != index_.end()) {
-            found->second->second = std::move(value);
-            order_.splice(order_.begin(), order_, found->second);
+            const auto entry = found->second;
+            release(*entry);
+            index_.erase(found);
+            order_.erase(entry);
+        }
+        // The entry in the list and in the map, each with a copy of the key.
+        const std::size_t entryBytes =
+            sizeof(Entry) + sizeof(Key) + 8 * sizeof(void*) + 2 * keyTextBytes(key);
+        if (limit_ == 0 || entryBytes + bytes > byteLimit_) {
             return;
         }
-        order_.emplace_front(key, std::move(value));
+        order_.push_front({key, std::move(value), entryBytes});
         index_.emplace(key, order_.begin());
-        if (order_.size() > limit_) {
-            index_.erase(order_.back().first);
+        hold(order_.front(), bytes);
+        while (order_.size() > limit_ || bytes_ > byteLimit_) {
+            release(order_.back());
+            index_.erase(order_.back().key);
             order_.pop_back();
         }
     }
 
     std::size_t size() const { return order_.size(); }
+    std::size_t bytes() const { return bytes_; }
 
 private:
-    using Entry = std::pair<Key, Value>;
+    struct Entry {
+        Key key;
+        Value value;
+        std::size_t entryBytes = 0;
+    };
+    struct Held {
+        std::size_t bytes = 0;
+        std::size_t entries = 0;
+    };
+
+    void hold(const Entry& entry, std::size_t bytes) {
+        Held& held = held_[entry.value.get()];
+        if (held.entries++ == 0) {
+            held.bytes = bytes;
+            bytes_ += bytes;
+        }
+        bytes_ += entry.entryBytes;
+    }
+
+    void release(const Entry& entry) {
+        bytes_ -= entry.entryBytes;
+        const auto found = held_.find(entry.value.get());
+        if (found != held_.end() && --found->second.entries == 0) {
+            bytes_ -= found->second.bytes;
+            held_.erase(found);
+        }
+    }
+
     std::size_t limit_;
+    std::size_t byteLimit_;
+    std::size_t bytes_ = 0;
     std::list<Entry> order_;
     std::unordered_map<Key, typename std::list<Entry>::iterator, Hash> index_;
+    std::unordered_map<const void*, Held> held_;
 };
 
 } // namespace
 
 struct DisplayProvider::Cache {
-    Cache(std::size_t atomListLimit, std::size_t displayNodeLimit)
-        : atomList(atomListLimit)
-        , displayNode(displayNodeLimit) {}
+    explicit Cache(const Limits& limits)
+        : atomList(limits.atomLists, limits.atomListBytes)
+        , displayNode(limits.displayNodes, limits.displayNodeBytes) {}
     BoundedCache<std::string, std::shared_ptr<AtomList>> atomList;
     BoundedCache<Key, std::shared_ptr<DisplayList>, KeyHash> displayNode;
 };
@@ -81,8 +300,11 @@ DisplayProvider& DisplayProvider::shared() {
     return provider;
 }
 
-DisplayProvider::DisplayProvider(std::size_t atomListLimit, std::size_t displayNodeLimit)
-    : cache_(std::make_unique<Cache>(atomListLimit, displayNodeLimit)) {}
+DisplayProvider::DisplayProvider()
+    : DisplayProvider(Limits{}) {}
+
+DisplayProvider::DisplayProvider(Limits limits)
+    : cache_(std::make_unique<Cache>(limits)) {}
 
 DisplayProvider::~DisplayProvider() = default;
 
@@ -109,19 +331,20 @@ std::shared_ptr<DisplayList> DisplayProvider::displayNode(std::string_view latex
             if (!parsed) {
                 return nullptr;
             }
-            cache->atomList.store(key.latex, parsed);
+            cache->atomList.store(key.latex, parsed, listBytes(*parsed));
         }
         const auto root = Typesetter::createLine(
             *finalizedAtomList(*parsed), PlatformFont::make(font), style, false, key.proposedWidth);
         if (!root) {
             return nullptr;
         }
-        cache->displayNode.store(key, root);
+        const std::size_t bytes = displayBytes(*root);
+        cache->displayNode.store(key, root, bytes);
         const double natural = keyWidth(root->width());
         if (natural != key.proposedWidth) {
             Key naturalKey = key;
             naturalKey.proposedWidth = natural;
-            cache->displayNode.store(naturalKey, root);
+            cache->displayNode.store(naturalKey, root, bytes);
         }
         return root;
     });
@@ -135,6 +358,16 @@ std::size_t DisplayProvider::atomListCount() {
 std::size_t DisplayProvider::displayNodeCount() {
     return cache_.withWriteLock(
         [](std::unique_ptr<Cache>& cache) { return cache->displayNode.size(); });
+}
+
+std::size_t DisplayProvider::atomListBytes() {
+    return cache_.withWriteLock(
+        [](std::unique_ptr<Cache>& cache) { return cache->atomList.bytes(); });
+}
+
+std::size_t DisplayProvider::displayNodeBytes() {
+    return cache_.withWriteLock(
+        [](std::unique_ptr<Cache>& cache) { return cache->displayNode.bytes(); });
 }
 
 } // namespace Math

@@ -3,9 +3,10 @@
 // The process-wide cache of parsed and typeset formulas, so that measuring a formula and drawing
 // it at the same width parse and typeset it once. Parsed lists are kept per LaTeX text; typeset
 // roots per text, font, style and width (rounded to half points, so that slightly different
-// proposals share an entry). Both caches hold a bounded number of entries and drop the least
-// recently used first. Every access holds the provider's lock, so the process typesets one
-// formula at a time.
+// proposals share an entry). Both caches hold a bounded number of entries and a bounded number
+// of bytes (estimated from what the parsed lists and the trees hold: one formula of 100 KB makes
+// tens of megabytes), and drop the least recently used first. Every access holds the provider's
+// lock, so the process typesets one formula at a time.
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayNode.hpp"
@@ -22,8 +23,13 @@ namespace Math {
 
 class DisplayProvider {
 public:
-    static constexpr std::size_t defaultAtomListLimit = 512;
-    static constexpr std::size_t defaultDisplayNodeLimit = 512;
+    // How much each cache keeps, in entries and in bytes.
+    struct Limits {
+        std::size_t atomLists = 512;
+        std::size_t displayNodes = 512;
+        std::size_t atomListBytes = std::size_t{32} << 20;
+        std::size_t displayNodeBytes = std::size_t{64} << 20;
+    };
 
     struct Key {
         std::string latex;
@@ -40,8 +46,8 @@ public:
     // The shared provider, created on first use.
     static DisplayProvider& shared();
 
-    explicit DisplayProvider(std::size_t atomListLimit = defaultAtomListLimit,
-                             std::size_t displayNodeLimit = defaultDisplayNodeLimit);
+    DisplayProvider();
+    explicit DisplayProvider(Limits limits);
     ~DisplayProvider();
     DisplayProvider(const DisplayProvider&) = delete;
     DisplayProvider& operator=(const DisplayProvider&) = delete;
@@ -58,6 +64,9 @@ public:
 
     std::size_t atomListCount();
     std::size_t displayNodeCount();
+    // The estimated bytes each cache holds; a root kept under two widths counts once.
+    std::size_t atomListBytes();
+    std::size_t displayNodeBytes();
 
 private:
     struct Cache;

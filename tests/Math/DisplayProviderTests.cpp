@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <string>
 
 using namespace Math;
 using Level = Style::Level;
@@ -53,7 +54,7 @@ TEST(DisplayProvider, FailuresAreNotKept) {
 
 TEST(DisplayProvider, KeepsABoundedNumberOfEntriesDroppingTheLeastRecentlyUsed) {
     // Each formula takes two root entries: its requested width and its natural width.
-    DisplayProvider provider(2, 4);
+    DisplayProvider provider({.atomLists = 2, .displayNodes = 4});
     const auto a = provider.displayNode("a", latinModern20, Level::display, 0);
     const auto b = provider.displayNode("b", latinModern20, Level::display, 0);
     ASSERT_TRUE(a && b);
@@ -63,4 +64,43 @@ TEST(DisplayProvider, KeepsABoundedNumberOfEntriesDroppingTheLeastRecentlyUsed) 
     EXPECT_EQ(provider.atomListCount(), 2U);
     EXPECT_EQ(provider.displayNode("a", latinModern20, Level::display, 0), a);
     EXPECT_NE(provider.displayNode("b", latinModern20, Level::display, 0), b); // typeset again
+}
+
+TEST(DisplayProvider, KeepsItsEntriesWithinItsBytes) {
+    // A long formula makes a large tree: entries are bounded by what they hold, not only by
+    // their number.
+    std::string formula;
+    for (int i = 0; i < 40; ++i) {
+        formula += "a_{" + std::to_string(i) + "}+\\frac{b}{c}+";
+    }
+    formula += "z";
+    const std::size_t limit = 2 << 20;
+    DisplayProvider provider({.displayNodeBytes = limit});
+    const auto first = provider.displayNode(formula, latinModern20, Level::display, 0);
+    ASSERT_TRUE(first);
+    // Honest at least about the text it shapes: every glyph and every kept atom counts.
+    const std::size_t one = provider.displayNodeBytes();
+    EXPECT_GT(one, 160 * sizeof(platform::ShapedRun::Glyph)) << one;
+    EXPECT_LT(one, limit / 8) << one;
+    // The root is kept under its natural width too, without counting twice.
+    EXPECT_EQ(provider.displayNodeCount(), 2U);
+    EXPECT_LT(provider.displayNodeBytes(), one + 1024 + 2 * formula.size());
+
+    std::size_t typeset = 1;
+    for (; typeset < 16; ++typeset) {
+        ASSERT_TRUE(provider.displayNode(formula + std::string(typeset, 'x'), latinModern20,
+                                         Level::display, 0));
+        EXPECT_LE(provider.displayNodeBytes(), limit);
+    }
+    EXPECT_LT(provider.displayNodeCount(), 2 * typeset);
+    EXPECT_GT(provider.displayNodeBytes(), limit / 2);
+    // The least recently used went first.
+    EXPECT_NE(provider.displayNode(formula, latinModern20, Level::display, 0), first);
+
+    // A formula larger than the whole budget is typeset but not kept.
+    DisplayProvider small({.displayNodeBytes = one / 2});
+    EXPECT_TRUE(small.displayNode(formula, latinModern20, Level::display, 0));
+    EXPECT_EQ(small.displayNodeCount(), 0U);
+    EXPECT_EQ(small.displayNodeBytes(), 0U);
+    EXPECT_GT(small.atomListBytes(), 0U);
 }
