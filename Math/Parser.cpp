@@ -507,8 +507,9 @@ std::shared_ptr<Atom> Parser::parseLeft() {
 std::shared_ptr<Atom> Parser::parseCommand(const std::string& command) {
     const std::string name = keyOf(command);
     const std::string_view resolved = resolveSymbolAlias(name);
-    if (auto symbol = symbolTable().withWriteLock(
-            [resolved](SymbolDictionary& table) { return copySymbolAtom(table, resolved); })) {
+    if (auto symbol = symbolTable().withReadLock([resolved](const SymbolDictionary& table) {
+            return copySymbolAtom(table, resolved);
+        })) {
         return symbol;
     }
     if (auto accent = accentAtomForName(name)) {

@@ -7,9 +7,9 @@
 
 namespace Math {
 
-// One value behind one read-write lock. Every access takes the exclusive (write) side, lookups
-// included, so accesses to one box are fully serialised. The lock is not recursive: the function
-// given to withWriteLock must not come back into the same box.
+// One value behind one read-write lock. Changes take the exclusive (write) side; lookups that
+// only read may take the shared side, so that readers on several threads do not wait for one
+// another. The lock is not recursive: the function given must not come back into the same box.
 template <class Value>
 class ReadWriteLockIsolated {
 public:
@@ -27,9 +27,16 @@ public:
         return std::forward<Body>(body)(_value);
     }
 
+    // Runs `body` on the value, read-only, under the shared (read) lock.
+    template <class Body>
+    std::invoke_result_t<Body&, const Value&> withReadLock(Body&& body) const {
+        const std::shared_lock shared(lock_);
+        return std::forward<Body>(body)(std::as_const(_value));
+    }
+
 private:
     Value _value;
-    std::shared_mutex lock_;
+    mutable std::shared_mutex lock_;
 };
 
 } // namespace Math

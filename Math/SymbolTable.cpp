@@ -304,7 +304,7 @@ void offerName(std::unordered_map<std::string, std::string>& names, const std::s
 
 std::unordered_map<std::string, std::string> buildReverseSymbolTable() {
     const SymbolDictionary snapshot =
-        symbolTable().withWriteLock([](SymbolDictionary& table) { return table; });
+        symbolTable().withReadLock([](const SymbolDictionary& table) { return table; });
     std::unordered_map<std::string, std::string> names;
     for (const auto& [name, atom] : snapshot) {
         if (!atom->nucleus.empty()) {
@@ -345,8 +345,8 @@ std::shared_ptr<Atom> copySymbolAtom(const SymbolDictionary& table, std::string_
 
 std::shared_ptr<Atom> symbolAtomForName(std::string_view name) {
     const std::string_view resolved = resolveSymbolAlias(name);
-    return symbolTable().withWriteLock(
-        [resolved](SymbolDictionary& table) { return copySymbolAtom(table, resolved); });
+    return symbolTable().withReadLock(
+        [resolved](const SymbolDictionary& table) { return copySymbolAtom(table, resolved); });
 }
 
 std::optional<std::string> commandNameForAtom(const Atom& atom) {

@@ -16,7 +16,8 @@ namespace Math {
 
 using SymbolDictionary = std::unordered_map<std::string, std::shared_ptr<const Atom>>;
 
-// The process-wide table box, built on first use. Every access takes its write lock.
+// The process-wide table box, built on first use. Lookups take its read lock, so that formulas
+// parse on several threads at once; a change would take the write lock.
 ReadWriteLockIsolated<SymbolDictionary>& symbolTable();
 
 // Alternative names and the command they stand for ("le" -> "leq", "to" -> "rightarrow" ...).

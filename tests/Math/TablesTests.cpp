@@ -4,9 +4,12 @@
 #include "Math/CharacterClassification.hpp"
 #include "Math/EnvironmentTable.hpp"
 #include "Math/NameTables.hpp"
+#include "Math/Parser.hpp"
 #include "Math/ReadWriteLockIsolated.hpp"
 #include "Math/SymbolTable.hpp"
 
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
 #include <set>
 #include <stdexcept>
@@ -149,6 +152,25 @@ TEST(SymbolTable, ConcurrentLookupsAreIndependent) {
     for (const bool good : ok) {
         EXPECT_TRUE(good);
     }
+}
+
+TEST(SymbolTable, LookupsShareTheTableWithOtherReaders) {
+    // While one thread reads the table, parsing on another goes on: lookups take the read lock.
+    // (With the write lock the parse would wait until the reader is done; the wait below is far
+    // longer than any parse takes, and the future is collected after the reader has let go.)
+    std::future<bool> parsed;
+    const bool finishedWhileHeld =
+        symbolTable().withReadLock([&parsed](const SymbolDictionary& table) {
+            EXPECT_TRUE(table.contains("alpha"));
+            parsed = std::async(std::launch::async, [] {
+                const auto list = parseLatex("\\alpha+\\sum\\to\\beta");
+                return list && list->atoms.size() == 5 && symbolAtomForName("le") &&
+                       commandNameForAtom(Atom(AtomType::ordinary, "\u03B2")) == "beta";
+            });
+            return parsed.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        });
+    EXPECT_TRUE(finishedWhileHeld);
+    EXPECT_TRUE(parsed.get());
 }
 
 // MARK: Lock box
