@@ -1,10 +1,11 @@
 // Renders every formula of a corpus (one per line) with each bundled math font and writes one
 // contact sheet per font, for reviewing the typesetting by eye:
 //
-//     math-contact-sheet <formulas.txt> <output directory> [points [first [count]]]
+//     math-contact-sheet <formulas.txt> <output directory> [points [first [count [width]]]]
 //
 // `first` (counted from 1) and `count` pick a part of the corpus, for a closer look at larger
-// sizes.
+// sizes. A `width` typesets each formula with that maximum width, as the math view does with the
+// width it is offered; without one (or with 0) nothing is broken.
 // Formulas flow left to right in numbered cells; a formula that does not parse or typeset leaves
 // its cell empty and is listed on standard error.
 
@@ -83,7 +84,7 @@ double layout(std::vector<Cell>& cells) {
 }
 
 bool renderSheet(const Math::Font& font, const std::vector<std::string>& formulas,
-                 std::size_t numberOffset, const std::filesystem::path& output) {
+                 std::size_t numberOffset, double maxWidth, const std::filesystem::path& output) {
     const auto platformFont = Math::PlatformFont::make(font);
     if (!platformFont) {
         return false;
@@ -93,8 +94,8 @@ bool renderSheet(const Math::Font& font, const std::vector<std::string>& formula
         Cell cell;
         cell.number = numberOffset + i + 1;
         if (const auto list = Math::parseLatex(formulas[i])) {
-            cell.root = Math::Typesetter::createFinalizedLine(*list, platformFont,
-                                                              Math::Style::Level::display);
+            cell.root = Math::Typesetter::createLine(*Math::finalizedAtomList(*list), platformFont,
+                                                     Math::Style::Level::display, false, maxWidth);
         }
         if (!cell.root) {
             std::fprintf(stderr, "%s: formula %zu not set: %s\n", font.name.rawValue().c_str(),
@@ -140,7 +141,8 @@ bool renderSheet(const Math::Font& font, const std::vector<std::string>& formula
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
-                     "usage: %s <formulas.txt> <output directory> [points [first [count]]]\n",
+                     "usage: %s <formulas.txt> <output directory> [points [first [count "
+                     "[width]]]]\n",
                      argv[0]);
         return 2;
     }
@@ -153,6 +155,7 @@ int main(int argc, char** argv) {
         formulas.begin() + static_cast<std::ptrdiff_t>(std::min(formulas.size(), begin + count)));
     const std::filesystem::path directory = argv[2];
     const double size = argc > 3 ? std::atof(argv[3]) : 20.0;
+    const double maxWidth = argc > 6 ? std::atof(argv[6]) : 0.0;
     std::filesystem::create_directories(directory);
     int written = 0;
     for (const Math::Font::Name& name :
@@ -162,7 +165,7 @@ int main(int argc, char** argv) {
           Math::Font::Name::notoSans, Math::Font::Name::libertinus, Math::Font::Name::garamond,
           Math::Font::Name::leteSans}) {
         const std::filesystem::path output = directory / (name.rawValue() + ".png");
-        if (renderSheet(Math::Font(name, size), formulas, begin, output)) {
+        if (renderSheet(Math::Font(name, size), formulas, begin, maxWidth, output)) {
             std::printf("%s\n", output.c_str());
             ++written;
         }
