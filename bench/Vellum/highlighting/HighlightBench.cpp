@@ -1,9 +1,11 @@
-// Highlighting 1,000 lines of code: tokenizing through the shared tokenizer (one call into the
-// script and the conversion of its reply), and turning the tokens into text with the default
-// theme.
+// Highlighting 1,000 lines of code: tokenizing through the shared tokenizer (one request to a
+// script worker process, the script's run there and the conversion of its reply), and turning the
+// tokens into text with the default theme. Also how long input on which a grammar backtracks
+// takes to come back plain: the request's time limit, and then a fresh worker for the next one.
 
 #include "Vellum/highlighting/CodeTokenizer.hpp"
 #include "Vellum/highlighting/HighlightedText.hpp"
+#include "Vellum/text/Resources.hpp"
 #include "platform/runtime/Runtime.hpp"
 
 #include <benchmark/benchmark.h>
@@ -136,10 +138,48 @@ void BM_AttributeJavaScript1000Lines(benchmark::State& state) {
     attribute(state, javaScriptCode(), "javascript");
 }
 
+// 100 KB of markup on which the grammar backtracks for tens of seconds, until it comes back
+// plain; then a small block, which waits for the replacement of the stopped worker.
+void BM_BacktrackingMarkupToPlain(benchmark::State& state) {
+    const std::shared_ptr<CodeTokenizer>& shared = tokenizer(state);
+    if (!shared) {
+        return;
+    }
+    std::string code;
+    while (code.size() < 100'000) {
+        code += "<a b=";
+    }
+    bool plain = true;
+    for (auto _ : state) {
+        const std::vector<CodeToken> result =
+            platform::blockingWait(shared->tokenize(code, "markup"));
+        plain = plain && result == vellum::plainCodeTokens(code);
+        state.PauseTiming();
+        benchmark::DoNotOptimize(platform::blockingWait(shared->tokenize("<a>", "markup")));
+        state.ResumeTiming();
+    }
+    state.counters["plain"] = plain ? 1 : 0;
+}
+
+// The first small block of a new tokenizer: starting a worker process, which evaluates the whole
+// script, then the request. What a block waits for after a worker was stopped.
+void BM_FirstBlockOnANewTokenizer(benchmark::State& state) {
+    if (!tokenizer(state)) {
+        return;
+    }
+    for (auto _ : state) {
+        const std::shared_ptr<CodeTokenizer> fresh =
+            CodeTokenizer::make(vellum::locateResourceBundle(), platform::Logger::disabled());
+        benchmark::DoNotOptimize(platform::blockingWait(fresh->tokenize("int x;", "cpp")));
+    }
+}
+
 BENCHMARK(BM_TokenizeCpp1000Lines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TokenizeJavaScript1000Lines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AttributeCpp1000Lines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AttributeJavaScript1000Lines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BacktrackingMarkupToPlain)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FirstBlockOnANewTokenizer)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

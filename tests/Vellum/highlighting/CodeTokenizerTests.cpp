@@ -374,13 +374,15 @@ TEST(CodeTokenizerTests, SlowBlockDoesNotHoldUpLaterBlocks) {
 
 TEST(CodeTokenizerTests, CrashedWorkerGivesPlainTokensAndIsReplaced) {
     const LogCapture log;
+    const std::vector<pid_t> before = platform::testing::scriptWorkers();
     const std::shared_ptr<CodeTokenizer> tokenizer = patientTokenizer(1);
     ASSERT_NE(tokenizer, nullptr);
-    const std::vector<pid_t> before = platform::testing::scriptWorkers();
-    const std::string code = endlessMarkdown();
-    auto crashing = startTokenizing(tokenizer, code, "markdown");
+    // Its worker is up and running the script.
+    EXPECT_TRUE(contains(tokenize(*tokenizer, htmlLink, "html"), htmlAttribute));
     const pid_t worker = platform::testing::newWorker(before);
     ASSERT_NE(worker, 0);
+    const std::string code = endlessMarkdown();
+    auto crashing = startTokenizing(tokenizer, code, "markdown");
     platform::testing::crash(worker);
     EXPECT_EQ(platform::blockingWait(std::move(crashing)), plainCodeTokens(code));
     EXPECT_TRUE(log.logged("Tokenization failed."));
