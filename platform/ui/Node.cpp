@@ -350,6 +350,26 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body) {
 }
 
 void Node::invalidateLayout() {
+    if (graph != nullptr && graph->placing) {
+        // Built while its parent is being placed (geometry readers, overlays of preferences):
+        // the late subtree it belongs to is placed right after, measured afresh up to its root.
+        for (Node* n = this; n != nullptr; n = n->parent) {
+            n->sizeCache_.clear();
+            n->guides_.clear();
+            n->spacing_.reset();
+            n->answersLost_ = true;
+            n->placementValid = false;
+            n->layoutInvalidated();
+            if (n->isLateChild) {
+                break;
+            }
+        }
+        return;
+    }
+    markForVerification();
+}
+
+void Node::markForVerification() {
     if (!layoutDirty) {
         layoutDirty = true;
         toVerify_ = std::move(sizeCache_);
@@ -376,6 +396,7 @@ void Node::invalidateLayout() {
     answersLost_ = false;
     placementValid = false;
     layoutInvalidated();
+    // Queued by a layout pass, the node is settled in that pass.
     if (graph != nullptr && !graph->placing) {
         graph->layoutNeeded = true;
         graph->scheduleUpdate();
@@ -394,11 +415,14 @@ void Node::invalidateLayoutValues() {
 
 void Node::invalidatePlacement() {
     placementValid = false;
+    if (graph != nullptr && graph->placing) {
+        return; // placed in this pass
+    }
     if (!placementDirty && !layoutDirty && graph != nullptr) {
         placementDirty = true;
         graph->dirtyLayouts.push_back(token);
     }
-    if (graph != nullptr && !graph->placing) {
+    if (graph != nullptr) {
         graph->layoutNeeded = true;
         graph->scheduleUpdate();
     }
@@ -492,10 +516,21 @@ void Node::invalidatePaint() {
 Rect Node::hitBounds() {
     if (!hitBoundsValid_) {
         Rect r = bounds();
-        for (std::size_t i = 0, count = childCount(); i < count; ++i) {
-            if (Node* c = childAt(i)) {
-                const Rect b = c->hitBounds();
-                r = r.unionWith(b.offsetBy(c->frame.origin.x, c->frame.origin.y));
+        const std::size_t count = childCount();
+        childHitRects_.resize(count);
+        childrenInOrder_ = true;
+        for (std::size_t i = 0; i < count; ++i) {
+            Node* c = childAt(i);
+            Rect b = c != nullptr ? c->hitBounds() : Rect::null();
+            if (!b.isNull()) {
+                b = b.offsetBy(c->frame.origin.x, c->frame.origin.y);
+                r = r.unionWith(b);
+            }
+            childHitRects_[i] = b;
+            if (i > 0) {
+                const Rect& before = childHitRects_[i - 1];
+                childrenInOrder_ = childrenInOrder_ && !b.isNull() && !before.isNull() &&
+                                   before.maxY() <= b.minY();
             }
         }
         hitBounds_ = r;
@@ -509,19 +544,34 @@ void Node::collectHandlers(Point point, std::vector<Node*>& out) {
 }
 
 void Node::collectChildHandlers(Point point, std::vector<Node*>& out) {
-    for (std::size_t i = childCount(); i > 0; --i) {
-        Node* c = childAt(i - 1);
-        if (c == nullptr) {
-            continue;
+    hitBounds();
+    std::size_t end = childHitRects_.size();
+    if (childrenInOrder_ && end > 8) {
+        // Children that run down the page without overlapping: only the one whose rows hold
+        // the point can.
+        const auto below = std::upper_bound(childHitRects_.begin(), childHitRects_.end(), point.y,
+                                            [](CGFloat y, const Rect& r) { return y < r.maxY(); });
+        end = std::min<std::size_t>(std::size_t(below - childHitRects_.begin()) + 1, end);
+        const std::size_t begin = end > 0 ? end - 1 : 0;
+        for (std::size_t i = end; i > begin; --i) {
+            visitChild(i - 1, point, out);
         }
-        const Point local = point - c->frame.origin;
-        if (c->hitBounds().contains(local)) {
-            if (graph != nullptr) {
-                ++graph->statistics.hitTestVisits;
-            }
-            c->collectHandlers(local, out);
-        }
+        return;
     }
+    for (std::size_t i = end; i > 0; --i) {
+        visitChild(i - 1, point, out);
+    }
+}
+
+void Node::visitChild(std::size_t index, Point point, std::vector<Node*>& out) {
+    if (!childHitRects_[index].contains(point)) {
+        return;
+    }
+    Node* c = childAt(index);
+    if (graph != nullptr) {
+        ++graph->statistics.hitTestVisits;
+    }
+    c->collectHandlers(point - c->frame.origin, out);
 }
 
 // ---- SingleChildNode ----

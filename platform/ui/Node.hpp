@@ -88,6 +88,8 @@ public:
                                  std::vector<std::function<void()>>& jobs);
     /// Something this node's size depends on changed: it is measured again in the next pass.
     void invalidateLayout();
+    /// Queues the node for the next pass, keeping what it told its parent so far.
+    void markForVerification();
     /// A layout value of this node changed: the container reading it lays out again.
     void invalidateLayoutValues();
     /// Called on each node whose layout is invalidated.
@@ -162,6 +164,8 @@ private:
     void placeAt(Rect frame, ProposedViewSize proposal);
     /// The frame moved (its size did not): root positions below change.
     void moved();
+    /// Hit-tests child `index` if its bounds hold `point` (in this node's coordinates).
+    void visitChild(std::size_t index, Point point, std::vector<Node*>& out);
 
     struct GuideAnswer {
         const AlignmentID* guide;
@@ -187,6 +191,11 @@ private:
     std::shared_ptr<const DisplayList> displayList_;
     Rect hitBounds_;
     bool hitBoundsValid_ = false;
+    /// The children's hit bounds in this node's coordinates, side by side in memory (a long
+    /// stack is searched without touching its children), and whether they run down the page
+    /// in order (then a search halves them).
+    std::vector<Rect> childHitRects_;
+    bool childrenInOrder_ = false;
 };
 
 /// A node with at most one child that takes its parent's proposal and frame unchanged.
@@ -482,6 +491,7 @@ struct ViewGraph::Impl {
     void layout();
     /// Settles one node of `dirtyLayouts`: a boundary is placed again, else its parent follows.
     void settle(detail::Node* node);
+    void settleDirtyLayouts();
 };
 
 } // namespace platform::ui

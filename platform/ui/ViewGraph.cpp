@@ -63,9 +63,26 @@ void ViewGraph::Impl::layout() {
         return;
     }
     placing = true;
+    // The root gets a finite size: an infinite offer is no offer (the root's ideal size).
+    ProposedViewSize p = proposal;
+    for (auto* d : {&p.width, &p.height}) {
+        if (*d && std::isinf(**d)) {
+            d->reset();
+        }
+    }
+    settleDirtyLayouts();
+    const Size s = root->sizeThatFits(p);
+    root->place(Rect({0, 0}, s), p);
+    placing = false;
+    size = s;
+}
+
+void ViewGraph::Impl::settleDirtyLayouts() {
     // Changed nodes, deepest first: a node that keeps its answers to its parent is placed
-    // again in its frame; one that does not hands the change to its parent.
-    while (!dirtyLayouts.empty()) {
+    // again in its frame; one that does not hands the change to its parent. What placing
+    // queues anew waits for the next pass beyond a few rounds.
+    constexpr int kRounds = 8;
+    for (int round = 0; round < kRounds && !dirtyLayouts.empty(); ++round) {
         std::vector<detail::Node*> nodes;
         for (const auto& t : dirtyLayouts) {
             if (const auto locked = t.lock(); locked && locked->node != nullptr) {
@@ -87,17 +104,6 @@ void ViewGraph::Impl::layout() {
             }
         }
     }
-    // The root gets a finite size: an infinite offer is no offer (the root's ideal size).
-    ProposedViewSize p = proposal;
-    for (auto* d : {&p.width, &p.height}) {
-        if (*d && std::isinf(**d)) {
-            d->reset();
-        }
-    }
-    const Size s = root->sizeThatFits(p);
-    root->place(Rect({0, 0}, s), p);
-    placing = false;
-    size = s;
 }
 
 void ViewGraph::Impl::settle(detail::Node* node) {
@@ -126,7 +132,7 @@ void ViewGraph::Impl::settle(detail::Node* node) {
             n->placeAgain();
             return;
         }
-        n->parent->invalidateLayout();
+        n->parent->markForVerification();
         n = n->parent;
     }
 }
