@@ -10,7 +10,7 @@
 namespace vellum {
 
 platform::ui::AnyView WithInlineStyle::body(platform::ui::ViewContext& context) const {
-    const InlineStyle style = StructuredText::inlineStyle(context.environment());
+    const InlineStyle style = structured::inlineStyle(context.environment());
     const TextEnvironmentValues environment(context.environment());
     const platform::ui::State<std::optional<platform::AttributedString>> output =
         context.state<std::optional<platform::AttributedString>>(std::nullopt);

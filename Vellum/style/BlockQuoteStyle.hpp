@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class BlockQuoteStyle {
 public:
@@ -35,4 +35,4 @@ protected:
 // Any block quote style, as the environment holds it.
 using AnyBlockQuoteStyle = std::shared_ptr<const BlockQuoteStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -2,7 +2,7 @@
 
 #include "Vellum/text/TextEnvironmentValuesHashing.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 std::optional<double> maxOfOptionals(std::initializer_list<std::optional<double>> values) {
     std::optional<double> largest;
@@ -15,10 +15,10 @@ std::optional<double> maxOfOptionals(std::initializer_list<std::optional<double>
     return largest;
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured
 
-std::size_t std::hash<vellum::StructuredText::BlockSpacing>::operator()(
-    const vellum::StructuredText::BlockSpacing& spacing) const noexcept {
+std::size_t std::hash<vellum::structured::BlockSpacing>::operator()(
+    const vellum::structured::BlockSpacing& spacing) const noexcept {
     std::size_t seed = 0;
     for (const std::optional<double>& side : {spacing.top, spacing.bottom}) {
         vellum::detail::hashCombine(seed, side ? vellum::detail::hashLength(*side) + 1 : 0);

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <optional>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 // The largest of the present lengths; of equal ones the first wins. Nothing when none is present.
 [[nodiscard]] std::optional<double>
@@ -40,23 +40,22 @@ struct BlockSpacing {
     friend bool operator==(const BlockSpacing&, const BlockSpacing&) = default;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured
 
 // Declared before any FontScaled<BlockSpacing> is formed: a scalability check made earlier would
 // be remembered as failed.
 namespace vellum {
 
 template <>
-struct FontScalable<StructuredText::BlockSpacing> {
-    static StructuredText::BlockSpacing scaled(const StructuredText::BlockSpacing& spacing,
-                                               double factor) {
+struct FontScalable<structured::BlockSpacing> {
+    static structured::BlockSpacing scaled(const structured::BlockSpacing& spacing, double factor) {
         return spacing.scaled(factor);
     }
 };
 
 } // namespace vellum
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 // A block spacing in units of the current font size.
 [[nodiscard]] inline FontScaled<BlockSpacing> fontScaled(std::optional<double> top,
@@ -71,9 +70,9 @@ struct BlockSpacingKey {
     static void reduce(Value& value, Value next) { value = value.unioned(next); }
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured
 
 template <>
-struct std::hash<vellum::StructuredText::BlockSpacing> {
-    std::size_t operator()(const vellum::StructuredText::BlockSpacing& spacing) const noexcept;
+struct std::hash<vellum::structured::BlockSpacing> {
+    std::size_t operator()(const vellum::structured::BlockSpacing& spacing) const noexcept;
 };

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class CodeBlockStyle {
 public:
@@ -34,4 +34,4 @@ protected:
 // Any code block style, as the environment holds it.
 using AnyCodeBlockStyle = std::shared_ptr<const CodeBlockStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

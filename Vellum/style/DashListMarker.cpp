@@ -3,7 +3,7 @@
 #include "Vellum/style/ListMarkerFrame.hpp"
 #include "platform/ui/Text.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 platform::ui::AnyView
 DashListMarker::makeBody(platform::ui::ViewContext& /*context*/,
@@ -15,4 +15,4 @@ std::shared_ptr<const UnorderedListMarker> UnorderedListMarker::dash() {
     return std::make_shared<const DashListMarker>(FontScaled<double>(1.5));
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

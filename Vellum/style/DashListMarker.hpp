@@ -5,7 +5,7 @@
 #include "Vellum/style/UnorderedListMarker.hpp"
 #include "Vellum/text/FontScaled.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class DashListMarker final : public UnorderedListMarker {
 public:
@@ -19,4 +19,4 @@ public:
     FontScaled<double> minWidth;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

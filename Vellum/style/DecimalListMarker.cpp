@@ -5,7 +5,7 @@
 #include "Vellum/text/TextEnvironmentValues.hpp"
 #include "platform/ui/Text.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 platform::ui::AnyView
 DecimalListMarker::makeBody(platform::ui::ViewContext& context,
@@ -17,12 +17,12 @@ DecimalListMarker::makeBody(platform::ui::ViewContext& context,
     return listMarkerFrame(text, minWidth);
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 std::shared_ptr<const OrderedListMarker> OrderedListMarker::decimal() {
     return std::make_shared<const DecimalListMarker>(FontScaled<double>(1.5));
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -6,7 +6,7 @@
 #include "Vellum/style/OrderedListMarker.hpp"
 #include "Vellum/text/FontScaled.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class DecimalListMarker final : public OrderedListMarker {
 public:
@@ -20,4 +20,4 @@ public:
     FontScaled<double> minWidth;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <limits>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 namespace {
 
@@ -196,4 +196,4 @@ std::shared_ptr<const ThematicBreakStyle> ThematicBreakStyle::divider() {
     return std::make_shared<const DividerThematicBreakStyle>();
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -25,7 +25,7 @@
 #include <span>
 #include <vector>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 // Levels beyond six look like six.
 class DefaultHeadingStyle final : public HeadingStyle {
@@ -138,4 +138,4 @@ struct DefaultStyle {
     DividerThematicBreakStyle thematicBreakStyle;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 namespace {
 
@@ -160,4 +160,4 @@ std::shared_ptr<const ThematicBreakStyle> ThematicBreakStyle::gitHub() {
     return std::make_shared<const GitHubThematicBreakStyle>();
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -20,7 +20,7 @@
 #include <span>
 #include <vector>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 // Levels beyond six look like six; six and deeper are drawn in the muted colour.
 class GitHubHeadingStyle final : public HeadingStyle {
@@ -101,4 +101,4 @@ struct GitHubStyle {
     GitHubThematicBreakStyle thematicBreakStyle;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

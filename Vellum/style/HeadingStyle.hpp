@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class HeadingStyle {
 public:
@@ -36,4 +36,4 @@ protected:
 // Any heading style, as the environment holds it.
 using AnyHeadingStyle = std::shared_ptr<const HeadingStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

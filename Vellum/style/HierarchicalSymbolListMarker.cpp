@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 const SymbolListMarker* HierarchicalSymbolListMarker::marker(int indentationLevel) const {
     if (markers.empty()) {
@@ -28,4 +28,4 @@ UnorderedListMarker::hierarchical(std::vector<SymbolListMarker> markers) {
     return std::make_shared<const HierarchicalSymbolListMarker>(std::move(markers));
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class HierarchicalSymbolListMarker final : public UnorderedListMarker {
 public:
@@ -27,4 +27,4 @@ public:
     std::vector<SymbolListMarker> markers;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -11,7 +11,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class ListItemStyle {
 public:
@@ -38,4 +38,4 @@ protected:
 // Any list item style, as the environment holds it.
 using AnyListItemStyle = std::shared_ptr<const ListItemStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -4,10 +4,10 @@
 
 #include <utility>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 platform::ui::AnyView listMarkerFrame(platform::ui::AnyView marker, FontScaled<double> minWidth) {
     return vellum(std::move(marker)).frameMinWidth(minWidth, platform::ui::Alignment::trailing());
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

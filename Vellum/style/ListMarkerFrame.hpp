@@ -7,9 +7,9 @@
 #include "Vellum/text/FontScaled.hpp"
 #include "platform/ui/View.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 [[nodiscard]] platform::ui::AnyView listMarkerFrame(platform::ui::AnyView marker,
                                                     FontScaled<double> minWidth);
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -4,7 +4,7 @@
 #include "Vellum/style/Ordinal.hpp"
 #include "platform/ui/Text.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 platform::ui::AnyView
 MapOrdinalListMarker::makeBody(platform::ui::ViewContext& /*context*/,
@@ -15,9 +15,9 @@ MapOrdinalListMarker::makeBody(platform::ui::ViewContext& /*context*/,
     return listMarkerFrame(platform::ui::Text(number + "."), minWidth);
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 std::shared_ptr<const OrderedListMarker> OrderedListMarker::upperRoman() {
     return std::make_shared<const MapOrdinalListMarker>(FontScaled<double>(1.5), upperRomanOrdinal);
@@ -35,4 +35,4 @@ std::shared_ptr<const OrderedListMarker> OrderedListMarker::lowerAlpha() {
     return std::make_shared<const MapOrdinalListMarker>(FontScaled<double>(1.5), lowerAlphaOrdinal);
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class MapOrdinalListMarker final : public OrderedListMarker {
 public:
@@ -28,4 +28,4 @@ public:
     Transform transform;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class OrderedListMarker {
 public:
@@ -38,4 +38,4 @@ protected:
 // Any ordered-list marker style, as the environment holds it.
 using AnyOrderedListMarker = std::shared_ptr<const OrderedListMarker>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

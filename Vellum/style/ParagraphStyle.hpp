@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class ParagraphStyle {
 public:
@@ -34,4 +34,4 @@ protected:
 // Any paragraph style, as the environment holds it.
 using AnyParagraphStyle = std::shared_ptr<const ParagraphStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -21,7 +21,7 @@
 #include <memory>
 #include <utility>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 struct ResolvedHeadingStyle {
     std::shared_ptr<const HeadingStyle> style;
@@ -163,4 +163,4 @@ struct ResolvedThematicBreakStyle {
     }
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

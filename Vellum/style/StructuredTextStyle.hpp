@@ -10,7 +10,7 @@
 #include <memory>
 #include <type_traits>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 // A member of a style set that stands for a `Protocol`: a conformer by value, or one shared.
 template <class Member, class Protocol>
@@ -44,4 +44,4 @@ concept Style = requires(const S& style) {
                          ThematicBreakStyle>;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

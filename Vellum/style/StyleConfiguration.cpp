@@ -3,7 +3,7 @@
 #include "Vellum/export/Formatter.hpp"
 #include "platform/appkit/Pasteboard.hpp"
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 void CodeBlockProxy::copyToPasteboard() const {
     platform::Pasteboard& pasteboard = platform::Pasteboard::general();
@@ -12,4 +12,4 @@ void CodeBlockProxy::copyToPasteboard() const {
     pasteboard.setPlainTextAndHTML(formatter.plainText(), formatter.html());
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -12,7 +12,7 @@
 #include <string>
 #include <utility>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 // A view travelling inside a configuration; shown as the view it wraps.
 struct ConfigurationContent {
@@ -92,4 +92,4 @@ struct UnorderedListMarkerConfiguration {
     int indentationLevel = 0;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

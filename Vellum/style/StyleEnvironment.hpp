@@ -19,7 +19,7 @@
 
 #include <utility>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 struct InlineStyleKey {
     using Value = InlineStyle;
@@ -205,4 +205,4 @@ inline void setThematicBreakStyle(platform::ui::EnvironmentValues& environment,
     environment.set<ThematicBreakStyleKey>(std::move(style));
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -12,7 +12,7 @@
 #include <optional>
 #include <utility>
 
-namespace vellum::StructuredText::styleset {
+namespace vellum::structured::styleset {
 
 using platform::ui::AnyView;
 
@@ -68,4 +68,4 @@ using platform::ui::AnyView;
     return vellum(std::move(view)).blockSpacing(fontScaled(top, bottom));
 }
 
-} // namespace vellum::StructuredText::styleset
+} // namespace vellum::structured::styleset

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 namespace {
 
@@ -62,4 +62,4 @@ std::shared_ptr<const UnorderedListMarker> UnorderedListMarker::square() {
     return std::make_shared<const SymbolListMarker>("square.fill", 0.33, FontScaled<double>(1.5));
 }
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

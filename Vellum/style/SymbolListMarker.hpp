@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class SymbolListMarker final : public UnorderedListMarker {
 public:
@@ -39,4 +39,4 @@ struct ListSymbol {
     friend bool operator==(const ListSymbol&, const ListSymbol&) = default;
 };
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class TableCellStyle {
 public:
@@ -34,4 +34,4 @@ protected:
 // Any table cell style, as the environment holds it.
 using AnyTableCellStyle = std::shared_ptr<const TableCellStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class TableStyle {
 public:
@@ -36,4 +36,4 @@ protected:
 // Any table style, as the environment holds it.
 using AnyTableStyle = std::shared_ptr<const TableStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class ThematicBreakStyle {
 public:
@@ -35,4 +35,4 @@ protected:
 // Any thematic break style, as the environment holds it.
 using AnyThematicBreakStyle = std::shared_ptr<const ThematicBreakStyle>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-namespace vellum::StructuredText {
+namespace vellum::structured {
 
 class SymbolListMarker;
 
@@ -46,4 +46,4 @@ protected:
 // Any unordered-list marker style, as the environment holds it.
 using AnyUnorderedListMarker = std::shared_ptr<const UnorderedListMarker>;
 
-} // namespace vellum::StructuredText
+} // namespace vellum::structured

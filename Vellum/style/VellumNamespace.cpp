@@ -6,7 +6,7 @@
 namespace vellum {
 
 using platform::ui::AnyView;
-using namespace StructuredText;
+using namespace structured;
 
 AnyView VellumNamespace::inlineStyle(InlineStyle style) const {
     return write<InlineStyleKey>(std::move(style));
@@ -31,6 +31,14 @@ VELLUM_STYLE_MODIFIER(thematicBreakStyle, ThematicBreakStyle)
 
 AnyView VellumNamespace::highlighterTheme(HighlighterTheme theme) const {
     return write<HighlighterThemeKey>(std::move(theme));
+}
+
+AnyView VellumNamespace::overflowMode(OverflowMode mode) const {
+    return write<OverflowModeKey>(mode);
+}
+
+AnyView VellumNamespace::listItemSpacing(FontScaled<BlockSpacing> spacing) const {
+    return write<ListItemSpacingKey>(spacing);
 }
 
 AnyView VellumNamespace::emojiProperties(EmojiProperties properties) const {

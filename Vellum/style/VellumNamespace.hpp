@@ -15,6 +15,8 @@
 #include "Vellum/highlighting/HighlighterTheme.hpp"
 #include "Vellum/style/BlockSpacing.hpp"
 #include "Vellum/style/InlineStyle.hpp"
+#include "Vellum/style/ListItemSpacing.hpp"
+#include "Vellum/style/OverflowMode.hpp"
 #include "Vellum/style/StructuredTextStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/text/EmojiProperties.hpp"
@@ -42,11 +44,11 @@ public:
     // Styles.
     [[nodiscard]] platform::ui::AnyView inlineStyle(InlineStyle style) const;
 #define VELLUM_STYLE_MODIFIER(member, Protocol)                                                    \
-    [[nodiscard]] platform::ui::AnyView member(                                                    \
-        std::shared_ptr<const StructuredText::Protocol> style) const;                              \
-    template <std::derived_from<StructuredText::Protocol> S>                                       \
+    [[nodiscard]] platform::ui::AnyView member(std::shared_ptr<const structured::Protocol> style)  \
+        const;                                                                                     \
+    template <std::derived_from<structured::Protocol> S>                                           \
     [[nodiscard]] platform::ui::AnyView member(S style) const {                                    \
-        return member(std::shared_ptr<const StructuredText::Protocol>(                             \
+        return member(std::shared_ptr<const structured::Protocol>(                                 \
             std::make_shared<const S>(std::move(style))));                                         \
     }
     VELLUM_STYLE_MODIFIER(headingStyle, HeadingStyle)
@@ -63,9 +65,9 @@ public:
 
     // All eleven values of a style set. A single style modifier placed inside this one (closer to
     // the text) overrides its part of the set; one placed outside is overridden by the set.
-    template <StructuredText::Style S>
+    template <structured::Style S>
     [[nodiscard]] platform::ui::AnyView structuredTextStyle(const S& style) const {
-        using namespace StructuredText;
+        using namespace structured;
         // Each writer wraps the previous one, the inline style innermost.
         platform::ui::AnyView view = inlineStyle(style.inlineStyle);
         view = vellum(std::move(view)).headingStyle(shareStyle<HeadingStyle>(style.headingStyle));
@@ -90,6 +92,11 @@ public:
 
     // Other environment values.
     [[nodiscard]] platform::ui::AnyView highlighterTheme(HighlighterTheme theme) const;
+    // How content wider than the column (tables, code) is fitted.
+    [[nodiscard]] platform::ui::AnyView overflowMode(OverflowMode mode) const;
+    // The spacing between the blocks inside lists, in ems; each list resolves it with its font.
+    [[nodiscard]] platform::ui::AnyView
+    listItemSpacing(FontScaled<structured::BlockSpacing> spacing) const;
     [[nodiscard]] platform::ui::AnyView emojiProperties(EmojiProperties properties) const;
     [[nodiscard]] platform::ui::AnyView mathProperties(MathProperties properties) const;
     // The loaders that turn image links and emoji shortcodes into attachments.
@@ -126,8 +133,8 @@ public:
 
     // The space the block asks for above and below it, in ems or in points.
     [[nodiscard]] platform::ui::AnyView
-    blockSpacing(FontScaled<StructuredText::BlockSpacing> spacing) const;
-    [[nodiscard]] platform::ui::AnyView blockSpacing(StructuredText::BlockSpacing spacing) const;
+    blockSpacing(FontScaled<structured::BlockSpacing> spacing) const;
+    [[nodiscard]] platform::ui::AnyView blockSpacing(structured::BlockSpacing spacing) const;
 
 private:
     template <class K>

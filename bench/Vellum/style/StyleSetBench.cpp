@@ -17,7 +17,7 @@ namespace {
 
 using platform::ui::AnyView;
 using platform::ui::ViewContext;
-using namespace vellum::StructuredText;
+using namespace vellum::structured;
 
 constexpr int configurations = 1000;
 

@@ -42,7 +42,7 @@ ui::AnyView view(const AttributedString& input, const vellum::InlineStyle& style
                                                    seen->push_back(styled);
                                                    return ui::AnyView(ui::Text(styled.string()));
                                                }))
-        .environment<vellum::StructuredText::InlineStyleKey>(style)
+        .environment<vellum::structured::InlineStyleKey>(style)
         .environment<ui::ColorSchemeKey>(scheme);
 }
 

@@ -10,9 +10,9 @@
 
 namespace {
 
-using vellum::StructuredText::BlockSpacing;
-using vellum::StructuredText::BlockSpacingKey;
-using vellum::StructuredText::maxOfOptionals;
+using vellum::structured::BlockSpacing;
+using vellum::structured::BlockSpacingKey;
+using vellum::structured::maxOfOptionals;
 
 TEST(BlockSpacingTest, UnionTakesTheLargerWishPerSide) {
     const BlockSpacing merged = BlockSpacing(8).unioned(BlockSpacing(4, 2));
@@ -55,7 +55,7 @@ TEST(BlockSpacingTest, ScalingLeavesAbsentSidesAbsent) {
 TEST(BlockSpacingTest, EmSpacingResolvesAgainstTheFontSize) {
     vellum::TextEnvironmentValues environment;
     environment.font = platform::Font::system(20.0);
-    const auto spacing = vellum::StructuredText::fontScaled(0.5, std::nullopt);
+    const auto spacing = vellum::structured::fontScaled(0.5, std::nullopt);
     EXPECT_EQ(spacing.resolve(environment), BlockSpacing(10, std::nullopt));
     environment.font = platform::Font::system(32.0);
     EXPECT_EQ(spacing.resolve(environment), BlockSpacing(16, std::nullopt));

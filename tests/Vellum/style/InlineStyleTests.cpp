@@ -178,7 +178,7 @@ TEST(InlineStyleTest, DefaultPresetInLightAndDark) {
               nullptr);
 
     // Unwritten, the environment holds this style.
-    EXPECT_EQ(vellum::StructuredText::inlineStyle(platform::ui::EnvironmentValues()), style);
+    EXPECT_EQ(vellum::structured::inlineStyle(platform::ui::EnvironmentValues()), style);
 }
 
 TEST(InlineStyleTest, GitHubPresetInLightAndDark) {

@@ -22,7 +22,7 @@ using platform::ui::AnyView;
 using platform::ui::OffscreenHost;
 using platform::ui::Text;
 using platform::ui::ViewContext;
-using namespace vellum::StructuredText;
+using namespace vellum::structured;
 
 struct MarkerBody {
     std::function<AnyView(ViewContext&)> make;

@@ -14,7 +14,7 @@ namespace {
 using platform::ui::EnvironmentValues;
 using vellum::FontScaled;
 using vellum::InlineStyle;
-namespace st = vellum::StructuredText;
+namespace st = vellum::structured;
 
 template <class Concrete, class Any>
 const Concrete* as(const Any& style) {

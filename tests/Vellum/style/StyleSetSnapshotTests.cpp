@@ -26,7 +26,7 @@ using platform::Font;
 using platform::ui::AnyView;
 using platform::ui::Text;
 using platform::ui::ViewContext;
-using namespace vellum::StructuredText;
+using namespace vellum::structured;
 
 constexpr double pageWidth = 420;
 

@@ -22,7 +22,7 @@ using platform::ui::AnyView;
 using platform::ui::EnvironmentValues;
 using platform::ui::OffscreenHost;
 using platform::ui::ViewContext;
-using namespace vellum::StructuredText;
+using namespace vellum::structured;
 using vellum::HighlighterTheme;
 
 constexpr double labelWidth = 100;

@@ -28,7 +28,7 @@ using platform::ui::Text;
 using platform::ui::ViewContext;
 using vellum::FontScaled;
 using vellum::vellum;
-namespace st = vellum::StructuredText;
+namespace st = vellum::structured;
 
 // Records the environment its place in the tree sees.
 struct EnvironmentProbe {
