@@ -1,6 +1,9 @@
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 
 #include "platform/foundation/Hash.hpp"
+#include "platform/foundation/Unicode.hpp"
+
+#include <cstring>
 
 namespace vellum {
 
@@ -43,7 +46,15 @@ AttributedStringMarkdownParser::AttributedStringMarkdownParser(
     std::vector<SyntaxExtension> syntaxExtensions)
     : baseURL_(std::move(baseURL))
     , options_(std::move(options))
-    , processor_(std::move(syntaxExtensions)) {}
+    , processor_(std::move(syntaxExtensions)) {
+    for (const SyntaxExtension& extension : processor_.syntaxExtensions()) {
+        if (extension.verbatim()) {
+            for (const PatternTokenizer::Pattern& pattern : extension.patterns()) {
+                verbatimPatterns_.push_back(pattern.regex);
+            }
+        }
+    }
+}
 
 AttributedStringMarkdownParser::AttributedStringMarkdownParser(std::optional<platform::URL> baseURL,
                                                                MarkdownParsingOptions options,
@@ -83,8 +94,43 @@ AttributedStringMarkdownParser::inlineMarkdown(std::optional<platform::URL> base
         std::move(syntaxExtensions)};
 }
 
+namespace {
+
+// A document is text typed or fetched by people: one stray byte must not cost the reader all of
+// it. Malformed sequences and NULs become U+FFFD, so the markdown parser only refuses what is
+// truly too large.
+std::string readableMarkup(std::string_view markup) {
+    std::string repaired = platform::unicode::makeValidUtf8(markup);
+    if (std::memchr(repaired.data(), 0, repaired.size()) == nullptr) {
+        return repaired;
+    }
+    std::string out;
+    out.reserve(repaired.size() + 16);
+    for (const char c : repaired) {
+        if (c == '\0') {
+            out += "\xEF\xBF\xBD";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool isReadable(std::string_view markup) {
+    return std::memchr(markup.data(), 0, markup.size()) == nullptr &&
+           platform::unicode::isValidUtf8(markup);
+}
+
+} // namespace
+
 AttributedString AttributedStringMarkdownParser::attributedString(std::string_view markup) const {
-    const AttributedString parsed = platform::parseMarkdown(markup, options_, baseURL_);
+    std::string repaired;
+    if (!isReadable(markup)) {
+        repaired = readableMarkup(markup);
+        markup = repaired;
+    }
+    const AttributedString parsed =
+        platform::parseMarkdown(markup, options_, baseURL_, verbatimPatterns_);
     return processor_.processPatterns(parsed);
 }
 

@@ -54,9 +54,18 @@ public:
         SyntaxExtension(std::vector<PatternTokenizer::Pattern> patterns, Replace replace)
             : patterns_(std::move(patterns))
             , replace_(std::move(replace)) {}
+        // An extension whose matches are read from the markup as written: markdown's escapes,
+        // entities, emphasis and line breaks do not apply inside them (code still wins). Its
+        // patterns must start with a fixed character markdown gives no meaning of its own.
+        SyntaxExtension(std::vector<PatternTokenizer::Pattern> patterns, Replace replace,
+                        bool verbatim)
+            : patterns_(std::move(patterns))
+            , replace_(std::move(replace))
+            , verbatim_(verbatim) {}
 
         // $$...$$ (may span lines) becomes a block formula and $...$ an inline one, each one
-        // U+FFFC carrying a MathAttachment with the LaTeX exactly as written.
+        // U+FFFC carrying a MathAttachment with the LaTeX exactly as written: backslashes,
+        // braces, asterisks and line breaks inside a formula are LaTeX's, not markdown's.
         [[nodiscard]] static SyntaxExtension math();
         // :name: for a name in the set becomes the bare name carrying the emoji's URL; unknown
         // names stay as written. When two emoji of the set share a shortcode, the one whose URL
@@ -72,10 +81,12 @@ public:
             return replace_ ? replace_(token, attributes) : std::nullopt;
         }
         [[nodiscard]] bool owns(const PatternTokenizer::TokenType& type) const;
+        [[nodiscard]] bool verbatim() const noexcept { return verbatim_; }
 
     private:
         std::vector<PatternTokenizer::Pattern> patterns_;
         Replace replace_;
+        bool verbatim_ = false;
     };
 
     // Runs the extensions over a parsed text.
@@ -144,6 +155,8 @@ private:
     std::optional<platform::URL> baseURL_;
     platform::MarkdownParsingOptions options_;
     PatternProcessor processor_;
+    // The patterns of the verbatim extensions, handed to the markdown parser.
+    std::vector<platform::Regex> verbatimPatterns_;
 };
 
 } // namespace vellum

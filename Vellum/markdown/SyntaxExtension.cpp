@@ -52,7 +52,8 @@ SyntaxExtension SyntaxExtension::math() {
             AttributeContainer container = attributes;
             setAttachment(container, AnyAttachment(MathAttachment(*token.capturedContent, style)));
             return AttributedString("\xEF\xBF\xBC", container); // U+FFFC
-        });
+        },
+        true);
 }
 
 SyntaxExtension SyntaxExtension::emoji(const std::unordered_set<Emoji>& set) {

@@ -157,6 +157,10 @@ cmark_node* matchVerbatim(cmark_syntax_extension* /*extension*/, cmark_parser* /
                     parse->standIns.begin());
                 end += 2 * within;
             }
+            // A code span opening inside the stretch stays a code span.
+            if (content->substr(offset, end - offset).find('`') != std::string_view::npos) {
+                continue;
+            }
             cmark_node* const node =
                 cmark_node_new_with_mem(CMARK_NODE_TEXT, cmark_get_default_mem_allocator());
             if (node == nullptr) {

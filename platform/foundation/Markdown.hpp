@@ -79,8 +79,9 @@ inline constexpr std::size_t maximumMarkdownLength = 16 * 1024 * 1024;
 // a character of inline content (the match tried anchored there, on the content as written), the
 // matched characters reach the text unchanged: no backslash escape, entity, emphasis, link or
 // line break applies inside them. Code spans, code blocks, HTML and autolinks are read first and
-// stay as they are. Only expressions that start with a fixed character markdown gives no meaning
-// of its own ("$", not "*" or "`") take part. Throws what matching throws (RegexError).
+// stay as they are; a stretch that would hold a backtick is not taken, so that a code span
+// opening inside it stays one. Only expressions that start with a fixed character markdown gives no
+// meaning of its own ("$", not "*" or "`") take part. Throws what matching throws (RegexError).
 [[nodiscard]] AttributedString parseMarkdown(std::string_view markdown,
                                              const MarkdownParsingOptions& options,
                                              const std::optional<URL>& baseURL,

@@ -90,7 +90,52 @@ TEST(ParserFactoryTest, ShortcodeInsideAFormulaStaysLatexAndBothReplaceInOnePara
 
 TEST(ParserFactoryTest, ParseErrorsReachTheCaller) {
     const Parser parser = Parser::markdown();
-    EXPECT_THROW((void)parser.attributedString("bad \xC3\x28"), platform::MarkdownParsingError);
+    EXPECT_THROW(
+        (void)parser.attributedString(std::string(platform::maximumMarkdownLength + 1, 'a')),
+        platform::MarkdownParsingError);
+}
+
+TEST(ParserFactoryTest, BadBytesAndNulsBecomeReplacementCharacters) {
+    // One stray byte must not cost the reader the whole text.
+    const std::string text = std::string(19 * 1024, 'a') + "\xC3";
+    for (const Parser& parser : {Parser::markdown(), Parser::inlineMarkdown()}) {
+        EXPECT_EQ(parser.attributedString(text).characters(),
+                  std::string(19 * 1024, 'a') + "\xEF\xBF\xBD");
+        EXPECT_EQ(parser.attributedString(std::string_view("a\0*b* \xFF\xFE $x$", 12)).string(),
+                  "a\xEF\xBF\xBD"
+                  "b \xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBC");
+    }
+}
+
+// Inside a formula the LaTeX is as written: markdown's escapes, emphasis and line breaks are not
+// applied to it; code keeps its text, and escapes outside formulas still apply.
+TEST(ParserFactoryTest, FormulasReachTheTypesetterAsWritten) {
+    const std::string aligned = "\\begin{aligned} a &= b \\\\\nc &= d \\\\ e \\end{aligned}";
+    const std::string set = "\\{x \\mid x_1 * y_2 * z\\,\\;\\}";
+    const std::string source = "$$" + aligned + "$$ and $" + set + "$ \\{ `$\\{$`";
+    for (const Parser& parser : {Parser::markdown(), Parser::inlineMarkdown()}) {
+        const AttributedString text = parser.attributedString(source);
+        ASSERT_EQ(text.runs().size(), 5U) << text.description();
+        ASSERT_TRUE(mathAt(text, 0));
+        EXPECT_EQ(mathAt(text, 0)->latex(), aligned);
+        EXPECT_EQ(mathAt(text, 0)->displayStyle(), MathAttachment::DisplayStyle::block);
+        ASSERT_TRUE(mathAt(text, 2));
+        EXPECT_EQ(mathAt(text, 2)->latex(), set);
+        EXPECT_EQ(text.string(), "\xEF\xBF\xBC and \xEF\xBF\xBC { $\\{$");
+    }
+    // A formula spread over the lines of a paragraph is one formula.
+    const AttributedString lines =
+        Parser::markdown().attributedString("text\n$$\na \\\\\nb\n$$\nmore");
+    ASSERT_EQ(lines.runs().size(), 5U) << lines.description();
+    ASSERT_TRUE(mathAt(lines, 2));
+    EXPECT_EQ(mathAt(lines, 2)->latex(), "\na \\\\\nb\n");
+}
+
+TEST(ParserFactoryTest, EqualFormulasSideBySideStayTwo) {
+    const AttributedString text = Parser::inlineMarkdown().attributedString("$x$$x$");
+    ASSERT_EQ(text.runs().size(), 2U);
+    EXPECT_TRUE(mathAt(text, 0) && mathAt(text, 1));
+    EXPECT_EQ(text.runs()[0].attributes, text.runs()[1].attributes);
 }
 
 TEST(PatternOptionsTest, EqualityAndHashIgnoreSetOrder) {

@@ -119,9 +119,10 @@ TEST(PatternProcessorTest, ReplacementsKeepTheRunsAttributes) {
 }
 
 TEST(PatternProcessorTest, SyntaxNeverSpansRuns) {
-    const AttributedString result =
-        Parser::markdown(std::nullopt, Parser::PatternOptions{{}, true}).attributedString("$*x*$");
-    EXPECT_EQ(result.characters(), "$x$");
+    // A code span inside dollar signs stays code, and the dollar signs around it stay text.
+    const AttributedString result = Parser::markdown(std::nullopt, Parser::PatternOptions{{}, true})
+                                        .attributedString("$a `b` c$");
+    EXPECT_EQ(result.characters(), "$a b c$");
     EXPECT_TRUE(vellum::collectAttachments(result).empty());
 }
 

@@ -155,6 +155,7 @@ TEST(MarkdownTest, VerbatimStretchesKeepTheirSourceCharacters) {
         EXPECT_EQ(text("see " + braces + " \\{", options), "see " + braces + " {");
         // A code span opens first and keeps what it holds; outside stretches escapes apply.
         EXPECT_EQ(text("`$\\{$` \\* $a$", options), "$\\{$ * $a$");
+        EXPECT_EQ(text("$\\{ `$\\{$` \\}$", options), "${ $\\{$ }$");
     }
     // Without the expressions the same text loses its backslashes.
     EXPECT_EQ(std::string(parseMarkdown(matrix).characters()),
