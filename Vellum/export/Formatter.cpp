@@ -45,17 +45,42 @@ struct Block {
     std::optional<AttributedSubstring> leaf;
 };
 
-// The innermost component and the outermost ones, so that a chain longer than the limit keeps the
-// block holding the characters and the blocks that place it in the document.
+// Blocks that hold other blocks as they come: what is cut out between two of them leaves a chain
+// the tree still accepts.
+bool holdsBlocks(const IntentType& type) {
+    return type.kind() == Kind::listItem || type.kind() == Kind::blockQuote;
+}
+
+// A chain longer than the limit keeps its innermost blocks up to the nearest list item or quote
+// around them (a paragraph, or a table's cell, row and table) and the outermost blocks down to a
+// list item or quote, as many as fit; the levels between are dropped. Text nested too deep so
+// joins the deepest item kept, after that item's own content, and no block loses its text.
 std::vector<IntentType> limitedComponents(const PresentationIntent& intent) {
     const auto& all = intent.components();
-    if (all.size() <= Formatter::maximumNestingDepth) {
+    constexpr std::size_t limit = Formatter::maximumNestingDepth;
+    if (all.size() <= limit) {
         return all;
     }
+    std::size_t inner = 0;
+    while (inner < all.size() && !holdsBlocks(all[inner])) {
+        ++inner;
+    }
+    // The outer part ends (innermost side) with a block holder, so that the inner part fits it.
+    std::size_t outer = inner < limit ? limit - inner : 0;
+    while (outer > 0 && !holdsBlocks(all[all.size() - outer])) {
+        --outer;
+    }
     std::vector<IntentType> kept;
-    kept.reserve(Formatter::maximumNestingDepth);
-    kept.push_back(all.front());
-    kept.insert(kept.end(), all.end() - (Formatter::maximumNestingDepth - 1), all.end());
+    if (inner == 0 || inner == all.size() || outer == 0) {
+        // No holder to cut at: the block holding the characters and the outermost ones.
+        kept.reserve(limit);
+        kept.push_back(all.front());
+        kept.insert(kept.end(), all.end() - (limit - 1), all.end());
+        return kept;
+    }
+    kept.reserve(inner + outer);
+    kept.insert(kept.end(), all.begin(), all.begin() + static_cast<std::ptrdiff_t>(inner));
+    kept.insert(kept.end(), all.end() - static_cast<std::ptrdiff_t>(outer), all.end());
     return kept;
 }
 
@@ -189,6 +214,11 @@ std::vector<Formatter::TableRow> tableRows(const Block& table) {
         const Kind kind = child.intentType.kind();
         if ((kind != Kind::tableRow && kind != Kind::tableHeaderRow) || child.leaf) {
             continue;
+        }
+        // A header row of empty cells has no characters and so no run: when the table starts
+        // with its first body row, the header was there, empty, and stays the head.
+        if (rows.empty() && kind == Kind::tableRow && child.intentType.rowIndex() == 1) {
+            rows.push_back(Formatter::TableRow{std::vector<std::vector<InlineNode>>(columnCount)});
         }
         Formatter::TableRow row;
         for (const Block& cell : child.children) {

@@ -147,8 +147,8 @@ void appendInline(std::string& out, const InlineNode& node) {
                 appendInlines(out, value.children);
                 out += "</del>";
             } else if constexpr (std::is_same_v<T, InlineNode::Link>) {
-                // A pasted "javascript:" link would run in the page it lands in: such targets
-                // are dropped and only the link's text is kept.
+                // A pasted "javascript:" or "data:" link would run or open a document in the
+                // page it lands in: such targets are dropped and only the link's text is kept.
                 if (!isExportableLink(value.url)) {
                     appendInlines(out, value.children);
                     return;
@@ -396,9 +396,32 @@ std::string escapeHTMLAttribute(std::string_view text) {
 }
 
 bool isExportableLink(const platform::URL& url) {
-    std::string scheme = url.scheme();
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), platform::ascii::toLower);
-    return scheme == "http" || scheme == "https" || scheme == "mailto";
+    // The scheme as a browser reads the written address: blanks and control characters in front
+    // are dropped, tabs and line breaks anywhere are removed, letter case does not count.
+    const std::string address = url.absoluteString();
+    std::size_t at = 0;
+    while (at < address.size() && static_cast<unsigned char>(address[at]) <= 0x20) {
+        ++at;
+    }
+    std::string scheme;
+    for (; at < address.size(); ++at) {
+        const char c = address[at];
+        if (c == '\t' || c == '\n' || c == '\r') {
+            continue;
+        }
+        if (c == ':') {
+            return scheme != "javascript" && scheme != "vbscript" && scheme != "data";
+        }
+        const bool schemeCharacter =
+            platform::ascii::isAlpha(c) ||
+            (!scheme.empty() && (platform::ascii::isDigit(c) || c == '+' || c == '-' || c == '.'));
+        if (!schemeCharacter) {
+            break;
+        }
+        scheme += platform::ascii::toLower(c);
+    }
+    // No scheme: a relative reference or a fragment, which stays in the reader's document.
+    return true;
 }
 
 } // namespace vellum

@@ -8,9 +8,10 @@
 // and nothing else, or one paragraph beside other blocks) writes the paragraph's content without
 // a p element, first in the item. Text and attribute values are escaped so that nothing in them
 // can open markup: <, > and & always, " in attributes, and every character outside printable
-// ASCII as a decimal character reference. Code blocks escape only <, > and &. Links are written as
-// links only for http, https and mailto; any other target (javascript:, data:, a relative
-// address) keeps its text and loses the link.
+// ASCII as a decimal character reference. Code blocks escape only <, > and &. Every link is
+// written as a link (web and mail addresses, relative references, fragments, files) except those
+// whose scheme runs script or carries a document of its own (javascript:, vbscript:, data:):
+// they keep their text and lose the link.
 
 #include "Vellum/export/Formatter.hpp"
 
@@ -37,7 +38,8 @@ formatTableCellHTML(platform::PresentationIntent::TableColumnAlignment alignment
 [[nodiscard]] std::string escapeHTMLText(std::string_view text);
 [[nodiscard]] std::string escapeHTMLAttribute(std::string_view text);
 
-// Whether a link to `url` is written as a link: http, https and mailto (in any letter case).
+// Whether a link to `url` is written as a link: all but javascript:, vbscript: and data: (in any
+// letter case, whatever blanks or control characters come first).
 [[nodiscard]] bool isExportableLink(const platform::URL& url);
 
 } // namespace vellum

@@ -128,15 +128,29 @@ TEST(FormatterHTMLTest, InlineNodesNestTheirElements) {
     EXPECT_EQ(inlineHTML(Inline::lineBreak()), "<br />");
 }
 
-TEST(FormatterHTMLTest, OnlyWebAndMailLinksAreWrittenAsLinks) {
+TEST(FormatterHTMLTest, LinksStayLinksUnlessTheyRunScriptOrCarryADocument) {
     EXPECT_EQ(inlineHTML(linkTo("https://e.dev/?a=1&b=2")),
               "<a href=\"https://e.dev/?a=1&amp;b=2\">t</a>");
     EXPECT_EQ(inlineHTML(linkTo("http://e.dev")), "<a href=\"http://e.dev\">t</a>");
     EXPECT_EQ(inlineHTML(linkTo("mailto:a@e.dev")), "<a href=\"mailto:a@e.dev\">t</a>");
     EXPECT_EQ(inlineHTML(linkTo("HTTPS://e.dev")), "<a href=\"HTTPS://e.dev\">t</a>");
-    for (const char* target : {"javascript:alert(1)", "JavaScript:alert(1)", "data:text/html,x",
-                               "vbscript:x", "file:///etc/passwd", "page.html"}) {
-        EXPECT_EQ(inlineHTML(linkTo(target)), "t") << target;
+    // Relative references, fragments and files are the links of a README.
+    for (const char* target : {"CHANGELOG.md", "#install", "../docs/x.md", "file:///doc/a.md",
+                               "docs/a%20b.md?x=1&y=2#top", "data-sheet.md", "./javascript:x"}) {
+        EXPECT_EQ(inlineHTML(linkTo(target)),
+                  "<a href=\"" + vellum::escapeHTMLAttribute(target) + "\">t</a>")
+            << target;
+    }
+    for (const char* target :
+         {"javascript:alert(1)", "JavaScript:alert(1)", "data:text/html,x", "DATA:x", "vbscript:x",
+          " javascript:x", "\x01\x1F javascript:x", "java\tscript:x", "jav\na\rscript:x"}) {
+        // Some of these are no URL to the platform: the check reads what would be written.
+        const std::optional<platform::URL> url = platform::URL::fromString(target);
+        if (!url) {
+            continue;
+        }
+        EXPECT_EQ(inlineHTML(Inline::link(*url, {Inline::text("t")})), "t") << target;
+        EXPECT_FALSE(vellum::isExportableLink(*url)) << target;
     }
 }
 

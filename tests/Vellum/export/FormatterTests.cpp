@@ -188,8 +188,61 @@ TEST(FormatterBlockModelTest, EmptyCellsKeepTheLaterCellsUnderTheirColumns) {
     const Formatter cutFormatter(cut);
     const auto* cutTable = cutFormatter.blockNodes().at(0).as<Block::Table>();
     ASSERT_NE(cutTable, nullptr);
-    EXPECT_EQ(cutTable->children.at(0).cells,
+    EXPECT_EQ(cutTable->children.back().cells,
               (std::vector<std::vector<Inline>>{{}, {}, {Inline::text("z")}}));
+}
+
+TEST(FormatterBlockModelTest, AnEmptyHeaderRowStaysTheHead) {
+    // The header's cells hold no characters, so the header row has no run at all.
+    const Formatter formatter(vellum::AttributedStringMarkdownParser::markdown().attributedString(
+        "|  |  |\n|---|--:|\n| a | b |\n| c | d |\n"));
+    const auto* table = formatter.blockNodes().at(0).as<Block::Table>();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->children.size(), 3U);
+    EXPECT_EQ(table->children[0].cells, (std::vector<std::vector<Inline>>{{}, {}}));
+    EXPECT_EQ(table->children[1].cells,
+              (std::vector<std::vector<Inline>>{{Inline::text("a")}, {Inline::text("b")}}));
+    EXPECT_EQ(formatter.html(), "<table>\n<thead>\n<tr>\n<th align=\"left\"></th>\n"
+                                "<th align=\"right\"></th>\n</tr>\n</thead>\n<tr>\n"
+                                "<td align=\"left\">a</td>\n<td align=\"right\">b</td>\n</tr>\n"
+                                "<tr>\n<td align=\"left\">c</td>\n<td align=\"right\">d</td>\n"
+                                "</tr>\n</table>");
+    EXPECT_EQ(formatter.plainText(), ",\na,b\nc,d");
+}
+
+TEST(FormatterBlockModelTest, ListsNestedBeyondTheLimitKeepEveryItem) {
+    std::string markdown;
+    for (int level = 0; level < 40; ++level) {
+        markdown += std::string(static_cast<std::size_t>(level) * 2, ' ') + "- item" +
+                    std::to_string(level) + "\n";
+    }
+    const Formatter formatter(
+        vellum::AttributedStringMarkdownParser::markdown().attributedString(markdown));
+    ASSERT_EQ(formatter.blockNodes().size(), 1U);
+    const std::string html = formatter.html();
+    const std::string text = formatter.plainText();
+    for (int level = 0; level < 40; ++level) {
+        const std::string item = "item" + std::to_string(level) + "<";
+        EXPECT_NE(html.find(item), std::string::npos) << item;
+        EXPECT_NE(text.find(item.substr(0, item.size() - 1)), std::string::npos) << item;
+    }
+    // The levels kept still pair lists with items, and no deeper than the limit.
+    std::size_t lists = 0;
+    for (std::size_t at = html.find("<ul>"); at != std::string::npos;
+         at = html.find("<ul>", at + 1)) {
+        ++lists;
+    }
+    EXPECT_LE(lists * 2, Formatter::maximumNestingDepth);
+    EXPECT_GE(lists * 2 + 2, Formatter::maximumNestingDepth);
+}
+
+TEST(FormatterBlockModelTest, EqualAttachmentsSideBySideExportEach) {
+    const Formatter formatter(
+        vellum::AttributedStringMarkdownParser::markdown().attributedString("$x$$x$"));
+    const auto* paragraph = formatter.blockNodes().at(0).as<Block::Paragraph>();
+    ASSERT_NE(paragraph, nullptr);
+    ASSERT_EQ(paragraph->children.size(), 2U);
+    EXPECT_EQ(paragraph->children[0], paragraph->children[1]);
 }
 
 TEST(FormatterBlockModelTest, NestingBeyondTheLimitKeepsItsTextAndStaysShallow) {
