@@ -21,13 +21,15 @@ std::size_t PatternTokenizer::Token::hash() const noexcept {
 
 PatternTokenizer::PatternTokenizer(std::vector<Pattern> patterns)
     : patterns_(std::move(patterns)) {
+    patternFirstBytes_.reserve(patterns_.size());
     for (const Pattern& pattern : patterns_) {
         const std::optional<unsigned char> first = pattern.regex.firstByte();
+        patternFirstBytes_.push_back(first);
         if (!first) {
             anyFirstByte_ = true;
-            return;
+        } else {
+            firstBytes_[*first] = true;
         }
-        firstBytes_[*first] = true;
     }
 }
 
@@ -140,6 +142,11 @@ std::vector<PatternTokenizer::Span> PatternTokenizer::spans(std::string_view tex
         // The remainder alone is the subject: patterns see it as a prefix match would.
         const std::string_view rest = text.substr(position);
         for (std::size_t index = 0; index < patterns_.size(); ++index) {
+            // A pattern that must start with another byte is not asked at all.
+            if (const std::optional<unsigned char> first = patternFirstBytes_[index];
+                first && static_cast<unsigned char>(text[position]) != *first) {
+                continue;
+            }
             const auto match =
                 patterns_[index].regex.matchAt(rest, 0, platform::Regex::Subject::validUTF8);
             if (!match || match->whole().end == 0) {

@@ -85,6 +85,8 @@ private:
     // The bytes matches can start with; anyFirstByte_ when some pattern can start with anything.
     std::array<bool, 256> firstBytes_{};
     bool anyFirstByte_ = false;
+    // Each pattern's first byte, where it fixes one.
+    std::vector<std::optional<unsigned char>> patternFirstBytes_;
 };
 
 } // namespace vellum

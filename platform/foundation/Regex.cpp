@@ -22,7 +22,9 @@ std::string errorText(int code) {
 // match data, so one Regex may be used from several threads.
 //
 // The pattern is compiled twice, as written and anchored: the JIT runs only patterns anchored at
-// compile time, and matching at a position is the common case.
+// compile time, and matching at a position is the common case. The anchored form goes without the
+// engine's start-up checks: they look ahead through the rest of the subject for a character the
+// match needs, which, repeated at every position of a long subject, costs its length squared.
 struct Regex::Compiled {
     pcre2_code* code = nullptr;
     pcre2_code* anchored = nullptr;
@@ -82,9 +84,9 @@ Regex::Regex(std::string_view pattern, const Options& options)
         throw RegexError("Invalid regular expression at offset " + std::to_string(errorOffset) +
                          ": " + errorText(errorCode));
     }
-    compiled->anchored =
-        pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(),
-                      flags | PCRE2_ANCHORED, &errorCode, &errorOffset, nullptr);
+    compiled->anchored = pcre2_compile(
+        reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(),
+        flags | PCRE2_ANCHORED | PCRE2_NO_START_OPTIMIZE, &errorCode, &errorOffset, nullptr);
     compiled->context = pcre2_match_context_create(nullptr);
     if (compiled->anchored == nullptr || compiled->context == nullptr) {
         throw RegexError("Out of memory for a regular expression.");

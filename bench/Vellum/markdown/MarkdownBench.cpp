@@ -1,13 +1,101 @@
 // Parsing a 100 KB document with formulas and emoji shortcodes: the underlying markdown parser
 // alone, the attributed-string build on top of it, the whole library parse with the pattern pass
 // (document and inline syntax), and block runs over the result at every level.
+//
+// Then the shapes of text that make parsers slow or hungry (100,000 table rows, 100,000 list
+// items, deep nesting, a megabyte of colons or of short formulas, one long line): the document
+// and inline parse, the pattern pass alone, and both exports, each with the heap it needs at its
+// peak beyond what was held before ("peak/input", in multiples of the input's size) and the bytes
+// it allocates in all ("alloc/input"). Every allocation of the process is counted, the markdown
+// and regular-expression libraries' included.
 
+#include "Vellum/export/Formatter.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
 #include "bench/Vellum/BenchDocument.hpp"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <string>
+
+// Counting allocator: the C library's own functions underneath, the usable size of each block
+// added while it lives.
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* pointer, std::size_t size);
+void* __libc_memalign(std::size_t alignment, std::size_t size);
+void __libc_free(void* pointer);
+}
+
+namespace {
+
+std::atomic<std::int64_t> liveBytes{0};
+std::atomic<std::int64_t> peakBytes{0};
+std::atomic<std::int64_t> allocatedBytes{0};
+
+void noteAllocated(void* pointer) {
+    if (pointer == nullptr) {
+        return;
+    }
+    const auto size = static_cast<std::int64_t>(malloc_usable_size(pointer));
+    allocatedBytes.fetch_add(size, std::memory_order_relaxed);
+    const std::int64_t live = liveBytes.fetch_add(size, std::memory_order_relaxed) + size;
+    std::int64_t peak = peakBytes.load(std::memory_order_relaxed);
+    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
+    }
+}
+
+void noteFreed(void* pointer) {
+    if (pointer != nullptr) {
+        liveBytes.fetch_sub(static_cast<std::int64_t>(malloc_usable_size(pointer)),
+                            std::memory_order_relaxed);
+    }
+}
+
+} // namespace
+
+extern "C" {
+void* malloc(std::size_t size) {
+    void* const pointer = __libc_malloc(size);
+    noteAllocated(pointer);
+    return pointer;
+}
+void* calloc(std::size_t count, std::size_t size) {
+    void* const pointer = __libc_calloc(count, size);
+    noteAllocated(pointer);
+    return pointer;
+}
+void* realloc(void* old, std::size_t size) {
+    noteFreed(old);
+    void* const pointer = __libc_realloc(old, size);
+    noteAllocated(pointer != nullptr || size == 0 ? pointer : old);
+    return pointer;
+}
+void free(void* pointer) {
+    noteFreed(pointer);
+    __libc_free(pointer);
+}
+void* memalign(std::size_t alignment, std::size_t size) {
+    void* const pointer = __libc_memalign(alignment, size);
+    noteAllocated(pointer);
+    return pointer;
+}
+void* aligned_alloc(std::size_t alignment, std::size_t size) {
+    return memalign(alignment, size);
+}
+int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
+    void* const pointer = memalign(alignment, size);
+    if (pointer == nullptr) {
+        return 12; // ENOMEM
+    }
+    *out = pointer;
+    return 0;
+}
+}
 
 namespace {
 
@@ -106,6 +194,154 @@ void BM_BlockRunsAllLevels(benchmark::State& state) {
     state.counters["blocks"] = static_cast<double>(blocks);
 }
 BENCHMARK(BM_BlockRunsAllLevels)->Unit(benchmark::kMillisecond);
+
+// The hostile shapes, each about a megabyte (deep nesting less: its levels are what costs).
+enum Shape : std::int64_t {
+    tableRows,
+    listItems,
+    deepQuotes,
+    deepLists,
+    colons,
+    formulas,
+    longLine,
+    linkLine
+};
+
+const std::string& shapeText(std::int64_t shape) {
+    static const std::array<std::string, 8> texts = [] {
+        std::array<std::string, 8> made;
+        made[tableRows] = "| a | b |\n|---|---|\n";
+        made[listItems].reserve(1 << 20);
+        for (int row = 0; row < 100'000; ++row) {
+            made[tableRows] += "| x" + std::to_string(row % 10) + " | y |\n";
+            made[listItems] += "- item " + std::to_string(row % 100) + "\n";
+        }
+        made[deepQuotes] = std::string(100'000, '>') + " deep\n";
+        for (int level = 0; level < 50'000; ++level) {
+            made[deepLists] += "- ";
+        }
+        made[deepLists] += "deep\n";
+        made[colons] = std::string(1 << 20, ':');
+        for (std::size_t at = 0; at < (1U << 20); at += 4) {
+            made[formulas] += "$x$ ";
+        }
+        while (made[longLine].size() < (1U << 20)) {
+            made[longLine] += "lorem *ipsum* dolor amet ";
+        }
+        // Emphasis and links together cost the underlying parser more than linear time: a
+        // tenth of the size shows it.
+        while (made[linkLine].size() < (1U << 20) / 10) {
+            made[linkLine] += "lorem *ipsum* dolor [sit](a.md) amet ";
+        }
+        return made;
+    }();
+    return texts.at(static_cast<std::size_t>(shape));
+}
+
+const char* shapeName(std::int64_t shape) {
+    static constexpr std::array<const char*, 8> names = {
+        "100k table rows", "100k list items", "100k nested quotes", "50k nested lists",
+        "1 MB of ':'",     "1 MB of '$x$ '",  "1 MB line",          "100 KB line of links"};
+    return names.at(static_cast<std::size_t>(shape));
+}
+
+// Runs `work` under the state's loop and reports its heap use against the input's size.
+template <class Work>
+void measured(benchmark::State& state, std::int64_t shape, Work work) {
+    const std::string& text = shapeText(shape);
+    std::int64_t peak = 0;
+    std::int64_t allocated = 0;
+    for (auto _ : state) {
+        const std::int64_t before = liveBytes.load();
+        peakBytes.store(before);
+        const std::int64_t allocatedBefore = allocatedBytes.load();
+        work(text);
+        peak = std::max(peak, peakBytes.load() - before);
+        allocated = allocatedBytes.load() - allocatedBefore;
+    }
+    const auto size = static_cast<double>(text.size());
+    state.SetLabel(shapeName(shape));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
+    state.counters["peak/input"] = static_cast<double>(peak) / size;
+    state.counters["alloc/input"] = static_cast<double>(allocated) / size;
+}
+
+void hostileShapes(benchmark::internal::Benchmark* benchmark) {
+    for (std::int64_t shape = tableRows; shape <= linkLine; ++shape) {
+        benchmark->Arg(shape);
+    }
+    benchmark->Unit(benchmark::kMillisecond)->Iterations(1);
+}
+
+void BM_HostileDocumentParse(benchmark::State& state) {
+    const Parser parser = Parser::markdown(std::nullopt, mathAndEmoji());
+    measured(state, state.range(0), [&](const std::string& text) {
+        benchmark::DoNotOptimize(parser.attributedString(text));
+    });
+}
+BENCHMARK(BM_HostileDocumentParse)->Apply(hostileShapes);
+
+void BM_HostileInlineParse(benchmark::State& state) {
+    const Parser parser = Parser::inlineMarkdown(std::nullopt, mathAndEmoji());
+    measured(state, state.range(0), [&](const std::string& text) {
+        benchmark::DoNotOptimize(parser.attributedString(text));
+    });
+}
+BENCHMARK(BM_HostileInlineParse)->Apply(hostileShapes);
+
+// The underlying markdown parser alone on the same shapes, both syntaxes: what the library's own
+// passes add is the difference.
+void BM_HostileSyntaxTreeOnly(benchmark::State& state) {
+    MarkdownParsingOptions options;
+    if (state.range(1) != 0) {
+        options.interpretedSyntax =
+            MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace;
+    }
+    measured(state, state.range(0),
+             [&](const std::string& text) { platform::parseMarkdownSyntaxOnly(text, options); });
+}
+BENCHMARK(BM_HostileSyntaxTreeOnly)
+    ->ArgsProduct({{tableRows, listItems, deepQuotes, deepLists, colons, formulas, longLine,
+                    linkLine},
+                   {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// The pattern pass alone, math and emoji on, over the text as one plain run.
+void BM_HostilePatternPass(benchmark::State& state) {
+    const Parser parser = Parser::markdown(std::nullopt, mathAndEmoji());
+    const AttributedString plain(shapeText(state.range(0)));
+    measured(state, state.range(0), [&](const std::string&) {
+        benchmark::DoNotOptimize(parser.processor().processPatterns(plain));
+    });
+}
+BENCHMARK(BM_HostilePatternPass)
+    ->Arg(colons)
+    ->Arg(formulas)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// Each export from a fresh formatter over the parsed document, tree built included.
+void BM_HostileHTMLExport(benchmark::State& state) {
+    const AttributedString parsed =
+        Parser::markdown(std::nullopt, mathAndEmoji()).attributedString(shapeText(state.range(0)));
+    measured(state, state.range(0), [&](const std::string&) {
+        const vellum::Formatter formatter(parsed);
+        benchmark::DoNotOptimize(formatter.html());
+    });
+}
+BENCHMARK(BM_HostileHTMLExport)->Apply(hostileShapes);
+
+void BM_HostilePlainTextExport(benchmark::State& state) {
+    const AttributedString parsed =
+        Parser::markdown(std::nullopt, mathAndEmoji()).attributedString(shapeText(state.range(0)));
+    measured(state, state.range(0), [&](const std::string&) {
+        const vellum::Formatter formatter(parsed);
+        benchmark::DoNotOptimize(formatter.plainText());
+    });
+}
+BENCHMARK(BM_HostilePlainTextExport)->Apply(hostileShapes);
 
 } // namespace
 
