@@ -1,0 +1,67 @@
+#pragma once
+
+// A document, or the inside of a container block, as its blocks: the text is split wherever the
+// block just below `parent` changes, and each block is shown by the view of its kind. Quotes and
+// list items list their own children the same way, so the document renders recursively.
+
+#include "platform/foundation/AttributedString.hpp"
+#include "platform/foundation/PresentationIntent.hpp"
+#include "platform/ui/UI.hpp"
+
+#include <optional>
+#include <string>
+
+namespace vellum::structured {
+
+using IntentType = platform::PresentationIntent::IntentType;
+
+class BlockContent {
+public:
+    BlockContent(std::optional<IntentType> parent, platform::AttributedSubstring content)
+        : parent_(std::move(parent))
+        , content_(std::move(content)) {}
+    BlockContent(std::optional<IntentType> parent, const platform::AttributedString& content)
+        : BlockContent(std::move(parent), content.slice()) {}
+
+    [[nodiscard]] platform::ui::AnyView body() const;
+    friend bool operator==(const BlockContent&, const BlockContent&) = default;
+
+private:
+    std::optional<IntentType> parent_;
+    platform::AttributedSubstring content_;
+};
+
+// One block, shown by the view its intent asks for.
+class Block {
+public:
+    Block(std::optional<IntentType> intent, platform::AttributedSubstring content)
+        : intent_(std::move(intent))
+        , content_(std::move(content)) {}
+
+    [[nodiscard]] platform::ui::AnyView body() const;
+    friend bool operator==(const Block&, const Block&) = default;
+
+private:
+    std::optional<IntentType> intent_;
+    platform::AttributedSubstring content_;
+};
+
+// The presentation intent all runs of `content` share; nothing when they differ or have none.
+[[nodiscard]] std::optional<platform::PresentationIntent>
+uniformPresentationIntent(const platform::AttributedSubstring& content);
+
+// How deep in lists a block with `intent` stands: the number of lists that enclose it.
+[[nodiscard]] int indentationLevel(const platform::PresentationIntent& intent);
+// The level of the intent all runs share (0 when they share none): for blocks of inline text.
+[[nodiscard]] int sharedIndentationLevel(const platform::AttributedSubstring& content);
+// The level of the first run's intent (0 without runs or intent): for container blocks.
+[[nodiscard]] int firstRunIndentationLevel(const platform::AttributedSubstring& content);
+
+// Whether `content` is a paragraph of nothing but one display formula (white space aside).
+[[nodiscard]] bool isLoneMath(const platform::AttributedSubstring& content);
+
+// A block's inline text as its style's label: the environment's inline style applied, drawn as
+// one text fragment.
+[[nodiscard]] platform::ui::AnyView inlineLabel(platform::AttributedString text);
+
+} // namespace vellum::structured

@@ -1,0 +1,71 @@
+#pragma once
+
+// The blocks of one level of a document, one above the other. Each block says how much room it
+// wants above and below itself (its style's block spacing); between two neighbours goes the larger
+// of the two facing wishes, or the ordinary spacing between two views when neither states one.
+// Inside a list every block takes the list item spacing instead of its own wish. Horizontally a
+// block sits by the text alignment, or by its own when it states one.
+
+#include "Vellum/style/BlockSpacing.hpp"
+#include "platform/ui/UI.hpp"
+
+#include <any>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace vellum::structured {
+
+// The horizontal placement a block asks for in place of the stack's text alignment.
+struct BlockAlignmentKey {
+    using Value = std::optional<platform::ui::TextAlignment>;
+    static Value defaultValue() { return std::nullopt; }
+};
+
+class BlockVStack {
+public:
+    // `content`'s subviews (a for-each of blocks, usually) are the blocks, each keeping its own
+    // identity.
+    explicit BlockVStack(platform::ui::AnyView content)
+        : content_(std::move(content)) {}
+
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
+
+private:
+    platform::ui::AnyView content_;
+};
+
+// The layout of the stack, exposed for its tests: block spacings come from each subview's
+// BlockSpacingKey layout value, alignments from its BlockAlignmentKey.
+class BlockVStackLayout final : public platform::ui::Layout {
+public:
+    explicit BlockVStackLayout(platform::ui::TextAlignment textAlignment)
+        : textAlignment_(textAlignment) {}
+
+    struct Cache {
+        // Between subview i and i + 1.
+        std::vector<double> spacings;
+    };
+
+    [[nodiscard]] platform::Size sizeThatFits(platform::ui::ProposedViewSize proposal,
+                                              platform::ui::LayoutSubviews subviews,
+                                              std::any& cache) const override;
+    void placeSubviews(platform::Rect bounds, platform::ui::ProposedViewSize proposal,
+                       platform::ui::LayoutSubviews subviews, std::any& cache) const override;
+    [[nodiscard]] std::any makeCache(platform::ui::LayoutSubviews subviews) const override;
+    [[nodiscard]] bool equals(const platform::ui::Layout& other) const override;
+    [[nodiscard]] std::optional<platform::ui::ProposedViewSize>
+    expectedSubviewProposal(platform::ui::ProposedViewSize proposal) const override {
+        return platform::ui::ProposedViewSize(proposal.width, std::nullopt);
+    }
+
+    // The space between two neighbours with these spacings: the larger stated facing side, else
+    // the views' own spacing.
+    [[nodiscard]] static double spacing(const platform::ui::LayoutSubview& upper,
+                                        const platform::ui::LayoutSubview& lower);
+
+private:
+    platform::ui::TextAlignment textAlignment_;
+};
+
+} // namespace vellum::structured

@@ -1,0 +1,61 @@
+#pragma once
+
+// The text of a code block, coloured by the tokens of its language. The code shows at once in the
+// theme's foreground colour; the shared tokenizer runs off the main thread, once per content, and
+// the coloured text replaces the plain one when it answers. A change of colour scheme or font
+// recolours the tokens already in hand without tokenizing again. Drawn as a text fragment, so code
+// selects and copies as any text does.
+
+#include "Vellum/highlighting/CodeToken.hpp"
+#include "Vellum/highlighting/HighlighterTheme.hpp"
+#include "platform/foundation/AttributedString.hpp"
+#include "platform/observation/ObservationRegistrar.hpp"
+#include "platform/ui/UI.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vellum {
+
+class HighlightedTextFragment {
+public:
+    // The tokens in hand and the text made of them; lives as long as the view's identity. Views
+    // that read it are invalidated only when a value really changes.
+    class Model {
+    public:
+        [[nodiscard]] const std::vector<CodeToken>& tokens() const { return tokens_.get(); }
+        void setTokens(std::vector<CodeToken> tokens) { tokens_.set(std::move(tokens)); }
+        [[nodiscard]] const std::optional<platform::AttributedString>& highlightedCode() const {
+            return highlightedCode_.get();
+        }
+        void setHighlightedCode(std::optional<platform::AttributedString> code) {
+            highlightedCode_.set(std::move(code));
+        }
+
+    private:
+        enum class Property : std::uint8_t { tokens, highlightedCode };
+        platform::ObservationRegistrar registrar_;
+        platform::Observed<std::vector<CodeToken>> tokens_{registrar_, Property::tokens};
+        platform::Observed<std::optional<platform::AttributedString>> highlightedCode_{
+            registrar_, Property::highlightedCode};
+    };
+
+    HighlightedTextFragment(platform::AttributedSubstring content,
+                            std::optional<std::string> languageHint, HighlighterTheme theme)
+        : content_(std::move(content))
+        , languageHint_(std::move(languageHint))
+        , theme_(std::move(theme)) {}
+
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
+    friend bool operator==(const HighlightedTextFragment&,
+                           const HighlightedTextFragment&) = default;
+
+private:
+    platform::AttributedSubstring content_;
+    std::optional<std::string> languageHint_;
+    HighlighterTheme theme_;
+};
+
+} // namespace vellum

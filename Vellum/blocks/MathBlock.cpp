@@ -1,0 +1,47 @@
+#include "Vellum/blocks/MathBlock.hpp"
+
+#include "Vellum/attachments/MathAttachment.hpp"
+#include "Vellum/attachments/VellumAttributes.hpp"
+#include "Vellum/blocks/BlockContent.hpp"
+#include "Vellum/blocks/BlockVStack.hpp"
+#include "Vellum/style/ResolvedStyle.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/text/MathProperties.hpp"
+#include "platform/foundation/Unicode.hpp"
+
+namespace vellum::structured {
+
+namespace ui = platform::ui;
+
+namespace {
+
+ui::AnyView formulaBlock(ui::ViewContext& context, platform::AttributedString text, int level) {
+    BlockStyleConfiguration configuration;
+    configuration.label = ConfigurationContent(inlineLabel(std::move(text)));
+    configuration.indentationLevel = level;
+    const MathProperties math = context.environment<MathPropertiesKey>();
+    return ui::AnyView(ResolvedParagraphStyle(paragraphStyle(context.environment()), configuration))
+        .layoutValue<BlockAlignmentKey>(math.textAlignment);
+}
+
+} // namespace
+
+ui::AnyView MathBlock::body(ui::ViewContext& context) const {
+    return formulaBlock(context, platform::AttributedString(content_),
+                        sharedIndentationLevel(content_));
+}
+
+MathCodeBlock::MathCodeBlock(const platform::AttributedSubstring& content)
+    : indentationLevel_(sharedIndentationLevel(content)) {
+    const std::string latex(platform::unicode::trimmingWhitespaceAndNewlines(content.characters()));
+    platform::AttributeContainer attributes;
+    setAttachment(attributes,
+                  AnyAttachment(MathAttachment(latex, MathAttachment::DisplayStyle::block)));
+    content_ = platform::AttributedString("\xEF\xBF\xBC", std::move(attributes)); // U+FFFC
+}
+
+ui::AnyView MathCodeBlock::body(ui::ViewContext& context) const {
+    return formulaBlock(context, content_, indentationLevel_);
+}
+
+} // namespace vellum::structured

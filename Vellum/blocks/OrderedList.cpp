@@ -1,0 +1,84 @@
+#include "Vellum/blocks/OrderedList.hpp"
+
+#include "Vellum/blocks/BlockVStack.hpp"
+#include "Vellum/markdown/BlockRuns.hpp"
+#include "Vellum/style/ListItemSpacing.hpp"
+#include "Vellum/style/ResolvedStyle.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/text/TextEnvironmentValues.hpp"
+
+namespace vellum::structured {
+
+namespace ui = platform::ui;
+using ui::AnyView;
+using Kind = platform::PresentationIntent::Kind;
+
+namespace {
+
+struct OrderedListItem {
+    std::optional<IntentType> intent;
+    platform::AttributedSubstring content;
+    std::optional<double> markerWidth;
+
+    AnyView body(ui::ViewContext& context) const {
+        const int level = firstRunIndentationLevel(content);
+        // The number as the markdown gave it; the list does not count.
+        const int ordinal = intent && intent->kind() == Kind::listItem ? intent->ordinal() : 0;
+        OrderedListMarkerConfiguration markerConfiguration;
+        markerConfiguration.indentationLevel = level;
+        markerConfiguration.ordinal = ordinal;
+        // Measured at its natural width, then shown at the list's common width, trailing.
+        const AnyView marker =
+            AnyView(ResolvedOrderedListMarker(orderedListMarker(context.environment()),
+                                              markerConfiguration))
+                .background(ui::GeometryReader([](const ui::GeometryProxy& proxy) {
+                    return AnyView(platform::Color::clear())
+                        .preference<OrderedList::MarkerWidthKey>(proxy.size().width);
+                }))
+                .frame(markerWidth, std::nullopt, ui::Alignment::trailing());
+
+        ListItemStyleConfiguration configuration;
+        configuration.marker = ConfigurationContent(marker);
+        configuration.block = ConfigurationContent(BlockContent(intent, content));
+        configuration.indentationLevel = level;
+        return ResolvedListItemStyle(listItemStyle(context.environment()),
+                                     std::move(configuration));
+    }
+
+    friend bool operator==(const OrderedListItem&, const OrderedListItem&) = default;
+};
+
+} // namespace
+
+void OrderedList::MarkerWidthKey::reduce(Value& value, Value next) {
+    value = maxOfOptionals({value, next});
+}
+
+AnyView withListItemSpacing(AnyView stack, ui::ViewContext& context) {
+    const BlockSpacing spacing = context.environment<ListItemSpacingKey>().resolve(
+        TextEnvironmentValues(context.environment()));
+    return stack.environment<ResolvedListItemSpacingKey>(spacing)
+        .environment<ListItemSpacingEnabledKey>(true);
+}
+
+AnyView OrderedList::body(ui::ViewContext& context) const {
+    const ui::State<std::optional<double>> markerWidth =
+        context.state<std::optional<double>>(std::nullopt);
+    const std::vector<BlockRuns::BlockRun> items = BlockRuns(content_, intent_).elements();
+    const AnyView stack =
+        AnyView(BlockVStack(ui::ForEach::range(
+                    static_cast<int>(items.size()),
+                    [&items, content = content_, width = *markerWidth](int index) {
+                        const BlockRuns::BlockRun& item = items[static_cast<std::size_t>(index)];
+                        return AnyView(OrderedListItem{item.intent, content[item.range], width});
+                    })))
+            .onPreferenceChange<MarkerWidthKey>(
+                [markerWidth](const std::optional<double>& width) { markerWidth.set(width); })
+            // The widths stop here: an enclosing list aligns its own markers only, not those of
+            // the lists nested in its items.
+            .transformPreference<MarkerWidthKey>(
+                [](std::optional<double>& width) { width = std::nullopt; });
+    return withListItemSpacing(stack, context);
+}
+
+} // namespace vellum::structured

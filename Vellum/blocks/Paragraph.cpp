@@ -1,0 +1,16 @@
+#include "Vellum/blocks/Paragraph.hpp"
+
+#include "Vellum/blocks/BlockContent.hpp"
+#include "Vellum/style/ResolvedStyle.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
+
+namespace vellum::structured {
+
+platform::ui::AnyView Paragraph::body(platform::ui::ViewContext& context) const {
+    BlockStyleConfiguration configuration;
+    configuration.label = ConfigurationContent(inlineLabel(platform::AttributedString(content_)));
+    configuration.indentationLevel = sharedIndentationLevel(content_);
+    return ResolvedParagraphStyle(paragraphStyle(context.environment()), std::move(configuration));
+}
+
+} // namespace vellum::structured

@@ -1,0 +1,65 @@
+#include "Vellum/blocks/StructuredText.hpp"
+
+#include "Vellum/attachments/WithAttachments.hpp"
+#include "Vellum/blocks/BlockContent.hpp"
+#include "Vellum/blocks/TextSelectionPassThrough.hpp"
+#include "Vellum/inline/TextFragment.hpp"
+
+#include <exception>
+
+namespace vellum {
+
+using platform::AttributedString;
+using platform::ui::AnyView;
+
+namespace {
+
+platform::MarkdownParsingOptions documentOptions() {
+    platform::MarkdownParsingOptions options;
+    options.allowsExtendedAttributes = false;
+    options.interpretedSyntax = platform::MarkdownParsingOptions::InterpretedSyntax::full;
+    options.failurePolicy = platform::MarkdownParsingOptions::FailurePolicy::throwError;
+    options.languageCode = std::nullopt;
+    return options;
+}
+
+} // namespace
+
+StructuredText::StructuredText(
+    std::string markdown, std::optional<platform::URL> baseURL,
+    std::vector<AttributedStringMarkdownParser::SyntaxExtension> syntaxExtensions)
+    : markup_(std::move(markdown))
+    , parser_(std::make_shared<const AttributedStringMarkdownParser>(
+          std::move(baseURL), documentOptions(), std::move(syntaxExtensions))) {}
+
+AttributedString StructuredText::parse(const MarkupParser& parser, std::string_view markup) {
+    try {
+        return parser.attributedString(markup);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+AnyView StructuredText::body(platform::ui::ViewContext& context) const {
+    const platform::ui::State<AttributedString> attributedString =
+        context.state<AttributedString>(AttributedString());
+    return AnyView(WithAttachments(*attributedString,
+                                   [](const AttributedString& resolved) {
+                                       return AnyView(
+                                                  structured::BlockContent(std::nullopt, resolved))
+                                           .modifier(structured::TextSelectionInteraction())
+                                           .modifier(structured::TextSelectionCoordination());
+                                   }))
+        .coordinateSpace(textContainerSpace)
+        .onChange<std::string>(
+            markup_,
+            [attributedString, parser = parser_](const std::string& /*old*/,
+                                                 const std::string& markup) {
+                attributedString.set(parse(*parser, markup));
+            },
+            true)
+        // A line limit of the host is meant for its own texts, not to cut the blocks short.
+        .lineLimit(std::nullopt);
+}
+
+} // namespace vellum
