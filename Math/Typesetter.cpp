@@ -244,7 +244,24 @@ CGFloat Typesetter::lineWidth(const AttributedLine& line) {
     if (line.empty()) {
         return 0;
     }
-    return styleFont().glyphFont().shape(line.text(), line.kerns()).width;
+    // The pending line is measured once after an atom is added (does it need wrapping?) and
+    // again, unchanged, before the next one (would the next one fit?): shaping is most of the
+    // cost of breaking lines, and comparing the text is far cheaper than shaping it again.
+    const PlatformFont& font = styleFont();
+    const auto sameKerns = [&line, this] {
+        const auto& kerns = line.kerns();
+        return std::equal(kerns.begin(), kerns.end(), measuredKerns_.begin(), measuredKerns_.end(),
+                          [](const auto& a, const auto& b) {
+                              return a.utf16Offset == b.utf16Offset && a.points == b.points;
+                          });
+    };
+    if (measuredFont_ != font.font() || line.text() != measuredText_ || !sameKerns()) {
+        measuredFont_ = font.font();
+        measuredText_ = line.text();
+        measuredKerns_ = line.kerns();
+        measuredWidth_ = font.glyphFont().shape(line.text(), line.kerns()).width;
+    }
+    return measuredWidth_;
 }
 
 // MARK: Main loop

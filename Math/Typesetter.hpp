@@ -197,6 +197,11 @@ private:
     void startNewLine();
 
     std::shared_ptr<const PlatformFont> styleFont_;
+    // The text lineWidth measured last, in which font, and its width.
+    std::optional<Font> measuredFont_;
+    std::string measuredText_;
+    std::vector<platform::ExtraSpace> measuredKerns_;
+    CGFloat measuredWidth_ = 0;
     // The lowest ink of the nodes before linesAboveCounted_ (all on finished lines).
     CGFloat linesAboveFloor_ = std::numeric_limits<CGFloat>::infinity();
     std::size_t linesAboveCounted_ = 0;

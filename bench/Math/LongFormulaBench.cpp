@@ -4,9 +4,9 @@
 //  - BM_TypesetSums: 100 KB of "a+b=" (50,000 atoms in one text run), without a width and at 400
 //    points, where it breaks into some thousand lines.
 //  - BM_TypesetLetters: 100 KB of letters (one fused run of 100,000 characters) at 400 points.
-//  - BM_CacheBytesAfterLongFormulas: 60 distinct formulas of 100 KB through one provider with
-//    its default limits; reports what the caches estimate they hold and how much heap they
-//    really keep.
+//  - BM_CacheBytesAfterLongFormulas: 60 distinct formulas of 100 KB (no width) through one
+//    provider with its default limits; reports what the caches estimate they hold and how much
+//    heap they really keep.
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayProvider.hpp"
@@ -81,7 +81,7 @@ void BM_CacheBytesAfterLongFormulas(benchmark::State& state) {
             for (int i = 0; i < 60; ++i) {
                 // Distinct texts: each is parsed and typeset anew.
                 const auto root = provider.displayNode(body + std::to_string(i), kFont,
-                                                       Math::Style::Level::display, 1600);
+                                                       Math::Style::Level::display, 0);
                 benchmark::DoNotOptimize(root);
             }
             estimated = provider.displayNodeBytes() + provider.atomListBytes();
