@@ -38,10 +38,10 @@ TEST(MathExtensionTest, SingleAndDoubleDollarsMakeInlineAndBlockFormulas) {
     EXPECT_EQ(formulas(math("$x$")), (Formulas{{"x", Style::inline_}}));
     EXPECT_EQ(formulas(math("$$x$$")), (Formulas{{"x", Style::block}}));
     EXPECT_EQ(formulas(math("$ $")), (Formulas{{" ", Style::inline_}}));
-    // Markdown takes a backslash before a dollar sign as an escape, so the LaTeX escape is
-    // written with two backslashes; the formula keeps the one that reaches it.
-    EXPECT_EQ(formulas(math("$a\\\\$b$")), (Formulas{{"a\\$b", Style::inline_}}));
-    EXPECT_EQ(formulas(math("$a\\$b$")), (Formulas{{"a", Style::inline_}}));
+    // The LaTeX is as written: a backslash before a dollar sign is LaTeX's escape, not
+    // markdown's, and two backslashes stay two.
+    EXPECT_EQ(formulas(math("$a\\$b$")), (Formulas{{"a\\$b", Style::inline_}}));
+    EXPECT_EQ(formulas(math("$a\\\\$b$")), (Formulas{{"a\\\\$b", Style::inline_}}));
     // A block formula keeps its line breaks.
     EXPECT_EQ(formulas(math("$$a\nb$$")), (Formulas{{"a\nb", Style::block}}));
     EXPECT_EQ(math("Costs $5 and $6").characters(), "Costs \xEF\xBF\xBC"
