@@ -2,14 +2,17 @@
 
 #include "Vellum/style/DefaultTheme.hpp"
 #include "Vellum/style/FirstTextCenterAlignment.hpp"
+#include "Vellum/style/OverflowContainer.hpp"
 #include "Vellum/style/StyleSetModifiers.hpp"
 #include "Vellum/text/FontScaledView.hpp"
 #include "platform/ui/Containers.hpp"
 #include "platform/ui/Shapes.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <limits>
+#include <utility>
 
 namespace vellum::structured {
 
@@ -95,19 +98,35 @@ AnyView DefaultListItemStyle::makeBody(ui::ViewContext& /*context*/,
         });
 }
 
-AnyView DefaultTableStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView DefaultTableStyle::makeBody(ui::ViewContext& context,
                                     const TableStyleConfiguration& configuration) const {
-    const AnyView view = styleset::blockSpacingEm(configuration.label.content, 1.6, 1.6);
+    AnyView view = vellum(configuration.label.content).tableCellSpacing(tableOutset, tableOutset);
+    view = styleset::blockSpacingEm(view, 1.6, 1.6);
+    const platform::Color border = defaultTableBorder().resolve(context.environment());
+    view = vellum(view).tableOverlay(
+        [border](const TableLayout& layout) { return tableGrid(layout, border); });
     return view.padding(tableOutset);
 }
 
-AnyView OverflowTableStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView OverflowTableStyle::makeBody(ui::ViewContext& context,
                                      const TableStyleConfiguration& configuration) const {
-    // Wrapped, the table fits its container and sets no minimum width.
-    AnyView view = configuration.label.content.fixedSize(false, true);
-    ui::FlexibleFrame leading;
-    leading.alignment = ui::Alignment::leading();
-    view = view.frame(leading).padding(tableOutset);
+    const platform::Color border = defaultTableBorder().resolve(context.environment());
+    AnyView view =
+        overflowContainer([label = configuration.label.content, relativeWidth = relativeWidth,
+                           border](const OverflowState& state) {
+            // Scrolled, the table is laid out wider than what shows of it; wrapped (or before the
+            // visible width is known) it fits its container and sets no minimum width.
+            ui::FlexibleFrame frame;
+            frame.alignment = ui::Alignment::leading();
+            if (state.isScroll() && state.containerWidth()) {
+                frame.minWidth = *state.containerWidth() * relativeWidth;
+            }
+            AnyView table = label.fixedSize(false, true).frame(frame);
+            table = vellum(table).tableOverlay(
+                [border](const TableLayout& layout) { return tableGrid(layout, border); });
+            return table.padding(tableOutset);
+        });
+    view = vellum(view).tableCellSpacing(tableOutset, tableOutset);
     return styleset::blockSpacingEm(view, 1.6, 1.6);
 }
 
@@ -151,6 +170,59 @@ std::vector<platform::Rect> tableGridGaps(std::span<const platform::Rect> rows,
         }
     }
     return gaps;
+}
+
+AnyView tableGrid(const TableLayout& layout, platform::Color color) {
+    std::vector<platform::Rect> rows;
+    std::vector<platform::Rect> columns;
+    for (const int row : layout.rowIndices()) {
+        rows.push_back(layout.rowBounds(row));
+    }
+    for (const int column : layout.columnIndices()) {
+        columns.push_back(layout.columnBounds(column));
+    }
+    return tableFill(tableGridGaps(rows, columns, layout.bounds()), color);
+}
+
+namespace {
+
+// `rect` with its edges moved to the nearest device pixel boundaries (at least one pixel across),
+// while the drawing is only scaled and moved: cells sit at fractional points, and a one-point line
+// between them would otherwise be smeared over three pixel rows at part strength.
+platform::Rect onPixels(const platform::Rect& rect, const platform::AffineTransform& t) {
+    if (t.b != 0 || t.c != 0 || t.a <= 0 || t.d <= 0) {
+        return rect;
+    }
+    const auto snap = [](double from, double to, double scale, double offset) {
+        const double low = std::round(from * scale + offset);
+        const double high = std::max(std::round(to * scale + offset), low + 1);
+        return std::pair((low - offset) / scale, (high - low) / scale);
+    };
+    const auto [x, width] = snap(rect.minX(), rect.maxX(), t.a, t.tx);
+    const auto [y, height] = snap(rect.minY(), rect.maxY(), t.d, t.ty);
+    return {x, y, width, height};
+}
+
+struct TableFill {
+    std::vector<platform::Rect> rects;
+    platform::Color color;
+
+    [[nodiscard]] AnyView body() const {
+        return ui::Canvas(
+            [rects = rects, color = color](ui::CanvasContext& canvas, platform::Size /*size*/) {
+                const platform::AffineTransform device = canvas.graphics.transform();
+                for (const platform::Rect& rect : rects) {
+                    canvas.graphics.fill(onPixels(rect, device), color);
+                }
+            });
+    }
+    friend bool operator==(const TableFill&, const TableFill&) = default;
+};
+
+} // namespace
+
+AnyView tableFill(std::vector<platform::Rect> rects, platform::Color color) {
+    return TableFill{std::move(rects), color};
 }
 
 // The shorthands of the protocols.

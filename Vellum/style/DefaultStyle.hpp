@@ -123,6 +123,14 @@ public:
                                                         std::span<const platform::Rect> columns,
                                                         platform::Rect bounds);
 
+// Rectangles filled in `color`, for a table decoration: a view that compares equal while the
+// rectangles and colour stay the same, so that a new layout pass over an unchanged table neither
+// draws it again nor lays it out again.
+[[nodiscard]] platform::ui::AnyView tableFill(std::vector<platform::Rect> rects,
+                                              platform::Color color);
+// The lines between the cells of a measured table (tableGridGaps) filled in `color`.
+[[nodiscard]] platform::ui::AnyView tableGrid(const TableLayout& layout, platform::Color color);
+
 // The complete default look; the environment's defaults are its members.
 struct DefaultStyle {
     InlineStyle inlineStyle = InlineStyle::defaultStyle();

@@ -85,14 +85,28 @@ AnyView GitHubCodeBlockStyle::makeBody(ui::ViewContext& context,
 
 AnyView GitHubTableStyle::makeBody(ui::ViewContext& context,
                                    const TableStyleConfiguration& configuration) const {
-    AnyView view = styleset::blockSpacing(configuration.label.content, BlockSpacing(0, 16));
-    view = view.padding(tableOutline);
-    // The outline is inset by half its width so the whole line lies inside the padding.
-    const ui::Shape outline([](platform::Rect rect) {
-        return platform::Path::rect(rect.insetBy(tableOutline / 2, tableOutline / 2));
+    AnyView view = vellum(configuration.label.content).tableCellSpacing(tableOutline, tableOutline);
+    view = styleset::blockSpacing(view, BlockSpacing(0, 16));
+    const platform::Color stripe = gitHubSecondaryBackground().resolve(context.environment());
+    view = vellum(view).tableBackground([stripe](const TableLayout& layout) {
+        std::vector<platform::Rect> rows;
+        std::vector<platform::Rect> columns;
+        for (const int row : layout.rowIndices()) {
+            rows.push_back(layout.rowBounds(row));
+        }
+        for (const int column : layout.columnIndices()) {
+            columns.push_back(layout.columnBounds(column));
+        }
+        return tableFill(gitHubTableStripes(rows, columns), stripe);
     });
-    return view.overlay(
-        outline.stroke(gitHubBorder().resolve(context.environment()), tableOutline));
+    const platform::Color border = gitHubBorder().resolve(context.environment());
+    view = vellum(view).tableOverlay(
+        [border](const TableLayout& layout) { return tableGrid(layout, border); });
+    view = view.padding(tableOutline);
+    // A stroked shape keeps its line inside its frame (centred half its width in), so the whole
+    // outline lies in the padding; insetting the rectangle again would move it half a point onto
+    // the cells and leave half a point blank outside it.
+    return view.overlay(ui::Rectangle().stroke(border, tableOutline));
 }
 
 AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& /*context*/,

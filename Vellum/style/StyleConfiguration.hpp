@@ -5,6 +5,7 @@
 // never kept.
 
 #include "Vellum/highlighting/HighlighterTheme.hpp"
+#include "Vellum/style/TableLayout.hpp"
 #include "platform/foundation/AttributedString.hpp"
 #include "platform/ui/View.hpp"
 
@@ -71,6 +72,10 @@ struct TableStyleConfiguration {
     using Label = ConfigurationContent;
     Label label;
     int indentationLevel = 0;
+
+    // Always the layout of no cells: a configuration is made before the table is laid out. Styles
+    // get the measured geometry from vellum(view).tableBackground or .tableOverlay.
+    [[nodiscard]] TableLayout layout() const { return {}; }
 };
 
 struct TableCellStyleConfiguration {

@@ -2,6 +2,9 @@
 
 #include "Vellum/text/FontScaleModifier.hpp"
 #include "Vellum/text/FontScaledView.hpp"
+#include "platform/ui/Containers.hpp"
+
+#include <unordered_map>
 
 namespace vellum {
 
@@ -123,6 +126,56 @@ AnyView VellumNamespace::blockSpacing(FontScaled<BlockSpacing> spacing) const {
 
 AnyView VellumNamespace::blockSpacing(BlockSpacing spacing) const {
     return base.preference<BlockSpacingKey>(spacing);
+}
+
+AnyView VellumNamespace::tableCellSpacing(std::optional<double> horizontal,
+                                          std::optional<double> vertical) const {
+    return base.preference<TableCellSpacingKey>(TableCellSpacing{horizontal, vertical});
+}
+
+namespace {
+
+// The cells' anchors resolved in a reader laid over the table, so that the layout is in the
+// coordinates of what is drawn there. Equal while the anchors and the decoration are the same:
+// the decoration is built again after every layout of the table, and a reader that differed each
+// time would be laid out again each time, for ever.
+struct TableDecorationReader {
+    TableCellBoundsKey::Value anchors;
+    std::shared_ptr<const VellumNamespace::TableDecoration> content;
+
+    [[nodiscard]] AnyView body() const {
+        return platform::ui::GeometryReader(
+            [anchors = anchors, content = content](const platform::ui::GeometryProxy& proxy) {
+                std::unordered_map<TableCellIdentifier, platform::Rect> cells;
+                cells.reserve(anchors.size());
+                for (const auto& [identifier, anchor] : anchors) {
+                    cells.emplace(identifier, proxy[anchor]);
+                }
+                return (*content)(TableLayout::makeTableLayout(cells));
+            });
+    }
+    friend bool operator==(const TableDecorationReader&, const TableDecorationReader&) = default;
+};
+
+AnyView tableDecoration(const AnyView& base, VellumNamespace::TableDecoration content,
+                        bool behind) {
+    std::function<AnyView(const TableCellBoundsKey::Value&)> make =
+        [content = std::make_shared<const VellumNamespace::TableDecoration>(std::move(content))](
+            const TableCellBoundsKey::Value& anchors) {
+            return AnyView(TableDecorationReader{anchors, content});
+        };
+    return behind ? base.backgroundPreferenceValue<TableCellBoundsKey>(std::move(make))
+                  : base.overlayPreferenceValue<TableCellBoundsKey>(std::move(make));
+}
+
+} // namespace
+
+AnyView VellumNamespace::tableBackground(TableDecoration content) const {
+    return tableDecoration(base, std::move(content), true);
+}
+
+AnyView VellumNamespace::tableOverlay(TableDecoration content) const {
+    return tableDecoration(base, std::move(content), false);
 }
 
 } // namespace vellum

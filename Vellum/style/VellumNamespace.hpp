@@ -19,12 +19,14 @@
 #include "Vellum/style/OverflowMode.hpp"
 #include "Vellum/style/StructuredTextStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/style/TableLayout.hpp"
 #include "Vellum/text/EmojiProperties.hpp"
 #include "Vellum/text/FontScaled.hpp"
 #include "Vellum/text/MathProperties.hpp"
 #include "platform/ui/View.hpp"
 
 #include <concepts>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -135,6 +137,18 @@ public:
     [[nodiscard]] platform::ui::AnyView
     blockSpacing(FontScaled<structured::BlockSpacing> spacing) const;
     [[nodiscard]] platform::ui::AnyView blockSpacing(structured::BlockSpacing spacing) const;
+
+    // The spacing a table style asks for between the cells of its grid; an absent side keeps the
+    // grid's own spacing.
+    [[nodiscard]] platform::ui::AnyView tableCellSpacing(std::optional<double> horizontal,
+                                                         std::optional<double> vertical) const;
+    // Draws what `content` makes of the table's measured geometry behind (or over) the table,
+    // filling it: the cells' bounds, reported by each cell, in the table's own coordinates. A view
+    // without a table gets the layout of no cells.
+    using TableDecoration =
+        std::function<platform::ui::AnyView(const structured::TableLayout& layout)>;
+    [[nodiscard]] platform::ui::AnyView tableBackground(TableDecoration content) const;
+    [[nodiscard]] platform::ui::AnyView tableOverlay(TableDecoration content) const;
 
 private:
     template <class K>

@@ -1,0 +1,140 @@
+#include "Vellum/blocks/Table.hpp"
+
+#include "Vellum/blocks/TableCell.hpp"
+#include "Vellum/markdown/BlockRuns.hpp"
+#include "Vellum/style/ResolvedStyle.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
+#include "platform/foundation/AttributeScope.hpp"
+#include "platform/ui/Containers.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace vellum::structured {
+
+namespace {
+
+namespace ui = platform::ui;
+using platform::AttributedSubstring;
+using platform::PresentationIntent;
+using IntentAttribute =
+    platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
+
+// The nesting depth of a block: the lists and quotes around it.
+int indentationLevel(const PresentationIntent& intent) {
+    return static_cast<int>(std::ranges::count_if(intent.components(), [](const auto& component) {
+        const PresentationIntent::Kind kind = component.kind();
+        return kind == PresentationIntent::Kind::orderedList ||
+               kind == PresentationIntent::Kind::unorderedList ||
+               kind == PresentationIntent::Kind::blockQuote;
+    }));
+}
+
+// The table's level is that of its first run: all runs of a table share the blocks around it.
+int firstRunIndentationLevel(const AttributedSubstring& content) {
+    const platform::AttributedString::Runs runs = content.runs();
+    if (runs.empty()) {
+        return 0;
+    }
+    const PresentationIntent* intent = runs[0].get<IntentAttribute>();
+    return intent != nullptr ? indentationLevel(*intent) : 0;
+}
+
+ui::HorizontalAlignment columnAlignment(const std::vector<Table::TableColumn>& columns,
+                                        std::size_t column) {
+    if (column >= columns.size()) {
+        return ui::HorizontalAlignment::leading();
+    }
+    switch (columns[column].alignment) {
+    case PresentationIntent::TableColumnAlignment::center:
+        return ui::HorizontalAlignment::center();
+    case PresentationIntent::TableColumnAlignment::right:
+        return ui::HorizontalAlignment::trailing();
+    case PresentationIntent::TableColumnAlignment::left:
+        break;
+    }
+    return ui::HorizontalAlignment::leading();
+}
+
+// The column a cell was written in, if its intent says so and that column lies after the cells
+// already placed and within the row; else the next column. Bounded by the row's own size, so a
+// made-up column index cannot make the row any longer than its cells and the table's columns.
+std::size_t cellColumn(const std::optional<Table::IntentType>& intent, std::size_t next,
+                       std::size_t limit) {
+    if (intent && intent->kind() == PresentationIntent::Kind::tableCell) {
+        const int written = intent->columnIndex();
+        if (written >= 0 && static_cast<std::size_t>(written) >= next &&
+            static_cast<std::size_t>(written) < limit) {
+            return static_cast<std::size_t>(written);
+        }
+    }
+    return next;
+}
+
+} // namespace
+
+Table::Rows Table::rows(const AttributedSubstring& content, const std::optional<IntentType>& intent,
+                        std::size_t columnCount) {
+    const BlockRuns rowRuns(content, intent);
+    Rows rows;
+    rows.reserve(rowRuns.size() + 1);
+    // An empty header row has no text and so no runs: the first run is then a body row.
+    const AttributedSubstring empty = content[{content.startIndex(), content.startIndex()}];
+    if (!rowRuns.empty()) {
+        const std::optional<IntentType>& first = rowRuns[0].intent;
+        if (first && first->kind() == PresentationIntent::Kind::tableRow) {
+            rows.emplace_back(columnCount, empty);
+        }
+    }
+    for (const BlockRuns::BlockRun& rowRun : rowRuns) {
+        const AttributedSubstring rowText = content[rowRun.range];
+        const BlockRuns cellRuns(rowText, rowRun.intent);
+        const std::size_t limit = std::max(columnCount, cellRuns.size());
+        std::vector<AttributedSubstring>& cells = rows.emplace_back();
+        cells.reserve(limit);
+        for (const BlockRuns::BlockRun& cellRun : cellRuns) {
+            const std::size_t column = cellColumn(cellRun.intent, cells.size(), limit);
+            const AttributedSubstring gap =
+                rowText[{cellRun.range.lowerBound, cellRun.range.lowerBound}];
+            cells.resize(column, gap);
+            cells.push_back(rowText[cellRun.range]);
+        }
+        const AttributedSubstring end = rowText[{rowText.endIndex(), rowText.endIndex()}];
+        if (cells.size() < columnCount) {
+            cells.resize(columnCount, end);
+        }
+    }
+    return rows;
+}
+
+ui::AnyView Table::body(ui::ViewContext& context) const {
+    const ui::State<TableCellSpacing> spacing = context.state<TableCellSpacing>({});
+    const Rows cells = rows(content_, intent_, columns_.size());
+    std::vector<ui::AnyView> gridRows;
+    gridRows.reserve(cells.size());
+    for (std::size_t r = 0; r < cells.size(); ++r) {
+        std::vector<ui::AnyView> row;
+        row.reserve(cells[r].size());
+        for (std::size_t c = 0; c < cells[r].size(); ++c) {
+            row.push_back(
+                ui::AnyView(TableCell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)}))
+                    .gridColumnAlignment(columnAlignment(columns_, c)));
+        }
+        gridRows.emplace_back(ui::GridRow(std::nullopt, std::move(row)));
+    }
+    const ui::AnyView grid = ui::Grid(ui::Alignment::center(), spacing->horizontal,
+                                      spacing->vertical, std::move(gridRows));
+    TableStyleConfiguration configuration;
+    configuration.label = ConfigurationContent(grid);
+    configuration.indentationLevel = firstRunIndentationLevel(content_);
+    return ui::AnyView(
+               ResolvedTableStyle(tableStyle(context.environment()), std::move(configuration)))
+        .onPreferenceChange<TableCellSpacingKey>(
+            [spacing](const TableCellSpacing& published) { spacing.set(published); })
+        // The cells' bounds are this table's; they would only be merged, to no use, with those
+        // of every other table of the document on their way up.
+        .transformPreference<TableCellBoundsKey>(
+            [](TableCellBoundsKey::Value& bounds) { bounds.clear(); });
+}
+
+} // namespace vellum::structured

@@ -1,0 +1,34 @@
+#pragma once
+
+// One cell of a table: its inline text in the environment's table cell style, reporting its bounds
+// under its row and column so that the table's style can draw rules and fills where the cells
+// really lie.
+
+#include "Vellum/style/TableCellPreferences.hpp"
+#include "platform/foundation/AttributedString.hpp"
+#include "platform/ui/View.hpp"
+
+#include <utility>
+
+namespace vellum::structured {
+
+class TableCell {
+public:
+    using Identifier = TableCellIdentifier;
+    using Spacing = TableCellSpacing;
+    using SpacingKey = TableCellSpacingKey;
+    using BoundsKey = TableCellBoundsKey;
+
+    TableCell(platform::AttributedSubstring content, Identifier identifier)
+        : content_(std::move(content))
+        , identifier_(identifier) {}
+
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
+    friend bool operator==(const TableCell&, const TableCell&) = default;
+
+private:
+    platform::AttributedSubstring content_;
+    Identifier identifier_;
+};
+
+} // namespace vellum::structured

@@ -1,0 +1,273 @@
+// Tables from parsed markdown, in a live view tree: which cell lands in which row and column
+// (header first, empty and missing cells kept in place), how columns align their cells, and how
+// the spacing a table style publishes reaches the grid.
+
+#include "Vellum/blocks/Table.hpp"
+#include "Vellum/blocks/TableCell.hpp"
+#include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
+#include "Vellum/markdown/BlockRuns.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/style/TableCellStyle.hpp"
+#include "Vellum/style/TableLayout.hpp"
+#include "Vellum/style/TableStyle.hpp"
+#include "platform/foundation/AttributeScope.hpp"
+#include "platform/ui/UI.hpp"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using platform::AttributedString;
+using platform::PresentationIntent;
+using platform::Rect;
+using platform::ui::AnyView;
+using platform::ui::OffscreenHost;
+using platform::ui::ViewContext;
+using namespace vellum::structured;
+using IntentType = PresentationIntent::IntentType;
+using IntentAttribute =
+    platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
+
+// The first table of a parsed document, as the block dispatch builds it.
+struct ParsedTable {
+    AttributedString document;
+    std::optional<Table> table;
+    std::optional<IntentType> intent;
+};
+
+ParsedTable parse(const std::string& markdown) {
+    ParsedTable parsed;
+    parsed.document = vellum::AttributedStringMarkdownParser::markdown(
+                          std::nullopt, vellum::AttributedStringMarkdownParser::PatternOptions{})
+                          .attributedString(markdown);
+    for (const vellum::BlockRuns::BlockRun& run : vellum::BlockRuns(parsed.document)) {
+        if (run.intent && run.intent->kind() == PresentationIntent::Kind::table) {
+            parsed.intent = run.intent;
+            parsed.table.emplace(run.intent, parsed.document[run.range], run.intent->columns());
+            break;
+        }
+    }
+    return parsed;
+}
+
+std::vector<std::vector<std::string>> texts(const Table::Rows& rows) {
+    std::vector<std::vector<std::string>> result;
+    for (const auto& row : rows) {
+        auto& cells = result.emplace_back();
+        for (const auto& cell : row) {
+            cells.emplace_back(cell.characters());
+        }
+    }
+    return result;
+}
+
+// What a table style and its cells' style saw: the cells' bounds (in root coordinates, the table
+// lying at the root's origin), every cell's configuration, and the spacing the table settled on.
+struct Seen {
+    std::map<std::pair<int, int>, Rect> bounds;
+    std::vector<TableCellStyleConfiguration> cells;
+    int tableIndentation = -1;
+};
+
+// Shows the grid as it is, publishing the spacings given (in this order, as siblings) and
+// recording the cells' bounds.
+class ProbeTableStyle final : public TableStyle {
+public:
+    ProbeTableStyle(std::shared_ptr<Seen> seen, std::vector<TableCellSpacing> publish = {})
+        : seen_(std::move(seen))
+        , publish_(std::move(publish)) {}
+
+    AnyView makeBody(ViewContext& /*context*/,
+                     const TableStyleConfiguration& configuration) const override {
+        seen_->tableIndentation = configuration.indentationLevel;
+        std::vector<AnyView> layers{configuration.label.content};
+        for (const TableCellSpacing& spacing : publish_) {
+            layers.push_back(AnyView(platform::Color::clear())
+                                 .frame(0, 0)
+                                 .preference<TableCellSpacingKey>(spacing));
+        }
+        return AnyView(platform::ui::ZStack(platform::ui::Alignment::topLeading(), layers))
+            .onPreferenceChange<TableCellBoundsKey>(
+                [seen = seen_](const TableCellBoundsKey::Value& bounds) {
+                    seen->bounds.clear();
+                    for (const auto& [identifier, anchor] : bounds) {
+                        seen->bounds[{identifier.row, identifier.column}] = anchor.rootValue();
+                    }
+                });
+    }
+
+private:
+    std::shared_ptr<Seen> seen_;
+    std::vector<TableCellSpacing> publish_;
+};
+
+// The label with 4 points of padding; records the configuration.
+class ProbeCellStyle final : public TableCellStyle {
+public:
+    explicit ProbeCellStyle(std::shared_ptr<Seen> seen)
+        : seen_(std::move(seen)) {}
+    AnyView makeBody(ViewContext& /*context*/,
+                     const TableCellStyleConfiguration& configuration) const override {
+        seen_->cells.push_back(configuration);
+        return configuration.label.content.padding(4);
+    }
+
+private:
+    std::shared_ptr<Seen> seen_;
+};
+
+Rect at(const Seen& seen, int row, int column) {
+    const auto found = seen.bounds.find({row, column});
+    return found != seen.bounds.end() ? found->second : Rect::null();
+}
+
+TableLayout layoutOf(const Seen& seen) {
+    std::unordered_map<TableCellIdentifier, Rect> cells;
+    for (const auto& [key, rect] : seen.bounds) {
+        cells[{key.first, key.second}] = rect;
+    }
+    return TableLayout::makeTableLayout(cells);
+}
+
+std::shared_ptr<Seen> render(const Table& table, std::vector<TableCellSpacing> publish = {}) {
+    auto seen = std::make_shared<Seen>();
+    const AnyView root =
+        AnyView(table)
+            .environment<TableStyleKey>(std::make_shared<ProbeTableStyle>(seen, std::move(publish)))
+            .environment<TableCellStyleKey>(std::make_shared<ProbeCellStyle>(seen))
+            .font(platform::Font::system(15));
+    OffscreenHost host(root);
+    host.runUntilIdle();
+    return seen;
+}
+
+TEST(TableCells, HeaderIsRowZeroAndEveryCellKeepsItsColumn) {
+    const ParsedTable parsed = parse("| H1 | H2 | H3 |\n"
+                                     "|----|----|----|\n"
+                                     "| a  |    | c  |\n"
+                                     "| d  |\n");
+    ASSERT_TRUE(parsed.table);
+    // The empty cell keeps column 1 (c stays under H3); the short row is filled out.
+    const Table::Rows rows = Table::rows(parsed.document[parsed.document.fullRange()],
+                                         parsed.intent, parsed.intent->columns().size());
+    EXPECT_EQ(texts(rows), (std::vector<std::vector<std::string>>{
+                               {"H1", "H2", "H3"}, {"a", "", "c"}, {"d", "", ""}}));
+
+    const std::shared_ptr<Seen> seen = render(*parsed.table);
+    // One bounds entry per cell, empty ones included.
+    ASSERT_EQ(seen->bounds.size(), 9U);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            EXPECT_TRUE(seen->bounds.contains({row, column})) << row << ", " << column;
+        }
+    }
+    const TableLayout layout = layoutOf(*seen);
+    ASSERT_EQ(layout.rowCount(), 3);
+    // Row 0 is the header, above the body rows.
+    EXPECT_LT(layout.rows()[0].minY, layout.rows()[1].minY);
+    EXPECT_LT(layout.rows()[1].minY, layout.rows()[2].minY);
+}
+
+TEST(TableCells, AnEmptyHeaderRowStaysRowZero) {
+    const ParsedTable parsed = parse("|   |   |\n"
+                                     "|---|---|\n"
+                                     "| a | b |\n");
+    ASSERT_TRUE(parsed.table);
+    const Table::Rows rows = Table::rows(parsed.document[parsed.document.fullRange()],
+                                         parsed.intent, parsed.intent->columns().size());
+    ASSERT_EQ(rows.size(), 2U);
+    EXPECT_EQ(texts(rows)[1], (std::vector<std::string>{"a", "b"}));
+    for (const auto& cell : rows[0]) {
+        EXPECT_TRUE(std::string(cell.characters()).find_first_not_of(" ") == std::string::npos);
+    }
+
+    const std::shared_ptr<Seen> seen = render(*parsed.table);
+    // The body row is not taken for the header: its cells are row 1.
+    int bodyCells = 0;
+    for (const TableCellStyleConfiguration& cell : seen->cells) {
+        bodyCells += cell.row == 1 ? 1 : 0;
+    }
+    EXPECT_GE(bodyCells, 2);
+    EXPECT_EQ(seen->bounds.size(), 4U);
+}
+
+TEST(TableCells, CellsPastTheDescribedColumnsAreNumberedOnAndLeading) {
+    // A row of four cells in a table that describes three columns (the parser drops such cells;
+    // other producers of attributed text may not).
+    const IntentType table = IntentType::table({{PresentationIntent::TableColumnAlignment::right},
+                                                {PresentationIntent::TableColumnAlignment::right},
+                                                {PresentationIntent::TableColumnAlignment::right}},
+                                               1);
+    const PresentationIntent tableIntent({table});
+    const IntentType header = IntentType::tableHeaderRow(2);
+    const IntentType body = IntentType::tableRow(1, 7);
+    AttributedString content;
+    int identity = 2;
+    for (const auto& [row, cells] : std::vector<std::pair<IntentType, std::vector<std::string>>>{
+             {header, {"Wide header one", "Wide header two", "Wide header three", "Wide four"}},
+             {body, {"a", "b", "c", "d"}}}) {
+        ++identity;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            platform::AttributeContainer attributes;
+            attributes.set<IntentAttribute>(PresentationIntent(
+                {IntentType::tableCell(static_cast<int>(c), identity * 10 + static_cast<int>(c)),
+                 row, table}));
+            content.append(cells[c], attributes);
+        }
+    }
+    const Table view(table, content[content.fullRange()], table.columns());
+    const std::shared_ptr<Seen> seen = render(view);
+    ASSERT_EQ(seen->bounds.size(), 8U);
+    ASSERT_TRUE(seen->bounds.contains({1, 3}));
+    // Columns 0–2 are right-aligned: "c" ends where its header ends. Column 3 has no
+    // description, so "d" starts where its header starts.
+    EXPECT_NEAR(at(*seen, 1, 2).maxX(), at(*seen, 0, 2).maxX(), 0.01);
+    EXPECT_NEAR(at(*seen, 1, 3).minX(), at(*seen, 0, 3).minX(), 0.01);
+    EXPECT_LT(at(*seen, 1, 3).maxX(), at(*seen, 0, 3).maxX() - 1);
+}
+
+TEST(TableCells, ColumnsAlignTheirCells) {
+    const ParsedTable parsed =
+        parse("| left column | center column | right column | plain column |\n"
+              "|:------------|:-------------:|-------------:|--------------|\n"
+              "| a | b | c | d |\n");
+    ASSERT_TRUE(parsed.table);
+    const std::shared_ptr<Seen> seen = render(*parsed.table);
+    ASSERT_EQ(seen->bounds.size(), 8U);
+    for (int column = 0; column < 4; ++column) {
+        // Every body cell is narrower than its header.
+        ASSERT_LT(at(*seen, 1, column).width(), at(*seen, 0, column).width() - 10) << column;
+    }
+    EXPECT_NEAR(at(*seen, 1, 0).minX(), at(*seen, 0, 0).minX(), 0.01);
+    EXPECT_NEAR(at(*seen, 1, 1).midX(), at(*seen, 0, 1).midX(), 0.01);
+    EXPECT_NEAR(at(*seen, 1, 2).maxX(), at(*seen, 0, 2).maxX(), 0.01);
+    EXPECT_NEAR(at(*seen, 1, 3).minX(), at(*seen, 0, 3).minX(), 0.01);
+}
+
+TEST(TableCellSpacing, PublishedSpacingReachesTheGrid) {
+    const ParsedTable parsed = parse("| a | b |\n|---|---|\n| c | d |\n| e | f |\n");
+    ASSERT_TRUE(parsed.table);
+
+    // Horizontal 3, vertical absent: columns 3 apart, rows the grid's own 8.
+    const TableLayout published = layoutOf(*render(*parsed.table, {{3.0, std::nullopt}}));
+    ASSERT_EQ(published.columnDividerRects().size(), 1U);
+    EXPECT_NEAR(published.columnDividerRects()[0].width(), 3, 1e-9);
+    ASSERT_EQ(published.rowDividerRects().size(), 2U);
+    for (const Rect& divider : published.rowDividerRects()) {
+        EXPECT_NEAR(divider.height(), platform::ui::ViewSpacing::standard, 1e-9);
+    }
+
+    // Two publishers: the later one in tree order wins.
+    const TableLayout later = layoutOf(*render(*parsed.table, {{2.0, 2.0}, {1.0, 5.0}}));
+    ASSERT_EQ(later.columnDividerRects().size(), 1U);
+    EXPECT_NEAR(later.columnDividerRects()[0].width(), 1, 1e-9);
+    EXPECT_NEAR(later.rowDividerRects()[0].height(), 5, 1e-9);
+}
+
+} // namespace
