@@ -245,6 +245,11 @@ std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool
             }
         }
     }
+    // The library keeps the characters its extensions claim (strikethrough's "~", our verbatim
+    // stretches' first bytes) in one table for the process, filled when a parse starts and cleared
+    // when it ends: parses on two threads at once would clear each other's characters mid-parse.
+    static std::recursive_mutex parsing;
+    const std::lock_guard parseLock(parsing);
     // The extension finds this parse's expressions through the thread it runs on.
     VerbatimParse* const outer = currentVerbatimParse;
     currentVerbatimParse = verbatim;

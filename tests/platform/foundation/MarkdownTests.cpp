@@ -1,10 +1,12 @@
 #include "platform/foundation/Markdown.hpp"
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -173,6 +175,32 @@ TEST(MarkdownTest, VerbatimStretchesKeepTheirSourceCharacters) {
     EXPECT_THROW((void)parseMarkdown("a $" + std::string(40, 'x') + "$", {}, std::nullopt, failing),
                  platform::RegexError);
     EXPECT_EQ(text("\\{ $\\{$"), "{ $\\{$");
+}
+
+// The markdown library keeps the characters its extensions claim in one table for the process:
+// parses on several threads at once must not clear each other's characters mid-parse.
+TEST(MarkdownTest, ParsesOnSeveralThreadsKeepTheirExtensions) {
+    const std::vector<platform::Regex> dollars = {platform::Regex(R"(\$(?!\$)([^$\n]+)\$)")};
+    const std::string formula = "$\\{x\\}$ and ";
+    std::string source;
+    for (int i = 0; i < 200; ++i) {
+        source += formula;
+    }
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                const std::string text(
+                    parseMarkdown(source, {}, std::nullopt, dollars).characters());
+                wrong += text == source.substr(0, source.size() - 1) ? 0 : 1;
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 // Deep nesting costs neither stack nor quadratic time: each of these finishes with its text.
