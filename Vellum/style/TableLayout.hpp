@@ -9,7 +9,6 @@
 #include "platform/graphics/Geometry.hpp"
 
 #include <cstddef>
-#include <ranges>
 #include <unordered_map>
 #include <vector>
 
@@ -46,8 +45,40 @@ public:
     [[nodiscard]] const std::vector<Column>& columns() const { return columns_; }
     [[nodiscard]] int rowCount() const { return static_cast<int>(rows_.size()); }
     [[nodiscard]] int columnCount() const { return static_cast<int>(columns_.size()); }
-    [[nodiscard]] auto rowIndices() const { return std::views::iota(0, rowCount()); }
-    [[nodiscard]] auto columnIndices() const { return std::views::iota(0, columnCount()); }
+    // 0 up to the count, for range-for (clang 14's ranges over libstdc++ 12 cannot take an iota
+    // view, and the fuzz build compiles with it).
+    class Indices {
+    public:
+        class iterator {
+        public:
+            using value_type = int;
+            using difference_type = std::ptrdiff_t;
+            iterator() = default;
+            explicit iterator(int value)
+                : value_(value) {}
+            int operator*() const { return value_; }
+            iterator& operator++() {
+                ++value_;
+                return *this;
+            }
+            iterator operator++(int) { return iterator(value_++); }
+            friend bool operator==(iterator, iterator) = default;
+
+        private:
+            int value_ = 0;
+        };
+        explicit Indices(int count)
+            : count_(count < 0 ? 0 : count) {}
+        [[nodiscard]] iterator begin() const { return iterator(0); }
+        [[nodiscard]] iterator end() const { return iterator(count_); }
+        [[nodiscard]] bool empty() const { return count_ == 0; }
+        [[nodiscard]] int size() const { return count_; }
+
+    private:
+        int count_;
+    };
+    [[nodiscard]] Indices rowIndices() const { return Indices(rowCount()); }
+    [[nodiscard]] Indices columnIndices() const { return Indices(columnCount()); }
 
     // Indices must lie in rowIndices() and columnIndices().
     [[nodiscard]] platform::Rect cellBounds(int row, int column) const;
