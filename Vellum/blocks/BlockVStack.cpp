@@ -127,6 +127,29 @@ void BlockVStackLayout::placeSubviews(Rect bounds, ui::ProposedViewSize proposal
     }
 }
 
+std::optional<platform::CGFloat> BlockVStackLayout::explicitAlignment(const ui::AlignmentID& guide,
+                                                                      Rect /*bounds*/,
+                                                                      ui::ProposedViewSize proposal,
+                                                                      ui::LayoutSubviews subviews,
+                                                                      std::any& cache) const {
+    const bool first = &guide == &ui::alignment_ids::firstTextBaseline;
+    const bool last = &guide == &ui::alignment_ids::lastTextBaseline;
+    if ((!first && !last) || subviews.empty()) {
+        return std::nullopt;
+    }
+    const ui::ProposedViewSize blockProposal(proposal.width, std::nullopt);
+    if (first) {
+        return subviews.front().dimensions(
+            blockProposal)[ui::VerticalAlignment::firstTextBaseline()];
+    }
+    const Cache& cached = spacings(cache, subviews, *this);
+    double y = 0;
+    for (std::size_t i = 0; i + 1 < subviews.size(); ++i) {
+        y += subviews[i].sizeThatFits(blockProposal).height + cached.spacings[i];
+    }
+    return y + subviews.back().dimensions(blockProposal)[ui::VerticalAlignment::lastTextBaseline()];
+}
+
 bool BlockVStackLayout::equals(const ui::Layout& other) const {
     const auto* stack = dynamic_cast<const BlockVStackLayout*>(&other);
     return stack != nullptr && stack->textAlignment_ == textAlignment_;

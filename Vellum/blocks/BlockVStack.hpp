@@ -53,6 +53,12 @@ public:
     void placeSubviews(platform::Rect bounds, platform::ui::ProposedViewSize proposal,
                        platform::ui::LayoutSubviews subviews, std::any& cache) const override;
     [[nodiscard]] std::any makeCache(platform::ui::LayoutSubviews subviews) const override;
+    // The first block's first baseline and the last block's last one, so that a list marker
+    // beside the stack lines up with its first line of text.
+    [[nodiscard]] std::optional<platform::CGFloat>
+    explicitAlignment(const platform::ui::AlignmentID& guide, platform::Rect bounds,
+                      platform::ui::ProposedViewSize proposal,
+                      platform::ui::LayoutSubviews subviews, std::any& cache) const override;
     [[nodiscard]] bool equals(const platform::ui::Layout& other) const override;
     [[nodiscard]] std::optional<platform::ui::ProposedViewSize>
     expectedSubviewProposal(platform::ui::ProposedViewSize proposal) const override {
