@@ -9,6 +9,7 @@
 #include "Vellum/blocks/MathBlock.hpp"
 #include "Vellum/blocks/OrderedList.hpp"
 #include "Vellum/blocks/Paragraph.hpp"
+#include "Vellum/blocks/Table.hpp"
 #include "Vellum/blocks/ThematicBreak.hpp"
 #include "Vellum/blocks/UnorderedList.hpp"
 #include "Vellum/inline/TextFragment.hpp"
@@ -28,15 +29,6 @@ using ui::AnyView;
 using Kind = PresentationIntent::Kind;
 using IntentAttribute =
     platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
-
-namespace {
-
-// Until tables have a view of their own, a table lists its rows, each read as text.
-AnyView tableBlock(const IntentType& intent, const AttributedSubstring& content) {
-    return BlockContent(intent, content);
-}
-
-} // namespace
 
 ui::AnyView BlockContent::body() const {
     const BlockRuns runs(content_, parent_);
@@ -65,7 +57,7 @@ ui::AnyView Block::body() const {
         return CodeBlock(content_, hint);
     }
     case Kind::table:
-        return tableBlock(*intent_, content_);
+        return Table(intent_, content_, intent_->columns());
     case Kind::paragraph:
         if (isLoneMath(content_)) {
             return MathBlock(content_);

@@ -80,6 +80,8 @@ AnyView DefaultCodeBlockStyle::makeBody(ui::ViewContext& context,
     view = styleset::monospaced(view);
     view = view.padding(Edges::vertical(), 8);
     view = view.padding(Edges::onlyLeading(), 14);
+    // Wide code scrolls (or wraps) inside the panel, which keeps the column's width.
+    view = overflowContainer([inner = std::move(view)](const OverflowState&) { return inner; });
     const ui::RoundedRectangle panel(panelCornerRadius, platform::RoundedCornerStyle::continuous);
     view = view.background(
                    configuration.highlighterTheme.backgroundColor.resolve(context.environment()))

@@ -1,6 +1,7 @@
 #include "Vellum/style/GitHubStyle.hpp"
 
 #include "Vellum/style/GitHubTheme.hpp"
+#include "Vellum/style/OverflowContainer.hpp"
 #include "Vellum/style/StyleSetModifiers.hpp"
 #include "Vellum/text/FontScaledView.hpp"
 #include "platform/ui/Containers.hpp"
@@ -78,6 +79,8 @@ AnyView GitHubCodeBlockStyle::makeBody(ui::ViewContext& context,
     view = view.fixedSize(false, true);
     view = styleset::monospaced(view);
     view = view.padding(16);
+    // Wide code scrolls (or wraps) inside the panel, which keeps the column's width.
+    view = overflowContainer([inner = std::move(view)](const OverflowState&) { return inner; });
     view = view.background(AnyView(gitHubSecondaryBackground().resolve(context.environment())))
                .clipShape(ui::RoundedRectangle(6, platform::RoundedCornerStyle::continuous));
     return styleset::blockSpacing(view, BlockSpacing(0, 16));
