@@ -86,8 +86,8 @@ bool isValidBreakPoint(std::string_view text, std::size_t index) {
 }
 
 std::optional<std::size_t> suggestBreak(std::string_view text, const platform::GlyphFont& font,
-                                        double width) {
-    const std::size_t fitting = font.suggestLineBreak(text, width);
+                                        double width, const platform::ShapedRun* shaped) {
+    const std::size_t fitting = font.suggestLineBreak(text, width, shaped);
     if (fitting < 1) {
         return std::nullopt;
     }

@@ -246,7 +246,9 @@ CGFloat Typesetter::lineWidth(const AttributedLine& line) {
     }
     // The pending line is measured once after an atom is added (does it need wrapping?) and
     // again, unchanged, before the next one (would the next one fit?): shaping is most of the
-    // cost of breaking lines, and comparing the text is far cheaper than shaping it again.
+    // cost of breaking lines, and comparing the text is far cheaper than shaping it again. A
+    // line that grew at its end keeps the glyphs of its start and shapes only the end again, so
+    // a line built atom by atom is not shaped whole for each atom.
     const PlatformFont& font = styleFont();
     const auto sameKerns = [&line, this] {
         const auto& kerns = line.kerns();
@@ -255,11 +257,21 @@ CGFloat Typesetter::lineWidth(const AttributedLine& line) {
                               return a.utf16Offset == b.utf16Offset && a.points == b.points;
                           });
     };
-    if (measuredFont_ != font.font() || line.text() != measuredText_ || !sameKerns()) {
+    const bool sameFont = measuredFont_ == font.font();
+    if (!sameFont || line.text() != measuredText_) {
+        measuredRun_ = sameFont
+                           ? font.glyphFont().reshapeEnd(measuredRun_, measuredText_, line.text())
+                           : font.glyphFont().reshapeEnd({}, {}, line.text());
         measuredFont_ = font.font();
         measuredText_ = line.text();
+        measuredKerns_.clear();
+        measuredWidth_ = measuredRun_.width;
+    }
+    if (!sameKerns()) {
         measuredKerns_ = line.kerns();
-        measuredWidth_ = font.glyphFont().shape(line.text(), line.kerns()).width;
+        platform::ShapedRun kerned = measuredRun_;
+        platform::GlyphFont::addExtraSpace(kerned, measuredKerns_);
+        measuredWidth_ = kerned.width;
     }
     return measuredWidth_;
 }

@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace Math {
@@ -83,6 +84,8 @@ public:
     bool checkInteratomLineBreak(const Atom& atom, const Atom* previous,
                                  std::span<const std::shared_ptr<Atom>> lookAhead);
     CGFloat atomWidthForBreaking(const Atom& atom, const Atom* left);
+    // The nucleus shaped in the style font.
+    CGFloat nucleusWidth(const std::string& nucleus);
     CGFloat currentLineWidth();
     CGFloat estimateRemainingWidth(std::span<const std::shared_ptr<Atom>> atoms);
     static int breakPenalty(const Atom* left, const Atom* right);
@@ -201,6 +204,11 @@ private:
     std::optional<Font> measuredFont_;
     std::string measuredText_;
     std::vector<platform::ExtraSpace> measuredKerns_;
+    // measuredText_ shaped without kerns.
+    platform::ShapedRun measuredRun_;
+    // Widths of short nuclei in the style font they were measured in.
+    std::optional<Font> nucleusWidthsFont_;
+    std::unordered_map<std::string, CGFloat> nucleusWidths_;
     CGFloat measuredWidth_ = 0;
     // The lowest ink of the nodes before linesAboveCounted_ (all on finished lines).
     CGFloat linesAboveFloor_ = std::numeric_limits<CGFloat>::infinity();

@@ -49,7 +49,28 @@ CGFloat Typesetter::atomWidthForBreaking(const Atom& atom, const Atom* left) {
     } else if (!left) {
         leading = spaced ? interElementSpace(AtomType::open, atom.type) : 0;
     }
-    return leading + styleFont().glyphFont().shape(atom.nucleus).width;
+    return leading + nucleusWidth(atom.nucleus);
+}
+
+CGFloat Typesetter::nucleusWidth(const std::string& nucleus) {
+    // A long formula asks for the same few symbols over and over, once per atom; shaping one
+    // costs far more than finding it. Long fused runs are rare and not kept.
+    constexpr std::size_t longestKept = 32;
+    const PlatformFont& font = styleFont();
+    if (nucleus.size() > longestKept) {
+        return font.glyphFont().shape(nucleus).width;
+    }
+    if (nucleusWidthsFont_ != font.font()) {
+        nucleusWidths_.clear();
+        nucleusWidthsFont_ = font.font();
+    }
+    const auto found = nucleusWidths_.find(nucleus);
+    if (found != nucleusWidths_.end()) {
+        return found->second;
+    }
+    const CGFloat width = font.glyphFont().shape(nucleus).width;
+    nucleusWidths_.emplace(nucleus, width);
+    return width;
 }
 
 CGFloat Typesetter::estimateRemainingWidth(std::span<const std::shared_ptr<Atom>> atoms) {
@@ -224,7 +245,8 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
             }
             continue;
         }
-        const auto suggestion = suggestBreak(window.text(), glyphFont, available);
+        // The window was just shaped to be measured; the suggestion reads the same glyphs.
+        const auto suggestion = suggestBreak(window.text(), glyphFont, available, &measuredRun_);
         if (whole || !suggestion || *suggestion < settled) {
             return suggestion;
         }
@@ -260,7 +282,7 @@ void Typesetter::wrapCurrentText() {
         AttributedLine head = text.slice(begin, utf16Begin, begin + *first);
         std::size_t cut = *first;
         if (lineWidth(head) > available) {
-            const auto second = suggestBreak(head.text(), glyphFont, available);
+            const auto second = suggestBreak(head.text(), glyphFont, available, &measuredRun_);
             if (!second || (*second == 0 && atLineStart)) {
                 break;
             }

@@ -39,6 +39,17 @@ std::vector<std::size_t> utf16Offsets(std::string_view text) {
     return offsets;
 }
 
+/// The script, direction and language HarfBuzz guesses for a whole text.
+hb_segment_properties_t guessedProperties(std::string_view text) {
+    std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
+    hb_buffer_add_utf8(buffer.get(), text.data(), static_cast<int>(text.size()), 0,
+                       static_cast<int>(text.size()));
+    hb_buffer_guess_segment_properties(buffer.get());
+    hb_segment_properties_t properties;
+    hb_buffer_get_segment_properties(buffer.get(), &properties);
+    return properties;
+}
+
 } // namespace
 
 GlyphFont::GlyphFont(std::shared_ptr<const GlyphFace> face, double pointSize)
@@ -101,36 +112,44 @@ std::optional<std::vector<GlyphID>> GlyphFont::glyphs(std::u16string_view charac
     return result;
 }
 
-ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> extraSpace) const {
-    // Reuse the layer's UTF-8 repair so HarfBuzz's clusters always point at valid offsets.
-    StyledText repaired(utf8);
-    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
-    const std::vector<std::size_t> offsets = utf16Offsets(text);
-
+void GlyphFont::shapeFrom(std::vector<ShapedRun::Glyph>& glyphs, const std::string& text,
+                          std::span<const std::size_t> utf16AtByte, std::size_t from,
+                          double x) const {
     std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
     hb_buffer_set_cluster_level(buffer.get(), HB_BUFFER_CLUSTER_LEVEL_MONOTONE_CHARACTERS);
-    hb_buffer_add_utf8(buffer.get(), text.data(), static_cast<int>(text.size()), 0,
-                       static_cast<int>(text.size()));
-    hb_buffer_guess_segment_properties(buffer.get());
+    if (from == 0) {
+        hb_buffer_add_utf8(buffer.get(), text.data(), static_cast<int>(text.size()), 0,
+                           static_cast<int>(text.size()));
+        hb_buffer_guess_segment_properties(buffer.get());
+    } else {
+        // The end alone would guess its script and direction from itself; the whole text's are
+        // the ones its shaping used.
+        const hb_segment_properties_t properties = guessedProperties(text);
+        hb_buffer_set_segment_properties(buffer.get(), &properties);
+        hb_buffer_add_utf8(buffer.get(), text.data(), static_cast<int>(text.size()),
+                           static_cast<unsigned>(from), static_cast<int>(text.size() - from));
+    }
     hb_shape(face_->internal().font, buffer.get(), nullptr, 0);
 
     unsigned count = 0;
     const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer.get(), &count);
     const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer.get(), &count);
     const double s = scale();
-
-    ShapedRun run;
-    run.glyphs.reserve(count);
-    double x = 0;
+    glyphs.reserve(glyphs.size() + count);
     for (unsigned i = 0; i < count; ++i) {
         ShapedRun::Glyph glyph;
         glyph.glyph = static_cast<GlyphID>(std::min<hb_codepoint_t>(infos[i].codepoint, 0xFFFF));
-        glyph.cluster = offsets[std::min<std::size_t>(infos[i].cluster, text.size())];
+        glyph.cluster = utf16AtByte[std::min<std::size_t>(infos[i].cluster, text.size())];
         glyph.position = {x + positions[i].x_offset * s, positions[i].y_offset * s};
         glyph.advance = positions[i].x_advance * s;
-        run.glyphs.push_back(glyph);
+        glyph.unsafeToBreak =
+            (hb_glyph_info_get_glyph_flags(&infos[i]) & HB_GLYPH_FLAG_UNSAFE_TO_BREAK) != 0;
+        glyphs.push_back(glyph);
         x += glyph.advance;
     }
+}
+
+void GlyphFont::addExtraSpace(ShapedRun& run, std::span<const ExtraSpace> extraSpace) {
     // Extra space goes after the last glyph of the cluster it names; later glyphs move along.
     // One pass over the glyphs for all of it: a long run kerned after every character would
     // otherwise cost its length squared.
@@ -161,9 +180,22 @@ ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> ex
         }
     }
     run.width = 0;
-    run.glyphPathBounds = Rect::null();
     for (const ShapedRun::Glyph& glyph : run.glyphs) {
         run.width += glyph.advance;
+    }
+}
+
+ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> extraSpace) const {
+    // Reuse the layer's UTF-8 repair so HarfBuzz's clusters always point at valid offsets.
+    StyledText repaired(utf8);
+    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
+    const std::vector<std::size_t> offsets = utf16Offsets(text);
+
+    ShapedRun run;
+    shapeFrom(run.glyphs, text, offsets, 0, 0);
+    addExtraSpace(run, extraSpace);
+    run.glyphPathBounds = Rect::null();
+    for (const ShapedRun::Glyph& glyph : run.glyphs) {
         const Rect box = boundingRect(glyph.glyph);
         if (box.size.width != 0 && box.size.height != 0) {
             run.glyphPathBounds =
@@ -176,7 +208,67 @@ ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> ex
     return run;
 }
 
-std::size_t GlyphFont::suggestLineBreak(std::string_view utf8, double width) const {
+ShapedRun GlyphFont::reshapeEnd(const ShapedRun& previous, std::string_view previousText,
+                                std::string_view utf8) const {
+    StyledText repaired(utf8);
+    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
+    const std::vector<std::size_t> offsets = utf16Offsets(text);
+    ShapedRun run;
+    // Glyphs this close to where the texts differ are shaped again even where a cut is allowed:
+    // what follows may reach back over a few characters.
+    constexpr std::size_t margin = 16;
+    std::size_t common = 0;
+    if (text == utf8) {
+        const auto [a, b] =
+            std::mismatch(previousText.begin(), previousText.end(), text.begin(), text.end());
+        common = static_cast<std::size_t>(a - previousText.begin());
+    }
+    std::size_t keep = 0;
+    if (common > margin) {
+        const std::size_t limit = offsets[common - margin];
+        // Reused only in logical order (clusters never go back), from the last allowed cut at
+        // the start of a character before the limit.
+        bool ordered = true;
+        for (std::size_t i = 1; i < previous.glyphs.size() && ordered; ++i) {
+            ordered = previous.glyphs[i - 1].cluster <= previous.glyphs[i].cluster;
+        }
+        for (std::size_t i = previous.glyphs.size(); ordered && i-- > 1;) {
+            const ShapedRun::Glyph& glyph = previous.glyphs[i];
+            if (glyph.cluster <= limit && !glyph.unsafeToBreak &&
+                previous.glyphs[i - 1].cluster < glyph.cluster) {
+                keep = i;
+                break;
+            }
+        }
+    }
+    if (keep > 0) {
+        // The kept glyphs were shaped as the earlier text's script and direction.
+        const hb_segment_properties_t before = guessedProperties(previousText);
+        const hb_segment_properties_t now = guessedProperties(text);
+        if (!hb_segment_properties_equal(&before, &now)) {
+            keep = 0;
+        }
+    }
+    double x = 0;
+    if (keep > 0) {
+        run.glyphs.assign(previous.glyphs.begin(),
+                          previous.glyphs.begin() + static_cast<std::ptrdiff_t>(keep));
+        for (const ShapedRun::Glyph& glyph : run.glyphs) {
+            x += glyph.advance;
+        }
+        const std::size_t cluster = previous.glyphs[keep].cluster;
+        const auto from = static_cast<std::size_t>(
+            std::lower_bound(offsets.begin(), offsets.end(), cluster) - offsets.begin());
+        shapeFrom(run.glyphs, text, offsets, from, x);
+    } else {
+        shapeFrom(run.glyphs, text, offsets, 0, 0);
+    }
+    addExtraSpace(run, {});
+    return run;
+}
+
+std::size_t GlyphFont::suggestLineBreak(std::string_view utf8, double width,
+                                        const ShapedRun* shaped) const {
     StyledText repaired(utf8);
     const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
     if (text.empty() || std::isnan(width)) {
@@ -198,7 +290,11 @@ std::size_t GlyphFont::suggestLineBreak(std::string_view utf8, double width) con
                         static_cast<int>(attrs.size()));
 
     // advanceBefore[c]: the width of the characters before character c.
-    const ShapedRun run = shape(text);
+    std::optional<ShapedRun> shapedHere;
+    if (!shaped) {
+        shapedHere = shape(text);
+    }
+    const ShapedRun& run = shaped ? *shaped : *shapedHere;
     std::vector<double> advanceOf(chars, 0);
     for (const ShapedRun::Glyph& glyph : run.glyphs) {
         const auto it = std::upper_bound(utf16AtChar.begin(), utf16AtChar.end(), glyph.cluster);

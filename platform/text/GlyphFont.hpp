@@ -31,6 +31,10 @@ struct ExtraSpace {
 struct ShapedRun {
     struct Glyph {
         GlyphID glyph = 0;
+        /// Cutting the text before this glyph and shaping the parts apart could shape them
+        /// differently (a substitution or a kern reaches across). Beside the glyph id it takes
+        /// no room of its own.
+        bool unsafeToBreak = false;
         /// Position of the glyph's origin relative to the run's origin, y up.
         Point position;
         /// Advance in points, extra space included.
@@ -72,10 +76,23 @@ public:
     /// placement). Characters the face lacks become glyph 0. Invalid UTF-8 is replaced.
     ShapedRun shape(std::string_view utf8, std::span<const ExtraSpace> extraSpace = {}) const;
 
+    /// The glyphs and width `shape(utf8)` gives (no extra space, no ink bounds), reusing
+    /// `previous`, the result of this call for `previousText`: the glyphs of a start both texts
+    /// share, up to a cut the shaper allows a little before where they differ, are kept and only
+    /// the rest is shaped. A text that grows at its end is then shaped about once in all, not
+    /// once per growth.
+    ShapedRun reshapeEnd(const ShapedRun& previous, std::string_view previousText,
+                         std::string_view utf8) const;
+    /// Puts extra space into a run as `shape` does and sums its width again.
+    static void addExtraSpace(ShapedRun& run, std::span<const ExtraSpace> extraSpace);
+
     /// How many UTF-16 code units of `utf8` fit on a line `width` points wide: the text up to the
     /// last line-break opportunity that fits (trailing spaces hang past the width), or, when not
     /// even the first word fits, as many whole characters as fit. 0 when not one character fits.
-    std::size_t suggestLineBreak(std::string_view utf8, double width) const;
+    /// `shaped`, when given, is `utf8` as `shape` or `reshapeEnd` shaped it without extra space,
+    /// so that a text just measured is not shaped again.
+    std::size_t suggestLineBreak(std::string_view utf8, double width,
+                                 const ShapedRun* shaped = nullptr) const;
 
     /// Draws glyphs at user-space positions (baseline origins) in `color`. Glyphs stand upright
     /// both in the context's usual y-down space and in a flipped, y-up one.
@@ -86,6 +103,11 @@ public:
               const Color& color) const;
 
 private:
+    // Appends the glyphs of `text` from byte `from` (a character start) on, shaped with the whole
+    // text's properties and its earlier characters as context, their x continuing from `x`.
+    void shapeFrom(std::vector<ShapedRun::Glyph>& glyphs, const std::string& text,
+                   std::span<const std::size_t> utf16AtByte, std::size_t from, double x) const;
+
     std::shared_ptr<const GlyphFace> face_;
     double size_ = 0;
 };

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
+#include <string>
+#include <vector>
 
 using namespace Math;
 using Level = Style::Level;
@@ -340,4 +342,38 @@ TEST_F(LineBreakingTest, VariantsAreChosenByHeight) {
     EXPECT_EQ(typesetter.findGlyphForHeight(paren, second.ascent + second.descent).glyph,
               variants[1]);
     EXPECT_EQ(typesetter.findGlyphForHeight(paren, 1e6).glyph, variants.back());
+}
+
+TEST_F(LineBreakingTest, AGrowingLineMeasuresAsIfShapedWhole) {
+    // The pending line is shaped again only at its end as atoms join it; every width must still
+    // be the one shaping the whole line gives, through scripts and texts that differ early.
+    const auto& glyphFont = font->glyphFont();
+    const std::vector<std::string> pieces = {
+        "\U0001D44E", "+",  "\U0001D44F", "=",      "ff",         "fi", "1,000", "\u2211",
+        "x",          "AV", "To",         "\u03B1", "\U0001D465", "(",  ")",     " "};
+    std::string text;
+    std::string previousText;
+    platform::ShapedRun previous;
+    for (std::size_t i = 0; i < 200; ++i) {
+        text += pieces[(i * 7 + i / 5) % pieces.size()];
+        const platform::ShapedRun grown = glyphFont.reshapeEnd(previous, previousText, text);
+        const platform::ShapedRun whole = glyphFont.shape(text);
+        ASSERT_EQ(grown.glyphs.size(), whole.glyphs.size()) << text;
+        for (std::size_t g = 0; g < whole.glyphs.size(); ++g) {
+            EXPECT_EQ(grown.glyphs[g].glyph, whole.glyphs[g].glyph);
+            EXPECT_EQ(grown.glyphs[g].cluster, whole.glyphs[g].cluster);
+            EXPECT_EQ(grown.glyphs[g].advance, whole.glyphs[g].advance);
+        }
+        EXPECT_EQ(grown.width, whole.width) << text;
+        previous = grown;
+        previousText = text;
+        // Now and then the text changes well before its end, as a new line's text does.
+        if (i % 37 == 36) {
+            std::size_t cut = text.size() / 2;
+            while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+                ++cut;
+            }
+            text = text.substr(cut);
+        }
+    }
 }
