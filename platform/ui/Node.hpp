@@ -489,8 +489,9 @@ struct ViewGraph::Impl {
     void runActions();
     void update();
     void layout();
-    /// Settles one node of `dirtyLayouts`: a boundary is placed again, else its parent follows.
-    void settle(detail::Node* node);
+    /// Settles one changed node: returns the node to place again (a boundary, or the parent of
+    /// a late child), or marks its parent as changed and returns null.
+    detail::Node* settle(detail::Node* node);
     void settleDirtyLayouts();
 };
 

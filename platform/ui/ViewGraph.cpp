@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <queue>
+#include <utility>
 
 namespace platform::ui {
 
@@ -78,63 +80,82 @@ void ViewGraph::Impl::layout() {
 }
 
 void ViewGraph::Impl::settleDirtyLayouts() {
-    // Changed nodes, deepest first: a node that keeps its answers to its parent is placed
-    // again in its frame; one that does not hands the change to its parent. What placing
-    // queues anew waits for the next pass beyond a few rounds.
+    // Changed nodes, one level at a time from the deepest: a node that keeps its answers to its
+    // parent is placed again in its frame; one that does not marks its parent, which is verified
+    // once, after all of its changed children have settled (a table whose thousand cells change
+    // verifies and places its grid once, not once per cell). Placing waits until every level has
+    // settled, outermost first; what placing queues anew waits for the next round, beyond a few
+    // rounds for the next pass.
     constexpr int kRounds = 8;
+    const auto shallower = [](const std::pair<int, std::weak_ptr<detail::NodeToken>>& a,
+                              const std::pair<int, std::weak_ptr<detail::NodeToken>>& b) {
+        return a.first < b.first;
+    };
     for (int round = 0; round < kRounds && !dirtyLayouts.empty(); ++round) {
-        std::vector<detail::Node*> nodes;
-        for (const auto& t : dirtyLayouts) {
-            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
-                nodes.push_back(locked->node);
+        std::priority_queue<std::pair<int, std::weak_ptr<detail::NodeToken>>,
+                            std::vector<std::pair<int, std::weak_ptr<detail::NodeToken>>>,
+                            decltype(shallower)>
+            queue(shallower);
+        const auto take = [&] {
+            for (auto& t : dirtyLayouts) {
+                if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                    queue.emplace(locked->node->depth, std::move(t));
+                }
             }
+            dirtyLayouts.clear();
+        };
+        take();
+        std::vector<std::pair<int, std::weak_ptr<detail::NodeToken>>> toPlace;
+        while (!queue.empty()) {
+            const std::weak_ptr<detail::NodeToken> token = queue.top().second;
+            queue.pop();
+            if (const auto locked = token.lock(); locked && locked->node != nullptr) {
+                if (detail::Node* const boundary = settle(locked->node)) {
+                    toPlace.emplace_back(boundary->depth, boundary->token);
+                }
+            }
+            take();
         }
-        dirtyLayouts.clear();
-        std::stable_sort(
-            nodes.begin(), nodes.end(),
-            [](const detail::Node* a, const detail::Node* b) { return a->depth > b->depth; });
-        std::vector<std::weak_ptr<detail::NodeToken>> sorted;
-        sorted.reserve(nodes.size());
-        for (detail::Node* n : nodes) {
-            sorted.push_back(n->token);
-        }
-        for (const auto& t : sorted) {
-            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
-                settle(locked->node);
+        std::stable_sort(toPlace.begin(), toPlace.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<const detail::Node*> placed;
+        for (const auto& [depth, token] : toPlace) {
+            if (const auto locked = token.lock(); locked && locked->node != nullptr) {
+                detail::Node* const node = locked->node;
+                if (std::find(placed.begin(), placed.end(), node) == placed.end()) {
+                    placed.push_back(node);
+                    node->placeAgain();
+                }
             }
         }
     }
 }
 
-void ViewGraph::Impl::settle(detail::Node* node) {
-    for (detail::Node* n = node; n != nullptr;) {
-        if (!n->layoutDirty) {
-            if (n->placementDirty && n->everPlaced) {
-                n->placeAgain();
-            }
-            n->placementDirty = false;
-            return;
-        }
-        n->layoutDirty = false;
+detail::Node* ViewGraph::Impl::settle(detail::Node* n) {
+    if (!n->layoutDirty) {
+        const bool place = n->placementDirty && n->everPlaced;
         n->placementDirty = false;
-        if (n->parent == nullptr || !n->everPlaced) {
-            // The root is laid out at the end of the pass; a node never placed waits for its
-            // parent, whose layout its arrival changed.
-            return;
-        }
-        if (n->isLateChild) {
-            // Built during its parent's placement: the parent places it again, its own size
-            // unchanged.
-            n->parent->placeAgain();
-            return;
-        }
-        if (n->keepsItsAnswers()) {
-            n->placeAgain();
-            return;
-        }
-        n->parent->markForVerification();
-        n = n->parent;
+        return place ? n : nullptr;
     }
+    n->layoutDirty = false;
+    n->placementDirty = false;
+    if (n->parent == nullptr || !n->everPlaced) {
+        // The root is laid out at the end of the pass; a node never placed waits for its
+        // parent, whose layout its arrival changed.
+        return nullptr;
+    }
+    if (n->isLateChild) {
+        // Built during its parent's placement: the parent places it again, its own size
+        // unchanged.
+        return n->parent;
+    }
+    if (n->keepsItsAnswers()) {
+        return n;
+    }
+    // The parent is queued at its own depth (marking it adds it to the changed nodes) and
+    // verified once all of its changed children have settled.
+    n->parent->markForVerification();
+    return nullptr;
 }
 
 void ViewGraph::Impl::update() {
