@@ -5,6 +5,8 @@
 #include "Vellum/attachments/LinkAttribute.hpp"
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "Vellum/inline/TextFragmentAttribute.hpp"
+#include "Vellum/inline/TextLinkInteraction.hpp"
+#include "Vellum/inline/TextSelectionBackground.hpp"
 #include "Vellum/text/TextPropertyAttributes.hpp"
 
 #include <algorithm>
@@ -214,7 +216,11 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) con
 
     const Text text = current ? current->text() : Text::verbatim("");
     static const auto fitting = std::make_shared<const FittingLayout>();
-    return platform::ui::LayoutView(fitting, {text.customAttribute(TextFragmentAttribute{})})
+    // The builder's content, kept alive by the builder itself.
+    std::shared_ptr<const AttributedString> source =
+        current ? std::shared_ptr<const AttributedString>(current, &current->content()) : nullptr;
+    return platform::ui::LayoutView(
+               fitting, {text.customAttribute(TextFragmentAttribute{std::move(source)})})
         .onGeometryChange<std::optional<platform::Size>>(
             [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {
                 if (const auto bounds = proxy.bounds(textContainerSpace)) {
@@ -235,7 +241,9 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) con
                 builder.set(std::make_shared<TextBuilder>(content, environment));
             },
             true)
-        .modifier(AttachmentOverlay{collectAttachments(content_)});
+        .modifier(AttachmentOverlay{collectAttachments(content_)})
+        .modifier(TextSelectionBackground())
+        .modifier(TextLinkInteraction());
 }
 
 } // namespace vellum

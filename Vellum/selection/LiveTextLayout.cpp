@@ -157,4 +157,18 @@ LiveTextLayoutCollection::index(const platform::ui::Text::Layout& layout) const 
     return std::nullopt;
 }
 
+const platform::AttributedString* LiveTextLayout::source() const {
+    const auto lines = base_.lines();
+    if (lines.empty() || lines.front().runs.empty()) {
+        return nullptr;
+    }
+    const auto* mark = base_.attribute<TextFragmentAttribute>(lines.front().runs.front());
+    // A text that shows an attachment's placeholder as characters is longer than its source; its
+    // offsets no longer match, and the characters alone are the honest copy.
+    if (mark == nullptr || mark->source == nullptr || mark->source->utf16Length() != length()) {
+        return nullptr;
+    }
+    return mark->source.get();
+}
+
 } // namespace vellum

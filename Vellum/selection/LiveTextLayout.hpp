@@ -94,6 +94,7 @@ public:
         return base_.base().wordRange(index);
     }
     const std::vector<TextLineStretch>& lineStretches() const override;
+    const platform::AttributedString* source() const override;
     const platform::ui::Text::Layout& base() const { return base_; }
 
 private:

@@ -127,7 +127,12 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
         const TextLayout& layout = c.layout(l);
         const std::size_t from = l == first ? *a : 0;
         const std::size_t to = l == last ? *b : layout.length();
-        if (from < to) {
+        if (from >= to) {
+            continue;
+        }
+        if (const platform::AttributedString* source = layout.source()) {
+            result.append((*source)[{source->index(from), source->index(to)}]);
+        } else {
             result.append(layout.substring({from, to}), {});
         }
     }

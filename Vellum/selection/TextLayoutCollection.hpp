@@ -9,6 +9,7 @@
 // out), in the space of the laid-out text they belong to; a layout's `origin` places that space in
 // the collection's. Character ranges are UTF-16 offsets into the layout's string.
 
+#include "platform/foundation/AttributedString.hpp"
 #include "platform/foundation/URL.hpp"
 #include "platform/graphics/Geometry.hpp"
 #include "platform/text/TextLayout.hpp"
@@ -92,6 +93,9 @@ public:
     virtual CharacterRange wordRange(std::size_t index) const = 0;
     /// The stretches of every line, in line order; a long selection covers most texts whole.
     virtual const std::vector<TextLineStretch>& lineStretches() const = 0;
+    /// The attributed string the text was built from, when its UTF-16 offsets are the text's:
+    /// what a copy exports, with its paragraphs, emphasis and links.
+    virtual const platform::AttributedString* source() const { return nullptr; }
 };
 
 /// The stretches of a layout worked out from its lines and runs.

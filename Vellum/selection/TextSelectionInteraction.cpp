@@ -1,0 +1,276 @@
+#include "Vellum/selection/TextSelectionInteraction.hpp"
+
+#include "Vellum/export/Formatter.hpp"
+#include "Vellum/export/FormatterHTML.hpp"
+#include "Vellum/export/FormatterPlainText.hpp"
+#include "Vellum/inline/TextSelectionBackground.hpp"
+#include "Vellum/selection/LiveTextLayout.hpp"
+#include "Vellum/selection/TextHitTesting.hpp"
+#include "Vellum/style/OverflowContainer.hpp"
+#include "platform/appkit/Pasteboard.hpp"
+
+#include <algorithm>
+
+namespace vellum {
+
+using platform::Point;
+using platform::ui::AnyView;
+using platform::ui::KeyEvent;
+using platform::ui::PointerEvent;
+
+AnyView textSelection(AnyView view, const TextSelectability& selectability) {
+    return view.environment<TextSelectionKey>(selectability.allowsSelection());
+}
+
+bool TextInteractionView::hitTest(Point point) const {
+    return std::none_of(exclusionRects_.begin(), exclusionRects_.end(),
+                        [&](const platform::Rect& r) { return r.contains(point); });
+}
+
+void TextInteractionView::setOrdered(const TextPosition& a, const TextPosition& b) {
+    model_->setSelectedRange(b < a ? TextRange{b, a} : TextRange{a, b});
+}
+
+bool TextInteractionView::pointerDown(const PointerEvent& event) {
+    if (event.button != 1) {
+        return false;
+    }
+    const Point p = event.location;
+    switch (event.clickCount) {
+    case 1: {
+        const std::optional<TextPosition> position = closestPosition(collection(), p);
+        const std::optional<TextRange> selected = model_->selectedRange();
+        if (event.modifiers.shift && selected && position) {
+            // Extends from the end that stays: the keyboard's anchor, else the range's start.
+            const TextPosition anchor = selectionAnchor_.value_or(selected->start);
+            selectionAnchor_ = anchor;
+            setOrdered(anchor, *position);
+            dragStart_ = anchor;
+            return true;
+        }
+        if (const auto url = linkURL(collection(), p)) {
+            openURL_(*url);
+        } else {
+            model_->setSelectedRange(std::nullopt);
+            selectionAnchor_.reset();
+        }
+        dragStart_ = position;
+        return true;
+    }
+    case 2:
+        if (const auto position = closestPosition(collection(), p)) {
+            model_->setSelectedRange(wordRange(collection(), *position));
+        }
+        dragStart_.reset();
+        return true;
+    case 3:
+        if (const auto position = closestPosition(collection(), p)) {
+            model_->setSelectedRange(layoutRange(collection(), *position));
+        }
+        dragStart_.reset();
+        return true;
+    default:
+        return true;
+    }
+}
+
+bool TextInteractionView::pointerDragged(const PointerEvent& event) {
+    if (!dragStart_) {
+        return true;
+    }
+    if (const auto position = closestPosition(collection(), event.location)) {
+        setOrdered(*dragStart_, *position);
+    }
+    return true;
+}
+
+bool TextInteractionView::pointerUp(const PointerEvent& /*event*/) {
+    dragStart_.reset();
+    return true;
+}
+
+void TextInteractionView::extendSelection(
+    const std::function<std::optional<TextPosition>(const TextPosition&, const TextPosition&)>&
+        move) {
+    const std::optional<TextRange> selected = model_->selectedRange();
+    if (!selected) {
+        return;
+    }
+    if (!selectionAnchor_) {
+        selectionAnchor_ = selected->start;
+    }
+    const TextPosition free =
+        *selectionAnchor_ == selected->start ? selected->end : selected->start;
+    if (const std::optional<TextPosition> moved = move(free, *selectionAnchor_)) {
+        setOrdered(*selectionAnchor_, *moved);
+    }
+}
+
+bool TextInteractionView::keyDown(const KeyEvent& event) {
+    const auto& c = collection();
+    const auto& m = event.modifiers;
+    const bool command = m.control || m.command;
+    if (command && !m.shift && (event.key == "a" || event.key == "A")) {
+        selectAll();
+        return true;
+    }
+    if (command && !m.shift && (event.key == "c" || event.key == "C")) {
+        copy();
+        return true;
+    }
+    if (!m.shift) {
+        return false;
+    }
+    using Move =
+        std::function<std::optional<TextPosition>(const TextPosition&, const TextPosition&)>;
+    Move move;
+    if (event.key == "Left" || event.key == "Right") {
+        const bool right = event.key == "Right";
+        if (command) {
+            move = [&c, right](const TextPosition& free, const TextPosition&) {
+                return right ? nextWordPosition(c, free) : previousWordPosition(c, free);
+            };
+        } else {
+            move = [&c, right](const TextPosition& free, const TextPosition&) {
+                return positionFromOffset(c, free, right ? 1 : -1);
+            };
+        }
+    } else if (event.key == "Up" || event.key == "Down") {
+        const bool down = event.key == "Down";
+        if (command) {
+            move = [&c, down](const TextPosition& free, const TextPosition&) {
+                return down ? paragraphEndPosition(c, free) : paragraphStartPosition(c, free);
+            };
+        } else {
+            move = [&c, down](const TextPosition& free, const TextPosition& anchor) {
+                return down ? positionBelow(c, free, anchor) : positionAbove(c, free, anchor);
+            };
+        }
+    } else if (event.key == "Home" || event.key == "End") {
+        // The start or end of the free end's visual line: the nearest position at either side of
+        // its caret's line.
+        const bool end = event.key == "End";
+        move = [&c, end](const TextPosition& free, const TextPosition&) {
+            const platform::Rect caret = caretRect(c, free);
+            if (caret.isNull()) {
+                return std::optional<TextPosition>();
+            }
+            const std::size_t index = free.indexPath.layout;
+            if (index >= c.layoutCount()) {
+                return std::optional<TextPosition>();
+            }
+            const platform::Rect layout = c.layout(index).bounds();
+            const platform::Point origin = c.layout(index).origin();
+            const double x = end ? origin.x + layout.maxX() + 1 : origin.x + layout.minX() - 1;
+            return closestPosition(c, {x, caret.midY()});
+        };
+    } else {
+        return false;
+    }
+    extendSelection(move);
+    return true;
+}
+
+void TextInteractionView::selectAll() {
+    const auto& c = collection();
+    model_->setSelectedRange(TextRange{startPosition(c), endPosition(c)});
+}
+
+std::optional<TextInteractionView::Copied> TextInteractionView::copiedSelection() const {
+    const std::optional<TextRange> selected = model_->selectedRange();
+    if (!selected) {
+        return std::nullopt;
+    }
+    const Formatter formatter(attributedText(collection(), *selected));
+    const auto& nodes = formatter.blockNodes();
+    return Copied{formatterPlainText(nodes, 0, false), formatterHTML(nodes)};
+}
+
+void TextInteractionView::copy() {
+    if (const auto copied = copiedSelection()) {
+        platform::Pasteboard::general().setPlainTextAndHTML(copied->plainText, copied->html);
+    }
+}
+
+std::vector<platform::ui::MenuItem> TextInteractionView::contextMenu(Point point) {
+    const std::optional<TextPosition> position = closestPosition(collection(), point);
+    const std::optional<TextRange> selected = model_->selectedRange();
+    if (!position) {
+        model_->setSelectedRange(std::nullopt);
+        selectionAnchor_.reset();
+    } else if (!selected || !selected->contains(position->indexPath)) {
+        model_->setSelectedRange(wordRange(collection(), *position));
+    }
+    const std::optional<TextRange> now = model_->selectedRange();
+    if (!now || now->start == now->end) {
+        return {};
+    }
+    return {platform::ui::MenuItem{"Copy", true, [this] { copy(); }, false}};
+}
+
+std::optional<platform::ui::CursorShape> TextInteractionView::cursor(Point point) const {
+    return linkURL(collection(), point) ? platform::ui::CursorShape::pointingHand
+                                        : platform::ui::CursorShape::iBeam;
+}
+
+AnyView TextSelectionInteraction::body(platform::ui::ViewContext& context, AnyView content) const {
+    if (!context.environment<TextSelectionKey>()) {
+        return content;
+    }
+    const auto coordinator = context.environment<TextSelectionCoordinatorKey>();
+    const std::shared_ptr<TextSelectionModel> model = context.stateObject<TextSelectionModel>(
+        [] { return std::make_shared<TextSelectionModel>(); });
+    const std::shared_ptr<TextInteractionView> view = context.stateObject<TextInteractionView>(
+        [model] { return std::make_shared<TextInteractionView>(model); });
+    view->setOpenURL(context.environment<platform::ui::OpenURLKey>());
+
+    // The texts inside and the content's frame, both in root coordinates, from the last layout
+    // pass; whenever either changes, the model takes the texts in the content's own space.
+    struct Feed {
+        platform::ui::Text::LayoutKey::Value layouts;
+        platform::Rect frame;
+    };
+    const std::shared_ptr<Feed> feed =
+        context.stateObject<Feed>([] { return std::make_shared<Feed>(); });
+    const auto update = [model, coordinator, feed] {
+        // Joins the document's coordinator before taking the texts, so that a range carried
+        // over clears the other selections.
+        if (model->coordinator() != coordinator) {
+            model->setCoordinator(coordinator);
+            if (coordinator) {
+                coordinator->registerModel(model);
+            }
+        }
+        model->updateLayoutCollection(
+            AnyTextLayoutCollection(std::make_shared<const LiveTextLayoutCollection>(
+                feed->layouts, platform::ui::GeometryProxy(feed->frame, nullptr))));
+    };
+    return content
+        .onPreferenceChange<platform::ui::Text::LayoutKey>(
+            [feed, update](const platform::ui::Text::LayoutKey::Value& layouts) {
+                feed->layouts = layouts;
+                update();
+            })
+        .onPreferenceChange<OverflowFrameKey>(
+            [view](const OverflowFrameKey::Value& frames) { view->setExclusionRects(frames); })
+        .onGeometryChange<platform::Rect>(
+            [](const platform::ui::GeometryProxy& proxy) {
+                return proxy.frame(platform::ui::CoordinateSpace::global());
+            },
+            [feed, update](const platform::Rect& /*old*/, const platform::Rect& frame) {
+                feed->frame = frame;
+                update();
+            })
+        .interaction(view)
+        .environment<TextSelectionModelKey>(model)
+        .environment<TextSelectionHighlightKey>(model);
+}
+
+AnyView TextSelectionCoordination::body(platform::ui::ViewContext& context, AnyView content) const {
+    const std::shared_ptr<TextSelectionCoordinator> coordinator =
+        context.stateObject<TextSelectionCoordinator>(
+            [] { return std::make_shared<TextSelectionCoordinator>(); });
+    return content.environment<TextSelectionCoordinatorKey>(coordinator);
+}
+
+} // namespace vellum

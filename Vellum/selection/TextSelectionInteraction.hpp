@@ -1,0 +1,124 @@
+#pragma once
+
+// Selection of rendered text with the pointer and the keyboard. `TextSelectionInteraction` keeps
+// the selection of the content in a `TextSelectionModel`, feeds it the content's laid-out texts
+// after every layout pass and lays a `TextInteractionView` over the content; the text fragments
+// inside paint their share of the selection themselves. `TextSelectionCoordination` lets the
+// selectable texts nested in one document (the document, its horizontally scrolling regions)
+// keep one selection between them.
+//
+// Selection is off unless an enclosing view turns it on with `textSelection(view, ...)`.
+
+#include "Vellum/selection/TextSelectionModel.hpp"
+#include "platform/ui/UI.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vellum {
+
+/// Whether the texts of a subtree can be selected.
+class TextSelectability {
+public:
+    virtual ~TextSelectability() = default;
+    [[nodiscard]] virtual bool allowsSelection() const = 0;
+};
+class EnabledTextSelectability final : public TextSelectability {
+public:
+    [[nodiscard]] bool allowsSelection() const override { return true; }
+};
+class DisabledTextSelectability final : public TextSelectability {
+public:
+    [[nodiscard]] bool allowsSelection() const override { return false; }
+};
+
+/// Whether selection is on in a subtree; off by default.
+struct TextSelectionKey {
+    using Value = bool;
+    static Value defaultValue() { return DisabledTextSelectability().allowsSelection(); }
+};
+
+/// Turns selection of the texts inside `view` on or off.
+[[nodiscard]] platform::ui::AnyView textSelection(platform::ui::AnyView view,
+                                                  const TextSelectability& selectability);
+
+/// The coordinator of the enclosing document, if any.
+struct TextSelectionCoordinatorKey {
+    using Value = std::shared_ptr<TextSelectionCoordinator>;
+    static Value defaultValue() { return nullptr; }
+};
+
+/// Maps pointer, keys and the context menu over selectable text to changes of its model, and
+/// copies the selection. Draws nothing. Points are in the content's own space, which is the space
+/// of the model's layout collection.
+class TextInteractionView final : public platform::ui::InteractionObject {
+public:
+    explicit TextInteractionView(std::shared_ptr<TextSelectionModel> model)
+        : model_(std::move(model)) {}
+
+    const std::shared_ptr<TextSelectionModel>& model() const { return model_; }
+    /// Frames of horizontally scrolling regions: their own interaction takes the pointer there.
+    void setExclusionRects(std::vector<platform::Rect> rects) {
+        exclusionRects_ = std::move(rects);
+    }
+    void setOpenURL(platform::ui::OpenURLAction openURL) { openURL_ = std::move(openURL); }
+
+    bool hitTest(platform::Point point) const override;
+    bool pointerDown(const platform::ui::PointerEvent& event) override;
+    bool pointerDragged(const platform::ui::PointerEvent& event) override;
+    bool pointerUp(const platform::ui::PointerEvent& event) override;
+    bool keyDown(const platform::ui::KeyEvent& event) override;
+    std::vector<platform::ui::MenuItem> contextMenu(platform::Point point) override;
+    std::optional<platform::ui::CursorShape> cursor(platform::Point point) const override;
+
+    void selectAll();
+    /// The selection as plain text and HTML, exported from the selected part of the texts.
+    struct Copied {
+        std::string plainText;
+        std::string html;
+    };
+    [[nodiscard]] std::optional<Copied> copiedSelection() const;
+    /// Writes the selection to the desktop's clipboard in both forms.
+    void copy();
+
+private:
+    enum class Line : std::uint8_t { above, below, start, end };
+    void extendSelection(
+        const std::function<std::optional<TextPosition>(const TextPosition&, const TextPosition&)>&
+            move);
+    void setOrdered(const TextPosition& a, const TextPosition& b);
+    const TextLayoutCollection& collection() const { return model_->layoutCollection(); }
+
+    std::shared_ptr<TextSelectionModel> model_;
+    std::vector<platform::Rect> exclusionRects_;
+    platform::ui::OpenURLAction openURL_;
+    std::optional<TextPosition> dragStart_;
+    std::optional<TextPosition> selectionAnchor_;
+};
+
+/// The model of the selectable text a view lies in (none outside selectable text).
+struct TextSelectionModelKey {
+    using Value = std::shared_ptr<TextSelectionModel>;
+    static Value defaultValue() { return nullptr; }
+};
+
+/// Makes the content's texts selectable when the environment allows it.
+struct TextSelectionInteraction {
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context,
+                                             platform::ui::AnyView content) const;
+    friend bool operator==(const TextSelectionInteraction&,
+                           const TextSelectionInteraction&) = default;
+};
+
+/// Gives the selectable texts inside one coordinator, so that one of them holds the selection.
+struct TextSelectionCoordination {
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context,
+                                             platform::ui::AnyView content) const;
+    friend bool operator==(const TextSelectionCoordination&,
+                           const TextSelectionCoordination&) = default;
+};
+
+} // namespace vellum

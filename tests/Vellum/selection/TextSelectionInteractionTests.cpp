@@ -1,0 +1,246 @@
+#include "TextLayoutTestSupport.hpp"
+#include "Vellum/export/Formatter.hpp"
+#include "Vellum/export/FormatterHTML.hpp"
+#include "Vellum/export/FormatterPlainText.hpp"
+#include "Vellum/inline/InlineText.hpp"
+#include "Vellum/selection/TextHitTesting.hpp"
+#include "Vellum/selection/TextSelectionInteraction.hpp"
+#include "platform/appkit/Pasteboard.hpp"
+#include "platform/ui/OffscreenHost.hpp"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vellum {
+namespace {
+
+namespace ui = platform::ui;
+using test::kAdvance;
+using test::kFontSize;
+
+// Hands out the model of the selectable text it stands in.
+struct ModelProbe {
+    std::shared_ptr<std::shared_ptr<TextSelectionModel>> out;
+    ui::AnyView content;
+    ui::AnyView body(ui::ViewContext& context) const {
+        *out = context.environment<TextSelectionModelKey>();
+        return content;
+    }
+    friend bool operator==(const ModelProbe&, const ModelProbe&) { return false; }
+};
+
+ui::AnyView monospaced(ui::AnyView view) {
+    return view.font(platform::Font::custom("DejaVu Sans Mono", kFontSize));
+}
+
+// One selectable inline text in monospace at 400 pt, whose links land in `opened`.
+class Selectable {
+public:
+    explicit Selectable(const std::string& markup, bool selectable = true)
+        : host_(root(markup, selectable), ui::ProposedViewSize{400, std::nullopt}) {
+        host_.runUntilIdle();
+    }
+    ui::OffscreenHost& host() { return host_; }
+    TextSelectionModel& model() { return **model_; }
+    const TextLayoutCollection& collection() { return model().layoutCollection(); }
+    /// The point in the middle of character `index` of the first line, a little left of it.
+    static platform::Point at(double index, int line = 0) {
+        return {(index + 0.25) * kAdvance, kFontSize * 0.6 + line * kFontSize * 1.2};
+    }
+    /// The selection as character indices, or {-1, -1} without one.
+    std::pair<long, long> selected() {
+        const auto range = model().selectedRange();
+        if (!range) {
+            return {-1, -1};
+        }
+        return {long(*characterIndex(collection(), range->start)),
+                long(*characterIndex(collection(), range->end))};
+    }
+    void press(platform::Point p, int clicks = 1, ui::EventModifiers modifiers = {}) {
+        host_.pointer({ui::PointerEvent::Kind::down, p, 1, clicks, modifiers});
+        host_.pointer({ui::PointerEvent::Kind::up, p, 1, clicks, modifiers});
+    }
+    void drag(platform::Point from, platform::Point to) {
+        host_.pointer({ui::PointerEvent::Kind::down, from, 1, 1, {}});
+        host_.pointer({ui::PointerEvent::Kind::dragged, to, 1, 1, {}});
+        host_.pointer({ui::PointerEvent::Kind::up, to, 1, 1, {}});
+    }
+    void key(const std::string& key, ui::EventModifiers modifiers) {
+        host_.key(key, {}, modifiers);
+    }
+    std::vector<std::string> opened;
+
+private:
+    ui::AnyView root(const std::string& markup, bool selectable) {
+        ui::AnyView text = monospaced(ui::AnyView(InlineText(markup)));
+        if (selectable) {
+            text = textSelection(
+                ui::AnyView(ModelProbe{model_, text}).modifier(TextSelectionInteraction()),
+                EnabledTextSelectability());
+        }
+        return text.environment<ui::OpenURLKey>(ui::OpenURLAction([this](const platform::URL& url) {
+            opened.push_back(url.absoluteString());
+            return ui::OpenURLAction::Result::handled;
+        }));
+    }
+    std::shared_ptr<std::shared_ptr<TextSelectionModel>> model_ =
+        std::make_shared<std::shared_ptr<TextSelectionModel>>();
+    ui::OffscreenHost host_;
+};
+
+constexpr ui::EventModifiers shift{true, false, false, false};
+constexpr ui::EventModifiers control{false, true, false, false};
+constexpr ui::EventModifiers controlShift{true, true, false, false};
+
+TEST(TextSelectionInteraction, PressAndDragSelectAndShiftClickExtends) {
+    Selectable text("Hello brave new world");
+    text.drag(Selectable::at(6), Selectable::at(11));
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{6, 11}));
+    // Back over the start: the ends swap so the range stays ordered.
+    text.drag(Selectable::at(11), Selectable::at(2));
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{2, 11}));
+    text.press(Selectable::at(16), 1, shift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{2, 16}));
+    // A plain click clears.
+    text.press(Selectable::at(3));
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{-1, -1}));
+}
+
+TEST(TextSelectionInteraction, MultipleClicksSelectAWordAndTheParagraph) {
+    Selectable text("Hello brave new world");
+    text.press(Selectable::at(7), 2);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{6, 11}));
+    text.press(Selectable::at(7), 3);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{0, 21}));
+    text.press(Selectable::at(7), 4);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{0, 21}));
+}
+
+TEST(TextSelectionInteraction, KeysExtendByCharacterWordAndLineAndSelectAll) {
+    Selectable text("Hello brave new world");
+    text.key("Right", shift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{-1, -1})) << "no caret without a selection";
+
+    text.press(Selectable::at(7), 2);
+    text.key("Left", shift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{6, 10}));
+    text.key("Right", shift);
+    text.key("Right", shift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{6, 12}));
+    text.key("Right", controlShift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{6, 15}));
+    text.key("End", shift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{6, 21}));
+    text.key("Home", shift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{0, 6}));
+
+    text.press(Selectable::at(3));
+    text.key("a", control);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{0, 21}));
+}
+
+TEST(TextSelectionInteraction, ControlCCopiesTheSelectionOnly) {
+    // The clipboard counts every write, also without a display to hold it.
+    Selectable text("Hello *brave* world");
+    const auto start = platform::Pasteboard::general().changeCount();
+    text.press(Selectable::at(3));
+    text.key("c", control);
+    EXPECT_EQ(platform::Pasteboard::general().changeCount(), start) << "nothing selected";
+    text.key("a", control);
+    text.key("c", control);
+    EXPECT_EQ(platform::Pasteboard::general().changeCount(), start + 1);
+}
+
+TEST(TextSelectionInteraction, LinksOpenOnAClickAndShowThePointingHand) {
+    Selectable text("see [the docs](https://example.com/docs) now");
+    EXPECT_EQ(text.host().graph().cursor(Selectable::at(1)), ui::CursorShape::iBeam);
+    EXPECT_EQ(text.host().graph().cursor(Selectable::at(6)), ui::CursorShape::pointingHand);
+
+    text.press(Selectable::at(1), 2);
+    text.press(Selectable::at(6));
+    EXPECT_EQ(text.opened, (std::vector<std::string>{"https://example.com/docs"}));
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{0, 3})) << "a link click keeps the selection";
+}
+
+TEST(TextLinkInteraction, ATapOnALinkOfUnselectableTextOpensIt) {
+    Selectable text("see [the docs](https://example.com/docs) now", false);
+    text.host().click(Selectable::at(1));
+    EXPECT_TRUE(text.opened.empty());
+    text.host().click(Selectable::at(6));
+    EXPECT_EQ(text.opened, (std::vector<std::string>{"https://example.com/docs"}));
+}
+
+} // namespace
+} // namespace vellum
+
+namespace vellum {
+namespace {
+
+TEST(TextSelectionCoordination, NestedSelectableTextsKeepOneSelection) {
+    const auto first = std::make_shared<std::shared_ptr<TextSelectionModel>>();
+    const auto second = std::make_shared<std::shared_ptr<TextSelectionModel>>();
+    const auto selectable = [](const std::shared_ptr<std::shared_ptr<TextSelectionModel>>& out,
+                               const char* markup) {
+        return ui::AnyView(ModelProbe{out, monospaced(ui::AnyView(InlineText(markup)))})
+            .modifier(TextSelectionInteraction())
+            .frame(400, 40, ui::Alignment::topLeading());
+    };
+    ui::OffscreenHost host(
+        textSelection(ui::AnyView(ui::VStack(ui::HorizontalAlignment::leading(), 0,
+                                             {selectable(first, "Hello brave new world"),
+                                              selectable(second, "Another paragraph")}))
+                          .modifier(TextSelectionCoordination()),
+                      EnabledTextSelectability()),
+        ui::ProposedViewSize{400, std::nullopt});
+    host.runUntilIdle();
+    const auto doubleClick = [&host](platform::Point p) {
+        host.pointer({ui::PointerEvent::Kind::down, p, 1, 2, {}});
+        host.pointer({ui::PointerEvent::Kind::up, p, 1, 2, {}});
+    };
+    doubleClick(Selectable::at(1));
+    ASSERT_TRUE((*first)->selectedRange().has_value());
+    doubleClick({Selectable::at(1).x, 40 + Selectable::at(1).y});
+    EXPECT_TRUE((*second)->selectedRange().has_value());
+    EXPECT_FALSE((*first)->selectedRange().has_value());
+    EXPECT_EQ((*first)->coordinator(), (*second)->coordinator());
+}
+
+TEST(TextSelectionBackground, PaintsTheSelectionBehindTheSelectedCharactersOnly) {
+    Selectable text("ab  cd  ef");
+    const auto highlighted = [&text](double index) {
+        const platform::Image image = text.host().render();
+        const platform::Point p = Selectable::at(index);
+        // Spaces: no glyph covers the pixel, only the highlight can.
+        const auto x = std::size_t(p.x + kAdvance / 4);
+        const auto y = std::size_t(p.y);
+        return (image.pixels()[y * std::size_t(image.width()) + x] >> 24) != 0;
+    };
+    EXPECT_FALSE(highlighted(2));
+    text.drag(Selectable::at(2), Selectable::at(7));
+    EXPECT_TRUE(highlighted(2));
+    EXPECT_TRUE(highlighted(6));
+    EXPECT_FALSE(highlighted(7)) << "beyond the selection";
+    text.press(Selectable::at(9));
+    EXPECT_FALSE(highlighted(6)) << "deselecting clears the highlight";
+}
+
+} // namespace
+} // namespace vellum
+
+namespace vellum {
+namespace {
+
+TEST(TextSelectionInteraction, ACopyKeepsTheStructureOfTheSelectedPart) {
+    Selectable text("Hello *brave* [new](https://example.com/) world");
+    text.drag(Selectable::at(6), Selectable::at(15));
+    ASSERT_EQ(text.selected(), (std::pair<long, long>{6, 15}));
+    const Formatter formatter(attributedText(text.collection(), *text.model().selectedRange()));
+    EXPECT_EQ(formatterPlainText(formatter.blockNodes(), 0, false), "brave new");
+    EXPECT_EQ(formatterHTML(formatter.blockNodes()),
+              "<p><em>brave</em> <a href=\"https://example.com/\">new</a></p>");
+}
+
+} // namespace
+} // namespace vellum
