@@ -2,8 +2,8 @@
 
 #include "Vellum/attachments/WithAttachments.hpp"
 #include "Vellum/blocks/BlockContent.hpp"
-#include "Vellum/blocks/TextSelectionPassThrough.hpp"
 #include "Vellum/inline/TextFragment.hpp"
+#include "Vellum/selection/TextSelectionInteraction.hpp"
 
 #include <exception>
 
@@ -47,8 +47,8 @@ AnyView StructuredText::body(platform::ui::ViewContext& context) const {
                                    [](const AttributedString& resolved) {
                                        return AnyView(
                                                   structured::BlockContent(std::nullopt, resolved))
-                                           .modifier(structured::TextSelectionInteraction())
-                                           .modifier(structured::TextSelectionCoordination());
+                                           .modifier(TextSelectionInteraction())
+                                           .modifier(TextSelectionCoordination());
                                    }))
         .coordinateSpace(textContainerSpace)
         .onChange<std::string>(
