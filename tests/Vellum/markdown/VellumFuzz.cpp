@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes as markdown through the document and the inline parser, both
 // with the math and emoji extensions on. Errors for bad input are expected; anything else must
-// hold: the runs tile the text without gaps or empty runs, adjacent runs differ, every run's
+// hold: the runs tile the text without gaps or empty runs, adjacent runs differ (but for lone
+// object replacement characters), every run's
 // presentation intent is a well-formed chain of blocks, and the top-level block runs cover the
 // text in order. Any violation aborts. In the test build the same entry point runs over the
 // markdown corpus and a few hostile inputs.
@@ -76,6 +77,13 @@ void checkIntent(const PresentationIntent& intent) {
     }
 }
 
+bool isObjectCharacter(const AttributedString& text,
+                       const platform::AttributedString::Range& range) {
+    const std::string_view characters = text.characters();
+    return characters.substr(range.lowerBound.offset,
+                             range.upperBound.offset - range.lowerBound.offset) == "\xEF\xBF\xBC";
+}
+
 void checkText(const AttributedString& text, bool blocks) {
     std::size_t expected = 0;
     const AttributedString::Runs runs = text.runs();
@@ -84,7 +92,10 @@ void checkText(const AttributedString& text, bool blocks) {
         require(run.range.lowerBound.offset == expected);
         require(!run.range.empty());
         expected = run.range.upperBound.offset;
-        require(i == 0 || !(runs[i - 1].attributes == run.attributes));
+        // Equal neighbours are merged, except object replacement characters, which stand as one
+        // run each so that two equal attachments side by side remain two.
+        require(i == 0 || !(runs[i - 1].attributes == run.attributes) ||
+                isObjectCharacter(text, runs[i - 1].range) || isObjectCharacter(text, run.range));
         const auto* intent = run.get<Foundation::PresentationIntentAttribute>();
         if (blocks) {
             require(intent != nullptr);
