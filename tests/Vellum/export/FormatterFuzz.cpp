@@ -69,14 +69,22 @@ void checkHTML(std::string_view html) {
             }
             require(quotes % 2 == 0);
             if (name == "a") {
-                // Only web and mail links stay links.
+                // No link keeps a target that can run script or carry a document.
                 constexpr std::string_view href = " href=\"";
                 require(attributes.starts_with(href));
-                std::string scheme(attributes.substr(href.size(), 7));
-                std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                               platform::ascii::toLower);
-                require(scheme.starts_with("http:") || scheme.starts_with("https:") ||
-                        scheme.starts_with("mailto:"));
+                const std::string_view value = attributes.substr(href.size());
+                std::string scheme;
+                for (const char c : value.substr(0, value.find('"'))) {
+                    const auto byte = static_cast<unsigned char>(c);
+                    if (byte > 0x20) {
+                        scheme.push_back(platform::ascii::toLower(c));
+                    }
+                    if (c == ':' || scheme.size() > 16) {
+                        break;
+                    }
+                }
+                require(!scheme.starts_with("javascript:") && !scheme.starts_with("vbscript:") &&
+                        !scheme.starts_with("data:"));
             }
             open.push_back(name);
         }
