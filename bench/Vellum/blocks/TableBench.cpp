@@ -13,6 +13,7 @@
 #include "Vellum/style/GitHubStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/style/TableLayout.hpp"
+#include "bench/support/AllocationCounter.hpp"
 #include "platform/ui/UI.hpp"
 
 #include <atomic>
@@ -23,38 +24,6 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-
-namespace {
-std::atomic<std::uint64_t> allocations{0};
-} // namespace
-
-// The replacements below pair malloc with free; g++ sees them inlined into calls of new and
-// delete and takes them for a mismatch.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-// Counts every allocation of the program; the benchmarks read the difference around their loop.
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -86,7 +55,7 @@ const Table& table() {
 
 void reportAllocations(benchmark::State& state, std::uint64_t before) {
     state.counters["allocs"] =
-        benchmark::Counter(double(allocations.load() - before) /
+        benchmark::Counter(double(bench::allocationCount() - before) /
                            double(std::max<std::int64_t>(state.iterations(), 1)));
 }
 
@@ -97,7 +66,7 @@ void TableGeometry(benchmark::State& state) {
             cells[{r, c}] = platform::Rect(c * 121.0, r * 31.0, 120, 30);
         }
     }
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         const TableLayout layout = TableLayout::makeTableLayout(cells);
         benchmark::DoNotOptimize(layout.dividerRects());
@@ -118,7 +87,7 @@ ui::AnyView view(bool gitHub) {
 void TableFirstLayout(benchmark::State& state) {
     (void)table();
     const bool gitHub = state.range(0) != 0;
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         ui::OffscreenHost host(view(gitHub), ui::ProposedViewSize(600, std::nullopt));
         host.runUntilIdle(std::chrono::milliseconds(60'000));
@@ -132,7 +101,7 @@ void TableResize(benchmark::State& state) {
     ui::OffscreenHost host(view(false), ui::ProposedViewSize(600, std::nullopt));
     host.runUntilIdle(std::chrono::milliseconds(60'000));
     bool narrow = false;
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         narrow = !narrow;
         host.setProposal(ui::ProposedViewSize(narrow ? 480 : 600, std::nullopt));

@@ -6,6 +6,7 @@
 // Each case reports the heap allocations it made per iteration ("allocs"): they are exact where
 // the times are noisy.
 
+#include "bench/support/AllocationCounter.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/observation/ObservationRegistrar.hpp"
 #include "platform/ui/UI.hpp"
@@ -17,38 +18,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-namespace {
-std::atomic<std::uint64_t> allocations{0};
-} // namespace
-
-// The replacements below pair malloc with free; g++ sees them inlined into calls of new and
-// delete and takes them for a mismatch.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-// Counts every allocation of the program; the benchmarks read the difference around their loop.
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -105,7 +74,7 @@ struct Document {
 /// Allocations per iteration, from the count before the loop.
 void reportAllocations(benchmark::State& state, std::uint64_t before) {
     state.counters["allocs"] =
-        benchmark::Counter(double(allocations.load() - before) /
+        benchmark::Counter(double(bench::allocationCount() - before) /
                            double(std::max<std::int64_t>(state.iterations(), 1)));
 }
 
@@ -122,13 +91,13 @@ void firstLayoutAndDraw(benchmark::State& state) {
     platform::ImageSurface surface(800, 600);
     std::uint64_t counted = 0;
     for (auto _ : state) {
-        const std::uint64_t before = allocations.load();
+        const std::uint64_t before = bench::allocationCount();
         auto graph = makeGraph(document);
         graph->update();
         platform::GraphicsContext context(surface);
         graph->draw(context);
         benchmark::DoNotOptimize(graph->size());
-        counted += allocations.load() - before;
+        counted += bench::allocationCount() - before;
         // Tearing the tree down is not part of showing it.
         state.PauseTiming();
         graph.reset();
@@ -143,7 +112,7 @@ void updateOneParagraph(benchmark::State& state) {
     auto graph = makeGraph(document);
     graph->update();
     int round = 0;
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         document.paragraphs[document.paragraphs.size() / 2]->text.set(sentence(++round % 7));
         graph->update();
@@ -159,7 +128,7 @@ void updateAndDrawFirstScreen(benchmark::State& state) {
     graph->update();
     platform::ImageSurface surface(800, 600);
     int round = 0;
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         document.paragraphs[3]->text.set(sentence(++round % 7));
         graph->update();
@@ -175,7 +144,7 @@ void darkModeToggle(benchmark::State& state) {
     auto graph = makeGraph(document);
     graph->update();
     bool dark = false;
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         dark = !dark;
         EnvironmentValues env;
@@ -193,7 +162,7 @@ void pointerMove(benchmark::State& state) {
     auto graph = makeGraph(document);
     graph->update();
     int step = 0;
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         PointerEvent event;
         event.kind = PointerEvent::Kind::moved;
@@ -214,7 +183,7 @@ void drawUnchangedFrame(benchmark::State& state) {
         platform::GraphicsContext context(surface);
         graph->draw(context);
     }
-    const std::uint64_t before = allocations.load();
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         platform::GraphicsContext context(surface);
         graph->draw(context);
