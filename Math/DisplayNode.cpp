@@ -1,5 +1,6 @@
 #include "Math/DisplayNode.hpp"
 
+#include "Math/TextCharacters.hpp"
 #include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
@@ -7,14 +8,6 @@
 namespace Math {
 
 namespace {
-
-std::size_t utf16Length(std::string_view text) {
-    std::size_t length = 0;
-    for (const char32_t scalar : platform::unicode::scalars(text)) {
-        length += scalar > 0xFFFF ? 2 : 1;
-    }
-    return length;
-}
 
 CGFloat ascentOf(const std::shared_ptr<DisplayList>& list) {
     return list ? list->ascent() : 0;
@@ -59,15 +52,38 @@ AttributedLine::AttributedLine(std::string text) {
 }
 
 void AttributedLine::append(std::string_view text) {
-    const std::string valid = platform::unicode::makeValidUtf8(text);
-    if (valid.empty()) {
+    std::string repaired;
+    if (!platform::unicode::isValidUtf8(text)) {
+        repaired = platform::unicode::makeValidUtf8(text);
+        text = repaired;
+    }
+    if (text.empty()) {
         return;
     }
     // The new text may join the last character (a combining mark after its base), so the
-    // characters are found again from where the last one starts.
+    // characters are found again from where the last one starts, unless the last scalar and all
+    // the new ones stand alone: then the last character is the last scalar, found without the
+    // cost of a character iterator for every symbol added to a formula.
     const std::size_t from = text_.empty() ? 0 : lastCharacterByte_;
-    text_ += valid;
-    utf16Length_ += Math::utf16Length(valid);
+    const std::size_t appendedAt = text_.size();
+    bool simple = true;
+    if (appendedAt > 0) {
+        std::size_t lastScalar = appendedAt - 1;
+        while (lastScalar > 0 && (static_cast<unsigned char>(text_[lastScalar]) & 0xC0) == 0x80) {
+            --lastScalar;
+        }
+        simple = standsAlone(decodeScalar(text_, lastScalar));
+    }
+    text_ += text;
+    utf16Length_ += Math::utf16Length(text);
+    const std::optional<std::size_t> lastScalar =
+        simple ? lastScalarIfAllStandAlone(text_, appendedAt) : std::nullopt;
+    if (lastScalar) {
+        lastCharacterByte_ = *lastScalar;
+        lastCharacterUtf16_ =
+            utf16Length_ - Math::utf16Length(std::string_view(text_).substr(*lastScalar));
+        return;
+    }
     const auto characters =
         platform::unicode::graphemeClusters(std::string_view(text_).substr(from));
     if (characters.empty()) {

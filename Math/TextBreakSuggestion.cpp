@@ -1,5 +1,6 @@
 #include "Math/TextBreakSuggestion.hpp"
 
+#include "Math/TextCharacters.hpp"
 #include "platform/foundation/Unicode.hpp"
 
 #include <array>
@@ -16,18 +17,10 @@ struct Character {
 
 std::vector<Character> charactersOf(std::string_view text) {
     std::vector<Character> result;
-    for (const auto cluster : platform::unicode::graphemeClusters(text)) {
+    for (const auto cluster : textCharacters(text)) {
         result.push_back({static_cast<std::size_t>(cluster.data() - text.data()), cluster});
     }
     return result;
-}
-
-std::size_t utf16Length(std::string_view text) {
-    std::size_t length = 0;
-    for (const char32_t scalar : platform::unicode::scalars(text)) {
-        length += scalar > 0xFFFF ? 2 : 1;
-    }
-    return length;
 }
 
 bool isDigit(std::string_view character) {
@@ -46,8 +39,9 @@ bool isNumberSeparator(std::string_view character) {
 }
 
 bool isWhitespace(std::string_view character) {
-    const auto scalars = platform::unicode::scalars(character);
-    return !scalars.empty() && platform::unicode::isWhitespaceOrNewline(scalars.front());
+    std::size_t at = 0;
+    return !character.empty() &&
+           platform::unicode::isWhitespaceOrNewline(decodeScalar(character, at));
 }
 
 // The rules over character positions: i is the index of the character after the break.

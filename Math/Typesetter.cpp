@@ -240,6 +240,49 @@ void Typesetter::setStyle(Level level) {
     styleFont_ = nullptr;
 }
 
+namespace {
+
+// The width the run would have with `kerns` added as GlyphFont::addExtraSpace adds them (after the
+// last glyph of the cluster each names), summed in the same order, without copying the run: the
+// pending line is measured once for every atom added to it.
+CGFloat kernedWidth(const platform::ShapedRun& run, std::span<const platform::ExtraSpace> kerns) {
+    const bool ordered =
+        std::adjacent_find(kerns.begin(), kerns.end(), [](const auto& a, const auto& b) {
+            return a.utf16Offset >= b.utf16Offset;
+        }) == kerns.end();
+    if (!ordered) {
+        platform::ShapedRun kerned = run;
+        platform::GlyphFont::addExtraSpace(kerned, kerns);
+        return kerned.width;
+    }
+    const auto kernAt = [&kerns](std::size_t cluster) -> const platform::ExtraSpace* {
+        const auto found =
+            std::lower_bound(kerns.begin(), kerns.end(), cluster,
+                             [](const platform::ExtraSpace& kern, std::size_t offset) {
+                                 return kern.utf16Offset < offset;
+                             });
+        return found != kerns.end() && found->utf16Offset == cluster && std::isfinite(found->points)
+                   ? &*found
+                   : nullptr;
+    };
+    // The last glyph of each kerned cluster, by the kern's index.
+    std::vector<std::size_t> lastGlyph(kerns.size(), run.glyphs.size());
+    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+        if (const platform::ExtraSpace* kern = kernAt(run.glyphs[i].cluster)) {
+            lastGlyph[static_cast<std::size_t>(kern - kerns.data())] = i;
+        }
+    }
+    CGFloat width = 0;
+    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+        const platform::ExtraSpace* kern = kernAt(run.glyphs[i].cluster);
+        const bool last = kern && lastGlyph[static_cast<std::size_t>(kern - kerns.data())] == i;
+        width += last ? run.glyphs[i].advance + kern->points : run.glyphs[i].advance;
+    }
+    return width;
+}
+
+} // namespace
+
 CGFloat Typesetter::lineWidth(const AttributedLine& line) {
     if (line.empty()) {
         return 0;
@@ -269,9 +312,7 @@ CGFloat Typesetter::lineWidth(const AttributedLine& line) {
     }
     if (!sameKerns()) {
         measuredKerns_ = line.kerns();
-        platform::ShapedRun kerned = measuredRun_;
-        platform::GlyphFont::addExtraSpace(kerned, measuredKerns_);
-        measuredWidth_ = kerned.width;
+        measuredWidth_ = kernedWidth(measuredRun_, measuredKerns_);
     }
     return measuredWidth_;
 }
@@ -450,6 +491,12 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
     if (maxWidth > 0 && hasScripts(atom) && !currentLine.empty()) {
         fitScriptedAtom(atom, previous);
     }
+    // The line's width is known from the last time it was measured as long as it only grew by
+    // the atoms since; between appends it can only be emptied.
+    const std::size_t lengthBefore = currentLine.text().size();
+    const bool estimated = lengthBefore > 0 && lengthBefore == estimatedLineLength_;
+    const CGFloat kern =
+        previous ? std::max<CGFloat>(0, interElementSpace(previous->type, atom.type)) : 0;
     kernBefore(previous, atom.type);
     if (atom.type == AtomType::placeholder) {
         currentLine.append(atom.nucleus, platform::Color(0, 0, 1));
@@ -457,7 +504,23 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
         currentLine.append(atom.nucleus);
     }
     if (!hasScripts(atom) && maxWidth > 0) {
-        wrapCurrentText();
+        // Shaping the pending line again for every atom added to it would cost the line's length
+        // per atom. While the line is sure to fit, with room to spare far beyond what shaping the
+        // atom beside its neighbours could change, it is not measured; near the end of the line
+        // it is, exactly, as before.
+        const CGFloat grown = estimated ? estimatedLineWidth_ + kern + nucleusWidth(atom.nucleus)
+                                        : std::numeric_limits<CGFloat>::infinity();
+        const CGFloat size = styleFont().font().size;
+        const CGFloat slack = size * (1 + 0.25 * static_cast<CGFloat>(atomsSinceMeasured_ + 1));
+        if (grown + slack <= maxWidth - currentPosition.x) {
+            estimatedLineWidth_ = grown;
+            ++atomsSinceMeasured_;
+        } else {
+            wrapCurrentText();
+            estimatedLineWidth_ = lineWidth(currentLine);
+            atomsSinceMeasured_ = 0;
+        }
+        estimatedLineLength_ = currentLine.text().size();
     }
     extendCurrentLineRange(atom);
     if (atom.fusedAtoms.empty()) {

@@ -210,6 +210,11 @@ private:
     std::optional<Font> nucleusWidthsFont_;
     std::unordered_map<std::string, CGFloat> nucleusWidths_;
     CGFloat measuredWidth_ = 0;
+    // An upper estimate of the pending line's width while it grows atom by atom, the line's
+    // length when it was made, and how many atoms it added since the line was last measured.
+    CGFloat estimatedLineWidth_ = 0;
+    std::size_t estimatedLineLength_ = 0;
+    std::size_t atomsSinceMeasured_ = 0;
     // The lowest ink of the nodes before linesAboveCounted_ (all on finished lines).
     CGFloat linesAboveFloor_ = std::numeric_limits<CGFloat>::infinity();
     std::size_t linesAboveCounted_ = 0;

@@ -3,6 +3,7 @@
 // before built nodes that would overflow. Nothing here acts when the maximum width is 0 or less.
 
 #include "Math/TextBreakSuggestion.hpp"
+#include "Math/TextCharacters.hpp"
 #include "Math/Typesetter.hpp"
 #include "platform/foundation/Unicode.hpp"
 
@@ -231,14 +232,20 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
         std::size_t settled = text.size();
         if (!whole) {
             // Whole characters only; the last two may still change with what follows them.
-            const auto clusters = platform::unicode::graphemeClusters(text.substr(0, bytes));
+            const auto clusters = textCharacters(text.substr(0, bytes));
             if (clusters.size() < 4) {
                 continue;
             }
             end = static_cast<std::size_t>(clusters.back().data() - text.data());
             settled = static_cast<std::size_t>(clusters[clusters.size() - 3].data() - text.data());
         }
-        const AttributedLine window = line.slice(begin, utf16Begin, begin + end);
+        // The whole of a short pending line is the line itself: copying it for every atom added
+        // to it would cost the line's length each time.
+        std::optional<AttributedLine> sliced;
+        if (begin != 0 || end != line.text().size()) {
+            sliced = line.slice(begin, utf16Begin, begin + end);
+        }
+        const AttributedLine& window = sliced ? *sliced : line;
         if (lineWidth(window) <= available) {
             if (whole) {
                 return std::nullopt;

@@ -1,9 +1,11 @@
 // Long formulas: typesetting time must grow with the formula's length, not with its square, and
 // the shared cache must stay within its memory budget however many long formulas pass through.
 //
-//  - BM_TypesetSums: 100 KB of "a+b=" (50,000 atoms in one text run), without a width and at 400
-//    points, where it breaks into some thousand lines.
-//  - BM_TypesetLetters: 100 KB of letters (one fused run of 100,000 characters) at 400 points.
+//  - BM_TypesetSums: 100 KB of "a+b=" (100,000 atoms), without a width (one text run) and at 400
+//    points, where it breaks into some thousands of lines; 25 KB beside it shows the time grows
+//    with the length.
+//  - BM_TypesetLetters: 100 KB of letters (one fused run of 100,000 characters) at 400 points, and
+//    25 KB.
 //  - BM_CacheBytesAfterLongFormulas: 60 distinct formulas of 100 KB (no width) through one
 //    provider with its default limits; reports what the caches estimate they hold and how much
 //    heap they really keep.
@@ -59,15 +61,18 @@ void typesetLong(benchmark::State& state, const std::string& latex, double width
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * latex.size()));
 }
 
+// Arguments: the width, then the length in KB.
 void BM_TypesetSums(benchmark::State& state) {
-    typesetLong(state, repeated("a+b=", kLength), static_cast<double>(state.range(0)));
+    typesetLong(state, repeated("a+b=", static_cast<std::size_t>(state.range(1)) * 1024),
+                static_cast<double>(state.range(0)));
 }
-BENCHMARK(BM_TypesetSums)->Arg(0)->Arg(400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TypesetSums)->ArgsProduct({{0, 400}, {25, 100}})->Unit(benchmark::kMillisecond);
 
+// Argument: the length in KB.
 void BM_TypesetLetters(benchmark::State& state) {
-    typesetLong(state, letters(kLength), 400);
+    typesetLong(state, letters(static_cast<std::size_t>(state.range(0)) * 1024), 400);
 }
-BENCHMARK(BM_TypesetLetters)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TypesetLetters)->Arg(25)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_CacheBytesAfterLongFormulas(benchmark::State& state) {
     const std::string body = repeated("a+b=", kLength);

@@ -291,7 +291,10 @@ std::vector<std::string_view> graphemeClusters(std::string_view text) {
     UErrorCode status = U_ZERO_ERROR;
     const std::unique_ptr<UText, TextCloser> utext{
         utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status)};
-    const BreakIteratorPointer iterator = makeCharacterBreakIterator();
+    // One iterator per thread: callers split short texts by the thousand (a character added to a
+    // formula's pending run), and a clone costs more than the splitting. Nothing here calls back
+    // into this function, so the thread's iterator is never in use twice.
+    thread_local const BreakIteratorPointer iterator = makeCharacterBreakIterator();
     if (iterator) {
         ubrk_setUText(iterator.get(), utext.get(), &status);
     }

@@ -261,14 +261,29 @@ double GlyphFace::advance(GlyphID glyph) const {
 }
 
 Rect GlyphFace::boundingBox(GlyphID glyph) const {
-    hb_glyph_extents_t extents{};
-    if (glyph >= glyphCount() || !hb_font_get_glyph_extents(internal_->font, glyph, &extents) ||
-        extents.width == 0 || extents.height == 0) {
+    const unsigned count = glyphCount();
+    if (glyph >= count) {
         return Rect::zero();
     }
-    // HarfBuzz gives the top-left corner and a downward height.
-    return Rect(extents.x_bearing, extents.y_bearing + extents.height, extents.width,
-                -extents.height);
+    const std::lock_guard lock(internal_->boxesMutex);
+    auto& boxes = internal_->boxes;
+    if (boxes.empty()) {
+        boxes.resize(count);
+    }
+    Internal::KnownBox& known = boxes[glyph];
+    if (!known.known) {
+        hb_glyph_extents_t extents{};
+        if (!hb_font_get_glyph_extents(internal_->font, glyph, &extents) || extents.width == 0 ||
+            extents.height == 0) {
+            known.box = Rect::zero();
+        } else {
+            // HarfBuzz gives the top-left corner and a downward height.
+            known.box = Rect(extents.x_bearing, extents.y_bearing + extents.height, extents.width,
+                             -extents.height);
+        }
+        known.known = true;
+    }
+    return known.box;
 }
 
 Path GlyphFace::outline(GlyphID glyph) const {

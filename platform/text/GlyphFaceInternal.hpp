@@ -6,6 +6,8 @@
 
 #include <cairo.h>
 #include <hb.h>
+#include <mutex>
+#include <vector>
 
 namespace platform {
 
@@ -19,6 +21,15 @@ struct GlyphFace::Internal {
     cairo_font_face_t* cairoFace = nullptr;
     std::string postScriptName;
     std::string familyName;
+
+    /// Ink boxes already asked for, by glyph: finding one reads the glyph's outline, and a long
+    /// run of text asks for the same few glyphs over and over.
+    struct KnownBox {
+        Rect box;
+        bool known = false;
+    };
+    mutable std::mutex boxesMutex;
+    mutable std::vector<KnownBox> boxes;
 
     ~Internal();
 };

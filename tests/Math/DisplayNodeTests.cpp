@@ -2,6 +2,8 @@
 // nodes move their parts.
 
 #include "Math/DisplayNode.hpp"
+#include "Math/TextCharacters.hpp"
+#include "platform/foundation/Unicode.hpp"
 
 #include <gtest/gtest.h>
 
@@ -213,4 +215,35 @@ TEST(AttributedLine, SlicesKeepTheirKernsColoursAndLastCharacter) {
     // The same text as prefix and suffix give.
     EXPECT_EQ(line.slice(5, 3, line.text().size()).kerns().size(), line.suffix(5).kerns().size());
     EXPECT_EQ(line.prefix(5).text(), "\U0001D44E+");
+}
+
+// The quick way to a formula's characters must find exactly what a character iterator finds, in
+// whole texts, in windows cut at any byte, and in a line built symbol by symbol.
+TEST(AttributedLine, FindsCharactersAsTheCharacterIteratorDoes) {
+    const std::vector<std::string> texts = {
+        "a+b=\xF0\x9D\x91\x8E+\xF0\x9D\x91\x8F=\xE2\x84\x8E\xCE\xB1\xE2\x88\x91", // 𝑎 𝑏 ℎ α ∑
+        "x\xCC\x81y\xE2\x80\xB2\xCC\x88",                                         // x́ y′̈
+        "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9 \xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", // ZWJ,
+                                                                                         // flag
+        "1\r\n2\xE1\x84\x80\xE1\x85\xA1\xE2\x84\xA2\xEF\xB8\x8F", // CR LF, jamo, ™️
+        "\xD8\x80"
+        "1a", // prepended mark
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        for (std::size_t end = 0; end <= text.size(); ++end) {
+            const std::string_view window = std::string_view(text).substr(0, end);
+            EXPECT_EQ(textCharacters(window), platform::unicode::graphemeClusters(window)) << end;
+        }
+        AttributedLine line;
+        std::string written;
+        for (const std::string_view piece : platform::unicode::graphemeClusters(text)) {
+            for (const char32_t scalar : platform::unicode::scalars(piece)) {
+                line.append(platform::unicode::utf8(scalar));
+                written += platform::unicode::utf8(scalar);
+                EXPECT_EQ(line.lastCharacter(),
+                          platform::unicode::graphemeClusters(written).back());
+            }
+        }
+    }
 }
