@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <gtk/gtk.h>
 #include <memory>
@@ -144,6 +145,8 @@ struct ViewHostWidget::State {
     std::uint64_t framesDrawn = 0;
     bool updateScheduled = false;
     guint tickCallback = 0;
+    // The idle source laying out what the tree's lazy stacks still estimate, or 0.
+    guint deferredLayoutSource = 0;
 
     // Pointer state.
     Point pointer;
@@ -200,6 +203,13 @@ struct ViewHostWidget::State {
     [[nodiscard]] Point inTree(Point widgetPoint) const {
         return {widgetPoint.x, widgetPoint.y + scrollOffset()};
     }
+    // Tells the tree which part of it the widget shows.
+    void syncVisibleRect();
+    // Lays out, in idle time and a few milliseconds at a time, the rows the tree first only
+    // estimated, so that the extent becomes exact.
+    void scheduleDeferredLayout();
+    // After an update: a new size reaches the window and the adjustments.
+    void sizeMayHaveChanged();
     void setAdjustment(bool vertical, GtkAdjustment* adjustment);
     // The adjustments cover the tree's extent, a page the widget's size.
     void configureAdjustments();
@@ -398,6 +408,22 @@ void onKeyReleased(GtkEventControllerKey*, guint keyval, guint, GdkModifierType 
     }
 }
 
+void onWindowActiveChanged(GObject* window, GParamSpec*, gpointer widget) {
+    // Only while the widget is still in that window.
+    if (gtk_widget_get_root(GTK_WIDGET(widget)) == GTK_ROOT(window)) {
+        stateOf(widget).graph.setWindowActive(gtk_window_is_active(GTK_WINDOW(window)) != FALSE);
+    }
+}
+
+void onRooted(GObject* widget, GParamSpec*, gpointer) {
+    GtkRoot* const root = gtk_widget_get_root(GTK_WIDGET(widget));
+    if (GTK_IS_WINDOW(root)) {
+        onWindowActiveChanged(G_OBJECT(root), nullptr, widget);
+        g_signal_connect_object(root, "notify::is-active", G_CALLBACK(onWindowActiveChanged),
+                                widget, GConnectFlags{});
+    }
+}
+
 } // namespace
 
 void ViewHostWidget::State::scheduleUpdate() {
@@ -420,6 +446,12 @@ void ViewHostWidget::State::scheduleUpdate() {
 
 void ViewHostWidget::State::runUpdate() {
     graph.update();
+    sizeMayHaveChanged();
+    syncAnimation();
+    scheduleDeferredLayout();
+}
+
+void ViewHostWidget::State::sizeMayHaveChanged() {
     const Size size = graph.size();
     if (size.width != lastSize.width || size.height != lastSize.height) {
         lastSize = size;
@@ -428,7 +460,41 @@ void ViewHostWidget::State::runUpdate() {
         configureAdjustments();
         gtk_widget_queue_resize(widget);
     }
-    syncAnimation();
+}
+
+void ViewHostWidget::State::syncVisibleRect() {
+    const double width = gtk_widget_get_width(widget);
+    const double height = gtk_widget_get_height(widget);
+    if (width > 0 && height > 0) {
+        graph.setVisibleRect(Rect(0, scrollOffset(), width, height));
+    }
+}
+
+void ViewHostWidget::State::scheduleDeferredLayout() {
+    if (deferredLayoutSource != 0 || disposed || !graph.hasDeferredLayout()) {
+        return;
+    }
+    // Below drawing and input: a slice never holds a frame back by more than its budget.
+    deferredLayoutSource = g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        +[](gpointer widget) -> gboolean {
+            State& state = stateOf(widget);
+            constexpr auto budget = std::chrono::milliseconds(4);
+            const bool more = state.graph.layOutDeferred(budget);
+            state.sizeMayHaveChanged();
+            // Rows above the ones shown replaced their estimates: the shown ones stay put.
+            const double correction = state.graph.takeScrollCorrection();
+            if (correction != 0 && state.vadjustment != nullptr) {
+                gtk_adjustment_set_value(state.vadjustment,
+                                         gtk_adjustment_get_value(state.vadjustment) + correction);
+            }
+            if (!more) {
+                state.deferredLayoutSource = 0;
+                return G_SOURCE_REMOVE;
+            }
+            return G_SOURCE_CONTINUE;
+        },
+        g_object_ref(widget), g_object_unref);
 }
 
 void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustment) {
@@ -443,7 +509,9 @@ void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustme
     slot = adjustment != nullptr ? GTK_ADJUSTMENT(g_object_ref_sink(adjustment)) : nullptr;
     if (slot != nullptr) {
         g_signal_connect_swapped(slot, "value-changed", G_CALLBACK(+[](State* state) {
-                                     // The tree stays where it is; the widget shows another part.
+                                     // The tree stays where it is; the widget shows another
+                                     // part, whose rows the tree lays out if it has not yet.
+                                     state->syncVisibleRect();
                                      gtk_widget_queue_draw(state->widget);
                                      if (state->pointerInside) {
                                          state->updateCursor();
@@ -666,6 +734,12 @@ static void moss_view_host_init(MossViewHost* self) {
     g_signal_connect(keys, "key-released", G_CALLBACK(platform::onKeyReleased), &state);
     gtk_widget_add_controller(widget, keys);
 
+    // The tree's focus leaves with the window and comes back with it.
+    g_signal_connect(widget, "notify::root", G_CALLBACK(platform::onRooted), nullptr);
+
+    // Nothing is shown until the widget has a size: lazy stacks lay out next to nothing to
+    // answer the first measures, and the rows on screen once the widget is allocated.
+    state.graph.setVisibleRect(platform::Rect(0, 0, 0, 0));
     state.graph.setUpdateScheduler([&state] { state.scheduleUpdate(); });
     state.graph.setNeedsDisplayHandler([&state] { state.needsDisplay(); });
     state.appearance = platform::DesktopAppearance::shared().current();
@@ -695,6 +769,10 @@ static void moss_view_host_dispose(GObject* object) {
     if (state.tickCallback != 0) {
         gtk_widget_remove_tick_callback(GTK_WIDGET(object), state.tickCallback);
         state.tickCallback = 0;
+    }
+    if (state.deferredLayoutSource != 0) {
+        g_source_remove(state.deferredLayoutSource);
+        state.deferredLayoutSource = 0;
     }
     state.setAdjustment(false, nullptr);
     state.setAdjustment(true, nullptr);
@@ -736,6 +814,7 @@ static void moss_view_host_size_allocate(GtkWidget* widget, int width, int heigh
     auto& state = platform::stateOf(widget);
     const platform::ui::ProposedViewSize proposal{
         double(width), state.vadjustment != nullptr ? std::nullopt : std::optional(double(height))};
+    state.syncVisibleRect();
     if (!state.hasProposal || !(proposal == state.proposal)) {
         state.hasProposal = true;
         state.proposal = proposal;
@@ -743,6 +822,7 @@ static void moss_view_host_size_allocate(GtkWidget* widget, int width, int heigh
         state.graph.update();
         state.lastSize = state.graph.size();
         state.syncAnimation();
+        state.scheduleDeferredLayout();
     }
     state.configureAdjustments();
     if (state.menu != nullptr) {

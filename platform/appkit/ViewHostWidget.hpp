@@ -15,7 +15,9 @@ namespace platform {
 //
 // In a scrolled window the widget is scrollable: the tree is laid out at its own height, the
 // window's scroll bar covers that extent, and the widget draws only the part on screen (the
-// tree's retained drawing skips the rest), at any length of the tree.
+// tree's retained drawing skips the rest), at any length of the tree. The tree is told the part
+// on screen: its lazy stacks lay out what is shown first, and the rest in idle time, a few
+// milliseconds at a time, while the extent converges to the exact one.
 //
 // The widget draws only when the tree reports a change (or the size, scale or appearance
 // changes); its updates run before the toolkit paints.

@@ -409,7 +409,7 @@ void Node::invalidateLayoutValues() {
         n = n->parent;
     }
     if (n->parent != nullptr) {
-        n->parent->invalidateLayout();
+        n->parent->childLayoutValuesChanged(*n);
     }
 }
 
@@ -724,8 +724,13 @@ bool ContainerNode::reconcileChildren(const std::vector<FlatChild>& flat,
     return changed;
 }
 
+namespace {
+struct LazyLayoutViewTag {};
+} // namespace
+
 const void* LayoutViewImpl::typeTag() const {
-    return &detail::typeTag<LayoutViewImpl>;
+    // A lazy stack and an ordinary container never share a node.
+    return lazy ? &detail::typeTag<LazyLayoutViewTag> : &detail::typeTag<LayoutViewImpl>;
 }
 
 bool LayoutViewImpl::equals(const ViewImpl& other) const {
@@ -744,6 +749,9 @@ bool LayoutViewImpl::equals(const ViewImpl& other) const {
 }
 
 std::unique_ptr<Node> LayoutViewImpl::makeNode() const {
+    if (lazy) {
+        return makeLazyStackNode();
+    }
     return std::make_unique<LayoutNode>();
 }
 

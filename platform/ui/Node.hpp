@@ -10,6 +10,7 @@
 #include "platform/ui/ViewGraph.hpp"
 
 #include <any>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +40,8 @@ public:
     /// changes do not reach the parent's size.
     bool isLateChild = false;
     int depth = 0;
+    /// Where the node stands among its parent's children (kept by containers that need it).
+    std::size_t indexInParent = 0;
     AnyView view;
     EnvironmentValues env;
     std::shared_ptr<NodeToken> token;
@@ -94,6 +97,16 @@ public:
     void invalidateLayoutValues();
     /// Called on each node whose layout is invalidated.
     virtual void layoutInvalidated() {}
+    /// A child no longer gives the answers it gave (the node is verified next): containers that
+    /// keep per-child measures drop that child's.
+    virtual void childLayoutChanged(Node& /*child*/) {}
+    /// A layout value of `child` changed.
+    virtual void childLayoutValuesChanged(Node& /*child*/) { invalidateLayout(); }
+    /// Whether the node's parent relied on answers it gave since its layout was invalidated
+    /// (a node measured but never placed must still report their change).
+    bool answeredParent() const {
+        return !toVerify_.empty() || !guidesToVerify_.empty() || spacingToVerify_ || verifyLost_;
+    }
     /// The node must be placed again (its size is unchanged): scrolling.
     void invalidatePlacement();
     /// In a layout pass: whether the node still gives its parent the answers it gave before its
@@ -411,6 +424,9 @@ public:
     std::optional<Axis> axis;
     /// A grid row: its cells become cells of the enclosing grid.
     bool isGridRow = false;
+    /// A lazy stack (the layout is a LazyVStackLayout): rows built and laid out as they come
+    /// into view.
+    bool lazy = false;
     std::optional<VerticalAlignment> rowAlignment;
     std::vector<AnyView> children;
     const void* typeTag() const override;
@@ -436,6 +452,18 @@ struct GridCellKey {
     };
     static Value defaultValue() { return {}; }
 };
+
+/// The children of a container, flattened; the views of a container holding one list alone
+/// keep the list's ids (no pair with the list's position to make for each).
+void flattenRows(const std::vector<AnyView>& children, std::vector<FlatChild>& out);
+/// A lazy stack's node (LazyVStack.cpp).
+std::unique_ptr<Node> makeLazyStackNode();
+/// For lazy stacks: the visible rectangle changed.
+void lazyStackViewportChanged(Node& node);
+/// For lazy stacks: whether rows wait to be laid out; `layOutDeferredRows` lays some out until
+/// `deadline` and returns whether any did.
+bool lazyStackHasDeferredRows(Node& node);
+bool layOutDeferredRows(Node& node, std::chrono::steady_clock::time_point deadline);
 
 /// Scrolls `node` if it is a scroll view; whether the offset changed.
 bool scrollNodeBy(Node& node, CGFloat dx);
@@ -466,6 +494,14 @@ struct ViewGraph::Impl {
     std::vector<std::function<void()>> actions;
     std::vector<std::weak_ptr<detail::NodeToken>> layoutObservers;
     std::vector<std::weak_ptr<detail::NodeToken>> timelines;
+    /// Lazy stacks, told when the visible rectangle changes.
+    std::vector<std::weak_ptr<detail::NodeToken>> lazyStacks;
+    /// The part of the root the host shows, in root coordinates; none: all of it.
+    std::optional<Rect> visibleRect;
+    /// How far laying out deferred rows moved the rows shown, not yet taken by the host.
+    CGFloat scrollCorrection = 0;
+    /// The part of it the visible rectangle already moved by.
+    CGFloat correctionApplied = 0;
     std::chrono::steady_clock::time_point frameTime = std::chrono::steady_clock::now();
     bool updateScheduled = false;
     bool inUpdate = false;
@@ -476,6 +512,8 @@ struct ViewGraph::Impl {
     std::shared_ptr<Impl*> alive;
     std::weak_ptr<detail::NodeToken> pointerTarget;
     std::weak_ptr<InteractionObject> focused;
+    /// What had focus when the window went inactive.
+    std::weak_ptr<InteractionObject> focusedBeforeDeactivation;
     std::vector<std::weak_ptr<detail::NodeToken>> hovered;
     int lastPasses = 0;
     ViewGraph::Statistics statistics;

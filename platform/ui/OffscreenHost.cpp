@@ -19,6 +19,10 @@ void OffscreenHost::setProposal(ProposedViewSize proposal) {
     graph_.setProposal(proposal);
 }
 
+void OffscreenHost::setVisibleRect(std::optional<Rect> rect) {
+    graph_.setVisibleRect(rect);
+}
+
 void OffscreenHost::runUntilIdle(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -54,11 +58,16 @@ Size OffscreenHost::size() {
 
 platform::Image OffscreenHost::render(double scale, std::optional<Color> background) {
     runUntilIdle();
-    const Size s = graph_.size();
-    platform::ImageSurface surface = platform::ImageSurface::ofSize(s, scale);
+    const std::optional<Rect> visible = graph_.visibleRect();
+    const Rect region = visible ? *visible : Rect({0, 0}, graph_.size());
+    platform::ImageSurface surface = platform::ImageSurface::ofSize(region.size, scale);
     platform::GraphicsContext context(surface);
     if (background) {
-        context.fill(Rect({0, 0}, s), *background);
+        context.fill(Rect({0, 0}, region.size), *background);
+    }
+    if (visible) {
+        context.clip(Rect({0, 0}, region.size));
+        context.translateBy(-region.origin.x, -region.origin.y);
     }
     graph_.draw(context);
     return surface.makeImage();

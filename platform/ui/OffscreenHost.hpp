@@ -20,6 +20,9 @@ public:
     ViewGraph& graph() { return graph_; }
     void setRootView(AnyView root);
     void setProposal(ProposedViewSize proposal);
+    /// Shows only `rect` of the root (none: all of it), as a scrolled window does: lazy stacks
+    /// lay out what lies in it, and `render` draws just that part.
+    void setVisibleRect(std::optional<Rect> rect);
 
     /// Runs main-executor jobs (updates, tasks) until none is ready, at most `timeout`.
     void runUntilIdle(std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
@@ -28,7 +31,8 @@ public:
                   std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
     Size size();
     /// Renders the current layout into an image of the root's size (rounded up) at `scale`,
-    /// on `background` (transparent by default).
+    /// on `background` (transparent by default); of the visible rectangle's size, showing that
+    /// part, when one is set.
     platform::Image render(double scale = 1.0, std::optional<Color> background = std::nullopt);
     /// PNG bytes of `render(scale, background)`.
     std::vector<std::uint8_t> renderPNG(double scale = 1.0,

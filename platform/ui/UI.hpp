@@ -5,7 +5,8 @@
 // Views (View.hpp). A view is a small immutable value. Primitives: Text, shapes (Rectangle,
 // RoundedRectangle, Capsule, Circle, Ellipse, PathShape) with fill/stroke, Image, Canvas,
 // Spacer, Divider, colours; containers: HStack, VStack, ZStack, LayoutView (any Layout), Grid
-// and GridRow, ScrollView (horizontal), GeometryReader, TimelineView; lists: Group, ForEach,
+// and GridRow, ScrollView (horizontal), GeometryReader, TimelineView, LazyVStack (the rows of a
+// long document, laid out as they come into the host's visible rectangle); lists: Group, ForEach,
 // EmptyView, ConditionalContent, std::optional of a view. A composite view is any value with a
 // const `body(ViewContext&)` (or `body()`):
 //
@@ -78,6 +79,7 @@
 #include "platform/ui/Environment.hpp"
 #include "platform/ui/Input.hpp"
 #include "platform/ui/Layout.hpp"
+#include "platform/ui/LazyVStack.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 #include "platform/ui/Preference.hpp"
 #include "platform/ui/Shapes.hpp"

@@ -60,6 +60,22 @@ public:
 
 } // namespace
 
+void flattenRows(const std::vector<AnyView>& children, std::vector<FlatChild>& out) {
+    if (children.size() == 1) {
+        if (const auto* list = dynamic_cast<const ListImpl*>(children.front().impl().get())) {
+            // One list alone: its ids tell its views apart without the list's position.
+            out.reserve(list->items.size());
+            for (const FlatChild& item : list->items) {
+                item.view.impl()->flatten(item.view, item.key, out);
+            }
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        children[i].impl()->flatten(children[i], ViewID(static_cast<std::int64_t>(i)), out);
+    }
+}
+
 const std::shared_ptr<const ViewImpl>& emptyViewImpl() {
     static const std::shared_ptr<const ViewImpl> empty = std::make_shared<EmptyImpl>();
     return empty;
@@ -93,6 +109,9 @@ ViewID ViewID::pair(const ViewID& outer, const ViewID& inner) {
 }
 
 bool operator==(const ViewID& a, const ViewID& b) {
+    if (a.smallTag_ != nullptr || b.smallTag_ != nullptr) {
+        return a.smallTag_ == b.smallTag_ && a.smallValue() == b.smallValue();
+    }
     if (a.holder_ == b.holder_) {
         return true;
     }

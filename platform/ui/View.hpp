@@ -46,25 +46,50 @@ template <class T>
 inline const char typeTag = 0;
 } // namespace detail
 
-/// A hashable identity of any type (`ForEach` ids, explicit `id(...)`).
+/// A hashable identity of any type (`ForEach` ids, explicit `id(...)`). Integers, the ids of
+/// positions and of most lists, are held in place (a document's thousands of rows allocate none).
 class ViewID {
 public:
     ViewID() = default;
     template <class T>
-    requires(!std::same_as<std::decay_t<T>, ViewID>) ViewID(T value) // NOLINT: implicit
-        : holder_(std::make_shared<Holder<std::decay_t<T>>>(std::move(value))) {}
+    requires(!std::same_as<std::decay_t<T>, ViewID>) ViewID(T value) { // NOLINT: implicit
+        using V = std::decay_t<T>;
+        if constexpr (std::is_same_v<V, int>) {
+            smallTag_ = &detail::typeTag<int>;
+            small_.i = value;
+        } else if constexpr (std::is_same_v<V, std::int64_t>) {
+            smallTag_ = &detail::typeTag<std::int64_t>;
+            small_.l = value;
+        } else {
+            holder_ = std::make_shared<Holder<V>>(std::move(value));
+        }
+    }
     ViewID(const char* text)
         : ViewID(std::string(text)) {}
     /// An identity made of two, for nested identities.
     static ViewID pair(const ViewID& outer, const ViewID& inner);
-    std::size_t hash() const { return holder_ ? holder_->hash() : 0; }
+    std::size_t hash() const {
+        if (smallTag_ != nullptr) {
+            return std::hash<std::int64_t>()(smallValue());
+        }
+        return holder_ ? holder_->hash() : 0;
+    }
     /// The type of the value held (for telling attributes of one type apart).
-    const void* valueType() const { return holder_ ? holder_->tag() : nullptr; }
+    const void* valueType() const {
+        if (smallTag_ != nullptr) {
+            return smallTag_;
+        }
+        return holder_ ? holder_->tag() : nullptr;
+    }
     friend bool operator==(const ViewID& a, const ViewID& b);
     /// The value if it holds a `T`.
     template <class T>
     const T* as() const {
-        if (holder_ && holder_->tag() == &detail::typeTag<T>) {
+        if constexpr (std::is_same_v<T, int>) {
+            return smallTag_ == &detail::typeTag<int> ? &small_.i : nullptr;
+        } else if constexpr (std::is_same_v<T, std::int64_t>) {
+            return smallTag_ == &detail::typeTag<std::int64_t> ? &small_.l : nullptr;
+        } else if (holder_ && holder_->tag() == &detail::typeTag<T>) {
             return &static_cast<const Holder<T>*>(holder_.get())->value;
         }
         return nullptr;
@@ -88,6 +113,15 @@ private:
             return value == static_cast<const Holder&>(other).value;
         }
     };
+    std::int64_t smallValue() const {
+        return smallTag_ == &detail::typeTag<int> ? std::int64_t(small_.i) : small_.l;
+    }
+    /// An integer held in place: its type's tag, else null.
+    const void* smallTag_ = nullptr;
+    union {
+        int i;
+        std::int64_t l = 0;
+    } small_;
     std::shared_ptr<const HolderBase> holder_;
 };
 

@@ -72,10 +72,22 @@ void ViewGraph::Impl::layout() {
             d->reset();
         }
     }
-    settleDirtyLayouts();
-    const Size s = root->sizeThatFits(p);
-    root->place(Rect({0, 0}, s), p);
+    // Placing may find that a node answered with an estimate (a lazy stack measuring the rows
+    // that came into view): its change settles in another round.
+    constexpr int kRounds = 4;
+    Size s;
+    for (int round = 0; round < kRounds; ++round) {
+        settleDirtyLayouts();
+        s = root->sizeThatFits(p);
+        root->place(Rect({0, 0}, s), p);
+        if (dirtyLayouts.empty()) {
+            break;
+        }
+    }
     placing = false;
+    if (!dirtyLayouts.empty()) {
+        layoutNeeded = true;
+    }
     size = s;
 }
 
@@ -139,9 +151,14 @@ detail::Node* ViewGraph::Impl::settle(detail::Node* n) {
     }
     n->layoutDirty = false;
     n->placementDirty = false;
-    if (n->parent == nullptr || !n->everPlaced) {
-        // The root is laid out at the end of the pass; a node never placed waits for its
-        // parent, whose layout its arrival changed.
+    if (n->parent == nullptr) {
+        // The root is laid out at the end of the pass.
+        return nullptr;
+    }
+    if (!n->everPlaced && (n->isLateChild || !n->answeredParent())) {
+        // A node never asked for its size waits for its parent, whose layout its arrival
+        // changed. One measured but not placed (a lazy stack's row out of view) is verified
+        // like any other.
         return nullptr;
     }
     if (n->isLateChild) {
@@ -150,10 +167,11 @@ detail::Node* ViewGraph::Impl::settle(detail::Node* n) {
         return n->parent;
     }
     if (n->keepsItsAnswers()) {
-        return n;
+        return n->everPlaced ? n : nullptr;
     }
     // The parent is queued at its own depth (marking it adds it to the changed nodes) and
     // verified once all of its changed children have settled.
+    n->parent->childLayoutChanged(*n);
     n->parent->markForVerification();
     return nullptr;
 }
@@ -274,6 +292,66 @@ void ViewGraph::setProposal(ProposedViewSize proposal) {
     impl_->proposal = proposal.sanitized();
     impl_->layoutNeeded = true;
     impl_->scheduleUpdate();
+}
+
+void ViewGraph::setVisibleRect(std::optional<Rect> rect) {
+    if (rect) {
+        *rect = Rect(soundCoordinate(rect->origin.x), soundCoordinate(rect->origin.y),
+                     soundLength(rect->size.width, false), soundLength(rect->size.height, false));
+    }
+    if (impl_->visibleRect == rect) {
+        return;
+    }
+    impl_->visibleRect = rect;
+    prune(impl_->lazyStacks);
+    const auto stacks = impl_->lazyStacks;
+    for (const auto& t : stacks) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            detail::lazyStackViewportChanged(*locked->node);
+        }
+    }
+}
+
+std::optional<Rect> ViewGraph::visibleRect() const {
+    return impl_->visibleRect;
+}
+
+bool ViewGraph::hasDeferredLayout() const {
+    prune(impl_->lazyStacks);
+    return std::any_of(impl_->lazyStacks.begin(), impl_->lazyStacks.end(), [](const auto& t) {
+        const auto locked = t.lock();
+        return locked && locked->node != nullptr && detail::lazyStackHasDeferredRows(*locked->node);
+    });
+}
+
+bool ViewGraph::layOutDeferred(std::chrono::microseconds budget) {
+    if (needsUpdate()) {
+        update();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + budget;
+    prune(impl_->lazyStacks);
+    const auto stacks = impl_->lazyStacks;
+    bool any = false;
+    for (const auto& t : stacks) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            any = detail::layOutDeferredRows(*locked->node, deadline) || any;
+        }
+    }
+    if (any) {
+        // What is shown stays where it was on screen: the visible part moves with it, and the
+        // host scrolls as far when it takes the correction.
+        if (impl_->visibleRect && impl_->scrollCorrection != 0) {
+            impl_->visibleRect->origin.y += impl_->scrollCorrection - impl_->correctionApplied;
+            impl_->correctionApplied = impl_->scrollCorrection;
+        }
+        update();
+    }
+    return hasDeferredLayout();
+}
+
+CGFloat ViewGraph::takeScrollCorrection() {
+    impl_->correctionApplied = 0;
+    return std::exchange(impl_->scrollCorrection, 0);
 }
 
 void ViewGraph::setNeedsDisplayHandler(std::function<void()> handler) {
@@ -474,6 +552,26 @@ bool ViewGraph::scrollEvent(const ScrollEvent& event) {
     return false;
 }
 
+namespace {
+
+// Gives `object` (or nothing) the keys, telling the object that had them and the one that gets
+// them.
+void moveFocus(ViewGraph::Impl& g, const std::shared_ptr<InteractionObject>& object) {
+    const auto old = g.focused.lock();
+    if (old == object) {
+        return;
+    }
+    g.focused = object;
+    if (old) {
+        old->focusChanged(false);
+    }
+    if (object) {
+        object->focusChanged(true);
+    }
+}
+
+} // namespace
+
 std::vector<MenuItem> ViewGraph::contextMenu(Point location) {
     const Hits hits(*impl_, location);
     for (detail::Node* n : hits.nodes) {
@@ -484,6 +582,9 @@ std::vector<MenuItem> ViewGraph::contextMenu(Point location) {
         if (const auto object = m->modifier->interactionObject()) {
             const Point local = location - m->rootOrigin();
             if (object->hitTest(local)) {
+                // The keys go where the menu was asked for, as after a primary click: its
+                // selection is what a following Copy acts on.
+                moveFocus(*impl_, object->acceptsFocus() ? object : nullptr);
                 return object->contextMenu(local);
             }
         }
@@ -511,6 +612,22 @@ const ViewGraph::Statistics& ViewGraph::statistics() const {
 
 bool ViewGraph::hasFocus() const {
     return !impl_->focused.expired();
+}
+
+void ViewGraph::setWindowActive(bool active) {
+    Impl& g = *impl_;
+    if (!active) {
+        if (const auto object = g.focused.lock()) {
+            g.focusedBeforeDeactivation = object;
+            moveFocus(g, nullptr);
+        }
+        return;
+    }
+    // A click while the window was inactive has given the focus already.
+    if (g.focused.expired()) {
+        moveFocus(g, g.focusedBeforeDeactivation.lock());
+    }
+    g.focusedBeforeDeactivation.reset();
 }
 
 bool ViewGraph::wantsAnimationFrames() const {

@@ -44,6 +44,22 @@ public:
     /// The size the root is offered; unspecified dimensions take the root's ideal size.
     void setProposal(ProposedViewSize proposal);
 
+    /// The part of the root the host shows, in root coordinates (none: all of it, the default).
+    /// Lazy stacks build, lay out and draw the rows in and near it first and estimate the rest;
+    /// a new rectangle (scrolling) lays out the rows that come into view in the next update.
+    void setVisibleRect(std::optional<Rect> rect);
+    std::optional<Rect> visibleRect() const;
+    /// Whether lazy stacks still estimate some rows: the root's size is not exact yet.
+    bool hasDeferredLayout() const;
+    /// Lays out rows that lazy stacks estimate, for about `budget` (at least one row each), then
+    /// updates; returns whether rows still wait. Hosts call it in idle time until it returns
+    /// false, so that the extent (scroll bar, selection) becomes exact.
+    bool layOutDeferred(std::chrono::microseconds budget);
+    /// How far the rows shown moved down (up when negative) since last asked, because rows
+    /// above them that had been estimated were laid out. The visible rectangle moved with them;
+    /// a host scrolls as far, so that they stay where the viewer sees them.
+    CGFloat takeScrollCorrection();
+
     /// Called when the graph needs drawing again (after an update that changed anything, or a
     /// timeline frame).
     void setNeedsDisplayHandler(std::function<void()> handler);
@@ -77,6 +93,10 @@ public:
     CursorShape cursor(Point location) const;
     /// Whether a view with a key-taking interaction object has focus.
     bool hasFocus() const;
+    /// Whether the window showing the graph is the active one (it is unless the host says
+    /// otherwise). Focus leaves with the window, telling the object that had it, and comes back to
+    /// that object with the window.
+    void setWindowActive(bool active);
 
     /// Whether timeline views want frames; the host then calls `advanceFrame` once per
     /// display frame.

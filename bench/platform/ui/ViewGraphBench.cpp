@@ -1,7 +1,12 @@
 // A long document's worth of text views (2,000 or 8,000 paragraphs of 2 to 13 words, about 120 KB
-// per 2,000, in a vertical stack at 600 points): the first layout and the drawing of the first
-// screen, an update that changes one paragraph, a dark-mode toggle, a pointer move over text
-// without handlers, and the drawing of a frame in which nothing changed.
+// per 2,000) at 600 points wide, shown in an 800 x 600 window:
+// - the first screen: build, layout and drawing of what the window shows (a lazy stack under a
+//   visible rectangle), and, for comparison, of the whole document in an ordinary stack;
+// - with the document laid out (the host's idle work done): an update that changes one paragraph
+//   (out of view), one that changes a visible paragraph and draws, a dark-mode toggle, a pointer
+//   move over text without handlers, the drawing of a frame in which nothing changed, and a
+//   scroll by one screen;
+// - a scroll by one screen through a document laid out only as far as it was shown.
 //
 // Each case reports the heap allocations it made per iteration ("allocs"): they are exact where
 // the times are noisy.
@@ -13,6 +18,7 @@
 
 #include <atomic>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -59,17 +65,23 @@ struct Document {
             paragraphs.push_back(std::make_shared<Paragraph>(sentence(i)));
         }
     }
-    AnyView view() const {
+    AnyView view(bool lazy = true) const {
         std::vector<int> indices;
         for (int i = 0; i < int(paragraphs.size()); ++i) {
             indices.push_back(i);
         }
-        return VStack(HorizontalAlignment::leading(), 8.0,
-                      {ForEach(
-                          indices, [](int i) { return i; },
-                          [this](int i) { return ParagraphView{paragraphs[std::size_t(i)]}; })});
+        std::vector<AnyView> rows{ForEach(
+            indices, [](int i) { return i; },
+            [this](int i) { return ParagraphView{paragraphs[std::size_t(i)]}; })};
+        if (lazy) {
+            return LazyVStack(HorizontalAlignment::leading(), 8.0, std::move(rows));
+        }
+        return VStack(HorizontalAlignment::leading(), 8.0, std::move(rows));
     }
 };
+
+constexpr double kScreenWidth = 800;
+constexpr double kScreenHeight = 600;
 
 /// Allocations per iteration, from the count before the loop.
 void reportAllocations(benchmark::State& state, std::uint64_t before) {
@@ -78,24 +90,66 @@ void reportAllocations(benchmark::State& state, std::uint64_t before) {
                            double(std::max<std::int64_t>(state.iterations(), 1)));
 }
 
-/// A graph that updates only when asked, laid out at 600 points wide.
-std::unique_ptr<ViewGraph> makeGraph(const Document& document, EnvironmentValues env = {}) {
-    auto graph = std::make_unique<ViewGraph>(document.view(), std::move(env));
+/// A graph that updates only when asked, laid out at 600 points wide; shown through a window
+/// at the top of the document unless `whole`.
+std::unique_ptr<ViewGraph> makeGraph(const Document& document, EnvironmentValues env = {},
+                                     bool whole = false) {
+    auto graph = std::make_unique<ViewGraph>(document.view(!whole), std::move(env));
     graph->setUpdateScheduler([] {});
     graph->setProposal({600.0, std::nullopt});
+    if (!whole) {
+        graph->setVisibleRect(Rect(0, 0, kScreenWidth, kScreenHeight));
+    }
     return graph;
 }
 
-void firstLayoutAndDraw(benchmark::State& state) {
+/// A graph whose rows are all laid out, as after the host's idle work.
+std::unique_ptr<ViewGraph> makeLaidOutGraph(const Document& document) {
+    auto graph = makeGraph(document);
+    graph->update();
+    while (graph->layOutDeferred(std::chrono::milliseconds(100))) {
+    }
+    return graph;
+}
+
+/// Draws what the window shows with the document scrolled to `top`.
+void drawScreen(const ViewGraph& graph, platform::ImageSurface& surface, double top = 0) {
+    platform::GraphicsContext context(surface);
+    context.clip(Rect(0, 0, kScreenWidth, kScreenHeight));
+    context.translateBy(0, -top);
+    graph.draw(context);
+}
+
+void firstScreen(benchmark::State& state) {
     const Document document(int(state.range(0)));
-    platform::ImageSurface surface(800, 600);
+    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
     std::uint64_t counted = 0;
     for (auto _ : state) {
         const std::uint64_t before = bench::allocationCount();
         auto graph = makeGraph(document);
         graph->update();
-        platform::GraphicsContext context(surface);
-        graph->draw(context);
+        drawScreen(*graph, surface);
+        benchmark::DoNotOptimize(graph->size());
+        counted += bench::allocationCount() - before;
+        state.PauseTiming();
+        graph.reset();
+        state.ResumeTiming();
+    }
+    state.counters["allocs"] = benchmark::Counter(double(counted) / double(state.iterations()));
+}
+BENCHMARK(firstScreen)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
+/// The whole document in an ordinary stack, with no visible rectangle: everything is built and
+/// laid out before the first frame.
+void firstLayoutAndDraw(benchmark::State& state) {
+    const Document document(int(state.range(0)));
+    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
+    std::uint64_t counted = 0;
+    for (auto _ : state) {
+        const std::uint64_t before = bench::allocationCount();
+        auto graph = makeGraph(document, {}, true);
+        graph->update();
+        drawScreen(*graph, surface);
         benchmark::DoNotOptimize(graph->size());
         counted += bench::allocationCount() - before;
         // Tearing the tree down is not part of showing it.
@@ -109,8 +163,7 @@ BENCHMARK(firstLayoutAndDraw)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecon
 
 void updateOneParagraph(benchmark::State& state) {
     const Document document(int(state.range(0)));
-    auto graph = makeGraph(document);
-    graph->update();
+    auto graph = makeLaidOutGraph(document);
     int round = 0;
     const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
@@ -124,16 +177,14 @@ BENCHMARK(updateOneParagraph)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecon
 
 void updateAndDrawFirstScreen(benchmark::State& state) {
     const Document document(int(state.range(0)));
-    auto graph = makeGraph(document);
-    graph->update();
-    platform::ImageSurface surface(800, 600);
+    auto graph = makeLaidOutGraph(document);
+    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
     int round = 0;
     const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         document.paragraphs[3]->text.set(sentence(++round % 7));
         graph->update();
-        platform::GraphicsContext context(surface);
-        graph->draw(context);
+        drawScreen(*graph, surface);
     }
     reportAllocations(state, before);
 }
@@ -141,8 +192,7 @@ BENCHMARK(updateAndDrawFirstScreen)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicr
 
 void darkModeToggle(benchmark::State& state) {
     const Document document(int(state.range(0)));
-    auto graph = makeGraph(document);
-    graph->update();
+    auto graph = makeLaidOutGraph(document);
     bool dark = false;
     const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
@@ -159,8 +209,7 @@ BENCHMARK(darkModeToggle)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
 /// What the host does on each motion: the event, then the cursor at the new location.
 void pointerMove(benchmark::State& state) {
     const Document document(int(state.range(0)));
-    auto graph = makeGraph(document);
-    graph->update();
+    auto graph = makeLaidOutGraph(document);
     int step = 0;
     const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
@@ -176,21 +225,66 @@ BENCHMARK(pointerMove)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
 
 void drawUnchangedFrame(benchmark::State& state) {
     const Document document(int(state.range(0)));
-    auto graph = makeGraph(document);
-    graph->update();
-    platform::ImageSurface surface(800, 600);
-    {
-        platform::GraphicsContext context(surface);
-        graph->draw(context);
-    }
+    auto graph = makeLaidOutGraph(document);
+    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
+    drawScreen(*graph, surface);
     const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
-        platform::GraphicsContext context(surface);
-        graph->draw(context);
+        drawScreen(*graph, surface);
     }
     reportAllocations(state, before);
 }
 BENCHMARK(drawUnchangedFrame)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
+
+/// One step of scrolling: the window moves down a screen (back to the top past the end), the
+/// rows that come into view are laid out and the screen drawn.
+void scrollStep(ViewGraph& graph, platform::ImageSurface& surface, double& top) {
+    top += kScreenHeight;
+    if (top + kScreenHeight > graph.size().height) {
+        top = 0;
+    }
+    graph.setVisibleRect(Rect(0, top, kScreenWidth, kScreenHeight));
+    graph.update();
+    drawScreen(graph, surface, top);
+}
+
+void scrollByOneScreen(benchmark::State& state) {
+    const Document document(int(state.range(0)));
+    auto graph = makeLaidOutGraph(document);
+    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
+    double top = 0;
+    const std::uint64_t before = bench::allocationCount();
+    for (auto _ : state) {
+        scrollStep(*graph, surface, top);
+    }
+    reportAllocations(state, before);
+}
+BENCHMARK(scrollByOneScreen)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
+
+/// Scrolling through a document laid out only as far as it was shown: each screen builds and
+/// lays out its rows. A new document replaces one scrolled to its end (not counted).
+void scrollByOneScreenFirstTime(benchmark::State& state) {
+    const Document document(int(state.range(0)));
+    auto graph = makeGraph(document);
+    graph->update();
+    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
+    double top = 0;
+    std::uint64_t counted = 0;
+    for (auto _ : state) {
+        if (top + 2 * kScreenHeight > graph->size().height) {
+            state.PauseTiming();
+            graph = makeGraph(document);
+            graph->update();
+            top = 0;
+            state.ResumeTiming();
+        }
+        const std::uint64_t before = bench::allocationCount();
+        scrollStep(*graph, surface, top);
+        counted += bench::allocationCount() - before;
+    }
+    state.counters["allocs"] = benchmark::Counter(double(counted) / double(state.iterations()));
+}
+BENCHMARK(scrollByOneScreenFirstTime)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -706,6 +706,21 @@ TEST_F(ViewHostWidgetTest, WheelsScrollTheTreeOrTheWindowAroundIt) {
     EXPECT_DOUBLE_EQ(offsets->back(), 80);
 }
 
+/// A row of the lazy stack below: counts its evaluations.
+struct CountedRow {
+    std::shared_ptr<int> evaluations;
+    int index = 0;
+    int rows = 0;
+    AnyView body() const {
+        ++*evaluations;
+        return Rectangle()
+            .fill(index == rows - 1 ? tapGreen
+                  : index % 2 == 0  ? tapBlue
+                                    : platform::Color::gray(0.8))
+            .frame(240, 20);
+    }
+};
+
 // Two thousand rows of 20 points (40,000 points of tree) in a scrolled window 200 points high.
 TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat) {
     constexpr int rows = 2000;
@@ -761,6 +776,46 @@ TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat
     // Input lands in the tree where the widget shows it.
     shown.click({120, 190});
     EXPECT_TRUE(iterateUntil([&] { return log_->taps == 1; }, std::chrono::seconds{60}));
+}
+
+// The same rows in a lazy stack: the first frame lays out what the window shows, the scroll bar
+// reaches the exact extent as the rest is laid out in idle time, and the end shows the last rows.
+TEST_F(ViewHostWidgetTest, ALazyStackInAScrolledWindowLaysOutWhatIsShownAndTheRestWhenIdle) {
+    constexpr int rows = 2000;
+    auto evaluations = std::make_shared<int>(0);
+    host_->setRootView(LazyVStack(HorizontalAlignment::leading(), 0,
+                                  {ForEach::range(rows, [evaluations](int index) {
+                                      return AnyView(CountedRow{evaluations, index, rows});
+                                  })}));
+    GtkWidget* const scroller = gtk_scrolled_window_new();
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scroller), TRUE);
+    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), GTK_WIDGET(host_->gtkWidget()));
+    const Shown shown{*host_, scroller};
+    GtkAdjustment* const vertical =
+        gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
+
+    EXPECT_TRUE(iterateUntil([&] { return !host_->graph().hasDeferredLayout(); },
+                             std::chrono::seconds{60}));
+    EXPECT_DOUBLE_EQ(gtk_adjustment_get_upper(vertical), rows * 20.0);
+    // Each row was evaluated once: on screen, or when the idle work reached it.
+    EXPECT_EQ(*evaluations, rows);
+
+    gtk_adjustment_set_value(vertical, rows * 20.0 - 200);
+    EXPECT_TRUE(iterateUntil(
+        [&] {
+            cairo_surface_t* const screen = shown.screenshot();
+            const bool last = near(pixelAt(screen, 100, 190), tapGreen);
+            cairo_surface_destroy(screen);
+            return last;
+        },
+        std::chrono::seconds{60}));
+    cairo_surface_t* const screen = shown.screenshot();
+    EXPECT_TRUE(near(pixelAt(screen, 100, 170), tapBlue)); // row 1998
+    cairo_surface_destroy(screen);
 }
 
 } // namespace

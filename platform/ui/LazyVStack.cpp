@@ -1,0 +1,727 @@
+#include "platform/ui/LazyVStack.hpp"
+
+#include "platform/ui/Node.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+
+namespace platform::ui {
+
+namespace {
+
+class AlignedLazyLayout final : public LazyVStackLayout {
+public:
+    AlignedLazyLayout(HorizontalAlignment alignment, std::optional<CGFloat> spacing)
+        : alignment_(alignment)
+        , spacing_(spacing) {}
+    CGFloat rowSpacing(const LayoutSubview& upper, const LayoutSubview& lower) const override {
+        return spacing_ ? soundLength(*spacing_, false)
+                        : upper.spacing().distance(lower.spacing(), Axis::vertical);
+    }
+    CGFloat rowOffset(const LayoutSubview&, Size size, CGFloat width) const override {
+        if (&alignment_.id() == &alignment_ids::leading) {
+            return 0;
+        }
+        if (&alignment_.id() == &alignment_ids::trailing) {
+            return width - size.width;
+        }
+        return (width - size.width) / 2;
+    }
+    bool equals(const Layout& other) const override {
+        const auto* o = dynamic_cast<const AlignedLazyLayout*>(&other);
+        return o != nullptr && o->alignment_ == alignment_ && o->spacing_ == spacing_;
+    }
+
+private:
+    HorizontalAlignment alignment_;
+    std::optional<CGFloat> spacing_;
+};
+
+} // namespace
+
+Size LazyVStackLayout::sizeThatFits(ProposedViewSize proposal, LayoutSubviews subviews,
+                                    std::any&) const {
+    const ProposedViewSize row(proposal.width, std::nullopt);
+    Size size{0, 0};
+    for (std::size_t i = 0; i < subviews.size(); ++i) {
+        const Size s = subviews[i].sizeThatFits(row);
+        size.width = std::max(size.width, s.width);
+        size.height += s.height;
+        if (i + 1 < subviews.size()) {
+            size.height += soundLength(rowSpacing(subviews[i], subviews[i + 1]), false);
+        }
+    }
+    return size;
+}
+
+void LazyVStackLayout::placeSubviews(Rect bounds, ProposedViewSize proposal,
+                                     LayoutSubviews subviews, std::any&) const {
+    const ProposedViewSize row(proposal.width, std::nullopt);
+    CGFloat y = bounds.origin.y;
+    for (std::size_t i = 0; i < subviews.size(); ++i) {
+        const Size s = subviews[i].sizeThatFits(row);
+        subviews[i].place({bounds.origin.x + rowOffset(subviews[i], s, bounds.size.width), y},
+                          UnitPoint::topLeading(), row);
+        y += s.height;
+        if (i + 1 < subviews.size()) {
+            y += soundLength(rowSpacing(subviews[i], subviews[i + 1]), false);
+        }
+    }
+}
+
+LazyVStack::LazyVStack(HorizontalAlignment alignment, std::optional<CGFloat> spacing,
+                       std::vector<AnyView> children)
+    : layout_(std::make_shared<AlignedLazyLayout>(alignment, spacing))
+    , children_(std::move(children)) {}
+
+std::shared_ptr<const detail::ViewImpl> LazyVStack::makeImpl() const {
+    auto impl = std::make_shared<detail::LayoutViewImpl>();
+    impl->layout =
+        layout_ ? layout_
+                : std::make_shared<AlignedLazyLayout>(HorizontalAlignment::center(), std::nullopt);
+    impl->axis = Axis::vertical;
+    impl->lazy = true;
+    impl->children = children_;
+    return impl;
+}
+
+namespace detail {
+
+namespace {
+
+constexpr CGFloat kUnknown = std::numeric_limits<CGFloat>::quiet_NaN();
+/// Row measures kept for this many widths (the width laid out and, say, a host's ideal width).
+constexpr std::size_t kWidthsKept = 2;
+
+bool known(CGFloat v) {
+    return !std::isnan(v);
+}
+
+/// The rows' measures at one proposed width.
+struct Rows {
+    std::optional<CGFloat> width;
+    /// Unknown (NaN) until measured.
+    std::vector<CGFloat> heights;
+    std::vector<CGFloat> widths;
+    /// Rows measured before whose measures a change dropped: measured again first.
+    std::vector<std::size_t> remeasure;
+    std::uint64_t lastUse = 0;
+};
+
+/// What the measured rows add up to; unknown rows and gaps count with the means.
+struct Totals {
+    CGFloat meanHeight = 0;
+    CGFloat meanGap = 0;
+    CGFloat height = 0;
+    CGFloat width = 0;
+};
+
+struct Span {
+    CGFloat top = -infinity;
+    CGFloat bottom = infinity;
+};
+
+class LazyStackNode final : public ContainerNode {
+public:
+    void forEachChild(const std::function<void(Node&)>& f) override {
+        for (Child& c : children) {
+            if (c.node) {
+                f(*c.node);
+            }
+        }
+    }
+    // Drawing and hit testing see the rows placed for the visible part only.
+    std::size_t childCount() const override { return windowEnd_ - windowBegin_; }
+    Node* childAt(std::size_t index) const override {
+        return children[windowBegin_ + index].node.get();
+    }
+    bool dependsOnEnvironmentChange(const EnvironmentValues&) const override { return false; }
+
+    void passEnvironmentDown() override {
+        const EnvironmentValues& childEnv = childEnvironment();
+        for (Child& c : children) {
+            if (c.node) {
+                c.node->update(c.node->view, childEnv);
+            }
+        }
+    }
+
+    void childLayoutChanged(Node& child) override { rowChanged(indexOf(child)); }
+    void childLayoutValuesChanged(Node& child) override {
+        rowChanged(indexOf(child));
+        invalidateLayout();
+    }
+
+    void viewportChanged() {
+        if (!everPlaced || !placementValid) {
+            return; // laid out in the next pass anyway
+        }
+        const Span needed = visibleSpan(0);
+        const bool coversTop = windowBegin_ == 0 || windowTop_ <= needed.top;
+        const bool coversBottom = windowEnd_ == children.size() || windowBottom_ >= needed.bottom;
+        if (!coversTop || !coversBottom) {
+            markForVerification();
+        }
+    }
+
+    bool hasDeferredRows() {
+        if (!everPlaced) {
+            return false;
+        }
+        const Rows* rows = find(placedProposal.width);
+        if (rows == nullptr) {
+            return false;
+        }
+        const std::size_t n = children.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!known(rows->heights[i]) || (i + 1 < n && !known(gaps_[i]))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool layOutDeferred(std::chrono::steady_clock::time_point deadline) {
+        if (!everPlaced || !placementValid) {
+            return false;
+        }
+        Rows& rows = rowsFor(placedProposal.width);
+        refresh(rows);
+        const std::size_t n = children.size();
+        // The first row shown stays where the viewer sees it: rows above it that replace their
+        // estimates move it, and the host scrolls by as much.
+        const std::size_t anchor = windowBegin_;
+        const CGFloat anchorBefore = offsetOf(rows, totals(rows), anchor);
+        bool any = false;
+        // From the top down: the rows above the visible part are read first, and their
+        // estimates are what moves the visible rows when they are replaced.
+        for (std::size_t i = 0; i < n; ++i) {
+            const bool measured = known(rows.heights[i]);
+            const bool gapKnown = i == 0 || known(gaps_[i - 1]);
+            if (measured && gapKnown) {
+                continue;
+            }
+            measure(rows, i);
+            if (i > 0) {
+                ensureGap(i - 1);
+            }
+            any = true;
+            if (std::chrono::steady_clock::now() >= deadline) {
+                break;
+            }
+        }
+        if (any) {
+            markForVerification();
+            if (anchor > 0 && anchor < n && graph != nullptr && graph->visibleRect) {
+                graph->scrollCorrection += offsetOf(rows, totals(rows), anchor) - anchorBefore;
+            }
+        }
+        return any;
+    }
+
+protected:
+    void rebuild() override {
+        const auto& impl = static_cast<const LayoutViewImpl&>(*view.impl());
+        auto newLayout = std::static_pointer_cast<const LazyVStackLayout>(impl.layout);
+        const bool layoutChanged =
+            !layout_ || !(layout_ == newLayout || (newLayout && layout_->equals(*newLayout)));
+        layout_ = std::move(newLayout);
+        if (!registered_ && graph != nullptr) {
+            graph->lazyStacks.push_back(token);
+            registered_ = true;
+        }
+        std::vector<FlatChild> flat;
+        flattenRows(impl.children, flat);
+        bool sameKeys = flat.size() == children.size();
+        for (std::size_t i = 0; sameKeys && i < flat.size(); ++i) {
+            sameKeys = flat[i].key == children[i].key;
+        }
+        const EnvironmentValues& childEnv = childEnvironment();
+        if (sameKeys) {
+            for (std::size_t i = 0; i < flat.size(); ++i) {
+                views_[i] = std::move(flat[i].view);
+                if (Node* const before = children[i].node.get()) {
+                    children[i].node = reconcile(std::move(children[i].node), views_[i], childEnv);
+                    children[i].node->indexInParent = i;
+                    if (children[i].node.get() != before) {
+                        rowChanged(i);
+                    }
+                }
+            }
+        } else {
+            rearrange(flat, childEnv);
+            invalidateLayout();
+        }
+        if (layoutChanged) {
+            std::fill(gaps_.begin(), gaps_.end(), kUnknown);
+            ++version_;
+            invalidateLayout();
+        }
+    }
+
+    Size computeSize(ProposedViewSize proposal) override {
+        Rows& rows = rowsFor(proposal.width);
+        refresh(rows);
+        measureSpan(rows, visibleSpan(margin()));
+        // The first and last rows give the stack's baselines and spacing.
+        if (!children.empty()) {
+            measure(rows, 0);
+            measure(rows, children.size() - 1);
+        }
+        const Totals t = totals(rows);
+        return {t.width, t.height};
+    }
+
+    void placeChildren(ProposedViewSize proposal) override {
+        Rows& rows = rowsFor(proposal.width);
+        refresh(rows);
+        const Span span = visibleSpan(margin());
+        measureSpan(rows, span);
+        const Totals t = totals(rows);
+        const ProposedViewSize rowProposal(proposal.width, std::nullopt);
+        const std::size_t n = children.size();
+        const CGFloat width = frame.size.width;
+        std::size_t begin = n;
+        std::size_t end = n;
+        CGFloat y = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            CGFloat h = heightOf(rows, t, i);
+            if (begin == n && (y + h >= span.top || i + 1 == n)) {
+                begin = i;
+                windowTop_ = y;
+            }
+            if (begin != n) {
+                if (y > span.bottom && i > begin) {
+                    end = i;
+                    break;
+                }
+                measure(rows, i);
+                h = rows.heights[i];
+                Node& c = *children[i].node;
+                const Size s = c.sizeThatFits(rowProposal);
+                const CGFloat x = layout_->rowOffset(LayoutSubview(c), s, width);
+                c.place(Rect({x, y}, s), rowProposal);
+                windowBottom_ = y + h;
+            }
+            y += h + gapOf(t, i);
+        }
+        windowBegin_ = begin;
+        windowEnd_ = n == 0 ? 0 : end;
+        if (windowBegin_ > windowEnd_) {
+            windowBegin_ = windowEnd_;
+        }
+        // Rows that came into view were measured just now: the size told the parent was an
+        // estimate, settled in the next round of this pass.
+        if (hasCachedSize(proposal) && !(sizeThatFits(proposal) == Size{t.width, t.height})) {
+            markForVerification();
+        }
+    }
+
+    std::optional<CGFloat> guideValue(const AlignmentID& guide, Size, ProposedViewSize p) override {
+        const bool first = &guide == &alignment_ids::firstTextBaseline;
+        const bool last = &guide == &alignment_ids::lastTextBaseline;
+        if ((!first && !last) || children.empty()) {
+            return std::nullopt;
+        }
+        const ProposedViewSize rowProposal(p.width, std::nullopt);
+        Rows& rows = rowsFor(p.width);
+        const std::size_t i = first ? 0 : children.size() - 1;
+        measure(rows, i);
+        const CGFloat value = children[i].node->dimensions(rowProposal).value(guide);
+        return first ? value : offsetOf(rows, totals(rows), i) + value;
+    }
+
+    ViewSpacing spacingValue() override {
+        if (children.empty()) {
+            return {};
+        }
+        ViewSpacing s = built(0).spacing();
+        const ViewSpacing last = built(children.size() - 1).spacing();
+        s.bottom = last.bottom;
+        s.leading = std::max(s.leading, last.leading);
+        s.trailing = std::max(s.trailing, last.trailing);
+        return s;
+    }
+
+private:
+    std::size_t indexOf(const Node& child) const {
+        const std::size_t i = child.indexInParent;
+        if (i < children.size() && children[i].node.get() == &child) {
+            return i;
+        }
+        for (std::size_t k = 0; k < children.size(); ++k) {
+            if (children[k].node.get() == &child) {
+                return k;
+            }
+        }
+        return children.size();
+    }
+
+    /// Drops the measures of row `i` and its gaps; they are taken again before they are used.
+    void rowChanged(std::size_t i) {
+        if (i >= children.size()) {
+            return;
+        }
+        for (Rows& rows : rowSets_) {
+            if (known(rows.heights[i])) {
+                rows.heights[i] = kUnknown;
+                ++version_;
+                rows.remeasure.push_back(i);
+            }
+        }
+        // The gaps above and below the row.
+        for (std::size_t g = i > 0 ? i - 1 : 0; g <= i; ++g) {
+            if (g + 1 < children.size() && known(gaps_[g])) {
+                gaps_[g] = kUnknown;
+                ++version_;
+                regap_.push_back(g);
+            }
+        }
+    }
+
+    /// Measures again what was measured before a change, so that the extent stays as exact as
+    /// it was.
+    void refresh(Rows& rows) {
+        std::vector<std::size_t> again;
+        again.swap(rows.remeasure);
+        for (const std::size_t i : again) {
+            if (i < children.size() && children[i].node) {
+                measure(rows, i);
+            }
+        }
+        std::vector<std::size_t> gaps;
+        gaps.swap(regap_);
+        for (const std::size_t g : gaps) {
+            if (g + 1 < children.size() && children[g].node && children[g + 1].node) {
+                ensureGap(g);
+            }
+        }
+    }
+
+    const EnvironmentValues& childEnvironment() {
+        if (!childEnvMade_ || !childEnvFrom_.identical(env)) {
+            childEnvMade_ = true;
+            childEnvFrom_ = env;
+            childEnv_ = env;
+            if (childEnv_.get<StackAxisKey>() != Axis::vertical) {
+                childEnv_.set<StackAxisKey>(Axis::vertical);
+            }
+        }
+        return childEnv_;
+    }
+
+    Node& built(std::size_t i) {
+        std::unique_ptr<Node>& slot = children[i].node;
+        if (!slot) {
+            std::unique_ptr<Node> node = views_[i].impl()->makeNode();
+            node->graph = graph;
+            node->parent = this;
+            node->depth = depth + 1;
+            node->indexInParent = i;
+            // Built while this stack is measured or placed: its arrival changes nothing the
+            // stack has told its parent, so the invalidation stops at the row.
+            node->isLateChild = true;
+            node->update(views_[i], childEnvironment());
+            node->isLateChild = false;
+            slot = std::move(node);
+            // The new row's preferences join the stack's.
+            invalidatePreferences();
+        }
+        return *slot;
+    }
+
+    /// Measures row `i` if it is not; whether it was measured now.
+    bool measure(Rows& rows, std::size_t i) {
+        Node& c = built(i);
+        if (known(rows.heights[i])) {
+            return false;
+        }
+        const Size s = c.sizeThatFits({rows.width, std::nullopt});
+        rows.heights[i] = s.height;
+        ++version_;
+        rows.widths[i] = s.width;
+        return true;
+    }
+
+    void ensureGap(std::size_t g) {
+        if (known(gaps_[g])) {
+            return;
+        }
+        Node& upper = built(g);
+        Node& lower = built(g + 1);
+        ++version_;
+        gaps_[g] =
+            soundLength(layout_->rowSpacing(LayoutSubview(upper), LayoutSubview(lower)), false);
+    }
+
+    /// The totals of `rows`, summed again only after a measure changed.
+    Totals totals(const Rows& rows) {
+        if (totalsOf_ == &rows && totalsVersion_ == version_) {
+            return totals_;
+        }
+        totals_ = sum(rows);
+        totalsOf_ = &rows;
+        totalsVersion_ = version_;
+        return totals_;
+    }
+
+    Totals sum(const Rows& rows) const {
+        const std::size_t n = children.size();
+        CGFloat heights = 0;
+        std::size_t measured = 0;
+        CGFloat gaps = 0;
+        std::size_t gapsKnown = 0;
+        Totals t;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (known(rows.heights[i])) {
+                heights += rows.heights[i];
+                ++measured;
+                t.width = std::max(t.width, rows.widths[i]);
+            }
+            if (i + 1 < n && known(gaps_[i])) {
+                gaps += gaps_[i];
+                ++gapsKnown;
+            }
+        }
+        t.meanHeight = measured > 0 ? heights / CGFloat(measured) : 0;
+        t.meanGap = gapsKnown > 0 ? gaps / CGFloat(gapsKnown) : 0;
+        const std::size_t allGaps = n > 0 ? n - 1 : 0;
+        t.height = heights + CGFloat(n - measured) * t.meanHeight + gaps +
+                   CGFloat(allGaps - gapsKnown) * t.meanGap;
+        return t;
+    }
+
+    CGFloat heightOf(const Rows& rows, const Totals& t, std::size_t i) const {
+        return known(rows.heights[i]) ? rows.heights[i] : t.meanHeight;
+    }
+    CGFloat gapOf(const Totals& t, std::size_t i) const {
+        if (i + 1 >= children.size()) {
+            return 0;
+        }
+        return known(gaps_[i]) ? gaps_[i] : t.meanGap;
+    }
+    CGFloat offsetOf(const Rows& rows, const Totals& t, std::size_t index) const {
+        CGFloat y = 0;
+        for (std::size_t i = 0; i < index; ++i) {
+            y += heightOf(rows, t, i) + gapOf(t, i);
+        }
+        return y;
+    }
+
+    /// Builds and measures the rows that reach into `span` (in the stack's coordinates), and the
+    /// gaps between them. Measuring changes the estimates of the rows above, so the span is
+    /// looked for again until it holds no unmeasured row (a few rounds at most).
+    void measureSpan(Rows& rows, Span span) {
+        const std::size_t n = children.size();
+        if (n == 0) {
+            return;
+        }
+        if (std::isinf(span.top) && std::isinf(span.bottom)) {
+            measureAll(rows);
+            return;
+        }
+        constexpr int kRounds = 4;
+        for (int round = 0; round < kRounds; ++round) {
+            const Totals t = totals(rows);
+            bool measuredNow = false;
+            CGFloat y = 0;
+            std::size_t i = 0;
+            for (; i + 1 < n; ++i) {
+                if (y + heightOf(rows, t, i) >= span.top) {
+                    break;
+                }
+                y += heightOf(rows, t, i) + gapOf(t, i);
+            }
+            for (; i < n; ++i) {
+                measuredNow = measure(rows, i) || measuredNow;
+                y += rows.heights[i];
+                if (i + 1 >= n || y > span.bottom) {
+                    break;
+                }
+                if (!known(gaps_[i])) {
+                    ensureGap(i);
+                    measuredNow = true;
+                }
+                y += gaps_[i];
+            }
+            if (!measuredNow) {
+                return;
+            }
+        }
+    }
+
+    /// Every row: built first, their text laid out on several threads, then measured.
+    void measureAll(Rows& rows) {
+        const std::size_t n = children.size();
+        constexpr std::size_t kParallelThreshold = 32;
+        const ProposedViewSize rowProposal(rows.width, std::nullopt);
+        std::vector<std::function<void()>> jobs;
+        for (std::size_t i = 0; i < n; ++i) {
+            Node& c = built(i);
+            if (!known(rows.heights[i]) && !c.hasCachedSize(rowProposal)) {
+                c.collectPrefetch(rowProposal, jobs);
+            }
+        }
+        if (jobs.size() >= kParallelThreshold) {
+            parallelFor(jobs.size(), [&jobs](std::size_t i) { jobs[i](); });
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            measure(rows, i);
+            if (i + 1 < n) {
+                built(i + 1);
+                ensureGap(i);
+            }
+        }
+    }
+
+    /// The visible part in this stack's coordinates, widened by `extra` each way; everything
+    /// when the host shows all of the root.
+    Span visibleSpan(CGFloat extra) const {
+        if (graph == nullptr || !graph->visibleRect) {
+            return {};
+        }
+        const Rect& v = *graph->visibleRect;
+        const CGFloat originY = rootOrigin().y;
+        return {v.minY() - originY - extra, v.maxY() - originY + extra};
+    }
+    /// How far beyond the visible part rows are laid out, so that a short scroll needs none.
+    CGFloat margin() const {
+        return graph != nullptr && graph->visibleRect ? graph->visibleRect->size.height * 0.5 : 0;
+    }
+
+    const Rows* find(std::optional<CGFloat> width) const {
+        for (const Rows& r : rowSets_) {
+            if (r.width == width) {
+                return &r;
+            }
+        }
+        return nullptr;
+    }
+    Rows& rowsFor(std::optional<CGFloat> width) {
+        ++uses_;
+        for (Rows& r : rowSets_) {
+            if (r.width == width) {
+                r.lastUse = uses_;
+                return r;
+            }
+        }
+        if (rowSets_.size() >= kWidthsKept) {
+            rowSets_.erase(std::min_element(
+                rowSets_.begin(), rowSets_.end(),
+                [](const Rows& a, const Rows& b) { return a.lastUse < b.lastUse; }));
+        }
+        // The vector may move: totals kept for a set are summed again.
+        ++version_;
+        Rows& r = rowSets_.emplace_back();
+        r.width = width;
+        r.heights.assign(children.size(), kUnknown);
+        r.widths.assign(children.size(), 0);
+        r.lastUse = uses_;
+        return r;
+    }
+
+    /// The rows changed identity or order: built rows follow their keys with their measures.
+    void rearrange(std::vector<FlatChild>& flat, const EnvironmentValues& childEnv) {
+        struct Old {
+            std::unique_ptr<Node> node;
+            std::size_t index;
+        };
+        std::unordered_map<ViewID, Old> old;
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            Child& c = children[i];
+            if (!c.node) {
+                continue;
+            }
+            if (!old.emplace(c.key, Old{std::move(c.node), i}).second) {
+                c.node->removeSubtree();
+            }
+        }
+        std::vector<Rows> before = std::move(rowSets_);
+        rowSets_.clear();
+        for (const Rows& r : before) {
+            Rows& now = rowSets_.emplace_back();
+            now.width = r.width;
+            now.lastUse = r.lastUse;
+            now.heights.assign(flat.size(), kUnknown);
+            now.widths.assign(flat.size(), 0);
+        }
+        children.clear();
+        views_.clear();
+        children.reserve(flat.size());
+        views_.reserve(flat.size());
+        for (std::size_t i = 0; i < flat.size(); ++i) {
+            views_.push_back(std::move(flat[i].view));
+            std::unique_ptr<Node> node;
+            if (auto it = old.find(flat[i].key); it != old.end()) {
+                const std::size_t was = it->second.index;
+                Node* const kept = it->second.node.get();
+                node = reconcile(std::move(it->second.node), views_[i], childEnv);
+                old.erase(it);
+                node->indexInParent = i;
+                if (node.get() == kept) {
+                    for (std::size_t s = 0; s < before.size(); ++s) {
+                        rowSets_[s].heights[i] = before[s].heights[was];
+                        rowSets_[s].widths[i] = before[s].widths[was];
+                    }
+                }
+            }
+            children.push_back({flat[i].key, std::move(node)});
+        }
+        for (auto& [key, o] : old) {
+            o.node->removeSubtree();
+        }
+        gaps_.assign(flat.size(), kUnknown);
+        ++version_;
+        regap_.clear();
+        windowBegin_ = 0;
+        windowEnd_ = 0;
+        invalidatePreferences();
+    }
+
+    std::shared_ptr<const LazyVStackLayout> layout_;
+    std::vector<AnyView> views_;
+    std::vector<Rows> rowSets_;
+    std::uint64_t uses_ = 0;
+    /// The space below each row (unknown until both neighbours are built).
+    std::vector<CGFloat> gaps_;
+    std::vector<std::size_t> regap_;
+    /// The rows placed in the last pass (and drawn), and where they start and end.
+    std::size_t windowBegin_ = 0;
+    std::size_t windowEnd_ = 0;
+    CGFloat windowTop_ = 0;
+    CGFloat windowBottom_ = 0;
+    bool registered_ = false;
+    /// Counts the changes of measures, so that totals are summed once per change.
+    std::uint64_t version_ = 0;
+    Totals totals_;
+    const Rows* totalsOf_ = nullptr;
+    std::uint64_t totalsVersion_ = 0;
+    EnvironmentValues childEnv_;
+    EnvironmentValues childEnvFrom_;
+    bool childEnvMade_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Node> makeLazyStackNode() {
+    return std::make_unique<LazyStackNode>();
+}
+
+void lazyStackViewportChanged(Node& node) {
+    static_cast<LazyStackNode&>(node).viewportChanged();
+}
+
+bool lazyStackHasDeferredRows(Node& node) {
+    return static_cast<LazyStackNode&>(node).hasDeferredRows();
+}
+
+bool layOutDeferredRows(Node& node, std::chrono::steady_clock::time_point deadline) {
+    return static_cast<LazyStackNode&>(node).layOutDeferred(deadline);
+}
+
+} // namespace detail
+
+} // namespace platform::ui
