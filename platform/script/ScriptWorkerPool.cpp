@@ -1,10 +1,12 @@
 #include "platform/script/ScriptWorkerPool.hpp"
 
+#include "platform/runtime/Cancellation.hpp"
 #include "platform/runtime/Continuation.hpp"
 #include "platform/script/ScriptWorkerProtocol.hpp"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -27,9 +29,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Set once the task that made a call is cancelled: the call is then dropped from the queue, or
+// its worker is stopped, and it answers nullopt.
+struct CallControl {
+    std::atomic<bool> cancelled{false};
+};
+
 struct Call {
     std::string message;
     Continuation<ScriptWorkerPool::Reply> continuation;
+    std::shared_ptr<CallControl> control;
+};
+
+// What one serving thread is running; `cancelEvent` is written to stop it.
+struct Slot {
+    std::shared_ptr<CallControl> running;
+    int cancelEvent = -1;
 };
 
 } // namespace
@@ -48,15 +63,24 @@ struct ScriptWorkerPool::State {
     bool unavailable = false;
     // Readable once the pool is going away; every wait on a worker watches it too.
     int stopEvent = -1;
+    // One per thread, made before the threads start and kept until the state goes.
+    std::vector<std::unique_ptr<Slot>> slots;
     std::vector<std::thread> threads;
 
     ~State() {
         if (stopEvent >= 0) {
             ::close(stopEvent);
         }
+        for (const auto& slot : slots) {
+            if (slot->cancelEvent >= 0) {
+                ::close(slot->cancelEvent);
+            }
+        }
     }
 
-    void serve();
+    void serve(Slot& slot);
+    // Drops the call from the queue (answering it nullopt) or stops the worker running it.
+    void cancel(const std::shared_ptr<CallControl>& control);
 };
 
 namespace {
@@ -64,8 +88,9 @@ namespace {
 // One worker process and the pool's end of its socket.
 class Worker {
 public:
-    explicit Worker(ScriptWorkerPool::State& state)
-        : state_(state) {}
+    Worker(ScriptWorkerPool::State& state, int cancelEvent)
+        : state_(state)
+        , cancelEvent_(cancelEvent) {}
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
     ~Worker() { stop(); }
@@ -146,7 +171,8 @@ private:
         return words && words->size() == 1 && (*words)[0] == scriptworker::readyWord;
     }
 
-    // Waits until the socket is ready for `events`; false at the deadline or when the pool stops.
+    // Waits until the socket is ready for `events`; false at the deadline, when the pool stops or
+    // when the call is cancelled.
     bool wait(short events, Clock::time_point deadline) const {
         for (;;) {
             const auto left =
@@ -154,15 +180,17 @@ private:
             if (left <= 0) {
                 return false;
             }
-            std::array<pollfd, 2> watched = {pollfd{fd_, events, 0},
-                                             pollfd{state_.stopEvent, POLLIN, 0}};
+            std::array<pollfd, 3> watched = {pollfd{fd_, events, 0},
+                                             pollfd{state_.stopEvent, POLLIN, 0},
+                                             pollfd{cancelEvent_, POLLIN, 0}};
             const int ready = ::poll(watched.data(), watched.size(),
                                      static_cast<int>(std::min<long long>(left, 60'000)));
             if (ready < 0 && errno != EINTR) {
                 return false;
             }
             if (ready > 0) {
-                return watched[1].revents == 0 && watched[0].revents != 0;
+                return watched[1].revents == 0 && watched[2].revents == 0 &&
+                       watched[0].revents != 0;
             }
         }
     }
@@ -217,19 +245,21 @@ private:
     }
 
     ScriptWorkerPool::State& state_;
+    int cancelEvent_ = -1;
     pid_t pid_ = -1;
     int fd_ = -1;
 };
 
 } // namespace
 
-void ScriptWorkerPool::State::serve() {
-    Worker worker(*this);
+void ScriptWorkerPool::State::serve(Slot& slot) {
+    Worker worker(*this, slot.cancelEvent);
     for (;;) {
         std::optional<Call> call;
         bool skip = false;
         {
             std::unique_lock lock(mutex);
+            slot.running = nullptr;
             wake.wait(lock, [this] { return stopping || !calls.empty(); });
             if (stopping) {
                 break;
@@ -237,11 +267,41 @@ void ScriptWorkerPool::State::serve() {
             call.emplace(std::move(calls.front()));
             calls.pop_front();
             skip = unavailable;
+            // A cancel meant for the call before this one may have come after it ended; cancels
+            // are only sent under the lock, so from here on the event is this call's.
+            std::uint64_t stale = 0;
+            [[maybe_unused]] const ssize_t read = ::read(slot.cancelEvent, &stale, sizeof stale);
+            slot.running = call->control;
         }
         Reply reply = skip ? std::nullopt : worker.call(call->message);
         call->continuation.resume(std::move(reply));
     }
     worker.stop();
+}
+
+void ScriptWorkerPool::State::cancel(const std::shared_ptr<CallControl>& control) {
+    control->cancelled.store(true);
+    std::optional<Call> dropped;
+    {
+        const std::scoped_lock lock(mutex);
+        const auto queued = std::find_if(calls.begin(), calls.end(),
+                                         [&](const Call& call) { return call.control == control; });
+        if (queued != calls.end()) {
+            dropped.emplace(std::move(*queued));
+            calls.erase(queued);
+        } else {
+            for (const auto& slot : slots) {
+                if (slot->running == control) {
+                    const std::uint64_t one = 1;
+                    [[maybe_unused]] const ssize_t written =
+                        ::write(slot->cancelEvent, &one, sizeof one);
+                }
+            }
+        }
+    }
+    if (dropped) {
+        dropped->continuation.resume(Reply());
+    }
 }
 
 std::size_t ScriptWorkerPool::defaultWorkerCount() {
@@ -263,16 +323,24 @@ std::shared_ptr<ScriptWorkerPool> ScriptWorkerPool::make(std::filesystem::path h
     if (state->stopEvent < 0) {
         return nullptr;
     }
+    const std::size_t count = options.workers > 0 ? options.workers : defaultWorkerCount();
+    for (std::size_t index = 0; index < count; ++index) {
+        auto slot = std::make_unique<Slot>();
+        slot->cancelEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (slot->cancelEvent < 0) {
+            return nullptr;
+        }
+        state->slots.push_back(std::move(slot));
+    }
     return std::make_shared<ScriptWorkerPool>(std::move(state));
 }
 
 ScriptWorkerPool::ScriptWorkerPool(std::shared_ptr<State> state)
     : state_(std::move(state)) {
-    const std::size_t count =
-        state_->options.workers > 0 ? state_->options.workers : defaultWorkerCount();
-    state_->threads.reserve(count);
-    for (std::size_t index = 0; index < count; ++index) {
-        state_->threads.emplace_back([state = state_.get()] { state->serve(); });
+    state_->threads.reserve(state_->slots.size());
+    for (const auto& slot : state_->slots) {
+        state_->threads.emplace_back(
+            [state = state_.get(), slot = slot.get()] { state->serve(*slot); });
     }
 }
 
@@ -297,25 +365,45 @@ ScriptWorkerPool::~ScriptWorkerPool() {
     }
 }
 
+namespace {
+
+Task<ScriptWorkerPool::Reply> awaitCall(std::shared_ptr<ScriptWorkerPool::State> state,
+                                        std::string message) {
+    using Reply = ScriptWorkerPool::Reply;
+    auto control = std::make_shared<CallControl>();
+    auto enqueue = [state, control, &message]() {
+        std::function<void(Continuation<Reply>)> body =
+            [state, control,
+             message = std::move(message)](Continuation<Reply> continuation) mutable {
+                {
+                    const std::scoped_lock lock(state->mutex);
+                    // The flag is set before the cancel looks for the call under this lock: a
+                    // call is either found there or never queued.
+                    if (!state->stopping && !message.empty() && !control->cancelled.load()) {
+                        state->calls.push_back(Call{std::move(message), continuation, control});
+                        state->wake.notify_one();
+                        return;
+                    }
+                }
+                continuation.resume(Reply());
+            };
+        return withCheckedContinuation<Reply>(std::move(body));
+    };
+    auto onCancel = [state, control] { state->cancel(control); };
+    // Made apart from the await: g++ 12 destroys temporaries of a co_await expression twice.
+    auto answering = withTaskCancellationHandler(std::move(enqueue), std::move(onCancel));
+    co_return co_await std::move(answering);
+}
+
+} // namespace
+
 Task<ScriptWorkerPool::Reply> ScriptWorkerPool::call(std::string_view name,
                                                      std::span<const std::string> arguments) {
     std::string message = scriptworker::encodeCall(name, arguments);
     if (message.size() - 4 > scriptworker::maximumMessageSize) {
         message.clear(); // no worker would take it
     }
-    std::function<void(Continuation<Reply>)> enqueue =
-        [state = state_, message = std::move(message)](Continuation<Reply> continuation) mutable {
-            {
-                const std::scoped_lock lock(state->mutex);
-                if (!state->stopping && !message.empty()) {
-                    state->calls.push_back(Call{std::move(message), continuation});
-                    state->wake.notify_one();
-                    return;
-                }
-            }
-            continuation.resume(Reply());
-        };
-    return withCheckedContinuation<Reply>(std::move(enqueue));
+    return awaitCall(state_, std::move(message));
 }
 
 } // namespace platform

@@ -57,7 +57,9 @@ public:
 
     // What JSContext::callReturningStringObjects answers for the call in a worker; nullopt as
     // well when the call ran past its limit, the worker could not be started or died, or the
-    // pool is going away. The arguments are copied before this returns.
+    // pool is going away. The arguments are copied before this returns. When the awaiting task
+    // is cancelled, a call still waiting leaves the queue without running and a running call's
+    // worker is killed (to be replaced for the next call); either answers nullopt at once.
     [[nodiscard]] Task<Reply> call(std::string_view name, std::span<const std::string> arguments);
 
     // The number of workers used when Options::workers is 0.

@@ -6,6 +6,7 @@
 #include "platform/script/ScriptWorkerProtocol.hpp"
 #include "tests/platform/script/ScriptWorkerTestSupport.hpp"
 
+#include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 #include <string>
@@ -83,6 +84,28 @@ TEST(ScriptWorkerPoolTests, SlowCallHoldsUpNoOtherAndEndsWithThePool) {
     EXPECT_FALSE(slow.isDone());
     pool.reset();
     EXPECT_EQ(blockingWait(std::move(slow)), Reply());
+}
+
+TEST(ScriptWorkerPoolTests, CancelledCallsLeaveTheQueueAndStopTheirWorker) {
+    const auto pool = makePool({.workers = 1, .callLimit = std::chrono::hours(1)});
+    ASSERT_NE(pool, nullptr);
+    const std::vector<pid_t> before = testing::scriptWorkers();
+    Task<Reply> slow = startCall(*pool, "stuck");
+    const pid_t worker = testing::newWorker(before);
+    ASSERT_NE(worker, 0);
+    // Waiting behind the stuck call on the only worker: answered at once, so it never ran.
+    Task<Reply> queued = startCall(*pool, "count");
+    queued.cancel();
+    ASSERT_TRUE(testing::waitUntil([&queued] { return queued.isDone(); }));
+    EXPECT_EQ(blockingWait(std::move(queued)), Reply());
+    EXPECT_FALSE(slow.isDone());
+    // Running: its worker is stopped, and the next call gets a fresh one without waiting.
+    slow.cancel();
+    ASSERT_TRUE(testing::waitUntil([&slow] { return slow.isDone(); }));
+    EXPECT_EQ(blockingWait(std::move(slow)), Reply());
+    const std::vector<pid_t> running = testing::scriptWorkers();
+    EXPECT_EQ(std::find(running.begin(), running.end(), worker), running.end());
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
 }
 
 TEST(ScriptWorkerPoolTests, CrashedWorkerAnswersNothingAndIsReplaced) {
