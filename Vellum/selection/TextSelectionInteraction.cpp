@@ -6,6 +6,7 @@
 #include "Vellum/inline/TextSelectionBackground.hpp"
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
+#include "Vellum/selection/TextSelectionRect.hpp"
 #include "Vellum/style/OverflowContainer.hpp"
 #include "platform/appkit/Pasteboard.hpp"
 
@@ -118,6 +119,9 @@ bool TextInteractionView::keyDown(const KeyEvent& event) {
         copy();
         return true;
     }
+    if (command && !m.shift && (event.key == "Left" || event.key == "Right")) {
+        return moveByWord(event.key == "Right");
+    }
     if (!m.shift) {
         return false;
     }
@@ -171,6 +175,22 @@ bool TextInteractionView::keyDown(const KeyEvent& event) {
     return true;
 }
 
+bool TextInteractionView::moveByWord(bool forward) {
+    const std::optional<TextRange> selected = model_->selectedRange();
+    if (!selected) {
+        return false; // no caret without a selection: the key goes on to the window
+    }
+    const TextPosition& edge = forward ? selected->end : selected->start;
+    const std::optional<TextPosition> moved =
+        forward ? nextWordPosition(collection(), edge) : previousWordPosition(collection(), edge);
+    // At either end of the text the selection still collapses, onto that end.
+    const TextPosition caret = moved.value_or(edge);
+    // The collapsed range is the caret later extensions start from.
+    selectionAnchor_ = caret;
+    model_->setSelectedRange(TextRange{caret, caret});
+    return true;
+}
+
 void TextInteractionView::selectAll() {
     const auto& c = collection();
     model_->setSelectedRange(TextRange{startPosition(c), endPosition(c)});
@@ -187,9 +207,26 @@ std::optional<TextInteractionView::Copied> TextInteractionView::copiedSelection(
 }
 
 void TextInteractionView::copy() {
+    const std::optional<TextRange> selected = model_->selectedRange();
+    if (!selected || selected->start == selected->end) {
+        return;
+    }
     if (const auto copied = copiedSelection()) {
         platform::Pasteboard::general().setPlainTextAndHTML(copied->plainText, copied->html);
     }
+}
+
+void TextInteractionView::share() {
+    const std::optional<TextRange> selected = model_->selectedRange();
+    const std::optional<Copied> copied = copiedSelection();
+    if (!selected || !copied) {
+        return;
+    }
+    const std::vector<TextSelectionRect> rects = buildSelectionRects(collection(), *selected);
+    const platform::Rect anchor = rects.empty()
+                                      ? platform::Rect()
+                                      : rects.back().rect.integral().offsetBy(origin_.x, origin_.y);
+    share_(platform::SharedText{copied->plainText, copied->html}, anchor);
 }
 
 std::vector<platform::ui::MenuItem> TextInteractionView::contextMenu(Point point) {
@@ -205,7 +242,18 @@ std::vector<platform::ui::MenuItem> TextInteractionView::contextMenu(Point point
     if (!now || now->start == now->end) {
         return {};
     }
-    return {platform::ui::MenuItem{"Copy", true, [this] { copy(); }, false}};
+    // The items hold the view weakly: a menu may outlive the text it was opened on.
+    const std::weak_ptr<TextInteractionView> self = weak_from_this();
+    const auto perform = [self](void (TextInteractionView::*action)()) {
+        return [self, action] {
+            if (const auto view = self.lock()) {
+                ((*view).*action)();
+            }
+        };
+    };
+    return {platform::ui::MenuItem{"Share", true, perform(&TextInteractionView::share), false},
+            platform::ui::MenuItem{"", true, {}, true},
+            platform::ui::MenuItem{"Copy", true, perform(&TextInteractionView::copy), false}};
 }
 
 std::optional<platform::ui::CursorShape> TextInteractionView::cursor(Point point) const {
@@ -223,6 +271,7 @@ AnyView TextSelectionInteraction::body(platform::ui::ViewContext& context, AnyVi
     const std::shared_ptr<TextInteractionView> view = context.stateObject<TextInteractionView>(
         [model] { return std::make_shared<TextInteractionView>(model); });
     view->setOpenURL(context.environment<platform::ui::OpenURLKey>());
+    view->setShareAction(context.environment<platform::ShareActionKey>());
 
     // The texts inside and the content's frame, both in root coordinates, from the last layout
     // pass; whenever either changes, the model takes the texts in the content's own space.

@@ -10,6 +10,7 @@
 // Selection is off unless an enclosing view turns it on with `textSelection(view, ...)`.
 
 #include "Vellum/selection/TextSelectionModel.hpp"
+#include "platform/appkit/ShareAction.hpp"
 #include "platform/ui/UI.hpp"
 
 #include <memory>
@@ -52,9 +53,10 @@ struct TextSelectionCoordinatorKey {
 };
 
 /// Maps pointer, keys and the context menu over selectable text to changes of its model, and
-/// copies the selection. Draws nothing. Points are in the content's own space, which is the space
-/// of the model's layout collection.
-class TextInteractionView final : public platform::ui::InteractionObject {
+/// copies and shares the selection. Draws nothing. Points are in the content's own space, which is
+/// the space of the model's layout collection.
+class TextInteractionView final : public platform::ui::InteractionObject,
+                                  public std::enable_shared_from_this<TextInteractionView> {
 public:
     explicit TextInteractionView(std::shared_ptr<TextSelectionModel> model)
         : model_(std::move(model)) {}
@@ -65,6 +67,7 @@ public:
         exclusionRects_ = std::move(rects);
     }
     void setOpenURL(platform::ui::OpenURLAction openURL) { openURL_ = std::move(openURL); }
+    void setShareAction(platform::ShareAction share) { share_ = std::move(share); }
 
     bool hitTest(platform::Point point) const override;
     bool pointerDown(const platform::ui::PointerEvent& event) override;
@@ -73,6 +76,7 @@ public:
     bool keyDown(const platform::ui::KeyEvent& event) override;
     std::vector<platform::ui::MenuItem> contextMenu(platform::Point point) override;
     std::optional<platform::ui::CursorShape> cursor(platform::Point point) const override;
+    void frameChanged(platform::Rect frame) override { origin_ = frame.origin; }
 
     void selectAll();
     /// The selection as plain text and HTML, exported from the selected part of the texts.
@@ -81,8 +85,12 @@ public:
         std::string html;
     };
     [[nodiscard]] std::optional<Copied> copiedSelection() const;
-    /// Writes the selection to the desktop's clipboard in both forms.
+    /// Writes the selection to the desktop's clipboard in both forms. A collapsed selection
+    /// copies nothing: the clipboard keeps what it held.
     void copy();
+    /// Offers the selection in both forms to the desktop's applications, in a menu below the
+    /// selection's last rectangle.
+    void share();
 
 private:
     enum class Line : std::uint8_t { above, below, start, end };
@@ -90,11 +98,17 @@ private:
         const std::function<std::optional<TextPosition>(const TextPosition&, const TextPosition&)>&
             move);
     void setOrdered(const TextPosition& a, const TextPosition& b);
+    /// Ctrl+Left and Ctrl+Right: the selection collapses to the word boundary before its start or
+    /// after its end.
+    bool moveByWord(bool forward);
     const TextLayoutCollection& collection() const { return model_->layoutCollection(); }
 
     std::shared_ptr<TextSelectionModel> model_;
     std::vector<platform::Rect> exclusionRects_;
     platform::ui::OpenURLAction openURL_;
+    platform::ShareAction share_;
+    /// The content's origin in root coordinates, where the share menu is placed.
+    platform::Point origin_;
     std::optional<TextPosition> dragStart_;
     std::optional<TextPosition> selectionAnchor_;
 };

@@ -5,7 +5,9 @@
 #include "Vellum/inline/InlineText.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
+#include "Vellum/selection/TextSelectionRect.hpp"
 #include "platform/appkit/Pasteboard.hpp"
+#include "platform/appkit/ShareAction.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 
 #include <gtest/gtest.h>
@@ -141,6 +143,84 @@ TEST(TextSelectionInteraction, KeysExtendByCharacterWordAndLineAndSelectAll) {
     EXPECT_EQ(text.selected(), (std::pair<long, long>{0, 21}));
 }
 
+TEST(TextSelectionInteraction, ControlArrowsCollapseTheSelectionOntoTheNextWordBoundary) {
+    Selectable text("Hello brave new world");
+    EXPECT_FALSE(text.host().graph().keyEvent({ui::KeyEvent::Kind::down, "Right", "", control}))
+        << "without a selection the key goes on to the window";
+
+    text.press(Selectable::at(7), 2);
+    text.key("Right", shift);
+    ASSERT_EQ(text.selected(), (std::pair<long, long>{6, 12}));
+    text.key("Right", control);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{15, 15}));
+    // Extends from the collapsed caret, not from where the last extension was anchored.
+    text.key("Right", controlShift);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{15, 21}));
+    text.key("Left", control);
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{12, 12}));
+
+    // Nothing to copy: the clipboard keeps what it held.
+    const auto count = platform::Pasteboard::general().changeCount();
+    text.key("c", control);
+    EXPECT_EQ(platform::Pasteboard::general().changeCount(), count);
+
+    for (int i = 0; i < 4; ++i) {
+        text.key("Left", control);
+    }
+    EXPECT_EQ(text.selected(), (std::pair<long, long>{0, 0})) << "stops at the start";
+}
+
+TEST(TextSelectionInteraction, TheContextMenuSharesOrCopiesTheSelection) {
+    struct Shared {
+        platform::SharedText text;
+        platform::Rect anchor;
+    };
+    auto shared = std::make_shared<std::vector<Shared>>();
+    const auto model = std::make_shared<std::shared_ptr<TextSelectionModel>>();
+    auto host = std::make_unique<ui::OffscreenHost>(
+        textSelection(ui::AnyView(ModelProbe{model, monospaced(ui::AnyView(
+                                                        InlineText("Hello *brave* world")))})
+                          .modifier(TextSelectionInteraction())
+                          .padding(30)
+                          .environment<platform::ShareActionKey>(platform::ShareAction(
+                              [shared](const platform::SharedText& text, platform::Rect anchor) {
+                                  shared->push_back({text, anchor});
+                              })),
+                      EnabledTextSelectability()),
+        ui::ProposedViewSize{400, std::nullopt});
+    host->runUntilIdle();
+    const platform::Point inBrave = Selectable::at(7) + platform::Point{30, 30};
+
+    // A secondary click outside the selection takes the word under it first.
+    std::vector<ui::MenuItem> items = host->graph().contextMenu(inBrave);
+    ASSERT_EQ(items.size(), 3U);
+    EXPECT_EQ(items[0].title, "Share");
+    EXPECT_TRUE(items[1].isSeparator);
+    EXPECT_EQ(items[2].title, "Copy");
+    const TextRange range = *(*model)->selectedRange();
+
+    items[0].action();
+    ASSERT_EQ(shared->size(), 1U);
+    EXPECT_EQ(shared->front().text.plainText, "brave");
+    EXPECT_EQ(shared->front().text.html, "<p><em>brave</em></p>");
+    // Below the selection's end, where the root shows it.
+    const auto rects = buildSelectionRects((*model)->layoutCollection(), range);
+    ASSERT_FALSE(rects.empty());
+    EXPECT_TRUE(shared->front().anchor.equalTo(rects.back().rect.integral().offsetBy(30, 30)))
+        << shared->front().anchor.origin.x << ", " << shared->front().anchor.origin.y;
+
+    const auto count = platform::Pasteboard::general().changeCount();
+    items[2].action();
+    EXPECT_EQ(platform::Pasteboard::general().changeCount(), count + 1);
+
+    // A menu still open when its text goes does nothing.
+    host.reset();
+    items[2].action();
+    items[0].action();
+    EXPECT_EQ(shared->size(), 1U);
+    EXPECT_EQ(platform::Pasteboard::general().changeCount(), count + 1);
+}
+
 TEST(TextSelectionInteraction, ControlCCopiesTheSelectionOnly) {
     // The clipboard counts every write, also without a display to hold it.
     Selectable text("Hello *brave* world");
@@ -205,6 +285,41 @@ TEST(TextSelectionCoordination, NestedSelectableTextsKeepOneSelection) {
     EXPECT_TRUE((*second)->selectedRange().has_value());
     EXPECT_FALSE((*first)->selectedRange().has_value());
     EXPECT_EQ((*first)->coordinator(), (*second)->coordinator());
+}
+
+TEST(TextSelectionInteraction, KeysGoToTheTextLastClickedWithEitherButton) {
+    const auto first = std::make_shared<std::shared_ptr<TextSelectionModel>>();
+    const auto second = std::make_shared<std::shared_ptr<TextSelectionModel>>();
+    const auto selectable = [](const std::shared_ptr<std::shared_ptr<TextSelectionModel>>& out,
+                               const char* markup) {
+        return ui::AnyView(ModelProbe{out, monospaced(ui::AnyView(InlineText(markup)))})
+            .modifier(TextSelectionInteraction())
+            .frame(400, 40, ui::Alignment::topLeading());
+    };
+    // Two texts that select on their own.
+    ui::OffscreenHost host(
+        textSelection(ui::AnyView(ui::VStack(ui::HorizontalAlignment::leading(), 0,
+                                             {selectable(first, "Hello brave new world"),
+                                              selectable(second, "Another paragraph")})),
+                      EnabledTextSelectability()),
+        ui::ProposedViewSize{400, std::nullopt});
+    host.runUntilIdle();
+    host.click(Selectable::at(1));
+    ASSERT_TRUE(host.graph().hasFocus());
+    ASSERT_FALSE(host.graph().contextMenu({Selectable::at(1).x, 40 + Selectable::at(1).y}).empty());
+    host.key("a", {}, control);
+    EXPECT_FALSE((*first)->selectedRange().has_value());
+    const auto all = (*second)->selectedRange();
+    ASSERT_TRUE(all.has_value());
+    EXPECT_EQ(*characterIndex((*second)->layoutCollection(), all->end), 17U);
+
+    // Focus leaves with the window and comes back to the same text.
+    host.graph().setWindowActive(false);
+    EXPECT_FALSE(host.graph().hasFocus());
+    host.graph().setWindowActive(true);
+    host.key("Left", {}, control);
+    EXPECT_EQ(*characterIndex((*second)->layoutCollection(), (*second)->selectedRange()->end), 0U)
+        << "the selection collapses to its start";
 }
 
 TEST(TextSelectionBackground, PaintsTheSelectionBehindTheSelectedCharactersOnly) {
