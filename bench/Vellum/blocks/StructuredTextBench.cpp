@@ -1,15 +1,39 @@
-// A whole document of about 100 KB (headings, paragraphs, lists, quotes, code, formulas):
-// its first layout and drawing at a column width, and a re-layout at another width.
+// Whole documents as a reader meets them, on the technical manual (about 150 KB of prose, tables,
+// C++ code and formulas) in an 800-point column:
+// - markup to the first screen of pixels: parse, build, lay out, and draw the top 800 × 600;
+// - markup to the whole document laid out and drawn, screen after screen, to its end;
+// - a one-character edit in the middle of the manual, laid out and drawn again;
+// - the peak resident memory of showing the whole document once, measured in a process of its
+//   own (the benchmark runs this program again with --peak-memory-child) so that nothing the
+//   other cases kept counts;
+// and, on the synthetic document, the first layout at 480 points and a re-layout at another width.
+//
+// Highlighting answers arrive later from worker processes and are not waited for: the cases
+// measure what a reader waits for before the text shows.
 
 #include "Vellum/blocks/StructuredText.hpp"
 #include "bench/Vellum/BenchDocument.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/graphics/ImageSurface.hpp"
 #include "platform/ui/UI.hpp"
 
+#include <array>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <unistd.h>
 
 namespace {
 
 namespace ui = platform::ui;
+
+constexpr double columnWidth = 800;
+constexpr platform::Size screen{800, 600};
 
 std::string document() {
     std::string text = moss_bench::technicalDocument();
@@ -18,6 +42,179 @@ std::string document() {
     }
     return text;
 }
+
+// Draws the screen whose top edge is `top` points down the document.
+void drawScreen(const ui::ViewGraph& graph, platform::ImageSurface& surface, double top) {
+    platform::GraphicsContext context(surface);
+    context.fill(platform::Rect({0, 0}, screen), platform::Color::gray(1));
+    context.translateBy(0, -top);
+    graph.draw(context);
+}
+
+// The manual with one letter of a prose word in its middle changed: the same length, one
+// paragraph different.
+std::string editedManual() {
+    std::string text = moss_bench::technicalManual();
+    const std::size_t word = text.find(" the ", text.size() / 2);
+    text[word + 1] = 'T';
+    return text;
+}
+
+void markupToFirstScreen(benchmark::State& state) {
+    const std::string& markdown = moss_bench::technicalManual();
+    platform::ImageSurface surface = platform::ImageSurface::ofSize(screen);
+    for (auto _ : state) {
+        ui::OffscreenHost host(ui::AnyView(vellum::StructuredText(markdown)),
+                               {columnWidth, std::nullopt});
+        host.runUntilIdle();
+        drawScreen(host.graph(), surface, 0);
+        benchmark::ClobberMemory();
+    }
+    state.counters["bytes"] = static_cast<double>(markdown.size());
+}
+BENCHMARK(markupToFirstScreen)->Unit(benchmark::kMillisecond);
+
+// The parse alone, the part of every case that no cache can skip: a document's markdown is
+// parsed again on every change.
+void parseOnly(benchmark::State& state) {
+    const std::string& markdown = moss_bench::technicalManual();
+    const vellum::AttributedStringMarkdownParser parser =
+        vellum::AttributedStringMarkdownParser::markdown();
+    for (auto _ : state) {
+        const platform::AttributedString parsed = vellum::StructuredText::parse(parser, markdown);
+        benchmark::DoNotOptimize(&parsed);
+    }
+}
+BENCHMARK(parseOnly)->Unit(benchmark::kMillisecond);
+
+void markupToWholeDocument(benchmark::State& state) {
+    const std::string& markdown = moss_bench::technicalManual();
+    platform::ImageSurface surface = platform::ImageSurface::ofSize(screen);
+    double height = 0;
+    for (auto _ : state) {
+        ui::OffscreenHost host(ui::AnyView(vellum::StructuredText(markdown)),
+                               {columnWidth, std::nullopt});
+        host.runUntilIdle();
+        height = host.graph().size().height;
+        for (double top = 0; top < height; top += screen.height) {
+            drawScreen(host.graph(), surface, top);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.counters["height"] = height;
+}
+
+// What the engine did for one showing of the whole manual: nodes evaluated, sizes computed.
+void wholeDocumentWork(benchmark::State& state) {
+    ui::ViewGraph::Statistics work;
+    for (auto _ : state) {
+        ui::OffscreenHost host(ui::AnyView(vellum::StructuredText(moss_bench::technicalManual())),
+                               {columnWidth, std::nullopt});
+        host.runUntilIdle();
+        work = host.graph().statistics();
+    }
+    state.counters["bodies"] = static_cast<double>(work.bodyEvaluations);
+    state.counters["nodes"] = static_cast<double>(work.nodeUpdates);
+    state.counters["sizes"] = static_cast<double>(work.sizeComputations);
+    state.counters["placements"] = static_cast<double>(work.placements);
+}
+BENCHMARK(wholeDocumentWork)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(markupToWholeDocument)->Unit(benchmark::kMillisecond);
+
+// Runs the host until nothing has needed an update for a quarter of a second: the highlighting
+// of the code blocks has come in from the worker processes. Bounded, should a worker hang.
+void settle(ui::OffscreenHost& host) {
+    constexpr auto quiet = std::chrono::milliseconds(250);
+    for (int round = 0; round < 400; ++round) {
+        host.runUntilIdle();
+        if (!host.runUntil([&] { return host.graph().needsUpdate(); }, quiet)) {
+            return;
+        }
+    }
+}
+
+void oneCharacterEdit(benchmark::State& state) {
+    const std::string& original = moss_bench::technicalManual();
+    const std::string edited = editedManual();
+    ui::OffscreenHost host(ui::AnyView(vellum::StructuredText(original)),
+                           {columnWidth, std::nullopt});
+    // An edit comes long after the document first showed, its code already coloured.
+    settle(host);
+    platform::ImageSurface surface = platform::ImageSurface::ofSize(screen);
+    bool changed = false;
+    for (auto _ : state) {
+        changed = !changed;
+        host.setRootView(ui::AnyView(vellum::StructuredText(changed ? edited : original)));
+        host.runUntilIdle();
+        drawScreen(host.graph(), surface, 0);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(oneCharacterEdit)->Unit(benchmark::kMillisecond);
+
+// The high-water mark of this process's resident memory, in kilobytes; -1 when unknown. Read
+// from the kernel's own count for the running image: the rusage figure would also carry the
+// parent's peak across the exec.
+long residentHighWaterMark() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    for (int lines = 0; lines < 200 && std::getline(status, line); ++lines) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+// What the child process does: show the whole manual once, then print its peak memory.
+int showWholeManualOnce() {
+    {
+        ui::OffscreenHost host(ui::AnyView(vellum::StructuredText(moss_bench::technicalManual())),
+                               {columnWidth, std::nullopt});
+        host.runUntilIdle();
+        platform::ImageSurface surface = platform::ImageSurface::ofSize(screen);
+        for (double top = 0; top < host.graph().size().height; top += screen.height) {
+            drawScreen(host.graph(), surface, top);
+        }
+    }
+    std::printf("peak-kilobytes %ld\n", residentHighWaterMark());
+    return 0;
+}
+
+// The child's peak resident memory, in megabytes; negative when it failed.
+double childPeakMegabytes() {
+    const std::string command = "/proc/" + std::to_string(::getpid()) + "/exe --peak-memory-child";
+    FILE* const child = ::popen(command.c_str(), "r");
+    if (child == nullptr) {
+        return -1;
+    }
+    long kilobytes = -1;
+    std::array<char, 512> line{};
+    constexpr std::string_view marker = "peak-kilobytes ";
+    for (int lines = 0; lines < 10000 && std::fgets(line.data(), line.size(), child) != nullptr;
+         ++lines) {
+        if (std::string_view(line.data()).starts_with(marker)) {
+            kilobytes = std::strtol(line.data() + marker.size(), nullptr, 10);
+        }
+    }
+    if (::pclose(child) != 0 || kilobytes < 0) {
+        return -1;
+    }
+    return static_cast<double>(kilobytes) / 1024.0;
+}
+
+void peakMemoryOfWholeDocument(benchmark::State& state) {
+    double megabytes = 0;
+    for (auto _ : state) {
+        megabytes = childPeakMegabytes();
+        if (megabytes < 0) {
+            state.SkipWithError("the measuring process failed");
+            return;
+        }
+    }
+    state.counters["peakMB"] = megabytes;
+}
+BENCHMARK(peakMemoryOfWholeDocument)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void firstLayoutAndDraw(benchmark::State& state) {
     const std::string markdown = document();
@@ -48,4 +245,15 @@ BENCHMARK(relayoutAtAnotherWidth)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--peak-memory-child") == 0) {
+        return showWholeManualOnce();
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
