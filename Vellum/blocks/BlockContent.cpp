@@ -30,6 +30,30 @@ using Kind = PresentationIntent::Kind;
 using IntentAttribute =
     platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
 
+bool sameContent(const AttributedSubstring& a, const AttributedSubstring& b) {
+    const std::string_view characters = a.characters();
+    if (characters != b.characters()) {
+        return false;
+    }
+    // One slice of one string: the same runs.
+    if (characters.data() == b.characters().data()) {
+        return true;
+    }
+    const AttributedString::Runs runsA = a.runs();
+    const AttributedString::Runs runsB = b.runs();
+    if (runsA.size() != runsB.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < runsA.size(); ++i) {
+        const AttributedString::Run runA = runsA[i];
+        const AttributedString::Run runB = runsB[i];
+        if (runA.range.length() != runB.range.length() || !(runA.attributes == runB.attributes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 ui::AnyView BlockContent::body() const {
     const BlockRuns runs(content_, parent_);
     std::vector<BlockRuns::BlockRun> blocks = runs.elements();

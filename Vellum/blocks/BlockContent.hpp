@@ -15,6 +15,11 @@ namespace vellum::structured {
 
 using IntentType = platform::PresentationIntent::IntentType;
 
+// Whether two slices hold the same characters in the same runs of equal attributes; compared in
+// place, as every block of a document is compared again after each re-parse.
+[[nodiscard]] bool sameContent(const platform::AttributedSubstring& a,
+                               const platform::AttributedSubstring& b);
+
 class BlockContent {
 public:
     BlockContent(std::optional<IntentType> parent, platform::AttributedSubstring content)
@@ -24,7 +29,9 @@ public:
         : BlockContent(std::move(parent), content.slice()) {}
 
     [[nodiscard]] platform::ui::AnyView body() const;
-    friend bool operator==(const BlockContent&, const BlockContent&) = default;
+    friend bool operator==(const BlockContent& a, const BlockContent& b) {
+        return a.parent_ == b.parent_ && sameContent(a.content_, b.content_);
+    }
 
 private:
     std::optional<IntentType> parent_;
@@ -39,7 +46,9 @@ public:
         , content_(std::move(content)) {}
 
     [[nodiscard]] platform::ui::AnyView body() const;
-    friend bool operator==(const Block&, const Block&) = default;
+    friend bool operator==(const Block& a, const Block& b) {
+        return a.intent_ == b.intent_ && sameContent(a.content_, b.content_);
+    }
 
 private:
     std::optional<IntentType> intent_;

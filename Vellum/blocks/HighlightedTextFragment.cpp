@@ -46,8 +46,13 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
     const std::shared_ptr<Model> model =
         context.stateObject<Model>([] { return std::make_shared<Model>(); });
 
+    // Until the tokens are in, the code shows in the plain look, made here rather than from a
+    // plain token set later: a second look of the same text would lay the block out twice.
     const std::optional<AttributedString>& highlighted = model->highlightedCode();
-    AttributedString shown = highlighted ? *highlighted : AttributedString(content_);
+    AttributedString shown =
+        highlighted ? *highlighted
+                    : highlightCode(plainCodeTokens(std::string(content_.characters())), content_,
+                                    theme_, environment);
     ui::AnyView text(TextFragment(std::move(shown)));
     if (const std::optional<platform::Color> foreground =
             theme_.foregroundColor.resolve(environment.colorEnvironment())) {
@@ -59,8 +64,9 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
                   return [](std::shared_ptr<Model> model, AttributedSubstring content,
                             std::optional<std::string> hint) -> platform::Task<void> {
                       std::string code(content.characters());
-                      // Shown at once in the plain look while the tokenizer works.
-                      model->setTokens(plainCodeTokens(code));
+                      // Tokens of earlier code do not fit this one: the plain look shows while
+                      // the tokenizer works.
+                      model->setTokens({});
                       const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
                       if (!tokenizer || !hint) {
                           co_return;
@@ -79,6 +85,10 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
         .onChange<ColouringInput>(ColouringInput{model->tokens(), environment},
                                   [model, content = content_, theme = theme_](
                                       const ColouringInput& /*old*/, const ColouringInput& input) {
+                                      if (input.tokens.empty()) {
+                                          model->setHighlightedCode(std::nullopt);
+                                          return;
+                                      }
                                       model->setHighlightedCode(highlightCode(
                                           input.tokens, content, theme, input.environment));
                                   });

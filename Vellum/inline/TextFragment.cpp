@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace vellum {
 
@@ -113,6 +114,13 @@ public:
     }
 };
 
+bool hasLink(const AttributedString& content) {
+    const AttributedString::Runs runs = content.runs();
+    return std::any_of(runs.begin(), runs.end(), [](const AttributedString::Run& run) {
+        return run.get<Foundation::LinkAttribute>() != nullptr;
+    });
+}
+
 } // namespace
 
 TextFragment::TextBuilder::SizeMap
@@ -210,18 +218,26 @@ const Text& TextFragment::TextBuilder::cached(SizeMap sizes,
 
 platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) const {
     const TextEnvironmentValues environment(context.environment());
-    const platform::ui::State<std::shared_ptr<TextBuilder>> builder =
+    // The first builder comes with the view, so that its first layout already has the text
+    // (built later, it would lay the view out empty and then again); a change of content
+    // replaces it.
+    const std::shared_ptr<TextBuilder> first = context.stateObject<TextBuilder>(
+        [&] { return std::make_shared<TextBuilder>(content_, environment); });
+    const platform::ui::State<std::shared_ptr<TextBuilder>> replacement =
         context.state<std::shared_ptr<TextBuilder>>(nullptr);
-    const std::shared_ptr<TextBuilder> current = *builder;
+    const std::shared_ptr<TextBuilder> current = *replacement ? *replacement : first;
 
-    const Text text = current ? current->text() : Text::verbatim("");
+    const Text text = current->text();
     static const auto fitting = std::make_shared<const FittingLayout>();
     // The builder's content, kept alive by the builder itself.
-    std::shared_ptr<const AttributedString> source =
-        current ? std::shared_ptr<const AttributedString>(current, &current->content()) : nullptr;
-    return platform::ui::LayoutView(
-               fitting, {text.customAttribute(TextFragmentAttribute{std::move(source)})})
-        .onGeometryChange<std::optional<platform::Size>>(
+    std::shared_ptr<const AttributedString> source(current, &current->content());
+    std::unordered_set<AnyAttachment> attachments = collectAttachments(content_);
+    platform::ui::AnyView view = platform::ui::LayoutView(
+        fitting, {text.customAttribute(TextFragmentAttribute{std::move(source)})});
+    // Only attachments depend on the room the text has: a text without any is the same text at
+    // every size, and watching its geometry would cost a lookup per layout pass for nothing.
+    if (!attachments.empty()) {
+        view = view.onGeometryChange<std::optional<platform::Size>>(
             [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {
                 if (const auto bounds = proxy.bounds(textContainerSpace)) {
                     return bounds->size;
@@ -230,20 +246,30 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) con
             },
             [current, environment](const std::optional<platform::Size>& /*old*/,
                                    const std::optional<platform::Size>& size) {
-                if (size && current) {
+                if (size) {
                     current->resolveText(*size, environment);
                 }
-            })
-        .onChange<AttributedString>(
-            content_,
-            [builder, environment](const AttributedString& /*old*/,
-                                   const AttributedString& content) {
-                builder.set(std::make_shared<TextBuilder>(content, environment));
-            },
-            true)
-        .modifier(AttachmentOverlay{collectAttachments(content_)})
-        .modifier(TextSelectionBackground())
-        .modifier(TextLinkInteraction());
+            });
+    }
+    view = view.onChange<AttributedString>(
+                   content_,
+                   // Also on the first appearance of this modifier: views that come and go
+                   // around the text (for attachments, for links) may make it anew for a
+                   // content the builder in hand was not made for.
+                   [replacement, current, environment](const AttributedString& /*old*/,
+                                                       const AttributedString& content) {
+                       if (current->content() != content) {
+                           replacement.set(std::make_shared<TextBuilder>(content, environment));
+                       }
+                   },
+                   true)
+               .modifier(AttachmentOverlay{std::move(attachments)})
+               .modifier(TextSelectionBackground());
+    // Taps open links; text without any has nothing to hit-test.
+    if (hasLink(content_)) {
+        view = view.modifier(TextLinkInteraction());
+    }
+    return view;
 }
 
 } // namespace vellum

@@ -2,7 +2,7 @@
 
 // Applies the environment's inline style to parsed text and hands the styled text to its content.
 // Styling runs once per change of the text, the style or the text environment, not on every
-// evaluation of the body; until the first result is in, the content gets empty text.
+// evaluation of the body; the first result is made with the view itself.
 
 #include "platform/foundation/AttributedString.hpp"
 #include "platform/ui/UI.hpp"
