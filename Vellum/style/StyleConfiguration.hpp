@@ -31,6 +31,9 @@ struct CodeBlockProxy {
     // The code block's text with its attributes.
     platform::AttributedSubstring content;
 
+    // The code as it is copied: a block of its own, without the lists and quotes around it
+    // (their markers and indentation are not part of the code).
+    [[nodiscard]] platform::AttributedString code() const;
     // Puts the code on the clipboard as plain text and as HTML, replacing what it held.
     void copyToPasteboard() const;
 };

@@ -1,0 +1,117 @@
+// Code blocks in a live view tree: the highlighted text shows plain at once and coloured once the
+// bundled tokenizer (in its worker processes) answers, and the handle a code block style gets
+// copies the code alone.
+
+#include "Vellum/blocks/HighlightedTextFragment.hpp"
+#include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/export/Formatter.hpp"
+#include "Vellum/highlighting/CodeTokenizer.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/style/VellumNamespace.hpp"
+#include "platform/appkit/Pasteboard.hpp"
+#include "platform/ui/UI.hpp"
+#include "tests/support/MainLoopWait.hpp"
+
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+namespace ui = platform::ui;
+using platform::AttributedString;
+
+// What the texts of a subtree were laid out with, after each layout pass.
+struct Shown {
+    std::string text;
+    // The colours runs carry themselves; runs without one take the view's foreground.
+    std::unordered_set<platform::Color> colours;
+    int runsWithoutColour = 0;
+};
+
+ui::AnyView recordingTexts(ui::AnyView view, const std::shared_ptr<Shown>& shown) {
+    return view.onPreferenceChange<ui::Text::LayoutKey>(
+        [shown](const ui::Text::LayoutKey::Value& layouts) {
+            *shown = Shown{};
+            for (const ui::Text::AnchoredLayout& anchored : layouts) {
+                shown->text += anchored.layout.base().string();
+                for (const auto& line : anchored.layout.lines()) {
+                    for (const auto& run : line.runs) {
+                        const ui::Text::Run* source = anchored.layout.sourceRun(run);
+                        if (source != nullptr && source->attributes.foregroundColor) {
+                            shown->colours.insert(*source->attributes.foregroundColor);
+                        } else {
+                            ++shown->runsWithoutColour;
+                        }
+                    }
+                }
+            }
+        });
+}
+
+TEST(HighlightedCode, ShowsPlainAtOnceAndColouredWhenTheTokenizerAnswers) {
+    ASSERT_NE(vellum::CodeTokenizer::shared(), nullptr) << "the bundled tokenizer is missing";
+    const std::string code = "int main() { return 0; }";
+    const AttributedString content(code, {});
+    auto shown = std::make_shared<Shown>();
+    ui::OffscreenHost host(
+        recordingTexts(ui::AnyView(vellum::HighlightedTextFragment(
+                           content.slice(), "cpp", vellum::HighlighterTheme::defaultTheme())),
+                       shown),
+        {600, std::nullopt});
+
+    // One update: the tokenizer cannot have answered, as its answer comes through the main
+    // loop; the code is there all the same, in one colour.
+    host.graph().update();
+    EXPECT_EQ(shown->text, code);
+    EXPECT_LE(shown->colours.size(), 1U);
+
+    EXPECT_TRUE(host.runUntil([&] { return shown->colours.size() >= 3; }, moss_test::hangDeadline))
+        << "the tokens never coloured the code";
+    EXPECT_EQ(shown->text, code);
+    EXPECT_EQ(shown->runsWithoutColour, 0);
+}
+
+// Hands the handle of each code block it styles to the test.
+struct CapturingCodeStyle final : vellum::structured::CodeBlockStyle {
+    std::shared_ptr<std::vector<vellum::structured::CodeBlockProxy>> handles =
+        std::make_shared<std::vector<vellum::structured::CodeBlockProxy>>();
+    ui::AnyView makeBody(ui::ViewContext& /*context*/,
+                         const vellum::structured::CodeBlockStyleConfiguration& c) const override {
+        handles->push_back(c.codeBlock);
+        return c.label.content;
+    }
+};
+
+TEST(CodeBlockCopy, CopiesTheCodeAloneAsPlainTextAndHTML) {
+    const auto style = std::make_shared<CapturingCodeStyle>();
+    ui::OffscreenHost host(
+        vellum::vellum(ui::AnyView(vellum::StructuredText("- item\n\n  ```c\n  if (a < b) {\n"
+                                                          "      *p = 1;\n  }\n  ```\n\n"
+                                                          "> ```\n> x\n> ```\n")))
+            .codeBlockStyle(style),
+        {400, std::nullopt});
+    host.runUntilIdle();
+    ASSERT_EQ(style->handles->size(), 2U);
+
+    // The code as written: no bullet or quote mark of the blocks around it, no indentation of
+    // theirs, no closing line feed of the fence.
+    const vellum::Formatter listed{style->handles->front().code()};
+    EXPECT_EQ(listed.plainText(), "if (a < b) {\n    *p = 1;\n}");
+    EXPECT_NE(listed.html().find("a &lt; b"), std::string::npos) << listed.html();
+    EXPECT_EQ(listed.html().find("<li"), std::string::npos) << listed.html();
+    EXPECT_EQ(vellum::Formatter{style->handles->back().code()}.plainText(), "x");
+
+    // What the clipboard is handed: cleared, then one write of both forms. (Its content is the
+    // toolkit's business, tested with the clipboard itself.)
+    platform::Pasteboard& pasteboard = platform::Pasteboard::general();
+    const std::uint64_t before = pasteboard.changeCount();
+    style->handles->front().copyToPasteboard();
+    EXPECT_EQ(pasteboard.changeCount(), before + 2);
+}
+
+} // namespace
