@@ -498,6 +498,10 @@ public:
     void restoreLineBreaks(const SingleLine& line) { line_ = &line; }
     // Whether both edge stand-ins were found and dropped.
     [[nodiscard]] bool droppedEdges() const noexcept { return droppedFirst_ && droppedLast_; }
+    // Frees each node of the tree as soon as its text is built, so that the tree and the text do
+    // not both stand whole at once: a long table or list takes many times its source in nodes.
+    // The tree cannot be built from twice then.
+    void releaseNodesAsBuilt() { releaseNodes_ = true; }
 
     AttributedString build(cmark_node* document, std::size_t sourceLength) {
         if (line_ != nullptr) {
@@ -517,6 +521,20 @@ public:
                 enter(node);
             } else if (event == CMARK_EVENT_EXIT) {
                 exit(node);
+            }
+            if (!releaseNodes_) {
+                continue;
+            }
+            // The iterator has already stepped on from the node (to its first child, its next
+            // sibling or its parent), so only nodes it has left behind are freed: the sibling
+            // before a node entered, and the last child of a node exited. Every other node was
+            // freed as its next sibling was entered; their frames are gone, and the builder
+            // keeps no other node.
+            cmark_node* const done = event == CMARK_EVENT_ENTER  ? cmark_node_previous(node)
+                                     : event == CMARK_EVENT_EXIT ? cmark_node_last_child(node)
+                                                                 : nullptr;
+            if (done != nullptr) {
+                cmark_node_free(done);
             }
         }
         return std::move(result_);
@@ -891,6 +909,7 @@ private:
     const std::optional<URL>& baseURL_;
     const bool blocks_;
     const SingleLine* line_ = nullptr;
+    bool releaseNodes_ = false;
     cmark_node* lastLeaf_ = nullptr;
     bool emittedAny_ = false;
     bool droppedFirst_ = false;
@@ -1079,7 +1098,9 @@ AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingO
     }
     VerbatimParse verbatimParse{verbatim, {}, {}};
     const auto document = parseTree(source, true, verbatim.empty() ? nullptr : &verbatimParse);
-    return Builder(baseURL, true).build(document.get(), source.size());
+    Builder builder(baseURL, true);
+    builder.releaseNodesAsBuilt();
+    return builder.build(document.get(), source.size());
 }
 
 } // namespace platform

@@ -6,8 +6,10 @@
 // items, deep nesting, a megabyte of colons or of short formulas, one long line): the document
 // and inline parse, the pattern pass alone, and both exports, each with the heap it needs at its
 // peak beyond what was held before ("peak/input", in multiples of the input's size) and the bytes
-// it allocates in all ("alloc/input"). Every allocation of the process is counted, the markdown
-// and regular-expression libraries' included.
+// it allocates in all ("alloc/input"), and the time per megabyte of input ("s/MB"). Every
+// allocation of the process is counted, the markdown and regular-expression libraries' included.
+// The walk over every level of the blocks (as a document view does to build its blocks) is
+// measured on each parsed shape as well.
 
 #include "Vellum/export/Formatter.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
@@ -18,8 +20,10 @@
 #include <array>
 #include <atomic>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <malloc.h>
 #include <string>
+#include <vector>
 
 // Counting allocator: the C library's own functions underneath, the usable size of each block
 // added while it lives.
@@ -167,17 +171,29 @@ void BM_InlineParse(benchmark::State& state) {
 }
 BENCHMARK(BM_InlineParse)->Unit(benchmark::kMillisecond);
 
-// Every level of the block tree, as a document view walks it.
+// Every level of the block tree, as a document view walks it; without recursion, since hostile
+// documents nest deeply.
 std::size_t walk(const AttributedString& text, const platform::AttributedSubstring& content,
                  const std::optional<vellum::BlockRuns::IntentType>& parent) {
+    struct Level {
+        platform::AttributedSubstring content;
+        std::optional<vellum::BlockRuns::IntentType> parent;
+    };
+    std::vector<Level> pending{{content, parent}};
     std::size_t blocks = 0;
-    for (const vellum::BlockRuns::BlockRun block : vellum::BlockRuns(content, parent)) {
-        ++blocks;
-        if (block.intent && block.intent->kind() != platform::PresentationIntent::Kind::paragraph &&
-            block.intent->kind() != platform::PresentationIntent::Kind::header &&
-            block.intent->kind() != platform::PresentationIntent::Kind::codeBlock &&
-            block.intent->kind() != platform::PresentationIntent::Kind::thematicBreak) {
-            blocks += walk(text, text[block.range], block.intent);
+    while (!pending.empty()) {
+        const Level level = std::move(pending.back());
+        pending.pop_back();
+        for (const vellum::BlockRuns::BlockRun block :
+             vellum::BlockRuns(level.content, level.parent)) {
+            ++blocks;
+            if (block.intent &&
+                block.intent->kind() != platform::PresentationIntent::Kind::paragraph &&
+                block.intent->kind() != platform::PresentationIntent::Kind::header &&
+                block.intent->kind() != platform::PresentationIntent::Kind::codeBlock &&
+                block.intent->kind() != platform::PresentationIntent::Kind::thematicBreak) {
+                pending.push_back({text[block.range], block.intent});
+            }
         }
     }
     return blocks;
@@ -251,15 +267,19 @@ void measured(benchmark::State& state, std::int64_t shape, Work work) {
     const std::string& text = shapeText(shape);
     std::int64_t peak = 0;
     std::int64_t allocated = 0;
+    double seconds = 0;
     for (auto _ : state) {
         const std::int64_t before = liveBytes.load();
         peakBytes.store(before);
         const std::int64_t allocatedBefore = allocatedBytes.load();
+        const auto start = std::chrono::steady_clock::now();
         work(text);
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         peak = std::max(peak, peakBytes.load() - before);
         allocated = allocatedBytes.load() - allocatedBefore;
     }
     const auto size = static_cast<double>(text.size());
+    state.counters["s/MB"] = seconds / (size / (1 << 20));
     state.SetLabel(shapeName(shape));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(text.size()));
@@ -308,6 +328,31 @@ BENCHMARK(BM_HostileSyntaxTreeOnly)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
+// The line of emphasis and links at 50, 100 and 200 KB through the underlying parser alone and
+// through the whole document parse: the time per megabyte does not hold as the line grows, since
+// the parser pays for every link the emphasis marks of its paragraph before it.
+void BM_LinkLineGrowth(benchmark::State& state) {
+    std::string line;
+    const auto size = static_cast<std::size_t>(state.range(0)) * 1024;
+    while (line.size() < size) {
+        line += "lorem *ipsum* dolor [sit](a.md) amet ";
+    }
+    const Parser parser = Parser::markdown(std::nullopt, mathAndEmoji());
+    for (auto _ : state) {
+        if (state.range(1) == 0) {
+            platform::parseMarkdownSyntaxOnly(line);
+        } else {
+            benchmark::DoNotOptimize(parser.attributedString(line));
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(line.size()));
+}
+BENCHMARK(BM_LinkLineGrowth)
+    ->ArgsProduct({{50, 100, 200}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 // The pattern pass alone, math and emoji on, over the text as one plain run.
 void BM_HostilePatternPass(benchmark::State& state) {
     const Parser parser = Parser::markdown(std::nullopt, mathAndEmoji());
@@ -319,6 +364,26 @@ void BM_HostilePatternPass(benchmark::State& state) {
 BENCHMARK(BM_HostilePatternPass)
     ->Arg(colons)
     ->Arg(formulas)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// Every level of the blocks of the parsed document, as a document view walks them.
+void BM_HostileBlockRuns(benchmark::State& state) {
+    const AttributedString parsed =
+        Parser::markdown(std::nullopt, mathAndEmoji()).attributedString(shapeText(state.range(0)));
+    measured(state, state.range(0), [&](const std::string&) {
+        benchmark::DoNotOptimize(walk(parsed, parsed.slice(), std::nullopt));
+    });
+}
+// The deeply nested shapes are left out: walking them level by level is a matter of their depth
+// (each level a walk of its own), not of their size.
+BENCHMARK(BM_HostileBlockRuns)
+    ->Arg(tableRows)
+    ->Arg(listItems)
+    ->Arg(colons)
+    ->Arg(formulas)
+    ->Arg(longLine)
+    ->Arg(linkLine)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
