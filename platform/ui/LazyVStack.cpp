@@ -233,18 +233,32 @@ protected:
             graph->lazyStacks.push_back(token);
             registered_ = true;
         }
-        std::vector<FlatChild> flat;
-        flattenRows(impl.children, flat);
-        bool sameKeys = flat.size() == children.size();
-        for (std::size_t i = 0; sameKeys && i < flat.size(); ++i) {
-            sameKeys = flat[i].key == children[i].key;
+        // The elements of a lone list are the rows, read where the list keeps them: a long
+        // document's rows are neither copied nor touched until they are built.
+        const std::vector<FlatChild>* items =
+            impl.children.size() == 1 ? listItems(*impl.children.front().impl()) : nullptr;
+        if (items != nullptr) {
+            listSource_ = impl.children.front().impl();
+            ownRows_.clear();
+            rowViews_ = items;
+        } else {
+            listSource_.reset();
+            std::vector<FlatChild> flat;
+            flattenRows(impl.children, flat);
+            ownRows_ = std::move(flat);
+            rowViews_ = &ownRows_;
+        }
+        const std::vector<FlatChild>& rows = *rowViews_;
+        bool sameKeys = rows.size() == children.size();
+        for (std::size_t i = 0; sameKeys && i < rows.size(); ++i) {
+            sameKeys = rows[i].key == children[i].key;
         }
         const EnvironmentValues& childEnv = childEnvironment();
         if (sameKeys) {
-            for (std::size_t i = 0; i < flat.size(); ++i) {
-                views_[i] = std::move(flat[i].view);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
                 if (Node* const before = children[i].node.get()) {
-                    children[i].node = reconcile(std::move(children[i].node), views_[i], childEnv);
+                    children[i].node =
+                        reconcile(std::move(children[i].node), rows[i].view, childEnv);
                     children[i].node->indexInParent = i;
                     if (children[i].node.get() != before) {
                         rowChanged(i);
@@ -252,7 +266,7 @@ protected:
                 }
             }
         } else {
-            rearrange(flat, childEnv);
+            rearrange(rows, childEnv);
             invalidateLayout();
         }
         if (layoutChanged) {
@@ -416,7 +430,8 @@ private:
     Node& built(std::size_t i) {
         std::unique_ptr<Node>& slot = children[i].node;
         if (!slot) {
-            std::unique_ptr<Node> node = views_[i].impl()->makeNode();
+            const AnyView& view = (*rowViews_)[i].view;
+            std::unique_ptr<Node> node = view.impl()->makeNode();
             node->graph = graph;
             node->parent = this;
             node->depth = depth + 1;
@@ -424,7 +439,7 @@ private:
             // Built while this stack is measured or placed: its arrival changes nothing the
             // stack has told its parent, so the invalidation stops at the row.
             node->isLateChild = true;
-            node->update(views_[i], childEnvironment());
+            node->update(view, childEnvironment());
             node->isLateChild = false;
             slot = std::move(node);
             // The new row's preferences join the stack's.
@@ -624,7 +639,7 @@ private:
     }
 
     /// The rows changed identity or order: built rows follow their keys with their measures.
-    void rearrange(std::vector<FlatChild>& flat, const EnvironmentValues& childEnv) {
+    void rearrange(const std::vector<FlatChild>& flat, const EnvironmentValues& childEnv) {
         struct Old {
             std::unique_ptr<Node> node;
             std::size_t index;
@@ -649,16 +664,13 @@ private:
             now.widths.assign(flat.size(), 0);
         }
         children.clear();
-        views_.clear();
         children.reserve(flat.size());
-        views_.reserve(flat.size());
         for (std::size_t i = 0; i < flat.size(); ++i) {
-            views_.push_back(std::move(flat[i].view));
             std::unique_ptr<Node> node;
             if (auto it = old.find(flat[i].key); it != old.end()) {
                 const std::size_t was = it->second.index;
                 Node* const kept = it->second.node.get();
-                node = reconcile(std::move(it->second.node), views_[i], childEnv);
+                node = reconcile(std::move(it->second.node), flat[i].view, childEnv);
                 old.erase(it);
                 node->indexInParent = i;
                 if (node.get() == kept) {
@@ -682,7 +694,11 @@ private:
     }
 
     std::shared_ptr<const LazyVStackLayout> layout_;
-    std::vector<AnyView> views_;
+    /// The rows' views and keys: the items of the lone list (kept alive by `listSource_`), or
+    /// the children flattened (`ownRows_`).
+    const std::vector<FlatChild>* rowViews_ = nullptr;
+    std::shared_ptr<const ViewImpl> listSource_;
+    std::vector<FlatChild> ownRows_;
     std::vector<Rows> rowSets_;
     std::uint64_t uses_ = 0;
     /// The space below each row (unknown until both neighbours are built).

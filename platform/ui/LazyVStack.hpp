@@ -10,7 +10,8 @@
 // once and becomes exact as the host lays the remaining rows out in idle time
 // (`ViewGraph::layOutDeferred`). Scrolling builds and places the rows that come into view. A
 // change of one row measures that row again and moves the rows below it without measuring them.
-// Without a visible rectangle every row is built, measured and placed, as in any stack.
+// Without a visible rectangle every row is built, measured and placed, as in any stack. The
+// elements of a lone `ForEach` (or `Group`) are the rows as they are, one each, not expanded.
 //
 // What is deliberately approximate under a visible rectangle (and exact once every row is laid
 // out and placed):

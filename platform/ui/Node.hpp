@@ -456,6 +456,8 @@ struct GridCellKey {
 /// The children of a container, flattened; the views of a container holding one list alone
 /// keep the list's ids (no pair with the list's position to make for each).
 void flattenRows(const std::vector<AnyView>& children, std::vector<FlatChild>& out);
+/// The items of a list (ForEach, Group), else null.
+const std::vector<FlatChild>* listItems(const ViewImpl& impl);
 /// A lazy stack's node (LazyVStack.cpp).
 std::unique_ptr<Node> makeLazyStackNode();
 /// For lazy stacks: the visible rectangle changed.

@@ -60,6 +60,11 @@ public:
 
 } // namespace
 
+const std::vector<FlatChild>* listItems(const ViewImpl& impl) {
+    const auto* list = dynamic_cast<const ListImpl*>(&impl);
+    return list != nullptr ? &list->items : nullptr;
+}
+
 void flattenRows(const std::vector<AnyView>& children, std::vector<FlatChild>& out) {
     if (children.size() == 1) {
         if (const auto* list = dynamic_cast<const ListImpl*>(children.front().impl().get())) {
