@@ -288,7 +288,12 @@ int render(const Options& options) {
     ui::EnvironmentValues environment;
     environment.set<ui::ColorSchemeKey>(options.dark ? platform::ColorScheme::dark
                                                      : platform::ColorScheme::light);
-    ui::OffscreenHost host(view.padding(margin), {options.width, std::nullopt}, environment);
+    // The page is as wide as asked even when the document's lines are all shorter.
+    ui::FlexibleFrame page;
+    page.maxWidth = ui::infinity;
+    page.alignment = ui::Alignment::topLeading();
+    ui::OffscreenHost host(view.frame(page).padding(margin), {options.width, std::nullopt},
+                           environment);
     settle(host, *ended, loads, baseline);
 
     const platform::Color paper =
