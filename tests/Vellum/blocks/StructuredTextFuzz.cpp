@@ -2,9 +2,8 @@
 // offscreen. The first two bytes choose the width (1 to 1600 points), the third the style set and
 // the appearance; the rest is the markdown, with formulas and one custom emoji on. Images and
 // emoji come from a loader that hands out one small picture, so no input reaches the network.
-// Whatever the input, the document must lay out to a finite size within the width it was offered
-// (or as wide as the narrowest it can be) and draw without failing; a crash, a hang or runaway
-// memory is a find.
+// Whatever the input, the document must lay out to a finite, non-negative size and draw without
+// failing; a crash, a hang or runaway memory is a find.
 //
 // Code in a named language is coloured by the shared tokenizer, whose worker processes serve
 // requests in arrival order; each input waits for its own requests to be taken before the next,
