@@ -71,6 +71,11 @@ CodeTokenizer::~CodeTokenizer() = default;
 platform::Task<std::vector<CodeToken>> CodeTokenizer::tokenize(std::string code,
                                                                std::string language) {
     co_await hop();
+    // Nobody waits for the tokens of a block that has gone or changed: its place in the queue,
+    // or its worker, goes to the blocks still shown.
+    if (platform::Task<>::isCancelled()) {
+        co_return plainCodeTokens(std::move(code));
+    }
     if (code.size() > maximumCodeSize) {
         logger_.error("Code too long to tokenize.");
         co_return plainCodeTokens(std::move(code));
@@ -80,6 +85,9 @@ platform::Task<std::vector<CodeToken>> CodeTokenizer::tokenize(std::string code,
     const std::array<std::string, 2> arguments = {code, language};
     auto calling = workers_->call("tokenizeCode", arguments);
     const platform::ScriptWorkerPool::Reply reply = co_await std::move(calling);
+    if (platform::Task<>::isCancelled()) {
+        co_return plainCodeTokens(std::move(code)); // not a failure: nothing to log
+    }
     co_return tokensOf(code, reply);
 }
 

@@ -51,7 +51,9 @@ public:
     ~CodeTokenizer() override;
 
     // The tokens of `code` in `language` (a name the script knows, e.g. "cpp" or "js"); their
-    // contents concatenate to `code`. Never fails.
+    // contents concatenate to `code`. Never fails. When the awaiting task is cancelled (its block
+    // went away or changed), the request leaves the queue or its worker is stopped, and the
+    // answer is the plain token at once.
     [[nodiscard]] platform::Task<std::vector<CodeToken>> tokenize(std::string code,
                                                                   std::string language);
 

@@ -389,6 +389,45 @@ TEST(CodeTokenizerTests, CrashedWorkerGivesPlainTokensAndIsReplaced) {
     EXPECT_TRUE(contains(tokenize(*tokenizer, htmlLink, "html"), htmlAttribute));
 }
 
+// --- Requests nobody waits for any more ---
+
+TEST(CodeTokenizerTests, CancelledRequestsLeaveTheQueueAndStopTheirWorker) {
+    const LogCapture log;
+    const std::vector<pid_t> before = platform::testing::scriptWorkers();
+    // One worker that would let a request run for an hour.
+    const std::shared_ptr<CodeTokenizer> tokenizer =
+        tokenizerWithScript(R"(
+        function tokenizeCode(code, language) {
+            if (language === 'slow') { for (;;) {} }
+            return [{content: code, type: language}];
+        })",
+                            {.workers = 1, .callLimit = std::chrono::hours(1)});
+    ASSERT_NE(tokenizer, nullptr);
+    auto slow = startTokenizing(tokenizer, "x", "slow");
+    const pid_t worker = platform::testing::newWorker(before);
+    ASSERT_NE(worker, 0);
+
+    // Queued behind the slow one on the only worker: cancelled, it answers at once, while the
+    // worker is still busy, so it never ran.
+    auto queued = startTokenizing(tokenizer, "y", "queued");
+    queued.cancel();
+    ASSERT_TRUE(platform::testing::waitUntil([&queued] { return queued.isDone(); }));
+    EXPECT_EQ(platform::blockingWait(std::move(queued)), plainCodeTokens("y"));
+    EXPECT_FALSE(slow.isDone());
+
+    // The running one stops its worker rather than holding it for its hour, and the next block
+    // is served by a fresh worker without waiting.
+    slow.cancel();
+    ASSERT_TRUE(platform::testing::waitUntil([&slow] { return slow.isDone(); }));
+    EXPECT_EQ(platform::blockingWait(std::move(slow)), plainCodeTokens("x"));
+    const std::vector<pid_t> running = platform::testing::scriptWorkers();
+    EXPECT_EQ(std::find(running.begin(), running.end(), worker), running.end());
+    const std::vector<CodeToken> expected = {{"z", TokenType("later")}};
+    EXPECT_EQ(tokenize(*tokenizer, "z", "later"), expected);
+    // A cancelled request is no failure of the script.
+    EXPECT_FALSE(log.logged("Tokenization failed."));
+}
+
 TEST(CodeTokenizerTests, OverlongCodeStaysPlainWithoutTheScript) {
     // A script that would tokenize anything.
     const std::shared_ptr<CodeTokenizer> tokenizer =
