@@ -93,7 +93,7 @@ void drainTokenizer() {
             platform::MainExecutor::shared().enqueue([] {});
         }(tokenizer, answered);
     });
-    ui::OffscreenHost idle(ui::AnyView(ui::EmptyView()));
+    ui::OffscreenHost idle{ui::EmptyView()};
     idle.runUntil([&] { return answered->load(); }, std::chrono::seconds(30));
 }
 
@@ -133,6 +133,16 @@ int fuzzStructuredText(const std::uint8_t* data, std::size_t size) {
 }
 
 #ifdef MOSS_STRUCTURED_TEXT_FUZZ_TARGET
+// Fontconfig keeps parts of its parsed configuration for the life of the process; it is not ours
+// to free. (The test program gets the same from its font environment.)
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+extern "C" const char* __lsan_default_options() {
+    return "print_suppressions=0";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     return fuzzStructuredText(data, size);
 }
