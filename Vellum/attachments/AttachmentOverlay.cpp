@@ -1,6 +1,7 @@
 #include "Vellum/attachments/AttachmentOverlay.hpp"
 
 #include "Vellum/attachments/AttachmentAttribute.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -42,7 +43,8 @@ using platform::ui::AnyView;
 using platform::ui::Text;
 
 void AttachmentView::draw(platform::ui::CanvasContext& context, platform::Point origin,
-                          const Text::Layout& layout) {
+                          const Text::Layout& layout,
+                          std::optional<platform::CharacterRange> selected) {
     for (const platform::TextLayout::Line& line : layout.lines()) {
         for (const platform::TextLayout::Run& run : line.runs) {
             const AttachmentAttribute* attribute = layout.attribute<AttachmentAttribute>(run);
@@ -51,8 +53,23 @@ void AttachmentView::draw(platform::ui::CanvasContext& context, platform::Point 
             }
             // The box's typographic rectangle: its top at the ascent above the baseline.
             const platform::Rect box = run.typographicBounds.rect();
-            context.drawSymbol(symbolID(attribute->attachment, box.size),
-                               box.offsetBy(origin.x, origin.y));
+            const platform::ui::ViewID id = symbolID(attribute->attachment, box.size);
+            const platform::Rect at = box.offsetBy(origin.x, origin.y);
+            const bool dimmed =
+                selected && selected->contains(run.characterRange.lowerBound) &&
+                attribute->attachment.selectionStyle() == AttachmentSelectionStyle::object;
+            if (!dimmed) {
+                context.drawSymbol(id, at);
+                continue;
+            }
+            // One layer for the whole picture, so that its own overlapping parts do not show
+            // through each other.
+            platform::GraphicsContext& graphics = context.graphics;
+            graphics.save();
+            graphics.setOpacity(graphics.opacity() * 0.5);
+            graphics.drawLayer(
+                [&](platform::GraphicsContext& /*layer*/) { context.drawSymbol(id, at); });
+            graphics.restore();
         }
     }
 }
@@ -76,26 +93,38 @@ AnyView AttachmentView::body() const {
             }
         }
     }
-    return platform::ui::Canvas([origin = origin_, layout = layout_](
-                                    platform::ui::CanvasContext& context,
-                                    platform::Size /*size*/) { draw(context, origin, layout); },
-                                std::move(symbols));
+    // Read here, so that the canvas is drawn again when this text's share of the selection
+    // changes, and only then.
+    std::optional<platform::CharacterRange> selected;
+    if (selection_) {
+        selected = selection_->selectedCharacters(layout_);
+    }
+    return platform::ui::Canvas(
+        [origin = origin_, layout = layout_, selected](platform::ui::CanvasContext& context,
+                                                       platform::Size /*size*/) {
+            draw(context, origin, layout, selected);
+        },
+        std::move(symbols));
 }
 
-AnyView AttachmentOverlay::body(platform::ui::ViewContext& /*context*/, AnyView content) const {
+AnyView AttachmentOverlay::body(platform::ui::ViewContext& context, AnyView content) const {
     if (attachments.empty()) {
         // Nothing to draw: spare the text the overlay and its canvases.
         return content;
     }
+    std::shared_ptr<const TextSelectionHighlight> selection =
+        context.environment<TextSelectionHighlightKey>();
     return content.overlayPreferenceValue<Text::LayoutKey>(
-        [attachments = attachments](const Text::LayoutKey::Value& layouts) -> AnyView {
+        [attachments = attachments,
+         selection = std::move(selection)](const Text::LayoutKey::Value& layouts) -> AnyView {
             return platform::ui::GeometryReader(
-                [attachments, layouts](const platform::ui::GeometryProxy& proxy) -> AnyView {
+                [attachments, layouts,
+                 selection](const platform::ui::GeometryProxy& proxy) -> AnyView {
                     std::vector<AnyView> views;
                     views.reserve(layouts.size());
                     for (const Text::AnchoredLayout& anchored : layouts) {
-                        views.emplace_back(
-                            AttachmentView(attachments, proxy[anchored.origin], anchored.layout));
+                        views.emplace_back(AttachmentView(attachments, proxy[anchored.origin],
+                                                          anchored.layout, selection));
                     }
                     return platform::ui::ZStack(std::move(views));
                 });

@@ -1,7 +1,12 @@
 #include "Vellum/selection/LiveTextLayout.hpp"
 
 #include "Vellum/attachments/LinkAttribute.hpp"
+#include "Vellum/attachments/VellumAttributes.hpp"
 #include "Vellum/inline/TextFragmentAttribute.hpp"
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 namespace vellum {
 
@@ -148,27 +153,112 @@ bool LiveTextLayoutCollection::layoutsDiffer(const TextLayoutCollection& other) 
 
 std::optional<std::size_t>
 LiveTextLayoutCollection::index(const platform::ui::Text::Layout& layout) const {
-    const auto& all = layouts();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i]->base() == layout) {
-            return i;
+    if (!indices_) {
+        const auto& all = layouts();
+        std::unordered_map<const platform::TextLayout*, std::size_t> indices;
+        indices.reserve(all.size());
+        // Laid-out texts are equal when they share one layout; the first of equal ones counts.
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            indices.emplace(&all[i]->base().base(), i);
         }
+        indices_ = std::move(indices);
     }
-    return std::nullopt;
+    const auto found = indices_->find(&layout.base());
+    if (found == indices_->end()) {
+        return std::nullopt;
+    }
+    return found->second;
 }
 
-const platform::AttributedString* LiveTextLayout::source() const {
+namespace {
+
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80) {
+            units += byte >= 0xF0 ? 2 : 1;
+        }
+    }
+    return units;
+}
+
+} // namespace
+
+const std::optional<LiveTextLayout::SourceMap>& LiveTextLayout::sourceMap() const {
+    if (sourceMap_) {
+        return *sourceMap_;
+    }
+    sourceMap_.emplace();
     const auto lines = base_.lines();
     if (lines.empty() || lines.front().runs.empty()) {
-        return nullptr;
+        return *sourceMap_;
     }
     const auto* mark = base_.attribute<TextFragmentAttribute>(lines.front().runs.front());
-    // A text that shows an attachment's placeholder as characters is longer than its source; its
-    // offsets no longer match, and the characters alone are the honest copy.
-    if (mark == nullptr || mark->source == nullptr || mark->source->utf16Length() != length()) {
-        return nullptr;
+    if (mark == nullptr || mark->source == nullptr) {
+        return *sourceMap_;
     }
-    return mark->source.get();
+    // Where the text shows a box: an attachment given a size.
+    std::vector<std::size_t> boxes;
+    for (const auto& line : lines) {
+        for (const auto& run : line.runs) {
+            if (run.isInlineBox) {
+                boxes.push_back(run.characterRange.lowerBound);
+            }
+        }
+    }
+    std::sort(boxes.begin(), boxes.end());
+    const platform::AttributedString& source = *mark->source;
+    const std::string_view characters = source.characters();
+    std::vector<SourcePiece> pieces;
+    std::size_t text = 0;
+    std::size_t from = 0;
+    for (const platform::AttributedString::Run& run : source.runs()) {
+        const std::size_t units = utf16Length(
+            characters.substr(run.range.lowerBound.offset,
+                              run.range.upperBound.offset - run.range.lowerBound.offset));
+        const bool box = attachment(run.attributes) != nullptr &&
+                         std::binary_search(boxes.begin(), boxes.end(), text);
+        const std::size_t shown = box ? 1 : units;
+        if (!box && !pieces.empty() && pieces.back().textLength == pieces.back().sourceLength &&
+            pieces.back().text + pieces.back().textLength == text) {
+            pieces.back().textLength += shown;
+            pieces.back().sourceLength += units;
+        } else {
+            pieces.push_back({text, shown, from, units});
+        }
+        text += shown;
+        from += units;
+    }
+    // A text that does not show its source run for run cannot be mapped back: the characters
+    // alone are the honest copy.
+    if (text == length()) {
+        sourceMap_->emplace(SourceMap{mark->source, std::move(pieces)});
+    }
+    return *sourceMap_;
+}
+
+std::optional<platform::AttributedSubstring>
+LiveTextLayout::sourceText(CharacterRange range) const {
+    const std::optional<SourceMap>& map = sourceMap();
+    if (!map || range.lowerBound > range.upperBound) {
+        return std::nullopt;
+    }
+    // Offsets of the text stand between glyphs, so never inside a box.
+    const auto sourceOffset = [&pieces = map->pieces](std::size_t offset) {
+        const auto after = std::upper_bound(
+            pieces.begin(), pieces.end(), offset,
+            [](std::size_t value, const SourcePiece& piece) { return value < piece.text; });
+        if (after == pieces.begin()) {
+            return std::size_t{0};
+        }
+        const SourcePiece& piece = *std::prev(after);
+        const std::size_t into = std::min(offset - piece.text, piece.textLength);
+        return into == piece.textLength ? piece.source + piece.sourceLength : piece.source + into;
+    };
+    const platform::AttributedString& source = *map->source;
+    return source[{source.index(sourceOffset(range.lowerBound)),
+                   source.index(sourceOffset(range.upperBound))}];
 }
 
 } // namespace vellum

@@ -10,8 +10,10 @@
 #include "platform/ui/Preference.hpp"
 #include "platform/ui/Text.hpp"
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -94,16 +96,30 @@ public:
         return base_.base().wordRange(index);
     }
     const std::vector<TextLineStretch>& lineStretches() const override;
-    const platform::AttributedString* source() const override;
+    std::optional<platform::AttributedSubstring> sourceText(CharacterRange range) const override;
     const platform::ui::Text::Layout& base() const { return base_; }
 
 private:
+    // A stretch of the text and the stretch of its source it shows. An attachment drawn in a box
+    // is one character of the text for all the characters of its source run.
+    struct SourcePiece {
+        std::size_t text = 0;
+        std::size_t textLength = 0;
+        std::size_t source = 0;
+        std::size_t sourceLength = 0;
+    };
+    struct SourceMap {
+        std::shared_ptr<const platform::AttributedString> source;
+        std::vector<SourcePiece> pieces;
+    };
+    const std::optional<SourceMap>& sourceMap() const;
     const std::vector<LiveTextLine>& lines() const;
     platform::ui::Text::Layout base_;
     platform::Point origin_;
     mutable std::optional<std::vector<LiveTextLine>> lines_;
     mutable std::optional<platform::Rect> bounds_;
     mutable std::optional<std::vector<TextLineStretch>> lineStretches_;
+    mutable std::optional<std::optional<SourceMap>> sourceMap_;
 };
 
 class LiveTextLayoutCollection final : public TextLayoutCollection {
@@ -128,6 +144,8 @@ private:
     platform::ui::Text::LayoutKey::Value base_;
     platform::ui::GeometryProxy geometry_;
     mutable std::optional<std::vector<std::unique_ptr<const LiveTextLayout>>> layouts_;
+    // Every highlight asks for its own text's place: one lookup each, not a scan.
+    mutable std::optional<std::unordered_map<const platform::TextLayout*, std::size_t>> indices_;
 };
 
 } // namespace vellum

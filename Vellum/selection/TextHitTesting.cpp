@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace vellum {
 
@@ -125,13 +126,18 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
     const std::size_t last = range.end.indexPath.layout;
     for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
         const TextLayout& layout = c.layout(l);
-        const std::size_t from = l == first ? *a : 0;
-        const std::size_t to = l == last ? *b : layout.length();
+        std::size_t from = l == first ? *a : 0;
+        std::size_t to = l == last ? *b : layout.length();
+        if (first == last && to < from) {
+            // Both ends in one right-to-left stretch: the later one in drawing order comes first
+            // in the text.
+            std::swap(from, to);
+        }
         if (from >= to) {
             continue;
         }
-        if (const platform::AttributedString* source = layout.source()) {
-            result.append((*source)[{source->index(from), source->index(to)}]);
+        if (const auto source = layout.sourceText({from, to})) {
+            result.append(*source);
         } else {
             result.append(layout.substring({from, to}), {});
         }

@@ -93,9 +93,13 @@ public:
     virtual CharacterRange wordRange(std::size_t index) const = 0;
     /// The stretches of every line, in line order; a long selection covers most texts whole.
     virtual const std::vector<TextLineStretch>& lineStretches() const = 0;
-    /// The attributed string the text was built from, when its UTF-16 offsets are the text's:
-    /// what a copy exports, with its paragraphs, emphasis and links.
-    virtual const platform::AttributedString* source() const { return nullptr; }
+    /// The part of the attributed string the text was built from that `range` of the text shows:
+    /// what a copy exports, with its paragraphs, emphasis, links and attachments. None for a text
+    /// built without one.
+    virtual std::optional<platform::AttributedSubstring>
+    sourceText(CharacterRange /*range*/) const {
+        return std::nullopt;
+    }
 };
 
 /// The stretches of a layout worked out from its lines and runs.

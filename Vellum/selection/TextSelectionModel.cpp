@@ -32,7 +32,46 @@ void TextSelectionModel::setSelectedRange(std::optional<TextRange> range) {
     if (selectedRange_ == range) {
         assign();
     } else {
-        registrar_.withMutation(Property::selectedRange, assign);
+        const std::optional<TextRange> old = selectedRange_;
+        const std::optional<TextRange> now = range;
+        withShareMutations(old, now,
+                           [&] { registrar_.withMutation(Property::selectedRange, assign); });
+    }
+}
+
+template <class F>
+void TextSelectionModel::withShareMutations(const std::optional<TextRange>& old,
+                                            const std::optional<TextRange>& now, F&& change) {
+    // A text strictly inside both ranges is selected whole before and after, one outside both is
+    // not selected at all: only the texts between the two starts and between the two ends may
+    // change their share.
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    const auto span = [](const TextRange& r) {
+        return std::pair(r.start.indexPath.layout, r.end.indexPath.layout);
+    };
+    if (old && now) {
+        const auto [a1, b1] = span(*old);
+        const auto [a2, b2] = span(*now);
+        spans.emplace_back(std::min(a1, a2), std::max(a1, a2));
+        spans.emplace_back(std::min(b1, b2), std::max(b1, b2));
+    } else if (old || now) {
+        spans.push_back(span(old ? *old : *now));
+    }
+    const std::size_t count = layoutCollection_.layoutCount();
+    std::vector<std::size_t> told;
+    for (const auto& [first, last] : spans) {
+        for (std::size_t l = first; l <= last && l < count; ++l) {
+            if (told.empty() || told.back() < l) {
+                told.push_back(l);
+            }
+        }
+    }
+    for (const std::size_t l : told) {
+        registrar_.willSet(shareKey(l));
+    }
+    std::forward<F>(change)();
+    for (const std::size_t l : told) {
+        registrar_.didSet(shareKey(l));
     }
 }
 
@@ -54,17 +93,35 @@ void TextSelectionModel::updateLayoutCollection(AnyTextLayoutCollection collecti
     }
 }
 
+std::optional<std::size_t>
+TextSelectionModel::observeShare(const platform::ui::Text::Layout& layout) const {
+    const std::optional<std::size_t> index = layoutCollection().index(layout);
+    if (index) {
+        registrar_.access(shareKey(*index));
+    }
+    return index;
+}
+
 std::vector<platform::Rect>
 TextSelectionModel::selectionRects(const platform::ui::Text::Layout& layout) const {
-    const std::optional<TextRange>& range = selectedRange();
-    if (!range) {
+    if (!observeShare(layout) || !selectedRange_) {
         return {};
     }
     std::vector<platform::Rect> rects;
-    for (const TextSelectionRect& r : selectionRectsInLayout(layoutCollection(), *range, layout)) {
+    for (const TextSelectionRect& r :
+         selectionRectsInLayout(layoutCollection_, *selectedRange_, layout)) {
         rects.push_back(r.rect);
     }
     return rects;
+}
+
+std::optional<platform::CharacterRange>
+TextSelectionModel::selectedCharacters(const platform::ui::Text::Layout& layout) const {
+    const std::optional<std::size_t> index = observeShare(layout);
+    if (!index || !selectedRange_) {
+        return std::nullopt;
+    }
+    return selectedCharacterRange(layoutCollection_, *selectedRange_, *index);
 }
 
 void TextSelectionCoordinator::registerModel(const std::shared_ptr<TextSelectionModel>& model) {

@@ -46,8 +46,11 @@ public:
     void updateLayoutCollection(AnyTextLayoutCollection collection);
 
     /// The share of the selection in `layout` (none when the layout is not one of the texts).
+    /// Observed per text: a new range tells only the texts whose share it may change.
     [[nodiscard]] std::vector<platform::Rect>
     selectionRects(const platform::ui::Text::Layout& layout) const override;
+    [[nodiscard]] std::optional<platform::CharacterRange>
+    selectedCharacters(const platform::ui::Text::Layout& layout) const override;
 
     [[nodiscard]] std::shared_ptr<TextSelectionCoordinator> coordinator() const {
         return coordinator_.lock();
@@ -57,6 +60,17 @@ public:
     }
 
 private:
+    // The observation key of the share of the text at `index` in the collection.
+    static platform::PropertyID shareKey(std::size_t index) {
+        return platform::PropertyID{16} + index;
+    }
+    // The index of `layout` in the collection, its share's read observed.
+    std::optional<std::size_t> observeShare(const platform::ui::Text::Layout& layout) const;
+    // The texts whose share may differ between the two ranges, told before and after `change`.
+    template <class F>
+    void withShareMutations(const std::optional<TextRange>& old,
+                            const std::optional<TextRange>& now, F&& change);
+
     std::optional<TextRange> selectedRange_;
     AnyTextLayoutCollection layoutCollection_;
     std::weak_ptr<TextSelectionCoordinator> coordinator_;

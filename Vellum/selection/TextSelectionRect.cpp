@@ -6,39 +6,36 @@
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 namespace vellum {
 
 namespace {
 
-using Affinity = TextPosition::Affinity;
 using platform::Rect;
 
 // Collects the rectangles of one layout line by line, merging neighbours of one direction. One
 // builder serves every layout of a walk in turn, so its buffers are allocated once.
 class Builder {
 public:
-    Builder(double startX, double endX)
-        : startX_(startX)
-        , endX_(endX) {}
-
-    /// Starts a layout; `start` and `end` are the range's ends when they lie in it.
-    void reset(std::optional<IndexPath> start, std::optional<IndexPath> end) {
-        start_ = start;
-        end_ = end;
+    void reset() {
         rects_.clear();
         lineStarts_.clear();
         currentLine_.reset();
         currentLineRects_.clear();
     }
 
+    /// Pieces arrive line by line, left to right within a line.
     void add(const Rect& rect, std::size_t line, LayoutDirection direction) {
         if (!currentLine_ || *currentLine_ != line) {
             flush();
             currentLine_ = line;
         }
-        if (!currentLineRects_.empty() && currentLineRects_.back().layoutDirection == direction) {
+        // Glyphs left out between two pieces (an unselected stretch of the other direction) keep
+        // them apart.
+        if (!currentLineRects_.empty() && currentLineRects_.back().layoutDirection == direction &&
+            rect.minX() <= currentLineRects_.back().rect.maxX() + kTouching) {
             currentLineRects_.back().rect = currentLineRects_.back().rect.unionWith(rect);
         } else {
             currentLineRects_.push_back({rect, direction, false, false});
@@ -65,39 +62,11 @@ public:
     }
 
 private:
-    // The first rectangle whose span holds x, else `fallback`.
-    TextSelectionRect& holding(double x, TextSelectionRect& fallback) {
-        for (auto& r : currentLineRects_) {
-            if (r.rect.minX() <= x && x <= r.rect.maxX()) {
-                return r;
-            }
-        }
-        return fallback;
-    }
+    // Neighbouring glyphs meet up to the rounding of their advances.
+    static constexpr double kTouching = 0.01;
 
     void flush() {
         if (currentLine_ && !currentLineRects_.empty()) {
-            if (start_ && start_->line == *currentLine_) {
-                TextSelectionRect& r = holding(startX_, currentLineRects_.front());
-                const Rect old = r.rect;
-                const double x = std::max(startX_, old.minX());
-                if (r.layoutDirection == LayoutDirection::leftToRight) {
-                    r.rect = {x, old.minY(), std::max(0.0, old.maxX() - x), old.height()};
-                } else {
-                    r.rect = {old.minX(), old.minY(), std::max(0.0, x - old.minX()), old.height()};
-                }
-            }
-            if (end_ && end_->line == *currentLine_) {
-                TextSelectionRect& r = holding(endX_, currentLineRects_.back());
-                const Rect old = r.rect;
-                if (r.layoutDirection == LayoutDirection::leftToRight) {
-                    const double x = std::max(endX_, old.minX());
-                    r.rect = {old.minX(), old.minY(), std::max(0.0, x - old.minX()), old.height()};
-                } else {
-                    const double x = std::min(endX_, old.maxX());
-                    r.rect = {x, old.minY(), std::max(0.0, old.maxX() - x), old.height()};
-                }
-            }
             lineStarts_.push_back(rects_.size());
             rects_.insert(rects_.end(), currentLineRects_.begin(), currentLineRects_.end());
             currentLineRects_.clear();
@@ -105,10 +74,6 @@ private:
         currentLine_.reset();
     }
 
-    std::optional<IndexPath> start_;
-    std::optional<IndexPath> end_;
-    double startX_;
-    double endX_;
     // Finished lines, flat; each line starts at its entry of `lineStarts_` and is never empty.
     std::vector<TextSelectionRect> rects_;
     std::vector<std::size_t> lineStarts_;
@@ -116,43 +81,84 @@ private:
     std::vector<TextSelectionRect> currentLineRects_;
 };
 
-std::optional<IndexPath> nextSlice(const TextLayoutCollection& c, const IndexPath& p) {
-    const TextLayout& layout = c.layout(p.layout);
-    const TextLine& line = layout.line(p.line);
-    if (p.slice + 1 < line.run(p.run).sliceCount()) {
-        return IndexPath{p.layout, p.line, p.run, p.slice + 1};
-    }
-    if (p.run + 1 < line.runCount()) {
-        return IndexPath{p.layout, p.line, p.run + 1, 0};
-    }
-    if (p.line + 1 < layout.lineCount()) {
-        return IndexPath{p.layout, p.line + 1, 0, 0};
-    }
-    if (p.layout + 1 < c.layoutCount()) {
-        return IndexPath{p.layout + 1, 0, 0, 0};
-    }
-    return std::nullopt;
+// The characters a run's glyphs stand for: its slices run in drawing order, so the two outer
+// slices hold the ends in either direction.
+CharacterRange runCharacters(const TextRun& run) {
+    const CharacterRange first = run.slice(0).characterRange();
+    const CharacterRange last = run.slice(run.sliceCount() - 1).characterRange();
+    return {std::min(first.lowerBound, last.lowerBound),
+            std::max(first.upperBound, last.upperBound)};
 }
 
-std::optional<IndexPath> previousSlice(const TextLayoutCollection& c, const IndexPath& p) {
-    if (p.slice > 0) {
-        return IndexPath{p.layout, p.line, p.run, p.slice - 1};
+// The share of one layout: the glyphs of the characters [lo, hi) on lines `firstLine` to
+// `lastLine`. A selection is a stretch of characters, so in right-to-left text its glyphs are
+// found by their characters, whatever their place in drawing order.
+void addLayoutShare(Builder& builder, const TextLayout& layout, std::size_t lo, std::size_t hi,
+                    std::size_t firstLine, std::size_t lastLine) {
+    const platform::Point o = layout.origin();
+    for (std::size_t n = firstLine; n <= lastLine && n < layout.lineCount(); ++n) {
+        const TextLine& line = layout.line(n);
+        const Rect lineRect = line.typographicBounds();
+        const auto add = [&](const Rect& glyphs, LayoutDirection direction) {
+            builder.add(Rect(glyphs.minX(), lineRect.minY(), glyphs.width(), lineRect.height())
+                            .offsetBy(o.x, o.y),
+                        n, direction);
+        };
+        for (std::size_t r = 0; r < line.runCount(); ++r) {
+            const TextRun& run = line.run(r);
+            if (run.sliceCount() == 0) {
+                continue; // nothing drawn, nothing to highlight
+            }
+            const CharacterRange span = runCharacters(run);
+            if (span.upperBound <= lo || span.lowerBound >= hi) {
+                continue;
+            }
+            if (lo <= span.lowerBound && span.upperBound <= hi) {
+                // Whole runs go in as one piece: a long selection costs a step per run.
+                add(run.slicesBounds(), run.layoutDirection());
+                continue;
+            }
+            for (std::size_t s = 0; s < run.sliceCount(); ++s) {
+                const TextRunSlice& slice = run.slice(s);
+                // Carets stand between glyphs, so a glyph is in or out by its first character
+                // (every glyph of a cluster shares the cluster's range).
+                const std::size_t first = slice.characterRange().lowerBound;
+                if (lo <= first && first < hi) {
+                    add(slice.typographicBounds(), run.layoutDirection());
+                }
+            }
+        }
     }
-    const auto lastOfRun = [&](std::size_t l, std::size_t n, std::size_t r) {
-        const std::size_t count = c.layout(l).line(n).run(r).sliceCount();
-        return count == 0 ? std::nullopt : std::optional(IndexPath{l, n, r, count - 1});
-    };
-    if (p.run > 0) {
-        return lastOfRun(p.layout, p.line, p.run - 1);
+}
+
+// The rectangles of `range` in layout `l`, appended to `out` in the collection's space.
+void appendLayoutRects(const TextLayoutCollection& c, const TextRange& range, std::size_t l,
+                       Builder& builder, std::vector<TextSelectionRect>& out) {
+    const TextLayout& layout = c.layout(l);
+    const bool startsHere = range.start.indexPath.layout == l;
+    const bool endsHere = range.end.indexPath.layout == l;
+    builder.reset();
+    if (!startsHere && !endsHere) {
+        // A text covered whole goes in as its lines' stretches, which it keeps.
+        const platform::Point o = layout.origin();
+        for (const TextLineStretch& stretch : layout.lineStretches()) {
+            builder.add(stretch.rect.offsetBy(o.x, o.y), stretch.line, stretch.direction);
+        }
+        builder.build(out);
+        return;
     }
-    if (p.line > 0) {
-        const std::size_t runs = c.layout(p.layout).line(p.line - 1).runCount();
-        return runs == 0 ? std::nullopt : lastOfRun(p.layout, p.line - 1, runs - 1);
+    const std::optional<CharacterRange> selected = selectedCharacterRange(c, range, l);
+    if (!selected) {
+        return;
     }
-    if (p.layout > 0) {
-        return lastSlicePath(c, p.layout - 1);
-    }
-    return std::nullopt;
+    // Where the range goes on past this text, its last line (an empty one too) is selected whole.
+    const std::size_t hi =
+        endsHere ? selected->upperBound : std::numeric_limits<std::size_t>::max();
+    const std::size_t firstLine = startsHere ? range.start.indexPath.line : 0;
+    const std::size_t lastLine = endsHere ? range.end.indexPath.line : layout.lineCount() - 1;
+    addLayoutShare(builder, layout, selected->lowerBound, hi, std::min(firstLine, lastLine),
+                   std::max(firstLine, lastLine));
+    builder.build(out);
 }
 
 } // namespace
@@ -165,88 +171,52 @@ std::string TextSelectionRect::description() const {
     return buffer.data();
 }
 
+std::optional<CharacterRange> selectedCharacterRange(const TextLayoutCollection& c,
+                                                     const TextRange& range, std::size_t l) {
+    if (range.start == range.end || l < range.start.indexPath.layout ||
+        l > range.end.indexPath.layout || l >= c.layoutCount() || c.layout(l).lineCount() == 0) {
+        return std::nullopt;
+    }
+    const bool startsHere = range.start.indexPath.layout == l;
+    const bool endsHere = range.end.indexPath.layout == l;
+    std::size_t lo = 0;
+    std::size_t hi = c.layout(l).length();
+    if (startsHere) {
+        const auto index = characterIndex(c, range.start);
+        if (!index) {
+            return std::nullopt;
+        }
+        lo = *index;
+    }
+    if (endsHere) {
+        const auto index = characterIndex(c, range.end);
+        if (!index) {
+            return std::nullopt;
+        }
+        hi = *index;
+    }
+    if (startsHere && endsHere && hi < lo) {
+        // Both ends in one right-to-left stretch: the later one in drawing order comes first in
+        // the text.
+        std::swap(lo, hi);
+    }
+    if (lo >= hi) {
+        return std::nullopt;
+    }
+    return CharacterRange{lo, hi};
+}
+
 std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& c,
                                                    const TextRange& range) {
     std::vector<TextSelectionRect> result;
-    if (range.start == range.end || sliceAt(c, range.start.indexPath) == nullptr ||
-        sliceAt(c, range.end.indexPath) == nullptr) {
+    if (range.start == range.end || !characterIndex(c, range.start) ||
+        !characterIndex(c, range.end)) {
         return result;
     }
-    const double startX = caretRect(c, range.start).minX();
-    const double endX = caretRect(c, range.end).minX();
-    const std::optional<IndexPath> first = range.start.affinity == Affinity::upstream
-                                               ? nextSlice(c, range.start.indexPath)
-                                               : range.start.indexPath;
-    const std::optional<IndexPath> last = range.end.affinity == Affinity::downstream
-                                              ? previousSlice(c, range.end.indexPath)
-                                              : range.end.indexPath;
-    // Two spellings of one caret place (after a slice, before the next) give a walk whose first
-    // slice lies after its last: nothing is selected.
-    if (!first || !last || *last < *first) {
-        return result;
-    }
-    // The slices from first to last in path order. A run the walk covers entirely goes to the
-    // builder as one piece, the union of its slices: its glyphs would merge into one rectangle
-    // anyway, and a long selection then costs a step per run rather than per glyph.
-    Builder builder(startX, endX);
-    std::optional<std::size_t> builderLayout;
-    std::optional<IndexPath> p = first;
-    while (p) {
-        if (!builderLayout || *builderLayout != p->layout) {
-            if (builderLayout) {
-                builder.build(result);
-            }
-            builder.reset(
-                range.start.indexPath.layout == p->layout ? std::optional(range.start.indexPath)
-                                                          : std::nullopt,
-                range.end.indexPath.layout == p->layout ? std::optional(range.end.indexPath)
-                                                        : std::nullopt);
-            builderLayout = p->layout;
-        }
-        const TextLayout& layout = c.layout(p->layout);
-        // A text covered whole goes in as its lines' stretches, which it keeps.
-        if (*p == IndexPath{p->layout, 0, 0, 0}) {
-            const auto lastOfLayout = lastSlicePath(c, p->layout);
-            if (lastOfLayout && (last->layout > p->layout || *last == *lastOfLayout)) {
-                for (const TextLineStretch& stretch : layout.lineStretches()) {
-                    builder.add(stretch.rect.offsetBy(layout.origin().x, layout.origin().y),
-                                stretch.line, stretch.direction);
-                }
-                if (*lastOfLayout == *last) {
-                    break;
-                }
-                p = nextSlice(c, *lastOfLayout);
-                continue;
-            }
-        }
-        const TextLine& line = layout.line(p->line);
-        const TextRun& run = line.run(p->run);
-        if (run.sliceCount() == 0) {
-            // Nothing drawn, nothing to highlight.
-            p = nextSlice(c, {p->layout, p->line, p->run, 0});
-            continue;
-        }
-        const bool lastInRun =
-            p->layout == last->layout && p->line == last->line && p->run == last->run;
-        IndexPath at = *p;
-        Rect piece;
-        if (p->slice == 0 && (!lastInRun || last->slice + 1 == run.sliceCount())) {
-            piece = run.slicesBounds();
-            at.slice = run.sliceCount() - 1;
-        } else {
-            piece = run.slice(p->slice).typographicBounds();
-        }
-        const Rect lineRect = line.typographicBounds();
-        builder.add(Rect(piece.minX(), lineRect.minY(), piece.width(), lineRect.height())
-                        .offsetBy(layout.origin().x, layout.origin().y),
-                    p->line, run.layoutDirection());
-        if (at == *last) {
-            break;
-        }
-        p = nextSlice(c, at);
-    }
-    if (builderLayout) {
-        builder.build(result);
+    Builder builder;
+    for (std::size_t l = range.start.indexPath.layout;
+         l <= range.end.indexPath.layout && l < c.layoutCount(); ++l) {
+        appendLayoutRects(c, range, l, builder, result);
     }
     if (!result.empty()) {
         result.front().containsStart = true;
@@ -259,23 +229,21 @@ std::vector<TextSelectionRect> selectionRectsInLayout(const TextLayoutCollection
                                                       const TextRange& range,
                                                       const platform::ui::Text::Layout& layout) {
     const auto index = c.index(layout);
-    if (!index) {
+    if (!index || *index < range.start.indexPath.layout || *index > range.end.indexPath.layout ||
+        range.start == range.end || !characterIndex(c, range.start) ||
+        !characterIndex(c, range.end)) {
         return {};
     }
-    const auto last = lastSlicePath(c, *index);
-    if (!last) {
-        return {};
-    }
-    const TextPosition layoutStart{{*index, 0, 0, 0}, Affinity::downstream};
-    const TextPosition layoutEnd{*last, Affinity::upstream};
-    if (!(layoutStart < range.end && range.start < layoutEnd)) {
-        return {};
-    }
-    const TextRange clipped{std::max(layoutStart, range.start), std::min(range.end, layoutEnd)};
-    auto rects = buildSelectionRects(c, clipped);
+    std::vector<TextSelectionRect> rects;
+    Builder builder;
+    appendLayoutRects(c, range, *index, builder, rects);
     const platform::Point o = c.layout(*index).origin();
     for (auto& r : rects) {
         r.rect = r.rect.offsetBy(-o.x, -o.y);
+    }
+    if (!rects.empty()) {
+        rects.front().containsStart = true;
+        rects.back().containsEnd = true;
     }
     return rects;
 }

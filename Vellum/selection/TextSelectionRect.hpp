@@ -1,13 +1,13 @@
 #pragma once
 
-// The highlight of a selected range: rectangles per visual line, one per stretch of one writing
-// direction, cut at the carets of the range's two ends and stretched so that the lines of one
-// text touch.
+// The highlight of a selected range: rectangles per visual line, one per stretch of neighbouring
+// selected glyphs of one writing direction, stretched so that the lines of one text touch.
 
 #include "Vellum/selection/TextLayoutCollection.hpp"
 #include "Vellum/selection/TextRange.hpp"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +29,13 @@ struct TextSelectionRect {
     std::string description() const;
 };
 
-/// The rectangles of an ordered range, in the collection's space.
+/// The characters of the text at index `layout` that an ordered range selects (UTF-16 offsets
+/// into its string); none when it selects none there. In right-to-left text the range's ends,
+/// ordered as drawn, may stand in the opposite order in the text.
+std::optional<CharacterRange> selectedCharacterRange(const TextLayoutCollection& collection,
+                                                     const TextRange& range, std::size_t layout);
+/// The rectangles of an ordered range, in the collection's space: the glyphs of the selected
+/// characters, one rectangle per stretch of neighbouring glyphs of one direction on a line.
 std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& collection,
                                                    const TextRange& range);
 /// The share of `range` that falls in the text laid out as `layout`, in that text's own space; its

@@ -1,0 +1,193 @@
+// What a copy of rendered text carries: a document with every kind of block, laid out offscreen,
+// is selected in parts by dragging across it, and the plain text and HTML
+// the copy makes must equal NAME.txt and NAME.html of tests/fixtures/selection-copy byte for
+// byte. Those files are the export of the selected part of document.md, written by hand: the
+// structure of the selected blocks, formulas as their LaTeX and emoji as their short name. On a
+// mismatch the actual output is written beside the build for inspection.
+
+#include "TextLayoutTestSupport.hpp"
+#include "Vellum/attachments/AttachmentLoader.hpp"
+#include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/selection/TextHitTesting.hpp"
+#include "Vellum/selection/TextSelectionInteraction.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace vellum {
+namespace {
+
+namespace ui = platform::ui;
+using Parser = AttributedStringMarkdownParser;
+
+const std::filesystem::path& fixtures() {
+    static const std::filesystem::path path =
+        std::filesystem::path(MOSS_VELLUM_FIXTURES).parent_path() / "selection-copy";
+    return path;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void expectFile(const std::string& actual, const std::string& name) {
+    const std::string expected = readFile(fixtures() / name);
+    EXPECT_EQ(actual, expected) << "for " << name;
+    if (actual != expected) {
+        const auto dump = std::filesystem::temp_directory_path() / "selection-copy-actual";
+        std::filesystem::create_directories(dump);
+        std::ofstream(dump / name, std::ios::binary) << actual;
+        ADD_FAILURE() << "actual output written to " << (dump / name);
+    }
+}
+
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if ((byte & 0xC0) != 0x80) {
+            units += byte >= 0xF0 ? 2 : 1;
+        }
+    }
+    return units;
+}
+
+// Hands out the model of the selectable text it is built in.
+struct ModelProbe {
+    std::weak_ptr<std::shared_ptr<TextSelectionModel>> out;
+    ui::AnyView body(ui::ViewContext& context) const {
+        const auto holder = out.lock();
+        if (auto model = context.environment<TextSelectionModelKey>(); model && holder) {
+            *holder = std::move(model);
+        }
+        return ui::AnyView(platform::Color::clear());
+    }
+    friend bool operator==(const ModelProbe&, const ModelProbe&) { return false; }
+};
+
+// The document's emoji: no picture of its own, so a copy writes its short name; its view, built
+// inside the document, hands out the document's selection model.
+class ProbeEmoji final : public Attachment {
+public:
+    ProbeEmoji(std::string text, std::weak_ptr<std::shared_ptr<TextSelectionModel>> out)
+        : text_(std::move(text))
+        , out_(std::move(out)) {}
+    bool isEqual(const Attachment& other) const override {
+        const auto* emoji = dynamic_cast<const ProbeEmoji*>(&other);
+        return emoji != nullptr && emoji->text_ == text_;
+    }
+    std::size_t hashValue() const override { return std::hash<std::string>()(text_); }
+    std::string description() const override { return ":" + text_ + ":"; }
+    ui::AnyView body() const override { return ui::AnyView(ModelProbe{out_}); }
+    platform::Size sizeThatFits(ui::ProposedViewSize /*proposal*/,
+                                const TextEnvironmentValues& /*environment*/) const override {
+        return {14, 14};
+    }
+
+private:
+    std::string text_;
+    // Weakly: the model's texts hold the attachment.
+    std::weak_ptr<std::shared_ptr<TextSelectionModel>> out_;
+};
+
+class ProbeEmojiLoader final : public AttachmentLoader {
+public:
+    explicit ProbeEmojiLoader(std::weak_ptr<std::shared_ptr<TextSelectionModel>> out)
+        : out_(std::move(out)) {}
+    platform::Task<AnyAttachment> attachment(platform::URL /*url*/, std::string text,
+                                             ColorEnvironmentValues /*env*/) const override {
+        co_return AnyAttachment(ProbeEmoji(std::move(text), out_));
+    }
+
+private:
+    std::weak_ptr<std::shared_ptr<TextSelectionModel>> out_;
+};
+
+class Document {
+public:
+    Document()
+        : host_(root(), ui::ProposedViewSize{560, std::nullopt}) {
+        host_.runUntil([this] { return *model_ != nullptr; }, std::chrono::milliseconds(10000));
+        host_.runUntilIdle(std::chrono::milliseconds(10000));
+    }
+
+    bool shown() const { return *model_ != nullptr; }
+    const TextLayoutCollection& collection() const { return (*model_)->layoutCollection(); }
+
+    /// A point just inside the left edge of the glyph of character `offset` of `needle`, in the
+    /// first text that holds it: a press there puts the caret before that character.
+    platform::Point at(std::string_view needle, std::size_t offset = 0) const {
+        const auto& c = collection();
+        for (std::size_t l = 0; l < c.layoutCount(); ++l) {
+            const TextLayout& layout = c.layout(l);
+            const std::size_t found = layout.string().find(needle);
+            if (found == std::string::npos) {
+                continue;
+            }
+            const std::size_t index = utf16Length(layout.string().substr(0, found)) + offset;
+            for (std::size_t n = 0; n < layout.lineCount(); ++n) {
+                const TextLine& line = layout.line(n);
+                for (std::size_t r = 0; r < line.runCount(); ++r) {
+                    for (std::size_t s = 0; s < line.run(r).sliceCount(); ++s) {
+                        const TextRunSlice& slice = line.run(r).slice(s);
+                        if (slice.characterRange().contains(index)) {
+                            return {layout.origin().x + slice.typographicBounds().minX() + 1,
+                                    layout.origin().y + line.typographicBounds().midY()};
+                        }
+                    }
+                }
+            }
+        }
+        ADD_FAILURE() << "no text holds " << needle;
+        return {};
+    }
+
+    void drag(platform::Point from, platform::Point to) {
+        host_.pointer({ui::PointerEvent::Kind::down, from, 1, 1, {}});
+        host_.pointer({ui::PointerEvent::Kind::dragged, to, 1, 1, {}});
+        host_.pointer({ui::PointerEvent::Kind::up, to, 1, 1, {}});
+    }
+    /// The copy the interaction makes of the current selection, compared with NAME.txt/.html.
+    void expectCopy(const std::string& name) {
+        ASSERT_TRUE((*model_)->selectedRange().has_value()) << name;
+        const auto copied = TextInteractionView(*model_).copiedSelection();
+        ASSERT_TRUE(copied.has_value());
+        expectFile(copied->plainText, name + ".txt");
+        expectFile(copied->html, name + ".html");
+    }
+
+private:
+    ui::AnyView root() {
+        const std::unordered_set<Emoji> emoji{{"smile", *platform::URL::fromString("e:smile")}};
+        return textSelection(
+            ui::AnyView(StructuredText(readFile(fixtures() / "document.md"), std::nullopt,
+                                       Parser::syntaxExtensions({emoji, true})))
+                .environment<EmojiAttachmentLoaderKey>(
+                    std::make_shared<const ProbeEmojiLoader>(model_)),
+            EnabledTextSelectability());
+    }
+
+    std::shared_ptr<std::shared_ptr<TextSelectionModel>> model_ =
+        std::make_shared<std::shared_ptr<TextSelectionModel>>();
+    ui::OffscreenHost host_;
+};
+
+TEST(SelectionCopy, PartialSelectionsCopyAsTheExportOfTheirPartOfTheSource) {
+    Document document;
+    ASSERT_TRUE(document.shown());
+    ASSERT_GT(document.collection().layoutCount(), 10u);
+
+    document.drag(document.at("strong"), document.at("nested one", 6));
+    document.expectCopy("paragraph-to-list");
+
+    document.drag(document.at("energy"), document.at("First"));
+    document.expectCopy("formula-and-emoji");
+}
+
+} // namespace
+} // namespace vellum

@@ -1,0 +1,67 @@
+// What a selection lights up: the glyphs of the selected characters, also where they run right to
+// left.
+
+#include "TextLayoutTestSupport.hpp"
+#include "Vellum/selection/TextHitTesting.hpp"
+#include "Vellum/selection/TextSelectionRect.hpp"
+
+#include <gtest/gtest.h>
+
+namespace vellum {
+namespace {
+
+using platform::Rect;
+using test::fragment;
+using test::LaidOutTexts;
+
+// The union of the glyphs of characters [lo, hi) of the first line, in collection space.
+Rect glyphsOf(const TextLayoutCollection& c, std::size_t lo, std::size_t hi) {
+    Rect result = Rect::null();
+    const TextLine& line = c.layout(0).line(0);
+    for (std::size_t r = 0; r < line.runCount(); ++r) {
+        for (std::size_t s = 0; s < line.run(r).sliceCount(); ++s) {
+            const TextRunSlice& slice = line.run(r).slice(s);
+            if (slice.characterRange().lowerBound >= lo && slice.characterRange().lowerBound < hi) {
+                result = result.unionWith(slice.typographicBounds());
+            }
+        }
+    }
+    const platform::Point o = c.layout(0).origin();
+    return result.offsetBy(o.x, o.y);
+}
+
+TEST(SelectionHighlight, APartlySelectedRightToLeftWordLightsItsSelectedGlyphsOnly) {
+    // "ab " then Hebrew "שלום" (characters 3 to 6, drawn right to left) then " cd".
+    const LaidOutTexts texts({fragment("ab \u05e9\u05dc\u05d5\u05dd cd")});
+    const auto& c = texts.collection();
+    SCOPED_TRACE(texts.dump());
+    const auto range = [&](long from, long to) {
+        const TextPosition a = *positionForCharacterIndex(c, 0, from);
+        const TextPosition b = *positionForCharacterIndex(c, 0, to);
+        return b < a ? TextRange{b, a} : TextRange{a, b};
+    };
+    const auto expectLit = [&](const TextRange& r, std::vector<Rect> expected) {
+        const auto rects = buildSelectionRects(c, r);
+        ASSERT_EQ(rects.size(), expected.size()) << r.description();
+        for (std::size_t i = 0; i < rects.size(); ++i) {
+            EXPECT_NEAR(rects[i].rect.minX(), expected[i].minX(), 0.01) << i;
+            EXPECT_NEAR(rects[i].rect.maxX(), expected[i].maxX(), 0.01) << i;
+        }
+    };
+    // Inside the word: its second and third letters, the middle of the drawn word.
+    expectLit(range(4, 6), {glyphsOf(c, 4, 6)});
+    EXPECT_EQ(attributedText(c, range(4, 6)).characters(), "\u05dc\u05d5");
+    // From the left-to-right text into the word: "b ", then the word's first two letters, which
+    // stand at its right end.
+    expectLit(range(1, 5), {glyphsOf(c, 1, 3), glyphsOf(c, 3, 5)});
+    // From the word's last letter, at its left end, into the text after it.
+    expectLit(range(6, 9), {glyphsOf(c, 6, 7), glyphsOf(c, 7, 9)});
+
+    // The highlight the text draws is the same share.
+    const auto inLayout = selectionRectsInLayout(c, range(4, 6), texts.anchored()[0].layout);
+    ASSERT_EQ(inLayout.size(), 1u);
+    EXPECT_NEAR(inLayout[0].rect.minX() + c.layout(0).origin().x, glyphsOf(c, 4, 6).minX(), 0.01);
+}
+
+} // namespace
+} // namespace vellum
