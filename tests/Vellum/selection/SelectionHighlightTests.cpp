@@ -1,8 +1,13 @@
 // What a selection lights up: the glyphs of the selected characters, also where they run right to
-// left.
+// left; pictures dim while selected.
 
 #include "TextLayoutTestSupport.hpp"
+#include "Vellum/attachments/AttachmentLoader.hpp"
+#include "Vellum/attachments/EmojiAttachment.hpp"
+#include "Vellum/attachments/ImageAttachment.hpp"
+#include "Vellum/inline/InlineText.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
+#include "Vellum/selection/TextSelectionInteraction.hpp"
 #include "Vellum/selection/TextSelectionRect.hpp"
 
 #include <gtest/gtest.h>
@@ -10,6 +15,7 @@
 namespace vellum {
 namespace {
 
+namespace ui = platform::ui;
 using platform::Rect;
 using test::fragment;
 using test::LaidOutTexts;
@@ -61,6 +67,70 @@ TEST(SelectionHighlight, APartlySelectedRightToLeftWordLightsItsSelectedGlyphsOn
     const auto inLayout = selectionRectsInLayout(c, range(4, 6), texts.anchored()[0].layout);
     ASSERT_EQ(inLayout.size(), 1u);
     EXPECT_NEAR(inLayout[0].rect.minX() + c.layout(0).origin().x, glyphsOf(c, 4, 6).minX(), 0.01);
+}
+
+vellum::Image picture(int width, int height, std::uint32_t colour) {
+    vellum::Image image;
+    image.frames.push_back(
+        {platform::Image(width, height,
+                         std::vector<std::uint32_t>(std::size_t(width * height), colour)),
+         0});
+    image.size = {double(width), double(height)};
+    return image;
+}
+
+template <class A>
+class PictureLoader final : public AttachmentLoader {
+public:
+    explicit PictureLoader(vellum::Image image)
+        : image_(std::move(image)) {}
+    platform::Task<AnyAttachment> attachment(platform::URL /*url*/, std::string text,
+                                             ColorEnvironmentValues /*env*/) const override {
+        co_return AnyAttachment(A(image_, text));
+    }
+
+private:
+    vellum::Image image_;
+};
+
+TEST(SelectionHighlight, PicturesDimWhileSelectedAndEmojiStayAsTheyAre) {
+    constexpr std::uint32_t blue = 0xff0044ccu;
+    constexpr std::uint32_t orange = 0xffff8800u;
+    AttributedStringMarkdownParser::PatternOptions options;
+    options.emoji = {Emoji{"star", *platform::URL::fromString("https://e.dev/star.png")}};
+    const ui::AnyView text =
+        ui::AnyView(InlineText("see ![tile](https://e.dev/tile.png) and :star: here", std::nullopt,
+                               AttributedStringMarkdownParser::syntaxExtensions(options)))
+            .environment<ImageAttachmentLoaderKey>(
+                std::make_shared<const PictureLoader<ImageAttachment>>(picture(40, 20, blue)))
+            .environment<EmojiAttachmentLoaderKey>(
+                std::make_shared<const PictureLoader<EmojiAttachment>>(picture(16, 16, orange)))
+            .modifier(TextSelectionInteraction());
+    ui::OffscreenHost host(
+        textSelection(text, EnabledTextSelectability()).frame(400, 40, ui::Alignment::topLeading()),
+        {});
+    const auto count = [&host](std::uint32_t colour) {
+        const platform::Image image = host.render(1.0, platform::Color::white());
+        const auto& pixels = image.pixels();
+        return std::count(pixels.begin(), pixels.end(), colour);
+    };
+    ASSERT_TRUE(host.runUntil([&] { return count(blue) > 0 && count(orange) > 0; },
+                              std::chrono::milliseconds(5000)));
+    const auto bluePixels = count(blue);
+    const auto orangePixels = count(orange);
+
+    host.click({2, 8});
+    host.key("a", {}, {false, true, false, false});
+    EXPECT_EQ(count(blue), 0) << "the picture is drawn at half opacity";
+    EXPECT_EQ(count(orange), orangePixels) << "emoji select like characters";
+
+    host.click({2, 8});
+    EXPECT_EQ(count(blue), bluePixels) << "deselected, the picture is whole again";
+    // A selection that ends before the picture leaves it alone.
+    host.pointer({ui::PointerEvent::Kind::down, {1, 8}, 1, 1, {}});
+    host.pointer({ui::PointerEvent::Kind::dragged, {20, 8}, 1, 1, {}});
+    host.pointer({ui::PointerEvent::Kind::up, {20, 8}, 1, 1, {}});
+    EXPECT_EQ(count(blue), bluePixels);
 }
 
 } // namespace
