@@ -56,8 +56,25 @@ AnyView BlockVStack::body(ui::ViewContext& context) const {
     for (auto& [id, view] : blocks) {
         view = AnyView(BlockLayoutView{std::move(view)});
     }
-    return ui::LayoutView(std::make_shared<const BlockVStackLayout>(alignment),
-                          {AnyView(ui::ForEach(blocks))});
+    auto layout = std::make_shared<const BlockVStackLayout>(alignment);
+    if (context.environment<LazyBlockStackKey>()) {
+        return AnyView(ui::LazyVStack(std::move(layout), {AnyView(ui::ForEach(blocks))}))
+            .environment<LazyBlockStackKey>(false);
+    }
+    return ui::LayoutView(std::move(layout), {AnyView(ui::ForEach(blocks))});
+}
+
+platform::CGFloat BlockVStackLayout::rowOffset(const ui::LayoutSubview& row, Size size,
+                                               platform::CGFloat width) const {
+    switch (row.get<BlockAlignmentKey>().value_or(textAlignment_)) {
+    case ui::TextAlignment::leading:
+        break;
+    case ui::TextAlignment::center:
+        return (width - size.width) * 0.5;
+    case ui::TextAlignment::trailing:
+        return width - size.width;
+    }
+    return 0;
 }
 
 double BlockVStackLayout::spacing(const ui::LayoutSubview& upper, const ui::LayoutSubview& lower) {

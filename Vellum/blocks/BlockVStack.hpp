@@ -22,6 +22,13 @@ struct BlockAlignmentKey {
     static Value defaultValue() { return std::nullopt; }
 };
 
+// Whether the block stack below lays its blocks out as they come into the host's visible part
+// (a whole document's stack; the stacks inside its blocks are laid out whole).
+struct LazyBlockStackKey {
+    using Value = bool;
+    static Value defaultValue() { return false; }
+};
+
 class BlockVStack {
 public:
     // `content`'s subviews (a for-each of blocks, usually) are the blocks, each keeping its own
@@ -37,7 +44,7 @@ private:
 
 // The layout of the stack, exposed for its tests: block spacings come from each subview's
 // BlockSpacingKey layout value, alignments from its BlockAlignmentKey.
-class BlockVStackLayout final : public platform::ui::Layout {
+class BlockVStackLayout final : public platform::ui::LazyVStackLayout {
 public:
     explicit BlockVStackLayout(platform::ui::TextAlignment textAlignment)
         : textAlignment_(textAlignment) {}
@@ -69,6 +76,15 @@ public:
     // the views' own spacing.
     [[nodiscard]] static double spacing(const platform::ui::LayoutSubview& upper,
                                         const platform::ui::LayoutSubview& lower);
+    // As a lazy stack: the same spacing, and each block placed by its alignment.
+    [[nodiscard]] platform::CGFloat
+    rowSpacing(const platform::ui::LayoutSubview& upper,
+               const platform::ui::LayoutSubview& lower) const override {
+        return spacing(upper, lower);
+    }
+    [[nodiscard]] platform::CGFloat rowOffset(const platform::ui::LayoutSubview& row,
+                                              platform::Size size,
+                                              platform::CGFloat width) const override;
 
 private:
     platform::ui::TextAlignment textAlignment_;

@@ -2,6 +2,7 @@
 
 #include "Vellum/attachments/WithAttachments.hpp"
 #include "Vellum/blocks/BlockContent.hpp"
+#include "Vellum/blocks/BlockVStack.hpp"
 #include "Vellum/inline/TextFragment.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
 
@@ -59,7 +60,9 @@ AnyView StructuredText::body(platform::ui::ViewContext& context) const {
             },
             true)
         // A line limit of the host is meant for its own texts, not to cut the blocks short.
-        .lineLimit(std::nullopt);
+        .lineLimit(std::nullopt)
+        // The document's blocks are laid out as they come into view.
+        .environment<structured::LazyBlockStackKey>(true);
 }
 
 } // namespace vellum
