@@ -187,6 +187,10 @@ TEST(SelectionCopy, PartialSelectionsCopyAsTheExportOfTheirPartOfTheSource) {
 
     document.drag(document.at("energy"), document.at("First"));
     document.expectCopy("formula-and-emoji");
+
+    // A partly filled last row keeps its columns.
+    document.drag(document.at("Name", 1), document.at("pears", 3));
+    document.expectCopy("table");
 }
 
 } // namespace
