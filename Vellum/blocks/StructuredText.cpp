@@ -6,39 +6,22 @@
 #include "Vellum/inline/TextFragment.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
 
-#include <exception>
-
 namespace vellum {
 
 using platform::AttributedString;
 using platform::ui::AnyView;
-
-namespace {
-
-platform::MarkdownParsingOptions documentOptions() {
-    platform::MarkdownParsingOptions options;
-    options.allowsExtendedAttributes = false;
-    options.interpretedSyntax = platform::MarkdownParsingOptions::InterpretedSyntax::full;
-    options.failurePolicy = platform::MarkdownParsingOptions::FailurePolicy::throwError;
-    options.languageCode = std::nullopt;
-    return options;
-}
-
-} // namespace
 
 StructuredText::StructuredText(
     std::string markdown, std::optional<platform::URL> baseURL,
     std::vector<AttributedStringMarkdownParser::SyntaxExtension> syntaxExtensions)
     : markup_(std::move(markdown))
     , parser_(std::make_shared<const AttributedStringMarkdownParser>(
-          std::move(baseURL), documentOptions(), std::move(syntaxExtensions))) {}
+          std::move(baseURL),
+          viewParsingOptions(platform::MarkdownParsingOptions::InterpretedSyntax::full),
+          std::move(syntaxExtensions))) {}
 
 AttributedString StructuredText::parse(const MarkupParser& parser, std::string_view markup) {
-    try {
-        return parser.attributedString(markup);
-    } catch (const std::exception&) {
-        return {};
-    }
+    return attributedStringOrEmpty(parser, markup);
 }
 
 AnyView StructuredText::body(platform::ui::ViewContext& context) const {

@@ -4,40 +4,23 @@
 #include "Vellum/inline/TextFragment.hpp"
 #include "Vellum/inline/WithInlineStyle.hpp"
 
-#include <exception>
-
 namespace vellum {
 
 using platform::AttributedString;
 using platform::ui::AnyView;
-
-namespace {
-
-platform::MarkdownParsingOptions inlineOptions() {
-    platform::MarkdownParsingOptions options;
-    options.allowsExtendedAttributes = false;
-    options.interpretedSyntax =
-        platform::MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace;
-    options.failurePolicy = platform::MarkdownParsingOptions::FailurePolicy::throwError;
-    options.languageCode = std::nullopt;
-    return options;
-}
-
-} // namespace
 
 InlineText::InlineText(
     std::string markup, std::optional<platform::URL> baseURL,
     std::vector<AttributedStringMarkdownParser::SyntaxExtension> syntaxExtensions)
     : markup_(std::move(markup))
     , parser_(std::make_shared<const AttributedStringMarkdownParser>(
-          std::move(baseURL), inlineOptions(), std::move(syntaxExtensions))) {}
+          std::move(baseURL),
+          viewParsingOptions(
+              platform::MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace),
+          std::move(syntaxExtensions))) {}
 
 AttributedString InlineText::parse(const MarkupParser& parser, std::string_view markup) {
-    try {
-        return parser.attributedString(markup);
-    } catch (const std::exception&) {
-        return {};
-    }
+    return attributedStringOrEmpty(parser, markup);
 }
 
 AnyView InlineText::body(platform::ui::ViewContext& context) const {

@@ -1,0 +1,26 @@
+#include "Vellum/markdown/MarkupParser.hpp"
+
+#include <exception>
+
+namespace vellum {
+
+platform::AttributedString attributedStringOrEmpty(const MarkupParser& parser,
+                                                   std::string_view markup) {
+    try {
+        return parser.attributedString(markup);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+platform::MarkdownParsingOptions
+viewParsingOptions(platform::MarkdownParsingOptions::InterpretedSyntax syntax) {
+    platform::MarkdownParsingOptions options;
+    options.allowsExtendedAttributes = false;
+    options.interpretedSyntax = syntax;
+    options.failurePolicy = platform::MarkdownParsingOptions::FailurePolicy::throwError;
+    options.languageCode = std::nullopt;
+    return options;
+}
+
+} // namespace vellum
