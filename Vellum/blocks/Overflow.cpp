@@ -32,10 +32,9 @@ ui::AnyView scrolling(const Overflow::Content& content,
                 [](const ui::GeometryProxy& proxy) { return proxy.size().height; },
                 [contentHeight](const double& /*old*/, const double& height) {
                     contentHeight.set(height);
-                })
-            // The scrolled texts are selected apart from the enclosing text's.
-            .transformPreference<ui::Text::LayoutKey>(
-                [](ui::Text::LayoutKey::Value& layouts) { layouts.clear(); });
+                });
+    // The scrolled texts stay in the enclosing text's layouts: one selection runs through the
+    // document and its scrolling regions alike, and a copy of all of it keeps their text.
     const ui::ZStack stack(ui::Alignment::center(),
                            {ui::AnyView(platform::Color::clear()).frame(lastHeight), measured});
     const ui::GeometryReader frame([](const ui::GeometryProxy& proxy) {

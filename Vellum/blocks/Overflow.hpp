@@ -5,8 +5,8 @@
 // laid out across the available width, at its leading edge. With `scroll` (the default) it sits in
 // a horizontal scroll view and is handed the visible width (absent on the very first pass, until
 // the scroll view has been laid out), so that it can size itself relative to it; the scroll view
-// keeps the height the content last had, the content's texts are hidden from the enclosing text's
-// selection, and the region's frame is published under OverflowFrameKey.
+// keeps the height the content last had, the content's texts take part in the enclosing text's
+// selection like any other, and the region's frame is published under OverflowFrameKey.
 
 #include "Vellum/style/OverflowContainer.hpp"
 #include "platform/ui/View.hpp"

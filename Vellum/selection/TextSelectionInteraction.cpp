@@ -7,7 +7,6 @@
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
 #include "Vellum/selection/TextSelectionRect.hpp"
-#include "Vellum/style/OverflowContainer.hpp"
 #include "platform/appkit/Pasteboard.hpp"
 
 #include <algorithm>
@@ -21,11 +20,6 @@ using platform::ui::PointerEvent;
 
 AnyView textSelection(AnyView view, const TextSelectability& selectability) {
     return view.environment<TextSelectionKey>(selectability.allowsSelection());
-}
-
-bool TextInteractionView::hitTest(Point point) const {
-    return std::none_of(exclusionRects_.begin(), exclusionRects_.end(),
-                        [&](const platform::Rect& r) { return r.contains(point); });
 }
 
 void TextInteractionView::setOrdered(const TextPosition& a, const TextPosition& b) {
@@ -192,6 +186,10 @@ bool TextInteractionView::moveByWord(bool forward) {
 }
 
 void TextInteractionView::selectAll() {
+    // Rows of a lazy document that were never laid out publish no text: without them the range
+    // would end at the last row laid out, and a copy would silently leave the rest out. Laying
+    // them out updates the model's texts before the range is taken.
+    layOutDeferred_();
     const auto& c = collection();
     model_->setSelectedRange(TextRange{startPosition(c), endPosition(c)});
 }
@@ -272,6 +270,7 @@ AnyView TextSelectionInteraction::body(platform::ui::ViewContext& context, AnyVi
         [model] { return std::make_shared<TextInteractionView>(model); });
     view->setOpenURL(context.environment<platform::ui::OpenURLKey>());
     view->setShareAction(context.environment<platform::ShareActionKey>());
+    view->setLayOutDeferred(context.environment<platform::ui::LayOutDeferredKey>());
 
     // The texts inside and the content's frame, both in root coordinates, from the last layout
     // pass; whenever either changes, the model takes the texts in the content's own space.
@@ -300,8 +299,6 @@ AnyView TextSelectionInteraction::body(platform::ui::ViewContext& context, AnyVi
                 feed->layouts = layouts;
                 update();
             })
-        .onPreferenceChange<OverflowFrameKey>(
-            [view](const OverflowFrameKey::Value& frames) { view->setExclusionRects(frames); })
         .onGeometryChange<platform::Rect>(
             [](const platform::ui::GeometryProxy& proxy) {
                 return proxy.frame(platform::ui::CoordinateSpace::global());

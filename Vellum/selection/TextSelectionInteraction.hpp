@@ -3,9 +3,9 @@
 // Selection of rendered text with the pointer and the keyboard. `TextSelectionInteraction` keeps
 // the selection of the content in a `TextSelectionModel`, feeds it the content's laid-out texts
 // after every layout pass and lays a `TextInteractionView` over the content; the text fragments
-// inside paint their share of the selection themselves. `TextSelectionCoordination` lets the
-// selectable texts nested in one document (the document, its horizontally scrolling regions)
-// keep one selection between them.
+// inside paint their share of the selection themselves, also those in horizontally scrolling
+// regions. `TextSelectionCoordination` lets the selectable texts of one document keep one
+// selection between them.
 //
 // Selection is off unless an enclosing view turns it on with `textSelection(view, ...)`.
 
@@ -62,14 +62,13 @@ public:
         : model_(std::move(model)) {}
 
     const std::shared_ptr<TextSelectionModel>& model() const { return model_; }
-    /// Frames of horizontally scrolling regions: their own interaction takes the pointer there.
-    void setExclusionRects(std::vector<platform::Rect> rects) {
-        exclusionRects_ = std::move(rects);
+    /// Lays out what lazy stacks of the content still estimate, before a Select All.
+    void setLayOutDeferred(platform::ui::LayOutDeferredAction layOutDeferred) {
+        layOutDeferred_ = std::move(layOutDeferred);
     }
     void setOpenURL(platform::ui::OpenURLAction openURL) { openURL_ = std::move(openURL); }
     void setShareAction(platform::ShareAction share) { share_ = std::move(share); }
 
-    bool hitTest(platform::Point point) const override;
     bool pointerDown(const platform::ui::PointerEvent& event) override;
     bool pointerDragged(const platform::ui::PointerEvent& event) override;
     bool pointerUp(const platform::ui::PointerEvent& event) override;
@@ -78,6 +77,7 @@ public:
     std::optional<platform::ui::CursorShape> cursor(platform::Point point) const override;
     void frameChanged(platform::Rect frame) override { origin_ = frame.origin; }
 
+    /// Selects every text of the content, also those of rows a lazy stack had not laid out yet.
     void selectAll();
     /// The selection as plain text and HTML, exported from the selected part of the texts.
     struct Copied {
@@ -104,7 +104,7 @@ private:
     const TextLayoutCollection& collection() const { return model_->layoutCollection(); }
 
     std::shared_ptr<TextSelectionModel> model_;
-    std::vector<platform::Rect> exclusionRects_;
+    platform::ui::LayOutDeferredAction layOutDeferred_;
     platform::ui::OpenURLAction openURL_;
     platform::ShareAction share_;
     /// The content's origin in root coordinates, where the share menu is placed.

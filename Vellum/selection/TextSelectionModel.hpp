@@ -1,8 +1,8 @@
 #pragma once
 
 // The selection of one selectable text: the selected range, the laid-out texts it refers to, and
-// the coordinator through which it agrees with the other selectable texts of one document (a
-// horizontally scrolling region has its own model; selecting there clears the document's).
+// the coordinator through which it agrees with the other selectable texts of one document (the
+// texts of its horizontally scrolling regions are the document's own, in its model).
 // Main thread only.
 
 #include "Vellum/inline/TextSelectionBackground.hpp"

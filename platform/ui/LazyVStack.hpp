@@ -25,6 +25,7 @@
 #include "platform/ui/Layout.hpp"
 #include "platform/ui/View.hpp"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -66,6 +67,32 @@ public:
 private:
     std::shared_ptr<const LazyVStackLayout> layout_;
     std::vector<AnyView> children_;
+};
+
+/// Lays out at once every row that lazy stacks still estimate and brings the graph up to date, for
+/// an action that must see what every row publishes right away (a Select All of a document's
+/// text). The graph puts it in the root environment; the default does nothing.
+class LayOutDeferredAction {
+public:
+    LayOutDeferredAction() = default;
+    explicit LayOutDeferredAction(std::function<void()> handler)
+        : handler_(std::make_shared<const std::function<void()>>(std::move(handler))) {}
+    void operator()() const {
+        if (handler_) {
+            (*handler_)();
+        }
+    }
+    /// Identity: copies of one action are equal.
+    friend bool operator==(const LayOutDeferredAction& a, const LayOutDeferredAction& b) {
+        return a.handler_ == b.handler_;
+    }
+
+private:
+    std::shared_ptr<const std::function<void()>> handler_;
+};
+struct LayOutDeferredKey {
+    using Value = LayOutDeferredAction;
+    static Value defaultValue() { return {}; }
 };
 
 } // namespace platform::ui

@@ -1,6 +1,7 @@
 #include "platform/ui/ViewGraph.hpp"
 
 #include "platform/runtime/MainExecutor.hpp"
+#include "platform/ui/LazyVStack.hpp"
 #include "platform/ui/Node.hpp"
 
 #include <algorithm>
@@ -257,6 +258,16 @@ ViewGraph::ViewGraph(AnyView root, EnvironmentValues environment)
     impl_->rootView = std::move(root);
     impl_->environment = std::move(environment);
     impl_->alive = std::make_shared<Impl*>(impl_.get());
+    // Weakly: the action lives in the graph's own environment, and may be kept past the graph.
+    impl_->environment.set<LayOutDeferredKey>(
+        LayOutDeferredAction([this, alive = std::weak_ptr<Impl*>(impl_->alive)] {
+            const auto graph = alive.lock();
+            if (!graph || *graph == nullptr || (*graph)->inUpdate) {
+                return;
+            }
+            while (layOutDeferred(std::chrono::milliseconds(100))) {
+            }
+        }));
     impl_->scheduleUpdate();
 }
 
@@ -276,7 +287,9 @@ void ViewGraph::setRootView(AnyView root) {
 }
 
 void ViewGraph::setEnvironment(EnvironmentValues environment) {
+    LayOutDeferredAction layOutDeferred = impl_->environment.get<LayOutDeferredKey>();
     impl_->environment = std::move(environment);
+    impl_->environment.set<LayOutDeferredKey>(std::move(layOutDeferred));
     impl_->rootChanged = true;
     impl_->scheduleUpdate();
 }

@@ -110,8 +110,13 @@ private:
 
 class Document {
 public:
-    Document()
-        : host_(root(), ui::ProposedViewSize{560, std::nullopt}) {
+    /// `markdown` shown in a window of `visible` (all of it when none): a lazy document lays out
+    /// only the blocks in and near that part.
+    explicit Document(std::string markdown = readFile(fixtures() / "document.md"),
+                      std::optional<platform::Rect> visible = std::nullopt)
+        : markdown_(std::move(markdown))
+        , host_(root(), ui::ProposedViewSize{560, std::nullopt}) {
+        host_.setVisibleRect(visible);
         host_.runUntil([this] { return *model_ != nullptr; }, std::chrono::milliseconds(10000));
         host_.runUntilIdle(std::chrono::milliseconds(10000));
     }
@@ -152,26 +157,33 @@ public:
         host_.pointer({ui::PointerEvent::Kind::dragged, to, 1, 1, {}});
         host_.pointer({ui::PointerEvent::Kind::up, to, 1, 1, {}});
     }
-    /// The copy the interaction makes of the current selection, compared with NAME.txt/.html.
+    /// Ctrl+`key` to the text that has focus.
+    void command(const std::string& key) { host_.key(key, {}, {.control = true}); }
+    /// The copy the interaction makes of the current selection (what Ctrl+C writes).
+    TextInteractionView::Copied copied() const {
+        EXPECT_TRUE((*model_)->selectedRange().has_value());
+        return TextInteractionView(*model_).copiedSelection().value_or(
+            TextInteractionView::Copied{});
+    }
+    /// The copy compared with NAME.txt/.html.
     void expectCopy(const std::string& name) {
         ASSERT_TRUE((*model_)->selectedRange().has_value()) << name;
-        const auto copied = TextInteractionView(*model_).copiedSelection();
-        ASSERT_TRUE(copied.has_value());
-        expectFile(copied->plainText, name + ".txt");
-        expectFile(copied->html, name + ".html");
+        const auto copy = copied();
+        expectFile(copy.plainText, name + ".txt");
+        expectFile(copy.html, name + ".html");
     }
 
 private:
     ui::AnyView root() {
         const std::unordered_set<Emoji> emoji{{"smile", *platform::URL::fromString("e:smile")}};
-        return textSelection(
-            ui::AnyView(StructuredText(readFile(fixtures() / "document.md"), std::nullopt,
-                                       Parser::syntaxExtensions({emoji, true})))
-                .environment<EmojiAttachmentLoaderKey>(
-                    std::make_shared<const ProbeEmojiLoader>(model_)),
-            EnabledTextSelectability());
+        return textSelection(ui::AnyView(StructuredText(markdown_, std::nullopt,
+                                                        Parser::syntaxExtensions({emoji, true})))
+                                 .environment<EmojiAttachmentLoaderKey>(
+                                     std::make_shared<const ProbeEmojiLoader>(model_)),
+                             EnabledTextSelectability());
     }
 
+    std::string markdown_;
     std::shared_ptr<std::shared_ptr<TextSelectionModel>> model_ =
         std::make_shared<std::shared_ptr<TextSelectionModel>>();
     ui::OffscreenHost host_;
@@ -191,6 +203,44 @@ TEST(SelectionCopy, PartialSelectionsCopyAsTheExportOfTheirPartOfTheSource) {
     // A partly filled last row keeps its columns.
     document.drag(document.at("Name", 1), document.at("pears", 3));
     document.expectCopy("table");
+
+    // The code sits in a horizontally scrolling region, whose text is the document's too.
+    document.drag(document.at("main"), document.at("return a", 8));
+    document.expectCopy("code");
+
+    // Select All takes the code in too, between the blocks around it.
+    document.command("a");
+    const auto all = document.copied();
+    EXPECT_NE(all.plainText.find("pears,12\n\nint main() {\n    return a < b ? 0 : 1;\n}"),
+              std::string::npos)
+        << all.plainText;
+    EXPECT_NE(all.html.find("<pre><code class=\"language-cpp\">int main() {"), std::string::npos)
+        << all.html;
+    EXPECT_TRUE(all.plainText.ends_with("Last words.")) << all.plainText;
+}
+
+// A long document shown in a small window lays out only its first blocks; Select All then Copy
+// must still carry every block, not stop at the last one laid out.
+TEST(SelectionCopy, SelectAllOfALazyDocumentCopiesBlocksNotYetLaidOut) {
+    std::string markdown = "First words :smile: here.\n\n";
+    for (int n = 0; n < 300; ++n) {
+        markdown += "Paragraph " + std::to_string(n) +
+                    " of a long document, long enough to wrap "
+                    "over a couple of lines in a window this narrow.\n\n";
+    }
+    markdown += "The very last block.\n";
+    Document document(markdown, platform::Rect(0, 0, 560, 400));
+    ASSERT_TRUE(document.shown());
+    // Laid out lazily: the last block has not been yet.
+    ASSERT_LT(document.collection().layoutCount(), 300u);
+
+    document.drag(document.at("First"), document.at("words")); // takes focus
+    document.command("a");
+    document.command("c");
+    const std::string plain = document.copied().plainText;
+    EXPECT_TRUE(plain.ends_with("The very last block."))
+        << plain.substr(plain.size() > 80 ? plain.size() - 80 : 0);
+    EXPECT_NE(plain.find("Paragraph 299 of"), std::string::npos);
 }
 
 } // namespace
