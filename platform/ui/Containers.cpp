@@ -94,24 +94,7 @@ public:
         }
         const CGFloat spacingTotal = hSpacing_ * std::max(columns - 1, 0);
         if (p.width && std::isfinite(*p.width)) {
-            // Columns wider than their share give up the excess, narrowest columns first.
-            const CGFloat available = std::max(*p.width - spacingTotal, CGFloat(0));
-            const CGFloat ideal =
-                std::accumulate(plan.columnWidths.begin(), plan.columnWidths.end(), CGFloat(0));
-            if (ideal > available) {
-                std::vector<std::size_t> order(plan.columnWidths.size());
-                std::iota(order.begin(), order.end(), 0);
-                std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-                    return plan.columnWidths[a] < plan.columnWidths[b];
-                });
-                CGFloat remaining = available;
-                for (std::size_t k = 0; k < order.size(); ++k) {
-                    const CGFloat share = remaining / static_cast<CGFloat>(order.size() - k);
-                    CGFloat& w = plan.columnWidths[order[k]];
-                    w = std::min(w, share);
-                    remaining -= w;
-                }
-            }
+            shrinkColumns(std::max(*p.width - spacingTotal, CGFloat(0)), plan, subviews);
         }
         const CGFloat width =
             std::accumulate(plan.columnWidths.begin(), plan.columnWidths.end(), CGFloat(0)) +
@@ -129,6 +112,82 @@ public:
             vSpacing_ * std::max(rows - 1, 0);
         plan.size = {width, height};
         return plan;
+    }
+
+    /// Narrows the columns of `plan` (at their ideal widths) to fit `available`. Every column
+    /// keeps at least its minimum, the width below which a cell would have to break a word; the
+    /// widest columns give up the excess first, down to one common width. Where even the minimums
+    /// do not fit, the grid is as wide as they are and its container deals with the overflow.
+    void shrinkColumns(CGFloat available, Plan& plan, LayoutSubviews subviews) const {
+        std::vector<CGFloat>& widths = plan.columnWidths;
+        const CGFloat ideal = std::accumulate(widths.begin(), widths.end(), CGFloat(0));
+        if (ideal <= available) {
+            return;
+        }
+        const std::vector<CGFloat> ideals = widths;
+        std::vector<CGFloat> minimums(widths.size(), 0);
+        for (std::size_t i = 0; i < subviews.size(); ++i) {
+            const auto& cell = plan.cells[i];
+            if (!cell.spansRow) {
+                const auto c = static_cast<std::size_t>(cell.column);
+                minimums[c] = std::max(minimums[c], subviews[i].sizeThatFits({0.0, {}}).width);
+            }
+        }
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            minimums[c] = std::min(minimums[c], ideals[c]);
+        }
+        if (std::accumulate(minimums.begin(), minimums.end(), CGFloat(0)) >= available) {
+            widths = minimums;
+        } else {
+            // The common width `level` each column is clamped to (between its minimum and its
+            // ideal): the total grows with it, so walk its breakpoints up to the one that passes
+            // the available width and solve the linear piece before it.
+            const auto total = [&](CGFloat level) {
+                CGFloat sum = 0;
+                for (std::size_t c = 0; c < widths.size(); ++c) {
+                    sum += std::max(minimums[c], std::min(ideals[c], level));
+                }
+                return sum;
+            };
+            std::vector<CGFloat> breakpoints = minimums;
+            breakpoints.insert(breakpoints.end(), ideals.begin(), ideals.end());
+            std::ranges::sort(breakpoints);
+            CGFloat below = breakpoints.front();
+            CGFloat level = below;
+            for (const CGFloat b : breakpoints) {
+                if (total(b) >= available) {
+                    std::size_t free = 0;
+                    for (std::size_t c = 0; c < widths.size(); ++c) {
+                        free += minimums[c] <= below && ideals[c] >= b ? 1 : 0;
+                    }
+                    level = free == 0
+                                ? b
+                                : below + (available - total(below)) / static_cast<CGFloat>(free);
+                    break;
+                }
+                below = b;
+            }
+            for (std::size_t c = 0; c < widths.size(); ++c) {
+                widths[c] = std::max(minimums[c], std::min(ideals[c], level));
+            }
+        }
+        // A narrowed column is as wide as its widest cell at that width: text that wraps comes
+        // back narrower than the width it was offered, and the column must not keep the rest
+        // (a style that fills a column up to the next one would show it as a gap).
+        std::vector<CGFloat> measured(widths.size(), 0);
+        for (std::size_t i = 0; i < subviews.size(); ++i) {
+            const auto& cell = plan.cells[i];
+            if (!cell.spansRow) {
+                const auto c = static_cast<std::size_t>(cell.column);
+                measured[c] =
+                    std::max(measured[c], subviews[i].sizeThatFits({widths[c], {}}).width);
+            }
+        }
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            if (widths[c] < ideals[c]) {
+                widths[c] = std::min(measured[c], ideals[c]);
+            }
+        }
     }
 
     Size sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const override {

@@ -240,6 +240,39 @@ TEST(GridLayout, ColumnsAndRowsTakeTheirLargestCells) {
     EXPECT_EQ((*f)["11"], (Rect{34.5, 20.5, 5, 5}));
 }
 
+TEST(GridLayout, NarrowedColumnsHugTheirCellsAndKeepTheirMinimum) {
+    const std::string words = "Narrow columns wrap their text onto several lines of words";
+    Size natural;
+    layOut([&](const auto&) { return AnyView(Text(words)); }, {}, &natural);
+    const auto grid = [&](AnyView first, AnyView second) {
+        return [first, second](const auto& fr) {
+            return AnyView(
+                Grid(Alignment::topLeading(), 0.0, 0.0,
+                     {GridRow({probe(first, fr, "first"), probe(second, fr, "second")})}));
+        };
+    };
+
+    // Wrapped text comes back narrower than its share: the column ends where its text does, not
+    // where the share did.
+    Size size;
+    const CGFloat offer = std::round(natural.width * 0.6) + 10;
+    auto f = layOut(grid(AnyView(Text(words)), block(10, 10)), {offer, 400.0}, &size);
+    EXPECT_LT((*f)["first"].size.width, offer - 10 - 1);
+    EXPECT_EQ((*f)["second"].origin.x, (*f)["first"].maxX());
+    EXPECT_EQ(size.width, (*f)["first"].size.width + 10);
+
+    // A column is never narrower than what its cells can be narrowed to (here a fixed block),
+    // although an even share would have been less; the text column gives up the rest.
+    f = layOut(grid(block(60, 10), AnyView(Text(words))), {100.0, 400.0}, &size);
+    EXPECT_EQ((*f)["second"].origin.x, 60);
+    EXPECT_LE(size.width, 100);
+
+    // When even the minimums do not fit, the grid is as wide as they are, wider than offered.
+    f = layOut(grid(block(60, 10), block(50, 10)), {80.0, 400.0}, &size);
+    EXPECT_EQ((*f)["second"].origin.x, 60);
+    EXPECT_EQ(size.width, 110);
+}
+
 TEST(BadInput, NonFiniteAndNegativeValuesLayOutAsSoundSizes) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     Size size;
