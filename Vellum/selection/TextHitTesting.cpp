@@ -1,5 +1,8 @@
 #include "Vellum/selection/TextHitTesting.hpp"
 
+#include "platform/foundation/AttributeScope.hpp"
+#include "platform/foundation/PresentationIntent.hpp"
+
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -112,6 +115,28 @@ std::size_t characterCount(const TextLayoutCollection& c) {
     return count;
 }
 
+namespace {
+
+// A code block is shown without the line feed that closes its last line (it would draw as an
+// empty line), but it is part of the block: a selection through the block's end copies it, so
+// that the copy equals the export of the same part of the document.
+void restoreClosingLineFeed(platform::AttributedString& copied) {
+    using Intent = platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
+    const auto runs = copied.runs();
+    if (runs.empty() || copied.characters().ends_with("\r\n")) {
+        return;
+    }
+    const platform::AttributedString::Run last = runs[runs.size() - 1];
+    const platform::PresentationIntent* intent = last.get<Intent>();
+    if (intent == nullptr || intent->components().empty() ||
+        intent->components().front().kind() != platform::PresentationIntent::Kind::codeBlock) {
+        return;
+    }
+    copied.append("\n", last.attributes);
+}
+
+} // namespace
+
 platform::AttributedString attributedText(const TextLayoutCollection& c, const TextRange& range) {
     platform::AttributedString result;
     if (range.start == range.end) {
@@ -138,6 +163,9 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
         }
         if (const auto source = layout.sourceText({from, to})) {
             result.append(*source);
+            if (to == layout.length()) {
+                restoreClosingLineFeed(result);
+            }
         } else {
             result.append(layout.substring({from, to}), {});
         }
