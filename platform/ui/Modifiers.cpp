@@ -46,8 +46,8 @@ void ModifierNode::rebuild() {
             invalidateLayoutValues();
         }
     }
-    if (first && modifier->observesLayout() && graph != nullptr) {
-        graph->layoutObservers.push_back(token);
+    if (first && modifier->observesLayout()) {
+        observeLayoutChanges();
     }
     modifier->didUpdate(*this, first, previous_.get());
     previous_.reset();

@@ -226,6 +226,7 @@ void Node::placeAt(Rect f, ProposedViewSize p) {
         moved();
     }
     if (!(frame.size == f.size)) {
+        // The observer's own proxy changes size (its preferences' walk tells the ones above).
         invalidatePreferences();
     }
     frame = f;
@@ -248,6 +249,19 @@ void Node::placeAgain() {
 void Node::moved() {
     if (parent != nullptr) {
         parent->invalidatePaint();
+    }
+    if (observersBelow_) {
+        // Every root frame below changed; the walk goes only where observers are.
+        const auto tell = [](Node& n, const auto& self) -> void {
+            n.seesChange();
+            for (std::size_t i = 0, count = n.childCount(); i < count; ++i) {
+                Node* c = n.childAt(i);
+                if (c != nullptr && c->observersBelow_) {
+                    self(*c, self);
+                }
+            }
+        };
+        tell(*this, tell);
     }
     if (!rootPositionsBelow_) {
         return;
@@ -458,8 +472,33 @@ const PreferenceValues& Node::preferences() {
 }
 
 void Node::invalidatePreferences() {
+    // An observer last ran with valid preferences below it: a change below it that finds them
+    // valid reaches it here; one that stops at invalid ones was preceded by one that did.
+    seesChange();
     for (Node* n = this; n != nullptr && n->preferencesValid_; n = n->parent) {
         n->preferencesValid_ = false;
+        if (n->parent != nullptr) {
+            n->parent->seesChange();
+        }
+    }
+}
+
+void Node::observeLayoutChanges() {
+    if (observesLayout_ || graph == nullptr) {
+        return;
+    }
+    observesLayout_ = true;
+    observerOrder_ = graph->observersRegistered++;
+    for (Node* n = this; n != nullptr && !n->observersBelow_; n = n->parent) {
+        n->observersBelow_ = true;
+    }
+    markObserverStale();
+}
+
+void Node::markObserverStale() {
+    observerStale_ = true;
+    if (graph != nullptr) {
+        graph->staleObservers.push_back(token);
     }
 }
 

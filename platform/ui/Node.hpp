@@ -11,6 +11,7 @@
 
 #include <any>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -116,6 +117,19 @@ public:
     void placeAgain();
     /// For nodes registered as layout observers: runs after each layout pass.
     virtual void afterLayout() {}
+    /// Registers the node to run `afterLayout` after the passes in which what it can see
+    /// changed: the node itself, its preferences, its size or the position of it or of an
+    /// ancestor. A pass that changes none of these does not visit it.
+    void observeLayoutChanges();
+    std::uint64_t observerOrder() const { return observerOrder_; }
+    /// The observer is about to see what changed.
+    void observerRuns() { observerStale_ = false; }
+    /// Queues this observer for the end of the next layout pass.
+    void seesChange() {
+        if (observesLayout_ && !observerStale_) {
+            markObserverStale();
+        }
+    }
     /// The frame in the parent's coordinates.
     Rect frame;
     ProposedViewSize placedProposal;
@@ -177,6 +191,13 @@ private:
     void placeAt(Rect frame, ProposedViewSize proposal);
     /// The frame moved (its size did not): root positions below change.
     void moved();
+    void markObserverStale();
+    /// The node or one below it observes layout changes.
+    bool observersBelow_ = false;
+    bool observesLayout_ = false;
+    bool observerStale_ = false;
+    /// Observers run in the order they were registered.
+    std::uint64_t observerOrder_ = 0;
     /// Hit-tests child `index` if its bounds hold `point` (in this node's coordinates).
     void visitChild(std::size_t index, Point point, std::vector<Node*>& out);
 
@@ -494,7 +515,11 @@ struct ViewGraph::Impl {
     /// Hit-test results, reused between events.
     std::vector<detail::Node*> hits;
     std::vector<std::function<void()>> actions;
+    /// Nodes whose `afterLayout` runs after every pass.
     std::vector<std::weak_ptr<detail::NodeToken>> layoutObservers;
+    /// Nodes observing changes (`observeLayoutChanges`) that saw one since they last ran.
+    std::vector<std::weak_ptr<detail::NodeToken>> staleObservers;
+    std::uint64_t observersRegistered = 0;
     std::vector<std::weak_ptr<detail::NodeToken>> timelines;
     /// Lazy stacks, told when the visible rectangle changes.
     std::vector<std::weak_ptr<detail::NodeToken>> lazyStacks;
@@ -533,6 +558,8 @@ struct ViewGraph::Impl {
     /// a late child), or marks its parent as changed and returns null.
     detail::Node* settle(detail::Node* node);
     void settleDirtyLayouts();
+    /// Runs the observers that saw a change, in the order they were registered.
+    void runStaleObservers();
 };
 
 } // namespace platform::ui

@@ -59,6 +59,31 @@ void ViewGraph::Impl::runActions() {
     }
 }
 
+void ViewGraph::Impl::runStaleObservers() {
+    // Those that see a change while these run are queued for the next pass.
+    std::vector<detail::Node*> stale;
+    for (const auto& t : std::exchange(staleObservers, {})) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            stale.push_back(locked->node);
+        }
+    }
+    std::sort(stale.begin(), stale.end(), [](const detail::Node* a, const detail::Node* b) {
+        return a->observerOrder() < b->observerOrder();
+    });
+    std::vector<std::weak_ptr<detail::NodeToken>> tokens;
+    tokens.reserve(stale.size());
+    for (detail::Node* n : stale) {
+        tokens.push_back(n->token);
+    }
+    for (const auto& t : tokens) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            locked->node->observerRuns();
+            ++statistics.observerRuns;
+            locked->node->afterLayout();
+        }
+    }
+}
+
 void ViewGraph::Impl::layout() {
     layoutNeeded = false;
     if (!root) {
@@ -242,6 +267,7 @@ void ViewGraph::Impl::update() {
                 locked->node->afterLayout();
             }
         }
+        runStaleObservers();
         runActions();
     }
     lastPasses = passes;

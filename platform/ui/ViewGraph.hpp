@@ -116,6 +116,8 @@ public:
         std::uint64_t placements = 0;
         /// Display lists recorded (not reused).
         std::uint64_t recordings = 0;
+        /// Layout observers run because something they see changed.
+        std::uint64_t observerRuns = 0;
         /// Nodes visited by hit testing and cursor lookup.
         std::uint64_t hitTestVisits = 0;
         /// Drawing operations replayed (text, shapes, images, canvases): those outside the

@@ -291,6 +291,79 @@ TEST(Costs, AChangeDeepInATreeLaysOutOnlyWhatItsSizeReaches) {
     EXPECT_EQ(host.size().height, 10 + 200 * 20 + 199 * 2 + growth + 10);
 }
 
+namespace {
+
+struct TextsKey {
+    using Value = std::vector<std::string>;
+    static Value defaultValue() { return {}; }
+    static void reduce(Value& v, Value next) { v.insert(v.end(), next.begin(), next.end()); }
+};
+
+/// A line of text that publishes its text and observes its own frame, counting the
+/// observations.
+struct ObservedLine {
+    std::shared_ptr<Line> line;
+    std::shared_ptr<Frames> frames;
+    std::shared_ptr<int> observations;
+    int index = 0;
+    AnyView body() const {
+        const std::string text = line->text.get();
+        return AnyView(Text(text))
+            .preference<TextsKey>({text})
+            .onGeometryChange<Rect>(
+                [observations = observations](const GeometryProxy& p) {
+                    ++*observations;
+                    return p.frame(CoordinateSpace::global());
+                },
+                [frames = frames, name = "line" + std::to_string(index)](
+                    const Rect&, const Rect& r) { frames->rects[name] = r; });
+    }
+    friend bool operator==(const ObservedLine& a, const ObservedLine& b) {
+        return a.line == b.line && a.index == b.index;
+    }
+};
+
+} // namespace
+
+TEST(Costs, ObserversRunOnlyWhereTheirGeometryOrPreferencesChanged) {
+    std::vector<std::shared_ptr<Line>> lines;
+    auto frames = std::make_shared<Frames>();
+    auto observations = std::make_shared<int>(0);
+    auto texts = std::make_shared<std::vector<std::string>>();
+    std::vector<AnyView> rows;
+    for (int i = 0; i < 200; ++i) {
+        lines.push_back(std::make_shared<Line>("line " + std::to_string(i)));
+        rows.push_back(ObservedLine{lines.back(), frames, observations, i});
+    }
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 2.0, rows)
+            .onPreferenceChange<TextsKey>([texts](const TextsKey::Value& v) { *texts = v; }),
+        ProposedViewSize{400.0, std::nullopt});
+    host.runUntilIdle();
+    EXPECT_GE(*observations, 200);
+    const Rect line150 = (*frames)["line150"];
+
+    // One line's text, its size unchanged: its own observer and those above it see the change,
+    // the other lines' do not.
+    *observations = 0;
+    lines[100]->text.set("line 1oo");
+    host.runUntilIdle();
+    EXPECT_LE(*observations, 2);
+    ASSERT_EQ(texts->size(), 200U);
+    EXPECT_EQ((*texts)[100], "line 1oo");
+    EXPECT_EQ((*frames)["line150"], line150);
+
+    // A taller line moves those below it: each of them hears of its new frame.
+    *observations = 0;
+    lines[100]->text.set("line\none hundred");
+    host.runUntilIdle();
+    EXPECT_GE(*observations, 99);
+    EXPECT_LE(*observations, 102);
+    EXPECT_GT((*frames)["line150"].origin.y, line150.origin.y);
+    EXPECT_EQ((*frames)["line150"].size, line150.size);
+    EXPECT_EQ((*texts)[100], "line\none hundred");
+}
+
 TEST(Costs, ADrawReusesTheListsOfUnchangedSubtrees) {
     Document doc(200);
     OffscreenHost host(doc.view(), ProposedViewSize{400.0, std::nullopt});
