@@ -273,6 +273,9 @@ TEST_F(WindowTest, RefreshReloadsTheSectionShown) {
 TEST_F(WindowTest, StoreThatCannotBeOpenedStopsTheProgram) {
     // A folder where the store file should be cannot be opened as a store.
     std::filesystem::create_directories(dir_ / "default.store");
+    // The process has threads (the toolkit's, the task pool's) by now: a child forked without a
+    // fresh start can find one of their locks held forever and hang. Start the child afresh.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(start(), "Could not create ModelContainer: ");
 }
 
