@@ -479,23 +479,26 @@ public:
     std::vector<detail::Node*> nodes;
 };
 
+// Gives `object` (or nothing) the keys, telling the object that had them and the one that gets
+// them.
+void moveFocus(ViewGraph::Impl& g, const std::shared_ptr<InteractionObject>& object) {
+    const auto old = g.focused.lock();
+    if (old == object) {
+        return;
+    }
+    g.focused = object;
+    if (old) {
+        old->focusChanged(false);
+    }
+    if (object) {
+        object->focusChanged(true);
+    }
+}
+
 } // namespace
 
 bool ViewGraph::pointerEvent(const PointerEvent& event) {
     Impl& g = *impl_;
-    const auto setFocus = [&g](const std::shared_ptr<InteractionObject>& object) {
-        const auto old = g.focused.lock();
-        if (old == object) {
-            return;
-        }
-        g.focused = object;
-        if (old) {
-            old->focusChanged(false);
-        }
-        if (object) {
-            object->focusChanged(true);
-        }
-    };
     switch (event.kind) {
     case PointerEvent::Kind::down: {
         const Hits hits(g, event.location);
@@ -507,11 +510,11 @@ bool ViewGraph::pointerEvent(const PointerEvent& event) {
             if (m->modifier->pointer(*m, event)) {
                 g.pointerTarget = m->token;
                 const auto object = m->modifier->interactionObject();
-                setFocus(object && object->acceptsFocus() ? object : nullptr);
+                moveFocus(g, object && object->acceptsFocus() ? object : nullptr);
                 return true;
             }
         }
-        setFocus(nullptr);
+        moveFocus(g, nullptr);
         return false;
     }
     case PointerEvent::Kind::dragged:
@@ -590,26 +593,6 @@ bool ViewGraph::scrollEvent(const ScrollEvent& event) {
     }
     return false;
 }
-
-namespace {
-
-// Gives `object` (or nothing) the keys, telling the object that had them and the one that gets
-// them.
-void moveFocus(ViewGraph::Impl& g, const std::shared_ptr<InteractionObject>& object) {
-    const auto old = g.focused.lock();
-    if (old == object) {
-        return;
-    }
-    g.focused = object;
-    if (old) {
-        old->focusChanged(false);
-    }
-    if (object) {
-        object->focusChanged(true);
-    }
-}
-
-} // namespace
 
 std::vector<MenuItem> ViewGraph::contextMenu(Point location) {
     const Hits hits(*impl_, location);
