@@ -21,6 +21,7 @@
 #include "platform/graphics/ImageSource.hpp"
 #include "platform/runtime/Task.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/support/FileContents.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -40,10 +41,7 @@ namespace ui = platform::ui;
 const std::string folder = MOSS_VELLUM_DOCUMENTS;
 constexpr double pageWidth = 800;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using moss_test::readFile;
 
 // How far a picture is from its snapshot.
 struct Difference {

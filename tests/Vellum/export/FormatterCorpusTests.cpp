@@ -9,6 +9,7 @@
 #include "Vellum/export/Formatter.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "tests/Vellum/export/FormatterTestSupport.hpp"
+#include "tests/support/FileContents.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -26,12 +27,7 @@ const std::filesystem::path& fixtures() {
     return path;
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using moss_test::readFile;
 
 Parser::PatternOptions mathAndEmoji() {
     Parser::PatternOptions options;

@@ -10,6 +10,7 @@
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
+#include "tests/support/FileContents.hpp"
 
 #include <filesystem>
 #include <fstream>
@@ -28,12 +29,7 @@ const std::filesystem::path& fixtures() {
     return path;
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using moss_test::readFile;
 
 void expectFile(const std::string& actual, const std::string& name) {
     const std::string expected = readFile(fixtures() / name);

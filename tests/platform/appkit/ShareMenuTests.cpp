@@ -1,5 +1,6 @@
 #include "platform/appkit/ShareMenu.hpp"
 #include "platform/appkit/ShareMenuInternal.hpp"
+#include "tests/support/FileContents.hpp"
 #include "tests/support/MainLoopWait.hpp"
 
 #include <chrono>
@@ -19,12 +20,7 @@ namespace fs = std::filesystem;
 using platform::PasteboardType;
 using platform::ShareMenu;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in{path, std::ios::binary};
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using moss_test::readFile;
 
 // A desktop of its own: the XDG folders point into a temporary folder holding a few applications,
 // each a script that records the arguments it was started with.

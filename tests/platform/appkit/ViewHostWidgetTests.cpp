@@ -5,6 +5,7 @@
 #include "platform/appkit/ShareAction.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/support/FileContents.hpp"
 #include "tests/support/MainLoopWait.hpp"
 
 #include <cairo.h>
@@ -559,12 +560,7 @@ TEST_F(ViewHostWidgetTest, CopyFromTheContextMenuReachesAnotherProgramInBothForm
     gdk_display_close(other);
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in{path, std::ios::binary};
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using moss_test::readFile;
 
 // A desktop of its own with one application, "Notes", which records the text it is handed. The
 // toolkit reads the XDG folders once, at start-up, so this needs a process of its own (CTest runs

@@ -1,4 +1,5 @@
 #include "platform/foundation/Markdown.hpp"
+#include "tests/support/FileContents.hpp"
 
 #include <atomic>
 #include <filesystem>
@@ -22,12 +23,7 @@ using Kind = PresentationIntent::Kind;
 
 const std::filesystem::path fixtures = std::filesystem::path(MOSS_FOUNDATION_FIXTURES) / "markdown";
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
+using moss_test::readFile;
 
 MarkdownParsingOptions inlineOnly() {
     MarkdownParsingOptions options;
