@@ -128,14 +128,13 @@ void drawScreen(const ViewGraph& graph, platform::ImageSurface& surface, double 
 
 /// The document's view (its list of paragraph views) is the model's, made once; the graph is
 /// built from it, laid out and drawn for the first screen.
-void firstScreen(benchmark::State& state) {
-    const Document document(int(state.range(0)));
-    const AnyView view = document.view();
+template <typename MakeGraph>
+void measureFirstScreen(benchmark::State& state, const MakeGraph& makeOne) {
     platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
     std::uint64_t counted = 0;
     for (auto _ : state) {
         const std::uint64_t before = bench::allocationCount();
-        auto graph = makeGraphOf(view);
+        auto graph = makeOne();
         graph->update();
         drawScreen(*graph, surface);
         benchmark::DoNotOptimize(graph->size());
@@ -146,26 +145,19 @@ void firstScreen(benchmark::State& state) {
     }
     state.counters["allocs"] = benchmark::Counter(double(counted) / double(state.iterations()));
 }
+
+void firstScreen(benchmark::State& state) {
+    const Document document(int(state.range(0)));
+    const AnyView view = document.view();
+    measureFirstScreen(state, [&view] { return makeGraphOf(view); });
+}
 BENCHMARK(firstScreen)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
 
 /// The same with the document's view made anew each time (a list of paragraph views, each
 /// allocated).
 void firstScreenWithItsView(benchmark::State& state) {
     const Document document(int(state.range(0)));
-    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
-    std::uint64_t counted = 0;
-    for (auto _ : state) {
-        const std::uint64_t before = bench::allocationCount();
-        auto graph = makeGraph(document);
-        graph->update();
-        drawScreen(*graph, surface);
-        benchmark::DoNotOptimize(graph->size());
-        counted += bench::allocationCount() - before;
-        state.PauseTiming();
-        graph.reset();
-        state.ResumeTiming();
-    }
-    state.counters["allocs"] = benchmark::Counter(double(counted) / double(state.iterations()));
+    measureFirstScreen(state, [&document] { return makeGraph(document); });
 }
 BENCHMARK(firstScreenWithItsView)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
 
