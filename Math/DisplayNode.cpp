@@ -4,6 +4,8 @@
 #include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <span>
 
 namespace Math {
 
@@ -158,13 +160,79 @@ AttributedLine AttributedLine::slice(std::size_t begin, std::size_t utf16Begin,
 
 // MARK: DisplayTextRun
 
+namespace {
+
+// Puts the kerns into the run as GlyphFont::shape does (after the last glyph of the cluster each
+// names, later glyphs moving along), in one pass: kerns come ordered, one per character at most.
+void addKerns(platform::ShapedRun& run, std::span<const platform::ExtraSpace> kerns) {
+    const bool ordered =
+        std::adjacent_find(kerns.begin(), kerns.end(), [](const auto& a, const auto& b) {
+            return a.utf16Offset >= b.utf16Offset;
+        }) == kerns.end();
+    if (!ordered) {
+        platform::GlyphFont::addExtraSpace(run, kerns);
+        return;
+    }
+    std::vector<double> after(run.glyphs.size(), 0);
+    if (!kerns.empty()) {
+        std::vector<std::size_t> lastGlyph(kerns.size(), run.glyphs.size());
+        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+            const auto found = std::lower_bound(
+                kerns.begin(), kerns.end(), run.glyphs[i].cluster,
+                [](const auto& kern, std::size_t offset) { return kern.utf16Offset < offset; });
+            if (found != kerns.end() && found->utf16Offset == run.glyphs[i].cluster) {
+                lastGlyph[static_cast<std::size_t>(found - kerns.begin())] = i;
+            }
+        }
+        for (std::size_t k = 0; k < kerns.size(); ++k) {
+            if (lastGlyph[k] < run.glyphs.size() && std::isfinite(kerns[k].points)) {
+                after[lastGlyph[k]] += kerns[k].points;
+            }
+        }
+    }
+    double shift = 0;
+    for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+        run.glyphs[i].position.x += shift;
+        run.glyphs[i].advance += after[i];
+        shift += after[i];
+    }
+    run.width = 0;
+    for (const auto& glyph : run.glyphs) {
+        run.width += glyph.advance;
+    }
+}
+
+} // namespace
+
 DisplayTextRun::DisplayTextRun(AttributedLine line, Font font_,
                                const platform::GlyphFont& glyphFont,
                                std::vector<std::shared_ptr<Atom>> atoms_)
+    : DisplayTextRun(std::move(line), std::move(font_), glyphFont, std::move(atoms_), {}) {}
+
+DisplayTextRun::DisplayTextRun(AttributedLine line, Font font_,
+                               const platform::GlyphFont& glyphFont,
+                               std::vector<std::shared_ptr<Atom>> atoms_,
+                               platform::ShapedRun unkerned)
     : attributedString(std::move(line))
     , font(std::move(font_))
     , atoms(std::move(atoms_))
-    , shaped(glyphFont.shape(attributedString.text(), attributedString.kerns())) {
+    , shaped(std::move(unkerned)) {
+    if (shaped.glyphs.empty() && !attributedString.empty()) {
+        shaped = glyphFont.reshapeEnd({}, {}, attributedString.text());
+    }
+    addKerns(shaped, attributedString.kerns());
+    // The ink as GlyphFont::shape finds it.
+    shaped.glyphPathBounds = platform::Rect::null();
+    for (const auto& glyph : shaped.glyphs) {
+        const platform::Rect box = glyphFont.boundingRect(glyph.glyph);
+        if (box.size.width != 0 && box.size.height != 0) {
+            shaped.glyphPathBounds =
+                shaped.glyphPathBounds.unionWith(box.offsetBy(glyph.position.x, glyph.position.y));
+        }
+    }
+    if (shaped.glyphPathBounds.isNull()) {
+        shaped.glyphPathBounds = platform::Rect::zero();
+    }
     width_ = shaped.width;
     if (!shaped.glyphs.empty()) {
         ascent_ = std::max(0.0, shaped.glyphPathBounds.maxY());

@@ -140,6 +140,10 @@ class DisplayTextRun final : public DisplayNode {
 public:
     DisplayTextRun(AttributedLine line, Font font, const platform::GlyphFont& glyphFont,
                    std::vector<std::shared_ptr<Atom>> atoms);
+    // The same from the line's glyphs as GlyphFont::reshapeEnd gives them (no kerns, no ink): a
+    // line measured to be broken is not shaped again to be shown.
+    DisplayTextRun(AttributedLine line, Font font, const platform::GlyphFont& glyphFont,
+                   std::vector<std::shared_ptr<Atom>> atoms, platform::ShapedRun unkerned);
 
     AttributedLine attributedString;
     Font font;

@@ -1,6 +1,7 @@
 #include "Math/Typesetter.hpp"
 
 #include "Math/HexColor.hpp"
+#include "Math/TextCharacters.hpp"
 #include "Math/TypesetterAlphabets.hpp"
 #include "Math/TypesetterSpacing.hpp"
 #include "platform/foundation/Unicode.hpp"
@@ -255,6 +256,26 @@ CGFloat kernedWidth(const platform::ShapedRun& run, std::span<const platform::Ex
         platform::GlyphFont::addExtraSpace(kerned, kerns);
         return kerned.width;
     }
+    const bool inOrder =
+        std::adjacent_find(run.glyphs.begin(), run.glyphs.end(), [](const auto& a, const auto& b) {
+            return a.cluster > b.cluster;
+        }) == run.glyphs.end();
+    if (ordered && inOrder) {
+        // Glyphs and kerns walked side by side; a cluster's glyphs stand together.
+        CGFloat width = 0;
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
+            const std::size_t cluster = run.glyphs[i].cluster;
+            while (k < kerns.size() && kerns[k].utf16Offset < cluster) {
+                ++k;
+            }
+            const bool last = i + 1 == run.glyphs.size() || run.glyphs[i + 1].cluster != cluster;
+            const bool kerned = last && k < kerns.size() && kerns[k].utf16Offset == cluster &&
+                                std::isfinite(kerns[k].points);
+            width += kerned ? run.glyphs[i].advance + kerns[k].points : run.glyphs[i].advance;
+        }
+        return width;
+    }
     const auto kernAt = [&kerns](std::size_t cluster) -> const platform::ExtraSpace* {
         const auto found =
             std::lower_bound(kerns.begin(), kerns.end(), cluster,
@@ -290,8 +311,9 @@ CGFloat Typesetter::lineWidth(const AttributedLine& line) {
     // The pending line is measured once after an atom is added (does it need wrapping?) and
     // again, unchanged, before the next one (would the next one fit?): shaping is most of the
     // cost of breaking lines, and comparing the text is far cheaper than shaping it again. A
-    // line that grew at its end keeps the glyphs of its start and shapes only the end again, so
-    // a line built atom by atom is not shaped whole for each atom.
+    // line that is the start of the text shaped last reads its glyphs from there; one that grew
+    // past it keeps the glyphs of its start and shapes only the end again, so a line built atom
+    // by atom is not shaped whole for each atom.
     const PlatformFont& font = styleFont();
     const auto sameKerns = [&line, this] {
         const auto& kerns = line.kerns();
@@ -302,9 +324,10 @@ CGFloat Typesetter::lineWidth(const AttributedLine& line) {
     };
     const bool sameFont = measuredFont_ == font.font();
     if (!sameFont || line.text() != measuredText_) {
-        measuredRun_ = sameFont
-                           ? font.glyphFont().reshapeEnd(measuredRun_, measuredText_, line.text())
-                           : font.glyphFont().reshapeEnd({}, {}, line.text());
+        if (!shapedPrefix(line, measuredRun_)) {
+            shapeText(line.text());
+            measuredRun_ = shapedRun_;
+        }
         measuredFont_ = font.font();
         measuredText_ = line.text();
         measuredKerns_.clear();
@@ -317,6 +340,143 @@ CGFloat Typesetter::lineWidth(const AttributedLine& line) {
     return measuredWidth_;
 }
 
+namespace {
+
+// Whether the character's script is Common or Inherited, which HarfBuzz passes over when it
+// guesses a text's script: most of what formulas are made of (math letters and digits,
+// operators, arrows, punctuation, combining accents). Any other character may decide the guess.
+bool scriptNeutral(char32_t c) {
+    if (c < 0x80) {
+        return !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+    }
+    if (c <= 0xBF) {
+        return c >= 0xA0 && c != 0xAA && c != 0xBA;
+    }
+    // Letterlike symbols fill the gaps of the math alphabets (ℎ, ℝ, ℒ); a few are letters.
+    if (c >= 0x2100 && c <= 0x214F) {
+        return c != 0x2126 && c != 0x212A && c != 0x212B && c != 0x2132 && c != 0x214E;
+    }
+    return c == 0xD7 || c == 0xF7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x2000 && c <= 0x206F) ||
+           (c >= 0x20A0 && c <= 0x20FF) || (c >= 0x2190 && c <= 0x27FF) ||
+           (c >= 0x2900 && c <= 0x2BFF) || (c >= 0x1D400 && c <= 0x1D7FF);
+}
+
+bool surelyLatin(char32_t c) {
+    return (c < 0x80 && !scriptNeutral(c)) || c == 0xAA || c == 0xBA ||
+           (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
+}
+
+bool textAtom(AtomType type) {
+    switch (type) {
+    case AtomType::ordinary:
+    case AtomType::binaryOperator:
+    case AtomType::relation:
+    case AtomType::open:
+    case AtomType::close:
+    case AtomType::punctuation:
+    case AtomType::placeholder:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void Typesetter::shapeText(const std::string& text) {
+    const PlatformFont& font = styleFont();
+    shapedRun_ = shapedFont_ == font.font()
+                     ? font.glyphFont().reshapeEnd(shapedRun_, shapedText_, text)
+                     : font.glyphFont().reshapeEnd({}, {}, text);
+    shapedFont_ = font.font();
+    shapedText_ = text;
+    shapedInOrder_ = std::adjacent_find(shapedRun_.glyphs.begin(), shapedRun_.glyphs.end(),
+                                        [](const auto& a, const auto& b) {
+                                            return a.cluster > b.cluster;
+                                        }) == shapedRun_.glyphs.end();
+    shapedScriptAt_ = std::string::npos;
+    shapedScriptLatin_ = false;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = at;
+        const char32_t scalar = decodeScalar(text, at);
+        if (!scriptNeutral(scalar)) {
+            shapedScriptAt_ = start;
+            shapedScriptLatin_ = surelyLatin(scalar);
+            break;
+        }
+    }
+}
+
+bool Typesetter::shapedPrefix(const AttributedLine& line, platform::ShapedRun& run) {
+    const std::string& text = line.text();
+    if (shapedFont_ != styleFont().font() || text.size() > shapedText_.size() ||
+        std::string_view(shapedText_).substr(0, text.size()) != text) {
+        return false;
+    }
+    std::size_t count = shapedRun_.glyphs.size();
+    if (text.size() < shapedText_.size()) {
+        const bool sameScript = shapedScriptAt_ == std::string::npos ||
+                                (shapedScriptAt_ < text.size() && shapedScriptLatin_);
+        if (!shapedInOrder_ || !sameScript) {
+            return false;
+        }
+        // HarfBuzz promises that a text cut before a glyph not marked unsafe to break shapes,
+        // in its two parts, as the whole shapes there.
+        const std::size_t cut = line.utf16Length();
+        const auto after = std::lower_bound(
+            shapedRun_.glyphs.begin(), shapedRun_.glyphs.end(), cut,
+            [](const auto& glyph, std::size_t offset) { return glyph.cluster < offset; });
+        if (after == shapedRun_.glyphs.begin() || after == shapedRun_.glyphs.end() ||
+            after->cluster != cut || after->unsafeToBreak) {
+            return false;
+        }
+        count = static_cast<std::size_t>(after - shapedRun_.glyphs.begin());
+    }
+    run.glyphs.assign(shapedRun_.glyphs.begin(),
+                      shapedRun_.glyphs.begin() + static_cast<std::ptrdiff_t>(count));
+    run.width = 0;
+    for (const auto& glyph : run.glyphs) {
+        run.width += glyph.advance;
+    }
+    run.glyphPathBounds = {};
+    return true;
+}
+
+void Typesetter::shapeAhead(std::string_view line, std::span<const std::shared_ptr<Atom>> following,
+                            CGFloat room) {
+    // A long run is measured a window at a time instead.
+    constexpr std::size_t longestLine = 1024;
+    if (line.empty() || line.size() > longestLine) {
+        return;
+    }
+    const PlatformFont& font = styleFont();
+    if (shapedFont_ == font.font() && shapedText_.size() > line.size() &&
+        shapedText_.starts_with(line)) {
+        return;
+    }
+    std::string ahead(line);
+    CGFloat added = 0;
+    for (const auto& atom : following) {
+        if (!atom || !textAtom(atom->type) || added > room || ahead.size() > 2 * longestLine) {
+            break;
+        }
+        ahead += atom->nucleus;
+        added += nucleusWidth(atom->nucleus);
+        if (hasScripts(*atom)) {
+            break;
+        }
+    }
+    if (ahead.size() > line.size()) {
+        shapeText(ahead);
+    }
+}
+
+void Typesetter::shapeAheadOfCurrentLine(std::span<const std::shared_ptr<Atom>> following) {
+    // Far enough for the line to end in it as a rule; a line that runs on is shaped further then.
+    const CGFloat size = styleFont().font().size;
+    shapeAhead(currentLine.text(), following, std::max(4 * size, maxWidth / 4));
+}
+
 // MARK: Main loop
 
 void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms) {
@@ -326,6 +486,7 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
             continue;
         }
         Atom& atom = *atoms[i];
+        following_ = atoms.subspan(i);
         const auto lookAhead = atoms.subspan(i + 1, std::min<std::size_t>(3, atoms.size() - i - 1));
         switch (atom.type) {
         case AtomType::number:
@@ -453,6 +614,7 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
         }
     }
 
+    following_ = {};
     if (!currentLine.empty()) {
         flushCurrentLine();
     }
@@ -516,6 +678,8 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
             estimatedLineWidth_ = grown;
             ++atomsSinceMeasured_;
         } else {
+            shapeAheadOfCurrentLine(
+                following_.subspan(std::min<std::size_t>(1, following_.size())));
             wrapCurrentText();
             estimatedLineWidth_ = lineWidth(currentLine);
             atomsSinceMeasured_ = 0;
@@ -677,8 +841,18 @@ std::shared_ptr<DisplayNode> Typesetter::buildNodePlacedByBuilder(Atom& atom) {
 
 std::shared_ptr<DisplayTextRun> Typesetter::flushCurrentLine() {
     auto& fontNow = styleFont();
+    // A line just measured, or the start of the text shaped ahead, has its glyphs already.
+    platform::ShapedRun unkerned;
+    if (measuredFont_ == fontNow.font() && measuredText_ == currentLine.text()) {
+        unkerned = std::move(measuredRun_);
+        measuredFont_.reset();
+        measuredText_.clear();
+    } else if (!shapedPrefix(currentLine, unkerned) && shapedFont_ == fontNow.font()) {
+        unkerned = fontNow.glyphFont().reshapeEnd(shapedRun_, shapedText_, currentLine.text());
+    }
     auto run = std::make_shared<DisplayTextRun>(std::move(currentLine), fontNow.font(),
-                                                fontNow.glyphFont(), std::move(currentAtoms));
+                                                fontNow.glyphFont(), std::move(currentAtoms),
+                                                std::move(unkerned));
     run->setPosition(currentPosition);
     run->range = currentLineIndexRange;
     displayAtoms.push_back(run);

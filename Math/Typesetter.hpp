@@ -197,9 +197,34 @@ private:
     std::shared_ptr<DisplayNode> buildNodePlacedByBuilder(Atom& atom);
     // Shapes `line` in the style font.
     CGFloat lineWidth(const AttributedLine& line);
+    // The glyphs of `line` without its kerns, when it is the start of the text shaped last and
+    // shaping it alone gives the glyphs it has there.
+    bool shapedPrefix(const AttributedLine& line, platform::ShapedRun& run);
+    // Shapes `text` in the style font, reusing what it shares with the text shaped before.
+    void shapeText(const std::string& text);
+    // Shapes `line`, the pending text, together with the text atoms that may follow it, from
+    // `following` on, until they are `room` points wide by their own widths: the widths of the
+    // line as it grows, and of where it is cut, are then read from one shaping.
+    void shapeAhead(std::string_view line, std::span<const std::shared_ptr<Atom>> following,
+                    CGFloat room);
+    // The same for the pending line, a little past its end.
+    void shapeAheadOfCurrentLine(std::span<const std::shared_ptr<Atom>> following);
     void startNewLine();
 
     std::shared_ptr<const PlatformFont> styleFont_;
+    // The atoms from the one the main loop is at to the end.
+    std::span<const std::shared_ptr<Atom>> following_;
+    // The text shaped last (a line, or a line and what was to follow it), in which font, and
+    // its glyphs without kerns. A start of it is shaped alone as it is shaped there when the
+    // glyph after the start is safe to break at and the start guesses the same script: the
+    // first character of the text whose script may count (shapedScriptAt_, npos if none) is
+    // then in the start and is Latin (shapedScriptLatin_), or there is none.
+    std::optional<Font> shapedFont_;
+    std::string shapedText_;
+    platform::ShapedRun shapedRun_;
+    bool shapedInOrder_ = false;
+    std::size_t shapedScriptAt_ = std::string::npos;
+    bool shapedScriptLatin_ = false;
     // The text lineWidth measured last, in which font, and its width.
     std::optional<Font> measuredFont_;
     std::string measuredText_;

@@ -8,6 +8,7 @@
 #include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Math {
 
@@ -122,6 +123,7 @@ bool Typesetter::checkInteratomLineBreak(const Atom& atom, const Atom* previous,
             return false;
         }
     }
+    shapeAheadOfCurrentLine(following_);
     CGFloat projected =
         currentLineWidth() + currentPosition.x + atomWidthForBreaking(atom, previous);
     if (projected <= maxWidth) {
@@ -225,8 +227,21 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
     const auto& glyphFont = styleFont().glyphFont();
     const std::string_view text = std::string_view(line.text()).substr(begin);
     // Only the start of a long text is measured: a line holds a few dozen characters, and shaping
-    // all of a long run for every line it is cut into would cost its length squared.
-    for (std::size_t bytes = 256;; bytes *= 2) {
+    // all of a long run for every line it is cut into would cost its length squared. The first
+    // window holds a little more than the line would if its characters were half an em wide;
+    // a window that fits is doubled.
+    const CGFloat size = styleFont().font().size;
+    const double perLine = size > 0 ? std::ceil(available / (size / 2)) : 0;
+    std::size_t firstWindow = text.size();
+    if (perLine < static_cast<double>(text.size())) {
+        std::size_t at = 0;
+        for (std::size_t characters = 0;
+             at < text.size() && characters < static_cast<std::size_t>(perLine) + 8; ++characters) {
+            decodeScalar(text, at);
+        }
+        firstWindow = std::max<std::size_t>(at, 64);
+    }
+    for (std::size_t bytes = firstWindow;; bytes *= 2) {
         const bool whole = bytes >= text.size();
         std::size_t end = text.size();
         std::size_t settled = text.size();
@@ -261,7 +276,6 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
 }
 
 void Typesetter::wrapCurrentText() {
-    const auto& glyphFont = styleFont().glyphFont();
     // The lines are cut from the front of the pending text, which stays where it is: `begin` is
     // where the part still pending starts. Copying the rest after every cut would cost a long
     // run its length for each line it makes.
@@ -287,14 +301,11 @@ void Typesetter::wrapCurrentText() {
             break;
         }
         AttributedLine head = text.slice(begin, utf16Begin, begin + *first);
-        std::size_t cut = *first;
+        const std::size_t cut = *first;
+        // Breaks are found by the widths without kerns, so a head wider than the line only by
+        // its kerns stays whole: asked again over the head alone, the shaper would suggest all
+        // of it. Its atoms are not told apart from those after the cut.
         if (lineWidth(head) > available) {
-            const auto second = suggestBreak(head.text(), glyphFont, available, &measuredRun_);
-            if (!second || (*second == 0 && atLineStart)) {
-                break;
-            }
-            head = text.slice(begin, utf16Begin, begin + *second);
-            cut = *second;
             currentAtoms.clear();
         }
         // The moved text keeps its kerns and colours.
@@ -305,6 +316,10 @@ void Typesetter::wrapCurrentText() {
         startNewLine();
         begin += cut;
         utf16Begin += cutUtf16;
+        // What is left starts the next line: it is shaped with what should follow it there.
+        shapeAhead(std::string_view(text.text()).substr(begin),
+                   following_.subspan(std::min<std::size_t>(1, following_.size())),
+                   maxWidth + 2 * styleFont().font().size);
         currentAtoms.clear();
         currentLineIndexRange = {notFound, notFound};
     }
