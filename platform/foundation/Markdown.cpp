@@ -502,6 +502,12 @@ public:
     // not both stand whole at once: a long table or list takes many times its source in nodes.
     // The tree cannot be built from twice then.
     void releaseNodesAsBuilt() { releaseNodes_ = true; }
+    // Numbers block identities on from `identities` (a part of a document parsed alone takes the
+    // identities the whole would give it) and records every top-level block as it is entered.
+    void recordTopLevelBlocks(int identities, std::vector<MarkdownTopLevelBlock>& blocks) {
+        identity_ = identities;
+        topLevel_ = &blocks;
+    }
 
     AttributedString build(cmark_node* document, std::size_t sourceLength) {
         if (line_ != nullptr) {
@@ -518,6 +524,9 @@ public:
              event = cmark_iter_next(iter.get())) {
             cmark_node* const node = cmark_iter_get_node(iter.get());
             if (event == CMARK_EVENT_ENTER) {
+                if (topLevel_ != nullptr && cmark_node_parent(node) == document) {
+                    recordTopLevel(node);
+                }
                 enter(node);
             } else if (event == CMARK_EVENT_EXIT) {
                 exit(node);
@@ -537,11 +546,37 @@ public:
                 cmark_node_free(done);
             }
         }
+        if (topLevel_ != nullptr && !topLevel_->empty()) {
+            topLevel_->back().identities = identity_ - topLevel_->back().identities;
+        }
         return std::move(result_);
     }
 
 private:
     using IntentValue = TypedAttributeValue<PresentationIntent>;
+
+    // Until the next top-level block is entered, a record's identities hold the count before it.
+    void recordTopLevel(cmark_node* node) {
+        if (!topLevel_->empty()) {
+            topLevel_->back().identities = identity_ - topLevel_->back().identities;
+        }
+        MarkdownTopLevelBlock block;
+        block.line = std::max(cmark_node_get_start_line(node), 1) - 1;
+        block.identities = identity_;
+        const cmark_node_type type = cmark_node_get_type(node);
+        int fenceLength = 0;
+        int fenceOffset = 0;
+        char fenceCharacter = 0;
+        // After a blank line, a list can still take an indented line or a new item, and indented
+        // code a further indented line; every other block is closed by then.
+        block.continuesPastBlankLine =
+            type == CMARK_NODE_LIST ||
+            (type == CMARK_NODE_CODE_BLOCK &&
+             cmark_node_get_fenced(node, &fenceLength, &fenceOffset, &fenceCharacter) == 0);
+        block.table = extensionNode(node) == ExtensionNode::table;
+        topLevel_->push_back(block);
+    }
+
     using URLValue = TypedAttributeValue<URL>;
 
     struct BlockFrame {
@@ -930,6 +965,7 @@ private:
         inlineIntentValues_;
     std::vector<std::pair<cmark_node_type, ExtensionNode>> extensionTypes_;
     int identity_ = 0;
+    std::vector<MarkdownTopLevelBlock>* topLevel_ = nullptr;
 };
 
 // Most markdown is ASCII: eight bytes at a time until a byte with its high bit set, then the
@@ -1101,6 +1137,42 @@ AttributedString parseMarkdown(std::string_view markdown, const MarkdownParsingO
     Builder builder(baseURL, true);
     builder.releaseNodesAsBuilt();
     return builder.build(document.get(), source.size());
+}
+
+std::optional<MarkdownBlocksParse> parseMarkdownBlocks(std::string_view markdown,
+                                                       const MarkdownParsingOptions& options,
+                                                       const std::optional<URL>& baseURL,
+                                                       std::span<const Regex> verbatim,
+                                                       int identitiesBefore, bool closedEnd) {
+    if (options.interpretedSyntax != MarkdownParsingOptions::InterpretedSyntax::full ||
+        (closedEnd && !markdown.empty() && !markdown.ends_with('\n'))) {
+        return std::nullopt;
+    }
+    std::string source = checkedSource(markdown, options);
+    int sentinelLine = 0;
+    if (closedEnd) {
+        // A line that opens a paragraph of its own only where nothing is left open: an unclosed
+        // fence, HTML block or table row would take it in.
+        sentinelLine = static_cast<int>(std::count(source.begin(), source.end(), '\n')) + 1;
+        source += "x";
+    }
+    VerbatimParse verbatimParse{verbatim, {}, {}};
+    const auto document = parseTree(source, true, verbatim.empty() ? nullptr : &verbatimParse);
+    if (closedEnd) {
+        cmark_node* const last = cmark_node_last_child(document.get());
+        if (last == nullptr || cmark_node_get_type(last) != CMARK_NODE_PARAGRAPH ||
+            cmark_node_get_start_line(last) != sentinelLine) {
+            return std::nullopt;
+        }
+        cmark_node_unlink(last);
+        cmark_node_free(last);
+    }
+    MarkdownBlocksParse parse;
+    Builder builder(baseURL, true);
+    builder.releaseNodesAsBuilt();
+    builder.recordTopLevelBlocks(identitiesBefore, parse.blocks);
+    parse.text = builder.build(document.get(), source.size());
+    return parse;
 }
 
 } // namespace platform

@@ -41,6 +41,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -90,6 +91,33 @@ inline constexpr std::size_t maximumMarkdownLength = 16 * 1024 * 1024;
 // Parses and drops the syntax tree without building any text: the cost of the underlying parser
 // alone, which benchmarks compare the whole parse against.
 void parseMarkdownSyntaxOnly(std::string_view markdown, const MarkdownParsingOptions& options = {});
+
+// A top-level block of a full-syntax parse, for parsing a changed document again only where it
+// changed (see IncrementalMarkdown.hpp).
+struct MarkdownTopLevelBlock {
+    // The line the block starts on, counted from 0.
+    int line = 0;
+    // How many block identities the block and all blocks inside it take.
+    int identities = 0;
+    // Whether a line after a blank line could still belong to it (lists, indented code).
+    bool continuesPastBlankLine = false;
+    // Tables may take their header row from the last line of a paragraph before them.
+    bool table = false;
+};
+
+struct MarkdownBlocksParse {
+    AttributedString text;
+    std::vector<MarkdownTopLevelBlock> blocks;
+};
+
+// parseMarkdown with full syntax, recording the top-level blocks, with identities numbered on from
+// `identitiesBefore` (0 gives a whole document's numbering). With `closedEnd`, the text must end
+// with a line break and nothing may be left open at its end that a further line could join, save
+// what continuesPastBlankLine tells: nullopt otherwise. Throws as parseMarkdown does.
+[[nodiscard]] std::optional<MarkdownBlocksParse>
+parseMarkdownBlocks(std::string_view markdown, const MarkdownParsingOptions& options,
+                    const std::optional<URL>& baseURL, std::span<const Regex> verbatim,
+                    int identitiesBefore, bool closedEnd);
 
 // `reference` resolved against `base` (RFC 3986, section 5.2), dot segments removed; the
 // reference itself when it has a scheme. Exposed for tests.
