@@ -6,9 +6,17 @@
 namespace platform {
 namespace {
 
-/// Enough for the vocabulary of several long documents; past it the cache starts over rather
-/// than growing without bound.
-constexpr std::size_t kMaxShapes = 60000;
+/// What one kept shape costs: the key, the hash node, the shape with its shared count and its
+/// glyph arrays (as allocated, which Pango grows in steps).
+std::size_t entryBytes(const std::string& key, const SegmentShaper::Shape& shape) {
+    constexpr std::size_t node = 4 * sizeof(void*) + sizeof(std::string);
+    constexpr std::size_t shared = sizeof(SegmentShaper::Shape) + 2 * sizeof(long);
+    const PangoGlyphString* g = shape.glyphs;
+    const std::size_t glyphs =
+        sizeof(PangoGlyphString) + static_cast<std::size_t>(g != nullptr ? g->space : 0) *
+                                       (sizeof(PangoGlyphInfo) + sizeof(int));
+    return node + (key.size() > 15 ? key.size() + 1 : 0) + shared + glyphs;
+}
 
 } // namespace
 
@@ -35,7 +43,8 @@ SegmentShaper::SegmentShaper() {
 }
 
 SegmentShaper::~SegmentShaper() {
-    shapes_.clear();
+    recent_.clear();
+    older_.clear();
     for (auto& [description, loaded] : fonts_) {
         if (loaded->font != nullptr) {
             g_object_unref(loaded->font);
@@ -89,7 +98,8 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
                                                                  std::string_view context,
                                                                  std::size_t offset,
                                                                  std::size_t length, bool alone) {
-    std::string key(sizeof(PangoFont*) + 2 * sizeof(std::uint32_t) + 1, '\0');
+    std::string& key = key_;
+    key.assign(sizeof(PangoFont*) + 2 * sizeof(std::uint32_t) + 1, '\0');
     const PangoFont* address = font.font;
     const auto at = static_cast<std::uint32_t>(offset);
     const auto count = static_cast<std::uint32_t>(length);
@@ -99,8 +109,17 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
     std::memcpy(k + sizeof address + sizeof at, &count, sizeof count);
     k[sizeof address + sizeof at + sizeof count] = alone ? '1' : '0';
     key.append(context);
-    if (const auto it = shapes_.find(key); it != shapes_.end()) {
-        return it->second;
+    if (const auto it = recent_.find(std::string_view(key)); it != recent_.end()) {
+        return it->second.shape;
+    }
+    if (const auto it = older_.find(std::string_view(key)); it != older_.end()) {
+        auto node = older_.extract(it);
+        olderBytes_ -= node.mapped().bytes;
+        std::shared_ptr<const Shape> found = node.mapped().shape;
+        recentBytes_ += node.mapped().bytes;
+        recent_.insert(std::move(node));
+        rotateIfFull();
+        return found;
     }
     auto shape = std::make_shared<Shape>();
     shape->glyphs = pango_glyph_string_new();
@@ -142,11 +161,20 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
             shape->covered = false;
         }
     }
-    if (shapes_.size() >= kMaxShapes) {
-        shapes_.clear();
-    }
-    shapes_.emplace(std::move(key), shape);
+    const std::size_t bytes = entryBytes(key, *shape);
+    recent_.emplace(key, Entry{shape, bytes});
+    recentBytes_ += bytes;
+    rotateIfFull();
     return shape;
+}
+
+void SegmentShaper::rotateIfFull() {
+    if (recentBytes_ > kCacheBudget / 2) {
+        older_ = std::move(recent_);
+        olderBytes_ = recentBytes_;
+        recent_ = Shapes();
+        recentBytes_ = 0;
+    }
 }
 
 } // namespace platform

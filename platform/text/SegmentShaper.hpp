@@ -2,11 +2,14 @@
 
 // Shaping of short text segments (a word and the spaces after it) through the same Pango font and
 // shaper a full paragraph layout uses, with the results kept per thread: a document repeats the
-// same few thousand words, and shaping is most of the cost of laying it out. Internal to
+// same few thousand words, and shaping is most of the cost of laying it out. Each thread has its
+// own shaper (Pango font maps and fonts are per thread), so nothing here is shared or locked; the
+// shapes a thread keeps are bounded in bytes, the least recently used going first. Internal to
 // platform/text.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <pango/pangocairo.h>
 #include <string>
@@ -55,6 +58,12 @@ public:
     std::shared_ptr<const Shape> shapeAlone(const LoadedFont& font, std::string_view context,
                                             std::size_t offset, std::size_t length);
 
+    /// What the kept shapes take, keys and bookkeeping included; at most `kCacheBudget` and one
+    /// shape more.
+    std::size_t cachedBytes() const { return recentBytes_ + olderBytes_; }
+    /// Enough for the vocabulary of several long documents, small beside the layouts themselves.
+    static constexpr std::size_t kCacheBudget = std::size_t(8) << 20;
+
     SegmentShaper(const SegmentShaper&) = delete;
     SegmentShaper& operator=(const SegmentShaper&) = delete;
     ~SegmentShaper();
@@ -63,6 +72,8 @@ private:
     SegmentShaper();
     std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
                                        std::size_t offset, std::size_t length, bool alone);
+    /// Moves a full recent generation to the older one, dropping the oldest shapes.
+    void rotateIfFull();
 
     struct DescriptionHash {
         std::size_t operator()(const PangoFontDescription* d) const {
@@ -75,12 +86,33 @@ private:
         }
     };
 
+    /// Looked up by a view of the key, so that a hit allocates nothing.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const {
+            return std::hash<std::string_view>{}(key);
+        }
+    };
+    struct Entry {
+        std::shared_ptr<const Shape> shape;
+        std::size_t bytes = 0;
+    };
+    /// Keyed by the font's address, the segment's place in its context and the context's bytes.
+    using Shapes = std::unordered_map<std::string, Entry, KeyHash, std::equal_to<>>;
+
     PangoContext* context_ = nullptr;
     std::unordered_map<PangoFontDescription*, std::unique_ptr<LoadedFont>, DescriptionHash,
                        DescriptionEqual>
         fonts_;
-    /// Keyed by the font's address, the segment's place in its context and the context's bytes.
-    std::unordered_map<std::string, std::shared_ptr<const Shape>> shapes_;
+    /// Two generations, an approximate least-recently-used order at no cost per hit: shapes are
+    /// added to `recent_`; when it fills half the budget it becomes `older_` and the previous
+    /// older generation is dropped. A shape found in `older_` moves back to `recent_`.
+    Shapes recent_;
+    Shapes older_;
+    std::size_t recentBytes_ = 0;
+    std::size_t olderBytes_ = 0;
+    /// The key being looked up, kept to reuse its buffer.
+    std::string key_;
 };
 
 } // namespace platform

@@ -93,6 +93,10 @@ struct ParagraphStyle {
     std::optional<int> lineLimit;
     /// The width lines wrap at; absent, lines break only at line separators.
     std::optional<double> width;
+    /// Whether a word wider than `width` is cut between characters to fill its lines; when not,
+    /// it stands alone on a line wider than `width` (what a layout asking for the narrowest width
+    /// the text can take without breaking a word wants).
+    bool breaksWords = true;
     friend bool operator==(const ParagraphStyle&, const ParagraphStyle&) = default;
 };
 

@@ -199,6 +199,9 @@ constexpr std::size_t kContextWords = 2;
 
 struct TextLayout::Impl {
     std::string text;
+    /// Whether the text is ASCII, where bytes, characters and UTF-16 offsets are one and the same
+    /// and the three tables below stay empty.
+    bool ascii = false;
     /// UTF-16 offset of every byte offset that starts a character (and of the end).
     std::vector<std::uint32_t> utf16AtByte;
     /// Byte offset of every UTF-16 offset (the second half of a pair maps to its character).
@@ -217,12 +220,14 @@ struct TextLayout::Impl {
     bool wordShaped = false;
     /// Whether the word-shaped lines cut a word between characters.
     bool cutWords = false;
-    /// What the lazily built Pango layout is made from (only for word-shaped layouts).
-    StyledText sourceText;
+    /// What the lazily built Pango layout is made from, with the text and its runs' attributes
+    /// (only for word-shaped layouts).
     ParagraphStyle sourceStyle;
     mutable std::once_flag pangoOnce;
-    /// The glyphs and fonts word-shaped runs draw with.
+    /// The glyphs of word-shaped runs that are not where their slices put them (a glyph moved off
+    /// its advance); the others draw from their slices.
     std::vector<std::unique_ptr<PangoGlyphString, GlyphStringDeleter>> ownedGlyphs;
+    /// The fonts word-shaped runs draw with.
     std::vector<GObjectPtr<PangoFont>> fonts;
 
     std::size_t sourceOf(std::size_t byte) const {
@@ -230,14 +235,27 @@ struct TextLayout::Impl {
         return it == runStarts.begin() ? 0 : static_cast<std::size_t>(it - runStarts.begin() - 1);
     }
     std::size_t utf16(std::size_t byte) const {
+        if (ascii) {
+            return std::min(byte, text.size());
+        }
         return utf16AtByte[std::min(byte, utf16AtByte.size() - 1)];
     }
-    std::size_t length() const { return byteAtUtf16.size() - 1; }
+    std::size_t length() const { return ascii ? text.size() : byteAtUtf16.size() - 1; }
     std::size_t byteOf(std::size_t index) const {
+        if (ascii) {
+            return std::min(index, text.size());
+        }
         return byteAtUtf16[std::min(index, byteAtUtf16.size() - 1)];
     }
+    /// Number of characters (code points).
+    std::size_t characters() const { return ascii ? text.size() : utf16AtChar.size() - 1; }
+    /// UTF-16 offset of the character at index `c` (at most the character count).
+    std::size_t utf16OfChar(std::size_t c) const { return ascii ? c : utf16AtChar[c]; }
     /// Index of the character holding UTF-16 offset `index`.
     std::size_t charOf(std::size_t index) const {
+        if (ascii) {
+            return std::min(index, text.size());
+        }
         const auto it = std::upper_bound(utf16AtChar.begin(), utf16AtChar.end(), index);
         return it == utf16AtChar.begin() ? 0
                                          : static_cast<std::size_t>(it - utf16AtChar.begin() - 1);
@@ -253,15 +271,30 @@ struct TextLayout::Impl {
     /// The Pango layout, built now if the lines did not need it.
     PangoLayout* pangoLayout() const {
         if (wordShaped) {
-            std::call_once(pangoOnce, [this] { buildLayout(sourceText, sourceStyle); });
+            std::call_once(pangoOnce, [this] { buildLayout(sourceText(), sourceStyle); });
         }
         return layout.get();
     }
     const std::vector<PangoLogAttr>& attributes() const { return logAttrs; }
+    /// The styled text the layout was made from, again.
+    StyledText sourceText() const {
+        StyledText styled;
+        for (std::size_t r = 0; r < runStarts.size(); ++r) {
+            const std::size_t end = r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
+            styled.append(std::string_view(text).substr(runStarts[r], end - runStarts[r]),
+                          sourceAttributes[r]);
+        }
+        return styled;
+    }
     void buildLines(const StyledText& styled, std::optional<int> keepLines);
 };
 
 void TextLayout::Impl::buildOffsets() {
+    ascii = std::none_of(text.begin(), text.end(),
+                         [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; });
+    if (ascii) {
+        return;
+    }
     utf16AtByte.assign(text.size() + 1, 0);
     byteAtUtf16.clear();
     utf16AtChar.clear();
@@ -380,7 +413,7 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
     pango_layout_set_spacing(l, toPango(std::max(style.lineSpacing, 0.0)));
     if (style.width) {
         pango_layout_set_width(l, toPango(std::max(*style.width, 0.0)));
-        pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+        pango_layout_set_wrap(l, style.breaksWords ? PANGO_WRAP_WORD_CHAR : PANGO_WRAP_WORD);
         if (style.lineLimit && *style.lineLimit > 0) {
             pango_layout_set_height(l, -*style.lineLimit);
             pango_layout_set_ellipsize(l, PANGO_ELLIPSIZE_END);
@@ -573,14 +606,14 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     }
     // Break opportunities and word boundaries from the rules Pango's own layout applies (Latin
     // text needs none of the tailoring other scripts get).
-    const std::size_t characters = utf16AtChar.size() - 1;
-    logAttrs.resize(characters + 1);
+    const std::size_t characterCount = characters();
+    logAttrs.resize(characterCount + 1);
     pango_default_break(text.data(), static_cast<int>(text.size()), nullptr, logAttrs.data(),
                         static_cast<int>(logAttrs.size()));
     std::vector<std::size_t> breaks;
-    for (std::size_t c = 1, byte = 0; c <= characters; ++c) {
+    for (std::size_t c = 1, byte = 0; c <= characterCount; ++c) {
         byte += sequenceLength(static_cast<unsigned char>(text[byte]));
-        if (c == characters || logAttrs[c].is_line_break) {
+        if (c == characterCount || logAttrs[c].is_line_break) {
             breaks.push_back(byte);
         }
     }
@@ -668,7 +701,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     // line, measured with the glyphs of the whole word: one pass over the word, where Pango
     // measures each line's characters again (quadratic in the word's length).
     const int available = style.width ? toPango(std::max(*style.width, 0.0)) : INT_MAX;
-    if (std::any_of(segments.begin(), segments.end(), [&](const Segment& segment) {
+    if (style.breaksWords &&
+        std::any_of(segments.begin(), segments.end(), [&](const Segment& segment) {
             return segment.width - segment.hanging > available;
         })) {
         std::vector<Piece> cutPieces;
@@ -977,9 +1011,19 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 {fromPango(runX), y}, fromPango(x - runX), runAscent, runDescent};
             run.characterRange = {location, end};
             line.runs.push_back(std::move(run));
-            drawing.back().push_back({font.font, glyphs.get(), 0, count});
-            fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(font.font)));
-            ownedGlyphs.push_back(std::move(glyphs));
+            // Glyphs on their advances draw from the slices, which hold all they need; the rare
+            // run with a glyph moved off its advance keeps its own glyph string.
+            const bool offAdvance =
+                std::any_of(glyphs->glyphs, glyphs->glyphs + count, [](const PangoGlyphInfo& g) {
+                    return g.geometry.x_offset != 0 || g.geometry.y_offset != 0;
+                });
+            drawing.back().push_back({font.font, offAdvance ? glyphs.get() : nullptr, 0, count});
+            if (fonts.empty() || fonts.back().get() != font.font) {
+                fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(font.font)));
+            }
+            if (offAdvance) {
+                ownedGlyphs.push_back(std::move(glyphs));
+            }
         }
         line.typographicBounds = {
             {0, fromPango(baseline)}, fromPango(x), fromPango(ascent), fromPango(descent)};
@@ -1021,7 +1065,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
     }
     wordShaped = true;
-    sourceText = styled;
     sourceStyle = style;
     return true;
 }
@@ -1151,22 +1194,22 @@ Rect TextLayout::caretRect(std::size_t index) const {
 
 std::size_t TextLayout::nextWordBoundary(std::size_t index, bool forward) const {
     const auto& attrs = impl_->attributes();
-    const std::size_t chars = impl_->utf16AtChar.size() - 1;
+    const std::size_t chars = impl_->characters();
     if (forward) {
         for (std::size_t c = impl_->charOf(std::min(index, length())) + 1; c <= chars; ++c) {
             if (c < attrs.size() && attrs[c].is_word_end) {
-                return impl_->utf16AtChar[c];
+                return impl_->utf16OfChar(c);
             }
         }
         return length();
     }
     const std::size_t from = impl_->charOf(std::min(index, length()));
     // A caret inside a surrogate pair counts as standing before the pair's character.
-    std::size_t c = impl_->utf16AtChar[from] < std::min(index, length()) ? from + 1 : from;
+    std::size_t c = impl_->utf16OfChar(from) < std::min(index, length()) ? from + 1 : from;
     while (c > 0) {
         --c;
         if (c < attrs.size() && attrs[c].is_word_start) {
-            return impl_->utf16AtChar[c];
+            return impl_->utf16OfChar(c);
         }
     }
     return 0;
@@ -1177,7 +1220,7 @@ CharacterRange TextLayout::wordRange(std::size_t index) const {
         return {length(), length()};
     }
     const auto& attrs = impl_->attributes();
-    const std::size_t chars = impl_->utf16AtChar.size() - 1;
+    const std::size_t chars = impl_->characters();
     const auto isBoundary = [&attrs](std::size_t c) {
         return c < attrs.size() && (attrs[c].is_word_start || attrs[c].is_word_end);
     };
@@ -1190,7 +1233,7 @@ CharacterRange TextLayout::wordRange(std::size_t index) const {
     while (upper < chars && !isBoundary(upper)) {
         ++upper;
     }
-    return {impl_->utf16AtChar[lower], impl_->utf16AtChar[upper]};
+    return {impl_->utf16OfChar(lower), impl_->utf16OfChar(upper)};
 }
 
 void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color) const {
@@ -1220,8 +1263,17 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             const Point baseline = run.typographicBounds.origin + origin;
             const int count = how.endGlyph - how.firstGlyph;
             pango_glyph_string_set_size(glyphs.get(), count);
-            std::copy_n(how.glyphs->glyphs + how.firstGlyph, count, glyphs->glyphs);
-            std::copy_n(how.glyphs->log_clusters + how.firstGlyph, count, glyphs->log_clusters);
+            if (how.glyphs != nullptr) {
+                std::copy_n(how.glyphs->glyphs + how.firstGlyph, count, glyphs->glyphs);
+                std::copy_n(how.glyphs->log_clusters + how.firstGlyph, count, glyphs->log_clusters);
+            } else {
+                for (int i = 0; i < count; ++i) {
+                    const RunSlice& slice = run.slices[static_cast<std::size_t>(i)];
+                    glyphs->glyphs[i] = {
+                        slice.glyph, {toPango(slice.typographicBounds.width), 0, 0}, {1}};
+                    glyphs->log_clusters[i] = 0;
+                }
+            }
             CairoAccess::applyColor(context, foreground);
             cairo_move_to(cr, baseline.x, baseline.y);
             pango_cairo_show_glyph_string(cr, font, glyphs.get());
@@ -1263,6 +1315,14 @@ bool isWordShaped(const TextLayout& layout) {
 
 bool cutsWords(const TextLayout& layout) {
     return TextLayout::Impl::cutsWordsOf(layout);
+}
+
+std::size_t shapeCacheBytes() {
+    return SegmentShaper::forThisThread().cachedBytes();
+}
+
+std::size_t shapeCacheBudget() {
+    return SegmentShaper::kCacheBudget;
 }
 
 } // namespace text_internal

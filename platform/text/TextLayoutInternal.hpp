@@ -5,6 +5,8 @@
 
 #include "platform/text/TextLayout.hpp"
 
+#include <cstddef>
+
 namespace platform::text_internal {
 
 /// `text` laid out by Pango alone, never from the word-shape cache.
@@ -13,5 +15,8 @@ TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style =
 bool isWordShaped(const TextLayout& layout);
 /// Whether a word-shaped `layout` cut a word too wide for its line between characters.
 bool cutsWords(const TextLayout& layout);
+/// What the calling thread's word-shape cache holds, in bytes, and the most it may hold.
+std::size_t shapeCacheBytes();
+std::size_t shapeCacheBudget();
 
 } // namespace platform::text_internal

@@ -2,9 +2,11 @@
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/text/TextLayoutInternal.hpp"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -318,6 +320,92 @@ TEST(WordShaping, WordsWiderThanTheLineAreCutToFillEachLine) {
     const TextLayout narrow(StyledText("mmmm"), ParagraphStyle{.width = 2});
     ASSERT_EQ(narrow.lines().size(), 4u);
     EXPECT_EQ(narrow.lines()[3].characterRange, (CharacterRange{3, 4}));
+}
+
+TEST(WordShaping, KeptShapesStayWithinTheirBudgetOnEveryThread) {
+    // Paragraphs of words no other repeats, far more than the cache holds: it fills up to its
+    // budget and no further.
+    const auto paragraph = [](std::size_t first) {
+        std::string text;
+        for (std::size_t i = first; i < first + 1000; ++i) {
+            for (std::size_t n = i + 1; n > 0; n /= 26) {
+                text += static_cast<char>('a' + n % 26);
+            }
+            text += ' ';
+        }
+        return StyledText(text);
+    };
+    const ParagraphStyle style{.width = 300};
+    std::size_t most = 0;
+    for (std::size_t first = 0; first < 60000; first += 1000) {
+        ASSERT_TRUE(isWordShaped(TextLayout(paragraph(first), style)));
+        most = std::max(most, text_internal::shapeCacheBytes());
+        ASSERT_LE(text_internal::shapeCacheBytes(), text_internal::shapeCacheBudget() + 4096);
+    }
+    EXPECT_GT(most, text_internal::shapeCacheBudget() / 2);
+    // The words shaped last are kept: laying them out again shapes nothing.
+    const std::size_t kept = text_internal::shapeCacheBytes();
+    const TextLayout again(paragraph(59000), style);
+    EXPECT_EQ(text_internal::shapeCacheBytes(), kept);
+
+    // Threads laying out at once, each with its own shaper, agree with this one.
+    std::vector<TextLayout> here;
+    for (const std::string& p : corpus()) {
+        here.emplace_back(StyledText(p), ParagraphStyle{.width = 180});
+    }
+    std::vector<std::vector<TextLayout>> there(4);
+    std::vector<std::thread> threads;
+    for (auto& layouts : there) {
+        threads.emplace_back([&layouts] {
+            for (int round = 0; round < 3; ++round) {
+                layouts.clear();
+                for (const std::string& p : corpus()) {
+                    layouts.emplace_back(StyledText(p), ParagraphStyle{.width = 180});
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const auto& layouts : there) {
+        ASSERT_EQ(layouts.size(), here.size());
+        for (std::size_t i = 0; i < here.size(); ++i) {
+            expectSameLayout(layouts[i], here[i], corpus()[i]);
+        }
+    }
+}
+
+TEST(WordShaping, WordsThatMayNotBreakStandAloneOnTheirLines) {
+    // At no width at all, each line holds the words that fit beside the longest one, none cut:
+    // the layout is as wide as the longest word, by either path.
+    const std::vector<std::string> words = {"Distance", "(km)",     "at",      "the",     "Ascent",
+                                            "of",       "Stepping", "stones,", "slippery"};
+    std::string joined;
+    double longest = 0;
+    for (const std::string& word : words) {
+        joined += (joined.empty() ? "" : " ") + word;
+        longest = std::max(longest, TextLayout(StyledText(word)).size().width);
+    }
+    const StyledText text(joined);
+    const ParagraphStyle narrowest{.width = 0, .breaksWords = false};
+    for (const TextLayout& layout :
+         {TextLayout(text, narrowest), layoutWithPango(text, narrowest)}) {
+        EXPECT_NEAR(layout.size().width, longest, kPosition);
+        // Every line starts after a space.
+        for (const TextLayout::Line& line : layout.lines().subspan(1)) {
+            const std::size_t start = line.characterRange.lowerBound;
+            EXPECT_EQ(layout.substring({start - 1, start}), " ") << start;
+        }
+    }
+    EXPECT_TRUE(isWordShaped(TextLayout(text, narrowest)));
+    expectSameLayout(TextLayout(text, narrowest), layoutWithPango(text, narrowest), "narrowest");
+    // A word wider than a wider line overflows it alone; the words around keep their lines.
+    const StyledText wide("a " + longWord(60) + " b");
+    const TextLayout overflowing(wide, ParagraphStyle{.width = 100, .breaksWords = false});
+    ASSERT_EQ(overflowing.lines().size(), 3u);
+    EXPECT_GT(overflowing.lines()[1].typographicBounds.width, 100);
+    EXPECT_FALSE(cutsWords(overflowing));
 }
 
 TEST(WordShaping, AWordOfHundredsOfThousandsOfLettersStaysWrapped) {
