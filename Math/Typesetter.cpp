@@ -471,10 +471,12 @@ void Typesetter::shapeAhead(std::string_view line, std::span<const std::shared_p
     }
 }
 
-void Typesetter::shapeAheadOfCurrentLine(std::span<const std::shared_ptr<Atom>> following) {
+void Typesetter::shapeAheadOfCurrentLine(std::span<const std::shared_ptr<Atom>> following,
+                                         CGFloat width) {
     // Far enough for the line to end in it as a rule; a line that runs on is shaped further then.
     const CGFloat size = styleFont().font().size;
-    shapeAhead(currentLine.text(), following, std::max(4 * size, maxWidth / 4));
+    const CGFloat rest = maxWidth - currentPosition.x - (std::isfinite(width) ? width : 0);
+    shapeAhead(currentLine.text(), following, std::max(4 * size, rest + 2 * size));
 }
 
 // MARK: Main loop
@@ -678,8 +680,8 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
             estimatedLineWidth_ = grown;
             ++atomsSinceMeasured_;
         } else {
-            shapeAheadOfCurrentLine(
-                following_.subspan(std::min<std::size_t>(1, following_.size())));
+            shapeAheadOfCurrentLine(following_.subspan(std::min<std::size_t>(1, following_.size())),
+                                    grown);
             wrapCurrentText();
             estimatedLineWidth_ = lineWidth(currentLine);
             atomsSinceMeasured_ = 0;

@@ -207,8 +207,9 @@ private:
     // line as it grows, and of where it is cut, are then read from one shaping.
     void shapeAhead(std::string_view line, std::span<const std::shared_ptr<Atom>> following,
                     CGFloat room);
-    // The same for the pending line, a little past its end.
-    void shapeAheadOfCurrentLine(std::span<const std::shared_ptr<Atom>> following);
+    // The same for the pending line, about `width` points wide (0: not known), to a little past
+    // the end of the line it is on.
+    void shapeAheadOfCurrentLine(std::span<const std::shared_ptr<Atom>> following, CGFloat width);
     void startNewLine();
 
     std::shared_ptr<const PlatformFont> styleFont_;

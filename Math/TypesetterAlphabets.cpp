@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Unicode.hpp"
 
+#include <algorithm>
 #include <array>
 #include <numeric>
 
@@ -252,6 +253,14 @@ char32_t mapped(char32_t c, Atom::FontStyle style) {
 std::string styleCharacters(std::string_view nucleus, Atom::FontStyle style) {
     std::string result;
     result.reserve(nucleus.size() * 4);
+    // Printable ASCII is one character per byte: most variables and numbers are restyled
+    // without a character iterator.
+    if (std::all_of(nucleus.begin(), nucleus.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
+        for (const char c : nucleus) {
+            result += platform::unicode::utf8(mapped(static_cast<char32_t>(c), style));
+        }
+        return result;
+    }
     for (const auto character : platform::unicode::graphemeClusters(nucleus)) {
         const auto scalars = platform::unicode::scalars(character);
         if (scalars.size() != 1) {

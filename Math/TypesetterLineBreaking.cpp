@@ -123,7 +123,7 @@ bool Typesetter::checkInteratomLineBreak(const Atom& atom, const Atom* previous,
             return false;
         }
     }
-    shapeAheadOfCurrentLine(following_);
+    shapeAheadOfCurrentLine(following_, 0);
     CGFloat projected =
         currentLineWidth() + currentPosition.x + atomWidthForBreaking(atom, previous);
     if (projected <= maxWidth) {
