@@ -163,38 +163,38 @@ AttributedLine AttributedLine::slice(std::size_t begin, std::size_t utf16Begin,
 namespace {
 
 // Puts the kerns into the run as GlyphFont::shape does (after the last glyph of the cluster each
-// names, later glyphs moving along), in one pass: kerns come ordered, one per character at most.
+// names, later glyphs moving along), in one pass over glyphs and kerns side by side: kerns come
+// ordered, one per character at most, and a run in logical order keeps a cluster's glyphs
+// together. A long run is not given tables as long as itself.
 void addKerns(platform::ShapedRun& run, std::span<const platform::ExtraSpace> kerns) {
     const bool ordered =
         std::adjacent_find(kerns.begin(), kerns.end(), [](const auto& a, const auto& b) {
             return a.utf16Offset >= b.utf16Offset;
         }) == kerns.end();
-    if (!ordered) {
+    const bool inOrder =
+        std::adjacent_find(run.glyphs.begin(), run.glyphs.end(), [](const auto& a, const auto& b) {
+            return a.cluster > b.cluster;
+        }) == run.glyphs.end();
+    if (!ordered || !inOrder) {
         platform::GlyphFont::addExtraSpace(run, kerns);
         return;
     }
-    std::vector<double> after(run.glyphs.size(), 0);
-    if (!kerns.empty()) {
-        std::vector<std::size_t> lastGlyph(kerns.size(), run.glyphs.size());
-        for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-            const auto found = std::lower_bound(
-                kerns.begin(), kerns.end(), run.glyphs[i].cluster,
-                [](const auto& kern, std::size_t offset) { return kern.utf16Offset < offset; });
-            if (found != kerns.end() && found->utf16Offset == run.glyphs[i].cluster) {
-                lastGlyph[static_cast<std::size_t>(found - kerns.begin())] = i;
-            }
-        }
-        for (std::size_t k = 0; k < kerns.size(); ++k) {
-            if (lastGlyph[k] < run.glyphs.size() && std::isfinite(kerns[k].points)) {
-                after[lastGlyph[k]] += kerns[k].points;
-            }
-        }
-    }
     double shift = 0;
+    std::size_t k = 0;
     for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
-        run.glyphs[i].position.x += shift;
-        run.glyphs[i].advance += after[i];
-        shift += after[i];
+        auto& glyph = run.glyphs[i];
+        while (k < kerns.size() && kerns[k].utf16Offset < glyph.cluster) {
+            ++k;
+        }
+        const bool last = i + 1 == run.glyphs.size() || run.glyphs[i + 1].cluster != glyph.cluster;
+        double after = 0;
+        if (last && k < kerns.size() && kerns[k].utf16Offset == glyph.cluster &&
+            std::isfinite(kerns[k].points)) {
+            after += kerns[k].points;
+        }
+        glyph.position.x += shift;
+        glyph.advance += after;
+        shift += after;
     }
     run.width = 0;
     for (const auto& glyph : run.glyphs) {
