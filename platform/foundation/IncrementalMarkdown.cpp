@@ -4,6 +4,7 @@
 #include "platform/foundation/PresentationIntent.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 
@@ -36,6 +37,36 @@ bool followsBlankLine(std::string_view text, std::size_t lineStart) {
         }
     }
     return true;
+}
+
+// How many bytes two texts share at their start, compared a stretch at a time.
+std::size_t commonPrefix(std::string_view a, std::string_view b) {
+    constexpr std::size_t stretch = 64;
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t at = 0;
+    while (at + stretch <= shorter && std::memcmp(a.data() + at, b.data() + at, stretch) == 0) {
+        at += stretch;
+    }
+    while (at < shorter && a[at] == b[at]) {
+        ++at;
+    }
+    return at;
+}
+
+// How many bytes two texts share at their end.
+std::size_t commonSuffix(std::string_view a, std::string_view b) {
+    constexpr std::size_t stretch = 64;
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t length = 0;
+    while (length + stretch <= shorter &&
+           std::memcmp(a.data() + a.size() - length - stretch,
+                       b.data() + b.size() - length - stretch, stretch) == 0) {
+        length += stretch;
+    }
+    while (length < shorter && a[a.size() - 1 - length] == b[b.size() - 1 - length]) {
+        ++length;
+    }
+    return length;
 }
 
 // Where each line of `text` starts.
@@ -172,6 +203,29 @@ AttributedString IncrementalMarkdown::parse(std::string_view markdown,
     }
 }
 
+// Where each block's text starts: at its first run, found by the identity of the outermost block
+// the run stands in; a block without text starts where the next one does.
+void IncrementalMarkdown::findTextOffsets(const AttributedString& text, std::size_t base,
+                                          std::vector<Block>::iterator first,
+                                          std::vector<Block>::iterator last) {
+    for (const AttributedString::Run& run : text.runs()) {
+        if (first == last) {
+            return;
+        }
+        const PresentationIntent* const intent = run.get<IntentAttribute>();
+        if (intent == nullptr || intent->components().empty()) {
+            continue;
+        }
+        const int outermost = intent->components().back().identity();
+        while (first != last && first->identitiesBefore < outermost) {
+            (first++)->textOffset = base + run.range.lowerBound.offset;
+        }
+    }
+    for (; first != last; ++first) {
+        first->textOffset = base + text.characters().size();
+    }
+}
+
 AttributedString IncrementalMarkdown::parseWhole(std::string_view markdown,
                                                  const MarkdownParsingOptions& options,
                                                  const std::optional<URL>& baseURL,
@@ -199,25 +253,12 @@ AttributedString IncrementalMarkdown::parseWhole(std::string_view markdown,
                                block.identities, block.continuesPastBlankLine, block.table});
         identities += block.identities;
     }
-    // Where each block's text starts: at its first run, found by the identity of the outermost
-    // block the run stands in.
-    std::size_t next = 0;
-    for (const AttributedString::Run& run : text.runs()) {
-        const PresentationIntent* const intent = run.get<IntentAttribute>();
-        if (intent == nullptr || intent->components().empty()) {
-            continue;
-        }
-        const int outermost = intent->components().back().identity();
-        while (next < blocks.size() && blocks[next].identitiesBefore < outermost) {
-            blocks[next++].textOffset = run.range.lowerBound.offset;
-        }
-    }
-    for (; next < blocks.size(); ++next) {
-        blocks[next].textOffset = text.characters().size();
-    }
     source_ = std::string(markdown);
     text_ = text;
     blocks_ = std::move(blocks);
+    // Where each block's text starts is found when an edit first needs it: a document shown once
+    // and never edited does not pay for it.
+    textOffsetsKnown_ = false;
     kept_ = true;
     return text;
 }
@@ -234,16 +275,12 @@ IncrementalMarkdown::parseChange(std::string_view markdown, const MarkdownParsin
     if (blocks_.empty()) {
         return std::nullopt;
     }
-    const std::size_t shorter = std::min(old.size(), markdown.size());
-    std::size_t prefix = 0;
-    while (prefix < shorter && old[prefix] == markdown[prefix]) {
-        ++prefix;
+    if (!textOffsetsKnown_) {
+        findTextOffsets(text_, 0, blocks_.begin(), blocks_.end());
+        textOffsetsKnown_ = true;
     }
-    std::size_t suffix = 0;
-    while (suffix < shorter - prefix &&
-           old[old.size() - 1 - suffix] == markdown[markdown.size() - 1 - suffix]) {
-        ++suffix;
-    }
+    const std::size_t prefix = commonPrefix(old, markdown);
+    const std::size_t suffix = commonSuffix(old.substr(prefix), markdown.substr(prefix));
     const std::size_t oldEnd = old.size() - suffix;
     const auto delta =
         static_cast<std::ptrdiff_t>(markdown.size()) - static_cast<std::ptrdiff_t>(old.size());
@@ -315,20 +352,7 @@ IncrementalMarkdown::parseChange(std::string_view markdown, const MarkdownParsin
         identities += block.identities;
     }
     const int shift = (identities - identitiesBefore) - oldIdentities;
-    std::size_t next = 0;
-    for (const AttributedString::Run& run : finished.runs()) {
-        const PresentationIntent* const intent = run.get<IntentAttribute>();
-        if (intent == nullptr || intent->components().empty()) {
-            continue;
-        }
-        const int outermost = intent->components().back().identity();
-        while (next < fresh.size() && fresh[next].identitiesBefore < outermost) {
-            fresh[next++].textOffset = textStart + run.range.lowerBound.offset;
-        }
-    }
-    for (; next < fresh.size(); ++next) {
-        fresh[next].textOffset = textStart + finished.characters().size();
-    }
+    findTextOffsets(finished, textStart, fresh.begin(), fresh.end());
 
     AttributedString text;
     const std::size_t oldLength = text_.characters().size();

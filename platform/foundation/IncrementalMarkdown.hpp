@@ -75,7 +75,12 @@ private:
                                                 std::span<const Regex> verbatim,
                                                 const Finish& finish);
 
+    static void findTextOffsets(const AttributedString& text, std::size_t base,
+                                std::vector<Block>::iterator first,
+                                std::vector<Block>::iterator last);
+
     bool kept_ = false;
+    bool textOffsetsKnown_ = false;
     std::string source_;
     AttributedString text_;
     std::vector<Block> blocks_;
