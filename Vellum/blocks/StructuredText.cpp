@@ -24,9 +24,20 @@ AttributedString StructuredText::parse(const MarkupParser& parser, std::string_v
     return attributedStringOrEmpty(parser, markup);
 }
 
+namespace {
+
+// The parser's memory of the last parse, so that an edit is parsed again only where it changed.
+struct ParseMemory {
+    std::unique_ptr<MarkupParser::Memory> memory;
+};
+
+} // namespace
+
 AnyView StructuredText::body(platform::ui::ViewContext& context) const {
     const platform::ui::State<AttributedString> attributedString =
         context.state<AttributedString>(AttributedString());
+    const std::shared_ptr<ParseMemory> memory =
+        context.stateObject<ParseMemory>([] { return std::make_shared<ParseMemory>(); });
     return AnyView(WithAttachments(*attributedString,
                                    [](const AttributedString& resolved) {
                                        return AnyView(
@@ -37,9 +48,9 @@ AnyView StructuredText::body(platform::ui::ViewContext& context) const {
         .coordinateSpace(textContainerSpace)
         .onChange<std::string>(
             markup_,
-            [attributedString, parser = parser_](const std::string& /*old*/,
-                                                 const std::string& markup) {
-                attributedString.set(parse(*parser, markup));
+            [attributedString, parser = parser_, memory](const std::string& /*old*/,
+                                                         const std::string& markup) {
+                attributedString.set(attributedStringOrEmpty(*parser, markup, memory->memory));
             },
             true)
         // A line limit of the host is meant for its own texts, not to cut the blocks short.

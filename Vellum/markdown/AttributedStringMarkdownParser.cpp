@@ -1,8 +1,10 @@
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 
 #include "platform/foundation/Hash.hpp"
+#include "platform/foundation/IncrementalMarkdown.hpp"
 #include "platform/foundation/Unicode.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 namespace vellum {
@@ -116,10 +118,55 @@ std::string readableMarkup(std::string_view markup) {
     return out;
 }
 
+// Valid UTF-8 without NUL. Most markdown is ASCII: eight bytes at a time, and each other
+// sequence checked on its own, so that one dash early on does not slow down the rest.
 bool isReadable(std::string_view markup) {
-    return std::memchr(markup.data(), 0, markup.size()) == nullptr &&
-           platform::unicode::isValidUtf8(markup);
+    constexpr std::uint64_t highBits = 0x8080808080808080ULL;
+    constexpr std::uint64_t lowBits = 0x0101010101010101ULL;
+    std::size_t at = 0;
+    while (at < markup.size()) {
+        if (at + 8 <= markup.size()) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, markup.data() + at, sizeof word);
+            if ((word & highBits) == 0 && ((word - lowBits) & ~word & highBits) == 0) {
+                at += 8;
+                continue;
+            }
+        }
+        const auto lead = static_cast<unsigned char>(markup[at]);
+        if (lead == 0) {
+            return false;
+        }
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (at + length > markup.size() ||
+            !platform::unicode::isValidUtf8(markup.substr(at, length))) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
 }
+
+// What a parse of the whole configuration depends on: parses by parsers with equal settings can
+// share their memory.
+struct Settings {
+    std::optional<platform::URL> baseURL;
+    MarkdownParsingOptions options;
+    std::vector<std::string> extensions;
+    friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+class IncrementalMemory final : public MarkupParser::Memory {
+public:
+    explicit IncrementalMemory(Settings settings)
+        : settings(std::move(settings)) {}
+    Settings settings;
+    platform::IncrementalMarkdown markdown;
+};
 
 } // namespace
 
@@ -132,6 +179,33 @@ AttributedString AttributedStringMarkdownParser::attributedString(std::string_vi
     const AttributedString parsed =
         platform::parseMarkdown(markup, options_, baseURL_, verbatimPatterns_);
     return processor_.processPatterns(parsed);
+}
+
+AttributedString
+AttributedStringMarkdownParser::attributedStringReusing(std::string_view markup,
+                                                        std::unique_ptr<Memory>& memory) const {
+    Settings settings{baseURL_, options_, {}};
+    for (const SyntaxExtension& extension : processor_.syntaxExtensions()) {
+        if (extension.builtIn().empty()) {
+            memory.reset();
+            return attributedString(markup);
+        }
+        settings.extensions.push_back(extension.builtIn());
+    }
+    auto* kept = dynamic_cast<IncrementalMemory*>(memory.get());
+    if (kept == nullptr || !(kept->settings == settings)) {
+        auto made = std::make_unique<IncrementalMemory>(std::move(settings));
+        kept = made.get();
+        memory = std::move(made);
+    }
+    std::string repaired;
+    if (!isReadable(markup)) {
+        repaired = readableMarkup(markup);
+        markup = repaired;
+    }
+    return kept->markdown.parse(
+        markup, options_, baseURL_, verbatimPatterns_,
+        [this](AttributedString parsed) { return processor_.processPatterns(parsed); });
 }
 
 } // namespace vellum

@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -82,11 +83,15 @@ public:
         }
         [[nodiscard]] bool owns(const PatternTokenizer::TokenType& type) const;
         [[nodiscard]] bool verbatim() const noexcept { return verbatim_; }
+        // For the built-in extensions, a description of what they replace (equal descriptions,
+        // equal replacements); empty for others, whose replacements cannot be compared.
+        [[nodiscard]] const std::string& builtIn() const noexcept { return builtIn_; }
 
     private:
         std::vector<PatternTokenizer::Pattern> patterns_;
         Replace replace_;
         bool verbatim_ = false;
+        std::string builtIn_;
     };
 
     // Runs the extensions over a parsed text.
@@ -146,6 +151,12 @@ public:
     // Throws platform::MarkdownParsingError or platform::RegexError.
     [[nodiscard]] platform::AttributedString
     attributedString(std::string_view markup) const override;
+    // Block-level markdown with built-in extensions only is parsed again only in the top-level
+    // blocks that changed since the parse kept in `memory` (see platform/IncrementalMarkdown),
+    // when that parse was made by a parser with the same base URL, options and extensions.
+    [[nodiscard]] platform::AttributedString
+    attributedStringReusing(std::string_view markup,
+                            std::unique_ptr<Memory>& memory) const override;
 
     // The options every factory uses: extended attributes off, errors thrown, no language code.
     [[nodiscard]] static platform::MarkdownParsingOptions

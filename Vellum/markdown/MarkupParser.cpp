@@ -13,6 +13,17 @@ platform::AttributedString attributedStringOrEmpty(const MarkupParser& parser,
     }
 }
 
+platform::AttributedString attributedStringOrEmpty(const MarkupParser& parser,
+                                                   std::string_view markup,
+                                                   std::unique_ptr<MarkupParser::Memory>& memory) {
+    try {
+        return parser.attributedStringReusing(markup, memory);
+    } catch (const std::exception&) {
+        memory.reset();
+        return {};
+    }
+}
+
 platform::MarkdownParsingOptions
 viewParsingOptions(platform::MarkdownParsingOptions::InterpretedSyntax syntax) {
     platform::MarkdownParsingOptions options;

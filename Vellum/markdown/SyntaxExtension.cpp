@@ -39,7 +39,7 @@ bool SyntaxExtension::owns(const PatternTokenizer::TokenType& type) const {
 }
 
 SyntaxExtension SyntaxExtension::math() {
-    return SyntaxExtension(
+    SyntaxExtension extension(
         mathPatterns(),
         [](const PatternTokenizer::Token& token,
            const AttributeContainer& attributes) -> std::optional<AttributedString> {
@@ -54,11 +54,15 @@ SyntaxExtension SyntaxExtension::math() {
             return AttributedString("\xEF\xBF\xBC", container); // U+FFFC
         },
         true);
+    extension.builtIn_ = "math";
+    return extension;
 }
 
 SyntaxExtension SyntaxExtension::emoji(const std::unordered_set<Emoji>& set) {
     if (set.empty()) {
-        return SyntaxExtension({}, {});
+        SyntaxExtension none({}, {});
+        none.builtIn_ = "emoji";
+        return none;
     }
     auto table = std::make_shared<std::map<std::string, Emoji, std::less<>>>();
     for (const Emoji& item : set) {
@@ -67,7 +71,11 @@ SyntaxExtension SyntaxExtension::emoji(const std::unordered_set<Emoji>& set) {
             entry->second = item;
         }
     }
-    return SyntaxExtension(
+    std::string builtIn = "emoji";
+    for (const auto& [shortcode, item] : *table) {
+        builtIn.append("\n").append(shortcode).append(" ").append(item.url.absoluteString());
+    }
+    SyntaxExtension extension(
         {emojiPattern()},
         [table = std::shared_ptr<const std::map<std::string, Emoji, std::less<>>>(std::move(
              table))](const PatternTokenizer::Token& token,
@@ -83,6 +91,8 @@ SyntaxExtension SyntaxExtension::emoji(const std::unordered_set<Emoji>& set) {
             container.set<VellumAttributes::EmojiURLAttribute>(found->second.url);
             return AttributedString(*token.capturedContent, container);
         });
+    extension.builtIn_ = std::move(builtIn);
+    return extension;
 }
 
 } // namespace vellum

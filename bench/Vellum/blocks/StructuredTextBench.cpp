@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -88,6 +89,25 @@ void parseOnly(benchmark::State& state) {
     }
 }
 BENCHMARK(parseOnly)->Unit(benchmark::kMillisecond);
+
+// The parse of a one-character edit alone: only the top-level blocks the edit reaches are parsed
+// again, the rest kept from the parse before.
+void editParseOnly(benchmark::State& state) {
+    const std::string& original = moss_bench::technicalManual();
+    const std::string edited = editedManual();
+    const vellum::AttributedStringMarkdownParser parser =
+        vellum::AttributedStringMarkdownParser::markdown();
+    std::unique_ptr<vellum::MarkupParser::Memory> memory;
+    (void)parser.attributedStringReusing(original, memory);
+    bool changed = false;
+    for (auto _ : state) {
+        changed = !changed;
+        const platform::AttributedString parsed =
+            parser.attributedStringReusing(changed ? edited : original, memory);
+        benchmark::DoNotOptimize(&parsed);
+    }
+}
+BENCHMARK(editParseOnly)->Unit(benchmark::kMicrosecond);
 
 void markupToWholeDocument(benchmark::State& state) {
     const std::string& markdown = moss_bench::technicalManual();
