@@ -4,6 +4,9 @@
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/runtime/TaskGroup.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -59,21 +62,15 @@ struct std::hash<vellum::InputIdentity> {
 
 namespace vellum {
 
-platform::Task<std::optional<platform::AttributedString>>
-resolveAttachments(platform::AttributedString input, SharedAttachmentLoader imageLoader,
-                   SharedAttachmentLoader emojiLoader, ColorEnvironmentValues environment) {
-    const AttributedString::Runs runs = input.runs();
-    bool anyAddress = false;
-    for (const AttributedString::Run& run : runs) {
-        if (carriesAddress(run)) {
-            anyAddress = true;
-            break;
-        }
-    }
-    if (!anyAddress) {
-        co_return std::nullopt;
-    }
+namespace {
 
+// Loads the given runs of `input` concurrently and sets each loaded attachment on `into`, whose
+// characters are those of `input`.
+platform::Task<AttributedString> loadRuns(AttributedString input, AttributedString into,
+                                          std::vector<AttributedString::Run> runs,
+                                          SharedAttachmentLoader imageLoader,
+                                          SharedAttachmentLoader emojiLoader,
+                                          ColorEnvironmentValues environment) {
     std::vector<AnyAttachment> attachments;
     std::vector<AttributedString::Range> ranges;
     auto body = [&](platform::TaskGroup<LoadingResult>& group) -> platform::Task<void> {
@@ -106,21 +103,196 @@ resolveAttachments(platform::AttributedString input, SharedAttachmentLoader imag
     platform::Task<void> loads = platform::withTaskGroup<LoadingResult>(body);
     co_await std::move(loads);
 
-    AttributedString resolved = input;
     for (std::size_t index = 0; index < attachments.size() && index < ranges.size(); ++index) {
-        resolved.setAttribute<VellumAttributes::AttachmentAttribute>(ranges[index],
-                                                                     attachments[index]);
+        into.setAttribute<VellumAttributes::AttachmentAttribute>(ranges[index], attachments[index]);
     }
-    co_return resolved;
+    co_return into;
+}
+
+// Whether runs carry an address, remembered for the few attribute containers last met: the runs
+// of a block take turns among a few containers, each shared by all its runs.
+class AddressLookup {
+public:
+    bool carriesAddress(const AttributedString::Run& run) {
+        for (std::size_t k = 0; k < count_; ++k) {
+            if (seen_[k].attributes.sharesStorage(run.attributes)) {
+                return seen_[k].address;
+            }
+        }
+        Seen& slot = seen_[next_];
+        slot = Seen{run.attributes, vellum::carriesAddress(run)};
+        next_ = (next_ + 1) % seen_.size();
+        count_ = std::min(count_ + 1, seen_.size());
+        return slot.address;
+    }
+
+private:
+    struct Seen {
+        platform::AttributeContainer attributes;
+        bool address = false;
+    };
+    std::array<Seen, 4> seen_;
+    std::size_t count_ = 0;
+    std::size_t next_ = 0;
+};
+
+std::size_t commonPrefix(std::string_view a, std::string_view b) {
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t at = 0;
+    while (at + 64 <= shorter && std::memcmp(a.data() + at, b.data() + at, 64) == 0) {
+        at += 64;
+    }
+    while (at < shorter && a[at] == b[at]) {
+        ++at;
+    }
+    return at;
+}
+
+std::size_t commonSuffix(std::string_view a, std::string_view b) {
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t length = 0;
+    while (length + 64 <= shorter && std::memcmp(a.data() + a.size() - length - 64,
+                                                 b.data() + b.size() - length - 64, 64) == 0) {
+        length += 64;
+    }
+    while (length < shorter && a[a.size() - 1 - length] == b[b.size() - 1 - length]) {
+        ++length;
+    }
+    return length;
+}
+
+// The run of `text` over exactly `range`, if there is one.
+std::optional<AttributedString::Run> runOver(const AttributedString& text,
+                                             AttributedString::Range range) {
+    const AttributedString::Runs runs = text.runs();
+    std::size_t low = 0;
+    std::size_t high = runs.size();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (runs[middle].range.upperBound <= range.lowerBound) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (low < runs.size() && runs[low].range == range) {
+        return runs[low];
+    }
+    return std::nullopt;
+}
+
+bool sameAddresses(const platform::AttributeContainer& a, const platform::AttributeContainer& b) {
+    const platform::URL* imageA = a.get<ImageURLAttribute>();
+    const platform::URL* imageB = b.get<ImageURLAttribute>();
+    const platform::URL* emojiA = emojiURL(a);
+    const platform::URL* emojiB = emojiURL(b);
+    return (imageA == nullptr) == (imageB == nullptr) &&
+           (imageA == nullptr || *imageA == *imageB) &&
+           (emojiA == nullptr) == (emojiB == nullptr) && (emojiA == nullptr || *emojiA == *emojiB);
+}
+
+} // namespace
+
+platform::Task<std::optional<platform::AttributedString>>
+resolveAttachments(platform::AttributedString input, SharedAttachmentLoader imageLoader,
+                   SharedAttachmentLoader emojiLoader, ColorEnvironmentValues environment) {
+    std::vector<AttributedString::Run> runs;
+    AddressLookup lookup;
+    for (const AttributedString::Run& run : input.runs()) {
+        if (lookup.carriesAddress(run)) {
+            runs.push_back(run);
+        }
+    }
+    if (runs.empty()) {
+        co_return std::nullopt;
+    }
+    platform::Task<AttributedString> loading = loadRuns(
+        input, input, std::move(runs), std::move(imageLoader), std::move(emojiLoader), environment);
+    co_return co_await std::move(loading);
+}
+
+std::optional<WithAttachments::Carried>
+WithAttachments::carryResolution(const Resolution& previous, const AttributedString& input) {
+    const std::string_view before = previous.input.characters();
+    const std::string_view after = input.characters();
+    const std::size_t prefix = commonPrefix(before, after);
+    const std::size_t suffix = commonSuffix(before.substr(prefix), after.substr(prefix));
+    const auto shift =
+        static_cast<std::ptrdiff_t>(before.size()) - static_cast<std::ptrdiff_t>(after.size());
+
+    Carried carried;
+    AttributedString& resolved = carried.resolved;
+    resolved.reserve(after.size(), input.runs().size());
+    AddressLookup lookup;
+    AttributedString::Index unchanged = input.startIndex();
+    for (const AttributedString::Run& run : input.runs()) {
+        if (!lookup.carriesAddress(run)) {
+            continue;
+        }
+        // The same run in the earlier text: at the same place before the change, as far from
+        // the end after it.
+        std::optional<AttributedString::Range> earlier;
+        if (run.range.upperBound.offset <= prefix) {
+            earlier = run.range;
+        } else if (run.range.lowerBound.offset >= after.size() - suffix) {
+            earlier = AttributedString::Range{
+                {static_cast<std::size_t>(static_cast<std::ptrdiff_t>(run.range.lowerBound.offset) +
+                                          shift)},
+                {static_cast<std::size_t>(static_cast<std::ptrdiff_t>(run.range.upperBound.offset) +
+                                          shift)}};
+        }
+        std::optional<AttributedString::Run> was;
+        if (earlier) {
+            was = runOver(previous.input, *earlier);
+        }
+        if (!was || !sameAddresses(was->attributes, run.attributes)) {
+            carried.pending.push_back(run);
+            continue;
+        }
+        // Loaded before, or failed before: either way as the earlier resolution has it.
+        const std::optional<AttributedString::Run> loaded = runOver(previous.resolved, *earlier);
+        const AnyAttachment* const attachment =
+            loaded ? vellum::attachment(loaded->attributes) : nullptr;
+        if (attachment == nullptr) {
+            continue;
+        }
+        resolved.append(input[{unchanged, run.range.lowerBound}]);
+        platform::AttributeContainer attributes = run.attributes;
+        setAttachment(attributes, *attachment);
+        resolved.append(input[run.range].characters(), attributes);
+        unchanged = run.range.upperBound;
+    }
+    resolved.append(input[{unchanged, input.endIndex()}]);
+    return carried;
+}
+
+const std::optional<WithAttachments::Carried>&
+WithAttachments::Model::carried(const platform::AttributedString& input) const {
+    const std::optional<Resolution>& current = resolution();
+    const std::optional<AttributedString> from =
+        current ? std::optional<AttributedString>(current->input) : std::nullopt;
+    if (!carriedFor_ || !(carriedFor_->input == input) || !(carriedFor_->from == from)) {
+        std::optional<Carried> carried;
+        if (current && !(current->input == input)) {
+            carried = carryResolution(*current, input);
+        }
+        carriedFor_ = CarriedFor{input, from, std::move(carried)};
+    }
+    return carriedFor_->carried;
 }
 
 const platform::AttributedString&
 WithAttachments::Model::shownString(const platform::AttributedString& input) const {
     const std::optional<Resolution>& current = resolution();
     // A resolution of an earlier text never shows over a newer one, even while the newer text is
-    // still loading: the newer text shows unresolved until its own resolution arrives.
+    // still loading: the newer text shows unresolved until its own resolution arrives. One made
+    // whole from the earlier one (nothing new to load) is its own.
     if (current && current->input == input) {
         return current->resolved;
+    }
+    if (const std::optional<Carried>& carried = this->carried(input);
+        carried && carried->pending.empty()) {
+        return carried->resolved;
     }
     return input;
 }
@@ -133,15 +305,29 @@ platform::ui::AnyView WithAttachments::body(platform::ui::ViewContext& context) 
         context.stateObject<Model>([] { return std::make_shared<Model>(); });
 
     const AttributedString input = attributedString_;
+    // Only the runs that changed since the last resolution load again.
+    std::optional<Carried> carried = model->carried(input);
     return content_(model->shownString(input))
         .task(InputIdentity{input}, platform::TaskPriority::userInitiated,
-              [model, input, imageLoader, emojiLoader, colorEnvironment]() -> platform::Task<void> {
+              [model, input, carried = std::move(carried), imageLoader, emojiLoader,
+               colorEnvironment]() -> platform::Task<void> {
                   return [](std::shared_ptr<Model> model, AttributedString input,
-                            SharedAttachmentLoader imageLoader, SharedAttachmentLoader emojiLoader,
+                            std::optional<Carried> carried, SharedAttachmentLoader imageLoader,
+                            SharedAttachmentLoader emojiLoader,
                             ColorEnvironmentValues colorEnvironment) -> platform::Task<void> {
-                      platform::Task<std::optional<AttributedString>> resolution =
-                          resolveAttachments(input, imageLoader, emojiLoader, colorEnvironment);
-                      std::optional<AttributedString> resolved = co_await std::move(resolution);
+                      std::optional<AttributedString> resolved;
+                      if (carried && carried->pending.empty()) {
+                          resolved = carried->resolved;
+                      } else if (carried) {
+                          platform::Task<AttributedString> loading =
+                              loadRuns(input, carried->resolved, carried->pending, imageLoader,
+                                       emojiLoader, colorEnvironment);
+                          resolved = co_await std::move(loading);
+                      } else {
+                          platform::Task<std::optional<AttributedString>> resolution =
+                              resolveAttachments(input, imageLoader, emojiLoader, colorEnvironment);
+                          resolved = co_await std::move(resolution);
+                      }
                       if (platform::Task<void>::isCancelled()) {
                           // A newer text has taken over; its own task writes the model.
                           co_return;
@@ -151,7 +337,7 @@ platform::ui::AnyView WithAttachments::body(platform::ui::ViewContext& context) 
                           co_return;
                       }
                       model->setResolution(Resolution{std::move(input), std::move(*resolved)});
-                  }(model, input, imageLoader, emojiLoader, colorEnvironment);
+                  }(model, input, carried, imageLoader, emojiLoader, colorEnvironment);
               });
 }
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vellum {
 
@@ -39,6 +40,18 @@ public:
         friend bool operator==(const Resolution&, const Resolution&) = default;
     };
 
+    // A text resolved as far as an earlier resolution tells: the earlier attachments (or failed
+    // loads) on the runs with an address that stand unchanged before or after the change, and the
+    // runs with an address still to load.
+    struct Carried {
+        platform::AttributedString resolved;
+        std::vector<platform::AttributedString::Run> pending;
+    };
+    // A run stands unchanged when the characters up to its end (or from its start to the end)
+    // are the same and the earlier text had a run over exactly its place with the same addresses.
+    [[nodiscard]] static std::optional<Carried>
+    carryResolution(const Resolution& previous, const platform::AttributedString& input);
+
     // Lives as long as the view's identity; views that read it are invalidated only when the
     // resolution really changes.
     class Model {
@@ -49,14 +62,25 @@ public:
         void setResolution(std::optional<Resolution> resolution) {
             resolution_.set(std::move(resolution));
         }
-        // The text to show for `input`: its resolution when there is one, else `input` itself.
+        // The text to show for `input`: its resolution when there is one, else the earlier
+        // resolution carried over when nothing is left to load, else `input` itself.
         [[nodiscard]] const platform::AttributedString&
         shownString(const platform::AttributedString& input) const;
+        // The current resolution carried over to `input`; nothing when it is `input`'s own or
+        // there is none. Made once per input.
+        [[nodiscard]] const std::optional<Carried>&
+        carried(const platform::AttributedString& input) const;
 
     private:
         enum class Property : std::uint8_t { resolution };
         platform::ObservationRegistrar registrar_;
         platform::Observed<std::optional<Resolution>> resolution_{registrar_, Property::resolution};
+        struct CarriedFor {
+            platform::AttributedString input;
+            std::optional<platform::AttributedString> from; // the resolution's input
+            std::optional<Carried> carried;
+        };
+        mutable std::optional<CarriedFor> carriedFor_;
     };
 
     WithAttachments(platform::AttributedString attributedString, Content content)

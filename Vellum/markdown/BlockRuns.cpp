@@ -1,5 +1,8 @@
 #include "Vellum/markdown/BlockRuns.hpp"
 
+#include <algorithm>
+#include <array>
+
 namespace vellum {
 
 using platform::AttributedString;
@@ -27,22 +30,46 @@ BlockRuns::BlockRuns(const platform::AttributedSubstring& content,
 }
 
 void BlockRuns::computeBoundaries(const std::optional<IntentType>& parent) {
+    // A block's runs take turns among a few attribute containers (plain, emphasised, code...),
+    // each shared by all its runs: the block of a container already seen is not looked up again.
+    struct Seen {
+        platform::AttributeContainer attributes;
+        std::optional<IntentType> block;
+    };
+    constexpr std::size_t remembered = 4;
+    std::array<Seen, remembered> seen;
+    std::size_t seenCount = 0;
+    std::size_t nextSeen = 0;
     const std::optional<IntentType>* previous = nullptr;
     for (std::size_t i = 0; i < runs_.size(); ++i) {
         const AttributedString::Run run = runs_[i];
-        std::optional<IntentType> block;
-        if (const auto* intent = run.get<Foundation::PresentationIntentAttribute>()) {
-            const auto& components = intent->components();
-            if (!parent) {
-                if (!components.empty()) {
-                    block = components.back();
-                }
-            } else if (const auto k = firstIndexOfIntentType(*parent, components); k && *k > 0) {
-                block = components[*k - 1];
+        const std::optional<IntentType>* block = nullptr;
+        for (std::size_t k = 0; k < seenCount && block == nullptr; ++k) {
+            if (seen[k].attributes.sharesStorage(run.attributes)) {
+                block = &seen[k].block;
             }
         }
-        if (previous == nullptr || block != *previous) {
-            boundaries_.push_back(Boundary{i, std::move(block)});
+        if (block == nullptr) {
+            Seen& slot = seen[nextSeen];
+            slot.attributes = run.attributes;
+            slot.block = std::nullopt;
+            if (const auto* intent = run.get<Foundation::PresentationIntentAttribute>()) {
+                const auto& components = intent->components();
+                if (!parent) {
+                    if (!components.empty()) {
+                        slot.block = components.back();
+                    }
+                } else if (const auto k = firstIndexOfIntentType(*parent, components);
+                           k && *k > 0) {
+                    slot.block = components[*k - 1];
+                }
+            }
+            block = &slot.block;
+            nextSeen = (nextSeen + 1) % remembered;
+            seenCount = std::min(seenCount + 1, remembered);
+        }
+        if (previous == nullptr || *block != *previous) {
+            boundaries_.push_back(Boundary{i, *block});
             previous = &boundaries_.back().intent;
         }
     }
