@@ -457,7 +457,9 @@ void Typesetter::shapeAhead(std::string_view line, std::span<const std::shared_p
     std::string ahead(line);
     CGFloat added = 0;
     for (const auto& atom : following) {
-        if (!atom || !textAtom(atom->type) || added > room || ahead.size() > 2 * longestLine) {
+        // The shaper repairs invalid UTF-8, which would move its offsets off the text's.
+        if (!atom || !textAtom(atom->type) || added > room || ahead.size() > 2 * longestLine ||
+            !platform::unicode::isValidUtf8(atom->nucleus)) {
             break;
         }
         ahead += atom->nucleus;

@@ -228,12 +228,12 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
     const std::string_view text = std::string_view(line.text()).substr(begin);
     // Only the start of a long text is measured: a line holds a few dozen characters, and shaping
     // all of a long run for every line it is cut into would cost its length squared. The first
-    // window holds a little more than the line would if its characters were half an em wide;
-    // a window that fits is doubled.
+    // window of a long text holds a little more than the line would if its characters were half
+    // an em wide; a window that fits is doubled.
     const CGFloat size = styleFont().font().size;
     const double perLine = size > 0 ? std::ceil(available / (size / 2)) : 0;
     std::size_t firstWindow = text.size();
-    if (perLine < static_cast<double>(text.size())) {
+    if (text.size() > 256 && perLine < static_cast<double>(text.size())) {
         std::size_t at = 0;
         for (std::size_t characters = 0;
              at < text.size() && characters < static_cast<std::size_t>(perLine) + 8; ++characters) {
