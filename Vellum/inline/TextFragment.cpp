@@ -86,7 +86,8 @@ public:
             return {};
         }
         platform::Size size = subviews.front().sizeThatFits(proposal);
-        if (proposal.width && std::isfinite(*proposal.width)) {
+        // A zero width asks for the text's minimum (its longest word), which is answered whole.
+        if (proposal.width && std::isfinite(*proposal.width) && *proposal.width > 0) {
             size.width = std::min(size.width, *proposal.width);
         }
         return size;

@@ -138,56 +138,86 @@ public:
         }
         if (std::accumulate(minimums.begin(), minimums.end(), CGFloat(0)) >= available) {
             widths = minimums;
-        } else {
-            // The common width `level` each column is clamped to (between its minimum and its
-            // ideal): the total grows with it, so walk its breakpoints up to the one that passes
-            // the available width and solve the linear piece before it.
-            const auto total = [&](CGFloat level) {
-                CGFloat sum = 0;
-                for (std::size_t c = 0; c < widths.size(); ++c) {
-                    sum += std::max(minimums[c], std::min(ideals[c], level));
-                }
-                return sum;
-            };
-            std::vector<CGFloat> breakpoints = minimums;
-            breakpoints.insert(breakpoints.end(), ideals.begin(), ideals.end());
-            std::ranges::sort(breakpoints);
-            CGFloat below = breakpoints.front();
-            CGFloat level = below;
-            for (const CGFloat b : breakpoints) {
-                if (total(b) >= available) {
-                    std::size_t free = 0;
-                    for (std::size_t c = 0; c < widths.size(); ++c) {
-                        free += minimums[c] <= below && ideals[c] >= b ? 1 : 0;
-                    }
-                    level = free == 0
-                                ? b
-                                : below + (available - total(below)) / static_cast<CGFloat>(free);
-                    break;
-                }
-                below = b;
-            }
-            for (std::size_t c = 0; c < widths.size(); ++c) {
-                widths[c] = std::max(minimums[c], std::min(ideals[c], level));
-            }
+            return;
         }
         // A narrowed column is as wide as its widest cell at that width: text that wraps comes
         // back narrower than the width it was offered, and the column must not keep the rest
-        // (a style that fills a column up to the next one would show it as a gap).
+        // (a style that fills a column up to the next one would show it as a gap). What it
+        // leaves goes to the columns still narrower than their ideal: such a column is held at
+        // its measured width (its lines break as they did) and the level is solved again, a few
+        // times at most, each pass measuring the cells once more.
+        std::vector<CGFloat> caps = ideals;
         std::vector<CGFloat> measured(widths.size(), 0);
-        for (std::size_t i = 0; i < subviews.size(); ++i) {
-            const auto& cell = plan.cells[i];
-            if (!cell.spansRow) {
+        constexpr int passes = 3;
+        for (int pass = 0; pass < passes; ++pass) {
+            widths = levelled(available, minimums, caps);
+            std::ranges::fill(measured, CGFloat(0));
+            for (std::size_t i = 0; i < subviews.size(); ++i) {
+                const auto& cell = plan.cells[i];
                 const auto c = static_cast<std::size_t>(cell.column);
-                measured[c] =
-                    std::max(measured[c], subviews[i].sizeThatFits({widths[c], {}}).width);
+                if (!cell.spansRow && widths[c] < ideals[c]) {
+                    measured[c] =
+                        std::max(measured[c], subviews[i].sizeThatFits({widths[c], {}}).width);
+                }
+            }
+            bool freed = false;
+            bool hungry = false;
+            for (std::size_t c = 0; c < widths.size(); ++c) {
+                if (widths[c] < ideals[c]) {
+                    const CGFloat used = std::min(measured[c], ideals[c]);
+                    if (used < widths[c] - 0.5) {
+                        caps[c] = std::max(used, minimums[c]);
+                        freed = true;
+                    } else {
+                        hungry = true; // fills its width: it would take more
+                    }
+                    widths[c] = used;
+                }
+            }
+            if (!freed || !hungry) {
+                break;
             }
         }
-        for (std::size_t c = 0; c < widths.size(); ++c) {
-            if (widths[c] < ideals[c]) {
-                widths[c] = std::min(measured[c], ideals[c]);
+    }
+
+    /// Each column clamped between its minimum and its cap at one common width `level`, the one
+    /// at which they fill `available` (the minimums fit). The total grows with the level, so walk
+    /// its breakpoints up to the one that passes the available width and solve the linear piece
+    /// before it.
+    static std::vector<CGFloat> levelled(CGFloat available, const std::vector<CGFloat>& minimums,
+                                         const std::vector<CGFloat>& caps) {
+        const auto clamped = [&](std::size_t c, CGFloat level) {
+            return std::max(minimums[c], std::min(caps[c], level));
+        };
+        const auto total = [&](CGFloat level) {
+            CGFloat sum = 0;
+            for (std::size_t c = 0; c < caps.size(); ++c) {
+                sum += clamped(c, level);
             }
+            return sum;
+        };
+        std::vector<CGFloat> breakpoints = minimums;
+        breakpoints.insert(breakpoints.end(), caps.begin(), caps.end());
+        std::ranges::sort(breakpoints);
+        CGFloat below = breakpoints.front();
+        CGFloat level = breakpoints.back();
+        for (const CGFloat b : breakpoints) {
+            if (total(b) >= available) {
+                std::size_t free = 0;
+                for (std::size_t c = 0; c < caps.size(); ++c) {
+                    free += minimums[c] <= below && caps[c] >= b ? 1 : 0;
+                }
+                level =
+                    free == 0 ? b : below + (available - total(below)) / static_cast<CGFloat>(free);
+                break;
+            }
+            below = b;
         }
+        std::vector<CGFloat> widths(caps.size());
+        for (std::size_t c = 0; c < caps.size(); ++c) {
+            widths[c] = clamped(c, level);
+        }
+        return widths;
     }
 
     Size sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const override {
@@ -335,10 +365,9 @@ protected:
     void rebuild() override {
         const auto& s = static_cast<const ScrollImpl&>(*view.impl());
         child = reconcile(std::move(child), s.content, env);
-        if (!registered_ && graph != nullptr) {
-            graph->layoutObservers.push_back(token);
-            registered_ = true;
-        }
+        // Told its geometry after the passes that placed it (its offset, its size or its
+        // content's size changed), not after every pass.
+        observeLayoutChanges();
     }
     Size computeSize(ProposedViewSize p) override {
         const Size c = child->sizeThatFits({std::nullopt, p.height});
@@ -349,6 +378,7 @@ protected:
         contentProposal_ = {std::nullopt, p.height};
         offset = std::clamp(offset, CGFloat(0), maxOffset());
         child->place(Rect({-offset, 0}, contentSize()), contentProposal_);
+        seesChange();
     }
 
 private:
@@ -357,7 +387,6 @@ private:
     ProposedViewSize contentProposal_;
     ScrollGeometry last_;
     bool reported_ = false;
-    bool registered_ = false;
 };
 
 std::unique_ptr<Node> ScrollImpl::makeNode() const {

@@ -141,8 +141,7 @@ public:
         prefetchWidth_ = p.width;
         prefetched_.reset();
         jobs.push_back([this, width = layoutWidth(p.width)] {
-            platform::ParagraphStyle style = style_;
-            style.width = width;
+            const platform::ParagraphStyle style = styleAt(width);
             try {
                 prefetched_ = std::make_shared<const platform::TextLayout>(styled_, style);
             } catch (...) {
@@ -224,7 +223,6 @@ protected:
             entries_.clear();
             prefetched_.reset();
         }
-        runs_ = text.runs();
         empty_ = empty;
     }
 
@@ -242,7 +240,7 @@ protected:
         dependsOnRootPosition();
         const Point origin = rootOrigin();
         value.push_back(
-            {Anchor<Point>({origin.x - e.minX, origin.y}), Text::Layout(e.layout, runs_)});
+            {Anchor<Point>({origin.x - e.minX, origin.y}), Text::Layout(e.layout, text().runs())});
         out.set<Text::LayoutKey>(std::move(value));
     }
 
@@ -252,6 +250,9 @@ public:
     };
 
 private:
+    /// The text of the view, whose runs the published layouts carry (not copied into the node).
+    const Text& text() const { return static_cast<const TextImplAccess&>(*view.impl()).text; }
+
     struct Entry {
         std::optional<CGFloat> width;
         std::shared_ptr<const platform::TextLayout> layout;
@@ -294,6 +295,15 @@ private:
         return nullptr;
     }
 
+    /// The paragraph style at `width`. A zero width asks for the text's minimum, the narrowest it
+    /// can be without breaking a word: its longest word, the other words wrapped to it.
+    platform::ParagraphStyle styleAt(std::optional<CGFloat> width) const {
+        platform::ParagraphStyle style = style_;
+        style.width = width;
+        style.breaksWords = !(width && *width <= 0);
+        return style;
+    }
+
     bool hasEntry(std::optional<CGFloat> proposed) const {
         return findEntry(layoutWidth(proposed)) != nullptr;
     }
@@ -308,9 +318,7 @@ private:
         if (prefetched_ && layoutWidth(prefetchWidth_) == width) {
             e.layout = std::move(prefetched_);
         } else {
-            platform::ParagraphStyle style = style_;
-            style.width = width;
-            e.layout = std::make_shared<const platform::TextLayout>(styled_, style);
+            e.layout = std::make_shared<const platform::TextLayout>(styled_, styleAt(width));
         }
         prefetched_.reset();
         const auto lines = e.layout->lines();
@@ -338,7 +346,6 @@ private:
     platform::ParagraphStyle style_;
     std::shared_ptr<const platform::TextLayout> prefetched_;
     std::optional<CGFloat> prefetchWidth_;
-    std::vector<Text::Run> runs_;
     std::vector<Entry> entries_;
     bool empty_ = true;
 };

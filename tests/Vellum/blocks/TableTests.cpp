@@ -271,3 +271,63 @@ TEST(TableCellSpacing, PublishedSpacingReachesTheGrid) {
 }
 
 } // namespace
+
+namespace {
+
+// Whether every line of `layout` but the first starts where a line may break: after a space or
+// a hyphen, or at a line feed's end.
+bool breaksOnlyBetweenWords(const platform::TextLayout& layout) {
+    for (const platform::TextLayout::Line& line :
+         layout.lines().subspan(std::min<std::size_t>(1, layout.lines().size()))) {
+        const std::size_t start = line.characterRange.lowerBound;
+        const std::string before = layout.substring({start - 1, start});
+        if (before != " " && before != "-" && before != "\n") {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(SqueezedTable, NarrowedColumnsBreakNoWordAndStayWithinTheWidth) {
+    // Eight columns whose ideal widths add up to far more than 560 points, with the default
+    // styles: the cells wrap between words only, and the table keeps within the width. At 360
+    // points even the longest words do not fit side by side: still none is broken, and the
+    // table is as wide as they are.
+    const ParsedTable parsed = parse(
+        "| Stage | From | To | Distance (km) | Ascent (m) | Surface | Typical time | Notes on the "
+        "way |\n"
+        "|:------|:-----|:---|--------------:|-----------:|:-------:|:------------:|:----------|\n"
+        "| 1 | Car park | Old mill | 1.8 | 40 | gravel | 0:30 | Toilets and a water tap |\n"
+        "| 2 | Old mill | Ford | 2.1 | 150 | earth | 0:50 | Stepping stones, slippery after "
+        "rain |\n");
+    ASSERT_TRUE(parsed.table);
+    for (const double width : {560.0, 360.0}) {
+        auto shown = std::make_shared<platform::ui::Text::LayoutKey::Value>();
+        const AnyView root =
+            AnyView(*parsed.table)
+                .onPreferenceChange<platform::ui::Text::LayoutKey>(
+                    [shown](const platform::ui::Text::LayoutKey::Value& value) { *shown = value; });
+        OffscreenHost host(root, {width, std::nullopt});
+        host.runUntilIdle();
+        SCOPED_TRACE(width);
+        ASSERT_EQ(shown->size(), 24u);
+        bool wrapped = false;
+        for (const platform::ui::Text::AnchoredLayout& text : *shown) {
+            const platform::TextLayout& layout = text.layout.base();
+            EXPECT_TRUE(breaksOnlyBetweenWords(layout)) << layout.string();
+            if (width > 500) {
+                EXPECT_LE(text.origin.rootValue().x + layout.size().width, width + 0.01)
+                    << layout.string();
+            }
+            wrapped = wrapped || layout.lines().size() > 1;
+        }
+        EXPECT_TRUE(wrapped);
+        if (width > 500) {
+            EXPECT_LE(host.size().width, width + 0.01);
+        } else {
+            EXPECT_GT(host.size().width, width);
+        }
+    }
+}

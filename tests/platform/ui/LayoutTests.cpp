@@ -262,10 +262,11 @@ TEST(GridLayout, NarrowedColumnsHugTheirCellsAndKeepTheirMinimum) {
     EXPECT_EQ(size.width, (*f)["first"].size.width + 10);
 
     // A column is never narrower than what its cells can be narrowed to (here a fixed block),
-    // although an even share would have been less; the text column gives up the rest.
-    f = layOut(grid(block(60, 10), AnyView(Text(words))), {100.0, 400.0}, &size);
-    EXPECT_EQ((*f)["second"].origin.x, 60);
-    EXPECT_LE(size.width, 100);
+    // although an even share would have been less; the text column gives up the rest, down to
+    // its longest word.
+    f = layOut(grid(block(70, 10), AnyView(Text(words))), {135.0, 400.0}, &size);
+    EXPECT_EQ((*f)["second"].origin.x, 70);
+    EXPECT_LE(size.width, 135);
 
     // When even the minimums do not fit, the grid is as wide as they are, wider than offered.
     f = layOut(grid(block(60, 10), block(50, 10)), {80.0, 400.0}, &size);
