@@ -65,14 +65,16 @@ ui::AnyView BlockContent::body() const {
         }));
 }
 
-ui::AnyView Block::body() const {
+ui::AnyView Block::body(ui::ViewContext& context) const {
+    // Paragraphs and headings, most of a document's blocks, hold no state: their bodies stand in
+    // this block's place rather than one node further down.
     if (!intent_) {
-        return Paragraph(content_);
+        return Paragraph(content_).body(context);
     }
     switch (intent_->kind()) {
     case Kind::header:
         // Passed on as written: clamping is the heading style's business.
-        return Heading(content_, intent_->headerLevel());
+        return Heading(content_, intent_->headerLevel()).body(context);
     case Kind::codeBlock: {
         const std::optional<std::string>& hint = intent_->languageHint();
         if (hint && platform::unicode::lowercased(*hint) == "math") {
@@ -86,7 +88,7 @@ ui::AnyView Block::body() const {
         if (isLoneMath(content_)) {
             return MathBlock(content_);
         }
-        return Paragraph(content_);
+        return Paragraph(content_).body(context);
     case Kind::orderedList:
         return OrderedList(intent_, content_);
     case Kind::unorderedList:
@@ -102,7 +104,7 @@ ui::AnyView Block::body() const {
         break;
     }
     // Parts of lists and tables met on their own read as text.
-    return Paragraph(content_);
+    return Paragraph(content_).body(context);
 }
 
 std::optional<PresentationIntent> uniformPresentationIntent(const AttributedSubstring& content) {

@@ -45,7 +45,7 @@ public:
         : intent_(std::move(intent))
         , content_(std::move(content)) {}
 
-    [[nodiscard]] platform::ui::AnyView body() const;
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
     friend bool operator==(const Block& a, const Block& b) {
         return a.intent_ == b.intent_ && sameContent(a.content_, b.content_);
     }
