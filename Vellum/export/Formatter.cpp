@@ -21,12 +21,25 @@ using Foundation = platform::AttributeScopes::FoundationAttributes;
 using BlockNode = Formatter::BlockNode;
 using InlineNode = Formatter::InlineNode;
 
+// What the tree reads of one run, read once: every lookup in a run's attributes is a scan of
+// its entries, and a long text has thousands of runs. The pointers point into the text's own
+// storage, which the formatter keeps.
+struct RunInfo {
+    AttributedString::Range range;
+    const PresentationIntent* intent = nullptr;
+    InlinePresentationIntent inlineIntent;
+    const AnyAttachment* attachment = nullptr;
+    const platform::URL* link = nullptr;
+};
+
 // A stretch of runs with one presentation intent. `components` is innermost first, already cut
-// to the nesting limit.
+// to the nesting limit. Its runs are `runs[firstRun, lastRun)` of the text.
 struct Source {
-    PresentationIntent intent;
+    const PresentationIntent* intent;
     std::vector<IntentType> components;
     AttributedString::Range range;
+    std::size_t firstRun = 0;
+    std::size_t lastRun = 0;
 };
 
 // A source seen at some level of grouping: its first `remaining` components are still to be
@@ -42,7 +55,7 @@ struct Segment {
 struct Block {
     IntentType intentType;
     std::vector<Block> children;
-    std::optional<AttributedSubstring> leaf;
+    const Source* leaf = nullptr;
 };
 
 // Blocks that hold other blocks as they come: what is cut out between two of them leaves a chain
@@ -84,29 +97,47 @@ std::vector<IntentType> limitedComponents(const PresentationIntent& intent) {
     return kept;
 }
 
-std::vector<Source> splitRunsIntoSegments(const AttributedString& text) {
+std::vector<RunInfo> readRuns(const AttributedString& text) {
+    const AttributedString::Runs runs = text.runs();
+    std::vector<RunInfo> infos;
+    infos.reserve(runs.size());
+    for (const AttributedString::Run run : runs) {
+        const auto* const inlineIntent = run.get<Foundation::InlinePresentationIntentAttribute>();
+        infos.push_back({run.range, run.get<Foundation::PresentationIntentAttribute>(),
+                         inlineIntent ? *inlineIntent : InlinePresentationIntent{},
+                         attachment(run.attributes), run.get<Foundation::LinkAttribute>()});
+    }
+    return infos;
+}
+
+std::vector<Source> splitRunsIntoSegments(const AttributedString& text,
+                                          const std::vector<RunInfo>& runs,
+                                          const PresentationIntent& paragraph) {
     std::vector<Source> sources;
-    for (const AttributedString::Run run : text.runs()) {
-        const PresentationIntent* const intent = run.get<Foundation::PresentationIntentAttribute>();
-        if (intent == nullptr) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const RunInfo& run = runs[r];
+        if (run.intent == nullptr) {
             continue;
         }
-        if (!sources.empty() && sources.back().intent == *intent) {
+        // Runs of one block usually share one intent value: its address settles most
+        // comparisons.
+        if (!sources.empty() &&
+            (sources.back().intent == run.intent || *sources.back().intent == *run.intent)) {
             // Runs without an intent in between are covered by the widened range.
             sources.back().range.upperBound = run.range.upperBound;
+            sources.back().lastRun = r + 1;
             continue;
         }
-        sources.push_back({*intent, limitedComponents(*intent), run.range});
+        sources.push_back({run.intent, limitedComponents(*run.intent), run.range, r, r + 1});
     }
     if (sources.empty()) {
         // Text parsed as inline markdown has no blocks: it is one paragraph.
-        const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
-        sources.push_back({paragraph, paragraph.components(), text.fullRange()});
+        sources.push_back({&paragraph, paragraph.components(), text.fullRange(), 0, runs.size()});
     }
     return sources;
 }
 
-std::vector<Block> groupSegments(const AttributedString& text, std::span<const Segment> segments) {
+std::vector<Block> groupSegments(std::span<const Segment> segments) {
     struct Grouping {
         const IntentType* component;
         std::vector<Segment> segments;
@@ -118,7 +149,8 @@ std::vector<Block> groupSegments(const AttributedString& text, std::span<const S
         }
         const IntentType& component = segment.outermost();
         const Segment inner{segment.source, segment.remaining - 1};
-        if (!groupings.empty() && *groupings.back().component == component) {
+        if (!groupings.empty() && (groupings.back().component == &component ||
+                                   *groupings.back().component == component)) {
             groupings.back().segments.push_back(inner);
         } else {
             groupings.push_back({&component, {inner}});
@@ -128,36 +160,38 @@ std::vector<Block> groupSegments(const AttributedString& text, std::span<const S
     std::vector<Block> blocks;
     blocks.reserve(groupings.size());
     for (const Grouping& grouping : groupings) {
-        Block block{*grouping.component, {}, std::nullopt};
+        Block block{*grouping.component, {}, nullptr};
         const Segment& first = grouping.segments.front();
         if (first.remaining == 0) {
-            block.leaf = text[first.source->range];
+            block.leaf = first.source;
         } else {
-            block.children = groupSegments(text, grouping.segments);
+            block.children = groupSegments(grouping.segments);
         }
         blocks.push_back(std::move(block));
     }
     return blocks;
 }
 
-std::vector<InlineNode> inlineNodes(const AttributedSubstring& leaf) {
+// The text and the runs the tree is built from.
+struct Text {
+    std::string_view characters;
+    const std::vector<RunInfo>& runs;
+};
+
+std::vector<InlineNode> inlineNodes(const Text& text, const Source& leaf) {
     std::vector<InlineNode> nodes;
-    const std::string_view characters = leaf.characters();
-    const std::size_t base = leaf.startIndex().offset;
-    for (const AttributedString::Run run : leaf.runs()) {
-        const auto* const intentValue = run.get<Foundation::InlinePresentationIntentAttribute>();
-        const InlinePresentationIntent intent =
-            intentValue ? *intentValue : InlinePresentationIntent{};
-        const AnyAttachment* const attached = attachment(run.attributes);
-        const platform::URL* const link = run.get<Foundation::LinkAttribute>();
+    nodes.reserve(leaf.lastRun - leaf.firstRun);
+    for (std::size_t r = leaf.firstRun; r < leaf.lastRun; ++r) {
+        const RunInfo& run = text.runs[r];
+        const InlinePresentationIntent intent = run.inlineIntent;
         const auto runText = [&] {
             return std::string(
-                characters.substr(run.range.lowerBound.offset - base, run.range.length()));
+                text.characters.substr(run.range.lowerBound.offset, run.range.length()));
         };
 
         std::optional<InlineNode> node;
-        if (attached != nullptr) {
-            node = InlineNode::attachment(*attached);
+        if (run.attachment != nullptr) {
+            node = InlineNode::attachment(*run.attachment);
         } else if (intent.contains(InlinePresentationIntent::lineBreak())) {
             node = InlineNode::lineBreak();
         } else if (intent.contains(InlinePresentationIntent::softBreak())) {
@@ -176,38 +210,38 @@ std::vector<InlineNode> inlineNodes(const AttributedSubstring& leaf) {
         if (intent.contains(InlinePresentationIntent::strikethrough())) {
             node = InlineNode::strikethrough({std::move(*node)});
         }
-        if (link != nullptr) {
-            node = InlineNode::link(*link, {std::move(*node)});
+        if (run.link != nullptr) {
+            node = InlineNode::link(*run.link, {std::move(*node)});
         }
         nodes.push_back(std::move(*node));
     }
     return nodes;
 }
 
-std::optional<BlockNode> convert(const Block& block);
+std::optional<BlockNode> convert(const Text& text, const Block& block);
 
-std::vector<BlockNode> convertAll(const std::vector<Block>& blocks) {
+std::vector<BlockNode> convertAll(const Text& text, const std::vector<Block>& blocks) {
     std::vector<BlockNode> nodes;
     nodes.reserve(blocks.size());
     for (const Block& block : blocks) {
-        if (std::optional<BlockNode> node = convert(block)) {
+        if (std::optional<BlockNode> node = convert(text, block)) {
             nodes.push_back(std::move(*node));
         }
     }
     return nodes;
 }
 
-std::vector<Formatter::ListItem> listItems(const Block& list) {
+std::vector<Formatter::ListItem> listItems(const Text& text, const Block& list) {
     std::vector<Formatter::ListItem> items;
     for (const Block& child : list.children) {
         if (child.intentType.kind() == Kind::listItem && !child.leaf) {
-            items.push_back({child.intentType.ordinal(), convertAll(child.children)});
+            items.push_back({child.intentType.ordinal(), convertAll(text, child.children)});
         }
     }
     return items;
 }
 
-std::vector<Formatter::TableRow> tableRows(const Block& table) {
+std::vector<Formatter::TableRow> tableRows(const Text& text, const Block& table) {
     const std::size_t columnCount = table.intentType.columns().size();
     std::vector<Formatter::TableRow> rows;
     for (const Block& child : table.children) {
@@ -233,7 +267,7 @@ std::vector<Formatter::TableRow> tableRows(const Block& table) {
                     row.cells.emplace_back();
                 }
             }
-            row.cells.push_back(inlineNodes(*cell.leaf));
+            row.cells.push_back(inlineNodes(text, *cell.leaf));
         }
         while (row.cells.size() < columnCount) {
             row.cells.emplace_back();
@@ -243,42 +277,45 @@ std::vector<Formatter::TableRow> tableRows(const Block& table) {
     return rows;
 }
 
-std::optional<BlockNode> convert(const Block& block) {
+std::optional<BlockNode> convert(const Text& text, const Block& block) {
     const IntentType& type = block.intentType;
     switch (type.kind()) {
     case Kind::paragraph:
         if (block.leaf) {
-            return BlockNode::paragraph(inlineNodes(*block.leaf));
+            return BlockNode::paragraph(inlineNodes(text, *block.leaf));
         }
         return std::nullopt;
     case Kind::header:
         if (block.leaf) {
-            return BlockNode::header(type.headerLevel(), inlineNodes(*block.leaf));
+            return BlockNode::header(type.headerLevel(), inlineNodes(text, *block.leaf));
         }
         return std::nullopt;
     case Kind::codeBlock:
         if (block.leaf) {
-            return BlockNode::codeBlock(type.languageHint(), std::string(block.leaf->characters()));
+            return BlockNode::codeBlock(
+                type.languageHint(),
+                std::string(text.characters.substr(block.leaf->range.lowerBound.offset,
+                                                   block.leaf->range.length())));
         }
         return std::nullopt;
     case Kind::orderedList:
         if (!block.leaf) {
-            return BlockNode::orderedList(listItems(block));
+            return BlockNode::orderedList(listItems(text, block));
         }
         return std::nullopt;
     case Kind::unorderedList:
         if (!block.leaf) {
-            return BlockNode::unorderedList(listItems(block));
+            return BlockNode::unorderedList(listItems(text, block));
         }
         return std::nullopt;
     case Kind::blockQuote:
         if (!block.leaf) {
-            return BlockNode::blockQuote(convertAll(block.children));
+            return BlockNode::blockQuote(convertAll(text, block.children));
         }
         return std::nullopt;
     case Kind::table:
         if (!block.leaf) {
-            return BlockNode::table(type.columns(), tableRows(block));
+            return BlockNode::table(type.columns(), tableRows(text, block));
         }
         return std::nullopt;
     case Kind::thematicBreak:
@@ -464,13 +501,17 @@ std::string Formatter::BlockNode::description() const {
 
 const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
     std::call_once(built_, [this] {
-        const std::vector<Source> sources = splitRunsIntoSegments(attributedString_);
+        const std::vector<RunInfo> runs = readRuns(attributedString_);
+        const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
+        const std::vector<Source> sources =
+            splitRunsIntoSegments(attributedString_, runs, paragraph);
         std::vector<Segment> segments;
         segments.reserve(sources.size());
         for (const Source& source : sources) {
             segments.push_back({&source, source.components.size()});
         }
-        blockNodes_ = convertAll(groupSegments(attributedString_, segments));
+        blockNodes_ =
+            convertAll(Text{attributedString_.characters(), runs}, groupSegments(segments));
         ++buildCount_;
     });
     return blockNodes_;

@@ -170,6 +170,17 @@ LiveTextLayoutCollection::index(const platform::ui::Text::Layout& layout) const 
     return found->second;
 }
 
+const void* LiveTextLayout::sourceIdentity() const {
+    const auto lines = base_.lines();
+    if (!lines.empty() && !lines.front().runs.empty()) {
+        const auto* mark = base_.attribute<TextFragmentAttribute>(lines.front().runs.front());
+        if (mark != nullptr && mark->source != nullptr) {
+            return mark->source.get();
+        }
+    }
+    return &base_.base();
+}
+
 namespace {
 
 std::size_t utf16Length(std::string_view utf8) {

@@ -97,6 +97,8 @@ public:
     }
     const std::vector<TextLineStretch>& lineStretches() const override;
     std::optional<platform::AttributedSubstring> sourceText(CharacterRange range) const override;
+    /// The source the fragment built the text from, else the laid-out text itself.
+    const void* sourceIdentity() const override;
     const platform::ui::Text::Layout& base() const { return base_; }
 
 private:

@@ -122,17 +122,23 @@ namespace {
 // that the copy equals the export of the same part of the document.
 void restoreClosingLineFeed(platform::AttributedString& copied) {
     using Intent = platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
-    const auto runs = copied.runs();
-    if (runs.empty() || copied.characters().ends_with("\r\n")) {
+    if (copied.empty() || copied.characters().ends_with("\r\n")) {
         return;
     }
-    const platform::AttributedString::Run last = runs[runs.size() - 1];
-    const platform::PresentationIntent* intent = last.get<Intent>();
-    if (intent == nullptr || intent->components().empty() ||
-        intent->components().front().kind() != platform::PresentationIntent::Kind::codeBlock) {
-        return;
+    // The last run's attributes are taken out before appending: a view of the runs alive during
+    // the append would share the storage and make the append copy the whole joined text.
+    platform::AttributeContainer attributes;
+    {
+        const auto runs = copied.runs();
+        const platform::AttributedString::Run last = runs[runs.size() - 1];
+        const platform::PresentationIntent* intent = last.get<Intent>();
+        if (intent == nullptr || intent->components().empty() ||
+            intent->components().front().kind() != platform::PresentationIntent::Kind::codeBlock) {
+            return;
+        }
+        attributes = last.attributes;
     }
-    copied.append("\n", last.attributes);
+    copied.append("\n", attributes);
 }
 
 } // namespace
@@ -149,6 +155,13 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
     }
     const std::size_t first = range.start.indexPath.layout;
     const std::size_t last = range.end.indexPath.layout;
+    // Room for the texts' characters, so that a long selection is not moved again and again as
+    // it grows; their sources are about as long, a few runs each.
+    std::size_t bytes = 0;
+    for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
+        bytes += c.layout(l).string().size();
+    }
+    result.reserve(bytes + bytes / 8, (last - first + 1) * 4);
     for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
         const TextLayout& layout = c.layout(l);
         std::size_t from = l == first ? *a : 0;
@@ -174,12 +187,13 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
 }
 
 std::optional<platform::URL> linkURL(const TextLayoutCollection& c, Point point) {
-    for (std::size_t l = 0; l < c.layoutCount(); ++l) {
-        const TextLayout& layout = c.layout(l);
-        const Point o = layout.origin();
-        if (!layout.bounds().offsetBy(o.x, o.y).contains(point)) {
+    const std::vector<Rect>& frames = c.layoutFrames();
+    for (std::size_t l = 0; l < frames.size(); ++l) {
+        if (frames[l].isNull() || !frames[l].contains(point)) {
             continue;
         }
+        const TextLayout& layout = c.layout(l);
+        const Point o = layout.origin();
         const Point local{point.x - o.x, point.y - o.y};
         for (std::size_t n = 0; n < layout.lineCount(); ++n) {
             const TextLine& line = layout.line(n);
@@ -200,12 +214,12 @@ std::optional<TextPosition> closestPosition(const TextLayoutCollection& c, Point
     }
     std::size_t best = 0;
     double bestScore = std::numeric_limits<double>::infinity();
-    for (std::size_t l = 0; l < c.layoutCount(); ++l) {
-        const TextLayout& layout = c.layout(l);
-        if (layout.lineCount() == 0) {
-            continue;
+    const std::vector<Rect>& frames = c.layoutFrames();
+    for (std::size_t l = 0; l < frames.size(); ++l) {
+        const Rect& b = frames[l];
+        if (b.isNull()) {
+            continue; // no lines
         }
-        const Rect b = layout.bounds().offsetBy(layout.origin().x, layout.origin().y);
         const double dx = distance(point.x, b.minX(), b.maxX());
         const double dy = distance(point.y, b.minY(), b.maxY());
         if (dx * dx + dy * dy < bestScore) {
@@ -485,17 +499,51 @@ std::optional<TextRange> layoutRange(const TextLayoutCollection& c, const TextPo
     return TextRange{{{l, 0, 0, 0}, Affinity::downstream}, *end};
 }
 
-std::optional<TextRange> translatedRange(const TextLayoutCollection& c, const TextRange& range,
-                                         const TextLayoutCollection& previous) {
-    if (c.layoutCount() != previous.layoutCount()) {
+namespace {
+
+// The index in `c` of the text that was text `l` of `previous`: the same text by its source,
+// counting texts of one source in order; nothing when it is gone or has no source.
+std::optional<std::size_t> translatedLayout(const TextLayoutCollection& c,
+                                            const TextLayoutCollection& previous, std::size_t l) {
+    if (l >= previous.layoutCount()) {
         return std::nullopt;
     }
+    const void* identity = previous.layout(l).sourceIdentity();
+    if (identity == nullptr) {
+        return std::nullopt;
+    }
+    std::size_t occurrence = 0;
+    for (std::size_t i = 0; i < l; ++i) {
+        occurrence += previous.layout(i).sourceIdentity() == identity ? 1 : 0;
+    }
+    for (std::size_t i = 0; i < c.layoutCount(); ++i) {
+        if (c.layout(i).sourceIdentity() == identity && occurrence-- == 0) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<TextRange> translatedRange(const TextLayoutCollection& c, const TextRange& range,
+                                         const TextLayoutCollection& previous) {
+    // With as many texts as before, text n is still text n. Otherwise texts were laid out for the
+    // first time (rows of a lazy document) or went away: each end follows its own text to where
+    // it now stands, and texts laid out between the ends join the range.
+    const bool sameTexts = c.layoutCount() == previous.layoutCount();
     const auto translate = [&](const TextPosition& p) -> std::optional<TextPosition> {
         const auto index = characterIndex(previous, p);
         if (!index) {
             return std::nullopt;
         }
-        return positionForCharacterIndex(c, p.indexPath.layout, static_cast<long>(*index));
+        const std::optional<std::size_t> layout =
+            sameTexts ? std::optional(p.indexPath.layout)
+                      : translatedLayout(c, previous, p.indexPath.layout);
+        if (!layout) {
+            return std::nullopt;
+        }
+        return positionForCharacterIndex(c, *layout, static_cast<long>(*index));
     };
     const auto start = translate(range.start);
     const auto end = translate(range.end);

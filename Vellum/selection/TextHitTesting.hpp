@@ -62,8 +62,8 @@ std::optional<TextRange> wordRange(const TextLayoutCollection& collection,
 /// The whole text the position lies in.
 std::optional<TextRange> layoutRange(const TextLayoutCollection& collection,
                                      const TextPosition& position);
-/// `range`, taken in `previous`, as the same characters of this collection; nothing when the
-/// number of texts changed.
+/// `range`, taken in `previous`, as the same characters of this collection, also when texts were
+/// laid out for the first time or went away; nothing when a text it ends in is gone.
 std::optional<TextRange> translatedRange(const TextLayoutCollection& collection,
                                          const TextRange& range,
                                          const TextLayoutCollection& previous);

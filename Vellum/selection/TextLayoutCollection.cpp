@@ -31,6 +31,21 @@ std::vector<TextLineStretch> computeLineStretches(const TextLayout& layout) {
     return stretches;
 }
 
+const std::vector<platform::Rect>& TextLayoutCollection::layoutFrames() const {
+    if (!layoutFrames_) {
+        std::vector<platform::Rect> frames;
+        frames.reserve(layoutCount());
+        for (std::size_t l = 0; l < layoutCount(); ++l) {
+            const TextLayout& text = layout(l);
+            const platform::Point o = text.origin();
+            frames.push_back(text.lineCount() == 0 ? platform::Rect::null()
+                                                   : text.bounds().offsetBy(o.x, o.y));
+        }
+        layoutFrames_ = std::move(frames);
+    }
+    return *layoutFrames_;
+}
+
 const TextLayout& EmptyTextLayoutCollection::layout(std::size_t) const {
     throw std::out_of_range("an empty text layout collection has no layouts");
 }

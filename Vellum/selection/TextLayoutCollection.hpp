@@ -100,6 +100,10 @@ public:
     sourceText(CharacterRange /*range*/) const {
         return std::nullopt;
     }
+    /// What the text is the same text by across layout passes: the content it was built from,
+    /// which stays while the document does, however often it is laid out again. Null when there
+    /// is none.
+    virtual const void* sourceIdentity() const { return nullptr; }
 };
 
 /// The stretches of a layout worked out from its lines and runs.
@@ -117,6 +121,13 @@ public:
     virtual bool layoutsDiffer(const TextLayoutCollection& other) const = 0;
     /// The index of the layout built over `layout`.
     virtual std::optional<std::size_t> index(const platform::ui::Text::Layout& layout) const = 0;
+    /// Every text's bounds in the collection's space, in text order; null for a text without
+    /// lines. Hit testing scans them on every pointer move: one array, read once per collection,
+    /// not thousands of texts visited one by one.
+    virtual const std::vector<platform::Rect>& layoutFrames() const;
+
+private:
+    mutable std::optional<std::vector<platform::Rect>> layoutFrames_;
 };
 
 /// The collection before anything is laid out.
@@ -153,6 +164,9 @@ public:
     }
     std::optional<std::size_t> index(const platform::ui::Text::Layout& layout) const override {
         return base_->index(layout);
+    }
+    const std::vector<platform::Rect>& layoutFrames() const override {
+        return base_->layoutFrames();
     }
     friend bool operator==(const AnyTextLayoutCollection& a, const AnyTextLayoutCollection& b) {
         return a.base_->isEqual(*b.base_);

@@ -279,6 +279,8 @@ void DocumentCopyWholeSelection(benchmark::State& state) {
         benchmark::DoNotOptimize(copied->html.data());
     }
     state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["runs"] =
+        static_cast<double>(vellum::attributedText(doc.collection(), all).runs().size());
 }
 BENCHMARK(DocumentCopyWholeSelection)->Unit(benchmark::kMillisecond);
 

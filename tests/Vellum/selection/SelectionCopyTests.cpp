@@ -153,6 +153,16 @@ public:
         host_.pointer({ui::PointerEvent::Kind::dragged, to, 1, 1, {}});
         host_.pointer({ui::PointerEvent::Kind::up, to, 1, 1, {}});
     }
+    /// Shows `visible` of the document instead, as a scroll would, and lets it lay out.
+    void show(std::optional<platform::Rect> visible) {
+        host_.setVisibleRect(visible);
+        host_.runUntilIdle(std::chrono::milliseconds(60000));
+    }
+    void select(const TextRange& range) {
+        (*model_)->setSelectedRange(range);
+        host_.runUntilIdle(std::chrono::milliseconds(60000));
+    }
+    std::optional<TextRange> selectedRange() const { return (*model_)->selectedRange(); }
     /// Ctrl+`key` to the text that has focus.
     void command(const std::string& key) { host_.key(key, {}, {.control = true}); }
     /// The copy the interaction makes of the current selection (what Ctrl+C writes).
@@ -231,6 +241,59 @@ TEST(SelectionCopy, SelectAllOfALazyDocumentCopiesBlocksNotYetLaidOut) {
     EXPECT_TRUE(plain.ends_with("The very last block."))
         << plain.substr(plain.size() > 80 ? plain.size() - 80 : 0);
     EXPECT_NE(plain.find("Paragraph 299 of"), std::string::npos);
+}
+
+// A selection from the first screen to a row far below, made while the rows between were not laid
+// out, stays when they are: each end keeps its place in the document and the rows laid out later
+// join the range.
+TEST(SelectionCopy, ASelectionOverRowsNotYetLaidOutSurvivesTheirLayout) {
+    std::string markdown = "First words :smile: here.\n\n";
+    for (int n = 0; n < 300; ++n) {
+        markdown += "Paragraph " + std::to_string(n) +
+                    " of a long document, long enough to wrap "
+                    "over a couple of lines in a window this narrow.\n\n";
+    }
+    Document document(markdown, platform::Rect(0, 0, 560, 400));
+    ASSERT_TRUE(document.shown());
+    const std::size_t firstScreen = document.collection().layoutCount();
+
+    // Scrolled far down: the rows there are laid out, most of those between are not.
+    document.show(platform::Rect(0, 12000, 560, 400));
+    ASSERT_GT(document.collection().layoutCount(), firstScreen);
+    std::string target;
+    std::size_t targetLayout = 0;
+    for (int n = 299; n >= 0 && target.empty(); --n) {
+        const std::string candidate = "Paragraph " + std::to_string(n) + " of";
+        for (std::size_t l = 0; l < document.collection().layoutCount(); ++l) {
+            if (document.collection().layout(l).string().starts_with(candidate)) {
+                target = candidate;
+                targetLayout = l;
+            }
+        }
+    }
+    ASSERT_FALSE(target.empty());
+    // From the first text to the end of the row's first word.
+    document.select({startPosition(document.collection()),
+                     *positionForCharacterIndex(document.collection(), targetLayout, 9)});
+    ASSERT_TRUE(document.selectedRange().has_value());
+    const std::string before = document.copied().plainText;
+    ASSERT_TRUE(before.starts_with("First words :smile: here.")) << before.substr(0, 80);
+    ASSERT_TRUE(before.ends_with(target.substr(0, 9))) << before.substr(before.size() - 40);
+
+    // Every row laid out now, those between the ends included.
+    const std::size_t laidOut = document.collection().layoutCount();
+    document.show(std::nullopt);
+    ASSERT_GT(document.collection().layoutCount(), laidOut);
+    ASSERT_TRUE(document.selectedRange().has_value()) << "the selection survives the layout";
+    const std::string after = document.copied().plainText;
+    EXPECT_TRUE(after.starts_with("First words :smile: here.")) << after.substr(0, 80);
+    EXPECT_TRUE(after.ends_with(target.substr(0, 9))) << after.substr(after.size() - 40);
+    // The rows between joined the range, in order.
+    std::size_t at = 0;
+    for (int n = 0; "Paragraph " + std::to_string(n) + " of" != target; ++n) {
+        at = after.find("Paragraph " + std::to_string(n) + " of", at);
+        ASSERT_NE(at, std::string::npos) << n;
+    }
 }
 
 } // namespace
