@@ -2,8 +2,8 @@
 
 // Emoji pictures that stand in text in place of a shortcode: a downloaded picture
 // (EmojiAttachment) and a named picture from a resource bundle (EmojiResourceAttachment). Both
-// take their size and baseline from the text's font through the environment's emoji properties,
-// and are selected like the characters around them.
+// take their size and baseline from the text's font through the environment's emoji properties.
+// Selected, they dim like pictures: a highlight behind a coloured picture hardly shows.
 
 #include "Vellum/attachments/Attachment.hpp"
 #include "Vellum/attachments/ImageAttachment.hpp"
@@ -31,7 +31,7 @@ public:
     [[nodiscard]] std::string description() const override { return ":" + text_ + ":"; }
     [[nodiscard]] std::optional<platform::Data> pngData() const override;
     [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
-        return AttachmentSelectionStyle::text;
+        return AttachmentSelectionStyle::object;
     }
     [[nodiscard]] platform::ui::AnyView body() const override;
     [[nodiscard]] double baselineOffset(const TextEnvironmentValues& environment) const override;
@@ -63,7 +63,7 @@ public:
     [[nodiscard]] std::size_t hashValue() const override;
     [[nodiscard]] std::string description() const override { return ":" + picture_.text + ":"; }
     [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
-        return AttachmentSelectionStyle::text;
+        return AttachmentSelectionStyle::object;
     }
     [[nodiscard]] platform::ui::AnyView body() const override;
     [[nodiscard]] double baselineOffset(const TextEnvironmentValues& environment) const override;

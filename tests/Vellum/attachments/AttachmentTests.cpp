@@ -86,8 +86,8 @@ TEST(AttachmentIdentityTest, TypeErasureForwardsEveryAnswer) {
     const AnyAttachment emoji(EmojiAttachment(image, "cat"));
     const AnyAttachment formula(blockFormula);
     EXPECT_EQ(picture.selectionStyle(), AttachmentSelectionStyle::object);
-    EXPECT_EQ(emoji.selectionStyle(), AttachmentSelectionStyle::text);
-    EXPECT_EQ(formula.selectionStyle(), AttachmentSelectionStyle::text);
+    EXPECT_EQ(emoji.selectionStyle(), AttachmentSelectionStyle::object);
+    EXPECT_EQ(formula.selectionStyle(), AttachmentSelectionStyle::object);
     EXPECT_EQ(picture.description(), "A cat");
     EXPECT_EQ(emoji.description(), ":cat:");
     EXPECT_EQ(formula.description(), "$$x^2_i$$");

@@ -1,5 +1,5 @@
 // What a selection lights up: the glyphs of the selected characters, also where they run right to
-// left; pictures dim while selected.
+// left; pictures, emoji and formulas dim while selected.
 
 #include "TextLayoutTestSupport.hpp"
 #include "Vellum/attachments/AttachmentLoader.hpp"
@@ -93,7 +93,7 @@ private:
     vellum::Image image_;
 };
 
-TEST(SelectionHighlight, PicturesDimWhileSelectedAndEmojiStayAsTheyAre) {
+TEST(SelectionHighlight, PicturesAndEmojiDimWhileSelected) {
     constexpr std::uint32_t blue = 0xff0044ccu;
     constexpr std::uint32_t orange = 0xffff8800u;
     AttributedStringMarkdownParser::PatternOptions options;
@@ -122,15 +122,47 @@ TEST(SelectionHighlight, PicturesDimWhileSelectedAndEmojiStayAsTheyAre) {
     host.click({2, 8});
     host.key("a", {}, {false, true, false, false});
     EXPECT_EQ(count(blue), 0) << "the picture is drawn at half opacity";
-    EXPECT_EQ(count(orange), orangePixels) << "emoji select like characters";
+    EXPECT_EQ(count(orange), 0) << "so is the emoji";
 
     host.click({2, 8});
     EXPECT_EQ(count(blue), bluePixels) << "deselected, the picture is whole again";
+    EXPECT_EQ(count(orange), orangePixels);
     // A selection that ends before the picture leaves it alone.
     host.pointer({ui::PointerEvent::Kind::down, {1, 8}, 1, 1, {}});
     host.pointer({ui::PointerEvent::Kind::dragged, {20, 8}, 1, 1, {}});
     host.pointer({ui::PointerEvent::Kind::up, {20, 8}, 1, 1, {}});
     EXPECT_EQ(count(blue), bluePixels);
+}
+
+TEST(SelectionHighlight, AFormulaDimsWhileSelected) {
+    AttributedStringMarkdownParser::PatternOptions options;
+    options.mathExpressions = true;
+    // The formula alone, so that all the ink drawn is its own.
+    const ui::AnyView text =
+        ui::AnyView(InlineText("$\\sum_{i=1}^{n} x_i^2$", std::nullopt,
+                               AttributedStringMarkdownParser::syntaxExtensions(options)))
+            .modifier(TextSelectionInteraction());
+    ui::OffscreenHost host(
+        textSelection(text, EnabledTextSelectability()).frame(300, 60, ui::Alignment::topLeading()),
+        {});
+    // Half opacity over any background leaves no pixel this dark; drawn three times larger,
+    // the formula's strokes are solid enough to reach it.
+    const auto ink = [&host] {
+        const platform::Image image = host.render(3.0, platform::Color::white());
+        return std::count_if(image.pixels().begin(), image.pixels().end(), [](std::uint32_t p) {
+            return ((p >> 16) & 0xffu) < 0x50 && ((p >> 8) & 0xffu) < 0x50 && (p & 0xffu) < 0x50;
+        });
+    };
+    ASSERT_TRUE(host.runUntil([&] { return ink() > 100; }, std::chrono::milliseconds(60000)))
+        << "the formula draws";
+    const auto whole = ink();
+
+    host.click({4, 10});
+    host.key("a", {}, {false, true, false, false});
+    EXPECT_EQ(ink(), 0) << "the selected formula is drawn at half opacity";
+
+    host.click({4, 10});
+    EXPECT_EQ(ink(), whole) << "deselected, it is whole again";
 }
 
 } // namespace
