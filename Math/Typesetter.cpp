@@ -543,7 +543,7 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
             if (!node) {
                 break;
             }
-            const bool overflows = wouldOverflowLine(*node, previous, breakType);
+            const bool overflows = wouldOverflowLine(*node, atom, previous, breakType);
             if (!currentLine.empty()) {
                 flushCurrentLine();
             }
@@ -654,7 +654,7 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
     Atom& atom = *shared;
     checkInteratomLineBreak(atom, previous, lookAhead);
     // A scripted atom that will not fit starts the next line together with its scripts.
-    if (maxWidth > 0 && hasScripts(atom) && !currentLine.empty()) {
+    if (maxWidth > 0 && hasScripts(atom)) {
         fitScriptedAtom(atom, previous);
     }
     // The line's width is known from the last time it was measured as long as it only grew by

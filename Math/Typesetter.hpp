@@ -90,8 +90,13 @@ public:
     CGFloat estimateRemainingWidth(std::span<const std::shared_ptr<Atom>> atoms);
     static int breakPenalty(const Atom* left, const Atom* right);
     void breakCurrentLine();
-    bool wouldOverflowLine(const DisplayNode& node, const Atom* previous, AtomType type);
-    CGFloat estimateAtomWidth(const Atom& atom);
+    // Whether nothing is on the current line yet, pending text or placed nodes.
+    bool lineHoldsNothing() const;
+    bool wouldOverflowLine(const DisplayNode& node, const Atom& atom, const Atom* previous,
+                           AtomType type);
+    // How far an atom's scripts reach past its nucleus; `delta` is the nucleus's italic
+    // correction, which moves a superscript out.
+    CGFloat scriptsWidth(const Atom& atom, CGFloat delta);
     void avoidLineClash(DisplayNode& node);
     static void shiftDisplayNode(DisplayNode& node, CGFloat dy);
     void wrapCurrentText();

@@ -29,8 +29,43 @@ bool isLetter(std::string_view character) {
     return !character.empty() && platform::unicode::isCased(character);
 }
 
-std::size_t atomCount(const std::shared_ptr<AtomList>& list) {
-    return list ? list->atoms.size() : 0;
+// The run with each kern added to the advance of the last glyph of the cluster it follows, as the
+// line is drawn. Glyphs and kerns in order are walked side by side; anything else is left to the
+// shaper's own, slower, placing.
+platform::ShapedRun withKerns(const platform::ShapedRun& run,
+                              std::span<const platform::ExtraSpace> kerns) {
+    platform::ShapedRun kerned = run;
+    if (kerns.empty()) {
+        return kerned;
+    }
+    const bool ordered =
+        std::adjacent_find(kerns.begin(), kerns.end(),
+                           [](const auto& a, const auto& b) {
+                               return a.utf16Offset >= b.utf16Offset;
+                           }) == kerns.end() &&
+        std::adjacent_find(run.glyphs.begin(), run.glyphs.end(), [](const auto& a, const auto& b) {
+            return a.cluster > b.cluster;
+        }) == run.glyphs.end();
+    if (!ordered) {
+        platform::GlyphFont::addExtraSpace(kerned, kerns);
+        return kerned;
+    }
+    std::size_t k = 0;
+    kerned.width = 0;
+    for (std::size_t i = 0; i < kerned.glyphs.size(); ++i) {
+        auto& glyph = kerned.glyphs[i];
+        while (k < kerns.size() && kerns[k].utf16Offset < glyph.cluster) {
+            ++k;
+        }
+        const bool last =
+            i + 1 == kerned.glyphs.size() || kerned.glyphs[i + 1].cluster != glyph.cluster;
+        if (last && k < kerns.size() && kerns[k].utf16Offset == glyph.cluster &&
+            std::isfinite(kerns[k].points)) {
+            glyph.advance += kerns[k].points;
+        }
+        kerned.width += glyph.advance;
+    }
+    return kerned;
 }
 
 } // namespace
@@ -112,7 +147,7 @@ int Typesetter::breakPenalty(const Atom* left, const Atom* right) {
 
 bool Typesetter::checkInteratomLineBreak(const Atom& atom, const Atom* previous,
                                          std::span<const std::shared_ptr<Atom>> lookAhead) {
-    if (maxWidth <= 0 || currentLine.empty() || remainingContentFits) {
+    if (maxWidth <= 0 || lineHoldsNothing() || remainingContentFits) {
         return false;
     }
     // Never split a word: a multi-letter atom right after a letter stays with it.
@@ -180,41 +215,51 @@ void Typesetter::breakCurrentLine() {
     startNewLine();
 }
 
-bool Typesetter::wouldOverflowLine(const DisplayNode& node, const Atom* previous, AtomType type) {
-    if (maxWidth <= 0 || currentLine.empty()) {
-        return false;
-    }
-    const CGFloat space = previous ? interElementSpace(previous->type, type) : 0;
-    return space + currentLineWidth() + node.width() > maxWidth;
+bool Typesetter::lineHoldsNothing() const {
+    return currentLine.empty() && currentLineStartIndex >= displayAtoms.size();
 }
 
-CGFloat Typesetter::estimateAtomWidth(const Atom& atom) {
-    const CGFloat characters = static_cast<CGFloat>(characterCount(atom.nucleus));
-    const CGFloat base = styleFont().font().size * characters * 0.5;
-    if (!atom.subscript() && !atom.superscript()) {
-        return base;
+bool Typesetter::wouldOverflowLine(const DisplayNode& node, const Atom& atom, const Atom* previous,
+                                   AtomType type) {
+    if (maxWidth <= 0 || lineHoldsNothing()) {
+        return false;
     }
-    const bool scriptLevel = style == Level::script || style == Level::scriptOfScript;
-    const auto& baseMetrics = font->metrics();
-    const CGFloat scriptSize =
-        font->font().size * (scriptLevel ? baseMetrics.scriptScriptPercentScaleDown()
-                                         : baseMetrics.scriptPercentScaleDown());
-    CGFloat scripts = std::max<CGFloat>(
-        0, scriptSize * static_cast<CGFloat>(atomCount(atom.superscript())) * 0.5);
-    if (atom.subscript()) {
-        scripts =
-            std::max(scripts, scriptSize * static_cast<CGFloat>(atomCount(atom.subscript())) * 0.5);
-    }
-    return base + scripts + styleFont().metrics().spaceAfterScript();
+    // The nodes already placed on the line count too, and so do the node's own scripts.
+    const CGFloat space = previous ? interElementSpace(previous->type, type) : 0;
+    return currentPosition.x + currentLineWidth() + space + node.width() + scriptsWidth(atom, 0) >
+           maxWidth;
+}
+
+CGFloat Typesetter::scriptsWidth(const Atom& atom, CGFloat delta) {
+    // Laid out as makeScripts lays them out: small lists, typeset once more only to be measured.
+    const Level level =
+        style == Level::display || style == Level::text ? Level::script : Level::scriptOfScript;
+    const auto widthOf = [&](const std::shared_ptr<AtomList>& list, bool crampedScript) {
+        const auto line = list ? createLineForLevel(*list, font, level, crampedScript) : nullptr;
+        return line ? line->width() : 0;
+    };
+    const CGFloat subscript = widthOf(atom.subscript(), true);
+    const CGFloat superscript = widthOf(atom.superscript(), cramped);
+    return std::max(superscript + std::max<CGFloat>(0, delta), subscript);
 }
 
 void Typesetter::fitScriptedAtom(const Atom& atom, const Atom* previous) {
-    const CGFloat estimate = estimateAtomWidth(atom);
+    if (maxWidth <= 0 || lineHoldsNothing()) {
+        return;
+    }
+    // Measured as it will be drawn: the line so far, the space before the atom, its nucleus and,
+    // beside the nucleus's italic correction, its scripts.
     const CGFloat space =
-        interElementSpace(previous ? previous->type : AtomType::ordinary, atom.type);
-    if (currentLineWidth() + space + estimate > maxWidth) {
-        flushCurrentLine();
-        startNewLine();
+        previous ? std::max<CGFloat>(0, interElementSpace(previous->type, atom.type)) : 0;
+    const auto character = platform::unicode::graphemeClusters(atom.nucleus);
+    const CGFloat delta =
+        character.empty()
+            ? 0
+            : styleFont().metrics().italicCorrection(glyphForCharacter(character.back()));
+    if (currentPosition.x + currentLineWidth() + space + nucleusWidth(atom.nucleus) +
+            scriptsWidth(atom, delta) >
+        maxWidth) {
+        breakCurrentLine();
     }
 }
 
@@ -267,8 +312,11 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
             }
             continue;
         }
-        // The window was just shaped to be measured; the suggestion reads the same glyphs.
-        const auto suggestion = suggestBreak(window.text(), glyphFont, available, &measuredRun_);
+        // The window was just shaped to be measured; the suggestion reads the same glyphs, with
+        // the kerns the line will be drawn with: a cut judged without them leaves a line wider
+        // than the width.
+        const platform::ShapedRun kerned = withKerns(measuredRun_, window.kerns());
+        const auto suggestion = suggestBreak(window.text(), glyphFont, available, &kerned);
         if (whole || !suggestion || *suggestion < settled) {
             return suggestion;
         }
@@ -293,18 +341,30 @@ void Typesetter::wrapCurrentText() {
         const bool atLineStart =
             currentPosition.x <= 0 && currentLineStartIndex >= displayAtoms.size();
 
-        const auto first = firstBreakFrom(text, begin, utf16Begin, available);
+        auto first = firstBreakFrom(text, begin, utf16Begin, available);
         if (!first) {
-            break; // the text fits, or not one character does
+            // The text fits, or not one character does; then, behind other nodes, it starts
+            // the next line instead.
+            if (atLineStart ||
+                lineWidth(begin == 0 ? text : text.slice(begin, utf16Begin, text.text().size())) <=
+                    available) {
+                break;
+            }
+            first = 0;
         }
         if (*first == 0 && atLineStart) {
             break;
         }
+        if (*first == 0) {
+            // Nothing of the text goes on this line: it all moves down, atoms and all.
+            remainingContentFits = false;
+            startNewLine();
+            continue;
+        }
         AttributedLine head = text.slice(begin, utf16Begin, begin + *first);
         const std::size_t cut = *first;
-        // Breaks are found by the widths without kerns, so a head wider than the line only by
-        // its kerns stays whole: asked again over the head alone, the shaper would suggest all
-        // of it. Its atoms are not told apart from those after the cut.
+        // A head that shaped alone comes out wider than it measured inside the text stays whole;
+        // its atoms are not told apart from those after the cut.
         if (lineWidth(head) > available) {
             currentAtoms.clear();
         }

@@ -6,6 +6,7 @@
 #include "Math/Typesetter.hpp"
 #include "Math/TypesetterAlphabets.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
@@ -80,7 +81,8 @@ TEST_F(LineBreakingTest, LongSumsBreakNearTheWidthAndLinesStackDown) {
 
 TEST_F(LineBreakingTest, SlightOverflowWaitsForACheaperBreakAhead) {
     // Before "=" the line holds one word; "=" overflows by 5 %. Breaking before "=" costs 10,
-    // after it 0, and "w" still lies within 1.3 widths: "=" stays, "w" starts the next line.
+    // after it 0, and "w" still lies within 1.3 widths: the line waits for "w", but a line is
+    // never drawn wider than the width, so its text is cut where it fits, before "=".
     const std::string word = "\U0001D44E\U0001D44F\U0001D450\U0001D451\U0001D452\U0001D453"
                              "\U0001D454\u210E";
     const double mu = size / 18;
@@ -95,7 +97,7 @@ TEST_F(LineBreakingTest, SlightOverflowWaitsForACheaperBreakAhead) {
         return texts;
     };
     EXPECT_EQ(lines("abcdefgh=w", projected / 1.05),
-              (std::vector<std::string>{word + "=", "\U0001D464"}));
+              (std::vector<std::string>{word, "=\U0001D464"}));
     // Beyond 20 % the break comes at once, before "=", though a break after it would be cheaper.
     EXPECT_EQ(lines("abcdefgh=,", projected / 1.21), (std::vector<std::string>{word, "=,"}));
 }
@@ -169,6 +171,59 @@ TEST_F(LineBreakingTest, LongRunsAreCutWhereTheTextAllowsAndNumbersStayWhole) {
     }
     EXPECT_EQ(holding, 1U);
     EXPECT_LE(number->children.size(), 3U);
+}
+
+TEST_F(LineBreakingTest, EveryLineIsDrawnWithinTheWidthUnlessOneAtomFillsIt) {
+    // A line is judged by the width it is drawn with, the space between its atoms included.
+    const auto repeat = [](const std::string& unit, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) {
+            text += unit;
+        }
+        return text;
+    };
+    const std::vector<std::string> formulas = {
+        repeat("a+b=", 60),
+        repeat("abcdefghij", 12),
+        repeat("x_1+\\frac{a}{b}=y^2-c+", 12),
+    };
+    for (const auto& latex : formulas) {
+        for (const double width : {90.0, 150.0, 227.0, 400.0}) {
+            const auto root = typeset(latex, width);
+            ASSERT_TRUE(root);
+            // Scripts sit beside their nucleus, off the baseline: they extend the line they are on.
+            struct Line {
+                double right = 0;
+                std::size_t atoms = 0;
+            };
+            std::vector<Line> lines;
+            double baseline = 1;
+            for (const auto& node : root->children) {
+                const auto* list = dynamic_cast<const DisplayList*>(node.get());
+                const bool script =
+                    list && list->linePosition != DisplayList::LinePosition::regular;
+                if (!script && node->position().y != baseline) {
+                    baseline = node->position().y;
+                    lines.emplace_back();
+                }
+                ASSERT_FALSE(lines.empty());
+                Line& line = lines.back();
+                line.right = std::max(line.right, node->position().x + node->width());
+                if (const auto* run = dynamic_cast<const DisplayTextRun*>(node.get())) {
+                    line.atoms += std::max<std::size_t>(1, run->atoms.size());
+                } else if (!script) {
+                    ++line.atoms;
+                }
+            }
+            EXPECT_GE(lines.size(), 2U) << latex << " at " << width;
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                if (lines[i].atoms > 1) {
+                    EXPECT_LE(lines[i].right, width + 1e-6)
+                        << latex << " at " << width << ", line " << i;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(LineBreakingTest, CutTextKeepsItsKernsAndColours) {
