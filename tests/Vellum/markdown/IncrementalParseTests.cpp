@@ -1,5 +1,6 @@
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "tests/support/FileContents.hpp"
+#include "tests/support/RandomEdit.hpp"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -48,21 +49,7 @@ int checkEdits(const Parser& parser, const std::string& markdown, int edits, uns
             at = std::min(at, text.size());
         }
         const char character = characters[random() % characters.size()];
-        switch (random() % 3) {
-        case 0:
-            text.insert(at, 1, character);
-            break;
-        case 1:
-            if (at < text.size()) {
-                text.erase(at, 1);
-            }
-            break;
-        default:
-            if (at < text.size()) {
-                text[at] = character;
-            }
-            break;
-        }
+        moss_test::editOneCharacter(text, at, character, static_cast<unsigned>(random() % 3));
         const AttributedString reused = parser.attributedStringReusing(text, memory);
         const AttributedString whole = parser.attributedString(text);
         if (!(reused == whole)) {

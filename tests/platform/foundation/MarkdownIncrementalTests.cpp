@@ -1,5 +1,6 @@
 #include "platform/foundation/IncrementalMarkdown.hpp"
 #include "platform/foundation/Markdown.hpp"
+#include "tests/support/RandomEdit.hpp"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -118,21 +119,7 @@ TEST(IncrementalMarkdown, EveryEditEqualsAWholeParse) {
         const std::size_t at = random() % (text.size() + 1);
         const char character = characters[random() % characters.size()];
         const std::string before = text;
-        switch (random() % 3) {
-        case 0:
-            text.insert(at, 1, character);
-            break;
-        case 1:
-            if (at < text.size()) {
-                text.erase(at, 1);
-            }
-            break;
-        default:
-            if (at < text.size()) {
-                text[at] = character;
-            }
-            break;
-        }
+        moss_test::editOneCharacter(text, at, character, static_cast<unsigned>(random() % 3));
         const AttributedString parsed = incremental(parser, text);
         incrementalParses += parser.statistics().incremental ? 1 : 0;
         const AttributedString expected = whole(text);
