@@ -210,6 +210,9 @@ struct ViewHostWidget::State {
     void scheduleDeferredLayout();
     // After an update: a new size reaches the window and the adjustments.
     void sizeMayHaveChanged();
+    // Rows above the ones shown changed their size (estimates replaced, stale rows brought up
+    // to date): the widget scrolls as far, so that the rows shown stay where they are.
+    void applyScrollCorrection();
     void setAdjustment(bool vertical, GtkAdjustment* adjustment);
     // The adjustments cover the tree's extent, a page the widget's size.
     void configureAdjustments();
@@ -447,6 +450,7 @@ void ViewHostWidget::State::scheduleUpdate() {
 void ViewHostWidget::State::runUpdate() {
     graph.update();
     sizeMayHaveChanged();
+    applyScrollCorrection();
     syncAnimation();
     scheduleDeferredLayout();
 }
@@ -482,12 +486,7 @@ void ViewHostWidget::State::scheduleDeferredLayout() {
             constexpr auto budget = std::chrono::milliseconds(4);
             const bool more = state.graph.layOutDeferred(budget);
             state.sizeMayHaveChanged();
-            // Rows above the ones shown replaced their estimates: the shown ones stay put.
-            const double correction = state.graph.takeScrollCorrection();
-            if (correction != 0 && state.vadjustment != nullptr) {
-                gtk_adjustment_set_value(state.vadjustment,
-                                         gtk_adjustment_get_value(state.vadjustment) + correction);
-            }
+            state.applyScrollCorrection();
             if (!more) {
                 state.deferredLayoutSource = 0;
                 return G_SOURCE_REMOVE;
@@ -495,6 +494,13 @@ void ViewHostWidget::State::scheduleDeferredLayout() {
             return G_SOURCE_CONTINUE;
         },
         g_object_ref(widget), g_object_unref);
+}
+
+void ViewHostWidget::State::applyScrollCorrection() {
+    const double correction = graph.takeScrollCorrection();
+    if (correction != 0 && vadjustment != nullptr) {
+        gtk_adjustment_set_value(vadjustment, gtk_adjustment_get_value(vadjustment) + correction);
+    }
 }
 
 void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustment) {
@@ -825,6 +831,7 @@ static void moss_view_host_size_allocate(GtkWidget* widget, int width, int heigh
         state.scheduleDeferredLayout();
     }
     state.configureAdjustments();
+    state.applyScrollCorrection();
     if (state.menu != nullptr) {
         gtk_popover_present(GTK_POPOVER(state.menu));
     }

@@ -145,7 +145,7 @@ void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn)
                     }
                     context.save();
                     context.translateBy(op.offset.x, op.offset.y);
-                    op.list->draw(context, drawn);
+                    op.list->list().draw(context, drawn);
                     context.restore();
                 }
             },

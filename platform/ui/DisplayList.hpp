@@ -2,8 +2,11 @@
 
 // What a layout pass draws, as a list of drawing operations, replayed into any graphics context
 // (an offscreen image or a window). Each node keeps the list of its subtree in its own
-// coordinates and its parent refers to it (`Sublist`), so an unchanged subtree is not recorded
-// again, and one outside the visible region is skipped whole.
+// coordinates in a `RetainedList`, and its parent's list refers to that (`Sublist`): a node whose
+// drawing changes records its list again in place, and the lists above it, unchanged, draw the
+// new one; an unchanged subtree is not recorded again, and one outside the visible region is
+// skipped whole. A list is thus a view of the tree's drawing when it is drawn, not a copy of it
+// when it was taken.
 
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/Image.hpp"
@@ -22,6 +25,8 @@
 namespace platform::ui {
 
 enum class Interpolation : std::uint8_t;
+
+class RetainedList;
 
 class DisplayList {
 public:
@@ -64,9 +69,9 @@ public:
         Rect rect;
         std::function<void(platform::GraphicsContext&)> draw;
     };
-    /// Another list, drawn with its origin at `offset`.
+    /// The list a subtree keeps (as it is when drawn), with its origin at `offset`.
     struct Sublist {
-        std::shared_ptr<const DisplayList> list;
+        std::shared_ptr<const RetainedList> list;
         Point offset;
     };
     using Item = std::variant<Save, Restore, Clip, BeginLayer, EndLayer, Transform, Fill, Stroke,
@@ -106,6 +111,18 @@ private:
     void include(Rect r);
     std::vector<Item> items_;
     Rect bounds_ = Rect::null();
+};
+
+/// Where a subtree keeps its drawing: the subtree records a new list into it when its drawing
+/// changes, and the lists that refer to it draw whichever it holds then.
+class RetainedList {
+public:
+    const DisplayList& list() const { return list_; }
+    Rect bounds() const { return list_.bounds(); }
+    void set(DisplayList list) { list_ = std::move(list); }
+
+private:
+    DisplayList list_;
 };
 
 } // namespace platform::ui

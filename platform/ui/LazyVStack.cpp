@@ -140,12 +140,22 @@ public:
     }
     bool dependsOnEnvironmentChange(const EnvironmentValues&) const override { return false; }
 
+    /// The rows shown and those placed below them take the new environment now; the others
+    /// are left stale, brought up to date as they come near the visible part (those placed
+    /// above the first row shown in the next layout pass, which keeps that row where the viewer
+    /// sees it) or in idle time.
     void passEnvironmentDown() override {
         const EnvironmentValues& childEnv = childEnvironment();
-        for (Child& c : children) {
-            if (c.node) {
-                c.node->update(c.node->view, childEnv);
+        leaveRowsStale();
+        const std::size_t first = firstRowShown();
+        for (std::size_t i = first; i < windowEnd_; ++i) {
+            if (Node* const row = children[i].node.get()) {
+                row->update(row->view, childEnv);
+                madeCurrent(i);
             }
+        }
+        if (first > windowBegin_) {
+            markForVerification();
         }
     }
 
@@ -170,6 +180,9 @@ public:
     bool hasDeferredRows() {
         if (!everPlaced) {
             return false;
+        }
+        if (currentRows_ != builtRows_) {
+            return true;
         }
         const Rows* rows = find(placedProposal.width);
         if (rows == nullptr) {
@@ -199,6 +212,14 @@ public:
         // From the top down: the rows above the visible part are read first, and their
         // estimates are what moves the visible rows when they are replaced.
         for (std::size_t i = 0; i < n; ++i) {
+            if (isStale(i)) {
+                refreshRow(i);
+                measure(rows, i);
+                any = true;
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    break;
+                }
+            }
             const bool measured = known(rows.heights[i]);
             const bool gapKnown = i == 0 || known(gaps_[i - 1]);
             if (measured && gapKnown) {
@@ -255,11 +276,19 @@ protected:
         }
         const EnvironmentValues& childEnv = childEnvironment();
         if (sameKeys) {
-            for (std::size_t i = 0; i < rows.size(); ++i) {
+            // As for a new environment: the rows drawn are evaluated now, the others when they
+            // come near the visible part or in idle time.
+            leaveRowsStale();
+            const std::size_t first = firstRowShown();
+            if (first > windowBegin_) {
+                markForVerification();
+            }
+            for (std::size_t i = first; i < windowEnd_; ++i) {
                 if (Node* const before = children[i].node.get()) {
                     children[i].node =
                         reconcile(std::move(children[i].node), rows[i].view, childEnv);
                     children[i].node->indexInParent = i;
+                    madeCurrent(i);
                     if (children[i].node.get() != before) {
                         rowChanged(i);
                     }
@@ -279,6 +308,7 @@ protected:
     Size computeSize(ProposedViewSize proposal) override {
         Rows& rows = rowsFor(proposal.width);
         refresh(rows);
+        refreshBand(rows);
         measureSpan(rows, visibleSpan(margin()));
         // The first and last rows give the stack's baselines and spacing.
         if (!children.empty()) {
@@ -292,6 +322,7 @@ protected:
     void placeChildren(ProposedViewSize proposal) override {
         Rows& rows = rowsFor(proposal.width);
         refresh(rows);
+        refreshBand(rows);
         const Span span = visibleSpan(margin());
         measureSpan(rows, span);
         const Totals t = totals(rows);
@@ -312,7 +343,7 @@ protected:
                     end = i;
                     break;
                 }
-                measure(rows, i);
+                measureCurrent(rows, i);
                 h = rows.heights[i];
                 Node& c = *children[i].node;
                 const Size s = c.sizeThatFits(rowProposal);
@@ -442,10 +473,153 @@ private:
             node->update(view, childEnvironment());
             node->isLateChild = false;
             slot = std::move(node);
+            childrenChanged();
+            ++builtRows_;
+            rowGeneration_[i] = generation_;
+            ++currentRows_;
             // The new row's preferences join the stack's.
             invalidatePreferences();
         }
         return *slot;
+    }
+
+    /// Every built row is stale from now on (a new environment or new row views reached the
+    /// stack), until `madeCurrent`.
+    void leaveRowsStale() {
+        ++generation_;
+        currentRows_ = 0;
+    }
+    void madeCurrent(std::size_t i) {
+        if (rowGeneration_[i] != generation_) {
+            rowGeneration_[i] = generation_;
+            ++currentRows_;
+        }
+    }
+    /// The first of the rows placed last that reaches into the visible part (the first placed
+    /// when the host shows everything).
+    std::size_t firstRowShown() const {
+        if (graph == nullptr || !graph->visibleRect || !everPlaced) {
+            return windowBegin_;
+        }
+        const CGFloat top = visibleSpan(0).top;
+        for (std::size_t i = windowBegin_; i < windowEnd_; ++i) {
+            const Node* const row = children[i].node.get();
+            if (row != nullptr && row->frame.maxY() > top) {
+                return i;
+            }
+        }
+        return windowEnd_;
+    }
+
+    /// Built, and not yet evaluated in the stack's current environment with its current view.
+    bool isStale(std::size_t i) const {
+        return children[i].node && rowGeneration_[i] != generation_;
+    }
+
+    /// Brings stale row `i` up to its view and environment. Its size, when that may have
+    /// changed, is dropped and measured again before it is used; what changed inside it is
+    /// placed again when the row is.
+    void refreshRow(std::size_t i) {
+        madeCurrent(i);
+        Node* const before = children[i].node.get();
+        const std::uint64_t generation = before->layoutGeneration;
+        // As a row built while the stack is measured: what changes in it goes no higher than the
+        // row, which the stack measures again.
+        before->isLateChild = true;
+        const AnyView& view = (*rowViews_)[i].view;
+        // A row of another type is made anew, as a row built while the stack is measured.
+        const bool kept = view.impl() && before->view.impl()->typeTag() == view.impl()->typeTag();
+        const bool wasPlacing = graph != nullptr && graph->placing;
+        Node* const outerRoot = graph != nullptr ? graph->detachedRoot : nullptr;
+        if (graph != nullptr) {
+            graph->placing = true;
+            graph->detachedRoot = kept ? before : nullptr;
+        }
+        const auto restore = [&] {
+            if (graph != nullptr) {
+                graph->placing = wasPlacing;
+                graph->detachedRoot = outerRoot;
+            }
+            if (children[i].node) {
+                children[i].node->isLateChild = false;
+            }
+        };
+        try {
+            children[i].node =
+                reconcile(std::move(children[i].node), view, childEnvironment(), true);
+        } catch (...) {
+            restore();
+            throw;
+        }
+        restore();
+        Node& row = *children[i].node;
+        row.indexInParent = i;
+        if (!kept || row.layoutGeneration != generation) {
+            rowChanged(i);
+        }
+        if (!kept) {
+            invalidatePreferences();
+        }
+        // Outside a layout pass (idle work, a host measuring), a row drawn now is placed again
+        // in the next pass.
+        if (!wasPlacing && i >= windowBegin_ && i < windowEnd_) {
+            invalidatePlacement();
+        }
+    }
+
+    /// Measures row `i`, first bringing it up to date if it is stale.
+    bool measureCurrent(Rows& rows, std::size_t i) {
+        if (isStale(i)) {
+            refreshRow(i);
+        }
+        return measure(rows, i);
+    }
+
+    /// Brings up to date the stale rows in and near the visible part. Where their sizes changed,
+    /// the first row shown stays where the viewer sees it: the visible part moves with it, and
+    /// the host scrolls as far.
+    void refreshBand(Rows& rows) {
+        if (currentRows_ == builtRows_) {
+            return;
+        }
+        const std::size_t n = children.size();
+        constexpr int kRounds = 4;
+        std::vector<std::size_t> due;
+        for (int round = 0; round < kRounds; ++round) {
+            const Span span = visibleSpan(margin());
+            const Span shown = visibleSpan(0);
+            const Totals t = totals(rows);
+            due.clear();
+            std::size_t anchor = n;
+            CGFloat y = 0;
+            for (std::size_t i = 0; i < n && y <= span.bottom; ++i) {
+                const CGFloat h = heightOf(rows, t, i);
+                if (y + h >= span.top && isStale(i)) {
+                    due.push_back(i);
+                }
+                if (anchor == n && y + h > shown.top) {
+                    anchor = i;
+                }
+                y += h + gapOf(t, i);
+            }
+            if (due.empty()) {
+                return;
+            }
+            const CGFloat before = anchor < n ? offsetOf(rows, t, anchor) : 0;
+            for (const std::size_t i : due) {
+                refreshRow(i);
+                measure(rows, i);
+            }
+            refresh(rows);
+            if (anchor > 0 && anchor < n && graph != nullptr && graph->visibleRect) {
+                const CGFloat moved = offsetOf(rows, totals(rows), anchor) - before;
+                if (moved != 0) {
+                    graph->visibleRect->origin.y += moved;
+                    graph->scrollCorrection += moved;
+                    graph->correctionApplied += moved;
+                }
+            }
+        }
     }
 
     /// Measures row `i` if it is not; whether it was measured now.
@@ -551,7 +725,7 @@ private:
                 y += heightOf(rows, t, i) + gapOf(t, i);
             }
             for (; i < n; ++i) {
-                measuredNow = measure(rows, i) || measuredNow;
+                measuredNow = measureCurrent(rows, i) || measuredNow;
                 y += rows.heights[i];
                 if (i + 1 >= n || y > span.bottom) {
                     break;
@@ -665,12 +839,25 @@ private:
         }
         children.clear();
         children.reserve(flat.size());
+        // The rows drawn are evaluated now; the others keep their measures and are left stale.
+        const std::size_t shownBegin = windowBegin_;
+        const std::size_t shownEnd = windowEnd_;
+        leaveRowsStale();
+        builtRows_ = 0;
+        rowGeneration_.assign(flat.size(), 0);
         for (std::size_t i = 0; i < flat.size(); ++i) {
             std::unique_ptr<Node> node;
             if (auto it = old.find(flat[i].key); it != old.end()) {
                 const std::size_t was = it->second.index;
                 Node* const kept = it->second.node.get();
-                node = reconcile(std::move(it->second.node), flat[i].view, childEnv);
+                if (was >= shownBegin && was < shownEnd) {
+                    node = reconcile(std::move(it->second.node), flat[i].view, childEnv);
+                    rowGeneration_[i] = generation_;
+                    ++currentRows_;
+                } else {
+                    node = std::move(it->second.node);
+                }
+                ++builtRows_;
                 old.erase(it);
                 node->indexInParent = i;
                 if (node.get() == kept) {
@@ -690,6 +877,7 @@ private:
         regap_.clear();
         windowBegin_ = 0;
         windowEnd_ = 0;
+        childrenChanged();
         invalidatePreferences();
     }
 
@@ -710,6 +898,12 @@ private:
     CGFloat windowTop_ = 0;
     CGFloat windowBottom_ = 0;
     bool registered_ = false;
+    /// Rows left stale: each built row keeps the generation it was last brought up to date in;
+    /// a new environment or new row views start a new one.
+    std::uint64_t generation_ = 0;
+    std::vector<std::uint64_t> rowGeneration_;
+    std::size_t builtRows_ = 0;
+    std::size_t currentRows_ = 0;
     /// Counts the changes of measures, so that totals are summed once per change.
     std::uint64_t version_ = 0;
     Totals totals_;

@@ -10,12 +10,18 @@
 // once and becomes exact as the host lays the remaining rows out in idle time
 // (`ViewGraph::layOutDeferred`). Scrolling builds and places the rows that come into view. A
 // change of one row measures that row again and moves the rows below it without measuring them.
+// A new environment or new row views reach only the rows shown and placed around them at once;
+// the other built rows are left stale (keeping their state and measures) and brought up to date
+// as they come near the visible part, or in idle time: where that changes their size above the
+// first row shown, the visible part moves with that row and the host scrolls as far
+// (`ViewGraph::takeScrollCorrection`), so the rows shown stay where the viewer sees them.
 // Without a visible rectangle every row is built, measured and placed, as in any stack. The
 // elements of a lone `ForEach` (or `Group`) are the rows as they are, one each, not expanded.
 //
 // What is deliberately approximate under a visible rectangle (and exact once every row is laid
 // out and placed):
 // - rows never built have no state, run no `onAppear`/`task` and publish no preferences;
+// - stale rows publish the preferences and answer the measures of their last evaluation;
 // - a row placed earlier and now outside the visible part keeps the frame it was last placed at
 //   when the rows above it change, until it is in view again: anchors and geometry it reported
 //   may be that far off meanwhile;

@@ -100,6 +100,7 @@ void Node::update(const AnyView& newView, const EnvironmentValues& newEnv) {
         ++graph->statistics.nodeUpdates;
     }
     rebuild();
+    childrenChanged();
     built = true;
     if (((viewChanged || envChanged) && layoutDependsOnView()) || directionChanged) {
         invalidateLayout();
@@ -118,6 +119,7 @@ void Node::rebuildIfDirty() {
     }
     dirty = false;
     rebuild();
+    childrenChanged();
     invalidatePaint();
     invalidatePreferences();
 }
@@ -150,6 +152,7 @@ std::unique_ptr<Node> Node::reconcile(std::unique_ptr<Node> existing, const AnyV
         existing->removeSubtree();
         existing.reset();
     }
+    childrenChanged();
     std::unique_ptr<Node> node = target.impl()->makeNode();
     node->graph = graph;
     node->parent = this;
@@ -279,7 +282,12 @@ void Node::moved() {
         }
     };
     stale(*this, stale);
-    invalidatePreferences();
+    seesChange();
+    // This node is stale now, and the nodes above still hold its old values.
+    if (parent != nullptr) {
+        parent->childPreferencesChanged(*this);
+        parent->invalidatePreferences();
+    }
 }
 
 std::optional<CGFloat> Node::explicitGuide(const AlignmentID& guide, Size size,
@@ -367,23 +375,48 @@ void Node::invalidateLayout() {
     if (graph != nullptr && graph->placing) {
         // Built while its parent is being placed (geometry readers, overlays of preferences):
         // the late subtree it belongs to is placed right after, measured afresh up to its root.
-        for (Node* n = this; n != nullptr; n = n->parent) {
+        Node* n = this;
+        for (; n != nullptr; n = n->parent) {
             n->sizeCache_.clear();
             n->guides_.clear();
             n->spacing_.reset();
             n->answersLost_ = true;
             n->placementValid = false;
+            ++n->layoutGeneration;
             n->layoutInvalidated();
             if (n->isLateChild) {
                 break;
             }
+        }
+        if (n != nullptr) {
+            n->placementInvalidatedBelow();
         }
         return;
     }
     markForVerification();
 }
 
+void Node::placementInvalidatedBelow() {
+    // Within a subtree brought up to date on its own, nothing is being placed: the nodes up to
+    // its root are placed again when it is.
+    const Node* const root = graph != nullptr ? graph->detachedRoot : nullptr;
+    if (root == nullptr || depth <= root->depth) {
+        return;
+    }
+    const Node* top = this;
+    while (top != nullptr && top->depth > root->depth) {
+        top = top->parent;
+    }
+    if (top != root) {
+        return; // elsewhere in the tree: a pass places it
+    }
+    for (Node* n = parent; n != nullptr && n->depth >= root->depth; n = n->parent) {
+        n->placementValid = false;
+    }
+}
+
 void Node::markForVerification() {
+    ++layoutGeneration;
     if (!layoutDirty) {
         layoutDirty = true;
         toVerify_ = std::move(sizeCache_);
@@ -430,6 +463,7 @@ void Node::invalidateLayoutValues() {
 void Node::invalidatePlacement() {
     placementValid = false;
     if (graph != nullptr && graph->placing) {
+        placementInvalidatedBelow();
         return; // placed in this pass
     }
     if (!placementDirty && !layoutDirty && graph != nullptr) {
@@ -464,8 +498,12 @@ bool Node::keepsItsAnswers() {
 
 const PreferenceValues& Node::preferences() {
     if (!preferencesValid_) {
-        preferences_ = PreferenceValues();
-        computePreferences(preferences_);
+        PreferenceValues now;
+        computePreferences(now);
+        // What did not change stays the very value it was, so that the nodes above (and the
+        // observers comparing) see it unchanged at once.
+        now.keepUnchanged(preferences_);
+        preferences_ = std::move(now);
         preferencesValid_ = true;
     }
     return preferences_;
@@ -479,6 +517,18 @@ void Node::invalidatePreferences() {
         n->preferencesValid_ = false;
         if (n->parent != nullptr) {
             n->parent->seesChange();
+            n->parent->childPreferencesChanged(*n);
+        }
+    }
+}
+
+void Node::childPreferencesChanged(Node& child) {
+    if (childPreferences_ && !childPreferences_->all) {
+        if (childPreferences_->changed.size() >= childPreferences_->children.size() / 4) {
+            childPreferences_->all = true;
+            childPreferences_->changed.clear();
+        } else {
+            childPreferences_->changed.push_back(&child);
         }
     }
 }
@@ -503,7 +553,92 @@ void Node::markObserverStale() {
 }
 
 void Node::computePreferences(PreferenceValues& out) {
-    forEachChild([&out](Node& child) { out.merge(child.preferences()); });
+    // Many children: their values are combined by runs of neighbours, the runs by runs of runs,
+    // and a change of a few children combines again only the runs that hold them.
+    constexpr std::size_t kRun = 16;
+    if (!childPreferences_) {
+        std::size_t count = 0;
+        forEachChild([&](Node& child) {
+            out.merge(child.preferences());
+            ++count;
+        });
+        if (graph != nullptr) {
+            graph->statistics.preferencesCombined += count;
+        }
+        if (count < 2 * kRun) {
+            return;
+        }
+        // Many children after all: combined by runs from now on.
+        out = PreferenceValues();
+        childPreferences_ = std::make_unique<ChildPreferences>();
+    }
+    ChildPreferences& kept = *childPreferences_;
+    const auto take = [&kept](std::size_t i, Node& child) {
+        const PreferenceValues& now = child.preferences();
+        if (!now.identical(kept.children[i])) {
+            kept.children[i] = now;
+            kept.levelChanged[0][i / kRun] = true;
+        }
+    };
+    if (!kept.all) {
+        for (Node* child : kept.changed) {
+            const auto at = kept.index.find(child);
+            if (at == kept.index.end()) {
+                kept.all = true;
+                break;
+            }
+            take(at->second, *child);
+        }
+    }
+    kept.changed.clear();
+    if (kept.all) {
+        kept.all = false;
+        kept.index.clear();
+        std::size_t count = 0;
+        forEachChild([&](Node& child) { kept.index.emplace(&child, count++); });
+        if (kept.children.size() != count) {
+            kept.children.assign(count, PreferenceValues());
+            kept.levels.clear();
+            kept.levelChanged.clear();
+            for (std::size_t below = count; kept.levels.empty() || below > 1;) {
+                below = (below + kRun - 1) / kRun;
+                kept.levels.emplace_back(below);
+                kept.levelChanged.emplace_back(below, true);
+            }
+        }
+        std::size_t i = 0;
+        forEachChild([&](Node& child) { take(i++, child); });
+    }
+    std::uint64_t combined = 0;
+    for (std::size_t level = 0; level < kept.levels.size(); ++level) {
+        const std::vector<PreferenceValues>& below =
+            level == 0 ? kept.children : kept.levels[level - 1];
+        std::vector<PreferenceValues>& runs = kept.levels[level];
+        std::vector<bool>& changed = kept.levelChanged[level];
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            if (!changed[r]) {
+                continue;
+            }
+            changed[r] = false;
+            PreferenceValues run;
+            const std::size_t end = std::min(below.size(), (r + 1) * kRun);
+            for (std::size_t k = r * kRun; k < end; ++k) {
+                run.merge(below[k]);
+            }
+            combined += end - r * kRun;
+            run.keepUnchanged(runs[r]);
+            if (!run.identical(runs[r])) {
+                runs[r] = std::move(run);
+                if (level + 1 < kept.levels.size()) {
+                    kept.levelChanged[level + 1][r / kRun] = true;
+                }
+            }
+        }
+    }
+    out.merge(kept.levels.back().front());
+    if (graph != nullptr) {
+        graph->statistics.preferencesCombined += combined + 1;
+    }
 }
 
 void Node::dependsOnRootPosition() {
@@ -521,34 +656,76 @@ void Node::draw(DisplayList& list) {
 }
 
 void Node::drawChild(DisplayList& list, Node& child) {
-    list.append(DisplayList::Sublist{child.displayList(), child.frame.origin});
+    const std::shared_ptr<const RetainedList>& retained = child.retainedList();
+    child.drawnIn_ = recordings_;
+    list.append(DisplayList::Sublist{retained, child.frame.origin});
 }
 
 std::shared_ptr<const DisplayList> Node::displayList() {
-    if (displayList_) {
-        return displayList_;
+    const std::shared_ptr<const RetainedList>& retained = retainedList();
+    return {retained, &retained->list()};
+}
+
+const std::shared_ptr<const RetainedList>& Node::retainedList() {
+    if (!drawingValid_) {
+        record();
     }
+    return retained_;
+}
+
+bool Node::record() {
     if (graph != nullptr) {
         ++graph->statistics.recordings;
     }
-    auto list = std::make_shared<DisplayList>();
-    draw(*list);
-    // A node that only draws one child where it lies shares the child's list.
-    if (list->items().size() == 1) {
-        if (const auto* sub = std::get_if<DisplayList::Sublist>(&list->items().front());
+    ++recordings_;
+    DisplayList list;
+    draw(list);
+    std::shared_ptr<const RetainedList> retained;
+    // A node that only draws one child where it lies passes the child's list on.
+    if (list.items().size() == 1) {
+        if (const auto* sub = std::get_if<DisplayList::Sublist>(&list.items().front());
             sub != nullptr && sub->offset == Point{0, 0}) {
-            displayList_ = sub->list;
-            return displayList_;
+            retained = sub->list;
         }
     }
-    displayList_ = std::move(list);
-    return displayList_;
+    if (!retained) {
+        if (!ownList_) {
+            ownList_ = std::make_shared<RetainedList>();
+        }
+        ownList_->set(std::move(list));
+        retained = ownList_;
+    }
+    const Rect bounds = retained->bounds();
+    const bool seenAnew = retained != retained_ || !(bounds == recordedBounds_);
+    retained_ = std::move(retained);
+    recordedBounds_ = bounds;
+    drawingValid_ = true;
+    return seenAnew;
 }
 
 void Node::invalidatePaint() {
-    for (Node* n = this; n != nullptr && (n->displayList_ || n->hitBoundsValid_); n = n->parent) {
-        n->displayList_.reset();
+    for (Node* n = this; n != nullptr && n->hitBoundsValid_; n = n->parent) {
         n->hitBoundsValid_ = false;
+    }
+    invalidateDrawing();
+}
+
+void Node::invalidateDrawing() {
+    if (!drawingValid_) {
+        return;
+    }
+    drawingValid_ = false;
+    if (parent == nullptr || graph == nullptr) {
+        return;
+    }
+    if (parent->drawsChildrenByValue()) {
+        parent->invalidateDrawing();
+        return;
+    }
+    // Not drawn by the parent (its list is recorded again, or it leaves this node out): drawn
+    // again when the parent is.
+    if (drawnByParent()) {
+        graph->changedDrawings.push_back(token);
     }
 }
 

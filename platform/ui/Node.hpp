@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform::ui::detail {
@@ -115,7 +116,8 @@ public:
     bool keepsItsAnswers();
     /// Places the children again in the node's current frame.
     void placeAgain();
-    /// For nodes registered as layout observers: runs after each layout pass.
+    /// For nodes observing layout changes (`observeLayoutChanges`): runs after the passes that
+    /// changed what they see.
     virtual void afterLayout() {}
     /// Registers the node to run `afterLayout` after the passes in which what it can see
     /// changed: the node itself, its preferences, its size or the position of it or of an
@@ -138,6 +140,10 @@ public:
     /// Waiting in the graph's list of nodes to lay out or place again.
     bool layoutDirty = false;
     bool placementDirty = false;
+    /// Counts the times the node's answers to its parent were dropped (its layout invalidated):
+    /// a container that brings a child up to date on its own sees whether the child's size may
+    /// have changed.
+    std::uint64_t layoutGeneration = 0;
     Rect bounds() const { return Rect({0, 0}, frame.size); }
     Point rootOrigin() const;
     Rect rootFrame() const { return Rect(rootOrigin(), frame.size); }
@@ -145,6 +151,13 @@ public:
     // ---- Preferences ----
     const PreferenceValues& preferences();
     void invalidatePreferences();
+    /// Children may have come, gone or changed places: the next computation of the preferences
+    /// reads every child again.
+    void childrenChanged() {
+        if (childPreferences_) {
+            childPreferences_->all = true;
+        }
+    }
     /// This node's preferences hold root positions (anchors): they change when any ancestor
     /// moves.
     void dependsOnRootPosition();
@@ -152,11 +165,33 @@ public:
     // ---- Drawing and input ----
     /// Records the node's drawing in its own coordinates; children through `drawChild`.
     virtual void draw(DisplayList& list);
+    /// Refers to the child's retained drawing (not a copy of it): the child records again in
+    /// place when its drawing changes, and this node's list draws the new one.
     void drawChild(DisplayList& list, Node& child);
-    /// The retained drawing of the subtree, recorded again only after a change in it.
+    /// The retained drawing of the subtree, as it is now (recorded first if it changed); the
+    /// list is replaced in place when the subtree records again, so callers that keep it copy it.
     std::shared_ptr<const DisplayList> displayList();
-    /// Drops the retained drawing and hit bounds of this node and its ancestors.
+    /// Where the subtree keeps its drawing (recorded first if it changed): what the parent's
+    /// list refers to.
+    const std::shared_ptr<const RetainedList>& retainedList();
+    /// The node's drawing changed, and perhaps its hit bounds: drops those of this node's
+    /// ancestors too, and the node records its drawing again before the next draw.
     void invalidatePaint();
+    /// Only the node's own drawing changed: it records again before the next draw, and the
+    /// lists above, which refer to its retained list, are not recorded again (unless its bounds
+    /// changed).
+    void invalidateDrawing();
+    bool drawingValid() const { return drawingValid_; }
+    /// Whether the parent's current list refers to this node's drawing.
+    bool drawnByParent() const {
+        return parent != nullptr && parent->drawingValid_ && drawnIn_ == parent->recordings_;
+    }
+    /// Records the drawing again into the retained list; returns whether the lists that refer to
+    /// it must be recorded again too (the drawing is kept elsewhere now, or its bounds changed).
+    bool record();
+    /// Whether the node draws its children from copies of their lists (not through
+    /// `drawChild`): a change of a child's drawing records the node again.
+    virtual bool drawsChildrenByValue() const { return false; }
     /// The rectangle, in the node's coordinates, that holds the subtree.
     Rect hitBounds();
     /// Appends the nodes under `point` (in this node's coordinates) that take events,
@@ -189,9 +224,14 @@ protected:
 private:
     /// Places at `frame`, already mirrored.
     void placeAt(Rect frame, ProposedViewSize proposal);
+    /// The node must be placed again while the graph brings a subtree up to date on its own:
+    /// the nodes above it in that subtree are placed again too.
+    void placementInvalidatedBelow();
     /// The frame moved (its size did not): root positions below change.
     void moved();
     void markObserverStale();
+    /// `child` (valid until now) holds new preferences: the next computation reads it again.
+    void childPreferencesChanged(Node& child);
     /// The node or one below it observes layout changes.
     bool observersBelow_ = false;
     bool observesLayout_ = false;
@@ -219,10 +259,35 @@ private:
     bool verifyLost_ = false;
 
     PreferenceValues preferences_;
+    /// For a node of many children: what each gave at the last computation, and their values
+    /// combined by runs of neighbours, the runs by runs of runs and so on up to one value, so
+    /// that a change of one child combines again only the runs that hold it.
+    struct ChildPreferences {
+        std::vector<PreferenceValues> children;
+        /// `levels[0]` combines runs of children, each next level runs of the one below; the
+        /// last holds one value.
+        std::vector<std::vector<PreferenceValues>> levels;
+        std::vector<std::vector<bool>> levelChanged;
+        /// Where each child stands, as of the last time they were all read.
+        std::unordered_map<const Node*, std::size_t> index;
+        /// Children whose values may have changed since; when `all`, every child is read again.
+        std::vector<Node*> changed;
+        bool all = true;
+    };
+    std::unique_ptr<ChildPreferences> childPreferences_;
     bool preferencesValid_ = false;
     bool rootPositionsBelow_ = false;
 
-    std::shared_ptr<const DisplayList> displayList_;
+    /// What the parent refers to: `ownList_`, or the list of a child this node only passes on
+    /// (one child drawn where it lies).
+    std::shared_ptr<const RetainedList> retained_;
+    std::shared_ptr<RetainedList> ownList_;
+    /// The bounds of the drawing when the parent last saw it.
+    Rect recordedBounds_ = Rect::null();
+    bool drawingValid_ = false;
+    /// Counts the node's recordings; `drawnIn_` is the parent's recording that referred to it.
+    std::uint64_t recordings_ = 0;
+    std::uint64_t drawnIn_ = 0;
     Rect hitBounds_;
     bool hitBoundsValid_ = false;
     /// The children's hit bounds in this node's coordinates, side by side in memory (a long
@@ -515,8 +580,9 @@ struct ViewGraph::Impl {
     /// Hit-test results, reused between events.
     std::vector<detail::Node*> hits;
     std::vector<std::function<void()>> actions;
-    /// Nodes whose `afterLayout` runs after every pass.
-    std::vector<std::weak_ptr<detail::NodeToken>> layoutObservers;
+    /// Nodes whose drawing changed while their parents' lists refer to it: recorded again
+    /// before the next draw, deepest first.
+    std::vector<std::weak_ptr<detail::NodeToken>> changedDrawings;
     /// Nodes observing changes (`observeLayoutChanges`) that saw one since they last ran.
     std::vector<std::weak_ptr<detail::NodeToken>> staleObservers;
     std::uint64_t observersRegistered = 0;
@@ -534,6 +600,10 @@ struct ViewGraph::Impl {
     bool inUpdate = false;
     /// A layout pass is placing nodes: views built now are placed right away.
     bool placing = false;
+    /// A subtree brought up to date apart from an update (a lazy stack's row that had been
+    /// left stale): what its nodes invalidate is placed again when that subtree is, so the
+    /// invalidations reach up to it.
+    detail::Node* detachedRoot = nullptr;
     std::function<void()> needsDisplay;
     std::function<void()> scheduler;
     std::shared_ptr<Impl*> alive;
@@ -560,6 +630,9 @@ struct ViewGraph::Impl {
     void settleDirtyLayouts();
     /// Runs the observers that saw a change, in the order they were registered.
     void runStaleObservers();
+    /// Records again the drawings that changed, deepest first; a node whose bounds changed (or
+    /// that keeps its drawing elsewhere now) has its parent record again too.
+    void recordChangedDrawings();
 };
 
 } // namespace platform::ui

@@ -15,18 +15,51 @@ const PreferenceValues::Entry* PreferenceValues::lookup(const void* key) const {
     return nullptr;
 }
 
-void PreferenceValues::store(Entry entry) {
+void PreferenceValues::store(const void* key, std::shared_ptr<const Slot> slot,
+                             const Operations* operations) {
     for (Entry& e : entries_) {
-        if (e.key == entry.key) {
-            e = std::move(entry);
+        if (e.key == key) {
+            e.slot = std::move(slot);
+            e.operations = operations;
             return;
         }
     }
-    entries_.push_back(std::move(entry));
+    entries_.push_back({key, std::move(slot), operations});
 }
 
 void PreferenceValues::erase(const void* key) {
     std::erase_if(entries_, [key](const Entry& e) { return e.key == key; });
+}
+
+const void* PreferenceValues::read(const Entry& e) {
+    const Slot& slot = *e.slot;
+    if (slot.value) {
+        return slot.value.get();
+    }
+    if (!slot.reduced) {
+        std::shared_ptr<void> value;
+        reduceInto(value, slot, *e.operations);
+        slot.reduced = std::move(value);
+    }
+    return slot.reduced.get();
+}
+
+void PreferenceValues::reduceInto(std::shared_ptr<void>& value, const Slot& slot,
+                                  const Operations& operations) {
+    // A part already reduced (read by a view inside) counts as one value; the others are walked
+    // down to the views' own values, folded in tree order.
+    const void* own = slot.value ? slot.value.get() : slot.reduced.get();
+    if (own != nullptr) {
+        if (value) {
+            operations.reduce(value.get(), own);
+        } else {
+            value = operations.copy(own);
+        }
+        return;
+    }
+    for (const auto& part : slot.parts) {
+        reduceInto(value, *part, operations);
+    }
 }
 
 bool PreferenceValues::identical(const PreferenceValues& other) const {
@@ -35,7 +68,7 @@ bool PreferenceValues::identical(const PreferenceValues& other) const {
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].key != other.entries_[i].key ||
-            entries_[i].value != other.entries_[i].value) {
+            entries_[i].slot != other.entries_[i].slot) {
             return false;
         }
     }
@@ -54,8 +87,52 @@ void PreferenceValues::merge(const PreferenceValues& next) {
         if (mine == nullptr) {
             // Shared, not copied: most subtrees pass a value up unchanged.
             entries_.push_back(n);
+        } else if (!mine->slot->value && !mine->slot->reduced && mine->slot.use_count() == 1) {
+            // A combination made by this merge and seen by no one yet: the next part joins it.
+            const_cast<Slot&>(*mine->slot).parts.push_back(n.slot);
         } else {
-            mine->value = mine->reduce(std::move(mine->value), n.value.get());
+            auto combined = std::make_shared<Slot>();
+            combined->parts.reserve(4);
+            combined->parts.push_back(std::move(mine->slot));
+            combined->parts.push_back(n.slot);
+            mine->slot = std::move(combined);
+        }
+    }
+}
+
+namespace {
+
+template <class Slot>
+bool sameParts(const Slot& a, const Slot& b) {
+    if (a.value || b.value || a.parts.size() != b.parts.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.parts.size(); ++i) {
+        if (a.parts[i] != b.parts[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void PreferenceValues::keepUnchanged(const PreferenceValues& before) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Entry& e = entries_[i];
+        const Entry* old = i < before.entries_.size() && before.entries_[i].key == e.key
+                               ? &before.entries_[i]
+                               : before.lookup(e.key);
+        if (old == nullptr || old->slot == e.slot || old->operations != e.operations) {
+            continue;
+        }
+        const Slot& now = *e.slot;
+        const Slot& was = *old->slot;
+        const bool same = now.value ? was.value && e.operations->equal != nullptr &&
+                                          e.operations->equal(now.value.get(), was.value.get())
+                                    : sameParts(now, was);
+        if (same) {
+            e.slot = old->slot;
         }
     }
 }
@@ -64,10 +141,13 @@ bool PreferenceValues::equalEntry(const Entry* a, const Entry* b) {
     if (a == nullptr || b == nullptr) {
         return a == b;
     }
-    if (a->value == b->value) {
+    if (a->slot == b->slot) {
         return true;
     }
-    return a->equal != nullptr && a->equal(a->value.get(), b->value.get());
+    if (a->operations->equal == nullptr) {
+        return false;
+    }
+    return a->operations->equal(read(*a), read(*b));
 }
 
 Rect GeometryProxy::frame(const CoordinateSpace& space) const {

@@ -21,33 +21,51 @@ class Node;
 
 /// A preference key is a type declaring `using Value = ...;`, `static Value defaultValue();` and
 /// `static void reduce(Value& value, Value next);` (next is the value of the following sibling).
+/// `reduce` must be associative: values are combined in tree order, but not necessarily grouped
+/// as the tree groups them.
+///
+/// Combining is deferred: a container keeps the values of its children (shared, not copied) and
+/// reduces them only when its value is read, once; an unchanged child's value is reused as it is,
+/// so a change below recombines only the path above it, and a recomputed value equal to the one
+/// before keeps the one before (readers above see it unchanged without comparing it again).
 class PreferenceValues {
 public:
+    /// The value in the subtree, or null where no view set one. Valid as long as these values
+    /// (or a copy of them) are.
+    template <class K>
+    const typename K::Value* value() const {
+        if (const Entry* e = lookup(&detail::preferenceKeyTag<K>)) {
+            return static_cast<const typename K::Value*>(read(*e));
+        }
+        return nullptr;
+    }
     template <class K>
     std::optional<typename K::Value> find() const {
-        if (const Entry* e = lookup(&detail::preferenceKeyTag<K>)) {
-            return *static_cast<const typename K::Value*>(e->value.get());
+        if (const auto* v = value<K>()) {
+            return *v;
         }
         return std::nullopt;
     }
     /// The value, or the key's default where no view in the subtree set one.
     template <class K>
     typename K::Value get() const {
-        if (auto v = find<K>()) {
-            return std::move(*v);
+        if (const auto* v = value<K>()) {
+            return *v;
         }
         return K::defaultValue();
     }
     template <class K>
     void set(typename K::Value value) {
-        store(makeEntry<K>(std::move(value)));
+        auto own = std::make_shared<const typename K::Value>(std::move(value));
+        store(&detail::preferenceKeyTag<K>, std::make_shared<const Slot>(std::move(own)),
+              &operationsOf<K>);
     }
     template <class K>
     void remove() {
         erase(&detail::preferenceKeyTag<K>);
     }
     /// Whether both hold the same keys with the very same values (not copies): nothing in the
-    /// subtree was recomputed since.
+    /// subtree was recomputed since, or what was came out equal.
     bool identical(const PreferenceValues& other) const;
     /// Combines `next` (a following sibling's values) into these, key by key.
     void merge(const PreferenceValues& next);
@@ -59,41 +77,59 @@ public:
         return equalEntry(lookup(&detail::preferenceKeyTag<K>),
                           other.lookup(&detail::preferenceKeyTag<K>));
     }
+    /// Takes over from `before` (these values' previous computation) each value that did not
+    /// change: the same children's values combined again, or an equal value set again.
+    void keepUnchanged(const PreferenceValues& before);
 
 private:
+    /// What a key's values need, made once per key type.
+    struct Operations {
+        std::shared_ptr<void> (*copy)(const void*);
+        void (*reduce)(void* value, const void* next);
+        /// Null for values without `==`.
+        bool (*equal)(const void*, const void*);
+    };
+    /// One view's value, or the values of several subtrees in tree order (reduced when read).
+    struct Slot {
+        Slot() = default;
+        explicit Slot(std::shared_ptr<const void> v)
+            : value(std::move(v)) {}
+        /// A view's own value; null for a combination.
+        std::shared_ptr<const void> value;
+        std::vector<std::shared_ptr<const Slot>> parts;
+        /// A combination's value, reduced the first time it is read.
+        mutable std::shared_ptr<const void> reduced;
+    };
     struct Entry {
         const void* key = nullptr;
-        std::shared_ptr<const void> value;
-        std::shared_ptr<const void> (*reduce)(std::shared_ptr<const void>, const void*) = nullptr;
-        bool (*equal)(const void*, const void*) = nullptr;
+        std::shared_ptr<const Slot> slot;
+        const Operations* operations = nullptr;
     };
-    template <class K>
-    static Entry makeEntry(typename K::Value value) {
-        using V = typename K::Value;
-        Entry e;
-        e.key = &detail::preferenceKeyTag<K>;
-        e.value = std::make_shared<V>(std::move(value));
-        e.reduce = [](std::shared_ptr<const void> a, const void* b) -> std::shared_ptr<const void> {
-            // Reduced in place when nothing else shares the value (values are made non-const),
-            // so combining n siblings costs O(n), not O(n^2).
-            if (a.use_count() == 1) {
-                K::reduce(*const_cast<V*>(static_cast<const V*>(a.get())),
-                          *static_cast<const V*>(b));
-                return a;
-            }
-            auto combined = std::make_shared<V>(*static_cast<const V*>(a.get()));
-            K::reduce(*combined, *static_cast<const V*>(b));
-            return combined;
-        };
+    template <class V>
+    static constexpr bool (*equalityOf())(const void*, const void*) {
         if constexpr (std::equality_comparable<V>) {
-            e.equal = [](const void* a, const void* b) {
+            return [](const void* a, const void* b) {
                 return *static_cast<const V*>(a) == *static_cast<const V*>(b);
             };
+        } else {
+            return nullptr;
         }
-        return e;
     }
+    template <class K>
+    static constexpr Operations operationsOf{
+        [](const void* v) -> std::shared_ptr<void> {
+            return std::make_shared<typename K::Value>(*static_cast<const typename K::Value*>(v));
+        },
+        [](void* v, const void* next) {
+            K::reduce(*static_cast<typename K::Value*>(v),
+                      *static_cast<const typename K::Value*>(next));
+        },
+        equalityOf<typename K::Value>()};
+    static const void* read(const Entry& e);
+    static void reduceInto(std::shared_ptr<void>& value, const Slot& slot,
+                           const Operations& operations);
     const Entry* lookup(const void* key) const;
-    void store(Entry entry);
+    void store(const void* key, std::shared_ptr<const Slot> slot, const Operations* operations);
     void erase(const void* key);
     static bool equalEntry(const Entry* a, const Entry* b);
     std::vector<Entry> entries_;

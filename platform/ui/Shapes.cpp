@@ -155,6 +155,7 @@ class CanvasNode final : public Node {
 public:
     std::vector<std::pair<ViewID, std::unique_ptr<Node>>> symbols;
     bool mirrorsChildren() const override { return false; }
+    bool drawsChildrenByValue() const override { return true; }
 
     void forEachChild(const std::function<void(Node&)>& f) override {
         for (auto& s : symbols) {

@@ -362,7 +362,11 @@ public:
                 return a.template sameValue<K>(b);
             },
             [action = std::move(action)](const PreferenceValues& p) {
-                action(p.template get<K>());
+                if (const auto* v = p.template value<K>()) {
+                    action(*v);
+                } else {
+                    action(K::defaultValue());
+                }
             });
     }
     template <class K>
@@ -693,7 +697,10 @@ R ViewModifiers<D, R>::overlayPreferenceValue(std::function<R(const typename K::
     return detail::preferenceOverlay(
         erased(),
         [content = std::move(content)](const PreferenceValues& p) {
-            return content(p.template get<K>());
+            if (const auto* v = p.template value<K>()) {
+                return content(*v);
+            }
+            return content(K::defaultValue());
         },
         alignment, false);
 }
@@ -704,7 +711,10 @@ R ViewModifiers<D, R>::backgroundPreferenceValue(std::function<R(const typename 
     return detail::preferenceOverlay(
         erased(),
         [content = std::move(content)](const PreferenceValues& p) {
-            return content(p.template get<K>());
+            if (const auto* v = p.template value<K>()) {
+                return content(*v);
+            }
+            return content(K::defaultValue());
         },
         alignment, true);
 }

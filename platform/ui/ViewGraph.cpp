@@ -202,6 +202,38 @@ detail::Node* ViewGraph::Impl::settle(detail::Node* n) {
     return nullptr;
 }
 
+void ViewGraph::Impl::recordChangedDrawings() {
+    using Entry = std::pair<int, std::weak_ptr<detail::NodeToken>>;
+    const auto shallower = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+    std::priority_queue<Entry, std::vector<Entry>, decltype(shallower)> queue(shallower);
+    const auto take = [&] {
+        for (auto& t : changedDrawings) {
+            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                queue.emplace(locked->node->depth, std::move(t));
+            }
+        }
+        changedDrawings.clear();
+    };
+    take();
+    while (!queue.empty()) {
+        const std::weak_ptr<detail::NodeToken> token = queue.top().second;
+        queue.pop();
+        const auto locked = token.lock();
+        if (!locked || locked->node == nullptr) {
+            continue;
+        }
+        detail::Node* const node = locked->node;
+        // Recorded already (it changed twice, or with its parent), or no longer drawn.
+        if (node->drawingValid() || !node->drawnByParent()) {
+            continue;
+        }
+        if (node->record()) {
+            node->parent->invalidateDrawing();
+            take();
+        }
+    }
+}
+
 void ViewGraph::Impl::update() {
     updateScheduled = false;
     if (inUpdate) {
@@ -260,13 +292,6 @@ void ViewGraph::Impl::update() {
         runActions();
 
         layout();
-        prune(layoutObservers);
-        const auto observers = layoutObservers;
-        for (const auto& t : observers) {
-            if (const auto locked = t.lock(); locked && locked->node != nullptr) {
-                locked->node->afterLayout();
-            }
-        }
         runStaleObservers();
         runActions();
     }
@@ -434,6 +459,7 @@ Size ViewGraph::sizeThatFits(ProposedViewSize proposal) {
 
 DisplayList ViewGraph::displayList() const {
     if (impl_->root) {
+        impl_->recordChangedDrawings();
         return *impl_->root->displayList();
     }
     return {};
@@ -445,6 +471,7 @@ void ViewGraph::draw(platform::GraphicsContext& context) const {
     context.setAppearance(
         {impl_->environment.colorScheme(), impl_->environment.colorSchemeContrast()});
     if (impl_->root) {
+        impl_->recordChangedDrawings();
         impl_->root->displayList()->draw(context, &impl_->statistics.drawnOperations);
     }
     context.restore();

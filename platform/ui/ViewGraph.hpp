@@ -49,15 +49,18 @@ public:
     /// a new rectangle (scrolling) lays out the rows that come into view in the next update.
     void setVisibleRect(std::optional<Rect> rect);
     std::optional<Rect> visibleRect() const;
-    /// Whether lazy stacks still estimate some rows: the root's size is not exact yet.
+    /// Whether lazy stacks still estimate some rows or left some stale (not yet evaluated in a
+    /// new environment or with new views): the root's size may not be exact yet.
     bool hasDeferredLayout() const;
-    /// Lays out rows that lazy stacks estimate, for about `budget` (at least one row each), then
-    /// updates; returns whether rows still wait. Hosts call it in idle time until it returns
-    /// false, so that the extent (scroll bar, selection) becomes exact.
+    /// Lays out rows that lazy stacks estimate and brings stale ones up to date, for about
+    /// `budget` (at least one row each), then updates; returns whether rows still wait. Hosts
+    /// call it in idle time until it returns false, so that the extent (scroll bar, selection)
+    /// becomes exact.
     bool layOutDeferred(std::chrono::microseconds budget);
     /// How far the rows shown moved down (up when negative) since last asked, because rows
-    /// above them that had been estimated were laid out. The visible rectangle moved with them;
-    /// a host scrolls as far, so that they stay where the viewer sees them.
+    /// above them that had been estimated or left stale were laid out (in `layOutDeferred` or in
+    /// an update). The visible rectangle moved with them; a host scrolls as far, so that they
+    /// stay where the viewer sees them.
     CGFloat takeScrollCorrection();
 
     /// Called when the graph needs drawing again (after an update that changed anything, or a
@@ -118,6 +121,9 @@ public:
         std::uint64_t recordings = 0;
         /// Layout observers run because something they see changed.
         std::uint64_t observerRuns = 0;
+        /// Preference values of children (or of runs of them) combined into their parents':
+        /// those of unchanged runs of many children are reused, not combined again.
+        std::uint64_t preferencesCombined = 0;
         /// Nodes visited by hit testing and cursor lookup.
         std::uint64_t hitTestVisits = 0;
         /// Drawing operations replayed (text, shapes, images, canvases): those outside the

@@ -409,3 +409,77 @@ TEST(Costs, HitTestingVisitsOnlyTheNodesUnderThePoint) {
     host.click({50, 15});
     EXPECT_EQ(*taps, 1);
 }
+
+namespace {
+
+class Swatch {
+public:
+    enum class Property { shade, shift };
+    platform::ObservationRegistrar registrar;
+    platform::Observed<double> shade{registrar, Property::shade, 0.5};
+    platform::Observed<double> shift{registrar, Property::shift, 0};
+};
+
+/// A bar of its swatch's shade, drawn shifted to the right as far as its swatch says (its
+/// layout unchanged); evaluated again only when its swatch changes.
+struct SwatchView {
+    std::shared_ptr<Swatch> swatch;
+    AnyView body() const {
+        return AnyView(platform::Color::gray(swatch->shade.get()))
+            .frame(40, 6)
+            .offset(swatch->shift.get(), 0);
+    }
+    friend bool operator==(const SwatchView&, const SwatchView&) = default;
+};
+
+AnyView swatches(const std::vector<std::shared_ptr<Swatch>>& all) {
+    std::vector<AnyView> rows;
+    for (const auto& s : all) {
+        rows.push_back(AnyView(SwatchView{s}).padding(1).background(platform::Color::white()));
+    }
+    return AnyView(VStack(HorizontalAlignment::leading(), 0.0, rows)).padding(4);
+}
+
+} // namespace
+
+TEST(Costs, AChangedDrawingIsRecordedAloneAndTheListsAboveDrawIt) {
+    std::vector<std::shared_ptr<Swatch>> all;
+    for (int i = 0; i < 150; ++i) {
+        all.push_back(std::make_shared<Swatch>());
+    }
+    OffscreenHost host(swatches(all), ProposedViewSize{200.0, std::nullopt});
+    host.render();
+    const auto fresh = [&all] {
+        OffscreenHost other(swatches(all), ProposedViewSize{200.0, std::nullopt});
+        return other.render();
+    };
+
+    // A new shade: the nodes of the view evaluated again record their lists again (the bar, its
+    // frame, its offset, its body); the lists above, which refer to them, are not recorded again,
+    // yet draw them.
+    auto recorded = host.graph().statistics().recordings;
+    all[100]->shade.set(0.1);
+    host.runUntilIdle();
+    platform::Image now = host.render();
+    EXPECT_LE(host.graph().statistics().recordings - recorded, 4U)
+        << host.graph().statistics().recordings - recorded;
+    EXPECT_TRUE(std::ranges::equal(now.pixels(), fresh().pixels()));
+
+    // A bar drawn further right reaches beyond what its row drew before: the lists above see its
+    // new bounds.
+    recorded = host.graph().statistics().recordings;
+    all[100]->shift.set(120);
+    host.runUntilIdle();
+    now = host.render();
+    EXPECT_LE(host.graph().statistics().recordings - recorded, 12U)
+        << host.graph().statistics().recordings - recorded;
+    EXPECT_TRUE(std::ranges::equal(now.pixels(), fresh().pixels()));
+
+    // What lies beyond the old bounds is drawn where only it is asked for: the lists above know
+    // the new bounds of the ones they refer to.
+    const Rect beyond(130, 4 + 100 * 8, 60, 8);
+    host.setVisibleRect(beyond);
+    OffscreenHost other(swatches(all), ProposedViewSize{200.0, std::nullopt});
+    other.setVisibleRect(beyond);
+    EXPECT_TRUE(std::ranges::equal(host.render().pixels(), other.render().pixels()));
+}

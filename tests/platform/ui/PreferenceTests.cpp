@@ -228,3 +228,111 @@ TEST(Preferences, OverlaysFollowTheValueEvenWhenTheLayoutStaysTheSame) {
     EXPECT_EQ(shown->back(), "second");
     EXPECT_FALSE(host.graph().lastUpdateWasCutOff());
 }
+
+namespace {
+
+/// A row publishing its name, with a height of its own that does not change what it publishes.
+struct NamedRow {
+    std::shared_ptr<std::optional<State<std::string>>> nameHandle;
+    std::shared_ptr<std::optional<State<double>>> heightHandle;
+    std::string initial;
+    AnyView body(ViewContext& c) const {
+        const State<std::string> name = c.state<std::string>(initial);
+        const State<double> height = c.state<double>(10);
+        if (nameHandle) {
+            *nameHandle = name;
+        }
+        if (heightHandle) {
+            *heightHandle = height;
+        }
+        return block(50, *height).preference<NamesKey>({*name});
+    }
+    friend bool operator==(const NamedRow& a, const NamedRow& b) { return a.initial == b.initial; }
+};
+
+} // namespace
+
+TEST(Preferences, ManySiblingsCombineInOrderAndOneChangeReachesTheTop) {
+    auto name = std::make_shared<std::optional<State<std::string>>>();
+    auto height = std::make_shared<std::optional<State<double>>>();
+    auto count = std::make_shared<std::optional<State<int>>>();
+    auto seen = std::make_shared<NamesKey::Value>();
+    auto changes = std::make_shared<int>(0);
+    struct Rows {
+        std::shared_ptr<std::optional<State<std::string>>> name;
+        std::shared_ptr<std::optional<State<double>>> height;
+        std::shared_ptr<std::optional<State<int>>> count;
+        AnyView body(ViewContext& c) const {
+            const State<int> rows = c.state<int>(300);
+            *count = rows;
+            std::vector<AnyView> children;
+            for (int i = 0; i < *rows; ++i) {
+                children.push_back(NamedRow{i == 150 ? name : nullptr, i == 200 ? height : nullptr,
+                                            "row" + std::to_string(i)});
+            }
+            return VStack(children);
+        }
+    };
+    OffscreenHost host(AnyView(Rows{name, height, count})
+                           .onPreferenceChange<NamesKey>([seen, changes](const auto& names) {
+                               *seen = names;
+                               ++*changes;
+                           }));
+    host.runUntilIdle();
+    const auto expected = [](int rows, int changed, const std::string& as) {
+        NamesKey::Value v;
+        for (int i = 0; i < rows; ++i) {
+            v.push_back(i == changed ? as : "row" + std::to_string(i));
+        }
+        return v;
+    };
+    EXPECT_EQ(*seen, expected(300, -1, ""));
+
+    // One row's value: the reader sees all of them, in order, with the new one; the values
+    // combined again are those of its neighbours and the path above it, not the 300 rows'.
+    const int before = *changes;
+    const auto combined = host.graph().statistics().preferencesCombined;
+    (*name)->set("renamed");
+    host.runUntilIdle();
+    EXPECT_EQ(*seen, expected(300, 150, "renamed"));
+    EXPECT_EQ(*changes, before + 1);
+    EXPECT_LE(host.graph().statistics().preferencesCombined - combined, 60U);
+
+    // A row changes without changing what it publishes: the reader is not told again.
+    (*height)->set(25);
+    host.runUntilIdle();
+    EXPECT_EQ(*changes, before + 1);
+
+    // Rows go: the values follow.
+    (*count)->set(120);
+    host.runUntilIdle();
+    EXPECT_EQ(*seen, expected(120, -1, ""));
+}
+
+TEST(Preferences, AnchorsFollowAViewThatMoves) {
+    auto height = std::make_shared<std::optional<State<double>>>();
+    auto seen = std::make_shared<SpotKey::Value>();
+    // The view above grows on its own: the anchored view is not evaluated again, only moved.
+    struct Growing {
+        std::shared_ptr<std::optional<State<double>>> height;
+        AnyView body(ViewContext& c) const {
+            const State<double> h = c.state<double>(30);
+            *height = h;
+            return block(100, *h);
+        }
+        bool operator==(const Growing&) const { return true; }
+    };
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 0.0,
+               {Growing{height},
+                VStack({block(20, 10).anchorPreference<SpotKey, Rect>(
+                    AnchorSource::bounds(), [](Anchor<Rect> a) { return SpotKey::Value(a); })})})
+            .onPreferenceChange<SpotKey>([seen](const SpotKey::Value& v) { *seen = v; }));
+    host.runUntilIdle();
+    ASSERT_TRUE(seen->has_value());
+    EXPECT_EQ((*seen)->rootValue(), (Rect{0, 30, 20, 10}));
+    (*height)->set(45);
+    host.runUntilIdle();
+    ASSERT_TRUE(seen->has_value());
+    EXPECT_EQ((*seen)->rootValue(), (Rect{0, 45, 20, 10}));
+}

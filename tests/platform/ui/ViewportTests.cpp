@@ -5,6 +5,8 @@
 #include "Probe.hpp"
 #include "platform/observation/ObservationRegistrar.hpp"
 
+#include <chrono>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -200,4 +202,172 @@ TEST(Viewport, AnEditLaysOutTheRowItChangedAndMovesTheRowsBelow) {
     EXPECT_EQ((*doc.frames)["row5"].origin.y, row5.origin.y + 7);
     EXPECT_EQ(window.host.graph().size().height, height + 57);
     EXPECT_LE(stats.sizeComputations - sizes, 8U);
+}
+
+namespace {
+
+struct ShadeKey {
+    using Value = double;
+    static Value defaultValue() { return 0.5; }
+};
+struct GrowthKey {
+    using Value = double;
+    static Value defaultValue() { return 0; }
+};
+
+/// What each row's evaluations saw: how many there were, the shade of the last, and the state
+/// object of its identity.
+struct Seen {
+    int evaluations = 0;
+    std::vector<double> shades = std::vector<double>(kRows, -1);
+    std::vector<const void*> states = std::vector<const void*>(kRows, nullptr);
+};
+
+/// A bar in the environment's shade, its model's height plus the environment's growth.
+struct ShadedRow {
+    std::shared_ptr<RowModel> model;
+    std::shared_ptr<Seen> seen;
+    int index = 0;
+    AnyView body(ViewContext& c) const {
+        ++seen->evaluations;
+        const double shade = c.environment<ShadeKey>();
+        seen->shades[std::size_t(index)] = shade;
+        seen->states[std::size_t(index)] =
+            c.stateObject<int>([] { return std::make_shared<int>(); }).get();
+        return AnyView(platform::Color::gray(shade))
+            .frame(100, model->height.get() + c.environment<GrowthKey>());
+    }
+    friend bool operator==(const ShadedRow& a, const ShadedRow& b) { return a.model == b.model; }
+};
+
+struct ShadedDocument {
+    /// Where row `index` starts once every row is laid out, each grown by `growth`.
+    double offsetOf(int index, double growth = 0) const {
+        double y = 0;
+        for (int i = 0; i < index; ++i) {
+            y += models[std::size_t(i)]->height.get() + growth + kGap;
+        }
+        return y;
+    }
+    std::vector<std::shared_ptr<RowModel>> models;
+    std::shared_ptr<Seen> seen = std::make_shared<Seen>();
+    std::shared_ptr<Frames> frames = std::make_shared<Frames>();
+    ShadedDocument() {
+        for (int i = 0; i < kRows; ++i) {
+            models.push_back(std::make_shared<RowModel>(10 + (i * 7) % 30));
+        }
+    }
+    AnyView lazy() const {
+        std::vector<AnyView> rows;
+        for (int i = 0; i < kRows; ++i) {
+            rows.push_back(probe(ShadedRow{models[std::size_t(i)], seen, i}, frames,
+                                 "row" + std::to_string(i)));
+        }
+        return LazyVStack(HorizontalAlignment::leading(), kGap, rows);
+    }
+};
+
+/// Laid out whole, as after the host's idle work, and shown at `top`.
+struct ShadedWindow {
+    ShadedWindow(const ShadedDocument& doc, double top)
+        : host(doc.lazy(), ProposedViewSize{300.0, std::nullopt}) {
+        host.setVisibleRect(Rect(0, 0, 300, 200));
+        host.runUntilIdle();
+        while (host.graph().layOutDeferred(std::chrono::milliseconds(50))) {
+        }
+        host.graph().takeScrollCorrection();
+        host.setVisibleRect(Rect(0, top, 300, 200));
+        host.runUntilIdle();
+    }
+    void setEnvironment(double shade, double growth) {
+        EnvironmentValues env;
+        env.set<ShadeKey>(shade);
+        env.set<GrowthKey>(growth);
+        host.graph().setEnvironment(env);
+        host.runUntilIdle();
+    }
+    /// The grey level the window shows at `y` below its top, in the bars' column.
+    int shadeAt(double y) {
+        const platform::Image image = host.render();
+        return image.pixel(50, int(y)).red;
+    }
+    OffscreenHost host;
+};
+
+} // namespace
+
+TEST(Viewport, AnEnvironmentChangeEvaluatesTheRowsNearTheScreenAndTheRestLater) {
+    const ShadedDocument doc;
+    ShadedWindow window(doc, 0);
+    ASSERT_FALSE(window.host.graph().hasDeferredLayout());
+    ASSERT_EQ(doc.seen->evaluations, kRows);
+    const std::vector<const void*> states = doc.seen->states;
+
+    // Every row was built; those placed around the screen (a dozen or so) are evaluated in
+    // the new environment, the others wait.
+    window.setEnvironment(0.2, 0);
+    int evaluated = doc.seen->evaluations - kRows;
+    EXPECT_GE(evaluated, 5);
+    EXPECT_LE(evaluated, 30);
+    EXPECT_TRUE(window.host.graph().hasDeferredLayout());
+    EXPECT_EQ(doc.seen->shades[0], 0.2);
+    EXPECT_EQ(doc.seen->shades[1000], 0.5);
+    EXPECT_EQ(window.shadeAt(5), int(std::lround(0.2 * 255)));
+
+    // A row scrolled to shows the new environment, and costs only the rows around it.
+    window.host.setVisibleRect(Rect(0, doc.offsetOf(1000), 300, 200));
+    window.host.runUntilIdle();
+    EXPECT_EQ((*doc.frames)["row1000"].minY(), doc.offsetOf(1000));
+    EXPECT_EQ(doc.seen->shades[1000], 0.2);
+    EXPECT_EQ(window.shadeAt(2), int(std::lround(0.2 * 255)));
+    evaluated = doc.seen->evaluations - kRows;
+    EXPECT_LE(evaluated, 60);
+
+    // Idle slices bring the rest up to date, each row once, its state kept.
+    int slices = 0;
+    while (window.host.graph().layOutDeferred(std::chrono::milliseconds(2))) {
+        ++slices;
+    }
+    EXPECT_FALSE(window.host.graph().hasDeferredLayout());
+    EXPECT_EQ(doc.seen->evaluations, 2 * kRows);
+    for (int i = 0; i < kRows; ++i) {
+        EXPECT_EQ(doc.seen->shades[std::size_t(i)], 0.2) << i;
+        EXPECT_EQ(doc.seen->states[std::size_t(i)], states[std::size_t(i)]) << i;
+    }
+
+    // An action that needs every row as it is now (Select All) brings the stale ones up to date
+    // at once.
+    window.setEnvironment(0.8, 0);
+    EXPECT_TRUE(window.host.graph().hasDeferredLayout());
+    window.host.graph().environment().get<LayOutDeferredKey>()();
+    EXPECT_FALSE(window.host.graph().hasDeferredLayout());
+    EXPECT_EQ(doc.seen->evaluations, 3 * kRows);
+    EXPECT_EQ(doc.seen->shades[kRows - 1], 0.8);
+}
+
+TEST(Viewport, StaleRowsThatChangeSizeKeepTheRowsShownWhereTheyAre) {
+    const ShadedDocument doc;
+    const double exact = doc.offsetOf(kRows) - kGap;
+    // Row 1000 shown at the window's top.
+    ShadedWindow window(doc, doc.offsetOf(1000));
+    const auto shownAt = [&] {
+        return (*doc.frames)["row1000"].minY() - window.host.graph().visibleRect()->minY();
+    };
+    ASSERT_EQ(shownAt(), 0);
+
+    // Every row grows by 5 points: the rows placed above it grow at once, the others in idle
+    // time; each time the window follows, so that row 1000 stays at its top.
+    window.setEnvironment(0.5, 5);
+    double corrections = window.host.graph().takeScrollCorrection();
+    EXPECT_GT(corrections, 0);
+    EXPECT_EQ(shownAt(), 0);
+    EXPECT_EQ(doc.seen->shades[1000], 0.5);
+    while (window.host.graph().layOutDeferred(std::chrono::milliseconds(2))) {
+        corrections += window.host.graph().takeScrollCorrection();
+    }
+    corrections += window.host.graph().takeScrollCorrection();
+    EXPECT_EQ(corrections, 5 * 1000);
+    EXPECT_EQ(shownAt(), 0);
+    EXPECT_EQ((*doc.frames)["row1000"].minY(), doc.offsetOf(1000, 5));
+    EXPECT_EQ(window.host.graph().size().height, exact + 5 * kRows);
 }
