@@ -4,11 +4,12 @@
 if(TARGET vellum_tests AND TARGET platform_viewhost)
   pkg_check_modules(SELECTION_WINDOW REQUIRED IMPORTED_TARGET gtk4 x11 xtst)
   set(_appkit_tests ${PROJECT_SOURCE_DIR}/tests/platform/appkit)
+  set(_support ${PROJECT_SOURCE_DIR}/tests/support)
   add_executable(selection_window_tests
     ${CMAKE_CURRENT_LIST_DIR}/SelectionWindowTests.cpp
-    ${_appkit_tests}/XTestInput.cpp
-    ${PROJECT_SOURCE_DIR}/tests/support/FontTestEnvironment.cpp)
-  target_include_directories(selection_window_tests PRIVATE ${_appkit_tests})
+    ${_support}/XInput.cpp
+    ${_support}/ClipboardReader.cpp
+    ${_support}/FontTestEnvironment.cpp)
   target_compile_definitions(selection_window_tests PRIVATE
     MOSS_SELECTION_WINDOW_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures/selection-window"
     MOSS_FONT_TEST_HOME="${CMAKE_CURRENT_BINARY_DIR}/selection-window-home")

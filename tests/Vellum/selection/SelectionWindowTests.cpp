@@ -6,39 +6,34 @@
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
-#include "XTestInput.hpp"
 #include "platform/appkit/Pasteboard.hpp"
-#include "platform/appkit/PasteboardInternal.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/support/ClipboardReader.hpp"
+#include "tests/support/FileContents.hpp"
 #include "tests/support/MainLoopWait.hpp"
+#include "tests/support/PopoverMenus.hpp"
+#include "tests/support/XInput.hpp"
 
 #include <cairo.h>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace ui = platform::ui;
+using moss_test::ClipboardReader;
 using platform::Point;
 
 std::string fixture(const std::string& name) {
-    std::ifstream in{std::filesystem::path(MOSS_SELECTION_WINDOW_FIXTURES) / name,
-                     std::ios::binary};
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return moss_test::readFile(std::filesystem::path(MOSS_SELECTION_WINDOW_FIXTURES) / name);
 }
 
-bool waitUntil(const std::function<bool()>& done) {
-    return moss_test::waitUntil(done);
-}
+using moss_test::waitUntil;
 
 // What the document told the test: its laid-out texts (in the window's coordinates) and the
 // links it asked to open.
@@ -60,45 +55,22 @@ ui::AnyView documentView(const std::string& markdown, const std::shared_ptr<Seen
         }));
 }
 
-// The clipboard as a second client of the display sees it.
-class ClipboardReader {
-public:
-    ClipboardReader()
-        : display_(gdk_display_open(nullptr)) {}
-    ~ClipboardReader() {
-        if (display_ != nullptr) {
-            gdk_display_close(display_);
-        }
-    }
-    ClipboardReader(const ClipboardReader&) = delete;
-    ClipboardReader& operator=(const ClipboardReader&) = delete;
-
-    [[nodiscard]] bool connected() const { return display_ != nullptr; }
-    [[nodiscard]] bool offersHTML() const {
-        return gdk_content_formats_contain_mime_type(gdk_clipboard_get_formats(clipboard()),
-                                                     "text/html");
-    }
-    [[nodiscard]] std::optional<std::string> plainText() const {
-        return platform::pasteboard_internal::readText(clipboard(), std::chrono::seconds{10});
-    }
-    [[nodiscard]] std::optional<std::string> html() const {
-        return platform::pasteboard_internal::readData(clipboard(), "text/html",
-                                                       std::chrono::seconds{10}, 1 << 22);
-    }
-
-private:
-    [[nodiscard]] GdkClipboard* clipboard() const { return gdk_display_get_clipboard(display_); }
-    GdkDisplay* display_;
+// The document and what it told the test, made before the window that shows it.
+struct Document {
+    explicit Document(const std::string& markdown)
+        : host_(documentView(markdown, seen_)) {}
+    std::shared_ptr<Seen> seen_ = std::make_shared<Seen>();
+    platform::ViewHostWidget host_;
 };
 
 // A document shown in a toplevel window of its own, 480 points wide; a long one scrolls in a
 // window 400 points tall.
-class DocumentWindow {
+class DocumentWindow : private Document, public moss_test::InputWindow {
 public:
     DocumentWindow(const std::string& markdown, bool scrolled)
-        : host_(documentView(markdown, seen_))
-        , window_(GTK_WINDOW(gtk_window_new())) {
-        gtk_window_set_default_size(window_, 480, scrolled ? 400 : -1);
+        : Document(markdown)
+        , InputWindow(GTK_WIDGET(host_.gtkWidget())) {
+        gtk_window_set_default_size(window(), 480, scrolled ? 400 : -1);
         GtkWidget* child = widget();
         if (scrolled) {
             child = gtk_scrolled_window_new();
@@ -106,22 +78,11 @@ public:
                                            GTK_POLICY_AUTOMATIC);
             gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(child), widget());
         }
-        gtk_window_set_child(window_, child);
-        gtk_window_present(window_);
-        waitUntil([&] {
-            return gtk_widget_get_mapped(widget()) && host_.framesDrawn() > 0 &&
-                   !seen_->layouts.empty();
-        });
-        xtest::focus(window_); // there is no window manager to do it
-        waitUntil([&] { return gtk_window_is_active(window_) != FALSE; });
+        show(child, [&] { return host_.framesDrawn() > 0 && !seen_->layouts.empty(); });
+        focus(); // there is no window manager to do it
+        waitUntil([&] { return gtk_window_is_active(window()) != FALSE; });
     }
-    ~DocumentWindow() { gtk_window_destroy(window_); }
-    DocumentWindow(const DocumentWindow&) = delete;
-    DocumentWindow& operator=(const DocumentWindow&) = delete;
 
-    [[nodiscard]] GtkWindow* window() const { return window_; }
-    [[nodiscard]] GtkWidget* widget() const { return GTK_WIDGET(host_.gtkWidget()); }
-    [[nodiscard]] GdkDisplay* display() const { return gtk_widget_get_display(widget()); }
     [[nodiscard]] platform::ViewHostWidget& host() { return host_; }
     [[nodiscard]] const Seen& seen() const { return *seen_; }
 
@@ -148,64 +109,16 @@ public:
         ADD_FAILURE() << "no text holds \"" << needle << "\"";
         return {};
     }
-
-    void moveTo(Point point) const {
-        const auto [x, y] = xtest::onScreen(window_, widget(), point.x, point.y);
-        xtest::moveTo(display(), x, y);
-    }
-    void button(unsigned int number, bool down) const { xtest::button(display(), number, down); }
-    void click(Point point, unsigned int number = 1) const {
-        moveTo(point);
-        button(number, true);
-        button(number, false);
-    }
-    void key(const char* name, const std::vector<const char*>& modifiers = {}) const {
-        xtest::key(display(), name, modifiers);
-    }
-
-    // Saves what the screen shows of the window's document, for a person to look at.
-    void screenshot(const std::string& name) const {
-        cairo_surface_t* const screen = xtest::screenshot(window_, widget());
-        const std::filesystem::path png = std::filesystem::temp_directory_path() / name;
-        cairo_surface_write_to_png(screen, png.c_str());
-        cairo_surface_destroy(screen);
-    }
-
-private:
-    std::shared_ptr<Seen> seen_ = std::make_shared<Seen>();
-    platform::ViewHostWidget host_;
-    GtkWindow* window_;
 };
 
 // The action of the item titled `title` in the popover menu the widget shows, once it shows one.
 std::string menuAction(GtkWidget* widget, const std::string& title) {
     std::string action;
     waitUntil([&] {
-        for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
-             child = gtk_widget_get_next_sibling(child)) {
-            if (!GTK_IS_POPOVER_MENU(child) || !gtk_widget_get_visible(child)) {
-                continue;
-            }
-            GMenuModel* const model = gtk_popover_menu_get_menu_model(GTK_POPOVER_MENU(child));
-            for (int section = 0; section < g_menu_model_get_n_items(model); ++section) {
-                GMenuModel* const items =
-                    g_menu_model_get_item_link(model, section, G_MENU_LINK_SECTION);
-                for (int index = 0; items != nullptr && index < g_menu_model_get_n_items(items);
-                     ++index) {
-                    char* label = nullptr;
-                    char* name = nullptr;
-                    if (g_menu_model_get_item_attribute(items, index, G_MENU_ATTRIBUTE_LABEL, "s",
-                                                        &label) &&
-                        g_menu_model_get_item_attribute(items, index, G_MENU_ATTRIBUTE_ACTION, "s",
-                                                        &name) &&
-                        title == label) {
-                        action = name;
-                    }
-                    g_free(label);
-                    g_free(name);
-                }
-                if (items != nullptr) {
-                    g_object_unref(items);
+        for (const moss_test::ShownMenu& menu : moss_test::shownMenus(widget)) {
+            for (const moss_test::ShownMenuItem& item : menu.items) {
+                if (item.label == title && !item.action.empty()) {
+                    action = item.action;
                 }
             }
         }
@@ -227,13 +140,8 @@ bool menuShown(GtkWidget* widget) {
 class SelectionWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_setenv("GSK_RENDERER", "cairo", FALSE); // no GL on the virtual display
-        g_setenv("GDK_BACKEND", "x11", TRUE);
-        if (!gtk_init_check()) {
-            GTEST_SKIP() << "no display";
-        }
-        if (!xtest::available(gdk_display_get_default())) {
-            GTEST_SKIP() << "the display has no XTest";
+        if (const char* why = moss_test::startToolkitWithXTest()) {
+            GTEST_SKIP() << why;
         }
     }
 };
@@ -257,7 +165,9 @@ TEST_F(SelectionWindowTest, ADragSelectsAcrossBlocksAndCopiesThemForOtherProgram
     shown.button(1, false);
     shown.key("c", {"Control_L"});
     ASSERT_TRUE(waitUntil([&] { return reader.offersHTML(); }));
-    shown.screenshot("moss-selection-window.png");
+    cairo_surface_t* const screen = shown.screenshot();
+    moss_test::keepScreenshot(screen, "moss-selection-window.png");
+    cairo_surface_destroy(screen);
     EXPECT_EQ(reader.plainText(), expectedText);
     EXPECT_EQ(reader.html(), expectedHTML);
 
@@ -289,7 +199,7 @@ public:
         gtk_window_set_default_size(window_, 100, 100);
         gtk_window_present(window_);
         waitUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)) != FALSE; });
-        xtest::focus(window_);
+        moss_test::xtest::focus(window_);
     }
     ~OtherWindow() { gtk_window_destroy(window_); }
     OtherWindow(const OtherWindow&) = delete;
@@ -307,7 +217,7 @@ TEST_F(SelectionWindowTest, FocusLeavesWithTheWindowAndComesBackWithIt) {
         const OtherWindow other;
         ASSERT_TRUE(waitUntil([&] { return !gtk_window_is_active(shown.window()); }));
         EXPECT_FALSE(shown.host().graph().hasFocus());
-        xtest::focus(shown.window());
+        shown.focus();
         ASSERT_TRUE(waitUntil([&] { return gtk_window_is_active(shown.window()) != FALSE; }));
     }
     EXPECT_TRUE(shown.host().graph().hasFocus());

@@ -1,5 +1,6 @@
 #include "platform/appkit/Pasteboard.hpp"
 #include "platform/appkit/PasteboardInternal.hpp"
+#include "tests/support/ClipboardReader.hpp"
 #include "tests/support/MainLoopWait.hpp"
 
 #include <algorithm>
@@ -27,41 +28,6 @@ protected:
             GTEST_SKIP() << "no display";
         }
     }
-};
-
-// A second connection to the same display. Its clipboard is another client of the server, so
-// what it reads went through the selection protocol, as it does for any other program.
-class OtherClient {
-public:
-    OtherClient()
-        : display_(gdk_display_open(nullptr)) {}
-    ~OtherClient() {
-        if (display_ != nullptr) {
-            gdk_display_close(display_);
-        }
-    }
-    OtherClient(const OtherClient&) = delete;
-    OtherClient& operator=(const OtherClient&) = delete;
-
-    [[nodiscard]] bool connected() const { return display_ != nullptr; }
-    [[nodiscard]] GdkClipboard* clipboard() const { return gdk_display_get_clipboard(display_); }
-
-    // The forms the clipboard's owner announces, once the announcement has arrived.
-    [[nodiscard]] std::vector<std::string> formatsOffering(const char* mimeType) const {
-        if (!moss_test::waitUntil([&] {
-                return gdk_content_formats_contain_mime_type(gdk_clipboard_get_formats(clipboard()),
-                                                             mimeType) != FALSE;
-            })) {
-            return {};
-        }
-        gsize count = 0;
-        const char* const* const types =
-            gdk_content_formats_get_mime_types(gdk_clipboard_get_formats(clipboard()), &count);
-        return {types, types + count};
-    }
-
-private:
-    GdkDisplay* display_;
 };
 
 bool contains(const std::vector<std::string>& list, const std::string& item) {
@@ -112,7 +78,7 @@ TEST_F(PasteboardTest, RepeatedClearAndWriteAlwaysLeavesTheNewText) {
 }
 
 TEST_F(PasteboardTest, OneCopyOffersPlainTextAndHTMLToAnotherProgram) {
-    const OtherClient other;
+    const moss_test::ClipboardReader other;
     ASSERT_TRUE(other.connected());
     auto& board = platform::Pasteboard::general();
     const std::string plain = "Größe — 5 µm\n\n• one";
@@ -126,12 +92,11 @@ TEST_F(PasteboardTest, OneCopyOffersPlainTextAndHTMLToAnotherProgram) {
     EXPECT_TRUE(contains(formats, "text/plain"));
 
     // The other program asks for either form of the same copy, as often as it likes.
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", answer, 1 << 20), html);
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain;charset=utf-8", answer, 1 << 20),
-              plain);
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/plain", answer, 1 << 20), plain);
-    EXPECT_EQ(internal::readText(other.clipboard(), answer), plain);
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", answer, 1 << 20), html);
+    EXPECT_EQ(other.data("text/html", 1 << 20), html);
+    EXPECT_EQ(other.data("text/plain;charset=utf-8", 1 << 20), plain);
+    EXPECT_EQ(other.data("text/plain", 1 << 20), plain);
+    EXPECT_EQ(other.plainText(), plain);
+    EXPECT_EQ(other.data("text/html", 1 << 20), html);
 
     // So does the writer itself.
     EXPECT_EQ(board.string(PasteboardType::html, answer), html);
@@ -153,22 +118,20 @@ TEST_F(PasteboardTest, APlainWriteOrAClearDropsTheHTMLOfTheCopyBefore) {
 }
 
 TEST_F(PasteboardTest, APlainStringReachesAnotherProgramInEveryTextForm) {
-    const OtherClient other;
+    const moss_test::ClipboardReader other;
     ASSERT_TRUE(other.connected());
     auto& board = platform::Pasteboard::general();
     board.clearContents();
     board.setString("OpenClaw 🦞 — ✓");
     EXPECT_FALSE(other.formatsOffering("text/plain").empty());
     for (const char* form : {"text/plain", "text/plain;charset=utf-8", "UTF8_STRING"}) {
-        EXPECT_EQ(internal::readData(other.clipboard(), form, answer, 1 << 20),
-                  "OpenClaw 🦞 — ✓")
-            << form;
+        EXPECT_EQ(other.data(form, 1 << 20), "OpenClaw 🦞 — ✓") << form;
     }
-    EXPECT_FALSE(internal::readData(other.clipboard(), "text/html", answer, 1 << 20));
+    EXPECT_FALSE(other.data("text/html", 1 << 20));
 }
 
 TEST_F(PasteboardTest, ReadsHTMLThatAnotherProgramWroteInUTF16) {
-    const OtherClient other;
+    const moss_test::ClipboardReader other;
     ASSERT_TRUE(other.connected());
     // "<b>é</b>" as UTF-16 little-endian with its byte-order mark and a closing NUL, the way
     // some browsers put HTML on the clipboard.
@@ -209,12 +172,11 @@ TEST_F(PasteboardTest, ContentLargerThanTheLimitIsNotRead) {
     auto& board = platform::Pasteboard::general();
     const std::string html(300 * 1024, 'h');
     board.setPlainTextAndHTML("small", html);
-    const OtherClient other;
+    const moss_test::ClipboardReader other;
     ASSERT_TRUE(other.connected());
     EXPECT_FALSE(other.formatsOffering("text/html").empty());
-    EXPECT_FALSE(
-        internal::readData(other.clipboard(), "text/html", answer, 256 * 1024).has_value());
-    EXPECT_EQ(internal::readData(other.clipboard(), "text/html", answer, 512 * 1024), html);
+    EXPECT_FALSE(other.data("text/html", 256 * 1024).has_value());
+    EXPECT_EQ(other.data("text/html", 512 * 1024), html);
 }
 
 } // namespace

@@ -1,12 +1,13 @@
-#include "XTestInput.hpp"
 #include "platform/appkit/DesktopAppearance.hpp"
 #include "platform/appkit/Pasteboard.hpp"
-#include "platform/appkit/PasteboardInternal.hpp"
 #include "platform/appkit/ShareAction.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/support/ClipboardReader.hpp"
 #include "tests/support/FileContents.hpp"
 #include "tests/support/MainLoopWait.hpp"
+#include "tests/support/PopoverMenus.hpp"
+#include "tests/support/XInput.hpp"
 
 #include <cairo.h>
 #include <chrono>
@@ -25,6 +26,7 @@ namespace {
 using namespace platform::ui;
 using platform::Point;
 using platform::ViewHostWidget;
+namespace xtest = moss_test::xtest;
 
 // Waits for `done` (see tests/support/MainLoopWait.hpp): the deadline only ends a hang.
 bool iterateUntil(const std::function<bool()>& done,
@@ -140,62 +142,30 @@ struct Board {
     }
 };
 
-// A toplevel window holding the host, shown on the virtual display.
-class Shown {
+// A toplevel window holding the host, shown on the virtual display. After each piece of input
+// the loop runs a little, so that what the input caused is in when the test looks.
+class Shown : public moss_test::InputWindow {
 public:
     // Shows `host` in a window, inside `container` (already holding it) when there is one.
     explicit Shown(ViewHostWidget& host, GtkWidget* container = nullptr)
-        : host_(host)
-        , window_(GTK_WINDOW(gtk_window_new())) {
-        gtk_window_set_child(window_,
-                             container != nullptr ? container : GTK_WIDGET(host.gtkWidget()));
-        gtk_window_present(window_);
-        iterateUntil(
-            [&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)) && host_.framesDrawn() > 0; });
+        : InputWindow(GTK_WIDGET(host.gtkWidget())) {
+        show(container != nullptr ? container : widget(),
+             [&host] { return host.framesDrawn() > 0; });
         iterateFor(std::chrono::milliseconds{100});
     }
-    ~Shown() { gtk_window_destroy(window_); }
-    Shown(const Shown&) = delete;
-    Shown& operator=(const Shown&) = delete;
 
-    [[nodiscard]] GtkWindow* window() const { return window_; }
-    [[nodiscard]] GtkWidget* widget() const { return GTK_WIDGET(host_.gtkWidget()); }
-    [[nodiscard]] GdkDisplay* display() const { return gtk_widget_get_display(widget()); }
-    [[nodiscard]] int scale() const { return gtk_widget_get_scale_factor(widget()); }
-
-    // A point of the widget in the screen's pixels.
-    [[nodiscard]] std::pair<int, int> onScreen(Point point) const {
-        return xtest::onScreen(window_, widget(), point.x, point.y);
-    }
-
-    // Input as a real pointer and keyboard give it.
-    void moveTo(Point point) const {
-        const auto [x, y] = onScreen(point);
-        xtest::moveTo(display(), x, y);
+    void moveTo(Point point) const override {
+        InputWindow::moveTo(point);
         iterateFor(std::chrono::milliseconds{50});
     }
-    void button(unsigned int number, bool down) const {
-        xtest::button(display(), number, down);
+    void button(unsigned int number, bool down) const override {
+        InputWindow::button(number, down);
         iterateFor(std::chrono::milliseconds{30});
     }
-    void click(Point point, unsigned int number = 1) const {
-        moveTo(point);
-        button(number, true);
-        button(number, false);
-    }
-    void key(const char* name, const std::vector<const char*>& modifiers = {}) const {
-        xtest::key(display(), name, modifiers);
+    void key(const char* name, const std::vector<const char*>& modifiers = {}) const override {
+        InputWindow::key(name, modifiers);
         iterateFor(std::chrono::milliseconds{50});
     }
-
-    // What the screen shows of the widget, in device pixels.
-    [[nodiscard]] cairo_surface_t* screenshot() const {
-        return xtest::screenshot(window_, widget());
-    }
-
-private:
-    ViewHostWidget& host_;
-    GtkWindow* window_;
 };
 
 struct Pixel {
@@ -222,32 +192,26 @@ bool near(Pixel pixel, const platform::Color& color, int tolerance = 3) {
 GtkWidget* shownMenu(GtkWidget* widget, const std::string& action) {
     GtkWidget* found = nullptr;
     iterateUntil([&] {
-        for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
-             child = gtk_widget_get_next_sibling(child)) {
-            if (!GTK_IS_POPOVER_MENU(child) || !gtk_widget_get_visible(child)) {
-                continue;
-            }
-            GMenuModel* const model = gtk_popover_menu_get_menu_model(GTK_POPOVER_MENU(child));
-            GMenuModel* items = model;
-            if (g_menu_model_get_n_items(model) > 0) {
-                if (GMenuModel* const section =
-                        g_menu_model_get_item_link(model, 0, G_MENU_LINK_SECTION)) {
-                    items = section;
-                    g_object_unref(section); // the menu keeps it
-                }
-            }
-            char* name = nullptr;
-            if (g_menu_model_get_n_items(items) > 0 &&
-                g_menu_model_get_item_attribute(items, 0, G_MENU_ATTRIBUTE_ACTION, "s", &name)) {
-                if (std::string{name}.rfind(action, 0) == 0) {
-                    found = child;
-                }
-                g_free(name);
+        for (const moss_test::ShownMenu& menu : moss_test::shownMenus(widget)) {
+            if (!menu.items.empty() && menu.items.front().action.rfind(action, 0) == 0) {
+                found = menu.popover;
             }
         }
         return found != nullptr;
     });
     return found;
+}
+
+// A window 200 points high that scrolls `child` vertically, as wide as `child` wants.
+GtkWidget* scrolledWindow(GtkWidget* child) {
+    GtkWidget* const scroller = gtk_scrolled_window_new();
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                   GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
+    gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scroller), TRUE);
+    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), child);
+    return scroller;
 }
 
 std::string cursorOf(GtkWidget* widget) {
@@ -259,13 +223,8 @@ std::string cursorOf(GtkWidget* widget) {
 class ViewHostWidgetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_setenv("GSK_RENDERER", "cairo", FALSE); // no GL on the virtual display
-        g_setenv("GDK_BACKEND", "x11", TRUE);
-        if (!gtk_init_check()) {
-            GTEST_SKIP() << "no display";
-        }
-        if (!xtest::available(gdk_display_get_default())) {
-            GTEST_SKIP() << "the display has no XTest";
+        if (const char* why = moss_test::startToolkitWithXTest()) {
+            GTEST_SKIP() << why;
         }
         log_ = std::make_shared<Log>();
         host_ = std::make_unique<ViewHostWidget>(AnyView(Board{log_}));
@@ -280,9 +239,7 @@ TEST_F(ViewHostWidgetTest, ShowsTheTreeAtItsSize) {
     EXPECT_EQ(gtk_widget_get_width(shown.widget()), 240);
     EXPECT_EQ(gtk_widget_get_height(shown.widget()), 300);
     cairo_surface_t* const screen = shown.screenshot();
-    const std::filesystem::path png =
-        std::filesystem::temp_directory_path() / "moss-viewhost-shown.png";
-    cairo_surface_write_to_png(screen, png.c_str());
+    moss_test::keepScreenshot(screen, "moss-viewhost-shown.png");
     const int s = shown.scale();
     EXPECT_TRUE(near(pixelAt(screen, 120 * s, 50 * s), tapBlue));
     EXPECT_TRUE(near(pixelAt(screen, 120 * s, 250 * s), platform::Color::gray(0.8)));
@@ -398,7 +355,7 @@ TEST_F(ViewHostWidgetTest, PointerEventsCarryClickCountsAndDragLocations) {
 TEST_F(ViewHostWidgetTest, KeysReachTheFocusedTreeByName) {
     const Shown shown{*host_};
     shown.click({20, 220}); // takes the focus
-    xtest::focus(shown.window());
+    shown.focus();
     shown.key("a");
     shown.key("Left", {"Shift_L"});
     shown.key("c", {"Control_L"});
@@ -546,18 +503,11 @@ TEST_F(ViewHostWidgetTest, CopyFromTheContextMenuReachesAnotherProgramInBothForm
     ASSERT_NE(shownMenu(shown.widget(), "viewhost."), nullptr);
     ASSERT_TRUE(gtk_widget_activate_action(shown.widget(), "viewhost.item-1", nullptr));
 
-    GdkDisplay* const other = gdk_display_open(nullptr);
-    ASSERT_NE(other, nullptr);
-    GdkClipboard* const clipboard = gdk_display_get_clipboard(other);
-    ASSERT_TRUE(iterateUntil([&] {
-        return gdk_content_formats_contain_mime_type(gdk_clipboard_get_formats(clipboard),
-                                                     "text/html");
-    }));
-    namespace internal = platform::pasteboard_internal;
-    EXPECT_EQ(internal::readData(clipboard, "text/html", std::chrono::seconds{2}, 1 << 20),
-              selection.html);
-    EXPECT_EQ(internal::readText(clipboard, std::chrono::seconds{2}), selection.plainText);
-    gdk_display_close(other);
+    const moss_test::ClipboardReader other;
+    ASSERT_TRUE(other.connected());
+    ASSERT_TRUE(iterateUntil([&] { return other.offersHTML(); }));
+    EXPECT_EQ(other.html(), selection.html);
+    EXPECT_EQ(other.plainText(), selection.plainText);
 }
 
 using moss_test::readFile;
@@ -674,13 +624,7 @@ TEST_F(ViewHostWidgetTest, WheelsScrollTheTreeOrTheWindowAroundIt) {
              })
              .frame(240, 100),
          Rectangle().fill(platform::Color::gray(0.8)).frame(240, 500)}));
-    GtkWidget* const scroller = gtk_scrolled_window_new();
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
-                                   GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
-    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
-    gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scroller), TRUE);
-    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), GTK_WIDGET(host_->gtkWidget()));
+    GtkWidget* const scroller = scrolledWindow(GTK_WIDGET(host_->gtkWidget()));
     const Shown shown{*host_, scroller};
     GtkAdjustment* const vertical =
         gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
@@ -734,13 +678,7 @@ TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat
         bars.push_back(std::move(bar));
     }
     host_->setRootView(VStack(HorizontalAlignment::leading(), 0, std::move(bars)));
-    GtkWidget* const scroller = gtk_scrolled_window_new();
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
-                                   GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
-    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
-    gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scroller), TRUE);
-    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), GTK_WIDGET(host_->gtkWidget()));
+    GtkWidget* const scroller = scrolledWindow(GTK_WIDGET(host_->gtkWidget()));
     const Shown shown{*host_, scroller};
     GtkAdjustment* const vertical =
         gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
@@ -761,9 +699,7 @@ TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat
     EXPECT_LE(host_->graph().statistics().drawnOperations - drawn, 11 * framesNow);
 
     cairo_surface_t* const screen = shown.screenshot();
-    cairo_surface_write_to_png(
-        screen,
-        (std::filesystem::temp_directory_path() / "moss-viewhost-scrolled-end.png").c_str());
+    moss_test::keepScreenshot(screen, "moss-viewhost-scrolled-end.png");
     EXPECT_TRUE(near(pixelAt(screen, 100, 190), tapGreen));                   // the last row
     EXPECT_TRUE(near(pixelAt(screen, 100, 170), tapBlue));                    // row 1998
     EXPECT_TRUE(near(pixelAt(screen, 100, 150), platform::Color::gray(0.8))); // row 1997
@@ -783,13 +719,7 @@ TEST_F(ViewHostWidgetTest, ALazyStackInAScrolledWindowLaysOutWhatIsShownAndTheRe
                                   {ForEach::range(rows, [evaluations](int index) {
                                       return AnyView(CountedRow{evaluations, index, rows});
                                   })}));
-    GtkWidget* const scroller = gtk_scrolled_window_new();
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
-                                   GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
-    gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 200);
-    gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scroller), TRUE);
-    gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), GTK_WIDGET(host_->gtkWidget()));
+    GtkWidget* const scroller = scrolledWindow(GTK_WIDGET(host_->gtkWidget()));
     const Shown shown{*host_, scroller};
     GtkAdjustment* const vertical =
         gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
@@ -824,11 +754,9 @@ TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
     if (gtk_is_initialized()) {
         GTEST_SKIP() << "the toolkit started at another scale in this process";
     }
-    g_setenv("GSK_RENDERER", "cairo", FALSE);
-    g_setenv("GDK_BACKEND", "x11", TRUE);
     g_setenv("GDK_SCALE", "2", TRUE);
-    if (!gtk_init_check() || !xtest::available(gdk_display_get_default())) {
-        GTEST_SKIP() << "no display with XTest";
+    if (const char* why = moss_test::startToolkitWithXTest()) {
+        GTEST_SKIP() << why;
     }
     auto log = std::make_shared<Log>();
     ViewHostWidget host{AnyView(Board{log})};
@@ -838,8 +766,7 @@ TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
     EXPECT_EQ(gtk_widget_get_width(shown.widget()), 240); // points, as before
 
     cairo_surface_t* const screen = shown.screenshot();
-    cairo_surface_write_to_png(
-        screen, (std::filesystem::temp_directory_path() / "moss-viewhost-scale2.png").c_str());
+    moss_test::keepScreenshot(screen, "moss-viewhost-scale2.png");
     ASSERT_EQ(cairo_image_surface_get_width(screen), 480);
     // Edges fall on device pixels: the tap target ends exactly at device row 200.
     EXPECT_TRUE(near(pixelAt(screen, 20, 199), tapBlue));

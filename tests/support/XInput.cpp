@@ -1,10 +1,15 @@
-#include "XTestInput.hpp"
+#include "tests/support/XInput.hpp"
+
+#include "tests/support/MainLoopWait.hpp"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <cstdint>
+#include <filesystem>
 #include <gdk/x11/gdkx.h>
+
+namespace moss_test {
 
 namespace xtest {
 
@@ -115,3 +120,66 @@ cairo_surface_t* screenshot(GtkWindow* window, GtkWidget* widget) {
 }
 
 } // namespace xtest
+
+const char* startToolkitWithXTest() {
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
+    g_setenv("GDK_BACKEND", "x11", TRUE);
+    if (!gtk_init_check()) {
+        return "no display";
+    }
+    if (!xtest::available(gdk_display_get_default())) {
+        return "the display has no XTest";
+    }
+    return nullptr;
+}
+
+void keepScreenshot(cairo_surface_t* surface, const std::string& name) {
+    cairo_surface_write_to_png(surface, (std::filesystem::temp_directory_path() / name).c_str());
+}
+
+InputWindow::InputWindow(GtkWidget* target)
+    : target_(target)
+    , window_(GTK_WINDOW(gtk_window_new())) {}
+
+InputWindow::~InputWindow() {
+    gtk_window_destroy(window_);
+}
+
+bool InputWindow::show(GtkWidget* content, const std::function<bool()>& ready) {
+    gtk_window_set_child(window_, content);
+    gtk_window_present(window_);
+    return waitUntil([&] { return gtk_widget_get_mapped(target_) && ready(); });
+}
+
+std::pair<int, int> InputWindow::onScreen(platform::Point point) const {
+    return xtest::onScreen(window_, target_, point.x, point.y);
+}
+
+void InputWindow::moveTo(platform::Point point) const {
+    const auto [x, y] = onScreen(point);
+    xtest::moveTo(display(), x, y);
+}
+
+void InputWindow::button(unsigned int number, bool down) const {
+    xtest::button(display(), number, down);
+}
+
+void InputWindow::key(const char* name, const std::vector<const char*>& modifiers) const {
+    xtest::key(display(), name, modifiers);
+}
+
+void InputWindow::click(platform::Point point, unsigned int number) const {
+    moveTo(point);
+    button(number, true);
+    button(number, false);
+}
+
+void InputWindow::focus() const {
+    xtest::focus(window_);
+}
+
+cairo_surface_t* InputWindow::screenshot() const {
+    return xtest::screenshot(window_, target_);
+}
+
+} // namespace moss_test
