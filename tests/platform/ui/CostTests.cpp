@@ -4,6 +4,7 @@
 
 #include "Probe.hpp"
 #include "platform/observation/ObservationRegistrar.hpp"
+#include "tests/support/ObservedLines.hpp"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 using namespace ui_test;
+using moss_test::Line;
 using platform::Point;
 using platform::Rect;
 
@@ -215,15 +217,6 @@ TEST(Costs, EnvironmentWritesAndReadsAgreeWithEquality) {
 
 namespace {
 
-class Line {
-public:
-    enum class Property { text };
-    explicit Line(std::string t)
-        : text(registrar, Property::text, std::move(t)) {}
-    platform::ObservationRegistrar registrar;
-    platform::Observed<std::string> text;
-};
-
 /// A row: a label in a fixed frame (its changes stay inside it), then text that wraps.
 struct Row {
     std::shared_ptr<Line> label;
@@ -245,12 +238,9 @@ struct Document {
     std::vector<std::shared_ptr<Line>> labels;
     std::vector<std::shared_ptr<Line>> bodies;
     std::shared_ptr<Frames> frames = std::make_shared<Frames>();
-    explicit Document(int rows) {
-        for (int i = 0; i < rows; ++i) {
-            labels.push_back(std::make_shared<Line>("label " + std::to_string(i)));
-            bodies.push_back(std::make_shared<Line>("text of row " + std::to_string(i)));
-        }
-    }
+    explicit Document(int rows)
+        : labels(moss_test::numberedLines(rows, "label "))
+        , bodies(moss_test::numberedLines(rows, "text of row ")) {}
     AnyView view() const {
         std::vector<AnyView> rows;
         for (std::size_t i = 0; i < labels.size(); ++i) {
@@ -326,14 +316,13 @@ struct ObservedLine {
 } // namespace
 
 TEST(Costs, ObserversRunOnlyWhereTheirGeometryOrPreferencesChanged) {
-    std::vector<std::shared_ptr<Line>> lines;
+    const auto lines = moss_test::numberedLines(200, "line ");
     auto frames = std::make_shared<Frames>();
     auto observations = std::make_shared<int>(0);
     auto texts = std::make_shared<std::vector<std::string>>();
     std::vector<AnyView> rows;
-    for (int i = 0; i < 200; ++i) {
-        lines.push_back(std::make_shared<Line>("line " + std::to_string(i)));
-        rows.push_back(ObservedLine{lines.back(), frames, observations, i});
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        rows.push_back(ObservedLine{lines[i], frames, observations, int(i)});
     }
     OffscreenHost host(
         VStack(HorizontalAlignment::leading(), 2.0, rows)

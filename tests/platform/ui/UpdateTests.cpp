@@ -1,6 +1,7 @@
 #include "Probe.hpp"
 #include "platform/observation/ObservationRegistrar.hpp"
 #include "platform/runtime/Runtime.hpp"
+#include "tests/support/ObservedLines.hpp"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 using namespace ui_test;
+using moss_test::Line;
 using platform::Point;
 
 namespace {
@@ -363,15 +365,6 @@ TEST(Updates, WrappedSubviewsKeepTheirIdentity) {
 }
 
 namespace {
-class Line {
-public:
-    enum class Property { text };
-    explicit Line(std::string s)
-        : text(registrar, Property::text, std::move(s)) {}
-    platform::ObservationRegistrar registrar;
-    platform::Observed<std::string> text;
-};
-
 struct LineView {
     std::shared_ptr<Line> line;
     AnyView body() const { return Text(line->text.get()); }
@@ -380,10 +373,7 @@ struct LineView {
 } // namespace
 
 TEST(Updates, ChangingOneTextLeavesTheOthersLaidOutAsTheyWere) {
-    std::vector<std::shared_ptr<Line>> lines;
-    for (int i = 0; i < 40; ++i) {
-        lines.push_back(std::make_shared<Line>("line " + std::to_string(i)));
-    }
+    const auto lines = moss_test::numberedLines(40, "line ");
     auto layouts = std::make_shared<Text::LayoutKey::Value>();
     std::vector<int> indices(lines.size());
     std::iota(indices.begin(), indices.end(), 0);
