@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <memory>
+#include <optional>
 #include <png.h>
 #include <stdexcept>
 #include <webp/encode.h>
@@ -176,34 +178,12 @@ Bytes makeAPNG(int width, int height, const std::vector<ApngFrame>& frames, int 
     return out;
 }
 
-Bytes makeJPEG(const RGBAFrame& frame, int quality) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr err;
-    info.err = jpeg_std_error(&err);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(frame.width);
-    info.image_height = JDIMENSION(frame.height);
-    info.input_components = 4;
-    info.in_color_space = JCS_EXT_RGBA;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<std::uint8_t*>(frame.rgba.data()) +
-                       std::size_t(info.next_scanline) * std::size_t(frame.width) * 4;
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
-}
+namespace {
 
-Bytes makeCMYKJPEG(int width, int height, const std::uint8_t (&cmyk)[4]) {
+// Compresses `height` rows of `width` four-byte pixels in `space`, each row as `row(y)` gives it,
+// at `quality` (libjpeg's default when there is none).
+Bytes compressJPEG(int width, int height, J_COLOR_SPACE space, std::optional<int> quality,
+                   const std::function<const std::uint8_t*(JDIMENSION)>& row) {
     jpeg_compress_struct info;
     jpeg_error_mgr err;
     info.err = jpeg_std_error(&err);
@@ -214,21 +194,37 @@ Bytes makeCMYKJPEG(int width, int height, const std::uint8_t (&cmyk)[4]) {
     info.image_width = JDIMENSION(width);
     info.image_height = JDIMENSION(height);
     info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
+    info.in_color_space = space;
     jpeg_set_defaults(&info);
-    std::vector<std::uint8_t> row;
-    for (int x = 0; x < width; ++x)
-        row.insert(row.end(), std::begin(cmyk), std::end(cmyk));
+    if (quality) {
+        jpeg_set_quality(&info, *quality, TRUE);
+    }
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&info, &r, 1);
+        JSAMPROW line = const_cast<std::uint8_t*>(row(info.next_scanline));
+        jpeg_write_scanlines(&info, &line, 1);
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     Bytes out(buffer, buffer + size);
     std::free(buffer);
     return out;
+}
+
+} // namespace
+
+Bytes makeJPEG(const RGBAFrame& frame, int quality) {
+    return compressJPEG(frame.width, frame.height, JCS_EXT_RGBA, quality, [&](JDIMENSION y) {
+        return frame.rgba.data() + std::size_t(y) * std::size_t(frame.width) * 4;
+    });
+}
+
+Bytes makeCMYKJPEG(int width, int height, const std::uint8_t (&cmyk)[4]) {
+    std::vector<std::uint8_t> row;
+    for (int x = 0; x < width; ++x)
+        row.insert(row.end(), std::begin(cmyk), std::end(cmyk));
+    return compressJPEG(width, height, JCS_CMYK, std::nullopt,
+                        [&](JDIMENSION) { return row.data(); });
 }
 
 Bytes withExifOrientation(const Bytes& jpeg, int orientation) {
