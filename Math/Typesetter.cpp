@@ -366,6 +366,7 @@ bool surelyLatin(char32_t c) {
            (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
 }
 
+// The types whose atoms are set as text: their nuclei join the pending line.
 bool textAtom(AtomType type) {
     switch (type) {
     case AtomType::ordinary:
@@ -396,6 +397,14 @@ void Typesetter::shapeText(const std::string& text) {
                                         }) == shapedRun_.glyphs.end();
     shapedScriptAt_ = std::string::npos;
     shapedScriptLatin_ = false;
+    shapedPen_.resize(shapedRun_.glyphs.size());
+    CGFloat pen = 0;
+    for (std::size_t i = 0; i < shapedRun_.glyphs.size(); ++i) {
+        shapedPen_[i] = pen;
+        pen += shapedRun_.glyphs[i].advance;
+    }
+    shapedLineAt_ = 0;
+    shapedLineAtUtf16_ = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t start = at;
         const char32_t scalar = decodeScalar(text, at);
@@ -408,38 +417,92 @@ void Typesetter::shapeText(const std::string& text) {
 }
 
 bool Typesetter::shapedPrefix(const AttributedLine& line, platform::ShapedRun& run) {
+    if (shapedLineAt_ > 0 && shapedPart(line, shapedLineAt_, shapedLineAtUtf16_, run)) {
+        return true;
+    }
+    return shapedPart(line, 0, 0, run);
+}
+
+bool Typesetter::shapedPart(const AttributedLine& line, std::size_t at, std::size_t atUtf16,
+                            platform::ShapedRun& run) {
     const std::string& text = line.text();
-    if (shapedFont_ != styleFont().font() || text.size() > shapedText_.size() ||
-        std::string_view(shapedText_).substr(0, text.size()) != text) {
+    if (shapedFont_ != styleFont().font() || at > shapedText_.size() ||
+        text.size() > shapedText_.size() - at ||
+        std::string_view(shapedText_).substr(at, text.size()) != text) {
         return false;
     }
-    std::size_t count = shapedRun_.glyphs.size();
-    if (text.size() < shapedText_.size()) {
-        const bool sameScript = shapedScriptAt_ == std::string::npos ||
-                                (shapedScriptAt_ < text.size() && shapedScriptLatin_);
+    const auto& glyphs = shapedRun_.glyphs;
+    std::size_t first = 0;
+    std::size_t last = glyphs.size();
+    if (at > 0 || text.size() < shapedText_.size()) {
+        // The part guesses its script from its own first character that may decide it: the
+        // text's, when that one is in the part and Latin, or none when the text has none.
+        const bool sameScript =
+            shapedScriptAt_ == std::string::npos ||
+            (at <= shapedScriptAt_ && shapedScriptAt_ < at + text.size() && shapedScriptLatin_);
         if (!shapedInOrder_ || !sameScript) {
+            // A later part would fail alike: the text is shaped a line at a time from here.
+            shapeFarAhead_ = shapeFarAhead_ && at == 0;
             return false;
         }
         // HarfBuzz promises that a text cut before a glyph not marked unsafe to break shapes,
         // in its two parts, as the whole shapes there.
-        const std::size_t cut = line.utf16Length();
-        const auto after = std::lower_bound(
-            shapedRun_.glyphs.begin(), shapedRun_.glyphs.end(), cut,
-            [](const auto& glyph, std::size_t offset) { return glyph.cluster < offset; });
-        if (after == shapedRun_.glyphs.begin() || after == shapedRun_.glyphs.end() ||
-            after->cluster != cut || after->unsafeToBreak) {
+        const auto cutBefore = [&glyphs](std::size_t cluster) -> std::optional<std::size_t> {
+            const auto after = std::lower_bound(
+                glyphs.begin(), glyphs.end(), cluster,
+                [](const auto& glyph, std::size_t offset) { return glyph.cluster < offset; });
+            if (after == glyphs.begin() || after == glyphs.end() || after->cluster != cluster ||
+                after->unsafeToBreak) {
+                return std::nullopt;
+            }
+            return static_cast<std::size_t>(after - glyphs.begin());
+        };
+        const auto from = at > 0 ? cutBefore(atUtf16) : std::optional<std::size_t>(0);
+        const auto to = at + text.size() < shapedText_.size()
+                            ? cutBefore(atUtf16 + line.utf16Length())
+                            : std::optional<std::size_t>(glyphs.size());
+        if (!from) {
+            shapeFarAhead_ = false;
+        }
+        if (!from || !to || *from > *to) {
             return false;
         }
-        count = static_cast<std::size_t>(after - shapedRun_.glyphs.begin());
+        first = *from;
+        last = *to;
     }
-    run.glyphs.assign(shapedRun_.glyphs.begin(),
-                      shapedRun_.glyphs.begin() + static_cast<std::ptrdiff_t>(count));
+    // Read from the part's start: the pen starts at 0 there, as it does for the part shaped alone.
+    // A glyph set off its pen (a mark) would need its own offset, which is not kept apart.
+    if (first > 0) {
+        for (std::size_t i = first; i < last; ++i) {
+            if (glyphs[i].position.x != shapedPen_[i]) {
+                shapeFarAhead_ = false;
+                return false;
+            }
+        }
+    }
+    run.glyphs.assign(glyphs.begin() + static_cast<std::ptrdiff_t>(first),
+                      glyphs.begin() + static_cast<std::ptrdiff_t>(last));
     run.width = 0;
-    for (const auto& glyph : run.glyphs) {
+    for (auto& glyph : run.glyphs) {
+        if (first > 0) {
+            glyph.position.x = run.width;
+            glyph.cluster -= atUtf16;
+        }
         run.width += glyph.advance;
     }
     run.glyphPathBounds = {};
     return true;
+}
+
+bool Typesetter::shapedBeyond(std::string_view line) {
+    if (shapedFont_ != styleFont().font()) {
+        return false;
+    }
+    const auto holds = [this, line](std::size_t at) {
+        return at <= shapedText_.size() && shapedText_.size() - at > line.size() &&
+               std::string_view(shapedText_).substr(at, line.size()) == line;
+    };
+    return (shapedLineAt_ > 0 && holds(shapedLineAt_)) || holds(0);
 }
 
 void Typesetter::shapeAhead(std::string_view line, std::span<const std::shared_ptr<Atom>> following,
@@ -449,21 +512,24 @@ void Typesetter::shapeAhead(std::string_view line, std::span<const std::shared_p
     if (line.empty() || line.size() > longestLine) {
         return;
     }
-    const PlatformFont& font = styleFont();
-    if (shapedFont_ == font.font() && shapedText_.size() > line.size() &&
-        shapedText_.starts_with(line)) {
+    if (shapedBeyond(line)) {
         return;
     }
+    // Shaped far ahead, a run of symbols is shaped once for many lines; shaping it costs much the
+    // same per glyph however long it is, but shaping anything at all costs a good deal more.
+    const CGFloat limit = shapeFarAhead_ ? std::numeric_limits<CGFloat>::infinity() : room;
     std::string ahead(line);
     CGFloat added = 0;
     for (const auto& atom : following) {
         // The shaper repairs invalid UTF-8, which would move its offsets off the text's.
-        if (!atom || !textAtom(atom->type) || added > room || ahead.size() > 2 * longestLine ||
+        if (!atom || !textAtom(atom->type) || added > limit || ahead.size() > 2 * longestLine ||
             !platform::unicode::isValidUtf8(atom->nucleus)) {
             break;
         }
         ahead += atom->nucleus;
-        added += nucleusWidth(atom->nucleus);
+        if (!shapeFarAhead_) {
+            added += nucleusWidth(atom->nucleus);
+        }
         if (hasScripts(*atom)) {
             break;
         }
@@ -492,6 +558,11 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
         Atom& atom = *atoms[i];
         following_ = atoms.subspan(i);
         const auto lookAhead = atoms.subspan(i + 1, std::min<std::size_t>(3, atoms.size() - i - 1));
+        if (textAtom(atom.type)) {
+            appendTextAtom(atoms[i], previous, lookAhead);
+            previous = &atom;
+            continue;
+        }
         switch (atom.type) {
         case AtomType::number:
         case AtomType::variable:
@@ -517,17 +588,6 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
             if (const auto* styleAtom = dynamic_cast<const Style*>(&atom)) {
                 setStyle(styleAtom->level);
             }
-            break;
-
-        case AtomType::ordinary:
-        case AtomType::binaryOperator:
-        case AtomType::relation:
-        case AtomType::open:
-        case AtomType::close:
-        case AtomType::punctuation:
-        case AtomType::placeholder:
-            appendTextAtom(atoms[i], previous, lookAhead);
-            previous = &atom;
             break;
 
         case AtomType::fraction:
@@ -615,6 +675,10 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
             previous = &atom;
             break;
         }
+
+        default:
+            // Text atoms are set above.
+            break;
         }
     }
 
@@ -857,6 +921,9 @@ std::shared_ptr<DisplayTextRun> Typesetter::flushCurrentLine() {
     auto run = std::make_shared<DisplayTextRun>(std::move(currentLine), fontNow.font(),
                                                 fontNow.glyphFont(), std::move(currentAtoms),
                                                 std::move(unkerned));
+    // What follows the line in the text shaped ahead is what the pending text starts with next.
+    shapedLineAt_ += run->attributedString.text().size();
+    shapedLineAtUtf16_ += run->attributedString.utf16Length();
     run->setPosition(currentPosition);
     run->range = currentLineIndexRange;
     displayAtoms.push_back(run);

@@ -202,9 +202,14 @@ private:
     std::shared_ptr<DisplayNode> buildNodePlacedByBuilder(Atom& atom);
     // Shapes `line` in the style font.
     CGFloat lineWidth(const AttributedLine& line);
-    // The glyphs of `line` without its kerns, when it is the start of the text shaped last and
-    // shaping it alone gives the glyphs it has there.
+    // The glyphs of `line` without its kerns, when it stands at the start of the text shaped last,
+    // or where the pending text starts in it, and shaping it alone gives the glyphs it has there.
     bool shapedPrefix(const AttributedLine& line, platform::ShapedRun& run);
+    // The same for `line` at byte `at` (UTF-16 offset `atUtf16`) of the text shaped last.
+    bool shapedPart(const AttributedLine& line, std::size_t at, std::size_t atUtf16,
+                    platform::ShapedRun& run);
+    // Whether the text shaped last holds `line` where the pending text starts, and more after it.
+    bool shapedBeyond(std::string_view line);
     // Shapes `text` in the style font, reusing what it shares with the text shaped before.
     void shapeText(const std::string& text);
     // Shapes `line`, the pending text, together with the text atoms that may follow it, from
@@ -231,6 +236,19 @@ private:
     bool shapedInOrder_ = false;
     std::size_t shapedScriptAt_ = std::string::npos;
     bool shapedScriptLatin_ = false;
+    // The pen before each glyph of shapedRun_: a glyph standing there (no offset of its own) is
+    // placed from the start of any part it is read for as shaping that part alone places it.
+    std::vector<CGFloat> shapedPen_;
+    // Where the pending text starts in shapedText_ (bytes, UTF-16 units). The text is shaped many
+    // lines ahead, once; each line cut off the front moves this on, and the lines after it are
+    // read from the same glyphs instead of being shaped again. Only a hint: a line is read there
+    // only when its text is the text there.
+    std::size_t shapedLineAt_ = 0;
+    std::size_t shapedLineAtUtf16_ = 0;
+    // Cleared when a line could not be read from the text shaped ahead (its ends are where the
+    // shaper joins glyphs): shaping far ahead would then be wasted, and lines are shaped a little
+    // ahead only, one by one.
+    bool shapeFarAhead_ = true;
     // The text lineWidth measured last, in which font, and its width.
     std::optional<Font> measuredFont_;
     std::string measuredText_;

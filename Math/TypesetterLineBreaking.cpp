@@ -20,6 +20,8 @@ constexpr CGFloat immediateBreakRatio = 1.2;
 constexpr CGFloat lookAheadLimitRatio = 1.3;
 constexpr CGFloat fitsRatio = 0.6;
 constexpr CGFloat fullRatio = 0.75;
+// How much of a long text is shaped at once, in bytes: many lines.
+constexpr std::size_t farAheadBytes = 8192;
 
 std::size_t characterCount(std::string_view text) {
     return platform::unicode::graphemeClusters(text).size();
@@ -306,6 +308,16 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
             sliced = line.slice(begin, utf16Begin, begin + end);
         }
         const AttributedLine& window = sliced ? *sliced : line;
+        // A long text is shaped a stretch of many lines at a time, from where its pending part
+        // starts; its windows are read from there, one per line.
+        if (!whole && shapeFarAhead_ && !shapedBeyond(window.text())) {
+            std::size_t stretch = std::min(text.size(), std::max(farAheadBytes, 4 * end));
+            while (stretch < text.size() &&
+                   (static_cast<unsigned char>(text[stretch]) & 0xC0) == 0x80) {
+                ++stretch;
+            }
+            shapeText(std::string(text.substr(0, stretch)));
+        }
         if (lineWidth(window) <= available) {
             if (whole) {
                 return std::nullopt;

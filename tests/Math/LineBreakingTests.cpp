@@ -3,13 +3,16 @@
 
 #include "Math/Parser.hpp"
 #include "Math/TextBreakSuggestion.hpp"
+#include "Math/TextCharacters.hpp"
 #include "Math/Typesetter.hpp"
 #include "Math/TypesetterAlphabets.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -326,6 +329,88 @@ TEST_F(LineBreakingTest, SuggestedBreaksWalkBackOutOfNumbers) {
     EXPECT_EQ(suggestBreak("x3.14", glyphFont, widthOf("x3")), 1U);
     // One long number: nothing fits before it.
     EXPECT_EQ(suggestBreak("31415926", glyphFont, widthOf("314")), 0U);
+}
+
+TEST_F(LineBreakingTest, LinesReadFromTextShapedAheadAreTheLinesShapedAlone) {
+    // A run of symbols is shaped many lines ahead and each line read from those glyphs: every
+    // line must still be drawn exactly as shaping it alone draws it, kerns included.
+    std::string sums;
+    std::string letters;
+    for (int i = 0; i < 150; ++i) {
+        sums += i % 7 == 6 ? "\\alpha+\\beta-x=" : "a+b=";
+        letters += static_cast<char>('a' + (i * 7) % 26);
+    }
+    const auto& glyphFont = font->glyphFont();
+    for (const auto& latex : {sums, letters + letters + letters}) {
+        const auto root = typeset(latex, 227);
+        ASSERT_TRUE(root);
+        std::size_t runs = 0;
+        for (const auto& node : root->children) {
+            const auto* run = dynamic_cast<const DisplayTextRun*>(node.get());
+            if (!run) {
+                continue;
+            }
+            ++runs;
+            const auto& line = run->attributedString;
+            const platform::ShapedRun alone = glyphFont.shape(line.text(), line.kerns());
+            ASSERT_EQ(run->shaped.glyphs.size(), alone.glyphs.size()) << line.text();
+            for (std::size_t g = 0; g < alone.glyphs.size(); ++g) {
+                EXPECT_EQ(run->shaped.glyphs[g].glyph, alone.glyphs[g].glyph);
+                EXPECT_EQ(run->shaped.glyphs[g].cluster, alone.glyphs[g].cluster) << line.text();
+                EXPECT_EQ(run->shaped.glyphs[g].position.x, alone.glyphs[g].position.x);
+                EXPECT_EQ(run->shaped.glyphs[g].advance, alone.glyphs[g].advance);
+            }
+            EXPECT_EQ(run->width(), alone.width) << line.text();
+        }
+        EXPECT_GT(runs, 10U);
+    }
+}
+
+TEST_F(LineBreakingTest, BreaksFoundFromTheGlyphsAreTheShapersOwn) {
+    // Texts of letters and of signs kept to letters are cut without the shaper's line-break rules;
+    // the cut must be the one those rules give, for any mix of such characters and of others
+    // next to which a line may end (a second sign in a row, a comma, a space, a bracket).
+    const auto& glyphFont = font->glyphFont();
+    const std::vector<std::string> pieces = {
+        "\U0001D44E", "\U0001D44F", "x", "Q", "\u03B1", "\u210E", "=",          "<", "+",
+        "\u2212",     "\u00B1",     ",", " ", "(",      ")",      "\U0001D7CF", "-", "\u2211"};
+    std::uint32_t seed = 7;
+    const auto next = [&seed] {
+        seed = seed * 1103515245U + 12345U;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        // Most texts draw from the characters kept together only, the rest from all of them.
+        const std::size_t kinds = round % 3 == 0 ? pieces.size() : 10;
+        const std::size_t length = 1 + next() % 24;
+        for (std::size_t i = 0; i < length; ++i) {
+            text += pieces[next() % kinds];
+        }
+        std::vector<platform::ExtraSpace> kerns;
+        for (std::size_t unit = 0; unit < 2 * length; unit += 1 + next() % 4) {
+            kerns.push_back({unit, static_cast<double>(next() % 5)});
+        }
+        const platform::ShapedRun shaped = glyphFont.shape(text, kerns);
+        for (double width = -1; width < shaped.width + 20; width += 3.7) {
+            // The shaper's rules, run over the same glyphs, through the walk out of numbers.
+            const std::size_t units = glyphFont.suggestLineBreak(text, width, &shaped);
+            std::optional<std::size_t> expected;
+            if (units > 0) {
+                std::size_t at = 0;
+                for (std::size_t counted = 0; at < text.size() && counted < units;) {
+                    counted += decodeScalar(text, at) > 0xFFFF ? 2 : 1;
+                }
+                expected = isValidBreakPoint(text, at) ? std::optional(at) : std::nullopt;
+            }
+            const auto found = suggestBreak(text, glyphFont, width, &shaped);
+            if (expected) {
+                EXPECT_EQ(found, expected) << text << " at " << width;
+            } else if (units == 0) {
+                EXPECT_FALSE(found) << text << " at " << width;
+            }
+        }
+    }
 }
 
 // MARK: Extensible glyphs
