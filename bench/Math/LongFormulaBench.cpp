@@ -6,6 +6,8 @@
 //    with the length.
 //  - BM_TypesetLetters: 100 KB of letters (one fused run of 100,000 characters) at 400 points, and
 //    25 KB.
+//  - BM_TypesetHeld: what the tree typeset from 100 KB of "a+b=" at 400 points, and of letters,
+//    keeps on the heap, per byte of the formula's text ("held/input").
 //  - BM_CacheBytesAfterLongFormulas: 60 distinct formulas of 100 KB (no width) through one
 //    provider with its default limits; reports what the caches estimate they hold and how much
 //    heap they really keep.
@@ -73,6 +75,27 @@ void BM_TypesetLetters(benchmark::State& state) {
     typesetLong(state, letters(static_cast<std::size_t>(state.range(0)) * 1024), 400);
 }
 BENCHMARK(BM_TypesetLetters)->Arg(25)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// Argument: 0 for "a+b=", 1 for letters.
+void BM_TypesetHeld(benchmark::State& state) {
+    const std::string latex = state.range(0) == 0 ? repeated("a+b=", kLength) : letters(kLength);
+    const auto parsed = Math::parseLatex(latex);
+    const auto font = Math::PlatformFont::make(kFont);
+    if (!parsed || !font) {
+        state.SkipWithError("formula or font missing");
+        return;
+    }
+    std::size_t held = 0;
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        const auto root = Math::Typesetter::createLine(*Math::finalizedAtomList(*parsed), font,
+                                                       Math::Style::Level::display, false, 400);
+        held = mallinfo2().uordblks - before;
+        benchmark::DoNotOptimize(root);
+    }
+    state.counters["held/input"] = static_cast<double>(held) / static_cast<double>(latex.size());
+}
+BENCHMARK(BM_TypesetHeld)->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_CacheBytesAfterLongFormulas(benchmark::State& state) {
     const std::string body = repeated("a+b=", kLength);
