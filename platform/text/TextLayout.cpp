@@ -220,14 +220,19 @@ struct TextLayout::Impl {
     bool wordShaped = false;
     /// Whether the word-shaped lines cut a word between characters.
     bool cutWords = false;
+    /// Whether the Pango layout is built only when asked (for carets): always for word-shaped
+    /// lines, and for Pango's own once its lines are taken out of it.
+    bool lazyPango = false;
     /// What the lazily built Pango layout is made from, with the text and its runs' attributes
-    /// (only for word-shaped layouts).
+    /// and boxes.
     ParagraphStyle sourceStyle;
+    /// The boxes of the source runs; empty when there are none.
+    std::vector<std::optional<InlineBox>> sourceBoxes;
     mutable std::once_flag pangoOnce;
-    /// The glyphs of word-shaped runs that are not where their slices put them (a glyph moved off
-    /// its advance); the others draw from their slices.
+    /// The glyphs of runs that are not as their slices would draw them (a glyph moved off its
+    /// advance, a colour glyph); the others draw from their slices.
     std::vector<std::unique_ptr<PangoGlyphString, GlyphStringDeleter>> ownedGlyphs;
-    /// The fonts word-shaped runs draw with.
+    /// The fonts the runs draw with.
     std::vector<GObjectPtr<PangoFont>> fonts;
 
     std::size_t sourceOf(std::size_t byte) const {
@@ -270,7 +275,7 @@ struct TextLayout::Impl {
     static bool cutsWordsOf(const TextLayout& layout) { return layout.impl_->cutWords; }
     /// The Pango layout, built now if the lines did not need it.
     PangoLayout* pangoLayout() const {
-        if (wordShaped) {
+        if (lazyPango) {
             std::call_once(pangoOnce, [this] { buildLayout(sourceText(), sourceStyle); });
         }
         return layout.get();
@@ -281,12 +286,17 @@ struct TextLayout::Impl {
         StyledText styled;
         for (std::size_t r = 0; r < runStarts.size(); ++r) {
             const std::size_t end = r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
-            styled.append(std::string_view(text).substr(runStarts[r], end - runStarts[r]),
-                          sourceAttributes[r]);
+            if (r < sourceBoxes.size() && sourceBoxes[r]) {
+                styled.appendBox(*sourceBoxes[r], sourceAttributes[r]);
+            } else {
+                styled.append(std::string_view(text).substr(runStarts[r], end - runStarts[r]),
+                              sourceAttributes[r]);
+            }
         }
         return styled;
     }
     void buildLines(const StyledText& styled, std::optional<int> keepLines);
+    void releasePangoLayout(const StyledText& styled, const ParagraphStyle& style);
 };
 
 void TextLayout::Impl::buildOffsets() {
@@ -420,7 +430,7 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
         }
     }
 
-    if (!wordShaped) {
+    if (logAttrs.empty()) {
         int attrCount = 0;
         const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(l, &attrCount);
         logAttrs.assign(attrs, attrs + attrCount);
@@ -516,7 +526,12 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             const int first = i;
             std::size_t lower = SIZE_MAX;
             std::size_t upper = 0;
-            for (; i < count && sourceOf(itemStart + glyphs->log_clusters[i]) == source; ++i) {
+            int last = i;
+            while (last < count && sourceOf(itemStart + glyphs->log_clusters[last]) == source) {
+                ++last;
+            }
+            run.slices.glyphs_.reserve(static_cast<std::size_t>(last - first));
+            for (; i < last; ++i) {
                 const std::size_t s = indices[static_cast<std::size_t>(i)];
                 std::size_t e = end;
                 if (!rtl) {
@@ -536,15 +551,16 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
                 }
                 const CharacterRange range{std::max(std::min(s, e), location),
                                            std::min(std::max(s, e), end)};
-                const double advance = fromPango(glyphs->glyphs[i].geometry.width);
-                run.slices.push_back({{{x, runBaseline}, advance, runAscent, runDescent},
-                                      range,
-                                      glyphs->glyphs[i].glyph});
+                const int advance = glyphs->glyphs[i].geometry.width;
+                run.slices.glyphs_.push_back({glyphs->glyphs[i].glyph, advance,
+                                              static_cast<std::uint32_t>(range.lowerBound),
+                                              static_cast<std::uint32_t>(range.upperBound)});
                 lower = std::min(lower, range.lowerBound);
                 upper = std::max(upper, range.upperBound);
-                x += advance;
+                x += fromPango(advance);
             }
             run.typographicBounds = {{runX, runBaseline}, x - runX, runAscent, runDescent};
+            run.slices.bounds_ = run.typographicBounds;
             run.characterRange = {lower == SIZE_MAX ? location : lower,
                                   std::max(upper, lower == SIZE_MAX ? location : lower)};
             line.runs.push_back(std::move(run));
@@ -564,6 +580,54 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
         }
     }
     truncated = truncated || pango_layout_is_ellipsized(layout.get());
+}
+
+void TextLayout::Impl::releasePangoLayout(const StyledText& styled, const ParagraphStyle& style) {
+    // The lines hold all that hit testing needs and, with the fonts and the few glyph strings
+    // they cannot stand for, all that drawing needs: the Pango layout (its items, glyph strings,
+    // attributes and lines, several times what the lines take) is dropped, and made again only
+    // should a caret be asked for.
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        for (std::size_t r = 0; r < lines[l].runs.size(); ++r) {
+            const Run& run = lines[l].runs[r];
+            RunDrawing& how = drawing[l][r];
+            const int count = how.endGlyph - how.firstGlyph;
+            if (run.isInlineBox || how.glyphs == nullptr || how.font == nullptr) {
+                how = {};
+                continue;
+            }
+            const PangoGlyphInfo* first = how.glyphs->glyphs + how.firstGlyph;
+            const bool asSlices = std::all_of(first, first + count, [](const PangoGlyphInfo& g) {
+                return g.geometry.x_offset == 0 && g.geometry.y_offset == 0 &&
+                       g.attr.is_cluster_start == 1 && g.attr.is_color == 0;
+            });
+            if (asSlices) {
+                how.glyphs = nullptr;
+            } else {
+                std::unique_ptr<PangoGlyphString, GlyphStringDeleter> own(pango_glyph_string_new());
+                pango_glyph_string_set_size(own.get(), count);
+                std::copy_n(first, count, own->glyphs);
+                std::copy_n(how.glyphs->log_clusters + how.firstGlyph, count, own->log_clusters);
+                how.glyphs = own.get();
+                ownedGlyphs.push_back(std::move(own));
+            }
+            how.firstGlyph = 0;
+            how.endGlyph = count;
+            if (std::none_of(fonts.begin(), fonts.end(),
+                             [&how](const auto& f) { return f.get() == how.font; })) {
+                fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(how.font)));
+            }
+        }
+    }
+    const auto& runs = styled.runs();
+    if (std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run.box; })) {
+        for (const StyledText::Run& run : runs) {
+            sourceBoxes.push_back(run.box);
+        }
+    }
+    sourceStyle = style;
+    layout.reset();
+    lazyPango = true;
 }
 
 bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const ParagraphStyle& style) {
@@ -990,6 +1054,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             const std::size_t location = utf16(runStart);
             const std::size_t end = utf16(runEnd);
             const int runX = x;
+            run.slices.glyphs_.reserve(static_cast<std::size_t>(count));
             for (int i = 0; i < count; ++i) {
                 const std::size_t s = utf16(clusterBytes[static_cast<std::size_t>(i)]);
                 std::size_t e = end;
@@ -1001,14 +1066,15 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     }
                 }
                 const int advance = glyphs->glyphs[i].geometry.width;
-                run.slices.push_back(
-                    {{{fromPango(x), y}, fromPango(advance), runAscent, runDescent},
-                     {std::max(s, location), std::min(std::max(s, e), end)},
-                     glyphs->glyphs[i].glyph});
+                run.slices.glyphs_.push_back(
+                    {glyphs->glyphs[i].glyph, advance,
+                     static_cast<std::uint32_t>(std::max(s, location)),
+                     static_cast<std::uint32_t>(std::min(std::max(s, e), end))});
                 x += advance;
             }
             run.typographicBounds = {
                 {fromPango(runX), y}, fromPango(x - runX), runAscent, runDescent};
+            run.slices.bounds_ = run.typographicBounds;
             run.characterRange = {location, end};
             line.runs.push_back(std::move(run));
             // Glyphs on their advances draw from the slices, which hold all they need; the rare
@@ -1058,15 +1124,56 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             line.typographicBounds.origin.x += dx;
             for (Run& run : line.runs) {
                 run.typographicBounds.origin.x += dx;
-                for (RunSlice& slice : run.slices) {
-                    slice.typographicBounds.origin.x += dx;
-                }
+                run.slices.bounds_.origin.x += dx;
             }
         }
     }
     wordShaped = true;
+    lazyPango = true;
     sourceStyle = style;
     return true;
+}
+
+TextLayout::RunSlices::RunSlices(const RunSlices& other)
+    : glyphs_(other.glyphs_)
+    , bounds_(other.bounds_) {}
+
+TextLayout::RunSlices::RunSlices(RunSlices&& other) noexcept
+    : glyphs_(std::move(other.glyphs_))
+    , bounds_(other.bounds_)
+    , made_(other.made_.exchange(nullptr)) {}
+
+TextLayout::RunSlices& TextLayout::RunSlices::operator=(RunSlices other) noexcept {
+    glyphs_ = std::move(other.glyphs_);
+    bounds_ = other.bounds_;
+    const std::unique_ptr<const std::vector<RunSlice>> old(
+        made_.exchange(other.made_.exchange(nullptr)));
+    return *this;
+}
+
+TextLayout::RunSlices::~RunSlices() {
+    const std::unique_ptr<const std::vector<RunSlice>> owned(made_.load());
+}
+
+const std::vector<TextLayout::RunSlice>& TextLayout::RunSlices::made() const {
+    if (const std::vector<RunSlice>* existing = made_.load(std::memory_order_acquire)) {
+        return *existing;
+    }
+    auto slices = std::make_unique<std::vector<RunSlice>>();
+    slices->reserve(glyphs_.size());
+    double x = bounds_.origin.x;
+    for (const Glyph& g : glyphs_) {
+        const double width = fromPango(g.advance);
+        slices->push_back({{{x, bounds_.origin.y}, width, bounds_.ascent, bounds_.descent},
+                           {g.lowerBound, g.upperBound},
+                           g.glyph});
+        x += width;
+    }
+    const std::vector<RunSlice>* expected = nullptr;
+    if (made_.compare_exchange_strong(expected, slices.get(), std::memory_order_acq_rel)) {
+        return *slices.release();
+    }
+    return *expected; // another thread made them first
 }
 
 TextLayout::TextLayout()
@@ -1090,6 +1197,7 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
     impl->buildOffsets();
     if (!allowWordShaping || !impl->buildWordShaped(text, style)) {
         impl->lines.clear();
+        impl->logAttrs.clear();
         impl->cutWords = false;
         impl->drawing.clear();
         impl->sourceAttributes.clear();
@@ -1103,6 +1211,7 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
             keep = style.lineLimit;
         }
         impl->buildLines(text, keep);
+        impl->releasePangoLayout(text, style);
     }
     return TextLayout(std::shared_ptr<const Impl>(std::move(impl)));
 }
@@ -1150,12 +1259,15 @@ std::optional<TextLayout::SlicePath> TextLayout::slice(Point point) const {
             continue;
         }
         for (std::size_t r = 0; r < lines[l].runs.size(); ++r) {
-            const auto& slices = lines[l].runs[r].slices;
-            for (std::size_t s = 0; s < slices.size(); ++s) {
-                const TypographicBounds& b = slices[s].typographicBounds;
-                if (point.x >= b.origin.x && point.x < b.origin.x + b.width) {
+            // From the compact glyphs, placed as the slices would place them.
+            const RunSlices& slices = lines[l].runs[r].slices;
+            double x = slices.bounds_.origin.x;
+            for (std::size_t s = 0; s < slices.glyphs_.size(); ++s) {
+                const double width = fromPango(slices.glyphs_[s].advance);
+                if (point.x >= x && point.x < x + width) {
                     return SlicePath{l, r, s};
                 }
+                x += width;
             }
         }
     }
@@ -1268,9 +1380,8 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 std::copy_n(how.glyphs->log_clusters + how.firstGlyph, count, glyphs->log_clusters);
             } else {
                 for (int i = 0; i < count; ++i) {
-                    const RunSlice& slice = run.slices[static_cast<std::size_t>(i)];
-                    glyphs->glyphs[i] = {
-                        slice.glyph, {toPango(slice.typographicBounds.width), 0, 0}, {1}};
+                    const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
+                    glyphs->glyphs[i] = {g.glyph, {g.advance, 0, 0}, {1}};
                     glyphs->log_clusters[i] = 0;
                 }
             }

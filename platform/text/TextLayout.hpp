@@ -10,6 +10,7 @@
 #include "platform/graphics/Geometry.hpp"
 #include "platform/text/StyledText.hpp"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -50,6 +51,8 @@ struct TypographicBounds {
 
 class TextLayout {
 public:
+    struct Impl;
+
     /// One glyph.
     struct RunSlice {
         TypographicBounds typographicBounds;
@@ -57,6 +60,45 @@ public:
         /// whole range, a ligature all the characters up to the next glyph's.
         CharacterRange characterRange;
         std::uint32_t glyph = 0;
+    };
+    /// The glyph slices of one run. A layout keeps them compact (a glyph, its advance and its
+    /// characters: 16 bytes where a slice takes 64) and makes the slices on first access, since
+    /// most layouts are drawn and measured and never hit-tested. The made slices stay valid as
+    /// long as the layout.
+    class RunSlices {
+    public:
+        RunSlices() = default;
+        RunSlices(const RunSlices& other);
+        RunSlices(RunSlices&& other) noexcept;
+        RunSlices& operator=(RunSlices other) noexcept;
+        ~RunSlices();
+
+        std::size_t size() const { return glyphs_.size(); }
+        bool empty() const { return glyphs_.empty(); }
+        const RunSlice& operator[](std::size_t index) const { return made()[index]; }
+        const RunSlice& front() const { return made().front(); }
+        const RunSlice& back() const { return made().back(); }
+        const RunSlice* begin() const { return made().data(); }
+        const RunSlice* end() const { return made().data() + made().size(); }
+
+    private:
+        friend struct TextLayout::Impl;
+        friend class TextLayout;
+        /// One glyph as kept: its advance in Pango units (its place is the run's origin plus the
+        /// advances before it) and the UTF-16 range of its characters.
+        struct Glyph {
+            std::uint32_t glyph = 0;
+            std::int32_t advance = 0;
+            std::uint32_t lowerBound = 0;
+            std::uint32_t upperBound = 0;
+        };
+        const std::vector<RunSlice>& made() const;
+
+        std::vector<Glyph> glyphs_;
+        /// The run's baseline origin and extent, which every slice of it shares.
+        TypographicBounds bounds_;
+        /// Made at most once; the layout may be read from several threads in turn.
+        mutable std::atomic<const std::vector<RunSlice>*> made_{nullptr};
     };
     struct Run {
         LayoutDirection layoutDirection = LayoutDirection::leftToRight;
@@ -70,7 +112,7 @@ public:
         std::string fontFamily;
         double fontSize = 0;
         /// In the order the glyphs are drawn, left to right.
-        std::vector<RunSlice> slices;
+        RunSlices slices;
     };
     struct Line {
         TypographicBounds typographicBounds;
@@ -125,8 +167,6 @@ public:
     /// Draws the layout with its top-left corner at `origin`. Runs without a colour of their own
     /// use `color`; system colours resolve in the context's appearance.
     void draw(GraphicsContext& context, Point origin, const Color& color = Color::primary()) const;
-
-    struct Impl;
 
 private:
     explicit TextLayout(std::shared_ptr<const Impl> impl);

@@ -1,13 +1,15 @@
 // Paragraph layout of 100 KB of text at a fixed width, as plain text and as attributed runs, at
-// several widths in a row (what resizing a window asks), of right-to-left text, and the shaping of
-// short math runs.
+// several widths in a row (what resizing a window asks), of right-to-left text, the memory laid-out
+// paragraphs hold, and the shaping of short math runs.
 
 #include "platform/text/GlyphFont.hpp"
 #include "platform/text/TextLayout.hpp"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +126,60 @@ void layoutRightToLeft(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(layoutRightToLeft)->Unit(benchmark::kMillisecond);
+
+/// What the heap holds now, in bytes (Pango's and cairo's allocations included).
+std::size_t heapBytesInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+/// The memory a laid-out document holds: the sample's paragraphs each laid out on its own (as a
+/// document lays out per block), plain (from word shapes) or with a Hebrew word after every
+/// English one (by Pango), and kept. Counted in heap bytes per glyph, the shape cache already
+/// warm so that only the layouts count.
+void memoryHeldByLayouts(benchmark::State& state) {
+    const bool rightToLeft = state.range(0) != 0;
+    std::vector<StyledText> paragraphs;
+    std::string all = sampleText();
+    if (rightToLeft) {
+        std::string mixed;
+        for (const char c : all.substr(0, kTextSize / 4)) {
+            mixed += c == ' ' ? " \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D " : std::string(1, c);
+        }
+        all = std::move(mixed);
+    }
+    for (std::size_t start = 0; start < all.size();) {
+        const std::size_t end = std::min(all.find('\n', start), all.size());
+        paragraphs.emplace_back(all.substr(start, end - start));
+        start = end + 1;
+    }
+    const ParagraphStyle style{.width = 480};
+    for (const StyledText& p : paragraphs) {
+        benchmark::DoNotOptimize(TextLayout(p, style).lines().size());
+    }
+    double perGlyph = 0;
+    for (auto _ : state) {
+        const std::size_t before = heapBytesInUse();
+        std::vector<TextLayout> layouts;
+        layouts.reserve(paragraphs.size());
+        for (const StyledText& p : paragraphs) {
+            layouts.emplace_back(p, style);
+        }
+        const std::size_t held = heapBytesInUse() - before;
+        std::size_t glyphs = 0;
+        for (const TextLayout& layout : layouts) {
+            for (const TextLayout::Line& line : layout.lines()) {
+                for (const TextLayout::Run& run : line.runs) {
+                    glyphs += run.slices.size();
+                }
+            }
+        }
+        perGlyph =
+            static_cast<double>(held) / static_cast<double>(std::max<std::size_t>(glyphs, 1));
+    }
+    state.counters["bytesPerGlyph"] = perGlyph;
+}
+BENCHMARK(memoryHeldByLayouts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 /// `letters` letters without a break opportunity between them, a different word for each `seed`.
 std::string longWord(std::size_t letters, std::size_t seed = 0) {

@@ -242,6 +242,66 @@ TEST(TextLayoutHitTesting, RightToLeftRunSlicesAndCarets) {
     EXPECT_NEAR(line.origin.x + line.width, 200, 1e-3);
 }
 
+/// Every slice of `layout` sits on its run's baseline with the run's extent, the slices tiling
+/// the run from its origin without gap; hit testing finds each at its centre and its edges.
+void expectSlicesTileTheirRuns(const TextLayout& layout) {
+    std::size_t slices = 0;
+    for (std::size_t l = 0; l < layout.lines().size(); ++l) {
+        const TextLayout::Line& line = layout.lines()[l];
+        for (std::size_t r = 0; r < line.runs.size(); ++r) {
+            const TextLayout::Run& run = line.runs[r];
+            double x = run.typographicBounds.origin.x;
+            for (std::size_t s = 0; s < run.slices.size(); ++s) {
+                const TypographicBounds& b = run.slices[s].typographicBounds;
+                EXPECT_DOUBLE_EQ(b.origin.x, x) << l << "/" << r << "/" << s;
+                EXPECT_EQ(b.origin.y, run.typographicBounds.origin.y);
+                EXPECT_EQ(b.ascent, run.typographicBounds.ascent);
+                EXPECT_EQ(b.descent, run.typographicBounds.descent);
+                x += b.width;
+                if (b.width > 0.01) {
+                    const TextLayout::SlicePath path{l, r, s};
+                    EXPECT_EQ(layout.slice({b.origin.x + b.width / 2, b.origin.y}), path);
+                    EXPECT_EQ(layout.slice({b.origin.x, b.origin.y}), path);
+                }
+                ++slices;
+            }
+            EXPECT_NEAR(x - run.typographicBounds.origin.x, run.typographicBounds.width, 1e-9);
+        }
+    }
+    EXPECT_GT(slices, 0u);
+}
+
+TEST(TextLayoutSlices, TileTheirRunsInEveryKindOfLayout) {
+    // From word shapes, left-aligned and centred; by Pango, with a box, a raised run and mixed
+    // directions.
+    expectSlicesTileTheirRuns(TextLayout(StyledText(kLorem), ParagraphStyle{.width = 200}));
+    expectSlicesTileTheirRuns(TextLayout(
+        StyledText(kLorem), ParagraphStyle{.alignment = TextAlignment::center, .width = 233}));
+    StyledText mixed("ab \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D cd ");
+    mixed.appendBox(InlineBox{{12, 9}, -2});
+    mixed.append(" raised", TextAttributes{.baselineOffset = 3});
+    expectSlicesTileTheirRuns(TextLayout(mixed, ParagraphStyle{.width = 90}));
+}
+
+TEST(TextLayoutSlices, ACopiedRunHasTheSameSlices) {
+    const TextLayout layout(StyledText(kLorem), ParagraphStyle{.width = 200});
+    const TextLayout::Line& line = layout.lines()[1];
+    TextLayout::Line copy = line;
+    ASSERT_EQ(copy.runs.size(), line.runs.size());
+    const auto& original = line.runs[0].slices;
+    ASSERT_FALSE(original.empty());
+    // Copied both before and after the original made its slices.
+    const TextLayout::Run early = line.runs[0];
+    for (std::size_t s = 0; s < original.size(); ++s) {
+        EXPECT_EQ(early.slices[s].typographicBounds, original[s].typographicBounds);
+        EXPECT_EQ(copy.runs[0].slices[s].characterRange, original[s].characterRange);
+        EXPECT_EQ(copy.runs[0].slices[s].glyph, original[s].glyph);
+    }
+    TextLayout::Run assigned;
+    assigned = copy.runs[0];
+    EXPECT_EQ(assigned.slices.back().typographicBounds, original.back().typographicBounds);
+}
+
 TEST(TextLayoutWords, WordAndLineBoundaries) {
     const TextLayout layout(StyledText("Hello, big world"));
     EXPECT_EQ(layout.wordRange(1), (CharacterRange{0, 5}));
