@@ -126,12 +126,11 @@ public:
             return std::nullopt;
         }
         (void)size;
-        const Entry& e = layoutFor(p.width);
-        const auto lines = e.layout->lines();
-        if (lines.empty()) {
+        const Entry& e = entryFor(p.width);
+        if (!e.hasLines) {
             return std::nullopt;
         }
-        return (first ? lines.front() : lines.back()).typographicBounds.origin.y;
+        return first ? e.firstBaseline : e.lastBaseline;
     }
 
     void collectPrefetch(ProposedViewSize p, std::vector<std::function<void()>>& jobs) override {
@@ -168,7 +167,7 @@ public:
         if (empty_) {
             return;
         }
-        const Entry& e = layoutFor(placedProposal.width);
+        const Entry& e = placedEntry();
         list.append(DisplayList::DrawText{e.layout, {-e.minX, 0}, env.get<ForegroundStyleKey>()});
     }
 
@@ -222,6 +221,8 @@ protected:
             style_ = std::move(style);
             entries_.clear();
             prefetched_.reset();
+            placed_ = 0;
+            previouslyPlaced_ = 0;
         }
         empty_ = empty;
     }
@@ -230,17 +231,43 @@ protected:
         if (empty_) {
             return {};
         }
-        const Entry& e = layoutFor(p.width);
+        const Entry& e = entryFor(p.width);
         return {e.widest, e.height};
     }
 
+    /// Placed: the layouts no longer needed go, their measures stay. The layout placed before is
+    /// kept too, so that going back to the previous width (a window resized to and fro, a
+    /// proposal tried and dropped) lays nothing out again.
+    void placeChildren(ProposedViewSize p) override {
+        if (empty_) {
+            return;
+        }
+        Entry* e = findEntry(layoutWidth(p.width));
+        if (e == nullptr) {
+            return; // sized in a pass since; laid out when drawn
+        }
+        e->lastUse = ++uses_;
+        if (e->id != placed_) {
+            previouslyPlaced_ = placed_;
+            placed_ = e->id;
+        }
+        for (Entry& other : entries_) {
+            if (other.id != placed_ && other.id != previouslyPlaced_) {
+                other.layout.reset();
+            }
+        }
+    }
+
     void computePreferences(PreferenceValues& out) override {
-        const Entry& e = layoutFor(placedProposal.width);
+        const Entry& e = placedEntry();
         Text::LayoutKey::Value value;
         dependsOnRootPosition();
         const Point origin = rootOrigin();
-        value.push_back(
-            {Anchor<Point>({origin.x - e.minX, origin.y}), Text::Layout(e.layout, text().runs())});
+        // The runs are the view's own, shared rather than copied for every pass.
+        const auto& impl = view.impl();
+        value.push_back({Anchor<Point>({origin.x - e.minX, origin.y}),
+                         Text::Layout(e.layout, std::shared_ptr<const std::vector<Text::Run>>(
+                                                    impl, &text().runs()))});
         out.set<Text::LayoutKey>(std::move(value));
     }
 
@@ -253,15 +280,29 @@ private:
     /// The text of the view, whose runs the published layouts carry (not copied into the node).
     const Text& text() const { return static_cast<const TextImplAccess&>(*view.impl()).text; }
 
+    /// What a width's layout measures, and the layout itself while it may still be drawn: most
+    /// proposals only measure (a stack asks for the narrowest and the widest a text can be
+    /// before it offers a share), and a layout costs about its glyphs' worth of memory.
     struct Entry {
         std::optional<CGFloat> width;
+        /// Null once dropped; laid out again at `width` should the entry be placed.
         std::shared_ptr<const platform::TextLayout> layout;
         CGFloat widest = 0;
         CGFloat height = 0;
         CGFloat minX = 0;
+        CGFloat firstBaseline = 0;
+        CGFloat lastBaseline = 0;
+        bool hasLines = false;
         /// No line was wrapped or cut: the same layout serves every wider proposal.
         bool unwrapped = false;
+        /// Names the entry across the erasures of others (never 0).
+        std::uint64_t id = 0;
+        std::uint64_t lastUse = 0;
     };
+
+    /// At most this many layouts are kept while a text is measured at several widths before it
+    /// is placed: the one measured last is usually the one placed.
+    static constexpr std::size_t kKeptLayouts = 2;
 
     static std::optional<CGFloat> layoutWidth(std::optional<CGFloat> proposed) {
         if (!proposed || std::isinf(*proposed) || std::isnan(*proposed)) {
@@ -273,9 +314,9 @@ private:
     /// The cached layout that serves `width`: the same width, or one whose lines break the same
     /// way (at or above its widest line and at or below its width; any width at or above the
     /// widest line for a layout that wrapped nothing).
-    const Entry* findEntry(std::optional<CGFloat> width) const {
+    Entry* findEntry(std::optional<CGFloat> width) {
         constexpr CGFloat eps = 1e-6;
-        for (const Entry& e : entries_) {
+        for (Entry& e : entries_) {
             if (!width) {
                 if (!e.width || e.unwrapped) {
                     return &e;
@@ -304,17 +345,21 @@ private:
         return style;
     }
 
-    bool hasEntry(std::optional<CGFloat> proposed) const {
+    bool hasEntry(std::optional<CGFloat> proposed) {
         return findEntry(layoutWidth(proposed)) != nullptr;
     }
 
-    const Entry& layoutFor(std::optional<CGFloat> proposed) {
+    /// The measures at `proposed`, laid out now if no entry serves it.
+    Entry& entryFor(std::optional<CGFloat> proposed) {
         const std::optional<CGFloat> width = layoutWidth(proposed);
-        if (const Entry* e = findEntry(width)) {
+        if (Entry* e = findEntry(width)) {
+            e->lastUse = ++uses_;
             return *e;
         }
         Entry e;
         e.width = width;
+        e.id = ++ids_;
+        e.lastUse = ++uses_;
         if (prefetched_ && layoutWidth(prefetchWidth_) == width) {
             e.layout = std::move(prefetched_);
         } else {
@@ -329,6 +374,11 @@ private:
                            : std::min(e.minX, line.typographicBounds.origin.x);
             first = false;
         }
+        e.hasLines = !lines.empty();
+        if (e.hasLines) {
+            e.firstBaseline = lines.front().typographicBounds.origin.y;
+            e.lastBaseline = lines.back().typographicBounds.origin.y;
+        }
         e.height = e.layout->size().height;
         std::size_t hardLines = 1;
         for (const char c : e.layout->string()) {
@@ -336,10 +386,51 @@ private:
         }
         e.unwrapped = !width || (lines.size() <= hardLines && !e.layout->isTruncated());
         if (entries_.size() >= 6) {
-            entries_.erase(entries_.begin());
+            // The oldest goes, unless it is the placed one.
+            const auto victim =
+                entries_.front().id == placed_ ? entries_.begin() + 1 : entries_.begin();
+            entries_.erase(victim);
         }
         entries_.push_back(std::move(e));
+        dropLayoutsBeyondLimit();
         return entries_.back();
+    }
+
+    /// Drops the layouts of the least recently used entries beyond `kKeptLayouts`, never the
+    /// placed one's.
+    void dropLayoutsBeyondLimit() {
+        for (;;) {
+            std::size_t kept = 0;
+            Entry* oldest = nullptr;
+            for (Entry& e : entries_) {
+                if (!e.layout) {
+                    continue;
+                }
+                ++kept;
+                if (e.id != placed_ && (oldest == nullptr || e.lastUse < oldest->lastUse)) {
+                    oldest = &e;
+                }
+            }
+            if (kept <= kKeptLayouts || oldest == nullptr) {
+                return;
+            }
+            oldest->layout.reset();
+        }
+    }
+
+    /// The entry the text is placed with, with its layout (laid out again at the entry's own
+    /// width if it was dropped: the same lines as before).
+    const Entry& placedEntry() {
+        Entry& e = entryFor(placedProposal.width);
+        if (e.id != placed_) {
+            previouslyPlaced_ = placed_;
+            placed_ = e.id;
+        }
+        if (!e.layout) {
+            e.layout = std::make_shared<const platform::TextLayout>(styled_, styleAt(e.width));
+            dropLayoutsBeyondLimit();
+        }
+        return e;
     }
 
     platform::StyledText styled_;
@@ -347,6 +438,11 @@ private:
     std::shared_ptr<const platform::TextLayout> prefetched_;
     std::optional<CGFloat> prefetchWidth_;
     std::vector<Entry> entries_;
+    std::uint64_t ids_ = 0;
+    std::uint64_t uses_ = 0;
+    /// The entries of the current and of the previous placement (0: none).
+    std::uint64_t placed_ = 0;
+    std::uint64_t previouslyPlaced_ = 0;
     bool empty_ = true;
 };
 

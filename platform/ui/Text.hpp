@@ -8,6 +8,8 @@
 // Layouts are cached per view, keyed by content and width: the natural (unwrapped) layout serves
 // every proposal at or above the natural width, and a wrapped layout every proposal between its
 // widest line and its width, so the several proposals of one layout pass shape the text once.
+// What each width measures is kept; the layouts themselves only while they may be drawn (the
+// placed one and the one placed before, and the last two measured until the text is placed).
 
 #include "platform/text/StyledText.hpp"
 #include "platform/text/TextLayout.hpp"
@@ -78,6 +80,11 @@ public:
         Layout(std::shared_ptr<const platform::TextLayout> layout, std::vector<Run> runs)
             : layout_(std::move(layout))
             , runs_(std::make_shared<const std::vector<Run>>(std::move(runs))) {}
+        /// A layout of runs shared with their owner (the view the text was laid out for).
+        Layout(std::shared_ptr<const platform::TextLayout> layout,
+               std::shared_ptr<const std::vector<Run>> runs)
+            : layout_(std::move(layout))
+            , runs_(std::move(runs)) {}
         /// Lines → runs → glyph slices with typographic bounds (relative to the layout's
         /// origin) and UTF-16 ranges.
         std::span<const platform::TextLayout::Line> lines() const;
