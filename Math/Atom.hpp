@@ -83,10 +83,12 @@ public:
     Atom(const Atom&) = delete;
     Atom& operator=(const Atom&) = delete;
 
+    // The style sits beside the type, in the room the type leaves before the nucleus: a long
+    // formula holds one atom per symbol.
     AtomType type;
+    FontStyle fontStyle = FontStyle::default_;
     std::string nucleus;
     IndexRange indexRange;
-    FontStyle fontStyle = FontStyle::default_;
     // The atoms a fused atom was made of; filled only by fuse().
     std::vector<std::shared_ptr<Atom>> fusedAtoms;
 

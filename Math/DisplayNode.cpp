@@ -141,7 +141,12 @@ AttributedLine AttributedLine::slice(std::size_t begin, std::size_t utf16Begin,
     const auto firstKern = std::lower_bound(
         kerns_.begin(), kerns_.end(), utf16Begin,
         [](const auto& kern, std::size_t offset) { return kern.utf16Offset < offset; });
-    for (auto kern = firstKern; kern != kerns_.end() && kern->utf16Offset < utf16End; ++kern) {
+    // Sized to what it holds: a long formula keeps one line like this for each of its lines.
+    const auto endKern = std::lower_bound(
+        firstKern, kerns_.end(), utf16End,
+        [](const auto& kern, std::size_t offset) { return kern.utf16Offset < offset; });
+    result.kerns_.reserve(static_cast<std::size_t>(endKern - firstKern));
+    for (auto kern = firstKern; kern != endKern; ++kern) {
         result.kerns_.push_back({kern->utf16Offset - utf16Begin, kern->points});
     }
     // Colour ranges do not overlap, so their ends are ordered as their starts are.
@@ -217,6 +222,10 @@ DisplayTextRun::DisplayTextRun(AttributedLine line, Font font_,
     , font(std::move(font_))
     , atoms(std::move(atoms_))
     , shaped(std::move(unkerned)) {
+    // The atoms were gathered one by one, and the glyphs may come in a vector kept for longer
+    // lines; the run keeps both as long as the formula is shown.
+    atoms.shrink_to_fit();
+    shaped.glyphs.shrink_to_fit();
     if (shaped.glyphs.empty() && !attributedString.empty()) {
         shaped = glyphFont.reshapeEnd({}, {}, attributedString.text());
     }
