@@ -922,8 +922,16 @@ std::shared_ptr<DisplayTextRun> Typesetter::flushCurrentLine() {
                                                 fontNow.glyphFont(), std::move(currentAtoms),
                                                 std::move(unkerned));
     // What follows the line in the text shaped ahead is what the pending text starts with next.
-    shapedLineAt_ += run->attributedString.text().size();
-    shapedLineAtUtf16_ += run->attributedString.utf16Length();
+    // The place moves only over the text that stands there, so that its UTF-16 offset stays the
+    // one of its byte offset; past the end it matches nothing.
+    const std::string& flushed = run->attributedString.text();
+    if (shapedLineAt_ <= shapedText_.size() &&
+        std::string_view(shapedText_).substr(shapedLineAt_).starts_with(flushed)) {
+        shapedLineAt_ += flushed.size();
+        shapedLineAtUtf16_ += run->attributedString.utf16Length();
+    } else {
+        shapedLineAt_ = shapedText_.size() + 1;
+    }
     run->setPosition(currentPosition);
     run->range = currentLineIndexRange;
     displayAtoms.push_back(run);
