@@ -442,7 +442,7 @@ protected:
     void rebuild() override {
         const auto& s = static_cast<const TimelineImpl&>(*view.impl());
         if (!registered_ && graph != nullptr) {
-            graph->timelines.push_back(token);
+            graph->timelines.push_back(token());
             registered_ = true;
         }
         const TimelineContext context{graph != nullptr ? graph->frameTime

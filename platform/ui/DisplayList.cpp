@@ -31,6 +31,9 @@ Rect textBox(Point origin, Size s) {
     return Rect(origin, s).insetBy(-s.height - 4, -s.height - 4);
 }
 
+void drawVisible(const DisplayList& list, platform::GraphicsContext& context, std::uint64_t* drawn,
+                 Rect visible);
+
 } // namespace
 
 Rect DisplayList::boundsOf(const Transform&) {
@@ -65,61 +68,71 @@ void DisplayList::include(Rect r) {
 }
 
 void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn) const {
+    drawVisible(*this, context, drawn, context.clipBoundingRect());
+}
+
+namespace {
+
+/// Replays `list`, of which only `visible` (in the list's coordinates: the clip's bounds) shows.
+/// A sublist is handed the same rectangle moved by its offset, not the context's clip asked
+/// again: a page's lists nest a few dozen deep.
+void drawVisible(const DisplayList& list, platform::GraphicsContext& context, std::uint64_t* drawn,
+                 Rect visible) {
+    using Item = DisplayList::Item;
     const auto count = [drawn] {
         if (drawn != nullptr) {
             ++*drawn;
         }
     };
-    Rect visible = context.clipBoundingRect();
     std::vector<Rect> savedVisible;
-    for (const Item& item : items_) {
+    for (const Item& item : list.items()) {
         std::visit(
             [&](const auto& op) {
                 using T = std::decay_t<decltype(op)>;
-                if constexpr (std::is_same_v<T, Save>) {
+                if constexpr (std::is_same_v<T, DisplayList::Save>) {
                     context.save();
                     savedVisible.push_back(visible);
-                } else if constexpr (std::is_same_v<T, Restore>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::Restore>) {
                     context.restore();
                     if (!savedVisible.empty()) {
                         visible = savedVisible.back();
                         savedVisible.pop_back();
                     }
-                } else if constexpr (std::is_same_v<T, Clip>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::Clip>) {
                     context.clip(op.path);
                     visible = context.clipBoundingRect();
-                } else if constexpr (std::is_same_v<T, BeginLayer>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::BeginLayer>) {
                     context.save();
                     savedVisible.push_back(visible);
                     context.setOpacity(context.opacity() * op.opacity);
                     context.beginLayer();
-                } else if constexpr (std::is_same_v<T, EndLayer>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::EndLayer>) {
                     context.endLayer();
                     context.restore();
                     if (!savedVisible.empty()) {
                         visible = savedVisible.back();
                         savedVisible.pop_back();
                     }
-                } else if constexpr (std::is_same_v<T, Transform>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::Transform>) {
                     context.concatenate(op.transform);
                     visible = context.clipBoundingRect();
-                } else if constexpr (std::is_same_v<T, Fill>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::Fill>) {
                     if (visible.intersects(op.path.boundingRect())) {
                         count();
                         context.fill(op.path, op.color, op.style);
                     }
-                } else if constexpr (std::is_same_v<T, Stroke>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::Stroke>) {
                     const CGFloat w = op.style.lineWidth;
                     if (visible.intersects(op.path.boundingRect().insetBy(-w, -w))) {
                         count();
                         context.stroke(op.path, op.color, op.style);
                     }
-                } else if constexpr (std::is_same_v<T, DrawText>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::DrawText>) {
                     if (visible.intersects(textBox(op.origin, op.layout->size()))) {
                         count();
                         op.layout->draw(context, op.origin, op.color);
                     }
-                } else if constexpr (std::is_same_v<T, DrawImage>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::DrawImage>) {
                     if (op.image.isNull() || !visible.intersects(op.rect)) {
                         return;
                     }
@@ -129,7 +142,7 @@ void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn)
                     } else {
                         context.draw(op.image, op.rect);
                     }
-                } else if constexpr (std::is_same_v<T, Closure>) {
+                } else if constexpr (std::is_same_v<T, DisplayList::Closure>) {
                     if (!visible.intersects(op.rect)) {
                         return;
                     }
@@ -139,18 +152,26 @@ void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn)
                     context.clip(Rect({0, 0}, op.rect.size));
                     op.draw(context);
                     context.restore();
-                } else if constexpr (std::is_same_v<T, Sublist>) {
-                    if (!op.list || !visible.intersects(boundsOf(op))) {
+                } else if constexpr (std::is_same_v<T, DisplayList::Sublist>) {
+                    if (!op.list) {
+                        return;
+                    }
+                    const Rect bounds = op.list->bounds();
+                    if (bounds.isNull() ||
+                        !visible.intersects(bounds.offsetBy(op.offset.x, op.offset.y))) {
                         return;
                     }
                     context.save();
                     context.translateBy(op.offset.x, op.offset.y);
-                    op.list->list().draw(context, drawn);
+                    drawVisible(op.list->list(), context, drawn,
+                                visible.offsetBy(-op.offset.x, -op.offset.y));
                     context.restore();
                 }
             },
             item);
     }
 }
+
+} // namespace
 
 } // namespace platform::ui

@@ -251,7 +251,7 @@ protected:
             !layout_ || !(layout_ == newLayout || (newLayout && layout_->equals(*newLayout)));
         layout_ = std::move(newLayout);
         if (!registered_ && graph != nullptr) {
-            graph->lazyStacks.push_back(token);
+            graph->lazyStacks.push_back(token());
             registered_ = true;
         }
         // The elements of a lone list are the rows, read where the list keeps them: a long

@@ -61,13 +61,12 @@ bool sameView(const AnyView& a, const AnyView& b) {
 
 // ---- Node ----
 
-Node::Node()
-    : token(std::make_shared<NodeToken>()) {
-    token->node = this;
-}
+Node::Node() = default;
 
 Node::~Node() {
-    token->node = nullptr;
+    if (token_) {
+        token_->node = nullptr;
+    }
 }
 
 void Node::update(const AnyView& newView, const EnvironmentValues& newEnv) {
@@ -179,10 +178,10 @@ Size Node::sizeThatFits(ProposedViewSize proposal) {
     if (sizeCache_.size() >= kSizeCacheLimit) {
         // The parent may have relied on the answer dropped: a change can no longer be proved
         // harmless to it.
-        sizeCache_.erase(sizeCache_.begin());
+        sizeCache_.eraseFirst();
         answersLost_ = true;
     }
-    sizeCache_.emplace_back(p, s);
+    sizeCache_.push_back({p, s});
     return s;
 }
 
@@ -292,22 +291,28 @@ void Node::moved() {
 
 std::optional<CGFloat> Node::explicitGuide(const AlignmentID& guide, Size size,
                                            ProposedViewSize proposal) {
-    const std::optional<CGFloat> value = guideValue(guide, size, proposal);
-    const bool known = std::any_of(guides_.begin(), guides_.end(), [&](const GuideAnswer& a) {
-        return a.guide == &guide && a.size == size && a.proposal == proposal;
-    });
-    if (!known) {
-        if (guides_.size() >= kSizeCacheLimit) {
-            answersLost_ = true;
-        } else {
-            guides_.push_back({&guide, size, proposal, value});
+    // Answered from what the node told since its layout was last invalidated, as sizes are: a
+    // stack asks each child's baseline several times, and each answer descends the subtree.
+    for (const GuideAnswer& a : guides_) {
+        if (a.guide == &guide && a.size == size && a.proposal == proposal) {
+            return a.value;
         }
+    }
+    const std::optional<CGFloat> value = guideValue(guide, size, proposal);
+    if (guides_.size() >= kSizeCacheLimit) {
+        answersLost_ = true;
+    } else {
+        guides_.push_back({&guide, size, proposal, value});
     }
     return value;
 }
 
 ViewSpacing Node::spacing() {
-    spacing_ = spacingValue();
+    // Kept until the layout is invalidated, like sizes: every gap of a stack asks its two
+    // neighbours, and each answer descends the subtree.
+    if (!spacing_) {
+        spacing_ = spacingValue();
+    }
     return *spacing_;
 }
 
@@ -417,14 +422,26 @@ void Node::placementInvalidatedBelow() {
 
 void Node::markForVerification() {
     ++layoutGeneration;
+    if (!layoutDirty && !everPlaced && sizeCache_.empty() && guides_.empty() && !spacing_ &&
+        !answersLost_) {
+        // Never measured nor placed (a node just built): nothing relied on what it answers, so
+        // there is nothing to verify; whoever asks first gets the new answers.
+        placementValid = false;
+        layoutInvalidated();
+        if (graph != nullptr && !graph->placing) {
+            graph->layoutNeeded = true;
+            graph->scheduleUpdate();
+        }
+        return;
+    }
     if (!layoutDirty) {
         layoutDirty = true;
-        toVerify_ = std::move(sizeCache_);
+        toVerify_.assign(sizeCache_.begin(), sizeCache_.end());
         guidesToVerify_ = std::move(guides_);
         spacingToVerify_ = spacing_;
         verifyLost_ = answersLost_;
         if (graph != nullptr) {
-            graph->dirtyLayouts.push_back(token);
+            graph->dirtyLayouts.push_back(token());
         }
     } else {
         // Answers given since the last invalidation may have been relied on too.
@@ -468,7 +485,7 @@ void Node::invalidatePlacement() {
     }
     if (!placementDirty && !layoutDirty && graph != nullptr) {
         placementDirty = true;
-        graph->dirtyLayouts.push_back(token);
+        graph->dirtyLayouts.push_back(token());
     }
     if (graph != nullptr) {
         graph->layoutNeeded = true;
@@ -548,7 +565,7 @@ void Node::observeLayoutChanges() {
 void Node::markObserverStale() {
     observerStale_ = true;
     if (graph != nullptr) {
-        graph->staleObservers.push_back(token);
+        graph->staleObservers.push_back(token());
     }
 }
 
@@ -658,12 +675,32 @@ void Node::draw(DisplayList& list) {
 void Node::drawChild(DisplayList& list, Node& child) {
     const std::shared_ptr<const RetainedList>& retained = child.retainedList();
     child.drawnIn_ = recordings_;
-    list.append(DisplayList::Sublist{retained, child.frame.origin});
+    list.append(DisplayList::Sublist{retained, child.frame.origin + child.passedOffset_});
 }
 
 std::shared_ptr<const DisplayList> Node::displayList() {
     const std::shared_ptr<const RetainedList>& retained = retainedList();
-    return {retained, &retained->list()};
+    if (passedOffset_ == Point{0, 0}) {
+        return {retained, &retained->list()};
+    }
+    // The child's list at the place this node draws it, kept in the node's own list (unused
+    // while it passes the child's on): drawing an unchanged root again allocates nothing.
+    const Rect bounds = retained->bounds().isNull()
+                            ? Rect::null()
+                            : retained->bounds().offsetBy(passedOffset_.x, passedOffset_.y);
+    const auto* kept = ownList_ && ownList_->list().items().size() == 1
+                           ? std::get_if<DisplayList::Sublist>(&ownList_->list().items().front())
+                           : nullptr;
+    if (kept == nullptr || kept->list != retained || !(kept->offset == passedOffset_) ||
+        !(ownList_->bounds() == bounds)) {
+        if (!ownList_) {
+            ownList_ = std::make_shared<RetainedList>();
+        }
+        DisplayList moved;
+        moved.append(DisplayList::Sublist{retained, passedOffset_});
+        ownList_->set(std::move(moved));
+    }
+    return {ownList_, &ownList_->list()};
 }
 
 const std::shared_ptr<const RetainedList>& Node::retainedList() {
@@ -681,11 +718,14 @@ bool Node::record() {
     DisplayList list;
     draw(list);
     std::shared_ptr<const RetainedList> retained;
-    // A node that only draws one child where it lies passes the child's list on.
+    Point offset{0, 0};
+    // A node that only draws one child (a padding, a frame) passes the child's list on, with
+    // the place it draws it at: no list of its own to keep.
     if (list.items().size() == 1) {
         if (const auto* sub = std::get_if<DisplayList::Sublist>(&list.items().front());
-            sub != nullptr && sub->offset == Point{0, 0}) {
+            sub != nullptr && sub->list) {
             retained = sub->list;
+            offset = sub->offset;
         }
     }
     if (!retained) {
@@ -696,9 +736,11 @@ bool Node::record() {
         retained = ownList_;
     }
     const Rect bounds = retained->bounds();
-    const bool seenAnew = retained != retained_ || !(bounds == recordedBounds_);
+    const bool seenAnew =
+        retained != retained_ || !(bounds == recordedBounds_) || !(offset == passedOffset_);
     retained_ = std::move(retained);
     recordedBounds_ = bounds;
+    passedOffset_ = offset;
     drawingValid_ = true;
     return seenAnew;
 }
@@ -725,7 +767,7 @@ void Node::invalidateDrawing() {
     // Not drawn by the parent (its list is recorded again, or it leaves this node out): drawn
     // again when the parent is.
     if (drawnByParent()) {
-        graph->changedDrawings.push_back(token);
+        graph->changedDrawings.push_back(token());
     }
 }
 
@@ -848,7 +890,7 @@ void BodyNode::rebuild() {
     nextSlot_ = 0;
     AnyView result;
     const auto& impl = static_cast<const BodyViewImpl&>(*view.impl());
-    const std::weak_ptr<NodeToken> weak = Node::token;
+    const std::weak_ptr<NodeToken> weak = Node::token();
     if (graph != nullptr) {
         ++graph->statistics.bodyEvaluations;
     }

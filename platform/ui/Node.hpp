@@ -29,6 +29,51 @@ public:
     Node* node = nullptr;
 };
 
+/// The sizes a node answered, oldest first. Most nodes are asked one proposal only: that answer
+/// is kept in place, and only a node asked more keeps its answers on the heap.
+class SizeAnswers {
+public:
+    using Entry = std::pair<ProposedViewSize, Size>;
+    const Entry* begin() const { return count_ <= 1 ? &first_ : more_.data(); }
+    const Entry* end() const { return begin() + size(); }
+    std::size_t size() const { return count_ <= 1 ? count_ : more_.size(); }
+    bool empty() const { return count_ == 0; }
+    void push_back(const Entry& entry) {
+        if (count_ == 0) {
+            first_ = entry;
+            count_ = 1;
+            return;
+        }
+        if (count_ == 1) {
+            more_.push_back(first_);
+            count_ = 2;
+        }
+        more_.push_back(entry);
+    }
+    void eraseFirst() {
+        if (count_ <= 1) {
+            count_ = 0;
+            return;
+        }
+        more_.erase(more_.begin());
+        if (more_.size() == 1) {
+            first_ = more_.front();
+            more_.clear();
+            count_ = 1;
+        }
+    }
+    void clear() {
+        count_ = 0;
+        more_.clear();
+    }
+
+private:
+    Entry first_{};
+    std::vector<Entry> more_;
+    /// 0 or 1: the answers in place; 2: all of them in `more_`.
+    std::uint8_t count_ = 0;
+};
+
 class Node {
 public:
     Node();
@@ -46,7 +91,15 @@ public:
     std::size_t indexInParent = 0;
     AnyView view;
     EnvironmentValues env;
-    std::shared_ptr<NodeToken> token;
+    /// The node's weak handle, made when first asked for: most nodes are never referred to
+    /// weakly (queued, observed or holding state), and a long document has tens of thousands.
+    const std::shared_ptr<NodeToken>& token() const {
+        if (!token_) {
+            token_ = std::make_shared<NodeToken>();
+            token_->node = const_cast<Node*>(this);
+        }
+        return token_;
+    }
 
     // ---- Building ----
     /// Brings the node up to `view` in `env`; skips the work when both are unchanged and the
@@ -222,6 +275,7 @@ protected:
     virtual void willRemove() {}
 
 private:
+    mutable std::shared_ptr<NodeToken> token_;
     /// Places at `frame`, already mirrored.
     void placeAt(Rect frame, ProposedViewSize proposal);
     /// The node must be placed again while the graph brings a subtree up to date on its own:
@@ -249,7 +303,7 @@ private:
     };
     /// What the parent was told since the last invalidation, and (while the node waits in the
     /// list) what it was told before: to be checked against the new answers.
-    std::vector<std::pair<ProposedViewSize, Size>> sizeCache_;
+    SizeAnswers sizeCache_;
     std::vector<GuideAnswer> guides_;
     std::optional<ViewSpacing> spacing_;
     bool answersLost_ = false;
@@ -282,6 +336,8 @@ private:
     /// (one child drawn where it lies).
     std::shared_ptr<const RetainedList> retained_;
     std::shared_ptr<RetainedList> ownList_;
+    /// Where, in this node's coordinates, the list passed on from a child is drawn.
+    Point passedOffset_{0, 0};
     /// The bounds of the drawing when the parent last saw it.
     Rect recordedBounds_ = Rect::null();
     bool drawingValid_ = false;
@@ -327,7 +383,7 @@ protected:
 
 private:
     StateSlot& nextSlot() override;
-    std::weak_ptr<NodeToken> token() const override { return Node::token; }
+    std::weak_ptr<NodeToken> token() const override { return Node::token(); }
     std::vector<StateSlot> slots_;
     std::size_t nextSlot_ = 0;
     /// The environment keys the last evaluation read.

@@ -6,8 +6,22 @@
 
 namespace platform::ui {
 
+const PreferenceValues::Entries& PreferenceValues::entries() const {
+    static const Entries none;
+    return entries_ ? *entries_ : none;
+}
+
+PreferenceValues::Entries& PreferenceValues::ownEntries() {
+    if (!entries_) {
+        entries_ = std::make_shared<Entries>();
+    } else if (entries_.use_count() > 1) {
+        entries_ = std::make_shared<Entries>(*entries_);
+    }
+    return *entries_;
+}
+
 const PreferenceValues::Entry* PreferenceValues::lookup(const void* key) const {
-    for (const Entry& e : entries_) {
+    for (const Entry& e : entries()) {
         if (e.key == key) {
             return &e;
         }
@@ -17,18 +31,21 @@ const PreferenceValues::Entry* PreferenceValues::lookup(const void* key) const {
 
 void PreferenceValues::store(const void* key, std::shared_ptr<const Slot> slot,
                              const Operations* operations) {
-    for (Entry& e : entries_) {
+    Entries& entries = ownEntries();
+    for (Entry& e : entries) {
         if (e.key == key) {
             e.slot = std::move(slot);
             e.operations = operations;
             return;
         }
     }
-    entries_.push_back({key, std::move(slot), operations});
+    entries.push_back({key, std::move(slot), operations});
 }
 
 void PreferenceValues::erase(const void* key) {
-    std::erase_if(entries_, [key](const Entry& e) { return e.key == key; });
+    if (lookup(key) != nullptr) {
+        std::erase_if(ownEntries(), [key](const Entry& e) { return e.key == key; });
+    }
 }
 
 const void* PreferenceValues::read(const Entry& e) {
@@ -63,12 +80,16 @@ void PreferenceValues::reduceInto(std::shared_ptr<void>& value, const Slot& slot
 }
 
 bool PreferenceValues::identical(const PreferenceValues& other) const {
-    if (entries_.size() != other.entries_.size()) {
+    if (entries_ == other.entries_) {
+        return true;
+    }
+    const Entries& mine = entries();
+    const Entries& theirs = other.entries();
+    if (mine.size() != theirs.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i].key != other.entries_[i].key ||
-            entries_[i].slot != other.entries_[i].slot) {
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        if (mine[i].key != theirs[i].key || mine[i].slot != theirs[i].slot) {
             return false;
         }
     }
@@ -76,9 +97,18 @@ bool PreferenceValues::identical(const PreferenceValues& other) const {
 }
 
 void PreferenceValues::merge(const PreferenceValues& next) {
-    for (const Entry& n : next.entries_) {
+    if (next.empty()) {
+        return;
+    }
+    if (empty()) {
+        // Shared, not copied: most subtrees pass their values up unchanged.
+        entries_ = next.entries_;
+        return;
+    }
+    Entries& entries = ownEntries();
+    for (const Entry& n : next.entries()) {
         Entry* mine = nullptr;
-        for (Entry& e : entries_) {
+        for (Entry& e : entries) {
             if (e.key == n.key) {
                 mine = &e;
                 break;
@@ -86,7 +116,7 @@ void PreferenceValues::merge(const PreferenceValues& next) {
         }
         if (mine == nullptr) {
             // Shared, not copied: most subtrees pass a value up unchanged.
-            entries_.push_back(n);
+            entries.push_back(n);
         } else if (!mine->slot->value && !mine->slot->reduced && mine->slot.use_count() == 1) {
             // A combination made by this merge and seen by no one yet: the next part joins it.
             const_cast<Slot&>(*mine->slot).parts.push_back(n.slot);
@@ -118,11 +148,14 @@ bool sameParts(const Slot& a, const Slot& b) {
 } // namespace
 
 void PreferenceValues::keepUnchanged(const PreferenceValues& before) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        Entry& e = entries_[i];
-        const Entry* old = i < before.entries_.size() && before.entries_[i].key == e.key
-                               ? &before.entries_[i]
-                               : before.lookup(e.key);
+    if (entries_ == before.entries_) {
+        return;
+    }
+    const Entries& previous = before.entries();
+    for (std::size_t i = 0; entries_ && i < entries_->size(); ++i) {
+        const Entry& e = (*entries_)[i];
+        const Entry* old =
+            i < previous.size() && previous[i].key == e.key ? &previous[i] : before.lookup(e.key);
         if (old == nullptr || old->slot == e.slot || old->operations != e.operations) {
             continue;
         }
@@ -132,7 +165,7 @@ void PreferenceValues::keepUnchanged(const PreferenceValues& before) {
                                           e.operations->equal(now.value.get(), was.value.get())
                                     : sameParts(now, was);
         if (same) {
-            e.slot = old->slot;
+            ownEntries()[i].slot = old->slot;
         }
     }
 }

@@ -69,7 +69,7 @@ public:
     bool identical(const PreferenceValues& other) const;
     /// Combines `next` (a following sibling's values) into these, key by key.
     void merge(const PreferenceValues& next);
-    bool empty() const { return entries_.empty(); }
+    bool empty() const { return !entries_ || entries_->empty(); }
     /// Whether the value of key `K` is the same in both (values without `==` never are unless
     /// shared).
     template <class K>
@@ -132,7 +132,13 @@ private:
     void store(const void* key, std::shared_ptr<const Slot> slot, const Operations* operations);
     void erase(const void* key);
     static bool equalEntry(const Entry* a, const Entry* b);
-    std::vector<Entry> entries_;
+    using Entries = std::vector<Entry>;
+    const Entries& entries() const;
+    /// The entries to change, first copied if other values share them.
+    Entries& ownEntries();
+    /// Shared between copies (most subtrees pass their child's values up as they are) and
+    /// copied when written; null when empty.
+    std::shared_ptr<Entries> entries_;
 };
 
 /// A position or rectangle of some view, resolved into any other view's coordinates through a

@@ -45,7 +45,7 @@ void ViewGraph::Impl::scheduleUpdate() {
 }
 
 void ViewGraph::Impl::markDirty(detail::Node& node) {
-    dirty.push_back(node.token);
+    dirty.push_back(node.token());
     scheduleUpdate();
 }
 
@@ -73,7 +73,7 @@ void ViewGraph::Impl::runStaleObservers() {
     std::vector<std::weak_ptr<detail::NodeToken>> tokens;
     tokens.reserve(stale.size());
     for (detail::Node* n : stale) {
-        tokens.push_back(n->token);
+        tokens.push_back(n->token());
     }
     for (const auto& t : tokens) {
         if (const auto locked = t.lock(); locked && locked->node != nullptr) {
@@ -149,7 +149,7 @@ void ViewGraph::Impl::settleDirtyLayouts() {
             queue.pop();
             if (const auto locked = token.lock(); locked && locked->node != nullptr) {
                 if (detail::Node* const boundary = settle(locked->node)) {
-                    toPlace.emplace_back(boundary->depth, boundary->token);
+                    toPlace.emplace_back(boundary->depth, boundary->token());
                 }
             }
             take();
@@ -282,7 +282,7 @@ void ViewGraph::Impl::update() {
         std::vector<std::weak_ptr<detail::NodeToken>> sorted;
         sorted.reserve(nodes.size());
         for (detail::Node* n : nodes) {
-            sorted.push_back(n->token);
+            sorted.push_back(n->token());
         }
         for (const auto& t : sorted) {
             if (const auto locked = t.lock(); locked && locked->node != nullptr) {
@@ -535,7 +535,7 @@ bool ViewGraph::pointerEvent(const PointerEvent& event) {
                 continue;
             }
             if (m->modifier->pointer(*m, event)) {
-                g.pointerTarget = m->token;
+                g.pointerTarget = m->token();
                 const auto object = m->modifier->interactionObject();
                 moveFocus(g, object && object->acceptsFocus() ? object : nullptr);
                 return true;
@@ -566,7 +566,7 @@ bool ViewGraph::pointerEvent(const PointerEvent& event) {
         for (detail::Node* n : handlers) {
             auto* m = dynamic_cast<detail::ModifierNode*>(n);
             if (m != nullptr && m->modifier->hovers()) {
-                hovered.push_back(m->token);
+                hovered.push_back(m->token());
             }
         }
         for (const auto& old : g.hovered) {
