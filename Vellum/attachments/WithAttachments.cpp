@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vellum {
@@ -221,10 +222,9 @@ WithAttachments::carryResolution(const Resolution& previous, const AttributedStr
         static_cast<std::ptrdiff_t>(before.size()) - static_cast<std::ptrdiff_t>(after.size());
 
     Carried carried;
-    AttributedString& resolved = carried.resolved;
-    resolved.reserve(after.size(), input.runs().size());
+    // The runs that take an earlier attachment, with their attributes so completed.
+    std::vector<std::pair<AttributedString::Range, platform::AttributeContainer>> taken;
     AddressLookup lookup;
-    AttributedString::Index unchanged = input.startIndex();
     for (const AttributedString::Run& run : input.runs()) {
         if (!lookup.carriesAddress(run)) {
             continue;
@@ -256,11 +256,22 @@ WithAttachments::carryResolution(const Resolution& previous, const AttributedStr
         if (attachment == nullptr) {
             continue;
         }
-        resolved.append(input[{unchanged, run.range.lowerBound}]);
         platform::AttributeContainer attributes = run.attributes;
         setAttachment(attributes, *attachment);
-        resolved.append(input[run.range].characters(), attributes);
-        unchanged = run.range.upperBound;
+        taken.emplace_back(run.range, std::move(attributes));
+    }
+    if (taken.empty()) {
+        // Nothing to carry: the text itself, not a copy of it.
+        carried.resolved = input;
+        return carried;
+    }
+    AttributedString& resolved = carried.resolved;
+    resolved.reserve(after.size(), input.runs().size());
+    AttributedString::Index unchanged = input.startIndex();
+    for (const auto& [range, attributes] : taken) {
+        resolved.append(input[{unchanged, range.lowerBound}]);
+        resolved.append(input[range].characters(), attributes);
+        unchanged = range.upperBound;
     }
     resolved.append(input[{unchanged, input.endIndex()}]);
     return carried;

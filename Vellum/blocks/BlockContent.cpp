@@ -1,6 +1,7 @@
 #include "Vellum/blocks/BlockContent.hpp"
 
 #include "Vellum/attachments/MathAttachment.hpp"
+#include "Vellum/attachments/UnchangedRuns.hpp"
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "Vellum/blocks/BlockQuote.hpp"
 #include "Vellum/blocks/BlockVStack.hpp"
@@ -18,6 +19,11 @@
 #include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace vellum::structured {
 
@@ -54,15 +60,143 @@ bool sameContent(const AttributedSubstring& a, const AttributedSubstring& b) {
     return true;
 }
 
-ui::AnyView BlockContent::body() const {
-    const BlockRuns runs(content_, parent_);
-    std::vector<BlockRuns::BlockRun> blocks = runs.elements();
+namespace {
+
+// The blocks a BlockContent last showed, kept with its identity: each block's place in the text
+// (relative to the text's start) and the view made for it.
+class Split {
+public:
+    // The blocks of `content` as rows, each identified by its position. Where `content` holds the
+    // same runs as the text before, the blocks there keep their views; only the stretch between
+    // is split again.
+    std::vector<std::pair<ui::ViewID, AnyView>> rows(const AttributedSubstring& content,
+                                                     const std::optional<IntentType>& parent) {
+        const std::size_t length = content.characters().size();
+        std::vector<Piece> pieces;
+        const std::optional<UnchangedRuns> same =
+            content_ && parent_ == parent
+                ? std::optional<UnchangedRuns>(unchangedRuns(*content_, content))
+                : std::nullopt;
+        const std::size_t oldLength = content_ ? content_->characters().size() : 0;
+        if (!same) {
+            cut(content, parent, 0, length, pieces);
+        } else if (same->prefix == oldLength && oldLength == length) {
+            // Alike throughout: the same blocks.
+            pieces = std::move(pieces_);
+        } else {
+            // A block is kept when the run after it (before it) is alike as well, so that the
+            // boundary between the two is the same in both texts.
+            std::size_t kept = 0;
+            while (kept < pieces_.size() && pieces_[kept].end < same->prefix) {
+                ++kept;
+            }
+            std::size_t later = pieces_.size();
+            while (later > kept && pieces_[later - 1].start > oldLength - same->suffix) {
+                --later;
+            }
+            const std::size_t from = kept > 0 ? pieces_[kept - 1].end : 0;
+            const std::size_t to =
+                later < pieces_.size() ? pieces_[later].start + length - oldLength : length;
+            pieces.reserve(pieces_.size() + 4);
+            std::move(pieces_.begin(), pieces_.begin() + static_cast<std::ptrdiff_t>(kept),
+                      std::back_inserter(pieces));
+            cut(content, parent, from, to, pieces);
+            for (std::size_t k = later; k < pieces_.size(); ++k) {
+                Piece piece = std::move(pieces_[k]);
+                piece.start = piece.start + length - oldLength;
+                piece.end = piece.end + length - oldLength;
+                pieces.push_back(std::move(piece));
+            }
+        }
+        pieces_ = std::move(pieces);
+        content_ = content;
+        parent_ = parent;
+        letGoOfOldTexts(content);
+
+        std::vector<std::pair<ui::ViewID, AnyView>> result;
+        result.reserve(pieces_.size());
+        for (std::size_t i = 0; i < pieces_.size(); ++i) {
+            result.emplace_back(static_cast<int>(i), pieces_[i].view);
+        }
+        return result;
+    }
+
+private:
+    struct Piece {
+        std::size_t start = 0;
+        std::size_t end = 0;
+        std::optional<IntentType> intent;
+        AnyView view;
+        // The start of the characters of the string the view's slice was cut from.
+        const char* origin = nullptr;
+    };
+
+    static const char* originOf(const AttributedSubstring& content) {
+        return content.characters().data() - content.startIndex().offset;
+    }
+
+    // Splits content[from, to) (offsets relative to its start) and adds its blocks to `pieces`.
+    static void cut(const AttributedSubstring& content, const std::optional<IntentType>& parent,
+                    std::size_t from, std::size_t to, std::vector<Piece>& pieces) {
+        if (from >= to) {
+            return;
+        }
+        const std::size_t base = content.startIndex().offset;
+        const AttributedSubstring stretch = content[{{base + from}, {base + to}}];
+        const char* const origin = originOf(content);
+        for (const BlockRuns::BlockRun& block : BlockRuns(stretch, parent)) {
+            pieces.push_back(Piece{block.range.lowerBound.offset - base,
+                                   block.range.upperBound.offset - base, block.intent,
+                                   AnyView(Block(block.intent, content[block.range])), origin});
+        }
+    }
+
+    // Kept views hold on to the text they were cut from. After edits here and there, the views
+    // still cut from older texts than the last few are made again from the current one, so that
+    // a long editing session keeps no more than a few versions of the document alive.
+    void letGoOfOldTexts(const AttributedSubstring& content) {
+        constexpr std::size_t versionsKept = 4;
+        const char* const current = originOf(content);
+        std::array<const char*, versionsKept> seen{};
+        std::size_t count = 0;
+        bool tooMany = false;
+        for (const Piece& piece : pieces_) {
+            if (piece.origin == current ||
+                std::find(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(count),
+                          piece.origin) != seen.begin() + static_cast<std::ptrdiff_t>(count)) {
+                continue;
+            }
+            if (count == seen.size()) {
+                tooMany = true;
+                break;
+            }
+            seen[count++] = piece.origin;
+        }
+        if (!tooMany) {
+            return;
+        }
+        const std::size_t base = content.startIndex().offset;
+        for (Piece& piece : pieces_) {
+            if (piece.origin != current) {
+                piece.view = AnyView(
+                    Block(piece.intent, content[{{base + piece.start}, {base + piece.end}}]));
+                piece.origin = current;
+            }
+        }
+    }
+
+    std::optional<AttributedSubstring> content_;
+    std::optional<IntentType> parent_;
+    std::vector<Piece> pieces_;
+};
+
+} // namespace
+
+ui::AnyView BlockContent::body(ui::ViewContext& context) const {
+    const std::shared_ptr<Split> split =
+        context.stateObject<Split>([] { return std::make_shared<Split>(); });
     // A block's identity is its position among its siblings.
-    return BlockVStack(ui::ForEach::range(
-        static_cast<int>(blocks.size()), [content = content_, &blocks](int index) {
-            const BlockRuns::BlockRun& block = blocks[static_cast<std::size_t>(index)];
-            return AnyView(Block(block.intent, content[block.range]));
-        }));
+    return BlockVStack(split->rows(content_, parent_));
 }
 
 ui::AnyView Block::body(ui::ViewContext& context) const {

@@ -3,6 +3,9 @@
 // A document, or the inside of a container block, as its blocks: the text is split wherever the
 // block just below `parent` changes, and each block is shown by the view of its kind. Quotes and
 // list items list their own children the same way, so the document renders recursively.
+//
+// A new version of the text is split again only between the runs it holds alike with the version
+// before: the blocks before and after keep their views, which the engine then passes by at once.
 
 #include "platform/foundation/AttributedString.hpp"
 #include "platform/foundation/PresentationIntent.hpp"
@@ -28,7 +31,7 @@ public:
     BlockContent(std::optional<IntentType> parent, const platform::AttributedString& content)
         : BlockContent(std::move(parent), content.slice()) {}
 
-    [[nodiscard]] platform::ui::AnyView body() const;
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
     friend bool operator==(const BlockContent& a, const BlockContent& b) {
         return a.parent_ == b.parent_ && sameContent(a.content_, b.content_);
     }

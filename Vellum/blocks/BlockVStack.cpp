@@ -48,14 +48,33 @@ const BlockVStackLayout::Cache& spacings(std::any& cache, ui::LayoutSubviews sub
     return *typed;
 }
 
+// The blocks as the stack last wrapped them: a block whose view is the one wrapped before keeps
+// its wrapped view, which the engine passes by without comparing anything.
+struct Wrapped {
+    std::vector<std::pair<AnyView, AnyView>> blocks; // each block's view and its wrapped view
+};
+
 } // namespace
 
 AnyView BlockVStack::body(ui::ViewContext& context) const {
     const ui::TextAlignment alignment = context.environment<ui::MultilineTextAlignmentKey>();
-    std::vector<std::pair<ui::ViewID, AnyView>> blocks = ui::subviewsOf(content_);
-    for (auto& [id, view] : blocks) {
-        view = AnyView(BlockLayoutView{std::move(view)});
+    const std::shared_ptr<Wrapped> wrapped =
+        context.stateObject<Wrapped>([] { return std::make_shared<Wrapped>(); });
+    std::vector<std::pair<ui::ViewID, AnyView>> blocks =
+        listed_ ? blocks_ : ui::subviewsOf(content_);
+    std::vector<std::pair<AnyView, AnyView>> made;
+    made.reserve(blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        AnyView& view = blocks[i].second;
+        AnyView block = view;
+        if (i < wrapped->blocks.size() && wrapped->blocks[i].first.impl() == view.impl()) {
+            view = wrapped->blocks[i].second;
+        } else {
+            view = AnyView(BlockLayoutView{std::move(view)});
+        }
+        made.emplace_back(std::move(block), view);
     }
+    wrapped->blocks = std::move(made);
     auto layout = std::make_shared<const BlockVStackLayout>(alignment);
     if (context.environment<LazyBlockStackKey>()) {
         return AnyView(ui::LazyVStack(std::move(layout), {AnyView(ui::ForEach(blocks))}))

@@ -35,11 +35,17 @@ public:
     // identity.
     explicit BlockVStack(platform::ui::AnyView content)
         : content_(std::move(content)) {}
+    // The blocks as they are, each with its identity.
+    explicit BlockVStack(std::vector<std::pair<platform::ui::ViewID, platform::ui::AnyView>> blocks)
+        : blocks_(std::move(blocks))
+        , listed_(true) {}
 
     [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
 
 private:
     platform::ui::AnyView content_;
+    std::vector<std::pair<platform::ui::ViewID, platform::ui::AnyView>> blocks_;
+    bool listed_ = false;
 };
 
 // The layout of the stack, exposed for its tests: block spacings come from each subview's

@@ -7,12 +7,16 @@
 #include "Vellum/style/StyleConfiguration.hpp"
 #include "Vellum/style/VellumNamespace.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/support/RandomEdit.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -58,6 +62,81 @@ TEST(DocumentEdit, AnEditBuildsOnlyTheBlocksItChanges) {
     host.setRootView(view(text));
     host.runUntilIdle();
     EXPECT_EQ(*style->built, 2 + 9);
+}
+
+// Blocks inside blocks, with nothing to colour or load, so that what the document shows is
+// settled once its host is idle. Edits here split and join blocks, turn paragraphs into headings
+// or list items, and move blocks in and out of lists, quotes and the table.
+const char* const nestedDocument = R"(# Notes
+
+Setext heading
+==============
+
+A paragraph with *emphasis*, `code` and a [link](https://example.com).
+Its second line.
+
+1. First item
+2. Second item with a longer text
+   - nested bullet
+   - another
+     1. deeper
+3. Third
+
+- loose item
+
+- another loose item
+
+  with a second paragraph
+
+> Quoted text.
+>
+> - a list inside
+>
+> > nested quote
+
+---
+
+| Name | Count |
+|------|------:|
+| apples | 3 |
+| pears | 12 |
+
+Closing paragraph.
+)";
+
+platform::Image rendered(ui::OffscreenHost& host) {
+    host.runUntilIdle();
+    return host.render(1.0, platform::Color::white());
+}
+
+// Random one-character edits, each shown by the same host, drawn exactly as a new host draws the
+// edited text: the blocks kept from the text before are the blocks a fresh split makes.
+TEST(DocumentEdit, EveryEditDrawsAsTheEditedTextDrawnAfresh) {
+    constexpr std::string_view characters = "\n\n\n#*`->|=1. a";
+    constexpr double width = 320;
+    std::mt19937 random(20261207);
+    std::string text = nestedDocument;
+    ui::OffscreenHost edited(AnyView(StructuredText(text)), {width, std::nullopt});
+    (void)rendered(edited);
+    for (int step = 0; step < 48; ++step) {
+        if (step % 16 == 0) {
+            text = nestedDocument;
+        }
+        // Near line starts half of the time, where block syntax is.
+        std::size_t at = random() % (text.size() + 1);
+        if (random() % 2 == 0) {
+            const std::size_t line = text.rfind('\n', at == 0 ? 0 : at - 1);
+            at = std::min(line == std::string::npos ? 0 : line + 1 + random() % 3, text.size());
+        }
+        moss_test::editOneCharacter(text, at, characters[random() % characters.size()],
+                                    static_cast<unsigned>(random() % 3));
+        edited.setRootView(AnyView(StructuredText(text)));
+        const platform::Image shown = rendered(edited);
+        ui::OffscreenHost fresh(AnyView(StructuredText(text)), {width, std::nullopt});
+        const platform::Image expected = rendered(fresh);
+        ASSERT_EQ(shown.height(), expected.height()) << "step " << step << ":\n" << text;
+        ASSERT_TRUE(shown.rgba() == expected.rgba()) << "step " << step << ":\n" << text;
+    }
 }
 
 // Makes a formula attachment for every address, counting the loads.
