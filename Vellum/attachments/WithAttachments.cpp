@@ -1,5 +1,6 @@
 #include "Vellum/attachments/WithAttachments.hpp"
 
+#include "Vellum/attachments/UnchangedRuns.hpp"
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/runtime/TaskGroup.hpp"
@@ -213,7 +214,8 @@ resolveAttachments(platform::AttributedString input, SharedAttachmentLoader imag
 }
 
 std::optional<WithAttachments::Carried>
-WithAttachments::carryResolution(const Resolution& previous, const AttributedString& input) {
+WithAttachments::carryResolution(const Resolution& previous, const AttributedString& input,
+                                 const std::vector<AttributedString::Range>* attached) {
     const std::string_view before = previous.input.characters();
     const std::string_view after = input.characters();
     const std::size_t prefix = commonPrefix(before, after);
@@ -222,10 +224,40 @@ WithAttachments::carryResolution(const Resolution& previous, const AttributedStr
         static_cast<std::ptrdiff_t>(before.size()) - static_cast<std::ptrdiff_t>(after.size());
 
     Carried carried;
-    // The runs that take an earlier attachment, with their attributes so completed.
+    // The runs that take an earlier attachment, with their attributes so completed, in order.
     std::vector<std::pair<AttributedString::Range, platform::AttributeContainer>> taken;
+    // Where the two texts hold the same runs, their runs with an attachment are those the earlier
+    // resolution lists, at the same place before the change and as far from the end after it;
+    // only the runs between are looked at.
+    std::size_t from = 0;
+    std::size_t to = after.size();
+    const auto carry = [&](AttributedString::Range earlier, AttributedString::Range now) {
+        const std::optional<AttributedString::Run> loaded = runOver(previous.resolved, earlier);
+        const std::optional<AttributedString::Run> run = runOver(input, now);
+        const AnyAttachment* const attachment =
+            loaded ? vellum::attachment(loaded->attributes) : nullptr;
+        if (attachment == nullptr || !run) {
+            return;
+        }
+        platform::AttributeContainer attributes = run->attributes;
+        setAttachment(attributes, *attachment);
+        taken.emplace_back(now, std::move(attributes));
+    };
+    std::vector<AttributedString::Range> later;
+    if (attached != nullptr) {
+        const UnchangedRuns same = unchangedRuns(previous.input.slice(), input.slice());
+        from = same.prefix;
+        to = after.size() - same.suffix;
+        for (const AttributedString::Range& range : *attached) {
+            if (range.upperBound.offset <= same.prefix) {
+                carry(range, range);
+            } else if (range.lowerBound.offset >= before.size() - same.suffix) {
+                later.push_back(range);
+            }
+        }
+    }
     AddressLookup lookup;
-    for (const AttributedString::Run& run : input.runs()) {
+    for (const AttributedString::Run& run : input[{{from}, {to}}].runs()) {
         if (!lookup.carriesAddress(run)) {
             continue;
         }
@@ -260,6 +292,16 @@ WithAttachments::carryResolution(const Resolution& previous, const AttributedStr
         setAttachment(attributes, *attachment);
         taken.emplace_back(run.range, std::move(attributes));
     }
+    for (const AttributedString::Range& range : later) {
+        const auto moved = [&](AttributedString::Index index) {
+            return AttributedString::Index{
+                static_cast<std::size_t>(static_cast<std::ptrdiff_t>(index.offset) - shift)};
+        };
+        carry(range, {moved(range.lowerBound), moved(range.upperBound)});
+    }
+    for (const auto& [range, attributes] : taken) {
+        carried.attached.push_back(range);
+    }
     if (taken.empty()) {
         // Nothing to carry: the text itself, not a copy of it.
         carried.resolved = input;
@@ -285,7 +327,7 @@ WithAttachments::Model::carried(const platform::AttributedString& input) const {
     if (!carriedFor_ || !(carriedFor_->input == input) || !(carriedFor_->from == from)) {
         std::optional<Carried> carried;
         if (current && !(current->input == input)) {
-            carried = carryResolution(*current, input);
+            carried = carryResolution(*current, input, attached_ ? &*attached_ : nullptr);
         }
         carriedFor_ = CarriedFor{input, from, std::move(carried)};
     }
@@ -328,8 +370,14 @@ platform::ui::AnyView WithAttachments::body(platform::ui::ViewContext& context) 
                             ColorEnvironmentValues colorEnvironment) -> platform::Task<void> {
                       std::optional<AttributedString> resolved;
                       if (carried && carried->pending.empty()) {
-                          resolved = carried->resolved;
-                      } else if (carried) {
+                          if (platform::Task<void>::isCancelled()) {
+                              co_return;
+                          }
+                          model->setResolution(Resolution{std::move(input), carried->resolved},
+                                               std::move(carried->attached));
+                          co_return;
+                      }
+                      if (carried) {
                           platform::Task<AttributedString> loading =
                               loadRuns(input, carried->resolved, carried->pending, imageLoader,
                                        emojiLoader, colorEnvironment);

@@ -46,11 +46,16 @@ public:
     struct Carried {
         platform::AttributedString resolved;
         std::vector<platform::AttributedString::Run> pending;
+        // The runs of `resolved` that carry an attachment, in order.
+        std::vector<platform::AttributedString::Range> attached;
     };
     // A run stands unchanged when the characters up to its end (or from its start to the end)
     // are the same and the earlier text had a run over exactly its place with the same addresses.
+    // `attached`, when given, lists the runs of the earlier resolution that carry an attachment:
+    // the runs both texts hold alike then take theirs without being looked at one by one.
     [[nodiscard]] static std::optional<Carried>
-    carryResolution(const Resolution& previous, const platform::AttributedString& input);
+    carryResolution(const Resolution& previous, const platform::AttributedString& input,
+                    const std::vector<platform::AttributedString::Range>* attached = nullptr);
 
     // Lives as long as the view's identity; views that read it are invalidated only when the
     // resolution really changes.
@@ -60,6 +65,13 @@ public:
             return resolution_.get();
         }
         void setResolution(std::optional<Resolution> resolution) {
+            attached_.reset();
+            resolution_.set(std::move(resolution));
+        }
+        // With the runs of the resolved text that carry an attachment, in order.
+        void setResolution(Resolution resolution,
+                           std::vector<platform::AttributedString::Range> attached) {
+            attached_ = std::move(attached);
             resolution_.set(std::move(resolution));
         }
         // The text to show for `input`: its resolution when there is one, else the earlier
@@ -81,6 +93,7 @@ public:
             std::optional<Carried> carried;
         };
         mutable std::optional<CarriedFor> carriedFor_;
+        std::optional<std::vector<platform::AttributedString::Range>> attached_;
     };
 
     WithAttachments(platform::AttributedString attributedString, Content content)
