@@ -119,17 +119,20 @@ namespace {
 
 // A code block is shown without the line feed that closes its last line (it would draw as an
 // empty line), but it is part of the block: a selection through the block's end copies it, so
-// that the copy equals the export of the same part of the document.
-void restoreClosingLineFeed(platform::AttributedString& copied) {
+// that the copy equals the export of the same part of the document. `appended` is the source of
+// the text's end, just appended: its last run is the copy's.
+void restoreClosingLineFeed(platform::AttributedString& copied,
+                            const platform::AttributedSubstring& appended) {
     using Intent = platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
-    if (copied.empty() || copied.characters().ends_with("\r\n")) {
+    if (appended.empty() || copied.characters().ends_with("\r\n")) {
         return;
     }
-    // The last run's attributes are taken out before appending: a view of the runs alive during
-    // the append would share the storage and make the append copy the whole joined text.
+    // The runs of the appended source, not of the copy: a view of the copy's runs alive during
+    // the append would share its storage and make the append copy the whole joined text, and
+    // the source's few runs are found without searching the copy's thousands.
     platform::AttributeContainer attributes;
     {
-        const auto runs = copied.runs();
+        const auto runs = appended.runs();
         const platform::AttributedString::Run last = runs[runs.size() - 1];
         const platform::PresentationIntent* intent = last.get<Intent>();
         if (intent == nullptr || intent->components().empty() ||
@@ -156,12 +159,13 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
     const std::size_t first = range.start.indexPath.layout;
     const std::size_t last = range.end.indexPath.layout;
     // Room for the texts' characters, so that a long selection is not moved again and again as
-    // it grows; their sources are about as long, a few runs each.
-    std::size_t bytes = 0;
+    // it grows; their sources are about as long, a few runs each. Counted in UTF-16 units, which
+    // the texts keep at hand (their strings lie in the laid-out texts, one cold read each).
+    std::size_t units = 0;
     for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
-        bytes += c.layout(l).string().size();
+        units += c.layout(l).length();
     }
-    result.reserve(bytes + bytes / 8, (last - first + 1) * 4);
+    result.reserve(units + units / 4, (last - first + 1) * 4);
     for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
         const TextLayout& layout = c.layout(l);
         std::size_t from = l == first ? *a : 0;
@@ -177,7 +181,7 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
         if (const auto source = layout.sourceText({from, to})) {
             result.append(*source);
             if (to == layout.length()) {
-                restoreClosingLineFeed(result);
+                restoreClosingLineFeed(result, *source);
             }
         } else {
             result.append(layout.substring({from, to}), {});
@@ -526,27 +530,31 @@ std::optional<std::size_t> translatedLayout(const TextLayoutCollection& c,
 
 } // namespace
 
+std::optional<TextPosition> translatedPosition(const TextLayoutCollection& c, const TextPosition& p,
+                                               const TextLayoutCollection& previous) {
+    // With as many texts as before, text n is still text n. Otherwise texts were laid out for the
+    // first time (rows of a lazy document) or went away: the position follows its own text to
+    // where it now stands.
+    const auto index = characterIndex(previous, p);
+    if (!index) {
+        return std::nullopt;
+    }
+    const std::optional<std::size_t> layout =
+        c.layoutCount() == previous.layoutCount()
+            ? std::optional(p.indexPath.layout)
+            : translatedLayout(c, previous, p.indexPath.layout);
+    if (!layout) {
+        return std::nullopt;
+    }
+    return positionForCharacterIndex(c, *layout, static_cast<long>(*index));
+}
+
 std::optional<TextRange> translatedRange(const TextLayoutCollection& c, const TextRange& range,
                                          const TextLayoutCollection& previous) {
-    // With as many texts as before, text n is still text n. Otherwise texts were laid out for the
-    // first time (rows of a lazy document) or went away: each end follows its own text to where
-    // it now stands, and texts laid out between the ends join the range.
-    const bool sameTexts = c.layoutCount() == previous.layoutCount();
-    const auto translate = [&](const TextPosition& p) -> std::optional<TextPosition> {
-        const auto index = characterIndex(previous, p);
-        if (!index) {
-            return std::nullopt;
-        }
-        const std::optional<std::size_t> layout =
-            sameTexts ? std::optional(p.indexPath.layout)
-                      : translatedLayout(c, previous, p.indexPath.layout);
-        if (!layout) {
-            return std::nullopt;
-        }
-        return positionForCharacterIndex(c, *layout, static_cast<long>(*index));
-    };
-    const auto start = translate(range.start);
-    const auto end = translate(range.end);
+    // Each end keeps its place in its own text, so that texts laid out between the ends join the
+    // range.
+    const auto start = translatedPosition(c, range.start, previous);
+    const auto end = translatedPosition(c, range.end, previous);
     if (!start || !end) {
         return std::nullopt;
     }

@@ -67,6 +67,11 @@ std::optional<TextRange> layoutRange(const TextLayoutCollection& collection,
 std::optional<TextRange> translatedRange(const TextLayoutCollection& collection,
                                          const TextRange& range,
                                          const TextLayoutCollection& previous);
+/// `position`, taken in `previous`, before or after the same character of this collection;
+/// nothing when its text is gone.
+std::optional<TextPosition> translatedPosition(const TextLayoutCollection& collection,
+                                               const TextPosition& position,
+                                               const TextLayoutCollection& previous);
 
 /// The slice a path names, or nullptr when it names none.
 const TextRunSlice* sliceAt(const TextLayoutCollection& collection, const IndexPath& path);

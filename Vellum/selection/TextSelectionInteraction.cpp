@@ -26,6 +26,27 @@ void TextInteractionView::setOrdered(const TextPosition& a, const TextPosition& 
     model_->setSelectedRange(b < a ? TextRange{b, a} : TextRange{a, b});
 }
 
+std::optional<TextPosition> TextInteractionView::current(std::optional<HeldPosition>& held) const {
+    if (!held) {
+        return std::nullopt;
+    }
+    const AnyTextLayoutCollection& now = model_->layoutCollection();
+    if (&now.base() != &held->texts.base()) {
+        std::optional<TextPosition> moved = held->position;
+        if (now.layoutsDiffer(held->texts)) {
+            moved = translatedPosition(now, held->position, held->texts);
+        }
+        if (!moved) {
+            held.reset();
+            return std::nullopt;
+        }
+        // Kept in these texts, so that the next event finds it without translating again and
+        // the texts it was taken in are let go.
+        *held = HeldPosition{*moved, now};
+    }
+    return held->position;
+}
+
 bool TextInteractionView::pointerDown(const PointerEvent& event) {
     if (event.button != 1) {
         return false;
@@ -37,10 +58,10 @@ bool TextInteractionView::pointerDown(const PointerEvent& event) {
         const std::optional<TextRange> selected = model_->selectedRange();
         if (event.modifiers.shift && selected && position) {
             // Extends from the end that stays: the keyboard's anchor, else the range's start.
-            const TextPosition anchor = selectionAnchor_.value_or(selected->start);
-            selectionAnchor_ = anchor;
+            const TextPosition anchor = current(selectionAnchor_).value_or(selected->start);
+            selectionAnchor_ = hold(anchor);
             setOrdered(anchor, *position);
-            dragStart_ = anchor;
+            dragStart_ = hold(anchor);
             return true;
         }
         if (const auto url = linkURL(collection(), p)) {
@@ -49,7 +70,10 @@ bool TextInteractionView::pointerDown(const PointerEvent& event) {
             model_->setSelectedRange(std::nullopt);
             selectionAnchor_.reset();
         }
-        dragStart_ = position;
+        dragStart_.reset();
+        if (position) {
+            dragStart_ = hold(*position);
+        }
         return true;
     }
     case 2:
@@ -70,11 +94,12 @@ bool TextInteractionView::pointerDown(const PointerEvent& event) {
 }
 
 bool TextInteractionView::pointerDragged(const PointerEvent& event) {
-    if (!dragStart_) {
+    const std::optional<TextPosition> start = current(dragStart_);
+    if (!start) {
         return true;
     }
     if (const auto position = closestPosition(collection(), event.location)) {
-        setOrdered(*dragStart_, *position);
+        setOrdered(*start, *position);
     }
     return true;
 }
@@ -91,13 +116,14 @@ void TextInteractionView::extendSelection(
     if (!selected) {
         return;
     }
-    if (!selectionAnchor_) {
-        selectionAnchor_ = selected->start;
+    std::optional<TextPosition> anchor = current(selectionAnchor_);
+    if (!anchor) {
+        anchor = selected->start;
+        selectionAnchor_ = hold(*anchor);
     }
-    const TextPosition free =
-        *selectionAnchor_ == selected->start ? selected->end : selected->start;
-    if (const std::optional<TextPosition> moved = move(free, *selectionAnchor_)) {
-        setOrdered(*selectionAnchor_, *moved);
+    const TextPosition free = *anchor == selected->start ? selected->end : selected->start;
+    if (const std::optional<TextPosition> moved = move(free, *anchor)) {
+        setOrdered(*anchor, *moved);
     }
 }
 
@@ -180,7 +206,7 @@ bool TextInteractionView::moveByWord(bool forward) {
     // At either end of the text the selection still collapses, onto that end.
     const TextPosition caret = moved.value_or(edge);
     // The collapsed range is the caret later extensions start from.
-    selectionAnchor_ = caret;
+    selectionAnchor_ = hold(caret);
     model_->setSelectedRange(TextRange{caret, caret});
     return true;
 }

@@ -102,6 +102,18 @@ private:
     /// after its end.
     bool moveByWord(bool forward);
     const TextLayoutCollection& collection() const { return model_->layoutCollection(); }
+    /// A position kept from one event to a later one, with the texts it was taken in: by then
+    /// rows of a lazy document laid out above its text may have moved it to another index, and a
+    /// row laid out again may have given it other lines.
+    struct HeldPosition {
+        TextPosition position;
+        AnyTextLayoutCollection texts;
+    };
+    HeldPosition hold(const TextPosition& position) const {
+        return {position, model_->layoutCollection()};
+    }
+    /// The held position in the current texts; none, and forgotten, when its text is gone.
+    std::optional<TextPosition> current(std::optional<HeldPosition>& held) const;
 
     std::shared_ptr<TextSelectionModel> model_;
     platform::ui::LayOutDeferredAction layOutDeferred_;
@@ -109,8 +121,9 @@ private:
     platform::ShareAction share_;
     /// The content's origin in root coordinates, where the share menu is placed.
     platform::Point origin_;
-    std::optional<TextPosition> dragStart_;
-    std::optional<TextPosition> selectionAnchor_;
+    std::optional<HeldPosition> dragStart_;
+    /// The end of the selection that shift-clicks and shift-keys extend from.
+    std::optional<HeldPosition> selectionAnchor_;
 };
 
 /// The model of the selectable text a view lies in (none outside selectable text).

@@ -1,3 +1,4 @@
+#include "DocumentTestSupport.hpp"
 #include "TextLayoutTestSupport.hpp"
 #include "Vellum/export/Formatter.hpp"
 #include "Vellum/export/FormatterHTML.hpp"
@@ -355,6 +356,101 @@ TEST(TextSelectionInteraction, ACopyKeepsTheStructureOfTheSelectedPart) {
     EXPECT_EQ(formatterPlainText(formatter.blockNodes(), 0, false), "brave new");
     EXPECT_EQ(formatterHTML(formatter.blockNodes()),
               "<p><em>brave</em> <a href=\"https://example.com/\">new</a></p>");
+}
+
+} // namespace
+} // namespace vellum
+
+namespace vellum {
+namespace {
+
+// Where a position stands in a long document: the number of its paragraph (-1 for another text)
+// and its character index there.
+std::pair<int, long> place(const TextLayoutCollection& c, const TextPosition& p) {
+    const auto index = characterIndex(c, p);
+    if (p.indexPath.layout >= c.layoutCount() || !index) {
+        return {-1, -1};
+    }
+    const std::string& text = c.layout(p.indexPath.layout).string();
+    if (!text.starts_with("Paragraph ")) {
+        return {-1, long(*index)};
+    }
+    return {std::stoi(text.substr(10)), long(*index)};
+}
+
+// The first paragraph whose text lies wholly in `visible`.
+int paragraphShownIn(const test::SelectableDocument& document, platform::Rect visible) {
+    const auto& c = document.collection();
+    for (std::size_t l = 0; l < c.layoutCount(); ++l) {
+        const TextLayout& layout = c.layout(l);
+        const platform::Rect frame = layout.bounds().offsetBy(layout.origin().x, layout.origin().y);
+        if (layout.string().starts_with("Paragraph ") && frame.minY() > visible.minY() &&
+            frame.maxY() < visible.maxY()) {
+            return std::stoi(layout.string().substr(10));
+        }
+    }
+    ADD_FAILURE() << "no paragraph in view";
+    return 0;
+}
+
+std::string paragraph(int n) {
+    return "Paragraph " + std::to_string(n) + " of";
+}
+
+// A shift-click extends the selection from the end it stays anchored at, wherever that end's text
+// now stands in a lazy document: rows laid out above it since move it down the document's texts,
+// and its row may be out of view, left stale by a change it has not caught up with, or laid out
+// again.
+TEST(TextSelectionInteraction, AShiftClickExtendsFromTheAnchorWhereverItsRowNowIs) {
+    std::string markdown = "First words :smile: here.\n\n";
+    for (int n = 0; n < 300; ++n) {
+        markdown += paragraph(n) +
+                    " a long document, long enough to wrap over a couple of lines in a window "
+                    "this narrow.\n\n";
+    }
+    test::SelectableDocument document(markdown, platform::Rect(0, 0, 560, 400));
+    ASSERT_TRUE(document.shown());
+    const auto selection = [&document] {
+        const auto range = document.selectedRange();
+        if (!range) {
+            return std::pair(std::pair(-1, -1L), std::pair(-1, -1L));
+        }
+        return std::pair(place(document.collection(), range->start),
+                         place(document.collection(), range->end));
+    };
+    using Places = std::pair<std::pair<int, long>, std::pair<int, long>>;
+
+    // Far down, the rows between not laid out: a drag, then a shift-click that anchors the
+    // selection at the drag's start.
+    const platform::Rect far(0, 12000, 560, 400);
+    document.show(far);
+    const int anchored = paragraphShownIn(document, far);
+    document.drag(document.at(paragraph(anchored), 10), document.at(paragraph(anchored), 12));
+    document.click(document.at(paragraph(anchored), 20), shift);
+    ASSERT_EQ(selection(), (Places{{anchored, 10}, {anchored, 20}}));
+    const std::size_t anchorText = *document.textHolding(paragraph(anchored));
+
+    // Halfway up, the rows there are laid out: the anchor's text comes later among the texts
+    // than it did, and its row is out of view.
+    const platform::Rect middle(0, 6000, 560, 400);
+    document.show(middle);
+    ASSERT_GT(*document.textHolding(paragraph(anchored)), anchorText);
+    const int above = paragraphShownIn(document, middle);
+    document.click(document.at(paragraph(above)), shift);
+    EXPECT_EQ(selection(), (Places{{above, 0}, {anchored, 10}}));
+
+    // A darker scheme reaches only the rows near the screen: the anchor's row is left stale.
+    platform::ui::EnvironmentValues environment = document.host().graph().environment();
+    environment.set<platform::ui::ColorSchemeKey>(platform::ColorScheme::dark);
+    document.host().graph().setEnvironment(environment);
+    document.host().runUntilIdle(std::chrono::milliseconds(60000));
+    document.click(document.at(paragraph(above + 1)), shift);
+    EXPECT_EQ(selection(), (Places{{above + 1, 0}, {anchored, 10}}));
+
+    // Back at the anchor, whose row is laid out again in the new scheme.
+    document.show(far);
+    document.click(document.at(paragraph(anchored + 1), 10), shift);
+    EXPECT_EQ(selection(), (Places{{anchored, 10}, {anchored + 1, 10}}));
 }
 
 } // namespace
