@@ -32,14 +32,21 @@ struct RunInfo {
     const platform::URL* link = nullptr;
 };
 
-// A stretch of runs with one presentation intent. `components` is innermost first, already cut
-// to the nesting limit. Its runs are `runs[firstRun, lastRun)` of the text.
+// A stretch of runs with one presentation intent. Its runs are `runs[firstRun, lastRun)` of the
+// text.
 struct Source {
     const PresentationIntent* intent;
-    std::vector<IntentType> components;
+    // The intent's components cut to the nesting limit; empty when they fit as they are, which
+    // spares a copy of every block's chain.
+    std::vector<IntentType> cut;
     AttributedString::Range range;
     std::size_t firstRun = 0;
     std::size_t lastRun = 0;
+
+    // Innermost first, within the nesting limit.
+    [[nodiscard]] const std::vector<IntentType>& components() const {
+        return cut.empty() ? intent->components() : cut;
+    }
 };
 
 // A source seen at some level of grouping: its first `remaining` components are still to be
@@ -48,12 +55,15 @@ struct Segment {
     const Source* source = nullptr;
     std::size_t remaining = 0;
 
-    [[nodiscard]] const IntentType& outermost() const { return source->components[remaining - 1]; }
+    [[nodiscard]] const IntentType& outermost() const {
+        return source->components()[remaining - 1];
+    }
 };
 
 // A block of the intermediate tree: a leaf holds characters, a container holds blocks.
 struct Block {
-    IntentType intentType;
+    // The component of the sources' intents the block stands for, which they keep.
+    const IntentType* intentType = nullptr;
     std::vector<Block> children;
     const Source* leaf = nullptr;
 };
@@ -68,11 +78,12 @@ bool holdsBlocks(const IntentType& type) {
 // around them (a paragraph, or a table's cell, row and table) and the outermost blocks down to a
 // list item or quote, as many as fit; the levels between are dropped. Text nested too deep so
 // joins the deepest item kept, after that item's own content, and no block loses its text.
+// Nothing when the chain fits.
 std::vector<IntentType> limitedComponents(const PresentationIntent& intent) {
     const auto& all = intent.components();
     constexpr std::size_t limit = Formatter::maximumNestingDepth;
     if (all.size() <= limit) {
-        return all;
+        return {};
     }
     std::size_t inner = 0;
     while (inner < all.size() && !holdsBlocks(all[inner])) {
@@ -132,40 +143,46 @@ std::vector<Source> splitRunsIntoSegments(const AttributedString& text,
     }
     if (sources.empty()) {
         // Text parsed as inline markdown has no blocks: it is one paragraph.
-        sources.push_back({&paragraph, paragraph.components(), text.fullRange(), 0, runs.size()});
+        sources.push_back({&paragraph, {}, text.fullRange(), 0, runs.size()});
     }
     return sources;
 }
 
 std::vector<Block> groupSegments(std::span<const Segment> segments) {
+    // Neighbours with one outermost component form a group; the segments one level in are kept
+    // in one array, each group a stretch of it, rather than an array per group.
     struct Grouping {
         const IntentType* component;
-        std::vector<Segment> segments;
+        std::size_t begin;
+        std::size_t end;
     };
+    std::vector<Segment> inner;
+    inner.reserve(segments.size());
     std::vector<Grouping> groupings;
     for (const Segment& segment : segments) {
         if (segment.remaining == 0) {
             continue;
         }
         const IntentType& component = segment.outermost();
-        const Segment inner{segment.source, segment.remaining - 1};
         if (!groupings.empty() && (groupings.back().component == &component ||
                                    *groupings.back().component == component)) {
-            groupings.back().segments.push_back(inner);
+            ++groupings.back().end;
         } else {
-            groupings.push_back({&component, {inner}});
+            groupings.push_back({&component, inner.size(), inner.size() + 1});
         }
+        inner.push_back({segment.source, segment.remaining - 1});
     }
 
     std::vector<Block> blocks;
     blocks.reserve(groupings.size());
     for (const Grouping& grouping : groupings) {
-        Block block{*grouping.component, {}, nullptr};
-        const Segment& first = grouping.segments.front();
+        Block block{grouping.component, {}, nullptr};
+        const Segment& first = inner[grouping.begin];
         if (first.remaining == 0) {
             block.leaf = first.source;
         } else {
-            block.children = groupSegments(grouping.segments);
+            block.children = groupSegments(std::span<const Segment>(inner).subspan(
+                grouping.begin, grouping.end - grouping.begin));
         }
         blocks.push_back(std::move(block));
     }
@@ -201,17 +218,23 @@ std::vector<InlineNode> inlineNodes(const Text& text, const Source& leaf) {
         } else {
             node = InlineNode::text(runText());
         }
+        // The node moves into its wrapper; a braced list would copy it.
+        const auto alone = [&node] {
+            std::vector<InlineNode> children;
+            children.push_back(std::move(*node));
+            return children;
+        };
         if (intent.contains(InlinePresentationIntent::stronglyEmphasized())) {
-            node = InlineNode::strong({std::move(*node)});
+            node = InlineNode::strong(alone());
         }
         if (intent.contains(InlinePresentationIntent::emphasized())) {
-            node = InlineNode::emphasized({std::move(*node)});
+            node = InlineNode::emphasized(alone());
         }
         if (intent.contains(InlinePresentationIntent::strikethrough())) {
-            node = InlineNode::strikethrough({std::move(*node)});
+            node = InlineNode::strikethrough(alone());
         }
         if (run.link != nullptr) {
-            node = InlineNode::link(*run.link, {std::move(*node)});
+            node = InlineNode::link(*run.link, alone());
         }
         nodes.push_back(std::move(*node));
     }
@@ -234,24 +257,24 @@ std::vector<BlockNode> convertAll(const Text& text, const std::vector<Block>& bl
 std::vector<Formatter::ListItem> listItems(const Text& text, const Block& list) {
     std::vector<Formatter::ListItem> items;
     for (const Block& child : list.children) {
-        if (child.intentType.kind() == Kind::listItem && !child.leaf) {
-            items.push_back({child.intentType.ordinal(), convertAll(text, child.children)});
+        if (child.intentType->kind() == Kind::listItem && !child.leaf) {
+            items.push_back({child.intentType->ordinal(), convertAll(text, child.children)});
         }
     }
     return items;
 }
 
 std::vector<Formatter::TableRow> tableRows(const Text& text, const Block& table) {
-    const std::size_t columnCount = table.intentType.columns().size();
+    const std::size_t columnCount = table.intentType->columns().size();
     std::vector<Formatter::TableRow> rows;
     for (const Block& child : table.children) {
-        const Kind kind = child.intentType.kind();
+        const Kind kind = child.intentType->kind();
         if ((kind != Kind::tableRow && kind != Kind::tableHeaderRow) || child.leaf) {
             continue;
         }
         // A header row of empty cells has no characters and so no run: when the table starts
         // with its first body row, the header was there, empty, and stays the head.
-        if (rows.empty() && kind == Kind::tableRow && child.intentType.rowIndex() == 1) {
+        if (rows.empty() && kind == Kind::tableRow && child.intentType->rowIndex() == 1) {
             rows.push_back(Formatter::TableRow{std::vector<std::vector<InlineNode>>(columnCount)});
         }
         Formatter::TableRow row;
@@ -261,8 +284,8 @@ std::vector<Formatter::TableRow> tableRows(const Text& text, const Block& table)
             }
             // An empty cell has no characters and so no run: fill the gap it leaves, so that
             // the cells after it stay under their own columns.
-            if (cell.intentType.kind() == Kind::tableCell) {
-                const auto column = static_cast<std::size_t>(cell.intentType.columnIndex());
+            if (cell.intentType->kind() == Kind::tableCell) {
+                const auto column = static_cast<std::size_t>(cell.intentType->columnIndex());
                 while (row.cells.size() < column && row.cells.size() < columnCount) {
                     row.cells.emplace_back();
                 }
@@ -278,7 +301,7 @@ std::vector<Formatter::TableRow> tableRows(const Text& text, const Block& table)
 }
 
 std::optional<BlockNode> convert(const Text& text, const Block& block) {
-    const IntentType& type = block.intentType;
+    const IntentType& type = *block.intentType;
     switch (type.kind()) {
     case Kind::paragraph:
         if (block.leaf) {
@@ -508,7 +531,7 @@ const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
         std::vector<Segment> segments;
         segments.reserve(sources.size());
         for (const Source& source : sources) {
-            segments.push_back({&source, source.components.size()});
+            segments.push_back({&source, source.components().size()});
         }
         blockNodes_ =
             convertAll(Text{attributedString_.characters(), runs}, groupSegments(segments));

@@ -60,6 +60,20 @@ void appendEscaped(std::string& out, std::string_view text, Escaping escaping) {
     out.reserve(out.size() + text.size());
     std::size_t i = 0;
     while (i < text.size()) {
+        // Printable ASCII that needs no entity, most of any text, goes in a stretch at a time.
+        std::size_t plain = i;
+        while (plain < text.size()) {
+            const char c = text[plain];
+            if (c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"') {
+                break;
+            }
+            ++plain;
+        }
+        if (plain > i) {
+            out.append(text, i, plain - i);
+            i = plain;
+            continue;
+        }
         const auto [scalar, length] = decodeScalar(text, i);
         switch (scalar) {
         case U'<':

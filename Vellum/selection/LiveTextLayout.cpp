@@ -92,6 +92,15 @@ platform::Rect LiveTextLayout::bounds() const {
     return *bounds_;
 }
 
+std::size_t LiveTextLayout::length() const {
+    // The laid-out text counts its UTF-16 units anew on every call, and a copy asks every text
+    // it covers for its length.
+    if (!length_) {
+        length_ = base_.base().length();
+    }
+    return *length_;
+}
+
 const std::vector<TextLineStretch>& LiveTextLayout::lineStretches() const {
     if (!lineStretches_) {
         lineStretches_ = computeLineStretches(*this);
@@ -231,12 +240,14 @@ const std::optional<LiveTextLayout::SourceMap>& LiveTextLayout::sourceMap() cons
         const bool box = attachment(run.attributes) != nullptr &&
                          std::binary_search(boxes.begin(), boxes.end(), text);
         const std::size_t shown = box ? 1 : units;
+        const std::size_t bytes = run.range.upperBound.offset - run.range.lowerBound.offset;
         if (!box && !pieces.empty() && pieces.back().textLength == pieces.back().sourceLength &&
             pieces.back().text + pieces.back().textLength == text) {
             pieces.back().textLength += shown;
             pieces.back().sourceLength += units;
+            pieces.back().sourceBytes += bytes;
         } else {
-            pieces.push_back({text, shown, from, units});
+            pieces.push_back({text, shown, from, units, run.range.lowerBound.offset, bytes});
         }
         text += shown;
         from += units;
@@ -256,20 +267,28 @@ LiveTextLayout::sourceText(CharacterRange range) const {
         return std::nullopt;
     }
     // Offsets of the text stand between glyphs, so never inside a box.
-    const auto sourceOffset = [&pieces = map->pieces](std::size_t offset) {
+    const platform::AttributedString& source = *map->source;
+    const auto sourceIndex = [&pieces = map->pieces,
+                              &source](std::size_t offset) -> platform::AttributedString::Index {
         const auto after = std::upper_bound(
             pieces.begin(), pieces.end(), offset,
             [](std::size_t value, const SourcePiece& piece) { return value < piece.text; });
         if (after == pieces.begin()) {
-            return std::size_t{0};
+            return {0};
         }
         const SourcePiece& piece = *std::prev(after);
         const std::size_t into = std::min(offset - piece.text, piece.textLength);
-        return into == piece.textLength ? piece.source + piece.sourceLength : piece.source + into;
+        // A piece's ends and the inside of a piece of one byte per unit are found at once; only
+        // the inside of other text is counted out.
+        if (into == piece.textLength) {
+            return {piece.sourceByte + piece.sourceBytes};
+        }
+        if (piece.sourceBytes == piece.sourceLength) {
+            return {piece.sourceByte + into};
+        }
+        return source.index(piece.source + into);
     };
-    const platform::AttributedString& source = *map->source;
-    return source[{source.index(sourceOffset(range.lowerBound)),
-                   source.index(sourceOffset(range.upperBound))}];
+    return source[{sourceIndex(range.lowerBound), sourceIndex(range.upperBound)}];
 }
 
 } // namespace vellum

@@ -85,7 +85,7 @@ public:
     std::size_t lineCount() const override { return lines().size(); }
     const TextLine& line(std::size_t index) const override { return lines()[index]; }
     const std::string& string() const override { return base_.base().string(); }
-    std::size_t length() const override { return base_.base().length(); }
+    std::size_t length() const override;
     std::string substring(CharacterRange range) const override {
         return base_.base().substring(range);
     }
@@ -109,6 +109,9 @@ private:
         std::size_t textLength = 0;
         std::size_t source = 0;
         std::size_t sourceLength = 0;
+        /// Where the piece starts in the source's UTF-8 and how many bytes it takes there.
+        std::size_t sourceByte = 0;
+        std::size_t sourceBytes = 0;
     };
     struct SourceMap {
         std::shared_ptr<const platform::AttributedString> source;
@@ -120,6 +123,7 @@ private:
     platform::Point origin_;
     mutable std::optional<std::vector<LiveTextLine>> lines_;
     mutable std::optional<platform::Rect> bounds_;
+    mutable std::optional<std::size_t> length_;
     mutable std::optional<std::vector<TextLineStretch>> lineStretches_;
     mutable std::optional<std::optional<SourceMap>> sourceMap_;
 };
