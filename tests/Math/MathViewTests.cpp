@@ -34,7 +34,7 @@ platform::Size viewSize(AnyView view, ProposedViewSize proposal = {}) {
     return host.size();
 }
 
-struct Ink {
+struct HueInk {
     int pixels = 0;
     int reddish = 0;
     int bluish = 0;
@@ -43,8 +43,8 @@ struct Ink {
 };
 
 // Pixels noticeably darker than white on a white background, sorted by their dominant hue.
-Ink inkOn(const Bitmap& image) {
-    Ink ink;
+HueInk inkOn(const Bitmap& image) {
+    HueInk ink;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const auto p = image.pixel(x, y);
@@ -181,7 +181,7 @@ TEST(MathViewRendering, MulticolorTintsWhatTheFormulaLeavesUncoloured) {
     OffscreenHost host(MathView("x + \\color{#0000ff}{y}")
                            .modifier(mathRenderingMode(RenderingMode::multicolor(Paint(1, 0, 0))))
                            .padding(4));
-    const Ink ink = inkOn(host.render(2.0, Paint::white()));
+    const HueInk ink = inkOn(host.render(2.0, Paint::white()));
     EXPECT_GT(ink.reddish, 50);
     EXPECT_GT(ink.bluish, 20);
     EXPECT_EQ(ink.greenish, 0);
@@ -190,7 +190,7 @@ TEST(MathViewRendering, MulticolorTintsWhatTheFormulaLeavesUncoloured) {
 TEST(MathViewRendering, MonochromePaintsEverythingInTheForegroundStyle) {
     const AnyView formula = MathView("x + \\color{#0000ff}{y}").foregroundStyle(Paint(0, 0.6, 0));
     OffscreenHost host(formula.padding(4));
-    const Ink ink = inkOn(host.render(2.0, Paint::white()));
+    const HueInk ink = inkOn(host.render(2.0, Paint::white()));
     EXPECT_GT(ink.greenish, 80);
     EXPECT_EQ(ink.bluish, 0);
     EXPECT_EQ(ink.reddish, 0);

@@ -16,7 +16,7 @@ using platform::Point;
 
 namespace {
 
-class Model {
+class CountedModel {
 public:
     enum class Property { a, b };
     platform::ObservationRegistrar registrar;
@@ -25,7 +25,7 @@ public:
 };
 
 struct ReadsA {
-    std::shared_ptr<Model> model;
+    std::shared_ptr<CountedModel> model;
     std::shared_ptr<int> evaluations;
     AnyView body() const {
         ++*evaluations;
@@ -35,7 +35,7 @@ struct ReadsA {
 };
 
 struct ReadsB {
-    std::shared_ptr<Model> model;
+    std::shared_ptr<CountedModel> model;
     std::shared_ptr<int> evaluations;
     AnyView body() const {
         ++*evaluations;
@@ -47,7 +47,7 @@ struct ReadsB {
 } // namespace
 
 TEST(Updates, OnlyBodiesThatReadAChangedPropertyAreEvaluatedAgain) {
-    auto model = std::make_shared<Model>();
+    auto model = std::make_shared<CountedModel>();
     auto a = std::make_shared<int>(0);
     auto b = std::make_shared<int>(0);
     int displays = 0;
@@ -403,7 +403,7 @@ namespace {
 /// Asks for an int at its first evaluation and for a string in that place afterwards, as a body
 /// whose state calls depend on a condition would.
 struct ShiftingState {
-    std::shared_ptr<Model> model;
+    std::shared_ptr<CountedModel> model;
     AnyView body(ViewContext& c) const {
         if (model->a.get() == 0) {
             auto count = c.state<int>(7);
@@ -417,7 +417,7 @@ struct ShiftingState {
 } // namespace
 
 TEST(Updates, AStateSlotRefusesAReadOfAnotherType) {
-    auto model = std::make_shared<Model>();
+    auto model = std::make_shared<CountedModel>();
     OffscreenHost host(ShiftingState{model});
     host.runUntilIdle();
     model->a.set(1);

@@ -26,7 +26,7 @@ public:
 };
 
 /// A bar of its model's height; counts its evaluations.
-struct Row {
+struct LazyRow {
     std::shared_ptr<RowModel> model;
     std::shared_ptr<int> evaluations;
     platform::Color color;
@@ -34,18 +34,18 @@ struct Row {
         ++*evaluations;
         return AnyView(color).frame(100, model->height.get());
     }
-    friend bool operator==(const Row& a, const Row& b) { return a.model == b.model; }
+    friend bool operator==(const LazyRow& a, const LazyRow& b) { return a.model == b.model; }
 };
 
 constexpr int kRows = 2000;
 constexpr double kGap = 4;
 const platform::Color kLast{1, 0, 0, 1};
 
-struct Document {
+struct LazyDocument {
     std::vector<std::shared_ptr<RowModel>> models;
     std::shared_ptr<int> evaluations = std::make_shared<int>(0);
     std::shared_ptr<Frames> frames = std::make_shared<Frames>();
-    Document() {
+    LazyDocument() {
         for (int i = 0; i < kRows; ++i) {
             models.push_back(std::make_shared<RowModel>(10 + (i * 7) % 30));
         }
@@ -53,8 +53,8 @@ struct Document {
     std::vector<AnyView> rows() const {
         std::vector<AnyView> out;
         for (int i = 0; i < kRows; ++i) {
-            AnyView row = Row{models[std::size_t(i)], evaluations,
-                              i == kRows - 1 ? kLast : platform::Color::gray(0.5)};
+            AnyView row = LazyRow{models[std::size_t(i)], evaluations,
+                                  i == kRows - 1 ? kLast : platform::Color::gray(0.5)};
             if (i == 5 || i == kRows - 1) {
                 row = probe(row, frames, "row" + std::to_string(i));
             }
@@ -74,7 +74,7 @@ struct Document {
 
 /// A host showing 300 x 200 points of the document at `top`.
 struct Window {
-    explicit Window(const Document& doc)
+    explicit Window(const LazyDocument& doc)
         : host(doc.lazy(), ProposedViewSize{300.0, std::nullopt}) {
         host.setVisibleRect(Rect(0, 0, 300, 200));
         host.runUntilIdle();
@@ -107,7 +107,7 @@ struct Window {
 } // namespace
 
 TEST(Viewport, OnlyWhatIsOnScreenIsBuiltLaidOutAndDrawn) {
-    const Document doc;
+    const LazyDocument doc;
     Window window(doc);
     const ViewGraph::Statistics& stats = window.host.graph().statistics();
     // 200 points of rows 14 to 43 points tall, and half a screen below: about a dozen rows of
@@ -131,7 +131,7 @@ TEST(Viewport, OnlyWhatIsOnScreenIsBuiltLaidOutAndDrawn) {
 }
 
 TEST(Viewport, ScrollingToTheEndShowsTheLastRows) {
-    const Document doc;
+    const LazyDocument doc;
     Window window(doc);
     window.scrollToEnd();
     const double height = window.host.graph().size().height;
@@ -158,14 +158,14 @@ TEST(Viewport, ScrollingToTheEndShowsTheLastRows) {
 }
 
 TEST(Viewport, TheExtentConvergesToTheExactHeightAndTheEagerLayout) {
-    const Document doc;
+    const LazyDocument doc;
     Window window(doc);
     window.layOutEverything();
     EXPECT_FALSE(window.host.graph().hasDeferredLayout());
     EXPECT_EQ(window.host.graph().size().height, doc.exactHeight());
 
     // Laid out whole (no visible rectangle), it agrees with an ordinary stack.
-    const Document plain;
+    const LazyDocument plain;
     OffscreenHost lazy(plain.lazy(), ProposedViewSize{300.0, std::nullopt});
     const Size lazySize = lazy.size();
     const Rect lazyRow = (*plain.frames)["row1999"];
@@ -176,7 +176,7 @@ TEST(Viewport, TheExtentConvergesToTheExactHeightAndTheEagerLayout) {
 }
 
 TEST(Viewport, AnEditLaysOutTheRowItChangedAndMovesTheRowsBelow) {
-    Document doc;
+    LazyDocument doc;
     Window window(doc);
     window.layOutEverything();
     const ViewGraph::Statistics& stats = window.host.graph().statistics();
