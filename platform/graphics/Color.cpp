@@ -71,12 +71,6 @@ constexpr std::array<PaletteEntry, 18> palette{{
     {rgb(142, 142, 147), rgb(152, 152, 157), rgb(108, 108, 112), rgb(174, 174, 178)},
 }};
 
-std::size_t hashDouble(double v) {
-    if (v == 0)
-        v = 0;
-    return std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(v));
-}
-
 } // namespace
 
 Color::Color(double red, double green, double blue, double opacity)

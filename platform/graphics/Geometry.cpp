@@ -193,17 +193,6 @@ Rect AffineTransform::apply(const Rect& r) const {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-namespace {
-
-// +0 and -0 compare equal, so they must hash equally.
-std::size_t hashDouble(double v) {
-    if (v == 0)
-        v = 0;
-    return std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(v));
-}
-
-} // namespace
-
 } // namespace platform
 
 std::size_t std::hash<platform::Point>::operator()(const platform::Point& p) const noexcept {

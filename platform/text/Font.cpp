@@ -12,14 +12,6 @@
 namespace platform {
 namespace {
 
-std::size_t hashDouble(double value) {
-    // +0.0 and -0.0 compare equal, so they must hash alike.
-    if (value == 0) {
-        value = 0;
-    }
-    return std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value));
-}
-
 template <class T>
 void combineOptional(std::size_t& seed, const std::optional<T>& value,
                      std::size_t (*hashValue)(const T&)) {

@@ -181,13 +181,6 @@ private:
     std::unordered_map<std::string, CharSetPtr> charsets_;
 };
 
-std::size_t hashDouble(double value) {
-    if (value == 0) {
-        value = 0;
-    }
-    return std::hash<std::uint64_t>{}(std::bit_cast<std::uint64_t>(value));
-}
-
 } // namespace
 
 std::optional<ResolvedFont> ResolvedFont::match(const FontRequest& request) {
