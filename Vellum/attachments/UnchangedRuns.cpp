@@ -6,11 +6,6 @@
 
 namespace vellum {
 
-namespace {
-
-using platform::AttributedString;
-
-// How many bytes two texts share at their start, compared a stretch at a time.
 std::size_t commonPrefix(std::string_view a, std::string_view b) {
     constexpr std::size_t stretch = 64;
     const std::size_t shorter = std::min(a.size(), b.size());
@@ -24,7 +19,6 @@ std::size_t commonPrefix(std::string_view a, std::string_view b) {
     return at;
 }
 
-// How many bytes two texts share at their end.
 std::size_t commonSuffix(std::string_view a, std::string_view b) {
     constexpr std::size_t stretch = 64;
     const std::size_t shorter = std::min(a.size(), b.size());
@@ -39,6 +33,10 @@ std::size_t commonSuffix(std::string_view a, std::string_view b) {
     }
     return length;
 }
+
+namespace {
+
+using platform::AttributedString;
 
 } // namespace
 

@@ -138,31 +138,6 @@ private:
     std::size_t next_ = 0;
 };
 
-std::size_t commonPrefix(std::string_view a, std::string_view b) {
-    const std::size_t shorter = std::min(a.size(), b.size());
-    std::size_t at = 0;
-    while (at + 64 <= shorter && std::memcmp(a.data() + at, b.data() + at, 64) == 0) {
-        at += 64;
-    }
-    while (at < shorter && a[at] == b[at]) {
-        ++at;
-    }
-    return at;
-}
-
-std::size_t commonSuffix(std::string_view a, std::string_view b) {
-    const std::size_t shorter = std::min(a.size(), b.size());
-    std::size_t length = 0;
-    while (length + 64 <= shorter && std::memcmp(a.data() + a.size() - length - 64,
-                                                 b.data() + b.size() - length - 64, 64) == 0) {
-        length += 64;
-    }
-    while (length < shorter && a[a.size() - 1 - length] == b[b.size() - 1 - length]) {
-        ++length;
-    }
-    return length;
-}
-
 // The run of `text` over exactly `range`, if there is one.
 std::optional<AttributedString::Run> runOver(const AttributedString& text,
                                              AttributedString::Range range) {
