@@ -8,7 +8,6 @@
 #include "platform/foundation/AttributedString.hpp"
 
 #include <cstddef>
-#include <string_view>
 
 namespace vellum {
 
@@ -19,10 +18,6 @@ struct UnchangedRuns {
     // never reaching back into the prefix of either text.
     std::size_t suffix = 0;
 };
-
-// How many bytes two texts share at their start, and at their end; compared a stretch at a time.
-[[nodiscard]] std::size_t commonPrefix(std::string_view a, std::string_view b);
-[[nodiscard]] std::size_t commonSuffix(std::string_view a, std::string_view b);
 
 [[nodiscard]] UnchangedRuns unchangedRuns(const platform::AttributedSubstring& before,
                                           const platform::AttributedSubstring& after);

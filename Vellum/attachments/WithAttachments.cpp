@@ -3,6 +3,7 @@
 #include "Vellum/attachments/UnchangedRuns.hpp"
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "platform/foundation/AttributeScope.hpp"
+#include "platform/foundation/CommonAffixes.hpp"
 #include "platform/runtime/TaskGroup.hpp"
 
 #include <algorithm>
@@ -193,8 +194,8 @@ WithAttachments::carryResolution(const Resolution& previous, const AttributedStr
                                  const std::vector<AttributedString::Range>* attached) {
     const std::string_view before = previous.input.characters();
     const std::string_view after = input.characters();
-    const std::size_t prefix = commonPrefix(before, after);
-    const std::size_t suffix = commonSuffix(before.substr(prefix), after.substr(prefix));
+    const std::size_t prefix = platform::commonPrefix(before, after);
+    const std::size_t suffix = platform::commonSuffix(before.substr(prefix), after.substr(prefix));
     const auto shift =
         static_cast<std::ptrdiff_t>(before.size()) - static_cast<std::ptrdiff_t>(after.size());
 

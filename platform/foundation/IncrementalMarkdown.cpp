@@ -1,6 +1,7 @@
 #include "platform/foundation/IncrementalMarkdown.hpp"
 
 #include "platform/foundation/AttributeScope.hpp"
+#include "platform/foundation/CommonAffixes.hpp"
 #include "platform/foundation/PresentationIntent.hpp"
 
 #include <algorithm>
@@ -37,36 +38,6 @@ bool followsBlankLine(std::string_view text, std::size_t lineStart) {
         }
     }
     return true;
-}
-
-// How many bytes two texts share at their start, compared a stretch at a time.
-std::size_t commonPrefix(std::string_view a, std::string_view b) {
-    constexpr std::size_t stretch = 64;
-    const std::size_t shorter = std::min(a.size(), b.size());
-    std::size_t at = 0;
-    while (at + stretch <= shorter && std::memcmp(a.data() + at, b.data() + at, stretch) == 0) {
-        at += stretch;
-    }
-    while (at < shorter && a[at] == b[at]) {
-        ++at;
-    }
-    return at;
-}
-
-// How many bytes two texts share at their end.
-std::size_t commonSuffix(std::string_view a, std::string_view b) {
-    constexpr std::size_t stretch = 64;
-    const std::size_t shorter = std::min(a.size(), b.size());
-    std::size_t length = 0;
-    while (length + stretch <= shorter &&
-           std::memcmp(a.data() + a.size() - length - stretch,
-                       b.data() + b.size() - length - stretch, stretch) == 0) {
-        length += stretch;
-    }
-    while (length < shorter && a[a.size() - 1 - length] == b[b.size() - 1 - length]) {
-        ++length;
-    }
-    return length;
 }
 
 // Where each line of `text` starts.
