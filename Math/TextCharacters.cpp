@@ -6,15 +6,8 @@
 
 namespace Math {
 
-// In valid UTF-8 every byte but a continuation byte starts a scalar, and a four-byte scalar (the
-// only ones that take two UTF-16 units) starts with 0xF0 or above.
 std::size_t utf16Length(std::string_view text) {
-    std::size_t length = 0;
-    for (const char byte : text) {
-        const auto unit = static_cast<unsigned char>(byte);
-        length += (unit & 0xC0) == 0x80 ? 0 : (unit >= 0xF0 ? 2 : 1);
-    }
-    return length;
+    return platform::unicode::utf16Length(text);
 }
 
 char32_t decodeScalar(std::string_view text, std::size_t& at) {

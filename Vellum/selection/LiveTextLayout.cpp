@@ -3,6 +3,7 @@
 #include "Vellum/attachments/LinkAttribute.hpp"
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "Vellum/inline/TextFragmentAttribute.hpp"
+#include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
 #include <iterator>
@@ -192,16 +193,7 @@ const void* LiveTextLayout::sourceIdentity() const {
 
 namespace {
 
-std::size_t utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte & 0xC0) != 0x80) {
-            units += byte >= 0xF0 ? 2 : 1;
-        }
-    }
-    return units;
-}
+using platform::unicode::utf16Length;
 
 } // namespace
 

@@ -58,4 +58,7 @@ bool isWhitespaceOrNewline(char32_t scalar) noexcept;
 // `text` without leading and trailing white space and line breaks (scalar by scalar).
 std::string_view trimmingWhitespaceAndNewlines(std::string_view text);
 
+/// The number of UTF-16 code units that the valid UTF-8 `text` takes.
+std::size_t utf16Length(std::string_view text);
+
 } // namespace platform::unicode

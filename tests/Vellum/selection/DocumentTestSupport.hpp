@@ -8,6 +8,7 @@
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
+#include "platform/foundation/Unicode.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 
 #include <gtest/gtest.h>
@@ -19,16 +20,7 @@
 
 namespace vellum::test {
 
-inline std::size_t utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte & 0xC0) != 0x80) {
-            units += byte >= 0xF0 ? 2 : 1;
-        }
-    }
-    return units;
-}
+using platform::unicode::utf16Length;
 
 // Hands out the model of the selectable text it is built in.
 struct DocumentModelProbe {
