@@ -160,8 +160,15 @@ void Atom::copyBaseFieldsFrom(const Atom& source) {
 }
 
 std::shared_ptr<Atom> Atom::initCopying(const Atom& source) {
-    auto result = std::make_shared<Atom>(source.type);
-    result->copyBaseFieldsFrom(source);
+    auto result = std::make_shared<Atom>(source.type, source.nucleus);
+    // Most atoms of a formula are single symbols with nothing inside them: a long formula is
+    // copied once per symbol, and their fields are copied without the walk over parts and scripts.
+    if (source.fusedAtoms.empty() && !source.subscript_ && !source.superscript_) {
+        result->indexRange = source.indexRange;
+        result->fontStyle = source.fontStyle;
+    } else {
+        result->copyBaseFieldsFrom(source);
+    }
     return result;
 }
 
@@ -240,8 +247,12 @@ std::shared_ptr<Atom> Atom::copy() const {
 }
 
 void Atom::finalizeScripts() {
-    setSuperscript(finalizedAtomList(superscript_));
-    setSubscript(finalizedAtomList(subscript_));
+    if (superscript_) {
+        setSuperscript(finalizedAtomList(superscript_));
+    }
+    if (subscript_) {
+        setSubscript(finalizedAtomList(subscript_));
+    }
 }
 
 std::shared_ptr<Atom> Atom::finalized() const {

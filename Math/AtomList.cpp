@@ -63,9 +63,12 @@ bool isOperandCandidate(AtomType type) {
 std::shared_ptr<AtomList> finalizedAtomList(const AtomList& list) {
     auto result = std::make_shared<AtomList>();
     result->atoms.reserve(list.atoms.size());
-    std::shared_ptr<Atom> previous;
+    // The atoms looked back at are held by the result, but for a boundary, which is held here:
+    // a long formula passes a pointer along per atom instead of counting references to it.
+    Atom* previous = nullptr;
     // The nearest atom before this one that can be an operand.
-    std::shared_ptr<Atom> operand;
+    Atom* operand = nullptr;
+    std::shared_ptr<Atom> lastBoundary;
     for (const auto& atom : list.atoms) {
         if (!atom) {
             continue;
@@ -100,17 +103,18 @@ std::shared_ptr<AtomList> finalizedAtomList(const AtomList& list) {
         case AtomType::boundary:
             // A boundary is never kept, but it still places the next atom and hides the
             // operator before it from the checks above.
-            operand = finalized;
-            previous = std::move(finalized);
+            lastBoundary = std::move(finalized);
+            operand = lastBoundary.get();
+            previous = lastBoundary.get();
             continue;
         default:
             break;
         }
-        result->atoms.push_back(finalized);
         if (isOperandCandidate(finalized->type)) {
-            operand = finalized;
+            operand = finalized.get();
         }
-        previous = std::move(finalized);
+        previous = finalized.get();
+        result->atoms.push_back(std::move(finalized));
     }
     if (operand && operand->type == AtomType::binaryOperator) {
         operand->type = AtomType::unaryOperator;

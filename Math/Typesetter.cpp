@@ -75,7 +75,10 @@ std::int64_t lastSourceIndex(const Atom& atom) {
 // after such a change keep them; any other atom becomes a plain one with the same base fields.
 std::shared_ptr<Atom> shallowCopy(const Atom& source) {
     std::shared_ptr<Atom> result;
-    if (const auto* accent = dynamic_cast<const Accent*>(&source)) {
+    // Nearly every atom of a long formula is a plain one: its class is told at once.
+    if (typeid(source) == typeid(Atom)) {
+        result = std::make_shared<Atom>(source.type);
+    } else if (const auto* accent = dynamic_cast<const Accent*>(&source)) {
         result = std::make_shared<Accent>(accent->nucleus, accent->innerList);
     } else if (const auto* underline = dynamic_cast<const Underline*>(&source)) {
         result = std::make_shared<Underline>(underline->innerList);

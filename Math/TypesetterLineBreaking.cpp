@@ -22,6 +22,8 @@ constexpr CGFloat fitsRatio = 0.6;
 constexpr CGFloat fullRatio = 0.75;
 // How much of a long text is shaped at once, in bytes: many lines.
 constexpr std::size_t farAheadBytes = 8192;
+// A text up to this long is measured whole when it is broken; a longer one by windows.
+constexpr std::size_t longestUnwindowed = 256;
 
 std::size_t characterCount(std::string_view text) {
     return platform::unicode::graphemeClusters(text).size();
@@ -280,7 +282,7 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
     const CGFloat size = styleFont().font().size;
     const double perLine = size > 0 ? std::ceil(available / (size / 2)) : 0;
     std::size_t firstWindow = text.size();
-    if (text.size() > 256 && perLine < static_cast<double>(text.size())) {
+    if (text.size() > longestUnwindowed && perLine < static_cast<double>(text.size())) {
         std::size_t at = 0;
         for (std::size_t characters = 0;
              at < text.size() && characters < static_cast<std::size_t>(perLine) + 8; ++characters) {
@@ -336,6 +338,12 @@ std::optional<std::size_t> Typesetter::firstBreakFrom(const AttributedLine& line
 }
 
 void Typesetter::wrapCurrentText() {
+    // A short pending text is measured whole, and near the end of a line it is measured again
+    // after every atom: when it fits, that one measure is all there is to do.
+    if (currentLine.text().size() <= longestUnwindowed &&
+        lineWidth(currentLine) <= std::max<CGFloat>(0, maxWidth - currentPosition.x)) {
+        return;
+    }
     // The lines are cut from the front of the pending text, which stays where it is: `begin` is
     // where the part still pending starts. Copying the rest after every cut would cost a long
     // run its length for each line it makes.
