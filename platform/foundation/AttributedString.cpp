@@ -156,10 +156,18 @@ AttributedString::Runs::Runs(std::shared_ptr<const Storage> storage, Range range
 }
 
 AttributedString::Run AttributedString::Runs::operator[](std::size_t position) const {
+    return Run{range(position), attributes(position)};
+}
+
+AttributedString::Range AttributedString::Runs::range(std::size_t position) const {
     const std::size_t run = first_ + position;
     const std::size_t start = std::max(storage_->runStart(run), range_.lowerBound.offset);
     const std::size_t end = std::min(storage_->runs[run].end, range_.upperBound.offset);
-    return Run{{{start}, {end}}, storage_->runs[run].attributes};
+    return {{start}, {end}};
+}
+
+const AttributeContainer& AttributedString::Runs::attributes(std::size_t position) const {
+    return storage_->runs[first_ + position].attributes;
 }
 
 AttributedString::AttributedString()

@@ -64,6 +64,10 @@ public:
         [[nodiscard]] std::size_t size() const noexcept { return last_ - first_; }
         [[nodiscard]] bool empty() const noexcept { return size() == 0; }
         [[nodiscard]] Run operator[](std::size_t position) const;
+        // What operator[] gives, without copying the attributes: a reader of many runs spares a
+        // reference count each. The attributes live as long as the storage these runs keep.
+        [[nodiscard]] Range range(std::size_t position) const;
+        [[nodiscard]] const AttributeContainer& attributes(std::size_t position) const;
 
         using Iterator = platform::IndexIterator<Runs, Run>;
         [[nodiscard]] Iterator begin() const { return {this, 0}; }
