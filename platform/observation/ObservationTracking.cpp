@@ -44,38 +44,38 @@ std::function<void()> TrackingState::finish() {
     return handler;
 }
 
-struct AccessScope::Impl {
-    std::vector<std::pair<std::shared_ptr<RegistrarState>, PropertyID>> accesses;
-};
-
 AccessScope::AccessScope()
-    : impl_(std::make_unique<Impl>())
-    , previous_(currentScope) {
+    : previous_(currentScope) {
     currentScope = this;
 }
 
 AccessScope::~AccessScope() {
     currentScope = previous_;
-    if (previous_ != nullptr) {
-        auto& outer = previous_->impl_->accesses;
-        outer.insert(outer.end(), impl_->accesses.begin(), impl_->accesses.end());
+    if (previous_ != nullptr && !accesses_.empty()) {
+        auto& outer = previous_->accesses_;
+        outer.insert(outer.end(), accesses_.begin(), accesses_.end());
     }
 }
 
 void AccessScope::record(const std::shared_ptr<RegistrarState>& registrar, PropertyID property) {
     if (currentScope != nullptr) {
-        currentScope->impl_->accesses.emplace_back(registrar, property);
+        currentScope->accesses_.emplace_back(registrar, property);
     }
 }
 
 std::shared_ptr<TrackingState> AccessScope::observe(std::function<void()> onChange) {
+    if (accesses_.empty()) {
+        return nullptr;
+    }
     auto tracking = std::make_shared<TrackingState>();
-    auto accesses = impl_->accesses;
+    // Sorted in place: the enclosing scope takes the same reads, in whatever order.
+    auto& accesses = accesses_;
     std::sort(accesses.begin(), accesses.end());
     accesses.erase(std::unique(accesses.begin(), accesses.end()), accesses.end());
     {
         const std::lock_guard lock(tracking->mutex);
         tracking->onChange = std::move(onChange);
+        tracking->registrations.reserve(accesses.size());
         for (const auto& [registrar, property] : accesses) {
             tracking->registrations.emplace_back(registrar, property);
         }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -22,14 +23,18 @@ public:
     // Hands what was read to the enclosing scope too, so outer tracking sees nested reads.
     ~AccessScope();
 
-    // Starts observing what was read; `onChange` runs once, before the first change.
+    // Whether anything observable was read in the scope so far.
+    [[nodiscard]] bool readAny() const { return !accesses_.empty(); }
+    // Starts observing what was read; `onChange` runs once, before the first change. Null when
+    // nothing was read: nothing can ever call the handler.
     [[nodiscard]] std::shared_ptr<TrackingState> observe(std::function<void()> onChange);
 
 private:
     friend class platform::ObservationRegistrar;
     static void record(const std::shared_ptr<RegistrarState>& registrar, PropertyID property);
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    // Kept in the scope itself: most scopes (a view's body that reads no model) read nothing,
+    // and then a scope allocates nothing.
+    std::vector<std::pair<std::shared_ptr<RegistrarState>, PropertyID>> accesses_;
     AccessScope* previous_;
 };
 } // namespace detail
@@ -85,6 +90,21 @@ template <class Apply>
     detail::AccessScope scope;
     std::forward<Apply>(apply)();
     return ObservationTracking(scope.observe(std::move(onChange)));
+}
+
+// As trackObservation, for callers whose handler costs something to make: `makeOnChange()` is
+// called for it only when `apply` read an observed property. A scope that reads nothing
+// allocates nothing.
+template <class Apply, class MakeOnChange>
+[[nodiscard]] ObservationTracking trackObservationLazily(Apply&& apply,
+                                                         MakeOnChange&& makeOnChange) {
+    detail::AccessScope scope;
+    std::forward<Apply>(apply)();
+    if (!scope.readAny()) {
+        return ObservationTracking();
+    }
+    return ObservationTracking(
+        scope.observe(std::function<void()>(std::forward<MakeOnChange>(makeOnChange)())));
 }
 
 } // namespace platform

@@ -14,8 +14,10 @@
 #include "platform/text/TextLayout.hpp"
 #include "platform/ui/Environment.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -89,6 +91,15 @@ public:
         items_.clear();
         bounds_ = Rect::null();
     }
+    /// Takes the items of `other`, which is left empty with its room kept: a list recorded into
+    /// reused room is kept in room of its own exact size.
+    void takeItemsOf(DisplayList& other) {
+        items_.clear();
+        items_.reserve(other.items_.size());
+        std::move(other.items_.begin(), other.items_.end(), std::back_inserter(items_));
+        bounds_ = other.bounds_;
+        other.clear();
+    }
     /// A rectangle holding everything the list draws (infinite after a transform).
     Rect bounds() const { return bounds_; }
     /// Replays the list. Text, shapes and sublists wholly outside the context's clip are
@@ -120,6 +131,8 @@ public:
     const DisplayList& list() const { return list_; }
     Rect bounds() const { return list_.bounds(); }
     void set(DisplayList list) { list_ = std::move(list); }
+    /// Takes the items of `recorded` (left empty, its room kept for the next recording).
+    void take(DisplayList& recorded) { list_.takeItemsOf(recorded); }
 
 private:
     DisplayList list_;

@@ -166,10 +166,8 @@ std::unique_ptr<Node> Node::reconcile(std::unique_ptr<Node> existing, const AnyV
 
 Size Node::sizeThatFits(ProposedViewSize proposal) {
     const ProposedViewSize p = proposal.sanitized();
-    for (const auto& [key, size] : sizeCache_) {
-        if (key == p) {
-            return size;
-        }
+    if (const Size* known = sizeCache_.find(p)) {
+        return *known;
     }
     if (graph != nullptr) {
         ++graph->statistics.sizeComputations;
@@ -186,9 +184,7 @@ Size Node::sizeThatFits(ProposedViewSize proposal) {
 }
 
 bool Node::hasCachedSize(ProposedViewSize proposal) const {
-    const ProposedViewSize p = proposal.sanitized();
-    return std::any_of(sizeCache_.begin(), sizeCache_.end(),
-                       [&p](const auto& entry) { return entry.first == p; });
+    return sizeCache_.find(proposal.sanitized()) != nullptr;
 }
 
 ViewDimensions Node::dimensions(ProposedViewSize proposal) {
@@ -378,6 +374,17 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body) {
 
 void Node::invalidateLayout() {
     if (graph != nullptr && graph->placing) {
+        if (!isLateChild && !layoutDirty && !everPlaced && sizeCache_.empty() && guides_.empty() &&
+            !spacing_ && !answersLost_) {
+            // Made just now, while the tree above is measured or placed: nothing relied on what
+            // it answers, and the parent that made it is told next (a document's rows are built
+            // while their stack is measured, each of their nodes so, and walking up from each
+            // would cost the depth of the row per node).
+            placementValid = false;
+            ++layoutGeneration;
+            layoutInvalidated();
+            return;
+        }
         // Built while its parent is being placed (geometry readers, overlays of preferences):
         // the late subtree it belongs to is placed right after, measured afresh up to its root.
         Node* n = this;
@@ -436,23 +443,32 @@ void Node::markForVerification() {
     }
     if (!layoutDirty) {
         layoutDirty = true;
-        toVerify_.assign(sizeCache_.begin(), sizeCache_.end());
-        guidesToVerify_ = std::move(guides_);
-        spacingToVerify_ = spacing_;
-        verifyLost_ = answersLost_;
+        if (!verification_) {
+            verification_ = std::make_unique<Verification>();
+        }
+        Verification& v = *verification_;
+        v.sizes.clear();
+        sizeCache_.appendTo(v.sizes);
+        v.guides = std::move(guides_);
+        v.spacing = spacing_;
+        v.lost = answersLost_;
         if (graph != nullptr) {
             graph->dirtyLayouts.push_back(token());
         }
     } else {
         // Answers given since the last invalidation may have been relied on too.
-        toVerify_.insert(toVerify_.end(), sizeCache_.begin(), sizeCache_.end());
-        guidesToVerify_.insert(guidesToVerify_.end(), guides_.begin(), guides_.end());
-        if (spacing_ && spacingToVerify_ && !(*spacing_ == *spacingToVerify_)) {
-            verifyLost_ = true;
-        } else if (spacing_) {
-            spacingToVerify_ = spacing_;
+        if (!verification_) {
+            verification_ = std::make_unique<Verification>();
         }
-        verifyLost_ = verifyLost_ || answersLost_;
+        Verification& v = *verification_;
+        sizeCache_.appendTo(v.sizes);
+        v.guides.insert(v.guides.end(), guides_.begin(), guides_.end());
+        if (spacing_ && v.spacing && !(*spacing_ == *v.spacing)) {
+            v.lost = true;
+        } else if (spacing_) {
+            v.spacing = spacing_;
+        }
+        v.lost = v.lost || answersLost_;
     }
     sizeCache_.clear();
     guides_.clear();
@@ -494,23 +510,37 @@ void Node::invalidatePlacement() {
 }
 
 bool Node::keepsItsAnswers() {
-    if (verifyLost_) {
+    if (!verification_) {
+        return true;
+    }
+    // Taken out while the node is asked again (which may invalidate it anew), and put back for
+    // its room to serve the next time.
+    std::unique_ptr<Verification> v = std::move(verification_);
+    const bool kept = answersKept(*v);
+    if (!verification_) {
+        verification_ = std::move(v);
+    }
+    return kept;
+}
+
+bool Node::answersKept(const Verification& v) {
+    if (v.lost) {
         return false;
     }
-    const bool sizesKept = std::all_of(toVerify_.begin(), toVerify_.end(), [this](const auto& e) {
+    const bool sizesKept = std::all_of(v.sizes.begin(), v.sizes.end(), [this](const auto& e) {
         return sizeThatFits(e.first) == e.second;
     });
     if (!sizesKept) {
         return false;
     }
     const bool guidesKept =
-        std::all_of(guidesToVerify_.begin(), guidesToVerify_.end(), [this](const GuideAnswer& a) {
+        std::all_of(v.guides.begin(), v.guides.end(), [this](const GuideAnswer& a) {
             return explicitGuide(*a.guide, a.size, a.proposal) == a.value;
         });
     if (!guidesKept) {
         return false;
     }
-    return !spacingToVerify_ || spacing() == *spacingToVerify_;
+    return !v.spacing || spacing() == *v.spacing;
 }
 
 const PreferenceValues& Node::preferences() {
@@ -715,14 +745,34 @@ bool Node::record() {
         ++graph->statistics.recordings;
     }
     ++recordings_;
-    DisplayList list;
-    draw(list);
+    // Recorded into room reused from node to node, one list per recording under way (a node
+    // records its children while it records itself): most nodes pass a child's list on and
+    // keep none, and the others keep theirs at its exact size.
+    DisplayList own;
+    DisplayList* list = &own;
+    struct Nesting {
+        ViewGraph::Impl* graph;
+        ~Nesting() {
+            if (graph != nullptr) {
+                --graph->recordingsUnderWay;
+            }
+        }
+    } nesting{graph};
+    if (graph != nullptr) {
+        const std::size_t at = graph->recordingsUnderWay++;
+        if (graph->recordingLists.size() <= at) {
+            graph->recordingLists.emplace_back();
+        }
+        list = &graph->recordingLists[at];
+        list->clear();
+    }
+    draw(*list);
     std::shared_ptr<const RetainedList> retained;
     Point offset{0, 0};
     // A node that only draws one child (a padding, a frame) passes the child's list on, with
     // the place it draws it at: no list of its own to keep.
-    if (list.items().size() == 1) {
-        if (const auto* sub = std::get_if<DisplayList::Sublist>(&list.items().front());
+    if (list->items().size() == 1) {
+        if (const auto* sub = std::get_if<DisplayList::Sublist>(&list->items().front());
             sub != nullptr && sub->list) {
             retained = sub->list;
             offset = sub->offset;
@@ -732,9 +782,11 @@ bool Node::record() {
         if (!ownList_) {
             ownList_ = std::make_shared<RetainedList>();
         }
-        ownList_->set(std::move(list));
+        ownList_->take(*list);
         retained = ownList_;
     }
+    // Nothing of the subtree's is held past its recording.
+    list->clear();
     const Rect bounds = retained->bounds();
     const bool seenAnew =
         retained != retained_ || !(bounds == recordedBounds_) || !(offset == passedOffset_);
@@ -890,23 +942,47 @@ void BodyNode::rebuild() {
     nextSlot_ = 0;
     AnyView result;
     const auto& impl = static_cast<const BodyViewImpl&>(*view.impl());
-    const std::weak_ptr<NodeToken> weak = Node::token();
     if (graph != nullptr) {
         ++graph->statistics.bodyEvaluations;
     }
-    // The keys the body reads are recorded, so that a change of another key passes it by.
-    EnvironmentReads reads;
+    // The keys the body reads are recorded, so that a change of another key passes it by. They
+    // are recorded into room reused from body to body (one list per evaluation under way), and
+    // kept at their exact size: a list grown key by key would allocate several times per body.
+    EnvironmentReads own;
+    EnvironmentReads* reads = &own;
+    struct Nesting {
+        ViewGraph::Impl* graph;
+        ~Nesting() {
+            if (graph != nullptr) {
+                --graph->evaluationsUnderWay;
+            }
+        }
+    } nesting{graph};
+    if (graph != nullptr) {
+        const std::size_t at = graph->evaluationsUnderWay++;
+        if (graph->readsRecorded.size() <= at) {
+            graph->readsRecorded.emplace_back();
+        }
+        reads = &graph->readsRecorded[at];
+        reads->keys.clear();
+        reads->all = false;
+    }
     EnvironmentReads*& recording = currentEnvironmentReads();
-    EnvironmentReads* const outer = std::exchange(recording, &reads);
+    EnvironmentReads* const outer = std::exchange(recording, reads);
     try {
-        tracking_ = platform::trackObservation([&] { result = impl.body(*this); },
-                                               [weak] { observedChange(weak); });
+        // Most bodies read no observable model: they keep no tracking and need no weak handle.
+        tracking_ = platform::trackObservationLazily(
+            [&] { result = impl.body(*this); },
+            [this] {
+                return [weak = std::weak_ptr<NodeToken>(Node::token())] { observedChange(weak); };
+            });
     } catch (...) {
         recording = outer;
         throw;
     }
     recording = outer;
-    reads_ = std::move(reads);
+    reads_.keys.assign(reads->keys.begin(), reads->keys.end());
+    reads_.all = reads->all;
     child = reconcile(std::move(child), result, env);
 }
 

@@ -11,8 +11,11 @@
 
 #include <any>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,46 +33,98 @@ public:
 };
 
 /// The sizes a node answered, oldest first. Most nodes are asked one proposal only: that answer
-/// is kept in place, and only a node asked more keeps its answers on the heap.
+/// is kept in place, and only a node asked more keeps its answers on the heap. A proposal is kept
+/// as two lengths, NaN for an unspecified one (a sanitized proposal holds no NaN): a long
+/// document keeps one such answer per node.
 class SizeAnswers {
 public:
     using Entry = std::pair<ProposedViewSize, Size>;
-    const Entry* begin() const { return count_ <= 1 ? &first_ : more_.data(); }
-    const Entry* end() const { return begin() + size(); }
-    std::size_t size() const { return count_ <= 1 ? count_ : more_.size(); }
+    /// The answer given to `p` (sanitized), if any.
+    const Size* find(const ProposedViewSize& p) const {
+        const Compact key = compact(p, {});
+        if (count_ == 1) {
+            return first_.sameProposal(key) ? &first_.size : nullptr;
+        }
+        if (count_ > 1) {
+            for (const Compact& e : *more_) {
+                if (e.sameProposal(key)) {
+                    return &e.size;
+                }
+            }
+        }
+        return nullptr;
+    }
+    std::size_t size() const { return count_ <= 1 ? count_ : more_->size(); }
     bool empty() const { return count_ == 0; }
+    /// Appends the answers, oldest first, to `out`.
+    void appendTo(std::vector<Entry>& out) const {
+        if (count_ == 1) {
+            out.push_back(first_.entry());
+        } else if (count_ > 1) {
+            for (const Compact& e : *more_) {
+                out.push_back(e.entry());
+            }
+        }
+    }
     void push_back(const Entry& entry) {
+        const Compact e = compact(entry.first, entry.second);
         if (count_ == 0) {
-            first_ = entry;
+            first_ = e;
             count_ = 1;
             return;
         }
         if (count_ == 1) {
-            more_.push_back(first_);
+            if (!more_) {
+                more_ = std::make_unique<std::vector<Compact>>();
+            }
+            more_->push_back(first_);
             count_ = 2;
         }
-        more_.push_back(entry);
+        more_->push_back(e);
     }
     void eraseFirst() {
         if (count_ <= 1) {
             count_ = 0;
             return;
         }
-        more_.erase(more_.begin());
-        if (more_.size() == 1) {
-            first_ = more_.front();
-            more_.clear();
+        more_->erase(more_->begin());
+        if (more_->size() == 1) {
+            first_ = more_->front();
+            more_->clear();
             count_ = 1;
         }
     }
     void clear() {
         count_ = 0;
-        more_.clear();
+        if (more_) {
+            more_->clear();
+        }
     }
 
 private:
-    Entry first_{};
-    std::vector<Entry> more_;
+    struct Compact {
+        CGFloat width = 0;
+        CGFloat height = 0;
+        Size size;
+        bool sameProposal(const Compact& o) const {
+            const auto same = [](CGFloat a, CGFloat b) {
+                return a == b || (std::isnan(a) && std::isnan(b));
+            };
+            return same(width, o.width) && same(height, o.height);
+        }
+        Entry entry() const {
+            const auto length = [](CGFloat v) {
+                return std::isnan(v) ? std::nullopt : std::optional<CGFloat>(v);
+            };
+            return {ProposedViewSize(length(width), length(height)), size};
+        }
+    };
+    static Compact compact(const ProposedViewSize& p, Size s) {
+        const CGFloat none = std::numeric_limits<CGFloat>::quiet_NaN();
+        return {p.width.value_or(none), p.height.value_or(none), s};
+    }
+    Compact first_{};
+    std::unique_ptr<std::vector<Compact>> more_;
     /// 0 or 1: the answers in place; 2: all of them in `more_`.
     std::uint8_t count_ = 0;
 };
@@ -113,8 +168,6 @@ public:
     virtual bool dependsOnEnvironmentChange(const EnvironmentValues& now) const;
     /// Hands the environment just taken (without evaluating this node again) to the children.
     virtual void passEnvironmentDown() {}
-    bool dirty = false;
-    bool built = false;
     /// Runs disappearance work for the whole subtree before the node is dropped.
     void removeSubtree();
     virtual void forEachChild(const std::function<void(Node&)>& f);
@@ -160,7 +213,8 @@ public:
     /// Whether the node's parent relied on answers it gave since its layout was invalidated
     /// (a node measured but never placed must still report their change).
     bool answeredParent() const {
-        return !toVerify_.empty() || !guidesToVerify_.empty() || spacingToVerify_ || verifyLost_;
+        return verification_ && (!verification_->sizes.empty() || !verification_->guides.empty() ||
+                                 verification_->spacing || verification_->lost);
     }
     /// The node must be placed again (its size is unchanged): scrolling.
     void invalidatePlacement();
@@ -190,6 +244,9 @@ public:
     ProposedViewSize placedProposal;
     bool placementValid = false;
     bool everPlaced = false;
+    /// Waiting for its body or children to be evaluated again; evaluated at least once.
+    bool dirty = false;
+    bool built = false;
     /// Waiting in the graph's list of nodes to lay out or place again.
     bool layoutDirty = false;
     bool placementDirty = false;
@@ -286,10 +343,6 @@ private:
     void markObserverStale();
     /// `child` (valid until now) holds new preferences: the next computation reads it again.
     void childPreferencesChanged(Node& child);
-    /// The node or one below it observes layout changes.
-    bool observersBelow_ = false;
-    bool observesLayout_ = false;
-    bool observerStale_ = false;
     /// Observers run in the order they were registered.
     std::uint64_t observerOrder_ = 0;
     /// Hit-tests child `index` if its bounds hold `point` (in this node's coordinates).
@@ -301,16 +354,21 @@ private:
         ProposedViewSize proposal;
         std::optional<CGFloat> value;
     };
-    /// What the parent was told since the last invalidation, and (while the node waits in the
-    /// list) what it was told before: to be checked against the new answers.
+    /// What the parent was told before the layout was invalidated: to be checked against the
+    /// new answers. Made the first time the node waits in the graph's list (most nodes of a
+    /// document never do), its room reused after.
+    struct Verification {
+        std::vector<std::pair<ProposedViewSize, Size>> sizes;
+        std::vector<GuideAnswer> guides;
+        std::optional<ViewSpacing> spacing;
+        bool lost = false;
+    };
+    /// What the parent was told since the last invalidation.
     SizeAnswers sizeCache_;
     std::vector<GuideAnswer> guides_;
     std::optional<ViewSpacing> spacing_;
-    bool answersLost_ = false;
-    std::vector<std::pair<ProposedViewSize, Size>> toVerify_;
-    std::vector<GuideAnswer> guidesToVerify_;
-    std::optional<ViewSpacing> spacingToVerify_;
-    bool verifyLost_ = false;
+    std::unique_ptr<Verification> verification_;
+    bool answersKept(const Verification& v);
 
     PreferenceValues preferences_;
     /// For a node of many children: what each gave at the last computation, and their values
@@ -329,8 +387,6 @@ private:
         bool all = true;
     };
     std::unique_ptr<ChildPreferences> childPreferences_;
-    bool preferencesValid_ = false;
-    bool rootPositionsBelow_ = false;
 
     /// What the parent refers to: `ownList_`, or the list of a child this node only passes on
     /// (one child drawn where it lies).
@@ -340,16 +396,27 @@ private:
     Point passedOffset_{0, 0};
     /// The bounds of the drawing when the parent last saw it.
     Rect recordedBounds_ = Rect::null();
-    bool drawingValid_ = false;
     /// Counts the node's recordings; `drawnIn_` is the parent's recording that referred to it.
     std::uint64_t recordings_ = 0;
     std::uint64_t drawnIn_ = 0;
     Rect hitBounds_;
-    bool hitBoundsValid_ = false;
     /// The children's hit bounds in this node's coordinates, side by side in memory (a long
     /// stack is searched without touching its children), and whether they run down the page
     /// in order (then a search halves them).
     std::vector<Rect> childHitRects_;
+
+    // The flags side by side (a long document has tens of thousands of nodes).
+    /// The node or one below it observes layout changes.
+    bool observersBelow_ = false;
+    bool observesLayout_ = false;
+    bool observerStale_ = false;
+    /// An answer the parent may have relied on was dropped: a change can no longer be proved
+    /// harmless to it.
+    bool answersLost_ = false;
+    bool preferencesValid_ = false;
+    bool rootPositionsBelow_ = false;
+    bool drawingValid_ = false;
+    bool hitBoundsValid_ = false;
     bool childrenInOrder_ = false;
 };
 
@@ -635,6 +702,15 @@ struct ViewGraph::Impl {
     std::vector<std::weak_ptr<detail::NodeToken>> dirtyLayouts;
     /// Hit-test results, reused between events.
     std::vector<detail::Node*> hits;
+    /// The lists being recorded, one per recording under way (a node records its children
+    /// while it records itself): their room is reused from node to node. A deque, so that a
+    /// list stays where it is while more are added.
+    std::deque<DisplayList> recordingLists;
+    std::size_t recordingsUnderWay = 0;
+    /// The environment keys read by the bodies being evaluated, one list per evaluation under
+    /// way: their room is reused from body to body.
+    std::deque<detail::EnvironmentReads> readsRecorded;
+    std::size_t evaluationsUnderWay = 0;
     std::vector<std::function<void()>> actions;
     /// Nodes whose drawing changed while their parents' lists refer to it: recorded again
     /// before the next draw, deepest first.

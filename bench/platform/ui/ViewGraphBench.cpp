@@ -183,6 +183,26 @@ void firstLayoutAndDraw(benchmark::State& state) {
 }
 BENCHMARK(firstLayoutAndDraw)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
 
+/// Closing a whole document laid out and drawn: every node, list and layout goes. Counted are
+/// the allocations of building what is torn down (each is freed here).
+void tearDownWholeDocument(benchmark::State& state) {
+    const Document document(int(state.range(0)));
+    platform::ImageSurface surface{int(kScreenWidth), int(kScreenHeight)};
+    std::uint64_t counted = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::uint64_t before = bench::allocationCount();
+        auto graph = makeGraph(document, {}, true);
+        graph->update();
+        drawScreen(*graph, surface);
+        counted += bench::allocationCount() - before;
+        state.ResumeTiming();
+        graph.reset();
+    }
+    state.counters["allocs"] = benchmark::Counter(double(counted) / double(state.iterations()));
+}
+BENCHMARK(tearDownWholeDocument)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
 void updateOneParagraph(benchmark::State& state) {
     const Document document(int(state.range(0)));
     auto graph = makeLaidOutGraph(document);

@@ -149,3 +149,37 @@ TEST(Observation, RetrackingFromTheHandlerAndCancelling) {
     shortLived.reset();
     EXPECT_EQ(changes, 0);
 }
+
+TEST(Observation, AHandlerIsMadeOnlyForAScopeThatReadSomething) {
+    Model model;
+    int made = 0;
+    int changes = 0;
+    const auto makeHandler = [&] {
+        ++made;
+        return [&] { ++changes; };
+    };
+    // Nothing observable read: nothing to wait for, and no handler made.
+    const platform::ObservationTracking idle = platform::trackObservationLazily([] {}, makeHandler);
+    EXPECT_TRUE(idle.isFinished());
+    EXPECT_EQ(made, 0);
+
+    platform::ObservationTracking reading =
+        platform::trackObservationLazily([&] { (void)model.name(); }, makeHandler);
+    EXPECT_FALSE(reading.isFinished());
+    EXPECT_EQ(made, 1);
+    model.setName("a");
+    EXPECT_EQ(changes, 1);
+
+    // An inner scope that read nothing leaves the outer one its own reads, and one that read
+    // something hands them out.
+    int outer = 0;
+    withObservationTracking(
+        [&] {
+            (void)platform::trackObservationLazily([] {}, makeHandler);
+            (void)platform::trackObservationLazily([&] { (void)model.query(); }, makeHandler);
+        },
+        [&] { ++outer; });
+    model.setQuery("q");
+    EXPECT_EQ(outer, 1);
+    EXPECT_EQ(made, 2);
+}

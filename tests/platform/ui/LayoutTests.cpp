@@ -488,3 +488,57 @@ TEST(StackLayout, RightToLeftMirrorsPlacementsWithinEachParent) {
     EXPECT_EQ((*frames)["narrow"], (Rect{20, 10, 20, 10}));
     EXPECT_EQ((*frames)["padded"], (Rect{25, 20, 10, 10}));
 }
+
+namespace {
+
+/// Asks its only subview for each of `proposals`, twice (the second time from what the node
+/// kept), and records the answers.
+class AskingLayout final : public Layout {
+public:
+    AskingLayout(std::vector<ProposedViewSize> proposals,
+                 std::shared_ptr<std::vector<Size>> answers)
+        : proposals_(std::move(proposals))
+        , answers_(std::move(answers)) {}
+    Size sizeThatFits(ProposedViewSize, LayoutSubviews subviews, std::any&) const override {
+        answers_->clear();
+        for (int round = 0; round < 2; ++round) {
+            for (const ProposedViewSize& p : proposals_) {
+                answers_->push_back(subviews[0].sizeThatFits(p));
+            }
+        }
+        return {10, 10};
+    }
+    void placeSubviews(Rect bounds, ProposedViewSize, LayoutSubviews subviews,
+                       std::any&) const override {
+        subviews[0].place(bounds.origin, UnitPoint::topLeading(), ProposedViewSize(bounds.size));
+    }
+
+private:
+    std::vector<ProposedViewSize> proposals_;
+    std::shared_ptr<std::vector<Size>> answers_;
+};
+
+} // namespace
+
+TEST(CustomLayout, AViewsAnswersToDifferentProposalsAreKeptApart) {
+    // An unspecified length and a zero one are different offers: a colour answers its ideal
+    // 10 points to the first, nothing to the second; and asked again, each the same.
+    constexpr platform::CGFloat inf = std::numeric_limits<platform::CGFloat>::infinity();
+    const std::vector<ProposedViewSize> proposals{
+        {std::nullopt, std::nullopt}, {0.0, 0.0},   {std::nullopt, 0.0},
+        {0.0, std::nullopt},          {50.0, 20.0}, {inf, 30.0}};
+    const std::vector<Size> expected{{10, 10}, {0, 0}, {10, 0}, {0, 10}, {50, 20}, {inf, 30}};
+    for (const std::size_t asked : {std::size_t(1), std::size_t(2), proposals.size()}) {
+        const std::vector<ProposedViewSize> some(proposals.begin(),
+                                                 proposals.begin() + std::ptrdiff_t(asked));
+        auto answers = std::make_shared<std::vector<Size>>();
+        OffscreenHost host(
+            LayoutView(std::make_shared<AskingLayout>(some, answers), {AnyView(Color::gray(0.5))}),
+            kPage);
+        host.runUntilIdle();
+        const std::vector<Size> once(expected.begin(), expected.begin() + std::ptrdiff_t(asked));
+        std::vector<Size> twice = once;
+        twice.insert(twice.end(), once.begin(), once.end());
+        EXPECT_EQ(*answers, twice) << asked << " proposals";
+    }
+}
