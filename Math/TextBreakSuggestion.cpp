@@ -124,18 +124,9 @@ std::optional<std::size_t> fitWithoutBreaks(std::string_view text, double width,
     }
     byteAtChar.push_back(text.size());
     utf16AtChar.push_back(units);
-    // Each glyph's advance counts for the character its cluster starts in, summed as the shaper's
-    // rules sum them, so that the same characters fit.
-    std::vector<double> advanceOf(chars, 0);
-    for (const auto& glyph : shaped.glyphs) {
-        const auto it = std::upper_bound(utf16AtChar.begin(), utf16AtChar.end(), glyph.cluster);
-        const auto c = static_cast<std::size_t>(it - utf16AtChar.begin()) - 1;
-        advanceOf[std::min(c, chars - 1)] += glyph.advance;
-    }
-    std::vector<double> advanceBefore(chars + 1, 0);
-    for (std::size_t c = 0; c < chars; ++c) {
-        advanceBefore[c + 1] = advanceBefore[c] + advanceOf[c];
-    }
+    // Summed as the shaper's rules sum them, so that the same characters fit.
+    const std::vector<double> advanceBefore =
+        platform::advancesBeforeCharacters(shaped, utf16AtChar);
     const auto fits = [&](std::size_t c) { return advanceBefore[c] <= width + 1e-9; };
     std::size_t best = fits(chars) ? chars : 0;
     for (std::size_t c = 1; best == 0 && c <= chars && fits(c); ++c) {

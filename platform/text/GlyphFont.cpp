@@ -52,6 +52,38 @@ hb_segment_properties_t guessedProperties(std::string_view text) {
 
 } // namespace
 
+std::vector<double> advancesBeforeCharacters(const ShapedRun& run,
+                                             std::span<const std::size_t> utf16AtCharacter) {
+    const std::size_t chars = utf16AtCharacter.empty() ? 0 : utf16AtCharacter.size() - 1;
+    // before[c + 1] first gathers the advance of character c alone, then the sum up to it.
+    std::vector<double> before(chars + 1, 0);
+    if (chars == 0) {
+        return before;
+    }
+    // Glyphs mostly come in the characters' order: the character of each is found walking on
+    // from the last one's, and searched for only when a glyph goes back.
+    std::size_t c = 0;
+    for (const ShapedRun::Glyph& glyph : run.glyphs) {
+        if (utf16AtCharacter[c] <= glyph.cluster) {
+            while (c + 1 < utf16AtCharacter.size() && utf16AtCharacter[c + 1] <= glyph.cluster) {
+                ++c;
+            }
+        } else {
+            const auto after =
+                std::upper_bound(utf16AtCharacter.begin(), utf16AtCharacter.end(), glyph.cluster);
+            c = static_cast<std::size_t>(after - utf16AtCharacter.begin()) - 1;
+        }
+        before[std::min(c, chars - 1) + 1] += glyph.advance;
+        if (c >= utf16AtCharacter.size()) {
+            c = 0;
+        }
+    }
+    for (std::size_t k = 0; k < chars; ++k) {
+        before[k + 1] = before[k] + before[k + 1];
+    }
+    return before;
+}
+
 GlyphFont::GlyphFont(std::shared_ptr<const GlyphFace> face, double pointSize)
     : face_(std::move(face))
     , size_(pointSize > 0 ? pointSize : 0) {}
@@ -294,17 +326,8 @@ std::size_t GlyphFont::suggestLineBreak(std::string_view utf8, double width,
     if (!shaped) {
         shapedHere = shape(text);
     }
-    const ShapedRun& run = shaped ? *shaped : *shapedHere;
-    std::vector<double> advanceOf(chars, 0);
-    for (const ShapedRun::Glyph& glyph : run.glyphs) {
-        const auto it = std::upper_bound(utf16AtChar.begin(), utf16AtChar.end(), glyph.cluster);
-        const auto c = static_cast<std::size_t>(it - utf16AtChar.begin()) - 1;
-        advanceOf[std::min(c, chars - 1)] += glyph.advance;
-    }
-    std::vector<double> advanceBefore(chars + 1, 0);
-    for (std::size_t c = 0; c < chars; ++c) {
-        advanceBefore[c + 1] = advanceBefore[c] + advanceOf[c];
-    }
+    const std::vector<double> advanceBefore =
+        advancesBeforeCharacters(shaped ? *shaped : *shapedHere, utf16AtChar);
     const auto fits = [&](std::size_t c, bool hangSpaces) {
         std::size_t end = c;
         while (hangSpaces && end > 0 && attrs[end - 1].is_white) {

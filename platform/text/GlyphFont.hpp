@@ -50,6 +50,13 @@ struct ShapedRun {
     Rect glyphPathBounds;
 };
 
+/// The width of the characters before each character of a shaped text, and last of all of
+/// them, as a line cut there measures: each glyph's advance counts for the character its cluster
+/// starts in. `utf16AtCharacter` holds the UTF-16 offset of every character in order, then of the
+/// text's end; `run` is the text shaped.
+std::vector<double> advancesBeforeCharacters(const ShapedRun& run,
+                                             std::span<const std::size_t> utf16AtCharacter);
+
 class GlyphFont {
 public:
     /// `face` must not be null. A negative, infinite or NaN size counts as 0.
