@@ -4,6 +4,7 @@
 #include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <span>
 
@@ -297,8 +298,27 @@ DisplayTextRun::DisplayTextRun(AttributedLine line, Font font_,
     addKerns(shaped, attributedString.kerns());
     // The ink as GlyphFont::shape finds it.
     shaped.glyphPathBounds = platform::Rect::null();
+    // A line of a formula repeats a few glyphs: their boxes are looked up once each, not once
+    // per glyph under the face's lock.
+    struct KnownBox {
+        platform::GlyphID glyph = 0;
+        platform::Rect box;
+    };
+    std::array<KnownBox, 8> known;
+    std::size_t knownCount = 0;
+    const auto boxOf = [&](platform::GlyphID glyph) {
+        const std::size_t held = std::min(knownCount, known.size());
+        for (std::size_t k = 0; k < held; ++k) {
+            if (known[k].glyph == glyph) {
+                return known[k].box;
+            }
+        }
+        const platform::Rect box = glyphFont.boundingRect(glyph);
+        known[knownCount++ % known.size()] = {glyph, box};
+        return box;
+    };
     for (const auto& glyph : shaped.glyphs) {
-        const platform::Rect box = glyphFont.boundingRect(glyph.glyph);
+        const platform::Rect box = boxOf(glyph.glyph);
         if (box.size.width != 0 && box.size.height != 0) {
             shaped.glyphPathBounds =
                 shaped.glyphPathBounds.unionWith(box.offsetBy(glyph.position.x, glyph.position.y));

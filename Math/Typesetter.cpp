@@ -696,11 +696,7 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
     }
 }
 
-void Typesetter::kernBefore(const Atom* previous, AtomType type) {
-    if (!previous) {
-        return;
-    }
-    const CGFloat space = interElementSpace(previous->type, type);
+void Typesetter::kernBefore(CGFloat space) {
     if (currentLine.empty()) {
         currentPosition.x += space;
     } else if (space > 0) {
@@ -728,9 +724,11 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
     // the atoms since; between appends it can only be emptied.
     const std::size_t lengthBefore = currentLine.text().size();
     const bool estimated = lengthBefore > 0 && lengthBefore == estimatedLineLength_;
-    const CGFloat kern =
-        previous ? std::max<CGFloat>(0, interElementSpace(previous->type, atom.type)) : 0;
-    kernBefore(previous, atom.type);
+    const CGFloat space = previous ? interElementSpace(previous->type, atom.type) : 0;
+    const CGFloat kern = std::max<CGFloat>(0, space);
+    if (previous) {
+        kernBefore(space);
+    }
     if (atom.type == AtomType::placeholder) {
         currentLine.append(atom.nucleus, platform::Color(0, 0, 1));
     } else {
@@ -921,9 +919,13 @@ std::shared_ptr<DisplayTextRun> Typesetter::flushCurrentLine() {
     } else if (!shapedPrefix(currentLine, unkerned) && shapedFont_ == fontNow.font()) {
         unkerned = fontNow.glyphFont().reshapeEnd(shapedRun_, shapedText_, currentLine.text());
     }
-    auto run = std::make_shared<DisplayTextRun>(std::move(currentLine), fontNow.font(),
-                                                fontNow.glyphFont(), std::move(currentAtoms),
-                                                std::move(unkerned));
+    // The run keeps its atoms without room to spare; the pending list keeps its room for the
+    // next line instead of growing again from nothing.
+    auto run = std::make_shared<DisplayTextRun>(
+        std::move(currentLine), fontNow.font(), fontNow.glyphFont(),
+        std::vector<std::shared_ptr<Atom>>(std::make_move_iterator(currentAtoms.begin()),
+                                           std::make_move_iterator(currentAtoms.end())),
+        std::move(unkerned));
     // What follows the line in the text shaped ahead is what the pending text starts with next.
     // The place moves only over the text that stands there, so that its UTF-16 offset stays the
     // one of its byte offset; past the end it matches nothing.

@@ -16,6 +16,7 @@
 #include "Math/DisplayNode.hpp"
 #include "Math/PlatformFont.hpp"
 
+#include <array>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -193,7 +194,9 @@ private:
     // The text atom step of the main loop.
     void appendTextAtom(const std::shared_ptr<Atom>& atom, const Atom* previous,
                         std::span<const std::shared_ptr<Atom>> lookAhead);
-    void kernBefore(const Atom* previous, AtomType type);
+    // Puts the space after the previous atom: as a kern after the pending text's last character,
+    // or by moving the pen when there is none.
+    void kernBefore(CGFloat space);
     void extendCurrentLineRange(const Atom& atom);
     // Builds the node of a fraction, radical, inner, table, accent or colour atom; nothing when
     // the atom is not of the class its type promises.
@@ -258,6 +261,13 @@ private:
     // Widths of short nuclei in the style font they were measured in.
     std::optional<Font> nucleusWidthsFont_;
     std::unordered_map<std::string, CGFloat> nucleusWidths_;
+    // The last few of them, looked at first.
+    struct RecentNucleusWidth {
+        std::string nucleus;
+        CGFloat width = 0;
+    };
+    std::array<RecentNucleusWidth, 4> recentNucleusWidths_;
+    std::size_t recentNucleusCount_ = 0;
     CGFloat measuredWidth_ = 0;
     // An upper estimate of the pending line's width while it grows atom by atom, the line's
     // length when it was made, and how many atoms it added since the line was last measured.

@@ -103,14 +103,26 @@ CGFloat Typesetter::nucleusWidth(const std::string& nucleus) {
     }
     if (nucleusWidthsFont_ != font.font()) {
         nucleusWidths_.clear();
+        recentNucleusWidths_ = {};
+        recentNucleusCount_ = 0;
         nucleusWidthsFont_ = font.font();
     }
-    const auto found = nucleusWidths_.find(nucleus);
-    if (found != nucleusWidths_.end()) {
-        return found->second;
+    // The few symbols asked for last come first: comparing a short nucleus costs less than
+    // hashing it.
+    const std::size_t recent = std::min(recentNucleusCount_, recentNucleusWidths_.size());
+    for (std::size_t k = 0; k < recent; ++k) {
+        if (recentNucleusWidths_[k].nucleus == nucleus) {
+            return recentNucleusWidths_[k].width;
+        }
     }
-    const CGFloat width = font.glyphFont().shape(nucleus).width;
-    nucleusWidths_.emplace(nucleus, width);
+    CGFloat width = 0;
+    if (const auto found = nucleusWidths_.find(nucleus); found != nucleusWidths_.end()) {
+        width = found->second;
+    } else {
+        width = font.glyphFont().shape(nucleus).width;
+        nucleusWidths_.emplace(nucleus, width);
+    }
+    recentNucleusWidths_[recentNucleusCount_++ % recentNucleusWidths_.size()] = {nucleus, width};
     return width;
 }
 
