@@ -2,6 +2,7 @@
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/text/GlyphFont.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -152,6 +153,42 @@ TEST(GlyphFont, SuggestsLineBreaksAtWordsThenCharacters) {
     EXPECT_EQ(font.suggestLineBreak("abc", std::nan("")), 0u);
     // Offsets count UTF-16 units.
     EXPECT_EQ(font.suggestLineBreak("\xF0\x9D\x91\xA5 y", 1000), 4u);
+}
+
+TEST(GlyphFont, WidthBeforeEachCharacterOfAShapedText) {
+    const auto glyph = [](std::size_t cluster, double advance) {
+        ShapedRun::Glyph g;
+        g.cluster = cluster;
+        g.advance = advance;
+        return g;
+    };
+    // Three characters at UTF-16 offsets 0, 1 and 3 (the second a surrogate pair), ending at 4.
+    const std::vector<std::size_t> offsets{0, 1, 3, 4};
+    const std::vector<double> expected{0, 1.5, 1.5 + 2.25 + 0.5, 1.5 + 2.25 + 0.5 + 4};
+    // Two glyphs for the middle character (a base and its mark) both count for it.
+    ShapedRun inOrder;
+    inOrder.glyphs = {glyph(0, 1.5), glyph(1, 2.25), glyph(1, 0.5), glyph(3, 4)};
+    EXPECT_EQ(advancesBeforeCharacters(inOrder, offsets), expected);
+    // Right-to-left glyphs come last character first: each still counts for its own character.
+    ShapedRun reversed;
+    reversed.glyphs = {glyph(3, 4), glyph(1, 2.25), glyph(1, 0.5), glyph(0, 1.5)};
+    EXPECT_EQ(advancesBeforeCharacters(reversed, offsets), expected);
+    // A glyph whose cluster lies past the last character's start counts for that character.
+    ShapedRun past;
+    past.glyphs = {glyph(0, 1), glyph(7, 2)};
+    EXPECT_EQ(advancesBeforeCharacters(past, std::vector<std::size_t>{0, 1}),
+              (std::vector<double>{0, 3}));
+    EXPECT_EQ(advancesBeforeCharacters(inOrder, {}), std::vector<double>{0});
+
+    // Shaped for real, the widths before the characters grow to the run's width.
+    const GlyphFont font(latinModern(), 10);
+    const ShapedRun hello = font.shape("hello");
+    const std::vector<double> before =
+        advancesBeforeCharacters(hello, std::vector<std::size_t>{0, 1, 2, 3, 4, 5});
+    ASSERT_EQ(before.size(), 6u);
+    EXPECT_TRUE(std::is_sorted(before.begin(), before.end()));
+    EXPECT_NEAR(before[5], hello.width, 1e-9);
+    EXPECT_NEAR(before[2], font.shape("he").width, 1e-9);
 }
 
 Image render(bool flipped) {
