@@ -1,5 +1,6 @@
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 
+#include "Vellum/markdown/NestingLimit.hpp"
 #include "platform/foundation/Hash.hpp"
 #include "platform/foundation/IncrementalMarkdown.hpp"
 #include "platform/foundation/Unicode.hpp"
@@ -178,7 +179,7 @@ AttributedString AttributedStringMarkdownParser::attributedString(std::string_vi
     }
     const AttributedString parsed =
         platform::parseMarkdown(markup, options_, baseURL_, verbatimPatterns_);
-    return processor_.processPatterns(parsed);
+    return withNestingLimited(processor_.processPatterns(parsed));
 }
 
 AttributedString
@@ -203,9 +204,10 @@ AttributedStringMarkdownParser::attributedStringReusing(std::string_view markup,
         repaired = readableMarkup(markup);
         markup = repaired;
     }
-    return kept->markdown.parse(
-        markup, options_, baseURL_, verbatimPatterns_,
-        [this](AttributedString parsed) { return processor_.processPatterns(parsed); });
+    return kept->markdown.parse(markup, options_, baseURL_, verbatimPatterns_,
+                                [this](AttributedString parsed) {
+                                    return withNestingLimited(processor_.processPatterns(parsed));
+                                });
 }
 
 } // namespace vellum

@@ -11,10 +11,13 @@
 // The walk over every level of the blocks (as a document view does to build its blocks) is
 // measured on each parsed shape as well.
 
+#include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/export/Formatter.hpp"
+#include "Vellum/inline/InlineText.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
 #include "bench/Vellum/BenchDocument.hpp"
+#include "platform/ui/OffscreenHost.hpp"
 
 #include <algorithm>
 #include <array>
@@ -407,6 +410,30 @@ void BM_HostilePlainTextExport(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_HostilePlainTextExport)->Apply(hostileShapes);
+
+// Each shape shown as a reader meets it, at 480 points offscreen: as inline text, laid out in
+// full, and as a document in a window one screen tall (blocks below the screen wait until they
+// are needed). Drawing is left out.
+void BM_HostileInlineTextLayout(benchmark::State& state) {
+    measured(state, state.range(0), [&](const std::string& text) {
+        platform::ui::OffscreenHost host(platform::ui::AnyView(vellum::InlineText(text)),
+                                         {480, std::nullopt});
+        host.runUntilIdle();
+        benchmark::DoNotOptimize(host.graph().size());
+    });
+}
+BENCHMARK(BM_HostileInlineTextLayout)->Apply(hostileShapes);
+
+void BM_HostileDocumentLayout(benchmark::State& state) {
+    measured(state, state.range(0), [&](const std::string& text) {
+        platform::ui::OffscreenHost host(platform::ui::AnyView(vellum::StructuredText(text)),
+                                         {480, std::nullopt});
+        host.setVisibleRect(platform::Rect({0, 0}, {480, 600}));
+        host.runUntilIdle();
+        benchmark::DoNotOptimize(host.graph().size());
+    });
+}
+BENCHMARK(BM_HostileDocumentLayout)->Apply(hostileShapes);
 
 } // namespace
 
