@@ -56,7 +56,7 @@ std::u16string utf16(std::string_view text) {
 }
 
 std::string_view lastCharacter(std::string_view text) {
-    const auto clusters = platform::unicode::graphemeClusters(text);
+    const auto clusters = textCharacters(text);
     return clusters.empty() ? std::string_view{} : clusters.back();
 }
 

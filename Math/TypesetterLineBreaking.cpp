@@ -26,7 +26,7 @@ constexpr std::size_t farAheadBytes = 8192;
 constexpr std::size_t longestUnwindowed = 256;
 
 std::size_t characterCount(std::string_view text) {
-    return platform::unicode::graphemeClusters(text).size();
+    return textCharacters(text).size();
 }
 
 bool isLetter(std::string_view character) {
@@ -168,7 +168,7 @@ bool Typesetter::checkInteratomLineBreak(const Atom& atom, const Atom* previous,
     }
     // Never split a word: a multi-letter atom right after a letter stays with it.
     if (atom.type == AtomType::ordinary && !atom.nucleus.empty()) {
-        const auto nucleus = platform::unicode::graphemeClusters(atom.nucleus);
+        const auto nucleus = textCharacters(atom.nucleus);
         if (isLetter(currentLine.lastCharacter()) && isLetter(nucleus.front()) &&
             nucleus.size() > 1) {
             return false;
@@ -267,7 +267,7 @@ void Typesetter::fitScriptedAtom(const Atom& atom, const Atom* previous) {
     // beside the nucleus's italic correction, its scripts.
     const CGFloat space =
         previous ? std::max<CGFloat>(0, interElementSpace(previous->type, atom.type)) : 0;
-    const auto character = platform::unicode::graphemeClusters(atom.nucleus);
+    const auto character = textCharacters(atom.nucleus);
     const CGFloat delta =
         character.empty()
             ? 0
