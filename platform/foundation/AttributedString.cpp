@@ -170,6 +170,47 @@ const AttributeContainer& AttributedString::Runs::attributes(std::size_t positio
     return storage_->runs[first_ + position].attributes;
 }
 
+std::size_t AttributedString::Runs::alikeRuns(const Runs& other, std::size_t within, bool fromEnd,
+                                              std::size_t maxRuns) const {
+    const std::size_t count = std::min({maxRuns, size(), other.size()});
+    const auto& mine = storage_->runs;
+    const auto& theirs = other.storage_->runs;
+    const auto alike = [](const AttributeContainer& a, const AttributeContainer& b) {
+        return a.sharesStorage(b) || a == b;
+    };
+    if (!fromEnd) {
+        // A run ends where its record says, the view's last one where the view does.
+        const std::size_t base = range_.lowerBound.offset;
+        const std::size_t otherBase = other.range_.lowerBound.offset;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t end = std::min(mine[first_ + i].end, range_.upperBound.offset) - base;
+            const std::size_t otherEnd =
+                std::min(theirs[other.first_ + i].end, other.range_.upperBound.offset) - otherBase;
+            if (end > within || end != otherEnd ||
+                !alike(mine[first_ + i].attributes, theirs[other.first_ + i].attributes)) {
+                return i;
+            }
+        }
+        return count;
+    }
+    // Counted back from the views' ends: run last_-k starts at the end of the run before it, or
+    // at the view's start.
+    const std::size_t top = range_.upperBound.offset;
+    const std::size_t otherTop = other.range_.upperBound.offset;
+    for (std::size_t k = 1; k <= count; ++k) {
+        const std::size_t run = last_ - k;
+        const std::size_t otherRun = other.last_ - k;
+        const std::size_t start = std::max(storage_->runStart(run), range_.lowerBound.offset);
+        const std::size_t otherStart =
+            std::max(other.storage_->runStart(otherRun), other.range_.lowerBound.offset);
+        if (top - start > within || top - start != otherTop - otherStart ||
+            !alike(mine[run].attributes, theirs[otherRun].attributes)) {
+            return k - 1;
+        }
+    }
+    return count;
+}
+
 AttributedString::AttributedString()
     : storage_(std::make_shared<Storage>()) {}
 

@@ -68,6 +68,12 @@ public:
         // reference count each. The attributes live as long as the storage these runs keep.
         [[nodiscard]] Range range(std::size_t position) const;
         [[nodiscard]] const AttributeContainer& attributes(std::size_t position) const;
+        // How many runs, from the first on (from the last back when `fromEnd`), this view and
+        // `other` hold alike: over the same bytes counted from each view's start (end), within
+        // the first (last) `within` bytes of both, with attributes that share storage or compare
+        // equal; `maxRuns` at most. Read in place, for comparing two versions of a long text.
+        [[nodiscard]] std::size_t alikeRuns(const Runs& other, std::size_t within, bool fromEnd,
+                                            std::size_t maxRuns) const;
 
         using Iterator = platform::IndexIterator<Runs, Run>;
         [[nodiscard]] Iterator begin() const { return {this, 0}; }

@@ -120,6 +120,51 @@ TEST(AttributedStringTest, SlicesClipRunsAndOutliveTheirString) {
     EXPECT_EQ(accented[range(0, 1)].characters(), "é");
 }
 
+// Two versions of a text, compared run by run from either end, as a document compares its text
+// before and after an edit: the same bytes from each view's own start (end), within a limit,
+// with equal attributes whether or not they share storage.
+TEST(AttributedStringTest, RunsAlikeAreCountedFromEitherEnd) {
+    AttributedString before("head ", withIntent(1));
+    before.append("old", withIntent(2));
+    before.append(" tail", withIntent(1));
+    // Built apart: equal attributes in their own storage; one byte longer in its middle run.
+    AttributedString after("head ", withIntent(1));
+    after.append("olde", withIntent(2));
+    after.append(" tail", withIntent(1));
+    const auto a = before.runs();
+    const auto b = after.runs();
+    EXPECT_EQ(a.alikeRuns(b, 100, false, 10), 1U);
+    EXPECT_EQ(a.alikeRuns(b, 100, true, 10), 1U);
+    // Runs reaching past the limit do not count; nor runs beyond `maxRuns`.
+    EXPECT_EQ(a.alikeRuns(b, 4, false, 10), 0U);
+    EXPECT_EQ(a.alikeRuns(b, 5, true, 10), 1U);
+    EXPECT_EQ(a.alikeRuns(b, 4, true, 10), 0U);
+    EXPECT_EQ(a.alikeRuns(b, 100, false, 0), 0U);
+
+    // Slices at other offsets, their outer runs clipped: counted from each slice's own ends.
+    AttributedString shifted("xx", withIntent(8));
+    shifted.append(after);
+    const auto inner = before[range(2, 11)].runs();         // "ad old ta"
+    const auto shiftedInner = shifted[range(4, 14)].runs(); // "ad olde ta"
+    EXPECT_EQ(inner.alikeRuns(shiftedInner, 100, false, 10), 1U);
+    EXPECT_EQ(inner.alikeRuns(shiftedInner, 100, true, 10), 1U);
+    EXPECT_EQ(inner.alikeRuns(shifted[range(3, 14)].runs(), 100, false, 10), 0U);
+    // Alike throughout: the clipped outer runs end (start) where their slices do.
+    AttributedString shiftedBefore("xx", withIntent(8));
+    shiftedBefore.append(before);
+    const auto same = shiftedBefore[range(4, 13)].runs(); // "ad old ta" again
+    EXPECT_EQ(inner.alikeRuns(same, 9, false, 10), 3U);
+    EXPECT_EQ(inner.alikeRuns(same, 9, true, 10), 3U);
+
+    // Different attributes over the same bytes are not alike.
+    AttributedString relinked("head ", withIntent(1));
+    relinked.append("old", withLink("https://example.com"));
+    relinked.append(" tail", withIntent(1));
+    EXPECT_EQ(a.alikeRuns(relinked.runs(), 100, false, 10), 1U);
+    EXPECT_EQ(a.alikeRuns(relinked.runs(), 100, true, 10), 1U);
+    EXPECT_EQ(a.alikeRuns(before.runs(), 100, false, 10), 3U);
+}
+
 TEST(AttributedStringTest, AttributeEditsSplitRunsAndCoalesceBack) {
     AttributedString text("abcdef", withIntent(1));
     AttributedString copy = text;
