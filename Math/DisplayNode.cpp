@@ -12,55 +12,6 @@ namespace Math {
 
 namespace {
 
-// Whether `text` is valid UTF-8 of at least one scalar, each standing alone (standsAlone); with
-// its UTF-16 length, and where its last scalar starts and how many UTF-16 units that one takes.
-bool scanStandAloneScalars(std::string_view text, std::size_t& units, std::size_t& lastStart,
-                           std::size_t& lastUnits) {
-    units = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        std::size_t length = 1;
-        char32_t scalar = lead;
-        char32_t least = 0;
-        if (lead >= 0x80) {
-            if ((lead & 0xE0) == 0xC0) {
-                length = 2;
-                scalar = lead & 0x1F;
-                least = 0x80;
-            } else if ((lead & 0xF0) == 0xE0) {
-                length = 3;
-                scalar = lead & 0x0F;
-                least = 0x800;
-            } else if ((lead & 0xF8) == 0xF0) {
-                length = 4;
-                scalar = lead & 0x07;
-                least = 0x10000;
-            } else {
-                return false;
-            }
-        }
-        if (length > text.size() - at) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto unit = static_cast<unsigned char>(text[at + k]);
-            if ((unit & 0xC0) != 0x80) {
-                return false;
-            }
-            scalar = (scalar << 6) | (unit & 0x3F);
-        }
-        // Overlong forms are invalid; every scalar that stands alone is a valid one.
-        if (scalar < least || !standsAlone(scalar)) {
-            return false;
-        }
-        lastStart = at;
-        lastUnits = scalar > 0xFFFF ? 2 : 1;
-        units += lastUnits;
-        at += length;
-    }
-    return !text.empty();
-}
-
 // Whether the last scalar of valid, non-empty UTF-8 stands alone.
 bool lastScalarStandsAlone(std::string_view text) {
     std::size_t lastScalar = text.size() - 1;
@@ -119,7 +70,7 @@ void AttributedLine::append(std::string_view text) {
     std::size_t units = 0;
     std::size_t lastStart = 0;
     std::size_t lastUnits = 0;
-    if (scanStandAloneScalars(text, units, lastStart, lastUnits) &&
+    if (standAloneScalars(text, units, lastStart, lastUnits) &&
         (text_.empty() || lastScalarStandsAlone(text_))) {
         lastCharacterByte_ = text_.size() + lastStart;
         text_ += text;

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Unicode.hpp"
 
+#include <array>
 #include <string>
 
 namespace Math {
@@ -41,6 +42,43 @@ std::optional<std::size_t> lastScalarIfAllStandAlone(std::string_view text, std:
         last = start;
     }
     return last;
+}
+
+bool standAloneScalars(std::string_view text, std::size_t& units, std::size_t& lastStart,
+                       std::size_t& lastUnits) {
+    // By the number of bytes a scalar takes: the bits its lead byte shows under the mask, and the
+    // least value that needs that many (anything less is an overlong form).
+    static constexpr std::array<unsigned char, 5> leadMask{0, 0x80, 0xE0, 0xF0, 0xF8};
+    static constexpr std::array<unsigned char, 5> leadBits{0, 0x00, 0xC0, 0xE0, 0xF0};
+    static constexpr std::array<char32_t, 5> leastValue{0, 0, 0x80, 0x800, 0x10000};
+    units = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        std::size_t length = 1;
+        while (length < 5 && (lead & leadMask[length]) != leadBits[length]) {
+            ++length;
+        }
+        if (length == 5 || length > text.size() - at) {
+            return false;
+        }
+        char32_t scalar = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto unit = static_cast<unsigned char>(text[at + k]);
+            if ((unit & 0xC0) != 0x80) {
+                return false;
+            }
+            scalar = (scalar << 6) | (unit & 0x3F);
+        }
+        // Every scalar that stands alone is a valid one.
+        if (scalar < leastValue[length] || !standsAlone(scalar)) {
+            return false;
+        }
+        lastStart = at;
+        lastUnits = scalar > 0xFFFF ? 2 : 1;
+        units += lastUnits;
+        at += length;
+    }
+    return !text.empty();
 }
 
 namespace {

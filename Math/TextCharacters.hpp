@@ -26,6 +26,12 @@ bool standsAlone(char32_t scalar);
 // stands alone; nothing otherwise (or when there is none).
 std::optional<std::size_t> lastScalarIfAllStandAlone(std::string_view text, std::size_t from);
 
+// Whether `text` is valid UTF-8 of at least one scalar, each standing alone; with its UTF-16
+// length, and where its last scalar starts and how many UTF-16 units that one takes. Checked in
+// one pass: a formula's symbols are checked one by one.
+bool standAloneScalars(std::string_view text, std::size_t& units, std::size_t& lastStart,
+                       std::size_t& lastUnits);
+
 // The characters of `text`, as platform::unicode::graphemeClusters gives them.
 std::vector<std::string_view> textCharacters(std::string_view text);
 

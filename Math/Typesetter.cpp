@@ -369,6 +369,15 @@ bool surelyLatin(char32_t c) {
            (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
 }
 
+// Whether a nucleus is valid UTF-8; most are symbols that stand alone, checked at once.
+bool validNucleus(std::string_view nucleus) {
+    std::size_t units = 0;
+    std::size_t lastStart = 0;
+    std::size_t lastUnits = 0;
+    return standAloneScalars(nucleus, units, lastStart, lastUnits) ||
+           platform::unicode::isValidUtf8(nucleus);
+}
+
 // The types whose atoms are set as text: their nuclei join the pending line.
 bool textAtom(AtomType type) {
     switch (type) {
@@ -526,7 +535,7 @@ void Typesetter::shapeAhead(std::string_view line, std::span<const std::shared_p
     for (const auto& atom : following) {
         // The shaper repairs invalid UTF-8, which would move its offsets off the text's.
         if (!atom || !textAtom(atom->type) || added > limit || ahead.size() > 2 * longestLine ||
-            !platform::unicode::isValidUtf8(atom->nucleus)) {
+            !validNucleus(atom->nucleus)) {
             break;
         }
         ahead += atom->nucleus;

@@ -247,3 +247,37 @@ TEST(AttributedLine, FindsCharactersAsTheCharacterIteratorDoes) {
         }
     }
 }
+
+// Symbols that stand alone are appended in one pass that also checks the text is valid: any
+// text that is not (an overlong form, a stray or missing continuation byte, a lead past U+10FFFF)
+// is repaired as before, and the line's length and last character follow the repaired text.
+TEST(AttributedLine, AppendsSymbolsAtOnceAndRepairsWhatIsNotValid) {
+    std::size_t units = 0;
+    std::size_t lastStart = 0;
+    std::size_t lastUnits = 0;
+    ASSERT_TRUE(standAloneScalars("a\xF0\x9D\x91\x8E", units, lastStart, lastUnits)); // a𝑎
+    EXPECT_EQ(units, 3U);
+    EXPECT_EQ(lastStart, 1U);
+    EXPECT_EQ(lastUnits, 2U);
+    EXPECT_FALSE(standAloneScalars("", units, lastStart, lastUnits));
+    EXPECT_FALSE(standAloneScalars("e\xCC\x81", units, lastStart, lastUnits)); // a combining mark
+
+    const std::vector<std::string> invalid = {
+        "\xC1\xA1",         // 'a', overlong
+        "\xE0\x81\xA1",     // 'a', overlong in three bytes
+        "\x8E\x91",         // continuation bytes only, that would read as Α
+        "\xCE\x41",         // a lead without its continuation
+        "\xF0\x9D\x91",     // cut short
+        "\xF8\x9D\x91\x8E", // no lead of five bytes
+    };
+    for (const std::string& bytes : invalid) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        EXPECT_FALSE(standAloneScalars(bytes, units, lastStart, lastUnits));
+        AttributedLine line("+");
+        line.append(bytes);
+        const std::string expected = "+" + platform::unicode::makeValidUtf8(bytes);
+        EXPECT_EQ(line.text(), expected);
+        EXPECT_EQ(line.utf16Length(), platform::unicode::utf16Length(expected));
+        EXPECT_EQ(line.lastCharacter(), platform::unicode::graphemeClusters(expected).back());
+    }
+}
