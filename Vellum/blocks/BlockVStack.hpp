@@ -48,24 +48,27 @@ private:
     bool listed_ = false;
 };
 
-// The layout of the stack, exposed for its tests: block spacings come from each subview's
-// BlockSpacingKey layout value, alignments from its BlockAlignmentKey.
+// The layout of the stack, exposed for its tests: block spacings are read from what each subview
+// publishes under BlockSpacingKey (or, inside a list, are the list item spacing), alignments come
+// from its BlockAlignmentKey. The blocks need no wrapper and no observer of their own: the stack
+// reads each block's wish where the block already keeps it.
 class BlockVStackLayout final : public platform::ui::LazyVStackLayout {
 public:
-    explicit BlockVStackLayout(platform::ui::TextAlignment textAlignment)
-        : textAlignment_(textAlignment) {}
-
-    struct Cache {
-        // Between subview i and i + 1.
-        std::vector<double> spacings;
-    };
+    // `styles` identify the block styles in force (compared by identity): the wishes come from
+    // them, and a layout with other styles lays the stack out again, so that it reads the wishes
+    // anew even where no block's size changed.
+    explicit BlockVStackLayout(platform::ui::TextAlignment textAlignment,
+                               std::optional<BlockSpacing> listItemSpacing = std::nullopt,
+                               std::vector<const void*> styles = {})
+        : textAlignment_(textAlignment)
+        , listItemSpacing_(listItemSpacing)
+        , styles_(std::move(styles)) {}
 
     [[nodiscard]] platform::Size sizeThatFits(platform::ui::ProposedViewSize proposal,
                                               platform::ui::LayoutSubviews subviews,
                                               std::any& cache) const override;
     void placeSubviews(platform::Rect bounds, platform::ui::ProposedViewSize proposal,
                        platform::ui::LayoutSubviews subviews, std::any& cache) const override;
-    [[nodiscard]] std::any makeCache(platform::ui::LayoutSubviews subviews) const override;
     // The first block's first baseline and the last block's last one, so that a list marker
     // beside the stack lines up with its first line of text.
     [[nodiscard]] std::optional<platform::CGFloat>
@@ -78,10 +81,11 @@ public:
         return platform::ui::ProposedViewSize(proposal.width, std::nullopt);
     }
 
-    // The space between two neighbours with these spacings: the larger stated facing side, else
-    // the views' own spacing.
-    [[nodiscard]] static double spacing(const platform::ui::LayoutSubview& upper,
-                                        const platform::ui::LayoutSubview& lower);
+    // The space between two neighbours: the larger stated facing side, else the views' own
+    // spacing. Read at every layout rather than cached, as a block's wish may change while its
+    // neighbours and their sizes stay as they were.
+    [[nodiscard]] double spacing(const platform::ui::LayoutSubview& upper,
+                                 const platform::ui::LayoutSubview& lower) const;
     // As a lazy stack: the same spacing, and each block placed by its alignment.
     [[nodiscard]] platform::CGFloat
     rowSpacing(const platform::ui::LayoutSubview& upper,
@@ -93,7 +97,12 @@ public:
                                               platform::CGFloat width) const override;
 
 private:
+    // The wish each block publishes; inside a list, the list item spacing in its place.
+    [[nodiscard]] BlockSpacing wish(const platform::ui::LayoutSubview& block) const;
+
     platform::ui::TextAlignment textAlignment_;
+    std::optional<BlockSpacing> listItemSpacing_;
+    std::vector<const void*> styles_;
 };
 
 } // namespace vellum::structured

@@ -204,6 +204,35 @@ TEST(BlockStackSpacing, InsideAListEveryBlockTakesTheListItemSpacing) {
         23.25);
 }
 
+// Paragraphs that ask for `top` points above them and look the same otherwise.
+struct SpacedParagraph final : ParagraphStyle {
+    double top;
+    explicit SpacedParagraph(double t)
+        : top(t) {}
+    AnyView makeBody(ViewContext&, const BlockStyleConfiguration& c) const override {
+        return c.label.content.preference<BlockSpacingKey>(BlockSpacing(top));
+    }
+};
+
+TEST(BlockStackSpacing, FollowsAWishThatChangesWhileTheBlocksStayTheSame) {
+    const auto withTop = [](double top) {
+        ui::EnvironmentValues environment;
+        setParagraphStyle(environment, std::make_shared<SpacedParagraph>(top));
+        return environment;
+    };
+    ui::OffscreenHost host(AnyView(StructuredText("one\n\ntwo\n\nthree\n")), {300, std::nullopt},
+                           withTop(10));
+    host.runUntilIdle();
+    const double near = host.size().height;
+    // Only the wish differs: no text is laid out again, yet both gaps widen.
+    host.graph().setEnvironment(withTop(30));
+    host.runUntilIdle();
+    EXPECT_DOUBLE_EQ(host.size().height, near + 2 * 20);
+    host.graph().setEnvironment(withTop(10));
+    host.runUntilIdle();
+    EXPECT_DOUBLE_EQ(host.size().height, near);
+}
+
 TEST(BlockStackSpacing, AZeroWidthStackIsEmptyWithoutMeasuring) {
     const BlockVStackLayout layout(ui::TextAlignment::center);
     std::any cache;
