@@ -195,8 +195,9 @@ private:
 ui::AnyView BlockContent::body(ui::ViewContext& context) const {
     const std::shared_ptr<Split> split =
         context.stateObject<Split>([] { return std::make_shared<Split>(); });
-    // A block's identity is its position among its siblings.
-    return BlockVStack(split->rows(content_, parent_));
+    // A block's identity is its position among its siblings. The stack keeps no state: its body
+    // stands in this one's place.
+    return BlockVStack(split->rows(content_, parent_)).body(context);
 }
 
 ui::AnyView Block::body(ui::ViewContext& context) const {
@@ -295,9 +296,7 @@ bool isLoneMath(const AttributedSubstring& content) {
 }
 
 AnyView inlineLabel(AttributedString text) {
-    return WithInlineStyle(std::move(text), [](const AttributedString& styled) {
-        return AnyView(TextFragment(styled));
-    });
+    return StyledTextFragment(std::move(text));
 }
 
 } // namespace vellum::structured

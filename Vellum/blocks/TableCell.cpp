@@ -42,16 +42,15 @@ int wholeContentIndentationLevel(const platform::AttributedSubstring& content) {
 } // namespace
 
 ui::AnyView TableCell::body(ui::ViewContext& context) const {
-    const ui::AnyView label(WithInlineStyle(platform::AttributedString(content_),
-                                            [](const platform::AttributedString& styled) {
-                                                return ui::AnyView(TextFragment(styled));
-                                            }));
+    const ui::AnyView label{StyledTextFragment(platform::AttributedString(content_))};
     TableCellStyleConfiguration configuration;
     configuration.label = ConfigurationContent(label);
     configuration.indentationLevel = wholeContentIndentationLevel(content_);
     configuration.row = identifier_.row;
     configuration.column = identifier_.column;
-    return ui::AnyView(ResolvedTableCellStyle(tableCellStyle(context.environment()), configuration))
+    // The style's body stands in the cell's place: one node fewer per cell.
+    const std::shared_ptr<const TableCellStyle> style = tableCellStyle(context.environment());
+    return (style ? style->makeBody(context, configuration) : ui::AnyView())
         .anchorPreference<TableCellBoundsKey, platform::Rect>(
             ui::AnchorSource::bounds(),
             [identifier = identifier_](ui::Anchor<platform::Rect> bounds) {

@@ -217,56 +217,68 @@ const Text& TextFragment::TextBuilder::cached(SizeMap sizes,
     return cache_.back().text;
 }
 
+namespace {
+
+// The builder a text fragment shows, kept with its identity and replaced when the content changes.
+struct TextBuilderSlot {
+    std::shared_ptr<TextFragment::TextBuilder> current;
+};
+
+} // namespace
+
 platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) const {
     const TextEnvironmentValues environment(context.environment());
     // The first builder comes with the view, so that its first layout already has the text
-    // (built later, it would lay the view out empty and then again); a change of content
-    // replaces it.
-    const std::shared_ptr<TextBuilder> first = context.stateObject<TextBuilder>(
-        [&] { return std::make_shared<TextBuilder>(content_, environment); });
-    const platform::ui::State<std::shared_ptr<TextBuilder>> replacement =
-        context.state<std::shared_ptr<TextBuilder>>(nullptr);
-    const std::shared_ptr<TextBuilder> current = *replacement ? *replacement : first;
+    // (built later, it would lay the view out empty and then again). A change of content
+    // replaces it here, as the body runs for the new content, rather than from an observer that
+    // would evaluate the fragment once more; views that come and go around the text (for
+    // attachments, for links) may also make the fragment anew for another content.
+    const std::shared_ptr<TextBuilderSlot> slot = context.stateObject<TextBuilderSlot>([&] {
+        return std::make_shared<TextBuilderSlot>(
+            TextBuilderSlot{std::make_shared<TextBuilder>(content_, environment)});
+    });
+    if (slot->current->content() != content_) {
+        slot->current = std::make_shared<TextBuilder>(content_, environment);
+    }
+    const std::shared_ptr<TextBuilder> current = slot->current;
 
     const Text text = current->text();
-    static const auto fitting = std::make_shared<const FittingLayout>();
     // The builder's content, kept alive by the builder itself.
     std::shared_ptr<const AttributedString> source(current, &current->content());
     std::unordered_set<AnyAttachment> attachments = collectAttachments(content_);
-    platform::ui::AnyView view = platform::ui::LayoutView(
-        fitting, {text.customAttribute(TextFragmentAttribute{std::move(source)})});
-    // Only attachments depend on the room the text has: a text without any is the same text at
-    // every size, and watching its geometry would cost a lookup per layout pass for nothing.
-    if (!attachments.empty()) {
-        view = view.onGeometryChange<std::optional<platform::Size>>(
-            [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {
-                if (const auto bounds = proxy.bounds(textContainerSpace)) {
-                    return bounds->size;
-                }
-                return std::nullopt;
-            },
-            [current, environment](const std::optional<platform::Size>& /*old*/,
-                                   const std::optional<platform::Size>& size) {
-                if (size) {
-                    current->resolveText(*size, environment);
-                }
-            });
+    const Text marked = text.customAttribute(TextFragmentAttribute{std::move(source)});
+    // A text without attachments is the one node it needs: laid out at a width it never exceeds
+    // (words wider than the line are cut), with nothing to resolve when the room changes and
+    // nothing to draw over it.
+    if (attachments.empty()) {
+        platform::ui::AnyView view = withSelectionBehindText(
+            platform::ui::AnyView(marked), context.environment<TextSelectionHighlightKey>());
+        // Taps open links; text without any has nothing to hit-test.
+        if (hasLink(content_)) {
+            view = view.modifier(TextLinkInteraction());
+        }
+        return view;
     }
-    view = view.onChange<AttributedString>(
-                   content_,
-                   // Also on the first appearance of this modifier: views that come and go
-                   // around the text (for attachments, for links) may make it anew for a
-                   // content the builder in hand was not made for.
-                   [replacement, current, environment](const AttributedString& /*old*/,
-                                                       const AttributedString& content) {
-                       if (current->content() != content) {
-                           replacement.set(std::make_shared<TextBuilder>(content, environment));
+    static const auto fitting = std::make_shared<const FittingLayout>();
+    platform::ui::AnyView view = platform::ui::LayoutView(fitting, {marked});
+    // Only attachments depend on the room the text has.
+    view = view.onGeometryChange<std::optional<platform::Size>>(
+                   [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {
+                       if (const auto bounds = proxy.bounds(textContainerSpace)) {
+                           return bounds->size;
                        }
+                       return std::nullopt;
                    },
-                   true)
-               .modifier(AttachmentOverlay{std::move(attachments)})
-               .modifier(TextSelectionBackground());
-    // Taps open links; text without any has nothing to hit-test.
+                   [current, environment](const std::optional<platform::Size>& /*old*/,
+                                          const std::optional<platform::Size>& size) {
+                       if (size) {
+                           current->resolveText(*size, environment);
+                       }
+                   })
+               .modifier(AttachmentOverlay{std::move(attachments)});
+    // The text stands at the origin of the fitting layout, the attachments drawn over it.
+    view =
+        withSelectionBehindText(std::move(view), context.environment<TextSelectionHighlightKey>());
     if (hasLink(content_)) {
         view = view.modifier(TextLinkInteraction());
     }

@@ -84,4 +84,20 @@ AnyView TextSelectionBackground::body(platform::ui::ViewContext& context, AnyVie
         .background(background);
 }
 
+AnyView withSelectionBehindText(AnyView content,
+                                std::shared_ptr<const TextSelectionHighlight> highlight) {
+    if (!highlight) {
+        return content;
+    }
+    return content.backgroundPreferenceValue<platform::ui::Text::LayoutKey>(
+        [highlight =
+             std::move(highlight)](const platform::ui::Text::LayoutKey::Value& layouts) -> AnyView {
+            if (layouts.empty()) {
+                return AnyView();
+            }
+            return AnyView(SelectionHighlight(highlight, layouts.front().layout, {0, 0}));
+        },
+        platform::ui::Alignment::topLeading());
+}
+
 } // namespace vellum

@@ -6,6 +6,8 @@
 #include "Vellum/attachments/TextSelectionHighlight.hpp"
 #include "platform/ui/UI.hpp"
 
+#include <memory>
+
 namespace vellum {
 
 /// Paints the selection behind the first text laid out inside the content.
@@ -15,5 +17,13 @@ struct TextSelectionBackground {
     friend bool operator==(const TextSelectionBackground&,
                            const TextSelectionBackground&) = default;
 };
+
+/// The same for content whose only text starts at the content's own origin (a text fragment's):
+/// nothing needs to be measured to place the highlight, so it is built from the text's published
+/// layout alone, behind the content, without observers or state of its own. Nothing is added
+/// without a `highlight`.
+[[nodiscard]] platform::ui::AnyView
+withSelectionBehindText(platform::ui::AnyView content,
+                        std::shared_ptr<const TextSelectionHighlight> highlight);
 
 } // namespace vellum

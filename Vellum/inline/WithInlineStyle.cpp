@@ -1,34 +1,52 @@
 #include "Vellum/inline/WithInlineStyle.hpp"
 
+#include "Vellum/inline/TextFragment.hpp"
 #include "Vellum/style/InlineStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/text/TextEnvironmentValues.hpp"
 
 #include <memory>
-#include <optional>
 #include <tuple>
 
 namespace vellum {
 
-platform::ui::AnyView WithInlineStyle::body(platform::ui::ViewContext& context) const {
+namespace {
+
+// The last inputs styled and what came of them, kept with the view's identity.
+struct InlineStyleResult {
+    std::tuple<platform::AttributedString, InlineStyle, TextEnvironmentValues> inputs;
+    platform::AttributedString styled;
+};
+
+} // namespace
+
+const platform::AttributedString& WithInlineStyle::styled(platform::ui::ViewContext& context,
+                                                          const platform::AttributedString& input) {
     const InlineStyle style = structured::inlineStyle(context.environment());
     const TextEnvironmentValues environment(context.environment());
-    // The first result is made with the view, so that its first layout already shows the text
-    // (an empty first showing would lay the whole subtree out twice); later changes replace it.
-    const std::shared_ptr<platform::AttributedString> first =
-        context.stateObject<platform::AttributedString>([&] {
-            return std::make_shared<platform::AttributedString>(style.styled(input_, environment));
-        });
-    const platform::ui::State<std::optional<platform::AttributedString>> output =
-        context.state<std::optional<platform::AttributedString>>(std::nullopt);
+    // Styled while the body runs, and only when an input differs from the last ones: the first
+    // showing already has the text, and a change shows in the pass that brought it rather than in
+    // one more (an observer setting state would evaluate the subtree twice).
+    const std::shared_ptr<InlineStyleResult> result = context.stateObject<InlineStyleResult>([&] {
+        return std::make_shared<InlineStyleResult>(
+            InlineStyleResult{{input, style, environment}, style.styled(input, environment)});
+    });
+    const auto& [lastInput, lastStyle, lastEnvironment] = result->inputs;
+    if (!(lastInput == input) || !(lastStyle == style) || !(lastEnvironment == environment)) {
+        // Replaced wholesale: a new result never builds on an earlier one.
+        result->styled = style.styled(input, environment);
+        result->inputs = {input, style, environment};
+    }
+    return result->styled;
+}
 
-    using Inputs = std::tuple<platform::AttributedString, InlineStyle, TextEnvironmentValues>;
-    return content_(output->has_value() ? **output : *first)
-        .onChange<Inputs>(Inputs{input_, style, environment}, [output](const Inputs& /*old*/,
-                                                                       const Inputs& inputs) {
-            // Replaced wholesale: a new result never builds on an earlier one.
-            output.set(std::get<1>(inputs).styled(std::get<0>(inputs), std::get<2>(inputs)));
-        });
+platform::ui::AnyView WithInlineStyle::body(platform::ui::ViewContext& context) const {
+    return content_(styled(context, input_));
+}
+
+platform::ui::AnyView StyledTextFragment::body(platform::ui::ViewContext& context) const {
+    // The fragment's body stands in this one's place; its state follows this view's.
+    return TextFragment(WithInlineStyle::styled(context, input_)).body(context);
 }
 
 } // namespace vellum

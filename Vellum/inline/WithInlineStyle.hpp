@@ -22,9 +22,29 @@ public:
 
     [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
 
+    // `input` styled for the environment of `context`, kept with that view's identity and made
+    // again only when the input, the inline style or the text environment changes: for views
+    // that style their text in their own body.
+    [[nodiscard]] static const platform::AttributedString&
+    styled(platform::ui::ViewContext& context, const platform::AttributedString& input);
+
 private:
     platform::AttributedString input_;
     Content content_;
+};
+
+// Parsed text in the environment's inline style, drawn as one text fragment: one view where
+// WithInlineStyle around a TextFragment would be two, for the thousands of texts of a document.
+class StyledTextFragment {
+public:
+    explicit StyledTextFragment(platform::AttributedString input)
+        : input_(std::move(input)) {}
+
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
+    friend bool operator==(const StyledTextFragment&, const StyledTextFragment&) = default;
+
+private:
+    platform::AttributedString input_;
 };
 
 } // namespace vellum

@@ -3,10 +3,12 @@
 #include "Vellum/text/DynamicColor.hpp"
 #include "Vellum/text/TextPropertyAttributes.hpp"
 #include "platform/ui/OffscreenHost.hpp"
+#include "platform/ui/UI.hpp"
 
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -91,4 +93,58 @@ TEST(WithInlineStyle, StylesOnFirstShowingAndAgainOnEveryChangeOfItsThreeInputs)
     host.runUntilIdle();
     EXPECT_EQ(seen->back().string(), "plain");
     EXPECT_EQ(lastColor(seen->back()), std::nullopt);
+}
+
+namespace {
+
+// What a styled fragment laid out, after each layout pass: its text and the colour of its last run.
+struct Laid {
+    std::string text;
+    std::optional<Color> lastColour;
+};
+
+ui::AnyView fragment(const AttributedString& input, const vellum::InlineStyle& style,
+                     const std::shared_ptr<Laid>& laid) {
+    return ui::AnyView(vellum::StyledTextFragment(input))
+        .onPreferenceChange<ui::Text::LayoutKey>([laid](const ui::Text::LayoutKey::Value& layouts) {
+            *laid = Laid{};
+            for (const ui::Text::AnchoredLayout& anchored : layouts) {
+                laid->text += anchored.layout.base().string();
+                for (const auto& line : anchored.layout.lines()) {
+                    for (const auto& run : line.runs) {
+                        const ui::Text::Run* source = anchored.layout.sourceRun(run);
+                        laid->lastColour =
+                            source != nullptr ? source->attributes.foregroundColor : std::nullopt;
+                    }
+                }
+            }
+        })
+        .environment<vellum::structured::InlineStyleKey>(style);
+}
+
+} // namespace
+
+// The fragment styles and lays out its text in its own body: a new text or a new style shows in
+// the update that brought it, never the text it was first made with.
+TEST(StyledTextFragment, LaysOutEachNewTextAndStyleInTheUpdateThatBringsIt) {
+    const auto laid = std::make_shared<Laid>();
+    ui::OffscreenHost host(fragment(linked("here"), linkStyle(lightBlue, lightBlue), laid),
+                           {300, std::nullopt});
+    host.graph().update();
+    EXPECT_EQ(laid->text, "go here");
+    EXPECT_EQ(laid->lastColour, lightBlue);
+
+    host.setRootView(fragment(linked("there"), linkStyle(lightBlue, lightBlue), laid));
+    host.graph().update();
+    EXPECT_EQ(laid->text, "go there");
+
+    host.setRootView(fragment(linked("there"), linkStyle(green, green), laid));
+    host.graph().update();
+    EXPECT_EQ(laid->text, "go there");
+    EXPECT_EQ(laid->lastColour, green);
+
+    host.setRootView(fragment(AttributedString("plain", {}), linkStyle(green, green), laid));
+    host.graph().update();
+    EXPECT_EQ(laid->text, "plain");
+    EXPECT_EQ(laid->lastColour, std::nullopt);
 }
