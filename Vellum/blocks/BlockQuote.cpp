@@ -9,8 +9,9 @@ platform::ui::AnyView BlockQuote::body(platform::ui::ViewContext& context) const
     BlockStyleConfiguration configuration;
     configuration.label = ConfigurationContent(BlockContent(intent_, content_));
     configuration.indentationLevel = firstRunIndentationLevel(content_);
-    return ResolvedBlockQuoteStyle(blockQuoteStyle(context.environment()),
-                                   std::move(configuration));
+    // The style's body stands in this view's place: one node fewer.
+    const std::shared_ptr<const BlockQuoteStyle> style = blockQuoteStyle(context.environment());
+    return style ? style->makeBody(context, configuration) : platform::ui::AnyView();
 }
 
 } // namespace vellum::structured

@@ -45,8 +45,10 @@ platform::ui::AnyView Heading::body(platform::ui::ViewContext& context) const {
     configuration.label = ConfigurationContent(inlineLabel(platform::AttributedString(content_)));
     configuration.indentationLevel = sharedIndentationLevel(content_);
     configuration.headingLevel = level_;
-    return platform::ui::AnyView(
-               ResolvedHeadingStyle(headingStyle(context.environment()), std::move(configuration)))
+    // The style's body stands in the heading's place (one node fewer per heading); what the
+    // style reads or keeps belongs to the heading's identity all the same.
+    const std::shared_ptr<const HeadingStyle> style = headingStyle(context.environment());
+    return (style ? style->makeBody(context, configuration) : platform::ui::AnyView())
         .id(slug(content_.characters()));
 }
 

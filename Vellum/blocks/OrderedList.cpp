@@ -41,8 +41,9 @@ struct OrderedListItem {
         configuration.marker = ConfigurationContent(marker);
         configuration.block = ConfigurationContent(BlockContent(intent, content));
         configuration.indentationLevel = level;
-        return ResolvedListItemStyle(listItemStyle(context.environment()),
-                                     std::move(configuration));
+        // The style's body stands in this view's place: one node fewer.
+        const std::shared_ptr<const ListItemStyle> style = listItemStyle(context.environment());
+        return style ? style->makeBody(context, configuration) : ui::AnyView();
     }
 
     friend bool operator==(const OrderedListItem&, const OrderedListItem&) = default;

@@ -116,13 +116,19 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         std::vector<ui::AnyView> row;
         row.reserve(cells[r].size());
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
-            row.push_back(
-                ui::AnyView(TableCell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)}))
-                    .gridColumnAlignment(columnAlignment(columns_, c)));
+            ui::AnyView cell(TableCell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)}));
+            // Leading is the grid's own: only the other columns need saying so, and a table has
+            // thousands of cells.
+            const ui::HorizontalAlignment alignment = columnAlignment(columns_, c);
+            if (alignment != ui::HorizontalAlignment::leading()) {
+                cell = cell.gridColumnAlignment(alignment);
+            }
+            row.push_back(std::move(cell));
         }
         gridRows.emplace_back(ui::GridRow(std::nullopt, std::move(row)));
     }
-    const ui::AnyView grid = ui::Grid(ui::Alignment::center(), spacing->horizontal,
+    // Cells centred vertically in their rows, leading in their columns unless told otherwise.
+    const ui::AnyView grid = ui::Grid(ui::Alignment::leading(), spacing->horizontal,
                                       spacing->vertical, std::move(gridRows));
     TableStyleConfiguration configuration;
     configuration.label = ConfigurationContent(grid);

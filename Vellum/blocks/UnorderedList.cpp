@@ -26,8 +26,9 @@ struct UnorderedListItem {
             unorderedListMarker(context.environment()), markerConfiguration));
         configuration.block = ConfigurationContent(BlockContent(intent, content));
         configuration.indentationLevel = level;
-        return ResolvedListItemStyle(listItemStyle(context.environment()),
-                                     std::move(configuration));
+        // The style's body stands in this view's place: one node fewer.
+        const std::shared_ptr<const ListItemStyle> style = listItemStyle(context.environment());
+        return style ? style->makeBody(context, configuration) : ui::AnyView();
     }
 
     friend bool operator==(const UnorderedListItem&, const UnorderedListItem&) = default;
