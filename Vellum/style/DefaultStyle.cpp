@@ -45,11 +45,15 @@ AnyView DefaultHeadingStyle::makeBody(ui::ViewContext& /*context*/,
     return styleset::fontWeight(view, platform::Font::Weight::semibold());
 }
 
-AnyView DefaultParagraphStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView DefaultParagraphStyle::makeBody(ui::ViewContext& context,
                                         const BlockStyleConfiguration& configuration) const {
-    const AnyView view = styleset::lineSpacing(configuration.label.content, 0.23);
+    // The ems resolve against the paragraph's own font, read here rather than by a view per value:
+    // a document has hundreds of paragraphs.
+    const TextEnvironmentValues text(context.environment());
+    const AnyView view =
+        configuration.label.content.lineSpacing(FontScaled<double>(0.23).resolve(text));
     // No bottom wish: the block below decides that gap.
-    return styleset::blockSpacingEm(view, 0.8, std::nullopt);
+    return view.preference<BlockSpacingKey>(fontScaled(0.8, std::nullopt).resolve(text));
 }
 
 AnyView DefaultBlockQuoteStyle::makeBody(ui::ViewContext& context,
@@ -132,14 +136,17 @@ AnyView OverflowTableStyle::makeBody(ui::ViewContext& context,
     return styleset::blockSpacingEm(view, 1.6, 1.6);
 }
 
-AnyView DefaultTableCellStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView DefaultTableCellStyle::makeBody(ui::ViewContext& context,
                                         const TableCellStyleConfiguration& configuration) const {
     const platform::Font::Weight weight = configuration.row == 0
                                               ? platform::Font::Weight::semibold()
                                               : platform::Font::Weight::regular();
+    // The ems resolve against the cell's own font (the weight leaves its size), read here rather
+    // than by a view per value: a document has thousands of cells.
+    const TextEnvironmentValues text(context.environment());
     AnyView view = styleset::fontWeight(configuration.label.content, weight);
-    view = styleset::lineSpacing(view, 0.471);
-    return styleset::padding(view, Edges::all(), 0.588);
+    view = view.lineSpacing(FontScaled<double>(0.471).resolve(text));
+    return view.padding(Edges::all(), FontScaled<double>(0.588).resolve(text));
 }
 
 AnyView

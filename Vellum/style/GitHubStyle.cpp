@@ -49,10 +49,14 @@ AnyView GitHubHeadingStyle::makeBody(ui::ViewContext& context,
         });
 }
 
-AnyView GitHubParagraphStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView GitHubParagraphStyle::makeBody(ui::ViewContext& context,
                                        const BlockStyleConfiguration& configuration) const {
+    // The line spacing resolves against the paragraph's own font, read here rather than by a view
+    // of its own: a document has hundreds of paragraphs.
+    const double lineSpacing =
+        FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment()));
     // Points, not em: the gap between paragraphs stays the same at any font size.
-    return styleset::blockSpacing(styleset::lineSpacing(configuration.label.content, 0.25),
+    return styleset::blockSpacing(configuration.label.content.lineSpacing(lineSpacing),
                                   BlockSpacing(0, 16));
 }
 
@@ -112,7 +116,7 @@ AnyView GitHubTableStyle::makeBody(ui::ViewContext& context,
     return view.overlay(ui::Rectangle().stroke(border, tableOutline));
 }
 
-AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& context,
                                        const TableCellStyleConfiguration& configuration) const {
     const platform::Font::Weight weight = configuration.row == 0
                                               ? platform::Font::Weight::semibold()
@@ -120,7 +124,10 @@ AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& /*context*/,
     AnyView view = styleset::fontWeight(configuration.label.content, weight);
     view = view.padding(Edges::vertical(), 6);
     view = view.padding(Edges::horizontal(), 13);
-    return styleset::lineSpacing(view, 0.25);
+    // Resolved against the cell's own font, read here rather than by a view of its own: a
+    // document has thousands of cells.
+    return view.lineSpacing(
+        FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment())));
 }
 
 AnyView GitHubThematicBreakStyle::makeBody(ui::ViewContext& context,
