@@ -22,8 +22,8 @@ using BlockNode = Formatter::BlockNode;
 using InlineNode = Formatter::InlineNode;
 
 // What the tree reads of one run, read once: every lookup in a run's attributes is a scan of
-// its entries, and a long text has thousands of runs. The pointers point into the text's own
-// storage, which the formatter keeps.
+// its entries, and a long text has thousands of runs. The pointers point into the storage of the
+// text (or of the pieces), which outlives the tree's building.
 struct RunInfo {
     AttributedString::Range range;
     const PresentationIntent* intent = nullptr;
@@ -108,21 +108,67 @@ std::vector<IntentType> limitedComponents(const PresentationIntent& intent) {
     return kept;
 }
 
+RunInfo readRun(AttributedString::Range range, const platform::AttributeContainer& attributes) {
+    const auto* const inlineIntent =
+        attributes.get<Foundation::InlinePresentationIntentAttribute>();
+    return {range, attributes.get<Foundation::PresentationIntentAttribute>(),
+            inlineIntent ? *inlineIntent : InlinePresentationIntent{}, attachment(attributes),
+            attributes.get<Foundation::LinkAttribute>()};
+}
+
 std::vector<RunInfo> readRuns(const AttributedString& text) {
     const AttributedString::Runs runs = text.runs();
     std::vector<RunInfo> infos;
     infos.reserve(runs.size());
-    for (const AttributedString::Run run : runs) {
-        const auto* const inlineIntent = run.get<Foundation::InlinePresentationIntentAttribute>();
-        infos.push_back({run.range, run.get<Foundation::PresentationIntentAttribute>(),
-                         inlineIntent ? *inlineIntent : InlinePresentationIntent{},
-                         attachment(run.attributes), run.get<Foundation::LinkAttribute>()});
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        infos.push_back(readRun(runs.range(r), runs.attributes(r)));
     }
     return infos;
 }
 
-std::vector<Source> splitRunsIntoSegments(const AttributedString& text,
-                                          const std::vector<RunInfo>& runs,
+// The runs of the pieces joined, and their characters appended to `characters`: each piece's
+// runs as they are, but for the first, which extends the run before it when AttributedString's
+// append would (equal attributes, neither of them an attachment's U+FFFC, which stands alone).
+std::vector<RunInfo> readJoinedRuns(std::span<const AttributedSubstring> pieces,
+                                    std::string& characters) {
+    constexpr std::string_view objectReplacement = "\xEF\xBF\xBC";
+    std::size_t length = 0;
+    for (const AttributedSubstring& piece : pieces) {
+        length += piece.characters().size();
+    }
+    characters.reserve(characters.size() + length);
+    // A text holds a few runs.
+    std::vector<RunInfo> infos;
+    infos.reserve(pieces.size() * 3);
+    const platform::AttributeContainer* lastAttributes = nullptr;
+    for (const AttributedSubstring& piece : pieces) {
+        if (piece.empty()) {
+            continue;
+        }
+        const std::string_view text = piece.characters();
+        const std::size_t shift = characters.size() - piece.startIndex().offset;
+        const AttributedString::Runs runs = piece.runs();
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            AttributedString::Range range = runs.range(r);
+            range.lowerBound.offset += shift;
+            range.upperBound.offset += shift;
+            const platform::AttributeContainer& attributes = runs.attributes(r);
+            if (r == 0 && lastAttributes != nullptr && !text.starts_with(objectReplacement) &&
+                characters.compare(infos.back().range.lowerBound.offset, objectReplacement.size(),
+                                   objectReplacement) != 0 &&
+                *lastAttributes == attributes) {
+                infos.back().range.upperBound = range.upperBound;
+                continue;
+            }
+            infos.push_back(readRun(range, attributes));
+            lastAttributes = &attributes;
+        }
+        characters.append(text);
+    }
+    return infos;
+}
+
+std::vector<Source> splitRunsIntoSegments(std::size_t length, const std::vector<RunInfo>& runs,
                                           const PresentationIntent& paragraph) {
     std::vector<Source> sources;
     for (std::size_t r = 0; r < runs.size(); ++r) {
@@ -143,7 +189,7 @@ std::vector<Source> splitRunsIntoSegments(const AttributedString& text,
     }
     if (sources.empty()) {
         // Text parsed as inline markdown has no blocks: it is one paragraph.
-        sources.push_back({&paragraph, {}, text.fullRange(), 0, runs.size()});
+        sources.push_back({&paragraph, {}, {{0}, {length}}, 0, runs.size()});
     }
     return sources;
 }
@@ -352,6 +398,18 @@ std::optional<BlockNode> convert(const Text& text, const Block& block) {
     return std::nullopt;
 }
 
+std::vector<BlockNode> buildBlockNodes(std::string_view characters,
+                                       const std::vector<RunInfo>& runs) {
+    const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
+    const std::vector<Source> sources = splitRunsIntoSegments(characters.size(), runs, paragraph);
+    std::vector<Segment> segments;
+    segments.reserve(sources.size());
+    for (const Source& source : sources) {
+        segments.push_back({&source, source.components().size()});
+    }
+    return convertAll(Text{characters, runs}, groupSegments(segments));
+}
+
 std::size_t hashInlines(const std::vector<InlineNode>& nodes) {
     std::size_t seed = nodes.size();
     for (const InlineNode& node : nodes) {
@@ -524,20 +582,17 @@ std::string Formatter::BlockNode::description() const {
 
 const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
     std::call_once(built_, [this] {
-        const std::vector<RunInfo> runs = readRuns(attributedString_);
-        const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
-        const std::vector<Source> sources =
-            splitRunsIntoSegments(attributedString_, runs, paragraph);
-        std::vector<Segment> segments;
-        segments.reserve(sources.size());
-        for (const Source& source : sources) {
-            segments.push_back({&source, source.components().size()});
-        }
-        blockNodes_ =
-            convertAll(Text{attributedString_.characters(), runs}, groupSegments(segments));
+        blockNodes_ = buildBlockNodes(attributedString_.characters(), readRuns(attributedString_));
         ++buildCount_;
     });
     return blockNodes_;
+}
+
+std::vector<Formatter::BlockNode>
+Formatter::joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces) {
+    std::string characters;
+    const std::vector<RunInfo> runs = readJoinedRuns(pieces, characters);
+    return buildBlockNodes(characters, runs);
 }
 
 std::string Formatter::html() const {

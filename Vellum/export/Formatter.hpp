@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -216,6 +217,13 @@ public:
     }
     // The top-level blocks, built once (also when several threads ask at once) and kept.
     [[nodiscard]] const std::vector<BlockNode>& blockNodes() const;
+
+    // The top-level blocks of the text that `pieces` make joined one after another, as
+    // AttributedString::append joins them (equal runs either side of a join become one), read
+    // where the pieces lie: a copy of thousands of texts exports them without building the joined
+    // text and reading it again.
+    [[nodiscard]] static std::vector<BlockNode>
+    joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces);
 
     // The two exports of the text, from the one tree.
     [[nodiscard]] std::string html() const;

@@ -1,5 +1,7 @@
 #include "Vellum/export/FormatterPlainText.hpp"
 
+#include <algorithm>
+
 namespace vellum {
 
 namespace {
@@ -54,19 +56,36 @@ std::string inlineText(const std::vector<InlineNode>& nodes) {
 }
 
 // Every line of `text` (the empty last one after a final newline included) behind two spaces per
-// level; all newline characters become line feeds.
-std::string indent(std::string_view text, int level) {
+// level, appended to `out`; all newline characters become line feeds. The writers append to one
+// string rather than returning one per block: a document's text is then copied once, not once
+// per level of nesting.
+void appendIndented(std::string& out, std::string_view text, int level) {
     if (level < 1) {
-        return std::string(text);
+        out += text;
+        return;
     }
-    const std::string prefix(static_cast<std::size_t>(level) * 2, ' ');
-    std::string out = prefix;
-    out.reserve(text.size() + prefix.size() * 2);
+    const std::size_t width = static_cast<std::size_t>(level) * 2;
+    out.reserve(out.size() + text.size() + width * 2);
+    out.append(width, ' ');
     std::size_t i = 0;
     while (i < text.size()) {
+        // Characters that cannot start a newline go in a stretch at a time.
+        std::size_t plain = i;
+        while (plain < text.size()) {
+            const char c = text[plain];
+            if (c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\xC2' || c == '\xE2') {
+                break;
+            }
+            ++plain;
+        }
+        if (plain > i) {
+            out.append(text, i, plain - i);
+            i = plain;
+            continue;
+        }
         if (const std::size_t length = newlineLength(text, i); length > 0) {
             out += '\n';
-            out += prefix;
+            out.append(width, ' ');
             i += length;
         } else {
             out += text[i];
@@ -78,43 +97,39 @@ std::string indent(std::string_view text, int level) {
     if (endsInLineFeed) {
         out += '\n';
     }
-    return out;
 }
 
-// The item's marker on its first line, after the indentation of level `n`, which the first line
-// of the body already carries and loses here.
-std::string markerLine(std::string_view marker, int n, std::string_view body) {
-    const std::string ind(static_cast<std::size_t>(n) * 2, ' ');
-    std::size_t split = 0;
-    while (split < body.size() && newlineLength(body, split) == 0) {
-        ++split;
-    }
-    std::string_view first = body.substr(0, split);
-    if (first.starts_with(ind)) {
-        first.remove_prefix(ind.size());
-    }
-    std::string out = ind;
-    out += marker;
-    out += first;
-    out += body.substr(split);
-    return out;
-}
+void appendPlainText(std::string& out, const std::vector<Formatter::BlockNode>& blocks, int level,
+                     bool inListItem);
 
-std::string listText(const std::vector<Formatter::ListItem>& items, int level, bool ordered) {
-    std::string out;
+// Each item's marker on its first line, after the indentation of level `level + 1`, which the
+// first line of the item's body already carries and loses here.
+void appendListText(std::string& out, const std::vector<Formatter::ListItem>& items, int level,
+                    bool ordered) {
+    const std::size_t width = static_cast<std::size_t>(level + 1) * 2;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) {
             out += '\n';
         }
-        const std::string marker =
-            ordered ? std::to_string(items[i].ordinal) + ". " : std::string("\xE2\x80\xA2 ");
-        out += markerLine(marker, level + 1, formatterPlainText(items[i].blocks, level + 1, true));
+        out.append(width, ' ');
+        if (ordered) {
+            out += std::to_string(items[i].ordinal);
+            out += ". ";
+        } else {
+            out += "\xE2\x80\xA2 ";
+        }
+        const std::size_t body = out.size();
+        appendPlainText(out, items[i].blocks, level + 1, true);
+        if (out.size() - body >= width &&
+            std::all_of(out.begin() + static_cast<std::ptrdiff_t>(body),
+                        out.begin() + static_cast<std::ptrdiff_t>(body + width),
+                        [](char c) { return c == ' '; })) {
+            out.erase(body, width);
+        }
     }
-    return out;
 }
 
-std::string tableText(const BlockNode::Table& table, int level) {
-    std::string out;
+void appendTableText(std::string& out, const BlockNode::Table& table, int level) {
     for (std::size_t r = 0; r < table.children.size(); ++r) {
         if (r > 0) {
             out += '\n';
@@ -127,33 +142,46 @@ std::string tableText(const BlockNode::Table& table, int level) {
             }
             line += quoteTableCellText(inlineText(cells[c]));
         }
-        out += indent(line, level);
+        appendIndented(out, line, level);
     }
-    return out;
 }
 
-std::string blockText(const BlockNode& block, int level, bool inListItem) {
-    return std::visit(
-        [&](const auto& value) -> std::string {
+void appendBlockText(std::string& out, const BlockNode& block, int level, bool inListItem) {
+    std::visit(
+        [&](const auto& value) {
             using T = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<T, BlockNode::Paragraph> ||
                           std::is_same_v<T, BlockNode::Header>) {
-                return indent(inlineText(value.children), level);
+                if (level < 1) {
+                    appendInlineText(out, value.children);
+                } else {
+                    appendIndented(out, inlineText(value.children), level);
+                }
             } else if constexpr (std::is_same_v<T, BlockNode::CodeBlock>) {
-                return indent(value.code, level);
+                appendIndented(out, value.code, level);
             } else if constexpr (std::is_same_v<T, BlockNode::BlockQuote>) {
-                return formatterPlainText(value.children, level + 1, inListItem);
+                appendPlainText(out, value.children, level + 1, inListItem);
             } else if constexpr (std::is_same_v<T, BlockNode::OrderedList>) {
-                return listText(value.children, level, true);
+                appendListText(out, value.children, level, true);
             } else if constexpr (std::is_same_v<T, BlockNode::UnorderedList>) {
-                return listText(value.children, level, false);
+                appendListText(out, value.children, level, false);
             } else if constexpr (std::is_same_v<T, BlockNode::Table>) {
-                return tableText(value, level);
+                appendTableText(out, value, level);
             } else {
-                return "***";
+                out += "***";
             }
         },
         block.value());
+}
+
+void appendPlainText(std::string& out, const std::vector<Formatter::BlockNode>& blocks, int level,
+                     bool inListItem) {
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (i > 0) {
+            out += inListItem ? "\n" : "\n\n";
+        }
+        appendBlockText(out, blocks[i], level, inListItem);
+    }
 }
 
 } // namespace
@@ -161,12 +189,7 @@ std::string blockText(const BlockNode& block, int level, bool inListItem) {
 std::string formatterPlainText(const std::vector<Formatter::BlockNode>& blocks, int level,
                                bool inListItem) {
     std::string out;
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (i > 0) {
-            out += inListItem ? "\n" : "\n\n";
-        }
-        out += blockText(blocks[i], level, inListItem);
-    }
+    appendPlainText(out, blocks, level, inListItem);
     return out;
 }
 

@@ -120,52 +120,46 @@ namespace {
 // A code block is shown without the line feed that closes its last line (it would draw as an
 // empty line), but it is part of the block: a selection through the block's end copies it, so
 // that the copy equals the export of the same part of the document. `appended` is the source of
-// the text's end, just appended: its last run is the copy's.
-void restoreClosingLineFeed(platform::AttributedString& copied,
-                            const platform::AttributedSubstring& appended) {
+// the text's end, just taken; `before` says whether the pieces so far end in a carriage return,
+// which the line feed would join. The line feed takes the attributes of the source's last run.
+std::optional<platform::AttributedSubstring>
+closingLineFeed(const platform::AttributedSubstring& appended, bool afterCarriageReturn) {
     using Intent = platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
-    if (appended.empty() || copied.characters().ends_with("\r\n")) {
-        return;
+    const std::string_view characters = appended.characters();
+    if (appended.empty() || characters.ends_with("\r\n") ||
+        (characters == "\n" && afterCarriageReturn)) {
+        return std::nullopt;
     }
-    // The runs of the appended source, not of the copy: a view of the copy's runs alive during
-    // the append would share its storage and make the append copy the whole joined text, and
-    // the source's few runs are found without searching the copy's thousands.
-    platform::AttributeContainer attributes;
-    {
-        const auto runs = appended.runs();
-        const platform::AttributedString::Run last = runs[runs.size() - 1];
-        const platform::PresentationIntent* intent = last.get<Intent>();
-        if (intent == nullptr || intent->components().empty() ||
-            intent->components().front().kind() != platform::PresentationIntent::Kind::codeBlock) {
-            return;
-        }
-        attributes = last.attributes;
+    const auto runs = appended.runs();
+    const platform::AttributeContainer& attributes = runs.attributes(runs.size() - 1);
+    const platform::PresentationIntent* intent = attributes.get<Intent>();
+    if (intent == nullptr || intent->components().empty() ||
+        intent->components().front().kind() != platform::PresentationIntent::Kind::codeBlock) {
+        return std::nullopt;
     }
-    copied.append("\n", attributes);
+    return platform::AttributedString("\n", attributes).slice();
 }
 
 } // namespace
 
-platform::AttributedString attributedText(const TextLayoutCollection& c, const TextRange& range) {
-    platform::AttributedString result;
+std::vector<platform::AttributedSubstring> selectedPieces(const TextLayoutCollection& c,
+                                                          const TextRange& range) {
+    std::vector<platform::AttributedSubstring> pieces;
     if (range.start == range.end) {
-        return result;
+        return pieces;
     }
     const auto a = characterIndex(c, range.start);
     const auto b = characterIndex(c, range.end);
     if (!a || !b) {
-        return result;
+        return pieces;
     }
     const std::size_t first = range.start.indexPath.layout;
     const std::size_t last = range.end.indexPath.layout;
-    // Room for the texts' characters, so that a long selection is not moved again and again as
-    // it grows; their sources are about as long, a few runs each. Counted in UTF-16 units, which
-    // the texts keep at hand (their strings lie in the laid-out texts, one cold read each).
-    std::size_t units = 0;
-    for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
-        units += c.layout(l).length();
+    if (const std::size_t end = std::min(last + 1, c.layoutCount()); end > first) {
+        pieces.reserve(end - first);
     }
-    result.reserve(units + units / 4, (last - first + 1) * 4);
+    // Whether the pieces so far end in a carriage return.
+    bool carriageReturn = false;
     for (std::size_t l = first; l <= last && l < c.layoutCount(); ++l) {
         const TextLayout& layout = c.layout(l);
         std::size_t from = l == first ? *a : 0;
@@ -178,14 +172,39 @@ platform::AttributedString attributedText(const TextLayoutCollection& c, const T
         if (from >= to) {
             continue;
         }
-        if (const auto source = layout.sourceText({from, to})) {
-            result.append(*source);
-            if (to == layout.length()) {
-                restoreClosingLineFeed(result, *source);
+        if (auto source = layout.sourceText({from, to})) {
+            const bool closes = to == layout.length();
+            const std::optional<platform::AttributedSubstring> lineFeed =
+                closes ? closingLineFeed(*source, carriageReturn) : std::nullopt;
+            if (!source->empty()) {
+                carriageReturn = source->characters().ends_with('\r');
+            }
+            pieces.push_back(std::move(*source));
+            if (lineFeed) {
+                pieces.push_back(*lineFeed);
+                carriageReturn = false;
             }
         } else {
-            result.append(layout.substring({from, to}), {});
+            const std::string characters = layout.substring({from, to});
+            if (!characters.empty()) {
+                carriageReturn = characters.ends_with('\r');
+            }
+            pieces.push_back(platform::AttributedString(characters).slice());
         }
+    }
+    return pieces;
+}
+
+platform::AttributedString attributedText(const TextLayoutCollection& c, const TextRange& range) {
+    const std::vector<platform::AttributedSubstring> pieces = selectedPieces(c, range);
+    std::size_t length = 0;
+    for (const platform::AttributedSubstring& piece : pieces) {
+        length += piece.characters().size();
+    }
+    platform::AttributedString result;
+    result.reserve(length, pieces.size() * 4);
+    for (const platform::AttributedSubstring& piece : pieces) {
+        result.append(piece);
     }
     return result;
 }

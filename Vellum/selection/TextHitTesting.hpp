@@ -11,6 +11,7 @@
 #include "platform/foundation/AttributedString.hpp"
 
 #include <optional>
+#include <vector>
 
 namespace vellum {
 
@@ -20,6 +21,11 @@ std::size_t characterCount(const TextLayoutCollection& collection);
 /// between them.
 platform::AttributedString attributedText(const TextLayoutCollection& collection,
                                           const TextRange& range);
+/// The pieces attributedText joins, in order: each text's share of its source (or of its own
+/// characters, for a text without one), and the line feed that closes a code block the range
+/// goes through the end of. A copy exports them as they lie (Formatter::joinedBlockNodes).
+std::vector<platform::AttributedSubstring> selectedPieces(const TextLayoutCollection& collection,
+                                                          const TextRange& range);
 /// The link of the run under `point`.
 std::optional<platform::URL> linkURL(const TextLayoutCollection& collection, platform::Point point);
 

@@ -225,8 +225,10 @@ std::optional<TextInteractionView::Copied> TextInteractionView::copiedSelection(
     if (!selected) {
         return std::nullopt;
     }
-    const Formatter formatter(attributedText(collection(), *selected));
-    const auto& nodes = formatter.blockNodes();
+    // The selected pieces as they lie in the texts' sources: joining them first would copy every
+    // run only for the formatter to read it again.
+    const std::vector<Formatter::BlockNode> nodes =
+        Formatter::joinedBlockNodes(selectedPieces(collection(), *selected));
     return Copied{formatterPlainText(nodes, 0, false), formatterHTML(nodes)};
 }
 

@@ -13,6 +13,7 @@
 
 #include "Vellum/attachments/AttachmentLoader.hpp"
 #include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/export/Formatter.hpp"
 #include "Vellum/inline/TextFragmentAttribute.hpp"
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
@@ -24,9 +25,12 @@
 
 #include <array>
 #include <benchmark/benchmark.h>
+#include <cstdint>
+#include <fmt/format.h>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 namespace {
@@ -265,6 +269,14 @@ void DocumentDragUpdate(benchmark::State& state) {
 }
 BENCHMARK(DocumentDragUpdate)->Unit(benchmark::kMicrosecond);
 
+// FNV-1a: a fingerprint of the copy to compare runs by.
+std::uint32_t copyHash(std::string_view text, std::uint32_t hash = 2166136261U) {
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619U;
+    }
+    return hash;
+}
+
 void DocumentCopyWholeSelection(benchmark::State& state) {
     SelectableDocument doc;
     const vellum::TextRange all{vellum::startPosition(doc.collection()),
@@ -272,6 +284,15 @@ void DocumentCopyWholeSelection(benchmark::State& state) {
     doc.model().setSelectedRange(all);
     doc.host().runUntilIdle();
     const vellum::TextInteractionView view(doc.sharedModel());
+    // The copy must stay the export of the selected text joined into one attributed string, byte
+    // for byte, however it gets there.
+    const auto first = view.copiedSelection();
+    const vellum::Formatter joined(vellum::attributedText(doc.collection(), all));
+    if (!first || first->plainText != joined.plainText() || first->html != joined.html()) {
+        state.SkipWithError("the copy differs from the export of the joined selection");
+        return;
+    }
+    state.SetLabel(fmt::format("hash {:08x}", copyHash(first->html, copyHash(first->plainText))));
     std::size_t bytes = 0;
     for (auto _ : state) {
         const auto copied = view.copiedSelection();

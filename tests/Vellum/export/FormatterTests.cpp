@@ -281,4 +281,73 @@ TEST(FormatterBlockModelTest, TheTreeIsBuiltOnceForBothExportsAndAllThreads) {
     EXPECT_EQ(formatter.buildCount(), 1);
 }
 
+// A copy hands the formatter the pieces of many texts, read where they lie; what it exports must
+// be what the same pieces joined into one attributed string export.
+std::vector<Block> joinedExport(const std::vector<platform::AttributedSubstring>& pieces) {
+    AttributedString joined;
+    for (const platform::AttributedSubstring& piece : pieces) {
+        joined.append(piece);
+    }
+    return Formatter(joined).blockNodes();
+}
+
+TEST(FormatterJoinedPiecesTest, ATextCutAnywhereExportsAsItselfFromItsPieces) {
+    const AttributedString text =
+        vellum::AttributedStringMarkdownParser::markdown().attributedString(
+            "# A **strong title**\n\n- item *one* [a link](https://x.dev)\n- $x$$x$ two\n\n"
+            "| a | b |\n|---|---|\n| **c** | d |\n\n```\ncode\n```\n\n> quoted `code`\n");
+    const std::vector<Block> whole = Formatter(text).blockNodes();
+    const std::size_t size = text.characters().size();
+    // Cut in two at every byte (slices keep to scalar boundaries), an empty piece between.
+    for (std::size_t cut = 0; cut <= size; ++cut) {
+        const std::vector<platform::AttributedSubstring> pieces{
+            text[{{0}, {cut}}], text[{{cut}, {cut}}], text[{{cut}, {size}}]};
+        ASSERT_EQ(Formatter::joinedBlockNodes(pieces), whole) << "cut at " << cut;
+    }
+    // And into many pieces.
+    for (const std::size_t step : {1U, 2U, 5U}) {
+        std::vector<platform::AttributedSubstring> pieces;
+        for (std::size_t at = 0; at < size; at += step) {
+            pieces.push_back(text[{{at}, {at + step}}]);
+        }
+        EXPECT_EQ(Formatter::joinedBlockNodes(pieces), whole) << "pieces of " << step;
+    }
+}
+
+TEST(FormatterJoinedPiecesTest, EqualRunsOfTwoTextsBecomeOneButAttachmentsStayAlone) {
+    const auto p = IntentType::paragraph(1);
+    const InlinePresentationIntent strong = InlinePresentationIntent::stronglyEmphasized();
+    AttributeContainer attached = attributes({p});
+    const vellum::AnyAttachment formula(
+        vellum::MathAttachment("x", vellum::MathAttachment::DisplayStyle::inline_));
+    vellum::setAttachment(attached, formula);
+    // Each piece its own string, its attributes made apart, equal by value.
+    const auto piece = [](std::string_view characters, const AttributeContainer& attributes) {
+        return AttributedString(characters, attributes).slice();
+    };
+    const std::vector<platform::AttributedSubstring> pieces{
+        piece("bold ", attributes({p}, strong)),
+        piece("words", attributes({p}, strong)),
+        piece("\xEF\xBF\xBC", attached),
+        piece("\xEF\xBF\xBC", attached),
+        piece("plain", attributes({p})),
+        piece("", attributes({p})),
+        piece(" text", attributes({p})),
+        piece("\xEF\xBF\xBC", attached),
+        piece(" ", attributes({p})),
+    };
+    const std::vector<Block> expected{Block::paragraph({
+        Inline::strong({Inline::text("bold words")}),
+        Inline::attachment(formula),
+        Inline::attachment(formula),
+        Inline::text("plain text"),
+        Inline::attachment(formula),
+        Inline::text(" "),
+    })};
+    EXPECT_EQ(Formatter::joinedBlockNodes(pieces), expected);
+    EXPECT_EQ(joinedExport(pieces), expected);
+    // No pieces are an empty text, one empty paragraph.
+    EXPECT_EQ(Formatter::joinedBlockNodes({}), Formatter(AttributedString()).blockNodes());
+}
+
 } // namespace
