@@ -16,7 +16,7 @@ namespace platform::ui::detail {
 
 namespace {
 
-constexpr std::size_t kSizeCacheLimit = 8;
+constexpr std::size_t kSizeCacheLimit = kAnswersKept;
 
 Size soundSize(Size s, ProposedViewSize p) {
     const auto fix = [](CGFloat v, std::optional<CGFloat> proposed) {
@@ -289,16 +289,22 @@ std::optional<CGFloat> Node::explicitGuide(const AlignmentID& guide, Size size,
                                            ProposedViewSize proposal) {
     // Answered from what the node told since its layout was last invalidated, as sizes are: a
     // stack asks each child's baseline several times, and each answer descends the subtree.
-    for (const GuideAnswer& a : guides_) {
-        if (a.guide == &guide && a.size == size && a.proposal == proposal) {
+    // A length that is not a number is no proposal a key can tell from an unspecified one: such
+    // an offer is answered afresh, and the answer is not kept (nor proved unchanged later).
+    const bool unsound = (proposal.width && std::isnan(*proposal.width)) ||
+                         (proposal.height && std::isnan(*proposal.height));
+    const ProposalKey key = ProposalKey::of(proposal);
+    for (std::size_t i = 0; !unsound && i < guides_.size(); ++i) {
+        const GuideAnswer& a = guides_[i];
+        if (a.guide == &guide && a.size == size && a.proposal == key) {
             return a.value;
         }
     }
     const std::optional<CGFloat> value = guideValue(guide, size, proposal);
-    if (guides_.size() >= kSizeCacheLimit) {
+    if (unsound || guides_.size() >= kSizeCacheLimit) {
         answersLost_ = true;
     } else {
-        guides_.push_back({&guide, size, proposal, value});
+        guides_.push_back({&guide, size, key, value});
     }
     return value;
 }
@@ -449,7 +455,10 @@ void Node::markForVerification() {
         Verification& v = *verification_;
         v.sizes.clear();
         sizeCache_.appendTo(v.sizes);
-        v.guides = std::move(guides_);
+        v.guides.clear();
+        for (std::size_t i = 0; i < guides_.size(); ++i) {
+            v.guides.push_back(guides_[i]);
+        }
         v.spacing = spacing_;
         v.lost = answersLost_;
         if (graph != nullptr) {
@@ -462,7 +471,9 @@ void Node::markForVerification() {
         }
         Verification& v = *verification_;
         sizeCache_.appendTo(v.sizes);
-        v.guides.insert(v.guides.end(), guides_.begin(), guides_.end());
+        for (std::size_t i = 0; i < guides_.size(); ++i) {
+            v.guides.push_back(guides_[i]);
+        }
         if (spacing_ && v.spacing && !(*spacing_ == *v.spacing)) {
             v.lost = true;
         } else if (spacing_) {
@@ -535,7 +546,7 @@ bool Node::answersKept(const Verification& v) {
     }
     const bool guidesKept =
         std::all_of(v.guides.begin(), v.guides.end(), [this](const GuideAnswer& a) {
-            return explicitGuide(*a.guide, a.size, a.proposal) == a.value;
+            return explicitGuide(*a.guide, a.size, a.proposal.proposal()) == a.value;
         });
     if (!guidesKept) {
         return false;
@@ -824,29 +835,38 @@ void Node::invalidateDrawing() {
 }
 
 Rect Node::hitBounds() {
-    if (!hitBoundsValid_) {
-        Rect r = bounds();
-        const std::size_t count = childCount();
-        childHitRects_.resize(count);
-        childrenInOrder_ = true;
-        for (std::size_t i = 0; i < count; ++i) {
-            Node* c = childAt(i);
-            Rect b = c != nullptr ? c->hitBounds() : Rect::null();
-            if (!b.isNull()) {
-                b = b.offsetBy(c->frame.origin.x, c->frame.origin.y);
-                r = r.unionWith(b);
-            }
-            childHitRects_[i] = b;
-            if (i > 0) {
-                const Rect& before = childHitRects_[i - 1];
-                childrenInOrder_ = childrenInOrder_ && !b.isNull() && !before.isNull() &&
-                                   before.maxY() <= b.minY();
-            }
-        }
-        hitBounds_ = r;
-        hitBoundsValid_ = true;
+    if (hitBoundsValid_) {
+        return hit_ ? hit_->bounds : bounds();
     }
-    return hitBounds_;
+    hitBoundsValid_ = true;
+    const std::size_t count = childCount();
+    if (count == 0) {
+        // A leaf holds what its frame holds: nothing to keep.
+        hit_.reset();
+        return bounds();
+    }
+    if (!hit_) {
+        hit_ = std::make_unique<HitRects>();
+    }
+    HitRects& h = *hit_;
+    Rect r = bounds();
+    h.children.resize(count);
+    h.inOrder = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        Node* c = childAt(i);
+        Rect b = c != nullptr ? c->hitBounds() : Rect::null();
+        if (!b.isNull()) {
+            b = b.offsetBy(c->frame.origin.x, c->frame.origin.y);
+            r = r.unionWith(b);
+        }
+        h.children[i] = b;
+        if (i > 0) {
+            const Rect& before = h.children[i - 1];
+            h.inOrder = h.inOrder && !b.isNull() && !before.isNull() && before.maxY() <= b.minY();
+        }
+    }
+    h.bounds = r;
+    return r;
 }
 
 void Node::collectHandlers(Point point, std::vector<Node*>& out) {
@@ -855,13 +875,17 @@ void Node::collectHandlers(Point point, std::vector<Node*>& out) {
 
 void Node::collectChildHandlers(Point point, std::vector<Node*>& out) {
     hitBounds();
-    std::size_t end = childHitRects_.size();
-    if (childrenInOrder_ && end > 8) {
+    if (!hit_) {
+        return;
+    }
+    const std::vector<Rect>& rects = hit_->children;
+    std::size_t end = rects.size();
+    if (hit_->inOrder && end > 8) {
         // Children that run down the page without overlapping: only the one whose rows hold
         // the point can.
-        const auto below = std::upper_bound(childHitRects_.begin(), childHitRects_.end(), point.y,
+        const auto below = std::upper_bound(rects.begin(), rects.end(), point.y,
                                             [](CGFloat y, const Rect& r) { return y < r.maxY(); });
-        end = std::min<std::size_t>(std::size_t(below - childHitRects_.begin()) + 1, end);
+        end = std::min<std::size_t>(std::size_t(below - rects.begin()) + 1, end);
         const std::size_t begin = end > 0 ? end - 1 : 0;
         for (std::size_t i = end; i > begin; --i) {
             visitChild(i - 1, point, out);
@@ -874,7 +898,7 @@ void Node::collectChildHandlers(Point point, std::vector<Node*>& out) {
 }
 
 void Node::visitChild(std::size_t index, Point point, std::vector<Node*>& out) {
-    if (!childHitRects_[index].contains(point)) {
+    if (!hit_->children[index].contains(point)) {
         return;
     }
     Node* c = childAt(index);

@@ -10,6 +10,7 @@
 #include "platform/ui/ViewGraph.hpp"
 
 #include <any>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -32,101 +33,104 @@ public:
     Node* node = nullptr;
 };
 
-/// The sizes a node answered, oldest first. Most nodes are asked one proposal only: that answer
-/// is kept in place, and only a node asked more keeps its answers on the heap. A proposal is kept
-/// as two lengths, NaN for an unspecified one (a sanitized proposal holds no NaN): a long
-/// document keeps one such answer per node.
+/// How many answers of each kind (sizes, guides) a node keeps for its parent.
+inline constexpr std::size_t kAnswersKept = 8;
+
+/// A sanitized proposal kept as two lengths, NaN for an unspecified one (a sanitized proposal
+/// holds no NaN): half the room of the proposal itself, for tens of thousands of nodes.
+struct ProposalKey {
+    CGFloat width = 0;
+    CGFloat height = 0;
+    static ProposalKey of(const ProposedViewSize& p) {
+        constexpr CGFloat none = std::numeric_limits<CGFloat>::quiet_NaN();
+        return {p.width.value_or(none), p.height.value_or(none)};
+    }
+    ProposedViewSize proposal() const {
+        const auto length = [](CGFloat v) {
+            return std::isnan(v) ? std::nullopt : std::optional<CGFloat>(v);
+        };
+        return {length(width), length(height)};
+    }
+    friend bool operator==(const ProposalKey& a, const ProposalKey& b) {
+        const auto same = [](CGFloat x, CGFloat y) {
+            return x == y || (std::isnan(x) && std::isnan(y));
+        };
+        return same(a.width, b.width) && same(a.height, b.height);
+    }
+};
+
+/// Up to `Max` answers, oldest first. Most nodes are asked a few times only: the first `Inline`
+/// are kept in place, and a node asked more keeps the rest on the heap (kept for reuse when the
+/// answers are dropped).
+template <class T, std::size_t Inline, std::size_t Max>
+class AnswerLog {
+public:
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    const T& operator[](std::size_t i) const { return i < Inline ? inline_[i] : more_[i - Inline]; }
+    /// Adds `value` (the log holds fewer than `Max`).
+    void push_back(const T& value) {
+        if (count_ < Inline) {
+            inline_[count_] = value;
+        } else if (count_ - Inline < more_.size()) {
+            more_[count_ - Inline] = value;
+        } else {
+            more_.push_back(value);
+        }
+        ++count_;
+    }
+    void eraseFirst() {
+        for (std::size_t i = 1; i < count_; ++i) {
+            at(i - 1) = at(i);
+        }
+        if (count_ > 0) {
+            --count_;
+        }
+    }
+    void clear() { count_ = 0; }
+
+private:
+    T& at(std::size_t i) { return i < Inline ? inline_[i] : more_[i - Inline]; }
+    std::array<T, Inline> inline_{};
+    std::vector<T> more_;
+    std::uint8_t count_ = 0;
+    static_assert(Max < 256);
+};
+
+/// The sizes a node answered, oldest first.
 class SizeAnswers {
 public:
     using Entry = std::pair<ProposedViewSize, Size>;
     /// The answer given to `p` (sanitized), if any.
     const Size* find(const ProposedViewSize& p) const {
-        const Compact key = compact(p, {});
-        if (count_ == 1) {
-            return first_.sameProposal(key) ? &first_.size : nullptr;
-        }
-        if (count_ > 1) {
-            for (const Compact& e : *more_) {
-                if (e.sameProposal(key)) {
-                    return &e.size;
-                }
+        const ProposalKey key = ProposalKey::of(p);
+        for (std::size_t i = 0; i < log_.size(); ++i) {
+            if (log_[i].proposal == key) {
+                return &log_[i].size;
             }
         }
         return nullptr;
     }
-    std::size_t size() const { return count_ <= 1 ? count_ : more_->size(); }
-    bool empty() const { return count_ == 0; }
+    std::size_t size() const { return log_.size(); }
+    bool empty() const { return log_.empty(); }
     /// Appends the answers, oldest first, to `out`.
     void appendTo(std::vector<Entry>& out) const {
-        if (count_ == 1) {
-            out.push_back(first_.entry());
-        } else if (count_ > 1) {
-            for (const Compact& e : *more_) {
-                out.push_back(e.entry());
-            }
+        for (std::size_t i = 0; i < log_.size(); ++i) {
+            out.emplace_back(log_[i].proposal.proposal(), log_[i].size);
         }
     }
     void push_back(const Entry& entry) {
-        const Compact e = compact(entry.first, entry.second);
-        if (count_ == 0) {
-            first_ = e;
-            count_ = 1;
-            return;
-        }
-        if (count_ == 1) {
-            if (!more_) {
-                more_ = std::make_unique<std::vector<Compact>>();
-            }
-            more_->push_back(first_);
-            count_ = 2;
-        }
-        more_->push_back(e);
+        log_.push_back({ProposalKey::of(entry.first), entry.second});
     }
-    void eraseFirst() {
-        if (count_ <= 1) {
-            count_ = 0;
-            return;
-        }
-        more_->erase(more_->begin());
-        if (more_->size() == 1) {
-            first_ = more_->front();
-            more_->clear();
-            count_ = 1;
-        }
-    }
-    void clear() {
-        count_ = 0;
-        if (more_) {
-            more_->clear();
-        }
-    }
+    void eraseFirst() { log_.eraseFirst(); }
+    void clear() { log_.clear(); }
 
 private:
-    struct Compact {
-        CGFloat width = 0;
-        CGFloat height = 0;
+    struct Answer {
+        ProposalKey proposal;
         Size size;
-        bool sameProposal(const Compact& o) const {
-            const auto same = [](CGFloat a, CGFloat b) {
-                return a == b || (std::isnan(a) && std::isnan(b));
-            };
-            return same(width, o.width) && same(height, o.height);
-        }
-        Entry entry() const {
-            const auto length = [](CGFloat v) {
-                return std::isnan(v) ? std::nullopt : std::optional<CGFloat>(v);
-            };
-            return {ProposedViewSize(length(width), length(height)), size};
-        }
     };
-    static Compact compact(const ProposedViewSize& p, Size s) {
-        const CGFloat none = std::numeric_limits<CGFloat>::quiet_NaN();
-        return {p.width.value_or(none), p.height.value_or(none), s};
-    }
-    Compact first_{};
-    std::unique_ptr<std::vector<Compact>> more_;
-    /// 0 or 1: the answers in place; 2: all of them in `more_`.
-    std::uint8_t count_ = 0;
+    AnswerLog<Answer, 3, kAnswersKept> log_;
 };
 
 class Node {
@@ -349,9 +353,9 @@ private:
     void visitChild(std::size_t index, Point point, std::vector<Node*>& out);
 
     struct GuideAnswer {
-        const AlignmentID* guide;
+        const AlignmentID* guide = nullptr;
         Size size;
-        ProposedViewSize proposal;
+        ProposalKey proposal;
         std::optional<CGFloat> value;
     };
     /// What the parent was told before the layout was invalidated: to be checked against the
@@ -365,7 +369,7 @@ private:
     };
     /// What the parent was told since the last invalidation.
     SizeAnswers sizeCache_;
-    std::vector<GuideAnswer> guides_;
+    AnswerLog<GuideAnswer, 2, kAnswersKept> guides_;
     std::optional<ViewSpacing> spacing_;
     std::unique_ptr<Verification> verification_;
     bool answersKept(const Verification& v);
@@ -397,13 +401,18 @@ private:
     /// The bounds of the drawing when the parent last saw it.
     Rect recordedBounds_ = Rect::null();
     /// Counts the node's recordings; `drawnIn_` is the parent's recording that referred to it.
-    std::uint64_t recordings_ = 0;
-    std::uint64_t drawnIn_ = 0;
-    Rect hitBounds_;
-    /// The children's hit bounds in this node's coordinates, side by side in memory (a long
-    /// stack is searched without touching its children), and whether they run down the page
-    /// in order (then a search halves them).
-    std::vector<Rect> childHitRects_;
+    std::uint32_t recordings_ = 0;
+    std::uint32_t drawnIn_ = 0;
+    /// For a node with children, made when a point is first tested in it: the rectangle that
+    /// holds the subtree, the children's hit bounds in this node's coordinates side by side in
+    /// memory (a long stack is searched without touching its children), and whether they run
+    /// down the page in order (then a search halves them). A leaf holds what its frame holds.
+    struct HitRects {
+        Rect bounds;
+        std::vector<Rect> children;
+        bool inOrder = false;
+    };
+    std::unique_ptr<HitRects> hit_;
 
     // The flags side by side (a long document has tens of thousands of nodes).
     /// The node or one below it observes layout changes.
@@ -417,7 +426,6 @@ private:
     bool rootPositionsBelow_ = false;
     bool drawingValid_ = false;
     bool hitBoundsValid_ = false;
-    bool childrenInOrder_ = false;
 };
 
 /// A node with at most one child that takes its parent's proposal and frame unchanged.

@@ -522,13 +522,24 @@ private:
 
 TEST(CustomLayout, AViewsAnswersToDifferentProposalsAreKeptApart) {
     // An unspecified length and a zero one are different offers: a colour answers its ideal
-    // 10 points to the first, nothing to the second; and asked again, each the same.
+    // 10 points to the first, nothing to the second; and asked again, each the same, whether a
+    // few answers are kept, many, or more than a node keeps (the oldest dropped).
     constexpr platform::CGFloat inf = std::numeric_limits<platform::CGFloat>::infinity();
-    const std::vector<ProposedViewSize> proposals{
-        {std::nullopt, std::nullopt}, {0.0, 0.0},   {std::nullopt, 0.0},
-        {0.0, std::nullopt},          {50.0, 20.0}, {inf, 30.0}};
-    const std::vector<Size> expected{{10, 10}, {0, 0}, {10, 0}, {0, 10}, {50, 20}, {inf, 30}};
-    for (const std::size_t asked : {std::size_t(1), std::size_t(2), proposals.size()}) {
+    const std::vector<ProposedViewSize> proposals{{std::nullopt, std::nullopt},
+                                                  {0.0, 0.0},
+                                                  {std::nullopt, 0.0},
+                                                  {0.0, std::nullopt},
+                                                  {50.0, 20.0},
+                                                  {inf, 30.0},
+                                                  {20.0, std::nullopt},
+                                                  {std::nullopt, 40.0},
+                                                  {60.0, 60.0},
+                                                  {70.0, 80.0},
+                                                  {90.0, 5.0}};
+    const std::vector<Size> expected{{10, 10}, {0, 0},   {10, 0},  {0, 10},  {50, 20}, {inf, 30},
+                                     {20, 10}, {10, 40}, {60, 60}, {70, 80}, {90, 5}};
+    for (const std::size_t asked :
+         {std::size_t(1), std::size_t(2), std::size_t(4), std::size_t(8), proposals.size()}) {
         const std::vector<ProposedViewSize> some(proposals.begin(),
                                                  proposals.begin() + std::ptrdiff_t(asked));
         auto answers = std::make_shared<std::vector<Size>>();
