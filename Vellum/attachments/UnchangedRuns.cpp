@@ -3,7 +3,6 @@
 #include "platform/foundation/CommonAffixes.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 namespace vellum {
@@ -21,35 +20,21 @@ UnchangedRuns unchangedRuns(const platform::AttributedSubstring& before,
         return {a.size(), 0};
     }
     const std::size_t baseA = before.startIndex().offset;
-    const std::size_t baseB = after.startIndex().offset;
     const AttributedString::Runs runsA = before.runs();
     const AttributedString::Runs runsB = after.runs();
-    const std::size_t runs = std::min(runsA.size(), runsB.size());
 
+    // The runs are compared in place: a long text has thousands before and after the change.
     UnchangedRuns result;
-    const std::size_t characters = commonPrefix(a, b);
-    std::size_t first = 0;
-    for (; first < runs; ++first) {
-        const AttributedString::Run x = runsA[first];
-        const AttributedString::Run y = runsB[first];
-        const std::size_t end = x.range.upperBound.offset - baseA;
-        if (end > characters || end != y.range.upperBound.offset - baseB ||
-            !(x.attributes.sharesStorage(y.attributes) || x.attributes == y.attributes)) {
-            break;
-        }
-        result.prefix = end;
+    const std::size_t first = runsA.alikeRuns(runsB, commonPrefix(a, b), false, runsA.size());
+    if (first > 0) {
+        result.prefix = runsA.range(first - 1).upperBound.offset - baseA;
     }
     // Only the runs the prefix left, and only characters after it, may be alike at the end.
     const std::size_t trailing = commonSuffix(a.substr(result.prefix), b.substr(result.prefix));
-    for (std::size_t k = 1; k <= runsA.size() - first && k <= runsB.size() - first; ++k) {
-        const AttributedString::Run x = runsA[runsA.size() - k];
-        const AttributedString::Run y = runsB[runsB.size() - k];
-        const std::size_t fromEnd = a.size() - (x.range.lowerBound.offset - baseA);
-        if (fromEnd > trailing || fromEnd != b.size() - (y.range.lowerBound.offset - baseB) ||
-            !(x.attributes.sharesStorage(y.attributes) || x.attributes == y.attributes)) {
-            break;
-        }
-        result.suffix = fromEnd;
+    const std::size_t last =
+        runsA.alikeRuns(runsB, trailing, true, std::min(runsA.size(), runsB.size()) - first);
+    if (last > 0) {
+        result.suffix = a.size() - (runsA.range(runsA.size() - last).lowerBound.offset - baseA);
     }
     return result;
 }
