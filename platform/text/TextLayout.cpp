@@ -1348,6 +1348,59 @@ CharacterRange TextLayout::wordRange(std::size_t index) const {
     return {impl_->utf16OfChar(lower), impl_->utf16OfChar(upper)};
 }
 
+namespace {
+
+// Shows a run's glyphs from the current point as pango_cairo_show_glyph_string does (the same
+// positions, to the bit, and the same Cairo font), without its renderer, its save and restore
+// and its font lookup for every run. `glyphAt(i)` gives glyph i as Pango would hold it. The font
+// is set only when it is not `installed` already. False, with nothing drawn, for what Pango
+// draws its own way (missing glyphs as boxes, colour glyphs) or a font Cairo cannot use.
+template <class GlyphAt>
+bool showGlyphs(cairo_t* cr, PangoFont* font, PangoFont*& installed, int count,
+                const GlyphAt& glyphAt) {
+    if (font == nullptr || !PANGO_IS_CAIRO_FONT(font)) {
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        const PangoGlyphInfo info = glyphAt(i);
+        if ((info.glyph & PANGO_GLYPH_UNKNOWN_FLAG) != 0 || info.attr.is_color != 0) {
+            return false;
+        }
+    }
+    if (font != installed) {
+        cairo_scaled_font_t* const scaled =
+            pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(font));
+        if (scaled == nullptr || cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
+            return false;
+        }
+        cairo_set_scaled_font(cr, scaled);
+        installed = font;
+    }
+    // Where Pango starts: the current point as Cairo gives it back (rounded to its fixed point).
+    double baseX = 0;
+    double baseY = 0;
+    cairo_get_current_point(cr, &baseX, &baseY);
+    thread_local std::vector<cairo_glyph_t> positioned;
+    positioned.clear();
+    positioned.reserve(static_cast<std::size_t>(count));
+    int x = 0; // Pango units from the start, summed as Pango sums them
+    for (int i = 0; i < count; ++i) {
+        const PangoGlyphInfo info = glyphAt(i);
+        if (info.glyph != PANGO_GLYPH_EMPTY) {
+            const PangoGlyphGeometry& at = info.geometry;
+            positioned.push_back(
+                {info.glyph, baseX + static_cast<double>(x + at.x_offset) / PANGO_SCALE,
+                 at.y_offset == 0 ? baseY
+                                  : baseY + static_cast<double>(at.y_offset) / PANGO_SCALE});
+        }
+        x += info.geometry.width;
+    }
+    cairo_show_glyphs(cr, positioned.data(), static_cast<int>(positioned.size()));
+    return true;
+}
+
+} // namespace
+
 void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color) const {
     if (!std::isfinite(origin.x) || !std::isfinite(origin.y)) {
         return; // Cairo would carry the bad coordinate into its path and stop drawing for good
@@ -1355,6 +1408,10 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     cairo_t* cr = CairoAccess::cairoContext(context);
     cairo_save(cr);
     const std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
+    // The colour and font last given to Cairo: runs in a row mostly share both, and Cairo keeps
+    // the font it looked up for its matrix only while it is not set again.
+    std::optional<Color> applied;
+    PangoFont* installed = nullptr;
     for (std::size_t l = 0; l < impl_->lines.size(); ++l) {
         const Line& line = impl_->lines[l];
         for (std::size_t r = 0; r < line.runs.size(); ++r) {
@@ -1364,6 +1421,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             const Rect rect = run.typographicBounds.rect().offsetBy(origin.x, origin.y);
             if (a.backgroundColor) {
                 CairoAccess::applyColor(context, *a.backgroundColor);
+                applied = *a.backgroundColor;
                 cairo_rectangle(cr, rect.minX(), rect.minY(), rect.width(), rect.height());
                 cairo_fill(cr);
             }
@@ -1374,20 +1432,37 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             PangoFont* font = how.font;
             const Point baseline = run.typographicBounds.origin + origin;
             const int count = how.endGlyph - how.firstGlyph;
-            pango_glyph_string_set_size(glyphs.get(), count);
-            if (how.glyphs != nullptr) {
-                std::copy_n(how.glyphs->glyphs + how.firstGlyph, count, glyphs->glyphs);
-                std::copy_n(how.glyphs->log_clusters + how.firstGlyph, count, glyphs->log_clusters);
-            } else {
-                for (int i = 0; i < count; ++i) {
-                    const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
-                    glyphs->glyphs[i] = {g.glyph, {g.advance, 0, 0}, {1}};
-                    glyphs->log_clusters[i] = 0;
-                }
+            if (applied != foreground) {
+                CairoAccess::applyColor(context, foreground);
+                applied = foreground;
             }
-            CairoAccess::applyColor(context, foreground);
             cairo_move_to(cr, baseline.x, baseline.y);
-            pango_cairo_show_glyph_string(cr, font, glyphs.get());
+            const PangoGlyphInfo* const infos =
+                how.glyphs != nullptr ? how.glyphs->glyphs + how.firstGlyph : nullptr;
+            const auto glyphAt = [&](int i) {
+                if (infos != nullptr) {
+                    return infos[i];
+                }
+                const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
+                return PangoGlyphInfo{g.glyph, {g.advance, 0, 0}, {1, 0}};
+            };
+            if (!showGlyphs(cr, font, installed, count, glyphAt)) {
+                pango_glyph_string_set_size(glyphs.get(), count);
+                if (infos != nullptr) {
+                    std::copy_n(infos, count, glyphs->glyphs);
+                    std::copy_n(how.glyphs->log_clusters + how.firstGlyph, count,
+                                glyphs->log_clusters);
+                } else {
+                    for (int i = 0; i < count; ++i) {
+                        const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
+                        glyphs->glyphs[i] = {g.glyph, {g.advance, 0, 0}, {1}};
+                        glyphs->log_clusters[i] = 0;
+                    }
+                }
+                // Pango draws within a save and restore of its own: the font set here is gone.
+                pango_cairo_show_glyph_string(cr, font, glyphs.get());
+                installed = nullptr;
+            }
 
             if (!a.underline && !a.strikethrough) {
                 continue;
@@ -1397,6 +1472,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             const auto decorate = [&](const TextLineStyle& style, int position, int thickness) {
                 const double t = std::max(fromPango(thickness), 0.5);
                 CairoAccess::applyColor(context, style.color.value_or(foreground));
+                applied = style.color.value_or(foreground);
                 cairo_rectangle(cr, baseline.x, baseline.y - fromPango(position), rect.width(), t);
                 cairo_fill(cr);
             };
