@@ -120,8 +120,8 @@ namespace {
 // A code block is shown without the line feed that closes its last line (it would draw as an
 // empty line), but it is part of the block: a selection through the block's end copies it, so
 // that the copy equals the export of the same part of the document. `appended` is the source of
-// the text's end, just taken; `before` says whether the pieces so far end in a carriage return,
-// which the line feed would join. The line feed takes the attributes of the source's last run.
+// the text's end, just taken; a line feed right after a carriage return (the pieces before ending
+// in one) already closes the block. The line feed takes the attributes of the source's last run.
 std::optional<platform::AttributedSubstring>
 closingLineFeed(const platform::AttributedSubstring& appended, bool afterCarriageReturn) {
     using Intent = platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
