@@ -3,6 +3,7 @@
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "Vellum/export/FormatterHTML.hpp"
 #include "Vellum/export/FormatterPlainText.hpp"
+#include "Vellum/markdown/NestingLimit.hpp"
 #include "platform/foundation/Hash.hpp"
 
 #include <span>
@@ -67,46 +68,6 @@ struct Block {
     std::vector<Block> children;
     const Source* leaf = nullptr;
 };
-
-// Blocks that hold other blocks as they come: what is cut out between two of them leaves a chain
-// the tree still accepts.
-bool holdsBlocks(const IntentType& type) {
-    return type.kind() == Kind::listItem || type.kind() == Kind::blockQuote;
-}
-
-// A chain longer than the limit keeps its innermost blocks up to the nearest list item or quote
-// around them (a paragraph, or a table's cell, row and table) and the outermost blocks down to a
-// list item or quote, as many as fit; the levels between are dropped. Text nested too deep so
-// joins the deepest item kept, after that item's own content, and no block loses its text.
-// Nothing when the chain fits.
-std::vector<IntentType> limitedComponents(const PresentationIntent& intent) {
-    const auto& all = intent.components();
-    constexpr std::size_t limit = Formatter::maximumNestingDepth;
-    if (all.size() <= limit) {
-        return {};
-    }
-    std::size_t inner = 0;
-    while (inner < all.size() && !holdsBlocks(all[inner])) {
-        ++inner;
-    }
-    // The outer part ends (innermost side) with a block holder, so that the inner part fits it.
-    std::size_t outer = inner < limit ? limit - inner : 0;
-    while (outer > 0 && !holdsBlocks(all[all.size() - outer])) {
-        --outer;
-    }
-    std::vector<IntentType> kept;
-    if (inner == 0 || inner == all.size() || outer == 0) {
-        // No holder to cut at: the block holding the characters and the outermost ones.
-        kept.reserve(limit);
-        kept.push_back(all.front());
-        kept.insert(kept.end(), all.end() - (limit - 1), all.end());
-        return kept;
-    }
-    kept.reserve(inner + outer);
-    kept.insert(kept.end(), all.begin(), all.begin() + static_cast<std::ptrdiff_t>(inner));
-    kept.insert(kept.end(), all.end() - static_cast<std::ptrdiff_t>(outer), all.end());
-    return kept;
-}
 
 RunInfo readRun(AttributedString::Range range, const platform::AttributeContainer& attributes) {
     const auto* const inlineIntent =

@@ -13,6 +13,7 @@
 // strong, emphasized, strikethrough and link.
 
 #include "Vellum/attachments/Attachment.hpp"
+#include "Vellum/markdown/NestingLimit.hpp"
 #include "platform/foundation/AttributedString.hpp"
 #include "platform/foundation/PresentationIntent.hpp"
 #include "platform/foundation/URL.hpp"
@@ -204,7 +205,8 @@ public:
     // Text nested deeper than this (a quote inside a quote ... a thousand times) keeps its
     // innermost block and the outermost ones, up to this many in all; the levels between are
     // dropped, so that building and writing the tree never recurse deeper, whatever the text.
-    static constexpr std::size_t maximumNestingDepth = 64;
+    // The parser cuts its documents so already; text built otherwise is cut here.
+    static constexpr std::size_t maximumNestingDepth = vellum::maximumNestingDepth;
 
     // Only keeps the text; the tree is built on the first read of blockNodes().
     explicit Formatter(platform::AttributedString attributedString)
