@@ -219,7 +219,13 @@ bool isMarkdownCharacter(unsigned char c) {
 
 std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool tables,
                                                    VerbatimParse* verbatim = nullptr) {
-    cmark_gfm_core_extensions_ensure_registered();
+    // The library registers its extensions in a list of the process without a lock: two first
+    // parses at once would both register, and one list would be lost. Registered once.
+    static const bool registered = [] {
+        cmark_gfm_core_extensions_ensure_registered();
+        return true;
+    }();
+    (void)registered;
     const std::unique_ptr<cmark_parser, ParserDeleter> parser{cmark_parser_new(CMARK_OPT_DEFAULT)};
     if (!parser) {
         throw MarkdownParsingError("The markdown parser could not be created.");
