@@ -7,6 +7,7 @@
 #include "platform/text/TextLayoutInternal.hpp"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <mutex>
@@ -356,6 +357,32 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
     }
 
     std::unique_ptr<PangoAttrList, AttrListDeleter> attributes(pango_attr_list_new());
+    // An attribute equal to the one of its kind just before and touching it extends that one.
+    // Pango takes the attributes that bear on itemizing and breaking out of its list one at a time,
+    // moving the rest each time, so a text of a hundred thousand runs (a line of short formulas)
+    // with a font per run took minutes; runs of one font now share one. Boxes stay one apiece.
+    // Kept in order of their start, so that each is appended to the list.
+    std::vector<PangoAttribute*> kept;
+    std::array<std::ptrdiff_t, 64> lastOfKind{};
+    lastOfKind.fill(-1);
+    const auto add = [&](PangoAttribute* attribute, std::size_t from, std::size_t to) {
+        attribute->start_index = static_cast<guint>(from);
+        attribute->end_index = static_cast<guint>(to);
+        const auto kind = static_cast<std::size_t>(attribute->klass->type);
+        if (kind < lastOfKind.size() && attribute->klass->type != PANGO_ATTR_SHAPE) {
+            if (const std::ptrdiff_t last = lastOfKind[kind]; last >= 0) {
+                PangoAttribute* const before = kept[static_cast<std::size_t>(last)];
+                if (before->end_index == attribute->start_index &&
+                    pango_attribute_equal(before, attribute)) {
+                    before->end_index = attribute->end_index;
+                    pango_attribute_destroy(attribute);
+                    return;
+                }
+            }
+            lastOfKind[kind] = static_cast<std::ptrdiff_t>(kept.size());
+        }
+        kept.push_back(attribute);
+    };
     std::size_t start = 0;
     for (const StyledText::Run& run : styled.runs()) {
         const std::size_t end = start + run.text.size();
@@ -366,8 +393,7 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
         const std::optional<ResolvedFont> font = resolvedFont(a.font.value_or(style.font));
         std::string features;
         if (font) {
-            insert(attributes.get(), pango_attr_font_desc_new(descriptionFor(*font).get()), start,
-                   end);
+            add(pango_attr_font_desc_new(descriptionFor(*font).get()), start, end);
             const bool variant = font->hasFeature("smcp");
             for (const std::string& tag : font->features) {
                 if (variant && (tag == "smcp" || tag == "c2sc")) {
@@ -376,28 +402,31 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
                 features += (features.empty() ? "" : ", ") + tag + " 1";
             }
             if (const double factor = lineHeightFactor(font->leading); factor > 0) {
-                insert(attributes.get(), pango_attr_line_height_new(factor), start, end);
+                add(pango_attr_line_height_new(factor), start, end);
             }
         }
         if (a.tracking != 0) {
             features += std::string(features.empty() ? "" : ", ") + "liga 0, clig 0";
         }
         if (!features.empty()) {
-            insert(attributes.get(), pango_attr_font_features_new(features.c_str()), start, end);
+            add(pango_attr_font_features_new(features.c_str()), start, end);
         }
         if (const double spacing = a.kerning + a.tracking; spacing != 0) {
-            insert(attributes.get(), pango_attr_letter_spacing_new(toPango(spacing)), start, end);
+            add(pango_attr_letter_spacing_new(toPango(spacing)), start, end);
         }
         if (run.box) {
             const Size size = boxSize(*run.box);
             const double offset = clampLength(run.box->baselineOffset);
             const PangoRectangle rect{0, toPango(-(size.height + offset)), toPango(size.width),
                                       toPango(size.height)};
-            insert(attributes.get(), pango_attr_shape_new(&rect, &rect), start, end);
+            add(pango_attr_shape_new(&rect, &rect), start, end);
         } else if (a.baselineOffset != 0) {
-            insert(attributes.get(), pango_attr_rise_new(toPango(a.baselineOffset)), start, end);
+            add(pango_attr_rise_new(toPango(a.baselineOffset)), start, end);
         }
         start = end;
+    }
+    for (PangoAttribute* const attribute : kept) {
+        pango_attr_list_insert(attributes.get(), attribute);
     }
     // Words too long for a line are cut between characters without a hyphen, as the rest of the
     // system's text does.
