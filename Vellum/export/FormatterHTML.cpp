@@ -1,5 +1,6 @@
 #include "Vellum/export/FormatterHTML.hpp"
 
+#include "Vellum/export/PlainStretch.hpp"
 #include "platform/foundation/ASCII.hpp"
 
 #include <algorithm>
@@ -59,18 +60,13 @@ enum class Escaping : std::uint8_t { text, attribute, code };
 void appendEscaped(std::string& out, std::string_view text, Escaping escaping) {
     out.reserve(out.size() + text.size());
     std::size_t i = 0;
+    const auto needsEntity = [](char c) {
+        return c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"';
+    };
     while (i < text.size()) {
         // Printable ASCII that needs no entity, most of any text, goes in a stretch at a time.
-        std::size_t plain = i;
-        while (plain < text.size()) {
-            const char c = text[plain];
-            if (c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"') {
-                break;
-            }
-            ++plain;
-        }
-        if (plain > i) {
-            out.append(text, i, plain - i);
+        if (const std::size_t plain = detail::appendPlainStretch(out, text, i, needsEntity);
+            plain > i) {
             i = plain;
             continue;
         }

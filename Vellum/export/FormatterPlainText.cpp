@@ -1,5 +1,7 @@
 #include "Vellum/export/FormatterPlainText.hpp"
 
+#include "Vellum/export/PlainStretch.hpp"
+
 #include <algorithm>
 
 namespace vellum {
@@ -68,18 +70,13 @@ void appendIndented(std::string& out, std::string_view text, int level) {
     out.reserve(out.size() + text.size() + width * 2);
     out.append(width, ' ');
     std::size_t i = 0;
+    const auto mayStartNewline = [](char c) {
+        return c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\xC2' || c == '\xE2';
+    };
     while (i < text.size()) {
         // Characters that cannot start a newline go in a stretch at a time.
-        std::size_t plain = i;
-        while (plain < text.size()) {
-            const char c = text[plain];
-            if (c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\xC2' || c == '\xE2') {
-                break;
-            }
-            ++plain;
-        }
-        if (plain > i) {
-            out.append(text, i, plain - i);
+        if (const std::size_t plain = detail::appendPlainStretch(out, text, i, mayStartNewline);
+            plain > i) {
             i = plain;
             continue;
         }
