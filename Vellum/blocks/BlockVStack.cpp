@@ -61,8 +61,8 @@ BlockSpacing BlockVStackLayout::wish(const ui::LayoutSubview& block) const {
     return block.node().preferences().get<BlockSpacingKey>();
 }
 
-double BlockVStackLayout::spacing(const ui::LayoutSubview& upper,
-                                  const ui::LayoutSubview& lower) const {
+double BlockVStackLayout::spacingBetween(const ui::LayoutSubview& upper,
+                                         const ui::LayoutSubview& lower) const {
     const BlockSpacing above = wish(upper);
     const BlockSpacing below = wish(lower);
     if (const std::optional<double> larger = maxOfOptionals({above.bottom, below.top})) {
@@ -84,7 +84,7 @@ Size BlockVStackLayout::sizeThatFits(ui::ProposedViewSize proposal, ui::LayoutSu
         size.width = std::max(size.width, block.width);
         size.height += block.height;
         if (i + 1 < subviews.size()) {
-            size.height += spacing(subviews[i], subviews[i + 1]);
+            size.height += spacingBetween(subviews[i], subviews[i + 1]);
         }
     }
     return size;
@@ -111,7 +111,7 @@ void BlockVStackLayout::placeSubviews(Rect bounds, ui::ProposedViewSize proposal
         subview.place({x, bounds.origin.y + y}, ui::UnitPoint::topLeading(), blockProposal);
         y += size.height;
         if (i + 1 < subviews.size()) {
-            y += spacing(subview, subviews[i + 1]);
+            y += spacingBetween(subview, subviews[i + 1]);
         }
     }
 }
@@ -133,7 +133,8 @@ std::optional<platform::CGFloat> BlockVStackLayout::explicitAlignment(const ui::
     }
     double y = 0;
     for (std::size_t i = 0; i + 1 < subviews.size(); ++i) {
-        y += subviews[i].sizeThatFits(blockProposal).height + spacing(subviews[i], subviews[i + 1]);
+        y += subviews[i].sizeThatFits(blockProposal).height +
+             spacingBetween(subviews[i], subviews[i + 1]);
     }
     return y + subviews.back().dimensions(blockProposal)[ui::VerticalAlignment::lastTextBaseline()];
 }

@@ -84,13 +84,13 @@ public:
     // The space between two neighbours: the larger stated facing side, else the views' own
     // spacing. Read at every layout rather than cached, as a block's wish may change while its
     // neighbours and their sizes stay as they were.
-    [[nodiscard]] double spacing(const platform::ui::LayoutSubview& upper,
-                                 const platform::ui::LayoutSubview& lower) const;
+    [[nodiscard]] double spacingBetween(const platform::ui::LayoutSubview& upper,
+                                        const platform::ui::LayoutSubview& lower) const;
     // As a lazy stack: the same spacing, and each block placed by its alignment.
     [[nodiscard]] platform::CGFloat
     rowSpacing(const platform::ui::LayoutSubview& upper,
                const platform::ui::LayoutSubview& lower) const override {
-        return spacing(upper, lower);
+        return spacingBetween(upper, lower);
     }
     [[nodiscard]] platform::CGFloat rowOffset(const platform::ui::LayoutSubview& row,
                                               platform::Size size,
