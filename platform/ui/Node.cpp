@@ -760,23 +760,10 @@ bool Node::record() {
     // records its children while it records itself): most nodes pass a child's list on and
     // keep none, and the others keep theirs at its exact size.
     DisplayList own;
-    DisplayList* list = &own;
-    struct Nesting {
-        ViewGraph::Impl* graph;
-        ~Nesting() {
-            if (graph != nullptr) {
-                --graph->recordingsUnderWay;
-            }
-        }
-    } nesting{graph};
-    if (graph != nullptr) {
-        const std::size_t at = graph->recordingsUnderWay++;
-        if (graph->recordingLists.size() <= at) {
-            graph->recordingLists.emplace_back();
-        }
-        list = &graph->recordingLists[at];
-        list->clear();
-    }
+    const ReusedRoom<DisplayList>::Lease lease(graph != nullptr ? &graph->recordingLists : nullptr,
+                                               own);
+    DisplayList* const list = lease.get();
+    list->clear();
     draw(*list);
     std::shared_ptr<const RetainedList> retained;
     Point offset{0, 0};
@@ -973,24 +960,11 @@ void BodyNode::rebuild() {
     // are recorded into room reused from body to body (one list per evaluation under way), and
     // kept at their exact size: a list grown key by key would allocate several times per body.
     EnvironmentReads own;
-    EnvironmentReads* reads = &own;
-    struct Nesting {
-        ViewGraph::Impl* graph;
-        ~Nesting() {
-            if (graph != nullptr) {
-                --graph->evaluationsUnderWay;
-            }
-        }
-    } nesting{graph};
-    if (graph != nullptr) {
-        const std::size_t at = graph->evaluationsUnderWay++;
-        if (graph->readsRecorded.size() <= at) {
-            graph->readsRecorded.emplace_back();
-        }
-        reads = &graph->readsRecorded[at];
-        reads->keys.clear();
-        reads->all = false;
-    }
+    const ReusedRoom<EnvironmentReads>::Lease lease(
+        graph != nullptr ? &graph->readsRecorded : nullptr, own);
+    EnvironmentReads* const reads = lease.get();
+    reads->keys.clear();
+    reads->all = false;
     EnvironmentReads*& recording = currentEnvironmentReads();
     EnvironmentReads* const outer = std::exchange(recording, reads);
     try {

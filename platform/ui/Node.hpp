@@ -694,6 +694,45 @@ void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body);
 /// The shared empty view.
 const std::shared_ptr<const ViewImpl>& emptyViewImpl();
 
+// Room reused from one use to the next, one piece per use under way (uses nest: a node records
+// its children while it records itself). A deque, so that a piece lent out stays where it is
+// while deeper uses take more.
+template <class T>
+class ReusedRoom {
+public:
+    // The next free piece of `room` while the lease lives; `fallback` without a room.
+    class Lease {
+    public:
+        Lease(ReusedRoom* room, T& fallback)
+            : room_(room)
+            , piece_(&fallback) {
+            if (room_ != nullptr) {
+                const std::size_t at = room_->inUse_++;
+                if (room_->pieces_.size() <= at) {
+                    room_->pieces_.emplace_back();
+                }
+                piece_ = &room_->pieces_[at];
+            }
+        }
+        ~Lease() {
+            if (room_ != nullptr) {
+                --room_->inUse_;
+            }
+        }
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        [[nodiscard]] T* get() const noexcept { return piece_; }
+
+    private:
+        ReusedRoom* room_;
+        T* piece_;
+    };
+
+private:
+    std::deque<T> pieces_;
+    std::size_t inUse_ = 0;
+};
+
 } // namespace platform::ui::detail
 
 namespace platform::ui {
@@ -710,15 +749,12 @@ struct ViewGraph::Impl {
     std::vector<std::weak_ptr<detail::NodeToken>> dirtyLayouts;
     /// Hit-test results, reused between events.
     std::vector<detail::Node*> hits;
-    /// The lists being recorded, one per recording under way (a node records its children
-    /// while it records itself): their room is reused from node to node. A deque, so that a
-    /// list stays where it is while more are added.
-    std::deque<DisplayList> recordingLists;
-    std::size_t recordingsUnderWay = 0;
+    /// The lists being recorded, one per recording under way: their room is reused from node
+    /// to node.
+    detail::ReusedRoom<DisplayList> recordingLists;
     /// The environment keys read by the bodies being evaluated, one list per evaluation under
     /// way: their room is reused from body to body.
-    std::deque<detail::EnvironmentReads> readsRecorded;
-    std::size_t evaluationsUnderWay = 0;
+    detail::ReusedRoom<detail::EnvironmentReads> readsRecorded;
     std::vector<std::function<void()>> actions;
     /// Nodes whose drawing changed while their parents' lists refer to it: recorded again
     /// before the next draw, deepest first.
