@@ -1,7 +1,11 @@
 #include "platform/text/SegmentShaper.hpp"
 
+#include "platform/text/LayoutLookups.hpp"
+
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <hb-ot.h>
 
 namespace platform {
 namespace {
@@ -17,6 +21,89 @@ std::size_t entryBytes(const std::string& key, const SegmentShaper::Shape& shape
                                        (sizeof(PangoGlyphInfo) + sizeof(int));
     return node + (key.size() > 15 ? key.size() + 1 : 0) + shared + glyphs;
 }
+
+/// The glyphs of `length` bytes from `offset` of `context`, shaped as Latin text left to right in
+/// `font`: with all of `context` (and the segment's glyphs taken out) or on their own (the text
+/// around only looked at), with clusters from the segment's first byte.
+PangoGlyphString* shapeSegmentGlyphs(PangoContext* pango, PangoFont* font, std::string_view context,
+                                     std::size_t offset, std::size_t length, bool alone) {
+    PangoGlyphString* glyphs = pango_glyph_string_new();
+    PangoAnalysis analysis{};
+    analysis.font = font;
+    analysis.level = 0;
+    analysis.gravity = PANGO_GRAVITY_SOUTH;
+    analysis.script = PANGO_SCRIPT_LATIN;
+    analysis.language = pango_context_get_language(pango);
+    const auto whole = static_cast<int>(context.size());
+    if (alone) {
+        // Clusters come out relative to the shaped bytes.
+        pango_shape_with_flags(context.data() + offset, static_cast<int>(length), context.data(),
+                               whole, &analysis, glyphs, PANGO_SHAPE_NONE);
+    } else {
+        pango_shape_with_flags(context.data(), whole, context.data(), whole, &analysis, glyphs,
+                               PANGO_SHAPE_NONE);
+    }
+    if (!alone && (offset > 0 || length < context.size())) {
+        // Keep the segment's own glyphs, with clusters from its start.
+        PangoGlyphString* all = glyphs;
+        glyphs = pango_glyph_string_new();
+        for (int i = 0; i < all->num_glyphs; ++i) {
+            const auto cluster = static_cast<std::size_t>(all->log_clusters[i]);
+            if (cluster < offset || cluster >= offset + length) {
+                continue;
+            }
+            const int n = glyphs->num_glyphs;
+            pango_glyph_string_set_size(glyphs, n + 1);
+            glyphs->glyphs[n] = all->glyphs[i];
+            glyphs->log_clusters[n] = static_cast<int>(cluster - offset);
+        }
+        pango_glyph_string_free(all);
+    }
+    return glyphs;
+}
+
+bool sameShapedGlyphs(const PangoGlyphString* a, const PangoGlyphString* b) {
+    if (a->num_glyphs != b->num_glyphs) {
+        return false;
+    }
+    for (int i = 0; i < a->num_glyphs; ++i) {
+        const PangoGlyphInfo& x = a->glyphs[i];
+        const PangoGlyphInfo& y = b->glyphs[i];
+        if (x.glyph != y.glyph || x.geometry.width != y.geometry.width ||
+            x.geometry.x_offset != y.geometry.x_offset ||
+            x.geometry.y_offset != y.geometry.y_offset ||
+            x.attr.is_cluster_start != y.attr.is_cluster_start ||
+            x.attr.is_color != y.attr.is_color || a->log_clusters[i] != b->log_clusters[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct GlyphStringOwner {
+    PangoGlyphString* glyphs;
+    ~GlyphStringOwner() { pango_glyph_string_free(glyphs); }
+};
+
+} // namespace
+
+/// Per font: whether a space or a line feed keeps the words on either side from acting on each
+/// other, and which characters were seen to keep their shape beside a line feed or before a space
+/// (bits of `SegmentShaper::keepsShapeBeside`).
+struct ShapingNeighbourhood {
+    bool spaceSeparates = false;
+    bool lineFeedSeparates = false;
+    std::array<std::uint8_t, 128> ascii{};
+    std::unordered_map<char32_t, std::uint8_t> others;
+
+    std::uint8_t& flags(char32_t c) { return c < 0x80 ? ascii[c] : others[c]; }
+};
+
+namespace {
+
+// Line feed before, line feed after, space after: checked, then unchanged.
+constexpr std::uint8_t kBesideChecked[3] = {1, 4, 16};
+constexpr std::uint8_t kBesideKept[3] = {2, 8, 32};
 
 } // namespace
 
@@ -74,10 +161,106 @@ const SegmentShaper::LoadedFont* SegmentShaper::font(const PangoFontDescription*
         }
         loaded->size = pango_font_description_get_size(described) / double(PANGO_SCALE);
         pango_font_description_free(described);
+        loaded->neighbourhood = neighbourhoodOf(loaded->font);
     }
     const LoadedFont* result = loaded->font != nullptr ? loaded.get() : nullptr;
     fonts_.emplace(pango_font_description_copy(description), std::move(loaded));
     return result;
+}
+
+ShapingNeighbourhood* SegmentShaper::neighbourhoodOf(PangoFont* font) {
+    auto neighbourhood = std::make_unique<ShapingNeighbourhood>();
+    // The lookups Pango's shaping of Latin text applies: HarfBuzz's defaults for the script and
+    // language, and the features the font itself asks for.
+    hb_font_t* hb = pango_font_get_hb_font(font);
+    if (hb != nullptr) {
+        hb_face_t* face = hb_font_get_face(hb);
+        std::array<hb_feature_t, 32> features{};
+        guint featureCount = 0;
+        pango_font_get_features(font, features.data(), features.size(), &featureCount);
+        hb_segment_properties_t properties = HB_SEGMENT_PROPERTIES_DEFAULT;
+        properties.direction = HB_DIRECTION_LTR;
+        properties.script = HB_SCRIPT_LATIN;
+        properties.language = hb_language_from_string(
+            pango_language_to_string(pango_context_get_language(context_)), -1);
+        hb_shape_plan_t* plan =
+            hb_shape_plan_create_cached(face, &properties, features.data(),
+                                        std::min<guint>(featureCount, features.size()), nullptr);
+        const LayoutLookups lookups = LayoutLookups::read(face, plan);
+        hb_shape_plan_destroy(plan);
+        // The glyphs as Pango maps them (a line feed is no glyph of the font), base glyphs that no
+        // flag of a lookup skips.
+        const auto separates = [&](const char* text) {
+            const GlyphStringOwner shaped{shapeSegmentGlyphs(context_, font, text, 0, 1, true)};
+            bool separating = shaped.glyphs->num_glyphs > 0;
+            for (int i = 0; i < shaped.glyphs->num_glyphs; ++i) {
+                const PangoGlyph g = shaped.glyphs->glyphs[i].glyph;
+                const hb_ot_layout_glyph_class_t kind = hb_ot_layout_get_glyph_class(face, g);
+                separating = separating && lookups.separates(g) &&
+                             (kind == HB_OT_LAYOUT_GLYPH_CLASS_UNCLASSIFIED ||
+                              kind == HB_OT_LAYOUT_GLYPH_CLASS_BASE_GLYPH);
+            }
+            return separating;
+        };
+        neighbourhood->spaceSeparates = separates(" ");
+        neighbourhood->lineFeedSeparates = separates("\n");
+    }
+    neighbourhoods_.push_back(std::move(neighbourhood));
+    return neighbourhoods_.back().get();
+}
+
+bool SegmentShaper::keepsShapeBeside(const LoadedFont& font, char32_t c, char neighbour,
+                                     bool before) {
+    const int which = before ? 0 : neighbour == '\n' ? 1 : 2;
+    std::uint8_t& flags = font.neighbourhood->flags(c);
+    if ((flags & kBesideChecked[which]) == 0) {
+        flags |= kBesideChecked[which];
+        // Nothing but a pair (kerning, a ligature) could join the two: compare the character
+        // shaped with its neighbour and alone.
+        std::array<char, 8> utf8{};
+        const auto n = static_cast<std::size_t>(
+            g_unichar_to_utf8(static_cast<gunichar>(c), utf8.data() + (before ? 1 : 0)));
+        utf8[before ? 0 : n] = neighbour;
+        const std::string_view pair(utf8.data(), n + 1);
+        const std::size_t at = before ? 1 : 0;
+        const GlyphStringOwner together{
+            shapeSegmentGlyphs(context_, font.font, pair, at, n, false)};
+        const GlyphStringOwner alone{
+            shapeSegmentGlyphs(context_, font.font, pair.substr(at, n), 0, n, false)};
+        if (sameShapedGlyphs(together.glyphs, alone.glyphs)) {
+            flags |= kBesideKept[which];
+        }
+    }
+    return (flags & kBesideKept[which]) != 0;
+}
+
+bool SegmentShaper::shapesOnItsOwn(const LoadedFont& font, std::string_view run, std::size_t offset,
+                                   std::size_t length) {
+    if (!font.neighbourhood->spaceSeparates || length == 0) {
+        return false;
+    }
+    // Each edge is the run's, or a space (nothing reaches across it, nor kerns what follows
+    // against it), or a line feed or following space that was seen not to change the character
+    // beside it (a kerning pair may have it second without naming it). Any other neighbour is
+    // shaped along.
+    const std::string_view piece = run.substr(offset, length);
+    if (offset > 0 && run[offset - 1] != ' ' &&
+        (run[offset - 1] != '\n' || !font.neighbourhood->lineFeedSeparates ||
+         !keepsShapeBeside(font, g_utf8_get_char(piece.data()), '\n', true))) {
+        return false;
+    }
+    const std::size_t end = offset + length;
+    if (end < run.size() && piece.back() != ' ') {
+        const char next = run[end];
+        if ((next != ' ' && (next != '\n' || !font.neighbourhood->lineFeedSeparates)) ||
+            !keepsShapeBeside(
+                font,
+                g_utf8_get_char(g_utf8_find_prev_char(piece.data(), piece.data() + piece.size())),
+                next, false)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFont& font,
@@ -122,38 +305,7 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
         return found;
     }
     auto shape = std::make_shared<Shape>();
-    shape->glyphs = pango_glyph_string_new();
-    PangoAnalysis analysis{};
-    analysis.font = font.font;
-    analysis.level = 0;
-    analysis.gravity = PANGO_GRAVITY_SOUTH;
-    analysis.script = PANGO_SCRIPT_LATIN;
-    analysis.language = pango_context_get_language(context_);
-    const auto whole = static_cast<int>(context.size());
-    if (alone) {
-        // Clusters come out relative to the shaped bytes.
-        pango_shape_with_flags(context.data() + offset, static_cast<int>(length), context.data(),
-                               whole, &analysis, shape->glyphs, PANGO_SHAPE_NONE);
-    } else {
-        pango_shape_with_flags(context.data(), whole, context.data(), whole, &analysis,
-                               shape->glyphs, PANGO_SHAPE_NONE);
-    }
-    if (!alone && (offset > 0 || length < context.size())) {
-        // Keep the segment's own glyphs, with clusters from its start.
-        PangoGlyphString* all = shape->glyphs;
-        shape->glyphs = pango_glyph_string_new();
-        for (int i = 0; i < all->num_glyphs; ++i) {
-            const auto cluster = static_cast<std::size_t>(all->log_clusters[i]);
-            if (cluster < offset || cluster >= offset + length) {
-                continue;
-            }
-            const int n = shape->glyphs->num_glyphs;
-            pango_glyph_string_set_size(shape->glyphs, n + 1);
-            shape->glyphs->glyphs[n] = all->glyphs[i];
-            shape->glyphs->log_clusters[n] = static_cast<int>(cluster - offset);
-        }
-        pango_glyph_string_free(all);
-    }
+    shape->glyphs = shapeSegmentGlyphs(context_, font.font, context, offset, length, alone);
     for (int i = 0; i < shape->glyphs->num_glyphs; ++i) {
         const PangoGlyphInfo& g = shape->glyphs->glyphs[i];
         shape->width += g.geometry.width;

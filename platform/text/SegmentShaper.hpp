@@ -15,8 +15,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
+
+struct ShapingNeighbourhood;
 
 class SegmentShaper {
 public:
@@ -40,6 +43,8 @@ public:
         int descent = 0;
         std::string family;
         double size = 0;
+        /// What the shaper learned of where this font's shaping of a word stops looking.
+        ShapingNeighbourhood* neighbourhood = nullptr;
     };
 
     /// The shaper of the calling thread (each thread has its own Pango font map).
@@ -57,6 +62,13 @@ public:
     /// the part of a word it cut at a line's end.
     std::shared_ptr<const Shape> shapeAlone(const LoadedFont& font, std::string_view context,
                                             std::size_t offset, std::size_t length);
+
+    /// Whether `length` bytes from `offset` of `run` (the text of one run, which nothing is
+    /// shaped across) come out the same shaped on their own as shaped with the words around them:
+    /// no lookup of `font` reaches across a space, and each edge is the run's, a space, or a line
+    /// feed that was seen not to change them.
+    bool shapesOnItsOwn(const LoadedFont& font, std::string_view run, std::size_t offset,
+                        std::size_t length);
 
     /// What the kept shapes take, keys and bookkeeping included; at most `kCacheBudget` and one
     /// shape more.
@@ -100,7 +112,14 @@ private:
     /// Keyed by the font's address, the segment's place in its context and the context's bytes.
     using Shapes = std::unordered_map<std::string, Entry, KeyHash, std::equal_to<>>;
 
+    /// Reads from `font`'s tables whether a space or line feed separates its words.
+    ShapingNeighbourhood* neighbourhoodOf(PangoFont* font);
+    /// Whether `c` shapes the same with a line feed before it (`before`) or after it, or with a
+    /// space after it.
+    bool keepsShapeBeside(const LoadedFont& font, char32_t c, char neighbour, bool before);
+
     PangoContext* context_ = nullptr;
+    std::vector<std::unique_ptr<ShapingNeighbourhood>> neighbourhoods_;
     std::unordered_map<PangoFontDescription*, std::unique_ptr<LoadedFont>, DescriptionHash,
                        DescriptionEqual>
         fonts_;

@@ -755,13 +755,15 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 return false; // offsets that do not advance: give the text to Pango
             }
             // A piece whose punctuation may change form beside figures or capitals is shaped with
-            // the words on either side, within its run.
+            // the words on either side, within its run, unless the font shows it cannot.
             std::size_t before = at;
             std::size_t after = end;
-            if (needsContext(std::string_view(text).substr(at, end - at))) {
-                const std::size_t runStart = runStarts[r];
-                const std::size_t runEnd =
-                    r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
+            const std::size_t runStart = runStarts[r];
+            const std::size_t runEnd = r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
+            if (needsContext(std::string_view(text).substr(at, end - at)) &&
+                !shaper.shapesOnItsOwn(*runFonts[r],
+                                       std::string_view(text).substr(runStart, runEnd - runStart),
+                                       at - runStart, end - at)) {
                 const std::size_t first = b >= kContextWords ? b - kContextWords : 0;
                 before = std::max(first > 0 ? breaks[first - 1] : 0, runStart);
                 after = std::min(breaks[std::min(b + kContextWords, breaks.size() - 1)], runEnd);
