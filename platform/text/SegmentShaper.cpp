@@ -252,11 +252,11 @@ bool SegmentShaper::shapesOnItsOwn(const LoadedFont& font, std::string_view run,
     const std::size_t end = offset + length;
     if (end < run.size() && piece.back() != ' ') {
         const char next = run[end];
-        if ((next != ' ' && (next != '\n' || !font.neighbourhood->lineFeedSeparates)) ||
-            !keepsShapeBeside(
-                font,
-                g_utf8_get_char(g_utf8_find_prev_char(piece.data(), piece.data() + piece.size())),
-                next, false)) {
+        const char32_t last =
+            g_utf8_get_char(g_utf8_find_prev_char(piece.data(), piece.data() + piece.size()));
+        const bool separated =
+            next == ' ' || (next == '\n' && font.neighbourhood->lineFeedSeparates);
+        if (!separated || !keepsShapeBeside(font, last, next, false)) {
             return false;
         }
     }
