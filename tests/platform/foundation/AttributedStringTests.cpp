@@ -27,6 +27,12 @@ struct FakeLink {
     using Value = int;
 };
 
+// A key no container here holds.
+struct UnheldTestKey {
+    static constexpr std::string_view name = "Test.Missing";
+    using Value = int;
+};
+
 AttributedString::Range range(std::size_t lower, std::size_t upper) {
     return {{lower}, {upper}};
 }
@@ -54,6 +60,35 @@ TEST(AttributeContainerTest, KeysAreFoundByNameAndTypeAndCompareByValue) {
     merged.remove<Foundation::LinkAttribute>();
     EXPECT_EQ(merged, AttributeContainer{});
     EXPECT_TRUE(before.contains<Foundation::LinkAttribute>());
+}
+
+TEST(AttributeContainerTest, SeveralKeysReadInOnePassAgreeWithOneByOne) {
+    AttributeContainer a = withLink("https://a.dev");
+    a.set<Foundation::InlinePresentationIntentAttribute>(InlinePresentationIntent::code());
+    a.set<Foundation::ImageURLAttribute>(*platform::URL::fromString("https://a.dev/i.png"));
+    a.set<Foundation::PresentationIntentAttribute>(platform::PresentationIntent(
+        platform::PresentationIntent::IntentType::paragraph(1), nullptr));
+    // Asked in another order than the entries are kept, with an absent key and a key of another
+    // type under a taken name among them: every entry is seen, each key gets only its own value.
+    const auto [intent, fake, inlineIntent, image, link, missing] =
+        a.getAll<Foundation::PresentationIntentAttribute, FakeLink,
+                 Foundation::InlinePresentationIntentAttribute, Foundation::ImageURLAttribute,
+                 Foundation::LinkAttribute, UnheldTestKey>();
+    EXPECT_EQ(intent, a.get<Foundation::PresentationIntentAttribute>());
+    EXPECT_NE(intent, nullptr);
+    EXPECT_EQ(fake, nullptr);
+    EXPECT_EQ(inlineIntent, a.get<Foundation::InlinePresentationIntentAttribute>());
+    EXPECT_NE(inlineIntent, nullptr);
+    EXPECT_EQ(image, a.get<Foundation::ImageURLAttribute>());
+    EXPECT_NE(image, nullptr);
+    EXPECT_EQ(link, a.get<Foundation::LinkAttribute>());
+    EXPECT_NE(link, nullptr);
+    EXPECT_EQ(missing, nullptr);
+
+    const auto [none, alsoNone] =
+        AttributeContainer{}.getAll<Foundation::LinkAttribute, Foundation::ImageURLAttribute>();
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(alsoNone, nullptr);
 }
 
 TEST(AttributedStringTest, AppendingCoalescesEqualAttributesSoEqualityIsStructural) {
