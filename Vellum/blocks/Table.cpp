@@ -8,6 +8,8 @@
 #include "platform/ui/Containers.hpp"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 namespace vellum::structured {
@@ -71,6 +73,42 @@ std::size_t cellColumn(const std::optional<Table::IntentType>& intent, std::size
     return next;
 }
 
+// The spacing the last table laid out found its style publishing, and that style. A table starts
+// from it rather than from the grid's own spacing: a style asks every table for the same spacing
+// (or nearly), so the first layout is then the last, where starting from the grid's spacing laid
+// every table out twice, its cells measured at two widths. It is only a first guess: what the
+// style publishes still decides, so a style that asks each table for another spacing costs that
+// table the second layout, as before. The style is held weakly, so that a style released and
+// another one made at its address do not share a guess.
+class TableSpacingGuess {
+public:
+    static TableSpacingGuess& shared() {
+        static TableSpacingGuess guess;
+        return guess;
+    }
+
+    TableCellSpacing spacing(const std::shared_ptr<const TableStyle>& style) {
+        const std::lock_guard lock(mutex_);
+        return sameStyle(style) ? spacing_ : TableCellSpacing{};
+    }
+
+    void remember(const std::shared_ptr<const TableStyle>& style, const TableCellSpacing& spacing) {
+        const std::lock_guard lock(mutex_);
+        style_ = style;
+        spacing_ = spacing;
+    }
+
+private:
+    bool sameStyle(const std::shared_ptr<const TableStyle>& style) const {
+        return style != nullptr && !style_.expired() && !style_.owner_before(style) &&
+               !style.owner_before(style_);
+    }
+
+    std::mutex mutex_;
+    std::weak_ptr<const TableStyle> style_;
+    TableCellSpacing spacing_;
+};
+
 } // namespace
 
 Table::Rows Table::rows(const AttributedSubstring& content, const std::optional<IntentType>& intent,
@@ -108,7 +146,9 @@ Table::Rows Table::rows(const AttributedSubstring& content, const std::optional<
 }
 
 ui::AnyView Table::body(ui::ViewContext& context) const {
-    const ui::State<TableCellSpacing> spacing = context.state<TableCellSpacing>({});
+    std::shared_ptr<const TableStyle> style = tableStyle(context.environment());
+    const ui::State<TableCellSpacing> spacing =
+        context.state<TableCellSpacing>(TableSpacingGuess::shared().spacing(style));
     const Rows cells = rows(content_, intent_, columns_.size());
     std::vector<ui::AnyView> gridRows;
     gridRows.reserve(cells.size());
@@ -133,10 +173,15 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     TableStyleConfiguration configuration;
     configuration.label = ConfigurationContent(grid);
     configuration.indentationLevel = firstRunIndentationLevel(content_);
-    return ui::AnyView(
-               ResolvedTableStyle(tableStyle(context.environment()), std::move(configuration)))
+    std::weak_ptr<const TableStyle> publisher = style;
+    return ui::AnyView(ResolvedTableStyle(std::move(style), std::move(configuration)))
         .onPreferenceChange<TableCellSpacingKey>(
-            [spacing](const TableCellSpacing& published) { spacing.set(published); })
+            [spacing, publisher = std::move(publisher)](const TableCellSpacing& published) {
+                if (const std::shared_ptr<const TableStyle> style = publisher.lock()) {
+                    TableSpacingGuess::shared().remember(style, published);
+                }
+                spacing.set(published);
+            })
         // The cells' bounds are this table's; they would only be merged, to no use, with those
         // of every other table of the document on their way up.
         .transformPreference<TableCellBoundsKey>(

@@ -331,3 +331,68 @@ TEST(SqueezedTable, NarrowedColumnsBreakNoWordAndStayWithinTheWidth) {
         }
     }
 }
+
+namespace {
+
+// A table style that publishes whatever spacing it is told to at the time, as a style that
+// derives its spacing from the environment would, and counts how often it was asked for a body
+// (once per layout the table was given).
+class SettableSpacingStyle final : public TableStyle {
+public:
+    explicit SettableSpacingStyle(TableCellSpacing spacing)
+        : spacing_(std::make_shared<TableCellSpacing>(spacing)) {}
+
+    AnyView makeBody(ViewContext& /*context*/,
+                     const TableStyleConfiguration& configuration) const override {
+        ++*bodies_;
+        return configuration.label.content.preference<TableCellSpacingKey>(*spacing_)
+            .onPreferenceChange<TableCellBoundsKey>(
+                [seen = seen_](const TableCellBoundsKey::Value& bounds) {
+                    seen->bounds.clear();
+                    for (const auto& [identifier, anchor] : bounds) {
+                        seen->bounds[{identifier.row, identifier.column}] = anchor.rootValue();
+                    }
+                });
+    }
+
+    void publish(TableCellSpacing spacing) const { *spacing_ = spacing; }
+    // Bodies made since the last call.
+    int takeBodies() const { return std::exchange(*bodies_, 0); }
+    const Seen& seen() const { return *seen_; }
+
+private:
+    std::shared_ptr<TableCellSpacing> spacing_;
+    std::shared_ptr<int> bodies_ = std::make_shared<int>(0);
+    std::shared_ptr<Seen> seen_ = std::make_shared<Seen>();
+};
+
+void show(const Table& table, const std::shared_ptr<const TableStyle>& style) {
+    OffscreenHost host(
+        AnyView(table).environment<TableStyleKey>(style).font(platform::Font::system(15)));
+    host.runUntilIdle();
+}
+
+} // namespace
+
+TEST(TableCellSpacing, ATableStartsFromTheSpacingItsStyleLastPublished) {
+    const ParsedTable parsed = parse("| a | b |\n|---|---|\n| c | d |\n");
+    ASSERT_TRUE(parsed.table);
+    const auto style = std::make_shared<SettableSpacingStyle>(TableCellSpacing{3.0, 3.0});
+
+    // The first table of a style learns its spacing from the first layout and is laid out
+    // again; the next one starts from it and is laid out once.
+    show(*parsed.table, style);
+    EXPECT_EQ(style->takeBodies(), 2);
+    show(*parsed.table, style);
+    EXPECT_EQ(style->takeBodies(), 1);
+    EXPECT_NEAR(layoutOf(style->seen()).columnDividerRects().at(0).width(), 3, 1e-9);
+
+    // The spacing started from is only a guess: a table whose style now publishes another
+    // ends with that one.
+    style->publish({5.0, std::nullopt});
+    show(*parsed.table, style);
+    const TableLayout changed = layoutOf(style->seen());
+    EXPECT_NEAR(changed.columnDividerRects().at(0).width(), 5, 1e-9);
+    EXPECT_NEAR(changed.rowDividerRects().at(0).height(), platform::ui::ViewSpacing::standard,
+                1e-9);
+}
