@@ -201,15 +201,11 @@ const Text& TextFragment::TextBuilder::cached(SizeMap sizes,
     const auto found = std::find_if(cache_.begin(), cache_.end(),
                                     [&](const Entry& entry) { return entry.sizes == sizes; });
     if (found != cache_.end()) {
-        if (std::next(found) != cache_.end()) {
-            Entry entry = std::move(*found);
-            cache_.erase(found);
-            cache_.push_back(std::move(entry));
-        }
+        std::rotate(found, std::next(found), cache_.end());
         return cache_.back().text;
     }
     if (cache_.size() >= cacheLimit) {
-        cache_.pop_front();
+        cache_.erase(cache_.begin());
     }
     Text text = build(content_, sizes, environment);
     ++buildCount_;
@@ -227,7 +223,11 @@ struct TextBuilderSlot {
 } // namespace
 
 platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) const {
-    const TextEnvironmentValues environment(context.environment());
+    return body(context, TextEnvironmentValues(context.environment()));
+}
+
+platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context,
+                                         const TextEnvironmentValues& environment) const {
     // The first builder comes with the view, so that its first layout already has the text
     // (built later, it would lay the view out empty and then again). A change of content
     // replaces it here, as the body runs for the new content, rather than from an observer that
@@ -242,17 +242,17 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) con
     }
     const std::shared_ptr<TextBuilder> current = slot->current;
 
-    const Text text = current->text();
     // The builder's content, kept alive by the builder itself.
     std::shared_ptr<const AttributedString> source(current, &current->content());
     std::unordered_set<AnyAttachment> attachments = collectAttachments(content_);
-    const Text marked = text.customAttribute(TextFragmentAttribute{std::move(source)});
+    Text marked = current->text().customAttribute(TextFragmentAttribute{std::move(source)});
     // A text without attachments is the one node it needs: laid out at a width it never exceeds
     // (words wider than the line are cut), with nothing to resolve when the room changes and
     // nothing to draw over it.
     if (attachments.empty()) {
-        platform::ui::AnyView view = withSelectionBehindText(
-            platform::ui::AnyView(marked), context.environment<TextSelectionHighlightKey>());
+        platform::ui::AnyView view =
+            withSelectionBehindText(platform::ui::AnyView(std::move(marked)),
+                                    context.environment<TextSelectionHighlightKey>());
         // Taps open links; text without any has nothing to hit-test.
         if (hasLink(content_)) {
             view = view.modifier(TextLinkInteraction());
@@ -260,7 +260,8 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context) con
         return view;
     }
     static const auto fitting = std::make_shared<const FittingLayout>();
-    platform::ui::AnyView view = platform::ui::LayoutView(fitting, {marked});
+    platform::ui::AnyView view =
+        platform::ui::LayoutView(fitting, {platform::ui::AnyView(std::move(marked))});
     // Only attachments depend on the room the text has.
     view = view.onGeometryChange<std::optional<platform::Size>>(
                    [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {

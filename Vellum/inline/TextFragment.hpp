@@ -13,7 +13,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -69,8 +68,9 @@ public:
         platform::AttributedString content_;
         platform::ObservationRegistrar registrar_;
         platform::Observed<platform::ui::Text> text_{registrar_, Property::text};
-        // Most recently used last.
-        std::deque<Entry> cache_;
+        // Most recently used last; a handful of entries at most, and most builders only ever
+        // hold one.
+        std::vector<Entry> cache_;
         std::size_t buildCount_ = 0;
     };
 
@@ -80,6 +80,9 @@ public:
         : content_(content) {}
 
     [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
+    // The same, for a caller that has read the text environment of `context` already.
+    [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context,
+                                             const TextEnvironmentValues& environment) const;
     friend bool operator==(const TextFragment&, const TextFragment&) = default;
 
 private:

@@ -18,12 +18,10 @@ struct InlineStyleResult {
     platform::AttributedString styled;
 };
 
-} // namespace
-
-const platform::AttributedString& WithInlineStyle::styled(platform::ui::ViewContext& context,
-                                                          const platform::AttributedString& input) {
+const platform::AttributedString& inlineStyledWithin(platform::ui::ViewContext& context,
+                                                     const platform::AttributedString& input,
+                                                     const TextEnvironmentValues& environment) {
     const InlineStyle style = structured::inlineStyle(context.environment());
-    const TextEnvironmentValues environment(context.environment());
     // Styled while the body runs, and only when an input differs from the last ones: the first
     // showing already has the text, and a change shows in the pass that brought it rather than in
     // one more (an observer setting state would evaluate the subtree twice).
@@ -40,13 +38,23 @@ const platform::AttributedString& WithInlineStyle::styled(platform::ui::ViewCont
     return result->styled;
 }
 
+} // namespace
+
+const platform::AttributedString& WithInlineStyle::styled(platform::ui::ViewContext& context,
+                                                          const platform::AttributedString& input) {
+    return inlineStyledWithin(context, input, TextEnvironmentValues(context.environment()));
+}
+
 platform::ui::AnyView WithInlineStyle::body(platform::ui::ViewContext& context) const {
     return content_(styled(context, input_));
 }
 
 platform::ui::AnyView StyledTextFragment::body(platform::ui::ViewContext& context) const {
-    // The fragment's body stands in this one's place; its state follows this view's.
-    return TextFragment(WithInlineStyle::styled(context, input_)).body(context);
+    // The fragment's body stands in this one's place; its state follows this view's. The text
+    // environment is read once for the styling and the fragment both.
+    const TextEnvironmentValues environment(context.environment());
+    return TextFragment(inlineStyledWithin(context, input_, environment))
+        .body(context, environment);
 }
 
 } // namespace vellum
