@@ -239,6 +239,11 @@ protected:
     /// kept too, so that going back to the previous width (a window resized to and fro, a
     /// proposal tried and dropped) lays nothing out again.
     void placeChildren(ProposedViewSize p) override {
+        if (publishedUnplaced_) {
+            // What was published before the first placement held no layout: now there is one.
+            publishedUnplaced_ = false;
+            invalidatePreferences();
+        }
         if (empty_) {
             return;
         }
@@ -259,6 +264,14 @@ protected:
     }
 
     void computePreferences(PreferenceValues& out) override {
+        if (!everPlaced) {
+            // Read before the text was first placed (a layout asking its blocks for a value
+            // while it sizes them): neither the lines nor the position are known yet, and a
+            // layout made now, at the natural width, would be thrown away at the placement.
+            // Nothing is published until then.
+            publishedUnplaced_ = true;
+            return;
+        }
         const Entry& e = placedEntry();
         Text::LayoutKey::Value value;
         dependsOnRootPosition();
@@ -444,6 +457,8 @@ private:
     std::uint64_t placed_ = 0;
     std::uint64_t previouslyPlaced_ = 0;
     bool empty_ = true;
+    /// Preferences were computed before the first placement (without a layout).
+    bool publishedUnplaced_ = false;
 };
 
 class TextImpl final : public TextNode::TextImplAccess {

@@ -36,6 +36,30 @@ private:
     std::optional<double> placeAt_;
 };
 
+/// A stack that reads each subview's preferences while it sizes them, before it has placed any:
+/// as a stack asking its blocks for the spacing they wish.
+class PreferenceReadingStack final : public Layout {
+public:
+    Size sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const override {
+        Size size;
+        for (const LayoutSubview& s : subviews) {
+            (void)s.node().preferences();
+            const Size one = s.sizeThatFits({p.width, std::nullopt});
+            size.width = std::max(size.width, one.width);
+            size.height += one.height;
+        }
+        return size;
+    }
+    void placeSubviews(Rect bounds, ProposedViewSize p, LayoutSubviews subviews,
+                       std::any&) const override {
+        double y = bounds.origin.y;
+        for (const LayoutSubview& s : subviews) {
+            s.place({bounds.origin.x, y}, UnitPoint::topLeading(), {p.width, std::nullopt});
+            y += s.sizeThatFits({p.width, std::nullopt}).height;
+        }
+    }
+};
+
 const char* const kWords = "Cached layouts are dropped once measured, and the one placed is laid "
                            "out again when it is drawn";
 
@@ -121,4 +145,22 @@ TEST(TextLayoutCache, GoingBackToThePreviousWidthKeepsItsLayout) {
     const Text::Layout again = at(150);
     EXPECT_FALSE(again == first);
     expectSameLines(again, first);
+}
+
+TEST(TextLayoutCache, TextsReadBeforeTheirFirstPlacementPublishTheLayoutTheyArePlacedWith) {
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    OffscreenHost host(
+        AnyView(LayoutView(std::make_shared<PreferenceReadingStack>(),
+                           {AnyView(Text(kWords)), AnyView(Text("")), AnyView(Text("last"))}))
+            .onPreferenceChange<Text::LayoutKey>(
+                [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }),
+        ProposedViewSize{120.0, std::nullopt});
+    host.runUntilIdle();
+    // Every text, the empty one too (its first placement changes no size), in tree order.
+    ASSERT_EQ(layouts->size(), 3u);
+    const Text::Layout direct = published(AnyView(Text(kWords)), {120.0, std::nullopt});
+    ASSERT_GT(direct.lines().size(), 3u);
+    expectSameLines(layouts->front().layout, direct);
+    EXPECT_EQ((*layouts)[1].origin.rootValue().y, direct.size().height);
+    EXPECT_EQ((*layouts)[2].origin.rootValue().y, direct.size().height);
 }
