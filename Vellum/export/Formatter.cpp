@@ -50,17 +50,6 @@ struct Source {
     }
 };
 
-// A source seen at some level of grouping: its first `remaining` components are still to be
-// grouped (the rest enclose the level).
-struct Segment {
-    const Source* source = nullptr;
-    std::size_t remaining = 0;
-
-    [[nodiscard]] const IntentType& outermost() const {
-        return source->components()[remaining - 1];
-    }
-};
-
 // A block of the intermediate tree: a leaf holds characters, a container holds blocks.
 struct Block {
     // The component of the sources' intents the block stands for, which they keep.
@@ -70,11 +59,12 @@ struct Block {
 };
 
 RunInfo readRun(AttributedString::Range range, const platform::AttributeContainer& attributes) {
-    const auto* const inlineIntent =
-        attributes.get<Foundation::InlinePresentationIntentAttribute>();
-    return {range, attributes.get<Foundation::PresentationIntentAttribute>(),
-            inlineIntent ? *inlineIntent : InlinePresentationIntent{}, attachment(attributes),
-            attributes.get<Foundation::LinkAttribute>()};
+    const auto [intent, inlineIntent, attachment, link] =
+        attributes.getAll<Foundation::PresentationIntentAttribute,
+                          Foundation::InlinePresentationIntentAttribute,
+                          VellumAttributes::AttachmentAttribute, Foundation::LinkAttribute>();
+    return {range, intent, inlineIntent ? *inlineIntent : InlinePresentationIntent{}, attachment,
+            link};
 }
 
 std::vector<RunInfo> readRuns(const AttributedString& text) {
@@ -155,50 +145,56 @@ std::vector<Source> splitRunsIntoSegments(std::size_t length, const std::vector<
     return sources;
 }
 
-std::vector<Block> groupSegments(std::span<const Segment> segments) {
-    // Neighbours with one outermost component form a group; the segments one level in are kept
-    // in one array, each group a stretch of it, rather than an array per group.
-    struct Grouping {
-        const IntentType* component;
-        std::size_t begin;
-        std::size_t end;
-    };
-    std::vector<Segment> inner;
-    inner.reserve(segments.size());
-    std::vector<Grouping> groupings;
-    for (const Segment& segment : segments) {
-        if (segment.remaining == 0) {
+// The component of `source`'s intent `depth` levels in from the outermost; nullptr when the
+// intent has no more levels.
+const IntentType* componentAtDepth(const Source& source, std::size_t depth) {
+    const std::vector<IntentType>& components = source.components();
+    return depth < components.size() ? &components[components.size() - 1 - depth] : nullptr;
+}
+
+// The blocks of `sources` at `depth`, their outer `depth` components being the levels that
+// enclose them. Neighbours with one component at this depth form a block; a source with no
+// component left there is passed over without parting its neighbours. The levels further in are
+// grouped over the same stretch of `sources`, one level deeper, so that no level copies them.
+std::vector<Block> groupSources(std::span<const Source> sources, std::size_t depth) {
+    std::vector<Block> blocks;
+    std::size_t s = 0;
+    while (s < sources.size()) {
+        const IntentType* const component = componentAtDepth(sources[s], depth);
+        if (component == nullptr) {
+            ++s;
             continue;
         }
-        const IntentType& component = segment.outermost();
-        if (!groupings.empty() && (groupings.back().component == &component ||
-                                   *groupings.back().component == component)) {
-            ++groupings.back().end;
-        } else {
-            groupings.push_back({&component, inner.size(), inner.size() + 1});
+        // The group runs up to its last member; sources between without a component at this
+        // depth stay inside it and are passed over again one level in.
+        std::size_t end = s + 1;
+        for (std::size_t next = s + 1; next < sources.size(); ++next) {
+            const IntentType* const other = componentAtDepth(sources[next], depth);
+            if (other == nullptr) {
+                continue;
+            }
+            if (other != component && !(*other == *component)) {
+                break;
+            }
+            end = next + 1;
         }
-        inner.push_back({segment.source, segment.remaining - 1});
-    }
-
-    std::vector<Block> blocks;
-    blocks.reserve(groupings.size());
-    for (const Grouping& grouping : groupings) {
-        Block block{grouping.component, {}, nullptr};
-        const Segment& first = inner[grouping.begin];
-        if (first.remaining == 0) {
-            block.leaf = first.source;
+        Block block{component, {}, nullptr};
+        if (componentAtDepth(sources[s], depth + 1) == nullptr) {
+            block.leaf = &sources[s];
         } else {
-            block.children = groupSegments(std::span<const Segment>(inner).subspan(
-                grouping.begin, grouping.end - grouping.begin));
+            block.children = groupSources(sources.subspan(s, end - s), depth + 1);
         }
         blocks.push_back(std::move(block));
+        s = end;
     }
     return blocks;
 }
 
-// The text and the runs the tree is built from.
+// The text and the runs the tree is built from. The inline nodes share `storage`, which holds
+// `characters`.
 struct Text {
     std::string_view characters;
+    const std::shared_ptr<const std::string>& storage;
     const std::vector<RunInfo>& runs;
 };
 
@@ -209,26 +205,28 @@ std::vector<InlineNode> inlineNodes(const Text& text, const Source& leaf) {
         const RunInfo& run = text.runs[r];
         const InlinePresentationIntent intent = run.inlineIntent;
         const auto runText = [&] {
-            return std::string(
-                text.characters.substr(run.range.lowerBound.offset, run.range.length()));
+            return text.characters.substr(run.range.lowerBound.offset, run.range.length());
         };
 
-        std::optional<InlineNode> node;
-        if (run.attachment != nullptr) {
-            node = InlineNode::attachment(*run.attachment);
-        } else if (intent.contains(InlinePresentationIntent::lineBreak())) {
-            node = InlineNode::lineBreak();
-        } else if (intent.contains(InlinePresentationIntent::softBreak())) {
-            node = InlineNode::text(" ");
-        } else if (intent.contains(InlinePresentationIntent::code())) {
-            node = InlineNode::code(runText());
-        } else {
-            node = InlineNode::text(runText());
-        }
+        InlineNode node = [&] {
+            if (run.attachment != nullptr) {
+                return InlineNode::attachment(*run.attachment);
+            }
+            if (intent.contains(InlinePresentationIntent::lineBreak())) {
+                return InlineNode::lineBreak();
+            }
+            if (intent.contains(InlinePresentationIntent::softBreak())) {
+                return InlineNode::text(" ", nullptr);
+            }
+            if (intent.contains(InlinePresentationIntent::code())) {
+                return InlineNode::code(runText(), text.storage);
+            }
+            return InlineNode::text(runText(), text.storage);
+        }();
         // The node moves into its wrapper; a braced list would copy it.
         const auto alone = [&node] {
             std::vector<InlineNode> children;
-            children.push_back(std::move(*node));
+            children.push_back(std::move(node));
             return children;
         };
         if (intent.contains(InlinePresentationIntent::stronglyEmphasized())) {
@@ -243,7 +241,7 @@ std::vector<InlineNode> inlineNodes(const Text& text, const Source& leaf) {
         if (run.link != nullptr) {
             node = InlineNode::link(*run.link, alone());
         }
-        nodes.push_back(std::move(*node));
+        nodes.push_back(std::move(node));
     }
     return nodes;
 }
@@ -359,16 +357,11 @@ std::optional<BlockNode> convert(const Text& text, const Block& block) {
     return std::nullopt;
 }
 
-std::vector<BlockNode> buildBlockNodes(std::string_view characters,
+std::vector<BlockNode> buildBlockNodes(const std::shared_ptr<const std::string>& characters,
                                        const std::vector<RunInfo>& runs) {
     const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
-    const std::vector<Source> sources = splitRunsIntoSegments(characters.size(), runs, paragraph);
-    std::vector<Segment> segments;
-    segments.reserve(sources.size());
-    for (const Source& source : sources) {
-        segments.push_back({&source, source.components().size()});
-    }
-    return convertAll(Text{characters, runs}, groupSegments(segments));
+    const std::vector<Source> sources = splitRunsIntoSegments(characters->size(), runs, paragraph);
+    return convertAll(Text{*characters, characters, runs}, groupSources(sources, 0));
 }
 
 std::size_t hashInlines(const std::vector<InlineNode>& nodes) {
@@ -462,9 +455,9 @@ std::size_t Formatter::InlineNode::hash() const {
         [&](const auto& value) {
             using T = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<T, Text> || std::is_same_v<T, Code>) {
-                seed = platform::hashCombine(seed, std::hash<std::string>()(value.string));
+                seed = platform::hashCombine(seed, std::hash<std::string_view>()(value.string));
             } else if constexpr (std::is_same_v<T, Link>) {
-                seed = platform::hashCombine(seed, std::hash<platform::URL>()(value.url));
+                seed = platform::hashCombine(seed, std::hash<platform::URL>()(value.url()));
                 seed = platform::hashCombine(seed, hashInlines(value.children));
             } else if constexpr (std::is_same_v<T, Attachment>) {
                 seed = platform::hashCombine(seed, value.attachment.hash());
@@ -481,9 +474,9 @@ std::string Formatter::InlineNode::description() const {
         [](const auto& value) -> std::string {
             using T = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<T, Text>) {
-                return "text(\"" + value.string + "\")";
+                return "text(\"" + std::string(value.string) + "\")";
             } else if constexpr (std::is_same_v<T, Code>) {
-                return "code(\"" + value.string + "\")";
+                return "code(\"" + std::string(value.string) + "\")";
             } else if constexpr (std::is_same_v<T, Strong>) {
                 return "strong" + describeInlines(value.children);
             } else if constexpr (std::is_same_v<T, Emphasized>) {
@@ -491,7 +484,8 @@ std::string Formatter::InlineNode::description() const {
             } else if constexpr (std::is_same_v<T, Strikethrough>) {
                 return "strikethrough" + describeInlines(value.children);
             } else if constexpr (std::is_same_v<T, Link>) {
-                return "link(" + value.url.absoluteString() + ")" + describeInlines(value.children);
+                return "link(" + value.url().absoluteString() + ")" +
+                       describeInlines(value.children);
             } else if constexpr (std::is_same_v<T, Attachment>) {
                 return "attachment(" + value.attachment.base().description() + ")";
             } else {
@@ -543,7 +537,10 @@ std::string Formatter::BlockNode::description() const {
 
 const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
     std::call_once(built_, [this] {
-        blockNodes_ = buildBlockNodes(attributedString_.characters(), readRuns(attributedString_));
+        // The nodes share one copy of the characters, which they keep however long they live.
+        blockNodes_ =
+            buildBlockNodes(std::make_shared<const std::string>(attributedString_.characters()),
+                            readRuns(attributedString_));
         ++buildCount_;
     });
     return blockNodes_;
@@ -551,9 +548,9 @@ const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
 
 std::vector<Formatter::BlockNode>
 Formatter::joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces) {
-    std::string characters;
-    const std::vector<RunInfo> runs = readJoinedRuns(pieces, characters);
-    return buildBlockNodes(characters, runs);
+    auto characters = std::make_shared<std::string>();
+    const std::vector<RunInfo> runs = readJoinedRuns(pieces, *characters);
+    return buildBlockNodes(std::move(characters), runs);
 }
 
 std::string Formatter::html() const {

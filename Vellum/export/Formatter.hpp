@@ -19,10 +19,12 @@
 #include "platform/foundation/URL.hpp"
 
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -36,13 +38,18 @@ public:
     // One piece of inline content.
     class InlineNode {
     public:
+        // A node's characters are a stretch of a buffer it shares: the text a tree is built from
+        // is one buffer for all its nodes, rather than a string of its own for each of thousands
+        // of runs. `storage` keeps `string` alive; it is null for characters in static storage.
         struct Text {
-            std::string string;
-            friend bool operator==(const Text&, const Text&) = default;
+            std::string_view string;
+            std::shared_ptr<const std::string> storage;
+            friend bool operator==(const Text& a, const Text& b) { return a.string == b.string; }
         };
         struct Code {
-            std::string string;
-            friend bool operator==(const Code&, const Code&) = default;
+            std::string_view string;
+            std::shared_ptr<const std::string> storage;
+            friend bool operator==(const Code& a, const Code& b) { return a.string == b.string; }
         };
         struct Strong {
             std::vector<InlineNode> children;
@@ -57,9 +64,14 @@ public:
             friend bool operator==(const Strikethrough&, const Strikethrough&) = default;
         };
         struct Link {
-            platform::URL url;
+            // Shared, not held: a URL is several times the size of any other node, and every
+            // node of a tree would be as large as the largest.
+            std::shared_ptr<const platform::URL> target;
             std::vector<InlineNode> children;
-            friend bool operator==(const Link&, const Link&) = default;
+            [[nodiscard]] const platform::URL& url() const noexcept { return *target; }
+            friend bool operator==(const Link& a, const Link& b) {
+                return *a.target == *b.target && a.children == b.children;
+            }
         };
         struct Attachment {
             AnyAttachment attachment;
@@ -71,8 +83,23 @@ public:
         using Value = std::variant<Text, Code, Strong, Emphasized, Strikethrough, Link, Attachment,
                                    LineBreak>;
 
-        static InlineNode text(std::string string) { return InlineNode(Text{std::move(string)}); }
-        static InlineNode code(std::string string) { return InlineNode(Code{std::move(string)}); }
+        static InlineNode text(std::string string) {
+            auto storage = std::make_shared<const std::string>(std::move(string));
+            return InlineNode(Text{*storage, std::move(storage)});
+        }
+        static InlineNode code(std::string string) {
+            auto storage = std::make_shared<const std::string>(std::move(string));
+            return InlineNode(Code{*storage, std::move(storage)});
+        }
+        // Characters that `storage` holds (or static ones, with no storage), shared.
+        static InlineNode text(std::string_view string,
+                               std::shared_ptr<const std::string> storage) {
+            return InlineNode(Text{string, std::move(storage)});
+        }
+        static InlineNode code(std::string_view string,
+                               std::shared_ptr<const std::string> storage) {
+            return InlineNode(Code{string, std::move(storage)});
+        }
         static InlineNode strong(std::vector<InlineNode> children) {
             return InlineNode(Strong{std::move(children)});
         }
@@ -83,7 +110,8 @@ public:
             return InlineNode(Strikethrough{std::move(children)});
         }
         static InlineNode link(platform::URL url, std::vector<InlineNode> children) {
-            return InlineNode(Link{std::move(url), std::move(children)});
+            return InlineNode(
+                Link{std::make_shared<const platform::URL>(std::move(url)), std::move(children)});
         }
         static InlineNode attachment(AnyAttachment attachment) {
             return InlineNode(Attachment{std::move(attachment)});

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace vellum {
 
 namespace {
+
+using namespace std::string_view_literals;
 
 using BlockNode = Formatter::BlockNode;
 using InlineNode = Formatter::InlineNode;
@@ -57,12 +60,20 @@ std::pair<char32_t, std::size_t> decodeScalar(std::string_view text, std::size_t
 
 enum class Escaping : std::uint8_t { text, attribute, code };
 
+// The bytes the escaping looks at: controls, markup's own characters and every byte of a
+// non-ASCII scalar. A table, as the writer asks once per byte of every text.
+constexpr std::array<bool, 256> htmlSpecialBytes = [] {
+    std::array<bool, 256> special{};
+    for (std::size_t b = 0; b < special.size(); ++b) {
+        special[b] = b < 0x20 || b > 0x7E || b == '<' || b == '>' || b == '&' || b == '"';
+    }
+    return special;
+}();
+
 void appendEscaped(std::string& out, std::string_view text, Escaping escaping) {
     out.reserve(out.size() + text.size());
     std::size_t i = 0;
-    const auto needsEntity = [](char c) {
-        return c < 0x20 || c > 0x7E || c == '<' || c == '>' || c == '&' || c == '"';
-    };
+    const auto needsEntity = [](char c) { return htmlSpecialBytes[static_cast<unsigned char>(c)]; };
     while (i < text.size()) {
         // Printable ASCII that needs no entity, most of any text, goes in a stretch at a time.
         if (const std::size_t plain = detail::appendPlainStretch(out, text, i, needsEntity);
@@ -73,13 +84,13 @@ void appendEscaped(std::string& out, std::string_view text, Escaping escaping) {
         const auto [scalar, length] = decodeScalar(text, i);
         switch (scalar) {
         case U'<':
-            out += "&lt;";
+            out += "&lt;"sv;
             break;
         case U'>':
-            out += "&gt;";
+            out += "&gt;"sv;
             break;
         case U'&':
-            out += "&amp;";
+            out += "&amp;"sv;
             break;
         case U'"':
             out += escaping == Escaping::attribute ? "&quot;" : "\"";
@@ -88,11 +99,11 @@ void appendEscaped(std::string& out, std::string_view text, Escaping escaping) {
             if (scalar >= 0x20 && scalar <= 0x7E) {
                 out += static_cast<char>(scalar);
             } else if (escaping != Escaping::code) {
-                out += "&#";
+                out += "&#"sv;
                 out += std::to_string(static_cast<std::uint32_t>(scalar));
                 out += ';';
             } else if (scalar == 0xFFFD && length == 1) {
-                out += "\xEF\xBF\xBD";
+                out += "\xEF\xBF\xBD"sv;
             } else {
                 out.append(text.substr(i, length));
             }
@@ -119,7 +130,7 @@ void appendBase64(std::string& out, const platform::Data& data) {
         const std::uint32_t group = std::uint32_t{data[i]} << 16;
         out += alphabet[(group >> 18) & 0x3F];
         out += alphabet[(group >> 12) & 0x3F];
-        out += "==";
+        out += "=="sv;
     } else if (rest == 2) {
         const std::uint32_t group =
             (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8);
@@ -141,43 +152,43 @@ void appendInline(std::string& out, const InlineNode& node) {
             if constexpr (std::is_same_v<T, InlineNode::Text>) {
                 appendEscaped(out, value.string, Escaping::text);
             } else if constexpr (std::is_same_v<T, InlineNode::Code>) {
-                out += "<code>";
+                out += "<code>"sv;
                 appendEscaped(out, value.string, Escaping::text);
-                out += "</code>";
+                out += "</code>"sv;
             } else if constexpr (std::is_same_v<T, InlineNode::Strong>) {
-                out += "<strong>";
+                out += "<strong>"sv;
                 appendInlines(out, value.children);
-                out += "</strong>";
+                out += "</strong>"sv;
             } else if constexpr (std::is_same_v<T, InlineNode::Emphasized>) {
-                out += "<em>";
+                out += "<em>"sv;
                 appendInlines(out, value.children);
-                out += "</em>";
+                out += "</em>"sv;
             } else if constexpr (std::is_same_v<T, InlineNode::Strikethrough>) {
-                out += "<del>";
+                out += "<del>"sv;
                 appendInlines(out, value.children);
-                out += "</del>";
+                out += "</del>"sv;
             } else if constexpr (std::is_same_v<T, InlineNode::Link>) {
                 // A pasted "javascript:" or "data:" link would run or open a document in the
                 // page it lands in: such targets are dropped and only the link's text is kept.
-                if (!isExportableLink(value.url)) {
+                if (!isExportableLink(value.url())) {
                     appendInlines(out, value.children);
                     return;
                 }
-                out += "<a href=\"";
-                appendEscaped(out, value.url.absoluteString(), Escaping::attribute);
-                out += "\">";
+                out += "<a href=\""sv;
+                appendEscaped(out, value.url().absoluteString(), Escaping::attribute);
+                out += "\">"sv;
                 appendInlines(out, value.children);
-                out += "</a>";
+                out += "</a>"sv;
             } else if constexpr (std::is_same_v<T, InlineNode::Attachment>) {
                 if (const std::optional<platform::Data> png = value.attachment.base().pngData()) {
-                    out += "<img src=\"data:image/png;base64,";
+                    out += "<img src=\"data:image/png;base64,"sv;
                     appendBase64(out, *png);
-                    out += "\" />";
+                    out += "\" />"sv;
                 } else {
                     appendEscaped(out, value.attachment.base().description(), Escaping::text);
                 }
             } else {
-                out += "<br />";
+                out += "<br />"sv;
             }
         },
         node.value());
@@ -205,11 +216,11 @@ void appendCell(std::string& out, PresentationIntent::TableColumnAlignment align
                 const std::vector<InlineNode>& cell, std::string_view cellTag) {
     out += '<';
     out += cellTag;
-    out += " align=\"";
+    out += " align=\""sv;
     out += alignmentName(alignment);
-    out += "\">";
+    out += "\">"sv;
     appendInlines(out, cell);
-    out += "</";
+    out += "</"sv;
     out += cellTag;
     out += '>';
 }
@@ -217,7 +228,7 @@ void appendCell(std::string& out, PresentationIntent::TableColumnAlignment align
 void appendRow(std::string& out, std::string_view cellTag,
                const std::vector<PresentationIntent::TableColumn>& columns,
                const std::vector<std::vector<InlineNode>>& cells) {
-    out += "<tr>\n";
+    out += "<tr>\n"sv;
     const std::size_t count = std::min(columns.size(), cells.size());
     for (std::size_t k = 0; k < count; ++k) {
         if (k > 0) {
@@ -225,17 +236,17 @@ void appendRow(std::string& out, std::string_view cellTag,
         }
         appendCell(out, columns[k].alignment, cells[k], cellTag);
     }
-    out += "\n</tr>";
+    out += "\n</tr>"sv;
 }
 
 void appendTable(std::string& out, const BlockNode::Table& table) {
     if (table.children.empty()) {
-        out += "<table></table>";
+        out += "<table></table>"sv;
         return;
     }
-    out += "<table>\n<thead>\n";
+    out += "<table>\n<thead>\n"sv;
     appendRow(out, "th", table.columns, table.children.front().cells);
-    out += "\n</thead>\n";
+    out += "\n</thead>\n"sv;
     for (std::size_t r = 1; r < table.children.size(); ++r) {
         if (r > 1) {
             out += '\n';
@@ -245,7 +256,7 @@ void appendTable(std::string& out, const BlockNode::Table& table) {
     if (table.children.size() > 1) {
         out += '\n';
     }
-    out += "</table>";
+    out += "</table>"sv;
 }
 
 void appendListItem(std::string& out, const Formatter::ListItem& item) {
@@ -257,7 +268,7 @@ void appendListItem(std::string& out, const Formatter::ListItem& item) {
             ++paragraphs;
         }
     }
-    out += "<li>";
+    out += "<li>"sv;
     if (paragraphs == 1) {
         // A tight item: the paragraph's content without a p element, then the other blocks.
         appendInlines(out, paragraph->children);
@@ -275,7 +286,7 @@ void appendListItem(std::string& out, const Formatter::ListItem& item) {
     } else {
         appendBlocks(out, item.blocks);
     }
-    out += "</li>";
+    out += "</li>"sv;
 }
 
 void appendListItems(std::string& out, const std::vector<Formatter::ListItem>& items) {
@@ -292,34 +303,38 @@ void appendBlock(std::string& out, const BlockNode& block) {
         [&](const auto& value) {
             using T = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<T, BlockNode::Paragraph>) {
-                out += "<p>";
+                out += "<p>"sv;
                 appendInlines(out, value.children);
-                out += "</p>";
+                out += "</p>"sv;
             } else if constexpr (std::is_same_v<T, BlockNode::Header>) {
-                const std::string n = std::to_string(std::clamp(value.level, 1, 6));
-                out += "<h" + n + ">";
+                const char n = static_cast<char>('0' + std::clamp(value.level, 1, 6));
+                out += "<h"sv;
+                out += n;
+                out += '>';
                 appendInlines(out, value.children);
-                out += "</h" + n + ">";
+                out += "</h"sv;
+                out += n;
+                out += '>';
             } else if constexpr (std::is_same_v<T, BlockNode::BlockQuote>) {
-                out += "<blockquote>\n";
+                out += "<blockquote>\n"sv;
                 appendBlocks(out, value.children);
-                out += "\n</blockquote>";
+                out += "\n</blockquote>"sv;
             } else if constexpr (std::is_same_v<T, BlockNode::CodeBlock>) {
-                out += "<pre><code";
+                out += "<pre><code"sv;
                 if (value.languageHint && !value.languageHint->empty()) {
-                    out += " class=\"language-";
+                    out += " class=\"language-"sv;
                     appendEscaped(out, *value.languageHint, Escaping::attribute);
                     out += '"';
                 }
                 out += '>';
                 appendEscaped(out, value.code, Escaping::code);
-                out += "</code></pre>";
+                out += "</code></pre>"sv;
             } else if constexpr (std::is_same_v<T, BlockNode::UnorderedList>) {
-                out += "<ul>\n";
+                out += "<ul>\n"sv;
                 appendListItems(out, value.children);
-                out += "\n</ul>";
+                out += "\n</ul>"sv;
             } else if constexpr (std::is_same_v<T, BlockNode::OrderedList>) {
-                out += "<ol";
+                out += "<ol"sv;
                 if (!value.children.empty()) {
                     const int start = std::min_element(value.children.begin(), value.children.end(),
                                                        [](const auto& a, const auto& b) {
@@ -330,13 +345,13 @@ void appendBlock(std::string& out, const BlockNode& block) {
                         out += " start=\"" + std::to_string(start) + "\"";
                     }
                 }
-                out += ">\n";
+                out += ">\n"sv;
                 appendListItems(out, value.children);
-                out += "\n</ol>";
+                out += "\n</ol>"sv;
             } else if constexpr (std::is_same_v<T, BlockNode::Table>) {
                 appendTable(out, value);
             } else {
-                out += "<hr />";
+                out += "<hr />"sv;
             }
         },
         block.value());

@@ -3,10 +3,13 @@
 #include "Vellum/export/PlainStretch.hpp"
 
 #include <algorithm>
+#include <string_view>
 
 namespace vellum {
 
 namespace {
+
+using namespace std::string_view_literals;
 
 using BlockNode = Formatter::BlockNode;
 using InlineNode = Formatter::InlineNode;
@@ -51,10 +54,9 @@ void appendInlineText(std::string& out, const std::vector<InlineNode>& nodes) {
     }
 }
 
-std::string inlineText(const std::vector<InlineNode>& nodes) {
-    std::string out;
-    appendInlineText(out, nodes);
-    return out;
+// Whether a newline character (newlineLength) may start with the byte.
+bool mayStartNewline(char c) {
+    return c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\xC2' || c == '\xE2';
 }
 
 // Every line of `text` (the empty last one after a final newline included) behind two spaces per
@@ -70,9 +72,6 @@ void appendIndented(std::string& out, std::string_view text, int level) {
     out.reserve(out.size() + text.size() + width * 2);
     out.append(width, ' ');
     std::size_t i = 0;
-    const auto mayStartNewline = [](char c) {
-        return c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\xC2' || c == '\xE2';
-    };
     while (i < text.size()) {
         // Characters that cannot start a newline go in a stretch at a time.
         if (const std::size_t plain = detail::appendPlainStretch(out, text, i, mayStartNewline);
@@ -96,6 +95,19 @@ void appendIndented(std::string& out, std::string_view text, int level) {
     }
 }
 
+// What `out` holds from `from` on, indented as appendIndented does. Text of one line, most
+// of any list or quote, gets its indentation in place, without a copy of its own.
+void indentFrom(std::string& out, std::size_t from, int level) {
+    const std::string_view appended = std::string_view(out).substr(from);
+    if (std::none_of(appended.begin(), appended.end(), mayStartNewline)) {
+        out.insert(from, static_cast<std::size_t>(level) * 2, ' ');
+        return;
+    }
+    const std::string text(appended);
+    out.resize(from);
+    appendIndented(out, text, level);
+}
+
 void appendPlainText(std::string& out, const std::vector<Formatter::BlockNode>& blocks, int level,
                      bool inListItem);
 
@@ -111,9 +123,9 @@ void appendListText(std::string& out, const std::vector<Formatter::ListItem>& it
         out.append(width, ' ');
         if (ordered) {
             out += std::to_string(items[i].ordinal);
-            out += ". ";
+            out += ". "sv;
         } else {
-            out += "\xE2\x80\xA2 ";
+            out += "\xE2\x80\xA2 "sv;
         }
         const std::size_t body = out.size();
         appendPlainText(out, items[i].blocks, level + 1, true);
@@ -126,20 +138,52 @@ void appendListText(std::string& out, const std::vector<Formatter::ListItem>& it
     }
 }
 
+// The cell's text as quoteTableCellText gives it, appended to `out`.
+void appendQuotedTableCell(std::string& out, std::string_view text) {
+    if (text.empty()) {
+        return;
+    }
+    if (text.find('"') != std::string_view::npos) {
+        out += '"';
+        for (const char c : text) {
+            out += c;
+            if (c == '"') {
+                out += '"';
+            }
+        }
+        out += '"';
+        return;
+    }
+    if (text.front() == ' ' || text.back() == ' ' ||
+        text.find_first_of(",\n\r") != std::string_view::npos) {
+        out += '"';
+        out += text;
+        out += '"';
+        return;
+    }
+    out += text;
+}
+
 void appendTableText(std::string& out, const BlockNode::Table& table, int level) {
+    // One buffer for every cell's text in turn.
+    std::string cellText;
     for (std::size_t r = 0; r < table.children.size(); ++r) {
         if (r > 0) {
             out += '\n';
         }
-        std::string line;
+        const std::size_t from = out.size();
         const auto& cells = table.children[r].cells;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             if (c > 0) {
-                line += ',';
+                out += ',';
             }
-            line += quoteTableCellText(inlineText(cells[c]));
+            cellText.clear();
+            appendInlineText(cellText, cells[c]);
+            appendQuotedTableCell(out, cellText);
         }
-        appendIndented(out, line, level);
+        if (level >= 1) {
+            indentFrom(out, from, level);
+        }
     }
 }
 
@@ -149,10 +193,10 @@ void appendBlockText(std::string& out, const BlockNode& block, int level, bool i
             using T = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<T, BlockNode::Paragraph> ||
                           std::is_same_v<T, BlockNode::Header>) {
-                if (level < 1) {
-                    appendInlineText(out, value.children);
-                } else {
-                    appendIndented(out, inlineText(value.children), level);
+                const std::size_t from = out.size();
+                appendInlineText(out, value.children);
+                if (level >= 1) {
+                    indentFrom(out, from, level);
                 }
             } else if constexpr (std::is_same_v<T, BlockNode::CodeBlock>) {
                 appendIndented(out, value.code, level);
@@ -165,7 +209,7 @@ void appendBlockText(std::string& out, const BlockNode& block, int level, bool i
             } else if constexpr (std::is_same_v<T, BlockNode::Table>) {
                 appendTableText(out, value, level);
             } else {
-                out += "***";
+                out += "***"sv;
             }
         },
         block.value());
@@ -191,27 +235,9 @@ std::string formatterPlainText(const std::vector<Formatter::BlockNode>& blocks, 
 }
 
 std::string quoteTableCellText(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    if (text.find('"') != std::string_view::npos) {
-        std::string out = "\"";
-        for (const char c : text) {
-            out += c;
-            if (c == '"') {
-                out += '"';
-            }
-        }
-        return out + "\"";
-    }
-    if (text.front() == ' ' || text.back() == ' ' ||
-        text.find_first_of(",\n\r") != std::string_view::npos) {
-        std::string out = "\"";
-        out += text;
-        out += '"';
-        return out;
-    }
-    return std::string(text);
+    std::string out;
+    appendQuotedTableCell(out, text);
+    return out;
 }
 
 } // namespace vellum
