@@ -294,11 +294,14 @@ void DocumentCopyWholeSelection(benchmark::State& state) {
     }
     state.SetLabel(fmt::format("hash {:08x}", copyHash(first->html, copyHash(first->plainText))));
     std::size_t bytes = 0;
+    const std::uint64_t allocations = bench::allocationCount();
     for (auto _ : state) {
         const auto copied = view.copiedSelection();
         bytes = copied->plainText.size() + copied->html.size();
         benchmark::DoNotOptimize(copied->html.data());
     }
+    state.counters["allocs/copy"] = static_cast<double>(bench::allocationCount() - allocations) /
+                                    static_cast<double>(state.iterations());
     state.counters["bytes"] = static_cast<double>(bytes);
     state.counters["runs"] =
         static_cast<double>(vellum::attributedText(doc.collection(), all).runs().size());
