@@ -16,6 +16,9 @@ namespace platform {
 
 class LayoutLookups {
 public:
+    /// Lookups not read: nothing is known to separate.
+    LayoutLookups() = default;
+
     /// Reads `face`'s GSUB and GPOS tables for the lookups `plan` applies.
     static LayoutLookups read(hb_face_t* face, hb_shape_plan_t* plan);
 

@@ -2,6 +2,7 @@
 
 #include "platform/text/LayoutLookups.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -129,6 +130,10 @@ SegmentShaper::SegmentShaper() {
     pango_context_set_round_glyph_positions(context_, FALSE);
 }
 
+SegmentShaper::FaceLookups::~FaceLookups() {
+    hb_face_destroy(face);
+}
+
 SegmentShaper::~SegmentShaper() {
     recent_.clear();
     older_.clear();
@@ -183,11 +188,27 @@ ShapingNeighbourhood* SegmentShaper::neighbourhoodOf(PangoFont* font) {
         properties.script = HB_SCRIPT_LATIN;
         properties.language = hb_language_from_string(
             pango_language_to_string(pango_context_get_language(context_)), -1);
-        hb_shape_plan_t* plan =
-            hb_shape_plan_create_cached(face, &properties, features.data(),
-                                        std::min<guint>(featureCount, features.size()), nullptr);
-        const LayoutLookups lookups = LayoutLookups::read(face, plan);
-        hb_shape_plan_destroy(plan);
+        // Faces are shared by the sizes and styles of a family's file, and reading their tables
+        // costs far more than a font: each is read once per set of features.
+        const std::string_view featureBytes(reinterpret_cast<const char*>(features.data()),
+                                            featureCount * sizeof(hb_feature_t));
+        auto read = std::find_if(faceLookups_.begin(), faceLookups_.end(), [&](const auto& f) {
+            return f->face == face && f->features == featureBytes;
+        });
+        if (read == faceLookups_.end() && featureCount <= features.size()) {
+            hb_shape_plan_t* plan = hb_shape_plan_create_cached(face, &properties, features.data(),
+                                                                featureCount, nullptr);
+            auto entry = std::make_unique<FaceLookups>();
+            entry->face = hb_face_reference(face);
+            entry->features = featureBytes;
+            entry->lookups = LayoutLookups::read(face, plan);
+            faceLookups_.push_back(std::move(entry));
+            hb_shape_plan_destroy(plan);
+            read = faceLookups_.end() - 1;
+        }
+        // More features than the font can hand over at once: not read.
+        const LayoutLookups none;
+        const LayoutLookups& lookups = read != faceLookups_.end() ? (*read)->lookups : none;
         // The glyphs as Pango maps them (a line feed is no glyph of the font), base glyphs that no
         // flag of a lookup skips.
         const auto separates = [&](const char* text) {

@@ -7,6 +7,8 @@
 // shapes a thread keeps are bounded in bytes, the least recently used going first. Internal to
 // platform/text.
 
+#include "platform/text/LayoutLookups.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -119,6 +121,14 @@ private:
     bool keepsShapeBeside(const LoadedFont& font, char32_t c, char neighbour, bool before);
 
     PangoContext* context_ = nullptr;
+    /// What the layout tables of each face (held) say, by the features shaped with.
+    struct FaceLookups {
+        hb_face_t* face = nullptr;
+        std::string features;
+        LayoutLookups lookups;
+        ~FaceLookups();
+    };
+    std::vector<std::unique_ptr<FaceLookups>> faceLookups_;
     std::vector<std::unique_ptr<ShapingNeighbourhood>> neighbourhoods_;
     std::unordered_map<PangoFontDescription*, std::unique_ptr<LoadedFont>, DescriptionHash,
                        DescriptionEqual>
