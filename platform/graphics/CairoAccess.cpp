@@ -1,15 +1,131 @@
 #include "platform/graphics/CairoAccess.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 namespace platform {
+
+PixelBox PixelBox::everything() {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    return {-inf, -inf, inf, inf};
+}
+
+PixelBox PixelBox::inside(double x0, double y0, double x1, double y1, const cairo_matrix_t& m) {
+    double ax = x0, ay = y0, bx = x1, by = y1;
+    cairo_matrix_transform_point(&m, &ax, &ay);
+    cairo_matrix_transform_point(&m, &bx, &by);
+    if (!std::isfinite(ax) || !std::isfinite(ay) || !std::isfinite(bx) || !std::isfinite(by))
+        return {};
+    return {std::ceil(std::min(ax, bx)), std::ceil(std::min(ay, by)), std::floor(std::max(ax, bx)),
+            std::floor(std::max(ay, by))};
+}
+
+PixelBox PixelBox::touched(const Rect& userRect, const cairo_matrix_t& m) {
+    const Rect r = userRect.standardized();
+    double xs[4] = {r.minX(), r.maxX(), r.minX(), r.maxX()};
+    double ys[4] = {r.minY(), r.minY(), r.maxY(), r.maxY()};
+    for (int i = 0; i < 4; ++i)
+        cairo_matrix_transform_point(&m, &xs[i], &ys[i]);
+    const auto [minX, maxX] = std::minmax_element(xs, xs + 4);
+    const auto [minY, maxY] = std::minmax_element(ys, ys + 4);
+    // NaN compares false everywhere: a box of NaN is inside nothing.
+    return {std::floor(*minX), std::floor(*minY), std::ceil(*maxX), std::ceil(*maxY)};
+}
+
+PixelBox PixelBox::intersection(const PixelBox& other) const {
+    return {std::max(minX, other.minX), std::max(minY, other.minY), std::min(maxX, other.maxX),
+            std::min(maxY, other.maxY)};
+}
+
+namespace {
+
+void applyDeferredClip(cairo_t* cr, const GraphicsContext::Internal::DeferredClip& clip) {
+    cairo_matrix_t now;
+    cairo_get_matrix(cr, &now);
+    const bool moved = std::memcmp(&now, &clip.matrix, sizeof now) != 0;
+    if (moved)
+        cairo_set_matrix(cr, &clip.matrix);
+    cairo_new_path(cr);
+    CairoAccess::appendPath(cr, clip.path);
+    cairo_set_fill_rule(cr, clip.style.rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD
+                                                                 : CAIRO_FILL_RULE_WINDING);
+    cairo_set_antialias(cr,
+                        clip.style.antialiased ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    cairo_clip(cr);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+    if (moved)
+        cairo_set_matrix(cr, &now);
+}
+
+} // namespace
+
+void GraphicsContext::Internal::applyPendingClips() {
+    if (!hasPendingClips())
+        return;
+    for (std::uint32_t i = state.appliedClips; i < state.deferredClips; ++i) {
+        applyDeferredClip(cr, deferredClips[i]);
+        state.unclipped = state.unclipped.intersection(deferredClips[i].covered);
+    }
+    state.appliedClips = state.deferredClips;
+}
+
+void GraphicsContext::Internal::applyPendingClipsTemporarily() const {
+    for (std::uint32_t i = state.appliedClips; i < state.deferredClips; ++i)
+        applyDeferredClip(cr, deferredClips[i]);
+}
+
+bool CairoAccess::drawsAlikeUnclipped(const GraphicsContext& context, const Rect& userRect) {
+    const GraphicsContext::Internal& in = context.internal();
+    if (!in.hasPendingClips())
+        return true;
+    cairo_matrix_t m;
+    cairo_get_matrix(in.cr, &m);
+    // A pixel of margin on each side for Cairo's rounding of glyph positions to pixels.
+    PixelBox box = PixelBox::touched(userRect, m);
+    box = {box.minX - 1, box.minY - 1, box.maxX + 1, box.maxY + 1};
+    if (!in.state.unclipped.contains(box))
+        return false;
+    for (std::uint32_t i = in.state.appliedClips; i < in.state.deferredClips; ++i) {
+        if (!in.deferredClips[i].covered.contains(box))
+            return false;
+    }
+    return true;
+}
+
+CairoAccess::PendingClipScope::PendingClipScope(GraphicsContext& context) {
+    const GraphicsContext::Internal& in = context.internal();
+    if (!in.hasPendingClips())
+        return;
+    cr_ = in.cr;
+    cairo_save(cr_);
+    in.applyPendingClipsTemporarily();
+}
+
+CairoAccess::PendingClipScope::~PendingClipScope() {
+    if (cr_ != nullptr)
+        cairo_restore(cr_);
+}
 
 GraphicsContext CairoAccess::wrap(cairo_t* cr) {
     if (!cr)
         throw std::invalid_argument("CairoAccess::wrap: null context");
     auto internal = std::make_unique<GraphicsContext::Internal>();
     internal->cr = cairo_reference(cr);
+    // Drawing may leave out a pending clip only where the toolkit's own clip is known to cover
+    // it fully: a single rectangle, as a window's damage mostly is.
+    internal->state.unclipped = {};
+    cairo_rectangle_list_t* rectangles = cairo_copy_clip_rectangle_list(cr);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (rectangles->status == CAIRO_STATUS_SUCCESS && rectangles->num_rectangles == 1 &&
+        m.xy == 0 && m.yx == 0) {
+        const cairo_rectangle_t& r = rectangles->rectangles[0];
+        internal->state.unclipped = PixelBox::inside(r.x, r.y, r.x + r.width, r.y + r.height, m);
+    }
+    cairo_rectangle_list_destroy(rectangles);
     return GraphicsContext(std::move(internal));
 }
 

@@ -7,11 +7,43 @@
 #include "platform/graphics/ImageSurface.hpp"
 
 #include <cairo.h>
+#include <cstdint>
 #include <vector>
 
 namespace platform {
 
+/// Device pixels [minX, maxX) × [minY, maxY), the bounds whole numbers (or infinite).
+struct PixelBox {
+    double minX = 0;
+    double minY = 0;
+    double maxX = 0;
+    double maxY = 0;
+
+    static PixelBox everything();
+    /// The pixels wholly inside the device-space image of the user-space rectangle spanning
+    /// (x0, y0) to (x1, y1) under `m`, a transform without rotation or shear.
+    static PixelBox inside(double x0, double y0, double x1, double y1, const cairo_matrix_t& m);
+    /// The pixels that the device-space image of `userRect` under `m` touches.
+    static PixelBox touched(const Rect& userRect, const cairo_matrix_t& m);
+    PixelBox intersection(const PixelBox& other) const;
+    bool contains(const PixelBox& other) const {
+        return other.minX >= minX && other.minY >= minY && other.maxX <= maxX && other.maxY <= maxY;
+    }
+};
+
 struct GraphicsContext::Internal {
+    /// A clip to a shape with curves, not yet handed to Cairo. Under such a clip Cairo draws
+    /// everything through a mask of the shape; drawing that lies wholly in the pixels the shape
+    /// covers fully comes out the same without it. So the clip is kept here, and given to Cairo
+    /// only around the drawing that reaches beyond those pixels.
+    struct DeferredClip {
+        Path path;
+        FillStyle style;
+        /// The transform the path was given in.
+        cairo_matrix_t matrix{};
+        /// Device pixels the shape covers fully.
+        PixelBox covered;
+    };
     struct State {
         double opacity = 1;
         BlendMode blendMode = BlendMode::normal;
@@ -21,10 +53,25 @@ struct GraphicsContext::Internal {
         /// Opacity and blend mode to composite the layer with.
         double layerOpacity = 1;
         BlendMode layerBlendMode = BlendMode::normal;
+        /// The first `deferredClips` entries of `Internal::deferredClips` clip this state, and
+        /// Cairo holds the first `appliedClips` of them.
+        std::uint32_t deferredClips = 0;
+        std::uint32_t appliedClips = 0;
+        /// Device pixels that every clip Cairo holds covers fully.
+        PixelBox unclipped = PixelBox::everything();
     };
     cairo_t* cr = nullptr; // owned: one reference
     State state;
     std::vector<State> stack;
+    /// Entries past `state.deferredClips` belong to states already restored.
+    std::vector<DeferredClip> deferredClips;
+
+    bool hasPendingClips() const { return state.appliedClips < state.deferredClips; }
+    /// Hands the pending clips to Cairo for good (until the state is restored).
+    void applyPendingClips();
+    /// Hands the pending clips to Cairo without recording it: for use between a cairo_save and
+    /// its cairo_restore.
+    void applyPendingClipsTemporarily() const;
 
     ~Internal();
 };
@@ -37,8 +84,38 @@ struct ImageSurface::Internal {
 };
 
 struct CairoAccess {
-    /// The Cairo context behind `context`; valid as long as the context.
-    static cairo_t* cairoContext(GraphicsContext& context) { return context.internal().cr; }
+    /// The Cairo context behind `context`, with every clip of the context in force; valid as
+    /// long as the context.
+    static cairo_t* cairoContext(GraphicsContext& context) {
+        context.internal().applyPendingClips();
+        return context.internal().cr;
+    }
+    /// The Cairo context behind `context`, possibly without the clips to curved shapes: code that
+    /// draws through it asks `drawsAlikeUnclipped` before each drawing and draws within a
+    /// `PendingClipScope` where it does not.
+    static cairo_t* cairoContextLeavingClipsPending(GraphicsContext& context) {
+        return context.internal().cr;
+    }
+    /// Whether clips to curved shapes are left pending.
+    static bool hasPendingClips(const GraphicsContext& context) {
+        return context.internal().hasPendingClips();
+    }
+    /// Whether drawing that touches only the pixels of `userRect` (in the current user space)
+    /// comes out the same without the clips left pending.
+    static bool drawsAlikeUnclipped(const GraphicsContext& context, const Rect& userRect);
+    /// Puts the pending clips in force for its lifetime (a cairo_save and cairo_restore around
+    /// it: what the drawing inside sets, source and font included, is undone at its end, and
+    /// the current path is cleared at its start).
+    class PendingClipScope {
+    public:
+        explicit PendingClipScope(GraphicsContext& context);
+        ~PendingClipScope();
+        PendingClipScope(const PendingClipScope&) = delete;
+        PendingClipScope& operator=(const PendingClipScope&) = delete;
+
+    private:
+        cairo_t* cr_ = nullptr; // set when a save is open
+    };
     /// A context drawing through `cr` (which gains a reference, so the caller keeps its own).
     static GraphicsContext wrap(cairo_t* cr);
     /// Makes `color`, resolved in the context's appearance and multiplied by its opacity, the

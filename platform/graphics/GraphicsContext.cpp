@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +26,126 @@ bool isFinite(const AffineTransform& t) {
 
 double clampUnit(double v) {
     return std::isnan(v) ? 0 : std::clamp(v, 0.0, 1.0);
+}
+
+/// The corners of `path` when it is one axis-aligned rectangle, as Path::rect makes it: Cairo
+/// keeps such a clip as a box and draws what lies inside it without a mask.
+std::optional<Rect> clipBoxOf(const Path& path) {
+    const auto& e = path.elements();
+    if (e.size() < 4 || e.size() > 6 || e[0].kind != Path::ElementKind::moveTo)
+        return std::nullopt;
+    Point corners[5];
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < e.size(); ++i) {
+        if (e[i].kind == Path::ElementKind::closeSubpath) {
+            if (i + 1 != e.size())
+                return std::nullopt;
+            break;
+        }
+        if ((i > 0 && e[i].kind != Path::ElementKind::lineTo) || n == 5)
+            return std::nullopt;
+        corners[n++] = e[i].points[0];
+    }
+    if (n == 5 && corners[4] == corners[0])
+        n = 4;
+    if (n != 4)
+        return std::nullopt;
+    // Sides alternate horizontal and vertical, starting with either.
+    const bool firstHorizontal = corners[0].y == corners[1].y;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Point a = corners[i];
+        const Point b = corners[(i + 1) % 4];
+        const bool horizontal = (i % 2 == 0) == firstHorizontal;
+        if (horizontal ? a.y != b.y : a.x != b.x)
+            return std::nullopt;
+    }
+    const CGFloat minX = std::min(corners[0].x, corners[2].x);
+    const CGFloat minY = std::min(corners[0].y, corners[2].y);
+    return Rect(minX, minY, std::max(corners[0].x, corners[2].x) - minX,
+                std::max(corners[0].y, corners[2].y) - minY);
+}
+
+/// A band of `path` across which only two straight vertical sides pass and no other edge:
+/// within it the shape is exactly the rectangle between those sides, whatever the fill rule.
+/// A rounded rectangle's band lies between its corners.
+struct StraightBand {
+    CGFloat minX, minY, maxX, maxY;
+};
+std::optional<StraightBand> straightBandOf(const Path& path) {
+    struct Edge {
+        Point from;
+        Point to;
+        CGFloat minY, maxY;
+    };
+    std::vector<Edge> edges;
+    edges.reserve(path.elements().size() + 1);
+    bool open = false;
+    Point current;
+    Point start;
+    const auto closeOpen = [&] {
+        if (open && current != start)
+            edges.push_back(
+                {current, start, std::min(current.y, start.y), std::max(current.y, start.y)});
+        open = false;
+    };
+    for (const Path::Element& e : path.elements()) {
+        switch (e.kind) {
+        case Path::ElementKind::moveTo:
+            closeOpen();
+            current = start = e.points[0];
+            open = true;
+            break;
+        case Path::ElementKind::lineTo:
+            edges.push_back({current, e.points[0], std::min(current.y, e.points[0].y),
+                             std::max(current.y, e.points[0].y)});
+            current = e.points[0];
+            open = true;
+            break;
+        case Path::ElementKind::quadCurveTo:
+        case Path::ElementKind::curveTo: {
+            // A curve stays within the hull of its control points.
+            const int count = e.kind == Path::ElementKind::quadCurveTo ? 2 : 3;
+            Edge edge{current, e.points[count - 1], current.y, current.y};
+            for (int i = 0; i < count; ++i) {
+                edge.minY = std::min(edge.minY, e.points[i].y);
+                edge.maxY = std::max(edge.maxY, e.points[i].y);
+            }
+            // Never taken for a straight side.
+            edge.from.x = std::numeric_limits<CGFloat>::quiet_NaN();
+            edges.push_back(edge);
+            current = e.points[count - 1];
+            open = true;
+            break;
+        }
+        case Path::ElementKind::closeSubpath:
+            closeOpen();
+            current = start;
+            break;
+        }
+    }
+    closeOpen();
+    const Edge* sides[2] = {nullptr, nullptr};
+    for (const Edge& edge : edges) {
+        if (edge.from.x == edge.to.x && edge.minY < edge.maxY) {
+            if (sides[1] != nullptr)
+                return std::nullopt;
+            sides[sides[0] == nullptr ? 0 : 1] = &edge;
+        }
+    }
+    if (sides[1] == nullptr || sides[0]->from.x == sides[1]->from.x)
+        return std::nullopt;
+    StraightBand band{
+        std::min(sides[0]->from.x, sides[1]->from.x), std::max(sides[0]->minY, sides[1]->minY),
+        std::max(sides[0]->from.x, sides[1]->from.x), std::min(sides[0]->maxY, sides[1]->maxY)};
+    if (!(band.minY < band.maxY) || !std::isfinite(band.minX) || !std::isfinite(band.maxX) ||
+        !std::isfinite(band.minY) || !std::isfinite(band.maxY))
+        return std::nullopt;
+    for (const Edge& edge : edges) {
+        if (&edge != sides[0] && &edge != sides[1] &&
+            !(edge.maxY <= band.minY || edge.minY >= band.maxY))
+            return std::nullopt;
+    }
+    return band;
 }
 
 } // namespace
@@ -130,6 +253,7 @@ RGBA GraphicsContext::resolve(const Color& color) const {
 
 void GraphicsContext::fill(const Path& path, const Color& color, const FillStyle& style) {
     cairo_t* cr = internal_->cr;
+    const CairoAccess::PendingClipScope clipped(*this);
     cairo_new_path(cr);
     CairoAccess::appendPath(cr, path);
     cairo_set_fill_rule(cr, style.rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD
@@ -144,6 +268,7 @@ void GraphicsContext::stroke(const Path& path, const Color& color, const StrokeS
     cairo_t* cr = internal_->cr;
     if (!(style.lineWidth >= 0) || !std::isfinite(style.lineWidth))
         return;
+    const CairoAccess::PendingClipScope clipped(*this);
     cairo_new_path(cr);
     CairoAccess::appendPath(cr, path);
     double width = style.lineWidth;
@@ -177,7 +302,32 @@ void GraphicsContext::stroke(const Path& path, const Color& color, const StrokeS
 }
 
 void GraphicsContext::clip(const Path& path, const FillStyle& style) {
-    cairo_t* cr = internal_->cr;
+    auto& in = *internal_;
+    cairo_t* cr = in.cr;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    const bool axisAligned = m.xy == 0 && m.yx == 0;
+    std::optional<Rect> box;
+    if (axisAligned && (box = clipBoxOf(path))) {
+        // A box and the clips to curved shapes narrow the same pixels in either order, so it
+        // goes to Cairo at once, ahead of any still pending.
+        in.state.unclipped = in.state.unclipped.intersection(
+            PixelBox::inside(box->minX(), box->minY(), box->maxX(), box->maxY(), m));
+    } else if (const auto band =
+                   axisAligned && style.antialiased ? straightBandOf(path) : std::nullopt) {
+        PixelBox covered = PixelBox::inside(band->minX, band->minY, band->maxX, band->maxY, m);
+        // A pixel of margin against the rasterizer's rounding of the sides.
+        covered = {covered.minX + 1, covered.minY + 1, covered.maxX - 1, covered.maxY - 1};
+        in.deferredClips.erase(in.deferredClips.begin() + in.state.deferredClips,
+                               in.deferredClips.end());
+        in.deferredClips.push_back({path, style, m, covered});
+        ++in.state.deferredClips;
+        return;
+    } else {
+        // Clips to shapes Cairo cannot keep as boxes go to it in the order they were given.
+        in.applyPendingClips();
+        in.state.unclipped = {};
+    }
     cairo_new_path(cr);
     CairoAccess::appendPath(cr, path);
     cairo_set_fill_rule(cr, style.rule == FillRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD
@@ -189,7 +339,16 @@ void GraphicsContext::clip(const Path& path, const FillStyle& style) {
 
 Rect GraphicsContext::clipBoundingRect() const {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    cairo_clip_extents(internal_->cr, &x0, &y0, &x1, &y1);
+    const auto& in = *internal_;
+    if (in.hasPendingClips()) {
+        // Asked of Cairo with the pending clips in force, so that it is the same rectangle.
+        cairo_save(in.cr);
+        in.applyPendingClipsTemporarily();
+        cairo_clip_extents(in.cr, &x0, &y0, &x1, &y1);
+        cairo_restore(in.cr);
+    } else {
+        cairo_clip_extents(in.cr, &x0, &y0, &x1, &y1);
+    }
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
@@ -208,6 +367,7 @@ void GraphicsContext::draw(const Image& image, const Rect& rect) {
         cairo_surface_destroy(src);
         return;
     }
+    const CairoAccess::PendingClipScope clipped(*this);
     cairo_save(cr);
     cairo_new_path(cr);
     cairo_translate(cr, r.minX(), r.minY());
@@ -227,6 +387,8 @@ void GraphicsContext::draw(const Image& image, const Rect& rect) {
 
 void GraphicsContext::beginLayer() {
     auto& in = *internal_;
+    // The layer is composited under the clips in force when it begins.
+    in.applyPendingClips();
     cairo_push_group(in.cr);
     in.stack.push_back(in.state);
     in.state.isLayer = true;

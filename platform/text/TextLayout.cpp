@@ -1381,14 +1381,72 @@ CharacterRange TextLayout::wordRange(std::size_t index) const {
 
 namespace {
 
+// Cairo adds glyphs up in one mask before drawing them only when it finds one overlapping the
+// ones before it; otherwise it draws them one by one, which differs where two touch the same
+// pixel. Puts into `ordered` the glyphs of `glyphs` in an order that makes it find one: the two
+// ends first, then a glyph well inside the box they span (the order of glyphs added up in a mask
+// changes nothing). A lone glyph is drawn alike either way. False when no such glyph is sure to
+// be found, or when the font's glyphs are not plain coverage (subpixel) that one mask keeps.
+bool orderedForOneMask(cairo_t* cr, const std::vector<cairo_glyph_t>& glyphs,
+                       std::vector<cairo_glyph_t>& ordered) {
+    ordered = glyphs;
+    const std::size_t n = glyphs.size();
+    if (n == 1) {
+        return true;
+    }
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (n < 3 || m.xy != 0 || m.yx != 0 || m.xx == 0 || m.yy == 0) {
+        return false;
+    }
+    cairo_scaled_font_t* const scaled = cairo_get_scaled_font(cr);
+    cairo_font_options_t* const options = cairo_font_options_create();
+    cairo_scaled_font_get_font_options(scaled, options);
+    const cairo_antialias_t antialias = cairo_font_options_get_antialias(options);
+    cairo_font_options_destroy(options);
+    if (antialias == CAIRO_ANTIALIAS_SUBPIXEL || antialias == CAIRO_ANTIALIAS_BEST) {
+        return false;
+    }
+    const auto inkOf = [scaled](const cairo_glyph_t& g) {
+        cairo_glyph_t at{g.index, 0, 0};
+        cairo_text_extents_t e;
+        cairo_scaled_font_glyph_extents(scaled, &at, 1, &e);
+        return Rect(g.x + e.x_bearing, g.y + e.y_bearing, e.width, e.height);
+    };
+    // Cairo places glyphs within half a pixel of where they are asked for: two pixels of margin.
+    const double mx = 2 / std::abs(m.xx);
+    const double my = 2 / std::abs(m.yy);
+    const Rect first = inkOf(glyphs.front());
+    const Rect last = inkOf(glyphs.back());
+    const double minX = std::min(first.minX(), last.minX());
+    const double maxX = std::max(first.maxX(), last.maxX());
+    const double minY = std::min(first.minY(), last.minY());
+    const double maxY = std::max(first.maxY(), last.maxY());
+    for (std::size_t k = 1; k + 1 < n; ++k) {
+        const Rect r = inkOf(glyphs[k]);
+        if (r.width() * std::abs(m.xx) >= 1 && r.height() * std::abs(m.yy) >= 1 &&
+            r.maxX() > minX + mx && r.minX() < maxX - mx && r.maxY() > minY + my &&
+            r.minY() < maxY - my) {
+            ordered[1] = glyphs[n - 1];
+            ordered[2] = glyphs[k];
+            std::copy(glyphs.begin() + 1, glyphs.begin() + static_cast<std::ptrdiff_t>(k),
+                      ordered.begin() + 3);
+            std::copy(glyphs.begin() + static_cast<std::ptrdiff_t>(k) + 1, glyphs.end() - 1,
+                      ordered.begin() + static_cast<std::ptrdiff_t>(k) + 2);
+            return true;
+        }
+    }
+    return false;
+}
+
 // Shows a run's glyphs from the current point as pango_cairo_show_glyph_string does (the same
 // positions, to the bit, and the same Cairo font), without its renderer, its save and restore
 // and its font lookup for every run. `glyphAt(i)` gives glyph i as Pango would hold it. The font
 // is set only when it is not `installed` already. False, with nothing drawn, for what Pango
 // draws its own way (missing glyphs as boxes, colour glyphs) or a font Cairo cannot use.
 template <class GlyphAt>
-bool showGlyphs(cairo_t* cr, PangoFont* font, PangoFont*& installed, int count,
-                const GlyphAt& glyphAt) {
+bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font, PangoFont*& installed,
+                int count, const GlyphAt& glyphAt) {
     if (font == nullptr || !PANGO_IS_CAIRO_FONT(font)) {
         return false;
     }
@@ -1426,7 +1484,27 @@ bool showGlyphs(cairo_t* cr, PangoFont* font, PangoFont*& installed, int count,
         }
         x += info.geometry.width;
     }
-    cairo_show_glyphs(cr, positioned.data(), static_cast<int>(positioned.size()));
+    const int shown = static_cast<int>(positioned.size());
+    if (!CairoAccess::hasPendingClips(context) || shown == 0) {
+        cairo_show_glyphs(cr, positioned.data(), shown);
+        return true;
+    }
+    // Under a clip left pending (a rounded code panel), Cairo would draw the glyphs through a
+    // mask of the clip, adding them up in a mask of their own first. Where their ink lies in
+    // pixels the clip covers fully, drawing them without the clip but still added up in one
+    // mask gives the same pixels for far less work.
+    thread_local std::vector<cairo_glyph_t> reordered;
+    cairo_text_extents_t ink; // its bearings are from the first glyph's origin
+    cairo_glyph_extents(cr, positioned.data(), shown, &ink);
+    const Rect inked(positioned[0].x + ink.x_bearing, positioned[0].y + ink.y_bearing, ink.width,
+                     ink.height);
+    if (CairoAccess::drawsAlikeUnclipped(context, inked) &&
+        orderedForOneMask(cr, positioned, reordered)) {
+        cairo_show_glyphs(cr, reordered.data(), shown);
+    } else {
+        const CairoAccess::PendingClipScope clipped(context);
+        cairo_show_glyphs(cr, positioned.data(), shown);
+    }
     return true;
 }
 
@@ -1436,7 +1514,8 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     if (!std::isfinite(origin.x) || !std::isfinite(origin.y)) {
         return; // Cairo would carry the bad coordinate into its path and stop drawing for good
     }
-    cairo_t* cr = CairoAccess::cairoContext(context);
+    // Clips to curved shapes stay pending: most runs lie where they change nothing.
+    cairo_t* cr = CairoAccess::cairoContextLeavingClipsPending(context);
     cairo_save(cr);
     const std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
     // The colour and font last given to Cairo: runs in a row mostly share both, and Cairo keeps
@@ -1453,6 +1532,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             if (a.backgroundColor) {
                 CairoAccess::applyColor(context, *a.backgroundColor);
                 applied = *a.backgroundColor;
+                const CairoAccess::PendingClipScope clipped(context);
                 cairo_rectangle(cr, rect.minX(), rect.minY(), rect.width(), rect.height());
                 cairo_fill(cr);
             }
@@ -1477,7 +1557,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
                 return PangoGlyphInfo{g.glyph, {g.advance, 0, 0}, {1, 0}};
             };
-            if (!showGlyphs(cr, font, installed, count, glyphAt)) {
+            if (!showGlyphs(context, cr, font, installed, count, glyphAt)) {
                 pango_glyph_string_set_size(glyphs.get(), count);
                 if (infos != nullptr) {
                     std::copy_n(infos, count, glyphs->glyphs);
@@ -1491,6 +1571,8 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                     }
                 }
                 // Pango draws within a save and restore of its own: the font set here is gone.
+                const CairoAccess::PendingClipScope clipped(context);
+                cairo_move_to(cr, baseline.x, baseline.y); // the scope cleared the path
                 pango_cairo_show_glyph_string(cr, font, glyphs.get());
                 installed = nullptr;
             }
@@ -1504,6 +1586,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 const double t = std::max(fromPango(thickness), 0.5);
                 CairoAccess::applyColor(context, style.color.value_or(foreground));
                 applied = style.color.value_or(foreground);
+                const CairoAccess::PendingClipScope clipped(context);
                 cairo_rectangle(cr, baseline.x, baseline.y - fromPango(position), rect.width(), t);
                 cairo_fill(cr);
             };
