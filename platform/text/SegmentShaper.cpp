@@ -195,7 +195,7 @@ ShapingNeighbourhood* SegmentShaper::neighbourhoodOf(PangoFont* font) {
         auto read = std::find_if(faceLookups_.begin(), faceLookups_.end(), [&](const auto& f) {
             return f->face == face && f->features == featureBytes;
         });
-        if (read == faceLookups_.end() && featureCount <= features.size()) {
+        if (read == faceLookups_.end() && featureCount < features.size()) {
             hb_shape_plan_t* plan = hb_shape_plan_create_cached(face, &properties, features.data(),
                                                                 featureCount, nullptr);
             auto entry = std::make_unique<FaceLookups>();
@@ -206,7 +206,7 @@ ShapingNeighbourhood* SegmentShaper::neighbourhoodOf(PangoFont* font) {
             hb_shape_plan_destroy(plan);
             read = faceLookups_.end() - 1;
         }
-        // More features than the font can hand over at once: not read.
+        // As many features as the array holds may be fewer than the font has: not read.
         const LayoutLookups none;
         const LayoutLookups& lookups = read != faceLookups_.end() ? (*read)->lookups : none;
         // The glyphs as Pango maps them (a line feed is no glyph of the font), base glyphs that no
