@@ -366,7 +366,7 @@ private:
     std::shared_ptr<Seen> seen_ = std::make_shared<Seen>();
 };
 
-void show(const Table& table, const std::shared_ptr<const TableStyle>& style) {
+void showTable(const Table& table, const std::shared_ptr<const TableStyle>& style) {
     OffscreenHost host(
         AnyView(table).environment<TableStyleKey>(style).font(platform::Font::system(15)));
     host.runUntilIdle();
@@ -381,16 +381,16 @@ TEST(TableCellSpacing, ATableStartsFromTheSpacingItsStyleLastPublished) {
 
     // The first table of a style learns its spacing from the first layout and is laid out
     // again; the next one starts from it and is laid out once.
-    show(*parsed.table, style);
+    showTable(*parsed.table, style);
     EXPECT_EQ(style->takeBodies(), 2);
-    show(*parsed.table, style);
+    showTable(*parsed.table, style);
     EXPECT_EQ(style->takeBodies(), 1);
     EXPECT_NEAR(layoutOf(style->seen()).columnDividerRects().at(0).width(), 3, 1e-9);
 
     // The spacing started from is only a guess: a table whose style now publishes another
     // ends with that one.
     style->publish({5.0, std::nullopt});
-    show(*parsed.table, style);
+    showTable(*parsed.table, style);
     const TableLayout changed = layoutOf(style->seen());
     EXPECT_NEAR(changed.columnDividerRects().at(0).width(), 5, 1e-9);
     EXPECT_NEAR(changed.rowDividerRects().at(0).height(), platform::ui::ViewSpacing::standard,
