@@ -240,7 +240,8 @@ protected:
     /// proposal tried and dropped) lays nothing out again.
     void placeChildren(ProposedViewSize p) override {
         if (publishedUnplaced_) {
-            // What was published before the first placement held no layout: now there is one.
+            // What was published before the first placement held no position and perhaps
+            // another layout: now both are known.
             publishedUnplaced_ = false;
             invalidatePreferences();
         }
@@ -264,15 +265,23 @@ protected:
     }
 
     void computePreferences(PreferenceValues& out) override {
-        if (!everPlaced) {
-            // Read before the text was first placed (a layout asking its blocks for a value
-            // while it sizes them): neither the lines nor the position are known yet, and a
-            // layout made now, at the natural width, would be thrown away at the placement.
-            // Nothing is published until then.
+        const Entry* published = nullptr;
+        if (everPlaced) {
+            published = &placedEntry();
+        } else {
+            // Before its first placement (read by a layout that asks its blocks for a value
+            // while it sizes them, or a row measured and not shown yet) the text publishes the
+            // layout it was last measured with, and lays nothing out for it: a layout at the
+            // natural width would be thrown away at the placement. Not measured yet, it
+            // publishes nothing until it is.
             publishedUnplaced_ = true;
-            return;
+            published = lastMeasured();
+            if (published == nullptr) {
+                publishedUnmeasured_ = true;
+                return;
+            }
         }
-        const Entry& e = placedEntry();
+        const Entry& e = *published;
         Text::LayoutKey::Value value;
         dependsOnRootPosition();
         const Point origin = rootOrigin();
@@ -406,7 +415,29 @@ private:
         }
         entries_.push_back(std::move(e));
         dropLayoutsBeyondLimit();
+        if (publishedUnmeasured_) {
+            // What was published before held no layout: now there is one.
+            publishedUnmeasured_ = false;
+            invalidatePreferences();
+        }
         return entries_.back();
+    }
+
+    /// The entry measured last, with its layout (laid out again at the entry's width if it was
+    /// dropped); null before any measure.
+    const Entry* lastMeasured() {
+        Entry* last = nullptr;
+        for (Entry& e : entries_) {
+            if (last == nullptr || e.lastUse > last->lastUse) {
+                last = &e;
+            }
+        }
+        if (last != nullptr && !last->layout) {
+            last->layout =
+                std::make_shared<const platform::TextLayout>(styled_, styleAt(last->width));
+            dropLayoutsBeyondLimit();
+        }
+        return last;
     }
 
     /// Drops the layouts of the least recently used entries beyond `kKeptLayouts`, never the
@@ -457,8 +488,10 @@ private:
     std::uint64_t placed_ = 0;
     std::uint64_t previouslyPlaced_ = 0;
     bool empty_ = true;
-    /// Preferences were computed before the first placement (without a layout).
+    /// Preferences were computed before the first placement, and before the first measure
+    /// (without a layout).
     bool publishedUnplaced_ = false;
+    bool publishedUnmeasured_ = false;
 };
 
 class TextImpl final : public TextNode::TextImplAccess {

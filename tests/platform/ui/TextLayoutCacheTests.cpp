@@ -40,6 +40,9 @@ private:
 /// as a stack asking its blocks for the spacing they wish.
 class PreferenceReadingStack final : public Layout {
 public:
+    /// Whether the stack only measures its subviews, as a lazy stack measures rows not shown.
+    explicit PreferenceReadingStack(bool placesNothing = false)
+        : placesNothing_(placesNothing) {}
     Size sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const override {
         Size size;
         for (const LayoutSubview& s : subviews) {
@@ -54,10 +57,16 @@ public:
                        std::any&) const override {
         double y = bounds.origin.y;
         for (const LayoutSubview& s : subviews) {
+            if (placesNothing_) {
+                return;
+            }
             s.place({bounds.origin.x, y}, UnitPoint::topLeading(), {p.width, std::nullopt});
             y += s.sizeThatFits({p.width, std::nullopt}).height;
         }
     }
+
+private:
+    bool placesNothing_;
 };
 
 const char* const kWords = "Cached layouts are dropped once measured, and the one placed is laid "
@@ -163,4 +172,17 @@ TEST(TextLayoutCache, TextsReadBeforeTheirFirstPlacementPublishTheLayoutTheyAreP
     expectSameLines(layouts->front().layout, direct);
     EXPECT_EQ((*layouts)[1].origin.rootValue().y, direct.size().height);
     EXPECT_EQ((*layouts)[2].origin.rootValue().y, direct.size().height);
+}
+
+TEST(TextLayoutCache, ATextMeasuredButNeverPlacedPublishesTheLayoutItWasMeasuredWith) {
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    OffscreenHost host(
+        AnyView(LayoutView(std::make_shared<PreferenceReadingStack>(true), {AnyView(Text(kWords))}))
+            .onPreferenceChange<Text::LayoutKey>(
+                [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }),
+        ProposedViewSize{120.0, std::nullopt});
+    host.runUntilIdle();
+    ASSERT_EQ(layouts->size(), 1u);
+    expectSameLines(layouts->front().layout,
+                    published(AnyView(Text(kWords)), {120.0, std::nullopt}));
 }
