@@ -656,7 +656,9 @@ struct AppearModifier final : Kind<AppearModifier> {
     std::function<void()> action;
     bool disappear = false;
     void didUpdate(ModifierNode& node, bool first, const ModifierImpl*) const override {
-        if (first && !disappear) {
+        if (disappear) {
+            node.hasRemovalWork();
+        } else if (first) {
             node.enqueue(action);
         }
     }
@@ -677,6 +679,7 @@ struct TaskModifier final : Kind<TaskModifier> {
     std::function<platform::Task<void>()> operation;
 
     void start(ModifierNode& node) const {
+        node.hasRemovalWork();
         auto op = operation;
         node.storage = Running{id, platform::Task<void>::run([op] { return op(); }, priority)};
     }

@@ -134,6 +134,9 @@ void Node::markDirty() {
 }
 
 void Node::removeSubtree() {
+    if (!removalWorkBelow_) {
+        return;
+    }
     forEachChild([](Node& child) { child.removeSubtree(); });
     willRemove();
 }

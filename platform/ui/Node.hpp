@@ -172,8 +172,17 @@ public:
     virtual bool dependsOnEnvironmentChange(const EnvironmentValues& now) const;
     /// Hands the environment just taken (without evaluating this node again) to the children.
     virtual void passEnvironmentDown() {}
-    /// Runs disappearance work for the whole subtree before the node is dropped.
+    /// Runs disappearance work for the whole subtree before the node is dropped; visits only
+    /// the nodes that have some.
     void removeSubtree();
+    /// The node has work to do when it goes (a disappearance action, a task to cancel): the
+    /// removal of a subtree that holds it visits it. Most subtrees have none and are dropped
+    /// without a walk.
+    void hasRemovalWork() {
+        for (Node* n = this; n != nullptr && !n->removalWorkBelow_; n = n->parent) {
+            n->removalWorkBelow_ = true;
+        }
+    }
     virtual void forEachChild(const std::function<void(Node&)>& f);
 
     /// The children in drawing order (back to front), by index: walks that must not allocate.
@@ -417,6 +426,8 @@ private:
     // The flags side by side (a long document has tens of thousands of nodes).
     /// The node or one below it observes layout changes.
     bool observersBelow_ = false;
+    /// The node or one below it has work to do when it goes.
+    bool removalWorkBelow_ = false;
     bool observesLayout_ = false;
     bool observerStale_ = false;
     /// An answer the parent may have relied on was dropped: a change can no longer be proved

@@ -50,8 +50,8 @@ void PreferenceValues::erase(const void* key) {
 
 const void* PreferenceValues::read(const Entry& e) {
     const Slot& slot = *e.slot;
-    if (slot.value) {
-        return slot.value.get();
+    if (slot.value != nullptr) {
+        return slot.value;
     }
     if (!slot.reduced) {
         std::shared_ptr<void> value;
@@ -65,7 +65,7 @@ void PreferenceValues::reduceInto(std::shared_ptr<void>& value, const Slot& slot
                                   const Operations& operations) {
     // A part already reduced (read by a view inside) counts as one value; the others are walked
     // down to the views' own values, folded in tree order.
-    const void* own = slot.value ? slot.value.get() : slot.reduced.get();
+    const void* own = slot.value != nullptr ? slot.value : slot.reduced.get();
     if (own != nullptr) {
         if (value) {
             operations.reduce(value.get(), own);
@@ -117,7 +117,8 @@ void PreferenceValues::merge(const PreferenceValues& next) {
         if (mine == nullptr) {
             // Shared, not copied: most subtrees pass a value up unchanged.
             entries.push_back(n);
-        } else if (!mine->slot->value && !mine->slot->reduced && mine->slot.use_count() == 1) {
+        } else if (mine->slot->value == nullptr && !mine->slot->reduced &&
+                   mine->slot.use_count() == 1) {
             // A combination made by this merge and seen by no one yet: the next part joins it.
             const_cast<Slot&>(*mine->slot).parts.push_back(n.slot);
         } else {
@@ -134,7 +135,7 @@ namespace {
 
 template <class Slot>
 bool sameParts(const Slot& a, const Slot& b) {
-    if (a.value || b.value || a.parts.size() != b.parts.size()) {
+    if (a.value != nullptr || b.value != nullptr || a.parts.size() != b.parts.size()) {
         return false;
     }
     for (std::size_t i = 0; i < a.parts.size(); ++i) {
@@ -161,9 +162,10 @@ void PreferenceValues::keepUnchanged(const PreferenceValues& before) {
         }
         const Slot& now = *e.slot;
         const Slot& was = *old->slot;
-        const bool same = now.value ? was.value && e.operations->equal != nullptr &&
-                                          e.operations->equal(now.value.get(), was.value.get())
-                                    : sameParts(now, was);
+        const bool same = now.value != nullptr
+                              ? was.value != nullptr && e.operations->equal != nullptr &&
+                                    e.operations->equal(now.value, was.value)
+                              : sameParts(now, was);
         if (same) {
             ownEntries()[i].slot = old->slot;
         }

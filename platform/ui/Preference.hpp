@@ -56,8 +56,8 @@ public:
     }
     template <class K>
     void set(typename K::Value value) {
-        auto own = std::make_shared<const typename K::Value>(std::move(value));
-        store(&detail::preferenceKeyTag<K>, std::make_shared<const Slot>(std::move(own)),
+        store(&detail::preferenceKeyTag<K>,
+              std::make_shared<const OwnSlot<typename K::Value>>(std::move(value)),
               &operationsOf<K>);
     }
     template <class K>
@@ -91,14 +91,23 @@ private:
     };
     /// One view's value, or the values of several subtrees in tree order (reduced when read).
     struct Slot {
-        Slot() = default;
-        explicit Slot(std::shared_ptr<const void> v)
-            : value(std::move(v)) {}
-        /// A view's own value; null for a combination.
-        std::shared_ptr<const void> value;
+        /// A view's own value (held by the slot itself, see OwnSlot); null for a combination.
+        const void* value = nullptr;
         std::vector<std::shared_ptr<const Slot>> parts;
         /// A combination's value, reduced the first time it is read.
         mutable std::shared_ptr<const void> reduced;
+    };
+    /// A view's own value and its slot, made in one allocation (a long document sets tens of
+    /// thousands).
+    template <class V>
+    struct OwnSlot final : Slot {
+        explicit OwnSlot(V v)
+            : held(std::move(v)) {
+            value = &held;
+        }
+        OwnSlot(const OwnSlot&) = delete;
+        OwnSlot& operator=(const OwnSlot&) = delete;
+        V held;
     };
     struct Entry {
         const void* key = nullptr;
