@@ -268,13 +268,15 @@ void Node::moved() {
         return;
     }
     // Preferences below that hold root positions are stale; the walk goes only where such
-    // preferences were computed.
+    // preferences were computed. A node that combines its children's values by runs must be
+    // told which children went stale, or it would combine its runs as they were.
     const auto stale = [](Node& n, const auto& self) -> void {
         n.rootPositionsBelow_ = false;
         n.preferencesValid_ = false;
         for (std::size_t i = 0, count = n.childCount(); i < count; ++i) {
             Node* c = n.childAt(i);
             if (c != nullptr && c->rootPositionsBelow_) {
+                n.childPreferencesChanged(*c);
                 self(*c, self);
             }
         }

@@ -336,3 +336,55 @@ TEST(Preferences, AnchorsFollowAViewThatMoves) {
     ASSERT_TRUE(seen->has_value());
     EXPECT_EQ((*seen)->rootValue(), (Rect{0, 45, 20, 10}));
 }
+
+namespace {
+
+struct SpotsKey {
+    using Value = std::vector<Anchor<Rect>>;
+    static Value defaultValue() { return {}; }
+    static void reduce(Value& v, Value next) { v.insert(v.end(), next.begin(), next.end()); }
+};
+
+} // namespace
+
+TEST(Preferences, AnchorsOfManySiblingsFollowTheirContainerWhenItMoves) {
+    // Enough siblings that their container combines their values by runs (a long table's
+    // cells): when it moves, every run is combined again from the moved anchors, not kept.
+    constexpr int rows = 40;
+    auto height = std::make_shared<std::optional<State<double>>>();
+    auto seen = std::make_shared<SpotsKey::Value>();
+    struct Growing {
+        std::shared_ptr<std::optional<State<double>>> height;
+        AnyView body(ViewContext& c) const {
+            const State<double> h = c.state<double>(30);
+            *height = h;
+            return block(100, *h);
+        }
+        bool operator==(const Growing&) const { return true; }
+    };
+    std::vector<AnyView> spots;
+    for (int i = 0; i < rows; ++i) {
+        spots.push_back(block(20, 10).anchorPreference<SpotsKey, Rect>(
+            AnchorSource::bounds(), [](Anchor<Rect> a) { return SpotsKey::Value{a}; }));
+    }
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 0.0,
+               {Growing{height}, VStack(HorizontalAlignment::leading(), 0.0, spots)})
+            .onPreferenceChange<SpotsKey>([seen](const SpotsKey::Value& v) { *seen = v; }));
+    const auto expectSpotsBelow = [&](double top) {
+        ASSERT_EQ(seen->size(), static_cast<std::size_t>(rows));
+        for (int i = 0; i < rows; ++i) {
+            EXPECT_EQ((*seen)[static_cast<std::size_t>(i)].rootValue(),
+                      (Rect{0, top + 10.0 * i, 20, 10}))
+                << "spot " << i;
+        }
+    };
+    host.runUntilIdle();
+    expectSpotsBelow(30);
+    // Moved twice: a move must leave the values where the next one finds them stale too.
+    for (const double grown : {45.0, 12.0}) {
+        (*height)->set(grown);
+        host.runUntilIdle();
+        expectSpotsBelow(grown);
+    }
+}
