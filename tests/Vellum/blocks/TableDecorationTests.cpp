@@ -3,6 +3,7 @@
 // their closures, and the overflow table style's width in both overflow modes. Pixels are read at
 // twice the point size, in the middle of each 1-point line or band.
 
+#include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/blocks/Table.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
@@ -19,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -209,6 +211,94 @@ TEST(TableDecoration, OverflowTableIsWiderThanItsContainerOnlyWhenScrolling) {
         host.runUntilIdle();
         EXPECT_NEAR(grid->minX(), mode == vellum::OverflowMode::scroll ? 1 - (600 + 2 - 400) : 1,
                     1e-9);
+    }
+}
+
+// Every table shown, in the order first shown, with the layout its decoration is drawn with (in
+// its grid's coordinates).
+class ReportingEach final : public TableStyle {
+public:
+    using Layouts = std::vector<std::shared_ptr<TableLayout>>;
+    ReportingEach(std::shared_ptr<const TableStyle> style, std::shared_ptr<Layouts> seen)
+        : style_(std::move(style))
+        , seen_(std::move(seen)) {}
+    AnyView makeBody(ViewContext& context,
+                     const TableStyleConfiguration& configuration) const override {
+        const std::shared_ptr<TableLayout> layout =
+            context.stateObject<TableLayout>([seen = seen_] {
+                seen->push_back(std::make_shared<TableLayout>());
+                return seen->back();
+            });
+        TableStyleConfiguration reporting = configuration;
+        reporting.label = ConfigurationContent(vellum::vellum(configuration.label.content)
+                                                   .tableOverlay([layout](const TableLayout& now) {
+                                                       *layout = now;
+                                                       return AnyView();
+                                                   }));
+        return style_->makeBody(context, reporting);
+    }
+
+private:
+    std::shared_ptr<const TableStyle> style_;
+    std::shared_ptr<Layouts> seen_;
+};
+
+std::vector<TableLayout> documentTableLayouts(const std::string& markdown) {
+    auto seen = std::make_shared<ReportingEach::Layouts>();
+    const AnyView document =
+        vellum::vellum(vellum::vellum(AnyView(vellum::StructuredText(markdown)))
+                           .tableStyle(std::make_shared<ReportingEach>(TableStyle::gitHub(), seen)))
+            .structuredTextStyle(vellum::StructuredText::GitHubStyle());
+    OffscreenHost host(document, ProposedViewSize(800, std::nullopt));
+    host.runUntilIdle();
+    std::vector<TableLayout> layouts;
+    for (const std::shared_ptr<TableLayout>& layout : *seen) {
+        layouts.push_back(*layout);
+    }
+    return layouts;
+}
+
+std::string longTable(const std::vector<std::string>& names, int firstLine) {
+    std::string table = "| Name | Kind | Line |\n|:-----|:----:|-----:|\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        table += "| `" + names[i] + "` | " + (i < 2 ? "class" : "function") + " | " +
+                 std::to_string(firstLine + 3 * static_cast<int>(i)) + " |\n";
+    }
+    return table;
+}
+
+TEST(TableDecoration, EachOfTwoLongTablesIsDrawnWhereItsOwnCellsLie) {
+    // Long enough that a table's cells are many children of its grid. Whichever table comes
+    // second moves when the first settles its spacing, and must be drawn as it is shown alone.
+    const std::string first =
+        longTable({"Font", "TextStyle", "Design", "Weight", "ultraLight", "thin", "light",
+                   "regular", "medium", "semibold", "bold", "heavy"},
+                  20);
+    const std::string second = longTable(
+        {"GlyphID", "GlyphFace", "fromData", "fromFile", "postScriptName", "familyName",
+         "unitsPerEm", "glyphCount", "ascender", "descender", "hasMathTable", "glyphName"},
+        20);
+    const auto expectSame = [](const TableLayout& shown, const TableLayout& alone) {
+        ASSERT_EQ(shown.rowCount(), 13);
+        ASSERT_EQ(shown.rowCount(), alone.rowCount());
+        ASSERT_EQ(shown.columnCount(), alone.columnCount());
+        for (const int row : alone.rowIndices()) {
+            EXPECT_NEAR(shown.rows()[row].minY, alone.rows()[row].minY, 1e-6) << "row " << row;
+            EXPECT_NEAR(shown.rows()[row].height, alone.rows()[row].height, 1e-6) << "row " << row;
+        }
+        for (const int column : alone.columnIndices()) {
+            EXPECT_NEAR(shown.columns()[column].minX, alone.columns()[column].minX, 1e-6);
+            EXPECT_NEAR(shown.columns()[column].width, alone.columns()[column].width, 1e-6);
+        }
+    };
+    for (const auto& [top, bottom] : {std::pair{first, second}, std::pair{second, first}}) {
+        SCOPED_TRACE(top == first ? "in the order written" : "swapped");
+        const std::vector<TableLayout> alone = documentTableLayouts(bottom);
+        const std::vector<TableLayout> both = documentTableLayouts(top + "\n" + bottom);
+        ASSERT_EQ(alone.size(), 1U);
+        ASSERT_EQ(both.size(), 2U);
+        expectSame(both[1], alone[0]);
+        expectSame(both[0], documentTableLayouts(top).at(0));
     }
 }
 
