@@ -309,22 +309,28 @@ TEST(Preferences, ManySiblingsCombineInOrderAndOneChangeReachesTheTop) {
     EXPECT_EQ(*seen, expected(120, -1, ""));
 }
 
+namespace {
+
+// A block 100 wide that starts 30 tall and grows on its own when its state is set: the views
+// below it are not evaluated again, only moved.
+struct GrowingBlock {
+    std::shared_ptr<std::optional<State<double>>> height;
+    AnyView body(ViewContext& c) const {
+        const State<double> h = c.state<double>(30);
+        *height = h;
+        return block(100, *h);
+    }
+    bool operator==(const GrowingBlock&) const { return true; }
+};
+
+} // namespace
+
 TEST(Preferences, AnchorsFollowAViewThatMoves) {
     auto height = std::make_shared<std::optional<State<double>>>();
     auto seen = std::make_shared<SpotKey::Value>();
-    // The view above grows on its own: the anchored view is not evaluated again, only moved.
-    struct Growing {
-        std::shared_ptr<std::optional<State<double>>> height;
-        AnyView body(ViewContext& c) const {
-            const State<double> h = c.state<double>(30);
-            *height = h;
-            return block(100, *h);
-        }
-        bool operator==(const Growing&) const { return true; }
-    };
     OffscreenHost host(
         VStack(HorizontalAlignment::leading(), 0.0,
-               {Growing{height},
+               {GrowingBlock{height},
                 VStack({block(20, 10).anchorPreference<SpotKey, Rect>(
                     AnchorSource::bounds(), [](Anchor<Rect> a) { return SpotKey::Value(a); })})})
             .onPreferenceChange<SpotKey>([seen](const SpotKey::Value& v) { *seen = v; }));
@@ -353,15 +359,6 @@ TEST(Preferences, AnchorsOfManySiblingsFollowTheirContainerWhenItMoves) {
     constexpr int rows = 40;
     auto height = std::make_shared<std::optional<State<double>>>();
     auto seen = std::make_shared<SpotsKey::Value>();
-    struct Growing {
-        std::shared_ptr<std::optional<State<double>>> height;
-        AnyView body(ViewContext& c) const {
-            const State<double> h = c.state<double>(30);
-            *height = h;
-            return block(100, *h);
-        }
-        bool operator==(const Growing&) const { return true; }
-    };
     std::vector<AnyView> spots;
     for (int i = 0; i < rows; ++i) {
         spots.push_back(block(20, 10).anchorPreference<SpotsKey, Rect>(
@@ -369,7 +366,7 @@ TEST(Preferences, AnchorsOfManySiblingsFollowTheirContainerWhenItMoves) {
     }
     OffscreenHost host(
         VStack(HorizontalAlignment::leading(), 0.0,
-               {Growing{height}, VStack(HorizontalAlignment::leading(), 0.0, spots)})
+               {GrowingBlock{height}, VStack(HorizontalAlignment::leading(), 0.0, spots)})
             .onPreferenceChange<SpotsKey>([seen](const SpotsKey::Value& v) { *seen = v; }));
     const auto expectSpotsBelow = [&](double top) {
         ASSERT_EQ(seen->size(), static_cast<std::size_t>(rows));
