@@ -3,6 +3,7 @@
 #include "platform/foundation/ASCII.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
+#include "platform/text/LineBreaks.hpp"
 #include "platform/text/SegmentShaper.hpp"
 #include "platform/text/TextLayoutInternal.hpp"
 
@@ -209,7 +210,11 @@ struct TextLayout::Impl {
     std::vector<std::uint32_t> byteAtUtf16;
     /// UTF-16 offset of every character index (and of the end).
     std::vector<std::uint32_t> utf16AtChar;
+    /// Pango's analysis of the characters (word ends, cursor positions): from the layout when
+    /// Pango laid the text out, else made when first asked (word-shaped lines need only the
+    /// break opportunities, mostly found without it).
     mutable std::vector<PangoLogAttr> logAttrs;
+    mutable std::once_flag logAttrsOnce;
     std::vector<std::size_t> runStarts; // byte offset where each source run starts
     std::vector<TextAttributes> sourceAttributes;
     std::vector<Line> lines;
@@ -281,7 +286,16 @@ struct TextLayout::Impl {
         }
         return layout.get();
     }
-    const std::vector<PangoLogAttr>& attributes() const { return logAttrs; }
+    const std::vector<PangoLogAttr>& attributes() const {
+        std::call_once(logAttrsOnce, [this] {
+            if (logAttrs.empty()) {
+                logAttrs.resize(characters() + 1);
+                pango_default_break(text.data(), static_cast<int>(text.size()), nullptr,
+                                    logAttrs.data(), static_cast<int>(logAttrs.size()));
+            }
+        });
+        return logAttrs;
+    }
     /// The styled text the layout was made from, again.
     StyledText sourceText() const {
         StyledText styled;
@@ -457,12 +471,6 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
             pango_layout_set_height(l, -*style.lineLimit);
             pango_layout_set_ellipsize(l, PANGO_ELLIPSIZE_END);
         }
-    }
-
-    if (logAttrs.empty()) {
-        int attrCount = 0;
-        const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(l, &attrCount);
-        logAttrs.assign(attrs, attrs + attrCount);
     }
 }
 
@@ -697,17 +705,17 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             return false;
         }
     }
-    // Break opportunities and word boundaries from the rules Pango's own layout applies (Latin
-    // text needs none of the tailoring other scripts get).
-    const std::size_t characterCount = characters();
-    logAttrs.resize(characterCount + 1);
-    pango_default_break(text.data(), static_cast<int>(text.size()), nullptr, logAttrs.data(),
-                        static_cast<int>(logAttrs.size()));
+    // Break opportunities from the rules Pango's own layout applies (Latin text needs none of
+    // the tailoring other scripts get): found here for ASCII, by Pango's analysis otherwise.
     std::vector<std::size_t> breaks;
-    for (std::size_t c = 1, byte = 0; c <= characterCount; ++c) {
-        byte += sequenceLength(static_cast<unsigned char>(text[byte]));
-        if (c == characterCount || logAttrs[c].is_line_break) {
-            breaks.push_back(byte);
+    if (!text_internal::asciiLineBreaks(text, breaks)) {
+        const std::vector<PangoLogAttr>& analysis = attributes();
+        const std::size_t characterCount = analysis.size() - 1;
+        for (std::size_t c = 1, byte = 0; c <= characterCount; ++c) {
+            byte += sequenceLength(static_cast<unsigned char>(text[byte]));
+            if (c == characterCount || analysis[c].is_line_break) {
+                breaks.push_back(byte);
+            }
         }
     }
 
@@ -837,12 +845,13 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             // Where a part may end: after each character that may end a line, and at the end.
             std::vector<std::size_t> ends;
             std::size_t character = charOf(utf16(segment.start));
+            const std::vector<PangoLogAttr>& analysis = attributes();
             for (std::size_t k = 0; k < length;) {
                 k += std::min(sequenceLength(static_cast<unsigned char>(text[segment.start + k])),
                               length - k);
                 ++character;
-                if (k == length || (clusterStart[k] && character < logAttrs.size() &&
-                                    logAttrs[character].is_cursor_position)) {
+                if (k == length || (clusterStart[k] && character < analysis.size() &&
+                                    analysis[character].is_cursor_position)) {
                     ends.push_back(k);
                 }
             }
@@ -1235,6 +1244,10 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
         impl->ownedGlyphs.clear();
         impl->fonts.clear();
         impl->buildLayout(text, style);
+        int attrCount = 0;
+        const PangoLogAttr* attrs =
+            pango_layout_get_log_attrs_readonly(impl->layout.get(), &attrCount);
+        impl->logAttrs.assign(attrs, attrs + attrCount);
         // Pango limits the lines of each paragraph (and only when it has a width); the limit is
         // on the whole text, so the lines past it are dropped here as well.
         std::optional<int> keep;

@@ -1,0 +1,210 @@
+#include "platform/text/LineBreaks.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace platform::text_internal {
+namespace {
+
+/// The line-breaking classes ASCII characters belong to.
+enum class AsciiBreakClass : std::uint8_t {
+    alphabetic,  // letters, most symbols (AL)
+    afterBreak,  // tab and vertical bar: a break may follow, not precede (BA)
+    mandatory,   // vertical tab, form feed (BK)
+    combining,   // the other controls, which join the character before (CM)
+    closePunct,  // } (CL)
+    closeParen,  // ) ] (CP)
+    carriage,    // CR
+    exclamation, // ! ? (EX)
+    hyphen,      // - (HY)
+    infixSep,    // , . : ; (IS)
+    lineFeed,    // LF
+    numeric,     // digits (NU)
+    openPunct,   // ( [ { (OP)
+    postfix,     // % (PO)
+    prefix,      // $ + \ (PR)
+    quotation,   // " ' (QU)
+    space,       // SP
+    solidus,     // / (SY)
+};
+
+using Lb = AsciiBreakClass;
+
+constexpr std::array<Lb, 128> kAsciiBreakClasses = [] {
+    std::array<Lb, 128> classes{};
+    for (std::size_t c = 0; c < 0x20; ++c) {
+        classes[c] = Lb::combining;
+    }
+    classes[0x7F] = Lb::combining;
+    for (std::size_t c = 0x20; c < 0x7F; ++c) {
+        classes[c] = Lb::alphabetic;
+    }
+    classes['\t'] = Lb::afterBreak;
+    classes['\n'] = Lb::lineFeed;
+    classes['\v'] = Lb::mandatory;
+    classes['\f'] = Lb::mandatory;
+    classes['\r'] = Lb::carriage;
+    classes[' '] = Lb::space;
+    classes['!'] = Lb::exclamation;
+    classes['?'] = Lb::exclamation;
+    classes['"'] = Lb::quotation;
+    classes['\''] = Lb::quotation;
+    classes['$'] = Lb::prefix;
+    classes['+'] = Lb::prefix;
+    classes['\\'] = Lb::prefix;
+    classes['%'] = Lb::postfix;
+    classes['('] = Lb::openPunct;
+    classes['['] = Lb::openPunct;
+    classes['{'] = Lb::openPunct;
+    classes[')'] = Lb::closeParen;
+    classes[']'] = Lb::closeParen;
+    classes['}'] = Lb::closePunct;
+    classes[','] = Lb::infixSep;
+    classes['.'] = Lb::infixSep;
+    classes[':'] = Lb::infixSep;
+    classes[';'] = Lb::infixSep;
+    classes['-'] = Lb::hyphen;
+    classes['/'] = Lb::solidus;
+    classes['|'] = Lb::afterBreak;
+    for (std::size_t c = '0'; c <= '9'; ++c) {
+        classes[c] = Lb::numeric;
+    }
+    return classes;
+}();
+
+bool isAny(Lb c, std::initializer_list<Lb> classes) {
+    return std::find(classes.begin(), classes.end(), c) != classes.end();
+}
+
+/// Whether a line may break between a character of class `a` and one of class `b` (both after
+/// controls took the class of what they join), `beforeSpaces` being the class of the last
+/// character before the spaces `a` ends when `a` is a space (else `a` itself). The rules for
+/// characters ASCII has none of (ideographs, Hangul, glue, emoji, Hebrew, …) are left out.
+/// Where the character before a possible break stands in a number.
+struct AsciiNumberContext {
+    /// It is a figure, or a separator after figures.
+    bool inFigures = false;
+    /// It is a bracket closing figures.
+    bool closesFigures = false;
+    /// The character after the possible break's one is a figure.
+    bool figureFollows = false;
+};
+
+bool asciiMayBreakBetween(Lb a, Lb b, Lb beforeSpaces, AsciiNumberContext number) {
+    if (isAny(b, {Lb::closePunct, Lb::closeParen, Lb::exclamation, Lb::infixSep, Lb::solidus})) {
+        return false; // closing and infix punctuation stays with what it follows
+    }
+    if (beforeSpaces == Lb::openPunct) {
+        return false; // an opening bracket stays with what it opens, across spaces
+    }
+    if (beforeSpaces == Lb::quotation && b == Lb::openPunct) {
+        return false;
+    }
+    if (a == Lb::space) {
+        return true;
+    }
+    if (a == Lb::quotation || b == Lb::quotation) {
+        return false; // quotation marks are ambiguous: never broken around
+    }
+    if (b == Lb::afterBreak || b == Lb::hyphen) {
+        return false;
+    }
+    const bool letterA = a == Lb::alphabetic;
+    const bool letterB = b == Lb::alphabetic;
+    if ((letterA && b == Lb::numeric) || (a == Lb::numeric && letterB)) {
+        return false;
+    }
+    const bool affixA = a == Lb::prefix || a == Lb::postfix;
+    const bool affixB = b == Lb::prefix || b == Lb::postfix;
+    if ((affixA && letterB) || (letterA && affixB)) {
+        return false;
+    }
+    // A number with its signs, brackets and separators is not broken: an optional prefix or
+    // postfix, an optional opening bracket or hyphen, figures with separators, an optional
+    // closing bracket, an optional prefix or postfix.
+    if (b == Lb::numeric &&
+        (number.inFigures || isAny(a, {Lb::prefix, Lb::postfix, Lb::openPunct, Lb::hyphen}))) {
+        return false;
+    }
+    if (affixA && (b == Lb::openPunct || b == Lb::hyphen) && number.figureFollows) {
+        return false;
+    }
+    if (affixB && (number.inFigures || number.closesFigures)) {
+        return false;
+    }
+    if (letterA && letterB) {
+        return false;
+    }
+    if (a == Lb::infixSep && letterB) {
+        return false;
+    }
+    if (((letterA || a == Lb::numeric) && b == Lb::openPunct) ||
+        (a == Lb::closeParen && (letterB || b == Lb::numeric))) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks) {
+    // Pango's analysis ends at a null character.
+    if (std::any_of(text.begin(), text.end(), [](char c) {
+            return c == '\0' || (static_cast<unsigned char>(c) & 0x80) != 0;
+        })) {
+        return false;
+    }
+    if (text.empty()) {
+        return true;
+    }
+    const auto classOf = [](char c) { return kAsciiBreakClasses[static_cast<unsigned char>(c)]; };
+    // The class of the character before, as the pair rules see it (a control joined to it takes
+    // its class; one joined to nothing is a letter), and of the last one before its spaces.
+    Lb rawBefore = classOf(text[0]);
+    Lb before = rawBefore == Lb::combining ? Lb::alphabetic : rawBefore;
+    Lb beforeSpaces = before;
+    AsciiNumberContext number;
+    number.inFigures = before == Lb::numeric;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const Lb raw = classOf(text[i]);
+        bool mayBreak = false;
+        // A control joins the character before; after a break or a space it is a letter.
+        Lb resolved = raw == Lb::combining ? Lb::alphabetic : raw;
+        if (rawBefore == Lb::mandatory) {
+            mayBreak = true;
+        } else if (rawBefore == Lb::carriage && raw == Lb::lineFeed) {
+            mayBreak = false;
+        } else if (rawBefore == Lb::carriage || rawBefore == Lb::lineFeed) {
+            mayBreak = true;
+        } else if (isAny(raw, {Lb::mandatory, Lb::carriage, Lb::lineFeed, Lb::space})) {
+            mayBreak = false;
+        } else if (raw == Lb::combining &&
+                   !isAny(before, {Lb::mandatory, Lb::carriage, Lb::lineFeed, Lb::space})) {
+            mayBreak = false;
+            resolved = before;
+        } else {
+            number.figureFollows = i + 1 < text.size() && classOf(text[i + 1]) == Lb::numeric;
+            mayBreak = asciiMayBreakBetween(before, resolved, beforeSpaces, number);
+        }
+        if (mayBreak) {
+            breaks.push_back(i);
+        }
+        if (resolved != before || raw != Lb::combining) {
+            const bool figures = number.inFigures;
+            number.inFigures = resolved == Lb::numeric ||
+                               (figures && (resolved == Lb::solidus || resolved == Lb::infixSep));
+            number.closesFigures =
+                figures && (resolved == Lb::closePunct || resolved == Lb::closeParen);
+        }
+        rawBefore = raw;
+        before = resolved;
+        if (resolved != Lb::space) {
+            beforeSpaces = resolved;
+        }
+    }
+    breaks.push_back(text.size());
+    return true;
+}
+
+} // namespace platform::text_internal
