@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <hb-ot.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -114,14 +115,17 @@ SegmentShaper::Shape::~Shape() {
     }
 }
 
-SegmentShaper& SegmentShaper::forThisThread() {
-    thread_local SegmentShaper shaper;
-    return shaper;
+SegmentShaper& SegmentShaper::shared() {
+    // Never destroyed: layouts on any thread hold its fonts and shapes until the process ends.
+    static SegmentShaper* const shaper = new SegmentShaper();
+    return *shaper;
 }
 
 SegmentShaper::SegmentShaper() {
-    // The same settings as a paragraph's own context: unhinted, fractional positions.
-    context_ = pango_font_map_create_context(pango_cairo_font_map_get_default());
+    // The same settings as a paragraph's own context: unhinted, fractional positions. A font map
+    // of its own, as Pango's default one belongs to the thread that asked for it.
+    fontMap_ = pango_cairo_font_map_new();
+    context_ = pango_font_map_create_context(fontMap_);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
@@ -144,9 +148,48 @@ SegmentShaper::~SegmentShaper() {
         pango_font_description_free(description);
     }
     g_object_unref(context_);
+    g_object_unref(fontMap_);
 }
 
-const SegmentShaper::LoadedFont* SegmentShaper::font(const PangoFontDescription* description) {
+std::size_t SegmentShaper::cachedBytes() const {
+    const std::scoped_lock lock(mutex_);
+    return recentBytes_ + olderBytes_;
+}
+
+namespace {
+
+/// The fonts a thread asked for last, so that a paragraph's few fonts are found without the lock.
+struct RecentFontsOfThread {
+    static constexpr std::size_t kKept = 8;
+    std::array<std::pair<ResolvedFont, const SegmentShaper::LoadedFont*>, kKept> fonts;
+    std::size_t count = 0;
+    std::size_t next = 0;
+};
+
+} // namespace
+
+const SegmentShaper::LoadedFont* SegmentShaper::font(const ResolvedFont& resolved,
+                                                     Describe describe) {
+    thread_local RecentFontsOfThread recent;
+    for (std::size_t i = 0; i < recent.count; ++i) {
+        if (recent.fonts[i].first == resolved) {
+            return recent.fonts[i].second;
+        }
+    }
+    const std::unique_ptr<PangoFontDescription, void (*)(PangoFontDescription*)> description(
+        describe(resolved), pango_font_description_free);
+    const LoadedFont* loaded = nullptr;
+    {
+        const std::scoped_lock lock(mutex_);
+        loaded = loadFont(description.get());
+    }
+    recent.fonts[recent.next] = {resolved, loaded};
+    recent.next = (recent.next + 1) % RecentFontsOfThread::kKept;
+    recent.count = std::min(recent.count + 1, RecentFontsOfThread::kKept);
+    return loaded;
+}
+
+const SegmentShaper::LoadedFont* SegmentShaper::loadFont(const PangoFontDescription* description) {
     // The map's key type is non-const only because Pango's functions are declared so.
     auto* key = const_cast<PangoFontDescription*>(description);
     if (const auto it = fonts_.find(key); it != fonts_.end()) {
@@ -257,6 +300,7 @@ bool SegmentShaper::keepsShapeBeside(const LoadedFont& font, char32_t c, char ne
 
 bool SegmentShaper::shapesOnItsOwn(const LoadedFont& font, std::string_view run, std::size_t offset,
                                    std::size_t length) {
+    const std::scoped_lock lock(mutex_);
     if (!font.neighbourhood->spaceSeparates || length == 0) {
         return false;
     }
@@ -302,6 +346,7 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
                                                                  std::string_view context,
                                                                  std::size_t offset,
                                                                  std::size_t length, bool alone) {
+    const std::scoped_lock lock(mutex_);
     std::string& key = key_;
     key.assign(sizeof(PangoFont*) + 2 * sizeof(std::uint32_t) + 1, '\0');
     const PangoFont* address = font.font;

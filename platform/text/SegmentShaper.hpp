@@ -1,18 +1,21 @@
 #pragma once
 
-// Shaping of short text segments (a word and the spaces after it) through the same Pango font and
-// shaper a full paragraph layout uses, with the results kept per thread: a document repeats the
-// same few thousand words, and shaping is most of the cost of laying it out. Each thread has its
-// own shaper (Pango font maps and fonts are per thread), so nothing here is shared or locked; the
-// shapes a thread keeps are bounded in bytes, the least recently used going first. Internal to
-// platform/text.
+// Shaping of short text segments (a word and the spaces after it) through the same Pango shaper a
+// full paragraph layout uses, with the results kept for the process: a document repeats the same
+// few thousand words, and shaping is most of the cost of laying it out. Paragraphs are laid out on
+// whichever thread runs their task, so one shaper serves them all, behind a lock: its own font map
+// and fonts (Pango's default font map is per thread, and each thread loading and measuring every
+// font again, and shaping every word again, cost more than the shaping it saved). The shapes kept
+// are bounded in bytes, the least recently used going first. Internal to platform/text.
 
 #include "platform/text/LayoutLookups.hpp"
+#include "platform/text/ResolvedFont.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <pango/pangocairo.h>
 #include <string>
 #include <string_view>
@@ -38,7 +41,8 @@ public:
         Shape(const Shape&) = delete;
         Shape& operator=(const Shape&) = delete;
     };
-    /// A font as the layout loaded it, with the logical extent every glyph of it has.
+    /// A font as the layout loaded it, with the logical extent every glyph of it has. Kept for the
+    /// process, and the same for every thread.
     struct LoadedFont {
         PangoFont* font = nullptr;
         int ascent = 0;
@@ -49,11 +53,15 @@ public:
         ShapingNeighbourhood* neighbourhood = nullptr;
     };
 
-    /// The shaper of the calling thread (each thread has its own Pango font map).
-    static SegmentShaper& forThisThread();
+    /// The shaper of the process, which every thread may call.
+    static SegmentShaper& shared();
 
-    /// The font Pango loads for `description` (its first face); null when none loads.
-    const LoadedFont* font(const PangoFontDescription* description);
+    /// Makes the description Pango is asked to load a resolved font by; the caller owns it.
+    using Describe = PangoFontDescription* (*)(const ResolvedFont&);
+    /// The font Pango loads for `resolved` as `describe` describes it (its first face); null when
+    /// none loads. A thread asks again for the fonts it asked for last without a lock, and only
+    /// the first time a font is asked for is it described.
+    const LoadedFont* font(const ResolvedFont& resolved, Describe describe);
     /// The glyphs of `length` bytes from `offset` of `context`, from shaping all of `context`
     /// left to right in `font` as Latin text. Shaping the neighbouring words along lets
     /// contextual forms that look across a space come out as in the whole paragraph.
@@ -74,9 +82,10 @@ public:
 
     /// What the kept shapes take, keys and bookkeeping included; at most `kCacheBudget` and one
     /// shape more.
-    std::size_t cachedBytes() const { return recentBytes_ + olderBytes_; }
-    /// Enough for the vocabulary of several long documents, small beside the layouts themselves.
-    static constexpr std::size_t kCacheBudget = std::size_t(8) << 20;
+    std::size_t cachedBytes() const;
+    /// Enough for the vocabulary of several long documents (a long manual's shapes take about
+    /// three megabytes), small beside the layouts themselves.
+    static constexpr std::size_t kCacheBudget = std::size_t(16) << 20;
 
     SegmentShaper(const SegmentShaper&) = delete;
     SegmentShaper& operator=(const SegmentShaper&) = delete;
@@ -84,6 +93,7 @@ public:
 
 private:
     SegmentShaper();
+    const LoadedFont* loadFont(const PangoFontDescription* description);
     std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
                                        std::size_t offset, std::size_t length, bool alone);
     /// Moves a full recent generation to the older one, dropping the oldest shapes.
@@ -120,6 +130,9 @@ private:
     /// space after it.
     bool keepsShapeBeside(const LoadedFont& font, char32_t c, char neighbour, bool before);
 
+    /// Guards everything below: the font map, its fonts and what is learned and kept of them.
+    mutable std::mutex mutex_;
+    PangoFontMap* fontMap_ = nullptr;
     PangoContext* context_ = nullptr;
     /// What the layout tables of each face (held) say, by the features shaped with.
     struct FaceLookups {

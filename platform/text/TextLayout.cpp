@@ -681,7 +681,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             return false;
         }
     }
-    SegmentShaper& shaper = SegmentShaper::forThisThread();
+    SegmentShaper& shaper = SegmentShaper::shared();
     const auto& runs = styled.runs();
     std::vector<const SegmentShaper::LoadedFont*> runFonts(runs.size(), nullptr);
     const auto loadFont = [&](const Font& requested) -> const SegmentShaper::LoadedFont* {
@@ -689,7 +689,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         if (!font || !font->features.empty() || lineHeightFactor(font->leading) > 0) {
             return nullptr;
         }
-        return shaper.font(descriptionFor(*font).get());
+        return shaper.font(*font,
+                           [](const ResolvedFont& f) { return descriptionFor(f).release(); });
     };
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const StyledText::Run& run = runs[r];
@@ -1632,7 +1633,7 @@ bool cutsWords(const TextLayout& layout) {
 }
 
 std::size_t shapeCacheBytes() {
-    return SegmentShaper::forThisThread().cachedBytes();
+    return SegmentShaper::shared().cachedBytes();
 }
 
 std::size_t shapeCacheBudget() {

@@ -392,7 +392,7 @@ TEST(WordShaping, KeptShapesStayWithinTheirBudgetOnEveryThread) {
     const TextLayout again(paragraph(59000), style);
     EXPECT_EQ(text_internal::shapeCacheBytes(), kept);
 
-    // Threads laying out at once, each with its own shaper, agree with this one.
+    // Threads laying out at once, through the one shaper, agree with this one.
     std::vector<TextLayout> here;
     for (const std::string& p : corpus()) {
         here.emplace_back(StyledText(p), ParagraphStyle{.width = 180});
@@ -418,6 +418,40 @@ TEST(WordShaping, KeptShapesStayWithinTheirBudgetOnEveryThread) {
             expectSameLayout(layouts[i], here[i], corpus()[i]);
         }
     }
+}
+
+TEST(WordShaping, WordsShapedOnOneThreadAreNotShapedAgainOnAnother) {
+    // A document's paragraphs are laid out on whichever thread runs their task: the words one
+    // thread shaped serve the next, in every font, and lay out the same.
+    std::string words;
+    for (std::size_t i = 0; i < 400; ++i) {
+        words += "zq";
+        for (std::size_t n = i + 7; n > 0; n /= 26) {
+            words += static_cast<char>('a' + n % 26);
+        }
+        words += i % 9 == 0 ? "; " : " ";
+    }
+    StyledText text(words);
+    text.append(words, {.font = Font::body().bold()});
+    text.append(words, {.font = Font::custom("DejaVu Sans Mono", 13)});
+    const ParagraphStyle style{.width = 330};
+    std::optional<TextLayout> first;
+    std::thread([&] { first.emplace(text, style); }).join();
+    ASSERT_TRUE(first && isWordShaped(*first));
+    const std::size_t kept = text_internal::shapeCacheBytes();
+    for (int thread = 0; thread < 2; ++thread) {
+        std::optional<TextLayout> again;
+        std::size_t keptThere = 0;
+        std::thread([&] {
+            again.emplace(text, style);
+            keptThere = text_internal::shapeCacheBytes();
+        }).join();
+        EXPECT_EQ(keptThere, kept) << "thread " << thread;
+        expectSameLayout(*again, *first, "thread " + std::to_string(thread));
+    }
+    const TextLayout here(text, style);
+    EXPECT_EQ(text_internal::shapeCacheBytes(), kept);
+    expectSameLayout(here, layoutWithPango(text, style), "here");
 }
 
 TEST(WordShaping, WordsThatMayNotBreakStandAloneOnTheirLines) {
