@@ -669,20 +669,26 @@ void TextLayout::Impl::releasePangoLayout(const StyledText& styled, const Paragr
 
 bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const ParagraphStyle& style) {
     // Only what this path reproduces exactly: plain left-to-right text (paragraphs separated by
-    // line feeds) in faces that cover it, not justified, without boxes, raised runs, letter
+    // line feeds) in faces that cover it, and boxes, not justified, without raised runs, letter
     // spacing, features, line heights or a line limit. Pango lays out the rest.
     if (text.empty() || style.lineLimit || style.alignment == TextAlignment::justified ||
         style.baseDirection == WritingDirection::rightToLeft) {
         return false;
     }
-    for (std::size_t i = 0; i < text.size();) {
-        const char32_t c = decode(text, i);
-        if (c != '\n' && !isPlainCharacter(c)) {
-            return false;
+    const auto& runs = styled.runs();
+    for (std::size_t r = 0, i = 0; r < runs.size(); ++r) {
+        const std::size_t runEnd = i + runs[r].text.size();
+        if (runs[r].box) {
+            i = runEnd; // a box's character stands for it and is not shaped
+        }
+        while (i < runEnd) {
+            const char32_t c = decode(text, i);
+            if (c != '\n' && !isPlainCharacter(c)) {
+                return false;
+            }
         }
     }
     SegmentShaper& shaper = SegmentShaper::shared();
-    const auto& runs = styled.runs();
     std::vector<const SegmentShaper::LoadedFont*> runFonts(runs.size(), nullptr);
     const auto loadFont = [&](const Font& requested) -> const SegmentShaper::LoadedFont* {
         const std::optional<ResolvedFont>& font = resolvedFont(requested);
@@ -698,7 +704,19 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             continue;
         }
         const TextAttributes& a = run.attributes;
-        if (run.box || a.baselineOffset != 0 || a.kerning != 0 || a.tracking != 0) {
+        if (a.kerning != 0 || a.tracking != 0) {
+            return false;
+        }
+        if (run.box) {
+            // A box takes its own extent, whatever its font (which is given only a line height)
+            // and its raise (which its own offset replaces).
+            const std::optional<ResolvedFont>& font = resolvedFont(a.font.value_or(style.font));
+            if (font && lineHeightFactor(font->leading) > 0) {
+                return false;
+            }
+            continue;
+        }
+        if (a.baselineOffset != 0) {
             return false;
         }
         runFonts[r] = loadFont(a.font.value_or(style.font));
@@ -760,6 +778,24 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             const std::size_t r = sourceOf(at);
             const std::size_t end =
                 std::min(segment.end, r + 1 < runStarts.size() ? runStarts[r + 1] : text.size());
+            if (end > at && runs[r].box) {
+                if (at != runStarts[r] || end - at != runs[r].text.size() ||
+                    toPango(boxSize(*runs[r].box).width) == 0) {
+                    return false; // Pango lets an empty box overhang a full line
+                }
+                // One empty glyph as wide as the box, as Pango gives it.
+                auto box = std::make_shared<SegmentShaper::Shape>();
+                box->glyphs = pango_glyph_string_new();
+                pango_glyph_string_set_size(box->glyphs, 1);
+                box->width = toPango(boxSize(*runs[r].box).width);
+                box->glyphs->glyphs[0] = {
+                    PANGO_GLYPH_EMPTY, {static_cast<int>(box->width), 0, 0}, {1, 0}};
+                box->glyphs->log_clusters[0] = 0;
+                segment.width += box->width;
+                pieces.push_back({at, end, r, std::move(box), at, end});
+                at = end;
+                continue;
+            }
             if (end <= at || runFonts[r] == nullptr) {
                 return false; // offsets that do not advance: give the text to Pango
             }
@@ -820,6 +856,11 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 kept.endPiece = cutPieces.size();
                 cutSegments.push_back(kept);
                 continue;
+            }
+            for (std::size_t p = segment.firstPiece; p < segment.endPiece; ++p) {
+                if (runs[pieces[p].run].box) {
+                    return false; // Pango cuts around a box its own way
+                }
             }
             // The advance of the glyphs starting at each byte, and where a cut may fall: at a
             // character boundary that no glyph straddles.
@@ -1038,6 +1079,13 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         int ascent = 0;
         int descent = 0;
         for (std::size_t p = firstPiece; p < endPiece; ++p) {
+            if (const std::optional<InlineBox>& box = runs[pieces[p].run].box) {
+                // The box's logical rectangle as Pango is given it.
+                const int top = toPango(-(boxSize(*box).height + clampLength(box->baselineOffset)));
+                ascent = std::max(ascent, -top);
+                descent = std::max(descent, top + toPango(boxSize(*box).height));
+                continue;
+            }
             ascent = std::max(ascent, runFonts[pieces[p].run]->ascent);
             descent = std::max(descent, runFonts[pieces[p].run]->descent);
         }
@@ -1050,6 +1098,30 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         for (std::size_t p = firstPiece; p < endPiece;) {
             // One run per stretch of one source run.
             const std::size_t source = pieces[p].run;
+            if (const std::optional<InlineBox>& box = runs[source].box) {
+                // Drawn by its owner: an extent of its own and one empty glyph.
+                const int advance = pieces[p].shape->glyphs->glyphs[0].geometry.width;
+                const double offset = fromPango(toPango(box->baselineOffset));
+                Run run;
+                run.sourceRun = source;
+                run.isInlineBox = true;
+                const std::size_t location = utf16(pieces[p].start);
+                const std::size_t end = utf16(pieces[p].end);
+                run.slices.glyphs_.push_back({PANGO_GLYPH_EMPTY, advance,
+                                              static_cast<std::uint32_t>(location),
+                                              static_cast<std::uint32_t>(end)});
+                run.typographicBounds = {{fromPango(x), fromPango(baseline)},
+                                         fromPango(advance),
+                                         fromPango(toPango(boxSize(*box).height)) + offset,
+                                         -offset};
+                run.slices.bounds_ = run.typographicBounds;
+                run.characterRange = {location, end};
+                line.runs.push_back(std::move(run));
+                drawing.back().emplace_back();
+                x += advance;
+                ++p;
+                continue;
+            }
             const SegmentShaper::LoadedFont& font = *runFonts[source];
             const std::size_t runStart = pieces[p].start;
             std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
@@ -1167,6 +1239,11 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 run.typographicBounds.origin.x += dx;
                 run.slices.bounds_.origin.x += dx;
             }
+        }
+    }
+    if (std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run.box; })) {
+        for (const StyledText::Run& run : runs) {
+            sourceBoxes.push_back(run.box);
         }
     }
     wordShaped = true;

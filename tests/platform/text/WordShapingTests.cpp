@@ -289,8 +289,11 @@ TEST(WordShaping, EverythingElseGoesThroughPango) {
     EXPECT_FALSE(shaped({.width = 300}, {.baselineOffset = 2}));
     EXPECT_FALSE(shaped({.width = 300}, {.font = Font::body().smallCaps()}));
     EXPECT_FALSE(shaped({.width = 300}, {.font = Font::body().leading(Font::Leading::loose)}));
+    // Boxes are set among the words without Pango, but not letter-spaced ones.
     StyledText withBox(corpus()[0]);
     withBox.appendBox({{10, 10}, 0});
+    EXPECT_TRUE(isWordShaped(TextLayout(withBox, ParagraphStyle{.width = 300})));
+    withBox.appendBox({{10, 10}, 0}, {.tracking = 1});
     EXPECT_FALSE(isWordShaped(TextLayout(withBox, ParagraphStyle{.width = 300})));
     // A word wider than the line is cut between characters without Pango.
     const TextLayout cut(StyledText("Unbreakablewordfarwiderthantheline"),
