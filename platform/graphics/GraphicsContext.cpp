@@ -148,6 +148,14 @@ std::optional<StraightBand> straightBandOf(const Path& path) {
     return band;
 }
 
+/// Whether drawing in `color` leaves every pixel as it is: a fully transparent colour blended
+/// normally. Such drawing is common (a clear background kept for its layout) and under a clip
+/// to a curved shape it would still cost Cairo a mask of the clip.
+bool paintsNothing(const GraphicsContext::Internal& in, const Color& color) {
+    return in.state.blendMode == BlendMode::normal &&
+           color.resolve(in.state.appearance).alpha * in.state.opacity <= 0;
+}
+
 } // namespace
 
 GraphicsContext::Internal::~Internal() {
@@ -253,6 +261,10 @@ RGBA GraphicsContext::resolve(const Color& color) const {
 
 void GraphicsContext::fill(const Path& path, const Color& color, const FillStyle& style) {
     cairo_t* cr = internal_->cr;
+    if (paintsNothing(*internal_, color)) {
+        cairo_new_path(cr); // as the fill would have left it
+        return;
+    }
     const CairoAccess::PendingClipScope clipped(*this);
     cairo_new_path(cr);
     CairoAccess::appendPath(cr, path);
@@ -268,6 +280,10 @@ void GraphicsContext::stroke(const Path& path, const Color& color, const StrokeS
     cairo_t* cr = internal_->cr;
     if (!(style.lineWidth >= 0) || !std::isfinite(style.lineWidth))
         return;
+    if (paintsNothing(*internal_, color)) {
+        cairo_new_path(cr); // as the stroke would have left it
+        return;
+    }
     const CairoAccess::PendingClipScope clipped(*this);
     cairo_new_path(cr);
     CairoAccess::appendPath(cr, path);

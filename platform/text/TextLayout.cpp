@@ -1599,6 +1599,18 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font, PangoFon
     return true;
 }
 
+// Whether a run whose typographic box is `rect` may paint within the clip extents given. Its
+// glyphs' ink stays within two of the larger of its font size and its line height of that box,
+// a wider margin than Cairo itself allows a glyph when it culls glyphs against the clip;
+// its background and decorations stay within the box.
+bool mayPaintWithin(const TextLayout::Run& run, const Rect& rect, double clipX0, double clipY0,
+                    double clipX1, double clipY1) {
+    const double reach = 2 * std::max(run.fontSize, rect.height()) + 2;
+    // Written so that a NaN anywhere keeps the run.
+    return !(rect.maxX() + reach <= clipX0 || rect.minX() - reach >= clipX1 ||
+             rect.maxY() + reach <= clipY0 || rect.minY() - reach >= clipY1);
+}
+
 } // namespace
 
 void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color) const {
@@ -1613,6 +1625,13 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     // the font it looked up for its matrix only while it is not set again.
     std::optional<Color> applied;
     PangoFont* installed = nullptr;
+    // Runs that paint nothing within Cairo's clip (a tall paragraph or code block cut by the
+    // screen's edge) are left out before any work is spent on them.
+    double clipX0 = 0;
+    double clipY0 = 0;
+    double clipX1 = 0;
+    double clipY1 = 0;
+    cairo_clip_extents(cr, &clipX0, &clipY0, &clipX1, &clipY1);
     for (std::size_t l = 0; l < impl_->lines.size(); ++l) {
         const Line& line = impl_->lines[l];
         for (std::size_t r = 0; r < line.runs.size(); ++r) {
@@ -1620,6 +1639,9 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             const RunDrawing& how = impl_->drawing[l][r];
             const TextAttributes& a = impl_->sourceAttributes[run.sourceRun];
             const Rect rect = run.typographicBounds.rect().offsetBy(origin.x, origin.y);
+            if (!mayPaintWithin(run, rect, clipX0, clipY0, clipX1, clipY1)) {
+                continue;
+            }
             if (a.backgroundColor) {
                 CairoAccess::applyColor(context, *a.backgroundColor);
                 applied = *a.backgroundColor;

@@ -1,25 +1,27 @@
 // Drawing a screen of code inside a rounded panel, as the document views show code blocks: the
 // panel clips its background and thirty lines of monospaced text to its rounded corners. Every
 // line lies where the rounding changes nothing, so the cost should be that of the glyphs, not of
-// the clip.
+// the clip. And a code block three screens tall drawn screen after screen, as a reader scrolls
+// through it: each screen should cost the lines it shows, not the whole block.
 
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/text/TextLayout.hpp"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <string>
 
 namespace {
 
 using namespace platform;
 
-TextLayout codeScreen() {
+TextLayout codeScreen(int lines = 30) {
     StyledText text;
     const TextAttributes code{.font = Font::body().monospaced()};
     const TextAttributes keyword{.font = Font::body().monospaced(),
                                  .foregroundColor = Color(0.6, 0.1, 0.5)};
-    for (int line = 0; line < 30; ++line) {
+    for (int line = 0; line < lines; ++line) {
         text.append("    static constexpr ", keyword);
         text.append("Weight weight" + std::to_string(line) + "() { return {-0." +
                         std::to_string(line % 10) + "}; } // ultraLight to black\n",
@@ -44,6 +46,28 @@ void drawCodePanel(benchmark::State& state) {
     }
 }
 BENCHMARK(drawCodePanel)->Unit(benchmark::kMicrosecond);
+
+void drawTallCodeByScreens(benchmark::State& state) {
+    const TextLayout lines = codeScreen(90);
+    const double height = lines.size().height + 16;
+    ImageSurface surface = ImageSurface::ofSize({800, 600});
+    for (auto _ : state) {
+        for (double top = 0; top < height; top += 600) {
+            GraphicsContext context(surface);
+            context.fill(Rect(0, 0, 800, 600), Color::white());
+            context.translateBy(0, -top);
+            context.save();
+            context.clip(Path::roundedRect(Rect(24.5, 0.25, 751, height), 6,
+                                           RoundedCornerStyle::continuous));
+            context.fill(Rect(24.5, 0.25, 751, height), Color(0.96, 0.97, 0.98));
+            lines.draw(context, {38.5, 8.25}, Color(0.1, 0.1, 0.1));
+            context.restore();
+        }
+        benchmark::ClobberMemory();
+    }
+    state.counters["screens"] = std::ceil(height / 600);
+}
+BENCHMARK(drawTallCodeByScreens)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "platform/graphics/ImageSurface.hpp"
 #include "tests/support/PixelSnapshot.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -176,4 +177,40 @@ TEST(GraphicsContext, UnbalancedStateIsUnwoundOnDestruction) {
     EXPECT_EQ(surface.makeImage().pixel(5, 5), (Pixel{0, 255, 0, 255}));
     EXPECT_THROW(ImageSurface(0, 10), std::invalid_argument);
     EXPECT_THROW(ImageSurface(1 << 16, 1 << 16), std::length_error);
+}
+
+// Drawing in a fully transparent colour with the normal blend mode is left out; every other blend
+// mode, and the faintest visible colour, still draws.
+TEST(GraphicsContext, TransparentDrawingLeavesPixelsAndOtherModesStillDraw) {
+    ImageSurface surface(40, 40);
+    GraphicsContext g(surface);
+    g.fill(Rect(0, 0, 40, 40), Color(0.2, 0.4, 0.6));
+    const Image before = surface.makeImage();
+    StrokeStyle wide;
+    wide.lineWidth = 5;
+    // Under a clip to a curved shape too, which Cairo would otherwise hand a mask of.
+    g.save();
+    g.clip(Path::roundedRect(Rect(2.5, 2.5, 35, 35), 8, RoundedCornerStyle::continuous));
+    g.fill(Rect(0, 0, 40, 40), Color(1, 0, 0, 0));
+    g.stroke(Path::ellipse(Rect(5, 5, 30, 30)), Color::clear(), wide);
+    g.setOpacity(0);
+    g.fill(Rect(0, 0, 40, 40), Color(1, 0, 0));
+    g.stroke(Path::rect(Rect(4, 4, 30, 30)), Color(0, 1, 0), wide);
+    g.restore();
+    const Image untouched = surface.makeImage();
+    EXPECT_TRUE(std::equal(untouched.pixels().begin(), untouched.pixels().end(),
+                           before.pixels().begin(), before.pixels().end()));
+
+    // The faintest colour Cairo can show changes what lies under it.
+    g.fill(Rect(0, 0, 10, 10), Color(1, 1, 1, 1.0 / 255));
+    EXPECT_NE(surface.makeImage().pixel(5, 5), before.pixel(5, 5));
+    EXPECT_EQ(surface.makeImage().pixel(15, 5), before.pixel(15, 5));
+    // Copying a transparent colour clears the pixels it covers, stroked or filled.
+    g.setBlendMode(BlendMode::copy);
+    g.fill(Rect(20, 20, 10, 10), Color::clear());
+    g.stroke(Path::rect(Rect(0.5, 30.5, 15, 5)), Color::clear(), StrokeStyle{});
+    const Image after = surface.makeImage();
+    EXPECT_EQ(after.pixel(25, 25), transparent);
+    EXPECT_EQ(after.pixel(0, 30), transparent);
+    EXPECT_EQ(after.pixel(35, 35), before.pixel(35, 35));
 }
