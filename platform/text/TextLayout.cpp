@@ -1472,6 +1472,91 @@ CharacterRange TextLayout::wordRange(std::size_t index) const {
 
 namespace {
 
+// The ink boxes of single glyphs at the origin, as Cairo measures them, for the fonts this thread
+// drew last: runs under a clip to a curved shape ask for the ink of every glyph, and Cairo's own
+// measuring locks the font and looks the glyph up each time. The fonts are held while their
+// glyphs are kept here, so that a font's address cannot come back as another font's.
+class GlyphInkBoxes {
+public:
+    GlyphInkBoxes()
+        : entries_(kSlots) {}
+    ~GlyphInkBoxes() { release(); }
+    GlyphInkBoxes(const GlyphInkBoxes&) = delete;
+    GlyphInkBoxes& operator=(const GlyphInkBoxes&) = delete;
+
+    static GlyphInkBoxes& forThisThread() {
+        thread_local GlyphInkBoxes boxes;
+        return boxes;
+    }
+
+    /// Glyph `index` of `font` drawn at the origin: its ink's bearings and size, in user space.
+    const cairo_text_extents_t& of(cairo_scaled_font_t* font, unsigned long index) {
+        const auto key = reinterpret_cast<std::uintptr_t>(font);
+        Entry& entry = entries_[(index * 0x9E3779B1U ^ (key >> 4)) & (kSlots - 1)];
+        if (entry.font != font || entry.index != index) {
+            hold(font);
+            const cairo_glyph_t glyph{index, 0, 0};
+            cairo_scaled_font_glyph_extents(font, &glyph, 1, &entry.ink);
+            entry.font = font;
+            entry.index = index;
+        }
+        return entry.ink;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 2048; // a power of two
+    static constexpr std::size_t kFonts = 16;
+    struct Entry {
+        cairo_scaled_font_t* font = nullptr;
+        unsigned long index = 0;
+        cairo_text_extents_t ink{};
+    };
+
+    void hold(cairo_scaled_font_t* font) {
+        if (std::find(held_.begin(), held_.end(), font) != held_.end()) {
+            return;
+        }
+        if (held_.size() == kFonts) {
+            release();
+        }
+        held_.push_back(cairo_scaled_font_reference(font));
+    }
+    void release() {
+        std::fill(entries_.begin(), entries_.end(), Entry{});
+        for (cairo_scaled_font_t* font : held_) {
+            cairo_scaled_font_destroy(font);
+        }
+        held_.clear();
+    }
+
+    std::vector<Entry> entries_;
+    std::vector<cairo_scaled_font_t*> held_;
+};
+
+// The box holding the ink of `glyphs` of `font`, in user space; an empty box at the first glyph
+// when none has ink.
+Rect inkOfGlyphs(cairo_scaled_font_t* font, const std::vector<cairo_glyph_t>& glyphs) {
+    GlyphInkBoxes& boxes = GlyphInkBoxes::forThisThread();
+    double minX = INFINITY;
+    double minY = INFINITY;
+    double maxX = -INFINITY;
+    double maxY = -INFINITY;
+    for (const cairo_glyph_t& g : glyphs) {
+        const cairo_text_extents_t& e = boxes.of(font, g.index);
+        if (e.width == 0 || e.height == 0) {
+            continue;
+        }
+        minX = std::min(minX, g.x + e.x_bearing);
+        minY = std::min(minY, g.y + e.y_bearing);
+        maxX = std::max(maxX, g.x + e.x_bearing + e.width);
+        maxY = std::max(maxY, g.y + e.y_bearing + e.height);
+    }
+    if (!(minX <= maxX)) {
+        return {glyphs.front().x, glyphs.front().y, 0, 0};
+    }
+    return {minX, minY, maxX - minX, maxY - minY};
+}
+
 // Cairo adds glyphs up in one mask before drawing them only when it finds one overlapping the
 // ones before it; otherwise it draws them one by one, which differs where two touch the same
 // pixel. Puts into `ordered` the glyphs of `glyphs` in an order that makes it find one: the two
@@ -1498,10 +1583,9 @@ bool orderedForOneMask(cairo_t* cr, const std::vector<cairo_glyph_t>& glyphs,
     if (antialias == CAIRO_ANTIALIAS_SUBPIXEL || antialias == CAIRO_ANTIALIAS_BEST) {
         return false;
     }
-    const auto inkOf = [scaled](const cairo_glyph_t& g) {
-        cairo_glyph_t at{g.index, 0, 0};
-        cairo_text_extents_t e;
-        cairo_scaled_font_glyph_extents(scaled, &at, 1, &e);
+    GlyphInkBoxes& boxes = GlyphInkBoxes::forThisThread();
+    const auto inkOf = [scaled, &boxes](const cairo_glyph_t& g) {
+        const cairo_text_extents_t& e = boxes.of(scaled, g.index);
         return Rect(g.x + e.x_bearing, g.y + e.y_bearing, e.width, e.height);
     };
     // Cairo places glyphs within half a pixel of where they are asked for: two pixels of margin.
@@ -1585,10 +1669,7 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font, PangoFon
     // pixels the clip covers fully, drawing them without the clip but still added up in one
     // mask gives the same pixels for far less work.
     thread_local std::vector<cairo_glyph_t> reordered;
-    cairo_text_extents_t ink; // its bearings are from the first glyph's origin
-    cairo_glyph_extents(cr, positioned.data(), shown, &ink);
-    const Rect inked(positioned[0].x + ink.x_bearing, positioned[0].y + ink.y_bearing, ink.width,
-                     ink.height);
+    const Rect inked = inkOfGlyphs(cairo_get_scaled_font(cr), positioned);
     if (CairoAccess::drawsAlikeUnclipped(context, inked) &&
         orderedForOneMask(cr, positioned, reordered)) {
         cairo_show_glyphs(cr, reordered.data(), shown);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -155,6 +156,31 @@ TEST(CurvedClip, SavesRestoresLayersAndNestedClipsDrawAsWithTheClip) {
         EXPECT_EQ(at(155, 5), (Image::Pixel{0, 0, 0, 255}));
         // Below the first panel, which kept the red box from it.
         EXPECT_EQ(at(120, 125), at(195, 135));
+    }
+}
+
+// Text in many sizes, each reaching a little past the panel's right edge, smallest first: the
+// ink measured for a glyph in one size must not stand for it in another, nor outlive the fonts
+// the context drew with last.
+TEST(CurvedClip, TextInManySizesAcrossTheEdgeDrawsAsWithTheClip) {
+    std::vector<TextLayout> sized;
+    for (int size = 8; size <= 46; size += 2) {
+        StyledText text;
+        text.append("WWW", TextAttributes{.font = Font::system(size)});
+        sized.emplace_back(text, ParagraphStyle{});
+    }
+    const auto scene = [&](Canvas& c) {
+        c.context.save();
+        c.clip(panel(Rect(10.5, 6.25, 300, 1000)));
+        double y = 10;
+        for (const TextLayout& text : sized) {
+            text.draw(c.context, {311.5 - text.size().width, y}, Color(0.1, 0.1, 0.1));
+            y += text.size().height;
+        }
+        c.context.restore();
+    };
+    for (int round = 0; round < 2; ++round) {
+        expectSameBothWays(scene, {330, 700}, 1, "round " + std::to_string(round));
     }
 }
 
