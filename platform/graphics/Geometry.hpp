@@ -3,6 +3,8 @@
 // Plain geometry values: points, sizes, rectangles, edge insets and affine transforms. Coordinates
 // are doubles; y grows downwards as in every Cairo surface this layer draws into.
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <functional>
 #include <limits>
@@ -154,6 +156,135 @@ struct AffineTransform {
     /// The bounding box of the transformed rectangle.
     Rect apply(const Rect& r) const;
 };
+
+// Defined here, not in the source: layout and drawing call these millions of times a showing.
+
+inline bool Rect::isNull() const {
+    return std::isinf(origin.x) || std::isinf(origin.y);
+}
+
+inline bool Rect::isEmpty() const {
+    return isNull() || size.width == 0 || size.height == 0;
+}
+
+inline bool Rect::equalTo(const Rect& other) const {
+    if (isNull() || other.isNull())
+        return isNull() && other.isNull();
+    return standardized() == other.standardized();
+}
+
+inline CGFloat Rect::minX() const {
+    return std::min(origin.x, origin.x + size.width);
+}
+inline CGFloat Rect::maxX() const {
+    return std::max(origin.x, origin.x + size.width);
+}
+inline CGFloat Rect::midX() const {
+    return origin.x + size.width / 2;
+}
+inline CGFloat Rect::minY() const {
+    return std::min(origin.y, origin.y + size.height);
+}
+inline CGFloat Rect::maxY() const {
+    return std::max(origin.y, origin.y + size.height);
+}
+inline CGFloat Rect::midY() const {
+    return origin.y + size.height / 2;
+}
+inline CGFloat Rect::width() const {
+    return std::abs(size.width);
+}
+inline CGFloat Rect::height() const {
+    return std::abs(size.height);
+}
+
+inline Rect Rect::standardized() const {
+    if (isNull())
+        return *this;
+    return {minX(), minY(), width(), height()};
+}
+
+inline Rect Rect::integral() const {
+    if (isNull())
+        return *this;
+    const Rect s = standardized();
+    const CGFloat x0 = std::floor(s.origin.x);
+    const CGFloat y0 = std::floor(s.origin.y);
+    // An empty rectangle keeps an empty size: rounding its far edge up would grow it to a
+    // one-point square.
+    const CGFloat x1 = s.size.width == 0 ? x0 : std::ceil(s.origin.x + s.size.width);
+    const CGFloat y1 = s.size.height == 0 ? y0 : std::ceil(s.origin.y + s.size.height);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+inline Rect Rect::offsetBy(CGFloat dx, CGFloat dy) const {
+    if (isNull())
+        return *this;
+    return {origin.x + dx, origin.y + dy, size.width, size.height};
+}
+
+inline Rect Rect::insetBy(CGFloat dx, CGFloat dy) const {
+    if (isNull())
+        return *this;
+    const Rect s = standardized();
+    const CGFloat w = s.size.width - 2 * dx;
+    const CGFloat h = s.size.height - 2 * dy;
+    if (w < 0 || h < 0)
+        return null();
+    return {s.origin.x + dx, s.origin.y + dy, w, h};
+}
+
+inline Rect Rect::inset(const EdgeInsets& e) const {
+    if (isNull())
+        return *this;
+    const Rect s = standardized();
+    const CGFloat w = s.size.width - e.leading - e.trailing;
+    const CGFloat h = s.size.height - e.top - e.bottom;
+    if (w < 0 || h < 0)
+        return null();
+    return {s.origin.x + e.leading, s.origin.y + e.top, w, h};
+}
+
+inline Rect Rect::unionWith(const Rect& other) const {
+    if (isNull())
+        return other.standardized();
+    if (other.isNull())
+        return standardized();
+    const CGFloat x0 = std::min(minX(), other.minX());
+    const CGFloat y0 = std::min(minY(), other.minY());
+    const CGFloat x1 = std::max(maxX(), other.maxX());
+    const CGFloat y1 = std::max(maxY(), other.maxY());
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+inline Rect Rect::intersection(const Rect& other) const {
+    if (isNull() || other.isNull())
+        return null();
+    const CGFloat x0 = std::max(minX(), other.minX());
+    const CGFloat y0 = std::max(minY(), other.minY());
+    const CGFloat x1 = std::min(maxX(), other.maxX());
+    const CGFloat y1 = std::min(maxY(), other.maxY());
+    if (x1 < x0 || y1 < y0)
+        return null();
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+inline bool Rect::intersects(const Rect& other) const {
+    return !intersection(other).isEmpty();
+}
+
+inline bool Rect::contains(const Point& p) const {
+    if (isEmpty())
+        return false;
+    return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
+}
+
+inline bool Rect::contains(const Rect& other) const {
+    if (isNull() || other.isNull())
+        return false;
+    return other.minX() >= minX() && other.maxX() <= maxX() && other.minY() >= minY() &&
+           other.maxY() <= maxY();
+}
 
 } // namespace platform
 
