@@ -210,11 +210,10 @@ const SegmentShaper::LoadedFont* SegmentShaper::loadFont(const PangoFontDescript
         loaded->size = pango_font_description_get_size(described) / double(PANGO_SCALE);
         pango_font_description_free(described);
         loaded->neighbourhood = neighbourhoodOf(loaded->font);
-        // What drawing asks of the font on whichever thread draws (its Cairo font, the metrics
-        // of its lines), made here behind the lock: Pango makes them on first use, the metrics
-        // through this font map, and afterwards only reads them.
+        // The Cairo font drawing asks for on whichever thread draws, made here behind the lock
+        // (Pango makes it on first use). Its line metrics are left to be made when first drawn:
+        // they cost a layout and a font set each, where few fonts are drawn underlined.
         pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(loaded->font));
-        pango_font_metrics_unref(pango_font_get_metrics(loaded->font, nullptr));
     }
     const LoadedFont* result = loaded->font != nullptr ? loaded.get() : nullptr;
     fonts_.emplace(pango_font_description_copy(description), std::move(loaded));
