@@ -27,9 +27,13 @@ enum class AsciiBreakClass : std::uint8_t {
     quotation,   // " ' (QU)
     space,       // SP
     solidus,     // / (SY)
+    contingent,  // the object replacement character, which stands for a box (CB)
 };
 
 using Lb = AsciiBreakClass;
+
+/// U+FFFC in UTF-8.
+constexpr std::string_view kObjectReplacement = "\xEF\xBF\xBC";
 
 constexpr std::array<Lb, 128> kAsciiBreakClasses = [] {
     std::array<Lb, 128> classes{};
@@ -73,15 +77,16 @@ constexpr std::array<Lb, 128> kAsciiBreakClasses = [] {
     return classes;
 }();
 
-bool isAny(Lb c, std::initializer_list<Lb> classes) {
+constexpr bool isAny(Lb c, std::initializer_list<Lb> classes) {
     return std::find(classes.begin(), classes.end(), c) != classes.end();
 }
 
-/// Whether a line may break between a character of class `a` and one of class `b` (both after
-/// controls took the class of what they join), `beforeSpaces` being the class of the last
-/// character before the spaces `a` ends when `a` is a space (else `a` itself). The rules for
-/// characters ASCII has none of (ideographs, Hangul, glue, emoji, Hebrew, …) are left out.
-/// Where the character before a possible break stands in a number.
+/// Whether a line may break between a character of class `a` and one of class
+/// `b` (both after controls took the class of what they join), `beforeSpaces`
+/// being the class of the last character before the spaces `a` ends when `a` is
+/// a space (else `a` itself). The rules for characters ASCII has none of
+/// (ideographs, Hangul, glue, emoji, Hebrew, …) are left out. Where the
+/// character before a possible break stands in a number.
 struct AsciiNumberContext {
     /// It is a figure, or a separator after figures.
     bool inFigures = false;
@@ -91,7 +96,7 @@ struct AsciiNumberContext {
     bool figureFollows = false;
 };
 
-bool asciiMayBreakBetween(Lb a, Lb b, Lb beforeSpaces, AsciiNumberContext number) {
+constexpr bool asciiMayBreakBetween(Lb a, Lb b, Lb beforeSpaces, AsciiNumberContext number) {
     if (isAny(b, {Lb::closePunct, Lb::closeParen, Lb::exclamation, Lb::infixSep, Lb::solidus})) {
         return false; // closing and infix punctuation stays with what it follows
     }
@@ -107,6 +112,9 @@ bool asciiMayBreakBetween(Lb a, Lb b, Lb beforeSpaces, AsciiNumberContext number
     if (a == Lb::quotation || b == Lb::quotation) {
         return false; // quotation marks are ambiguous: never broken around
     }
+    if (a == Lb::contingent || b == Lb::contingent) {
+        return true; // a box may stand apart from anything the rules above let go
+    }
     if (b == Lb::afterBreak || b == Lb::hyphen) {
         return false;
     }
@@ -120,9 +128,9 @@ bool asciiMayBreakBetween(Lb a, Lb b, Lb beforeSpaces, AsciiNumberContext number
     if ((affixA && letterB) || (letterA && affixB)) {
         return false;
     }
-    // A number with its signs, brackets and separators is not broken: an optional prefix or
-    // postfix, an optional opening bracket or hyphen, figures with separators, an optional
-    // closing bracket, an optional prefix or postfix.
+    // A number with its signs, brackets and separators is not broken: an optional
+    // prefix or postfix, an optional opening bracket or hyphen, figures with
+    // separators, an optional closing bracket, an optional prefix or postfix.
     if (b == Lb::numeric &&
         (number.inFigures || isAny(a, {Lb::prefix, Lb::postfix, Lb::openPunct, Lb::hyphen}))) {
         return false;
@@ -146,28 +154,91 @@ bool asciiMayBreakBetween(Lb a, Lb b, Lb beforeSpaces, AsciiNumberContext number
     return true;
 }
 
+constexpr std::size_t kAsciiClassCount = static_cast<std::size_t>(Lb::contingent) + 1;
+
+/// Where the answer for a pair in its context lies in the table below. Of the
+/// class before the spaces, only whether it opens or quotes matters.
+constexpr std::size_t asciiPairIndex(Lb a, Lb b, Lb beforeSpaces, AsciiNumberContext number) {
+    const std::size_t spaces = beforeSpaces == Lb::openPunct   ? 1
+                               : beforeSpaces == Lb::quotation ? 2
+                                                               : 0;
+    std::size_t index =
+        static_cast<std::size_t>(a) * kAsciiClassCount + static_cast<std::size_t>(b);
+    index = index * 3 + spaces;
+    index = index * 2 + (number.inFigures ? 1 : 0);
+    index = index * 2 + (number.closesFigures ? 1 : 0);
+    return index * 2 + (number.figureFollows ? 1 : 0);
+}
+
+/// Every answer of the pair rules, worked out once: a lookup per character
+/// instead of the rules.
+constexpr auto kAsciiPairBreaks = [] {
+    std::array<bool, kAsciiClassCount * kAsciiClassCount * 3 * 8> table{};
+    for (std::size_t a = 0; a < kAsciiClassCount; ++a) {
+        for (std::size_t b = 0; b < kAsciiClassCount; ++b) {
+            for (const Lb spaces : {Lb::alphabetic, Lb::openPunct, Lb::quotation}) {
+                for (unsigned bits = 0; bits < 8; ++bits) {
+                    const AsciiNumberContext number{(bits & 4) != 0, (bits & 2) != 0,
+                                                    (bits & 1) != 0};
+                    const auto pairA = static_cast<Lb>(a);
+                    const auto pairB = static_cast<Lb>(b);
+                    table[asciiPairIndex(pairA, pairB, spaces, number)] =
+                        asciiMayBreakBetween(pairA, pairB, spaces, number);
+                }
+            }
+        }
+    }
+    return table;
+}();
+
 } // namespace
 
 bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks) {
-    // Pango's analysis ends at a null character.
+    // Left to Pango: a null character (where Pango's analysis ends) and anything past ASCII
+    // but a box's character.
     if (std::any_of(text.begin(), text.end(), [](char c) {
             return c == '\0' || (static_cast<unsigned char>(c) & 0x80) != 0;
         })) {
-        return false;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            if (byte == 0 || (byte >= 0x80 && text.substr(i, 3) != kObjectReplacement)) {
+                return false;
+            }
+            i += byte >= 0x80 ? 2 : 0;
+        }
     }
+    // The length of the character at `i` and its class.
+    const auto characterAt = [text](std::size_t i, Lb& c) -> std::size_t {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            c = kAsciiBreakClasses[byte];
+            return 1;
+        }
+        c = Lb::contingent;
+        return kObjectReplacement.size();
+    };
     if (text.empty()) {
         return true;
     }
-    const auto classOf = [](char c) { return kAsciiBreakClasses[static_cast<unsigned char>(c)]; };
     // The class of the character before, as the pair rules see it (a control joined to it takes
     // its class; one joined to nothing is a letter), and of the last one before its spaces.
-    Lb rawBefore = classOf(text[0]);
+    Lb rawBefore = Lb::alphabetic;
+    std::size_t length = characterAt(0, rawBefore);
     Lb before = rawBefore == Lb::combining ? Lb::alphabetic : rawBefore;
     Lb beforeSpaces = before;
     AsciiNumberContext number;
     number.inFigures = before == Lb::numeric;
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        const Lb raw = classOf(text[i]);
+    for (std::size_t i = length; i < text.size(); i += length) {
+        Lb raw = Lb::alphabetic;
+        length = characterAt(i, raw);
+        if (raw == Lb::alphabetic && before == Lb::alphabetic) {
+            // Within a word, most of any text: no break, and nothing of a number.
+            rawBefore = raw;
+            number.inFigures = false;
+            number.closesFigures = false;
+            beforeSpaces = raw;
+            continue;
+        }
         bool mayBreak = false;
         // A control joins the character before; after a break or a space it is a letter.
         Lb resolved = raw == Lb::combining ? Lb::alphabetic : raw;
@@ -184,8 +255,9 @@ bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks) {
             mayBreak = false;
             resolved = before;
         } else {
-            number.figureFollows = i + 1 < text.size() && classOf(text[i + 1]) == Lb::numeric;
-            mayBreak = asciiMayBreakBetween(before, resolved, beforeSpaces, number);
+            const std::size_t next = i + length;
+            number.figureFollows = next < text.size() && text[next] >= '0' && text[next] <= '9';
+            mayBreak = kAsciiPairBreaks[asciiPairIndex(before, resolved, beforeSpaces, number)];
         }
         if (mayBreak) {
             breaks.push_back(i);

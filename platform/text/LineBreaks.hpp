@@ -1,9 +1,10 @@
 #pragma once
 
-// Where lines may break in ASCII text, found without Pango: a paragraph's layout needs only the
-// break opportunities, and Pango's full analysis (words, sentences, cursor positions, white space)
-// of every paragraph cost several hundred instructions a character. The opportunities are those
-// Pango's own break analysis gives for the same text, rule for rule. Internal to platform/text.
+// Where lines may break in ASCII text (with the characters that stand for inline boxes), found
+// without Pango: a paragraph's layout needs only the break opportunities, and Pango's full
+// analysis (words, sentences, cursor positions, white space) of every paragraph cost several
+// hundred instructions a character. The opportunities are those Pango's own break analysis gives
+// for the same text, rule for rule. Internal to platform/text.
 
 #include <cstddef>
 #include <string_view>
@@ -11,9 +12,10 @@
 
 namespace platform::text_internal {
 
-/// Appends to `breaks`, in order, every offset of `text` (0 < offset < size) before which a line
-/// may break, a line feed's mandatory break among them, then the size itself. False, with
-/// `breaks` as it was, when `text` holds anything but ASCII: such text goes to Pango.
+/// Appends to `breaks`, in order, every byte offset of `text` (0 < offset < size) before which a
+/// line may break, a line feed's mandatory break among them, then the size itself. False, with
+/// `breaks` as it was, when `text` holds anything but ASCII and U+FFFC, or a null character:
+/// such text goes to Pango.
 bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks);
 
 } // namespace platform::text_internal

@@ -725,7 +725,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
     }
     // Break opportunities from the rules Pango's own layout applies (Latin text needs none of
-    // the tailoring other scripts get): found here for ASCII, by Pango's analysis otherwise.
+    // the tailoring other scripts get): found here for ASCII and boxes, by Pango's analysis
+    // otherwise.
     std::vector<std::size_t> breaks;
     if (!text_internal::asciiLineBreaks(text, breaks)) {
         const std::vector<PangoLogAttr>& analysis = attributes();
