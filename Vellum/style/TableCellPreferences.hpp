@@ -8,10 +8,12 @@
 #include "platform/foundation/Hash.hpp"
 #include "platform/ui/Preference.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <optional>
-#include <unordered_map>
+#include <vector>
 
 namespace vellum::structured {
 
@@ -60,19 +62,83 @@ struct std::hash<vellum::structured::TableCellSpacing> {
 
 namespace vellum::structured {
 
-// Where every cell of a table lies, each as an anchor of its bounds; the entries of the cells
-// merge, a later cell replacing an earlier one of the same place.
-struct TableCellBoundsKey {
-    using Value = std::unordered_map<TableCellIdentifier, platform::ui::Anchor<platform::Rect>>;
-    static Value defaultValue() {
-        static const Value empty;
-        return empty;
-    }
-    static void reduce(Value& value, Value next) {
-        for (auto& [identifier, anchor] : next) {
-            value.insert_or_assign(identifier, anchor);
+// Where cells lie, as anchors of their bounds, in the order the cells reported them; of two
+// entries for the same place the later one counts. A flat list, merged by appending: a table of a
+// few hundred cells merges its cells' entries with a handful of allocations where a map per cell
+// would make one node per cell at every level on the way up. A single entry, what every cell
+// reports, is held in place.
+class TableCellBounds {
+public:
+    struct Entry {
+        TableCellIdentifier identifier;
+        platform::ui::Anchor<platform::Rect> anchor;
+        friend bool operator==(const Entry&, const Entry&) = default;
+    };
+
+    TableCellBounds() = default;
+    TableCellBounds(std::initializer_list<Entry> entries) {
+        for (const Entry& entry : entries) {
+            push_back(entry);
         }
     }
+
+    [[nodiscard]] const Entry* begin() const { return many_.empty() ? &single_ : many_.data(); }
+    [[nodiscard]] const Entry* end() const { return begin() + size(); }
+    [[nodiscard]] std::size_t size() const {
+        return many_.empty() ? (hasSingle_ ? 1 : 0) : many_.size();
+    }
+    [[nodiscard]] bool empty() const { return size() == 0; }
+
+    void push_back(const Entry& entry) {
+        if (many_.empty() && !hasSingle_) {
+            single_ = entry;
+            hasSingle_ = true;
+            return;
+        }
+        spill();
+        many_.push_back(entry);
+    }
+    void append(const TableCellBounds& next) {
+        if (next.empty()) {
+            return;
+        }
+        if (empty() && next.many_.empty()) {
+            single_ = next.single_;
+            hasSingle_ = true;
+            return;
+        }
+        spill();
+        many_.insert(many_.end(), next.begin(), next.end());
+    }
+    void clear() {
+        many_.clear();
+        hasSingle_ = false;
+    }
+
+    friend bool operator==(const TableCellBounds& a, const TableCellBounds& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    // Moves the entry held in place into the list, so that the list holds everything.
+    void spill() {
+        if (many_.empty() && hasSingle_) {
+            many_.reserve(8);
+            many_.push_back(single_);
+        }
+        hasSingle_ = false;
+    }
+
+    Entry single_;
+    bool hasSingle_ = false;
+    std::vector<Entry> many_;
+};
+
+// Every cell of a table reports where it lies.
+struct TableCellBoundsKey {
+    using Value = TableCellBounds;
+    static Value defaultValue() { return {}; }
+    static void reduce(Value& value, const Value& next) { value.append(next); }
 };
 
 } // namespace vellum::structured

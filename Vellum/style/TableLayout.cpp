@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_set>
 
 namespace vellum::structured {
 
@@ -12,15 +11,15 @@ namespace {
 
 constexpr double unset = std::numeric_limits<double>::max();
 
-std::size_t distinctCount(const std::unordered_map<TableCellIdentifier, platform::Rect>& cells,
-                          int TableCellIdentifier::*index) {
-    std::unordered_set<int> seen;
-    for (const auto& entry : cells) {
-        if (entry.first.*index >= 0) {
-            seen.insert(entry.first.*index);
+// The number of distinct non-negative values among `sorted`, which is in ascending order.
+std::size_t distinctSortedCount(const std::vector<int>& sorted) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        if (sorted[i] >= 0 && (i == 0 || sorted[i] != sorted[i - 1])) {
+            ++count;
         }
     }
-    return seen.size();
+    return count;
 }
 
 // A track (row or column) that no cell reached starts where the one before it ends, with no
@@ -41,9 +40,46 @@ void collapseUnset(std::vector<Track>& tracks, double origin, Start start, Exten
 
 TableLayout
 TableLayout::makeTableLayout(const std::unordered_map<TableCellIdentifier, platform::Rect>& cells) {
+    std::vector<Cell> list;
+    list.reserve(cells.size());
+    for (const auto& [identifier, rect] : cells) {
+        list.push_back({identifier, rect});
+    }
+    return fromCells(std::move(list));
+}
+
+TableLayout TableLayout::fromCells(std::vector<Cell> cells) {
+    // Cells in the order of their places; of two cells of one place the later counts: the stable
+    // sort keeps them in their order, and only the last of each run of one place stays.
+    std::stable_sort(cells.begin(), cells.end(), [](const Cell& a, const Cell& b) {
+        return a.identifier.row != b.identifier.row ? a.identifier.row < b.identifier.row
+                                                    : a.identifier.column < b.identifier.column;
+    });
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i + 1 < cells.size() && cells[i + 1].identifier == cells[i].identifier) {
+            continue;
+        }
+        cells[kept++] = cells[i];
+    }
+    cells.resize(kept);
+
+    std::vector<int> indices;
+    indices.reserve(cells.size());
+    for (const Cell& cell : cells) {
+        indices.push_back(cell.identifier.row);
+    }
+    const std::size_t rowCount = distinctSortedCount(indices);
+    indices.clear();
+    for (const Cell& cell : cells) {
+        indices.push_back(cell.identifier.column);
+    }
+    std::sort(indices.begin(), indices.end());
+    const std::size_t columnCount = distinctSortedCount(indices);
+
     TableLayout layout;
-    layout.rows_.assign(distinctCount(cells, &TableCellIdentifier::row), Row{unset, 0});
-    layout.columns_.assign(distinctCount(cells, &TableCellIdentifier::column), Column{unset, 0});
+    layout.rows_.assign(rowCount, Row{unset, 0});
+    layout.columns_.assign(columnCount, Column{unset, 0});
     for (const auto& [identifier, rect] : cells) {
         if (identifier.row >= 0 && identifier.row < layout.rowCount()) {
             Row& row = layout.rows_[static_cast<std::size_t>(identifier.row)];

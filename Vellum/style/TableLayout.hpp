@@ -27,6 +27,12 @@ public:
         friend bool operator==(const Column&, const Column&) = default;
     };
 
+    // A cell's place and its bounds.
+    struct Cell {
+        TableCellIdentifier identifier;
+        platform::Rect bounds;
+    };
+
     // No rows, no columns, the null rectangle as bounds.
     TableLayout() = default;
 
@@ -38,6 +44,9 @@ public:
     // extent where the one before it ends rather than lying off at infinity.
     [[nodiscard]] static TableLayout
     makeTableLayout(const std::unordered_map<TableCellIdentifier, platform::Rect>& cells);
+    // The same from a list of cells in any order, where of two cells of the same place the later
+    // one counts (as the cells of a table report their bounds).
+    [[nodiscard]] static TableLayout fromCells(std::vector<Cell> cells);
 
     // The union of all cell rectangles.
     [[nodiscard]] platform::Rect bounds() const { return bounds_; }

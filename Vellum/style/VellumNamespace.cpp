@@ -4,7 +4,7 @@
 #include "Vellum/text/FontScaledView.hpp"
 #include "platform/ui/Containers.hpp"
 
-#include <unordered_map>
+#include <vector>
 
 namespace vellum {
 
@@ -140,21 +140,24 @@ namespace {
 // the decoration is built again after every layout of the table, and a reader that differed each
 // time would be laid out again each time, for ever.
 struct TableDecorationReader {
-    TableCellBoundsKey::Value anchors;
+    // Shared: the reader is copied with its view and its geometry closure, the anchors only read.
+    std::shared_ptr<const TableCellBoundsKey::Value> anchors;
     std::shared_ptr<const VellumNamespace::TableDecoration> content;
 
     [[nodiscard]] AnyView body() const {
         return platform::ui::GeometryReader(
             [anchors = anchors, content = content](const platform::ui::GeometryProxy& proxy) {
-                std::unordered_map<TableCellIdentifier, platform::Rect> cells;
-                cells.reserve(anchors.size());
-                for (const auto& [identifier, anchor] : anchors) {
-                    cells.emplace(identifier, proxy[anchor]);
+                std::vector<TableLayout::Cell> cells;
+                cells.reserve(anchors->size());
+                for (const auto& [identifier, anchor] : *anchors) {
+                    cells.push_back({identifier, proxy[anchor]});
                 }
-                return (*content)(TableLayout::makeTableLayout(cells));
+                return (*content)(TableLayout::fromCells(std::move(cells)));
             });
     }
-    friend bool operator==(const TableDecorationReader&, const TableDecorationReader&) = default;
+    friend bool operator==(const TableDecorationReader& a, const TableDecorationReader& b) {
+        return *a.anchors == *b.anchors && a.content == b.content;
+    }
 };
 
 AnyView tableDecoration(const AnyView& base, VellumNamespace::TableDecoration content,
@@ -162,7 +165,8 @@ AnyView tableDecoration(const AnyView& base, VellumNamespace::TableDecoration co
     std::function<AnyView(const TableCellBoundsKey::Value&)> make =
         [content = std::make_shared<const VellumNamespace::TableDecoration>(std::move(content))](
             const TableCellBoundsKey::Value& anchors) {
-            return AnyView(TableDecorationReader{anchors, content});
+            return AnyView(TableDecorationReader{
+                std::make_shared<const TableCellBoundsKey::Value>(anchors), content});
         };
     return behind ? base.backgroundPreferenceValue<TableCellBoundsKey>(std::move(make))
                   : base.overlayPreferenceValue<TableCellBoundsKey>(std::move(make));

@@ -11,8 +11,11 @@
 namespace {
 
 using platform::Rect;
+using vellum::structured::TableCellBounds;
+using vellum::structured::TableCellBoundsKey;
 using vellum::structured::TableCellIdentifier;
 using vellum::structured::TableLayout;
+using Anchor = platform::ui::Anchor<Rect>;
 using Cells = std::unordered_map<TableCellIdentifier, Rect>;
 
 // A grid of `rows` × `columns` cells of the given sizes, `spacing` apart, from (x, y).
@@ -112,6 +115,86 @@ TEST(TableLayoutGeometry, LayoutsCompareByBoundsRowsAndColumns) {
     EXPECT_NE(wide, narrow);
     EXPECT_NE(hash(wide), hash(narrow));
     EXPECT_EQ((std::unordered_set<TableLayout>{a, b, wide, narrow}.size()), 3U);
+}
+
+TEST(TableLayoutGeometry, CellListsInAnyOrderWithTheLaterOfTwoCellsOfOnePlaceCounting) {
+    // The cells of a 2 × 2 grid, listed backwards, with cell (0, 1) reported twice: first 90
+    // wide and 5 points higher, then as it lies. Only the later counts: column 1 stays 40 wide
+    // and row 0 starts at 0, as in the grid made from a map.
+    const Cells expected{{{0, 0}, Rect(0, 0, 50, 20)},
+                         {{0, 1}, Rect(60, 0, 40, 20)},
+                         {{1, 0}, Rect(0, 30, 50, 20)},
+                         {{1, 1}, Rect(60, 30, 40, 20)}};
+    const TableLayout layout = TableLayout::fromCells({{{1, 1}, Rect(60, 30, 40, 20)},
+                                                       {{0, 1}, Rect(60, -5, 90, 20)},
+                                                       {{1, 0}, Rect(0, 30, 50, 20)},
+                                                       {{0, 1}, Rect(60, 0, 40, 20)},
+                                                       {{0, 0}, Rect(0, 0, 50, 20)}});
+    EXPECT_EQ(layout, TableLayout::makeTableLayout(expected));
+    EXPECT_EQ(layout.columns()[1], (TableLayout::Column{60, 40}));
+    EXPECT_EQ(layout.bounds(), Rect(0, 0, 100, 50));
+
+    // Gaps, repeats and negative indices count as in a map: rows 0 and 5 (two rows, so row 5 is
+    // left out), columns 0, 3 and 3 again (two columns).
+    const TableLayout gapped = TableLayout::fromCells({{{5, 3}, Rect(0, 40, 10, 10)},
+                                                       {{0, 0}, Rect(0, 0, 10, 10)},
+                                                       {{-1, 3}, Rect(20, 0, 10, 10)},
+                                                       {{0, 3}, Rect(20, 0, 10, 10)}});
+    EXPECT_EQ(gapped, TableLayout::makeTableLayout({{{5, 3}, Rect(0, 40, 10, 10)},
+                                                    {{0, 0}, Rect(0, 0, 10, 10)},
+                                                    {{-1, 3}, Rect(20, 0, 10, 10)},
+                                                    {{0, 3}, Rect(20, 0, 10, 10)}}));
+    EXPECT_EQ(gapped.rowCount(), 2);
+    EXPECT_EQ(gapped.columnCount(), 2);
+    EXPECT_EQ(TableLayout::fromCells({}), TableLayout());
+}
+
+TEST(TableCellBoundsMerging, EntriesKeepTreeOrderThroughSingleAndListForms) {
+    const auto entry = [](int row, int column) {
+        return TableCellBounds::Entry{{row, column}, Anchor(Rect(column * 10.0, row * 10.0, 9, 9))};
+    };
+    const auto places = [](const TableCellBounds& bounds) {
+        std::vector<std::pair<int, int>> out;
+        for (const auto& [identifier, anchor] : bounds) {
+            out.emplace_back(identifier.row, identifier.column);
+            EXPECT_EQ(anchor.rootValue().origin.x, identifier.column * 10.0);
+        }
+        return out;
+    };
+    using Places = std::vector<std::pair<int, int>>;
+
+    // As the cells of a row merge on their way up: one entry each, combined by the key.
+    TableCellBounds row = TableCellBoundsKey::defaultValue();
+    EXPECT_TRUE(row.empty());
+    TableCellBoundsKey::reduce(row, TableCellBounds{entry(0, 0)});
+    EXPECT_EQ(places(row), (Places{{0, 0}}));
+    TableCellBoundsKey::reduce(row, TableCellBounds{entry(0, 1)});
+    TableCellBoundsKey::reduce(row, TableCellBounds{});
+    TableCellBoundsKey::reduce(row, TableCellBounds{entry(0, 2)});
+    EXPECT_EQ(places(row), (Places{{0, 0}, {0, 1}, {0, 2}}));
+
+    // Rows merged into an empty value and into a single one; a copy is its own.
+    TableCellBounds table;
+    TableCellBoundsKey::reduce(table, row);
+    TableCellBounds single{entry(1, 0)};
+    TableCellBoundsKey::reduce(single, row);
+    EXPECT_EQ(places(single), (Places{{1, 0}, {0, 0}, {0, 1}, {0, 2}}));
+    TableCellBounds copy = table;
+    TableCellBoundsKey::reduce(copy, single);
+    EXPECT_EQ(places(table), (Places{{0, 0}, {0, 1}, {0, 2}}));
+    EXPECT_EQ(copy.size(), 7U);
+
+    // Equal by entries in order; cleared, a value takes entries again from the start.
+    EXPECT_EQ(table, row);
+    EXPECT_EQ(table, (TableCellBounds{entry(0, 0), entry(0, 1), entry(0, 2)}));
+    EXPECT_NE(table, (TableCellBounds{entry(0, 1), entry(0, 0), entry(0, 2)}));
+    EXPECT_NE(table, (TableCellBounds{entry(0, 0), entry(0, 1)}));
+    table.clear();
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(table, TableCellBounds{});
+    table.push_back(entry(2, 2));
+    EXPECT_EQ(places(table), (Places{{2, 2}}));
+    EXPECT_EQ(table, TableCellBounds{entry(2, 2)});
 }
 
 } // namespace
