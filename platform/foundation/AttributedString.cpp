@@ -402,7 +402,34 @@ AttributedSubstring AttributedSubstring::operator[](Range range) const {
 }
 
 bool operator==(const AttributedSubstring& a, const AttributedSubstring& b) {
-    return AttributedString(a) == AttributedString(b);
+    if (a.storage_ == b.storage_ && a.range_ == b.range_) {
+        return true;
+    }
+    if (a.characters() != b.characters()) {
+        return false;
+    }
+    // Compared in place, as copies of the slices would compare: a slice's runs are its base's
+    // clipped to it, and the base's are coalesced already, so a copy would hold the same runs.
+    const std::vector<AttributedString::Storage::RunRecord>& mine = a.storage_->runs;
+    const std::vector<AttributedString::Storage::RunRecord>& theirs = b.storage_->runs;
+    if (a.range_.empty()) {
+        return true;
+    }
+    const std::size_t aStart = a.range_.lowerBound.offset;
+    const std::size_t bStart = b.range_.lowerBound.offset;
+    const std::size_t length = a.range_.length();
+    std::size_t i = a.storage_->runContaining(aStart);
+    std::size_t j = b.storage_->runContaining(bStart);
+    for (;; ++i, ++j) {
+        const std::size_t aEnd = std::min(mine[i].end - aStart, length);
+        const std::size_t bEnd = std::min(theirs[j].end - bStart, length);
+        if (aEnd != bEnd || !(mine[i].attributes == theirs[j].attributes)) {
+            return false;
+        }
+        if (aEnd == length) {
+            return true;
+        }
+    }
 }
 
 } // namespace platform

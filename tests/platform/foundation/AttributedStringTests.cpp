@@ -155,6 +155,42 @@ TEST(AttributedStringTest, SlicesClipRunsAndOutliveTheirString) {
     EXPECT_EQ(accented[range(0, 1)].characters(), "é");
 }
 
+TEST(AttributedStringTest, SlicesCompareAsTheirCopiesWouldWhateverTheirBase) {
+    AttributedString text("hello ", withIntent(1));
+    text.append("brave ", withIntent(2));
+    text.append("world", withIntent(4));
+    // The same characters and runs at another offset of another string.
+    AttributedString other("xx", withIntent(8));
+    other.append("lo ", withIntent(1));
+    other.append("brave ", withIntent(2));
+    other.append("wo!", withIntent(4));
+    EXPECT_EQ(text[range(3, 14)], other[range(2, 13)]);
+    EXPECT_EQ(text[range(3, 14)], AttributedString(text[range(3, 14)]).slice());
+    EXPECT_EQ(text[range(7, 9)], other[range(6, 8)]);
+    EXPECT_EQ(text[range(3, 3)], other[range(0, 0)]);
+
+    // A run boundary elsewhere, other attributes on a clipped outer run, other characters, or a
+    // longer stretch: unequal.
+    AttributedString shifted("lo b", withIntent(1));
+    shifted.append("rave wo", withIntent(2));
+    EXPECT_FALSE(text[range(3, 14)] == shifted.slice());
+    EXPECT_FALSE(text[range(3, 14)] == other[range(1, 12)]);
+    AttributedString lastDiffers("lo ", withIntent(1));
+    lastDiffers.append("brave ", withIntent(2));
+    lastDiffers.append("wo", withIntent(2));
+    EXPECT_FALSE(text[range(3, 14)] == lastDiffers.slice());
+    EXPECT_FALSE(text[range(3, 14)] == other[range(2, 14)]);
+    EXPECT_FALSE(text[range(3, 14)] == text[range(4, 15)]);
+    EXPECT_FALSE(text[range(0, 6)] == AttributedString("hello ", withIntent(2)).slice());
+
+    // Attachment stand-ins, each a run of its own, compare run by run as well.
+    const std::string box = "\xEF\xBF\xBC";
+    AttributedString boxes(box + box, withIntent(1));
+    AttributedString boxesAgain("a" + box, withIntent(1));
+    boxesAgain.append(box, withIntent(1));
+    EXPECT_EQ(boxes.slice(), boxesAgain[range(1, 7)]);
+}
+
 // Two versions of a text, compared run by run from either end, as a document compares its text
 // before and after an edit: the same bytes from each view's own start (end), within a limit,
 // with equal attributes whether or not they share storage.
