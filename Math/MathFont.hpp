@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -17,9 +18,16 @@ public:
     class Name {
     public:
         explicit Name(std::string rawValue)
-            : rawValue_(std::move(rawValue)) {}
-        const std::string& rawValue() const { return rawValue_; }
-        friend bool operator==(const Name&, const Name&) = default;
+            : rawValue_(std::make_shared<const std::string>(std::move(rawValue))) {}
+        // Copied, never moved from: a name is never left empty.
+        Name(const Name&) = default;
+        Name& operator=(const Name&) = default;
+        ~Name() = default;
+
+        const std::string& rawValue() const { return *rawValue_; }
+        friend bool operator==(const Name& a, const Name& b) {
+            return a.rawValue_ == b.rawValue_ || *a.rawValue_ == *b.rawValue_;
+        }
 
         static const Name latinModern;
         static const Name kpMathLight;
@@ -35,7 +43,9 @@ public:
         static const Name leteSans;
 
     private:
-        std::string rawValue_;
+        // Shared: a font rides in every typesetting step, display cache key and view of a
+        // formula, and most names are longer than a string holds in place.
+        std::shared_ptr<const std::string> rawValue_;
     };
 
     Font(Name name, double size)

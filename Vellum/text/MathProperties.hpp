@@ -20,14 +20,15 @@ struct MathProperties {
     class FontName {
     public:
         explicit FontName(std::string rawValue)
-            : rawValue_(std::move(rawValue)) {}
+            : name_(std::move(rawValue)) {}
         FontName(const char* literal) // NOLINT: implicit, names are written as literals
-            : rawValue_(literal) {}
+            : name_(std::string(literal)) {}
         explicit FontName(const Math::Font::Name& name)
-            : rawValue_(name.rawValue()) {}
+            : name_(name) {}
 
-        [[nodiscard]] const std::string& rawValue() const { return rawValue_; }
-        [[nodiscard]] Math::Font::Name mathFontName() const { return Math::Font::Name(rawValue_); }
+        [[nodiscard]] const std::string& rawValue() const { return name_.rawValue(); }
+        // The math library's name shares the characters: no copy.
+        [[nodiscard]] Math::Font::Name mathFontName() const { return name_; }
         friend bool operator==(const FontName&, const FontName&) = default;
 
         static const FontName& latinModern();
@@ -44,7 +45,7 @@ struct MathProperties {
         static const FontName& leteSans();
 
     private:
-        std::string rawValue_;
+        Math::Font::Name name_;
     };
 
     FontName fontName;

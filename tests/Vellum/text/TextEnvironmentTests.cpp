@@ -105,6 +105,14 @@ TEST(TextEnvironmentTest, MathFontNamesMatchTheMathLibraryExactly) {
     EXPECT_NE(MathProperties::FontName("LatinModern-Math"),
               MathProperties::FontName::latinModern());
     EXPECT_EQ(MathProperties::FontName::notoSans().mathFontName(), Math::Font::Name::notoSans);
+
+    // Copies are equal; assigning another name to one leaves the other as it was.
+    MathProperties::FontName copy = literal;
+    EXPECT_EQ(copy, literal);
+    copy = MathProperties::FontName::termes();
+    EXPECT_EQ(literal.rawValue(), "latinmodern-math");
+    EXPECT_EQ(copy, MathProperties::FontName(Math::Font::Name::termes));
+    EXPECT_NE(copy, literal);
 }
 
 } // namespace
