@@ -30,10 +30,10 @@ CodeBlock::CodeBlock(const platform::AttributedSubstring& content,
     , languageHint_(std::move(languageHint)) {}
 
 platform::ui::AnyView CodeBlock::body(platform::ui::ViewContext& context) const {
-    const HighlighterTheme theme = highlighterTheme(context.environment());
+    auto theme = std::make_shared<const HighlighterTheme>(highlighterTheme(context.environment()));
     CodeBlockStyleConfiguration configuration{
         ConfigurationContent(HighlightedTextFragment(content_, languageHint_, theme)),
-        sharedIndentationLevel(content_), languageHint_, CodeBlockProxy{content_}, theme};
+        sharedIndentationLevel(content_), languageHint_, CodeBlockProxy{content_}, *theme};
     // The style's body stands in the code block's place: one node fewer.
     const std::shared_ptr<const CodeBlockStyle> style = codeBlockStyle(context.environment());
     return style ? style->makeBody(context, configuration) : platform::ui::AnyView();

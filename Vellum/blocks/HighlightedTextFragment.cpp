@@ -52,10 +52,10 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
     AttributedString shown =
         highlighted ? *highlighted
                     : highlightCode(plainCodeTokens(std::string(content_.characters())), content_,
-                                    theme_, environment);
+                                    *theme_, environment);
     ui::AnyView text(TextFragment(std::move(shown)));
     if (const std::optional<platform::Color> foreground =
-            theme_.foregroundColor.resolve(environment.colorEnvironment())) {
+            theme_->foregroundColor.resolve(environment.colorEnvironment())) {
         text = text.foregroundStyle(*foreground);
     }
     return text
@@ -90,7 +90,7 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
                                           return;
                                       }
                                       model->setHighlightedCode(highlightCode(
-                                          input.tokens, content, theme, input.environment));
+                                          input.tokens, content, *theme, input.environment));
                                   });
 }
 

@@ -13,6 +13,7 @@
 #include "platform/ui/UI.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,18 +45,28 @@ public:
 
     HighlightedTextFragment(platform::AttributedSubstring content,
                             std::optional<std::string> languageHint, HighlighterTheme theme)
+        : HighlightedTextFragment(std::move(content), std::move(languageHint),
+                                  std::make_shared<const HighlighterTheme>(std::move(theme))) {}
+    // A theme already shared: the view and what its body captures are copied several times, a
+    // theme's token properties are a map.
+    HighlightedTextFragment(platform::AttributedSubstring content,
+                            std::optional<std::string> languageHint,
+                            std::shared_ptr<const HighlighterTheme> theme)
         : content_(std::move(content))
         , languageHint_(std::move(languageHint))
         , theme_(std::move(theme)) {}
 
     [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
-    friend bool operator==(const HighlightedTextFragment&,
-                           const HighlightedTextFragment&) = default;
+    friend bool operator==(const HighlightedTextFragment& a, const HighlightedTextFragment& b) {
+        return a.content_ == b.content_ && a.languageHint_ == b.languageHint_ &&
+               (a.theme_ == b.theme_ || *a.theme_ == *b.theme_);
+    }
 
 private:
     platform::AttributedSubstring content_;
     std::optional<std::string> languageHint_;
-    HighlighterTheme theme_;
+    // Never null.
+    std::shared_ptr<const HighlighterTheme> theme_;
 };
 
 } // namespace vellum

@@ -76,6 +76,18 @@ TEST(HighlightedCode, ShowsPlainAtOnceAndColouredWhenTheTokenizerAnswers) {
     EXPECT_EQ(shown->runsWithoutColour, 0);
 }
 
+// A code block made again for an unchanged document brings a theme of its own, equal to the one
+// before: the view is the same and its body need not run again.
+TEST(HighlightedCode, FragmentsCompareByTheThemesTheyHoldNotByTheirCopies) {
+    const AttributedString content("x = 1", {});
+    const vellum::HighlighterTheme theme = vellum::HighlighterTheme::defaultTheme();
+    const vellum::HighlightedTextFragment fragment(content.slice(), "py", theme);
+    EXPECT_TRUE(fragment == vellum::HighlightedTextFragment(content.slice(), "py", theme));
+    EXPECT_FALSE(fragment == vellum::HighlightedTextFragment(
+                                 content.slice(), "py", vellum::HighlighterTheme::colorOnly()));
+    EXPECT_FALSE(fragment == vellum::HighlightedTextFragment(content.slice(), "js", theme));
+}
+
 // Hands the handle of each code block it styles to the test.
 struct CapturingCodeStyle final : vellum::structured::CodeBlockStyle {
     std::shared_ptr<std::vector<vellum::structured::CodeBlockProxy>> handles =
