@@ -6,18 +6,41 @@
 
 namespace platform::ui {
 
-const PreferenceValues::Entries& PreferenceValues::entries() const {
-    static const Entries none;
-    return entries_ ? *entries_ : none;
+std::span<const PreferenceValues::Entry> PreferenceValues::entries() const {
+    if (entries_) {
+        return *entries_;
+    }
+    return {inline_.data(), count_};
 }
 
-PreferenceValues::Entries& PreferenceValues::ownEntries() {
+std::span<PreferenceValues::Entry> PreferenceValues::ownEntries() {
     if (!entries_) {
-        entries_ = std::make_shared<Entries>();
-    } else if (entries_.use_count() > 1) {
+        return {inline_.data(), count_};
+    }
+    if (entries_.use_count() > 1) {
         entries_ = std::make_shared<Entries>(*entries_);
     }
     return *entries_;
+}
+
+void PreferenceValues::append(Entry entry) {
+    if (!entries_ && count_ < kInline) {
+        inline_[count_++] = std::move(entry);
+        return;
+    }
+    if (!entries_) {
+        auto moved = std::make_shared<Entries>();
+        moved->reserve(count_ + 2);
+        for (std::size_t i = 0; i < count_; ++i) {
+            moved->push_back(std::move(inline_[i]));
+            inline_[i] = Entry{};
+        }
+        count_ = 0;
+        entries_ = std::move(moved);
+    } else if (entries_.use_count() > 1) {
+        entries_ = std::make_shared<Entries>(*entries_);
+    }
+    entries_->push_back(std::move(entry));
 }
 
 const PreferenceValues::Entry* PreferenceValues::lookup(const void* key) const {
@@ -31,21 +54,42 @@ const PreferenceValues::Entry* PreferenceValues::lookup(const void* key) const {
 
 void PreferenceValues::store(const void* key, std::shared_ptr<const Slot> slot,
                              const Operations* operations) {
-    Entries& entries = ownEntries();
-    for (Entry& e : entries) {
-        if (e.key == key) {
-            e.slot = std::move(slot);
-            e.operations = operations;
-            return;
+    if (lookup(key) != nullptr) {
+        for (Entry& e : ownEntries()) {
+            if (e.key == key) {
+                e.slot = std::move(slot);
+                e.operations = operations;
+                return;
+            }
         }
     }
-    entries.push_back({key, std::move(slot), operations});
+    append({key, std::move(slot), operations});
 }
 
 void PreferenceValues::erase(const void* key) {
-    if (lookup(key) != nullptr) {
-        std::erase_if(ownEntries(), [key](const Entry& e) { return e.key == key; });
+    if (lookup(key) == nullptr) {
+        return;
     }
+    if (entries_) {
+        if (entries_.use_count() > 1) {
+            entries_ = std::make_shared<Entries>(*entries_);
+        }
+        std::erase_if(*entries_, [key](const Entry& e) { return e.key == key; });
+        return;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (inline_[i].key != key) {
+            if (kept != i) {
+                inline_[kept] = std::move(inline_[i]);
+            }
+            ++kept;
+        }
+    }
+    for (std::size_t i = kept; i < count_; ++i) {
+        inline_[i] = Entry{};
+    }
+    count_ = static_cast<std::uint8_t>(kept);
 }
 
 const void* PreferenceValues::read(const Entry& e) {
@@ -80,11 +124,11 @@ void PreferenceValues::reduceInto(std::shared_ptr<void>& value, const Slot& slot
 }
 
 bool PreferenceValues::identical(const PreferenceValues& other) const {
-    if (entries_ == other.entries_) {
+    if (entries_ && entries_ == other.entries_) {
         return true;
     }
-    const Entries& mine = entries();
-    const Entries& theirs = other.entries();
+    const std::span<const Entry> mine = entries();
+    const std::span<const Entry> theirs = other.entries();
     if (mine.size() != theirs.size()) {
         return false;
     }
@@ -102,21 +146,22 @@ void PreferenceValues::merge(const PreferenceValues& next) {
     }
     if (empty()) {
         // Shared, not copied: most subtrees pass their values up unchanged.
-        entries_ = next.entries_;
+        *this = next;
         return;
     }
-    Entries& entries = ownEntries();
     for (const Entry& n : next.entries()) {
         Entry* mine = nullptr;
-        for (Entry& e : entries) {
-            if (e.key == n.key) {
-                mine = &e;
-                break;
+        if (lookup(n.key) != nullptr) {
+            for (Entry& e : ownEntries()) {
+                if (e.key == n.key) {
+                    mine = &e;
+                    break;
+                }
             }
         }
         if (mine == nullptr) {
             // Shared, not copied: most subtrees pass a value up unchanged.
-            entries.push_back(n);
+            append(n);
         } else if (mine->slot->value == nullptr && !mine->slot->reduced &&
                    mine->slot.use_count() == 1) {
             // A combination made by this merge and seen by no one yet: the next part joins it.
@@ -149,12 +194,12 @@ bool sameParts(const Slot& a, const Slot& b) {
 } // namespace
 
 void PreferenceValues::keepUnchanged(const PreferenceValues& before) {
-    if (entries_ == before.entries_) {
+    if (entries_ && entries_ == before.entries_) {
         return;
     }
-    const Entries& previous = before.entries();
-    for (std::size_t i = 0; entries_ && i < entries_->size(); ++i) {
-        const Entry& e = (*entries_)[i];
+    const std::span<const Entry> previous = before.entries();
+    for (std::size_t i = 0; i < entries().size(); ++i) {
+        const Entry& e = entries()[i];
         const Entry* old =
             i < previous.size() && previous[i].key == e.key ? &previous[i] : before.lookup(e.key);
         if (old == nullptr || old->slot == e.slot || old->operations != e.operations) {

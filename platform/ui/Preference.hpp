@@ -5,9 +5,12 @@
 
 #include "platform/ui/Layout.hpp"
 
+#include <array>
 #include <concepts>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -69,7 +72,7 @@ public:
     bool identical(const PreferenceValues& other) const;
     /// Combines `next` (a following sibling's values) into these, key by key.
     void merge(const PreferenceValues& next);
-    bool empty() const { return !entries_ || entries_->empty(); }
+    bool empty() const { return count_ == 0 && (!entries_ || entries_->empty()); }
     /// Whether the value of key `K` is the same in both (values without `==` never are unless
     /// shared).
     template <class K>
@@ -142,11 +145,18 @@ private:
     void erase(const void* key);
     static bool equalEntry(const Entry* a, const Entry* b);
     using Entries = std::vector<Entry>;
-    const Entries& entries() const;
-    /// The entries to change, first copied if other values share them.
-    Entries& ownEntries();
-    /// Shared between copies (most subtrees pass their child's values up as they are) and
-    /// copied when written; null when empty.
+    std::span<const Entry> entries() const;
+    /// The entries to change, the shared ones first copied if other values share them.
+    std::span<Entry> ownEntries();
+    /// Adds an entry for a key not held yet.
+    void append(Entry entry);
+    /// Most subtrees carry one or two keys: their entries are held in place, and copying the
+    /// values (every node keeps its own, and passes them up) allocates nothing.
+    static constexpr std::size_t kInline = 2;
+    std::array<Entry, kInline> inline_{};
+    std::uint8_t count_ = 0;
+    /// More keys than fit in place: shared between copies and copied when written; then
+    /// `count_` is zero.
     std::shared_ptr<Entries> entries_;
 };
 
