@@ -25,55 +25,87 @@ Text Text::box(Size size) {
     return t;
 }
 
-Text Text::font(std::optional<Font> font) const {
-    return modifyRuns([&](Run& r) { r.attributes.font = font; });
+Text Text::font(std::optional<Font> font) const& {
+    return Text(*this).font(std::move(font));
 }
-Text Text::bold(bool active) const {
-    return modifyRuns([&](Run& r) { r.bold = active; });
+Text Text::font(std::optional<Font> font) && {
+    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.font = font; });
 }
-Text Text::italic(bool active) const {
-    return modifyRuns([&](Run& r) { r.italic = active; });
+Text Text::bold(bool active) const& {
+    return Text(*this).bold(active);
 }
-Text Text::foregroundColor(std::optional<Color> color) const {
-    return modifyRuns([&](Run& r) { r.attributes.foregroundColor = color; });
+Text Text::bold(bool active) && {
+    return std::move(*this).modifyRuns([&](Run& r) { r.bold = active; });
 }
-Text Text::backgroundColor(std::optional<Color> color) const {
-    return modifyRuns([&](Run& r) { r.attributes.backgroundColor = color; });
+Text Text::italic(bool active) const& {
+    return Text(*this).italic(active);
 }
-Text Text::underline(bool active, std::optional<Color> color) const {
-    return modifyRuns([&](Run& r) {
+Text Text::italic(bool active) && {
+    return std::move(*this).modifyRuns([&](Run& r) { r.italic = active; });
+}
+Text Text::foregroundColor(std::optional<Color> color) const& {
+    return Text(*this).foregroundColor(std::move(color));
+}
+Text Text::foregroundColor(std::optional<Color> color) && {
+    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.foregroundColor = color; });
+}
+Text Text::backgroundColor(std::optional<Color> color) const& {
+    return Text(*this).backgroundColor(std::move(color));
+}
+Text Text::backgroundColor(std::optional<Color> color) && {
+    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.backgroundColor = color; });
+}
+Text Text::underline(bool active, std::optional<Color> color) const& {
+    return Text(*this).underline(active, std::move(color));
+}
+Text Text::underline(bool active, std::optional<Color> color) && {
+    return std::move(*this).modifyRuns([&](Run& r) {
         r.attributes.underline =
             active ? std::optional<platform::TextLineStyle>(platform::TextLineStyle{color})
                    : std::nullopt;
     });
 }
-Text Text::strikethrough(bool active, std::optional<Color> color) const {
-    return modifyRuns([&](Run& r) {
+Text Text::strikethrough(bool active, std::optional<Color> color) const& {
+    return Text(*this).strikethrough(active, std::move(color));
+}
+Text Text::strikethrough(bool active, std::optional<Color> color) && {
+    return std::move(*this).modifyRuns([&](Run& r) {
         r.attributes.strikethrough =
             active ? std::optional<platform::TextLineStyle>(platform::TextLineStyle{color})
                    : std::nullopt;
     });
 }
-Text Text::baselineOffset(double offset) const {
+Text Text::baselineOffset(double offset) const& {
+    return Text(*this).baselineOffset(offset);
+}
+Text Text::baselineOffset(double offset) && {
     const double o = soundCoordinate(offset);
-    return modifyRuns([&](Run& r) {
+    return std::move(*this).modifyRuns([&](Run& r) {
         r.attributes.baselineOffset = o;
         if (r.box) {
             r.box->baselineOffset = o;
         }
     });
 }
-Text Text::kerning(double kerning) const {
+Text Text::kerning(double kerning) const& {
+    return Text(*this).kerning(kerning);
+}
+Text Text::kerning(double kerning) && {
     const double k = soundCoordinate(kerning);
-    return modifyRuns([&](Run& r) { r.attributes.kerning = k; });
+    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.kerning = k; });
 }
-Text Text::tracking(double tracking) const {
+Text Text::tracking(double tracking) const& {
+    return Text(*this).tracking(tracking);
+}
+Text Text::tracking(double tracking) && {
     const double t = soundCoordinate(tracking);
-    return modifyRuns([&](Run& r) { r.attributes.tracking = t; });
+    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.tracking = t; });
 }
-
-Text Text::withCustom(ViewID value) const {
-    return modifyRuns([&](Run& r) {
+Text Text::withCustom(ViewID value) const& {
+    return Text(*this).withCustom(std::move(value));
+}
+Text Text::withCustom(ViewID value) && {
+    return std::move(*this).modifyRuns([&](Run& r) {
         std::erase_if(r.custom,
                       [&](const ViewID& a) { return a.valueType() == value.valueType(); });
         r.custom.push_back(value);

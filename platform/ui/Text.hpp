@@ -45,22 +45,37 @@ public:
     static Text box(Size size);
 
     // Run attributes; each applies to every run of this text.
-    Text font(std::optional<Font> font) const;
-    Text bold(bool active = true) const;
-    Text italic(bool active = true) const;
-    Text foregroundColor(std::optional<Color> color) const;
-    Text foregroundStyle(Color color) const { return foregroundColor(color); }
-    Text backgroundColor(std::optional<Color> color) const;
-    Text underline(bool active = true, std::optional<Color> color = std::nullopt) const;
-    Text strikethrough(bool active = true, std::optional<Color> color = std::nullopt) const;
-    Text baselineOffset(double offset) const;
-    Text kerning(double kerning) const;
-    Text tracking(double tracking) const;
+    Text font(std::optional<Font> font) const&;
+    Text font(std::optional<Font> font) &&;
+    Text bold(bool active = true) const&;
+    Text bold(bool active = true) &&;
+    Text italic(bool active = true) const&;
+    Text italic(bool active = true) &&;
+    Text foregroundColor(std::optional<Color> color) const&;
+    Text foregroundColor(std::optional<Color> color) &&;
+    Text foregroundStyle(Color color) const& { return foregroundColor(color); }
+    Text foregroundStyle(Color color) && { return std::move(*this).foregroundColor(color); }
+    Text backgroundColor(std::optional<Color> color) const&;
+    Text backgroundColor(std::optional<Color> color) &&;
+    Text underline(bool active = true, std::optional<Color> color = std::nullopt) const&;
+    Text underline(bool active = true, std::optional<Color> color = std::nullopt) &&;
+    Text strikethrough(bool active = true, std::optional<Color> color = std::nullopt) const&;
+    Text strikethrough(bool active = true, std::optional<Color> color = std::nullopt) &&;
+    Text baselineOffset(double offset) const&;
+    Text baselineOffset(double offset) &&;
+    Text kerning(double kerning) const&;
+    Text kerning(double kerning) &&;
+    Text tracking(double tracking) const&;
+    Text tracking(double tracking) &&;
     /// Attaches a custom attribute (any hashable, equatable value) to every run; a second value
     /// of the same type replaces the first.
     template <class T>
-    Text customAttribute(T value) const {
+    Text customAttribute(T value) const& {
         return withCustom(ViewID(std::move(value)));
+    }
+    template <class T>
+    Text customAttribute(T value) && {
+        return std::move(*this).withCustom(ViewID(std::move(value)));
     }
 
     /// Appends the runs of `b`; building a long text run by run with += stays linear.
@@ -130,14 +145,16 @@ public:
     };
 
 private:
-    Text withCustom(ViewID value) const;
+    Text withCustom(ViewID value) const&;
+    Text withCustom(ViewID value) &&;
+    /// Modifiers change a temporary text in place: a text built by a chain of them copies its
+    /// runs once at most.
     template <class F>
-    Text modifyRuns(F&& f) const {
-        Text copy = *this;
-        for (Run& r : copy.runs_) {
+    Text modifyRuns(F&& f) && {
+        for (Run& r : runs_) {
             f(r);
         }
-        return copy;
+        return std::move(*this);
     }
     std::vector<Run> runs_;
 };

@@ -137,3 +137,41 @@ TEST(BadInput, ZeroProposalsAndEmptyContentNeverFail) {
         EXPECT_FALSE(host.render().isNull());
     }
 }
+
+TEST(Text, ModifiersLeaveTheirTextAsItWasAndChainsOnTemporariesAgree) {
+    // Applied to a named text, a modifier gives a new text; applied to a temporary (a chain) it
+    // changes the temporary in place. Both must give the same runs.
+    const Text plain = Text("one ") + Text("two").bold();
+    const Text styled = plain.italic()
+                            .kerning(2)
+                            .underline(true, Color::gray(0.2))
+                            .customAttribute(std::string("first"))
+                            .customAttribute(std::string("second"));
+    ASSERT_EQ(plain.runs().size(), 2U);
+    for (const Text::Run& r : plain.runs()) {
+        EXPECT_FALSE(r.italic);
+        EXPECT_EQ(r.attributes.kerning, 0.0);
+        EXPECT_EQ(r.attributes.underline, std::nullopt);
+        EXPECT_TRUE(r.custom.empty());
+    }
+    EXPECT_TRUE(plain.runs()[1].bold);
+
+    ASSERT_EQ(styled.runs().size(), 2U);
+    for (const Text::Run& r : styled.runs()) {
+        EXPECT_TRUE(r.italic);
+        EXPECT_EQ(r.attributes.kerning, 2.0);
+        EXPECT_TRUE(r.attributes.underline.has_value());
+        // An attribute of the same type replaces the one before.
+        ASSERT_EQ(r.custom.size(), 1U);
+        ASSERT_NE(r.custom[0].as<std::string>(), nullptr);
+        EXPECT_EQ(*r.custom[0].as<std::string>(), "second");
+    }
+    const Text chained = (Text("one ") + Text("two").bold())
+                             .italic()
+                             .kerning(2)
+                             .underline(true, Color::gray(0.2))
+                             .customAttribute(std::string("first"))
+                             .customAttribute(std::string("second"));
+    EXPECT_EQ(chained, styled);
+    EXPECT_NE(chained, plain);
+}
