@@ -319,7 +319,7 @@ public:
     std::unique_ptr<Node> child;
     CGFloat offset = 0;
 
-    void forEachChild(const std::function<void(Node&)>& f) override {
+    void forEachChild(ChildVisitor f) override {
         if (child) {
             f(*child);
         }
@@ -406,7 +406,7 @@ public:
 class GeometryReaderNode final : public Node {
 public:
     std::unique_ptr<Node> child;
-    void forEachChild(const std::function<void(Node&)>& f) override {
+    void forEachChild(ChildVisitor f) override {
         if (child) {
             f(*child);
         }

@@ -126,7 +126,7 @@ struct Span {
 
 class LazyStackNode final : public ContainerNode {
 public:
-    void forEachChild(const std::function<void(Node&)>& f) override {
+    void forEachChild(ChildVisitor f) override {
         for (Child& c : children) {
             if (c.node) {
                 f(*c.node);

@@ -27,7 +27,8 @@ std::unique_ptr<Node> ModifierView::makeNode() const {
 void ModifierNode::rebuild() {
     const auto& mv = static_cast<const ModifierView&>(*view.impl());
     previous_ = modifier;
-    modifier = mv.modifier;
+    // Kept alive by the view that holds it.
+    modifier = std::shared_ptr<const ModifierImpl>(view.impl(), mv.modifier);
     const bool first = previous_ == nullptr;
     if (first || !derivedFrom_.identical(env) ||
         (modifier != previous_ && !modifier->equals(*previous_))) {
@@ -71,7 +72,7 @@ void ModifierNode::passEnvironmentDown() {
     }
 }
 
-void ModifierNode::forEachChild(const std::function<void(Node&)>& f) {
+void ModifierNode::forEachChild(ChildVisitor f) {
     if (modifier && modifier->extrasBehind()) {
         for (auto& e : extras) {
             if (e) {
@@ -261,8 +262,8 @@ bool isHorizontalGuide(const AlignmentID& g) {
 
 template <class M>
 AnyView modified(AnyView content, M modifier) {
-    return AnyView(std::make_shared<ModifierView>(std::move(content),
-                                                  std::make_shared<const M>(std::move(modifier))));
+    return AnyView(
+        std::make_shared<const ModifierViewOf<M>>(std::move(content), std::move(modifier)));
 }
 
 template <class M>
@@ -574,7 +575,13 @@ struct EnvironmentModifier final : Kind<EnvironmentModifier> {
 
 struct PreferenceModifier final : Kind<PreferenceModifier> {
     std::function<void(PreferenceValues&, const GeometryProxy&)> transform;
+    /// A value that does not read the geometry is not computed again when the view moves.
+    bool readsGeometry = true;
     void transformPreferences(ModifierNode& node, PreferenceValues& values) const override {
+        if (!readsGeometry) {
+            transform(values, GeometryProxy());
+            return;
+        }
         node.dependsOnRootPosition();
         transform(values, node.proxy());
     }
@@ -962,9 +969,11 @@ AnyView environmentValue(AnyView content, const void* key, std::shared_ptr<const
 }
 
 AnyView transformPreferences(AnyView content,
-                             std::function<void(PreferenceValues&, const GeometryProxy&)> fn) {
+                             std::function<void(PreferenceValues&, const GeometryProxy&)> fn,
+                             bool readsGeometry) {
     PreferenceModifier m;
     m.transform = std::move(fn);
+    m.readsGeometry = readsGeometry;
     return modified(std::move(content), std::move(m));
 }
 

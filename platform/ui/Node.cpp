@@ -141,7 +141,7 @@ void Node::removeSubtree() {
     willRemove();
 }
 
-void Node::forEachChild(const std::function<void(Node&)>&) {}
+void Node::forEachChild(ChildVisitor) {}
 
 std::unique_ptr<Node> Node::reconcile(std::unique_ptr<Node> existing, const AnyView& v,
                                       const EnvironmentValues& childEnv, bool late) {
@@ -645,8 +645,12 @@ void Node::computePreferences(PreferenceValues& out) {
     };
     if (!kept.all) {
         for (Node* child : kept.changed) {
-            const auto at = kept.index.find(child);
-            if (at == kept.index.end()) {
+            const auto at =
+                std::lower_bound(kept.index.begin(), kept.index.end(), child,
+                                 [](const std::pair<const Node*, std::size_t>& e, const Node* n) {
+                                     return std::less<const Node*>()(e.first, n);
+                                 });
+            if (at == kept.index.end() || at->first != child) {
                 kept.all = true;
                 break;
             }
@@ -658,7 +662,12 @@ void Node::computePreferences(PreferenceValues& out) {
         kept.all = false;
         kept.index.clear();
         std::size_t count = 0;
-        forEachChild([&](Node& child) { kept.index.emplace(&child, count++); });
+        forEachChild([&](Node& child) { kept.index.emplace_back(&child, count++); });
+        std::sort(kept.index.begin(), kept.index.end(),
+                  [](const std::pair<const Node*, std::size_t>& a,
+                     const std::pair<const Node*, std::size_t>& b) {
+                      return std::less<const Node*>()(a.first, b.first);
+                  });
         if (kept.children.size() != count) {
             kept.children.assign(count, PreferenceValues());
             kept.levels.clear();
@@ -902,7 +911,7 @@ void Node::visitChild(std::size_t index, Point point, std::vector<Node*>& out) {
 
 // ---- SingleChildNode ----
 
-void SingleChildNode::forEachChild(const std::function<void(Node&)>& f) {
+void SingleChildNode::forEachChild(ChildVisitor f) {
     if (child) {
         f(*child);
     }
@@ -1013,7 +1022,7 @@ ViewContext::StateSlot& BodyNode::nextSlot() {
 
 // ---- Containers ----
 
-void ContainerNode::forEachChild(const std::function<void(Node&)>& f) {
+void ContainerNode::forEachChild(ChildVisitor f) {
     for (Child& c : children) {
         f(*c.node);
     }

@@ -20,12 +20,33 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
 namespace platform::ui::detail {
 
 class Node;
+
+/// A callable handed to a walk over children, kept alive by the caller for the walk: walks
+/// over tens of thousands of nodes allocate nothing and copy nothing.
+class ChildVisitor {
+public:
+    template <class F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, ChildVisitor> &&
+             std::is_invocable_v<F&, Node&>)
+        // NOLINTNEXTLINE(bugprone-forwarding-reference-overload): the callable outlives the walk.
+        ChildVisitor(F&& f) // NOLINT(google-explicit-constructor)
+        : object_(const_cast<void*>(static_cast<const void*>(std::addressof(f))))
+        , call_([](void* object, Node& node) {
+            (*static_cast<std::remove_reference_t<F>*>(object))(node);
+        }) {}
+    void operator()(Node& node) const { call_(object_, node); }
+
+private:
+    void* object_;
+    void (*call_)(void*, Node&);
+};
 
 /// A weak handle on a node: state boxes and observers hold it, the node clears it when it goes.
 class NodeToken {
@@ -183,7 +204,7 @@ public:
             n->removalWorkBelow_ = true;
         }
     }
-    virtual void forEachChild(const std::function<void(Node&)>& f);
+    virtual void forEachChild(ChildVisitor f);
 
     /// The children in drawing order (back to front), by index: walks that must not allocate.
     virtual std::size_t childCount() const { return 0; }
@@ -393,8 +414,9 @@ private:
         /// last holds one value.
         std::vector<std::vector<PreferenceValues>> levels;
         std::vector<std::vector<bool>> levelChanged;
-        /// Where each child stands, as of the last time they were all read.
-        std::unordered_map<const Node*, std::size_t> index;
+        /// Where each child stands, as of the last time they were all read: sorted by node,
+        /// made in one allocation when they are all read again.
+        std::vector<std::pair<const Node*, std::size_t>> index;
         /// Children whose values may have changed since; when `all`, every child is read again.
         std::vector<Node*> changed;
         bool all = true;
@@ -443,7 +465,7 @@ private:
 class SingleChildNode : public Node {
 public:
     std::unique_ptr<Node> child;
-    void forEachChild(const std::function<void(Node&)>& f) override;
+    void forEachChild(ChildVisitor f) override;
     std::size_t childCount() const override { return child ? 1 : 0; }
     Node* childAt(std::size_t) const override { return child.get(); }
     const std::any* layoutValue(const void* tag) const override;
@@ -496,7 +518,7 @@ public:
     std::vector<std::unique_ptr<Node>> extras;
     /// The modifier's own per-identity storage.
     std::any storage;
-    void forEachChild(const std::function<void(Node&)>& f) override;
+    void forEachChild(ChildVisitor f) override;
     std::size_t childCount() const override;
     Node* childAt(std::size_t index) const override;
     const std::any* layoutValue(const void* tag) const override;
@@ -580,17 +602,37 @@ public:
     virtual std::optional<CursorShape> cursor(ModifierNode&, Point) const { return std::nullopt; }
 };
 
-/// The view of a modifier applied to a content view.
-class ModifierView final : public ViewImpl {
+/// The view of a modifier applied to a content view. The modifier lives in the view's own
+/// block (see ModifierViewOf): one allocation per modified view, not two.
+class ModifierView : public ViewImpl {
 public:
-    ModifierView(AnyView content, std::shared_ptr<const ModifierImpl> modifier)
-        : content(std::move(content))
-        , modifier(std::move(modifier)) {}
+    ModifierView(const ModifierView&) = delete;
+    ModifierView& operator=(const ModifierView&) = delete;
     const void* typeTag() const override;
     bool equals(const ViewImpl& other) const override;
     std::unique_ptr<Node> makeNode() const override;
     AnyView content;
-    std::shared_ptr<const ModifierImpl> modifier;
+    /// Held by the view: a node keeps it alive through the view.
+    const ModifierImpl* modifier = nullptr;
+
+protected:
+    ModifierView(AnyView content, const ModifierImpl* modifier)
+        : content(std::move(content))
+        , modifier(modifier) {}
+    ~ModifierView() override = default;
+};
+
+template <class M>
+class ModifierViewOf final : public ModifierView {
+public:
+    ModifierViewOf(AnyView content, M modifier)
+        : ModifierView(std::move(content), nullptr)
+        , held_(std::move(modifier)) {
+        this->modifier = &held_;
+    }
+
+private:
+    M held_;
 };
 
 /// Whether two views are known to be equal (same value or equal values of one type).
@@ -605,7 +647,7 @@ public:
     };
     std::vector<Child> children;
     std::vector<LayoutSubview> subviews;
-    void forEachChild(const std::function<void(Node&)>& f) override;
+    void forEachChild(ChildVisitor f) override;
     std::size_t childCount() const override { return children.size(); }
     Node* childAt(std::size_t index) const override { return children[index].node.get(); }
 

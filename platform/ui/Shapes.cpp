@@ -157,7 +157,7 @@ public:
     bool mirrorsChildren() const override { return false; }
     bool drawsChildrenByValue() const override { return true; }
 
-    void forEachChild(const std::function<void(Node&)>& f) override {
+    void forEachChild(ChildVisitor f) override {
         for (auto& s : symbols) {
             f(*s.second);
         }

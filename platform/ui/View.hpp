@@ -180,8 +180,11 @@ AnyView interaction(AnyView content, std::shared_ptr<InteractionObject> object);
 AnyView cursor(AnyView content, CursorShape shape);
 AnyView onGeometryChange(AnyView content, std::function<void(const GeometryProxy&)> observe);
 AnyView transformEnvironment(AnyView content, std::function<void(EnvironmentValues&)> transform);
+/// `readsGeometry`: whether `fn` reads the proxy (the values then change when the view moves);
+/// when not, it is handed an empty proxy.
 AnyView transformPreferences(AnyView content,
-                             std::function<void(PreferenceValues&, const GeometryProxy&)> fn);
+                             std::function<void(PreferenceValues&, const GeometryProxy&)> fn,
+                             bool readsGeometry = true);
 AnyView
 onPreferenceChange(AnyView content,
                    std::function<bool(const PreferenceValues&, const PreferenceValues&)> same,
@@ -312,9 +315,11 @@ public:
     template <class K>
     R preference(typename K::Value value) const {
         return detail::transformPreferences(
-            erased(), [value = std::move(value)](PreferenceValues& p, const GeometryProxy&) {
+            erased(),
+            [value = std::move(value)](PreferenceValues& p, const GeometryProxy&) {
                 p.template set<K>(value);
-            });
+            },
+            false);
     }
     template <class K>
     R transformPreference(std::function<void(typename K::Value&)> transform) const {
@@ -324,7 +329,8 @@ public:
                 auto v = p.template get<K>();
                 transform(v);
                 p.template set<K>(std::move(v));
-            });
+            },
+            false);
     }
     /// Publishes `transform(anchor)` under `K`, the anchor taken from this view's bounds.
     template <class K, class T>

@@ -385,3 +385,34 @@ TEST(Preferences, AnchorsOfManySiblingsFollowTheirContainerWhenItMoves) {
         expectSpotsBelow(grown);
     }
 }
+
+TEST(Preferences, ValuesThatReadNoGeometryAreNotCombinedAgainWhenTheirViewsMove) {
+    // Rows publishing fixed values (and a transform of them) below a block that grows: the rows
+    // move, their values stay, and none of them is combined again for the move.
+    constexpr int rows = 40;
+    auto height = std::make_shared<std::optional<State<double>>>();
+    auto seen = std::make_shared<NamesKey::Value>();
+    std::vector<AnyView> named;
+    NamesKey::Value expected;
+    for (int i = 0; i < rows; ++i) {
+        named.push_back(block(20, 10).preference<NamesKey>({"row" + std::to_string(i)}));
+        expected.push_back("row" + std::to_string(i));
+    }
+    expected.push_back("end");
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 0.0,
+               {GrowingBlock{height},
+                VStack(HorizontalAlignment::leading(), 0.0, named)
+                    .transformPreference<NamesKey>([](NamesKey::Value& v) { v.push_back("end"); })})
+            .onPreferenceChange<NamesKey>([seen](const NamesKey::Value& v) { *seen = v; }));
+    host.runUntilIdle();
+    EXPECT_EQ(*seen, expected);
+    for (const double grown : {45.0, 12.0}) {
+        const auto combined = host.graph().statistics().preferencesCombined;
+        (*height)->set(grown);
+        host.runUntilIdle();
+        EXPECT_EQ(*seen, expected);
+        // The path from the grown block to the root, not the rows.
+        EXPECT_LE(host.graph().statistics().preferencesCombined - combined, 8U) << grown;
+    }
+}
