@@ -6,6 +6,8 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -244,7 +246,7 @@ double Font::Width::percent() const {
 }
 
 Font::Font()
-    : Font(Provider{TextStyleProvider{}}) {}
+    : Font(system(TextStyle::body)) {}
 
 Font::Font(const ResolvedFont& platformFont)
     : Font(Provider{PlatformFontProvider{platformFont}}) {}
@@ -254,6 +256,28 @@ Font::Font(Provider provider)
     , hash_(hashProvider(*provider_)) {}
 
 Font Font::system(TextStyle style, std::optional<Design> design, std::optional<Weight> weight) {
+    if (!design && !weight) {
+        // The plain text styles are what text asks for when nothing else is said, tens of
+        // thousands of times in a long document: each is made once and then shared (a font is
+        // immutable, its description shared between copies anyway).
+        static const Font plain[]{
+            Font(Provider{TextStyleProvider{TextStyle::largeTitle}}),
+            Font(Provider{TextStyleProvider{TextStyle::title}}),
+            Font(Provider{TextStyleProvider{TextStyle::title2}}),
+            Font(Provider{TextStyleProvider{TextStyle::title3}}),
+            Font(Provider{TextStyleProvider{TextStyle::headline}}),
+            Font(Provider{TextStyleProvider{TextStyle::subheadline}}),
+            Font(Provider{TextStyleProvider{TextStyle::body}}),
+            Font(Provider{TextStyleProvider{TextStyle::callout}}),
+            Font(Provider{TextStyleProvider{TextStyle::footnote}}),
+            Font(Provider{TextStyleProvider{TextStyle::caption}}),
+            Font(Provider{TextStyleProvider{TextStyle::caption2}}),
+        };
+        const auto index = static_cast<std::size_t>(style);
+        if (index < std::size(plain)) {
+            return plain[index];
+        }
+    }
     return Font(Provider{TextStyleProvider{style, design, weight}});
 }
 
@@ -274,7 +298,27 @@ Font::Weight Font::defaultWeight(TextStyle style) {
 }
 
 Font Font::modified(Modifier modifier) const {
-    return Font(Provider{ModifierProvider{std::move(modifier), *this}});
+    // Styles ask for the same few variants of the same few fonts over and over (every cell of a
+    // table its weight, every code span its monospaced font): the last ones made on this thread
+    // are handed out again. An entry keeps its base alive through the font it made, so the
+    // address of the base's description names that base as long as the entry lives.
+    struct Made {
+        const Provider* base = nullptr;
+        Modifier modifier;
+        std::optional<Font> font;
+    };
+    static constexpr std::size_t remembered = 8;
+    thread_local std::array<Made, remembered> recent;
+    thread_local std::size_t next = 0;
+    for (const Made& made : recent) {
+        if (made.base == provider_.get() && made.font && made.modifier == modifier) {
+            return *made.font;
+        }
+    }
+    Font font(Provider{ModifierProvider{modifier, *this}});
+    recent[next] = Made{provider_.get(), std::move(modifier), font};
+    next = (next + 1) % remembered;
+    return font;
 }
 
 Font Font::bold() const {

@@ -128,6 +128,43 @@ TEST(FontDescription, TreeEqualityAndHashing) {
               (Font::FeatureSettingModifier{38, 1}));
 }
 
+TEST(FontDescription, PlainStylesAndRepeatedVariantsAreWhatWasAskedFor) {
+    for (const Font::TextStyle style :
+         {Font::TextStyle::largeTitle, Font::TextStyle::title, Font::TextStyle::title2,
+          Font::TextStyle::title3, Font::TextStyle::headline, Font::TextStyle::subheadline,
+          Font::TextStyle::body, Font::TextStyle::callout, Font::TextStyle::footnote,
+          Font::TextStyle::caption, Font::TextStyle::caption2}) {
+        const Font font = Font::system(style);
+        const auto& provider = std::get<Font::TextStyleProvider>(font.provider());
+        EXPECT_EQ(provider.style, style);
+        EXPECT_FALSE(provider.design || provider.weight);
+        EXPECT_EQ(font, Font::system(style, std::nullopt, std::nullopt));
+        EXPECT_NE(font, Font::system(style, Font::Design::serif));
+        EXPECT_NE(font, Font::system(style, std::nullopt, Font::Weight::bold()));
+        EXPECT_DOUBLE_EQ(font.bold().pointSize(), Font::pointSize(style));
+    }
+    EXPECT_EQ(std::get<Font::TextStyleProvider>(Font().provider()).style, Font::TextStyle::body);
+
+    // Variants asked for again and again, of more kinds and bases than are kept at once, each
+    // come out as asked, over the font they were asked of.
+    const Font base = Font::system(15);
+    for (int round = 0; round < 3; ++round) {
+        for (const double weight : {-0.8, -0.6, -0.4, 0.0, 0.23, 0.3, 0.4, 0.56, 0.62, 0.7}) {
+            const Font font = base.weight(Font::Weight{weight});
+            const auto& outer = std::get<Font::ModifierProvider>(font.provider());
+            EXPECT_EQ(std::get<Font::WeightModifier>(outer.modifier).weight.value, weight);
+            EXPECT_EQ(outer.base, base);
+        }
+        const Font other = Font::system(16);
+        EXPECT_EQ(std::get<Font::ModifierProvider>(other.bold().provider()).base, other);
+        EXPECT_EQ(std::get<Font::ModifierProvider>(base.bold().provider()).base, base);
+        EXPECT_DOUBLE_EQ(other.bold().pointSize(), 16);
+        EXPECT_DOUBLE_EQ(base.italic().pointSize(), 15);
+        EXPECT_TRUE(std::holds_alternative<Font::ItalicModifier>(
+            std::get<Font::ModifierProvider>(base.italic().provider()).modifier));
+    }
+}
+
 TEST(FontDescription, WeightScale) {
     EXPECT_DOUBLE_EQ(Font::Weight::regular().openTypeWeight(), 400);
     EXPECT_DOUBLE_EQ(Font::Weight::semibold().openTypeWeight(), 600);
