@@ -538,9 +538,13 @@ public:
 } // namespace
 } // namespace detail
 
-std::shared_ptr<const detail::ViewImpl> Text::makeImpl() const {
+std::shared_ptr<const detail::ViewImpl> Text::makeImpl() const& {
+    return Text(*this).makeImpl();
+}
+
+std::shared_ptr<const detail::ViewImpl> Text::makeImpl() && {
     auto impl = std::make_shared<detail::TextImpl>();
-    impl->text = *this;
+    impl->text = std::move(*this);
     return impl;
 }
 

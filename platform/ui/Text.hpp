@@ -86,7 +86,8 @@ public:
     const std::vector<Run>& runs() const { return runs_; }
     /// The characters of all runs (inline boxes as U+FFFC).
     std::string string() const;
-    std::shared_ptr<const detail::ViewImpl> makeImpl() const;
+    std::shared_ptr<const detail::ViewImpl> makeImpl() const&;
+    std::shared_ptr<const detail::ViewImpl> makeImpl() &&;
 
     /// The laid-out form of one Text.
     class Layout {

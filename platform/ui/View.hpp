@@ -663,7 +663,9 @@ requires(
     !std::is_convertible_v<V, std::shared_ptr<const detail::ViewImpl>>) AnyView::AnyView(V view) {
     using T = std::decay_t<V>;
     if constexpr (requires { view.makeImpl(); }) {
-        impl_ = view.makeImpl();
+        // The view is this constructor's own copy: a primitive that can take its parts over
+        // (a text its runs) does so instead of copying them.
+        impl_ = std::move(view).makeImpl();
     } else if constexpr (std::is_same_v<T, Color>) {
         *this = detail::colorView(view);
     } else if constexpr (requires {
