@@ -4,11 +4,11 @@
 #include "platform/text/LineBreaks.hpp"
 #include "platform/text/TextLayout.hpp"
 #include "platform/text/TextLayoutInternal.hpp"
+#include "tests/platform/text/PangoLineBreaks.hpp"
 #include "tests/support/FileContents.hpp"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <pango/pango.h>
 #include <random>
 #include <string>
 #include <thread>
@@ -17,28 +17,10 @@
 namespace platform {
 namespace {
 
+using moss_test::pangoLineBreaks;
 using text_internal::asciiLineBreaks;
 
 const std::filesystem::path kFixtures = MOSS_TEXT_FIXTURES;
-
-/// Where Pango's analysis lets a line break in `text`, as `asciiLineBreaks` lists them.
-std::vector<std::size_t> pangoBreaks(const std::string& text) {
-    std::vector<std::size_t> byteOf; // of each character, and of the end
-    for (std::size_t i = 0; i < text.size(); i += (text[i] & 0x80) != 0 ? 3 : 1) {
-        byteOf.push_back(i);
-    }
-    byteOf.push_back(text.size());
-    std::vector<PangoLogAttr> attributes(byteOf.size());
-    pango_default_break(text.data(), static_cast<int>(text.size()), nullptr, attributes.data(),
-                        static_cast<int>(attributes.size()));
-    std::vector<std::size_t> breaks;
-    for (std::size_t c = 1; c < byteOf.size(); ++c) {
-        if (c + 1 == byteOf.size() || attributes[c].is_line_break) {
-            breaks.push_back(byteOf[c]);
-        }
-    }
-    return breaks;
-}
 
 /// `text` with its controls shown, for a failure's message.
 std::string shown(const std::string& text) {
@@ -56,7 +38,7 @@ bool expectPangoBreaks(const std::string& text) {
     if (!asciiLineBreaks(text, breaks)) {
         return false;
     }
-    EXPECT_EQ(breaks, pangoBreaks(text)) << shown(text);
+    EXPECT_EQ(breaks, pangoLineBreaks(text)) << shown(text);
     return true;
 }
 
