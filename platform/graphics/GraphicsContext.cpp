@@ -4,10 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <stdexcept>
 #include <vector>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace platform {
 
@@ -156,6 +161,155 @@ bool paintsNothing(const GraphicsContext::Internal& in, const Color& color) {
            color.resolve(in.state.appearance).alpha * in.state.opacity <= 0;
 }
 
+/// The pixel Cairo leaves for the opaque source colour (r, g, b, a), found by letting it fill one
+/// pixel, so that pixels written directly are the ones Cairo would have written. The last few
+/// colours are remembered: a page is drawn in a handful.
+std::uint32_t opaquePixel(double r, double g, double b, double a) {
+    struct Entry {
+        double r, g, b, a;
+        std::uint32_t pixel;
+    };
+    constexpr std::size_t kept = 8;
+    thread_local Entry recent[kept];
+    thread_local std::size_t count = 0;
+    thread_local std::size_t next = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Entry& e = recent[i];
+        if (e.r == r && e.g == g && e.b == b && e.a == a)
+            return e.pixel;
+    }
+    cairo_surface_t* one = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    cairo_t* cr = cairo_create(one);
+    cairo_set_source_rgba(cr, r, g, b, a);
+    cairo_rectangle(cr, 0, 0, 1, 1);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(one);
+    std::uint32_t pixel = 0;
+    if (const unsigned char* data = cairo_image_surface_get_data(one))
+        std::memcpy(&pixel, data, sizeof pixel);
+    cairo_surface_destroy(one);
+    recent[next] = {r, g, b, a, pixel};
+    next = (next + 1) % kept;
+    count = std::min(count + 1, kept);
+    return pixel;
+}
+
+/// Sets the `n` pixels from `row` on to `pixel`, many at a time.
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void fillRowWide(std::uint32_t* row, std::size_t n,
+                                                 std::uint32_t pixel) {
+    const __m256i v = _mm256_set1_epi32(static_cast<int>(pixel));
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        for (std::size_t k = 0; k < 64; k += 8)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i + k), v);
+    }
+    for (; i + 8 <= n; i += 8)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i), v);
+    for (; i < n; ++i)
+        row[i] = pixel;
+}
+
+void fillRowNarrow(std::uint32_t* row, std::size_t n, std::uint32_t pixel) {
+    const __m128i v = _mm_set1_epi32(static_cast<int>(pixel));
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 4), v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 8), v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 12), v);
+    }
+    for (; i + 4 <= n; i += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), v);
+    for (; i < n; ++i)
+        row[i] = pixel;
+}
+
+void fillRow(std::uint32_t* row, std::size_t n, std::uint32_t pixel) {
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide)
+        fillRowWide(row, n, pixel);
+    else
+        fillRowNarrow(row, n, pixel);
+}
+#else
+void fillRow(std::uint32_t* row, std::size_t n, std::uint32_t pixel) {
+    std::fill_n(row, n, pixel);
+}
+#endif
+
+/// The device pixels of the user-space rectangle `userBox` under `m`, when its edges all fall on
+/// pixel boundaries (and `m` neither rotates nor shears).
+std::optional<PixelBox> pixelAlignedBox(const Rect& userBox, const cairo_matrix_t& m) {
+    if (m.xy != 0 || m.yx != 0)
+        return std::nullopt;
+    double x0 = userBox.minX(), y0 = userBox.minY(), x1 = userBox.maxX(), y1 = userBox.maxY();
+    cairo_matrix_transform_point(&m, &x0, &y0);
+    cairo_matrix_transform_point(&m, &x1, &y1);
+    constexpr double limit = 1 << 24;
+    for (const double v : {x0, y0, x1, y1}) {
+        if (!(std::abs(v) < limit) || std::floor(v) != v)
+            return std::nullopt;
+    }
+    return PixelBox{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+}
+
+/// Whether every clip of the context, Cairo's and the pending ones, leaves all of `box` whole.
+bool unclippedWithin(const GraphicsContext::Internal& in, const PixelBox& box) {
+    if (!in.state.unclipped.contains(box))
+        return false;
+    for (std::uint32_t i = in.state.appliedClips; i < in.state.deferredClips; ++i) {
+        if (!in.deferredClips[i].covered.contains(box))
+            return false;
+    }
+    return true;
+}
+
+/// Fills the device pixels `box` with the opaque source colour (r, g, b, a) by writing them,
+/// where that is what Cairo would do: drawing into an image surface (or a layer on one) with no
+/// clip reaching into the box. Returns false, having drawn nothing, where it is not.
+bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const RGBA& c) {
+    const double alpha = c.alpha * in.state.opacity;
+    if (in.state.blendMode != BlendMode::normal || !(alpha >= 1))
+        return false;
+    cairo_surface_t* target = cairo_get_group_target(in.cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32 ||
+        cairo_surface_status(target) != CAIRO_STATUS_SUCCESS)
+        return false;
+    double offsetX = 0, offsetY = 0, scaleX = 1, scaleY = 1;
+    cairo_surface_get_device_offset(target, &offsetX, &offsetY);
+    cairo_surface_get_device_scale(target, &scaleX, &scaleY);
+    if (offsetX != 0 || offsetY != 0 || scaleX != 1 || scaleY != 1)
+        return false;
+    // Pixels beyond the surface do not exist: no clip is needed to keep them.
+    const int width = cairo_image_surface_get_width(target);
+    const int height = cairo_image_surface_get_height(target);
+    box = box.intersection({0, 0, double(width), double(height)});
+    if (!(box.minX < box.maxX && box.minY < box.maxY))
+        return true;
+    if (!unclippedWithin(in, box))
+        return false;
+    cairo_surface_flush(target);
+    unsigned char* data = cairo_image_surface_get_data(target);
+    if (data == nullptr)
+        return false;
+    const std::uint32_t pixel = opaquePixel(c.red, c.green, c.blue, alpha);
+    const auto stride = static_cast<std::ptrdiff_t>(cairo_image_surface_get_stride(target));
+    const auto x0 = static_cast<std::ptrdiff_t>(box.minX);
+    const auto y0 = static_cast<int>(box.minY);
+    const auto y1 = static_cast<int>(box.maxY);
+    const auto n = static_cast<std::size_t>(box.maxX - box.minX);
+    for (int y = y0; y < y1; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride) + x0;
+        fillRow(row, n, pixel);
+    }
+    cairo_surface_mark_dirty_rectangle(target, static_cast<int>(x0), y0, static_cast<int>(n),
+                                       y1 - y0);
+    return true;
+}
+
 } // namespace
 
 GraphicsContext::Internal::~Internal() {
@@ -264,6 +418,17 @@ void GraphicsContext::fill(const Path& path, const Color& color, const FillStyle
     if (paintsNothing(*internal_, color)) {
         cairo_new_path(cr); // as the fill would have left it
         return;
+    }
+    if (style.antialiased) {
+        if (const std::optional<Rect> box = clipBoxOf(path)) {
+            cairo_matrix_t m;
+            cairo_get_matrix(cr, &m);
+            if (const auto pixels = pixelAlignedBox(*box, m);
+                pixels && fillPixelsDirectly(*internal_, *pixels, resolve(color))) {
+                cairo_new_path(cr);
+                return;
+            }
+        }
     }
     const CairoAccess::PendingClipScope clipped(*this);
     cairo_new_path(cr);
