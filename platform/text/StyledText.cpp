@@ -9,15 +9,19 @@ namespace {
 /// out-of-range code point by U+FFFD, so that the layout engine only ever sees valid text.
 void appendValidUtf8(std::string& out, std::string_view text) {
     constexpr std::string_view replacement = "\xEF\xBF\xBD";
+    out.reserve(out.size() + text.size());
+    // Valid text is copied in stretches, not a character at a time.
+    std::size_t valid = 0;
     std::size_t i = 0;
     while (i < text.size()) {
         const auto b0 = static_cast<std::uint8_t>(text[i]);
+        if (b0 < 0x80 && b0 != 0) {
+            ++i;
+            continue;
+        }
         std::size_t length = 0;
         std::uint32_t cp = 0;
-        if (b0 < 0x80) {
-            length = 1;
-            cp = b0;
-        } else if ((b0 & 0xE0) == 0xC0) {
+        if ((b0 & 0xE0) == 0xC0) {
             length = 2;
             cp = b0 & 0x1F;
         } else if ((b0 & 0xF0) == 0xE0) {
@@ -27,43 +31,42 @@ void appendValidUtf8(std::string& out, std::string_view text) {
             length = 4;
             cp = b0 & 0x07;
         }
-        bool valid = length != 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
+        bool ok = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; ok && k < length; ++k) {
             const auto b = static_cast<std::uint8_t>(text[i + k]);
-            valid = (b & 0xC0) == 0x80;
+            ok = (b & 0xC0) == 0x80;
             cp = (cp << 6) | (b & 0x3F);
         }
-        if (valid) {
+        if (ok) {
             static constexpr std::uint32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-            valid = cp >= minimum[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) &&
-                    cp != 0;
+            ok = cp >= minimum[length] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
         }
-        if (valid) {
-            out.append(text.substr(i, length));
+        if (ok) {
             i += length;
         } else {
+            out.append(text.substr(valid, i - valid));
             out.append(replacement);
             i += 1;
+            valid = i;
         }
     }
+    out.append(text.substr(valid));
 }
 
 } // namespace
 
 StyledText& StyledText::append(std::string_view text, TextAttributes attributes) {
-    Run run;
+    Run& run = runs_.emplace_back();
     appendValidUtf8(run.text, text);
     run.attributes = std::move(attributes);
-    runs_.push_back(std::move(run));
     return *this;
 }
 
 StyledText& StyledText::appendBox(const InlineBox& box, TextAttributes attributes) {
-    Run run;
+    Run& run = runs_.emplace_back();
     run.text = "\xEF\xBF\xBC";
     run.attributes = std::move(attributes);
     run.box = box;
-    runs_.push_back(std::move(run));
     return *this;
 }
 
