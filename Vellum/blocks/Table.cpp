@@ -157,11 +157,14 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         row.reserve(cells[r].size());
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
             ui::AnyView cell(TableCell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)}));
-            // Leading is the grid's own: only the other columns need saying so, and a table has
-            // thousands of cells.
-            const ui::HorizontalAlignment alignment = columnAlignment(columns_, c);
-            if (alignment != ui::HorizontalAlignment::leading()) {
-                cell = cell.gridColumnAlignment(alignment);
+            // The grid takes a column's alignment from its first cell that states one, and the
+            // first row has a cell in every described column: only its cells say so. Leading is
+            // the grid's own and needs no saying either; a table has thousands of cells.
+            if (r == 0) {
+                const ui::HorizontalAlignment alignment = columnAlignment(columns_, c);
+                if (alignment != ui::HorizontalAlignment::leading()) {
+                    cell = cell.gridColumnAlignment(alignment);
+                }
             }
             row.push_back(std::move(cell));
         }
