@@ -47,28 +47,28 @@ Text characters(const AttributedString::Run& run, std::string_view text) {
     const std::size_t end = std::clamp(run.range.upperBound.offset, begin, text.size());
     Text result = Text::verbatim(std::string(text.substr(begin, end - begin)));
     if (const auto* font = run.get<TextAttributeScope::FontAttribute>()) {
-        result = result.font(*font);
+        result = std::move(result).font(*font);
     }
     if (const auto* color = run.get<TextAttributeScope::ForegroundColorAttribute>()) {
-        result = result.foregroundColor(*color);
+        result = std::move(result).foregroundColor(*color);
     }
     if (const auto* color = run.get<TextAttributeScope::BackgroundColorAttribute>()) {
-        result = result.backgroundColor(*color);
+        result = std::move(result).backgroundColor(*color);
     }
     if (const auto* style = run.get<TextAttributeScope::UnderlineStyleAttribute>()) {
-        result = result.underline(true, style->color);
+        result = std::move(result).underline(true, style->color);
     }
     if (const auto* style = run.get<TextAttributeScope::StrikethroughStyleAttribute>()) {
-        result = result.strikethrough(true, style->color);
+        result = std::move(result).strikethrough(true, style->color);
     }
     if (const double* offset = run.get<TextAttributeScope::BaselineOffsetAttribute>()) {
-        result = result.baselineOffset(*offset);
+        result = std::move(result).baselineOffset(*offset);
     }
     if (const double* kerning = run.get<TextAttributeScope::KerningAttribute>()) {
-        result = result.kerning(*kerning);
+        result = std::move(result).kerning(*kerning);
     }
     if (const double* tracking = run.get<TextAttributeScope::TrackingAttribute>()) {
-        result = result.tracking(*tracking);
+        result = std::move(result).tracking(*tracking);
     }
     return result;
 }
@@ -176,7 +176,7 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
             runText = characters(run, text);
         }
         if (const platform::URL* link = run.get<Foundation::LinkAttribute>()) {
-            runText = runText.customAttribute(LinkAttribute{*link});
+            runText = std::move(runText).customAttribute(LinkAttribute{*link});
         }
         result += runText;
     }
