@@ -12,11 +12,6 @@ void EnvironmentReads::add(const void* key) {
     }
 }
 
-EnvironmentReads*& currentEnvironmentReads() {
-    thread_local EnvironmentReads* reads = nullptr;
-    return reads;
-}
-
 } // namespace detail
 
 namespace {
@@ -40,7 +35,10 @@ EnvironmentValues& EnvironmentValues::operator=(const EnvironmentValues& other) 
 }
 
 const EnvironmentValues::Entry* EnvironmentValues::findUnrecorded(const void* key) const {
-    for (const Entry* e = top_.get(); e != nullptr; e = e->next.get()) {
+    // The walk ends where no link below wrote the key.
+    const std::uint64_t bit = keyBit(key);
+    for (const Entry* e = top_.get(); e != nullptr && (e->keysBelow & bit) != 0;
+         e = e->next.get()) {
         if (e->key == key) {
             return e;
         }
@@ -77,6 +75,7 @@ void EnvironmentValues::setShared(const void* key, std::shared_ptr<const void> v
             link->key = (*it)->key;
             link->value = (*it)->value;
             link->equal = (*it)->equal;
+            link->keysBelow = keyBit(link->key) | (folded ? folded->keysBelow : 0);
             link->next = std::move(folded);
             link->length = ++length;
             folded = std::move(link);
@@ -88,6 +87,7 @@ void EnvironmentValues::setShared(const void* key, std::shared_ptr<const void> v
     entry->value = std::move(value);
     entry->equal = equal;
     entry->length = next ? next->length + 1 : 1;
+    entry->keysBelow = keyBit(key) | (next ? next->keysBelow : 0);
     entry->next = std::move(next);
     top_ = std::move(entry);
 }

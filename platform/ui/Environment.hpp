@@ -36,7 +36,10 @@ struct EnvironmentReads {
     void add(const void* key);
 };
 /// The reads being recorded on this thread, if any.
-EnvironmentReads*& currentEnvironmentReads();
+inline constinit thread_local EnvironmentReads* environmentReadsOfThread = nullptr;
+inline EnvironmentReads*& currentEnvironmentReads() {
+    return environmentReadsOfThread;
+}
 } // namespace detail
 
 class EnvironmentValues {
@@ -106,7 +109,14 @@ private:
         bool (*equal)(const void*, const void*) = nullptr;
         std::shared_ptr<const Entry> next;
         std::uint32_t length = 1;
+        /// One bit per key written in this link or below it (keys share bits): a read of a key
+        /// no link wrote, the most common read, is answered without walking the chain.
+        std::uint64_t keysBelow = 0;
     };
+    static std::uint64_t keyBit(const void* key) {
+        const auto p = reinterpret_cast<std::uintptr_t>(key);
+        return std::uint64_t(1) << ((p ^ (p >> 6) ^ (p >> 12)) & 63U);
+    }
     const Entry* find(const void* key) const;
     const Entry* findUnrecorded(const void* key) const;
     static bool sameEntry(const Entry* a, const Entry* b);

@@ -22,16 +22,6 @@ CGFloat soundCoordinate(CGFloat value) {
     return std::isfinite(value) ? value : 0;
 }
 
-ProposedViewSize ProposedViewSize::sanitized() const {
-    const auto fix = [](std::optional<CGFloat> v) -> std::optional<CGFloat> {
-        if (!v || std::isnan(*v)) {
-            return std::nullopt;
-        }
-        return std::max(*v, CGFloat(0));
-    };
-    return {fix(width), fix(height)};
-}
-
 namespace alignment_ids {
 const AlignmentID leading{[](const ViewDimensions&) { return CGFloat(0); }, "leading"};
 const AlignmentID hcenter{[](const ViewDimensions& d) { return d.width() / 2; }, "center"};

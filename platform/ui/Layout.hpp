@@ -6,7 +6,9 @@
 
 #include "platform/graphics/Geometry.hpp"
 
+#include <algorithm>
 #include <any>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -50,7 +52,16 @@ struct ProposedViewSize {
         return {width.value_or(fallback.width), height.value_or(fallback.height)};
     }
     /// NaN becomes absent, negative values zero; infinity stays.
-    ProposedViewSize sanitized() const;
+    ProposedViewSize sanitized() const {
+        // Inline: every size asked of a node sanitizes its proposal.
+        const auto fix = [](std::optional<CGFloat> v) -> std::optional<CGFloat> {
+            if (!v || std::isnan(*v)) {
+                return std::nullopt;
+            }
+            return std::max(*v, CGFloat(0));
+        };
+        return {fix(width), fix(height)};
+    }
     friend bool operator==(const ProposedViewSize&, const ProposedViewSize&) = default;
 };
 

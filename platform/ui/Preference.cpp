@@ -6,13 +6,6 @@
 
 namespace platform::ui {
 
-std::span<const PreferenceValues::Entry> PreferenceValues::entries() const {
-    if (entries_) {
-        return *entries_;
-    }
-    return {inline_.data(), count_};
-}
-
 std::span<PreferenceValues::Entry> PreferenceValues::ownEntries() {
     if (!entries_) {
         return {inline_.data(), count_};
@@ -41,15 +34,6 @@ void PreferenceValues::append(Entry entry) {
         entries_ = std::make_shared<Entries>(*entries_);
     }
     entries_->push_back(std::move(entry));
-}
-
-const PreferenceValues::Entry* PreferenceValues::lookup(const void* key) const {
-    for (const Entry& e : entries()) {
-        if (e.key == key) {
-            return &e;
-        }
-    }
-    return nullptr;
 }
 
 void PreferenceValues::store(const void* key, std::shared_ptr<const Slot> slot,
@@ -198,8 +182,11 @@ void PreferenceValues::keepUnchanged(const PreferenceValues& before) {
         return;
     }
     const std::span<const Entry> previous = before.entries();
-    for (std::size_t i = 0; i < entries().size(); ++i) {
-        const Entry& e = entries()[i];
+    const std::span<const Entry> current = entries();
+    // Made writable (copied if shared) only when a value is taken over.
+    std::span<Entry> own;
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        const Entry& e = current[i];
         const Entry* old =
             i < previous.size() && previous[i].key == e.key ? &previous[i] : before.lookup(e.key);
         if (old == nullptr || old->slot == e.slot || old->operations != e.operations) {
@@ -212,7 +199,10 @@ void PreferenceValues::keepUnchanged(const PreferenceValues& before) {
                                     e.operations->equal(now.value, was.value)
                               : sameParts(now, was);
         if (same) {
-            ownEntries()[i].slot = old->slot;
+            if (own.empty()) {
+                own = ownEntries();
+            }
+            own[i].slot = old->slot;
         }
     }
 }

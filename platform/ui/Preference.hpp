@@ -140,12 +140,24 @@ private:
     static const void* read(const Entry& e);
     static void reduceInto(std::shared_ptr<void>& value, const Slot& slot,
                            const Operations& operations);
-    const Entry* lookup(const void* key) const;
+    const Entry* lookup(const void* key) const {
+        for (const Entry& e : entries()) {
+            if (e.key == key) {
+                return &e;
+            }
+        }
+        return nullptr;
+    }
     void store(const void* key, std::shared_ptr<const Slot> slot, const Operations* operations);
     void erase(const void* key);
     static bool equalEntry(const Entry* a, const Entry* b);
     using Entries = std::vector<Entry>;
-    std::span<const Entry> entries() const;
+    std::span<const Entry> entries() const {
+        if (entries_) {
+            return *entries_;
+        }
+        return {inline_.data(), count_};
+    }
     /// The entries to change, the shared ones first copied if other values share them.
     std::span<Entry> ownEntries();
     /// Adds an entry for a key not held yet.

@@ -3,6 +3,7 @@
 // whichever layouts it dropped on the way.
 
 #include "Probe.hpp"
+#include "platform/ui/Node.hpp"
 
 #include <algorithm>
 #include <gtest/gtest.h>
