@@ -36,13 +36,21 @@ std::size_t headingIndex(int headingLevel) {
 
 } // namespace
 
-AnyView DefaultHeadingStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView DefaultHeadingStyle::makeBody(ui::ViewContext& context,
                                       const HeadingStyleConfiguration& configuration) const {
     const std::size_t level = headingIndex(configuration.headingLevel);
-    AnyView view = styleset::fontScale(configuration.label.content, fontScales[level]);
-    view = styleset::lineSpacing(view, lineSpacings[level]);
-    view = styleset::blockSpacingEm(view, 1.6, 0.8);
-    return styleset::fontWeight(view, platform::Font::Weight::semibold());
+    // The heading's font in its weight; the ems of its spacing resolve against that font before
+    // the heading's scale, the text takes it scaled. Resolved here, once, rather than by a view
+    // per value.
+    TextEnvironmentValues text(context.environment());
+    const platform::Font weighted =
+        text.font.value_or(platform::Font::body()).weight(platform::Font::Weight::semibold());
+    text.font = weighted;
+    const double scale = fontScales[level];
+    const AnyView view = styleset::fontAndLineSpacing(
+        configuration.label.content, scale == 1.0 ? weighted : weighted.scaled(scale),
+        FontScaled<double>(lineSpacings[level]).resolve(text));
+    return view.preference<BlockSpacingKey>(fontScaled(1.6, 0.8).resolve(text));
 }
 
 AnyView DefaultParagraphStyle::makeBody(ui::ViewContext& context,
@@ -78,12 +86,16 @@ AnyView DefaultBlockQuoteStyle::makeBody(ui::ViewContext& context,
 
 AnyView DefaultCodeBlockStyle::makeBody(ui::ViewContext& context,
                                         const CodeBlockStyleConfiguration& configuration) const {
-    AnyView view = styleset::lineSpacing(configuration.label.content, 0.39);
-    view = styleset::fontScale(view, 0.882);
+    // The code's font: the panel's in its monospaced design, scaled; its line spacing in ems of
+    // that font. Resolved here, once, rather than by a view per value.
+    TextEnvironmentValues text(context.environment());
+    const platform::Font font =
+        text.font.value_or(platform::Font::body()).monospaced().scaled(0.882);
+    text.font = font;
+    AnyView view = styleset::fontAndLineSpacing(configuration.label.content, font,
+                                                FontScaled<double>(0.39).resolve(text));
     view = view.fixedSize(false, true);
-    view = styleset::monospaced(view);
-    view = view.padding(Edges::vertical(), 8);
-    view = view.padding(Edges::onlyLeading(), 14);
+    view = view.padding(platform::EdgeInsets(8, 14, 8, 0));
     // Wide code scrolls (or wraps) inside the panel, which keeps the column's width.
     view = overflowContainer([inner = std::move(view)](const OverflowState&) { return inner; });
     const ui::RoundedRectangle panel(panelCornerRadius, platform::RoundedCornerStyle::continuous);
@@ -91,23 +103,25 @@ AnyView DefaultCodeBlockStyle::makeBody(ui::ViewContext& context,
                    configuration.highlighterTheme.backgroundColor.resolve(context.environment()))
                .clipShape(panel);
     view = view.overlay(panel.stroke(defaultSeparator().resolve(context.environment()), 1));
-    // A present zero: the code block wants its following block flush against it.
-    return styleset::blockSpacingEm(view, 0.88, 0.0);
+    // A present zero: the code block wants its following block flush against it. In ems of the
+    // panel's font, not the code's.
+    return view.preference<BlockSpacingKey>(
+        fontScaled(0.88, 0.0).resolve(TextEnvironmentValues(context.environment())));
 }
 
-AnyView DefaultListItemStyle::makeBody(ui::ViewContext& /*context*/,
+AnyView DefaultListItemStyle::makeBody(ui::ViewContext& context,
                                        const ListItemStyleConfiguration& configuration) const {
-    return WithFontScaledValue<double>(
-        markerSpacing, [marker = configuration.marker.content,
-                        block = configuration.block.content](const double& spacing) {
-            return ui::HStack(firstTextCenter(), spacing, {marker, block});
-        });
+    // Resolved against the item's font here rather than by a view of its own.
+    const double spacing = markerSpacing.resolve(TextEnvironmentValues(context.environment()));
+    return ui::HStack(firstTextCenter(), spacing,
+                      {configuration.marker.content, configuration.block.content});
 }
 
 AnyView DefaultTableStyle::makeBody(ui::ViewContext& context,
                                     const TableStyleConfiguration& configuration) const {
     AnyView view = vellum(configuration.label.content).tableCellSpacing(tableOutset, tableOutset);
-    view = styleset::blockSpacingEm(view, 1.6, 1.6);
+    view = view.preference<BlockSpacingKey>(
+        fontScaled(1.6, 1.6).resolve(TextEnvironmentValues(context.environment())));
     const platform::Color border = defaultTableBorder().resolve(context.environment());
     view = vellum(view).tableOverlay(
         [border](const TableLayout& layout) { return tableGrid(layout, border); });
@@ -144,8 +158,8 @@ AnyView DefaultTableCellStyle::makeBody(ui::ViewContext& context,
     // The ems resolve against the cell's own font (the weight leaves its size), read here rather
     // than by a view per value: a document has thousands of cells.
     const TextEnvironmentValues text(context.environment());
-    AnyView view = styleset::fontWeight(configuration.label.content, weight);
-    view = view.lineSpacing(FontScaled<double>(0.471).resolve(text));
+    const AnyView view = styleset::fontWeightAndLineSpacing(
+        configuration.label.content, weight, FontScaled<double>(0.471).resolve(text));
     return view.padding(Edges::all(), FontScaled<double>(0.588).resolve(text));
 }
 
@@ -157,7 +171,8 @@ DividerThematicBreakStyle::makeBody(ui::ViewContext& context,
     const AnyView view = AnyView(ui::Divider())
                              .frame(line)
                              .overlay(AnyView(defaultSeparator().resolve(context.environment())));
-    return styleset::blockSpacingEm(view, 1.6, 1.6);
+    return view.preference<BlockSpacingKey>(
+        fontScaled(1.6, 1.6).resolve(TextEnvironmentValues(context.environment())));
 }
 
 std::vector<platform::Rect> tableGridGaps(std::span<const platform::Rect> rows,

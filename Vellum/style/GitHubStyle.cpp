@@ -121,13 +121,12 @@ AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& context,
     const platform::Font::Weight weight = configuration.row == 0
                                               ? platform::Font::Weight::semibold()
                                               : platform::Font::Weight::regular();
-    AnyView view = styleset::fontWeight(configuration.label.content, weight);
-    view = view.padding(Edges::vertical(), 6);
-    view = view.padding(Edges::horizontal(), 13);
     // Resolved against the cell's own font, read here rather than by a view of its own: a
     // document has thousands of cells.
-    return view.lineSpacing(
+    const AnyView view = styleset::fontWeightAndLineSpacing(
+        configuration.label.content, weight,
         FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment())));
+    return view.padding(platform::EdgeInsets(6, 13, 6, 13));
 }
 
 AnyView GitHubThematicBreakStyle::makeBody(ui::ViewContext& context,

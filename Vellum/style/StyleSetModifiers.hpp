@@ -49,6 +49,29 @@ using platform::ui::AnyView;
         });
 }
 
+// The subtree's font (the body font when none is set) in `weight`, and its line spacing in
+// points: one write of the environment where `fontWeight` and `lineSpacing` would be two views.
+[[nodiscard]] inline AnyView fontWeightAndLineSpacing(AnyView view, platform::Font::Weight weight,
+                                                      double spacing) {
+    return platform::ui::detail::transformEnvironment(
+        std::move(view), [weight, spacing](platform::ui::EnvironmentValues& environment) {
+            environment.set<platform::ui::FontKey>(environment.get<platform::ui::FontKey>()
+                                                       .value_or(platform::Font::body())
+                                                       .weight(weight));
+            environment.set<platform::ui::LineSpacingKey>(spacing);
+        });
+}
+
+// The subtree's font and its line spacing in points, in one write of the environment.
+[[nodiscard]] inline AnyView fontAndLineSpacing(AnyView view, platform::Font font, double spacing) {
+    return platform::ui::detail::transformEnvironment(
+        std::move(view),
+        [font = std::move(font), spacing](platform::ui::EnvironmentValues& environment) {
+            environment.set<platform::ui::FontKey>(font);
+            environment.set<platform::ui::LineSpacingKey>(spacing);
+        });
+}
+
 // The subtree's font in its monospaced design.
 [[nodiscard]] inline AnyView monospaced(const AnyView& view) {
     return view.transformEnvironment<platform::ui::FontKey>(
