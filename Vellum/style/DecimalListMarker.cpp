@@ -14,7 +14,7 @@ DecimalListMarker::makeBody(platform::ui::ViewContext& context,
     const platform::Font font = environment.font.value_or(platform::Font::body());
     const platform::ui::Text text = platform::ui::Text(decimalOrdinal(configuration.ordinal) + ".")
                                         .font(font.monospacedDigit());
-    return listMarkerFrame(text, minWidth);
+    return listMarkerFrame(text, minWidth, environment);
 }
 
 } // namespace vellum::structured

@@ -11,5 +11,10 @@ namespace vellum::structured {
 
 [[nodiscard]] platform::ui::AnyView listMarkerFrame(platform::ui::AnyView marker,
                                                     FontScaled<double> minWidth);
+// The same box, its width resolved against `environment`: that of the place the marker is shown
+// in, which a marker style's body already holds.
+[[nodiscard]] platform::ui::AnyView listMarkerFrame(platform::ui::AnyView marker,
+                                                    FontScaled<double> minWidth,
+                                                    const TextEnvironmentValues& environment);
 
 } // namespace vellum::structured

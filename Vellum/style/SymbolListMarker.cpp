@@ -43,11 +43,11 @@ platform::ui::AnyView ListSymbol::body(platform::ui::ViewContext& context) const
 }
 
 platform::ui::AnyView
-SymbolListMarker::makeBody(platform::ui::ViewContext& /*context*/,
+SymbolListMarker::makeBody(platform::ui::ViewContext& context,
                            const UnorderedListMarkerConfiguration& /*configuration*/) const {
     const platform::ui::AnyView symbol =
         platform::ui::AnyView(ListSymbol{symbolName}).modifier(FontScaleModifier{scale});
-    return listMarkerFrame(symbol, minWidth);
+    return listMarkerFrame(symbol, minWidth, TextEnvironmentValues(context.environment()));
 }
 
 std::shared_ptr<const UnorderedListMarker> UnorderedListMarker::disc() {
