@@ -221,7 +221,9 @@ ui::AnyView Block::body(ui::ViewContext& context) const {
         return Table(intent_, content_, intent_->columns());
     case Kind::paragraph:
         if (isLoneMath(content_)) {
-            return MathBlock(content_);
+            // Stateless too, and shown by the paragraph style as a paragraph is: in this block's
+            // place as well.
+            return MathBlock(content_).body(context);
         }
         return Paragraph(content_).body(context);
     case Kind::orderedList:

@@ -20,7 +20,10 @@ ui::AnyView formulaBlock(ui::ViewContext& context, platform::AttributedString te
     configuration.label = ConfigurationContent(inlineLabel(std::move(text)));
     configuration.indentationLevel = level;
     const MathProperties math = context.environment<MathPropertiesKey>();
-    return ui::AnyView(ResolvedParagraphStyle(paragraphStyle(context.environment()), configuration))
+    // The paragraph style's body stands in the formula's place (one node fewer per formula);
+    // what the style reads or keeps belongs to the formula's identity all the same.
+    const std::shared_ptr<const ParagraphStyle> style = paragraphStyle(context.environment());
+    return (style ? style->makeBody(context, configuration) : ui::AnyView())
         .layoutValue<BlockAlignmentKey>(math.textAlignment);
 }
 
