@@ -36,7 +36,8 @@ const std::shared_ptr<CodeTokenizer>& CodeTokenizer::shared() {
 }
 
 std::shared_ptr<CodeTokenizer> CodeTokenizer::make(const std::optional<platform::Bundle>& bundle,
-                                                   platform::Logger logger, Options options) {
+                                                   platform::Logger logger, Options options,
+                                                   std::size_t memoryBudget) {
     const std::optional<std::filesystem::path> url =
         bundle ? bundle->url("prism-bundle", "js") : std::nullopt;
     std::optional<std::string> script = url ? readFile(*url) : std::nullopt;
@@ -58,27 +59,47 @@ std::shared_ptr<CodeTokenizer> CodeTokenizer::make(const std::optional<platform:
         logger.error("Script workers are not available.");
         return nullptr;
     }
-    return std::make_shared<CodeTokenizer>(Token{}, std::move(workers), std::move(logger));
+    return std::make_shared<CodeTokenizer>(Token{}, std::move(workers), std::move(logger),
+                                           memoryBudget);
 }
 
 CodeTokenizer::CodeTokenizer(Token, std::shared_ptr<platform::ScriptWorkerPool> workers,
-                             platform::Logger logger)
+                             platform::Logger logger, std::size_t memoryBudget)
     : workers_(std::move(workers))
-    , logger_(std::move(logger)) {}
+    , logger_(std::move(logger))
+    , known_(memoryBudget) {}
 
 CodeTokenizer::~CodeTokenizer() = default;
 
+CodeTokenizer::Tokens CodeTokenizer::knownTokens(std::string_view code, std::string_view language) {
+    return known_.find(code, language);
+}
+
 platform::Task<std::vector<CodeToken>> CodeTokenizer::tokenize(std::string code,
                                                                std::string language) {
+    // Apart from the await, as below.
+    auto tokenizing = tokenizeShared(std::move(code), std::move(language));
+    const Tokens tokens = co_await std::move(tokenizing);
+    co_return *tokens;
+}
+
+platform::Task<CodeTokenizer::Tokens> CodeTokenizer::tokenizeShared(std::string code,
+                                                                    std::string language) {
+    if (Tokens known = known_.find(code, language)) {
+        co_return known;
+    }
+    const auto plain = [](std::string text) {
+        return std::make_shared<const std::vector<CodeToken>>(plainCodeTokens(std::move(text)));
+    };
     co_await hop();
     // Nobody waits for the tokens of a block that has gone or changed: its place in the queue,
     // or its worker, goes to the blocks still shown.
     if (platform::Task<>::isCancelled()) {
-        co_return plainCodeTokens(std::move(code));
+        co_return plain(std::move(code));
     }
     if (code.size() > maximumCodeSize) {
         logger_.error("Code too long to tokenize.");
-        co_return plainCodeTokens(std::move(code));
+        co_return plain(std::move(code));
     }
     // The call stands apart from the await (g++ 12, see HighlightedText.cpp); it copies the
     // arguments before it returns.
@@ -86,16 +107,23 @@ platform::Task<std::vector<CodeToken>> CodeTokenizer::tokenize(std::string code,
     auto calling = workers_->call("tokenizeCode", arguments);
     const platform::ScriptWorkerPool::Reply reply = co_await std::move(calling);
     if (platform::Task<>::isCancelled()) {
-        co_return plainCodeTokens(std::move(code)); // not a failure: nothing to log
+        co_return plain(std::move(code)); // not a failure: nothing to log
     }
-    co_return tokensOf(code, reply);
+    std::optional<std::vector<CodeToken>> tokens = tokensOf(code, reply);
+    if (!tokens) {
+        // Not kept: a worker out of time on a busy machine may well answer next time.
+        co_return plain(std::move(code));
+    }
+    auto answer = std::make_shared<const std::vector<CodeToken>>(std::move(*tokens));
+    known_.insert(std::move(code), std::move(language), answer);
+    co_return answer;
 }
 
-std::vector<CodeToken> CodeTokenizer::tokensOf(const std::string& code,
-                                               const platform::ScriptWorkerPool::Reply& reply) {
+std::optional<std::vector<CodeToken>>
+CodeTokenizer::tokensOf(const std::string& code, const platform::ScriptWorkerPool::Reply& reply) {
     if (!reply) {
         logger_.error("Tokenization failed.");
-        return plainCodeTokens(code);
+        return std::nullopt;
     }
 
     std::vector<CodeToken> tokens;
@@ -132,7 +160,7 @@ std::vector<CodeToken> CodeTokenizer::tokensOf(const std::string& code,
     }
     if (!spellsCode) {
         logger_.error("Tokenization failed.");
-        return plainCodeTokens(code);
+        return std::nullopt;
     }
     return tokens;
 }

@@ -11,8 +11,15 @@
 // Whatever goes wrong (the script throws or runs too long, its worker dies, the reply has the
 // wrong shape, or its tokens do not spell out the code) the caller gets the whole code as one
 // "plain" token. So does code longer than maximumCodeSize, which is not handed to the script.
+//
+// Tokens depend on the code, its language and the script alone: the tokenizer keeps its last
+// answers (up to a budget of bytes, the least recently used going first), and code it has
+// answered before is answered again without a worker, or at once by knownTokens. Only the
+// script's own answers are kept: the plain token given for a failure is asked for again next
+// time, as the failure may have been the machine's rather than the code's.
 
 #include "Vellum/highlighting/CodeToken.hpp"
+#include "Vellum/highlighting/CodeTokenCache.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Logger.hpp"
 #include "platform/runtime/Actor.hpp"
@@ -23,6 +30,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vellum {
@@ -37,6 +45,11 @@ public:
     // limit only to come back plain.
     static constexpr std::size_t maximumCodeSize = std::size_t{1} << 20;
 
+    // What the answers kept may occupy by default: the code of a long document several times.
+    static constexpr std::size_t defaultMemoryBudget = std::size_t{16} << 20;
+
+    using Tokens = CodeTokenCache::Tokens;
+
     // The process-wide tokenizer, made on first use from the library's resource bundle; nullptr
     // for the life of the process when that failed (logged once).
     [[nodiscard]] static const std::shared_ptr<CodeTokenizer>& shared();
@@ -46,7 +59,7 @@ public:
     // readable script or worker program.
     [[nodiscard]] static std::shared_ptr<CodeTokenizer>
     make(const std::optional<platform::Bundle>& bundle, platform::Logger logger,
-         Options options = {});
+         Options options = {}, std::size_t memoryBudget = defaultMemoryBudget);
 
     ~CodeTokenizer() override;
 
@@ -56,17 +69,28 @@ public:
     // answer is the plain token at once.
     [[nodiscard]] platform::Task<std::vector<CodeToken>> tokenize(std::string code,
                                                                   std::string language);
+    // The same, shared with the tokenizer's own copy when it keeps one; never null.
+    [[nodiscard]] platform::Task<Tokens> tokenizeShared(std::string code, std::string language);
+
+    // The tokens of `code` in `language` when the script answered them lately; nullptr when they
+    // would have to be asked for. Never waits for a worker: may be called from any thread.
+    [[nodiscard]] Tokens knownTokens(std::string_view code, std::string_view language);
+
+    // What the answers kept occupy now (see CodeTokenCache::cost), within the budget.
+    [[nodiscard]] std::size_t memoryUse() const { return known_.bytes(); }
 
     struct Token {};
     CodeTokenizer(Token, std::shared_ptr<platform::ScriptWorkerPool> workers,
-                  platform::Logger logger);
+                  platform::Logger logger, std::size_t memoryBudget);
 
 private:
-    [[nodiscard]] std::vector<CodeToken> tokensOf(const std::string& code,
-                                                  const platform::ScriptWorkerPool::Reply& reply);
+    // The script's tokens, or nullopt (logged) when the reply is no answer for `code`.
+    [[nodiscard]] std::optional<std::vector<CodeToken>>
+    tokensOf(const std::string& code, const platform::ScriptWorkerPool::Reply& reply);
 
     std::shared_ptr<platform::ScriptWorkerPool> workers_;
     platform::Logger logger_;
+    CodeTokenCache known_;
 };
 
 } // namespace vellum

@@ -336,6 +336,78 @@ TEST(CodeTokenizerTests, RunawayScriptIsStoppedAndTheTokenizerRecovers) {
     EXPECT_EQ(tokenize(*tokenizer, "y", "fast"), expected);
 }
 
+// --- Answers kept ---
+
+TEST(CodeTokenizerTests, GoodAnswersAreKeptAndFailuresAskedAgain) {
+    const LogCapture log;
+    // One worker, so that the script's count of calls is the tokenizer's: the first call fails,
+    // the others answer with their number.
+    const std::shared_ptr<CodeTokenizer> tokenizer = tokenizerWithScript(R"(
+        var calls = 0;
+        function tokenizeCode(code, language) {
+            calls++;
+            if (calls === 1) throw new Error('busy');
+            return [{content: code, type: language + calls}];
+        })",
+                                                                         {.workers = 1});
+    ASSERT_NE(tokenizer, nullptr);
+    EXPECT_EQ(tokenizer->knownTokens("a", "x"), nullptr);
+    // The plain token of a failure is not kept: the same code goes to the script again.
+    EXPECT_EQ(tokenize(*tokenizer, "a", "x"), plainCodeTokens("a"));
+    EXPECT_TRUE(log.logged("Tokenization failed."));
+    EXPECT_EQ(tokenizer->knownTokens("a", "x"), nullptr);
+    const std::vector<CodeToken> second = {{"a", TokenType("x2")}};
+    EXPECT_EQ(tokenize(*tokenizer, "a", "x"), second);
+    // Its answer is, and comes back without the script (which would say x3), also at once.
+    EXPECT_EQ(tokenize(*tokenizer, "a", "x"), second);
+    ASSERT_NE(tokenizer->knownTokens("a", "x"), nullptr);
+    EXPECT_EQ(*tokenizer->knownTokens("a", "x"), second);
+    // Other code, or the same code in another language, is asked for.
+    EXPECT_EQ(tokenize(*tokenizer, "a", "y"), (std::vector<CodeToken>{{"a", TokenType("y3")}}));
+    EXPECT_EQ(tokenize(*tokenizer, "b", "x"), (std::vector<CodeToken>{{"b", TokenType("x4")}}));
+}
+
+TEST(CodeTokenizerTests, AnswersCutShortOrTooLongAreNotKept) {
+    // Answers at once, except for code that runs until its worker is stopped.
+    const std::shared_ptr<CodeTokenizer> tokenizer = tokenizerWithScript(R"(
+        function tokenizeCode(code, language) {
+            if (code === 'slow') { /a*b/.test('a'.repeat(1 << 20)); }
+            return [{content: code, type: language}];
+        })",
+                                                                         {.workers = 1});
+    ASSERT_NE(tokenizer, nullptr);
+    const std::vector<pid_t> before = platform::testing::scriptWorkers();
+    auto slow = startTokenizing(tokenizer, "slow", "x");
+    const pid_t worker = platform::testing::newWorker(before);
+    ASSERT_NE(worker, 0);
+    platform::testing::crash(worker);
+    EXPECT_EQ(platform::blockingWait(std::move(slow)), plainCodeTokens("slow"));
+    EXPECT_EQ(tokenizer->knownTokens("slow", "x"), nullptr);
+    // Code the script never sees is not kept either.
+    const std::string overlong(CodeTokenizer::maximumCodeSize + 1, 'x');
+    EXPECT_EQ(tokenize(*tokenizer, overlong, "x"), plainCodeTokens(overlong));
+    EXPECT_EQ(tokenizer->knownTokens(overlong, "x"), nullptr);
+}
+
+TEST(CodeTokenizerTests, KeptAnswersStayWithinTheBudget) {
+    const std::string script = "function tokenizeCode(c, l) { return [{content: c, type: l}]; }";
+    const ScriptBundle bundle(script);
+    const std::vector<CodeToken> one = {{std::string(100, '1'), TokenType("t")}};
+    const std::size_t budget = CodeTokenCache::cost(one[0].content, "t", one) * 5 / 2;
+    const std::shared_ptr<CodeTokenizer> tokenizer =
+        CodeTokenizer::make(bundle.bundle(), testLogger(), {.workers = 1}, budget);
+    ASSERT_NE(tokenizer, nullptr);
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        const std::string code(100, digit);
+        EXPECT_EQ(joined(tokenize(*tokenizer, code, "t")), code);
+        EXPECT_LE(tokenizer->memoryUse(), budget);
+    }
+    // The last two are kept, the first ones made room for them.
+    EXPECT_NE(tokenizer->knownTokens(std::string(100, '9'), "t"), nullptr);
+    EXPECT_NE(tokenizer->knownTokens(std::string(100, '8'), "t"), nullptr);
+    EXPECT_EQ(tokenizer->knownTokens(std::string(100, '1'), "t"), nullptr);
+}
+
 // --- Requests that run long or crash ---
 
 TEST(CodeTokenizerTests, BacktrackingInputFallsBackToPlainAtItsLimit) {
