@@ -15,11 +15,17 @@ using platform::AttributedSubstring;
 
 namespace {
 
-// What recolouring depends on: the tokens and the text environment they resolve against.
+using Tokens = HighlightedTextFragment::Model::Tokens;
+
+// What recolouring depends on: the tokens and the text environment they resolve against. Tokens
+// compare by content: an answer equal to the one in hand may come in a copy of its own.
 struct ColouringInput {
-    std::vector<CodeToken> tokens;
+    Tokens tokens;
     TextEnvironmentValues environment;
-    friend bool operator==(const ColouringInput&, const ColouringInput&) = default;
+    friend bool operator==(const ColouringInput& a, const ColouringInput& b) {
+        return (a.tokens == b.tokens || (a.tokens && b.tokens && *a.tokens == *b.tokens)) &&
+               a.environment == b.environment;
+    }
 };
 
 // The identity of the tokenizing task: the code with its attributes.
@@ -43,16 +49,37 @@ namespace vellum {
 
 ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
     const TextEnvironmentValues environment(context.environment());
-    const std::shared_ptr<Model> model =
-        context.stateObject<Model>([] { return std::make_shared<Model>(); });
+    // The tokens of this code the tokenizer has in hand; null without a language or a tokenizer.
+    const auto knownTokens = [this]() -> Tokens {
+        const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
+        return tokenizer && languageHint_
+                   ? tokenizer->knownTokens(content_.characters(), *languageHint_)
+                   : nullptr;
+    };
+    const std::shared_ptr<Model> model = context.stateObject<Model>([&] {
+        auto made = std::make_shared<Model>();
+        // Code shown before is coloured from the first frame on: no plain look to lay out and
+        // draw first. The task finds the same tokens and leaves them be.
+        if (Tokens known = knownTokens()) {
+            made->setHighlightedCode(highlightCode(*known, content_, *theme_, environment));
+            made->setTokens(std::move(known));
+        }
+        return made;
+    });
 
     // Until the tokens are in, the code shows in the plain look, made here rather than from a
-    // plain token set later: a second look of the same text would lay the block out twice.
+    // plain token set later: a second look of the same text would lay the block out twice. Text
+    // coloured for the code this block showed before is no look of its new code.
     const std::optional<AttributedString>& highlighted = model->highlightedCode();
-    AttributedString shown =
-        highlighted ? *highlighted
-                    : highlightCode(plainCodeTokens(std::string(content_.characters())), content_,
-                                    *theme_, environment);
+    AttributedString shown;
+    if (highlighted && highlighted->characters() == content_.characters()) {
+        shown = *highlighted;
+    } else if (const Tokens known = knownTokens()) {
+        shown = highlightCode(*known, content_, *theme_, environment);
+    } else {
+        shown = highlightCode(plainCodeTokens(std::string(content_.characters())), content_,
+                              *theme_, environment);
+    }
     ui::AnyView text(TextFragment(std::move(shown)));
     if (const std::optional<platform::Color> foreground =
             theme_->foregroundColor.resolve(environment.colorEnvironment())) {
@@ -63,17 +90,23 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
               [model, content = content_, hint = languageHint_]() -> platform::Task<void> {
                   return [](std::shared_ptr<Model> model, AttributedSubstring content,
                             std::optional<std::string> hint) -> platform::Task<void> {
-                      std::string code(content.characters());
-                      // Tokens of earlier code do not fit this one: the plain look shows while
-                      // the tokenizer works.
-                      model->setTokens({});
                       const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
                       if (!tokenizer || !hint) {
+                          model->setTokens(nullptr);
                           co_return;
                       }
-                      platform::Task<std::vector<CodeToken>> tokenizing =
-                          tokenizeCodeBlock(std::move(code), std::move(hint), tokenizer);
-                      std::vector<CodeToken> tokens = co_await std::move(tokenizing);
+                      std::string code(content.characters());
+                      // Known tokens are the ones the body coloured the code with.
+                      if (Tokens known = tokenizer->knownTokens(code, *hint)) {
+                          model->setTokens(std::move(known));
+                          co_return;
+                      }
+                      // Tokens of earlier code do not fit this one: the plain look shows while
+                      // the tokenizer works.
+                      model->setTokens(nullptr);
+                      platform::Task<Tokens> tokenizing =
+                          tokenizer->tokenizeShared(std::move(code), std::move(*hint));
+                      Tokens tokens = co_await std::move(tokenizing);
                       // Newer code has taken over: its own task sets its tokens, and these would
                       // colour text they were not made for.
                       if (platform::Task<void>::isCancelled()) {
@@ -85,12 +118,12 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
         .onChange<ColouringInput>(ColouringInput{model->tokens(), environment},
                                   [model, content = content_, theme = theme_](
                                       const ColouringInput& /*old*/, const ColouringInput& input) {
-                                      if (input.tokens.empty()) {
+                                      if (!input.tokens || input.tokens->empty()) {
                                           model->setHighlightedCode(std::nullopt);
                                           return;
                                       }
                                       model->setHighlightedCode(highlightCode(
-                                          input.tokens, content, *theme, input.environment));
+                                          *input.tokens, content, *theme, input.environment));
                                   });
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
-// The text of a code block, coloured by the tokens of its language. The code shows at once in the
-// theme's foreground colour; the shared tokenizer runs off the main thread, once per content, and
-// the coloured text replaces the plain one when it answers. A change of colour scheme or font
-// recolours the tokens already in hand without tokenizing again. Drawn as a text fragment, so code
-// selects and copies as any text does.
+// The text of a code block, coloured by the tokens of its language. Code whose tokens the shared
+// tokenizer already knows (shown before, here or elsewhere) is coloured from its first frame.
+// Other code shows at once in the theme's foreground colour; the tokenizer runs off the main
+// thread, once per content, and the coloured text replaces the plain one when it answers. A
+// change of colour scheme or font recolours the tokens already in hand without tokenizing again.
+// Drawn as a text fragment, so code selects and copies as any text does.
 
 #include "Vellum/highlighting/CodeToken.hpp"
 #include "Vellum/highlighting/HighlighterTheme.hpp"
@@ -26,8 +27,10 @@ public:
     // that read it are invalidated only when a value really changes.
     class Model {
     public:
-        [[nodiscard]] const std::vector<CodeToken>& tokens() const { return tokens_.get(); }
-        void setTokens(std::vector<CodeToken> tokens) { tokens_.set(std::move(tokens)); }
+        // Shared with the tokenizer's own copy; null while there are none.
+        using Tokens = std::shared_ptr<const std::vector<CodeToken>>;
+        [[nodiscard]] const Tokens& tokens() const { return tokens_.get(); }
+        void setTokens(Tokens tokens) { tokens_.set(std::move(tokens)); }
         [[nodiscard]] const std::optional<platform::AttributedString>& highlightedCode() const {
             return highlightedCode_.get();
         }
@@ -38,7 +41,7 @@ public:
     private:
         enum class Property : std::uint8_t { tokens, highlightedCode };
         platform::ObservationRegistrar registrar_;
-        platform::Observed<std::vector<CodeToken>> tokens_{registrar_, Property::tokens};
+        platform::Observed<Tokens> tokens_{registrar_, Property::tokens};
         platform::Observed<std::optional<platform::AttributedString>> highlightedCode_{
             registrar_, Property::highlightedCode};
     };

@@ -44,7 +44,8 @@ platform::AttributedString highlightCode(std::span<const CodeToken> tokens,
 
     // Tokens of one type look alike: each type's attributes are made once.
     std::unordered_map<std::string_view, platform::AttributeContainer> attributesByType;
-    const auto attributesFor = [&](const HighlighterTheme::TokenType& type) {
+    const auto attributesFor =
+        [&](const HighlighterTheme::TokenType& type) -> const platform::AttributeContainer& {
         const auto found = attributesByType.find(type.rawValue());
         if (found != attributesByType.end()) {
             return found->second;
@@ -54,8 +55,7 @@ platform::AttributedString highlightCode(std::span<const CodeToken> tokens,
             property != theme.tokenProperties.end()) {
             property->second.apply(attributes, environment);
         }
-        attributesByType.emplace(type.rawValue(), attributes);
-        return attributes;
+        return attributesByType.emplace(type.rawValue(), std::move(attributes)).first->second;
     };
 
     platform::AttributedString result;

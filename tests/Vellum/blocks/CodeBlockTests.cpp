@@ -76,6 +76,57 @@ TEST(HighlightedCode, ShowsPlainAtOnceAndColouredWhenTheTokenizerAnswers) {
     EXPECT_EQ(shown->runsWithoutColour, 0);
 }
 
+ui::AnyView highlighted(const AttributedString& content, const std::shared_ptr<Shown>& shown) {
+    return recordingTexts(ui::AnyView(vellum::HighlightedTextFragment(
+                              content.slice(), "cpp", vellum::HighlighterTheme::defaultTheme())),
+                          shown);
+}
+
+// Shows `content` until its tokens have coloured it: from then on the tokenizer knows them.
+void showUntilColoured(const AttributedString& content) {
+    auto shown = std::make_shared<Shown>();
+    ui::OffscreenHost host(highlighted(content, shown), {600, std::nullopt});
+    ASSERT_TRUE(host.runUntil([&] { return shown->colours.size() >= 3; }, moss_test::hangDeadline))
+        << "the tokens never coloured the code";
+}
+
+TEST(HighlightedCode, CodeShownBeforeIsColouredFromItsFirstFrame) {
+    ASSERT_NE(vellum::CodeTokenizer::shared(), nullptr) << "the bundled tokenizer is missing";
+    const std::string code = "struct Seen { int again = 2; };";
+    const AttributedString content(code, {});
+    showUntilColoured(content);
+
+    auto shown = std::make_shared<Shown>();
+    ui::OffscreenHost again(highlighted(content, shown), {600, std::nullopt});
+    again.graph().update();
+    EXPECT_EQ(shown->text, code);
+    EXPECT_GE(shown->colours.size(), 3U);
+    EXPECT_EQ(shown->runsWithoutColour, 0);
+    // Its task finds the tokens it was coloured with: nothing is made or laid out again.
+    const ui::ViewGraph::Statistics first = again.graph().statistics();
+    again.runUntilIdle();
+    EXPECT_EQ(again.graph().statistics().bodyEvaluations, first.bodyEvaluations);
+    EXPECT_EQ(again.graph().statistics().sizeComputations, first.sizeComputations);
+}
+
+TEST(HighlightedCode, CodeChangedToCodeShownBeforeIsColouredAtOnce) {
+    ASSERT_NE(vellum::CodeTokenizer::shared(), nullptr) << "the bundled tokenizer is missing";
+    const AttributedString before("int before = 1;", {});
+    const AttributedString after("long after = 2L;", {});
+    showUntilColoured(before);
+    showUntilColoured(after);
+
+    auto shown = std::make_shared<Shown>();
+    ui::OffscreenHost host(highlighted(before, shown), {600, std::nullopt});
+    host.runUntilIdle();
+    EXPECT_EQ(shown->text, "int before = 1;");
+    // The same block with the other code: its own text, coloured, in the first frame after.
+    host.setRootView(highlighted(after, shown));
+    host.graph().update();
+    EXPECT_EQ(shown->text, "long after = 2L;");
+    EXPECT_GE(shown->colours.size(), 3U);
+}
+
 // A code block made again for an unchanged document brings a theme of its own, equal to the one
 // before: the view is the same and its body need not run again.
 TEST(HighlightedCode, FragmentsCompareByTheThemesTheyHoldNotByTheirCopies) {
