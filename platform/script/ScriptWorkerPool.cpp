@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -100,7 +101,7 @@ public:
             stop();
             return std::nullopt;
         }
-        const Clock::time_point deadline = Clock::now() + state_.options.callLimit;
+        const Deadline deadline = deadlineAfter(state_.options.callLimit);
         std::optional<std::string> payload;
         if (send(message, deadline)) {
             payload = receive(deadline);
@@ -126,9 +127,48 @@ public:
             }
         }
         pid_ = -1;
+        hasClock_ = false;
     }
 
 private:
+    // When a wait on the worker gives up: once the worker has spent its processor time up to
+    // `processor`, or at `wall`, whichever comes first.
+    struct Deadline {
+        Clock::time_point wall;
+        std::chrono::nanoseconds processor{};
+        // Stands for `processor` should the worker's clock not be readable.
+        Clock::time_point processorOnWall;
+    };
+
+    // The processor time the worker has spent so far, all its threads together.
+    [[nodiscard]] std::optional<std::chrono::nanoseconds> processorTime() const {
+        timespec time{};
+        if (!hasClock_ || ::clock_gettime(clock_, &time) != 0) {
+            return std::nullopt;
+        }
+        return std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec);
+    }
+
+    [[nodiscard]] Deadline deadlineAfter(std::chrono::milliseconds limit) const {
+        const Clock::time_point now = Clock::now();
+        return Deadline{now + std::max(limit, state_.options.stallLimit),
+                        processorTime().value_or(std::chrono::nanoseconds(0)) + limit, now + limit};
+    }
+
+    // How much longer to wait: not at all once either of the deadline's limits is reached.
+    [[nodiscard]] std::chrono::nanoseconds timeLeft(const Deadline& deadline) const {
+        const Clock::time_point now = Clock::now();
+        const std::optional<std::chrono::nanoseconds> spent = processorTime();
+        // The worker's clock runs no faster than the wall's while it runs one thread: waiting
+        // what its limit has left, then reading it again, overshoots by the time its other
+        // threads (the engine's collector and compilers) ran meanwhile at most.
+        const std::chrono::nanoseconds processorLeft =
+            spent ? deadline.processor - *spent
+                  : std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.processorOnWall -
+                                                                         now);
+        return std::min<std::chrono::nanoseconds>(deadline.wall - now, processorLeft);
+    }
+
     bool start() {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -155,9 +195,10 @@ private:
             return false;
         }
         pid_ = pid;
+        hasClock_ = ::clock_getcpuclockid(pid_, &clock_) == 0;
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
 
-        const Clock::time_point deadline = Clock::now() + state_.options.startLimit;
+        const Deadline deadline = deadlineAfter(state_.options.startLimit);
         if (!send(state_.scriptMessage, deadline)) {
             return false;
         }
@@ -173,10 +214,10 @@ private:
 
     // Waits until the socket is ready for `events`; false at the deadline, when the pool stops or
     // when the call is cancelled.
-    bool wait(short events, Clock::time_point deadline) const {
+    bool wait(short events, const Deadline& deadline) const {
         for (;;) {
             const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+                std::chrono::ceil<std::chrono::milliseconds>(timeLeft(deadline)).count();
             if (left <= 0) {
                 return false;
             }
@@ -195,7 +236,7 @@ private:
         }
     }
 
-    bool send(std::string_view bytes, Clock::time_point deadline) const {
+    bool send(std::string_view bytes, const Deadline& deadline) const {
         while (!bytes.empty()) {
             const ssize_t count = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (count > 0) {
@@ -211,7 +252,7 @@ private:
         return true;
     }
 
-    bool receiveExactly(char* data, std::size_t size, Clock::time_point deadline) const {
+    bool receiveExactly(char* data, std::size_t size, const Deadline& deadline) const {
         while (size > 0) {
             const ssize_t count = ::recv(fd_, data, size, 0);
             if (count > 0) {
@@ -228,7 +269,7 @@ private:
         return true;
     }
 
-    std::optional<std::string> receive(Clock::time_point deadline) const {
+    std::optional<std::string> receive(const Deadline& deadline) const {
         unsigned char header[4];
         if (!receiveExactly(reinterpret_cast<char*>(header), sizeof header, deadline)) {
             return std::nullopt;
@@ -248,6 +289,9 @@ private:
     int cancelEvent_ = -1;
     pid_t pid_ = -1;
     int fd_ = -1;
+    // The worker's processor-time clock, when it could be had.
+    clockid_t clock_{};
+    bool hasClock_ = false;
 };
 
 } // namespace

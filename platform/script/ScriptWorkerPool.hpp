@@ -9,6 +9,12 @@
 // fresh worker is started for the next call. Several workers serve one pool, so a slow call holds
 // up only its own worker while the others go on; calls wait in arrival order for a free worker.
 //
+// The limit is a backstop behind the watchdog, not a second watchdog: it is several times the
+// watchdog's, and counted in the processor time the worker spends, as the watchdog counts. A
+// machine too busy to run a worker for a while only delays its answer; on the clock on the wall
+// it would have turned a call that ran for a few milliseconds into a failure. A second, longer
+// limit on the wall ends a worker that stalls without running at all.
+//
 // The workers are instances of a small helper program of ours (tools/script-worker), started
 // without a shell and spoken to over a socket pair on their standard input and output. Each is
 // started on first need and kept for later calls. A worker that crashes or answers nonsense is
@@ -39,9 +45,13 @@ public:
     struct Options {
         // Workers running at most at once; 0 chooses from the machine's cores (2 to 4).
         std::size_t workers = 0;
-        // How long one call may take, from when its worker receives it.
-        std::chrono::milliseconds callLimit = JSContext::executionTimeLimit;
-        // How long a new worker may take to evaluate the script; not counted against any call.
+        // The processor time the worker may spend on one call, from when it is sent.
+        std::chrono::milliseconds callLimit = JSContext::executionTimeLimit * 4;
+        // How long one call (or start) may take on the clock on the wall when that is longer
+        // than its own limit, however little its worker ran meanwhile.
+        std::chrono::milliseconds stallLimit{60000};
+        // The processor time a new worker may spend evaluating the script; not counted against
+        // any call.
         std::chrono::milliseconds startLimit{30000};
     };
 

@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -25,6 +28,7 @@ constexpr std::string_view script = R"(
     function echo(text) { return [{text: text}]; }
     function stuck() { /a*b/.test('a'.repeat(1 << 20)); return []; }
     function fails() { throw new Error('no'); }
+    function spin(ms) { var end = Date.now() + Number(ms); while (Date.now() < end) {} return []; }
 )";
 
 std::shared_ptr<ScriptWorkerPool> makePool(ScriptWorkerPool::Options options,
@@ -84,6 +88,58 @@ TEST(ScriptWorkerPoolTests, SlowCallHoldsUpNoOtherAndEndsWithThePool) {
     EXPECT_FALSE(slow.isDone());
     pool.reset();
     EXPECT_EQ(blockingWait(std::move(slow)), Reply());
+}
+
+// The limit counts the worker's own time: a worker the machine is too busy to run keeps its
+// call, however long on the wall, while one that spins through its limit is still stopped.
+TEST(ScriptWorkerPoolTests, StarvedWorkerKeepsItsCallAndABusyOneIsStopped) {
+    const auto pool = makePool({.workers = 1,
+                                .callLimit = std::chrono::milliseconds(300),
+                                .stallLimit = std::chrono::hours(1)});
+    ASSERT_NE(pool, nullptr);
+    const std::vector<pid_t> before = testing::scriptWorkers();
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+    const pid_t worker = testing::newWorker(before);
+    ASSERT_NE(worker, 0);
+    // Not run for several times the limit, as on a starved machine.
+    ::kill(worker, SIGSTOP);
+    Task<Reply> starved = startCall(*pool, "count");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_FALSE(starved.isDone());
+    ::kill(worker, SIGCONT);
+    EXPECT_EQ(blockingWait(std::move(starved)), objects({{{"calls", "2"}}}));
+    // Running script is stopped by processor time spent (the engine's watchdog, at a larger
+    // limit of its own, has not yet looked), and a fresh worker takes the next call.
+    EXPECT_EQ(call(*pool, "spin", {"20000"}), Reply());
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+}
+
+TEST(ScriptWorkerPoolTests, StalledWorkerIsStoppedAtTheLimitOnTheWall) {
+    // Wide enough on the wall for a good call on a busy machine; far beyond what it runs.
+    const auto pool = makePool({.workers = 1,
+                                .callLimit = std::chrono::seconds(1),
+                                .stallLimit = std::chrono::seconds(5)});
+    ASSERT_NE(pool, nullptr);
+    const std::vector<pid_t> before = testing::scriptWorkers();
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+    const pid_t worker = testing::newWorker(before);
+    ASSERT_NE(worker, 0);
+    // It never runs again: only the wall's limit ends the call.
+    ::kill(worker, SIGSTOP);
+    Task<Reply> stalled = startCall(*pool, "count");
+    ASSERT_TRUE(testing::waitUntil([&stalled] { return stalled.isDone(); }));
+    EXPECT_EQ(blockingWait(std::move(stalled)), Reply());
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+}
+
+// Starting a worker is not counted against the call that waits for it.
+TEST(ScriptWorkerPoolTests, SlowStartIsNotCountedAgainstTheFirstCall) {
+    const std::string slowScript = std::string(script) + "spin(1500);";
+    const auto pool =
+        ScriptWorkerPool::make(MOSS_SCRIPT_WORKER, slowScript, "slow.js",
+                               {.workers = 1, .callLimit = std::chrono::milliseconds(500)});
+    ASSERT_NE(pool, nullptr);
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
 }
 
 TEST(ScriptWorkerPoolTests, CancelledCallsLeaveTheQueueAndStopTheirWorker) {
