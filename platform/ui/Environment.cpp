@@ -7,7 +7,9 @@ namespace platform::ui {
 namespace detail {
 
 void EnvironmentReads::add(const void* key) {
-    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+    const std::uint64_t bit = environmentKeyBit(key);
+    if ((recorded & bit) == 0 || std::find(keys.begin(), keys.end(), key) == keys.end()) {
+        recorded |= bit;
         keys.push_back(key);
     }
 }

@@ -33,8 +33,21 @@ inline const char environmentKeyTag = 0;
 struct EnvironmentReads {
     std::vector<const void*> keys;
     bool all = false;
+    /// One bit per key recorded (keys share bits): a key read for the first time, as most are,
+    /// is told from one recorded already without searching the list.
+    std::uint64_t recorded = 0;
     void add(const void* key);
+    void clear() {
+        keys.clear();
+        all = false;
+        recorded = 0;
+    }
 };
+/// The bit of an environment key in masks of keys.
+inline std::uint64_t environmentKeyBit(const void* key) {
+    const auto p = reinterpret_cast<std::uintptr_t>(key);
+    return std::uint64_t(1) << ((p ^ (p >> 6) ^ (p >> 12)) & 63U);
+}
 /// The reads being recorded on this thread, if any.
 inline constinit thread_local EnvironmentReads* environmentReadsOfThread = nullptr;
 inline EnvironmentReads*& currentEnvironmentReads() {
@@ -113,10 +126,7 @@ private:
         /// no link wrote, the most common read, is answered without walking the chain.
         std::uint64_t keysBelow = 0;
     };
-    static std::uint64_t keyBit(const void* key) {
-        const auto p = reinterpret_cast<std::uintptr_t>(key);
-        return std::uint64_t(1) << ((p ^ (p >> 6) ^ (p >> 12)) & 63U);
-    }
+    static std::uint64_t keyBit(const void* key) { return detail::environmentKeyBit(key); }
     const Entry* find(const void* key) const;
     const Entry* findUnrecorded(const void* key) const;
     static bool sameEntry(const Entry* a, const Entry* b);

@@ -977,8 +977,7 @@ void BodyNode::rebuild() {
     const ReusedRoom<EnvironmentReads>::Lease lease(
         graph != nullptr ? &graph->readsRecorded : nullptr, own);
     EnvironmentReads* const reads = lease.get();
-    reads->keys.clear();
-    reads->all = false;
+    reads->clear();
     EnvironmentReads*& recording = currentEnvironmentReads();
     EnvironmentReads* const outer = std::exchange(recording, reads);
     try {
