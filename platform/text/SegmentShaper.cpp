@@ -213,7 +213,13 @@ const SegmentShaper::LoadedFont* SegmentShaper::loadFont(const PangoFontDescript
         // The Cairo font drawing asks for on whichever thread draws, made here behind the lock
         // (Pango makes it on first use). Its line metrics are left to be made when first drawn:
         // they cost a layout and a font set each, where few fonts are drawn underlined.
-        pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(loaded->font));
+        if (PANGO_IS_CAIRO_FONT(loaded->font)) {
+            cairo_scaled_font_t* scaled =
+                pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(loaded->font));
+            if (scaled != nullptr && cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS) {
+                loaded->scaled = scaled;
+            }
+        }
     }
     const LoadedFont* result = loaded->font != nullptr ? loaded.get() : nullptr;
     fonts_.emplace(pango_font_description_copy(description), std::move(loaded));

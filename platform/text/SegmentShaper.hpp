@@ -51,6 +51,8 @@ public:
         double size = 0;
         /// What the shaper learned of where this font's shaping of a word stops looking.
         ShapingNeighbourhood* neighbourhood = nullptr;
+        /// The Cairo font that draws it (the font's own); null when Cairo cannot use it.
+        cairo_scaled_font_t* scaled = nullptr;
     };
 
     /// The shaper of the process, which every thread may call.

@@ -140,6 +140,8 @@ struct RunDrawing {
     const PangoGlyphString* glyphs = nullptr;
     int firstGlyph = 0;
     int endGlyph = 0;
+    /// The font's Cairo font when the layout already knows it usable; else drawing asks.
+    cairo_scaled_font_t* scaled = nullptr;
 };
 
 /// The fonts a thread resolved, by their description: resolution walks the font's modifiers and
@@ -698,6 +700,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         return shaper.font(*font,
                            [](const ResolvedFont& f) { return descriptionFor(f).release(); });
     };
+    std::vector<std::pair<const Font*, const SegmentShaper::LoadedFont*>> loaded;
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const StyledText::Run& run = runs[r];
         if (run.text.empty()) {
@@ -710,7 +713,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         if (run.box) {
             // A box takes its own extent, whatever its font (which is given only a line height)
             // and its raise (which its own offset replaces).
-            const std::optional<ResolvedFont>& font = resolvedFont(a.font.value_or(style.font));
+            const std::optional<ResolvedFont>& font = resolvedFont(a.font ? *a.font : style.font);
             if (font && lineHeightFactor(font->leading) > 0) {
                 return false;
             }
@@ -719,7 +722,17 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         if (a.baselineOffset != 0) {
             return false;
         }
-        runFonts[r] = loadFont(a.font.value_or(style.font));
+        // Runs mostly share a few fonts: each distinct one is looked up once.
+        const Font& requested = a.font ? *a.font : style.font;
+        const auto known = std::find_if(loaded.begin(), loaded.end(), [&](const auto& entry) {
+            return *entry.first == requested;
+        });
+        if (known != loaded.end()) {
+            runFonts[r] = known->second;
+        } else {
+            runFonts[r] = loadFont(requested);
+            loaded.emplace_back(&requested, runFonts[r]);
+        }
         if (runFonts[r] == nullptr) {
             return false;
         }
@@ -767,6 +780,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     };
     std::vector<Piece> pieces;
     std::vector<Segment> segments;
+    pieces.reserve(breaks.size() + runs.size());
+    segments.reserve(breaks.size());
     std::size_t segmentStart = 0;
     for (std::size_t b = 0; b < breaks.size(); ++b) {
         const std::size_t breakAt = breaks[b];
@@ -1036,13 +1051,17 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     }
     const bool endsInEmptyLine = segments.back().endsParagraph;
 
+    sourceAttributes.reserve(runs.size());
     for (const StyledText::Run& run : styled.runs()) {
         sourceAttributes.push_back(run.attributes);
     }
+    lines.reserve(spans.size() + 1);
+    drawing.reserve(spans.size() + 1);
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
     int top = 0;
     int widest = 0;
     std::vector<int> lineWidths;
+    lineWidths.reserve(spans.size() + 1);
     const auto addEmptyLine = [&](std::size_t at) -> bool {
         // An empty line is as high as the font of its line feed (the paragraph's font at the
         // end of the text).
@@ -1064,6 +1083,14 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         top += font->ascent + font->descent;
         return true;
     };
+    // The shapes of a run's pieces, as its line shows them.
+    struct RunPart {
+        const SegmentShaper::Shape* shape = nullptr;
+        std::size_t start = 0;
+        /// Holds the shape when the line's ends had it shaped again.
+        std::shared_ptr<const SegmentShaper::Shape> reshaped;
+    };
+    std::vector<RunPart> parts;
     for (std::size_t l = 0; l < spans.size(); ++l) {
         if (l > 0) {
             top += spacing;
@@ -1125,38 +1152,23 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             }
             const SegmentShaper::LoadedFont& font = *runFonts[source];
             const std::size_t runStart = pieces[p].start;
-            std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
-            std::vector<std::size_t> clusterBytes;
             std::size_t runEnd = runStart;
+            int count = 0;
             for (; p < endPiece && pieces[p].run == source && pieces[p].start == runEnd; ++p) {
-                std::shared_ptr<const SegmentShaper::Shape> shape = pieces[p].shape;
+                RunPart part{pieces[p].shape.get(), pieces[p].start, nullptr};
                 if (pieces[p].before < lineStart || pieces[p].after > lineEnd) {
                     // Pango shapes each line's text again on its own: the words at its ends
                     // lose what lies beyond them.
                     const std::size_t before = std::max(pieces[p].before, lineStart);
                     const std::size_t after = std::min(pieces[p].after, lineEnd);
-                    shape =
+                    part.reshaped =
                         shaper.shape(font, std::string_view(text).substr(before, after - before),
                                      pieces[p].start - before, pieces[p].end - pieces[p].start);
+                    part.shape = part.reshaped.get();
                 }
-                const PangoGlyphString* g = shape->glyphs;
-                const int at = glyphs->num_glyphs;
-                pango_glyph_string_set_size(glyphs.get(), at + g->num_glyphs);
-                std::copy_n(g->glyphs, g->num_glyphs, glyphs->glyphs + at);
-                for (int i = 0; i < g->num_glyphs; ++i) {
-                    const std::size_t byte =
-                        pieces[p].start + static_cast<std::size_t>(g->log_clusters[i]);
-                    glyphs->log_clusters[at + i] = static_cast<int>(byte - runStart);
-                    clusterBytes.push_back(byte);
-                }
+                count += part.shape->glyphs->num_glyphs;
+                parts.push_back(std::move(part));
                 runEnd = pieces[p].end;
-            }
-            const int count = glyphs->num_glyphs;
-            if (span.wrapped && p == endPiece && count > 0 && text[runEnd - 1] == ' ' &&
-                clusterBytes.back() == runEnd - 1) {
-                // The space the line breaks after takes no room, as in Pango.
-                glyphs->glyphs[count - 1].geometry.width = 0;
-                glyphs->glyphs[count - 1].glyph = PANGO_GLYPH_EMPTY;
             }
             Run run;
             run.sourceRun = source;
@@ -1168,23 +1180,46 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             const std::size_t location = utf16(runStart);
             const std::size_t end = utf16(runEnd);
             const int runX = x;
-            run.slices.glyphs_.reserve(static_cast<std::size_t>(count));
-            for (int i = 0; i < count; ++i) {
-                const std::size_t s = utf16(clusterBytes[static_cast<std::size_t>(i)]);
-                std::size_t e = end;
-                for (int k = i + 1; k < count; ++k) {
-                    if (clusterBytes[static_cast<std::size_t>(k)] !=
-                        clusterBytes[static_cast<std::size_t>(i)]) {
-                        e = utf16(clusterBytes[static_cast<std::size_t>(k)]);
-                        break;
-                    }
+            // Each glyph stands for the characters from its cluster's to the next cluster's
+            // (the run's end for the last): the lower bounds first, the upper ones from the end.
+            std::vector<RunSlices::Glyph>& slices = run.slices.glyphs_;
+            slices.resize(static_cast<std::size_t>(count));
+            std::size_t n = 0;
+            int offsets = 0;
+            for (const RunPart& part : parts) {
+                const PangoGlyphString* g = part.shape->glyphs;
+                for (int i = 0; i < g->num_glyphs; ++i, ++n) {
+                    const PangoGlyphGeometry& geometry = g->glyphs[i].geometry;
+                    slices[n] = {g->glyphs[i].glyph, geometry.width,
+                                 static_cast<std::uint32_t>(
+                                     part.start + static_cast<std::size_t>(g->log_clusters[i])),
+                                 0};
+                    x += geometry.width;
+                    offsets |= geometry.x_offset | geometry.y_offset;
                 }
-                const int advance = glyphs->glyphs[i].geometry.width;
-                run.slices.glyphs_.push_back(
-                    {glyphs->glyphs[i].glyph, advance,
-                     static_cast<std::uint32_t>(std::max(s, location)),
-                     static_cast<std::uint32_t>(std::min(std::max(s, e), end))});
-                x += advance;
+            }
+            const bool offAdvance = offsets != 0;
+            // The space the line breaks after takes no room, as in Pango.
+            const bool dropsFinalSpace = span.wrapped && p == endPiece && count > 0 &&
+                                         text[runEnd - 1] == ' ' &&
+                                         slices.back().lowerBound == runEnd - 1;
+            if (dropsFinalSpace) {
+                x -= slices.back().advance;
+                slices.back().advance = 0;
+                slices.back().glyph = PANGO_GLYPH_EMPTY;
+            }
+            std::size_t upper = end;
+            std::uint32_t nextByte = 0;
+            for (std::size_t k = slices.size(); k-- > 0;) {
+                const std::uint32_t byte = slices[k].lowerBound;
+                if (k + 1 < slices.size() && nextByte != byte) {
+                    upper = utf16(nextByte);
+                }
+                const std::size_t s = utf16(byte);
+                slices[k].lowerBound = static_cast<std::uint32_t>(std::max(s, location));
+                slices[k].upperBound =
+                    static_cast<std::uint32_t>(std::min(std::max(s, upper), end));
+                nextByte = byte;
             }
             run.typographicBounds = {
                 {fromPango(runX), y}, fromPango(x - runX), runAscent, runDescent};
@@ -1193,17 +1228,33 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             line.runs.push_back(std::move(run));
             // Glyphs on their advances draw from the slices, which hold all they need; the rare
             // run with a glyph moved off its advance keeps its own glyph string.
-            const bool offAdvance =
-                std::any_of(glyphs->glyphs, glyphs->glyphs + count, [](const PangoGlyphInfo& g) {
-                    return g.geometry.x_offset != 0 || g.geometry.y_offset != 0;
-                });
-            drawing.back().push_back({font.font, offAdvance ? glyphs.get() : nullptr, 0, count});
+            PangoGlyphString* own = nullptr;
+            if (offAdvance) {
+                std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(
+                    pango_glyph_string_new());
+                pango_glyph_string_set_size(glyphs.get(), count);
+                int at = 0;
+                for (const RunPart& part : parts) {
+                    const PangoGlyphString* g = part.shape->glyphs;
+                    std::copy_n(g->glyphs, g->num_glyphs, glyphs->glyphs + at);
+                    for (int i = 0; i < g->num_glyphs; ++i) {
+                        glyphs->log_clusters[at + i] = static_cast<int>(
+                            part.start + static_cast<std::size_t>(g->log_clusters[i]) - runStart);
+                    }
+                    at += g->num_glyphs;
+                }
+                if (dropsFinalSpace) {
+                    glyphs->glyphs[count - 1].geometry.width = 0;
+                    glyphs->glyphs[count - 1].glyph = PANGO_GLYPH_EMPTY;
+                }
+                own = glyphs.get();
+                ownedGlyphs.push_back(std::move(glyphs));
+            }
+            drawing.back().push_back({font.font, own, 0, count, font.scaled});
             if (fonts.empty() || fonts.back().get() != font.font) {
                 fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(font.font)));
             }
-            if (offAdvance) {
-                ownedGlyphs.push_back(std::move(glyphs));
-            }
+            parts.clear();
         }
         line.typographicBounds = {
             {0, fromPango(baseline)}, fromPango(x), fromPango(ascent), fromPango(descent)};
@@ -1308,6 +1359,12 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
                                   bool allowWordShaping) {
     auto impl = std::make_shared<Impl>();
     std::size_t offset = 0;
+    impl->runStarts.reserve(text.runs().size());
+    for (const StyledText::Run& run : text.runs()) {
+        offset += run.text.size();
+    }
+    impl->text.reserve(offset);
+    offset = 0;
     for (const StyledText::Run& run : text.runs()) {
         impl->runStarts.push_back(offset);
         impl->text += run.text;
@@ -1504,6 +1561,14 @@ public:
         return entry.ink;
     }
 
+    /// How `font` antialiases its glyphs.
+    cairo_antialias_t antialias(cairo_scaled_font_t* font) {
+        hold(font);
+        const auto it = std::find_if(held_.begin(), held_.end(),
+                                     [font](const Held& held) { return held.font == font; });
+        return it->antialias;
+    }
+
 private:
     static constexpr std::size_t kSlots = 2048; // a power of two
     static constexpr std::size_t kFonts = 16;
@@ -1513,25 +1578,36 @@ private:
         cairo_text_extents_t ink{};
     };
 
+    /// A font held, with what its options say of its glyphs' edges.
+    struct Held {
+        cairo_scaled_font_t* font = nullptr;
+        cairo_antialias_t antialias = CAIRO_ANTIALIAS_DEFAULT;
+    };
+
     void hold(cairo_scaled_font_t* font) {
-        if (std::find(held_.begin(), held_.end(), font) != held_.end()) {
+        if (std::any_of(held_.begin(), held_.end(),
+                        [font](const Held& held) { return held.font == font; })) {
             return;
         }
         if (held_.size() == kFonts) {
             release();
         }
-        held_.push_back(cairo_scaled_font_reference(font));
+        cairo_font_options_t* const options = cairo_font_options_create();
+        cairo_scaled_font_get_font_options(font, options);
+        held_.push_back(
+            {cairo_scaled_font_reference(font), cairo_font_options_get_antialias(options)});
+        cairo_font_options_destroy(options);
     }
     void release() {
         std::fill(entries_.begin(), entries_.end(), Entry{});
-        for (cairo_scaled_font_t* font : held_) {
-            cairo_scaled_font_destroy(font);
+        for (const Held& held : held_) {
+            cairo_scaled_font_destroy(held.font);
         }
         held_.clear();
     }
 
     std::vector<Entry> entries_;
-    std::vector<cairo_scaled_font_t*> held_;
+    std::vector<Held> held_;
 };
 
 // The box holding the ink of `glyphs` of `font`, in user space; an empty box at the first glyph
@@ -1577,14 +1653,11 @@ bool orderedForOneMask(cairo_t* cr, const std::vector<cairo_glyph_t>& glyphs,
         return false;
     }
     cairo_scaled_font_t* const scaled = cairo_get_scaled_font(cr);
-    cairo_font_options_t* const options = cairo_font_options_create();
-    cairo_scaled_font_get_font_options(scaled, options);
-    const cairo_antialias_t antialias = cairo_font_options_get_antialias(options);
-    cairo_font_options_destroy(options);
+    GlyphInkBoxes& boxes = GlyphInkBoxes::forThisThread();
+    const cairo_antialias_t antialias = boxes.antialias(scaled);
     if (antialias == CAIRO_ANTIALIAS_SUBPIXEL || antialias == CAIRO_ANTIALIAS_BEST) {
         return false;
     }
-    GlyphInkBoxes& boxes = GlyphInkBoxes::forThisThread();
     const auto inkOf = [scaled, &boxes](const cairo_glyph_t& g) {
         const cairo_text_extents_t& e = boxes.of(scaled, g.index);
         return Rect(g.x + e.x_bearing, g.y + e.y_bearing, e.width, e.height);
@@ -1621,9 +1694,10 @@ bool orderedForOneMask(cairo_t* cr, const std::vector<cairo_glyph_t>& glyphs,
 // is set only when it is not `installed` already. False, with nothing drawn, for what Pango
 // draws its own way (missing glyphs as boxes, colour glyphs) or a font Cairo cannot use.
 template <class GlyphAt>
-bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font, PangoFont*& installed,
-                int count, const GlyphAt& glyphAt) {
-    if (font == nullptr || !PANGO_IS_CAIRO_FONT(font)) {
+bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font,
+                cairo_scaled_font_t* knownScaled, PangoFont*& installed, int count,
+                const GlyphAt& glyphAt) {
+    if (font == nullptr || (knownScaled == nullptr && !PANGO_IS_CAIRO_FONT(font))) {
         return false;
     }
     for (int i = 0; i < count; ++i) {
@@ -1634,7 +1708,8 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font, PangoFon
     }
     if (font != installed) {
         cairo_scaled_font_t* const scaled =
-            pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(font));
+            knownScaled != nullptr ? knownScaled
+                                   : pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(font));
         if (scaled == nullptr || cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
             return false;
         }
@@ -1702,7 +1777,8 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     // Clips to curved shapes stay pending: most runs lie where they change nothing.
     cairo_t* cr = CairoAccess::cairoContextLeavingClipsPending(context);
     cairo_save(cr);
-    const std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs(pango_glyph_string_new());
+    // Made for the rare run Pango draws itself.
+    std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs;
     // The colour and font last given to Cairo: runs in a row mostly share both, and Cairo keeps
     // the font it looked up for its matrix only while it is not set again.
     std::optional<Color> applied;
@@ -1752,7 +1828,10 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
                 return PangoGlyphInfo{g.glyph, {g.advance, 0, 0}, {1, 0}};
             };
-            if (!showGlyphs(context, cr, font, installed, count, glyphAt)) {
+            if (!showGlyphs(context, cr, font, how.scaled, installed, count, glyphAt)) {
+                if (!glyphs) {
+                    glyphs.reset(pango_glyph_string_new());
+                }
                 pango_glyph_string_set_size(glyphs.get(), count);
                 if (infos != nullptr) {
                     std::copy_n(infos, count, glyphs->glyphs);
