@@ -43,6 +43,10 @@ struct GraphicsContext::Internal {
         cairo_matrix_t matrix{};
         /// Device pixels the shape covers fully.
         PixelBox covered;
+        /// Device rows across which the shape is exactly the columns `exact.minX` to `exact.maxX`
+        /// (whole pixels): it covers those fully and the rest of the rows not at all. Empty
+        /// where the shape has no such rows.
+        PixelBox exact;
     };
     struct State {
         double opacity = 1;

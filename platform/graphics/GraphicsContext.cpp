@@ -266,10 +266,20 @@ bool unclippedWithin(const GraphicsContext::Internal& in, const PixelBox& box) {
     return true;
 }
 
+/// Whether device space is the pixel grid of `target` (no offset or scale of its own).
+bool drawsOnDevicePixels(cairo_surface_t* target) {
+    double offsetX = 0, offsetY = 0, scaleX = 1, scaleY = 1;
+    cairo_surface_get_device_offset(target, &offsetX, &offsetY);
+    cairo_surface_get_device_scale(target, &scaleX, &scaleY);
+    return offsetX == 0 && offsetY == 0 && scaleX == 1 && scaleY == 1;
+}
+
 /// Fills the device pixels `box` with the opaque source colour (r, g, b, a) by writing them,
 /// where that is what Cairo would do: drawing into an image surface (or a layer on one) with no
-/// clip reaching into the box. Returns false, having drawn nothing, where it is not.
-bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const RGBA& c) {
+/// clip reaching into the box (the caller may have seen to the pending ones). Returns false,
+/// having drawn nothing, where it is not.
+bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const RGBA& c,
+                        bool pendingClipsChecked = false) {
     const double alpha = c.alpha * in.state.opacity;
     if (in.state.blendMode != BlendMode::normal || !(alpha >= 1))
         return false;
@@ -278,10 +288,7 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
         cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32 ||
         cairo_surface_status(target) != CAIRO_STATUS_SUCCESS)
         return false;
-    double offsetX = 0, offsetY = 0, scaleX = 1, scaleY = 1;
-    cairo_surface_get_device_offset(target, &offsetX, &offsetY);
-    cairo_surface_get_device_scale(target, &scaleX, &scaleY);
-    if (offsetX != 0 || offsetY != 0 || scaleX != 1 || scaleY != 1)
+    if (!drawsOnDevicePixels(target))
         return false;
     // Pixels beyond the surface do not exist: no clip is needed to keep them.
     const int width = cairo_image_surface_get_width(target);
@@ -289,7 +296,7 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
     box = box.intersection({0, 0, double(width), double(height)});
     if (!(box.minX < box.maxX && box.minY < box.maxY))
         return true;
-    if (!unclippedWithin(in, box))
+    if (pendingClipsChecked ? !in.state.unclipped.contains(box) : !unclippedWithin(in, box))
         return false;
     cairo_surface_flush(target);
     unsigned char* data = cairo_image_surface_get_data(target);
@@ -307,6 +314,73 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
     }
     cairo_surface_mark_dirty_rectangle(target, static_cast<int>(x0), y0, static_cast<int>(n),
                                        y1 - y0);
+    return true;
+}
+
+/// Fills the user-space rectangle `box` (under `m`, which neither rotates nor shears) in parts
+/// when clips to curved shapes are pending that are exactly boxes of whole pixels across a run of
+/// rows (a panel's straight sides on pixel boundaries): those rows as a box, without the clips,
+/// and the rows above and below under them. The parts meet on pixel boundaries, where no pixel's
+/// coverage changes. Returns false, having drawn nothing, where the rectangle's own sides cross
+/// those rows within a pixel, or too few rows would be spared.
+bool fillAcrossExactRows(GraphicsContext& context, const Rect& box, const cairo_matrix_t& m,
+                         const Color& color) {
+    auto& in = context.internal();
+    cairo_t* cr = in.cr;
+    if (in.state.blendMode != BlendMode::normal || m.xy != 0 || m.yx != 0 ||
+        !drawsOnDevicePixels(cairo_get_group_target(cr)))
+        return false;
+    PixelBox exact = PixelBox::everything();
+    for (std::uint32_t i = in.state.appliedClips; i < in.state.deferredClips; ++i)
+        exact = exact.intersection(in.deferredClips[i].exact);
+    // The rectangle's corners as Cairo makes them of the user-space ones.
+    double x0 = box.minX(), y0 = box.minY(), x1 = box.maxX(), y1 = box.maxY();
+    cairo_matrix_transform_point(&m, &x0, &y0);
+    cairo_matrix_transform_point(&m, &x1, &y1);
+    const double left = std::min(x0, x1), right = std::max(x0, x1);
+    const double top = std::min(y0, y1), bottom = std::max(y0, y1);
+    PixelBox middle = exact;
+    if (left > middle.minX) {
+        if (std::floor(left) != left)
+            return false;
+        middle.minX = left;
+    }
+    if (right < middle.maxX) {
+        if (std::floor(right) != right)
+            return false;
+        middle.maxX = right;
+    }
+    middle.minY = std::max(middle.minY, std::ceil(top));
+    middle.maxY = std::min(middle.maxY, std::floor(bottom));
+    if (!(middle.minX < middle.maxX && middle.maxY - middle.minY >= 8))
+        return false;
+    if (!fillPixelsDirectly(in, middle, context.resolve(color), true)) {
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, middle.minX, middle.minY, middle.maxX - middle.minX,
+                        middle.maxY - middle.minY);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        CairoAccess::applyColor(context, color);
+        cairo_fill(cr);
+        cairo_restore(cr);
+    }
+    const std::pair<double, double> outside[2] = {{top, middle.minY}, {middle.maxY, bottom}};
+    for (const auto& [from, to] : outside) {
+        if (!(from < to))
+            continue;
+        const CairoAccess::PendingClipScope clipped(context);
+        cairo_identity_matrix(cr);
+        cairo_new_path(cr);
+        cairo_move_to(cr, left, from);
+        cairo_line_to(cr, right, from);
+        cairo_line_to(cr, right, to);
+        cairo_line_to(cr, left, to);
+        cairo_close_path(cr);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        CairoAccess::applyColor(context, color);
+        cairo_fill(cr);
+    }
     return true;
 }
 
@@ -428,6 +502,8 @@ void GraphicsContext::fill(const Path& path, const Color& color, const FillStyle
                 cairo_new_path(cr);
                 return;
             }
+            if (internal_->hasPendingClips() && fillAcrossExactRows(*this, *box, m, color))
+                return;
         }
     }
     const CairoAccess::PendingClipScope clipped(*this);
@@ -501,7 +577,17 @@ void GraphicsContext::clip(const Path& path, const FillStyle& style) {
         covered = {covered.minX + 1, covered.minY + 1, covered.maxX - 1, covered.maxY - 1};
         in.deferredClips.erase(in.deferredClips.begin() + in.state.deferredClips,
                                in.deferredClips.end());
-        in.deferredClips.push_back({path, style, m, covered});
+        // Straight sides on pixel boundaries make the band's rows exact.
+        double left = band->minX, right = band->maxX, y = band->minY;
+        cairo_matrix_transform_point(&m, &left, &y);
+        y = band->minY;
+        cairo_matrix_transform_point(&m, &right, &y);
+        const PixelBox rows = PixelBox::inside(band->minX, band->minY, band->maxX, band->maxY, m);
+        PixelBox exact;
+        if (std::floor(left) == left && std::floor(right) == right && std::abs(left) < 1e7 &&
+            std::abs(right) < 1e7)
+            exact = {std::min(left, right), rows.minY, std::max(left, right), rows.maxY};
+        in.deferredClips.push_back({path, style, m, covered, exact});
         ++in.state.deferredClips;
         return;
     } else {

@@ -100,6 +100,21 @@ TEST(RectFill, FillsComeOutAsCairoDrawsThemUnderEveryState) {
          [](GraphicsContext& g) {
              g.clip(Path::roundedRect(Rect(2.5, 2.5, 40, 30), 8, RoundedCornerStyle::continuous));
          }},
+        {"curved clip on whole pixels",
+         [](GraphicsContext& g) {
+             g.clip(Path::roundedRect(Rect(2, 1, 40, 34), 5, RoundedCornerStyle::continuous));
+         }},
+        {"moved curved clips on whole pixels",
+         [](GraphicsContext& g) {
+             g.translateBy(1, 0.5);
+             g.clip(Path::roundedRect(Rect(-1, 1.5, 45, 34), 3));
+             g.clip(Path::roundedRect(Rect(5, -3, 30, 40), 4));
+         }},
+        {"curved clip on whole pixels then box",
+         [](GraphicsContext& g) {
+             g.clip(Path::roundedRect(Rect(2, 1, 40, 34), 5));
+             g.clip(Rect(6, 2.5, 30.5, 40));
+         }},
         {"curved clip then box",
          [](GraphicsContext& g) {
              g.clip(Path::roundedRect(Rect(2.5, 2.5, 40, 30), 6));
