@@ -31,6 +31,24 @@ public:
             [](std::size_t value, const RunRecord& run) { return value < run.end; });
         return static_cast<std::size_t>(found - runs.begin());
     }
+    // The same, for an offset known to lie in run `from` or after it: a slice's last run is
+    // usually its first or a few after it, found in steps doubling from there rather than by a
+    // search of the whole text's runs.
+    [[nodiscard]] std::size_t runContaining(std::size_t offset, std::size_t from) const {
+        std::size_t low = from;
+        std::size_t step = 1;
+        std::size_t high = from;
+        while (high < runs.size() && runs[high].end <= offset) {
+            low = high + 1;
+            high = std::min(runs.size(), high + step);
+            step *= 2;
+        }
+        const auto found = std::upper_bound(
+            runs.begin() + static_cast<std::ptrdiff_t>(low),
+            runs.begin() + static_cast<std::ptrdiff_t>(high), offset,
+            [](std::size_t value, const RunRecord& run) { return value < run.end; });
+        return static_cast<std::size_t>(found - runs.begin());
+    }
 
     // Whether the text at `offset` is U+FFFC, which is then a whole run.
     [[nodiscard]] static bool standsAlone(std::string_view characters, std::size_t offset) {
@@ -65,11 +83,10 @@ public:
         // The characters in one piece, then the runs they had, shifted; only the first may join
         // the run before it.
         const std::size_t shift = text.size() - range.lowerBound.offset;
-        const bool joins =
-            joinsLast(other.runs[other.runContaining(range.lowerBound.offset)].attributes,
-                      standsAlone(other.text, range.lowerBound.offset));
-        text.append(other.text, range.lowerBound.offset, range.length());
         std::size_t run = other.runContaining(range.lowerBound.offset);
+        const bool joins =
+            joinsLast(other.runs[run].attributes, standsAlone(other.text, range.lowerBound.offset));
+        text.append(other.text, range.lowerBound.offset, range.length());
         for (bool first = true;; ++run, first = false) {
             const std::size_t end = std::min(other.runs[run].end, range.upperBound.offset) + shift;
             if (first && joins) {
@@ -151,7 +168,7 @@ AttributedString::Runs::Runs(std::shared_ptr<const Storage> storage, Range range
     , range_(range) {
     if (!range.empty()) {
         first_ = storage_->runContaining(range.lowerBound.offset);
-        last_ = storage_->runContaining(range.upperBound.offset - 1) + 1;
+        last_ = storage_->runContaining(range.upperBound.offset - 1, first_) + 1;
     }
 }
 

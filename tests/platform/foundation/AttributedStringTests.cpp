@@ -1,6 +1,8 @@
 #include "platform/foundation/AttributedString.hpp"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -153,6 +155,37 @@ TEST(AttributedStringTest, SlicesClipRunsAndOutliveTheirString) {
     // A range ending inside a UTF-8 sequence is moved to the next character boundary.
     const AttributedString accented("é!");
     EXPECT_EQ(accented[range(0, 1)].characters(), "é");
+}
+
+TEST(AttributedStringTest, EverySliceOfManyRunsHoldsTheRunsItOverlaps) {
+    // Runs of lengths 1, 2, 3, 1, 2, 3, ...: a slice's last run lies anywhere from its first
+    // one to many runs further, and at or just before a boundary.
+    AttributedString text;
+    std::vector<std::size_t> ends;
+    for (std::uint32_t i = 0; i < 40; ++i) {
+        text.append(std::string(1 + i % 3, 'a'), withIntent(1U << (i % 2)));
+        ends.push_back(text.characters().size());
+    }
+    ASSERT_EQ(text.runs().size(), 40U);
+    const std::size_t length = text.characters().size();
+    for (std::size_t lower = 0; lower < length; ++lower) {
+        for (std::size_t upper = lower + 1; upper <= length; ++upper) {
+            const auto runs = text[range(lower, upper)].runs();
+            // Expected: the runs whose span meets [lower, upper), clipped to it.
+            std::vector<AttributedString::Range> expected;
+            std::size_t start = 0;
+            for (const std::size_t end : ends) {
+                if (end > lower && start < upper) {
+                    expected.push_back(range(std::max(start, lower), std::min(end, upper)));
+                }
+                start = end;
+            }
+            ASSERT_EQ(runs.size(), expected.size()) << lower << ".." << upper;
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                ASSERT_EQ(runs.range(i), expected[i]) << lower << ".." << upper << " run " << i;
+            }
+        }
+    }
 }
 
 TEST(AttributedStringTest, SlicesCompareAsTheirCopiesWouldWhateverTheirBase) {
