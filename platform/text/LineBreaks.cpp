@@ -229,16 +229,26 @@ bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks) {
     AsciiNumberContext number;
     number.inFigures = before == Lb::numeric;
     for (std::size_t i = length; i < text.size(); i += length) {
+        if (before == Lb::alphabetic) {
+            // Within a word, most of any text: no break, and nothing of a number.
+            std::size_t end = i;
+            while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80 &&
+                   kAsciiBreakClasses[static_cast<unsigned char>(text[end])] == Lb::alphabetic) {
+                ++end;
+            }
+            if (end > i) {
+                rawBefore = Lb::alphabetic;
+                number.inFigures = false;
+                number.closesFigures = false;
+                beforeSpaces = Lb::alphabetic;
+                if (end == text.size()) {
+                    break;
+                }
+                i = end;
+            }
+        }
         Lb raw = Lb::alphabetic;
         length = characterAt(i, raw);
-        if (raw == Lb::alphabetic && before == Lb::alphabetic) {
-            // Within a word, most of any text: no break, and nothing of a number.
-            rawBefore = raw;
-            number.inFigures = false;
-            number.closesFigures = false;
-            beforeSpaces = raw;
-            continue;
-        }
         bool mayBreak = false;
         // A control joins the character before; after a break or a space it is a letter.
         Lb resolved = raw == Lb::combining ? Lb::alphabetic : raw;
