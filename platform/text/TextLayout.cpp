@@ -741,6 +741,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     // the tailoring other scripts get): found here for ASCII and boxes, by Pango's analysis
     // otherwise.
     std::vector<std::size_t> breaks;
+    breaks.reserve(text.size() / 4 + 1);
     if (!text_internal::asciiLineBreaks(text, breaks)) {
         const std::vector<PangoLogAttr>& analysis = attributes();
         const std::size_t characterCount = analysis.size() - 1;
@@ -1775,8 +1776,10 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
         return; // Cairo would carry the bad coordinate into its path and stop drawing for good
     }
     // Clips to curved shapes stay pending: most runs lie where they change nothing.
+    // Without a save and restore of Cairo's state: what a layout changes of it (the source colour,
+    // the font, the current point) everything drawing after it sets again, and a font left
+    // current is found again without a lookup by the next layout that draws in it.
     cairo_t* cr = CairoAccess::cairoContextLeavingClipsPending(context);
-    cairo_save(cr);
     // Made for the rare run Pango draws itself.
     std::unique_ptr<PangoGlyphString, GlyphStringDeleter> glyphs;
     // The colour and font last given to Cairo: runs in a row mostly share both, and Cairo keeps
@@ -1875,7 +1878,6 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             }
         }
     }
-    cairo_restore(cr);
 }
 
 namespace text_internal {
