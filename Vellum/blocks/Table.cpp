@@ -177,7 +177,10 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     configuration.label = ConfigurationContent(grid);
     configuration.indentationLevel = firstRunIndentationLevel(content_);
     std::weak_ptr<const TableStyle> publisher = style;
-    return ui::AnyView(ResolvedTableStyle(std::move(style), std::move(configuration)))
+    // The style's body stands in the table's place (one node fewer per table); what the style
+    // reads or keeps belongs to the table's identity all the same.
+    ui::AnyView styled = style ? style->makeBody(context, configuration) : ui::AnyView();
+    return std::move(styled)
         .onPreferenceChange<TableCellSpacingKey>(
             [spacing, publisher = std::move(publisher)](const TableCellSpacing& published) {
                 if (const std::shared_ptr<const TableStyle> style = publisher.lock()) {
