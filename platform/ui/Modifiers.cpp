@@ -229,6 +229,18 @@ void ModifierNode::computePreferences(PreferenceValues& out) {
     modifier->transformPreferences(*this, out);
 }
 
+Node* ModifierNode::preferencesPassedFrom() {
+    if (!modifier || modifier->transformsPreferences()) {
+        return nullptr;
+    }
+    for (const auto& e : extras) {
+        if (e) {
+            return nullptr;
+        }
+    }
+    return content.get();
+}
+
 void ModifierNode::willRemove() {
     modifier->willRemove(*this);
 }
@@ -577,6 +589,7 @@ struct PreferenceModifier final : Kind<PreferenceModifier> {
     std::function<void(PreferenceValues&, const GeometryProxy&)> transform;
     /// A value that does not read the geometry is not computed again when the view moves.
     bool readsGeometry = true;
+    bool transformsPreferences() const override { return true; }
     void transformPreferences(ModifierNode& node, PreferenceValues& values) const override {
         if (!readsGeometry) {
             transform(values, GeometryProxy());

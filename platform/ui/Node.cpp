@@ -560,6 +560,14 @@ bool Node::answersKept(const Verification& v) {
 }
 
 const PreferenceValues& Node::preferences() {
+    if (Node* from = preferencesPassedFrom()) {
+        // Valid as the child's are: a change below still walks up through this node.
+        preferencesValid_ = true;
+        if (!preferences_.empty()) {
+            preferences_ = PreferenceValues(); // what it held when it had values of its own
+        }
+        return from->preferences();
+    }
     if (!preferencesValid_) {
         PreferenceValues now;
         computePreferences(now);

@@ -363,6 +363,10 @@ protected:
                                               ProposedViewSize proposal);
     virtual ViewSpacing spacingValue();
     virtual void computePreferences(PreferenceValues& out);
+    /// The child whose preferences are this node's as they are (its only child, nothing set or
+    /// transformed here): they are read through, neither combined nor kept again. Most nodes of
+    /// a document (bodies, modifiers of layout or environment) pass their child's on.
+    virtual Node* preferencesPassedFrom() { return nullptr; }
     virtual void willRemove() {}
 
 private:
@@ -477,6 +481,7 @@ protected:
     void placeChildren(ProposedViewSize proposal) override;
     std::optional<CGFloat> guideValue(const AlignmentID&, Size, ProposedViewSize) override;
     ViewSpacing spacingValue() override;
+    Node* preferencesPassedFrom() override { return child.get(); }
 };
 
 /// A view with a body.
@@ -550,6 +555,7 @@ protected:
     Size computeSize(ProposedViewSize proposal) override;
     void placeChildren(ProposedViewSize proposal) override;
     void computePreferences(PreferenceValues& out) override;
+    Node* preferencesPassedFrom() override;
     void willRemove() override;
     std::optional<CGFloat> guideValue(const AlignmentID&, Size, ProposedViewSize) override;
     ViewSpacing spacingValue() override;
@@ -583,6 +589,8 @@ public:
     virtual std::optional<CGFloat> guide(ModifierNode& node, const AlignmentID& g, Size size,
                                          ProposedViewSize p) const;
     virtual void transformPreferences(ModifierNode&, PreferenceValues&) const {}
+    /// Whether `transformPreferences` does anything (else the content's values are passed on).
+    virtual bool transformsPreferences() const { return false; }
     virtual bool observesLayout() const { return false; }
     virtual void afterLayout(ModifierNode&) const {}
     /// Draws content and extras; `drawContent` draws the subtree in order.

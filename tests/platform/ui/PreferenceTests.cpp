@@ -416,3 +416,35 @@ TEST(Preferences, ValuesThatReadNoGeometryAreNotCombinedAgainWhenTheirViewsMove)
         EXPECT_LE(host.graph().statistics().preferencesCombined - combined, 8U) << grown;
     }
 }
+
+namespace {
+
+/// A text with a background and an overlay, each publishing a name, behind a few modifiers that
+/// publish nothing of their own.
+AnyView decorated(const std::string& background, const std::string& overlay) {
+    return Text("content")
+        .preference<NamesKey>({"content"})
+        .background(Text("behind").preference<NamesKey>({background}))
+        .overlay(Text("above").preference<NamesKey>({overlay}))
+        .padding(4)
+        .frame(200, 40);
+}
+
+} // namespace
+
+TEST(Preferences, BackgroundsAndOverlaysAddTheirValuesAroundTheirContentsInDrawingOrder) {
+    auto result = std::make_shared<std::vector<std::string>>();
+    const auto root = [result](const std::string& background, const std::string& overlay) {
+        return AnyView(
+            VStack({decorated(background, overlay), Text("plain").padding(2)})
+                .onPreferenceChange<NamesKey>([result](const NamesKey::Value& v) { *result = v; }));
+    };
+    OffscreenHost host(root("back", "front"));
+    host.runUntilIdle();
+    EXPECT_EQ(*result, (std::vector<std::string>{"back", "content", "front"}));
+
+    // A new value in an overlay reaches the top through the modifiers around it.
+    host.setRootView(root("back", "new front"));
+    host.runUntilIdle();
+    EXPECT_EQ(*result, (std::vector<std::string>{"back", "content", "new front"}));
+}
