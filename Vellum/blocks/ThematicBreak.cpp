@@ -10,8 +10,10 @@ platform::ui::AnyView ThematicBreak::body(platform::ui::ViewContext& context) co
     BlockStyleConfiguration configuration;
     configuration.label = ConfigurationContent(inlineLabel(platform::AttributedString(content_)));
     configuration.indentationLevel = sharedIndentationLevel(content_);
-    return ResolvedThematicBreakStyle(thematicBreakStyle(context.environment()),
-                                      std::move(configuration));
+    // The style's body stands in this view's place: one node fewer.
+    const std::shared_ptr<const ThematicBreakStyle> style =
+        thematicBreakStyle(context.environment());
+    return style ? style->makeBody(context, configuration) : platform::ui::AnyView();
 }
 
 } // namespace vellum::structured

@@ -69,9 +69,11 @@ AnyView DefaultBlockQuoteStyle::makeBody(ui::ViewContext& context,
     ui::FlexibleFrame fullWidth;
     fullWidth.maxWidth = ui::infinity;
     fullWidth.alignment = ui::Alignment::leading();
+    // The ems resolve against the quote's font, read here rather than by a view per value.
+    const TextEnvironmentValues text(context.environment());
     AnyView view = configuration.label.content.frame(fullWidth);
-    view = styleset::lineSpacing(view, 0.471);
-    view = styleset::padding(view, Edges::all(), 0.941);
+    view = view.lineSpacing(FontScaled<double>(0.471).resolve(text));
+    view = view.padding(Edges::all(), FontScaled<double>(0.941).resolve(text));
     const platform::Color background = backgroundColor.resolve(context.environment());
     const platform::Color border = borderColor.resolve(context.environment());
     const AnyView panel =
