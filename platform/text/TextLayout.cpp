@@ -157,6 +157,16 @@ const std::optional<ResolvedFont>& resolvedFont(const Font& font) {
     return resolved.emplace(font, font.resolve()).first->second;
 }
 
+/// The fonts a thread's word-shaped layouts loaded last, by the font asked for (none for a font
+/// that cannot be word-shaped).
+struct LoadedFontsOfThread {
+    static constexpr std::size_t kKept = 8;
+    std::array<Font, kKept> fonts;
+    std::array<const SegmentShaper::LoadedFont*, kKept> loaded{};
+    std::size_t count = 0;
+    std::size_t next = 0;
+};
+
 /// The next code point of valid UTF-8 at `i`, which moves past it.
 char32_t decode(std::string_view text, std::size_t& i) {
     const auto lead = static_cast<unsigned char>(text[i]);
@@ -693,12 +703,24 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     SegmentShaper& shaper = SegmentShaper::shared();
     std::vector<const SegmentShaper::LoadedFont*> runFonts(runs.size(), nullptr);
     const auto loadFont = [&](const Font& requested) -> const SegmentShaper::LoadedFont* {
-        const std::optional<ResolvedFont>& font = resolvedFont(requested);
-        if (!font || !font->features.empty() || lineHeightFactor(font->leading) > 0) {
-            return nullptr;
+        // The paragraphs of a document ask for the same few fonts, mostly the very same values.
+        thread_local LoadedFontsOfThread recent;
+        for (std::size_t i = 0; i < recent.count; ++i) {
+            if (recent.fonts[i] == requested) {
+                return recent.loaded[i];
+            }
         }
-        return shaper.font(*font,
-                           [](const ResolvedFont& f) { return descriptionFor(f).release(); });
+        const SegmentShaper::LoadedFont* loaded = nullptr;
+        const std::optional<ResolvedFont>& font = resolvedFont(requested);
+        if (font && font->features.empty() && lineHeightFactor(font->leading) == 0) {
+            loaded = shaper.font(*font,
+                                 [](const ResolvedFont& f) { return descriptionFor(f).release(); });
+        }
+        recent.fonts[recent.next] = requested;
+        recent.loaded[recent.next] = loaded;
+        recent.next = (recent.next + 1) % LoadedFontsOfThread::kKept;
+        recent.count = std::min(recent.count + 1, LoadedFontsOfThread::kKept);
+        return loaded;
     };
     std::vector<std::pair<const Font*, const SegmentShaper::LoadedFont*>> loaded;
     for (std::size_t r = 0; r < runs.size(); ++r) {
