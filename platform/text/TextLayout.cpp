@@ -230,7 +230,8 @@ struct TextLayout::Impl {
     std::vector<std::size_t> runStarts; // byte offset where each source run starts
     std::vector<TextAttributes> sourceAttributes;
     std::vector<Line> lines;
-    std::vector<std::vector<RunDrawing>> drawing;
+    /// One for each run, line by line.
+    std::vector<RunDrawing> drawing;
     Size size;
     bool truncated = false;
     mutable GObjectPtr<PangoLayout> layout;
@@ -512,7 +513,6 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             line.characterRange = {utf16(lineStart),
                                    utf16(lineStart + static_cast<std::size_t>(pangoLine->length))};
             lines.push_back(std::move(line));
-            drawing.emplace_back();
         }
         const PangoGlyphItem* glyphItem = pango_layout_iter_get_run_readonly(iter.get());
         if (glyphItem == nullptr) {
@@ -613,7 +613,7 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             run.characterRange = {lower == SIZE_MAX ? location : lower,
                                   std::max(upper, lower == SIZE_MAX ? location : lower)};
             line.runs.push_back(std::move(run));
-            drawing.back().push_back({item->analysis.font, glyphs, first, i});
+            drawing.push_back({item->analysis.font, glyphs, first, i});
         }
     } while (pango_layout_iter_next_run(iter.get()));
 
@@ -636,10 +636,11 @@ void TextLayout::Impl::releasePangoLayout(const StyledText& styled, const Paragr
     // they cannot stand for, all that drawing needs: the Pango layout (its items, glyph strings,
     // attributes and lines, several times what the lines take) is dropped, and made again only
     // should a caret be asked for.
+    std::size_t next = 0;
     for (std::size_t l = 0; l < lines.size(); ++l) {
         for (std::size_t r = 0; r < lines[l].runs.size(); ++r) {
             const Run& run = lines[l].runs[r];
-            RunDrawing& how = drawing[l][r];
+            RunDrawing& how = drawing[next++];
             const int count = how.endGlyph - how.firstGlyph;
             if (run.isInlineBox || how.glyphs == nullptr || how.font == nullptr) {
                 how = {};
@@ -1079,7 +1080,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         sourceAttributes.push_back(run.attributes);
     }
     lines.reserve(spans.size() + 1);
-    drawing.reserve(spans.size() + 1);
+    drawing.reserve(spans.size() + runs.size());
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
     int top = 0;
     int widest = 0;
@@ -1102,7 +1103,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         line.characterRange = {utf16(at), utf16(at)};
         lines.push_back(std::move(line));
         lineWidths.push_back(0);
-        drawing.emplace_back();
         top += font->ascent + font->descent;
         return true;
     };
@@ -1142,7 +1142,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
         const int baseline = top + ascent;
         Line line;
-        drawing.emplace_back();
         int x = 0;
         const std::size_t lineStart = pieces[firstPiece].start;
         const std::size_t lineEnd = pieces[endPiece - 1].end;
@@ -1168,7 +1167,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 run.slices.bounds_ = run.typographicBounds;
                 run.characterRange = {location, end};
                 line.runs.push_back(std::move(run));
-                drawing.back().emplace_back();
+                drawing.emplace_back();
                 x += advance;
                 ++p;
                 continue;
@@ -1273,7 +1272,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 own = glyphs.get();
                 ownedGlyphs.push_back(std::move(glyphs));
             }
-            drawing.back().push_back({font.font, own, 0, count, font.scaled});
+            drawing.push_back({font.font, own, 0, count, font.scaled});
             if (fonts.empty() || fonts.back().get() != font.font) {
                 fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(font.font)));
             }
@@ -1815,11 +1814,10 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     double clipX1 = 0;
     double clipY1 = 0;
     cairo_clip_extents(cr, &clipX0, &clipY0, &clipX1, &clipY1);
-    for (std::size_t l = 0; l < impl_->lines.size(); ++l) {
-        const Line& line = impl_->lines[l];
-        for (std::size_t r = 0; r < line.runs.size(); ++r) {
-            const Run& run = line.runs[r];
-            const RunDrawing& how = impl_->drawing[l][r];
+    const RunDrawing* next = impl_->drawing.data();
+    for (const Line& line : impl_->lines) {
+        for (const Run& run : line.runs) {
+            const RunDrawing& how = *next++;
             const TextAttributes& a = impl_->sourceAttributes[run.sourceRun];
             const Rect rect = run.typographicBounds.rect().offsetBy(origin.x, origin.y);
             if (!mayPaintWithin(run, rect, clipX0, clipY0, clipX1, clipY1)) {
