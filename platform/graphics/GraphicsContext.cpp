@@ -361,6 +361,7 @@ bool fillAcrossExactRows(GraphicsContext& context, const Rect& box, const cairo_
         cairo_rectangle(cr, middle.minX, middle.minY, middle.maxX - middle.minX,
                         middle.maxY - middle.minY);
         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
         CairoAccess::applyColor(context, color);
         cairo_fill(cr);
         cairo_restore(cr);
@@ -378,6 +379,7 @@ bool fillAcrossExactRows(GraphicsContext& context, const Rect& box, const cairo_
         cairo_line_to(cr, left, to);
         cairo_close_path(cr);
         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
         CairoAccess::applyColor(context, color);
         cairo_fill(cr);
     }
