@@ -1,9 +1,20 @@
 #include "platform/text/StyledText.hpp"
 
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 namespace {
+
+/// Whether the eight bytes at `bytes` are all ASCII and none is a null character.
+bool isPlainAscii(const char* bytes) {
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t highs = 0x8080808080808080;
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    // A high bit set, or a byte that borrows when one is taken from it (a null).
+    return ((word | ((word - ones) & ~word)) & highs) == 0;
+}
 
 /// Appends `text` to `out`, replacing every invalid or overlong UTF-8 sequence, surrogate and
 /// out-of-range code point by U+FFFD, so that the layout engine only ever sees valid text.
@@ -14,6 +25,13 @@ void appendValidUtf8(std::string& out, std::string_view text) {
     std::size_t valid = 0;
     std::size_t i = 0;
     while (i < text.size()) {
+        // Eight bytes at a time while they are ASCII without a null character.
+        while (i + 8 <= text.size() && isPlainAscii(text.data() + i)) {
+            i += 8;
+        }
+        if (i == text.size()) {
+            break;
+        }
         const auto b0 = static_cast<std::uint8_t>(text[i]);
         if (b0 < 0x80 && b0 != 0) {
             ++i;

@@ -327,6 +327,25 @@ TEST(TextLayoutWords, WordAndLineBoundaries) {
     }
 }
 
+TEST(TextLayoutInput, BadBytesAmidLongPlainTextAreReplacedWhereverTheyFall) {
+    // Plain text is checked several bytes at a time: a null character, a stray byte or a
+    // character past ASCII is found at any place within such a stretch, and the stretches
+    // around it are kept whole.
+    const std::string replacement = "\xEF\xBF\xBD";
+    for (std::size_t at = 0; at < 20; ++at) {
+        for (const std::string& bad : {std::string(1, '\0'), std::string("\xFF")}) {
+            std::string text(24, 'a');
+            text.replace(at, 1, bad);
+            std::string expected(24, 'a');
+            expected.replace(at, 1, replacement);
+            EXPECT_EQ(StyledText(text).runs()[0].text, expected) << "at " << at;
+        }
+        std::string accented(24, 'a');
+        accented.insert(at, "\xC3\xA9"); // é
+        EXPECT_EQ(StyledText(accented).runs()[0].text, accented) << "at " << at;
+    }
+}
+
 TEST(TextLayoutInput, BadInputNeverBreaksTheLayout) {
     // Invalid UTF-8, an embedded NUL and a lone surrogate encoding each become U+FFFD.
     const std::string bad("a\xFF\xC0\x80z\0y\xED\xA0\x80", 10);
