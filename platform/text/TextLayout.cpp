@@ -1142,6 +1142,12 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
         const int baseline = top + ascent;
         Line line;
+        // One run per stretch of one source run.
+        std::size_t runCount = 1;
+        for (std::size_t p = firstPiece + 1; p < endPiece; ++p) {
+            runCount += pieces[p].run != pieces[p - 1].run || pieces[p].start != pieces[p - 1].end;
+        }
+        line.runs.reserve(runCount);
         int x = 0;
         const std::size_t lineStart = pieces[firstPiece].start;
         const std::size_t lineEnd = pieces[endPiece - 1].end;
