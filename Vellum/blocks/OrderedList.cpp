@@ -27,14 +27,15 @@ struct OrderedListItem {
         OrderedListMarkerConfiguration markerConfiguration;
         markerConfiguration.indentationLevel = level;
         markerConfiguration.ordinal = ordinal;
-        // Measured at its natural width, then shown at the list's common width, trailing.
+        // Measured at its natural width (the marker publishes it itself, without a reader in its
+        // background), then shown at the list's common width, trailing.
         const AnyView marker =
-            AnyView(ResolvedOrderedListMarker(orderedListMarker(context.environment()),
-                                              markerConfiguration))
-                .background(ui::GeometryReader([](const ui::GeometryProxy& proxy) {
-                    return AnyView(platform::Color::clear())
-                        .preference<OrderedList::MarkerWidthKey>(proxy.size().width);
-                }))
+            ui::detail::transformPreferences(
+                AnyView(ResolvedOrderedListMarker(orderedListMarker(context.environment()),
+                                                  markerConfiguration)),
+                [](ui::PreferenceValues& values, const ui::GeometryProxy& proxy) {
+                    values.set<OrderedList::MarkerWidthKey>(proxy.size().width);
+                })
                 .frame(markerWidth, std::nullopt, ui::Alignment::trailing());
 
         ListItemStyleConfiguration configuration;
@@ -58,8 +59,12 @@ void OrderedList::MarkerWidthKey::reduce(Value& value, Value next) {
 AnyView withListItemSpacing(AnyView stack, ui::ViewContext& context) {
     const BlockSpacing spacing = context.environment<ListItemSpacingKey>().resolve(
         TextEnvironmentValues(context.environment()));
-    return stack.environment<ResolvedListItemSpacingKey>(spacing)
-        .environment<ListItemSpacingEnabledKey>(true);
+    // Both values in one write of the environment rather than a view each.
+    return ui::detail::transformEnvironment(
+        std::move(stack), [spacing](ui::EnvironmentValues& environment) {
+            environment.set<ResolvedListItemSpacingKey>(spacing);
+            environment.set<ListItemSpacingEnabledKey>(true);
+        });
 }
 
 AnyView OrderedList::body(ui::ViewContext& context) const {
