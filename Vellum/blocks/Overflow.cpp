@@ -4,6 +4,7 @@
 #include "platform/ui/Containers.hpp"
 #include "platform/ui/Text.hpp"
 
+#include <algorithm>
 #include <optional>
 
 namespace vellum {
@@ -23,9 +24,13 @@ ui::AnyView scrolling(const Overflow::Content& content,
                       const ui::State<std::optional<double>>& containerWidth,
                       const ui::State<std::optional<double>>& contentHeight) {
     // Keeps the scroll view as tall as the content was last measured, so that a new width
-    // handed to the content does not collapse it for a pass.
+    // handed to the content does not collapse it for a pass. Offered no height (as in a block
+    // stack), the content is centred in at least 10 points each way, an unsized view's size.
+    constexpr double unsized = 10;
     ui::FlexibleFrame lastHeight;
-    lastHeight.minHeight = *contentHeight;
+    lastHeight.minWidth = unsized;
+    lastHeight.minHeight = std::max(unsized, contentHeight->value_or(unsized));
+    lastHeight.alignment = ui::Alignment::center();
     const ui::AnyView measured =
         content(OverflowState::scroll(*containerWidth))
             .onGeometryChange<double>(
@@ -35,19 +40,20 @@ ui::AnyView scrolling(const Overflow::Content& content,
                 });
     // The scrolled texts stay in the enclosing text's layouts: one selection runs through the
     // document and its scrolling regions alike, and a copy of all of it keeps their text.
-    const ui::ZStack stack(ui::Alignment::center(),
-                           {ui::AnyView(platform::Color::clear()).frame(lastHeight), measured});
-    const ui::GeometryReader frame([](const ui::GeometryProxy& proxy) {
-        return ui::AnyView(platform::Color::clear())
-            .preference<OverflowFrameKey>(
-                {proxy.frame(ui::CoordinateSpace::named(textContainerSpace))});
-    });
-    return ui::AnyView(ui::ScrollView(stack).onScrollGeometryChange(
-                           [containerWidth](const ui::ScrollGeometry& /*old*/,
-                                            const ui::ScrollGeometry& now) {
-                               containerWidth.set(now.containerSize.width);
-                           }))
-        .background(frame);
+    const ui::AnyView stack = measured.frame(lastHeight);
+    // The region's frame is published by the scroll view itself, after the values of its
+    // content, rather than by a reader in its background.
+    return ui::detail::transformPreferences(
+        ui::AnyView(ui::ScrollView(stack).onScrollGeometryChange(
+            [containerWidth](const ui::ScrollGeometry& /*old*/, const ui::ScrollGeometry& now) {
+                containerWidth.set(now.containerSize.width);
+            })),
+        [](ui::PreferenceValues& values, const ui::GeometryProxy& proxy) {
+            OverflowFrameKey::Value frames = values.get<OverflowFrameKey>();
+            OverflowFrameKey::reduce(frames,
+                                     {proxy.frame(ui::CoordinateSpace::named(textContainerSpace))});
+            values.set<OverflowFrameKey>(std::move(frames));
+        });
 }
 
 } // namespace

@@ -65,6 +65,15 @@ TEST(OverflowScroll, ContentGetsTheVisibleWidthAfterTheFirstPassAndScrolls) {
     EXPECT_EQ(host.size(), Size(200, 40));
 }
 
+// Content smaller than an unsized view sits centred in ten points each way.
+TEST(OverflowScroll, TinyContentIsCentredInTenPoints) {
+    auto recorded = std::make_shared<Recorded>();
+    OffscreenHost host(recordingOverflow(recorded, {4, 6}), ProposedViewSize(300, std::nullopt));
+    host.runUntilIdle();
+    EXPECT_EQ(host.size(), Size(300, 10));
+    EXPECT_EQ(recorded->frame, Rect(3, 2, 4, 6));
+}
+
 TEST(OverflowWrap, ContentFillsTheWidthAtItsLeadingEdge) {
     auto recorded = std::make_shared<Recorded>();
     auto frames = std::make_shared<std::optional<std::vector<Rect>>>();
@@ -110,6 +119,28 @@ TEST(OverflowScroll, EachScrollingRegionPublishesItsFrameInTheTextContainer) {
                         ProposedViewSize(200, std::nullopt));
     plain.runUntilIdle();
     EXPECT_TRUE(none->empty());
+}
+
+// A scrolling region inside another: the frames of both are published, the inner one first, and
+// the outer region's own does not replace those of its content.
+TEST(OverflowScroll, ANestedRegionPublishesItsFrameBeforeTheEnclosingOne) {
+    auto frames = std::make_shared<std::vector<Rect>>();
+    const AnyView document =
+        AnyView(Overflow([](const OverflowState&) {
+            return AnyView(
+                ui::VStack(ui::HorizontalAlignment::leading(), 0,
+                           {AnyView(platform::Color::clear()).frame(100, 20),
+                            AnyView(Overflow([](const OverflowState&) {
+                                return AnyView(platform::Color(0, 0, 1, 1)).frame(500, 30);
+                            }))}));
+        }))
+            .coordinateSpace(vellum::textContainerSpace)
+            .onPreferenceChange<OverflowFrameKey>(
+                [frames](const std::vector<Rect>& value) { *frames = value; });
+    OffscreenHost host(document, ProposedViewSize(200, std::nullopt));
+    host.runUntilIdle();
+    // The inner region is as wide as its content: the outer one offers it no width.
+    EXPECT_EQ(*frames, (std::vector<Rect>{Rect(0, 20, 500, 30), Rect(0, 0, 200, 50)}));
 }
 
 // Scrolled or wrapped, the region's text is the enclosing text's: one selection (and a copy of
