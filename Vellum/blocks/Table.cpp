@@ -8,8 +8,10 @@
 #include "platform/ui/Containers.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <utility>
 
 namespace vellum::structured {
@@ -109,6 +111,223 @@ private:
     TableCellSpacing spacing_;
 };
 
+// The grid of a table's cells: columns as wide as their widest cell (narrowed, the widest first,
+// when the offered width is smaller), rows as tall as their tallest cell, every cell centred in its
+// row and placed in its column as the column says. The cells are the layout's own subviews in row
+// order and the layout knows every cell's place and every column's alignment, so that no cell
+// carries its place or alignment as a layout value (a view, and a node, per cell).
+class TableGridLayout final : public ui::Layout {
+public:
+    using CGFloat = platform::CGFloat;
+
+    // A cell's place; `cells` lists them in the order of the subviews.
+    struct Place {
+        int row = 0;
+        int column = 0;
+        friend bool operator==(const Place&, const Place&) = default;
+    };
+
+    TableGridLayout(std::vector<Place> cells, std::vector<ui::HorizontalAlignment> alignments,
+                    std::optional<CGFloat> horizontal, std::optional<CGFloat> vertical)
+        : cells_(std::move(cells))
+        , alignments_(std::move(alignments))
+        , hSpacing_(ui::soundLength(horizontal.value_or(ui::ViewSpacing::standard), false))
+        , vSpacing_(ui::soundLength(vertical.value_or(ui::ViewSpacing::standard), false)) {
+        for (const Place& cell : cells_) {
+            rows_ = std::max(rows_, cell.row + 1);
+            columns_ = std::max(columns_, cell.column + 1);
+        }
+    }
+
+    struct Plan {
+        std::vector<CGFloat> columnWidths;
+        std::vector<CGFloat> rowHeights;
+        platform::Size size;
+    };
+
+    [[nodiscard]] Plan plan(ui::ProposedViewSize p, ui::LayoutSubviews subviews) const {
+        Plan plan;
+        const std::size_t count = std::min(subviews.size(), cells_.size());
+        plan.columnWidths.assign(static_cast<std::size_t>(columns_), 0);
+        plan.rowHeights.assign(static_cast<std::size_t>(rows_), 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto c = static_cast<std::size_t>(cells_[i].column);
+            plan.columnWidths[c] =
+                std::max(plan.columnWidths[c], subviews[i].sizeThatFits({}).width);
+        }
+        const CGFloat spacingTotal = hSpacing_ * std::max(columns_ - 1, 0);
+        if (p.width && std::isfinite(*p.width)) {
+            shrinkColumns(std::max(*p.width - spacingTotal, CGFloat(0)), plan, subviews);
+        }
+        const CGFloat width =
+            std::accumulate(plan.columnWidths.begin(), plan.columnWidths.end(), CGFloat(0)) +
+            spacingTotal;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto r = static_cast<std::size_t>(cells_[i].row);
+            const CGFloat w = plan.columnWidths[static_cast<std::size_t>(cells_[i].column)];
+            plan.rowHeights[r] =
+                std::max(plan.rowHeights[r], subviews[i].sizeThatFits({w, std::nullopt}).height);
+        }
+        const CGFloat height =
+            std::accumulate(plan.rowHeights.begin(), plan.rowHeights.end(), CGFloat(0)) +
+            vSpacing_ * std::max(rows_ - 1, 0);
+        plan.size = {width, height};
+        return plan;
+    }
+
+    // Narrows the columns of `plan` (at their ideal widths) to fit `available`. Every column
+    // keeps at least its minimum, the width below which a cell would have to break a word; the
+    // widest columns give up the excess first, down to one common width. Where even the minimums
+    // do not fit, the grid is as wide as they are and its container deals with the overflow.
+    void shrinkColumns(CGFloat available, Plan& plan, ui::LayoutSubviews subviews) const {
+        std::vector<CGFloat>& widths = plan.columnWidths;
+        const CGFloat ideal = std::accumulate(widths.begin(), widths.end(), CGFloat(0));
+        if (ideal <= available) {
+            return;
+        }
+        const std::size_t count = std::min(subviews.size(), cells_.size());
+        const std::vector<CGFloat> ideals = widths;
+        std::vector<CGFloat> minimums(widths.size(), 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto c = static_cast<std::size_t>(cells_[i].column);
+            minimums[c] = std::max(minimums[c], subviews[i].sizeThatFits({0.0, {}}).width);
+        }
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            minimums[c] = std::min(minimums[c], ideals[c]);
+        }
+        if (std::accumulate(minimums.begin(), minimums.end(), CGFloat(0)) >= available) {
+            widths = minimums;
+            return;
+        }
+        // A narrowed column is as wide as its widest cell at that width: text that wraps comes
+        // back narrower than the width it was offered, and the column must not keep the rest
+        // (a style that fills a column up to the next one would show it as a gap). What it
+        // leaves goes to the columns still narrower than their ideal: such a column is held at
+        // its measured width (its lines break as they did) and the level is solved again, a few
+        // times at most, each pass measuring the cells once more.
+        std::vector<CGFloat> caps = ideals;
+        std::vector<CGFloat> measured(widths.size(), 0);
+        constexpr int passes = 3;
+        for (int pass = 0; pass < passes; ++pass) {
+            widths = levelled(available, minimums, caps);
+            std::ranges::fill(measured, CGFloat(0));
+            for (std::size_t i = 0; i < count; ++i) {
+                const auto c = static_cast<std::size_t>(cells_[i].column);
+                if (widths[c] < ideals[c]) {
+                    measured[c] =
+                        std::max(measured[c], subviews[i].sizeThatFits({widths[c], {}}).width);
+                }
+            }
+            bool freed = false;
+            bool hungry = false;
+            for (std::size_t c = 0; c < widths.size(); ++c) {
+                if (widths[c] < ideals[c]) {
+                    const CGFloat used = std::min(measured[c], ideals[c]);
+                    if (used < widths[c] - 0.5) {
+                        caps[c] = std::max(used, minimums[c]);
+                        freed = true;
+                    } else {
+                        hungry = true; // fills its width: it would take more
+                    }
+                    widths[c] = used;
+                }
+            }
+            if (!freed || !hungry) {
+                break;
+            }
+        }
+    }
+
+    // Each column clamped between its minimum and its cap at one common width `level`, the one
+    // at which they fill `available` (the minimums fit). The total grows with the level, so walk
+    // its breakpoints up to the one that passes the available width and solve the linear piece
+    // before it.
+    static std::vector<CGFloat> levelled(CGFloat available, const std::vector<CGFloat>& minimums,
+                                         const std::vector<CGFloat>& caps) {
+        const auto clamped = [&](std::size_t c, CGFloat level) {
+            return std::max(minimums[c], std::min(caps[c], level));
+        };
+        const auto total = [&](CGFloat level) {
+            CGFloat sum = 0;
+            for (std::size_t c = 0; c < caps.size(); ++c) {
+                sum += clamped(c, level);
+            }
+            return sum;
+        };
+        std::vector<CGFloat> breakpoints = minimums;
+        breakpoints.insert(breakpoints.end(), caps.begin(), caps.end());
+        std::ranges::sort(breakpoints);
+        CGFloat below = breakpoints.front();
+        CGFloat level = breakpoints.back();
+        for (const CGFloat b : breakpoints) {
+            if (total(b) >= available) {
+                std::size_t free = 0;
+                for (std::size_t c = 0; c < caps.size(); ++c) {
+                    free += minimums[c] <= below && caps[c] >= b ? 1 : 0;
+                }
+                level =
+                    free == 0 ? b : below + (available - total(below)) / static_cast<CGFloat>(free);
+                break;
+            }
+            below = b;
+        }
+        std::vector<CGFloat> widths(caps.size());
+        for (std::size_t c = 0; c < caps.size(); ++c) {
+            widths[c] = clamped(c, level);
+        }
+        return widths;
+    }
+
+    platform::Size sizeThatFits(ui::ProposedViewSize p, ui::LayoutSubviews subviews,
+                                std::any& /*cache*/) const override {
+        return plan(p, subviews).size;
+    }
+
+    void placeSubviews(platform::Rect bounds, ui::ProposedViewSize p, ui::LayoutSubviews subviews,
+                       std::any& /*cache*/) const override {
+        const Plan pl = plan(p, subviews);
+        std::vector<CGFloat> xs(pl.columnWidths.size());
+        CGFloat x = bounds.origin.x;
+        for (std::size_t c = 0; c < xs.size(); ++c) {
+            xs[c] = x;
+            x += pl.columnWidths[c] + hSpacing_;
+        }
+        std::vector<CGFloat> ys(pl.rowHeights.size());
+        CGFloat y = bounds.origin.y;
+        for (std::size_t r = 0; r < ys.size(); ++r) {
+            ys[r] = y;
+            y += pl.rowHeights[r] + vSpacing_;
+        }
+        const ui::VerticalAlignment v = ui::VerticalAlignment::center();
+        const std::size_t count = std::min(subviews.size(), cells_.size());
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto r = static_cast<std::size_t>(cells_[i].row);
+            const auto c = static_cast<std::size_t>(cells_[i].column);
+            const platform::Rect box(xs[c], ys[r], pl.columnWidths[c], pl.rowHeights[r]);
+            const ui::HorizontalAlignment h =
+                c < alignments_.size() ? alignments_[c] : ui::HorizontalAlignment::leading();
+            const ui::ProposedViewSize proposal(box.size);
+            const ui::ViewDimensions boxDims(box.size);
+            const ui::ViewDimensions d = subviews[i].dimensions(proposal);
+            subviews[i].place({box.origin.x + boxDims[h] - d[h], box.origin.y + boxDims[v] - d[v]},
+                              ui::UnitPoint::topLeading(), proposal);
+        }
+    }
+
+    bool equals(const ui::Layout& other) const override {
+        const auto* o = dynamic_cast<const TableGridLayout*>(&other);
+        return o != nullptr && o->hSpacing_ == hSpacing_ && o->vSpacing_ == vSpacing_ &&
+               o->alignments_ == alignments_ && o->cells_ == cells_;
+    }
+
+private:
+    std::vector<Place> cells_;
+    std::vector<ui::HorizontalAlignment> alignments_;
+    CGFloat hSpacing_;
+    CGFloat vSpacing_;
+    int rows_ = 0;
+    int columns_ = 0;
+};
 } // namespace
 
 Table::Rows Table::rows(const AttributedSubstring& content, const std::optional<IntentType>& intent,
@@ -150,29 +369,31 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     const ui::State<TableCellSpacing> spacing =
         context.state<TableCellSpacing>(TableSpacingGuess::shared().spacing(style));
     const Rows cells = rows(content_, intent_, columns_.size());
-    std::vector<ui::AnyView> gridRows;
-    gridRows.reserve(cells.size());
+    std::vector<TableGridLayout::Place> places;
+    std::vector<ui::AnyView> gridCells;
+    std::size_t columnCount = 0;
+    for (const std::vector<AttributedSubstring>& row : cells) {
+        columnCount = std::max(columnCount, row.size());
+    }
+    places.reserve(cells.size() * columnCount);
+    gridCells.reserve(cells.size() * columnCount);
     for (std::size_t r = 0; r < cells.size(); ++r) {
-        std::vector<ui::AnyView> row;
-        row.reserve(cells[r].size());
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
-            ui::AnyView cell(TableCell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)}));
-            // The grid takes a column's alignment from its first cell that states one, and the
-            // first row has a cell in every described column: only its cells say so. Leading is
-            // the grid's own and needs no saying either; a table has thousands of cells.
-            if (r == 0) {
-                const ui::HorizontalAlignment alignment = columnAlignment(columns_, c);
-                if (alignment != ui::HorizontalAlignment::leading()) {
-                    cell = cell.gridColumnAlignment(alignment);
-                }
-            }
-            row.push_back(std::move(cell));
+            places.push_back({static_cast<int>(r), static_cast<int>(c)});
+            gridCells.emplace_back(
+                TableCell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)}));
         }
-        gridRows.emplace_back(ui::GridRow(std::nullopt, std::move(row)));
+    }
+    std::vector<ui::HorizontalAlignment> alignments;
+    alignments.reserve(columnCount);
+    for (std::size_t c = 0; c < columnCount; ++c) {
+        alignments.push_back(columnAlignment(columns_, c));
     }
     // Cells centred vertically in their rows, leading in their columns unless told otherwise.
-    const ui::AnyView grid = ui::Grid(ui::Alignment::leading(), spacing->horizontal,
-                                      spacing->vertical, std::move(gridRows));
+    const ui::AnyView grid = ui::LayoutView(
+        std::make_shared<const TableGridLayout>(std::move(places), std::move(alignments),
+                                                spacing->horizontal, spacing->vertical),
+        std::move(gridCells));
     TableStyleConfiguration configuration;
     configuration.label = ConfigurationContent(grid);
     configuration.indentationLevel = firstRunIndentationLevel(content_);
