@@ -64,11 +64,12 @@ ui::AnyView Overflow::body(ui::ViewContext& context) const {
         context.state<std::optional<double>>(std::nullopt);
     const ui::State<std::optional<double>> contentHeight =
         context.state<std::optional<double>>(std::nullopt);
-    // One branch or the other: a change of mode replaces the whole subtree.
+    // One branch or the other: a change of mode replaces the whole subtree, as the two begin
+    // with modifiers of different kinds (the published frame, the full-width frame).
     if (overflowMode(context.environment()) == OverflowMode::scroll) {
-        return ui::ConditionalContent(true, scrolling(content_, containerWidth, contentHeight));
+        return scrolling(content_, containerWidth, contentHeight);
     }
-    return ui::ConditionalContent(false, ui::AnyView(), wrapping(content_));
+    return wrapping(content_);
 }
 
 ui::AnyView overflowContainer(std::function<ui::AnyView(const OverflowState&)> content) {
