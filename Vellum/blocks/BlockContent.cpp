@@ -215,7 +215,8 @@ ui::AnyView Block::body(ui::ViewContext& context) const {
         if (hint && platform::unicode::lowercased(*hint) == "math") {
             return MathCodeBlock(content_);
         }
-        return CodeBlock(content_, hint);
+        // Stateless: its style's body stands in this block's place.
+        return CodeBlock(content_, hint).body(context);
     }
     case Kind::table:
         return Table(intent_, content_, intent_->columns());
@@ -229,7 +230,8 @@ ui::AnyView Block::body(ui::ViewContext& context) const {
     case Kind::orderedList:
         return OrderedList(intent_, content_);
     case Kind::unorderedList:
-        return UnorderedList(intent_, content_);
+        // Stateless as well, unlike a numbered list, which keeps its markers' width.
+        return UnorderedList(intent_, content_).body(context);
     case Kind::blockQuote:
         return BlockQuote(intent_, content_);
     case Kind::thematicBreak:
