@@ -396,3 +396,59 @@ TEST(TableCellSpacing, ATableStartsFromTheSpacingItsStyleLastPublished) {
     EXPECT_NEAR(changed.rowDividerRects().at(0).height(), platform::ui::ViewSpacing::standard,
                 1e-9);
 }
+
+namespace {
+
+// A live host showing `table`, whose root can be swapped for another table.
+struct LiveTable {
+    std::shared_ptr<Seen> seen = std::make_shared<Seen>();
+    std::optional<OffscreenHost> host;
+
+    AnyView root(const Table& table) const {
+        return AnyView(table)
+            .environment<TableStyleKey>(std::make_shared<ProbeTableStyle>(seen))
+            .environment<TableCellStyleKey>(std::make_shared<ProbeCellStyle>(seen))
+            .font(platform::Font::system(15));
+    }
+    explicit LiveTable(const Table& table) {
+        host.emplace(root(table));
+        host->runUntilIdle();
+    }
+    void show(const Table& table) {
+        host->setRootView(root(table));
+        host->runUntilIdle();
+    }
+};
+
+} // namespace
+
+TEST(LiveTable, ANewColumnAlignmentAloneMovesTheCells) {
+    // The same cells, only the second column's alignment told otherwise: a layout that took the
+    // new table's grid for the old one would keep the cells where they were.
+    const ParsedTable parsed = parse("| left column | wide second column |\n"
+                                     "|:---|:---|\n"
+                                     "| a | b |\n");
+    ASSERT_TRUE(parsed.table);
+    using Alignment = PresentationIntent::TableColumnAlignment;
+    const auto columns = [](Alignment second) {
+        return std::vector<Table::TableColumn>{{Alignment::left}, {second}};
+    };
+    std::optional<platform::AttributedSubstring> content;
+    for (const vellum::BlockRuns::BlockRun& run : vellum::BlockRuns(parsed.document)) {
+        if (run.intent && run.intent->kind() == PresentationIntent::Kind::table) {
+            content = parsed.document[run.range];
+            break;
+        }
+    }
+    ASSERT_TRUE(content);
+    const Table leading(parsed.intent, *content, columns(Alignment::left));
+    const Table trailing(parsed.intent, *content, columns(Alignment::right));
+    LiveTable live(leading);
+    ASSERT_EQ(live.seen->bounds.size(), 4U);
+    EXPECT_NEAR(at(*live.seen, 1, 1).minX(), at(*live.seen, 0, 1).minX(), 0.01);
+    live.show(trailing);
+    ASSERT_EQ(live.seen->bounds.size(), 4U);
+    EXPECT_NEAR(at(*live.seen, 1, 1).maxX(), at(*live.seen, 0, 1).maxX(), 0.01);
+    live.show(leading);
+    EXPECT_NEAR(at(*live.seen, 1, 1).minX(), at(*live.seen, 0, 1).minX(), 0.01);
+}
