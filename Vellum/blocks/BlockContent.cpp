@@ -215,8 +215,9 @@ ui::AnyView Block::body(ui::ViewContext& context) const {
         if (hint && platform::unicode::lowercased(*hint) == "math") {
             return MathCodeBlock(content_);
         }
-        // Stateless: its style's body stands in this block's place.
-        return CodeBlock(content_, hint).body(context);
+        // A view of its own: the code block style may keep state, which must not share this
+        // block's slots with the styles of the other kinds of block it may turn into.
+        return CodeBlock(content_, hint);
     }
     case Kind::table:
         return Table(intent_, content_, intent_->columns());
@@ -230,7 +231,8 @@ ui::AnyView Block::body(ui::ViewContext& context) const {
     case Kind::orderedList:
         return OrderedList(intent_, content_);
     case Kind::unorderedList:
-        // Stateless as well, unlike a numbered list, which keeps its markers' width.
+        // Stateless, unlike a numbered list, which keeps its markers' width, and it shows no
+        // style's body itself (its items do).
         return UnorderedList(intent_, content_).body(context);
     case Kind::blockQuote:
         return BlockQuote(intent_, content_);

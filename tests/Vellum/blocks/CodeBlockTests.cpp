@@ -150,6 +150,40 @@ struct CapturingCodeStyle final : vellum::structured::CodeBlockStyle {
     }
 };
 
+// Styles that keep state, each of its own type.
+struct NumberedParagraphStyle final : vellum::structured::ParagraphStyle {
+    ui::AnyView makeBody(ui::ViewContext& context,
+                         const vellum::structured::BlockStyleConfiguration& c) const override {
+        const ui::State<int> number = context.state<int>(1);
+        return *number > 0 ? c.label.content : ui::AnyView();
+    }
+};
+struct NamingCodeStyle final : vellum::structured::CodeBlockStyle {
+    ui::AnyView makeBody(ui::ViewContext& context,
+                         const vellum::structured::CodeBlockStyleConfiguration& c) const override {
+        const ui::State<std::string> name = context.state<std::string>("code");
+        return name->empty() ? ui::AnyView() : c.label.content;
+    }
+};
+
+// A paragraph fenced into a code block, and back: the code block style's state is its own, not
+// held in the slots the paragraph style's was.
+TEST(CodeBlockState, AParagraphTurnedIntoCodeKeepsTheStylesStatesApart) {
+    const auto view = [](const char* markdown) {
+        return vellum::vellum(vellum::vellum(ui::AnyView(vellum::StructuredText(markdown)))
+                                  .paragraphStyle(std::make_shared<NumberedParagraphStyle>()))
+            .codeBlockStyle(std::make_shared<NamingCodeStyle>());
+    };
+    ui::OffscreenHost host(view("plain text\n"), {400, std::nullopt});
+    host.runUntilIdle();
+    EXPECT_NO_THROW({
+        host.setRootView(view("```\nplain text\n```\n"));
+        host.runUntilIdle();
+        host.setRootView(view("plain text\n"));
+        host.runUntilIdle();
+    });
+}
+
 TEST(CodeBlockCopy, CopiesTheCodeAloneAsPlainTextAndHTML) {
     const auto style = std::make_shared<CapturingCodeStyle>();
     ui::OffscreenHost host(
