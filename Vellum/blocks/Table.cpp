@@ -369,6 +369,7 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     const ui::State<TableCellSpacing> spacing =
         context.state<TableCellSpacing>(TableSpacingGuess::shared().spacing(style));
     const Rows cells = rows(content_, intent_, columns_.size());
+    const std::shared_ptr<const TableCellStyle> cellStyle = tableCellStyle(context.environment());
     std::vector<TableGridLayout::Place> places;
     std::vector<ui::AnyView> gridCells;
     std::size_t columnCount = 0;
@@ -380,8 +381,8 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     for (std::size_t r = 0; r < cells.size(); ++r) {
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
             places.push_back({static_cast<int>(r), static_cast<int>(c)});
-            gridCells.emplace_back(
-                TableCell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)}));
+            gridCells.emplace_back(TableCell(
+                cells[r][c], {static_cast<int>(r), static_cast<int>(c)}, cellStyle != nullptr));
         }
     }
     std::vector<ui::HorizontalAlignment> alignments;
@@ -390,10 +391,14 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         alignments.push_back(columnAlignment(columns_, c));
     }
     // Cells centred vertically in their rows, leading in their columns unless told otherwise.
-    const ui::AnyView grid = ui::LayoutView(
+    ui::AnyView grid = ui::LayoutView(
         std::make_shared<const TableGridLayout>(std::move(places), std::move(alignments),
                                                 spacing->horizontal, spacing->vertical),
         std::move(gridCells));
+    // What all cells share, once for the table rather than by a view per cell.
+    if (cellStyle) {
+        grid = cellStyle->makeCells(context, std::move(grid));
+    }
     TableStyleConfiguration configuration;
     configuration.label = ConfigurationContent(grid);
     configuration.indentationLevel = firstRunIndentationLevel(content_);

@@ -48,6 +48,7 @@ ui::AnyView TableCell::body(ui::ViewContext& context) const {
     configuration.indentationLevel = wholeContentIndentationLevel(content_);
     configuration.row = identifier_.row;
     configuration.column = identifier_.column;
+    configuration.sharedByTable = sharedByTable_;
     // The style's body stands in the cell's place: one node fewer per cell.
     const std::shared_ptr<const TableCellStyle> style = tableCellStyle(context.environment());
     return (style ? style->makeBody(context, configuration) : ui::AnyView())

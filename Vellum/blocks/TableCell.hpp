@@ -19,9 +19,13 @@ public:
     using SpacingKey = TableCellSpacingKey;
     using BoundsKey = TableCellBoundsKey;
 
-    TableCell(platform::AttributedSubstring content, Identifier identifier)
+    // `sharedByTable`: the table put what its cells share around them all (see
+    // TableCellStyle::makeCells).
+    TableCell(platform::AttributedSubstring content, Identifier identifier,
+              bool sharedByTable = false)
         : content_(std::move(content))
-        , identifier_(identifier) {}
+        , identifier_(identifier)
+        , sharedByTable_(sharedByTable) {}
 
     [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
     friend bool operator==(const TableCell&, const TableCell&) = default;
@@ -29,6 +33,7 @@ public:
 private:
     platform::AttributedSubstring content_;
     Identifier identifier_;
+    bool sharedByTable_ = false;
 };
 
 } // namespace vellum::structured

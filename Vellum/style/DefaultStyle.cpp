@@ -160,9 +160,21 @@ AnyView DefaultTableCellStyle::makeBody(ui::ViewContext& context,
     // The ems resolve against the cell's own font (the weight leaves its size), read here rather
     // than by a view per value: a document has thousands of cells.
     const TextEnvironmentValues text(context.environment());
-    const AnyView view = styleset::fontWeightAndLineSpacing(
-        configuration.label.content, weight, FontScaled<double>(0.471).resolve(text));
+    AnyView view = configuration.label.content;
+    if (!configuration.sharedByTable) {
+        view = styleset::fontWeightAndLineSpacing(std::move(view), weight,
+                                                  FontScaled<double>(0.471).resolve(text));
+    } else if (configuration.row == 0) {
+        // The table made every cell regular: only the head row says otherwise.
+        view = styleset::fontWeight(view, weight);
+    }
     return view.padding(Edges::all(), FontScaled<double>(0.588).resolve(text));
+}
+
+AnyView DefaultTableCellStyle::makeCells(ui::ViewContext& context, AnyView cells) const {
+    return styleset::fontWeightAndLineSpacing(
+        std::move(cells), platform::Font::Weight::regular(),
+        FontScaled<double>(0.471).resolve(TextEnvironmentValues(context.environment())));
 }
 
 AnyView

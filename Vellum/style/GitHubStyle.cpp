@@ -121,12 +121,24 @@ AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& context,
     const platform::Font::Weight weight = configuration.row == 0
                                               ? platform::Font::Weight::semibold()
                                               : platform::Font::Weight::regular();
-    // Resolved against the cell's own font, read here rather than by a view of its own: a
-    // document has thousands of cells.
-    const AnyView view = styleset::fontWeightAndLineSpacing(
-        configuration.label.content, weight,
-        FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment())));
+    AnyView view = configuration.label.content;
+    if (!configuration.sharedByTable) {
+        // Resolved against the cell's own font, read here rather than by a view of its own: a
+        // document has thousands of cells.
+        view = styleset::fontWeightAndLineSpacing(
+            std::move(view), weight,
+            FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment())));
+    } else if (configuration.row == 0) {
+        // The table made every cell regular: only the head row says otherwise.
+        view = styleset::fontWeight(view, weight);
+    }
     return view.padding(platform::EdgeInsets(6, 13, 6, 13));
+}
+
+AnyView GitHubTableCellStyle::makeCells(ui::ViewContext& context, AnyView cells) const {
+    return styleset::fontWeightAndLineSpacing(
+        std::move(cells), platform::Font::Weight::regular(),
+        FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment())));
 }
 
 AnyView GitHubThematicBreakStyle::makeBody(ui::ViewContext& context,

@@ -67,6 +67,9 @@ public:
     [[nodiscard]] platform::ui::AnyView
     makeBody(platform::ui::ViewContext& context,
              const TableCellStyleConfiguration& configuration) const override;
+    // Every cell's regular weight and line spacing, once around a table's cells.
+    [[nodiscard]] platform::ui::AnyView makeCells(platform::ui::ViewContext& context,
+                                                  platform::ui::AnyView cells) const override;
 };
 
 class GitHubThematicBreakStyle final : public ThematicBreakStyle {

@@ -88,6 +88,9 @@ struct TableCellStyleConfiguration {
     // 0-based; row 0 is the header row.
     int row = 0;
     int column = 0;
+    // Whether the cell's table put what its cells share (TableCellStyle::makeCells) around all of
+    // them, so that the cell adds only what differs from cell to cell.
+    bool sharedByTable = false;
 };
 
 struct OrderedListMarkerConfiguration {

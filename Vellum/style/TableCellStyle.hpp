@@ -19,6 +19,14 @@ public:
     makeBody(platform::ui::ViewContext& context,
              const TableCellStyleConfiguration& configuration) const = 0;
 
+    // What every cell of a table shares, put once around all the table's cells (resolved in the
+    // table's environment), whose configurations then say `sharedByTable`: a table has hundreds
+    // of cells, and a view per cell for what they all share is a node per cell. None by default.
+    [[nodiscard]] virtual platform::ui::AnyView makeCells(platform::ui::ViewContext& /*context*/,
+                                                          platform::ui::AnyView cells) const {
+        return cells;
+    }
+
     // The built-in styles, by the names call sites use.
     [[nodiscard]] static std::shared_ptr<const TableCellStyle> defaultStyle();
     [[nodiscard]] static std::shared_ptr<const TableCellStyle> gitHub();
