@@ -166,7 +166,7 @@ AnyView DefaultTableCellStyle::makeBody(ui::ViewContext& context,
                                                   FontScaled<double>(0.471).resolve(text));
     } else if (configuration.row == 0) {
         // The table made every cell regular: only the head row says otherwise.
-        view = styleset::fontWeight(view, weight);
+        view = styleset::fontWeightOverTableCells(view, weight);
     }
     return view.padding(Edges::all(), FontScaled<double>(0.588).resolve(text));
 }

@@ -130,7 +130,7 @@ AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& context,
             FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment())));
     } else if (configuration.row == 0) {
         // The table made every cell regular: only the head row says otherwise.
-        view = styleset::fontWeight(view, weight);
+        view = styleset::fontWeightOverTableCells(view, weight);
     }
     return view.padding(platform::EdgeInsets(6, 13, 6, 13));
 }

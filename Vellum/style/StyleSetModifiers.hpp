@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <utility>
+#include <variant>
 
 namespace vellum::structured::styleset {
 
@@ -46,6 +47,27 @@ using platform::ui::AnyView;
     return view.transformEnvironment<platform::ui::FontKey>(
         [weight](std::optional<platform::Font>& font) {
             font = font.value_or(platform::Font::body()).weight(weight);
+        });
+}
+
+// The subtree's font in `weight` where the table around the cell made every cell's font regular
+// (TableCellStyle::makeCells): that last regular weight is taken off again first, so that the
+// cell's font is the very font it would be had the cell set its weight alone. A font that does not
+// end in a regular weight is simply made `weight`.
+[[nodiscard]] inline AnyView fontWeightOverTableCells(const AnyView& view,
+                                                      platform::Font::Weight weight) {
+    return view.transformEnvironment<platform::ui::FontKey>(
+        [weight](std::optional<platform::Font>& font) {
+            platform::Font base = font.value_or(platform::Font::body());
+            if (const auto* modified =
+                    std::get_if<platform::Font::ModifierProvider>(&base.provider())) {
+                const auto* last = std::get_if<platform::Font::WeightModifier>(&modified->modifier);
+                if (last != nullptr && last->weight == platform::Font::Weight::regular()) {
+                    const platform::Font unweighted = modified->base;
+                    base = unweighted;
+                }
+            }
+            font = base.weight(weight);
         });
 }
 

@@ -7,6 +7,7 @@
 #include "Vellum/style/GitHubStyle.hpp"
 #include "Vellum/style/GitHubTheme.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/style/StyleSetModifiers.hpp"
 #include "platform/ui/UI.hpp"
 
 #include <functional>
@@ -385,3 +386,52 @@ TEST(TableDecoration, GitHubStripesEverySecondBodyRow) {
 }
 
 } // namespace
+
+namespace {
+
+// A cell as its table shows it: what all cells share put around a view of the cell's own, whose
+// configuration says so; both in a bold font, which a cell's own weight overrides.
+template <class S>
+std::function<AnyView(ViewContext&, AnyView)> cellInTable(S style, int row, bool shared) {
+    return [style, row, shared](ViewContext& /*context*/, AnyView label) {
+        const AnyView own(StyleBody{[style, row, shared, label](ViewContext& context) {
+            TableCellStyleConfiguration configuration;
+            configuration.label = ConfigurationContent(label);
+            configuration.row = row;
+            configuration.column = 1;
+            configuration.sharedByTable = shared;
+            return style.makeBody(context, configuration);
+        }});
+        const AnyView cells = shared ? AnyView(StyleBody{[style, own](ViewContext& context) {
+            return style.makeCells(context, own);
+        }})
+                                     : own;
+        return styleset::fontWeight(cells, Font::Weight::bold());
+    };
+}
+
+template <class S>
+void expectTheSameCellInATable(const S& style) {
+    for (const int row : {0, 1, 2}) {
+        for (const double size : {10.0, 17.0}) {
+            const Rendered alone = render(cellInTable(style, row, false), size);
+            const Rendered shared = render(cellInTable(style, row, true), size);
+            ASSERT_TRUE(alone.font() && shared.font());
+            EXPECT_EQ(*shared.font(), *alone.font()) << row << " " << size;
+            EXPECT_EQ(*shared.font(), Font::system(size)
+                                          .weight(Font::Weight::bold())
+                                          .weight(row == 0 ? semibold : Font::Weight::regular()))
+                << row << " " << size;
+            EXPECT_NEAR(shared.lineSpacing(), alone.lineSpacing(), 1e-9) << row << " " << size;
+            EXPECT_NEAR(shared.size.width, alone.size.width, 1e-9) << row << " " << size;
+            EXPECT_NEAR(shared.size.height, alone.size.height, 1e-9) << row << " " << size;
+        }
+    }
+}
+
+} // namespace
+
+TEST(TableCellStyles, ACellLooksTheSameWhetherItsTableSetsWhatAllCellsShareOrItselfDoes) {
+    expectTheSameCellInATable(DefaultTableCellStyle());
+    expectTheSameCellInATable(GitHubTableCellStyle());
+}
