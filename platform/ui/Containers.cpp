@@ -1,5 +1,6 @@
 #include "platform/ui/Containers.hpp"
 
+#include "platform/ui/GridPlan.hpp"
 #include "platform/ui/Node.hpp"
 
 #include <algorithm>
@@ -55,197 +56,59 @@ public:
 
     struct Plan {
         std::vector<GridCellKey::Value> cells;
-        std::vector<CGFloat> columnWidths;
-        std::vector<CGFloat> rowHeights;
         std::vector<HorizontalAlignment> columnAlignments;
-        Size size;
+        GridPlan grid;
     };
 
     Plan plan(ProposedViewSize p, LayoutSubviews subviews) const {
         Plan plan;
+        std::vector<GridPlace> places;
+        places.reserve(subviews.size());
         int rows = 0;
         int columns = 0;
         for (const LayoutSubview& s : subviews) {
             const GridCellKey::Value cell = s.get<GridCellKey>();
             plan.cells.push_back(cell);
+            places.push_back({cell.row, cell.column, cell.spansRow});
             rows = std::max(rows, cell.row + 1);
             if (!cell.spansRow) {
                 columns = std::max(columns, cell.column + 1);
             }
         }
-        plan.columnWidths.assign(static_cast<std::size_t>(columns), 0);
-        plan.rowHeights.assign(static_cast<std::size_t>(rows), 0);
         plan.columnAlignments.assign(static_cast<std::size_t>(columns), alignment_.horizontal);
         std::vector<bool> alignmentSet(static_cast<std::size_t>(columns), false);
         for (std::size_t i = 0; i < subviews.size(); ++i) {
             const auto& cell = plan.cells[i];
-            if (cell.spansRow) {
+            const auto c = static_cast<std::size_t>(cell.column);
+            if (cell.spansRow || alignmentSet[c]) {
                 continue;
             }
-            const auto c = static_cast<std::size_t>(cell.column);
-            plan.columnWidths[c] =
-                std::max(plan.columnWidths[c], subviews[i].sizeThatFits({}).width);
-            if (!alignmentSet[c]) {
-                if (auto a = subviews[i].get<GridColumnAlignmentKey>()) {
-                    plan.columnAlignments[c] = *a;
-                    alignmentSet[c] = true;
-                }
+            if (auto a = subviews[i].get<GridColumnAlignmentKey>()) {
+                plan.columnAlignments[c] = *a;
+                alignmentSet[c] = true;
             }
         }
-        const CGFloat spacingTotal = hSpacing_ * std::max(columns - 1, 0);
-        if (p.width && std::isfinite(*p.width)) {
-            shrinkColumns(std::max(*p.width - spacingTotal, CGFloat(0)), plan, subviews);
-        }
-        const CGFloat width =
-            std::accumulate(plan.columnWidths.begin(), plan.columnWidths.end(), CGFloat(0)) +
-            spacingTotal;
-        for (std::size_t i = 0; i < subviews.size(); ++i) {
-            const auto& cell = plan.cells[i];
-            const auto r = static_cast<std::size_t>(cell.row);
-            const CGFloat w =
-                cell.spansRow ? width : plan.columnWidths[static_cast<std::size_t>(cell.column)];
-            plan.rowHeights[r] =
-                std::max(plan.rowHeights[r], subviews[i].sizeThatFits({w, std::nullopt}).height);
-        }
-        const CGFloat height =
-            std::accumulate(plan.rowHeights.begin(), plan.rowHeights.end(), CGFloat(0)) +
-            vSpacing_ * std::max(rows - 1, 0);
-        plan.size = {width, height};
+        plan.grid = planGrid(p, subviews, places, rows, columns, hSpacing_, vSpacing_);
         return plan;
     }
 
-    /// Narrows the columns of `plan` (at their ideal widths) to fit `available`. Every column
-    /// keeps at least its minimum, the width below which a cell would have to break a word; the
-    /// widest columns give up the excess first, down to one common width. Where even the minimums
-    /// do not fit, the grid is as wide as they are and its container deals with the overflow.
-    void shrinkColumns(CGFloat available, Plan& plan, LayoutSubviews subviews) const {
-        std::vector<CGFloat>& widths = plan.columnWidths;
-        const CGFloat ideal = std::accumulate(widths.begin(), widths.end(), CGFloat(0));
-        if (ideal <= available) {
-            return;
-        }
-        const std::vector<CGFloat> ideals = widths;
-        std::vector<CGFloat> minimums(widths.size(), 0);
-        for (std::size_t i = 0; i < subviews.size(); ++i) {
-            const auto& cell = plan.cells[i];
-            if (!cell.spansRow) {
-                const auto c = static_cast<std::size_t>(cell.column);
-                minimums[c] = std::max(minimums[c], subviews[i].sizeThatFits({0.0, {}}).width);
-            }
-        }
-        for (std::size_t c = 0; c < widths.size(); ++c) {
-            minimums[c] = std::min(minimums[c], ideals[c]);
-        }
-        if (std::accumulate(minimums.begin(), minimums.end(), CGFloat(0)) >= available) {
-            widths = minimums;
-            return;
-        }
-        // A narrowed column is as wide as its widest cell at that width: text that wraps comes
-        // back narrower than the width it was offered, and the column must not keep the rest
-        // (a style that fills a column up to the next one would show it as a gap). What it
-        // leaves goes to the columns still narrower than their ideal: such a column is held at
-        // its measured width (its lines break as they did) and the level is solved again, a few
-        // times at most, each pass measuring the cells once more.
-        std::vector<CGFloat> caps = ideals;
-        std::vector<CGFloat> measured(widths.size(), 0);
-        constexpr int passes = 3;
-        for (int pass = 0; pass < passes; ++pass) {
-            widths = levelled(available, minimums, caps);
-            std::ranges::fill(measured, CGFloat(0));
-            for (std::size_t i = 0; i < subviews.size(); ++i) {
-                const auto& cell = plan.cells[i];
-                const auto c = static_cast<std::size_t>(cell.column);
-                if (!cell.spansRow && widths[c] < ideals[c]) {
-                    measured[c] =
-                        std::max(measured[c], subviews[i].sizeThatFits({widths[c], {}}).width);
-                }
-            }
-            bool freed = false;
-            bool hungry = false;
-            for (std::size_t c = 0; c < widths.size(); ++c) {
-                if (widths[c] < ideals[c]) {
-                    const CGFloat used = std::min(measured[c], ideals[c]);
-                    if (used < widths[c] - 0.5) {
-                        caps[c] = std::max(used, minimums[c]);
-                        freed = true;
-                    } else {
-                        hungry = true; // fills its width: it would take more
-                    }
-                    widths[c] = used;
-                }
-            }
-            if (!freed || !hungry) {
-                break;
-            }
-        }
-    }
-
-    /// Each column clamped between its minimum and its cap at one common width `level`, the one
-    /// at which they fill `available` (the minimums fit). The total grows with the level, so walk
-    /// its breakpoints up to the one that passes the available width and solve the linear piece
-    /// before it.
-    static std::vector<CGFloat> levelled(CGFloat available, const std::vector<CGFloat>& minimums,
-                                         const std::vector<CGFloat>& caps) {
-        const auto clamped = [&](std::size_t c, CGFloat level) {
-            return std::max(minimums[c], std::min(caps[c], level));
-        };
-        const auto total = [&](CGFloat level) {
-            CGFloat sum = 0;
-            for (std::size_t c = 0; c < caps.size(); ++c) {
-                sum += clamped(c, level);
-            }
-            return sum;
-        };
-        std::vector<CGFloat> breakpoints = minimums;
-        breakpoints.insert(breakpoints.end(), caps.begin(), caps.end());
-        std::ranges::sort(breakpoints);
-        CGFloat below = breakpoints.front();
-        CGFloat level = breakpoints.back();
-        for (const CGFloat b : breakpoints) {
-            if (total(b) >= available) {
-                std::size_t free = 0;
-                for (std::size_t c = 0; c < caps.size(); ++c) {
-                    free += minimums[c] <= below && caps[c] >= b ? 1 : 0;
-                }
-                level =
-                    free == 0 ? b : below + (available - total(below)) / static_cast<CGFloat>(free);
-                break;
-            }
-            below = b;
-        }
-        std::vector<CGFloat> widths(caps.size());
-        for (std::size_t c = 0; c < caps.size(); ++c) {
-            widths[c] = clamped(c, level);
-        }
-        return widths;
-    }
-
     Size sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const override {
-        return plan(p, subviews).size;
+        return plan(p, subviews).grid.size;
     }
 
     void placeSubviews(Rect bounds, ProposedViewSize p, LayoutSubviews subviews,
                        std::any&) const override {
         const Plan pl = plan(p, subviews);
-        std::vector<CGFloat> xs(pl.columnWidths.size());
-        CGFloat x = bounds.origin.x;
-        for (std::size_t c = 0; c < xs.size(); ++c) {
-            xs[c] = x;
-            x += pl.columnWidths[c] + hSpacing_;
-        }
-        std::vector<CGFloat> ys(pl.rowHeights.size());
-        CGFloat y = bounds.origin.y;
-        for (std::size_t r = 0; r < ys.size(); ++r) {
-            ys[r] = y;
-            y += pl.rowHeights[r] + vSpacing_;
-        }
+        const std::vector<CGFloat> xs = pl.grid.columnStarts(bounds.origin.x, hSpacing_);
+        const std::vector<CGFloat> ys = pl.grid.rowStarts(bounds.origin.y, vSpacing_);
         for (std::size_t i = 0; i < subviews.size(); ++i) {
             const auto& cell = pl.cells[i];
             const auto r = static_cast<std::size_t>(cell.row);
             const auto c = static_cast<std::size_t>(cell.column);
+            const GridPlan& g = pl.grid;
             const Rect box = cell.spansRow
-                                 ? Rect(bounds.origin.x, ys[r], pl.size.width, pl.rowHeights[r])
-                                 : Rect(xs[c], ys[r], pl.columnWidths[c], pl.rowHeights[r]);
+                                 ? Rect(bounds.origin.x, ys[r], g.size.width, g.rowHeights[r])
+                                 : Rect(xs[c], ys[r], g.columnWidths[c], g.rowHeights[r]);
             const HorizontalAlignment h =
                 cell.spansRow ? alignment_.horizontal : pl.columnAlignments[c];
             const VerticalAlignment v = cell.rowAlignment.value_or(alignment_.vertical);
