@@ -86,13 +86,7 @@ bool CairoAccess::drawsAlikeUnclipped(const GraphicsContext& context, const Rect
     // A pixel of margin on each side for Cairo's rounding of glyph positions to pixels.
     PixelBox box = PixelBox::touched(userRect, m);
     box = {box.minX - 1, box.minY - 1, box.maxX + 1, box.maxY + 1};
-    if (!in.state.unclipped.contains(box))
-        return false;
-    for (std::uint32_t i = in.state.appliedClips; i < in.state.deferredClips; ++i) {
-        if (!in.deferredClips[i].covered.contains(box))
-            return false;
-    }
-    return true;
+    return in.unclippedWithin(box);
 }
 
 CairoAccess::PendingClipScope::PendingClipScope(GraphicsContext& context) {

@@ -71,6 +71,16 @@ struct GraphicsContext::Internal {
     std::vector<DeferredClip> deferredClips;
 
     bool hasPendingClips() const { return state.appliedClips < state.deferredClips; }
+    /// Whether every clip of the state, Cairo's and the pending ones, leaves all of `box` whole.
+    bool unclippedWithin(const PixelBox& box) const {
+        if (!state.unclipped.contains(box))
+            return false;
+        for (std::uint32_t i = state.appliedClips; i < state.deferredClips; ++i) {
+            if (!deferredClips[i].covered.contains(box))
+                return false;
+        }
+        return true;
+    }
     /// Hands the pending clips to Cairo for good (until the state is restored).
     void applyPendingClips();
     /// Hands the pending clips to Cairo without recording it: for use between a cairo_save and

@@ -255,17 +255,6 @@ std::optional<PixelBox> pixelAlignedBox(const Rect& userBox, const cairo_matrix_
     return PixelBox{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
 }
 
-/// Whether every clip of the context, Cairo's and the pending ones, leaves all of `box` whole.
-bool unclippedWithin(const GraphicsContext::Internal& in, const PixelBox& box) {
-    if (!in.state.unclipped.contains(box))
-        return false;
-    for (std::uint32_t i = in.state.appliedClips; i < in.state.deferredClips; ++i) {
-        if (!in.deferredClips[i].covered.contains(box))
-            return false;
-    }
-    return true;
-}
-
 /// Whether device space is the pixel grid of `target` (no offset or scale of its own).
 bool drawsOnDevicePixels(cairo_surface_t* target) {
     double offsetX = 0, offsetY = 0, scaleX = 1, scaleY = 1;
@@ -296,7 +285,7 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
     box = box.intersection({0, 0, double(width), double(height)});
     if (!(box.minX < box.maxX && box.minY < box.maxY))
         return true;
-    if (pendingClipsChecked ? !in.state.unclipped.contains(box) : !unclippedWithin(in, box))
+    if (pendingClipsChecked ? !in.state.unclipped.contains(box) : !in.unclippedWithin(box))
         return false;
     cairo_surface_flush(target);
     unsigned char* data = cairo_image_surface_get_data(target);

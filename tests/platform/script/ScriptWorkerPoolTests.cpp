@@ -90,6 +90,13 @@ TEST(ScriptWorkerPoolTests, SlowCallHoldsUpNoOtherAndEndsWithThePool) {
     EXPECT_EQ(blockingWait(std::move(slow)), Reply());
 }
 
+// The pool's one worker, started by a first call it has answered; 0 if none came.
+pid_t answeredWorker(ScriptWorkerPool& pool) {
+    const std::vector<pid_t> before = testing::scriptWorkers();
+    EXPECT_EQ(call(pool, "count"), objects({{{"calls", "1"}}}));
+    return testing::newWorker(before);
+}
+
 // The limit counts the worker's own time: a worker the machine is too busy to run keeps its
 // call, however long on the wall, while one that spins through its limit is still stopped.
 TEST(ScriptWorkerPoolTests, StarvedWorkerKeepsItsCallAndABusyOneIsStopped) {
@@ -97,9 +104,7 @@ TEST(ScriptWorkerPoolTests, StarvedWorkerKeepsItsCallAndABusyOneIsStopped) {
                                 .callLimit = std::chrono::milliseconds(300),
                                 .stallLimit = std::chrono::hours(1)});
     ASSERT_NE(pool, nullptr);
-    const std::vector<pid_t> before = testing::scriptWorkers();
-    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
-    const pid_t worker = testing::newWorker(before);
+    const pid_t worker = answeredWorker(*pool);
     ASSERT_NE(worker, 0);
     // Not run for several times the limit, as on a starved machine.
     ::kill(worker, SIGSTOP);
@@ -120,9 +125,7 @@ TEST(ScriptWorkerPoolTests, StalledWorkerIsStoppedAtTheLimitOnTheWall) {
                                 .callLimit = std::chrono::seconds(1),
                                 .stallLimit = std::chrono::seconds(5)});
     ASSERT_NE(pool, nullptr);
-    const std::vector<pid_t> before = testing::scriptWorkers();
-    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
-    const pid_t worker = testing::newWorker(before);
+    const pid_t worker = answeredWorker(*pool);
     ASSERT_NE(worker, 0);
     // It never runs again: only the wall's limit ends the call.
     ::kill(worker, SIGSTOP);
