@@ -1,18 +1,16 @@
 #include "platform/graphics/GraphicsContext.hpp"
 
+#include "platform/foundation/RecentlyMade.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <stdexcept>
 #include <vector>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace platform {
 
@@ -165,19 +163,10 @@ bool paintsNothing(const GraphicsContext::Internal& in, const Color& color) {
 /// pixel, so that pixels written directly are the ones Cairo would have written. The last few
 /// colours are remembered: a page is drawn in a handful.
 std::uint32_t opaquePixel(double r, double g, double b, double a) {
-    struct Entry {
-        double r, g, b, a;
-        std::uint32_t pixel;
-    };
-    constexpr std::size_t kept = 8;
-    thread_local Entry recent[kept];
-    thread_local std::size_t count = 0;
-    thread_local std::size_t next = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const Entry& e = recent[i];
-        if (e.r == r && e.g == g && e.b == b && e.a == a)
-            return e.pixel;
-    }
+    thread_local RecentlyMade<std::array<double, 4>, std::uint32_t> recent;
+    const std::array<double, 4> key{r, g, b, a};
+    if (const std::uint32_t* known = recent.find(key))
+        return *known;
     cairo_surface_t* one = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
     cairo_t* cr = cairo_create(one);
     cairo_set_source_rgba(cr, r, g, b, a);
@@ -189,55 +178,8 @@ std::uint32_t opaquePixel(double r, double g, double b, double a) {
     if (const unsigned char* data = cairo_image_surface_get_data(one))
         std::memcpy(&pixel, data, sizeof pixel);
     cairo_surface_destroy(one);
-    recent[next] = {r, g, b, a, pixel};
-    next = (next + 1) % kept;
-    count = std::min(count + 1, kept);
-    return pixel;
+    return recent.remember(key, pixel);
 }
-
-/// Sets the `n` pixels from `row` on to `pixel`, many at a time.
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void fillRowWide(std::uint32_t* row, std::size_t n,
-                                                 std::uint32_t pixel) {
-    const __m256i v = _mm256_set1_epi32(static_cast<int>(pixel));
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        for (std::size_t k = 0; k < 64; k += 8)
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i + k), v);
-    }
-    for (; i + 8 <= n; i += 8)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i), v);
-    for (; i < n; ++i)
-        row[i] = pixel;
-}
-
-void fillRowNarrow(std::uint32_t* row, std::size_t n, std::uint32_t pixel) {
-    const __m128i v = _mm_set1_epi32(static_cast<int>(pixel));
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), v);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 4), v);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 8), v);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i + 12), v);
-    }
-    for (; i + 4 <= n; i += 4)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), v);
-    for (; i < n; ++i)
-        row[i] = pixel;
-}
-
-void fillRow(std::uint32_t* row, std::size_t n, std::uint32_t pixel) {
-    static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide)
-        fillRowWide(row, n, pixel);
-    else
-        fillRowNarrow(row, n, pixel);
-}
-#else
-void fillRow(std::uint32_t* row, std::size_t n, std::uint32_t pixel) {
-    std::fill_n(row, n, pixel);
-}
-#endif
 
 /// The device pixels of the user-space rectangle `userBox` under `m`, when its edges all fall on
 /// pixel boundaries (and `m` neither rotates nor shears).
@@ -299,7 +241,7 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
     const auto n = static_cast<std::size_t>(box.maxX - box.minX);
     for (int y = y0; y < y1; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride) + x0;
-        fillRow(row, n, pixel);
+        std::fill_n(row, n, pixel);
     }
     cairo_surface_mark_dirty_rectangle(target, static_cast<int>(x0), y0, static_cast<int>(n),
                                        y1 - y0);

@@ -1,6 +1,7 @@
 #include "platform/text/Font.hpp"
 
 #include "platform/foundation/Hash.hpp"
+#include "platform/foundation/RecentlyMade.hpp"
 
 #include <algorithm>
 #include <array>
@@ -302,23 +303,13 @@ Font Font::modified(Modifier modifier) const {
     // table its weight, every code span its monospaced font): the last ones made on this thread
     // are handed out again. An entry keeps its base alive through the font it made, so the
     // address of the base's description names that base as long as the entry lives.
-    struct Made {
-        const Provider* base = nullptr;
-        Modifier modifier;
-        std::optional<Font> font;
-    };
-    static constexpr std::size_t remembered = 8;
-    thread_local std::array<Made, remembered> recent;
-    thread_local std::size_t next = 0;
-    for (const Made& made : recent) {
-        if (made.base == provider_.get() && made.font && made.modifier == modifier) {
-            return *made.font;
-        }
+    thread_local RecentlyMade<std::pair<const Provider*, Modifier>, Font> recent;
+    std::pair<const Provider*, Modifier> key(provider_.get(), std::move(modifier));
+    if (const Font* made = recent.find(key)) {
+        return *made;
     }
-    Font font(Provider{ModifierProvider{modifier, *this}});
-    recent[next] = Made{provider_.get(), std::move(modifier), font};
-    next = (next + 1) % remembered;
-    return font;
+    Font font(Provider{ModifierProvider{key.second, *this}});
+    return recent.remember(std::move(key), std::move(font));
 }
 
 Font Font::bold() const {

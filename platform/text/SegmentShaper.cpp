@@ -156,25 +156,12 @@ std::size_t SegmentShaper::cachedBytes() const {
     return recentBytes_ + olderBytes_;
 }
 
-namespace {
-
-/// The fonts a thread asked for last, so that a paragraph's few fonts are found without the lock.
-struct RecentFontsOfThread {
-    static constexpr std::size_t kKept = 8;
-    std::array<std::pair<ResolvedFont, const SegmentShaper::LoadedFont*>, kKept> fonts;
-    std::size_t count = 0;
-    std::size_t next = 0;
-};
-
-} // namespace
-
 const SegmentShaper::LoadedFont* SegmentShaper::font(const ResolvedFont& resolved,
                                                      Describe describe) {
-    thread_local RecentFontsOfThread recent;
-    for (std::size_t i = 0; i < recent.count; ++i) {
-        if (recent.fonts[i].first == resolved) {
-            return recent.fonts[i].second;
-        }
+    // The fonts a thread asked for last: a paragraph's few fonts are found without the lock.
+    thread_local RecentlyMade<ResolvedFont, const LoadedFont*> recent;
+    if (const LoadedFont* const* known = recent.find(resolved)) {
+        return *known;
     }
     const std::unique_ptr<PangoFontDescription, void (*)(PangoFontDescription*)> description(
         describe(resolved), pango_font_description_free);
@@ -183,10 +170,7 @@ const SegmentShaper::LoadedFont* SegmentShaper::font(const ResolvedFont& resolve
         const std::scoped_lock lock(mutex_);
         loaded = loadFont(description.get());
     }
-    recent.fonts[recent.next] = {resolved, loaded};
-    recent.next = (recent.next + 1) % RecentFontsOfThread::kKept;
-    recent.count = std::min(recent.count + 1, RecentFontsOfThread::kKept);
-    return loaded;
+    return recent.remember(resolved, loaded);
 }
 
 const SegmentShaper::LoadedFont* SegmentShaper::loadFont(const PangoFontDescription* description) {

@@ -1,6 +1,7 @@
 #include "platform/text/TextLayout.hpp"
 
 #include "platform/foundation/ASCII.hpp"
+#include "platform/foundation/RecentlyMade.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/text/LineBreaks.hpp"
@@ -156,16 +157,6 @@ const std::optional<ResolvedFont>& resolvedFont(const Font& font) {
     }
     return resolved.emplace(font, font.resolve()).first->second;
 }
-
-/// The fonts a thread's word-shaped layouts loaded last, by the font asked for (none for a font
-/// that cannot be word-shaped).
-struct LoadedFontsOfThread {
-    static constexpr std::size_t kKept = 8;
-    std::array<Font, kKept> fonts;
-    std::array<const SegmentShaper::LoadedFont*, kKept> loaded{};
-    std::size_t count = 0;
-    std::size_t next = 0;
-};
 
 /// The next code point of valid UTF-8 at `i`, which moves past it.
 char32_t decode(std::string_view text, std::size_t& i) {
@@ -704,12 +695,12 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     SegmentShaper& shaper = SegmentShaper::shared();
     std::vector<const SegmentShaper::LoadedFont*> runFonts(runs.size(), nullptr);
     const auto loadFont = [&](const Font& requested) -> const SegmentShaper::LoadedFont* {
-        // The paragraphs of a document ask for the same few fonts, mostly the very same values.
-        thread_local LoadedFontsOfThread recent;
-        for (std::size_t i = 0; i < recent.count; ++i) {
-            if (recent.fonts[i] == requested) {
-                return recent.loaded[i];
-            }
+        // The paragraphs of a document ask for the same few fonts, mostly the very same values:
+        // the fonts loaded last on this thread, by the font asked for (none for a font that
+        // cannot be word-shaped).
+        thread_local RecentlyMade<Font, const SegmentShaper::LoadedFont*> recent;
+        if (const SegmentShaper::LoadedFont* const* known = recent.find(requested)) {
+            return *known;
         }
         const SegmentShaper::LoadedFont* loaded = nullptr;
         const std::optional<ResolvedFont>& font = resolvedFont(requested);
@@ -717,11 +708,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             loaded = shaper.font(*font,
                                  [](const ResolvedFont& f) { return descriptionFor(f).release(); });
         }
-        recent.fonts[recent.next] = requested;
-        recent.loaded[recent.next] = loaded;
-        recent.next = (recent.next + 1) % LoadedFontsOfThread::kKept;
-        recent.count = std::min(recent.count + 1, LoadedFontsOfThread::kKept);
-        return loaded;
+        return recent.remember(requested, loaded);
     };
     std::vector<std::pair<const Font*, const SegmentShaper::LoadedFont*>> loaded;
     for (std::size_t r = 0; r < runs.size(); ++r) {
