@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -239,9 +240,16 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
     const auto y0 = static_cast<int>(box.minY);
     const auto y1 = static_cast<int>(box.maxY);
     const auto n = static_cast<std::size_t>(box.maxX - box.minX);
-    for (int y = y0; y < y1; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride) + x0;
-        std::fill_n(row, n, pixel);
+    // wmemset writes a 32-bit value with the C library's widest stores: wchar_t is 32 bits here.
+    // Rows that span the whole surface with no padding between them are written as one.
+    static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
+    const auto wide = static_cast<wchar_t>(pixel);
+    if (x0 == 0 && static_cast<std::ptrdiff_t>(n) * 4 == stride) {
+        std::wmemset(reinterpret_cast<wchar_t*>(data + y0 * stride), wide,
+                     n * static_cast<std::size_t>(y1 - y0));
+    } else {
+        for (int y = y0; y < y1; ++y)
+            std::wmemset(reinterpret_cast<wchar_t*>(data + y * stride) + x0, wide, n);
     }
     cairo_surface_mark_dirty_rectangle(target, static_cast<int>(x0), y0, static_cast<int>(n),
                                        y1 - y0);
