@@ -7,6 +7,7 @@
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/ui/Containers.hpp"
 #include "platform/ui/GridPlan.hpp"
+#include "platform/ui/Node.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -112,11 +113,32 @@ private:
     TableCellSpacing spacing_;
 };
 
+// Where the grid last placed each cell, in the grid's coordinates, kept with the table's identity:
+// the grid writes it as it places the cells and publishes it, so that no cell needs a view (and a
+// node) of its own to report its bounds. Every layout the table makes writes the same record, so
+// that it holds the last placement whichever of two equal layouts the grid kept.
+struct PlacedTableCells {
+    std::vector<TableCellBounds::Entry> cells;
+
+    // The cells' bounds, as anchors, for a grid whose own bounds are `grid`.
+    [[nodiscard]] TableCellBounds anchored(const ui::Anchor<platform::Rect>& grid) const {
+        TableCellBounds bounds;
+        const platform::Point origin = grid.rootValue().origin;
+        for (const TableCellBounds::Entry& cell : cells) {
+            bounds.push_back(
+                {cell.identifier,
+                 ui::Anchor<platform::Rect>(cell.anchor.rootValue().offsetBy(origin.x, origin.y))});
+        }
+        return bounds;
+    }
+};
+
 // The grid of a table's cells: columns as wide as their widest cell (narrowed, the widest first,
 // when the offered width is smaller), rows as tall as their tallest cell, every cell centred in its
 // row and placed in its column as the column says. The cells are the layout's own subviews in row
 // order and the layout knows every cell's place and every column's alignment, so that no cell
-// carries its place or alignment as a layout value (a view, and a node, per cell).
+// carries its place or alignment as a layout value (a view, and a node, per cell). It notes where
+// it placed each cell in `placed`.
 class TableGridLayout final : public ui::Layout {
 public:
     using CGFloat = platform::CGFloat;
@@ -125,11 +147,13 @@ public:
     using Place = ui::GridPlace;
 
     TableGridLayout(std::vector<Place> cells, std::vector<ui::HorizontalAlignment> alignments,
-                    std::optional<CGFloat> horizontal, std::optional<CGFloat> vertical)
+                    std::optional<CGFloat> horizontal, std::optional<CGFloat> vertical,
+                    std::shared_ptr<PlacedTableCells> placed)
         : cells_(std::move(cells))
         , alignments_(std::move(alignments))
         , hSpacing_(ui::soundLength(horizontal.value_or(ui::ViewSpacing::standard), false))
-        , vSpacing_(ui::soundLength(vertical.value_or(ui::ViewSpacing::standard), false)) {
+        , vSpacing_(ui::soundLength(vertical.value_or(ui::ViewSpacing::standard), false))
+        , placed_(std::move(placed)) {
         for (const Place& cell : cells_) {
             rows_ = std::max(rows_, cell.row + 1);
             columns_ = std::max(columns_, cell.column + 1);
@@ -152,6 +176,8 @@ public:
         const std::vector<CGFloat> ys = pl.rowStarts(bounds.origin.y, vSpacing_);
         const ui::VerticalAlignment v = ui::VerticalAlignment::center();
         const std::size_t count = std::min(subviews.size(), cells_.size());
+        placed_->cells.clear();
+        placed_->cells.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
             const auto r = static_cast<std::size_t>(cells_[i].row);
             const auto c = static_cast<std::size_t>(cells_[i].column);
@@ -163,13 +189,17 @@ public:
             const ui::ViewDimensions d = subviews[i].dimensions(proposal);
             subviews[i].place({box.origin.x + boxDims[h] - d[h], box.origin.y + boxDims[v] - d[v]},
                               ui::UnitPoint::topLeading(), proposal);
+            // The frame the cell took, as the engine made it sound (and mirrored it, right to
+            // left), in the grid's coordinates as every frame is in its parent's.
+            placed_->cells.push_back({{cells_[i].row, cells_[i].column},
+                                      ui::Anchor<platform::Rect>(subviews[i].node().frame)});
         }
     }
 
     bool equals(const ui::Layout& other) const override {
         const auto* o = dynamic_cast<const TableGridLayout*>(&other);
         return o != nullptr && o->hSpacing_ == hSpacing_ && o->vSpacing_ == vSpacing_ &&
-               o->alignments_ == alignments_ && o->cells_ == cells_;
+               o->alignments_ == alignments_ && o->cells_ == cells_ && o->placed_ == placed_;
     }
 
 private:
@@ -179,6 +209,7 @@ private:
     CGFloat vSpacing_;
     int rows_ = 0;
     int columns_ = 0;
+    std::shared_ptr<PlacedTableCells> placed_;
 };
 } // namespace
 
@@ -243,10 +274,19 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         alignments.push_back(columnAlignment(columns_, c));
     }
     // Cells centred vertically in their rows, leading in their columns unless told otherwise.
-    ui::AnyView grid = ui::LayoutView(
-        std::make_shared<const TableGridLayout>(std::move(places), std::move(alignments),
-                                                spacing->horizontal, spacing->vertical),
-        std::move(gridCells));
+    // The grid reports where its cells lie, once for them all.
+    std::shared_ptr<PlacedTableCells> placed =
+        context.stateObject<PlacedTableCells>([] { return std::make_shared<PlacedTableCells>(); });
+    ui::AnyView grid =
+        ui::AnyView(ui::LayoutView(std::make_shared<const TableGridLayout>(
+                                       std::move(places), std::move(alignments),
+                                       spacing->horizontal, spacing->vertical, placed),
+                                   std::move(gridCells)))
+            .anchorPreference<TableCellBoundsKey, platform::Rect>(
+                ui::AnchorSource::bounds(),
+                [placed = std::move(placed)](ui::Anchor<platform::Rect> bounds) {
+                    return placed->anchored(bounds);
+                });
     // What all cells share, once for the table rather than by a view per cell.
     if (cellStyle) {
         grid = cellStyle->makeCells(context, std::move(grid));

@@ -51,12 +51,8 @@ ui::AnyView TableCell::body(ui::ViewContext& context) const {
     configuration.sharedByTable = sharedByTable_;
     // The style's body stands in the cell's place: one node fewer per cell.
     const std::shared_ptr<const TableCellStyle> style = tableCellStyle(context.environment());
-    return (style ? style->makeBody(context, configuration) : ui::AnyView())
-        .anchorPreference<TableCellBoundsKey, platform::Rect>(
-            ui::AnchorSource::bounds(),
-            [identifier = identifier_](ui::Anchor<platform::Rect> bounds) {
-                return TableCellBoundsKey::Value{{identifier, bounds}};
-            });
+    // Where the cell lies the table's grid reports, as it places the cell.
+    return style ? style->makeBody(context, configuration) : ui::AnyView();
 }
 
 } // namespace vellum::structured

@@ -1,8 +1,8 @@
 #pragma once
 
-// One cell of a table: its inline text in the environment's table cell style, reporting its bounds
-// under its row and column so that the table's style can draw rules and fills where the cells
-// really lie.
+// One cell of a table: its inline text in the environment's table cell style. The table's grid
+// reports where each cell lies, under its row and column, so that the table's style can draw rules
+// and fills where the cells really lie.
 
 #include "Vellum/style/TableCellPreferences.hpp"
 #include "platform/foundation/AttributedString.hpp"

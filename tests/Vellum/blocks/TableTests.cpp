@@ -452,3 +452,96 @@ TEST(LiveTable, ANewColumnAlignmentAloneMovesTheCells) {
     live.show(leading);
     EXPECT_NEAR(at(*live.seen, 1, 1).minX(), at(*live.seen, 0, 1).minX(), 0.01);
 }
+
+namespace {
+
+// Cells that measure where they lie themselves, in root coordinates, so that what the table
+// reports can be held against it.
+class SelfMeasuringCellStyle final : public TableCellStyle {
+public:
+    explicit SelfMeasuringCellStyle(std::shared_ptr<std::map<std::pair<int, int>, Rect>> frames)
+        : frames_(std::move(frames)) {}
+    AnyView makeBody(ViewContext& /*context*/,
+                     const TableCellStyleConfiguration& configuration) const override {
+        const std::pair<int, int> place{configuration.row, configuration.column};
+        return configuration.label.content.padding(4).onGeometryChange<Rect>(
+            [](const platform::ui::GeometryProxy& proxy) {
+                return proxy.frame(platform::ui::CoordinateSpace::global());
+            },
+            [frames = frames_, place](const Rect& /*old*/, const Rect& now) {
+                (*frames)[place] = now;
+            });
+    }
+
+private:
+    std::shared_ptr<std::map<std::pair<int, int>, Rect>> frames_;
+};
+
+// A table below a block of `above` points and indented, in `direction`.
+struct PlacedTable {
+    std::shared_ptr<Seen> seen = std::make_shared<Seen>();
+    std::shared_ptr<std::map<std::pair<int, int>, Rect>> measured =
+        std::make_shared<std::map<std::pair<int, int>, Rect>>();
+    std::optional<OffscreenHost> host;
+
+    AnyView root(const Table& table, double above, platform::ui::LayoutDirection direction) const {
+        const AnyView styled =
+            AnyView(table)
+                .environment<TableStyleKey>(std::make_shared<ProbeTableStyle>(seen))
+                .environment<TableCellStyleKey>(std::make_shared<SelfMeasuringCellStyle>(measured))
+                .font(platform::Font::system(15));
+        return AnyView(
+                   platform::ui::VStack(platform::ui::HorizontalAlignment::leading(), 0,
+                                        {AnyView(platform::Color::clear()).frame(10, above),
+                                         styled.padding(platform::ui::Edges::onlyLeading(), 25)}))
+            .environment<platform::ui::LayoutDirectionKey>(direction);
+    }
+    void
+    show(const Table& table, double above,
+         platform::ui::LayoutDirection direction = platform::ui::LayoutDirection::leftToRight) {
+        if (host) {
+            host->setRootView(root(table, above, direction));
+        } else {
+            host.emplace(root(table, above, direction));
+        }
+        host->runUntilIdle();
+    }
+    // Every cell reported exactly where it measured itself.
+    void expectReportedWhereMeasured() const {
+        ASSERT_EQ(seen->bounds.size(), measured->size());
+        for (const auto& [place, frame] : *measured) {
+            const Rect reported = at(*seen, place.first, place.second);
+            EXPECT_TRUE(reported.equalTo(frame))
+                << place.first << ", " << place.second << ": " << reported.minX() << " "
+                << reported.minY() << " " << reported.width() << " " << reported.height() << " vs "
+                << frame.minX() << " " << frame.minY() << " " << frame.width() << " "
+                << frame.height();
+        }
+    }
+};
+
+} // namespace
+
+TEST(TableCellBounds, TheGridReportsWhereItsCellsLieAsTheTableMovesAndMirrors) {
+    const ParsedTable parsed = parse("| Head | Longer head |\n"
+                                     "|:---|---:|\n"
+                                     "| a | b |\n"
+                                     "| a wider cell | c |\n");
+    ASSERT_TRUE(parsed.table);
+    PlacedTable placed;
+    placed.show(*parsed.table, 30);
+    ASSERT_EQ(placed.measured->size(), 6U);
+    placed.expectReportedWhereMeasured();
+    EXPECT_NEAR(at(*placed.seen, 0, 0).minX(), 25, 1e-9);
+    EXPECT_NEAR(at(*placed.seen, 0, 0).minY(), 30, 1e-9);
+
+    // Moved down by what is above it, the table itself unchanged: the bounds follow.
+    placed.show(*parsed.table, 70);
+    placed.expectReportedWhereMeasured();
+    EXPECT_NEAR(at(*placed.seen, 0, 0).minY(), 70, 1e-9);
+
+    // Right to left, the first column lies to the right of the second.
+    placed.show(*parsed.table, 70, platform::ui::LayoutDirection::rightToLeft);
+    placed.expectReportedWhereMeasured();
+    EXPECT_GT(at(*placed.seen, 0, 0).minX(), at(*placed.seen, 0, 1).maxX());
+}
