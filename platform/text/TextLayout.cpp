@@ -4,6 +4,7 @@
 #include "platform/foundation/RecentlyMade.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
+#include "platform/text/GlyphCompositor.hpp"
 #include "platform/text/LineBreaks.hpp"
 #include "platform/text/SegmentShaper.hpp"
 #include "platform/text/TextLayoutInternal.hpp"
@@ -1705,12 +1706,13 @@ bool orderedForOneMask(cairo_t* cr, const std::vector<cairo_glyph_t>& glyphs,
 
 // Shows a run's glyphs from the current point as pango_cairo_show_glyph_string does (the same
 // positions, to the bit, and the same Cairo font), without its renderer, its save and restore
-// and its font lookup for every run. `glyphAt(i)` gives glyph i as Pango would hold it. The font
-// is set only when it is not `installed` already. False, with nothing drawn, for what Pango
+// and its font lookup for every run; where `compositor` can, without Cairo drawing them at all.
+// `glyphAt(i)` gives glyph i as Pango would hold it. The font is set only when it is not
+// `installed` already. False, with nothing drawn, for what Pango
 // draws its own way (missing glyphs as boxes, colour glyphs) or a font Cairo cannot use.
 template <class GlyphAt>
-bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font,
-                cairo_scaled_font_t* knownScaled, PangoFont*& installed, int count,
+bool showGlyphs(GraphicsContext& context, cairo_t* cr, text_internal::GlyphCompositor& compositor,
+                PangoFont* font, cairo_scaled_font_t* knownScaled, PangoFont*& installed, int count,
                 const GlyphAt& glyphAt) {
     if (font == nullptr || (knownScaled == nullptr && !PANGO_IS_CAIRO_FONT(font))) {
         return false;
@@ -1751,6 +1753,9 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, PangoFont* font,
         x += info.geometry.width;
     }
     const int shown = static_cast<int>(positioned.size());
+    if (compositor.show(positioned.data(), shown)) {
+        return true;
+    }
     if (!CairoAccess::hasPendingClips(context) || shown == 0) {
         cairo_show_glyphs(cr, positioned.data(), shown);
         return true;
@@ -1807,6 +1812,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     double clipX1 = 0;
     double clipY1 = 0;
     cairo_clip_extents(cr, &clipX0, &clipY0, &clipX1, &clipY1);
+    text_internal::GlyphCompositor compositor(context);
     const RunDrawing* next = impl_->drawing.data();
     for (const Line& line : impl_->lines) {
         for (const Run& run : line.runs) {
@@ -1844,7 +1850,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
                 return PangoGlyphInfo{g.glyph, {g.advance, 0, 0}, {1, 0}};
             };
-            if (!showGlyphs(context, cr, font, how.scaled, installed, count, glyphAt)) {
+            if (!showGlyphs(context, cr, compositor, font, how.scaled, installed, count, glyphAt)) {
                 if (!glyphs) {
                     glyphs.reset(pango_glyph_string_new());
                 }
