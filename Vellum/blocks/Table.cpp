@@ -259,13 +259,17 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     for (const std::vector<AttributedSubstring>& row : cells) {
         columnCount = std::max(columnCount, row.size());
     }
+    // Made here, in the table's body, where the style allows it: a view per cell fewer.
+    const bool inTable = cellStyle != nullptr && cellStyle->makesBodiesInTable();
     places.reserve(cells.size() * columnCount);
     gridCells.reserve(cells.size() * columnCount);
     for (std::size_t r = 0; r < cells.size(); ++r) {
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
             places.push_back({static_cast<int>(r), static_cast<int>(c)});
-            gridCells.emplace_back(TableCell(
-                cells[r][c], {static_cast<int>(r), static_cast<int>(c)}, cellStyle != nullptr));
+            const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
+                                 cellStyle != nullptr);
+            gridCells.push_back(inTable ? cell.styled(context, cellStyle.get())
+                                        : ui::AnyView(cell));
         }
     }
     std::vector<ui::HorizontalAlignment> alignments;

@@ -41,7 +41,10 @@ int wholeContentIndentationLevel(const platform::AttributedSubstring& content) {
 
 } // namespace
 
-ui::AnyView TableCell::body(ui::ViewContext& context) const {
+ui::AnyView TableCell::styled(ui::ViewContext& context, const TableCellStyle* style) const {
+    if (style == nullptr) {
+        return {};
+    }
     const ui::AnyView label{StyledTextFragment(platform::AttributedString(content_))};
     TableCellStyleConfiguration configuration;
     configuration.label = ConfigurationContent(label);
@@ -49,10 +52,13 @@ ui::AnyView TableCell::body(ui::ViewContext& context) const {
     configuration.row = identifier_.row;
     configuration.column = identifier_.column;
     configuration.sharedByTable = sharedByTable_;
-    // The style's body stands in the cell's place: one node fewer per cell.
-    const std::shared_ptr<const TableCellStyle> style = tableCellStyle(context.environment());
-    // Where the cell lies the table's grid reports, as it places the cell.
-    return style ? style->makeBody(context, configuration) : ui::AnyView();
+    return style->makeBody(context, configuration);
+}
+
+ui::AnyView TableCell::body(ui::ViewContext& context) const {
+    // The style's body stands in the cell's place: one node fewer per cell. Where the cell lies
+    // the table's grid reports, as it places the cell.
+    return styled(context, tableCellStyle(context.environment()).get());
 }
 
 } // namespace vellum::structured

@@ -5,6 +5,7 @@
 // and fills where the cells really lie.
 
 #include "Vellum/style/TableCellPreferences.hpp"
+#include "Vellum/style/TableCellStyle.hpp"
 #include "platform/foundation/AttributedString.hpp"
 #include "platform/ui/View.hpp"
 
@@ -29,6 +30,11 @@ public:
 
     [[nodiscard]] platform::ui::AnyView body(platform::ui::ViewContext& context) const;
     friend bool operator==(const TableCell&, const TableCell&) = default;
+
+    // The body `style` makes for the cell, in `context`: the cell's own, or the table's where the
+    // style allows it (TableCellStyle::makesBodiesInTable).
+    [[nodiscard]] platform::ui::AnyView styled(platform::ui::ViewContext& context,
+                                               const TableCellStyle* style) const;
 
 private:
     platform::AttributedSubstring content_;

@@ -27,6 +27,12 @@ public:
         return cells;
     }
 
+    // Whether the table may make its cells' bodies in its own body, rather than each in a view of
+    // its own: for a style whose bodies keep no state and read of the environment nothing that
+    // `makeCells` changes (the font's size, not its weight), so that a table's environment gives
+    // them what each cell's would. A view, and a node, fewer per cell. No by default.
+    [[nodiscard]] virtual bool makesBodiesInTable() const { return false; }
+
     // The built-in styles, by the names call sites use.
     [[nodiscard]] static std::shared_ptr<const TableCellStyle> defaultStyle();
     [[nodiscard]] static std::shared_ptr<const TableCellStyle> gitHub();

@@ -545,3 +545,41 @@ TEST(TableCellBounds, TheGridReportsWhereItsCellsLieAsTheTableMovesAndMirrors) {
     placed.expectReportedWhereMeasured();
     EXPECT_GT(at(*placed.seen, 0, 0).minX(), at(*placed.seen, 0, 1).maxX());
 }
+
+namespace {
+
+// A style that puts a line spacing around all of a table's cells and notes, per cell, the line
+// spacing its body was made in; it does not let the table make its bodies.
+class SharedSpacingCellStyle final : public TableCellStyle {
+public:
+    AnyView makeBody(ViewContext& context,
+                     const TableCellStyleConfiguration& configuration) const override {
+        seen_->push_back(context.environment<platform::ui::LineSpacingKey>());
+        return configuration.label.content;
+    }
+    AnyView makeCells(ViewContext& /*context*/, AnyView cells) const override {
+        return cells.lineSpacing(7);
+    }
+    std::shared_ptr<std::vector<double>> seen_ = std::make_shared<std::vector<double>>();
+};
+
+} // namespace
+
+TEST(TableCells, AStyleThatKeepsItsBodiesToTheCellsMakesThemInEachCellsEnvironment) {
+    const ParsedTable parsed = parse("| a | b |\n|---|---|\n| c | d |\n");
+    ASSERT_TRUE(parsed.table);
+    const auto style = std::make_shared<SharedSpacingCellStyle>();
+    ASSERT_FALSE(style->makesBodiesInTable());
+    OffscreenHost host(AnyView(*parsed.table)
+                           .environment<TableStyleKey>(TableStyle::defaultStyle())
+                           .environment<TableCellStyleKey>(style));
+    host.runUntilIdle();
+    // Every cell saw what the style put around them all.
+    ASSERT_GE(style->seen_->size(), 4U);
+    for (const double spacing : *style->seen_) {
+        EXPECT_EQ(spacing, 7);
+    }
+    // The built-in styles read nothing of it: the table makes their bodies itself.
+    EXPECT_TRUE(TableCellStyle::defaultStyle()->makesBodiesInTable());
+    EXPECT_TRUE(TableCellStyle::gitHub()->makesBodiesInTable());
+}
