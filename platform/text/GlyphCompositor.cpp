@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -45,6 +46,103 @@ inline std::uint32_t addBytes(std::uint32_t x, std::uint32_t y) {
 inline std::uint32_t blend(std::uint32_t s, std::uint32_t m, std::uint32_t d) {
     const std::uint32_t t = m == 255 ? s : multiplyBytes(s, m);
     return addBytes(t, multiplyBytes(d, 255 - (t >> 24)));
+}
+
+// The pixels the source makes through each coverage over one destination pixel (the usual
+// background under text): a paragraph blends the same few colours over the same background
+// again and again.
+struct BlendTable {
+    std::uint32_t source = 0;
+    std::uint32_t under = 0;
+    std::uint32_t over[256] = {};
+};
+
+class BlendTables {
+public:
+    BlendTables() {
+        for (BlendTable& table : tables_) {
+            fill(table, 0, 0);
+        }
+    }
+
+    const BlendTable& of(std::uint32_t source, std::uint32_t under) {
+        for (const BlendTable& table : tables_) {
+            if (table.source == source && table.under == under) {
+                return table;
+            }
+        }
+        BlendTable& table = tables_[next_];
+        next_ = (next_ + 1) % kTables;
+        fill(table, source, under);
+        return table;
+    }
+
+private:
+    static constexpr std::size_t kTables = 16;
+    static void fill(BlendTable& table, std::uint32_t source, std::uint32_t under) {
+        table.source = source;
+        table.under = under;
+        for (std::uint32_t m = 0; m < 256; ++m) {
+            table.over[m] = blend(source, m, under);
+        }
+    }
+
+    BlendTable tables_[kTables];
+    std::size_t next_ = 0;
+};
+
+// Composites the source `s` through `n` coverage bytes onto `to`, as Cairo does: no change
+// where the coverage is 0, the source itself where it is full and the source opaque.
+[[gnu::always_inline]] inline void compositeRow(const std::uint8_t* from, std::uint32_t* to, int n,
+                                                std::uint32_t s, bool opaque,
+                                                const BlendTable& table) {
+    const std::uint32_t under = table.under;
+    const auto one = [&](std::uint32_t m, std::uint32_t & d) __attribute__((always_inline)) {
+        if (d == under) {
+            d = table.over[m];
+        } else if (m != 0) {
+            d = m == 255 && opaque ? s : blend(s, m, d);
+        }
+    };
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        std::uint64_t eight = 0;
+        std::memcpy(&eight, from + x, 8);
+        if (eight == 0) {
+            continue;
+        }
+        if (eight == ~std::uint64_t{0} && opaque) {
+            std::fill_n(to + x, 8, s);
+            continue;
+        }
+        for (int k = 0; k < 8; ++k) {
+            one(from[x + k], to[x + k]);
+        }
+    }
+    for (; x < n; ++x) {
+        one(from[x], to[x]);
+    }
+}
+
+// Adds `n` coverage bytes into `to`, saturating at 255: eight at a time.
+inline void addSaturating(const std::uint8_t* from, std::uint8_t* to, int n) {
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+    constexpr std::uint64_t kHigh = ~kLow7;
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        std::uint64_t a = 0;
+        std::uint64_t b = 0;
+        std::memcpy(&a, from + x, 8);
+        std::memcpy(&b, to + x, 8);
+        const std::uint64_t sum = ((a & kLow7) + (b & kLow7)) ^ ((a ^ b) & kHigh);
+        const std::uint64_t carry = ((a & b) | ((a | b) & ~sum)) & kHigh;
+        const std::uint64_t result = sum | ((carry >> 7) * 0xff);
+        std::memcpy(to + x, &result, 8);
+    }
+    for (; x < n; ++x) {
+        const unsigned v = unsigned{to[x]} + from[x];
+        to[x] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+    }
 }
 
 // A glyph as Cairo draws it in one font: its coverage, placed relative to the pixel its position
@@ -475,6 +573,14 @@ bool GlyphCompositor::show(const cairo_glyph_t* glyphs, int count) {
     unionY0 = std::max(unionY0, 0);
     unionX1 = std::min(unionX1, width_);
     unionY1 = std::min(unionY1, height_);
+    // The pixel at the first glyph's corner stands for the background.
+    const Placed& first = placed.front();
+    const int cornerX = std::clamp(first.x + first.mask->left, 0, width_ - 1);
+    const int cornerY = std::clamp(first.y + first.mask->top, 0, height_ - 1);
+    thread_local BlendTables tables;
+    const BlendTable& table =
+        tables.of(s, reinterpret_cast<const std::uint32_t*>(pixels_ + std::ptrdiff_t{cornerY} *
+                                                                          stride_)[cornerX]);
     bool throughMask = overlap || throughClipMask_;
     if (partClipped_ && !throughMask) {
         // Cairo draws without its clip where the glyphs' box, cut to the clip's, lies wholly in
@@ -502,24 +608,14 @@ bool GlyphCompositor::show(const cairo_glyph_t* glyphs, int count) {
             for (int y = cy0; y < cy1; ++y) {
                 const std::uint8_t* from = cov + (y - gy0) * mask.width + (cx0 - gx0);
                 std::uint8_t* to = sum.data() + std::ptrdiff_t{y - unionY0} * w + (cx0 - unionX0);
-                for (int x = cx0; x < cx1; ++x, ++from, ++to) {
-                    const unsigned v = unsigned{*to} + *from;
-                    *to = static_cast<std::uint8_t>(v > 255 ? 255 : v);
-                }
+                addSaturating(from, to, cx1 - cx0);
             }
         }
         for (int y = 0; y < h; ++y) {
-            const std::uint8_t* from = sum.data() + std::ptrdiff_t{y} * w;
             auto* to =
                 reinterpret_cast<std::uint32_t*>(pixels_ + std::ptrdiff_t{y + unionY0} * stride_) +
                 unionX0;
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t m = from[x];
-                if (m == 0) {
-                    continue;
-                }
-                to[x] = m == 255 && opaque ? s : blend(s, m, to[x]);
-            }
+            compositeRow(sum.data() + std::ptrdiff_t{y} * w, to, w, s, opaque, table);
         }
     } else {
         // One glyph after another.
@@ -532,13 +628,7 @@ bool GlyphCompositor::show(const cairo_glyph_t* glyphs, int count) {
             for (int y = cy0; y < cy1; ++y) {
                 const std::uint8_t* from = cov + (y - gy0) * mask.width + (cx0 - gx0);
                 auto* to = reinterpret_cast<std::uint32_t*>(pixels_ + std::ptrdiff_t{y} * stride_);
-                for (int x = cx0; x < cx1; ++x, ++from) {
-                    const std::uint32_t m = *from;
-                    if (m == 0) {
-                        continue;
-                    }
-                    to[x] = m == 255 && opaque ? s : blend(s, m, to[x]);
-                }
+                compositeRow(from, to + cx0, cx1 - cx0, s, opaque, table);
             }
         }
     }
