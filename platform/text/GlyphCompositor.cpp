@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -162,6 +161,16 @@ struct GlyphMask {
     bool usable = false;      // plain coverage Cairo draws from a bitmap: false sends to Cairo
 };
 
+// A font set in Cairo, the font Cairo draws with for it, and whether glyphs may be composited
+// here in it: plain coverage, without shear; Cairo leaves out glyphs lying `reach` beyond the box
+// it draws in.
+struct DrawnFont {
+    cairo_scaled_font_t* set = nullptr;
+    cairo_scaled_font_t* drawn = nullptr;
+    bool usable = false;
+    double reach = 0;
+};
+
 // The glyphs this thread drew last, their coverage rendered by Cairo itself. The fonts are held
 // while their glyphs are kept, so that a font's address cannot come back as another font's.
 class GlyphMasks {
@@ -169,6 +178,7 @@ public:
     GlyphMasks()
         : slots_(kSlots) {
         masks_.reserve(kSlots / 2);
+        drawn_.reserve(kFonts);
     }
     ~GlyphMasks() { release(); }
     GlyphMasks(const GlyphMasks&) = delete;
@@ -179,16 +189,15 @@ public:
         return masks;
     }
 
-    /// Room for `count` glyphs of `font` more: what `of` returns stays valid until the next call.
-    void makeRoom(cairo_scaled_font_t* font, std::size_t count) {
+    /// Room for `count` glyphs more: what `of` and `drawnFor` return stays valid until the next
+    /// call.
+    void makeRoom(std::size_t count) {
         if (masks_.size() + count > kSlots / 2 || coverage_.size() > kCoverageBudget) {
             release();
         }
-        hold(font);
     }
 
-    /// Glyph `index` of `font`, rendered when first asked for. The font is one `makeRoom` was
-    /// given room for.
+    /// Glyph `index` of `font` (a font `drawnFor` gave), rendered when first asked for.
     const GlyphMask& of(cairo_scaled_font_t* font, unsigned long index) {
         const auto key = reinterpret_cast<std::uintptr_t>(font);
         std::size_t at = ((index * 0x9E3779B1U) ^ (key >> 4) ^ (key >> 12)) & (kSlots - 1);
@@ -208,6 +217,41 @@ public:
         return masks_.back();
     }
 
+    /// What Cairo draws glyphs with once `font` is set in `cr` (it makes a font of its own,
+    /// adding the target's options); asked of Cairo once per font, which sets `font` in `cr`
+    /// (then `installed` becomes `font`).
+    const DrawnFont& drawnFor(cairo_t* cr, cairo_scaled_font_t* font,
+                              cairo_scaled_font_t*& installed) {
+        for (const DrawnFont& known : drawn_) {
+            if (known.set == font) {
+                return known;
+            }
+        }
+        if (drawn_.size() == kFonts) {
+            release();
+        }
+        if (installed != font) {
+            cairo_set_scaled_font(cr, font);
+            installed = font;
+        }
+        DrawnFont known;
+        known.set = cairo_scaled_font_reference(font);
+        known.drawn = cairo_scaled_font_reference(cairo_get_scaled_font(cr));
+        if (cairo_scaled_font_status(known.drawn) == CAIRO_STATUS_SUCCESS) {
+            cairo_font_options_t* const options = cairo_font_options_create();
+            cairo_scaled_font_get_font_options(known.drawn, options);
+            const cairo_antialias_t antialias = cairo_font_options_get_antialias(options);
+            cairo_font_options_destroy(options);
+            cairo_matrix_t scale;
+            cairo_scaled_font_get_scale_matrix(known.drawn, &scale);
+            known.usable = antialias != CAIRO_ANTIALIAS_SUBPIXEL &&
+                           antialias != CAIRO_ANTIALIAS_BEST && scale.xy == 0 && scale.yx == 0;
+            known.reach = 10 * std::max(std::abs(scale.xx), std::abs(scale.yy));
+        }
+        drawn_.push_back(known);
+        return drawn_.back();
+    }
+
     const std::uint8_t* coverage(const GlyphMask& mask) const {
         return coverage_.data() + mask.offset;
     }
@@ -218,24 +262,15 @@ private:
     static constexpr std::size_t kCoverageBudget = std::size_t{4} << 20;
     static constexpr int kLargest = 160; // pixels across: larger glyphs are left to Cairo
 
-    void hold(cairo_scaled_font_t* font) {
-        if (std::find(fonts_.begin(), fonts_.end(), font) != fonts_.end()) {
-            return;
-        }
-        if (fonts_.size() == kFonts) {
-            release();
-        }
-        fonts_.push_back(cairo_scaled_font_reference(font));
-    }
-
     void release() {
         std::fill(slots_.begin(), slots_.end(), 0);
         masks_.clear();
         coverage_.clear();
-        for (cairo_scaled_font_t* font : fonts_) {
-            cairo_scaled_font_destroy(font);
+        for (const DrawnFont& known : drawn_) {
+            cairo_scaled_font_destroy(known.set);
+            cairo_scaled_font_destroy(known.drawn);
         }
-        fonts_.clear();
+        drawn_.clear();
     }
 
     // Asks Cairo to draw the glyph alone, in opaque white at a whole pixel of an ARGB image: each
@@ -327,7 +362,7 @@ private:
     std::vector<std::uint32_t> slots_; // index + 1 into masks_, 0 for none
     std::vector<GlyphMask> masks_;
     std::vector<std::uint8_t> coverage_;
-    std::vector<cairo_scaled_font_t*> fonts_;
+    std::vector<DrawnFont> drawn_;
 };
 
 // Cairo's premultiplied 8-bit colour for a source colour: each channel times alpha to 16 bits,
@@ -458,7 +493,8 @@ void GlyphCompositor::prepare(const PixelBox& unclipped) {
     ready_ = clipX0_ < clipX1_ && clipY0_ < clipY1_;
 }
 
-bool GlyphCompositor::show(const cairo_glyph_t* glyphs, int count) {
+bool GlyphCompositor::show(cairo_scaled_font_t* font, const cairo_glyph_t* glyphs, int count,
+                           cairo_scaled_font_t*& installed) {
     if (!ready_ || count <= 0) {
         return ready_ && count == 0;
     }
@@ -470,39 +506,28 @@ bool GlyphCompositor::show(const cairo_glyph_t* glyphs, int count) {
     if (cairo_pattern_get_rgba(source, &r, &g, &b, &a) != CAIRO_STATUS_SUCCESS) {
         return false;
     }
-    cairo_scaled_font_t* const font = cairo_get_scaled_font(cr_);
-    if (cairo_scaled_font_status(font) != CAIRO_STATUS_SUCCESS) {
+    if (count > kMostGlyphs) {
         return false;
     }
-    cairo_font_options_t* const options = cairo_font_options_create();
-    cairo_scaled_font_get_font_options(font, options);
-    const cairo_antialias_t antialias = cairo_font_options_get_antialias(options);
-    cairo_font_options_destroy(options);
-    if (antialias == CAIRO_ANTIALIAS_SUBPIXEL || antialias == CAIRO_ANTIALIAS_BEST) {
+    GlyphMasks& masks = GlyphMasks::forThisThread();
+    masks.makeRoom(static_cast<std::size_t>(count));
+    const DrawnFont& drawn = masks.drawnFor(cr_, font, installed);
+    if (!drawn.usable) {
         return false;
     }
-    cairo_matrix_t scale;
-    cairo_scaled_font_get_scale_matrix(font, &scale);
-    if (scale.xy != 0 || scale.yx != 0) {
-        return false;
-    }
+    cairo_scaled_font_t* const used = drawn.drawn;
     // Cairo leaves out glyphs whose position lies beyond ten times the font's scale of the box
     // it draws in (the clip's or the target's): those change which way it draws the rest. Glyphs
     // near enough to the clip's box are kept, those far enough from the target's left out, and
     // any between is left to Cairo.
-    const double reach = 10 * std::max(std::abs(scale.xx), std::abs(scale.yy));
+    const double reach = drawn.reach;
     const double keepX0 = keepX0_ - reach, keepX1 = keepX1_ + reach;
     const double keepY0 = keepY0_ - reach, keepY1 = keepY1_ + reach;
     const double dropX0 = -reach, dropX1 = width_ + reach;
     const double dropY0 = -reach, dropY1 = height_ + reach;
 
-    if (count > kMostGlyphs) {
-        return false;
-    }
     thread_local std::vector<Placed> placed;
     placed.clear();
-    GlyphMasks& masks = GlyphMasks::forThisThread();
-    masks.makeRoom(font, static_cast<std::size_t>(count));
     // Cairo adds the glyphs up in one mask when one's ink box meets the box of those before it.
     bool overlap = false;
     std::int64_t boxX0 = INT64_MAX, boxY0 = INT64_MAX, boxX1 = INT64_MIN, boxY1 = INT64_MIN;
@@ -519,7 +544,7 @@ bool GlyphCompositor::show(const cairo_glyph_t* glyphs, int count) {
         if (!(std::abs(x) < 1e6 && std::abs(y) < 1e6)) {
             return false;
         }
-        const GlyphMask& mask = masks.of(font, glyphs[i].index);
+        const GlyphMask& mask = masks.of(used, glyphs[i].index);
         if (!mask.usable) {
             return false;
         }

@@ -26,9 +26,12 @@ public:
     /// Whether the target is one `show` may draw into at all.
     bool ready() const { return ready_; }
 
-    /// Draws `glyphs` (user-space positions) in Cairo's current font, source and operator as
-    /// cairo_show_glyphs would, to the bit. False, with nothing drawn, where that is not sure.
-    bool show(const cairo_glyph_t* glyphs, int count);
+    /// Draws `glyphs` (user-space positions) of `font` in Cairo's current source and operator as
+    /// cairo_show_glyphs would with `font` set, to the bit. False, with nothing drawn, where that
+    /// is not sure. `installed` is the font set in Cairo: the first time a font comes, Cairo is
+    /// asked which font it draws with for it, which sets it there.
+    bool show(cairo_scaled_font_t* font, const cairo_glyph_t* glyphs, int count,
+              cairo_scaled_font_t*& installed);
 
     /// Whether `show` may draw at all: off, every call answers false (for comparing with Cairo).
     static void setEnabled(bool enabled);

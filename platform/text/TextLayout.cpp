@@ -1704,15 +1704,22 @@ bool orderedForOneMask(cairo_t* cr, const std::vector<cairo_glyph_t>& glyphs,
     return false;
 }
 
+// The font a layout's drawing last looked up and the Cairo font set in Cairo.
+struct DrawnFonts {
+    PangoFont* last = nullptr;
+    cairo_scaled_font_t* lastScaled = nullptr;
+    cairo_scaled_font_t* installed = nullptr;
+};
+
 // Shows a run's glyphs from the current point as pango_cairo_show_glyph_string does (the same
 // positions, to the bit, and the same Cairo font), without its renderer, its save and restore
 // and its font lookup for every run; where `compositor` can, without Cairo drawing them at all.
-// `glyphAt(i)` gives glyph i as Pango would hold it. The font is set only when it is not
-// `installed` already. False, with nothing drawn, for what Pango
+// `glyphAt(i)` gives glyph i as Pango would hold it. The font is set only when Cairo is to draw
+// and it is not set already. False, with nothing drawn, for what Pango
 // draws its own way (missing glyphs as boxes, colour glyphs) or a font Cairo cannot use.
 template <class GlyphAt>
 bool showGlyphs(GraphicsContext& context, cairo_t* cr, text_internal::GlyphCompositor& compositor,
-                PangoFont* font, cairo_scaled_font_t* knownScaled, PangoFont*& installed, int count,
+                PangoFont* font, cairo_scaled_font_t* knownScaled, DrawnFonts& fonts, int count,
                 const GlyphAt& glyphAt) {
     if (font == nullptr || (knownScaled == nullptr && !PANGO_IS_CAIRO_FONT(font))) {
         return false;
@@ -1723,16 +1730,17 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, text_internal::GlyphCompo
             return false;
         }
     }
-    if (font != installed) {
+    if (font != fonts.last) {
         cairo_scaled_font_t* const scaled =
             knownScaled != nullptr ? knownScaled
                                    : pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(font));
         if (scaled == nullptr || cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
             return false;
         }
-        cairo_set_scaled_font(cr, scaled);
-        installed = font;
+        fonts.last = font;
+        fonts.lastScaled = scaled;
     }
+    cairo_scaled_font_t* const scaled = fonts.lastScaled;
     // Where Pango starts: the current point as Cairo gives it back (rounded to its fixed point).
     double baseX = 0;
     double baseY = 0;
@@ -1753,8 +1761,12 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, text_internal::GlyphCompo
         x += info.geometry.width;
     }
     const int shown = static_cast<int>(positioned.size());
-    if (compositor.show(positioned.data(), shown)) {
+    if (compositor.show(scaled, positioned.data(), shown, fonts.installed)) {
         return true;
+    }
+    if (scaled != fonts.installed) {
+        cairo_set_scaled_font(cr, scaled);
+        fonts.installed = scaled;
     }
     if (!CairoAccess::hasPendingClips(context) || shown == 0) {
         cairo_show_glyphs(cr, positioned.data(), shown);
@@ -1804,7 +1816,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     // The colour and font last given to Cairo: runs in a row mostly share both, and Cairo keeps
     // the font it looked up for its matrix only while it is not set again.
     std::optional<Color> applied;
-    PangoFont* installed = nullptr;
+    DrawnFonts fonts;
     // Runs that paint nothing within Cairo's clip (a tall paragraph or code block cut by the
     // screen's edge) are left out before any work is spent on them.
     double clipX0 = 0;
@@ -1850,7 +1862,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
                 return PangoGlyphInfo{g.glyph, {g.advance, 0, 0}, {1, 0}};
             };
-            if (!showGlyphs(context, cr, compositor, font, how.scaled, installed, count, glyphAt)) {
+            if (!showGlyphs(context, cr, compositor, font, how.scaled, fonts, count, glyphAt)) {
                 if (!glyphs) {
                     glyphs.reset(pango_glyph_string_new());
                 }
@@ -1870,7 +1882,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 const CairoAccess::PendingClipScope clipped(context);
                 cairo_move_to(cr, baseline.x, baseline.y); // the scope cleared the path
                 pango_cairo_show_glyph_string(cr, font, glyphs.get());
-                installed = nullptr;
+                fonts.installed = nullptr;
             }
 
             if (!a.underline && !a.strikethrough) {

@@ -114,7 +114,8 @@ bool draw(const Case& c, const Surface& surface, bool compositor) {
     bool drawn = true;
     if (compositor) {
         GlyphCompositor glyphs(cr, unclipped, c.curvedClip);
-        drawn = glyphs.show(c.glyphs.data(), static_cast<int>(c.glyphs.size()));
+        cairo_scaled_font_t* installed = c.font;
+        drawn = glyphs.show(c.font, c.glyphs.data(), static_cast<int>(c.glyphs.size()), installed);
     }
     if (!drawn || !compositor) {
         cairo_save(cr);
