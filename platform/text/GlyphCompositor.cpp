@@ -619,28 +619,69 @@ bool GlyphCompositor::show(cairo_scaled_font_t* font, const cairo_glyph_t* glyph
         throughMask = !(x0 >= wholeX0_ && y0 >= wholeY0_ && x1 <= wholeX1_ && y1 <= wholeY1_);
     }
     if (throughMask) {
-        // The coverage of all glyphs added up, saturating, then drawn at once.
+        // The coverage of all glyphs added up, saturating, then drawn at once. Only columns that
+        // two glyphs' boxes share need adding up: the rest are drawn straight from each glyph.
         const int w = unionX1 - unionX0;
         const int h = unionY1 - unionY0;
+        thread_local std::vector<std::uint8_t> shared;
+        shared.assign(static_cast<std::size_t>(w), 0);
+        for (const Placed& p : placed) {
+            const int gx0 = p.x + p.mask->left;
+            const int cx0 = std::max(gx0, unionX0), cx1 = std::min(gx0 + p.mask->width, unionX1);
+            for (int x = cx0 - unionX0; x < cx1 - unionX0; ++x) {
+                shared[static_cast<std::size_t>(x)] +=
+                    shared[static_cast<std::size_t>(x)] < 2 ? 1 : 0;
+            }
+        }
+        const bool anyShared = std::find(shared.begin(), shared.end(), 2) != shared.end();
         thread_local std::vector<std::uint8_t> sum;
-        sum.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
+        if (anyShared) {
+            sum.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
+        }
         for (const Placed& p : placed) {
             const GlyphMask& mask = *p.mask;
             const std::uint8_t* cov = masks.coverage(mask);
             const int gx0 = p.x + mask.left, gy0 = p.y + mask.top;
             const int cx0 = std::max(gx0, unionX0), cx1 = std::min(gx0 + mask.width, unionX1);
             const int cy0 = std::max(gy0, unionY0), cy1 = std::min(gy0 + mask.height, unionY1);
-            for (int y = cy0; y < cy1; ++y) {
-                const std::uint8_t* from = cov + (y - gy0) * mask.width + (cx0 - gx0);
-                std::uint8_t* to = sum.data() + std::ptrdiff_t{y - unionY0} * w + (cx0 - unionX0);
-                addSaturating(from, to, cx1 - cx0);
+            for (int a = cx0; a < cx1;) {
+                const bool added = shared[static_cast<std::size_t>(a - unionX0)] == 2;
+                int b = a + 1;
+                while (b < cx1 && (shared[static_cast<std::size_t>(b - unionX0)] == 2) == added) {
+                    ++b;
+                }
+                for (int y = cy0; y < cy1; ++y) {
+                    const std::uint8_t* from = cov + (y - gy0) * mask.width + (a - gx0);
+                    if (added) {
+                        addSaturating(from,
+                                      sum.data() + std::ptrdiff_t{y - unionY0} * w + (a - unionX0),
+                                      b - a);
+                    } else {
+                        auto* to =
+                            reinterpret_cast<std::uint32_t*>(pixels_ + std::ptrdiff_t{y} * stride_);
+                        compositeRow(from, to + a, b - a, s, opaque, table);
+                    }
+                }
+                a = b;
             }
         }
-        for (int y = 0; y < h; ++y) {
-            auto* to =
-                reinterpret_cast<std::uint32_t*>(pixels_ + std::ptrdiff_t{y + unionY0} * stride_) +
-                unionX0;
-            compositeRow(sum.data() + std::ptrdiff_t{y} * w, to, w, s, opaque, table);
+        for (int a = 0; anyShared && a < w;) {
+            if (shared[static_cast<std::size_t>(a)] != 2) {
+                ++a;
+                continue;
+            }
+            int b = a + 1;
+            while (b < w && shared[static_cast<std::size_t>(b)] == 2) {
+                ++b;
+            }
+            for (int y = 0; y < h; ++y) {
+                auto* to = reinterpret_cast<std::uint32_t*>(pixels_ +
+                                                            std::ptrdiff_t{y + unionY0} * stride_) +
+                           unionX0;
+                compositeRow(sum.data() + std::ptrdiff_t{y} * w + a, to + a, b - a, s, opaque,
+                             table);
+            }
+            a = b;
         }
     } else {
         // One glyph after another.
