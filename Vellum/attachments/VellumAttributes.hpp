@@ -43,8 +43,8 @@ template <platform::AttributeKey Key>
 [[nodiscard]] std::unordered_set<typename Key::Value>
 collectValues(const platform::AttributedString::Runs& runs) {
     std::unordered_set<typename Key::Value> values;
-    for (const platform::AttributedString::Run run : runs) {
-        if (const auto* value = run.attributes.template get<Key>()) {
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (const auto* value = runs.attributes(i).template get<Key>()) {
             values.insert(*value);
         }
     }

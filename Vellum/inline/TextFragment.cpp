@@ -41,36 +41,48 @@ TextEnvironmentValues withFont(const TextEnvironmentValues& environment,
     return result;
 }
 
-// The run's characters with the attributes the engine draws.
-Text characters(const AttributedString::Run& run, std::string_view text) {
-    const std::size_t begin = std::min(run.range.lowerBound.offset, text.size());
-    const std::size_t end = std::clamp(run.range.upperBound.offset, begin, text.size());
-    Text result = Text::verbatim(std::string(text.substr(begin, end - begin)));
-    if (const auto* font = run.get<TextAttributeScope::FontAttribute>()) {
-        result = std::move(result).font(*font);
+// The characters of `range` with the attributes the engine draws, made in place (as the
+// modifiers of a Text would set them).
+Text::Run characters(const platform::AttributeContainer& attributes, AttributedString::Range range,
+                     std::string_view text) {
+    const std::size_t begin = std::min(range.lowerBound.offset, text.size());
+    const std::size_t end = std::clamp(range.upperBound.offset, begin, text.size());
+    Text::Run run;
+    run.text.assign(text.substr(begin, end - begin));
+    const auto [font, foreground, background, underline, strikethrough, offset, kerning, tracking] =
+        attributes
+            .getAll<TextAttributeScope::FontAttribute, TextAttributeScope::ForegroundColorAttribute,
+                    TextAttributeScope::BackgroundColorAttribute,
+                    TextAttributeScope::UnderlineStyleAttribute,
+                    TextAttributeScope::StrikethroughStyleAttribute,
+                    TextAttributeScope::BaselineOffsetAttribute,
+                    TextAttributeScope::KerningAttribute, TextAttributeScope::TrackingAttribute>();
+    platform::TextAttributes& a = run.attributes;
+    if (font != nullptr) {
+        a.font = *font;
     }
-    if (const auto* color = run.get<TextAttributeScope::ForegroundColorAttribute>()) {
-        result = std::move(result).foregroundColor(*color);
+    if (foreground != nullptr) {
+        a.foregroundColor = *foreground;
     }
-    if (const auto* color = run.get<TextAttributeScope::BackgroundColorAttribute>()) {
-        result = std::move(result).backgroundColor(*color);
+    if (background != nullptr) {
+        a.backgroundColor = *background;
     }
-    if (const auto* style = run.get<TextAttributeScope::UnderlineStyleAttribute>()) {
-        result = std::move(result).underline(true, style->color);
+    if (underline != nullptr) {
+        a.underline = platform::TextLineStyle{underline->color};
     }
-    if (const auto* style = run.get<TextAttributeScope::StrikethroughStyleAttribute>()) {
-        result = std::move(result).strikethrough(true, style->color);
+    if (strikethrough != nullptr) {
+        a.strikethrough = platform::TextLineStyle{strikethrough->color};
     }
-    if (const double* offset = run.get<TextAttributeScope::BaselineOffsetAttribute>()) {
-        result = std::move(result).baselineOffset(*offset);
+    if (offset != nullptr) {
+        a.baselineOffset = platform::ui::soundCoordinate(*offset);
     }
-    if (const double* kerning = run.get<TextAttributeScope::KerningAttribute>()) {
-        result = std::move(result).kerning(*kerning);
+    if (kerning != nullptr) {
+        a.kerning = platform::ui::soundCoordinate(*kerning);
     }
-    if (const double* tracking = run.get<TextAttributeScope::TrackingAttribute>()) {
-        result = std::move(result).tracking(*tracking);
+    if (tracking != nullptr) {
+        a.tracking = platform::ui::soundCoordinate(*tracking);
     }
-    return result;
+    return run;
 }
 
 // Lays the text out at the proposal but answers no more width than was offered: a text whose
@@ -115,13 +127,6 @@ public:
     }
 };
 
-bool hasLink(const AttributedString& content) {
-    const AttributedString::Runs runs = content.runs();
-    return std::any_of(runs.begin(), runs.end(), [](const AttributedString::Run& run) {
-        return run.get<Foundation::LinkAttribute>() != nullptr;
-    });
-}
-
 } // namespace
 
 TextFragment::TextBuilder::SizeMap
@@ -150,50 +155,72 @@ TextFragment::TextBuilder::sizeMap(const AttributedString& content,
 Text TextFragment::TextBuilder::build(const AttributedString& content, const SizeMap& sizes,
                                       const TextEnvironmentValues& environment) {
     const std::string_view text = content.characters();
-    Text result = Text::verbatim("");
-    for (const AttributedString::Run& run : content.runs()) {
-        Text runText;
-        const AnyAttachment* attachment = vellum::attachment(run.attributes);
+    const AttributedString::Runs runs = content.runs();
+    std::vector<Text::Run> built;
+    // A first empty run, as a text that starts empty and has each run appended would have.
+    built.reserve(runs.size() + 1);
+    built.emplace_back();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const platform::AttributeContainer& attributes = runs.attributes(i);
+        const AnyAttachment* attachment = vellum::attachment(attributes);
         const AttachmentSize* size = nullptr;
         std::optional<platform::Font> font;
         if (attachment != nullptr) {
-            font = effectiveFont(run, environment);
+            if (const platform::Font* own = attributes.get<TextAttributeScope::FontAttribute>()) {
+                font = *own;
+            } else {
+                font = environment.font;
+            }
             const auto found = std::find_if(sizes.begin(), sizes.end(), [&](const auto& s) {
                 return s.attachment == *attachment && s.font == font;
             });
             size = found == sizes.end() ? nullptr : &*found;
         }
+        const platform::URL* link = attributes.get<Foundation::LinkAttribute>();
         if (size != nullptr) {
-            const auto* intent = run.get<Foundation::PresentationIntentAttribute>();
-            runText =
+            const auto* intent = attributes.get<Foundation::PresentationIntentAttribute>();
+            Text box =
                 Text::box(size->size)
                     .baselineOffset(
                         attachment->baselineOffset(withFont(environment, std::move(font))))
                     .customAttribute(AttachmentAttribute{
                         *attachment, intent != nullptr ? std::optional(*intent) : std::nullopt});
-        } else {
+            if (link != nullptr) {
+                box = std::move(box).customAttribute(LinkAttribute{*link});
+            }
+            built.insert(built.end(), box.runs().begin(), box.runs().end());
+        } else if (link != nullptr) {
             // Without a known size the attachment shows its placeholder character as text.
-            runText = characters(run, text);
+            Text linked = Text(std::vector<Text::Run>{characters(attributes, runs.range(i), text)})
+                              .customAttribute(LinkAttribute{*link});
+            built.push_back(linked.runs().front());
+        } else {
+            built.push_back(characters(attributes, runs.range(i), text));
         }
-        if (const platform::URL* link = run.get<Foundation::LinkAttribute>()) {
-            runText = std::move(runText).customAttribute(LinkAttribute{*link});
-        }
-        result += runText;
     }
-    return result;
+    return Text(std::move(built));
 }
 
 TextFragment::TextBuilder::TextBuilder(AttributedString content,
                                        const TextEnvironmentValues& environment)
-    : content_(std::move(content)) {
+    : content_(std::make_shared<const AttributedString>(std::move(content))) {
+    const AttributedString::Runs runs = content_->runs();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const platform::AttributeContainer& attributes = runs.attributes(i);
+        const auto [link, attachment] =
+            attributes.getAll<Foundation::LinkAttribute, VellumAttributes::AttachmentAttribute>();
+        hasLink_ = hasLink_ || link != nullptr;
+        hasAttachment_ = hasAttachment_ || attachment != nullptr;
+    }
     // The first text is built before any container is known: attachments at their ideal size.
-    text_.setAlways(cached(sizeMap(content_, {}, environment), environment));
+    text_.setAlways(
+        cached(hasAttachment_ ? sizeMap(*content_, {}, environment) : SizeMap(), environment));
 }
 
 void TextFragment::TextBuilder::resolveText(platform::Size size,
                                             const TextEnvironmentValues& environment) {
     const platform::ui::ProposedViewSize proposal{size.width, size.height};
-    text_.set(cached(sizeMap(content_, proposal, environment), environment));
+    text_.set(cached(sizeMap(*content_, proposal, environment), environment));
 }
 
 const Text& TextFragment::TextBuilder::cached(SizeMap sizes,
@@ -207,7 +234,8 @@ const Text& TextFragment::TextBuilder::cached(SizeMap sizes,
     if (cache_.size() >= cacheLimit) {
         cache_.erase(cache_.begin());
     }
-    Text text = build(content_, sizes, environment);
+    Text text =
+        build(*content_, sizes, environment).customAttribute(TextFragmentAttribute{content_});
     ++buildCount_;
     cache_.push_back({std::move(sizes), std::move(text)});
     return cache_.back().text;
@@ -242,26 +270,21 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context,
     }
     const std::shared_ptr<TextBuilder> current = slot->current;
 
-    // The builder's content, kept alive by the builder itself.
-    std::shared_ptr<const AttributedString> source(current, &current->content());
-    std::unordered_set<AnyAttachment> attachments = collectAttachments(content_);
-    Text marked = current->text().customAttribute(TextFragmentAttribute{std::move(source)});
+    const Text& marked = current->text();
     // A text without attachments is the one node it needs: laid out at a width it never exceeds
     // (words wider than the line are cut), with nothing to resolve when the room changes and
     // nothing to draw over it.
-    if (attachments.empty()) {
-        platform::ui::AnyView view =
-            withSelectionBehindText(platform::ui::AnyView(std::move(marked)),
-                                    context.environment<TextSelectionHighlightKey>());
+    if (!current->hasAttachment()) {
+        platform::ui::AnyView view = withSelectionBehindText(
+            platform::ui::AnyView(marked), context.environment<TextSelectionHighlightKey>());
         // Taps open links; text without any has nothing to hit-test.
-        if (hasLink(content_)) {
+        if (current->hasLink()) {
             view = view.modifier(TextLinkInteraction());
         }
         return view;
     }
     static const auto fitting = std::make_shared<const FittingLayout>();
-    platform::ui::AnyView view =
-        platform::ui::LayoutView(fitting, {platform::ui::AnyView(std::move(marked))});
+    platform::ui::AnyView view = platform::ui::LayoutView(fitting, {platform::ui::AnyView(marked)});
     // Only attachments depend on the room the text has.
     view = view.onGeometryChange<std::optional<platform::Size>>(
                    [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {
@@ -276,11 +299,11 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context,
                            current->resolveText(*size, environment);
                        }
                    })
-               .modifier(AttachmentOverlay{std::move(attachments)});
+               .modifier(AttachmentOverlay{collectAttachments(current->content())});
     // The text stands at the origin of the fitting layout, the attachments drawn over it.
     view =
         withSelectionBehindText(std::move(view), context.environment<TextSelectionHighlightKey>());
-    if (hasLink(content_)) {
+    if (current->hasLink()) {
         view = view.modifier(TextLinkInteraction());
     }
     return view;

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -43,8 +44,12 @@ public:
         TextBuilder(platform::AttributedString content, const TextEnvironmentValues& environment);
 
         // Reading registers observation; the text changes only when a resolution gives another.
+        // Every run of it carries TextFragmentAttribute with the content.
         [[nodiscard]] const platform::ui::Text& text() const { return text_.get(); }
-        [[nodiscard]] const platform::AttributedString& content() const { return content_; }
+        [[nodiscard]] const platform::AttributedString& content() const { return *content_; }
+        // What the content holds, read once: whether a run links, or is an attachment.
+        [[nodiscard]] bool hasLink() const { return hasLink_; }
+        [[nodiscard]] bool hasAttachment() const { return hasAttachment_; }
         // Re-measures the attachments for a container of `size` and shows the text for them.
         void resolveText(platform::Size size, const TextEnvironmentValues& environment);
         // How many texts have been built (for tests and benchmarks of the cache).
@@ -65,7 +70,11 @@ public:
         };
         const platform::ui::Text& cached(SizeMap sizes, const TextEnvironmentValues& environment);
 
-        platform::AttributedString content_;
+        // Shared with the texts built, whose mark carries it (so that it names the builder's
+        // content, and outlives the builder while a text is still shown).
+        std::shared_ptr<const platform::AttributedString> content_;
+        bool hasLink_ = false;
+        bool hasAttachment_ = false;
         platform::ObservationRegistrar registrar_;
         platform::Observed<platform::ui::Text> text_{registrar_, Property::text};
         // Most recently used last; a handful of entries at most, and most builders only ever

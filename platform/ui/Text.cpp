@@ -8,21 +8,37 @@
 
 namespace platform::ui {
 
-Text::Text(std::string text) {
-    runs_.push_back(Run{std::move(text), {}, std::nullopt, false, false, {}});
+Text::Text(std::string text)
+    : runs_(std::make_shared<std::vector<Run>>()) {
+    runs_->push_back(Run{std::move(text), {}, std::nullopt, false, false, {}});
+}
+
+Text::Text(std::vector<Run> runs)
+    : runs_(runs.empty() ? nullptr : std::make_shared<std::vector<Run>>(std::move(runs))) {}
+
+const std::vector<Text::Run>& Text::noRuns() {
+    static const std::vector<Run> none;
+    return none;
+}
+
+std::vector<Text::Run>& Text::mutableRuns() {
+    if (!runs_) {
+        runs_ = std::make_shared<std::vector<Run>>();
+    } else if (runs_.use_count() > 1) {
+        runs_ = std::make_shared<std::vector<Run>>(*runs_);
+    }
+    return *runs_;
 }
 
 Text::Text(const char* text)
     : Text(std::string(text != nullptr ? text : "")) {}
 
 Text Text::box(Size size) {
-    Text t;
     Run r;
     r.text = "\xEF\xBF\xBC";
     r.box =
         platform::InlineBox{{soundLength(size.width, false), soundLength(size.height, false)}, 0};
-    t.runs_.push_back(std::move(r));
-    return t;
+    return Text(std::vector<Run>{std::move(r)});
 }
 
 Text Text::font(std::optional<Font> font) const& {
@@ -105,21 +121,48 @@ Text Text::withCustom(ViewID value) const& {
     return Text(*this).withCustom(std::move(value));
 }
 Text Text::withCustom(ViewID value) && {
+    // Runs that shared a list share the new one: neighbouring runs mostly carry the same list,
+    // so the list is made once for them.
+    std::shared_ptr<const std::vector<ViewID>> before;
+    std::shared_ptr<const std::vector<ViewID>> after;
+    bool made = false;
     return std::move(*this).modifyRuns([&](Run& r) {
-        std::erase_if(r.custom,
-                      [&](const ViewID& a) { return a.valueType() == value.valueType(); });
-        r.custom.push_back(value);
+        if (!made || r.custom.values_ != before) {
+            auto values = std::make_shared<std::vector<ViewID>>();
+            values->reserve(r.custom.size() + 1);
+            for (const ViewID& a : r.custom) {
+                if (a.valueType() != value.valueType()) {
+                    values->push_back(a);
+                }
+            }
+            values->push_back(value);
+            before = r.custom.values_;
+            after = std::move(values);
+            made = true;
+        }
+        r.custom.values_ = after;
     });
 }
 
 Text& Text::operator+=(const Text& b) {
-    runs_.insert(runs_.end(), b.runs_.begin(), b.runs_.end());
+    if (!runs_) {
+        runs_ = b.runs_;
+        return *this;
+    }
+    if (&b == this) {
+        const Text copy = b; // the runs are read from a copy, not while they grow
+        return *this += copy;
+    }
+    if (b.runs_) {
+        std::vector<Run>& runs = mutableRuns();
+        runs.insert(runs.end(), b.runs_->begin(), b.runs_->end());
+    }
     return *this;
 }
 
 std::string Text::string() const {
     std::string s;
-    for (const Run& r : runs_) {
+    for (const Run& r : runs()) {
         s += r.text;
     }
     return s;

@@ -15,6 +15,7 @@
 #include "platform/text/TextLayout.hpp"
 #include "platform/ui/View.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <span>
@@ -25,20 +26,39 @@ namespace platform::ui {
 
 class Text : public ViewModifiers<Text> {
 public:
+    /// The custom attributes of a run, at most one per type. A list is immutable and shared: the
+    /// runs of one text mostly carry the same attributes, and copying a run costs a count.
+    class CustomAttributes {
+    public:
+        const ViewID* begin() const { return values_ ? values_->data() : nullptr; }
+        const ViewID* end() const { return values_ ? values_->data() + values_->size() : nullptr; }
+        std::size_t size() const { return values_ ? values_->size() : 0; }
+        bool empty() const { return size() == 0; }
+        const ViewID& operator[](std::size_t i) const { return (*values_)[i]; }
+        friend bool operator==(const CustomAttributes& a, const CustomAttributes& b) {
+            return a.values_ == b.values_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
+        }
+
+    private:
+        friend class Text;
+        std::shared_ptr<const std::vector<ViewID>> values_;
+    };
+
     struct Run {
         std::string text;
         platform::TextAttributes attributes;
         std::optional<platform::InlineBox> box;
         bool bold = false;
         bool italic = false;
-        /// Custom attributes, at most one per type.
-        std::vector<ViewID> custom;
+        CustomAttributes custom;
         friend bool operator==(const Run&, const Run&) = default;
     };
 
     Text() = default;
     Text(std::string text); // NOLINT: implicit, as string literals are text
     Text(const char* text); // NOLINT
+    /// The runs as they are: for a builder of many runs, which makes each in place.
+    explicit Text(std::vector<Run> runs);
     static Text verbatim(std::string text) { return Text(std::move(text)); }
     /// A blank box of `size` that takes part in the line like one character; its bottom edge
     /// sits on the baseline (raise or lower it with `baselineOffset`).
@@ -81,9 +101,11 @@ public:
     /// Appends the runs of `b`; building a long text run by run with += stays linear.
     Text& operator+=(const Text& b);
     friend Text operator+(Text a, const Text& b) { return a += b; }
-    friend bool operator==(const Text&, const Text&) = default;
+    friend bool operator==(const Text& a, const Text& b) {
+        return a.runs_ == b.runs_ || a.runs() == b.runs();
+    }
 
-    const std::vector<Run>& runs() const { return runs_; }
+    const std::vector<Run>& runs() const { return runs_ ? *runs_ : noRuns(); }
     /// The characters of all runs (inline boxes as U+FFFC).
     std::string string() const;
     std::shared_ptr<const detail::ViewImpl> makeImpl() const&;
@@ -149,15 +171,22 @@ private:
     Text withCustom(ViewID value) const&;
     Text withCustom(ViewID value) &&;
     /// Modifiers change a temporary text in place: a text built by a chain of them copies its
-    /// runs once at most.
+    /// runs once at most (none when it holds them alone).
     template <class F>
     Text modifyRuns(F&& f) && {
-        for (Run& r : runs_) {
-            f(r);
+        if (runs_) {
+            for (Run& r : mutableRuns()) {
+                f(r);
+            }
         }
         return std::move(*this);
     }
-    std::vector<Run> runs_;
+    static const std::vector<Run>& noRuns();
+    /// The runs, copied first when another text shares them.
+    std::vector<Run>& mutableRuns();
+    /// Shared between copies of a text (views are copied often, and a view's node reads them);
+    /// never changed while shared. Null for no runs.
+    std::shared_ptr<std::vector<Run>> runs_;
 };
 
 } // namespace platform::ui

@@ -175,3 +175,36 @@ TEST(Text, ModifiersLeaveTheirTextAsItWasAndChainsOnTemporariesAgree) {
     EXPECT_EQ(chained, styled);
     EXPECT_NE(chained, plain);
 }
+
+TEST(Text, CopiesShareRunsUntilOneChangesAndEachRunKeepsItsOwnCustomAttributes) {
+    // A text appended to an empty one, or to itself, and then changed leaves the original alone.
+    const Text word = Text("word").customAttribute(1);
+    Text joined;
+    joined += word;
+    joined += joined;
+    const Text bolder = std::move(joined).bold();
+    ASSERT_EQ(bolder.runs().size(), 2U);
+    EXPECT_EQ(bolder.string(), "wordword");
+    EXPECT_TRUE(bolder.runs()[1].bold);
+    EXPECT_FALSE(word.runs()[0].bold);
+
+    // Runs that carried different attributes each get the new one beside their own; a value of
+    // a type a run had replaces that one only.
+    const Text mixed =
+        (word + Text("plain") + Text("more") + Text("named").customAttribute(std::string("old")))
+            .customAttribute(std::string("new"));
+    ASSERT_EQ(mixed.runs().size(), 4U);
+    const auto values = [](const Text::Run& run) {
+        std::vector<std::string> out;
+        for (const ViewID& a : run.custom) {
+            out.push_back(a.as<int>() != nullptr ? std::to_string(*a.as<int>())
+                                                 : *a.as<std::string>());
+        }
+        return out;
+    };
+    EXPECT_EQ(values(mixed.runs()[0]), (std::vector<std::string>{"1", "new"}));
+    EXPECT_EQ(values(mixed.runs()[1]), (std::vector<std::string>{"new"}));
+    EXPECT_EQ(values(mixed.runs()[2]), (std::vector<std::string>{"new"}));
+    EXPECT_EQ(values(mixed.runs()[3]), (std::vector<std::string>{"new"}));
+    EXPECT_EQ(values(word.runs()[0]), (std::vector<std::string>{"1"}));
+}
