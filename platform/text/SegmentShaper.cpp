@@ -12,16 +12,17 @@
 namespace platform {
 namespace {
 
-/// What one kept shape costs: the key, the hash node, the shape with its shared count and its
-/// glyph arrays (as allocated, which Pango grows in steps).
-std::size_t entryBytes(const std::string& key, const SegmentShaper::Shape& shape) {
-    constexpr std::size_t node = 4 * sizeof(void*) + sizeof(std::string);
-    constexpr std::size_t shared = sizeof(SegmentShaper::Shape) + 2 * sizeof(long);
-    const PangoGlyphString* g = shape.glyphs;
-    const std::size_t glyphs =
-        sizeof(PangoGlyphString) + static_cast<std::size_t>(g != nullptr ? g->space : 0) *
-                                       (sizeof(PangoGlyphInfo) + sizeof(int));
-    return node + (key.size() > 15 ? key.size() + 1 : 0) + shared + glyphs;
+/// Eight bytes from `bytes` (at most `n`, zeros after), as one number.
+std::uint64_t load(const char* bytes, std::size_t n) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, std::min<std::size_t>(n, sizeof word));
+    return word;
+}
+
+std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
+    h ^= word;
+    h *= 0x9E3779B97F4A7C15ULL;
+    return h ^ (h >> 29);
 }
 
 /// The glyphs of `length` bytes from `offset` of `context`, shaped as Latin text left to right in
@@ -109,7 +110,7 @@ constexpr std::uint8_t kBesideKept[3] = {2, 8, 32};
 
 } // namespace
 
-SegmentShaper::Shape::~Shape() {
+SegmentShape::~SegmentShape() {
     if (glyphs != nullptr) {
         pango_glyph_string_free(glyphs);
     }
@@ -139,8 +140,8 @@ SegmentShaper::FaceLookups::~FaceLookups() {
 }
 
 SegmentShaper::~SegmentShaper() {
-    recent_.clear();
-    older_.clear();
+    recent_ = ShapeTable();
+    older_ = ShapeTable();
     for (auto& [description, loaded] : fonts_) {
         if (loaded->font != nullptr) {
             g_object_unref(loaded->font);
@@ -336,33 +337,118 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shapeAlone(const Load
     return shape(font, context, offset, length, true);
 }
 
+std::uint64_t ShapeTable::hash(const PangoFont* font, std::uint32_t offset, std::uint32_t length,
+                               bool alone, std::string_view context) {
+    std::uint64_t h = mix(reinterpret_cast<std::uintptr_t>(font), context.size());
+    h = mix(h, (std::uint64_t(offset) << 32) | length);
+    h = mix(h, alone ? 1 : 0);
+    const char* bytes = context.data();
+    std::size_t left = context.size();
+    for (; left >= 8; left -= 8, bytes += 8) {
+        h = mix(h, load(bytes, 8));
+    }
+    if (left > 0) {
+        h = mix(h, load(bytes, left));
+    }
+    h *= 0xBF58476D1CE4E5B9ULL;
+    return h ^ (h >> 31);
+}
+
+ShapeTable::Entry* ShapeTable::find(const Key& key) const {
+    if (count_ == 0) {
+        return nullptr;
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = key.hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (!slot.entry) {
+            return nullptr;
+        }
+        if (slot.hash == key.hash) {
+            Entry& e = *slot.entry;
+            if (e.font == key.font && e.offset == key.offset && e.length == key.length &&
+                e.alone == key.alone && std::string_view(e.context) == key.context) {
+                return &e;
+            }
+        }
+    }
+}
+
+void ShapeTable::insert(std::unique_ptr<Entry> entry) {
+    // At most half full: probes stay short.
+    if (2 * (count_ + 1) > slots_.size()) {
+        grow();
+    }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = entry->hash & mask;
+    while (slots_[i].entry) {
+        i = (i + 1) & mask;
+    }
+    slots_[i].hash = entry->hash;
+    slots_[i].entry = std::move(entry);
+    ++count_;
+}
+
+std::unique_ptr<ShapeTable::Entry> ShapeTable::extract(const Entry& entry) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = entry.hash & mask;
+    while (slots_[i].entry.get() != &entry) {
+        i = (i + 1) & mask;
+    }
+    std::unique_ptr<Entry> taken = std::move(slots_[i].entry);
+    --count_;
+    // Entries after the hole that probed past it move back into it, so that no probe stops
+    // short of its entry.
+    for (std::size_t j = (i + 1) & mask; slots_[j].entry; j = (j + 1) & mask) {
+        const std::size_t home = slots_[j].hash & mask;
+        // Whether `home` lies cyclically in (i, j]: then the entry stays.
+        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (!stays) {
+            slots_[i] = std::move(slots_[j]);
+            i = j;
+        }
+    }
+    return taken;
+}
+
+void ShapeTable::grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_ = std::vector<Slot>(old.empty() ? 1024 : 2 * old.size());
+    const std::size_t mask = slots_.size() - 1;
+    for (Slot& slot : old) {
+        if (slot.entry) {
+            std::size_t i = slot.hash & mask;
+            while (slots_[i].entry) {
+                i = (i + 1) & mask;
+            }
+            slots_[i] = std::move(slot);
+        }
+    }
+}
+
 std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFont& font,
                                                                  std::string_view context,
                                                                  std::size_t offset,
                                                                  std::size_t length, bool alone) {
+    ShapeTable::Key key;
+    key.font = font.font;
+    key.offset = static_cast<std::uint32_t>(offset);
+    key.length = static_cast<std::uint32_t>(length);
+    key.alone = alone;
+    key.context = context;
+    key.hash = ShapeTable::hash(key.font, key.offset, key.length, alone, context);
     const std::scoped_lock lock(mutex_);
-    std::string& key = key_;
-    key.assign(sizeof(PangoFont*) + 2 * sizeof(std::uint32_t) + 1, '\0');
-    const PangoFont* address = font.font;
-    const auto at = static_cast<std::uint32_t>(offset);
-    const auto count = static_cast<std::uint32_t>(length);
-    char* k = key.data();
-    std::memcpy(k, static_cast<const void*>(&address), sizeof address);
-    std::memcpy(k + sizeof address, &at, sizeof at);
-    std::memcpy(k + sizeof address + sizeof at, &count, sizeof count);
-    k[sizeof address + sizeof at + sizeof count] = alone ? '1' : '0';
-    key.append(context);
-    if (const auto it = recent_.find(std::string_view(key)); it != recent_.end()) {
-        return it->second.shape;
+    if (const ShapeTable::Entry* found = recent_.find(key)) {
+        return found->shape;
     }
-    if (const auto it = older_.find(std::string_view(key)); it != older_.end()) {
-        auto node = older_.extract(it);
-        olderBytes_ -= node.mapped().bytes;
-        std::shared_ptr<const Shape> found = node.mapped().shape;
-        recentBytes_ += node.mapped().bytes;
-        recent_.insert(std::move(node));
+    if (const ShapeTable::Entry* found = older_.find(key)) {
+        std::unique_ptr<ShapeTable::Entry> entry = older_.extract(*found);
+        olderBytes_ -= entry->bytes;
+        recentBytes_ += entry->bytes;
+        std::shared_ptr<const Shape> shape = entry->shape;
+        recent_.insert(std::move(entry));
         rotateIfFull();
-        return found;
+        return shape;
     }
     auto shape = std::make_shared<Shape>();
     shape->glyphs = shapeSegmentGlyphs(context_, font.font, context, offset, length, alone);
@@ -373,9 +459,25 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
             shape->covered = false;
         }
     }
-    const std::size_t bytes = entryBytes(key, *shape);
-    recent_.emplace(key, Entry{shape, bytes});
-    recentBytes_ += bytes;
+    auto entry = std::make_unique<ShapeTable::Entry>();
+    entry->hash = key.hash;
+    entry->font = key.font;
+    entry->offset = key.offset;
+    entry->length = key.length;
+    entry->alone = alone;
+    entry->context.assign(context);
+    entry->shape = shape;
+    // What the entry costs: itself (and its context, when longer than the string holds within),
+    // its share of the table, the shape with its shared count and its glyph arrays (as
+    // allocated, which Pango grows in steps).
+    const PangoGlyphString* g = shape->glyphs;
+    entry->bytes = sizeof(ShapeTable::Entry) + (context.size() > 15 ? context.size() + 1 : 0) +
+                   ShapeTable::kSlotBytesPerEntry + sizeof(Shape) + 2 * sizeof(long) +
+                   sizeof(PangoGlyphString) +
+                   static_cast<std::size_t>(g != nullptr ? g->space : 0) *
+                       (sizeof(PangoGlyphInfo) + sizeof(int));
+    recentBytes_ += entry->bytes;
+    recent_.insert(std::move(entry));
     rotateIfFull();
     return shape;
 }
@@ -384,7 +486,7 @@ void SegmentShaper::rotateIfFull() {
     if (recentBytes_ > kCacheBudget / 2) {
         older_ = std::move(recent_);
         olderBytes_ = recentBytes_;
-        recent_ = Shapes();
+        recent_ = ShapeTable();
         recentBytes_ = 0;
     }
 }

@@ -20,27 +20,79 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace platform {
 
 struct ShapingNeighbourhood;
 
+/// A segment shaped once: its glyphs (clusters relative to the segment's first byte) and its
+/// advance in Pango units.
+struct SegmentShape {
+    PangoGlyphString* glyphs = nullptr;
+    /// Wider than 32 bits can hold for a word of a few hundred thousand letters.
+    std::int64_t width = 0;
+    /// Whether every character had a glyph in the font.
+    bool covered = true;
+    ~SegmentShape();
+    SegmentShape() = default;
+    SegmentShape(const SegmentShape&) = delete;
+    SegmentShape& operator=(const SegmentShape&) = delete;
+};
+
+/// Shapes by what they were shaped from: open addressing with linear probing over slots that hold
+/// each entry's hash beside it, so that a probe reads no entry but one whose hash matches, and a
+/// hit reads one slot and one entry.
+class ShapeTable {
+public:
+    /// What a segment is looked up by: the font, the segment's place in its context and the
+    /// context's bytes, with their hash (see `hash`).
+    struct Key {
+        std::uint64_t hash = 0;
+        const PangoFont* font = nullptr;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+        bool alone = false;
+        std::string_view context;
+    };
+    /// A kept shape with its key (the context of a word and a space or two stays within the
+    /// entry's string) and what it costs.
+    struct Entry {
+        std::uint64_t hash = 0;
+        const PangoFont* font = nullptr;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+        bool alone = false;
+        std::string context;
+        std::shared_ptr<const SegmentShape> shape;
+        std::size_t bytes = 0;
+    };
+    static std::uint64_t hash(const PangoFont* font, std::uint32_t offset, std::uint32_t length,
+                              bool alone, std::string_view context);
+
+    Entry* find(const Key& key) const;
+    /// Adds an entry whose key is not kept yet.
+    void insert(std::unique_ptr<Entry> entry);
+    /// Takes a kept entry out.
+    std::unique_ptr<Entry> extract(const Entry& entry);
+    std::size_t size() const { return count_; }
+    /// What the table itself takes for each entry it holds, at its fullest.
+    static constexpr std::size_t kSlotBytesPerEntry = 2 * (sizeof(std::uint64_t) + sizeof(void*));
+
+private:
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::unique_ptr<Entry> entry;
+    };
+    void grow();
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+};
+
 class SegmentShaper {
 public:
-    /// A segment shaped once: its glyphs (clusters relative to the segment's first byte) and its
-    /// advance in Pango units.
-    struct Shape {
-        PangoGlyphString* glyphs = nullptr;
-        /// Wider than 32 bits can hold for a word of a few hundred thousand letters.
-        std::int64_t width = 0;
-        /// Whether every character had a glyph in the font.
-        bool covered = true;
-        ~Shape();
-        Shape() = default;
-        Shape(const Shape&) = delete;
-        Shape& operator=(const Shape&) = delete;
-    };
+    using Shape = SegmentShape;
     /// A font as the layout loaded it, with the logical extent every glyph of it has. Kept for the
     /// process, and the same for every thread.
     struct LoadedFont {
@@ -112,20 +164,6 @@ private:
         }
     };
 
-    /// Looked up by a view of the key, so that a hit allocates nothing.
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const {
-            return std::hash<std::string_view>{}(key);
-        }
-    };
-    struct Entry {
-        std::shared_ptr<const Shape> shape;
-        std::size_t bytes = 0;
-    };
-    /// Keyed by the font's address, the segment's place in its context and the context's bytes.
-    using Shapes = std::unordered_map<std::string, Entry, KeyHash, std::equal_to<>>;
-
     /// Reads from `font`'s tables whether a space or line feed separates its words.
     ShapingNeighbourhood* neighbourhoodOf(PangoFont* font);
     /// Whether `c` shapes the same with a line feed before it (`before`) or after it, or with a
@@ -151,12 +189,10 @@ private:
     /// Two generations, an approximate least-recently-used order at no cost per hit: shapes are
     /// added to `recent_`; when it fills half the budget it becomes `older_` and the previous
     /// older generation is dropped. A shape found in `older_` moves back to `recent_`.
-    Shapes recent_;
-    Shapes older_;
+    ShapeTable recent_;
+    ShapeTable older_;
     std::size_t recentBytes_ = 0;
     std::size_t olderBytes_ = 0;
-    /// The key being looked up, kept to reuse its buffer.
-    std::string key_;
 };
 
 } // namespace platform
