@@ -269,8 +269,16 @@ inline Rect Rect::intersection(const Rect& other) const {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
-inline bool Rect::intersects(const Rect& other) const {
-    return !intersection(other).isEmpty();
+[[gnu::always_inline]] inline bool Rect::intersects(const Rect& other) const {
+    // !intersection(other).isEmpty(), without making the rectangle: small enough to inline where
+    // a display list asks it of every item it replays.
+    if (isNull() || other.isNull())
+        return false;
+    const CGFloat x0 = std::max(minX(), other.minX());
+    const CGFloat y0 = std::max(minY(), other.minY());
+    const CGFloat x1 = std::min(maxX(), other.maxX());
+    const CGFloat y1 = std::min(maxY(), other.maxY());
+    return !(x1 < x0 || y1 < y0) && x1 - x0 != 0 && y1 - y0 != 0;
 }
 
 inline bool Rect::contains(const Point& p) const {

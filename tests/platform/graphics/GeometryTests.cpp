@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <numbers>
 #include <unordered_set>
+#include <vector>
 
 using namespace platform;
 
@@ -45,6 +47,42 @@ TEST(Rect, SetOperations) {
     EXPECT_EQ(a.insetBy(2, 3), Rect(2, 3, 6, 4));
     EXPECT_TRUE(a.insetBy(6, 0).isNull());
     EXPECT_EQ(a.inset(EdgeInsets(1, 2, 3, 4)), Rect(2, 1, 4, 6));
+}
+
+// Whether two rectangles overlap is whether their intersection has an area, for every kind of
+// rectangle: overlapping, touching, disjoint, flat, null, infinite, not a number, either way round
+// and with sizes of either sign.
+TEST(Rect, IntersectsExactlyWhereTheIntersectionHasArea) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<Rect> rects = {Rect(0, 0, 10, 10),
+                                     Rect(5, 5, 10, 10),
+                                     Rect(10, 0, 5, 5),
+                                     Rect(0, 10, 5, 5),
+                                     Rect(9.5, 9.5, 1, 1),
+                                     Rect(20, 20, 1, 1),
+                                     Rect(3, 3, 0, 4),
+                                     Rect(3, 3, 4, 0),
+                                     Rect(10, 10, -4, -6),
+                                     Rect(12, 2, -3, 2),
+                                     Rect::null(),
+                                     Rect(-inf, 0, 1, 1),
+                                     Rect(-1e15, -1e15, 2e15, 2e15),
+                                     Rect(0, 0, inf, inf),
+                                     Rect(2, 2, nan, 3),
+                                     Rect(nan, 2, 3, 3),
+                                     Rect(-5, -5, 5, 5),
+                                     Rect(-5, -5, 5.0001, 5.0001)};
+    for (const Rect& a : rects) {
+        for (const Rect& b : rects) {
+            EXPECT_EQ(a.intersects(b), !a.intersection(b).isEmpty())
+                << a.origin.x << "," << a.origin.y << " " << a.size.width << "x" << a.size.height
+                << " and " << b.origin.x << "," << b.origin.y << " " << b.size.width << "x"
+                << b.size.height;
+        }
+    }
+    EXPECT_TRUE(Rect(0, 0, 10, 10).intersects(Rect(9.5, 9.5, 1, 1)));
+    EXPECT_FALSE(Rect(0, 0, 10, 10).intersects(Rect(0, 10, 5, 5)));
 }
 
 TEST(Geometry, HashAgreesWithEquality) {
