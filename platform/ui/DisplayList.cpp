@@ -4,6 +4,8 @@
 #include "platform/ui/Shapes.hpp"
 
 #include <type_traits>
+#include <variant>
+#include <vector>
 
 namespace platform::ui {
 
@@ -26,13 +28,29 @@ void drawNearest(platform::GraphicsContext& context, const platform::Image& imag
     cairo_surface_destroy(surface);
 }
 
+/// The index of the alternative `T` in a display list's item variant.
+template <class T, std::size_t I = 0>
+constexpr std::size_t indexInItem() {
+    if constexpr (std::is_same_v<std::variant_alternative_t<I, DisplayList::Item>, T>) {
+        return I;
+    } else {
+        return indexInItem<T, I + 1>();
+    }
+}
+template <class T>
+constexpr std::size_t variantIndex = indexInItem<T>();
+
 /// Glyphs may reach beyond a text's typographic box (italics, accents).
 Rect textBox(Point origin, Size s) {
     return Rect(origin, s).insetBy(-s.height - 4, -s.height - 4);
 }
 
+/// The visible rectangles saved by the Save and BeginLayer items still open, of every list being
+/// drawn: one stack for the whole replay.
+using SavedVisible = std::vector<Rect>;
+
 void drawVisible(const DisplayList& list, platform::GraphicsContext& context, std::uint64_t* drawn,
-                 Rect visible);
+                 Rect visible, SavedVisible& saved);
 
 } // namespace
 
@@ -68,108 +86,134 @@ void DisplayList::include(Rect r) {
 }
 
 void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn) const {
-    drawVisible(*this, context, drawn, context.clipBoundingRect());
+    SavedVisible saved;
+    drawVisible(*this, context, drawn, context.clipBoundingRect(), saved);
 }
 
 namespace {
 
 /// Replays `list`, of which only `visible` (in the list's coordinates: the clip's bounds) shows.
 /// A sublist is handed the same rectangle moved by its offset, not the context's clip asked
-/// again: a page's lists nest a few dozen deep.
+/// again: a page's lists nest a few dozen deep. The items are told apart by their index in the
+/// variant, in a switch the compiler sees whole, rather than through a table of visitors.
 void drawVisible(const DisplayList& list, platform::GraphicsContext& context, std::uint64_t* drawn,
-                 Rect visible) {
-    using Item = DisplayList::Item;
+                 Rect visible, SavedVisible& saved) {
+    using DL = DisplayList;
+    using Item = DL::Item;
+    const std::size_t base = saved.size();
     const auto count = [drawn] {
         if (drawn != nullptr) {
             ++*drawn;
         }
     };
-    std::vector<Rect> savedVisible;
+    const auto pop = [&] {
+        // Only what this list saved: a Restore without its Save leaves the caller's.
+        if (saved.size() > base) {
+            visible = saved.back();
+            saved.pop_back();
+        }
+    };
     for (const Item& item : list.items()) {
-        std::visit(
-            [&](const auto& op) {
-                using T = std::decay_t<decltype(op)>;
-                if constexpr (std::is_same_v<T, DisplayList::Save>) {
-                    context.save();
-                    savedVisible.push_back(visible);
-                } else if constexpr (std::is_same_v<T, DisplayList::Restore>) {
-                    context.restore();
-                    if (!savedVisible.empty()) {
-                        visible = savedVisible.back();
-                        savedVisible.pop_back();
-                    }
-                } else if constexpr (std::is_same_v<T, DisplayList::Clip>) {
-                    context.clip(op.path);
-                    visible = context.clipBoundingRect();
-                } else if constexpr (std::is_same_v<T, DisplayList::BeginLayer>) {
-                    context.save();
-                    savedVisible.push_back(visible);
-                    context.setOpacity(context.opacity() * op.opacity);
-                    context.beginLayer();
-                } else if constexpr (std::is_same_v<T, DisplayList::EndLayer>) {
-                    context.endLayer();
-                    context.restore();
-                    if (!savedVisible.empty()) {
-                        visible = savedVisible.back();
-                        savedVisible.pop_back();
-                    }
-                } else if constexpr (std::is_same_v<T, DisplayList::Transform>) {
-                    context.concatenate(op.transform);
-                    visible = context.clipBoundingRect();
-                } else if constexpr (std::is_same_v<T, DisplayList::Fill>) {
-                    if (visible.intersects(op.path.boundingRect())) {
-                        count();
-                        context.fill(op.path, op.color, op.style);
-                    }
-                } else if constexpr (std::is_same_v<T, DisplayList::Stroke>) {
-                    const CGFloat w = op.style.lineWidth;
-                    if (visible.intersects(op.path.boundingRect().insetBy(-w, -w))) {
-                        count();
-                        context.stroke(op.path, op.color, op.style);
-                    }
-                } else if constexpr (std::is_same_v<T, DisplayList::DrawText>) {
-                    if (visible.intersects(textBox(op.origin, op.layout->size()))) {
-                        count();
-                        op.layout->draw(context, op.origin, op.color);
-                    }
-                } else if constexpr (std::is_same_v<T, DisplayList::DrawImage>) {
-                    if (op.image.isNull() || !visible.intersects(op.rect)) {
-                        return;
-                    }
-                    count();
-                    if (op.interpolation == Interpolation::none) {
-                        drawNearest(context, op.image, op.rect);
-                    } else {
-                        context.draw(op.image, op.rect);
-                    }
-                } else if constexpr (std::is_same_v<T, DisplayList::Closure>) {
-                    if (!visible.intersects(op.rect)) {
-                        return;
-                    }
-                    count();
-                    context.save();
-                    context.translateBy(op.rect.origin.x, op.rect.origin.y);
-                    context.clip(Rect({0, 0}, op.rect.size));
-                    op.draw(context);
-                    context.restore();
-                } else if constexpr (std::is_same_v<T, DisplayList::Sublist>) {
-                    if (!op.list) {
-                        return;
-                    }
-                    const Rect bounds = op.list->bounds();
-                    if (bounds.isNull() ||
-                        !visible.intersects(bounds.offsetBy(op.offset.x, op.offset.y))) {
-                        return;
-                    }
-                    context.save();
-                    context.translateBy(op.offset.x, op.offset.y);
-                    drawVisible(op.list->list(), context, drawn,
-                                visible.offsetBy(-op.offset.x, -op.offset.y));
-                    context.restore();
-                }
-            },
-            item);
+        switch (item.index()) {
+        case variantIndex<DL::Save>:
+            context.save();
+            saved.push_back(visible);
+            break;
+        case variantIndex<DL::Restore>:
+            context.restore();
+            pop();
+            break;
+        case variantIndex<DL::Clip>:
+            context.clip(std::get_if<DL::Clip>(&item)->path);
+            visible = context.clipBoundingRect();
+            break;
+        case variantIndex<DL::BeginLayer>:
+            context.save();
+            saved.push_back(visible);
+            context.setOpacity(context.opacity() * std::get_if<DL::BeginLayer>(&item)->opacity);
+            context.beginLayer();
+            break;
+        case variantIndex<DL::EndLayer>:
+            context.endLayer();
+            context.restore();
+            pop();
+            break;
+        case variantIndex<DL::Transform>:
+            context.concatenate(std::get_if<DL::Transform>(&item)->transform);
+            visible = context.clipBoundingRect();
+            break;
+        case variantIndex<DL::Fill>: {
+            const auto& op = *std::get_if<DL::Fill>(&item);
+            if (visible.intersects(op.path.boundingRect())) {
+                count();
+                context.fill(op.path, op.color, op.style);
+            }
+            break;
+        }
+        case variantIndex<DL::Stroke>: {
+            const auto& op = *std::get_if<DL::Stroke>(&item);
+            const CGFloat w = op.style.lineWidth;
+            if (visible.intersects(op.path.boundingRect().insetBy(-w, -w))) {
+                count();
+                context.stroke(op.path, op.color, op.style);
+            }
+            break;
+        }
+        case variantIndex<DL::DrawText>: {
+            const auto& op = *std::get_if<DL::DrawText>(&item);
+            if (visible.intersects(textBox(op.origin, op.layout->size()))) {
+                count();
+                op.layout->draw(context, op.origin, op.color);
+            }
+            break;
+        }
+        case variantIndex<DL::DrawImage>: {
+            const auto& op = *std::get_if<DL::DrawImage>(&item);
+            if (op.image.isNull() || !visible.intersects(op.rect)) {
+                break;
+            }
+            count();
+            if (op.interpolation == Interpolation::none) {
+                drawNearest(context, op.image, op.rect);
+            } else {
+                context.draw(op.image, op.rect);
+            }
+            break;
+        }
+        case variantIndex<DL::Closure>: {
+            const auto& op = *std::get_if<DL::Closure>(&item);
+            if (!visible.intersects(op.rect)) {
+                break;
+            }
+            count();
+            context.save();
+            context.translateBy(op.rect.origin.x, op.rect.origin.y);
+            context.clip(Rect({0, 0}, op.rect.size));
+            op.draw(context);
+            context.restore();
+            break;
+        }
+        case variantIndex<DL::Sublist>: {
+            const auto& op = *std::get_if<DL::Sublist>(&item);
+            if (!op.list) {
+                break;
+            }
+            const Rect bounds = op.list->bounds();
+            if (bounds.isNull() || !visible.intersects(bounds.offsetBy(op.offset.x, op.offset.y))) {
+                break;
+            }
+            context.save();
+            context.translateBy(op.offset.x, op.offset.y);
+            drawVisible(op.list->list(), context, drawn,
+                        visible.offsetBy(-op.offset.x, -op.offset.y), saved);
+            context.restore();
+            break;
+        }
+        default:
+            break;
+        }
     }
+    saved.resize(base);
 }
 
 } // namespace
