@@ -247,6 +247,13 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
     if (x0 == 0 && static_cast<std::ptrdiff_t>(n) * 4 == stride) {
         std::wmemset(reinterpret_cast<wchar_t*>(data + y0 * stride), wide,
                      n * static_cast<std::size_t>(y1 - y0));
+    } else if (n <= 4) {
+        // A column a few pixels wide (a stroked side): stored in place, not a call a row.
+        for (int y = y0; y < y1; ++y) {
+            unsigned char* row = data + y * stride + x0 * 4;
+            for (std::size_t i = 0; i < n; ++i)
+                std::memcpy(row + i * 4, &pixel, sizeof pixel);
+        }
     } else {
         for (int y = y0; y < y1; ++y)
             std::wmemset(reinterpret_cast<wchar_t*>(data + y * stride) + x0, wide, n);
@@ -325,6 +332,243 @@ bool fillAcrossExactRows(GraphicsContext& context, const Rect& box, const cairo_
     return true;
 }
 
+/// Whether Cairo takes `style`'s dash: one with a negative length, or only zero lengths, is an
+/// error for it, and such a dash is drawn solid.
+bool dashIsValid(const StrokeStyle& style) {
+    return !style.dash.empty() && std::all_of(style.dash.begin(), style.dash.end(), [](double v) {
+        return v >= 0 && std::isfinite(v);
+    }) && std::any_of(style.dash.begin(), style.dash.end(), [](double v) { return v > 0; });
+}
+
+/// Sets Cairo's stroke parameters for `style` with the line width `width` (user space).
+void setStrokeStyle(cairo_t* cr, const StrokeStyle& style, double width) {
+    cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, style.lineCap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
+                           : style.lineCap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
+                                                              : CAIRO_LINE_CAP_BUTT);
+    cairo_set_line_join(cr, style.lineJoin == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
+                            : style.lineJoin == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                                : CAIRO_LINE_JOIN_MITER);
+    cairo_set_miter_limit(cr, std::max(1.0, style.miterLimit));
+    if (dashIsValid(style))
+        cairo_set_dash(cr, style.dash.data(), static_cast<int>(style.dash.size()), style.dashPhase);
+    else
+        cairo_set_dash(cr, nullptr, 0, 0);
+}
+
+/// Device rows across which the stroke of a closed path is exactly two columns of whole pixels,
+/// one along each of two vertical sides (a panel's border between its corners), and nothing
+/// else: `left` and `right` are those columns over the rows.
+struct StrokedSides {
+    PixelBox left;
+    PixelBox right;
+};
+
+/// The rows and columns of `StrokedSides` for `path` stroked `width` wide (user space) under `m`,
+/// a transform without rotation or shear: the path must be one closed subpath with exactly two
+/// vertical lines among its segments, and the pen's edges along them must fall on pixel
+/// boundaries. Everything else the stroke draws stays within the pen's reach of the segments'
+/// hulls, and a join within the miter's reach of its vertex; the rows those reach are left out.
+std::optional<StrokedSides> strokedSidesOf(const Path& path, const cairo_matrix_t& m, double width,
+                                           const StrokeStyle& style) {
+    const auto& elements = path.elements();
+    if (elements.size() < 4 || elements.front().kind != Path::ElementKind::moveTo ||
+        elements.back().kind != Path::ElementKind::closeSubpath)
+        return std::nullopt;
+    // The segments in device space: from, up to two controls, to.
+    struct Segment {
+        Point points[4];
+        int count = 2; // 2: a line; 3: a quadratic curve; 4: a cubic one
+    };
+    const auto device = [&m](Point p) {
+        cairo_matrix_transform_point(&m, &p.x, &p.y);
+        return p;
+    };
+    std::vector<Segment> segments;
+    segments.reserve(elements.size());
+    Point current = device(elements.front().points[0]);
+    const Point start = current;
+    for (std::size_t i = 1; i + 1 < elements.size(); ++i) {
+        const Path::Element& e = elements[i];
+        Segment segment;
+        segment.points[0] = current;
+        switch (e.kind) {
+        case Path::ElementKind::lineTo:
+            segment.points[1] = device(e.points[0]);
+            break;
+        case Path::ElementKind::quadCurveTo:
+            segment.count = 3;
+            segment.points[1] = device(e.points[0]);
+            segment.points[2] = device(e.points[1]);
+            break;
+        case Path::ElementKind::curveTo:
+            segment.count = 4;
+            for (int k = 0; k < 3; ++k)
+                segment.points[k + 1] = device(e.points[k]);
+            break;
+        case Path::ElementKind::moveTo:
+        case Path::ElementKind::closeSubpath:
+            return std::nullopt;
+        }
+        current = segment.points[segment.count - 1];
+        segments.push_back(segment);
+    }
+    if (current != start) {
+        Segment closing;
+        closing.points[0] = current;
+        closing.points[1] = start;
+        segments.push_back(closing);
+    }
+    const std::size_t n = segments.size();
+    if (n < 3)
+        return std::nullopt;
+    // The two vertical sides.
+    std::size_t sides[2] = {n, n};
+    for (std::size_t i = 0; i < n; ++i) {
+        const Segment& s = segments[i];
+        if (s.count == 2 && s.points[0].x == s.points[1].x && s.points[0].y != s.points[1].y) {
+            if (sides[1] != n)
+                return std::nullopt;
+            sides[sides[0] == n ? 0 : 1] = i;
+        }
+    }
+    if (sides[1] == n)
+        return std::nullopt;
+    // Half the pen across the sides, and the farthest the pen reaches in any direction.
+    const double halfX = width / 2 * std::abs(m.xx);
+    const double reach = width / 2 * std::max(std::abs(m.xx), std::abs(m.yy));
+    const double miterReach =
+        style.lineJoin == LineJoin::miter ? reach * std::max(1.0, style.miterLimit) : reach;
+    const Segment& a = segments[sides[0]];
+    const Segment& b = segments[sides[1]];
+    double top =
+        std::max(std::min(a.points[0].y, a.points[1].y), std::min(b.points[0].y, b.points[1].y));
+    double bottom =
+        std::min(std::max(a.points[0].y, a.points[1].y), std::max(b.points[0].y, b.points[1].y));
+    const double middle = (top + bottom) / 2;
+    // Cairo draws from 24.8 fixed-point coordinates: edges count as on pixel boundaries only where
+    // they are so exactly.
+    const auto onGrid = [](double v) {
+        return std::floor(v * 256) == v * 256 && std::abs(v) < 1e7;
+    };
+    if (!(top < bottom) || !onGrid(a.points[0].x) || !onGrid(b.points[0].x))
+        return std::nullopt;
+    // What the stroke draws besides the sides: the rows it reaches.
+    const auto exclude = [&](double from, double to) {
+        if (from + to < 2 * middle)
+            top = std::max(top, to);
+        else
+            bottom = std::min(bottom, from);
+    };
+    const auto direction = [](const Segment& s, bool atEnd) {
+        // Towards the first control point distinct from the end.
+        const Point end = atEnd ? s.points[s.count - 1] : s.points[0];
+        for (int k = 1; k < s.count; ++k) {
+            const Point other = atEnd ? s.points[s.count - 1 - k] : s.points[k];
+            if (other != end)
+                return atEnd ? Point{end.x - other.x, end.y - other.y}
+                             : Point{other.x - end.x, other.y - end.y};
+        }
+        return Point{};
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const Segment& s = segments[i];
+        if (i != sides[0] && i != sides[1]) {
+            double minY = s.points[0].y, maxY = s.points[0].y;
+            for (int k = 1; k < s.count; ++k) {
+                minY = std::min(minY, s.points[k].y);
+                maxY = std::max(maxY, s.points[k].y);
+            }
+            exclude(minY - reach, maxY + reach);
+        }
+        // The join into the next segment: none where the two go on in one direction.
+        const Point in = direction(s, true);
+        const Point out = direction(segments[(i + 1) % n], false);
+        const bool straightOn = in.x * out.y - in.y * out.x == 0 && in.x * out.x + in.y * out.y > 0;
+        const double y = s.points[s.count - 1].y;
+        const double join = straightOn ? reach : miterReach;
+        exclude(y - join, y + join);
+    }
+    // A 24.8 coordinate rounds to within 1/512 of the double's.
+    top = std::ceil(top + 1.0 / 256);
+    bottom = std::floor(bottom - 1.0 / 256);
+    const double leftX = std::min(a.points[0].x, b.points[0].x);
+    const double rightX = std::max(a.points[0].x, b.points[0].x);
+    const PixelBox left{leftX - halfX, top, leftX + halfX, bottom};
+    const PixelBox right{rightX - halfX, top, rightX + halfX, bottom};
+    if (!(bottom - top >= 8) || !(left.maxX <= right.minX) || !(left.minX < left.maxX) ||
+        std::floor(left.minX) != left.minX || std::floor(left.maxX) != left.maxX ||
+        std::floor(right.minX) != right.minX || std::floor(right.maxX) != right.maxX)
+        return std::nullopt;
+    return StrokedSides{left, right};
+}
+
+/// Whether every clip of the context leaves each pixel whole or out: under such clips a clip to
+/// rows of pixels added to them cuts the drawing only between rows. (Cairo keeps clips to pixel
+/// boxes as a region, which it can list; it lists no clip at all as unrepresentable.)
+bool clipsOnlyWholePixels(const GraphicsContext::Internal& in) {
+    if (in.hasPendingClips())
+        return false;
+    const PixelBox all = PixelBox::everything();
+    if (in.state.unclipped.minX == all.minX && in.state.unclipped.minY == all.minY &&
+        in.state.unclipped.maxX == all.maxX && in.state.unclipped.maxY == all.maxY)
+        return true;
+    cairo_rectangle_list_t* rectangles = cairo_copy_clip_rectangle_list(in.cr);
+    const bool region = rectangles->status == CAIRO_STATUS_SUCCESS;
+    cairo_rectangle_list_destroy(rectangles);
+    return region;
+}
+
+/// Strokes `path` in an opaque colour with its two vertical sides' rows written directly, where
+/// `strokedSidesOf` finds them and the surface shows the rows above them or those below them at
+/// most, and only those rows through Cairo (under a clip to them). Returns false, having left every
+/// pixel as the stroke would draw it or as it was, where it does not.
+bool strokeAcrossStraightSides(GraphicsContext& context, const Path& path, const Color& color,
+                               const StrokeStyle& style, double width) {
+    auto& in = context.internal();
+    cairo_t* cr = in.cr;
+    if (in.state.blendMode != BlendMode::normal || dashIsValid(style) || !(width > 0))
+        return false;
+    const RGBA c = context.resolve(color);
+    if (!(c.alpha * in.state.opacity >= 1) || !clipsOnlyWholePixels(in))
+        return false;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0)
+        return false;
+    const std::optional<StrokedSides> sides = strokedSidesOf(path, m, width, style);
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    if (!sides || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
+        return false;
+    // Cairo strokes the whole path whatever part of it a clip leaves, and under a clip to two
+    // runs of rows it draws a few pixels differently: this pays only where the surface shows
+    // the rows on one side of the sides' at most.
+    const bool above = sides->left.minY > 0;
+    const bool below = sides->left.maxY < cairo_image_surface_get_height(target);
+    // A side written before the other fails is written again alike by the whole stroke.
+    if ((above && below) || !fillPixelsDirectly(in, sides->left, c) ||
+        !fillPixelsDirectly(in, sides->right, c))
+        return false;
+    if (!above && !below)
+        return true;
+    constexpr double far = 1 << 22;
+    const CairoAccess::PendingClipScope clipped(context);
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_new_path(cr);
+    if (above)
+        cairo_rectangle(cr, -far, -far, 2 * far, sides->left.minY + far);
+    else
+        cairo_rectangle(cr, -far, sides->left.maxY, 2 * far, far - sides->left.maxY);
+    cairo_clip(cr);
+    cairo_set_matrix(cr, &m);
+    CairoAccess::appendPath(cr, path);
+    setStrokeStyle(cr, style, width);
+    CairoAccess::applyColor(context, color);
+    cairo_stroke(cr);
+    cairo_restore(cr);
+    return true;
+}
 } // namespace
 
 GraphicsContext::Internal::~Internal() {
@@ -466,9 +710,6 @@ void GraphicsContext::stroke(const Path& path, const Color& color, const StrokeS
         cairo_new_path(cr); // as the stroke would have left it
         return;
     }
-    const CairoAccess::PendingClipScope clipped(*this);
-    cairo_new_path(cr);
-    CairoAccess::appendPath(cr, path);
     double width = style.lineWidth;
     if (width == 0) {
         // A zero width strokes the thinnest visible line: one device pixel, whatever the scale.
@@ -476,24 +717,14 @@ void GraphicsContext::stroke(const Path& path, const Color& color, const StrokeS
         cairo_device_to_user_distance(cr, &dx, &dy);
         width = std::hypot(dx, dy);
     }
-    cairo_set_line_width(cr, width);
-    cairo_set_line_cap(cr, style.lineCap == LineCap::round    ? CAIRO_LINE_CAP_ROUND
-                           : style.lineCap == LineCap::square ? CAIRO_LINE_CAP_SQUARE
-                                                              : CAIRO_LINE_CAP_BUTT);
-    cairo_set_line_join(cr, style.lineJoin == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
-                            : style.lineJoin == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
-                                                                : CAIRO_LINE_JOIN_MITER);
-    cairo_set_miter_limit(cr, std::max(1.0, style.miterLimit));
-    // A dash with a negative length, or only zero lengths, is an error for Cairo; draw solid.
-    const bool dashValid =
-        !style.dash.empty() &&
-        std::all_of(style.dash.begin(), style.dash.end(),
-                    [](double v) { return v >= 0 && std::isfinite(v); }) &&
-        std::any_of(style.dash.begin(), style.dash.end(), [](double v) { return v > 0; });
-    if (dashValid)
-        cairo_set_dash(cr, style.dash.data(), static_cast<int>(style.dash.size()), style.dashPhase);
-    else
-        cairo_set_dash(cr, nullptr, 0, 0);
+    if (strokeAcrossStraightSides(*this, path, color, style, width)) {
+        cairo_new_path(cr);
+        return;
+    }
+    const CairoAccess::PendingClipScope clipped(*this);
+    cairo_new_path(cr);
+    CairoAccess::appendPath(cr, path);
+    setStrokeStyle(cr, style, width);
     CairoAccess::applyColor(*this, color);
     cairo_stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0);

@@ -1,13 +1,15 @@
 // Filling a rectangle takes shortcuts past Cairo where the outcome is known: pixels written
 // directly where they all change to one opaque colour, and a fill under a clip to a curved shape
-// drawn without the clip where the shape covers it fully. Each case fills the same rectangles
-// twice, once through the context and once through Cairo with every clip in force, and the two
-// must match byte for byte.
+// drawn without the clip where the shape covers it fully. Stroking a shape with two vertical
+// sides writes the rows between its corners directly. Each case draws the same shapes twice,
+// once through the context and once through Cairo with every clip in force, and the two must
+// match byte for byte.
 
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
@@ -76,9 +78,9 @@ std::vector<Fill> someFills(std::mt19937& random, Size size) {
     return fills;
 }
 
-TEST(RectFill, FillsComeOutAsCairoDrawsThemUnderEveryState) {
-    const Size size{48, 36};
-    const std::vector<std::pair<std::string, Prepare>> setups = {
+// Transforms, clips, layers, opacity and blend modes the shortcuts must see to.
+std::vector<std::pair<std::string, Prepare>> everyState() {
+    return {
         {"plain", [](GraphicsContext&) {}},
         {"moved whole", [](GraphicsContext& g) { g.translateBy(3, -2); }},
         {"moved half", [](GraphicsContext& g) { g.translateBy(0.5, 0.25); }},
@@ -139,6 +141,11 @@ TEST(RectFill, FillsComeOutAsCairoDrawsThemUnderEveryState) {
         {"multiplied", [](GraphicsContext& g) { g.setBlendMode(BlendMode::multiply); }},
         {"copied", [](GraphicsContext& g) { g.setBlendMode(BlendMode::copy); }},
     };
+}
+
+TEST(RectFill, FillsComeOutAsCairoDrawsThemUnderEveryState) {
+    const Size size{48, 36};
+    const std::vector<std::pair<std::string, Prepare>> setups = everyState();
     std::mt19937 random(7);
     for (const double scale : {1.0, 2.0, 1.25}) {
         for (const auto& [name, setup] : setups) {
@@ -169,6 +176,118 @@ TEST(RectFill, OpaqueColoursKeepCairosRounding) {
     EXPECT_EQ(differingPixels(filled(none, fills, {16, 16}, 1, false),
                               filled(none, fills, {16, 16}, 1, true)),
               0u);
+}
+
+struct Outline {
+    Path path;
+    Color color;
+    StrokeStyle style;
+};
+
+Image stroked(const Prepare& setup, const std::vector<Outline>& outlines, Size size, double scale,
+              bool throughCairo) {
+    ImageSurface surface = ImageSurface::ofSize(size, scale);
+    {
+        GraphicsContext g(surface);
+        g.fill(Rect({0, 0}, size), Color(0.3, 0.5, 0.7, 0.5));
+        setup(g);
+        for (const Outline& o : outlines) {
+            if (!throughCairo) {
+                g.stroke(o.path, o.color, o.style);
+                continue;
+            }
+            cairo_t* cr = CairoAccess::cairoContext(g);
+            cairo_new_path(cr);
+            CairoAccess::appendPath(cr, o.path);
+            double width = o.style.lineWidth;
+            if (width == 0) {
+                double dx = 1, dy = 0;
+                cairo_device_to_user_distance(cr, &dx, &dy);
+                width = std::hypot(dx, dy);
+            }
+            cairo_set_line_width(cr, width);
+            cairo_set_line_join(cr, o.style.lineJoin == LineJoin::round   ? CAIRO_LINE_JOIN_ROUND
+                                    : o.style.lineJoin == LineJoin::bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                                          : CAIRO_LINE_JOIN_MITER);
+            cairo_set_miter_limit(cr, o.style.miterLimit);
+            if (o.style.dash.empty())
+                cairo_set_dash(cr, nullptr, 0, 0);
+            else
+                cairo_set_dash(cr, o.style.dash.data(), static_cast<int>(o.style.dash.size()), 0);
+            CairoAccess::applyColor(g, o.color);
+            cairo_stroke(cr);
+        }
+    }
+    return surface.makeImage();
+}
+
+// Panels, boxes and rings on whole, half and quarter points, in line widths whose edges fall on
+// pixels and some whose do not, mostly in opaque colours, some of them cut by the surface's edges.
+std::vector<Outline> someOutlines(std::mt19937& random, Size size) {
+    std::uniform_int_distribution<int> pick(0, 9);
+    std::uniform_int_distribution<int> quarter(-12, 4 * static_cast<int>(size.width) / 3);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const double widths[] = {1, 1, 1, 2, 0, 0.5, 3, 1.5};
+    std::vector<Outline> outlines;
+    for (int i = 0; i < 2; ++i) {
+        const int step = pick(random) < 5 ? 4 : (pick(random) < 6 ? 2 : 1);
+        const auto at = [&] { return (quarter(random) / step * step) / 4.0; };
+        const double x0 = at(), w = 8 + 2 * std::abs(at());
+        // Reaching past the top of the surface, past its bottom, past both or neither.
+        const int reach = pick(random) % 4;
+        const double y0 = reach % 2 == 0 ? at() / 2 : -4 - at();
+        const double y1 = reach < 2 ? size.height - 2 - at() / 2 : size.height + 4 + at();
+        const double h = std::max(y1 - y0, 8.0);
+        Outline o;
+        o.style.lineWidth = widths[pick(random) % 8];
+        // Mostly as a shape view strokes its frame: inside it by half the line.
+        const double inset = pick(random) < 6 ? o.style.lineWidth / 2 : 0;
+        const Rect frame = Rect(x0, y0, w, h).insetBy(inset, inset);
+        const int shape = pick(random);
+        o.path = shape < 4   ? Path::roundedRect(frame, 4, RoundedCornerStyle::continuous)
+                 : shape < 6 ? Path::roundedRect(frame, 1 + pick(random))
+                 : shape < 8 ? Path::rect(frame)
+                 : shape < 9 ? Path::ellipse(frame)
+                             : Path::roundedRect(frame, Size{3, 8});
+        if (pick(random) < 2) {
+            // A notch cut into the top edge, its sharp joins' miters reaching down.
+            o.path = Path();
+            o.path.move({frame.minX(), frame.minY()});
+            o.path.addLine({frame.midX(), frame.minY() + frame.height() / 3});
+            o.path.addLine({frame.maxX(), frame.minY()});
+            o.path.addLine({frame.maxX(), frame.maxY()});
+            o.path.addLine({frame.minX(), frame.maxY()});
+            o.path.closeSubpath();
+        }
+        if (pick(random) < 2)
+            o.style.lineJoin = pick(random) < 5 ? LineJoin::round : LineJoin::bevel;
+        if (pick(random) < 2)
+            o.style.miterLimit = 1 + pick(random);
+        if (pick(random) < 1)
+            o.style.dash = {3, 2};
+        o.color = Color(unit(random), unit(random), unit(random), pick(random) < 8 ? 1 : 0.6);
+        outlines.push_back(o);
+    }
+    return outlines;
+}
+
+TEST(RectFill, StrokesComeOutAsCairoDrawsThemUnderEveryState) {
+    const Size size{64, 48};
+    std::mt19937 random(11);
+    for (const double scale : {1.0, 2.0, 1.25}) {
+        for (const auto& [name, setup] : everyState()) {
+            for (int round = 0; round < 30; ++round) {
+                const std::vector<Outline> outlines = someOutlines(random, size);
+                const std::size_t differing =
+                    differingPixels(stroked(setup, outlines, size, scale, false),
+                                    stroked(setup, outlines, size, scale, true));
+                EXPECT_EQ(differing, 0u) << name << " at scale " << scale << ", round " << round;
+                if (differing != 0) {
+                    break;
+                }
+            }
+        }
+    }
 }
 
 } // namespace
