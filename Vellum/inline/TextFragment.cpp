@@ -41,13 +41,12 @@ TextEnvironmentValues withFont(const TextEnvironmentValues& environment,
     return result;
 }
 
-// The characters of `range` with the attributes the engine draws, made in place (as the
-// modifiers of a Text would set them).
-Text::Run characters(const platform::AttributeContainer& attributes, AttributedString::Range range,
-                     std::string_view text) {
+// Makes `run` the characters of `range` with the attributes the engine draws (as the modifiers
+// of a Text would set them).
+void setCharacters(Text::Run& run, const platform::AttributeContainer& attributes,
+                   AttributedString::Range range, std::string_view text) {
     const std::size_t begin = std::min(range.lowerBound.offset, text.size());
     const std::size_t end = std::clamp(range.upperBound.offset, begin, text.size());
-    Text::Run run;
     run.text.assign(text.substr(begin, end - begin));
     const auto [font, foreground, background, underline, strikethrough, offset, kerning, tracking] =
         attributes
@@ -82,7 +81,6 @@ Text::Run characters(const platform::AttributeContainer& attributes, AttributedS
     if (tracking != nullptr) {
         a.tracking = platform::ui::soundCoordinate(*tracking);
     }
-    return run;
 }
 
 // Lays the text out at the proposal but answers no more width than was offered: a text whose
@@ -191,11 +189,12 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
             built.insert(built.end(), box.runs().begin(), box.runs().end());
         } else if (link != nullptr) {
             // Without a known size the attachment shows its placeholder character as text.
-            Text linked = Text(std::vector<Text::Run>{characters(attributes, runs.range(i), text)})
-                              .customAttribute(LinkAttribute{*link});
+            std::vector<Text::Run> one(1);
+            setCharacters(one.front(), attributes, runs.range(i), text);
+            const Text linked = Text(std::move(one)).customAttribute(LinkAttribute{*link});
             built.push_back(linked.runs().front());
         } else {
-            built.push_back(characters(attributes, runs.range(i), text));
+            setCharacters(built.emplace_back(), attributes, runs.range(i), text);
         }
     }
     return Text(std::move(built));

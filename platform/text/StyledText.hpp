@@ -67,6 +67,8 @@ public:
     StyledText& append(std::string_view text, TextAttributes attributes = {});
     /// Adds an inline box; it stands for one object-replacement character in the text.
     StyledText& appendBox(const InlineBox& box, TextAttributes attributes = {});
+    /// Room for this many runs in all.
+    void reserve(std::size_t runs) { runs_.reserve(runs); }
 
     const std::vector<Run>& runs() const { return runs_; }
     /// The whole text, UTF-8.

@@ -123,24 +123,29 @@ Text Text::withCustom(ViewID value) const& {
 Text Text::withCustom(ViewID value) && {
     // Runs that shared a list share the new one: neighbouring runs mostly carry the same list,
     // so the list is made once for them.
-    std::shared_ptr<const std::vector<ViewID>> before;
-    std::shared_ptr<const std::vector<ViewID>> after;
+    std::shared_ptr<const ViewID[]> before;
+    CustomAttributes after;
     bool made = false;
     return std::move(*this).modifyRuns([&](Run& r) {
         if (!made || r.custom.values_ != before) {
-            auto values = std::make_shared<std::vector<ViewID>>();
-            values->reserve(r.custom.size() + 1);
+            std::size_t kept = 0;
+            for (const ViewID& a : r.custom) {
+                kept += a.valueType() != value.valueType() ? 1 : 0;
+            }
+            auto values = std::make_shared<ViewID[]>(kept + 1);
+            std::size_t n = 0;
             for (const ViewID& a : r.custom) {
                 if (a.valueType() != value.valueType()) {
-                    values->push_back(a);
+                    values[n++] = a;
                 }
             }
-            values->push_back(value);
+            values[n] = value;
             before = r.custom.values_;
-            after = std::move(values);
+            after.values_ = std::move(values);
+            after.size_ = kept + 1;
             made = true;
         }
-        r.custom.values_ = after;
+        r.custom = after;
     });
 }
 
@@ -250,24 +255,27 @@ protected:
     void rebuild() override {
         const auto& text = static_cast<const TextImplAccess&>(*view.impl()).text;
         platform::StyledText styled;
-        const Font base = env.font().value_or(Font::body());
+        styled.reserve(text.runs().size());
+        std::optional<Font> environmentFont = env.font();
+        const Font base = environmentFont ? std::move(*environmentFont) : Font::body();
         const bool legibilityBold = env.get<LegibilityWeightKey>() == LegibilityWeight::bold;
         bool empty = true;
         for (const Text::Run& run : text.runs()) {
             platform::TextAttributes a = run.attributes;
-            Font f = a.font.value_or(base);
+            if (!a.font) {
+                a.font = base;
+            }
             if (run.bold || legibilityBold) {
-                f = f.bold();
+                a.font = a.font->bold();
             }
             if (run.italic) {
-                f = f.italic();
+                a.font = a.font->italic();
             }
-            a.font = std::move(f);
             if (run.box) {
-                styled.appendBox(*run.box, a);
+                styled.appendBox(*run.box, std::move(a));
                 empty = false;
             } else {
-                styled.append(run.text, a);
+                styled.append(run.text, std::move(a));
                 empty = empty && run.text.empty();
             }
         }

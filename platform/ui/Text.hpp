@@ -30,18 +30,20 @@ public:
     /// runs of one text mostly carry the same attributes, and copying a run costs a count.
     class CustomAttributes {
     public:
-        const ViewID* begin() const { return values_ ? values_->data() : nullptr; }
-        const ViewID* end() const { return values_ ? values_->data() + values_->size() : nullptr; }
-        std::size_t size() const { return values_ ? values_->size() : 0; }
-        bool empty() const { return size() == 0; }
-        const ViewID& operator[](std::size_t i) const { return (*values_)[i]; }
+        const ViewID* begin() const { return values_.get(); }
+        const ViewID* end() const { return values_.get() + size_; }
+        std::size_t size() const { return size_; }
+        bool empty() const { return size_ == 0; }
+        const ViewID& operator[](std::size_t i) const { return values_[i]; }
         friend bool operator==(const CustomAttributes& a, const CustomAttributes& b) {
             return a.values_ == b.values_ || std::equal(a.begin(), a.end(), b.begin(), b.end());
         }
 
     private:
         friend class Text;
-        std::shared_ptr<const std::vector<ViewID>> values_;
+        /// One allocation with its count; null when empty.
+        std::shared_ptr<const ViewID[]> values_;
+        std::size_t size_ = 0;
     };
 
     struct Run {
