@@ -182,6 +182,12 @@ std::uint32_t opaquePixel(double r, double g, double b, double a) {
     return recent.remember(key, pixel);
 }
 
+/// Where Cairo draws the device coordinate `v`: at the nearest 1/256 (ties to even), as it takes
+/// coordinates to 24.8 fixed point.
+double onCairosGrid(double v) {
+    return std::nearbyint(v * 256) / 256;
+}
+
 /// The device pixels of the user-space rectangle `userBox` under `m`, when its edges all fall on
 /// pixel boundaries (and `m` neither rotates nor shears).
 std::optional<PixelBox> pixelAlignedBox(const Rect& userBox, const cairo_matrix_t& m) {
@@ -191,8 +197,13 @@ std::optional<PixelBox> pixelAlignedBox(const Rect& userBox, const cairo_matrix_
     cairo_matrix_transform_point(&m, &x0, &y0);
     cairo_matrix_transform_point(&m, &x1, &y1);
     constexpr double limit = 1 << 24;
-    for (const double v : {x0, y0, x1, y1}) {
-        if (!(std::abs(v) < limit) || std::floor(v) != v)
+    for (double* v : {&x0, &y0, &x1, &y1}) {
+        if (!(std::abs(*v) < limit))
+            return std::nullopt;
+        // Edges laid out as sums of fractions land a rounding error off a pixel boundary, and on
+        // it again in Cairo's 24.8 fixed point.
+        *v = onCairosGrid(*v);
+        if (std::floor(*v) != *v)
             return std::nullopt;
     }
     return PixelBox{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
@@ -260,6 +271,39 @@ bool fillPixelsDirectly(const GraphicsContext::Internal& in, PixelBox box, const
     }
     cairo_surface_mark_dirty_rectangle(target, static_cast<int>(x0), y0, static_cast<int>(n),
                                        y1 - y0);
+    return true;
+}
+
+/// Fills the device pixels `box` in an opaque colour where a clip Cairo holds cuts into it (a
+/// scrolling region's edge between pixels): the pixels every clip leaves whole directly, and only
+/// the rest of the box through Cairo, under the clip. The parts meet on pixel boundaries, where no
+/// pixel's coverage changes. Returns false, having drawn nothing, where no pixel of the box is
+/// left whole or the pixels cannot be written directly.
+bool fillAroundClipEdges(GraphicsContext& context, const PixelBox& box, const Color& color) {
+    auto& in = context.internal();
+    if (in.hasPendingClips() || in.state.unclipped.contains(box))
+        return false;
+    const PixelBox inner = box.intersection(in.state.unclipped);
+    if (!(inner.minX < inner.maxX && inner.minY < inner.maxY) ||
+        !fillPixelsDirectly(in, inner, context.resolve(color), true))
+        return false;
+    cairo_t* cr = in.cr;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_new_path(cr);
+    const auto add = [cr](double x0, double y0, double x1, double y1) {
+        if (x0 < x1 && y0 < y1)
+            cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+    };
+    add(box.minX, box.minY, box.maxX, inner.minY);
+    add(box.minX, inner.maxY, box.maxX, box.maxY);
+    add(box.minX, inner.minY, inner.minX, inner.maxY);
+    add(inner.maxX, inner.minY, box.maxX, inner.maxY);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
+    CairoAccess::applyColor(context, color);
+    cairo_fill(cr);
+    cairo_restore(cr);
     return true;
 }
 
@@ -683,7 +727,8 @@ void GraphicsContext::fill(const Path& path, const Color& color, const FillStyle
             cairo_matrix_t m;
             cairo_get_matrix(cr, &m);
             if (const auto pixels = pixelAlignedBox(*box, m);
-                pixels && fillPixelsDirectly(*internal_, *pixels, resolve(color))) {
+                pixels && (fillPixelsDirectly(*internal_, *pixels, resolve(color)) ||
+                           fillAroundClipEdges(*this, *pixels, color))) {
                 cairo_new_path(cr);
                 return;
             }

@@ -178,6 +178,53 @@ TEST(RectFill, OpaqueColoursKeepCairosRounding) {
               0u);
 }
 
+// Edges laid out as sums of fractions (a table's offset plus its divider's) land a rounding error
+// off a pixel boundary; those Cairo itself takes to the boundary, and those a little farther off
+// it, come out as Cairo draws them.
+TEST(RectFill, EdgesARoundingErrorOffPixelsComeOutAsCairoDrawsThem) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> fraction(0, 100);
+    const double offPixel[] = {0,          1e-12,      -1e-9, 1.0 / 1024, 1.0 / 512,
+                               -1.0 / 512, 3.0 / 1024, 0.005, -0.005};
+    for (const double off : offPixel) {
+        for (int round = 0; round < 20; ++round) {
+            const double dx = std::round(fraction(random) * 1000) / 1000;
+            const double dy = std::round(fraction(random) * 1000) / 1000;
+            const auto moved = [dx, dy](GraphicsContext& g) { g.translateBy(dx, dy); };
+            // Whole device pixels, given relative to the moved origin.
+            const double x = 1 + round % 7, y = 2 + round % 5 + off;
+            const std::vector<Fill> fills = {
+                {Rect(x - dx, y - dy, 25, 1), Color(0.2, 0.4, 0.9)},
+                {Rect(x + 3 - dx, 0.5 + round % 3 - dy, 1, 20 + off), Color(0.9, 0.1, 0.3)}};
+            EXPECT_EQ(differingPixels(filled(moved, fills, {48, 36}, 1, false),
+                                      filled(moved, fills, {48, 36}, 1, true)),
+                      0u)
+                << off << " off, moved " << dx << ", " << dy;
+        }
+    }
+}
+
+// A clip whose edges fall between pixels (a scrolling region's) cuts through the edge pixels of
+// whole-pixel rectangles: lines and boxes across each of its edges, and over it all.
+TEST(RectFill, FillsCutByAClipBetweenPixelsComeOutAsCairoDrawsThem) {
+    const auto clipped = [](GraphicsContext& g) { g.clip(Rect(4.5, 3.25, 30, 20.5)); };
+    for (const double scale : {1.0, 2.0}) {
+        for (int x = 0; x < 40; x += 3) {
+            for (int y = 0; y < 30; y += 4) {
+                const std::vector<Fill> fills = {
+                    {Rect(x, 0, 1, 36), Color(0.1, 0.2, 0.3)},
+                    {Rect(0, y, 48, 1), Color(0.6, 0.2, 0.3)},
+                    {Rect(x, y, 7, 5), Color(0.3, 0.7, 0.1)},
+                    {Rect(x / 2.0, y / 2.0, 40, 30), Color(0.9, 0.9, 0.2)}};
+                EXPECT_EQ(differingPixels(filled(clipped, fills, {48, 36}, scale, false),
+                                          filled(clipped, fills, {48, 36}, scale, true)),
+                          0u)
+                    << x << ", " << y << " at scale " << scale;
+            }
+        }
+    }
+}
+
 struct Outline {
     Path path;
     Color color;
