@@ -137,8 +137,9 @@ struct PlacedTableCells {
 // when the offered width is smaller), rows as tall as their tallest cell, every cell centred in its
 // row and placed in its column as the column says. The cells are the layout's own subviews in row
 // order and the layout knows every cell's place and every column's alignment, so that no cell
-// carries its place or alignment as a layout value (a view, and a node, per cell). It notes where
-// it placed each cell in `placed`.
+// carries its place or alignment as a layout value (a view, and a node, per cell). The cells'
+// padding (TableCellStyle::cellPadding) lies in the spacing between them and around the grid: a
+// cell's bounds are the frame of its body grown by the padding. It notes them in `placed`.
 class TableGridLayout final : public ui::Layout {
 public:
     using CGFloat = platform::CGFloat;
@@ -148,11 +149,14 @@ public:
 
     TableGridLayout(std::vector<Place> cells, std::vector<ui::HorizontalAlignment> alignments,
                     std::optional<CGFloat> horizontal, std::optional<CGFloat> vertical,
-                    std::shared_ptr<PlacedTableCells> placed)
+                    TableCellPadding padding, std::shared_ptr<PlacedTableCells> placed)
         : cells_(std::move(cells))
         , alignments_(std::move(alignments))
-        , hSpacing_(ui::soundLength(horizontal.value_or(ui::ViewSpacing::standard), false))
-        , vSpacing_(ui::soundLength(vertical.value_or(ui::ViewSpacing::standard), false))
+        , padding_(padding)
+        , hSpacing_(ui::soundLength(horizontal.value_or(ui::ViewSpacing::standard), false) +
+                    padding.horizontal + padding.horizontal)
+        , vSpacing_(ui::soundLength(vertical.value_or(ui::ViewSpacing::standard), false) +
+                    padding.vertical + padding.vertical)
         , placed_(std::move(placed)) {
         for (const Place& cell : cells_) {
             rows_ = std::max(rows_, cell.row + 1);
@@ -190,21 +194,29 @@ public:
             subviews[i].place({box.origin.x + boxDims[h] - d[h], box.origin.y + boxDims[v] - d[v]},
                               ui::UnitPoint::topLeading(), proposal);
             // The frame the cell took, as the engine made it sound (and mirrored it, right to
-            // left), in the grid's coordinates as every frame is in its parent's.
-            placed_->cells.push_back({{cells_[i].row, cells_[i].column},
-                                      ui::Anchor<platform::Rect>(subviews[i].node().frame)});
+            // left), in the grid's coordinates as every frame is in its parent's; with the
+            // padding, as a padding in the cell would have made it.
+            const platform::Rect frame = subviews[i].node().frame;
+            const platform::Rect padded(
+                frame.origin.x - padding_.horizontal, frame.origin.y - padding_.vertical,
+                frame.size.width + padding_.horizontal + padding_.horizontal,
+                frame.size.height + padding_.vertical + padding_.vertical);
+            placed_->cells.push_back(
+                {{cells_[i].row, cells_[i].column}, ui::Anchor<platform::Rect>(padded)});
         }
     }
 
     bool equals(const ui::Layout& other) const override {
         const auto* o = dynamic_cast<const TableGridLayout*>(&other);
         return o != nullptr && o->hSpacing_ == hSpacing_ && o->vSpacing_ == vSpacing_ &&
-               o->alignments_ == alignments_ && o->cells_ == cells_ && o->placed_ == placed_;
+               o->alignments_ == alignments_ && o->cells_ == cells_ && o->padding_ == padding_ &&
+               o->placed_ == placed_;
     }
 
 private:
     std::vector<Place> cells_;
     std::vector<ui::HorizontalAlignment> alignments_;
+    TableCellPadding padding_;
     CGFloat hSpacing_;
     CGFloat vSpacing_;
     int rows_ = 0;
@@ -279,18 +291,25 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     }
     // Cells centred vertically in their rows, leading in their columns unless told otherwise.
     // The grid reports where its cells lie, once for them all.
+    // The cells' padding lies between them and, here, around them all.
     std::shared_ptr<PlacedTableCells> placed =
         context.stateObject<PlacedTableCells>([] { return std::make_shared<PlacedTableCells>(); });
+    const TableCellPadding padding =
+        cellStyle ? cellStyle->cellPadding(context) : TableCellPadding{};
     ui::AnyView grid =
         ui::AnyView(ui::LayoutView(std::make_shared<const TableGridLayout>(
                                        std::move(places), std::move(alignments),
-                                       spacing->horizontal, spacing->vertical, placed),
+                                       spacing->horizontal, spacing->vertical, padding, placed),
                                    std::move(gridCells)))
             .anchorPreference<TableCellBoundsKey, platform::Rect>(
                 ui::AnchorSource::bounds(),
                 [placed = std::move(placed)](ui::Anchor<platform::Rect> bounds) {
                     return placed->anchored(bounds);
                 });
+    if (!(padding == TableCellPadding{})) {
+        grid = grid.padding(platform::EdgeInsets(padding.vertical, padding.horizontal,
+                                                 padding.vertical, padding.horizontal));
+    }
     // What all cells share, once for the table rather than by a view per cell.
     if (cellStyle) {
         grid = cellStyle->makeCells(context, std::move(grid));

@@ -27,6 +27,8 @@ constexpr double quoteBarWidth = 6;
 constexpr double panelCornerRadius = 4;
 // One point between cells, filled by the grid; one point of empty margin around the table.
 constexpr double tableOutset = 1;
+// Around a cell's text, on every side.
+constexpr double cellPaddingEm = 0.588;
 
 // Levels below 1 are not produced by the parser; they get the largest heading rather than an
 // index before the table.
@@ -164,11 +166,20 @@ AnyView DefaultTableCellStyle::makeBody(ui::ViewContext& context,
     if (!configuration.sharedByTable) {
         view = styleset::fontWeightAndLineSpacing(std::move(view), weight,
                                                   FontScaled<double>(0.471).resolve(text));
-    } else if (configuration.row == 0) {
+        return view.padding(Edges::all(), FontScaled<double>(cellPaddingEm).resolve(text));
+    }
+    if (configuration.row == 0) {
         // The table made every cell regular: only the head row says otherwise.
         view = styleset::fontWeightOverTableCells(view, weight);
     }
-    return view.padding(Edges::all(), FontScaled<double>(0.588).resolve(text));
+    // The table's grid keeps the padding (cellPadding).
+    return view;
+}
+
+TableCellPadding DefaultTableCellStyle::cellPadding(ui::ViewContext& context) const {
+    const double padding =
+        FontScaled<double>(cellPaddingEm).resolve(TextEnvironmentValues(context.environment()));
+    return {padding, padding};
 }
 
 AnyView DefaultTableCellStyle::makeCells(ui::ViewContext& context, AnyView cells) const {

@@ -109,6 +109,8 @@ public:
     // Every cell's regular weight and line spacing, once around a table's cells.
     [[nodiscard]] platform::ui::AnyView makeCells(platform::ui::ViewContext& context,
                                                   platform::ui::AnyView cells) const override;
+    // The same on every side of every cell, kept by the table's grid.
+    [[nodiscard]] TableCellPadding cellPadding(platform::ui::ViewContext& context) const override;
     // The bodies keep no state and read the font's size alone.
     [[nodiscard]] bool makesBodiesInTable() const override { return true; }
 };

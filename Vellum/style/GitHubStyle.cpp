@@ -20,6 +20,9 @@ using platform::ui::Edges;
 namespace ui = platform::ui;
 
 constexpr double tableOutline = 1;
+// Points around a cell's text, left and right, above and below.
+constexpr double cellPaddingH = 13;
+constexpr double cellPaddingV = 6;
 // Em: the quote bar's width, which is also the margin it is drawn in.
 constexpr double quoteBarWidth = 0.2;
 
@@ -128,11 +131,19 @@ AnyView GitHubTableCellStyle::makeBody(ui::ViewContext& context,
         view = styleset::fontWeightAndLineSpacing(
             std::move(view), weight,
             FontScaled<double>(0.25).resolve(TextEnvironmentValues(context.environment())));
-    } else if (configuration.row == 0) {
+        return view.padding(
+            platform::EdgeInsets(cellPaddingV, cellPaddingH, cellPaddingV, cellPaddingH));
+    }
+    if (configuration.row == 0) {
         // The table made every cell regular: only the head row says otherwise.
         view = styleset::fontWeightOverTableCells(view, weight);
     }
-    return view.padding(platform::EdgeInsets(6, 13, 6, 13));
+    // The table's grid keeps the padding (cellPadding).
+    return view;
+}
+
+TableCellPadding GitHubTableCellStyle::cellPadding(ui::ViewContext& /*context*/) const {
+    return {cellPaddingH, cellPaddingV};
 }
 
 AnyView GitHubTableCellStyle::makeCells(ui::ViewContext& context, AnyView cells) const {

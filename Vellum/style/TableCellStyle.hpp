@@ -11,6 +11,13 @@
 
 namespace vellum::structured {
 
+// A cell's padding on each side: `horizontal` points left and right, `vertical` above and below.
+struct TableCellPadding {
+    double horizontal = 0;
+    double vertical = 0;
+    friend bool operator==(const TableCellPadding&, const TableCellPadding&) = default;
+};
+
 class TableCellStyle {
 public:
     virtual ~TableCellStyle() = default;
@@ -25,6 +32,15 @@ public:
     [[nodiscard]] virtual platform::ui::AnyView makeCells(platform::ui::ViewContext& /*context*/,
                                                           platform::ui::AnyView cells) const {
         return cells;
+    }
+
+    // The padding of every cell `sharedByTable`, resolved in the table's environment: the table's
+    // grid keeps it around each cell itself, as room between the cells and around them all, and
+    // reports each cell's bounds with it, where a padding in every cell would be a view (and a
+    // node) per cell. Such cells' bodies leave it out. None by default.
+    [[nodiscard]] virtual TableCellPadding
+    cellPadding(platform::ui::ViewContext& /*context*/) const {
+        return {};
     }
 
     // Whether the table may make its cells' bodies in its own body, rather than each in a view of

@@ -6,6 +6,7 @@
 #include "Vellum/blocks/TableCell.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
+#include "Vellum/style/DefaultStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/style/TableCellStyle.hpp"
 #include "Vellum/style/TableLayout.hpp"
@@ -582,4 +583,76 @@ TEST(TableCells, AStyleThatKeepsItsBodiesToTheCellsMakesThemInEachCellsEnvironme
     // The built-in styles read nothing of it: the table makes their bodies itself.
     EXPECT_TRUE(TableCellStyle::defaultStyle()->makesBodiesInTable());
     EXPECT_TRUE(TableCellStyle::gitHub()->makesBodiesInTable());
+}
+
+namespace {
+
+// The default cell style with its padding in every cell's body rather than kept by the grid.
+class PaddedInEachCellStyle final : public TableCellStyle {
+public:
+    AnyView makeBody(ViewContext& context,
+                     const TableCellStyleConfiguration& configuration) const override {
+        const TableCellPadding padding = style_.cellPadding(context);
+        return style_.makeBody(context, configuration)
+            .padding(platform::EdgeInsets(padding.vertical, padding.horizontal, padding.vertical,
+                                          padding.horizontal));
+    }
+    AnyView makeCells(ViewContext& context, AnyView cells) const override {
+        return style_.makeCells(context, std::move(cells));
+    }
+
+private:
+    DefaultTableCellStyle style_;
+};
+
+struct ShownTable {
+    std::map<std::pair<int, int>, Rect> bounds;
+    platform::Size size;
+};
+
+ShownTable showWith(const Table& table, const std::shared_ptr<const TableCellStyle>& cellStyle,
+                    double width, platform::ui::LayoutDirection direction) {
+    auto seen = std::make_shared<Seen>();
+    OffscreenHost host(AnyView(table)
+                           .environment<TableStyleKey>(std::make_shared<ProbeTableStyle>(seen))
+                           .environment<TableCellStyleKey>(cellStyle)
+                           .font(platform::Font::system(15))
+                           .environment<platform::ui::LayoutDirectionKey>(direction),
+                       {width, std::nullopt});
+    host.runUntilIdle();
+    return {seen->bounds, host.size()};
+}
+
+} // namespace
+
+TEST(TableCellBounds, PaddingKeptByTheGridPlacesAndReportsCellsAsAPaddingInEachCellWould) {
+    const ParsedTable parsed =
+        parse("| Name | Description of the value | Unit |\n"
+              "|:---|:---:|---:|\n"
+              "| width | how wide the column is when nothing narrows it | pt |\n"
+              "| a | b | c |\n");
+    ASSERT_TRUE(parsed.table);
+    const auto grid = std::make_shared<DefaultTableCellStyle>();
+    const auto inCells = std::make_shared<PaddedInEachCellStyle>();
+    for (const auto direction :
+         {platform::ui::LayoutDirection::leftToRight, platform::ui::LayoutDirection::rightToLeft}) {
+        // Wide enough, and narrowed so that the long cell wraps.
+        for (const double width : {800.0, 220.0}) {
+            const ShownTable kept = showWith(*parsed.table, grid, width, direction);
+            const ShownTable padded = showWith(*parsed.table, inCells, width, direction);
+            ASSERT_EQ(kept.bounds.size(), 9U);
+            ASSERT_EQ(padded.bounds.size(), kept.bounds.size());
+            EXPECT_NEAR(kept.size.width, padded.size.width, 1e-9) << width;
+            EXPECT_NEAR(kept.size.height, padded.size.height, 1e-9) << width;
+            for (const auto& [place, frame] : padded.bounds) {
+                const Rect other = kept.bounds.at(place);
+                EXPECT_NEAR(other.minX(), frame.minX(), 1e-9) << place.first << "," << place.second;
+                EXPECT_NEAR(other.minY(), frame.minY(), 1e-9) << place.first << "," << place.second;
+                EXPECT_NEAR(other.width(), frame.width(), 1e-9)
+                    << place.first << "," << place.second;
+                EXPECT_NEAR(other.height(), frame.height(), 1e-9)
+                    << place.first << "," << place.second;
+            }
+        }
+    }
 }

@@ -390,7 +390,8 @@ TEST(TableDecoration, GitHubStripesEverySecondBodyRow) {
 namespace {
 
 // A cell as its table shows it: what all cells share put around a view of the cell's own, whose
-// configuration says so; both in a bold font, which a cell's own weight overrides.
+// configuration says so, and the padding the table keeps; both in a bold font, which a cell's own
+// weight overrides.
 template <class S>
 std::function<AnyView(ViewContext&, AnyView)> cellInTable(S style, int row, bool shared) {
     return [style, row, shared](ViewContext& /*context*/, AnyView label) {
@@ -402,8 +403,12 @@ std::function<AnyView(ViewContext&, AnyView)> cellInTable(S style, int row, bool
             configuration.sharedByTable = shared;
             return style.makeBody(context, configuration);
         }});
+        // Shared, the table keeps the padding around the cell.
         const AnyView cells = shared ? AnyView(StyleBody{[style, own](ViewContext& context) {
-            return style.makeCells(context, own);
+            const TableCellPadding padding = style.cellPadding(context);
+            return style.makeCells(
+                context, own.padding(platform::EdgeInsets(padding.vertical, padding.horizontal,
+                                                          padding.vertical, padding.horizontal)));
         }})
                                      : own;
         return styleset::fontWeight(cells, Font::Weight::bold());
