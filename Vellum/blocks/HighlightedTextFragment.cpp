@@ -80,7 +80,10 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
         shown = highlightCode(plainCodeTokens(std::string(content_.characters())), content_,
                               *theme_, environment);
     }
-    ui::AnyView text(TextFragment(std::move(shown)));
+    // The fragment's body stands in its own place (a view, and a node, fewer per code block); its
+    // state follows the model's in this view's slots. The theme's colour below reaches the text
+    // it makes all the same: the fragment reads nothing of it.
+    ui::AnyView text = TextFragment(std::move(shown)).body(context, environment);
     if (const std::optional<platform::Color> foreground =
             theme_->foregroundColor.resolve(environment.colorEnvironment())) {
         text = text.foregroundStyle(*foreground);
