@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <limits>
@@ -563,10 +564,261 @@ bool clipsOnlyWholePixels(const GraphicsContext::Internal& in) {
     return region;
 }
 
+/// The rows a stroke draws beyond its straight sides (a panel's corners and its top or bottom
+/// edge), as runs of pixels of one coverage, found once by letting Cairo stroke them into a mask:
+/// Cairo works in 24.8 fixed point, so a path moved by whole pixels is drawn moved alike, and a
+/// panel drawn again where it was (each showing of a page, a scroll by whole pixels) is laid from
+/// the runs. Kept per thread, the oldest giving way.
+class StrokeBands {
+public:
+    struct Key {
+        /// Of the coordinates, compared first.
+        std::size_t hash = 0;
+        /// The path's device coordinates in 1/256 pixel, from a whole pixel near its start, and
+        /// its elements' kinds.
+        std::vector<std::int32_t> coordinates;
+        std::vector<Path::ElementKind> kinds;
+        double width = 0;
+        double miterLimit = 0;
+        double tolerance = 0;
+        LineJoin join = LineJoin::miter;
+        int antialias = 0;
+        /// The band's far edge (a row boundary) from the same pixel, and which side of it.
+        double edge = 0;
+        bool above = false;
+        bool operator==(const Key&) const = default;
+    };
+    struct Run {
+        std::int32_t x, y, length;
+        std::uint8_t coverage;
+    };
+
+    /// The runs for `key` (relative to its pixel), made by `make(key)` when not kept.
+    template <class Make>
+    const std::vector<Run>& find(Key key, Make&& make) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (entries_[i].first == key) {
+                // Moved to the front: what a showing draws stays while it is drawn again.
+                std::rotate(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i),
+                            entries_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+                return entries_.front().second;
+            }
+        }
+        std::vector<Run> runs = make(static_cast<const Key&>(key));
+        if (entries_.size() == capacity)
+            entries_.pop_back();
+        entries_.emplace(entries_.begin(), std::move(key), std::move(runs));
+        return entries_.front().second;
+    }
+
+private:
+    static constexpr std::size_t capacity = 512;
+    std::vector<std::pair<Key, std::vector<Run>>> entries_;
+};
+
+/// Lays `runs` of coverage (relative to the device pixel `origin`) in the opaque `pixel` onto the
+/// ARGB32 `target`, blending partly covered pixels as Cairo's span renderer does for an opaque
+/// colour: each channel src·a/255 + dst·(255 − a)/255, each product rounded.
+void layRuns(cairo_surface_t* target, const std::vector<StrokeBands::Run>& runs, int originX,
+             int originY, std::uint32_t pixel) {
+    unsigned char* data = cairo_image_surface_get_data(target);
+    const int width = cairo_image_surface_get_width(target);
+    const int height = cairo_image_surface_get_height(target);
+    const auto stride = static_cast<std::ptrdiff_t>(cairo_image_surface_get_stride(target));
+    const auto mul = [](std::uint32_t v, std::uint32_t a) {
+        const std::uint32_t t = (v & 0xff00ff) * a + 0x7f007f;
+        return ((t + ((t >> 8) & 0xff00ff)) >> 8) & 0xff00ff;
+    };
+    // The two products of a channel never add up past 255.
+    const auto lerp = [&](std::uint32_t a, std::uint32_t dst) {
+        return (mul(pixel, a) + mul(dst, 255 - a)) |
+               ((mul(pixel >> 8, a) + mul(dst >> 8, 255 - a)) << 8);
+    };
+    int minY = height, maxY = 0, minX = width, maxX = 0;
+    for (const StrokeBands::Run& run : runs) {
+        const int y = originY + run.y;
+        const int x0 = std::max(originX + run.x, 0);
+        const int x1 = std::min(originX + run.x + run.length, width);
+        if (y < 0 || y >= height || x0 >= x1)
+            continue;
+        auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
+        if (run.coverage == 255) {
+            std::fill(row + x0, row + x1, pixel);
+        } else {
+            // Along an edge the pixels under it are mostly alike: each blend is kept for the next.
+            std::uint32_t last = ~row[x0];
+            std::uint32_t blended = 0;
+            for (int x = x0; x < x1; ++x) {
+                if (row[x] != last) {
+                    last = row[x];
+                    blended = lerp(run.coverage, last);
+                }
+                row[x] = blended;
+            }
+        }
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y + 1);
+        minX = std::min(minX, x0);
+        maxX = std::max(maxX, x1);
+    }
+    if (minY < maxY)
+        cairo_surface_mark_dirty_rectangle(target, minX, minY, maxX - minX, maxY - minY);
+}
+
+/// Strokes the rows of `path` beyond `edge` (above it or below it) from the runs kept for them,
+/// where the transform only moves (no scale), the path has no quadratic curves, and every clip
+/// leaves the rows' pixels whole. Returns false, having drawn nothing, where it does not.
+bool strokeBandFromRuns(GraphicsContext& context, const Path& path, const StrokeStyle& style,
+                        double width, const cairo_matrix_t& m, double edge, bool above,
+                        std::uint32_t pixel) {
+    auto& in = context.internal();
+    cairo_t* cr = in.cr;
+    if (m.xx != 1 || m.yy != 1 || path.elements().empty())
+        return false;
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    cairo_surface_flush(target);
+    if (cairo_image_surface_get_data(target) == nullptr)
+        return false;
+    StrokeBands::Key key;
+    key.coordinates.reserve(path.elements().size() * 6);
+    key.kinds.reserve(path.elements().size());
+    // The pixel the coordinates are taken from, and the path's extent, both in device space.
+    Point first = path.elements().front().points[0];
+    cairo_matrix_transform_point(&m, &first.x, &first.y);
+    if (!(std::abs(first.x) < 1 << 22) || !(std::abs(first.y) < 1 << 22))
+        return false;
+    const double originX = std::floor(first.x), originY = std::floor(first.y);
+    double minX = first.x, maxX = first.x, minY = first.y, maxY = first.y;
+    for (const Path::Element& e : path.elements()) {
+        int count = 0;
+        switch (e.kind) {
+        case Path::ElementKind::moveTo:
+        case Path::ElementKind::lineTo:
+            count = 1;
+            break;
+        case Path::ElementKind::curveTo:
+            count = 3;
+            break;
+        case Path::ElementKind::closeSubpath:
+            break;
+        case Path::ElementKind::quadCurveTo:
+            return false;
+        }
+        key.kinds.push_back(e.kind);
+        for (int k = 0; k < count; ++k) {
+            double x = e.points[k].x, y = e.points[k].y;
+            cairo_matrix_transform_point(&m, &x, &y);
+            if (!(std::abs(x - originX) < 1 << 20) || !(std::abs(y - originY) < 1 << 20))
+                return false;
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
+            // As Cairo takes device coordinates to fixed point.
+            key.coordinates.push_back(
+                static_cast<std::int32_t>(std::nearbyint(x * 256) - originX * 256));
+            key.coordinates.push_back(
+                static_cast<std::int32_t>(std::nearbyint(y * 256) - originY * 256));
+        }
+    }
+    // Everything the stroke draws lies within a miter's reach of the path's points.
+    const double reach =
+        width / 2 * (style.lineJoin == LineJoin::miter ? std::max(1.0, style.miterLimit) : 1) + 2;
+    const double left = std::floor(minX - reach), right = std::ceil(maxX + reach);
+    const double top = above ? std::floor(minY - reach) : edge;
+    const double bottom = above ? edge : std::ceil(maxY + reach);
+    if (!(top < bottom) || !(right - left < 1 << 14) || !(bottom - top < 1 << 14))
+        return false;
+    // Every clip must leave the band's pixels on the surface whole.
+    const PixelBox band = PixelBox{left, top, right, bottom}.intersection(
+        {0, 0, double(cairo_image_surface_get_width(target)),
+         double(cairo_image_surface_get_height(target))});
+    if (band.minX < band.maxX && band.minY < band.maxY && !in.state.unclipped.contains(band))
+        return false;
+    for (const std::int32_t v : key.coordinates)
+        key.hash = (key.hash ^ static_cast<std::uint32_t>(v)) * 0x100000001b3ULL;
+    key.width = width;
+    key.miterLimit = std::max(1.0, style.miterLimit);
+    key.tolerance = cairo_get_tolerance(cr);
+    key.join = style.lineJoin;
+    key.antialias = static_cast<int>(cairo_get_antialias(cr));
+    key.edge = edge - (above ? originY : originY);
+    key.above = above;
+    static thread_local StrokeBands bands;
+    const auto& runs = bands.find(std::move(key), [&](const StrokeBands::Key& k) {
+        // The band stroked into a mask whose top-left pixel is (left, top).
+        const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
+        std::vector<StrokeBands::Run> made;
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+        cairo_t* mc = cairo_create(mask);
+        const double dx = (originX - left) * 256, dy = (originY - top) * 256;
+        std::size_t c = 0;
+        for (const Path::ElementKind kind : k.kinds) {
+            const auto at = [&](std::size_t i) {
+                return std::pair<double, double>{(k.coordinates[i] + dx) / 256,
+                                                 (k.coordinates[i + 1] + dy) / 256};
+            };
+            switch (kind) {
+            case Path::ElementKind::moveTo: {
+                const auto [x, y] = at(c);
+                cairo_move_to(mc, x, y);
+                c += 2;
+                break;
+            }
+            case Path::ElementKind::lineTo: {
+                const auto [x, y] = at(c);
+                cairo_line_to(mc, x, y);
+                c += 2;
+                break;
+            }
+            case Path::ElementKind::curveTo: {
+                const auto [x1, y1] = at(c);
+                const auto [x2, y2] = at(c + 2);
+                const auto [x3, y3] = at(c + 4);
+                cairo_curve_to(mc, x1, y1, x2, y2, x3, y3);
+                c += 6;
+                break;
+            }
+            case Path::ElementKind::closeSubpath:
+                cairo_close_path(mc);
+                break;
+            case Path::ElementKind::quadCurveTo:
+                break;
+            }
+        }
+        setStrokeStyle(mc, style, width);
+        cairo_set_tolerance(mc, k.tolerance);
+        cairo_set_antialias(mc, static_cast<cairo_antialias_t>(k.antialias));
+        cairo_set_source_rgba(mc, 1, 1, 1, 1);
+        cairo_stroke(mc);
+        cairo_destroy(mc);
+        cairo_surface_flush(mask);
+        const unsigned char* bytes = cairo_image_surface_get_data(mask);
+        const int maskStride = cairo_image_surface_get_stride(mask);
+        for (int y = 0; bytes != nullptr && y < h; ++y) {
+            const unsigned char* row = bytes + static_cast<std::ptrdiff_t>(y) * maskStride;
+            for (int x = 0; x < w;) {
+                const std::uint8_t coverage = row[x];
+                int end = x + 1;
+                while (end < w && row[end] == coverage)
+                    ++end;
+                if (coverage != 0)
+                    made.push_back({x + static_cast<int>(left - originX),
+                                    y + static_cast<int>(top - originY), end - x, coverage});
+                x = end;
+            }
+        }
+        cairo_surface_destroy(mask);
+        return made;
+    });
+    layRuns(target, runs, static_cast<int>(originX), static_cast<int>(originY), pixel);
+    return true;
+}
+
 /// Strokes `path` in an opaque colour with its two vertical sides' rows written directly, where
-/// `strokedSidesOf` finds them and the surface shows the rows above them or those below them at
-/// most, and only those rows through Cairo (under a clip to them). Returns false, having left every
-/// pixel as the stroke would draw it or as it was, where it does not.
+/// `strokedSidesOf` finds them, and the rows above and below them, where the surface shows them,
+/// from the runs kept for them or through Cairo (under a clip to them). Returns false, having left
+/// every pixel as the stroke would draw it or as it was, where it does not.
 bool strokeAcrossStraightSides(GraphicsContext& context, const Path& path, const Color& color,
                                const StrokeStyle& style, double width) {
     auto& in = context.internal();
@@ -584,33 +836,43 @@ bool strokeAcrossStraightSides(GraphicsContext& context, const Path& path, const
     cairo_surface_t* target = cairo_get_group_target(cr);
     if (!sides || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
         return false;
-    // Cairo strokes the whole path whatever part of it a clip leaves, and under a clip to two
-    // runs of rows it draws a few pixels differently: this pays only where the surface shows
-    // the rows on one side of the sides' at most.
     const bool above = sides->left.minY > 0;
     const bool below = sides->left.maxY < cairo_image_surface_get_height(target);
+    // Cairo strokes the whole path whatever part of it a clip leaves, and under a clip to two
+    // runs of rows it draws a few pixels differently: where the surface shows the rows on both
+    // sides of the sides', this pays only with both laid from runs.
+    const bool fromRuns =
+        m.xx == 1 && m.yy == 1 &&
+        std::none_of(path.elements().begin(), path.elements().end(), [](const Path::Element& e) {
+            return e.kind == Path::ElementKind::quadCurveTo;
+        });
     // A side written before the other fails is written again alike by the whole stroke.
-    if ((above && below) || !fillPixelsDirectly(in, sides->left, c) ||
+    if ((above && below && !fromRuns) || !fillPixelsDirectly(in, sides->left, c) ||
         !fillPixelsDirectly(in, sides->right, c))
         return false;
-    if (!above && !below)
-        return true;
-    constexpr double far = 1 << 22;
-    const CairoAccess::PendingClipScope clipped(context);
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_new_path(cr);
-    if (above)
-        cairo_rectangle(cr, -far, -far, 2 * far, sides->left.minY + far);
-    else
-        cairo_rectangle(cr, -far, sides->left.maxY, 2 * far, far - sides->left.maxY);
-    cairo_clip(cr);
-    cairo_set_matrix(cr, &m);
-    CairoAccess::appendPath(cr, path);
-    setStrokeStyle(cr, style, width);
-    CairoAccess::applyColor(context, color);
-    cairo_stroke(cr);
-    cairo_restore(cr);
+    const std::uint32_t pixel = opaquePixel(c.red, c.green, c.blue, c.alpha * in.state.opacity);
+    for (const bool up : {true, false}) {
+        const double edge = up ? sides->left.minY : sides->left.maxY;
+        if (!(up ? above : below) ||
+            (fromRuns && strokeBandFromRuns(context, path, style, width, m, edge, up, pixel)))
+            continue;
+        constexpr double far = 1 << 22;
+        const CairoAccess::PendingClipScope clipped(context);
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_new_path(cr);
+        if (up)
+            cairo_rectangle(cr, -far, -far, 2 * far, edge + far);
+        else
+            cairo_rectangle(cr, -far, edge, 2 * far, far - edge);
+        cairo_clip(cr);
+        cairo_set_matrix(cr, &m);
+        CairoAccess::appendPath(cr, path);
+        setStrokeStyle(cr, style, width);
+        CairoAccess::applyColor(context, color);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+    }
     return true;
 }
 } // namespace

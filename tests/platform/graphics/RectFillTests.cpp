@@ -337,5 +337,68 @@ TEST(RectFill, StrokesComeOutAsCairoDrawsThemUnderEveryState) {
     }
 }
 
+// A panel's border drawn again a whole number of pixels away (a page drawn again, a scroll) is
+// laid from what its first stroke left of its corner rows: over a background of many colours,
+// partly transparent, it comes out as Cairo draws it, wherever it lies in the pixel and however
+// much of it the surface shows.
+TEST(RectFill, StrokesDrawnAgainWholePixelsAwayComeOutAsCairoDrawsThem) {
+    const Size size{64, 48};
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const auto background = [&random, &unit, size] {
+        std::vector<Fill> stripes;
+        for (int x = 0; x < size.width; ++x)
+            stripes.push_back({Rect(x, 0, 1, size.height),
+                               Color(unit(random), unit(random), unit(random), unit(random))});
+        for (int y = 0; y < size.height; y += 5)
+            stripes.push_back({Rect(0, y, size.width, 2), Color(unit(random), 0.5, 0.2)});
+        return stripes;
+    };
+    const Path shapes[] = {
+        Path::roundedRect(Rect(0.5, 0.5, 40, 60), 4, RoundedCornerStyle::continuous),
+        Path::roundedRect(Rect(0.5, 0.5, 30, 70), 3),
+        Path::roundedRect(Rect(1, 1, 44, 58), Size{6, 2}), Path::rect(Rect(0.5, 0.5, 20, 55)),
+        Path::roundedRect(Rect(0.5, 0.5, 50, 30), 4, RoundedCornerStyle::continuous)};
+    for (const Path& shape : shapes) {
+        for (const double fraction : {0.0, 0.3, 0.59, 0.75}) {
+            // Moves by whole pixels from one showing to the next, reaching past the bottom and
+            // then the top (a short panel all in view first).
+            std::vector<std::pair<double, double>> moves;
+            for (int i = 0; i < 6; ++i)
+                moves.push_back({i * 3.0 - 2, fraction + i * 2.0 - 1});
+            for (int i = 0; i < 6; ++i)
+                moves.push_back({i * 2.0 + 3, fraction - 30 - i * 3.0});
+            const std::vector<Fill> behind = background();
+            const Color border(unit(random), unit(random), unit(random));
+            Image images[2];
+            for (const bool throughCairo : {false, true}) {
+                ImageSurface surface = ImageSurface::ofSize(size, 1);
+                {
+                    GraphicsContext g(surface);
+                    for (const Fill& f : behind)
+                        g.fill(f.rect, f.color);
+                    for (const auto& [dx, dy] : moves) {
+                        g.save();
+                        g.translateBy(dx, dy);
+                        if (!throughCairo) {
+                            g.stroke(shape, border, {});
+                        } else {
+                            cairo_t* cr = CairoAccess::cairoContext(g);
+                            cairo_new_path(cr);
+                            CairoAccess::appendPath(cr, shape);
+                            cairo_set_line_width(cr, 1);
+                            CairoAccess::applyColor(g, border);
+                            cairo_stroke(cr);
+                        }
+                        g.restore();
+                    }
+                }
+                images[throughCairo ? 1 : 0] = surface.makeImage();
+            }
+            EXPECT_EQ(differingPixels(images[0], images[1]), 0u) << fraction;
+        }
+    }
+}
+
 } // namespace
 } // namespace platform
