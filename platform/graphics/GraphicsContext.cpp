@@ -593,22 +593,25 @@ public:
         std::uint8_t coverage;
     };
 
-    /// The runs for `key` (relative to its pixel), made by `make(key)` when not kept.
+    /// The runs for `key` (relative to its pixel), made by `make(key)` when not kept; null where
+    /// they cannot be made.
     template <class Make>
-    const std::vector<Run>& find(Key key, Make&& make) {
+    const std::vector<Run>* find(Key key, Make&& make) {
         for (std::size_t i = 0; i < entries_.size(); ++i) {
             if (entries_[i].first == key) {
                 // Moved to the front: what a showing draws stays while it is drawn again.
                 std::rotate(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i),
                             entries_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-                return entries_.front().second;
+                return &entries_.front().second;
             }
         }
-        std::vector<Run> runs = make(static_cast<const Key&>(key));
+        std::optional<std::vector<Run>> runs = make(static_cast<const Key&>(key));
+        if (!runs)
+            return nullptr;
         if (entries_.size() == capacity)
             entries_.pop_back();
-        entries_.emplace(entries_.begin(), std::move(key), std::move(runs));
-        return entries_.front().second;
+        entries_.emplace(entries_.begin(), std::move(key), std::move(*runs));
+        return &entries_.front().second;
     }
 
 private:
@@ -742,76 +745,85 @@ bool strokeBandFromRuns(GraphicsContext& context, const Path& path, const Stroke
     key.tolerance = cairo_get_tolerance(cr);
     key.join = style.lineJoin;
     key.antialias = static_cast<int>(cairo_get_antialias(cr));
-    key.edge = edge - (above ? originY : originY);
+    key.edge = edge - originY;
     key.above = above;
     static thread_local StrokeBands bands;
-    const auto& runs = bands.find(std::move(key), [&](const StrokeBands::Key& k) {
-        // The band stroked into a mask whose top-left pixel is (left, top).
-        const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
-        std::vector<StrokeBands::Run> made;
-        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-        cairo_t* mc = cairo_create(mask);
-        const double dx = (originX - left) * 256, dy = (originY - top) * 256;
-        std::size_t c = 0;
-        for (const Path::ElementKind kind : k.kinds) {
-            const auto at = [&](std::size_t i) {
-                return std::pair<double, double>{(k.coordinates[i] + dx) / 256,
-                                                 (k.coordinates[i + 1] + dy) / 256};
-            };
-            switch (kind) {
-            case Path::ElementKind::moveTo: {
-                const auto [x, y] = at(c);
-                cairo_move_to(mc, x, y);
-                c += 2;
-                break;
+    const std::vector<StrokeBands::Run>* runs = bands.find(
+        std::move(key),
+        [&](const StrokeBands::Key& k) -> std::optional<std::vector<StrokeBands::Run>> {
+            // The band stroked into a mask whose top-left pixel is (left, top).
+            const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
+            std::vector<StrokeBands::Run> made;
+            cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+            cairo_t* mc = cairo_create(mask);
+            const double dx = (originX - left) * 256, dy = (originY - top) * 256;
+            std::size_t c = 0;
+            for (const Path::ElementKind kind : k.kinds) {
+                const auto at = [&](std::size_t i) {
+                    return std::pair<double, double>{(k.coordinates[i] + dx) / 256,
+                                                     (k.coordinates[i + 1] + dy) / 256};
+                };
+                switch (kind) {
+                case Path::ElementKind::moveTo: {
+                    const auto [x, y] = at(c);
+                    cairo_move_to(mc, x, y);
+                    c += 2;
+                    break;
+                }
+                case Path::ElementKind::lineTo: {
+                    const auto [x, y] = at(c);
+                    cairo_line_to(mc, x, y);
+                    c += 2;
+                    break;
+                }
+                case Path::ElementKind::curveTo: {
+                    const auto [x1, y1] = at(c);
+                    const auto [x2, y2] = at(c + 2);
+                    const auto [x3, y3] = at(c + 4);
+                    cairo_curve_to(mc, x1, y1, x2, y2, x3, y3);
+                    c += 6;
+                    break;
+                }
+                case Path::ElementKind::closeSubpath:
+                    cairo_close_path(mc);
+                    break;
+                case Path::ElementKind::quadCurveTo:
+                    break;
+                }
             }
-            case Path::ElementKind::lineTo: {
-                const auto [x, y] = at(c);
-                cairo_line_to(mc, x, y);
-                c += 2;
-                break;
+            setStrokeStyle(mc, style, width);
+            cairo_set_tolerance(mc, k.tolerance);
+            cairo_set_antialias(mc, static_cast<cairo_antialias_t>(k.antialias));
+            cairo_set_source_rgba(mc, 1, 1, 1, 1);
+            cairo_stroke(mc);
+            const bool drawn = cairo_status(mc) == CAIRO_STATUS_SUCCESS;
+            cairo_destroy(mc);
+            cairo_surface_flush(mask);
+            const unsigned char* bytes = cairo_image_surface_get_data(mask);
+            const int maskStride = cairo_image_surface_get_stride(mask);
+            if (!drawn || bytes == nullptr) {
+                cairo_surface_destroy(mask);
+                return std::nullopt;
             }
-            case Path::ElementKind::curveTo: {
-                const auto [x1, y1] = at(c);
-                const auto [x2, y2] = at(c + 2);
-                const auto [x3, y3] = at(c + 4);
-                cairo_curve_to(mc, x1, y1, x2, y2, x3, y3);
-                c += 6;
-                break;
+            for (int y = 0; y < h; ++y) {
+                const unsigned char* row = bytes + static_cast<std::ptrdiff_t>(y) * maskStride;
+                for (int x = 0; x < w;) {
+                    const std::uint8_t coverage = row[x];
+                    int end = x + 1;
+                    while (end < w && row[end] == coverage)
+                        ++end;
+                    if (coverage != 0)
+                        made.push_back({x + static_cast<int>(left - originX),
+                                        y + static_cast<int>(top - originY), end - x, coverage});
+                    x = end;
+                }
             }
-            case Path::ElementKind::closeSubpath:
-                cairo_close_path(mc);
-                break;
-            case Path::ElementKind::quadCurveTo:
-                break;
-            }
-        }
-        setStrokeStyle(mc, style, width);
-        cairo_set_tolerance(mc, k.tolerance);
-        cairo_set_antialias(mc, static_cast<cairo_antialias_t>(k.antialias));
-        cairo_set_source_rgba(mc, 1, 1, 1, 1);
-        cairo_stroke(mc);
-        cairo_destroy(mc);
-        cairo_surface_flush(mask);
-        const unsigned char* bytes = cairo_image_surface_get_data(mask);
-        const int maskStride = cairo_image_surface_get_stride(mask);
-        for (int y = 0; bytes != nullptr && y < h; ++y) {
-            const unsigned char* row = bytes + static_cast<std::ptrdiff_t>(y) * maskStride;
-            for (int x = 0; x < w;) {
-                const std::uint8_t coverage = row[x];
-                int end = x + 1;
-                while (end < w && row[end] == coverage)
-                    ++end;
-                if (coverage != 0)
-                    made.push_back({x + static_cast<int>(left - originX),
-                                    y + static_cast<int>(top - originY), end - x, coverage});
-                x = end;
-            }
-        }
-        cairo_surface_destroy(mask);
-        return made;
-    });
-    layRuns(target, runs, static_cast<int>(originX), static_cast<int>(originY), pixel);
+            cairo_surface_destroy(mask);
+            return made;
+        });
+    if (runs == nullptr)
+        return false;
+    layRuns(target, *runs, static_cast<int>(originX), static_cast<int>(originY), pixel);
     return true;
 }
 
