@@ -219,10 +219,11 @@ public:
         }
         prefetchWidth_ = p.width;
         prefetched_.reset();
-        jobs.push_back([this, width = layoutWidth(p.width)] {
+        jobs.push_back([this, width = layoutWidth(p.width), text = text_] {
             const platform::ParagraphStyle style = styleAt(width);
             try {
-                prefetched_ = std::make_shared<const platform::TextLayout>(styled_, style);
+                prefetched_ = std::make_shared<const platform::TextLayout>(
+                    styledText(text, style_.font, legibilityBold_), style);
             } catch (...) {
                 // Laid out again (and the failure reported) on the main thread when asked.
                 prefetched_.reset();
@@ -253,32 +254,13 @@ public:
 
 protected:
     void rebuild() override {
-        const auto& text = static_cast<const TextImplAccess&>(*view.impl()).text;
-        platform::StyledText styled;
-        styled.reserve(text.runs().size());
+        const Text& text = this->text();
         std::optional<Font> environmentFont = env.font();
         const Font base = environmentFont ? std::move(*environmentFont) : Font::body();
         const bool legibilityBold = env.get<LegibilityWeightKey>() == LegibilityWeight::bold;
-        bool empty = true;
-        for (const Text::Run& run : text.runs()) {
-            platform::TextAttributes a = run.attributes;
-            if (!a.font) {
-                a.font = base;
-            }
-            if (run.bold || legibilityBold) {
-                a.font = a.font->bold();
-            }
-            if (run.italic) {
-                a.font = a.font->italic();
-            }
-            if (run.box) {
-                styled.appendBox(*run.box, std::move(a));
-                empty = false;
-            } else {
-                styled.append(run.text, std::move(a));
-                empty = empty && run.text.empty();
-            }
-        }
+        const bool empty =
+            std::all_of(text.runs().begin(), text.runs().end(),
+                        [](const Text::Run& run) { return !run.box && run.text.empty(); });
         platform::ParagraphStyle style;
         style.font = base;
         switch (env.get<MultilineTextAlignmentKey>()) {
@@ -299,8 +281,9 @@ protected:
         if (const auto limit = env.get<LineLimitKey>(); limit && *limit > 0) {
             style.lineLimit = limit;
         }
-        if (!(styled == styled_) || !(style == style_)) {
-            styled_ = std::move(styled);
+        if (!(text == text_) || legibilityBold != legibilityBold_ || !(style == style_)) {
+            text_ = text;
+            legibilityBold_ = legibilityBold;
             style_ = std::move(style);
             entries_.clear();
             prefetched_.reset();
@@ -441,6 +424,33 @@ private:
         return nullptr;
     }
 
+    /// The runs as the layout takes them: every run's font resolved against `base`.
+    static platform::StyledText styledText(const Text& text, const Font& base,
+                                           bool legibilityBold) {
+        platform::StyledText styled;
+        styled.reserve(text.runs().size());
+        for (const Text::Run& run : text.runs()) {
+            platform::TextAttributes a = run.attributes;
+            if (!a.font) {
+                a.font = base;
+            }
+            if (run.bold || legibilityBold) {
+                a.font = a.font->bold();
+            }
+            if (run.italic) {
+                a.font = a.font->italic();
+            }
+            if (run.box) {
+                styled.appendBox(*run.box, std::move(a));
+            } else {
+                styled.append(run.text, std::move(a));
+            }
+        }
+        return styled;
+    }
+
+    platform::StyledText styled() const { return styledText(text_, style_.font, legibilityBold_); }
+
     /// The paragraph style at `width`. A zero width asks for the text's minimum, the narrowest it
     /// can be without breaking a word: its longest word, the other words wrapped to it.
     platform::ParagraphStyle styleAt(std::optional<CGFloat> width) const {
@@ -468,7 +478,7 @@ private:
         if (prefetched_ && layoutWidth(prefetchWidth_) == width) {
             e.layout = std::move(prefetched_);
         } else {
-            e.layout = std::make_shared<const platform::TextLayout>(styled_, styleAt(width));
+            e.layout = std::make_shared<const platform::TextLayout>(styled(), styleAt(width));
         }
         prefetched_.reset();
         const auto lines = e.layout->lines();
@@ -496,6 +506,10 @@ private:
                 entries_.front().id == placed_ ? entries_.begin() + 1 : entries_.begin();
             entries_.erase(victim);
         }
+        if (entries_.capacity() == 0) {
+            // Most texts are measured at two widths (the room they have and their narrowest).
+            entries_.reserve(2);
+        }
         entries_.push_back(std::move(e));
         dropLayoutsBeyondLimit();
         if (publishedUnmeasured_) {
@@ -517,7 +531,7 @@ private:
         }
         if (last != nullptr && !last->layout) {
             last->layout =
-                std::make_shared<const platform::TextLayout>(styled_, styleAt(last->width));
+                std::make_shared<const platform::TextLayout>(styled(), styleAt(last->width));
             dropLayoutsBeyondLimit();
         }
         return last;
@@ -554,13 +568,16 @@ private:
             placed_ = e.id;
         }
         if (!e.layout) {
-            e.layout = std::make_shared<const platform::TextLayout>(styled_, styleAt(e.width));
+            e.layout = std::make_shared<const platform::TextLayout>(styled(), styleAt(e.width));
             dropLayoutsBeyondLimit();
         }
         return e;
     }
 
-    platform::StyledText styled_;
+    /// The text laid out (its runs shared with the view) and how its fonts resolve; its styled
+    /// form is made for each layout and dropped with it, as a text is mostly laid out once.
+    Text text_;
+    bool legibilityBold_ = false;
     platform::ParagraphStyle style_;
     std::shared_ptr<const platform::TextLayout> prefetched_;
     std::optional<CGFloat> prefetchWidth_;

@@ -187,3 +187,47 @@ TEST(TextLayoutCache, ATextMeasuredButNeverPlacedPublishesTheLayoutItWasMeasured
     expectSameLines(layouts->front().layout,
                     published(AnyView(Text(kWords)), {120.0, std::nullopt}));
 }
+
+TEST(TextLayoutCache, ATextIsLaidOutAgainWhenItsRunsOrTheWeightItIsShownInChange) {
+    // The node keeps the text it laid out and how its fonts resolve: an equal text keeps its
+    // layout (though the node is updated, for another colour); another weight, or other runs,
+    // make a new one.
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    const auto shown = [layouts](const Text& text, LegibilityWeight weight,
+                                 platform::Color colour = platform::Color::black()) {
+        return AnyView(text)
+            .environment<ForegroundStyleKey>(colour)
+            .environment<LegibilityWeightKey>(weight)
+            .onPreferenceChange<Text::LayoutKey>(
+                [layouts](const Text::LayoutKey::Value& v) { *layouts = v; });
+    };
+    const auto layout = [layouts] {
+        return layouts->empty() ? Text::Layout() : layouts->front().layout;
+    };
+    OffscreenHost host(shown(Text("Some words"), LegibilityWeight::regular), {400.0, std::nullopt});
+    host.runUntilIdle();
+    const Text::Layout first = layout();
+    ASSERT_GT(first.size().width, 0.0);
+
+    host.setRootView(
+        shown(Text("Some words"), LegibilityWeight::regular, platform::Color::gray(0.5)));
+    host.runUntilIdle();
+    EXPECT_EQ(layout(), first);
+    host.setRootView(shown(Text("Some ") + Text("words"), LegibilityWeight::regular));
+    host.runUntilIdle();
+    EXPECT_EQ(layout().size(), first.size());
+    EXPECT_FALSE(layout() == first);
+
+    host.setRootView(shown(Text("Some ") + Text("words"), LegibilityWeight::bold));
+    host.runUntilIdle();
+    EXPECT_GT(layout().size().width, first.size().width);
+
+    host.setRootView(shown(Text("Some words").italic(), LegibilityWeight::bold));
+    host.runUntilIdle();
+    EXPECT_NE(layout().base().string(), std::string());
+    const Text::Layout italic = layout();
+    host.setRootView(shown(Text("Other words").italic(), LegibilityWeight::bold));
+    host.runUntilIdle();
+    EXPECT_EQ(layout().base().string(), "Other words");
+    EXPECT_FALSE(layout() == italic);
+}
