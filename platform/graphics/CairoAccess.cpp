@@ -124,11 +124,10 @@ GraphicsContext CairoAccess::wrap(cairo_t* cr) {
 }
 
 void CairoAccess::applyColor(GraphicsContext& context, const Color& color) {
-    const auto& state = context.internal().state;
-    const RGBA c = color.resolve(state.appearance);
+    const RGBA c = sourceColor(context, color);
     cairo_t* cr = context.internal().cr;
-    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha * state.opacity);
-    cairo_set_operator(cr, cairoOperator(state.blendMode));
+    cairo_set_source_rgba(cr, c.red, c.green, c.blue, c.alpha);
+    cairo_set_operator(cr, cairoOperator(context.internal().state.blendMode));
 }
 
 cairo_operator_t CairoAccess::cairoOperator(BlendMode mode) {

@@ -136,6 +136,13 @@ struct CairoAccess {
     /// Cairo source, and sets the Cairo operator to the context's blend mode: what `fill` does
     /// before painting, for code that paints through Cairo or Pango directly.
     static void applyColor(GraphicsContext& context, const Color& color);
+    /// The source colour `applyColor` would set for `color`.
+    static RGBA sourceColor(const GraphicsContext& context, const Color& color) {
+        const auto& state = context.internal().state;
+        RGBA c = color.resolve(state.appearance);
+        c.alpha *= state.opacity;
+        return c;
+    }
     /// The Cairo operator for a blend mode.
     static cairo_operator_t cairoOperator(BlendMode mode);
     /// Appends `path` to the Cairo context's current path (in user space).

@@ -403,12 +403,13 @@ GlyphCompositor::GlyphCompositor(GraphicsContext& context)
     }
     unclipped = unclipped.intersection(pending);
     throughClipMask_ = in.hasPendingClips();
+    normalBlend_ = in.state.blendMode == BlendMode::normal;
     prepare(unclipped);
     if (!ready_) {
         return;
     }
-    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    cairo_clip_extents(cr_, &x0, &y0, &x1, &y1);
+    const double x0 = clipExtents_[0], y0 = clipExtents_[1];
+    const double x1 = clipExtents_[2], y1 = clipExtents_[3];
     double dx = 0, dy = 0;
     cairo_surface_get_device_offset(target_, &dx, &dy);
     // A clip of Cairo's own that is not a box of whole pixels (its box is not the pixels it leaves
@@ -486,6 +487,10 @@ void GlyphCompositor::prepare(const PixelBox& unclipped) {
     clipY1_ = clamp(unclipped.maxY + dy, height_);
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     cairo_clip_extents(cr_, &x0, &y0, &x1, &y1);
+    clipExtents_[0] = x0;
+    clipExtents_[1] = y0;
+    clipExtents_[2] = x1;
+    clipExtents_[3] = y1;
     keepX0_ = clamp(std::floor(x0 + tx_), width_);
     keepY0_ = clamp(std::floor(y0 + ty_), height_);
     keepX1_ = clamp(std::ceil(x1 + tx_), width_);
@@ -494,16 +499,24 @@ void GlyphCompositor::prepare(const PixelBox& unclipped) {
 }
 
 bool GlyphCompositor::show(cairo_scaled_font_t* font, const cairo_glyph_t* glyphs, int count,
-                           cairo_scaled_font_t*& installed) {
+                           cairo_scaled_font_t*& installed, const RGBA* colour) {
     if (!ready_ || count <= 0) {
         return ready_ && count == 0;
     }
-    if (cairo_get_operator(cr_) != CAIRO_OPERATOR_OVER) {
-        return false;
-    }
-    cairo_pattern_t* source = cairo_get_source(cr_);
     double r = 0, g = 0, b = 0, a = 0;
-    if (cairo_pattern_get_rgba(source, &r, &g, &b, &a) != CAIRO_STATUS_SUCCESS) {
+    if (colour != nullptr) {
+        // What Cairo keeps of a source colour: each channel cut to 0 to 1.
+        if (!normalBlend_ || !std::isfinite(colour->red) || !std::isfinite(colour->green) ||
+            !std::isfinite(colour->blue) || !std::isfinite(colour->alpha)) {
+            return false;
+        }
+        r = std::clamp(colour->red, 0.0, 1.0);
+        g = std::clamp(colour->green, 0.0, 1.0);
+        b = std::clamp(colour->blue, 0.0, 1.0);
+        a = std::clamp(colour->alpha, 0.0, 1.0);
+    } else if (cairo_get_operator(cr_) != CAIRO_OPERATOR_OVER ||
+               cairo_pattern_get_rgba(cairo_get_source(cr_), &r, &g, &b, &a) !=
+                   CAIRO_STATUS_SUCCESS) {
         return false;
     }
     if (count > kMostGlyphs) {

@@ -27,11 +27,13 @@ public:
     bool ready() const { return ready_; }
 
     /// Draws `glyphs` (user-space positions) of `font` in Cairo's current source and operator as
-    /// cairo_show_glyphs would with `font` set, to the bit. False, with nothing drawn, where that
-    /// is not sure. `installed` is the font set in Cairo: the first time a font comes, Cairo is
-    /// asked which font it draws with for it, which sets it there.
+    /// cairo_show_glyphs would with `font` set, to the bit; given `colour` (opacity applied), in
+    /// that colour and the context's blend mode instead, as CairoAccess::applyColor would set
+    /// them. False, with nothing drawn, where that is not sure. `installed` is the font set in
+    /// Cairo: the first time a font comes, Cairo is asked which font it draws with for it, which
+    /// sets it there.
     bool show(cairo_scaled_font_t* font, const cairo_glyph_t* glyphs, int count,
-              cairo_scaled_font_t*& installed);
+              cairo_scaled_font_t*& installed, const RGBA* colour = nullptr);
 
     /// Whether `show` may draw at all: off, every call answers false (for comparing with Cairo).
     static void setEnabled(bool enabled);
@@ -66,6 +68,11 @@ private:
     int wholeY1_ = 0;
     bool partClipped_ = false;
     bool throughClipMask_ = false;
+    /// Whether the context blends normally (the raw Cairo constructor leaves it to Cairo's
+    /// operator).
+    bool normalBlend_ = false;
+    /// Cairo's clip box, in user space.
+    double clipExtents_[4] = {};
     bool ready_ = false;
 };
 

@@ -1715,11 +1715,13 @@ struct DrawnFonts {
 // positions, to the bit, and the same Cairo font), without its renderer, its save and restore
 // and its font lookup for every run; where `compositor` can, without Cairo drawing them at all.
 // `glyphAt(i)` gives glyph i as Pango would hold it. The font is set only when Cairo is to draw
-// and it is not set already. False, with nothing drawn, for what Pango
+// and it is not set already; so is the colour (`colour` as the source colour, given to Cairo by
+// `applyColour`). False, with nothing drawn, for what Pango
 // draws its own way (missing glyphs as boxes, colour glyphs) or a font Cairo cannot use.
-template <class GlyphAt>
+template <class GlyphAt, class ApplyColour>
 bool showGlyphs(GraphicsContext& context, cairo_t* cr, text_internal::GlyphCompositor& compositor,
-                PangoFont* font, cairo_scaled_font_t* knownScaled, DrawnFonts& fonts, int count,
+                PangoFont* font, cairo_scaled_font_t* knownScaled, DrawnFonts& fonts,
+                const RGBA& colour, const ApplyColour& applyColour, int count,
                 const GlyphAt& glyphAt) {
     if (font == nullptr || (knownScaled == nullptr && !PANGO_IS_CAIRO_FONT(font))) {
         return false;
@@ -1761,9 +1763,10 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, text_internal::GlyphCompo
         x += info.geometry.width;
     }
     const int shown = static_cast<int>(positioned.size());
-    if (compositor.show(scaled, positioned.data(), shown, fonts.installed)) {
+    if (compositor.show(scaled, positioned.data(), shown, fonts.installed, &colour)) {
         return true;
     }
+    applyColour();
     if (scaled != fonts.installed) {
         cairo_set_scaled_font(cr, scaled);
         fonts.installed = scaled;
@@ -1816,6 +1819,10 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     // The colour and font last given to Cairo: runs in a row mostly share both, and Cairo keeps
     // the font it looked up for its matrix only while it is not set again.
     std::optional<Color> applied;
+    // The colour runs draw in and the source colour it makes, given to Cairo only when Cairo
+    // draws.
+    std::optional<Color> resolved;
+    RGBA foregroundSource;
     DrawnFonts fonts;
     // Runs that paint nothing within Cairo's clip (a tall paragraph or code block cut by the
     // screen's edge) are left out before any work is spent on them.
@@ -1848,10 +1855,16 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
             PangoFont* font = how.font;
             const Point baseline = run.typographicBounds.origin + origin;
             const int count = how.endGlyph - how.firstGlyph;
-            if (applied != foreground) {
-                CairoAccess::applyColor(context, foreground);
-                applied = foreground;
+            if (resolved != foreground) {
+                foregroundSource = CairoAccess::sourceColor(context, foreground);
+                resolved = foreground;
             }
+            const auto applyForeground = [&] {
+                if (applied != foreground) {
+                    CairoAccess::applyColor(context, foreground);
+                    applied = foreground;
+                }
+            };
             cairo_move_to(cr, baseline.x, baseline.y);
             const PangoGlyphInfo* const infos =
                 how.glyphs != nullptr ? how.glyphs->glyphs + how.firstGlyph : nullptr;
@@ -1862,7 +1875,9 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
                 const RunSlices::Glyph& g = run.slices.glyphs_[static_cast<std::size_t>(i)];
                 return PangoGlyphInfo{g.glyph, {g.advance, 0, 0}, {1, 0}};
             };
-            if (!showGlyphs(context, cr, compositor, font, how.scaled, fonts, count, glyphAt)) {
+            if (!showGlyphs(context, cr, compositor, font, how.scaled, fonts, foregroundSource,
+                            applyForeground, count, glyphAt)) {
+                applyForeground();
                 if (!glyphs) {
                     glyphs.reset(pango_glyph_string_new());
                 }

@@ -360,6 +360,9 @@ TEST(GlyphCompositor, LaysOutParagraphsAsCairoDrawsThem) {
                     context.setOpacity(1);
                 }
                 context.setOpacity(context.opacity() * opacity);
+                if (n % 7 == 0) {
+                    context.setBlendMode(BlendMode::multiply);
+                }
                 layout.draw(context, origin, colour);
                 if (layer) {
                     context.endLayer();
