@@ -212,6 +212,11 @@ public:
             }
             at = (at + 1) & (kSlots - 1);
         }
+        if (coverage_.size() > 2 * kCoverageBudget) {
+            // A call of many large glyphs is left to Cairo rather than kept.
+            static const GlyphMask unkept;
+            return unkept;
+        }
         masks_.push_back(render(font, index));
         slots_[at] = static_cast<std::uint32_t>(masks_.size());
         return masks_.back();
