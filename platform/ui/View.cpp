@@ -128,14 +128,8 @@ bool operator==(const ViewID& a, const ViewID& b) {
 
 // ---- AnyView ----
 
-AnyView::AnyView()
-    : impl_(detail::emptyViewImpl()) {}
-
-AnyView::AnyView(std::shared_ptr<const detail::ViewImpl> impl)
-    : impl_(impl ? std::move(impl) : detail::emptyViewImpl()) {}
-
 bool AnyView::isEmpty() const {
-    return impl_ == detail::emptyViewImpl();
+    return !impl_ || impl_ == detail::emptyViewImpl();
 }
 
 std::shared_ptr<const detail::ViewImpl> Group::makeImpl() const {

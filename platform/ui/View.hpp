@@ -44,6 +44,8 @@ class ModifierImpl;
 class ModifierContext;
 template <class T>
 inline const char typeTag = 0;
+/// The shared empty view.
+const std::shared_ptr<const ViewImpl>& emptyViewImpl();
 } // namespace detail
 
 /// A hashable identity of any type (`ForEach` ids, explicit `id(...)`). Integers, the ids of
@@ -473,8 +475,9 @@ private:
 /// A type-erased view. Default-constructed, it is the empty view.
 class AnyView : public ViewModifiers<AnyView> {
 public:
-    AnyView();
-    explicit AnyView(std::shared_ptr<const detail::ViewImpl> impl);
+    AnyView() noexcept = default;
+    explicit AnyView(std::shared_ptr<const detail::ViewImpl> impl) noexcept
+        : impl_(std::move(impl)) {}
     /// Any view value: a primitive (with `makeImpl()`), a value with a body, a colour (which
     /// fills its frame) or an optional view (empty when absent).
     template <class V>
@@ -482,10 +485,15 @@ public:
              !std::is_convertible_v<V, std::shared_ptr<const detail::ViewImpl>>)
         AnyView(V view); // NOLINT: implicit
 
-    const std::shared_ptr<const detail::ViewImpl>& impl() const { return impl_; }
+    /// Never null: the empty view has the shared empty implementation.
+    const std::shared_ptr<const detail::ViewImpl>& impl() const {
+        return impl_ ? impl_ : detail::emptyViewImpl();
+    }
     bool isEmpty() const;
 
 private:
+    /// Null for the empty view: making, copying and dropping empty views (every node starts
+    /// with one, every body evaluation too) changes no count that all of them share.
     std::shared_ptr<const detail::ViewImpl> impl_;
 };
 

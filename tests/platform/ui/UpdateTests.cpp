@@ -431,3 +431,15 @@ TEST(Updates, AStateSlotRefusesAReadOfAnotherType) {
         EXPECT_STREQ(error.what(), text.c_str());
     }
 }
+
+TEST(Views, EveryFormOfTheEmptyViewIsEmpty) {
+    const std::optional<Text> none;
+    for (const AnyView& empty :
+         {AnyView(), AnyView(none),
+          AnyView(std::shared_ptr<const platform::ui::detail::ViewImpl>())}) {
+        EXPECT_TRUE(empty.isEmpty());
+        EXPECT_NE(empty.impl(), nullptr);
+        EXPECT_EQ(empty.impl(), AnyView().impl());
+    }
+    EXPECT_FALSE(AnyView(Text("shown")).isEmpty());
+}
