@@ -18,11 +18,11 @@ void ObservationRegistrar::willSet(PropertyID property) const {
     std::vector<std::shared_ptr<detail::TrackingState>> observers;
     {
         const std::lock_guard lock(state_->mutex);
-        const auto found = state_->observers.find(property);
-        if (found == state_->observers.end()) {
-            return;
+        for (const auto& [observed, tracking] : state_->observers) {
+            if (observed == property) {
+                observers.push_back(tracking);
+            }
         }
-        observers = found->second;
     }
     // Handlers run without any lock held: they commonly read the object again or start a new
     // tracking of it.

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,10 +15,18 @@ namespace platform::detail {
 struct RegistrarState;
 
 struct TrackingState {
+    /// One property of one object read in the scope.
+    struct Registration {
+        std::weak_ptr<RegistrarState> registrar;
+        PropertyID property = 0;
+    };
     std::mutex mutex;
     std::function<void()> onChange;
     bool finished = false;
-    std::vector<std::pair<std::weak_ptr<RegistrarState>, PropertyID>> registrations;
+    /// What was read: most scopes read one property of one object, kept in place; the rest
+    /// follow in `more`.
+    Registration first;
+    std::vector<Registration> more;
 
     // Ends the observation and detaches it from every registrar; returns the handler to run,
     // empty when it had already ended.
@@ -28,7 +35,10 @@ struct TrackingState {
 
 struct RegistrarState {
     std::mutex mutex;
-    std::unordered_map<PropertyID, std::vector<std::shared_ptr<TrackingState>>> observers;
+    /// The observations of the object and the property each waits for, oldest first. An
+    /// object has a few at a time: they are searched side by side in memory rather than
+    /// kept by property in a table of their own.
+    std::vector<std::pair<PropertyID, std::shared_ptr<TrackingState>>> observers;
 };
 
 } // namespace platform::detail

@@ -15,7 +15,8 @@ thread_local AccessScope* currentScope = nullptr;
 
 std::function<void()> TrackingState::finish() {
     std::function<void()> handler;
-    std::vector<std::pair<std::weak_ptr<RegistrarState>, PropertyID>> detached;
+    Registration detachedFirst;
+    std::vector<Registration> detached;
     {
         const std::lock_guard lock(mutex);
         if (finished) {
@@ -23,23 +24,22 @@ std::function<void()> TrackingState::finish() {
         }
         finished = true;
         handler = std::move(onChange);
-        detached = std::move(registrations);
+        detachedFirst = std::move(first);
+        detached = std::move(more);
     }
-    for (const auto& [weakRegistrar, property] : detached) {
-        const std::shared_ptr<RegistrarState> registrar = weakRegistrar.lock();
+    const auto detach = [this](const Registration& r) {
+        const std::shared_ptr<RegistrarState> registrar = r.registrar.lock();
         if (!registrar) {
-            continue;
+            return;
         }
         const std::lock_guard lock(registrar->mutex);
-        const auto found = registrar->observers.find(property);
-        if (found == registrar->observers.end()) {
-            continue;
-        }
-        std::erase_if(found->second,
-                      [this](const auto& observer) { return observer.get() == this; });
-        if (found->second.empty()) {
-            registrar->observers.erase(found);
-        }
+        std::erase_if(registrar->observers, [&](const auto& observer) {
+            return observer.first == r.property && observer.second.get() == this;
+        });
+    };
+    detach(detachedFirst);
+    for (const Registration& r : detached) {
+        detach(r);
     }
     return handler;
 }
@@ -51,38 +51,58 @@ AccessScope::AccessScope()
 
 AccessScope::~AccessScope() {
     currentScope = previous_;
-    if (previous_ != nullptr && !accesses_.empty()) {
-        auto& outer = previous_->accesses_;
-        outer.insert(outer.end(), accesses_.begin(), accesses_.end());
+    if (previous_ != nullptr && first_.first) {
+        previous_->add(first_.first, first_.second);
+        for (const auto& [registrar, property] : more_) {
+            previous_->add(registrar, property);
+        }
+    }
+}
+
+void AccessScope::add(const std::shared_ptr<RegistrarState>& registrar, PropertyID property) {
+    if (!first_.first) {
+        first_ = {registrar, property};
+    } else if (first_.first != registrar || first_.second != property) {
+        more_.emplace_back(registrar, property);
     }
 }
 
 void AccessScope::record(const std::shared_ptr<RegistrarState>& registrar, PropertyID property) {
     if (currentScope != nullptr) {
-        currentScope->accesses_.emplace_back(registrar, property);
+        currentScope->add(registrar, property);
     }
 }
 
 std::shared_ptr<TrackingState> AccessScope::observe(std::function<void()> onChange) {
-    if (accesses_.empty()) {
+    if (!first_.first) {
         return nullptr;
     }
     auto tracking = std::make_shared<TrackingState>();
-    // Sorted in place: the enclosing scope takes the same reads, in whatever order.
-    auto& accesses = accesses_;
-    std::sort(accesses.begin(), accesses.end());
-    accesses.erase(std::unique(accesses.begin(), accesses.end()), accesses.end());
+    // Each object and property once. Sorted in place: the enclosing scope takes the same reads,
+    // in whatever order.
+    if (!more_.empty()) {
+        more_.push_back(std::move(first_));
+        std::sort(more_.begin(), more_.end());
+        more_.erase(std::unique(more_.begin(), more_.end()), more_.end());
+        first_ = std::move(more_.front());
+        more_.erase(more_.begin());
+    }
     {
         const std::lock_guard lock(tracking->mutex);
         tracking->onChange = std::move(onChange);
-        tracking->registrations.reserve(accesses.size());
-        for (const auto& [registrar, property] : accesses) {
-            tracking->registrations.emplace_back(registrar, property);
+        tracking->first = {first_.first, first_.second};
+        tracking->more.reserve(more_.size());
+        for (const auto& [registrar, property] : more_) {
+            tracking->more.push_back({registrar, property});
         }
     }
-    for (const auto& [registrar, property] : accesses) {
-        const std::lock_guard lock(registrar->mutex);
-        registrar->observers[property].push_back(tracking);
+    const auto enlist = [&tracking](RegistrarState& registrar, PropertyID property) {
+        const std::lock_guard lock(registrar.mutex);
+        registrar.observers.emplace_back(property, tracking);
+    };
+    enlist(*first_.first, first_.second);
+    for (const auto& [registrar, property] : more_) {
+        enlist(*registrar, property);
     }
     return tracking;
 }

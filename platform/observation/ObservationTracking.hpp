@@ -24,17 +24,22 @@ public:
     ~AccessScope();
 
     // Whether anything observable was read in the scope so far.
-    [[nodiscard]] bool readAny() const { return !accesses_.empty(); }
+    [[nodiscard]] bool readAny() const { return first_.first != nullptr; }
     // Starts observing what was read; `onChange` runs once, before the first change. Null when
     // nothing was read: nothing can ever call the handler.
     [[nodiscard]] std::shared_ptr<TrackingState> observe(std::function<void()> onChange);
 
 private:
     friend class platform::ObservationRegistrar;
+    using Access = std::pair<std::shared_ptr<RegistrarState>, PropertyID>;
     static void record(const std::shared_ptr<RegistrarState>& registrar, PropertyID property);
+    void add(const std::shared_ptr<RegistrarState>& registrar, PropertyID property);
     // Kept in the scope itself: most scopes (a view's body that reads no model) read nothing,
-    // and then a scope allocates nothing.
-    std::vector<std::pair<std::shared_ptr<RegistrarState>, PropertyID>> accesses_;
+    // and most of the others one property of one object (perhaps several times): such a scope
+    // allocates nothing.
+    Access first_;
+    // The reads after the first that differ from it.
+    std::vector<Access> more_;
     AccessScope* previous_;
 };
 } // namespace detail
