@@ -26,22 +26,24 @@ std::unique_ptr<Node> ModifierView::makeNode() const {
 
 void ModifierNode::rebuild() {
     const auto& mv = static_cast<const ModifierView&>(*view.impl());
-    previous_ = modifier;
+    // The modifier built from before, alive (with the view that held it) until the node is
+    // brought up to the new one.
+    const std::shared_ptr<const ModifierImpl> previous = std::move(modifier);
     // Kept alive by the view that holds it.
     modifier = std::shared_ptr<const ModifierImpl>(view.impl(), mv.modifier);
-    const bool first = previous_ == nullptr;
+    const bool first = previous == nullptr;
     if (first || !derivedFrom_.identical(env) ||
-        (modifier != previous_ && !modifier->equals(*previous_))) {
+        (modifier != previous && !modifier->equals(*previous))) {
         deriveContentEnvironment();
     }
-    if (!first && content && modifier->identity() != nullptr && previous_->identity() != nullptr &&
-        !(*modifier->identity() == *previous_->identity())) {
+    if (!first && content && modifier->identity() != nullptr && previous->identity() != nullptr &&
+        !(*modifier->identity() == *previous->identity())) {
         content->removeSubtree();
         content.reset();
     }
     content = reconcile(std::move(content), mv.content, contentEnvironment);
-    if (!first && modifier != previous_ && modifier->affectsLayout() &&
-        !modifier->equals(*previous_)) {
+    if (!first && modifier != previous && modifier->affectsLayout() &&
+        !modifier->equals(*previous)) {
         invalidateLayout();
         if (modifier->providesLayoutValues()) {
             invalidateLayoutValues();
@@ -50,8 +52,7 @@ void ModifierNode::rebuild() {
     if (first && modifier->observesLayout()) {
         observeLayoutChanges();
     }
-    modifier->didUpdate(*this, first, previous_.get());
-    previous_.reset();
+    modifier->didUpdate(*this, first, previous.get());
 }
 
 void ModifierNode::deriveContentEnvironment() {

@@ -1000,17 +1000,38 @@ void BodyNode::rebuild() {
         throw;
     }
     recording = outer;
-    reads_.keys.assign(reads->keys.begin(), reads->keys.end());
-    reads_.all = reads->all;
+    if (reads->keys.empty()) {
+        readKeys_.reset();
+    } else if (!readKeys_ || *readKeys_ != reads->keys) {
+        readKeys_ = sharedReadKeys(reads->keys);
+    }
+    readsAll_ = reads->all;
     child = reconcile(std::move(child), result, env);
 }
 
+std::shared_ptr<const std::vector<const void*>>
+BodyNode::sharedReadKeys(const std::vector<const void*>& keys) const {
+    if (graph == nullptr) {
+        return std::make_shared<const std::vector<const void*>>(keys);
+    }
+    auto& recent = graph->recentReadKeys;
+    for (const auto& list : recent) {
+        if (list && *list == keys) {
+            return list;
+        }
+    }
+    auto made = std::make_shared<const std::vector<const void*>>(keys);
+    recent[graph->nextReadKeys] = made;
+    graph->nextReadKeys = (graph->nextReadKeys + 1) % recent.size();
+    return made;
+}
+
 bool BodyNode::dependsOnEnvironmentChange(const EnvironmentValues& now) const {
-    if (reads_.all) {
+    if (readsAll_) {
         return !(env == now);
     }
-    return std::any_of(reads_.keys.begin(), reads_.keys.end(),
-                       [&](const void* key) { return !env.sameValue(key, now); });
+    return readKeys_ && std::any_of(readKeys_->begin(), readKeys_->end(),
+                                    [&](const void* key) { return !env.sameValue(key, now); });
 }
 
 void BodyNode::passEnvironmentDown() {
@@ -1021,6 +1042,10 @@ void BodyNode::passEnvironmentDown() {
 
 ViewContext::StateSlot& BodyNode::nextSlot() {
     if (nextSlot_ >= slots_.size()) {
+        if (slots_.empty()) {
+            // Most bodies that keep state keep two values: one allocation for both.
+            slots_.reserve(2);
+        }
         slots_.resize(nextSlot_ + 1);
         slots_.back().position = nextSlot_;
     }

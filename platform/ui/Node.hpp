@@ -93,10 +93,11 @@ public:
     void push_back(const T& value) {
         if (count_ < Inline) {
             inline_[count_] = value;
-        } else if (count_ - Inline < more_.size()) {
-            more_[count_ - Inline] = value;
         } else {
-            more_.push_back(value);
+            if (!more_) {
+                more_ = std::make_unique<T[]>(Max - Inline);
+            }
+            more_[count_ - Inline] = value;
         }
         ++count_;
     }
@@ -113,9 +114,10 @@ public:
 private:
     T& at(std::size_t i) { return i < Inline ? inline_[i] : more_[i - Inline]; }
     std::array<T, Inline> inline_{};
-    std::vector<T> more_;
+    /// Room for the answers past the first `Inline`, made when the first of them comes.
+    std::unique_ptr<T[]> more_;
     std::uint8_t count_ = 0;
-    static_assert(Max < 256);
+    static_assert(Inline < Max && Max < 256);
 };
 
 /// The sizes a node answered, oldest first.
@@ -497,11 +499,20 @@ protected:
 private:
     StateSlot& nextSlot() override;
     std::weak_ptr<NodeToken> token() const override { return Node::token(); }
+    /// A list holding `keys`: one the graph made lately for another body, if any.
+    std::shared_ptr<const std::vector<const void*>>
+    sharedReadKeys(const std::vector<const void*>& keys) const;
+    /// Declared before the state, so that it ends after it: a body whose models live in its
+    /// own state (most that observe one) ends its observation of them after they are gone,
+    /// with nothing left to detach from.
+    platform::ObservationTracking tracking_;
     std::vector<StateSlot> slots_;
     std::size_t nextSlot_ = 0;
-    /// The environment keys the last evaluation read.
-    EnvironmentReads reads_;
-    platform::ObservationTracking tracking_;
+    /// The environment keys the last evaluation read (null: none), shared with the bodies that
+    /// read the same keys (most bodies of a kind read the same few, in the same order).
+    std::shared_ptr<const std::vector<const void*>> readKeys_;
+    /// The last evaluation copied the whole environment: any change evaluates it again.
+    bool readsAll_ = false;
 };
 
 /// A leaf: no children.
@@ -564,7 +575,6 @@ private:
     /// The content's environment, derived again only when this node's environment or modifier
     /// changes.
     void deriveContentEnvironment();
-    std::shared_ptr<const ModifierImpl> previous_;
     EnvironmentValues derivedFrom_;
 };
 
@@ -752,9 +762,6 @@ bool scrollNodeBy(Node& node, CGFloat dx);
 /// executor; returns when all have run.
 void parallelFor(std::size_t n, const std::function<void(std::size_t)>& body);
 
-/// The shared empty view.
-const std::shared_ptr<const ViewImpl>& emptyViewImpl();
-
 // Room reused from one use to the next, one piece per use under way (uses nest: a node records
 // its children while it records itself). A deque, so that a piece lent out stays where it is
 // while deeper uses take more.
@@ -816,6 +823,10 @@ struct ViewGraph::Impl {
     /// The environment keys read by the bodies being evaluated, one list per evaluation under
     /// way: their room is reused from body to body.
     detail::ReusedRoom<detail::EnvironmentReads> readsRecorded;
+    /// The lists of keys that bodies evaluated last read, shared by the bodies that read the
+    /// same: a document's bodies keep a few lists between them instead of one each.
+    std::array<std::shared_ptr<const std::vector<const void*>>, 8> recentReadKeys;
+    std::size_t nextReadKeys = 0;
     std::vector<std::function<void()>> actions;
     /// Nodes whose drawing changed while their parents' lists refer to it: recorded again
     /// before the next draw, deepest first.

@@ -156,6 +156,40 @@ struct Tree {
     }
 };
 
+/// Counts its evaluations; reads the accent, the weight, or both in either order.
+struct KeyReader {
+    enum class Reads { accent, weight, accentThenWeight, weightThenAccent };
+    std::shared_ptr<int> evaluations;
+    Reads reads = Reads::accent;
+    AnyView body(ViewContext& c) const {
+        ++*evaluations;
+        std::string s;
+        if (reads != Reads::weight) {
+            s += std::to_string(c.environment<AccentKey>());
+        }
+        if (reads != Reads::accent) {
+            s += std::to_string(c.environment<WeightKey>());
+        }
+        if (reads == Reads::weightThenAccent) {
+            s += std::to_string(c.environment<AccentKey>());
+        }
+        return Text(s);
+    }
+    friend bool operator==(const KeyReader&, const KeyReader&) = default;
+};
+
+struct Readers {
+    std::vector<std::shared_ptr<int>> evaluations;
+    static KeyReader::Reads readsOf(std::size_t i) { return KeyReader::Reads(i % 4); }
+    AnyView body() const {
+        std::vector<AnyView> rows;
+        for (std::size_t i = 0; i < evaluations.size(); ++i) {
+            rows.push_back(KeyReader{evaluations[i], readsOf(i)});
+        }
+        return VStack(rows);
+    }
+};
+
 } // namespace
 
 TEST(Costs, AnEnvironmentChangeEvaluatesOnlyTheBodiesThatReadTheKey) {
@@ -189,6 +223,31 @@ TEST(Costs, AnEnvironmentChangeEvaluatesOnlyTheBodiesThatReadTheKey) {
     for (std::size_t i = 0; i < tree.evaluations.size(); ++i) {
         EXPECT_EQ(*tree.evaluations[i], i % 10 == 0 ? 2 : 1) << i;
     }
+}
+
+TEST(Costs, BodiesReadingAsManyKeysKeepApartWhichTheyRead) {
+    // Neighbours read one key each, but not the same one; the others two keys in either order.
+    Readers readers;
+    for (int i = 0; i < 24; ++i) {
+        readers.evaluations.push_back(std::make_shared<int>(0));
+    }
+    OffscreenHost host(readers, ProposedViewSize{300.0, std::nullopt});
+    host.runUntilIdle();
+    const auto expect = [&readers](KeyReader::Reads spared) {
+        for (std::size_t i = 0; i < readers.evaluations.size(); ++i) {
+            EXPECT_EQ(*readers.evaluations[i], Readers::readsOf(i) == spared ? 1 : 2) << i;
+            *readers.evaluations[i] = 1;
+        }
+    };
+    EnvironmentValues env = host.graph().environment();
+    env.set<WeightKey>(2);
+    host.graph().setEnvironment(env);
+    host.runUntilIdle();
+    expect(KeyReader::Reads::accent);
+    env.set<AccentKey>(3);
+    host.graph().setEnvironment(env);
+    host.runUntilIdle();
+    expect(KeyReader::Reads::weight);
 }
 
 TEST(Costs, EnvironmentWritesAndReadsAgreeWithEquality) {

@@ -553,3 +553,22 @@ TEST(CustomLayout, AViewsAnswersToDifferentProposalsAreKeptApart) {
         EXPECT_EQ(*answers, twice) << asked << " proposals";
     }
 }
+
+TEST(LayoutCache, AnswersPastThoseKeptInPlaceKeepTheirOrderAndTheirRoomIsReused) {
+    detail::AnswerLog<int, 2, 5> log;
+    for (int round = 0; round < 2; ++round) {
+        const int first = 10 * round;
+        for (int i = 0; i < 5; ++i) {
+            log.push_back(first + i);
+        }
+        // The oldest goes; the others move up across the end of the room in place.
+        log.eraseFirst();
+        log.push_back(first + 5);
+        ASSERT_EQ(log.size(), 5U);
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            EXPECT_EQ(log[i], first + static_cast<int>(i) + 1) << round << " " << i;
+        }
+        log.clear();
+        EXPECT_TRUE(log.empty());
+    }
+}
