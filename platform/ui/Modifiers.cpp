@@ -31,6 +31,7 @@ void ModifierNode::rebuild() {
     const std::shared_ptr<const ModifierImpl> previous = std::move(modifier);
     // Kept alive by the view that holds it.
     modifier = std::shared_ptr<const ModifierImpl>(view.impl(), mv.modifier);
+    modifierOrExtrasChanged();
     const bool first = previous == nullptr;
     if (first || !derivedFrom_.identical(env) ||
         (modifier != previous && !modifier->equals(*previous))) {
@@ -53,6 +54,13 @@ void ModifierNode::rebuild() {
         observeLayoutChanges();
     }
     modifier->didUpdate(*this, first, previous.get());
+}
+
+void ModifierNode::modifierOrExtrasChanged() {
+    providesLayoutValues_ = modifier && modifier->providesLayoutValues();
+    passesPreferences_ =
+        modifier && !modifier->transformsPreferences() &&
+        std::none_of(extras.begin(), extras.end(), [](const auto& e) { return e != nullptr; });
 }
 
 void ModifierNode::deriveContentEnvironment() {
@@ -113,8 +121,10 @@ ViewSpacing ModifierNode::spacingValue() {
 }
 
 const std::any* ModifierNode::layoutValue(const void* tag) const {
-    if (const std::any* v = modifier->layoutValue(tag)) {
-        return v;
+    if (providesLayoutValues_) {
+        if (const std::any* v = modifier->layoutValue(tag)) {
+            return v;
+        }
     }
     return content ? content->layoutValue(tag) : nullptr;
 }
@@ -187,6 +197,7 @@ void ModifierNode::setExtra(std::size_t index, const AnyView& v, bool late) {
         extras.resize(index + 1);
     }
     extras[index] = reconcile(std::move(extras[index]), v, env, late);
+    modifierOrExtrasChanged();
 }
 
 void ModifierNode::placeExtra(std::size_t index, Rect f, ProposedViewSize p) {
@@ -231,15 +242,7 @@ void ModifierNode::computePreferences(PreferenceValues& out) {
 }
 
 Node* ModifierNode::preferencesPassedFrom() {
-    if (!modifier || modifier->transformsPreferences()) {
-        return nullptr;
-    }
-    for (const auto& e : extras) {
-        if (e) {
-            return nullptr;
-        }
-    }
-    return content.get();
+    return passesPreferences_ ? content.get() : nullptr;
 }
 
 void ModifierNode::willRemove() {

@@ -528,6 +528,14 @@ class ModifierImpl;
 /// A modifier around one content view, plus extra views (overlays, backgrounds, views built
 /// from preferences after layout).
 class ModifierNode final : public Node {
+    // First, where they take no room of their own (in the end of the node's padding): what the
+    // modifier and the extras allow, set again when either changes. Walks over preferences and
+    // layout values pass most modifiers by without asking them.
+    /// The content's preferences are this node's (nothing set nor transformed, no extras).
+    bool passesPreferences_ = false;
+    /// The modifier has layout values of its own.
+    bool providesLayoutValues_ = false;
+
 public:
     std::shared_ptr<const ModifierImpl> modifier;
     std::unique_ptr<Node> content;
@@ -575,6 +583,7 @@ private:
     /// The content's environment, derived again only when this node's environment or modifier
     /// changes.
     void deriveContentEnvironment();
+    void modifierOrExtrasChanged();
     EnvironmentValues derivedFrom_;
 };
 
