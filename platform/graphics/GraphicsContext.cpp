@@ -568,7 +568,7 @@ bool clipsOnlyWholePixels(const GraphicsContext::Internal& in) {
 /// edge), as runs of pixels of one coverage, found once by letting Cairo stroke them into a mask:
 /// Cairo works in 24.8 fixed point, so a path moved by whole pixels is drawn moved alike, and a
 /// panel drawn again where it was (each showing of a page, a scroll by whole pixels) is laid from
-/// the runs. Kept per thread, the oldest giving way.
+/// the runs. Kept per thread, the least recently used giving way.
 class StrokeBands {
 public:
     struct Key {
@@ -597,26 +597,37 @@ public:
     /// they cannot be made.
     template <class Make>
     const std::vector<Run>* find(Key key, Make&& make) {
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (entries_[i].first == key) {
-                // Moved to the front: what a showing draws stays while it is drawn again.
-                std::rotate(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i),
-                            entries_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-                return &entries_.front().second;
+        ++clock_;
+        for (Entry& entry : entries_) {
+            if (entry.key == key) {
+                entry.used = clock_;
+                return &entry.runs;
             }
         }
         std::optional<std::vector<Run>> runs = make(static_cast<const Key&>(key));
         if (!runs)
             return nullptr;
-        if (entries_.size() == capacity)
-            entries_.pop_back();
-        entries_.emplace(entries_.begin(), std::move(key), std::move(*runs));
-        return &entries_.front().second;
+        if (entries_.size() < capacity) {
+            entries_.push_back({std::move(key), std::move(*runs), clock_});
+            return &entries_.back().runs;
+        }
+        // The least recently used gives way: what a showing draws stays while it is drawn again.
+        Entry& oldest =
+            *std::min_element(entries_.begin(), entries_.end(),
+                              [](const Entry& a, const Entry& b) { return a.used < b.used; });
+        oldest = {std::move(key), std::move(*runs), clock_};
+        return &oldest.runs;
     }
 
 private:
+    struct Entry {
+        Key key;
+        std::vector<Run> runs;
+        std::uint64_t used = 0;
+    };
     static constexpr std::size_t capacity = 512;
-    std::vector<std::pair<Key, std::vector<Run>>> entries_;
+    std::vector<Entry> entries_;
+    std::uint64_t clock_ = 0;
 };
 
 /// Lays `runs` of coverage (relative to the device pixel `origin`) in the opaque `pixel` onto the
