@@ -101,6 +101,20 @@ HighlighterTheme makeDefaultTheme() {
 
 } // namespace
 
+const HighlighterTheme::TokenProperties::Map& HighlighterTheme::TokenProperties::map() const {
+    static const Map none;
+    return map_ ? *map_ : none;
+}
+
+HighlighterTheme::TokenProperties::Map& HighlighterTheme::TokenProperties::mutableMap() {
+    if (!map_) {
+        map_ = std::make_shared<Map>();
+    } else if (map_.use_count() > 1) {
+        map_ = std::make_shared<Map>(*map_);
+    }
+    return *map_;
+}
+
 const HighlighterTheme& HighlighterTheme::defaultTheme() {
     static const HighlighterTheme theme = makeDefaultTheme();
     return theme;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -94,7 +95,44 @@ struct HighlighterTheme {
             return std::hash<std::string>{}(type.rawValue());
         }
     };
-    using TokenProperties = std::unordered_map<TokenType, AnyTextProperty, TokenTypeHash>;
+    // Properties by token type. The entries are shared between copies (every code block's view
+    // holds the theme of its environment) and copied only when one copy is changed.
+    class TokenProperties {
+    public:
+        using Map = std::unordered_map<TokenType, AnyTextProperty, TokenTypeHash>;
+        using const_iterator = Map::const_iterator;
+        using value_type = Map::value_type;
+
+        [[nodiscard]] const_iterator begin() const { return map().begin(); }
+        [[nodiscard]] const_iterator end() const { return map().end(); }
+        [[nodiscard]] const_iterator find(const TokenType& type) const { return map().find(type); }
+        [[nodiscard]] std::size_t size() const { return map().size(); }
+        [[nodiscard]] bool empty() const { return map().empty(); }
+
+        void reserve(std::size_t count) { mutableMap().reserve(count); }
+        template <class... Args>
+        auto emplace(Args&&... args) {
+            return mutableMap().emplace(std::forward<Args>(args)...);
+        }
+        template <class Entry>
+        auto insert(Entry&& entry) {
+            return mutableMap().insert(std::forward<Entry>(entry));
+        }
+        template <class Property>
+        auto insert_or_assign(const TokenType& type, Property&& property) {
+            return mutableMap().insert_or_assign(type, std::forward<Property>(property));
+        }
+
+        friend bool operator==(const TokenProperties& a, const TokenProperties& b) {
+            return a.map_ == b.map_ || a.map() == b.map();
+        }
+
+    private:
+        [[nodiscard]] const Map& map() const;
+        // The entries, copied first when another copy shares them.
+        Map& mutableMap();
+        std::shared_ptr<Map> map_;
+    };
 
     // Colour of all code text; token properties may override it.
     DynamicColor foregroundColor;

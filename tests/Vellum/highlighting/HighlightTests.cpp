@@ -210,6 +210,17 @@ TEST(HighlightTests, ThemesCompareAndHashByContent) {
     platform::ui::EnvironmentValues values;
     setHighlighterTheme(values, HighlighterTheme::colorOnly());
     EXPECT_EQ(highlighterTheme(values), HighlighterTheme::colorOnly());
+
+    // Copies share their entries until one is changed, which leaves the others as they were.
+    const HighlighterTheme copied = standard;
+    HighlighterTheme changed = copied;
+    changed.tokenProperties.insert_or_assign(
+        TokenType::keyword, AnyTextProperty(ForegroundColorProperty{Color(0, 1, 0)}));
+    EXPECT_NE(changed, copied);
+    EXPECT_EQ(copied.tokenProperties.find(TokenType::keyword)->second,
+              standard.tokenProperties.find(TokenType::keyword)->second);
+    EXPECT_NE(changed.tokenProperties.find(TokenType::keyword)->second,
+              standard.tokenProperties.find(TokenType::keyword)->second);
 }
 
 // --- Tokens for a code block ---
