@@ -731,6 +731,10 @@ private:
                     break;
                 }
                 if (!known(gaps_[i])) {
+                    // The row below is measured before its spacing is asked: a text measured
+                    // publishes what it will most likely be placed with, so that its block's
+                    // preferences, read for the spacing, are not made again at its placement.
+                    measureCurrent(rows, i + 1);
                     ensureGap(i);
                     measuredNow = true;
                 }
@@ -760,7 +764,8 @@ private:
         for (std::size_t i = 0; i < n; ++i) {
             measure(rows, i);
             if (i + 1 < n) {
-                built(i + 1);
+                // The row below measured first, as in `measureSpan`.
+                measure(rows, i + 1);
                 ensureGap(i);
             }
         }
