@@ -38,13 +38,19 @@ void InlineStyle::apply(platform::AttributedString& text,
                         const TextEnvironmentValues& environment) const {
     // One pass that rebuilds the string run by run: editing runs in place re-cuts and re-joins
     // the run list at every edit, which costs a long document time quadratic in its runs.
+    // Most texts hold no run the style changes: the new string is begun only at the first run
+    // that changes, with the runs before it copied then.
     const platform::AttributedString::Runs runs = text.runs();
     platform::AttributedString result;
-    result.reserve(text.characters().size(), runs.size());
     bool changed = false;
-    for (const platform::AttributedString::Run& run : runs) {
+    const auto charactersOf = [&text, &runs](std::size_t i) {
+        const platform::AttributedString::Range range = runs.range(i);
+        return text.characters().substr(range.lowerBound.offset, range.length());
+    };
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const platform::AttributeContainer& own = runs.attributes(i);
         platform::AttributeContainer container;
-        if (const InlinePresentationIntent* intent = run.get<IntentAttribute>()) {
+        if (const InlinePresentationIntent* intent = own.get<IntentAttribute>()) {
             if (intent->contains(InlinePresentationIntent::code())) {
                 code.apply(container, environment);
             }
@@ -58,20 +64,26 @@ void InlineStyle::apply(platform::AttributedString& text,
                 strikethrough.apply(container, environment);
             }
         }
-        if (run.get<LinkAttribute>() != nullptr) {
+        if (own.get<LinkAttribute>() != nullptr) {
             link.apply(container, environment);
         }
-        const std::string_view characters =
-            text.characters().substr(run.range.lowerBound.offset, run.range.length());
         if (container.empty()) {
-            result.append(characters, run.attributes);
-        } else {
-            // The style's values win over the run's own.
-            platform::AttributeContainer attributes = run.attributes;
-            attributes.merge(container);
-            result.append(characters, attributes);
-            changed = true;
+            if (changed) {
+                result.append(charactersOf(i), own);
+            }
+            continue;
         }
+        if (!changed) {
+            changed = true;
+            result.reserve(text.characters().size(), runs.size());
+            for (std::size_t j = 0; j < i; ++j) {
+                result.append(charactersOf(j), runs.attributes(j));
+            }
+        }
+        // The style's values win over the run's own.
+        platform::AttributeContainer attributes = own;
+        attributes.merge(container);
+        result.append(charactersOf(i), attributes);
     }
     if (changed) {
         text = std::move(result);
