@@ -62,8 +62,10 @@ const Document& document() {
             const platform::TextAttributes attributes{.font = platform::Font::system(15)};
             auto laidOut = std::make_shared<const platform::TextLayout>(
                 platform::StyledText(text, attributes), platform::ParagraphStyle{.width = kWidth});
-            ui::Text::Run run{text,  attributes, std::nullopt,
-                              false, false,      {ui::ViewID(vellum::TextFragmentAttribute{})}};
+            const ui::Text::Run run = ui::Text(std::vector<ui::Text::Run>{{text, attributes}})
+                                          .customAttribute(vellum::TextFragmentAttribute{})
+                                          .runs()
+                                          .front();
             const double height = laidOut->size().height;
             layouts.push_back({ui::Anchor<platform::Point>(platform::Point{0, y}),
                                ui::Text::Layout(std::move(laidOut), {run})});
