@@ -4,6 +4,7 @@
 
 #include "platform/graphics/ImageCodecs.hpp"
 
+#include <algorithm>
 #include <libheif/heif.h>
 #include <memory>
 
@@ -55,8 +56,15 @@ ImageSource decodeHEIF(std::span<const std::uint8_t> data, const ImageDecodeLimi
     std::unique_ptr<heif_image_handle, ReleaseHandle> handle(rawHandle);
     check(primary, kindOf(primary), "HEIF primary image");
     // The stored size bounds the decoder's allocations; check it before any pixel is decoded.
-    budget.checkCanvas(heif_image_handle_get_width(handle.get()),
-                       heif_image_handle_get_height(handle.get()));
+    const int declaredWidth = heif_image_handle_get_width(handle.get());
+    const int declaredHeight = heif_image_handle_get_height(handle.get());
+    budget.checkCanvas(declaredWidth, declaredHeight);
+    // A grid's own record of its size need not agree with the size declared for it (a file of a
+    // kilobyte can describe a grid of 18,000 pixels square, which the decoder would make and fill
+    // before finding its tiles missing). No image of the file may be larger on a side than the
+    // declared size, with room for the coded picture's padding.
+    heif_context_set_maximum_image_size_limit(context.get(),
+                                              std::max(declaredWidth, declaredHeight) + 64);
 
     std::unique_ptr<heif_decoding_options, FreeOptions> options(heif_decoding_options_alloc());
     if (!options)

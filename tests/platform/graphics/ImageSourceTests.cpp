@@ -476,4 +476,10 @@ TEST(ImageSource, HEICStillsDecodeUprightAndBadFilesFail) {
     ImageDecodeLimits small;
     small.maxPixelCount = 100;
     EXPECT_EQ(decodeErrorKind(file, small), ImageDecodeError::Kind::tooLarge);
+    // A 16 × 32 image whose grid says it is 18,249 × 17,976: refused before any pixel is made.
+    std::ifstream in(std::string(MOSS_IMAGE_FIXTURES) + "/heic/grid-larger-than-declared.heic",
+                     std::ios::binary);
+    const Bytes grid(std::istreambuf_iterator<char>(in), {});
+    ASSERT_FALSE(grid.empty());
+    EXPECT_EQ(decodeErrorKind(grid, {}), ImageDecodeError::Kind::tooLarge);
 }
