@@ -143,6 +143,14 @@ struct CairoAccess {
         c.alpha *= state.opacity;
         return c;
     }
+    /// The premultiplied ARGB32 pixel Cairo paints for the source colour (r, g, b, a), each in
+    /// 0...1: each channel times alpha to 16 bits, rounded, then its high byte.
+    static std::uint32_t premultipliedPixel(double r, double g, double b, double a) {
+        const auto channel = [](double v) {
+            return static_cast<std::uint32_t>(v * 65535.0 + 0.5) >> 8;
+        };
+        return channel(a) << 24 | channel(r * a) << 16 | channel(g * a) << 8 | channel(b * a);
+    }
     /// The Cairo operator for a blend mode.
     static cairo_operator_t cairoOperator(BlendMode mode);
     /// Appends `path` to the Cairo context's current path (in user space).

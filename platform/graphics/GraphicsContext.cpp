@@ -1,6 +1,5 @@
 #include "platform/graphics/GraphicsContext.hpp"
 
-#include "platform/foundation/RecentlyMade.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 
 #include <algorithm>
@@ -161,26 +160,10 @@ bool paintsNothing(const GraphicsContext::Internal& in, const Color& color) {
            color.resolve(in.state.appearance).alpha * in.state.opacity <= 0;
 }
 
-/// The pixel Cairo leaves for the opaque source colour (r, g, b, a), found by letting it fill one
-/// pixel, so that pixels written directly are the ones Cairo would have written. The last few
-/// colours are remembered: a page is drawn in a handful.
+/// The pixel Cairo leaves for the opaque source colour (r, g, b, a), as Cairo clamps it.
 std::uint32_t opaquePixel(double r, double g, double b, double a) {
-    thread_local RecentlyMade<std::array<double, 4>, std::uint32_t> recent;
-    const std::array<double, 4> key{r, g, b, a};
-    if (const std::uint32_t* known = recent.find(key))
-        return *known;
-    cairo_surface_t* one = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(one);
-    cairo_set_source_rgba(cr, r, g, b, a);
-    cairo_rectangle(cr, 0, 0, 1, 1);
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(one);
-    std::uint32_t pixel = 0;
-    if (const unsigned char* data = cairo_image_surface_get_data(one))
-        std::memcpy(&pixel, data, sizeof pixel);
-    cairo_surface_destroy(one);
-    return recent.remember(key, pixel);
+    const auto clamped = [](double v) { return std::clamp(v, 0.0, 1.0); };
+    return CairoAccess::premultipliedPixel(clamped(r), clamped(g), clamped(b), clamped(a));
 }
 
 /// Where Cairo draws the device coordinate `v`: at the nearest 1/256 (ties to even), as it takes

@@ -370,16 +370,6 @@ private:
     std::vector<DrawnFont> drawn_;
 };
 
-// Cairo's premultiplied 8-bit colour for a source colour: each channel times alpha to 16 bits,
-// rounded, then its high byte.
-std::uint32_t premultipliedPixel(double r, double g, double b, double a) {
-    const auto channel = [](double v) {
-        const auto wide = static_cast<std::uint32_t>(v * 65535.0 + 0.5);
-        return wide >> 8;
-    };
-    return channel(a) << 24 | channel(r * a) << 16 | channel(g * a) << 8 | channel(b * a);
-}
-
 constexpr int kMostGlyphs = 2048;
 
 struct Placed {
@@ -606,7 +596,7 @@ bool GlyphCompositor::show(cairo_scaled_font_t* font, const cairo_glyph_t* glyph
     if (placed.empty()) {
         return true;
     }
-    const std::uint32_t s = premultipliedPixel(r, g, b, a);
+    const std::uint32_t s = CairoAccess::premultipliedPixel(r, g, b, a);
     if (s == 0) {
         return true;
     }
