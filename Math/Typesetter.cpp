@@ -5,6 +5,7 @@
 #include "Math/TypesetterAlphabets.hpp"
 #include "Math/TypesetterSpacing.hpp"
 #include "platform/foundation/Unicode.hpp"
+#include "platform/text/GlyphFace.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -132,7 +133,7 @@ Typesetter::createLineWithOptions(const AtomList& list, std::shared_ptr<const Pl
     if (!usable(font)) {
         return nullptr;
     }
-    const auto atoms = preprocessAtoms(list);
+    const auto atoms = preprocessAtoms(list, font.get());
     Typesetter typesetter(std::move(font), style, cramped, spaced, maxWidth);
     typesetter.createDisplayAtoms(atoms);
     return std::make_shared<DisplayList>(std::move(typesetter.displayAtoms), listRange(list));
@@ -151,7 +152,14 @@ Typesetter::createFinalizedLine(const AtomList& list, std::shared_ptr<const Plat
     return createLineWithOptions(*finalized, std::move(font), style, false, false, 0);
 }
 
-std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& list) {
+std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& list,
+                                                               const PlatformFont* font) {
+    std::function<bool(char32_t)> drawable;
+    if (font) {
+        drawable = [&face = font->glyphFont().face()](char32_t c) {
+            return face.glyph(c).value_or(0) != 0;
+        };
+    }
     std::vector<std::shared_ptr<Atom>> result;
     result.reserve(list.atoms.size());
     // The list given stays as it is (it may be cached, or typeset again): an atom that is to
@@ -166,7 +174,7 @@ std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& l
         std::shared_ptr<Atom> current = atom;
         if (atom->type == AtomType::number || atom->type == AtomType::variable) {
             current = shallowCopy(*atom);
-            current->nucleus = styleCharacters(atom->nucleus, atom->fontStyle);
+            current->nucleus = styleCharacters(atom->nucleus, atom->fontStyle, drawable);
             current->type = AtomType::ordinary;
         } else if (atom->type == AtomType::unaryOperator) {
             current = shallowCopy(*atom);

@@ -53,8 +53,10 @@ public:
     // Numbers and variables take their math alphabet and become ordinary, unary operators become
     // ordinary, and runs of script-free ordinary atoms fuse into one; fused atoms are left out of
     // the result. The list and its atoms are not changed: an atom that changes here, or later in
-    // the main loop, is a copy.
-    static std::vector<std::shared_ptr<Atom>> preprocessAtoms(const AtomList& list);
+    // the main loop, is a copy. With a font, a letter whose math alphabet the font lacks keeps
+    // its plain form.
+    static std::vector<std::shared_ptr<Atom>> preprocessAtoms(const AtomList& list,
+                                                              const PlatformFont* font = nullptr);
 
     Typesetter(std::shared_ptr<const PlatformFont> font, Level style, bool cramped, bool spaced,
                CGFloat maxWidth);

@@ -4,6 +4,7 @@
 #include "Math/Typesetter.hpp"
 #include "Math/TypesetterAlphabets.hpp"
 #include "platform/foundation/Unicode.hpp"
+#include "platform/text/GlyphFace.hpp"
 
 #include <algorithm>
 
@@ -39,9 +40,10 @@ bool isCharacterAtom(const Atom& atom) {
 }
 
 // The nucleus as the base's typesetter draws it: numbers and variables in their math alphabet.
-std::string drawnNucleus(const Atom& atom) {
+std::string drawnNucleus(const Atom& atom, const platform::GlyphFace& face) {
     if (atom.type == AtomType::number || atom.type == AtomType::variable) {
-        return styleCharacters(atom.nucleus, atom.fontStyle);
+        return styleCharacters(atom.nucleus, atom.fontStyle,
+                               [&face](char32_t c) { return face.glyph(c).value_or(0) != 0; });
     }
     return atom.nucleus;
 }
@@ -86,7 +88,8 @@ CGFloat Typesetter::accentSkew(const Accent& accent, CGFloat baseWidth,
     const Accent* over = &accent;
     for (int depth = 0; over && depth < maxAlignedNesting; ++depth) {
         if (isSingleCharAccentee(*over)) {
-            const std::string character = drawnNucleus(*over->innerList->atoms.front());
+            const std::string character =
+                drawnNucleus(*over->innerList->atoms.front(), styleFont().glyphFont().face());
             baseAttachment =
                 metrics.topAccentAdjustment(glyphForCharacter(lastCharacterOf(character)));
             break;

@@ -250,14 +250,19 @@ char32_t mapped(char32_t c, Atom::FontStyle style) {
 
 } // namespace
 
-std::string styleCharacters(std::string_view nucleus, Atom::FontStyle style) {
+std::string styleCharacters(std::string_view nucleus, Atom::FontStyle style,
+                            const std::function<bool(char32_t)>& drawable) {
+    const auto styled = [&](char32_t c) {
+        const char32_t to = mapped(c, style);
+        return to == c || !drawable || drawable(to) ? to : c;
+    };
     std::string result;
     result.reserve(nucleus.size() * 4);
     // Printable ASCII is one character per byte: most variables and numbers are restyled
     // without a character iterator.
     if (std::all_of(nucleus.begin(), nucleus.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
         for (const char c : nucleus) {
-            result += platform::unicode::utf8(mapped(static_cast<char32_t>(c), style));
+            result += platform::unicode::utf8(styled(static_cast<char32_t>(c)));
         }
         return result;
     }
@@ -267,7 +272,7 @@ std::string styleCharacters(std::string_view nucleus, Atom::FontStyle style) {
             result += character;
             continue;
         }
-        result += platform::unicode::utf8(mapped(scalars.front(), style));
+        result += platform::unicode::utf8(styled(scalars.front()));
     }
     return result;
 }

@@ -7,6 +7,7 @@
 #include "Math/Atom.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +17,11 @@ namespace Math {
 
 // `nucleus` with every character mapped to the alphabet of `style`. A character made of several
 // scalars is kept as written: the alphabets only hold single letters and digits.
-std::string styleCharacters(std::string_view nucleus, Atom::FontStyle style);
+// `drawable`, when given, tells whether the font has a glyph for a character: a letter whose
+// styled form the font lacks is kept as written (an upright font such as Euler has no italic
+// alphabet) rather than drawn as a missing glyph.
+std::string styleCharacters(std::string_view nucleus, Atom::FontStyle style,
+                            const std::function<bool(char32_t)>& drawable = {});
 
 // One mapper per alphabet. Characters an alphabet has no letter for come back unchanged (the
 // non-default alphabets fall back to the default one first).

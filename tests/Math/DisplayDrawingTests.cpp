@@ -260,9 +260,10 @@ TEST(DisplayDrawing, LeavesTheContextAsFoundAndSkipsWhatCannotBeDrawn) {
     EXPECT_GT(inkIn(canvas.image(), 0, 0, 200, 100).pixels, 50);
 }
 
-std::shared_ptr<DisplayList> typeset(std::string_view latex, double size = 20) {
+std::shared_ptr<DisplayList> typeset(std::string_view latex, double size = 20,
+                                     const Font::Name& name = Font::Name::latinModern) {
     const auto parsed = parseLatex(latex);
-    const auto font = PlatformFont::make(Font(Font::Name::latinModern, size));
+    const auto font = PlatformFont::make(Font(name, size));
     if (!parsed || !font) {
         return nullptr;
     }
@@ -290,20 +291,24 @@ TEST(DisplayDrawing, ACanvasHoldsTheFormulaOnItsBottomEdge) {
 // little between library versions, the shapes and positions may not.
 class FormulaSnapshot : public testing::TestWithParam<std::pair<const char*, const char*>> {};
 
-TEST_P(FormulaSnapshot, MatchesItsPicture) {
-    const auto& [name, latex] = GetParam();
-    const auto root = typeset(latex);
-    ASSERT_TRUE(root) << latex;
-    const platform::Size size{std::ceil(root->width()) + 8,
-                              std::ceil(root->ascent() + root->descent()) + 8};
+void expectFormulaSnapshot(const DisplayList& root, const std::string& name) {
+    const platform::Size size{std::ceil(root.width()) + 8,
+                              std::ceil(root.ascent() + root.descent()) + 8};
     ImageSurface surface = ImageSurface::ofSize(size, 2.0);
     GraphicsContext context(surface);
     context.fill(platform::Rect(0, 0, size.width, size.height), Paint::white());
     context.translateBy(4, -4);
-    drawInGraphicsContext(*root, context, size);
+    drawInGraphicsContext(root, context, size);
     moss_test::expectSnapshot(surface.makeImage(),
                               std::string("tests/fixtures/math/snapshots/") + name + ".png", 48,
                               0.01);
+}
+
+TEST_P(FormulaSnapshot, MatchesItsPicture) {
+    const auto& [name, latex] = GetParam();
+    const auto root = typeset(latex);
+    ASSERT_TRUE(root) << latex;
+    expectFormulaSnapshot(*root, name);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -314,5 +319,32 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"series", R"(\sum_{n=1}^{\infty} \frac{1}{n^2} = \frac{\pi^2}{6})"},
                     std::pair{"limit", R"(\lim_{n \to \infty} \left(1 + \frac{1}{n}\right)^n)"}),
     [](const auto& info) { return std::string(info.param.first); });
+
+// One formula in every bundled math font: radicals, fractions, scripts, a large operator and
+// growing delimiters all come from the font's own tables, so a font whose table was generated
+// wrongly (or not found) shows here as misplaced or missing pieces.
+class FontSnapshot : public testing::TestWithParam<Font::Name> {};
+
+TEST_P(FontSnapshot, SetsAFormulaFromItsOwnTables) {
+    const auto root = typeset(R"(\sum_{k=1}^{n} \sqrt{x_k^2 + 1} = \left(\frac{a+b}{c}\right)^{2})",
+                              20, GetParam());
+    ASSERT_TRUE(root) << GetParam().rawValue() << " is not bundled";
+    EXPECT_GT(root->width(), 100);
+    expectFormulaSnapshot(*root, "font-" + GetParam().rawValue());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, FontSnapshot,
+                         testing::Values(Font::Name::latinModern, Font::Name::termes,
+                                         Font::Name::asana, Font::Name::xits,
+                                         Font::Name::kpMathLight, Font::Name::kpMathSans,
+                                         Font::Name::euler, Font::Name::fira,
+                                         Font::Name::libertinus, Font::Name::garamond),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char c : info.param.rawValue()) {
+                                 name += (c == '-') ? '_' : c;
+                             }
+                             return name;
+                         });
 
 } // namespace

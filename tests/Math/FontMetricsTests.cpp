@@ -140,8 +140,9 @@ TEST_P(BundledFont, ItalicCorrectionsAndAccentAttachmentsOfEveryGlyph) {
         ASSERT_DOUBLE_EQ(metrics.glyphAdvance(glyph).width, reference->advance(glyph)) << g;
         ASSERT_EQ(metrics.glyphAdvance(glyph).height, 0);
     }
-    // The fonts have hundreds of each; a table that lost them would pass the loop on fallbacks.
-    EXPECT_GT(italics, 100);
+    // The fonts have dozens to hundreds of each (an upright font such as Euler has few italic
+    // corrections); a table that lost them would pass the loop on fallbacks.
+    EXPECT_GT(italics, 30);
     EXPECT_GT(accents, 100);
 }
 
@@ -212,7 +213,10 @@ TEST_P(BundledFont, AssembliesOfEveryGlyph) {
 
 INSTANTIATE_TEST_SUITE_P(Fonts, BundledFont,
                          testing::Values(Font::Name::latinModern, Font::Name::termes,
-                                         Font::Name::asana),
+                                         Font::Name::asana, Font::Name::xits,
+                                         Font::Name::kpMathLight, Font::Name::kpMathSans,
+                                         Font::Name::euler, Font::Name::fira,
+                                         Font::Name::libertinus, Font::Name::garamond),
                          [](const auto& info) {
                              std::string name;
                              for (char c : info.param.rawValue()) {
