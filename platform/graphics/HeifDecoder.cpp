@@ -2,6 +2,7 @@
 // rotation, mirroring and cropping applied, so it shows upright. A file holding several images
 // (a burst, a thumbnail set) shows its primary one.
 
+#include "platform/graphics/HeifCost.hpp"
 #include "platform/graphics/ImageCodecs.hpp"
 
 #include <algorithm>
@@ -59,6 +60,9 @@ ImageSource decodeHEIF(std::span<const std::uint8_t> data, const ImageDecodeLimi
     const int declaredWidth = heif_image_handle_get_width(handle.get());
     const int declaredHeight = heif_image_handle_get_height(handle.get());
     budget.checkCanvas(declaredWidth, declaredHeight);
+    // What the decoder will make is what the file's records of grids, overlays and tiles say,
+    // not the size declared above: those records are checked against the budget first.
+    checkHeifDecodeCost(data, budget);
     // A grid's own record of its size need not agree with the size declared for it (a file of a
     // kilobyte can describe a grid of 18,000 pixels square, which the decoder would make and fill
     // before finding its tiles missing). No image of the file may be larger on a side than the

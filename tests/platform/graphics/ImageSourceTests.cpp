@@ -2,10 +2,14 @@
 #include "platform/graphics/ImageSource.hpp"
 #include "tests/platform/graphics/ImageFixtures.hpp"
 
+#include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <poll.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace platform;
 using namespace fixtures;
@@ -482,4 +486,118 @@ TEST(ImageSource, HEICStillsDecodeUprightAndBadFilesFail) {
     const Bytes grid(std::istreambuf_iterator<char>(in), {});
     ASSERT_FALSE(grid.empty());
     EXPECT_EQ(decodeErrorKind(grid, {}), ImageDecodeError::Kind::tooLarge);
+}
+
+namespace {
+
+// The peak memory a process has held, in bytes (VmHWM); 0 when it cannot be read.
+std::int64_t peakResidentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoll(line.substr(6)) * 1024;
+        }
+    }
+    return 0;
+}
+
+struct ChildDecode {
+    // The growth of the child's peak memory over the decode; -1 when the child was stopped for
+    // holding more than the watched limit.
+    std::int64_t peakGrowth = -1;
+    ImageDecodeError::Kind kind = ImageDecodeError::Kind::malformed;
+    bool refused = false;
+};
+
+// Decodes `data` in a child process and measures the memory the decode took there. A decoder
+// that does not hold to its budget would take gigabytes of a shared machine: the child is killed
+// once it holds more than `watchedLimit` beyond what it started with.
+ChildDecode decodeInChild(const Bytes& data, std::int64_t watchedLimit) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) {
+        ADD_FAILURE() << "no pipe";
+        return {};
+    }
+    const std::int64_t before = peakResidentBytes();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        // Resets the peak to what the child holds now.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const std::int64_t start = peakResidentBytes();
+        std::int64_t answer[3] = {0, 0, 0};
+        try {
+            ImageSource::decode(data);
+        } catch (const ImageDecodeError& error) {
+            answer[1] = 1;
+            answer[2] = std::int64_t(error.kind());
+        }
+        answer[0] = peakResidentBytes() - start;
+        [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], answer, sizeof answer);
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    ChildDecode result;
+    bool killed = false;
+    std::int64_t answer[3] = {0, 0, 0};
+    for (;;) {
+        pollfd ready{pipeEnds[0], POLLIN, 0};
+        if (::poll(&ready, 1, 10) > 0) {
+            break;
+        }
+        std::ifstream status("/proc/" + std::to_string(child) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmRSS:", 0) == 0 &&
+                std::stoll(line.substr(6)) * 1024 > before + watchedLimit) {
+                ::kill(child, SIGKILL);
+                killed = true;
+            }
+        }
+        if (killed) {
+            break;
+        }
+    }
+    if (!killed && ::read(pipeEnds[0], answer, sizeof answer) == sizeof answer) {
+        result.peakGrowth = answer[0];
+        result.refused = answer[1] != 0;
+        result.kind = ImageDecodeError::Kind(answer[2]);
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return result;
+}
+
+Bytes heicFile(const std::string& name) {
+    std::ifstream in(std::string(MOSS_IMAGE_FIXTURES) + "/heic/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+// Files whose grid records claim far more than their declared size, or that name one tile tens of
+// thousands of times (made by heic/make-hostile-grids.py): the loader refuses them from their
+// records, before the decoder makes any of it. A 16-million-pixel picture takes a few hundred
+// megabytes to decode; these take far less, where they took gigabytes and tens of seconds.
+TEST(ImageSource, HEICGridsAreRefusedByWhatTheirRecordsMakeNotWhatTheyDeclare) {
+    constexpr std::int64_t budget = std::int64_t{64} << 20;
+    const struct {
+        const char* name;
+        bool tooLarge;
+    } files[] = {{"grid-area-beyond-declared.heic", true},
+                 {"grid-square-beyond-declared.heic", true},
+                 {"grid-repeated-tiles.heic", true},
+                 {"grid-tiles-larger-than-declared.heic", false}};
+    for (const auto& file : files) {
+        const ChildDecode decoded = decodeInChild(heicFile(file.name), std::int64_t{1} << 30);
+        ASSERT_GE(decoded.peakGrowth, 0) << file.name << " took more than a gigabyte";
+        EXPECT_TRUE(decoded.refused) << file.name;
+        if (file.tooLarge) {
+            EXPECT_EQ(decoded.kind, ImageDecodeError::Kind::tooLarge) << file.name;
+        }
+        EXPECT_LT(decoded.peakGrowth, budget) << file.name;
+    }
 }
