@@ -79,11 +79,10 @@ AnyView OrderedList::body(ui::ViewContext& context) const {
                         return AnyView(OrderedListItem{item.intent, content[item.range], width});
                     })))
             .onPreferenceChange<MarkerWidthKey>(
-                [markerWidth](const std::optional<double>& width) { markerWidth.set(width); })
-            // The widths stop here: an enclosing list aligns its own markers only, not those of
-            // the lists nested in its items.
-            .transformPreference<MarkerWidthKey>(
-                [](std::optional<double>& width) { width = std::nullopt; });
+                [markerWidth](const std::optional<double>& width) { markerWidth.set(width); });
+    // The widths go on up: the markers of a list nested in an item take part in the widest
+    // marker of every numbered list around it, so that the text of the outer items starts where
+    // the nested numbers need it to.
     return withListItemSpacing(stack, context);
 }
 

@@ -1,5 +1,6 @@
 #include "Vellum/blocks/Table.hpp"
 
+#include "Vellum/blocks/BlockContent.hpp"
 #include "Vellum/blocks/TableCell.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
 #include "Vellum/style/ResolvedStyle.hpp"
@@ -23,28 +24,6 @@ namespace {
 namespace ui = platform::ui;
 using platform::AttributedSubstring;
 using platform::PresentationIntent;
-using IntentAttribute =
-    platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
-
-// The nesting depth of a block: the lists and quotes around it.
-int indentationLevel(const PresentationIntent& intent) {
-    return static_cast<int>(std::ranges::count_if(intent.components(), [](const auto& component) {
-        const PresentationIntent::Kind kind = component.kind();
-        return kind == PresentationIntent::Kind::orderedList ||
-               kind == PresentationIntent::Kind::unorderedList ||
-               kind == PresentationIntent::Kind::blockQuote;
-    }));
-}
-
-// The table's level is that of its first run: all runs of a table share the blocks around it.
-int firstRunIndentationLevel(const AttributedSubstring& content) {
-    const platform::AttributedString::Runs runs = content.runs();
-    if (runs.empty()) {
-        return 0;
-    }
-    const PresentationIntent* intent = runs[0].get<IntentAttribute>();
-    return intent != nullptr ? indentationLevel(*intent) : 0;
-}
 
 ui::HorizontalAlignment columnAlignment(const std::vector<Table::TableColumn>& columns,
                                         std::size_t column) {
@@ -316,6 +295,7 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     }
     TableStyleConfiguration configuration;
     configuration.label = ConfigurationContent(grid);
+    // The lists around the table, as for every other block at its place (quotes do not count).
     configuration.indentationLevel = firstRunIndentationLevel(content_);
     std::weak_ptr<const TableStyle> publisher = style;
     // The style's body stands in the table's place (one node fewer per table); what the style

@@ -1,45 +1,14 @@
 #include "Vellum/blocks/TableCell.hpp"
 
+#include "Vellum/blocks/BlockContent.hpp"
 #include "Vellum/inline/TextFragment.hpp"
 #include "Vellum/inline/WithInlineStyle.hpp"
 #include "Vellum/style/ResolvedStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
-#include "platform/foundation/AttributeScope.hpp"
-
-#include <algorithm>
 
 namespace vellum::structured {
 
-namespace {
-
 namespace ui = platform::ui;
-using platform::PresentationIntent;
-using IntentAttribute =
-    platform::AttributeScopes::FoundationAttributes::PresentationIntentAttribute;
-
-// The nesting depth of the intent the whole cell shares (0 when its runs differ or have none):
-// the lists and quotes around the table.
-int wholeContentIndentationLevel(const platform::AttributedSubstring& content) {
-    const PresentationIntent* shared = nullptr;
-    for (const platform::AttributedString::Run& run : content.runs()) {
-        const PresentationIntent* intent = run.get<IntentAttribute>();
-        if (intent == nullptr || (shared != nullptr && !(*shared == *intent))) {
-            return 0;
-        }
-        shared = intent;
-    }
-    if (shared == nullptr) {
-        return 0;
-    }
-    return static_cast<int>(std::ranges::count_if(shared->components(), [](const auto& component) {
-        const PresentationIntent::Kind kind = component.kind();
-        return kind == PresentationIntent::Kind::orderedList ||
-               kind == PresentationIntent::Kind::unorderedList ||
-               kind == PresentationIntent::Kind::blockQuote;
-    }));
-}
-
-} // namespace
 
 ui::AnyView TableCell::styled(ui::ViewContext& context, const TableCellStyle* style) const {
     if (style == nullptr) {
@@ -48,7 +17,8 @@ ui::AnyView TableCell::styled(ui::ViewContext& context, const TableCellStyle* st
     const ui::AnyView label{StyledTextFragment(platform::AttributedString(content_))};
     TableCellStyleConfiguration configuration;
     configuration.label = ConfigurationContent(label);
-    configuration.indentationLevel = wholeContentIndentationLevel(content_);
+    // The lists around the table, as for every other block at its place (quotes do not count).
+    configuration.indentationLevel = sharedIndentationLevel(content_);
     configuration.row = identifier_.row;
     configuration.column = identifier_.column;
     configuration.sharedByTable = sharedByTable_;

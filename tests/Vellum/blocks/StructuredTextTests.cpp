@@ -246,17 +246,20 @@ TEST(Lists, OrdinalsAsWrittenAndMarkersEndAtOneX) {
     EXPECT_DOUBLE_EQ(seen->markerTrailing[9], seen->markerTrailing[10]);
 }
 
-TEST(Lists, ANestedListAlignsItsOwnMarkersOnly) {
-    // The inner list's "10." is wider than the outer "1."; the outer markers keep their width.
-    const auto seen = show("1. outer\n\n   9. nine\n   10. ten\n2. next\n");
-    for (const auto& [ordinal, x] : seen->markerTrailing) {
-        std::printf("marker %d ends at %g\n", ordinal, x);
+TEST(Lists, ANestedListTakesPartInTheWidestMarkerOfTheListsAroundIt) {
+    // The inner list's "10." is wider than the outer "1.": the outer markers take its width, and
+    // so do those of a numbered list around a bulleted one that holds it.
+    for (const std::string& markdown :
+         {std::string("1. outer\n\n   9. nine\n   10. ten\n2. next\n"),
+          std::string("1. outer\n\n   - bullet\n\n     9. nine\n     10. ten\n2. next\n")}) {
+        const auto seen = show(markdown);
+        ASSERT_TRUE(seen->markerTrailing.count(1) && seen->markerTrailing.count(10));
+        EXPECT_DOUBLE_EQ(seen->markerTrailing[9], seen->markerTrailing[10]);
+        EXPECT_DOUBLE_EQ(seen->markerTrailing[1], seen->markerTrailing[2]);
+        // Wider than in a list of its own: as wide as the nested "10.".
+        EXPECT_GT(seen->markerTrailing[1], show("1. a\n2. b\n")->markerTrailing[1]);
+        EXPECT_DOUBLE_EQ(seen->markerTrailing[1], show("10. a\n")->markerTrailing[10]);
     }
-    ASSERT_TRUE(seen->markerTrailing.count(1) && seen->markerTrailing.count(10));
-    EXPECT_DOUBLE_EQ(seen->markerTrailing[9], seen->markerTrailing[10]);
-    // As wide as in a list of its own.
-    EXPECT_DOUBLE_EQ(seen->markerTrailing[1], show("1. a\n2. b\n")->markerTrailing[1]);
-    EXPECT_DOUBLE_EQ(seen->markerTrailing[1], seen->markerTrailing[2]);
 }
 
 TEST(Lists, ItemSpacingFollowsTheFontAndTheModifier) {

@@ -2,6 +2,7 @@
 // (header first, empty and missing cells kept in place), how columns align their cells, and how
 // the spacing a table style publishes reaches the grid.
 
+#include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/blocks/Table.hpp"
 #include "Vellum/blocks/TableCell.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
@@ -654,5 +655,37 @@ TEST(TableCellBounds, PaddingKeptByTheGridPlacesAndReportsCellsAsAPaddingInEachC
                     << place.first << "," << place.second;
             }
         }
+    }
+}
+
+namespace {
+
+// The levels a document's table and its cells report.
+std::shared_ptr<Seen> levelsIn(const std::string& markdown) {
+    auto seen = std::make_shared<Seen>();
+    OffscreenHost host(AnyView(vellum::StructuredText(markdown))
+                           .environment<TableStyleKey>(std::make_shared<ProbeTableStyle>(seen))
+                           .environment<TableCellStyleKey>(std::make_shared<ProbeCellStyle>(seen)),
+                       {400.0, std::nullopt});
+    host.runUntilIdle();
+    return seen;
+}
+
+} // namespace
+
+TEST(TableLevels, ATableAndItsCellsStandAtTheLevelOfTheBlocksBesideThem) {
+    // In a quote: level 0, as the quote's paragraph (quotes do not count).
+    const auto quoted = levelsIn("> text\n>\n> | a | b |\n> |---|---|\n> | c | d |\n");
+    EXPECT_EQ(quoted->tableIndentation, 0);
+    ASSERT_EQ(quoted->cells.size(), 4U);
+    for (const TableCellStyleConfiguration& cell : quoted->cells) {
+        EXPECT_EQ(cell.indentationLevel, 0) << cell.row << "," << cell.column;
+    }
+    // In a list inside a quote: the list counts, the quote does not.
+    const auto listed = levelsIn("> - item\n>\n>   | a | b |\n>   |---|---|\n>   | c | d |\n");
+    EXPECT_EQ(listed->tableIndentation, 1);
+    ASSERT_EQ(listed->cells.size(), 4U);
+    for (const TableCellStyleConfiguration& cell : listed->cells) {
+        EXPECT_EQ(cell.indentationLevel, 1) << cell.row << "," << cell.column;
     }
 }
