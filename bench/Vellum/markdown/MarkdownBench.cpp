@@ -4,12 +4,13 @@
 //
 // Then the shapes of text that make parsers slow or hungry (100,000 table rows, 100,000 list
 // items, deep nesting, a megabyte of colons or of short formulas, one long line): the document
-// and inline parse, the pattern pass alone, and both exports, each with the heap it needs at its
-// peak beyond what was held before ("peak/input", in multiples of the input's size) and the bytes
-// it allocates in all ("alloc/input"), and the time per megabyte of input ("s/MB"). Every
-// allocation of the process is counted, the markdown and regular-expression libraries' included.
-// The walk over every level of the blocks (as a document view does to build its blocks) is
-// measured on each parsed shape as well.
+// and inline parse, the pattern pass alone, and both exports, each run in a process of its own
+// (this program again, with --measure) that reports the time per megabyte of input ("s/MB") and
+// its peak resident memory ("peakMB", and "peak/input" in multiples of the input's size). The
+// peak is the whole process's, as the kernel counts it: every allocator counts, the markdown and
+// regular-expression libraries' included, and so does what a case needs before its timed work
+// (the parse before an export). The walk over every level of the blocks (as a document view does
+// to build its blocks) is measured on each parsed shape as well.
 
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/export/Formatter.hpp"
@@ -17,92 +18,18 @@
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
 #include "bench/Vellum/BenchDocument.hpp"
+#include "bench/support/ChildMeasure.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <malloc.h>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
-
-// Counting allocator: the C library's own functions underneath, the usable size of each block
-// added while it lives.
-extern "C" {
-void* __libc_malloc(std::size_t size);
-void* __libc_calloc(std::size_t count, std::size_t size);
-void* __libc_realloc(void* pointer, std::size_t size);
-void* __libc_memalign(std::size_t alignment, std::size_t size);
-void __libc_free(void* pointer);
-}
-
-namespace {
-
-std::atomic<std::int64_t> liveBytes{0};
-std::atomic<std::int64_t> peakBytes{0};
-std::atomic<std::int64_t> allocatedBytes{0};
-
-void noteAllocated(void* pointer) {
-    if (pointer == nullptr) {
-        return;
-    }
-    const auto size = static_cast<std::int64_t>(malloc_usable_size(pointer));
-    allocatedBytes.fetch_add(size, std::memory_order_relaxed);
-    const std::int64_t live = liveBytes.fetch_add(size, std::memory_order_relaxed) + size;
-    std::int64_t peak = peakBytes.load(std::memory_order_relaxed);
-    while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-    }
-}
-
-void noteFreed(void* pointer) {
-    if (pointer != nullptr) {
-        liveBytes.fetch_sub(static_cast<std::int64_t>(malloc_usable_size(pointer)),
-                            std::memory_order_relaxed);
-    }
-}
-
-} // namespace
-
-extern "C" {
-void* malloc(std::size_t size) {
-    void* const pointer = __libc_malloc(size);
-    noteAllocated(pointer);
-    return pointer;
-}
-void* calloc(std::size_t count, std::size_t size) {
-    void* const pointer = __libc_calloc(count, size);
-    noteAllocated(pointer);
-    return pointer;
-}
-void* realloc(void* old, std::size_t size) {
-    noteFreed(old);
-    void* const pointer = __libc_realloc(old, size);
-    noteAllocated(pointer != nullptr || size == 0 ? pointer : old);
-    return pointer;
-}
-void free(void* pointer) {
-    noteFreed(pointer);
-    __libc_free(pointer);
-}
-void* memalign(std::size_t alignment, std::size_t size) {
-    void* const pointer = __libc_memalign(alignment, size);
-    noteAllocated(pointer);
-    return pointer;
-}
-void* aligned_alloc(std::size_t alignment, std::size_t size) {
-    return memalign(alignment, size);
-}
-int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
-    void* const pointer = memalign(alignment, size);
-    if (pointer == nullptr) {
-        return 12; // ENOMEM
-    }
-    *out = pointer;
-    return 0;
-}
-}
 
 namespace {
 
@@ -264,71 +191,143 @@ const char* shapeName(std::int64_t shape) {
     return names.at(static_cast<std::size_t>(shape));
 }
 
-// Runs `work` under the state's loop and reports its heap use against the input's size.
-template <class Work>
-void measured(benchmark::State& state, std::int64_t shape, Work work) {
+// What a measuring process does, by number: each sets up what it needs, then times its work.
+enum Case : int {
+    documentParse,
+    inlineParse,
+    syntaxTree,
+    inlineSyntaxTree,
+    patternPass,
+    blockRuns,
+    htmlExport,
+    plainTextExport,
+    inlineTextLayout,
+    documentLayout
+};
+
+// In the measuring process: sets up the case, then runs its work once; the seconds it took.
+double runCase(int which, std::int64_t shape) {
     const std::string& text = shapeText(shape);
-    std::int64_t peak = 0;
-    std::int64_t allocated = 0;
-    double seconds = 0;
-    for (auto _ : state) {
-        const std::int64_t before = liveBytes.load();
-        peakBytes.store(before);
-        const std::int64_t allocatedBefore = allocatedBytes.load();
+    const auto timed = [](const std::function<void()>& work) {
         const auto start = std::chrono::steady_clock::now();
-        work(text);
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, peakBytes.load() - before);
-        allocated = allocatedBytes.load() - allocatedBefore;
+        work();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const auto parsedShape = [&] {
+        return Parser::markdown(std::nullopt, mathAndEmoji()).attributedString(text);
+    };
+    switch (which) {
+    case documentParse:
+    case inlineParse: {
+        const Parser parser = which == documentParse
+                                  ? Parser::markdown(std::nullopt, mathAndEmoji())
+                                  : Parser::inlineMarkdown(std::nullopt, mathAndEmoji());
+        return timed([&] { benchmark::DoNotOptimize(parser.attributedString(text)); });
+    }
+    case syntaxTree:
+    case inlineSyntaxTree: {
+        MarkdownParsingOptions options;
+        if (which == inlineSyntaxTree) {
+            options.interpretedSyntax =
+                MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace;
+        }
+        return timed([&] { platform::parseMarkdownSyntaxOnly(text, options); });
+    }
+    case patternPass: {
+        const Parser parser = Parser::markdown(std::nullopt, mathAndEmoji());
+        const AttributedString plain(text);
+        return timed([&] { benchmark::DoNotOptimize(parser.processor().processPatterns(plain)); });
+    }
+    case blockRuns: {
+        const AttributedString parsed = parsedShape();
+        return timed([&] { benchmark::DoNotOptimize(walk(parsed, parsed.slice(), std::nullopt)); });
+    }
+    case htmlExport:
+    case plainTextExport: {
+        const AttributedString parsed = parsedShape();
+        return timed([&] {
+            const vellum::Formatter formatter(parsed);
+            if (which == htmlExport) {
+                benchmark::DoNotOptimize(formatter.html());
+            } else {
+                benchmark::DoNotOptimize(formatter.plainText());
+            }
+        });
+    }
+    case inlineTextLayout:
+        return timed([&] {
+            platform::ui::OffscreenHost host(platform::ui::AnyView(vellum::InlineText(text)),
+                                             {480, std::nullopt});
+            host.runUntilIdle();
+            benchmark::DoNotOptimize(host.graph().size());
+        });
+    case documentLayout:
+        return timed([&] {
+            platform::ui::OffscreenHost host(platform::ui::AnyView(vellum::StructuredText(text)),
+                                             {480, std::nullopt});
+            host.setVisibleRect(platform::Rect({0, 0}, {480, 600}));
+            host.runUntilIdle();
+            benchmark::DoNotOptimize(host.graph().size());
+        });
+    default:
+        return -1;
+    }
+}
+
+// Runs the case on the shape in a process of its own and reports its time and peak memory
+// against the input's size.
+void measured(benchmark::State& state, int which, std::int64_t shape) {
+    const std::string& text = shapeText(shape);
+    double seconds = 0;
+    double peakMegabytes = 0;
+    for (auto _ : state) {
+        const std::optional<bench::ChildResult> result =
+            bench::runChild({"--measure", std::to_string(which), std::to_string(shape)});
+        if (!result || !result->values.contains("seconds")) {
+            state.SkipWithError("the measuring process failed or ran out of its memory limit");
+            return;
+        }
+        seconds = result->values.at("seconds");
+        peakMegabytes = result->peakMegabytes;
+        state.SetIterationTime(seconds);
     }
     const auto size = static_cast<double>(text.size());
     state.counters["s/MB"] = seconds / (size / (1 << 20));
     state.SetLabel(shapeName(shape));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(text.size()));
-    state.counters["peak/input"] = static_cast<double>(peak) / size;
-    state.counters["alloc/input"] = static_cast<double>(allocated) / size;
+    state.counters["peakMB"] = peakMegabytes;
+    state.counters["peak/input"] = peakMegabytes * (1 << 20) / size;
 }
 
 void hostileShapes(benchmark::internal::Benchmark* benchmark) {
     for (std::int64_t shape = tableRows; shape <= linkLine; ++shape) {
         benchmark->Arg(shape);
     }
-    benchmark->Unit(benchmark::kMillisecond)->Iterations(1);
+    benchmark->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 }
 
 void BM_HostileDocumentParse(benchmark::State& state) {
-    const Parser parser = Parser::markdown(std::nullopt, mathAndEmoji());
-    measured(state, state.range(0), [&](const std::string& text) {
-        benchmark::DoNotOptimize(parser.attributedString(text));
-    });
+    measured(state, documentParse, state.range(0));
 }
 BENCHMARK(BM_HostileDocumentParse)->Apply(hostileShapes);
 
 void BM_HostileInlineParse(benchmark::State& state) {
-    const Parser parser = Parser::inlineMarkdown(std::nullopt, mathAndEmoji());
-    measured(state, state.range(0), [&](const std::string& text) {
-        benchmark::DoNotOptimize(parser.attributedString(text));
-    });
+    measured(state, inlineParse, state.range(0));
 }
 BENCHMARK(BM_HostileInlineParse)->Apply(hostileShapes);
 
 // The underlying markdown parser alone on the same shapes, both syntaxes: what the library's own
 // passes add is the difference.
 void BM_HostileSyntaxTreeOnly(benchmark::State& state) {
-    MarkdownParsingOptions options;
-    if (state.range(1) != 0) {
-        options.interpretedSyntax =
-            MarkdownParsingOptions::InterpretedSyntax::inlineOnlyPreservingWhitespace;
-    }
-    measured(state, state.range(0),
-             [&](const std::string& text) { platform::parseMarkdownSyntaxOnly(text, options); });
+    measured(state, state.range(1) != 0 ? inlineSyntaxTree : syntaxTree, state.range(0));
 }
 BENCHMARK(BM_HostileSyntaxTreeOnly)
     ->ArgsProduct({{tableRows, listItems, deepQuotes, deepLists, colons, formulas, longLine,
                     linkLine},
                    {0, 1}})
     ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
     ->Iterations(1);
 
 // The line of emphasis and links at 50, 100 and 200 KB through the underlying parser alone and
@@ -358,25 +357,18 @@ BENCHMARK(BM_LinkLineGrowth)
 
 // The pattern pass alone, math and emoji on, over the text as one plain run.
 void BM_HostilePatternPass(benchmark::State& state) {
-    const Parser parser = Parser::markdown(std::nullopt, mathAndEmoji());
-    const AttributedString plain(shapeText(state.range(0)));
-    measured(state, state.range(0), [&](const std::string&) {
-        benchmark::DoNotOptimize(parser.processor().processPatterns(plain));
-    });
+    measured(state, patternPass, state.range(0));
 }
 BENCHMARK(BM_HostilePatternPass)
     ->Arg(colons)
     ->Arg(formulas)
     ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
     ->Iterations(1);
 
 // Every level of the blocks of the parsed document, as a document view walks them.
 void BM_HostileBlockRuns(benchmark::State& state) {
-    const AttributedString parsed =
-        Parser::markdown(std::nullopt, mathAndEmoji()).attributedString(shapeText(state.range(0)));
-    measured(state, state.range(0), [&](const std::string&) {
-        benchmark::DoNotOptimize(walk(parsed, parsed.slice(), std::nullopt));
-    });
+    measured(state, blockRuns, state.range(0));
 }
 // The deeply nested shapes are left out: walking them level by level is a matter of their depth
 // (each level a walk of its own), not of their size.
@@ -388,26 +380,17 @@ BENCHMARK(BM_HostileBlockRuns)
     ->Arg(longLine)
     ->Arg(linkLine)
     ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
     ->Iterations(1);
 
 // Each export from a fresh formatter over the parsed document, tree built included.
 void BM_HostileHTMLExport(benchmark::State& state) {
-    const AttributedString parsed =
-        Parser::markdown(std::nullopt, mathAndEmoji()).attributedString(shapeText(state.range(0)));
-    measured(state, state.range(0), [&](const std::string&) {
-        const vellum::Formatter formatter(parsed);
-        benchmark::DoNotOptimize(formatter.html());
-    });
+    measured(state, htmlExport, state.range(0));
 }
 BENCHMARK(BM_HostileHTMLExport)->Apply(hostileShapes);
 
 void BM_HostilePlainTextExport(benchmark::State& state) {
-    const AttributedString parsed =
-        Parser::markdown(std::nullopt, mathAndEmoji()).attributedString(shapeText(state.range(0)));
-    measured(state, state.range(0), [&](const std::string&) {
-        const vellum::Formatter formatter(parsed);
-        benchmark::DoNotOptimize(formatter.plainText());
-    });
+    measured(state, plainTextExport, state.range(0));
 }
 BENCHMARK(BM_HostilePlainTextExport)->Apply(hostileShapes);
 
@@ -415,26 +398,27 @@ BENCHMARK(BM_HostilePlainTextExport)->Apply(hostileShapes);
 // full, and as a document in a window one screen tall (blocks below the screen wait until they
 // are needed). Drawing is left out.
 void BM_HostileInlineTextLayout(benchmark::State& state) {
-    measured(state, state.range(0), [&](const std::string& text) {
-        platform::ui::OffscreenHost host(platform::ui::AnyView(vellum::InlineText(text)),
-                                         {480, std::nullopt});
-        host.runUntilIdle();
-        benchmark::DoNotOptimize(host.graph().size());
-    });
+    measured(state, inlineTextLayout, state.range(0));
 }
 BENCHMARK(BM_HostileInlineTextLayout)->Apply(hostileShapes);
 
 void BM_HostileDocumentLayout(benchmark::State& state) {
-    measured(state, state.range(0), [&](const std::string& text) {
-        platform::ui::OffscreenHost host(platform::ui::AnyView(vellum::StructuredText(text)),
-                                         {480, std::nullopt});
-        host.setVisibleRect(platform::Rect({0, 0}, {480, 600}));
-        host.runUntilIdle();
-        benchmark::DoNotOptimize(host.graph().size());
-    });
+    measured(state, documentLayout, state.range(0));
 }
 BENCHMARK(BM_HostileDocumentLayout)->Apply(hostileShapes);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--measure") == 0) {
+        bench::report("seconds", runCase(std::atoi(argv[2]), std::atoll(argv[3])));
+        return bench::finishChild();
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
