@@ -1,5 +1,6 @@
 #include "platform/foundation/Bundle.hpp"
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -77,13 +78,30 @@ std::optional<std::filesystem::path> Bundle::url(std::string_view name, std::str
         file += '.';
         file += extension;
     }
-    std::filesystem::path path = *resourceURL_;
+    std::filesystem::path relative;
     if (!subdirectory.empty()) {
-        path /= std::filesystem::path(subdirectory);
+        relative = std::filesystem::path(subdirectory);
     }
-    path /= file;
+    relative /= std::filesystem::path(file);
+    // Names come from documents too (a picture's address). An absolute one would replace the
+    // resource directory when appended, and ".." or a symbolic link may lead out of it: only a
+    // file that lies inside the directory once every link is followed is a resource.
+    if (relative.has_root_path()) {
+        return std::nullopt;
+    }
+    const std::filesystem::path path = *resourceURL_ / relative;
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
+    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const std::filesystem::path root = std::filesystem::canonical(*resourceURL_, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const auto [rootEnd, inside] =
+        std::mismatch(root.begin(), root.end(), resolved.begin(), resolved.end());
+    if (rootEnd != root.end() || inside == resolved.end()) {
         return std::nullopt;
     }
     return path;

@@ -32,7 +32,9 @@ public:
     }
 
     // The path of resource `name` (with `extension` appended after a dot unless empty) in the
-    // resource directory or the given subdirectory of it; nullopt when no such file exists.
+    // resource directory or the given subdirectory of it; nullopt when no such file exists, and
+    // for a name that is absolute or leads out of the resource directory (through ".." or a
+    // symbolic link).
     [[nodiscard]] std::optional<std::filesystem::path>
     url(std::string_view name, std::string_view extension = {},
         std::string_view subdirectory = {}) const;

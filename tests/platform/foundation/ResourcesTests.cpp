@@ -52,6 +52,32 @@ TEST(BundleTest, LooksUpResourcesByNameAndExtension) {
     EXPECT_FALSE(bundle->url("", ""));
 }
 
+TEST(BundleTest, NamesThatLeadOutOfTheBundleFindNothing) {
+    const TemporaryDirectory tree;
+    fs::create_directories(tree.path / "lib.bundle" / "icons");
+    std::ofstream(tree.path / "secret.png") << "x";
+    std::ofstream(tree.path / "lib.bundle" / "icons" / "cat.png") << "x";
+    fs::create_directory_symlink(tree.path, tree.path / "lib.bundle" / "up");
+    fs::create_symlink(tree.path / "secret.png", tree.path / "lib.bundle" / "leak.png");
+    fs::create_symlink("icons/cat.png", tree.path / "lib.bundle" / "alias.png");
+    const auto bundle = platform::Bundle::at(tree.path / "lib.bundle");
+    ASSERT_TRUE(bundle);
+
+    const std::string absolute = (tree.path / "secret").string();
+    EXPECT_FALSE(bundle->url(absolute, "png"));
+    EXPECT_FALSE(bundle->url("secret", "png", tree.path.string()));
+    EXPECT_FALSE(bundle->url("../secret", "png"));
+    EXPECT_FALSE(bundle->url("icons/../../secret", "png"));
+    EXPECT_FALSE(bundle->url("secret", "png", ".."));
+    EXPECT_FALSE(bundle->url("up/secret", "png"));
+    EXPECT_FALSE(bundle->url("leak", "png"));
+    EXPECT_FALSE(bundle->url("."));
+    // Links and steps that stay inside are resources like any other.
+    EXPECT_EQ(bundle->url("alias", "png"), tree.path / "lib.bundle" / "alias.png");
+    EXPECT_TRUE(bundle->url("icons/../icons/cat", "png"));
+    EXPECT_TRUE(bundle->url("cat", "png", "icons"));
+}
+
 TEST(UserDefaultsTest, ValuesSurviveAReopenAndOddTextRoundTrips) {
     const TemporaryDirectory tree;
     const fs::path file = tree.path / "config" / "mossbarrow" / "defaults";
