@@ -1,14 +1,14 @@
 #include "Vellum/markdown/MarkupParser.hpp"
 
-#include <exception>
-
 namespace vellum {
 
 platform::AttributedString attributedStringOrEmpty(const MarkupParser& parser,
                                                    std::string_view markup) {
+    // A parser of the caller's may throw anything, not only exceptions of the standard kind:
+    // whatever it throws, the view shows empty text and goes on.
     try {
         return parser.attributedString(markup);
-    } catch (const std::exception&) {
+    } catch (...) {
         return {};
     }
 }
@@ -18,7 +18,7 @@ platform::AttributedString attributedStringOrEmpty(const MarkupParser& parser,
                                                    std::unique_ptr<MarkupParser::Memory>& memory) {
     try {
         return parser.attributedStringReusing(markup, memory);
-    } catch (const std::exception&) {
+    } catch (...) {
         memory.reset();
         return {};
     }

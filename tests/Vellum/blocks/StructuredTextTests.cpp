@@ -277,13 +277,16 @@ TEST(Lists, ItemSpacingFollowsTheFontAndTheModifier) {
     EXPECT_NEAR(heights[1] - heights[0], 1.75 * 13, 0.01);
 }
 
-// Throws for markdown containing "bad".
+// Throws an exception for markdown containing "bad", and a plain string for "odd".
 struct PickyParser final : vellum::MarkupParser {
     std::shared_ptr<int> calls = std::make_shared<int>(0);
     platform::AttributedString attributedString(std::string_view markup) const override {
         ++*calls;
         if (markup.find("bad") != std::string_view::npos) {
             throw std::runtime_error("unreadable");
+        }
+        if (markup.find("odd") != std::string_view::npos) {
+            throw "odd";
         }
         return vellum::AttributedStringMarkdownParser::markdown().attributedString(markup);
     }
@@ -297,11 +300,11 @@ TEST(DocumentParse, ReParsesOnEveryChangeAndShowsNothingForFailures) {
     EXPECT_TRUE(seen->blocks.empty());
     EXPECT_EQ(host.size().height, 0);
 
-    for (const std::string text : {"one", "bad", "two", "one"}) {
+    for (const std::string text : {"one", "bad", "two", "one", "odd"}) {
         seen->blocks.clear();
         host.setRootView(recorded(StructuredText(text, parser), seen));
         host.runUntilIdle();
-        if (text == "bad") {
+        if (text == "bad" || text == "odd") {
             EXPECT_EQ(host.size().height, 0) << text;
         } else {
             ASSERT_FALSE(seen->blocks.empty()) << text;
@@ -309,7 +312,7 @@ TEST(DocumentParse, ReParsesOnEveryChangeAndShowsNothingForFailures) {
             EXPECT_GT(host.size().height, 0) << text;
         }
     }
-    EXPECT_EQ(*parser->calls, 5);
+    EXPECT_EQ(*parser->calls, 6);
 }
 
 TEST(DocumentParse, AHostLineLimitDoesNotCutBlocksShort) {

@@ -54,7 +54,7 @@ private:
     vellum::Image image_;
 };
 
-// Counts its parses; throws for markup "throw".
+// Counts its parses; throws an exception for markup "throw", and a plain number for "throw 7".
 class CountingParser final : public vellum::MarkupParser {
 public:
     explicit CountingParser(std::shared_ptr<std::atomic<int>> count)
@@ -63,6 +63,9 @@ public:
         ++*count_;
         if (markup == "throw") {
             throw std::runtime_error("unreadable");
+        }
+        if (markup == "throw 7") {
+            throw 7;
         }
         return AttributedString(markup, {});
     }
@@ -109,6 +112,14 @@ TEST(InlineText, ParsesOnlyWhenTheMarkupChangesAndShowsNothingForUnreadableMarku
     host.setRootView(shown(ui::AnyView(InlineText("throw", parser))));
     host.runUntilIdle();
     EXPECT_EQ(*count, 2);
+    EXPECT_EQ(shown.string(), "");
+
+    // A parser may throw what it likes; the view still shows nothing and lives on.
+    host.setRootView(shown(ui::AnyView(InlineText("two", parser))));
+    host.runUntilIdle();
+    host.setRootView(shown(ui::AnyView(InlineText("throw 7", parser))));
+    host.runUntilIdle();
+    EXPECT_EQ(*count, 4);
     EXPECT_EQ(shown.string(), "");
 }
 
