@@ -3,9 +3,9 @@
 // Draws the attachments of a text over the blank boxes the text builder left for them. The
 // overlay reads the laid-out texts its content publishes, so the attachments follow the text
 // wherever it wraps; one canvas per laid-out text draws each distinct attachment's view, built
-// once, at every box that carries it. Attachments selected as objects (pictures, emoji, formulas)
-// are drawn at half opacity while their character is selected, so that a selection shows on them
-// whatever their colours; others show their selection through the highlight behind the text,
+// once, at every box that carries it. Attachments selected as objects (pictures) are drawn at half
+// opacity while their character is selected, so that a selection shows on them whatever their
+// colours; others (emoji, formulas) show their selection through the highlight behind the text,
 // like characters.
 
 #include "Vellum/attachments/Attachment.hpp"

@@ -3,7 +3,8 @@
 // Emoji pictures that stand in text in place of a shortcode: a downloaded picture
 // (EmojiAttachment) and a named picture from a resource bundle (EmojiResourceAttachment). Both
 // take their size and baseline from the text's font through the environment's emoji properties.
-// Selected, they dim like pictures: a highlight behind a coloured picture hardly shows.
+// Selected, they are selected like the letters around them: the highlight lies behind them and
+// they keep their full colour (only pictures dim).
 
 #include "Vellum/attachments/Attachment.hpp"
 #include "Vellum/attachments/ImageAttachment.hpp"
@@ -31,7 +32,7 @@ public:
     [[nodiscard]] std::string description() const override { return ":" + text_ + ":"; }
     [[nodiscard]] std::optional<platform::Data> pngData() const override;
     [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
-        return AttachmentSelectionStyle::object;
+        return AttachmentSelectionStyle::text;
     }
     [[nodiscard]] platform::ui::AnyView body() const override;
     [[nodiscard]] double baselineOffset(const TextEnvironmentValues& environment) const override;
@@ -58,12 +59,12 @@ public:
     [[nodiscard]] const std::string& text() const noexcept { return picture_.text; }
     [[nodiscard]] const Image& image() const noexcept { return picture_.image; }
 
-    // Equal by name, bundle and text: the picture found for them is not compared.
+    // Equal by name, bundle, text and the file the picture came from.
     [[nodiscard]] bool isEqual(const Attachment& other) const override;
     [[nodiscard]] std::size_t hashValue() const override;
     [[nodiscard]] std::string description() const override { return ":" + picture_.text + ":"; }
     [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
-        return AttachmentSelectionStyle::object;
+        return AttachmentSelectionStyle::text;
     }
     [[nodiscard]] platform::ui::AnyView body() const override;
     [[nodiscard]] double baselineOffset(const TextEnvironmentValues& environment) const override;

@@ -10,7 +10,9 @@
 #include <iterator>
 #include <string_view>
 #include <system_error>
+#include <tuple>
 #include <typeinfo>
+#include <utility>
 
 namespace vellum {
 
@@ -74,11 +76,17 @@ std::vector<std::string> appearanceVariants(const std::string& name,
     return names;
 }
 
-Image namedImage(const std::string& name, const std::optional<platform::Bundle>& bundle,
-                 const ColorEnvironmentValues& environment) {
+namespace {
+
+// The picture for `name` and the file it came from ("badge~dark.png"; empty when none was
+// found).
+std::pair<Image, std::string> lookUpNamedImage(const std::string& name,
+                                               const std::optional<platform::Bundle>& bundle,
+                                               const ColorEnvironmentValues& environment) {
     const platform::Bundle& source = bundle ? *bundle : platform::Bundle::main();
     if (name.empty() || name.find("..") != std::string::npos) {
-        // A name comes from a document's address: it may not climb out of the bundle.
+        // A name comes from a document's address: it may not climb out of the bundle (the
+        // bundle refuses absolute names and links that lead out).
         return {};
     }
     static constexpr std::array<std::string_view, 6> extensions = {"",    "png",  "gif",
@@ -87,7 +95,12 @@ Image namedImage(const std::string& name, const std::optional<platform::Bundle>&
         for (const std::string_view extension : extensions) {
             if (const auto path = source.url(variant, extension)) {
                 if (auto image = decodeFile(*path)) {
-                    return std::move(*image);
+                    std::string file = variant;
+                    if (!extension.empty()) {
+                        file += '.';
+                        file += extension;
+                    }
+                    return {std::move(*image), std::move(file)};
                 }
             }
         }
@@ -95,17 +108,20 @@ Image namedImage(const std::string& name, const std::optional<platform::Bundle>&
     return {};
 }
 
+} // namespace
+
+Image namedImage(const std::string& name, const std::optional<platform::Bundle>& bundle,
+                 const ColorEnvironmentValues& environment) {
+    return lookUpNamedImage(name, bundle, environment).first;
+}
+
 platform::ui::AnyView pictureView(const Image& image, bool fit) {
     if (image.frames.empty()) {
         return platform::ui::EmptyView();
     }
-    if (fit && image.frames.size() == 1) {
-        // An emoji's box is square whatever the picture's shape: a wide picture keeps its shape.
-        return platform::ui::Image(image.frames.front().cgImage)
-            .resizable()
-            .aspectRatio(std::nullopt, platform::ui::ContentMode::fit);
-    }
-    return platform::ui::AnyView(ImageView(image));
+    // An emoji's box is square whatever the picture's shape: a wide picture, still or animated,
+    // keeps its shape.
+    return platform::ui::AnyView(ImageView(image, fit));
 }
 
 // MARK: ImageAttachment
@@ -139,15 +155,16 @@ platform::Size ImageAttachment::sizeThatFits(platform::ui::ProposedViewSize prop
 
 // MARK: NamedPicture
 
-NamedPicture::NamedPicture(std::string name, std::optional<platform::Bundle> bundle,
-                           std::string text, const ColorEnvironmentValues& environment)
-    : name(std::move(name))
-    , bundle(std::move(bundle))
-    , text(std::move(text))
-    , image(namedImage(this->name, this->bundle, environment)) {}
+NamedPicture::NamedPicture(std::string name_, std::optional<platform::Bundle> bundle_,
+                           std::string text_, const ColorEnvironmentValues& environment)
+    : name(std::move(name_))
+    , bundle(std::move(bundle_))
+    , text(std::move(text_)) {
+    std::tie(image, file) = lookUpNamedImage(name, bundle, environment);
+}
 
 bool NamedPicture::sameSource(const NamedPicture& other) const {
-    return other.name == name && other.bundle == bundle && other.text == text;
+    return other.name == name && other.bundle == bundle && other.text == text && other.file == file;
 }
 
 std::size_t NamedPicture::sourceHash() const {
@@ -155,6 +172,7 @@ std::size_t NamedPicture::sourceHash() const {
     seed =
         platform::hashCombine(seed, bundle ? std::filesystem::hash_value(bundle->bundleURL()) : 0);
     seed = platform::hashCombine(seed, std::hash<std::string>()(text));
+    seed = platform::hashCombine(seed, std::hash<std::string>()(file));
     return seed;
 }
 

@@ -43,8 +43,10 @@ private:
 };
 
 // A picture looked up by name in a bundle, with the text it stands for: what the image and emoji
-// resource attachments hold. Two are the same source when name, bundle and text agree; the
-// picture found for them is not compared.
+// resource attachments hold. Two are the same source when name, bundle and text agree and the
+// lookup chose the same file: a picture looked up again is a new decoding, so the pictures
+// themselves are not compared, but a picture with a variant for the dark scheme differs from its
+// light one, and a text shown again in the other scheme is drawn again.
 struct NamedPicture {
     NamedPicture(std::string name, std::optional<platform::Bundle> bundle, std::string text,
                  const ColorEnvironmentValues& environment);
@@ -56,6 +58,9 @@ struct NamedPicture {
     std::optional<platform::Bundle> bundle;
     std::string text;
     Image image;
+    // The file of the bundle the picture came from, with its appearance suffix and extension;
+    // empty when none was found.
+    std::string file;
 };
 
 class ImageResourceAttachment final : public Attachment {
@@ -72,7 +77,7 @@ public:
     [[nodiscard]] const std::string& text() const noexcept { return picture_.text; }
     [[nodiscard]] const Image& image() const noexcept { return picture_.image; }
 
-    // Equal by name, bundle and text: the picture found for them is not compared.
+    // Equal by name, bundle, text and the file the picture came from.
     [[nodiscard]] bool isEqual(const Attachment& other) const override;
     [[nodiscard]] std::size_t hashValue() const override;
     [[nodiscard]] std::string description() const override {
@@ -114,7 +119,7 @@ appearanceVariants(const std::string& name, const ColorEnvironmentValues& enviro
                                const ColorEnvironmentValues& environment);
 
 // The view of a picture over its box, stretched or, with `fit`, as large as fits with its aspect
-// ratio kept; nothing for a picture without frames. Animations always stretch.
+// ratio kept; nothing for a picture without frames.
 [[nodiscard]] platform::ui::AnyView pictureView(const Image& image, bool fit = false);
 
 } // namespace vellum

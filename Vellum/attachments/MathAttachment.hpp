@@ -2,8 +2,8 @@
 
 // A formula written between dollar signs, kept as its LaTeX source. It is measured by typesetting
 // it at a size derived from the surrounding text, sits on the text baseline like a glyph and is
-// drawn by the math library's view. Selected, it dims as a whole like a picture, since its glyphs
-// and rules are not characters of the text.
+// drawn by the math library's view. Selected, it is selected like the characters around it: the
+// highlight lies behind it and it keeps its full ink.
 
 #include "Math/MathFont.hpp"
 #include "Math/MathView.hpp"
@@ -32,7 +32,7 @@ public:
     [[nodiscard]] std::string description() const override;
 
     [[nodiscard]] AttachmentSelectionStyle selectionStyle() const override {
-        return AttachmentSelectionStyle::object;
+        return AttachmentSelectionStyle::text;
     }
     [[nodiscard]] platform::ui::AnyView body() const override;
     // Minus the formula's descent, so that its own baseline lies on the text's.

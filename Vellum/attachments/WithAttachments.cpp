@@ -4,6 +4,7 @@
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/foundation/CommonAffixes.hpp"
+#include "platform/foundation/Hash.hpp"
 #include "platform/runtime/TaskGroup.hpp"
 
 #include <algorithm>
@@ -45,9 +46,11 @@ bool carriesAddress(const AttributedString::Run& run) {
     return run.get<ImageURLAttribute>() != nullptr || emojiURL(run.attributes) != nullptr;
 }
 
-// The identity of the resolution task: the input string by value.
+// The identity of the resolution task: the input string by value, and the colour scheme, which
+// chooses among the variants of a bundled picture.
 struct InputIdentity {
     AttributedString string;
+    ColorEnvironmentValues environment;
     friend bool operator==(const InputIdentity&, const InputIdentity&) = default;
 };
 
@@ -59,7 +62,9 @@ template <>
 struct std::hash<vellum::InputIdentity> {
     std::size_t operator()(const vellum::InputIdentity& identity) const noexcept {
         // Characters only: strings that differ in attributes alone compare unequal all the same.
-        return std::hash<std::string_view>()(identity.string.characters());
+        return platform::hashCombine(
+            std::hash<std::string_view>()(identity.string.characters()),
+            std::hash<vellum::ColorEnvironmentValues>()(identity.environment));
     }
 };
 
@@ -296,22 +301,25 @@ WithAttachments::carryResolution(const Resolution& previous, const AttributedStr
 }
 
 const std::optional<WithAttachments::Carried>&
-WithAttachments::Model::carried(const platform::AttributedString& input) const {
+WithAttachments::Model::carried(const platform::AttributedString& input,
+                                const ColorEnvironmentValues& environment) const {
     const std::optional<Resolution>& current = resolution();
     const std::optional<AttributedString> from =
         current ? std::optional<AttributedString>(current->input) : std::nullopt;
-    if (!carriedFor_ || !(carriedFor_->input == input) || !(carriedFor_->from == from)) {
+    if (!carriedFor_ || !(carriedFor_->input == input) ||
+        !(carriedFor_->environment == environment) || !(carriedFor_->from == from)) {
         std::optional<Carried> carried;
-        if (current && !(current->input == input)) {
+        if (current && !(current->input == input) && current->environment == environment) {
             carried = carryResolution(*current, input, attached_ ? &*attached_ : nullptr);
         }
-        carriedFor_ = CarriedFor{input, from, std::move(carried)};
+        carriedFor_ = CarriedFor{input, environment, from, std::move(carried)};
     }
     return carriedFor_->carried;
 }
 
 const platform::AttributedString&
-WithAttachments::Model::shownString(const platform::AttributedString& input) const {
+WithAttachments::Model::shownString(const platform::AttributedString& input,
+                                    const ColorEnvironmentValues& environment) const {
     const std::optional<Resolution>& current = resolution();
     // A resolution of an earlier text never shows over a newer one, even while the newer text is
     // still loading: the newer text shows unresolved until its own resolution arrives. One made
@@ -319,7 +327,7 @@ WithAttachments::Model::shownString(const platform::AttributedString& input) con
     if (current && current->input == input) {
         return current->resolved;
     }
-    if (const std::optional<Carried>& carried = this->carried(input);
+    if (const std::optional<Carried>& carried = this->carried(input, environment);
         carried && carried->pending.empty()) {
         return carried->resolved;
     }
@@ -335,9 +343,9 @@ platform::ui::AnyView WithAttachments::body(platform::ui::ViewContext& context) 
 
     const AttributedString input = attributedString_;
     // Only the runs that changed since the last resolution load again.
-    std::optional<Carried> carried = model->carried(input);
-    return content_(model->shownString(input))
-        .task(InputIdentity{input}, platform::TaskPriority::userInitiated,
+    std::optional<Carried> carried = model->carried(input, colorEnvironment);
+    return content_(model->shownString(input, colorEnvironment))
+        .task(InputIdentity{input, colorEnvironment}, platform::TaskPriority::userInitiated,
               [model, input, carried = std::move(carried), imageLoader, emojiLoader,
                colorEnvironment]() -> platform::Task<void> {
                   return [](std::shared_ptr<Model> model, AttributedString input,
@@ -349,8 +357,9 @@ platform::ui::AnyView WithAttachments::body(platform::ui::ViewContext& context) 
                           if (platform::Task<void>::isCancelled()) {
                               co_return;
                           }
-                          model->setResolution(Resolution{std::move(input), carried->resolved},
-                                               std::move(carried->attached));
+                          model->setResolution(
+                              Resolution{std::move(input), carried->resolved, colorEnvironment},
+                              std::move(carried->attached));
                           co_return;
                       }
                       if (carried) {
@@ -371,7 +380,8 @@ platform::ui::AnyView WithAttachments::body(platform::ui::ViewContext& context) 
                           model->setResolution(std::nullopt);
                           co_return;
                       }
-                      model->setResolution(Resolution{std::move(input), std::move(*resolved)});
+                      model->setResolution(
+                          Resolution{std::move(input), std::move(*resolved), colorEnvironment});
                   }(model, input, carried, imageLoader, emojiLoader, colorEnvironment);
               });
 }

@@ -33,10 +33,13 @@ public:
     using Content = std::function<platform::ui::AnyView(const platform::AttributedString&)>;
 
     // What the view shows once loading ends: the resolved copy, with the input it was made from,
-    // so that a resolution never shows over a text it was not made for.
+    // so that a resolution never shows over a text it was not made for, and the colour scheme it
+    // was loaded in (bundled pictures have variants for each), so that none is carried into
+    // another.
     struct Resolution {
         platform::AttributedString input;
         platform::AttributedString resolved;
+        ColorEnvironmentValues environment{};
         friend bool operator==(const Resolution&, const Resolution&) = default;
     };
 
@@ -74,14 +77,18 @@ public:
             attached_ = std::move(attached);
             resolution_.set(std::move(resolution));
         }
-        // The text to show for `input`: its resolution when there is one, else the earlier
-        // resolution carried over when nothing is left to load, else `input` itself.
+        // The text to show for `input` in `environment`: its resolution when there is one (also
+        // one of another colour scheme, until this scheme's arrives), else the earlier resolution
+        // carried over when nothing is left to load, else `input` itself.
         [[nodiscard]] const platform::AttributedString&
-        shownString(const platform::AttributedString& input) const;
-        // The current resolution carried over to `input`; nothing when it is `input`'s own or
-        // there is none. Made once per input.
+        shownString(const platform::AttributedString& input,
+                    const ColorEnvironmentValues& environment = {}) const;
+        // The current resolution carried over to `input`; nothing when it is `input`'s own, was
+        // loaded in another colour scheme than `environment`, or there is none. Made once per
+        // input.
         [[nodiscard]] const std::optional<Carried>&
-        carried(const platform::AttributedString& input) const;
+        carried(const platform::AttributedString& input,
+                const ColorEnvironmentValues& environment = {}) const;
 
     private:
         enum class Property : std::uint8_t { resolution };
@@ -89,6 +96,7 @@ public:
         platform::Observed<std::optional<Resolution>> resolution_{registrar_, Property::resolution};
         struct CarriedFor {
             platform::AttributedString input;
+            ColorEnvironmentValues environment;
             std::optional<platform::AttributedString> from; // the resolution's input
             std::optional<Carried> carried;
         };

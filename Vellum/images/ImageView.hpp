@@ -1,7 +1,8 @@
 #pragma once
 
-// Shows an `Image` stretched to the frame its parent gives it: a still as one picture, an
-// animation frame by frame on the display's clock.
+// Shows an `Image` in the frame its parent gives it, stretched to it or, fitted, as large as fits
+// with the picture's shape kept (centred): a still as one picture, an animation frame by frame on
+// the display's clock.
 
 #include "Vellum/images/Image.hpp"
 #include "platform/ui/UI.hpp"
@@ -10,10 +11,12 @@ namespace vellum {
 
 class ImageView {
 public:
-    explicit ImageView(Image content_)
-        : content(std::move(content_)) {}
+    explicit ImageView(Image content_, bool fit_ = false)
+        : content(std::move(content_))
+        , fit(fit_) {}
 
     Image content;
+    bool fit = false;
 
     [[nodiscard]] platform::ui::AnyView body() const;
 

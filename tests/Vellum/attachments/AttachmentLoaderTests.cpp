@@ -1,8 +1,10 @@
+#include "Vellum/attachments/EmojiAttachment.hpp"
 #include "Vellum/attachments/MathAttachment.hpp"
 #include "Vellum/attachments/ResourceAttachmentLoader.hpp"
 #include "Vellum/attachments/URLAttachmentLoader.hpp"
 #include "Vellum/attachments/VellumAttributes.hpp"
 #include "Vellum/attachments/WithAttachments.hpp"
+#include "Vellum/text/Resources.hpp"
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/observation/ObservationTracking.hpp"
 #include "platform/runtime/Runtime.hpp"
@@ -10,6 +12,8 @@
 #include "tests/platform/net/LoopbackServer.hpp"
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -291,6 +295,78 @@ TEST(WithAttachmentsTest, TheModelNotifiesOnlyForADifferentResolution) {
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(model.shownString(input), resolved);
     EXPECT_EQ(model.shownString(AttributedString("z")), AttributedString("z"));
+}
+
+// A bundle with an emoji "badge" whose light picture is red and whose dark one is blue.
+struct BadgeBundle {
+    std::filesystem::path directory;
+    BadgeBundle() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vellum-badge-XXXXXX").string();
+        directory = ::mkdtemp(pattern.data());
+        write("badge.png", 0xffff0000U);
+        write("badge~dark.png", 0xff0000ffU);
+    }
+    ~BadgeBundle() {
+        std::error_code error;
+        std::filesystem::remove_all(directory, error);
+    }
+    void write(const std::string& file, std::uint32_t pixel) const {
+        const auto png = vellum::encodeCGImageAsPNG(platform::Image(1, 1, {pixel}));
+        ASSERT_TRUE(png);
+        std::ofstream(directory / file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png->data()),
+                   static_cast<std::streamsize>(png->size()));
+    }
+};
+
+TEST(WithAttachmentsTest, BundledEmojiFollowTheColourScheme) {
+    const BadgeBundle badge;
+    const vellum::SharedAttachmentLoader loader =
+        std::make_shared<const vellum::ResourceAttachmentLoader<vellum::EmojiResourceAttachment>>(
+            [](const URL& address) { return address.path(); },
+            platform::Bundle::at(badge.directory));
+    AttributedString input("a badge b");
+    input.setAttribute<vellum::VellumAttributes::EmojiURLAttribute>({{2}, {7}}, url("badge"));
+    Shown shown;
+    const auto view = [&](platform::ColorScheme scheme) {
+        return platform::ui::AnyView(shown.view(input))
+            .environment<vellum::EmojiAttachmentLoaderKey>(loader)
+            .environment<platform::ui::ColorSchemeKey>(scheme);
+    };
+    // The colour of the badge the content was last given.
+    const auto shownBadge = [&]() -> std::optional<platform::Image::Pixel> {
+        const AnyAttachment* attachment = attachmentAt(shown.strings->back(), 3);
+        if (attachment == nullptr) {
+            return std::nullopt;
+        }
+        const auto* emoji = attachment->as<vellum::EmojiResourceAttachment>();
+        if (emoji == nullptr || emoji->image().frames.empty()) {
+            return std::nullopt;
+        }
+        return emoji->image().frames.front().cgImage.pixel(0, 0);
+    };
+    const platform::Image::Pixel red{255, 0, 0, 255};
+    const platform::Image::Pixel blue{0, 0, 255, 255};
+    const auto deadline = std::chrono::milliseconds(10000);
+
+    platform::ui::OffscreenHost host(view(platform::ColorScheme::light));
+    ASSERT_TRUE(host.runUntil([&] { return shownBadge() == red; }, deadline));
+    host.setRootView(view(platform::ColorScheme::dark));
+    EXPECT_TRUE(host.runUntil([&] { return shownBadge() == blue; }, deadline));
+    host.setRootView(view(platform::ColorScheme::light));
+    EXPECT_TRUE(host.runUntil([&] { return shownBadge() == red; }, deadline));
+
+    // The same emoji looked up in either scheme is one attachment only where the bundle has no
+    // variant to tell them apart.
+    const vellum::ColorEnvironmentValues light;
+    const vellum::ColorEnvironmentValues dark(platform::ColorScheme::dark,
+                                              platform::ColorSchemeContrast::standard);
+    const auto bundle = platform::Bundle::at(badge.directory);
+    EXPECT_NE(AnyAttachment(vellum::EmojiResourceAttachment("badge", bundle, "b", light)),
+              AnyAttachment(vellum::EmojiResourceAttachment("badge", bundle, "b", dark)));
+    EXPECT_EQ(AnyAttachment(vellum::EmojiResourceAttachment("none", bundle, "b", light)),
+              AnyAttachment(vellum::EmojiResourceAttachment("none", bundle, "b", dark)));
 }
 
 } // namespace

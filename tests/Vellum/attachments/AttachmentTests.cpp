@@ -86,8 +86,8 @@ TEST(AttachmentIdentityTest, TypeErasureForwardsEveryAnswer) {
     const AnyAttachment emoji(EmojiAttachment(image, "cat"));
     const AnyAttachment formula(blockFormula);
     EXPECT_EQ(picture.selectionStyle(), AttachmentSelectionStyle::object);
-    EXPECT_EQ(emoji.selectionStyle(), AttachmentSelectionStyle::object);
-    EXPECT_EQ(formula.selectionStyle(), AttachmentSelectionStyle::object);
+    EXPECT_EQ(emoji.selectionStyle(), AttachmentSelectionStyle::text);
+    EXPECT_EQ(formula.selectionStyle(), AttachmentSelectionStyle::text);
     EXPECT_EQ(picture.description(), "A cat");
     EXPECT_EQ(emoji.description(), ":cat:");
     EXPECT_EQ(formula.description(), "$$x^2_i$$");
@@ -175,6 +175,22 @@ TEST(ResourceAttachmentTest, MissingNamesGiveAnEmptyPictureAndEqualityIgnoresThe
                                                    colors);
     EXPECT_TRUE(escaping.image().frames.empty());
     EXPECT_EQ(escaping.description(), ":x:");
+    // Nor may an absolute path name a picture anywhere on the machine.
+    const std::string absolute =
+        std::filesystem::weakly_canonical(std::string(MOSS_VELLUM_FIXTURES) +
+                                          "/../images/snapshot-shapes")
+            .string();
+    ASSERT_EQ(absolute.front(), '/');
+    ASSERT_EQ(absolute.find(".."), std::string::npos);
+    EXPECT_TRUE(vellum::namedImage(absolute, bundle, colors).frames.empty());
+    const auto elsewhere = platform::Bundle::at(std::string(MOSS_VELLUM_FIXTURES));
+    ASSERT_TRUE(elsewhere);
+    EXPECT_TRUE(
+        vellum::EmojiResourceAttachment(absolute, elsewhere, "x", colors).image().frames.empty());
+
+    // A bundled emoji is selected like the letters around it; a bundled picture as an object.
+    EXPECT_EQ(escaping.selectionStyle(), AttachmentSelectionStyle::text);
+    EXPECT_EQ(found.selectionStyle(), AttachmentSelectionStyle::object);
 }
 
 TEST(MathAttachmentTest, BoundsAreTheTypesettersAtTheScaledTextSize) {
@@ -227,11 +243,21 @@ TEST(AttachmentBodyTest, AWideEmojiKeepsItsShapeInItsSquare) {
     Image wide;
     wide.frames.push_back({platform::Image::fromRGBA(4, 2, red), 0});
     wide.size = {4, 2};
-    platform::ui::OffscreenHost host(EmojiAttachment(wide, "wide").body().frame(20, 20));
-    const platform::Image picture = host.render();
-    EXPECT_EQ(picture.pixel(10, 2).alpha, 0);
-    EXPECT_EQ(picture.pixel(10, 10).red, 255);
-    EXPECT_EQ(picture.pixel(10, 10).alpha, 255);
+    const auto expectKeptShape = [](const vellum::Attachment& emoji) {
+        platform::ui::OffscreenHost host(emoji.body().frame(20, 20));
+        host.runUntilIdle();
+        const platform::Image picture = host.render();
+        EXPECT_EQ(picture.pixel(10, 2).alpha, 0);
+        EXPECT_EQ(picture.pixel(10, 17).alpha, 0);
+        EXPECT_EQ(picture.pixel(10, 10).red, 255);
+        EXPECT_EQ(picture.pixel(10, 10).alpha, 255);
+    };
+    expectKeptShape(EmojiAttachment(wide, "wide"));
+    // An animated one as well, whichever frame shows.
+    Image animated = wide;
+    animated.frames.push_back({platform::Image::fromRGBA(4, 2, red), 0.1});
+    animated.frames.front().delayTime = 0.1;
+    expectKeptShape(EmojiAttachment(animated, "wide"));
 }
 
 // A bundle whose picture "badge" has a plain file and variants for some appearances, each a

@@ -1,11 +1,17 @@
 #include "Vellum/attachments/AttachmentLoader.hpp"
 #include "Vellum/attachments/EmojiAttachment.hpp"
 #include "Vellum/attachments/ImageAttachment.hpp"
+#include "Vellum/attachments/ResourceAttachmentLoader.hpp"
 #include "Vellum/inline/InlineText.hpp"
+#include "Vellum/text/Resources.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 #include "tests/support/PixelSnapshot.hpp"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <span>
@@ -193,4 +199,48 @@ TEST(InlineText, APictureWiderThanTheRoomShrinksToFit) {
     host.runUntilIdle();
     ASSERT_TRUE(boxWidth().has_value());
     EXPECT_EQ(*boxWidth(), 360);
+}
+
+TEST(InlineText, BundledEmojiAreDrawnAgainInTheOtherColourScheme) {
+    // A bundle whose emoji "badge" is red, with a blue variant for the dark scheme.
+    std::string pattern = (std::filesystem::temp_directory_path() / "vellum-badge-XXXXXX").string();
+    const std::filesystem::path directory = ::mkdtemp(pattern.data());
+    constexpr std::uint32_t red = 0xffee0000U;
+    constexpr std::uint32_t blue = 0xff0000eeU;
+    for (const auto& [file, colour] : {std::pair{"badge.png", red}, {"badge~dark.png", blue}}) {
+        const auto png = vellum::encodeCGImageAsPNG(
+            platform::Image(8, 8, std::vector<std::uint32_t>(64, colour)));
+        ASSERT_TRUE(png);
+        std::ofstream(directory / file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png->data()),
+                   static_cast<std::streamsize>(png->size()));
+    }
+    const auto loader =
+        std::make_shared<const vellum::ResourceAttachmentLoader<vellum::EmojiResourceAttachment>>(
+            [](const platform::URL& /*address*/) { return std::string("badge"); },
+            platform::Bundle::at(directory));
+    vellum::AttributedStringMarkdownParser::PatternOptions options;
+    options.emoji = {
+        vellum::Emoji{"badge", *platform::URL::fromString("https://example.com/badge")}};
+    const auto view = [&](platform::ColorScheme scheme) {
+        return ui::AnyView(
+                   InlineText("a :badge: b", std::nullopt,
+                              vellum::AttributedStringMarkdownParser::syntaxExtensions(options)))
+            .environment<vellum::EmojiAttachmentLoaderKey>(loader)
+            .environment<ui::ColorSchemeKey>(scheme)
+            .frame(200, 40, ui::Alignment::topLeading());
+    };
+    ui::OffscreenHost host(view(platform::ColorScheme::light), {});
+    const auto count = [&host](std::uint32_t colour) {
+        const platform::Image image = host.render(1.0, Color::white());
+        return std::count(image.pixels().begin(), image.pixels().end(), colour);
+    };
+    const auto deadline = std::chrono::milliseconds(10000);
+    EXPECT_TRUE(host.runUntil([&] { return count(red) > 0; }, deadline));
+    host.setRootView(view(platform::ColorScheme::dark));
+    EXPECT_TRUE(host.runUntil([&] { return count(blue) > 0 && count(red) == 0; }, deadline))
+        << "the dark picture replaces the light one";
+    host.setRootView(view(platform::ColorScheme::light));
+    EXPECT_TRUE(host.runUntil([&] { return count(red) > 0 && count(blue) == 0; }, deadline));
+    std::filesystem::remove_all(directory);
 }
