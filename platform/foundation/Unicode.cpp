@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
@@ -144,6 +145,66 @@ BreakIteratorPointer makeCharacterBreakIterator() {
     BreakIteratorPointer clone{ubrk_clone(prototype.get(), &status)};
     return U_SUCCESS(status) ? std::move(clone) : BreakIteratorPointer{};
 }
+
+BreakIteratorPointer makeWordBreakIterator() {
+    static const BreakIteratorPointer prototype = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        BreakIteratorPointer iterator{ubrk_open(UBRK_WORD, "", nullptr, 0, &status)};
+        return U_SUCCESS(status) ? std::move(iterator) : BreakIteratorPointer{};
+    }();
+    if (!prototype) {
+        return {};
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    BreakIteratorPointer clone{ubrk_clone(prototype.get(), &status)};
+    return U_SUCCESS(status) ? std::move(clone) : BreakIteratorPointer{};
+}
+
+// The word boundaries of one text, asked segment by segment.
+class WordSegments {
+public:
+    explicit WordSegments(std::string_view text)
+        : text_(toUtf16(text))
+        , iterator_(makeWordBreakIterator()) {
+        if (iterator_) {
+            UErrorCode status = U_ZERO_ERROR;
+            ubrk_setText(iterator_.get(), text_.data(), static_cast<int32_t>(text_.size()),
+                         &status);
+            if (U_FAILURE(status)) {
+                iterator_.reset();
+            }
+        }
+    }
+    [[nodiscard]] bool valid() const { return iterator_ != nullptr; }
+    [[nodiscard]] std::size_t length() const { return text_.size(); }
+
+    // The boundary after `index`, none at the end.
+    [[nodiscard]] std::optional<std::size_t> following(std::size_t index) const {
+        return boundary(ubrk_following(iterator_.get(), static_cast<int32_t>(index)));
+    }
+    // The boundary before `index`, none at the start.
+    [[nodiscard]] std::optional<std::size_t> preceding(std::size_t index) const {
+        return boundary(ubrk_preceding(iterator_.get(), static_cast<int32_t>(index)));
+    }
+    // Whether the segment from the boundary `start` to the next one is a word (letters, digits,
+    // kana or ideographs), not spaces or punctuation.
+    [[nodiscard]] bool isWordAt(std::size_t start) const {
+        if (start >= text_.size()) {
+            return false;
+        }
+        // A boundary's status is that of the segment ending there.
+        ubrk_following(iterator_.get(), static_cast<int32_t>(start));
+        return ubrk_getRuleStatus(iterator_.get()) >= UBRK_WORD_NONE_LIMIT;
+    }
+
+private:
+    static std::optional<std::size_t> boundary(int32_t value) {
+        return value == UBRK_DONE ? std::nullopt
+                                  : std::optional<std::size_t>(static_cast<std::size_t>(value));
+    }
+    std::u16string text_;
+    BreakIteratorPointer iterator_;
+};
 
 const UNormalizer2* normalizer(bool compose) {
     UErrorCode status = U_ZERO_ERROR;
@@ -448,6 +509,64 @@ std::size_t utf16Length(std::string_view text) {
         length += (unit & 0xC0) == 0x80 ? 0 : (unit >= 0xF0 ? 2 : 1);
     }
     return length;
+}
+
+std::pair<std::size_t, std::size_t> wordRange(std::string_view text, std::size_t index) {
+    const WordSegments segments(text);
+    const std::size_t length = segments.length();
+    if (index >= length) {
+        return {length, length};
+    }
+    if (!segments.valid()) {
+        return {index, index + 1};
+    }
+    std::size_t start = segments.preceding(index + 1).value_or(0);
+    std::size_t end = segments.following(start).value_or(length);
+    if (segments.isWordAt(start)) {
+        return {start, end};
+    }
+    // Between words: the spaces and punctuation there together, as far as the words either side.
+    while (start > 0) {
+        const std::size_t before = segments.preceding(start).value_or(0);
+        if (segments.isWordAt(before)) {
+            break;
+        }
+        start = before;
+    }
+    while (end < length && !segments.isWordAt(end)) {
+        end = segments.following(end).value_or(length);
+    }
+    return {start, end};
+}
+
+std::size_t nextWordBoundary(std::string_view text, std::size_t index, bool forward) {
+    const WordSegments segments(text);
+    const std::size_t length = segments.length();
+    index = std::min(index, length);
+    if (!segments.valid()) {
+        return forward ? length : 0;
+    }
+    if (forward) {
+        // The first word ending after `index`: the segment before each boundary from there on.
+        for (std::optional<std::size_t> start = segments.preceding(index + 1); start;) {
+            const std::optional<std::size_t> end = segments.following(*start);
+            if (!end) {
+                break;
+            }
+            if (*end > index && segments.isWordAt(*start)) {
+                return *end;
+            }
+            start = end;
+        }
+        return length;
+    }
+    for (std::optional<std::size_t> start = segments.preceding(index); start;
+         start = segments.preceding(*start)) {
+        if (segments.isWordAt(*start)) {
+            return *start;
+        }
+    }
+    return 0;
 }
 
 } // namespace platform::unicode

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform::unicode {
@@ -60,5 +61,18 @@ std::string_view trimmingWhitespaceAndNewlines(std::string_view text);
 
 /// The number of UTF-16 code units that the valid UTF-8 `text` takes.
 std::size_t utf16Length(std::string_view text);
+
+// Words as text selection and word-wise caret moves find them: Unicode's word boundaries, by which
+// letters, digits and the connector punctuation between them make one word ("wasm_bindgen",
+// "can't" and "3.14" are one word each). Indexes count the UTF-16 code units of `text`.
+
+/// The word holding the character at `index`, or the stretch of spaces and punctuation between
+/// two words that holds it, as [first, second). Empty at the end of the text (or past it).
+std::pair<std::size_t, std::size_t> wordRange(std::string_view text, std::size_t index);
+
+/// From `index`, the end of the next word (forward; the end of the word holding `index` when it
+/// is inside one) or the start of the previous word (backward; the start of the word holding it).
+/// The end or the start of the text when there is no such word.
+std::size_t nextWordBoundary(std::string_view text, std::size_t index, bool forward);
 
 } // namespace platform::unicode

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/RecentlyMade.hpp"
+#include "platform/foundation/Unicode.hpp"
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/text/GlyphCompositor.hpp"
@@ -1500,48 +1501,15 @@ Rect TextLayout::caretRect(std::size_t index) const {
     return lineRect;
 }
 
+// Words as the desktop's text utilities find them: Pango's word boundaries part identifiers at
+// every underscore.
 std::size_t TextLayout::nextWordBoundary(std::size_t index, bool forward) const {
-    const auto& attrs = impl_->attributes();
-    const std::size_t chars = impl_->characters();
-    if (forward) {
-        for (std::size_t c = impl_->charOf(std::min(index, length())) + 1; c <= chars; ++c) {
-            if (c < attrs.size() && attrs[c].is_word_end) {
-                return impl_->utf16OfChar(c);
-            }
-        }
-        return length();
-    }
-    const std::size_t from = impl_->charOf(std::min(index, length()));
-    // A caret inside a surrogate pair counts as standing before the pair's character.
-    std::size_t c = impl_->utf16OfChar(from) < std::min(index, length()) ? from + 1 : from;
-    while (c > 0) {
-        --c;
-        if (c < attrs.size() && attrs[c].is_word_start) {
-            return impl_->utf16OfChar(c);
-        }
-    }
-    return 0;
+    return unicode::nextWordBoundary(string(), index, forward);
 }
 
 CharacterRange TextLayout::wordRange(std::size_t index) const {
-    if (index >= length()) {
-        return {length(), length()};
-    }
-    const auto& attrs = impl_->attributes();
-    const std::size_t chars = impl_->characters();
-    const auto isBoundary = [&attrs](std::size_t c) {
-        return c < attrs.size() && (attrs[c].is_word_start || attrs[c].is_word_end);
-    };
-    const std::size_t c = impl_->charOf(index);
-    std::size_t lower = c;
-    while (lower > 0 && !isBoundary(lower)) {
-        --lower;
-    }
-    std::size_t upper = c + 1;
-    while (upper < chars && !isBoundary(upper)) {
-        ++upper;
-    }
-    return {impl_->utf16OfChar(lower), impl_->utf16OfChar(upper)};
+    const auto [lower, upper] = unicode::wordRange(string(), index);
+    return {lower, upper};
 }
 
 namespace {

@@ -113,3 +113,31 @@ TEST(UnicodeGraphemes, SplitsFromManyThreadsAtOnce) {
         EXPECT_TRUE(ok);
     }
 }
+
+TEST(UnicodeWords, IdentifiersNumbersAndContractionsAreOneWord) {
+    using Range = std::pair<std::size_t, std::size_t>;
+    // An underscore joins, as do the apostrophe of a contraction and the point of a number.
+    const std::string text = "use wasm_bindgen, can't 3.14";
+    EXPECT_EQ(unicode::wordRange(text, 6), (Range{4, 16}));
+    EXPECT_EQ(unicode::wordRange(text, 13), (Range{4, 16}));
+    EXPECT_EQ(unicode::wordRange(text, 20), (Range{18, 23}));
+    EXPECT_EQ(unicode::wordRange(text, 25), (Range{24, 28}));
+    // Between two words: the comma and the space together.
+    EXPECT_EQ(unicode::wordRange(text, 16), (Range{16, 18}));
+    EXPECT_EQ(unicode::wordRange(text, 28), (Range{28, 28}));
+    EXPECT_EQ(unicode::wordRange(text, 99), (Range{28, 28}));
+
+    EXPECT_EQ(unicode::nextWordBoundary(text, 4, true), 16U);
+    EXPECT_EQ(unicode::nextWordBoundary(text, 10, true), 16U);
+    EXPECT_EQ(unicode::nextWordBoundary(text, 16, true), 23U);
+    EXPECT_EQ(unicode::nextWordBoundary(text, 28, true), 28U);
+    EXPECT_EQ(unicode::nextWordBoundary(text, 18, false), 4U);
+    EXPECT_EQ(unicode::nextWordBoundary(text, 10, false), 4U);
+    EXPECT_EQ(unicode::nextWordBoundary(text, 3, false), 0U);
+    EXPECT_EQ(unicode::nextWordBoundary("  ", 1, false), 0U);
+    EXPECT_EQ(unicode::nextWordBoundary("  ", 0, true), 2U);
+    EXPECT_EQ(unicode::wordRange("", 0), (Range{0, 0}));
+
+    // Indexes count UTF-16 units: the emoji before the word takes two.
+    EXPECT_EQ(unicode::wordRange("\U0001F600 snake_case", 5), (Range{3, 13}));
+}

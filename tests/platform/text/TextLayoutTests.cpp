@@ -315,6 +315,11 @@ TEST(TextLayoutWords, WordAndLineBoundaries) {
     EXPECT_EQ(layout.nextWordBoundary(16, false), 11u);
     EXPECT_EQ(layout.nextWordBoundary(7, false), 0u);
     EXPECT_EQ(layout.nextWordBoundary(0, false), 0u);
+    // An identifier is one word, from either side of its underscore.
+    const TextLayout identifier(StyledText("call wasm_bindgen now"));
+    EXPECT_EQ(identifier.wordRange(12), (CharacterRange{5, 17}));
+    EXPECT_EQ(identifier.nextWordBoundary(5, true), 17u);
+    EXPECT_EQ(identifier.nextWordBoundary(17, false), 5u);
 
     const TextLayout wrapped(StyledText(kLorem), ParagraphStyle{.width = 150});
     for (std::size_t l = 0; l < wrapped.lines().size(); ++l) {
