@@ -196,6 +196,8 @@ struct Text {
     std::string_view characters;
     const std::shared_ptr<const std::string>& storage;
     const std::vector<RunInfo>& runs;
+    // The text is a selection's pieces, not a whole document: its tables may be cut.
+    bool selected = false;
 };
 
 std::vector<InlineNode> inlineNodes(const Text& text, const Source& leaf) {
@@ -269,20 +271,33 @@ std::vector<Formatter::ListItem> listItems(const Text& text, const Block& list) 
     return items;
 }
 
-std::vector<Formatter::TableRow> tableRows(const Text& text, const Block& table) {
-    const std::size_t columnCount = table.intentType->columns().size();
+BlockNode tableNode(const Text& text, const Block& table) {
+    std::vector<PresentationIntent::TableColumn> columns = table.intentType->columns();
+    const std::size_t columnCount = columns.size();
     std::vector<Formatter::TableRow> rows;
+    bool hasHeadRow = true;
+    // The columns the cells of the last row came from, [first, last).
+    std::size_t first = 0;
+    std::size_t last = 0;
     for (const Block& child : table.children) {
         const Kind kind = child.intentType->kind();
         if ((kind != Kind::tableRow && kind != Kind::tableHeaderRow) || child.leaf) {
             continue;
         }
-        // A header row of empty cells has no characters and so no run: when the table starts
-        // with its first body row, the header was there, empty, and stays the head.
-        if (rows.empty() && kind == Kind::tableRow && child.intentType->rowIndex() == 1) {
-            rows.push_back(Formatter::TableRow{std::vector<std::vector<InlineNode>>(columnCount)});
+        if (rows.empty()) {
+            if (text.selected) {
+                // A selection begun below the head copies body rows only.
+                hasHeadRow = kind == Kind::tableHeaderRow;
+            } else if (kind == Kind::tableRow && child.intentType->rowIndex() == 1) {
+                // A header row of empty cells has no characters and so no run: when a whole
+                // table starts with its first body row, the header was there, empty, and stays
+                // the head.
+                rows.push_back(
+                    Formatter::TableRow{std::vector<std::vector<InlineNode>>(columnCount)});
+            }
         }
         Formatter::TableRow row;
+        std::optional<std::size_t> firstCell;
         for (const Block& cell : child.children) {
             if (!cell.leaf) {
                 continue;
@@ -295,14 +310,28 @@ std::vector<Formatter::TableRow> tableRows(const Text& text, const Block& table)
                     row.cells.emplace_back();
                 }
             }
+            firstCell = firstCell.value_or(row.cells.size());
             row.cells.push_back(inlineNodes(text, *cell.leaf));
         }
+        first = firstCell.value_or(0);
+        last = row.cells.size();
         while (row.cells.size() < columnCount) {
             row.cells.emplace_back();
         }
         rows.push_back(std::move(row));
     }
-    return rows;
+    // A selection within one row (a cell, a few cells side by side) copies the cells it holds
+    // and their columns, not empty ones around them.
+    if (text.selected && rows.size() == 1 && first < last) {
+        auto& cells = rows.front().cells;
+        cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(last), cells.end());
+        cells.erase(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(first));
+        const std::size_t kept = std::min(last, columns.size());
+        columns.erase(columns.begin() + static_cast<std::ptrdiff_t>(kept), columns.end());
+        columns.erase(columns.begin(),
+                      columns.begin() + static_cast<std::ptrdiff_t>(std::min(first, kept)));
+    }
+    return BlockNode::table(std::move(columns), std::move(rows), hasHeadRow);
 }
 
 std::optional<BlockNode> convert(const Text& text, const Block& block) {
@@ -343,7 +372,7 @@ std::optional<BlockNode> convert(const Text& text, const Block& block) {
         return std::nullopt;
     case Kind::table:
         if (!block.leaf) {
-            return BlockNode::table(type.columns(), tableRows(text, block));
+            return tableNode(text, block);
         }
         return std::nullopt;
     case Kind::thematicBreak:
@@ -358,10 +387,10 @@ std::optional<BlockNode> convert(const Text& text, const Block& block) {
 }
 
 std::vector<BlockNode> buildBlockNodes(const std::shared_ptr<const std::string>& characters,
-                                       const std::vector<RunInfo>& runs) {
+                                       const std::vector<RunInfo>& runs, bool selected) {
     const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
     const std::vector<Source> sources = splitRunsIntoSegments(characters->size(), runs, paragraph);
-    return convertAll(Text{*characters, characters, runs}, groupSources(sources, 0));
+    return convertAll(Text{*characters, characters, runs, selected}, groupSources(sources, 0));
 }
 
 std::size_t hashInlines(const std::vector<InlineNode>& nodes) {
@@ -425,7 +454,8 @@ void describeBlock(const BlockNode& node, int depth, std::string& out) {
                     describeBlocks(item.blocks, depth + 2, out);
                 }
             } else if constexpr (std::is_same_v<T, BlockNode::Table>) {
-                out += "table(" + std::to_string(value.columns.size()) + " columns)\n";
+                out += "table(" + std::to_string(value.columns.size()) + " columns" +
+                       (value.hasHeadRow ? ")\n" : ", no head)\n");
                 for (const Formatter::TableRow& row : value.children) {
                     out.append(static_cast<std::size_t>(depth + 1) * 2, ' ');
                     out += "row";
@@ -515,6 +545,7 @@ std::size_t Formatter::BlockNode::hash() const {
             } else if constexpr (std::is_same_v<T, BlockQuote>) {
                 seed = platform::hashCombine(seed, hashBlocks(value.children));
             } else if constexpr (std::is_same_v<T, Table>) {
+                seed = platform::hashCombine(seed, std::hash<bool>()(value.hasHeadRow));
                 for (const auto& column : value.columns) {
                     seed = platform::hashCombine(seed, static_cast<std::size_t>(column.alignment));
                 }
@@ -540,7 +571,7 @@ const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
         // The nodes share one copy of the characters, which they keep however long they live.
         blockNodes_ =
             buildBlockNodes(std::make_shared<const std::string>(attributedString_.characters()),
-                            readRuns(attributedString_));
+                            readRuns(attributedString_), false);
         ++buildCount_;
     });
     return blockNodes_;
@@ -550,7 +581,7 @@ std::vector<Formatter::BlockNode>
 Formatter::joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces) {
     auto characters = std::make_shared<std::string>();
     const std::vector<RunInfo> runs = readJoinedRuns(pieces, *characters);
-    return buildBlockNodes(std::move(characters), runs);
+    return buildBlockNodes(std::move(characters), runs, true);
 }
 
 std::string Formatter::html() const {

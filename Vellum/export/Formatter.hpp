@@ -142,8 +142,8 @@ public:
         friend bool operator==(const ListItem&, const ListItem&) = default;
     };
 
-    // One row of a table, one inline sequence per cell. Whether it was the header row is not
-    // kept: the writers treat a table's first row as its head.
+    // One row of a table, one inline sequence per cell. Whether it is the header row is the
+    // table's to say (Table::hasHeadRow).
     struct TableRow {
         std::vector<std::vector<InlineNode>> cells;
         friend bool operator==(const TableRow&, const TableRow&) = default;
@@ -181,6 +181,8 @@ public:
         struct Table {
             std::vector<platform::PresentationIntent::TableColumn> columns;
             std::vector<TableRow> children;
+            // Whether the first row is the table's head: a copy of body rows alone has none.
+            bool hasHeadRow = true;
             friend bool operator==(const Table&, const Table&) = default;
         };
         struct ThematicBreak {
@@ -208,8 +210,8 @@ public:
             return BlockNode(BlockQuote{std::move(children)});
         }
         static BlockNode table(std::vector<platform::PresentationIntent::TableColumn> columns,
-                               std::vector<TableRow> children) {
-            return BlockNode(Table{std::move(columns), std::move(children)});
+                               std::vector<TableRow> children, bool hasHeadRow = true) {
+            return BlockNode(Table{std::move(columns), std::move(children), hasHeadRow});
         }
         static BlockNode thematicBreak() { return BlockNode(ThematicBreak{}); }
 
@@ -251,7 +253,9 @@ public:
     // The top-level blocks of the text that `pieces` make joined one after another, as
     // AttributedString::append joins them (equal runs either side of a join become one), read
     // where the pieces lie: a copy of thousands of texts exports them without building the joined
-    // text and reading it again.
+    // text and reading it again. The pieces are a selection, which may begin and end inside a
+    // table: a table begun below its head has none, and a part of one row keeps only the cells
+    // it holds.
     [[nodiscard]] static std::vector<BlockNode>
     joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces);
 

@@ -244,6 +244,19 @@ void appendTable(std::string& out, const BlockNode::Table& table) {
         out += "<table></table>"sv;
         return;
     }
+    if (!table.hasHeadRow) {
+        // Body rows alone (a copy of some): in a body of their own, so that no reader takes the
+        // first of them for the head.
+        out += "<table>\n<tbody>\n"sv;
+        for (std::size_t r = 0; r < table.children.size(); ++r) {
+            if (r > 0) {
+                out += '\n';
+            }
+            appendRow(out, "td", table.columns, table.children[r].cells);
+        }
+        out += "\n</tbody>\n</table>"sv;
+        return;
+    }
     out += "<table>\n<thead>\n"sv;
     appendRow(out, "th", table.columns, table.children.front().cells);
     out += "\n</thead>\n"sv;

@@ -146,5 +146,38 @@ TEST(SelectionCopy, ASelectionOverRowsNotYetLaidOutSurvivesTheirLayout) {
     }
 }
 
+// Two clicks select the word under the pointer, three the laid-out text: in a table, one cell.
+// The copy is what was selected, a body cell staying a body cell.
+TEST(SelectionCopy, DoubleAndTripleClicksCopyAWordAndACell) {
+    Document document("Timings :smile: of each step.\n\n"
+                      "| Step | Runs | Mean | Time |\n|------|------|-----:|-----:|\n"
+                      "| parse | 3 | 0.1 | 0.167s |\n| build | 2 | 0.2 | 1.500s |\n\n"
+                      "Then a wasm_bindgen call.\n");
+    ASSERT_TRUE(document.shown());
+    const auto clicks = [&document](platform::Point at, int count) {
+        for (int n = 1; n <= count; ++n) {
+            document.host().pointer({platform::ui::PointerEvent::Kind::down, at, 1, n, {}});
+            document.host().pointer({platform::ui::PointerEvent::Kind::up, at, 1, n, {}});
+        }
+    };
+
+    clicks(document.at("0.167s", 2), 3);
+    EXPECT_EQ(document.copied().plainText, "0.167s");
+    EXPECT_EQ(document.copied().html, "<table>\n<tbody>\n<tr>\n<td align=\"right\">0.167s</td>\n"
+                                      "</tr>\n</tbody>\n</table>");
+    // A header cell stays the head.
+    clicks(document.at("Mean", 1), 3);
+    EXPECT_EQ(document.copied().plainText, "Mean");
+    EXPECT_EQ(document.copied().html, "<table>\n<thead>\n<tr>\n<th align=\"right\">Mean</th>\n"
+                                      "</tr>\n</thead>\n</table>");
+    // Across the rows of the body: every column, still no head.
+    document.drag(document.at("parse"), document.at("build", 2));
+    EXPECT_EQ(document.copied().plainText, "parse,3,0.1,0.167s\nbu,,,");
+    EXPECT_EQ(document.copied().html.substr(0, 21), "<table>\n<tbody>\n<tr>\n");
+
+    clicks(document.at("wasm_bindgen", 7), 2);
+    EXPECT_EQ(document.copied().plainText, "wasm_bindgen");
+}
+
 } // namespace
 } // namespace vellum
