@@ -91,7 +91,8 @@ platform::Task<Image> ImageLoader::load(platform::URL url) {
 }
 
 platform::Task<Image> ImageLoader::fetchAndDecode(platform::URL url) {
-    // The session itself refuses schemes other than http, https and file (unsupportedURL).
+    // The session itself refuses schemes other than http, https, file and data (unsupportedURL),
+    // and holds a data address's bytes to the same cap as a reply's.
     platform::URLRequest request(url, platform::URLRequest::CachePolicy::returnCacheDataElseLoad,
                                  configuration_.timeoutInterval);
     request.setValue("image/*", "Accept");

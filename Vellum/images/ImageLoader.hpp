@@ -44,8 +44,9 @@ public:
     /// The process-wide loader, created on first use and never destroyed.
     static const std::shared_ptr<ImageLoader>& shared();
 
-    /// The picture at `url` (http, https or file). Throws `URLError`: `unsupportedURL` for other
-    /// schemes, `badServerResponse` for an HTTP status outside 200...299,
+    /// The picture at `url` (http, https, file, or data with the picture's bytes in it). Throws
+    /// `URLError`: `unsupportedURL` for other schemes, `badURL` for a data address that is not
+    /// what it claims, `badServerResponse` for an HTTP status outside 200...299,
     /// `cannotDecodeContentData` for bytes that are no picture, or the transfer's own error.
     /// Failures are not remembered: the next request tries again.
     platform::Task<Image> image(platform::URL url);

@@ -1,6 +1,7 @@
 #include "platform/net/URLSession.hpp"
 
 #include "platform/foundation/ASCII.hpp"
+#include "platform/net/DataURL.hpp"
 #include "platform/net/HTTPURLResponse.hpp"
 #include "platform/net/TransferLoop.hpp"
 #include "platform/net/URLError.hpp"
@@ -128,6 +129,10 @@ Task<URLSession::DataResult> URLSession::perform(std::shared_ptr<net_detail::Tra
                                                  std::size_t maximumResponseBytes) {
     if (Task<>::isCancelled()) {
         throw URLError(URLError::cancelled, request.url());
+    }
+    if (isDataURL(request.url())) {
+        // The address carries its bytes: nothing to transfer, the same cap on what is held.
+        co_return decodeDataURL(request.url(), maximumResponseBytes);
     }
     if (!isSupportedScheme(request.url())) {
         // Also keeps libcurl from guessing a scheme for a relative reference.

@@ -21,8 +21,8 @@ struct URLSessionConfiguration {
     std::size_t maximumResponseBytes = std::size_t{64} << 20u;
 };
 
-// Loads resources over HTTP(S) (and file: URLs) through libcurl. Any number of requests may be in
-// flight at once; one thread per session drives them all.
+// Loads resources over HTTP(S) (and file: URLs) through libcurl; data: URLs are decoded in place.
+// Any number of requests may be in flight at once; one thread per session drives them all.
 //
 // TLS peers are always verified. Redirects are followed (at most 16, never to a file: URL).
 class URLSession {
@@ -39,9 +39,9 @@ public:
     using DataResult = std::pair<Data, std::shared_ptr<URLResponse>>;
 
     // Loads the request and returns the body with the response: an HTTPURLResponse for http and
-    // https, a plain URLResponse for file:. Any HTTP status counts as a reply; only a transfer that
-    // fails throws URLError. The awaiting task resumes on its own executor. Cancelling it aborts
-    // the transfer and throws URLError::cancelled.
+    // https, a plain URLResponse for file: and data:. Any HTTP status counts as a reply; only a
+    // transfer that fails throws URLError. The awaiting task resumes on its own executor.
+    // Cancelling it aborts the transfer and throws URLError::cancelled.
     //
     // The request is copied; the session must outlive the returned task.
     [[nodiscard]] Task<DataResult> data(const URLRequest& request);

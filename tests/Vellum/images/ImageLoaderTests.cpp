@@ -169,10 +169,12 @@ TEST(ImageLoader, BadRepliesThrowAndAreNotRemembered) {
     EXPECT_EQ(server.requests("/flaky.png"), 2);
 }
 
-TEST(ImageLoader, OnlyWebAndFileAddressesAreFetched) {
+TEST(ImageLoader, OnlyWebFileAndDataAddressesAreFetched) {
     const auto loader = ImageLoader::make();
     EXPECT_EQ(failureOf(*loader, "ftp://127.0.0.1/still.png"), URLError::unsupportedURL);
-    EXPECT_EQ(failureOf(*loader, "data:image/png;base64,AAAA"), URLError::unsupportedURL);
+    // Three zero bytes are no picture.
+    EXPECT_EQ(failureOf(*loader, "data:image/png;base64,AAAA"),
+              ImageLoader::cannotDecodeContentData);
     // A file has no HTTP status to check.
     EXPECT_EQ(load(*loader, "file://" + fixturePath("anim.webp")).loopCount, 3);
     EXPECT_EQ(failureOf(*loader, "file://" + fixturePath("nothing-here.png")),
@@ -197,6 +199,65 @@ TEST(ImageLoader, HostileRepliesAreBounded) {
     EXPECT_EQ(failureOf(*ImageLoader::make(impatient), server.url("/slow/anim.gif")),
               URLError::timedOut);
     server.release();
+}
+
+// `bytes` in base64, with padding.
+std::string base64(const std::string& bytes) {
+    static constexpr std::string_view alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        std::uint32_t chunk = std::uint32_t(std::uint8_t(bytes[i])) << 16U;
+        if (i + 1 < bytes.size())
+            chunk |= std::uint32_t(std::uint8_t(bytes[i + 1])) << 8U;
+        if (i + 2 < bytes.size())
+            chunk |= std::uint32_t(std::uint8_t(bytes[i + 2]));
+        out += alphabet[(chunk >> 18U) & 63U];
+        out += alphabet[(chunk >> 12U) & 63U];
+        out += i + 1 < bytes.size() ? alphabet[(chunk >> 6U) & 63U] : '=';
+        out += i + 2 < bytes.size() ? alphabet[chunk & 63U] : '=';
+    }
+    return out;
+}
+
+// Every byte of `bytes` as a "%XX" escape.
+std::string percentEncoded(const std::string& bytes) {
+    std::string out;
+    for (const char byte : bytes) {
+        static constexpr std::string_view digits = "0123456789ABCDEF";
+        out += '%';
+        out += digits[std::uint8_t(byte) >> 4U];
+        out += digits[std::uint8_t(byte) & 15U];
+    }
+    return out;
+}
+
+TEST(ImageLoader, DataAddressesLoadUnderTheSameBounds) {
+    const auto loader = ImageLoader::make();
+    const Image still = load(*loader, "data:image/png;base64," + base64(fixture("still.png")));
+    EXPECT_EQ(still.frames.size(), 1U);
+    const Image animation = load(*loader, "data:image/gif," + percentEncoded(fixture("anim.gif")));
+    EXPECT_EQ(animation.frames.size(), 3U);
+    EXPECT_EQ(animation.size, platform::Size(8, 8));
+
+    // Addresses that are not data as they claim fail, and say so.
+    EXPECT_EQ(failureOf(*loader, "data:image/png;base64," + base64(fixture("still.png")) + "*"),
+              URLError::badURL);
+    EXPECT_EQ(failureOf(*loader, "data:image/png;base64"), URLError::badURL);
+
+    // Held to the same bounds as a download.
+    ImageLoader::Configuration small;
+    small.maximumResponseBytes = 100;
+    for (const std::string& address : {"data:image/gif;base64," + base64(fixture("anim.gif")),
+                                       "data:image/gif," + percentEncoded(fixture("anim.gif"))}) {
+        EXPECT_EQ(failureOf(*ImageLoader::make(small), address),
+                  URLError::dataLengthExceedsMaximum);
+    }
+    ImageLoader::Configuration fewPixels;
+    fewPixels.decodeLimits.maxTotalPixelCount = 150;
+    EXPECT_EQ(failureOf(*ImageLoader::make(fewPixels),
+                        "data:image/gif;base64," + base64(fixture("anim.gif"))),
+              ImageLoader::cannotDecodeContentData);
 }
 
 TEST(ImageLoader, CacheKeepsTheMostRecentlyUsedWithinItsBound) {

@@ -244,3 +244,33 @@ TEST(InlineText, BundledEmojiAreDrawnAgainInTheOtherColourScheme) {
     EXPECT_TRUE(host.runUntil([&] { return count(red) > 0 && count(blue) == 0; }, deadline));
     std::filesystem::remove_all(directory);
 }
+
+TEST(InlineText, APictureWrittenIntoItsAddressShows) {
+    const auto png = vellum::encodeCGImageAsPNG(
+        platform::Image(6, 6, std::vector<std::uint32_t>(36, 0xffee0000U)));
+    ASSERT_TRUE(png);
+    static constexpr std::string_view alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string encoded;
+    for (std::size_t i = 0; i < png->size(); i += 3) {
+        const std::size_t left = png->size() - i;
+        const std::uint32_t chunk = (std::uint32_t((*png)[i]) << 16U) |
+                                    (left > 1 ? std::uint32_t((*png)[i + 1]) << 8U : 0U) |
+                                    (left > 2 ? std::uint32_t((*png)[i + 2]) : 0U);
+        encoded += alphabet[(chunk >> 18U) & 63U];
+        encoded += alphabet[(chunk >> 12U) & 63U];
+        encoded += left > 1 ? alphabet[(chunk >> 6U) & 63U] : '=';
+        encoded += left > 2 ? alphabet[chunk & 63U] : '=';
+    }
+    ui::OffscreenHost host(
+        ui::AnyView(InlineText("a ![dot](data:image/png;base64," + encoded + ")"))
+            .frame(200, 40, ui::Alignment::topLeading()),
+        {});
+    EXPECT_TRUE(host.runUntil(
+        [&host] {
+            const platform::Image image = host.render(1.0, Color::white());
+            // The inside of the picture: its edges may fall between pixels.
+            return std::count(image.pixels().begin(), image.pixels().end(), 0xffee0000U) >= 16;
+        },
+        std::chrono::milliseconds(10000)));
+}

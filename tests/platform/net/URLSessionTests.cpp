@@ -492,5 +492,49 @@ TEST(URLSessionTest, FileURLsGiveAPlainResponse) {
               URLError::fileDoesNotExist);
 }
 
+TEST(URLSessionTest, DataURLsCarryTheirOwnBytes) {
+    auto& session = URLSession::shared();
+    // Base64, with white space and without padding; the fragment is no part of the bytes.
+    auto [bytes, response] =
+        load(session, requestFor("data:Image/PNG;name=x;BASE64,aGVs%20bG8g%0Ad29y%09bGQ#part"));
+    EXPECT_EQ(text(bytes), "hello world");
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(std::dynamic_pointer_cast<HTTPURLResponse>(response), nullptr);
+    EXPECT_EQ(response->mimeType(), "image/png");
+    EXPECT_EQ(response->expectedContentLength(), 11);
+
+    // Percent-encoded bytes, any of them.
+    std::tie(bytes, response) = load(session, requestFor("data:,a%2Cb%00%FF?c"));
+    EXPECT_EQ(bytes, (platform::Data{'a', ',', 'b', 0x00, 0xff, '?', 'c'}));
+    EXPECT_EQ(response->mimeType(), "text/plain");
+    EXPECT_EQ(response->textEncodingName(), "US-ASCII");
+    std::tie(bytes, response) = load(session, requestFor("data:text/html;charset=utf-8,%3Cp%3E"));
+    EXPECT_EQ(text(bytes), "<p>");
+    EXPECT_EQ(response->textEncodingName(), "utf-8");
+    EXPECT_TRUE(load(session, requestFor("data:,")).first.empty());
+}
+
+TEST(URLSessionTest, BadDataURLsFailClearly) {
+    auto& session = URLSession::shared();
+    for (const char* address : {"data:text/plain;base64", "data:;base64,aGVsbG8*",
+                                "data:;base64,aGVsb", "data:;base64,a===", "data:;base64,=aGVs"}) {
+        const URLError error = failureOf(session, requestFor(address));
+        EXPECT_EQ(error.code(), URLError::badURL) << address;
+        EXPECT_NE(error.underlyingDetail().find("data:"), std::string::npos) << address;
+    }
+}
+
+TEST(URLSessionTest, DataURLsAreHeldToTheSizeCap) {
+    URLSession session(platform::URLSessionConfiguration{4});
+    EXPECT_EQ(load(session, requestFor("data:,abcd")).first.size(), 4U);
+    EXPECT_EQ(load(session, requestFor("data:;base64,YWJjZA==")).first.size(), 4U);
+    EXPECT_EQ(failureOf(session, requestFor("data:,abcde")).code(),
+              URLError::dataLengthExceedsMaximum);
+    EXPECT_EQ(failureOf(session, requestFor("data:;base64,YWJjZGU=")).code(),
+              URLError::dataLengthExceedsMaximum);
+    EXPECT_EQ(failureOf(session, requestFor("data:,%61%62%63%64%65")).code(),
+              URLError::dataLengthExceedsMaximum);
+}
+
 } // namespace
 } // namespace moss_test
