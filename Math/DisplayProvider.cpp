@@ -5,6 +5,7 @@
 #include "Math/Typesetter.hpp"
 #include "platform/foundation/Hash.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <list>
@@ -236,6 +237,8 @@ public:
         }
     }
 
+    // Whether `key` is kept, without making it the most recently used.
+    bool contains(const Key& key) const { return index_.contains(key); }
     std::size_t size() const { return order_.size(); }
     std::size_t bytes() const { return bytes_; }
 
@@ -281,9 +284,16 @@ private:
 struct DisplayProvider::Cache {
     explicit Cache(const Limits& limits)
         : atomList(limits.atomLists, limits.atomListBytes)
-        , displayNode(limits.displayNodes, limits.displayNodeBytes) {}
+        , displayNode(limits.displayNodes, limits.displayNodeBytes)
+        , measure(limits.measures, limits.measureBytes) {}
     BoundedCache<std::string, std::shared_ptr<AtomList>> atomList;
     BoundedCache<Key, std::shared_ptr<DisplayList>, KeyHash> displayNode;
+    // Measures are small: their cost is their key's text.
+    BoundedCache<Key, std::shared_ptr<const Measure>, KeyHash> measure;
+    // The last root too large for `displayNode`, under the keys it was asked for.
+    std::shared_ptr<DisplayList> oversized;
+    std::vector<Key> oversizedKeys;
+    std::size_t typesets = 0;
 };
 
 std::size_t DisplayProvider::KeyHash::operator()(const Key& key) const noexcept {
@@ -315,39 +325,94 @@ double DisplayProvider::keyWidth(std::optional<double> width) {
     return std::round(*width * 2) / 2;
 }
 
+std::shared_ptr<DisplayList> DisplayProvider::find(Cache& cache, const Key& key) {
+    if (const auto* hit = cache.displayNode.find(key)) {
+        return *hit;
+    }
+    if (cache.oversized && std::find(cache.oversizedKeys.begin(), cache.oversizedKeys.end(), key) !=
+                               cache.oversizedKeys.end()) {
+        return cache.oversized;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& key) {
+    std::shared_ptr<AtomList> parsed;
+    if (const auto* list = cache.atomList.find(key.latex)) {
+        parsed = *list;
+    } else {
+        parsed = parseLatex(key.latex);
+        if (!parsed) {
+            return nullptr;
+        }
+        cache.atomList.store(key.latex, parsed, listBytes(*parsed));
+    }
+    // The root held for being too large goes before another is made, so that two such trees
+    // are not held at once.
+    cache.oversized.reset();
+    cache.oversizedKeys.clear();
+    ++cache.typesets;
+    const auto root =
+        Typesetter::createLine(*finalizedAtomList(*parsed), PlatformFont::make(key.font), key.style,
+                               false, key.proposedWidth);
+    if (!root) {
+        return nullptr;
+    }
+    const std::size_t bytes = displayBytes(*root);
+    Key naturalKey = key;
+    naturalKey.proposedWidth = keyWidth(root->width());
+    cache.displayNode.store(key, root, bytes);
+    if (naturalKey.proposedWidth != key.proposedWidth) {
+        cache.displayNode.store(naturalKey, root, bytes);
+    }
+    if (!cache.displayNode.contains(key)) {
+        // Too large to keep: held alone until another takes its place.
+        cache.oversized = root;
+        cache.oversizedKeys = {key};
+        if (naturalKey.proposedWidth != key.proposedWidth) {
+            cache.oversizedKeys.push_back(std::move(naturalKey));
+        }
+    }
+    const auto measured = std::make_shared<const Measure>(
+        Measure{root->position(), root->width(), root->ascent(), root->descent()});
+    cache.measure.store(key, measured, 0);
+    return root;
+}
+
 std::shared_ptr<DisplayList> DisplayProvider::displayNode(std::string_view latex, const Font& font,
                                                           Style::Level style,
                                                           std::optional<double> width) {
     Key key{std::string(latex), font, style, keyWidth(width)};
     return cache_.withWriteLock([&](std::unique_ptr<Cache>& cache) -> std::shared_ptr<DisplayList> {
-        if (const auto* hit = cache->displayNode.find(key)) {
-            return *hit;
+        if (auto found = find(*cache, key)) {
+            return found;
         }
-        std::shared_ptr<AtomList> parsed;
-        if (const auto* list = cache->atomList.find(key.latex)) {
-            parsed = *list;
-        } else {
-            parsed = parseLatex(latex);
-            if (!parsed) {
-                return nullptr;
-            }
-            cache->atomList.store(key.latex, parsed, listBytes(*parsed));
-        }
-        const auto root = Typesetter::createLine(
-            *finalizedAtomList(*parsed), PlatformFont::make(font), style, false, key.proposedWidth);
-        if (!root) {
-            return nullptr;
-        }
-        const std::size_t bytes = displayBytes(*root);
-        cache->displayNode.store(key, root, bytes);
-        const double natural = keyWidth(root->width());
-        if (natural != key.proposedWidth) {
-            Key naturalKey = key;
-            naturalKey.proposedWidth = natural;
-            cache->displayNode.store(naturalKey, root, bytes);
-        }
-        return root;
+        return typeset(*cache, key);
     });
+}
+
+std::optional<DisplayProvider::Measure> DisplayProvider::measure(std::string_view latex,
+                                                                 const Font& font,
+                                                                 Style::Level style,
+                                                                 std::optional<double> width) {
+    Key key{std::string(latex), font, style, keyWidth(width)};
+    return cache_.withWriteLock([&](std::unique_ptr<Cache>& cache) -> std::optional<Measure> {
+        if (const auto* known = cache->measure.find(key)) {
+            return **known;
+        }
+        auto root = find(*cache, key);
+        if (!root) {
+            root = typeset(*cache, key);
+        }
+        if (!root) {
+            return std::nullopt;
+        }
+        return Measure{root->position(), root->width(), root->ascent(), root->descent()};
+    });
+}
+
+std::size_t DisplayProvider::typesetCount() {
+    return cache_.withWriteLock([](std::unique_ptr<Cache>& cache) { return cache->typesets; });
 }
 
 std::size_t DisplayProvider::atomListCount() {

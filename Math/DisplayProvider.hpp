@@ -7,6 +7,11 @@
 // of bytes (estimated from what the parsed lists and the trees hold: one formula of 100 KB makes
 // tens of megabytes), and drop the least recently used first. Every access holds the provider's
 // lock, so the process typesets one formula at a time.
+//
+// Measuring needs only a root's extent, which is kept apart for many more entries: a formula too
+// large for the caches (a display formula of a megabyte) is measured several times by one layout,
+// and was typeset again each time. The last root too large to keep is held beside the caches, so
+// that drawing the formula shown, frame after frame, does not typeset it again either.
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayNode.hpp"
@@ -29,6 +34,17 @@ public:
         std::size_t displayNodes = 512;
         std::size_t atomListBytes = std::size_t{32} << 20;
         std::size_t displayNodeBytes = std::size_t{64} << 20;
+        std::size_t measures = 4096;
+        std::size_t measureBytes = std::size_t{16} << 20;
+    };
+
+    // A root's place and extent, all that measuring asks of it.
+    struct Measure {
+        Point position;
+        CGFloat width = 0;
+        CGFloat ascent = 0;
+        CGFloat descent = 0;
+        friend bool operator==(const Measure&, const Measure&) = default;
     };
 
     struct Key {
@@ -61,7 +77,12 @@ public:
     // the font cannot be loaded; nothing is kept then.
     std::shared_ptr<DisplayList> displayNode(std::string_view latex, const Font& font,
                                              Style::Level style, std::optional<double> width);
+    // The extent of the root `displayNode` gives, typesetting only when no cache knows it.
+    std::optional<Measure> measure(std::string_view latex, const Font& font, Style::Level style,
+                                   std::optional<double> width);
 
+    // How many times a formula was typeset, for counting the work the caches save.
+    std::size_t typesetCount();
     std::size_t atomListCount();
     std::size_t displayNodeCount();
     // The estimated bytes each cache holds; a root kept under two widths counts once.
@@ -70,6 +91,8 @@ public:
 
 private:
     struct Cache;
+    static std::shared_ptr<DisplayList> find(Cache& cache, const Key& key);
+    static std::shared_ptr<DisplayList> typeset(Cache& cache, const Key& key);
     ReadWriteLockIsolated<std::unique_ptr<Cache>> cache_;
 };
 

@@ -32,11 +32,11 @@ platform::Size layoutTypographicBounds(std::string_view latex, const Font& font,
     if (width && *width <= 0) {
         return {0, 0};
     }
-    const auto root = typesetCached(latex, font, style, width);
-    if (!root) {
+    const auto measure = DisplayProvider::shared().measure(latex, font, styleLevel(style), width);
+    if (!measure) {
         return {0, 0};
     }
-    return {root->width(), root->ascent() + root->descent()};
+    return {measure->width, measure->ascent + measure->descent};
 }
 
 // Draws the formula in `mode`. Monochrome paints the canvas in the foreground style and keeps it
@@ -71,11 +71,12 @@ TypographicBounds mathTypographicBounds(std::string_view latex, ProposedViewSize
     if (proposal.width && *proposal.width <= 0) {
         return {};
     }
-    const auto root = typesetCached(latex, font, style, proposal.width);
-    if (!root) {
+    const auto measure =
+        DisplayProvider::shared().measure(latex, font, styleLevel(style), proposal.width);
+    if (!measure) {
         return {};
     }
-    return {root->position(), root->width(), root->ascent(), root->descent()};
+    return {measure->position, measure->width, measure->ascent, measure->descent};
 }
 
 // Sizes the view to the formula at the proposed width and gives the canvas exactly that size, so

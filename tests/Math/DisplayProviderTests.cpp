@@ -104,3 +104,41 @@ TEST(DisplayProvider, KeepsItsEntriesWithinItsBytes) {
     EXPECT_EQ(small.displayNodeBytes(), 0U);
     EXPECT_GT(small.atomListBytes(), 0U);
 }
+
+TEST(DisplayProvider, MeasuresAFormulaTooLargeToKeepOncePerWidth) {
+    // A layout measures a formula several times (its baseline without a width, its size at the
+    // proposed width and again at the width it answered) and draws it at that last width. A
+    // formula too large for the caches was typeset again for each of them.
+    std::string formula;
+    for (int i = 0; i < 40; ++i) {
+        formula += "\\sum_{i=0}^{n} x_i + ";
+    }
+    formula += "1";
+    DisplayProvider provider({.displayNodeBytes = 1024});
+    const auto unbroken = provider.measure(formula, latinModern20, Level::display, std::nullopt);
+    ASSERT_TRUE(unbroken);
+    EXPECT_EQ(provider.measure(formula, latinModern20, Level::display, 0), unbroken);
+    EXPECT_EQ(provider.typesetCount(), 1U);
+
+    const auto broken = provider.measure(formula, latinModern20, Level::display, 300);
+    ASSERT_TRUE(broken);
+    EXPECT_LT(broken->width, unbroken->width);
+    EXPECT_GT(broken->ascent + broken->descent, unbroken->ascent + unbroken->descent);
+    EXPECT_EQ(provider.typesetCount(), 2U);
+    // Measured and drawn at the width it answered, and drawn again: no more typesetting.
+    EXPECT_EQ(provider.measure(formula, latinModern20, Level::display, broken->width), broken);
+    const auto drawn = provider.displayNode(formula, latinModern20, Level::display, broken->width);
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(provider.displayNode(formula, latinModern20, Level::display, 300), drawn);
+    EXPECT_EQ(drawn->width(), broken->width);
+    EXPECT_EQ(provider.typesetCount(), 2U);
+    // Still not one of the kept entries, which stay within their bytes.
+    EXPECT_EQ(provider.displayNodeCount(), 0U);
+    EXPECT_EQ(provider.displayNodeBytes(), 0U);
+    // The extent measured is the one of the tree drawn.
+    const auto again = provider.displayNode(formula, latinModern20, Level::display, 0);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->width(), unbroken->width);
+    EXPECT_EQ(again->ascent(), unbroken->ascent);
+    EXPECT_EQ(provider.typesetCount(), 3U);
+}
