@@ -198,6 +198,10 @@ bool needsContext(std::string_view piece) {
     return false;
 }
 
+/// Paragraphs longer than this (in bytes) are given to Pango in items of about kItemPiece bytes.
+constexpr std::size_t kLongParagraph = 32 * 1024;
+constexpr std::size_t kItemPiece = 512;
+
 /// How many words on either side a piece that needs them is shaped with: enough for a bracket to
 /// see the figures it encloses.
 constexpr std::size_t kContextWords = 2;
@@ -444,6 +448,45 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
             add(pango_attr_rise_new(toPango(a.baselineOffset)), start, end);
         }
         start = end;
+    }
+    if (text.size() > kLongParagraph) {
+        // Pango shapes what remains of an item again for every line it breaks off it: the item's
+        // length squared over the line's for an item of many lines (a megabyte of emoji without
+        // a space took seconds). The font of a long paragraph is given in pieces of a few
+        // kilobytes, cut at line-break opportunities, which Pango itemizes apart.
+        const std::vector<PangoLogAttr>& analysis = this->attributes();
+        std::vector<PangoAttribute*> pieces;
+        pieces.reserve(kept.size());
+        for (PangoAttribute* const attribute : kept) {
+            if (attribute->klass->type != PANGO_ATTR_FONT_DESC ||
+                attribute->end_index - attribute->start_index <= kItemPiece) {
+                pieces.push_back(attribute);
+                continue;
+            }
+            const std::size_t end = std::min<std::size_t>(attribute->end_index, text.size());
+            std::size_t from = attribute->start_index;
+            std::size_t character = charOf(utf16(from));
+            for (std::size_t byte = from; byte < end;) {
+                byte += sequenceLength(static_cast<unsigned char>(text[byte]));
+                ++character;
+                if (byte - from >= kItemPiece && byte < end && character < analysis.size() &&
+                    analysis[character].is_line_break) {
+                    PangoAttribute* const piece = pango_attribute_copy(attribute);
+                    piece->start_index = static_cast<guint>(from);
+                    piece->end_index = static_cast<guint>(byte);
+                    pieces.push_back(piece);
+                    from = byte;
+                }
+            }
+            attribute->start_index = static_cast<guint>(from);
+            pieces.push_back(attribute);
+        }
+        // In order of their start, as the list is built fastest.
+        std::stable_sort(pieces.begin(), pieces.end(),
+                         [](const PangoAttribute* a, const PangoAttribute* b) {
+                             return a->start_index < b->start_index;
+                         });
+        kept = std::move(pieces);
     }
     for (PangoAttribute* const attribute : kept) {
         pango_attr_list_insert(attributes.get(), attribute);

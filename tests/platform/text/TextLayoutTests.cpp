@@ -1,5 +1,6 @@
 #include "platform/text/TextLayout.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
@@ -386,6 +387,51 @@ TEST(TextLayoutInput, BadInputNeverBreaksTheLayout) {
     for (const auto& run : survived.lines()[0].runs) {
         EXPECT_TRUE(std::isfinite(run.typographicBounds.ascent));
         EXPECT_TRUE(std::isfinite(run.typographicBounds.width));
+    }
+}
+
+} // namespace
+} // namespace platform
+
+namespace platform {
+namespace {
+
+// Emoji families joined by zero-width joiners, family after family without a space: one word
+// that breaks only between the families, all of it in the emoji face.
+std::string families(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466";
+    }
+    return text;
+}
+
+TEST(TextLayoutLongParagraphs, AreShapedInPiecesAndBreakAsTheirStartAlone) {
+    // Pango shapes what remains of an item again for every line it breaks off it; a paragraph of
+    // a megabyte in one item took seconds. Long paragraphs reach it in items of a few hundred
+    // bytes: no run (a part of one item on one line) spans a long line. The lines come out as a
+    // short paragraph of the same start breaks them.
+    const ParagraphStyle style{.font = Font::body(), .width = 2000};
+    const TextLayout whole(StyledText(families(2000)), style); // 50 KB
+    const TextLayout start(StyledText(families(600)), style);  // 15 KB, laid out whole
+    ASSERT_GT(start.lines().size(), 2U);
+    ASSERT_GT(whole.lines().size(), start.lines().size());
+    std::size_t longest = 0;
+    for (const TextLayout::Line& line : whole.lines()) {
+        for (const TextLayout::Run& run : line.runs) {
+            longest = std::max(longest, run.characterRange.length());
+        }
+    }
+    // A line holds over a thousand UTF-16 units of families.
+    EXPECT_GT(whole.lines()[0].characterRange.length(), 1000U);
+    EXPECT_LT(longest, 400U);
+    for (std::size_t i = 0; i + 1 < start.lines().size(); ++i) {
+        const TextLayout::Line& expected = start.lines()[i];
+        const TextLayout::Line& line = whole.lines()[i];
+        EXPECT_EQ(line.characterRange, expected.characterRange) << i;
+        EXPECT_NEAR(line.typographicBounds.width, expected.typographicBounds.width, 1e-6) << i;
+        EXPECT_NEAR(line.typographicBounds.origin.y, expected.typographicBounds.origin.y, 1e-6)
+            << i;
     }
 }
 
