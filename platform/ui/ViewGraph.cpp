@@ -522,6 +522,62 @@ void moveFocus(ViewGraph::Impl& g, const std::shared_ptr<InteractionObject>& obj
     }
 }
 
+// The first object in tree order within `top`'s subtree that takes the keys, passing over the
+// subtree of `skip` (searched already).
+std::shared_ptr<InteractionObject> firstFocusable(detail::Node& top, const detail::Node* skip) {
+    std::vector<detail::Node*> pending{&top};
+    while (!pending.empty()) {
+        detail::Node* const n = pending.back();
+        pending.pop_back();
+        if (const auto* m = dynamic_cast<const detail::ModifierNode*>(n)) {
+            if (auto object = m->modifier->interactionObject(); object && object->acceptsFocus()) {
+                return object;
+            }
+        }
+        for (std::size_t i = n->childCount(); i-- > 0;) {
+            detail::Node* const child = n->childAt(i);
+            if (child != nullptr && child != skip) {
+                pending.push_back(child);
+            }
+        }
+    }
+    return nullptr;
+}
+
+// Where the keys go after a press that nothing under it took (beside a document's text, in its
+// margin): the first object taking them in the innermost view under the press that holds one,
+// so that a click beside a text gives the keys to that text, and one beside everything to the
+// window's first.
+std::shared_ptr<InteractionObject> focusableAround(ViewGraph::Impl& g, Point point) {
+    if (!g.root) {
+        return nullptr;
+    }
+    std::vector<detail::Node*> path{g.root.get()};
+    Point origin = g.root->frame.origin;
+    for (bool deeper = true; deeper;) {
+        deeper = false;
+        const detail::Node& n = *path.back();
+        for (std::size_t i = n.childCount(); i-- > 0;) {
+            detail::Node* const child = n.childAt(i);
+            if (child != nullptr &&
+                Rect(origin + child->frame.origin, child->frame.size).contains(point)) {
+                origin = origin + child->frame.origin;
+                path.push_back(child);
+                deeper = true;
+                break;
+            }
+        }
+    }
+    const detail::Node* searched = nullptr;
+    for (auto n = path.rbegin(); n != path.rend(); ++n) {
+        if (auto object = firstFocusable(**n, searched)) {
+            return object;
+        }
+        searched = *n;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 bool ViewGraph::pointerEvent(const PointerEvent& event) {
@@ -541,7 +597,7 @@ bool ViewGraph::pointerEvent(const PointerEvent& event) {
                 return true;
             }
         }
-        moveFocus(g, nullptr);
+        moveFocus(g, focusableAround(g, event.location));
         return false;
     }
     case PointerEvent::Kind::dragged:
@@ -604,7 +660,13 @@ bool ViewGraph::pointerEvent(const PointerEvent& event) {
 }
 
 bool ViewGraph::keyEvent(const KeyEvent& event) {
-    const auto object = impl_->focused.lock();
+    auto object = impl_->focused.lock();
+    if (!object && impl_->root) {
+        // Before any click the keys go to the first object that takes them, as a window's keys
+        // go to its first text before the reader picks another.
+        object = firstFocusable(*impl_->root, nullptr);
+        moveFocus(*impl_, object);
+    }
     if (!object) {
         return false;
     }

@@ -230,6 +230,70 @@ TEST_F(SelectionWindowTest, FocusLeavesWithTheWindowAndComesBackWithIt) {
     EXPECT_EQ(reader.plainText()->rfind("Rendered text can be selected", 0), 0U);
 }
 
+// A window showing a document takes keys for it before any click, and after a click beside its
+// text: in its margin or padding.
+TEST_F(SelectionWindowTest, KeysReachTheDocumentWithoutAClickOnItsText) {
+    ClipboardReader reader;
+    ASSERT_TRUE(reader.connected());
+    {
+        DocumentWindow shown(fixture("document.md"), true);
+        shown.key("a", {"Control_L"});
+        // The selection's end one character back: "open" loses its full stop.
+        shown.key("Left", {"Shift_L"});
+        shown.key("c", {"Control_L"});
+        ASSERT_TRUE(waitUntil([&] { return reader.offersHTML(); }));
+        const std::optional<std::string> text = reader.plainText();
+        ASSERT_TRUE(text.has_value());
+        EXPECT_EQ(text->rfind("Rendered text can be selected", 0), 0U) << *text;
+        EXPECT_TRUE(text->ends_with("A closing paragraph")) << *text;
+    }
+    platform::Pasteboard::general().clearContents();
+    ASSERT_TRUE(waitUntil([&] { return !reader.offersHTML(); }));
+    {
+        DocumentWindow shown(fixture("document.md"), false);
+        shown.click({4, 4}); // in the padding, above and left of every text
+        ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
+        shown.key("a", {"Control_L"});
+        shown.key("c", {"Control_L"});
+        ASSERT_TRUE(waitUntil([&] { return reader.offersHTML(); }));
+        EXPECT_EQ(reader.plainText()->rfind("Rendered text can be selected", 0), 0U);
+    }
+}
+
+// Two clicks select a word as the desktop's word boundaries say, three a cell of a table, which
+// copies as that cell alone, a body cell still.
+TEST_F(SelectionWindowTest, DoubleAndTripleClicksSelectAWordAndATableCell) {
+    DocumentWindow shown("Call wasm_bindgen first.\n\n"
+                         "| Step | Runs | Mean | Time |\n|------|------|-----:|-----:|\n"
+                         "| parse | 3 | 0.1 | 0.167s |\n| build | 2 | 0.2 | 1.500s |\n",
+                         false);
+    ClipboardReader reader;
+    ASSERT_TRUE(reader.connected());
+    const auto clicks = [&shown](Point at, int count) {
+        shown.moveTo(at);
+        for (int n = 0; n < count; ++n) {
+            shown.button(1, true);
+            shown.button(1, false);
+        }
+    };
+    const auto copied = [&] {
+        platform::Pasteboard::general().clearContents();
+        EXPECT_TRUE(waitUntil([&] { return !reader.offersHTML(); }));
+        shown.key("c", {"Control_L"});
+        EXPECT_TRUE(waitUntil([&] { return reader.offersHTML(); }));
+        return std::pair{reader.plainText().value_or(""), reader.html().value_or("")};
+    };
+
+    clicks(shown.at("bindgen", 2), 2);
+    EXPECT_EQ(copied().first, "wasm_bindgen");
+
+    clicks(shown.at("0.167s", 2), 3);
+    const auto [text, html] = copied();
+    EXPECT_EQ(text, "0.167s");
+    EXPECT_EQ(html, "<table>\n<tbody>\n<tr>\n<td align=\"right\">0.167s</td>\n</tr>\n</tbody>\n"
+                    "</table>");
+}
+
 // About 100 KB: long paragraphs (the text is what costs in a window test's debug build; the cost
 // of many small blocks is the benchmarks' to measure), a list and a table every few sections.
 std::string longDocument() {

@@ -93,6 +93,31 @@ TEST(Input, InteractionObjectsTakePointerKeysFocusMenusAndCursors) {
     EXPECT_TRUE(host.graph().contextMenu({70, 30}).empty());
 }
 
+TEST(Input, KeysGoToTheFirstObjectBeforeAClickAndToTheNearestAfterOneBesideIt) {
+    // Two objects, each in a padded box; nothing has had a click.
+    auto first = std::make_shared<Recorder>();
+    auto second = std::make_shared<Recorder>();
+    const auto boxed = [](const std::shared_ptr<Recorder>& recorder) {
+        return block(30, 20)
+            .overlay(AnyView(platform::Color::clear()).interaction(recorder))
+            .padding(10);
+    };
+    OffscreenHost host(VStack(HorizontalAlignment::leading(), 0.0, {boxed(first), boxed(second)}));
+    host.runUntilIdle();
+    host.key("Left");
+    EXPECT_EQ(first->log, (std::vector<std::string>{"focus", "key Left"}));
+    EXPECT_TRUE(second->log.empty());
+
+    // A press beside the second object, in its box's padding, gives it the keys.
+    host.click({45, 45});
+    host.key("Right");
+    EXPECT_EQ(second->log, (std::vector<std::string>{"focus", "key Right"}));
+    EXPECT_EQ(first->log.back(), "blur");
+    // And one in the first box's padding gives them back to the first.
+    host.click({45, 5});
+    EXPECT_EQ(first->log.back(), "focus");
+}
+
 TEST(Input, ContinuousHoverReportsLocalLocationsAndItsEnd) {
     auto phases = std::make_shared<std::vector<std::string>>();
     OffscreenHost host(VStack(
