@@ -12,7 +12,9 @@
 #include <csignal>
 #include <deque>
 #include <fcntl.h>
+#include <list>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
@@ -42,10 +44,26 @@ struct Call {
     std::shared_ptr<CallControl> control;
 };
 
-// What one serving thread is running; `cancelEvent` is written to stop it.
+// One serving thread and what it is running; `cancelEvent` is written to stop the call.
 struct Slot {
     std::shared_ptr<CallControl> running;
+    // When the running call went to the worker (not counting the worker's start).
+    std::optional<Clock::time_point> sentAt;
     int cancelEvent = -1;
+    // Waiting for a call.
+    bool idle = false;
+    // Has given up its worker, or is about to: counted no more.
+    bool leaving = false;
+    std::thread thread;
+
+    Slot() = default;
+    Slot(const Slot&) = delete;
+    Slot& operator=(const Slot&) = delete;
+    ~Slot() {
+        if (cancelEvent >= 0) {
+            ::close(cancelEvent);
+        }
+    }
 };
 
 } // namespace
@@ -59,27 +77,37 @@ struct ScriptWorkerPool::State {
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<Call> calls;
+    // The bytes of the calls waiting.
+    std::size_t queuedBytes = 0;
+    // Serving threads at most at once.
+    std::size_t maximum = 1;
     bool stopping = false;
     // Set once a worker reported that it has no engine: no other will have one either.
     bool unavailable = false;
     // Readable once the pool is going away; every wait on a worker watches it too.
     int stopEvent = -1;
-    // One per thread, made before the threads start and kept until the state goes.
-    std::vector<std::unique_ptr<Slot>> slots;
-    std::vector<std::thread> threads;
+    // One per serving thread; those that left are joined and dropped when the next one starts,
+    // or with the pool.
+    std::list<std::unique_ptr<Slot>> slots;
+    std::atomic<std::size_t> workersStarted{0};
+    std::atomic<std::size_t> workersRunning{0};
 
     ~State() {
         if (stopEvent >= 0) {
             ::close(stopEvent);
         }
-        for (const auto& slot : slots) {
-            if (slot->cancelEvent >= 0) {
-                ::close(slot->cancelEvent);
-            }
-        }
     }
 
     void serve(Slot& slot);
+    // Queues a call, starting a serving thread when the calls need one. With the lock held.
+    void enqueue(Call call);
+    // Whether the calls waiting need another serving thread. With the lock held.
+    [[nodiscard]] bool needsAnotherWorker() const;
+    // Starts one more serving thread (its worker starts with its first call). With the lock held.
+    void grow();
+    // Starts another serving thread when a call has run long enough that those waiting behind it
+    // should not wait for it; called from the serving threads while they wait on their workers.
+    void growIfHeldUp();
     // Drops the call from the queue (answering it nullopt) or stops the worker running it.
     void cancel(const std::shared_ptr<CallControl>& control);
 };
@@ -89,9 +117,9 @@ namespace {
 // One worker process and the pool's end of its socket.
 class Worker {
 public:
-    Worker(ScriptWorkerPool::State& state, int cancelEvent)
+    Worker(ScriptWorkerPool::State& state, Slot& slot)
         : state_(state)
-        , cancelEvent_(cancelEvent) {}
+        , slot_(slot) {}
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
     ~Worker() { stop(); }
@@ -100,6 +128,10 @@ public:
         if (pid_ < 0 && !start()) {
             stop();
             return std::nullopt;
+        }
+        {
+            const std::scoped_lock lock(state_.mutex);
+            slot_.sentAt = Clock::now();
         }
         const Deadline deadline = deadlineAfter(state_.options.callLimit);
         std::optional<std::string> payload;
@@ -125,6 +157,7 @@ public:
             int status = 0;
             while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
             }
+            --state_.workersRunning;
         }
         pid_ = -1;
         hasClock_ = false;
@@ -195,6 +228,8 @@ private:
             return false;
         }
         pid_ = pid;
+        ++state_.workersStarted;
+        ++state_.workersRunning;
         hasClock_ = ::clock_getcpuclockid(pid_, &clock_) == 0;
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
 
@@ -223,9 +258,14 @@ private:
             }
             std::array<pollfd, 3> watched = {pollfd{fd_, events, 0},
                                              pollfd{state_.stopEvent, POLLIN, 0},
-                                             pollfd{cancelEvent_, POLLIN, 0}};
+                                             pollfd{slot_.cancelEvent, POLLIN, 0}};
+            // Looks up now and then whether calls wait behind this one.
             const int ready = ::poll(watched.data(), watched.size(),
-                                     static_cast<int>(std::min<long long>(left, 60'000)));
+                                     static_cast<int>(std::min<long long>(left, 100)));
+            if (ready == 0) {
+                state_.growIfHeldUp();
+                continue;
+            }
             if (ready < 0 && errno != EINTR) {
                 return false;
             }
@@ -286,7 +326,7 @@ private:
     }
 
     ScriptWorkerPool::State& state_;
-    int cancelEvent_ = -1;
+    Slot& slot_;
     pid_t pid_ = -1;
     int fd_ = -1;
     // The worker's processor-time clock, when it could be had.
@@ -297,30 +337,102 @@ private:
 } // namespace
 
 void ScriptWorkerPool::State::serve(Slot& slot) {
-    Worker worker(*this, slot.cancelEvent);
+    Worker worker(*this, slot);
     for (;;) {
         std::optional<Call> call;
         bool skip = false;
         {
             std::unique_lock lock(mutex);
             slot.running = nullptr;
-            wake.wait(lock, [this] { return stopping || !calls.empty(); });
-            if (stopping) {
+            slot.sentAt.reset();
+            slot.idle = true;
+            // A worker left idle goes, with its engine's memory; the next call starts another.
+            const bool woken = wake.wait_for(lock, options.idleLimit,
+                                             [this] { return stopping || !calls.empty(); });
+            slot.idle = false;
+            if (stopping || !woken) {
+                slot.leaving = true;
                 break;
             }
             call.emplace(std::move(calls.front()));
             calls.pop_front();
+            queuedBytes -= call->message.size();
             skip = unavailable;
             // A cancel meant for the call before this one may have come after it ended; cancels
             // are only sent under the lock, so from here on the event is this call's.
             std::uint64_t stale = 0;
             [[maybe_unused]] const ssize_t read = ::read(slot.cancelEvent, &stale, sizeof stale);
             slot.running = call->control;
+            if (needsAnotherWorker()) {
+                grow();
+            }
         }
         Reply reply = skip ? std::nullopt : worker.call(call->message);
         call->continuation.resume(std::move(reply));
     }
     worker.stop();
+}
+
+void ScriptWorkerPool::State::enqueue(Call call) {
+    queuedBytes += call.message.size();
+    calls.push_back(std::move(call));
+    const bool anyIdle = std::any_of(slots.begin(), slots.end(),
+                                     [](const auto& slot) { return slot->idle && !slot->leaving; });
+    if (anyIdle) {
+        wake.notify_one();
+    } else if (needsAnotherWorker()) {
+        grow();
+    }
+}
+
+bool ScriptWorkerPool::State::needsAnotherWorker() const {
+    std::size_t serving = 0;
+    bool heldUp = false;
+    const Clock::time_point now = Clock::now();
+    for (const auto& slot : slots) {
+        if (slot->leaving) {
+            continue;
+        }
+        ++serving;
+        if (slot->idle) {
+            return false; // it takes the next call
+        }
+        heldUp = heldUp || (slot->sentAt && now - *slot->sentAt >= options.growAfter);
+    }
+    if (stopping || calls.empty() || serving >= maximum) {
+        return false;
+    }
+    // One worker does for the usual trickle of short calls; its start costs more than most of
+    // them take. Another is started for calls stuck behind a long one, or for a backlog that
+    // would take one worker longer than another's start.
+    return serving == 0 || heldUp || queuedBytes >= options.growBacklog;
+}
+
+void ScriptWorkerPool::State::grow() {
+    // Threads that left are joined here: they hold no lock once they have left.
+    for (auto slot = slots.begin(); slot != slots.end();) {
+        if ((*slot)->leaving && (*slot)->thread.joinable()) {
+            (*slot)->thread.join();
+            slot = slots.erase(slot);
+        } else {
+            ++slot;
+        }
+    }
+    auto slot = std::make_unique<Slot>();
+    slot->cancelEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (slot->cancelEvent < 0) {
+        return; // the calls wait for a thread that has one
+    }
+    Slot& made = *slot;
+    slots.push_back(std::move(slot));
+    made.thread = std::thread([this, &made] { serve(made); });
+}
+
+void ScriptWorkerPool::State::growIfHeldUp() {
+    const std::scoped_lock lock(mutex);
+    if (needsAnotherWorker()) {
+        grow();
+    }
 }
 
 void ScriptWorkerPool::State::cancel(const std::shared_ptr<CallControl>& control) {
@@ -348,6 +460,10 @@ void ScriptWorkerPool::State::cancel(const std::shared_ptr<CallControl>& control
     }
 }
 
+ScriptWorkerPool::Statistics ScriptWorkerPool::statistics() const {
+    return {state_->workersStarted.load(), state_->workersRunning.load()};
+}
+
 std::size_t ScriptWorkerPool::defaultWorkerCount() {
     // Half the cores leaves the rest to layout and drawing; two keep one slow call from holding
     // up every other, and more than four workers (each an engine with its own heap) buy little.
@@ -367,26 +483,12 @@ std::shared_ptr<ScriptWorkerPool> ScriptWorkerPool::make(std::filesystem::path h
     if (state->stopEvent < 0) {
         return nullptr;
     }
-    const std::size_t count = options.workers > 0 ? options.workers : defaultWorkerCount();
-    for (std::size_t index = 0; index < count; ++index) {
-        auto slot = std::make_unique<Slot>();
-        slot->cancelEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (slot->cancelEvent < 0) {
-            return nullptr;
-        }
-        state->slots.push_back(std::move(slot));
-    }
+    state->maximum = options.workers > 0 ? options.workers : defaultWorkerCount();
     return std::make_shared<ScriptWorkerPool>(std::move(state));
 }
 
 ScriptWorkerPool::ScriptWorkerPool(std::shared_ptr<State> state)
-    : state_(std::move(state)) {
-    state_->threads.reserve(state_->slots.size());
-    for (const auto& slot : state_->slots) {
-        state_->threads.emplace_back(
-            [state = state_.get(), slot = slot.get()] { state->serve(*slot); });
-    }
-}
+    : state_(std::move(state)) {}
 
 ScriptWorkerPool::~ScriptWorkerPool() {
     {
@@ -396,8 +498,11 @@ ScriptWorkerPool::~ScriptWorkerPool() {
     state_->wake.notify_all();
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(state_->stopEvent, &one, sizeof one);
-    for (std::thread& thread : state_->threads) {
-        thread.join();
+    // No thread starts once the pool stops: the list is no longer changed.
+    for (const auto& slot : state_->slots) {
+        if (slot->thread.joinable()) {
+            slot->thread.join();
+        }
     }
     std::deque<Call> left;
     {
@@ -424,8 +529,7 @@ Task<ScriptWorkerPool::Reply> awaitCall(std::shared_ptr<ScriptWorkerPool::State>
                     // The flag is set before the cancel looks for the call under this lock: a
                     // call is either found there or never queued.
                     if (!state->stopping && !message.empty() && !control->cancelled.load()) {
-                        state->calls.push_back(Call{std::move(message), continuation, control});
-                        state->wake.notify_one();
+                        state->enqueue(Call{std::move(message), continuation, control});
                         return;
                     }
                 }

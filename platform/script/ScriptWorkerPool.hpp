@@ -16,8 +16,12 @@
 // limit on the wall ends a worker that stalls without running at all.
 //
 // The workers are instances of a small helper program of ours (tools/script-worker), started
-// without a shell and spoken to over a socket pair on their standard input and output. Each is
-// started on first need and kept for later calls. A worker that crashes or answers nonsense is
+// without a shell and spoken to over a socket pair on their standard input and output. A worker
+// costs a few hundred milliseconds of processor time to start and tens of megabytes to keep, more
+// than most calls take: the first call starts one, which is kept for later calls; another is
+// started only when calls wait behind one that has run for a while, or when the calls waiting
+// would keep one worker busy for longer than another takes to start, up to the most the options
+// allow. A worker left idle for a while goes. A worker that crashes or answers nonsense is
 // treated like one that ran out of time.
 //
 // Calls are awaited from any task; the waiting happens on the pool's own threads (one per
@@ -45,6 +49,12 @@ public:
     struct Options {
         // Workers running at most at once; 0 chooses from the machine's cores (2 to 4).
         std::size_t workers = 0;
+        // How long a worker is kept without a call before it goes.
+        std::chrono::milliseconds idleLimit{10000};
+        // How long a call may run before the calls waiting behind it get another worker.
+        std::chrono::milliseconds growAfter{250};
+        // The bytes of calls waiting beyond which they get another worker at once.
+        std::size_t growBacklog = std::size_t{256} << 10;
         // The processor time the worker may spend on one call, from when it is sent.
         std::chrono::milliseconds callLimit = JSContext::executionTimeLimit * 4;
         // How long one call (or start) may take on the clock on the wall when that is longer
@@ -72,7 +82,14 @@ public:
     // worker is killed (to be replaced for the next call); either answers nullopt at once.
     [[nodiscard]] Task<Reply> call(std::string_view name, std::span<const std::string> arguments);
 
-    // The number of workers used when Options::workers is 0.
+    struct Statistics {
+        // Worker processes started so far, and running now.
+        std::size_t workersStarted = 0;
+        std::size_t workersRunning = 0;
+    };
+    [[nodiscard]] Statistics statistics() const;
+
+    // The most workers used when Options::workers is 0.
     [[nodiscard]] static std::size_t defaultWorkerCount();
 
     struct State;

@@ -86,8 +86,53 @@ TEST(ScriptWorkerPoolTests, SlowCallHoldsUpNoOtherAndEndsWithThePool) {
         EXPECT_EQ(blockingWait(std::move(fast)), objects({{{"calls", std::to_string(later + 1)}}}));
     }
     EXPECT_FALSE(slow.isDone());
+    // The fast calls got a worker of their own once the slow one had run a while.
+    EXPECT_EQ(pool->statistics().workersStarted, 2U);
     pool.reset();
     EXPECT_EQ(blockingWait(std::move(slow)), Reply());
+}
+
+// Short calls, even many at once, are served by one worker: another would cost more to start
+// than they take. A worker left idle goes, and the next call starts one again.
+TEST(ScriptWorkerPoolTests, OneWorkerServesShortCallsAndGoesWhenIdle) {
+    const auto pool = makePool({.workers = 4,
+                                .idleLimit = std::chrono::milliseconds(300),
+                                .growAfter = std::chrono::hours(1)});
+    ASSERT_NE(pool, nullptr);
+    EXPECT_EQ(pool->statistics().workersStarted, 0U);
+    std::vector<Task<Reply>> calls;
+    for (int i = 0; i < 8; ++i) {
+        calls.push_back(startCall(*pool, "count"));
+    }
+    for (Task<Reply>& answered : calls) {
+        EXPECT_NE(blockingWait(std::move(answered)), Reply());
+    }
+    EXPECT_EQ(pool->statistics().workersStarted, 1U);
+    EXPECT_TRUE(testing::waitUntil([&] { return pool->statistics().workersRunning == 0; }));
+    EXPECT_TRUE(testing::scriptWorkers().empty());
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+    EXPECT_EQ(pool->statistics().workersStarted, 2U);
+    EXPECT_EQ(pool->statistics().workersRunning, 1U);
+}
+
+// Calls waiting in bulk behind a busy worker get more workers, up to the most allowed.
+TEST(ScriptWorkerPoolTests, ABacklogGetsMoreWorkersUpToTheMost) {
+    const auto pool =
+        makePool({.workers = 3, .growAfter = std::chrono::hours(1), .growBacklog = 1});
+    ASSERT_NE(pool, nullptr);
+    const std::vector<pid_t> before = testing::scriptWorkers();
+    Task<Reply> busy = Task<Reply>::detached(
+        [&pool] { return pool->call("spin", std::vector<std::string>{"1500"}); });
+    ASSERT_NE(testing::newWorker(before), 0);
+    std::vector<Task<Reply>> calls;
+    for (int i = 0; i < 6; ++i) {
+        calls.push_back(startCall(*pool, "count"));
+    }
+    for (Task<Reply>& answered : calls) {
+        EXPECT_NE(blockingWait(std::move(answered)), Reply());
+    }
+    EXPECT_EQ(blockingWait(std::move(busy)), objects({}));
+    EXPECT_EQ(pool->statistics().workersStarted, 3U);
 }
 
 // The pool's one worker, started by a first call it has answered; 0 if none came.
