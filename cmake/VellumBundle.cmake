@@ -3,22 +3,27 @@
 # Expects VELLUM_BUNDLE_DIR (the bundle directory) and the `vellum` target.
 
 set(MOSS_PRISM_DIR /usr/share/nodejs/prismjs CACHE PATH "Installed highlighter package")
+# The languages of code blocks met in real READMEs: each grammar adds to every worker's start.
 set(VELLUM_PRISM_LANGUAGES
   markup css clike javascript typescript json yaml markdown diff bash
-  c cpp objectivec csharp java kotlin swift go rust python ruby php sql)
+  c cpp objectivec csharp java kotlin swift go rust python ruby php sql
+  haskell latex toml lua r scala perl docker makefile ini cmake powershell graphql elixir
+  erlang clojure dart julia nix groovy ocaml zig protobuf nginx hcl jsx tsx scss http batch
+  properties elm lisp fsharp)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(_prism_bundle ${VELLUM_BUNDLE_DIR}/prism-bundle.js)
+set(_prism_languages ${VELLUM_BUNDLE_DIR}/prism-languages.txt)
 set(_prism_entry ${PROJECT_SOURCE_DIR}/resources/vellum/tokenize-code.js)
 set(_prism_script ${PROJECT_SOURCE_DIR}/resources/vellum/assemble-prism-bundle.py)
 add_custom_command(
-  OUTPUT ${_prism_bundle}
+  OUTPUT ${_prism_bundle} ${_prism_languages}
   COMMAND Python3::Interpreter ${_prism_script} ${MOSS_PRISM_DIR} ${_prism_entry} ${_prism_bundle}
           ${VELLUM_PRISM_LANGUAGES}
   DEPENDS ${_prism_script} ${_prism_entry} ${MOSS_PRISM_DIR}/components.json
   COMMENT "Assembling the highlighting script"
   VERBATIM)
-add_custom_target(vellum_prism_bundle DEPENDS ${_prism_bundle})
+add_custom_target(vellum_prism_bundle DEPENDS ${_prism_bundle} ${_prism_languages})
 # Whatever links the library finds the script in the bundle.
 add_dependencies(vellum vellum_prism_bundle)
 

@@ -47,14 +47,37 @@ struct std::hash<vellum::CodeIdentity> {
 
 namespace vellum {
 
+void HighlightedTextFragment::Model::awaitTokens(std::string_view code,
+                                                 std::shared_ptr<void> answer) {
+    const std::scoped_lock lock(awaitedMutex_);
+    awaitedCode_ = code;
+    awaitedAnswer_ = std::move(answer);
+}
+
+bool HighlightedTextFragment::Model::awaitsTokens(std::string_view code) const {
+    const std::scoped_lock lock(awaitedMutex_);
+    return awaitedAnswer_ && awaitedCode_ == code;
+}
+
+void HighlightedTextFragment::Model::answered(std::string_view code) {
+    std::shared_ptr<void> answer;
+    {
+        const std::scoped_lock lock(awaitedMutex_);
+        if (awaitedCode_ != code) {
+            return; // newer code waits for its own
+        }
+        answer = std::move(awaitedAnswer_);
+        awaitedCode_.clear();
+    }
+}
+
 ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
     const TextEnvironmentValues environment(context.environment());
     // The tokens of this code the tokenizer has in hand; null without a language or a tokenizer.
-    const auto knownTokens = [this]() -> Tokens {
-        const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
-        return tokenizer && languageHint_
-                   ? tokenizer->knownTokens(content_.characters(), *languageHint_)
-                   : nullptr;
+    const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
+    const bool tokenized = isTokenized(languageHint_, tokenizer.get());
+    const auto knownTokens = [&]() -> Tokens {
+        return tokenized ? tokenizer->knownTokens(content_.characters(), *languageHint_) : nullptr;
     };
     const std::shared_ptr<Model> model = context.stateObject<Model>([&] {
         auto made = std::make_shared<Model>();
@@ -79,6 +102,11 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
     } else {
         shown = highlightCode(plainCodeTokens(std::string(content_.characters())), content_,
                               *theme_, environment);
+        // Shown plain until the tokenizer answers: the answer is awaited from now on, before
+        // the task that asks for it has even started.
+        if (tokenized && !model->awaitsTokens(content_.characters())) {
+            model->awaitTokens(content_.characters(), tokenizer->awaitAnswer());
+        }
     }
     // The fragment's body stands in its own place (a view, and a node, fewer per code block); its
     // state follows the model's in this view's slots. The theme's colour below reaches the text
@@ -94,21 +122,16 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
                   return [](std::shared_ptr<Model> model, AttributedSubstring content,
                             std::optional<std::string> hint) -> platform::Task<void> {
                       const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
-                      if (!tokenizer || !hint) {
-                          model->setTokens(nullptr);
-                          co_return;
-                      }
                       std::string code(content.characters());
-                      // Known tokens are the ones the body coloured the code with.
-                      if (Tokens known = tokenizer->knownTokens(code, *hint)) {
-                          model->setTokens(std::move(known));
-                          co_return;
+                      // Tokens of earlier code do not fit this one: unless the tokenizer has this
+                      // code's in hand, the plain look shows while it works. Known tokens are the
+                      // ones the body coloured the code with.
+                      if (!isTokenized(hint, tokenizer.get()) ||
+                          !tokenizer->knownTokens(code, *hint)) {
+                          model->setTokens(nullptr);
                       }
-                      // Tokens of earlier code do not fit this one: the plain look shows while
-                      // the tokenizer works.
-                      model->setTokens(nullptr);
                       platform::Task<Tokens> tokenizing =
-                          tokenizer->tokenizeShared(std::move(code), std::move(*hint));
+                          tokenizeCodeBlock(std::move(code), std::move(hint), tokenizer);
                       Tokens tokens = co_await std::move(tokenizing);
                       // Newer code has taken over: its own task sets its tokens, and these would
                       // colour text they were not made for.
@@ -116,6 +139,7 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
                           co_return;
                       }
                       model->setTokens(std::move(tokens));
+                      model->answered(content.characters());
                   }(model, content, hint);
               })
         .onChange<ColouringInput>(ColouringInput{model->tokens(), environment},

@@ -15,8 +15,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vellum {
@@ -37,6 +39,11 @@ public:
         void setHighlightedCode(std::optional<platform::AttributedString> code) {
             highlightedCode_.set(std::move(code));
         }
+        // Holds `answer` (see CodeTokenizer::awaitAnswer) while the tokens of `code` are awaited,
+        // in place of one held for other code; answered(code) lets it go. Any thread.
+        void awaitTokens(std::string_view code, std::shared_ptr<void> answer);
+        [[nodiscard]] bool awaitsTokens(std::string_view code) const;
+        void answered(std::string_view code);
 
     private:
         enum class Property : std::uint8_t { tokens, highlightedCode };
@@ -44,6 +51,9 @@ public:
         platform::Observed<Tokens> tokens_{registrar_, Property::tokens};
         platform::Observed<std::optional<platform::AttributedString>> highlightedCode_{
             registrar_, Property::highlightedCode};
+        mutable std::mutex awaitedMutex_;
+        std::string awaitedCode_;
+        std::shared_ptr<void> awaitedAnswer_;
     };
 
     HighlightedTextFragment(platform::AttributedSubstring content,

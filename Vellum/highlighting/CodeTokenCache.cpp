@@ -1,14 +1,15 @@
 #include "Vellum/highlighting/CodeTokenCache.hpp"
 
+#include "platform/foundation/Hash.hpp"
+
 #include <functional>
 #include <iterator>
 
 namespace vellum {
 
 std::size_t CodeTokenCache::KeyHash::operator()(const Key& key) const noexcept {
-    const std::size_t code = std::hash<std::string_view>{}(key.code);
-    const std::size_t language = std::hash<std::string_view>{}(key.language);
-    return code ^ (language + 0x9e3779b97f4a7c15ULL + (code << 6) + (code >> 2));
+    return platform::hashCombine(std::hash<std::string_view>{}(key.code),
+                                 std::hash<std::string_view>{}(key.language));
 }
 
 std::size_t CodeTokenCache::cost(std::string_view code, std::string_view language,

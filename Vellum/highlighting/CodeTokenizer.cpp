@@ -59,15 +59,37 @@ std::shared_ptr<CodeTokenizer> CodeTokenizer::make(const std::optional<platform:
         logger.error("Script workers are not available.");
         return nullptr;
     }
-    return std::make_shared<CodeTokenizer>(Token{}, std::move(workers), std::move(logger),
-                                           memoryBudget);
+    std::optional<std::unordered_set<std::string>> languages;
+    const std::optional<std::filesystem::path> list = bundle->url("prism-languages", "txt");
+    if (const std::optional<std::string> names = list ? readFile(*list) : std::nullopt) {
+        languages.emplace();
+        std::istringstream lines(*names);
+        for (std::string name; std::getline(lines, name);) {
+            if (!name.empty()) {
+                languages->insert(std::move(name));
+            }
+        }
+    }
+    return std::make_shared<CodeTokenizer>(Token{}, std::move(workers), std::move(languages),
+                                           std::move(logger), memoryBudget);
 }
 
 CodeTokenizer::CodeTokenizer(Token, std::shared_ptr<platform::ScriptWorkerPool> workers,
+                             std::optional<std::unordered_set<std::string>> languages,
                              platform::Logger logger, std::size_t memoryBudget)
     : workers_(std::move(workers))
+    , languages_(std::move(languages))
     , logger_(std::move(logger))
     , known_(memoryBudget) {}
+
+bool CodeTokenizer::knowsLanguage(std::string_view language) const {
+    return !languages_ || languages_->contains(std::string(language));
+}
+
+std::shared_ptr<void> CodeTokenizer::awaitAnswer() {
+    ++*pending_;
+    return std::shared_ptr<void>(nullptr, [pending = pending_](void*) { --*pending; });
+}
 
 CodeTokenizer::~CodeTokenizer() = default;
 
@@ -91,6 +113,10 @@ platform::Task<CodeTokenizer::Tokens> CodeTokenizer::tokenizeShared(std::string 
     const auto plain = [](std::string text) {
         return std::make_shared<const std::vector<CodeToken>>(plainCodeTokens(std::move(text)));
     };
+    // No grammar, no colour: a worker would only say so.
+    if (!knowsLanguage(language)) {
+        co_return plain(std::move(code));
+    }
     co_await hop();
     // Nobody waits for the tokens of a block that has gone or changed: its place in the queue,
     // or its worker, goes to the blocks still shown.
@@ -104,6 +130,7 @@ platform::Task<CodeTokenizer::Tokens> CodeTokenizer::tokenizeShared(std::string 
     // The call stands apart from the await (g++ 12, see HighlightedText.cpp); it copies the
     // arguments before it returns.
     const std::array<std::string, 2> arguments = {code, language};
+    ++requests_;
     auto calling = workers_->call("tokenizeCode", arguments);
     const platform::ScriptWorkerPool::Reply reply = co_await std::move(calling);
     if (platform::Task<>::isCancelled()) {

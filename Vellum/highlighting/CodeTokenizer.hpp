@@ -12,6 +12,10 @@
 // wrong shape, or its tokens do not spell out the code) the caller gets the whole code as one
 // "plain" token. So does code longer than maximumCodeSize, which is not handed to the script.
 //
+// The languages the script has grammars for are listed beside it (prism-languages.txt, one name a
+// line, written when the script is assembled): code in any other language is answered plain at
+// once, without a worker. A script without such a list is asked about every language.
+//
 // Tokens depend on the code, its language and the script alone: the tokenizer keeps its last
 // answers (up to a budget of bytes, the least recently used going first), and code it has
 // answered before is answered again without a worker, or at once by knownTokens. Only the
@@ -26,11 +30,13 @@
 #include "platform/runtime/Task.hpp"
 #include "platform/script/ScriptWorkerPool.hpp"
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace vellum {
@@ -79,9 +85,25 @@ public:
     // What the answers kept occupy now (see CodeTokenCache::cost), within the budget.
     [[nodiscard]] std::size_t memoryUse() const { return known_.bytes(); }
 
+    // Whether the script has a grammar for `language`: code in others is never sent to a worker.
+    [[nodiscard]] bool knowsLanguage(std::string_view language) const;
+
+    // Marks an answer as awaited (a code block shows plain until its tokens come) for as long as
+    // the handle lives; pendingCount() counts the handles alive. Whoever waits for colouring to
+    // settle (a renderer about to draw) waits for the count to reach 0, not for a quiet moment.
+    [[nodiscard]] std::shared_ptr<void> awaitAnswer();
+    [[nodiscard]] std::size_t pendingCount() const { return pending_->load(); }
+
+    // Requests sent to a worker so far, and the workers' own counts.
+    [[nodiscard]] std::size_t requestCount() const { return requests_.load(); }
+    [[nodiscard]] platform::ScriptWorkerPool::Statistics workerStatistics() const {
+        return workers_->statistics();
+    }
+
     struct Token {};
     CodeTokenizer(Token, std::shared_ptr<platform::ScriptWorkerPool> workers,
-                  platform::Logger logger, std::size_t memoryBudget);
+                  std::optional<std::unordered_set<std::string>> languages, platform::Logger logger,
+                  std::size_t memoryBudget);
 
 private:
     // The script's tokens, or nullopt (logged) when the reply is no answer for `code`.
@@ -89,8 +111,13 @@ private:
     tokensOf(const std::string& code, const platform::ScriptWorkerPool::Reply& reply);
 
     std::shared_ptr<platform::ScriptWorkerPool> workers_;
+    // nullopt: any.
+    std::optional<std::unordered_set<std::string>> languages_;
     platform::Logger logger_;
     CodeTokenCache known_;
+    std::shared_ptr<std::atomic<std::size_t>> pending_ =
+        std::make_shared<std::atomic<std::size_t>>(0);
+    std::atomic<std::size_t> requests_{0};
 };
 
 } // namespace vellum

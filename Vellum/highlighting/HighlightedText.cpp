@@ -70,15 +70,19 @@ platform::AttributedString highlightCode(std::span<const CodeToken> tokens,
     return result;
 }
 
-platform::Task<std::vector<CodeToken>> tokenizeCodeBlock(std::string code,
-                                                         std::optional<std::string> languageHint,
-                                                         std::shared_ptr<CodeTokenizer> tokenizer) {
-    if (!tokenizer || !languageHint) {
-        co_return plainCodeTokens(std::move(code));
+bool isTokenized(const std::optional<std::string>& languageHint, const CodeTokenizer* tokenizer) {
+    return tokenizer != nullptr && languageHint && tokenizer->knowsLanguage(*languageHint);
+}
+
+platform::Task<std::shared_ptr<const std::vector<CodeToken>>>
+tokenizeCodeBlock(std::string code, std::optional<std::string> languageHint,
+                  std::shared_ptr<CodeTokenizer> tokenizer) {
+    if (!isTokenized(languageHint, tokenizer.get())) {
+        co_return nullptr;
     }
     // The call stands apart from the await: g++ 12 can destroy the argument temporaries of a call
     // made inside a co_await expression twice.
-    auto tokenizing = tokenizer->tokenize(std::move(code), std::move(*languageHint));
+    auto tokenizing = tokenizer->tokenizeShared(std::move(code), std::move(*languageHint));
     co_return co_await std::move(tokenizing);
 }
 

@@ -28,9 +28,14 @@ class CodeTokenizer;
                                                        const HighlighterTheme& theme,
                                                        const TextEnvironmentValues& environment);
 
-// The tokens of `code` for a block with `languageHint`: from `tokenizer` when there is both a hint
-// (an empty one counts) and a tokenizer, else the code as one plain token.
-[[nodiscard]] platform::Task<std::vector<CodeToken>>
+// Whether a block with `languageHint` is tokenized by `tokenizer`: when there is both a hint (an
+// empty one counts) of a language it knows and a tokenizer.
+[[nodiscard]] bool isTokenized(const std::optional<std::string>& languageHint,
+                               const CodeTokenizer* tokenizer);
+
+// The tokens of `code` for a block with `languageHint`, shared with the tokenizer's own copy: from
+// `tokenizer` when the block is tokenized (see isTokenized), else null, for code shown plain.
+[[nodiscard]] platform::Task<std::shared_ptr<const std::vector<CodeToken>>>
 tokenizeCodeBlock(std::string code, std::optional<std::string> languageHint,
                   std::shared_ptr<CodeTokenizer> tokenizer);
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Assembles the highlighting script: the highlighter's core, the grammars of the languages asked
 for (with everything they need, in an order where each grammar follows the ones it builds on or
-modifies) and our entry function, concatenated into one file.
+modifies) and our entry function, concatenated into one file. Beside it, prism-languages.txt
+lists the names the script has a grammar for (each language and its aliases, one a line), so that
+code in other languages is known to stay plain without running the script.
 
 usage: assemble-prism-bundle.py PRISM_DIR ENTRY_JS OUTPUT LANGUAGE...
 """
@@ -65,8 +67,12 @@ def main():
     path_pattern = components["languages"]["meta"]["path"]
 
     parts = [os.path.join(prism_dir, "components", "prism-core.js")]
-    for name in load_order(languages, wanted):
+    order = load_order(languages, wanted)
+    names = set()
+    for name in order:
         parts.append(os.path.join(prism_dir, path_pattern.replace("{id}", name) + ".js"))
+        names.add(name)
+        names.update(as_list(languages[name].get("alias")))
     parts.append(entry)
 
     text = []
@@ -77,6 +83,10 @@ def main():
     with open(temporary, "w", encoding="utf-8") as f:
         f.write("".join(text))
     os.replace(temporary, output)
+    listed = os.path.join(os.path.dirname(output), "prism-languages.txt")
+    with open(listed + ".tmp", "w", encoding="utf-8") as f:
+        f.write("".join(name + "\n" for name in sorted(names)))
+    os.replace(listed + ".tmp", listed)
 
 
 if __name__ == "__main__":

@@ -53,9 +53,11 @@ ui::AnyView recordingTexts(ui::AnyView view, const std::shared_ptr<Shown>& shown
         });
 }
 
+// The shared tokenizer keeps its answers for the life of the process: each test shows code no other
+// test tokenizes, or it would find its code coloured before it asked.
 TEST(HighlightedCode, ShowsPlainAtOnceAndColouredWhenTheTokenizerAnswers) {
     ASSERT_NE(vellum::CodeTokenizer::shared(), nullptr) << "the bundled tokenizer is missing";
-    const std::string code = "int main() { return 0; }";
+    const std::string code = "int shownPlainFirst() { return 0; }";
     const AttributedString content(code, {});
     auto shown = std::make_shared<Shown>();
     ui::OffscreenHost host(
@@ -74,6 +76,52 @@ TEST(HighlightedCode, ShowsPlainAtOnceAndColouredWhenTheTokenizerAnswers) {
         << "the tokens never coloured the code";
     EXPECT_EQ(shown->text, code);
     EXPECT_EQ(shown->runsWithoutColour, 0);
+}
+
+// The answer is awaited from the block's first frame, before its task has asked for it: whoever
+// waits for the count to drop (a renderer) finds the block coloured once it has.
+TEST(HighlightedCode, AnswersAreAwaitedFromTheFirstFrameUntilTheyColourTheCode) {
+    const std::shared_ptr<vellum::CodeTokenizer>& tokenizer = vellum::CodeTokenizer::shared();
+    ASSERT_NE(tokenizer, nullptr) << "the bundled tokenizer is missing";
+    const std::size_t before = tokenizer->pendingCount();
+    const std::string code = "long awaitedFromTheStart = 7L;";
+    auto shown = std::make_shared<Shown>();
+    ui::OffscreenHost host(recordingTexts(ui::AnyView(vellum::HighlightedTextFragment(
+                                              AttributedString(code, {}).slice(), "cpp",
+                                              vellum::HighlighterTheme::defaultTheme())),
+                                          shown),
+                           {600, std::nullopt});
+    host.graph().update();
+    EXPECT_EQ(tokenizer->pendingCount(), before + 1);
+    ASSERT_TRUE(host.runUntil([&] { return tokenizer->pendingCount() == before; },
+                              moss_test::hangDeadline));
+    host.runUntilIdle();
+    EXPECT_GE(shown->colours.size(), 3U);
+}
+
+// Code without a language, or in one the bundle has no grammar for, shows plain and is never
+// sent to the tokenizer; nothing awaits an answer for it.
+TEST(HighlightedCode, CodeWithoutAKnownLanguageIsNeverSentToTheTokenizer) {
+    const std::shared_ptr<vellum::CodeTokenizer>& tokenizer = vellum::CodeTokenizer::shared();
+    ASSERT_NE(tokenizer, nullptr) << "the bundled tokenizer is missing";
+    const std::size_t requests = tokenizer->requestCount();
+    const std::size_t pending = tokenizer->pendingCount();
+    for (const std::optional<std::string>& hint :
+         {std::optional<std::string>(), std::optional<std::string>("klingon")}) {
+        auto shown = std::make_shared<Shown>();
+        ui::OffscreenHost host(
+            recordingTexts(ui::AnyView(vellum::HighlightedTextFragment(
+                               AttributedString("int neverSent = 1;", {}).slice(), hint,
+                               vellum::HighlighterTheme::defaultTheme())),
+                           shown),
+            {600, std::nullopt});
+        host.graph().update();
+        EXPECT_EQ(tokenizer->pendingCount(), pending);
+        host.runUntilIdle();
+        EXPECT_EQ(shown->text, "int neverSent = 1;");
+        EXPECT_LE(shown->colours.size(), 1U);
+    }
+    EXPECT_EQ(tokenizer->requestCount(), requests);
 }
 
 ui::AnyView highlighted(const AttributedString& content, const std::shared_ptr<Shown>& shown) {

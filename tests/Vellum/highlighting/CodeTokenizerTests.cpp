@@ -202,6 +202,21 @@ TEST(CodeTokenizerTests, BundledScriptHighlightsEachLanguage) {
          {{"href", TokenType::attrName}, {"link", TokenType::plain}}},
         {"css", "a { color: red; }", {{"color", TokenType::property}, {"a", TokenType::selector}}},
         {"diff", "-old\n+new\n", {{"-old\n", TokenType::deleted}}},
+        // Common in READMEs, and shipped by the highlighter's package.
+        {"haskell",
+         "main :: IO ()\nmain = putStrLn \"hi\" -- greet",
+         {{"-- greet", TokenType::comment}, {"\"hi\"", TokenType::string}}},
+        {"hs", "let x = 1 in x", {{"let", TokenType::keyword}}},
+        {"latex",
+         "\\begin{document} $x^2$ % note",
+         {{"% note", TokenType::comment}, {"\\begin", TokenType::function}}},
+        {"tex", "\\section{Intro}", {{"\\section", TokenType::function}}},
+        {"toml",
+         "[server]\nport = 8080 # default\nname = \"x\"",
+         {{"# default", TokenType::comment}, {"8080", TokenType::number}}},
+        {"lua", "local t = {} -- table", {{"local", TokenType::keyword}}},
+        {"dockerfile", "FROM debian:12\nRUN apt-get update", {{"FROM", TokenType::keyword}}},
+        {"makefile", "all: main.o\n\t$(CC) -o app main.o", {{"all", TokenType::symbol}}},
     };
     for (const LanguageCase& test : cases) {
         SCOPED_TRACE(test.language);
@@ -236,6 +251,25 @@ TEST(CodeTokenizerTests, BundledScriptKeepsUnknownLanguagesAndOddTextPlain) {
     // whole.
     const std::string odd("x = \"\xf0\x9f\x98\x80\0y\";", 13);
     EXPECT_EQ(joined(tokenize(*tokenizer, odd, "javascript")), odd);
+}
+
+// Code in no language, or in one the bundle has no grammar for, never starts a worker; code that
+// needs one starts one, which goes once idle.
+TEST(CodeTokenizerTests, WorkersStartOnlyForCodeInALanguageTheBundleHas) {
+    const std::shared_ptr<CodeTokenizer> tokenizer = CodeTokenizer::make(
+        locateResourceBundle(), testLogger(), {.idleLimit = std::chrono::milliseconds(300)});
+    ASSERT_NE(tokenizer, nullptr);
+    EXPECT_TRUE(tokenizer->knowsLanguage("cpp"));
+    EXPECT_TRUE(tokenizer->knowsLanguage("hs"));
+    EXPECT_FALSE(tokenizer->knowsLanguage("klingon"));
+    const std::string code = "main = print 1";
+    EXPECT_EQ(tokenize(*tokenizer, code, "klingon"), plainCodeTokens(code));
+    EXPECT_EQ(tokenizer->workerStatistics().workersStarted, 0U);
+    EXPECT_EQ(tokenizer->requestCount(), 0U);
+    EXPECT_NE(tokenize(*tokenizer, code, "haskell"), plainCodeTokens(code));
+    EXPECT_EQ(tokenizer->workerStatistics().workersStarted, 1U);
+    EXPECT_TRUE(platform::testing::waitUntil(
+        [&] { return tokenizer->workerStatistics().workersRunning == 0; }));
 }
 
 TEST(CodeTokenizerTests, SharedTokenizerServesConcurrentRequests) {

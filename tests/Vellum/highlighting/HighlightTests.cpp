@@ -241,23 +241,28 @@ std::shared_ptr<CodeTokenizer> echoTokenizer() {
 TEST(HighlightTests, CodeBlocksAreTokenizedOnlyWithAHintAndATokenizer) {
     const std::shared_ptr<CodeTokenizer> tokenizer = echoTokenizer();
     ASSERT_NE(tokenizer, nullptr);
+    // Null stands for code shown plain, never sent to the tokenizer.
     const auto tokens = [](std::optional<std::string> hint, std::shared_ptr<CodeTokenizer> with) {
-        return platform::blockingWait(tokenizeCodeBlock("a b", std::move(hint), std::move(with)));
+        const auto shared =
+            platform::blockingWait(tokenizeCodeBlock("a b", std::move(hint), std::move(with)));
+        return shared ? std::optional<std::vector<CodeToken>>(*shared) : std::nullopt;
     };
-    EXPECT_EQ(tokens(std::nullopt, tokenizer), plainCodeTokens("a b"));
-    EXPECT_EQ(tokens("rust", nullptr), plainCodeTokens("a b"));
+    EXPECT_EQ(tokens(std::nullopt, tokenizer), std::nullopt);
+    EXPECT_EQ(tokens("rust", nullptr), std::nullopt);
     EXPECT_EQ(tokens("rust", tokenizer),
               (std::vector<CodeToken>{{"a b", TokenType("asked:rust")}}));
     // An empty hint is still a hint.
     EXPECT_EQ(tokens("", tokenizer), (std::vector<CodeToken>{{"a b", TokenType("asked:")}}));
+    EXPECT_EQ(tokenizer->requestCount(), 2U);
 }
 
 TEST(HighlightTests, BundledTokenizerThroughTheDefaultTheme) {
     const std::shared_ptr<CodeTokenizer>& tokenizer = CodeTokenizer::shared();
     ASSERT_NE(tokenizer, nullptr);
     const std::string code = "int main() { return 0; }";
-    const std::vector<CodeToken> tokens =
-        platform::blockingWait(tokenizeCodeBlock(code, "cpp", tokenizer));
+    const auto shared = platform::blockingWait(tokenizeCodeBlock(code, "cpp", tokenizer));
+    ASSERT_NE(shared, nullptr);
+    const std::vector<CodeToken>& tokens = *shared;
     const AttributedString text = highlight(tokens, HighlighterTheme::defaultTheme(), dark);
     EXPECT_EQ(text.string(), code);
     const auto runs = runsOf(text);
