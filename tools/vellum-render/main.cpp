@@ -8,7 +8,8 @@
 // document) or the network; custom emoji come from a JSON list of {"shortcode", "url"} objects
 // whose relative URLs are read against the list's folder (Unicode emoji need no list). The tool
 // waits until the images are in and the code is coloured before it draws. An image that cannot be
-// loaded is reported on standard error and stays text, as it would on screen.
+// loaded is reported on standard error and stays text, as it would on screen. A document taller
+// than one drawing surface holds is drawn and written in strips.
 
 #include "Vellum/attachments/AttachmentLoader.hpp"
 #include "Vellum/attachments/Emoji.hpp"
@@ -26,10 +27,13 @@
 #include "platform/runtime/MainExecutor.hpp"
 #include "platform/runtime/Task.hpp"
 #include "platform/ui/UI.hpp"
+#include "tools/vellum-render/PngStripWriter.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -229,33 +233,52 @@ int countLoads(const platform::AttributedString& parsed) {
     return count;
 }
 
-// Runs the main loop until the document has settled: every load ended, every task of the view
-// (code colouring among them) finished, and nothing queued. Debug builds count live tasks;
-// release builds take a quiet half second on the main loop as the sign that the work is done.
-void settle(ui::OffscreenHost& host, const std::atomic<int>& ended, int loads, long baseline) {
+// Runs the main loop until the document has settled: every load ended, every code block that
+// awaits its tokens answered, and nothing left to update. Debug builds also wait for every task
+// of the view to finish (they count live tasks). False when it had not settled after a minute.
+bool settle(ui::OffscreenHost& host, const std::atomic<int>& ended, int loads, long baseline) {
     using namespace std::chrono_literals;
     const auto deadline = std::chrono::steady_clock::now() + 60s;
-    host.runUntil([&] { return ended.load() >= loads; }, 60s);
-    if (baseline >= 0) {
-        host.runUntil([&] { return platform::detail::liveFrameCount() <= baseline; },
-                      std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now()));
-        host.runUntilIdle();
-        return;
-    }
+    const std::shared_ptr<vellum::CodeTokenizer>& tokenizer = vellum::CodeTokenizer::shared();
+    const auto answered = [&] {
+        return ended.load() >= loads && (!tokenizer || tokenizer->pendingCount() == 0) &&
+               (baseline < 0 || platform::detail::liveFrameCount() <= baseline);
+    };
     while (std::chrono::steady_clock::now() < deadline) {
+        host.runUntil(answered, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    deadline - std::chrono::steady_clock::now()));
         host.runUntilIdle();
-        bool busy = false;
-        host.runUntil(
-            [&] {
-                busy = busy || platform::MainExecutor::shared().pendingCount() > 0;
-                return busy;
-            },
-            500ms);
-        if (!busy) {
-            return;
+        // The answers may have made more to do (a block laid out anew awaits its own).
+        if (answered() && !host.graph().needsUpdate() &&
+            platform::MainExecutor::shared().pendingCount() == 0) {
+            return true;
         }
     }
+    return false;
+}
+
+// Tallest strip drawn at once: well inside the drawing surface's limit of 32,767 pixels, and a
+// few megabytes at the widest page.
+constexpr int stripHeight = 4096;
+
+// Draws the whole page strip by strip into the PNG file at `path`.
+void drawInStrips(ui::OffscreenHost& host, const platform::Color& paper, double width,
+                  const fs::path& path) {
+    const platform::Size size = host.size();
+    const int pixelWidth = int(std::ceil(width));
+    const int pixelHeight = std::max(1, int(std::ceil(size.height)));
+    vellum_render::PngStripWriter writer(path, pixelWidth, pixelHeight, true);
+    for (int top = 0; top < pixelHeight; top += stripHeight) {
+        const int rows = std::min(stripHeight, pixelHeight - top);
+        host.setVisibleRect(platform::Rect({0, double(top)}, {double(pixelWidth), double(rows)}));
+        const platform::Image strip = host.render(1.0, paper);
+        if (strip.isNull() || strip.width() != pixelWidth || strip.height() < rows) {
+            throw Failure{"cannot draw the picture"};
+        }
+        writer.write(strip, rows);
+    }
+    host.setVisibleRect(std::nullopt);
+    writer.finish();
 }
 
 int render(const Options& options) {
@@ -272,7 +295,7 @@ int render(const Options& options) {
     const int loads = countLoads(vellum::StructuredText::parse(
         vellum::AttributedStringMarkdownParser::markdown(base, extensions), markdown));
     const auto ended = std::make_shared<std::atomic<int>>(0);
-    // The tokenizer's workers live as long as the process: start them before counting tasks.
+    // The tokenizer lives as long as the process: made before counting tasks.
     (void)vellum::CodeTokenizer::shared();
     const long baseline = platform::detail::liveFrameCount();
 
@@ -294,20 +317,17 @@ int render(const Options& options) {
     page.alignment = ui::Alignment::topLeading();
     ui::OffscreenHost host(view.frame(page).padding(margin), {options.width, std::nullopt},
                            environment);
-    settle(host, *ended, loads, baseline);
+    if (!settle(host, *ended, loads, baseline)) {
+        std::fprintf(stderr, "vellum-render: the document had not settled after a minute; "
+                             "drawing it as it is\n");
+    }
 
     const platform::Color paper =
         options.dark ? platform::Color::gray(0.12) : platform::Color::white();
-    const std::vector<std::uint8_t> png = host.renderPNG(1.0, paper);
-    if (png.empty()) {
-        throw Failure{"cannot encode the picture"};
-    }
-    std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
-    file.close();
-    if (!file) {
-        throw Failure{"cannot write " + options.output.string() + ": " +
-                      std::generic_category().message(errno)};
+    try {
+        drawInStrips(host, paper, options.width, options.output);
+    } catch (const std::runtime_error& error) {
+        throw Failure{"cannot write " + options.output.string() + ": " + error.what()};
     }
     return 0;
 }
