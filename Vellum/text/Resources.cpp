@@ -2,7 +2,8 @@
 
 #include "platform/graphics/ImageSource.hpp"
 
-#include <fmt/format.h>
+#include <charconv>
+#include <system_error>
 
 namespace vellum {
 
@@ -41,7 +42,18 @@ platform::Logger makeVellumLogger(std::string category) {
 }
 
 std::string describeRect(double x, double y, double width, double height) {
-    return fmt::format("({:.1f}, {:.1f}, {:.1f}, {:.1f})", x, y, width, height);
+    // to_chars, unlike printf, writes the same digits whatever the locale of the program.
+    std::string text = "(";
+    char buffer[400];
+    for (const double value : {x, y, width, height}) {
+        const std::to_chars_result written =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+        if (text.size() > 1) {
+            text += ", ";
+        }
+        text.append(buffer, written.ec == std::errc{} ? written.ptr : buffer);
+    }
+    return text + ")";
 }
 
 std::optional<std::vector<std::uint8_t>> encodeCGImageAsPNG(const platform::Image& image) {
