@@ -22,10 +22,12 @@
 #include "Vellum/style/DefaultStyle.hpp"
 #include "Vellum/style/GitHubStyle.hpp"
 #include "Vellum/style/VellumNamespace.hpp"
+#include "platform/graphics/ImageSurface.hpp"
 #include "platform/runtime/MainExecutor.hpp"
 #include "platform/runtime/Task.hpp"
 #include "platform/ui/UI.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -125,8 +127,19 @@ int fuzzStructuredText(const std::uint8_t* data, std::size_t size) {
         const platform::Size laidOut = host.size();
         require(std::isfinite(laidOut.width) && std::isfinite(laidOut.height));
         require(laidOut.width >= 0 && laidOut.height >= 0);
-        // Drawn small: the drawing code runs over every block without a large surface.
-        (void)host.render(0.125);
+        // Drawn small: the drawing code runs over every block without a large surface. A
+        // document that lays out to nothing (an empty one) has no surface to draw on, and one
+        // too large for a surface at this scale is drawn smaller still.
+        if (laidOut.width > 0 && laidOut.height > 0) {
+            const double pixels = laidOut.width * laidOut.height;
+            const double largest = double(platform::ImageSurface::maxPixelCount) / 4;
+            const double scale = std::min(0.125, std::sqrt(largest / pixels));
+            const double drawn =
+                std::ceil(laidOut.width * scale) * std::ceil(laidOut.height * scale);
+            if (drawn <= double(platform::ImageSurface::maxPixelCount)) {
+                (void)host.render(scale);
+            }
+        }
     }
     drainTokenizer();
     return 0;
@@ -158,6 +171,12 @@ namespace {
 
 void run(const std::string& input) {
     fuzzStructuredText(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+}
+
+TEST(StructuredTextFuzzTest, AnEmptyDocumentLaysOutToNothingAndIsNotDrawn) {
+    // Width bytes, then style bytes; no markdown, or only white space.
+    run(std::string("\x40\x01\x00", 3));
+    run(std::string("\x40\x01\x03\n\n   \n", 9));
 }
 
 TEST(StructuredTextFuzzTest, SeedsLayOutAndDraw) {
