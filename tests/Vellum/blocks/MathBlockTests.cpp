@@ -1,0 +1,89 @@
+// A formula standing alone as a paragraph ($$...$$) or a fenced block in the math language is a
+// block of its own: set in display style and centred, where a formula inside a paragraph's text
+// is set in text style and flows with the words, from the leading edge.
+
+#include "../selection/DocumentTestSupport.hpp"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace vellum::math_block_test {
+
+// The bounds, in the document, of the first attachment (U+FFFC) of text `l`.
+platform::Rect formulaIn(const TextLayoutCollection& c, std::size_t l) {
+    const TextLayout& layout = c.layout(l);
+    const std::size_t at = layout.string().find("\xEF\xBF\xBC");
+    const std::size_t index = platform::unicode::utf16Length(layout.string().substr(0, at));
+    for (std::size_t n = 0; n < layout.lineCount(); ++n) {
+        for (std::size_t r = 0; r < layout.line(n).runCount(); ++r) {
+            const TextRun& run = layout.line(n).run(r);
+            for (std::size_t s = 0; s < run.sliceCount(); ++s) {
+                if (run.slice(s).characterRange().contains(index)) {
+                    return run.slice(s).typographicBounds().offsetBy(layout.origin().x,
+                                                                     layout.origin().y);
+                }
+            }
+        }
+    }
+    ADD_FAILURE() << "no attachment in text " << l;
+    return platform::Rect::null();
+}
+
+platform::Rect formulaIn(const test::SelectableDocument& document, std::string_view needle) {
+    const std::optional<std::size_t> l = document.textHolding(needle);
+    if (!l) {
+        ADD_FAILURE() << "no text holds " << needle;
+        return platform::Rect::null();
+    }
+    return formulaIn(document.collection(), *l);
+}
+
+TEST(MathBlock, AFormulaAloneIsACentredDisplayBlockAndOneInATextFlowsWithIt) {
+    // The formulas standing alone are texts of their own, between the paragraphs' texts.
+    const std::string sum = "\\sum_{i=1}^{n} x_i";
+    test::SelectableDocument document("First :smile: words.\n\n"
+                                      "$$" +
+                                      sum +
+                                      "$$\n\n"
+                                      "Inline $" +
+                                      sum +
+                                      "$ in a paragraph.\n\n"
+                                      "```math\n" +
+                                      sum +
+                                      "\n```\n\n"
+                                      "Mixed words $$" +
+                                      sum +
+                                      "$$ and a display formula.\n\n"
+                                      "Last words.");
+    ASSERT_TRUE(document.shown());
+    const TextLayoutCollection& c = document.collection();
+    const std::size_t first = *document.textHolding("First");
+    ASSERT_EQ(c.layoutCount(), first + 6) << "one text per block";
+    const platform::Rect text =
+        c.layout(first).bounds().offsetBy(c.layout(first).origin().x, c.layout(first).origin().y);
+
+    // The bounds of the lone formula of block `index`, which holds nothing else.
+    const auto lone = [&](std::size_t index) {
+        const TextLayout& layout = c.layout(index);
+        EXPECT_EQ(layout.string(), "\xEF\xBF\xBC") << "block " << index;
+        return formulaIn(c, index);
+    };
+    const platform::Rect dollars = lone(first + 1);
+    const platform::Rect fenced = lone(first + 3);
+    const platform::Rect inline_ = formulaIn(document, "Inline");
+    const platform::Rect mixed = formulaIn(document, "Mixed");
+
+    // Centred in the document, which is as wide as its widest block.
+    const double middle = document.host().size().width / 2;
+    EXPECT_NEAR(dollars.midX(), middle, 0.5);
+    EXPECT_NEAR(fenced.midX(), middle, 0.5);
+    // In a paragraph, after its words, from the leading edge.
+    EXPECT_GT(inline_.minX(), text.minX() + 20);
+    EXPECT_GT(mixed.minX(), text.minX() + 60);
+    EXPECT_LT(mixed.maxX(), middle);
+    // Between the words of its paragraph, a $$ formula is still set in display style.
+    EXPECT_EQ(mixed.size, dollars.size);
+    EXPECT_EQ(fenced.size, dollars.size);
+}
+
+} // namespace vellum::math_block_test
