@@ -13,9 +13,9 @@ std::vector<std::shared_ptr<PersistentModel>> LiveQueryState::models() {
     const std::lock_guard lock(mutex_);
     if (stale_) {
         try {
-            results_ = context_->fetch(request_);
+            // A record that cannot be read is left out and reported; it never hides the others.
+            results_ = context_->fetchReadable(request_, lastError_);
             stale_ = false;
-            lastError_.reset();
             ++fetchCount_;
         } catch (const Error& error) {
             lastError_ = error.localizedDescription();

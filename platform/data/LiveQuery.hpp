@@ -50,8 +50,10 @@ class AnyLiveQuery {
 public:
     explicit AnyLiveQuery(std::shared_ptr<data_detail::LiveQueryState> state);
 
-    // The current results: fetched again when the store changed since the last read. If that
-    // fetch fails the previous results stay and lastErrorDescription() says why.
+    // The current results: fetched again when the store changed since the last read. Records
+    // that cannot be read (a damaged value, a malformed page of the file) are left out and
+    // lastErrorDescription() says so; if the fetch fails as a whole the previous results stay
+    // and lastErrorDescription() says why.
     [[nodiscard]] std::vector<std::shared_ptr<PersistentModel>> models() const;
     [[nodiscard]] std::optional<std::string> lastErrorDescription() const;
 

@@ -55,7 +55,18 @@ void ContextState::update(PersistentModel& model, std::size_t index, StoreValue 
 }
 
 std::vector<std::shared_ptr<PersistentModel>> ContextState::fetch(const FetchRequest& request) {
-    auto rows = store_->select(request);
+    return models(request, store_->select(request));
+}
+
+std::vector<std::shared_ptr<PersistentModel>>
+ContextState::fetchReadable(const FetchRequest& request, std::optional<std::string>& problem) {
+    auto read = store_->selectReadable(request);
+    problem = read.problem(request.entity->name());
+    return models(request, std::move(read.rows));
+}
+
+std::vector<std::shared_ptr<PersistentModel>> ContextState::models(const FetchRequest& request,
+                                                                   std::vector<StoredRow> rows) {
     const auto& entity = *request.entity;
     auto& identities = identities_[entity.name()];
     pruneIfLarge(identities);

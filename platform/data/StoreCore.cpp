@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <stdexcept>
 #include <system_error>
 #include <variant>
@@ -394,6 +395,122 @@ std::vector<StoredRow> StoreCore::select(const FetchRequest& request) {
                          "Could not read the " + entity.name() + " records: " + error.what());
     }
     return rows;
+}
+
+std::optional<std::string> ReadableRows::problem(const std::string& entityName) const {
+    std::string text;
+    if (damaged == 1) {
+        text = "A stored " + entityName + " could not be read: its " + damagedAttribute +
+               " is damaged.";
+    } else if (damaged > 1) {
+        text = std::to_string(damaged) + " stored " + entityName +
+               " records could not be read: their " + damagedAttribute +
+               " (or another value) is damaged.";
+    }
+    if (readError) {
+        text += std::string(text.empty() ? "" : " ") + "Some stored " + entityName +
+                " records could not be read: " + *readError;
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
+    const auto& entity = *request.entity;
+    checkEntity(entity);
+    std::vector<StoreValue> bindings;
+    std::string columns = "SELECT " + quotedIdentifier(keyColumn);
+    for (const auto& attribute : entity.attributes()) {
+        columns += ", " + quotedIdentifier(attribute.name);
+    }
+    columns += " FROM " + quotedIdentifier(entity.name());
+    const std::string sorted = columns + whereAndOrder(request, bindings);
+    std::string filter;
+    if (request.predicate) {
+        std::vector<StoreValue> unused;
+        filter = " WHERE " + request.predicate->sql(entity, unused);
+    }
+
+    const auto& attributes = entity.attributes();
+    ReadableRows result;
+    // Reads the rows a statement yields until it ends or fails; `stop` ends it early.
+    const auto readRows = [&](const std::string& sql, const auto& stop) {
+        auto statement = db_->prepare(sql);
+        for (std::size_t i = 0; i < bindings.size(); ++i) {
+            bindValue(statement, static_cast<int>(i + 1), bindings[i]);
+        }
+        while (statement.step()) {
+            StoredRow row;
+            row.rowID = statement.columnInt64(0);
+            if (stop(row.rowID)) {
+                return;
+            }
+            row.values.reserve(attributes.size());
+            bool readable = true;
+            for (std::size_t i = 0; i < attributes.size() && readable; ++i) {
+                auto value = readValue(statement, static_cast<int>(i + 1), attributes[i]);
+                if (!value) {
+                    if (result.damaged++ == 0) {
+                        result.damagedAttribute = attributes[i].name;
+                    }
+                    readable = false;
+                } else {
+                    row.values.push_back(std::move(*value));
+                }
+            }
+            if (readable) {
+                result.rows.push_back(std::move(row));
+            }
+        }
+    };
+
+    const std::lock_guard lock(mutex_);
+    try {
+        readRows(sorted, [](std::int64_t) { return false; });
+        return result;
+    } catch (const SQLiteError& error) {
+        result = ReadableRows{};
+        result.readError = error.what();
+    }
+    // A sorted read fails as a whole when one page of the table is malformed. Walking the table
+    // in its own order from each end reaches every record on either side of the damage; they are
+    // sorted here as the store would have sorted them.
+    std::int64_t firstFailure = 0;
+    bool failedForward = false;
+    try {
+        readRows(columns + filter + " ORDER BY " + quotedIdentifier(keyColumn) + " ASC",
+                 [](std::int64_t) { return false; });
+    } catch (const SQLiteError&) {
+        failedForward = true;
+    }
+    if (failedForward) {
+        firstFailure = result.rows.empty() ? std::numeric_limits<std::int64_t>::min()
+                                           : result.rows.back().rowID;
+        try {
+            readRows(columns + filter + " ORDER BY " + quotedIdentifier(keyColumn) + " DESC",
+                     [firstFailure](std::int64_t rowID) { return rowID <= firstFailure; });
+        } catch (const SQLiteError&) {
+            // What read from both ends is all there is.
+        }
+    }
+    std::vector<std::pair<std::size_t, SortOrder>> keys;
+    for (const auto& sort : request.sortBy) {
+        keys.emplace_back(*entity.indexOf(sort.attribute), sort.order);
+    }
+    const bool reverse = !keys.empty() && keys.front().second == SortOrder::reverse;
+    std::sort(result.rows.begin(), result.rows.end(), [&](const StoredRow& a, const StoredRow& b) {
+        for (const auto& [index, order] : keys) {
+            const StoreValue& x = a.values[index];
+            const StoreValue& y = b.values[index];
+            if (x < y || y < x) {
+                return (order == SortOrder::forward) == (x < y);
+            }
+        }
+        return reverse ? a.rowID > b.rowID : a.rowID < b.rowID;
+    });
+    return result;
 }
 
 std::size_t StoreCore::count(const FetchRequest& request) {

@@ -28,6 +28,21 @@ struct StoredRow {
     std::vector<StoreValue> values;
 };
 
+// What a lenient read found: the records that read, and what kept the others out.
+struct ReadableRows {
+    std::vector<StoredRow> rows;
+    // Records left out for a stored value that does not fit its attribute, and the first such
+    // attribute.
+    std::size_t damaged = 0;
+    std::string damagedAttribute;
+    // Set when the file itself failed partway (a malformed page): the rows are those that read
+    // before and after the damage.
+    std::optional<std::string> readError;
+
+    // A sentence for the user, or nothing when every record read.
+    [[nodiscard]] std::optional<std::string> problem(const std::string& entityName) const;
+};
+
 // One open store file: the SQLite connection, the schema, and the live queries to tell about
 // changes. Shared by the container and every context made from it.
 class StoreCore {
@@ -42,7 +57,11 @@ public:
     void deleteRow(const EntityDescription& entity, std::int64_t rowID);
     void updateValue(const EntityDescription& entity, std::int64_t rowID, std::size_t index,
                      const StoreValue& value);
+    // Throws StoreError when any matching record cannot be read.
     std::vector<StoredRow> select(const FetchRequest& request);
+    // The matching records that can be read, in the request's order; one damaged record or a
+    // malformed page hides only what it holds. Throws StoreError only for an invalid request.
+    ReadableRows selectReadable(const FetchRequest& request);
     std::size_t count(const FetchRequest& request);
 
     void registerQuery(const std::shared_ptr<LiveQueryState>& query);
@@ -78,6 +97,9 @@ public:
     void remove(const std::shared_ptr<PersistentModel>& model);
     void update(PersistentModel& model, std::size_t index, StoreValue value);
     std::vector<std::shared_ptr<PersistentModel>> fetch(const FetchRequest& request);
+    // The records that read; `problem` says what could not be read, or is left empty.
+    std::vector<std::shared_ptr<PersistentModel>>
+    fetchReadable(const FetchRequest& request, std::optional<std::string>& problem);
     std::size_t count(const FetchRequest& request);
     [[nodiscard]] const std::shared_ptr<StoreCore>& store() const { return store_; }
     [[nodiscard]] const ExecutorPtr& executor() const { return executor_; }
@@ -85,6 +107,9 @@ public:
 private:
     using IdentityMap = std::unordered_map<std::int64_t, std::weak_ptr<PersistentModel>>;
     void pruneIfLarge(IdentityMap& map);
+    // One object per record: those this context already holds are brought up to date.
+    std::vector<std::shared_ptr<PersistentModel>> models(const FetchRequest& request,
+                                                         std::vector<StoredRow> rows);
 
     std::shared_ptr<StoreCore> store_;
     const ExecutorPtr executor_;
