@@ -23,6 +23,8 @@ struct MossbarrowApp::Host {
     std::vector<sigc::connection> connections;
     // The termination signal watches, removed with the application.
     std::vector<guint> signalSources;
+    // Tells why the store could not be opened; the program ends when it closes.
+    std::unique_ptr<Gtk::MessageDialog> failureDialog;
     // The connection pool of every window's clients, shared with them: a request holds it until
     // the request ends, however long the windows and this application are gone by then.
     // Shutting down invalidates it, which aborts the transfers still in flight (and ends later
@@ -63,30 +65,70 @@ MossbarrowApp::MossbarrowApp(Options options)
     // Start-up and activation run only in the instance that owns the name: a second launch
     // hands its activation over and ends without opening the store or a display.
     host_->application->signal_startup().connect([this] { startUp(); });
-    host_->application->signal_activate().connect([this] { openWindow(); });
+    host_->application->signal_activate().connect([this] {
+        if (startUpFailure_) {
+            showStartUpFailure();
+        } else {
+            openWindow();
+        }
+    });
     host_->application->signal_shutdown().connect([this] { shutDown(); });
 }
 
 void MossbarrowApp::startUp() {
-    try {
-        container_ = std::make_unique<platform::ModelContainer>(makeModelContainer(options_));
-    } catch (const std::exception& error) {
-        std::cerr << "Could not create ModelContainer: " << describe(error) << std::endl;
-        std::abort();
-    }
-    host_->session = std::make_shared<platform::URLSession>();
-    platform::MainExecutor::shared().attachToGlibMainContext(g_main_context_default());
-    MossbarrowCommands::install(host_->application->gobj(), [this] { openWindow(); });
     // A terminating signal ends the program like closing its last window, without waiting for
-    // replies still on their way.
+    // replies still on their way (or, after a failed start-up, like closing the dialog).
     for (const int signal : {SIGTERM, SIGINT}) {
         host_->signalSources.push_back(
             g_unix_signal_add(signal, quitOnSignal, host_->application->gobj()));
     }
+    try {
+        container_ = std::make_unique<platform::ModelContainer>(makeModelContainer(options_));
+    } catch (const std::exception& error) {
+        // Nothing else starts: activation shows the message instead of a window. The store file
+        // is left exactly as it was found, for the user (or a backup) to deal with.
+        startUpFailure_ = "Could not create ModelContainer: " + describe(error);
+        std::cerr << *startUpFailure_ << std::endl;
+        return;
+    }
+    host_->session = std::make_shared<platform::URLSession>();
+    platform::MainExecutor::shared().attachToGlibMainContext(g_main_context_default());
+    MossbarrowCommands::install(host_->application->gobj(), [this] { openWindow(); });
 }
 
 MossbarrowApp::~MossbarrowApp() {
     shutDown();
+}
+
+void MossbarrowApp::showStartUpFailure() {
+    if (host_->failureDialog) {
+        host_->failureDialog->present();
+        return;
+    }
+    host_->failureDialog = std::make_unique<Gtk::MessageDialog>(
+        "Mossbarrow cannot start", false, Gtk::MessageType::ERROR, Gtk::ButtonsType::CLOSE, true);
+    Gtk::MessageDialog& dialog = *host_->failureDialog;
+    dialog.set_secondary_text(*startUpFailure_);
+    dialog.set_hide_on_close(true);
+    host_->application->add_window(dialog);
+    // Closing the dialog, by its button or the window's, ends the program: it was the only
+    // window.
+    dialog.signal_response().connect([&dialog](int) { dialog.hide(); });
+    host_->connections.push_back(dialog.signal_hide().connect([this] {
+        host_->connections.push_back(Glib::signal_idle().connect([this] {
+            if (host_->failureDialog) {
+                host_->application->remove_window(*host_->failureDialog);
+            }
+            return false;
+        }));
+    }));
+    dialog.present();
+}
+
+void* MossbarrowApp::failureDialog() const noexcept {
+    return host_->failureDialog && host_->failureDialog->get_visible()
+               ? static_cast<void*>(host_->failureDialog->gobj())
+               : nullptr;
 }
 
 void MossbarrowApp::shutDown() {
@@ -99,6 +141,7 @@ void MossbarrowApp::shutDown() {
     }
     host_->connections.clear();
     host_->windows.clear();
+    host_->failureDialog.reset();
     // The windows' models may outlive them in their loads; those end now, with a cancellation,
     // and so does every request still on its way to the session (it may be about to start on
     // the client's executor this very moment). The session itself goes with its last request.
@@ -141,7 +184,8 @@ MossbarrowWindow& MossbarrowApp::window(std::size_t index) const {
 }
 
 int MossbarrowApp::run(int argc, char** argv) {
-    return host_->application->run(argc, argv);
+    const int status = host_->application->run(argc, argv);
+    return startUpFailure_ ? 1 : status;
 }
 
 void MossbarrowApp::launch() {

@@ -35,9 +35,10 @@ public:
         std::string applicationId = MossbarrowApp::applicationId;
     };
 
-    // The store is opened when the application starts up as the running instance; a store that
-    // cannot be opened ends the program with "Could not create ModelContainer: " and the error,
-    // before any window opens.
+    // The store is opened when the application starts up as the running instance. A store that
+    // cannot be opened (not a store, damaged, locked, not a file) is left as it is: no window
+    // opens, the message "Could not create ModelContainer: " and the error is written to standard
+    // error and shown in a dialog, and once the dialog is closed run() returns 1.
     explicit MossbarrowApp(Options options);
     MossbarrowApp()
         : MossbarrowApp(Options{}) {}
@@ -69,14 +70,23 @@ public:
     // Called with each new window (tests use it to drive the window).
     std::function<void(MossbarrowWindow&)> onWindow;
 
+    // Why start-up failed, when it did.
+    [[nodiscard]] const std::optional<std::string>& startUpFailure() const noexcept {
+        return startUpFailure_;
+    }
+    // The dialog telling of a failed start-up while it is shown (a GtkWindow*), else null.
+    [[nodiscard]] void* failureDialog() const noexcept;
+
 private:
     void startUp();
     // Closes every window and aborts the requests still in flight.
     void shutDown();
+    void showStartUpFailure();
 
     struct Host; // the toolkit's application and the open windows
     Options options_;
     std::unique_ptr<platform::ModelContainer> container_;
+    std::optional<std::string> startUpFailure_;
     std::unique_ptr<Host> host_;
 };
 

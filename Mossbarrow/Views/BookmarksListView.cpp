@@ -36,6 +36,14 @@ BookmarksListView::BookmarksListView(platform::ModelContext& context,
     keys->signal_key_pressed().connect(
         [this](guint key, guint, Gdk::ModifierType) { return keyPressed(key); }, false);
     list_.add_controller(keys);
+    // Records the store could not read are left out of the list; this says so, so that a damaged
+    // record never passes for a missing one.
+    problem_.set_wrap(true);
+    problem_.set_xalign(0);
+    problem_.set_margin(8);
+    problem_.add_css_class("error");
+    problem_.set_visible(false);
+    append(problem_);
     append(list_);
 
     auto actions = Gio::SimpleActionGroup::create();
@@ -156,6 +164,9 @@ void BookmarksListView::render() {
     scheduled_.disconnect();
     shown_ = query_.results();
     list_.setRecords(shown_);
+    const auto problem = query_.lastErrorDescription();
+    problem_.set_text(problem.value_or(""));
+    problem_.set_visible(problem.has_value());
     if (onStoreChange) {
         onStoreChange();
     }

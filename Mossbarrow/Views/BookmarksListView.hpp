@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace mossbarrow {
@@ -35,6 +36,12 @@ public:
     [[nodiscard]] Gtk::PopoverMenu& contextMenu() noexcept { return menu_; }
     [[nodiscard]] const BookmarkPtr& contextBookmark() const noexcept { return menuBookmark_; }
 
+    // What could not be read from the store (shown above the list), or empty when all of it
+    // read.
+    [[nodiscard]] std::string problemText() const {
+        return problem_.get_visible() ? std::string(problem_.get_text()) : std::string();
+    }
+
     // Called after the list followed a change of the store.
     std::function<void()> onStoreChange;
 
@@ -49,6 +56,7 @@ private:
     std::function<void(BookmarkPtr)> onSelect_;
     platform::LiveQuery<Bookmark> query_;
     platform::QueryObservation observation_;
+    Gtk::Label problem_;
     RecordListView<BookmarkPtr, BookmarkRow> list_;
     std::vector<BookmarkPtr> shown_;
     BookmarkPtr selected_;

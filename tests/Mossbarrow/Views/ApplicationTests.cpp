@@ -1,7 +1,10 @@
 #include "Mossbarrow/Bookmark.hpp"
 #include "tests/Mossbarrow/Views/WindowTestSupport.hpp"
+#include "tests/support/FileContents.hpp"
 
 #include <csignal>
+#include <fstream>
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 namespace mossbarrow::uitest {
@@ -124,6 +127,80 @@ int runUntilEnded(MossbarrowApp& app, const std::function<void(MossbarrowWindow&
     poll.disconnect();
     guard.disconnect();
     return status;
+}
+
+// A store that cannot be opened ends the program, but not silently: the message is shown in a
+// dialog, the file is left exactly as it was, and closing the dialog ends with a failure status.
+TEST_F(WindowTest, AStoreThatCannotBeOpenedIsReportedInADialogAndLeftUntouched) {
+    const std::filesystem::path notAStore = dir_ / "not-a-store.store";
+    {
+        std::ofstream file(notAStore, std::ios::binary);
+        file << std::string(5000, 'm') << "not a database";
+    }
+    const std::filesystem::path folder = dir_ / "folder.store";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path truncated = dir_ / "truncated.store";
+    {
+        auto container = MossbarrowApp::makeModelContainer({.storeURL = truncated});
+        for (int i = 0; i < 50; ++i) {
+            container.mainContext().insert(
+                Bookmark::make("mcp", "Server", std::nullopt, std::string(500, 'p')));
+        }
+    }
+    std::filesystem::resize_file(truncated, 3000);
+    // A store another program holds locked for itself.
+    const std::filesystem::path locked = dir_ / "locked.store";
+    { (void)MossbarrowApp::makeModelContainer({.storeURL = locked}); }
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(locked.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+
+    for (const auto& path : {notAStore, folder, truncated, locked}) {
+        SCOPED_TRACE(path.filename().string());
+        const auto before = std::filesystem::is_regular_file(path) ? moss_test::readFile(path)
+                                                                   : std::string("a folder");
+        auto options = this->options();
+        options.storeURL = path;
+        MossbarrowApp app(options);
+        bool windowOpened = false;
+        app.onWindow = [&](MossbarrowWindow&) { windowOpened = true; };
+        std::string shown;
+        auto poll = Glib::signal_timeout().connect(
+            [&] {
+                if (auto* dialog = static_cast<GtkWindow*>(app.failureDialog())) {
+                    gchar* text = nullptr;
+                    g_object_get(dialog, "secondary-text", &text, nullptr);
+                    shown = text != nullptr ? text : "";
+                    g_free(text);
+                    gtk_window_close(dialog);
+                }
+                return true;
+            },
+            10);
+        auto guard = Glib::signal_timeout().connect(
+            [&] {
+                ADD_FAILURE() << "no dialog was shown";
+                if (auto* dialog = static_cast<GtkWindow*>(app.failureDialog())) {
+                    gtk_window_close(dialog);
+                }
+                return false;
+            },
+            static_cast<unsigned>(moss_test::hangDeadline.count()));
+        const int status = app.run(0, nullptr);
+        poll.disconnect();
+        guard.disconnect();
+        EXPECT_EQ(status, 1);
+        EXPECT_FALSE(windowOpened);
+        EXPECT_EQ(shown.rfind("Could not create ModelContainer: ", 0), 0U) << shown;
+        ASSERT_TRUE(app.startUpFailure());
+        EXPECT_EQ(shown, *app.startUpFailure());
+        const auto after = std::filesystem::is_regular_file(path) ? moss_test::readFile(path)
+                                                                  : std::string("a folder");
+        EXPECT_TRUE(after == before) << "the store file was changed";
+    }
+    sqlite3_close(holder);
 }
 
 TEST_F(WindowTest, ClosingTheLastWindowEndsTheProgramWithoutWaitingForReplies) {

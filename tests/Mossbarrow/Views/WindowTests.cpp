@@ -3,7 +3,11 @@
 #include "platform/data/FetchDescriptor.hpp"
 #include "tests/Mossbarrow/Views/WindowTestSupport.hpp"
 
+#include <csignal>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace mossbarrow::uitest {
 
@@ -229,6 +233,42 @@ TEST_F(WindowTest, ToggleOnAnUnreadableStoreReportsTheFailure) {
     EXPECT_EQ(content().mcpDetail().bookmarkButton()->labelText(), "Bookmark");
 }
 
+// One damaged record (a date written as text by another program) hides only itself: the other
+// bookmarks are listed, and the list says what could not be read.
+TEST_F(WindowTest, ADamagedBookmarkIsLeftOutAndReportedWhileTheOthersShow) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    for (const int server : {1, 2, 3}) {
+        content().selectServer(content().mcpViewModel()->servers()[server]);
+        command("toggle-bookmark");
+    }
+    stop();
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE Bookmark SET createdAt = 'last Tuesday' "
+                           "WHERE payload = 'io.test/server-002'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    start();
+    content().sidebar().choose(SidebarSection::bookmarks);
+    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 2; }));
+    const auto listed = content().bookmarksList().bookmarks();
+    EXPECT_EQ(listed[0]->payload(), "io.test/server-003");
+    EXPECT_EQ(listed[1]->payload(), "io.test/server-001");
+    EXPECT_NE(content().bookmarksList().problemText().find("could not be read"), std::string::npos)
+        << content().bookmarksList().problemText();
+
+    // Deleting the readable ones works as ever; the message stays while the damage does.
+    content().bookmarksList().deleteRows({0});
+    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 1; }));
+    EXPECT_FALSE(content().bookmarksList().problemText().empty());
+}
+
 TEST_F(WindowTest, FailingServiceShowsRetryAndRetryRecovers) {
     mcpFails = true;
     start();
@@ -270,13 +310,60 @@ TEST_F(WindowTest, RefreshReloadsTheSectionShown) {
 
 // Pictures of the three sections for the README: written to $MOSS_SCREENSHOT_DIR when set (the
 // committed ones in docs/screenshots come from here), else into the test's own folder.
+// The program itself, started from the desktop with a folder where its store should be: it
+// tells why on standard error and in its dialog, opens no window, and ends with a failure status
+// (here asked to by a signal, as the dialog is not ours to close).
 TEST_F(WindowTest, StoreThatCannotBeOpenedStopsTheProgram) {
-    // A folder where the store file should be cannot be opened as a store.
-    std::filesystem::create_directories(dir_ / "default.store");
-    // The process has threads (the toolkit's, the task pool's) by now: a child forked without a
-    // fresh start can find one of their locks held forever and hang. Start the child afresh.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(start(), "Could not create ModelContainer: ");
+    const auto home = dir_ / "home";
+    std::filesystem::create_directories(home / "data" / "Mossbarrow" / "default.store");
+    gchar** env = g_get_environ();
+    env = g_environ_setenv(env, "HOME", home.c_str(), TRUE);
+    env = g_environ_setenv(env, "XDG_DATA_HOME", (home / "data").c_str(), TRUE);
+    env = g_environ_setenv(env, "XDG_CONFIG_HOME", (home / "config").c_str(), TRUE);
+    const char* argv[] = {MOSS_PROGRAM, nullptr};
+    GPid pid = 0;
+    gint errorFd = -1;
+    GError* error = nullptr;
+    const bool spawned =
+        g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), env, G_SPAWN_DO_NOT_REAP_CHILD,
+                                 nullptr, nullptr, &pid, nullptr, nullptr, &errorFd, &error);
+    g_strfreev(env);
+    ASSERT_TRUE(spawned) << error->message;
+    const int flags = ::fcntl(errorFd, F_GETFL);
+    ::fcntl(errorFd, F_SETFL, flags | O_NONBLOCK);
+    int status = -1;
+    const guint watch = g_child_watch_add(
+        pid, [](GPid, gint waitStatus, gpointer data) { *static_cast<int*>(data) = waitStatus; },
+        &status);
+    std::string written;
+    const auto readErrors = [&] {
+        char buffer[4096];
+        for (ssize_t n = 0; (n = ::read(errorFd, buffer, sizeof buffer)) > 0;) {
+            written.append(buffer, static_cast<std::size_t>(n));
+        }
+    };
+    const bool told = pumpUntil([&] {
+        readErrors();
+        return written.find("Could not create ModelContainer: ") != std::string::npos ||
+               status != -1;
+    });
+    // Still running, with its dialog up: ask it to end.
+    EXPECT_EQ(status, -1) << "the program ended before its dialog could be read";
+    if (status == -1) {
+        ::kill(pid, SIGTERM);
+    }
+    const bool ended = pumpUntil([&] { return status != -1; });
+    if (!ended) {
+        g_source_remove(watch);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ::close(errorFd);
+    g_spawn_close_pid(pid);
+    EXPECT_TRUE(told) << written;
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << "\n" << written;
+    EXPECT_TRUE(std::filesystem::is_directory(home / "data" / "Mossbarrow" / "default.store"));
 }
 
 TEST_F(WindowTest, ScreenshotsOfEachSection) {
