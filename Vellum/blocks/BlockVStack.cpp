@@ -32,11 +32,22 @@ AnyView BlockVStack::body(ui::ViewContext& context) const {
         thematicBreakStyle(environment).get()};
     auto layout =
         std::make_shared<const BlockVStackLayout>(alignment, listItemSpacing, std::move(styles));
-    AnyView blocks =
-        AnyView(listed_ ? ui::ForEach(blocks_) : ui::ForEach(ui::subviewsOf(content_)));
+    std::vector<std::pair<ui::ViewID, AnyView>> subviews;
+    if (!listed_) {
+        subviews = ui::subviewsOf(content_);
+    }
+    const std::size_t count = listed_ ? blocks_.size() : subviews.size();
+    AnyView blocks = AnyView(ui::ForEach(listed_ ? blocks_ : subviews));
     if (context.environment<LazyBlockStackKey>()) {
-        return AnyView(ui::LazyVStack(std::move(layout), {std::move(blocks)}))
-            .environment<LazyBlockStackKey>(false);
+        return ui::detail::transformEnvironment(
+            AnyView(ui::LazyVStack(std::move(layout), {std::move(blocks)})),
+            [](ui::EnvironmentValues& environment) {
+                environment.set<LazyBlockStackKey>(false);
+                environment.set<InLazyDocumentKey>(true);
+            });
+    }
+    if (count >= lazyBlockCount && context.environment<InLazyDocumentKey>()) {
+        return ui::LazyVStack(std::move(layout), {std::move(blocks)});
     }
     return ui::LayoutView(std::move(layout), {std::move(blocks)});
 }

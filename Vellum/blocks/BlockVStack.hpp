@@ -10,6 +10,7 @@
 #include "platform/ui/UI.hpp"
 
 #include <any>
+#include <cstddef>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -23,11 +24,20 @@ struct BlockAlignmentKey {
 };
 
 // Whether the block stack below lays its blocks out as they come into the host's visible part
-// (a whole document's stack; the stacks inside its blocks are laid out whole).
+// (a whole document's stack). The stacks inside its blocks are laid out whole, unless they hold
+// many blocks (a long list's items, a long quote): those are laid out as they come into view too,
+// so that one large block costs what shows of it rather than what it holds.
 struct LazyBlockStackKey {
     using Value = bool;
     static Value defaultValue() { return false; }
 };
+// Set below a lazy document's stack, for the stacks inside its blocks.
+struct InLazyDocumentKey {
+    using Value = bool;
+    static Value defaultValue() { return false; }
+};
+// How many blocks a stack inside a lazy document holds before it lays them out lazily itself.
+inline constexpr std::size_t lazyBlockCount = 100;
 
 class BlockVStack {
 public:

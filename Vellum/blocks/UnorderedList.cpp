@@ -38,14 +38,13 @@ struct UnorderedListItem {
 
 AnyView UnorderedList::body(ui::ViewContext& context) const {
     const std::vector<BlockRuns::BlockRun> items = BlockRuns(content_, intent_).elements();
-    return withListItemSpacing(
-        BlockVStack(ui::ForEach::range(
-            static_cast<int>(items.size()),
-            [&items, content = content_](int index) {
-                const BlockRuns::BlockRun& item = items[static_cast<std::size_t>(index)];
-                return AnyView(UnorderedListItem{item.intent, content[item.range]});
-            })),
-        context);
+    std::vector<std::pair<ui::ViewID, AnyView>> rows;
+    rows.reserve(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        rows.emplace_back(static_cast<int>(i),
+                          AnyView(UnorderedListItem{items[i].intent, content_[items[i].range]}));
+    }
+    return withListItemSpacing(BlockVStack(std::move(rows)), context);
 }
 
 } // namespace vellum::structured
