@@ -1,6 +1,7 @@
 #include "Vellum/inline/InlineText.hpp"
 
 #include "Vellum/attachments/WithAttachments.hpp"
+#include "Vellum/inline/SelectableText.hpp"
 #include "Vellum/inline/TextFragment.hpp"
 #include "Vellum/inline/WithInlineStyle.hpp"
 
@@ -30,7 +31,7 @@ AnyView InlineText::body(platform::ui::ViewContext& context) const {
                                    [](const AttributedString& resolved) {
                                        return AnyView(WithInlineStyle(
                                            resolved, [](const AttributedString& styled) {
-                                               return AnyView(TextFragment(styled));
+                                               return selectableText(AnyView(TextFragment(styled)));
                                            }));
                                    }))
         .coordinateSpace(textContainerSpace)

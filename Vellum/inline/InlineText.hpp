@@ -2,7 +2,8 @@
 
 // A short piece of inline markdown drawn as one text: parsed with whitespace kept and only inline
 // syntax interpreted, images and emoji loaded as attachments, the environment's inline style
-// applied, attachments drawn over the text. Markup the parser rejects shows as empty text.
+// applied, attachments drawn over the text, selectable where the environment allows selection.
+// Markup the parser rejects shows as empty text.
 
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/markdown/MarkupParser.hpp"

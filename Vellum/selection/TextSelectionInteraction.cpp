@@ -7,6 +7,7 @@
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
 #include "Vellum/selection/TextSelectionRect.hpp"
+#include "Vellum/style/VellumNamespace.hpp"
 #include "platform/appkit/Pasteboard.hpp"
 
 #include <algorithm>
@@ -19,7 +20,7 @@ using platform::ui::KeyEvent;
 using platform::ui::PointerEvent;
 
 AnyView textSelection(AnyView view, const TextSelectability& selectability) {
-    return view.environment<TextSelectionKey>(selectability.allowsSelection());
+    return vellum(std::move(view)).textSelection(selectability);
 }
 
 void TextInteractionView::setOrdered(const TextPosition& a, const TextPosition& b) {

@@ -7,9 +7,10 @@
 // regions. `TextSelectionCoordination` lets the selectable texts of one document keep one
 // selection between them.
 //
-// Selection is off unless an enclosing view turns it on with `textSelection(view, ...)`.
+// Selection is off unless an enclosing view turns it on with `vellum(view).textSelection(...)`.
 
 #include "Vellum/selection/TextSelectionModel.hpp"
+#include "Vellum/style/TextSelectability.hpp"
 #include "platform/appkit/ShareAction.hpp"
 #include "platform/ui/UI.hpp"
 
@@ -21,28 +22,7 @@
 
 namespace vellum {
 
-/// Whether the texts of a subtree can be selected.
-class TextSelectability {
-public:
-    virtual ~TextSelectability() = default;
-    [[nodiscard]] virtual bool allowsSelection() const = 0;
-};
-class EnabledTextSelectability final : public TextSelectability {
-public:
-    [[nodiscard]] bool allowsSelection() const override { return true; }
-};
-class DisabledTextSelectability final : public TextSelectability {
-public:
-    [[nodiscard]] bool allowsSelection() const override { return false; }
-};
-
-/// Whether selection is on in a subtree; off by default.
-struct TextSelectionKey {
-    using Value = bool;
-    static Value defaultValue() { return DisabledTextSelectability().allowsSelection(); }
-};
-
-/// Turns selection of the texts inside `view` on or off.
+/// Turns selection of the texts inside `view` on or off: `vellum(view).textSelection(...)`.
 [[nodiscard]] platform::ui::AnyView textSelection(platform::ui::AnyView view,
                                                   const TextSelectability& selectability);
 

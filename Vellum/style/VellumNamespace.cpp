@@ -62,6 +62,10 @@ VellumNamespace::emojiAttachmentLoader(std::shared_ptr<const AttachmentLoader> l
     return write<EmojiAttachmentLoaderKey>(std::move(loader));
 }
 
+AnyView VellumNamespace::textSelection(const TextSelectability& selectability) const {
+    return write<TextSelectionKey>(selectability.allowsSelection());
+}
+
 AnyView VellumNamespace::fontScale(double scale) const {
     return base.modifier(FontScaleModifier{scale});
 }

@@ -20,6 +20,7 @@
 #include "Vellum/style/StructuredTextStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/style/TableLayout.hpp"
+#include "Vellum/style/TextSelectability.hpp"
 #include "Vellum/text/EmojiProperties.hpp"
 #include "Vellum/text/FontScaled.hpp"
 #include "Vellum/text/MathProperties.hpp"
@@ -116,6 +117,8 @@ public:
         return emojiAttachmentLoader(
             std::shared_ptr<const AttachmentLoader>(std::make_shared<const L>(std::move(loader))));
     }
+    // Whether the texts inside can be selected: what `selectability` answers. Off by default.
+    [[nodiscard]] platform::ui::AnyView textSelection(const TextSelectability& selectability) const;
     // The font inside scaled by `scale` of the font around.
     [[nodiscard]] platform::ui::AnyView fontScale(double scale) const;
 

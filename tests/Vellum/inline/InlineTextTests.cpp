@@ -3,6 +3,7 @@
 #include "Vellum/attachments/ImageAttachment.hpp"
 #include "Vellum/attachments/ResourceAttachmentLoader.hpp"
 #include "Vellum/inline/InlineText.hpp"
+#include "Vellum/style/VellumNamespace.hpp"
 #include "Vellum/text/Resources.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 #include "tests/support/PixelSnapshot.hpp"
@@ -273,4 +274,28 @@ TEST(InlineText, APictureWrittenIntoItsAddressShows) {
             return std::count(image.pixels().begin(), image.pixels().end(), 0xffee0000U) >= 16;
         },
         std::chrono::milliseconds(10000)));
+}
+
+TEST(InlineText, IsSelectableOfItselfWhereSelectionIsOn) {
+    // How many more pixels Select All inks: the highlight behind the text, if there is one.
+    const auto highlighted = [](bool selectable) {
+        ui::AnyView text = ui::AnyView(InlineText("Select  *me*  all"))
+                               .frame(200, 30, ui::Alignment::topLeading());
+        if (selectable) {
+            text = vellum::vellum(text).textSelection(vellum::EnabledTextSelectability());
+        }
+        ui::OffscreenHost host(text, {});
+        host.runUntilIdle();
+        const auto inked = [&host] {
+            const platform::Image image = host.render();
+            return std::count_if(image.pixels().begin(), image.pixels().end(),
+                                 [](std::uint32_t pixel) { return (pixel >> 24U) != 0; });
+        };
+        const auto before = inked();
+        host.click({2, 8});
+        host.key("a", {}, {false, true, false, false});
+        return inked() - before;
+    };
+    EXPECT_GT(highlighted(true), 200);
+    EXPECT_EQ(highlighted(false), 0);
 }

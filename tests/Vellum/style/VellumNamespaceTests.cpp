@@ -169,6 +169,18 @@ TEST(VellumNamespaceTest, OtherModifiersWriteTheirValue) {
     EXPECT_DOUBLE_EQ(env.font()->pointSize(), 15);
 }
 
+TEST(VellumNamespaceTest, TextSelectionWritesWhatTheSelectabilityAnswers) {
+    EXPECT_FALSE(environmentInside([](AnyView v) { return v; }).get<vellum::TextSelectionKey>());
+    EXPECT_TRUE(environmentInside([](AnyView v) {
+                    return vellum(v).textSelection(vellum::EnabledTextSelectability());
+                }).get<vellum::TextSelectionKey>());
+    // The nearest one counts.
+    EXPECT_FALSE(environmentInside([](AnyView v) {
+                     return vellum(vellum(v).textSelection(vellum::DisabledTextSelectability()))
+                         .textSelection(vellum::EnabledTextSelectability());
+                 }).get<vellum::TextSelectionKey>());
+}
+
 struct NoAttachments final : vellum::AttachmentLoader {
     platform::Task<vellum::AnyAttachment>
     attachment(platform::URL /*url*/, std::string /*text*/,
