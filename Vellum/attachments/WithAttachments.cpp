@@ -36,8 +36,9 @@ platform::Task<LoadingResult> loadRun(SharedAttachmentLoader loader, platform::U
             loader->attachment(std::move(address), std::move(text), environment);
         AnyAttachment attachment = co_await std::move(load);
         co_return LoadingResult{std::move(attachment), range};
-    } catch (const std::exception&) {
-        // A picture that cannot be fetched or decoded leaves its run as text.
+    } catch (...) {
+        // A picture that cannot be fetched or decoded leaves its run as text, whatever a
+        // caller's loader throws.
         co_return LoadingResult{std::nullopt, range};
     }
 }

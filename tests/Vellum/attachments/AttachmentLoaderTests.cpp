@@ -214,6 +214,22 @@ TEST(AttachmentResolutionTest, AFailedLoadLeavesItsRunAsText) {
         resolve(document(server.address("/broken.gif"), server.address("/missing.png")));
     ASSERT_TRUE(broken);
     EXPECT_TRUE(vellum::collectAttachments(*broken).empty());
+
+    // A loader of the caller's may throw anything, not only standard exceptions.
+    struct Odd final : vellum::AttachmentLoader {
+        platform::Task<AnyAttachment>
+        attachment(URL /*url*/, std::string /*text*/,
+                   vellum::ColorEnvironmentValues /*env*/) const override {
+            throw 42;
+            co_return AnyAttachment(vellum::MathAttachment("x", {}));
+        }
+    };
+    const std::optional<AttributedString> odd = platform::blockingWait(
+        vellum::resolveAttachments(input, std::make_shared<const Odd>(),
+                                   vellum::EmojiAttachmentLoaderKey::defaultValue(), {}));
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(attachmentAt(*odd, 2), nullptr);
+    EXPECT_NE(attachmentAt(*odd, 6), nullptr);
 }
 
 TEST(AttachmentResolutionTest, TextWithoutAddressesIsNotCopied) {
