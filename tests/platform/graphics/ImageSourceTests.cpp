@@ -600,4 +600,10 @@ TEST(ImageSource, HEICGridsAreRefusedByWhatTheirRecordsMakeNotWhatTheyDeclare) {
         }
         EXPECT_LT(decoded.peakGrowth, budget) << file.name;
     }
+    // Tiles are counted by what their coded pictures make, not by what their records say: 64
+    // tiles recorded as 8 × 8 but coded as 64 × 64 make 262,144 pixels for a 4,096-pixel grid.
+    ImageDecodeLimits small;
+    small.maxPixelCount = 50'000;
+    EXPECT_EQ(decodeErrorKind(heicFile("grid-tiles-coded-larger.heic"), small),
+              ImageDecodeError::Kind::tooLarge);
 }
