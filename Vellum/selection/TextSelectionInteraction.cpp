@@ -102,6 +102,9 @@ bool TextInteractionView::pointerDragged(const PointerEvent& event) {
     if (const auto position = closestPosition(collection(), event.location)) {
         setOrdered(*start, *position);
     }
+    // Held beyond the part shown, the drag scrolls the text towards the pointer (the host repeats
+    // the event while the pointer stays there).
+    scrollRectToVisible_(platform::Rect(event.location + origin_, platform::Size(1, 1)));
     return true;
 }
 
@@ -125,6 +128,11 @@ void TextInteractionView::extendSelection(
     const TextPosition free = *anchor == selected->start ? selected->end : selected->start;
     if (const std::optional<TextPosition> moved = move(free, *anchor)) {
         setOrdered(*anchor, *moved);
+        // The end that moved stays in sight.
+        const platform::Rect caret = caretRect(collection(), *moved);
+        if (!caret.isNull()) {
+            scrollRectToVisible_(caret.offsetBy(origin_.x, origin_.y));
+        }
     }
 }
 
@@ -209,6 +217,9 @@ bool TextInteractionView::moveByWord(bool forward) {
     // The collapsed range is the caret later extensions start from.
     selectionAnchor_ = hold(caret);
     model_->setSelectedRange(TextRange{caret, caret});
+    if (const platform::Rect rect = caretRect(collection(), caret); !rect.isNull()) {
+        scrollRectToVisible_(rect.offsetBy(origin_.x, origin_.y));
+    }
     return true;
 }
 
@@ -298,6 +309,7 @@ AnyView TextSelectionInteraction::body(platform::ui::ViewContext& context, AnyVi
     const std::shared_ptr<TextInteractionView> view = context.stateObject<TextInteractionView>(
         [model] { return std::make_shared<TextInteractionView>(model); });
     view->setOpenURL(context.environment<platform::ui::OpenURLKey>());
+    view->setScrollRectToVisible(context.environment<platform::ui::ScrollRectToVisibleKey>());
     view->setShareAction(context.environment<platform::ShareActionKey>());
     view->setLayOutDeferred(context.environment<platform::ui::LayOutDeferredKey>());
 

@@ -47,6 +47,11 @@ public:
         layOutDeferred_ = std::move(layOutDeferred);
     }
     void setOpenURL(platform::ui::OpenURLAction openURL) { openURL_ = std::move(openURL); }
+    /// Scrolls the moving end of the selection into view, and the pointer of a drag held outside
+    /// the part shown.
+    void setScrollRectToVisible(platform::ui::ScrollRectToVisibleAction scroll) {
+        scrollRectToVisible_ = std::move(scroll);
+    }
     void setShareAction(platform::ShareAction share) { share_ = std::move(share); }
 
     bool pointerDown(const platform::ui::PointerEvent& event) override;
@@ -98,8 +103,10 @@ private:
     std::shared_ptr<TextSelectionModel> model_;
     platform::ui::LayOutDeferredAction layOutDeferred_;
     platform::ui::OpenURLAction openURL_;
+    platform::ui::ScrollRectToVisibleAction scrollRectToVisible_;
     platform::ShareAction share_;
-    /// The content's origin in root coordinates, where the share menu is placed.
+    /// The content's origin in root coordinates, where the share menu is placed and what a
+    /// scroll request is offset by.
     platform::Point origin_;
     std::optional<HeldPosition> dragStart_;
     /// The end of the selection that shift-clicks and shift-keys extend from.

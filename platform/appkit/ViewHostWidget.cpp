@@ -131,6 +131,11 @@ struct ViewHostWidget::State {
             if (alive.lock()) {
                 self->requestShareMenu(text, anchor);
             }
+        })
+        , scrollRectToVisible([self = this, alive = std::weak_ptr<int>(alive)](Rect rect) {
+            if (alive.lock()) {
+                self->scrollToVisible(rect);
+            }
         }) {}
 
     GtkWidget* widget; // the widget that owns this state
@@ -152,6 +157,9 @@ struct ViewHostWidget::State {
     Point pointer;
     bool pointerInside = false;
     bool primaryDown = false;
+    // While a drag is held outside the widget: the source repeating it, or 0.
+    guint autoscrollSource = 0;
+    ui::EventModifiers dragModifiers;
     Point dragStart;
     int clickCount = 0;
     guint32 lastPressTime = 0;
@@ -172,6 +180,7 @@ struct ViewHostWidget::State {
     // Made once: a new action in every environment would make the whole tree look changed.
     ui::OpenURLAction openURL;
     ShareAction share;
+    ui::ScrollRectToVisibleAction scrollRectToVisible;
 
     void applyEnvironment() {
         ui::EnvironmentValues environment = base;
@@ -187,6 +196,9 @@ struct ViewHostWidget::State {
         }
         if (!environment.contains<ShareActionKey>()) {
             environment.set<ShareActionKey>(share);
+        }
+        if (!environment.contains<ui::ScrollRectToVisibleKey>()) {
+            environment.set<ui::ScrollRectToVisibleKey>(scrollRectToVisible);
         }
         graph.setEnvironment(std::move(environment));
     }
@@ -214,6 +226,13 @@ struct ViewHostWidget::State {
     // to date): the widget scrolls as far, so that the rows shown stay where they are.
     void applyScrollCorrection();
     void setAdjustment(bool vertical, GtkAdjustment* adjustment);
+    // Scrolls the least that shows `rect` (tree coordinates) whole, or its top when it is taller
+    // than the widget.
+    void scrollToVisible(Rect rect);
+    // A drag held outside the widget is sent again every few frames, at the pointer, so that what
+    // it drags can scroll the tree towards it (autoscroll) while the pointer does not move.
+    void autoscrollIfOutside();
+    void stopAutoscroll();
     // The adjustments cover the tree's extent, a page the widget's size.
     void configureAdjustments();
 
@@ -314,6 +333,7 @@ void sendDrag(GtkGestureDrag* gesture, double dx, double dy, ui::PointerEvent::K
     event.clickCount = state.clickCount;
     event.modifiers =
         modifiersOf(gtk_event_controller_get_current_event_state(GTK_EVENT_CONTROLLER(gesture)));
+    state.dragModifiers = event.modifiers;
     state.graph.pointerEvent(event);
 }
 
@@ -322,6 +342,7 @@ void onDragged(GtkGestureDrag* gesture, double dx, double dy, gpointer data) {
     if (state.primaryDown) {
         sendDrag(gesture, dx, dy, ui::PointerEvent::Kind::dragged, state);
         state.updateCursor();
+        state.autoscrollIfOutside();
     }
 }
 
@@ -329,6 +350,7 @@ void onReleased(GtkGestureDrag* gesture, double dx, double dy, gpointer data) {
     auto& state = *static_cast<ViewHostWidget::State*>(data);
     if (state.primaryDown) {
         state.primaryDown = false;
+        state.stopAutoscroll();
         sendDrag(gesture, dx, dy, ui::PointerEvent::Kind::up, state);
         state.updateCursor();
         if (!state.pointerInside) {
@@ -532,6 +554,67 @@ void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustme
     }
 }
 
+void ViewHostWidget::State::scrollToVisible(Rect rect) {
+    if (vadjustment == nullptr || disposed) {
+        return;
+    }
+    const double height = gtk_widget_get_height(widget);
+    const double top = scrollOffset();
+    double value = top;
+    if (rect.maxY() > top + height) {
+        value = rect.maxY() - height;
+    }
+    if (rect.minY() < value) {
+        value = rect.minY();
+    }
+    if (value != top) {
+        // The adjustment keeps the value within the extent.
+        gtk_adjustment_set_value(vadjustment, value);
+    }
+}
+
+void ViewHostWidget::State::autoscrollIfOutside() {
+    const double width = gtk_widget_get_width(widget);
+    const double height = gtk_widget_get_height(widget);
+    const bool outside =
+        pointer.x < 0 || pointer.y < 0 || pointer.x >= width || pointer.y >= height;
+    if (!outside || !primaryDown || disposed) {
+        stopAutoscroll();
+        return;
+    }
+    if (autoscrollSource != 0) {
+        return;
+    }
+    // Twenty times a second: the tree scrolls as far as the pointer is outside each time, so the
+    // farther out the pointer, the faster the text goes by.
+    constexpr guint interval = 50;
+    autoscrollSource = g_timeout_add_full(
+        G_PRIORITY_DEFAULT, interval,
+        +[](gpointer widget) -> gboolean {
+            State& state = stateOf(widget);
+            if (!state.primaryDown || state.disposed) {
+                state.autoscrollSource = 0;
+                return G_SOURCE_REMOVE;
+            }
+            ui::PointerEvent event;
+            event.kind = ui::PointerEvent::Kind::dragged;
+            event.location = state.inTree(state.pointer);
+            event.button = 1;
+            event.clickCount = state.clickCount;
+            event.modifiers = state.dragModifiers;
+            state.graph.pointerEvent(event);
+            return G_SOURCE_CONTINUE;
+        },
+        g_object_ref(widget), g_object_unref);
+}
+
+void ViewHostWidget::State::stopAutoscroll() {
+    if (autoscrollSource != 0) {
+        g_source_remove(autoscrollSource);
+        autoscrollSource = 0;
+    }
+}
+
 void ViewHostWidget::State::configureAdjustments() {
     const double width = gtk_widget_get_width(widget);
     const double height = gtk_widget_get_height(widget);
@@ -722,6 +805,10 @@ static void moss_view_host_init(MossViewHost* self) {
     g_signal_connect(drag, "drag-begin", G_CALLBACK(platform::onPressed), &state);
     g_signal_connect(drag, "drag-update", G_CALLBACK(platform::onDragged), &state);
     g_signal_connect(drag, "drag-end", G_CALLBACK(platform::onReleased), &state);
+    // A drag taken away (another grab) repeats no more.
+    g_signal_connect_swapped(
+        drag, "cancel", G_CALLBACK(+[](ViewHostWidget::State* host) { host->stopAutoscroll(); }),
+        &state);
     gtk_widget_add_controller(widget, GTK_EVENT_CONTROLLER(drag));
 
     GtkEventController* const motion = gtk_event_controller_motion_new();
@@ -780,6 +867,7 @@ static void moss_view_host_dispose(GObject* object) {
         g_source_remove(state.deferredLayoutSource);
         state.deferredLayoutSource = 0;
     }
+    state.stopAutoscroll();
     state.setAdjustment(false, nullptr);
     state.setAdjustment(true, nullptr);
     // Nothing the tree does from now on may reach the widget.

@@ -1,14 +1,17 @@
 #pragma once
 
-// Input events as hosts deliver them, cursor shapes, and the bridge through which a view hosts
-// its own interaction object (pointer, drag, keys, focus and context menu over a rectangle).
+// Input events as hosts deliver them, cursor shapes, the bridge through which a view hosts its
+// own interaction object (pointer, drag, keys, focus and context menu over a rectangle), and the
+// request to scroll a rectangle into view that such an object makes of the host.
 
 #include "platform/graphics/Geometry.hpp"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::ui {
@@ -81,6 +84,34 @@ public:
     virtual std::optional<CursorShape> cursor(platform::Point) const { return std::nullopt; }
     /// The hosting view's frame in root coordinates, updated at every layout.
     virtual void frameChanged(platform::Rect) {}
+};
+
+/// Asks whatever shows the tree to scroll by the least distance that brings a rectangle (in root
+/// coordinates) into view: the moving end of a selection extended from the keyboard, the pointer
+/// of a drag held outside the part shown (autoscroll). A host that scrolls puts one in the
+/// environment (`ScrollRectToVisibleKey`); the default does nothing.
+class ScrollRectToVisibleAction {
+public:
+    ScrollRectToVisibleAction() = default;
+    explicit ScrollRectToVisibleAction(std::function<void(platform::Rect)> handler)
+        : handler_(
+              std::make_shared<const std::function<void(platform::Rect)>>(std::move(handler))) {}
+    void operator()(platform::Rect rect) const {
+        if (handler_) {
+            (*handler_)(rect);
+        }
+    }
+    /// Identity: copies of one action are equal.
+    friend bool operator==(const ScrollRectToVisibleAction& a, const ScrollRectToVisibleAction& b) {
+        return a.handler_ == b.handler_;
+    }
+
+private:
+    std::shared_ptr<const std::function<void(platform::Rect)>> handler_;
+};
+struct ScrollRectToVisibleKey {
+    using Value = ScrollRectToVisibleAction;
+    static Value defaultValue() { return {}; }
 };
 
 enum class HoverPhaseKind : std::uint8_t { active, ended };

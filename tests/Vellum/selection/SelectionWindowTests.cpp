@@ -344,4 +344,50 @@ TEST_F(SelectionWindowTest, ADragOverALongDocumentKeepsUpWithThePointer) {
     EXPECT_NE(text->find("item two with code"), std::string::npos) << *text;
 }
 
+// How far the scrolled window holding the document is scrolled.
+double scrolled(const DocumentWindow& shown) {
+    return gtk_adjustment_get_value(gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(shown.widget())));
+}
+
+// A drag held below the window scrolls the document on while the pointer stays there, and the
+// selection follows down.
+TEST_F(SelectionWindowTest, ADragHeldBelowTheWindowScrollsTheDocument) {
+    DocumentWindow shown(longDocument(), true);
+    ASSERT_EQ(scrolled(shown), 0);
+    shown.moveTo(shown.at("Paragraph 1 "));
+    shown.button(1, true);
+    ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
+    shown.moveTo({200, gtk_widget_get_height(shown.widget()) + 30.0});
+    ASSERT_TRUE(waitUntil([&] { return scrolled(shown) > 300; }));
+    const double reached = scrolled(shown);
+    ASSERT_TRUE(waitUntil([&] { return scrolled(shown) > reached + 300; }));
+    shown.button(1, false);
+
+    ClipboardReader reader;
+    ASSERT_TRUE(reader.connected());
+    shown.key("c", {"Control_L"});
+    ASSERT_TRUE(waitUntil([&] { return reader.offersHTML(); }));
+    const std::string text = reader.plainText().value_or("");
+    EXPECT_EQ(text.rfind("Paragraph 1 says", 0), 0U) << text.substr(0, 80);
+    EXPECT_NE(text.find("Paragraph 3 says"), std::string::npos) << text.size();
+}
+
+// The end of a selection taken down by the keyboard past the window's edge is scrolled into view,
+// and so it is when taken back up.
+TEST_F(SelectionWindowTest, TheEndTheKeyboardMovesIsScrolledIntoView) {
+    DocumentWindow shown(longDocument(), true);
+    const Point first = shown.at("Paragraph 1 ", 2);
+    shown.click(first);
+    shown.click(first); // a double click: the word is selected
+    ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
+    for (int line = 0; line < 30; ++line) {
+        shown.key("Down", {"Shift_L"});
+    }
+    ASSERT_TRUE(waitUntil([&] { return scrolled(shown) > 200; }));
+    for (int line = 0; line < 30; ++line) {
+        shown.key("Up", {"Shift_L"});
+    }
+    ASSERT_TRUE(waitUntil([&] { return scrolled(shown) < first.y; })) << scrolled(shown);
+}
+
 } // namespace
