@@ -6,6 +6,7 @@
 #include "platform/graphics/Path.hpp"
 
 #include <cmath>
+#include <optional>
 
 namespace Math {
 namespace {
@@ -122,6 +123,19 @@ void drawTextRun(const DisplayTextRun& run, const platform::Color& color,
     }
 }
 
+constexpr std::size_t kChildrenWorthCulling = 64;
+
+// Whether `node` (in the space of its list, y up) may put ink inside `clip`: its ink stays within
+// its own height and a hundred points of its typographic box, whatever accents or big operators
+// stand out of it.
+bool mayDrawWithin(const DisplayNode& node, const platform::Rect& clip) {
+    const double bottom = node.position().y - node.descent();
+    const double top = node.position().y + node.ascent();
+    const double margin = std::abs(top - bottom) + 100;
+    // Written so that a NaN anywhere keeps the node.
+    return !(top + margin < clip.minY() || bottom - margin > clip.maxY());
+}
+
 } // namespace
 
 void drawDisplayNode(const DisplayNode& node, const platform::Color& inherited,
@@ -137,8 +151,14 @@ void drawDisplayNode(const DisplayNode& node, const platform::Color& inherited,
         }
         const SavedState saved(context);
         context.translateBy(position.x, position.y);
+        // A long formula broken into many lines mostly lies outside the clip (a window shows a
+        // screen of it): its lines there are passed over, with a margin far beyond any ink.
+        std::optional<platform::Rect> clip;
+        if (list->children.size() > kChildrenWorthCulling) {
+            clip = context.clipBoundingRect();
+        }
         for (const std::shared_ptr<DisplayNode>& child : list->children) {
-            if (child) {
+            if (child && (!clip || mayDrawWithin(*child, *clip))) {
                 drawDisplayNode(*child, color, context);
             }
         }

@@ -38,7 +38,9 @@ constexpr std::size_t sharedBytes() {
     return sizeof(T) + 2 * sizeof(long);
 }
 
-std::size_t atomBytes(const Atom& root) {
+// Each estimate stops once it passes `cap`: a tree larger than a cache's whole budget is not kept
+// whatever its size, and walking all of a formula of a megabyte took a tenth of its typesetting.
+std::size_t atomBytes(const Atom& root, std::size_t cap) {
     std::size_t bytes = 0;
     // A stack, not recursion: a formula nests as deep as its author likes.
     std::vector<const Atom*> atoms{&root};
@@ -48,7 +50,7 @@ std::size_t atomBytes(const Atom& root) {
             lists.push_back(inner.get());
         }
     };
-    while (!atoms.empty() || !lists.empty()) {
+    while ((!atoms.empty() || !lists.empty()) && bytes <= cap) {
         if (!lists.empty()) {
             const AtomList* inner = lists.back();
             lists.pop_back();
@@ -122,15 +124,18 @@ std::size_t atomBytes(const Atom& root) {
     return bytes;
 }
 
-std::size_t listBytes(const AtomList& root) {
+std::size_t listBytes(const AtomList& root, std::size_t cap) {
     std::size_t bytes = sharedBytes<AtomList>() + vectorBytes(root.atoms);
     for (const auto& atom : root.atoms) {
-        bytes += atom ? atomBytes(*atom) : 0;
+        if (bytes > cap) {
+            break;
+        }
+        bytes += atom ? atomBytes(*atom, cap) : 0;
     }
     return bytes;
 }
 
-std::size_t displayBytes(const DisplayNode& root) {
+std::size_t displayBytes(const DisplayNode& root, std::size_t cap) {
     std::size_t bytes = 0;
     std::vector<const DisplayNode*> nodes{&root};
     const auto push = [&nodes](const auto& node) {
@@ -138,7 +143,7 @@ std::size_t displayBytes(const DisplayNode& root) {
             nodes.push_back(node.get());
         }
     };
-    while (!nodes.empty()) {
+    while (!nodes.empty() && bytes <= cap) {
         const DisplayNode& node = *nodes.back();
         nodes.pop_back();
         if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
@@ -153,7 +158,7 @@ std::size_t displayBytes(const DisplayNode& root) {
                      vectorBytes(line.kerns()) + vectorBytes(line.colors()) +
                      vectorBytes(run->shaped.glyphs) + vectorBytes(run->atoms);
             for (const auto& atom : run->atoms) {
-                bytes += atom ? atomBytes(*atom) : 0;
+                bytes += atom ? atomBytes(*atom, cap) : 0;
             }
         } else if (const auto* glyphs = dynamic_cast<const DisplayGlyphRun*>(&node)) {
             bytes += sharedBytes<DisplayGlyphRun>() + vectorBytes(glyphs->glyphs) +
@@ -241,6 +246,7 @@ public:
     bool contains(const Key& key) const { return index_.contains(key); }
     std::size_t size() const { return order_.size(); }
     std::size_t bytes() const { return bytes_; }
+    std::size_t byteLimit() const { return byteLimit_; }
 
 private:
     struct Entry {
@@ -337,6 +343,10 @@ std::shared_ptr<DisplayList> DisplayProvider::find(Cache& cache, const Key& key)
 }
 
 std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& key) {
+    // The root held for being too large goes before another is parsed and made, so that two
+    // such trees are not held at once.
+    cache.oversized.reset();
+    cache.oversizedKeys.clear();
     std::shared_ptr<AtomList> parsed;
     if (const auto* list = cache.atomList.find(key.latex)) {
         parsed = *list;
@@ -345,20 +355,18 @@ std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& k
         if (!parsed) {
             return nullptr;
         }
-        cache.atomList.store(key.latex, parsed, listBytes(*parsed));
+        cache.atomList.store(key.latex, parsed, listBytes(*parsed, cache.atomList.byteLimit()));
     }
-    // The root held for being too large goes before another is made, so that two such trees
-    // are not held at once.
-    cache.oversized.reset();
-    cache.oversizedKeys.clear();
     ++cache.typesets;
-    const auto root =
-        Typesetter::createLine(*finalizedAtomList(*parsed), PlatformFont::make(key.font), key.style,
-                               false, key.proposedWidth);
+    const std::shared_ptr<const AtomList> finalized = finalizedAtomList(*parsed);
+    // A list too large to keep goes before the typesetting, which makes several times its size.
+    parsed.reset();
+    const auto root = Typesetter::createLine(*finalized, PlatformFont::make(key.font), key.style,
+                                             false, key.proposedWidth);
     if (!root) {
         return nullptr;
     }
-    const std::size_t bytes = displayBytes(*root);
+    const std::size_t bytes = displayBytes(*root, cache.displayNode.byteLimit());
     Key naturalKey = key;
     naturalKey.proposedWidth = keyWidth(root->width());
     cache.displayNode.store(key, root, bytes);

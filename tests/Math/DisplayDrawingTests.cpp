@@ -14,6 +14,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <string>
 
 using namespace Math;
 using Paint = platform::Color;
@@ -285,6 +286,53 @@ TEST(DisplayDrawing, ACanvasHoldsTheFormulaOnItsBottomEdge) {
     const int top = static_cast<int>(std::ceil(size.height)) + 1;
     EXPECT_EQ(inkIn(image, 0, top, image.width(), 120).pixels, 0);
     EXPECT_GT(inkIn(image, 0, top - 4, image.width(), top).pixels, 0);
+}
+
+TEST(DisplayDrawing, AWindowOntoALongBrokenFormulaShowsWhatTheWholeDrawingShows) {
+    // Drawing passes over the lines of a long formula outside the clip; what shows inside it is
+    // what the whole drawing puts there, limits and scripts that stand out of their lines too.
+    std::string latex;
+    for (int i = 0; i < 150; ++i) {
+        latex += "\\sum_{i=0}^{n} x_i^{2} + \\frac{a}{b} + ";
+    }
+    latex += "1";
+    const auto parsed = parseLatex(latex);
+    const auto font = PlatformFont::make(Font(Font::Name::latinModern, 20));
+    ASSERT_TRUE(parsed && font);
+    const auto root = Typesetter::createLine(*finalizedAtomList(*parsed), font,
+                                             Style::Level::display, false, 300);
+    ASSERT_TRUE(root);
+    ASSERT_GT(root->children.size(), 200U);
+    const platform::Size size{root->width(), root->ascent() + root->descent()};
+    ASSERT_GT(size.height, 1000);
+    const int width = static_cast<int>(std::ceil(size.width));
+    const int height = static_cast<int>(std::ceil(size.height));
+
+    ImageSurface whole(width, height);
+    {
+        GraphicsContext context(whole);
+        drawInGraphicsContext(*root, context, size);
+    }
+    const platform::Image all = whole.makeImage();
+    for (const int top : {0, 317, height / 2, height - 120}) {
+        ImageSurface window(width, 120);
+        {
+            GraphicsContext context(window);
+            context.translateBy(0, -top);
+            drawInGraphicsContext(*root, context, size);
+        }
+        const platform::Image shown = window.makeImage();
+        int inked = 0;
+        int differing = 0;
+        for (int y = 0; y < 120 && top + y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                inked += shown.pixel(x, y).alpha > 0;
+                differing += !(shown.pixel(x, y) == all.pixel(x, top + y));
+            }
+        }
+        EXPECT_GT(inked, 100) << top;
+        EXPECT_EQ(differing, 0) << top;
+    }
 }
 
 // Snapshots of typical formulas at 20 points, twice the pixel density; antialiasing may differ a
