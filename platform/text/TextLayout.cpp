@@ -225,7 +225,32 @@ struct TextLayout::Impl {
     mutable std::vector<PangoLogAttr> logAttrs;
     mutable std::once_flag logAttrsOnce;
     std::vector<std::size_t> runStarts; // byte offset where each source run starts
-    std::vector<TextAttributes> sourceAttributes;
+    /// The distinct attributes of the source runs, and which of them each run has: runs mostly
+    /// share a few (a line of a hundred thousand formulas has two), and a copy apiece took more
+    /// than the rest of the layout.
+    std::vector<TextAttributes> distinctAttributes;
+    std::vector<std::uint32_t> attributesOfRun;
+    const TextAttributes& sourceAttributes(std::size_t run) const {
+        return distinctAttributes[attributesOfRun[run]];
+    }
+    void keepSourceAttributes(const StyledText& styled) {
+        attributesOfRun.reserve(styled.runs().size());
+        for (const StyledText::Run& run : styled.runs()) {
+            // The last few distinct ones are looked at: runs alternate among a handful.
+            std::size_t found = distinctAttributes.size();
+            for (std::size_t back = 0; back < std::min<std::size_t>(4, distinctAttributes.size());
+                 ++back) {
+                if (distinctAttributes[distinctAttributes.size() - 1 - back] == run.attributes) {
+                    found = distinctAttributes.size() - 1 - back;
+                    break;
+                }
+            }
+            if (found == distinctAttributes.size()) {
+                distinctAttributes.push_back(run.attributes);
+            }
+            attributesOfRun.push_back(static_cast<std::uint32_t>(found));
+        }
+    }
     std::vector<Line> lines;
     /// One for each run, line by line.
     std::vector<RunDrawing> drawing;
@@ -312,10 +337,10 @@ struct TextLayout::Impl {
         for (std::size_t r = 0; r < runStarts.size(); ++r) {
             const std::size_t end = r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
             if (r < sourceBoxes.size() && sourceBoxes[r]) {
-                styled.appendBox(*sourceBoxes[r], sourceAttributes[r]);
+                styled.appendBox(*sourceBoxes[r], sourceAttributes(r));
             } else {
                 styled.append(std::string_view(text).substr(runStarts[r], end - runStarts[r]),
-                              sourceAttributes[r]);
+                              sourceAttributes(r));
             }
         }
         return styled;
@@ -524,9 +549,7 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
 }
 
 void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> keepLines) {
-    for (const StyledText::Run& run : styled.runs()) {
-        sourceAttributes.push_back(run.attributes);
-    }
+    keepSourceAttributes(styled);
     std::unique_ptr<PangoLayoutIter, IterDeleter> iter(pango_layout_get_iter(layout.get()));
     const PangoLayoutLine* currentLine = nullptr;
     do {
@@ -836,6 +859,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     };
     std::vector<Piece> pieces;
     std::vector<Segment> segments;
+    std::unordered_map<int, std::shared_ptr<const SegmentShaper::Shape>> boxShapes;
     pieces.reserve(breaks.size() + runs.size());
     segments.reserve(breaks.size());
     std::size_t segmentStart = 0;
@@ -855,16 +879,21 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     toPango(boxSize(*runs[r].box).width) == 0) {
                     return false; // Pango lets an empty box overhang a full line
                 }
-                // One empty glyph as wide as the box, as Pango gives it.
-                auto box = std::make_shared<SegmentShaper::Shape>();
-                box->glyphs = pango_glyph_string_new();
-                pango_glyph_string_set_size(box->glyphs, 1);
-                box->width = toPango(boxSize(*runs[r].box).width);
-                box->glyphs->glyphs[0] = {
-                    PANGO_GLYPH_EMPTY, {static_cast<int>(box->width), 0, 0}, {1, 0}};
-                box->glyphs->log_clusters[0] = 0;
+                // One empty glyph as wide as the box, as Pango gives it; boxes of one width
+                // (a line of formulas) share it.
+                const int width = toPango(boxSize(*runs[r].box).width);
+                std::shared_ptr<const SegmentShaper::Shape>& box = boxShapes[width];
+                if (!box) {
+                    auto made = std::make_shared<SegmentShaper::Shape>();
+                    made->glyphs = pango_glyph_string_new();
+                    pango_glyph_string_set_size(made->glyphs, 1);
+                    made->width = width;
+                    made->glyphs->glyphs[0] = {PANGO_GLYPH_EMPTY, {width, 0, 0}, {1, 0}};
+                    made->glyphs->log_clusters[0] = 0;
+                    box = std::move(made);
+                }
                 segment.width += box->width;
-                pieces.push_back({at, end, r, std::move(box), at, end});
+                pieces.push_back({at, end, r, box, at, end});
                 at = end;
                 continue;
             }
@@ -1107,10 +1136,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     }
     const bool endsInEmptyLine = segments.back().endsParagraph;
 
-    sourceAttributes.reserve(runs.size());
-    for (const StyledText::Run& run : styled.runs()) {
-        sourceAttributes.push_back(run.attributes);
-    }
+    keepSourceAttributes(styled);
     lines.reserve(spans.size() + 1);
     drawing.reserve(spans.size() + runs.size());
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
@@ -1436,7 +1462,8 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
         impl->logAttrs.clear();
         impl->cutWords = false;
         impl->drawing.clear();
-        impl->sourceAttributes.clear();
+        impl->distinctAttributes.clear();
+        impl->attributesOfRun.clear();
         impl->ownedGlyphs.clear();
         impl->fonts.clear();
         impl->buildLayout(text, style);
@@ -1847,7 +1874,7 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     for (const Line& line : impl_->lines) {
         for (const Run& run : line.runs) {
             const RunDrawing& how = *next++;
-            const TextAttributes& a = impl_->sourceAttributes[run.sourceRun];
+            const TextAttributes& a = impl_->sourceAttributes(run.sourceRun);
             const Rect rect = run.typographicBounds.rect().offsetBy(origin.x, origin.y);
             if (!mayPaintWithin(run, rect, clipX0, clipY0, clipX1, clipY1)) {
                 continue;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <optional>
 
 namespace platform {
 namespace {
@@ -101,6 +102,64 @@ TEST(TextDrawing, RunColoursAndTheDefaultColour) {
     EXPECT_GT(second[0], 0);
     EXPECT_EQ(second[2], 0);
     EXPECT_EQ(first[1] + second[1], 0);
+}
+
+TEST(TextDrawing, ManyRunsEachDrawInTheirOwnColour) {
+    // Runs of a few colours taken in turn, more colours than a layout compares with the last
+    // few it met (it keeps each distinct set of attributes once, not a copy per run), one of them
+    // the default; on the word-shaped path and on Pango's (the emoji).
+    // Red, green, blue, none (the layout's grey), magenta, cyan; the first twelve runs take the
+    // six in turn, the rest the first three.
+    const std::array<std::array<double, 3>, 6> rgb = {
+        {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0.5, 0.5, 0.5}, {1, 0, 1}, {0, 1, 1}}};
+    const auto index = [](std::size_t run) { return run < 12 ? run % 6 : run % 3; };
+    const auto colour = [&](std::size_t run) -> std::optional<Color> {
+        const std::size_t i = index(run);
+        if (i == 3) {
+            return std::nullopt;
+        }
+        return Color(rgb[i][0], rgb[i][1], rgb[i][2]);
+    };
+    for (const bool pango : {false, true}) {
+        StyledText text;
+        for (int i = 0; i < 30; ++i) {
+            text.append(pango && i == 0 ? "\xF0\x9F\x98\x80" : "MM",
+                        TextAttributes{.foregroundColor = colour(std::size_t(i))});
+        }
+        const TextLayout layout(text, ParagraphStyle{.font = Font::system(20), .width = 300});
+        ImageSurface surface(320, 400);
+        {
+            GraphicsContext context(surface);
+            layout.draw(context, {0, 0}, Color(0.5, 0.5, 0.5));
+        }
+        const Image image = surface.makeImage();
+        int checked = 0;
+        for (const TextLayout::Line& line : layout.lines()) {
+            for (const TextLayout::Run& run : line.runs) {
+                if (pango && run.sourceRun == 0) {
+                    continue; // the colour emoji keeps its own colours
+                }
+                const std::array<double, 3>& expected = rgb[index(run.sourceRun)];
+                // The most covered pixel of the run has its colour.
+                const Rect r = run.typographicBounds.rect();
+                Image::Pixel best;
+                for (int y = int(r.minY()); y < int(r.maxY()); ++y) {
+                    for (int x = int(r.minX()) + 1; x < int(r.maxX()) - 1; ++x) {
+                        const Image::Pixel p = image.pixel(x, y);
+                        if (p.alpha > best.alpha) {
+                            best = p;
+                        }
+                    }
+                }
+                ASSERT_GT(best.alpha, 200) << run.sourceRun;
+                EXPECT_NEAR(best.red, expected[0] * 255, 2) << run.sourceRun << pango;
+                EXPECT_NEAR(best.green, expected[1] * 255, 2) << run.sourceRun << pango;
+                EXPECT_NEAR(best.blue, expected[2] * 255, 2) << run.sourceRun << pango;
+                ++checked;
+            }
+        }
+        EXPECT_GE(checked, 29);
+    }
 }
 
 } // namespace
