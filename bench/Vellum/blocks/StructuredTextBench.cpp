@@ -17,21 +17,17 @@
 
 #include "Vellum/blocks/StructuredText.hpp"
 #include "bench/Vellum/BenchDocument.hpp"
+#include "bench/support/ChildMeasure.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/ui/UI.hpp"
 
-#include <array>
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
-#include <unistd.h>
 
 namespace {
 
@@ -179,21 +175,7 @@ void oneCharacterEdit(benchmark::State& state) {
 }
 BENCHMARK(oneCharacterEdit)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
-// The high-water mark of this process's resident memory, in kilobytes; -1 when unknown. Read
-// from the kernel's own count for the running image: the rusage figure would also carry the
-// parent's peak across the exec.
-long residentHighWaterMark() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    for (int lines = 0; lines < 200 && std::getline(status, line); ++lines) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
-}
-
-// What the child process does: show the whole manual once, then print its peak memory.
+// What the child process does: show the whole manual once; its peak memory goes to the parent.
 int showWholeManualOnce() {
     {
         ui::OffscreenHost host(ui::AnyView(vellum::StructuredText(moss_bench::technicalManual())),
@@ -204,40 +186,18 @@ int showWholeManualOnce() {
             drawScreen(host.graph(), surface, top);
         }
     }
-    std::printf("peak-kilobytes %ld\n", residentHighWaterMark());
-    return 0;
-}
-
-// The child's peak resident memory, in megabytes; negative when it failed.
-double childPeakMegabytes() {
-    const std::string command = "/proc/" + std::to_string(::getpid()) + "/exe --peak-memory-child";
-    FILE* const child = ::popen(command.c_str(), "r");
-    if (child == nullptr) {
-        return -1;
-    }
-    long kilobytes = -1;
-    std::array<char, 512> line{};
-    constexpr std::string_view marker = "peak-kilobytes ";
-    for (int lines = 0; lines < 10000 && std::fgets(line.data(), line.size(), child) != nullptr;
-         ++lines) {
-        if (std::string_view(line.data()).starts_with(marker)) {
-            kilobytes = std::strtol(line.data() + marker.size(), nullptr, 10);
-        }
-    }
-    if (::pclose(child) != 0 || kilobytes < 0) {
-        return -1;
-    }
-    return static_cast<double>(kilobytes) / 1024.0;
+    return bench::finishChild();
 }
 
 void peakMemoryOfWholeDocument(benchmark::State& state) {
     double megabytes = 0;
     for (auto _ : state) {
-        megabytes = childPeakMegabytes();
-        if (megabytes < 0) {
+        const std::optional<bench::ChildResult> result = bench::runChild({"--peak-memory-child"});
+        if (!result) {
             state.SkipWithError("the measuring process failed");
             return;
         }
+        megabytes = result->peakMegabytes;
     }
     state.counters["peakMB"] = megabytes;
 }
