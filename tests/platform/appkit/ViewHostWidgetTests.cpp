@@ -744,6 +744,65 @@ TEST_F(ViewHostWidgetTest, ALazyStackInAScrolledWindowLaysOutWhatIsShownAndTheRe
     cairo_surface_destroy(screen);
 }
 
+// Asks the host to scroll: for a key, a rectangle of its own; for a drag, the pointer's place.
+class ScrollAsker final : public InteractionObject {
+public:
+    ScrollRectToVisibleAction scroll;
+    std::vector<PointerEvent> drags;
+    bool pointerDown(const PointerEvent&) override { return true; }
+    bool pointerDragged(const PointerEvent& event) override {
+        drags.push_back(event);
+        scroll(platform::Rect(event.location, platform::Size(1, 1)));
+        return true;
+    }
+    bool pointerUp(const PointerEvent&) override { return true; }
+    bool keyDown(const KeyEvent& event) override {
+        const double y = event.key == "Down" ? 500 : event.key == "Up" ? 100 : 150;
+        scroll(platform::Rect(0, y, 10, 20));
+        return true;
+    }
+};
+
+struct ScrollAskerBoard {
+    std::shared_ptr<ScrollAsker> asker;
+    AnyView body(ViewContext& context) const {
+        asker->scroll = context.environment().get<ScrollRectToVisibleKey>();
+        return Rectangle().fill(platform::Color::gray(0.8)).frame(240, 2000).interaction(asker);
+    }
+};
+
+// In a scrolled window the widget scrolls the least that shows what the tree asks for, and sends
+// a drag held below it again and again, each time where the pointer now is in the tree.
+TEST_F(ViewHostWidgetTest, ScrollsToWhatTheTreeAsksAndRepeatsADragHeldOutside) {
+    const auto asker = std::make_shared<ScrollAsker>();
+    host_->setRootView(AnyView(ScrollAskerBoard{asker}));
+    GtkWidget* const scroller = scrolledWindow(GTK_WIDGET(host_->gtkWidget()));
+    const Shown shown{*host_, scroller};
+    GtkAdjustment* const vertical =
+        gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
+    const auto at = [vertical] { return gtk_adjustment_get_value(vertical); };
+
+    shown.click({120, 100}); // takes the focus
+    shown.key("Down");       // 500-520: its bottom at the window's
+    EXPECT_TRUE(iterateUntil([&] { return at() == 320; })) << at();
+    shown.key("Up"); // 100-120: its top at the window's
+    EXPECT_TRUE(iterateUntil([&] { return at() == 100; })) << at();
+    shown.key("Home"); // 150-170 is in view already
+    EXPECT_EQ(at(), 100);
+
+    shown.moveTo({120, 100});
+    shown.button(1, true);
+    shown.moveTo({120, 240}); // 40 points below the window
+    const std::size_t moved = asker->drags.size();
+    ASSERT_GT(moved, 0U);
+    ASSERT_TRUE(iterateUntil([&] { return asker->drags.size() >= moved + 3 && at() > 300; }));
+    EXPECT_GT(asker->drags.back().location.y, asker->drags[moved - 1].location.y);
+    shown.button(1, false);
+    const std::size_t released = asker->drags.size();
+    iterateFor(std::chrono::milliseconds{200});
+    EXPECT_EQ(asker->drags.size(), released) << "no drag after the release";
+}
+
 } // namespace
 
 namespace {
