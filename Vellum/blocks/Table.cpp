@@ -1,6 +1,7 @@
 #include "Vellum/blocks/Table.hpp"
 
 #include "Vellum/blocks/BlockContent.hpp"
+#include "Vellum/blocks/BlockVStack.hpp"
 #include "Vellum/blocks/TableCell.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
 #include "Vellum/style/ResolvedStyle.hpp"
@@ -8,13 +9,16 @@
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/ui/Containers.hpp"
 #include "platform/ui/GridPlan.hpp"
+#include "platform/ui/LazyVStack.hpp"
 #include "platform/ui/Node.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <unordered_map>
 #include <utility>
 
 namespace vellum::structured {
@@ -112,6 +116,86 @@ struct PlacedTableCells {
     }
 };
 
+// The room between two columns and between two rows: the spacing asked for (the grid's own when
+// none) and the padding of the cells on either side.
+platform::CGFloat horizontalSpacing(std::optional<platform::CGFloat> spacing,
+                                    const TableCellPadding& padding) {
+    return ui::soundLength(spacing.value_or(ui::ViewSpacing::standard), false) +
+           padding.horizontal + padding.horizontal;
+}
+platform::CGFloat verticalSpacing(std::optional<platform::CGFloat> spacing,
+                                  const TableCellPadding& padding) {
+    return ui::soundLength(spacing.value_or(ui::ViewSpacing::standard), false) + padding.vertical +
+           padding.vertical;
+}
+
+// Places a cell in its box (centred vertically, in its column as the column says) and notes the
+// frame it took, with the padding, in `placed`.
+void placeCell(const ui::LayoutSubview& cell, const ui::GridPlace& place, const platform::Rect& box,
+               const std::vector<ui::HorizontalAlignment>& alignments,
+               const TableCellPadding& padding, PlacedTableCells& placed,
+               bool wholeColumn = false) {
+    const auto c = static_cast<std::size_t>(place.column);
+    const ui::HorizontalAlignment h =
+        c < alignments.size() ? alignments[c] : ui::HorizontalAlignment::leading();
+    const ui::VerticalAlignment v = ui::VerticalAlignment::center();
+    const ui::ProposedViewSize proposal(box.size);
+    const ui::ViewDimensions boxDims(box.size);
+    const ui::ViewDimensions d = cell.dimensions(proposal);
+    const platform::Point at{box.origin.x + boxDims[h] - d[h], box.origin.y + boxDims[v] - d[v]};
+    cell.place(at, ui::UnitPoint::topLeading(), proposal);
+    // The frame the cell took, as the engine made it sound (and mirrored it, right to left), in
+    // its parent's coordinates as every frame is; with the padding, as a padding in the cell
+    // would have made it.
+    platform::Rect frame = cell.node().frame;
+    if (wholeColumn) {
+        // As wide as its column: a long table's columns may be wider than any of the cells
+        // placed (widened for rows not laid out), and a style draws them as wide as the cells
+        // report them.
+        const platform::CGFloat before = at.x - box.origin.x;
+        const platform::CGFloat after = box.size.width - before - frame.size.width;
+        const bool mirrored = cell.node().env.layoutDirection() == ui::LayoutDirection::rightToLeft;
+        frame.origin.x -= mirrored ? after : before;
+        frame.size.width = box.size.width;
+    }
+    const platform::Rect padded(frame.origin.x - padding.horizontal,
+                                frame.origin.y - padding.vertical,
+                                frame.size.width + padding.horizontal + padding.horizontal,
+                                frame.size.height + padding.vertical + padding.vertical);
+    placed.cells.push_back({{place.row, place.column}, ui::Anchor<platform::Rect>(padded)});
+}
+
+// The columns a long table's first rows settled on, for the rows below them: the plans its head
+// grid made, one per width it was laid out at (the last few).
+class ColumnPlans {
+public:
+    void remember(const ui::GridPlan& plan) {
+        for (ui::GridPlan& kept : plans_) {
+            if (kept.size.width == plan.size.width) {
+                kept = plan;
+                return;
+            }
+        }
+        constexpr std::size_t kept = 4;
+        if (plans_.size() == kept) {
+            plans_.erase(plans_.begin());
+        }
+        plans_.push_back(plan);
+    }
+    // The plan of a grid `width` wide, else the last one made; none before the first.
+    [[nodiscard]] const ui::GridPlan* forWidth(std::optional<platform::CGFloat> width) const {
+        for (const ui::GridPlan& kept : plans_) {
+            if (width && kept.size.width == *width) {
+                return &kept;
+            }
+        }
+        return plans_.empty() ? nullptr : &plans_.back();
+    }
+
+private:
+    std::vector<ui::GridPlan> plans_;
+};
+
 // The grid of a table's cells: columns as wide as their widest cell (narrowed, the widest first,
 // when the offered width is smaller), rows as tall as their tallest cell, every cell centred in its
 // row and placed in its column as the column says. The cells are the layout's own subviews in row
@@ -128,15 +212,17 @@ public:
 
     TableGridLayout(std::vector<Place> cells, std::vector<ui::HorizontalAlignment> alignments,
                     std::optional<CGFloat> horizontal, std::optional<CGFloat> vertical,
-                    TableCellPadding padding, std::shared_ptr<PlacedTableCells> placed)
+                    TableCellPadding padding, std::shared_ptr<PlacedTableCells> placed,
+                    std::shared_ptr<ColumnPlans> plans = nullptr,
+                    std::vector<int> sampleColumns = {})
         : cells_(std::move(cells))
         , alignments_(std::move(alignments))
         , padding_(padding)
-        , hSpacing_(ui::soundLength(horizontal.value_or(ui::ViewSpacing::standard), false) +
-                    padding.horizontal + padding.horizontal)
-        , vSpacing_(ui::soundLength(vertical.value_or(ui::ViewSpacing::standard), false) +
-                    padding.vertical + padding.vertical)
-        , placed_(std::move(placed)) {
+        , hSpacing_(horizontalSpacing(horizontal, padding))
+        , vSpacing_(verticalSpacing(vertical, padding))
+        , placed_(std::move(placed))
+        , plans_(std::move(plans))
+        , sampleColumns_(std::move(sampleColumns)) {
         for (const Place& cell : cells_) {
             rows_ = std::max(rows_, cell.row + 1);
             columns_ = std::max(columns_, cell.column + 1);
@@ -144,7 +230,15 @@ public:
     }
 
     [[nodiscard]] ui::GridPlan plan(ui::ProposedViewSize p, ui::LayoutSubviews subviews) const {
-        return ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
+        ui::GridPlan planned =
+            ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
+        if (!sampleColumns_.empty()) {
+            widenForSample(planned, p, subviews);
+        }
+        if (plans_) {
+            plans_->remember(planned);
+        }
+        return planned;
     }
 
     platform::Size sizeThatFits(ui::ProposedViewSize p, ui::LayoutSubviews subviews,
@@ -157,31 +251,15 @@ public:
         const ui::GridPlan pl = plan(p, subviews);
         const std::vector<CGFloat> xs = pl.columnStarts(bounds.origin.x, hSpacing_);
         const std::vector<CGFloat> ys = pl.rowStarts(bounds.origin.y, vSpacing_);
-        const ui::VerticalAlignment v = ui::VerticalAlignment::center();
         const std::size_t count = std::min(subviews.size(), cells_.size());
         placed_->cells.clear();
         placed_->cells.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
             const auto r = static_cast<std::size_t>(cells_[i].row);
             const auto c = static_cast<std::size_t>(cells_[i].column);
-            const platform::Rect box(xs[c], ys[r], pl.columnWidths[c], pl.rowHeights[r]);
-            const ui::HorizontalAlignment h =
-                c < alignments_.size() ? alignments_[c] : ui::HorizontalAlignment::leading();
-            const ui::ProposedViewSize proposal(box.size);
-            const ui::ViewDimensions boxDims(box.size);
-            const ui::ViewDimensions d = subviews[i].dimensions(proposal);
-            subviews[i].place({box.origin.x + boxDims[h] - d[h], box.origin.y + boxDims[v] - d[v]},
-                              ui::UnitPoint::topLeading(), proposal);
-            // The frame the cell took, as the engine made it sound (and mirrored it, right to
-            // left), in the grid's coordinates as every frame is in its parent's; with the
-            // padding, as a padding in the cell would have made it.
-            const platform::Rect frame = subviews[i].node().frame;
-            const platform::Rect padded(
-                frame.origin.x - padding_.horizontal, frame.origin.y - padding_.vertical,
-                frame.size.width + padding_.horizontal + padding_.horizontal,
-                frame.size.height + padding_.vertical + padding_.vertical);
-            placed_->cells.push_back(
-                {{cells_[i].row, cells_[i].column}, ui::Anchor<platform::Rect>(padded)});
+            placeCell(subviews[i], cells_[i],
+                      platform::Rect(xs[c], ys[r], pl.columnWidths[c], pl.rowHeights[r]),
+                      alignments_, padding_, *placed_, plans_ != nullptr);
         }
     }
 
@@ -189,10 +267,64 @@ public:
         const auto* o = dynamic_cast<const TableGridLayout*>(&other);
         return o != nullptr && o->hSpacing_ == hSpacing_ && o->vSpacing_ == vSpacing_ &&
                o->alignments_ == alignments_ && o->cells_ == cells_ && o->padding_ == padding_ &&
-               o->placed_ == placed_;
+               o->placed_ == placed_ && o->plans_ == plans_ && o->sampleColumns_ == sampleColumns_;
     }
 
 private:
+    // The cells sampled from the rows below a long table's head (the subviews after the grid's
+    // own, never placed) widen the columns: each to its sampled cells' widest word, so that no
+    // word of a row below runs into the next column, and towards their ideal width as far as the
+    // width offered allows. The rows' heights follow the new widths.
+    void widenForSample(ui::GridPlan& plan, ui::ProposedViewSize p,
+                        ui::LayoutSubviews subviews) const {
+        const std::size_t first = cells_.size();
+        std::vector<CGFloat> least(plan.columnWidths.size(), 0);
+        std::vector<CGFloat> ideal(plan.columnWidths.size(), 0);
+        for (std::size_t k = 0; k < sampleColumns_.size() && first + k < subviews.size(); ++k) {
+            const auto c = static_cast<std::size_t>(sampleColumns_[k]);
+            if (c >= least.size()) {
+                continue;
+            }
+            const ui::LayoutSubview& cell = subviews[first + k];
+            least[c] = std::max(least[c], cell.sizeThatFits({0.0, std::nullopt}).width);
+            ideal[c] = std::max(ideal[c], cell.sizeThatFits({}).width);
+        }
+        std::vector<CGFloat>& widths = plan.columnWidths;
+        const CGFloat spacing = hSpacing_ * std::max(columns_ - 1, 0);
+        bool changed = false;
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            if (least[c] > widths[c]) {
+                widths[c] = least[c];
+                changed = true;
+            }
+        }
+        CGFloat room =
+            p.width && std::isfinite(*p.width)
+                ? *p.width - spacing - std::accumulate(widths.begin(), widths.end(), CGFloat(0))
+                : std::numeric_limits<CGFloat>::infinity();
+        for (std::size_t c = 0; c < widths.size() && room > 0; ++c) {
+            const CGFloat extra = std::min(ideal[c] - widths[c], room);
+            if (extra > 0) {
+                widths[c] += extra;
+                room -= extra;
+                changed = true;
+            }
+        }
+        if (!changed) {
+            return;
+        }
+        std::fill(plan.rowHeights.begin(), plan.rowHeights.end(), CGFloat(0));
+        for (std::size_t i = 0; i < first && i < subviews.size(); ++i) {
+            const auto r = static_cast<std::size_t>(cells_[i].row);
+            const auto c = static_cast<std::size_t>(cells_[i].column);
+            plan.rowHeights[r] = std::max(
+                plan.rowHeights[r], subviews[i].sizeThatFits({widths[c], std::nullopt}).height);
+        }
+        plan.size = {std::accumulate(widths.begin(), widths.end(), CGFloat(0)) + spacing,
+                     std::accumulate(plan.rowHeights.begin(), plan.rowHeights.end(), CGFloat(0)) +
+                         vSpacing_ * std::max(rows_ - 1, 0)};
+    }
+
     std::vector<Place> cells_;
     std::vector<ui::HorizontalAlignment> alignments_;
     TableCellPadding padding_;
@@ -201,7 +333,275 @@ private:
     int rows_ = 0;
     int columns_ = 0;
     std::shared_ptr<PlacedTableCells> placed_;
+    std::shared_ptr<ColumnPlans> plans_;
+    std::vector<int> sampleColumns_;
 };
+
+// A table of more rows than this, in a document laid out as it comes into view, lays out its
+// first rows whole, in one grid, and the rest as they come into view. The first rows, with as many
+// rows sampled from below them (the last ones, and some spread between), decide the widths of the
+// columns for all of them: a row below them never changes the columns of the rows above.
+constexpr std::size_t headRowCount = 100;
+// The head and the sample hold up to about this many cells each (a row at least), so that a table
+// of very many columns costs a bounded number of cells too.
+constexpr std::size_t headCellCount = 2000;
+
+// When each row below a long table's head was last placed, so that of the rows placed (those in
+// view now and those placed before, further away) the ones around the last placed are reported.
+struct RowPlacements {
+    std::uint64_t count = 0;
+    std::unordered_map<int, std::uint64_t> last;
+};
+
+// One row below a long table's head: its cells in the columns the head settled on, as tall as its
+// tallest cell, and noted in `placed` as the grid notes its cells.
+class TableRowLayout final : public ui::Layout {
+public:
+    using CGFloat = platform::CGFloat;
+
+    TableRowLayout(int row, std::vector<ui::HorizontalAlignment> alignments, CGFloat hSpacing,
+                   TableCellPadding padding, std::shared_ptr<ColumnPlans> plans,
+                   std::shared_ptr<PlacedTableCells> placed,
+                   std::shared_ptr<RowPlacements> placements)
+        : row_(row)
+        , alignments_(std::move(alignments))
+        , hSpacing_(hSpacing)
+        , padding_(padding)
+        , plans_(std::move(plans))
+        , placed_(std::move(placed))
+        , placements_(std::move(placements)) {}
+
+    platform::Size sizeThatFits(ui::ProposedViewSize p, ui::LayoutSubviews subviews,
+                                std::any& /*cache*/) const override {
+        const std::vector<CGFloat> widths = columnWidths(p, subviews);
+        CGFloat height = 0;
+        for (std::size_t c = 0; c < subviews.size(); ++c) {
+            height = std::max(height, subviews[c].sizeThatFits({widths[c], std::nullopt}).height);
+        }
+        return {total(widths), height};
+    }
+
+    void placeSubviews(platform::Rect bounds, ui::ProposedViewSize p, ui::LayoutSubviews subviews,
+                       std::any& /*cache*/) const override {
+        const std::vector<CGFloat> widths = columnWidths(p, subviews);
+        CGFloat height = 0;
+        for (std::size_t c = 0; c < subviews.size(); ++c) {
+            height = std::max(height, subviews[c].sizeThatFits({widths[c], std::nullopt}).height);
+        }
+        placed_->cells.clear();
+        placed_->cells.reserve(subviews.size());
+        CGFloat x = bounds.origin.x;
+        for (std::size_t c = 0; c < subviews.size(); ++c) {
+            placeCell(subviews[c], {row_, static_cast<int>(c)},
+                      platform::Rect(x, bounds.origin.y, widths[c], height), alignments_, padding_,
+                      *placed_, true);
+            x += widths[c] + hSpacing_;
+        }
+        placements_->last[row_] = ++placements_->count;
+    }
+
+    bool equals(const ui::Layout& other) const override {
+        const auto* o = dynamic_cast<const TableRowLayout*>(&other);
+        return o != nullptr && o->row_ == row_ && o->alignments_ == alignments_ &&
+               o->hSpacing_ == hSpacing_ && o->padding_ == padding_ && o->plans_ == plans_ &&
+               o->placed_ == placed_ && o->placements_ == placements_;
+    }
+
+private:
+    // The head's columns for this width; each cell's own ideal width before the head has any.
+    [[nodiscard]] std::vector<CGFloat> columnWidths(ui::ProposedViewSize p,
+                                                    ui::LayoutSubviews subviews) const {
+        std::vector<CGFloat> widths(subviews.size(), 0);
+        const ui::GridPlan* plan = plans_->forWidth(p.width);
+        for (std::size_t c = 0; c < subviews.size(); ++c) {
+            widths[c] = plan != nullptr && c < plan->columnWidths.size()
+                            ? plan->columnWidths[c]
+                            : subviews[c].sizeThatFits({}).width;
+        }
+        return widths;
+    }
+    [[nodiscard]] CGFloat total(const std::vector<CGFloat>& widths) const {
+        return std::accumulate(widths.begin(), widths.end(), CGFloat(0)) +
+               hSpacing_ * static_cast<CGFloat>(widths.empty() ? 0 : widths.size() - 1);
+    }
+
+    int row_;
+    std::vector<ui::HorizontalAlignment> alignments_;
+    CGFloat hSpacing_;
+    TableCellPadding padding_;
+    std::shared_ptr<ColumnPlans> plans_;
+    std::shared_ptr<PlacedTableCells> placed_;
+    std::shared_ptr<RowPlacements> placements_;
+};
+
+// What a row below the head is made of; its view is made when the row comes near the screen.
+struct TableRowParts {
+    std::vector<ui::HorizontalAlignment> alignments;
+    platform::CGFloat hSpacing = 0;
+    TableCellPadding padding;
+    std::shared_ptr<ColumnPlans> plans;
+    std::shared_ptr<RowPlacements> placements;
+    bool cellsInTable = false;
+    bool hasCellStyle = false;
+    friend bool operator==(const TableRowParts&, const TableRowParts&) = default;
+};
+
+class TableRowView {
+public:
+    TableRowView(int row, std::vector<AttributedSubstring> cells,
+                 std::shared_ptr<const TableRowParts> parts)
+        : row_(row)
+        , cells_(std::move(cells))
+        , parts_(std::move(parts)) {}
+
+    [[nodiscard]] ui::AnyView body(ui::ViewContext& context) const {
+        const std::shared_ptr<const TableCellStyle> cellStyle =
+            tableCellStyle(context.environment());
+        std::vector<ui::AnyView> views;
+        views.reserve(cells_.size());
+        for (std::size_t c = 0; c < cells_.size(); ++c) {
+            const TableCell cell(cells_[c], {row_, static_cast<int>(c)}, parts_->hasCellStyle);
+            views.push_back(parts_->cellsInTable ? cell.styled(context, cellStyle.get())
+                                                 : ui::AnyView(cell));
+        }
+        std::shared_ptr<PlacedTableCells> placed = context.stateObject<PlacedTableCells>(
+            [] { return std::make_shared<PlacedTableCells>(); });
+        return ui::AnyView(
+                   ui::LayoutView(std::make_shared<const TableRowLayout>(
+                                      row_, parts_->alignments, parts_->hSpacing, parts_->padding,
+                                      parts_->plans, placed, parts_->placements),
+                                  std::move(views)))
+            .anchorPreference<TableCellBoundsKey, platform::Rect>(
+                ui::AnchorSource::bounds(),
+                [placed = std::move(placed)](ui::Anchor<platform::Rect> bounds) {
+                    return placed->anchored(bounds);
+                });
+    }
+    friend bool operator==(const TableRowView& a, const TableRowView& b) {
+        return a.row_ == b.row_ && a.cells_ == b.cells_ &&
+               (a.parts_ == b.parts_ || *a.parts_ == *b.parts_);
+    }
+
+private:
+    int row_;
+    std::vector<AttributedSubstring> cells_;
+    std::shared_ptr<const TableRowParts> parts_;
+};
+
+// The rows below the head, one above the other with the grid's room between them.
+class TableRowStackLayout final : public ui::LazyVStackLayout {
+public:
+    explicit TableRowStackLayout(platform::CGFloat spacing)
+        : spacing_(spacing) {}
+    platform::CGFloat rowSpacing(const ui::LayoutSubview& /*upper*/,
+                                 const ui::LayoutSubview& /*lower*/) const override {
+        return spacing_;
+    }
+    platform::CGFloat rowOffset(const ui::LayoutSubview& /*row*/, platform::Size /*size*/,
+                                platform::CGFloat /*width*/) const override {
+        return 0;
+    }
+    bool equals(const ui::Layout& other) const override {
+        const auto* o = dynamic_cast<const TableRowStackLayout*>(&other);
+        return o != nullptr && o->spacing_ == spacing_;
+    }
+
+private:
+    platform::CGFloat spacing_;
+};
+
+// A long table: its head grid, then the rest of its rows below it, offered the head's width.
+class LongTableLayout final : public ui::Layout {
+public:
+    explicit LongTableLayout(platform::CGFloat spacing)
+        : spacing_(spacing) {}
+    platform::Size sizeThatFits(ui::ProposedViewSize p, ui::LayoutSubviews subviews,
+                                std::any& /*cache*/) const override {
+        const platform::Size head = subviews[0].sizeThatFits(p);
+        const platform::Size rest = subviews[1].sizeThatFits({head.width, std::nullopt});
+        return {std::max(head.width, rest.width), head.height + spacing_ + rest.height};
+    }
+    void placeSubviews(platform::Rect bounds, ui::ProposedViewSize p, ui::LayoutSubviews subviews,
+                       std::any& /*cache*/) const override {
+        const platform::Size head = subviews[0].sizeThatFits(p);
+        subviews[0].place(bounds.origin, ui::UnitPoint::topLeading(), p);
+        subviews[1].place({bounds.origin.x, bounds.origin.y + head.height + spacing_},
+                          ui::UnitPoint::topLeading(), {head.width, std::nullopt});
+    }
+    bool equals(const ui::Layout& other) const override {
+        const auto* o = dynamic_cast<const LongTableLayout*>(&other);
+        return o != nullptr && o->spacing_ == spacing_;
+    }
+
+private:
+    platform::CGFloat spacing_;
+};
+
+// The cells' bounds a long table reports: a table layout counts its rows from 0 without gaps, and
+// the rows below the head report only once placed. So the head's rows are reported when the rows
+// placed below them follow on without a gap; otherwise only the run of rows around the one placed
+// last (the part in view), numbered from 1 or 2 after empty rows of no height at its top, so that
+// every row keeps the evenness of its number (a striped style stripes the same rows).
+void reportPlacedRun(TableCellBounds& bounds, const RowPlacements& placements) {
+    std::vector<int> rows;
+    rows.reserve(bounds.size());
+    for (const TableCellBounds::Entry& entry : bounds) {
+        rows.push_back(entry.identifier.row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() || rows.back() == static_cast<int>(rows.size()) - 1) {
+        return; // from 0 without a gap
+    }
+    int latest = rows.back();
+    std::uint64_t when = 0;
+    for (const auto& [row, stamp] : placements.last) {
+        if (stamp > when && std::binary_search(rows.begin(), rows.end(), row)) {
+            when = stamp;
+            latest = row;
+        }
+    }
+    auto at = std::lower_bound(rows.begin(), rows.end(), latest);
+    auto first = at;
+    while (first != rows.begin() && *(first - 1) == *first - 1) {
+        --first;
+    }
+    auto last = at;
+    while (last + 1 != rows.end() && *(last + 1) == *last + 1) {
+        ++last;
+    }
+    const int from = *first;
+    const int to = *last;
+    if (from == 0) {
+        // The head and the rows below it, without a gap: the rows further away drop out.
+        TableCellBounds kept;
+        for (const TableCellBounds::Entry& entry : bounds) {
+            if (entry.identifier.row <= to) {
+                kept.push_back(entry);
+            }
+        }
+        bounds = std::move(kept);
+        return;
+    }
+    const int shift = from - (from % 2 == 0 ? 2 : 1);
+    TableCellBounds kept;
+    std::optional<platform::Rect> top;
+    for (const TableCellBounds::Entry& entry : bounds) {
+        if (entry.identifier.row >= from && entry.identifier.row <= to) {
+            kept.push_back({{entry.identifier.row - shift, entry.identifier.column}, entry.anchor});
+            if (entry.identifier.row == from && entry.identifier.column == 0) {
+                top = entry.anchor.rootValue();
+            }
+        }
+    }
+    if (top) {
+        const platform::Rect empty(top->origin.x, top->origin.y, 0, 0);
+        for (int row = 0; row < from - shift; ++row) {
+            kept.push_back({{row, 0}, ui::Anchor<platform::Rect>(empty)});
+        }
+    }
+    bounds = std::move(kept);
+}
 } // namespace
 
 Table::Rows Table::rows(const AttributedSubstring& content, const std::optional<IntentType>& intent,
@@ -252,15 +652,52 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     }
     // Made here, in the table's body, where the style allows it: a view per cell fewer.
     const bool inTable = cellStyle != nullptr && cellStyle->makesBodiesInTable();
-    places.reserve(cells.size() * columnCount);
-    gridCells.reserve(cells.size() * columnCount);
-    for (std::size_t r = 0; r < cells.size(); ++r) {
+    // In a document laid out as it comes into view, a long table lays out its first rows whole
+    // and the others as they come near the screen, in the columns the first ones settled on.
+    const std::size_t headRows = std::clamp<std::size_t>(
+        headCellCount / std::max<std::size_t>(columnCount, 1), 2, headRowCount);
+    const std::size_t gridRows =
+        cells.size() > headRowCount && context.environment<InLazyDocumentKey>() ? headRows
+                                                                                : cells.size();
+    places.reserve(gridRows * columnCount);
+    gridCells.reserve(gridRows * columnCount);
+    for (std::size_t r = 0; r < gridRows; ++r) {
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
             places.push_back({static_cast<int>(r), static_cast<int>(c)});
             const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
                                  cellStyle != nullptr);
             gridCells.push_back(inTable ? cell.styled(context, cellStyle.get())
                                         : ui::AnyView(cell));
+        }
+    }
+    // The rows sampled below the head: the last ones, and others spread evenly between; made as
+    // cells are, unseen, never placed, publishing nothing (their texts are not the document's
+    // twice), measured only.
+    std::vector<int> sampleColumns;
+    if (gridRows < cells.size()) {
+        const std::size_t below = cells.size() - gridRows;
+        const std::size_t sampled = std::min(below, headRows);
+        const std::size_t last = sampled / 2;
+        std::vector<std::size_t> sampleRows;
+        for (std::size_t k = 0; k < sampled - last; ++k) {
+            sampleRows.push_back(gridRows + k * (below - last) / (sampled - last));
+        }
+        for (std::size_t k = 0; k < last; ++k) {
+            sampleRows.push_back(cells.size() - last + k);
+        }
+        for (const std::size_t r : sampleRows) {
+            for (std::size_t c = 0; c < cells[r].size(); ++c) {
+                sampleColumns.push_back(static_cast<int>(c));
+                const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
+                                     cellStyle != nullptr);
+                gridCells.push_back(
+                    ui::detail::transformPreferences(
+                        inTable ? cell.styled(context, cellStyle.get()) : ui::AnyView(cell),
+                        [](ui::PreferenceValues& values, const ui::GeometryProxy& /*proxy*/) {
+                            values = ui::PreferenceValues();
+                        })
+                        .opacity(0));
+            }
         }
     }
     std::vector<ui::HorizontalAlignment> alignments;
@@ -273,18 +710,52 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     // The cells' padding lies between them and, here, around them all.
     std::shared_ptr<PlacedTableCells> placed =
         context.stateObject<PlacedTableCells>([] { return std::make_shared<PlacedTableCells>(); });
+    const std::shared_ptr<ColumnPlans> plans =
+        context.stateObject<ColumnPlans>([] { return std::make_shared<ColumnPlans>(); });
+    const std::shared_ptr<RowPlacements> placements =
+        context.stateObject<RowPlacements>([] { return std::make_shared<RowPlacements>(); });
     const TableCellPadding padding =
         cellStyle ? cellStyle->cellPadding(context) : TableCellPadding{};
+    const bool long_ = gridRows < cells.size();
     ui::AnyView grid =
         ui::AnyView(ui::LayoutView(std::make_shared<const TableGridLayout>(
-                                       std::move(places), std::move(alignments),
-                                       spacing->horizontal, spacing->vertical, padding, placed),
+                                       std::move(places), alignments, spacing->horizontal,
+                                       spacing->vertical, padding, placed, long_ ? plans : nullptr,
+                                       std::move(sampleColumns)),
                                    std::move(gridCells)))
             .anchorPreference<TableCellBoundsKey, platform::Rect>(
                 ui::AnchorSource::bounds(),
                 [placed = std::move(placed)](ui::Anchor<platform::Rect> bounds) {
                     return placed->anchored(bounds);
                 });
+    if (long_) {
+        auto parts = std::make_shared<TableRowParts>();
+        parts->alignments = std::move(alignments);
+        parts->hSpacing = horizontalSpacing(spacing->horizontal, padding);
+        parts->padding = padding;
+        parts->plans = plans;
+        parts->placements = placements;
+        parts->cellsInTable = inTable;
+        parts->hasCellStyle = cellStyle != nullptr;
+        const std::shared_ptr<const TableRowParts> shared = std::move(parts);
+        std::vector<std::pair<ui::ViewID, ui::AnyView>> rest;
+        rest.reserve(cells.size() - gridRows);
+        for (std::size_t r = gridRows; r < cells.size(); ++r) {
+            rest.emplace_back(static_cast<int>(r),
+                              ui::AnyView(TableRowView(static_cast<int>(r), cells[r], shared)));
+        }
+        const platform::CGFloat rowSpacing = verticalSpacing(spacing->vertical, padding);
+        grid =
+            ui::AnyView(ui::LayoutView(std::make_shared<const LongTableLayout>(rowSpacing),
+                                       {std::move(grid),
+                                        ui::AnyView(ui::LazyVStack(
+                                            std::make_shared<const TableRowStackLayout>(rowSpacing),
+                                            {ui::AnyView(ui::ForEach(rest))}))}))
+                .transformPreference<TableCellBoundsKey>(
+                    [placements](TableCellBoundsKey::Value& bounds) {
+                        reportPlacedRun(bounds, *placements);
+                    });
+    }
     if (!(padding == TableCellPadding{})) {
         grid = grid.padding(platform::EdgeInsets(padding.vertical, padding.horizontal,
                                                  padding.vertical, padding.horizontal));

@@ -5,6 +5,7 @@
 
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/style/TableLayout.hpp"
 #include "Vellum/style/VellumNamespace.hpp"
 #include "platform/ui/UI.hpp"
 #include "tests/Vellum/selection/DocumentTestSupport.hpp"
@@ -13,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -114,6 +116,90 @@ TEST(LargeBlocks, SelectAllOfALongListCopiesItemsNotYetLaidOut) {
     EXPECT_NE(plain.find("Item 399 of a long list"), std::string::npos);
     EXPECT_TRUE(plain.ends_with("The very last block."))
         << plain.substr(plain.size() > 80 ? plain.size() - 80 : 0);
+}
+
+TEST(LargeBlocks, SelectAllOfALongTableCopiesRowsNotYetLaidOutOnce) {
+    std::string markdown = "First words :smile: here.\n\n| key | value |\n|---|---|\n";
+    for (int n = 0; n < 400; ++n) {
+        markdown += "| row" + std::to_string(n) + " | value " + std::to_string(n) + " |\n";
+    }
+    markdown += "\nThe very last block.\n";
+    vellum::test::SelectableDocument document(markdown, platform::Rect(0, 0, 560, 400));
+    ASSERT_TRUE(document.shown());
+    ASSERT_FALSE(document.textHolding("row300"));
+
+    document.drag(document.at("First"), document.at("words"));
+    document.command("a");
+    document.command("c");
+    const std::string plain = document.copied().plainText;
+    EXPECT_TRUE(plain.ends_with("The very last block."))
+        << plain.substr(plain.size() > 80 ? plain.size() - 80 : 0);
+    // Every row once: those sampled for the columns' widths are not the document's text again.
+    for (const std::string row : {"\nrow5,", "\nrow300,", "\nrow399,"}) {
+        const std::size_t at = plain.find(row);
+        EXPECT_NE(at, std::string::npos) << row;
+        EXPECT_EQ(plain.find(row, at + 1), std::string::npos) << row;
+    }
+}
+
+// Counts the cells made; each cell as its label.
+struct CountingCell final : TableCellStyle {
+    std::shared_ptr<int> made = std::make_shared<int>(0);
+    AnyView makeBody(ViewContext&, const TableCellStyleConfiguration& c) const override {
+        ++*made;
+        return c.label.content;
+    }
+};
+
+// Shows the grid as it is and keeps the table layout of the cells' reported bounds.
+struct RecordingTable final : TableStyle {
+    std::shared_ptr<TableLayout> layout = std::make_shared<TableLayout>();
+    AnyView makeBody(ViewContext&, const TableStyleConfiguration& c) const override {
+        return c.label.content.onPreferenceChange<TableCellBoundsKey>(
+            [layout = layout](const TableCellBoundsKey::Value& bounds) {
+                std::unordered_map<TableCellIdentifier, platform::Rect> cells;
+                for (const auto& entry : bounds) {
+                    cells[entry.identifier] = entry.anchor.rootValue();
+                }
+                *layout = TableLayout::makeTableLayout(cells);
+            });
+    }
+};
+
+TEST(LargeBlocks, AHundredThousandRowTableShowsWithMostRowsEstimated) {
+    std::string markdown = "| n | word |\n|---|---|\n";
+    for (int i = 0; i < 100000; ++i) {
+        markdown += "| " + std::to_string(i) + " | w |\n";
+    }
+    const auto cells = std::make_shared<CountingCell>();
+    const auto table = std::make_shared<RecordingTable>();
+    ui::OffscreenHost host(AnyView(vellum::StructuredText(markdown))
+                               .environment<TableStyleKey>(table)
+                               .environment<TableCellStyleKey>(cells),
+                           {600.0, std::nullopt});
+    host.setVisibleRect(platform::Rect(0, 0, 600, 400));
+    host.runUntilIdle(std::chrono::milliseconds(120000));
+    EXPECT_GT(*cells->made, 20);
+    EXPECT_LT(*cells->made, 2000) << "cells made for the first screen";
+    const TableLayout top = *table->layout;
+    ASSERT_GE(top.rowCount(), 10);
+    ASSERT_EQ(top.columnCount(), 2);
+    // The columns are wide enough for the numbers far below, as laid out whole.
+    EXPECT_GT(top.columnBounds(0).width(), top.columnBounds(1).width());
+
+    // Far down: the rows there are laid out, in the same columns, and reported (counted from
+    // the run in view, as a table layout counts them) so that a style draws their rules.
+    host.setVisibleRect(platform::Rect(0, 1000000, 600, 400));
+    host.runUntilIdle(std::chrono::milliseconds(120000));
+    EXPECT_LT(*cells->made, 4000);
+    const TableLayout far = *table->layout;
+    ASSERT_GE(far.rowCount(), 10);
+    ASSERT_EQ(far.columnCount(), 2);
+    EXPECT_GT(far.bounds().minY(), 900000);
+    EXPECT_DOUBLE_EQ(far.columnBounds(1).minX(), top.columnBounds(1).minX());
+    EXPECT_DOUBLE_EQ(far.columnBounds(0).width(), top.columnBounds(0).width());
+    // A rule between every two rows reported, but for the empty ones that keep the rows' evenness.
+    EXPECT_GE(far.rowDividerRects().size() + 3, static_cast<std::size_t>(far.rowCount()));
 }
 
 } // namespace
