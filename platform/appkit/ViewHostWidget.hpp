@@ -17,7 +17,10 @@ namespace platform {
 // window's scroll bar covers that extent, and the widget draws only the part on screen (the
 // tree's retained drawing skips the rest), at any length of the tree. The tree is told the part
 // on screen: its lazy stacks lay out what is shown first, and the rest in idle time, a few
-// milliseconds at a time, while the extent converges to the exact one.
+// milliseconds at a time, while the extent converges to the exact one. The widget scrolls the
+// least that shows a rectangle the tree asks to see (ui::ScrollRectToVisibleKey: the end of a
+// selection moved by the keyboard), and repeats a drag held outside it twenty times a second, so
+// that what is dragged can ask to scroll towards the pointer while the pointer stands still.
 //
 // The widget draws only when the tree reports a change (or the size, scale or appearance
 // changes); its updates run before the toolkit paints.

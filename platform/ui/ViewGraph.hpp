@@ -89,6 +89,9 @@ public:
     void draw(platform::GraphicsContext& context) const;
 
     // Input. Locations are in root coordinates. Each returns whether something handled it.
+    // Keys go to the interaction object that took the last press; before any, to the first one in
+    // the tree that takes keys. A press that no object takes gives the keys to the first such
+    // object inside the innermost view under it (a click in a text's margin, to that text).
     bool pointerEvent(const PointerEvent& event);
     bool keyEvent(const KeyEvent& event);
     bool scrollEvent(const ScrollEvent& event);
