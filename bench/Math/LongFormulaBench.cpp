@@ -7,19 +7,27 @@
 //  - BM_TypesetLetters: 100 KB of letters (one fused run of 100,000 characters) at 400 points, and
 //    25 KB.
 //  - BM_TypesetHeld: what the tree typeset from 100 KB of "a+b=" at 400 points, and of letters,
-//    keeps on the heap, per byte of the formula's text ("held/input").
+//    keeps resident, per byte of the formula's text ("held/input"), and how far the typesetting
+//    took the process's resident memory above what it held before ("peak/input").
 //  - BM_CacheBytesAfterLongFormulas: 60 distinct formulas of 100 KB (no width) through one
 //    provider with its default limits; reports what the caches estimate they hold and how much
-//    heap they really keep.
+//    resident memory the process holds more while the provider lives.
+//
+// The memory cases run in a process of their own (this program again, with --memory-case) and
+// read its resident memory from the kernel: the program's allocator (mimalloc) hands out memory
+// that the C library's heap statistics never see.
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayProvider.hpp"
 #include "Math/Parser.hpp"
 #include "Math/PlatformFont.hpp"
 #include "Math/Typesetter.hpp"
+#include "bench/support/ChildMeasure.hpp"
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
@@ -76,53 +84,84 @@ void BM_TypesetLetters(benchmark::State& state) {
 }
 BENCHMARK(BM_TypesetLetters)->Arg(25)->Arg(100)->Unit(benchmark::kMillisecond);
 
-// Argument: 0 for "a+b=", 1 for letters.
-void BM_TypesetHeld(benchmark::State& state) {
-    const std::string latex = state.range(0) == 0 ? repeated("a+b=", kLength) : letters(kLength);
+// In the measuring process: the typeset tree of "a+b=" (0) or of letters (1), kept while the
+// resident memory is read.
+int typesetHeld(int which) {
+    const std::string latex = which == 0 ? repeated("a+b=", kLength) : letters(kLength);
     const auto parsed = Math::parseLatex(latex);
     const auto font = Math::PlatformFont::make(kFont);
     if (!parsed || !font) {
-        state.SkipWithError("formula or font missing");
-        return;
+        return 1;
     }
-    std::size_t held = 0;
-    for (auto _ : state) {
-        const std::size_t before = mallinfo2().uordblks;
-        const auto root = Math::Typesetter::createLine(*Math::finalizedAtomList(*parsed), font,
-                                                       Math::Style::Level::display, false, 400);
-        held = mallinfo2().uordblks - before;
+    const long before = bench::residentKilobytes();
+    const auto root = Math::Typesetter::createLine(*Math::finalizedAtomList(*parsed), font,
+                                                   Math::Style::Level::display, false, 400);
+    benchmark::DoNotOptimize(root);
+    const auto input = static_cast<double>(latex.size());
+    bench::report("held/input", double(bench::residentKilobytes() - before) * 1024 / input);
+    bench::report("peak/input", double(bench::peakResidentKilobytes() - before) * 1024 / input);
+    return bench::finishChild();
+}
+
+// In the measuring process: 60 long formulas through one provider.
+int cacheHeld() {
+    const std::string body = repeated("a+b=", kLength);
+    const long before = bench::residentKilobytes();
+    Math::DisplayProvider provider;
+    for (int i = 0; i < 60; ++i) {
+        // Distinct texts: each is parsed and typeset anew.
+        const auto root =
+            provider.displayNode(body + std::to_string(i), kFont, Math::Style::Level::display, 0);
         benchmark::DoNotOptimize(root);
     }
-    state.counters["held/input"] = static_cast<double>(held) / static_cast<double>(latex.size());
+    bench::report("estimated_MB",
+                  double(provider.displayNodeBytes() + provider.atomListBytes()) / (1 << 20));
+    bench::report("resident_MB", double(bench::residentKilobytes() - before) / 1024);
+    bench::report("root_entries", double(provider.displayNodeCount()));
+    return bench::finishChild();
 }
-BENCHMARK(BM_TypesetHeld)->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_TypesetHeld(benchmark::State& state) {
+    for (auto _ : state) {
+        const std::optional<bench::ChildResult> result =
+            bench::runChild({"--memory-case", "held", std::to_string(state.range(0))});
+        if (!result) {
+            state.SkipWithError("the measuring process failed");
+            return;
+        }
+        for (const auto& [name, value] : result->values) {
+            state.counters[name] = value;
+        }
+    }
+}
+BENCHMARK(BM_TypesetHeld)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_CacheBytesAfterLongFormulas(benchmark::State& state) {
-    const std::string body = repeated("a+b=", kLength);
     for (auto _ : state) {
-        const std::size_t heapBefore = mallinfo2().uordblks;
-        std::size_t estimated = 0;
-        std::size_t entries = 0;
-        std::size_t heldHeap = 0;
-        {
-            Math::DisplayProvider provider;
-            for (int i = 0; i < 60; ++i) {
-                // Distinct texts: each is parsed and typeset anew.
-                const auto root = provider.displayNode(body + std::to_string(i), kFont,
-                                                       Math::Style::Level::display, 0);
-                benchmark::DoNotOptimize(root);
-            }
-            estimated = provider.displayNodeBytes() + provider.atomListBytes();
-            entries = provider.displayNodeCount();
-            heldHeap = mallinfo2().uordblks - heapBefore;
+        const std::optional<bench::ChildResult> result =
+            bench::runChild({"--memory-case", "cache", "0"});
+        if (!result) {
+            state.SkipWithError("the measuring process failed");
+            return;
         }
-        state.counters["estimated_MB"] = static_cast<double>(estimated) / (1 << 20);
-        state.counters["heap_MB"] = static_cast<double>(heldHeap) / (1 << 20);
-        state.counters["root_entries"] = static_cast<double>(entries);
+        for (const auto& [name, value] : result->values) {
+            state.counters[name] = value;
+        }
     }
 }
 BENCHMARK(BM_CacheBytesAfterLongFormulas)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--memory-case") == 0) {
+        return std::strcmp(argv[2], "cache") == 0 ? cacheHeld() : typesetHeld(std::atoi(argv[3]));
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -17,18 +17,27 @@ namespace {
 constexpr std::string_view marker = "bench-child ";
 constexpr std::string_view peakName = "peak-kilobytes";
 
+// A line of /proc/self/status, in kilobytes; -1 when it is not there.
+long statusKilobytes(std::string_view field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    for (int lines = 0; lines < 200 && std::getline(status, line); ++lines) {
+        if (line.starts_with(field)) {
+            return std::strtol(line.c_str() + field.size(), nullptr, 10);
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
 long peakResidentKilobytes() {
     // Not getrusage: its maximum would carry the parent's resident memory across the exec.
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    for (int lines = 0; lines < 200 && std::getline(status, line); ++lines) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return -1;
+    return statusKilobytes("VmHWM:");
+}
+
+long residentKilobytes() {
+    return statusKilobytes("VmRSS:");
 }
 
 void report(const std::string& name, double value) {

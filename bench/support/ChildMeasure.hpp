@@ -21,6 +21,9 @@ namespace bench {
 /// the running image), or -1 when unknown.
 [[nodiscard]] long peakResidentKilobytes();
 
+/// This process's resident memory now, in kilobytes, or -1 when unknown.
+[[nodiscard]] long residentKilobytes();
+
 /// In the child: hands `value` to the parent under `name`.
 void report(const std::string& name, double value);
 
