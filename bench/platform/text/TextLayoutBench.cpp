@@ -2,12 +2,14 @@
 // several widths in a row (what resizing a window asks), of right-to-left text, the memory laid-out
 // paragraphs hold, and the shaping of short math runs.
 
+#include "bench/support/ChildMeasure.hpp"
 #include "platform/text/GlyphFont.hpp"
 #include "platform/text/TextLayout.hpp"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <malloc.h>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,18 +129,13 @@ void layoutRightToLeft(benchmark::State& state) {
 }
 BENCHMARK(layoutRightToLeft)->Unit(benchmark::kMillisecond);
 
-/// What the heap holds now, in bytes (Pango's and cairo's allocations included).
-std::size_t heapBytesInUse() {
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
-
 /// The memory a laid-out document holds: the sample's paragraphs each laid out on its own (as a
 /// document lays out per block), plain (from word shapes) or with a Hebrew word after every
-/// English one (by Pango), and kept. Counted in heap bytes per glyph, the shape cache already
-/// warm so that only the layouts count.
-void memoryHeldByLayouts(benchmark::State& state) {
-    const bool rightToLeft = state.range(0) != 0;
+/// English one (by Pango), and kept. Counted in resident bytes per glyph, the shape cache already
+/// warm so that only the layouts count, in a process of its own (this program again, with
+/// --memory-case): the program's allocator (mimalloc) hands out memory that the C library's heap
+/// statistics never see.
+int memoryHeldByLayoutsChild(bool rightToLeft) {
     std::vector<StyledText> paragraphs;
     std::string all = sampleText();
     if (rightToLeft) {
@@ -157,29 +154,38 @@ void memoryHeldByLayouts(benchmark::State& state) {
     for (const StyledText& p : paragraphs) {
         benchmark::DoNotOptimize(TextLayout(p, style).lines().size());
     }
-    double perGlyph = 0;
-    for (auto _ : state) {
-        const std::size_t before = heapBytesInUse();
-        std::vector<TextLayout> layouts;
-        layouts.reserve(paragraphs.size());
-        for (const StyledText& p : paragraphs) {
-            layouts.emplace_back(p, style);
-        }
-        const std::size_t held = heapBytesInUse() - before;
-        std::size_t glyphs = 0;
-        for (const TextLayout& layout : layouts) {
-            for (const TextLayout::Line& line : layout.lines()) {
-                for (const TextLayout::Run& run : line.runs) {
-                    glyphs += run.slices.size();
-                }
+    const long before = bench::residentKilobytes();
+    std::vector<TextLayout> layouts;
+    layouts.reserve(paragraphs.size());
+    for (const StyledText& p : paragraphs) {
+        layouts.emplace_back(p, style);
+    }
+    const long held = bench::residentKilobytes() - before;
+    std::size_t glyphs = 0;
+    for (const TextLayout& layout : layouts) {
+        for (const TextLayout::Line& line : layout.lines()) {
+            for (const TextLayout::Run& run : line.runs) {
+                glyphs += run.slices.size();
             }
         }
-        perGlyph =
-            static_cast<double>(held) / static_cast<double>(std::max<std::size_t>(glyphs, 1));
     }
-    state.counters["bytesPerGlyph"] = perGlyph;
+    bench::report("bytesPerGlyph", static_cast<double>(held) * 1024 /
+                                       static_cast<double>(std::max<std::size_t>(glyphs, 1)));
+    return bench::finishChild();
 }
-BENCHMARK(memoryHeldByLayouts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void memoryHeldByLayouts(benchmark::State& state) {
+    for (auto _ : state) {
+        const std::optional<bench::ChildResult> result =
+            bench::runChild({"--memory-case", std::to_string(state.range(0))});
+        if (!result || !result->values.contains("bytesPerGlyph")) {
+            state.SkipWithError("the measuring process failed");
+            return;
+        }
+        state.counters["bytesPerGlyph"] = result->values.at("bytesPerGlyph");
+    }
+}
+BENCHMARK(memoryHeldByLayouts)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 /// `letters` letters without a break opportunity between them, a different word for each `seed`.
 std::string longWord(std::size_t letters, std::size_t seed = 0) {
@@ -243,4 +249,15 @@ BENCHMARK(shapeMathRun);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--memory-case") == 0) {
+        return memoryHeldByLayoutsChild(std::strcmp(argv[2], "0") != 0);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
