@@ -217,6 +217,138 @@ bool isMarkdownCharacter(unsigned char c) {
     return std::string_view("\n\r\\`&_*[]<!~").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
+// The most columns a table keeps. The library splits a table row into its cells in time that
+// grows with the square of their number (each cell is appended at the end of a list walked from
+// its start): ten thousand columns took seconds per megabyte. A table of more columns keeps this
+// many: a body row of more cells goes on in rows below it, as many as it needs, a bar between two
+// cells made a line break; the header row keeps the text of the cells past the last one in that
+// one, their bars made spaces. No text is lost, and the text keeps its length, so that every
+// offset into it stays where it was.
+constexpr std::size_t maximumTableColumns = 1000;
+
+// The bars of a line that part its cells (a bar escaped with a backslash is text).
+std::vector<std::size_t> cellBars(std::string_view line) {
+    std::vector<std::size_t> bars;
+    bool escaped = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (escaped) {
+            escaped = false;
+        } else if (line[i] == '\\') {
+            escaped = true;
+        } else if (line[i] == '|') {
+            bars.push_back(i);
+        }
+    }
+    return bars;
+}
+
+// Whether `line` can be a table's delimiter row: bars, dashes, colons and blanks, with a dash.
+bool isDelimiterRow(std::string_view line) {
+    return line.find('-') != std::string_view::npos && line.find('|') != std::string_view::npos &&
+           line.find_first_not_of("|-: \t\r>") == std::string_view::npos;
+}
+
+// Whether `line` opens or closes a fenced code block (after any quote markers and indentation).
+bool isFence(std::string_view line) {
+    const std::size_t start = line.find_first_not_of(" \t>");
+    if (start == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view rest = line.substr(start);
+    return rest.starts_with("```") || rest.starts_with("~~~");
+}
+
+// Cuts a table row of more than `maximumTableColumns` cells (see above).
+enum class RowKind : std::uint8_t { header, delimiter, body };
+void capRow(std::string& source, std::size_t begin, std::size_t end, RowKind kind) {
+    const std::string_view line(source.data() + begin, end - begin);
+    std::vector<std::size_t> bars = cellBars(line);
+    const std::size_t first = line.find_first_not_of(" \t>");
+    const std::size_t last = line.find_last_not_of(" \t\r");
+    const bool leading = !bars.empty() && first != std::string_view::npos && bars.front() == first;
+    const bool trailing = !bars.empty() && last != std::string_view::npos && bars.back() == last;
+    // The bars between cells.
+    const std::size_t from = leading ? 1 : 0;
+    const std::size_t to = bars.size() - (trailing && bars.size() > from ? 1 : 0);
+    if (to <= from || to - from + 1 <= maximumTableColumns) {
+        return;
+    }
+    // The bar that ends the last cell kept, among those between cells.
+    const std::size_t lastKept = from + maximumTableColumns - 1;
+    switch (kind) {
+    case RowKind::delimiter:
+        // The columns past the last one are not described.
+        std::fill(source.begin() + static_cast<std::ptrdiff_t>(begin + bars[lastKept]),
+                  source.begin() + static_cast<std::ptrdiff_t>(end), ' ');
+        break;
+    case RowKind::header:
+        for (std::size_t b = lastKept; b < to; ++b) {
+            source[begin + bars[b]] = ' ';
+        }
+        break;
+    case RowKind::body:
+        for (std::size_t b = lastKept; b < to; b += maximumTableColumns) {
+            source[begin + bars[b]] = '\n';
+        }
+        break;
+    }
+}
+
+// Whether a line of `source` holds more bars than a table keeps columns: most texts have none, and
+// are parsed as they are after this one count.
+bool hasWideLine(std::string_view source) {
+    std::size_t bars = 0;
+    for (const char c : source) {
+        if (c == '\n') {
+            bars = 0;
+        } else if (c == '|' && ++bars > maximumTableColumns) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Cuts the rows of every table of more than `maximumTableColumns` columns in `source`.
+void capTableColumns(std::string& source) {
+    struct Line {
+        std::size_t begin;
+        std::size_t end;
+    };
+    std::vector<Line> lines;
+    for (std::size_t begin = 0; begin < source.size();) {
+        std::size_t end = source.find('\n', begin);
+        if (end == std::string::npos) {
+            end = source.size();
+        }
+        lines.push_back({begin, end});
+        begin = end + 1;
+    }
+    const auto text = [&source](const Line& line) {
+        return std::string_view(source.data() + line.begin, line.end - line.begin);
+    };
+    const auto blank = [&text](const Line& line) {
+        return text(line).find_first_not_of(" \t\r>") == std::string_view::npos;
+    };
+    bool fenced = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (isFence(text(lines[i]))) {
+            fenced = !fenced;
+            continue;
+        }
+        if (fenced || i == 0 || blank(lines[i - 1]) || !isDelimiterRow(text(lines[i]))) {
+            continue;
+        }
+        // A header row above a delimiter row: a table, whose rows run to a blank line.
+        capRow(source, lines[i - 1].begin, lines[i - 1].end, RowKind::header);
+        capRow(source, lines[i].begin, lines[i].end, RowKind::delimiter);
+        std::size_t row = i + 1;
+        for (; row < lines.size() && !blank(lines[row]) && !isFence(text(lines[row])); ++row) {
+            capRow(source, lines[row].begin, lines[row].end, RowKind::body);
+        }
+        i = row - 1;
+    }
+}
+
 std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool tables,
                                                    VerbatimParse* verbatim = nullptr) {
     // The library registers its extensions in a list of the process without a lock: two first
@@ -259,6 +391,12 @@ std::unique_ptr<cmark_node, NodeDeleter> parseTree(std::string_view source, bool
     // The extension finds this parse's expressions through the thread it runs on.
     VerbatimParse* const outer = currentVerbatimParse;
     currentVerbatimParse = verbatim;
+    std::string capped;
+    if (tables && hasWideLine(source)) {
+        capped = std::string(source);
+        capTableColumns(capped);
+        source = capped;
+    }
     cmark_parser_feed(parser.get(), source.data(), source.size());
     std::unique_ptr<cmark_node, NodeDeleter> document{cmark_parser_finish(parser.get())};
     currentVerbatimParse = outer;

@@ -1,10 +1,12 @@
 #include "platform/foundation/Markdown.hpp"
 #include "tests/support/FileContents.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -239,3 +241,69 @@ TEST(MarkdownTest, TenMegabyteDocumentParses) {
 }
 
 } // namespace
+
+namespace {
+
+// "<prefix>0 | <prefix>1 | …" as a table row of `count` cells.
+std::string tableRow(const std::string& prefix, int count) {
+    std::string row = "|";
+    for (int i = 0; i < count; ++i) {
+        row += " " + prefix + std::to_string(i) + " |";
+    }
+    return row + "\n";
+}
+
+} // namespace
+
+// A table of more columns than a table keeps: the header keeps the text of the cells past the
+// last column in that one, a body row goes on in rows below it, and a fenced line of as many bars
+// is code as written.
+TEST(MarkdownTest, ATableOfVeryManyColumnsKeepsEveryCellsTextInBoundedColumns) {
+    std::string fenced = "```\n";
+    for (int i = 0; i < 2500; ++i) {
+        fenced += "a|";
+    }
+    fenced += "\n```\n";
+    std::string delimiter = "|";
+    for (int i = 0; i < 2500; ++i) {
+        delimiter += "---|";
+    }
+    const std::string markdown =
+        tableRow("h", 2500) + delimiter + "\n" + tableRow("b", 2500) + "\n" + fenced;
+    const AttributedString parsed = parseMarkdown(markdown);
+    const std::string text(parsed.characters());
+    for (int i = 0; i < 2500; i += 7) {
+        EXPECT_NE(text.find("h" + std::to_string(i)), std::string::npos) << i;
+        EXPECT_NE(text.find("b" + std::to_string(i)), std::string::npos) << i;
+    }
+    EXPECT_NE(text.find(fenced.substr(4, 5000)), std::string::npos) << "the code keeps its bars";
+
+    int lastColumn = -1;
+    std::set<int> bodyRows;
+    std::string lastHeaderCell;
+    for (const AttributedString::Run& run : parsed.runs()) {
+        const PresentationIntent* intent = run.get<Foundation::PresentationIntentAttribute>();
+        if (intent == nullptr) {
+            continue;
+        }
+        bool header = false;
+        int column = -1;
+        for (const PresentationIntent::IntentType& component : intent->components()) {
+            if (component.kind() == Kind::tableRow) {
+                bodyRows.insert(component.rowIndex());
+            } else if (component.kind() == Kind::tableHeaderRow) {
+                header = true;
+            } else if (component.kind() == Kind::tableCell) {
+                column = component.columnIndex();
+            }
+        }
+        lastColumn = std::max(lastColumn, column);
+        if (header && column == 999) {
+            lastHeaderCell += std::string(parsed[run.range].characters());
+        }
+    }
+    EXPECT_EQ(lastColumn, 999);
+    EXPECT_EQ(bodyRows.size(), 3U) << "2,500 cells in rows of 1,000";
+    EXPECT_TRUE(lastHeaderCell.starts_with("h999")) << lastHeaderCell.substr(0, 40);
+    EXPECT_TRUE(lastHeaderCell.ends_with("h2499")) << lastHeaderCell.substr(0, 40);
+}
