@@ -47,28 +47,31 @@ struct std::hash<vellum::CodeIdentity> {
 
 namespace vellum {
 
-void HighlightedTextFragment::Model::awaitTokens(std::string_view code,
-                                                 std::shared_ptr<void> answer) {
+void HighlightedTextFragment::Model::awaitTokens(
+    std::string_view code, const std::function<std::shared_ptr<void>()>& awaitAnswer) {
     const std::scoped_lock lock(awaitedMutex_);
+    if ((awaiting_ && awaitedCode_ == code) || answeredCode_ == code) {
+        return;
+    }
     awaitedCode_ = code;
-    awaitedAnswer_ = std::move(answer);
-}
-
-bool HighlightedTextFragment::Model::awaitsTokens(std::string_view code) const {
-    const std::scoped_lock lock(awaitedMutex_);
-    return awaitedAnswer_ && awaitedCode_ == code;
+    awaitedAnswer_ = awaitAnswer();
+    awaiting_ = true;
 }
 
 void HighlightedTextFragment::Model::answered(std::string_view code) {
     std::shared_ptr<void> answer;
-    {
-        const std::scoped_lock lock(awaitedMutex_);
-        if (awaitedCode_ != code) {
-            return; // newer code waits for its own
-        }
-        answer = std::move(awaitedAnswer_);
+    const std::scoped_lock lock(awaitedMutex_);
+    answeredCode_ = code;
+    if (awaitedCode_ == code) {
+        answer = std::move(awaitedAnswer_); // let go once the lock is
         awaitedCode_.clear();
+        awaiting_ = false;
     }
+}
+
+bool HighlightedTextFragment::Model::awaitsTokens() const {
+    const std::scoped_lock lock(awaitedMutex_);
+    return awaiting_;
 }
 
 ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
@@ -104,8 +107,9 @@ ui::AnyView HighlightedTextFragment::body(ui::ViewContext& context) const {
                               *theme_, environment);
         // Shown plain until the tokenizer answers: the answer is awaited from now on, before
         // the task that asks for it has even started.
-        if (tokenized && !model->awaitsTokens(content_.characters())) {
-            model->awaitTokens(content_.characters(), tokenizer->awaitAnswer());
+        if (tokenized) {
+            model->awaitTokens(content_.characters(),
+                               [&tokenizer] { return tokenizer->awaitAnswer(); });
         }
     }
     // The fragment's body stands in its own place (a view, and a node, fewer per code block); its

@@ -14,6 +14,7 @@
 #include "platform/ui/UI.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,11 +40,15 @@ public:
         void setHighlightedCode(std::optional<platform::AttributedString> code) {
             highlightedCode_.set(std::move(code));
         }
-        // Holds `answer` (see CodeTokenizer::awaitAnswer) while the tokens of `code` are awaited,
-        // in place of one held for other code; answered(code) lets it go. Any thread.
-        void awaitTokens(std::string_view code, std::shared_ptr<void> answer);
-        [[nodiscard]] bool awaitsTokens(std::string_view code) const;
+        // Holds an answer made by `awaitAnswer` (see CodeTokenizer::awaitAnswer) while the tokens
+        // of `code` are awaited, in place of one held for other code; nothing when they are
+        // awaited already or have come. answered(code) lets it go: the code's answer came (plain
+        // for a failure, which the tokenizer does not keep; its code shows plain again, but is
+        // awaited no more). Any thread.
+        void awaitTokens(std::string_view code,
+                         const std::function<std::shared_ptr<void>()>& awaitAnswer);
         void answered(std::string_view code);
+        [[nodiscard]] bool awaitsTokens() const;
 
     private:
         enum class Property : std::uint8_t { tokens, highlightedCode };
@@ -54,6 +59,8 @@ public:
         mutable std::mutex awaitedMutex_;
         std::string awaitedCode_;
         std::shared_ptr<void> awaitedAnswer_;
+        bool awaiting_ = false;
+        std::optional<std::string> answeredCode_;
     };
 
     HighlightedTextFragment(platform::AttributedSubstring content,

@@ -87,8 +87,16 @@ bool CodeTokenizer::knowsLanguage(std::string_view language) const {
 }
 
 std::shared_ptr<void> CodeTokenizer::awaitAnswer() {
+    struct Awaited {
+        explicit Awaited(std::shared_ptr<std::atomic<std::size_t>> counter)
+            : pending(std::move(counter)) {}
+        std::shared_ptr<std::atomic<std::size_t>> pending;
+        Awaited(const Awaited&) = delete;
+        Awaited& operator=(const Awaited&) = delete;
+        ~Awaited() { --*pending; }
+    };
     ++*pending_;
-    return std::shared_ptr<void>(nullptr, [pending = pending_](void*) { --*pending; });
+    return std::make_shared<Awaited>(pending_);
 }
 
 CodeTokenizer::~CodeTokenizer() = default;

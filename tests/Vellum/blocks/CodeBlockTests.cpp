@@ -99,6 +99,32 @@ TEST(HighlightedCode, AnswersAreAwaitedFromTheFirstFrameUntilTheyColourTheCode) 
     EXPECT_GE(shown->colours.size(), 3U);
 }
 
+// A block awaits its code's answer once. The answer ends the wait, and code answered already (plain
+// after a failure, which the tokenizer does not keep, so the body shows it plain again) is not
+// awaited again: nothing would answer, and a renderer would wait for it to the end.
+TEST(HighlightedCode, AnAnswerEndsTheWaitForItsCodeAndItIsNotAwaitedAgain) {
+    auto held = std::make_shared<int>(0);
+    const auto awaitAnswer = [held] {
+        ++*held;
+        return std::shared_ptr<void>(nullptr, [held](void*) { --*held; });
+    };
+    vellum::HighlightedTextFragment::Model model;
+    model.awaitTokens("a", awaitAnswer);
+    model.awaitTokens("a", awaitAnswer);
+    EXPECT_EQ(*held, 1);
+    model.answered("b");
+    EXPECT_EQ(*held, 1) << "another code's answer";
+    model.answered("a");
+    EXPECT_EQ(*held, 0);
+    EXPECT_FALSE(model.awaitsTokens());
+    model.awaitTokens("a", awaitAnswer);
+    EXPECT_EQ(*held, 0) << "answered already";
+    model.awaitTokens("c", awaitAnswer);
+    model.awaitTokens("d", awaitAnswer);
+    EXPECT_EQ(*held, 1) << "new code's wait replaces the one before";
+    EXPECT_TRUE(model.awaitsTokens());
+}
+
 // Code without a language, or in one the bundle has no grammar for, shows plain and is never
 // sent to the tokenizer; nothing awaits an answer for it.
 TEST(HighlightedCode, CodeWithoutAKnownLanguageIsNeverSentToTheTokenizer) {
