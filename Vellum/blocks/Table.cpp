@@ -337,14 +337,16 @@ private:
     std::vector<int> sampleColumns_;
 };
 
-// A table of more rows than this, in a document laid out as it comes into view, lays out its
-// first rows whole, in one grid, and the rest as they come into view. The first rows, with as many
-// rows sampled from below them (the last ones, and some spread between), decide the widths of the
-// columns for all of them: a row below them never changes the columns of the rows above.
+// A table of more rows than this, or of more cells than `longTableCellCount`, in a document laid
+// out as it comes into view, lays out its first rows whole, in one grid, and the rest as they come
+// into view. The first rows, with as many rows sampled from below them (the last ones, and some
+// spread between), decide the widths of the columns for all of them: a row below them never changes
+// the columns of the rows above.
 constexpr std::size_t headRowCount = 100;
 // The head and the sample hold up to about this many cells each (a row at least), so that a table
 // of very many columns costs a bounded number of cells too.
 constexpr std::size_t headCellCount = 2000;
+constexpr std::size_t longTableCellCount = 20000;
 
 // When each row below a long table's head was last placed, so that of the rows placed (those in
 // view now and those placed before, further away) the ones around the last placed are reported.
@@ -656,9 +658,10 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     // and the others as they come near the screen, in the columns the first ones settled on.
     const std::size_t headRows = std::clamp<std::size_t>(
         headCellCount / std::max<std::size_t>(columnCount, 1), 2, headRowCount);
-    const std::size_t gridRows =
-        cells.size() > headRowCount && context.environment<InLazyDocumentKey>() ? headRows
-                                                                                : cells.size();
+    const bool long_ =
+        (cells.size() > headRowCount || cells.size() * columnCount > longTableCellCount) &&
+        cells.size() > headRows && context.environment<InLazyDocumentKey>();
+    const std::size_t gridRows = long_ ? headRows : cells.size();
     places.reserve(gridRows * columnCount);
     gridCells.reserve(gridRows * columnCount);
     for (std::size_t r = 0; r < gridRows; ++r) {
@@ -716,7 +719,6 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         context.stateObject<RowPlacements>([] { return std::make_shared<RowPlacements>(); });
     const TableCellPadding padding =
         cellStyle ? cellStyle->cellPadding(context) : TableCellPadding{};
-    const bool long_ = gridRows < cells.size();
     ui::AnyView grid =
         ui::AnyView(ui::LayoutView(std::make_shared<const TableGridLayout>(
                                        std::move(places), alignments, spacing->horizontal,

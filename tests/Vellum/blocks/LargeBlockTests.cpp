@@ -202,4 +202,27 @@ TEST(LargeBlocks, AHundredThousandRowTableShowsWithMostRowsEstimated) {
     EXPECT_GE(far.rowDividerRects().size() + 3, static_cast<std::size_t>(far.rowCount()));
 }
 
+TEST(LargeBlocks, AFewRowsOfVeryManyCellsAreLaidOutAsTheyComeIntoViewToo) {
+    // 80 rows of 400 columns: fewer rows than a long table has, more cells than a grid lays out
+    // whole.
+    std::string row;
+    std::string delimiter;
+    for (int column = 0; column < 400; ++column) {
+        row += "| c" + std::to_string(column % 10) + " ";
+        delimiter += "|---";
+    }
+    std::string markdown = row + "|\n" + delimiter + "|\n";
+    for (int n = 0; n < 80; ++n) {
+        markdown += row + "|\n";
+    }
+    const auto cells = std::make_shared<CountingCell>();
+    ui::OffscreenHost host(
+        AnyView(vellum::StructuredText(markdown)).environment<TableCellStyleKey>(cells),
+        {600.0, std::nullopt});
+    host.setVisibleRect(platform::Rect(0, 0, 600, 400));
+    host.runUntilIdle(std::chrono::milliseconds(120000));
+    EXPECT_GT(*cells->made, 400);
+    EXPECT_LT(*cells->made, 25000) << "of 32,400 cells";
+}
+
 } // namespace
