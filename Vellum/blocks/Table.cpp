@@ -169,6 +169,16 @@ void placeCell(const ui::LayoutSubview& cell, const ui::GridPlace& place, const 
 // grid made, one per width it was laid out at (the last few).
 class ColumnPlans {
 public:
+    // Counts the texts the table was given: a new one may widen or narrow the columns, so that
+    // the rows below lay out again.
+    std::uint64_t versionFor(const AttributedSubstring& content) {
+        if (!content_ || !sameContent(*content_, content)) {
+            content_ = content;
+            ++version_;
+        }
+        return version_;
+    }
+
     void remember(const ui::GridPlan& plan) {
         for (ui::GridPlan& kept : plans_) {
             if (kept.size.width == plan.size.width) {
@@ -194,6 +204,8 @@ public:
 
 private:
     std::vector<ui::GridPlan> plans_;
+    std::optional<AttributedSubstring> content_;
+    std::uint64_t version_ = 0;
 };
 
 // The grid of a table's cells: columns as wide as their widest cell (narrowed, the widest first,
@@ -364,14 +376,15 @@ public:
     TableRowLayout(int row, std::vector<ui::HorizontalAlignment> alignments, CGFloat hSpacing,
                    TableCellPadding padding, std::shared_ptr<ColumnPlans> plans,
                    std::shared_ptr<PlacedTableCells> placed,
-                   std::shared_ptr<RowPlacements> placements)
+                   std::shared_ptr<RowPlacements> placements, std::uint64_t columnsVersion)
         : row_(row)
         , alignments_(std::move(alignments))
         , hSpacing_(hSpacing)
         , padding_(padding)
         , plans_(std::move(plans))
         , placed_(std::move(placed))
-        , placements_(std::move(placements)) {}
+        , placements_(std::move(placements))
+        , columnsVersion_(columnsVersion) {}
 
     platform::Size sizeThatFits(ui::ProposedViewSize p, ui::LayoutSubviews subviews,
                                 std::any& /*cache*/) const override {
@@ -406,7 +419,8 @@ public:
         const auto* o = dynamic_cast<const TableRowLayout*>(&other);
         return o != nullptr && o->row_ == row_ && o->alignments_ == alignments_ &&
                o->hSpacing_ == hSpacing_ && o->padding_ == padding_ && o->plans_ == plans_ &&
-               o->placed_ == placed_ && o->placements_ == placements_;
+               o->placed_ == placed_ && o->placements_ == placements_ &&
+               o->columnsVersion_ == columnsVersion_;
     }
 
 private:
@@ -434,6 +448,7 @@ private:
     std::shared_ptr<ColumnPlans> plans_;
     std::shared_ptr<PlacedTableCells> placed_;
     std::shared_ptr<RowPlacements> placements_;
+    std::uint64_t columnsVersion_;
 };
 
 // What a row below the head is made of; its view is made when the row comes near the screen.
@@ -445,6 +460,7 @@ struct TableRowParts {
     std::shared_ptr<RowPlacements> placements;
     bool cellsInTable = false;
     bool hasCellStyle = false;
+    std::uint64_t columnsVersion = 0;
     friend bool operator==(const TableRowParts&, const TableRowParts&) = default;
 };
 
@@ -468,11 +484,11 @@ public:
         }
         std::shared_ptr<PlacedTableCells> placed = context.stateObject<PlacedTableCells>(
             [] { return std::make_shared<PlacedTableCells>(); });
-        return ui::AnyView(
-                   ui::LayoutView(std::make_shared<const TableRowLayout>(
-                                      row_, parts_->alignments, parts_->hSpacing, parts_->padding,
-                                      parts_->plans, placed, parts_->placements),
-                                  std::move(views)))
+        return ui::AnyView(ui::LayoutView(std::make_shared<const TableRowLayout>(
+                                              row_, parts_->alignments, parts_->hSpacing,
+                                              parts_->padding, parts_->plans, placed,
+                                              parts_->placements, parts_->columnsVersion),
+                                          std::move(views)))
             .anchorPreference<TableCellBoundsKey, platform::Rect>(
                 ui::AnchorSource::bounds(),
                 [placed = std::move(placed)](ui::Anchor<platform::Rect> bounds) {
@@ -739,6 +755,7 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         parts->placements = placements;
         parts->cellsInTable = inTable;
         parts->hasCellStyle = cellStyle != nullptr;
+        parts->columnsVersion = plans->versionFor(content_);
         const std::shared_ptr<const TableRowParts> shared = std::move(parts);
         std::vector<std::pair<ui::ViewID, ui::AnyView>> rest;
         rest.reserve(cells.size() - gridRows);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -154,14 +155,16 @@ struct CountingCell final : TableCellStyle {
 // Shows the grid as it is and keeps the table layout of the cells' reported bounds.
 struct RecordingTable final : TableStyle {
     std::shared_ptr<TableLayout> layout = std::make_shared<TableLayout>();
+    std::shared_ptr<std::unordered_map<TableCellIdentifier, platform::Rect>> cells =
+        std::make_shared<std::unordered_map<TableCellIdentifier, platform::Rect>>();
     AnyView makeBody(ViewContext&, const TableStyleConfiguration& c) const override {
         return c.label.content.onPreferenceChange<TableCellBoundsKey>(
-            [layout = layout](const TableCellBoundsKey::Value& bounds) {
-                std::unordered_map<TableCellIdentifier, platform::Rect> cells;
+            [layout = layout, cells = cells](const TableCellBoundsKey::Value& bounds) {
+                cells->clear();
                 for (const auto& entry : bounds) {
-                    cells[entry.identifier] = entry.anchor.rootValue();
+                    (*cells)[entry.identifier] = entry.anchor.rootValue();
                 }
-                *layout = TableLayout::makeTableLayout(cells);
+                *layout = TableLayout::makeTableLayout(*cells);
             });
     }
 };
@@ -223,6 +226,50 @@ TEST(LargeBlocks, AFewRowsOfVeryManyCellsAreLaidOutAsTheyComeIntoViewToo) {
     host.runUntilIdle(std::chrono::milliseconds(120000));
     EXPECT_GT(*cells->made, 400);
     EXPECT_LT(*cells->made, 25000) << "of 32,400 cells";
+}
+
+TEST(LargeBlocks, ALongTablesRowsFollowColumnsThatAnEditWidens) {
+    const auto markdownWith = [](const std::string& third) {
+        std::string markdown = "| n | word |\n|---|---|\n";
+        for (int i = 0; i < 150; ++i) {
+            markdown +=
+                "| " + (i == 3 ? third : "r" + std::to_string(i)) +
+                " | words enough to fill a line of the column and wrap in it, more of them than "
+                "one line of a narrow window holds, so that the table fills its width |\n";
+        }
+        return markdown;
+    };
+    const auto table = std::make_shared<RecordingTable>();
+    const auto view = [&table](const std::string& markdown) {
+        return AnyView(vellum::StructuredText(markdown)).environment<TableStyleKey>(table);
+    };
+    // A table as wide as the column, whose columns share its width: widening one narrows the
+    // other, and the table keeps its width. A window tall enough to show the first rows and some
+    // laid out below them.
+    ui::OffscreenHost host(view(markdownWith("r3")), {600.0, std::nullopt});
+    host.setVisibleRect(platform::Rect(0, 0, 600, 5000));
+    host.runUntilIdle(std::chrono::milliseconds(60000));
+    // Where the second column starts in each row of the first 121, in view before and after.
+    const auto secondColumnStarts = [&table] {
+        std::vector<double> starts;
+        for (const auto& [identifier, rect] : *table->cells) {
+            if (identifier.column == 1 && identifier.row <= 120) {
+                starts.push_back(rect.minX());
+            }
+        }
+        return starts;
+    };
+    ASSERT_TRUE(table->cells->count({120, 1})) << "a row below the first ones is shown";
+    const double before = secondColumnStarts().front();
+
+    host.setRootView(view(markdownWith("a much longer text in the first column, wrapping too")));
+    host.runUntilIdle(std::chrono::milliseconds(60000));
+    ASSERT_TRUE(table->cells->count({120, 1}));
+    const std::vector<double> after = secondColumnStarts();
+    ASSERT_GT(after.front(), before + 50);
+    for (const double start : after) {
+        EXPECT_DOUBLE_EQ(start, after.front()) << "every row in the widened columns";
+    }
 }
 
 } // namespace
