@@ -3,8 +3,8 @@
 #include "platform/appkit/DesktopAppearance.hpp"
 #include "platform/appkit/ShareAction.hpp"
 #include "platform/appkit/ShareMenuInternal.hpp"
+#include "platform/appkit/SurfaceTiles.hpp"
 #include "platform/appkit/URLOpener.hpp"
-#include "platform/graphics/CairoAccess.hpp"
 
 #include <algorithm>
 #include <array>
@@ -147,6 +147,8 @@ struct ViewHostWidget::State {
     ui::ProposedViewSize proposal;
     bool hasProposal = false;
     Size lastSize;
+    // What the widget shows, drawn into pixels of its own.
+    SurfaceTiles tiles;
     std::uint64_t framesDrawn = 0;
     bool updateScheduled = false;
     guint tickCallback = 0;
@@ -631,6 +633,7 @@ void ViewHostWidget::State::configureAdjustments() {
 }
 
 void ViewHostWidget::State::needsDisplay() {
+    tiles.treeChanged();
     gtk_widget_queue_draw(widget);
     syncAnimation();
 }
@@ -859,6 +862,7 @@ static void moss_view_host_dispose(GObject* object) {
     state.disposed = true;
     state.dismissMenu();
     state.appearanceObservation.reset();
+    state.tiles.clear();
     if (state.tickCallback != 0) {
         gtk_widget_remove_tick_callback(GTK_WIDGET(object), state.tickCallback);
         state.tickCallback = 0;
@@ -935,20 +939,10 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
     if (width <= 0 || height <= 0) {
         return;
     }
-    // The toolkit gives the Cairo context the display's scale, so the tree draws in points and
-    // lands on device pixels.
-    graphene_rect_t bounds;
-    graphene_rect_init(&bounds, 0, 0, float(width), float(height));
-    cairo_t* const cr = gtk_snapshot_append_cairo(snapshot, &bounds);
-    {
-        platform::GraphicsContext context = platform::CairoAccess::wrap(cr);
-        context.setAppearance(state.drawnAppearance());
-        // Only the part the widget shows is drawn: the tree's retained lists skip the rest.
-        context.clip(platform::Rect(0, 0, width, height));
-        context.translateBy(0, -state.scrollOffset());
-        state.graph.draw(context);
-    }
-    cairo_destroy(cr);
+    // Only the part the widget shows is drawn, into strips of pixels at the display's scale that
+    // are drawn again only where the tree changed.
+    state.tiles.snapshot(snapshot, state.graph, platform::Size(width, height), state.scrollOffset(),
+                         gtk_widget_get_scale_factor(widget), state.drawnAppearance());
     ++state.framesDrawn;
 }
 

@@ -3,6 +3,8 @@
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/ui/Shapes.hpp"
 
+#include <atomic>
+#include <cstring>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -83,6 +85,132 @@ void DisplayList::include(Rect r) {
         return;
     }
     bounds_ = bounds_.isNull() ? r : bounds_.unionWith(r);
+}
+
+std::uint64_t DisplayList::stamp() const {
+    // One counter for every list, so that a stamp names one content however lists are made,
+    // copied and freed (a list's address may come back for another one).
+    static std::atomic<std::uint64_t> lastStamp{0};
+    if (stamp_ == 0) {
+        stamp_ = lastStamp.fetch_add(1, std::memory_order_relaxed) + 1;
+    }
+    return stamp_;
+}
+
+namespace {
+
+std::uint64_t mix(std::uint64_t hash, std::uint64_t value) {
+    // 64-bit FNV-like mixing with a final avalanche step per value: stamps are small counters.
+    value ^= value >> 33;
+    value *= 0xff51afd7ed558ccdULL;
+    value ^= value >> 33;
+    return (hash ^ value) * 0x100000001b3ULL;
+}
+
+/// What `fingerprint` walks: the lists the replay of `visible` visits, as `drawVisible` skips
+/// them. A list that only places sublists there stands for the sublists it places and where; one
+/// that draws there itself, or clips, transforms or fades, for its whole content (its stamp). Clips
+/// are not narrowed (they only ever hide more), and after a transform everything counts.
+void fingerprintVisible(const DisplayList& list, Rect visible, std::uint64_t& hash,
+                        bool& drawsAtReplay) {
+    using DL = DisplayList;
+    constexpr CGFloat far = 1e15;
+    constexpr std::uint64_t enter = 0x656e746572ULL;
+    constexpr std::uint64_t leave = 0x6c65617665ULL;
+    const auto bits = [](CGFloat v) {
+        std::uint64_t b = 0;
+        static_assert(sizeof b == sizeof v);
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    bool drawsHere = false;
+    std::vector<Rect> saved;
+    for (const DL::Item& item : list.items()) {
+        switch (item.index()) {
+        case variantIndex<DL::Save>:
+            saved.push_back(visible);
+            break;
+        case variantIndex<DL::Restore>:
+            if (!saved.empty()) {
+                visible = saved.back();
+                saved.pop_back();
+            }
+            break;
+        case variantIndex<DL::BeginLayer>:
+            drawsHere = true;
+            saved.push_back(visible);
+            break;
+        case variantIndex<DL::EndLayer>:
+            if (!saved.empty()) {
+                visible = saved.back();
+                saved.pop_back();
+            }
+            break;
+        case variantIndex<DL::Clip>:
+            drawsHere = true;
+            break;
+        case variantIndex<DL::Transform>:
+            drawsHere = true;
+            visible = Rect(-far, -far, 2 * far, 2 * far);
+            break;
+        case variantIndex<DL::Fill>:
+            drawsHere =
+                drawsHere || visible.intersects(std::get_if<DL::Fill>(&item)->path.boundingRect());
+            break;
+        case variantIndex<DL::Stroke>: {
+            const auto& op = *std::get_if<DL::Stroke>(&item);
+            const CGFloat w = op.style.lineWidth;
+            drawsHere = drawsHere || visible.intersects(op.path.boundingRect().insetBy(-w, -w));
+            break;
+        }
+        case variantIndex<DL::DrawText>: {
+            const auto& op = *std::get_if<DL::DrawText>(&item);
+            drawsHere = drawsHere || visible.intersects(textBox(op.origin, op.layout->size()));
+            break;
+        }
+        case variantIndex<DL::DrawImage>:
+            drawsHere = drawsHere || visible.intersects(std::get_if<DL::DrawImage>(&item)->rect);
+            break;
+        case variantIndex<DL::Closure>:
+            if (visible.intersects(std::get_if<DL::Closure>(&item)->rect)) {
+                drawsHere = true;
+                drawsAtReplay = true;
+            }
+            break;
+        case variantIndex<DL::Sublist>: {
+            const auto& op = *std::get_if<DL::Sublist>(&item);
+            if (!op.list) {
+                break;
+            }
+            const Rect bounds = op.list->bounds();
+            if (bounds.isNull() || !visible.intersects(bounds.offsetBy(op.offset.x, op.offset.y))) {
+                break;
+            }
+            hash = mix(mix(mix(hash, enter), bits(op.offset.x)), bits(op.offset.y));
+            fingerprintVisible(op.list->list(), visible.offsetBy(-op.offset.x, -op.offset.y), hash,
+                               drawsAtReplay);
+            hash = mix(hash, leave);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (drawsHere) {
+        hash = mix(hash, list.stamp());
+    }
+}
+
+} // namespace
+
+std::uint64_t DisplayList::fingerprint(Rect region, bool* drawsAtReplay) const {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    bool closures = false;
+    fingerprintVisible(*this, region, hash, closures);
+    if (drawsAtReplay != nullptr) {
+        *drawsAtReplay = closures;
+    }
+    return hash;
 }
 
 void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn) const {

@@ -79,8 +79,40 @@ public:
     using Item = std::variant<Save, Restore, Clip, BeginLayer, EndLayer, Transform, Fill, Stroke,
                               DrawText, DrawImage, Closure, Sublist>;
 
+    DisplayList() = default;
+    /// A copy draws what the original does, and carries its stamp.
+    DisplayList(const DisplayList& other)
+        : items_(other.items_)
+        , bounds_(other.bounds_)
+        , stamp_(other.stamp()) {}
+    DisplayList& operator=(const DisplayList& other) {
+        if (this != &other) {
+            items_ = other.items_;
+            bounds_ = other.bounds_;
+            stamp_ = other.stamp();
+        }
+        return *this;
+    }
+    /// A list moved from is left empty, and stamped anew when asked (see `stamp`).
+    DisplayList(DisplayList&& other) noexcept
+        : items_(std::move(other.items_))
+        , bounds_(other.bounds_)
+        , stamp_(other.stamp_) {
+        other.clear();
+    }
+    DisplayList& operator=(DisplayList&& other) noexcept {
+        if (this != &other) {
+            items_ = std::move(other.items_);
+            bounds_ = other.bounds_;
+            stamp_ = other.stamp_;
+            other.clear();
+        }
+        return *this;
+    }
+
     template <class Op>
     void append(Op&& op) {
+        stamp_ = 0;
         include(boundsOf(op));
         // Built in place: a moved variant temporary trips g++ 12's uninitialised-use analysis.
         items_.emplace_back(std::in_place_type<std::decay_t<Op>>, std::forward<Op>(op));
@@ -90,6 +122,7 @@ public:
     void clear() {
         items_.clear();
         bounds_ = Rect::null();
+        stamp_ = 0;
     }
     /// Takes the items of `other`, which is left empty with its room kept: a list recorded into
     /// reused room is kept in room of its own exact size.
@@ -98,8 +131,19 @@ public:
         items_.reserve(other.items_.size());
         std::move(other.items_.begin(), other.items_.end(), std::back_inserter(items_));
         bounds_ = other.bounds_;
+        stamp_ = other.stamp_;
         other.clear();
     }
+    /// A number that stays the same as long as the items do: any change to the list gives it a
+    /// new one (unique in the process), and a copy keeps the original's. Lets a host keep what it
+    /// drew from the list and know when to draw again.
+    std::uint64_t stamp() const;
+    /// A number that changes when anything this list or the lists it refers to draw within
+    /// `region` (in the list's coordinates) may have changed: the stamps of every list the
+    /// replay of that region would visit, combined. Conservative: drawing after a transform
+    /// counts wherever it lands. `drawsAtReplay`, when given, is set when the region holds a
+    /// closure, whose drawing may change without any list changing.
+    std::uint64_t fingerprint(Rect region, bool* drawsAtReplay = nullptr) const;
     /// A rectangle holding everything the list draws (infinite after a transform).
     Rect bounds() const { return bounds_; }
     /// Replays the list. Text, shapes and sublists wholly outside the context's clip are
@@ -122,6 +166,8 @@ private:
     void include(Rect r);
     std::vector<Item> items_;
     Rect bounds_ = Rect::null();
+    // 0 until asked for after the last change.
+    mutable std::uint64_t stamp_ = 0;
 };
 
 /// Where a subtree keeps its drawing: the subtree records a new list into it when its drawing

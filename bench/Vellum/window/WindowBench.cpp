@@ -1,0 +1,464 @@
+// Documents in a real window, measured as the window runs them: a structured text in the GTK host
+// inside a scrolled window 800 × 600 points, on the X display the program is given (run it under
+// xvfb-run), drawn by the toolkit's own renderer, texture uploads and presentation included.
+//
+// What counts is the main thread's busy time: the main loop's poll function is wrapped, and the
+// time spent outside it (dispatching sources: updates, layout, snapshot, rendering) is busy time.
+// Waiting for the frame clock's next tick or for the X server is not.
+// - first frame: making the host (parsing the document) and the window, and the first frame that
+//   shows it, from its first phase to its last (layout and paint of the first screen, rendering);
+//   and the busy time from making the host to that frame presented (with the toolkit's set-up of
+//   the window and the idle layout that runs while the X server maps it);
+// - scroll frames: one wheel notch (40 points) per frame down the document and back, once the
+//   rows are all laid out; the busy time from the scroll to the frame presented, p50 and p99;
+// - the longest main-loop dispatch (a stall) while the document loads and is scrolled to its end
+//   without waiting for idle layout, and while a selection is dragged over a screen of text.
+//
+// Without a display the cases report an error rather than a number.
+
+#include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/selection/TextSelectionInteraction.hpp"
+#include "bench/Vellum/BenchDocument.hpp"
+#include "platform/appkit/ViewHostWidget.hpp"
+#include "platform/ui/UI.hpp"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <gtk/gtk.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace ui = platform::ui;
+using Clock = std::chrono::steady_clock;
+
+constexpr int windowWidth = 800;
+constexpr int windowHeight = 600;
+constexpr double wheelStep = 40;
+
+// ---- Main-thread busy time ----------------------------------------------------------------------
+
+// Everything the main loop does outside its poll is busy time; one stretch between two polls is
+// one dispatch, the longest of which is the longest stall a user could see.
+double threadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+struct BusyMeter {
+    GPollFunc poll = nullptr;
+    Clock::time_point leftPoll = Clock::now();
+    // The main thread's processor time outside the poll: busy time without the time the
+    // thread was not running (a loaded machine).
+    double cpu = 0;
+    double cpuLeftPoll = threadCpuMs();
+    Clock::duration busy{};
+    Clock::duration longest{};
+
+    void reset() {
+        cpu = 0;
+        cpuLeftPoll = threadCpuMs();
+        busy = {};
+        longest = {};
+        leftPoll = Clock::now();
+    }
+    [[nodiscard]] double busyMs() const {
+        return std::chrono::duration<double, std::milli>(busy + (Clock::now() - leftPoll)).count();
+    }
+    [[nodiscard]] double cpuMs() const { return cpu + (threadCpuMs() - cpuLeftPoll); }
+    // The longest dispatch, the one under way included.
+    [[nodiscard]] double longestMs() const {
+        return std::chrono::duration<double, std::milli>(std::max(longest, Clock::now() - leftPoll))
+            .count();
+    }
+};
+
+BusyMeter& meter() {
+    static BusyMeter instance;
+    return instance;
+}
+
+gint meteredPoll(GPollFD* fds, guint count, gint timeout) {
+    BusyMeter& m = meter();
+    const auto entered = Clock::now();
+    const auto stretch = entered - m.leftPoll;
+    m.busy += stretch;
+    m.longest = std::max(m.longest, stretch);
+    m.cpu += threadCpuMs() - m.cpuLeftPoll;
+    const gint result = m.poll(fds, count, timeout);
+    m.leftPoll = Clock::now();
+    m.cpuLeftPoll = threadCpuMs();
+    return result;
+}
+
+// Starts the toolkit once; null when there is a display, else why not.
+const char* startToolkit() {
+    static const char* why = []() -> const char* {
+        if (!gtk_init_check()) {
+            return "no display: run under xvfb-run";
+        }
+        meter().poll = g_main_context_get_poll_func(nullptr);
+        g_main_context_set_poll_func(nullptr, meteredPoll);
+        return nullptr;
+    }();
+    return why;
+}
+
+// ---- Documents ----------------------------------------------------------------------------------
+
+// The first `bytes` of the technical manual, cut before a heading.
+std::string manualPrefix(std::size_t bytes) {
+    const std::string& manual = moss_bench::technicalManual();
+    const std::size_t cut = manual.rfind("\n## ", bytes);
+    return manual.substr(0, cut == std::string::npos ? bytes : cut + 1);
+}
+
+const std::string& documentOf(int which) {
+    static const std::string readme = manualPrefix(20 * 1024);
+    static const std::string manual = manualPrefix(120 * 1024);
+    switch (which) {
+    case 0:
+        return readme;
+    case 1:
+        return manual;
+    default:
+        return moss_bench::technicalDocument(); // 100 KB, formulas in every section
+    }
+}
+
+const char* documentName(int which) {
+    switch (which) {
+    case 0:
+        return "manual-20KB";
+    case 1:
+        return "manual-120KB";
+    default:
+        return "formulas-100KB";
+    }
+}
+
+// ---- The window ---------------------------------------------------------------------------------
+
+// A document in the host, in a scrolled window, in a toplevel window 800 × 600 shown on the
+// display; counts the frames the toolkit presents.
+class DocumentWindow {
+public:
+    explicit DocumentWindow(const std::string& markdown)
+        : made_(Clock::now())
+        , host_(vellum::textSelection(ui::AnyView(vellum::StructuredText(markdown)).padding(16),
+                                      vellum::EnabledTextSelectability())) {
+        window_ = gtk_window_new();
+        g_object_ref_sink(window_);
+        gtk_window_set_default_size(GTK_WINDOW(window_), windowWidth, windowHeight);
+        scroller_ = gtk_scrolled_window_new();
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller_), GTK_POLICY_NEVER,
+                                       GTK_POLICY_AUTOMATIC);
+        gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller_),
+                                      GTK_WIDGET(host_.gtkWidget()));
+        gtk_window_set_child(GTK_WINDOW(window_), scroller_);
+        g_signal_connect(window_, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer self) {
+                             GdkFrameClock* const clock = gtk_widget_get_frame_clock(window);
+                             g_signal_connect(clock, "before-paint",
+                                              G_CALLBACK(+[](GdkFrameClock*, gpointer data) {
+                                                  auto& shown = *static_cast<DocumentWindow*>(data);
+                                                  shown.cycleStart_ = Clock::now();
+                                              }),
+                                              self);
+                             g_signal_connect(clock, "after-paint",
+                                              G_CALLBACK(+[](GdkFrameClock*, gpointer data) {
+                                                  auto& shown = *static_cast<DocumentWindow*>(data);
+                                                  ++shown.presented_;
+                                                  shown.lastCycle_ =
+                                                      Clock::now() - shown.cycleStart_;
+                                              }),
+                                              self);
+                         }),
+                         this);
+        built_ = Clock::now() - made_;
+        gtk_window_present(GTK_WINDOW(window_));
+    }
+    ~DocumentWindow() {
+        if (GdkFrameClock* const clock = gtk_widget_get_frame_clock(window_)) {
+            g_signal_handlers_disconnect_by_data(clock, this);
+        }
+        gtk_window_destroy(GTK_WINDOW(window_));
+        g_object_unref(window_);
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    }
+    DocumentWindow(const DocumentWindow&) = delete;
+    DocumentWindow& operator=(const DocumentWindow&) = delete;
+
+    platform::ViewHostWidget& host() { return host_; }
+    [[nodiscard]] GtkAdjustment* vertical() const {
+        return gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller_));
+    }
+    // Runs the loop until a frame that drew the tree was presented after this call, or until
+    // `deadline` passed (false then).
+    bool waitForFrame(std::chrono::milliseconds deadline = std::chrono::seconds(30)) {
+        const auto drawn = host_.framesDrawn();
+        const auto presented = presented_;
+        const auto end = Clock::now() + deadline;
+        // Wakes the loop now and then, should nothing else.
+        const guint wake = g_timeout_add(
+            20, +[](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+        bool shown = true;
+        while (!(presented_ > presented && host_.framesDrawn() > drawn)) {
+            if (Clock::now() > end) {
+                shown = false;
+                break;
+            }
+            g_main_context_iteration(nullptr, TRUE);
+        }
+        g_source_remove(wake);
+        return shown;
+    }
+    // How long making the host (parsing the document) and the window took.
+    [[nodiscard]] double builtMs() const {
+        return std::chrono::duration<double, std::milli>(built_).count();
+    }
+    // How long the last frame the toolkit presented took, from its first phase to its last
+    // (updates, layout, snapshot, rendering).
+    [[nodiscard]] double lastFrameMs() const {
+        return std::chrono::duration<double, std::milli>(lastCycle_).count();
+    }
+
+    // Runs the loop until the rows are all laid out and nothing is left to do.
+    void settle() {
+        const auto end = Clock::now() + std::chrono::seconds(60);
+        while (host_.graph().hasDeferredLayout() && Clock::now() < end) {
+            g_main_context_iteration(nullptr, TRUE);
+        }
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    }
+
+private:
+private:
+    Clock::time_point made_;
+    Clock::duration built_{};
+    Clock::time_point cycleStart_;
+    Clock::duration lastCycle_{};
+    platform::ViewHostWidget host_;
+    GtkWidget* window_ = nullptr;
+    GtkWidget* scroller_ = nullptr;
+    std::uint64_t presented_ = 0;
+};
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+// Frame times (busy time, and the main thread's processor time in `cpu`) and the longest stall.
+void reportFrames(benchmark::State& state, const std::vector<double>& frames,
+                  const std::vector<double>& cpu, double longest) {
+    state.counters["p50_ms"] = percentile(frames, 0.5);
+    state.counters["p99_ms"] = percentile(frames, 0.99);
+    state.counters["max_ms"] = percentile(frames, 1.0);
+    state.counters["cpu_p50_ms"] = percentile(cpu, 0.5);
+    state.counters["cpu_p99_ms"] = percentile(cpu, 0.99);
+    state.counters["stall_ms"] = longest;
+}
+
+// ---- Cases --------------------------------------------------------------------------------------
+
+void firstFrame(benchmark::State& state) {
+    if (const char* why = startToolkit()) {
+        state.SkipWithError(why);
+        return;
+    }
+    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
+    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    std::vector<double> samples;
+    std::vector<double> launch;
+    std::vector<double> built;
+    std::vector<double> frame;
+    for (auto _ : state) {
+        meter().reset();
+        DocumentWindow window(markdown);
+        if (!window.waitForFrame()) {
+            state.SkipWithError("no frame was presented");
+            return;
+        }
+        // The document's own work for its first frame: parsing and building it, then the frame
+        // that lays out and draws the first screen. The rest of the launch is the toolkit's
+        // window set-up, waits for the X server and idle layout of the rows below.
+        const double own = window.builtMs() + window.lastFrameMs();
+        samples.push_back(own);
+        built.push_back(window.builtMs());
+        frame.push_back(window.lastFrameMs());
+        launch.push_back(meter().busyMs());
+        state.SetIterationTime(own / 1000);
+    }
+    state.counters["p50_ms"] = percentile(samples, 0.5);
+    state.counters["max_ms"] = percentile(samples, 1.0);
+    state.counters["build_p50_ms"] = percentile(built, 0.5);
+    state.counters["frame_p50_ms"] = percentile(frame, 0.5);
+    state.counters["launch_busy_p50_ms"] = percentile(launch, 0.5);
+}
+
+void scrollFrames(benchmark::State& state) {
+    if (const char* why = startToolkit()) {
+        state.SkipWithError(why);
+        return;
+    }
+    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
+    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    DocumentWindow window(markdown);
+    window.waitForFrame();
+    window.settle();
+    GtkAdjustment* const vertical = window.vertical();
+    std::vector<double> frames;
+    std::vector<double> cpu;
+    double longest = 0;
+    double direction = 1;
+    for (auto _ : state) {
+        const double bottom =
+            gtk_adjustment_get_upper(vertical) - gtk_adjustment_get_page_size(vertical);
+        double next = gtk_adjustment_get_value(vertical) + direction * wheelStep;
+        if (next > bottom || next < 0) {
+            direction = -direction;
+            next = gtk_adjustment_get_value(vertical) + direction * wheelStep;
+        }
+        meter().reset();
+        gtk_adjustment_set_value(vertical, next);
+        if (!window.waitForFrame()) {
+            state.SkipWithError("no frame was presented");
+            return;
+        }
+        const double busy = meter().busyMs();
+        longest = std::max(longest, meter().longestMs());
+        frames.push_back(busy);
+        cpu.push_back(meter().cpuMs());
+        state.SetIterationTime(busy / 1000);
+    }
+    reportFrames(state, frames, cpu, longest);
+}
+
+// From the window's first frame straight down to the end, a notch per frame, while the rows below
+// are still being laid out in idle time: the longest dispatch is the worst hitch a reader sees.
+void scrollWhileLoading(benchmark::State& state) {
+    if (const char* why = startToolkit()) {
+        state.SkipWithError(why);
+        return;
+    }
+    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
+    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    std::vector<double> frames;
+    std::vector<double> cpu;
+    double longest = 0;
+    for (auto _ : state) {
+        DocumentWindow window(markdown);
+        window.waitForFrame();
+        GtkAdjustment* const vertical = window.vertical();
+        meter().reset();
+        const auto start = Clock::now();
+        for (int step = 0; step < 400; ++step) {
+            const double bottom =
+                gtk_adjustment_get_upper(vertical) - gtk_adjustment_get_page_size(vertical);
+            const double value = gtk_adjustment_get_value(vertical);
+            if (value >= bottom) {
+                break;
+            }
+            const double before = meter().busyMs();
+            const double cpuBefore = meter().cpuMs();
+            gtk_adjustment_set_value(vertical, std::min(bottom, value + wheelStep));
+            if (!window.waitForFrame()) {
+                state.SkipWithError("no frame was presented");
+                return;
+            }
+            frames.push_back(meter().busyMs() - before);
+            cpu.push_back(meter().cpuMs() - cpuBefore);
+        }
+        longest = std::max(longest, meter().longestMs());
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    reportFrames(state, frames, cpu, longest);
+}
+
+// A selection dragged from the top of the first screen down over it, a few points per frame, as a
+// pointer held down and moved.
+void dragSelection(benchmark::State& state) {
+    if (const char* why = startToolkit()) {
+        state.SkipWithError(why);
+        return;
+    }
+    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
+    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    DocumentWindow window(markdown);
+    window.waitForFrame();
+    window.settle();
+    ui::ViewGraph& graph = window.host().graph();
+    std::vector<double> frames;
+    std::vector<double> cpu;
+    double longest = 0;
+    const platform::Point start{60, 80};
+    platform::Point at = start;
+    bool down = false;
+    for (auto _ : state) {
+        ui::PointerEvent event;
+        event.button = 1;
+        event.clickCount = 1;
+        if (!down || at.y > windowHeight - 40) {
+            if (down) {
+                ui::PointerEvent up = event;
+                up.kind = ui::PointerEvent::Kind::up;
+                up.location = at;
+                graph.pointerEvent(up);
+            }
+            at = start;
+            event.kind = ui::PointerEvent::Kind::down;
+            down = true;
+        } else {
+            at = {at.x + 3, at.y + 7};
+            event.kind = ui::PointerEvent::Kind::dragged;
+        }
+        event.location = at;
+        meter().reset();
+        graph.pointerEvent(event);
+        // A press, or a move within one character, changes nothing to draw.
+        const bool drawn = window.waitForFrame(std::chrono::milliseconds(200));
+        const double busy = meter().busyMs();
+        if (!drawn) {
+            state.SetIterationTime(busy / 1000);
+            continue;
+        }
+        longest = std::max(longest, meter().longestMs());
+        frames.push_back(busy);
+        cpu.push_back(meter().cpuMs());
+        state.SetIterationTime(busy / 1000);
+    }
+    reportFrames(state, frames, cpu, longest);
+}
+
+} // namespace
+
+BENCHMARK(firstFrame)
+    ->DenseRange(0, 2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(8);
+BENCHMARK(scrollFrames)
+    ->DenseRange(0, 2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(300);
+BENCHMARK(scrollWhileLoading)
+    ->DenseRange(1, 2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(dragSelection)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(150);
+
+BENCHMARK_MAIN();

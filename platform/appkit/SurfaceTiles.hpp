@@ -1,0 +1,80 @@
+#pragma once
+
+// The window's drawing of a view tree, kept as strips of pixels. The toolkit's own Cairo drawing
+// hands out a recording surface, which the drawing context can only feed through Cairo's general
+// paths, and which the toolkit replays into pixels again for every frame; the context's direct
+// paths (glyphs composited straight into the pixels, fills and strokes written directly, curved
+// clips applied only where they cut) run only on image surfaces. So the host draws what is shown
+// into image surfaces of its own, exactly as an offscreen render would, and hands them to the
+// toolkit as textures: strips as wide as the widget, one after another down the tree, at the
+// display's scale.
+//
+// A strip is drawn again only when something it shows may have changed: each one keeps the
+// fingerprint of the display lists that its region's replay visits (see
+// DisplayList::fingerprint), and a strip that holds a canvas is drawn again whenever the tree
+// asked for a frame. Scrolling moves the strips and draws only those that come into view; the
+// ones far from the view are let go.
+//
+// Main thread only; included by the GTK host alone.
+
+#include "platform/graphics/Color.hpp"
+#include "platform/graphics/Geometry.hpp"
+
+#include <cstdint>
+#include <gtk/gtk.h>
+#include <map>
+
+namespace platform::ui {
+class ViewGraph;
+}
+
+namespace platform {
+
+class SurfaceTiles {
+public:
+    /// The height of a strip, in points.
+    static constexpr int stripPoints = 128;
+
+    SurfaceTiles() = default;
+    ~SurfaceTiles();
+    SurfaceTiles(const SurfaceTiles&) = delete;
+    SurfaceTiles& operator=(const SurfaceTiles&) = delete;
+
+    /// The tree asked for a frame: strips that hold canvases are drawn again.
+    void treeChanged() { ++frameRequests_; }
+    /// Lets every strip go.
+    void clear();
+
+    /// Appends to `snapshot` the part of `graph` a widget of `size` points shows when scrolled
+    /// down by `offset` points, at `scale` device pixels a point, in `appearance`; draws the
+    /// strips that are missing or may have changed. The offset is rounded to device pixels, so
+    /// that every pixel of a strip lands on one of the display's.
+    void snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size, double offset,
+                  int scale, Appearance appearance);
+
+    struct Statistics {
+        std::uint64_t stripsDrawn = 0;
+        std::uint64_t stripsReused = 0;
+    };
+    [[nodiscard]] const Statistics& statistics() const { return statistics_; }
+
+private:
+    struct Strip {
+        GdkTexture* texture = nullptr; // one reference
+        std::uint64_t fingerprint = 0;
+        bool drawsAtReplay = false;
+        std::uint64_t frameRequests = 0;
+    };
+    static void release(Strip& strip);
+    GdkTexture* draw(const ui::ViewGraph& graph, long index) const;
+
+    std::map<long, Strip> strips_;
+    // What every strip was drawn for: a change to any of these draws them all again.
+    int pixelWidth_ = 0;
+    int scale_ = 0;
+    Appearance appearance_;
+    std::uint64_t frameRequests_ = 0;
+    Statistics statistics_;
+};
+
+} // namespace platform

@@ -1,0 +1,270 @@
+// The widget's drawing as the screen shows it, against an offscreen render of the same region of
+// the same tree: the strips of pixels the widget keeps must show what the tree draws now, where
+// it draws it, after scrolling, after a change, at either display scale.
+
+#include "platform/appkit/ViewHostWidget.hpp"
+#include "platform/graphics/CairoAccess.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/graphics/ImageSurface.hpp"
+#include "platform/ui/UI.hpp"
+#include "tests/support/MainLoopWait.hpp"
+#include "tests/support/XInput.hpp"
+
+#include <cairo.h>
+#include <chrono>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace platform::ui;
+using platform::Point;
+using platform::ViewHostWidget;
+
+constexpr int rowCount = 60;
+constexpr double rowHeight = 50;
+constexpr double viewHeight = 200;
+
+const platform::Color tappedColor{0.9, 0.3, 0.1};
+
+// A row: a band of colour that turns orange when tapped, a rounded badge (a curved clip) and a
+// line of text.
+struct Row {
+    int index = 0;
+    AnyView body(ViewContext& context) const {
+        auto tapped = context.state<bool>(false);
+        const platform::Color band =
+            *tapped ? tappedColor
+                    : platform::Color(0.55 + 0.007 * index, 0.75, 0.95 - 0.01 * index);
+        return HStack(VerticalAlignment::center(), 8,
+                      {Rectangle()
+                           .fill(platform::Color(0.2, 0.4, 0.8))
+                           .frame(30, 30)
+                           .clipShape(RoundedRectangle(9)),
+                       Text("Row " + std::to_string(index) + ": a line of text, jumped over")
+                           .font(platform::Font::system(13))})
+            .frame(240, rowHeight, Alignment::leading())
+            .background(Rectangle().fill(band))
+            .onTapGesture([tapped](Point) { tapped.set(!*tapped); });
+    }
+};
+
+AnyView rows() {
+    std::vector<AnyView> children;
+    for (int index = 0; index < rowCount; ++index) {
+        children.push_back(AnyView(Row{index}));
+    }
+    return VStack(HorizontalAlignment::leading(), 0, std::move(children))
+        .background(Rectangle().fill(platform::Color::gray(1)));
+}
+
+// The host in a window 240 × 200 points that scrolls it vertically.
+class ScrolledHost : public moss_test::InputWindow {
+public:
+    explicit ScrolledHost(ViewHostWidget& host)
+        : InputWindow(GTK_WIDGET(host.gtkWidget()))
+        , host_(host) {
+        GtkWidget* const scroller = gtk_scrolled_window_new();
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
+                                       GTK_POLICY_EXTERNAL);
+        gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroller), int(viewHeight));
+        gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), int(viewHeight));
+        gtk_scrolled_window_set_min_content_width(GTK_SCROLLED_WINDOW(scroller), 240);
+        gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), widget());
+        vertical_ = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
+        show(scroller, [&host] { return host.framesDrawn() > 0; });
+    }
+
+    // Scrolls to `offset` and waits until the screen shows it.
+    void scrollTo(double offset) const {
+        const auto frames = host_.framesDrawn();
+        gtk_adjustment_set_value(vertical_, offset);
+        settle(frames);
+    }
+    // Waits for a frame drawn after `frames`, and for the display to have it.
+    void settle(std::uint64_t frames) const {
+        moss_test::waitUntil([&] { return host_.framesDrawn() > frames; });
+        gdk_display_sync(display());
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+        moss_test::waitUntil([end] { return std::chrono::steady_clock::now() >= end; });
+    }
+    [[nodiscard]] double offset() const { return gtk_adjustment_get_value(vertical_); }
+    [[nodiscard]] double bottom() const {
+        return gtk_adjustment_get_upper(vertical_) - gtk_adjustment_get_page_size(vertical_);
+    }
+
+private:
+    ViewHostWidget& host_;
+    GtkAdjustment* vertical_ = nullptr;
+};
+
+// What an offscreen render of the region of the tree the widget shows at `offset` draws.
+platform::ImageSurface offscreen(ViewHostWidget& host, double offset, int scale, double width) {
+    platform::ImageSurface surface = platform::ImageSurface::ofSize({width, viewHeight}, scale);
+    platform::GraphicsContext context(surface);
+    context.translateBy(0, -offset);
+    context.clip(platform::Rect(0, offset, width, viewHeight));
+    host.graph().draw(context);
+    return surface;
+}
+
+// Compares the screen with the offscreen render pixel by pixel: at most a rounding step apart,
+// but for a few pixels (no more than 0.2%) a little more. A strip drawn stale or a few pixels out
+// of place differs over whole rows of text.
+::testing::AssertionResult screenShowsTheRender(const ScrolledHost& shown, ViewHostWidget& host) {
+    cairo_surface_t* const screen = shown.screenshot();
+    platform::ImageSurface expected =
+        offscreen(host, shown.offset(), shown.scale(), gtk_widget_get_width(shown.widget()));
+    cairo_surface_t* const render = expected.internal().surface;
+    cairo_surface_flush(render);
+    const int width = cairo_image_surface_get_width(screen);
+    const int height = cairo_image_surface_get_height(screen);
+    if (width != cairo_image_surface_get_width(render) ||
+        height != cairo_image_surface_get_height(render)) {
+        cairo_surface_destroy(screen);
+        return ::testing::AssertionFailure() << "the screen shows another size";
+    }
+    int off = 0;
+    int worst = 0;
+    int firstRow = -1;
+    for (int y = 0; y < height; ++y) {
+        const auto* a = reinterpret_cast<const std::uint32_t*>(
+            cairo_image_surface_get_data(screen) + y * cairo_image_surface_get_stride(screen));
+        const auto* b = reinterpret_cast<const std::uint32_t*>(
+            cairo_image_surface_get_data(render) + y * cairo_image_surface_get_stride(render));
+        for (int x = 0; x < width; ++x) {
+            int d = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                d = std::max(d, std::abs(int(a[x] >> shift & 0xff) - int(b[x] >> shift & 0xff)));
+            }
+            worst = std::max(worst, d);
+            if (d > 2) {
+                ++off;
+                if (firstRow < 0) {
+                    firstRow = y;
+                }
+            }
+        }
+    }
+    const std::string name = "moss-surface-tiles-" + std::to_string(int(shown.offset())) + ".png";
+    moss_test::keepScreenshot(screen, name);
+    cairo_surface_destroy(screen);
+    if (off > width * height / 500 || worst > 40) {
+        return ::testing::AssertionFailure()
+               << off << " pixels differ (worst by " << worst << "), the first in row " << firstRow
+               << ", at offset " << shown.offset() << "; see " << name;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+void tap(ViewHostWidget& host, Point inTree) {
+    PointerEvent event;
+    event.location = inTree;
+    event.kind = PointerEvent::Kind::down;
+    host.graph().pointerEvent(event);
+    event.kind = PointerEvent::Kind::up;
+    host.graph().pointerEvent(event);
+}
+
+class SurfaceTilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* why = moss_test::startToolkitWithXTest()) {
+            GTEST_SKIP() << why;
+        }
+    }
+};
+
+// Offsets that fall between strips and on their edges, down to the end and back up.
+TEST_F(SurfaceTilesTest, EveryScreenScrolledToIsTheOffscreenRenderOfItsRegion) {
+    ViewHostWidget host{rows()};
+    const ScrolledHost shown{host};
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+    for (const double offset : {37.0, 128.0, 421.0, 1333.0, 905.0, 0.0}) {
+        shown.scrollTo(offset);
+        ASSERT_DOUBLE_EQ(shown.offset(), offset);
+        EXPECT_TRUE(screenShowsTheRender(shown, host));
+    }
+    shown.scrollTo(shown.bottom());
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+}
+
+// A change on screen is drawn; a change to a row scrolled away but still kept is drawn when the
+// row comes back; rows that did not change are not drawn again.
+TEST_F(SurfaceTilesTest, AChangeShowsOnScreenAndAfterScrollingBack) {
+    ViewHostWidget host{rows()};
+    const ScrolledHost shown{host};
+    shown.scrollTo(60);
+
+    const auto frames = host.framesDrawn();
+    const auto drawn = host.graph().statistics().drawnOperations;
+    tap(host, {200, 3 * rowHeight + 10}); // row 3, on screen, in one strip
+    shown.settle(frames);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+    // Only the strip that holds the row is drawn again, not the screen.
+    EXPECT_LE(host.graph().statistics().drawnOperations - drawn, 32u);
+
+    shown.scrollTo(330);
+    tap(host, {200, 1 * rowHeight + 10}); // row 1, scrolled away
+    shown.scrollTo(40);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+    cairo_surface_t* const screen = shown.screenshot();
+    const int s = shown.scale();
+    const auto pixel = *reinterpret_cast<const std::uint32_t*>(
+        cairo_image_surface_get_data(screen) + (12 * s) * cairo_image_surface_get_stride(screen) +
+        (236 * s) * 4);
+    cairo_surface_destroy(screen);
+    EXPECT_NEAR(int(pixel >> 16 & 0xff), 230, 3); // the tapped colour: (0.9, 0.3, 0.1)
+    EXPECT_NEAR(int(pixel >> 8 & 0xff), 77, 3);
+}
+
+// Frames a timeline asks for are drawn: the screen follows its colour.
+TEST_F(SurfaceTilesTest, TimelineFramesReachTheScreen) {
+    auto ticks = std::make_shared<int>(0);
+    ViewHostWidget host{TimelineView([ticks](const TimelineContext&) {
+        ++*ticks;
+        return AnyView(
+            Rectangle().fill(platform::Color::gray(*ticks % 2 == 0 ? 0.2 : 0.8)).frame(240, 400));
+    })};
+    const ScrolledHost shown{host};
+    std::vector<int> seen;
+    EXPECT_TRUE(moss_test::waitUntil([&] {
+        gdk_display_sync(shown.display());
+        cairo_surface_t* const screen = shown.screenshot();
+        const auto pixel = *reinterpret_cast<const std::uint32_t*>(
+            cairo_image_surface_get_data(screen) + 10 * cairo_image_surface_get_stride(screen) +
+            10 * 4);
+        cairo_surface_destroy(screen);
+        const int green = int(pixel >> 8 & 0xff);
+        if (seen.empty() || seen.back() != green) {
+            seen.push_back(green);
+        }
+        return seen.size() >= 3;
+    }));
+}
+
+// The display's scale is fixed when the toolkit starts: a process of its own (CTest runs each
+// case in one). Text and curved edges land on the same device pixels as offscreen.
+TEST(SurfaceTilesScaleTest, AtScaleTwoTheScreenIsTheOffscreenRender) {
+    if (gtk_is_initialized()) {
+        GTEST_SKIP() << "the toolkit started at another scale in this process";
+    }
+    g_setenv("GDK_SCALE", "2", TRUE);
+    if (const char* why = moss_test::startToolkitWithXTest()) {
+        GTEST_SKIP() << why;
+    }
+    ViewHostWidget host{rows()};
+    const ScrolledHost shown{host};
+    ASSERT_EQ(shown.scale(), 2);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+    for (const double offset : {37.0, 64.5, 700.0}) {
+        shown.scrollTo(offset);
+        EXPECT_TRUE(screenShowsTheRender(shown, host));
+    }
+}
+
+} // namespace
