@@ -284,13 +284,21 @@ platform::ui::AnyView TextFragment::body(platform::ui::ViewContext& context,
     }
     static const auto fitting = std::make_shared<const FittingLayout>();
     platform::ui::AnyView view = platform::ui::LayoutView(fitting, {platform::ui::AnyView(marked)});
-    // Only attachments depend on the room the text has.
+    // Only attachments depend on the room the text has: the room it is offered, not the size
+    // it takes with the attachments it has now, or a picture fitted to a narrow column would keep
+    // that width when the column widens again.
     view = view.onGeometryChange<std::optional<platform::Size>>(
                    [](const platform::ui::GeometryProxy& proxy) -> std::optional<platform::Size> {
-                       if (const auto bounds = proxy.bounds(textContainerSpace)) {
-                           return bounds->size;
+                       const auto bounds = proxy.bounds(textContainerSpace);
+                       if (!bounds) {
+                           return std::nullopt;
                        }
-                       return std::nullopt;
+                       platform::Size room = bounds->size;
+                       const platform::ui::ProposedViewSize offered = proxy.proposal();
+                       if (offered.width && std::isfinite(*offered.width)) {
+                           room.width = *offered.width;
+                       }
+                       return room;
                    },
                    [current, environment](const std::optional<platform::Size>& /*old*/,
                                           const std::optional<platform::Size>& size) {

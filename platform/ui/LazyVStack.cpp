@@ -194,6 +194,16 @@ public:
                 return true;
             }
         }
+        if (!placementValid) {
+            return false; // placed in the next pass, and looked at again then
+        }
+        CGFloat y = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (awaitsPlacement(*rows, i, y)) {
+                return true;
+            }
+            y += rows->heights[i] + (i + 1 < n ? gaps_[i] : 0);
+        }
         return false;
     }
 
@@ -210,28 +220,34 @@ public:
         const CGFloat anchorBefore = offsetOf(rows, totals(rows), anchor);
         bool any = false;
         // From the top down: the rows above the visible part are read first, and their
-        // estimates are what moves the visible rows when they are replaced.
+        // estimates are what moves the visible rows when they are replaced. Each row is placed
+        // where the rows above put it, as the rows shown are: what it lays out from its frame
+        // (attachments fitted to the room it has) and the positions it publishes are then those
+        // it has when it is shown.
+        CGFloat y = 0;
         for (std::size_t i = 0; i < n; ++i) {
+            bool worked = false;
             if (isStale(i)) {
                 refreshRow(i);
-                measure(rows, i);
+                worked = true;
+            }
+            worked = measure(rows, i) || worked;
+            if (i > 0) {
+                if (!known(gaps_[i - 1])) {
+                    ensureGap(i - 1);
+                    worked = true;
+                }
+                y += rows.heights[i - 1] + gaps_[i - 1];
+            }
+            if (awaitsPlacement(rows, i, y)) {
+                placeRow(rows, i, y);
+                worked = true;
+            }
+            if (worked) {
                 any = true;
                 if (std::chrono::steady_clock::now() >= deadline) {
                     break;
                 }
-            }
-            const bool measured = known(rows.heights[i]);
-            const bool gapKnown = i == 0 || known(gaps_[i - 1]);
-            if (measured && gapKnown) {
-                continue;
-            }
-            measure(rows, i);
-            if (i > 0) {
-                ensureGap(i - 1);
-            }
-            any = true;
-            if (std::chrono::steady_clock::now() >= deadline) {
-                break;
             }
         }
         if (any) {
@@ -567,6 +583,38 @@ private:
         }
     }
 
+    /// The rectangle row `i` takes `y` down the stack, at the width the stack was placed with.
+    Rect rowRect(const Rows& rows, std::size_t i, CGFloat y) {
+        const Size s{rows.widths[i], rows.heights[i]};
+        return {{layout_->rowOffset(LayoutSubview(*children[i].node), s, frame.size.width), y}, s};
+    }
+
+    /// Whether row `i`, measured and outside the rows placed for the visible part, is not
+    /// placed where its measure and the rows above it put it (`y` down the stack).
+    bool awaitsPlacement(const Rows& rows, std::size_t i, CGFloat y) {
+        if ((i >= windowBegin_ && i < windowEnd_) || !children[i].node || !known(rows.heights[i])) {
+            return false;
+        }
+        // Down the stack, where a frame is told apart (a row's frame across is mirrored right to
+        // left). What changed inside a row placed before is placed again by the layout pass.
+        const Node& row = *children[i].node;
+        const Rect at = rowRect(rows, i, y);
+        return !row.everPlaced || !(row.placedProposal == ProposedViewSize(rows.width, {})) ||
+               !(row.frame.size == at.size) || row.frame.origin.y != at.origin.y;
+    }
+
+    /// Places row `i` out of view, as a layout pass places the rows shown.
+    void placeRow(const Rows& rows, std::size_t i, CGFloat y) {
+        const bool wasPlacing = graph != nullptr && graph->placing;
+        if (graph != nullptr) {
+            graph->placing = true;
+        }
+        children[i].node->place(rowRect(rows, i, y), ProposedViewSize(rows.width, {}));
+        if (graph != nullptr) {
+            graph->placing = wasPlacing;
+        }
+    }
+
     /// Measures row `i`, first bringing it up to date if it is stale.
     bool measureCurrent(Rows& rows, std::size_t i) {
         if (isStale(i)) {
@@ -803,9 +851,20 @@ private:
             }
         }
         if (rowSets_.size() >= kWidthsKept) {
-            rowSets_.erase(std::min_element(
-                rowSets_.begin(), rowSets_.end(),
-                [](const Rows& a, const Rows& b) { return a.lastUse < b.lastUse; }));
+            // Never the measures of the width the stack is placed at: a host asking for the
+            // height at other widths (a scrolled window trying itself with and without its scroll
+            // bar) would otherwise drop them every time, and the rows laid out in idle time would
+            // be measured again from the first, never reaching the last.
+            const auto placed = [&](const Rows& r) {
+                return everPlaced && r.width == placedProposal.width;
+            };
+            rowSets_.erase(std::min_element(rowSets_.begin(), rowSets_.end(),
+                                            [&](const Rows& a, const Rows& b) {
+                                                if (placed(a) != placed(b)) {
+                                                    return placed(b);
+                                                }
+                                                return a.lastUse < b.lastUse;
+                                            }));
         }
         // The vector may move: totals kept for a set are summed again.
         ++version_;

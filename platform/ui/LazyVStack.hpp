@@ -8,7 +8,8 @@
 // places and draws only the rows that lie in or near that part; the others count with the mean
 // height of the rows measured so far, so the stack's height (the scroll bar's extent) is known at
 // once and becomes exact as the host lays the remaining rows out in idle time
-// (`ViewGraph::layOutDeferred`). Scrolling builds and places the rows that come into view. A
+// (`ViewGraph::layOutDeferred`), placing each where the rows above it put it, so that it lays out
+// and publishes what it would in view. Scrolling builds and places the rows that come into view. A
 // change of one row measures that row again and moves the rows below it without measuring them.
 // A new environment or new row views reach only the rows shown and placed around them at once;
 // the other built rows are left stale (keeping their state and measures) and brought up to date
@@ -20,7 +21,8 @@
 //
 // What is deliberately approximate under a visible rectangle (and exact once every row is laid
 // out and placed):
-// - rows never built have no state, run no `onAppear`/`task` and publish no preferences;
+// - rows never built have no state, run no `onAppear`/`task` and publish no preferences; rows
+//   measured and not placed yet run no geometry observers;
 // - stale rows publish the preferences and answer the measures of their last evaluation;
 // - a row placed earlier and now outside the visible part keeps the frame it was last placed at
 //   when the rows above it change, until it is in view again: anchors and geometry it reported

@@ -51,7 +51,7 @@ void ModifierNode::rebuild() {
         }
     }
     if (first && modifier->observesLayout()) {
-        observeLayoutChanges();
+        observeLayoutChanges(modifier->observesGeometry());
     }
     modifier->didUpdate(*this, first, previous.get());
 }
@@ -649,6 +649,7 @@ struct PreferenceOverlayModifier final : Kind<PreferenceOverlayModifier> {
 struct GeometryChangeModifier final : Kind<GeometryChangeModifier> {
     std::function<void(const GeometryProxy&)> observe;
     bool observesLayout() const override { return true; }
+    bool observesGeometry() const override { return true; }
     void afterLayout(ModifierNode& node) const override { observe(node.proxy()); }
 };
 
@@ -760,6 +761,7 @@ struct InteractionModifier final : Kind<InteractionModifier> {
     std::shared_ptr<InteractionObject> object;
     bool takesEvents() const override { return true; }
     bool observesLayout() const override { return true; }
+    bool observesGeometry() const override { return true; }
     /// Frames are relative to the parent: the object hears of its root frame after each pass
     /// in which it changed (an ancestor may have moved it).
     void afterLayout(ModifierNode& node) const override {

@@ -230,6 +230,10 @@ void Node::placeAt(Rect f, ProposedViewSize p) {
         // The observer's own proxy changes size (its preferences' walk tells the ones above).
         invalidatePreferences();
     }
+    if (!everPlaced && observerReadsGeometry_) {
+        // The observer waited for the node's frame.
+        seesChange();
+    }
     frame = f;
     placedProposal = p;
     placementValid = true;
@@ -604,11 +608,12 @@ void Node::childPreferencesChanged(Node& child) {
     }
 }
 
-void Node::observeLayoutChanges() {
+void Node::observeLayoutChanges(bool readsGeometry) {
     if (observesLayout_ || graph == nullptr) {
         return;
     }
     observesLayout_ = true;
+    observerReadsGeometry_ = readsGeometry;
     observerOrder_ = graph->observersRegistered++;
     for (Node* n = this; n != nullptr && !n->observersBelow_; n = n->parent) {
         n->observersBelow_ = true;

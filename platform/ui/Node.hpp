@@ -264,9 +264,15 @@ public:
     virtual void afterLayout() {}
     /// Registers the node to run `afterLayout` after the passes in which what it can see
     /// changed: the node itself, its preferences, its size or the position of it or of an
-    /// ancestor. A pass that changes none of these does not visit it.
-    void observeLayoutChanges();
+    /// ancestor. A pass that changes none of these does not visit it. An observer that reads
+    /// the node's geometry (`readsGeometry`) is not run before the node's first placement:
+    /// a node measured and not placed (a lazy stack's row out of view) has no frame yet, and
+    /// what the observer made of a zero frame would be laid out as if it were the node's own.
+    /// It runs once the node is placed.
+    void observeLayoutChanges(bool readsGeometry = false);
     std::uint64_t observerOrder() const { return observerOrder_; }
+    /// Whether the observer waits for the node's first placement before it runs.
+    bool observerWaitsForPlacement() const { return observerReadsGeometry_ && !everPlaced; }
     /// The observer is about to see what changed.
     void observerRuns() { observerStale_ = false; }
     /// Queues this observer for the end of the next layout pass.
@@ -458,6 +464,7 @@ private:
     bool removalWorkBelow_ = false;
     bool observesLayout_ = false;
     bool observerStale_ = false;
+    bool observerReadsGeometry_ = false;
     /// An answer the parent may have relied on was dropped: a change can no longer be proved
     /// harmless to it.
     bool answersLost_ = false;
@@ -611,6 +618,8 @@ public:
     /// Whether `transformPreferences` does anything (else the content's values are passed on).
     virtual bool transformsPreferences() const { return false; }
     virtual bool observesLayout() const { return false; }
+    /// Whether `afterLayout` reads the node's frame: it then waits for the node's placement.
+    virtual bool observesGeometry() const { return false; }
     virtual void afterLayout(ModifierNode&) const {}
     /// Draws content and extras; `drawContent` draws the subtree in order.
     virtual void draw(ModifierNode& node, DisplayList& list) const;

@@ -245,4 +245,8 @@ std::optional<Rect> GeometryProxy::bounds(const std::string& name) const {
     return std::nullopt;
 }
 
+ProposedViewSize GeometryProxy::proposal() const {
+    return node_ != nullptr ? node_->placedProposal : ProposedViewSize();
+}
+
 } // namespace platform::ui

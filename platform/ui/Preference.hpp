@@ -237,6 +237,8 @@ public:
     Rect frame(const CoordinateSpace& space) const;
     /// The bounds in a named space, or nothing when no ancestor declares it.
     std::optional<Rect> bounds(const std::string& coordinateSpaceName) const;
+    /// The room the view was offered when it was placed (the view's size is its answer to it).
+    ProposedViewSize proposal() const;
     Point operator[](const Anchor<Point>& anchor) const {
         return anchor.rootValue() - frame_.origin;
     }

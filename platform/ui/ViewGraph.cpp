@@ -78,6 +78,9 @@ void ViewGraph::Impl::runStaleObservers() {
     for (const auto& t : tokens) {
         if (const auto locked = t.lock(); locked && locked->node != nullptr) {
             locked->node->observerRuns();
+            if (locked->node->observerWaitsForPlacement()) {
+                continue; // run when the node is placed
+            }
             ++statistics.observerRuns;
             locked->node->afterLayout();
         }
