@@ -119,6 +119,12 @@ cairo_surface_t* screenshot(GtkWindow* window, GtkWidget* widget) {
     return surface;
 }
 
+void resize(GtkWindow* window, int width, int height) {
+    Display* const display = xdisplay(gtk_widget_get_display(GTK_WIDGET(window)));
+    XResizeWindow(display, windowOf(window), unsigned(width), unsigned(height));
+    XFlush(display);
+}
+
 } // namespace xtest
 
 const char* startToolkitWithXTest() {

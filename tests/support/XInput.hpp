@@ -35,6 +35,10 @@ void focus(GtkWindow* window);
 // The screen's pixels under `widget`, in device pixels; the caller owns the surface.
 cairo_surface_t* screenshot(GtkWindow* window, GtkWidget* widget);
 
+// Gives `window` a new size in device pixels, as a window manager does when the user drags the
+// window's edge.
+void resize(GtkWindow* window, int width, int height);
+
 } // namespace xtest
 
 // Starts the toolkit on the X display, drawing through Cairo (there is no GL on the virtual

@@ -1,0 +1,387 @@
+// Documents in a real window with a scroll bar, the way an application shows them: the view host
+// widget in a scrolled window lays out the first screen first and the other rows in idle time or
+// as they are scrolled to. Every screen the window shows is read back from the X server and
+// compared with the offscreen picture of the same part of the document laid out whole; a row laid
+// out late must draw exactly what it draws in the first screen.
+
+#include "Vellum/attachments/AttachmentLoader.hpp"
+#include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
+#include "platform/appkit/ViewHostWidget.hpp"
+#include "platform/foundation/URLComponents.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/graphics/Image.hpp"
+#include "platform/graphics/ImageSource.hpp"
+#include "platform/graphics/ImageSurface.hpp"
+#include "platform/runtime/MainExecutor.hpp"
+#include "platform/runtime/Task.hpp"
+#include "platform/ui/OffscreenHost.hpp"
+#include "platform/ui/UI.hpp"
+#include "tests/support/FileContents.hpp"
+#include "tests/support/MainLoopWait.hpp"
+#include "tests/support/XInput.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cairo.h>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace ui = platform::ui;
+namespace fs = std::filesystem;
+using moss_test::waitUntil;
+
+const fs::path fixtures{MOSS_DOCUMENT_WINDOW_FIXTURES};
+
+// The fixture folder as a file URL, so that the documents' pictures resolve inside it.
+platform::URL fixtureFolder() {
+    platform::URLComponents components;
+    components.setScheme("file");
+    components.setHost("");
+    components.setPath(fs::absolute(fixtures).lexically_normal().string() + "/");
+    return *platform::URL::fromString(*components.string());
+}
+
+// Passes loads on to the default loader and counts those that ended, so that a test knows when
+// the pictures are in.
+class CountingLoader final : public vellum::AttachmentLoader {
+public:
+    explicit CountingLoader(std::shared_ptr<std::atomic<int>> ended)
+        : loader_(vellum::ImageAttachmentLoaderKey::defaultValue())
+        , ended_(std::move(ended)) {}
+
+    platform::Task<vellum::AnyAttachment>
+    attachment(platform::URL url, std::string text,
+               vellum::ColorEnvironmentValues environment) const override {
+        struct Count {
+            std::atomic<int>& ended;
+            ~Count() { ++ended; }
+        } count{*ended_};
+        co_return co_await loader_->attachment(std::move(url), std::move(text), environment);
+    }
+
+private:
+    vellum::SharedAttachmentLoader loader_;
+    std::shared_ptr<std::atomic<int>> ended_;
+};
+
+// How many pictures `markdown` loads: one per run with an image address.
+int picturesIn(const std::string& markdown) {
+    const platform::AttributedString parsed = vellum::StructuredText::parse(
+        vellum::AttributedStringMarkdownParser::markdown(
+            fixtureFolder(), vellum::AttributedStringMarkdownParser::syntaxExtensions({{}, true})),
+        markdown);
+    int count = 0;
+    for (const auto& run : parsed.runs()) {
+        count +=
+            run.get<platform::AttributeScopes::FoundationAttributes::ImageURLAttribute>() != nullptr
+                ? 1
+                : 0;
+    }
+    return count;
+}
+
+// The document as an application shows it: formulas on, pictures from the fixture folder, on
+// white paper that fills the width it is given.
+ui::AnyView documentView(const std::string& markdown, std::shared_ptr<std::atomic<int>> ended) {
+    ui::FlexibleFrame page;
+    page.maxWidth = ui::infinity;
+    page.alignment = ui::Alignment::topLeading();
+    return ui::AnyView(vellum::StructuredText(
+                           markdown, fixtureFolder(),
+                           vellum::AttributedStringMarkdownParser::syntaxExtensions({{}, true})))
+        .frame(page)
+        .padding(16)
+        .background(ui::AnyView(platform::Color::white()))
+        .environment<vellum::ImageAttachmentLoaderKey>(
+            std::make_shared<const CountingLoader>(std::move(ended)));
+}
+
+ui::EnvironmentValues lightEnvironment() {
+    ui::EnvironmentValues environment;
+    environment.set<ui::ColorSchemeKey>(platform::ColorScheme::light);
+    environment.set<ui::ColorSchemeContrastKey>(platform::ColorSchemeContrast::standard);
+    return environment;
+}
+
+// Waits until the main loop has nothing left to do for the document: its pictures are in, its
+// tasks ended, and nothing is queued.
+void settleTasks(const std::atomic<int>& ended, int pictures) {
+    ASSERT_TRUE(waitUntil([&] { return ended.load() >= pictures; }));
+    // Debug builds count live tasks; a document's tasks end once its attachments are resolved
+    // and its code is coloured.
+    static const long baseline = platform::detail::liveFrameCount();
+    ASSERT_TRUE(waitUntil([&] {
+        return platform::detail::liveFrameCount() <= baseline &&
+               platform::MainExecutor::shared().pendingCount() == 0;
+    }));
+}
+
+// The whole document laid out at once, offscreen: what every screen of the window must show.
+class Reference {
+public:
+    Reference(const std::string& markdown, double width)
+        : host_(documentView(markdown, ended_), {width, std::nullopt}, lightEnvironment()) {
+        settleTasks(*ended_, picturesIn(markdown));
+        host_.runUntilIdle();
+    }
+    [[nodiscard]] double height() { return host_.size().height; }
+    // What a window `size` big shows with the document scrolled by `offset` (which may fall
+    // between pixels, as the window's does).
+    [[nodiscard]] platform::Image region(double offset, platform::Size size) {
+        platform::ImageSurface surface = platform::ImageSurface::ofSize(size, 1);
+        platform::GraphicsContext context(surface);
+        context.clip(platform::Rect({0, 0}, size));
+        context.translateBy(0, -offset);
+        host_.graph().draw(context);
+        return surface.makeImage();
+    }
+
+private:
+    std::shared_ptr<std::atomic<int>> ended_ = std::make_shared<std::atomic<int>>(0);
+    ui::OffscreenHost host_;
+};
+
+// What the X server shows of `widget` as an image.
+platform::Image screenImage(const moss_test::InputWindow& window) {
+    cairo_surface_t* const surface = window.screenshot();
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* const data = cairo_image_surface_get_data(surface);
+    std::vector<std::uint8_t> rgba(std::size_t(width) * std::size_t(height) * 4);
+    for (int y = 0; y < height; ++y) {
+        const auto* const line = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t pixel = line[x];
+            std::uint8_t* const out = &rgba[(std::size_t(y) * std::size_t(width) + x) * 4];
+            out[0] = std::uint8_t(pixel >> 16);
+            out[1] = std::uint8_t(pixel >> 8);
+            out[2] = std::uint8_t(pixel);
+            out[3] = 255;
+        }
+    }
+    cairo_surface_destroy(surface);
+    return platform::Image::fromRGBA(width, height, rgba);
+}
+
+// The tolerance of the text snapshots: antialiasing may differ a little between the window's
+// drawing and an image surface's. A vertical edge that falls between pixels may also be shaded a
+// pixel to one side in one and to the other in the other (the window's drawing is replayed onto
+// the display); nothing may move further.
+constexpr int tolerance = 24;
+constexpr double maxOffFraction = 0.02;
+
+// Where `screen` differs from `reference` beyond the tolerance, said in words; empty when it does
+// not.
+std::string difference(const platform::Image& screen, const platform::Image& reference) {
+    if (screen.width() != reference.width() || screen.height() != reference.height()) {
+        return "the screen is " + std::to_string(screen.width()) + " by " +
+               std::to_string(screen.height()) + " pixels, the document's region " +
+               std::to_string(reference.width()) + " by " + std::to_string(reference.height());
+    }
+    const auto a = screen.rgba();
+    const auto b = reference.rgba();
+    const int width = screen.width();
+    const auto off = [&](std::size_t i, std::size_t j) {
+        int d = 0;
+        for (std::size_t c = 0; c < 3; ++c) {
+            d = std::max(d, std::abs(int(a[i + c]) - int(b[j + c])));
+        }
+        return d;
+    };
+    std::size_t differing = 0;
+    int worst = 0;
+    int firstRow = -1;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        const int x = int(i / 4 % std::size_t(width));
+        const int d = off(i, i);
+        differing += d > 2 ? 1 : 0;
+        int nearest = d;
+        if (x > 0) {
+            nearest = std::min(nearest, off(i, i - 4));
+        }
+        if (x + 1 < width) {
+            nearest = std::min(nearest, off(i, i + 4));
+        }
+        worst = std::max(worst, nearest);
+        if (firstRow < 0 && nearest > tolerance) {
+            firstRow = int(i / 4 / std::size_t(width));
+        }
+    }
+    const double allowed = double(a.size() / 4) * maxOffFraction;
+    if (worst <= tolerance && double(differing) <= allowed) {
+        return {};
+    }
+    return std::to_string(differing) + " pixels off (allowed " + std::to_string(int(allowed)) +
+           "), worst by " + std::to_string(worst) + ", the first from the top in row " +
+           std::to_string(firstRow);
+}
+
+// Keeps both pictures of a screen that differs, for a person to look at.
+void keep(const platform::Image& image, const std::string& name) {
+    if (const auto png = platform::encodePNG(image)) {
+        const fs::path path = fs::temp_directory_path() / name;
+        FILE* const file = std::fopen(path.c_str(), "wb");
+        if (file != nullptr) {
+            std::fwrite(png->data(), 1, png->size(), file);
+            std::fclose(file);
+        }
+    }
+}
+
+// The document and the widget that shows it, made before the window.
+struct ShownDocument {
+    explicit ShownDocument(const std::string& markdown)
+        : pictures_(picturesIn(markdown))
+        , host_(documentView(markdown, ended_), lightEnvironment()) {}
+    std::shared_ptr<std::atomic<int>> ended_ = std::make_shared<std::atomic<int>>(0);
+    int pictures_ = 0;
+    platform::ViewHostWidget host_;
+};
+
+// A document in a scrolled window of its own, as an application shows one.
+class DocumentWindow : private ShownDocument, public moss_test::InputWindow {
+public:
+    DocumentWindow(const std::string& markdown, int width, int height)
+        : ShownDocument(markdown)
+        , InputWindow(GTK_WIDGET(host_.gtkWidget()))
+        , height_(height)
+        , scrolled_(GTK_WIDGET(g_object_ref_sink(gtk_scrolled_window_new()))) {
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled_), GTK_POLICY_NEVER,
+                                       GTK_POLICY_AUTOMATIC);
+        // A scroll bar beside the document, not over it, so that what the document draws shows.
+        gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scrolled_), FALSE);
+        gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scrolled_), widget());
+        gtk_window_set_default_size(window(), width, height);
+        EXPECT_TRUE(show(scrolled_, [&] { return host_.framesDrawn() > 0; }));
+        settle();
+    }
+    ~DocumentWindow() override { g_object_unref(scrolled_); }
+
+    [[nodiscard]] platform::ViewHostWidget& host() { return host_; }
+    [[nodiscard]] GtkAdjustment* adjustment() const {
+        return gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scrolled_));
+    }
+    [[nodiscard]] double offset() const { return gtk_adjustment_get_value(adjustment()); }
+    [[nodiscard]] int viewWidth() const { return gtk_widget_get_width(widget()); }
+    [[nodiscard]] int viewHeight() const { return gtk_widget_get_height(widget()); }
+
+    // Lets the window finish what it does: pictures loaded, every row laid out in idle time, the
+    // last change drawn.
+    void settle() {
+        settleTasks(*ended_, pictures_);
+        ASSERT_TRUE(waitUntil([&] {
+            ui::ViewGraph& graph = host_.graph();
+            return !graph.needsUpdate() && !graph.hasDeferredLayout() &&
+                   platform::MainExecutor::shared().pendingCount() == 0;
+        }));
+        // Three frames of the window's clock: whatever was asked to be drawn has been.
+        int ticks = 0;
+        const guint tick = gtk_widget_add_tick_callback(
+            widget(),
+            +[](GtkWidget*, GdkFrameClock*, gpointer count) -> gboolean {
+                ++*static_cast<int*>(count);
+                return G_SOURCE_CONTINUE;
+            },
+            &ticks, nullptr);
+        ASSERT_TRUE(waitUntil([&] { return ticks >= 3; }));
+        gtk_widget_remove_tick_callback(widget(), tick);
+    }
+
+    // Scrolls so that the document's point `y` is at the top of the view, as the scroll bar does.
+    void scrollTo(double y) {
+        gtk_adjustment_set_value(adjustment(), y);
+        settle();
+    }
+
+    // Gives the window a new width, as the user dragging its edge does.
+    void resize(int width) {
+        moss_test::xtest::resize(window(), width * scale(), height_ * scale());
+        ASSERT_TRUE(waitUntil([&] {
+            return gtk_widget_get_width(GTK_WIDGET(window())) == width &&
+                   gtk_widget_get_width(scrolled_) == width;
+        }));
+        settle();
+    }
+
+private:
+    int height_ = 0;
+    GtkWidget* scrolled_ = nullptr;
+};
+
+class DocumentWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* why = moss_test::startToolkitWithXTest()) {
+            GTEST_SKIP() << why;
+        }
+        // Tasks (pictures loading, code colouring) run on the window's main loop, as in an
+        // application.
+        platform::MainExecutor::shared().attachToGlibMainContext(g_main_context_default());
+    }
+    void TearDown() override { platform::MainExecutor::shared().attachToGlibMainContext(nullptr); }
+
+    // Scrolls `shown` from the top to the end a page at a time; every screen must equal the same
+    // part of the document laid out whole at the window's width.
+    static void expectEveryScreenAsLaidOutWhole(DocumentWindow& shown, const std::string& markdown,
+                                                const std::string& name) {
+        Reference whole(markdown, shown.viewWidth());
+        EXPECT_NEAR(shown.host().graph().size().height, whole.height(), 0.5)
+            << "the window's document is not as tall as the document laid out whole";
+        const platform::Size page{double(shown.viewWidth()), double(shown.viewHeight())};
+        double last = -1;
+        for (int screen = 0;; ++screen) {
+            shown.scrollTo(double(screen) * page.height * 0.8);
+            const double top = shown.offset();
+            if (top == last) {
+                return; // the end of the window's document
+            }
+            last = top;
+            const platform::Image seen = screenImage(shown);
+            const platform::Image expected = whole.region(top, page);
+            const std::string differs = difference(seen, expected);
+            if (!differs.empty()) {
+                ADD_FAILURE() << name << ", the screen scrolled to " << top << ": " << differs;
+                const std::string at = name + "-" + std::to_string(screen);
+                keep(seen, "moss-" + at + "-window.png");
+                keep(expected, "moss-" + at + "-whole.png");
+            }
+        }
+    }
+};
+
+TEST_F(DocumentWindowTest, FormulasBelowTheFirstScreenDrawAsInTheFirst) {
+    const std::string markdown = moss_test::readFile(fixtures / "math-notes.md");
+    DocumentWindow shown(markdown, 900, 600);
+    expectEveryScreenAsLaidOutWhole(shown, markdown, "math-notes");
+}
+
+TEST_F(DocumentWindowTest, PicturesTablesAndCodeBelowTheFirstScreenDrawAsInTheFirst) {
+    const std::string markdown = moss_test::readFile(fixtures / "readme.md");
+    DocumentWindow shown(markdown, 900, 600);
+    expectEveryScreenAsLaidOutWhole(shown, markdown, "readme");
+}
+
+TEST_F(DocumentWindowTest, AfterWideningAndNarrowingEveryScreenDrawsAsLaidOutWhole) {
+    for (const char* name : {"math-notes", "readme"}) {
+        const std::string markdown = moss_test::readFile(fixtures / (std::string(name) + ".md"));
+        DocumentWindow shown(markdown, 900, 600);
+        shown.scrollTo(700);
+        for (const int width : {1500, 700, 900}) {
+            shown.resize(width);
+        }
+        expectEveryScreenAsLaidOutWhole(shown, markdown, std::string(name) + "-resized");
+    }
+}
+
+} // namespace
