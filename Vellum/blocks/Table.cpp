@@ -244,6 +244,14 @@ public:
     [[nodiscard]] ui::GridPlan plan(ui::ProposedViewSize p, ui::LayoutSubviews subviews) const {
         ui::GridPlan planned =
             ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
+        if (plans_ && p.width && planned.size.width > *p.width + 0.5) {
+            // A long table whose columns do not fit even narrowed to their longest words runs past
+            // its column whatever it does: its cells keep their lines whole rather than making it
+            // taller too (a header that holds the text of the columns past the last one would
+            // otherwise stand a word to a line).
+            p.width = std::nullopt;
+            planned = ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
+        }
         if (!sampleColumns_.empty()) {
             widenForSample(planned, p, subviews);
         }
