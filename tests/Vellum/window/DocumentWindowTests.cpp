@@ -358,6 +358,24 @@ TEST_F(DocumentWindowTest, PicturesTablesAndCodeBelowTheFirstScreenDrawAsInTheFi
     expectEveryScreenAsLaidOutWhole(shown, markdown, "readme");
 }
 
+// A list and a table long enough to lay out their items and rows as they come into view, and
+// not only their blocks: the markers and the columns below the first screen are those of the
+// first.
+TEST_F(DocumentWindowTest, ALongListAndALongTableBelowTheFirstScreenDrawAsInTheFirst) {
+    std::string markdown = "# Long blocks\n\n";
+    for (int item = 1; item <= 250; ++item) {
+        markdown += std::to_string(item) + ". item " + std::to_string(item * 37 % 1000) + "\n";
+    }
+    markdown += "\n| key | value |\n|---|:-:|\n";
+    for (int row = 0; row < 150; ++row) {
+        markdown += "| key " + std::to_string(row * 7919 % 100000) + " | value " +
+                    std::to_string(row) + " |\n";
+    }
+    markdown += "\nThe end.\n";
+    DocumentWindow shown(markdown, 900, 600);
+    expectEveryScreenAsLaidOutWhole(shown, markdown, "long-blocks");
+}
+
 TEST_F(DocumentWindowTest, AfterWideningAndNarrowingEveryScreenDrawsAsLaidOutWhole) {
     for (const char* name : {"math-notes", "readme"}) {
         const std::string markdown = moss_test::readFile(fixtures / (std::string(name) + ".md"));
