@@ -11,6 +11,8 @@
 
 #include <cairo.h>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -809,16 +811,8 @@ TEST_F(ViewHostWidgetTest, ScrollsToWhatTheTreeAsksAndRepeatsADragHeldOutside) {
 
 namespace {
 
-// The display's scale is fixed when the toolkit starts, so this case needs a process of its own
-// (CTest runs each case in one).
-TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
-    if (gtk_is_initialized()) {
-        GTEST_SKIP() << "the toolkit started at another scale in this process";
-    }
-    g_setenv("GDK_SCALE", "2", TRUE);
-    if (const char* why = moss_test::startToolkitWithXTest()) {
-        GTEST_SKIP() << why;
-    }
+// The checks of the case below, in a process whose toolkit starts at twice the scale.
+void checkDrawingAtTwiceTheScale() {
     auto log = std::make_shared<Log>();
     ViewHostWidget host{AnyView(Board{log})};
     const Shown shown{host};
@@ -828,16 +822,38 @@ TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
 
     cairo_surface_t* const screen = shown.screenshot();
     moss_test::keepScreenshot(screen, "moss-viewhost-scale2.png");
-    ASSERT_EQ(cairo_image_surface_get_width(screen), 480);
+    EXPECT_EQ(cairo_image_surface_get_width(screen), 480);
     // Edges fall on device pixels: the tap target ends exactly at device row 200.
     EXPECT_TRUE(near(pixelAt(screen, 20, 199), tapBlue));
     EXPECT_FALSE(near(pixelAt(screen, 20, 200), tapBlue, 40));
     EXPECT_TRUE(near(pixelAt(screen, 470, 590), platform::Color::gray(0.8)));
+    cairo_surface_destroy(screen);
 
     // A click lands where the views are, in points.
     shown.click({200, 90});
     EXPECT_TRUE(iterateUntil([&] { return log->taps == 1; }));
-    cairo_surface_destroy(screen);
+}
+
+[[noreturn]] void drawAtTwiceTheScale() {
+    if (gtk_is_initialized()) {
+        std::fputs("the toolkit started before the scale was set\n", stderr);
+        std::exit(2);
+    }
+    g_setenv("GDK_SCALE", "2", TRUE);
+    if (const char* why = moss_test::startToolkitWithXTest()) {
+        std::fprintf(stderr, "not checked: %s\n", why);
+        std::exit(0);
+    }
+    checkDrawingAtTwiceTheScale();
+    std::exit(::testing::Test::HasFailure() ? 1 : 0);
+}
+
+// The display's scale is fixed when the toolkit starts: the case runs in a process of its own
+// (the program started again for this case alone), so that neither it nor the cases after it in
+// this process find the toolkit at a scale they did not expect.
+TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(drawAtTwiceTheScale(), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
