@@ -13,6 +13,8 @@
 #include <cairo.h>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <memory>
@@ -247,16 +249,8 @@ TEST_F(SurfaceTilesTest, TimelineFramesReachTheScreen) {
     }));
 }
 
-// The display's scale is fixed when the toolkit starts: a process of its own (CTest runs each
-// case in one). Text and curved edges land on the same device pixels as offscreen.
-TEST(SurfaceTilesScaleTest, AtScaleTwoTheScreenIsTheOffscreenRender) {
-    if (gtk_is_initialized()) {
-        GTEST_SKIP() << "the toolkit started at another scale in this process";
-    }
-    g_setenv("GDK_SCALE", "2", TRUE);
-    if (const char* why = moss_test::startToolkitWithXTest()) {
-        GTEST_SKIP() << why;
-    }
+// The checks of the case below, in a process whose toolkit starts at twice the scale.
+void checkTilesAtTwiceTheScale() {
     ViewHostWidget host{rows()};
     const ScrolledHost shown{host};
     ASSERT_EQ(shown.scale(), 2);
@@ -265,6 +259,28 @@ TEST(SurfaceTilesScaleTest, AtScaleTwoTheScreenIsTheOffscreenRender) {
         shown.scrollTo(offset);
         EXPECT_TRUE(screenShowsTheRender(shown, host));
     }
+}
+
+[[noreturn]] void showTilesAtTwiceTheScale() {
+    if (gtk_is_initialized()) {
+        std::fputs("the toolkit started before the scale was set\n", stderr);
+        std::exit(2);
+    }
+    g_setenv("GDK_SCALE", "2", TRUE);
+    if (const char* why = moss_test::startToolkitWithXTest()) {
+        std::fprintf(stderr, "not checked: %s\n", why);
+        std::exit(0);
+    }
+    checkTilesAtTwiceTheScale();
+    std::exit(::testing::Test::HasFailure() ? 1 : 0);
+}
+
+// The display's scale is fixed when the toolkit starts: the case runs in a process of its own
+// (the program started again for it alone), which no other case shares. Text and curved edges
+// land on the same device pixels as offscreen.
+TEST(SurfaceTilesScaleTest, AtScaleTwoTheScreenIsTheOffscreenRender) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(showTilesAtTwiceTheScale(), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
