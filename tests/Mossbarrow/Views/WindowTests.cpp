@@ -320,6 +320,10 @@ TEST_F(WindowTest, StoreThatCannotBeOpenedStopsTheProgram) {
     env = g_environ_setenv(env, "HOME", home.c_str(), TRUE);
     env = g_environ_setenv(env, "XDG_DATA_HOME", (home / "data").c_str(), TRUE);
     env = g_environ_setenv(env, "XDG_CONFIG_HOME", (home / "config").c_str(), TRUE);
+    // Off this process's session bus: an application a case before this one ran under the
+    // program's name keeps that name on the bus while the process lives, and the program would
+    // hand its start to it and end.
+    env = g_environ_unsetenv(env, "DBUS_SESSION_BUS_ADDRESS");
     const char* argv[] = {MOSS_PROGRAM, nullptr};
     GPid pid = 0;
     gint errorFd = -1;
