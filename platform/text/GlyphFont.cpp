@@ -220,7 +220,7 @@ void GlyphFont::addExtraSpace(ShapedRun& run, std::span<const ExtraSpace> extraS
 ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> extraSpace) const {
     // Reuse the layer's UTF-8 repair so HarfBuzz's clusters always point at valid offsets.
     StyledText repaired(utf8);
-    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
+    const std::string text = repaired.string();
     const std::vector<std::size_t> offsets = utf16Offsets(text);
 
     ShapedRun run;
@@ -243,7 +243,7 @@ ShapedRun GlyphFont::shape(std::string_view utf8, std::span<const ExtraSpace> ex
 ShapedRun GlyphFont::reshapeEnd(const ShapedRun& previous, std::string_view previousText,
                                 std::string_view utf8) const {
     StyledText repaired(utf8);
-    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
+    const std::string text = repaired.string();
     const std::vector<std::size_t> offsets = utf16Offsets(text);
     ShapedRun run;
     // Glyphs this close to where the texts differ are shaped again even where a cut is allowed:
@@ -302,7 +302,7 @@ ShapedRun GlyphFont::reshapeEnd(const ShapedRun& previous, std::string_view prev
 std::size_t GlyphFont::suggestLineBreak(std::string_view utf8, double width,
                                         const ShapedRun* shaped) const {
     StyledText repaired(utf8);
-    const std::string text = repaired.runs().empty() ? std::string() : repaired.runs()[0].text;
+    const std::string text = repaired.string();
     if (text.empty() || std::isnan(width)) {
         return 0;
     }

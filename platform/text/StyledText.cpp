@@ -1,5 +1,6 @@
 #include "platform/text/StyledText.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -20,7 +21,10 @@ bool isPlainAscii(const char* bytes) {
 /// out-of-range code point by U+FFFD, so that the layout engine only ever sees valid text.
 void appendValidUtf8(std::string& out, std::string_view text) {
     constexpr std::string_view replacement = "\xEF\xBF\xBD";
-    out.reserve(out.size() + text.size());
+    // Runs are appended one after another to one string: it grows as a string grows.
+    if (out.capacity() < out.size() + text.size()) {
+        out.reserve(std::max(out.size() + text.size(), 2 * out.capacity()));
+    }
     // Valid text is copied in stretches, not a character at a time.
     std::size_t valid = 0;
     std::size_t i = 0;
@@ -73,27 +77,56 @@ void appendValidUtf8(std::string& out, std::string_view text) {
 
 } // namespace
 
+void StyledText::addAttributes(TextAttributes attributes) {
+    // The last few distinct ones are looked at: runs alternate among a handful.
+    const std::size_t count = attributes_.size();
+    for (std::size_t back = 1; back <= std::min<std::size_t>(4, count); ++back) {
+        if (attributes_[count - back] == attributes) {
+            attributesOfRun_.push_back(static_cast<std::uint32_t>(count - back));
+            return;
+        }
+    }
+    attributes_.push_back(std::move(attributes));
+    attributesOfRun_.push_back(static_cast<std::uint32_t>(count));
+}
+
 StyledText& StyledText::append(std::string_view text, TextAttributes attributes) {
-    Run& run = runs_.emplace_back();
-    appendValidUtf8(run.text, text);
-    run.attributes = std::move(attributes);
+    starts_.push_back(text_.size());
+    appendValidUtf8(text_, text);
+    addAttributes(std::move(attributes));
+    if (!boxOfRun_.empty()) {
+        boxOfRun_.push_back(noBox);
+    }
     return *this;
 }
 
 StyledText& StyledText::appendBox(const InlineBox& box, TextAttributes attributes) {
-    Run& run = runs_.emplace_back();
-    run.text = "\xEF\xBF\xBC";
-    run.attributes = std::move(attributes);
-    run.box = box;
+    if (boxOfRun_.empty()) {
+        boxOfRun_.reserve(starts_.capacity());
+        boxOfRun_.assign(starts_.size(), noBox);
+    }
+    starts_.push_back(text_.size());
+    text_ += "\xEF\xBF\xBC";
+    addAttributes(std::move(attributes));
+    boxOfRun_.push_back(static_cast<std::uint32_t>(boxes_.size()));
+    boxes_.push_back(box);
     return *this;
 }
 
-std::string StyledText::string() const {
-    std::string joined;
-    for (const Run& run : runs_) {
-        joined += run.text;
+void StyledText::reserve(std::size_t runs) {
+    starts_.reserve(runs);
+    attributesOfRun_.reserve(runs);
+}
+
+StyledText::Run StyledText::run(std::size_t index) const {
+    const std::size_t start = starts_[index];
+    const std::size_t end = index + 1 < starts_.size() ? starts_[index + 1] : text_.size();
+    std::optional<InlineBox> box;
+    if (!boxOfRun_.empty() && boxOfRun_[index] != noBox) {
+        box = boxes_[boxOfRun_[index]];
     }
-    return joined;
+    return {std::string_view(text_).substr(start, end - start),
+            attributes_[attributesOfRun_[index]], box};
 }
 
 } // namespace platform

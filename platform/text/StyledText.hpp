@@ -8,6 +8,8 @@
 #include "platform/text/Font.hpp"
 
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,14 +50,63 @@ struct InlineBox {
     friend bool operator==(const InlineBox&, const InlineBox&) = default;
 };
 
+/// Runs are kept compact: their characters in one string, each distinct set of attributes once
+/// (runs mostly share a few: a line of a hundred thousand formulas has two) and boxes apart. A run
+/// apiece with its own attributes took about 330 bytes, more than the layout made from it.
 class StyledText {
 public:
+    /// One run as the text holds it, valid while the text is unchanged.
     struct Run {
         /// UTF-8; invalid sequences are replaced by U+FFFD. An inline box's text is U+FFFC.
-        std::string text;
-        TextAttributes attributes;
+        std::string_view text;
+        const TextAttributes& attributes;
         std::optional<InlineBox> box;
-        friend bool operator==(const Run&, const Run&) = default;
+    };
+
+    /// The runs in order, each made when read.
+    class Runs {
+    public:
+        class iterator {
+        public:
+            using iterator_category = std::input_iterator_tag;
+            using value_type = Run;
+            using difference_type = std::ptrdiff_t;
+            using pointer = void;
+            using reference = Run;
+            iterator() = default;
+            Run operator*() const { return text_->run(index_); }
+            iterator& operator++() {
+                ++index_;
+                return *this;
+            }
+            iterator operator++(int) {
+                iterator before = *this;
+                ++index_;
+                return before;
+            }
+            friend bool operator==(const iterator&, const iterator&) = default;
+
+        private:
+            friend class Runs;
+            iterator(const StyledText* text, std::size_t index)
+                : text_(text)
+                , index_(index) {}
+            const StyledText* text_ = nullptr;
+            std::size_t index_ = 0;
+        };
+
+        std::size_t size() const { return text_->runCount(); }
+        bool empty() const { return size() == 0; }
+        Run operator[](std::size_t index) const { return text_->run(index); }
+        Run front() const { return text_->run(0); }
+        iterator begin() const { return {text_, 0}; }
+        iterator end() const { return {text_, size()}; }
+
+    private:
+        friend class StyledText;
+        explicit Runs(const StyledText* text)
+            : text_(text) {}
+        const StyledText* text_;
     };
 
     StyledText() = default;
@@ -68,16 +119,32 @@ public:
     /// Adds an inline box; it stands for one object-replacement character in the text.
     StyledText& appendBox(const InlineBox& box, TextAttributes attributes = {});
     /// Room for this many runs in all.
-    void reserve(std::size_t runs) { runs_.reserve(runs); }
+    void reserve(std::size_t runs);
 
-    const std::vector<Run>& runs() const { return runs_; }
+    Runs runs() const { return Runs(this); }
+    std::size_t runCount() const { return starts_.size(); }
+    /// The run at `index` (less than runCount()).
+    Run run(std::size_t index) const;
+    /// Where each run starts in string().
+    const std::vector<std::size_t>& runStarts() const { return starts_; }
     /// The whole text, UTF-8.
-    std::string string() const;
+    const std::string& string() const { return text_; }
+    /// How many distinct sets of attributes the runs have.
+    std::size_t distinctAttributesCount() const { return attributes_.size(); }
 
     friend bool operator==(const StyledText&, const StyledText&) = default;
 
 private:
-    std::vector<Run> runs_;
+    void addAttributes(TextAttributes attributes);
+
+    std::string text_;
+    std::vector<std::size_t> starts_;
+    std::vector<TextAttributes> attributes_;
+    std::vector<std::uint32_t> attributesOfRun_;
+    /// The boxes, and which each run has (none: noBox); empty while no run is a box.
+    std::vector<InlineBox> boxes_;
+    std::vector<std::uint32_t> boxOfRun_;
+    static constexpr std::uint32_t noBox = UINT32_MAX;
 };
 
 enum class TextAlignment : std::uint8_t { leading, center, trailing, justified };

@@ -224,32 +224,13 @@ struct TextLayout::Impl {
     /// break opportunities, mostly found without it).
     mutable std::vector<PangoLogAttr> logAttrs;
     mutable std::once_flag logAttrsOnce;
-    std::vector<std::size_t> runStarts; // byte offset where each source run starts
-    /// The distinct attributes of the source runs, and which of them each run has: runs mostly
-    /// share a few (a line of a hundred thousand formulas has two), and a copy apiece took more
-    /// than the rest of the layout.
-    std::vector<TextAttributes> distinctAttributes;
-    std::vector<std::uint32_t> attributesOfRun;
+    /// What the layout was made from: its runs' characters, attributes and boxes, kept for
+    /// drawing, for the Pango layout made when a caret is asked for, and for the source of each
+    /// laid-out run.
+    StyledText source;
+    const std::vector<std::size_t>& runStarts() const { return source.runStarts(); }
     const TextAttributes& sourceAttributes(std::size_t run) const {
-        return distinctAttributes[attributesOfRun[run]];
-    }
-    void keepSourceAttributes(const StyledText& styled) {
-        attributesOfRun.reserve(styled.runs().size());
-        for (const StyledText::Run& run : styled.runs()) {
-            // The last few distinct ones are looked at: runs alternate among a handful.
-            std::size_t found = distinctAttributes.size();
-            for (std::size_t back = 0; back < std::min<std::size_t>(4, distinctAttributes.size());
-                 ++back) {
-                if (distinctAttributes[distinctAttributes.size() - 1 - back] == run.attributes) {
-                    found = distinctAttributes.size() - 1 - back;
-                    break;
-                }
-            }
-            if (found == distinctAttributes.size()) {
-                distinctAttributes.push_back(run.attributes);
-            }
-            attributesOfRun.push_back(static_cast<std::uint32_t>(found));
-        }
+        return source.run(run).attributes;
     }
     std::vector<Line> lines;
     /// One for each run, line by line.
@@ -264,11 +245,8 @@ struct TextLayout::Impl {
     /// Whether the Pango layout is built only when asked (for carets): always for word-shaped
     /// lines, and for Pango's own once its lines are taken out of it.
     bool lazyPango = false;
-    /// What the lazily built Pango layout is made from, with the text and its runs' attributes
-    /// and boxes.
+    /// What the lazily built Pango layout is made from, with the source.
     ParagraphStyle sourceStyle;
-    /// The boxes of the source runs; empty when there are none.
-    std::vector<std::optional<InlineBox>> sourceBoxes;
     mutable std::once_flag pangoOnce;
     /// The glyphs of runs that are not as their slices would draw them (a glyph moved off its
     /// advance, a colour glyph); the others draw from their slices.
@@ -277,8 +255,9 @@ struct TextLayout::Impl {
     std::vector<GObjectPtr<PangoFont>> fonts;
 
     std::size_t sourceOf(std::size_t byte) const {
-        const auto it = std::upper_bound(runStarts.begin(), runStarts.end(), byte);
-        return it == runStarts.begin() ? 0 : static_cast<std::size_t>(it - runStarts.begin() - 1);
+        const auto it = std::upper_bound(runStarts().begin(), runStarts().end(), byte);
+        return it == runStarts().begin() ? 0
+                                         : static_cast<std::size_t>(it - runStarts().begin() - 1);
     }
     std::size_t utf16(std::size_t byte) const {
         if (ascii) {
@@ -310,8 +289,7 @@ struct TextLayout::Impl {
     void buildOffsets();
     void buildLayout(const StyledText& styled, const ParagraphStyle& style) const;
     bool buildWordShaped(const StyledText& styled, const ParagraphStyle& style);
-    static TextLayout make(const StyledText& text, const ParagraphStyle& style,
-                           bool allowWordShaping);
+    static TextLayout make(StyledText text, const ParagraphStyle& style, bool allowWordShaping);
     static bool wordShapedOf(const TextLayout& layout) { return layout.impl_->wordShaped; }
     static bool cutsWordsOf(const TextLayout& layout) { return layout.impl_->cutWords; }
     /// The Pango layout, built now if the lines did not need it.
@@ -331,22 +309,10 @@ struct TextLayout::Impl {
         });
         return logAttrs;
     }
-    /// The styled text the layout was made from, again.
-    StyledText sourceText() const {
-        StyledText styled;
-        for (std::size_t r = 0; r < runStarts.size(); ++r) {
-            const std::size_t end = r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
-            if (r < sourceBoxes.size() && sourceBoxes[r]) {
-                styled.appendBox(*sourceBoxes[r], sourceAttributes(r));
-            } else {
-                styled.append(std::string_view(text).substr(runStarts[r], end - runStarts[r]),
-                              sourceAttributes(r));
-            }
-        }
-        return styled;
-    }
+    /// The styled text the layout was made from.
+    const StyledText& sourceText() const { return source; }
     void buildLines(const StyledText& styled, std::optional<int> keepLines);
-    void releasePangoLayout(const StyledText& styled, const ParagraphStyle& style);
+    void releasePangoLayout(const ParagraphStyle& style);
 };
 
 void TextLayout::Impl::buildOffsets() {
@@ -549,7 +515,6 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
 }
 
 void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> keepLines) {
-    keepSourceAttributes(styled);
     std::unique_ptr<PangoLayoutIter, IterDeleter> iter(pango_layout_get_iter(layout.get()));
     const PangoLayoutLine* currentLine = nullptr;
     do {
@@ -690,7 +655,7 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
     truncated = truncated || pango_layout_is_ellipsized(layout.get());
 }
 
-void TextLayout::Impl::releasePangoLayout(const StyledText& styled, const ParagraphStyle& style) {
+void TextLayout::Impl::releasePangoLayout(const ParagraphStyle& style) {
     // The lines hold all that hit testing needs and, with the fonts and the few glyph strings
     // they cannot stand for, all that drawing needs: the Pango layout (its items, glyph strings,
     // attributes and lines, several times what the lines take) is dropped, and made again only
@@ -726,12 +691,6 @@ void TextLayout::Impl::releasePangoLayout(const StyledText& styled, const Paragr
                              [&how](const auto& f) { return f.get() == how.font; })) {
                 fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(how.font)));
             }
-        }
-    }
-    const auto& runs = styled.runs();
-    if (std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run.box; })) {
-        for (const StyledText::Run& run : runs) {
-            sourceBoxes.push_back(run.box);
         }
     }
     sourceStyle = style;
@@ -872,10 +831,10 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         segment.firstPiece = pieces.size();
         for (std::size_t at = segment.start; at < segment.end;) {
             const std::size_t r = sourceOf(at);
-            const std::size_t end =
-                std::min(segment.end, r + 1 < runStarts.size() ? runStarts[r + 1] : text.size());
+            const std::size_t end = std::min(
+                segment.end, r + 1 < runStarts().size() ? runStarts()[r + 1] : text.size());
             if (end > at && runs[r].box) {
-                if (at != runStarts[r] || end - at != runs[r].text.size() ||
+                if (at != runStarts()[r] || end - at != runs[r].text.size() ||
                     toPango(boxSize(*runs[r].box).width) == 0) {
                     return false; // Pango lets an empty box overhang a full line
                 }
@@ -904,8 +863,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             // the words on either side, within its run, unless the font shows it cannot.
             std::size_t before = at;
             std::size_t after = end;
-            const std::size_t runStart = runStarts[r];
-            const std::size_t runEnd = r + 1 < runStarts.size() ? runStarts[r + 1] : text.size();
+            const std::size_t runStart = runStarts()[r];
+            const std::size_t runEnd =
+                r + 1 < runStarts().size() ? runStarts()[r + 1] : text.size();
             if (needsContext(std::string_view(text).substr(at, end - at)) &&
                 !shaper.shapesOnItsOwn(*runFonts[r],
                                        std::string_view(text).substr(runStart, runEnd - runStart),
@@ -1136,7 +1096,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     }
     const bool endsInEmptyLine = segments.back().endsParagraph;
 
-    keepSourceAttributes(styled);
     lines.reserve(spans.size() + 1);
     drawing.reserve(spans.size() + runs.size());
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
@@ -1379,11 +1338,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             }
         }
     }
-    if (std::any_of(runs.begin(), runs.end(), [](const auto& run) { return run.box; })) {
-        for (const StyledText::Run& run : runs) {
-            sourceBoxes.push_back(run.box);
-        }
-    }
     wordShaped = true;
     lazyPango = true;
     sourceStyle = style;
@@ -1438,35 +1392,27 @@ TextLayout::TextLayout()
 TextLayout::TextLayout(const StyledText& text, const ParagraphStyle& style)
     : TextLayout(Impl::make(text, style, true)) {}
 
+TextLayout::TextLayout(StyledText&& text, const ParagraphStyle& style)
+    : TextLayout(Impl::make(std::move(text), style, true)) {}
+
 TextLayout::TextLayout(std::shared_ptr<const Impl> impl)
     : impl_(std::move(impl)) {}
 
-TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& style,
+TextLayout TextLayout::Impl::make(StyledText text, const ParagraphStyle& style,
                                   bool allowWordShaping) {
     auto impl = std::make_shared<Impl>();
-    std::size_t offset = 0;
-    impl->runStarts.reserve(text.runs().size());
-    for (const StyledText::Run& run : text.runs()) {
-        offset += run.text.size();
-    }
-    impl->text.reserve(offset);
-    offset = 0;
-    for (const StyledText::Run& run : text.runs()) {
-        impl->runStarts.push_back(offset);
-        impl->text += run.text;
-        offset += run.text.size();
-    }
+    impl->source = std::move(text);
+    impl->text = impl->source.string();
+    const StyledText& styled = impl->source;
     impl->buildOffsets();
-    if (!allowWordShaping || !impl->buildWordShaped(text, style)) {
+    if (!allowWordShaping || !impl->buildWordShaped(styled, style)) {
         impl->lines.clear();
         impl->logAttrs.clear();
         impl->cutWords = false;
         impl->drawing.clear();
-        impl->distinctAttributes.clear();
-        impl->attributesOfRun.clear();
         impl->ownedGlyphs.clear();
         impl->fonts.clear();
-        impl->buildLayout(text, style);
+        impl->buildLayout(styled, style);
         int attrCount = 0;
         const PangoLogAttr* attrs =
             pango_layout_get_log_attrs_readonly(impl->layout.get(), &attrCount);
@@ -1477,8 +1423,8 @@ TextLayout TextLayout::Impl::make(const StyledText& text, const ParagraphStyle& 
         if (style.lineLimit && *style.lineLimit > 0) {
             keep = style.lineLimit;
         }
-        impl->buildLines(text, keep);
-        impl->releasePangoLayout(text, style);
+        impl->buildLines(styled, keep);
+        impl->releasePangoLayout(style);
     }
     return TextLayout(std::shared_ptr<const Impl>(std::move(impl)));
 }

@@ -131,6 +131,8 @@ public:
     /// An empty layout.
     TextLayout();
     TextLayout(const StyledText& text, const ParagraphStyle& style = {});
+    /// The same, keeping `text` as it is rather than a copy of it.
+    TextLayout(StyledText&& text, const ParagraphStyle& style = {});
 
     /// The laid-out text, UTF-8 (inline boxes as U+FFFC).
     const std::string& string() const;

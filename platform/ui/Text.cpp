@@ -429,21 +429,28 @@ private:
                                            bool legibilityBold) {
         platform::StyledText styled;
         styled.reserve(text.runs().size());
+        // Neighbouring runs mostly carry the same attributes: each is resolved once for them.
+        const Text::Run* previous = nullptr;
+        platform::TextAttributes a;
         for (const Text::Run& run : text.runs()) {
-            platform::TextAttributes a = run.attributes;
-            if (!a.font) {
-                a.font = base;
+            if (previous == nullptr || !(run.attributes == previous->attributes) ||
+                run.bold != previous->bold || run.italic != previous->italic) {
+                a = run.attributes;
+                if (!a.font) {
+                    a.font = base;
+                }
+                if (run.bold || legibilityBold) {
+                    a.font = a.font->bold();
+                }
+                if (run.italic) {
+                    a.font = a.font->italic();
+                }
             }
-            if (run.bold || legibilityBold) {
-                a.font = a.font->bold();
-            }
-            if (run.italic) {
-                a.font = a.font->italic();
-            }
+            previous = &run;
             if (run.box) {
-                styled.appendBox(*run.box, std::move(a));
+                styled.appendBox(*run.box, a);
             } else {
-                styled.append(run.text, std::move(a));
+                styled.append(run.text, a);
             }
         }
         return styled;
@@ -575,7 +582,8 @@ private:
     }
 
     /// The text laid out (its runs shared with the view) and how its fonts resolve; its styled
-    /// form is made for each layout and dropped with it, as a text is mostly laid out once.
+    /// form is made for each layout and kept by it (compact: each distinct set of attributes
+    /// once), as a text is mostly laid out once.
     Text text_;
     bool legibilityBold_ = false;
     platform::ParagraphStyle style_;

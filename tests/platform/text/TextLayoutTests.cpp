@@ -352,6 +352,44 @@ TEST(TextLayoutInput, BadBytesAmidLongPlainTextAreReplacedWhereverTheyFall) {
     }
 }
 
+TEST(StyledTextRuns, KeepEachSetOfAttributesOnceAndReadBackAsAppended) {
+    // A line of formulas: a box and a space, over and over, in two sets of attributes. The
+    // attributes are held once per distinct set, not once per run, and every run reads back its
+    // own text, attributes and box, a bad byte repaired within its own run.
+    const TextAttributes plain{.font = Font::body()};
+    const TextAttributes raised{.font = Font::body(), .baselineOffset = 2};
+    StyledText text;
+    constexpr std::size_t formulas = 20'000;
+    for (std::size_t i = 0; i < formulas; ++i) {
+        text.appendBox(InlineBox{{double(10 + i % 3), 12}, -3}, raised);
+        text.append(i == 7 ? "\xFF" : " ", plain);
+    }
+    text.append("end", TextAttributes{.kerning = 1});
+    EXPECT_EQ(text.distinctAttributesCount(), 3u);
+    ASSERT_EQ(text.runs().size(), 2 * formulas + 1);
+    const StyledText::Run box = text.runs()[4];
+    EXPECT_EQ(box.text, "\xEF\xBF\xBC");
+    EXPECT_EQ(box.attributes, raised);
+    EXPECT_EQ(box.box, (InlineBox{{12, 12}, -3}));
+    EXPECT_EQ(text.runs()[5].box, std::nullopt);
+    EXPECT_EQ(text.runs()[5].attributes, plain);
+    EXPECT_EQ(text.runs()[15].text, "\xEF\xBF\xBD");
+    EXPECT_EQ(text.runs()[2 * formulas].text, "end");
+    EXPECT_EQ(text.runs()[2 * formulas].attributes.kerning, 1);
+    EXPECT_EQ(text.runStarts()[2 * formulas], text.string().size() - 3);
+
+    // Laid out, each laid-out run names its source run, boxes included.
+    const TextLayout layout(text, ParagraphStyle{.width = 400});
+    std::size_t boxes = 0;
+    for (const TextLayout::Line& line : layout.lines()) {
+        for (const TextLayout::Run& run : line.runs) {
+            EXPECT_EQ(run.isInlineBox, text.runs()[run.sourceRun].box.has_value());
+            boxes += run.isInlineBox ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(boxes, formulas);
+}
+
 TEST(TextLayoutInput, BadInputNeverBreaksTheLayout) {
     // Invalid UTF-8, an embedded NUL and a lone surrogate encoding each become U+FFFD.
     const std::string bad("a\xFF\xC0\x80z\0y\xED\xA0\x80", 10);
