@@ -104,7 +104,7 @@ bool TextInteractionView::pointerDragged(const PointerEvent& event) {
     }
     // Held beyond the part shown, the drag scrolls the text towards the pointer (the host repeats
     // the event while the pointer stays there).
-    scrollRectToVisible_(platform::Rect(event.location + origin_, platform::Size(1, 1)));
+    scrollRectToVisible_(platform::Rect(event.location + origin_, platform::Size{1, 1}));
     return true;
 }
 
