@@ -227,6 +227,8 @@ struct ViewHostWidget::State {
     // Rows above the ones shown changed their size (estimates replaced, stale rows brought up
     // to date): the widget scrolls as far, so that the rows shown stay where they are.
     void applyScrollCorrection();
+    // A correction the tree made while the toolkit measured it, applied with the next update.
+    double heldCorrection = 0;
     void setAdjustment(bool vertical, GtkAdjustment* adjustment);
     // Scrolls the least that shows `rect` (tree coordinates) whole, or its top when it is taller
     // than the widget.
@@ -521,7 +523,7 @@ void ViewHostWidget::State::scheduleDeferredLayout() {
 }
 
 void ViewHostWidget::State::applyScrollCorrection() {
-    const double correction = graph.takeScrollCorrection();
+    const double correction = std::exchange(heldCorrection, 0) + graph.takeScrollCorrection();
     if (correction != 0 && vadjustment != nullptr) {
         gtk_adjustment_set_value(vadjustment, gtk_adjustment_get_value(vadjustment) + correction);
     }
@@ -905,11 +907,20 @@ static void moss_view_host_measure(GtkWidget* widget, GtkOrientation orientation
         const platform::Size fitted = state.graph.sizeThatFits({given, std::nullopt});
         *minimum = *natural = static_cast<int>(std::ceil(fitted.height));
     }
+    // Measuring may lay out rows above the ones shown anew (a picture fitted to the width): the
+    // widget scrolls as far, though not while the toolkit measures.
+    if (const double correction = state.graph.takeScrollCorrection(); correction != 0) {
+        state.heldCorrection += correction;
+        state.scheduleUpdate();
+    }
     *minimumBaseline = *naturalBaseline = -1;
 }
 
 static void moss_view_host_size_allocate(GtkWidget* widget, int width, int height, int) {
     auto& state = platform::stateOf(widget);
+    // A correction made while the toolkit measured the tree (rows above the ones shown changed
+    // their size) is taken first: the visible part the tree is told next starts from it.
+    state.applyScrollCorrection();
     const platform::ui::ProposedViewSize proposal{
         double(width), state.vadjustment != nullptr ? std::nullopt : std::optional(double(height))};
     state.syncVisibleRect();

@@ -108,6 +108,8 @@ struct Rows {
     std::vector<CGFloat> widths;
     /// Rows measured before whose measures a change dropped: measured again first.
     std::vector<std::size_t> remeasure;
+    /// The heights they had, in the same order.
+    std::vector<CGFloat> dropped;
     std::uint64_t lastUse = 0;
 };
 
@@ -338,9 +340,16 @@ protected:
     void placeChildren(ProposedViewSize proposal) override {
         Rows& rows = rowsFor(proposal.width);
         refresh(rows);
+        // At a new width, the row at the top of the visible part keeps its place in it.
+        const std::optional<ReadersPlace> place =
+            placedWidth_ && *placedWidth_ != proposal.width ? readersPlace() : std::nullopt;
+        placedWidth_ = proposal.width;
         refreshBand(rows);
+        measureSpan(rows, visibleSpan(margin()));
+        if (place) {
+            keepReadersPlace(rows, *place);
+        }
         const Span span = visibleSpan(margin());
-        measureSpan(rows, span);
         const Totals t = totals(rows);
         const ProposedViewSize rowProposal(proposal.width, std::nullopt);
         const std::size_t n = children.size();
@@ -428,17 +437,19 @@ private:
         }
         for (Rows& rows : rowSets_) {
             if (known(rows.heights[i])) {
+                rows.remeasure.push_back(i);
+                rows.dropped.push_back(rows.heights[i]);
                 rows.heights[i] = kUnknown;
                 ++version_;
-                rows.remeasure.push_back(i);
             }
         }
         // The gaps above and below the row.
         for (std::size_t g = i > 0 ? i - 1 : 0; g <= i; ++g) {
             if (g + 1 < children.size() && known(gaps_[g])) {
+                regap_.push_back(g);
+                regapWas_.push_back(gaps_[g]);
                 gaps_[g] = kUnknown;
                 ++version_;
-                regap_.push_back(g);
             }
         }
     }
@@ -446,6 +457,49 @@ private:
     /// Measures again what was measured before a change, so that the extent stays as exact as
     /// it was.
     void refresh(Rows& rows) {
+        if (rows.remeasure.empty() && regap_.empty()) {
+            return;
+        }
+        // Rows above the first row shown that changed their size (a picture fitted anew to a
+        // new width) move it: the visible part moves with it, and the host scrolls as far.
+        const std::size_t n = children.size();
+        std::size_t anchor = n;
+        if (graph != nullptr && graph->visibleRect && everPlaced && placedWidth_ &&
+            *placedWidth_ == rows.width) {
+            anchor = firstRowShown();
+        }
+        const bool keep = anchor > 0 && anchor < n && children[anchor].node;
+        CGFloat before = 0;
+        if (keep) {
+            // Where the anchor was with the measures the changed rows had. Those measured again
+            // since (stale rows brought up to date near the visible part, or in idle time) moved
+            // it then.
+            std::vector<std::size_t> restored;
+            std::vector<std::size_t> regapped;
+            for (std::size_t k = 0; k < rows.remeasure.size(); ++k) {
+                const std::size_t i = rows.remeasure[k];
+                if (i < n && !known(rows.heights[i])) {
+                    rows.heights[i] = rows.dropped[k];
+                    restored.push_back(i);
+                }
+            }
+            for (std::size_t k = 0; k < regap_.size(); ++k) {
+                const std::size_t g = regap_[k];
+                if (g < n && !known(gaps_[g])) {
+                    gaps_[g] = regapWas_[k];
+                    regapped.push_back(g);
+                }
+            }
+            before = offsetOf(rows, sum(rows), anchor);
+            for (const std::size_t i : restored) {
+                rows.heights[i] = kUnknown;
+            }
+            for (const std::size_t g : regapped) {
+                gaps_[g] = kUnknown;
+            }
+        }
+        rows.dropped.clear();
+        regapWas_.clear();
         std::vector<std::size_t> again;
         again.swap(rows.remeasure);
         for (const std::size_t i : again) {
@@ -458,6 +512,14 @@ private:
         for (const std::size_t g : gaps) {
             if (g + 1 < children.size() && children[g].node && children[g + 1].node) {
                 ensureGap(g);
+            }
+        }
+        if (keep) {
+            const CGFloat moved = offsetOf(rows, totals(rows), anchor) - before;
+            if (moved != 0) {
+                graph->visibleRect->origin.y += moved;
+                graph->scrollCorrection += moved;
+                graph->correctionApplied += moved;
             }
         }
     }
@@ -667,6 +729,42 @@ private:
                     graph->correctionApplied += moved;
                 }
             }
+        }
+    }
+
+    /// The row at the top of the visible part, and how far below the part's top it starts.
+    struct ReadersPlace {
+        std::size_t row = 0;
+        CGFloat below = 0;
+    };
+    std::optional<ReadersPlace> readersPlace() const {
+        if (graph == nullptr || !graph->visibleRect || !everPlaced) {
+            return std::nullopt;
+        }
+        const std::size_t anchor = firstRowShown();
+        if (anchor == 0 || anchor >= windowEnd_ || !children[anchor].node) {
+            return std::nullopt;
+        }
+        return ReadersPlace{anchor, children[anchor].node->frame.minY() - visibleSpan(0).top};
+    }
+
+    /// The stack is placed at a new width: the row at the top of the visible part keeps its
+    /// place in it. The rows above it count with estimates at the new width until they are laid
+    /// out (the visible part then moves with it again, `layOutDeferred`); without this, their
+    /// estimates would decide which row the viewer finds at the top. Measuring the rows that
+    /// come into view changes the estimates, so the place is looked for again until it holds.
+    void keepReadersPlace(Rows& rows, ReadersPlace place) {
+        constexpr int kRounds = 4;
+        for (int round = 0; round < kRounds; ++round) {
+            const CGFloat moved =
+                offsetOf(rows, totals(rows), place.row) - place.below - visibleSpan(0).top;
+            if (std::abs(moved) < 0.5) {
+                return;
+            }
+            graph->visibleRect->origin.y += moved;
+            graph->scrollCorrection += moved;
+            graph->correctionApplied += moved;
+            measureSpan(rows, visibleSpan(margin()));
         }
     }
 
@@ -939,6 +1037,7 @@ private:
         gaps_.assign(flat.size(), kUnknown);
         ++version_;
         regap_.clear();
+        regapWas_.clear();
         windowBegin_ = 0;
         windowEnd_ = 0;
         childrenChanged();
@@ -956,6 +1055,7 @@ private:
     /// The space below each row (unknown until both neighbours are built).
     std::vector<CGFloat> gaps_;
     std::vector<std::size_t> regap_;
+    std::vector<CGFloat> regapWas_;
     /// The rows placed in the last pass (and drawn), and where they start and end.
     std::size_t windowBegin_ = 0;
     std::size_t windowEnd_ = 0;
@@ -973,6 +1073,8 @@ private:
     Totals totals_;
     const Rows* totalsOf_ = nullptr;
     std::uint64_t totalsVersion_ = 0;
+    /// The width the rows were last placed at.
+    std::optional<std::optional<CGFloat>> placedWidth_;
     EnvironmentValues childEnv_;
     EnvironmentValues childEnvFrom_;
     bool childEnvMade_ = false;

@@ -7,6 +7,7 @@
 #include "Vellum/attachments/AttachmentLoader.hpp"
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
+#include "Vellum/selection/LiveTextLayout.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/foundation/URLComponents.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
@@ -223,14 +224,26 @@ void keep(const platform::Image& image, const std::string& name) {
     }
 }
 
-// The document and the widget that shows it, made before the window.
+// The document and the widget that shows it, made before the window; what the document's texts
+// publish of where they are.
 struct ShownDocument {
     explicit ShownDocument(const std::string& markdown)
         : pictures_(picturesIn(markdown))
-        , host_(documentView(markdown, ended_), lightEnvironment()) {}
+        , host_(documentView(markdown, ended_)
+                    .onPreferenceChange<ui::Text::LayoutKey>(
+                        [texts = texts_](const ui::Text::LayoutKey::Value& now) { *texts = now; }),
+                lightEnvironment()) {}
     std::shared_ptr<std::atomic<int>> ended_ = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<ui::Text::LayoutKey::Value> texts_ =
+        std::make_shared<ui::Text::LayoutKey::Value>();
     int pictures_ = 0;
     platform::ViewHostWidget host_;
+};
+
+// A text of the document and where it starts, in the document's coordinates.
+struct PlacedText {
+    std::string text;
+    double top = 0;
 };
 
 // A document in a scrolled window of its own, as an application shows one.
@@ -280,6 +293,38 @@ public:
             &ticks, nullptr);
         ASSERT_TRUE(waitUntil([&] { return ticks >= 3; }));
         gtk_widget_remove_tick_callback(widget(), tick);
+    }
+
+    // The text at the top of the view (the reader's place: the first that reaches into it),
+    // told apart from every other by its characters, or none.
+    [[nodiscard]] std::optional<PlacedText> firstTextShown() const {
+        const vellum::LiveTextLayoutCollection texts(
+            *texts_, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
+        std::optional<PlacedText> first;
+        for (std::size_t i = 0; i < texts.layoutCount(); ++i) {
+            const std::string& text = texts.layout(i).string();
+            const double top = texts.layout(i).origin().y;
+            std::size_t same = 0;
+            for (std::size_t j = 0; j < texts.layoutCount(); ++j) {
+                same += texts.layout(j).string() == text ? 1 : 0;
+            }
+            const double bottom = top + texts.layout(i).bounds().size.height;
+            if (bottom > offset() && (!first || top < first->top) && same == 1) {
+                first = PlacedText{text, top};
+            }
+        }
+        return first;
+    }
+    // Where the text `text` starts now.
+    [[nodiscard]] std::optional<double> topOf(const std::string& text) const {
+        const vellum::LiveTextLayoutCollection texts(
+            *texts_, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
+        for (std::size_t i = 0; i < texts.layoutCount(); ++i) {
+            if (texts.layout(i).string() == text) {
+                return texts.layout(i).origin().y;
+            }
+        }
+        return std::nullopt;
     }
 
     // Scrolls so that the document's point `y` is at the top of the view, as the scroll bar does.
@@ -374,6 +419,29 @@ TEST_F(DocumentWindowTest, ALongListAndALongTableBelowTheFirstScreenDrawAsInTheF
     markdown += "\nThe end.\n";
     DocumentWindow shown(markdown, 900, 600);
     expectEveryScreenAsLaidOutWhole(shown, markdown, "long-blocks");
+}
+
+TEST_F(DocumentWindowTest, WideningAndNarrowingKeepTheReadersPlace) {
+    // A line of the body text is about 16 points high.
+    constexpr double line = 20;
+    for (const char* name : {"readme", "math-notes"}) {
+        const std::string markdown = moss_test::readFile(fixtures / (std::string(name) + ".md"));
+        DocumentWindow shown(markdown, 900, 600);
+        for (const double at : {700.0}) {
+            shown.scrollTo(at);
+            const std::optional<PlacedText> reading = shown.firstTextShown();
+            ASSERT_TRUE(reading.has_value()) << name;
+            const double below = reading->top - shown.offset();
+            for (const int width : {1500, 700, 900}) {
+                shown.resize(width);
+                const std::optional<double> top = shown.topOf(reading->text);
+                ASSERT_TRUE(top.has_value()) << name << ": " << reading->text;
+                EXPECT_NEAR(*top - shown.offset(), below, line)
+                    << name << " at " << at << ", " << width << " wide: \"" << reading->text
+                    << "\" moved from the reader's place";
+            }
+        }
+    }
 }
 
 TEST_F(DocumentWindowTest, AfterWideningAndNarrowingEveryScreenDrawsAsLaidOutWhole) {
