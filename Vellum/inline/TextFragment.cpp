@@ -41,10 +41,45 @@ TextEnvironmentValues withFont(const TextEnvironmentValues& environment,
     return result;
 }
 
+// The attributes runs are given, each distinct set made once for the runs that carry it: runs
+// mostly alternate among a few (a line of formulas: the text's and the boxes').
+class SharedAttributesPool {
+public:
+    Text::SharedAttributes share(const Text::SharedAttributes& attributes) {
+        for (const Text::SharedAttributes& known : recent_) {
+            if (known == attributes) {
+                return known;
+            }
+        }
+        remember(attributes);
+        return attributes;
+    }
+    Text::SharedAttributes share(platform::TextAttributes attributes) {
+        for (const Text::SharedAttributes& known : recent_) {
+            if (*known == attributes) {
+                return known;
+            }
+        }
+        Text::SharedAttributes made(std::move(attributes));
+        remember(made);
+        return made;
+    }
+
+private:
+    void remember(const Text::SharedAttributes& attributes) {
+        if (recent_.size() == 4) {
+            recent_.erase(recent_.begin());
+        }
+        recent_.push_back(attributes);
+    }
+    std::vector<Text::SharedAttributes> recent_;
+};
+
 // Makes `run` the characters of `range` with the attributes the engine draws (as the modifiers
 // of a Text would set them).
 void setCharacters(Text::Run& run, const platform::AttributeContainer& attributes,
-                   AttributedString::Range range, std::string_view text) {
+                   AttributedString::Range range, std::string_view text,
+                   SharedAttributesPool& pool) {
     const std::size_t begin = std::min(range.lowerBound.offset, text.size());
     const std::size_t end = std::clamp(range.upperBound.offset, begin, text.size());
     run.text.assign(text.substr(begin, end - begin));
@@ -56,7 +91,7 @@ void setCharacters(Text::Run& run, const platform::AttributeContainer& attribute
                     TextAttributeScope::StrikethroughStyleAttribute,
                     TextAttributeScope::BaselineOffsetAttribute,
                     TextAttributeScope::KerningAttribute, TextAttributeScope::TrackingAttribute>();
-    platform::TextAttributes& a = run.attributes;
+    platform::TextAttributes a;
     if (font != nullptr) {
         a.font = *font;
     }
@@ -81,6 +116,7 @@ void setCharacters(Text::Run& run, const platform::AttributeContainer& attribute
     if (tracking != nullptr) {
         a.tracking = platform::ui::soundCoordinate(*tracking);
     }
+    run.attributes = pool.share(std::move(a));
 }
 
 // Lays the text out at the proposal but answers no more width than was offered: a text whose
@@ -158,6 +194,14 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
     // A first empty run, as a text that starts empty and has each run appended would have.
     built.reserve(runs.size() + 1);
     built.emplace_back();
+    SharedAttributesPool pool;
+    struct LastBox {
+        const AttachmentSize* size = nullptr;
+        std::optional<platform::PresentationIntent> intent;
+        std::optional<platform::URL> link;
+        Text::Run run;
+    };
+    std::optional<LastBox> lastBox;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const platform::AttributeContainer& attributes = runs.attributes(i);
         const AnyAttachment* attachment = vellum::attachment(attributes);
@@ -177,6 +221,15 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
         const platform::URL* link = attributes.get<Foundation::LinkAttribute>();
         if (size != nullptr) {
             const auto* intent = attributes.get<Foundation::PresentationIntentAttribute>();
+            // A box like the last one (the same attachment at the same size, in the same block,
+            // with the same link) is the same run: a line of one formula repeated holds one
+            // mark for all its boxes instead of a mark apiece.
+            if (lastBox && lastBox->size == size &&
+                lastBox->intent == (intent != nullptr ? std::optional(*intent) : std::nullopt) &&
+                lastBox->link == (link != nullptr ? std::optional(*link) : std::nullopt)) {
+                built.push_back(lastBox->run);
+                continue;
+            }
             Text box =
                 Text::box(size->size)
                     .baselineOffset(
@@ -186,15 +239,20 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
             if (link != nullptr) {
                 box = std::move(box).customAttribute(LinkAttribute{*link});
             }
-            built.insert(built.end(), box.runs().begin(), box.runs().end());
+            for (const Text::Run& run : box.runs()) {
+                built.push_back(run);
+                built.back().attributes = pool.share(run.attributes);
+            }
+            lastBox = LastBox{size, intent != nullptr ? std::optional(*intent) : std::nullopt,
+                              link != nullptr ? std::optional(*link) : std::nullopt, built.back()};
         } else if (link != nullptr) {
             // Without a known size the attachment shows its placeholder character as text.
             std::vector<Text::Run> one(1);
-            setCharacters(one.front(), attributes, runs.range(i), text);
+            setCharacters(one.front(), attributes, runs.range(i), text, pool);
             const Text linked = Text(std::move(one)).customAttribute(LinkAttribute{*link});
             built.push_back(linked.runs().front());
         } else {
-            setCharacters(built.emplace_back(), attributes, runs.range(i), text);
+            setCharacters(built.emplace_back(), attributes, runs.range(i), text, pool);
         }
     }
     return Text(std::move(built));

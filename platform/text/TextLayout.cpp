@@ -819,7 +819,20 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     std::vector<Piece> pieces;
     std::vector<Segment> segments;
     std::unordered_map<int, std::shared_ptr<const SegmentShaper::Shape>> boxShapes;
-    pieces.reserve(breaks.size() + runs.size());
+    // A piece ends where a break or a run does: as many as there are such places (one per break
+    // and one per run held a third more for a line of formulas, where most breaks end a run).
+    std::size_t pieceEnds = 0;
+    for (std::size_t b = 0, r = 1; b < breaks.size() || r < runStarts().size(); ++pieceEnds) {
+        if (r == runStarts().size() || (b < breaks.size() && breaks[b] < runStarts()[r])) {
+            ++b;
+        } else if (b == breaks.size() || runStarts()[r] < breaks[b]) {
+            ++r;
+        } else {
+            ++b;
+            ++r;
+        }
+    }
+    pieces.reserve(pieceEnds);
     segments.reserve(breaks.size());
     std::size_t segmentStart = 0;
     for (std::size_t b = 0; b < breaks.size(); ++b) {

@@ -3,6 +3,7 @@
 #include "platform/ui/Node.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 
@@ -15,6 +16,11 @@ Text::Text(std::string text)
 
 Text::Text(std::vector<Run> runs)
     : runs_(runs.empty() ? nullptr : std::make_shared<std::vector<Run>>(std::move(runs))) {}
+
+const platform::TextAttributes& Text::SharedAttributes::none() {
+    static const platform::TextAttributes defaults;
+    return defaults;
+}
 
 const std::vector<Text::Run>& Text::noRuns() {
     static const std::vector<Run> none;
@@ -45,7 +51,7 @@ Text Text::font(std::optional<Font> font) const& {
     return Text(*this).font(std::move(font));
 }
 Text Text::font(std::optional<Font> font) && {
-    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.font = font; });
+    return std::move(*this).modifyAttributes([&](platform::TextAttributes& a) { a.font = font; });
 }
 Text Text::bold(bool active) const& {
     return Text(*this).bold(active);
@@ -63,30 +69,32 @@ Text Text::foregroundColor(std::optional<Color> color) const& {
     return Text(*this).foregroundColor(std::move(color));
 }
 Text Text::foregroundColor(std::optional<Color> color) && {
-    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.foregroundColor = color; });
+    return std::move(*this).modifyAttributes(
+        [&](platform::TextAttributes& a) { a.foregroundColor = color; });
 }
 Text Text::backgroundColor(std::optional<Color> color) const& {
     return Text(*this).backgroundColor(std::move(color));
 }
 Text Text::backgroundColor(std::optional<Color> color) && {
-    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.backgroundColor = color; });
+    return std::move(*this).modifyAttributes(
+        [&](platform::TextAttributes& a) { a.backgroundColor = color; });
 }
 Text Text::underline(bool active, std::optional<Color> color) const& {
     return Text(*this).underline(active, std::move(color));
 }
 Text Text::underline(bool active, std::optional<Color> color) && {
-    return std::move(*this).modifyRuns([&](Run& r) {
-        r.attributes.underline =
-            active ? std::optional<platform::TextLineStyle>(platform::TextLineStyle{color})
-                   : std::nullopt;
+    return std::move(*this).modifyAttributes([&](platform::TextAttributes& a) {
+        a.underline = active
+                          ? std::optional<platform::TextLineStyle>(platform::TextLineStyle{color})
+                          : std::nullopt;
     });
 }
 Text Text::strikethrough(bool active, std::optional<Color> color) const& {
     return Text(*this).strikethrough(active, std::move(color));
 }
 Text Text::strikethrough(bool active, std::optional<Color> color) && {
-    return std::move(*this).modifyRuns([&](Run& r) {
-        r.attributes.strikethrough =
+    return std::move(*this).modifyAttributes([&](platform::TextAttributes& a) {
+        a.strikethrough =
             active ? std::optional<platform::TextLineStyle>(platform::TextLineStyle{color})
                    : std::nullopt;
     });
@@ -96,56 +104,70 @@ Text Text::baselineOffset(double offset) const& {
 }
 Text Text::baselineOffset(double offset) && {
     const double o = soundCoordinate(offset);
-    return std::move(*this).modifyRuns([&](Run& r) {
-        r.attributes.baselineOffset = o;
-        if (r.box) {
-            r.box->baselineOffset = o;
-        }
-    });
+    return std::move(*this)
+        .modifyAttributes([&](platform::TextAttributes& a) { a.baselineOffset = o; })
+        .modifyRuns([&](Run& r) {
+            if (r.box) {
+                r.box->baselineOffset = o;
+            }
+        });
 }
 Text Text::kerning(double kerning) const& {
     return Text(*this).kerning(kerning);
 }
 Text Text::kerning(double kerning) && {
     const double k = soundCoordinate(kerning);
-    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.kerning = k; });
+    return std::move(*this).modifyAttributes([&](platform::TextAttributes& a) { a.kerning = k; });
 }
 Text Text::tracking(double tracking) const& {
     return Text(*this).tracking(tracking);
 }
 Text Text::tracking(double tracking) && {
     const double t = soundCoordinate(tracking);
-    return std::move(*this).modifyRuns([&](Run& r) { r.attributes.tracking = t; });
+    return std::move(*this).modifyAttributes([&](platform::TextAttributes& a) { a.tracking = t; });
 }
 Text Text::withCustom(ViewID value) const& {
     return Text(*this).withCustom(std::move(value));
 }
 Text Text::withCustom(ViewID value) && {
-    // Runs that shared a list share the new one: neighbouring runs mostly carry the same list,
-    // so the list is made once for them.
-    std::shared_ptr<const ViewID[]> before;
-    CustomAttributes after;
-    bool made = false;
+    // Runs that shared a list share the new one: runs mostly carry one of a few lists (a line
+    // of formulas alternates between each box's own and the text's), so the lists of the last
+    // few are remembered, and the text's is made once for all its runs rather than once after
+    // every box.
+    struct Made {
+        std::shared_ptr<const ViewID[]> before;
+        CustomAttributes after;
+    };
+    // Most recently used first.
+    std::array<Made, 4> recent;
+    std::size_t known = 0;
     return std::move(*this).modifyRuns([&](Run& r) {
-        if (!made || r.custom.values_ != before) {
-            std::size_t kept = 0;
-            for (const ViewID& a : r.custom) {
-                kept += a.valueType() != value.valueType() ? 1 : 0;
+        for (std::size_t i = 0; i < known; ++i) {
+            if (recent[i].before == r.custom.values_) {
+                std::rotate(recent.begin(), recent.begin() + long(i), recent.begin() + long(i) + 1);
+                r.custom = recent[0].after;
+                return;
             }
-            auto values = std::make_shared<ViewID[]>(kept + 1);
-            std::size_t n = 0;
-            for (const ViewID& a : r.custom) {
-                if (a.valueType() != value.valueType()) {
-                    values[n++] = a;
-                }
-            }
-            values[n] = value;
-            before = r.custom.values_;
-            after.values_ = std::move(values);
-            after.size_ = kept + 1;
-            made = true;
         }
-        r.custom = after;
+        std::size_t kept = 0;
+        for (const ViewID& a : r.custom) {
+            kept += a.valueType() != value.valueType() ? 1 : 0;
+        }
+        auto values = std::make_shared<ViewID[]>(kept + 1);
+        std::size_t n = 0;
+        for (const ViewID& a : r.custom) {
+            if (a.valueType() != value.valueType()) {
+                values[n++] = a;
+            }
+        }
+        values[n] = value;
+        known = std::min(known + 1, recent.size());
+        std::rotate(recent.begin(), recent.begin() + long(known) - 1, recent.begin() + long(known));
+        Made& made = recent[0];
+        made.before = r.custom.values_;
+        made.after.values_ = std::move(values);
+        made.after.size_ = kept + 1;
+        r.custom = made.after;
     });
 }
 
@@ -435,7 +457,7 @@ private:
         for (const Text::Run& run : text.runs()) {
             if (previous == nullptr || !(run.attributes == previous->attributes) ||
                 run.bold != previous->bold || run.italic != previous->italic) {
-                a = run.attributes;
+                a = *run.attributes;
                 if (!a.font) {
                     a.font = base;
                 }

@@ -46,9 +46,31 @@ public:
         std::size_t size_ = 0;
     };
 
+    /// The attributes of a run, shared between the runs that carry the same (a text's runs mostly
+    /// carry a few sets; a copy apiece made a run take 360 bytes). Read through * and ->; a run
+    /// is given other attributes whole.
+    class SharedAttributes {
+    public:
+        SharedAttributes() = default;
+        SharedAttributes(platform::TextAttributes attributes) // NOLINT: implicit, as runs are
+            : values_(std::make_shared<const platform::TextAttributes>(std::move(attributes))) {}
+        const platform::TextAttributes& operator*() const { return values_ ? *values_ : none(); }
+        const platform::TextAttributes* operator->() const { return &**this; }
+        /// Whether both hold the very same attributes, not only equal ones.
+        bool sharesWith(const SharedAttributes& other) const { return values_ == other.values_; }
+        friend bool operator==(const SharedAttributes& a, const SharedAttributes& b) {
+            return a.values_ == b.values_ || *a == *b;
+        }
+
+    private:
+        static const platform::TextAttributes& none();
+        /// Null for the default attributes.
+        std::shared_ptr<const platform::TextAttributes> values_;
+    };
+
     struct Run {
         std::string text;
-        platform::TextAttributes attributes;
+        SharedAttributes attributes;
         std::optional<platform::InlineBox> box;
         bool bold = false;
         bool italic = false;
@@ -174,6 +196,23 @@ private:
     Text withCustom(ViewID value) &&;
     /// Modifiers change a temporary text in place: a text built by a chain of them copies its
     /// runs once at most (none when it holds them alone).
+    /// Changes the attributes of every run: runs that shared them share the changed ones.
+    template <class F>
+    Text modifyAttributes(F&& f) && {
+        SharedAttributes before;
+        SharedAttributes after;
+        bool made = false;
+        return std::move(*this).modifyRuns([&](Run& r) {
+            if (!made || !r.attributes.sharesWith(before)) {
+                platform::TextAttributes changed = *r.attributes;
+                f(changed);
+                before = r.attributes;
+                after = SharedAttributes(std::move(changed));
+                made = true;
+            }
+            r.attributes = after;
+        });
+    }
     template <class F>
     Text modifyRuns(F&& f) && {
         if (runs_) {

@@ -42,8 +42,8 @@ ui::AnyView recordingTexts(ui::AnyView view, const std::shared_ptr<Shown>& shown
                 for (const auto& line : anchored.layout.lines()) {
                     for (const auto& run : line.runs) {
                         const ui::Text::Run* source = anchored.layout.sourceRun(run);
-                        if (source != nullptr && source->attributes.foregroundColor) {
-                            shown->colours.insert(*source->attributes.foregroundColor);
+                        if (source != nullptr && source->attributes->foregroundColor) {
+                            shown->colours.insert(*source->attributes->foregroundColor);
                         } else {
                             ++shown->runsWithoutColour;
                         }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <typeinfo>
 
 namespace {
@@ -127,7 +128,7 @@ TEST(TextBuilder, AttachmentsBecomeSizedBoxesAndLinksKeepTheirAddress) {
     const auto plain = std::find_if(built.runs().begin(), built.runs().end(),
                                     [](const auto& r) { return r.text == "see "; });
     ASSERT_NE(plain, built.runs().end());
-    EXPECT_EQ(plain->attributes.font, Font::system(14));
+    EXPECT_EQ(plain->attributes->font, Font::system(14));
     EXPECT_EQ(custom<vellum::LinkAttribute>(*plain), nullptr);
     const auto here = std::find_if(built.runs().begin(), built.runs().end(),
                                    [](const auto& r) { return r.text == " here"; });
@@ -160,6 +161,48 @@ TEST(TextBuilder, OneSizePerAttachmentAndFont) {
     // The emoji hangs below the baseline by a tenth of its font's size.
     EXPECT_DOUBLE_EQ(built[0].box->baselineOffset, -1.0);
     EXPECT_DOUBLE_EQ(built[2].box->baselineOffset, -3.0);
+}
+
+TEST(TextBuilder, RepeatedAttachmentsShareOneMarkAndEachSetOfAttributesIsMadeOnce) {
+    // A line of one formula repeated, as `$x$ $x$ ...` parses: each formula its own attachment,
+    // equal to the others. The built text holds one mark and one set of attributes for all its
+    // boxes, and one set of attributes for all the text between them; only a box unlike the last
+    // (another size, a link) is made apart.
+    AttributedString text;
+    constexpr int formulas = 200;
+    for (int i = 0; i < formulas; ++i) {
+        text.append("\xEF\xBF\xBC", withAttachment(AnyAttachment(Swatch(red, {12, 8}, -2))));
+        text.append(" ", {});
+    }
+    AttributeContainer linked = withAttachment(AnyAttachment(Swatch(red, {12, 8}, -2)));
+    linked.set<Foundation::LinkAttribute>(*platform::URL::fromString("https://e.dev/"));
+    text.append("\xEF\xBF\xBC", std::move(linked));
+    const Builder::SizeMap sizes = Builder::sizeMap(text, {}, {});
+    const ui::Text built = Builder::build(text, sizes, {})
+                               .customAttribute(vellum::TextFragmentAttribute{
+                                   std::make_shared<const AttributedString>(text)});
+
+    const std::vector<ui::Text::Run> made = boxes(built);
+    ASSERT_EQ(made.size(), std::size_t(formulas) + 1);
+    std::set<const ui::ViewID*> marks;
+    std::set<const ui::ViewID*> spaceMarks;
+    for (const ui::Text::Run& run : built.runs()) {
+        (run.box ? marks : spaceMarks).insert(run.custom.begin());
+        if (run.box) {
+            EXPECT_EQ(run.box->size, (Size{12, 8}));
+            EXPECT_EQ(run.box->baselineOffset, -2);
+            EXPECT_NE(custom<vellum::AttachmentAttribute>(run), nullptr);
+        }
+        EXPECT_NE(custom<vellum::TextFragmentAttribute>(run), nullptr);
+    }
+    EXPECT_EQ(marks.size(), 2u); // the repeated box's, and the linked box's
+    EXPECT_EQ(spaceMarks.size(), 1u);
+    EXPECT_NE(custom<vellum::LinkAttribute>(made.back()), nullptr);
+    EXPECT_EQ(custom<vellum::LinkAttribute>(made.front()), nullptr);
+    for (std::size_t i = 2; i < 2 * formulas; ++i) {
+        EXPECT_TRUE(built.runs()[i + 1].attributes.sharesWith(built.runs()[i - 1].attributes))
+            << "run " << i + 1;
+    }
 }
 
 TEST(TextBuilder, AnAttachmentWithoutSizeStaysText) {

@@ -114,7 +114,7 @@ ui::AnyView fragment(const AttributedString& input, const vellum::InlineStyle& s
                     for (const auto& run : line.runs) {
                         const ui::Text::Run* source = anchored.layout.sourceRun(run);
                         laid->lastColour =
-                            source != nullptr ? source->attributes.foregroundColor : std::nullopt;
+                            source != nullptr ? source->attributes->foregroundColor : std::nullopt;
                     }
                 }
             }

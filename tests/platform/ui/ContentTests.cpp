@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <set>
 #include <vector>
 
 using namespace ui_test;
@@ -150,8 +151,8 @@ TEST(Text, ModifiersLeaveTheirTextAsItWasAndChainsOnTemporariesAgree) {
     ASSERT_EQ(plain.runs().size(), 2U);
     for (const Text::Run& r : plain.runs()) {
         EXPECT_FALSE(r.italic);
-        EXPECT_EQ(r.attributes.kerning, 0.0);
-        EXPECT_EQ(r.attributes.underline, std::nullopt);
+        EXPECT_EQ(r.attributes->kerning, 0.0);
+        EXPECT_EQ(r.attributes->underline, std::nullopt);
         EXPECT_TRUE(r.custom.empty());
     }
     EXPECT_TRUE(plain.runs()[1].bold);
@@ -159,8 +160,8 @@ TEST(Text, ModifiersLeaveTheirTextAsItWasAndChainsOnTemporariesAgree) {
     ASSERT_EQ(styled.runs().size(), 2U);
     for (const Text::Run& r : styled.runs()) {
         EXPECT_TRUE(r.italic);
-        EXPECT_EQ(r.attributes.kerning, 2.0);
-        EXPECT_TRUE(r.attributes.underline.has_value());
+        EXPECT_EQ(r.attributes->kerning, 2.0);
+        EXPECT_TRUE(r.attributes->underline.has_value());
         // An attribute of the same type replaces the one before.
         ASSERT_EQ(r.custom.size(), 1U);
         ASSERT_NE(r.custom[0].as<std::string>(), nullptr);
@@ -174,6 +175,32 @@ TEST(Text, ModifiersLeaveTheirTextAsItWasAndChainsOnTemporariesAgree) {
                              .customAttribute(std::string("second"));
     EXPECT_EQ(chained, styled);
     EXPECT_NE(chained, plain);
+}
+
+TEST(Text, RunsThatSharedAttributesOrCustomListsShareTheChangedOnes) {
+    // Boxes of their own marks between runs of plain text, as a line of formulas is built: a
+    // modifier makes each changed set of attributes once for the runs that shared it, and a
+    // custom attribute added to all makes the plain runs' list once, not once after each box.
+    Text line;
+    constexpr int boxes = 50;
+    for (int i = 0; i < boxes; ++i) {
+        line += Text::box({10, 10}).customAttribute(i);
+        line += Text(" ");
+    }
+    const Text marked = std::move(line).kerning(1).customAttribute(std::string("text"));
+    ASSERT_EQ(marked.runs().size(), std::size_t(2 * boxes));
+    std::set<const ViewID*> plainLists;
+    std::set<const ViewID*> boxLists;
+    for (const Text::Run& r : marked.runs()) {
+        (r.box ? boxLists : plainLists).insert(r.custom.begin());
+        EXPECT_TRUE(r.attributes.sharesWith(marked.runs().front().attributes));
+        EXPECT_EQ(r.attributes->kerning, 1.0);
+        ASSERT_EQ(r.custom.size(), r.box ? 2U : 1U);
+        EXPECT_EQ(*r.custom[r.custom.size() - 1].as<std::string>(), "text");
+    }
+    EXPECT_EQ(plainLists.size(), 1U);
+    EXPECT_EQ(boxLists.size(), std::size_t(boxes));
+    EXPECT_EQ(*marked.runs()[2 * 7].custom[0].as<int>(), 7);
 }
 
 TEST(Text, CopiesShareRunsUntilOneChangesAndEachRunKeepsItsOwnCustomAttributes) {
