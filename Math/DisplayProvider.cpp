@@ -287,6 +287,25 @@ private:
 
 } // namespace
 
+} // namespace Math
+
+// The program's allocator, when it is mimalloc (the sanitizer builds keep their runtime's): it
+// keeps the pages of a large tree just freed for a while before it gives them back, and the tree
+// typeset next does not reuse most of them, so both trees' worth stays resident.
+extern "C" void mi_collect(bool force) __attribute__((weak));
+
+namespace Math {
+
+namespace {
+
+void releaseFreedMemory() {
+    if (mi_collect != nullptr) {
+        mi_collect(true);
+    }
+}
+
+} // namespace
+
 struct DisplayProvider::Cache {
     explicit Cache(const Limits& limits)
         : atomList(limits.atomLists, limits.atomListBytes)
@@ -345,8 +364,11 @@ std::shared_ptr<DisplayList> DisplayProvider::find(Cache& cache, const Key& key)
 std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& key) {
     // The root held for being too large goes before another is parsed and made, so that two
     // such trees are not held at once.
-    cache.oversized.reset();
-    cache.oversizedKeys.clear();
+    if (cache.oversized) {
+        cache.oversized.reset();
+        cache.oversizedKeys.clear();
+        releaseFreedMemory();
+    }
     std::shared_ptr<AtomList> parsed;
     if (const auto* list = cache.atomList.find(key.latex)) {
         parsed = *list;
@@ -358,11 +380,12 @@ std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& k
         cache.atomList.store(key.latex, parsed, listBytes(*parsed, cache.atomList.byteLimit()));
     }
     ++cache.typesets;
-    const std::shared_ptr<const AtomList> finalized = finalizedAtomList(*parsed);
-    // A list too large to keep goes before the typesetting, which makes several times its size.
+    std::shared_ptr<const AtomList> finalized = finalizedAtomList(*parsed);
+    // A list too large to keep goes before the typesetting, which makes several times its size,
+    // and so does its finalised copy once the typesetter has taken what it needs of it.
     parsed.reset();
-    const auto root = Typesetter::createLine(*finalized, PlatformFont::make(key.font), key.style,
-                                             false, key.proposedWidth);
+    const auto root = Typesetter::createLine(std::move(finalized), PlatformFont::make(key.font),
+                                             key.style, false, key.proposedWidth);
     if (!root) {
         return nullptr;
     }

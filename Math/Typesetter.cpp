@@ -127,6 +127,20 @@ std::shared_ptr<DisplayList> Typesetter::createLine(const AtomList& list,
     return createLineWithOptions(list, std::move(font), style, cramped, false, maxWidth);
 }
 
+std::shared_ptr<DisplayList> Typesetter::createLine(std::shared_ptr<const AtomList>&& list,
+                                                    std::shared_ptr<const PlatformFont> font,
+                                                    Level style, bool cramped, CGFloat maxWidth) {
+    if (!list || !usable(font)) {
+        return nullptr;
+    }
+    const auto atoms = preprocessAtoms(*list, font.get());
+    const IndexRange range = listRange(*list);
+    list.reset();
+    Typesetter typesetter(std::move(font), style, cramped, false, maxWidth);
+    typesetter.createDisplayAtoms(atoms);
+    return std::make_shared<DisplayList>(std::move(typesetter.displayAtoms), range);
+}
+
 std::shared_ptr<DisplayList>
 Typesetter::createLineWithOptions(const AtomList& list, std::shared_ptr<const PlatformFont> font,
                                   Level style, bool cramped, bool spaced, CGFloat maxWidth) {

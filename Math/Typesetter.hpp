@@ -39,6 +39,12 @@ public:
     static std::shared_ptr<DisplayList> createLine(const AtomList& list,
                                                    std::shared_ptr<const PlatformFont> font,
                                                    Level style, bool cramped, CGFloat maxWidth);
+    // The same for a list the caller lets go: it is released as soon as it is preprocessed, so
+    // that a list nothing else holds (a finalised copy) does not stay beside the display made
+    // from it (a formula of a megabyte: tens of megabytes).
+    static std::shared_ptr<DisplayList> createLine(std::shared_ptr<const AtomList>&& list,
+                                                   std::shared_ptr<const PlatformFont> font,
+                                                   Level style, bool cramped, CGFloat maxWidth);
     static std::shared_ptr<DisplayList>
     createLineWithOptions(const AtomList& list, std::shared_ptr<const PlatformFont> font,
                           Level style, bool cramped, bool spaced, CGFloat maxWidth);

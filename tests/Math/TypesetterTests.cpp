@@ -242,6 +242,26 @@ TEST_F(TypesetterTest, TypesettingLeavesTheListAsItWas) {
     }
 }
 
+TEST_F(TypesetterTest, AListLetGoIsReleasedAndTypesetAsTheSameListKept) {
+    // A finalised list handed over whole (a formula too large to cache) is released by the
+    // typesetter, not held beside the display made from it, and gives the same display.
+    const auto parsed = parseLatex("\\sum_{i=0}^{n} x_i^{2} + \\frac{a}{b} - 12");
+    ASSERT_TRUE(parsed);
+    const auto kept =
+        Typesetter::createLine(*finalizedAtomList(*parsed), font, Level::display, false, 80);
+    std::shared_ptr<const AtomList> handed = finalizedAtomList(*parsed);
+    const std::weak_ptr<const AtomList> watched = handed;
+    const auto released =
+        Typesetter::createLine(std::move(handed), font, Level::display, false, 80);
+    EXPECT_EQ(handed, nullptr);
+    EXPECT_TRUE(watched.expired());
+    ASSERT_TRUE(kept && released);
+    EXPECT_EQ(dump(*released), dump(*kept));
+    EXPECT_EQ(released->range, kept->range);
+    std::shared_ptr<const AtomList> none;
+    EXPECT_FALSE(Typesetter::createLine(std::move(none), font, Level::display, false, 0));
+}
+
 TEST_F(TypesetterTest, AbsurdSizesGiveNoOutputInsteadOfACrash) {
     const auto list = finalizedAtomList(*parseLatex("\\frac{a}{\\sqrt{b}}\\left(x\\right)"));
     EXPECT_FALSE(Typesetter::createLine(*list, nullptr, Level::display, false, 0));
