@@ -371,3 +371,42 @@ TEST(Viewport, StaleRowsThatChangeSizeKeepTheRowsShownWhereTheyAre) {
     EXPECT_EQ((*doc.frames)["row1000"].minY(), doc.offsetOf(1000, 5));
     EXPECT_EQ(window.host.graph().size().height, exact + 5 * kRows);
 }
+
+TEST(Viewport, RowsLaidOutOutOfViewSeeTheirOwnFramesAndAreNeverReadUnplaced) {
+    // Each row records the sizes its geometry observer saw. A row measured out of view (the
+    // last, for the stack's baseline, and the rows laid out in idle time) has no frame until it
+    // is placed: what an observer made of a zero frame would be laid out as the row's own.
+    struct Seen {
+        std::vector<std::vector<platform::Size>> sizes =
+            std::vector<std::vector<platform::Size>>(kRows);
+    };
+    const auto seen = std::make_shared<Seen>();
+    const LazyDocument doc;
+    std::vector<AnyView> rows = doc.rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = rows[i].onGeometryChange<platform::Size>(
+            [](const GeometryProxy& proxy) { return proxy.size(); },
+            [seen, i](const platform::Size&, const platform::Size& now) {
+                seen->sizes[i].push_back(now);
+            });
+    }
+    OffscreenHost host(AnyView(LazyVStack(HorizontalAlignment::leading(), kGap, rows)),
+                       ProposedViewSize{300.0, std::nullopt});
+    host.setVisibleRect(Rect(0, 0, 300, 200));
+    host.runUntilIdle();
+    const auto zero = [&](std::size_t i) {
+        return std::any_of(seen->sizes[i].begin(), seen->sizes[i].end(),
+                           [](const platform::Size& s) { return s.width == 0 && s.height == 0; });
+    };
+    EXPECT_TRUE(seen->sizes[kRows - 1].empty() || !zero(kRows - 1));
+    // In idle time every row is laid out and placed where it will show: each observer has seen
+    // its row's frame, and none a zero one.
+    while (host.graph().layOutDeferred(std::chrono::milliseconds(20))) {
+    }
+    host.runUntilIdle();
+    for (std::size_t i = 0; i < std::size_t(kRows); ++i) {
+        ASSERT_FALSE(seen->sizes[i].empty()) << i;
+        EXPECT_FALSE(zero(i)) << i;
+        EXPECT_EQ(seen->sizes[i].back(), (platform::Size{100, doc.models[i]->height.get()})) << i;
+    }
+}
