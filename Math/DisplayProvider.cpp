@@ -3,6 +3,7 @@
 #include "Math/Parser.hpp"
 #include "Math/PlatformFont.hpp"
 #include "Math/Typesetter.hpp"
+#include "platform/foundation/FreedMemory.hpp"
 #include "platform/foundation/Hash.hpp"
 
 #include <algorithm>
@@ -287,25 +288,6 @@ private:
 
 } // namespace
 
-} // namespace Math
-
-// The program's allocator, when it is mimalloc (the sanitizer builds keep their runtime's): it
-// keeps the pages of a large tree just freed for a while before it gives them back, and the tree
-// typeset next does not reuse most of them, so both trees' worth stays resident.
-extern "C" void mi_collect(bool force) __attribute__((weak));
-
-namespace Math {
-
-namespace {
-
-void releaseFreedMemory() {
-    if (mi_collect != nullptr) {
-        mi_collect(true);
-    }
-}
-
-} // namespace
-
 struct DisplayProvider::Cache {
     explicit Cache(const Limits& limits)
         : atomList(limits.atomLists, limits.atomListBytes)
@@ -367,7 +349,9 @@ std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& k
     if (cache.oversized) {
         cache.oversized.reset();
         cache.oversizedKeys.clear();
-        releaseFreedMemory();
+        // Its pages are given back before the next tree is made, which would not reuse most
+        // of them: otherwise both trees' worth stays resident.
+        platform::releaseFreedMemory();
     }
     std::shared_ptr<AtomList> parsed;
     if (const auto* list = cache.atomList.find(key.latex)) {

@@ -36,8 +36,8 @@ endif()
 add_library(moss_allocator INTERFACE)
 if(NOT MOSS_SANITIZE)
   find_package(mimalloc 2.0 CONFIG REQUIRED)
-  # Nothing calls mimalloc by name: it replaces malloc and free for the whole process, so the
-  # linker must keep it although no symbol of the program refers to it.
+  # It replaces malloc and free for the whole process; only platform::releaseFreedMemory names it,
+  # through a weak symbol, so the linker must keep it although no symbol of the program needs it.
   target_link_libraries(moss_allocator INTERFACE -Wl,--push-state,--no-as-needed mimalloc
                                                  -Wl,--pop-state)
 endif()
