@@ -19,6 +19,10 @@ void SurfaceTiles::release(Strip& strip) {
         g_object_unref(strip.texture);
         strip.texture = nullptr;
     }
+    if (strip.pixels != nullptr) {
+        cairo_surface_destroy(strip.pixels);
+        strip.pixels = nullptr;
+    }
 }
 
 void SurfaceTiles::clear() {
@@ -28,7 +32,7 @@ void SurfaceTiles::clear() {
     strips_.clear();
 }
 
-GdkTexture* SurfaceTiles::draw(const ui::ViewGraph& graph, long index) const {
+cairo_surface_t* SurfaceTiles::draw(const ui::ViewGraph& graph, long index) const {
     const int stripPixels = stripPoints * scale_;
     // Exactly what an offscreen render of the strip's region draws: a context on an image
     // surface at the display's scale, moved to the region and clipped to it.
@@ -41,24 +45,34 @@ GdkTexture* SurfaceTiles::draw(const ui::ViewGraph& graph, long index) const {
         context.setAppearance(appearance_);
         graph.draw(context);
     }
-    // The texture shares the surface's pixels (Cairo's ARGB32 is the toolkit's default memory
-    // format), holding a reference to the surface until the toolkit lets the texture go: the
-    // strip is never drawn into again, a new surface takes its place.
-    cairo_surface_t* const pixels = surface.internal().surface;
+    // Never drawn into again: a new surface takes the strip's place when it changes. Its
+    // pixels painted in a Cairo node are the display's at its scale (set once here: a change
+    // would copy the pixels any recording of them keeps).
+    cairo_surface_t* const pixels = cairo_surface_reference(surface.internal().surface);
     cairo_surface_flush(pixels);
-    const int stride = cairo_image_surface_get_stride(pixels);
-    GBytes* const bytes = g_bytes_new_with_free_func(
-        cairo_image_surface_get_data(pixels), std::size_t(stride) * std::size_t(stripPixels),
-        +[](gpointer kept) { cairo_surface_destroy(static_cast<cairo_surface_t*>(kept)); },
-        cairo_surface_reference(pixels));
-    GdkTexture* const texture =
-        gdk_memory_texture_new(pixelWidth_, stripPixels, GDK_MEMORY_DEFAULT, bytes, gsize(stride));
-    g_bytes_unref(bytes);
-    return texture;
+    cairo_surface_set_device_scale(pixels, scale_, scale_);
+    return pixels;
+}
+
+GdkTexture* SurfaceTiles::textureOf(Strip& strip) const {
+    if (strip.texture == nullptr) {
+        // The texture shares the surface's pixels (Cairo's ARGB32 is the toolkit's default
+        // memory format), holding a reference to the surface until the toolkit lets it go.
+        const int stride = cairo_image_surface_get_stride(strip.pixels);
+        const int height = cairo_image_surface_get_height(strip.pixels);
+        GBytes* const bytes = g_bytes_new_with_free_func(
+            cairo_image_surface_get_data(strip.pixels), std::size_t(stride) * std::size_t(height),
+            +[](gpointer kept) { cairo_surface_destroy(static_cast<cairo_surface_t*>(kept)); },
+            cairo_surface_reference(strip.pixels));
+        strip.texture = gdk_memory_texture_new(cairo_image_surface_get_width(strip.pixels), height,
+                                               GDK_MEMORY_DEFAULT, bytes, gsize(stride));
+        g_bytes_unref(bytes);
+    }
+    return strip.texture;
 }
 
 void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size,
-                            double offset, int scale, Appearance appearance) {
+                            double offset, int scale, Appearance appearance, bool asTextures) {
     scale = std::max(scale, 1);
     const int pixelWidth = int(std::ceil(size.width * scale));
     const long pixelHeight = long(std::ceil(size.height * scale));
@@ -77,8 +91,8 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
     const long first = floorDiv(pixelOffset, stripPixels);
     const long last = floorDiv(pixelOffset + pixelHeight - 1, stripPixels);
 
-    // Strips more than a screen away are let go; those near are kept for scrolling back.
-    const long keep = last - first + 1;
+    // Strips more than half a screen away are let go; those near are kept for scrolling back.
+    const long keep = (last - first + 2) / 2;
     for (auto it = strips_.begin(); it != strips_.end();) {
         if (it->first < first - keep || it->first > last + keep) {
             release(it->second);
@@ -87,31 +101,83 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
             ++it;
         }
     }
+    if (shownFirst_ != first) {
+        scrolledDown_ = first > shownFirst_;
+    }
+    shownFirst_ = first;
+    shownLast_ = last;
+    width_ = size.width;
 
     // Recorded first, so that the fingerprints see the lists as they will be drawn.
     const ui::DisplayList root = graph.displayList();
-    for (long index = first; index <= last; ++index) {
-        Strip& strip = strips_[index];
-        const Rect region(0, double(index) * stripPoints, size.width, stripPoints);
-        bool drawsAtReplay = false;
-        const std::uint64_t fingerprint = root.fingerprint(region, &drawsAtReplay);
-        const bool current = strip.texture != nullptr && strip.fingerprint == fingerprint &&
-                             !(strip.drawsAtReplay && strip.frameRequests != frameRequests_);
-        if (current) {
-            ++statistics_.stripsReused;
-        } else {
-            release(strip);
-            strip.texture = draw(graph, index);
-            strip.fingerprint = fingerprint;
-            strip.drawsAtReplay = drawsAtReplay;
-            ++statistics_.stripsDrawn;
+    const auto topOf = [&](long index) {
+        return double(index * stripPixels - pixelOffset) / scale;
+    };
+    if (asTextures) {
+        for (long index = first; index <= last; ++index) {
+            Strip& strip = bring(root, graph, index);
+            const graphene_rect_t bounds = GRAPHENE_RECT_INIT(
+                0, float(topOf(index)), float(double(pixelWidth) / scale), float(stripPoints));
+            gtk_snapshot_append_texture(snapshot, textureOf(strip), &bounds);
         }
-        strip.frameRequests = frameRequests_;
-        const graphene_rect_t bounds =
-            GRAPHENE_RECT_INIT(0, float(double(index * stripPixels - pixelOffset) / scale),
-                               float(double(pixelWidth) / scale), float(stripPoints));
-        gtk_snapshot_append_texture(snapshot, strip.texture, &bounds);
+        return;
     }
+    // The Cairo renderer converts a texture's every pixel for every frame it draws, but copies
+    // a Cairo image painted in a Cairo node straight across: the strips are painted in one.
+    const graphene_rect_t bounds = GRAPHENE_RECT_INIT(0, 0, float(size.width), float(size.height));
+    cairo_t* const cr = gtk_snapshot_append_cairo(snapshot, &bounds);
+    for (long index = first; index <= last; ++index) {
+        Strip& strip = bring(root, graph, index);
+        cairo_set_source_surface(cr, strip.pixels, 0, topOf(index));
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+        cairo_rectangle(cr, 0, topOf(index), double(pixelWidth) / scale, stripPoints);
+        cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+}
+
+SurfaceTiles::Strip& SurfaceTiles::bring(const ui::DisplayList& root, const ui::ViewGraph& graph,
+                                         long index) {
+    Strip& strip = strips_[index];
+    const Rect region(0, double(index) * stripPoints, width_, stripPoints);
+    bool drawsAtReplay = false;
+    const std::uint64_t fingerprint = root.fingerprint(region, &drawsAtReplay);
+    const bool current = strip.pixels != nullptr && strip.fingerprint == fingerprint &&
+                         !(strip.drawsAtReplay && strip.frameRequests != frameRequests_);
+    if (current) {
+        ++statistics_.stripsReused;
+    } else {
+        release(strip);
+        strip.pixels = draw(graph, index);
+        strip.fingerprint = fingerprint;
+        strip.drawsAtReplay = drawsAtReplay;
+        ++statistics_.stripsDrawn;
+    }
+    strip.frameRequests = frameRequests_;
+    return strip;
+}
+
+bool SurfaceTiles::drawAhead(const ui::ViewGraph& graph) {
+    if (pixelWidth_ <= 0 || strips_.empty()) {
+        return false;
+    }
+    // The strip past each edge of the screen, the way it last scrolled first; none past the
+    // tree's ends.
+    const long below = shownLast_ + 1;
+    const long above = shownFirst_ - 1;
+    const double height = graph.size().height;
+    const ui::DisplayList root = graph.displayList();
+    for (const long index : {scrolledDown_ ? below : above, scrolledDown_ ? above : below}) {
+        if (index < 0 || double(index) * stripPoints >= height) {
+            continue;
+        }
+        const std::uint64_t drawn = statistics_.stripsDrawn;
+        bring(root, graph, index);
+        if (statistics_.stripsDrawn != drawn) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace platform

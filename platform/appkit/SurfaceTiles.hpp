@@ -25,8 +25,9 @@
 #include <map>
 
 namespace platform::ui {
+class DisplayList;
 class ViewGraph;
-}
+} // namespace platform::ui
 
 namespace platform {
 
@@ -48,9 +49,16 @@ public:
     /// Appends to `snapshot` the part of `graph` a widget of `size` points shows when scrolled
     /// down by `offset` points, at `scale` device pixels a point, in `appearance`; draws the
     /// strips that are missing or may have changed. The offset is rounded to device pixels, so
-    /// that every pixel of a strip lands on one of the display's.
+    /// that every pixel of a strip lands on one of the display's. The strips go to the toolkit as
+    /// textures (a renderer that uploads them once), or else painted in a Cairo node (the Cairo
+    /// renderer).
     void snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size, double offset,
-                  int scale, Appearance appearance);
+                  int scale, Appearance appearance, bool asTextures);
+
+    /// Draws, ahead of scrolling, one strip just past the screen last shown that is missing or
+    /// may have changed; returns whether it drew one (there may be another to draw). For idle
+    /// time, with the tree up to date.
+    bool drawAhead(const ui::ViewGraph& graph);
 
     struct Statistics {
         std::uint64_t stripsDrawn = 0;
@@ -60,19 +68,28 @@ public:
 
 private:
     struct Strip {
-        GdkTexture* texture = nullptr; // one reference
+        cairo_surface_t* pixels = nullptr; // one reference
+        GdkTexture* texture = nullptr;     // one reference, made when first asked for
         std::uint64_t fingerprint = 0;
         bool drawsAtReplay = false;
         std::uint64_t frameRequests = 0;
     };
     static void release(Strip& strip);
-    GdkTexture* draw(const ui::ViewGraph& graph, long index) const;
+    cairo_surface_t* draw(const ui::ViewGraph& graph, long index) const;
+    GdkTexture* textureOf(Strip& strip) const;
+    // The strip `index`, drawn first if it is missing or may have changed.
+    Strip& bring(const ui::DisplayList& root, const ui::ViewGraph& graph, long index);
 
     std::map<long, Strip> strips_;
     // What every strip was drawn for: a change to any of these draws them all again.
     int pixelWidth_ = 0;
     int scale_ = 0;
     Appearance appearance_;
+    // The strips and width (points) of the screen last shown, and which way it last scrolled.
+    long shownFirst_ = 0;
+    long shownLast_ = -1;
+    double width_ = 0;
+    bool scrolledDown_ = true;
     std::uint64_t frameRequests_ = 0;
     Statistics statistics_;
 };
