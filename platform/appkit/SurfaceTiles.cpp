@@ -101,11 +101,6 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
             ++it;
         }
     }
-    if (shownFirst_ != first) {
-        scrolledDown_ = first > shownFirst_;
-    }
-    shownFirst_ = first;
-    shownLast_ = last;
     width_ = size.width;
 
     // Recorded first, so that the fingerprints see the lists as they will be drawn.
@@ -155,29 +150,6 @@ SurfaceTiles::Strip& SurfaceTiles::bring(const ui::DisplayList& root, const ui::
     }
     strip.frameRequests = frameRequests_;
     return strip;
-}
-
-bool SurfaceTiles::drawAhead(const ui::ViewGraph& graph) {
-    if (pixelWidth_ <= 0 || strips_.empty()) {
-        return false;
-    }
-    // The strip past each edge of the screen, the way it last scrolled first; none past the
-    // tree's ends.
-    const long below = shownLast_ + 1;
-    const long above = shownFirst_ - 1;
-    const double height = graph.size().height;
-    const ui::DisplayList root = graph.displayList();
-    for (const long index : {scrolledDown_ ? below : above, scrolledDown_ ? above : below}) {
-        if (index < 0 || double(index) * stripPoints >= height) {
-            continue;
-        }
-        const std::uint64_t drawn = statistics_.stripsDrawn;
-        bring(root, graph, index);
-        if (statistics_.stripsDrawn != drawn) {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace platform

@@ -55,11 +55,6 @@ public:
     void snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size, double offset,
                   int scale, Appearance appearance, bool asTextures);
 
-    /// Draws, ahead of scrolling, one strip just past the screen last shown that is missing or
-    /// may have changed; returns whether it drew one (there may be another to draw). For idle
-    /// time, with the tree up to date.
-    bool drawAhead(const ui::ViewGraph& graph);
-
     struct Statistics {
         std::uint64_t stripsDrawn = 0;
         std::uint64_t stripsReused = 0;
@@ -85,11 +80,8 @@ private:
     int pixelWidth_ = 0;
     int scale_ = 0;
     Appearance appearance_;
-    // The strips and width (points) of the screen last shown, and which way it last scrolled.
-    long shownFirst_ = 0;
-    long shownLast_ = -1;
+    // The width (points) of the screen last shown.
     double width_ = 0;
-    bool scrolledDown_ = true;
     std::uint64_t frameRequests_ = 0;
     Statistics statistics_;
 };

@@ -149,8 +149,6 @@ struct ViewHostWidget::State {
     Size lastSize;
     // What the widget shows, drawn into pixels of its own.
     SurfaceTiles tiles;
-    // The idle source drawing the strips next to the ones shown, or 0.
-    guint drawAheadSource = 0;
     std::uint64_t framesDrawn = 0;
     bool updateScheduled = false;
     guint tickCallback = 0;
@@ -241,9 +239,6 @@ struct ViewHostWidget::State {
     void stopAutoscroll();
     // The adjustments cover the tree's extent, a page the widget's size.
     void configureAdjustments();
-
-    // Draws the strips just past the screen in idle time, so that scrolling finds them drawn.
-    void scheduleDrawAhead();
 
     void scheduleUpdate();
     void runUpdate();
@@ -523,24 +518,6 @@ void ViewHostWidget::State::scheduleDeferredLayout() {
                 return G_SOURCE_REMOVE;
             }
             return G_SOURCE_CONTINUE;
-        },
-        g_object_ref(widget), g_object_unref);
-}
-
-void ViewHostWidget::State::scheduleDrawAhead() {
-    if (drawAheadSource != 0 || disposed) {
-        return;
-    }
-    // After the idle layout of the rows: what is drawn ahead should show them laid out.
-    drawAheadSource = g_idle_add_full(
-        G_PRIORITY_DEFAULT_IDLE + 10,
-        +[](gpointer widget) -> gboolean {
-            State& state = stateOf(widget);
-            if (!state.graph.needsUpdate() && state.tiles.drawAhead(state.graph)) {
-                return G_SOURCE_CONTINUE;
-            }
-            state.drawAheadSource = 0;
-            return G_SOURCE_REMOVE;
         },
         g_object_ref(widget), g_object_unref);
 }
@@ -896,10 +873,6 @@ static void moss_view_host_dispose(GObject* object) {
         g_source_remove(state.deferredLayoutSource);
         state.deferredLayoutSource = 0;
     }
-    if (state.drawAheadSource != 0) {
-        g_source_remove(state.drawAheadSource);
-        state.drawAheadSource = 0;
-    }
     state.stopAutoscroll();
     state.setAdjustment(false, nullptr);
     state.setAdjustment(true, nullptr);
@@ -983,7 +956,6 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
     state.tiles.snapshot(snapshot, state.graph, platform::Size(width, height), state.scrollOffset(),
                          gtk_widget_get_scale_factor(widget), state.drawnAppearance(),
                          renderer == nullptr || !GSK_IS_CAIRO_RENDERER(renderer));
-    state.scheduleDrawAhead();
     ++state.framesDrawn;
 }
 

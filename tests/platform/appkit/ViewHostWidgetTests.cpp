@@ -723,9 +723,8 @@ TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat
     EXPECT_EQ(gtk_widget_get_height(shown.widget()), 200);
 
     // To the end: the last rows show, and each frame draws the rows on screen, not the tree: the
-    // widget draws in strips of 128 points, so at most the rows of the strips the screen touches
-    // and of the strip past either edge, drawn ahead in idle time.
-    constexpr int rowsPerFrame = (200 + 4 * 128) / 20 + 2;
+    // widget draws in strips of 128 points, so at most the rows of the strips the screen touches.
+    constexpr int rowsPerFrame = (200 + 2 * 128) / 20 + 2;
     const auto frames = host_->framesDrawn();
     const auto drawn = host_->graph().statistics().drawnOperations;
     gtk_adjustment_set_value(vertical, rows * 20.0 - 200);
