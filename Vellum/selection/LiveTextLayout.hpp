@@ -143,6 +143,9 @@ public:
     /// False only for a live collection over the same laid-out texts, wherever they now stand.
     bool layoutsDiffer(const TextLayoutCollection& other) const override;
     std::optional<std::size_t> index(const platform::ui::Text::Layout& layout) const override;
+    const void* layoutIdentity(std::size_t index) const override {
+        return &layouts()[index]->base().base();
+    }
     const platform::ui::Text::LayoutKey::Value& base() const { return base_; }
 
 private:

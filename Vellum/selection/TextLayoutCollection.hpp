@@ -121,6 +121,9 @@ public:
     virtual bool layoutsDiffer(const TextLayoutCollection& other) const = 0;
     /// The index of the layout built over `layout`.
     virtual std::optional<std::size_t> index(const platform::ui::Text::Layout& layout) const = 0;
+    /// What names the text at `index` across collections: the laid-out text the `index` of a
+    /// view's layout finds it by (null where texts are not told apart so).
+    virtual const void* layoutIdentity(std::size_t /*index*/) const { return nullptr; }
     /// Every text's bounds in the collection's space, in text order; null for a text without
     /// lines. Hit testing scans them on every pointer move: one array, read once per collection,
     /// not thousands of texts visited one by one.
@@ -164,6 +167,9 @@ public:
     }
     std::optional<std::size_t> index(const platform::ui::Text::Layout& layout) const override {
         return base_->index(layout);
+    }
+    const void* layoutIdentity(std::size_t index) const override {
+        return base_->layoutIdentity(index);
     }
     const std::vector<platform::Rect>& layoutFrames() const override {
         return base_->layoutFrames();

@@ -57,21 +57,29 @@ void TextSelectionModel::withShareMutations(const std::optional<TextRange>& old,
     } else if (old || now) {
         spans.push_back(span(old ? *old : *now));
     }
-    const std::size_t count = layoutCollection_.layoutCount();
-    std::vector<std::size_t> told;
+    std::vector<platform::PropertyID> told;
     for (const auto& [first, last] : spans) {
-        for (std::size_t l = first; l <= last && l < count; ++l) {
-            if (told.empty() || told.back() < l) {
-                told.push_back(l);
-            }
-        }
+        appendShareKeys(layoutCollection_, first, last, told);
     }
-    for (const std::size_t l : told) {
-        registrar_.willSet(shareKey(l));
+    for (const platform::PropertyID key : told) {
+        registrar_.willSet(key);
     }
     std::forward<F>(change)();
-    for (const std::size_t l : told) {
-        registrar_.didSet(shareKey(l));
+    for (const platform::PropertyID key : told) {
+        registrar_.didSet(key);
+    }
+}
+
+void TextSelectionModel::appendShareKeys(const TextLayoutCollection& collection, std::size_t first,
+                                         std::size_t last,
+                                         std::vector<platform::PropertyID>& keys) {
+    const std::size_t count = collection.layoutCount();
+    for (std::size_t l = first; l <= last && l < count; ++l) {
+        // A text not named so is never observed by its share (its highlight watches the
+        // collection).
+        if (const void* identity = collection.layoutIdentity(l)) {
+            keys.push_back(shareKey(identity));
+        }
     }
 }
 
@@ -79,25 +87,36 @@ void TextSelectionModel::updateLayoutCollection(AnyTextLayoutCollection collecti
     if (collection.isEqual(layoutCollection_)) {
         return;
     }
+    // Only the texts the selection held may change their share with the texts around them (the
+    // range carried over, or cleared): those are told, and no other highlight runs again. A text
+    // laid out anew, not in the previous collection yet, watches the collection itself.
+    std::vector<platform::PropertyID> told;
+    if (selectedRange_) {
+        appendShareKeys(layoutCollection_, selectedRange_->start.indexPath.layout,
+                        selectedRange_->end.indexPath.layout, told);
+    }
+    for (const platform::PropertyID key : told) {
+        registrar_.willSet(key);
+    }
     AnyTextLayoutCollection previous = std::move(layoutCollection_);
-    // Observers are told although the range may stay: the highlight of a text laid out anew is
-    // found only in the new collection.
     registrar_.withMutation(Property::layoutCollection,
                             [&] { layoutCollection_ = std::move(collection); });
     const std::optional<TextRange> range = selectedRange();
-    if (!range) {
-        return;
-    }
-    if (layoutCollection_.layoutsDiffer(previous)) {
+    if (range && layoutCollection_.layoutsDiffer(previous)) {
         setSelectedRange(translatedRange(layoutCollection_, *range, previous));
+    }
+    for (const platform::PropertyID key : told) {
+        registrar_.didSet(key);
     }
 }
 
 std::optional<std::size_t>
 TextSelectionModel::observeShare(const platform::ui::Text::Layout& layout) const {
-    const std::optional<std::size_t> index = layoutCollection().index(layout);
+    const std::optional<std::size_t> index = layoutCollection_.index(layout);
     if (index) {
-        registrar_.access(shareKey(*index));
+        registrar_.access(shareKey(&layout.base()));
+    } else {
+        registrar_.access(Property::layoutCollection);
     }
     return index;
 }

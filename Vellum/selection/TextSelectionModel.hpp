@@ -10,9 +10,11 @@
 #include "Vellum/selection/TextRange.hpp"
 #include "platform/observation/ObservationRegistrar.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vellum {
 
@@ -60,10 +62,15 @@ public:
     }
 
 private:
-    // The observation key of the share of the text at `index` in the collection.
-    static platform::PropertyID shareKey(std::size_t index) {
-        return platform::PropertyID{16} + index;
+    // The observation key of the share of one text, named by its laid-out text rather than its
+    // index: rows laid out later add texts before others, and a text's highlight must not
+    // follow the index it once had.
+    static platform::PropertyID shareKey(const void* identity) {
+        return static_cast<platform::PropertyID>(reinterpret_cast<std::uintptr_t>(identity));
     }
+    // The keys of the texts from `first` to `last` in `collection`, appended to `keys`.
+    static void appendShareKeys(const TextLayoutCollection& collection, std::size_t first,
+                                std::size_t last, std::vector<platform::PropertyID>& keys);
     // The index of `layout` in the collection, its share's read observed.
     std::optional<std::size_t> observeShare(const platform::ui::Text::Layout& layout) const;
     // The texts whose share may differ between the two ranges, told before and after `change`.
