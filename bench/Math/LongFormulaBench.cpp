@@ -157,11 +157,5 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--memory-case") == 0) {
         return std::strcmp(argv[2], "cache") == 0 ? cacheHeld() : typesetHeld(std::atoi(argv[3]));
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "bench/support/ChildMeasure.hpp"
 
 #include <array>
+#include <benchmark/benchmark.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,16 @@
 #include <unistd.h>
 
 namespace bench {
+
+int runBenchmarks(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
 
 namespace {
 

@@ -24,6 +24,9 @@ namespace bench {
 /// This process's resident memory now, in kilobytes, or -1 when unknown.
 [[nodiscard]] long residentKilobytes();
 
+/// The parent's part of main: runs the benchmarks the command line names. Returns the exit status.
+int runBenchmarks(int argc, char** argv);
+
 /// In the child: hands `value` to the parent under `name`.
 void report(const std::string& name, double value);
 

@@ -130,14 +130,9 @@ struct TextCloser {
     void operator()(UText* text) const noexcept { utext_close(text); }
 };
 
-// Opening a character break iterator loads its rules; cloning the process-wide prototype is much
-// cheaper. The prototype itself is never iterated, so clones may be taken from any thread.
-BreakIteratorPointer makeCharacterBreakIterator() {
-    static const BreakIteratorPointer prototype = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        BreakIteratorPointer iterator{ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status)};
-        return U_SUCCESS(status) ? std::move(iterator) : BreakIteratorPointer{};
-    }();
+// Opening a break iterator loads its rules; cloning a process-wide prototype is much cheaper.
+// The prototype itself is never iterated, so clones may be taken from any thread.
+BreakIteratorPointer cloneBreakIterator(const BreakIteratorPointer& prototype) {
     if (!prototype) {
         return {};
     }
@@ -146,18 +141,20 @@ BreakIteratorPointer makeCharacterBreakIterator() {
     return U_SUCCESS(status) ? std::move(clone) : BreakIteratorPointer{};
 }
 
-BreakIteratorPointer makeWordBreakIterator() {
-    static const BreakIteratorPointer prototype = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        BreakIteratorPointer iterator{ubrk_open(UBRK_WORD, "", nullptr, 0, &status)};
-        return U_SUCCESS(status) ? std::move(iterator) : BreakIteratorPointer{};
-    }();
-    if (!prototype) {
-        return {};
-    }
+BreakIteratorPointer openBreakIterator(UBreakIteratorType type) {
     UErrorCode status = U_ZERO_ERROR;
-    BreakIteratorPointer clone{ubrk_clone(prototype.get(), &status)};
-    return U_SUCCESS(status) ? std::move(clone) : BreakIteratorPointer{};
+    BreakIteratorPointer iterator{ubrk_open(type, "", nullptr, 0, &status)};
+    return U_SUCCESS(status) ? std::move(iterator) : BreakIteratorPointer{};
+}
+
+BreakIteratorPointer makeCharacterBreakIterator() {
+    static const BreakIteratorPointer prototype = openBreakIterator(UBRK_CHARACTER);
+    return cloneBreakIterator(prototype);
+}
+
+BreakIteratorPointer makeWordBreakIterator() {
+    static const BreakIteratorPointer prototype = openBreakIterator(UBRK_WORD);
+    return cloneBreakIterator(prototype);
 }
 
 // The word boundaries of one text, asked segment by segment.

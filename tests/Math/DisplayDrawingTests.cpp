@@ -9,6 +9,7 @@
 #include "Math/Typesetter.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
+#include "tests/Math/BundledFonts.hpp"
 #include "tests/support/PixelSnapshot.hpp"
 
 #include <cmath>
@@ -381,18 +382,7 @@ TEST_P(FontSnapshot, SetsAFormulaFromItsOwnTables) {
     expectFormulaSnapshot(*root, "font-" + GetParam().rawValue());
 }
 
-INSTANTIATE_TEST_SUITE_P(Fonts, FontSnapshot,
-                         testing::Values(Font::Name::latinModern, Font::Name::termes,
-                                         Font::Name::asana, Font::Name::xits,
-                                         Font::Name::kpMathLight, Font::Name::kpMathSans,
-                                         Font::Name::euler, Font::Name::fira,
-                                         Font::Name::libertinus, Font::Name::garamond),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char c : info.param.rawValue()) {
-                                 name += (c == '-') ? '_' : c;
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Fonts, FontSnapshot, testing::ValuesIn(moss_test::bundledFontNames()),
+                         moss_test::fontTestName);
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Math/FontMetrics.hpp"
 #include "Math/FontRegistry.hpp"
 #include "Math/PlatformFont.hpp"
+#include "tests/Math/BundledFonts.hpp"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -211,19 +212,8 @@ TEST_P(BundledFont, AssembliesOfEveryGlyph) {
     EXPECT_GT(assembled, 10);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fonts, BundledFont,
-                         testing::Values(Font::Name::latinModern, Font::Name::termes,
-                                         Font::Name::asana, Font::Name::xits,
-                                         Font::Name::kpMathLight, Font::Name::kpMathSans,
-                                         Font::Name::euler, Font::Name::fira,
-                                         Font::Name::libertinus, Font::Name::garamond),
-                         [](const auto& info) {
-                             std::string name;
-                             for (char c : info.param.rawValue()) {
-                                 name += (c == '-') ? '_' : c;
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Fonts, BundledFont, testing::ValuesIn(moss_test::bundledFontNames()),
+                         moss_test::fontTestName);
 
 TEST(PlatformFont, SizesOfOneFontShareItsFaceAndTableAndScaleLinearly) {
     const auto small = PlatformFont::make(Font(Font::Name::latinModern, 10));

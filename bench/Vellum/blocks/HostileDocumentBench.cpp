@@ -215,11 +215,5 @@ int main(int argc, char** argv) {
         return show(
             std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

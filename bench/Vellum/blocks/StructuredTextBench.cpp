@@ -236,11 +236,5 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--peak-memory-child") == 0) {
         return showWholeManualOnce();
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -116,11 +116,5 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--render") == 0) {
         return render();
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

@@ -414,11 +414,5 @@ int main(int argc, char** argv) {
         bench::report("seconds", runCase(std::atoi(argv[2]), std::atoll(argv[3])));
         return bench::finishChild();
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }

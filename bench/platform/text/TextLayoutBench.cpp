@@ -253,11 +253,5 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--memory-case") == 0) {
         return memoryHeldByLayoutsChild(std::strcmp(argv[2], "0") != 0);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv);
 }
