@@ -4,11 +4,13 @@
 
 #include "DocumentTestSupport.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vellum {
@@ -103,6 +105,60 @@ TEST(SelectionScroll, RowsLaidOutLaterRerunNoHighlightOfTheTextsBefore) {
     // Each row builds a handful of views; a pass over every text laid out before, per step,
     // would be thousands.
     EXPECT_LT(graph.statistics().bodyEvaluations - before, 20 * texts);
+}
+
+// The rows above the part shown first are laid out later, their texts coming before the texts
+// shown (each text's highlight first ran before its text was one of the selectable ones): the
+// highlights of the texts shown follow the selection from one text to the next.
+TEST(SelectionScroll, TextsLaidOutAboveKeepTheHighlightsOfTheTextsBelow) {
+    std::string markdown;
+    for (int i = 0; i < 120; ++i) {
+        markdown += "Paragraph " + std::to_string(i) + " of a long document.\n\n";
+    }
+    markdown += "Next to last paragraph.\n\nLast paragraph :smile: of the text.\n";
+    test::SelectableDocument document(markdown, Rect(0, 1000000, 560, 600));
+    ASSERT_TRUE(document.shown());
+    const auto textOf = [&](std::string_view needle) {
+        const std::optional<std::size_t> l = document.textHolding(needle);
+        EXPECT_TRUE(l.has_value()) << needle;
+        return l.value_or(0);
+    };
+    const auto wholeText = [&](std::size_t l) {
+        const auto& c = document.collection();
+        return TextRange{*positionForCharacterIndex(c, l, 0),
+                         *positionForCharacterIndex(c, l, c.layout(l).length() - 1)};
+    };
+    const std::size_t lastBefore = textOf("Last paragraph");
+    document.select(wholeText(lastBefore));
+    while (document.host().graph().layOutDeferred(std::chrono::seconds(5))) {
+    }
+    document.host().runUntilIdle();
+    ASSERT_GT(textOf("Last paragraph"), lastBefore + 100);
+    const double height = document.host().graph().size().height;
+    document.show(Rect(0, height - 600, 560, 600));
+
+    // Pixels of the text holding `needle` that differ between two pictures of the part shown.
+    const auto changedIn = [&](const platform::Image& a, const platform::Image& b,
+                               std::string_view needle) {
+        const TextLayout& text = document.collection().layout(textOf(needle));
+        const Rect visible = *document.host().graph().visibleRect();
+        const Rect box = text.bounds().offsetBy(text.origin().x, text.origin().y - visible.minY());
+        int changed = 0;
+        for (int y = std::max(0, int(box.minY())); y < std::min(a.height(), int(box.maxY())); ++y) {
+            for (int x = std::max(0, int(box.minX())); x < std::min(a.width(), int(box.maxX()));
+                 ++x) {
+                const std::size_t i = std::size_t(y) * std::size_t(a.width()) + std::size_t(x);
+                changed += a.pixels()[i] != b.pixels()[i] ? 1 : 0;
+            }
+        }
+        return changed;
+    };
+    const platform::Image lastSelected = document.host().render();
+    document.select(wholeText(textOf("Next to last")));
+    const platform::Image nextSelected = document.host().render();
+    // Each text lit in one picture, not in the other.
+    EXPECT_GT(changedIn(lastSelected, nextSelected, "Last paragraph"), 100);
+    EXPECT_GT(changedIn(lastSelected, nextSelected, "Next to last"), 100);
 }
 
 } // namespace
