@@ -1,4 +1,9 @@
+// gtest goes ahead of the X headers (which XInput.hpp brings in too): their macros break its
+// templates.
+#include <gtest/gtest.h>
+// clang-format off
 #include "tests/support/XInput.hpp"
+// clang-format on
 
 #include "tests/support/MainLoopWait.hpp"
 
@@ -6,8 +11,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <gdk/x11/gdkx.h>
+#include <gtest/gtest.h>
 
 namespace moss_test {
 
@@ -137,6 +145,20 @@ const char* startToolkitWithXTest() {
         return "the display has no XTest";
     }
     return nullptr;
+}
+
+void runAtTwiceTheScale(void (*check)()) {
+    if (gtk_is_initialized()) {
+        std::fputs("the toolkit started before the scale was set\n", stderr);
+        std::exit(2);
+    }
+    g_setenv("GDK_SCALE", "2", TRUE);
+    if (const char* why = startToolkitWithXTest()) {
+        std::fprintf(stderr, "not checked: %s\n", why);
+        std::exit(0);
+    }
+    check();
+    std::exit(::testing::Test::HasFailure() ? 1 : 0);
 }
 
 void keepScreenshot(cairo_surface_t* surface, const std::string& name) {

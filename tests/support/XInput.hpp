@@ -45,6 +45,11 @@ void resize(GtkWindow* window, int width, int height);
 // display). Null when the test can run; otherwise why it cannot, for it to skip with.
 const char* startToolkitWithXTest();
 
+// For a case run in a process of its own (the display's scale is fixed when the toolkit starts):
+// starts the toolkit at twice the scale, runs `check`, and ends the process with 0 when it found
+// nothing wrong (or could not run), 1 when it did, 2 when the toolkit had started already.
+[[noreturn]] void runAtTwiceTheScale(void (*check)());
+
 // Saves `surface` as the PNG `name` in the temporary folder, for a person to look at.
 void keepScreenshot(cairo_surface_t* surface, const std::string& name);
 

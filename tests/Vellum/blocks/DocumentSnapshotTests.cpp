@@ -21,6 +21,7 @@
 #include "platform/graphics/ImageSource.hpp"
 #include "platform/runtime/Task.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/Vellum/attachments/CountingLoader.hpp"
 #include "tests/support/FileContents.hpp"
 
 #include <algorithm>
@@ -125,27 +126,6 @@ void expectMatchesSnapshot(const platform::Image& image, const std::string& path
     }
 }
 
-// Counts the loads that ended, so that the test knows when the pictures are in.
-class CountingLoader final : public vellum::AttachmentLoader {
-public:
-    CountingLoader(vellum::SharedAttachmentLoader loader, std::shared_ptr<std::atomic<int>> ended)
-        : loader_(std::move(loader))
-        , ended_(std::move(ended)) {}
-    platform::Task<vellum::AnyAttachment>
-    attachment(platform::URL url, std::string text,
-               vellum::ColorEnvironmentValues environment) const override {
-        struct Count {
-            std::atomic<int>& ended;
-            ~Count() { ++ended; }
-        } count{*ended_};
-        co_return co_await loader_->attachment(std::move(url), std::move(text), environment);
-    }
-
-private:
-    vellum::SharedAttachmentLoader loader_;
-    std::shared_ptr<std::atomic<int>> ended_;
-};
-
 platform::Image render(bool gitHub, platform::ColorScheme scheme) {
     vellum::AttributedStringMarkdownParser::PatternOptions patterns;
     patterns.mathExpressions = true;
@@ -166,11 +146,12 @@ platform::Image render(bool gitHub, platform::ColorScheme scheme) {
     view = gitHub
                ? vellum::vellum(view).structuredTextStyle(vellum::StructuredText::GitHubStyle())
                : vellum::vellum(view).structuredTextStyle(vellum::StructuredText::DefaultStyle());
-    view = view
-               .environment<vellum::ImageAttachmentLoaderKey>(std::make_shared<CountingLoader>(
-                   vellum::ImageAttachmentLoaderKey::defaultValue(), ended))
-               .environment<vellum::EmojiAttachmentLoaderKey>(std::make_shared<CountingLoader>(
-                   vellum::EmojiAttachmentLoaderKey::defaultValue(), ended));
+    view = view.environment<vellum::ImageAttachmentLoaderKey>(
+                   std::make_shared<moss_test::CountingLoader>(
+                       vellum::ImageAttachmentLoaderKey::defaultValue(), ended))
+               .environment<vellum::EmojiAttachmentLoaderKey>(
+                   std::make_shared<moss_test::CountingLoader>(
+                       vellum::EmojiAttachmentLoaderKey::defaultValue(), ended));
     ui::EnvironmentValues environment;
     environment.set<ui::ColorSchemeKey>(scheme);
     ui::OffscreenHost host(view.padding(24), {pageWidth, std::nullopt}, environment);

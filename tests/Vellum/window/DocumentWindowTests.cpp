@@ -18,6 +18,7 @@
 #include "platform/runtime/Task.hpp"
 #include "platform/ui/OffscreenHost.hpp"
 #include "platform/ui/UI.hpp"
+#include "tests/Vellum/attachments/CountingLoader.hpp"
 #include "tests/support/FileContents.hpp"
 #include "tests/support/MainLoopWait.hpp"
 #include "tests/support/XInput.hpp"
@@ -52,29 +53,6 @@ platform::URL fixtureFolder() {
     return *platform::URL::fromString(*components.string());
 }
 
-// Passes loads on to the default loader and counts those that ended, so that a test knows when
-// the pictures are in.
-class CountingLoader final : public vellum::AttachmentLoader {
-public:
-    explicit CountingLoader(std::shared_ptr<std::atomic<int>> ended)
-        : loader_(vellum::ImageAttachmentLoaderKey::defaultValue())
-        , ended_(std::move(ended)) {}
-
-    platform::Task<vellum::AnyAttachment>
-    attachment(platform::URL url, std::string text,
-               vellum::ColorEnvironmentValues environment) const override {
-        struct Count {
-            std::atomic<int>& ended;
-            ~Count() { ++ended; }
-        } count{*ended_};
-        co_return co_await loader_->attachment(std::move(url), std::move(text), environment);
-    }
-
-private:
-    vellum::SharedAttachmentLoader loader_;
-    std::shared_ptr<std::atomic<int>> ended_;
-};
-
 // How many pictures `markdown` loads: one per run with an image address.
 int picturesIn(const std::string& markdown) {
     const platform::AttributedString parsed = vellum::StructuredText::parse(
@@ -104,7 +82,8 @@ ui::AnyView documentView(const std::string& markdown, std::shared_ptr<std::atomi
         .padding(16)
         .background(ui::AnyView(platform::Color::white()))
         .environment<vellum::ImageAttachmentLoaderKey>(
-            std::make_shared<const CountingLoader>(std::move(ended)));
+            std::make_shared<const moss_test::CountingLoader>(
+                vellum::ImageAttachmentLoaderKey::defaultValue(), std::move(ended)));
 }
 
 ui::EnvironmentValues lightEnvironment() {

@@ -261,26 +261,13 @@ void checkTilesAtTwiceTheScale() {
     }
 }
 
-[[noreturn]] void showTilesAtTwiceTheScale() {
-    if (gtk_is_initialized()) {
-        std::fputs("the toolkit started before the scale was set\n", stderr);
-        std::exit(2);
-    }
-    g_setenv("GDK_SCALE", "2", TRUE);
-    if (const char* why = moss_test::startToolkitWithXTest()) {
-        std::fprintf(stderr, "not checked: %s\n", why);
-        std::exit(0);
-    }
-    checkTilesAtTwiceTheScale();
-    std::exit(::testing::Test::HasFailure() ? 1 : 0);
-}
-
 // The display's scale is fixed when the toolkit starts: the case runs in a process of its own
 // (the program started again for it alone), which no other case shares. Text and curved edges
 // land on the same device pixels as offscreen.
 TEST(SurfaceTilesScaleTest, AtScaleTwoTheScreenIsTheOffscreenRender) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(showTilesAtTwiceTheScale(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(moss_test::runAtTwiceTheScale(checkTilesAtTwiceTheScale),
+                ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

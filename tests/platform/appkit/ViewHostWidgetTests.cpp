@@ -866,26 +866,13 @@ void checkDrawingAtTwiceTheScale() {
     EXPECT_TRUE(iterateUntil([&] { return log->taps == 1; }));
 }
 
-[[noreturn]] void drawAtTwiceTheScale() {
-    if (gtk_is_initialized()) {
-        std::fputs("the toolkit started before the scale was set\n", stderr);
-        std::exit(2);
-    }
-    g_setenv("GDK_SCALE", "2", TRUE);
-    if (const char* why = moss_test::startToolkitWithXTest()) {
-        std::fprintf(stderr, "not checked: %s\n", why);
-        std::exit(0);
-    }
-    checkDrawingAtTwiceTheScale();
-    std::exit(::testing::Test::HasFailure() ? 1 : 0);
-}
-
 // The display's scale is fixed when the toolkit starts: the case runs in a process of its own
 // (the program started again for this case alone), so that neither it nor the cases after it in
 // this process find the toolkit at a scale they did not expect.
 TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(drawAtTwiceTheScale(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(moss_test::runAtTwiceTheScale(checkDrawingAtTwiceTheScale),
+                ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
