@@ -37,6 +37,12 @@ int finishChild();
 struct ChildResult {
     std::map<std::string, double> values; ///< what the child reported
     double peakMegabytes = 0;             ///< the child's peak resident memory
+
+    /// What the child reported under `name`, or -1 when it reported nothing by that name.
+    [[nodiscard]] double value(const std::string& name) const {
+        const auto found = values.find(name);
+        return found == values.end() ? -1.0 : found->second;
+    }
 };
 
 /// Runs this program again with `arguments`, its address space limited to `limitMegabytes` so

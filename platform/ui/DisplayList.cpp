@@ -130,16 +130,11 @@ void fingerprintVisible(const DisplayList& list, Rect visible, std::uint64_t& ha
         case variantIndex<DL::Save>:
             saved.push_back(visible);
             break;
-        case variantIndex<DL::Restore>:
-            if (!saved.empty()) {
-                visible = saved.back();
-                saved.pop_back();
-            }
-            break;
         case variantIndex<DL::BeginLayer>:
             drawsHere = true;
             saved.push_back(visible);
             break;
+        case variantIndex<DL::Restore>:
         case variantIndex<DL::EndLayer>:
             if (!saved.empty()) {
                 visible = saved.back();

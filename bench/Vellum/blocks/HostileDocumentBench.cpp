@@ -182,14 +182,10 @@ void hostileFirstScreen(benchmark::State& state) {
             state.SkipWithError("the showing process failed or ran out of its memory limit");
             return;
         }
-        const auto value = [&](const char* name) {
-            const auto found = result->values.find(name);
-            return found == result->values.end() ? -1.0 : found->second;
-        };
-        state.SetIterationTime(value("seconds"));
-        state.counters["seconds"] = value("seconds");
-        state.counters["parse"] = value("parse");
-        state.counters["settled"] = value("settled");
+        state.SetIterationTime(result->value("seconds"));
+        state.counters["seconds"] = result->value("seconds");
+        state.counters["parse"] = result->value("parse");
+        state.counters["settled"] = result->value("settled");
         state.counters["peakMB"] = result->peakMegabytes;
     }
 }

@@ -93,16 +93,12 @@ void BM_ReadmeWithEightCodeBlocks(benchmark::State& state) {
             state.SkipWithError("the rendering process failed");
             return;
         }
-        const auto value = [&](const char* name) {
-            const auto found = result->values.find(name);
-            return found == result->values.end() ? -1.0 : found->second;
-        };
-        state.SetIterationTime(value("seconds"));
-        state.counters["seconds"] = value("seconds");
-        state.counters["workers"] = value("workers");
+        state.SetIterationTime(result->value("seconds"));
+        state.counters["seconds"] = result->value("seconds");
+        state.counters["workers"] = result->value("workers");
         state.counters["peakMB"] = result->peakMegabytes;
-        state.counters["workersMB"] = value("workersMB");
-        state.counters["totalMB"] = result->peakMegabytes + value("workersMB");
+        state.counters["workersMB"] = result->value("workersMB");
+        state.counters["totalMB"] = result->peakMegabytes + result->value("workersMB");
     }
 }
 BENCHMARK(BM_ReadmeWithEightCodeBlocks)
