@@ -260,6 +260,17 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
+// Starts the toolkit and labels the case with its document; null (the case skipped) when the
+// toolkit cannot start.
+const std::string* beginCase(benchmark::State& state) {
+    if (const char* why = startToolkit()) {
+        state.SkipWithError(why);
+        return nullptr;
+    }
+    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    return &documentOf(static_cast<int>(state.range(0)));
+}
+
 // Frame times (busy time, and the main thread's processor time in `cpu`) and the longest stall.
 void reportFrames(benchmark::State& state, const std::vector<double>& frames,
                   const std::vector<double>& cpu, double longest) {
@@ -274,12 +285,11 @@ void reportFrames(benchmark::State& state, const std::vector<double>& frames,
 // ---- Cases --------------------------------------------------------------------------------------
 
 void firstFrame(benchmark::State& state) {
-    if (const char* why = startToolkit()) {
-        state.SkipWithError(why);
+    const std::string* const document = beginCase(state);
+    if (document == nullptr) {
         return;
     }
-    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
-    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    const std::string& markdown = *document;
     std::vector<double> samples;
     std::vector<double> launch;
     std::vector<double> built;
@@ -309,12 +319,11 @@ void firstFrame(benchmark::State& state) {
 }
 
 void scrollFrames(benchmark::State& state) {
-    if (const char* why = startToolkit()) {
-        state.SkipWithError(why);
+    const std::string* const document = beginCase(state);
+    if (document == nullptr) {
         return;
     }
-    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
-    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    const std::string& markdown = *document;
     DocumentWindow window(markdown);
     window.waitForFrame();
     window.settle();
@@ -349,12 +358,11 @@ void scrollFrames(benchmark::State& state) {
 // From the window's first frame straight down to the end, a notch per frame, while the rows below
 // are still being laid out in idle time: the longest dispatch is the worst hitch a reader sees.
 void scrollWhileLoading(benchmark::State& state) {
-    if (const char* why = startToolkit()) {
-        state.SkipWithError(why);
+    const std::string* const document = beginCase(state);
+    if (document == nullptr) {
         return;
     }
-    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
-    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    const std::string& markdown = *document;
     std::vector<double> frames;
     std::vector<double> cpu;
     double longest = 0;
@@ -390,12 +398,11 @@ void scrollWhileLoading(benchmark::State& state) {
 // A selection dragged from the top of the first screen down over it, a few points per frame, as a
 // pointer held down and moved.
 void dragSelection(benchmark::State& state) {
-    if (const char* why = startToolkit()) {
-        state.SkipWithError(why);
+    const std::string* const document = beginCase(state);
+    if (document == nullptr) {
         return;
     }
-    const std::string& markdown = documentOf(static_cast<int>(state.range(0)));
-    state.SetLabel(documentName(static_cast<int>(state.range(0))));
+    const std::string& markdown = *document;
     DocumentWindow window(markdown);
     window.waitForFrame();
     window.settle();
