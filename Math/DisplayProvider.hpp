@@ -11,7 +11,9 @@
 // Measuring needs only a root's extent, which is kept apart for many more entries: a formula too
 // large for the caches (a display formula of a megabyte) is measured several times by one layout,
 // and was typeset again each time. The last root too large to keep is held beside the caches, so
-// that drawing the formula shown, frame after frame, does not typeset it again either.
+// that drawing the formula shown, frame after frame, does not typeset it again either; so is the
+// finalised list of the last formula too large to keep, so that typesetting it at another width
+// does not parse it again.
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayNode.hpp"
@@ -83,6 +85,8 @@ public:
 
     // How many times a formula was typeset, for counting the work the caches save.
     std::size_t typesetCount();
+    // How many times a formula was parsed.
+    std::size_t parseCount();
     std::size_t atomListCount();
     std::size_t displayNodeCount();
     // The estimated bytes each cache holds; a root kept under two widths counts once.

@@ -142,3 +142,38 @@ TEST(DisplayProvider, MeasuresAFormulaTooLargeToKeepOncePerWidth) {
     EXPECT_EQ(again->ascent(), unbroken->ascent);
     EXPECT_EQ(provider.typesetCount(), 3U);
 }
+
+TEST(DisplayProvider, ParsesAFormulaTooLargeToKeepOnceForAllItsWidths) {
+    // A layout typesets a formula without a width (its baseline) and at the width it is given.
+    // A formula too large for the caches was parsed and finalised again for the second.
+    std::string formula;
+    for (int i = 0; i < 40; ++i) {
+        formula += "\\sum_{i=0}^{n} x_i + \\frac{a}{b}\\sqrt{x} + ";
+    }
+    formula += "1";
+    DisplayProvider fresh;
+    const auto expectedUnbroken = fresh.measure(formula, latinModern20, Level::display, 0);
+    DisplayProvider expectedBroken;
+    const auto expected = expectedBroken.measure(formula, latinModern20, Level::display, 300);
+    ASSERT_TRUE(expectedUnbroken && expected);
+
+    DisplayProvider provider({.atomListBytes = 1024, .displayNodeBytes = 1024});
+    EXPECT_EQ(provider.measure(formula, latinModern20, Level::display, 0), expectedUnbroken);
+    EXPECT_EQ(provider.measure(formula, latinModern20, Level::display, 300), expected);
+    // The list typeset twice is left as it was: both widths come out as from a parse of their own.
+    const auto drawn = provider.displayNode(formula, latinModern20, Level::display, 0);
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(drawn->width(), expectedUnbroken->width);
+    EXPECT_EQ(drawn->descent(), expectedUnbroken->descent);
+    EXPECT_EQ(provider.typesetCount(), 3U);
+    EXPECT_EQ(provider.parseCount(), 1U);
+    EXPECT_EQ(provider.atomListCount(), 0U);
+
+    // Another formula too large takes its place; a small one is kept as before.
+    EXPECT_TRUE(provider.measure(formula + "+2", latinModern20, Level::display, 0));
+    EXPECT_TRUE(provider.measure(formula, latinModern20, Level::display, 200));
+    EXPECT_EQ(provider.parseCount(), 3U);
+    EXPECT_TRUE(provider.measure("x", latinModern20, Level::display, 0));
+    EXPECT_TRUE(provider.measure("x", latinModern20, Level::display, 10));
+    EXPECT_EQ(provider.parseCount(), 4U);
+}
