@@ -7,6 +7,8 @@
 #include <cairo.h>
 #include <hb.h>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -30,6 +32,21 @@ struct GlyphFace::Internal {
     };
     mutable std::mutex boxesMutex;
     mutable std::vector<KnownBox> boxes;
+
+    /// Short texts already shaped whole, by text, in design units (so for every size): a formula
+    /// shapes the same few limits, scripts and symbols over and over, each on its own.
+    struct ShapedGlyph {
+        hb_codepoint_t glyph = 0;
+        std::uint32_t cluster = 0; // byte offset
+        hb_position_t xOffset = 0;
+        hb_position_t yOffset = 0;
+        hb_position_t xAdvance = 0;
+        bool unsafeToBreak = false;
+    };
+    static constexpr std::size_t shortestUnkeptText = 33;
+    static constexpr std::size_t keptShapes = 4096;
+    mutable std::mutex shapesMutex;
+    mutable std::unordered_map<std::string, std::vector<ShapedGlyph>> shapes;
 
     ~Internal();
 };

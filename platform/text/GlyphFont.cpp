@@ -147,6 +147,32 @@ std::optional<std::vector<GlyphID>> GlyphFont::glyphs(std::u16string_view charac
 void GlyphFont::shapeFrom(std::vector<ShapedRun::Glyph>& glyphs, const std::string& text,
                           std::span<const std::size_t> utf16AtByte, std::size_t from,
                           double x) const {
+    using ShapedGlyph = GlyphFace::Internal::ShapedGlyph;
+    const GlyphFace::Internal& internal = face_->internal();
+    const double s = scale();
+    const auto append = [&](std::span<const ShapedGlyph> shaped) {
+        glyphs.reserve(glyphs.size() + shaped.size());
+        for (const ShapedGlyph& one : shaped) {
+            ShapedRun::Glyph glyph;
+            glyph.glyph = static_cast<GlyphID>(std::min<hb_codepoint_t>(one.glyph, 0xFFFF));
+            glyph.cluster = utf16AtByte[std::min<std::size_t>(one.cluster, text.size())];
+            glyph.position = {x + one.xOffset * s, one.yOffset * s};
+            glyph.advance = one.xAdvance * s;
+            glyph.unsafeToBreak = one.unsafeToBreak;
+            glyphs.push_back(glyph);
+            x += glyph.advance;
+        }
+    };
+    // A short text shaped whole is shaped once per face.
+    const bool kept = from == 0 && text.size() < GlyphFace::Internal::shortestUnkeptText;
+    if (kept) {
+        const std::lock_guard lock(internal.shapesMutex);
+        if (const auto found = internal.shapes.find(text); found != internal.shapes.end()) {
+            append(found->second);
+            return;
+        }
+    }
+
     std::unique_ptr<hb_buffer_t, BufferDeleter> buffer(hb_buffer_create());
     hb_buffer_set_cluster_level(buffer.get(), HB_BUFFER_CLUSTER_LEVEL_MONOTONE_CHARACTERS);
     if (from == 0) {
@@ -161,23 +187,29 @@ void GlyphFont::shapeFrom(std::vector<ShapedRun::Glyph>& glyphs, const std::stri
         hb_buffer_add_utf8(buffer.get(), text.data(), static_cast<int>(text.size()),
                            static_cast<unsigned>(from), static_cast<int>(text.size() - from));
     }
-    hb_shape(face_->internal().font, buffer.get(), nullptr, 0);
+    hb_shape(internal.font, buffer.get(), nullptr, 0);
 
     unsigned count = 0;
     const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer.get(), &count);
     const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer.get(), &count);
-    const double s = scale();
-    glyphs.reserve(glyphs.size() + count);
+    std::vector<ShapedGlyph> shaped(count);
     for (unsigned i = 0; i < count; ++i) {
-        ShapedRun::Glyph glyph;
-        glyph.glyph = static_cast<GlyphID>(std::min<hb_codepoint_t>(infos[i].codepoint, 0xFFFF));
-        glyph.cluster = utf16AtByte[std::min<std::size_t>(infos[i].cluster, text.size())];
-        glyph.position = {x + positions[i].x_offset * s, positions[i].y_offset * s};
-        glyph.advance = positions[i].x_advance * s;
-        glyph.unsafeToBreak =
-            (hb_glyph_info_get_glyph_flags(&infos[i]) & HB_GLYPH_FLAG_UNSAFE_TO_BREAK) != 0;
-        glyphs.push_back(glyph);
-        x += glyph.advance;
+        shaped[i] = {infos[i].codepoint,
+                     infos[i].cluster,
+                     positions[i].x_offset,
+                     positions[i].y_offset,
+                     positions[i].x_advance,
+                     (hb_glyph_info_get_glyph_flags(&infos[i]) & HB_GLYPH_FLAG_UNSAFE_TO_BREAK) !=
+                         0};
+    }
+    append(shaped);
+    if (kept) {
+        const std::lock_guard lock(internal.shapesMutex);
+        // Bounded by dropping all at once: the texts a document repeats come back at once.
+        if (internal.shapes.size() >= GlyphFace::Internal::keptShapes) {
+            internal.shapes.clear();
+        }
+        internal.shapes.emplace(text, std::move(shaped));
     }
 }
 

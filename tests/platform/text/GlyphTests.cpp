@@ -137,6 +137,52 @@ TEST(GlyphFont, ShapesShortRunsWithExtraSpace) {
     EXPECT_EQ(font.shape("a\xFF").glyphs.size(), 2u);
 }
 
+TEST(GlyphFont, ShortTextsShapedAgainComeOutAsShapedAfresh) {
+    // A face keeps the short texts it shaped whole; another size, another text or a text grown
+    // at its end must still come out as a face that never shaped anything shapes them.
+    const auto kept = GlyphFace::fromData(readFile(kLatinModern));
+    ASSERT_TRUE(kept);
+    const auto same = [](const ShapedRun& a, const ShapedRun& b) {
+        ASSERT_EQ(a.glyphs.size(), b.glyphs.size());
+        for (std::size_t i = 0; i < a.glyphs.size(); ++i) {
+            EXPECT_EQ(a.glyphs[i].glyph, b.glyphs[i].glyph);
+            EXPECT_EQ(a.glyphs[i].cluster, b.glyphs[i].cluster);
+            EXPECT_EQ(a.glyphs[i].position, b.glyphs[i].position);
+            EXPECT_EQ(a.glyphs[i].advance, b.glyphs[i].advance);
+            EXPECT_EQ(a.glyphs[i].unsafeToBreak, b.glyphs[i].unsafeToBreak);
+        }
+        EXPECT_EQ(a.width, b.width);
+    };
+    const GlyphFont small(kept, 10);
+    const GlyphFont large(kept, 24);
+    const ShapedRun first = small.shape("ffi+\xF0\x9D\x91\xA5");
+    for (const char* text : {"ffi+\xF0\x9D\x91\xA5", "ffi+", "ff", "i=0", "a\xFF"}) {
+        SCOPED_TRACE(text);
+        const auto fresh = GlyphFace::fromData(readFile(kLatinModern));
+        ASSERT_TRUE(fresh);
+        for (int round = 0; round < 2; ++round) {
+            same(small.shape(text), GlyphFont(fresh, 10).shape(text));
+            same(large.shape(text), GlyphFont(fresh, 24).shape(text));
+            same(large.reshapeEnd({}, {}, text), GlyphFont(fresh, 24).reshapeEnd({}, {}, text));
+        }
+    }
+    same(small.shape("ffi+\xF0\x9D\x91\xA5"), first);
+    // A short text grown at its end keeps its start and shapes only the rest.
+    const std::string start20 = "x+y+z+a+b+c+d+e+f+g+";
+    const std::string grown = start20 + "h+i";
+    const ShapedRun whole = large.shape(grown);
+    const auto fresh20 = GlyphFace::fromData(readFile(kLatinModern));
+    same(large.reshapeEnd(large.shape(start20), start20, grown),
+         GlyphFont(fresh20, 24).shape(grown));
+    same(whole, GlyphFont(fresh20, 24).shape(grown));
+    // A long text is shaped through as before, grown at its end or whole.
+    const std::string longText(200, 'x');
+    const auto fresh = GlyphFace::fromData(readFile(kLatinModern));
+    const ShapedRun start = large.shape(longText);
+    same(large.reshapeEnd(start, longText, longText + "+y"),
+         GlyphFont(fresh, 24).shape(longText + "+y"));
+}
+
 TEST(GlyphFont, SuggestsLineBreaksAtWordsThenCharacters) {
     const GlyphFont font(latinModern(), 10);
     const double hello = font.shape("hello").width;
