@@ -2,12 +2,28 @@
 
 #include "Math/FontRegistry.hpp"
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 
 namespace Math {
 
 std::shared_ptr<const PlatformFont> PlatformFont::make(const Font& font) {
-    return make(font, FontRegistry::shared());
+    // A typesetter makes the font of its style level for every script and limit it sets, mostly
+    // the same two or three sizes: the fonts made last on this thread are handed out again. A
+    // font the shared registry loaded stays loaded, so what was made from it stays right.
+    thread_local std::array<std::shared_ptr<const PlatformFont>, 8> recent;
+    thread_local std::size_t next = 0;
+    for (const auto& known : recent) {
+        if (known && known->font() == font) {
+            return known;
+        }
+    }
+    auto made = make(font, FontRegistry::shared());
+    if (made) {
+        recent[next++ % recent.size()] = made;
+    }
+    return made;
 }
 
 std::shared_ptr<const PlatformFont> PlatformFont::make(const Font& font, FontRegistry& registry) {
