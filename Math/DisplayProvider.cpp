@@ -338,13 +338,41 @@ double DisplayProvider::keyWidth(std::optional<double> width) {
     return std::round(*width * 2) / 2;
 }
 
+namespace {
+
+// A formula no wider than this share of a width is set at that width as without any: the
+// typesetter looks for a break only where a line would come near the width, and its estimates of
+// what is still to come never miss by this much.
+constexpr double fitsWithinShare = 0.6;
+
+bool fitsWithin(double naturalWidth, double proposedWidth) {
+    return proposedWidth > 0 && naturalWidth <= fitsWithinShare * proposedWidth;
+}
+
+} // namespace
+
 std::shared_ptr<DisplayList> DisplayProvider::find(Cache& cache, const Key& key) {
-    if (const auto* hit = cache.displayNode.find(key)) {
-        return *hit;
+    const auto exact = [&cache](const Key& wanted) -> std::shared_ptr<DisplayList> {
+        if (const auto* hit = cache.displayNode.find(wanted)) {
+            return *hit;
+        }
+        if (cache.oversized && std::find(cache.oversizedKeys.begin(), cache.oversizedKeys.end(),
+                                         wanted) != cache.oversizedKeys.end()) {
+            return cache.oversized;
+        }
+        return nullptr;
+    };
+    if (auto found = exact(key)) {
+        return found;
     }
-    if (cache.oversized && std::find(cache.oversizedKeys.begin(), cache.oversizedKeys.end(), key) !=
-                               cache.oversizedKeys.end()) {
-        return cache.oversized;
+    // A layout measures a formula without a width (its baseline, its ideal size) before the
+    // width it is given: a formula that fits that width with room to spare is not set again.
+    if (key.proposedWidth > 0) {
+        Key unbroken = key;
+        unbroken.proposedWidth = 0;
+        if (auto root = exact(unbroken); root && fitsWithin(root->width(), key.proposedWidth)) {
+            return root;
+        }
     }
     return nullptr;
 }
@@ -430,6 +458,14 @@ std::optional<DisplayProvider::Measure> DisplayProvider::measure(std::string_vie
     return cache_.withWriteLock([&](std::unique_ptr<Cache>& cache) -> std::optional<Measure> {
         if (const auto* known = cache->measure.find(key)) {
             return **known;
+        }
+        if (key.proposedWidth > 0) {
+            Key unbroken = key;
+            unbroken.proposedWidth = 0;
+            if (const auto* known = cache->measure.find(unbroken);
+                known && fitsWithin((*known)->width, key.proposedWidth)) {
+                return **known;
+            }
         }
         auto root = find(*cache, key);
         if (!root) {

@@ -14,6 +14,9 @@
 // that drawing the formula shown, frame after frame, does not typeset it again either; so is the
 // finalised list of the last formula too large to keep, so that typesetting it at another width
 // does not parse it again.
+//
+// A formula set without a width serves every width it fits with room to spare (see find): a
+// text measures its formulas without a width before the width it is given, and set each again.
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayNode.hpp"

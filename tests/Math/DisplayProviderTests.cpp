@@ -1,10 +1,16 @@
 // The cache of parsed and typeset formulas: width rounding, reuse, and its bound.
 
+#include "Math/DisplayDrawing.hpp"
 #include "Math/DisplayProvider.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/graphics/ImageSurface.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 using namespace Math;
 using Level = Style::Level;
@@ -176,4 +182,81 @@ TEST(DisplayProvider, ParsesAFormulaTooLargeToKeepOnceForAllItsWidths) {
     EXPECT_TRUE(provider.measure("x", latinModern20, Level::display, 0));
     EXPECT_TRUE(provider.measure("x", latinModern20, Level::display, 10));
     EXPECT_EQ(provider.parseCount(), 4U);
+}
+
+TEST(DisplayProvider, AFormulaWellWithinAWidthIsSetOnceForItAndForNoWidth) {
+    // A text measures its formulas without a width (their baselines, its first layout) and then
+    // at the width it is given: a formula that fits with room to spare was set a second time.
+    DisplayProvider provider;
+    const auto unbroken =
+        provider.measure("\\frac{a}{b}+\\sqrt{x}", latinModern20, Level::display, std::nullopt);
+    ASSERT_TRUE(unbroken);
+    const double roomy = unbroken->width * 2;
+    EXPECT_EQ(provider.measure("\\frac{a}{b}+\\sqrt{x}", latinModern20, Level::display, roomy),
+              unbroken);
+    EXPECT_EQ(provider.displayNode("\\frac{a}{b}+\\sqrt{x}", latinModern20, Level::display, 800),
+              provider.displayNode("\\frac{a}{b}+\\sqrt{x}", latinModern20, Level::display, 0));
+    EXPECT_EQ(provider.typesetCount(), 1U);
+    // Nearer its own width, the width is set on its own: it may break there.
+    EXPECT_TRUE(provider.measure("\\frac{a}{b}+\\sqrt{x}", latinModern20, Level::display,
+                                 unbroken->width * 1.2));
+    EXPECT_EQ(provider.typesetCount(), 2U);
+
+    // A formula too large to keep is measured so too, from the extent kept of it.
+    std::string large;
+    for (int i = 0; i < 10; ++i) {
+        large += "\\sum_{i=0}^{n} x_i + ";
+    }
+    DisplayProvider small({.displayNodeBytes = 1024});
+    const auto whole = small.measure(large + "1", latinModern20, Level::display, 0);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(small.displayNode("x", latinModern20, Level::display, 0));
+    EXPECT_EQ(small.measure(large + "1", latinModern20, Level::display, whole->width * 2), whole);
+    EXPECT_EQ(small.typesetCount(), 2U);
+}
+
+TEST(DisplayProvider, AFormulaWellWithinAWidthComesOutAsWithoutAWidth) {
+    // What the reuse above rests on: set at a width it fits with room to spare, a formula of any
+    // kind is drawn exactly as set without a width.
+    const char* const formulas[] = {
+        "x",
+        "a+b=c",
+        "\\frac{1}{2}+\\frac{x^2}{y_1}",
+        "\\sum_{i=0}^{n} x_i^2 + \\int_0^1 f(x)\\,dx",
+        "\\left(\\frac{a}{b}\\right)^{2} \\cdot \\sqrt[3]{x+y}",
+        "\\color{red}{a+b} + \\colorbox{yellow}{c} - \\textcolor{blue}{d}",
+        "\\begin{pmatrix} a & b \\\\ c & d \\end{pmatrix} \\hat{x} \\overline{y} \\underline{z}",
+        "\\text{if } x > 0 \\text{ then the value is positive and long enough}",
+        "\\lim_{n\\to\\infty} \\left(1+\\frac{1}{n}\\right)^n = e",
+        "f(x)=ax^2+bx+c,\\quad x\\in\\mathbb{R},\\quad \\alpha\\beta\\gamma\\delta",
+    };
+    const auto draw = [](const DisplayList& root) {
+        const platform::Size size{std::ceil(root.width()) + 2,
+                                  std::ceil(root.ascent() + root.descent()) + 2};
+        platform::ImageSurface surface = platform::ImageSurface::ofSize(size);
+        {
+            platform::GraphicsContext context(surface);
+            drawInGraphicsContext(root, context, size);
+        }
+        return surface.makeImage().rgba();
+    };
+    for (const char* formula : formulas) {
+        SCOPED_TRACE(formula);
+        for (const Level level : {Level::display, Level::text}) {
+            DisplayProvider withoutWidth;
+            const auto unbroken = withoutWidth.displayNode(formula, latinModern20, level, 0);
+            ASSERT_TRUE(unbroken);
+            DisplayProvider withWidth;
+            const auto set =
+                withWidth.displayNode(formula, latinModern20, level, unbroken->width() / 0.6);
+            ASSERT_TRUE(set);
+            EXPECT_EQ(set->width(), unbroken->width());
+            EXPECT_EQ(set->ascent(), unbroken->ascent());
+            EXPECT_EQ(set->descent(), unbroken->descent());
+            EXPECT_EQ(set->position(), unbroken->position());
+            const std::vector<std::uint8_t> drawn = draw(*unbroken);
+            EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](auto v) { return v != 0; }));
+            EXPECT_TRUE(draw(*set) == drawn);
+        }
+    }
 }

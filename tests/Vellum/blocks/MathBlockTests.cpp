@@ -3,6 +3,9 @@
 // is set in text style and flows with the words, from the leading edge.
 
 #include "../selection/DocumentTestSupport.hpp"
+#include "Math/DisplayProvider.hpp"
+#include "platform/graphics/GraphicsContext.hpp"
+#include "platform/graphics/ImageSurface.hpp"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -84,6 +87,27 @@ TEST(MathBlock, AFormulaAloneIsACentredDisplayBlockAndOneInATextFlowsWithIt) {
     // Between the words of its paragraph, a $$ formula is still set in display style.
     EXPECT_EQ(mixed.size, dollars.size);
     EXPECT_EQ(fenced.size, dollars.size);
+}
+
+TEST(MathBlock, AFirstScreenSetsEachOfItsFormulasOnce) {
+    // Each formula is measured without a width (its baseline, the text's first layout) and again
+    // at the room its text is given, then drawn at the width it answered: a formula that fits
+    // is parsed and set once for all of it. The formulas are this case's own, so that no other
+    // case has set them before.
+    Math::DisplayProvider& provider = Math::DisplayProvider::shared();
+    const std::size_t typesetBefore = provider.typesetCount();
+    const std::size_t parsedBefore = provider.parseCount();
+    test::SelectableDocument document("A :smile: first.\n\n$$\\frac{p_7}{q_7}+r_7$$\n\n"
+                                      "Words with $\\sqrt{s_7}+t_7^2$ inside.\n\n"
+                                      "```math\nu_7\\cdot v_7\n```\n");
+    ASSERT_TRUE(document.shown());
+    platform::ImageSurface surface = platform::ImageSurface::ofSize({560, 400});
+    {
+        platform::GraphicsContext context(surface);
+        document.host().graph().draw(context);
+    }
+    EXPECT_EQ(provider.typesetCount() - typesetBefore, 3U);
+    EXPECT_EQ(provider.parseCount() - parsedBefore, 3U);
 }
 
 } // namespace vellum::math_block_test
