@@ -189,6 +189,7 @@ public:
     }
     std::size_t childCount() const override { return child ? 1 : 0; }
     Node* childAt(std::size_t) const override { return child.get(); }
+    bool clipsChildren() const override { return true; }
     void draw(DisplayList& list) override {
         list.append(DisplayList::Save{});
         list.append(DisplayList::Clip{platform::Path::rect(bounds())});
@@ -227,7 +228,13 @@ public:
 protected:
     void rebuild() override {
         const auto& s = static_cast<const ScrollImpl&>(*view.impl());
-        child = reconcile(std::move(child), s.content, env);
+        if (!contentEnvMade_ || !contentEnvFrom_.identical(env)) {
+            contentEnvFrom_ = env;
+            contentEnv_ = env;
+            contentEnv_.set<ScrollByKey>(scrollBy());
+            contentEnvMade_ = true;
+        }
+        child = reconcile(std::move(child), s.content, contentEnv_);
         // Told its geometry after the passes that placed it (its offset, its size or its
         // content's size changed), not after every pass.
         observeLayoutChanges();
@@ -245,9 +252,31 @@ protected:
     }
 
 private:
+    /// The action the content scrolls this view with, made once: the content's environment
+    /// keeps comparing equal.
+    const ScrollByAction& scrollBy() {
+        if (!scrollBy_) {
+            scrollBy_ = ScrollByAction([weak = std::weak_ptr<NodeToken>(token())](CGFloat dx) {
+                const auto locked = weak.lock();
+                if (!locked || locked->node == nullptr || dx == 0 || !std::isfinite(dx)) {
+                    return;
+                }
+                // Asked while the content is laid out, when its size may be changing: the offset
+                // is kept within the content as the scroll view is placed again.
+                auto& scroll = static_cast<ScrollNode&>(*locked->node);
+                scroll.offset = std::max(scroll.offset + dx, CGFloat(0));
+                scroll.invalidatePlacement();
+            });
+        }
+        return *scrollBy_;
+    }
     Size contentSize() { return child->sizeThatFits(contentProposal_); }
     CGFloat maxOffset() { return std::max(contentSize().width - frame.size.width, CGFloat(0)); }
     ProposedViewSize contentProposal_;
+    std::optional<ScrollByAction> scrollBy_;
+    EnvironmentValues contentEnv_;
+    EnvironmentValues contentEnvFrom_;
+    bool contentEnvMade_ = false;
     ScrollGeometry last_;
     bool reported_ = false;
 };

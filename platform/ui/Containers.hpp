@@ -109,6 +109,32 @@ private:
     std::function<void(const ScrollGeometry&, const ScrollGeometry&)> onGeometry_;
 };
 
+/// Scrolls the scroll view around a view by `dx` points (within its content, as a scroll event
+/// does), for a content whose parts before the ones shown changed width: it keeps what the viewer
+/// sees in place. A scroll view puts it in its content's environment; elsewhere it does nothing.
+class ScrollByAction {
+public:
+    ScrollByAction() = default;
+    explicit ScrollByAction(std::function<void(CGFloat)> handler)
+        : handler_(std::make_shared<const std::function<void(CGFloat)>>(std::move(handler))) {}
+    void operator()(CGFloat dx) const {
+        if (handler_) {
+            (*handler_)(dx);
+        }
+    }
+    /// Identity: copies of one action are equal.
+    friend bool operator==(const ScrollByAction& a, const ScrollByAction& b) {
+        return a.handler_ == b.handler_;
+    }
+
+private:
+    std::shared_ptr<const std::function<void(CGFloat)>> handler_;
+};
+struct ScrollByKey {
+    using Value = ScrollByAction;
+    static Value defaultValue() { return {}; }
+};
+
 /// Takes the whole offered size and builds its content from its own geometry, after layout.
 /// The content is placed at the top-leading corner.
 class GeometryReader : public ViewModifiers<GeometryReader> {

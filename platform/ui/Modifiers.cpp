@@ -56,6 +56,10 @@ void ModifierNode::rebuild() {
     modifier->didUpdate(*this, first, previous.get());
 }
 
+bool ModifierNode::clipsChildren() const {
+    return modifier && modifier->clipsContent();
+}
+
 void ModifierNode::modifierOrExtrasChanged() {
     providesLayoutValues_ = modifier && modifier->providesLayoutValues();
     passesPreferences_ =
@@ -653,6 +657,28 @@ struct GeometryChangeModifier final : Kind<GeometryChangeModifier> {
     void afterLayout(ModifierNode& node) const override { observe(node.proxy()); }
 };
 
+struct VisibleBoundsModifier final : Kind<VisibleBoundsModifier> {
+    std::function<void(const Rect&, const Rect&)> action;
+    bool observesLayout() const override { return true; }
+    bool observesGeometry() const override { return true; }
+    void didUpdate(ModifierNode& node, bool first, const ModifierImpl*) const override {
+        if (first) {
+            node.observeVisibleRect();
+        }
+    }
+    void afterLayout(ModifierNode& node) const override {
+        const Rect now = node.visibleBounds();
+        auto* last = std::any_cast<Rect>(&node.storage);
+        if (last == nullptr) {
+            node.storage = now;
+            action(now, now);
+        } else if (!(*last == now)) {
+            const Rect old = std::exchange(*last, now);
+            action(old, now);
+        }
+    }
+};
+
 // ---- Updates and lifecycle ----
 
 struct OnChangeModifier final : Kind<OnChangeModifier> {
@@ -969,6 +995,13 @@ AnyView cursor(AnyView content, CursorShape shape) {
 AnyView onGeometryChange(AnyView content, std::function<void(const GeometryProxy&)> observe) {
     GeometryChangeModifier m;
     m.observe = std::move(observe);
+    return modified(std::move(content), std::move(m));
+}
+
+AnyView onVisibleBoundsChange(AnyView content,
+                              std::function<void(const Rect&, const Rect&)> action) {
+    VisibleBoundsModifier m;
+    m.action = std::move(action);
     return modified(std::move(content), std::move(m));
 }
 

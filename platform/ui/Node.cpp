@@ -621,6 +621,31 @@ void Node::observeLayoutChanges(bool readsGeometry) {
     markObserverStale();
 }
 
+Rect Node::visibleBounds() const {
+    Rect shown = rootFrame();
+    if (graph != nullptr && graph->visibleRect) {
+        shown = shown.intersection(*graph->visibleRect);
+    }
+    for (const Node* n = parent; n != nullptr && !shown.isNull(); n = n->parent) {
+        if (n->clipsChildren()) {
+            shown = shown.intersection(n->rootFrame());
+        }
+    }
+    if (shown.isNull()) {
+        return Rect::null();
+    }
+    const Point origin = rootOrigin();
+    return shown.offsetBy(-origin.x, -origin.y);
+}
+
+void Node::observeVisibleRect() {
+    if (graph == nullptr) {
+        return;
+    }
+    observeLayoutChanges(true);
+    graph->visibleRectObservers.push_back(token());
+}
+
 void Node::markObserverStale() {
     observerStale_ = true;
     if (graph != nullptr) {

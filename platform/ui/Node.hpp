@@ -356,6 +356,15 @@ public:
     /// canvases, which place their symbols themselves).
     virtual bool mirrorsChildren() const { return true; }
     GeometryProxy proxy() const { return GeometryProxy(rootFrame(), this); }
+    /// Whether the node shows its children only within its bounds (scroll views, clip shapes).
+    virtual bool clipsChildren() const { return false; }
+    /// The part of the node's bounds the host shows, in the node's own coordinates: the
+    /// graph's visible rectangle cut by the bounds of every ancestor that clips; all of its
+    /// bounds when the host shows all of the root; null when none of it is shown.
+    Rect visibleBounds() const;
+    /// Runs `afterLayout` (see `observeLayoutChanges`) after a change of the visible rectangle
+    /// too, not only of the node's own geometry.
+    void observeVisibleRect();
 
     /// Makes a child node for `v` (or reuses `existing` when its type matches).
     std::unique_ptr<Node> reconcile(std::unique_ptr<Node> existing, const AnyView& v,
@@ -558,6 +567,7 @@ public:
     void draw(DisplayList& list) override;
     void collectHandlers(Point point, std::vector<Node*>& out) override;
     const std::string* coordinateSpaceName() const override;
+    bool clipsChildren() const override;
     bool dependsOnEnvironmentChange(const EnvironmentValues&) const override { return false; }
     void passEnvironmentDown() override;
 
@@ -855,6 +865,9 @@ struct ViewGraph::Impl {
     std::vector<std::weak_ptr<detail::NodeToken>> timelines;
     /// Lazy stacks, told when the visible rectangle changes.
     std::vector<std::weak_ptr<detail::NodeToken>> lazyStacks;
+    /// Observers of what the host shows of them (`observeVisibleRect`), run again when the
+    /// visible rectangle changes.
+    std::vector<std::weak_ptr<detail::NodeToken>> visibleRectObservers;
     /// The part of the root the host shows, in root coordinates; none: all of it.
     std::optional<Rect> visibleRect;
     /// How far laying out deferred rows moved the rows shown, not yet taken by the host.

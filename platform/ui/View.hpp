@@ -181,6 +181,8 @@ AnyView onContinuousHover(AnyView content, std::function<void(HoverPhase)> actio
 AnyView interaction(AnyView content, std::shared_ptr<InteractionObject> object);
 AnyView cursor(AnyView content, CursorShape shape);
 AnyView onGeometryChange(AnyView content, std::function<void(const GeometryProxy&)> observe);
+AnyView onVisibleBoundsChange(AnyView content,
+                              std::function<void(const Rect&, const Rect&)> action);
 AnyView transformEnvironment(AnyView content, std::function<void(EnvironmentValues&)> transform);
 /// `readsGeometry`: whether `fn` reads the proxy (the values then change when the view moves);
 /// when not, it is handed an empty proxy.
@@ -388,6 +390,14 @@ public:
     }
     /// After each layout, `transform(proxy)`; `action(old, new)` when it differs from the last
     /// value (and once at first, with old = new).
+    /// After each layout in which what the host shows of the view changed (the visible
+    /// rectangle, the view's place or size, the offset of a scroll view around it),
+    /// `action(old, new)` with the part shown in the view's own coordinates (`Node`'s
+    /// `visibleBounds`: null when none of it is, all of it when the host shows everything); once
+    /// at first, with old = new, when the view is first placed.
+    R onVisibleBoundsChange(std::function<void(const Rect&, const Rect&)> action) const {
+        return detail::onVisibleBoundsChange(erased(), std::move(action));
+    }
     template <class T>
     R onGeometryChange(std::function<T(const GeometryProxy&)> transform,
                        std::function<void(const T&, const T&)> action) const {

@@ -377,6 +377,17 @@ void ViewGraph::setVisibleRect(std::optional<Rect> rect) {
             detail::lazyStackViewportChanged(*locked->node);
         }
     }
+    // The observers of what is shown of them see it after the next pass.
+    prune(impl_->visibleRectObservers);
+    for (const auto& t : impl_->visibleRectObservers) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            locked->node->seesChange();
+        }
+    }
+    if (!impl_->visibleRectObservers.empty()) {
+        impl_->layoutNeeded = true;
+        impl_->scheduleUpdate();
+    }
 }
 
 std::optional<Rect> ViewGraph::visibleRect() const {

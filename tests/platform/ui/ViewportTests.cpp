@@ -410,3 +410,91 @@ TEST(Viewport, RowsLaidOutOutOfViewSeeTheirOwnFramesAndAreNeverReadUnplaced) {
         EXPECT_EQ(seen->sizes[i].back(), (platform::Size{100, doc.models[i]->height.get()})) << i;
     }
 }
+
+namespace {
+
+/// What a view was told of the part of it shown, last.
+struct Shown {
+    Rect bounds = Rect::null();
+    int reports = 0;
+};
+
+AnyView reportingShown(AnyView view, const std::shared_ptr<Shown>& shown) {
+    return view.onVisibleBoundsChange([shown](const Rect&, const Rect& now) {
+        shown->bounds = now;
+        ++shown->reports;
+    });
+}
+
+/// Keeps the scroll action its environment holds.
+struct ScrollActionReader {
+    std::shared_ptr<ScrollByAction> action;
+    AnyView body(ViewContext& context) const {
+        *action = context.environment<ScrollByKey>();
+        return block(1000, 20);
+    }
+    friend bool operator==(const ScrollActionReader&, const ScrollActionReader&) { return true; }
+};
+
+} // namespace
+
+TEST(Viewport, AViewInsideAScrollViewIsToldThePartShownAsItScrollsAndTheWindowMoves) {
+    const auto shown = std::make_shared<Shown>();
+    const auto outside = std::make_shared<Shown>();
+    OffscreenHost host(AnyView(VStack(HorizontalAlignment::leading(), 0.0,
+                                      {ScrollView(reportingShown(block(1000, 20), shown)),
+                                       reportingShown(block(100, 500), outside)})),
+                       ProposedViewSize{300.0, std::nullopt});
+    // All of the root shown: the content as far as the scroll view shows it.
+    host.runUntilIdle();
+    EXPECT_EQ(shown->bounds, Rect(0, 0, 300, 20));
+    EXPECT_EQ(outside->bounds, Rect(0, 0, 100, 500));
+
+    // A window narrower than the scroll view, and scrolled down past part of the next view.
+    host.setVisibleRect(Rect(0, 10, 200, 100));
+    host.runUntilIdle();
+    EXPECT_EQ(shown->bounds, Rect(0, 10, 200, 10));
+    EXPECT_EQ(outside->bounds, Rect(0, 0, 100, 90));
+
+    // Scrolling sideways moves the part shown over the content; nothing else is told.
+    const int outsideReports = outside->reports;
+    host.scroll({50, 15}, 120, 0);
+    host.runUntilIdle();
+    EXPECT_EQ(shown->bounds, Rect(120, 10, 200, 10));
+    EXPECT_EQ(outside->reports, outsideReports);
+
+    // Out of the window: none of it.
+    host.setVisibleRect(Rect(0, 200, 200, 100));
+    host.runUntilIdle();
+    EXPECT_TRUE(shown->bounds.isNull());
+    EXPECT_EQ(outside->bounds, Rect(0, 180, 100, 100));
+}
+
+TEST(Viewport, ContentScrollsItsScrollViewToKeepWhatTheViewerSeesInPlace) {
+    const auto action = std::make_shared<ScrollByAction>();
+    const auto frames = std::make_shared<Frames>();
+    OffscreenHost host(
+        AnyView(ScrollView(probe(AnyView(ScrollActionReader{action}), frames, "content"))),
+        ProposedViewSize{300.0, std::nullopt});
+    host.runUntilIdle();
+    EXPECT_EQ(frames->rects["content"].origin.x, 0);
+    (*action)(150);
+    host.runUntilIdle();
+    EXPECT_EQ(frames->rects["content"].origin.x, -150);
+    (*action)(-50);
+    host.runUntilIdle();
+    EXPECT_EQ(frames->rects["content"].origin.x, -100);
+    // Within the content, as a scroll event.
+    (*action)(5000);
+    host.runUntilIdle();
+    EXPECT_EQ(frames->rects["content"].origin.x, -700);
+    (*action)(-5000);
+    host.runUntilIdle();
+    EXPECT_EQ(frames->rects["content"].origin.x, 0);
+
+    // Outside a scroll view it does nothing.
+    OffscreenHost plain(AnyView(ScrollActionReader{action}), ProposedViewSize{300.0, std::nullopt});
+    plain.runUntilIdle();
+    (*action)(150);
+    EXPECT_FALSE(plain.graph().needsUpdate());
+}
