@@ -208,6 +208,189 @@ private:
     std::uint64_t version_ = 0;
 };
 
+// A table of more columns than this, in a document laid out as it comes into view, builds and
+// lays out only the cells of the columns in and near the part of it shown, and its columns take
+// their ideal widths (so many columns never fit a window, even narrowed to their longest words,
+// and a column's width must not hang on the columns measured beside it).
+constexpr std::size_t wideColumnCount = 100;
+
+// The columns of a wide table: which are built, how wide each is (measured once built, else
+// estimated from the length of its longest text), and what part of the table is shown, kept
+// with the table's identity. The table's body builds the columns `window` gives; its grid
+// measures them and settles the widths; the part shown is told after each layout. When the built
+// columns no longer cover the part shown, the body is asked to build others.
+class WideColumns {
+public:
+    using CGFloat = platform::CGFloat;
+    struct Span {
+        CGFloat from = 0;
+        CGFloat to = 0;
+        friend bool operator==(const Span&, const Span&) = default;
+    };
+    struct Window {
+        std::size_t first = 0;
+        std::size_t end = 0;
+        friend bool operator==(const Window&, const Window&) = default;
+    };
+
+    // Starts again for a new text (or new spacing): `characters` is the length of each column's
+    // longest text among the cells that decide its width.
+    void reset(std::uint64_t version, std::vector<std::size_t> characters, CGFloat spacing) {
+        if (version == version_ && spacing == spacing_ && characters == characters_) {
+            return;
+        }
+        version_ = version;
+        spacing_ = spacing;
+        characters_ = std::move(characters);
+        measured_.assign(characters_.size(), unknown);
+        laidOut_.clear();
+        perCharacter_ = unknown;
+        all_ = false;
+    }
+    void setAsk(ui::State<std::uint64_t> ask) { ask_ = std::move(ask); }
+    void setScrollBy(ui::ScrollByAction scrollBy) { scrollBy_ = std::move(scrollBy); }
+
+    [[nodiscard]] std::size_t count() const { return characters_.size(); }
+    [[nodiscard]] CGFloat width(std::size_t c) const {
+        if (!std::isnan(measured_[c])) {
+            return measured_[c];
+        }
+        const CGFloat each = std::isnan(perCharacter_) ? defaultPerCharacter : perCharacter_;
+        return static_cast<CGFloat>(characters_[c]) * each;
+    }
+
+    // The columns to build: every one when the whole table was shown once, else those that
+    // reach into the part shown or half its width either side of it (before anything is shown,
+    // the first screen's worth).
+    [[nodiscard]] Window window() const {
+        if (all_) {
+            return {0, count()};
+        }
+        const Span shown = shown_.value_or(Span{0, firstGuess});
+        const CGFloat margin = std::max((shown.to - shown.from) / 2, minimumMargin);
+        return columnsIn({shown.from - margin, shown.to + margin});
+    }
+    void built(Window window) { built_ = window; }
+    [[nodiscard]] Window builtColumns() const { return built_; }
+
+    // The grid measured the columns built at `widths`: the others take their measured or
+    // estimated widths there. Where the columns before the part shown changed width, the scroll
+    // view around the table scrolls as far, so that what the viewer sees stays in place.
+    void settle(std::vector<CGFloat>& widths) {
+        widths.resize(count(), 0);
+        for (std::size_t c = built_.first; c < built_.end && c < count(); ++c) {
+            measured_[c] = widths[c];
+        }
+        if (std::isnan(perCharacter_)) {
+            CGFloat width = 0;
+            std::size_t characters = 0;
+            for (std::size_t c = built_.first; c < built_.end && c < count(); ++c) {
+                width += widths[c];
+                characters += characters_[c];
+            }
+            if (characters > 0) {
+                perCharacter_ = width / static_cast<CGFloat>(characters);
+            }
+        }
+        for (std::size_t c = 0; c < count(); ++c) {
+            if (c < built_.first || c >= built_.end) {
+                widths[c] = width(c);
+            }
+        }
+        if (shown_ && laidOut_.size() == widths.size() && laidOut_ != widths) {
+            // The column at the left edge of the part shown keeps its place on screen.
+            CGFloat before = 0;
+            CGFloat after = 0;
+            for (std::size_t c = 0; c < widths.size(); ++c) {
+                if (before + laidOut_[c] > shown_->from) {
+                    break;
+                }
+                before += laidOut_[c] + spacing_;
+                after += widths[c] + spacing_;
+            }
+            if (after != before) {
+                shown_->from += after - before;
+                shown_->to += after - before;
+                scrollBy_(after - before);
+            }
+        }
+        laidOut_ = widths;
+    }
+
+    // What the layout just placed shows `bounds` of the table: it builds other columns if those
+    // built do not cover it. All of the table shown once, every column is built from then on
+    // (a copy of all of a document's text reads every cell).
+    void show(const platform::Rect& bounds) {
+        if (bounds.isNull()) {
+            return; // out of sight: the columns built stay
+        }
+        shown_ = Span{bounds.minX(), bounds.maxX()};
+        if (!laidOut_.empty() && bounds.minX() <= 0.5 && bounds.maxX() >= total(laidOut_) - 0.5 &&
+            !all_) {
+            all_ = true;
+            ask();
+            return;
+        }
+        check();
+    }
+    // Asks for other columns if those built do not cover the part shown.
+    void check() {
+        if (!shown_ || all_) {
+            return;
+        }
+        const Window needed = columnsIn(*shown_);
+        if (needed.first < needed.end && (needed.first < built_.first || needed.end > built_.end)) {
+            ask();
+        }
+    }
+
+private:
+    static constexpr CGFloat unknown = std::numeric_limits<CGFloat>::quiet_NaN();
+    static constexpr CGFloat defaultPerCharacter = 8;
+    static constexpr CGFloat firstGuess = 1200;
+    static constexpr CGFloat minimumMargin = 200;
+
+    [[nodiscard]] CGFloat total(const std::vector<CGFloat>& widths) const {
+        return std::accumulate(widths.begin(), widths.end(), CGFloat(0)) +
+               spacing_ * static_cast<CGFloat>(widths.empty() ? 0 : widths.size() - 1);
+    }
+    [[nodiscard]] Window columnsIn(Span span) const {
+        Window window{count(), count()};
+        CGFloat x = 0;
+        for (std::size_t c = 0; c < count(); ++c) {
+            const CGFloat w = width(c);
+            if (x + w + spacing_ >= span.from && window.first == count()) {
+                window.first = c;
+            }
+            if (x > span.to) {
+                window.end = c;
+                break;
+            }
+            x += w + spacing_;
+        }
+        window.end = std::max(window.first, window.end);
+        return window;
+    }
+    void ask() {
+        if (ask_) {
+            ask_->set(**ask_ + 1);
+        }
+    }
+
+    std::uint64_t version_ = std::numeric_limits<std::uint64_t>::max();
+    CGFloat spacing_ = 0;
+    std::vector<std::size_t> characters_;
+    std::vector<CGFloat> measured_;
+    // The widths of the last layout: what the viewer sees.
+    std::vector<CGFloat> laidOut_;
+    CGFloat perCharacter_ = unknown;
+    std::optional<Span> shown_;
+    Window built_;
+    bool all_ = false;
+    std::optional<ui::State<std::uint64_t>> ask_;
+    ui::ScrollByAction scrollBy_;
+};
+
 // The grid of a table's cells: columns as wide as their widest cell (narrowed, the widest first,
 // when the offered width is smaller), rows as tall as their tallest cell, every cell centred in its
 // row and placed in its column as the column says. The cells are the layout's own subviews in row
@@ -226,7 +409,8 @@ public:
                     std::optional<CGFloat> horizontal, std::optional<CGFloat> vertical,
                     TableCellPadding padding, std::shared_ptr<PlacedTableCells> placed,
                     std::shared_ptr<ColumnPlans> plans = nullptr,
-                    std::vector<int> sampleColumns = {})
+                    std::vector<int> sampleColumns = {},
+                    std::shared_ptr<WideColumns> wide = nullptr)
         : cells_(std::move(cells))
         , alignments_(std::move(alignments))
         , padding_(padding)
@@ -234,14 +418,21 @@ public:
         , vSpacing_(verticalSpacing(vertical, padding))
         , placed_(std::move(placed))
         , plans_(std::move(plans))
-        , sampleColumns_(std::move(sampleColumns)) {
+        , sampleColumns_(std::move(sampleColumns))
+        , wide_(std::move(wide)) {
         for (const Place& cell : cells_) {
             rows_ = std::max(rows_, cell.row + 1);
             columns_ = std::max(columns_, cell.column + 1);
         }
+        if (wide_) {
+            columns_ = std::max(columns_, static_cast<int>(wide_->count()));
+        }
     }
 
     [[nodiscard]] ui::GridPlan plan(ui::ProposedViewSize p, ui::LayoutSubviews subviews) const {
+        if (wide_) {
+            return widePlan(subviews);
+        }
         ui::GridPlan planned =
             ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
         if (plans_ && p.width && planned.size.width > *p.width + 0.5) {
@@ -287,10 +478,32 @@ public:
         const auto* o = dynamic_cast<const TableGridLayout*>(&other);
         return o != nullptr && o->hSpacing_ == hSpacing_ && o->vSpacing_ == vSpacing_ &&
                o->alignments_ == alignments_ && o->cells_ == cells_ && o->padding_ == padding_ &&
-               o->placed_ == placed_ && o->plans_ == plans_ && o->sampleColumns_ == sampleColumns_;
+               o->placed_ == placed_ && o->plans_ == plans_ &&
+               o->sampleColumns_ == sampleColumns_ && o->wide_ == wide_;
     }
 
 private:
+    // A wide table's grid: the columns built at their ideal widths (widened for the rows
+    // sampled below), the others as wide as they were measured or are estimated; rows as tall
+    // as the cells built.
+    [[nodiscard]] ui::GridPlan widePlan(ui::LayoutSubviews subviews) const {
+        const ui::ProposedViewSize ideal(std::nullopt, std::nullopt);
+        ui::GridPlan planned =
+            ui::planGrid(ideal, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
+        if (!sampleColumns_.empty()) {
+            widenForSample(planned, ideal, subviews);
+        }
+        wide_->settle(planned.columnWidths);
+        planned.size.width =
+            std::accumulate(planned.columnWidths.begin(), planned.columnWidths.end(), CGFloat(0)) +
+            hSpacing_ * std::max(columns_ - 1, 0);
+        if (plans_) {
+            plans_->remember(planned);
+        }
+        wide_->check();
+        return planned;
+    }
+
     // The cells sampled from the rows below a long table's head (the subviews after the grid's
     // own, never placed) widen the columns: each to its sampled cells' widest word, so that no
     // word of a row below runs into the next column, and towards their ideal width as far as the
@@ -355,6 +568,7 @@ private:
     std::shared_ptr<PlacedTableCells> placed_;
     std::shared_ptr<ColumnPlans> plans_;
     std::vector<int> sampleColumns_;
+    std::shared_ptr<WideColumns> wide_;
 };
 
 // A table of more rows than this, or of more cells than `longTableCellCount`, in a document laid
@@ -381,11 +595,14 @@ class TableRowLayout final : public ui::Layout {
 public:
     using CGFloat = platform::CGFloat;
 
+    // `first`: the column of the first cell, in a wide table (whose other cells are not built).
     TableRowLayout(int row, std::vector<ui::HorizontalAlignment> alignments, CGFloat hSpacing,
                    TableCellPadding padding, std::shared_ptr<ColumnPlans> plans,
                    std::shared_ptr<PlacedTableCells> placed,
-                   std::shared_ptr<RowPlacements> placements, std::uint64_t columnsVersion)
-        : row_(row)
+                   std::shared_ptr<RowPlacements> placements, std::uint64_t columnsVersion,
+                   std::optional<std::size_t> first = std::nullopt)
+        : first_(first)
+        , row_(row)
         , alignments_(std::move(alignments))
         , hSpacing_(hSpacing)
         , padding_(padding)
@@ -401,6 +618,10 @@ public:
         for (std::size_t c = 0; c < subviews.size(); ++c) {
             height = std::max(height, subviews[c].sizeThatFits({widths[c], std::nullopt}).height);
         }
+        if (first_) {
+            const ui::GridPlan* plan = plans_->forWidth(p.width);
+            return {plan != nullptr ? plan->size.width : total(widths), height};
+        }
         return {total(widths), height};
     }
 
@@ -414,8 +635,14 @@ public:
         placed_->cells.clear();
         placed_->cells.reserve(subviews.size());
         CGFloat x = bounds.origin.x;
+        const std::size_t first = first_.value_or(0);
+        if (const ui::GridPlan* plan = plans_->forWidth(p.width); plan != nullptr && first_) {
+            for (std::size_t c = 0; c < first && c < plan->columnWidths.size(); ++c) {
+                x += plan->columnWidths[c] + hSpacing_;
+            }
+        }
         for (std::size_t c = 0; c < subviews.size(); ++c) {
-            placeCell(subviews[c], {row_, static_cast<int>(c)},
+            placeCell(subviews[c], {row_, static_cast<int>(first + c)},
                       platform::Rect(x, bounds.origin.y, widths[c], height), alignments_, padding_,
                       *placed_, true);
             x += widths[c] + hSpacing_;
@@ -428,7 +655,7 @@ public:
         return o != nullptr && o->row_ == row_ && o->alignments_ == alignments_ &&
                o->hSpacing_ == hSpacing_ && o->padding_ == padding_ && o->plans_ == plans_ &&
                o->placed_ == placed_ && o->placements_ == placements_ &&
-               o->columnsVersion_ == columnsVersion_;
+               o->columnsVersion_ == columnsVersion_ && o->first_ == first_;
     }
 
 private:
@@ -437,9 +664,10 @@ private:
                                                     ui::LayoutSubviews subviews) const {
         std::vector<CGFloat> widths(subviews.size(), 0);
         const ui::GridPlan* plan = plans_->forWidth(p.width);
+        const std::size_t first = first_.value_or(0);
         for (std::size_t c = 0; c < subviews.size(); ++c) {
-            widths[c] = plan != nullptr && c < plan->columnWidths.size()
-                            ? plan->columnWidths[c]
+            widths[c] = plan != nullptr && first + c < plan->columnWidths.size()
+                            ? plan->columnWidths[first + c]
                             : subviews[c].sizeThatFits({}).width;
         }
         return widths;
@@ -449,6 +677,7 @@ private:
                hSpacing_ * static_cast<CGFloat>(widths.empty() ? 0 : widths.size() - 1);
     }
 
+    std::optional<std::size_t> first_;
     int row_;
     std::vector<ui::HorizontalAlignment> alignments_;
     CGFloat hSpacing_;
@@ -469,6 +698,8 @@ struct TableRowParts {
     bool cellsInTable = false;
     bool hasCellStyle = false;
     std::uint64_t columnsVersion = 0;
+    // In a wide table, the column of each row's first cell.
+    std::optional<std::size_t> firstColumn;
     friend bool operator==(const TableRowParts&, const TableRowParts&) = default;
 };
 
@@ -485,18 +716,21 @@ public:
             tableCellStyle(context.environment());
         std::vector<ui::AnyView> views;
         views.reserve(cells_.size());
+        const std::size_t first = parts_->firstColumn.value_or(0);
         for (std::size_t c = 0; c < cells_.size(); ++c) {
-            const TableCell cell(cells_[c], {row_, static_cast<int>(c)}, parts_->hasCellStyle);
+            const TableCell cell(cells_[c], {row_, static_cast<int>(first + c)},
+                                 parts_->hasCellStyle);
             views.push_back(parts_->cellsInTable ? cell.styled(context, cellStyle.get())
                                                  : ui::AnyView(cell));
         }
         std::shared_ptr<PlacedTableCells> placed = context.stateObject<PlacedTableCells>(
             [] { return std::make_shared<PlacedTableCells>(); });
-        return ui::AnyView(ui::LayoutView(std::make_shared<const TableRowLayout>(
-                                              row_, parts_->alignments, parts_->hSpacing,
-                                              parts_->padding, parts_->plans, placed,
-                                              parts_->placements, parts_->columnsVersion),
-                                          std::move(views)))
+        return ui::AnyView(
+                   ui::LayoutView(std::make_shared<const TableRowLayout>(
+                                      row_, parts_->alignments, parts_->hSpacing, parts_->padding,
+                                      parts_->plans, placed, parts_->placements,
+                                      parts_->columnsVersion, parts_->firstColumn),
+                                  std::move(views)))
             .anchorPreference<TableCellBoundsKey, platform::Rect>(
                 ui::AnchorSource::bounds(),
                 [placed = std::move(placed)](ui::Anchor<platform::Rect> bounds) {
@@ -628,6 +862,31 @@ void reportPlacedRun(TableCellBounds& bounds, const RowPlacements& placements) {
     }
     bounds = std::move(kept);
 }
+// The cells' bounds a wide table reports: a table layout counts its columns from 0 without gaps,
+// and a wide table places only the columns from `first` on. They are numbered from 1 or 2 after
+// empty columns of no width at their left, so that every column keeps the evenness of its number.
+void reportBuiltColumns(TableCellBounds& bounds, std::size_t first) {
+    if (first < 2 || bounds.empty()) {
+        return;
+    }
+    const int shift = static_cast<int>(first) - (first % 2 == 0 ? 2 : 1);
+    TableCellBounds kept;
+    std::optional<platform::Rect> left;
+    for (const TableCellBounds::Entry& entry : bounds) {
+        kept.push_back({{entry.identifier.row, entry.identifier.column - shift}, entry.anchor});
+        const platform::Rect rect = entry.anchor.rootValue();
+        if (!left || rect.minX() < left->minX() ||
+            (rect.minX() == left->minX() && rect.minY() < left->minY())) {
+            left = rect;
+        }
+    }
+    const platform::Rect empty(left->origin.x, left->origin.y, 0, 0);
+    const int row = bounds.begin()->identifier.row;
+    for (int column = 0; column < static_cast<int>(first) - shift; ++column) {
+        kept.push_back({{row, column}, ui::Anchor<platform::Rect>(empty)});
+    }
+    bounds = std::move(kept);
+}
 } // namespace
 
 Table::Rows Table::rows(const AttributedSubstring& content, const std::optional<IntentType>& intent,
@@ -686,10 +945,55 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         (cells.size() > headRowCount || cells.size() * columnCount > longTableCellCount) &&
         cells.size() > headRows && context.environment<InLazyDocumentKey>();
     const std::size_t gridRows = long_ ? headRows : cells.size();
-    places.reserve(gridRows * columnCount);
-    gridCells.reserve(gridRows * columnCount);
+    // The rows sampled below the head: the last ones, and others spread evenly between.
+    std::vector<std::size_t> sampleRows;
+    if (gridRows < cells.size()) {
+        const std::size_t below = cells.size() - gridRows;
+        const std::size_t sampled = std::min(below, headRows);
+        const std::size_t last = sampled / 2;
+        for (std::size_t k = 0; k < sampled - last; ++k) {
+            sampleRows.push_back(gridRows + k * (below - last) / (sampled - last));
+        }
+        for (std::size_t k = 0; k < last; ++k) {
+            sampleRows.push_back(cells.size() - last + k);
+        }
+    }
+    std::shared_ptr<PlacedTableCells> placed =
+        context.stateObject<PlacedTableCells>([] { return std::make_shared<PlacedTableCells>(); });
+    const std::shared_ptr<ColumnPlans> plans =
+        context.stateObject<ColumnPlans>([] { return std::make_shared<ColumnPlans>(); });
+    const std::shared_ptr<RowPlacements> placements =
+        context.stateObject<RowPlacements>([] { return std::make_shared<RowPlacements>(); });
+    const TableCellPadding padding =
+        cellStyle ? cellStyle->cellPadding(context) : TableCellPadding{};
+    // A wide table builds only the columns in and near the part shown.
+    std::shared_ptr<WideColumns> wide;
+    WideColumns::Window window{0, columnCount};
+    if (columnCount > wideColumnCount && context.environment<InLazyDocumentKey>()) {
+        wide = context.stateObject<WideColumns>([] { return std::make_shared<WideColumns>(); });
+        std::vector<std::size_t> characters(columnCount, 0);
+        const auto longest = [&](std::size_t r) {
+            for (std::size_t c = 0; c < cells[r].size() && c < columnCount; ++c) {
+                characters[c] = std::max(characters[c], cells[r][c].characters().size());
+            }
+        };
+        for (std::size_t r = 0; r < gridRows; ++r) {
+            longest(r);
+        }
+        for (const std::size_t r : sampleRows) {
+            longest(r);
+        }
+        wide->reset(plans->versionFor(content_), std::move(characters),
+                    horizontalSpacing(spacing->horizontal, padding));
+        wide->setAsk(context.state<std::uint64_t>(0));
+        wide->setScrollBy(context.environment<ui::ScrollByKey>());
+        window = wide->window();
+        wide->built(window);
+    }
+    places.reserve(gridRows * (window.end - window.first));
+    gridCells.reserve(gridRows * (window.end - window.first));
     for (std::size_t r = 0; r < gridRows; ++r) {
-        for (std::size_t c = 0; c < cells[r].size(); ++c) {
+        for (std::size_t c = window.first; c < std::min(window.end, cells[r].size()); ++c) {
             places.push_back({static_cast<int>(r), static_cast<int>(c)});
             const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
                                  cellStyle != nullptr);
@@ -697,23 +1001,12 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
                                         : ui::AnyView(cell));
         }
     }
-    // The rows sampled below the head: the last ones, and others spread evenly between; made as
-    // cells are, unseen, never placed, publishing nothing (their texts are not the document's
-    // twice), measured only.
+    // The rows sampled below the head, made as cells are, unseen, never placed, publishing
+    // nothing (their texts are not the document's twice), measured only.
     std::vector<int> sampleColumns;
-    if (gridRows < cells.size()) {
-        const std::size_t below = cells.size() - gridRows;
-        const std::size_t sampled = std::min(below, headRows);
-        const std::size_t last = sampled / 2;
-        std::vector<std::size_t> sampleRows;
-        for (std::size_t k = 0; k < sampled - last; ++k) {
-            sampleRows.push_back(gridRows + k * (below - last) / (sampled - last));
-        }
-        for (std::size_t k = 0; k < last; ++k) {
-            sampleRows.push_back(cells.size() - last + k);
-        }
+    {
         for (const std::size_t r : sampleRows) {
-            for (std::size_t c = 0; c < cells[r].size(); ++c) {
+            for (std::size_t c = window.first; c < std::min(window.end, cells[r].size()); ++c) {
                 sampleColumns.push_back(static_cast<int>(c));
                 const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
                                      cellStyle != nullptr);
@@ -735,20 +1028,13 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     // Cells centred vertically in their rows, leading in their columns unless told otherwise.
     // The grid reports where its cells lie, once for them all.
     // The cells' padding lies between them and, here, around them all.
-    std::shared_ptr<PlacedTableCells> placed =
-        context.stateObject<PlacedTableCells>([] { return std::make_shared<PlacedTableCells>(); });
-    const std::shared_ptr<ColumnPlans> plans =
-        context.stateObject<ColumnPlans>([] { return std::make_shared<ColumnPlans>(); });
-    const std::shared_ptr<RowPlacements> placements =
-        context.stateObject<RowPlacements>([] { return std::make_shared<RowPlacements>(); });
-    const TableCellPadding padding =
-        cellStyle ? cellStyle->cellPadding(context) : TableCellPadding{};
     ui::AnyView grid =
-        ui::AnyView(ui::LayoutView(std::make_shared<const TableGridLayout>(
-                                       std::move(places), alignments, spacing->horizontal,
-                                       spacing->vertical, padding, placed, long_ ? plans : nullptr,
-                                       std::move(sampleColumns)),
-                                   std::move(gridCells)))
+        ui::AnyView(
+            ui::LayoutView(std::make_shared<const TableGridLayout>(
+                               std::move(places), alignments, spacing->horizontal,
+                               spacing->vertical, padding, placed, long_ || wide ? plans : nullptr,
+                               std::move(sampleColumns), wide),
+                           std::move(gridCells)))
             .anchorPreference<TableCellBoundsKey, platform::Rect>(
                 ui::AnchorSource::bounds(),
                 [placed = std::move(placed)](ui::Anchor<platform::Rect> bounds) {
@@ -764,12 +1050,23 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         parts->cellsInTable = inTable;
         parts->hasCellStyle = cellStyle != nullptr;
         parts->columnsVersion = plans->versionFor(content_);
+        if (wide) {
+            parts->firstColumn = window.first;
+        }
         const std::shared_ptr<const TableRowParts> shared = std::move(parts);
         std::vector<std::pair<ui::ViewID, ui::AnyView>> rest;
         rest.reserve(cells.size() - gridRows);
         for (std::size_t r = gridRows; r < cells.size(); ++r) {
-            rest.emplace_back(static_cast<int>(r),
-                              ui::AnyView(TableRowView(static_cast<int>(r), cells[r], shared)));
+            std::vector<AttributedSubstring> row =
+                wide ? std::vector<AttributedSubstring>(
+                           cells[r].begin() +
+                               static_cast<std::ptrdiff_t>(std::min(window.first, cells[r].size())),
+                           cells[r].begin() +
+                               static_cast<std::ptrdiff_t>(std::min(window.end, cells[r].size())))
+                     : cells[r];
+            rest.emplace_back(
+                static_cast<int>(r),
+                ui::AnyView(TableRowView(static_cast<int>(r), std::move(row), shared)));
         }
         const platform::CGFloat rowSpacing = verticalSpacing(spacing->vertical, padding);
         grid =
@@ -782,6 +1079,14 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
                     [placements](TableCellBoundsKey::Value& bounds) {
                         reportPlacedRun(bounds, *placements);
                     });
+    }
+    if (wide) {
+        grid = std::move(grid).transformPreference<TableCellBoundsKey>(
+            [first = window.first](TableCellBoundsKey::Value& bounds) {
+                reportBuiltColumns(bounds, first);
+            });
+        grid = grid.onVisibleBoundsChange(
+            [wide](const platform::Rect& /*old*/, const platform::Rect& now) { wide->show(now); });
     }
     if (!(padding == TableCellPadding{})) {
         grid = grid.padding(platform::EdgeInsets(padding.vertical, padding.horizontal,

@@ -79,7 +79,8 @@ private:
 
 /// Lays out at once every row that lazy stacks still estimate and brings the graph up to date, for
 /// an action that must see what every row publishes right away (a Select All of a document's
-/// text). The graph puts it in the root environment; the default does nothing.
+/// text); views that follow the part of them shown (`onVisibleBoundsChange`) are told meanwhile
+/// that all of them is. The graph puts it in the root environment; the default does nothing.
 class LayOutDeferredAction {
 public:
     LayOutDeferredAction() = default;

@@ -622,6 +622,9 @@ void Node::observeLayoutChanges(bool readsGeometry) {
 }
 
 Rect Node::visibleBounds() const {
+    if (graph != nullptr && graph->showingAll) {
+        return bounds();
+    }
     Rect shown = rootFrame();
     if (graph != nullptr && graph->visibleRect) {
         shown = shown.intersection(*graph->visibleRect);

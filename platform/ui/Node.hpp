@@ -360,7 +360,8 @@ public:
     virtual bool clipsChildren() const { return false; }
     /// The part of the node's bounds the host shows, in the node's own coordinates: the
     /// graph's visible rectangle cut by the bounds of every ancestor that clips; all of its
-    /// bounds when the host shows all of the root; null when none of it is shown.
+    /// bounds while everything deferred is laid out (`LayOutDeferredAction`); null when none
+    /// of it is shown.
     Rect visibleBounds() const;
     /// Runs `afterLayout` (see `observeLayoutChanges`) after a change of the visible rectangle
     /// too, not only of the node's own geometry.
@@ -868,6 +869,9 @@ struct ViewGraph::Impl {
     /// Observers of what the host shows of them (`observeVisibleRect`), run again when the
     /// visible rectangle changes.
     std::vector<std::weak_ptr<detail::NodeToken>> visibleRectObservers;
+    /// While an action lays out everything deferred (`LayOutDeferredAction`): every view is
+    /// told all of it is shown.
+    bool showingAll = false;
     /// The part of the root the host shows, in root coordinates; none: all of it.
     std::optional<Rect> visibleRect;
     /// How far laying out deferred rows moved the rows shown, not yet taken by the host.

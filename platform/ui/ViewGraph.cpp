@@ -319,8 +319,21 @@ ViewGraph::ViewGraph(AnyView root, EnvironmentValues environment)
             if (!graph || *graph == nullptr || (*graph)->inUpdate) {
                 return;
             }
+            // Views that lay out only the part of them shown are shown all of themselves
+            // meanwhile, as a host showing everything would.
+            Impl& impl = **graph;
+            impl.showingAll = true;
+            prune(impl.visibleRectObservers);
+            for (const auto& t : impl.visibleRectObservers) {
+                if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+                    locked->node->seesChange();
+                }
+            }
+            impl.layoutNeeded = true;
+            update();
             while (layOutDeferred(std::chrono::milliseconds(100))) {
             }
+            impl.showingAll = false;
         }));
     impl_->scheduleUpdate();
 }

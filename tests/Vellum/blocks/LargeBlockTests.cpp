@@ -4,12 +4,17 @@
 // and copy still reach the items not yet laid out.
 
 #include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/style/OverflowContainer.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/style/TableLayout.hpp"
 #include "Vellum/style/VellumNamespace.hpp"
+#include "platform/graphics/ImageSource.hpp"
 #include "platform/ui/UI.hpp"
 #include "tests/Vellum/selection/DocumentTestSupport.hpp"
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -157,8 +162,10 @@ struct RecordingTable final : TableStyle {
     std::shared_ptr<TableLayout> layout = std::make_shared<TableLayout>();
     std::shared_ptr<std::unordered_map<TableCellIdentifier, platform::Rect>> cells =
         std::make_shared<std::unordered_map<TableCellIdentifier, platform::Rect>>();
+    // Whether the table scrolls sideways in its column (as the overflow mode says).
+    bool inOverflow = false;
     AnyView makeBody(ViewContext&, const TableStyleConfiguration& c) const override {
-        return c.label.content.onPreferenceChange<TableCellBoundsKey>(
+        AnyView recorded = c.label.content.onPreferenceChange<TableCellBoundsKey>(
             [layout = layout, cells = cells](const TableCellBoundsKey::Value& bounds) {
                 cells->clear();
                 for (const auto& entry : bounds) {
@@ -166,6 +173,11 @@ struct RecordingTable final : TableStyle {
                 }
                 *layout = TableLayout::makeTableLayout(*cells);
             });
+        if (!inOverflow) {
+            return recorded;
+        }
+        return vellum::overflowContainer(
+            [recorded](const vellum::OverflowState&) { return recorded; });
     }
 };
 
@@ -277,6 +289,159 @@ TEST(LargeBlocks, ALongTablesRowsFollowColumnsThatAnEditWidens) {
     ASSERT_GT(after.front(), before + 50);
     for (const double start : after) {
         EXPECT_DOUBLE_EQ(start, after.front()) << "every row in the widened columns";
+    }
+}
+
+// Notes the column of every cell made; each cell as its label.
+struct ColumnNotingCell final : TableCellStyle {
+    std::shared_ptr<std::vector<int>> columns = std::make_shared<std::vector<int>>();
+    AnyView makeBody(ViewContext&, const TableCellStyleConfiguration& c) const override {
+        columns->push_back(c.column);
+        return c.label.content;
+    }
+};
+
+// A paragraph, then a table of `rows` rows of `columns` cells of two letters each (every cell as
+// wide as the others), then a last paragraph.
+std::string wideTableDocument(int columns, int rows) {
+    std::string header;
+    std::string row;
+    std::string delimiter;
+    for (int column = 0; column < columns; ++column) {
+        header += "| h" + std::to_string(column) + " ";
+        row += "| c" + std::to_string(column % 10) + " ";
+        delimiter += "|---";
+    }
+    std::string markdown = "A table of many columns.\n\n" + header + "|\n" + delimiter + "|\n";
+    for (int n = 0; n < rows; ++n) {
+        markdown += row + "|\n";
+    }
+    return markdown + "\nThe very last block.\n";
+}
+
+AnyView wideTableView(const std::string& markdown, const std::shared_ptr<ColumnNotingCell>& cells,
+                      const std::shared_ptr<RecordingTable>& table) {
+    return AnyView(vellum::StructuredText(markdown))
+        .environment<TableStyleKey>(table)
+        .environment<TableCellStyleKey>(cells);
+}
+
+TEST(LargeBlocks, AVeryWideTableLaysOutTheColumnsNearTheViewAndThoseScrolledIntoIt) {
+    // A thousand columns, and ten thousand written in a row (the parser keeps a thousand, the
+    // rest going to rows below).
+    for (const auto& [columns, rows] : {std::pair{1000, 60}, std::pair{10000, 6}}) {
+        SCOPED_TRACE(columns);
+        const auto cells = std::make_shared<ColumnNotingCell>();
+        const auto table = std::make_shared<RecordingTable>();
+        table->inOverflow = true;
+        ui::OffscreenHost host(wideTableView(wideTableDocument(columns, rows), cells, table),
+                               {600.0, std::nullopt});
+        host.setVisibleRect(platform::Rect(0, 0, 600, 400));
+        host.runUntilIdle(std::chrono::milliseconds(120000));
+        // Rows of the head, of the sample below it and of the screen, in the first columns only.
+        const std::vector<int> first = *cells->columns;
+        ASSERT_GT(first.size(), 100U);
+        EXPECT_LT(first.size(), 3000U) << "cells made for the first screen, of 61,000";
+        EXPECT_LT(*std::max_element(first.begin(), first.end()), 80);
+        ASSERT_GE(table->layout->rowCount(), 10);
+
+        // Scrolled sideways by five thousand points: the columns there are made, those between
+        // are not.
+        const platform::Rect row = table->layout->rowBounds(2);
+        cells->columns->clear();
+        host.scroll({300, row.midY()}, 5000, 0);
+        host.runUntilIdle(std::chrono::milliseconds(120000));
+        const std::vector<int> scrolled = *cells->columns;
+        ASSERT_GT(scrolled.size(), 100U);
+        EXPECT_LT(scrolled.size(), 3000U);
+        const auto [least, most] = std::minmax_element(scrolled.begin(), scrolled.end());
+        EXPECT_GT(*least, 100);
+        EXPECT_GT(*most - *least, 10);
+        EXPECT_LT(*most - *least, 120);
+        // The cells shown are reported where the screen shows them.
+        const TableLayout now = *table->layout;
+        ASSERT_GE(now.columnCount(), 10);
+        EXPECT_LT(now.bounds().minX(), 300);
+        EXPECT_GT(now.bounds().maxX(), 300);
+    }
+}
+
+TEST(LargeBlocks, ColumnsOfAVeryWideTableScrolledIntoViewDrawAsTheWholeTableDoes) {
+    const std::string markdown = wideTableDocument(1000, 40);
+    // The first screen, scrolled sideways in the table; `whole`: every column laid out first.
+    const auto screen = [&markdown](bool whole) {
+        // In a monospaced font the widths estimated for the columns not laid out yet are
+        // their widths: the table scrolled by as much shows the same columns at the same place.
+        ui::OffscreenHost host(AnyView(vellum::StructuredText(markdown))
+                                   .environment<TableStyleKey>(TableStyle::overflow(1))
+                                   .font(platform::Font::body().monospaced()),
+                               {600.0, std::nullopt});
+        host.setVisibleRect(platform::Rect(0, 0, 600, 400));
+        host.runUntilIdle(std::chrono::milliseconds(120000));
+        if (whole) {
+            host.graph().environment().get<ui::LayOutDeferredKey>()();
+            host.runUntilIdle(std::chrono::milliseconds(120000));
+        }
+        host.scroll({300, 150}, 5000, 0);
+        host.scroll({300, 150}, 1234, 0);
+        return host.render();
+    };
+    const platform::Image lazy = screen(false);
+    const platform::Image whole = screen(true);
+    if (const char* keep = std::getenv("MOSS_KEEP_WIDE_TABLE_SCREENS"); keep != nullptr) {
+        for (const auto& [image, name] : {std::pair{&lazy, "lazy"}, std::pair{&whole, "whole"}}) {
+            const auto png = platform::encodePNG(*image);
+            std::ofstream(std::string(keep) + "/" + name + ".png", std::ios::binary)
+                .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+        }
+    }
+    ASSERT_EQ(lazy.width(), whole.width());
+    ASSERT_EQ(lazy.height(), whole.height());
+    const std::vector<std::uint8_t> a = lazy.rgba();
+    const std::vector<std::uint8_t> b = whole.rgba();
+    std::size_t differing = 0;
+    std::size_t inked = 0;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        differing += std::equal(a.begin() + std::ptrdiff_t(i), a.begin() + std::ptrdiff_t(i + 4),
+                                b.begin() + std::ptrdiff_t(i))
+                         ? 0
+                         : 1;
+        inked += b[i] < 128 ? 1 : 0;
+    }
+    EXPECT_GT(inked, 1000U) << "the whole table's cells show";
+    EXPECT_EQ(differing, 0U);
+}
+
+TEST(LargeBlocks, SelectAllOfAVeryWideTableCopiesColumnsNotYetLaidOut) {
+    // 150 columns, each cell saying its place.
+    std::string markdown = "First words :smile: here.\n\n";
+    for (int row = 0; row < 8; ++row) {
+        for (int column = 0; column < 150; ++column) {
+            markdown += "| r" + std::to_string(row) + "c" + std::to_string(column) + " ";
+        }
+        markdown += "|\n";
+        if (row == 0) {
+            for (int column = 0; column < 150; ++column) {
+                markdown += "|---";
+            }
+            markdown += "|\n";
+        }
+    }
+    markdown += "\nThe very last block.\n";
+    vellum::test::SelectableDocument document(markdown, platform::Rect(0, 0, 560, 400));
+    ASSERT_TRUE(document.shown());
+    ASSERT_TRUE(document.textHolding("r3c1"));
+    ASSERT_FALSE(document.textHolding("r3c140")) << "a column far past the screen";
+
+    document.drag(document.at("First"), document.at("words"));
+    document.command("a");
+    document.command("c");
+    const std::string plain = document.copied().plainText;
+    EXPECT_TRUE(plain.ends_with("The very last block."));
+    for (const std::string cell : {"r0c149", "r3c140", "r7c149", "r7c0"}) {
+        const std::size_t at = plain.find(cell);
+        EXPECT_NE(at, std::string::npos) << cell;
+        EXPECT_EQ(plain.find(cell, at + 1), std::string::npos) << cell;
     }
 }
 

@@ -468,6 +468,20 @@ TEST(Viewport, AViewInsideAScrollViewIsToldThePartShownAsItScrollsAndTheWindowMo
     host.runUntilIdle();
     EXPECT_TRUE(shown->bounds.isNull());
     EXPECT_EQ(outside->bounds, Rect(0, 180, 100, 100));
+
+    // Everything laid out at once (for a copy of all of it): all of each view, meanwhile.
+    std::vector<Rect> meanwhile;
+    const auto all = std::make_shared<Shown>();
+    OffscreenHost whole(
+        AnyView(ScrollView(AnyView(reportingShown(block(1000, 20), all))
+                               .onVisibleBoundsChange(
+                                   [&](const Rect&, const Rect& r) { meanwhile.push_back(r); }))),
+        ProposedViewSize{300.0, std::nullopt});
+    whole.setVisibleRect(Rect(0, 0, 200, 100));
+    whole.runUntilIdle();
+    EXPECT_EQ(all->bounds, Rect(0, 0, 200, 20));
+    whole.graph().environment().get<LayOutDeferredKey>()();
+    EXPECT_EQ(meanwhile.back(), Rect(0, 0, 1000, 20));
 }
 
 TEST(Viewport, ContentScrollsItsScrollViewToKeepWhatTheViewerSeesInPlace) {
