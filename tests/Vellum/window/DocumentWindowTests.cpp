@@ -435,4 +435,30 @@ TEST_F(DocumentWindowTest, AfterWideningAndNarrowingEveryScreenDrawsAsLaidOutWho
     }
 }
 
+// A table of many more columns than a window shows lays out only those near the screen: the
+// window shows them, and after widening the window the columns that came into view, as the table
+// laid out whole draws them.
+TEST_F(DocumentWindowTest, AVeryWideTableDrawsAsLaidOutWholeAndAfterWidening) {
+    std::string markdown = "# A wide table\n\n";
+    for (int row = 0; row < 40; ++row) {
+        for (int column = 0; column < 300; ++column) {
+            markdown += row == 0 ? "| head " + std::to_string(column) + " "
+                                 : "| " + std::to_string(row * column % 997) + " ";
+        }
+        markdown += "|\n";
+        if (row == 0) {
+            for (int column = 0; column < 300; ++column) {
+                markdown += column % 3 == 1 ? "|:-:" : "|---";
+            }
+            markdown += "|\n";
+        }
+    }
+    markdown += "\nThe end.\n";
+    DocumentWindow shown(markdown, 900, 600);
+    expectEveryScreenAsLaidOutWhole(shown, markdown, "wide-table");
+    shown.scrollTo(0);
+    shown.resize(1500);
+    expectEveryScreenAsLaidOutWhole(shown, markdown, "wide-table-widened");
+}
+
 } // namespace
