@@ -1,5 +1,7 @@
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 
+#include <array>
+
 namespace vellum {
 
 using platform::AttributedString;
@@ -60,6 +62,29 @@ AttributedString PatternProcessor::processPatterns(const AttributedString& input
     const std::string_view characters = input.characters();
     // Runs left as they are pile up and are copied in one piece.
     AttributedString::Index unchanged = input.startIndex();
+    // A built-in replacement depends on its token and its run's attributes alone: a token like
+    // one of the last few, in a run of the same attributes, gets the same replacement, whose
+    // attributes (a formula's or an emoji's attachment) all its copies then share instead of one
+    // each.
+    struct Replaced {
+        std::size_t pattern = 0;
+        std::string text;
+        platform::AttributeContainer attributes;
+        std::optional<AttributedString> replacement;
+    };
+    std::array<std::optional<Replaced>, 4> recent;
+    std::size_t recentCount = 0;
+    const auto known =
+        [&recent](std::size_t pattern, std::string_view matched,
+                  const platform::AttributeContainer& attributes) -> const Replaced* {
+        for (const std::optional<Replaced>& one : recent) {
+            if (one && one->pattern == pattern && one->text == matched &&
+                one->attributes == attributes) {
+                return &*one;
+            }
+        }
+        return nullptr;
+    };
     for (const AttributedString::Run run : input.runs()) {
         const std::string_view text =
             characters.substr(run.range.lowerBound.offset, run.range.length());
@@ -77,18 +102,24 @@ AttributedString PatternProcessor::processPatterns(const AttributedString& input
                 continue;
             }
             std::optional<AttributedString> replacement;
-            if (const std::optional<std::size_t> owner = owners_[*span.pattern]) {
+            const std::string_view matched = text.substr(span.begin, span.end - span.begin);
+            if (const Replaced* same = known(*span.pattern, matched, run.attributes)) {
+                replacement = same->replacement;
+            } else if (const std::optional<std::size_t> owner = owners_[*span.pattern]) {
                 std::optional<std::string> captured;
                 if (span.capture) {
                     captured = std::string(
                         text.substr(span.capture->begin, span.capture->end - span.capture->begin));
                 }
-                const PatternTokenizer::Token token{
-                    tokenizer_.patterns()[*span.pattern].tokenType,
-                    std::string(text.substr(span.begin, span.end - span.begin)),
-                    std::move(captured)};
+                const PatternTokenizer::Token token{tokenizer_.patterns()[*span.pattern].tokenType,
+                                                    std::string(matched), std::move(captured)};
                 // Only the first owner is asked.
-                replacement = syntaxExtensions_[*owner].replace(token, run.attributes);
+                const SyntaxExtension& extension = syntaxExtensions_[*owner];
+                replacement = extension.replace(token, run.attributes);
+                if (!extension.builtIn().empty()) {
+                    recent[recentCount++ % recent.size()] =
+                        Replaced{*span.pattern, token.content, run.attributes, replacement};
+                }
             }
             if (replacement) {
                 // What comes before the match stays as it was; the match is replaced.

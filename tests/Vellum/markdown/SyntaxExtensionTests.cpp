@@ -56,6 +56,37 @@ TEST(MathExtensionTest, DollarsThatAreNotFormulasStayText) {
     }
 }
 
+TEST(MathExtensionTest, ARepeatedFormulaSharesOneAttachmentWhereItsAttributesDoNot) {
+    // A line of one formula over and over made an attachment for each copy (a megabyte of
+    // "$x$ " held a quarter of a million); the copies in runs of other attributes keep theirs.
+    const AttributedString text = math("$x$ $x$ and $x$ $y$ $x$ **$x$** $$x$$ $x$");
+    EXPECT_EQ(formulas(text), (Formulas{{"x", Style::inline_},
+                                        {"x", Style::inline_},
+                                        {"x", Style::inline_},
+                                        {"y", Style::inline_},
+                                        {"x", Style::inline_},
+                                        {"x", Style::inline_},
+                                        {"x", Style::block},
+                                        {"x", Style::inline_}}));
+    std::vector<const vellum::AnyAttachment*> held;
+    std::vector<platform::AttributeContainer> attributes;
+    for (const AttributedString::Run run : text.runs()) {
+        if (const auto* attachment = vellum::attachment(run.attributes)) {
+            held.push_back(attachment);
+            attributes.push_back(run.attributes);
+        }
+    }
+    ASSERT_EQ(held.size(), 8U);
+    for (const std::size_t plain : {1, 2, 4, 7}) {
+        EXPECT_EQ(held[plain], held[0]) << plain;
+        EXPECT_EQ(attributes[plain], attributes[0]) << plain;
+    }
+    EXPECT_NE(held[3], held[0]);
+    EXPECT_FALSE(attributes[5] == attributes[0]) << "the strong copy keeps its own attributes";
+    EXPECT_EQ(*held[5], *held[0]);
+    EXPECT_NE(*held[6], *held[0]);
+}
+
 TEST(EmojiExtensionTest, KnownShortcodesBecomeMarkedNamesOthersStay) {
     const Parser parser = Parser::inlineMarkdown(
         std::nullopt, Parser::PatternOptions{
