@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -267,8 +268,7 @@ public:
             return {0, count()};
         }
         const Span shown = shown_.value_or(Span{0, firstGuess});
-        const CGFloat margin = std::max((shown.to - shown.from) / 2, minimumMargin);
-        return columnsIn({shown.from - margin, shown.to + margin});
+        return columnsIn({shown.from - margin(shown), shown.to + margin(shown)});
     }
     void built(Window window) { built_ = window; }
     [[nodiscard]] Window builtColumns() const { return built_; }
@@ -298,15 +298,26 @@ public:
             }
         }
         if (shown_ && laidOut_.size() == widths.size() && laidOut_ != widths) {
-            // The column at the left edge of the part shown keeps its place on screen.
+            // The first column shown whose width did not change keeps its place on screen (the
+            // columns that changed were estimated, and not drawn: they were not built). Where
+            // every one shown changed, the one at the left edge.
             CGFloat before = 0;
             CGFloat after = 0;
+            std::optional<std::pair<CGFloat, CGFloat>> edge;
             for (std::size_t c = 0; c < widths.size(); ++c) {
                 if (before + laidOut_[c] > shown_->from) {
-                    break;
+                    if (!edge) {
+                        edge = {before, after};
+                    }
+                    if (laidOut_[c] == widths[c] || before > shown_->to) {
+                        break;
+                    }
                 }
                 before += laidOut_[c] + spacing_;
                 after += widths[c] + spacing_;
+            }
+            if (edge && before > shown_->to) {
+                std::tie(before, after) = *edge;
             }
             if (after != before) {
                 shown_->from += after - before;
@@ -333,12 +344,15 @@ public:
         }
         check();
     }
-    // Asks for other columns if those built do not cover the part shown.
+    // Asks for other columns if those built do not cover the part shown and some room either
+    // side of it (half the margin they are built with): the columns are laid out before they
+    // come into view, where the estimates they replace move nothing the viewer sees.
     void check() {
         if (!shown_ || all_) {
             return;
         }
-        const Window needed = columnsIn(*shown_);
+        const CGFloat room = margin(*shown_) / 2;
+        const Window needed = columnsIn({shown_->from - room, shown_->to + room});
         if (needed.first < needed.end && (needed.first < built_.first || needed.end > built_.end)) {
             ask();
         }
@@ -350,6 +364,9 @@ private:
     static constexpr CGFloat firstGuess = 1200;
     static constexpr CGFloat minimumMargin = 200;
 
+    [[nodiscard]] static CGFloat margin(Span shown) {
+        return std::max((shown.to - shown.from) / 2, minimumMargin);
+    }
     [[nodiscard]] CGFloat total(const std::vector<CGFloat>& widths) const {
         return std::accumulate(widths.begin(), widths.end(), CGFloat(0)) +
                spacing_ * static_cast<CGFloat>(widths.empty() ? 0 : widths.size() - 1);
@@ -986,7 +1003,6 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         wide->reset(plans->versionFor(content_), std::move(characters),
                     horizontalSpacing(spacing->horizontal, padding));
         wide->setAsk(context.state<std::uint64_t>(0));
-        wide->setScrollBy(context.environment<ui::ScrollByKey>());
         window = wide->window();
         wide->built(window);
     }
@@ -1087,6 +1103,12 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
             });
         grid = grid.onVisibleBoundsChange(
             [wide](const platform::Rect& /*old*/, const platform::Rect& now) { wide->show(now); });
+        // The scroll view the style puts the table in lies between the table and its grid: the
+        // grid's environment holds the action that scrolls it.
+        grid =
+            ui::detail::transformEnvironment(std::move(grid), [wide](ui::EnvironmentValues& env) {
+                wide->setScrollBy(env.get<ui::ScrollByKey>());
+            });
     }
     if (!(padding == TableCellPadding{})) {
         grid = grid.padding(platform::EdgeInsets(padding.vertical, padding.horizontal,

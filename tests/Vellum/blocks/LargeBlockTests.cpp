@@ -4,6 +4,7 @@
 // and copy still reach the items not yet laid out.
 
 #include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/style/OverflowContainer.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/style/TableLayout.hpp"
@@ -301,8 +302,8 @@ struct ColumnNotingCell final : TableCellStyle {
     }
 };
 
-// A paragraph, then a table of `rows` rows of `columns` cells of two letters each (every cell as
-// wide as the others), then a last paragraph.
+// A paragraph, then a table of `rows` rows of `columns` cells of two letters each under headers
+// that number the columns, then a last paragraph.
 std::string wideTableDocument(int columns, int rows) {
     std::string header;
     std::string row;
@@ -442,6 +443,54 @@ TEST(LargeBlocks, SelectAllOfAVeryWideTableCopiesColumnsNotYetLaidOut) {
         const std::size_t at = plain.find(cell);
         EXPECT_NE(at, std::string::npos) << cell;
         EXPECT_EQ(plain.find(cell, at + 1), std::string::npos) << cell;
+    }
+}
+
+TEST(LargeBlocks,
+     AVeryWideTableKeepsTheColumnsUnderTheViewerInPlaceAsTheColumnsBeforeThemAreMeasured) {
+    // Headers of one to three digits in a proportional font: the widths estimated for the
+    // columns not laid out are not quite their own.
+    const std::string markdown = wideTableDocument(1000, 12);
+    const auto texts = std::make_shared<ui::Text::LayoutKey::Value>();
+    ui::OffscreenHost host(
+        AnyView(vellum::StructuredText(markdown))
+            .environment<TableStyleKey>(TableStyle::overflow(1))
+            .onPreferenceChange<ui::Text::LayoutKey>(
+                [texts](const ui::Text::LayoutKey::Value& now) { *texts = now; }),
+        {600.0, std::nullopt});
+    host.setVisibleRect(platform::Rect(0, 0, 600, 400));
+    host.runUntilIdle(std::chrono::milliseconds(120000));
+    // Where the text `text` starts, across the window.
+    const auto leftOf = [&texts](const std::string& text) -> std::optional<double> {
+        const vellum::LiveTextLayoutCollection collection(
+            *texts, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
+        for (std::size_t i = 0; i < collection.layoutCount(); ++i) {
+            if (collection.layout(i).string() == text) {
+                return collection.layout(i).origin().x;
+            }
+        }
+        return std::nullopt;
+    };
+    // Far to the right, past columns only estimated; then back to the left a little at a time,
+    // each step laying out columns before the ones shown.
+    host.scroll({300, 60}, 20000, 0);
+    host.runUntilIdle(std::chrono::milliseconds(120000));
+    std::optional<std::string> shown;
+    for (int column = 0; column < 1000 && !shown; ++column) {
+        const std::string header = "h" + std::to_string(column);
+        if (const auto x = leftOf(header); x && *x > 50 && *x < 150) {
+            shown = header;
+        }
+    }
+    ASSERT_TRUE(shown.has_value());
+    for (int step = 0; step < 5; ++step) {
+        const std::optional<double> before = leftOf(*shown);
+        ASSERT_TRUE(before.has_value());
+        host.scroll({300, 60}, -100, 0);
+        host.runUntilIdle(std::chrono::milliseconds(120000));
+        const std::optional<double> after = leftOf(*shown);
+        ASSERT_TRUE(after.has_value()) << step;
+        EXPECT_NEAR(*after - *before, 100, 0.01) << "step " << step << ", " << *shown;
     }
 }
 
