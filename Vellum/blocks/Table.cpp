@@ -408,6 +408,31 @@ private:
     ui::ScrollByAction scrollBy_;
 };
 
+// A wide table's columns, and its cells by row and column as long as its text is the same.
+struct WideTable {
+    std::shared_ptr<WideColumns> columns;
+
+    const Table::Rows& rows(const AttributedSubstring& content,
+                            const std::optional<Table::IntentType>& intent,
+                            std::size_t columnCount) {
+        // The very same slice of the very same text (the cells are slices of it).
+        if (!content_ || content_->characters().data() != content.characters().data() ||
+            !sameContent(*content_, content) || intent_ != intent || columnCount_ != columnCount) {
+            rows_ = Table::rows(content, intent, columnCount);
+            content_ = content;
+            intent_ = intent;
+            columnCount_ = columnCount;
+        }
+        return rows_;
+    }
+
+private:
+    std::optional<AttributedSubstring> content_;
+    std::optional<Table::IntentType> intent_;
+    std::size_t columnCount_ = 0;
+    Table::Rows rows_;
+};
+
 // The grid of a table's cells: columns as wide as their widest cell (narrowed, the widest first,
 // when the offered width is smaller), rows as tall as their tallest cell, every cell centred in its
 // row and placed in its column as the column says. The cells are the layout's own subviews in row
@@ -944,7 +969,17 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     std::shared_ptr<const TableStyle> style = tableStyle(context.environment());
     const ui::State<TableCellSpacing> spacing =
         context.state<TableCellSpacing>(TableSpacingGuess::shared().spacing(style));
-    const Rows cells = rows(content_, intent_, columns_.size());
+    // A wide table's state, kept by every table so that the slots line up whichever it is.
+    const std::shared_ptr<WideTable> wideTable =
+        context.stateObject<WideTable>([] { return std::make_shared<WideTable>(); });
+    const ui::State<std::uint64_t> columnsAsked = context.state<std::uint64_t>(0);
+    const bool isWide =
+        columns_.size() > wideColumnCount && context.environment<InLazyDocumentKey>();
+    // A wide table's body is evaluated again for every other run of columns shown: its cells are
+    // split by row and column once for its text.
+    Rows split;
+    const Rows& cells = isWide ? wideTable->rows(content_, intent_, columns_.size())
+                               : (split = rows(content_, intent_, columns_.size()));
     const std::shared_ptr<const TableCellStyle> cellStyle = tableCellStyle(context.environment());
     std::vector<TableGridLayout::Place> places;
     std::vector<ui::AnyView> gridCells;
@@ -986,8 +1021,11 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     // A wide table builds only the columns in and near the part shown.
     std::shared_ptr<WideColumns> wide;
     WideColumns::Window window{0, columnCount};
-    if (columnCount > wideColumnCount && context.environment<InLazyDocumentKey>()) {
-        wide = context.stateObject<WideColumns>([] { return std::make_shared<WideColumns>(); });
+    if (isWide) {
+        if (!wideTable->columns) {
+            wideTable->columns = std::make_shared<WideColumns>();
+        }
+        wide = wideTable->columns;
         std::vector<std::size_t> characters(columnCount, 0);
         const auto longest = [&](std::size_t r) {
             for (std::size_t c = 0; c < cells[r].size() && c < columnCount; ++c) {
@@ -1002,7 +1040,7 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         }
         wide->reset(plans->versionFor(content_), std::move(characters),
                     horizontalSpacing(spacing->horizontal, padding));
-        wide->setAsk(context.state<std::uint64_t>(0));
+        wide->setAsk(columnsAsked);
         window = wide->window();
         wide->built(window);
     }
