@@ -238,6 +238,7 @@ struct ViewHostWidget::State {
     void autoscrollIfOutside();
     void stopAutoscroll();
     // The adjustments cover the tree's extent, a page the widget's size.
+    // They take the scroll correction not applied yet.
     void configureAdjustments();
 
     void scheduleUpdate();
@@ -622,12 +623,15 @@ void ViewHostWidget::State::stopAutoscroll() {
 void ViewHostWidget::State::configureAdjustments() {
     const double width = gtk_widget_get_width(widget);
     const double height = gtk_widget_get_height(widget);
+    // A correction not taken yet is applied with the new extent, not after it: the value clamped
+    // first to an extent that shrank would lose part of the correction.
+    const double correction = std::exchange(heldCorrection, 0) + graph.takeScrollCorrection();
     if (vadjustment != nullptr) {
         const double extent = std::max(graph.size().height, height);
-        gtk_adjustment_configure(
-            vadjustment,
-            std::clamp(gtk_adjustment_get_value(vadjustment), 0.0, std::max(extent - height, 0.0)),
-            0, extent, pointsPerWheelStep, height * 0.9, height);
+        gtk_adjustment_configure(vadjustment,
+                                 std::clamp(gtk_adjustment_get_value(vadjustment) + correction, 0.0,
+                                            std::max(extent - height, 0.0)),
+                                 0, extent, pointsPerWheelStep, height * 0.9, height);
     }
     if (hadjustment != nullptr) {
         gtk_adjustment_configure(hadjustment, 0, 0, width, pointsPerWheelStep, width * 0.9, width);

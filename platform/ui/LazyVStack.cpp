@@ -255,7 +255,10 @@ public:
         if (any) {
             markForVerification();
             if (anchor > 0 && anchor < n && graph != nullptr && graph->visibleRect) {
-                graph->scrollCorrection += offsetOf(rows, totals(rows), anchor) - anchorBefore;
+                const CGFloat moved = offsetOf(rows, totals(rows), anchor) - anchorBefore;
+                // The graph moves the visible part by as much before the next layout pass.
+                graph->scrollCorrection += moved;
+                movedSincePlaced_ += moved;
             }
         }
         return any;
@@ -340,9 +343,10 @@ protected:
     void placeChildren(ProposedViewSize proposal) override {
         Rows& rows = rowsFor(proposal.width);
         refresh(rows);
-        // At a new width, the row at the top of the visible part keeps its place in it.
-        const std::optional<ReadersPlace> place =
-            placedWidth_ && *placedWidth_ != proposal.width ? readersPlace() : std::nullopt;
+        // The row at the top of the visible part keeps its place in it: at a new width, and at
+        // the same one when rows measured since the last pass (coming near the visible part,
+        // or asked by the host) replaced estimates above it.
+        const std::optional<ReadersPlace> place = readersPlace();
         placedWidth_ = proposal.width;
         refreshBand(rows);
         measureSpan(rows, visibleSpan(margin()));
@@ -380,6 +384,7 @@ protected:
         }
         windowBegin_ = begin;
         windowEnd_ = n == 0 ? 0 : end;
+        movedSincePlaced_ = 0;
         if (windowBegin_ > windowEnd_) {
             windowBegin_ = windowEnd_;
         }
@@ -516,12 +521,20 @@ private:
         }
         if (keep) {
             const CGFloat moved = offsetOf(rows, totals(rows), anchor) - before;
-            if (moved != 0) {
-                graph->visibleRect->origin.y += moved;
-                graph->scrollCorrection += moved;
-                graph->correctionApplied += moved;
-            }
+            moveVisiblePart(moved);
         }
+    }
+
+    /// Rows above the first row shown changed their size by `moved` in all: the visible part
+    /// moves with that row, and the host scrolls as far.
+    void moveVisiblePart(CGFloat moved) {
+        if (moved == 0) {
+            return;
+        }
+        graph->visibleRect->origin.y += moved;
+        graph->scrollCorrection += moved;
+        graph->correctionApplied += moved;
+        movedSincePlaced_ += moved;
     }
 
     const EnvironmentValues& childEnvironment() {
@@ -579,7 +592,8 @@ private:
         if (graph == nullptr || !graph->visibleRect || !everPlaced) {
             return windowBegin_;
         }
-        const CGFloat top = visibleSpan(0).top;
+        // The rows placed last moved with the visible part since, as far as it was corrected.
+        const CGFloat top = visibleSpan(0).top - movedSincePlaced_;
         for (std::size_t i = windowBegin_; i < windowEnd_; ++i) {
             const Node* const row = children[i].node.get();
             if (row != nullptr && row->frame.maxY() > top) {
@@ -723,11 +737,7 @@ private:
             refresh(rows);
             if (anchor > 0 && anchor < n && graph != nullptr && graph->visibleRect) {
                 const CGFloat moved = offsetOf(rows, totals(rows), anchor) - before;
-                if (moved != 0) {
-                    graph->visibleRect->origin.y += moved;
-                    graph->scrollCorrection += moved;
-                    graph->correctionApplied += moved;
-                }
+                moveVisiblePart(moved);
             }
         }
     }
@@ -745,14 +755,17 @@ private:
         if (anchor == 0 || anchor >= windowEnd_ || !children[anchor].node) {
             return std::nullopt;
         }
-        return ReadersPlace{anchor, children[anchor].node->frame.minY() - visibleSpan(0).top};
+        return ReadersPlace{anchor, children[anchor].node->frame.minY() + movedSincePlaced_ -
+                                        visibleSpan(0).top};
     }
 
-    /// The stack is placed at a new width: the row at the top of the visible part keeps its
-    /// place in it. The rows above it count with estimates at the new width until they are laid
+    /// The stack is placed again: the row at the top of the visible part keeps its place in it.
+    /// The rows above it count with estimates (at a new width, all of them) until they are laid
     /// out (the visible part then moves with it again, `layOutDeferred`); without this, their
-    /// estimates would decide which row the viewer finds at the top. Measuring the rows that
-    /// come into view changes the estimates, so the place is looked for again until it holds.
+    /// estimates would decide which row the viewer finds at the top. Measuring rows changes the
+    /// mean the others count with: the rows coming into view now, and those the host measured
+    /// since the last pass, which moved no visible part. So the place is looked for again until
+    /// it holds.
     void keepReadersPlace(Rows& rows, ReadersPlace place) {
         constexpr int kRounds = 4;
         for (int round = 0; round < kRounds; ++round) {
@@ -761,9 +774,7 @@ private:
             if (std::abs(moved) < 0.5) {
                 return;
             }
-            graph->visibleRect->origin.y += moved;
-            graph->scrollCorrection += moved;
-            graph->correctionApplied += moved;
+            moveVisiblePart(moved);
             measureSpan(rows, visibleSpan(margin()));
         }
     }
@@ -1075,6 +1086,10 @@ private:
     std::uint64_t totalsVersion_ = 0;
     /// The width the rows were last placed at.
     std::optional<std::optional<CGFloat>> placedWidth_;
+    /// How far the visible part moved with the rows since they were last placed (corrections
+    /// for rows above the first shown): where the viewer sees a placed row is its frame moved
+    /// by as much.
+    CGFloat movedSincePlaced_ = 0;
     EnvironmentValues childEnv_;
     EnvironmentValues childEnvFrom_;
     bool childEnvMade_ = false;

@@ -33,6 +33,7 @@
 #include <gtk/gtk.h>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -228,7 +229,8 @@ struct PlacedText {
 // A document in a scrolled window of its own, as an application shows one.
 class DocumentWindow : private ShownDocument, public moss_test::InputWindow {
 public:
-    DocumentWindow(const std::string& markdown, int width, int height)
+    // Shown, and with `settled` every row laid out before it returns.
+    DocumentWindow(const std::string& markdown, int width, int height, bool settled = true)
         : ShownDocument(markdown)
         , InputWindow(GTK_WIDGET(host_.gtkWidget()))
         , height_(height)
@@ -240,7 +242,9 @@ public:
         gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scrolled_), widget());
         gtk_window_set_default_size(window(), width, height);
         EXPECT_TRUE(show(scrolled_, [&] { return host_.framesDrawn() > 0; }));
-        settle();
+        if (settled) {
+            settle();
+        }
     }
     ~DocumentWindow() override { g_object_unref(scrolled_); }
 
@@ -273,6 +277,14 @@ public:
         ASSERT_TRUE(waitUntil([&] { return ticks >= 3; }));
         gtk_widget_remove_tick_callback(widget(), tick);
     }
+    // Lets the window draw what it was asked to, and no more: rows the lazy stack still estimates
+    // are laid out in idle time after.
+    void drawn() {
+        const std::uint64_t before = host_.framesDrawn();
+        ASSERT_TRUE(waitUntil(
+            [&] { return !host_.graph().needsUpdate() && host_.framesDrawn() > before; }));
+    }
+    [[nodiscard]] bool layingOutInIdleTime() { return host_.graph().hasDeferredLayout(); }
 
     // The text at the top of the view (the reader's place: the first that reaches into it),
     // told apart from every other by its characters, or none.
@@ -306,20 +318,30 @@ public:
         return std::nullopt;
     }
 
-    // Scrolls so that the document's point `y` is at the top of the view, as the scroll bar does.
-    void scrollTo(double y) {
+    // Scrolls so that the document's point `y` is at the top of the view, as the scroll bar does;
+    // with `settled`, every row is laid out before it returns, otherwise the screen is drawn.
+    void scrollTo(double y, bool settled = true) {
         gtk_adjustment_set_value(adjustment(), y);
-        settle();
+        if (settled) {
+            settle();
+        } else {
+            drawn();
+        }
     }
 
-    // Gives the window a new width, as the user dragging its edge does.
-    void resize(int width) {
+    // Gives the window a new width, as the user dragging its edge does; with `settled`, every row
+    // is laid out at it before it returns, otherwise the screen is drawn.
+    void resize(int width, bool settled = true) {
         moss_test::xtest::resize(window(), width * scale(), height_ * scale());
         ASSERT_TRUE(waitUntil([&] {
             return gtk_widget_get_width(GTK_WIDGET(window())) == width &&
                    gtk_widget_get_width(scrolled_) == width;
         }));
-        settle();
+        if (settled) {
+            settle();
+        } else {
+            drawn();
+        }
     }
 
 private:
@@ -460,5 +482,83 @@ TEST_F(DocumentWindowTest, AVeryWideTableDrawsAsLaidOutWholeAndAfterWidening) {
     shown.resize(1500);
     expectEveryScreenAsLaidOutWhole(shown, markdown, "wide-table-widened");
 }
+
+// A document scrolled to a place and its window given new widths one after the other.
+struct ResizePath {
+    const char* document;
+    // Where the document is scrolled to first; from the end of the view's extent when negative.
+    double at;
+    std::vector<int> widths;
+    // Each width given before the rows are all laid out at the last (and the document scrolled
+    // before they are at the first).
+    bool hurried;
+};
+
+void PrintTo(const ResizePath& path, std::ostream* out) {
+    *out << path.document << " at " << path.at << ",";
+    for (const int width : path.widths) {
+        *out << " " << width;
+    }
+    *out << (path.hurried ? " hurried" : "");
+}
+
+class ResizeTest : public DocumentWindowTest, public ::testing::WithParamInterface<ResizePath> {};
+
+// The row at the top of the view stays there, within a line, after every new width: the rows
+// above it are laid out anew at each width (or still estimated), and the extent below it shrinks
+// and grows. Only where the document below the row no longer fills the view does the view show
+// the document's end, the row lower than its place; from then on, the row keeps that place.
+TEST_P(ResizeTest, TheRowAtTheTopOfTheViewKeepsItsPlace) {
+    // A line of the body text is about 16 points high.
+    constexpr double line = 20;
+    const ResizePath& path = GetParam();
+    const std::string markdown =
+        moss_test::readFile(fixtures / (std::string(path.document) + ".md"));
+    DocumentWindow shown(markdown, 900, 600, !path.hurried);
+    const auto end = [&] {
+        return gtk_adjustment_get_upper(shown.adjustment()) - shown.viewHeight();
+    };
+    shown.scrollTo(path.at < 0 ? end() + path.at : path.at, !path.hurried);
+    const std::optional<PlacedText> reading = shown.firstTextShown();
+    ASSERT_TRUE(reading.has_value());
+    double below = reading->top - shown.offset();
+    const auto expectInPlace = [&](const std::string& when) {
+        const std::optional<double> top = shown.topOf(reading->text);
+        ASSERT_TRUE(top.has_value()) << reading->text;
+        const double now = *top - shown.offset();
+        if (now > below && std::abs(shown.offset() - end()) < 0.5) {
+            below = now;
+            return;
+        }
+        EXPECT_NEAR(now, below, line) << when << ", scrolled to " << shown.offset() << ": \""
+                                      << reading->text << "\" moved from the top of the view";
+    };
+    bool hurried = false;
+    for (const int width : path.widths) {
+        hurried = hurried || shown.layingOutInIdleTime();
+        shown.resize(width, !path.hurried);
+        expectInPlace(std::to_string(width) + " wide");
+    }
+    if (path.hurried) {
+        EXPECT_TRUE(hurried) << "every row was laid out before the window was resized";
+        shown.settle();
+        expectInPlace("laid out whole");
+    }
+}
+
+// Scrolled near the end: far enough from it that the rows below the top one still fill the view
+// at every width; at the end: the view keeps showing it where the document grows shorter.
+constexpr double theEnd = -0.5;
+INSTANTIATE_TEST_SUITE_P(Paths, ResizeTest,
+                         ::testing::Values(ResizePath{"readme", 0, {1500, 700, 900}, false},
+                                           ResizePath{"readme", 1400, {1500, 700, 900}, false},
+                                           ResizePath{"readme", 1400, {700, 1500, 900}, false},
+                                           ResizePath{"readme", -200, {1500, 700, 900}, false},
+                                           ResizePath{"readme", theEnd, {1500, 700, 900}, false},
+                                           ResizePath{"readme", 1400, {1500, 700, 900}, true},
+                                           ResizePath{"math-notes", 1400, {1500, 700, 900}, false},
+                                           ResizePath{
+                                               "math-notes", theEnd, {1500, 700, 900}, false},
+                                           ResizePath{"math-notes", 1400, {1500, 700, 900}, true}));
 
 } // namespace
