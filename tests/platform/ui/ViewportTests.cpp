@@ -512,3 +512,78 @@ TEST(Viewport, ContentScrollsItsScrollViewToKeepWhatTheViewerSeesInPlace) {
     (*action)(150);
     EXPECT_FALSE(plain.graph().needsUpdate());
 }
+
+namespace {
+
+/// A block of a given area, as wide as it is offered: narrower, it grows taller (as wrapped text
+/// does).
+class AreaLayout final : public Layout {
+public:
+    explicit AreaLayout(double area)
+        : area_(area) {}
+    Size sizeThatFits(ProposedViewSize p, LayoutSubviews, std::any&) const override {
+        const double width = p.width.value_or(100);
+        return {width, std::ceil(area_ / width)};
+    }
+    void placeSubviews(Rect, ProposedViewSize, LayoutSubviews, std::any&) const override {}
+    bool equals(const Layout& other) const override {
+        const auto* o = dynamic_cast<const AreaLayout*>(&other);
+        return o != nullptr && o->area_ == area_;
+    }
+
+private:
+    double area_;
+};
+
+} // namespace
+
+TEST(Viewport, ANewWidthKeepsTheRowAtTheTopOfTheViewWhereTheViewerSeesIt) {
+    // Rows of very different areas: each row measured moves the mean the rows not measured yet
+    // count with, and with it the rows below them.
+    const auto frames = std::make_shared<Frames>();
+    std::vector<AnyView> rows;
+    for (int i = 0; i < kRows; ++i) {
+        AnyView row = LayoutView(std::make_shared<AreaLayout>(300.0 * (5 + (i * 37) % 120)), {});
+        rows.push_back(i == 1000 ? probe(row, frames, "row1000") : row);
+    }
+    OffscreenHost host(AnyView(LazyVStack(HorizontalAlignment::leading(), kGap, rows)),
+                       ProposedViewSize{300.0, std::nullopt});
+    host.setVisibleRect(Rect(0, 0, 300, 200));
+    host.runUntilIdle();
+    while (host.graph().layOutDeferred(std::chrono::milliseconds(20))) {
+    }
+    host.graph().takeScrollCorrection();
+    // Row 1000 a little above the top of the view, as a reader scrolled there leaves it.
+    host.setVisibleRect(Rect(0, (*frames)["row1000"].minY() + 12, 300, 200));
+    host.runUntilIdle();
+    const auto shownAt = [&] {
+        return (*frames)["row1000"].minY() - host.graph().visibleRect()->minY();
+    };
+    ASSERT_EQ(shownAt(), -12);
+
+    // At each new width the rows above it count with estimates, replaced as they are measured:
+    // around the view at once, those above it when the reader scrolls up to them, the others in
+    // idle time. Each time the view follows row 1000, as far as the host scrolls, so that the
+    // reader finds it where it was (or where the scroll took it).
+    for (const double width : {600.0, 200.0, 300.0}) {
+        host.setProposal(ProposedViewSize{width, std::nullopt});
+        host.runUntilIdle();
+        host.graph().takeScrollCorrection();
+        EXPECT_NEAR(shownAt(), -12, 0.5) << width << " wide";
+        const Rect visible = host.graph().visibleRect()->offsetBy(0, -150);
+        host.setVisibleRect(visible);
+        host.runUntilIdle();
+        double corrections = host.graph().takeScrollCorrection();
+        EXPECT_NEAR(shownAt(), 138, 0.5) << width << " wide, scrolled up";
+        while (host.graph().layOutDeferred(std::chrono::milliseconds(5))) {
+            corrections += host.graph().takeScrollCorrection();
+        }
+        corrections += host.graph().takeScrollCorrection();
+        EXPECT_NEAR(shownAt(), 138, 0.5) << width << " wide, laid out whole";
+        EXPECT_NEAR(host.graph().visibleRect()->minY(), visible.minY() + corrections, 1e-6)
+            << width << " wide: the view moved further than the host was told";
+        host.setVisibleRect(host.graph().visibleRect()->offsetBy(0, 150));
+        host.runUntilIdle();
+        ASSERT_NEAR(shownAt(), -12, 0.5) << width << " wide, scrolled back";
+    }
+}
