@@ -234,6 +234,16 @@ private:
     void startNewLine();
 
     std::shared_ptr<const PlatformFont> styleFont_;
+    // The script lines scriptsWidth set last, for the atom, style and crampedness they were set
+    // for: makeScripts places them rather than setting the same lists again.
+    struct MeasuredScripts {
+        const Atom* atom = nullptr;
+        Level style = Level::display;
+        bool cramped = false;
+        std::shared_ptr<DisplayList> subscript;
+        std::shared_ptr<DisplayList> superscript;
+    };
+    MeasuredScripts measuredScripts_;
     // The atoms from the one the main loop is at to the end.
     std::span<const std::shared_ptr<Atom>> following_;
     // The text shaped last (a line, or a line and what was to follow it), in which font, and

@@ -247,16 +247,20 @@ bool Typesetter::wouldOverflowLine(const DisplayNode& node, const Atom& atom, co
 }
 
 CGFloat Typesetter::scriptsWidth(const Atom& atom, CGFloat delta) {
-    // Laid out as makeScripts lays them out: small lists, typeset once more only to be measured.
+    // Set as makeScripts sets them, and kept for it: the scripts of an atom measured for room are
+    // set once all the same.
     const Level level =
         style == Level::display || style == Level::text ? Level::script : Level::scriptOfScript;
-    const auto widthOf = [&](const std::shared_ptr<AtomList>& list, bool crampedScript) {
-        const auto line = list ? createLineForLevel(*list, font, level, crampedScript) : nullptr;
-        return line ? line->width() : 0;
+    const auto line = [&](const std::shared_ptr<AtomList>& list, bool crampedScript) {
+        return list ? createLineForLevel(*list, font, level, crampedScript) : nullptr;
     };
-    const CGFloat subscript = widthOf(atom.subscript(), true);
-    const CGFloat superscript = widthOf(atom.superscript(), cramped);
-    return std::max(superscript + std::max<CGFloat>(0, delta), subscript);
+    measuredScripts_ = {&atom, style, cramped, line(atom.subscript(), true),
+                        line(atom.superscript(), cramped)};
+    const auto widthOf = [](const std::shared_ptr<DisplayList>& set) {
+        return set ? set->width() : 0;
+    };
+    return std::max(widthOf(measuredScripts_.superscript) + std::max<CGFloat>(0, delta),
+                    widthOf(measuredScripts_.subscript));
 }
 
 void Typesetter::fitScriptedAtom(const Atom& atom, const Atom* previous) {

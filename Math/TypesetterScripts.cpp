@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace Math {
 
@@ -61,12 +62,19 @@ void Typesetter::makeScripts(const Atom& atom, DisplayNode& nucleus, std::int64_
     const CGFloat y = currentPosition.y;
 
     std::shared_ptr<DisplayList> subscript;
-    if (atom.subscript()) {
-        subscript = createLineForLevel(*atom.subscript(), font, scriptStyle, true);
-    }
     std::shared_ptr<DisplayList> superscript;
-    if (atom.superscript()) {
-        superscript = createLineForLevel(*atom.superscript(), font, scriptStyle, cramped);
+    // Set already when the line was checked for room for them.
+    MeasuredScripts measured = std::exchange(measuredScripts_, {});
+    if (measured.atom == &atom && measured.style == style && measured.cramped == cramped) {
+        subscript = std::move(measured.subscript);
+        superscript = std::move(measured.superscript);
+    } else {
+        if (atom.subscript()) {
+            subscript = createLineForLevel(*atom.subscript(), font, scriptStyle, true);
+        }
+        if (atom.superscript()) {
+            superscript = createLineForLevel(*atom.superscript(), font, scriptStyle, cramped);
+        }
     }
     if (!superscript) {
         if (!subscript) {
