@@ -8,6 +8,7 @@
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/selection/LiveTextLayout.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/foundation/URLComponents.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
@@ -110,12 +111,14 @@ void settleTasks(const std::atomic<int>& ended, int pictures) {
 // The whole document laid out at once, offscreen: what every screen of the window must show.
 class Reference {
 public:
-    Reference(const std::string& markdown, double width)
-        : host_(documentView(markdown, ended_), {width, std::nullopt}, lightEnvironment()) {
+    Reference(const std::string& markdown, double width,
+              const ui::EnvironmentValues& environment = lightEnvironment())
+        : host_(documentView(markdown, ended_), {width, std::nullopt}, environment) {
         settleTasks(*ended_, picturesIn(markdown));
         host_.runUntilIdle();
     }
     [[nodiscard]] double height() { return host_.size().height; }
+    [[nodiscard]] ui::OffscreenHost& host() { return host_; }
     // What a window `size` big shows with the document scrolled by `offset`.
     [[nodiscard]] platform::Image region(double offset, platform::Size size) {
         platform::ImageSurface surface = platform::ImageSurface::ofSize(size, 1);
@@ -207,12 +210,13 @@ void keep(const platform::Image& image, const std::string& name) {
 // The document and the widget that shows it, made before the window; what the document's texts
 // publish of where they are.
 struct ShownDocument {
-    explicit ShownDocument(const std::string& markdown)
+    explicit ShownDocument(const std::string& markdown,
+                           const ui::EnvironmentValues& environment = lightEnvironment())
         : pictures_(picturesIn(markdown))
         , host_(documentView(markdown, ended_)
                     .onPreferenceChange<ui::Text::LayoutKey>(
                         [texts = texts_](const ui::Text::LayoutKey::Value& now) { *texts = now; }),
-                lightEnvironment()) {}
+                environment) {}
     std::shared_ptr<std::atomic<int>> ended_ = std::make_shared<std::atomic<int>>(0);
     std::shared_ptr<ui::Text::LayoutKey::Value> texts_ =
         std::make_shared<ui::Text::LayoutKey::Value>();
@@ -230,8 +234,9 @@ struct PlacedText {
 class DocumentWindow : private ShownDocument, public moss_test::InputWindow {
 public:
     // Shown, and with `settled` every row laid out before it returns.
-    DocumentWindow(const std::string& markdown, int width, int height, bool settled = true)
-        : ShownDocument(markdown)
+    DocumentWindow(const std::string& markdown, int width, int height, bool settled = true,
+                   const ui::EnvironmentValues& environment = lightEnvironment())
+        : ShownDocument(markdown, environment)
         , InputWindow(GTK_WIDGET(host_.gtkWidget()))
         , height_(height)
         , scrolled_(GTK_WIDGET(g_object_ref_sink(gtk_scrolled_window_new()))) {
@@ -581,5 +586,42 @@ INSTANTIATE_TEST_SUITE_P(Paths, ResizeTest,
                                            ResizePath{
                                                "math-notes", theEnd, {1500, 700, 900}, false},
                                            ResizePath{"math-notes", 1400, {1500, 700, 900}, true}));
+
+// The same table scrolling sideways in its column: the columns that come into view are laid out
+// as the window scrolls, and the window draws them as the offscreen host scrolled as far does.
+TEST_F(DocumentWindowTest, AVeryWideTableScrolledSidewaysDrawsAsOffscreen) {
+    std::string markdown = "# A wide table\n\n";
+    for (int row = 0; row < 20; ++row) {
+        for (int column = 0; column < 300; ++column) {
+            markdown += row == 0 ? "| head " + std::to_string(column) + " "
+                                 : "| " + std::to_string(row * column % 997) + " ";
+        }
+        markdown += "|\n";
+        if (row == 0) {
+            for (int column = 0; column < 300; ++column) {
+                markdown += column % 3 == 1 ? "|:-:" : "|---";
+            }
+            markdown += "|\n";
+        }
+    }
+    ui::EnvironmentValues environment = lightEnvironment();
+    environment.set<vellum::structured::TableStyleKey>(vellum::structured::TableStyle::overflow(1));
+    DocumentWindow shown(markdown, 900, 600, true, environment);
+    Reference offscreen(markdown, shown.viewWidth(), environment);
+    const platform::Size page{double(shown.viewWidth()), double(shown.viewHeight())};
+    const platform::Point inTable{450, 150};
+    for (const double dx : {3000.0, 2500.0, -700.0, 150.0}) {
+        ASSERT_TRUE(shown.host().graph().scrollEvent({inTable, dx, 0}));
+        shown.settle();
+        ASSERT_TRUE(offscreen.host().graph().scrollEvent({inTable, dx, 0}));
+        offscreen.host().runUntilIdle();
+        const std::string differs = difference(screenImage(shown), offscreen.region(0, page));
+        if (!differs.empty()) {
+            ADD_FAILURE() << "scrolled sideways by " << dx << ": " << differs;
+            keep(screenImage(shown), "moss-wide-table-sideways-window.png");
+            keep(offscreen.region(0, page), "moss-wide-table-sideways-offscreen.png");
+        }
+    }
+}
 
 } // namespace
