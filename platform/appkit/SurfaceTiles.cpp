@@ -71,6 +71,41 @@ GdkTexture* SurfaceTiles::textureOf(Strip& strip) const {
     return strip.texture;
 }
 
+void SurfaceTiles::letGoBeyond(long first, long last) {
+    // Strips more than half a screen away are let go; those near are kept for scrolling back.
+    const long keep = (last - first + 2) / 2;
+    for (auto it = strips_.begin(); it != strips_.end();) {
+        if (it->first < first - keep || it->first > last + keep) {
+            release(it->second);
+            it = strips_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+std::vector<long> SurfaceTiles::stripsAhead(double treeHeight) const {
+    std::vector<long> ahead;
+    if (last_ < first_) {
+        return ahead;
+    }
+    // Only strips the tree reaches into.
+    const long end = long(std::ceil(treeHeight / stripPoints));
+    const long keep = (last_ - first_ + 2) / 2;
+    for (long distance = 1; distance <= keep; ++distance) {
+        const long below = last_ + distance;
+        const long above = first_ - distance;
+        const long nearer = movedDown_ ? below : above;
+        const long farther = movedDown_ ? above : below;
+        for (const long index : {nearer, farther}) {
+            if (index >= 0 && index < end) {
+                ahead.push_back(index);
+            }
+        }
+    }
+    return ahead;
+}
+
 void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size,
                             double offset, int scale, Appearance appearance, bool asTextures) {
     scale = std::max(scale, 1);
@@ -90,17 +125,14 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
     const auto floorDiv = [](long a, long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
     const long first = floorDiv(pixelOffset, stripPixels);
     const long last = floorDiv(pixelOffset + pixelHeight - 1, stripPixels);
-
-    // Strips more than half a screen away are let go; those near are kept for scrolling back.
-    const long keep = (last - first + 2) / 2;
-    for (auto it = strips_.begin(); it != strips_.end();) {
-        if (it->first < first - keep || it->first > last + keep) {
-            release(it->second);
-            it = strips_.erase(it);
-        } else {
-            ++it;
-        }
+    if (first != first_) {
+        movedDown_ = first > first_;
+    } else if (last != last_) {
+        movedDown_ = last > last_;
     }
+    first_ = first;
+    last_ = last;
+    letGoBeyond(first, last);
     width_ = size.width;
 
     // Recorded first, so that the fingerprints see the lists as they will be drawn.
@@ -108,12 +140,20 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
     const auto topOf = [&](long index) {
         return double(index * stripPixels - pixelOffset) / scale;
     };
+    const auto shown = [&](long index) {
+        if (bring(root, graph, index)) {
+            ++statistics_.stripsDrawn;
+        } else {
+            ++statistics_.stripsReused;
+        }
+        return &strips_[index];
+    };
     if (asTextures) {
         for (long index = first; index <= last; ++index) {
-            Strip& strip = bring(root, graph, index);
+            Strip* const strip = shown(index);
             const graphene_rect_t bounds = GRAPHENE_RECT_INIT(
                 0, float(topOf(index)), float(double(pixelWidth) / scale), float(stripPoints));
-            gtk_snapshot_append_texture(snapshot, textureOf(strip), &bounds);
+            gtk_snapshot_append_texture(snapshot, textureOf(*strip), &bounds);
         }
         return;
     }
@@ -122,8 +162,7 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
     const graphene_rect_t bounds = GRAPHENE_RECT_INIT(0, 0, float(size.width), float(size.height));
     cairo_t* const cr = gtk_snapshot_append_cairo(snapshot, &bounds);
     for (long index = first; index <= last; ++index) {
-        Strip& strip = bring(root, graph, index);
-        cairo_set_source_surface(cr, strip.pixels, 0, topOf(index));
+        cairo_set_source_surface(cr, shown(index)->pixels, 0, topOf(index));
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_rectangle(cr, 0, topOf(index), double(pixelWidth) / scale, stripPoints);
         cairo_fill(cr);
@@ -131,25 +170,53 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
     cairo_destroy(cr);
 }
 
-SurfaceTiles::Strip& SurfaceTiles::bring(const ui::DisplayList& root, const ui::ViewGraph& graph,
-                                         long index) {
+bool SurfaceTiles::hasStripsToDrawAhead(const ui::ViewGraph& graph) {
+    if (pixelWidth_ <= 0 || last_ < first_) {
+        return false;
+    }
+    const ui::DisplayList root = graph.displayList();
+    for (const long index : stripsAhead(graph.size().height)) {
+        const auto found = strips_.find(index);
+        if (found == strips_.end() || found->second.pixels == nullptr ||
+            found->second.fingerprint !=
+                root.fingerprint(Rect(0, double(index) * stripPoints, width_, stripPoints))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SurfaceTiles::drawAhead(const ui::ViewGraph& graph,
+                             std::chrono::steady_clock::time_point deadline) {
+    if (pixelWidth_ <= 0 || last_ < first_) {
+        return false;
+    }
+    const ui::DisplayList root = graph.displayList();
+    const std::vector<long> ahead = stripsAhead(graph.size().height);
+    bool drew = false;
+    for (const long index : ahead) {
+        if (drew && std::chrono::steady_clock::now() >= deadline) {
+            return true;
+        }
+        if (bring(root, graph, index)) {
+            ++statistics_.stripsDrawnAhead;
+            drew = true;
+        }
+    }
+    return false;
+}
+
+bool SurfaceTiles::bring(const ui::DisplayList& root, const ui::ViewGraph& graph, long index) {
     Strip& strip = strips_[index];
     const Rect region(0, double(index) * stripPoints, width_, stripPoints);
-    bool drawsAtReplay = false;
-    const std::uint64_t fingerprint = root.fingerprint(region, &drawsAtReplay);
-    const bool current = strip.pixels != nullptr && strip.fingerprint == fingerprint &&
-                         !(strip.drawsAtReplay && strip.frameRequests != frameRequests_);
-    if (current) {
-        ++statistics_.stripsReused;
-    } else {
-        release(strip);
-        strip.pixels = draw(graph, index);
-        strip.fingerprint = fingerprint;
-        strip.drawsAtReplay = drawsAtReplay;
-        ++statistics_.stripsDrawn;
+    const std::uint64_t fingerprint = root.fingerprint(region);
+    if (strip.pixels != nullptr && strip.fingerprint == fingerprint) {
+        return false;
     }
-    strip.frameRequests = frameRequests_;
-    return strip;
+    release(strip);
+    strip.pixels = draw(graph, index);
+    strip.fingerprint = fingerprint;
+    return true;
 }
 
 } // namespace platform

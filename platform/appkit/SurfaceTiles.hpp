@@ -11,18 +11,23 @@
 //
 // A strip is drawn again only when something it shows may have changed: each one keeps the
 // fingerprint of the display lists that its region's replay visits (see
-// DisplayList::fingerprint), and a strip that holds a canvas is drawn again whenever the tree
-// asked for a frame. Scrolling moves the strips and draws only those that come into view; the
-// ones far from the view are let go.
+// DisplayList::fingerprint). A canvas's drawing is part of its list (the closure and what it
+// captured are recorded anew whenever the canvas view or its environment changes), so a strip
+// holding one is drawn again as any other, when its lists change. Scrolling moves the strips and
+// draws only those that come into view; the ones far from the view are let go. Between frames, the
+// strips just beyond the view are drawn ahead (`drawAhead`), nearest first and those the view last
+// moved towards before the others, so that a scroll frame mostly only moves strips that exist.
 //
 // Main thread only; included by the GTK host alone.
 
 #include "platform/graphics/Color.hpp"
 #include "platform/graphics/Geometry.hpp"
 
+#include <chrono>
 #include <cstdint>
 #include <gtk/gtk.h>
 #include <map>
+#include <vector>
 
 namespace platform::ui {
 class DisplayList;
@@ -41,8 +46,6 @@ public:
     SurfaceTiles(const SurfaceTiles&) = delete;
     SurfaceTiles& operator=(const SurfaceTiles&) = delete;
 
-    /// The tree asked for a frame: strips that hold canvases are drawn again.
-    void treeChanged() { ++frameRequests_; }
     /// Lets every strip go.
     void clear();
 
@@ -55,8 +58,19 @@ public:
     void snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size, double offset,
                   int scale, Appearance appearance, bool asTextures);
 
+    /// Draws strips near the part last shown that are missing or may have changed, until
+    /// `deadline` (at least one); returns whether some are still to draw. Drawn from the tree as
+    /// it stands: call it only when `graph` is up to date (no update pending).
+    bool drawAhead(const ui::ViewGraph& graph, std::chrono::steady_clock::time_point deadline);
+    /// Whether `drawAhead` has strips to draw.
+    [[nodiscard]] bool hasStripsToDrawAhead(const ui::ViewGraph& graph);
+
     struct Statistics {
+        /// Strips drawn for a frame, because they were missing or may have changed.
         std::uint64_t stripsDrawn = 0;
+        /// Strips drawn ahead, between frames.
+        std::uint64_t stripsDrawnAhead = 0;
+        /// Strips a frame showed as they were.
         std::uint64_t stripsReused = 0;
     };
     [[nodiscard]] const Statistics& statistics() const { return statistics_; }
@@ -66,23 +80,29 @@ private:
         cairo_surface_t* pixels = nullptr; // one reference
         GdkTexture* texture = nullptr;     // one reference, made when first asked for
         std::uint64_t fingerprint = 0;
-        bool drawsAtReplay = false;
-        std::uint64_t frameRequests = 0;
     };
     static void release(Strip& strip);
     cairo_surface_t* draw(const ui::ViewGraph& graph, long index) const;
     GdkTexture* textureOf(Strip& strip) const;
-    // The strip `index`, drawn first if it is missing or may have changed.
-    Strip& bring(const ui::DisplayList& root, const ui::ViewGraph& graph, long index);
+    // The strip `index`, drawn first if it is missing or may have changed; whether it was drawn.
+    bool bring(const ui::DisplayList& root, const ui::ViewGraph& graph, long index);
+    // The strips kept around the part shown that a tree `treeHeight` points tall reaches into,
+    // nearest first, those the view last moved towards before the others at the same distance.
+    [[nodiscard]] std::vector<long> stripsAhead(double treeHeight) const;
+    // Lets go of the strips farther than `keep` from the strips `first`..`last` shown.
+    void letGoBeyond(long first, long last);
 
     std::map<long, Strip> strips_;
     // What every strip was drawn for: a change to any of these draws them all again.
     int pixelWidth_ = 0;
     int scale_ = 0;
     Appearance appearance_;
-    // The width (points) of the screen last shown.
+    // The width (points) of the screen last shown, the strips it showed, and whether the view
+    // last moved down (towards higher strips).
     double width_ = 0;
-    std::uint64_t frameRequests_ = 0;
+    long first_ = 0;
+    long last_ = -1;
+    bool movedDown_ = true;
     Statistics statistics_;
 };
 

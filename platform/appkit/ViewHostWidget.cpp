@@ -152,8 +152,10 @@ struct ViewHostWidget::State {
     std::uint64_t framesDrawn = 0;
     bool updateScheduled = false;
     guint tickCallback = 0;
-    // The idle source laying out what the tree's lazy stacks still estimate, or 0.
-    guint deferredLayoutSource = 0;
+    // The idle source drawing strips ahead of the view and laying out what the tree's lazy stacks
+    // still estimate, or 0; and how long it has worked.
+    guint workAheadSource = 0;
+    std::chrono::steady_clock::duration idleWork{};
 
     // Pointer state.
     Point pointer;
@@ -219,9 +221,12 @@ struct ViewHostWidget::State {
     }
     // Tells the tree which part of it the widget shows.
     void syncVisibleRect();
-    // Lays out, in idle time and a few milliseconds at a time, the rows the tree first only
+    // In idle time and a few milliseconds at a time: draws the strips just beyond the part shown,
+    // so that a scroll frame finds them drawn, and lays out the rows the tree first only
     // estimated, so that the extent becomes exact.
-    void scheduleDeferredLayout();
+    void scheduleWorkAhead();
+    // One slice of that work, until `deadline`; whether some is left.
+    bool workAhead(std::chrono::steady_clock::time_point deadline);
     // After an update: a new size reaches the window and the adjustments.
     void sizeMayHaveChanged();
     // Rows above the ones shown changed their size (estimates replaced, stale rows brought up
@@ -479,7 +484,7 @@ void ViewHostWidget::State::runUpdate() {
     sizeMayHaveChanged();
     applyScrollCorrection();
     syncAnimation();
-    scheduleDeferredLayout();
+    scheduleWorkAhead();
 }
 
 void ViewHostWidget::State::sizeMayHaveChanged() {
@@ -501,26 +506,43 @@ void ViewHostWidget::State::syncVisibleRect() {
     }
 }
 
-void ViewHostWidget::State::scheduleDeferredLayout() {
-    if (deferredLayoutSource != 0 || disposed || !graph.hasDeferredLayout()) {
+void ViewHostWidget::State::scheduleWorkAhead() {
+    if (workAheadSource != 0 || disposed) {
         return;
     }
     // Below drawing and input: a slice never holds a frame back by more than its budget.
-    deferredLayoutSource = g_idle_add_full(
+    workAheadSource = g_idle_add_full(
         G_PRIORITY_DEFAULT_IDLE,
         +[](gpointer widget) -> gboolean {
             State& state = stateOf(widget);
             constexpr auto budget = std::chrono::milliseconds(4);
-            const bool more = state.graph.layOutDeferred(budget);
-            state.sizeMayHaveChanged();
-            state.applyScrollCorrection();
+            const auto start = std::chrono::steady_clock::now();
+            const bool more = state.workAhead(start + budget);
+            state.idleWork += std::chrono::steady_clock::now() - start;
             if (!more) {
-                state.deferredLayoutSource = 0;
+                state.workAheadSource = 0;
                 return G_SOURCE_REMOVE;
             }
             return G_SOURCE_CONTINUE;
         },
         g_object_ref(widget), g_object_unref);
+}
+
+bool ViewHostWidget::State::workAhead(std::chrono::steady_clock::time_point deadline) {
+    // The strips first: the next scroll shows them. Drawn only from a tree that is up to date
+    // (else the next frame draws what changed first) and only once something was shown.
+    if (!graph.needsUpdate() && framesDrawn > 0 && tiles.drawAhead(graph, deadline)) {
+        return true;
+    }
+    if (!graph.hasDeferredLayout()) {
+        return false;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const bool more = graph.layOutDeferred(std::max(left, std::chrono::microseconds(500)));
+    sizeMayHaveChanged();
+    applyScrollCorrection();
+    return more;
 }
 
 void ViewHostWidget::State::applyScrollCorrection() {
@@ -639,7 +661,6 @@ void ViewHostWidget::State::configureAdjustments() {
 }
 
 void ViewHostWidget::State::needsDisplay() {
-    tiles.treeChanged();
     gtk_widget_queue_draw(widget);
     syncAnimation();
 }
@@ -873,9 +894,9 @@ static void moss_view_host_dispose(GObject* object) {
         gtk_widget_remove_tick_callback(GTK_WIDGET(object), state.tickCallback);
         state.tickCallback = 0;
     }
-    if (state.deferredLayoutSource != 0) {
-        g_source_remove(state.deferredLayoutSource);
-        state.deferredLayoutSource = 0;
+    if (state.workAheadSource != 0) {
+        g_source_remove(state.workAheadSource);
+        state.workAheadSource = 0;
     }
     state.stopAutoscroll();
     state.setAdjustment(false, nullptr);
@@ -935,7 +956,7 @@ static void moss_view_host_size_allocate(GtkWidget* widget, int width, int heigh
         state.graph.update();
         state.lastSize = state.graph.size();
         state.syncAnimation();
-        state.scheduleDeferredLayout();
+        state.scheduleWorkAhead();
     }
     state.configureAdjustments();
     state.applyScrollCorrection();
@@ -961,6 +982,8 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
                          gtk_widget_get_scale_factor(widget), state.drawnAppearance(),
                          renderer == nullptr || !GSK_IS_CAIRO_RENDERER(renderer));
     ++state.framesDrawn;
+    // The strips beyond the ones shown, drawn while the toolkit waits for the next frame.
+    state.scheduleWorkAhead();
 }
 
 static void moss_view_host_set_property(GObject* object, guint id, const GValue* value,
@@ -1055,6 +1078,16 @@ Appearance ViewHostWidget::appearance() const {
 
 std::uint64_t ViewHostWidget::framesDrawn() const {
     return stateOf(widget_).framesDrawn;
+}
+
+ViewHostWidget::Statistics ViewHostWidget::statistics() const {
+    const State& state = stateOf(widget_);
+    Statistics statistics;
+    statistics.stripsDrawn = state.tiles.statistics().stripsDrawn;
+    statistics.stripsDrawnAhead = state.tiles.statistics().stripsDrawnAhead;
+    statistics.stripsReused = state.tiles.statistics().stripsReused;
+    statistics.idleWork = state.idleWork;
+    return statistics;
 }
 
 } // namespace platform

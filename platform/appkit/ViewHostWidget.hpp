@@ -3,6 +3,7 @@
 #include "platform/graphics/Color.hpp"
 #include "platform/ui/ViewGraph.hpp"
 
+#include <chrono>
 #include <cstdint>
 
 namespace platform {
@@ -17,7 +18,8 @@ namespace platform {
 // window's scroll bar covers that extent, and the widget draws only the part on screen (the
 // tree's retained drawing skips the rest), at any length of the tree. The tree is told the part
 // on screen: its lazy stacks lay out what is shown first, and the rest in idle time, a few
-// milliseconds at a time, while the extent converges to the exact one. The widget scrolls the
+// milliseconds at a time, while the extent converges to the exact one; the strips of pixels just
+// beyond the part shown are drawn in idle time too, before that. The widget scrolls the
 // least that shows a rectangle the tree asks to see (ui::ScrollRectToVisibleKey: the end of a
 // selection moved by the keyboard), and repeats a drag held outside it twenty times a second, so
 // that what is dragged can ask to scroll towards the pointer while the pointer stands still.
@@ -48,6 +50,19 @@ public:
     [[nodiscard]] Appearance appearance() const;
     // How many times the widget has drawn the tree.
     [[nodiscard]] std::uint64_t framesDrawn() const;
+
+    // What the widget's drawing has cost so far, for tests and benchmarks.
+    struct Statistics {
+        // Strips of pixels drawn for frames (missing, or showing what changed), drawn ahead of
+        // the view between frames, and shown by frames as they were.
+        std::uint64_t stripsDrawn = 0;
+        std::uint64_t stripsDrawnAhead = 0;
+        std::uint64_t stripsReused = 0;
+        // The time spent working ahead in idle time, between frames: strips drawn ahead and rows
+        // laid out ahead.
+        std::chrono::steady_clock::duration idleWork{};
+    };
+    [[nodiscard]] Statistics statistics() const;
 
     struct State;
 

@@ -224,6 +224,68 @@ TEST_F(SurfaceTilesTest, AChangeShowsOnScreenAndAfterScrollingBack) {
     EXPECT_NEAR(int(pixel >> 8 & 0xff), 77, 3);
 }
 
+// Between frames the strips just beyond the screen are drawn, so that a scroll shows them without
+// drawing; one whose rows change meanwhile is drawn again before it is shown.
+TEST_F(SurfaceTilesTest, StripsDrawnAheadAreShownByTheNextScroll) {
+    ViewHostWidget host{rows()};
+    const ScrolledHost shown{host};
+    // The screen shows strips 0 and 1 (points 0 to 256); strip 2 is drawn ahead.
+    ASSERT_TRUE(moss_test::waitUntil([&] { return host.statistics().stripsDrawnAhead >= 1; }));
+    const auto drawn = host.statistics().stripsDrawn;
+    shown.scrollTo(60);
+    EXPECT_EQ(host.statistics().stripsDrawn, drawn);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+
+    // Row 9 (points 450 to 500, strip 3) turns orange while strip 3 is kept but not shown.
+    ASSERT_TRUE(moss_test::waitUntil([&] { return host.statistics().stripsDrawnAhead >= 2; }));
+    const auto ahead = host.statistics().stripsDrawnAhead;
+    tap(host, {200, 9 * rowHeight + 10});
+    ASSERT_TRUE(moss_test::waitUntil([&] { return host.statistics().stripsDrawnAhead > ahead; }));
+    const auto before = host.statistics().stripsDrawn;
+    shown.scrollTo(320);
+    EXPECT_EQ(host.statistics().stripsDrawn, before);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+}
+
+// A canvas's strip is drawn again when the canvas changes, and only then: a change elsewhere
+// leaves it as it is.
+TEST_F(SurfaceTilesTest, ACanvasIsDrawnAgainOnlyWhenItChanges) {
+    struct Swatch {
+        AnyView body(ViewContext& context) const {
+            auto tapped = context.state<bool>(false);
+            const platform::Color color = *tapped ? tappedColor : platform::Color(0.1, 0.6, 0.3);
+            return AnyView(Canvas([color](CanvasContext& canvas, platform::Size size) {
+                               canvas.graphics.fill(platform::Rect(4, 4, size.width - 8, 30),
+                                                    color);
+                           })
+                               .frame(240, rowHeight)
+                               .onTapGesture([tapped](Point) { tapped.set(!*tapped); }));
+        }
+    };
+    std::vector<AnyView> children{AnyView(Swatch{})};
+    for (int index = 0; index < 8; ++index) {
+        children.push_back(AnyView(Row{index}));
+    }
+    ViewHostWidget host{VStack(HorizontalAlignment::leading(), 0, std::move(children))
+                            .background(Rectangle().fill(platform::Color::gray(1)))};
+    const ScrolledHost shown{host};
+
+    // Row 2 (points 150 to 200) lies in strip 1 alone; the canvas in strip 0.
+    auto frames = host.framesDrawn();
+    auto drawn = host.statistics().stripsDrawn;
+    tap(host, {200, 3 * rowHeight + 10});
+    shown.settle(frames);
+    EXPECT_EQ(host.statistics().stripsDrawn - drawn, 1u);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+
+    frames = host.framesDrawn();
+    drawn = host.statistics().stripsDrawn;
+    tap(host, {120, 20});
+    shown.settle(frames);
+    EXPECT_EQ(host.statistics().stripsDrawn - drawn, 1u);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+}
+
 // Frames a timeline asks for are drawn: the screen follows its colour.
 TEST_F(SurfaceTilesTest, TimelineFramesReachTheScreen) {
     auto ticks = std::make_shared<int>(0);
