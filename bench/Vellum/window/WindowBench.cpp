@@ -10,11 +10,15 @@
 //   and the busy time from making the host to that frame presented (with the toolkit's set-up of
 //   the window and the idle layout that runs while the X server maps it);
 // - scroll frames: one wheel notch (40 points) per frame down the document and back, once the
-//   rows are all laid out; the busy time from the scroll to the frame presented, p50 and p99;
+//   rows are all laid out; the busy time from the scroll to the frame presented, p50 and p99.
+//   The host's work ahead in idle time (strips drawn and rows laid out beyond the view), which
+//   runs while the loop waits for the toolkit's next frame, is not the frame's: it is taken out
+//   of the frame's time (and reported on its own), and counts in the stalls;
 // - the longest main-loop dispatch (a stall) while the document loads and is scrolled to its end
 //   without waiting for idle layout, and while a selection is dragged over a screen of text.
 //
-// Without a display the cases report an error rather than a number.
+// Without a display the cases report an error rather than a number. Each case's label names the
+// document and the toolkit's renderer that drew it.
 
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
@@ -219,6 +223,15 @@ public:
         g_source_remove(wake);
         return shown;
     }
+    // The renderer the toolkit draws the window with.
+    [[nodiscard]] std::string renderer() const {
+        GskRenderer* const renderer = gtk_native_get_renderer(GTK_NATIVE(window_));
+        return renderer != nullptr ? G_OBJECT_TYPE_NAME(renderer) : "none";
+    }
+    // The host's work ahead in idle time so far, in milliseconds.
+    [[nodiscard]] double idleWorkMs() {
+        return std::chrono::duration<double, std::milli>(host_.statistics().idleWork).count();
+    }
     // How long making the host (parsing the document) and the window took.
     [[nodiscard]] double builtMs() const {
         return std::chrono::duration<double, std::milli>(built_).count();
@@ -240,7 +253,6 @@ public:
     }
 
 private:
-private:
     Clock::time_point made_;
     Clock::duration built_{};
     Clock::time_point cycleStart_;
@@ -260,25 +272,44 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
-// Starts the toolkit and labels the case with its document; null (the case skipped) when the
-// toolkit cannot start.
+// Starts the toolkit; null (the case skipped) when it cannot start.
 const std::string* beginCase(benchmark::State& state) {
     if (const char* why = startToolkit()) {
         state.SkipWithError(why);
         return nullptr;
     }
-    state.SetLabel(documentName(static_cast<int>(state.range(0))));
     return &documentOf(static_cast<int>(state.range(0)));
 }
 
-// Frame times (busy time, and the main thread's processor time in `cpu`) and the longest stall.
-void reportFrames(benchmark::State& state, const std::vector<double>& frames,
-                  const std::vector<double>& cpu, double longest) {
-    state.counters["p50_ms"] = percentile(frames, 0.5);
-    state.counters["p99_ms"] = percentile(frames, 0.99);
-    state.counters["max_ms"] = percentile(frames, 1.0);
-    state.counters["cpu_p50_ms"] = percentile(cpu, 0.5);
-    state.counters["cpu_p99_ms"] = percentile(cpu, 0.99);
+// Labels the case with its document and the renderer that drew `window`.
+void labelCase(benchmark::State& state, const DocumentWindow& window) {
+    state.SetLabel(std::string(documentName(static_cast<int>(state.range(0)))) + " " +
+                   window.renderer());
+}
+
+// The frames of a case: each one's busy time and the main thread's processor time, without the
+// host's work ahead in idle time, which is kept apart.
+struct Frames {
+    std::vector<double> busy;
+    std::vector<double> cpu;
+    std::vector<double> idle;
+
+    void add(double busyMs, double cpuMs, double idleMs) {
+        busy.push_back(std::max(busyMs - idleMs, 0.0));
+        cpu.push_back(std::max(cpuMs - idleMs, 0.0));
+        idle.push_back(idleMs);
+    }
+};
+
+// Frame times, the idle work done while they waited, and the longest stall.
+void reportFrames(benchmark::State& state, const Frames& frames, double longest) {
+    state.counters["p50_ms"] = percentile(frames.busy, 0.5);
+    state.counters["p99_ms"] = percentile(frames.busy, 0.99);
+    state.counters["max_ms"] = percentile(frames.busy, 1.0);
+    state.counters["cpu_p50_ms"] = percentile(frames.cpu, 0.5);
+    state.counters["cpu_p99_ms"] = percentile(frames.cpu, 0.99);
+    state.counters["idle_p50_ms"] = percentile(frames.idle, 0.5);
+    state.counters["idle_p99_ms"] = percentile(frames.idle, 0.99);
     state.counters["stall_ms"] = longest;
 }
 
@@ -301,6 +332,7 @@ void firstFrame(benchmark::State& state) {
             state.SkipWithError("no frame was presented");
             return;
         }
+        labelCase(state, window);
         // The document's own work for its first frame: parsing and building it, then the frame
         // that lays out and draws the first screen. The rest of the launch is the toolkit's
         // window set-up, waits for the X server and idle layout of the rows below.
@@ -327,9 +359,9 @@ void scrollFrames(benchmark::State& state) {
     DocumentWindow window(markdown);
     window.waitForFrame();
     window.settle();
+    labelCase(state, window);
     GtkAdjustment* const vertical = window.vertical();
-    std::vector<double> frames;
-    std::vector<double> cpu;
+    Frames frames;
     double longest = 0;
     double direction = 1;
     for (auto _ : state) {
@@ -340,19 +372,18 @@ void scrollFrames(benchmark::State& state) {
             direction = -direction;
             next = gtk_adjustment_get_value(vertical) + direction * wheelStep;
         }
+        const double idleBefore = window.idleWorkMs();
         meter().reset();
         gtk_adjustment_set_value(vertical, next);
         if (!window.waitForFrame()) {
             state.SkipWithError("no frame was presented");
             return;
         }
-        const double busy = meter().busyMs();
         longest = std::max(longest, meter().longestMs());
-        frames.push_back(busy);
-        cpu.push_back(meter().cpuMs());
-        state.SetIterationTime(busy / 1000);
+        frames.add(meter().busyMs(), meter().cpuMs(), window.idleWorkMs() - idleBefore);
+        state.SetIterationTime(frames.busy.back() / 1000);
     }
-    reportFrames(state, frames, cpu, longest);
+    reportFrames(state, frames, longest);
 }
 
 // From the window's first frame straight down to the end, a notch per frame, while the rows below
@@ -363,12 +394,12 @@ void scrollWhileLoading(benchmark::State& state) {
         return;
     }
     const std::string& markdown = *document;
-    std::vector<double> frames;
-    std::vector<double> cpu;
+    Frames frames;
     double longest = 0;
     for (auto _ : state) {
         DocumentWindow window(markdown);
         window.waitForFrame();
+        labelCase(state, window);
         GtkAdjustment* const vertical = window.vertical();
         meter().reset();
         const auto start = Clock::now();
@@ -381,18 +412,19 @@ void scrollWhileLoading(benchmark::State& state) {
             }
             const double before = meter().busyMs();
             const double cpuBefore = meter().cpuMs();
+            const double idleBefore = window.idleWorkMs();
             gtk_adjustment_set_value(vertical, std::min(bottom, value + wheelStep));
             if (!window.waitForFrame()) {
                 state.SkipWithError("no frame was presented");
                 return;
             }
-            frames.push_back(meter().busyMs() - before);
-            cpu.push_back(meter().cpuMs() - cpuBefore);
+            frames.add(meter().busyMs() - before, meter().cpuMs() - cpuBefore,
+                       window.idleWorkMs() - idleBefore);
         }
         longest = std::max(longest, meter().longestMs());
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
-    reportFrames(state, frames, cpu, longest);
+    reportFrames(state, frames, longest);
 }
 
 // A selection dragged from the top of the first screen down over it, a few points per frame, as a
@@ -406,9 +438,9 @@ void dragSelection(benchmark::State& state) {
     DocumentWindow window(markdown);
     window.waitForFrame();
     window.settle();
+    labelCase(state, window);
     ui::ViewGraph& graph = window.host().graph();
-    std::vector<double> frames;
-    std::vector<double> cpu;
+    Frames frames;
     double longest = 0;
     const platform::Point start{60, 80};
     platform::Point at = start;
@@ -432,21 +464,21 @@ void dragSelection(benchmark::State& state) {
             event.kind = ui::PointerEvent::Kind::dragged;
         }
         event.location = at;
+        const double idleBefore = window.idleWorkMs();
         meter().reset();
         graph.pointerEvent(event);
         // A press, or a move within one character, changes nothing to draw.
         const bool drawn = window.waitForFrame(std::chrono::milliseconds(200));
-        const double busy = meter().busyMs();
+        const double busy = std::max(meter().busyMs() - (window.idleWorkMs() - idleBefore), 0.0);
         if (!drawn) {
             state.SetIterationTime(busy / 1000);
             continue;
         }
         longest = std::max(longest, meter().longestMs());
-        frames.push_back(busy);
-        cpu.push_back(meter().cpuMs());
-        state.SetIterationTime(busy / 1000);
+        frames.add(meter().busyMs(), meter().cpuMs(), window.idleWorkMs() - idleBefore);
+        state.SetIterationTime(frames.busy.back() / 1000);
     }
-    reportFrames(state, frames, cpu, longest);
+    reportFrames(state, frames, longest);
 }
 
 } // namespace
