@@ -529,10 +529,18 @@ void ViewHostWidget::State::scheduleWorkAhead() {
 }
 
 bool ViewHostWidget::State::workAhead(std::chrono::steady_clock::time_point deadline) {
-    // The strips first: the next scroll shows them. Drawn only from a tree that is up to date
-    // (else the next frame draws what changed first) and only once something was shown.
-    if (!graph.needsUpdate() && framesDrawn > 0 && tiles.drawAhead(graph, deadline)) {
-        return true;
+    // Only once something was shown, and from a tree that is up to date (else the next frame
+    // draws what changed first). The rows around the part shown are placed first, then the
+    // strips there are drawn: the next scroll shows them.
+    if (!graph.needsUpdate() && framesDrawn > 0) {
+        if (graph.placeAhead()) {
+            sizeMayHaveChanged();
+            applyScrollCorrection();
+            return true;
+        }
+        if (tiles.drawAhead(graph, deadline)) {
+            return true;
+        }
     }
     if (!graph.hasDeferredLayout()) {
         return false;

@@ -179,6 +179,28 @@ public:
         }
     }
 
+    /// Whether the rows placed for the visible part fall short of the margin beyond it, on
+    /// either side (the view moved since they were placed); the next layout pass places them
+    /// then, so that a scroll within the margin finds its rows placed.
+    bool placeAhead() {
+        if (!everPlaced || !placementValid || graph == nullptr || !graph->visibleRect) {
+            return false;
+        }
+        const Span wanted = visibleSpan(margin());
+        // The span the rows were placed for holds the one wanted now; and a span is asked for
+        // once (should placing move the visible part, the host asks again once it scrolled).
+        const bool coversTop = windowBegin_ == 0 || placedSpan_.top <= wanted.top;
+        const bool coversBottom =
+            windowEnd_ == children.size() || placedSpan_.bottom >= wanted.bottom;
+        if ((coversTop && coversBottom) ||
+            (aheadAsked_.top == wanted.top && aheadAsked_.bottom == wanted.bottom)) {
+            return false;
+        }
+        aheadAsked_ = wanted;
+        markForVerification();
+        return true;
+    }
+
     bool hasDeferredRows() {
         if (!everPlaced) {
             return false;
@@ -354,6 +376,7 @@ protected:
             keepReadersPlace(rows, *place);
         }
         const Span span = visibleSpan(margin());
+        placedSpan_ = span;
         const Totals t = totals(rows);
         const ProposedViewSize rowProposal(proposal.width, std::nullopt);
         const std::size_t n = children.size();
@@ -1072,6 +1095,10 @@ private:
     std::size_t windowEnd_ = 0;
     CGFloat windowTop_ = 0;
     CGFloat windowBottom_ = 0;
+    // The part (visible, with the margin) the rows were last placed for, and the last one
+    // `placeAhead` asked to place them for.
+    Span placedSpan_;
+    Span aheadAsked_{kUnknown, kUnknown};
     bool registered_ = false;
     /// Rows left stale: each built row keeps the generation it was last brought up to date in;
     /// a new environment or new row views start a new one.
@@ -1103,6 +1130,10 @@ std::unique_ptr<Node> makeLazyStackNode() {
 
 void lazyStackViewportChanged(Node& node) {
     static_cast<LazyStackNode&>(node).viewportChanged();
+}
+
+bool lazyStackPlaceAhead(Node& node) {
+    return static_cast<LazyStackNode&>(node).placeAhead();
 }
 
 bool lazyStackHasDeferredRows(Node& node) {

@@ -779,6 +779,9 @@ const std::vector<FlatChild>* listItems(const ViewImpl& impl);
 std::unique_ptr<Node> makeLazyStackNode();
 /// For lazy stacks: the visible rectangle changed.
 void lazyStackViewportChanged(Node& node);
+/// For lazy stacks: has the next layout pass place the rows in the margin around the visible
+/// part if those placed fall short of it; whether it did.
+bool lazyStackPlaceAhead(Node& node);
 /// For lazy stacks: whether rows wait to be laid out; `layOutDeferredRows` lays some out until
 /// `deadline` and returns whether any did.
 bool lazyStackHasDeferredRows(Node& node);

@@ -440,6 +440,24 @@ bool ViewGraph::layOutDeferred(std::chrono::microseconds budget) {
     return hasDeferredLayout();
 }
 
+bool ViewGraph::placeAhead() {
+    if (needsUpdate()) {
+        return false; // the update under way places them
+    }
+    prune(impl_->lazyStacks);
+    const auto stacks = impl_->lazyStacks;
+    bool any = false;
+    for (const auto& t : stacks) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            any = detail::lazyStackPlaceAhead(*locked->node) || any;
+        }
+    }
+    if (any) {
+        update();
+    }
+    return any;
+}
+
 CGFloat ViewGraph::takeScrollCorrection() {
     impl_->correctionApplied = 0;
     return std::exchange(impl_->scrollCorrection, 0);

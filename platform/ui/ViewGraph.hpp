@@ -57,6 +57,10 @@ public:
     /// call it in idle time until it returns false, so that the extent (scroll bar, selection)
     /// becomes exact.
     bool layOutDeferred(std::chrono::microseconds budget);
+    /// Places the rows of lazy stacks around the visible part, as far as they lay out beyond it,
+    /// where those placed before fall short of that (the part moved since), and updates; whether
+    /// it did. Hosts call it in idle time, so that a scroll that follows finds its rows placed.
+    bool placeAhead();
     /// How far the rows shown moved down (up when negative) since last asked, because rows
     /// above them that had been estimated or left stale were laid out (in `layOutDeferred` or in
     /// an update). The visible rectangle moved with them; a host scrolls as far, so that they

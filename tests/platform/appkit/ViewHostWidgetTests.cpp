@@ -786,6 +786,48 @@ TEST_F(ViewHostWidgetTest, ALazyStackInAScrolledWindowLaysOutWhatIsShownAndTheRe
     cairo_surface_destroy(screen);
 }
 
+// Between frames the rows around the part shown are placed as far as the stack lays out beyond
+// it, and their strips drawn: a scroll that stays within that finds both, and its frame neither
+// places rows nor draws strips.
+TEST_F(ViewHostWidgetTest, AScrollFindsTheRowsAroundTheScreenPlacedAndDrawnAhead) {
+    constexpr int rows = 2000;
+    auto evaluations = std::make_shared<int>(0);
+    host_->setRootView(LazyVStack(HorizontalAlignment::leading(), 0,
+                                  {ForEach::range(rows, [evaluations](int index) {
+                                      return AnyView(CountedRow{evaluations, index, rows});
+                                  })}));
+    GtkWidget* const scroller = scrolledWindow(GTK_WIDGET(host_->gtkWidget()));
+    const Shown shown{*host_, scroller};
+    GtkAdjustment* const vertical =
+        gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
+    ASSERT_TRUE(iterateUntil([&] { return !host_->graph().hasDeferredLayout(); },
+                             std::chrono::seconds{60}));
+    iterateFor(std::chrono::milliseconds{200});
+
+    // The stack lays out half a screen (100 points) beyond the screen: at 90 the rows placed for
+    // the first screen (down to 300) still cover the screen, and the idle work places them
+    // down to 390.
+    const auto scrollTo = [&](double offset) {
+        const auto frames = host_->framesDrawn();
+        gtk_adjustment_set_value(vertical, offset);
+        return iterateUntil([&] { return host_->framesDrawn() > frames; });
+    };
+    ASSERT_TRUE(scrollTo(90));
+    iterateFor(std::chrono::milliseconds{200});
+    const auto placements = host_->graph().statistics().placements;
+    const auto drawn = host_->statistics().stripsDrawn;
+    ASSERT_TRUE(scrollTo(180));
+    EXPECT_EQ(host_->graph().statistics().placements, placements);
+    EXPECT_EQ(host_->statistics().stripsDrawn, drawn);
+
+    // What the frame shows is the rows there: row 18 (points 360 to 380) at the bottom.
+    iterateFor(std::chrono::milliseconds{100});
+    cairo_surface_t* const screen = shown.screenshot();
+    EXPECT_TRUE(near(pixelAt(screen, 100, 190), tapBlue));
+    EXPECT_TRUE(near(pixelAt(screen, 100, 170), platform::Color::gray(0.8)));
+    cairo_surface_destroy(screen);
+}
+
 // Asks the host to scroll: for a key, a rectangle of its own; for a drag, the pointer's place.
 class ScrollAsker final : public InteractionObject {
 public:

@@ -130,6 +130,34 @@ TEST(Viewport, OnlyWhatIsOnScreenIsBuiltLaidOutAndDrawn) {
     EXPECT_EQ(stats.placements, placed);
 }
 
+// Between frames a host has the rows around the screen placed as far as the stack lays out
+// beyond it: a scroll within that places nothing, and the same place is asked for once.
+TEST(Viewport, RowsPlacedAheadOfAScrollAreNotPlacedAgainByIt) {
+    const LazyDocument doc;
+    Window window(doc);
+    ViewGraph& graph = window.host.graph();
+    const ViewGraph::Statistics& stats = graph.statistics();
+    // Placed for the first screen and half a screen around it: nothing more to place there.
+    EXPECT_FALSE(graph.placeAhead());
+
+    // 80 points down the screen is still within the rows placed; below it, the margin is not.
+    window.host.setVisibleRect(Rect(0, 80, 300, 200));
+    window.host.runUntilIdle();
+    const auto placedBefore = stats.placements;
+    EXPECT_TRUE(graph.placeAhead());
+    EXPECT_GT(stats.placements, placedBefore);
+    EXPECT_FALSE(graph.needsUpdate());
+    EXPECT_FALSE(graph.placeAhead());
+
+    // A scroll as far again finds its rows placed and built.
+    const auto placed = stats.placements;
+    const int evaluations = *doc.evaluations;
+    window.host.setVisibleRect(Rect(0, 170, 300, 200));
+    window.host.runUntilIdle();
+    EXPECT_EQ(stats.placements, placed);
+    EXPECT_EQ(*doc.evaluations, evaluations);
+}
+
 TEST(Viewport, ScrollingToTheEndShowsTheLastRows) {
     const LazyDocument doc;
     Window window(doc);
