@@ -271,7 +271,6 @@ public:
         return columnsIn({shown.from - margin(shown), shown.to + margin(shown)});
     }
     void built(Window window) { built_ = window; }
-    [[nodiscard]] Window builtColumns() const { return built_; }
 
     // The grid measured the columns built at `widths`: the others take their measured or
     // estimated widths there. Where the columns before the part shown changed width, the scroll
@@ -1058,20 +1057,18 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     // The rows sampled below the head, made as cells are, unseen, never placed, publishing
     // nothing (their texts are not the document's twice), measured only.
     std::vector<int> sampleColumns;
-    {
-        for (const std::size_t r : sampleRows) {
-            for (std::size_t c = window.first; c < std::min(window.end, cells[r].size()); ++c) {
-                sampleColumns.push_back(static_cast<int>(c));
-                const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
-                                     cellStyle != nullptr);
-                gridCells.push_back(
-                    ui::detail::transformPreferences(
-                        inTable ? cell.styled(context, cellStyle.get()) : ui::AnyView(cell),
-                        [](ui::PreferenceValues& values, const ui::GeometryProxy& /*proxy*/) {
-                            values = ui::PreferenceValues();
-                        })
-                        .opacity(0));
-            }
+    for (const std::size_t r : sampleRows) {
+        for (std::size_t c = window.first; c < std::min(window.end, cells[r].size()); ++c) {
+            sampleColumns.push_back(static_cast<int>(c));
+            const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
+                                 cellStyle != nullptr);
+            gridCells.push_back(
+                ui::detail::transformPreferences(
+                    inTable ? cell.styled(context, cellStyle.get()) : ui::AnyView(cell),
+                    [](ui::PreferenceValues& values, const ui::GeometryProxy& /*proxy*/) {
+                        values = ui::PreferenceValues();
+                    })
+                    .opacity(0));
         }
     }
     std::vector<ui::HorizontalAlignment> alignments;
