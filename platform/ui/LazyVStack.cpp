@@ -281,6 +281,7 @@ public:
                 // The graph moves the visible part by as much before the next layout pass.
                 graph->scrollCorrection += moved;
                 movedSincePlaced_ += moved;
+                placeTop_ += moved;
             }
         }
         return any;
@@ -558,6 +559,7 @@ private:
         graph->scrollCorrection += moved;
         graph->correctionApplied += moved;
         movedSincePlaced_ += moved;
+        placeTop_ += moved;
     }
 
     const EnvironmentValues& childEnvironment() {
@@ -770,16 +772,28 @@ private:
         std::size_t row = 0;
         CGFloat below = 0;
     };
-    std::optional<ReadersPlace> readersPlace() const {
+    /// The place is taken where the viewer scrolled to and kept until they scroll again: through
+    /// several widths, a row at the top that a narrower one pushed out of view (a picture that
+    /// shrank) comes back to its place at the width it had, rather than the row that came to the
+    /// top in between taking over.
+    std::optional<ReadersPlace> readersPlace() {
         if (graph == nullptr || !graph->visibleRect || !everPlaced) {
             return std::nullopt;
         }
+        const CGFloat top = visibleSpan(0).top;
+        if (place_ && std::abs(top - placeTop_) < 1e-3 && place_->row < children.size() &&
+            children[place_->row].node) {
+            return place_;
+        }
+        place_.reset();
         const std::size_t anchor = firstRowShown();
         if (anchor == 0 || anchor >= windowEnd_ || !children[anchor].node) {
             return std::nullopt;
         }
-        return ReadersPlace{anchor, children[anchor].node->frame.minY() + movedSincePlaced_ -
-                                        visibleSpan(0).top};
+        place_ =
+            ReadersPlace{anchor, children[anchor].node->frame.minY() + movedSincePlaced_ - top};
+        placeTop_ = top;
+        return place_;
     }
 
     /// The stack is placed again: the row at the top of the visible part keeps its place in it.
@@ -1072,6 +1086,7 @@ private:
         ++version_;
         regap_.clear();
         regapWas_.clear();
+        place_.reset();
         windowBegin_ = 0;
         windowEnd_ = 0;
         childrenChanged();
@@ -1117,6 +1132,10 @@ private:
     /// for rows above the first shown): where the viewer sees a placed row is its frame moved
     /// by as much.
     CGFloat movedSincePlaced_ = 0;
+    /// The reader's place (`readersPlace`), and the top of the visible part it was taken at, moved
+    /// with the corrections since.
+    std::optional<ReadersPlace> place_;
+    CGFloat placeTop_ = 0;
     EnvironmentValues childEnv_;
     EnvironmentValues childEnvFrom_;
     bool childEnvMade_ = false;

@@ -582,6 +582,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, ResizeTest,
                                            ResizePath{"readme", -200, {1500, 700, 900}, false},
                                            ResizePath{"readme", theEnd, {1500, 700, 900}, false},
                                            ResizePath{"readme", 1400, {1500, 700, 900}, true},
+                                           // The banner's foot at the top: narrower, the banner
+                                           // is out of view, and back at the first width in place.
+                                           ResizePath{"readme", 300, {1500, 700, 900}, true},
                                            ResizePath{"math-notes", 1400, {1500, 700, 900}, false},
                                            ResizePath{
                                                "math-notes", theEnd, {1500, 700, 900}, false},

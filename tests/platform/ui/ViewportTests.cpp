@@ -563,19 +563,23 @@ private:
     double area_;
 };
 
-} // namespace
-
-TEST(Viewport, ANewWidthKeepsTheRowAtTheTopOfTheViewWhereTheViewerSeesIt) {
-    // Rows of very different areas: each row measured moves the mean the rows not measured yet
-    // count with, and with it the rows below them.
-    const auto frames = std::make_shared<Frames>();
+/// Rows of very different areas, row 1000 reporting its frame: each row measured moves the mean
+/// the rows not measured yet count with, and with it the rows below them.
+OffscreenHost areaDocument(const std::shared_ptr<Frames>& frames) {
     std::vector<AnyView> rows;
     for (int i = 0; i < kRows; ++i) {
         AnyView row = LayoutView(std::make_shared<AreaLayout>(300.0 * (5 + (i * 37) % 120)), {});
         rows.push_back(i == 1000 ? probe(row, frames, "row1000") : row);
     }
-    OffscreenHost host(AnyView(LazyVStack(HorizontalAlignment::leading(), kGap, rows)),
-                       ProposedViewSize{300.0, std::nullopt});
+    return OffscreenHost(AnyView(LazyVStack(HorizontalAlignment::leading(), kGap, rows)),
+                         ProposedViewSize{300.0, std::nullopt});
+}
+
+} // namespace
+
+TEST(Viewport, ANewWidthKeepsTheRowAtTheTopOfTheViewWhereTheViewerSeesIt) {
+    const auto frames = std::make_shared<Frames>();
+    OffscreenHost host = areaDocument(frames);
     host.setVisibleRect(Rect(0, 0, 300, 200));
     host.runUntilIdle();
     while (host.graph().layOutDeferred(std::chrono::milliseconds(20))) {
@@ -613,5 +617,31 @@ TEST(Viewport, ANewWidthKeepsTheRowAtTheTopOfTheViewWhereTheViewerSeesIt) {
         host.setVisibleRect(host.graph().visibleRect()->offsetBy(0, 150));
         host.runUntilIdle();
         ASSERT_NEAR(shownAt(), -12, 0.5) << width << " wide, scrolled back";
+    }
+}
+
+TEST(Viewport, ARowAtTheTopThatANewWidthTakesOutOfViewIsInPlaceBackAtTheFirstWidth) {
+    const auto frames = std::make_shared<Frames>();
+    OffscreenHost host = areaDocument(frames);
+    host.setVisibleRect(Rect(0, 0, 300, 200));
+    host.runUntilIdle();
+    while (host.graph().layOutDeferred(std::chrono::milliseconds(20))) {
+    }
+    // Row 1000 (45 points at 300 wide) with its last 5 points at the top of the view.
+    host.setVisibleRect(Rect(0, (*frames)["row1000"].minY() + 40, 300, 200));
+    host.runUntilIdle();
+    host.graph().takeScrollCorrection();
+    const auto shownAt = [&] {
+        return (*frames)["row1000"].minY() - host.graph().visibleRect()->minY();
+    };
+    ASSERT_EQ(shownAt(), -40);
+    // Twice as wide, half as tall: it keeps its place, out of view. Back at the first width it
+    // is where the reader left it, not moved by as much as it grew below the row that was at the
+    // top meanwhile.
+    for (const double width : {600.0, 300.0}) {
+        host.setProposal(ProposedViewSize{width, std::nullopt});
+        host.runUntilIdle();
+        host.graph().takeScrollCorrection();
+        EXPECT_NEAR(shownAt(), -40, 0.5) << width << " wide";
     }
 }
