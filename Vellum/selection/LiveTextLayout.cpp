@@ -135,8 +135,11 @@ LiveTextLayoutCollection::layouts() const {
                 layout.attribute<TextFragmentAttribute>(lines.front().runs.front()) == nullptr) {
                 continue;
             }
-            layouts.push_back(
-                std::make_unique<const LiveTextLayout>(layout, geometry_[anchored.origin]));
+            // A text not placed yet keeps its place among the others (its characters are the
+            // document's), without a position.
+            layouts.push_back(std::make_unique<const LiveTextLayout>(
+                layout, anchored.placed ? geometry_[anchored.origin] : platform::Point(),
+                anchored.placed));
         }
         layouts_ = std::move(layouts);
     }

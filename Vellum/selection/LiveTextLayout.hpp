@@ -74,13 +74,15 @@ private:
 
 class LiveTextLayout final : public TextLayout {
 public:
-    LiveTextLayout(platform::ui::Text::Layout base, platform::Point origin)
+    LiveTextLayout(platform::ui::Text::Layout base, platform::Point origin, bool placed = true)
         : base_(std::move(base))
-        , origin_(origin) {}
+        , origin_(origin)
+        , placed_(placed) {}
     LiveTextLayout(const LiveTextLayout&) = delete;
     LiveTextLayout& operator=(const LiveTextLayout&) = delete;
 
     platform::Point origin() const override { return origin_; }
+    bool placed() const override { return placed_; }
     platform::Rect bounds() const override;
     std::size_t lineCount() const override { return lines().size(); }
     const TextLine& line(std::size_t index) const override { return lines()[index]; }
@@ -121,6 +123,7 @@ private:
     const std::vector<LiveTextLine>& lines() const;
     platform::ui::Text::Layout base_;
     platform::Point origin_;
+    bool placed_;
     mutable std::optional<std::vector<LiveTextLine>> lines_;
     mutable std::optional<platform::Rect> bounds_;
     mutable std::optional<std::size_t> length_;

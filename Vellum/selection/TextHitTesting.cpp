@@ -235,25 +235,26 @@ std::optional<TextPosition> closestPosition(const TextLayoutCollection& c, Point
     if (c.layoutCount() == 0) {
         return std::nullopt;
     }
-    std::size_t best = 0;
+    std::optional<std::size_t> found;
     double bestScore = std::numeric_limits<double>::infinity();
     const std::vector<Rect>& frames = c.layoutFrames();
     for (std::size_t l = 0; l < frames.size(); ++l) {
         const Rect& b = frames[l];
         if (b.isNull()) {
-            continue; // no lines
+            continue; // no lines, or no position yet
         }
         const double dx = distance(point.x, b.minX(), b.maxX());
         const double dy = distance(point.y, b.minY(), b.maxY());
         if (dx * dx + dy * dy < bestScore) {
             bestScore = dx * dx + dy * dy;
-            best = l;
+            found = l;
         }
     }
-    const TextLayout& layout = c.layout(best);
-    if (layout.lineCount() == 0) {
+    if (!found) {
         return std::nullopt;
     }
+    const std::size_t best = *found;
+    const TextLayout& layout = c.layout(best);
     const Point local{point.x - layout.origin().x, point.y - layout.origin().y};
     std::size_t bestLine = 0;
     double bestDistance = std::numeric_limits<double>::infinity();
@@ -275,6 +276,9 @@ Rect caretRect(const TextLayoutCollection& c, const TextPosition& position) {
         return Rect::null();
     }
     const TextLayout& layout = c.layout(p.layout);
+    if (!layout.placed()) {
+        return Rect::null(); // not shown anywhere yet
+    }
     const Point o = layout.origin();
     const Rect s = slice->typographicBounds().offsetBy(o.x, o.y);
     const Rect line = layout.line(p.line).typographicBounds().offsetBy(o.x, o.y);
@@ -337,6 +341,13 @@ std::optional<TextPosition> verticalMove(const TextLayoutCollection& c, const Te
     }
     const TextLayout& target = c.layout(layout);
     if (target.line(line).runCount() == 0) {
+        return std::nullopt;
+    }
+    // Between two texts the goal's place is carried across by position, which a text not placed
+    // yet does not have: the move waits for its placement (a row comes into view before the
+    // caret reaches it, as the caret is kept in view).
+    if (layout != goal.indexPath.layout &&
+        (!target.placed() || !c.layout(goal.indexPath.layout).placed())) {
         return std::nullopt;
     }
     return positionOnLine(target.line(line), layout, line, x - target.origin().x);

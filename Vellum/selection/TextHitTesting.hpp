@@ -29,14 +29,17 @@ std::vector<platform::AttributedSubstring> selectedPieces(const TextLayoutCollec
 /// The link of the run under `point`.
 std::optional<platform::URL> linkURL(const TextLayoutCollection& collection, platform::Point point);
 
+/// The position nearest `point` in the texts placed; none without one.
 std::optional<TextPosition> closestPosition(const TextLayoutCollection& collection,
                                             platform::Point point);
-/// A one-point-wide caret over its line's height; null for a position that names no slice.
+/// A one-point-wide caret over its line's height; null for a position that names no slice or
+/// lies in a text not placed yet.
 platform::Rect caretRect(const TextLayoutCollection& collection, const TextPosition& position);
 TextPosition startPosition(const TextLayoutCollection& collection);
 TextPosition endPosition(const TextLayoutCollection& collection);
 /// One line up or down from `from`, in the column of the middle of `goal`'s slice, so repeated
-/// moves with one goal keep their column.
+/// moves with one goal keep their column; none where the move passes between two texts and one
+/// of them is not placed yet.
 std::optional<TextPosition> positionAbove(const TextLayoutCollection& collection,
                                           const TextPosition& from, const TextPosition& goal);
 std::optional<TextPosition> positionBelow(const TextLayoutCollection& collection,

@@ -38,8 +38,9 @@ const std::vector<platform::Rect>& TextLayoutCollection::layoutFrames() const {
         for (std::size_t l = 0; l < layoutCount(); ++l) {
             const TextLayout& text = layout(l);
             const platform::Point o = text.origin();
-            frames.push_back(text.lineCount() == 0 ? platform::Rect::null()
-                                                   : text.bounds().offsetBy(o.x, o.y));
+            frames.push_back(text.lineCount() == 0 || !text.placed()
+                                 ? platform::Rect::null()
+                                 : text.bounds().offsetBy(o.x, o.y));
         }
         layoutFrames_ = std::move(frames);
     }

@@ -74,8 +74,14 @@ struct TextLineStretch {
 class TextLayout {
 public:
     virtual ~TextLayout() = default;
-    /// Where the layout's own space starts, in the collection's space.
+    /// Where the layout's own space starts, in the collection's space; not known (and not to be
+    /// read) where the text is not `placed`.
     virtual platform::Point origin() const = 0;
+    /// Whether the text has been placed. A text laid out and not placed yet (in a row of a lazy
+    /// document measured out of view) takes part in the text (ranges, copies, moves by
+    /// character, word or paragraph) but has no position: nothing that reads positions (hit
+    /// testing, highlights, carets, moves by line) finds it until it is placed.
+    virtual bool placed() const { return true; }
     /// The union of the lines' rectangles; null without lines.
     virtual platform::Rect bounds() const = 0;
     virtual std::size_t lineCount() const = 0;
@@ -125,8 +131,8 @@ public:
     /// view's layout finds it by (null where texts are not told apart so).
     virtual const void* layoutIdentity(std::size_t /*index*/) const { return nullptr; }
     /// Every text's bounds in the collection's space, in text order; null for a text without
-    /// lines. Hit testing scans them on every pointer move: one array, read once per collection,
-    /// not thousands of texts visited one by one.
+    /// lines or not placed. Hit testing scans them on every pointer move: one array, read once per
+    /// collection, not thousands of texts visited one by one.
     virtual const std::vector<platform::Rect>& layoutFrames() const;
 
 private:

@@ -135,6 +135,9 @@ void addLayoutShare(Builder& builder, const TextLayout& layout, std::size_t lo, 
 void appendLayoutRects(const TextLayoutCollection& c, const TextRange& range, std::size_t l,
                        Builder& builder, std::vector<TextSelectionRect>& out) {
     const TextLayout& layout = c.layout(l);
+    if (!layout.placed()) {
+        return; // highlighted once it is placed, where it then stands
+    }
     const bool startsHere = range.start.indexPath.layout == l;
     const bool endsHere = range.end.indexPath.layout == l;
     builder.reset();

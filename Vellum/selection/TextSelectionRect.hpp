@@ -35,7 +35,8 @@ struct TextSelectionRect {
 std::optional<CharacterRange> selectedCharacterRange(const TextLayoutCollection& collection,
                                                      const TextRange& range, std::size_t layout);
 /// The rectangles of an ordered range, in the collection's space: the glyphs of the selected
-/// characters, one rectangle per stretch of neighbouring glyphs of one direction on a line.
+/// characters, one rectangle per stretch of neighbouring glyphs of one direction on a line. Texts
+/// not placed yet have none.
 std::vector<TextSelectionRect> buildSelectionRects(const TextLayoutCollection& collection,
                                                    const TextRange& range);
 /// The share of `range` that falls in the text laid out as `layout`, in that text's own space; its

@@ -22,7 +22,8 @@
 // What is deliberately approximate under a visible rectangle (and exact once every row is laid
 // out and placed):
 // - rows never built have no state, run no `onAppear`/`task` and publish no preferences; rows
-//   measured and not placed yet run no geometry observers;
+//   measured and not placed yet run no geometry observers, and their texts publish no position
+//   (`Text::AnchoredLayout::placed`);
 // - stale rows publish the preferences and answer the measures of their last evaluation;
 // - a row placed earlier and now outside the visible part keeps the frame it was last placed at
 //   when the rows above it change, until it is in view again: anchors and geometry it reported

@@ -202,6 +202,20 @@ Point Node::rootOrigin() const {
     return origin;
 }
 
+std::optional<Point> Node::placedRootOrigin() const {
+    Point origin = frame.origin;
+    if (!everPlaced) {
+        return std::nullopt;
+    }
+    for (const Node* n = parent; n != nullptr; n = n->parent) {
+        if (!n->everPlaced) {
+            return std::nullopt;
+        }
+        origin = origin + n->frame.origin;
+    }
+    return origin;
+}
+
 void Node::place(Rect f, ProposedViewSize proposal) {
     f = soundFrame(f);
     // Right to left, a parent's layout is mirrored within its bounds: leading is the right edge
@@ -233,6 +247,12 @@ void Node::placeAt(Rect f, ProposedViewSize p) {
     if (!everPlaced && observerReadsGeometry_) {
         // The observer waited for the node's frame.
         seesChange();
+    }
+    if (!everPlaced && rootPositionsBelow_) {
+        // Texts below published before this node was first placed, when their positions were
+        // not known: whether they were placed themselves or not, they publish again.
+        frame.origin = f.origin;
+        rootPositionsChanged();
     }
     frame = f;
     placedProposal = p;
@@ -268,6 +288,10 @@ void Node::moved() {
         };
         tell(*this, tell);
     }
+    rootPositionsChanged();
+}
+
+void Node::rootPositionsChanged() {
     if (!rootPositionsBelow_) {
         return;
     }

@@ -299,6 +299,9 @@ public:
     Rect bounds() const { return Rect({0, 0}, frame.size); }
     Point rootOrigin() const;
     Rect rootFrame() const { return Rect(rootOrigin(), frame.size); }
+    /// The root origin where the node and every node above it have been placed; none where one
+    /// of them has only been measured (a lazy stack's row out of view), whose frame is not known.
+    std::optional<Point> placedRootOrigin() const;
 
     // ---- Preferences ----
     const PreferenceValues& preferences();
@@ -396,6 +399,9 @@ private:
     void placementInvalidatedBelow();
     /// The frame moved (its size did not): root positions below change.
     void moved();
+    /// Preferences below that hold root positions are stale, and so are this node's own and
+    /// those above it.
+    void rootPositionsChanged();
     void markObserverStale();
     /// `child` (valid until now) holds new preferences: the next computation reads it again.
     void childPreferencesChanged(Node& child);

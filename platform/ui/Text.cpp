@@ -371,13 +371,17 @@ protected:
         }
         const Entry& e = *published;
         Text::LayoutKey::Value value;
+        // Placed, the position is read from the frames above; not placed (or inside a view not
+        // placed yet, whose frame is not known), none is published, and the first placement of
+        // the text or of a view above it publishes again.
         dependsOnRootPosition();
-        const Point origin = rootOrigin();
+        const std::optional<Point> origin = placedRootOrigin();
         // The runs are the view's own, shared rather than copied for every pass.
         const auto& impl = view.impl();
-        value.push_back({Anchor<Point>({origin.x - e.minX, origin.y}),
+        value.push_back({origin ? Anchor<Point>({origin->x - e.minX, origin->y}) : Anchor<Point>(),
                          Text::Layout(e.layout, std::shared_ptr<const std::vector<Text::Run>>(
-                                                    impl, &text().runs()))});
+                                                    impl, &text().runs())),
+                         origin.has_value()});
         out.set<Text::LayoutKey>(std::move(value));
     }
 

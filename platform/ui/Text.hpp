@@ -175,9 +175,14 @@ public:
     };
 
     struct AnchoredLayout {
-        /// Where the layout's origin (its top-leading corner) lies.
+        /// Where the layout's origin (its top-leading corner) lies; read only when `placed`.
         Anchor<Point> origin;
         Layout layout;
+        /// Whether the text and every view around it have been placed. A text measured and not
+        /// placed yet (a lazy stack's row out of view, measured for its size or in idle time)
+        /// publishes its layout, whose characters are the document's, but its position is not
+        /// known until its placement publishes it again.
+        bool placed = true;
         friend bool operator==(const AnchoredLayout&, const AnchoredLayout&) = default;
     };
 

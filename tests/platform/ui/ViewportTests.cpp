@@ -645,3 +645,86 @@ TEST(Viewport, ARowAtTheTopThatANewWidthTakesOutOfViewIsInPlaceBackAtTheFirstWid
         EXPECT_NEAR(shownAt(), -40, 0.5) << width << " wide";
     }
 }
+
+/// Places its one subview while it measures it, as a layout may that settles everything at once:
+/// the subview is placed before the layout itself is.
+class PlacedWhileMeasured final : public Layout {
+public:
+    Size sizeThatFits(ProposedViewSize p, LayoutSubviews subviews, std::any&) const override {
+        const Size s = subviews[0].sizeThatFits(p);
+        subviews[0].place({0, 0}, UnitPoint::topLeading(), p);
+        return s;
+    }
+    void placeSubviews(Rect bounds, ProposedViewSize p, LayoutSubviews subviews,
+                       std::any&) const override {
+        subviews[0].place(bounds.origin, UnitPoint::topLeading(), p);
+    }
+};
+
+TEST(Viewport, TextsOfRowsNotPlacedPublishNoPositionUntilTheirPlacement) {
+    // The last row is measured for the stack's baseline and placed only once laid out in idle
+    // time or scrolled to: until then its text's frames above it are not known, and a position
+    // read from them (the stack's top) would be taken for where the text stands.
+    constexpr int kTexts = 300;
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    std::vector<AnyView> rows;
+    for (int i = 0; i < kTexts; ++i) {
+        rows.push_back(Text("Row " + std::to_string(i)).padding(4));
+    }
+    OffscreenHost host(AnyView(LazyVStack(HorizontalAlignment::leading(), kGap, rows))
+                           .padding(8)
+                           .onPreferenceChange<Text::LayoutKey>(
+                               [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }),
+                       ProposedViewSize{300.0, std::nullopt});
+    host.setVisibleRect(Rect(0, 0, 300, 200));
+    host.runUntilIdle();
+    ASSERT_GE(layouts->size(), 2U);
+    ASSERT_LT(layouts->size(), std::size_t(kTexts));
+    EXPECT_TRUE(layouts->front().placed);
+    EXPECT_EQ(layouts->front().origin.rootValue(), (platform::Point{12, 12}));
+    EXPECT_TRUE(layouts->at(layouts->size() - 2).placed);
+    EXPECT_FALSE(layouts->back().placed);
+
+    while (host.graph().layOutDeferred(std::chrono::milliseconds(20))) {
+    }
+    host.runUntilIdle();
+    ASSERT_EQ(layouts->size(), std::size_t(kTexts));
+    double y = 0;
+    for (const Text::AnchoredLayout& text : *layouts) {
+        ASSERT_TRUE(text.placed);
+        EXPECT_GT(text.origin.rootValue().y, y);
+        y = text.origin.rootValue().y;
+    }
+    const Text::AnchoredLayout& last = layouts->back();
+    EXPECT_DOUBLE_EQ(last.origin.rootValue().y + last.layout.size().height + 4 + 8,
+                     host.graph().size().height);
+}
+
+TEST(Viewport, ATextPlacedBeforeTheRowAroundItPublishesItsPositionWithTheRowsPlacement) {
+    // The last row's text is placed as its row is measured, the row itself only later: the
+    // text's frames above it are not known until then, and the row's placement, which moves no
+    // frame inside it, publishes the text again where it stands.
+    constexpr int kTexts = 300;
+    auto layouts = std::make_shared<Text::LayoutKey::Value>();
+    std::vector<AnyView> rows;
+    for (int i = 0; i < kTexts; ++i) {
+        rows.push_back(LayoutView(std::make_shared<PlacedWhileMeasured>(),
+                                  {AnyView(Text("Row " + std::to_string(i)))}));
+    }
+    OffscreenHost host(AnyView(LazyVStack(HorizontalAlignment::leading(), kGap, rows))
+                           .onPreferenceChange<Text::LayoutKey>(
+                               [layouts](const Text::LayoutKey::Value& v) { *layouts = v; }),
+                       ProposedViewSize{300.0, std::nullopt});
+    host.setVisibleRect(Rect(0, 0, 300, 200));
+    host.runUntilIdle();
+    ASSERT_LT(layouts->size(), std::size_t(kTexts));
+    EXPECT_FALSE(layouts->back().placed);
+    while (host.graph().layOutDeferred(std::chrono::milliseconds(20))) {
+    }
+    host.runUntilIdle();
+    ASSERT_EQ(layouts->size(), std::size_t(kTexts));
+    const Text::AnchoredLayout& last = layouts->back();
+    ASSERT_TRUE(last.placed);
+    EXPECT_DOUBLE_EQ(last.origin.rootValue().y + last.layout.size().height,
+                     host.graph().size().height);
+}
