@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,8 +88,35 @@ public:
     [[nodiscard]] const Seen& seen() const { return *seen_; }
 
     // A point a little into the character `offset` characters after the start of `needle`, in
-    // the first laid-out text holding it. The fixtures are ASCII, so bytes count characters.
-    [[nodiscard]] Point at(const std::string& needle, long offset = 0) const {
+    // the first laid-out text holding it, once the window shows it. The fixtures are ASCII, so
+    // bytes count characters. A window not scrolled first takes the height its document
+    // estimates; the blocks that lie below that (the last one measured for its baseline and not
+    // placed) have no position until they are placed, and show once the window has grown to the
+    // document's height.
+    [[nodiscard]] Point at(const std::string& needle, long offset = 0) {
+        std::optional<Point> point;
+        const auto shows = [this](Point p) {
+            return p.x >= 0 && p.y >= 0 && p.x < gtk_widget_get_width(widget()) &&
+                   p.y < gtk_widget_get_height(widget());
+        };
+        waitUntil([&] {
+            point = placedPoint(needle, offset);
+            if (point && shows(*point)) {
+                return true;
+            }
+            // Everything laid out and placed, the window as tall as it will be: no use waiting.
+            ui::ViewGraph& graph = host_.graph();
+            return !graph.hasDeferredLayout() && !graph.needsUpdate() &&
+                   gtk_widget_get_height(widget()) >= int(graph.size().height);
+        });
+        if (!point || !shows(*point)) {
+            ADD_FAILURE() << "no text shown holds \"" << needle << "\"";
+        }
+        return point.value_or(Point{});
+    }
+
+private:
+    [[nodiscard]] std::optional<Point> placedPoint(const std::string& needle, long offset) const {
         const vellum::LiveTextLayoutCollection texts(
             seen_->layouts, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
         for (std::size_t layout = 0; layout < texts.layoutCount(); ++layout) {
@@ -96,18 +124,20 @@ public:
             if (found == std::string::npos) {
                 continue;
             }
+            if (!texts.layout(layout).placed()) {
+                return std::nullopt;
+            }
             const long index = long(found) + offset;
             const auto here = vellum::positionForCharacterIndex(texts, layout, index);
             const auto next = vellum::positionForCharacterIndex(texts, layout, index + 1);
             if (!here || !next) {
-                break;
+                return std::nullopt;
             }
             const platform::Rect a = vellum::caretRect(texts, *here);
             const platform::Rect b = vellum::caretRect(texts, *next);
-            return {a.minX() + (b.minX() - a.minX()) / 4, a.midY()};
+            return Point{a.minX() + (b.minX() - a.minX()) / 4, a.midY()};
         }
-        ADD_FAILURE() << "no text holds \"" << needle << "\"";
-        return {};
+        return std::nullopt;
     }
 };
 
