@@ -294,12 +294,15 @@ public:
     [[nodiscard]] bool layingOutInIdleTime() { return host_.graph().hasDeferredLayout(); }
 
     // The text at the top of the view (the reader's place: the first that reaches into it),
-    // told apart from every other by its characters, or none.
+    // told apart from every other by its characters, or none. Texts not placed have no place.
     [[nodiscard]] std::optional<PlacedText> firstTextShown() const {
         const vellum::LiveTextLayoutCollection texts(
             *texts_, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
         std::optional<PlacedText> first;
         for (std::size_t i = 0; i < texts.layoutCount(); ++i) {
+            if (!texts.layout(i).placed()) {
+                continue;
+            }
             const std::string& text = texts.layout(i).string();
             const double top = texts.layout(i).origin().y;
             std::size_t same = 0;
@@ -313,12 +316,12 @@ public:
         }
         return first;
     }
-    // Where the text `text` starts now.
+    // Where the text `text` starts now, once placed.
     [[nodiscard]] std::optional<double> topOf(const std::string& text) const {
         const vellum::LiveTextLayoutCollection texts(
             *texts_, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
         for (std::size_t i = 0; i < texts.layoutCount(); ++i) {
-            if (texts.layout(i).string() == text) {
+            if (texts.layout(i).string() == text && texts.layout(i).placed()) {
                 return texts.layout(i).origin().y;
             }
         }
