@@ -7,6 +7,7 @@
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/selection/TextSelectionRect.hpp"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -85,7 +86,8 @@ TEST(UnplacedText, ATextMeasuredButNotPlacedHasNoPositionUntilItIsPlaced) {
         EXPECT_FALSE(below && below->indexPath.layout == last);
     }
 
-    // Scrolled to the end, the text is placed and found where it stands.
+    // Scrolled to the end, the text is placed and found where it stands; the selection made
+    // before lights it up there.
     document.show(Rect(0, document.host().graph().size().height - 600, 560, 600));
     const std::size_t placed = index("Closing paragraph");
     const TextLayoutCollection& c = document.collection();
@@ -93,6 +95,22 @@ TEST(UnplacedText, ATextMeasuredButNotPlacedHasNoPositionUntilItIsPlaced) {
     const Rect frame = c.layoutFrames()[placed];
     ASSERT_FALSE(frame.isNull());
     EXPECT_GT(frame.minY(), 2000);
+    {
+        const platform::Image lit = document.host().render();
+        document.select(TextRange{wholeText(placed).start, wholeText(placed).start});
+        const platform::Image unlit = document.host().render();
+        const Rect box = frame.offsetBy(0, -document.host().graph().visibleRect()->minY());
+        int changed = 0;
+        for (int y = std::max(0, int(box.minY())); y < std::min(lit.height(), int(box.maxY()));
+             ++y) {
+            for (int x = std::max(0, int(box.minX())); x < std::min(lit.width(), int(box.maxX()));
+                 ++x) {
+                const std::size_t i = std::size_t(y) * std::size_t(lit.width()) + std::size_t(x);
+                changed += lit.pixels()[i] != unlit.pixels()[i] ? 1 : 0;
+            }
+        }
+        EXPECT_GT(changed, 1000);
+    }
     const Point middle{frame.minX() + 20, frame.midY()};
     const std::optional<TextPosition> pressed = closestPosition(c, middle);
     ASSERT_TRUE(pressed.has_value());
