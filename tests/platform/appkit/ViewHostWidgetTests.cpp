@@ -695,6 +695,14 @@ struct CountedRow {
     }
 };
 
+// `rows` counted rows in a lazy stack.
+AnyView countedRows(int rows, const std::shared_ptr<int>& evaluations) {
+    return AnyView(LazyVStack(HorizontalAlignment::leading(), 0,
+                              {ForEach::range(rows, [evaluations, rows](int index) {
+                                  return AnyView(CountedRow{evaluations, index, rows});
+                              })}));
+}
+
 // Two thousand rows of 20 points (40,000 points of tree) in a scrolled window 200 points high.
 TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat) {
     constexpr int rows = 2000;
@@ -757,10 +765,7 @@ TEST_F(ViewHostWidgetTest, AScrolledWindowShowsAnyPartOfALongTreeDrawingOnlyThat
 TEST_F(ViewHostWidgetTest, ALazyStackInAScrolledWindowLaysOutWhatIsShownAndTheRestWhenIdle) {
     constexpr int rows = 2000;
     auto evaluations = std::make_shared<int>(0);
-    host_->setRootView(LazyVStack(HorizontalAlignment::leading(), 0,
-                                  {ForEach::range(rows, [evaluations](int index) {
-                                      return AnyView(CountedRow{evaluations, index, rows});
-                                  })}));
+    host_->setRootView(countedRows(rows, evaluations));
     GtkWidget* const scroller = scrolledWindow(GTK_WIDGET(host_->gtkWidget()));
     const Shown shown{*host_, scroller};
     GtkAdjustment* const vertical =
@@ -792,10 +797,7 @@ TEST_F(ViewHostWidgetTest, ALazyStackInAScrolledWindowLaysOutWhatIsShownAndTheRe
 TEST_F(ViewHostWidgetTest, AScrollFindsTheRowsAroundTheScreenPlacedAndDrawnAhead) {
     constexpr int rows = 2000;
     auto evaluations = std::make_shared<int>(0);
-    host_->setRootView(LazyVStack(HorizontalAlignment::leading(), 0,
-                                  {ForEach::range(rows, [evaluations](int index) {
-                                      return AnyView(CountedRow{evaluations, index, rows});
-                                  })}));
+    host_->setRootView(countedRows(rows, evaluations));
     GtkWidget* const scroller = scrolledWindow(GTK_WIDGET(host_->gtkWidget()));
     const Shown shown{*host_, scroller};
     GtkAdjustment* const vertical =
