@@ -162,18 +162,18 @@ platform::Image screenImage(const moss_test::InputWindow& window) {
 constexpr int tolerance = 24;
 constexpr double maxOffFraction = 0.02;
 
-// A heading and a table of 300 columns and `rows` rows (the head's among them), every third
+// A heading and a table of `columns` columns and `rows` rows (the head's among them), every third
 // column centred.
-std::string wideTableMarkdown(int rows) {
+std::string wideTableMarkdown(int rows, int columns) {
     std::string markdown = "# A wide table\n\n";
     for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < 300; ++column) {
+        for (int column = 0; column < columns; ++column) {
             markdown += row == 0 ? "| head " + std::to_string(column) + " "
                                  : "| " + std::to_string(row * column % 997) + " ";
         }
         markdown += "|\n";
         if (row == 0) {
-            for (int column = 0; column < 300; ++column) {
+            for (int column = 0; column < columns; ++column) {
                 markdown += column % 3 == 1 ? "|:-:" : "|---";
             }
             markdown += "|\n";
@@ -491,7 +491,7 @@ TEST_F(DocumentWindowTest, AfterWideningAndNarrowingEveryScreenDrawsAsLaidOutWho
 // window shows them, and after widening the window the columns that came into view, as the table
 // laid out whole draws them.
 TEST_F(DocumentWindowTest, AVeryWideTableDrawsAsLaidOutWholeAndAfterWidening) {
-    std::string markdown = wideTableMarkdown(40) + "\nThe end.\n";
+    std::string markdown = wideTableMarkdown(24, 160) + "\nThe end.\n";
     DocumentWindow shown(markdown, 900, 600);
     expectEveryScreenAsLaidOutWhole(shown, markdown, "wide-table");
     shown.scrollTo(0);
@@ -602,7 +602,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, ResizeTest,
 // The same table scrolling sideways in its column: the columns that come into view are laid out
 // as the window scrolls, and the window draws them as the offscreen host scrolled as far does.
 TEST_F(DocumentWindowTest, AVeryWideTableScrolledSidewaysDrawsAsOffscreen) {
-    std::string markdown = wideTableMarkdown(20);
+    std::string markdown = wideTableMarkdown(20, 160);
     ui::EnvironmentValues environment = lightEnvironment();
     environment.set<vellum::structured::TableStyleKey>(vellum::structured::TableStyle::overflow(1));
     DocumentWindow shown(markdown, 900, 600, true, environment);
