@@ -847,12 +847,12 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             const std::size_t end = std::min(
                 segment.end, r + 1 < runStarts().size() ? runStarts()[r + 1] : text.size());
             if (end > at && runs[r].box) {
-                if (at != runStarts()[r] || end - at != runs[r].text.size() ||
-                    toPango(boxSize(*runs[r].box).width) == 0) {
-                    return false; // Pango lets an empty box overhang a full line
+                if (at != runStarts()[r] || end - at != runs[r].text.size()) {
+                    return false; // a box's character split from it: give the text to Pango
                 }
-                // One empty glyph as wide as the box, as Pango gives it; boxes of one width
-                // (a line of formulas) share it.
+                // One empty glyph as wide as the box, as Pango gives it (none wide for an empty
+                // box: a formula that did not parse); boxes of one width (a line of formulas)
+                // share it.
                 const int width = toPango(boxSize(*runs[r].box).width);
                 std::shared_ptr<const SegmentShaper::Shape>& box = boxShapes[width];
                 if (!box) {
@@ -898,7 +898,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             at = end;
         }
         segment.endPiece = pieces.size();
-        if (segment.endPiece > segment.firstPiece && text[segment.end - 1] == ' ') {
+        // Spaces before a line feed take room on their line, as Pango sets them.
+        if (segment.endPiece > segment.firstPiece && text[segment.end - 1] == ' ' &&
+            !segment.endsParagraph) {
             const PangoGlyphString* g = pieces.back().shape->glyphs;
             const std::size_t lastStart = pieces.back().start;
             if (g->num_glyphs > 0 &&
@@ -954,9 +956,12 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             for (std::size_t k = 1; k <= length; ++k) {
                 before[k] += before[k - 1];
             }
-            // A space that ends a part hangs past the line's end, as for whole segments.
+            // A space that ends a part hangs past the line's end, as for whole segments (but the
+            // paragraph's last).
             const auto hangingAt = [&](std::size_t k) -> std::int64_t {
-                return text[segment.start + k - 1] == ' ' ? before[k] - before[k - 1] : 0;
+                return text[segment.start + k - 1] == ' ' && (k < length || !segment.endsParagraph)
+                           ? before[k] - before[k - 1]
+                           : 0;
             };
             // Where a part may end: after each character that may end a line, and at the end.
             std::vector<std::size_t> ends;
@@ -1080,8 +1085,10 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     }
 
     // Greedy lines, as Pango fills them: a segment moves to the next line when it does not fit
-    // without its final space. A line feed ends the line after its segment; text that ends in one
-    // ends in an empty line.
+    // without its final space. One that takes no room but its final space (an empty box, with
+    // the space after it) stays on its line however full, as in Pango, where it always fits: a
+    // line of a thousand empty formulas is one line. A line feed ends the line after its segment;
+    // text that ends in one ends in an empty line.
     struct LineSpan {
         std::size_t firstSegment = 0;
         std::size_t endSegment = 0;
@@ -1092,8 +1099,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     std::int64_t lineWidth = 0;
     for (std::size_t s = 0; s < segments.size(); ++s) {
         const Segment& segment = segments[s];
-        const bool fits = segment.width - segment.hanging <= available - lineWidth;
-        if (open && (!fits || segment.startsLine) && lineWidth > 0) {
+        const bool fits = segment.width - segment.hanging <= available - lineWidth ||
+                          segment.width == segment.hanging;
+        if (open && (!fits || segment.startsLine)) {
             spans.back().wrapped = true;
             open = false;
         }

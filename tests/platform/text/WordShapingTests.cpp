@@ -504,6 +504,26 @@ TEST(WordShaping, WordsThatMayNotBreakStandAloneOnTheirLines) {
     EXPECT_FALSE(cutsWords(overflowing));
 }
 
+TEST(WordShaping, SpacesBeforeALineFeedTakeRoomOnTheirLine) {
+    // Unlike the spaces a line wraps after, those that end a paragraph do not hang past the
+    // line's end: where they would, the word before them moves on, or is cut before them.
+    const char* const paragraphs[] = {"b wor \nand more", "worda \nafter", "worda  \nafter",
+                                      "aa bb  \nc", "ends in spaces  "};
+    for (const char* paragraph : paragraphs) {
+        const StyledText text(paragraph);
+        for (int width = 20; width <= 60; ++width) {
+            for (const bool breaksWords : {true, false}) {
+                const ParagraphStyle style{.width = width, .breaksWords = breaksWords};
+                const TextLayout fast(text, style);
+                ASSERT_TRUE(isWordShaped(fast));
+                expectSameLines(fast, layoutWithPango(text, style),
+                                std::string(paragraph) + " at " + std::to_string(width) +
+                                    (breaksWords ? " cutting" : ""));
+            }
+        }
+    }
+}
+
 TEST(WordShaping, AWordOfHundredsOfThousandsOfLettersStaysWrapped) {
     // Wider than 32-bit layout units reach: it still fits its lines.
     const TextLayout layout(StyledText(longWord(400000)), ParagraphStyle{.width = 360});
