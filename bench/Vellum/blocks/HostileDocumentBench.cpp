@@ -44,6 +44,7 @@ enum Shape : int {
     sumFormula,
     scriptFormula,
     nestedQuotes,
+    failedFormulas,
     shapeCount
 };
 
@@ -53,7 +54,7 @@ constexpr std::array<const char*, shapeCount> names = {
     "1,000 columns",           "ZWJ families, no spaces",
     "one ZWJ chain",           "line of '$x$ '",
     "display formula of sums", "display formula of scripts",
-    "100 KB nested quotes"};
+    "100 KB nested quotes",    "line of '$\\frac{$ '"};
 
 // A table of `columns` columns, rows added until the text is a megabyte.
 std::string wideTable(int columns) {
@@ -118,6 +119,10 @@ std::string shapeText(int shape) {
         return repeated("$$\n", "x_{i}^{2} + ", "1\n$$\n");
     case nestedQuotes:
         return std::string(100'000, '>') + " deep\n";
+    case failedFormulas:
+        // Formulas that do not parse, each set as an empty box: a paragraph of over a hundred
+        // thousand boxes that take no room.
+        return repeated("", "$\\frac{$ ", "\n");
     default:
         return {};
     }
