@@ -1,6 +1,7 @@
 #include "platform/appkit/ViewHostWidget.hpp"
 
 #include "platform/appkit/DesktopAppearance.hpp"
+#include "platform/appkit/RendererWarmUp.hpp"
 #include "platform/appkit/ShareAction.hpp"
 #include "platform/appkit/ShareMenuInternal.hpp"
 #include "platform/appkit/SurfaceTiles.hpp"
@@ -156,6 +157,10 @@ struct ViewHostWidget::State {
     // still estimate, or 0; and how long it has worked.
     guint workAheadSource = 0;
     std::chrono::steady_clock::duration idleWork{};
+    // The idle source that has the window's renderer draw, once, what a first scroll would draw
+    // for the first time (see RendererWarmUp.hpp), or 0; and how often it did.
+    guint warmUpSource = 0;
+    std::uint64_t rendererWarmUps = 0;
 
     // Pointer state.
     Point pointer;
@@ -225,6 +230,8 @@ struct ViewHostWidget::State {
     // so that a scroll frame finds them drawn, and lays out the rows the tree first only
     // estimated, so that the extent becomes exact.
     void scheduleWorkAhead();
+    // After a frame drawn by a renderer not warmed yet: warms it between frames.
+    void scheduleWarmUp();
     // One slice of that work, until `deadline`; whether some is left.
     bool workAhead(std::chrono::steady_clock::time_point deadline);
     // After an update: a new size reaches the window and the adjustments.
@@ -524,6 +531,45 @@ void ViewHostWidget::State::scheduleWorkAhead() {
                 return G_SOURCE_REMOVE;
             }
             return G_SOURCE_CONTINUE;
+        },
+        g_object_ref(widget), g_object_unref);
+}
+
+namespace {
+
+// Set on a renderer once warmed: the hosts of one window warm it once between them.
+constexpr const char* warmedKey = "moss-viewhost-warmed";
+
+GskRenderer* rendererOf(GtkWidget* widget) {
+    GtkNative* const native = gtk_widget_get_native(widget);
+    return native != nullptr ? gtk_native_get_renderer(native) : nullptr;
+}
+
+bool needsWarmUp(GskRenderer* renderer) {
+    return renderer_warm_up::worthWarming(renderer) &&
+           g_object_get_data(G_OBJECT(renderer), warmedKey) == nullptr;
+}
+
+} // namespace
+
+void ViewHostWidget::State::scheduleWarmUp() {
+    if (warmUpSource != 0 || disposed || !needsWarmUp(rendererOf(widget))) {
+        return;
+    }
+    // Below drawing and input, after the frame just drawn was presented: the compiling holds up
+    // one dispatch between frames rather than the first scroll.
+    warmUpSource = g_idle_add_full(
+        G_PRIORITY_DEFAULT_IDLE,
+        +[](gpointer widget) -> gboolean {
+            State& state = stateOf(widget);
+            state.warmUpSource = 0;
+            GskRenderer* const renderer = rendererOf(state.widget);
+            if (!state.disposed && needsWarmUp(renderer)) {
+                renderer_warm_up::warm(renderer);
+                g_object_set_data(G_OBJECT(renderer), warmedKey, GINT_TO_POINTER(1));
+                ++state.rendererWarmUps;
+            }
+            return G_SOURCE_REMOVE;
         },
         g_object_ref(widget), g_object_unref);
 }
@@ -906,6 +952,10 @@ static void moss_view_host_dispose(GObject* object) {
         g_source_remove(state.workAheadSource);
         state.workAheadSource = 0;
     }
+    if (state.warmUpSource != 0) {
+        g_source_remove(state.warmUpSource);
+        state.warmUpSource = 0;
+    }
     state.stopAutoscroll();
     state.setAdjustment(false, nullptr);
     state.setAdjustment(true, nullptr);
@@ -992,6 +1042,7 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
     ++state.framesDrawn;
     // The strips beyond the ones shown, drawn while the toolkit waits for the next frame.
     state.scheduleWorkAhead();
+    state.scheduleWarmUp();
 }
 
 static void moss_view_host_set_property(GObject* object, guint id, const GValue* value,
@@ -1095,6 +1146,7 @@ ViewHostWidget::Statistics ViewHostWidget::statistics() const {
     statistics.stripsDrawnAhead = state.tiles.statistics().stripsDrawnAhead;
     statistics.stripsReused = state.tiles.statistics().stripsReused;
     statistics.idleWork = state.idleWork;
+    statistics.rendererWarmUps = state.rendererWarmUps;
     return statistics;
 }
 

@@ -61,6 +61,11 @@ public:
         // The time spent working ahead in idle time, between frames: strips drawn ahead and rows
         // laid out ahead.
         std::chrono::steady_clock::duration idleWork{};
+        // How often the widget had the window's renderer draw, between frames and once per
+        // renderer after the first frame it drew, what a scroll would first draw (the overlay
+        // scroll bar), so that the renderer's one-time costs are paid outside a scroll. Never for
+        // the Cairo renderer, which has none.
+        std::uint64_t rendererWarmUps = 0;
     };
     [[nodiscard]] Statistics statistics() const;
 

@@ -137,6 +137,10 @@ void resize(GtkWindow* window, int width, int height) {
 
 const char* startToolkitWithXTest() {
     g_setenv("GSK_RENDERER", "cairo", FALSE);
+    // A window that asks for the GL renderer draws on Mesa's softpipe: llvmpipe compiles its
+    // shaders at run time, and registering the compiled code deadlocks with the sanitizer's
+    // slow unwinder (fast_unwind_on_malloc=0).
+    g_setenv("GALLIUM_DRIVER", "softpipe", FALSE);
     g_setenv("GDK_BACKEND", "x11", TRUE);
     if (!gtk_init_check()) {
         return "no display";

@@ -926,3 +926,78 @@ TEST(ViewHostWidgetScaleTest, DrawsAtTheDisplaysScale) {
 }
 
 } // namespace
+
+// Presents `window` drawn by the renderer the toolkit knows by `name` (as its inspector chooses
+// one for the display): the tests' environment asks for the Cairo renderer in every window.
+void presentDrawnBy(GtkWindow* window, const char* name) {
+    GdkDisplay* const display = gtk_widget_get_display(GTK_WIDGET(window));
+    g_object_set_data_full(G_OBJECT(display), "gsk-renderer", g_strdup(name), g_free);
+    gtk_window_present(window);
+    g_object_set_data(G_OBJECT(display), "gsk-renderer", nullptr);
+}
+
+// The GL renderer's one-time costs for what a scroll first draws (the overlay scroll bar) are
+// paid between frames after the window's first frame, once per window however many hosts it
+// holds; the Cairo renderer has none and is left alone.
+TEST_F(ViewHostWidgetTest, WarmsTheWindowsRendererOnceAfterItsFirstFrame) {
+    GtkWindow* const window = GTK_WINDOW(gtk_window_new());
+    ViewHostWidget second{AnyView(Board{log_})};
+    GtkWidget* const box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_box_append(GTK_BOX(box), GTK_WIDGET(host_->gtkWidget()));
+    gtk_box_append(GTK_BOX(box), GTK_WIDGET(second.gtkWidget()));
+    gtk_window_set_child(window, box);
+    const auto warmUps = [&] {
+        return host_->statistics().rendererWarmUps + second.statistics().rendererWarmUps;
+    };
+    // What the hosts had done when the toolkit finished the first frame that drew them.
+    struct FirstFrame {
+        std::function<std::uint64_t()> warmUps;
+        std::function<bool()> drawn;
+        bool seen = false;
+        std::uint64_t warmUpsThen = 0;
+    } first{warmUps, [&] { return host_->framesDrawn() > 0 && second.framesDrawn() > 0; }};
+    g_signal_connect(window, "realize", G_CALLBACK(+[](GtkWidget* realized, gpointer data) {
+                         g_signal_connect(gtk_widget_get_frame_clock(realized), "after-paint",
+                                          G_CALLBACK(+[](GdkFrameClock*, gpointer frame) {
+                                              auto& seen = *static_cast<FirstFrame*>(frame);
+                                              if (!seen.seen && seen.drawn()) {
+                                                  seen.seen = true;
+                                                  seen.warmUpsThen = seen.warmUps();
+                                              }
+                                          }),
+                                          data);
+                     }),
+                     &first);
+    presentDrawnBy(window, "gl");
+    ASSERT_TRUE(iterateUntil([&] { return first.seen; }));
+    const bool gl = !GSK_IS_CAIRO_RENDERER(gtk_native_get_renderer(GTK_NATIVE(window)));
+    EXPECT_EQ(first.warmUpsThen, 0U);
+    if (gl) {
+        EXPECT_TRUE(iterateUntil([&] { return warmUps() == 1; }));
+    }
+    // Frames after the first warm nothing again.
+    const auto drawn = host_->framesDrawn();
+    gtk_widget_queue_draw(GTK_WIDGET(host_->gtkWidget()));
+    gtk_widget_queue_draw(GTK_WIDGET(second.gtkWidget()));
+    EXPECT_TRUE(iterateUntil([&] { return host_->framesDrawn() > drawn; }));
+    iterateFor(std::chrono::milliseconds{100});
+    EXPECT_EQ(warmUps(), gl ? 1U : 0U);
+    g_signal_handlers_disconnect_by_data(gtk_widget_get_frame_clock(GTK_WIDGET(window)), &first);
+    gtk_window_destroy(window);
+    iterateFor(std::chrono::milliseconds{50});
+
+    // A window drawn by the Cairo renderer is never warmed.
+    ViewHostWidget drawnByCairo{AnyView(Board{log_})};
+    GtkWindow* const cairoWindow = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_child(cairoWindow, GTK_WIDGET(drawnByCairo.gtkWidget()));
+    presentDrawnBy(cairoWindow, "cairo");
+    EXPECT_TRUE(iterateUntil([&] { return drawnByCairo.framesDrawn() > 0; }));
+    EXPECT_TRUE(GSK_IS_CAIRO_RENDERER(gtk_native_get_renderer(GTK_NATIVE(cairoWindow))));
+    iterateFor(std::chrono::milliseconds{150});
+    EXPECT_EQ(drawnByCairo.statistics().rendererWarmUps, 0U);
+    gtk_window_destroy(cairoWindow);
+    iterateFor(std::chrono::milliseconds{50});
+    if (!gl) {
+        GTEST_SKIP() << "no GL renderer on this display: nothing to warm";
+    }
+}
