@@ -973,7 +973,7 @@ TEST_F(ViewHostWidgetTest, WarmsTheWindowsRendererOnceAfterItsFirstFrame) {
     const bool gl = !GSK_IS_CAIRO_RENDERER(gtk_native_get_renderer(GTK_NATIVE(window)));
     EXPECT_EQ(first.warmUpsThen, 0U);
     if (gl) {
-        EXPECT_TRUE(iterateUntil([&] { return warmUps() == 1; }));
+        EXPECT_TRUE(iterateUntil([&] { return warmUps() == 1; }, std::chrono::seconds{30}));
     }
     // Frames after the first warm nothing again.
     const auto drawn = host_->framesDrawn();
