@@ -226,12 +226,10 @@ public:
     struct Span {
         CGFloat from = 0;
         CGFloat to = 0;
-        friend bool operator==(const Span&, const Span&) = default;
     };
     struct Window {
         std::size_t first = 0;
         std::size_t end = 0;
-        friend bool operator==(const Window&, const Window&) = default;
     };
 
     // Starts again for a new text (or new spacing): `characters` is the length of each column's
