@@ -56,7 +56,8 @@ protected:
         ::setenv("XDG_CONFIG_DIRS", (root_ / "config").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
         // GLib reads the folders once per process; CTest runs each case in a process of its own.
-        if (fs::path{g_get_user_data_dir()} != root_ / "data") {
+        if (fs::path{g_get_user_data_dir()} != root_ / "data" ||
+            fs::path{g_get_user_runtime_dir()} != root_ / "runtime") {
             GTEST_SKIP() << "this process read other XDG folders before";
         }
     }
