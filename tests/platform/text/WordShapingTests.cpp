@@ -1,6 +1,7 @@
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/text/TextLayoutInternal.hpp"
+#include "tests/platform/text/SamePixels.hpp"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -235,15 +236,7 @@ TEST(WordShaping, DrawsTheSamePixelsAsPango) {
     ASSERT_TRUE(isWordShaped(fast));
     const Image a = drawn(fast);
     const Image b = drawn(layoutWithPango(text, style));
-    ASSERT_EQ(a.pixels().size(), b.pixels().size());
-    int differing = 0;
-    int inked = 0;
-    for (std::size_t i = 0; i < a.pixels().size(); ++i) {
-        differing += a.pixels()[i] != b.pixels()[i] ? 1 : 0;
-        inked += a.pixels()[i] != 0xFFFFFFFF ? 1 : 0;
-    }
-    EXPECT_EQ(differing, 0);
-    EXPECT_GT(inked, 2000);
+    moss_test::expectSamePixelsWithInk(a, b, 2000);
 }
 
 TEST(WordShaping, CaretsAndWordsOfWordShapedLayouts) {
