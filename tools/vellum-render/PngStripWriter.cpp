@@ -1,15 +1,23 @@
 #include "tools/vellum-render/PngStripWriter.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
+#include <cstring>
 #include <png.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
 namespace vellum_render {
 
 struct PngStripWriter::State {
+    std::filesystem::path target;
+    // The picture is written beside its target under a name of its own and takes the target's
+    // name only once whole, so a failure part-way never leaves a broken file where a good one was.
+    std::filesystem::path temporary;
     std::FILE* file = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -21,6 +29,37 @@ struct PngStripWriter::State {
 };
 
 namespace {
+
+// A new file in `target`'s folder, open for writing, with the permissions `fopen` would have
+// given the target: those of the file it replaces, else what the umask leaves of 0666.
+std::FILE* openBeside(const std::filesystem::path& target, std::filesystem::path& temporary) {
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int descriptor = ::mkstemp(name.data());
+    if (descriptor < 0) {
+        throw std::runtime_error(std::strerror(errno));
+    }
+    temporary = name;
+    struct stat existing {};
+    mode_t mode = 0;
+    if (::stat(target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::FILE* file = ::fchmod(descriptor, mode) == 0 ? ::fdopen(descriptor, "wb") : nullptr;
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(descriptor);
+        ::unlink(name.c_str());
+        temporary.clear();
+        throw std::runtime_error(std::strerror(error));
+    }
+    return file;
+}
 
 // libpng reports errors by jumping back to the setjmp of the call that failed; these frames hold
 // nothing with a destructor.
@@ -64,10 +103,8 @@ PngStripWriter::PngStripWriter(const std::filesystem::path& path, int width, int
     s.height = height;
     s.opaque = opaque;
     s.row.resize(std::size_t(width) * (opaque ? 3 : 4));
-    s.file = std::fopen(path.c_str(), "wb");
-    if (s.file == nullptr) {
-        throw std::runtime_error("cannot open " + path.string());
-    }
+    s.target = path;
+    s.file = openBeside(path, s.temporary);
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     s.info = s.png != nullptr ? png_create_info_struct(s.png) : nullptr;
     if (s.info == nullptr || !start(s)) {
@@ -81,6 +118,10 @@ PngStripWriter::~PngStripWriter() {
     }
     if (state_->file != nullptr) {
         std::fclose(state_->file);
+    }
+    // Not finished: the target keeps what it held before.
+    if (!state_->temporary.empty()) {
+        ::unlink(state_->temporary.c_str());
     }
 }
 
@@ -130,11 +171,16 @@ void PngStripWriter::finish() {
     }
     png_destroy_write_struct(&s.png, &s.info);
     s.png = nullptr;
-    if (std::fclose(s.file) != 0) {
-        s.file = nullptr;
+    const bool written = std::fflush(s.file) == 0 && ::fsync(::fileno(s.file)) == 0;
+    const bool closed = std::fclose(s.file) == 0;
+    s.file = nullptr;
+    if (!written || !closed) {
         throw std::runtime_error("cannot write the picture");
     }
-    s.file = nullptr;
+    if (std::rename(s.temporary.c_str(), s.target.c_str()) != 0) {
+        throw std::runtime_error(std::strerror(errno));
+    }
+    s.temporary.clear();
 }
 
 } // namespace vellum_render

@@ -20,8 +20,9 @@ namespace vellum_render {
 
 class PngStripWriter {
 public:
-    // Starts the file at `path` for a picture of `width` × `height` pixels; opaque pictures are
-    // written without alpha. Throws std::runtime_error when the file cannot be written.
+    // Starts a picture of `width` × `height` pixels for the file at `path`; opaque pictures are
+    // written without alpha. The file at `path` is replaced only by `finish`; a writer destroyed
+    // before then leaves it as it was. Throws std::runtime_error when the file cannot be written.
     PngStripWriter(const std::filesystem::path& path, int width, int height, bool opaque);
     PngStripWriter(const PngStripWriter&) = delete;
     PngStripWriter& operator=(const PngStripWriter&) = delete;

@@ -72,6 +72,9 @@ struct Failure {
     int status = 1;
 };
 
+// Asked for the usage: main prints it and exits with success.
+struct HelpAsked {};
+
 constexpr const char* usage =
     "usage: vellum-render <document.md> <output.png> [--width points] [--style default|github]\n"
     "                     [--appearance light|dark] [--emoji list.json]\n";
@@ -81,6 +84,9 @@ Options parseArguments(const std::vector<std::string_view>& arguments) {
     std::vector<std::string_view> positional;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            throw HelpAsked{};
+        }
         if (!argument.starts_with("--")) {
             positional.push_back(argument);
             continue;
@@ -348,6 +354,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     try {
         return render(parseArguments(arguments));
+    } catch (const HelpAsked&) {
+        std::fputs(usage, stdout);
+        return 0;
     } catch (const Failure& failure) {
         std::fprintf(stderr, "vellum-render: %s\n", failure.message.c_str());
         if (failure.status == 2) {

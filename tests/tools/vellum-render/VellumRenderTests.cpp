@@ -5,6 +5,7 @@
 #include "tools/vellum-render/PngStripWriter.hpp"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +95,39 @@ TEST(PngStripWriter, StripsMakeOnePictureAsDrawn) {
     EXPECT_THROW(writer.write(pattern(41, 30, 255), 10), std::runtime_error);
 }
 
+TEST(PngStripWriter, APictureNotFinishedLeavesTheFileItWasToReplace) {
+    const TemporaryFolder folder;
+    const fs::path file = folder.path() / "kept.png";
+    {
+        vellum_render::PngStripWriter writer(file, 40, 30, true);
+        writer.write(pattern(40, 30, 255), 30);
+        writer.finish();
+    }
+    const std::vector<std::uint8_t> before = readBytes(file);
+    {
+        vellum_render::PngStripWriter writer(file, 40, 45, true);
+        writer.write(pattern(40, 30, 255), 30);
+        EXPECT_THROW(writer.finish(), std::runtime_error);
+    }
+    {
+        // Given up part-way, as a render that fails between strips does.
+        vellum_render::PngStripWriter writer(file, 40, 45, true);
+        writer.write(pattern(40, 30, 255), 30);
+    }
+    EXPECT_EQ(readBytes(file), before);
+    // Nothing left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+    // Finished, the new picture takes the file's place.
+    {
+        vellum_render::PngStripWriter writer(file, 40, 45, true);
+        writer.write(pattern(40, 30, 255), 30);
+        writer.write(pattern(40, 30, 255), 15);
+        writer.finish();
+    }
+    EXPECT_EQ(decode(file).height(), 45);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
 // Rows of `image` from `top` on (at most `rows`) holding a pixel in the light theme's keyword
 // colour, a magenta no text or background of the page has.
 bool hasKeywordColour(const Image& image, int top, int rows) {
@@ -106,6 +140,19 @@ bool hasKeywordColour(const Image& image, int top, int rows) {
         }
     }
     return false;
+}
+
+TEST(VellumRender, HelpPrintsTheUsageAndSucceeds) {
+    const std::string command = std::string(MOSS_VELLUM_RENDER) + " --help";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        out += buffer;
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_TRUE(out.starts_with("usage: vellum-render")) << out;
 }
 
 TEST(VellumRender, DocumentTallerThanASurfaceRendersWholeWithItsCodeColoured) {
