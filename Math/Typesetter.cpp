@@ -648,10 +648,6 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
             }
             node->setPosition(currentPosition);
             displayAtoms.push_back(node);
-            if ((atom.type == AtomType::fraction || atom.type == AtomType::radical) &&
-                currentLineStartIndex >= 1) {
-                avoidLineClash(*node);
-            }
             if (atom.type == AtomType::color || atom.type == AtomType::colorBox ||
                 atom.type == AtomType::textColor) {
                 currentPosition.x = node->position().x + node->width();
@@ -720,6 +716,7 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
     if (!currentLine.empty()) {
         flushCurrentLine();
     }
+    avoidLineClash();
     // A delimited group's body ends as if a close followed it: only trailing punctuation gains.
     if (spaced && previous && !displayAtoms.empty()) {
         auto& last = *displayAtoms.back();
@@ -993,6 +990,7 @@ CGFloat Typesetter::lineAdvance() {
 }
 
 void Typesetter::startNewLine() {
+    avoidLineClash();
     currentPosition.y -= lineAdvance();
     currentPosition.x = 0;
     currentLineStartIndex = displayAtoms.size();

@@ -106,7 +106,8 @@ public:
     // How far an atom's scripts reach past its nucleus; `delta` is the nucleus's italic
     // correction, which moves a superscript out.
     CGFloat scriptsWidth(const Atom& atom, CGFloat delta);
-    void avoidLineClash(DisplayNode& node);
+    // Lowers the current line, once it is complete, until its ink is clear of the lines above.
+    void avoidLineClash();
     static void shiftDisplayNode(DisplayNode& node, CGFloat dy);
     void wrapCurrentText();
     // Where the pending text should end its line to fit `available`: a byte offset (possibly 0),

@@ -422,23 +422,29 @@ void Typesetter::wrapCurrentText() {
     currentLine = begin == 0 ? std::move(text) : text.slice(begin, utf16Begin, text.text().size());
 }
 
-void Typesetter::avoidLineClash(DisplayNode& node) {
-    if (currentLineStartIndex == 0 || currentLineStartIndex > displayAtoms.size()) {
+void Typesetter::avoidLineClash() {
+    if (currentLineStartIndex == 0 || currentLineStartIndex >= displayAtoms.size()) {
         return;
     }
     // Finished lines no longer move, so their floor is kept and only extended by lines finished
-    // since: a long formula does not measure all its earlier lines again for every fraction.
+    // since: a long formula does not measure all its earlier lines again for every line.
     for (; linesAboveCounted_ < currentLineStartIndex; ++linesAboveCounted_) {
         const DisplayNode& above = *displayAtoms[linesAboveCounted_];
         linesAboveFloor_ = std::min(linesAboveFloor_, above.position().y - above.descent());
     }
+    // Whatever reaches highest counts: a fraction or radical, a large operator with its limits,
+    // a tall delimiter, a raised script.
+    CGFloat top = -std::numeric_limits<CGFloat>::infinity();
+    for (std::size_t i = currentLineStartIndex; i < displayAtoms.size(); ++i) {
+        const DisplayNode& node = *displayAtoms[i];
+        top = std::max(top, node.position().y + node.ascent());
+    }
     const CGFloat limit = linesAboveFloor_ - 0.5;
-    if (currentPosition.y + node.ascent() <= limit) {
+    if (!(top > limit) || !std::isfinite(top - limit)) {
         return;
     }
-    const CGFloat newY = limit - node.ascent();
-    const CGFloat dy = newY - currentPosition.y;
-    currentPosition.y = newY;
+    const CGFloat dy = limit - top;
+    currentPosition.y += dy;
     for (std::size_t i = currentLineStartIndex; i < displayAtoms.size(); ++i) {
         shiftDisplayNode(*displayAtoms[i], dy);
     }

@@ -6,11 +6,13 @@
 #include "Math/TextCharacters.hpp"
 #include "Math/Typesetter.hpp"
 #include "Math/TypesetterAlphabets.hpp"
+#include "tests/Math/BundledFonts.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -56,6 +58,23 @@ protected:
 };
 
 const char* const longSum = "a+b+c+d+e+f+g+h+i+j+k+l+m+n+o+p+q+r+s+t+u+v+w+x+y+z";
+
+// The top-level nodes line by line. Scripts sit beside their nucleus, off the baseline: they
+// belong to the line they are on; every other node stands on its line's baseline.
+std::vector<std::vector<const DisplayNode*>> linesOf(const DisplayList& root) {
+    std::vector<std::vector<const DisplayNode*>> lines;
+    double baseline = 1;
+    for (const auto& node : root.children) {
+        const auto* list = dynamic_cast<const DisplayList*>(node.get());
+        const bool script = list && list->linePosition != DisplayList::LinePosition::regular;
+        if ((!script && node->position().y != baseline) || lines.empty()) {
+            baseline = node->position().y;
+            lines.emplace_back();
+        }
+        lines.back().push_back(node.get());
+    }
+    return lines;
+}
 
 } // namespace
 
@@ -194,28 +213,23 @@ TEST_F(LineBreakingTest, EveryLineIsDrawnWithinTheWidthUnlessOneAtomFillsIt) {
         for (const double width : {90.0, 150.0, 227.0, 400.0}) {
             const auto root = typeset(latex, width);
             ASSERT_TRUE(root);
-            // Scripts sit beside their nucleus, off the baseline: they extend the line they are on.
             struct Line {
                 double right = 0;
                 std::size_t atoms = 0;
             };
             std::vector<Line> lines;
-            double baseline = 1;
-            for (const auto& node : root->children) {
-                const auto* list = dynamic_cast<const DisplayList*>(node.get());
-                const bool script =
-                    list && list->linePosition != DisplayList::LinePosition::regular;
-                if (!script && node->position().y != baseline) {
-                    baseline = node->position().y;
-                    lines.emplace_back();
-                }
-                ASSERT_FALSE(lines.empty());
-                Line& line = lines.back();
-                line.right = std::max(line.right, node->position().x + node->width());
-                if (const auto* run = dynamic_cast<const DisplayTextRun*>(node.get())) {
-                    line.atoms += std::max<std::size_t>(1, run->atoms.size());
-                } else if (!script) {
-                    ++line.atoms;
+            for (const auto& nodes : linesOf(*root)) {
+                Line& line = lines.emplace_back();
+                for (const DisplayNode* node : nodes) {
+                    const auto* list = dynamic_cast<const DisplayList*>(node);
+                    const bool script =
+                        list && list->linePosition != DisplayList::LinePosition::regular;
+                    line.right = std::max(line.right, node->position().x + node->width());
+                    if (const auto* run = dynamic_cast<const DisplayTextRun*>(node)) {
+                        line.atoms += std::max<std::size_t>(1, run->atoms.size());
+                    } else if (!script) {
+                        ++line.atoms;
+                    }
                 }
             }
             EXPECT_GE(lines.size(), 2U) << latex << " at " << width;
@@ -517,3 +531,53 @@ TEST_F(LineBreakingTest, AGrowingLineMeasuresAsIfShapedWhole) {
         }
     }
 }
+
+namespace {
+
+class BrokenLinesInEachFont : public testing::TestWithParam<Font::Name> {};
+
+} // namespace
+
+TEST_P(BrokenLinesInEachFont, NoLineReachesIntoTheLinesAbove) {
+    const auto font = PlatformFont::make(Font(GetParam(), size));
+    ASSERT_TRUE(font);
+    // Each formula puts something taller than the text before it on the lines it breaks into.
+    const std::vector<std::string> formulas = {
+        "a+b+c+d+\\sum_{i=1}^{n} x_i+e+f+g+\\prod_{j=1}^{m}y_j+h+k+\\lim_{n\\to\\infty}a_n",
+        "a+b+c+d+\\int_0^1 f(x)\\,dx+e+f+g+\\oint_C F\\cdot dr+h+\\iint_D g",
+        "a+b+c+d+\\left(\\frac{1}{1+\\frac{1}{x}}\\right)+e+f+g+"
+        "\\left[\\sqrt{\\frac{a}{b}}\\right]+h",
+        "a+b+c+d+e^{x^{y^{z}}}+f+g+h+k_{i_{j_{l}}}+m+n+\\frac{\\frac{1}{2}}{3}+p",
+        "x=\\bigcup_{k=1}^{\\infty}A_k+\\bigoplus_{i}V_i+"
+        "\\sum_{j}\\int_{-\\infty}^{\\infty}e^{-t^2}dt",
+    };
+    for (const Level style : {Level::display, Level::text}) {
+        for (const auto& latex : formulas) {
+            for (const double width : {60.0, 110.0, 170.0, 260.0}) {
+                const auto parsed = parseLatex(latex);
+                ASSERT_TRUE(parsed) << latex;
+                const auto finalized = finalizedAtomList(*parsed);
+                const auto root = Typesetter::createLine(*finalized, font, style, false, width);
+                const auto whole = Typesetter::createLine(*finalized, font, style, false, 0);
+                ASSERT_TRUE(root && whole);
+                const auto lines = linesOf(*root);
+                EXPECT_GE(lines.size(), whole->width() > 1.3 * width ? 2U : 1U)
+                    << latex << " at " << width;
+                double floorAbove = std::numeric_limits<double>::infinity();
+                for (std::size_t i = 0; i < lines.size(); ++i) {
+                    double top = -std::numeric_limits<double>::infinity();
+                    double bottom = std::numeric_limits<double>::infinity();
+                    for (const DisplayNode* node : lines[i]) {
+                        top = std::max(top, node->position().y + node->ascent());
+                        bottom = std::min(bottom, node->position().y - node->descent());
+                    }
+                    EXPECT_LT(top, floorAbove) << latex << " at " << width << ", line " << i;
+                    floorAbove = std::min(floorAbove, bottom);
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, BrokenLinesInEachFont,
+                         testing::ValuesIn(moss_test::bundledFontNames()), moss_test::fontTestName);
