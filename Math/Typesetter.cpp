@@ -1,5 +1,6 @@
 #include "Math/Typesetter.hpp"
 
+#include "Math/GlyphFallback.hpp"
 #include "Math/HexColor.hpp"
 #include "Math/TextCharacters.hpp"
 #include "Math/TypesetterAlphabets.hpp"
@@ -112,6 +113,29 @@ bool retypedByMainLoop(AtomType type) {
            type == AtomType::table;
 }
 
+// The types whose atoms are set as text: their nuclei join the pending line.
+bool textAtom(AtomType type) {
+    switch (type) {
+    case AtomType::ordinary:
+    case AtomType::binaryOperator:
+    case AtomType::relation:
+    case AtomType::open:
+    case AtomType::close:
+    case AtomType::punctuation:
+    case AtomType::placeholder:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether a superscript is absent or holds primes only, to which another may be added.
+bool holdsOnlyPrimes(const AtomList* list) {
+    return !list || std::all_of(list->atoms.begin(), list->atoms.end(), [](const auto& atom) {
+        return atom && atom->nucleus == "\u2032" && !atom->subscript() && !atom->superscript();
+    });
+}
+
 const AtomList& listOrEmpty(const std::shared_ptr<AtomList>& list) {
     static const AtomList empty;
     return list ? *list : empty;
@@ -181,6 +205,8 @@ std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& l
     // the result is such a copy.
     std::shared_ptr<Atom> last;
     bool lastIsOwn = false;
+    // The last atom is set in another font: it stands alone.
+    bool lastInOtherFont = false;
     for (const auto& atom : list.atoms) {
         if (!atom) {
             continue;
@@ -196,8 +222,39 @@ std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& l
         } else if (retypedByMainLoop(atom->type)) {
             current = shallowCopy(*atom);
         }
-        if (current->type == AtomType::ordinary && last && last->type == AtomType::ordinary &&
-            !hasScripts(*last)) {
+        // A symbol the font lacks takes a form it has; without one, the main loop sets it alone
+        // in another font.
+        bool inOtherFont = false;
+        if (font && textAtom(current->type) && !fontDraws(*font, current->nucleus)) {
+            std::string drawn = inDrawableForm(current->nucleus, *font);
+            inOtherFont = drawn == current->nucleus || !fontDraws(*font, drawn);
+            if (!inOtherFont) {
+                if (current == atom) {
+                    current = shallowCopy(*atom);
+                }
+                current->nucleus = std::move(drawn);
+            }
+        }
+        // The prime a font has in place of the apostrophe is drawn for superscripts, low and
+        // large: it is raised as one, as TeX raises every apostrophe.
+        if (current->nucleus == "\u2032" && atom->nucleus == "'" && !hasScripts(*current) && last &&
+            textAtom(last->type) && holdsOnlyPrimes(last->superscript().get())) {
+            if (!lastIsOwn) {
+                last = shallowCopy(*last);
+                result.back() = last;
+                lastIsOwn = true;
+            }
+            auto primes = std::make_shared<AtomList>(last->superscript()
+                                                         ? last->superscript()->atoms
+                                                         : std::vector<std::shared_ptr<Atom>>{});
+            primes->append(current);
+            last->setSuperscript(std::move(primes));
+            continue;
+        }
+        const bool joins = !inOtherFont && !lastInOtherFont;
+        lastInOtherFont = inOtherFont;
+        if (joins && current->type == AtomType::ordinary && last &&
+            last->type == AtomType::ordinary && !hasScripts(*last)) {
             if (!lastIsOwn) {
                 last = shallowCopy(*last);
                 result.back() = last;
@@ -400,22 +457,6 @@ bool validNucleus(std::string_view nucleus) {
            platform::unicode::isValidUtf8(nucleus);
 }
 
-// The types whose atoms are set as text: their nuclei join the pending line.
-bool textAtom(AtomType type) {
-    switch (type) {
-    case AtomType::ordinary:
-    case AtomType::binaryOperator:
-    case AtomType::relation:
-    case AtomType::open:
-    case AtomType::close:
-    case AtomType::punctuation:
-    case AtomType::placeholder:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 void Typesetter::shapeText(const std::string& text) {
@@ -593,7 +634,11 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
         following_ = atoms.subspan(i);
         const auto lookAhead = atoms.subspan(i + 1, std::min<std::size_t>(3, atoms.size() - i - 1));
         if (textAtom(atom.type)) {
-            appendTextAtom(atoms[i], previous, lookAhead);
+            if (!atom.nucleus.empty() && !fontDraws(styleFont(), atom.nucleus)) {
+                appendTextAtomInOtherFont(atoms[i], previous);
+            } else {
+                appendTextAtom(atoms[i], previous, lookAhead);
+            }
             previous = &atom;
             continue;
         }
@@ -797,6 +842,47 @@ void Typesetter::appendTextAtom(const std::shared_ptr<Atom>& shared, const Atom*
     const CGFloat delta =
         character.empty() ? 0
                           : styleFont().metrics().italicCorrection(glyphForCharacter(character));
+    if (delta > 0 && !atom.subscript()) {
+        currentPosition.x += delta;
+    }
+    makeScripts(atom, *run, lastSourceIndex(atom), delta);
+}
+
+void Typesetter::appendTextAtomInOtherFont(const std::shared_ptr<Atom>& shared,
+                                           const Atom* previous) {
+    Atom& atom = *shared;
+    DrawableText drawn = drawableText(atom.nucleus, styleFont());
+    const PlatformFont& drawingFont = drawn.font ? *drawn.font : styleFont();
+    AttributedLine text;
+    if (atom.type == AtomType::placeholder) {
+        text.append(drawn.text, platform::Color(0, 0, 1));
+    } else {
+        text.append(drawn.text);
+    }
+    auto run = std::make_shared<DisplayTextRun>(
+        std::move(text), drawingFont.font(), drawingFont.glyphFont(),
+        atom.fusedAtoms.empty() ? std::vector<std::shared_ptr<Atom>>{shared} : atom.fusedAtoms);
+    run->range = atom.indexRange;
+    // Placed as a built node is, spaced from its neighbours as the text around it.
+    if (wouldOverflowLine(*run, atom, previous, atom.type)) {
+        breakCurrentLine();
+    } else if (previous) {
+        kernBefore(interElementSpace(previous->type, atom.type));
+    }
+    if (!currentLine.empty()) {
+        flushCurrentLine();
+    }
+    run->setPosition(currentPosition);
+    displayAtoms.push_back(run);
+    currentPosition.x += run->width();
+    if (!hasScripts(atom)) {
+        return;
+    }
+    const auto character = lastCharacter(drawn.text);
+    const auto glyphs =
+        character.empty() ? std::nullopt : drawingFont.glyphFont().glyphs(utf16(character));
+    const CGFloat delta =
+        glyphs && !glyphs->empty() ? drawingFont.metrics().italicCorrection(glyphs->front()) : 0;
     if (delta > 0 && !atom.subscript()) {
         currentPosition.x += delta;
     }

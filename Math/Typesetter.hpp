@@ -138,13 +138,27 @@ public:
     static constexpr std::size_t maxAssemblyGlyphs = 300;
 
     GlyphChoice findGlyphForHeight(platform::GlyphID glyph, CGFloat height);
+    GlyphChoice findGlyphForHeight(const PlatformFont& font, platform::GlyphID glyph,
+                                   CGFloat height);
     GlyphChoice findHorizontalVariant(platform::GlyphID glyph, CGFloat maxWidth);
     std::shared_ptr<DisplayGlyphRun> constructGlyphAssembly(platform::GlyphID glyph,
                                                             CGFloat height);
+    std::shared_ptr<DisplayGlyphRun>
+    constructGlyphAssembly(const PlatformFont& font, platform::GlyphID glyph, CGFloat height);
     // The parts stacked to `height`; when that needs more than maxAssemblyGlyphs glyphs (or the
     // parts cannot grow), the tallest assembly within the limit. Nothing without parts.
     std::optional<AssembledGlyphs>
     constructGlyphParts(std::span<const FontMetrics::GlyphPart> parts, CGFloat height);
+    std::optional<AssembledGlyphs>
+    constructGlyphParts(const PlatformFont& font, std::span<const FontMetrics::GlyphPart> parts,
+                        CGFloat height);
+    // The glyph that draws the first character of `text`, and the font it is in: the style
+    // font's, an equivalent of it there, or another font's (GlyphFallback.hpp).
+    struct FontGlyph {
+        std::shared_ptr<const PlatformFont> font;
+        platform::GlyphID glyph = 0;
+    };
+    FontGlyph drawableGlyph(std::string_view text);
     std::shared_ptr<DisplayShiftedNode> radicalGlyph(CGFloat height);
     std::shared_ptr<DisplayShiftedNode> boundaryGlyph(std::string_view delimiter, CGFloat height);
 
@@ -198,11 +212,15 @@ public:
 private:
     void setStyle(Level level);
     GlyphChoice measureGlyph(platform::GlyphID glyph);
+    GlyphChoice measureGlyph(const PlatformFont& font, platform::GlyphID glyph);
     // The variant of the character's glyph at least `height` tall, or its assembly.
     std::shared_ptr<DisplayShiftedNode> stretchedGlyph(std::string_view character, CGFloat height);
     // The text atom step of the main loop.
     void appendTextAtom(const std::shared_ptr<Atom>& atom, const Atom* previous,
                         std::span<const std::shared_ptr<Atom>> lookAhead);
+    // The same for a symbol the style font cannot draw: set alone, in a form the font has or in
+    // another font, as a node of its own.
+    void appendTextAtomInOtherFont(const std::shared_ptr<Atom>& atom, const Atom* previous);
     // Puts the space after the previous atom: as a kern after the pending text's last character,
     // or by moving the pen when there is none.
     void kernBefore(CGFloat space);

@@ -1,6 +1,7 @@
 // Stretchy glyphs: the size variant of a glyph that best fits a wanted height or width, and, when
 // even the largest variant is too short, the glyph assembled from its extensible parts.
 
+#include "Math/GlyphFallback.hpp"
 #include "Math/Typesetter.hpp"
 #include "platform/foundation/Unicode.hpp"
 
@@ -11,17 +12,27 @@
 namespace Math {
 
 Typesetter::GlyphChoice Typesetter::measureGlyph(platform::GlyphID glyph) {
-    const auto& glyphFont = styleFont().glyphFont();
+    return measureGlyph(styleFont(), glyph);
+}
+
+Typesetter::GlyphChoice Typesetter::measureGlyph(const PlatformFont& font,
+                                                 platform::GlyphID glyph) {
+    const auto& glyphFont = font.glyphFont();
     const platform::Rect bounds = glyphFont.boundingRect(glyph);
     return {glyph, std::max(0.0, bounds.maxY()), std::max(0.0, -bounds.minY()),
             glyphFont.advance(glyph).width};
 }
 
 Typesetter::GlyphChoice Typesetter::findGlyphForHeight(platform::GlyphID glyph, CGFloat height) {
-    const auto variants = styleFont().metrics().verticalVariants(glyph);
-    GlyphChoice choice = measureGlyph(variants.empty() ? glyph : variants.front());
+    return findGlyphForHeight(styleFont(), glyph, height);
+}
+
+Typesetter::GlyphChoice Typesetter::findGlyphForHeight(const PlatformFont& font,
+                                                       platform::GlyphID glyph, CGFloat height) {
+    const auto variants = font.metrics().verticalVariants(glyph);
+    GlyphChoice choice = measureGlyph(font, variants.empty() ? glyph : variants.front());
     for (const auto variant : variants) {
-        choice = measureGlyph(variant);
+        choice = measureGlyph(font, variant);
         if (choice.ascent + choice.descent >= height) {
             return choice;
         }
@@ -49,10 +60,16 @@ Typesetter::GlyphChoice Typesetter::findHorizontalVariant(platform::GlyphID glyp
 
 std::optional<Typesetter::AssembledGlyphs>
 Typesetter::constructGlyphParts(std::span<const FontMetrics::GlyphPart> parts, CGFloat height) {
+    return constructGlyphParts(styleFont(), parts, height);
+}
+
+std::optional<Typesetter::AssembledGlyphs>
+Typesetter::constructGlyphParts(const PlatformFont& font,
+                                std::span<const FontMetrics::GlyphPart> parts, CGFloat height) {
     if (parts.empty() || std::isnan(height)) {
         return std::nullopt;
     }
-    const CGFloat minOverlap = styleFont().metrics().minConnectorOverlap();
+    const CGFloat minOverlap = font.metrics().minConnectorOverlap();
     const bool hasExtender =
         std::any_of(parts.begin(), parts.end(), [](const auto& part) { return part.isExtender; });
     std::size_t fixedParts = 0;
@@ -109,35 +126,54 @@ Typesetter::constructGlyphParts(std::span<const FontMetrics::GlyphPart> parts, C
 
 std::shared_ptr<DisplayGlyphRun> Typesetter::constructGlyphAssembly(platform::GlyphID glyph,
                                                                     CGFloat height) {
-    const auto parts = styleFont().metrics().verticalAssembly(glyph);
+    return constructGlyphAssembly(styleFont(), glyph, height);
+}
+
+std::shared_ptr<DisplayGlyphRun> Typesetter::constructGlyphAssembly(const PlatformFont& font,
+                                                                    platform::GlyphID glyph,
+                                                                    CGFloat height) {
+    const auto parts = font.metrics().verticalAssembly(glyph);
     if (parts.empty()) {
         return nullptr;
     }
-    auto assembled = constructGlyphParts(parts, height);
+    auto assembled = constructGlyphParts(font, parts, height);
     if (!assembled || assembled->glyphs.empty()) {
         return nullptr;
     }
-    const CGFloat width = styleFont().glyphFont().advance(assembled->glyphs.front()).width;
+    const CGFloat width = font.glyphFont().advance(assembled->glyphs.front()).width;
     auto run = std::make_shared<DisplayGlyphRun>(std::move(assembled->glyphs),
-                                                 std::move(assembled->offsets), styleFont().font());
+                                                 std::move(assembled->offsets), font.font());
     run->setWidth(width);
     run->setAscent(assembled->height);
     run->setDescent(0);
     return run;
 }
 
+Typesetter::FontGlyph Typesetter::drawableGlyph(std::string_view text) {
+    styleFont();
+    const auto characters = platform::unicode::graphemeClusters(text);
+    if (characters.empty()) {
+        return {styleFont_, 0};
+    }
+    DrawableText drawn = drawableText(characters.front(), *styleFont_);
+    auto font = drawn.font ? std::move(drawn.font) : styleFont_;
+    const platform::GlyphID glyph = firstGlyph(*font, drawn.text);
+    return {std::move(font), glyph};
+}
+
 std::shared_ptr<DisplayShiftedNode> Typesetter::stretchedGlyph(std::string_view character,
                                                                CGFloat height) {
-    const auto characters = platform::unicode::graphemeClusters(character);
-    const platform::GlyphID glyph = characters.empty() ? 0 : glyphForCharacter(characters.front());
-    const GlyphChoice choice = findGlyphForHeight(glyph, height);
+    const FontGlyph drawn = drawableGlyph(character);
+    const PlatformFont& font = *drawn.font;
+    const platform::GlyphID glyph = drawn.glyph;
+    const GlyphChoice choice = findGlyphForHeight(font, glyph, height);
     std::shared_ptr<DisplayShiftedNode> node;
     if (choice.ascent + choice.descent < height) {
         // The assembly belongs to the base glyph, not to its largest variant.
-        node = constructGlyphAssembly(glyph, height);
+        node = constructGlyphAssembly(font, glyph, height);
     }
     if (!node) {
-        auto single = std::make_shared<DisplayGlyph>(choice.glyph, styleFont().font());
+        auto single = std::make_shared<DisplayGlyph>(choice.glyph, font.font());
         single->setAscent(choice.ascent);
         single->setDescent(choice.descent);
         single->setWidth(choice.width);

@@ -1,6 +1,7 @@
 // Subscripts and superscripts beside a nucleus, and large operators with their limits above and
 // below or their scripts at the side.
 
+#include "Math/GlyphFallback.hpp"
 #include "Math/Typesetter.hpp"
 #include "platform/foundation/Unicode.hpp"
 
@@ -119,20 +120,25 @@ std::shared_ptr<DisplayNode> Typesetter::makeLargeOperator(const LargeOperator& 
     const auto characters = platform::unicode::graphemeClusters(op.nucleus);
     if (characters.size() != 1) {
         // A word operator (lim, sin ...) is set as text.
+        DrawableText drawn = drawableText(op.nucleus, fontNow);
+        const PlatformFont& wordFont = drawn.font ? *drawn.font : fontNow;
         auto run = std::make_shared<DisplayTextRun>(
-            AttributedLine(op.nucleus), fontNow.font(), fontNow.glyphFont(),
+            AttributedLine(std::move(drawn.text)), wordFont.font(), wordFont.glyphFont(),
             std::vector<std::shared_ptr<Atom>>{Atom::initCopying(op)});
         run->setPosition(currentPosition);
         run->range = op.indexRange;
         return makeLimits(std::move(run), op, 0);
     }
-    platform::GlyphID glyph = glyphForCharacter(characters.front());
+    // An operator the font lacks comes from a font that has it, with that font's sizes.
+    const FontGlyph drawn = drawableGlyph(characters.front());
+    const PlatformFont& opFont = *drawn.font;
+    platform::GlyphID glyph = drawn.glyph;
     if (style == Level::display && glyph != 0) {
-        glyph = fontNow.metrics().largerGlyph(glyph);
+        glyph = opFont.metrics().largerGlyph(glyph);
     }
-    const CGFloat delta = fontNow.metrics().italicCorrection(glyph);
-    const GlyphChoice measured = measureGlyph(glyph);
-    auto node = std::make_shared<DisplayGlyph>(glyph, fontNow.font());
+    const CGFloat delta = opFont.metrics().italicCorrection(glyph);
+    const GlyphChoice measured = measureGlyph(opFont, glyph);
+    auto node = std::make_shared<DisplayGlyph>(glyph, opFont.font());
     node->range = op.indexRange;
     node->setAscent(measured.ascent);
     node->setDescent(measured.descent);
