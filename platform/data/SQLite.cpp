@@ -70,6 +70,14 @@ bool Database::isReadOnly() const {
     return sqlite3_db_readonly(db_, "main") == 1;
 }
 
+void Database::setCheckpointOnClose(bool checkpoint) {
+    const int rc =
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, checkpoint ? 0 : 1, nullptr);
+    if (rc != SQLITE_OK) {
+        fail(rc);
+    }
+}
+
 std::int64_t Database::lastInsertRowID() const {
     return sqlite3_last_insert_rowid(db_);
 }

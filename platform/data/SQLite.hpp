@@ -48,6 +48,9 @@ public:
     void execute(std::string_view sql);
     [[nodiscard]] Statement prepare(std::string_view sql);
     [[nodiscard]] bool isReadOnly() const;
+    // Whether the last connection to close folds the write-ahead log into the file (SQLite's
+    // default) or leaves the log for the next one.
+    void setCheckpointOnClose(bool checkpoint);
     [[nodiscard]] std::int64_t lastInsertRowID() const;
     [[nodiscard]] int changes() const;
 

@@ -141,14 +141,19 @@ void StoreCore::open(bool inMemory) {
                          "The store " + describePath() + " cannot be written");
     }
     try {
+        // Nothing is written to the file until it is known to be a store of ours or a new one:
+        // a refused file is left byte for byte as it was. Even closing could write to it, by
+        // moving another program's write-ahead log into it.
+        db_->setCheckpointOnClose(false);
         // The first statement reads the file header: a file that is not a database fails here.
+        prepareSchema();
         // Write-ahead logging makes every committed transaction survive a crash of this process
         // without an fsync per write (synchronous=NORMAL); only a power cut can lose the last few.
         if (!inMemory) {
             db_->execute("PRAGMA journal_mode=WAL");
         }
         db_->execute("PRAGMA synchronous=NORMAL");
-        prepareSchema();
+        db_->setCheckpointOnClose(true);
     } catch (const SQLiteError& error) {
         if (error.isNotADatabase()) {
             throw StoreError(StoreError::Code::notAStore,

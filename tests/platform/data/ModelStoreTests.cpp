@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fstream>
 #include <gmock/gmock.h>
+#include <sqlite3.h>
 
 namespace moss_test {
 namespace {
@@ -145,6 +146,63 @@ TEST_F(StoreTest, AStoreWithoutAReadableSchemaVersionIsRefused) {
         }
         std::filesystem::remove(storePath());
     }
+}
+
+std::string bytesOf(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Runs SQL on a file as another program would; `leaveLog` ends that program the way a crash
+// does, with its write-ahead log not yet folded into the file.
+void runAsAnotherProgram(const std::filesystem::path& path, const char* sql,
+                         bool leaveLog = false) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    if (leaveLog) {
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    }
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+TEST_F(StoreTest, ARefusedFileIsLeftByteForByte) {
+    const auto refusedUnchanged = [&](platform::Schema::Version version, StoreError::Code code) {
+        const std::string before = bytesOf(storePath());
+        const std::string logBefore = bytesOf(storePath().string() + "-wal");
+        try {
+            (void)openStore(version);
+            ADD_FAILURE() << "opened a file that is not a store of this version";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.code(), code) << error.localizedDescription();
+        }
+        EXPECT_TRUE(bytesOf(storePath()) == before) << "the refused file was written";
+        EXPECT_TRUE(bytesOf(storePath().string() + "-wal") == logBefore);
+    };
+    const auto usesWriteAheadLog = [&] {
+        const std::string header = bytesOf(storePath());
+        return header.size() > 19 && header[18] == 2 && header[19] == 2;
+    };
+
+    // Another program's database with a rollback journal, then with a log it left behind.
+    runAsAnotherProgram(storePath(), "CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES "
+                                     "('kept')");
+    refusedUnchanged({1, 0, 0}, StoreError::Code::notAStore);
+    runAsAnotherProgram(storePath(),
+                        "PRAGMA journal_mode=WAL; INSERT INTO notes VALUES ('in the log')", true);
+    refusedUnchanged({1, 0, 0}, StoreError::Code::notAStore);
+    std::filesystem::remove(storePath());
+    std::filesystem::remove(storePath().string() + "-wal");
+    std::filesystem::remove(storePath().string() + "-shm");
+
+    // A store of ours kept with a rollback journal: refused while it is of a newer version, and
+    // taken over (write-ahead log included) once the program reads its version.
+    { (void)openStore({1, 1, 0}); }
+    runAsAnotherProgram(storePath(), "PRAGMA journal_mode=DELETE");
+    ASSERT_FALSE(usesWriteAheadLog());
+    refusedUnchanged({1, 0, 0}, StoreError::Code::newerVersion);
+    EXPECT_NO_THROW((void)openStore({1, 1, 0}));
+    EXPECT_TRUE(usesWriteAheadLog());
 }
 
 // A second object carrying an existing record's values, unique id included.
