@@ -3,7 +3,6 @@
 #include "platform/data/FetchDescriptor.hpp"
 
 #include <algorithm>
-#include <iostream>
 
 namespace mossbarrow {
 
@@ -18,10 +17,12 @@ platform::FetchDescriptor<Bookmark> newestFirst() {
 } // namespace
 
 BookmarksListView::BookmarksListView(platform::ModelContext& context,
-                                     std::function<void(BookmarkPtr)> onSelect)
+                                     std::function<void(BookmarkPtr)> onSelect,
+                                     std::function<void(const std::string&)> onFailure)
     : Gtk::Box(Gtk::Orientation::VERTICAL, 0)
     , context_(context)
     , onSelect_(std::move(onSelect))
+    , onFailure_(std::move(onFailure))
     , query_(context.liveQuery<Bookmark>(newestFirst()))
     , list_([](const BookmarkPtr& bookmark) { return bookmark->id().uuidString(); }) {
     list_.onTap = [this](const BookmarkPtr& bookmark) {
@@ -151,12 +152,21 @@ void BookmarksListView::deleteRows(const std::vector<std::size_t>& positions) {
             doomed.push_back(shown_[position]);
         }
     }
+    std::size_t failed = 0;
+    std::string reason;
     for (const auto& bookmark : doomed) {
         try {
             context_.remove(bookmark);
         } catch (const std::exception& error) {
-            std::cerr << "Could not delete a bookmark: " << error.what() << '\n';
+            if (failed++ == 0) {
+                reason = error.what();
+            }
         }
+    }
+    if (failed > 0 && onFailure_) {
+        onFailure_((failed == 1 ? std::string("Could not delete the bookmark: ")
+                                : "Could not delete " + std::to_string(failed) + " bookmarks: ") +
+                   reason);
     }
 }
 

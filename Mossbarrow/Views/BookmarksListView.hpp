@@ -21,7 +21,9 @@ class BookmarksListView : public Gtk::Box {
 public:
     using BookmarkPtr = std::shared_ptr<Bookmark>;
 
-    BookmarksListView(platform::ModelContext& context, std::function<void(BookmarkPtr)> onSelect);
+    // `onFailure` is told, in a sentence for the user, when a delete fails.
+    BookmarksListView(platform::ModelContext& context, std::function<void(BookmarkPtr)> onSelect,
+                      std::function<void(const std::string&)> onFailure);
     ~BookmarksListView() override;
     BookmarksListView(const BookmarksListView&) = delete;
     BookmarksListView& operator=(const BookmarksListView&) = delete;
@@ -54,6 +56,7 @@ private:
 
     platform::ModelContext& context_;
     std::function<void(BookmarkPtr)> onSelect_;
+    std::function<void(const std::string&)> onFailure_;
     platform::LiveQuery<Bookmark> query_;
     platform::QueryObservation observation_;
     Gtk::Label problem_;

@@ -46,7 +46,8 @@ ContentView::ContentView(platform::ModelContext& context, Clients clients)
     , skillsList_(skillsViewModel_, [this](const SkillSelection& skill) { selectSkill(skill); })
     , mcpList_(mcpViewModel_, [this](const ServerResponse& server) { selectServer(server); })
     , bookmarksList_(
-          context, [this](const std::shared_ptr<Bookmark>& bookmark) { selectBookmark(bookmark); })
+          context, [this](const std::shared_ptr<Bookmark>& bookmark) { selectBookmark(bookmark); },
+          [this](const std::string& failure) { reportFailure(failure); })
     , skillDetail_(context, [this](const std::string& failure) { reportFailure(failure); })
     , mcpDetail_(mcpViewModel_, context,
                  [this](const std::string& failure) { reportFailure(failure); })

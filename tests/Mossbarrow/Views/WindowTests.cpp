@@ -505,6 +505,38 @@ TEST_F(WindowTest, BookmarksFollowTheArrowKeysAndOfferDeleteInTheirContextMenu) 
     EXPECT_EQ(bookmarks.bookmarks().front(), listed[0]);
 }
 
+// A delete the store refuses (here by a trigger of another program's; a damaged page does the
+// same) is said in the window, as the Toggle Bookmark command says it, and the row stays.
+TEST_F(WindowTest, ARefusedDeleteIsShownInTheWindowAndKeepsTheRow) {
+    start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
+    for (const int i : {0, 1}) {
+        content().selectServer(content().mcpViewModel()->servers()[static_cast<std::size_t>(i)]);
+        content().toggleBookmarkForSelection();
+    }
+    content().sidebar().choose(SidebarSection::bookmarks);
+    auto& bookmarks = content().bookmarksList();
+    ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() == 2; }));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TRIGGER keep BEFORE DELETE ON Bookmark "
+                           "BEGIN SELECT RAISE(ABORT, 'kept by another program'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    ASSERT_TRUE(pressKey(bookmarks.list(), GDK_KEY_Down));
+    ASSERT_TRUE(pressKey(bookmarks.list(), GDK_KEY_Delete));
+    EXPECT_NE(content().shownFailure().find("Could not delete the bookmark: "), std::string::npos)
+        << content().shownFailure();
+    EXPECT_NE(content().shownFailure().find("kept by another program"), std::string::npos);
+    waitForFrames(bookmarks);
+    EXPECT_EQ(bookmarks.list().size(), 2U);
+    EXPECT_NE(content().selectedBookmark(), nullptr);
+}
+
 // After a reload that brings new titles and descriptions under the same names and versions, the
 // rows and the selected server's detail show the new records, and a tap hands over the new one.
 TEST_F(WindowTest, ReloadedRecordsReplaceTheShownOnesUnderTheSameIds) {
