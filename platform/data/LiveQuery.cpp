@@ -13,12 +13,14 @@ std::vector<std::shared_ptr<PersistentModel>> LiveQueryState::models() {
     const std::lock_guard lock(mutex_);
     if (stale_) {
         try {
-            // A record that cannot be read is left out and reported; it never hides the others.
-            results_ = context_->fetchReadable(request_, lastError_);
+            // A record that cannot be read is reported; it never hides the others.
+            results_ = context_->fetchReadable(request_, problems_, lastError_);
             stale_ = false;
             ++fetchCount_;
         } catch (const Error& error) {
             lastError_ = error.localizedDescription();
+            problems_.unreadableRecords = std::nullopt;
+            problems_.failure = lastError_;
         }
     }
     return results_;
@@ -27,6 +29,11 @@ std::vector<std::shared_ptr<PersistentModel>> LiveQueryState::models() {
 std::optional<std::string> LiveQueryState::lastErrorDescription() {
     const std::lock_guard lock(mutex_);
     return lastError_;
+}
+
+ReadProblems LiveQueryState::readProblems() {
+    const std::lock_guard lock(mutex_);
+    return problems_;
 }
 
 std::uint64_t LiveQueryState::fetchCount() {
@@ -106,6 +113,10 @@ std::vector<std::shared_ptr<PersistentModel>> AnyLiveQuery::models() const {
 
 std::optional<std::string> AnyLiveQuery::lastErrorDescription() const {
     return state_->lastErrorDescription();
+}
+
+ReadProblems AnyLiveQuery::readProblems() const {
+    return state_->readProblems();
 }
 
 std::uint64_t AnyLiveQuery::fetchCount() const {

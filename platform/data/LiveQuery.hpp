@@ -45,17 +45,32 @@ private:
     std::function<void()> cancel_;
 };
 
+// What the last fetch of a live query could not read.
+struct ReadProblems {
+    // Records in the results although a value of theirs could not be read (see
+    // PersistentModel::damagedAttributes).
+    std::size_t damagedRecords = 0;
+    // Records the store holds but could not read at all (a malformed page of the file). Absent
+    // when some could not be read but the damage hides how many, and when the fetch failed as a
+    // whole.
+    std::optional<std::size_t> unreadableRecords = 0;
+    // SQLite's account of what failed, when the file could not be read in full.
+    std::optional<std::string> failure;
+};
+
 // The untyped part of LiveQuery<T>.
 class AnyLiveQuery {
 public:
     explicit AnyLiveQuery(std::shared_ptr<data_detail::LiveQueryState> state);
 
-    // The current results: fetched again when the store changed since the last read. Records
-    // that cannot be read (a damaged value, a malformed page of the file) are left out and
-    // lastErrorDescription() says so; if the fetch fails as a whole the previous results stay
-    // and lastErrorDescription() says why.
+    // The current results: fetched again when the store changed since the last read. A record
+    // with a damaged value is among them, marked (PersistentModel::isDamaged) so that it can be
+    // shown and deleted; records on a malformed page of the file are left out. Either is said
+    // by lastErrorDescription() and readProblems(). If the fetch fails as a whole the previous
+    // results stay and lastErrorDescription() says why.
     [[nodiscard]] std::vector<std::shared_ptr<PersistentModel>> models() const;
     [[nodiscard]] std::optional<std::string> lastErrorDescription() const;
+    [[nodiscard]] ReadProblems readProblems() const;
 
     // Calls `observer` after every committed insert, delete or change of a record of the
     // query's model type through any context of the container. It runs on the executor of the
@@ -83,6 +98,7 @@ public:
     [[nodiscard]] std::optional<std::string> lastErrorDescription() const {
         return query_.lastErrorDescription();
     }
+    [[nodiscard]] ReadProblems readProblems() const { return query_.readProblems(); }
     [[nodiscard]] QueryObservation observe(std::function<void()> observer) const {
         return query_.observe(std::move(observer));
     }

@@ -51,6 +51,7 @@ void ContextState::update(PersistentModel& model, std::size_t index, StoreValue 
     const auto& entity = model.entity();
     store_->updateValue(entity, *model.rowID_, index, value);
     model.values_[index] = std::move(value);
+    std::erase(model.damaged_, index); // a value written anew is sound
     store_->didChange(entity.name());
 }
 
@@ -59,9 +60,14 @@ std::vector<std::shared_ptr<PersistentModel>> ContextState::fetch(const FetchReq
 }
 
 std::vector<std::shared_ptr<PersistentModel>>
-ContextState::fetchReadable(const FetchRequest& request, std::optional<std::string>& problem) {
+ContextState::fetchReadable(const FetchRequest& request, ReadProblems& problems,
+                            std::optional<std::string>& description) {
     auto read = store_->selectReadable(request);
-    problem = read.problem(request.entity->name());
+    description = read.problem(request.entity->name());
+    problems.damagedRecords = read.damaged;
+    problems.unreadableRecords =
+        read.unreadableCounted ? std::optional(read.unreadable) : std::nullopt;
+    problems.failure = read.readError;
     return models(request, std::move(read.rows));
 }
 
@@ -78,11 +84,13 @@ std::vector<std::shared_ptr<PersistentModel>> ContextState::models(const FetchRe
             if (auto existing = it->second.lock()) {
                 // The store is the truth: another context may have changed the record.
                 existing->values_ = std::move(row.values);
+                existing->damaged_ = std::move(row.damaged);
                 models.push_back(std::move(existing));
                 continue;
             }
         }
-        auto model = request.make(BackingData(entity, std::move(row.values), row.rowID));
+        auto model = request.make(
+            BackingData(entity, std::move(row.values), std::move(row.damaged), row.rowID));
         model->context_ = weak_from_this();
         identities[row.rowID] = model;
         models.push_back(std::move(model));

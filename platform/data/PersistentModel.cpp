@@ -14,6 +14,7 @@ PersistentModel::PersistentModel(const EntityDescription& entity)
 PersistentModel::PersistentModel(BackingData data)
     : entity_(data.entity_)
     , values_(std::move(data.values_))
+    , damaged_(std::move(data.damaged_))
     , rowID_(data.rowID_) {}
 
 PersistentModel::~PersistentModel() = default;

@@ -33,12 +33,15 @@ public:
 private:
     friend class data_detail::ContextState;
     friend class PersistentModel;
-    BackingData(const EntityDescription& entity, std::vector<StoreValue> values, std::int64_t rowID)
+    BackingData(const EntityDescription& entity, std::vector<StoreValue> values,
+                std::vector<std::size_t> damaged, std::int64_t rowID)
         : entity_(&entity)
         , values_(std::move(values))
+        , damaged_(std::move(damaged))
         , rowID_(rowID) {}
     const EntityDescription* entity_;
     std::vector<StoreValue> values_;
+    std::vector<std::size_t> damaged_;
     std::int64_t rowID_;
 };
 
@@ -63,6 +66,11 @@ public:
     [[nodiscard]] const StoreValue& storedValue(std::size_t index) const {
         return values_.at(index);
     }
+    // The attributes (by position) whose stored value could not be read: a value of another
+    // kind, text that is not UTF-8. Each reads as a stand-in (empty text, zero, the epoch, a nil
+    // UUID, an absent optional) until a new value is set. Only live queries hand out such records.
+    [[nodiscard]] const std::vector<std::size_t>& damagedAttributes() const { return damaged_; }
+    [[nodiscard]] bool isDamaged() const { return !damaged_.empty(); }
 
 protected:
     // A new record, not yet in any store; every attribute starts absent and the model type's
@@ -90,6 +98,7 @@ private:
     friend class data_detail::ContextState;
     const EntityDescription* entity_;
     std::vector<StoreValue> values_;
+    std::vector<std::size_t> damaged_;
     std::weak_ptr<data_detail::ContextState> context_;
     std::optional<std::int64_t> rowID_;
     bool deleted_ = false;

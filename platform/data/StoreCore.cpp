@@ -1,12 +1,14 @@
 #include "platform/data/StoreCore.hpp"
 
 #include "platform/data/StoreError.hpp"
+#include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
 #include <chrono>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
+#include <unordered_set>
 #include <variant>
 
 namespace platform::data_detail {
@@ -71,11 +73,17 @@ std::optional<StoreValue> readValue(const Statement& statement, int column,
         return attribute.isOptional ? std::optional<StoreValue>(StoreValue()) : std::nullopt;
     }
     switch (attribute.type) {
-    case AttributeType::string:
+    case AttributeType::string: {
         if (type != ColumnType::text) {
             return std::nullopt;
         }
-        return StoreValue(statement.columnText(column));
+        // Text that is not UTF-8 would show as replacement glyphs and be copied as such.
+        auto text = statement.columnText(column);
+        if (!unicode::isValidUtf8(text)) {
+            return std::nullopt;
+        }
+        return StoreValue(std::move(text));
+    }
     case AttributeType::integer:
         if (type != ColumnType::integer) {
             return std::nullopt;
@@ -103,6 +111,26 @@ std::optional<StoreValue> readValue(const Statement& statement, int column,
         return StoreValue(dateFromNanoseconds(statement.columnInt64(column)));
     }
     return std::nullopt;
+}
+
+// What a damaged value reads as.
+StoreValue standIn(const Attribute& attribute) {
+    if (attribute.isOptional) {
+        return {};
+    }
+    switch (attribute.type) {
+    case AttributeType::string:
+        return std::string();
+    case AttributeType::integer:
+        return std::int64_t{0};
+    case AttributeType::real:
+        return 0.0;
+    case AttributeType::uuid:
+        return UUID(UUID::Bytes{});
+    case AttributeType::date:
+        return dateFromNanoseconds(0);
+    }
+    return {};
 }
 
 } // namespace
@@ -404,23 +432,106 @@ std::vector<StoredRow> StoreCore::select(const FetchRequest& request) {
 
 std::optional<std::string> ReadableRows::problem(const std::string& entityName) const {
     std::string text;
-    if (damaged == 1) {
-        text = "A stored " + entityName + " could not be read: its " + damagedAttribute +
-               " is damaged.";
-    } else if (damaged > 1) {
+    if (damaged > 0) {
+        std::string names;
+        for (const auto& name : damagedAttributes) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
         text = std::to_string(damaged) + " stored " + entityName +
-               " records could not be read: their " + damagedAttribute +
-               " (or another value) is damaged.";
+               (damaged == 1 ? " record" : " records") +
+               " could not be read in full (damaged: " + names + ").";
     }
-    if (readError) {
-        text += std::string(text.empty() ? "" : " ") + "Some stored " + entityName +
-                " records could not be read: " + *readError;
+    if (readError && (!unreadableCounted || unreadable > 0)) {
+        text += std::string(text.empty() ? "" : " ") +
+                (unreadableCounted ? std::to_string(unreadable) : std::string("Some")) +
+                " stored " + entityName + (unreadable == 1 ? " record" : " records") +
+                " could not be read at all: " + *readError;
     }
     if (text.empty()) {
         return std::nullopt;
     }
     return text;
 }
+
+// A sorted read fails as a whole when one page of the table is malformed. Walking the table in
+// its own order from each end reaches every record before the first damaged page and after the
+// last. What lies between is reached record by record through an index of the table, which names
+// every record on pages of its own: a record whose page is damaged fails alone, and is counted.
+namespace {
+
+template <class ReadRows, class ReadRow, class BindFilter>
+void readAroundDamage(Database& db, const EntityDescription& entity, const std::string& columns,
+                      const std::string& filter, std::size_t filterBindings,
+                      const ReadRows& readRows, const ReadRow& readRow,
+                      const BindFilter& bindFilter, ReadableRows& result) {
+    const std::string where = filter.empty() ? std::string() : " WHERE " + filter;
+    const std::string byKey = " ORDER BY " + quotedIdentifier(keyColumn);
+    try {
+        readRows(columns + where + byKey + " ASC", [](std::int64_t) { return false; });
+        return; // every record read in the table's own order
+    } catch (const SQLiteError&) {
+    }
+    const std::int64_t lastRead =
+        result.rows.empty() ? std::numeric_limits<std::int64_t>::min() : result.rows.back().rowID;
+    try {
+        readRows(columns + where + byKey + " DESC",
+                 [lastRead](std::int64_t rowID) { return rowID <= lastRead; });
+    } catch (const SQLiteError&) {
+    }
+
+    result.unreadableCounted = false;
+    std::unordered_set<std::int64_t> read;
+    for (const auto& row : result.rows) {
+        read.insert(row.rowID);
+    }
+    try {
+        std::vector<std::string> indexes;
+        {
+            auto list =
+                db.prepare("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ?");
+            list.bind(1, std::string_view(entity.name()));
+            while (list.step()) {
+                indexes.push_back(list.columnText(0));
+            }
+        }
+        auto lookup = db.prepare(columns + " WHERE " + (filter.empty() ? "" : filter + " AND ") +
+                                 quotedIdentifier(keyColumn) + " = ?");
+        for (const auto& index : indexes) {
+            std::vector<std::int64_t> named;
+            try {
+                auto scan = db.prepare("SELECT " + quotedIdentifier(keyColumn) + " FROM " +
+                                       quotedIdentifier(entity.name()) + " INDEXED BY " +
+                                       quotedIdentifier(index));
+                while (scan.step()) {
+                    named.push_back(scan.columnInt64(0));
+                }
+            } catch (const SQLiteError&) {
+                continue; // this index is damaged too
+            }
+            for (const std::int64_t rowID : named) {
+                if (read.contains(rowID)) {
+                    continue;
+                }
+                lookup.reset();
+                bindFilter(lookup);
+                lookup.bind(static_cast<int>(filterBindings + 1), rowID);
+                try {
+                    if (lookup.step()) {
+                        readRow(lookup);
+                    }
+                } catch (const SQLiteError&) {
+                    ++result.unreadable;
+                }
+            }
+            result.unreadableCounted = true;
+            return;
+        }
+    } catch (const SQLiteError&) {
+        // Not even the list of indexes reads: what read from both ends is all there is.
+    }
+}
+
+} // namespace
 
 ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
     const auto& entity = *request.entity;
@@ -435,85 +546,88 @@ ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
     std::string filter;
     if (request.predicate) {
         std::vector<StoreValue> unused;
-        filter = " WHERE " + request.predicate->sql(entity, unused);
+        filter = "(" + request.predicate->sql(entity, unused) + ")";
     }
 
     const auto& attributes = entity.attributes();
+    std::vector<bool> damagedAttribute(attributes.size(), false);
     ReadableRows result;
-    // Reads the rows a statement yields until it ends or fails; `stop` ends it early.
-    const auto readRows = [&](const std::string& sql, const auto& stop) {
-        auto statement = db_->prepare(sql);
+    const auto bindFilter = [&](Statement& statement) {
         for (std::size_t i = 0; i < bindings.size(); ++i) {
             bindValue(statement, static_cast<int>(i + 1), bindings[i]);
         }
+    };
+    // A record with a value that does not fit its attribute is kept, marked, so that it can
+    // still be seen and deleted.
+    const auto readRow = [&](const Statement& statement) {
+        StoredRow row;
+        row.rowID = statement.columnInt64(0);
+        row.values.reserve(attributes.size());
+        for (std::size_t i = 0; i < attributes.size(); ++i) {
+            auto value = readValue(statement, static_cast<int>(i + 1), attributes[i]);
+            if (!value) {
+                row.damaged.push_back(i);
+                damagedAttribute[i] = true;
+                value = standIn(attributes[i]);
+            }
+            row.values.push_back(std::move(*value));
+        }
+        result.damaged += row.damaged.empty() ? 0 : 1;
+        result.rows.push_back(std::move(row));
+    };
+    // Reads the rows a statement yields until it ends or fails; `stop` ends it early.
+    const auto readRows = [&](const std::string& sql, const auto& stop) {
+        auto statement = db_->prepare(sql);
+        bindFilter(statement);
         while (statement.step()) {
-            StoredRow row;
-            row.rowID = statement.columnInt64(0);
-            if (stop(row.rowID)) {
+            if (stop(statement.columnInt64(0))) {
                 return;
             }
-            row.values.reserve(attributes.size());
-            bool readable = true;
-            for (std::size_t i = 0; i < attributes.size() && readable; ++i) {
-                auto value = readValue(statement, static_cast<int>(i + 1), attributes[i]);
-                if (!value) {
-                    if (result.damaged++ == 0) {
-                        result.damagedAttribute = attributes[i].name;
-                    }
-                    readable = false;
-                } else {
-                    row.values.push_back(std::move(*value));
-                }
-            }
-            if (readable) {
-                result.rows.push_back(std::move(row));
-            }
+            readRow(statement);
         }
     };
+    const auto never = [](std::int64_t) { return false; };
 
     const std::lock_guard lock(mutex_);
     try {
-        readRows(sorted, [](std::int64_t) { return false; });
-        return result;
+        readRows(sorted, never);
     } catch (const SQLiteError& error) {
         result = ReadableRows{};
+        std::fill(damagedAttribute.begin(), damagedAttribute.end(), false);
         result.readError = error.what();
+        readAroundDamage(*db_, entity, columns, filter, bindings.size(), readRows, readRow,
+                         bindFilter, result);
+        std::vector<std::pair<std::size_t, SortOrder>> order;
+        for (const auto& sort : request.sortBy) {
+            order.emplace_back(*entity.indexOf(sort.attribute), sort.order);
+        }
+        const bool reverse = !order.empty() && order.front().second == SortOrder::reverse;
+        std::sort(result.rows.begin(), result.rows.end(),
+                  [&](const StoredRow& a, const StoredRow& b) {
+                      for (const auto& [index, direction] : order) {
+                          const StoreValue& x = a.values[index];
+                          const StoreValue& y = b.values[index];
+                          if (x < y || y < x) {
+                              return (direction == SortOrder::forward) == (x < y);
+                          }
+                      }
+                      return reverse ? a.rowID > b.rowID : a.rowID < b.rowID;
+                  });
     }
-    // A sorted read fails as a whole when one page of the table is malformed. Walking the table
-    // in its own order from each end reaches every record on either side of the damage; they are
-    // sorted here as the store would have sorted them.
-    std::int64_t firstFailure = 0;
-    bool failedForward = false;
-    try {
-        readRows(columns + filter + " ORDER BY " + quotedIdentifier(keyColumn) + " ASC",
-                 [](std::int64_t) { return false; });
-    } catch (const SQLiteError&) {
-        failedForward = true;
-    }
-    if (failedForward) {
-        firstFailure = result.rows.empty() ? std::numeric_limits<std::int64_t>::min()
-                                           : result.rows.back().rowID;
-        try {
-            readRows(columns + filter + " ORDER BY " + quotedIdentifier(keyColumn) + " DESC",
-                     [firstFailure](std::int64_t rowID) { return rowID <= firstFailure; });
-        } catch (const SQLiteError&) {
-            // What read from both ends is all there is.
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+        if (damagedAttribute[i]) {
+            result.damagedAttributes.push_back(attributes[i].name);
         }
     }
-    std::vector<std::pair<std::size_t, SortOrder>> keys;
+    // A record whose sort key could not be read has no place in the order: it comes last.
+    std::vector<std::size_t> keys;
     for (const auto& sort : request.sortBy) {
-        keys.emplace_back(*entity.indexOf(sort.attribute), sort.order);
+        keys.push_back(*entity.indexOf(sort.attribute));
     }
-    const bool reverse = !keys.empty() && keys.front().second == SortOrder::reverse;
-    std::sort(result.rows.begin(), result.rows.end(), [&](const StoredRow& a, const StoredRow& b) {
-        for (const auto& [index, order] : keys) {
-            const StoreValue& x = a.values[index];
-            const StoreValue& y = b.values[index];
-            if (x < y || y < x) {
-                return (order == SortOrder::forward) == (x < y);
-            }
-        }
-        return reverse ? a.rowID > b.rowID : a.rowID < b.rowID;
+    std::stable_partition(result.rows.begin(), result.rows.end(), [&](const StoredRow& row) {
+        return std::none_of(row.damaged.begin(), row.damaged.end(), [&](std::size_t index) {
+            return std::find(keys.begin(), keys.end(), index) != keys.end();
+        });
     });
     return result;
 }

@@ -3,6 +3,7 @@
 // Private to platform/data: the shared state behind containers, contexts and live queries.
 
 #include "platform/data/FetchRequest.hpp"
+#include "platform/data/LiveQuery.hpp"
 #include "platform/data/PersistentModel.hpp"
 #include "platform/data/SQLite.hpp"
 #include "platform/data/Schema.hpp"
@@ -26,18 +27,26 @@ class LiveQueryState;
 struct StoredRow {
     std::int64_t rowID = 0;
     std::vector<StoreValue> values;
+    // The attributes whose stored value could not be read; `values` holds a stand-in for each
+    // (see PersistentModel::damagedAttributes).
+    std::vector<std::size_t> damaged;
 };
 
 // What a lenient read found: the records that read, and what kept the others out.
 struct ReadableRows {
+    // Every record that could be read, those with a damaged value included; a record whose sort
+    // key is damaged comes after all the others.
     std::vector<StoredRow> rows;
-    // Records left out for a stored value that does not fit its attribute, and the first such
-    // attribute.
+    // How many of `rows` have a damaged value, and the names of the damaged attributes.
     std::size_t damaged = 0;
-    std::string damagedAttribute;
+    std::vector<std::string> damagedAttributes;
     // Set when the file itself failed partway (a malformed page): the rows are those that read
-    // before and after the damage.
+    // around the damage.
     std::optional<std::string> readError;
+    // Records the file holds but that could not be read at all. They are counted when an index
+    // of the table still names them; `unreadableCounted` is false when none did.
+    std::size_t unreadable = 0;
+    bool unreadableCounted = true;
 
     // A sentence for the user, or nothing when every record read.
     [[nodiscard]] std::optional<std::string> problem(const std::string& entityName) const;
@@ -97,9 +106,11 @@ public:
     void remove(const std::shared_ptr<PersistentModel>& model);
     void update(PersistentModel& model, std::size_t index, StoreValue value);
     std::vector<std::shared_ptr<PersistentModel>> fetch(const FetchRequest& request);
-    // The records that read; `problem` says what could not be read, or is left empty.
+    // The records that read, those with a damaged value included; `problems` says what could
+    // not be read.
     std::vector<std::shared_ptr<PersistentModel>>
-    fetchReadable(const FetchRequest& request, std::optional<std::string>& problem);
+    fetchReadable(const FetchRequest& request, ReadProblems& problems,
+                  std::optional<std::string>& description);
     std::size_t count(const FetchRequest& request);
     [[nodiscard]] const std::shared_ptr<StoreCore>& store() const { return store_; }
     [[nodiscard]] const ExecutorPtr& executor() const { return executor_; }
@@ -125,6 +136,7 @@ public:
     [[nodiscard]] const std::string& entityName() const { return request_.entity->name(); }
     std::vector<std::shared_ptr<PersistentModel>> models();
     std::optional<std::string> lastErrorDescription();
+    ReadProblems readProblems();
     std::uint64_t fetchCount();
     std::uint64_t addObserver(std::function<void()> observer);
     void removeObserver(std::uint64_t token);
@@ -140,6 +152,7 @@ private:
     bool stale_ = true;
     std::vector<std::shared_ptr<PersistentModel>> results_;
     std::optional<std::string> lastError_;
+    ReadProblems problems_;
     std::uint64_t fetchCount_ = 0;
     std::uint64_t nextToken_ = 1;
     std::map<std::uint64_t, std::shared_ptr<const std::function<void()>>> observers_;

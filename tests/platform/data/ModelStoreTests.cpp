@@ -1,6 +1,7 @@
 #include "StoreFixture.hpp"
 #include "platform/data/SQLite.hpp"
 #include "platform/data/StoreError.hpp"
+#include "tests/support/FileContents.hpp"
 
 #include <csignal>
 #include <fstream>
@@ -148,11 +149,6 @@ TEST_F(StoreTest, AStoreWithoutAReadableSchemaVersionIsRefused) {
     }
 }
 
-std::string bytesOf(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // Runs SQL on a file as another program would; `leaveLog` ends that program the way a crash
 // does, with its write-ahead log not yet folded into the file.
 void runAsAnotherProgram(const std::filesystem::path& path, const char* sql,
@@ -168,19 +164,19 @@ void runAsAnotherProgram(const std::filesystem::path& path, const char* sql,
 
 TEST_F(StoreTest, ARefusedFileIsLeftByteForByte) {
     const auto refusedUnchanged = [&](platform::Schema::Version version, StoreError::Code code) {
-        const std::string before = bytesOf(storePath());
-        const std::string logBefore = bytesOf(storePath().string() + "-wal");
+        const std::string before = readFile(storePath());
+        const std::string logBefore = readFile(storePath().string() + "-wal");
         try {
             (void)openStore(version);
             ADD_FAILURE() << "opened a file that is not a store of this version";
         } catch (const StoreError& error) {
             EXPECT_EQ(error.code(), code) << error.localizedDescription();
         }
-        EXPECT_TRUE(bytesOf(storePath()) == before) << "the refused file was written";
-        EXPECT_TRUE(bytesOf(storePath().string() + "-wal") == logBefore);
+        EXPECT_TRUE(readFile(storePath()) == before) << "the refused file was written";
+        EXPECT_TRUE(readFile(storePath().string() + "-wal") == logBefore);
     };
     const auto usesWriteAheadLog = [&] {
-        const std::string header = bytesOf(storePath());
+        const std::string header = readFile(storePath());
         return header.size() > 19 && header[18] == 2 && header[19] == 2;
     };
 
