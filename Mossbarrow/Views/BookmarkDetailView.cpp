@@ -1,5 +1,6 @@
 #include "Mossbarrow/Views/BookmarkDetailView.hpp"
 
+#include "Mossbarrow/Views/BookmarkDamage.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
 
 namespace mossbarrow {
@@ -26,6 +27,11 @@ void BookmarkDetailView::setBookmark(const std::shared_ptr<Bookmark>& bookmark) 
     }
     detail_ = std::make_unique<Gtk::Box>(Gtk::Orientation::VERTICAL, 12);
     detail_->set_margin(16);
+    if (bookmark_->isDamaged()) {
+        detail_->append(*makeLabel("This bookmark is damaged: " + unreadableParts(*bookmark_) +
+                                       " could not be read.",
+                                   {"error"}));
+    }
     auto* const title = makeLabel(bookmark_->title(), {style::title2});
     detail_->append(*title);
     if (const auto subtitle = bookmark_->subtitle()) {

@@ -1,5 +1,6 @@
 #include "Mossbarrow/Views/BookmarkRow.hpp"
 
+#include "Mossbarrow/Views/BookmarkDamage.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
 
 namespace mossbarrow {
@@ -16,15 +17,24 @@ BookmarkRow::BookmarkRow() {
     wrapAnywhere(kind_);
     append(title_);
     append(subtitle_);
+    damage_.add_css_class(style::caption);
+    damage_.add_css_class("error");
+    wrapWhole(damage_);
     append(kind_);
+    append(damage_);
 }
 
 void BookmarkRow::show(const std::shared_ptr<Bookmark>& bookmark, bool isSelected) {
-    title_.set_text(bookmark->title());
+    title_.set_text(isUnreadable(*bookmark, Bookmark::Attribute::title) ? "Unreadable title"
+                                                                        : bookmark->title());
     const auto subtitle = bookmark->subtitle();
     subtitle_.set_visible(subtitle.has_value());
     subtitle_.set_text(subtitle.value_or(""));
     kind_.set_text(Glib::ustring(bookmark->kind()).uppercase());
+    damage_.set_visible(bookmark->isDamaged());
+    if (bookmark->isDamaged()) {
+        damage_.set_text("Damaged: " + unreadableParts(*bookmark) + " could not be read.");
+    }
     setSelected(isSelected);
 }
 

@@ -7,7 +7,8 @@
 
 namespace mossbarrow {
 
-// A stored bookmark in the bookmarks list: title, subtitle when there is one, kind in capitals.
+// A stored bookmark in the bookmarks list: title, subtitle when there is one, kind in capitals;
+// for a damaged record, what could not be read in place of what it stands for.
 class BookmarkRow : public RowBase {
 public:
     BookmarkRow();
@@ -18,11 +19,16 @@ public:
     [[nodiscard]] bool showsSubtitle() const { return subtitle_.get_visible(); }
     [[nodiscard]] Glib::ustring subtitleText() const { return subtitle_.get_text(); }
     [[nodiscard]] Glib::ustring kindText() const { return kind_.get_text(); }
+    // What of the record could not be read; empty when it all read.
+    [[nodiscard]] Glib::ustring damageText() const {
+        return damage_.get_visible() ? damage_.get_text() : Glib::ustring();
+    }
 
 private:
     Gtk::Label title_;
     Gtk::Label subtitle_;
     Gtk::Label kind_;
+    Gtk::Label damage_;
 };
 
 } // namespace mossbarrow

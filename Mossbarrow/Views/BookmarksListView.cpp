@@ -1,5 +1,6 @@
 #include "Mossbarrow/Views/BookmarksListView.hpp"
 
+#include "Mossbarrow/Views/BookmarkDamage.hpp"
 #include "platform/data/FetchDescriptor.hpp"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ BookmarksListView::BookmarksListView(platform::ModelContext& context,
     , onSelect_(std::move(onSelect))
     , onFailure_(std::move(onFailure))
     , query_(context.liveQuery<Bookmark>(newestFirst()))
-    , list_([](const BookmarkPtr& bookmark) { return bookmark->id().uuidString(); }) {
+    , list_(&BookmarksListView::rowId) {
     list_.onTap = [this](const BookmarkPtr& bookmark) {
         if (onSelect_) {
             onSelect_(bookmark);
@@ -37,8 +38,8 @@ BookmarksListView::BookmarksListView(platform::ModelContext& context,
     keys->signal_key_pressed().connect(
         [this](guint key, guint, Gdk::ModifierType) { return keyPressed(key); }, false);
     list_.add_controller(keys);
-    // Records the store could not read are left out of the list; this says so, so that a damaged
-    // record never passes for a missing one.
+    // Says what the store could not read, so that a damaged record never passes for a sound one
+    // and a record left out never passes for a missing one.
     problem_.set_wrap(true);
     problem_.set_xalign(0);
     problem_.set_margin(8);
@@ -141,7 +142,15 @@ void BookmarksListView::openContextMenu(const BookmarkPtr& bookmark, Gtk::Widget
 
 void BookmarksListView::setSelected(const BookmarkPtr& bookmark) {
     selected_ = bookmark;
-    list_.setSelectedId(bookmark ? std::optional(bookmark->id().uuidString()) : std::nullopt);
+    list_.setSelectedId(bookmark ? std::optional(rowId(bookmark)) : std::nullopt);
+}
+
+std::string BookmarksListView::rowId(const BookmarkPtr& bookmark) {
+    if (isUnreadable(*bookmark, Bookmark::Attribute::id)) {
+        const auto stored = bookmark->persistentModelID();
+        return "record " + std::to_string(stored ? stored->rowID : 0);
+    }
+    return bookmark->id().uuidString();
 }
 
 void BookmarksListView::deleteRows(const std::vector<std::size_t>& positions) {
@@ -174,12 +183,46 @@ void BookmarksListView::render() {
     scheduled_.disconnect();
     shown_ = query_.results();
     list_.setRecords(shown_);
-    const auto problem = query_.lastErrorDescription();
-    problem_.set_text(problem.value_or(""));
-    problem_.set_visible(problem.has_value());
+    const std::string problem = describeProblems();
+    problem_.set_text(problem);
+    problem_.set_visible(!problem.empty());
     if (onStoreChange) {
         onStoreChange();
     }
+}
+
+std::string BookmarksListView::describeProblems() const {
+    const auto problems = query_.readProblems();
+    std::string text;
+    const auto damaged = std::count_if(shown_.begin(), shown_.end(),
+                                       [](const BookmarkPtr& shown) { return shown->isDamaged(); });
+    if (damaged == 1) {
+        const auto found = std::find_if(shown_.begin(), shown_.end(), [](const BookmarkPtr& shown) {
+            return shown->isDamaged();
+        });
+        const std::string name = bookmarkName(**found);
+        text = "One bookmark" + (name.empty() ? "" : ", " + name + ",") +
+               " is damaged: " + unreadableParts(**found) +
+               " could not be read. It is marked in the list and can be deleted.";
+    } else if (damaged > 1) {
+        text = std::to_string(damaged) + " bookmarks are damaged: some of their values could not " +
+               "be read. They are marked in the list and can be deleted.";
+    }
+    const auto unreadable = problems.unreadableRecords;
+    if (!unreadable || *unreadable > 0) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += unreadable ? std::to_string(*unreadable) +
+                                 (*unreadable == 1 ? " bookmark" : " bookmarks") +
+                                 " could not be read at all and cannot be listed"
+                           : std::string("Some bookmarks could not be read");
+        text += problems.failure ? ": " + *problems.failure : std::string();
+        if (text.back() != '.') {
+            text += '.';
+        }
+    }
+    return text;
 }
 
 } // namespace mossbarrow

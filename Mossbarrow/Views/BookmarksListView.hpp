@@ -29,6 +29,8 @@ public:
     BookmarksListView& operator=(const BookmarksListView&) = delete;
 
     void setSelected(const BookmarkPtr& bookmark);
+    // The list's key for a bookmark: its id, or its place in the store when the id is damaged.
+    [[nodiscard]] static std::string rowId(const BookmarkPtr& bookmark);
     // Deletes the bookmarks at these positions of the list as shown.
     void deleteRows(const std::vector<std::size_t>& positions);
     // The query's current result (what the list shows once it re-rendered).
@@ -38,8 +40,8 @@ public:
     [[nodiscard]] Gtk::PopoverMenu& contextMenu() noexcept { return menu_; }
     [[nodiscard]] const BookmarkPtr& contextBookmark() const noexcept { return menuBookmark_; }
 
-    // What could not be read from the store (shown above the list), or empty when all of it
-    // read.
+    // What could not be read from the store (shown above the list): the damaged bookmarks and
+    // how many could not be read at all. Empty when all of it read.
     [[nodiscard]] std::string problemText() const {
         return problem_.get_visible() ? std::string(problem_.get_text()) : std::string();
     }
@@ -49,6 +51,7 @@ public:
 
 private:
     void render();
+    [[nodiscard]] std::string describeProblems() const;
     bool keyPressed(guint key);
     // Selects the bookmark `step` rows below (or above) the selected one.
     void moveSelection(int step);

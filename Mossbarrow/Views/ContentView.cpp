@@ -1,5 +1,6 @@
 #include "Mossbarrow/Views/ContentView.hpp"
 
+#include "Mossbarrow/Views/BookmarkDamage.hpp"
 #include "Mossbarrow/Views/BookmarkToggle.hpp"
 #include "Mossbarrow/Views/ServerJSONText.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
@@ -259,7 +260,9 @@ void ContentView::copySelection() {
         }
         break;
     case SidebarSection::bookmarks:
-        if (selectedBookmark_) {
+        if (selectedBookmark_ && isUnreadable(*selectedBookmark_, Bookmark::Attribute::payload)) {
+            reportFailure("The payload of this bookmark could not be read, so nothing was copied.");
+        } else if (selectedBookmark_) {
             putOnPasteboard(selectedBookmark_->payload());
         }
         break;

@@ -1,7 +1,9 @@
 #include "Mossbarrow/Bookmark.hpp"
 #include "Mossbarrow/Views/ServerJSONText.hpp"
 #include "platform/data/FetchDescriptor.hpp"
+#include "platform/data/ModelContainer.hpp"
 #include "tests/Mossbarrow/Views/WindowTestSupport.hpp"
+#include "tests/platform/data/DamagedPages.hpp"
 
 #include <csignal>
 #include <fcntl.h>
@@ -12,6 +14,42 @@
 namespace mossbarrow::uitest {
 
 namespace {
+
+// What a key press does to `widget`: its key controllers hear it as GTK would deliver it.
+bool pressKey(Gtk::Widget& widget, guint key) {
+    GListModel* const controllers = gtk_widget_observe_controllers(widget.gobj());
+    bool handled = false;
+    for (guint i = 0; i < g_list_model_get_n_items(controllers) && !handled; ++i) {
+        auto* const controller =
+            static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
+        if (GTK_IS_EVENT_CONTROLLER_KEY(controller)) {
+            gboolean result = FALSE;
+            g_signal_emit_by_name(controller, "key-pressed", key, 0U, GdkModifierType{}, &result);
+            handled = result != FALSE;
+        }
+        g_object_unref(controller);
+    }
+    g_object_unref(controllers);
+    return handled;
+}
+
+// A secondary-button press on `widget`, as its click gestures hear it.
+bool secondaryClick(Gtk::Widget& widget) {
+    GListModel* const controllers = gtk_widget_observe_controllers(widget.gobj());
+    bool found = false;
+    for (guint i = 0; i < g_list_model_get_n_items(controllers) && !found; ++i) {
+        auto* const controller =
+            static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
+        if (GTK_IS_GESTURE_CLICK(controller) &&
+            gtk_gesture_single_get_button(GTK_GESTURE_SINGLE(controller)) == GDK_BUTTON_SECONDARY) {
+            g_signal_emit_by_name(controller, "pressed", 1, 10.0, 10.0);
+            found = true;
+        }
+        g_object_unref(controller);
+    }
+    g_object_unref(controllers);
+    return found;
+}
 
 TEST_F(WindowTest, StartsInSkillsAndOpensEachSection) {
     MossbarrowWindow& window = start();
@@ -233,9 +271,9 @@ TEST_F(WindowTest, ToggleOnAnUnreadableStoreReportsTheFailure) {
     EXPECT_EQ(content().mcpDetail().bookmarkButton()->labelText(), "Bookmark");
 }
 
-// One damaged record (a date written as text by another program) hides only itself: the other
-// bookmarks are listed, and the list says what could not be read.
-TEST_F(WindowTest, ADamagedBookmarkIsLeftOutAndReportedWhileTheOthersShow) {
+// One damaged record (a date written as text by another program) is listed, marked and named,
+// among the others, and deleted like any of them.
+TEST_F(WindowTest, ADamagedBookmarkIsMarkedNamedAndCanBeDeleted) {
     start();
     content().sidebar().choose(SidebarSection::mcpRegistry);
     ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 100; }));
@@ -256,17 +294,73 @@ TEST_F(WindowTest, ADamagedBookmarkIsLeftOutAndReportedWhileTheOthersShow) {
 
     start();
     content().sidebar().choose(SidebarSection::bookmarks);
-    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 2; }));
-    const auto listed = content().bookmarksList().bookmarks();
+    auto& bookmarks = content().bookmarksList();
+    ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() == 3; }));
+    const auto listed = bookmarks.bookmarks();
     EXPECT_EQ(listed[0]->payload(), "io.test/server-003");
-    EXPECT_EQ(listed[1]->payload(), "io.test/server-001");
-    EXPECT_NE(content().bookmarksList().problemText().find("could not be read"), std::string::npos)
-        << content().bookmarksList().problemText();
+    EXPECT_EQ(listed[1]->payload(), "io.test/server-002");
+    EXPECT_NE(bookmarks.problemText().find(
+                  "One bookmark, “Server 2”, is damaged: its creation date could not be read."),
+              std::string::npos)
+        << bookmarks.problemText();
+    waitForFrames(bookmarks);
+    for (const auto& [row, bound] : bookmarks.list().boundRows()) {
+        EXPECT_EQ(row->damageText().empty(), bound.item->record() != listed[1]);
+    }
 
-    // Deleting the readable ones works as ever; the message stays while the damage does.
-    content().bookmarksList().deleteRows({0});
-    ASSERT_TRUE(pumpUntil([&] { return content().bookmarksList().list().size() == 1; }));
-    EXPECT_FALSE(content().bookmarksList().problemText().empty());
+    // The damaged one is deleted like any other, and the message goes with it.
+    content().selectBookmark(listed[1]);
+    ASSERT_TRUE(pressKey(bookmarks.list(), GDK_KEY_Delete));
+    ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() == 2; }));
+    EXPECT_TRUE(bookmarks.problemText().empty()) << bookmarks.problemText();
+    EXPECT_TRUE(content().shownFailure().empty()) << content().shownFailure();
+}
+
+// Two malformed pages of the file hide the bookmarks they hold, and the list says how many; a
+// payload that is not UTF-8 marks its bookmark, and is never copied.
+TEST_F(WindowTest, WhatADamagedStoreHidesIsCountedAndAnUnreadablePayloadIsNotCopied) {
+    constexpr std::size_t stored = 300;
+    {
+        platform::ModelContainer container(
+            platform::Schema({&Bookmark::entityDescription()}, {1, 0, 0}),
+            platform::ModelConfiguration{dir_ / "default.store"});
+        for (std::size_t i = 0; i < stored; ++i) {
+            container.mainContext().insert(Bookmark::make("mcp", "Bookmark " + std::to_string(i),
+                                                          std::nullopt, std::string(600, 'p')));
+        }
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE Bookmark SET payload = CAST(X'70C328' AS TEXT) "
+                           "WHERE title = 'Bookmark 299'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_EQ(moss_test::damageTableLeafPages(dir_ / "default.store", {0.3, 0.6}), 2U);
+
+    start();
+    content().sidebar().choose(SidebarSection::bookmarks);
+    auto& bookmarks = content().bookmarksList();
+    ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() > 0; }));
+    const auto listed = bookmarks.bookmarks();
+    ASSERT_LT(listed.size(), stored);
+    EXPECT_GT(listed.size(), stored - 20);
+    const std::string text = bookmarks.problemText();
+    EXPECT_NE(text.find("One bookmark, “Bookmark 299”, is damaged: its payload could not be read."),
+              std::string::npos)
+        << text;
+    EXPECT_NE(
+        text.find(std::to_string(stored - listed.size()) + " bookmarks could not be read at all"),
+        std::string::npos)
+        << text;
+
+    ASSERT_EQ(listed.front()->title(), "Bookmark 299");
+    content().selectBookmark(listed.front());
+    command("copy");
+    EXPECT_NE(content().shownFailure().find("nothing was copied"), std::string::npos);
+    EXPECT_NE(content().bookmarkDetail().shownText().find("This bookmark is damaged"),
+              std::string::npos);
 }
 
 TEST_F(WindowTest, FailingServiceShowsRetryAndRetryRecovers) {
@@ -410,42 +504,6 @@ TEST_F(WindowTest, ScreenshotsOfEachSection) {
 namespace mossbarrow::uitest {
 
 namespace {
-
-// What a key press does to `widget`: its key controllers hear it as GTK would deliver it.
-bool pressKey(Gtk::Widget& widget, guint key) {
-    GListModel* const controllers = gtk_widget_observe_controllers(widget.gobj());
-    bool handled = false;
-    for (guint i = 0; i < g_list_model_get_n_items(controllers) && !handled; ++i) {
-        auto* const controller =
-            static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
-        if (GTK_IS_EVENT_CONTROLLER_KEY(controller)) {
-            gboolean result = FALSE;
-            g_signal_emit_by_name(controller, "key-pressed", key, 0U, GdkModifierType{}, &result);
-            handled = result != FALSE;
-        }
-        g_object_unref(controller);
-    }
-    g_object_unref(controllers);
-    return handled;
-}
-
-// A secondary-button press on `widget`, as its click gestures hear it.
-bool secondaryClick(Gtk::Widget& widget) {
-    GListModel* const controllers = gtk_widget_observe_controllers(widget.gobj());
-    bool found = false;
-    for (guint i = 0; i < g_list_model_get_n_items(controllers) && !found; ++i) {
-        auto* const controller =
-            static_cast<GtkEventController*>(g_list_model_get_item(controllers, i));
-        if (GTK_IS_GESTURE_CLICK(controller) &&
-            gtk_gesture_single_get_button(GTK_GESTURE_SINGLE(controller)) == GDK_BUTTON_SECONDARY) {
-            g_signal_emit_by_name(controller, "pressed", 1, 10.0, 10.0);
-            found = true;
-        }
-        g_object_unref(controller);
-    }
-    g_object_unref(controllers);
-    return found;
-}
 
 TEST_F(WindowTest, BookmarksFollowTheArrowKeysAndOfferDeleteInTheirContextMenu) {
     start();
