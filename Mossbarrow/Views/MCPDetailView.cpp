@@ -4,6 +4,7 @@
 #include "Mossbarrow/Views/BookmarkToggle.hpp"
 #include "Mossbarrow/Views/ServerJSONText.hpp"
 #include "Mossbarrow/Views/Styles.hpp"
+#include "Mossbarrow/Views/WrapBox.hpp"
 #include "platform/runtime/Task.hpp"
 
 namespace mossbarrow {
@@ -45,6 +46,7 @@ void MCPDetailView::setServer(const std::optional<ServerResponse>& server) {
         remove(*scroll_);
         scroll_.reset();
         bookmark_ = nullptr;
+        version_ = nullptr;
         copy_ = nullptr;
         loadVersions_ = nullptr;
         versions_ = nullptr;
@@ -102,7 +104,9 @@ void MCPDetailView::build(const ServerResponse& response) {
         auto* const description = makeLabel(*server.description, {style::secondary});
         header->append(*description);
     }
-    auto* const links = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::HORIZONTAL, 12);
+    // The links, the version and the button keep their words whole: in a narrow pane the row
+    // goes on in a second line rather than breaking one of them.
+    auto* const links = Gtk::make_managed<WrapBox>(12, 6);
     links->add_css_class(style::callout);
     if (server.websiteUrl) {
         if (auto* const link = makeLink("Website", *server.websiteUrl)) {
@@ -115,12 +119,10 @@ void MCPDetailView::build(const ServerResponse& response) {
         }
     }
     if (server.version) {
-        auto* const version = makeLabel("Version: " + *server.version, {style::secondary});
-        version->set_valign(Gtk::Align::CENTER);
-        links->append(*version);
+        version_ = makeLabel("Version: " + *server.version, {style::secondary});
+        links->append(*version_);
     }
     bookmark_ = Gtk::make_managed<BookmarkButton>(isBookmarked_, [this] { toggleBookmark(); });
-    bookmark_->set_valign(Gtk::Align::CENTER);
     links->append(*bookmark_);
     header->append(*links);
     stack->append(*header);

@@ -30,6 +30,7 @@ public:
     [[nodiscard]] bool isBookmarked() const noexcept { return isBookmarked_; }
     // For tests: the widgets of the server shown, null when nothing is shown.
     [[nodiscard]] BookmarkButton* bookmarkButton() noexcept { return bookmark_; }
+    [[nodiscard]] Gtk::Label* versionLabel() noexcept { return version_; }
     [[nodiscard]] CopyButton* copyButton() noexcept { return copy_; }
     [[nodiscard]] Gtk::Button* loadVersionsButton() noexcept { return loadVersions_; }
     // Every text shown in the pane, in order, one per line (for tests and screenshots).
@@ -49,6 +50,7 @@ private:
     EmptyStateView empty_{"Select a server", "Choose an MCP server from the list."};
     std::unique_ptr<Gtk::ScrolledWindow> scroll_;
     BookmarkButton* bookmark_ = nullptr;
+    Gtk::Label* version_ = nullptr;
     CopyButton* copy_ = nullptr;
     Gtk::Button* loadVersions_ = nullptr;
     Gtk::Box* versions_ = nullptr;

@@ -1,15 +1,24 @@
 #include "Mossbarrow/Views/SegmentedPicker.hpp"
 
+#include "Mossbarrow/Views/WrapBox.hpp"
+
 namespace mossbarrow {
 
 SegmentedPicker::SegmentedPicker(const Glib::ustring& title,
                                  const std::vector<Glib::ustring>& segments,
-                                 std::function<void(std::size_t)> onChoose)
+                                 std::function<void(std::size_t)> onChoose, Layout layout)
     : Gtk::Box(Gtk::Orientation::HORIZONTAL, 0)
     , title_(title)
     , onChoose_(std::move(onChoose)) {
-    add_css_class("linked");
-    set_halign(Gtk::Align::CENTER);
+    WrapBox* wrap = nullptr;
+    if (layout == Layout::wrapping) {
+        wrap = Gtk::make_managed<WrapBox>(6, 6, WrapBox::Justify::center);
+        wrap->set_hexpand(true);
+        append(*wrap);
+    } else {
+        add_css_class("linked");
+        set_halign(Gtk::Align::CENTER);
+    }
     set_tooltip_text(title);
     for (std::size_t i = 0; i < segments.size(); ++i) {
         auto* const button = Gtk::make_managed<Gtk::ToggleButton>(segments[i]);
@@ -22,7 +31,11 @@ SegmentedPicker::SegmentedPicker(const Glib::ustring& title,
             }
         });
         buttons_.push_back(button);
-        append(*button);
+        if (wrap != nullptr) {
+            wrap->append(*button);
+        } else {
+            append(*button);
+        }
     }
     setSelectedIndex(0);
 }

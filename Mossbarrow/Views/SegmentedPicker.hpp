@@ -11,8 +11,14 @@ namespace mossbarrow {
 // skills list. Choosing a segment reports its index; setting the selection reports nothing.
 class SegmentedPicker : public Gtk::Box {
 public:
+    // How the segments share the width.
+    enum class Layout {
+        linked,  // one row of buttons joined together, as wide as they need
+        wrapping // separate buttons, centred, going on in another line where the row is full
+    };
+
     SegmentedPicker(const Glib::ustring& title, const std::vector<Glib::ustring>& segments,
-                    std::function<void(std::size_t)> onChoose);
+                    std::function<void(std::size_t)> onChoose, Layout layout = Layout::linked);
 
     void setSelectedIndex(std::size_t index);
     [[nodiscard]] std::size_t selectedIndex() const noexcept { return selected_; }

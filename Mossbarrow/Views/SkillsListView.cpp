@@ -68,16 +68,20 @@ SkillsListView::SkillsListView(std::shared_ptr<SkillsBrowserViewModel> viewModel
                 })
     , search_("Search skills",
               [this](const std::string& text) { viewModel_->setSearchQuery(text); })
-    , sort_("Sort", sortSegments(),
-            [this](std::size_t index) {
-                const SkillSort chosen = SkillSort::allCases().at(index);
-                // Choosing the segment already chosen is no change, so no load.
-                if (chosen == viewModel_->openClawSort()) {
-                    return;
-                }
-                viewModel_->setOpenClawSort(chosen);
-                viewModel_->changeSort(chosen);
-            })
+    , sort_(
+          "Sort", sortSegments(),
+          [this](std::size_t index) {
+              const SkillSort chosen = SkillSort::allCases().at(index);
+              // Choosing the segment already chosen is no change, so no load.
+              if (chosen == viewModel_->openClawSort()) {
+                  return;
+              }
+              viewModel_->setOpenClawSort(chosen);
+              viewModel_->changeSort(chosen);
+          },
+          // The four sorts together are wider than the column at the window's default size:
+          // they go on in a second line rather than hide one of them.
+          SegmentedPicker::Layout::wrapping)
     , claw_(
           {"Loading OpenClaw skills", "No skills", "Try another search."},
           [this] { viewModel_->changeSort(viewModel_->openClawSort()); },
@@ -90,13 +94,7 @@ SkillsListView::SkillsListView(std::shared_ptr<SkillsBrowserViewModel> viewModel
     header_.set_margin(12);
     header_.append(provider_);
     header_.append(search_);
-    // The four sorts together are wider than the column may need to be: in a narrow column
-    // they scroll rather than widen the window.
-    sortScroll_.set_policy(Gtk::PolicyType::AUTOMATIC, Gtk::PolicyType::NEVER);
-    sortScroll_.set_propagate_natural_width(true);
-    sortScroll_.set_propagate_natural_height(true);
-    sortScroll_.set_child(sort_);
-    header_.append(sortScroll_);
+    header_.append(sort_);
     append(header_);
     append(divider_);
 
@@ -143,7 +141,6 @@ void SkillsListView::render() {
     sort_.setSelectedIndex(indexOf(SkillSort::allCases(), viewModel_->openClawSort()));
     const bool openClaw = provider == SkillProvider::openClaw;
     sort_.set_visible(openClaw);
-    sortScroll_.set_visible(openClaw);
     const auto& errorMessage = viewModel_->errorMessage();
 
     // The loading and error forms go by what is loaded, the empty form by what the search

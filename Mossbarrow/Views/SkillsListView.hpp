@@ -50,7 +50,6 @@ private:
     SegmentedPicker provider_;
     SearchField search_;
     SegmentedPicker sort_;
-    Gtk::ScrolledWindow sortScroll_;
     Gtk::Separator divider_;
     Gtk::Stack lists_;
 

@@ -595,6 +595,48 @@ TEST_F(WindowTest, ARefusedDeleteIsShownInTheWindowAndKeepsTheRow) {
     EXPECT_NE(content().selectedBookmark(), nullptr);
 }
 
+// Whether `widget` lies wholly inside `area` (both drawn in the same window).
+bool liesWithin(Gtk::Widget& widget, Gtk::Widget& area) {
+    graphene_rect_t bounds;
+    if (!gtk_widget_compute_bounds(widget.gobj(), area.gobj(), &bounds)) {
+        return false;
+    }
+    return bounds.origin.x >= 0 && bounds.origin.y >= 0 &&
+           bounds.origin.x + bounds.size.width <= static_cast<float>(area.get_width()) &&
+           bounds.origin.y + bounds.size.height <= static_cast<float>(area.get_height());
+}
+
+// In a window of the default size, the MCP detail's header keeps "Version: 1.0.3" on one line
+// beside links and a "Bookmarked" button, and all four sort choices of ClawHub are in view.
+TEST_F(WindowTest, TheServerHeaderAndTheSortChoicesShowWholeInADefaultWindow) {
+    replies["/v0.1/servers"] =
+        R"({"servers": [{"server": {"name": "io.test/whole", "title": "Whole", "version": "1.0.3",)"
+        R"( "websiteUrl": "https://example.com/", "repository": {"url": "https://example.com/r"}}}],)"
+        R"( "metadata": {"count": 1}})";
+    MossbarrowWindow& window = start();
+    content().sidebar().choose(SidebarSection::mcpRegistry);
+    ASSERT_TRUE(pumpUntil([&] { return content().mcpList().list().size() == 1; }));
+    content().selectServer(content().mcpViewModel()->servers()[0]);
+    auto& detail = content().mcpDetail();
+    ASSERT_NE(detail.bookmarkButton(), nullptr);
+    click(*detail.bookmarkButton());
+    ASSERT_EQ(detail.bookmarkButton()->labelText(), "Bookmarked");
+    waitForFrames(window);
+    ASSERT_NE(detail.versionLabel(), nullptr);
+    EXPECT_EQ(laidOutLines(*detail.versionLabel()), std::vector<std::string>{"Version: 1.0.3"});
+    EXPECT_TRUE(liesWithin(*detail.bookmarkButton(), detail));
+
+    content().sidebar().choose(SidebarSection::skills);
+    auto& skills = content().skillsList();
+    skills.providerPicker().choose(2);
+    ASSERT_TRUE(pumpUntil([&] { return skills.clawList().size() == 2; }));
+    waitForFrames(window);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(liesWithin(skills.sortPicker().segment(i), skills))
+            << skills.sortPicker().segment(i).get_label();
+    }
+}
+
 // After a reload that brings new titles and descriptions under the same names and versions, the
 // rows and the selected server's detail show the new records, and a tap hands over the new one.
 TEST_F(WindowTest, ReloadedRecordsReplaceTheShownOnesUnderTheSameIds) {
