@@ -32,14 +32,20 @@ void BookmarkDetailView::setBookmark(const std::shared_ptr<Bookmark>& bookmark) 
                                        " could not be read.",
                                    {"error"}));
     }
-    auto* const title = makeLabel(bookmark_->title(), {style::title2});
+    // What could not be read is said, never shown as an empty text that passes for the value.
+    const bool titleUnreadable = isUnreadable(*bookmark_, Bookmark::Attribute::title);
+    auto* const title =
+        makeLabel(titleUnreadable ? "Unreadable title" : bookmark_->title(), {style::title2});
     detail_->append(*title);
     if (const auto subtitle = bookmark_->subtitle()) {
         auto* const label = makeLabel(*subtitle, {style::secondary});
         detail_->append(*label);
     }
-    auto* const payload = makeLabel(bookmark_->payload(), {style::monospaced, style::caption});
-    payload->set_selectable(true);
+    const bool payloadUnreadable = isUnreadable(*bookmark_, Bookmark::Attribute::payload);
+    auto* const payload =
+        payloadUnreadable ? makeLabel("Unreadable payload", {style::secondary, style::caption})
+                          : makeLabel(bookmark_->payload(), {style::monospaced, style::caption});
+    payload->set_selectable(!payloadUnreadable);
     detail_->append(*makeGroupBox("Payload", *payload));
     add(*detail_, "bookmark");
     set_visible_child("bookmark");

@@ -25,6 +25,7 @@ BookmarkRow::BookmarkRow() {
 }
 
 void BookmarkRow::show(const std::shared_ptr<Bookmark>& bookmark, bool isSelected) {
+    // What could not be read is said, never shown as an empty text that passes for the value.
     title_.set_text(isUnreadable(*bookmark, Bookmark::Attribute::title) ? "Unreadable title"
                                                                         : bookmark->title());
     const auto subtitle = bookmark->subtitle();

@@ -64,6 +64,13 @@ void bindValue(Statement& statement, int index, const StoreValue& value) {
         value);
 }
 
+// Binds the values of a request's predicate, in order, from position 1.
+void bindValues(Statement& statement, const std::vector<StoreValue>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        bindValue(statement, static_cast<int>(i + 1), values[i]);
+    }
+}
+
 // Reads one attribute; nullopt when the stored value does not fit it (a damaged record).
 std::optional<StoreValue> readValue(const Statement& statement, int column,
                                     const Attribute& attribute) {
@@ -404,9 +411,7 @@ std::vector<StoredRow> StoreCore::select(const FetchRequest& request) {
     const std::lock_guard lock(mutex_);
     try {
         auto statement = db_->prepare(sql);
-        for (std::size_t i = 0; i < bindings.size(); ++i) {
-            bindValue(statement, static_cast<int>(i + 1), bindings[i]);
-        }
+        bindValues(statement, bindings);
         const auto& attributes = entity.attributes();
         while (statement.step()) {
             StoredRow row;
@@ -459,11 +464,10 @@ std::optional<std::string> ReadableRows::problem(const std::string& entityName) 
 // every record on pages of its own: a record whose page is damaged fails alone, and is counted.
 namespace {
 
-template <class ReadRows, class ReadRow, class BindFilter>
+template <class ReadRows, class ReadRow>
 void readAroundDamage(Database& db, const EntityDescription& entity, const std::string& columns,
-                      const std::string& filter, std::size_t filterBindings,
-                      const ReadRows& readRows, const ReadRow& readRow,
-                      const BindFilter& bindFilter, ReadableRows& result) {
+                      const std::string& filter, const std::vector<StoreValue>& bindings,
+                      const ReadRows& readRows, const ReadRow& readRow, ReadableRows& result) {
     const std::string where = filter.empty() ? std::string() : " WHERE " + filter;
     const std::string byKey = " ORDER BY " + quotedIdentifier(keyColumn);
     try {
@@ -513,8 +517,8 @@ void readAroundDamage(Database& db, const EntityDescription& entity, const std::
                     continue;
                 }
                 lookup.reset();
-                bindFilter(lookup);
-                lookup.bind(static_cast<int>(filterBindings + 1), rowID);
+                bindValues(lookup, bindings);
+                lookup.bind(static_cast<int>(bindings.size() + 1), rowID);
                 try {
                     if (lookup.step()) {
                         readRow(lookup);
@@ -552,11 +556,6 @@ ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
     const auto& attributes = entity.attributes();
     std::vector<bool> damagedAttribute(attributes.size(), false);
     ReadableRows result;
-    const auto bindFilter = [&](Statement& statement) {
-        for (std::size_t i = 0; i < bindings.size(); ++i) {
-            bindValue(statement, static_cast<int>(i + 1), bindings[i]);
-        }
-    };
     // A record with a value that does not fit its attribute is kept, marked, so that it can
     // still be seen and deleted.
     const auto readRow = [&](const Statement& statement) {
@@ -578,7 +577,7 @@ ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
     // Reads the rows a statement yields until it ends or fails; `stop` ends it early.
     const auto readRows = [&](const std::string& sql, const auto& stop) {
         auto statement = db_->prepare(sql);
-        bindFilter(statement);
+        bindValues(statement, bindings);
         while (statement.step()) {
             if (stop(statement.columnInt64(0))) {
                 return;
@@ -595,8 +594,7 @@ ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
         result = ReadableRows{};
         std::fill(damagedAttribute.begin(), damagedAttribute.end(), false);
         result.readError = error.what();
-        readAroundDamage(*db_, entity, columns, filter, bindings.size(), readRows, readRow,
-                         bindFilter, result);
+        readAroundDamage(*db_, entity, columns, filter, bindings, readRows, readRow, result);
         std::vector<std::pair<std::size_t, SortOrder>> order;
         for (const auto& sort : request.sortBy) {
             order.emplace_back(*entity.indexOf(sort.attribute), sort.order);
@@ -643,9 +641,7 @@ std::size_t StoreCore::count(const FetchRequest& request) {
     const std::lock_guard lock(mutex_);
     try {
         auto statement = db_->prepare(sql);
-        for (std::size_t i = 0; i < bindings.size(); ++i) {
-            bindValue(statement, static_cast<int>(i + 1), bindings[i]);
-        }
+        bindValues(statement, bindings);
         return statement.step() ? static_cast<std::size_t>(statement.columnInt64(0)) : 0;
     } catch (const SQLiteError& error) {
         throw StoreError(StoreError::Code::readFailed,

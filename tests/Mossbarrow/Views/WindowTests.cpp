@@ -3,11 +3,10 @@
 #include "platform/data/FetchDescriptor.hpp"
 #include "platform/data/ModelContainer.hpp"
 #include "tests/Mossbarrow/Views/WindowTestSupport.hpp"
-#include "tests/platform/data/DamagedPages.hpp"
+#include "tests/platform/data/ChangedFromOutside.hpp"
 
 #include <csignal>
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -258,10 +257,7 @@ TEST_F(WindowTest, ToggleOnAnUnreadableStoreReportsTheFailure) {
     content().selectServer(content().mcpViewModel()->servers()[0]);
     EXPECT_TRUE(content().shownFailure().empty());
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE Bookmark", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    moss_test::runAsAnotherProgram(dir_ / "default.store", "DROP TABLE Bookmark");
 
     command("toggle-bookmark");
     EXPECT_NE(content().shownFailure().find("Could not read the bookmarks"), std::string::npos)
@@ -283,14 +279,9 @@ TEST_F(WindowTest, ADamagedBookmarkIsMarkedNamedAndCanBeDeleted) {
     }
     stop();
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "UPDATE Bookmark SET createdAt = 'last Tuesday' "
-                           "WHERE payload = 'io.test/server-002'",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    moss_test::runAsAnotherProgram(dir_ / "default.store",
+                                   "UPDATE Bookmark SET createdAt = 'last Tuesday' "
+                                   "WHERE payload = 'io.test/server-002'");
 
     start();
     content().sidebar().choose(SidebarSection::bookmarks);
@@ -329,14 +320,9 @@ TEST_F(WindowTest, WhatADamagedStoreHidesIsCountedAndAnUnreadablePayloadIsNotCop
                                                           std::nullopt, std::string(600, 'p')));
         }
     }
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "UPDATE Bookmark SET payload = CAST(X'70C328' AS TEXT) "
-                           "WHERE title = 'Bookmark 299'",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    moss_test::runAsAnotherProgram(dir_ / "default.store",
+                                   "UPDATE Bookmark SET payload = CAST(X'70C328' AS TEXT) "
+                                   "WHERE title = 'Bookmark 299'");
     ASSERT_EQ(moss_test::damageTableLeafPages(dir_ / "default.store", {0.3, 0.6}), 2U);
 
     start();
@@ -359,8 +345,11 @@ TEST_F(WindowTest, WhatADamagedStoreHidesIsCountedAndAnUnreadablePayloadIsNotCop
     content().selectBookmark(listed.front());
     command("copy");
     EXPECT_NE(content().shownFailure().find("nothing was copied"), std::string::npos);
-    EXPECT_NE(content().bookmarkDetail().shownText().find("This bookmark is damaged"),
-              std::string::npos);
+    const std::string detail = content().bookmarkDetail().shownText();
+    EXPECT_NE(detail.find("This bookmark is damaged: its payload could not be read."),
+              std::string::npos)
+        << detail;
+    EXPECT_NE(detail.find("Unreadable payload"), std::string::npos) << detail;
 }
 
 TEST_F(WindowTest, FailingServiceShowsRetryAndRetryRecovers) {
@@ -576,14 +565,9 @@ TEST_F(WindowTest, ARefusedDeleteIsShownInTheWindowAndKeepsTheRow) {
     content().sidebar().choose(SidebarSection::bookmarks);
     auto& bookmarks = content().bookmarksList();
     ASSERT_TRUE(pumpUntil([&] { return bookmarks.list().size() == 2; }));
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((dir_ / "default.store").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TRIGGER keep BEFORE DELETE ON Bookmark "
-                           "BEGIN SELECT RAISE(ABORT, 'kept by another program'); END",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    moss_test::runAsAnotherProgram(dir_ / "default.store",
+                                   "CREATE TRIGGER keep BEFORE DELETE ON Bookmark "
+                                   "BEGIN SELECT RAISE(ABORT, 'kept by another program'); END");
 
     ASSERT_TRUE(pressKey(bookmarks.list(), GDK_KEY_Down));
     ASSERT_TRUE(pressKey(bookmarks.list(), GDK_KEY_Delete));

@@ -1,12 +1,11 @@
 // Stores damaged from outside the program: a value of the wrong kind written by hand, a page of
 // the file overwritten. A live query shows every record that still reads and says what did not.
 
-#include "DamagedPages.hpp"
+#include "ChangedFromOutside.hpp"
 #include "StoreFixture.hpp"
 #include "platform/data/StoreError.hpp"
 
 #include <gmock/gmock.h>
-#include <sqlite3.h>
 #include <vector>
 
 namespace moss_test {
@@ -32,17 +31,6 @@ std::vector<std::string> titles(const std::vector<std::shared_ptr<TestNote>>& no
     return result;
 }
 
-// Runs SQL on the store file with a connection of its own, as another program would.
-void editStore(const std::filesystem::path& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
-        << (message ? message : "");
-    sqlite3_free(message);
-    sqlite3_close(db);
-}
-
 // A value of the wrong kind, or text that is not UTF-8, damages its record alone: the record
 // is listed, marked, with stand-ins for what could not be read, and can be deleted.
 TEST_F(DamagedStoreTest, ARecordWithADamagedValueIsListedMarkedAndCanBeDeleted) {
@@ -52,10 +40,10 @@ TEST_F(DamagedStoreTest, ARecordWithADamagedValueIsListedMarkedAndCanBeDeleted) 
             container.mainContext().insert(TestNote::make("mcp", title, std::nullopt, title));
         }
     }
-    editStore(storePath(),
-              "UPDATE \"TestNote\" SET createdAt = 'yesterday' WHERE title = 'second';"
-              "UPDATE \"TestNote\" SET title = CAST(X'C328' AS TEXT) WHERE title = 'third';"
-              "UPDATE \"TestNote\" SET updatedAt = 'tomorrow' WHERE title = 'fourth'");
+    runAsAnotherProgram(
+        storePath(), "UPDATE \"TestNote\" SET createdAt = 'yesterday' WHERE title = 'second';"
+                     "UPDATE \"TestNote\" SET title = CAST(X'C328' AS TEXT) WHERE title = 'third';"
+                     "UPDATE \"TestNote\" SET updatedAt = 'tomorrow' WHERE title = 'fourth'");
 
     auto container = openStore();
     auto& context = container.mainContext();

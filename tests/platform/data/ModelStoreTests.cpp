@@ -1,3 +1,4 @@
+#include "ChangedFromOutside.hpp"
 #include "StoreFixture.hpp"
 #include "platform/data/SQLite.hpp"
 #include "platform/data/StoreError.hpp"
@@ -6,7 +7,6 @@
 #include <csignal>
 #include <fstream>
 #include <gmock/gmock.h>
-#include <sqlite3.h>
 
 namespace moss_test {
 namespace {
@@ -147,19 +147,6 @@ TEST_F(StoreTest, AStoreWithoutAReadableSchemaVersionIsRefused) {
         }
         std::filesystem::remove(storePath());
     }
-}
-
-// Runs SQL on a file as another program would; `leaveLog` ends that program the way a crash
-// does, with its write-ahead log not yet folded into the file.
-void runAsAnotherProgram(const std::filesystem::path& path, const char* sql,
-                         bool leaveLog = false) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    if (leaveLog) {
-        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    }
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
 }
 
 TEST_F(StoreTest, ARefusedFileIsLeftByteForByte) {

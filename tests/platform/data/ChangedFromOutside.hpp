@@ -1,14 +1,33 @@
 #pragma once
 
-// Damage done to a store file from outside, as a failing disk or a careless tool would do it.
+// Changes made to a store file from outside the program: by another program's connection, or
+// by a failing disk or a careless tool.
 
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <initializer_list>
+#include <sqlite3.h>
 #include <string>
 
 namespace moss_test {
+
+// Runs SQL on the file with a connection of its own, as another program would; `leaveLog` ends
+// that program the way a crash does, with its write-ahead log not yet folded into the file.
+inline void runAsAnotherProgram(const std::filesystem::path& path, const std::string& sql,
+                                bool leaveLog = false) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    if (leaveLog) {
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    }
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message != nullptr ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
 
 // Overwrites the body of one table leaf page (type byte kept) at or after each given fraction
 // of the file; returns how many pages it damaged. The file must be closed by its store.
