@@ -140,6 +140,33 @@ StoreValue standIn(const Attribute& attribute) {
     return {};
 }
 
+// "SELECT _pk, <every attribute> FROM <entity>": the columns readStoredRow reads.
+std::string selectColumns(const EntityDescription& entity) {
+    std::string sql = "SELECT " + quotedIdentifier(keyColumn);
+    for (const auto& attribute : entity.attributes()) {
+        sql += ", " + quotedIdentifier(attribute.name);
+    }
+    return sql + " FROM " + quotedIdentifier(entity.name());
+}
+
+// The record at the statement's current row; a value that does not fit its attribute is marked
+// damaged and replaced by a stand-in.
+StoredRow readStoredRow(const Statement& statement, const EntityDescription& entity) {
+    const auto& attributes = entity.attributes();
+    StoredRow row;
+    row.rowID = statement.columnInt64(0);
+    row.values.reserve(attributes.size());
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+        auto value = readValue(statement, static_cast<int>(i + 1), attributes[i]);
+        if (!value) {
+            row.damaged.push_back(i);
+            value = standIn(attributes[i]);
+        }
+        row.values.push_back(std::move(*value));
+    }
+    return row;
+}
+
 } // namespace
 
 StoreCore::StoreCore(Schema schema, const std::filesystem::path& path, bool inMemory)
@@ -401,30 +428,19 @@ std::vector<StoredRow> StoreCore::select(const FetchRequest& request) {
     const auto& entity = *request.entity;
     checkEntity(entity);
     std::vector<StoreValue> bindings;
-    std::string sql = "SELECT " + quotedIdentifier(keyColumn);
-    for (const auto& attribute : entity.attributes()) {
-        sql += ", " + quotedIdentifier(attribute.name);
-    }
-    sql += " FROM " + quotedIdentifier(entity.name()) + whereAndOrder(request, bindings);
+    const std::string sql = selectColumns(entity) + whereAndOrder(request, bindings);
 
     std::vector<StoredRow> rows;
     const std::lock_guard lock(mutex_);
     try {
         auto statement = db_->prepare(sql);
         bindValues(statement, bindings);
-        const auto& attributes = entity.attributes();
         while (statement.step()) {
-            StoredRow row;
-            row.rowID = statement.columnInt64(0);
-            row.values.reserve(attributes.size());
-            for (std::size_t i = 0; i < attributes.size(); ++i) {
-                auto value = readValue(statement, static_cast<int>(i + 1), attributes[i]);
-                if (!value) {
-                    throw StoreError(StoreError::Code::damagedRecord, "A stored " + entity.name() +
-                                                                          " has a damaged " +
-                                                                          attributes[i].name);
-                }
-                row.values.push_back(std::move(*value));
+            auto row = readStoredRow(statement, entity);
+            if (!row.damaged.empty()) {
+                throw StoreError(StoreError::Code::damagedRecord,
+                                 "A stored " + entity.name() + " has a damaged " +
+                                     entity.attributes()[row.damaged.front()].name);
             }
             rows.push_back(std::move(row));
         }
@@ -541,11 +557,7 @@ ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
     const auto& entity = *request.entity;
     checkEntity(entity);
     std::vector<StoreValue> bindings;
-    std::string columns = "SELECT " + quotedIdentifier(keyColumn);
-    for (const auto& attribute : entity.attributes()) {
-        columns += ", " + quotedIdentifier(attribute.name);
-    }
-    columns += " FROM " + quotedIdentifier(entity.name());
+    const std::string columns = selectColumns(entity);
     const std::string sorted = columns + whereAndOrder(request, bindings);
     std::string filter;
     if (request.predicate) {
@@ -559,17 +571,9 @@ ReadableRows StoreCore::selectReadable(const FetchRequest& request) {
     // A record with a value that does not fit its attribute is kept, marked, so that it can
     // still be seen and deleted.
     const auto readRow = [&](const Statement& statement) {
-        StoredRow row;
-        row.rowID = statement.columnInt64(0);
-        row.values.reserve(attributes.size());
-        for (std::size_t i = 0; i < attributes.size(); ++i) {
-            auto value = readValue(statement, static_cast<int>(i + 1), attributes[i]);
-            if (!value) {
-                row.damaged.push_back(i);
-                damagedAttribute[i] = true;
-                value = standIn(attributes[i]);
-            }
-            row.values.push_back(std::move(*value));
+        auto row = readStoredRow(statement, entity);
+        for (const std::size_t index : row.damaged) {
+            damagedAttribute[index] = true;
         }
         result.damaged += row.damaged.empty() ? 0 : 1;
         result.rows.push_back(std::move(row));
