@@ -9,9 +9,19 @@ WrapBox::WrapBox(int spacing, int lineSpacing, Justify justify)
     : Glib::ObjectBase("MossbarrowWrapBox")
     , spacing_(spacing)
     , lineSpacing_(lineSpacing)
-    , justify_(justify) {}
+    , justify_(justify) {
+    // A box held by its parent ends when GTK disposes of it, before this object is deleted:
+    // the children must be let go of then.
+    signal_destroy().connect([this] { removeChildren(); });
+}
 
 WrapBox::~WrapBox() {
+    if (gobj() != nullptr) {
+        removeChildren();
+    }
+}
+
+void WrapBox::removeChildren() {
     while (Gtk::Widget* const child = get_first_child()) {
         child->unparent();
     }

@@ -39,6 +39,7 @@ private:
         int width = 0;
         int height = 0;
     };
+    void removeChildren();
     [[nodiscard]] std::vector<Gtk::Widget*> shownChildren() const;
     // The lines the visible children fall into at `width`.
     [[nodiscard]] std::vector<Line> lines(int width) const;
