@@ -258,14 +258,57 @@ bool isFence(std::string_view line) {
     return rest.starts_with("```") || rest.starts_with("~~~");
 }
 
-// Cuts a table row of more than `maximumTableColumns` cells (see above).
+// Where a line's own text starts: after its indentation and the quote markers of the containers
+// it is in, and, on a list item's first line (`listMarkers`), after the item's marker.
+std::size_t contentStart(std::string_view line, bool listMarkers) {
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const std::size_t start = line.find_first_not_of(" \t>", at);
+        if (start == std::string_view::npos) {
+            return line.size();
+        }
+        at = start;
+        if (!listMarkers) {
+            break;
+        }
+        std::size_t marker = at;
+        if (line[at] == '-' || line[at] == '+' || line[at] == '*') {
+            marker = at + 1;
+        } else {
+            std::size_t digits = at;
+            while (digits < line.size() && digits - at < 9 && line[digits] >= '0' &&
+                   line[digits] <= '9') {
+                ++digits;
+            }
+            if (digits > at && digits < line.size() &&
+                (line[digits] == '.' || line[digits] == ')')) {
+                marker = digits + 1;
+            }
+        }
+        if (marker == at || (marker < line.size() && line[marker] != ' ' && line[marker] != '\t')) {
+            break; // not a marker: the text itself
+        }
+        at = marker;
+    }
+    return at;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Cuts a table row of more than `maximumTableColumns` cells (see above). A body row in a quote or
+// a list item goes on in rows that repeat its line's own prefix (the quote markers, the item's
+// indentation), so that they stay in the table: the line break and the prefix take the place of a
+// bar and the blanks around it, which are no cell's text. Where no bar between the cells of a row
+// has blanks enough around it, the cells past the last column stay in that one, as in the header.
 enum class RowKind : std::uint8_t { header, delimiter, body };
 void capRow(std::string& source, std::size_t begin, std::size_t end, RowKind kind) {
     const std::string_view line(source.data() + begin, end - begin);
     std::vector<std::size_t> bars = cellBars(line);
-    const std::size_t first = line.find_first_not_of(" \t>");
+    const std::size_t first = contentStart(line, kind != RowKind::body);
     const std::size_t last = line.find_last_not_of(" \t\r");
-    const bool leading = !bars.empty() && first != std::string_view::npos && bars.front() == first;
+    const bool leading = !bars.empty() && first < line.size() && bars.front() == first;
     const bool trailing = !bars.empty() && last != std::string_view::npos && bars.back() == last;
     // The bars between cells.
     const std::size_t from = leading ? 1 : 0;
@@ -275,6 +318,11 @@ void capRow(std::string& source, std::size_t begin, std::size_t end, RowKind kin
     }
     // The bar that ends the last cell kept, among those between cells.
     const std::size_t lastKept = from + maximumTableColumns - 1;
+    const auto merge = [&](std::size_t fromBar) {
+        for (std::size_t b = fromBar; b < to; ++b) {
+            source[begin + bars[b]] = ' ';
+        }
+    };
     switch (kind) {
     case RowKind::delimiter:
         // The columns past the last one are not described.
@@ -282,15 +330,57 @@ void capRow(std::string& source, std::size_t begin, std::size_t end, RowKind kin
                   source.begin() + static_cast<std::ptrdiff_t>(end), ' ');
         break;
     case RowKind::header:
-        for (std::size_t b = lastKept; b < to; ++b) {
-            source[begin + bars[b]] = ' ';
+        merge(lastKept);
+        break;
+    case RowKind::body: {
+        const std::string prefix(line.substr(0, std::min(first, line.size())));
+        // The bar that ends a row's last cell: at most `maximumTableColumns` cells after the bar
+        // that ended the row before (the first row's counted from the line's start).
+        std::size_t lowest = from;
+        std::size_t split = lastKept;
+        while (split < to) {
+            // The last bar that may end the row with room around it for a line break and the
+            // prefix.
+            std::optional<std::size_t> chosen;
+            std::size_t before = 0;
+            std::size_t after = 0;
+            for (std::size_t b = split + 1; b-- > lowest;) {
+                before = 0;
+                after = 0;
+                if (!prefix.empty()) {
+                    while (bars[b] > before && isBlank(line[bars[b] - before - 1])) {
+                        ++before;
+                    }
+                    while (bars[b] + after + 1 < line.size() &&
+                           isBlank(line[bars[b] + after + 1])) {
+                        ++after;
+                    }
+                }
+                if (before + after >= prefix.size()) {
+                    chosen = b;
+                    break;
+                }
+            }
+            if (!chosen) {
+                merge(split);
+                break;
+            }
+            const std::size_t at = begin + bars[*chosen] - before;
+            const std::size_t room = before + 1 + after;
+            source[at] = '\n';
+            std::copy(prefix.begin(), prefix.end(),
+                      source.begin() + static_cast<std::ptrdiff_t>(at + 1));
+            std::fill_n(source.begin() + static_cast<std::ptrdiff_t>(at + 1 + prefix.size()),
+                        room - 1 - prefix.size(), ' ');
+            if (!prefix.empty() && room >= prefix.size() + 2) {
+                // A row that starts with a bar, as the table's other rows in the container do.
+                source[at + prefix.size() + 1] = '|';
+            }
+            lowest = *chosen + 1;
+            split = *chosen + maximumTableColumns;
         }
         break;
-    case RowKind::body:
-        for (std::size_t b = lastKept; b < to; b += maximumTableColumns) {
-            source[begin + bars[b]] = '\n';
-        }
-        break;
+    }
     }
 }
 

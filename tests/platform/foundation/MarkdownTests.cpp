@@ -307,3 +307,102 @@ TEST(MarkdownTest, ATableOfVeryManyColumnsKeepsEveryCellsTextInBoundedColumns) {
     EXPECT_TRUE(lastHeaderCell.starts_with("h999")) << lastHeaderCell.substr(0, 40);
     EXPECT_TRUE(lastHeaderCell.ends_with("h2499")) << lastHeaderCell.substr(0, 40);
 }
+
+namespace {
+
+// Every line of `lines` with `first` before the first one and `rest` before the others.
+std::string prefixed(const std::vector<std::string>& lines, const std::string& first,
+                     const std::string& rest) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += (i == 0 ? first : rest) + lines[i];
+    }
+    return text;
+}
+
+std::string delimiterRow(int count) {
+    std::string row = "|";
+    for (int i = 0; i < count; ++i) {
+        row += "---|";
+    }
+    return row + "\n";
+}
+
+} // namespace
+
+// A very wide table in a list item or a quote stays a table there: a header on the item's first
+// line is bounded as its delimiter row is, and a body row's cells past the last column go on in
+// rows of the table, within the item or the quote, where the blanks around a bar leave room for
+// the line's prefix (else they stay in the last column); every cell's text is kept.
+TEST(MarkdownTest, AVeryWideTableInAListItemOrAQuoteStaysATableThere) {
+    struct Case {
+        std::string name;
+        std::string first;
+        std::string rest;
+        Kind container;
+        std::size_t bodyRows;
+    };
+    for (const Case& c : {Case{"list item", "- ", "  ", Kind::listItem, 3},
+                          Case{"numbered item", "12. ", "    ", Kind::listItem, 1},
+                          Case{"quote", "> ", "> ", Kind::blockQuote, 3},
+                          Case{"item in a quote", "> - ", ">   ", Kind::listItem, 1}}) {
+        SCOPED_TRACE(c.name);
+        for (const int columns : {1000, 1500}) {
+            SCOPED_TRACE(columns);
+            const std::string markdown =
+                prefixed({tableRow("h", columns), delimiterRow(columns), tableRow("b", 2500)},
+                         c.first, c.rest) +
+                "\nafter\n";
+            const AttributedString parsed = parseMarkdown(markdown);
+            std::set<int> bodyRows;
+            std::string cells;
+            int lastColumn = -1;
+            for (const AttributedString::Run& run : parsed.runs()) {
+                const PresentationIntent* intent =
+                    run.get<Foundation::PresentationIntentAttribute>();
+                const std::string text(parsed[run.range].characters());
+                ASSERT_NE(intent, nullptr);
+                if (text == "after") {
+                    continue;
+                }
+                bool inCell = false;
+                bool inContainer = false;
+                for (const PresentationIntent::IntentType& component : intent->components()) {
+                    inCell = inCell || component.kind() == Kind::tableCell;
+                    inContainer = inContainer || component.kind() == c.container;
+                    if (component.kind() == Kind::tableRow) {
+                        bodyRows.insert(component.rowIndex());
+                    } else if (component.kind() == Kind::tableCell) {
+                        lastColumn = std::max(lastColumn, component.columnIndex());
+                    }
+                }
+                EXPECT_TRUE(inCell && inContainer) << text.substr(0, 60);
+                cells += text + " ";
+            }
+            EXPECT_EQ(lastColumn, std::min(columns, 1000) - 1);
+            EXPECT_EQ(bodyRows.size(), c.bodyRows);
+            for (int i = 0; i < 2500; i += 7) {
+                EXPECT_NE(cells.find(" b" + std::to_string(i) + " "), std::string::npos) << i;
+            }
+            for (int i = 0; i < columns; i += 7) {
+                EXPECT_NE(cells.find("h" + std::to_string(i) + " "), std::string::npos) << i;
+            }
+        }
+    }
+    // Cells without blanks around their bars leave no room for a quote's markers: the cells past
+    // the last column stay in it, in the quote.
+    std::string tight = "> |";
+    for (int i = 0; i < 1200; ++i) {
+        tight += "t" + std::to_string(i) + "|";
+    }
+    const AttributedString parsed =
+        parseMarkdown("> " + tableRow("h", 1200) + "> " + delimiterRow(1200) + tight + "\n");
+    const std::string text(parsed.characters());
+    EXPECT_NE(text.find("t1199"), std::string::npos);
+    for (const AttributedString::Run& run : parsed.runs()) {
+        const PresentationIntent* intent = run.get<Foundation::PresentationIntentAttribute>();
+        ASSERT_NE(intent, nullptr);
+        EXPECT_EQ(intent->components().back().kind(), Kind::blockQuote);
+        EXPECT_EQ(intent->components().front().kind(), Kind::tableCell);
+    }
+}
