@@ -7,14 +7,20 @@
 
 namespace vellum::structured {
 
+std::optional<platform::ui::Text>
+DecimalListMarker::markerText(platform::ui::ViewContext& context,
+                              const OrderedListMarkerConfiguration& configuration) const {
+    const platform::Font font =
+        TextEnvironmentValues(context.environment()).font.value_or(platform::Font::body());
+    return platform::ui::Text(decimalOrdinal(configuration.ordinal) + ".")
+        .font(font.monospacedDigit());
+}
+
 platform::ui::AnyView
 DecimalListMarker::makeBody(platform::ui::ViewContext& context,
                             const OrderedListMarkerConfiguration& configuration) const {
-    const TextEnvironmentValues environment(context.environment());
-    const platform::Font font = environment.font.value_or(platform::Font::body());
-    const platform::ui::Text text = platform::ui::Text(decimalOrdinal(configuration.ordinal) + ".")
-                                        .font(font.monospacedDigit());
-    return listMarkerFrame(text, minWidth, environment);
+    return listMarkerFrame(*markerText(context, configuration), minWidth,
+                           TextEnvironmentValues(context.environment()));
 }
 
 } // namespace vellum::structured

@@ -6,13 +6,19 @@
 
 namespace vellum::structured {
 
-platform::ui::AnyView
-MapOrdinalListMarker::makeBody(platform::ui::ViewContext& /*context*/,
-                               const OrderedListMarkerConfiguration& configuration) const {
+std::optional<platform::ui::Text>
+MapOrdinalListMarker::markerText(platform::ui::ViewContext& /*context*/,
+                                 const OrderedListMarkerConfiguration& configuration) const {
     // A marker built without a function still numbers its items.
     const std::string number =
         transform ? transform(configuration.ordinal) : decimalOrdinal(configuration.ordinal);
-    return listMarkerFrame(platform::ui::Text(number + "."), minWidth);
+    return platform::ui::Text(number + ".");
+}
+
+platform::ui::AnyView
+MapOrdinalListMarker::makeBody(platform::ui::ViewContext& context,
+                               const OrderedListMarkerConfiguration& configuration) const {
+    return listMarkerFrame(*markerText(context, configuration), minWidth);
 }
 
 } // namespace vellum::structured

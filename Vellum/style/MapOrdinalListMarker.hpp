@@ -23,6 +23,9 @@ public:
     [[nodiscard]] platform::ui::AnyView
     makeBody(platform::ui::ViewContext& context,
              const OrderedListMarkerConfiguration& configuration) const override;
+    [[nodiscard]] std::optional<platform::ui::Text>
+    markerText(platform::ui::ViewContext& context,
+               const OrderedListMarkerConfiguration& configuration) const override;
 
     FontScaled<double> minWidth;
     Transform transform;

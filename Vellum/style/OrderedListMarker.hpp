@@ -5,9 +5,11 @@
 // per-identity state through the context, as if it were the showing view's own body.
 
 #include "Vellum/style/StyleConfiguration.hpp"
+#include "platform/ui/Text.hpp"
 #include "platform/ui/View.hpp"
 
 #include <memory>
+#include <optional>
 
 namespace vellum::structured {
 
@@ -18,6 +20,17 @@ public:
     [[nodiscard]] virtual platform::ui::AnyView
     makeBody(platform::ui::ViewContext& context,
              const OrderedListMarkerConfiguration& configuration) const = 0;
+
+    // The text the marker shows, for a marker whose width follows from that text alone (a wider
+    // text, a wider marker): a long list reads it for every item, those of the lists nested in
+    // it included, to find its widest markers without laying its items out. None for a marker
+    // that shows something else; a long list then measures its last item's marker beside those
+    // laid out.
+    [[nodiscard]] virtual std::optional<platform::ui::Text>
+    markerText(platform::ui::ViewContext& /*context*/,
+               const OrderedListMarkerConfiguration& /*configuration*/) const {
+        return std::nullopt;
+    }
 
     // The built-in styles, by the names call sites use.
     // At least 1.5 em wide.

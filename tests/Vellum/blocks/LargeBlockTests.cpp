@@ -3,6 +3,7 @@
 // (counted by the styles that make them, not timed), looks as a whole layout would, and selection
 // and copy still reach the items not yet laid out.
 
+#include "Vellum/blocks/BlockContent.hpp"
 #include "Vellum/blocks/StructuredText.hpp"
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/style/OverflowContainer.hpp"
@@ -12,10 +13,12 @@
 #include "platform/graphics/ImageSource.hpp"
 #include "platform/ui/UI.hpp"
 #include "tests/Vellum/selection/DocumentTestSupport.hpp"
+#include "tests/platform/text/SamePixels.hpp"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -101,6 +104,61 @@ TEST(LargeBlocks, AHundredThousandItemListShowsWithMostItemsEstimated) {
     ASSERT_TRUE(numbered->markerTrailing.count(1) && alone->markerTrailing.count(100000));
     EXPECT_DOUBLE_EQ(numbered->markerTrailing[1], alone->markerTrailing[100000]);
     EXPECT_DOUBLE_EQ(numbered->markerTrailing[1], numbered->markerTrailing[2]);
+}
+
+// The first 600 × 400 screen of `markdown` 600 points wide, styled by `styled`: as a document
+// shows it, laying out its blocks as they come into view, or (`whole`) its blocks laid out whole.
+platform::Image firstScreen(const std::string& markdown,
+                            const std::function<AnyView(AnyView)>& styled, bool whole) {
+    const AnyView blocks =
+        whole
+            ? AnyView(BlockContent(
+                  std::nullopt, vellum::StructuredText::parse(
+                                    vellum::AttributedStringMarkdownParser::markdown(), markdown)))
+            : AnyView(vellum::StructuredText(markdown));
+    ui::OffscreenHost host(styled(blocks), {600.0, std::nullopt});
+    host.setVisibleRect(platform::Rect(0, 0, 600, 400));
+    host.runUntilIdle(std::chrono::milliseconds(120000));
+    return host.render(1.0, platform::Color::white());
+}
+
+// Both first screens of `markdown` alike, pixel for pixel.
+void expectFirstScreenOfTheWhole(const std::string& markdown,
+                                 const std::function<AnyView(AnyView)>& styled,
+                                 const std::string& name) {
+    const platform::Image lazy = firstScreen(markdown, styled, false);
+    const platform::Image whole = firstScreen(markdown, styled, true);
+    if (const char* keep = std::getenv("MOSS_KEEP_FIRST_SCREENS"); keep != nullptr) {
+        for (const auto& [image, suffix] :
+             {std::pair{&lazy, "-lazy"}, std::pair{&whole, "-whole"}}) {
+            const auto png = platform::encodePNG(*image);
+            std::ofstream(std::string(keep) + "/" + name + suffix + ".png", std::ios::binary)
+                .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+        }
+    }
+    moss_test::expectSamePixelsWithInk(lazy, whole, 1000);
+}
+
+TEST(LargeBlocks, TheFirstScreenOfALongNumberedListIsThatOfTheWholeList) {
+    // In Roman numerals the widest marker ("cxxxviii.") is neither the last nor near the top.
+    expectFirstScreenOfTheWhole(
+        numberedList(150),
+        [](AnyView view) {
+            return vellum::vellum(std::move(view))
+                .orderedListMarker(OrderedListMarker::lowerRoman());
+        },
+        "roman");
+    // A list nested far down numbers from a hundred thousand: the markers of every numbered list
+    // around it are as wide.
+    std::string nested;
+    for (int i = 1; i <= 150; ++i) {
+        nested += std::to_string(i) + ". item " + std::to_string(i) + "\n";
+        if (i == 140) {
+            nested += "     - a bullet\n\n       100000. deep\n";
+        }
+    }
+    expectFirstScreenOfTheWhole(
+        nested, [](AnyView view) { return view; }, "nested");
 }
 
 TEST(LargeBlocks, SelectAllOfALongListCopiesItemsNotYetLaidOut) {
