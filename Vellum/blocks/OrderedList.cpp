@@ -87,45 +87,70 @@ widestMarkers(ui::ViewContext& context, const OrderedListMarker& style,
         }
         return fonts.emplace_back(font, CharacterWidths(font)).second;
     };
-    struct Ranked {
-        double width = 0;
-        std::size_t marker = 0;
-        std::string text;
-    };
-    std::map<int, std::vector<Ranked>> levels;
+    std::vector<double> widths(markers.size(), 0);
+    std::map<int, double> widestOfLevel;
     for (std::size_t i = 0; i < markers.size(); ++i) {
         const std::optional<ui::Text> text = style.markerText(context, markers[i]);
         if (!text) {
             return std::nullopt;
         }
-        double width = 0;
         for (const ui::Text::Run& run : text->runs()) {
-            platform::Font font = run.attributes->font.value_or(base);
-            font = run.bold ? font.bold() : font;
-            font = run.italic ? font.italic() : font;
-            width += widthsIn(font).width(run.text);
+            const platform::Font& font = run.attributes->font ? *run.attributes->font : base;
+            if (run.bold || run.italic) {
+                const platform::Font bold = run.bold ? font.bold() : font;
+                widths[i] += widthsIn(run.italic ? bold.italic() : bold).width(run.text);
+            } else {
+                widths[i] += widthsIn(font).width(run.text);
+            }
         }
-        levels[markers[i].indentationLevel].push_back({width, i, text->string()});
+        double& widest = widestOfLevel[markers[i].indentationLevel];
+        widest = std::max(widest, widths[i]);
     }
     // Within a little of the widest, as kerning may rank them otherwise; a few texts at most.
+    std::vector<std::size_t> near;
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        const double widest = widestOfLevel[markers[i].indentationLevel];
+        if (widths[i] >= widest - std::max(2.0, 0.05 * widest)) {
+            near.push_back(i);
+        }
+    }
+    std::stable_sort(near.begin(), near.end(),
+                     [&widths](std::size_t a, std::size_t b) { return widths[a] > widths[b]; });
     constexpr std::size_t kept = 8;
+    std::map<int, std::unordered_set<std::string>> texts;
     std::vector<OrderedListMarkerConfiguration> widest;
-    for (auto& [level, ranked] : levels) {
-        std::sort(ranked.begin(), ranked.end(),
-                  [](const Ranked& a, const Ranked& b) { return a.width > b.width; });
-        const double least = ranked.front().width - std::max(2.0, 0.05 * ranked.front().width);
-        std::unordered_set<std::string> texts;
-        for (const Ranked& marker : ranked) {
-            if (marker.width < least || texts.size() == kept) {
-                break;
-            }
-            if (texts.insert(marker.text).second) {
-                widest.push_back(markers[marker.marker]);
-            }
+    for (const std::size_t i : near) {
+        std::unordered_set<std::string>& level = texts[markers[i].indentationLevel];
+        if (level.size() < kept &&
+            level.insert(style.markerText(context, markers[i])->string()).second) {
+            widest.push_back(markers[i]);
         }
     }
     return widest;
 }
+
+// The widest markers found for a list's text with a marker style and a font, kept with the list's
+// identity: the list's body is made again when the width they publish arrives.
+struct WidestMarkers {
+    std::optional<platform::AttributedSubstring> content;
+    std::shared_ptr<const OrderedListMarker> style;
+    std::optional<platform::Font> font;
+    std::optional<std::vector<OrderedListMarkerConfiguration>> widest;
+
+    const std::optional<std::vector<OrderedListMarkerConfiguration>>&
+    of(ui::ViewContext& context, const platform::AttributedSubstring& list,
+       const IntentType& intent) {
+        std::shared_ptr<const OrderedListMarker> now = orderedListMarker(context.environment());
+        std::optional<platform::Font> nowFont = context.environment().font();
+        if (!content || !sameContent(*content, list) || style != now || font != nowFont) {
+            widest = widestMarkers(context, *now, allMarkers(list, intent));
+            content = list;
+            style = std::move(now);
+            font = std::move(nowFont);
+        }
+        return widest;
+    }
+};
 
 // A marker measured unseen, publishing its width and nothing else.
 AnyView hiddenMarker(ui::ViewContext& context,
@@ -185,6 +210,8 @@ AnyView withListItemSpacing(AnyView stack, ui::ViewContext& context) {
 AnyView OrderedList::body(ui::ViewContext& context) const {
     const ui::State<std::optional<double>> markerWidth =
         context.state<std::optional<double>>(std::nullopt);
+    const std::shared_ptr<WidestMarkers> widestMarkers =
+        context.stateObject<WidestMarkers>([] { return std::make_shared<WidestMarkers>(); });
     const std::vector<BlockRuns::BlockRun> items = BlockRuns(content_, intent_).elements();
     std::vector<std::pair<ui::ViewID, AnyView>> rows;
     rows.reserve(items.size());
@@ -204,8 +231,7 @@ AnyView OrderedList::body(ui::ViewContext& context) const {
         const BlockRuns::BlockRun& last = items.back();
         std::optional<std::vector<OrderedListMarkerConfiguration>> widest;
         if (intent_) {
-            widest = widestMarkers(context, *orderedListMarker(context.environment()),
-                                   allMarkers(content_, *intent_));
+            widest = widestMarkers->of(context, content_, *intent_);
         }
         if (!widest) {
             widest = {markerConfiguration(last.intent, content_[last.range])};

@@ -10,8 +10,7 @@ namespace vellum::structured {
 std::optional<platform::ui::Text>
 DecimalListMarker::markerText(platform::ui::ViewContext& context,
                               const OrderedListMarkerConfiguration& configuration) const {
-    const platform::Font font =
-        TextEnvironmentValues(context.environment()).font.value_or(platform::Font::body());
+    const platform::Font font = context.environment().font().value_or(platform::Font::body());
     return platform::ui::Text(decimalOrdinal(configuration.ordinal) + ".")
         .font(font.monospacedDigit());
 }
