@@ -6,6 +6,7 @@
 #include "Vellum/markdown/BlockRuns.hpp"
 #include "Vellum/style/ResolvedStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/text/CharacterWidths.hpp"
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/ui/Containers.hpp"
 #include "platform/ui/GridPlan.hpp"
@@ -13,6 +14,7 @@
 #include "platform/ui/Node.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -130,12 +132,19 @@ platform::CGFloat verticalSpacing(std::optional<platform::CGFloat> spacing,
            padding.vertical;
 }
 
+// A long table's plan: its grid's, and the width of the widest cell of each column at the
+// column's width, among all its rows.
+struct TablePlan : ui::GridPlan {
+    std::vector<platform::CGFloat> widestCells;
+};
+
 // Places a cell in its box (centred vertically, in its column as the column says) and notes the
-// frame it took, with the padding, in `placed`.
+// frame it took, with the padding, in `placed`; in a long table (`widest`: the widest cell of its
+// column), as wide as that one.
 void placeCell(const ui::LayoutSubview& cell, const ui::GridPlace& place, const platform::Rect& box,
                const std::vector<ui::HorizontalAlignment>& alignments,
                const TableCellPadding& padding, PlacedTableCells& placed,
-               bool wholeColumn = false) {
+               std::optional<platform::CGFloat> widest = std::nullopt) {
     const auto c = static_cast<std::size_t>(place.column);
     const ui::HorizontalAlignment h =
         c < alignments.size() ? alignments[c] : ui::HorizontalAlignment::leading();
@@ -149,15 +158,14 @@ void placeCell(const ui::LayoutSubview& cell, const ui::GridPlace& place, const 
     // its parent's coordinates as every frame is; with the padding, as a padding in the cell
     // would have made it.
     platform::Rect frame = cell.node().frame;
-    if (wholeColumn) {
-        // As wide as its column: a long table's columns may be wider than any of the cells
-        // placed (widened for rows not laid out), and a style draws them as wide as the cells
-        // report them.
-        const platform::CGFloat before = at.x - box.origin.x;
-        const platform::CGFloat after = box.size.width - before - frame.size.width;
+    if (widest && *widest > frame.size.width) {
+        // Where the widest cell of its column would stand: the rows of a long table not laid out
+        // may hold it, and a style draws a column as wide as its cells report it.
+        const platform::CGFloat grow = *widest - frame.size.width;
+        const platform::CGFloat left = ui::ViewDimensions(platform::Size{grow, 0})[h];
         const bool mirrored = cell.node().env.layoutDirection() == ui::LayoutDirection::rightToLeft;
-        frame.origin.x -= mirrored ? after : before;
-        frame.size.width = box.size.width;
+        frame.origin.x -= mirrored ? grow - left : left;
+        frame.size.width = *widest;
     }
     const platform::Rect padded(frame.origin.x - padding.horizontal,
                                 frame.origin.y - padding.vertical,
@@ -167,7 +175,9 @@ void placeCell(const ui::LayoutSubview& cell, const ui::GridPlace& place, const 
 }
 
 // The columns a long table's first rows settled on, for the rows below them: the plans its head
-// grid made, one per width it was laid out at (the last few).
+// grid made, one per width it was offered (the last few). The rows below are offered the width the
+// table was: they find their columns by it whatever width the head took, so that a head that
+// narrows or widens leaves them at the same width, laid out again in the columns it settled on.
 class ColumnPlans {
 public:
     // Counts the texts the table was given: a new one may widen or narrow the columns, so that
@@ -180,9 +190,10 @@ public:
         return version_;
     }
 
-    void remember(const ui::GridPlan& plan) {
-        for (ui::GridPlan& kept : plans_) {
-            if (kept.size.width == plan.size.width) {
+    // The plan the head grid made when offered `proposed`.
+    void remember(std::optional<platform::CGFloat> proposed, const TablePlan& plan) {
+        for (auto& [offered, kept] : plans_) {
+            if (offered == proposed) {
                 kept = plan;
                 return;
             }
@@ -191,20 +202,21 @@ public:
         if (plans_.size() == kept) {
             plans_.erase(plans_.begin());
         }
-        plans_.push_back(plan);
+        plans_.emplace_back(proposed, plan);
     }
-    // The plan of a grid `width` wide, else the last one made; none before the first.
-    [[nodiscard]] const ui::GridPlan* forWidth(std::optional<platform::CGFloat> width) const {
-        for (const ui::GridPlan& kept : plans_) {
-            if (width && kept.size.width == *width) {
+    // The plan of the head grid offered `proposed`, else the last one made; none before the
+    // first.
+    [[nodiscard]] const TablePlan* forWidth(std::optional<platform::CGFloat> proposed) const {
+        for (const auto& [offered, kept] : plans_) {
+            if (offered == proposed) {
                 return &kept;
             }
         }
-        return plans_.empty() ? nullptr : &plans_.back();
+        return plans_.empty() ? nullptr : &plans_.back().second;
     }
 
 private:
-    std::vector<ui::GridPlan> plans_;
+    std::vector<std::pair<std::optional<platform::CGFloat>, TablePlan>> plans_;
     std::optional<AttributedSubstring> content_;
     std::uint64_t version_ = 0;
 };
@@ -468,25 +480,23 @@ public:
         }
     }
 
-    [[nodiscard]] ui::GridPlan plan(ui::ProposedViewSize p, ui::LayoutSubviews subviews) const {
+    [[nodiscard]] TablePlan plan(ui::ProposedViewSize p, ui::LayoutSubviews subviews) const {
         if (wide_) {
-            return widePlan(subviews);
+            return widePlan(p, subviews);
         }
-        ui::GridPlan planned =
-            ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
+        const std::optional<CGFloat> offered = p.width;
+        TablePlan planned = planWithSample(p, subviews);
         if (plans_ && p.width && planned.size.width > *p.width + 0.5) {
             // A long table whose columns do not fit even narrowed to their longest words runs past
             // its column whatever it does: its cells keep their lines whole rather than making it
             // taller too (a header that holds the text of the columns past the last one would
             // otherwise stand a word to a line).
             p.width = std::nullopt;
-            planned = ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
-        }
-        if (!sampleColumns_.empty()) {
-            widenForSample(planned, p, subviews);
+            planned = planWithSample(p, subviews);
         }
         if (plans_) {
-            plans_->remember(planned);
+            noteWidestCells(planned, subviews);
+            plans_->remember(offered, planned);
         }
         return planned;
     }
@@ -498,7 +508,7 @@ public:
 
     void placeSubviews(platform::Rect bounds, ui::ProposedViewSize p, ui::LayoutSubviews subviews,
                        std::any& /*cache*/) const override {
-        const ui::GridPlan pl = plan(p, subviews);
+        const TablePlan pl = plan(p, subviews);
         const std::vector<CGFloat> xs = pl.columnStarts(bounds.origin.x, hSpacing_);
         const std::vector<CGFloat> ys = pl.rowStarts(bounds.origin.y, vSpacing_);
         const std::size_t count = std::min(subviews.size(), cells_.size());
@@ -509,7 +519,8 @@ public:
             const auto c = static_cast<std::size_t>(cells_[i].column);
             placeCell(subviews[i], cells_[i],
                       platform::Rect(xs[c], ys[r], pl.columnWidths[c], pl.rowHeights[r]),
-                      alignments_, padding_, *placed_, plans_ != nullptr);
+                      alignments_, padding_, *placed_,
+                      c < pl.widestCells.size() ? std::optional(pl.widestCells[c]) : std::nullopt);
         }
     }
 
@@ -522,79 +533,61 @@ public:
     }
 
 private:
-    // A wide table's grid: the columns built at their ideal widths (widened for the rows
+    // A wide table's grid: the columns built at their ideal widths (widened for the cells
     // sampled below), the others as wide as they were measured or are estimated; rows as tall
     // as the cells built.
-    [[nodiscard]] ui::GridPlan widePlan(ui::LayoutSubviews subviews) const {
-        const ui::ProposedViewSize ideal(std::nullopt, std::nullopt);
-        ui::GridPlan planned =
-            ui::planGrid(ideal, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_);
-        if (!sampleColumns_.empty()) {
-            widenForSample(planned, ideal, subviews);
-        }
+    [[nodiscard]] TablePlan widePlan(ui::ProposedViewSize p, ui::LayoutSubviews subviews) const {
+        TablePlan planned = planWithSample({std::nullopt, std::nullopt}, subviews);
         wide_->settle(planned.columnWidths);
         planned.size.width =
             std::accumulate(planned.columnWidths.begin(), planned.columnWidths.end(), CGFloat(0)) +
             hSpacing_ * std::max(columns_ - 1, 0);
         if (plans_) {
-            plans_->remember(planned);
+            noteWidestCells(planned, subviews);
+            plans_->remember(p.width, planned);
         }
         wide_->check();
         return planned;
     }
 
-    // The cells sampled from the rows below a long table's head (the subviews after the grid's
-    // own, never placed) widen the columns: each to its sampled cells' widest word, so that no
-    // word of a row below runs into the next column, and towards their ideal width as far as the
-    // width offered allows. The rows' heights follow the new widths.
-    void widenForSample(ui::GridPlan& plan, ui::ProposedViewSize p,
-                        ui::LayoutSubviews subviews) const {
-        const std::size_t first = cells_.size();
-        std::vector<CGFloat> least(plan.columnWidths.size(), 0);
-        std::vector<CGFloat> ideal(plan.columnWidths.size(), 0);
-        for (std::size_t k = 0; k < sampleColumns_.size() && first + k < subviews.size(); ++k) {
-            const auto c = static_cast<std::size_t>(sampleColumns_[k]);
-            if (c >= least.size()) {
-                continue;
+    // The plan of the grid's cells with the cells sampled from the rows below a long table's head
+    // (the subviews after the grid's own, never placed): the columns as a grid of all of them
+    // makes them, the rows those of the grid's own cells.
+    [[nodiscard]] TablePlan planWithSample(ui::ProposedViewSize p,
+                                           ui::LayoutSubviews subviews) const {
+        if (sampleColumns_.empty()) {
+            return {ui::planGrid(p, subviews, cells_, rows_, columns_, hSpacing_, vSpacing_), {}};
+        }
+        std::vector<Place> places = cells_;
+        places.reserve(cells_.size() + sampleColumns_.size());
+        for (std::size_t k = 0; k < sampleColumns_.size(); ++k) {
+            places.push_back({rows_ + static_cast<int>(k), sampleColumns_[k]});
+        }
+        TablePlan plan{ui::planGrid(p, subviews, places,
+                                    rows_ + static_cast<int>(sampleColumns_.size()), columns_,
+                                    hSpacing_, vSpacing_),
+                       {}};
+        plan.rowHeights.resize(static_cast<std::size_t>(rows_));
+        plan.size.height =
+            std::accumulate(plan.rowHeights.begin(), plan.rowHeights.end(), CGFloat(0)) +
+            vSpacing_ * std::max(rows_ - 1, 0);
+        return plan;
+    }
+
+    // How wide the widest cell of each column is at the column's width, of the grid's own cells
+    // and those sampled below them.
+    void noteWidestCells(TablePlan& plan, ui::LayoutSubviews subviews) const {
+        plan.widestCells.assign(plan.columnWidths.size(), 0);
+        for (std::size_t i = 0; i < subviews.size() && i < cells_.size() + sampleColumns_.size();
+             ++i) {
+            const auto c = static_cast<std::size_t>(
+                i < cells_.size() ? cells_[i].column : sampleColumns_[i - cells_.size()]);
+            if (c < plan.columnWidths.size()) {
+                plan.widestCells[c] =
+                    std::max(plan.widestCells[c],
+                             subviews[i].sizeThatFits({plan.columnWidths[c], std::nullopt}).width);
             }
-            const ui::LayoutSubview& cell = subviews[first + k];
-            least[c] = std::max(least[c], cell.sizeThatFits({0.0, std::nullopt}).width);
-            ideal[c] = std::max(ideal[c], cell.sizeThatFits({}).width);
         }
-        std::vector<CGFloat>& widths = plan.columnWidths;
-        const CGFloat spacing = hSpacing_ * std::max(columns_ - 1, 0);
-        bool changed = false;
-        for (std::size_t c = 0; c < widths.size(); ++c) {
-            if (least[c] > widths[c]) {
-                widths[c] = least[c];
-                changed = true;
-            }
-        }
-        CGFloat room =
-            p.width && std::isfinite(*p.width)
-                ? *p.width - spacing - std::accumulate(widths.begin(), widths.end(), CGFloat(0))
-                : std::numeric_limits<CGFloat>::infinity();
-        for (std::size_t c = 0; c < widths.size() && room > 0; ++c) {
-            const CGFloat extra = std::min(ideal[c] - widths[c], room);
-            if (extra > 0) {
-                widths[c] += extra;
-                room -= extra;
-                changed = true;
-            }
-        }
-        if (!changed) {
-            return;
-        }
-        std::fill(plan.rowHeights.begin(), plan.rowHeights.end(), CGFloat(0));
-        for (std::size_t i = 0; i < first && i < subviews.size(); ++i) {
-            const auto r = static_cast<std::size_t>(cells_[i].row);
-            const auto c = static_cast<std::size_t>(cells_[i].column);
-            plan.rowHeights[r] = std::max(
-                plan.rowHeights[r], subviews[i].sizeThatFits({widths[c], std::nullopt}).height);
-        }
-        plan.size = {std::accumulate(widths.begin(), widths.end(), CGFloat(0)) + spacing,
-                     std::accumulate(plan.rowHeights.begin(), plan.rowHeights.end(), CGFloat(0)) +
-                         vSpacing_ * std::max(rows_ - 1, 0)};
     }
 
     std::vector<Place> cells_;
@@ -612,12 +605,13 @@ private:
 
 // A table of more rows than this, or of more cells than `longTableCellCount`, in a document laid
 // out as it comes into view, lays out its first rows whole, in one grid, and the rest as they come
-// into view. The first rows, with as many rows sampled from below them (the last ones, and some
-// spread between), decide the widths of the columns for all of them: a row below them never changes
-// the columns of the rows above.
+// into view. The first rows, with the cells below them that may be the widest of their columns or
+// hold their longest words (found from the widths of their characters, a few of each column),
+// decide the widths of the columns for all of them, as a grid of every row would: a row below them
+// never changes the columns of the rows above.
 constexpr std::size_t headRowCount = 100;
-// The head and the sample hold up to about this many cells each (a row at least), so that a table
-// of very many columns costs a bounded number of cells too.
+// The head holds up to about this many cells (a row at least), so that a table of very many columns
+// costs a bounded number of cells too.
 constexpr std::size_t headCellCount = 2000;
 constexpr std::size_t longTableCellCount = 20000;
 
@@ -658,7 +652,7 @@ public:
             height = std::max(height, subviews[c].sizeThatFits({widths[c], std::nullopt}).height);
         }
         if (first_) {
-            const ui::GridPlan* plan = plans_->forWidth(p.width);
+            const TablePlan* plan = plans_->forWidth(p.width);
             return {plan != nullptr ? plan->size.width : total(widths), height};
         }
         return {total(widths), height};
@@ -675,15 +669,17 @@ public:
         placed_->cells.reserve(subviews.size());
         CGFloat x = bounds.origin.x;
         const std::size_t first = first_.value_or(0);
-        if (const ui::GridPlan* plan = plans_->forWidth(p.width); plan != nullptr && first_) {
+        const TablePlan* plan = plans_->forWidth(p.width);
+        if (plan != nullptr && first_) {
             for (std::size_t c = 0; c < first && c < plan->columnWidths.size(); ++c) {
                 x += plan->columnWidths[c] + hSpacing_;
             }
         }
         for (std::size_t c = 0; c < subviews.size(); ++c) {
+            const bool planned = plan != nullptr && first + c < plan->widestCells.size();
             placeCell(subviews[c], {row_, static_cast<int>(first + c)},
                       platform::Rect(x, bounds.origin.y, widths[c], height), alignments_, padding_,
-                      *placed_, true);
+                      *placed_, planned ? plan->widestCells[first + c] : widths[c]);
             x += widths[c] + hSpacing_;
         }
         placements_->last[row_] = ++placements_->count;
@@ -702,7 +698,7 @@ private:
     [[nodiscard]] std::vector<CGFloat> columnWidths(ui::ProposedViewSize p,
                                                     ui::LayoutSubviews subviews) const {
         std::vector<CGFloat> widths(subviews.size(), 0);
-        const ui::GridPlan* plan = plans_->forWidth(p.width);
+        const TablePlan* plan = plans_->forWidth(p.width);
         const std::size_t first = first_.value_or(0);
         for (std::size_t c = 0; c < subviews.size(); ++c) {
             widths[c] = plan != nullptr && first + c < plan->columnWidths.size()
@@ -809,7 +805,7 @@ private:
     platform::CGFloat spacing_;
 };
 
-// A long table: its head grid, then the rest of its rows below it, offered the head's width.
+// A long table: its head grid, then the rest of its rows below it, both offered the table's width.
 class LongTableLayout final : public ui::Layout {
 public:
     explicit LongTableLayout(platform::CGFloat spacing)
@@ -817,7 +813,7 @@ public:
     platform::Size sizeThatFits(ui::ProposedViewSize p, ui::LayoutSubviews subviews,
                                 std::any& /*cache*/) const override {
         const platform::Size head = subviews[0].sizeThatFits(p);
-        const platform::Size rest = subviews[1].sizeThatFits({head.width, std::nullopt});
+        const platform::Size rest = subviews[1].sizeThatFits({p.width, std::nullopt});
         return {std::max(head.width, rest.width), head.height + spacing_ + rest.height};
     }
     void placeSubviews(platform::Rect bounds, ui::ProposedViewSize p, ui::LayoutSubviews subviews,
@@ -825,7 +821,7 @@ public:
         const platform::Size head = subviews[0].sizeThatFits(p);
         subviews[0].place(bounds.origin, ui::UnitPoint::topLeading(), p);
         subviews[1].place({bounds.origin.x, bounds.origin.y + head.height + spacing_},
-                          ui::UnitPoint::topLeading(), {head.width, std::nullopt});
+                          ui::UnitPoint::topLeading(), {p.width, std::nullopt});
     }
     bool equals(const ui::Layout& other) const override {
         const auto* o = dynamic_cast<const LongTableLayout*>(&other);
@@ -926,6 +922,89 @@ void reportBuiltColumns(TableCellBounds& bounds, std::size_t first) {
     }
     bounds = std::move(kept);
 }
+
+// The widest cells of one column by one measure, the widest first, each text kept once.
+struct WidestCells {
+    static constexpr std::size_t kept = 4;
+    std::array<std::pair<double, std::size_t>, kept> cells{};
+    std::size_t count = 0;
+
+    void offer(double width, std::size_t row, const Table::Rows& rows, std::size_t column) {
+        if (count == kept && width <= cells[kept - 1].first) {
+            return;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            if (rows[cells[k].second][column].characters() == rows[row][column].characters()) {
+                return;
+            }
+        }
+        std::size_t at = std::min(count, kept - 1);
+        count = std::min(count + 1, kept);
+        while (at > 0 && cells[at - 1].first < width) {
+            cells[at] = cells[at - 1];
+            --at;
+        }
+        cells[at] = {width, row};
+    }
+};
+
+// Of the cells of `rows` from row `first` on, those that may be the widest of their column on one
+// line and those that may hold its widest word, a few of each, ranked by the widths of their
+// characters in `font`: (row, column) in row order.
+std::vector<std::pair<std::size_t, std::size_t>>
+widestCells(const Table::Rows& rows, std::size_t first, const platform::Font& font) {
+    CharacterWidths widths(font);
+    std::vector<WidestCells> lines;
+    std::vector<WidestCells> words;
+    for (std::size_t r = first; r < rows.size(); ++r) {
+        if (rows[r].size() > lines.size()) {
+            lines.resize(rows[r].size());
+            words.resize(rows[r].size());
+        }
+        for (std::size_t c = 0; c < rows[r].size(); ++c) {
+            const std::string_view text = rows[r][c].characters();
+            if (text.empty()) {
+                continue;
+            }
+            const CharacterWidths::Measure measure = widths.measure(text);
+            lines[c].offer(measure.width, r, rows, c);
+            words[c].offer(measure.widestWord, r, rows, c);
+        }
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> widest;
+    for (std::size_t c = 0; c < lines.size(); ++c) {
+        for (const WidestCells* column : {&lines[c], &words[c]}) {
+            for (std::size_t k = 0; k < column->count; ++k) {
+                widest.emplace_back(column->cells[k].second, c);
+            }
+        }
+    }
+    std::sort(widest.begin(), widest.end());
+    widest.erase(std::unique(widest.begin(), widest.end()), widest.end());
+    return widest;
+}
+
+// The cells `widestCells` found for a table's text, kept with the table's identity: its body is
+// made again as its spacing arrives or, in a wide table, as other columns come into view.
+struct WidestCellsFound {
+    std::optional<AttributedSubstring> content;
+    std::size_t first = 0;
+    std::optional<platform::Font> font;
+    std::vector<std::pair<std::size_t, std::size_t>> cells;
+
+    const std::vector<std::pair<std::size_t, std::size_t>>& of(const AttributedSubstring& table,
+                                                               const Table::Rows& rows,
+                                                               std::size_t head,
+                                                               const platform::Font& bodyFont) {
+        if (!content || !sameContent(*content, table) || first != head || font != bodyFont) {
+            cells = widestCells(rows, head, bodyFont);
+            content = table;
+            first = head;
+            font = bodyFont;
+        }
+        return cells;
+    }
+};
 } // namespace
 
 Table::Rows Table::rows(const AttributedSubstring& content, const std::optional<IntentType>& intent,
@@ -994,19 +1073,16 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         (cells.size() > headRowCount || cells.size() * columnCount > longTableCellCount) &&
         cells.size() > headRows && context.environment<InLazyDocumentKey>();
     const std::size_t gridRows = long_ ? headRows : cells.size();
-    // The rows sampled below the head: the last ones, and others spread evenly between.
-    std::vector<std::size_t> sampleRows;
-    if (gridRows < cells.size()) {
-        const std::size_t below = cells.size() - gridRows;
-        const std::size_t sampled = std::min(below, headRows);
-        const std::size_t last = sampled / 2;
-        for (std::size_t k = 0; k < sampled - last; ++k) {
-            sampleRows.push_back(gridRows + k * (below - last) / (sampled - last));
-        }
-        for (std::size_t k = 0; k < last; ++k) {
-            sampleRows.push_back(cells.size() - last + k);
-        }
-    }
+    // The cells below the head that may be the widest of their columns or hold their longest
+    // words, found from their texts: laid out unseen beside the head's cells, they make the
+    // columns as wide as a grid of all the rows makes them.
+    const std::shared_ptr<WidestCellsFound> widest =
+        context.stateObject<WidestCellsFound>([] { return std::make_shared<WidestCellsFound>(); });
+    const std::vector<std::pair<std::size_t, std::size_t>> noSample;
+    const std::vector<std::pair<std::size_t, std::size_t>>& sample =
+        long_ ? widest->of(content_, cells, gridRows,
+                           context.environment().font().value_or(platform::Font::body()))
+              : noSample;
     std::shared_ptr<PlacedTableCells> placed =
         context.stateObject<PlacedTableCells>([] { return std::make_shared<PlacedTableCells>(); });
     const std::shared_ptr<ColumnPlans> plans =
@@ -1032,8 +1108,8 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         for (std::size_t r = 0; r < gridRows; ++r) {
             longest(r);
         }
-        for (const std::size_t r : sampleRows) {
-            longest(r);
+        for (const auto& [r, c] : sample) {
+            characters[c] = std::max(characters[c], cells[r][c].characters().size());
         }
         wide->reset(plans->versionFor(content_), std::move(characters),
                     horizontalSpacing(spacing->horizontal, padding));
@@ -1055,8 +1131,8 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     // The rows sampled below the head, made as cells are, unseen, never placed, publishing
     // nothing (their texts are not the document's twice), measured only.
     std::vector<int> sampleColumns;
-    for (const std::size_t r : sampleRows) {
-        for (std::size_t c = window.first; c < std::min(window.end, cells[r].size()); ++c) {
+    for (const auto& [r, c] : sample) {
+        if (c >= window.first && c < window.end) {
             sampleColumns.push_back(static_cast<int>(c));
             const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
                                  cellStyle != nullptr);

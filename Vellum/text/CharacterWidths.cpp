@@ -56,20 +56,22 @@ double CharacterWidths::width(std::string_view text) {
     return width;
 }
 
-double CharacterWidths::widestWord(std::string_view text) {
-    double widest = 0;
+CharacterWidths::Measure CharacterWidths::measure(std::string_view text) {
+    Measure measure;
     double word = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = characterLength(text, at);
+        const double advance = character(text.substr(at, length));
+        measure.width += advance;
         if (isBreak(text[at])) {
             word = 0;
         } else {
-            word += character(text.substr(at, length));
-            widest = std::max(widest, word);
+            word += advance;
+            measure.widestWord = std::max(measure.widestWord, word);
         }
         at += length;
     }
-    return widest;
+    return measure;
 }
 
 } // namespace vellum

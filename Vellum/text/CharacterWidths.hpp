@@ -24,8 +24,13 @@ public:
 
     // The width of `text` on one line.
     [[nodiscard]] double width(std::string_view text);
-    // The width of the widest of `text`'s words (the stretches between blanks and line breaks).
-    [[nodiscard]] double widestWord(std::string_view text);
+    // That width, and the width of the widest of `text`'s words (the stretches between blanks and
+    // line breaks).
+    struct Measure {
+        double width = 0;
+        double widestWord = 0;
+    };
+    [[nodiscard]] Measure measure(std::string_view text);
 
 private:
     [[nodiscard]] double character(std::string_view character);

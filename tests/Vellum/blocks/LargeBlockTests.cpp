@@ -223,8 +223,12 @@ struct RecordingTable final : TableStyle {
         std::make_shared<std::unordered_map<TableCellIdentifier, platform::Rect>>();
     // Whether the table scrolls sideways in its column (as the overflow mode says).
     bool inOverflow = false;
+    // Whether its cells stand a point apart, as the default style's do.
+    bool spaced = false;
     AnyView makeBody(ViewContext&, const TableStyleConfiguration& c) const override {
-        AnyView recorded = c.label.content.onPreferenceChange<TableCellBoundsKey>(
+        AnyView label =
+            spaced ? vellum::vellum(c.label.content).tableCellSpacing(1, 1) : c.label.content;
+        AnyView recorded = label.onPreferenceChange<TableCellBoundsKey>(
             [layout = layout, cells = cells](const TableCellBoundsKey::Value& bounds) {
                 cells->clear();
                 for (const auto& entry : bounds) {
@@ -239,6 +243,26 @@ struct RecordingTable final : TableStyle {
             [recorded](const vellum::OverflowState&) { return recorded; });
     }
 };
+
+TEST(LargeBlocks, TheFirstScreenOfALongTableIsThatOfTheWholeTable) {
+    // Row 200 of 300 holds a word longer than its column's other cells, and row 250 the longest
+    // line of the other column: the columns are as wide as they need for them from the first row.
+    std::string markdown = "A table.\n\n| key | value |\n|---|---|\n";
+    for (int i = 0; i < 300; ++i) {
+        const std::string key = i == 200 ? "Floccinaucinihilipilificationsupercalifragilistic"
+                                         : "r" + std::to_string(i);
+        const std::string value =
+            i == 250 ? "a few words, more of them than any other row holds" : "a few words";
+        markdown += "| " + key + " | " + value + " |\n";
+    }
+    // The cells a point apart, without rules (whose ends a tall table's drawing may smooth
+    // otherwise).
+    const auto table = std::make_shared<RecordingTable>();
+    table->spaced = true;
+    expectFirstScreenOfTheWhole(
+        markdown, [table](AnyView view) { return view.environment<TableStyleKey>(table); },
+        "table");
+}
 
 TEST(LargeBlocks, AHundredThousandRowTableShowsWithMostRowsEstimated) {
     std::string markdown = "| n | word |\n|---|---|\n";
