@@ -221,13 +221,14 @@ AnyView OrderedList::body(ui::ViewContext& context) const {
             AnyView(OrderedListItem{items[i].intent, content_[items[i].range], *markerWidth}));
     }
     AnyView stack = AnyView(BlockVStack(std::move(rows)));
-    if (items.size() >= lazyBlockCount && context.environment<InLazyDocumentKey>()) {
-        // A long list lays out only the items near the screen, and only items placed publish
-        // their markers' widths: the widest markers of all its items, and of the numbered lists
-        // nested in them, found from their texts, are measured on their own as well (unseen,
-        // and publishing nothing else), so that the first items shown already take the width
-        // that the items far below need. A marker style that shows no text has its last item's
-        // marker measured, the widest in a list numbered on.
+    if (context.environment<InLazyDocumentKey>() &&
+        (items.size() >= lazyBlockCount || content_.runs().size() >= lazyBlockCount)) {
+        // A long list lays out only the items near the screen (as does a long list nested in a
+        // short one), and only items placed publish their markers' widths: the widest markers of
+        // all its items, and of the numbered lists nested in them, found from their texts, are
+        // measured on their own as well (unseen, and publishing nothing else), so that the first
+        // items shown already take the width that the items far below need. A marker style that
+        // shows no text has its last item's marker measured, the widest in a list numbered on.
         const BlockRuns::BlockRun& last = items.back();
         std::optional<std::vector<OrderedListMarkerConfiguration>> widest;
         if (intent_) {

@@ -157,8 +157,17 @@ TEST(LargeBlocks, TheFirstScreenOfALongNumberedListIsThatOfTheWholeList) {
             nested += "     - a bullet\n\n       100000. deep\n";
         }
     }
-    expectFirstScreenOfTheWhole(
-        nested, [](AnyView view) { return view; }, "nested");
+    const auto plain = [](AnyView view) { return view; };
+    expectFirstScreenOfTheWhole(nested, plain, "nested");
+    // The same far down a long bulleted list in the second of three numbered items.
+    std::string bullets = "1. one\n2. two\n";
+    for (int i = 1; i <= 150; ++i) {
+        bullets += "   - item " + std::to_string(i) + "\n";
+        if (i == 140) {
+            bullets += "\n     100000. deep\n";
+        }
+    }
+    expectFirstScreenOfTheWhole(bullets + "3. three\n", plain, "bulleted");
 }
 
 TEST(LargeBlocks, SelectAllOfALongListCopiesItemsNotYetLaidOut) {
