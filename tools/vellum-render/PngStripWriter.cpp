@@ -35,7 +35,9 @@ namespace {
 std::FILE* openBeside(const std::filesystem::path& target, std::filesystem::path& temporary) {
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string leaf(".");
+    leaf.append(target.filename().string()).append(".XXXXXX");
+    std::string name = (folder / leaf).string();
     const int descriptor = ::mkstemp(name.data());
     if (descriptor < 0) {
         throw std::runtime_error(std::strerror(errno));
