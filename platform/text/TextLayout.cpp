@@ -24,13 +24,28 @@ namespace {
 
 constexpr double kScale = PANGO_SCALE;
 
-double fromPango(int units) {
-    return units / kScale;
+/// Positions within a layout are summed in 64 bits: a paragraph of a few hundred thousand
+/// characters is taller, or its line wider, than 32-bit Pango units hold (about 2.1 million
+/// points).
+double fromPango(std::int64_t units) {
+    return static_cast<double>(units) / kScale;
 }
 /// Lengths from callers are clamped to what Pango's 32-bit units hold comfortably; NaN becomes 0.
 double clampLength(double points) {
     constexpr double limit = 100000;
     return std::isnan(points) ? 0 : std::clamp(points, -limit, limit);
+}
+/// What Pango holds as `units` in 32 bits, where a sum may have wrapped around: the value nearest
+/// `expected` (known to within 2^31 units) that it stands for.
+std::int64_t unwrapped(int units, std::int64_t expected) {
+    const auto delta = static_cast<std::int32_t>(static_cast<std::uint32_t>(units) -
+                                                 static_cast<std::uint32_t>(expected));
+    return expected + delta;
+}
+/// An extent Pango took as the union of rectangles and gave as `units`: as it was while the
+/// rectangles' positions held in 32 bits, else the extent `summed` from them here.
+std::int64_t within32Bits(int units, std::int64_t summed) {
+    return summed > INT_MAX ? summed : unwrapped(units, summed);
 }
 int toPango(double points) {
     return static_cast<int>(std::lround(clampLength(points) * kScale));
@@ -311,7 +326,12 @@ struct TextLayout::Impl {
     }
     /// The styled text the layout was made from.
     const StyledText& sourceText() const { return source; }
-    void buildLines(const StyledText& styled, std::optional<int> keepLines);
+    void buildLines(const StyledText& styled, const ParagraphStyle& style,
+                    std::optional<int> keepLines);
+    /// Places each line within `layoutWidth` as Pango does for `alignment` (the leading edge
+    /// being the right one for the lines `startsRight` marks).
+    void alignLines(std::int64_t layoutWidth, TextAlignment alignment,
+                    const std::vector<bool>& startsRight);
     void releasePangoLayout(const ParagraphStyle& style);
 };
 
@@ -514,9 +534,47 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
     }
 }
 
-void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> keepLines) {
+void TextLayout::Impl::alignLines(std::int64_t layoutWidth, TextAlignment alignment,
+                                  const std::vector<bool>& startsRight) {
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+        Line& line = lines[l];
+        // Widths are whole Pango units, which doubles hold exactly.
+        const std::int64_t width = std::llround(line.typographicBounds.width * kScale);
+        const std::int64_t free = layoutWidth - width;
+        std::int64_t offset = 0;
+        if (alignment == TextAlignment::center) {
+            // Rounded to whole points when both widths are, as Pango rounds it.
+            offset = free / 2;
+            if (((layoutWidth | width) & (PANGO_SCALE - 1)) == 0) {
+                offset = (offset + (PANGO_SCALE >> 1)) & ~std::int64_t(PANGO_SCALE - 1);
+            }
+        } else if ((alignment == TextAlignment::trailing) !=
+                   (l < startsRight.size() && startsRight[l])) {
+            offset = free;
+        }
+        const double dx = fromPango(offset) - line.typographicBounds.origin.x;
+        line.typographicBounds.origin.x += dx;
+        for (Run& run : line.runs) {
+            run.typographicBounds.origin.x += dx;
+            run.slices.bounds_.origin.x += dx;
+        }
+    }
+}
+
+void TextLayout::Impl::buildLines(const StyledText& styled, const ParagraphStyle& style,
+                                  std::optional<int> keepLines) {
     std::unique_ptr<PangoLayoutIter, IterDeleter> iter(pango_layout_get_iter(layout.get()));
     const PangoLayoutLine* currentLine = nullptr;
+    // Pango sums positions in 32 bits, which a paragraph of a few hundred thousand characters
+    // outgrows; each is taken back near where the lines and runs before it say it must be.
+    std::int64_t lineTop = 0;
+    std::int64_t nextLineTop = 0;
+    std::int64_t lineLeft = 0;
+    std::int64_t runEnd = 0;
+    int lineWidth = 0;
+    // Lines whose paragraph direction is right to left, which start at the right when aligned to
+    // their leading edge.
+    std::vector<bool> startsRight;
     do {
         const PangoLayoutLine* pangoLine = pango_layout_iter_get_line_readonly(iter.get());
         if (pangoLine != currentLine) {
@@ -527,16 +585,24 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             currentLine = pangoLine;
             PangoRectangle logical;
             pango_layout_iter_get_line_extents(iter.get(), nullptr, &logical);
-            const int baseline = pango_layout_iter_get_baseline(iter.get());
+            lineTop = unwrapped(logical.y, nextLineTop);
+            nextLineTop = lineTop + logical.height;
+            lineLeft = unwrapped(logical.x, 0);
+            runEnd = lineLeft;
+            lineWidth = logical.width;
+            const std::int64_t baseline =
+                unwrapped(pango_layout_iter_get_baseline(iter.get()), lineTop);
             Line line;
-            line.typographicBounds = {{fromPango(logical.x), fromPango(baseline)},
-                                      fromPango(logical.width),
-                                      fromPango(baseline - logical.y),
-                                      fromPango(logical.y + logical.height - baseline)};
+            line.typographicBounds = {{fromPango(lineLeft), fromPango(baseline)},
+                                      fromPango(unwrapped(lineWidth, 0)),
+                                      fromPango(baseline - lineTop),
+                                      fromPango(nextLineTop - baseline)};
             const auto lineStart = static_cast<std::size_t>(pangoLine->start_index);
             line.characterRange = {utf16(lineStart),
                                    utf16(lineStart + static_cast<std::size_t>(pangoLine->length))};
             lines.push_back(std::move(line));
+            startsRight.push_back(style.baseDirection == WritingDirection::natural &&
+                                  pangoLine->resolved_dir == PANGO_DIRECTION_RTL);
         }
         const PangoGlyphItem* glyphItem = pango_layout_iter_get_run_readonly(iter.get());
         if (glyphItem == nullptr) {
@@ -544,7 +610,10 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
         }
         PangoRectangle logical;
         pango_layout_iter_get_run_extents(iter.get(), nullptr, &logical);
-        const double baseline = fromPango(pango_layout_iter_get_run_baseline(iter.get()));
+        const std::int64_t runTop = unwrapped(logical.y, lineTop);
+        const std::int64_t runBaselineUnits =
+            unwrapped(pango_layout_iter_get_run_baseline(iter.get()), lineTop);
+        const double baseline = fromPango(runBaselineUnits);
         const PangoItem* item = glyphItem->item;
         const PangoGlyphString* glyphs = glyphItem->glyphs;
         const bool rtl = (item->analysis.level % 2) != 0;
@@ -562,9 +631,8 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             }
             fontSize = pango_font_description_get_size(described.get()) / kScale;
         }
-        const double ascent =
-            fromPango(pango_layout_iter_get_run_baseline(iter.get())) - fromPango(logical.y);
-        const double descent = fromPango(logical.y + logical.height) - baseline;
+        const double ascent = baseline - fromPango(runTop);
+        const double descent = fromPango(runTop + logical.height) - baseline;
 
         const int count = glyphs->num_glyphs;
         std::vector<std::size_t> indices(static_cast<std::size_t>(count));
@@ -572,7 +640,7 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             indices[static_cast<std::size_t>(i)] =
                 utf16(itemStart + static_cast<std::size_t>(glyphs->log_clusters[i]));
         }
-        double x = fromPango(logical.x);
+        double x = fromPango(unwrapped(logical.x, runEnd));
         Line& line = lines.back();
         int i = 0;
         while (i < count) {
@@ -593,7 +661,7 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
                 const double offset = fromPango(toPango(sourceRun.box->baselineOffset));
                 runAscent = fromPango(toPango(boxSize(*sourceRun.box).height)) + offset;
                 runDescent = -offset;
-                runBaseline = fromPango(pango_layout_iter_get_baseline(iter.get()));
+                runBaseline = line.typographicBounds.origin.y;
             }
             const double runX = x;
             const int first = i;
@@ -639,11 +707,30 @@ void TextLayout::Impl::buildLines(const StyledText& styled, std::optional<int> k
             line.runs.push_back(std::move(run));
             drawing.push_back({item->analysis.font, glyphs, first, i});
         }
+        // The advances are whole Pango units, which a double sums exactly.
+        runEnd = std::llround(x * kScale);
+        line.typographicBounds.width = fromPango(within32Bits(lineWidth, runEnd - lineLeft));
     } while (pango_layout_iter_next_run(iter.get()));
 
+    // A line wider than 32-bit units was placed by Pango from widths that wrapped around: the lines
+    // are placed again as Pango places narrower ones.
+    double widestLine = 0;
+    for (const Line& line : lines) {
+        widestLine = std::max(widestLine, line.typographicBounds.width);
+    }
+    if (widestLine * kScale > INT_MAX) {
+        alignLines(style.width ? toPango(std::max(*style.width, 0.0))
+                               : std::llround(widestLine * kScale),
+                   style.alignment, startsRight);
+    }
     PangoRectangle logical;
     pango_layout_get_extents(layout.get(), nullptr, &logical);
-    size = {fromPango(logical.width), fromPango(logical.height)};
+    double widest = 0;
+    for (const Line& line : lines) {
+        widest = std::max(widest, line.typographicBounds.rect().maxX());
+    }
+    size = {fromPango(within32Bits(logical.width, std::llround(widest * kScale))),
+            fromPango(within32Bits(logical.height, nextLineTop))};
     if (truncated && !lines.empty()) {
         // Only the kept lines count.
         size.height = lines.back().typographicBounds.rect().maxY();
@@ -916,7 +1003,10 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     // A segment wider than the line alone is cut between characters into parts that each fill a
     // line, measured with the glyphs of the whole word: one pass over the word, where Pango
     // measures each line's characters again (quadratic in the word's length).
-    const int available = style.width ? toPango(std::max(*style.width, 0.0)) : INT_MAX;
+    // Without a width, lines end only at line feeds, however wide (far below what 64 bits hold,
+    // with room to add a margin to).
+    const std::int64_t available =
+        style.width ? toPango(std::max(*style.width, 0.0)) : std::int64_t(1) << 62;
     if (style.breaksWords &&
         std::any_of(segments.begin(), segments.end(), [&](const Segment& segment) {
             return segment.width - segment.hanging > available;
@@ -1120,10 +1210,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     lines.reserve(spans.size() + 1);
     drawing.reserve(spans.size() + runs.size());
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
-    int top = 0;
-    int widest = 0;
-    std::vector<int> lineWidths;
-    lineWidths.reserve(spans.size() + 1);
+    std::int64_t top = 0;
+    std::int64_t widest = 0;
     const auto addEmptyLine = [&](std::size_t at) -> bool {
         // An empty line is as high as the font of its line feed (the paragraph's font at the
         // end of the text).
@@ -1140,7 +1228,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                   fromPango(font->descent)};
         line.characterRange = {utf16(at), utf16(at)};
         lines.push_back(std::move(line));
-        lineWidths.push_back(0);
         top += font->ascent + font->descent;
         return true;
     };
@@ -1178,7 +1265,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             ascent = std::max(ascent, runFonts[pieces[p].run]->ascent);
             descent = std::max(descent, runFonts[pieces[p].run]->descent);
         }
-        const int baseline = top + ascent;
+        const std::int64_t baseline = top + ascent;
         Line line;
         // One run per stretch of one source run.
         std::size_t runCount = 1;
@@ -1186,7 +1273,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             runCount += pieces[p].run != pieces[p - 1].run || pieces[p].start != pieces[p - 1].end;
         }
         line.runs.reserve(runCount);
-        int x = 0;
+        std::int64_t x = 0;
         const std::size_t lineStart = pieces[firstPiece].start;
         const std::size_t lineEnd = pieces[endPiece - 1].end;
         for (std::size_t p = firstPiece; p < endPiece;) {
@@ -1245,7 +1332,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             const double y = fromPango(baseline);
             const std::size_t location = utf16(runStart);
             const std::size_t end = utf16(runEnd);
-            const int runX = x;
+            const std::int64_t runX = x;
             // Each glyph stands for the characters from its cluster's to the next cluster's
             // (the run's end for the last): the lower bounds first, the upper ones from the end.
             std::vector<RunSlices::Glyph>& slices = run.slices.glyphs_;
@@ -1326,7 +1413,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             {0, fromPango(baseline)}, fromPango(x), fromPango(ascent), fromPango(descent)};
         line.characterRange = {utf16(pieces[firstPiece].start), utf16(pieces[endPiece - 1].end)};
         lines.push_back(std::move(line));
-        lineWidths.push_back(x);
         widest = std::max(widest, x);
         top += ascent + descent;
     }
@@ -1338,26 +1424,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     }
     size = {fromPango(widest), fromPango(top)};
     if (style.alignment != TextAlignment::leading) {
-        // Lines move within the wrap width (within the widest line without one), by Pango's
-        // arithmetic: a centred line's offset is rounded to whole points when both widths are.
-        const int layoutWidth = style.width ? available : widest;
-        for (std::size_t l = 0; l < lines.size(); ++l) {
-            const int free = layoutWidth - lineWidths[l];
-            int offset = free;
-            if (style.alignment == TextAlignment::center) {
-                offset = free / 2;
-                if (((layoutWidth | lineWidths[l]) & (PANGO_SCALE - 1)) == 0) {
-                    offset = (offset + (PANGO_SCALE >> 1)) & ~(PANGO_SCALE - 1);
-                }
-            }
-            const double dx = fromPango(offset);
-            Line& line = lines[l];
-            line.typographicBounds.origin.x += dx;
-            for (Run& run : line.runs) {
-                run.typographicBounds.origin.x += dx;
-                run.slices.bounds_.origin.x += dx;
-            }
-        }
+        alignLines(style.width ? available : widest, style.alignment, {});
     }
     wordShaped = true;
     lazyPango = true;
@@ -1444,7 +1511,7 @@ TextLayout TextLayout::Impl::make(StyledText text, const ParagraphStyle& style,
         if (style.lineLimit && *style.lineLimit > 0) {
             keep = style.lineLimit;
         }
-        impl->buildLines(styled, keep);
+        impl->buildLines(styled, style, keep);
         impl->releasePangoLayout(style);
     }
     return TextLayout(std::shared_ptr<const Impl>(std::move(impl)));
@@ -1755,7 +1822,7 @@ bool showGlyphs(GraphicsContext& context, cairo_t* cr, text_internal::GlyphCompo
     thread_local std::vector<cairo_glyph_t> positioned;
     positioned.clear();
     positioned.reserve(static_cast<std::size_t>(count));
-    int x = 0; // Pango units from the start, summed as Pango sums them
+    std::int64_t x = 0; // Pango units from the start, summed as Pango sums them (wider)
     for (int i = 0; i < count; ++i) {
         const PangoGlyphInfo info = glyphAt(i);
         if (info.glyph != PANGO_GLYPH_EMPTY) {

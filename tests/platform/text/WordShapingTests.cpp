@@ -525,5 +525,62 @@ TEST(WordShaping, AWordOfHundredsOfThousandsOfLettersStaysWrapped) {
     EXPECT_GT(layout.lines().size(), 5000u);
 }
 
+TEST(WordShaping, ParagraphsTallerOrWiderThan32BitUnitsComeOutWhole) {
+    // Pango units in 32 bits hold about 2.1 million points: 20,000 lines of 150-point type are
+    // taller, a line of 15,000 such words wider. Both ways lay them out alike, with every line
+    // where the lines above it put it, and the end of the long line draws where it ends.
+    std::string words;
+    for (int i = 0; i < 20000; ++i) {
+        words += "ab ";
+    }
+    const Font large = Font::system(150);
+    const ParagraphStyle narrow{.font = large, .width = 1, .breaksWords = false};
+    const TextLayout tall(StyledText(words), narrow);
+    const TextLayout tallByPango = layoutWithPango(StyledText(words), narrow);
+    ASSERT_TRUE(isWordShaped(tall));
+    ASSERT_EQ(tall.lines().size(), 20000u);
+    ASSERT_EQ(tallByPango.lines().size(), tall.lines().size());
+    EXPECT_EQ(tall.size(), tallByPango.size());
+    const double lineHeight = tall.lines()[0].typographicBounds.rect().height();
+    for (std::size_t l = 0; l < tall.lines().size(); l += 97) {
+        EXPECT_EQ(tall.lines()[l].typographicBounds, tallByPango.lines()[l].typographicBounds);
+        EXPECT_NEAR(tall.lines()[l].typographicBounds.rect().minY(), double(l) * lineHeight, 1e-3);
+    }
+    const double bottom = tall.lines().back().typographicBounds.rect().maxY();
+    EXPECT_EQ(tall.size().height, bottom);
+    EXPECT_GT(bottom, 2.2e6);
+
+    std::string line;
+    for (int i = 0; i < 15000; ++i) {
+        line += "ab ";
+    }
+    const ParagraphStyle unbounded{.font = large};
+    const TextLayout wide(StyledText(line), unbounded);
+    const TextLayout wideByPango = layoutWithPango(StyledText(line), unbounded);
+    ASSERT_TRUE(isWordShaped(wide));
+    ASSERT_EQ(wide.lines().size(), 1u);
+    ASSERT_EQ(wideByPango.lines().size(), 1u);
+    EXPECT_EQ(wide.lines()[0].typographicBounds, wideByPango.lines()[0].typographicBounds);
+    EXPECT_EQ(wide.size(), wideByPango.size());
+    const TextLayout word(StyledText("ab "), unbounded);
+    EXPECT_DOUBLE_EQ(wide.size().width, 15000 * word.size().width);
+    EXPECT_GT(wide.size().width, 2.2e6);
+    const TextLayout::Run& last = wideByPango.lines()[0].runs.back();
+    EXPECT_EQ(last.typographicBounds.origin.x + last.typographicBounds.width, wide.size().width);
+
+    for (const TextLayout* layout : {&wide, &wideByPango}) {
+        ImageSurface surface = ImageSurface::ofSize({400, 200});
+        {
+            GraphicsContext context(surface);
+            context.fill(Rect(0, 0, 400, 200), Color::gray(1));
+            layout->draw(context, {400 - layout->size().width, 0});
+        }
+        const Image image = surface.makeImage();
+        const auto inked = std::count_if(image.pixels().begin(), image.pixels().end(),
+                                         [](std::uint32_t p) { return p != 0xFFFFFFFF; });
+        EXPECT_GT(inked, 500);
+    }
+}
+
 } // namespace
 } // namespace platform
