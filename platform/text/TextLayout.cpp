@@ -17,6 +17,7 @@
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string_view>
+#include <unicode/uchar.h>
 #include <unordered_map>
 
 namespace platform {
@@ -214,12 +215,65 @@ bool needsContext(std::string_view piece) {
 }
 
 /// Paragraphs longer than this (in bytes) are given to Pango in items of about kItemPiece bytes.
+/// Short items keep short what Pango shapes again at each line's end: the start of the item the
+/// line breaks in, once for every opportunity it tries (emoji, slow to shape, took twice as long
+/// in items of 512 bytes).
 constexpr std::size_t kLongParagraph = 32 * 1024;
-constexpr std::size_t kItemPiece = 512;
+constexpr std::size_t kItemPiece = 128;
 
 /// How many words on either side a piece that needs them is shaped with: enough for a bracket to
 /// see the figures it encloses.
 constexpr std::size_t kContextWords = 2;
+
+/// The direction of the first strong character of `paragraph`, which Pango's layout gives the
+/// paragraph, found as it finds it (by a call deprecated for others' use, not for its own).
+PangoDirection baseDirectionOf(std::string_view paragraph) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return pango_find_base_dir(paragraph.data(), static_cast<int>(paragraph.size()));
+#pragma GCC diagnostic pop
+}
+
+/// Whether `c` opens or closes an explicit embedding, override or isolate.
+bool isExplicitDirection(char32_t c) {
+    switch (u_charDirection(static_cast<UChar32>(c))) {
+    case U_LEFT_TO_RIGHT_EMBEDDING:
+    case U_LEFT_TO_RIGHT_OVERRIDE:
+    case U_RIGHT_TO_LEFT_EMBEDDING:
+    case U_RIGHT_TO_LEFT_OVERRIDE:
+    case U_POP_DIRECTIONAL_FORMAT:
+    case U_LEFT_TO_RIGHT_ISOLATE:
+    case U_RIGHT_TO_LEFT_ISOLATE:
+    case U_FIRST_STRONG_ISOLATE:
+    case U_POP_DIRECTIONAL_ISOLATE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+/// The direction of the last strong character of `text`, if it has one.
+std::optional<UCharDirection> lastStrongDirection(std::string_view text) {
+    for (std::size_t end = text.size(); end > 0;) {
+        std::size_t i = end - 1;
+        while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+            --i;
+        }
+        end = i;
+        const UCharDirection type = u_charDirection(static_cast<UChar32>(decode(text, i)));
+        if (type == U_LEFT_TO_RIGHT || type == U_RIGHT_TO_LEFT || type == U_RIGHT_TO_LEFT_ARABIC) {
+            return type;
+        }
+    }
+    return std::nullopt;
+}
+
+/// Pango takes each box out of its list of attributes on its own, moving every attribute after
+/// it: a paragraph of n boxes costs it n² moves (a hundred thousand empty formulas after a Hebrew
+/// word took seconds). A paragraph of more boxes than this that goes to Pango is laid out in
+/// pieces of about kPieceBytes.
+constexpr std::size_t kManyBoxes = 2048;
+constexpr std::size_t kPieceBytes = 8 * 1024;
 
 } // namespace
 
@@ -304,6 +358,8 @@ struct TextLayout::Impl {
     void buildOffsets();
     void buildLayout(const StyledText& styled, const ParagraphStyle& style) const;
     bool buildWordShaped(const StyledText& styled, const ParagraphStyle& style);
+    bool buildInPieces(const StyledText& styled, const ParagraphStyle& style);
+    void buildWithPango(const StyledText& styled, const ParagraphStyle& style);
     static TextLayout make(StyledText text, const ParagraphStyle& style, bool allowWordShaping);
     static bool wordShapedOf(const TextLayout& layout) { return layout.impl_->wordShaped; }
     static bool cutsWordsOf(const TextLayout& layout) { return layout.impl_->cutWords; }
@@ -463,8 +519,8 @@ void TextLayout::Impl::buildLayout(const StyledText& styled, const ParagraphStyl
     if (text.size() > kLongParagraph) {
         // Pango shapes what remains of an item again for every line it breaks off it: the item's
         // length squared over the line's for an item of many lines (a megabyte of emoji without
-        // a space took seconds). The font of a long paragraph is given in pieces of a few
-        // kilobytes, cut at line-break opportunities, which Pango itemizes apart.
+        // a space took seconds). The font of a long paragraph is given in pieces of a hundred
+        // bytes or so, cut at line-break opportunities, which Pango itemizes apart.
         const std::vector<PangoLogAttr>& analysis = this->attributes();
         std::vector<PangoAttribute*> pieces;
         pieces.reserve(kept.size());
@@ -1493,28 +1549,200 @@ TextLayout TextLayout::Impl::make(StyledText text, const ParagraphStyle& style,
     impl->text = impl->source.string();
     const StyledText& styled = impl->source;
     impl->buildOffsets();
-    if (!allowWordShaping || !impl->buildWordShaped(styled, style)) {
-        impl->lines.clear();
-        impl->logAttrs.clear();
-        impl->cutWords = false;
-        impl->drawing.clear();
-        impl->ownedGlyphs.clear();
-        impl->fonts.clear();
-        impl->buildLayout(styled, style);
-        int attrCount = 0;
-        const PangoLogAttr* attrs =
-            pango_layout_get_log_attrs_readonly(impl->layout.get(), &attrCount);
-        impl->logAttrs.assign(attrs, attrs + attrCount);
-        // Pango limits the lines of each paragraph (and only when it has a width); the limit is
-        // on the whole text, so the lines past it are dropped here as well.
-        std::optional<int> keep;
-        if (style.lineLimit && *style.lineLimit > 0) {
-            keep = style.lineLimit;
-        }
-        impl->buildLines(styled, style, keep);
-        impl->releasePangoLayout(style);
+    if (!allowWordShaping ||
+        !(impl->buildWordShaped(styled, style) || impl->buildInPieces(styled, style))) {
+        impl->buildWithPango(styled, style);
     }
     return TextLayout(std::shared_ptr<const Impl>(std::move(impl)));
+}
+
+void TextLayout::Impl::buildWithPango(const StyledText& styled, const ParagraphStyle& style) {
+    lines.clear();
+    logAttrs.clear();
+    cutWords = false;
+    drawing.clear();
+    ownedGlyphs.clear();
+    fonts.clear();
+    buildLayout(styled, style);
+    int attrCount = 0;
+    const PangoLogAttr* attrs = pango_layout_get_log_attrs_readonly(layout.get(), &attrCount);
+    logAttrs.assign(attrs, attrs + attrCount);
+    // Pango limits the lines of each paragraph (and only when it has a width); the limit is on
+    // the whole text, so the lines past it are dropped here as well.
+    std::optional<int> keep;
+    if (style.lineLimit && *style.lineLimit > 0) {
+        keep = style.lineLimit;
+    }
+    buildLines(styled, style, keep);
+    releasePangoLayout(style);
+}
+
+bool TextLayout::Impl::buildInPieces(const StyledText& styled, const ParagraphStyle& style) {
+    // Each piece starts where a line of the whole starts and gives the whole its lines but the
+    // last, which the next piece starts with: Pango fills a line from its start alone. Its
+    // paragraph's direction is the whole paragraph's, given to it (with the alignment Pango
+    // would then have mirrored); a line feed ends a piece, since each paragraph finds its own.
+    if (!style.width || style.lineLimit || text.size() <= kPieceBytes ||
+        std::count_if(styled.runs().begin(), styled.runs().end(), [](const StyledText::Run& run) {
+            return run.box.has_value();
+        }) <= std::ptrdiff_t(kManyBoxes)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        if (isExplicitDirection(decode(text, i))) {
+            return false; // an embedding may hold the start of a piece
+        }
+    }
+    lines.clear();
+    drawing.clear();
+    ownedGlyphs.clear();
+    fonts.clear();
+    const std::vector<PangoLogAttr>& analysis = attributes();
+    const std::int64_t spacing = toPango(std::max(style.lineSpacing, 0.0));
+    std::int64_t top = 0;
+    PangoDirection previous = PANGO_DIRECTION_LTR;
+    // The direction of the last strong character between the paragraph's start and the piece's.
+    std::optional<UCharDirection> strongBefore;
+    std::size_t start = 0;
+    std::size_t pieceBytes = kPieceBytes;
+    while (start < text.size()) {
+        const std::size_t feed = text.find('\n', start);
+        const std::size_t paragraphEnd = feed == std::string::npos ? text.size() : feed + 1;
+        const std::size_t paragraphStart = start == 0 ? 0 : text.rfind('\n', start - 1) + 1;
+        ParagraphStyle pieceStyle = style;
+        PangoDirection direction = style.baseDirection == WritingDirection::rightToLeft
+                                       ? PANGO_DIRECTION_RTL
+                                       : PANGO_DIRECTION_LTR;
+        if (style.baseDirection == WritingDirection::natural) {
+            direction = baseDirectionOf(
+                std::string_view(text).substr(paragraphStart, paragraphEnd - paragraphStart));
+            direction = direction == PANGO_DIRECTION_NEUTRAL ? previous : direction;
+            pieceStyle.baseDirection = direction == PANGO_DIRECTION_RTL
+                                           ? WritingDirection::rightToLeft
+                                           : WritingDirection::leftToRight;
+            if (direction == PANGO_DIRECTION_RTL) {
+                if (style.alignment == TextAlignment::justified) {
+                    return false; // Pango would align its last line to the other side
+                }
+                if (style.alignment != TextAlignment::center) {
+                    pieceStyle.alignment = style.alignment == TextAlignment::leading
+                                               ? TextAlignment::trailing
+                                               : TextAlignment::leading;
+                }
+            }
+        }
+        // The piece ends at the first line-break opportunity past its length.
+        std::size_t end = paragraphEnd;
+        if (end - start > pieceBytes) {
+            std::size_t byte = start + pieceBytes;
+            while ((static_cast<unsigned char>(text[byte]) & 0xC0) == 0x80) {
+                ++byte;
+            }
+            for (std::size_t c = charOf(utf16(byte));
+                 byte < paragraphEnd && !analysis[c].is_line_break; ++c) {
+                byte += sequenceLength(static_cast<unsigned char>(text[byte]));
+            }
+            end = std::min(byte, paragraphEnd);
+        }
+        Impl piece;
+        const std::size_t firstRun = sourceOf(start);
+        for (std::size_t r = firstRun;
+             r < styled.runCount() && (r == firstRun || runStarts()[r] < end); ++r) {
+            const StyledText::Run run = styled.run(r);
+            const std::size_t from = std::max(runStarts()[r], start);
+            const std::size_t to = std::min(runStarts()[r] + run.text.size(), end);
+            if (run.box && from < to) {
+                piece.source.appendBox(*run.box, run.attributes);
+            } else {
+                piece.source.append(from < to ? text.substr(from, to - from) : std::string(),
+                                    run.attributes);
+            }
+        }
+        piece.text = piece.source.string();
+        piece.buildOffsets();
+        piece.buildWithPango(piece.source, pieceStyle);
+        std::size_t keep = piece.lines.size();
+        std::optional<UCharDirection> strongBeforeNext;
+        if (end < paragraphEnd) {
+            // The next piece starts with the last line, or an earlier one that gets the same
+            // directions on its own: the weak and neutral characters that start it take theirs
+            // from the last strong one before them, which there is the paragraph's direction.
+            const UCharDirection paragraphs =
+                direction == PANGO_DIRECTION_RTL ? U_RIGHT_TO_LEFT : U_LEFT_TO_RIGHT;
+            for (--keep; keep > 0; --keep) {
+                strongBeforeNext = lastStrongDirection(std::string_view(text).substr(
+                    start, piece.byteOf(piece.lines[keep].characterRange.lowerBound)));
+                if (!strongBeforeNext) {
+                    strongBeforeNext = strongBefore;
+                }
+                if (!strongBeforeNext || *strongBeforeNext == paragraphs) {
+                    break;
+                }
+            }
+            if (keep == 0) {
+                // One line longer than the piece (a line of empty boxes may have no end), or no
+                // line the next piece may start with: the rest of the paragraph at once (the
+                // whole text as it is, when that is all of it).
+                if (start == 0 && paragraphEnd == text.size()) {
+                    return false;
+                }
+                pieceBytes = paragraphEnd - start;
+                continue;
+            }
+        } else if (end < text.size() && keep > 1) {
+            --keep; // the empty line after the piece's final line feed starts the next piece
+        }
+        const auto offset = static_cast<std::uint32_t>(utf16(start));
+        const double dy = fromPango(top);
+        top +=
+            std::llround(piece.lines[keep - 1].typographicBounds.rect().maxY() * kScale) + spacing;
+        std::size_t runs = 0;
+        for (std::size_t l = 0; l < keep; ++l) {
+            Line& line = piece.lines[l];
+            line.typographicBounds.origin.y += dy;
+            line.characterRange.lowerBound += offset;
+            line.characterRange.upperBound += offset;
+            for (Run& run : line.runs) {
+                run.typographicBounds.origin.y += dy;
+                run.slices.bounds_.origin.y += dy;
+                run.characterRange.lowerBound += offset;
+                run.characterRange.upperBound += offset;
+                run.sourceRun += firstRun;
+                for (RunSlices::Glyph& glyph : run.slices.glyphs_) {
+                    glyph.lowerBound += offset;
+                    glyph.upperBound += offset;
+                }
+            }
+            runs += line.runs.size();
+            lines.push_back(std::move(line));
+        }
+        drawing.insert(drawing.end(), piece.drawing.begin(),
+                       piece.drawing.begin() + std::ptrdiff_t(runs));
+        std::move(piece.ownedGlyphs.begin(), piece.ownedGlyphs.end(),
+                  std::back_inserter(ownedGlyphs));
+        std::move(piece.fonts.begin(), piece.fonts.end(), std::back_inserter(fonts));
+        start = keep < piece.lines.size()
+                    ? start + piece.byteOf(piece.lines[keep].characterRange.lowerBound)
+                    : end;
+        strongBefore = strongBeforeNext;
+        if (start >= paragraphEnd) {
+            previous = direction;
+            strongBefore.reset();
+        }
+        pieceBytes = kPieceBytes;
+    }
+    double left = INFINITY;
+    double right = -INFINITY;
+    for (const Line& line : lines) {
+        left = std::min(left, line.typographicBounds.origin.x);
+        right = std::max(right, line.typographicBounds.rect().maxX());
+    }
+    size = {lines.empty() ? 0 : right - left, fromPango(top - spacing)};
+    logAttrs.clear();
+    truncated = false;
+    lazyPango = true;
+    sourceStyle = style;
+    return true;
 }
 
 const std::string& TextLayout::string() const {

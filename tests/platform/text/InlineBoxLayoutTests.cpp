@@ -232,5 +232,31 @@ TEST(InlineBoxLayout, ALongLineOfEmptyBoxesIsSetFromWordShapes) {
     EXPECT_GT(layout.caretRect(2 * boxes - 2).minX(), layout.caretRect(2).minX());
 }
 
+TEST(InlineBoxLayout, ManyBoxesAmongRightToLeftWordsLayOutAsPangoLaysThemOutWhole) {
+    // Thousands of formulas among Hebrew and Latin words, which Pango lays out (in pieces of
+    // a few lines, so many boxes being slow for it): a right-to-left paragraph, then after a
+    // line feed a left-to-right one, each aligned to its leading or trailing side as its
+    // direction makes it, at widths that wrap them over many lines, with space between them.
+    const std::vector<InlineBox> boxes = {{{8, 10}, -2}, {{0, 0}, 0}, {{21.5, 14}, -4}};
+    const std::vector<std::string> words = {"\u05E9\u05DC\u05D5\u05DD",  "and",   "(x)", "12",
+                                            "\u05E2\u05D5\u05DC\u05DD,", "\u2014"};
+    StyledText text;
+    text.append("\u05E9\u05DC\u05D5\u05DD ");
+    for (std::size_t k = 0; k < 6000; ++k) {
+        text.appendBox(boxes[k % boxes.size()]);
+        text.append(k == 3500    ? "\nLatin "
+                    : k % 7 == 3 ? " " + words[k % words.size()] + " "
+                                 : " ");
+    }
+    for (const auto& [width, alignment] :
+         {std::pair{250.0, TextAlignment::leading}, std::pair{400.0, TextAlignment::trailing}}) {
+        const ParagraphStyle style{.alignment = alignment, .lineSpacing = 2, .width = width};
+        ASSERT_GT(TextLayout(text, style).lines().size(), 50u);
+        expectAsPango(text, style, false,
+                      "width " + std::to_string(width) + " alignment " +
+                          std::to_string(int(alignment)));
+    }
+}
+
 } // namespace
 } // namespace platform
