@@ -114,10 +114,11 @@ function(moss_bench name)
                                         benchmark::benchmark)
 endfunction()
 
-# moss_fuzz(NAME SOURCES... [LIBS ...] [SECONDS n] [CORPUS dir]) — a libFuzzer target, built only
-# with MOSS_FUZZ on a clang build; scripts/test runs it for a bounded time.
+# moss_fuzz(NAME SOURCES... [LIBS ...] [SECONDS n] [TIMEOUT n] [CORPUS dir]) — a libFuzzer target,
+# built only with MOSS_FUZZ on a clang build; scripts/test runs it for a bounded time. TIMEOUT is
+# the seconds one input may take before it counts as a hang (10 unless given).
 function(moss_fuzz name)
-  cmake_parse_arguments(ARG "" "SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SECONDS;TIMEOUT;CORPUS" "SOURCES;LIBS" ${ARGN})
   if(NOT MOSS_FUZZ)
     return()
   endif()
@@ -132,6 +133,9 @@ function(moss_fuzz name)
   if(NOT ARG_SECONDS)
     set(ARG_SECONDS 60)
   endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 10)
+  endif()
   set(_corpus_dir ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
   set(_seeds "")
   if(ARG_CORPUS)
@@ -140,6 +144,6 @@ function(moss_fuzz name)
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
             ${CMAKE_COMMAND} -DFUZZER=$<TARGET_FILE:${name}> -DCORPUS=${_corpus_dir}
-            -DSEEDS=${_seeds} -DSECONDS=${ARG_SECONDS} -P ${PROJECT_SOURCE_DIR}/cmake/RunFuzzer.cmake)
+            -DSEEDS=${_seeds} -DSECONDS=${ARG_SECONDS} -DTIMEOUT=${ARG_TIMEOUT} -P ${PROJECT_SOURCE_DIR}/cmake/RunFuzzer.cmake)
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
 endfunction()

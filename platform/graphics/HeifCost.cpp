@@ -338,47 +338,117 @@ std::optional<Size> codedSize(Bytes hvcC) {
     return size;
 }
 
-// Walks what the decoder does for an item, counting every picture it makes.
+// Walks what the decoder does for an item, counting every picture it makes. The decoder makes an
+// item's pictures again each time the item is named, so an item named by several derivations,
+// or several times by one, costs that many times what decoding it once makes; but that cost is
+// worked out once per item, and multiplied, so that derivations naming each other over and over
+// (8 deep, a dozen times each, stand for 12^8 pictures in a few hundred bytes) take no longer to
+// count than the references they hold.
 class CostCounter {
 public:
     CostCounter(Bytes data, const Layout& layout, const Budget& budget)
         : data_(data)
         , layout_(layout)
-        , budget_(budget) {}
+        , budget_(budget)
+        , ceiling_(4 * budget.limits().maxPixelCount) {}
 
-    void count(std::uint32_t id, int depth) {
-        // The decoder follows derivations a few steps at most; a cycle would never end here.
-        if (depth > 8) {
-            fail(Kind::malformed, "HEIF image derivations nest too deep");
-        }
-        const auto found = layout_.items.find(id);
-        if (found == layout_.items.end()) {
-            return; // the decoder reports the missing item
-        }
-        const Item& item = found->second;
-        if (item.type == fourCC("grid")) {
-            grid(id, item, depth);
-        } else if (item.type == fourCC("iovl")) {
-            overlay(id, item, depth);
-        } else if (item.type == fourCC("iden")) {
-            for (const std::uint32_t source : references("dimg", id)) {
-                count(source, depth + 1);
-            }
-        } else {
-            take(pictureSize(item));
-        }
-    }
+    // Counts decoding `id` once more, with all it derives from.
+    void countUse(std::uint32_t id) { add(total_, count(id, 0).pixels); }
 
     // The alpha and other auxiliary images of `id`, which the decoder decodes with it.
     void countAuxiliaries(std::uint32_t id) {
         for (const auto& [key, to] : layout_.references) {
             if (key.first == fourCC("auxl") && std::find(to.begin(), to.end(), id) != to.end()) {
-                count(key.second, 1);
+                add(total_, count(key.second, 1).pixels);
             }
         }
     }
 
 private:
+    struct Cost {
+        std::int64_t pixels = 0; // what decoding the item once makes, derivations included
+        int height = 0;          // how many derivations deep the item goes
+    };
+
+    // The decoder follows derivations a few steps at most; a cycle would never end there.
+    static constexpr int maxDepth = 8;
+    // References followed in all: a grid names at most 65,536 tiles, and each item's own are
+    // followed once, so only a file holding hundreds of thousands of them reaches this.
+    static constexpr std::int64_t maxReferences = std::int64_t{1} << 18;
+    // What a picture whose size neither its record nor its parameter sets tell is counted as:
+    // the smallest block a coded picture is made of. Nothing the decoder makes is free.
+    static constexpr std::int64_t unknownPictureArea = 8 * 8;
+
+    // What decoding `id` once makes, reached `depth` derivations below the primary image.
+    Cost count(std::uint32_t id, int depth) {
+        if (depth > maxDepth) {
+            fail(Kind::malformed, "HEIF image derivations nest too deep");
+        }
+        if (const auto done = counted_.find(id); done != counted_.end()) {
+            if (!done->second) {
+                fail(Kind::malformed, "HEIF image derivations form a cycle");
+            }
+            if (depth + done->second->height > maxDepth) {
+                fail(Kind::malformed, "HEIF image derivations nest too deep");
+            }
+            return *done->second;
+        }
+        const auto found = layout_.items.find(id);
+        if (found == layout_.items.end()) {
+            return {}; // the decoder reports the missing item
+        }
+        counted_[id] = std::nullopt; // being counted
+        const Item& item = found->second;
+        Cost cost;
+        if (item.type == fourCC("grid")) {
+            cost = grid(id, item, depth);
+        } else if (item.type == fourCC("iovl")) {
+            cost = overlay(id, item, depth);
+        } else if (item.type == fourCC("iden")) {
+            cost = derived(id, 0, depth);
+        } else {
+            cost.pixels = area(pictureSize(item));
+        }
+        counted_[id] = cost;
+        return cost;
+    }
+
+    // Adds `pixels` to `sum`; no sum of what one file's primary image makes may pass the ceiling,
+    // which keeps every sum far from overflowing.
+    void add(std::int64_t& sum, std::int64_t pixels) const {
+        sum += pixels;
+        if (sum > ceiling_) {
+            // A grid of the limit's size, its tiles (which may overhang it) and an alpha plane
+            // as large: four times the limit. More is a file naming the same pictures over and
+            // over.
+            fail(Kind::tooLarge, "HEIF image decodes to too many pixels");
+        }
+    }
+
+    // The pixels of one picture of `size`, checked against the limit for one picture.
+    [[nodiscard]] std::int64_t area(Size size) const {
+        if (size.width == 0 && size.height == 0) {
+            return unknownPictureArea;
+        }
+        budget_.checkCanvas(size.width, size.height);
+        return size.area();
+    }
+
+    // An item that makes a picture of `pixels` (none for an identity) from the items it names:
+    // the picture, and each source as often as it is named.
+    Cost derived(std::uint32_t id, std::int64_t pixels, int depth) {
+        Cost cost{pixels, 0};
+        for (const std::uint32_t source : references("dimg", id)) {
+            if (++referencesFollowed_ > maxReferences) {
+                fail(Kind::tooLarge, "HEIF image names too many pictures");
+            }
+            const Cost sourceCost = count(source, depth + 1);
+            add(cost.pixels, sourceCost.pixels);
+            cost.height = std::max(cost.height, sourceCost.height + 1);
+        }
+        return cost;
+    }
+
     [[nodiscard]] const std::vector<std::uint32_t>& references(std::string_view type,
                                                                std::uint32_t from) const {
         static const std::vector<std::uint32_t> none;
@@ -434,23 +504,10 @@ private:
         return size;
     }
 
-    void take(Size size) {
-        if (size.width == 0 && size.height == 0) {
-            return; // no size known: nothing the decoder makes of it is counted in advance
-        }
-        budget_.checkCanvas(size.width, size.height);
-        total_ += size.area();
-        // A grid of the limit's size, its tiles (which may overhang it) and an alpha plane as
-        // large: four times the limit. More is a file naming the same pictures over and over.
-        if (total_ > 4 * budget_.limits().maxPixelCount) {
-            fail(Kind::tooLarge, "HEIF image decodes to too many pixels");
-        }
-    }
-
-    void grid(std::uint32_t id, const Item& item, int depth) {
+    Cost grid(std::uint32_t id, const Item& item, int depth) {
         const std::optional<Bytes> data = itemData(item);
         if (!data) {
-            return;
+            return {};
         }
         Reader reader(*data);
         reader.u8(); // version
@@ -460,16 +517,14 @@ private:
         const Size output{std::int64_t(reader.read(wide ? 4 : 2)),
                           std::int64_t(reader.read(wide ? 4 : 2))};
         if (reader.failed()) {
-            return;
+            return {};
         }
-        take(output);
+        const std::int64_t pixels = area(output);
         const std::vector<std::uint32_t>& tiles = references("dimg", id);
         if (std::int64_t(tiles.size()) != rows * columns) {
             fail(Kind::malformed, "HEIF grid names the wrong number of tiles");
         }
-        for (const std::uint32_t tile : tiles) {
-            count(tile, depth + 1);
-        }
+        const Cost cost = derived(id, pixels, depth);
         // Tiles are placed by the first one's size: they must reach the grid's far edges and no
         // row or column may lie wholly beyond them.
         const auto first = layout_.items.find(tiles.front());
@@ -482,12 +537,13 @@ private:
                 fail(Kind::malformed, "HEIF grid tiles do not fit its size");
             }
         }
+        return cost;
     }
 
-    void overlay(std::uint32_t id, const Item& item, int depth) {
+    Cost overlay(std::uint32_t id, const Item& item, int depth) {
         const std::optional<Bytes> data = itemData(item);
         if (!data) {
-            return;
+            return {};
         }
         Reader reader(*data);
         reader.u8(); // version
@@ -496,18 +552,19 @@ private:
         const Size output{std::int64_t(reader.read(wide ? 4 : 2)),
                           std::int64_t(reader.read(wide ? 4 : 2))};
         if (reader.failed()) {
-            return;
+            return {};
         }
-        take(output);
-        for (const std::uint32_t layer : references("dimg", id)) {
-            count(layer, depth + 1);
-        }
+        return derived(id, area(output), depth);
     }
 
     Bytes data_;
     const Layout& layout_;
     const Budget& budget_;
+    const std::int64_t ceiling_;
     std::int64_t total_ = 0;
+    std::int64_t referencesFollowed_ = 0;
+    // Each item counted so far, and nothing for one being counted.
+    std::map<std::uint32_t, std::optional<Cost>> counted_;
 };
 
 } // namespace heifcost
@@ -519,7 +576,7 @@ void checkHeifDecodeCost(std::span<const std::uint8_t> data, const Budget& budge
         return;
     }
     CostCounter counter(data, *layout, budget);
-    counter.count(layout->primary, 0);
+    counter.countUse(layout->primary);
     counter.countAuxiliaries(layout->primary);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/graphics/ImageSource.hpp"
 #include "tests/platform/graphics/ImageFixtures.hpp"
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -504,16 +505,19 @@ std::int64_t peakResidentBytes() {
 
 struct ChildDecode {
     // The growth of the child's peak memory over the decode; -1 when the child was stopped for
-    // holding more than the watched limit.
+    // holding more than the watched limit or for still decoding at the time limit.
     std::int64_t peakGrowth = -1;
+    bool outOfTime = false;
     ImageDecodeError::Kind kind = ImageDecodeError::Kind::malformed;
     bool refused = false;
 };
 
 // Decodes `data` in a child process and measures the memory the decode took there. A decoder
-// that does not hold to its budget would take gigabytes of a shared machine: the child is killed
-// once it holds more than `watchedLimit` beyond what it started with.
-ChildDecode decodeInChild(const Bytes& data, std::int64_t watchedLimit) {
+// that does not hold to its budget would take gigabytes of a shared machine, or minutes: the
+// child is killed once it holds more than `watchedLimit` beyond what it started with, or once it
+// has run for `timeLimit` (a guard against a hang, far beyond what any decode here needs).
+ChildDecode decodeInChild(const Bytes& data, std::int64_t watchedLimit,
+                          std::chrono::seconds timeLimit = std::chrono::seconds(60)) {
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0) {
         ADD_FAILURE() << "no pipe";
@@ -541,9 +545,16 @@ ChildDecode decodeInChild(const Bytes& data, std::int64_t watchedLimit) {
     ChildDecode result;
     bool killed = false;
     std::int64_t answer[3] = {0, 0, 0};
+    const auto deadline = std::chrono::steady_clock::now() + timeLimit;
     for (;;) {
         pollfd ready{pipeEnds[0], POLLIN, 0};
         if (::poll(&ready, 1, 10) > 0) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(child, SIGKILL);
+            killed = true;
+            result.outOfTime = true;
             break;
         }
         std::ifstream status("/proc/" + std::to_string(child) + "/status");
@@ -606,4 +617,20 @@ TEST(ImageSource, HEICGridsAreRefusedByWhatTheirRecordsMakeNotWhatTheyDeclare) {
     small.maxPixelCount = 50'000;
     EXPECT_EQ(decodeErrorKind(heicFile("grid-tiles-coded-larger.heic"), small),
               ImageDecodeError::Kind::tooLarge);
+}
+
+// Derived images that each name the one below them a dozen times, eight deep (made by
+// heic/make-hostile-derivations.py): a few hundred bytes that stand for 12^8 pictures or more.
+// They are refused from their records at once, each item counted once however often it is named,
+// where walking every naming took minutes. A regression is stopped by the time limit rather than
+// left to hang the run.
+TEST(ImageSource, HEICDerivationsNamingTheirSourcesOverAndOverAreRefusedAtOnce) {
+    for (const char* name :
+         {"iden-chain-unknown-size.heic", "grid-chain.heic", "overlay-chain.heic"}) {
+        const ChildDecode decoded =
+            decodeInChild(heicFile(name), std::int64_t{1} << 30, std::chrono::seconds(20));
+        ASSERT_FALSE(decoded.outOfTime) << name << " was still being decoded after 20 s";
+        EXPECT_TRUE(decoded.refused) << name;
+        EXPECT_EQ(decoded.kind, ImageDecodeError::Kind::tooLarge) << name;
+    }
 }
