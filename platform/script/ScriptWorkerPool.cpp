@@ -12,6 +12,7 @@
 #include <csignal>
 #include <deque>
 #include <fcntl.h>
+#include <iterator>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -86,9 +87,11 @@ struct ScriptWorkerPool::State {
     bool unavailable = false;
     // Readable once the pool is going away; every wait on a worker watches it too.
     int stopEvent = -1;
-    // One per serving thread; those that left are joined and dropped when the next one starts,
-    // or with the pool.
+    // One per serving thread; those that left are taken out when the next one starts, and
+    // joined without the lock (a thread that has left still stops and reaps its worker, which
+    // no call should wait for), or with the pool.
     std::list<std::unique_ptr<Slot>> slots;
+    std::list<std::unique_ptr<Slot>> departed;
     std::atomic<std::size_t> workersStarted{0};
     std::atomic<std::size_t> workersRunning{0};
 
@@ -103,8 +106,11 @@ struct ScriptWorkerPool::State {
     void enqueue(Call call);
     // Whether the calls waiting need another serving thread. With the lock held.
     [[nodiscard]] bool needsAnotherWorker() const;
-    // Starts one more serving thread (its worker starts with its first call). With the lock held.
+    // Starts one more serving thread (its worker starts with its first call), and moves those
+    // that left to `departed`. With the lock held.
     void grow();
+    // Joins the threads that left. Without the lock.
+    void joinDeparted();
     // Starts another serving thread when a call has run long enough that those waiting behind it
     // should not wait for it; called from the serving threads while they wait on their workers.
     void growIfHeldUp();
@@ -367,8 +373,12 @@ void ScriptWorkerPool::State::serve(Slot& slot) {
                 grow();
             }
         }
+        joinDeparted();
         Reply reply = skip ? std::nullopt : worker.call(call->message);
         call->continuation.resume(std::move(reply));
+    }
+    if (options.onLeaving) {
+        options.onLeaving();
     }
     worker.stop();
 }
@@ -409,14 +419,12 @@ bool ScriptWorkerPool::State::needsAnotherWorker() const {
 }
 
 void ScriptWorkerPool::State::grow() {
-    // Threads that left are joined here: they hold no lock once they have left.
     for (auto slot = slots.begin(); slot != slots.end();) {
-        if ((*slot)->leaving && (*slot)->thread.joinable()) {
-            (*slot)->thread.join();
-            slot = slots.erase(slot);
-        } else {
-            ++slot;
+        const auto next = std::next(slot);
+        if ((*slot)->leaving) {
+            departed.splice(departed.end(), slots, slot);
         }
+        slot = next;
     }
     auto slot = std::make_unique<Slot>();
     slot->cancelEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -428,11 +436,27 @@ void ScriptWorkerPool::State::grow() {
     made.thread = std::thread([this, &made] { serve(made); });
 }
 
-void ScriptWorkerPool::State::growIfHeldUp() {
-    const std::scoped_lock lock(mutex);
-    if (needsAnotherWorker()) {
-        grow();
+void ScriptWorkerPool::State::joinDeparted() {
+    std::list<std::unique_ptr<Slot>> joined;
+    {
+        const std::scoped_lock lock(mutex);
+        joined.swap(departed);
     }
+    for (const auto& slot : joined) {
+        if (slot->thread.joinable()) {
+            slot->thread.join();
+        }
+    }
+}
+
+void ScriptWorkerPool::State::growIfHeldUp() {
+    {
+        const std::scoped_lock lock(mutex);
+        if (needsAnotherWorker()) {
+            grow();
+        }
+    }
+    joinDeparted();
 }
 
 void ScriptWorkerPool::State::cancel(const std::shared_ptr<CallControl>& control) {
@@ -504,6 +528,7 @@ ScriptWorkerPool::~ScriptWorkerPool() {
             slot->thread.join();
         }
     }
+    state_->joinDeparted();
     std::deque<Call> left;
     {
         const std::scoped_lock lock(state_->mutex);
@@ -524,14 +549,22 @@ Task<ScriptWorkerPool::Reply> awaitCall(std::shared_ptr<ScriptWorkerPool::State>
         std::function<void(Continuation<Reply>)> body =
             [state, control,
              message = std::move(message)](Continuation<Reply> continuation) mutable {
+                // The call may be answered, and this body destroyed with the awaiting frame, as
+                // soon as it is queued: what is used after that is held here.
+                const std::shared_ptr<ScriptWorkerPool::State> pool = state;
+                bool queued = false;
                 {
                     const std::scoped_lock lock(state->mutex);
                     // The flag is set before the cancel looks for the call under this lock: a
                     // call is either found there or never queued.
                     if (!state->stopping && !message.empty() && !control->cancelled.load()) {
                         state->enqueue(Call{std::move(message), continuation, control});
-                        return;
+                        queued = true;
                     }
+                }
+                if (queued) {
+                    pool->joinDeparted();
+                    return;
                 }
                 continuation.resume(Reply());
             };

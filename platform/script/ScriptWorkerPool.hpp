@@ -33,6 +33,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -63,6 +64,10 @@ public:
         // The processor time a new worker may spend evaluating the script; not counted against
         // any call.
         std::chrono::milliseconds startLimit{30000};
+        // Called on a serving thread that has left (its worker idle past its limit, or the pool
+        // stopping), holding no lock of the pool, before it stops its worker: lets a test hold
+        // a worker on its way out. Nothing by default.
+        std::function<void()> onLeaving;
     };
 
     // A pool whose workers run `helper` and evaluate `script` (named `sourceURL` in the engine's

@@ -9,8 +9,11 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -133,6 +136,42 @@ TEST(ScriptWorkerPoolTests, ABacklogGetsMoreWorkersUpToTheMost) {
     }
     EXPECT_EQ(blockingWait(std::move(busy)), objects({}));
     EXPECT_EQ(pool->statistics().workersStarted, 3U);
+}
+
+// A worker left idle is stopped and reaped by its own thread on its way out, which a new call
+// must not wait for: here that thread is held (by the pool's hook) until the next call has been
+// answered by a fresh worker.
+TEST(ScriptWorkerPoolTests, ACallWaitsForNoWorkerOnItsWayOut) {
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool reached = false;
+        bool open = false;
+    };
+    const auto gate = std::make_shared<Gate>();
+    const auto pool =
+        makePool({.workers = 1, .idleLimit = std::chrono::milliseconds(50), .onLeaving = [gate] {
+                      std::unique_lock lock(gate->mutex);
+                      gate->reached = true;
+                      gate->changed.notify_all();
+                      gate->changed.wait(lock, [&] { return gate->open; });
+                  }});
+    ASSERT_NE(pool, nullptr);
+    EXPECT_EQ(call(*pool, "count"), objects({{{"calls", "1"}}}));
+    {
+        std::unique_lock lock(gate->mutex);
+        ASSERT_TRUE(
+            gate->changed.wait_for(lock, std::chrono::seconds(60), [&] { return gate->reached; }));
+    }
+    Task<Reply> next = startCall(*pool, "count");
+    const bool answered = testing::waitUntil([&next] { return next.isDone(); });
+    {
+        const std::scoped_lock lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->changed.notify_all();
+    EXPECT_TRUE(answered) << "the call waited for the leaving worker's thread";
+    EXPECT_EQ(blockingWait(std::move(next)), objects({{{"calls", "1"}}}));
 }
 
 // The pool's one worker, started by a first call it has answered; 0 if none came.
