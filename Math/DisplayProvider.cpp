@@ -300,6 +300,7 @@ struct DisplayProvider::Cache {
     // The last root too large for `displayNode`, under the keys it was asked for.
     std::shared_ptr<DisplayList> oversized;
     std::vector<Key> oversizedKeys;
+    // (Both it and the list below stay until another as large takes their place.)
     // The finalised list of the last formula too large for `atomList`: a layout typesets such a
     // formula at two widths (without any, for its baseline, and at the width it is given), and
     // parsing and finalising a megabyte of LaTeX again took a fifth of the second.
@@ -378,14 +379,22 @@ std::shared_ptr<DisplayList> DisplayProvider::find(Cache& cache, const Key& key)
 }
 
 std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& key) {
-    // The root held for being too large goes before another is parsed and made, so that two
-    // such trees are not held at once.
-    if (cache.oversized) {
-        cache.oversized.reset();
-        cache.oversizedKeys.clear();
-        // Its pages are given back before the next tree is made, which would not reuse most
-        // of them: otherwise both trees' worth stays resident.
-        platform::releaseFreedMemory();
+    // The root held for being too large stays while other formulas are typeset, which are small
+    // in all but rare cases: it is drawn again, strip by strip, after any of them, and typesetting
+    // it again took a second each time. It goes when memory is needed for another as large: before
+    // the same formula is set at another width, or one whose parsed list is itself too large to
+    // keep, so that two such trees are not held at once.
+    const auto dropOversized = [&cache] {
+        if (cache.oversized) {
+            cache.oversized.reset();
+            cache.oversizedKeys.clear();
+            // Its pages are given back before the next tree is made, which would not reuse most
+            // of them: otherwise both trees' worth stays resident.
+            platform::releaseFreedMemory();
+        }
+    };
+    if (!cache.oversizedKeys.empty() && cache.oversizedKeys.front().latex == key.latex) {
+        dropOversized();
     }
     // The typesetter leaves the list it is given as it is, so one finalised list serves every
     // width.
@@ -395,8 +404,6 @@ std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& k
     } else if (cache.oversizedList && cache.oversizedLatex == key.latex) {
         finalized = cache.oversizedList;
     } else {
-        cache.oversizedList.reset();
-        cache.oversizedLatex.clear();
         std::shared_ptr<AtomList> parsed = parseLatex(key.latex);
         ++cache.parses;
         if (!parsed) {
@@ -410,6 +417,9 @@ std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& k
             cache.oversizedList = finalized;
             cache.oversizedLatex = key.latex;
         }
+    }
+    if (finalized == cache.oversizedList) {
+        dropOversized();
     }
     ++cache.typesets;
     const auto root = Typesetter::createLine(std::move(finalized), PlatformFont::make(key.font),
@@ -426,6 +436,7 @@ std::shared_ptr<DisplayList> DisplayProvider::typeset(Cache& cache, const Key& k
     }
     if (!cache.displayNode.contains(key)) {
         // Too large to keep: held alone until another takes its place.
+        dropOversized();
         cache.oversized = root;
         cache.oversizedKeys = {key};
         if (naturalKey.proposedWidth != key.proposedWidth) {

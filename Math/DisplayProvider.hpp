@@ -13,7 +13,8 @@
 // and was typeset again each time. The last root too large to keep is held beside the caches, so
 // that drawing the formula shown, frame after frame, does not typeset it again either; so is the
 // finalised list of the last formula too large to keep, so that typesetting it at another width
-// does not parse it again.
+// does not parse it again. Both stay while other formulas come and go, and go only for another
+// as large (or for the same formula at another width), so that two are not held at once.
 //
 // A formula set without a width serves every width it fits with room to spare (see find): a
 // text measures its formulas without a width before the width it is given, and set each again.

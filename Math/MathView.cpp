@@ -7,6 +7,8 @@
 #include "platform/ui/Shapes.hpp"
 
 #include <cmath>
+#include <memory>
+#include <mutex>
 
 namespace Math {
 
@@ -39,11 +41,33 @@ platform::Size layoutTypographicBounds(std::string_view latex, const Font& font,
     return {measure->width, measure->ascent + measure->descent};
 }
 
+// The root a canvas last drew, and the width it drew it at. A strip of the canvas drawn again is
+// drawn from it rather than asked of the shared cache, which may have let it go meanwhile: a
+// formula too large to keep would then be set whole again, on the thread that draws.
+struct DrawnRoot {
+    std::mutex mutex;
+    double width = 0;
+    std::shared_ptr<DisplayList> root;
+};
+
 // Draws the formula in `mode`. Monochrome paints the canvas in the foreground style and keeps it
 // only where the formula (drawn in black) has ink, so the formula's own colours do not show.
 void renderMath(platform::ui::CanvasContext& canvas, platform::Size size, const std::string& latex,
-                const Font& font, TypesettingStyle style) {
-    const auto root = typesetCached(latex, font, style, size.width);
+                const Font& font, TypesettingStyle style, DrawnRoot& drawn) {
+    const double width = DisplayProvider::keyWidth(size.width);
+    std::shared_ptr<DisplayList> root;
+    {
+        const std::scoped_lock lock(drawn.mutex);
+        if (drawn.root && drawn.width == width) {
+            root = drawn.root;
+        }
+    }
+    if (!root) {
+        root = typesetCached(latex, font, style, size.width);
+        const std::scoped_lock lock(drawn.mutex);
+        drawn.width = width;
+        drawn.root = root;
+    }
     if (!root) {
         return;
     }
@@ -118,8 +142,9 @@ platform::ui::AnyView MathView::body(platform::ui::ViewContext& context) const {
     const Font font = context.environment<MathFontKey>();
     const TypesettingStyle style = context.environment<MathTypesettingStyleKey>();
     platform::ui::Canvas canvas(
-        [latex = latex_, font, style](platform::ui::CanvasContext& canvas, platform::Size size) {
-            renderMath(canvas, size, latex, font, style);
+        [latex = latex_, font, style, drawn = std::make_shared<DrawnRoot>()](
+            platform::ui::CanvasContext& canvas, platform::Size size) {
+            renderMath(canvas, size, latex, font, style, *drawn);
         });
     return platform::ui::LayoutView(std::make_shared<const Layout>(latex_, font, style),
                                     {platform::ui::AnyView(std::move(canvas))});

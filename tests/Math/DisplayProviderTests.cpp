@@ -184,6 +184,33 @@ TEST(DisplayProvider, ParsesAFormulaTooLargeToKeepOnceForAllItsWidths) {
     EXPECT_EQ(provider.parseCount(), 4U);
 }
 
+TEST(DisplayProvider, AFormulaTooLargeToKeepOutlastsSmallerOnesTypesetAfterIt) {
+    // The formula shown is drawn again, strip by strip, after other formulas were typeset: a root
+    // too large to keep was dropped at the next typeset of any formula, and set whole again.
+    std::string formula;
+    for (int i = 0; i < 100; ++i) {
+        formula += "\\sum_{i=0}^{n} x_i + ";
+    }
+    formula += "1";
+    DisplayProvider provider({.atomListBytes = 8192, .displayNodeBytes = 8192});
+    const auto root = provider.displayNode(formula, latinModern20, Level::display, 0);
+    ASSERT_TRUE(root);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_TRUE(
+            provider.displayNode("x^" + std::to_string(k), latinModern20, Level::display, 0));
+        EXPECT_EQ(provider.displayNode(formula, latinModern20, Level::display, 0), root);
+    }
+    EXPECT_EQ(provider.typesetCount(), 4U);
+    EXPECT_EQ(provider.displayNodeCount(), 6U); // the small ones are kept, under two widths each
+    // Its list outlasts them too: set at another width, it is not parsed again.
+    EXPECT_TRUE(provider.displayNode(formula, latinModern20, Level::display, 300));
+    EXPECT_EQ(provider.parseCount(), 4U);
+    // Another as large takes its place.
+    EXPECT_TRUE(provider.displayNode(formula + "+2", latinModern20, Level::display, 0));
+    EXPECT_NE(provider.displayNode(formula, latinModern20, Level::display, 300), root);
+    EXPECT_EQ(provider.typesetCount(), 7U);
+}
+
 TEST(DisplayProvider, AFormulaWellWithinAWidthIsSetOnceForItAndForNoWidth) {
     // A text measures its formulas without a width (their baselines, its first layout) and then
     // at the width it is given: a formula that fits with room to spare was set a second time.
