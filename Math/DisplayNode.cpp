@@ -237,18 +237,18 @@ DisplayTextRun::DisplayTextRun(AttributedLine line, Font font_,
                                platform::ShapedRun unkerned)
     : attributedString(std::move(line))
     , font(std::move(font_))
-    , atoms(std::move(atoms_))
-    , shaped(std::move(unkerned)) {
+    , atoms(std::move(atoms_)) {
+    platform::ShapedRun run = std::move(unkerned);
     // The atoms were gathered one by one, and the glyphs may come in a vector kept for longer
     // lines; the run keeps both as long as the formula is shown.
     atoms.shrink_to_fit();
-    shaped.glyphs.shrink_to_fit();
-    if (shaped.glyphs.empty() && !attributedString.empty()) {
-        shaped = glyphFont.reshapeEnd({}, {}, attributedString.text());
+    run.glyphs.shrink_to_fit();
+    if (run.glyphs.empty() && !attributedString.empty()) {
+        run = glyphFont.reshapeEnd({}, {}, attributedString.text());
     }
-    addKerns(shaped, attributedString.kerns());
+    addKerns(run, attributedString.kerns());
     // The ink as GlyphFont::shape finds it.
-    shaped.glyphPathBounds = platform::Rect::null();
+    run.glyphPathBounds = platform::Rect::null();
     // A line of a formula repeats a few glyphs: their boxes are looked up once each, not once
     // per glyph under the face's lock.
     struct KnownBox {
@@ -268,21 +268,22 @@ DisplayTextRun::DisplayTextRun(AttributedLine line, Font font_,
         known[knownCount++ % known.size()] = {glyph, box};
         return box;
     };
-    for (const auto& glyph : shaped.glyphs) {
+    for (const auto& glyph : run.glyphs) {
         const platform::Rect box = boxOf(glyph.glyph);
         if (box.size.width != 0 && box.size.height != 0) {
-            shaped.glyphPathBounds =
-                shaped.glyphPathBounds.unionWith(box.offsetBy(glyph.position.x, glyph.position.y));
+            run.glyphPathBounds =
+                run.glyphPathBounds.unionWith(box.offsetBy(glyph.position.x, glyph.position.y));
         }
     }
-    if (shaped.glyphPathBounds.isNull()) {
-        shaped.glyphPathBounds = platform::Rect::zero();
+    if (run.glyphPathBounds.isNull()) {
+        run.glyphPathBounds = platform::Rect::zero();
     }
-    width_ = shaped.width;
-    if (!shaped.glyphs.empty()) {
-        ascent_ = std::max(0.0, shaped.glyphPathBounds.maxY());
-        descent_ = std::max(0.0, -shaped.glyphPathBounds.minY());
+    width_ = run.width;
+    if (!run.glyphs.empty()) {
+        ascent_ = std::max(0.0, run.glyphPathBounds.maxY());
+        descent_ = std::max(0.0, -run.glyphPathBounds.minY());
     }
+    shaped.glyphs = std::move(run.glyphs);
 }
 
 // MARK: Glyphs

@@ -178,8 +178,13 @@ public:
     Font font;
     // The atoms the run renders.
     std::vector<std::shared_ptr<Atom>> atoms;
-    // The shaped glyphs, relative to the run's baseline origin.
-    platform::ShapedRun shaped;
+    // The shaped glyphs, relative to the run's baseline origin. Only they are kept of the shaping:
+    // the width and ink it measured are the node's own, and a formula of a megabyte has hundreds
+    // of thousands of runs.
+    struct Shaped {
+        std::vector<platform::ShapedRun::Glyph> glyphs;
+    };
+    Shaped shaped;
 };
 
 // A node drawn lower than its baseline by shiftDown (higher for a negative shift).

@@ -109,8 +109,19 @@ void Parser::setCharacters(std::string_view text, std::vector<Character>& out) {
 }
 
 void Parser::detectMathMode() {
+    // Only a text that starts with "$", "\[" or "\(" can be wrapped (no other character has
+    // one of them for its normal form); any other is read as given, and its characters, which take
+    // a tenth of parsing a long formula to find, are found once.
+    const std::string_view trimmedText = unicode::trimmingWhitespaceAndNewlines(source_);
+    if (!trimmedText.starts_with('$') && !trimmedText.starts_with("\\[") &&
+        !trimmedText.starts_with("\\(")) {
+        setCharacters(source_, characters_);
+        mode_ = Mode::display;
+        index_ = 0;
+        return;
+    }
     std::vector<Character> trimmed;
-    setCharacters(unicode::trimmingWhitespaceAndNewlines(source_), trimmed);
+    setCharacters(trimmedText, trimmed);
     const std::size_t count = trimmed.size();
     const auto is = [&](std::size_t i, std::string_view c) { return trimmed[i].key == c; };
     const auto take = [&](std::size_t cut, Mode mode) {
