@@ -116,26 +116,36 @@ Atom::Atom(AtomType type, std::string nucleus)
 Atom::~Atom() = default;
 
 void Atom::setSubscript(std::shared_ptr<AtomList> list) {
-    subscript_ = std::move(list);
-    if (isScriptlessType(type)) {
-        subscript_.reset();
-    }
+    setScript(&Scripts::subscript, std::move(list));
 }
 
 void Atom::setSuperscript(std::shared_ptr<AtomList> list) {
-    superscript_ = std::move(list);
+    setScript(&Scripts::superscript, std::move(list));
+}
+
+void Atom::setScript(std::shared_ptr<AtomList> Scripts::*script, std::shared_ptr<AtomList> list) {
     if (isScriptlessType(type)) {
-        superscript_.reset();
+        list.reset();
+    }
+    if (!scripts_) {
+        if (!list) {
+            return;
+        }
+        scripts_ = std::make_unique<Scripts>();
+    }
+    (*scripts_).*script = std::move(list);
+    if (!scripts_->subscript && !scripts_->superscript) {
+        scripts_.reset();
     }
 }
 
 std::string Atom::scriptsDescription() const {
     std::string text;
-    if (superscript_) {
-        append(text, {"^{", superscript_->description(), "}"});
+    if (superscript()) {
+        append(text, {"^{", superscript()->description(), "}"});
     }
-    if (subscript_) {
-        append(text, {"_{", subscript_->description(), "}"});
+    if (subscript()) {
+        append(text, {"_{", subscript()->description(), "}"});
     }
     return text;
 }
@@ -155,15 +165,15 @@ void Atom::copyBaseFieldsFrom(const Atom& source) {
     for (const auto& part : source.fusedAtoms) {
         fusedAtoms.push_back(part ? part->copy() : nullptr);
     }
-    setSubscript(deepCopyOf(source.subscript_));
-    setSuperscript(deepCopyOf(source.superscript_));
+    setSubscript(deepCopyOf(source.subscript()));
+    setSuperscript(deepCopyOf(source.superscript()));
 }
 
 std::shared_ptr<Atom> Atom::initCopying(const Atom& source) {
     auto result = std::make_shared<Atom>(source.type, source.nucleus);
     // Most atoms of a formula are single symbols with nothing inside them: a long formula is
     // copied once per symbol, and their fields are copied without the walk over parts and scripts.
-    if (source.fusedAtoms.empty() && !source.subscript_ && !source.superscript_) {
+    if (source.fusedAtoms.empty() && !source.scripts_) {
         result->indexRange = source.indexRange;
         result->fontStyle = source.fontStyle;
     } else {
@@ -247,11 +257,11 @@ std::shared_ptr<Atom> Atom::copy() const {
 }
 
 void Atom::finalizeScripts() {
-    if (superscript_) {
-        setSuperscript(finalizedAtomList(superscript_));
+    if (superscript()) {
+        setSuperscript(finalizedAtomList(superscript()));
     }
-    if (subscript_) {
-        setSubscript(finalizedAtomList(subscript_));
+    if (subscript()) {
+        setSubscript(finalizedAtomList(subscript()));
     }
 }
 
@@ -262,7 +272,7 @@ std::shared_ptr<Atom> Atom::finalized() const {
 }
 
 void Atom::fuse(const std::shared_ptr<Atom>& other) {
-    if (!other || other.get() == this || subscript_ || superscript_ || type != other->type) {
+    if (!other || other.get() == this || scripts_ || type != other->type) {
         return;
     }
     if (fusedAtoms.empty()) {
@@ -275,8 +285,8 @@ void Atom::fuse(const std::shared_ptr<Atom>& other) {
     }
     nucleus += other->nucleus;
     indexRange.length += other->indexRange.length;
-    setSuperscript(other->superscript_);
-    setSubscript(other->subscript_);
+    setSuperscript(other->superscript());
+    setSubscript(other->subscript());
 }
 
 // MARK: Subclasses

@@ -92,8 +92,12 @@ public:
     // The atoms a fused atom was made of; filled only by fuse().
     std::vector<std::shared_ptr<Atom>> fusedAtoms;
 
-    const std::shared_ptr<AtomList>& subscript() const { return subscript_; }
-    const std::shared_ptr<AtomList>& superscript() const { return superscript_; }
+    const std::shared_ptr<AtomList>& subscript() const {
+        return scripts_ ? scripts_->subscript : noScript_;
+    }
+    const std::shared_ptr<AtomList>& superscript() const {
+        return scripts_ ? scripts_->superscript : noScript_;
+    }
     // Store the script; for the scriptless types the value is dropped again.
     void setSubscript(std::shared_ptr<AtomList> list);
     void setSuperscript(std::shared_ptr<AtomList> list);
@@ -125,8 +129,16 @@ protected:
     std::string scriptsDescription() const;
 
 private:
-    std::shared_ptr<AtomList> subscript_;
-    std::shared_ptr<AtomList> superscript_;
+    // The scripts are held apart, and only by an atom that has one: most atoms have none, and a
+    // formula of a megabyte is hundreds of thousands of atoms, held again by each typeset tree.
+    struct Scripts {
+        std::shared_ptr<AtomList> subscript;
+        std::shared_ptr<AtomList> superscript;
+    };
+    void setScript(std::shared_ptr<AtomList> Scripts::*script, std::shared_ptr<AtomList> list);
+
+    inline static const std::shared_ptr<AtomList> noScript_;
+    std::unique_ptr<Scripts> scripts_;
 };
 
 class LargeOperator final : public Atom {
