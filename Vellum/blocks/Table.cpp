@@ -738,6 +738,20 @@ struct TableRowParts {
     friend bool operator==(const TableRowParts&, const TableRowParts&) = default;
 };
 
+// The cells of a wide table, each under the key of its place: as other columns are built the
+// cells keep their views (and their texts what a selection in them refers to) instead of taking
+// over those of the cells now at their positions.
+std::vector<ui::AnyView> keyedCells(std::vector<ui::AnyView> views,
+                                    const std::vector<std::pair<int, int>>& places) {
+    std::vector<std::pair<ui::ViewID, ui::AnyView>> keyed;
+    keyed.reserve(views.size());
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        keyed.emplace_back(ui::ViewID::pair(places[i].first, places[i].second),
+                           std::move(views[i]));
+    }
+    return {ui::AnyView(ui::ForEach(keyed))};
+}
+
 class TableRowView {
 public:
     TableRowView(int row, std::vector<AttributedSubstring> cells,
@@ -757,6 +771,13 @@ public:
                                  parts_->hasCellStyle);
             views.push_back(parts_->cellsInTable ? cell.styled(context, cellStyle.get())
                                                  : ui::AnyView(cell));
+        }
+        if (parts_->firstColumn) {
+            std::vector<std::pair<int, int>> places;
+            for (std::size_t c = 0; c < cells_.size(); ++c) {
+                places.emplace_back(row_, static_cast<int>(first + c));
+            }
+            views = keyedCells(std::move(views), places);
         }
         std::shared_ptr<PlacedTableCells> placed = context.stateObject<PlacedTableCells>(
             [] { return std::make_shared<PlacedTableCells>(); });
@@ -1059,6 +1080,7 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     const std::shared_ptr<const TableCellStyle> cellStyle = tableCellStyle(context.environment());
     std::vector<TableGridLayout::Place> places;
     std::vector<ui::AnyView> gridCells;
+    std::vector<std::pair<int, int>> gridPlaces;
     std::size_t columnCount = 0;
     for (const std::vector<AttributedSubstring>& row : cells) {
         columnCount = std::max(columnCount, row.size());
@@ -1122,6 +1144,9 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     for (std::size_t r = 0; r < gridRows; ++r) {
         for (std::size_t c = window.first; c < std::min(window.end, cells[r].size()); ++c) {
             places.push_back({static_cast<int>(r), static_cast<int>(c)});
+            if (wide) {
+                gridPlaces.emplace_back(static_cast<int>(r), static_cast<int>(c));
+            }
             const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
                                  cellStyle != nullptr);
             gridCells.push_back(inTable ? cell.styled(context, cellStyle.get())
@@ -1134,6 +1159,9 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
     for (const auto& [r, c] : sample) {
         if (c >= window.first && c < window.end) {
             sampleColumns.push_back(static_cast<int>(c));
+            if (wide) {
+                gridPlaces.emplace_back(static_cast<int>(r), static_cast<int>(c));
+            }
             const TableCell cell(cells[r][c], {static_cast<int>(r), static_cast<int>(c)},
                                  cellStyle != nullptr);
             gridCells.push_back(
@@ -1144,6 +1172,9 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
                     })
                     .opacity(0));
         }
+    }
+    if (wide) {
+        gridCells = keyedCells(std::move(gridCells), gridPlaces);
     }
     std::vector<ui::HorizontalAlignment> alignments;
     alignments.reserve(columnCount);

@@ -232,7 +232,19 @@ void TextInteractionView::selectAll() {
     model_->setSelectedRange(TextRange{startPosition(c), endPosition(c)});
 }
 
+void TextInteractionView::layOutRowsInSelection() const {
+    // A range over several texts may pass rows of a lazy document that were never laid out (the
+    // far end reached by a jump of the scroll bar and a shift-click): they publish no text, and
+    // a copy would silently leave them out. Laid out, they join the range, whose ends keep to
+    // their texts. A range within one text passes no row.
+    const std::optional<TextRange>& selected = model_->selectedRange();
+    if (selected && selected->start.indexPath.layout != selected->end.indexPath.layout) {
+        layOutDeferred_();
+    }
+}
+
 std::optional<TextInteractionView::Copied> TextInteractionView::copiedSelection() const {
+    layOutRowsInSelection();
     const std::optional<TextRange> selected = model_->selectedRange();
     if (!selected) {
         return std::nullopt;
@@ -255,8 +267,9 @@ void TextInteractionView::copy() {
 }
 
 void TextInteractionView::share() {
-    const std::optional<TextRange> selected = model_->selectedRange();
+    // The copy first: the rows it lays out move the range's ends to other texts.
     const std::optional<Copied> copied = copiedSelection();
+    const std::optional<TextRange> selected = model_->selectedRange();
     if (!selected || !copied) {
         return;
     }

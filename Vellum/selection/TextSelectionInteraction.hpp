@@ -42,7 +42,8 @@ public:
         : model_(std::move(model)) {}
 
     const std::shared_ptr<TextSelectionModel>& model() const { return model_; }
-    /// Lays out what lazy stacks of the content still estimate, before a Select All.
+    /// Lays out what lazy stacks of the content still estimate, before a Select All and before a
+    /// selection is copied.
     void setLayOutDeferred(platform::ui::LayOutDeferredAction layOutDeferred) {
         layOutDeferred_ = std::move(layOutDeferred);
     }
@@ -64,7 +65,8 @@ public:
 
     /// Selects every text of the content, also those of rows a lazy stack had not laid out yet.
     void selectAll();
-    /// The selection as plain text and HTML, exported from the selected part of the texts.
+    /// The selection as plain text and HTML, exported from the selected part of the texts, those
+    /// of rows a lazy stack had not laid out yet included.
     struct Copied {
         std::string plainText;
         std::string html;
@@ -83,6 +85,8 @@ private:
         const std::function<std::optional<TextPosition>(const TextPosition&, const TextPosition&)>&
             move);
     void setOrdered(const TextPosition& a, const TextPosition& b);
+    /// Lays out the rows a lazy stack still estimates when the selection may pass some.
+    void layOutRowsInSelection() const;
     /// Ctrl+Left and Ctrl+Right: the selection collapses to the word boundary before its start or
     /// after its end.
     bool moveByWord(bool forward);

@@ -85,6 +85,7 @@ public:
         : markdown_(std::move(markdown))
         , host_(root(), platform::ui::ProposedViewSize{560, std::nullopt}) {
         host_.setVisibleRect(visible);
+        layOutDeferred_ = host_.graph().environment().get<platform::ui::LayOutDeferredKey>();
         host_.runUntil([this] { return *model_ != nullptr; }, std::chrono::milliseconds(60000));
         host_.runUntilIdle(std::chrono::milliseconds(60000));
     }
@@ -150,7 +151,15 @@ public:
     std::optional<TextRange> selectedRange() const { return (*model_)->selectedRange(); }
     /// Ctrl+`key` to the text that has focus.
     void command(const std::string& key) { host_.key(key, {}, {.control = true}); }
-    /// The copy the interaction makes of the current selection (what Ctrl+C writes).
+    /// What Ctrl+C writes: the copy the interaction makes of the current selection, which first
+    /// lays out rows of a lazy document the range passes.
+    TextInteractionView::Copied copiedByCommand() const {
+        EXPECT_TRUE((*model_)->selectedRange().has_value());
+        TextInteractionView view(*model_);
+        view.setLayOutDeferred(layOutDeferred_);
+        return view.copiedSelection().value_or(TextInteractionView::Copied{});
+    }
+    /// The copy of the current selection from the texts laid out now.
     TextInteractionView::Copied copied() const {
         EXPECT_TRUE((*model_)->selectedRange().has_value());
         return TextInteractionView(*model_).copiedSelection().value_or(
@@ -173,6 +182,7 @@ private:
     std::shared_ptr<std::shared_ptr<TextSelectionModel>> model_ =
         std::make_shared<std::shared_ptr<TextSelectionModel>>();
     platform::ui::OffscreenHost host_;
+    platform::ui::LayOutDeferredAction layOutDeferred_;
 };
 
 } // namespace vellum::test

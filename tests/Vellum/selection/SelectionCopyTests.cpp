@@ -9,6 +9,7 @@
 #include "TextLayoutTestSupport.hpp"
 #include "tests/support/FileContents.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -144,6 +145,92 @@ TEST(SelectionCopy, ASelectionOverRowsNotYetLaidOutSurvivesTheirLayout) {
         at = after.find("Paragraph " + std::to_string(n) + " of", at);
         ASSERT_NE(at, std::string::npos) << n;
     }
+}
+
+// The position before character `offset` of `needle` in the first text that holds it.
+std::optional<TextPosition> positionAt(const Document& document, std::string_view needle,
+                                       std::size_t offset) {
+    const auto l = document.textHolding(needle);
+    if (!l) {
+        return std::nullopt;
+    }
+    const std::string& string = document.collection().layout(*l).string();
+    const std::size_t index = test::utf16Length(string.substr(0, string.find(needle))) + offset;
+    return positionForCharacterIndex(document.collection(), *l, static_cast<long>(index));
+}
+
+// A range whose far end was reached by a jump to the end of a document (the rows between never
+// laid out) copies as the same range of the document laid out whole: every item of a long list,
+// every row of a long table, every column of a very wide table, once and in order.
+TEST(SelectionCopy, ARangeOverRowsNotLaidOutCopiesAsTheWholeLayoutDoes) {
+    std::string list = "Intro words :smile: before it.\n\n";
+    for (int n = 1; n <= 300; ++n) {
+        list += "- Item " + std::to_string(n) + " of the list\n";
+    }
+    std::string table = "Intro words :smile: before it.\n\n| A | B |\n|---|---|\n";
+    for (int n = 1; n <= 150; ++n) {
+        table += "| row " + std::to_string(n) + " | cell " + std::to_string(n) + " |\n";
+    }
+    std::string wide = "Intro words :smile: before it.\n\n";
+    for (int r = 0; r < 5; ++r) {
+        for (int c = 1; c <= 160; ++c) {
+            wide += (r == 1 ? "|---" : "| r" + std::to_string(r) + "c" + std::to_string(c) + " ");
+        }
+        wide += "|\n";
+    }
+    struct Range {
+        std::string_view from;
+        std::size_t fromOffset;
+        std::string_view to;
+        std::size_t toOffset;
+    };
+    const std::vector<std::pair<std::string, std::vector<Range>>> documents = {
+        {list,
+         {{"words", 2, "closing", 3}, {"Item 2 ", 3, "closing", 3}, {"words", 2, "Item 299", 6}}},
+        {table, {{"words", 2, "closing", 3}, {"row 2", 1, "cell 149", 2}}},
+        {wide, {{"words", 2, "closing", 3}, {"r2c3", 1, "closing", 3}, {"words", 2, "r4c2", 2}}},
+    };
+    // Long copies compared where they first differ.
+    const auto same = [](const std::string& a, const std::string& b) -> testing::AssertionResult {
+        const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+        if (a == b) {
+            return testing::AssertionSuccess();
+        }
+        return testing::AssertionFailure()
+               << a.size() << " bytes instead of " << b.size() << ", from byte " << at << ": \""
+               << a.substr(static_cast<std::size_t>(at), 60) << "\" instead of \""
+               << b.substr(static_cast<std::size_t>(at), 60) << "\"";
+    };
+    for (const auto& [body, ranges] : documents) {
+        const std::string markdown = body + "\nThe closing words.\n";
+        Document whole(markdown);
+        ASSERT_TRUE(whole.shown());
+        for (const Range& range : ranges) {
+            const auto label = std::string(range.from) + " to " + std::string(range.to);
+            const auto wholeFrom = positionAt(whole, range.from, range.fromOffset);
+            const auto wholeTo = positionAt(whole, range.to, range.toOffset);
+            ASSERT_TRUE(wholeFrom && wholeTo) << label;
+            whole.select({*wholeFrom, *wholeTo});
+            const auto expected = whole.copied();
+
+            Document lazy(markdown, platform::Rect(0, 0, 560, 400));
+            ASSERT_TRUE(lazy.shown());
+            lazy.show(platform::Rect(0, lazy.host().size().height - 400, 560, 400));
+            ASSERT_LT(lazy.collection().layoutCount(), whole.collection().layoutCount()) << label;
+            const auto from = positionAt(lazy, range.from, range.fromOffset);
+            const auto to = positionAt(lazy, range.to, range.toOffset);
+            ASSERT_TRUE(from && to) << label;
+            lazy.select({*from, *to});
+            const auto copied = lazy.copiedByCommand();
+            EXPECT_TRUE(same(copied.plainText, expected.plainText)) << label;
+            EXPECT_TRUE(same(copied.html, expected.html)) << label;
+        }
+    }
+    // The reference itself holds every row and column.
+    Document whole(wide + "\nThe closing words.\n");
+    whole.select({*positionAt(whole, "words", 0), *positionAt(whole, "closing", 0)});
+    EXPECT_NE(whole.copied().plainText.find("r4c1,r4c2,"), std::string::npos);
+    EXPECT_TRUE(whole.copied().plainText.ends_with("r4c159,r4c160\n\nThe "));
 }
 
 // Two clicks select the word under the pointer, three the laid-out text: in a table, one cell.
