@@ -235,23 +235,42 @@ std::optional<TextPosition> closestPosition(const TextLayoutCollection& c, Point
     if (c.layoutCount() == 0) {
         return std::nullopt;
     }
+    // As text editors do, the height of the point counts before its side: a text is only as wide
+    // as its longest line, so a point beside a short line lies far from its own text and may lie
+    // nearer to one a few lines away that reaches further. First the text whose lines span the
+    // point's height (the nearest at the side among several), else the nearest above or below.
     std::optional<std::size_t> found;
-    double bestScore = std::numeric_limits<double>::infinity();
+    double bestDx = std::numeric_limits<double>::infinity();
+    double bestDy = std::numeric_limits<double>::infinity();
     const std::vector<Rect>& frames = c.layoutFrames();
-    for (std::size_t l = 0; l < frames.size(); ++l) {
-        const Rect& b = frames[l];
-        if (b.isNull()) {
-            continue; // no lines, or no position yet
+    // Takes the texts `within` the frame of the best so far (all: none) that `better` prefers,
+    // given the gaps to the side and above or below.
+    const auto pick = [&](std::optional<Rect> within, auto better) {
+        for (std::size_t l = 0; l < frames.size(); ++l) {
+            const Rect& b = frames[l];
+            if (b.isNull() ||
+                (within && (b.minY() >= within->maxY() || b.maxY() <= within->minY()))) {
+                continue; // no lines, no position yet, or not beside the best
+            }
+            const double dx = distance(point.x, b.minX(), b.maxX());
+            const double dy = distance(point.y, b.minY(), b.maxY());
+            if (better(dx, dy)) {
+                bestDx = dx;
+                bestDy = dy;
+                found = l;
+            }
         }
-        const double dx = distance(point.x, b.minX(), b.maxX());
-        const double dy = distance(point.y, b.minY(), b.maxY());
-        if (dx * dx + dy * dy < bestScore) {
-            bestScore = dx * dx + dy * dy;
-            found = l;
-        }
-    }
+    };
+    pick(std::nullopt,
+         [&](double dx, double dy) { return dy < bestDy || (dy == bestDy && dx < bestDx); });
     if (!found) {
         return std::nullopt;
+    }
+    if (bestDy > 0) {
+        // Between or beyond texts: a text beside the nearest one, at its height (a cell of the
+        // same table row, shorter than its neighbour), is taken when it lies nearer at the side.
+        pick(frames[*found],
+             [&](double dx, double dy) { return dx < bestDx || (dx == bestDx && dy < bestDy); });
     }
     const std::size_t best = *found;
     const TextLayout& layout = c.layout(best);

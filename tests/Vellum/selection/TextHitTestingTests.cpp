@@ -75,6 +75,28 @@ TEST(HitTesting, APointBetweenTwoLinesGoesToTheNearerOneAndTheUpperOnATie) {
     EXPECT_EQ(closestPosition(s, {1, between + 1})->indexPath.line, 1u);
 }
 
+// A text is only as wide as its longest line: beside a short line the point stays in the text
+// whose lines span its height, however far a text a few lines off reaches; above the first text
+// (beyond its end) it goes to that text. Between texts, a shorter one beside the nearest (cells of
+// one row) takes the point under it.
+TEST(HitTesting, APointsHeightCountsBeforeItsSide) {
+    const LaidOutTexts texts(
+        {fragment("Ti"), fragment("a paragraph reaching far"), fragment("short"),
+         platform::ui::AnyView(platform::ui::HStack(platform::ui::VerticalAlignment::top(), 10,
+                                                    {platform::ui::AnyView(fragment("a\nb\nc")),
+                                                     platform::ui::AnyView(fragment("beside"))})),
+         fragment("next")});
+    const auto& c = texts.collection();
+    ASSERT_EQ(c.layoutCount(), 6u);
+    EXPECT_EQ(closestPosition(c, at(c, 2, 0, 20 * kAdvance)), up({2, 0, 0, 4}));
+    EXPECT_EQ(closestPosition(c, {15 * kAdvance, c.layout(0).origin().y - 4}), up({0, 0, 0, 1}));
+    // Just below the tall text, under the one beside it.
+    const Rect tall = c.layoutFrames()[3];
+    const Rect beside = c.layoutFrames()[4];
+    ASSERT_LT(beside.maxY(), tall.maxY());
+    EXPECT_EQ(closestPosition(c, {beside.midX(), tall.maxY() + 1})->indexPath.layout, 4u);
+}
+
 TEST(HitTesting, AnEmptyLineTakesTheCaretOnItsOneSlice) {
     const LaidOutTexts texts({fragment("ab\n\ncd")});
     const auto& c = texts.collection();
