@@ -534,7 +534,12 @@ std::optional<TextRange> wordRange(const TextLayoutCollection& c, const TextPosi
     if (l >= c.layoutCount() || !caret || *caret >= c.layout(l).length()) {
         return std::nullopt;
     }
-    const CharacterRange r = c.layout(l).wordRange(*caret);
+    // An inline box (a formula, a picture, an emoji) is a word of its own: not a stretch between
+    // words, which would take the spaces either side of it along.
+    constexpr std::string_view box = "\xEF\xBF\xBC";
+    const CharacterRange r = c.layout(l).substring({*caret, *caret + 1}) == box
+                                 ? CharacterRange{*caret, *caret + 1}
+                                 : c.layout(l).wordRange(*caret);
     const auto start = positionForCharacterIndex(c, l, static_cast<long>(r.lowerBound));
     const auto end = positionForCharacterIndex(c, l, static_cast<long>(r.upperBound));
     if (!start || !end) {

@@ -239,7 +239,7 @@ TEST(SelectionCopy, DoubleAndTripleClicksCopyAWordAndACell) {
     Document document("Timings :smile: of each step.\n\n"
                       "| Step | Runs | Mean | Time |\n|------|------|-----:|-----:|\n"
                       "| parse | 3 | 0.1 | 0.167s |\n| build | 2 | 0.2 | 1.500s |\n\n"
-                      "Then a wasm_bindgen call.\n");
+                      "Then a wasm_bindgen call.\n\nSo $f(z) = z^2$ holds.\n");
     ASSERT_TRUE(document.shown());
     const auto clicks = [&document](platform::Point at, int count) {
         for (int n = 1; n <= count; ++n) {
@@ -264,6 +264,9 @@ TEST(SelectionCopy, DoubleAndTripleClicksCopyAWordAndACell) {
 
     clicks(document.at("wasm_bindgen", 7), 2);
     EXPECT_EQ(document.copied().plainText, "wasm_bindgen");
+    // A formula among words is a word of its own, without the spaces beside it.
+    clicks(document.at("So \xEF\xBF\xBC", 3), 2);
+    EXPECT_EQ(document.copied().plainText, "$f(z) = z^2$");
 }
 
 } // namespace
