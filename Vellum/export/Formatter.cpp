@@ -6,6 +6,7 @@
 #include "Vellum/markdown/NestingLimit.hpp"
 #include "platform/foundation/Hash.hpp"
 
+#include <algorithm>
 #include <span>
 
 namespace vellum {
@@ -198,6 +199,9 @@ struct Text {
     const std::vector<RunInfo>& runs;
     // The text is a selection's pieces, not a whole document: its tables may be cut.
     bool selected = false;
+    // The selection begins where the document does: nothing above a table it begins in was left
+    // out.
+    bool fromDocumentStart = false;
 };
 
 std::vector<InlineNode> inlineNodes(const Text& text, const Source& leaf) {
@@ -279,13 +283,26 @@ BlockNode tableNode(const Text& text, const Block& table) {
     // The columns the cells of the last row came from, [first, last).
     std::size_t first = 0;
     std::size_t last = 0;
+    // A selection may begin inside the table, below its head; one that begins above the table,
+    // or at the start of the document, holds all of the table's top.
+    bool begunInside = false;
+    if (text.selected && !text.fromDocumentStart) {
+        for (const Block& row : table.children) {
+            const auto cell = std::find_if(row.children.begin(), row.children.end(),
+                                           [](const Block& c) { return c.leaf != nullptr; });
+            if (cell != row.children.end()) {
+                begunInside = text.runs[cell->leaf->firstRun].range.lowerBound.offset == 0;
+                break;
+            }
+        }
+    }
     for (const Block& child : table.children) {
         const Kind kind = child.intentType->kind();
         if ((kind != Kind::tableRow && kind != Kind::tableHeaderRow) || child.leaf) {
             continue;
         }
         if (rows.empty()) {
-            if (text.selected) {
+            if (begunInside) {
                 // A selection begun below the head copies body rows only.
                 hasHeadRow = kind == Kind::tableHeaderRow;
             } else if (kind == Kind::tableRow && child.intentType->rowIndex() == 1) {
@@ -387,10 +404,12 @@ std::optional<BlockNode> convert(const Text& text, const Block& block) {
 }
 
 std::vector<BlockNode> buildBlockNodes(const std::shared_ptr<const std::string>& characters,
-                                       const std::vector<RunInfo>& runs, bool selected) {
+                                       const std::vector<RunInfo>& runs, bool selected,
+                                       bool fromDocumentStart) {
     const PresentationIntent paragraph(IntentType::paragraph(1), nullptr);
     const std::vector<Source> sources = splitRunsIntoSegments(characters->size(), runs, paragraph);
-    return convertAll(Text{*characters, characters, runs, selected}, groupSources(sources, 0));
+    return convertAll(Text{*characters, characters, runs, selected, fromDocumentStart},
+                      groupSources(sources, 0));
 }
 
 std::size_t hashInlines(const std::vector<InlineNode>& nodes) {
@@ -571,17 +590,18 @@ const std::vector<Formatter::BlockNode>& Formatter::blockNodes() const {
         // The nodes share one copy of the characters, which they keep however long they live.
         blockNodes_ =
             buildBlockNodes(std::make_shared<const std::string>(attributedString_.characters()),
-                            readRuns(attributedString_), false);
+                            readRuns(attributedString_), false, true);
         ++buildCount_;
     });
     return blockNodes_;
 }
 
 std::vector<Formatter::BlockNode>
-Formatter::joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces) {
+Formatter::joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces,
+                            bool fromDocumentStart) {
     auto characters = std::make_shared<std::string>();
     const std::vector<RunInfo> runs = readJoinedRuns(pieces, *characters);
-    return buildBlockNodes(std::move(characters), runs, true);
+    return buildBlockNodes(std::move(characters), runs, true, fromDocumentStart);
 }
 
 std::string Formatter::html() const {

@@ -255,9 +255,11 @@ public:
     // where the pieces lie: a copy of thousands of texts exports them without building the joined
     // text and reading it again. The pieces are a selection, which may begin and end inside a
     // table: a table begun below its head has none, and a part of one row keeps only the cells
-    // it holds.
+    // it holds. A selection that begins where the document does (`fromDocumentStart`) holds the
+    // top of a table it begins in, its head too when that is empty.
     [[nodiscard]] static std::vector<BlockNode>
-    joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces);
+    joinedBlockNodes(std::span<const platform::AttributedSubstring> pieces,
+                     bool fromDocumentStart = false);
 
     // The two exports of the text, from the one tree.
     [[nodiscard]] std::string html() const;

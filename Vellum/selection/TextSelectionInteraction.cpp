@@ -251,8 +251,12 @@ std::optional<TextInteractionView::Copied> TextInteractionView::copiedSelection(
     }
     // The selected pieces as they lie in the texts' sources: joining them first would copy every
     // run only for the formatter to read it again.
+    // Nothing lies before the first text's start: a table there is selected from its top, an
+    // empty head (which has no text) included.
+    const bool fromDocumentStart =
+        selected->start.indexPath.layout == 0 && characterIndex(collection(), selected->start) == 0;
     const std::vector<Formatter::BlockNode> nodes =
-        Formatter::joinedBlockNodes(selectedPieces(collection(), *selected));
+        Formatter::joinedBlockNodes(selectedPieces(collection(), *selected), fromDocumentStart);
     return Copied{formatterPlainText(nodes, 0, false), formatterHTML(nodes)};
 }
 

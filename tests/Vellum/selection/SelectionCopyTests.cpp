@@ -7,6 +7,7 @@
 
 #include "DocumentTestSupport.hpp"
 #include "TextLayoutTestSupport.hpp"
+#include "Vellum/export/Formatter.hpp"
 #include "tests/support/FileContents.hpp"
 
 #include <algorithm>
@@ -267,6 +268,23 @@ TEST(SelectionCopy, DoubleAndTripleClicksCopyAWordAndACell) {
     // A formula among words is a word of its own, without the spaces beside it.
     clicks(document.at("So \xEF\xBF\xBC", 3), 2);
     EXPECT_EQ(document.copied().plainText, "$f(z) = z^2$");
+}
+
+// A header row of empty cells has no text to select; Select All still copies it as the table's
+// head, as the document's own export writes it, whether the table opens the document or not.
+TEST(SelectionCopy, SelectAllKeepsAnEmptyHeaderRowAsTheHead) {
+    const std::string table = "| | |\n|---|---|\n| x | y |\n";
+    for (const std::string& markdown :
+         {table + "\nEnd :smile: here.\n", "Intro :smile: here.\n\n" + table}) {
+        Document document(markdown);
+        ASSERT_TRUE(document.shown());
+        document.drag(document.at("x"), document.at("y")); // takes focus
+        document.command("a");
+        const Formatter whole(
+            AttributedStringMarkdownParser::markdown().attributedString(markdown));
+        EXPECT_EQ(document.copied().plainText, whole.plainText());
+        EXPECT_EQ(document.copied().html, whole.html());
+    }
 }
 
 } // namespace
