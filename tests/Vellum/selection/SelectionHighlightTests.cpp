@@ -134,6 +134,58 @@ TEST(SelectionHighlight, PicturesDimWhileSelectedAndEmojiKeepTheirColour) {
     EXPECT_EQ(count(blue), bluePixels);
 }
 
+// A selection that ends with its caret before a picture (the caret on the picture's leading
+// side) leaves it whole, one that ends after it dims it; the same holds for where it starts.
+TEST(SelectionHighlight, APictureAtAnEndOfTheSelectionDimsByTheSideTheCaretStandsOn) {
+    constexpr std::uint32_t blue = 0xff0044ccu;
+    const ui::AnyView text =
+        ui::AnyView(InlineText("see ![tile](https://e.dev/tile.png) and more", std::nullopt,
+                               AttributedStringMarkdownParser::syntaxExtensions({})))
+            .environment<ImageAttachmentLoaderKey>(
+                std::make_shared<const PictureLoader<ImageAttachment>>(picture(40, 20, blue)))
+            .modifier(TextSelectionInteraction());
+    ui::OffscreenHost host(
+        textSelection(text, EnabledTextSelectability()).frame(400, 40, ui::Alignment::topLeading()),
+        {});
+    // The blue pixels, and the leftmost and rightmost columns that hold one.
+    struct Blue {
+        long count = 0;
+        int minX = 0;
+        int maxX = 0;
+    };
+    const auto blues = [&host] {
+        const platform::Image image = host.render(1.0, platform::Color::white());
+        Blue b{0, image.width(), 0};
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixels()[std::size_t(y * image.width() + x)] == blue) {
+                    ++b.count;
+                    b.minX = std::min(b.minX, x);
+                    b.maxX = std::max(b.maxX, x);
+                }
+            }
+        }
+        return b;
+    };
+    ASSERT_TRUE(host.runUntil([&] { return blues().count > 0; }, std::chrono::milliseconds(5000)));
+    const Blue whole = blues();
+    const auto drag = [&host](double from, double to) {
+        host.pointer({ui::PointerEvent::Kind::down, {from, 8}, 1, 1, {}});
+        host.pointer({ui::PointerEvent::Kind::dragged, {to, 8}, 1, 1, {}});
+        host.pointer({ui::PointerEvent::Kind::up, {to, 8}, 1, 1, {}});
+    };
+    const double leading = whole.minX + 5;
+    const double trailing = whole.maxX - 5;
+    drag(1, leading);
+    EXPECT_EQ(blues().count, whole.count) << "ends before the picture";
+    drag(1, trailing);
+    EXPECT_EQ(blues().count, 0) << "ends after the picture";
+    drag(trailing, 390);
+    EXPECT_EQ(blues().count, whole.count) << "starts after the picture";
+    drag(leading, 390);
+    EXPECT_EQ(blues().count, 0) << "starts before the picture";
+}
+
 TEST(SelectionHighlight, AFormulaKeepsItsInkWhileSelected) {
     AttributedStringMarkdownParser::PatternOptions options;
     options.mathExpressions = true;
