@@ -636,7 +636,12 @@ void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustme
 }
 
 void ViewHostWidget::State::scrollToVisible(Rect rect) {
-    if (vadjustment == nullptr || disposed) {
+    if (disposed) {
+        return;
+    }
+    // Sideways the scroll views inside the tree (a wide table, a long line of code) scroll.
+    rect = graph.scrollToShow(rect);
+    if (vadjustment == nullptr) {
         return;
     }
     const double height = gtk_widget_get_height(widget);

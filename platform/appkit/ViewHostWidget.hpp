@@ -21,7 +21,8 @@ namespace platform {
 // milliseconds at a time, while the extent converges to the exact one; the strips of pixels just
 // beyond the part shown are drawn in idle time too, before that. The widget scrolls the
 // least that shows a rectangle the tree asks to see (ui::ScrollRectToVisibleKey: the end of a
-// selection moved by the keyboard), and repeats a drag held outside it twenty times a second, so
+// selection moved by the keyboard), the tree's own horizontal scroll views at the rectangle's
+// height first, and repeats a drag held outside it twenty times a second, so
 // that what is dragged can ask to scroll towards the pointer while the pointer stands still.
 //
 // The widget draws only when the tree reports a change (or the size, scale or appearance

@@ -212,6 +212,29 @@ public:
         }
         return false;
     }
+    /// Scrolls by the least that brings `rect` (root coordinates) inside the view sideways, when
+    /// it lies at the view's height and the view is shown; how far it scrolled. The rectangle was
+    /// found where the content was last placed: requests that come faster than layout passes
+    /// (held keys) each scroll from where the one before left the offset, not again as far.
+    CGFloat show(Rect rect) {
+        const Rect f = rootFrame();
+        if (rect.minY() >= f.maxY() || rect.maxY() <= f.minY() || visibleBounds().isNull()) {
+            return 0;
+        }
+        // In the content's own coordinates, and the part of it shown.
+        const CGFloat lo = rect.minX() - f.minX() + placedOffset_;
+        const CGFloat hi = lo + rect.width();
+        CGFloat target = offset;
+        if (lo < offset && hi <= offset + f.width()) {
+            target = lo;
+        } else if (hi > offset + f.width() && lo >= offset) {
+            // Its leading edge stays in view when it is wider than the view.
+            target = std::min(hi - f.width(), lo);
+        }
+        const CGFloat before = offset;
+        scroll(target - offset);
+        return offset - before;
+    }
     void afterLayout() override {
         const auto& s = static_cast<const ScrollImpl&>(*view.impl());
         const ScrollGeometry now{{offset, 0}, contentSize(), frame.size};
@@ -228,6 +251,10 @@ public:
 protected:
     void rebuild() override {
         const auto& s = static_cast<const ScrollImpl&>(*view.impl());
+        if (!registered_ && graph != nullptr) {
+            graph->scrollViews.push_back(token());
+            registered_ = true;
+        }
         if (!contentEnvMade_ || !contentEnvFrom_.identical(env)) {
             contentEnvFrom_ = env;
             contentEnv_ = env;
@@ -247,6 +274,7 @@ protected:
     void placeChildren(ProposedViewSize p) override {
         contentProposal_ = {std::nullopt, p.height};
         offset = std::clamp(offset, CGFloat(0), maxOffset());
+        placedOffset_ = offset;
         child->place(Rect({-offset, 0}, contentSize()), contentProposal_);
         seesChange();
     }
@@ -279,6 +307,9 @@ private:
     bool contentEnvMade_ = false;
     ScrollGeometry last_;
     bool reported_ = false;
+    bool registered_ = false;
+    /// The offset the content was last placed at.
+    CGFloat placedOffset_ = 0;
 };
 
 std::unique_ptr<Node> ScrollImpl::makeNode() const {
@@ -357,6 +388,13 @@ bool scrollNodeBy(Node& node, CGFloat dx) {
         return scroll->scroll(dx);
     }
     return false;
+}
+
+CGFloat scrollNodeToShow(Node& node, Rect rect) {
+    if (auto* scroll = dynamic_cast<ScrollNode*>(&node)) {
+        return scroll->show(rect);
+    }
+    return 0;
 }
 
 } // namespace detail

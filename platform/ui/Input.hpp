@@ -88,8 +88,9 @@ public:
 
 /// Asks whatever shows the tree to scroll by the least distance that brings a rectangle (in root
 /// coordinates) into view: the moving end of a selection extended from the keyboard, the pointer
-/// of a drag held outside the part shown (autoscroll). A host that scrolls puts one in the
-/// environment (`ScrollRectToVisibleKey`); the default does nothing.
+/// of a drag held outside the part shown (autoscroll), sideways too inside a horizontal scroll
+/// view (`ViewGraph::scrollToShow`). A host that scrolls puts one in the environment
+/// (`ScrollRectToVisibleKey`); the default does nothing.
 class ScrollRectToVisibleAction {
 public:
     ScrollRectToVisibleAction() = default;

@@ -795,6 +795,9 @@ bool layOutDeferredRows(Node& node, std::chrono::steady_clock::time_point deadli
 
 /// Scrolls `node` if it is a scroll view; whether the offset changed.
 bool scrollNodeBy(Node& node, CGFloat dx);
+/// Scrolls `node`, if it is a scroll view, by the least that shows `rect` (root coordinates)
+/// when that lies at its height; how far it scrolled.
+CGFloat scrollNodeToShow(Node& node, Rect rect);
 
 /// Runs `body(0)` ... `body(n - 1)` on the calling thread and a few workers of the global
 /// executor; returns when all have run.
@@ -875,6 +878,8 @@ struct ViewGraph::Impl {
     std::vector<std::weak_ptr<detail::NodeToken>> timelines;
     /// Lazy stacks, told when the visible rectangle changes.
     std::vector<std::weak_ptr<detail::NodeToken>> lazyStacks;
+    /// Horizontal scroll views, which a request to show a rectangle may scroll.
+    std::vector<std::weak_ptr<detail::NodeToken>> scrollViews;
     /// Observers of what the host shows of them (`observeVisibleRect`), run again when the
     /// visible rectangle changes.
     std::vector<std::weak_ptr<detail::NodeToken>> visibleRectObservers;

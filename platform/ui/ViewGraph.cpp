@@ -440,6 +440,17 @@ bool ViewGraph::layOutDeferred(std::chrono::microseconds budget) {
     return hasDeferredLayout();
 }
 
+Rect ViewGraph::scrollToShow(Rect rect) {
+    prune(impl_->scrollViews);
+    const auto views = impl_->scrollViews;
+    for (const auto& t : views) {
+        if (const auto locked = t.lock(); locked && locked->node != nullptr) {
+            rect.origin.x -= detail::scrollNodeToShow(*locked->node, rect);
+        }
+    }
+    return rect;
+}
+
 bool ViewGraph::placeAhead() {
     if (needsUpdate()) {
         return false; // the update under way places them

@@ -66,6 +66,10 @@ public:
     /// an update). The visible rectangle moved with them; a host scrolls as far, so that they
     /// stay where the viewer sees them.
     CGFloat takeScrollCorrection();
+    /// Scrolls the horizontal scroll views at the height of `rect` (root coordinates) by the least
+    /// that brings it into them, and answers where it then lies: a host showing `rect` (see
+    /// `ScrollRectToVisibleAction`) scrolls these first, then itself.
+    Rect scrollToShow(Rect rect);
 
     /// Called when the graph needs drawing again (after an update that changed anything, or a
     /// timeline frame).

@@ -374,6 +374,74 @@ TEST_F(SelectionWindowTest, ADragOverALongDocumentKeepsUpWithThePointer) {
     EXPECT_NE(text->find("item two with code"), std::string::npos) << *text;
 }
 
+// The laid-out texts of the window's document, in the window's coordinates.
+vellum::LiveTextLayoutCollection texts(const DocumentWindow& shown) {
+    return vellum::LiveTextLayoutCollection(shown.seen().layouts,
+                                            ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
+}
+
+// Inside a line of code wider than the window, the end that Shift+Right takes past the part shown
+// is scrolled into view sideways, and a drag held past the window's edge scrolls the code towards
+// the pointer while the pointer stays there.
+TEST_F(SelectionWindowTest, TheKeyboardAndADragScrollALongLineOfCodeSideways) {
+    std::string markdown = "Before the code.\n\n```\n";
+    for (int word = 1; word <= 90; ++word) {
+        markdown += "w" + std::to_string(word) + " ";
+    }
+    markdown += "\n```\n";
+    const auto codeX = [](const DocumentWindow& shown) {
+        const auto all = texts(shown);
+        for (std::size_t l = 0; l < all.layoutCount(); ++l) {
+            if (all.layout(l).string().starts_with("w1 ")) {
+                return all.layout(l).origin().x;
+            }
+        }
+        return -1000.0;
+    };
+    {
+        DocumentWindow shown(markdown, false);
+        const double width = gtk_widget_get_width(shown.widget());
+        const Point first = shown.at("w1 ", 1);
+        const double x0 = codeX(shown);
+        shown.click(first);
+        shown.click(first); // a double click: "w1" is selected
+        ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
+        constexpr int steps = 100;
+        for (int step = 0; step < steps; ++step) {
+            shown.key("Right", {"Shift_L"});
+        }
+        // The caret after the last character the keys took in, in the window.
+        const auto endX = [&] {
+            const auto all = texts(shown);
+            for (std::size_t l = 0; l < all.layoutCount(); ++l) {
+                if (all.layout(l).string().starts_with("w1 ")) {
+                    const auto end = vellum::positionForCharacterIndex(all, l, 2 + steps);
+                    return end ? vellum::caretRect(all, *end).minX() : -1.0;
+                }
+            }
+            return -1.0;
+        };
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const double x = endX();
+                return x >= 0 && x < width;
+            },
+            std::chrono::seconds(20)))
+            << "the end stands at " << endX() << ", the code at " << codeX(shown) << " from " << x0;
+    }
+    DocumentWindow shown(markdown, false);
+    const double width = gtk_widget_get_width(shown.widget());
+    const double before = codeX(shown);
+    const Point first = shown.at("w1 ", 1);
+    shown.moveTo(first);
+    shown.button(1, true);
+    ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
+    shown.moveTo({width + 40, first.y});
+    EXPECT_TRUE(waitUntil([&] { return codeX(shown) < before - 100; }, std::chrono::seconds(20)))
+        << "the code stays at " << before;
+    shown.button(1, false);
+}
+
 // How far the scrolled window holding the document is scrolled.
 double scrolled(const DocumentWindow& shown) {
     return gtk_adjustment_get_value(gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(shown.widget())));

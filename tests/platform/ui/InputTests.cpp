@@ -157,3 +157,33 @@ TEST(Input, HorizontalScrollViewScrollsAndReportsItsGeometry) {
     host.scroll({50, 40}, -10, 0);
     EXPECT_EQ(geometry->contentOffset.x, 50);
 }
+
+// A rectangle the tree asks to see scrolls the horizontal scroll view at its height by the least
+// that brings it in; asked again before a layout pass has placed the content anew (keys held
+// down), it scrolls from where the last request left it, not again as far.
+TEST(Input, AScrollViewScrollsSidewaysToShowARectangleAtItsHeight) {
+    auto geometry = std::make_shared<ScrollGeometry>();
+    OffscreenHost host(
+        VStack(HorizontalAlignment::leading(), 0.0,
+               {block(100, 30), ScrollView(HStack(VerticalAlignment::top(), 0.0, {block(400, 20)}))
+                                    .onScrollGeometryChange(
+                                        [geometry](const ScrollGeometry&, const ScrollGeometry& g) {
+                                            *geometry = g;
+                                        })}),
+        ProposedViewSize{100.0, std::nullopt});
+    host.runUntilIdle();
+    ViewGraph& graph = host.graph();
+    EXPECT_EQ(graph.scrollToShow(platform::Rect(150, 35, 1, 1)).minX(), 99);
+    graph.scrollToShow(platform::Rect(150, 35, 1, 1));
+    host.runUntilIdle();
+    EXPECT_EQ(geometry->contentOffset.x, 51);
+    // Back to the left, as far as the rectangle's left edge.
+    graph.scrollToShow(platform::Rect(-5, 40, 1, 1));
+    host.runUntilIdle();
+    EXPECT_EQ(geometry->contentOffset.x, 46);
+    // Shown already, or at another height: nothing moves.
+    graph.scrollToShow(platform::Rect(50, 40, 1, 1));
+    graph.scrollToShow(platform::Rect(350, 10, 1, 1));
+    host.runUntilIdle();
+    EXPECT_EQ(geometry->contentOffset.x, 46);
+}
