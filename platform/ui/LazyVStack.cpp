@@ -201,6 +201,8 @@ public:
         return true;
     }
 
+    /// Whether rows wait for idle layout. The rows laid out, measured and placed where they
+    /// belong are passed once: the first that waits is where idle layout resumes.
     bool hasDeferredRows() {
         if (!everPlaced) {
             return false;
@@ -213,20 +215,18 @@ public:
             return false;
         }
         const std::size_t n = children.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!known(rows->heights[i]) || (i + 1 < n && !known(gaps_[i]))) {
+        while (idleDone_ < n) {
+            const std::size_t i = idleDone_;
+            visited();
+            if (isStale(i) || !known(rows->heights[i]) || (i > 0 && !known(gaps_[i - 1]))) {
                 return true;
             }
-        }
-        if (!placementValid) {
-            return false; // placed in the next pass, and looked at again then
-        }
-        CGFloat y = 0;
-        for (std::size_t i = 0; i < n; ++i) {
+            const CGFloat y = idleTop(*rows, i);
             if (awaitsPlacement(*rows, i, y)) {
-                return true;
+                // Placed in the next pass when that is due, and looked at again then.
+                return placementValid;
             }
-            y += rows->heights[i] + (i + 1 < n ? gaps_[i] : 0);
+            passed(i, y);
         }
         return false;
     }
@@ -243,30 +243,30 @@ public:
         const std::size_t anchor = windowBegin_;
         const CGFloat anchorBefore = offsetOf(rows, totals(rows), anchor);
         bool any = false;
-        // From the top down: the rows above the visible part are read first, and their
-        // estimates are what moves the visible rows when they are replaced. Each row is placed
-        // where the rows above put it, as the rows shown are: what it lays out from its frame
-        // (attachments fitted to the room it has) and the positions it publishes are then those
-        // it has when it is shown.
-        CGFloat y = 0;
-        for (std::size_t i = 0; i < n; ++i) {
+        // From the top down, resuming where the last slice stopped: the rows above the visible
+        // part are read first, and their estimates are what moves the visible rows when they are
+        // replaced. Each row is placed where the rows above put it, as the rows shown are: what
+        // it lays out from its frame (attachments fitted to the room it has) and the positions
+        // it publishes are then those it has when it is shown.
+        while (idleDone_ < n) {
+            const std::size_t i = idleDone_;
+            visited();
             bool worked = false;
             if (isStale(i)) {
                 refreshRow(i);
                 worked = true;
             }
             worked = measure(rows, i) || worked;
-            if (i > 0) {
-                if (!known(gaps_[i - 1])) {
-                    ensureGap(i - 1);
-                    worked = true;
-                }
-                y += rows.heights[i - 1] + gaps_[i - 1];
+            if (i > 0 && !known(gaps_[i - 1])) {
+                ensureGap(i - 1);
+                worked = true;
             }
+            const CGFloat y = idleTop(rows, i);
             if (awaitsPlacement(rows, i, y)) {
                 placeRow(rows, i, y);
                 worked = true;
             }
+            passed(i, y);
             if (worked) {
                 any = true;
                 if (std::chrono::steady_clock::now() >= deadline) {
@@ -343,6 +343,7 @@ protected:
             invalidateLayout();
         }
         if (layoutChanged) {
+            layOutAgainFrom(0);
             std::fill(gaps_.begin(), gaps_.end(), kUnknown);
             ++version_;
             invalidateLayout();
@@ -370,6 +371,9 @@ protected:
         // the same one when rows measured since the last pass (coming near the visible part,
         // or asked by the host) replaced estimates above it.
         const std::optional<ReadersPlace> place = readersPlace();
+        if (placedWidth_ != proposal.width) {
+            layOutAgainFrom(0);
+        }
         placedWidth_ = proposal.width;
         refreshBand(rows);
         measureSpan(rows, visibleSpan(margin()));
@@ -459,11 +463,47 @@ private:
         return children.size();
     }
 
+    /// Where row `i` starts, the rows above it being laid out: the sum the layout pass takes
+    /// (each row's height and the gap below it added in turn), so that a row placed in idle time
+    /// and one placed in view agree to the last bit.
+    CGFloat idleTop(const Rows& rows, std::size_t i) {
+        if (i == 0) {
+            return 0;
+        }
+        if (!known(idleTop_)) {
+            CGFloat y = 0;
+            for (std::size_t k = 0; k + 1 < i; ++k) {
+                y += rows.heights[k] + gaps_[k];
+            }
+            idleTop_ = y;
+        }
+        return idleTop_ + (rows.heights[i - 1] + gaps_[i - 1]);
+    }
+    /// Row `i`, starting at `y`, is laid out, measured and placed: idle layout goes on below it.
+    void passed(std::size_t i, CGFloat y) {
+        idleDone_ = i + 1;
+        idleTop_ = y;
+    }
+    /// Row `i` and those below it wait for idle layout again (a measure or a gap above them
+    /// changed, or they were placed at another width).
+    void layOutAgainFrom(std::size_t i) {
+        if (i < idleDone_) {
+            idleDone_ = i;
+            idleTop_ = kUnknown;
+        }
+    }
+    void visited() {
+        if (graph != nullptr) {
+            ++graph->statistics.deferredRowsVisited;
+        }
+    }
+
     /// Drops the measures of row `i` and its gaps; they are taken again before they are used.
     void rowChanged(std::size_t i) {
         if (i >= children.size()) {
             return;
         }
+        layOutAgainFrom(i);
         for (Rows& rows : rowSets_) {
             if (known(rows.heights[i])) {
                 rows.remeasure.push_back(i);
@@ -604,6 +644,7 @@ private:
     void leaveRowsStale() {
         ++generation_;
         currentRows_ = 0;
+        layOutAgainFrom(0);
     }
     void madeCurrent(std::size_t i) {
         if (rowGeneration_[i] != generation_) {
@@ -1012,8 +1053,12 @@ private:
                                                 return a.lastUse < b.lastUse;
                                             }));
         }
-        // The vector may move: totals kept for a set are summed again.
+        // The vector may move: totals kept for a set are summed again. Should this be the width
+        // placed, idle layout measures its rows from the first.
         ++version_;
+        if (placedWidth_ == width) {
+            layOutAgainFrom(0);
+        }
         Rows& r = rowSets_.emplace_back();
         r.width = width;
         r.heights.assign(children.size(), kUnknown);
@@ -1084,6 +1129,7 @@ private:
         }
         gaps_.assign(flat.size(), kUnknown);
         ++version_;
+        layOutAgainFrom(0);
         regap_.clear();
         regapWas_.clear();
         place_.reset();
@@ -1121,6 +1167,11 @@ private:
     std::vector<std::uint64_t> rowGeneration_;
     std::size_t builtRows_ = 0;
     std::size_t currentRows_ = 0;
+    /// Idle layout's place: the rows above `idleDone_` are up to date, measured at the width
+    /// placed, and placed where the rows above put them; `idleTop_` is where the last of them
+    /// starts (unknown: summed again).
+    std::size_t idleDone_ = 0;
+    CGFloat idleTop_ = 0;
     /// Counts the changes of measures, so that totals are summed once per change.
     std::uint64_t version_ = 0;
     Totals totals_;

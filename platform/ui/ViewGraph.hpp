@@ -140,6 +140,9 @@ public:
         /// Drawing operations replayed (text, shapes, images, canvases): those outside the
         /// region drawn are skipped.
         std::uint64_t drawnOperations = 0;
+        /// Rows of lazy stacks looked at by idle layout and by asking whether rows wait for it:
+        /// each row once per change that concerns it, never again per slice or per frame.
+        std::uint64_t deferredRowsVisited = 0;
     };
     const Statistics& statistics() const;
 

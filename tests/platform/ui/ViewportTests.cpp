@@ -203,6 +203,40 @@ TEST(Viewport, TheExtentConvergesToTheExactHeightAndTheEagerLayout) {
     EXPECT_EQ((*plain.frames)["row1999"], lazyRow);
 }
 
+// Idle layout in slices of a row or two resumes where the last one stopped, and asking whether
+// rows wait passes the rows laid out once: the rows looked at grow with the rows, not with the
+// slices times the rows.
+TEST(Viewport, IdleLayoutLooksAtEachRowOnceAndAFrameAtNoneLaidOut) {
+    const LazyDocument doc;
+    Window window(doc);
+    ViewGraph& graph = window.host.graph();
+    const ViewGraph::Statistics& stats = graph.statistics();
+    const auto before = stats.deferredRowsVisited;
+    int slices = 0;
+    while (graph.layOutDeferred(std::chrono::microseconds(1))) {
+        ++slices;
+        ASSERT_LT(slices, 10 * kRows);
+    }
+    EXPECT_GT(slices, kRows / 4);
+    EXPECT_LE(stats.deferredRowsVisited - before, std::uint64_t(3 * kRows + 2 * slices));
+    EXPECT_EQ(graph.size().height, doc.exactHeight());
+
+    // Every row laid out: a frame's question looks at none.
+    const auto laidOut = stats.deferredRowsVisited;
+    for (int frame = 0; frame < 100; ++frame) {
+        EXPECT_FALSE(graph.hasDeferredLayout());
+    }
+    EXPECT_EQ(stats.deferredRowsVisited, laidOut);
+
+    // A row near the end changes its height: idle layout goes on from it.
+    doc.models[kRows - 10]->height.set(77);
+    window.host.runUntilIdle();
+    window.layOutEverything();
+    EXPECT_LE(stats.deferredRowsVisited - laidOut, 40U);
+    EXPECT_EQ(graph.size().height, doc.exactHeight());
+    EXPECT_NEAR((*doc.frames)["row1999"].maxY(), doc.exactHeight(), 1e-6);
+}
+
 TEST(Viewport, AnEditLaysOutTheRowItChangedAndMovesTheRowsBelow) {
     LazyDocument doc;
     Window window(doc);
