@@ -139,6 +139,10 @@ struct ViewHostWidget::State {
             }
         }) {}
 
+    ~State() { g_weak_ref_clear(&scrolledWindow); }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+
     GtkWidget* widget; // the widget that owns this state
     ui::ViewGraph graph;
     ui::EnvironmentValues base;
@@ -252,6 +256,15 @@ struct ViewHostWidget::State {
     // The adjustments cover the tree's extent, a page the widget's size.
     // They take the scroll correction not applied yet.
     void configureAdjustments();
+    // A keyboard scroll to the end (End in the scrolled window) animates towards the end the
+    // extent had when it started; the rows the view reaches replace their estimates and move the
+    // end. The view follows it until it rests at the end with the rows there laid out, or the
+    // reader scrolls elsewhere; and no animation leaves the view past the end.
+    bool followingEnd = false;
+    GWeakRef scrolledWindow{}; // the scrolled window whose keyboard scrolls are watched
+    void watchScrolledWindow();
+    void followEnd();
+    void keepWithinExtent();
 
     void scheduleUpdate();
     void runUpdate();
@@ -301,6 +314,7 @@ void onPressed(GtkGestureDrag* gesture, double x, double y, gpointer data) {
     const guint button = gtk_gesture_single_get_current_button(GTK_GESTURE_SINGLE(gesture));
     const Point location{x, y};
     state.pointer = location;
+    state.followingEnd = false;
     if (gtk_widget_get_focusable(state.widget)) {
         gtk_widget_grab_focus(state.widget);
     }
@@ -413,6 +427,7 @@ void onLeave(GtkEventControllerMotion*, gpointer data) {
 
 gboolean onScroll(GtkEventControllerScroll* controller, double dx, double dy, gpointer data) {
     auto& state = *static_cast<ViewHostWidget::State*>(data);
+    state.followingEnd = false;
     const double factor = gtk_event_controller_scroll_get_unit(controller) == GDK_SCROLL_UNIT_WHEEL
                               ? pointsPerWheelStep
                               : 1.0;
@@ -433,6 +448,8 @@ gboolean onScroll(GtkEventControllerScroll* controller, double dx, double dy, gp
 gboolean onKeyPressed(GtkEventControllerKey*, guint keyval, guint, GdkModifierType modifiers,
                       gpointer data) {
     auto& state = *static_cast<ViewHostWidget::State*>(data);
+    // The reader goes elsewhere; End, left to the scrolled window, goes to the end again.
+    state.followingEnd = false;
     const ui::KeyEvent event = keyEventOf(ui::KeyEvent::Kind::down, keyval, modifiers);
     if (event.key.empty()) {
         return FALSE;
@@ -490,6 +507,7 @@ void ViewHostWidget::State::runUpdate() {
     graph.update();
     sizeMayHaveChanged();
     applyScrollCorrection();
+    followEnd();
     syncAnimation();
     scheduleWorkAhead();
 }
@@ -582,6 +600,7 @@ bool ViewHostWidget::State::workAhead(std::chrono::steady_clock::time_point dead
         if (graph.placeAhead()) {
             sizeMayHaveChanged();
             applyScrollCorrection();
+            followEnd();
             return true;
         }
         if (tiles.drawAhead(graph, deadline)) {
@@ -596,6 +615,7 @@ bool ViewHostWidget::State::workAhead(std::chrono::steady_clock::time_point dead
     const bool more = graph.layOutDeferred(std::max(left, std::chrono::microseconds(500)));
     sizeMayHaveChanged();
     applyScrollCorrection();
+    followEnd();
     return more;
 }
 
@@ -618,6 +638,7 @@ void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustme
     slot = adjustment != nullptr ? GTK_ADJUSTMENT(g_object_ref_sink(adjustment)) : nullptr;
     if (slot != nullptr) {
         g_signal_connect_swapped(slot, "value-changed", G_CALLBACK(+[](State* state) {
+                                     state->keepWithinExtent();
                                      // The tree stays where it is; the widget shows another
                                      // part, whose rows the tree lays out if it has not yet.
                                      state->syncVisibleRect();
@@ -635,6 +656,65 @@ void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustme
     }
 }
 
+void ViewHostWidget::State::watchScrolledWindow() {
+    GtkWidget* const scrolled = gtk_widget_get_ancestor(widget, GTK_TYPE_SCROLLED_WINDOW);
+    GObject* const watched = static_cast<GObject*>(g_weak_ref_get(&scrolledWindow));
+    if (watched != nullptr) {
+        g_object_unref(watched);
+    }
+    if (scrolled == nullptr || G_OBJECT(scrolled) == watched) {
+        return;
+    }
+    g_weak_ref_set(&scrolledWindow, scrolled);
+    g_signal_connect_object(
+        scrolled, "scroll-child",
+        G_CALLBACK(+[](GtkWidget* scrolled, GtkScrollType type, gboolean horizontal,
+                       gpointer widget) -> gboolean {
+            // Before the scrolled window's own handler, which scrolls.
+            if (!horizontal &&
+                gtk_widget_get_ancestor(GTK_WIDGET(widget), GTK_TYPE_SCROLLED_WINDOW) == scrolled) {
+                stateOf(widget).followingEnd = type == GTK_SCROLL_END;
+            }
+            return FALSE;
+        }),
+        widget, GConnectFlags{});
+}
+
+void ViewHostWidget::State::followEnd() {
+    if (!followingEnd || vadjustment == nullptr || disposed) {
+        return;
+    }
+    const double end =
+        gtk_adjustment_get_upper(vadjustment) - gtk_adjustment_get_page_size(vadjustment);
+    if (gtk_adjustment_get_value(vadjustment) != end) {
+        // Towards the end as it is now, as the key itself scrolls.
+        GObject* const scrolled = static_cast<GObject*>(g_weak_ref_get(&scrolledWindow));
+        if (scrolled != nullptr) {
+            gboolean handled = FALSE;
+            g_signal_emit_by_name(scrolled, "scroll-child", GTK_SCROLL_END, FALSE, &handled);
+            g_object_unref(scrolled);
+        }
+        return;
+    }
+    // At the end, and the tree laid out there: the extent below the view's top is exact, and
+    // what the rows above still change moves the view with the rows shown.
+    const std::optional<Rect> shown = graph.visibleRect();
+    if (!graph.needsUpdate() && heldCorrection == 0 && shown && shown->minY() == end) {
+        followingEnd = false;
+    }
+}
+
+void ViewHostWidget::State::keepWithinExtent() {
+    // An animated scroll goes on towards where it set out for; the extent may have shrunk since.
+    const double end =
+        std::max(gtk_adjustment_get_upper(vadjustment) - gtk_adjustment_get_page_size(vadjustment),
+                 gtk_adjustment_get_lower(vadjustment));
+    if (gtk_adjustment_get_value(vadjustment) > end) {
+        // Ends the animation there.
+        gtk_adjustment_set_value(vadjustment, end);
+    }
+}
+
 void ViewHostWidget::State::scrollToVisible(Rect rect) {
     if (disposed) {
         return;
@@ -644,6 +724,7 @@ void ViewHostWidget::State::scrollToVisible(Rect rect) {
     if (vadjustment == nullptr) {
         return;
     }
+    followingEnd = false;
     const double height = gtk_widget_get_height(widget);
     const double top = scrollOffset();
     double value = top;
@@ -1023,6 +1104,8 @@ static void moss_view_host_size_allocate(GtkWidget* widget, int width, int heigh
     }
     state.configureAdjustments();
     state.applyScrollCorrection();
+    state.watchScrolledWindow();
+    state.followEnd();
     if (state.menu != nullptr) {
         gtk_popover_present(GTK_POPOVER(state.menu));
     }

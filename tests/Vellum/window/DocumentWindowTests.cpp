@@ -312,6 +312,21 @@ public:
         gtk_widget_remove_tick_callback(widget(), tick);
     }
     [[nodiscard]] bool layingOutInIdleTime() { return host_.graph().hasDeferredLayout(); }
+    // Settles, and lets the window draw until the view stays where it is for a few frames (an
+    // animated scroll has come to rest).
+    void rest() {
+        settle();
+        for (double before = offset() - 1; offset() != before;) {
+            before = offset();
+            frames();
+        }
+    }
+    // Takes the keyboard as a reader's click on the document would give it.
+    void takeKeys() {
+        focus(); // there is no window manager to do it
+        ASSERT_TRUE(waitUntil([&] { return gtk_window_is_active(window()) != FALSE; }));
+        gtk_widget_grab_focus(widget());
+    }
 
     // The text at the top of the view (the reader's place: the first that reaches into it),
     // told apart from every other by its characters, or none. Texts not placed have no place.
@@ -497,6 +512,55 @@ TEST_F(DocumentWindowTest, AVeryWideTableDrawsAsLaidOutWholeAndAfterWidening) {
     shown.scrollTo(0);
     shown.resize(1500);
     expectEveryScreenAsLaidOutWhole(shown, markdown, "wide-table-widened");
+}
+
+// Release notes: a heading and a short list for each of many versions.
+std::string changelogMarkdown() {
+    std::string markdown = "# Changes\n\n";
+    for (int version = 60; version > 0; --version) {
+        markdown += "## 1." + std::to_string(version) + ".0\n\n";
+        for (int change = 0; change < 1 + version % 4; ++change) {
+            markdown += "- " + std::string(change % 2 == 0 ? "Fixed" : "Added") + " item " +
+                        std::to_string(version * 10 + change) + " of the release notes\n";
+        }
+        markdown += "\n";
+    }
+    return markdown + "The first release.\n";
+}
+
+// End, pressed while the rows the view has not reached are still estimates, scrolls (animated) to
+// an end that moves as those rows are laid out: the view comes to rest at the document's end,
+// showing its last screen, whether the estimate was too long or too short.
+TEST_F(DocumentWindowTest, EndRightAfterTheFirstFrameOrANewWidthRestsAtTheEnd) {
+    for (const char* name : {"readme", "changelog", "math-notes"}) {
+        const std::string markdown =
+            std::string(name) == "changelog"
+                ? changelogMarkdown()
+                : moss_test::readFile(fixtures / (std::string(name) + ".md"));
+        for (const bool widened : {false, true}) {
+            const std::string what = std::string(name) + (widened ? " widened" : "");
+            DocumentWindow shown(markdown, widened ? 700 : 900, 700, widened);
+            shown.takeKeys();
+            if (widened) {
+                shown.resize(1500, false);
+            }
+            shown.key("End");
+            shown.rest();
+            Reference whole(markdown, shown.viewWidth());
+            const double end = whole.height() - shown.viewHeight();
+            EXPECT_NEAR(gtk_adjustment_get_upper(shown.adjustment()), whole.height(), 0.5) << what;
+            EXPECT_NEAR(shown.offset(), end, 0.5) << what << ": not at the end";
+            const platform::Size page{double(shown.viewWidth()), double(shown.viewHeight())};
+            const platform::Image seen = screenImage(shown);
+            const platform::Image expected =
+                whole.region(std::round(end * shown.scale()) / shown.scale(), page);
+            if (const std::string differs = difference(seen, expected); !differs.empty()) {
+                ADD_FAILURE() << what << ", the last screen: " << differs;
+                keep(seen, "moss-end-" + what + "-window.png");
+                keep(expected, "moss-end-" + what + "-whole.png");
+            }
+        }
+    }
 }
 
 // A document scrolled to a place and its window given new widths one after the other.
