@@ -243,6 +243,10 @@ void Node::placeAt(Rect f, ProposedViewSize p) {
     if (!(frame.size == f.size)) {
         // The observer's own proxy changes size (its preferences' walk tells the ones above).
         invalidatePreferences();
+    } else if (everPlaced && !(placedProposal == p)) {
+        // Its proxy tells the proposal too: a view that fits what it holds to the room offered
+        // (a picture narrower than a wider line) sees the room grow at the same size.
+        seesChange();
     }
     if (!everPlaced && observerReadsGeometry_) {
         // The observer waited for the node's frame.

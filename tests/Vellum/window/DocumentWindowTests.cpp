@@ -514,6 +514,28 @@ TEST_F(DocumentWindowTest, AVeryWideTableDrawsAsLaidOutWholeAndAfterWidening) {
     expectEveryScreenAsLaidOutWhole(shown, markdown, "wide-table-widened");
 }
 
+// A picture wider than the window is fitted to the width it has at each width: back at a width
+// it had before, the document lays out as it did, the picture as wide as it was then.
+TEST_F(DocumentWindowTest, AWidePictureGrowsBackWithTheWindow) {
+    // A thousand pixels wide: fitted at 900 and 700, as it is at 1500.
+    const std::string markdown = "# A photograph\n\n![Bands of colour](photo.png)\n\n" +
+                                 moss_test::readFile(fixtures / "readme.md");
+    DocumentWindow shown(markdown, 900, 700);
+    const platform::Image first = screenImage(shown);
+    const double height = shown.host().graph().size().height;
+    for (const int width : {1500, 700, 900}) {
+        shown.resize(width);
+    }
+    shown.scrollTo(0);
+    EXPECT_NEAR(shown.host().graph().size().height, height, 0.5);
+    const platform::Image again = screenImage(shown);
+    if (const std::string differs = difference(again, first); !differs.empty()) {
+        ADD_FAILURE() << "the first screen after 1500, 700 and 900 wide: " << differs;
+        keep(again, "moss-picture-again-window.png");
+        keep(first, "moss-picture-first-window.png");
+    }
+}
+
 // Release notes: a heading and a short list for each of many versions.
 std::string changelogMarkdown() {
     std::string markdown = "# Changes\n\n";
