@@ -902,6 +902,14 @@ void Node::invalidateDrawing() {
     if (drawnByParent()) {
         graph->changedDrawings.push_back(token());
     }
+    // Deeper inside a canvas's symbol: the canvas replays the new drawing, and is recorded again
+    // so that what keeps its pixels sees the change.
+    for (Node* n = parent; n->parent != nullptr; n = n->parent) {
+        if (n->parent->drawsChildrenByValue()) {
+            n->parent->invalidateDrawing();
+            break;
+        }
+    }
 }
 
 Rect Node::hitBounds() {

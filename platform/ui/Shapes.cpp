@@ -168,13 +168,9 @@ public:
         const EnvironmentValues environment = env;
         const Size size = frame.size;
         const Rect frame = bounds();
-        // Symbols are drawn from display lists made now, so that drawing does not touch nodes.
-        auto drawn = std::make_shared<std::vector<std::pair<ViewID, Node*>>>();
-        for (auto& sym : symbols) {
-            drawn->emplace_back(sym.first, sym.second.get());
-        }
-        std::shared_ptr<const std::vector<std::pair<ViewID, DisplayList>>> lists =
-            symbolLists(*drawn);
+        // Symbols are drawn from their retained lists, so that drawing does not touch nodes: a
+        // change inside a symbol records its list again in place, and the closure draws it.
+        std::shared_ptr<const SymbolLists> lists = symbolLists();
         list.append(DisplayList::Closure{
             frame, [renderer, environment, size, lists](platform::GraphicsContext& context) {
                 CanvasContext canvas(context, environment,
@@ -183,7 +179,7 @@ public:
                                              if (key == id) {
                                                  context.save();
                                                  context.translateBy(rect.origin.x, rect.origin.y);
-                                                 symbolList.draw(context);
+                                                 symbolList->draw(context);
                                                  context.restore();
                                                  return true;
                                              }
@@ -220,14 +216,15 @@ protected:
     void placeChildren(ProposedViewSize) override {}
 
 private:
+    using SymbolLists = std::vector<std::pair<ViewID, std::shared_ptr<const DisplayList>>>;
     /// Each symbol laid out at its ideal size with its top-leading corner at the origin.
-    std::shared_ptr<const std::vector<std::pair<ViewID, DisplayList>>>
-    symbolLists(const std::vector<std::pair<ViewID, Node*>>& nodes) {
-        auto lists = std::make_shared<std::vector<std::pair<ViewID, DisplayList>>>();
-        for (const auto& [id, node] : nodes) {
+    std::shared_ptr<const SymbolLists> symbolLists() {
+        auto lists = std::make_shared<SymbolLists>();
+        lists->reserve(symbols.size());
+        for (const auto& [id, node] : symbols) {
             const Size s = node->sizeThatFits({});
             node->place(Rect({0, 0}, s), {});
-            lists->emplace_back(id, *node->displayList());
+            lists->emplace_back(id, node->displayList());
         }
         return lists;
     }

@@ -15,6 +15,8 @@ if(TARGET vellum_tests AND TARGET platform_viewhost)
     MOSS_FONT_TEST_HOME="${CMAKE_CURRENT_BINARY_DIR}/document-window-home")
   target_link_libraries(document_window_tests PRIVATE moss_options vellum platform_viewhost
     PkgConfig::DOCUMENT_WINDOW GTest::gtest GTest::gmock GTest::gtest_main)
+  # An animated picture made for the case that plays one.
+  target_link_libraries(document_window_tests PRIVATE graphics_test_fixtures)
   set_target_properties(document_window_tests PROPERTIES CROSSCOMPILING_EMULATOR
     "xvfb-run;-a;-s;-screen 0 1920x1080x24 -nolisten tcp;${CMAKE_COMMAND};-E;env;LSAN_OPTIONS=suppressions=${_appkit_tests}/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0")
   # One virtual display at a time, so that two never pick the same display number.

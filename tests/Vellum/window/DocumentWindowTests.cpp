@@ -20,6 +20,7 @@
 #include "platform/ui/OffscreenHost.hpp"
 #include "platform/ui/UI.hpp"
 #include "tests/Vellum/attachments/CountingLoader.hpp"
+#include "tests/platform/graphics/ImageFixtures.hpp"
 #include "tests/support/FileContents.hpp"
 #include "tests/support/MainLoopWait.hpp"
 #include "tests/support/XInput.hpp"
@@ -30,6 +31,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <memory>
@@ -719,6 +721,57 @@ TEST_F(DocumentWindowTest, AVeryWideTableScrolledSidewaysDrawsAsOffscreen) {
             keep(offscreen.region(0, page), "moss-wide-table-sideways-offscreen.png");
         }
     }
+}
+
+// An animated picture inline in a paragraph (drawn by the text's attachment canvas, through the
+// picture's timeline) plays in the window: the screen shows its frames in turn, not only the
+// first. Each frame is one colour, red then blue, a tenth of a second each, for ever.
+TEST_F(DocumentWindowTest, AnAnimatedPictureInAParagraphPlaysOnScreen) {
+    const fs::path folder = fs::temp_directory_path() / "moss-animated-inline";
+    fs::create_directories(folder);
+    const fs::path picture = folder / "two-colours.gif";
+    {
+        constexpr int side = 24;
+        const std::vector<std::uint8_t> palette{230, 20, 20, 20, 20, 230};
+        std::vector<fixtures::GifFrame> frames;
+        for (std::uint8_t colour = 0; colour < 2; ++colour) {
+            fixtures::GifFrame frame;
+            frame.width = frame.height = side;
+            frame.indices.assign(std::size_t(side) * side, colour);
+            frame.delayCentiseconds = 10;
+            frames.push_back(frame);
+        }
+        const fixtures::Bytes gif = fixtures::makeGIF(side, side, palette, frames, 0);
+        std::ofstream(picture, std::ios::binary)
+            .write(reinterpret_cast<const char*>(gif.data()), std::streamsize(gif.size()));
+    }
+    const std::string markdown = "Before the picture ![two colours](file://" + picture.string() +
+                                 ") and after it, in one paragraph.\n";
+    DocumentWindow shown(markdown, 600, 300);
+    // Which of the picture's colours the screen shows, if either.
+    const auto colourShown = [&] {
+        const std::vector<std::uint8_t> pixels = screenImage(shown).rgba();
+        int red = 0;
+        int blue = 0;
+        for (std::size_t i = 0; i + 3 < pixels.size(); i += 4) {
+            red += pixels[i] > 180 && pixels[i + 2] < 80 ? 1 : 0;
+            blue += pixels[i + 2] > 180 && pixels[i] < 80 ? 1 : 0;
+        }
+        return red > 100 ? 'r' : blue > 100 ? 'b' : '-';
+    };
+    std::string seen;
+    EXPECT_TRUE(waitUntil([&] {
+        const char now = colourShown();
+        if (now != '-' && seen.find(now) == std::string::npos) {
+            seen += now;
+        }
+        return seen.size() >= 2;
+    })) << "the screen showed only \""
+        << seen << "\"";
+    if (seen.size() < 2) {
+        keep(screenImage(shown), "moss-animated-inline-window.png");
+    }
+    fs::remove_all(folder);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
+#include "platform/observation/ObservationRegistrar.hpp"
 #include "platform/ui/UI.hpp"
 #include "tests/support/MainLoopWait.hpp"
 #include "tests/support/XInput.hpp"
@@ -281,6 +282,45 @@ TEST_F(SurfaceTilesTest, ACanvasIsDrawnAgainOnlyWhenItChanges) {
     frames = host.framesDrawn();
     drawn = host.statistics().stripsDrawn;
     tap(host, {120, 20});
+    shown.settle(frames);
+    EXPECT_EQ(host.statistics().stripsDrawn - drawn, 1u);
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+}
+
+// A swatch whose colour an outside model sets.
+struct Tone {
+    enum class Property { orange };
+    platform::ObservationRegistrar registrar;
+    platform::Observed<bool> orange{registrar, Property::orange, false};
+};
+struct Swatch {
+    std::shared_ptr<Tone> tone;
+    AnyView body() const {
+        return AnyView(
+            Rectangle().fill(tone->orange.get() ? tappedColor : platform::Color(0.1, 0.6, 0.3)));
+    }
+    friend bool operator==(const Swatch&, const Swatch&) = default;
+};
+
+// A change below the top of a canvas's symbol (as a picture's frame inside a text's attachment)
+// draws the strip that holds the canvas again, and only that one.
+TEST_F(SurfaceTilesTest, AChangeDeepInsideACanvasSymbolIsDrawnAgain) {
+    auto tone = std::make_shared<Tone>();
+    std::vector<AnyView> children{AnyView(
+        Canvas([](CanvasContext& canvas,
+                  platform::Size) { canvas.drawSymbol(ViewID(1), platform::Rect(4, 4, 200, 30)); },
+               {{ViewID(1), AnyView(Swatch{tone}).frame(200, 30)}})
+            .frame(240, rowHeight))};
+    for (int index = 0; index < 8; ++index) {
+        children.push_back(AnyView(Row{index}));
+    }
+    ViewHostWidget host{VStack(HorizontalAlignment::leading(), 0, std::move(children))
+                            .background(Rectangle().fill(platform::Color::gray(1)))};
+    const ScrolledHost shown{host};
+
+    const auto frames = host.framesDrawn();
+    const auto drawn = host.statistics().stripsDrawn;
+    tone->orange.set(true);
     shown.settle(frames);
     EXPECT_EQ(host.statistics().stripsDrawn - drawn, 1u);
     EXPECT_TRUE(screenShowsTheRender(shown, host));

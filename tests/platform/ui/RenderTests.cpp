@@ -1,8 +1,10 @@
 #include "Probe.hpp"
+#include "platform/observation/ObservationRegistrar.hpp"
 #include "tests/support/PixelSnapshot.hpp"
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace ui_test;
 using platform::Color;
@@ -83,4 +85,36 @@ TEST(Rendering, SystemColoursFollowTheEnvironmentsScheme) {
     OffscreenHost night(AnyView(Color::primary()).frame(4.0, 4.0), {}, dark);
     EXPECT_LT(light.render().pixel(2, 2).red, 60);
     EXPECT_GT(night.render().pixel(2, 2).red, 200);
+}
+
+namespace {
+
+class Tone {
+public:
+    enum class Property { dark };
+    platform::ObservationRegistrar registrar;
+    platform::Observed<bool> dark{registrar, Property::dark, false};
+};
+
+// A swatch whose colour changes below the top of a canvas's symbol (in the body inside its frame),
+// as a picture's frame does inside a text's attachment.
+struct DeepSwatch {
+    std::shared_ptr<Tone> tone;
+    AnyView body() const { return AnyView(Color::gray(tone->dark.get() ? 0.1 : 0.9)); }
+    friend bool operator==(const DeepSwatch&, const DeepSwatch&) = default;
+};
+
+} // namespace
+
+TEST(Rendering, AChangeDeepInsideACanvasSymbolShowsWhereTheCanvasDrawsIt) {
+    auto tone = std::make_shared<Tone>();
+    OffscreenHost host(
+        Canvas([](CanvasContext& c,
+                  platform::Size) { c.drawSymbol(ViewID(1), platform::Rect(4, 4, 10, 10)); },
+               {{ViewID(1), AnyView(DeepSwatch{tone}).frame(10.0, 10.0)}})
+            .frame(20.0, 20.0));
+    EXPECT_GT(host.render().pixel(9, 9).red, 200);
+    tone->dark.set(true);
+    host.runUntilIdle();
+    EXPECT_LT(host.render().pixel(9, 9).red, 60);
 }
