@@ -106,8 +106,8 @@ std::vector<long> SurfaceTiles::stripsAhead(double treeHeight) const {
     return ahead;
 }
 
-void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size,
-                            double offset, int scale, Appearance appearance, bool asTextures) {
+void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size size, double offset,
+                            int scale, Appearance appearance, bool asTextures) {
     scale = std::max(scale, 1);
     const int pixelWidth = int(std::ceil(size.width * scale));
     const long pixelHeight = long(std::ceil(size.height * scale));
@@ -135,13 +135,12 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
     letGoBeyond(first, last);
     width_ = size.width;
 
-    // Recorded first, so that the fingerprints see the lists as they will be drawn.
-    const ui::DisplayList root = graph.displayList();
+    takeDamage(graph);
     const auto topOf = [&](long index) {
         return double(index * stripPixels - pixelOffset) / scale;
     };
     const auto shown = [&](long index) {
-        if (bring(root, graph, index)) {
+        if (bring(graph, index)) {
             ++statistics_.stripsDrawn;
         } else {
             ++statistics_.stripsReused;
@@ -170,35 +169,32 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, S
     cairo_destroy(cr);
 }
 
-bool SurfaceTiles::hasStripsToDrawAhead(const ui::ViewGraph& graph) {
+bool SurfaceTiles::hasStripsToDrawAhead(ui::ViewGraph& graph) {
     if (pixelWidth_ <= 0 || last_ < first_) {
         return false;
     }
-    const ui::DisplayList root = graph.displayList();
+    takeDamage(graph);
     for (const long index : stripsAhead(graph.size().height)) {
         const auto found = strips_.find(index);
-        if (found == strips_.end() || found->second.pixels == nullptr ||
-            found->second.fingerprint !=
-                root.fingerprint(Rect(0, double(index) * stripPoints, width_, stripPoints))) {
+        if (found == strips_.end() || found->second.pixels == nullptr || found->second.stale) {
             return true;
         }
     }
     return false;
 }
 
-bool SurfaceTiles::drawAhead(const ui::ViewGraph& graph,
-                             std::chrono::steady_clock::time_point deadline) {
+bool SurfaceTiles::drawAhead(ui::ViewGraph& graph, std::chrono::steady_clock::time_point deadline) {
     if (pixelWidth_ <= 0 || last_ < first_) {
         return false;
     }
-    const ui::DisplayList root = graph.displayList();
+    takeDamage(graph);
     const std::vector<long> ahead = stripsAhead(graph.size().height);
     bool drew = false;
     for (const long index : ahead) {
         if (drew && std::chrono::steady_clock::now() >= deadline) {
             return true;
         }
-        if (bring(root, graph, index)) {
+        if (bring(graph, index)) {
             ++statistics_.stripsDrawnAhead;
             drew = true;
         }
@@ -206,16 +202,26 @@ bool SurfaceTiles::drawAhead(const ui::ViewGraph& graph,
     return false;
 }
 
-bool SurfaceTiles::bring(const ui::DisplayList& root, const ui::ViewGraph& graph, long index) {
+void SurfaceTiles::takeDamage(ui::ViewGraph& graph) {
+    // Taken even with no strips kept, so that the damage of a change before the next strips are
+    // drawn does not draw them again.
+    const std::vector<Rect> damage = graph.takeDamage();
+    for (auto& [index, strip] : strips_) {
+        const Rect region(0, double(index) * stripPoints, width_, stripPoints);
+        strip.stale = strip.stale || std::any_of(damage.begin(), damage.end(), [&](const Rect& r) {
+                          return r.intersects(region);
+                      });
+    }
+}
+
+bool SurfaceTiles::bring(const ui::ViewGraph& graph, long index) {
     Strip& strip = strips_[index];
-    const Rect region(0, double(index) * stripPoints, width_, stripPoints);
-    const std::uint64_t fingerprint = root.fingerprint(region);
-    if (strip.pixels != nullptr && strip.fingerprint == fingerprint) {
+    if (strip.pixels != nullptr && !strip.stale) {
         return false;
     }
     release(strip);
     strip.pixels = draw(graph, index);
-    strip.fingerprint = fingerprint;
+    strip.stale = false;
     return true;
 }
 

@@ -9,14 +9,13 @@
 // toolkit as textures: strips as wide as the widget, one after another down the tree, at the
 // display's scale.
 //
-// A strip is drawn again only when something it shows may have changed: each one keeps the
-// fingerprint of the display lists that its region's replay visits (see
-// DisplayList::fingerprint). A canvas's drawing is part of its list (the closure and what it
-// captured are recorded anew whenever the canvas view or its environment changes), so a strip
-// holding one is drawn again as any other, when its lists change. Scrolling moves the strips and
-// draws only those that come into view; the ones far from the view are let go. Between frames, the
-// strips just beyond the view are drawn ahead (`drawAhead`), nearest first and those the view last
-// moved towards before the others, so that a scroll frame mostly only moves strips that exist.
+// A strip is drawn again only when something it shows changed: the graph tells where its drawing
+// changed (ViewGraph::takeDamage: where each list recorded again drew before and draws now), and
+// the strips those rectangles meet are drawn again before they are shown. Scrolling moves the
+// strips and draws only those that come into view; the ones far from the view are let go. Between
+// frames, the strips just beyond the view are drawn ahead (`drawAhead`), nearest first and those
+// the view last moved towards before the others, so that a scroll frame mostly only moves strips
+// that exist.
 //
 // Main thread only; included by the GTK host alone.
 
@@ -30,7 +29,6 @@
 #include <vector>
 
 namespace platform::ui {
-class DisplayList;
 class ViewGraph;
 } // namespace platform::ui
 
@@ -55,15 +53,15 @@ public:
     /// that every pixel of a strip lands on one of the display's. The strips go to the toolkit as
     /// textures (a renderer that uploads them once), or else painted in a Cairo node (the Cairo
     /// renderer).
-    void snapshot(GtkSnapshot* snapshot, const ui::ViewGraph& graph, Size size, double offset,
-                  int scale, Appearance appearance, bool asTextures);
+    void snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size size, double offset, int scale,
+                  Appearance appearance, bool asTextures);
 
     /// Draws strips near the part last shown that are missing or may have changed, until
     /// `deadline` (at least one); returns whether some are still to draw. Drawn from the tree as
     /// it stands: call it only when `graph` is up to date (no update pending).
-    bool drawAhead(const ui::ViewGraph& graph, std::chrono::steady_clock::time_point deadline);
+    bool drawAhead(ui::ViewGraph& graph, std::chrono::steady_clock::time_point deadline);
     /// Whether `drawAhead` has strips to draw.
-    [[nodiscard]] bool hasStripsToDrawAhead(const ui::ViewGraph& graph);
+    [[nodiscard]] bool hasStripsToDrawAhead(ui::ViewGraph& graph);
 
     struct Statistics {
         /// Strips drawn for a frame, because they were missing or may have changed.
@@ -79,13 +77,16 @@ private:
     struct Strip {
         cairo_surface_t* pixels = nullptr; // one reference
         GdkTexture* texture = nullptr;     // one reference, made when first asked for
-        std::uint64_t fingerprint = 0;
+        // Something it shows changed since it was drawn.
+        bool stale = false;
     };
     static void release(Strip& strip);
     cairo_surface_t* draw(const ui::ViewGraph& graph, long index) const;
     GdkTexture* textureOf(Strip& strip) const;
-    // The strip `index`, drawn first if it is missing or may have changed; whether it was drawn.
-    bool bring(const ui::DisplayList& root, const ui::ViewGraph& graph, long index);
+    // Marks the strips the graph's drawing changed in as stale.
+    void takeDamage(ui::ViewGraph& graph);
+    // The strip `index`, drawn first if it is missing or stale; whether it was drawn.
+    bool bring(const ui::ViewGraph& graph, long index);
     // The strips kept around the part shown that a tree `treeHeight` points tall reaches into,
     // nearest first, those the view last moved towards before the others at the same distance.
     [[nodiscard]] std::vector<long> stripsAhead(double treeHeight) const;

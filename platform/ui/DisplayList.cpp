@@ -3,8 +3,7 @@
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/ui/Shapes.hpp"
 
-#include <atomic>
-#include <cstring>
+#include <optional>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -87,125 +86,124 @@ void DisplayList::include(Rect r) {
     bounds_ = bounds_.isNull() ? r : bounds_.unionWith(r);
 }
 
-std::uint64_t DisplayList::stamp() const {
-    // One counter for every list, so that a stamp names one content however lists are made,
-    // copied and freed (a list's address may come back for another one).
-    static std::atomic<std::uint64_t> lastStamp{0};
-    if (stamp_ == 0) {
-        stamp_ = lastStamp.fetch_add(1, std::memory_order_relaxed) + 1;
-    }
-    return stamp_;
-}
-
 namespace {
 
-std::uint64_t mix(std::uint64_t hash, std::uint64_t value) {
-    // 64-bit FNV-like mixing with a final avalanche step per value: stamps are small counters.
-    value ^= value >> 33;
-    value *= 0xff51afd7ed558ccdULL;
-    value ^= value >> 33;
-    return (hash ^ value) * 0x100000001b3ULL;
+/// Whether two items draw the same: of one kind, with equal operands (a closure never equals
+/// another: what it draws is not known until it runs).
+bool sameItem(const DisplayList::Item& a, const DisplayList::Item& b) {
+    using DL = DisplayList;
+    if (a.index() != b.index()) {
+        return false;
+    }
+    switch (a.index()) {
+    case variantIndex<DL::Save>:
+    case variantIndex<DL::Restore>:
+    case variantIndex<DL::EndLayer>:
+        return true;
+    case variantIndex<DL::Clip>:
+        return std::get_if<DL::Clip>(&a)->path == std::get_if<DL::Clip>(&b)->path;
+    case variantIndex<DL::BeginLayer>:
+        return std::get_if<DL::BeginLayer>(&a)->opacity == std::get_if<DL::BeginLayer>(&b)->opacity;
+    case variantIndex<DL::Transform>:
+        return std::get_if<DL::Transform>(&a)->transform ==
+               std::get_if<DL::Transform>(&b)->transform;
+    case variantIndex<DL::Fill>: {
+        const auto& x = *std::get_if<DL::Fill>(&a);
+        const auto& y = *std::get_if<DL::Fill>(&b);
+        return x.color == y.color && x.style == y.style && x.path == y.path;
+    }
+    case variantIndex<DL::Stroke>: {
+        const auto& x = *std::get_if<DL::Stroke>(&a);
+        const auto& y = *std::get_if<DL::Stroke>(&b);
+        return x.color == y.color && x.style == y.style && x.path == y.path;
+    }
+    case variantIndex<DL::DrawText>: {
+        const auto& x = *std::get_if<DL::DrawText>(&a);
+        const auto& y = *std::get_if<DL::DrawText>(&b);
+        return x.layout == y.layout && x.origin == y.origin && x.color == y.color;
+    }
+    case variantIndex<DL::DrawImage>: {
+        const auto& x = *std::get_if<DL::DrawImage>(&a);
+        const auto& y = *std::get_if<DL::DrawImage>(&b);
+        return x.rect == y.rect && x.interpolation == y.interpolation && x.image == y.image;
+    }
+    case variantIndex<DL::Sublist>: {
+        const auto& x = *std::get_if<DL::Sublist>(&a);
+        const auto& y = *std::get_if<DL::Sublist>(&b);
+        return x.list == y.list && x.offset == y.offset && x.bounds == y.bounds;
+    }
+    default:
+        return false;
+    }
 }
 
-/// What `fingerprint` walks: the lists the replay of `visible` visits, as `drawVisible` skips
-/// them. A list that only places sublists there stands for the sublists it places and where; one
-/// that draws there itself, or clips, transforms or fades, for its whole content (its stamp). Clips
-/// are not narrowed (they only ever hide more), and after a transform everything counts.
-void fingerprintVisible(const DisplayList& list, Rect visible, std::uint64_t& hash,
-                        bool& drawsAtReplay) {
+/// Where an item draws, as the list saw it when the item was appended; none for the items that
+/// change how the others draw (clips, layers, transforms).
+std::optional<Rect> drawnBounds(const DisplayList::Item& item) {
     using DL = DisplayList;
-    constexpr CGFloat far = 1e15;
-    constexpr std::uint64_t enter = 0x656e746572ULL;
-    constexpr std::uint64_t leave = 0x6c65617665ULL;
-    const auto bits = [](CGFloat v) {
-        std::uint64_t b = 0;
-        static_assert(sizeof b == sizeof v);
-        std::memcpy(&b, &v, sizeof b);
-        return b;
-    };
-    bool drawsHere = false;
-    std::vector<Rect> saved;
-    for (const DL::Item& item : list.items()) {
-        switch (item.index()) {
-        case variantIndex<DL::Save>:
-            saved.push_back(visible);
-            break;
-        case variantIndex<DL::BeginLayer>:
-            drawsHere = true;
-            saved.push_back(visible);
-            break;
-        case variantIndex<DL::Restore>:
-        case variantIndex<DL::EndLayer>:
-            if (!saved.empty()) {
-                visible = saved.back();
-                saved.pop_back();
-            }
-            break;
-        case variantIndex<DL::Clip>:
-            drawsHere = true;
-            break;
-        case variantIndex<DL::Transform>:
-            drawsHere = true;
-            visible = Rect(-far, -far, 2 * far, 2 * far);
-            break;
-        case variantIndex<DL::Fill>:
-            drawsHere =
-                drawsHere || visible.intersects(std::get_if<DL::Fill>(&item)->path.boundingRect());
-            break;
-        case variantIndex<DL::Stroke>: {
-            const auto& op = *std::get_if<DL::Stroke>(&item);
-            const CGFloat w = op.style.lineWidth;
-            drawsHere = drawsHere || visible.intersects(op.path.boundingRect().insetBy(-w, -w));
-            break;
-        }
-        case variantIndex<DL::DrawText>: {
-            const auto& op = *std::get_if<DL::DrawText>(&item);
-            drawsHere = drawsHere || visible.intersects(textBox(op.origin, op.layout->size()));
-            break;
-        }
-        case variantIndex<DL::DrawImage>:
-            drawsHere = drawsHere || visible.intersects(std::get_if<DL::DrawImage>(&item)->rect);
-            break;
-        case variantIndex<DL::Closure>:
-            if (visible.intersects(std::get_if<DL::Closure>(&item)->rect)) {
-                drawsHere = true;
-                drawsAtReplay = true;
-            }
-            break;
-        case variantIndex<DL::Sublist>: {
-            const auto& op = *std::get_if<DL::Sublist>(&item);
-            if (!op.list) {
-                break;
-            }
-            const Rect bounds = op.list->bounds();
-            if (bounds.isNull() || !visible.intersects(bounds.offsetBy(op.offset.x, op.offset.y))) {
-                break;
-            }
-            hash = mix(mix(mix(hash, enter), bits(op.offset.x)), bits(op.offset.y));
-            fingerprintVisible(op.list->list(), visible.offsetBy(-op.offset.x, -op.offset.y), hash,
-                               drawsAtReplay);
-            hash = mix(hash, leave);
-            break;
-        }
-        default:
-            break;
-        }
+    switch (item.index()) {
+    case variantIndex<DL::Fill>:
+        return std::get_if<DL::Fill>(&item)->path.boundingRect();
+    case variantIndex<DL::Stroke>: {
+        const auto& op = *std::get_if<DL::Stroke>(&item);
+        const CGFloat w = op.style.lineWidth;
+        return op.path.boundingRect().insetBy(-w, -w);
     }
-    if (drawsHere) {
-        hash = mix(hash, list.stamp());
+    case variantIndex<DL::DrawText>: {
+        const auto& op = *std::get_if<DL::DrawText>(&item);
+        return textBox(op.origin, op.layout->size());
+    }
+    case variantIndex<DL::DrawImage>:
+        return std::get_if<DL::DrawImage>(&item)->rect;
+    case variantIndex<DL::Closure>:
+        return std::get_if<DL::Closure>(&item)->rect;
+    case variantIndex<DL::Sublist>:
+        return std::get_if<DL::Sublist>(&item)->bounds;
+    default:
+        return std::nullopt;
     }
 }
 
 } // namespace
 
-std::uint64_t DisplayList::fingerprint(Rect region, bool* drawsAtReplay) const {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    bool closures = false;
-    fingerprintVisible(*this, region, hash, closures);
-    if (drawsAtReplay != nullptr) {
-        *drawsAtReplay = closures;
+Rect DisplayList::difference(const DisplayList& before, const DisplayList& after) {
+    const std::vector<Item>& a = before.items_;
+    const std::vector<Item>& b = after.items_;
+    // The items both start and end with alike draw alike (what comes before them is the same);
+    // those between them differ.
+    std::size_t head = 0;
+    while (head < a.size() && head < b.size() && sameItem(a[head], b[head])) {
+        ++head;
     }
-    return hash;
+    std::size_t tail = 0;
+    while (tail < a.size() - head && tail < b.size() - head &&
+           sameItem(a[a.size() - 1 - tail], b[b.size() - 1 - tail])) {
+        ++tail;
+    }
+    const Rect whole = before.bounds_.isNull()  ? after.bounds_
+                       : after.bounds_.isNull() ? before.bounds_
+                                                : before.bounds_.unionWith(after.bounds_);
+    // After a transform an item's rectangle is not where it lands.
+    for (std::size_t i = 0; i < head; ++i) {
+        if (a[i].index() == variantIndex<Transform>) {
+            return whole;
+        }
+    }
+    Rect changed = Rect::null();
+    const auto add = [&](const std::vector<Item>& items) {
+        for (std::size_t i = head; i + tail < items.size(); ++i) {
+            const std::optional<Rect> r = drawnBounds(items[i]);
+            // A clip, a layer or a transform that differs changes how all after it draw.
+            if (!r) {
+                return false;
+            }
+            if (!r->isNull()) {
+                changed = changed.isNull() ? *r : changed.unionWith(*r);
+            }
+        }
+        return true;
+    };
+    return add(a) && add(b) ? changed : whole;
 }
 
 void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn) const {

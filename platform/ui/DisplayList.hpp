@@ -71,40 +71,30 @@ public:
         Rect rect;
         std::function<void(platform::GraphicsContext&)> draw;
     };
-    /// The list a subtree keeps (as it is when drawn), with its origin at `offset`.
+    /// The list a subtree keeps (as it is when drawn), with its origin at `offset`. `bounds` is
+    /// where it drew when appended (set by `append`): the list may be recorded again in place
+    /// since, and what it covered then is what a change of this item uncovers.
     struct Sublist {
         std::shared_ptr<const RetainedList> list;
         Point offset;
+        Rect bounds = Rect::null();
     };
     using Item = std::variant<Save, Restore, Clip, BeginLayer, EndLayer, Transform, Fill, Stroke,
                               DrawText, DrawImage, Closure, Sublist>;
 
     DisplayList() = default;
-    /// A copy draws what the original does, and carries its stamp.
-    DisplayList(const DisplayList& other)
-        : items_(other.items_)
-        , bounds_(other.bounds_)
-        , stamp_(other.stamp()) {}
-    DisplayList& operator=(const DisplayList& other) {
-        if (this != &other) {
-            items_ = other.items_;
-            bounds_ = other.bounds_;
-            stamp_ = other.stamp();
-        }
-        return *this;
-    }
-    /// A list moved from is left empty, and stamped anew when asked (see `stamp`).
+    DisplayList(const DisplayList&) = default;
+    DisplayList& operator=(const DisplayList&) = default;
+    /// A list moved from is left empty.
     DisplayList(DisplayList&& other) noexcept
         : items_(std::move(other.items_))
-        , bounds_(other.bounds_)
-        , stamp_(other.stamp_) {
+        , bounds_(other.bounds_) {
         other.clear();
     }
     DisplayList& operator=(DisplayList&& other) noexcept {
         if (this != &other) {
             items_ = std::move(other.items_);
             bounds_ = other.bounds_;
-            stamp_ = other.stamp_;
             other.clear();
         }
         return *this;
@@ -112,17 +102,20 @@ public:
 
     template <class Op>
     void append(Op&& op) {
-        stamp_ = 0;
-        include(boundsOf(op));
+        const Rect bounds = boundsOf(op);
+        include(bounds);
         // Built in place: a moved variant temporary trips g++ 12's uninitialised-use analysis.
-        items_.emplace_back(std::in_place_type<std::decay_t<Op>>, std::forward<Op>(op));
+        auto& item =
+            items_.emplace_back(std::in_place_type<std::decay_t<Op>>, std::forward<Op>(op));
+        if constexpr (std::is_same_v<std::decay_t<Op>, Sublist>) {
+            std::get_if<Sublist>(&item)->bounds = bounds;
+        }
     }
     const std::vector<Item>& items() const { return items_; }
     bool empty() const { return items_.empty(); }
     void clear() {
         items_.clear();
         bounds_ = Rect::null();
-        stamp_ = 0;
     }
     /// Takes the items of `other`, which is left empty with its room kept: a list recorded into
     /// reused room is kept in room of its own exact size.
@@ -131,19 +124,13 @@ public:
         items_.reserve(other.items_.size());
         std::move(other.items_.begin(), other.items_.end(), std::back_inserter(items_));
         bounds_ = other.bounds_;
-        stamp_ = other.stamp_;
         other.clear();
     }
-    /// A number that stays the same as long as the items do: any change to the list gives it a
-    /// new one (unique in the process), and a copy keeps the original's. Lets a host keep what it
-    /// drew from the list and know when to draw again.
-    std::uint64_t stamp() const;
-    /// A number that changes when anything this list or the lists it refers to draw within
-    /// `region` (in the list's coordinates) may have changed: the stamps of every list the
-    /// replay of that region would visit, combined. Conservative: drawing after a transform
-    /// counts wherever it lands. `drawsAtReplay`, when given, is set when the region holds a
-    /// closure, whose drawing may change without any list changing.
-    std::uint64_t fingerprint(Rect region, bool* drawsAtReplay = nullptr) const;
+    /// A rectangle holding what `before` and `after` draw differently, in their coordinates:
+    /// the items of each that the other does not have in the same place, or everything either
+    /// draws where a clip, a layer or a transform differs. The lists they refer to are the same
+    /// for both; a change inside one is for its own subtree to tell.
+    static Rect difference(const DisplayList& before, const DisplayList& after);
     /// A rectangle holding everything the list draws (infinite after a transform).
     Rect bounds() const { return bounds_; }
     /// Replays the list. Text, shapes and sublists wholly outside the context's clip are
@@ -166,8 +153,6 @@ private:
     void include(Rect r);
     std::vector<Item> items_;
     Rect bounds_ = Rect::null();
-    // 0 until asked for after the last change.
-    mutable std::uint64_t stamp_ = 0;
 };
 
 /// Where a subtree keeps its drawing: the subtree records a new list into it when its drawing

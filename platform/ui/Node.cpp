@@ -847,6 +847,10 @@ bool Node::record() {
                                                own);
     DisplayList* const list = lease.get();
     list->clear();
+    const std::size_t level = graph != nullptr ? graph->recordingsUnderWay.size() : 0;
+    if (graph != nullptr) {
+        graph->recordingsUnderWay.push_back({this, Rect::null()});
+    }
     draw(*list);
     std::shared_ptr<const RetainedList> retained;
     Point offset{0, 0};
@@ -859,10 +863,19 @@ bool Node::record() {
             offset = sub->offset;
         }
     }
+    // Where the drawing changed: between the list kept and the new one where both are this
+    // node's own, else all that the one drawn before and the one drawn now cover.
+    const Rect before =
+        retained_ ? recordedBounds_.offsetBy(passedOffset_.x, passedOffset_.y) : Rect::null();
+    Rect changed = Rect::null();
     if (!retained) {
         if (!ownList_) {
             ownList_ = std::make_shared<RetainedList>();
         }
+        changed = retained_ == ownList_     ? DisplayList::difference(ownList_->list(), *list)
+                  : before.isNull()         ? list->bounds()
+                  : list->bounds().isNull() ? before
+                                            : before.unionWith(list->bounds());
         ownList_->take(*list);
         retained = ownList_;
     }
@@ -871,11 +884,48 @@ bool Node::record() {
     const Rect bounds = retained->bounds();
     const bool seenAnew =
         retained != retained_ || !(bounds == recordedBounds_) || !(offset == passedOffset_);
+    if (retained != ownList_ && seenAnew) {
+        const Rect now = bounds.isNull() ? bounds : bounds.offsetBy(offset.x, offset.y);
+        changed = before.isNull() ? now : now.isNull() ? before : before.unionWith(now);
+    }
     retained_ = std::move(retained);
     recordedBounds_ = bounds;
     passedOffset_ = offset;
     drawingValid_ = true;
+    if (graph != nullptr) {
+        const Rect below = graph->recordingsUnderWay[level].changed;
+        graph->recordingsUnderWay.pop_back();
+        reportChange(changed.isNull() ? below
+                     : below.isNull() ? changed
+                                      : changed.unionWith(below),
+                     level);
+    }
     return seenAnew;
+}
+
+void Node::reportChange(Rect changed, std::size_t level) {
+    if (changed.isNull()) {
+        return;
+    }
+    std::vector<ViewGraph::Impl::Recording>& underWay = graph->recordingsUnderWay;
+    if (level > 0 && underWay[level - 1].node == parent) {
+        // The parent records this node's list as part of its own: it tells for both. One that
+        // draws it where it decides has all of its drawing changed already.
+        if (!parent->drawsChildrenByValue()) {
+            Rect& outer = underWay[level - 1].changed;
+            const Rect moved = changed.offsetBy(frame.origin.x, frame.origin.y);
+            outer = outer.isNull() ? moved : outer.unionWith(moved);
+        }
+        return;
+    }
+    // Recorded again in place: the lists above, unchanged, draw it where the frames put it, and
+    // a node drawing its children where it decides draws it anywhere in its own drawing.
+    for (const Node* n = this; n->parent != nullptr; n = n->parent) {
+        changed = n->parent->drawsChildrenByValue()
+                      ? n->parent->drawnArea()
+                      : changed.offsetBy(n->frame.origin.x, n->frame.origin.y);
+    }
+    graph->addDamage(changed);
 }
 
 void Node::invalidatePaint() {
@@ -901,14 +951,6 @@ void Node::invalidateDrawing() {
     // again when the parent is.
     if (drawnByParent()) {
         graph->changedDrawings.push_back(token());
-    }
-    // Deeper inside a canvas's symbol: the canvas replays the new drawing, and is recorded again
-    // so that what keeps its pixels sees the change.
-    for (Node* n = parent; n->parent != nullptr; n = n->parent) {
-        if (n->parent->drawsChildrenByValue()) {
-            n->parent->invalidateDrawing();
-            break;
-        }
     }
 }
 

@@ -344,8 +344,9 @@ public:
     /// Records the drawing again into the retained list; returns whether the lists that refer to
     /// it must be recorded again too (the drawing is kept elsewhere now, or its bounds changed).
     bool record();
-    /// Whether the node draws its children from copies of their lists (not through
-    /// `drawChild`): a change of a child's drawing records the node again.
+    /// Whether the node draws its children's lists where it decides when drawn (not through
+    /// `drawChild`, at their frames): a change of a child's drawing records the node again, and
+    /// a change anywhere below counts for the whole of the node's drawing.
     virtual bool drawsChildrenByValue() const { return false; }
     /// The rectangle, in the node's coordinates, that holds the subtree.
     Rect hitBounds();
@@ -392,6 +393,15 @@ protected:
 
 private:
     mutable std::shared_ptr<NodeToken> token_;
+    /// Tells where the drawing changed, `changed` in this node's coordinates: to the parent if
+    /// it is recording (it tells on), else to the graph in root coordinates.
+    void reportChange(Rect changed, std::size_t level);
+    /// Where the node's drawing lies as its parent last saw it, in its own coordinates.
+    Rect drawnArea() const {
+        return recordedBounds_.isNull()
+                   ? bounds()
+                   : recordedBounds_.offsetBy(passedOffset_.x, passedOffset_.y).unionWith(bounds());
+    }
     /// Places at `frame`, already mirrored.
     void placeAt(Rect frame, ProposedViewSize proposal);
     /// The node must be placed again while the graph brings a subtree up to date on its own:
@@ -869,6 +879,20 @@ struct ViewGraph::Impl {
     std::array<std::shared_ptr<const std::vector<const void*>>, 8> recentReadKeys;
     std::size_t nextReadKeys = 0;
     std::vector<std::function<void()>> actions;
+    /// Where the drawing changed since the host last took it (`takeDamage`), in root
+    /// coordinates; kept once a host asked for it.
+    std::vector<Rect> damage;
+    bool damageKept = false;
+    /// The recordings under way, outermost first, and where the drawing of each changed so far
+    /// (in its node's coordinates): a node recorded while its parent records tells the parent,
+    /// whose rectangle is told to the graph at the end.
+    struct Recording {
+        detail::Node* node = nullptr;
+        Rect changed = Rect::null();
+    };
+    std::vector<Recording> recordingsUnderWay;
+    /// Adds `rect` (root coordinates) to the damage, if kept.
+    void addDamage(Rect rect);
     /// Nodes whose drawing changed while their parents' lists refer to it: recorded again
     /// before the next draw, deepest first.
     std::vector<std::weak_ptr<detail::NodeToken>> changedDrawings;

@@ -16,6 +16,12 @@ namespace {
 /// bounded like layout passes are.
 constexpr int kMaxActionRounds = 64;
 
+/// A rectangle holding any drawing.
+Rect everywhere() {
+    constexpr CGFloat far = 1e15;
+    return {-far, -far, 2 * far, 2 * far};
+}
+
 void prune(std::vector<std::weak_ptr<detail::NodeToken>>& tokens) {
     std::erase_if(tokens, [](const std::weak_ptr<detail::NodeToken>& t) {
         const auto locked = t.lock();
@@ -205,6 +211,21 @@ detail::Node* ViewGraph::Impl::settle(detail::Node* n) {
     return nullptr;
 }
 
+void ViewGraph::Impl::addDamage(Rect rect) {
+    if (!damageKept || rect.isNull()) {
+        return;
+    }
+    // A few rectangles, each where something changed; past that many, one holding them all.
+    constexpr std::size_t kept = 32;
+    if (damage.size() == kept) {
+        for (const Rect& r : damage) {
+            rect = rect.unionWith(r);
+        }
+        damage.clear();
+    }
+    damage.push_back(rect);
+}
+
 void ViewGraph::Impl::recordChangedDrawings() {
     using Entry = std::pair<int, std::weak_ptr<detail::NodeToken>>;
     const auto shallower = [](const Entry& a, const Entry& b) { return a.first < b.first; };
@@ -263,6 +284,8 @@ void ViewGraph::Impl::update() {
             } else {
                 if (root) {
                     root->removeSubtree();
+                    // Nothing of the old tree's drawing stays.
+                    addDamage(everywhere());
                 }
                 root = rootView.impl()->makeNode();
                 root->graph = this;
@@ -519,6 +542,22 @@ DisplayList ViewGraph::displayList() const {
         return *impl_->root->displayList();
     }
     return {};
+}
+
+std::vector<Rect> ViewGraph::takeDamage() {
+    // Recorded first: what the drawing will be is what changed.
+    if (impl_->root) {
+        impl_->recordChangedDrawings();
+        impl_->root->displayList();
+    }
+    if (!impl_->damageKept) {
+        impl_->damageKept = true;
+        impl_->damage.clear();
+        return {everywhere()};
+    }
+    std::vector<Rect> taken;
+    taken.swap(impl_->damage);
+    return taken;
 }
 
 void ViewGraph::draw(platform::GraphicsContext& context) const {

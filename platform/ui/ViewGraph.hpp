@@ -91,6 +91,12 @@ public:
     /// The root's size for a proposal, without placing anything.
     Size sizeThatFits(ProposedViewSize proposal);
     DisplayList displayList() const;
+    /// Where the drawing changed since the last call, in root coordinates, as rectangles that
+    /// may overlap: where a list recorded again drew before or draws now (a change inside a
+    /// canvas's symbol counts for the whole canvas). A host that keeps pixels of the drawing
+    /// draws again those the rectangles meet. Changes are kept only once this was called: the
+    /// first call returns one rectangle holding everything.
+    std::vector<Rect> takeDamage();
     /// Draws the last layout; `context`'s transform maps root coordinates (points) to the
     /// surface, so a host drawing at a display scale scales the context first. System colours
     /// resolve in the environment's colour scheme and contrast.

@@ -303,14 +303,17 @@ struct Swatch {
 };
 
 // A change below the top of a canvas's symbol (as a picture's frame inside a text's attachment)
-// draws the strip that holds the canvas again, and only that one.
+// draws again the strips that hold the canvas, wherever in it the symbol is drawn: here in the
+// second strip, while the symbol lies at the canvas's origin.
 TEST_F(SurfaceTilesTest, AChangeDeepInsideACanvasSymbolIsDrawnAgain) {
     auto tone = std::make_shared<Tone>();
-    std::vector<AnyView> children{AnyView(
-        Canvas([](CanvasContext& canvas,
-                  platform::Size) { canvas.drawSymbol(ViewID(1), platform::Rect(4, 4, 200, 30)); },
-               {{ViewID(1), AnyView(Swatch{tone}).frame(200, 30)}})
-            .frame(240, rowHeight))};
+    std::vector<AnyView> children{AnyView(Canvas(
+                                              [](CanvasContext& canvas, platform::Size) {
+                                                  canvas.drawSymbol(
+                                                      ViewID(1), platform::Rect(4, 150, 200, 30));
+                                              },
+                                              {{ViewID(1), AnyView(Swatch{tone}).frame(200, 30)}})
+                                              .frame(240, 190))};
     for (int index = 0; index < 8; ++index) {
         children.push_back(AnyView(Row{index}));
     }
@@ -322,7 +325,7 @@ TEST_F(SurfaceTilesTest, AChangeDeepInsideACanvasSymbolIsDrawnAgain) {
     const auto drawn = host.statistics().stripsDrawn;
     tone->orange.set(true);
     shown.settle(frames);
-    EXPECT_EQ(host.statistics().stripsDrawn - drawn, 1u);
+    EXPECT_EQ(host.statistics().stripsDrawn - drawn, 2u);
     EXPECT_TRUE(screenShowsTheRender(shown, host));
 }
 

@@ -61,3 +61,60 @@ TEST(DisplayList, ReplaySkipsWhatTheClipHidesAndEachListRestoresOnlyWhatItSaved)
     EXPECT_EQ(image.pixel(28, 28).blue, 255);
     EXPECT_EQ(image.pixel(29, 3).green, 255);
 }
+
+// What two recordings of one list draw differently: the items not shared at their start and end,
+// where each drew (a sublist where it drew when appended, though its list changed since), or
+// everything where a clip or a transform differs.
+TEST(DisplayList, TheDifferenceOfTwoRecordingsHoldsWhatEitherDrawsAndTheOtherDoesNot) {
+    auto row = std::make_shared<RetainedList>();
+    DisplayList tall;
+    tall.append(fill(Rect(0, 0, 100, 40), Color(1, 0, 0)));
+    row->set(tall);
+    auto other = std::make_shared<RetainedList>();
+    other->set(tall);
+    DisplayList before;
+    before.append(fill(Rect(0, 0, 100, 10), Color(0, 0, 0)));
+    before.append(DisplayList::Sublist{row, {0, 10}});
+    before.append(DisplayList::Sublist{other, {0, 50}});
+    before.append(fill(Rect(0, 200, 100, 10), Color(0, 0, 0)));
+    EXPECT_TRUE(DisplayList::difference(before, before).isNull());
+
+    // The row drawn lower and shorter, recorded again in place: all it covered before counts.
+    DisplayList shorter;
+    shorter.append(fill(Rect(0, 0, 100, 20), Color(1, 0, 0)));
+    row->set(shorter);
+    DisplayList after;
+    after.append(fill(Rect(0, 0, 100, 10), Color(0, 0, 0)));
+    after.append(DisplayList::Sublist{row, {0, 12}});
+    after.append(DisplayList::Sublist{other, {0, 50}});
+    after.append(fill(Rect(0, 200, 100, 10), Color(0, 0, 0)));
+    EXPECT_EQ(DisplayList::difference(before, after), Rect(0, 10, 100, 40));
+
+    // One item more in the middle: that item alone.
+    DisplayList more;
+    more.append(fill(Rect(0, 0, 100, 10), Color(0, 0, 0)));
+    more.append(DisplayList::Sublist{row, {0, 12}});
+    more.append(fill(Rect(5, 120, 10, 10), Color(0, 1, 0)));
+    more.append(DisplayList::Sublist{other, {0, 50}});
+    more.append(fill(Rect(0, 200, 100, 10), Color(0, 0, 0)));
+    EXPECT_EQ(DisplayList::difference(after, more), Rect(5, 120, 10, 10));
+
+    // A clip that differs changes all that follows it.
+    DisplayList clipped;
+    clipped.append(DisplayList::Clip{platform::Path::rect(Rect(0, 0, 50, 50))});
+    clipped.append(fill(Rect(0, 0, 100, 10), Color(0, 0, 0)));
+    clipped.append(fill(Rect(0, 200, 100, 10), Color(0, 0, 0)));
+    DisplayList unclipped;
+    unclipped.append(fill(Rect(0, 0, 100, 10), Color(0, 0, 0)));
+    unclipped.append(fill(Rect(0, 200, 100, 10), Color(0, 0, 0)));
+    EXPECT_EQ(DisplayList::difference(clipped, unclipped), Rect(0, 0, 100, 210));
+
+    // After a transform, an item lands anywhere.
+    DisplayList turned;
+    turned.append(DisplayList::Transform{platform::AffineTransform::translation(0, 500)});
+    turned.append(fill(Rect(0, 0, 10, 10), Color(0, 0, 0)));
+    DisplayList turnedRed;
+    turnedRed.append(DisplayList::Transform{platform::AffineTransform::translation(0, 500)});
+    turnedRed.append(fill(Rect(0, 0, 10, 10), Color(1, 0, 0)));
+    EXPECT_TRUE(DisplayList::difference(turned, turnedRed).contains(Rect(0, 500, 10, 10)));
+}

@@ -118,3 +118,31 @@ TEST(Rendering, AChangeDeepInsideACanvasSymbolShowsWhereTheCanvasDrawsIt) {
     host.runUntilIdle();
     EXPECT_LT(host.render().pixel(9, 9).red, 60);
 }
+
+// The graph tells a host where its drawing changed: where a list recorded again in place lies in
+// the root, and for a change inside a canvas's symbol, all of the canvas (it draws the symbol
+// wherever it decides).
+TEST(Rendering, TheDamageIsWhereTheDrawingChanged) {
+    auto inCanvas = std::make_shared<Tone>();
+    auto inStack = std::make_shared<Tone>();
+    OffscreenHost host(VStack(
+        HorizontalAlignment::leading(), 0.0,
+        {AnyView(Color(1, 0, 0)).frame(40.0, 20.0),
+         Canvas([](CanvasContext& c,
+                   platform::Size) { c.drawSymbol(ViewID(1), platform::Rect(4, 25, 10, 10)); },
+                {{ViewID(1), AnyView(DeepSwatch{inCanvas}).frame(10.0, 10.0)}})
+             .frame(40.0, 40.0),
+         AnyView(DeepSwatch{inStack}).frame(10.0, 10.0)}));
+    host.render();
+    ASSERT_EQ(host.graph().takeDamage().size(), 1u); // everything, the first time
+    EXPECT_TRUE(host.graph().takeDamage().empty());
+
+    inCanvas->dark.set(true);
+    host.runUntilIdle();
+    EXPECT_EQ(host.graph().takeDamage(),
+              std::vector<platform::Rect>{platform::Rect(0, 20, 40, 40)});
+    inStack->dark.set(true);
+    host.runUntilIdle();
+    EXPECT_EQ(host.graph().takeDamage(),
+              std::vector<platform::Rect>{platform::Rect(0, 60, 10, 10)});
+}
