@@ -374,7 +374,7 @@ private:
     static constexpr CGFloat minimumMargin = 200;
 
     [[nodiscard]] static CGFloat margin(Span shown) {
-        return std::max((shown.to - shown.from) / 2, minimumMargin);
+        return std::max(platform::ui::marginAhead(shown.to - shown.from), minimumMargin);
     }
     [[nodiscard]] CGFloat total(const std::vector<CGFloat>& widths) const {
         return std::accumulate(widths.begin(), widths.end(), CGFloat(0)) +

@@ -71,9 +71,14 @@ GdkTexture* SurfaceTiles::textureOf(Strip& strip) const {
     return strip.texture;
 }
 
+long SurfaceTiles::stripsAheadOf(double height) {
+    return long(std::ceil(ui::marginAhead(height) / stripPoints));
+}
+
 void SurfaceTiles::letGoBeyond(long first, long last) {
-    // Strips more than half a screen away are let go; those near are kept for scrolling back.
-    const long keep = (last - first + 2) / 2;
+    // Strips beyond the margin the tree lays out ahead are let go; those within it are kept for
+    // scrolling back.
+    const long keep = stripsAheadOf(height_);
     for (auto it = strips_.begin(); it != strips_.end();) {
         if (it->first < first - keep || it->first > last + keep) {
             release(it->second);
@@ -91,7 +96,7 @@ std::vector<long> SurfaceTiles::stripsAhead(double treeHeight) const {
     }
     // Only strips the tree reaches into.
     const long end = long(std::ceil(treeHeight / stripPoints));
-    const long keep = (last_ - first_ + 2) / 2;
+    const long keep = stripsAheadOf(height_);
     for (long distance = 1; distance <= keep; ++distance) {
         const long below = last_ + distance;
         const long above = first_ - distance;
@@ -132,8 +137,9 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
     }
     first_ = first;
     last_ = last;
-    letGoBeyond(first, last);
     width_ = size.width;
+    height_ = size.height;
+    letGoBeyond(first, last);
 
     takeDamage(graph);
     const auto topOf = [&](long index) {

@@ -90,7 +90,9 @@ private:
     // The strips kept around the part shown that a tree `treeHeight` points tall reaches into,
     // nearest first, those the view last moved towards before the others at the same distance.
     [[nodiscard]] std::vector<long> stripsAhead(double treeHeight) const;
-    // Lets go of the strips farther than `keep` from the strips `first`..`last` shown.
+    // How many strips the margin ahead of a screen `height` points tall holds.
+    [[nodiscard]] static long stripsAheadOf(double height);
+    // Lets go of the strips beyond that margin from the strips `first`..`last` shown.
     void letGoBeyond(long first, long last);
 
     std::map<long, Strip> strips_;
@@ -98,9 +100,10 @@ private:
     int pixelWidth_ = 0;
     int scale_ = 0;
     Appearance appearance_;
-    // The width (points) of the screen last shown, the strips it showed, and whether the view
+    // The size (points) of the screen last shown, the strips it showed, and whether the view
     // last moved down (towards higher strips).
     double width_ = 0;
+    double height_ = 0;
     long first_ = 0;
     long last_ = -1;
     bool movedDown_ = true;

@@ -1018,7 +1018,8 @@ private:
     }
     /// How far beyond the visible part rows are laid out, so that a short scroll needs none.
     CGFloat margin() const {
-        return graph != nullptr && graph->visibleRect ? graph->visibleRect->size.height * 0.5 : 0;
+        return graph != nullptr && graph->visibleRect ? marginAhead(graph->visibleRect->size.height)
+                                                      : 0;
     }
 
     const Rows* find(std::optional<CGFloat> width) const {

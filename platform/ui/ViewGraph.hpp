@@ -29,6 +29,13 @@
 
 namespace platform::ui {
 
+/// How far beyond the part shown, `shown` long along an axis, work is done ahead of a scroll:
+/// rows laid out and placed, strips of pixels drawn, columns of a wide table built. Half of it: a
+/// short scroll finds its work done, and a long one pays only for what it reaches.
+constexpr CGFloat marginAhead(CGFloat shown) {
+    return shown / 2;
+}
+
 class ViewGraph {
 public:
     static constexpr int maxPassesPerUpdate = 16;
