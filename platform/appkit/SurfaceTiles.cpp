@@ -30,6 +30,8 @@ void SurfaceTiles::clear() {
         release(strip);
     }
     strips_.clear();
+    first_ = 0;
+    last_ = -1;
 }
 
 cairo_surface_t* SurfaceTiles::draw(const ui::ViewGraph& graph, long index) const {
@@ -112,7 +114,7 @@ std::vector<long> SurfaceTiles::stripsAhead(double treeHeight) const {
 }
 
 void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size size, double offset,
-                            int scale, Appearance appearance, bool asTextures) {
+                            int scale, Appearance appearance, bool asTextures, Rect shown) {
     scale = std::max(scale, 1);
     const int pixelWidth = int(std::ceil(size.width * scale));
     const long pixelHeight = long(std::ceil(size.height * scale));
@@ -128,8 +130,15 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
     const long stripPixels = long(stripPoints) * scale;
     const long pixelOffset = std::lround(offset * scale);
     const auto floorDiv = [](long a, long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-    const long first = floorDiv(pixelOffset, stripPixels);
-    const long last = floorDiv(pixelOffset + pixelHeight - 1, stripPixels);
+    shown = shown.intersection(Rect({0, 0}, size));
+    if (shown.isNull() || shown.isEmpty()) {
+        // Nothing of the widget is on screen: nothing drawn, nothing kept.
+        clear();
+        return;
+    }
+    const long first = floorDiv(pixelOffset + long(std::floor(shown.minY() * scale)), stripPixels);
+    const long last =
+        floorDiv(pixelOffset + long(std::ceil(shown.maxY() * scale)) - 1, stripPixels);
     if (first != first_) {
         movedDown_ = first > first_;
     } else if (last != last_) {
@@ -138,14 +147,14 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
     first_ = first;
     last_ = last;
     width_ = size.width;
-    height_ = size.height;
+    height_ = shown.size.height;
     letGoBeyond(first, last);
 
     takeDamage(graph);
     const auto topOf = [&](long index) {
         return double(index * stripPixels - pixelOffset) / scale;
     };
-    const auto shown = [&](long index) {
+    const auto brought = [&](long index) {
         if (bring(graph, index)) {
             ++statistics_.stripsDrawn;
         } else {
@@ -155,7 +164,7 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
     };
     if (asTextures) {
         for (long index = first; index <= last; ++index) {
-            Strip* const strip = shown(index);
+            Strip* const strip = brought(index);
             const graphene_rect_t bounds = GRAPHENE_RECT_INIT(
                 0, float(topOf(index)), float(double(pixelWidth) / scale), float(stripPoints));
             gtk_snapshot_append_texture(snapshot, textureOf(*strip), &bounds);
@@ -167,7 +176,7 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
     const graphene_rect_t bounds = GRAPHENE_RECT_INIT(0, 0, float(size.width), float(size.height));
     cairo_t* const cr = gtk_snapshot_append_cairo(snapshot, &bounds);
     for (long index = first; index <= last; ++index) {
-        cairo_set_source_surface(cr, shown(index)->pixels, 0, topOf(index));
+        cairo_set_source_surface(cr, brought(index)->pixels, 0, topOf(index));
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_rectangle(cr, 0, topOf(index), double(pixelWidth) / scale, stripPoints);
         cairo_fill(cr);

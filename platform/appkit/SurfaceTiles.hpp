@@ -44,17 +44,20 @@ public:
     SurfaceTiles(const SurfaceTiles&) = delete;
     SurfaceTiles& operator=(const SurfaceTiles&) = delete;
 
-    /// Lets every strip go.
+    /// Lets every strip go, and forgets what was shown: nothing is drawn ahead until the next
+    /// snapshot.
     void clear();
 
     /// Appends to `snapshot` the part of `graph` a widget of `size` points shows when scrolled
     /// down by `offset` points, at `scale` device pixels a point, in `appearance`; draws the
-    /// strips that are missing or may have changed. The offset is rounded to device pixels, so
+    /// strips that are missing or stale. Only the strips that reach into `shown` (the part of the
+    /// widget on screen, in its points) are drawn and kept, and those within the margin ahead of
+    /// it. The offset is rounded to device pixels, so
     /// that every pixel of a strip lands on one of the display's. The strips go to the toolkit as
     /// textures (a renderer that uploads them once), or else painted in a Cairo node (the Cairo
     /// renderer).
     void snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size size, double offset, int scale,
-                  Appearance appearance, bool asTextures);
+                  Appearance appearance, bool asTextures, Rect shown);
 
     /// Draws strips near the part last shown that are missing or may have changed, until
     /// `deadline` (at least one); returns whether some are still to draw. Drawn from the tree as
@@ -72,6 +75,8 @@ public:
         std::uint64_t stripsReused = 0;
     };
     [[nodiscard]] const Statistics& statistics() const { return statistics_; }
+    /// How many strips are kept now, with their pixels.
+    [[nodiscard]] std::size_t stripsKept() const { return strips_.size(); }
 
 private:
     struct Strip {

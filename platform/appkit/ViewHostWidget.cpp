@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -249,6 +250,15 @@ struct ViewHostWidget::State {
     // Scrolls the least that shows `rect` (tree coordinates) whole, or its top when it is taller
     // than the widget.
     void scrollToVisible(Rect rect);
+    // The part of the widget on screen, in its points: all of it when it scrolls the tree
+    // itself, else what its ancestors leave of it (a viewport scrolling it whole, a window
+    // smaller than it).
+    [[nodiscard]] Rect shownPart() const;
+    // Containers that scroll the widget whole, whose scrolling shows another part of it: the
+    // widget draws again when they scroll. Followed while it is mapped.
+    std::vector<GtkAdjustment*> scrolledBy; // one reference each
+    void followScrollingAncestors();
+    void stopFollowingScrollingAncestors();
     // A drag held outside the widget is sent again every few frames, at the pointer, so that what
     // it drags can scroll the tree towards it (autoscroll) while the pointer does not move.
     void autoscrollIfOutside();
@@ -656,6 +666,54 @@ void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustme
     }
 }
 
+Rect ViewHostWidget::State::shownPart() const {
+    Rect part(0, 0, gtk_widget_get_width(widget), gtk_widget_get_height(widget));
+    if (vadjustment != nullptr) {
+        return part;
+    }
+    for (GtkWidget* above = gtk_widget_get_parent(widget); above != nullptr;
+         above = gtk_widget_get_parent(above)) {
+        graphene_rect_t inAbove;
+        if (!gtk_widget_compute_bounds(widget, above, &inAbove)) {
+            break;
+        }
+        // What `above` shows of the widget, moved back into the widget's points.
+        const Rect shown = Rect(0, 0, gtk_widget_get_width(above), gtk_widget_get_height(above))
+                               .offsetBy(-inAbove.origin.x, -inAbove.origin.y);
+        part = part.intersection(shown);
+        if (part.isNull()) {
+            break;
+        }
+    }
+    return part;
+}
+
+void ViewHostWidget::State::followScrollingAncestors() {
+    stopFollowingScrollingAncestors();
+    for (GtkWidget* above = gtk_widget_get_parent(widget); above != nullptr;
+         above = gtk_widget_get_parent(above)) {
+        if (!GTK_IS_SCROLLABLE(above)) {
+            continue;
+        }
+        for (GtkAdjustment* adjustment : {gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(above)),
+                                          gtk_scrollable_get_hadjustment(GTK_SCROLLABLE(above))}) {
+            if (adjustment != nullptr) {
+                scrolledBy.push_back(GTK_ADJUSTMENT(g_object_ref(adjustment)));
+                g_signal_connect_swapped(adjustment, "value-changed",
+                                         G_CALLBACK(gtk_widget_queue_draw), widget);
+            }
+        }
+    }
+}
+
+void ViewHostWidget::State::stopFollowingScrollingAncestors() {
+    for (GtkAdjustment* adjustment : scrolledBy) {
+        g_signal_handlers_disconnect_by_data(adjustment, widget);
+        g_object_unref(adjustment);
+    }
+    scrolledBy.clear();
+}
+
 void ViewHostWidget::State::watchScrolledWindow() {
     GtkWidget* const scrolled = gtk_widget_get_ancestor(widget, GTK_TYPE_SCROLLED_WINDOW);
     GObject* const watched = static_cast<GObject*>(g_weak_ref_get(&scrolledWindow));
@@ -1030,6 +1088,7 @@ static void moss_view_host_dispose(GObject* object) {
     state.dismissMenu();
     state.appearanceObservation.reset();
     state.tiles.clear();
+    state.stopFollowingScrollingAncestors();
     if (state.tickCallback != 0) {
         gtk_widget_remove_tick_callback(GTK_WIDGET(object), state.tickCallback);
         state.tickCallback = 0;
@@ -1126,11 +1185,25 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
     GskRenderer* const renderer = gtk_native_get_renderer(gtk_widget_get_native(widget));
     state.tiles.snapshot(snapshot, state.graph, platform::Size(width, height), state.scrollOffset(),
                          gtk_widget_get_scale_factor(widget), state.drawnAppearance(),
-                         renderer == nullptr || !GSK_IS_CAIRO_RENDERER(renderer));
+                         renderer == nullptr || !GSK_IS_CAIRO_RENDERER(renderer),
+                         state.shownPart());
     ++state.framesDrawn;
     // The strips beyond the ones shown, drawn while the toolkit waits for the next frame.
     state.scheduleWorkAhead();
     state.scheduleWarmUp();
+}
+
+static void moss_view_host_map(GtkWidget* widget) {
+    GTK_WIDGET_CLASS(moss_view_host_parent_class)->map(widget);
+    platform::stateOf(widget).followScrollingAncestors();
+}
+
+static void moss_view_host_unmap(GtkWidget* widget) {
+    auto& state = platform::stateOf(widget);
+    // Nothing is shown: no pixels are kept (they are drawn again when it is).
+    state.stopFollowingScrollingAncestors();
+    state.tiles.clear();
+    GTK_WIDGET_CLASS(moss_view_host_parent_class)->unmap(widget);
 }
 
 static void moss_view_host_set_property(GObject* object, guint id, const GValue* value,
@@ -1188,6 +1261,8 @@ static void moss_view_host_class_init(MossViewHostClass* klass) {
     widgetClass->measure = moss_view_host_measure;
     widgetClass->size_allocate = moss_view_host_size_allocate;
     widgetClass->snapshot = moss_view_host_snapshot;
+    widgetClass->map = moss_view_host_map;
+    widgetClass->unmap = moss_view_host_unmap;
 }
 
 namespace platform {
@@ -1233,6 +1308,7 @@ ViewHostWidget::Statistics ViewHostWidget::statistics() const {
     statistics.stripsDrawn = state.tiles.statistics().stripsDrawn;
     statistics.stripsDrawnAhead = state.tiles.statistics().stripsDrawnAhead;
     statistics.stripsReused = state.tiles.statistics().stripsReused;
+    statistics.stripsKept = state.tiles.stripsKept();
     statistics.idleWork = state.idleWork;
     statistics.rendererWarmUps = state.rendererWarmUps;
     return statistics;

@@ -26,7 +26,9 @@ namespace platform {
 // that what is dragged can ask to scroll towards the pointer while the pointer stands still.
 //
 // The widget draws only when the tree reports a change (or the size, scale or appearance
-// changes); its updates run before the toolkit paints.
+// changes); its updates run before the toolkit paints. It keeps pixels only of what is on
+// screen: in a container that scrolls it whole (a viewport), of the part the container shows,
+// and none while it is not mapped.
 //
 // Key modifiers: Ctrl is reported as both control and command (Ctrl takes the place of Command on
 // this desktop), Alt as option. Main thread only, with the toolkit initialised.
@@ -59,6 +61,9 @@ public:
         std::uint64_t stripsDrawn = 0;
         std::uint64_t stripsDrawnAhead = 0;
         std::uint64_t stripsReused = 0;
+        // Strips kept now: those of the part on screen and the margin ahead of it; none while
+        // the widget is not mapped (hidden, or in a window that is).
+        std::uint64_t stripsKept = 0;
         // The time spent working ahead in idle time, between frames: strips drawn ahead and rows
         // laid out ahead.
         std::chrono::steady_clock::duration idleWork{};

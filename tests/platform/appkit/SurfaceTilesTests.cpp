@@ -65,12 +65,21 @@ AnyView rows() {
         .background(Rectangle().fill(platform::Color::gray(1)));
 }
 
-// The host in a window 240 × 200 points that scrolls it vertically.
+// How the window scrolls the host: the host scrolls its tree itself (it has the window's
+// adjustment), or a viewport scrolls the host whole (the host, as tall as its tree, has none).
+enum class Scrolling { byTheHost, whole };
+
+// The host in a window 240 × 200 points that scrolls it vertically; its screenshots show the part
+// shown.
 class ScrolledHost : public moss_test::InputWindow {
 public:
-    explicit ScrolledHost(ViewHostWidget& host)
-        : InputWindow(GTK_WIDGET(host.gtkWidget()))
+    explicit ScrolledHost(ViewHostWidget& host, Scrolling scrolling = Scrolling::byTheHost)
+        : InputWindow(scrolling == Scrolling::whole ? gtk_viewport_new(nullptr, nullptr)
+                                                    : GTK_WIDGET(host.gtkWidget()))
         , host_(host) {
+        if (scrolling == Scrolling::whole) {
+            gtk_viewport_set_child(GTK_VIEWPORT(widget()), GTK_WIDGET(host.gtkWidget()));
+        }
         GtkWidget* const scroller = gtk_scrolled_window_new();
         gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER,
                                        GTK_POLICY_EXTERNAL);
@@ -352,6 +361,38 @@ TEST_F(SurfaceTilesTest, TimelineFramesReachTheScreen) {
         }
         return seen.size() >= 3;
     }));
+}
+
+// Pixels are kept only of what is on screen: none while the window is hidden (and the screen is
+// drawn again when it shows), and of a host as tall as its tree that a viewport scrolls whole,
+// only the strips of the part the viewport shows and the margin ahead of it.
+TEST_F(SurfaceTilesTest, StripsAreKeptOnlyOfWhatIsOnScreen) {
+    const auto idle = [] { return !g_main_context_pending(nullptr); };
+    {
+        ViewHostWidget host{rows()};
+        const ScrolledHost shown{host};
+        ASSERT_TRUE(moss_test::waitUntil([&] { return host.statistics().stripsDrawnAhead >= 1; }));
+        EXPECT_GT(host.statistics().stripsKept, 2u);
+        gtk_widget_set_visible(GTK_WIDGET(shown.window()), FALSE);
+        ASSERT_TRUE(moss_test::waitUntil(idle));
+        EXPECT_EQ(host.statistics().stripsKept, 0u);
+        const auto frames = host.framesDrawn();
+        gtk_widget_set_visible(GTK_WIDGET(shown.window()), TRUE);
+        shown.settle(frames);
+        EXPECT_TRUE(screenShowsTheRender(shown, host));
+    }
+    ViewHostWidget host{rows()};
+    const ScrolledHost shown{host, Scrolling::whole};
+    // 3000 points, 24 strips; 200 shown: two strips, or three, and one ahead either side.
+    ASSERT_DOUBLE_EQ(gtk_widget_get_height(GTK_WIDGET(host.gtkWidget())), rowCount * rowHeight);
+    for (const double offset : {0.0, 1333.0, 421.0}) {
+        if (offset != shown.offset()) {
+            shown.scrollTo(offset);
+        }
+        ASSERT_TRUE(moss_test::waitUntil(idle));
+        EXPECT_LE(host.statistics().stripsKept, 5u) << "at " << offset;
+        EXPECT_TRUE(screenShowsTheRender(shown, host));
+    }
 }
 
 // The checks of the case below, in a process whose toolkit starts at twice the scale.
