@@ -3,6 +3,7 @@
 #include "platform/graphics/CairoAccess.hpp"
 #include "platform/ui/Shapes.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <type_traits>
 #include <variant>
@@ -130,7 +131,8 @@ bool sameItem(const DisplayList::Item& a, const DisplayList::Item& b) {
     case variantIndex<DL::Sublist>: {
         const auto& x = *std::get_if<DL::Sublist>(&a);
         const auto& y = *std::get_if<DL::Sublist>(&b);
-        return x.list == y.list && x.offset == y.offset && x.bounds == y.bounds;
+        // A list recorded again in place tells of its own change.
+        return x.list == y.list && x.offset == y.offset;
     }
     default:
         return false;
@@ -166,11 +168,11 @@ std::optional<Rect> drawnBounds(const DisplayList::Item& item) {
 
 } // namespace
 
-Rect DisplayList::difference(const DisplayList& before, const DisplayList& after) {
+std::vector<Rect> DisplayList::difference(const DisplayList& before, const DisplayList& after) {
     const std::vector<Item>& a = before.items_;
     const std::vector<Item>& b = after.items_;
     // The items both start and end with alike draw alike (what comes before them is the same);
-    // those between them differ.
+    // those between them may differ.
     std::size_t head = 0;
     while (head < a.size() && head < b.size() && sameItem(a[head], b[head])) {
         ++head;
@@ -180,30 +182,72 @@ Rect DisplayList::difference(const DisplayList& before, const DisplayList& after
            sameItem(a[a.size() - 1 - tail], b[b.size() - 1 - tail])) {
         ++tail;
     }
-    const Rect whole = before.bounds_.isNull()  ? after.bounds_
+    const auto whole = [&] {
+        const Rect r = before.bounds_.isNull()  ? after.bounds_
                        : after.bounds_.isNull() ? before.bounds_
                                                 : before.bounds_.unionWith(after.bounds_);
+        return r.isNull() ? std::vector<Rect>{} : std::vector<Rect>{r};
+    };
     // After a transform an item's rectangle is not where it lands.
     for (std::size_t i = 0; i < head; ++i) {
         if (a[i].index() == variantIndex<Transform>) {
-            return whole;
+            return whole();
         }
     }
-    Rect changed = Rect::null();
-    const auto add = [&](const std::vector<Item>& items) {
-        for (std::size_t i = head; i + tail < items.size(); ++i) {
-            const std::optional<Rect> r = drawnBounds(items[i]);
-            // A clip, a layer or a transform that differs changes how all after it draw.
-            if (!r) {
-                return false;
-            }
-            if (!r->isNull()) {
-                changed = changed.isNull() ? *r : changed.unionWith(*r);
+    // Sublists found in both, in the same order and at the same place, draw as before: the rows
+    // of a stack that stay while others come and go around them (a lazy stack's rows placed as
+    // it scrolls) change nothing where they are.
+    std::vector<std::pair<const RetainedList*, std::size_t>> kept;
+    for (std::size_t i = head; i + tail < a.size(); ++i) {
+        if (const auto* sub = std::get_if<Sublist>(&a[i])) {
+            kept.emplace_back(sub->list.get(), i);
+        }
+    }
+    std::sort(kept.begin(), kept.end());
+    std::vector<bool> unchanged(a.size(), false);
+    // One rectangle per run of neighbouring changes: rows that went above the part shown and
+    // rows that came below it are two, not one across it.
+    std::vector<Rect> changed;
+    const auto add = [&](const Item& item) {
+        const std::optional<Rect> r = drawnBounds(item);
+        // A clip, a layer or a transform that differs changes how all after it draw.
+        if (!r) {
+            return false;
+        }
+        if (r->isNull()) {
+            return true;
+        }
+        for (Rect& run : changed) {
+            if (run.insetBy(-1, -1).intersects(*r)) {
+                run = run.unionWith(*r);
+                return true;
             }
         }
+        changed.push_back(*r);
         return true;
     };
-    return add(a) && add(b) ? changed : whole;
+    std::size_t nextKept = head;
+    for (std::size_t j = head; j + tail < b.size(); ++j) {
+        if (const auto* sub = std::get_if<Sublist>(&b[j])) {
+            const auto found =
+                std::lower_bound(kept.begin(), kept.end(), std::make_pair(sub->list.get(), head));
+            if (found != kept.end() && found->first == sub->list.get() &&
+                found->second >= nextKept && sameItem(a[found->second], b[j])) {
+                unchanged[found->second] = true;
+                nextKept = found->second + 1;
+                continue;
+            }
+        }
+        if (!add(b[j])) {
+            return whole();
+        }
+    }
+    for (std::size_t i = head; i + tail < a.size(); ++i) {
+        if (!unchanged[i] && !add(a[i])) {
+            return whole();
+        }
+    }
+    return changed;
 }
 
 void DisplayList::draw(platform::GraphicsContext& context, std::uint64_t* drawn) const {

@@ -126,11 +126,12 @@ public:
         bounds_ = other.bounds_;
         other.clear();
     }
-    /// A rectangle holding what `before` and `after` draw differently, in their coordinates:
-    /// the items of each that the other does not have in the same place, or everything either
-    /// draws where a clip, a layer or a transform differs. The lists they refer to are the same
-    /// for both; a change inside one is for its own subtree to tell.
-    static Rect difference(const DisplayList& before, const DisplayList& after);
+    /// Rectangles holding what `before` and `after` draw differently, in their coordinates: the
+    /// items of each that the other does not have in the same place (one rectangle per run of
+    /// neighbouring ones), or everything either draws where a clip, a layer or a transform
+    /// differs. A list both refer to at the same place counts as the same: a change inside it is
+    /// for its own subtree to tell.
+    static std::vector<Rect> difference(const DisplayList& before, const DisplayList& after);
     /// A rectangle holding everything the list draws (infinite after a transform).
     Rect bounds() const { return bounds_; }
     /// Replays the list. Text, shapes and sublists wholly outside the context's clip are

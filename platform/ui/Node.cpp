@@ -864,68 +864,75 @@ bool Node::record() {
         }
     }
     // Where the drawing changed: between the list kept and the new one where both are this
-    // node's own, else all that the one drawn before and the one drawn now cover.
+    // node's own, else all that the one drawn before and the one drawn now cover. A list passed
+    // on from a child, still drawn at the same place, tells of its own change.
     const Rect before =
         retained_ ? recordedBounds_.offsetBy(passedOffset_.x, passedOffset_.y) : Rect::null();
-    Rect changed = Rect::null();
+    const auto both = [&](Rect now) {
+        return before.isNull() ? now : now.isNull() ? before : before.unionWith(now);
+    };
+    std::vector<Rect> changed;
     if (!retained) {
         if (!ownList_) {
             ownList_ = std::make_shared<RetainedList>();
         }
-        changed = retained_ == ownList_     ? DisplayList::difference(ownList_->list(), *list)
-                  : before.isNull()         ? list->bounds()
-                  : list->bounds().isNull() ? before
-                                            : before.unionWith(list->bounds());
+        if (retained_ == ownList_) {
+            changed = DisplayList::difference(ownList_->list(), *list);
+        } else {
+            changed.push_back(both(list->bounds()));
+        }
         ownList_->take(*list);
         retained = ownList_;
+    } else if (retained != retained_ || !(offset == passedOffset_)) {
+        const Rect bounds = retained->bounds();
+        changed.push_back(both(bounds.isNull() ? bounds : bounds.offsetBy(offset.x, offset.y)));
     }
     // Nothing of the subtree's is held past its recording.
     list->clear();
     const Rect bounds = retained->bounds();
     const bool seenAnew =
         retained != retained_ || !(bounds == recordedBounds_) || !(offset == passedOffset_);
-    if (retained != ownList_ && seenAnew) {
-        const Rect now = bounds.isNull() ? bounds : bounds.offsetBy(offset.x, offset.y);
-        changed = before.isNull() ? now : now.isNull() ? before : before.unionWith(now);
-    }
     retained_ = std::move(retained);
     recordedBounds_ = bounds;
     passedOffset_ = offset;
     drawingValid_ = true;
     if (graph != nullptr) {
-        const Rect below = graph->recordingsUnderWay[level].changed;
+        changed.push_back(graph->recordingsUnderWay[level].changed);
         graph->recordingsUnderWay.pop_back();
-        reportChange(changed.isNull() ? below
-                     : below.isNull() ? changed
-                                      : changed.unionWith(below),
-                     level);
+        reportChange(changed, level);
     }
     return seenAnew;
 }
 
-void Node::reportChange(Rect changed, std::size_t level) {
-    if (changed.isNull()) {
-        return;
-    }
+void Node::reportChange(const std::vector<Rect>& changed, std::size_t level) {
     std::vector<ViewGraph::Impl::Recording>& underWay = graph->recordingsUnderWay;
     if (level > 0 && underWay[level - 1].node == parent) {
         // The parent records this node's list as part of its own: it tells for both. One that
         // draws it where it decides has all of its drawing changed already.
         if (!parent->drawsChildrenByValue()) {
             Rect& outer = underWay[level - 1].changed;
-            const Rect moved = changed.offsetBy(frame.origin.x, frame.origin.y);
-            outer = outer.isNull() ? moved : outer.unionWith(moved);
+            for (const Rect& r : changed) {
+                if (!r.isNull()) {
+                    const Rect moved = r.offsetBy(frame.origin.x, frame.origin.y);
+                    outer = outer.isNull() ? moved : outer.unionWith(moved);
+                }
+            }
         }
         return;
     }
     // Recorded again in place: the lists above, unchanged, draw it where the frames put it, and
     // a node drawing its children where it decides draws it anywhere in its own drawing.
-    for (const Node* n = this; n->parent != nullptr; n = n->parent) {
-        changed = n->parent->drawsChildrenByValue()
-                      ? n->parent->drawnArea()
-                      : changed.offsetBy(n->frame.origin.x, n->frame.origin.y);
+    for (Rect r : changed) {
+        if (r.isNull()) {
+            continue;
+        }
+        for (const Node* n = this; n->parent != nullptr; n = n->parent) {
+            r = n->parent->drawsChildrenByValue()
+                    ? n->parent->drawnArea()
+                    : r.offsetBy(n->frame.origin.x, n->frame.origin.y);
+        }
+        graph->addDamage(r);
     }
-    graph->addDamage(changed);
 }
 
 void Node::invalidatePaint() {

@@ -395,7 +395,7 @@ private:
     mutable std::shared_ptr<NodeToken> token_;
     /// Tells where the drawing changed, `changed` in this node's coordinates: to the parent if
     /// it is recording (it tells on), else to the graph in root coordinates.
-    void reportChange(Rect changed, std::size_t level);
+    void reportChange(const std::vector<Rect>& changed, std::size_t level);
     /// Where the node's drawing lies as its parent last saw it, in its own coordinates.
     Rect drawnArea() const {
         return recordedBounds_.isNull()
