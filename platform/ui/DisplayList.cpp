@@ -168,6 +168,19 @@ std::optional<Rect> drawnBounds(const DisplayList::Item& item) {
 
 } // namespace
 
+void DisplayList::addChange(std::vector<Rect>& runs, Rect r) {
+    if (r.isNull()) {
+        return;
+    }
+    for (Rect& run : runs) {
+        if (run.insetBy(-1, -1).intersects(r)) {
+            run = run.unionWith(r);
+            return;
+        }
+    }
+    runs.push_back(r);
+}
+
 std::vector<Rect> DisplayList::difference(const DisplayList& before, const DisplayList& after) {
     const std::vector<Item>& a = before.items_;
     const std::vector<Item>& b = after.items_;
@@ -205,8 +218,6 @@ std::vector<Rect> DisplayList::difference(const DisplayList& before, const Displ
     }
     std::sort(kept.begin(), kept.end());
     std::vector<bool> unchanged(a.size(), false);
-    // One rectangle per run of neighbouring changes: rows that went above the part shown and
-    // rows that came below it are two, not one across it.
     std::vector<Rect> changed;
     const auto add = [&](const Item& item) {
         const std::optional<Rect> r = drawnBounds(item);
@@ -214,16 +225,7 @@ std::vector<Rect> DisplayList::difference(const DisplayList& before, const Displ
         if (!r) {
             return false;
         }
-        if (r->isNull()) {
-            return true;
-        }
-        for (Rect& run : changed) {
-            if (run.insetBy(-1, -1).intersects(*r)) {
-                run = run.unionWith(*r);
-                return true;
-            }
-        }
-        changed.push_back(*r);
+        addChange(changed, *r);
         return true;
     };
     std::size_t nextKept = head;

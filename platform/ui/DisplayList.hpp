@@ -132,6 +132,9 @@ public:
     /// differs. A list both refer to at the same place counts as the same: a change inside it is
     /// for its own subtree to tell.
     static std::vector<Rect> difference(const DisplayList& before, const DisplayList& after);
+    /// Adds the changed rectangle `r` to `runs`, into a run it meets: rows that went above the
+    /// part shown and rows that came below it make two runs, not one across it.
+    static void addChange(std::vector<Rect>& runs, Rect r);
     /// A rectangle holding everything the list draws (infinite after a transform).
     Rect bounds() const { return bounds_; }
     /// Replays the list. Text, shapes and sublists wholly outside the context's clip are

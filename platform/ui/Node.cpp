@@ -849,7 +849,7 @@ bool Node::record() {
     list->clear();
     const std::size_t level = graph != nullptr ? graph->recordingsUnderWay.size() : 0;
     if (graph != nullptr) {
-        graph->recordingsUnderWay.push_back({this, Rect::null()});
+        graph->recordingsUnderWay.push_back({this, {}});
     }
     draw(*list);
     std::shared_ptr<const RetainedList> retained;
@@ -897,7 +897,9 @@ bool Node::record() {
     passedOffset_ = offset;
     drawingValid_ = true;
     if (graph != nullptr) {
-        changed.push_back(graph->recordingsUnderWay[level].changed);
+        for (const Rect& r : graph->recordingsUnderWay[level].changed) {
+            DisplayList::addChange(changed, r);
+        }
         graph->recordingsUnderWay.pop_back();
         reportChange(changed, level);
     }
@@ -910,11 +912,10 @@ void Node::reportChange(const std::vector<Rect>& changed, std::size_t level) {
         // The parent records this node's list as part of its own: it tells for both. One that
         // draws it where it decides has all of its drawing changed already.
         if (!parent->drawsChildrenByValue()) {
-            Rect& outer = underWay[level - 1].changed;
             for (const Rect& r : changed) {
                 if (!r.isNull()) {
-                    const Rect moved = r.offsetBy(frame.origin.x, frame.origin.y);
-                    outer = outer.isNull() ? moved : outer.unionWith(moved);
+                    DisplayList::addChange(underWay[level - 1].changed,
+                                           r.offsetBy(frame.origin.x, frame.origin.y));
                 }
             }
         }

@@ -888,7 +888,7 @@ struct ViewGraph::Impl {
     /// whose rectangle is told to the graph at the end.
     struct Recording {
         detail::Node* node = nullptr;
-        Rect changed = Rect::null();
+        std::vector<Rect> changed;
     };
     std::vector<Recording> recordingsUnderWay;
     /// Adds `rect` (root coordinates) to the damage, if kept.

@@ -32,8 +32,10 @@
 #include <cstdio>
 #include <ctime>
 #include <gtk/gtk.h>
+#include <malloc.h>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -153,7 +155,9 @@ const char* documentName(int which) {
 // display; counts the frames the toolkit presents.
 class DocumentWindow {
 public:
-    explicit DocumentWindow(const std::string& markdown)
+    // With `scrolledWhole`, a viewport scrolls the host whole (the host has no adjustment and is
+    // as tall as the document), as a container that knows nothing of the host does.
+    explicit DocumentWindow(const std::string& markdown, bool scrolledWhole = false)
         : made_(Clock::now())
         , host_(vellum::textSelection(ui::AnyView(vellum::StructuredText(markdown)).padding(16),
                                       vellum::EnabledTextSelectability())) {
@@ -163,8 +167,12 @@ public:
         scroller_ = gtk_scrolled_window_new();
         gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller_), GTK_POLICY_NEVER,
                                        GTK_POLICY_AUTOMATIC);
-        gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller_),
-                                      GTK_WIDGET(host_.gtkWidget()));
+        GtkWidget* content = GTK_WIDGET(host_.gtkWidget());
+        if (scrolledWhole) {
+            content = gtk_viewport_new(nullptr, nullptr);
+            gtk_viewport_set_child(GTK_VIEWPORT(content), GTK_WIDGET(host_.gtkWidget()));
+        }
+        gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller_), content);
         gtk_window_set_child(GTK_WINDOW(window_), scroller_);
         g_signal_connect(window_, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer self) {
                              GdkFrameClock* const clock = gtk_widget_get_frame_clock(window);
@@ -200,6 +208,7 @@ public:
     DocumentWindow& operator=(const DocumentWindow&) = delete;
 
     platform::ViewHostWidget& host() { return host_; }
+    [[nodiscard]] GtkWidget* window() const { return window_; }
     [[nodiscard]] GtkAdjustment* vertical() const {
         return gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller_));
     }
@@ -364,6 +373,7 @@ void scrollFrames(benchmark::State& state) {
     Frames frames;
     double longest = 0;
     double direction = 1;
+    const auto drawnBefore = window.host().statistics();
     for (auto _ : state) {
         const double bottom =
             gtk_adjustment_get_upper(vertical) - gtk_adjustment_get_page_size(vertical);
@@ -384,6 +394,12 @@ void scrollFrames(benchmark::State& state) {
         state.SetIterationTime(frames.busy.back() / 1000);
     }
     reportFrames(state, frames, longest);
+    // Counted, where times are noisy: strips drawn for the frames and ahead of them, per frame.
+    const auto& drawn = window.host().statistics();
+    state.counters["strips_per_frame"] =
+        double(drawn.stripsDrawn + drawn.stripsDrawnAhead - drawnBefore.stripsDrawn -
+               drawnBefore.stripsDrawnAhead) /
+        double(frames.busy.size());
 }
 
 // From the window's first frame straight down to the end, a notch per frame, while the rows below
@@ -481,8 +497,60 @@ void dragSelection(benchmark::State& state) {
     reportFrames(state, frames, longest);
 }
 
+// The process's resident memory, in megabytes, once the allocator gave back what it could.
+double residentMB() {
+    malloc_trim(0);
+    long pages = 0;
+    long resident = 0;
+    if (FILE* const statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// What the window keeps while it shows the document (scrolled down and back, its rows all laid
+// out), and once hidden: the host keeps pixels only of what is on screen. Arg 1: the host in a
+// viewport that scrolls it whole, as tall as the document.
+void residentMemory(benchmark::State& state) {
+    const std::string* const document = beginCase(state);
+    if (document == nullptr) {
+        return;
+    }
+    for (auto _ : state) {
+        DocumentWindow window(*document, state.range(1) != 0);
+        if (!window.waitForFrame()) {
+            state.SkipWithError("no frame");
+            return;
+        }
+        window.settle();
+        gtk_adjustment_set_value(window.vertical(), 2000);
+        window.waitForFrame();
+        gtk_adjustment_set_value(window.vertical(), 0);
+        window.waitForFrame();
+        window.settle();
+        state.counters["rss_shown_mb"] = residentMB();
+        state.counters["strips_shown"] = double(window.host().statistics().stripsKept);
+        state.counters["height_pt"] = window.host().graph().size().height;
+        gtk_widget_set_visible(window.window(), FALSE);
+        window.settle();
+        state.counters["rss_hidden_mb"] = residentMB();
+        state.counters["strips_hidden"] = double(window.host().statistics().stripsKept);
+        state.SetIterationTime(0.001);
+        labelCase(state, window);
+    }
+}
+
 } // namespace
 
+BENCHMARK(residentMemory)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(firstFrame)
     ->DenseRange(0, 2)
     ->UseManualTime()
