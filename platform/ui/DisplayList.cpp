@@ -89,6 +89,12 @@ void DisplayList::include(Rect r) {
 
 namespace {
 
+/// Whether two fills, or two strokes, paint the same.
+template <class Paint>
+bool samePaint(const Paint& x, const Paint& y) {
+    return x.color == y.color && x.style == y.style && x.path == y.path;
+}
+
 /// Whether two items draw the same: of one kind, with equal operands (a closure never equals
 /// another: what it draws is not known until it runs).
 bool sameItem(const DisplayList::Item& a, const DisplayList::Item& b) {
@@ -108,16 +114,10 @@ bool sameItem(const DisplayList::Item& a, const DisplayList::Item& b) {
     case variantIndex<DL::Transform>:
         return std::get_if<DL::Transform>(&a)->transform ==
                std::get_if<DL::Transform>(&b)->transform;
-    case variantIndex<DL::Fill>: {
-        const auto& x = *std::get_if<DL::Fill>(&a);
-        const auto& y = *std::get_if<DL::Fill>(&b);
-        return x.color == y.color && x.style == y.style && x.path == y.path;
-    }
-    case variantIndex<DL::Stroke>: {
-        const auto& x = *std::get_if<DL::Stroke>(&a);
-        const auto& y = *std::get_if<DL::Stroke>(&b);
-        return x.color == y.color && x.style == y.style && x.path == y.path;
-    }
+    case variantIndex<DL::Fill>:
+        return samePaint(*std::get_if<DL::Fill>(&a), *std::get_if<DL::Fill>(&b));
+    case variantIndex<DL::Stroke>:
+        return samePaint(*std::get_if<DL::Stroke>(&a), *std::get_if<DL::Stroke>(&b));
     case variantIndex<DL::DrawText>: {
         const auto& x = *std::get_if<DL::DrawText>(&a);
         const auto& y = *std::get_if<DL::DrawText>(&b);
