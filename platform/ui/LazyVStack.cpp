@@ -959,6 +959,17 @@ private:
                 }
                 y += heightOf(rows, t, i) + gapOf(t, i);
             }
+            if (i + 1 == n && y + heightOf(rows, t, i) < span.top) {
+                // The estimates end above the span: rows there are taller than the mean says (a
+                // long list among short blocks at a new width). The host shows the stack's end
+                // then, so the rows that fill the span's height at the end are measured, from the
+                // last up; the span is looked for again with them.
+                measuredNow = measureEnd(rows, span.bottom - span.top);
+                if (!measuredNow) {
+                    return;
+                }
+                continue;
+            }
             for (; i < n; ++i) {
                 measuredNow = measureCurrent(rows, i) || measuredNow;
                 y += rows.heights[i];
@@ -979,6 +990,26 @@ private:
                 return;
             }
         }
+    }
+
+    /// Measures the rows from the last up until those measured fill `height`; whether any was
+    /// measured now.
+    bool measureEnd(Rows& rows, CGFloat height) {
+        bool measuredNow = false;
+        CGFloat filled = 0;
+        for (std::size_t i = children.size(); i-- > 0 && filled < height;) {
+            measuredNow = measureCurrent(rows, i) || measuredNow;
+            filled += rows.heights[i];
+            if (i > 0) {
+                if (!known(gaps_[i - 1])) {
+                    measureCurrent(rows, i - 1);
+                    ensureGap(i - 1);
+                    measuredNow = true;
+                }
+                filled += gaps_[i - 1];
+            }
+        }
+        return measuredNow;
     }
 
     /// Every row: built first, their text laid out on several threads, then measured.

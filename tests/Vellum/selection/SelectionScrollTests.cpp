@@ -112,7 +112,7 @@ TEST(SelectionScroll, RowsLaidOutLaterRerunNoHighlightOfTheTextsBefore) {
 // highlights of the texts shown follow the selection from one text to the next.
 TEST(SelectionScroll, TextsLaidOutAboveKeepTheHighlightsOfTheTextsBelow) {
     std::string markdown;
-    for (int i = 0; i < 120; ++i) {
+    for (int i = 0; i < 200; ++i) {
         markdown += "Paragraph " + std::to_string(i) + " of a long document.\n\n";
     }
     markdown += "Next to last paragraph.\n\nLast paragraph :smile: of the text.\n";

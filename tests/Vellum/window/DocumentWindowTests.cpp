@@ -669,6 +669,33 @@ TEST_P(ResizeTest, TheRowAtTheTopOfTheViewKeepsItsPlace) {
     }
 }
 
+// A long list under a heading, its items laid out as they come into view, scrolled well into
+// the list and widened: at the new width the list is not measured yet, and the short blocks
+// around it would make the document end above the part shown. The window comes to rest with the
+// item at the top of the view in its place.
+TEST_F(DocumentWindowTest, ALongListUnderAHeadingScrolledIntoAndWidenedComesToRest) {
+    // A line of the body text is about 16 points high.
+    constexpr double line = 20;
+    std::string markdown = "# A long list\n\n";
+    for (int item = 1; item <= 250; ++item) {
+        markdown += std::to_string(item) + ". item " + std::to_string(item * 37 % 1000) + "\n";
+    }
+    markdown += "\nThe end.\n";
+    DocumentWindow shown(markdown, 900, 600);
+    shown.scrollTo(2000);
+    const std::optional<PlacedText> reading = shown.firstTextShown();
+    ASSERT_TRUE(reading.has_value());
+    const double below = reading->top - shown.offset();
+    // A window that never rests fails the wait for it to settle, at the deadline that tells a
+    // hang.
+    shown.resize(1500);
+    const std::optional<double> top = shown.topOf(reading->text);
+    ASSERT_TRUE(top.has_value()) << reading->text;
+    EXPECT_NEAR(*top - shown.offset(), below, line)
+        << "scrolled to " << shown.offset() << ": \"" << reading->text
+        << "\" moved from the top of the view";
+}
+
 // Scrolled near the end: far enough from it that the rows below the top one still fill the view
 // at every width; at the end: the view keeps showing it where the document grows shorter.
 constexpr double theEnd = -0.5;
