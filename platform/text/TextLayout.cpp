@@ -305,6 +305,9 @@ struct TextLayout::Impl {
     /// One for each run, line by line.
     std::vector<RunDrawing> drawing;
     Size size;
+    /// The union of the lines' typographic rectangles (null without lines): a right-aligned or
+    /// right-to-left line may start far from the layout's origin.
+    Rect extent = Rect::null();
     bool truncated = false;
     mutable GObjectPtr<PangoLayout> layout;
     /// Whether the lines come from the word-shape cache rather than from a Pango layout.
@@ -1553,6 +1556,9 @@ TextLayout TextLayout::Impl::make(StyledText text, const ParagraphStyle& style,
         !(impl->buildWordShaped(styled, style) || impl->buildInPieces(styled, style))) {
         impl->buildWithPango(styled, style);
     }
+    for (const Line& line : impl->lines) {
+        impl->extent = impl->extent.unionWith(line.typographicBounds.rect());
+    }
     return TextLayout(std::shared_ptr<const Impl>(std::move(impl)));
 }
 
@@ -1769,11 +1775,7 @@ Size TextLayout::size() const {
 }
 
 Rect TextLayout::bounds() const {
-    Rect result = Rect::null();
-    for (const Line& line : impl_->lines) {
-        result = result.unionWith(line.typographicBounds.rect());
-    }
-    return result;
+    return impl_->extent;
 }
 
 bool TextLayout::isTruncated() const {

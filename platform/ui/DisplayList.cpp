@@ -42,9 +42,14 @@ constexpr std::size_t indexInItem() {
 template <class T>
 constexpr std::size_t variantIndex = indexInItem<T>();
 
-/// Glyphs may reach beyond a text's typographic box (italics, accents).
-Rect textBox(Point origin, Size s) {
-    return Rect(origin, s).insetBy(-s.height - 4, -s.height - 4);
+/// Where a text drawn at `origin` may put ink: its lines' box (a right-aligned or right-to-left
+/// line starts where the wrap width puts it, not at the origin), widened since glyphs may reach
+/// beyond it (italics, accents).
+Rect textBox(Point origin, const platform::TextLayout& layout) {
+    const Size s = layout.size();
+    const Rect lines = layout.bounds();
+    const Rect box = lines.isNull() ? Rect(origin, s) : lines.offsetBy(origin.x, origin.y);
+    return box.insetBy(-s.height - 4, -s.height - 4);
 }
 
 /// The visible rectangles saved by the Save and BeginLayer items still open, of every list being
@@ -72,7 +77,7 @@ Rect DisplayList::boundsOf(const Stroke& op) {
 }
 
 Rect DisplayList::boundsOf(const DrawText& op) {
-    return textBox(op.origin, op.layout->size());
+    return textBox(op.origin, *op.layout);
 }
 
 Rect DisplayList::boundsOf(const Sublist& op) {
@@ -153,7 +158,7 @@ std::optional<Rect> drawnBounds(const DisplayList::Item& item) {
     }
     case variantIndex<DL::DrawText>: {
         const auto& op = *std::get_if<DL::DrawText>(&item);
-        return textBox(op.origin, op.layout->size());
+        return textBox(op.origin, *op.layout);
     }
     case variantIndex<DL::DrawImage>:
         return std::get_if<DL::DrawImage>(&item)->rect;
@@ -328,7 +333,7 @@ void drawVisible(const DisplayList& list, platform::GraphicsContext& context, st
         }
         case variantIndex<DL::DrawText>: {
             const auto& op = *std::get_if<DL::DrawText>(&item);
-            if (visible.intersects(textBox(op.origin, op.layout->size()))) {
+            if (visible.intersects(textBox(op.origin, *op.layout))) {
                 count();
                 op.layout->draw(context, op.origin, op.color);
             }

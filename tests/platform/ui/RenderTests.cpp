@@ -146,3 +146,22 @@ TEST(Rendering, TheDamageIsWhereTheDrawingChanged) {
     EXPECT_EQ(host.graph().takeDamage(),
               std::vector<platform::Rect>{platform::Rect(0, 60, 10, 10)});
 }
+
+TEST(Rendering, AShortRightToLeftLineInAWideColumnIsDrawnWhenOnlyPartIsShown) {
+    // The text is laid out across the whole width, its right-to-left line at the far end, and
+    // drawn from there to the column's start: drawing only the visible part must find it.
+    FlexibleFrame column;
+    column.maxWidth = infinity;
+    column.alignment = Alignment::topLeading();
+    OffscreenHost host(AnyView(Text("שלום עולם")).foregroundStyle(Color(0, 0, 0)).frame(column),
+                       {600.0, std::nullopt});
+    host.setVisibleRect(platform::Rect(0, 0, 600, 40));
+    const Bitmap image = host.render(1.0, Color::white());
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            inked += image.pixel(x, y).red < 128 && x < 150 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inked, 20);
+}
