@@ -827,6 +827,11 @@ private:
 };
 
 // A long table: its head grid, then the rest of its rows below it, both offered the table's width.
+// The table is as wide as its head: the rows below stand in the columns the head settled on. The
+// width of the stack of rows is no measure of it, since rows not yet brought up to date keep the
+// sizes they were measured at as estimates (columns spaced for a first guess at the spacing, say),
+// and a table wider than its columns would draw what its style lays over it (the ends of the
+// rules) otherwise than the whole table does.
 class LongTableLayout final : public ui::Layout {
 public:
     explicit LongTableLayout(platform::CGFloat spacing)
@@ -835,7 +840,7 @@ public:
                                 std::any& /*cache*/) const override {
         const platform::Size head = subviews[0].sizeThatFits(p);
         const platform::Size rest = subviews[1].sizeThatFits({p.width, std::nullopt});
-        return {std::max(head.width, rest.width), head.height + spacing_ + rest.height};
+        return {head.width, head.height + spacing_ + rest.height};
     }
     void placeSubviews(platform::Rect bounds, ui::ProposedViewSize p, ui::LayoutSubviews subviews,
                        std::any& /*cache*/) const override {

@@ -264,13 +264,15 @@ TEST(LargeBlocks, TheFirstScreenOfALongTableIsThatOfTheWholeTable) {
             i == 250 ? "a few words, more of them than any other row holds" : "a few words";
         markdown += "| " + key + " | " + value + " |\n";
     }
-    // The cells a point apart, without rules (whose ends a tall table's drawing may smooth
-    // otherwise).
+    // The cells a point apart, unruled.
     const auto table = std::make_shared<RecordingTable>();
     table->spaced = true;
     expectFirstScreenOfTheWhole(
         markdown, [table](AnyView view) { return view.environment<TableStyleKey>(table); },
         "table");
+    // In the default style, whose rules run to the table's right end.
+    expectFirstScreenOfTheWhole(
+        markdown, [](AnyView view) { return view; }, "ruled");
 }
 
 TEST(LargeBlocks, AHundredThousandRowTableShowsWithMostRowsEstimated) {
