@@ -1,12 +1,16 @@
 #include "Vellum/blocks/Table.hpp"
 
+#include "Vellum/attachments/VellumAttributes.hpp"
 #include "Vellum/blocks/BlockContent.hpp"
 #include "Vellum/blocks/BlockVStack.hpp"
 #include "Vellum/blocks/TableCell.hpp"
 #include "Vellum/markdown/BlockRuns.hpp"
+#include "Vellum/style/InlineStyle.hpp"
 #include "Vellum/style/ResolvedStyle.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
 #include "Vellum/text/CharacterWidths.hpp"
+#include "Vellum/text/TextEnvironmentValues.hpp"
+#include "Vellum/text/TextPropertyAttributes.hpp"
 #include "platform/foundation/AttributeScope.hpp"
 #include "platform/ui/Containers.hpp"
 #include "platform/ui/GridPlan.hpp"
@@ -606,9 +610,9 @@ private:
 // A table of more rows than this, or of more cells than `longTableCellCount`, in a document laid
 // out as it comes into view, lays out its first rows whole, in one grid, and the rest as they come
 // into view. The first rows, with the cells below them that may be the widest of their columns or
-// hold their longest words (found from the widths of their characters, a few of each column),
-// decide the widths of the columns for all of them, as a grid of every row would: a row below them
-// never changes the columns of the rows above.
+// hold their longest words (found from the widths of their characters and attachments, a few of
+// each column), decide the widths of the columns for all of them, as a grid of every row would: a
+// row below them never changes the columns of the rows above.
 constexpr std::size_t headRowCount = 100;
 // The head holds up to about this many cells (a row at least), so that a table of very many columns
 // costs a bounded number of cells too.
@@ -949,7 +953,8 @@ void reportBuiltColumns(TableCellBounds& bounds, std::size_t first) {
     bounds = std::move(kept);
 }
 
-// The widest cells of one column by one measure, the widest first, each text kept once.
+// The widest cells of one column by one measure, the widest first, each text in each look kept
+// once.
 struct WidestCells {
     static constexpr std::size_t kept = 4;
     std::array<std::pair<double, std::size_t>, kept> cells{};
@@ -960,7 +965,9 @@ struct WidestCells {
             return;
         }
         for (std::size_t k = 0; k < count; ++k) {
-            if (rows[cells[k].second][column].characters() == rows[row][column].characters()) {
+            // The same text in the same look; in another (a code span), it may be wider.
+            if (cells[k].first == width &&
+                rows[cells[k].second][column].characters() == rows[row][column].characters()) {
                 return;
             }
         }
@@ -974,12 +981,147 @@ struct WidestCells {
     }
 };
 
+// The widths of cells told from their characters, as a cell's layout would give them but for
+// kerning and ligatures: each run in the font the inline style gives it (code, strong emphasis,
+// a link's look), and each attachment (a formula, an image, an emoji picture) at the size it asks
+// for in a line, which its characters (one replacement character) cannot tell. Each distinct
+// look is styled once, each character laid out once per font, and each distinct attachment
+// measured once, up to `measuredAttachments` of them: past those (a table of that many distinct
+// formulas) an attachment counts as its text form in its run's font, so that ranking a table
+// never costs more than that many attachments' layouts.
+class CellWidths {
+public:
+    static constexpr std::size_t measuredAttachments = 1000;
+
+    // For the cells of `table`, measured in the order of their text: each finds its runs from
+    // where the last one's ended, rather than by a search of all of the table's runs.
+    CellWidths(const AttributedSubstring& table, InlineStyle style,
+               TextEnvironmentValues environment)
+        : runs_(table.runs())
+        , style_(std::move(style))
+        , environment_(std::move(environment)) {}
+
+    CharacterWidths::Measure measure(const AttributedSubstring& cell) {
+        using Foundation = platform::AttributeScopes::FoundationAttributes;
+        CharacterWidths::Measure measure;
+        double word = 0;
+        const std::string_view text = cell.characters();
+        const std::size_t from = cell.startIndex().offset;
+        const std::size_t to = cell.endIndex().offset;
+        at_ = std::min(at_, runs_.empty() ? 0 : runs_.size() - 1);
+        while (at_ > 0 && runs_.range(at_).lowerBound.offset > from) {
+            --at_;
+        }
+        while (at_ < runs_.size() && runs_.range(at_).upperBound.offset <= from) {
+            ++at_;
+        }
+        for (std::size_t i = at_; i < runs_.size(); ++i) {
+            const platform::AttributedString::Range range = runs_.range(i);
+            if (range.lowerBound.offset >= to) {
+                break;
+            }
+            const std::size_t lower = std::max(range.lowerBound.offset, from);
+            const std::string_view characters =
+                text.substr(lower - from, std::min(range.upperBound.offset, to) - lower);
+            const auto [intent, link, font, attachment] =
+                runs_.attributes(i)
+                    .getAll<Foundation::InlinePresentationIntentAttribute,
+                            Foundation::LinkAttribute, TextAttributeScope::FontAttribute,
+                            VellumAttributes::AttachmentAttribute>();
+            Look& look = lookOf(intent != nullptr ? intent->rawValue : 0, link, font);
+            if (attachment == nullptr) {
+                look.widths->extend(characters, measure, word);
+            } else if (const std::optional<double> width = attachmentWidth(*attachment, look)) {
+                // A box in the line, which breaks around it as around a word.
+                measure.width += *width;
+                word += *width;
+                measure.widestWord = std::max(measure.widestWord, word);
+            } else {
+                look.widths->extend(attachment->description(), measure, word);
+            }
+        }
+        return measure;
+    }
+
+private:
+    // What decides the font of a run: its inline intent, whether it is a link, its own font.
+    struct Look {
+        std::uint32_t intent = 0;
+        bool link = false;
+        std::optional<platform::Font> own;
+        platform::Font font;
+        CharacterWidths* widths = nullptr;
+    };
+
+    Look& lookOf(std::uint32_t intent, const platform::URL* link, const platform::Font* own) {
+        for (Look& look : looks_) {
+            if (look.intent == intent && look.link == (link != nullptr) &&
+                (own == nullptr ? !look.own : look.own && *look.own == *own)) {
+                return look;
+            }
+        }
+        // The run's look styled as the cell's text is, on one character.
+        using Foundation = platform::AttributeScopes::FoundationAttributes;
+        platform::AttributeContainer attributes;
+        if (intent != 0) {
+            attributes.set<Foundation::InlinePresentationIntentAttribute>(
+                platform::InlinePresentationIntent{intent});
+        }
+        if (link != nullptr) {
+            attributes.set<Foundation::LinkAttribute>(*link);
+        }
+        if (own != nullptr) {
+            attributes.set<TextAttributeScope::FontAttribute>(*own);
+        }
+        const platform::AttributedString styled =
+            style_.styled(platform::AttributedString("x", std::move(attributes)), environment_);
+        const platform::Font* font =
+            styled.runs().attributes(0).get<TextAttributeScope::FontAttribute>();
+        Look look{intent, link != nullptr, own != nullptr ? std::optional(*own) : std::nullopt,
+                  font != nullptr ? *font : environment_.font.value_or(platform::Font::body())};
+        look.widths = &widthsIn(look.font);
+        return looks_.emplace_back(std::move(look));
+    }
+
+    CharacterWidths& widthsIn(const platform::Font& font) {
+        for (auto& [known, widths] : fonts_) {
+            if (known == font) {
+                return *widths;
+            }
+        }
+        return *fonts_.emplace_back(font, std::make_unique<CharacterWidths>(font)).second;
+    }
+
+    std::optional<double> attachmentWidth(const AnyAttachment& attachment, const Look& look) {
+        for (const auto& [known, font, width] : attachments_) {
+            if (font == look.font && known == attachment) {
+                return width;
+            }
+        }
+        if (attachments_.size() == measuredAttachments) {
+            return std::nullopt;
+        }
+        TextEnvironmentValues environment = environment_;
+        environment.font = look.font;
+        const double width = attachment.sizeThatFits({}, environment).width;
+        attachments_.emplace_back(attachment, look.font, width);
+        return width;
+    }
+
+    platform::AttributedString::Runs runs_;
+    std::size_t at_ = 0;
+    InlineStyle style_;
+    TextEnvironmentValues environment_;
+    std::vector<Look> looks_;
+    std::vector<std::pair<platform::Font, std::unique_ptr<CharacterWidths>>> fonts_;
+    std::vector<std::tuple<AnyAttachment, platform::Font, double>> attachments_;
+};
+
 // Of the cells of `rows` from row `first` on, those that may be the widest of their column on one
-// line and those that may hold its widest word, a few of each, ranked by the widths of their
-// characters in `font`: (row, column) in row order.
+// line and those that may hold its widest word, a few of each, ranked by their widths told from
+// their characters and attachments: (row, column) in row order.
 std::vector<std::pair<std::size_t, std::size_t>>
-widestCells(const Table::Rows& rows, std::size_t first, const platform::Font& font) {
-    CharacterWidths widths(font);
+widestCells(const Table::Rows& rows, std::size_t first, CellWidths& widths) {
     std::vector<WidestCells> lines;
     std::vector<WidestCells> words;
     for (std::size_t r = first; r < rows.size(); ++r) {
@@ -988,11 +1130,10 @@ widestCells(const Table::Rows& rows, std::size_t first, const platform::Font& fo
             words.resize(rows[r].size());
         }
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            const std::string_view text = rows[r][c].characters();
-            if (text.empty()) {
+            if (rows[r][c].empty()) {
                 continue;
             }
-            const CharacterWidths::Measure measure = widths.measure(text);
+            const CharacterWidths::Measure measure = widths.measure(rows[r][c]);
             lines[c].offer(measure.width, r, rows, c);
             words[c].offer(measure.widestWord, r, rows, c);
         }
@@ -1015,18 +1156,19 @@ widestCells(const Table::Rows& rows, std::size_t first, const platform::Font& fo
 struct WidestCellsFound {
     std::optional<AttributedSubstring> content;
     std::size_t first = 0;
-    std::optional<platform::Font> font;
+    std::optional<std::pair<InlineStyle, TextEnvironmentValues>> look;
     std::vector<std::pair<std::size_t, std::size_t>> cells;
 
-    const std::vector<std::pair<std::size_t, std::size_t>>& of(const AttributedSubstring& table,
-                                                               const Table::Rows& rows,
-                                                               std::size_t head,
-                                                               const platform::Font& bodyFont) {
-        if (!content || !sameContent(*content, table) || first != head || font != bodyFont) {
-            cells = widestCells(rows, head, bodyFont);
+    const std::vector<std::pair<std::size_t, std::size_t>>&
+    of(const AttributedSubstring& table, const Table::Rows& rows, std::size_t head,
+       const InlineStyle& style, const TextEnvironmentValues& environment) {
+        if (!content || !sameContent(*content, table) || first != head || !look ||
+            !(look->first == style) || !(look->second == environment)) {
+            CellWidths widths(table, style, environment);
+            cells = widestCells(rows, head, widths);
             content = table;
             first = head;
-            font = bodyFont;
+            look.emplace(style, environment);
         }
         return cells;
     }
@@ -1107,8 +1249,8 @@ ui::AnyView Table::body(ui::ViewContext& context) const {
         context.stateObject<WidestCellsFound>([] { return std::make_shared<WidestCellsFound>(); });
     const std::vector<std::pair<std::size_t, std::size_t>> noSample;
     const std::vector<std::pair<std::size_t, std::size_t>>& sample =
-        long_ ? widest->of(content_, cells, gridRows,
-                           context.environment().font().value_or(platform::Font::body()))
+        long_ ? widest->of(content_, cells, gridRows, inlineStyle(context.environment()),
+                           TextEnvironmentValues(context.environment()))
               : noSample;
     std::shared_ptr<PlacedTableCells> placed =
         context.stateObject<PlacedTableCells>([] { return std::make_shared<PlacedTableCells>(); });

@@ -59,6 +59,11 @@ double CharacterWidths::width(std::string_view text) {
 CharacterWidths::Measure CharacterWidths::measure(std::string_view text) {
     Measure measure;
     double word = 0;
+    extend(text, measure, word);
+    return measure;
+}
+
+void CharacterWidths::extend(std::string_view text, Measure& measure, double& word) {
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = characterLength(text, at);
         const double advance = character(text.substr(at, length));
@@ -71,7 +76,6 @@ CharacterWidths::Measure CharacterWidths::measure(std::string_view text) {
         }
         at += length;
     }
-    return measure;
 }
 
 } // namespace vellum

@@ -31,6 +31,9 @@ public:
         double widestWord = 0;
     };
     [[nodiscard]] Measure measure(std::string_view text);
+    // Adds `text` to what `measure` holds of the text before it, whose last word, `word` wide so
+    // far, it may go on (a text of runs in several fonts, each measured in its own).
+    void extend(std::string_view text, Measure& measure, double& word);
 
 private:
     [[nodiscard]] double character(std::string_view character);

@@ -275,6 +275,28 @@ TEST(LargeBlocks, TheFirstScreenOfALongTableIsThatOfTheWholeTable) {
         markdown, [](AnyView view) { return view; }, "ruled");
 }
 
+TEST(LargeBlocks, ALongTablesColumnsAreAsWideAsItsCodeSpansAndFormulasMakeThem) {
+    // Far below the first rows, a code span of narrow letters, fewer in the body font than
+    // several plain words hold but wider set in a monospaced font; and a formula, one character
+    // in the text, wider than the plain words of its column.
+    std::string markdown = "A table.\n\n| key | code | formula |\n|---|---|---|\n";
+    for (int i = 0; i < 300; ++i) {
+        std::string code = "w";
+        std::string formula = "x";
+        if (i >= 150 && i < 156) {
+            code = "wwwwww" + std::to_string(i);
+            formula = "xxxx" + std::to_string(i);
+        } else if (i == 200) {
+            code = "`iiiiiiiiiiiiiiii`";
+        } else if (i == 220) {
+            formula = "$a+b+c+d+e+f$";
+        }
+        markdown += "| r" + std::to_string(i) + " | " + code + " | " + formula + " |\n";
+    }
+    expectFirstScreenOfTheWhole(
+        markdown, [](AnyView view) { return view; }, "styled");
+}
+
 TEST(LargeBlocks, AHundredThousandRowTableShowsWithMostRowsEstimated) {
     std::string markdown = "| n | word |\n|---|---|\n";
     for (int i = 0; i < 100000; ++i) {
