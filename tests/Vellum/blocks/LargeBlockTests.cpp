@@ -275,26 +275,39 @@ TEST(LargeBlocks, TheFirstScreenOfALongTableIsThatOfTheWholeTable) {
         markdown, [](AnyView view) { return view; }, "ruled");
 }
 
-TEST(LargeBlocks, ALongTablesColumnsAreAsWideAsItsCodeSpansAndFormulasMakeThem) {
-    // Far below the first rows, a code span of narrow letters, fewer in the body font than
-    // several plain words hold but wider set in a monospaced font; and a formula, one character
-    // in the text, wider than the plain words of its column.
-    std::string markdown = "A table.\n\n| key | code | formula |\n|---|---|---|\n";
-    for (int i = 0; i < 300; ++i) {
-        std::string code = "w";
-        std::string formula = "x";
-        if (i >= 150 && i < 156) {
-            code = "wwwwww" + std::to_string(i);
-            formula = "xxxx" + std::to_string(i);
-        } else if (i == 200) {
-            code = "`iiiiiiiiiiiiiiii`";
-        } else if (i == 220) {
-            formula = "$a+b+c+d+e+f$";
+TEST(LargeBlocks, ALongTablesColumnsAreAsWideAsItsStyledCellsAndFormulasMakeThem) {
+    // Far below the first rows, `styled`: narrow letters, fewer in the body font than several
+    // plain words hold but wider in their own font; and a formula, one character in the text,
+    // wider than the plain words of its column.
+    const auto markdownWith = [](const std::string& styled) {
+        std::string markdown = "A table.\n\n| key | styled | formula |\n|---|---|---|\n";
+        for (int i = 0; i < 300; ++i) {
+            std::string text = "w";
+            std::string formula = "x";
+            if (i >= 150 && i < 156) {
+                text = "wwwwww" + std::to_string(i);
+                formula = "xxxx" + std::to_string(i);
+            } else if (i == 200) {
+                text = styled;
+            } else if (i == 220) {
+                formula = "$a+b+c+d+e+f$";
+            }
+            markdown += "| r" + std::to_string(i) + " | " + text + " | " + formula + " |\n";
         }
-        markdown += "| r" + std::to_string(i) + " | " + code + " | " + formula + " |\n";
-    }
+        return markdown;
+    };
+    // A code span, set in a monospaced font.
     expectFirstScreenOfTheWhole(
-        markdown, [](AnyView view) { return view; }, "styled");
+        markdownWith("`iiiiiiiiiiiiiiii`"), [](AnyView view) { return view; }, "code");
+    // Emphasis, which the document's inline style sets twice as large.
+    expectFirstScreenOfTheWhole(
+        markdownWith("*iiiiiiiiiiiiiiii*"),
+        [](AnyView view) {
+            return vellum::vellum(std::move(view))
+                .inlineStyle(vellum::InlineStyle::defaultStyle().withEmphasis(
+                    vellum::ItalicProperty(), vellum::FontScaleProperty{2}));
+        },
+        "emphasis");
 }
 
 TEST(LargeBlocks, AHundredThousandRowTableShowsWithMostRowsEstimated) {
