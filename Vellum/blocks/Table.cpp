@@ -1093,18 +1093,22 @@ private:
     }
 
     std::optional<double> attachmentWidth(const AnyAttachment& attachment, const Look& look) {
-        for (const auto& [known, font, width] : attachments_) {
-            if (font == look.font && known == attachment) {
-                return width;
+        const auto found = attachments_.find(attachment);
+        if (found != attachments_.end()) {
+            for (const auto& [font, width] : found->second) {
+                if (font == look.font) {
+                    return width;
+                }
             }
         }
-        if (attachments_.size() == measuredAttachments) {
+        if (measured_ == measuredAttachments) {
             return std::nullopt;
         }
         TextEnvironmentValues environment = environment_;
         environment.font = look.font;
         const double width = attachment.sizeThatFits({}, environment).width;
-        attachments_.emplace_back(attachment, look.font, width);
+        attachments_[attachment].emplace_back(look.font, width);
+        ++measured_;
         return width;
     }
 
@@ -1114,7 +1118,9 @@ private:
     TextEnvironmentValues environment_;
     std::vector<Look> looks_;
     std::vector<std::pair<platform::Font, std::unique_ptr<CharacterWidths>>> fonts_;
-    std::vector<std::tuple<AnyAttachment, platform::Font, double>> attachments_;
+    // The widths of the attachments measured, in each font they were measured in.
+    std::unordered_map<AnyAttachment, std::vector<std::pair<platform::Font, double>>> attachments_;
+    std::size_t measured_ = 0;
 };
 
 // Of the cells of `rows` from row `first` on, those that may be the widest of their column on one
