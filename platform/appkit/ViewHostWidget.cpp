@@ -649,6 +649,11 @@ void ViewHostWidget::State::setAdjustment(bool vertical, GtkAdjustment* adjustme
     if (slot != nullptr) {
         g_signal_connect_swapped(slot, "value-changed", G_CALLBACK(+[](State* state) {
                                      state->keepWithinExtent();
+                                     // An animated scroll may come to rest short of an end that
+                                     // moved after it set out: looked at again once it moved.
+                                     if (state->followingEnd) {
+                                         state->scheduleUpdate();
+                                     }
                                      // The tree stays where it is; the widget shows another
                                      // part, whose rows the tree lays out if it has not yet.
                                      state->syncVisibleRect();
@@ -754,10 +759,12 @@ void ViewHostWidget::State::followEnd() {
         }
         return;
     }
-    // At the end, and the tree laid out there: the extent below the view's top is exact, and
-    // what the rows above still change moves the view with the rows shown.
+    // At the end, and the tree laid out there and everywhere else: the extent is exact. Until
+    // then a row laid out late (one measured while the view scrolled towards it, one that moves
+    // the rows below the one at the top) may still move the end.
     const std::optional<Rect> shown = graph.visibleRect();
-    if (!graph.needsUpdate() && heldCorrection == 0 && shown && shown->minY() == end) {
+    if (!graph.needsUpdate() && !graph.hasDeferredLayout() && heldCorrection == 0 && shown &&
+        shown->minY() == end) {
         followingEnd = false;
     }
 }
