@@ -6,6 +6,8 @@
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/selection/TextHitTesting.hpp"
 #include "Vellum/selection/TextSelectionInteraction.hpp"
+#include "Vellum/style/StyleEnvironment.hpp"
+#include "Vellum/style/TableStyle.hpp"
 #include "platform/appkit/Pasteboard.hpp"
 #include "platform/appkit/ViewHostWidget.hpp"
 #include "platform/ui/UI.hpp"
@@ -43,12 +45,16 @@ struct Seen {
     std::vector<std::string> opened;
 };
 
-ui::AnyView documentView(const std::string& markdown, const std::shared_ptr<Seen>& seen) {
-    const ui::AnyView document =
-        ui::AnyView(vellum::StructuredText(markdown))
-            .padding(16)
-            .onPreferenceChange<ui::Text::LayoutKey>(
-                [seen](const ui::Text::LayoutKey::Value& layouts) { seen->layouts = layouts; });
+// With `overflowTables`, a table too wide for the column scrolls sideways inside it.
+ui::AnyView documentView(const std::string& markdown, const std::shared_ptr<Seen>& seen,
+                         bool overflowTables) {
+    ui::AnyView text{vellum::StructuredText(markdown)};
+    if (overflowTables) {
+        text = text.environment<vellum::structured::TableStyleKey>(
+            vellum::structured::TableStyle::overflow(1));
+    }
+    const ui::AnyView document = text.padding(16).onPreferenceChange<ui::Text::LayoutKey>(
+        [seen](const ui::Text::LayoutKey::Value& layouts) { seen->layouts = layouts; });
     return vellum::textSelection(document, vellum::EnabledTextSelectability())
         .environment<ui::OpenURLKey>(ui::OpenURLAction([seen](const platform::URL& url) {
             seen->opened.push_back(url.absoluteString());
@@ -58,8 +64,8 @@ ui::AnyView documentView(const std::string& markdown, const std::shared_ptr<Seen
 
 // The document and what it told the test, made before the window that shows it.
 struct Document {
-    explicit Document(const std::string& markdown)
-        : host_(documentView(markdown, seen_)) {}
+    Document(const std::string& markdown, bool overflowTables)
+        : host_(documentView(markdown, seen_, overflowTables)) {}
     std::shared_ptr<Seen> seen_ = std::make_shared<Seen>();
     platform::ViewHostWidget host_;
 };
@@ -68,8 +74,8 @@ struct Document {
 // window 400 points tall.
 class DocumentWindow : private Document, public moss_test::InputWindow {
 public:
-    DocumentWindow(const std::string& markdown, bool scrolled)
-        : Document(markdown)
+    DocumentWindow(const std::string& markdown, bool scrolled, bool overflowTables = false)
+        : Document(markdown, overflowTables)
         , InputWindow(GTK_WIDGET(host_.gtkWidget())) {
         gtk_window_set_default_size(window(), 480, scrolled ? 400 : -1);
         GtkWidget* child = widget();
@@ -439,6 +445,41 @@ TEST_F(SelectionWindowTest, TheKeyboardAndADragScrollALongLineOfCodeSideways) {
     shown.moveTo({width + 40, first.y});
     EXPECT_TRUE(waitUntil([&] { return codeX(shown) < before - 100; }, std::chrono::seconds(20)))
         << "the code stays at " << before;
+    shown.button(1, false);
+}
+
+// The same inside a table too wide for the column: a drag held past the window's right edge
+// scrolls the table under it.
+TEST_F(SelectionWindowTest, ADragHeldPastTheEdgeScrollsAWideTableSideways) {
+    std::string header = "|";
+    std::string delimiter = "|";
+    std::string row = "|";
+    for (int column = 1; column <= 40; ++column) {
+        header += " h" + std::to_string(column) + " |";
+        delimiter += "---|";
+        row += " cell" + std::to_string(column) + " |";
+    }
+    const std::string markdown =
+        "Before the table.\n\n" + header + "\n" + delimiter + "\n" + row + "\n" + row + "\n";
+    const auto cellX = [](const DocumentWindow& shown) {
+        const auto all = texts(shown);
+        for (std::size_t l = 0; l < all.layoutCount(); ++l) {
+            if (all.layout(l).string() == "cell1") {
+                return all.layout(l).origin().x;
+            }
+        }
+        return -1000.0;
+    };
+    DocumentWindow shown(markdown, false, true);
+    const double width = gtk_widget_get_width(shown.widget());
+    const double before = cellX(shown);
+    const Point first = shown.at("cell1", 1);
+    shown.moveTo(first);
+    shown.button(1, true);
+    ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
+    shown.moveTo({width + 40, first.y});
+    EXPECT_TRUE(waitUntil([&] { return cellX(shown) < before - 100; }, std::chrono::seconds(20)))
+        << "the table stays at " << before;
     shown.button(1, false);
 }
 
