@@ -386,6 +386,33 @@ vellum::LiveTextLayoutCollection texts(const DocumentWindow& shown) {
                                             ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
 }
 
+// Where the first laid-out text starting with `start` starts sideways; far left when none does.
+double xOfText(const DocumentWindow& shown, const std::string& start) {
+    const auto all = texts(shown);
+    for (std::size_t l = 0; l < all.layoutCount(); ++l) {
+        if (all.layout(l).string().starts_with(start)) {
+            return all.layout(l).origin().x;
+        }
+    }
+    return -1000.0;
+}
+
+// Presses on the text starting with `start` and holds the button down past the window's right
+// edge, the pointer still: the text must move left, scrolled towards the pointer.
+void expectADragHeldPastTheRightEdgeScrolls(DocumentWindow& shown, const std::string& start) {
+    const double width = gtk_widget_get_width(shown.widget());
+    const double before = xOfText(shown, start);
+    const Point first = shown.at(start, 1);
+    shown.moveTo(first);
+    shown.button(1, true);
+    ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
+    shown.moveTo({width + 40, first.y});
+    EXPECT_TRUE(
+        waitUntil([&] { return xOfText(shown, start) < before - 100; }, std::chrono::seconds(20)))
+        << "'" << start << "' stays at " << before;
+    shown.button(1, false);
+}
+
 // Inside a line of code wider than the window, the end that Shift+Right takes past the part shown
 // is scrolled into view sideways, and a drag held past the window's edge scrolls the code towards
 // the pointer while the pointer stays there.
@@ -395,15 +422,7 @@ TEST_F(SelectionWindowTest, TheKeyboardAndADragScrollALongLineOfCodeSideways) {
         markdown += "w" + std::to_string(word) + " ";
     }
     markdown += "\n```\n";
-    const auto codeX = [](const DocumentWindow& shown) {
-        const auto all = texts(shown);
-        for (std::size_t l = 0; l < all.layoutCount(); ++l) {
-            if (all.layout(l).string().starts_with("w1 ")) {
-                return all.layout(l).origin().x;
-            }
-        }
-        return -1000.0;
-    };
+    const auto codeX = [](const DocumentWindow& shown) { return xOfText(shown, "w1 "); };
     {
         DocumentWindow shown(markdown, false);
         const double width = gtk_widget_get_width(shown.widget());
@@ -436,16 +455,7 @@ TEST_F(SelectionWindowTest, TheKeyboardAndADragScrollALongLineOfCodeSideways) {
             << "the end stands at " << endX() << ", the code at " << codeX(shown) << " from " << x0;
     }
     DocumentWindow shown(markdown, false);
-    const double width = gtk_widget_get_width(shown.widget());
-    const double before = codeX(shown);
-    const Point first = shown.at("w1 ", 1);
-    shown.moveTo(first);
-    shown.button(1, true);
-    ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
-    shown.moveTo({width + 40, first.y});
-    EXPECT_TRUE(waitUntil([&] { return codeX(shown) < before - 100; }, std::chrono::seconds(20)))
-        << "the code stays at " << before;
-    shown.button(1, false);
+    expectADragHeldPastTheRightEdgeScrolls(shown, "w1 ");
 }
 
 // The same inside a table too wide for the column: a drag held past the window's right edge
@@ -461,26 +471,8 @@ TEST_F(SelectionWindowTest, ADragHeldPastTheEdgeScrollsAWideTableSideways) {
     }
     const std::string markdown =
         "Before the table.\n\n" + header + "\n" + delimiter + "\n" + row + "\n" + row + "\n";
-    const auto cellX = [](const DocumentWindow& shown) {
-        const auto all = texts(shown);
-        for (std::size_t l = 0; l < all.layoutCount(); ++l) {
-            if (all.layout(l).string() == "cell1") {
-                return all.layout(l).origin().x;
-            }
-        }
-        return -1000.0;
-    };
     DocumentWindow shown(markdown, false, true);
-    const double width = gtk_widget_get_width(shown.widget());
-    const double before = cellX(shown);
-    const Point first = shown.at("cell1", 1);
-    shown.moveTo(first);
-    shown.button(1, true);
-    ASSERT_TRUE(waitUntil([&] { return shown.host().graph().hasFocus(); }));
-    shown.moveTo({width + 40, first.y});
-    EXPECT_TRUE(waitUntil([&] { return cellX(shown) < before - 100; }, std::chrono::seconds(20)))
-        << "the table stays at " << before;
-    shown.button(1, false);
+    expectADragHeldPastTheRightEdgeScrolls(shown, "cell1");
 }
 
 // How far the scrolled window holding the document is scrolled.
