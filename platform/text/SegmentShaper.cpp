@@ -25,17 +25,19 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
     return h ^ (h >> 29);
 }
 
-/// The glyphs of `length` bytes from `offset` of `context`, shaped as Latin text left to right in
-/// `font`: with all of `context` (and the segment's glyphs taken out) or on their own (the text
-/// around only looked at), with clusters from the segment's first byte.
+/// The glyphs of `length` bytes from `offset` of `context`, shaped in `font` as Latin text left to
+/// right (or as Hebrew right to left, the glyphs then in the order they are drawn): with all of
+/// `context` (and the segment's glyphs taken out) or on their own (the text around only looked
+/// at), with clusters from the segment's first byte.
 PangoGlyphString* shapeSegmentGlyphs(PangoContext* pango, PangoFont* font, std::string_view context,
-                                     std::size_t offset, std::size_t length, bool alone) {
+                                     std::size_t offset, std::size_t length, bool alone,
+                                     bool rightToLeft = false) {
     PangoGlyphString* glyphs = pango_glyph_string_new();
     PangoAnalysis analysis{};
     analysis.font = font;
-    analysis.level = 0;
+    analysis.level = rightToLeft ? 1 : 0;
     analysis.gravity = PANGO_GRAVITY_SOUTH;
-    analysis.script = PANGO_SCRIPT_LATIN;
+    analysis.script = rightToLeft ? PANGO_SCRIPT_HEBREW : PANGO_SCRIPT_LATIN;
     analysis.language = pango_context_get_language(pango);
     const auto whole = static_cast<int>(context.size());
     if (alone) {
@@ -148,6 +150,9 @@ SegmentShaper::~SegmentShaper() {
         }
         pango_font_description_free(description);
     }
+    for (const auto& loaded : fallbacks_) {
+        g_object_unref(loaded->font);
+    }
     g_object_unref(context_);
     g_object_unref(fontMap_);
 }
@@ -180,8 +185,17 @@ const SegmentShaper::LoadedFont* SegmentShaper::loadFont(const PangoFontDescript
     if (const auto it = fonts_.find(key); it != fonts_.end()) {
         return it->second->font != nullptr ? it->second.get() : nullptr;
     }
+    auto made = loaded(pango_context_load_font(context_, description));
+    const LoadedFont* result = made->font != nullptr ? made.get() : nullptr;
+    const auto kept = fonts_.emplace(pango_font_description_copy(description), std::move(made));
+    // The key the font is kept by, from which the faces that stand in for it are found.
+    kept.first->second->description = kept.first->first;
+    return result;
+}
+
+std::unique_ptr<SegmentShaper::LoadedFont> SegmentShaper::loaded(PangoFont* font) {
     auto loaded = std::make_unique<LoadedFont>();
-    loaded->font = pango_context_load_font(context_, description);
+    loaded->font = font;
     if (loaded->font != nullptr) {
         // Every glyph of a Pango font has the font's ascent and descent as its logical extent.
         PangoRectangle logical;
@@ -206,9 +220,7 @@ const SegmentShaper::LoadedFont* SegmentShaper::loadFont(const PangoFontDescript
             }
         }
     }
-    const LoadedFont* result = loaded->font != nullptr ? loaded.get() : nullptr;
-    fonts_.emplace(pango_font_description_copy(description), std::move(loaded));
-    return result;
+    return loaded;
 }
 
 ShapingNeighbourhood* SegmentShaper::neighbourhoodOf(PangoFont* font) {
@@ -323,25 +335,58 @@ bool SegmentShaper::shapesOnItsOwn(const LoadedFont& font, std::string_view run,
     return true;
 }
 
-std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFont& font,
-                                                                 std::string_view context,
-                                                                 std::size_t offset,
-                                                                 std::size_t length) {
-    return shape(font, context, offset, length, false);
+std::shared_ptr<const SegmentShaper::Shape>
+SegmentShaper::shape(const LoadedFont& font, std::string_view context, std::size_t offset,
+                     std::size_t length, bool rightToLeft) {
+    return shapeAs(font, context, offset, length, rightToLeft ? kRightToLeft : 0);
 }
 
-std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shapeAlone(const LoadedFont& font,
-                                                                      std::string_view context,
-                                                                      std::size_t offset,
-                                                                      std::size_t length) {
-    return shape(font, context, offset, length, true);
+std::shared_ptr<const SegmentShaper::Shape>
+SegmentShaper::shapeAlone(const LoadedFont& font, std::string_view context, std::size_t offset,
+                          std::size_t length, bool rightToLeft) {
+    return shapeAs(font, context, offset, length,
+                   static_cast<std::uint8_t>(kAlone | (rightToLeft ? kRightToLeft : 0)));
+}
+
+const SegmentShaper::LoadedFont* SegmentShaper::fallback(const LoadedFont& font, char32_t c) {
+    const std::scoped_lock lock(mutex_);
+    if (const auto known = font.fallbacks.find(c); known != font.fallbacks.end()) {
+        return known->second;
+    }
+    const LoadedFont* found = &font;
+    if (pango_font_has_char(font.font, static_cast<gunichar>(c)) == FALSE &&
+        font.description != nullptr) {
+        // The font Pango's itemizing gives the character in a paragraph of `font`.
+        std::array<char, 8> utf8{};
+        const int n = g_unichar_to_utf8(static_cast<gunichar>(c), utf8.data());
+        PangoAttrList* attributes = pango_attr_list_new();
+        pango_attr_list_insert(attributes, pango_attr_font_desc_new(font.description));
+        GList* items = pango_itemize(context_, utf8.data(), 0, n, attributes, nullptr);
+        pango_attr_list_unref(attributes);
+        PangoFont* chosen =
+            items != nullptr ? static_cast<PangoItem*>(items->data)->analysis.font : nullptr;
+        found = nullptr;
+        if (chosen != nullptr) {
+            auto known = std::find_if(fallbacks_.begin(), fallbacks_.end(),
+                                      [&](const auto& f) { return f->font == chosen; });
+            if (known == fallbacks_.end()) {
+                fallbacks_.push_back(loaded(PANGO_FONT(g_object_ref(chosen))));
+                known = fallbacks_.end() - 1;
+            }
+            found = known->get();
+        }
+        g_list_free_full(items,
+                         [](gpointer item) { pango_item_free(static_cast<PangoItem*>(item)); });
+    }
+    font.fallbacks.emplace(c, found);
+    return found;
 }
 
 std::uint64_t ShapeTable::hash(const PangoFont* font, std::uint32_t offset, std::uint32_t length,
-                               bool alone, std::string_view context) {
+                               std::uint8_t mode, std::string_view context) {
     std::uint64_t h = mix(reinterpret_cast<std::uintptr_t>(font), context.size());
     h = mix(h, (std::uint64_t(offset) << 32) | length);
-    h = mix(h, alone ? 1 : 0);
+    h = mix(h, mode);
     const char* bytes = context.data();
     std::size_t left = context.size();
     for (; left >= 8; left -= 8, bytes += 8) {
@@ -367,7 +412,7 @@ ShapeTable::Entry* ShapeTable::find(const Key& key) const {
         if (slot.hash == key.hash) {
             Entry& e = *slot.entry;
             if (e.font == key.font && e.offset == key.offset && e.length == key.length &&
-                e.alone == key.alone && std::string_view(e.context) == key.context) {
+                e.mode == key.mode && std::string_view(e.context) == key.context) {
                 return &e;
             }
         }
@@ -426,17 +471,16 @@ void ShapeTable::grow() {
     }
 }
 
-std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFont& font,
-                                                                 std::string_view context,
-                                                                 std::size_t offset,
-                                                                 std::size_t length, bool alone) {
+std::shared_ptr<const SegmentShaper::Shape>
+SegmentShaper::shapeAs(const LoadedFont& font, std::string_view context, std::size_t offset,
+                       std::size_t length, std::uint8_t mode) {
     ShapeTable::Key key;
     key.font = font.font;
     key.offset = static_cast<std::uint32_t>(offset);
     key.length = static_cast<std::uint32_t>(length);
-    key.alone = alone;
+    key.mode = mode;
     key.context = context;
-    key.hash = ShapeTable::hash(key.font, key.offset, key.length, alone, context);
+    key.hash = ShapeTable::hash(key.font, key.offset, key.length, mode, context);
     const std::scoped_lock lock(mutex_);
     if (const ShapeTable::Entry* found = recent_.find(key)) {
         return found->shape;
@@ -451,7 +495,8 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
         return shape;
     }
     auto shape = std::make_shared<Shape>();
-    shape->glyphs = shapeSegmentGlyphs(context_, font.font, context, offset, length, alone);
+    shape->glyphs = shapeSegmentGlyphs(context_, font.font, context, offset, length,
+                                       (mode & kAlone) != 0, (mode & kRightToLeft) != 0);
     for (int i = 0; i < shape->glyphs->num_glyphs; ++i) {
         const PangoGlyphInfo& g = shape->glyphs->glyphs[i];
         shape->width += g.geometry.width;
@@ -464,7 +509,7 @@ std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shape(const LoadedFon
     entry->font = key.font;
     entry->offset = key.offset;
     entry->length = key.length;
-    entry->alone = alone;
+    entry->mode = mode;
     entry->context.assign(context);
     entry->shape = shape;
     // What the entry costs: itself (and its context, when longer than the string holds within),

@@ -53,7 +53,8 @@ public:
         const PangoFont* font = nullptr;
         std::uint32_t offset = 0;
         std::uint32_t length = 0;
-        bool alone = false;
+        /// `SegmentShaper::kAlone` and `kRightToLeft`.
+        std::uint8_t mode = 0;
         std::string_view context;
     };
     /// A kept shape with its key (the context of a word and a space or two stays within the
@@ -63,13 +64,13 @@ public:
         const PangoFont* font = nullptr;
         std::uint32_t offset = 0;
         std::uint32_t length = 0;
-        bool alone = false;
+        std::uint8_t mode = 0;
         std::string context;
         std::shared_ptr<const SegmentShape> shape;
         std::size_t bytes = 0;
     };
     static std::uint64_t hash(const PangoFont* font, std::uint32_t offset, std::uint32_t length,
-                              bool alone, std::string_view context);
+                              std::uint8_t mode, std::string_view context);
 
     Entry* find(const Key& key) const;
     /// Adds an entry whose key is not kept yet.
@@ -105,6 +106,12 @@ public:
         ShapingNeighbourhood* neighbourhood = nullptr;
         /// The Cairo font that draws it (the font's own); null when Cairo cannot use it.
         cairo_scaled_font_t* scaled = nullptr;
+        /// What Pango is asked to load it by (kept by the shaper); null for a face found standing
+        /// in for another.
+        const PangoFontDescription* description = nullptr;
+        /// The font that draws each character asked for in a paragraph of this one (null where
+        /// none loads); filled behind the shaper's lock.
+        mutable std::unordered_map<char32_t, const LoadedFont*> fallbacks;
     };
 
     /// The shaper of the process, which every thread may call.
@@ -120,12 +127,20 @@ public:
     /// left to right in `font` as Latin text. Shaping the neighbouring words along lets
     /// contextual forms that look across a space come out as in the whole paragraph.
     std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
-                                       std::size_t offset, std::size_t length);
+                                       std::size_t offset, std::size_t length,
+                                       bool rightToLeft = false);
     /// The glyphs of `length` bytes from `offset` of `context`, shaped on their own: the text
     /// around them is only looked at (for contextual forms), not shaped along, as Pango shapes
     /// the part of a word it cut at a line's end.
     std::shared_ptr<const Shape> shapeAlone(const LoadedFont& font, std::string_view context,
-                                            std::size_t offset, std::size_t length);
+                                            std::size_t offset, std::size_t length,
+                                            bool rightToLeft = false);
+    /// `rightToLeft` above: shaped as Hebrew text, right to left, the glyphs in the order they
+    /// are drawn (the last character's first).
+
+    /// The font Pango draws `c` with in a paragraph set in `font`: `font` itself where it has a
+    /// glyph for it, else the first face of the font's fallbacks that has (null when none loads).
+    const LoadedFont* fallback(const LoadedFont& font, char32_t c);
 
     /// Whether `length` bytes from `offset` of `run` (the text of one run, which nothing is
     /// shaped across) come out the same shaped on their own as shaped with the words around them:
@@ -148,8 +163,12 @@ public:
 private:
     SegmentShaper();
     const LoadedFont* loadFont(const PangoFontDescription* description);
-    std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
-                                       std::size_t offset, std::size_t length, bool alone);
+    /// `font` (which it takes) with its extents, names and Cairo font.
+    std::unique_ptr<LoadedFont> loaded(PangoFont* font);
+    static constexpr std::uint8_t kAlone = 1;
+    static constexpr std::uint8_t kRightToLeft = 2;
+    std::shared_ptr<const Shape> shapeAs(const LoadedFont& font, std::string_view context,
+                                         std::size_t offset, std::size_t length, std::uint8_t mode);
     /// Moves a full recent generation to the older one, dropping the oldest shapes.
     void rotateIfFull();
 
@@ -186,6 +205,8 @@ private:
     std::unordered_map<PangoFontDescription*, std::unique_ptr<LoadedFont>, DescriptionHash,
                        DescriptionEqual>
         fonts_;
+    /// The faces that stand in for the fonts above where they lack a character.
+    std::vector<std::unique_ptr<LoadedFont>> fallbacks_;
     /// Two generations, an approximate least-recently-used order at no cost per hit: shapes are
     /// added to `recent_`; when it fills half the budget it becomes `older_` and the previous
     /// older generation is dropped. A shape found in `older_` moves back to `recent_`.

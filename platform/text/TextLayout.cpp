@@ -275,6 +275,17 @@ std::optional<UCharDirection> lastStrongDirection(std::string_view text) {
 constexpr std::size_t kManyBoxes = 2048;
 constexpr std::size_t kPieceBytes = 8 * 1024;
 
+/// Which paragraphs may be laid out from word shapes: none; the plain left-to-right ones, and
+/// those of right-to-left Hebrew words among many boxes (which Pango takes seconds over); or also
+/// such right-to-left ones with few boxes (for comparing them with Pango's).
+enum class WordShaping : std::uint8_t { never, usual, anyRightToLeft };
+
+/// Hebrew letters, without the points and marks that combine with them: right to left, and each
+/// drawn on its own.
+bool isPlainHebrewLetter(char32_t c) {
+    return c >= 0x05D0 && c <= 0x05EA;
+}
+
 } // namespace
 
 struct TextLayout::Impl {
@@ -360,10 +371,11 @@ struct TextLayout::Impl {
 
     void buildOffsets();
     void buildLayout(const StyledText& styled, const ParagraphStyle& style) const;
-    bool buildWordShaped(const StyledText& styled, const ParagraphStyle& style);
+    bool buildWordShaped(const StyledText& styled, const ParagraphStyle& style,
+                         WordShaping wordShaping);
     bool buildInPieces(const StyledText& styled, const ParagraphStyle& style);
     void buildWithPango(const StyledText& styled, const ParagraphStyle& style);
-    static TextLayout make(StyledText text, const ParagraphStyle& style, bool allowWordShaping);
+    static TextLayout make(StyledText text, const ParagraphStyle& style, WordShaping wordShaping);
     static bool wordShapedOf(const TextLayout& layout) { return layout.impl_->wordShaped; }
     static bool cutsWordsOf(const TextLayout& layout) { return layout.impl_->cutWords; }
     /// The Pango layout, built now if the lines did not need it.
@@ -844,15 +856,26 @@ void TextLayout::Impl::releasePangoLayout(const ParagraphStyle& style) {
     lazyPango = true;
 }
 
-bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const ParagraphStyle& style) {
+bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const ParagraphStyle& style,
+                                       WordShaping wordShaping) {
     // Only what this path reproduces exactly: plain left-to-right text (paragraphs separated by
     // line feeds) in faces that cover it, and boxes, not justified, without raised runs, letter
-    // spacing, features, line heights or a line limit. Pango lays out the rest.
+    // spacing, features, line heights or a line limit. Pango lays out the rest. And one
+    // paragraph of Hebrew words and spaces (no figures, Latin or punctuation, whose directions
+    // would mix) with boxes, all of it right to left, drawn in the faces Pango finds for it.
     if (text.empty() || style.lineLimit || style.alignment == TextAlignment::justified ||
         style.baseDirection == WritingDirection::rightToLeft) {
         return false;
     }
     const auto& runs = styled.runs();
+    const bool rtl = style.baseDirection == WritingDirection::natural &&
+                     baseDirectionOf(text) == PANGO_DIRECTION_RTL;
+    if (rtl && wordShaping != WordShaping::anyRightToLeft &&
+        std::count_if(runs.begin(), runs.end(), [](const StyledText::Run& run) {
+            return run.box.has_value();
+        }) <= std::ptrdiff_t(kManyBoxes)) {
+        return false;
+    }
     for (std::size_t r = 0, i = 0; r < runs.size(); ++r) {
         const std::size_t runEnd = i + runs[r].text.size();
         if (runs[r].box) {
@@ -860,7 +883,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
         while (i < runEnd) {
             const char32_t c = decode(text, i);
-            if (c != '\n' && !isPlainCharacter(c)) {
+            if (rtl ? c != ' ' && !isPlainHebrewLetter(c) : c != '\n' && !isPlainCharacter(c)) {
                 return false;
             }
         }
@@ -920,6 +943,71 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             return false;
         }
     }
+    // The face of each byte of right-to-left text, as Pango's itemizing finds it: for a letter,
+    // the first of the run's fonts that has it; for a space, the face of the letter before it
+    // or, where a box or another font comes between, after it (the first face that has a space
+    // where there is none).
+    std::vector<const SegmentShaper::LoadedFont*> fontAt;
+    if (rtl) {
+        fontAt.assign(text.size(), nullptr);
+        struct Found {
+            const SegmentShaper::LoadedFont* font = nullptr;
+            char32_t c = 0;
+            const SegmentShaper::LoadedFont* face = nullptr;
+        };
+        std::array<Found, 8> recent{};
+        std::size_t next = 0;
+        const auto faceOf = [&](const SegmentShaper::LoadedFont& font, char32_t c) {
+            for (const Found& found : recent) {
+                if (found.font == &font && found.c == c) {
+                    return found.face;
+                }
+            }
+            recent[next++ % recent.size()] = {&font, c, shaper.fallback(font, c)};
+            return recent[(next - 1) % recent.size()].face;
+        };
+        // Stretches of runs of one font between boxes, which Pango itemizes apart.
+        for (std::size_t r = 0; r < runs.size();) {
+            if (runs[r].box || runFonts[r] == nullptr) {
+                ++r; // a box, or an empty run
+                continue;
+            }
+            const SegmentShaper::LoadedFont& font = *runFonts[r];
+            const std::size_t start = runStarts()[r];
+            while (r < runs.size() && !runs[r].box &&
+                   (runFonts[r] == &font || runs[r].text.empty())) {
+                ++r;
+            }
+            const std::size_t end = r < runs.size() ? runStarts()[r] : text.size();
+            const SegmentShaper::LoadedFont* current = nullptr;
+            for (std::size_t i = start; i < end;) {
+                const std::size_t from = i;
+                if (const char32_t c = decode(text, i); c != ' ' || current == nullptr) {
+                    current = c == ' ' ? nullptr : faceOf(font, c);
+                    if (c != ' ' && current == nullptr) {
+                        return false;
+                    }
+                }
+                if (current != nullptr) {
+                    // Spaces that start the stretch take the face of the letter after them.
+                    for (std::size_t k = from; k > start && fontAt[k - 1] == nullptr; --k) {
+                        fontAt[k - 1] = current;
+                    }
+                }
+                std::fill(fontAt.begin() + std::ptrdiff_t(from), fontAt.begin() + std::ptrdiff_t(i),
+                          current);
+            }
+            if (current == nullptr) {
+                // Only spaces: the first face that has one.
+                const SegmentShaper::LoadedFont* space = faceOf(font, ' ');
+                if (space == nullptr) {
+                    return false;
+                }
+                std::fill(fontAt.begin() + std::ptrdiff_t(start),
+                          fontAt.begin() + std::ptrdiff_t(end), space);
+            }
+        }
+    }
     // Break opportunities from the rules Pango's own layout applies (Latin text needs none of
     // the tailoring other scripts get): found here for ASCII and boxes, by Pango's analysis
     // otherwise.
@@ -945,6 +1033,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         /// The text shaped along with the piece.
         std::size_t before = 0;
         std::size_t after = 0;
+        /// The face that draws it (the run's own but in right-to-left text); null for a box.
+        const SegmentShaper::LoadedFont* font = nullptr;
     };
     // Segments: the pieces between two break opportunities (without a line feed that ends
     // them), with the width of a final space, which hangs past the line's end when the line
@@ -1011,12 +1101,47 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     box = std::move(made);
                 }
                 segment.width += box->width;
-                pieces.push_back({at, end, r, box, at, end});
+                pieces.push_back({at, end, r, box, at, end, nullptr});
                 at = end;
                 continue;
             }
             if (end <= at || runFonts[r] == nullptr) {
                 return false; // offsets that do not advance: give the text to Pango
+            }
+            if (rtl) {
+                // A piece for each face, shaped with the words around it in that face.
+                const std::size_t runStart = runStarts()[r];
+                const std::size_t first = b >= kContextWords ? b - kContextWords : 0;
+                const std::size_t lowest = std::max(first > 0 ? breaks[first - 1] : 0, runStart);
+                const std::size_t highest =
+                    std::min(breaks[std::min(b + kContextWords, breaks.size() - 1)],
+                             r + 1 < runStarts().size() ? runStarts()[r + 1] : text.size());
+                while (at < end) {
+                    const SegmentShaper::LoadedFont* font = fontAt[at];
+                    std::size_t stop = at;
+                    while (stop < end && fontAt[stop] == font) {
+                        ++stop;
+                    }
+                    std::size_t before = at;
+                    while (before > lowest && fontAt[before - 1] == font) {
+                        --before;
+                    }
+                    std::size_t after = stop;
+                    while (after < highest && fontAt[after] == font) {
+                        ++after;
+                    }
+                    // Whole characters only (every byte of one has its face).
+                    auto shape =
+                        shaper.shape(*font, std::string_view(text).substr(before, after - before),
+                                     at - before, stop - at, true);
+                    if (!shape->covered) {
+                        return false;
+                    }
+                    segment.width += shape->width;
+                    pieces.push_back({at, stop, r, std::move(shape), before, after, font});
+                    at = stop;
+                }
+                continue;
             }
             // A piece whose punctuation may change form beside figures or capitals is shaped with
             // the words on either side, within its run, unless the font shows it cannot.
@@ -1040,19 +1165,20 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 return false; // a fallback face would draw part of it
             }
             segment.width += shape->width;
-            pieces.push_back({at, end, r, std::move(shape), before, after});
+            pieces.push_back({at, end, r, std::move(shape), before, after, runFonts[r]});
             at = end;
         }
         segment.endPiece = pieces.size();
         // Spaces before a line feed take room on their line, as Pango sets them.
         if (segment.endPiece > segment.firstPiece && text[segment.end - 1] == ' ' &&
             !segment.endsParagraph) {
+            // The space's glyph is the last drawn, or the first in right-to-left text.
             const PangoGlyphString* g = pieces.back().shape->glyphs;
             const std::size_t lastStart = pieces.back().start;
+            const int final = rtl ? 0 : g->num_glyphs - 1;
             if (g->num_glyphs > 0 &&
-                lastStart + static_cast<std::size_t>(g->log_clusters[g->num_glyphs - 1]) ==
-                    segment.end - 1) {
-                segment.hanging = g->glyphs[g->num_glyphs - 1].geometry.width;
+                lastStart + static_cast<std::size_t>(g->log_clusters[final]) == segment.end - 1) {
+                segment.hanging = g->glyphs[final].geometry.width;
             }
         }
         segments.push_back(segment);
@@ -1083,8 +1209,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 continue;
             }
             for (std::size_t p = segment.firstPiece; p < segment.endPiece; ++p) {
-                if (runs[pieces[p].run].box) {
-                    return false; // Pango cuts around a box its own way
+                if (runs[pieces[p].run].box || rtl) {
+                    return false; // Pango cuts around a box (and right-to-left words) its own way
                 }
             }
             // The advance of the glyphs starting at each byte, and where a cut may fall: at a
@@ -1161,7 +1287,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                             rest->glyphs->log_clusters[n] = g->log_clusters[i] - skip;
                             rest->width += g->glyphs[i].geometry.width;
                         }
-                        into.push_back({start, end, whole.run, std::move(rest), start, end});
+                        into.push_back(
+                            {start, end, whole.run, std::move(rest), start, end, whole.font});
                     } else {
                         // A few characters on either side are all a shaper looks at.
                         std::size_t lookFrom = start - std::min<std::size_t>(start, 24);
@@ -1178,7 +1305,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                                           std::string_view(text).substr(
                                                               lookFrom, lookTo - lookFrom),
                                                           start - lookFrom, end - start),
-                                        start, end});
+                                        start, end, whole.font});
                     }
                     part.width += into.back().shape->width;
                 }
@@ -1298,6 +1425,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         std::shared_ptr<const SegmentShaper::Shape> reshaped;
     };
     std::vector<RunPart> parts;
+    const LayoutDirection direction =
+        rtl ? LayoutDirection::rightToLeft : LayoutDirection::leftToRight;
     for (std::size_t l = 0; l < spans.size(); ++l) {
         if (l > 0) {
             top += spacing;
@@ -1321,8 +1450,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 descent = std::max(descent, top + toPango(boxSize(*box).height));
                 continue;
             }
-            ascent = std::max(ascent, runFonts[pieces[p].run]->ascent);
-            descent = std::max(descent, runFonts[pieces[p].run]->descent);
+            ascent = std::max(ascent, pieces[p].font->ascent);
+            descent = std::max(descent, pieces[p].font->descent);
         }
         const std::int64_t baseline = top + ascent;
         Line line;
@@ -1343,6 +1472,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 const int advance = pieces[p].shape->glyphs->glyphs[0].geometry.width;
                 const double offset = fromPango(toPango(box->baselineOffset));
                 Run run;
+                run.layoutDirection = direction;
                 run.sourceRun = source;
                 run.isInlineBox = true;
                 const std::size_t location = utf16(pieces[p].start);
@@ -1362,27 +1492,33 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 ++p;
                 continue;
             }
-            const SegmentShaper::LoadedFont& font = *runFonts[source];
+            const SegmentShaper::LoadedFont& font = *pieces[p].font;
             const std::size_t runStart = pieces[p].start;
             std::size_t runEnd = runStart;
             int count = 0;
-            for (; p < endPiece && pieces[p].run == source && pieces[p].start == runEnd; ++p) {
+            for (; p < endPiece && pieces[p].run == source && pieces[p].start == runEnd &&
+                   pieces[p].font == &font;
+                 ++p) {
                 RunPart part{pieces[p].shape.get(), pieces[p].start, nullptr};
                 if (pieces[p].before < lineStart || pieces[p].after > lineEnd) {
                     // Pango shapes each line's text again on its own: the words at its ends
                     // lose what lies beyond them.
                     const std::size_t before = std::max(pieces[p].before, lineStart);
                     const std::size_t after = std::min(pieces[p].after, lineEnd);
-                    part.reshaped =
-                        shaper.shape(font, std::string_view(text).substr(before, after - before),
-                                     pieces[p].start - before, pieces[p].end - pieces[p].start);
+                    part.reshaped = shaper.shape(
+                        font, std::string_view(text).substr(before, after - before),
+                        pieces[p].start - before, pieces[p].end - pieces[p].start, rtl);
                     part.shape = part.reshaped.get();
                 }
                 count += part.shape->glyphs->num_glyphs;
                 parts.push_back(std::move(part));
                 runEnd = pieces[p].end;
             }
+            if (rtl) {
+                std::reverse(parts.begin(), parts.end()); // drawn from the last piece
+            }
             Run run;
+            run.layoutDirection = direction;
             run.sourceRun = source;
             run.fontFamily = font.family;
             run.fontSize = font.size;
@@ -1411,20 +1547,25 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 }
             }
             const bool offAdvance = offsets != 0;
-            // The space the line breaks after takes no room, as in Pango.
+            // The space the line breaks after takes no room, as in Pango. Its glyph is the last
+            // one drawn, or the first in right-to-left text.
+            const std::size_t finalGlyph = rtl ? 0 : slices.size() - 1;
             const bool dropsFinalSpace = span.wrapped && p == endPiece && count > 0 &&
                                          text[runEnd - 1] == ' ' &&
-                                         slices.back().lowerBound == runEnd - 1;
+                                         slices[finalGlyph].lowerBound == runEnd - 1;
             if (dropsFinalSpace) {
-                x -= slices.back().advance;
-                slices.back().advance = 0;
-                slices.back().glyph = PANGO_GLYPH_EMPTY;
+                x -= slices[finalGlyph].advance;
+                slices[finalGlyph].advance = 0;
+                slices[finalGlyph].glyph = PANGO_GLYPH_EMPTY;
             }
+            // The characters of a glyph end where the next cluster in reading order starts: the
+            // glyph's after it, or before it in right-to-left text.
             std::size_t upper = end;
             std::uint32_t nextByte = 0;
-            for (std::size_t k = slices.size(); k-- > 0;) {
+            for (std::size_t i = 0; i < slices.size(); ++i) {
+                const std::size_t k = rtl ? i : slices.size() - 1 - i;
                 const std::uint32_t byte = slices[k].lowerBound;
-                if (k + 1 < slices.size() && nextByte != byte) {
+                if (i > 0 && nextByte != byte) {
                     upper = utf16(nextByte);
                 }
                 const std::size_t s = utf16(byte);
@@ -1456,8 +1597,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     at += g->num_glyphs;
                 }
                 if (dropsFinalSpace) {
-                    glyphs->glyphs[count - 1].geometry.width = 0;
-                    glyphs->glyphs[count - 1].glyph = PANGO_GLYPH_EMPTY;
+                    glyphs->glyphs[finalGlyph].geometry.width = 0;
+                    glyphs->glyphs[finalGlyph].glyph = PANGO_GLYPH_EMPTY;
                 }
                 own = glyphs.get();
                 ownedGlyphs.push_back(std::move(glyphs));
@@ -1467,6 +1608,17 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 fonts.emplace_back(static_cast<PangoFont*>(g_object_ref(font.font)));
             }
             parts.clear();
+        }
+        if (rtl) {
+            // Right to left: the runs drawn from the last, each where the ones after it end.
+            std::reverse(line.runs.begin(), line.runs.end());
+            std::reverse(drawing.end() - std::ptrdiff_t(line.runs.size()), drawing.end());
+            double left = 0;
+            for (Run& run : line.runs) {
+                run.typographicBounds.origin.x = left;
+                run.slices.bounds_.origin.x = left;
+                left += run.typographicBounds.width;
+            }
         }
         line.typographicBounds = {
             {0, fromPango(baseline)}, fromPango(x), fromPango(ascent), fromPango(descent)};
@@ -1482,8 +1634,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
     }
     size = {fromPango(widest), fromPango(top)};
-    if (style.alignment != TextAlignment::leading) {
-        alignLines(style.width ? available : widest, style.alignment, {});
+    if (style.alignment != TextAlignment::leading || rtl) {
+        alignLines(style.width ? available : widest, style.alignment,
+                   std::vector<bool>(rtl ? lines.size() : 0, true));
     }
     wordShaped = true;
     lazyPango = true;
@@ -1537,23 +1690,23 @@ TextLayout::TextLayout()
     : TextLayout(StyledText{}) {}
 
 TextLayout::TextLayout(const StyledText& text, const ParagraphStyle& style)
-    : TextLayout(Impl::make(text, style, true)) {}
+    : TextLayout(Impl::make(text, style, WordShaping::usual)) {}
 
 TextLayout::TextLayout(StyledText&& text, const ParagraphStyle& style)
-    : TextLayout(Impl::make(std::move(text), style, true)) {}
+    : TextLayout(Impl::make(std::move(text), style, WordShaping::usual)) {}
 
 TextLayout::TextLayout(std::shared_ptr<const Impl> impl)
     : impl_(std::move(impl)) {}
 
 TextLayout TextLayout::Impl::make(StyledText text, const ParagraphStyle& style,
-                                  bool allowWordShaping) {
+                                  WordShaping wordShaping) {
     auto impl = std::make_shared<Impl>();
     impl->source = std::move(text);
     impl->text = impl->source.string();
     const StyledText& styled = impl->source;
     impl->buildOffsets();
-    if (!allowWordShaping ||
-        !(impl->buildWordShaped(styled, style) || impl->buildInPieces(styled, style))) {
+    if (wordShaping == WordShaping::never || !(impl->buildWordShaped(styled, style, wordShaping) ||
+                                               impl->buildInPieces(styled, style))) {
         impl->buildWithPango(styled, style);
     }
     for (const Line& line : impl->lines) {
@@ -2231,7 +2384,11 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
 namespace text_internal {
 
 TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style) {
-    return TextLayout::Impl::make(text, style, false);
+    return TextLayout::Impl::make(text, style, WordShaping::never);
+}
+
+TextLayout layoutFromWordShapes(const StyledText& text, const ParagraphStyle& style) {
+    return TextLayout::Impl::make(text, style, WordShaping::anyRightToLeft);
 }
 
 bool isWordShaped(const TextLayout& layout) {

@@ -11,6 +11,9 @@ namespace platform::text_internal {
 
 /// `text` laid out by Pango alone, never from the word-shape cache.
 TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style = {});
+/// `text` laid out from word shapes where that path takes it, right-to-left paragraphs of few
+/// boxes included (which it otherwise leaves to Pango), else as usual.
+TextLayout layoutFromWordShapes(const StyledText& text, const ParagraphStyle& style = {});
 /// Whether `layout`'s lines were assembled from cached word shapes.
 bool isWordShaped(const TextLayout& layout);
 /// Whether a word-shaped `layout` cut a word too wide for its line between characters.

@@ -31,7 +31,7 @@ struct Filled {
         contexts.reserve(entries.size());
         for (const ShapeTable::Entry* e : entries) {
             contexts.push_back(e->context);
-            keys.push_back({e->hash, e->font, e->offset, e->length, e->alone, contexts.back()});
+            keys.push_back({e->hash, e->font, e->offset, e->length, e->mode, contexts.back()});
         }
     }
 

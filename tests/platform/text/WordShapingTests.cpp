@@ -15,6 +15,7 @@ namespace {
 
 using text_internal::cutsWords;
 using text_internal::isWordShaped;
+using text_internal::layoutFromWordShapes;
 using text_internal::layoutWithPango;
 
 constexpr double kPosition = 0.01;
@@ -77,6 +78,8 @@ void expectSameLayout(const TextLayout& fast, const TextLayout& pango, const std
         ASSERT_EQ(a.runs.size(), b.runs.size());
         for (std::size_t r = 0; r < a.runs.size(); ++r) {
             EXPECT_EQ(a.runs[r].sourceRun, b.runs[r].sourceRun);
+            EXPECT_EQ(a.runs[r].layoutDirection, b.runs[r].layoutDirection);
+            EXPECT_EQ(a.runs[r].isInlineBox, b.runs[r].isInlineBox);
             EXPECT_EQ(a.runs[r].characterRange, b.runs[r].characterRange);
             EXPECT_EQ(a.runs[r].fontFamily, b.runs[r].fontFamily);
             EXPECT_DOUBLE_EQ(a.runs[r].fontSize, b.runs[r].fontSize);
@@ -249,6 +252,81 @@ TEST(WordShaping, CaretsAndWordsOfWordShapedLayouts) {
         EXPECT_EQ(fast.caretRect(i), pango.caretRect(i)) << i;
         EXPECT_EQ(fast.wordRange(i), pango.wordRange(i)) << i;
         EXPECT_EQ(fast.nextWordBoundary(i, true), pango.nextWordBoundary(i, true)) << i;
+    }
+}
+
+/// Hebrew words (which the body font lacks), spaces and boxes, in runs of two fonts and colours.
+StyledText hebrewWithBoxes(int repeats) {
+    StyledText text;
+    for (int k = 0; k < repeats; ++k) {
+        text.append("\u05e9\u05dc\u05d5\u05dd  \u05e2\u05d5\u05dc\u05dd ");
+        text.appendBox({{18, 12}, 0});
+        text.append(" ");
+        text.appendBox({{0, 0}, 0}); // a formula that did not parse
+        text.append(" \u05d1\u05d5\u05e7\u05e8 ", {.font = Font::body().bold()});
+        text.appendBox({{30, 20}, -6});
+        text.append("\u05d8\u05d5\u05d1 ", {.foregroundColor = Color(1, 0, 0)});
+        text.append("\u05dc\u05d9\u05dc\u05d4 \u05d8\u05d5\u05d1", {.font = Font::title()});
+        text.append(" ");
+    }
+    return text;
+}
+
+TEST(WordShaping, RightToLeftParagraphsAgreeWithPango) {
+    std::vector<StyledText> paragraphs = {
+        StyledText("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd"),
+        StyledText("  \u05e9\u05dc\u05d5\u05dd   \u05e2\u05d5\u05dc\u05dd  "),
+        hebrewWithBoxes(1),
+        hebrewWithBoxes(4),
+    };
+    // A line of empty boxes after a Hebrew word, the spaces after them hanging past its end.
+    StyledText emptyBoxes("\u05e9\u05dc\u05d5\u05dd ");
+    for (int k = 0; k < 60; ++k) {
+        emptyBoxes.appendBox({{0, 0}, 0});
+        emptyBoxes.append(" ");
+    }
+    paragraphs.push_back(emptyBoxes);
+    const std::vector<std::optional<double>> widths = {std::nullopt, 400, 230, 120, 70};
+    int compared = 0;
+    for (const TextAlignment alignment :
+         {TextAlignment::leading, TextAlignment::center, TextAlignment::trailing}) {
+        for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+            for (const std::optional<double>& width : widths) {
+                const ParagraphStyle style{
+                    .alignment = alignment, .lineSpacing = 2, .width = width};
+                const TextLayout fast = layoutFromWordShapes(paragraphs[i], style);
+                // A word wider than its line is left to Pango.
+                if (!isWordShaped(fast)) {
+                    EXPECT_TRUE(width && *width < 100) << i;
+                    continue;
+                }
+                ++compared;
+                const TextLayout pango = layoutWithPango(paragraphs[i], style);
+                expectSameLayout(fast, pango,
+                                 "paragraph " + std::to_string(i) + " at " +
+                                     (width ? std::to_string(*width) : "no width"));
+                EXPECT_EQ(fast.caretRect(3), pango.caretRect(3));
+            }
+        }
+    }
+    EXPECT_GT(compared, 60);
+    // Only paragraphs of many boxes leave Pango by themselves (others stay as they were), and
+    // only right-to-left ones of nothing but Hebrew letters, spaces and boxes.
+    EXPECT_FALSE(isWordShaped(TextLayout(hebrewWithBoxes(4), ParagraphStyle{.width = 300})));
+    StyledText many("\u05e9\u05dc\u05d5\u05dd ");
+    for (int k = 0; k < 2100; ++k) {
+        many.appendBox({{k % 3 == 0 ? 0.0 : 9.0, 8}, 0});
+        many.append(" ");
+    }
+    const TextLayout manyBoxes(many, ParagraphStyle{.width = 300});
+    EXPECT_TRUE(isWordShaped(manyBoxes));
+    expectSameLayout(manyBoxes, layoutWithPango(many, ParagraphStyle{.width = 300}), "many boxes");
+    for (const char* other : {"\u05e9\u05dc\u05d5\u05dd world", "\u05e9\u05dc\u05d5\u05dd 12",
+                              "\u05e9\u05dc\u05d5\u05dd, \u05e2\u05d5\u05dc\u05dd",
+                              "\u05e9\u05c1\u05dc\u05d5\u05dd", "\u05e9\u05dc\n\u05d5\u05dd"}) {
+        EXPECT_FALSE(
+            isWordShaped(layoutFromWordShapes(StyledText(other), ParagraphStyle{.width = 300})))
+            << other;
     }
 }
 
