@@ -275,16 +275,33 @@ std::optional<UCharDirection> lastStrongDirection(std::string_view text) {
 constexpr std::size_t kManyBoxes = 2048;
 constexpr std::size_t kPieceBytes = 8 * 1024;
 
-/// Which paragraphs may be laid out from word shapes: none; the plain left-to-right ones, and
-/// those of right-to-left Hebrew words among many boxes (which Pango takes seconds over); or also
-/// such right-to-left ones with few boxes (for comparing them with Pango's).
-enum class WordShaping : std::uint8_t { never, usual, anyRightToLeft };
+/// Which paragraphs may be laid out from word shapes: none; the plain left-to-right ones, those
+/// of right-to-left Hebrew words among many boxes and long ones with emoji (which Pango takes
+/// seconds over); or every one of those kinds, however short (for comparing them with Pango's).
+enum class WordShaping : std::uint8_t { never, usual, always };
 
 /// Hebrew letters, without the points and marks that combine with them: right to left, and each
 /// drawn on its own.
 bool isPlainHebrewLetter(char32_t c) {
     return c >= 0x05D0 && c <= 0x05EA;
 }
+
+constexpr char32_t kZeroWidthJoiner = 0x200D;
+
+/// Pictographs drawn as emoji by default (people, faces, objects, skin tones), which Pango
+/// itemizes apart from the text around them and joins into sequences with zero-width joiners.
+bool isEmoji(char32_t c) {
+    return c >= 0x1F300 && c <= 0x1FAFF &&
+           u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_EMOJI_PRESENTATION);
+}
+
+/// Word-shaped paragraphs longer than this that have emoji shape a piece longer than twice this
+/// in windows of about this many bytes, cut after a joiner where a glyph starts, with this many
+/// bytes around each shaped along: no emoji face has a sequence of more than a few dozen bytes,
+/// and the windows of a chain that repeats itself repeat too (shaping a chain of joined people
+/// costs about 16 µs a person).
+constexpr std::size_t kShapingWindow = 256;
+constexpr std::size_t kWindowMargin = 64;
 
 } // namespace
 
@@ -870,22 +887,40 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     const auto& runs = styled.runs();
     const bool rtl = style.baseDirection == WritingDirection::natural &&
                      baseDirectionOf(text) == PANGO_DIRECTION_RTL;
-    if (rtl && wordShaping != WordShaping::anyRightToLeft &&
+    if (rtl && wordShaping != WordShaping::always &&
         std::count_if(runs.begin(), runs.end(), [](const StyledText::Run& run) {
             return run.box.has_value();
         }) <= std::ptrdiff_t(kManyBoxes)) {
         return false;
     }
+    // Emoji, and joiners between two of them, in long left-to-right paragraphs.
+    const bool emojiAllowed =
+        !rtl && (wordShaping == WordShaping::always || text.size() > kLongParagraph);
+    bool hasEmoji = false;
+    char32_t previous = 0;
     for (std::size_t r = 0, i = 0; r < runs.size(); ++r) {
         const std::size_t runEnd = i + runs[r].text.size();
         if (runs[r].box) {
             i = runEnd; // a box's character stands for it and is not shaped
+            previous = 0;
         }
         while (i < runEnd) {
             const char32_t c = decode(text, i);
             if (rtl ? c != ' ' && !isPlainHebrewLetter(c) : c != '\n' && !isPlainCharacter(c)) {
-                return false;
+                if (!emojiAllowed) {
+                    return false;
+                }
+                if (c == kZeroWidthJoiner) {
+                    std::size_t after = i;
+                    if (!isEmoji(previous) || i == text.size() || !isEmoji(decode(text, after))) {
+                        return false;
+                    }
+                } else if (!isEmoji(c)) {
+                    return false;
+                }
+                hasEmoji = true;
             }
+            previous = c;
         }
     }
     SegmentShaper& shaper = SegmentShaper::shared();
@@ -943,13 +978,16 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             return false;
         }
     }
-    // The face of each byte of right-to-left text, as Pango's itemizing finds it: for a letter,
-    // the first of the run's fonts that has it; for a space, the face of the letter before it
-    // or, where a box or another font comes between, after it (the first face that has a space
-    // where there is none).
+    // The face of each byte of right-to-left text and of text with emoji, as Pango's itemizing
+    // finds it: for a letter or an emoji, the first of the run's fonts that has it; for a space
+    // or a joiner, the face of the character before it or, where a box, another font or the
+    // change between emoji and text comes between, after it (the first face that has a space
+    // where there is none). Each byte also tells whether it is part of an emoji sequence.
     std::vector<const SegmentShaper::LoadedFont*> fontAt;
-    if (rtl) {
+    std::vector<bool> emojiAt;
+    if (rtl || hasEmoji) {
         fontAt.assign(text.size(), nullptr);
+        emojiAt.assign(text.size(), false);
         struct Found {
             const SegmentShaper::LoadedFont* font = nullptr;
             char32_t c = 0;
@@ -966,7 +1004,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             recent[next++ % recent.size()] = {&font, c, shaper.fallback(font, c)};
             return recent[(next - 1) % recent.size()].face;
         };
-        // Stretches of runs of one font between boxes, which Pango itemizes apart.
+        // Stretches of runs of one font between boxes, which Pango itemizes apart, cut again
+        // where emoji start or end.
         for (std::size_t r = 0; r < runs.size();) {
             if (runs[r].box || runFonts[r] == nullptr) {
                 ++r; // a box, or an empty run
@@ -979,32 +1018,56 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 ++r;
             }
             const std::size_t end = r < runs.size() ? runStarts()[r] : text.size();
-            const SegmentShaper::LoadedFont* current = nullptr;
             for (std::size_t i = start; i < end;) {
-                const std::size_t from = i;
-                if (const char32_t c = decode(text, i); c != ' ' || current == nullptr) {
-                    current = c == ' ' ? nullptr : faceOf(font, c);
-                    if (c != ' ' && current == nullptr) {
+                // Joiners stand between two emoji (checked above), in their sequence.
+                const auto inSequence = [](char32_t c) {
+                    return isEmoji(c) || c == kZeroWidthJoiner;
+                };
+                std::size_t at = i;
+                const bool emoji = inSequence(decode(text, at));
+                std::size_t stretchEnd = i;
+                for (std::size_t k = i; k < end;) {
+                    const char32_t c = decode(text, k);
+                    if (inSequence(c) != emoji) {
+                        break;
+                    }
+                    stretchEnd = k;
+                    if (c == '\n') {
+                        break; // each paragraph is itemized on its own
+                    }
+                }
+                const SegmentShaper::LoadedFont* current = nullptr;
+                for (at = i; at < stretchEnd;) {
+                    const std::size_t from = at;
+                    const char32_t c = decode(text, at);
+                    const bool keeps = c == ' ' || c == '\n' || c == kZeroWidthJoiner;
+                    if (!keeps || current == nullptr) {
+                        current = keeps ? nullptr : faceOf(font, c);
+                        if (!keeps && current == nullptr) {
+                            return false;
+                        }
+                    }
+                    if (current != nullptr) {
+                        // Spaces that start the stretch take the face of the letter after them.
+                        for (std::size_t k = from; k > i && fontAt[k - 1] == nullptr; --k) {
+                            fontAt[k - 1] = current;
+                        }
+                    }
+                    std::fill(fontAt.begin() + std::ptrdiff_t(from),
+                              fontAt.begin() + std::ptrdiff_t(at), current);
+                }
+                if (current == nullptr) {
+                    // Only spaces: the first face that has one.
+                    const SegmentShaper::LoadedFont* space = faceOf(font, ' ');
+                    if (space == nullptr) {
                         return false;
                     }
+                    std::fill(fontAt.begin() + std::ptrdiff_t(i),
+                              fontAt.begin() + std::ptrdiff_t(stretchEnd), space);
                 }
-                if (current != nullptr) {
-                    // Spaces that start the stretch take the face of the letter after them.
-                    for (std::size_t k = from; k > start && fontAt[k - 1] == nullptr; --k) {
-                        fontAt[k - 1] = current;
-                    }
-                }
-                std::fill(fontAt.begin() + std::ptrdiff_t(from), fontAt.begin() + std::ptrdiff_t(i),
-                          current);
-            }
-            if (current == nullptr) {
-                // Only spaces: the first face that has one.
-                const SegmentShaper::LoadedFont* space = faceOf(font, ' ');
-                if (space == nullptr) {
-                    return false;
-                }
-                std::fill(fontAt.begin() + std::ptrdiff_t(start),
-                          fontAt.begin() + std::ptrdiff_t(end), space);
+                std::fill(emojiAt.begin() + std::ptrdiff_t(i),
+                          emojiAt.begin() + std::ptrdiff_t(stretchEnd), emoji);
+                i = stretchEnd;
             }
         }
     }
@@ -1070,6 +1133,54 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     }
     pieces.reserve(pieceEnds);
     segments.reserve(breaks.size());
+    // Shapes `from` to `to` of an emoji sequence of run `r` in `font` (all of `low` to `high` in
+    // that face) in windows, adding their widths to `width`; false where a window would start
+    // within a glyph.
+    const auto shapeInWindows = [&](const SegmentShaper::LoadedFont& font, std::size_t r,
+                                    std::size_t from, std::size_t to, std::size_t low,
+                                    std::size_t high, std::int64_t& width) {
+        const auto startOfCharacter = [&](std::size_t i) {
+            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+                ++i;
+            }
+            return i;
+        };
+        static constexpr std::string_view joiner = "\u200D";
+        for (std::size_t a = from; a < to;) {
+            const std::size_t before =
+                startOfCharacter(std::max(low, a - std::min(a, kWindowMargin)));
+            std::size_t b = to;
+            if (to - a > 2 * kShapingWindow) {
+                // The last glyph within the window's length that starts after a joiner.
+                const std::size_t probeEnd =
+                    startOfCharacter(std::min(high, a + kShapingWindow + kWindowMargin));
+                const auto probe =
+                    shaper.shape(font, std::string_view(text).substr(before, probeEnd - before),
+                                 a - before, probeEnd - a);
+                const PangoGlyphString* g = probe->glyphs;
+                for (int i = g->num_glyphs; i-- > 0;) {
+                    const auto c = static_cast<std::size_t>(g->log_clusters[i]);
+                    if (c > 0 && c <= kShapingWindow && c >= joiner.size() &&
+                        std::string_view(text).substr(a + c - joiner.size(), joiner.size()) ==
+                            joiner) {
+                        b = a + c;
+                        break;
+                    }
+                }
+            }
+            const std::size_t after = startOfCharacter(std::min(high, b + kWindowMargin));
+            auto shape = shaper.shape(font, std::string_view(text).substr(before, after - before),
+                                      a - before, b - a);
+            const PangoGlyphString* g = shape->glyphs;
+            if (!shape->covered || g->num_glyphs == 0 || g->log_clusters[0] != 0) {
+                return false;
+            }
+            width += shape->width;
+            pieces.push_back({a, b, r, std::move(shape), before, after, &font});
+            a = b;
+        }
+        return true;
+    };
     std::size_t segmentStart = 0;
     for (std::size_t b = 0; b < breaks.size(); ++b) {
         const std::size_t breakAt = breaks[b];
@@ -1108,65 +1219,98 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             if (end <= at || runFonts[r] == nullptr) {
                 return false; // offsets that do not advance: give the text to Pango
             }
-            if (rtl) {
-                // A piece for each face, shaped with the words around it in that face.
-                const std::size_t runStart = runStarts()[r];
-                const std::size_t first = b >= kContextWords ? b - kContextWords : 0;
-                const std::size_t lowest = std::max(first > 0 ? breaks[first - 1] : 0, runStart);
-                const std::size_t highest =
-                    std::min(breaks[std::min(b + kContextWords, breaks.size() - 1)],
-                             r + 1 < runStarts().size() ? runStarts()[r + 1] : text.size());
-                while (at < end) {
-                    const SegmentShaper::LoadedFont* font = fontAt[at];
-                    std::size_t stop = at;
-                    while (stop < end && fontAt[stop] == font) {
-                        ++stop;
-                    }
-                    std::size_t before = at;
-                    while (before > lowest && fontAt[before - 1] == font) {
-                        --before;
-                    }
-                    std::size_t after = stop;
-                    while (after < highest && fontAt[after] == font) {
-                        ++after;
-                    }
-                    // Whole characters only (every byte of one has its face).
-                    auto shape =
-                        shaper.shape(*font, std::string_view(text).substr(before, after - before),
-                                     at - before, stop - at, true);
-                    if (!shape->covered) {
-                        return false;
-                    }
-                    segment.width += shape->width;
-                    pieces.push_back({at, stop, r, std::move(shape), before, after, font});
-                    at = stop;
-                }
-                continue;
-            }
-            // A piece whose punctuation may change form beside figures or capitals is shaped with
-            // the words on either side, within its run, unless the font shows it cannot.
-            std::size_t before = at;
-            std::size_t after = end;
+            // Pieces of the run's own face: one whose punctuation may change form beside figures
+            // or capitals is shaped with the words on either side, within its run and face,
+            // unless the font shows it cannot.
             const std::size_t runStart = runStarts()[r];
             const std::size_t runEnd =
                 r + 1 < runStarts().size() ? runStarts()[r + 1] : text.size();
-            if (needsContext(std::string_view(text).substr(at, end - at)) &&
-                !shaper.shapesOnItsOwn(*runFonts[r],
-                                       std::string_view(text).substr(runStart, runEnd - runStart),
-                                       at - runStart, end - at)) {
-                const std::size_t first = b >= kContextWords ? b - kContextWords : 0;
-                before = std::max(first > 0 ? breaks[first - 1] : 0, runStart);
-                after = std::min(breaks[std::min(b + kContextWords, breaks.size() - 1)], runEnd);
+            const std::size_t first = b >= kContextWords ? b - kContextWords : 0;
+            const std::size_t lowest = std::max(first > 0 ? breaks[first - 1] : 0, runStart);
+            const std::size_t highest =
+                std::min(breaks[std::min(b + kContextWords, breaks.size() - 1)], runEnd);
+            const auto shapePlain = [&](std::size_t from, std::size_t to, std::size_t low,
+                                        std::size_t high) {
+                std::size_t before = from;
+                std::size_t after = to;
+                if (needsContext(std::string_view(text).substr(from, to - from)) &&
+                    !shaper.shapesOnItsOwn(
+                        *runFonts[r], std::string_view(text).substr(runStart, runEnd - runStart),
+                        from - runStart, to - from)) {
+                    before = low;
+                    after = high;
+                }
+                auto shape = shaper.shape(*runFonts[r],
+                                          std::string_view(text).substr(before, after - before),
+                                          from - before, to - from);
+                if (!shape->covered) {
+                    return false; // a fallback face would draw part of it
+                }
+                segment.width += shape->width;
+                pieces.push_back({from, to, r, std::move(shape), before, after, runFonts[r]});
+                return true;
+            };
+            if (fontAt.empty()) {
+                if (!shapePlain(at, end, lowest, highest)) {
+                    return false;
+                }
+                at = end;
+                continue;
             }
-            auto shape =
-                shaper.shape(*runFonts[r], std::string_view(text).substr(before, after - before),
-                             at - before, end - at);
-            if (!shape->covered) {
-                return false; // a fallback face would draw part of it
+            // Else a piece for each face (and emoji apart from text), shaped with the words around
+            // it in that face.
+            while (at < end) {
+                const SegmentShaper::LoadedFont* font = fontAt[at];
+                const bool emoji = emojiAt[at];
+                const auto same = [&](std::size_t k) {
+                    return fontAt[k] == font && emojiAt[k] == emoji;
+                };
+                std::size_t stop = at;
+                while (stop < end && same(stop)) {
+                    ++stop;
+                }
+                std::size_t before = at;
+                while (before > lowest && same(before - 1)) {
+                    --before;
+                }
+                std::size_t after = stop;
+                while (after < highest && same(after)) {
+                    ++after;
+                }
+                if (!rtl && !emoji && font == runFonts[r]) {
+                    if (!shapePlain(at, stop, before, after)) {
+                        return false;
+                    }
+                    at = stop;
+                    continue;
+                }
+                if (emoji && stop - at > 2 * kShapingWindow) {
+                    // The face's stretch around the piece, for the windows' margins.
+                    std::size_t low = before;
+                    while (low > runStart && same(low - 1)) {
+                        --low;
+                    }
+                    std::size_t high = after;
+                    while (high < runEnd && same(high)) {
+                        ++high;
+                    }
+                    if (!shapeInWindows(*font, r, at, stop, low, high, segment.width)) {
+                        return false;
+                    }
+                    at = stop;
+                    continue;
+                }
+                // Whole characters only (every byte of one has its face).
+                auto shape =
+                    shaper.shape(*font, std::string_view(text).substr(before, after - before),
+                                 at - before, stop - at, rtl);
+                if (!shape->covered) {
+                    return false;
+                }
+                segment.width += shape->width;
+                pieces.push_back({at, stop, r, std::move(shape), before, after, font});
+                at = stop;
             }
-            segment.width += shape->width;
-            pieces.push_back({at, end, r, std::move(shape), before, after, runFonts[r]});
-            at = end;
         }
         segment.endPiece = pieces.size();
         // Spaces before a line feed take room on their line, as Pango sets them.
@@ -1326,7 +1470,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     ++p;
                 }
                 const std::size_t firstEnd = e;
-                while (e + 1 < ends.size() && width(e + 1) <= available) {
+                // What takes no room past a part wider than the line (the space after a cluster
+                // that cannot be cut) stays on its line.
+                while (e + 1 < ends.size() && width(e + 1) <= std::max(available, width(e))) {
                     ++e;
                 }
                 const std::int64_t margin =
@@ -1343,7 +1489,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                         std::swap(partPieces, trialPieces);
                     }
                 }
-                while (part.width - part.hanging > available && e > firstEnd) {
+                while (part.width - part.hanging > available && e > firstEnd &&
+                       width(firstEnd) <= available) {
                     partPieces.clear();
                     part = partTo(--e, partPieces);
                 }
@@ -1496,8 +1643,10 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             const std::size_t runStart = pieces[p].start;
             std::size_t runEnd = runStart;
             int count = 0;
-            for (; p < endPiece && pieces[p].run == source && pieces[p].start == runEnd &&
-                   pieces[p].font == &font;
+            const bool emoji = !emojiAt.empty() && emojiAt[runStart];
+            for (;
+                 p < endPiece && pieces[p].run == source && pieces[p].start == runEnd &&
+                 pieces[p].font == &font && (emojiAt.empty() || emojiAt[pieces[p].start] == emoji);
                  ++p) {
                 RunPart part{pieces[p].shape.get(), pieces[p].start, nullptr};
                 if (pieces[p].before < lineStart || pieces[p].after > lineEnd) {
@@ -1534,6 +1683,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             slices.resize(static_cast<std::size_t>(count));
             std::size_t n = 0;
             int offsets = 0;
+            unsigned colours = 0;
             for (const RunPart& part : parts) {
                 const PangoGlyphString* g = part.shape->glyphs;
                 for (int i = 0; i < g->num_glyphs; ++i, ++n) {
@@ -1544,9 +1694,11 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                  0};
                     x += geometry.width;
                     offsets |= geometry.x_offset | geometry.y_offset;
+                    colours |= g->glyphs[i].attr.is_color;
                 }
             }
-            const bool offAdvance = offsets != 0;
+            // Colour glyphs are drawn by Pango, which needs them marked.
+            const bool offAdvance = offsets != 0 || colours != 0;
             // The space the line breaks after takes no room, as in Pango. Its glyph is the last
             // one drawn, or the first in right-to-left text.
             const std::size_t finalGlyph = rtl ? 0 : slices.size() - 1;
@@ -2388,7 +2540,7 @@ TextLayout layoutWithPango(const StyledText& text, const ParagraphStyle& style) 
 }
 
 TextLayout layoutFromWordShapes(const StyledText& text, const ParagraphStyle& style) {
-    return TextLayout::Impl::make(text, style, WordShaping::anyRightToLeft);
+    return TextLayout::Impl::make(text, style, WordShaping::always);
 }
 
 bool isWordShaped(const TextLayout& layout) {

@@ -330,6 +330,60 @@ TEST(WordShaping, RightToLeftParagraphsAgreeWithPango) {
     }
 }
 
+/// `piece` `count` times.
+std::string repeat(const std::string& piece, int count) {
+    std::string text;
+    for (int k = 0; k < count; ++k) {
+        text += piece;
+    }
+    return text;
+}
+
+TEST(WordShaping, ParagraphsWithEmojiAgreeWithPango) {
+    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466";
+    const std::string man = "\U0001F468";
+    StyledText runs("Smile \U0001F600 please \U0001F600\U0001F600 x" + family + family);
+    runs.append(" bold " + man + "\u200D" + man, {.font = Font::body().bold()});
+    runs.append("\u200D" + man + " end \U0001F44D\U0001F3FD ", {.foregroundColor = Color(1, 0, 0)});
+    const std::vector<StyledText> paragraphs = {
+        runs,
+        StyledText(" \U0001F600  leading spaces, then\nanother line " + family + "\n"),
+        StyledText(repeat(family, 40)), // breaks between the families only
+        // One cluster of joined people, long enough to be shaped in windows.
+        StyledText(repeat(man + "\u200D", 120) + man),
+        StyledText(repeat("\U0001F44D\u200D", 90) + "\U0001F44D " + repeat(family + "\u200D", 30) +
+                   family + " tail"),
+    };
+    const std::vector<std::optional<double>> widths = {std::nullopt, 500, 230, 90};
+    int compared = 0;
+    for (std::size_t i = 0; i < paragraphs.size(); ++i) {
+        for (const std::optional<double>& width : widths) {
+            const ParagraphStyle style{.width = width};
+            const TextLayout fast = layoutFromWordShapes(paragraphs[i], style);
+            const std::string what = "paragraph " + std::to_string(i) + " at " +
+                                     (width ? std::to_string(*width) : "no width");
+            ASSERT_TRUE(isWordShaped(fast)) << what;
+            ++compared;
+            expectSameLayout(fast, layoutWithPango(paragraphs[i], style), what);
+        }
+    }
+    EXPECT_EQ(compared, 20);
+    // Colour glyphs are drawn as Pango draws them.
+    const ParagraphStyle style{.width = 200};
+    const TextLayout fast = layoutFromWordShapes(paragraphs[0], style);
+    moss_test::expectSamePixelsWithInk(drawn(fast), drawn(layoutWithPango(paragraphs[0], style)),
+                                       2000);
+    // Long paragraphs with emoji leave Pango by themselves; a joiner between anything but two
+    // emoji, or another symbol, sends the paragraph back to it.
+    EXPECT_FALSE(isWordShaped(TextLayout(StyledText(repeat(family, 40)), style)));
+    EXPECT_TRUE(isWordShaped(TextLayout(StyledText(repeat(family, 1400)), style)));
+    for (const std::string& other :
+         std::vector<std::string>{"a\u200D" + man, man + "\u200D", man + "\uFE0F", "\u2764\uFE0F",
+                                  "\U0001F1EB\U0001F1F7"}) {
+        EXPECT_FALSE(isWordShaped(layoutFromWordShapes(StyledText(other), style))) << other;
+    }
+}
+
 TEST(WordShaping, EverythingElseGoesThroughPango) {
     const char* const complex[] = {
         "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645", // Arabic
