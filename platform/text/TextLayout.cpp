@@ -295,11 +295,11 @@ bool isEmoji(char32_t c) {
            u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_EMOJI_PRESENTATION);
 }
 
-/// Word-shaped paragraphs longer than this that have emoji shape a piece longer than twice this
-/// in windows of about this many bytes, cut after a joiner where a glyph starts, with this many
-/// bytes around each shaped along: no emoji face has a sequence of more than a few dozen bytes,
-/// and the windows of a chain that repeats itself repeat too (shaping a chain of joined people
-/// costs about 16 µs a person).
+/// Word-shaped paragraphs with emoji shape a piece longer than twice this in windows of about
+/// this many bytes, each cut after a joiner and shaped with this many bytes on either side: no
+/// emoji face has a sequence of more than a few dozen bytes, and the windows of a chain that
+/// repeats itself repeat too, each shaped once (shaping a chain of joined people costs about
+/// 16 µs a person).
 constexpr std::size_t kShapingWindow = 256;
 constexpr std::size_t kWindowMargin = 64;
 
@@ -1134,8 +1134,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     pieces.reserve(pieceEnds);
     segments.reserve(breaks.size());
     // Shapes `from` to `to` of an emoji sequence of run `r` in `font` (all of `low` to `high` in
-    // that face) in windows, adding their widths to `width`; false where a window would start
-    // within a glyph.
+    // that face) in windows, adding their widths to `width`; false where the face lacks a glyph.
     const auto shapeInWindows = [&](const SegmentShaper::LoadedFont& font, std::size_t r,
                                     std::size_t from, std::size_t to, std::size_t low,
                                     std::size_t high, std::int64_t& width) {
@@ -1151,28 +1150,15 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 startOfCharacter(std::max(low, a - std::min(a, kWindowMargin)));
             std::size_t b = to;
             if (to - a > 2 * kShapingWindow) {
-                // The last glyph within the window's length that starts after a joiner.
-                const std::size_t probeEnd =
-                    startOfCharacter(std::min(high, a + kShapingWindow + kWindowMargin));
-                const auto probe =
-                    shaper.shape(font, std::string_view(text).substr(before, probeEnd - before),
-                                 a - before, probeEnd - a);
-                const PangoGlyphString* g = probe->glyphs;
-                for (int i = g->num_glyphs; i-- > 0;) {
-                    const auto c = static_cast<std::size_t>(g->log_clusters[i]);
-                    if (c > 0 && c <= kShapingWindow && c >= joiner.size() &&
-                        std::string_view(text).substr(a + c - joiner.size(), joiner.size()) ==
-                            joiner) {
-                        b = a + c;
-                        break;
-                    }
-                }
+                const std::size_t j = text.find(joiner, a + kShapingWindow);
+                b = j < to ? j + joiner.size() : to;
             }
+            // Each window keeps the glyphs whose clusters start within it: one that a sequence
+            // across its end makes is the earlier window's, as in the whole.
             const std::size_t after = startOfCharacter(std::min(high, b + kWindowMargin));
             auto shape = shaper.shape(font, std::string_view(text).substr(before, after - before),
                                       a - before, b - a);
-            const PangoGlyphString* g = shape->glyphs;
-            if (!shape->covered || g->num_glyphs == 0 || g->log_clusters[0] != 0) {
+            if (!shape->covered) {
                 return false;
             }
             width += shape->width;
@@ -1683,7 +1669,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             slices.resize(static_cast<std::size_t>(count));
             std::size_t n = 0;
             int offsets = 0;
-            unsigned colours = 0;
             for (const RunPart& part : parts) {
                 const PangoGlyphString* g = part.shape->glyphs;
                 for (int i = 0; i < g->num_glyphs; ++i, ++n) {
@@ -1694,11 +1679,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                  0};
                     x += geometry.width;
                     offsets |= geometry.x_offset | geometry.y_offset;
-                    colours |= g->glyphs[i].attr.is_color;
                 }
             }
-            // Colour glyphs are drawn by Pango, which needs them marked.
-            const bool offAdvance = offsets != 0 || colours != 0;
+            const bool offAdvance = offsets != 0;
             // The space the line breaks after takes no room, as in Pango. Its glyph is the last
             // one drawn, or the first in right-to-left text.
             const std::size_t finalGlyph = rtl ? 0 : slices.size() - 1;
