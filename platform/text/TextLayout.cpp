@@ -1251,18 +1251,22 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 const auto same = [&](std::size_t k) {
                     return fontAt[k] == font && emojiAt[k] == emoji;
                 };
-                std::size_t stop = at;
-                while (stop < end && same(stop)) {
-                    ++stop;
-                }
-                std::size_t before = at;
-                while (before > lowest && same(before - 1)) {
-                    --before;
-                }
-                std::size_t after = stop;
-                while (after < highest && same(after)) {
-                    ++after;
-                }
+                // The bytes of the same face (and kind) from `k` down to `limit`, or up to it.
+                const auto sameDownTo = [&](std::size_t k, std::size_t limit) {
+                    while (k > limit && same(k - 1)) {
+                        --k;
+                    }
+                    return k;
+                };
+                const auto sameUpTo = [&](std::size_t k, std::size_t limit) {
+                    while (k < limit && same(k)) {
+                        ++k;
+                    }
+                    return k;
+                };
+                const std::size_t stop = sameUpTo(at, end);
+                const std::size_t before = sameDownTo(at, lowest);
+                const std::size_t after = sameUpTo(stop, highest);
                 if (!rtl && !emoji && font == runFonts[r]) {
                     if (!shapePlain(at, stop, before, after)) {
                         return false;
@@ -1272,14 +1276,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 }
                 if (emoji && stop - at > 2 * kShapingWindow) {
                     // The face's stretch around the piece, for the windows' margins.
-                    std::size_t low = before;
-                    while (low > runStart && same(low - 1)) {
-                        --low;
-                    }
-                    std::size_t high = after;
-                    while (high < runEnd && same(high)) {
-                        ++high;
-                    }
+                    const std::size_t low = sameDownTo(before, runStart);
+                    const std::size_t high = sameUpTo(after, runEnd);
                     if (!shapeInWindows(*font, r, at, stop, low, high, segment.width)) {
                         return false;
                     }
