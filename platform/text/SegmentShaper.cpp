@@ -341,11 +341,11 @@ SegmentShaper::shape(const LoadedFont& font, std::string_view context, std::size
     return shapeAs(font, context, offset, length, rightToLeft ? kRightToLeft : 0);
 }
 
-std::shared_ptr<const SegmentShaper::Shape>
-SegmentShaper::shapeAlone(const LoadedFont& font, std::string_view context, std::size_t offset,
-                          std::size_t length, bool rightToLeft) {
-    return shapeAs(font, context, offset, length,
-                   static_cast<std::uint8_t>(kAlone | (rightToLeft ? kRightToLeft : 0)));
+std::shared_ptr<const SegmentShaper::Shape> SegmentShaper::shapeAlone(const LoadedFont& font,
+                                                                      std::string_view context,
+                                                                      std::size_t offset,
+                                                                      std::size_t length) {
+    return shapeAs(font, context, offset, length, kAlone);
 }
 
 const SegmentShaper::LoadedFont* SegmentShaper::fallback(const LoadedFont& font, char32_t c) {
@@ -353,10 +353,10 @@ const SegmentShaper::LoadedFont* SegmentShaper::fallback(const LoadedFont& font,
     if (const auto known = font.fallbacks.find(c); known != font.fallbacks.end()) {
         return known->second;
     }
-    const LoadedFont* found = &font;
-    if (pango_font_has_char(font.font, static_cast<gunichar>(c)) == FALSE &&
-        font.description != nullptr) {
-        // The font Pango's itemizing gives the character in a paragraph of `font`.
+    // The font Pango's itemizing gives the character in a paragraph of `font`: where the font
+    // has it, the font itself, but for an emoji, which takes the first face that draws emoji.
+    const LoadedFont* found = nullptr;
+    if (font.description != nullptr) {
         std::array<char, 8> utf8{};
         const int n = g_unichar_to_utf8(static_cast<gunichar>(c), utf8.data());
         PangoAttrList* attributes = pango_attr_list_new();
@@ -365,8 +365,9 @@ const SegmentShaper::LoadedFont* SegmentShaper::fallback(const LoadedFont& font,
         pango_attr_list_unref(attributes);
         PangoFont* chosen =
             items != nullptr ? static_cast<PangoItem*>(items->data)->analysis.font : nullptr;
-        found = nullptr;
-        if (chosen != nullptr) {
+        if (chosen == font.font) {
+            found = &font;
+        } else if (chosen != nullptr) {
             auto known = std::find_if(fallbacks_.begin(), fallbacks_.end(),
                                       [&](const auto& f) { return f->font == chosen; });
             if (known == fallbacks_.end()) {

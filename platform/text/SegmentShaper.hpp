@@ -124,8 +124,10 @@ public:
     /// the first time a font is asked for is it described.
     const LoadedFont* font(const ResolvedFont& resolved, Describe describe);
     /// The glyphs of `length` bytes from `offset` of `context`, from shaping all of `context`
-    /// left to right in `font` as Latin text. Shaping the neighbouring words along lets
-    /// contextual forms that look across a space come out as in the whole paragraph.
+    /// left to right in `font` as Latin text (or, `rightToLeft`, as Hebrew text right to left,
+    /// the glyphs in the order they are drawn: the last character's first). Shaping the
+    /// neighbouring words along lets contextual forms that look across a space come out as in the
+    /// whole paragraph.
     std::shared_ptr<const Shape> shape(const LoadedFont& font, std::string_view context,
                                        std::size_t offset, std::size_t length,
                                        bool rightToLeft = false);
@@ -133,13 +135,10 @@ public:
     /// around them is only looked at (for contextual forms), not shaped along, as Pango shapes
     /// the part of a word it cut at a line's end.
     std::shared_ptr<const Shape> shapeAlone(const LoadedFont& font, std::string_view context,
-                                            std::size_t offset, std::size_t length,
-                                            bool rightToLeft = false);
-    /// `rightToLeft` above: shaped as Hebrew text, right to left, the glyphs in the order they
-    /// are drawn (the last character's first).
-
+                                            std::size_t offset, std::size_t length);
     /// The font Pango draws `c` with in a paragraph set in `font`: `font` itself where it has a
-    /// glyph for it, else the first face of the font's fallbacks that has (null when none loads).
+    /// glyph for it (but for emoji, which the first face that draws emoji takes), else the first
+    /// face of the font's fallbacks that has (null when none loads).
     const LoadedFont* fallback(const LoadedFont& font, char32_t c);
 
     /// Whether `length` bytes from `offset` of `run` (the text of one run, which nothing is

@@ -345,6 +345,9 @@ TEST(WordShaping, ParagraphsWithEmojiAgreeWithPango) {
     StyledText runs("Smile \U0001F600 please \U0001F600\U0001F600 x" + family + family);
     runs.append(" bold " + man + "\u200D" + man, {.font = Font::body().bold()});
     runs.append("\u200D" + man + " end \U0001F44D\U0001F3FD ", {.foregroundColor = Color(1, 0, 0)});
+    // DejaVu Sans draws some emoji itself, in black.
+    runs.append(" \U0001F600 \U0001F44D\u200D\U0001F44D ",
+                {.font = Font::custom("DejaVu Sans", 13)});
     const std::vector<StyledText> paragraphs = {
         runs,
         StyledText(" \U0001F600  leading spaces, then\nanother line " + family + "\n"),
