@@ -12,6 +12,7 @@
 #include <cmath>
 #include <limits>
 #include <typeinfo>
+#include <unordered_map>
 
 namespace Math {
 
@@ -141,6 +142,111 @@ const AtomList& listOrEmpty(const std::shared_ptr<AtomList>& list) {
     return list ? *list : empty;
 }
 
+// Within one formula, short lists of plain symbols recur as scripts and limits (the same limits
+// under every sum of a long formula, the same index on every variable), and setting each was most
+// of setting the formula. Such a list is set once per formula: a later occurrence is a new list
+// over the same children, which nothing changes once their list is made (what places a list moves
+// the list; a list's children sit relative to it). The lists of one typeset share a memo, begun
+// by its outermost call and gone with it.
+class SubLineMemo {
+public:
+    // Lists longer than this are rarely repeated, and their keys would cost more to make.
+    static constexpr std::size_t maxAtoms = 16;
+    static constexpr std::size_t maxEntries = 1024;
+
+    // What the list is set from, or nothing when it holds anything but plain symbols without
+    // scripts. The typesetter reads nothing else of such a list than what the key holds.
+    static std::optional<std::string> key(const AtomList& list, const Font& font,
+                                          Typesetter::Level style, bool cramped, bool spaced) {
+        if (list.atoms.size() > maxAtoms) {
+            return std::nullopt;
+        }
+        std::string key = font.name.rawValue();
+        key.push_back('\0');
+        append(key, font.size);
+        key.push_back(static_cast<char>(style));
+        key.push_back(static_cast<char>(cramped));
+        key.push_back(static_cast<char>(spaced));
+        for (const auto& atom : list.atoms) {
+            if (!appendPlain(key, atom.get())) {
+                return std::nullopt;
+            }
+            for (const auto& part : atom->fusedAtoms) {
+                if (!appendPlain(key, part.get()) || !part->fusedAtoms.empty()) {
+                    return std::nullopt;
+                }
+            }
+            key.push_back(static_cast<char>(atom->fusedAtoms.size()));
+        }
+        return key;
+    }
+
+    // A new list over the children of the one kept under `key`, or nothing.
+    std::shared_ptr<DisplayList> find(const std::string& key) const {
+        const auto found = entries_.find(key);
+        if (found == entries_.end()) {
+            return nullptr;
+        }
+        return std::make_shared<DisplayList>(found->second->children, found->second->range);
+    }
+
+    // Keeps `list` as it was made, before its caller places or marks it.
+    void store(std::string key, const DisplayList& list) {
+        if (entries_.size() < maxEntries) {
+            entries_.emplace(std::move(key),
+                             std::make_shared<const DisplayList>(list.children, list.range));
+        }
+    }
+
+    // The memo of the typeset under way on this thread.
+    static inline thread_local SubLineMemo* active = nullptr;
+
+private:
+    template <class T>
+    static void append(std::string& key, const T& value) {
+        key.append(reinterpret_cast<const char*>(&value), sizeof(value));
+    }
+    static bool appendPlain(std::string& key, const Atom* atom) {
+        if (!atom || typeid(*atom) != typeid(Atom) || hasScripts(*atom)) {
+            return false;
+        }
+        append(key, atom->type);
+        append(key, atom->fontStyle);
+        append(key, atom->indexRange.location);
+        append(key, atom->indexRange.length);
+        append(key, atom->nucleus.size());
+        key += atom->nucleus;
+        return true;
+    }
+
+    std::unordered_map<std::string, std::shared_ptr<const DisplayList>> entries_;
+};
+
+// Makes a memo active for the typeset the outermost entry point begins.
+class SubLineMemoScope {
+public:
+    SubLineMemoScope()
+        : outermost_(SubLineMemo::active == nullptr) {
+        if (outermost_) {
+            SubLineMemo::active = &memo_;
+        }
+    }
+    ~SubLineMemoScope() {
+        if (outermost_) {
+            SubLineMemo::active = nullptr;
+        }
+    }
+    SubLineMemoScope(const SubLineMemoScope&) = delete;
+    SubLineMemoScope& operator=(const SubLineMemoScope&) = delete;
+
+    // Whether the list being set is part of a formula begun by an outer call.
+    bool nested() const { return !outermost_; }
+
+private:
+    bool outermost_;
+    SubLineMemo memo_;
+};
+
 } // namespace
 
 // MARK: Entry points
@@ -160,6 +266,7 @@ std::shared_ptr<DisplayList> Typesetter::createLine(std::shared_ptr<const AtomLi
     const auto atoms = preprocessAtoms(*list, font.get());
     const IndexRange range = listRange(*list);
     list.reset();
+    const SubLineMemoScope memo;
     Typesetter typesetter(std::move(font), style, cramped, false, maxWidth);
     typesetter.createDisplayAtoms(atoms);
     return std::make_shared<DisplayList>(std::move(typesetter.displayAtoms), range);
@@ -171,10 +278,24 @@ Typesetter::createLineWithOptions(const AtomList& list, std::shared_ptr<const Pl
     if (!usable(font)) {
         return nullptr;
     }
+    const SubLineMemoScope memo;
+    std::optional<std::string> key;
+    if (memo.nested() && sanitizedWidth(maxWidth) == 0) {
+        key = SubLineMemo::key(list, font->font(), style, cramped, spaced);
+        if (key) {
+            if (auto known = SubLineMemo::active->find(*key)) {
+                return known;
+            }
+        }
+    }
     const auto atoms = preprocessAtoms(list, font.get());
     Typesetter typesetter(std::move(font), style, cramped, spaced, maxWidth);
     typesetter.createDisplayAtoms(atoms);
-    return std::make_shared<DisplayList>(std::move(typesetter.displayAtoms), listRange(list));
+    auto line = std::make_shared<DisplayList>(std::move(typesetter.displayAtoms), listRange(list));
+    if (key) {
+        SubLineMemo::active->store(std::move(*key), *line);
+    }
+    return line;
 }
 
 std::shared_ptr<DisplayList>

@@ -45,7 +45,20 @@ using platform::ui::Text;
 void AttachmentView::draw(platform::ui::CanvasContext& context, platform::Point origin,
                           const Text::Layout& layout,
                           std::optional<platform::CharacterRange> selected) {
+    // A paragraph may hold a quarter of a million boxes, of which a screen shows a few thousand:
+    // lines well clear of the clip are passed over whole. A line's own height around it leaves
+    // room for ink that a box's view draws past the box.
+    const platform::Rect visible = context.graphics.clipBoundingRect();
+    // Runs of one repeated attachment share their attribute: its symbol is named once.
+    const AttachmentAttribute* named = nullptr;
+    platform::Size namedSize;
+    platform::ui::ViewID id;
     for (const platform::TextLayout::Line& line : layout.lines()) {
+        const platform::Rect bounds = line.typographicBounds.rect().offsetBy(origin.x, origin.y);
+        if (bounds.maxY() + bounds.height() < visible.minY() ||
+            bounds.minY() - bounds.height() > visible.maxY()) {
+            continue;
+        }
         for (const platform::TextLayout::Run& run : line.runs) {
             const AttachmentAttribute* attribute = layout.attribute<AttachmentAttribute>(run);
             if (attribute == nullptr) {
@@ -53,7 +66,11 @@ void AttachmentView::draw(platform::ui::CanvasContext& context, platform::Point 
             }
             // The box's typographic rectangle: its top at the ascent above the baseline.
             const platform::Rect box = run.typographicBounds.rect();
-            const platform::ui::ViewID id = symbolID(attribute->attachment, box.size);
+            if (attribute != named || box.size != namedSize) {
+                id = symbolID(attribute->attachment, box.size);
+                named = attribute;
+                namedSize = box.size;
+            }
             const platform::Rect at = box.offsetBy(origin.x, origin.y);
             const bool dimmed =
                 selected && selected->contains(run.characterRange.lowerBound) &&
@@ -77,13 +94,22 @@ void AttachmentView::draw(platform::ui::CanvasContext& context, platform::Point 
 AnyView AttachmentView::body() const {
     // One symbol per attachment and size; its view is built once however often it occurs.
     std::vector<std::pair<platform::ui::ViewID, AnyView>> symbols;
+    const AttachmentAttribute* named = nullptr;
+    platform::Size namedSize;
     for (const platform::TextLayout::Line& line : layout_.lines()) {
         for (const platform::TextLayout::Run& run : line.runs) {
             const AttachmentAttribute* attribute = layout_.attribute<AttachmentAttribute>(run);
-            if (attribute == nullptr || !attachments_.contains(attribute->attachment)) {
+            if (attribute == nullptr) {
                 continue;
             }
             const platform::Size size = run.typographicBounds.rect().size;
+            // A repeated attachment's runs share their attribute: the run before named it.
+            if ((attribute == named && size == namedSize) ||
+                !attachments_.contains(attribute->attachment)) {
+                continue;
+            }
+            named = attribute;
+            namedSize = size;
             platform::ui::ViewID id = symbolID(attribute->attachment, size);
             const bool known = std::any_of(symbols.begin(), symbols.end(),
                                            [&](const auto& symbol) { return symbol.first == id; });
