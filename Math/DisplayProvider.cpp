@@ -127,6 +127,13 @@ std::size_t atomBytes(const Atom& root, std::size_t cap) {
 
 std::size_t listBytes(const AtomList& root, std::size_t cap) {
     std::size_t bytes = sharedBytes<AtomList>() + vectorBytes(root.atoms);
+    // Every atom is at least a plain one: a formula of a megabyte is known to be too large from
+    // its number of atoms alone, without walking a third of it.
+    const auto present = static_cast<std::size_t>(
+        std::count_if(root.atoms.begin(), root.atoms.end(), [](const auto& atom) { return atom; }));
+    if (bytes + present * sharedBytes<Atom>() > cap) {
+        return bytes + present * sharedBytes<Atom>();
+    }
     for (const auto& atom : root.atoms) {
         if (bytes > cap) {
             break;
@@ -137,6 +144,14 @@ std::size_t listBytes(const AtomList& root, std::size_t cap) {
 }
 
 std::size_t displayBytes(const DisplayNode& root, std::size_t cap) {
+    // As for lists: every node is at least a node.
+    if (const auto* list = dynamic_cast<const DisplayList*>(&root)) {
+        const std::size_t least = sharedBytes<DisplayList>() + vectorBytes(list->children) +
+                                  list->children.size() * sharedBytes<DisplayNode>();
+        if (least > cap) {
+            return least;
+        }
+    }
     std::size_t bytes = 0;
     std::vector<const DisplayNode*> nodes{&root};
     const auto push = [&nodes](const auto& node) {

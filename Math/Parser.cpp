@@ -4,6 +4,7 @@
 #include "Math/EnvironmentTable.hpp"
 #include "Math/NameTables.hpp"
 #include "Math/SymbolTable.hpp"
+#include "Math/TextCharacters.hpp"
 #include "platform/foundation/ASCII.hpp"
 #include "platform/foundation/Unicode.hpp"
 #include "platform/runtime/ScopeExit.hpp"
@@ -97,7 +98,7 @@ void Parser::setError(ParserError::Code code, std::string message) {
 
 void Parser::setCharacters(std::string_view text, std::vector<Character>& out) {
     out.clear();
-    const auto clusters = unicode::graphemeClusters(text);
+    const auto clusters = textCharacters(text);
     out.reserve(clusters.size());
     for (const auto cluster : clusters) {
         if (unicode::isAscii(cluster) || unicode::isNfc(cluster)) {

@@ -1,6 +1,7 @@
 // Accents over a base, aligned on the font's top-accent attachment points and sized by its
 // horizontal variants.
 
+#include "Math/TextCharacters.hpp"
 #include "Math/Typesetter.hpp"
 #include "Math/TypesetterAlphabets.hpp"
 #include "platform/foundation/Unicode.hpp"
@@ -13,7 +14,7 @@ namespace Math {
 namespace {
 
 std::string_view lastCharacterOf(std::string_view text) {
-    const auto characters = platform::unicode::graphemeClusters(text);
+    const auto characters = textCharacters(text);
     return characters.empty() ? std::string_view{} : characters.back();
 }
 
@@ -70,9 +71,8 @@ bool Typesetter::isSingleCharAccentee(const Accent& accent) {
         return false;
     }
     const auto& inner = accent.innerList->atoms.front();
-    return inner && isCharacterAtom(*inner) &&
-           platform::unicode::graphemeClusters(inner->nucleus).size() == 1 && !inner->subscript() &&
-           !inner->superscript();
+    return inner && isCharacterAtom(*inner) && textCharacters(inner->nucleus).size() == 1 &&
+           !inner->subscript() && !inner->superscript();
 }
 
 CGFloat Typesetter::accentSkew(const Accent& accent, CGFloat baseWidth,

@@ -1,5 +1,6 @@
 #include "Math/TypesetterAlphabets.hpp"
 
+#include "Math/TextCharacters.hpp"
 #include "platform/foundation/Unicode.hpp"
 
 #include <algorithm>
@@ -266,7 +267,7 @@ std::string styleCharacters(std::string_view nucleus, Atom::FontStyle style,
         }
         return result;
     }
-    for (const auto character : platform::unicode::graphemeClusters(nucleus)) {
+    for (const auto character : textCharacters(nucleus)) {
         const auto scalars = platform::unicode::scalars(character);
         if (scalars.size() != 1) {
             result += character;

@@ -2,6 +2,7 @@
 // even the largest variant is too short, the glyph assembled from its extensible parts.
 
 #include "Math/GlyphFallback.hpp"
+#include "Math/TextCharacters.hpp"
 #include "Math/Typesetter.hpp"
 #include "platform/foundation/Unicode.hpp"
 
@@ -151,7 +152,7 @@ std::shared_ptr<DisplayGlyphRun> Typesetter::constructGlyphAssembly(const Platfo
 
 Typesetter::FontGlyph Typesetter::drawableGlyph(std::string_view text) {
     styleFont();
-    const auto characters = platform::unicode::graphemeClusters(text);
+    const auto characters = textCharacters(text);
     if (characters.empty()) {
         return {styleFont_, 0};
     }

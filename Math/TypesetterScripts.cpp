@@ -2,6 +2,7 @@
 // below or their scripts at the side.
 
 #include "Math/GlyphFallback.hpp"
+#include "Math/TextCharacters.hpp"
 #include "Math/Typesetter.hpp"
 #include "platform/foundation/Unicode.hpp"
 
@@ -117,7 +118,7 @@ void Typesetter::makeScripts(const Atom& atom, DisplayNode& nucleus, std::int64_
 std::shared_ptr<DisplayNode> Typesetter::makeLargeOperator(const LargeOperator& op) {
     const bool limits = op.limits && (style == Level::display || style == Level::text);
     const auto& fontNow = styleFont();
-    const auto characters = platform::unicode::graphemeClusters(op.nucleus);
+    const auto characters = textCharacters(op.nucleus);
     if (characters.size() != 1) {
         // A word operator (lim, sin ...) is set as text.
         DrawableText drawn = drawableText(op.nucleus, fontNow);
