@@ -361,11 +361,18 @@ namespace {
 // what is still to come never miss by this much.
 constexpr double fitsWithinShare = 0.6;
 
-bool fitsWithin(double naturalWidth, double proposedWidth) {
-    return proposedWidth > 0 && naturalWidth <= fitsWithinShare * proposedWidth;
-}
-
 } // namespace
+
+bool DisplayProvider::setsAsWithoutWidth(double naturalWidth, double width, double fontSize) {
+    if (!(width > 0) || !(fontSize > 0)) {
+        return false;
+    }
+    // Every room the typesetter asks of a line before it breaks it (the pen, the space before
+    // the next symbol and that symbol alone; a built node with its scripts measured without the
+    // italic correction they are set with, spaced as the next atom's type spaces it) ends within
+    // two ems past the widest point the line reaches unbroken, which is its natural width.
+    return naturalWidth <= fitsWithinShare * width || naturalWidth + 2 * fontSize <= width;
+}
 
 std::shared_ptr<DisplayList> DisplayProvider::find(Cache& cache, const Key& key) {
     const auto exact = [&cache](const Key& wanted) -> std::shared_ptr<DisplayList> {
@@ -386,7 +393,8 @@ std::shared_ptr<DisplayList> DisplayProvider::find(Cache& cache, const Key& key)
     if (key.proposedWidth > 0) {
         Key unbroken = key;
         unbroken.proposedWidth = 0;
-        if (auto root = exact(unbroken); root && fitsWithin(root->width(), key.proposedWidth)) {
+        if (auto root = exact(unbroken);
+            root && setsAsWithoutWidth(root->width(), key.proposedWidth, key.font.size)) {
             return root;
         }
     }
@@ -489,7 +497,7 @@ std::optional<DisplayProvider::Measure> DisplayProvider::measure(std::string_vie
             Key unbroken = key;
             unbroken.proposedWidth = 0;
             if (const auto* known = cache->measure.find(unbroken);
-                known && fitsWithin((*known)->width, key.proposedWidth)) {
+                known && setsAsWithoutWidth((*known)->width, key.proposedWidth, key.font.size)) {
                 return **known;
             }
         }

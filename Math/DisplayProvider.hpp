@@ -78,6 +78,10 @@ public:
     // positive, else 0. No width counts as 0.
     static double keyWidth(std::optional<double> width);
 
+    // Whether a formula `naturalWidth` wide without a width, set in a font of `fontSize`, is set
+    // at `width` exactly as without one: no line of it comes near enough the width to be broken.
+    static bool setsAsWithoutWidth(double naturalWidth, double width, double fontSize);
+
     // The typeset root of `latex`, from the cache or typeset now (and then kept also under the
     // root's own width, which a layout proposes next). Nothing when the LaTeX does not parse or
     // the font cannot be loaded; nothing is kept then.

@@ -19,6 +19,18 @@ namespace {
 
 const Font latinModern20(Font::Name::latinModern, 20);
 
+// The pixels of a root drawn at its own size.
+std::vector<std::uint8_t> drawn(const DisplayList& root) {
+    const platform::Size size{std::ceil(root.width()) + 2,
+                              std::ceil(root.ascent() + root.descent()) + 2};
+    platform::ImageSurface surface = platform::ImageSurface::ofSize(size);
+    {
+        platform::GraphicsContext context(surface);
+        drawInGraphicsContext(root, context, size);
+    }
+    return surface.makeImage().rgba();
+}
+
 } // namespace
 
 TEST(DisplayProvider, WidthsRoundToHalfPoints) {
@@ -257,16 +269,7 @@ TEST(DisplayProvider, AFormulaWellWithinAWidthComesOutAsWithoutAWidth) {
         "\\lim_{n\\to\\infty} \\left(1+\\frac{1}{n}\\right)^n = e",
         "f(x)=ax^2+bx+c,\\quad x\\in\\mathbb{R},\\quad \\alpha\\beta\\gamma\\delta",
     };
-    const auto draw = [](const DisplayList& root) {
-        const platform::Size size{std::ceil(root.width()) + 2,
-                                  std::ceil(root.ascent() + root.descent()) + 2};
-        platform::ImageSurface surface = platform::ImageSurface::ofSize(size);
-        {
-            platform::GraphicsContext context(surface);
-            drawInGraphicsContext(root, context, size);
-        }
-        return surface.makeImage().rgba();
-    };
+    const auto draw = [](const DisplayList& root) { return drawn(root); };
     for (const char* formula : formulas) {
         SCOPED_TRACE(formula);
         for (const Level level : {Level::display, Level::text}) {
@@ -284,6 +287,49 @@ TEST(DisplayProvider, AFormulaWellWithinAWidthComesOutAsWithoutAWidth) {
             const std::vector<std::uint8_t> drawn = draw(*unbroken);
             EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](auto v) { return v != 0; }));
             EXPECT_TRUE(draw(*set) == drawn);
+        }
+    }
+}
+
+TEST(DisplayProvider, AFormulaThatFitsAWidthComesOutAsWithoutAWidth) {
+    // The reuse at the narrowest width that allows it: two ems past the natural width. Formulas
+    // whose estimates run ahead of what they set (scripts with italic corrections, a coloured
+    // group spaced by its first symbol, negative spaces, delimited groups set at the width too,
+    // a text run long enough to be measured by windows).
+    std::string longRun;
+    for (int i = 0; i < 40; ++i) {
+        longRun += "abcdefgh";
+    }
+    const std::string formulas[] = {
+        "f^2+P_i^{k}+V_j-f_{n}^{m}",
+        "a+\\textcolor{red}{-b}+\\textcolor{blue}{=c}\\!\\!\\!d\\;e",
+        "\\left(\\frac{a}{b}+\\left[x+y\\right]\\right)^{2}+\\sum_{i=0}^{n} x_i^2",
+        "\\int_0^1 f(x)\\,dx + \\lim_{n\\to\\infty} \\sqrt[3]{x_n} \\cdot \\hat{y}",
+        longRun + "+" + longRun,
+        "x=\\frac{-b\\pm\\sqrt{b^2-4ac}}{2a},\\quad y=\\sin t",
+    };
+    for (const std::string& formula : formulas) {
+        SCOPED_TRACE(formula);
+        for (const Level level : {Level::display, Level::text}) {
+            DisplayProvider withoutWidth;
+            const auto unbroken = withoutWidth.displayNode(formula, latinModern20, level, 0);
+            ASSERT_TRUE(unbroken);
+            const double width = std::ceil((unbroken->width() + 2 * latinModern20.size) * 2) / 2;
+            ASSERT_TRUE(
+                DisplayProvider::setsAsWithoutWidth(unbroken->width(), width, latinModern20.size));
+            EXPECT_FALSE(DisplayProvider::setsAsWithoutWidth(unbroken->width(), width - 1,
+                                                             latinModern20.size));
+            // Set at that width on its own, not reused.
+            DisplayProvider withWidth;
+            const auto set = withWidth.displayNode(formula, latinModern20, level, width);
+            ASSERT_TRUE(set);
+            EXPECT_EQ(set->width(), unbroken->width());
+            EXPECT_EQ(set->ascent(), unbroken->ascent());
+            EXPECT_EQ(set->descent(), unbroken->descent());
+            EXPECT_TRUE(drawn(*set) == drawn(*unbroken));
+            // And reused there after it was set without a width.
+            EXPECT_EQ(withoutWidth.displayNode(formula, latinModern20, level, width), unbroken);
+            EXPECT_EQ(withoutWidth.typesetCount(), 1U);
         }
     }
 }

@@ -110,4 +110,26 @@ TEST(MathBlock, AFirstScreenSetsEachOfItsFormulasOnce) {
     EXPECT_EQ(provider.parseCount() - parsedBefore, 3U);
 }
 
+TEST(MathBlock, ADisplayFormulaThatFitsItsColumnIsSetOnce) {
+    // Its text measures it without a width (its baseline, its first layout) and then at the
+    // column's width; a formula that fits the column on one line is set there as without one.
+    // Its own symbols, so that no other case has set it.
+    const std::string half = "\\frac{g_9}{h_9}+g_9^2+\\sqrt{h_9}+g_9 h_9+\\frac{1}{g_9}+h_9";
+    const std::string formula = half + "-" + half;
+    Math::DisplayProvider& provider = Math::DisplayProvider::shared();
+    const std::size_t typesetBefore = provider.typesetCount();
+    test::SelectableDocument document("Words :smile:.\n\n$$" + formula + "$$\n");
+    ASSERT_TRUE(document.shown());
+    platform::ImageSurface surface = platform::ImageSurface::ofSize({560, 400});
+    {
+        platform::GraphicsContext context(surface);
+        document.host().graph().draw(context);
+    }
+    const platform::Rect box = formulaIn(document.collection(), *document.textHolding("Words") + 1);
+    // Well past half the column, and on one line.
+    EXPECT_GT(box.width(), 0.7 * 560);
+    EXPECT_LT(box.height(), 40);
+    EXPECT_EQ(provider.typesetCount() - typesetBefore, 1U);
+}
+
 } // namespace vellum::math_block_test
