@@ -519,6 +519,38 @@ TEST_F(TypesetterTest, DisplaySumTakesItsLargerVariantWithLimitsCentred) {
                      size * metrics().scriptPercentScaleDown());
 }
 
+TEST_F(TypesetterTest, RepeatedLimitsAndScriptsShareTheirRunsAndSitEachAtItsOwnPlace) {
+    // A long formula repeats its limits and indices: each is set once, and every occurrence is a
+    // list of its own over the same runs, placed where its operator or nucleus is.
+    const auto root = typeset("\\sum_{i=0}^{n} x_k + \\sum_{i=0}^{n} x_k - \\sum_{i=0}^{n} x_k");
+    ASSERT_TRUE(root);
+    std::vector<std::shared_ptr<DisplayLargeOperator>> ops;
+    std::vector<std::shared_ptr<DisplayList>> indices;
+    for (const auto& node : root->children) {
+        if (auto op = std::dynamic_pointer_cast<DisplayLargeOperator>(node)) {
+            ops.push_back(op);
+        } else if (auto list = std::dynamic_pointer_cast<DisplayList>(node)) {
+            indices.push_back(list);
+        }
+    }
+    ASSERT_EQ(ops.size(), 3U);
+    ASSERT_EQ(indices.size(), 3U);
+    for (const auto& op : ops) {
+        ASSERT_TRUE(op->upperLimit && op->lowerLimit);
+        const double centre = op->position().x + op->width() / 2;
+        EXPECT_NEAR(op->upperLimit->position().x + op->upperLimit->width() / 2, centre, 1e-9);
+        EXPECT_NEAR(op->lowerLimit->position().x + op->lowerLimit->width() / 2, centre, 1e-9);
+    }
+    for (std::size_t k = 1; k < ops.size(); ++k) {
+        EXPECT_EQ(ops[0]->lowerLimit->children, ops[k]->lowerLimit->children);
+        EXPECT_EQ(ops[0]->upperLimit->children, ops[k]->upperLimit->children);
+        EXPECT_EQ(indices[0]->children, indices[k]->children);
+        // Each index follows its own sum.
+        EXPECT_GT(indices[k]->position().x, ops[k]->position().x);
+        EXPECT_LT(indices[k - 1]->position().x, ops[k]->position().x);
+    }
+}
+
 TEST_F(TypesetterTest, LimitsBecomeScriptsInScriptStyle) {
     const auto text = typeset("\\sum_{i}^{n}", Level::text);
     ASSERT_TRUE(text);
