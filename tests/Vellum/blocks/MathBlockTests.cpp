@@ -7,8 +7,12 @@
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vellum::math_block_test {
 
@@ -130,6 +134,40 @@ TEST(MathBlock, ADisplayFormulaThatFitsItsColumnIsSetOnce) {
     EXPECT_GT(box.width(), 0.7 * 560);
     EXPECT_LT(box.height(), 40);
     EXPECT_EQ(provider.typesetCount() - typesetBefore, 1U);
+}
+
+TEST(MathBlock, FormulasInATextDrawTheSameThroughAClip) {
+    // A text's formulas are drawn by one canvas, which passes over the lines clear of the clip:
+    // a band drawn alone shows exactly what the whole page shows there.
+    std::string words = "A :smile: start.\n\n";
+    for (int i = 0; i < 600; ++i) {
+        words += "$y_{" + std::to_string(i % 7) + "}^2$ and ";
+    }
+    test::SelectableDocument document(words + "the end.\n");
+    ASSERT_TRUE(document.shown());
+    const platform::Size size = document.host().size();
+    ASSERT_GT(size.height, 600);
+    const auto draw = [&](std::optional<platform::Rect> clip) {
+        platform::ImageSurface surface = platform::ImageSurface::ofSize(size);
+        {
+            platform::GraphicsContext context(surface);
+            if (clip) {
+                context.clip(*clip);
+            }
+            document.host().graph().draw(context);
+        }
+        return surface.makeImage().rgba();
+    };
+    const std::vector<std::uint8_t> whole = draw(std::nullopt);
+    const platform::Rect band({0, 301}, {size.width, 200});
+    const std::vector<std::uint8_t> clipped = draw(band);
+    const auto row = static_cast<std::size_t>(size.width) * 4;
+    // Inside the band: its edges fall between pixels, where a clip shades them.
+    const auto first = whole.begin() + static_cast<std::ptrdiff_t>(row * 303);
+    const auto last = whole.begin() + static_cast<std::ptrdiff_t>(row * 499);
+    EXPECT_TRUE(std::equal(first, last, clipped.begin() + (first - whole.begin())));
+    // Not a blank band.
+    EXPECT_NE(std::adjacent_find(first, last, std::not_equal_to<>()), last);
 }
 
 } // namespace vellum::math_block_test
