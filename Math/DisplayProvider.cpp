@@ -11,6 +11,7 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -42,6 +43,12 @@ constexpr std::size_t sharedBytes() {
 // Each estimate stops once it passes `cap`: a tree larger than a cache's whole budget is not kept
 // whatever its size, and walking all of a formula of a megabyte took a tenth of its typesetting.
 std::size_t atomBytes(const Atom& root, std::size_t cap) {
+    // Nearly every atom of a long formula is a plain symbol: counted as the walk below counts
+    // it, without the walk's stacks.
+    if (typeid(root) == typeid(Atom) && root.fusedAtoms.capacity() == 0 && !root.subscript() &&
+        !root.superscript()) {
+        return stringBytes(root.nucleus) + sharedBytes<LargeOperator>();
+    }
     std::size_t bytes = 0;
     // A stack, not recursion: a formula nests as deep as its author likes.
     std::vector<const Atom*> atoms{&root};
