@@ -435,8 +435,14 @@ void Typesetter::addInterElementSpace(const Atom* previous, AtomType current) {
 }
 
 platform::GlyphID Typesetter::glyphForCharacter(std::string_view character) {
-    const auto glyphs = styleFont().glyphFont().glyphs(utf16(character));
-    return glyphs && !glyphs->empty() ? glyphs->front() : 0;
+    const PlatformFont& font = styleFont();
+    if (const auto* known = characterGlyphs_.find(font.font(), character)) {
+        return *known;
+    }
+    const auto glyphs = font.glyphFont().glyphs(utf16(character));
+    const platform::GlyphID glyph = glyphs && !glyphs->empty() ? glyphs->front() : 0;
+    characterGlyphs_.add(character, glyph);
+    return glyph;
 }
 
 void Typesetter::setStyle(Level level) {
@@ -755,7 +761,17 @@ void Typesetter::createDisplayAtoms(std::span<const std::shared_ptr<Atom>> atoms
         following_ = atoms.subspan(i);
         const auto lookAhead = atoms.subspan(i + 1, std::min<std::size_t>(3, atoms.size() - i - 1));
         if (textAtom(atom.type)) {
-            if (!atom.nucleus.empty() && !fontDraws(styleFont(), atom.nucleus)) {
+            bool drawn = atom.nucleus.empty();
+            if (!drawn) {
+                const PlatformFont& font = styleFont();
+                if (const bool* known = drawnNuclei_.find(font.font(), atom.nucleus)) {
+                    drawn = *known;
+                } else {
+                    drawn = fontDraws(font, atom.nucleus);
+                    drawnNuclei_.add(atom.nucleus, drawn);
+                }
+            }
+            if (!drawn) {
                 appendTextAtomInOtherFont(atoms[i], previous);
             } else {
                 appendTextAtom(atoms[i], previous, lookAhead);

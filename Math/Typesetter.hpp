@@ -16,6 +16,7 @@
 #include "Math/DisplayNode.hpp"
 #include "Math/PlatformFont.hpp"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <memory>
@@ -24,6 +25,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace Math {
@@ -251,6 +253,37 @@ private:
     // the end of the line it is on.
     void shapeAheadOfCurrentLine(std::span<const std::shared_ptr<Atom>> following, CGFloat width);
     void startNewLine();
+
+    // The last few answers about short texts (a symbol, a character) in one font: a formula asks
+    // about the same few symbols over and over, and each answer looks the font up.
+    template <class T>
+    class RecentAnswers {
+    public:
+        const T* find(const Font& font, std::string_view text) {
+            if (font_ != font) {
+                font_ = font;
+                count_ = 0;
+                return nullptr;
+            }
+            for (std::size_t k = 0; k < std::min(count_, entries_.size()); ++k) {
+                if (entries_[k].first == text) {
+                    return &entries_[k].second;
+                }
+            }
+            return nullptr;
+        }
+        void add(std::string_view text, T value) {
+            entries_[count_++ % entries_.size()] = {std::string(text), value};
+        }
+
+    private:
+        std::optional<Font> font_;
+        std::array<std::pair<std::string, T>, 4> entries_;
+        std::size_t count_ = 0;
+    };
+    // Whether the style font draws a nucleus, and the glyph of a character in it.
+    RecentAnswers<bool> drawnNuclei_;
+    RecentAnswers<platform::GlyphID> characterGlyphs_;
 
     std::shared_ptr<const PlatformFont> styleFont_;
     // The script lines scriptsWidth set last, for the atom, style and crampedness they were set
