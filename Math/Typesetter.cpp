@@ -154,14 +154,15 @@ public:
     static constexpr std::size_t maxAtoms = 16;
     static constexpr std::size_t maxEntries = 1024;
 
-    // What the list is set from, or nothing when it holds anything but plain symbols without
-    // scripts. The typesetter reads nothing else of such a list than what the key holds.
-    static std::optional<std::string> key(const AtomList& list, const Font& font,
-                                          Typesetter::Level style, bool cramped, bool spaced) {
+    // Writes what the list is set from into `key`; false when it holds anything but plain
+    // symbols without scripts. The typesetter reads nothing else of such a list than what the
+    // key holds.
+    static bool key(std::string& key, const AtomList& list, const Font& font,
+                    Typesetter::Level style, bool cramped, bool spaced) {
         if (list.atoms.size() > maxAtoms) {
-            return std::nullopt;
+            return false;
         }
-        std::string key = font.name.rawValue();
+        key = font.name.rawValue();
         key.push_back('\0');
         append(key, font.size);
         key.push_back(static_cast<char>(style));
@@ -169,17 +170,21 @@ public:
         key.push_back(static_cast<char>(spaced));
         for (const auto& atom : list.atoms) {
             if (!appendPlain(key, atom.get())) {
-                return std::nullopt;
+                return false;
             }
             for (const auto& part : atom->fusedAtoms) {
                 if (!appendPlain(key, part.get()) || !part->fusedAtoms.empty()) {
-                    return std::nullopt;
+                    return false;
                 }
             }
             key.push_back(static_cast<char>(atom->fusedAtoms.size()));
         }
-        return key;
+        return true;
     }
+
+    // A key's room, kept from one list to the next: most lookups find their list, and a key of
+    // the first few symbols is longer than a string holds in place.
+    std::string& scratch() { return scratch_; }
 
     // A new list over the children of the one kept under `key`, or nothing.
     std::shared_ptr<DisplayList> find(const std::string& key) const {
@@ -220,6 +225,7 @@ private:
     }
 
     std::unordered_map<std::string, std::shared_ptr<const DisplayList>> entries_;
+    std::string scratch_;
 };
 
 // Makes a memo active for the typeset the outermost entry point begins.
@@ -279,13 +285,15 @@ Typesetter::createLineWithOptions(const AtomList& list, std::shared_ptr<const Pl
         return nullptr;
     }
     const SubLineMemoScope memo;
+    // The key of a list set here for the first time: the lists inside it use the scratch key.
     std::optional<std::string> key;
     if (memo.nested() && sanitizedWidth(maxWidth) == 0) {
-        key = SubLineMemo::key(list, font->font(), style, cramped, spaced);
-        if (key) {
-            if (auto known = SubLineMemo::active->find(*key)) {
+        std::string& scratch = SubLineMemo::active->scratch();
+        if (SubLineMemo::key(scratch, list, font->font(), style, cramped, spaced)) {
+            if (auto known = SubLineMemo::active->find(scratch)) {
                 return known;
             }
+            key = scratch;
         }
     }
     const auto atoms = preprocessAtoms(list, font.get());
