@@ -27,11 +27,11 @@ std::string listDescription(const std::shared_ptr<AtomList>& list) {
 // Copies a subclass: its own fields first, then the base fields. When `source` is not of class
 // `T` (its type was set on another class) the result is a default `T`.
 template <class T, class CopyFields>
-std::shared_ptr<Atom> copyAs(const Atom& source, CopyFields copyFields) {
+std::shared_ptr<Atom> copyAs(const Atom& source, bool withScripts, CopyFields copyFields) {
     auto result = std::make_shared<T>();
     if (const auto* typed = dynamic_cast<const T*>(&source)) {
         copyFields(*typed, *result);
-        result->copyBaseFieldsFrom(source);
+        result->copyBaseFieldsFrom(source, withScripts);
     }
     return result;
 }
@@ -155,6 +155,10 @@ std::string Atom::description() const {
 }
 
 void Atom::copyBaseFieldsFrom(const Atom& source) {
+    copyBaseFieldsFrom(source, true);
+}
+
+void Atom::copyBaseFieldsFrom(const Atom& source, bool withScripts) {
     type = source.type;
     nucleus = source.nucleus;
     indexRange = source.indexRange;
@@ -165,11 +169,17 @@ void Atom::copyBaseFieldsFrom(const Atom& source) {
     for (const auto& part : source.fusedAtoms) {
         fusedAtoms.push_back(part ? part->copy() : nullptr);
     }
-    setSubscript(deepCopyOf(source.subscript()));
-    setSuperscript(deepCopyOf(source.superscript()));
+    if (withScripts) {
+        setSubscript(deepCopyOf(source.subscript()));
+        setSuperscript(deepCopyOf(source.superscript()));
+    }
 }
 
 std::shared_ptr<Atom> Atom::initCopying(const Atom& source) {
+    return initCopying(source, true);
+}
+
+std::shared_ptr<Atom> Atom::initCopying(const Atom& source, bool withScripts) {
     auto result = std::make_shared<Atom>(source.type, source.nucleus);
     // Most atoms of a formula are single symbols with nothing inside them: a long formula is
     // copied once per symbol, and their fields are copied without the walk over parts and scripts.
@@ -177,18 +187,23 @@ std::shared_ptr<Atom> Atom::initCopying(const Atom& source) {
         result->indexRange = source.indexRange;
         result->fontStyle = source.fontStyle;
     } else {
-        result->copyBaseFieldsFrom(source);
+        result->copyBaseFieldsFrom(source, withScripts);
     }
     return result;
 }
 
 std::shared_ptr<Atom> Atom::copy() const {
+    return copy(true);
+}
+
+std::shared_ptr<Atom> Atom::copy(bool withScripts) const {
     switch (type) {
     case AtomType::largeOperator:
         return copyAs<LargeOperator>(
-            *this, [](const LargeOperator& s, LargeOperator& d) { d.limits = s.limits; });
+            *this, withScripts,
+            [](const LargeOperator& s, LargeOperator& d) { d.limits = s.limits; });
     case AtomType::fraction:
-        return copyAs<Fraction>(*this, [](const Fraction& s, Fraction& d) {
+        return copyAs<Fraction>(*this, withScripts, [](const Fraction& s, Fraction& d) {
             d.hasRule = s.hasRule;
             d.leftDelimiter = s.leftDelimiter;
             d.rightDelimiter = s.rightDelimiter;
@@ -198,46 +213,51 @@ std::shared_ptr<Atom> Atom::copy() const {
             d.alignment = s.alignment;
         });
     case AtomType::radical:
-        return copyAs<Radical>(*this, [](const Radical& s, Radical& d) {
+        return copyAs<Radical>(*this, withScripts, [](const Radical& s, Radical& d) {
             d.radicand = deepCopyOf(s.radicand);
             d.degree = deepCopyOf(s.degree);
         });
     case AtomType::inner:
-        return copyAs<Inner>(*this, [](const Inner& s, Inner& d) {
+        return copyAs<Inner>(*this, withScripts, [](const Inner& s, Inner& d) {
             d.innerList = deepCopyOf(s.innerList);
             d.setLeftBoundary(s.leftBoundary() ? s.leftBoundary()->copy() : nullptr);
             d.setRightBoundary(s.rightBoundary() ? s.rightBoundary()->copy() : nullptr);
         });
     case AtomType::underline:
-        return copyAs<Underline>(
-            *this, [](const Underline& s, Underline& d) { d.innerList = deepCopyOf(s.innerList); });
+        return copyAs<Underline>(*this, withScripts, [](const Underline& s, Underline& d) {
+            d.innerList = deepCopyOf(s.innerList);
+        });
     case AtomType::overline:
-        return copyAs<Overline>(
-            *this, [](const Overline& s, Overline& d) { d.innerList = deepCopyOf(s.innerList); });
+        return copyAs<Overline>(*this, withScripts, [](const Overline& s, Overline& d) {
+            d.innerList = deepCopyOf(s.innerList);
+        });
     case AtomType::accent:
-        return copyAs<Accent>(
-            *this, [](const Accent& s, Accent& d) { d.innerList = deepCopyOf(s.innerList); });
+        return copyAs<Accent>(*this, withScripts, [](const Accent& s, Accent& d) {
+            d.innerList = deepCopyOf(s.innerList);
+        });
     case AtomType::space:
-        return copyAs<Space>(*this, [](const Space& s, Space& d) { d.amount = s.amount; });
+        return copyAs<Space>(*this, withScripts,
+                             [](const Space& s, Space& d) { d.amount = s.amount; });
     case AtomType::style:
-        return copyAs<Style>(*this, [](const Style& s, Style& d) { d.level = s.level; });
+        return copyAs<Style>(*this, withScripts,
+                             [](const Style& s, Style& d) { d.level = s.level; });
     case AtomType::color:
-        return copyAs<Color>(*this, [](const Color& s, Color& d) {
+        return copyAs<Color>(*this, withScripts, [](const Color& s, Color& d) {
             d.colorString = s.colorString;
             d.innerList = deepCopyOf(s.innerList);
         });
     case AtomType::textColor:
-        return copyAs<TextColor>(*this, [](const TextColor& s, TextColor& d) {
+        return copyAs<TextColor>(*this, withScripts, [](const TextColor& s, TextColor& d) {
             d.colorString = s.colorString;
             d.innerList = deepCopyOf(s.innerList);
         });
     case AtomType::colorBox:
-        return copyAs<ColorBox>(*this, [](const ColorBox& s, ColorBox& d) {
+        return copyAs<ColorBox>(*this, withScripts, [](const ColorBox& s, ColorBox& d) {
             d.colorString = s.colorString;
             d.innerList = deepCopyOf(s.innerList);
         });
     case AtomType::table:
-        return copyAs<Table>(*this, [](const Table& s, Table& d) {
+        return copyAs<Table>(*this, withScripts, [](const Table& s, Table& d) {
             d.alignments = s.alignments;
             d.cells.reserve(s.cells.size());
             for (const auto& row : s.cells) {
@@ -252,22 +272,20 @@ std::shared_ptr<Atom> Atom::copy() const {
             d.interRowAdditionalSpacing = s.interRowAdditionalSpacing;
         });
     default:
-        return initCopying(*this);
-    }
-}
-
-void Atom::finalizeScripts() {
-    if (superscript()) {
-        setSuperscript(finalizedAtomList(superscript()));
-    }
-    if (subscript()) {
-        setSubscript(finalizedAtomList(subscript()));
+        return initCopying(*this, withScripts);
     }
 }
 
 std::shared_ptr<Atom> Atom::finalized() const {
-    auto result = copy();
-    result->finalizeScripts();
+    // The scripts are finalised from this atom's own: a copy of them made only to be finalised
+    // was copied again.
+    auto result = copy(false);
+    if (superscript()) {
+        result->setSuperscript(finalizedAtomList(superscript()));
+    }
+    if (subscript()) {
+        result->setSubscript(finalizedAtomList(subscript()));
+    }
     return result;
 }
 

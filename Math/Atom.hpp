@@ -119,12 +119,15 @@ public:
 
     // A plain Atom with this atom's base fields; the scripts and fused atoms are deep copies.
     static std::shared_ptr<Atom> initCopying(const Atom& source);
-    // Copies the base fields of `source` into this atom (scripts and fused atoms deep-copied).
+    // Copies the base fields of `source` into this atom (scripts and fused atoms deep-copied;
+    // the scripts left out when `withScripts` is false).
     void copyBaseFieldsFrom(const Atom& source);
+    void copyBaseFieldsFrom(const Atom& source, bool withScripts);
 
 protected:
-    // Finalises the scripts of this (freshly copied) atom in place.
-    void finalizeScripts();
+    // copy() and initCopying(), with the scripts left out when `withScripts` is false.
+    std::shared_ptr<Atom> copy(bool withScripts) const;
+    static std::shared_ptr<Atom> initCopying(const Atom& source, bool withScripts);
     // "^{...}" and "_{...}" for the scripts that are present.
     std::string scriptsDescription() const;
 
