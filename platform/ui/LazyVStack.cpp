@@ -281,7 +281,7 @@ public:
                 // The graph moves the visible part by as much before the next layout pass.
                 graph->scrollCorrection += moved;
                 movedSincePlaced_ += moved;
-                placeTop_ += moved;
+                movedWithRows(moved);
             }
         }
         return any;
@@ -415,6 +415,9 @@ protected:
         movedSincePlaced_ = 0;
         if (windowBegin_ > windowEnd_) {
             windowBegin_ = windowEnd_;
+        }
+        if (place) {
+            keepPieceInPlace();
         }
         // Rows that came into view were measured just now: the size told the parent was an
         // estimate, settled in the next round of this pass.
@@ -599,7 +602,20 @@ private:
         graph->scrollCorrection += moved;
         graph->correctionApplied += moved;
         movedSincePlaced_ += moved;
+        movedWithRows(moved);
+    }
+
+    /// The visible part moved by `moved` with this stack's rows (it keeps a row where the viewer
+    /// sees it). The stacks around it see their rows move the other way: the row each keeps for
+    /// the reader is that much nearer the top, and the viewer did not scroll.
+    void movedWithRows(CGFloat moved) {
         placeTop_ += moved;
+        for (LazyStackNode* s = enclosing(); s != nullptr; s = s->enclosing()) {
+            s->placeTop_ += moved;
+            if (s->place_) {
+                s->place_->below -= moved;
+            }
+        }
     }
 
     const EnvironmentValues& childEnvironment() {
@@ -741,7 +757,8 @@ private:
         // left). What changed inside a row placed before is placed again by the layout pass.
         const Node& row = *children[i].node;
         const Rect at = rowRect(rows, i, y);
-        return !row.everPlaced || !(row.placedProposal == ProposedViewSize(rows.width, {})) ||
+        return !row.everPlaced || !row.placementValid ||
+               !(row.placedProposal == ProposedViewSize(rows.width, {})) ||
                !(row.frame.size == at.size) || row.frame.origin.y != at.origin.y;
     }
 
@@ -813,28 +830,213 @@ private:
         std::size_t row = 0;
         CGFloat below = 0;
     };
+    /// The innermost piece laid out at the top of the visible part inside the row there: a
+    /// list's item, a table's row, the line of a text. A tall row (a long list or table, a long
+    /// paragraph) lays out what it holds anew at a new width, so keeping the row's top, far above
+    /// the view, would move the piece the viewer reads.
+    struct Piece {
+        std::weak_ptr<NodeToken> node;
+        /// For a text: where the line at the top starts.
+        std::optional<std::size_t> line;
+        /// How far below the part's top the piece (its line) starts.
+        CGFloat below = 0;
+        /// The lazy stacks on the way to it, each keeping the row that holds it.
+        std::vector<std::weak_ptr<NodeToken>> stacks;
+    };
+
     /// The place is taken where the viewer scrolled to and kept until they scroll again: through
     /// several widths, a row at the top that a narrower one pushed out of view (a picture that
     /// shrank) comes back to its place at the width it had, rather than the row that came to the
-    /// top in between taking over.
+    /// top in between taking over. A stack inside another keeps the place the outermost one
+    /// gives it, the row holding the piece at the top: one reader's place for the whole view.
     std::optional<ReadersPlace> readersPlace() {
         if (graph == nullptr || !graph->visibleRect || !everPlaced) {
             return std::nullopt;
         }
-        const CGFloat top = visibleSpan(0).top;
-        if (place_ && std::abs(top - placeTop_) < 1e-3 && place_->row < children.size() &&
-            children[place_->row].node) {
+        if (place_ && (place_->row >= children.size() || !children[place_->row].node)) {
+            place_.reset();
+        }
+        if (enclosing() != nullptr) {
             return place_;
         }
-        place_.reset();
+        const CGFloat top = visibleSpan(0).top;
+        if (place_ && std::abs(top - placeTop_) < 1e-3) {
+            return place_;
+        }
+        dropPlace();
         const std::size_t anchor = firstRowShown();
-        if (anchor == 0 || anchor >= windowEnd_ || !children[anchor].node) {
+        if (anchor >= windowEnd_ || !children[anchor].node) {
             return std::nullopt;
         }
-        place_ =
-            ReadersPlace{anchor, children[anchor].node->frame.minY() + movedSincePlaced_ - top};
+        Node& row = *children[anchor].node;
+        const CGFloat rowTop = row.frame.minY() + movedSincePlaced_;
+        // The view shows the stack's start: nothing above it moves it.
+        if (anchor == 0 && rowTop >= top) {
+            return std::nullopt;
+        }
+        place_ = ReadersPlace{anchor, rowTop - top};
         placeTop_ = top;
+        takePiece(row, rowTop, top);
         return place_;
+    }
+
+    void dropPlace() {
+        place_.reset();
+        if (piece_) {
+            for (const auto& t : piece_->stacks) {
+                if (const auto stack = t.lock(); stack && stack->node != nullptr) {
+                    static_cast<LazyStackNode*>(stack->node)->place_.reset();
+                }
+            }
+            piece_.reset();
+        }
+    }
+
+    /// The lazy stack this one is a row of (at any depth), if any.
+    LazyStackNode* enclosing() {
+        if (!enclosingKnown_) {
+            enclosingKnown_ = true;
+            for (Node* n = parent; n != nullptr; n = n->parent) {
+                if (auto* const stack = dynamic_cast<LazyStackNode*>(n)) {
+                    enclosing_ = stack;
+                    break;
+                }
+            }
+        }
+        return enclosing_;
+    }
+
+    /// Finds the piece at `top` inside `row` (which starts at `rowTop`), as the viewer sees it,
+    /// and gives the stacks on the way to it the rows holding it to keep.
+    void takePiece(Node& row, CGFloat rowTop, CGFloat top) {
+        Piece piece;
+        Node* node = &row;
+        CGFloat y = rowTop;
+        for (;;) {
+            auto* const stack = dynamic_cast<LazyStackNode*>(node);
+            if (stack != nullptr) {
+                // Its rows moved with the visible part since it placed them.
+                y += stack->movedSincePlaced_;
+            }
+            Node* next = nullptr;
+            CGFloat nextY = 0;
+            for (std::size_t i = 0, count = node->childCount(); i < count; ++i) {
+                Node* const c = node->childAt(i);
+                if (c == nullptr || !c->everPlaced || !(c->frame.size.height > 0)) {
+                    continue;
+                }
+                const CGFloat cy = y + c->frame.minY();
+                if (cy + c->frame.size.height <= top) {
+                    continue;
+                }
+                // The one holding the top that starts nearest it, or else the first below it.
+                const bool holds = cy <= top;
+                const bool nextHolds = next != nullptr && nextY <= top;
+                const bool better = next == nullptr || (holds != nextHolds ? holds
+                                                        : holds            ? cy > nextY
+                                                                           : cy < nextY);
+                if (better) {
+                    next = c;
+                    nextY = cy;
+                }
+            }
+            if (next == nullptr) {
+                break;
+            }
+            if (stack != nullptr) {
+                stack->place_ = ReadersPlace{next->indexInParent, nextY - top};
+                piece.stacks.push_back(stack->token());
+            }
+            node = next;
+            y = nextY;
+        }
+        piece.node = node->token();
+        piece.below = y - top;
+        if (node != &row) {
+            piece.line = node->lineAt(top - y);
+            if (piece.line) {
+                if (const std::optional<CGFloat> line = node->lineTop(*piece.line)) {
+                    piece.below += *line;
+                }
+            }
+        }
+        piece_ = std::move(piece);
+    }
+
+    /// Where `node`, inside one of the rows placed, starts as the viewer sees it (this stack's
+    /// coordinates); none when it is no longer inside, or a stack on the way has not placed the
+    /// row holding it for the part shown.
+    std::optional<CGFloat> placedTop(const Node& node) {
+        CGFloat y = 0;
+        const Node* child = nullptr;
+        for (const Node* n = &node; n != nullptr; child = n, n = n->parent) {
+            const auto* const stack = dynamic_cast<const LazyStackNode*>(n);
+            if (stack != nullptr && child != nullptr) {
+                const std::size_t i = child->indexInParent;
+                if (i < stack->windowBegin_ || i >= stack->windowEnd_ ||
+                    stack->children[i].node.get() != child) {
+                    return std::nullopt;
+                }
+                y += stack->movedSincePlaced_;
+                if (n == this) {
+                    return y;
+                }
+            }
+            y += n->frame.minY();
+        }
+        return std::nullopt;
+    }
+
+    /// The rows are placed: the piece at the top of the visible part is where the viewer saw it,
+    /// the part moving with it, and the rows that the stacks keep move as far the other way.
+    void keepPieceInPlace() {
+        if (!piece_ || enclosing() != nullptr) {
+            return;
+        }
+        const std::shared_ptr<NodeToken> token = piece_->node.lock();
+        if (!token || token->node == nullptr) {
+            return;
+        }
+        Node& node = *token->node;
+        std::optional<CGFloat> at = placedTop(node);
+        if (!at) {
+            return;
+        }
+        if (piece_->line) {
+            if (const std::optional<CGFloat> line = node.lineTop(*piece_->line)) {
+                *at += *line;
+            }
+        }
+        const CGFloat moved = *at - piece_->below - visibleSpan(0).top;
+        if (std::abs(moved) < 0.5) {
+            return;
+        }
+        // Not with the rows: they stay where they were placed.
+        graph->visibleRect->origin.y += moved;
+        graph->scrollCorrection += moved;
+        graph->correctionApplied += moved;
+        placeTop_ += moved;
+        if (place_) {
+            place_->below -= moved;
+        }
+        for (const auto& t : piece_->stacks) {
+            if (const auto stack = t.lock(); stack && stack->node != nullptr) {
+                if (auto& place = static_cast<LazyStackNode*>(stack->node)->place_) {
+                    place->below -= moved;
+                }
+            }
+        }
+        // The rows placed for the part before may fall short of it now.
+        const Span needed = visibleSpan(0);
+        if (!(windowBegin_ == 0 || windowTop_ <= needed.top) ||
+            !(windowEnd_ == children.size() || windowBottom_ >= needed.bottom)) {
+            markForVerification();
+        }
+        for (const auto& t : piece_->stacks) {
+            if (const auto stack = t.lock(); stack && stack->node != nullptr) {
+                static_cast<LazyStackNode*>(stack->node)->viewportChanged();
+            }
+        }
     }
 
     /// The stack is placed again: the row at the top of the visible part keeps its place in it.
@@ -1164,7 +1366,7 @@ private:
         layOutAgainFrom(0);
         regap_.clear();
         regapWas_.clear();
-        place_.reset();
+        dropPlace();
         windowBegin_ = 0;
         windowEnd_ = 0;
         childrenChanged();
@@ -1219,6 +1421,10 @@ private:
     /// with the corrections since.
     std::optional<ReadersPlace> place_;
     CGFloat placeTop_ = 0;
+    /// The outermost stack's: the piece at the top of the visible part.
+    std::optional<Piece> piece_;
+    LazyStackNode* enclosing_ = nullptr;
+    bool enclosingKnown_ = false;
     EnvironmentValues childEnv_;
     EnvironmentValues childEnvFrom_;
     bool childEnvMade_ = false;

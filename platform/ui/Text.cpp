@@ -274,6 +274,31 @@ public:
         list.append(DisplayList::DrawText{e.layout, {-e.minX, 0}, env.get<ForegroundStyleKey>()});
     }
 
+    std::optional<std::size_t> lineAt(CGFloat y) override {
+        if (empty_ || !everPlaced) {
+            return std::nullopt;
+        }
+        const auto lines = placedEntry().layout->lines();
+        for (const auto& line : lines) {
+            if (line.typographicBounds.rect().maxY() > y) {
+                return line.characterRange.lowerBound;
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<CGFloat> lineTop(std::size_t offset) override {
+        if (empty_ || !everPlaced) {
+            return std::nullopt;
+        }
+        const platform::TextLayout& layout = *placedEntry().layout;
+        const std::optional<std::size_t> line = layout.lineIndex(offset);
+        if (!line) {
+            return std::nullopt;
+        }
+        return layout.lines()[*line].typographicBounds.rect().minY();
+    }
+
 protected:
     void rebuild() override {
         const Text& text = this->text();

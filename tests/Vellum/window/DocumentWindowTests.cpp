@@ -252,6 +252,14 @@ struct PlacedText {
     double top = 0;
 };
 
+// A line of a text of the document: where in the text it starts (UTF-16), and where its top is,
+// in the document's coordinates.
+struct PlacedLine {
+    std::string text;
+    std::size_t start = 0;
+    double top = 0;
+};
+
 // A document in a scrolled window of its own, as an application shows one.
 class DocumentWindow : private ShownDocument, public moss_test::InputWindow {
 public:
@@ -365,6 +373,47 @@ public:
         return std::nullopt;
     }
 
+    // The line at the top of the view (the reader's place: the first that reaches into it) in a
+    // text told apart from every other by its characters, or none.
+    [[nodiscard]] std::optional<PlacedLine> firstLineShown() const {
+        const vellum::LiveTextLayoutCollection texts(
+            *texts_, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
+        std::optional<PlacedLine> first;
+        for (std::size_t i = 0; i < texts.layoutCount(); ++i) {
+            const auto& text = static_cast<const vellum::LiveTextLayout&>(texts.layout(i));
+            if (!text.placed() || !unique(texts, text.string())) {
+                continue;
+            }
+            for (const platform::TextLayout::Line& line : text.base().base().lines()) {
+                const platform::Rect bounds = line.typographicBounds.rect();
+                const double top = text.origin().y + bounds.minY();
+                if (top + bounds.size.height > offset()) {
+                    if (!first || top < first->top) {
+                        first = PlacedLine{text.string(), line.characterRange.lowerBound, top};
+                    }
+                    break;
+                }
+            }
+        }
+        return first;
+    }
+    // Where the line of `line`'s text that holds its first character starts now, once placed.
+    [[nodiscard]] std::optional<double> topOf(const PlacedLine& line) const {
+        const vellum::LiveTextLayoutCollection texts(
+            *texts_, ui::GeometryProxy(platform::Rect(0, 0, 1, 1), nullptr));
+        for (std::size_t i = 0; i < texts.layoutCount(); ++i) {
+            const auto& text = static_cast<const vellum::LiveTextLayout&>(texts.layout(i));
+            if (text.string() != line.text || !text.placed()) {
+                continue;
+            }
+            const platform::TextLayout& laidOut = text.base().base();
+            if (const std::optional<std::size_t> at = laidOut.lineIndex(line.start)) {
+                return text.origin().y + laidOut.lines()[*at].typographicBounds.rect().minY();
+            }
+        }
+        return std::nullopt;
+    }
+
     // Scrolls so that the document's point `y` is at the top of the view, as the scroll bar does;
     // with `settled`, every row is laid out before it returns, otherwise the screen is drawn.
     void scrollTo(double y, bool settled = true) {
@@ -390,8 +439,23 @@ public:
             drawn();
         }
     }
+    // The same, the edge dragged there 20 points at a time, each width drawn on the way.
+    void drag(int width, bool settled = true) {
+        for (int now = gtk_widget_get_width(GTK_WIDGET(window())); now != width;) {
+            now = now < width ? std::min(now + 20, width) : std::max(now - 20, width);
+            resize(now, now == width && settled);
+        }
+    }
 
 private:
+    static bool unique(const vellum::LiveTextLayoutCollection& texts, const std::string& text) {
+        std::size_t same = 0;
+        for (std::size_t j = 0; j < texts.layoutCount(); ++j) {
+            same += texts.layout(j).string() == text ? 1 : 0;
+        }
+        return same == 1;
+    }
+
     int height_ = 0;
     GtkWidget* scrolled_ = nullptr;
 };
@@ -589,6 +653,7 @@ TEST_F(DocumentWindowTest, EndRightAfterTheFirstFrameOrANewWidthRestsAtTheEnd) {
 
 // A document scrolled to a place and its window given new widths one after the other.
 struct ResizePath {
+    // A fixture's name, or one of the documents made below (`resizedDocument`).
     const char* document;
     // Where the document is scrolled to first; from the end of the view's extent when negative.
     double at;
@@ -596,7 +661,46 @@ struct ResizePath {
     // The document scrolled and each width given while the window lays out nothing in idle time:
     // the rows not shown are still estimated at each width.
     bool hurried;
+    // Each width reached by dragging the window's edge, drawn at every step on the way.
+    bool dragged = false;
 };
+
+// Documents whose block at the top of the view, scrolled into, is taller than the view: lists
+// and tables, a short one laid out whole and one long enough to lay out its items and rows as they
+// come into view, and a long paragraph. Every item, cell and paragraph is told apart by its words;
+// some run over several lines, more of them the narrower the window.
+std::string resizedDocument(const std::string& name) {
+    const auto words = [](int row) {
+        return std::to_string(row * 37 % 1000) +
+               (row % 3 == 0 ? " and its words run on long enough to fill more than one line of a "
+                               "window of the document, more of them as the window grows narrower, "
+                               "fewer as it grows wider again"
+                             : "");
+    };
+    if (name == "long-lists" || name == "long-tables") {
+        const bool lists = name == "long-lists";
+        std::string markdown = "# Long blocks\n\nA short paragraph before them.\n\n";
+        for (const int rows : {60, 120}) {
+            markdown += lists ? "" : "| key | value |\n|---|:-:|\n";
+            for (int row = 1; row <= rows; ++row) {
+                markdown += lists ? std::to_string(row) + ". item " + words(rows + row) + "\n"
+                                  : "| key " + std::to_string(rows + row) + " | value " +
+                                        words(rows + row) + " |\n";
+            }
+            markdown += "\nA paragraph after them.\n\n";
+        }
+        return markdown;
+    }
+    if (name == "long-paragraph") {
+        std::string markdown = "# A long paragraph\n\n";
+        for (int sentence = 1; sentence <= 400; ++sentence) {
+            markdown += "Sentence " + std::to_string(sentence) +
+                        " of the paragraph says a few words more. ";
+        }
+        return markdown + "\n\nThe end.\n";
+    }
+    return moss_test::readFile(fixtures / (name + ".md"));
+}
 
 // While it lives, the window lays out nothing in idle time, as when its main loop is busy with
 // other work: input, resizes, updates and drawing go on, the rows not shown stay estimated.
@@ -619,21 +723,22 @@ void PrintTo(const ResizePath& path, std::ostream* out) {
     for (const int width : path.widths) {
         *out << " " << width;
     }
-    *out << (path.hurried ? " hurried" : "");
+    *out << (path.hurried ? " hurried" : "") << (path.dragged ? " dragged" : "");
 }
 
 class ResizeTest : public DocumentWindowTest, public ::testing::WithParamInterface<ResizePath> {};
 
-// The row at the top of the view stays there, within a line, after every new width: the rows
+// The line at the top of the view stays there, within a line, after every new width: the rows
 // above it are laid out anew at each width (or still estimated), and the extent below it shrinks
-// and grows. Only where the document below the row no longer fills the view does the view show
-// the document's end, the row lower than its place; from then on, the row keeps that place.
-TEST_P(ResizeTest, TheRowAtTheTopOfTheViewKeepsItsPlace) {
+// and grows; inside a block taller than the view (a long list or table, a long paragraph), the
+// item, row or line the reader is at keeps its place, not the block's top far above. Only where
+// the document below the line no longer fills the view does the view show the document's end,
+// the line lower than its place; from then on, the line keeps that place.
+TEST_P(ResizeTest, TheLineAtTheTopOfTheViewKeepsItsPlace) {
     // A line of the body text is about 16 points high.
     constexpr double line = 20;
     const ResizePath& path = GetParam();
-    const std::string markdown =
-        moss_test::readFile(fixtures / (std::string(path.document) + ".md"));
+    const std::string markdown = resizedDocument(path.document);
     DocumentWindow shown(markdown, 900, 600, !path.hurried);
     std::optional<IdleLayoutHeld> held;
     if (path.hurried) {
@@ -643,22 +748,27 @@ TEST_P(ResizeTest, TheRowAtTheTopOfTheViewKeepsItsPlace) {
         return gtk_adjustment_get_upper(shown.adjustment()) - shown.viewHeight();
     };
     shown.scrollTo(path.at < 0 ? end() + path.at : path.at, !path.hurried);
-    const std::optional<PlacedText> reading = shown.firstTextShown();
+    const std::optional<PlacedLine> reading = shown.firstLineShown();
     ASSERT_TRUE(reading.has_value());
     double below = reading->top - shown.offset();
     const auto expectInPlace = [&](const std::string& when) {
-        const std::optional<double> top = shown.topOf(reading->text);
+        const std::optional<double> top = shown.topOf(*reading);
         ASSERT_TRUE(top.has_value()) << reading->text;
         const double now = *top - shown.offset();
         if (now > below && std::abs(shown.offset() - end()) < 0.5) {
             below = now;
             return;
         }
-        EXPECT_NEAR(now, below, line) << when << ", scrolled to " << shown.offset() << ": \""
-                                      << reading->text << "\" moved from the top of the view";
+        EXPECT_NEAR(now, below, line)
+            << when << ", scrolled to " << shown.offset() << ": the line at " << reading->start
+            << " of \"" << reading->text.substr(0, 60) << "\" moved from the top of the view";
     };
     for (const int width : path.widths) {
-        shown.resize(width, !path.hurried);
+        if (path.dragged) {
+            shown.drag(width, !path.hurried);
+        } else {
+            shown.resize(width, !path.hurried);
+        }
         expectInPlace(std::to_string(width) + " wide");
     }
     if (path.hurried) {
@@ -699,20 +809,28 @@ TEST_F(DocumentWindowTest, ALongListUnderAHeadingScrolledIntoAndWidenedComesToRe
 // Scrolled near the end: far enough from it that the rows below the top one still fill the view
 // at every width; at the end: the view keeps showing it where the document grows shorter.
 constexpr double theEnd = -0.5;
-INSTANTIATE_TEST_SUITE_P(Paths, ResizeTest,
-                         ::testing::Values(ResizePath{"readme", 0, {1500, 700, 900}, false},
-                                           ResizePath{"readme", 1400, {1500, 700, 900}, false},
-                                           ResizePath{"readme", 1400, {700, 1500, 900}, false},
-                                           ResizePath{"readme", -200, {1500, 700, 900}, false},
-                                           ResizePath{"readme", theEnd, {1500, 700, 900}, false},
-                                           ResizePath{"readme", 1400, {1500, 700, 900}, true},
-                                           // The banner's foot at the top: narrower, the banner
-                                           // is out of view, and back at the first width in place.
-                                           ResizePath{"readme", 300, {1500, 700, 900}, true},
-                                           ResizePath{"math-notes", 1400, {1500, 700, 900}, false},
-                                           ResizePath{
-                                               "math-notes", theEnd, {1500, 700, 900}, false},
-                                           ResizePath{"math-notes", 1400, {1500, 700, 900}, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ResizeTest,
+    ::testing::Values(ResizePath{"readme", 0, {1500, 700, 900}, false},
+                      ResizePath{"readme", 1400, {1500, 700, 900}, false},
+                      ResizePath{"readme", 1400, {700, 1500, 900}, false},
+                      ResizePath{"readme", -200, {1500, 700, 900}, false},
+                      ResizePath{"readme", theEnd, {1500, 700, 900}, false},
+                      ResizePath{"readme", 1400, {1500, 700, 900}, true},
+                      // The banner's foot at the top: narrower, the banner
+                      // is out of view, and back at the first width in place.
+                      ResizePath{"readme", 300, {1500, 700, 900}, true},
+                      ResizePath{"math-notes", 1400, {1500, 700, 900}, false},
+                      ResizePath{"math-notes", theEnd, {1500, 700, 900}, false},
+                      ResizePath{"math-notes", 1400, {1500, 700, 900}, true},
+                      ResizePath{"readme", 1440, {700, 900}, false, true},
+                      ResizePath{"long-lists", 1000, {1500, 700, 900}, false},
+                      ResizePath{"long-lists", 3000, {1500, 700, 900}, false},
+                      ResizePath{"long-tables", 1000, {1500, 700, 900}, false},
+                      ResizePath{"long-tables", 3000, {1500, 700, 900}, false},
+                      ResizePath{"long-paragraph", 1000, {1500, 700, 900}, false},
+                      ResizePath{"long-lists", 3000, {700, 900}, false, true},
+                      ResizePath{"long-paragraph", 1000, {700, 900}, false, true}));
 
 // The same table scrolling sideways in its column: the columns that come into view are laid out
 // as the window scrolls, and the window draws them as the offscreen host scrolled as far does.
