@@ -598,11 +598,15 @@ private:
         if (moved == 0) {
             return;
         }
+        moveVisiblePartAlone(moved);
+        movedSincePlaced_ += moved;
+        movedWithRows(moved);
+    }
+    /// The same, the rows staying where they were placed.
+    void moveVisiblePartAlone(CGFloat moved) {
         graph->visibleRect->origin.y += moved;
         graph->scrollCorrection += moved;
         graph->correctionApplied += moved;
-        movedSincePlaced_ += moved;
-        movedWithRows(moved);
     }
 
     /// The visible part moved by `moved` with this stack's rows (it keeps a row where the viewer
@@ -1011,10 +1015,7 @@ private:
         if (std::abs(moved) < 0.5) {
             return;
         }
-        // Not with the rows: they stay where they were placed.
-        graph->visibleRect->origin.y += moved;
-        graph->scrollCorrection += moved;
-        graph->correctionApplied += moved;
+        moveVisiblePartAlone(moved);
         placeTop_ += moved;
         if (place_) {
             place_->below -= moved;
