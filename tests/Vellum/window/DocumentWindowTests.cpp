@@ -682,7 +682,7 @@ std::string resizedDocument(const std::string& name) {
     if (name == "long-lists" || name == "long-tables") {
         const bool lists = name == "long-lists";
         std::string markdown = "# Long blocks\n\nA short paragraph before them.\n\n";
-        for (const int rows : {60, 120}) {
+        for (const int rows : {40, 120}) {
             markdown += lists ? "" : "| key | value |\n|---|:-:|\n";
             for (int row = 1; row <= rows; ++row) {
                 markdown += lists ? std::to_string(row) + ". item " + words(rows + row) + "\n"
