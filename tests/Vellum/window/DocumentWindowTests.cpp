@@ -829,7 +829,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // it; the lists and tables short and long, the long list's top inside an
                       // item of several lines.
                       ResizePath{"long-lists", 1000, {1500, 700, 900}, false},
-                      ResizePath{"long-lists", 3045, {1500, 700, 900}, false},
+                      ResizePath{"long-lists", 3066, {1500, 700, 900}, false},
                       ResizePath{"long-tables", 1000, {1500, 700, 900}, false},
                       ResizePath{"long-tables", 3000, {1500, 700, 900}, false},
                       ResizePath{"long-paragraph", 1000, {1500, 700, 900}, false},
