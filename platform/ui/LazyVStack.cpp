@@ -1020,22 +1020,16 @@ private:
         if (place_) {
             place_->below -= moved;
         }
+        // The rows placed for the part before may fall short of it now, here and in the stacks
+        // on the way to the piece.
+        viewportChanged();
         for (const auto& t : piece_->stacks) {
             if (const auto stack = t.lock(); stack && stack->node != nullptr) {
-                if (auto& place = static_cast<LazyStackNode*>(stack->node)->place_) {
-                    place->below -= moved;
+                auto& inner = *static_cast<LazyStackNode*>(stack->node);
+                if (inner.place_) {
+                    inner.place_->below -= moved;
                 }
-            }
-        }
-        // The rows placed for the part before may fall short of it now.
-        const Span needed = visibleSpan(0);
-        if (!(windowBegin_ == 0 || windowTop_ <= needed.top) ||
-            !(windowEnd_ == children.size() || windowBottom_ >= needed.bottom)) {
-            markForVerification();
-        }
-        for (const auto& t : piece_->stacks) {
-            if (const auto stack = t.lock(); stack && stack->node != nullptr) {
-                static_cast<LazyStackNode*>(stack->node)->viewportChanged();
+                inner.viewportChanged();
             }
         }
     }

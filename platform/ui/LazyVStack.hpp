@@ -15,7 +15,10 @@
 // the other built rows are left stale (keeping their state and measures) and brought up to date
 // as they come near the visible part, or in idle time: where that changes their size above the
 // first row shown, the visible part moves with that row and the host scrolls as far
-// (`ViewGraph::takeScrollCorrection`), so the rows shown stay where the viewer sees them.
+// (`ViewGraph::takeScrollCorrection`), so the rows shown stay where the viewer sees them. At a new
+// width, what stays is the reader's place taken when they last scrolled: the innermost piece laid
+// out at the top of the visible part (an item of a list, a row of a table, a line of a text), also
+// inside stacks that are rows of this one, which keep the rows holding it.
 // Without a visible rectangle every row is built, measured and placed, as in any stack. The
 // elements of a lone `ForEach` (or `Group`) are the rows as they are, one each, not expanded.
 //

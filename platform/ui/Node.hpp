@@ -298,16 +298,16 @@ public:
     std::uint64_t layoutGeneration = 0;
     Rect bounds() const { return Rect({0, 0}, frame.size); }
     Point rootOrigin() const;
+    Rect rootFrame() const { return Rect(rootOrigin(), frame.size); }
+    /// The root origin where the node and every node above it have been placed; none where one
+    /// of them has only been measured (a lazy stack's row out of view), whose frame is not known.
+    std::optional<Point> placedRootOrigin() const;
     /// For a placed node whose content runs in lines (a text): the UTF-16 offset where the line
     /// at `y` (the node's coordinates) starts, the first line below `y` between two lines.
     /// Kept over a new width, it tells where that line is then (`lineTop`).
     virtual std::optional<std::size_t> lineAt(CGFloat /*y*/) { return std::nullopt; }
     /// Where the line holding the character at `offset` starts now (the node's coordinates).
     virtual std::optional<CGFloat> lineTop(std::size_t /*offset*/) { return std::nullopt; }
-    Rect rootFrame() const { return Rect(rootOrigin(), frame.size); }
-    /// The root origin where the node and every node above it have been placed; none where one
-    /// of them has only been measured (a lazy stack's row out of view), whose frame is not known.
-    std::optional<Point> placedRootOrigin() const;
 
     // ---- Preferences ----
     const PreferenceValues& preferences();

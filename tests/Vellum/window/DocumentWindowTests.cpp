@@ -350,12 +350,8 @@ public:
             }
             const std::string& text = texts.layout(i).string();
             const double top = texts.layout(i).origin().y;
-            std::size_t same = 0;
-            for (std::size_t j = 0; j < texts.layoutCount(); ++j) {
-                same += texts.layout(j).string() == text ? 1 : 0;
-            }
             const double bottom = top + texts.layout(i).bounds().size.height;
-            if (bottom > offset() && (!first || top < first->top) && same == 1) {
+            if (bottom > offset() && (!first || top < first->top) && unique(texts, text)) {
                 first = PlacedText{text, top};
             }
         }
