@@ -29,6 +29,9 @@ struct Regex::Compiled {
     pcre2_code* code = nullptr;
     pcre2_code* anchored = nullptr;
     pcre2_match_context* context = nullptr;
+    /// The byte every match starts with, where there is one (asked of every position a caller
+    /// tries, so read from the pattern once).
+    std::optional<unsigned char> firstByte;
 
     Compiled() = default;
     Compiled(const Compiled&) = delete;
@@ -58,6 +61,24 @@ pcre2_jit_stack* threadJITStack(void* /*data*/) {
     };
     thread_local const Stack stack;
     return stack.stack;
+}
+
+/// The byte every match of `code` starts with, where there is one.
+std::optional<unsigned char> firstByteOf(const pcre2_code* code) noexcept {
+    std::uint32_t type = 0;
+    if (pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &type) != 0 || type != 1) {
+        return std::nullopt;
+    }
+    std::uint32_t unit = 0;
+    pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODEUNIT, &unit);
+    // A caseless letter may also start with its other case; only an exact byte is useful.
+    std::uint32_t flags = 0;
+    pcre2_pattern_info(code, PCRE2_INFO_ALLOPTIONS, &flags);
+    if ((flags & PCRE2_CASELESS) != 0 && unit < 0x80 &&
+        ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z'))) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned char>(unit);
 }
 
 } // namespace
@@ -98,6 +119,7 @@ Regex::Regex(std::string_view pattern, const Options& options)
     // The JIT is only a speed-up: where it is unavailable the interpreter runs the same pattern.
     pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE);
     pcre2_jit_compile(compiled->anchored, PCRE2_JIT_COMPLETE);
+    compiled->firstByte = firstByteOf(compiled->code);
     compiled_ = std::move(compiled);
 }
 
@@ -114,20 +136,7 @@ std::size_t Regex::captureCount() const noexcept {
 }
 
 std::optional<unsigned char> Regex::firstByte() const noexcept {
-    std::uint32_t type = 0;
-    if (pcre2_pattern_info(compiled_->code, PCRE2_INFO_FIRSTCODETYPE, &type) != 0 || type != 1) {
-        return std::nullopt;
-    }
-    std::uint32_t unit = 0;
-    pcre2_pattern_info(compiled_->code, PCRE2_INFO_FIRSTCODEUNIT, &unit);
-    // A caseless letter may also start with its other case; only an exact byte is useful.
-    std::uint32_t flags = 0;
-    pcre2_pattern_info(compiled_->code, PCRE2_INFO_ALLOPTIONS, &flags);
-    if ((flags & PCRE2_CASELESS) != 0 && unit < 0x80 &&
-        ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z'))) {
-        return std::nullopt;
-    }
-    return static_cast<unsigned char>(unit);
+    return compiled_->firstByte;
 }
 
 std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t offset,
