@@ -252,11 +252,16 @@ bool isExplicitDirection(char32_t c) {
     }
 }
 
+/// Whether `byte` continues a UTF-8 sequence rather than starting a character.
+bool continuesCharacter(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
 /// The direction of the last strong character of `text`, if it has one.
 std::optional<UCharDirection> lastStrongDirection(std::string_view text) {
     for (std::size_t end = text.size(); end > 0;) {
         std::size_t i = end - 1;
-        while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+        while (i > 0 && continuesCharacter(text[i])) {
             --i;
         }
         end = i;
@@ -1139,7 +1144,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                     std::size_t from, std::size_t to, std::size_t low,
                                     std::size_t high, std::int64_t& width) {
         const auto startOfCharacter = [&](std::size_t i) {
-            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+            while (i < text.size() && continuesCharacter(text[i])) {
                 ++i;
             }
             return i;
@@ -1421,11 +1426,11 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                         // A few characters on either side are all a shaper looks at.
                         std::size_t lookFrom = start - std::min<std::size_t>(start, 24);
                         std::size_t lookTo = std::min(text.size(), end + 24);
-                        while (lookFrom < start && (text[lookFrom] & 0xC0) == 0x80) {
+                        while (lookFrom < start && continuesCharacter(text[lookFrom])) {
                             ++lookFrom;
                         }
                         while (lookTo > end && lookTo < text.size() &&
-                               (text[lookTo] & 0xC0) == 0x80) {
+                               continuesCharacter(text[lookTo])) {
                             --lookTo;
                         }
                         into.push_back({start, end, whole.run,
@@ -1927,7 +1932,7 @@ bool TextLayout::Impl::buildInPieces(const StyledText& styled, const ParagraphSt
         std::size_t end = paragraphEnd;
         if (end - start > pieceBytes) {
             std::size_t byte = start + pieceBytes;
-            while ((static_cast<unsigned char>(text[byte]) & 0xC0) == 0x80) {
+            while (continuesCharacter(text[byte])) {
                 ++byte;
             }
             for (std::size_t c = charOf(utf16(byte));
