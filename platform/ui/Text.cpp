@@ -278,13 +278,15 @@ public:
         if (empty_ || !everPlaced) {
             return std::nullopt;
         }
+        // Lines stand one below another: the first reaching below `y` is found by halving.
         const auto lines = placedEntry().layout->lines();
-        for (const auto& line : lines) {
-            if (line.typographicBounds.rect().maxY() > y) {
-                return line.characterRange.lowerBound;
-            }
+        const auto line = std::partition_point(lines.begin(), lines.end(), [y](const auto& l) {
+            return !(l.typographicBounds.rect().maxY() > y);
+        });
+        if (line == lines.end()) {
+            return std::nullopt;
         }
-        return std::nullopt;
+        return line->characterRange.lowerBound;
     }
 
     std::optional<CGFloat> lineTop(std::size_t offset) override {
