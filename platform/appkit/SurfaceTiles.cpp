@@ -73,6 +73,20 @@ GdkTexture* SurfaceTiles::textureOf(Strip& strip) const {
     return strip.texture;
 }
 
+GdkTexture* SurfaceTiles::rowsOf(const Strip& strip, long first, long count) {
+    const int stride = cairo_image_surface_get_stride(strip.pixels);
+    GBytes* const bytes = g_bytes_new_with_free_func(
+        cairo_image_surface_get_data(strip.pixels) + std::size_t(first) * std::size_t(stride),
+        std::size_t(stride) * std::size_t(count),
+        +[](gpointer kept) { cairo_surface_destroy(static_cast<cairo_surface_t*>(kept)); },
+        cairo_surface_reference(strip.pixels));
+    GdkTexture* const texture =
+        gdk_memory_texture_new(cairo_image_surface_get_width(strip.pixels), int(count),
+                               GDK_MEMORY_DEFAULT, bytes, gsize(stride));
+    g_bytes_unref(bytes);
+    return texture;
+}
+
 long SurfaceTiles::stripsAheadOf(double height) {
     return long(std::ceil(ui::marginAhead(height) / stripPoints));
 }
@@ -96,8 +110,16 @@ std::vector<long> SurfaceTiles::stripsAhead(double treeHeight) const {
     if (last_ < first_) {
         return ahead;
     }
-    // Only strips the tree reaches into.
+    // Only strips the tree reaches into, and only those that start within the margin ahead of
+    // the part shown: the tree places its rows a band beyond that margin and draws no others, so
+    // a strip reaching further would miss rows, and be drawn again once they are placed.
+    static_assert(stripPoints <= ui::bandAhead);
     const long end = long(std::ceil(treeHeight / stripPoints));
+    const double margin = ui::marginAhead(height_);
+    const auto withinMargin = [&](long index) {
+        const double top = double(index) * stripPoints;
+        return top < shownBottom_ + margin && top + stripPoints > shownTop_ - margin;
+    };
     const long keep = stripsAheadOf(height_);
     for (long distance = 1; distance <= keep; ++distance) {
         const long below = last_ + distance;
@@ -105,7 +127,7 @@ std::vector<long> SurfaceTiles::stripsAhead(double treeHeight) const {
         const long nearer = movedDown_ ? below : above;
         const long farther = movedDown_ ? above : below;
         for (const long index : {nearer, farther}) {
-            if (index >= 0 && index < end) {
+            if (index >= 0 && index < end && withinMargin(index)) {
                 ahead.push_back(index);
             }
         }
@@ -114,7 +136,8 @@ std::vector<long> SurfaceTiles::stripsAhead(double treeHeight) const {
 }
 
 void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size size, double offset,
-                            int scale, Appearance appearance, bool asTextures, Rect shown) {
+                            int scale, Appearance appearance, bool asTextures, Rect shown,
+                            bool cutAtEdges) {
     scale = std::max(scale, 1);
     const int pixelWidth = int(std::ceil(size.width * scale));
     const long pixelHeight = long(std::ceil(size.height * scale));
@@ -148,6 +171,8 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
     last_ = last;
     width_ = size.width;
     height_ = shown.size.height;
+    shownTop_ = double(pixelOffset) / scale + shown.minY();
+    shownBottom_ = shownTop_ + shown.size.height;
     letGoBeyond(first, last);
 
     takeDamage(graph);
@@ -163,8 +188,25 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
         return &strips_[index];
     };
     if (asTextures) {
+        // The rows of pixels shown, down the widget.
+        const long shownTop = long(std::floor(shown.minY() * scale));
+        const long shownBottom = long(std::ceil(shown.maxY() * scale));
         for (long index = first; index <= last; ++index) {
             Strip* const strip = brought(index);
+            const long top = index * stripPixels - pixelOffset;
+            const long from = std::max(top, shownTop);
+            const long to = std::min(top + stripPixels, shownBottom);
+            if (cutAtEdges && (from > top || to < top + stripPixels)) {
+                if (to > from) {
+                    const graphene_rect_t bounds = GRAPHENE_RECT_INIT(
+                        0, float(double(from) / scale), float(double(pixelWidth) / scale),
+                        float(double(to - from) / scale));
+                    GdkTexture* const rows = rowsOf(*strip, from - top, to - from);
+                    gtk_snapshot_append_texture(snapshot, rows, &bounds);
+                    g_object_unref(rows);
+                }
+                continue;
+            }
             const graphene_rect_t bounds = GRAPHENE_RECT_INIT(
                 0, float(topOf(index)), float(double(pixelWidth) / scale), float(stripPoints));
             gtk_snapshot_append_texture(snapshot, textureOf(*strip), &bounds);

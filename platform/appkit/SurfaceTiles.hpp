@@ -55,9 +55,11 @@ public:
     /// it. The offset is rounded to device pixels, so
     /// that every pixel of a strip lands on one of the display's. The strips go to the toolkit as
     /// textures (a renderer that uploads them once), or else painted in a Cairo node (the Cairo
-    /// renderer).
+    /// renderer). With `cutAtEdges`, a strip that reaches beyond `shown` goes as a texture of its
+    /// rows shown alone, which no clip cuts (a GL renderer that has not yet drawn a texture under a
+    /// clip would first make the code for it).
     void snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size size, double offset, int scale,
-                  Appearance appearance, bool asTextures, Rect shown);
+                  Appearance appearance, bool asTextures, Rect shown, bool cutAtEdges = false);
 
     /// Draws strips near the part last shown that are missing or may have changed, until
     /// `deadline` (at least one); returns whether some are still to draw. Drawn from the tree as
@@ -88,12 +90,15 @@ private:
     static void release(Strip& strip);
     cairo_surface_t* draw(const ui::ViewGraph& graph, long index) const;
     GdkTexture* textureOf(Strip& strip) const;
+    // A new texture of `count` rows of the strip's pixels from row `first`, sharing them.
+    static GdkTexture* rowsOf(const Strip& strip, long first, long count);
     // Marks the strips the graph's drawing changed in as stale.
     void takeDamage(ui::ViewGraph& graph);
     // The strip `index`, drawn first if it is missing or stale; whether it was drawn.
     bool bring(const ui::ViewGraph& graph, long index);
-    // The strips kept around the part shown that a tree `treeHeight` points tall reaches into,
-    // nearest first, those the view last moved towards before the others at the same distance.
+    // The strips kept around the part shown that a tree `treeHeight` points tall reaches into and
+    // that start within the margin ahead of it, nearest first, those the view last moved towards
+    // before the others at the same distance.
     [[nodiscard]] std::vector<long> stripsAhead(double treeHeight) const;
     // How many strips the margin ahead of a screen `height` points tall holds.
     [[nodiscard]] static long stripsAheadOf(double height);
@@ -109,6 +114,9 @@ private:
     // last moved down (towards higher strips).
     double width_ = 0;
     double height_ = 0;
+    // Where the part last shown starts and ends down the tree, in points.
+    double shownTop_ = 0;
+    double shownBottom_ = 0;
     long first_ = 0;
     long last_ = -1;
     bool movedDown_ = true;

@@ -341,6 +341,8 @@ struct TextLayout::Impl {
     /// The union of the lines' typographic rectangles (null without lines): a right-aligned or
     /// right-to-left line may start far from the layout's origin.
     Rect extent = Rect::null();
+    /// The height of the tallest line.
+    double tallestLine = 0;
     bool truncated = false;
     mutable GObjectPtr<PangoLayout> layout;
     /// Whether the lines come from the word-shape cache rather than from a Pango layout.
@@ -1848,7 +1850,9 @@ TextLayout TextLayout::Impl::make(StyledText text, const ParagraphStyle& style,
         impl->buildWithPango(styled, style);
     }
     for (const Line& line : impl->lines) {
-        impl->extent = impl->extent.unionWith(line.typographicBounds.rect());
+        const Rect rect = line.typographicBounds.rect();
+        impl->extent = impl->extent.unionWith(rect);
+        impl->tallestLine = std::max(impl->tallestLine, rect.size.height);
     }
     return TextLayout(std::shared_ptr<const Impl>(std::move(impl)));
 }
@@ -2067,6 +2071,10 @@ Size TextLayout::size() const {
 
 Rect TextLayout::bounds() const {
     return impl_->extent;
+}
+
+double TextLayout::tallestLine() const {
+    return impl_->tallestLine;
 }
 
 bool TextLayout::isTruncated() const {

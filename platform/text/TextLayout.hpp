@@ -147,6 +147,8 @@ public:
     Size size() const;
     /// The union of the lines' typographic rectangles; null without lines.
     Rect bounds() const;
+    /// The height of the tallest line (0 without lines).
+    double tallestLine() const;
     /// Whether the line limit cut text off.
     bool isTruncated() const;
 

@@ -44,12 +44,15 @@ constexpr std::size_t variantIndex = indexInItem<T>();
 
 /// Where a text drawn at `origin` may put ink: its lines' box (a right-aligned or right-to-left
 /// line starts where the wrap width puts it, not at the origin), widened since glyphs may reach
-/// beyond it (italics, accents).
+/// beyond it (italics, accents) by as much as a line is tall. Not by the whole text's height: a
+/// long paragraph's box would reach a screen beyond it, and every change to it would draw again
+/// what lies there.
 Rect textBox(Point origin, const platform::TextLayout& layout) {
     const Size s = layout.size();
     const Rect lines = layout.bounds();
     const Rect box = lines.isNull() ? Rect(origin, s) : lines.offsetBy(origin.x, origin.y);
-    return box.insetBy(-s.height - 4, -s.height - 4);
+    const CGFloat reach = (lines.isNull() ? s.height : layout.tallestLine()) + 4;
+    return box.insetBy(-reach, -reach);
 }
 
 /// The visible rectangles saved by the Save and BeginLayer items still open, of every list being

@@ -371,6 +371,12 @@ protected:
         // the same one when rows measured since the last pass (coming near the visible part,
         // or asked by the host) replaced estimates above it.
         const std::optional<ReadersPlace> place = readersPlace();
+        // Rows placed before at this width stay placed while within a band more: a row let go
+        // just beyond the margin would change the drawing within it (its ink reaches a line past
+        // it), what the host drew ahead there.
+        const bool samePlaces = placedWidth_ == proposal.width;
+        const std::size_t keptBegin = samePlaces ? windowBegin_ : 0;
+        const std::size_t keptEnd = samePlaces ? windowEnd_ : 0;
         if (placedWidth_ != proposal.width) {
             layOutAgainFrom(0);
         }
@@ -381,8 +387,10 @@ protected:
             keepReadersPlace(rows, *place);
         }
         const Span span = visibleSpan(margin());
+        const Span keep = visibleSpan(margin() + bandAhead);
         placedSpan_ = span;
         const Totals t = totals(rows);
+        const auto kept = [&](std::size_t i) { return i >= keptBegin && i < keptEnd; };
         const ProposedViewSize rowProposal(proposal.width, std::nullopt);
         const std::size_t n = children.size();
         const CGFloat width = frame.size.width;
@@ -391,12 +399,12 @@ protected:
         CGFloat y = 0;
         for (std::size_t i = 0; i < n; ++i) {
             CGFloat h = heightOf(rows, t, i);
-            if (begin == n && (y + h >= span.top || i + 1 == n)) {
+            if (begin == n && (y + h >= span.top || (kept(i) && y + h >= keep.top) || i + 1 == n)) {
                 begin = i;
                 windowTop_ = y;
             }
             if (begin != n) {
-                if (y > span.bottom && i > begin) {
+                if (y > span.bottom && i > begin && !(kept(i) && y <= keep.bottom)) {
                     end = i;
                     break;
                 }
@@ -1244,10 +1252,12 @@ private:
         const CGFloat originY = rootOrigin().y;
         return {v.minY() - originY - extra, v.maxY() - originY + extra};
     }
-    /// How far beyond the visible part rows are laid out, so that a short scroll needs none.
+    /// How far beyond the visible part rows are laid out, so that a short scroll needs none, and
+    /// placed, so that the host's bands drawn ahead within the margin hold every row.
     CGFloat margin() const {
-        return graph != nullptr && graph->visibleRect ? marginAhead(graph->visibleRect->size.height)
-                                                      : 0;
+        return graph != nullptr && graph->visibleRect
+                   ? marginAhead(graph->visibleRect->size.height) + bandAhead
+                   : 0;
     }
 
     const Rows* find(std::optional<CGFloat> width) const {

@@ -36,6 +36,11 @@ constexpr CGFloat marginAhead(CGFloat shown) {
     return shown / 2;
 }
 
+/// A host draws what lies ahead in bands at most this tall, each band that starts within the
+/// margin drawn whole: rows are placed as far beyond the margin, so that no band drawn ahead
+/// misses a row and is drawn again once it is placed.
+constexpr CGFloat bandAhead = 128;
+
 class ViewGraph {
 public:
     static constexpr int maxPassesPerUpdate = 16;

@@ -239,10 +239,11 @@ TEST_F(SurfaceTilesTest, AChangeShowsOnScreenAndAfterScrollingBack) {
 TEST_F(SurfaceTilesTest, StripsDrawnAheadAreShownByTheNextScroll) {
     ViewHostWidget host{rows()};
     const ScrolledHost shown{host};
-    // The screen shows strips 0 and 1 (points 0 to 256); strip 2 is drawn ahead.
+    // The screen shows strips 0 and 1 (points 0 to 256); strip 2, which starts within the margin
+    // of half a screen below, is drawn ahead.
     ASSERT_TRUE(moss_test::waitUntil([&] { return host.statistics().stripsDrawnAhead >= 1; }));
     const auto drawn = host.statistics().stripsDrawn;
-    shown.scrollTo(60);
+    shown.scrollTo(120);
     EXPECT_EQ(host.statistics().stripsDrawn, drawn);
     EXPECT_TRUE(screenShowsTheRender(shown, host));
 
@@ -255,6 +256,41 @@ TEST_F(SurfaceTilesTest, StripsDrawnAheadAreShownByTheNextScroll) {
     shown.scrollTo(250);
     EXPECT_EQ(host.statistics().stripsDrawn, before);
     EXPECT_TRUE(screenShowsTheRender(shown, host));
+}
+
+// Scrolling down a long lazy stack of paragraphs draws each strip once: a strip drawn ahead holds
+// every row it shows (the stack places rows a band beyond the margin the strips are drawn in), and
+// rows placed or let go beyond the margin do not make the strips near the screen stale (a long
+// paragraph's ink reaches a line beyond its lines, not its own height).
+TEST_F(SurfaceTilesTest, ScrollingALongLazyStackDrawsEachStripOnce) {
+    std::vector<AnyView> paragraphs;
+    for (int index = 0; index < 80; ++index) {
+        std::string words = "Paragraph " + std::to_string(index) + ":";
+        for (int word = 0; word < 6 + index % 9; ++word) {
+            words += " a few words wrapped";
+        }
+        paragraphs.push_back(AnyView(Text(words).font(platform::Font::system(13))));
+    }
+    ViewHostWidget host{LazyVStack(HorizontalAlignment::leading(), 6, std::move(paragraphs))};
+    const ScrolledHost shown{host};
+    const auto idle = [&] {
+        return !host.graph().hasDeferredLayout() && !g_main_context_pending(nullptr);
+    };
+    ASSERT_TRUE(moss_test::waitUntil(idle));
+    const auto drawnAtStart = host.statistics().stripsDrawn + host.statistics().stripsDrawnAhead;
+    double offset = 0;
+    for (int step = 0; step < 60 && offset + 40 <= shown.bottom(); ++step) {
+        offset += 40;
+        shown.scrollTo(offset);
+        ASSERT_TRUE(moss_test::waitUntil(idle));
+    }
+    ASSERT_GT(offset, 2000);
+    const auto drawn =
+        host.statistics().stripsDrawn + host.statistics().stripsDrawnAhead - drawnAtStart;
+    // The strips the scroll brought in: those down to the screen's bottom and the margin below.
+    const auto reached = std::uint64_t((offset + viewHeight + viewHeight / 2) / 128) + 1;
+    const auto shownAtStart = std::uint64_t((viewHeight + viewHeight / 2) / 128) + 1;
+    EXPECT_LE(drawn, reached - shownAtStart);
 }
 
 // A canvas's strip is drawn again when the canvas changes, and only then: a change elsewhere

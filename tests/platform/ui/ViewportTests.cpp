@@ -168,7 +168,7 @@ TEST(Viewport, ScrollingToTheEndShowsTheLastRows) {
     EXPECT_NEAR(last.maxY(), height, 1e-6);
     EXPECT_TRUE(visible.contains(last.origin));
     // Still a few dozen rows built of the two thousand.
-    EXPECT_LE(*doc.evaluations, 80);
+    EXPECT_LE(*doc.evaluations, 100);
 
     const platform::Image image = window.host.render();
     EXPECT_EQ(image.pixel(50, image.height() - 2), (platform::Image::Pixel{255, 0, 0, 255}));
