@@ -237,6 +237,9 @@ struct ViewHostWidget::State {
     void scheduleWorkAhead();
     // After a frame drawn by a renderer not warmed yet: warms it between frames.
     void scheduleWarmUp();
+    // Whether the strips the widget's edges cut go to the toolkit cut to what is shown: while the
+    // window's renderer has not yet drawn a texture a clip cuts (see RendererWarmUp.hpp).
+    [[nodiscard]] bool cutsStripsAtEdges() const;
     // One slice of that work, until `deadline`; whether some is left.
     bool workAhead(std::chrono::steady_clock::time_point deadline);
     // After an update: a new size reaches the window and the adjustments.
@@ -565,7 +568,8 @@ void ViewHostWidget::State::scheduleWorkAhead() {
 
 namespace {
 
-// Set on a renderer once warmed: the hosts of one window warm it once between them.
+// Set on a renderer: how many steps of its warm-up are done (the hosts of one window warm it once
+// between them).
 constexpr const char* warmedKey = "moss-viewhost-warmed";
 
 GskRenderer* rendererOf(GtkWidget* widget) {
@@ -573,30 +577,48 @@ GskRenderer* rendererOf(GtkWidget* widget) {
     return native != nullptr ? gtk_native_get_renderer(native) : nullptr;
 }
 
+int stepsWarmed(GskRenderer* renderer) {
+    return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(renderer), warmedKey));
+}
+
 bool needsWarmUp(GskRenderer* renderer) {
     return renderer_warm_up::worthWarming(renderer) &&
-           g_object_get_data(G_OBJECT(renderer), warmedKey) == nullptr;
+           stepsWarmed(renderer) < renderer_warm_up::steps;
 }
 
 } // namespace
+
+bool ViewHostWidget::State::cutsStripsAtEdges() const {
+    GskRenderer* const renderer = rendererOf(widget);
+    return renderer != nullptr && renderer_warm_up::worthWarming(renderer) &&
+           stepsWarmed(renderer) <= renderer_warm_up::cutTextureStep;
+}
 
 void ViewHostWidget::State::scheduleWarmUp() {
     if (warmUpSource != 0 || disposed || !needsWarmUp(rendererOf(widget))) {
         return;
     }
-    // Below drawing and input, after the frame just drawn was presented: the compiling holds up
-    // one dispatch between frames rather than the first scroll.
+    // Below drawing and input, after the frame just drawn was presented, a step a dispatch: the
+    // compiling holds up a few short dispatches between frames rather than the first scroll.
+    // Before the work ahead (same-priority sources are dispatched together, one long stretch):
+    // the first scroll needs the code sooner than the strips beyond it.
     warmUpSource = g_idle_add_full(
-        G_PRIORITY_DEFAULT_IDLE,
+        G_PRIORITY_DEFAULT_IDLE - 10,
         +[](gpointer widget) -> gboolean {
             State& state = stateOf(widget);
-            state.warmUpSource = 0;
             GskRenderer* const renderer = rendererOf(state.widget);
-            if (!state.disposed && needsWarmUp(renderer)) {
-                renderer_warm_up::warm(renderer);
-                g_object_set_data(G_OBJECT(renderer), warmedKey, GINT_TO_POINTER(1));
-                ++state.rendererWarmUps;
+            if (state.disposed || !needsWarmUp(renderer)) {
+                state.warmUpSource = 0;
+                return G_SOURCE_REMOVE;
             }
+            const int step = stepsWarmed(renderer);
+            renderer_warm_up::warm(renderer, step);
+            g_object_set_data(G_OBJECT(renderer), warmedKey, GINT_TO_POINTER(step + 1));
+            if (step + 1 < renderer_warm_up::steps) {
+                return G_SOURCE_CONTINUE;
+            }
+            ++state.rendererWarmUps;
+            state.warmUpSource = 0;
             return G_SOURCE_REMOVE;
         },
         g_object_ref(widget), g_object_unref);
@@ -1192,8 +1214,8 @@ static void moss_view_host_snapshot(GtkWidget* widget, GtkSnapshot* snapshot) {
     GskRenderer* const renderer = gtk_native_get_renderer(gtk_widget_get_native(widget));
     state.tiles.snapshot(snapshot, state.graph, platform::Size(width, height), state.scrollOffset(),
                          gtk_widget_get_scale_factor(widget), state.drawnAppearance(),
-                         renderer == nullptr || !GSK_IS_CAIRO_RENDERER(renderer),
-                         state.shownPart());
+                         renderer == nullptr || !GSK_IS_CAIRO_RENDERER(renderer), state.shownPart(),
+                         state.cutsStripsAtEdges());
     ++state.framesDrawn;
     // The strips beyond the ones shown, drawn while the toolkit waits for the next frame.
     state.scheduleWorkAhead();

@@ -205,6 +205,25 @@ TEST_F(SurfaceTilesTest, EveryScreenScrolledToIsTheOffscreenRenderOfItsRegion) {
     EXPECT_TRUE(screenShowsTheRender(shown, host));
 }
 
+// The same drawn by the toolkit's GL renderer, which the tests' environment does not choose: its
+// first frame draws the strips the edge cuts as textures of their rows shown, later ones whole
+// strips under the scrolled window's clip.
+TEST_F(SurfaceTilesTest, TheGLRenderersScreensAreTheOffscreenRenders) {
+    GdkDisplay* const display = gdk_display_get_default();
+    g_object_set_data_full(G_OBJECT(display), "gsk-renderer", g_strdup("gl"), g_free);
+    ViewHostWidget host{rows()};
+    const ScrolledHost shown{host};
+    g_object_set_data(G_OBJECT(display), "gsk-renderer", nullptr);
+    if (GSK_IS_CAIRO_RENDERER(gtk_native_get_renderer(GTK_NATIVE(shown.window())))) {
+        GTEST_SKIP() << "no GL renderer on this display";
+    }
+    EXPECT_TRUE(screenShowsTheRender(shown, host));
+    for (const double offset : {37.0, 421.0, 0.0}) {
+        shown.scrollTo(offset);
+        EXPECT_TRUE(screenShowsTheRender(shown, host));
+    }
+}
+
 // A change on screen is drawn; a change to a row scrolled away but still kept is drawn when the
 // row comes back; rows that did not change are not drawn again.
 TEST_F(SurfaceTilesTest, AChangeShowsOnScreenAndAfterScrollingBack) {
