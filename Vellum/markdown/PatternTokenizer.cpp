@@ -1,9 +1,8 @@
 #include "Vellum/markdown/PatternTokenizer.hpp"
 
+#include "Vellum/markdown/CharacterStarts.hpp"
 #include "platform/foundation/Hash.hpp"
 #include "platform/foundation/Unicode.hpp"
-
-#include <algorithm>
 
 namespace vellum {
 
@@ -87,22 +86,14 @@ std::vector<PatternTokenizer::Span> PatternTokenizer::spans(std::string_view tex
     }
 
     // Where characters start. In ASCII text every byte starts one, except a line feed after a
-    // carriage return, which no pattern starts with; other text asks for its grapheme clusters.
+    // carriage return, which no pattern starts with; other text is asked only where a match may
+    // be tried.
     const bool ascii = platform::unicode::isAscii(text);
-    std::vector<std::size_t> characterStarts;
-    if (!ascii) {
-        const std::vector<std::string_view> clusters = platform::unicode::graphemeClusters(text);
-        characterStarts.reserve(clusters.size() + 1);
-        for (const std::string_view cluster : clusters) {
-            characterStarts.push_back(static_cast<std::size_t>(cluster.data() - text.data()));
-        }
-        characterStarts.push_back(text.size());
-    }
+    CharacterStarts characterStarts(text);
 
     std::vector<Span> spans;
     std::size_t textStart = 0; // start of the pending unmatched stretch
     std::size_t position = 0;
-    std::size_t nextCharacter = 0; // index into characterStarts of the first start > position
     const auto flushText = [&](std::size_t end) {
         if (end > textStart) {
             spans.push_back(Span{textStart, end, std::nullopt, std::nullopt});
@@ -110,21 +101,11 @@ std::vector<PatternTokenizer::Span> PatternTokenizer::spans(std::string_view tex
     };
     // The first character start after `from` (a match may end inside a cluster).
     const auto nextStart = [&](std::size_t from) {
-        if (ascii) {
-            return from + 1;
-        }
-        while (nextCharacter < characterStarts.size() && characterStarts[nextCharacter] <= from) {
-            ++nextCharacter;
-        }
-        return nextCharacter < characterStarts.size() ? characterStarts[nextCharacter]
-                                                      : text.size();
+        return ascii ? from + 1 : characterStarts.after(from);
     };
     // Whether a character starts at `at`, for the positions a match may be tried at.
     const auto startsCharacter = [&](std::size_t at) {
-        if (ascii || at == position) {
-            return true;
-        }
-        return std::binary_search(characterStarts.begin(), characterStarts.end(), at);
+        return ascii || at == position || characterStarts.startsAt(at);
     };
     while (position < text.size()) {
         // Skip to the next byte a match can start with.

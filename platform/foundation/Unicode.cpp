@@ -329,6 +329,11 @@ std::string utf8(std::u32string_view values) {
     return out;
 }
 
+bool isGraphemePrepend(char32_t scalar) noexcept {
+    return u_getIntPropertyValue(static_cast<UChar32>(scalar), UCHAR_GRAPHEME_CLUSTER_BREAK) ==
+           U_GCB_PREPEND;
+}
+
 std::vector<std::string_view> graphemeClusters(std::string_view text) {
     std::vector<std::string_view> clusters;
     if (text.empty()) {

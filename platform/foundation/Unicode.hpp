@@ -32,6 +32,10 @@ std::string utf8(std::u32string_view scalars);
 // them; their concatenation is `text` again. Malformed bytes form clusters of their own.
 std::vector<std::string_view> graphemeClusters(std::string_view text);
 
+// Whether `scalar` joins the character after it into its cluster (a prefixed consonant or
+// concatenation mark), unless that character is a control or line break.
+bool isGraphemePrepend(char32_t scalar) noexcept;
+
 // Canonical composition and decomposition (NFC, NFD). Malformed input is repaired first.
 std::string nfc(std::string_view text);
 std::string nfd(std::string_view text);
