@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <pango/pango.h>
 
 namespace platform::text_internal {
 namespace {
@@ -286,6 +287,59 @@ bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks) {
         }
     }
     breaks.push_back(text.size());
+    return true;
+}
+
+bool lineBreaksWithAsciiTail(std::string_view text, std::vector<std::size_t>& breaks) {
+    // The end of the last character left to Pango.
+    std::size_t foreignEnd = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == 0) {
+            return false;
+        }
+        if (byte >= 0x80) {
+            if (text.substr(i, 3) == kObjectReplacement) {
+                i += 2;
+            } else {
+                foreignEnd = i + 1;
+            }
+        }
+    }
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    std::size_t cut = 0;
+    for (std::size_t q = foreignEnd + 2; foreignEnd > 0 && q < text.size(); ++q) {
+        if (text[q - 1] == ' ' &&
+            (isLetter(text[q - 2]) ||
+             (q >= foreignEnd + 4 && text.substr(q - 4, 3) == kObjectReplacement)) &&
+            (isLetter(text[q]) || text.substr(q, 3) == kObjectReplacement)) {
+            cut = q;
+            break;
+        }
+    }
+    std::vector<std::size_t> tail;
+    if (cut == 0 || !asciiLineBreaks(text.substr(cut), tail)) {
+        return false;
+    }
+    const std::string_view head = text.substr(0, cut);
+    const auto characters =
+        static_cast<std::size_t>(std::count_if(head.begin(), head.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    std::vector<PangoLogAttr> attributes(characters + 1);
+    pango_default_break(head.data(), static_cast<int>(head.size()), nullptr, attributes.data(),
+                        static_cast<int>(attributes.size()));
+    for (std::size_t c = 1, byte = 0; c <= characters; ++c) {
+        do {
+            ++byte;
+        } while (byte < head.size() && (static_cast<unsigned char>(head[byte]) & 0xC0) == 0x80);
+        if (c == characters || attributes[c].is_line_break) {
+            breaks.push_back(byte);
+        }
+    }
+    for (const std::size_t offset : tail) {
+        breaks.push_back(cut + offset);
+    }
     return true;
 }
 

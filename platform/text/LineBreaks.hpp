@@ -18,4 +18,10 @@ namespace platform::text_internal {
 /// such text goes to Pango.
 bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks);
 
+/// The same for valid UTF-8 `text` whose characters past ASCII (but boxes) all come before a
+/// tail that breaks on its own: only the text before the tail goes to Pango. A tail starts after
+/// a space between two letters or boxes, where a line always may break and no rule looks back
+/// across. False, with `breaks` as it was, when there is no such tail or a null character.
+bool lineBreaksWithAsciiTail(std::string_view text, std::vector<std::size_t>& breaks);
+
 } // namespace platform::text_internal

@@ -1079,11 +1079,12 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
     }
     // Break opportunities from the rules Pango's own layout applies (Latin text needs none of
-    // the tailoring other scripts get): found here for ASCII and boxes, by Pango's analysis
-    // otherwise.
+    // the tailoring other scripts get): found here for ASCII and boxes (also when they end text
+    // holding more), by Pango's analysis otherwise.
     std::vector<std::size_t> breaks;
     breaks.reserve(text.size() / 4 + 1);
-    if (!text_internal::asciiLineBreaks(text, breaks)) {
+    if (!text_internal::asciiLineBreaks(text, breaks) &&
+        !text_internal::lineBreaksWithAsciiTail(text, breaks)) {
         const std::vector<PangoLogAttr>& analysis = attributes();
         const std::size_t characterCount = analysis.size() - 1;
         for (std::size_t c = 1, byte = 0; c <= characterCount; ++c) {

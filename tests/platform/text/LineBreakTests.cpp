@@ -110,6 +110,66 @@ TEST(LineBreaks, LeavesToPangoWhatItDoesNotKnow) {
     EXPECT_TRUE(none.empty());
 }
 
+TEST(LineBreaks, AnAsciiTailAfterOtherTextBreaksAsPangoBreaksTheWhole) {
+    // Other scripts, marks, joiners and spaces that forbid or force a break, in front of and
+    // among the letters, spaces, brackets, quotes, hyphens and boxes of the tail.
+    const std::vector<std::string> alphabet = {"a",
+                                               "Z",
+                                               " ",
+                                               " ",
+                                               "\xEF\xBF\xBC",
+                                               "(",
+                                               "\"",
+                                               "-",
+                                               "1",
+                                               ".",
+                                               ")",
+                                               "!",
+                                               "/",
+                                               "\n",
+                                               "\t",
+                                               "\u05E9\u05DC",
+                                               "\u05BE",
+                                               "\u00E9",
+                                               "\u0301",
+                                               "\u00A0",
+                                               "\u200B",
+                                               "\u4E2D",
+                                               "\U0001F600"};
+    std::mt19937 random(20261209);
+    int split = 0;
+    for (int n = 0; n < 8000; ++n) {
+        std::string text;
+        for (std::size_t i = 0, length = 2 + random() % 20; i < length; ++i) {
+            // Past the first pieces: ASCII and boxes, letters, spaces and boxes above all.
+            text += alphabet[random() % (i < 4 ? alphabet.size() : random() % 2 ? 5 : 15)];
+        }
+        std::vector<std::size_t> breaks;
+        if (!text_internal::lineBreaksWithAsciiTail(text, breaks)) {
+            continue;
+        }
+        ++split;
+        std::vector<std::size_t> byteOf; // of each character, and of the end
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+                byteOf.push_back(i);
+            }
+        }
+        byteOf.push_back(text.size());
+        std::vector<PangoLogAttr> attributes(byteOf.size());
+        pango_default_break(text.data(), int(text.size()), nullptr, attributes.data(),
+                            int(attributes.size()));
+        std::vector<std::size_t> expected;
+        for (std::size_t c = 1; c < byteOf.size(); ++c) {
+            if (c + 1 == byteOf.size() || attributes[c].is_line_break) {
+                expected.push_back(byteOf[c]);
+            }
+        }
+        ASSERT_EQ(breaks, expected) << shown(text);
+    }
+    EXPECT_GT(split, 1000);
+}
+
 TEST(LineBreaks, WordsOfASharedWordShapedLayoutAreFoundOnceForAllThreads) {
     // The analysis behind word ranges is made when first asked, from whichever thread asks.
     const std::string text = "Words, words (and 3.5 more) words; the end.";
