@@ -10,12 +10,14 @@
 
 namespace moss_test {
 
-/// Every byte offset of `text` (ASCII and U+FFFC only) before which Pango's analysis lets a line
-/// break, then the size itself.
+/// Every byte offset of the valid UTF-8 `text` before which Pango's analysis lets a line break,
+/// then the size itself.
 inline std::vector<std::size_t> pangoLineBreaks(const std::string& text) {
     std::vector<std::size_t> byteOf; // of each character, and of the end
-    for (std::size_t i = 0; i < text.size(); i += (text[i] & 0x80) != 0 ? 3 : 1) {
-        byteOf.push_back(i);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            byteOf.push_back(i);
+        }
     }
     byteOf.push_back(text.size());
     std::vector<PangoLogAttr> attributes(byteOf.size());
