@@ -291,20 +291,13 @@ bool asciiLineBreaks(std::string_view text, std::vector<std::size_t>& breaks) {
 }
 
 bool lineBreaksWithAsciiTail(std::string_view text, std::vector<std::size_t>& breaks) {
-    // The end of the last character left to Pango.
-    std::size_t foreignEnd = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == 0) {
-            return false;
-        }
-        if (byte >= 0x80) {
-            if (text.substr(i, 3) == kObjectReplacement) {
-                i += 2;
-            } else {
-                foreignEnd = i + 1;
-            }
-        }
+    // The end of the last character left to Pango, found from the end: a box's bytes come only
+    // as a box in valid UTF-8.
+    std::size_t foreignEnd = text.size();
+    while (foreignEnd > 0 &&
+           (static_cast<unsigned char>(text[foreignEnd - 1]) < 0x80 ||
+            (foreignEnd >= 3 && text.substr(foreignEnd - 3, 3) == kObjectReplacement))) {
+        foreignEnd -= static_cast<unsigned char>(text[foreignEnd - 1]) < 0x80 ? 1 : 3;
     }
     const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
     std::size_t cut = 0;
@@ -322,6 +315,9 @@ bool lineBreaksWithAsciiTail(std::string_view text, std::vector<std::size_t>& br
         return false;
     }
     const std::string_view head = text.substr(0, cut);
+    if (head.find('\0') != std::string_view::npos) {
+        return false;
+    }
     const auto characters =
         static_cast<std::size_t>(std::count_if(head.begin(), head.end(), [](char c) {
             return (static_cast<unsigned char>(c) & 0xC0) != 0x80;

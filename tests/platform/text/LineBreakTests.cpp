@@ -152,6 +152,11 @@ TEST(LineBreaks, AnAsciiTailAfterOtherTextBreaksAsPangoBreaksTheWhole) {
         ASSERT_EQ(breaks, pangoLineBreaks(text)) << shown(text);
     }
     EXPECT_GT(split, 1000);
+    // A null character, where Pango's analysis ends, leaves the whole text to it.
+    std::vector<std::size_t> breaks;
+    EXPECT_FALSE(text_internal::lineBreaksWithAsciiTail(std::string("\u05E9\0 a b c", 9), breaks));
+    EXPECT_FALSE(text_internal::lineBreaksWithAsciiTail(std::string("\u05E9 a b\0 c", 9), breaks));
+    EXPECT_TRUE(breaks.empty());
 }
 
 TEST(LineBreaks, WordsOfASharedWordShapedLayoutAreFoundOnceForAllThreads) {
