@@ -6,6 +6,7 @@
 
 #include "Vellum/attachments/AttachmentLoader.hpp"
 #include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/highlighting/CodeTokenizer.hpp"
 #include "Vellum/markdown/AttributedStringMarkdownParser.hpp"
 #include "Vellum/selection/LiveTextLayout.hpp"
 #include "Vellum/style/StyleEnvironment.hpp"
@@ -104,8 +105,12 @@ void settleTasks(const std::atomic<int>& ended, int pictures) {
     // Debug builds count live tasks; a document's tasks end once its attachments are resolved
     // and its code is coloured.
     static const long baseline = platform::detail::liveFrameCount();
+    // Code is coloured once the tokenizer's answers are in; on a loaded machine they can come
+    // after everything else has settled.
+    const std::shared_ptr<vellum::CodeTokenizer>& tokenizer = vellum::CodeTokenizer::shared();
     ASSERT_TRUE(waitUntil([&] {
         return platform::detail::liveFrameCount() <= baseline &&
+               (tokenizer == nullptr || tokenizer->pendingCount() == 0) &&
                platform::MainExecutor::shared().pendingCount() == 0;
     }));
 }
