@@ -123,16 +123,24 @@ const std::vector<LiveTextLine>& LiveTextLayout::lines() const {
     return *lines_;
 }
 
+namespace {
+
+// Only texts a fragment built take part; the mark sits on every run of such a text.
+bool takesPart(const platform::ui::Text::Layout& layout) {
+    const auto lines = layout.lines();
+    return !lines.empty() && !lines.front().runs.empty() &&
+           layout.attribute<TextFragmentAttribute>(lines.front().runs.front()) != nullptr;
+}
+
+} // namespace
+
 const std::vector<std::unique_ptr<const LiveTextLayout>>&
 LiveTextLayoutCollection::layouts() const {
     if (!layouts_) {
         std::vector<std::unique_ptr<const LiveTextLayout>> layouts;
         for (const auto& anchored : base_) {
             const auto& layout = anchored.layout;
-            const auto lines = layout.lines();
-            // Only texts a fragment built take part; the mark sits on every run of such a text.
-            if (lines.empty() || lines.front().runs.empty() ||
-                layout.attribute<TextFragmentAttribute>(lines.front().runs.front()) == nullptr) {
+            if (!takesPart(layout)) {
                 continue;
             }
             // A text not placed yet keeps its place among the others (its characters are the
@@ -167,12 +175,16 @@ bool LiveTextLayoutCollection::layoutsDiffer(const TextLayoutCollection& other) 
 std::optional<std::size_t>
 LiveTextLayoutCollection::index(const platform::ui::Text::Layout& layout) const {
     if (!indices_) {
-        const auto& all = layouts();
+        // From the anchored layouts themselves: every highlight of rows just placed asks a new
+        // collection, which need not resolve where every text stands to answer.
         std::unordered_map<const platform::TextLayout*, std::size_t> indices;
-        indices.reserve(all.size());
+        indices.reserve(base_.size());
+        std::size_t i = 0;
         // Laid-out texts are equal when they share one layout; the first of equal ones counts.
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            indices.emplace(&all[i]->base().base(), i);
+        for (const auto& anchored : base_) {
+            if (takesPart(anchored.layout)) {
+                indices.emplace(&anchored.layout.base(), i++);
+            }
         }
         indices_ = std::move(indices);
     }

@@ -922,6 +922,9 @@ struct ViewGraph::Impl {
     CGFloat scrollCorrection = 0;
     /// The part of it the visible rectangle already moved by.
     CGFloat correctionApplied = 0;
+    /// How long the update after the last rows laid out in idle time took (what the rows' new
+    /// sizes and texts set off above them): the next slice keeps as much of its budget for it.
+    std::chrono::steady_clock::duration deferredUpdateCost{};
     std::chrono::steady_clock::time_point frameTime = std::chrono::steady_clock::now();
     bool updateScheduled = false;
     bool inUpdate = false;

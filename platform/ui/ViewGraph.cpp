@@ -442,7 +442,9 @@ bool ViewGraph::layOutDeferred(std::chrono::microseconds budget) {
     if (needsUpdate()) {
         update();
     }
-    const auto deadline = std::chrono::steady_clock::now() + budget;
+    // The update that follows the rows is part of the slice: the rows get what it leaves (each
+    // stack still lays out one row at least).
+    const auto deadline = std::chrono::steady_clock::now() + budget - impl_->deferredUpdateCost;
     prune(impl_->lazyStacks);
     const auto stacks = impl_->lazyStacks;
     bool any = false;
@@ -458,7 +460,9 @@ bool ViewGraph::layOutDeferred(std::chrono::microseconds budget) {
             impl_->visibleRect->origin.y += impl_->scrollCorrection - impl_->correctionApplied;
             impl_->correctionApplied = impl_->scrollCorrection;
         }
+        const auto updating = std::chrono::steady_clock::now();
         update();
+        impl_->deferredUpdateCost = std::chrono::steady_clock::now() - updating;
     }
     return hasDeferredLayout();
 }

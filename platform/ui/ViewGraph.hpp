@@ -64,8 +64,8 @@ public:
     /// Whether lazy stacks still estimate some rows or left some stale (not yet evaluated in a
     /// new environment or with new views): the root's size may not be exact yet.
     bool hasDeferredLayout() const;
-    /// Lays out rows that lazy stacks estimate and brings stale ones up to date, for about
-    /// `budget` (at least one row each), then updates; returns whether rows still wait. Hosts
+    /// Lays out rows that lazy stacks estimate and brings stale ones up to date, then updates,
+    /// for about `budget` in all (at least one row each); returns whether rows still wait. Hosts
     /// call it in idle time until it returns false, so that the extent (scroll bar, selection)
     /// becomes exact.
     bool layOutDeferred(std::chrono::microseconds budget);
