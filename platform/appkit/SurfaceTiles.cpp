@@ -226,20 +226,6 @@ void SurfaceTiles::snapshot(GtkSnapshot* snapshot, ui::ViewGraph& graph, Size si
     cairo_destroy(cr);
 }
 
-bool SurfaceTiles::hasStripsToDrawAhead(ui::ViewGraph& graph) {
-    if (pixelWidth_ <= 0 || last_ < first_) {
-        return false;
-    }
-    takeDamage(graph);
-    for (const long index : stripsAhead(graph.size().height)) {
-        const auto found = strips_.find(index);
-        if (found == strips_.end() || found->second.pixels == nullptr || found->second.stale) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool SurfaceTiles::drawAhead(ui::ViewGraph& graph, std::chrono::steady_clock::time_point deadline) {
     if (pixelWidth_ <= 0 || last_ < first_) {
         return false;

@@ -65,8 +65,6 @@ public:
     /// `deadline` (at least one); returns whether some are still to draw. Drawn from the tree as
     /// it stands: call it only when `graph` is up to date (no update pending).
     bool drawAhead(ui::ViewGraph& graph, std::chrono::steady_clock::time_point deadline);
-    /// Whether `drawAhead` has strips to draw.
-    [[nodiscard]] bool hasStripsToDrawAhead(ui::ViewGraph& graph);
 
     struct Statistics {
         /// Strips drawn for a frame, because they were missing or may have changed.
