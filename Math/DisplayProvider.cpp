@@ -11,6 +11,7 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 #include <unordered_map>
 #include <utility>
@@ -132,14 +133,35 @@ std::size_t atomBytes(const Atom& root, std::size_t cap) {
     return bytes;
 }
 
+template <class T>
+std::size_t presentCount(const std::vector<std::shared_ptr<T>>& values) {
+    return static_cast<std::size_t>(
+        std::count_if(values.begin(), values.end(), [](const auto& value) { return value; }));
+}
+
+// Less than or as much as atomBytes counts for `atom`, found without walking it: every atom is at
+// least a plain one, and so is every atom of its scripts.
+std::size_t leastAtomBytes(const Atom& atom) {
+    std::size_t bytes = sharedBytes<Atom>();
+    for (const auto* script : {atom.subscript().get(), atom.superscript().get()}) {
+        if (script) {
+            bytes += sharedBytes<AtomList>() + vectorBytes(script->atoms) +
+                     presentCount(script->atoms) * sharedBytes<Atom>();
+        }
+    }
+    return bytes;
+}
+
 std::size_t listBytes(const AtomList& root, std::size_t cap) {
     std::size_t bytes = sharedBytes<AtomList>() + vectorBytes(root.atoms);
-    // Every atom is at least a plain one: a formula of a megabyte is known to be too large from
-    // its number of atoms alone, without walking a third of it.
-    const auto present = static_cast<std::size_t>(
-        std::count_if(root.atoms.begin(), root.atoms.end(), [](const auto& atom) { return atom; }));
-    if (bytes + present * sharedBytes<Atom>() > cap) {
-        return bytes + present * sharedBytes<Atom>();
+    // A formula of a megabyte is known to be too large from its atoms and their scripts alone,
+    // without walking a third of it.
+    std::size_t least = bytes;
+    for (const auto& atom : root.atoms) {
+        least += atom ? leastAtomBytes(*atom) : 0;
+    }
+    if (least > cap) {
+        return least;
     }
     for (const auto& atom : root.atoms) {
         if (bytes > cap) {
@@ -150,11 +172,47 @@ std::size_t listBytes(const AtomList& root, std::size_t cap) {
     return bytes;
 }
 
+// Less than or as much as displayBytes counts for a list's child, found without walking it: a text
+// run with its atoms, a list or a large operator with the nodes right inside it, each of those at
+// least a node.
+std::size_t leastChildBytes(const DisplayNode& node) {
+    const auto leastListBytes = [](const DisplayList* list) {
+        return list ? sharedBytes<DisplayList>() + vectorBytes(list->children) +
+                          presentCount(list->children) * sharedBytes<DisplayNode>()
+                    : 0;
+    };
+    // The classes told apart are final: the node's type is its class.
+    static_assert(std::is_final_v<DisplayTextRun> && std::is_final_v<DisplayList> &&
+                  std::is_final_v<DisplayLargeOperator>);
+    const std::type_info& type = typeid(node);
+    if (type == typeid(DisplayTextRun)) {
+        const auto& run = static_cast<const DisplayTextRun&>(node);
+        std::size_t bytes =
+            sharedBytes<DisplayTextRun>() + vectorBytes(run.atoms) + vectorBytes(run.shaped.glyphs);
+        for (const auto& atom : run.atoms) {
+            bytes += atom ? leastAtomBytes(*atom) : 0;
+        }
+        return bytes;
+    }
+    if (type == typeid(DisplayList)) {
+        return leastListBytes(static_cast<const DisplayList*>(&node));
+    }
+    if (type == typeid(DisplayLargeOperator)) {
+        const auto& op = static_cast<const DisplayLargeOperator&>(node);
+        return sharedBytes<DisplayLargeOperator>() + leastListBytes(op.upperLimit.get()) +
+               leastListBytes(op.lowerLimit.get()) + (op.nucleus ? sharedBytes<DisplayNode>() : 0);
+    }
+    return sharedBytes<DisplayNode>();
+}
+
 std::size_t displayBytes(const DisplayNode& root, std::size_t cap) {
-    // As for lists: every node is at least a node.
+    // As for lists: a formula of a megabyte is known to be too large from the nodes of its root's
+    // children.
     if (const auto* list = dynamic_cast<const DisplayList*>(&root)) {
-        const std::size_t least = sharedBytes<DisplayList>() + vectorBytes(list->children) +
-                                  list->children.size() * sharedBytes<DisplayNode>();
+        std::size_t least = sharedBytes<DisplayList>() + vectorBytes(list->children);
+        for (const auto& child : list->children) {
+            least += child ? leastChildBytes(*child) : 0;
+        }
         if (least > cap) {
             return least;
         }

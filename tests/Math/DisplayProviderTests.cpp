@@ -123,6 +123,33 @@ TEST(DisplayProvider, KeepsItsEntriesWithinItsBytes) {
     EXPECT_GT(small.atomListBytes(), 0U);
 }
 
+TEST(DisplayProvider, KeepsAFormulaThatFillsItsBytesExactly) {
+    // A formula is found too large at a glance when what its atoms and nodes hold at the least is
+    // already over the limit: that glance must never count more than the whole estimate, or a
+    // formula that fits would not be kept.
+    const std::vector<std::string> formulas = {
+        "\\sum_{i=0}^{n} x_i + \\sum_{k}^{m} y_{k,j}^{2} + 1",
+        "\\int_0^\\infty e^{-x^2} dx = \\frac{\\sqrt{\\pi}}{2}",
+        "a_{b_{c_{d}}}^{e^{f}} \\left( \\frac{1}{x_i} \\right)^{n+1} \\prod\\limits_{j=1}^{N} z_j",
+        "\\lim_{n \\to \\infty} \\overline{x}_n \\cdot \\hat{y}^{2} + 12345 \\text{ for all } n",
+    };
+    for (const auto& formula : formulas) {
+        DisplayProvider measuring;
+        ASSERT_TRUE(measuring.displayNode(formula, latinModern20, Level::display, 0)) << formula;
+        const std::size_t listBytes = measuring.atomListBytes();
+        const std::size_t nodeBytes = measuring.displayNodeBytes();
+        ASSERT_GT(listBytes, 0U);
+        ASSERT_GT(nodeBytes, 0U);
+
+        DisplayProvider exact({.atomListBytes = listBytes, .displayNodeBytes = nodeBytes});
+        ASSERT_TRUE(exact.displayNode(formula, latinModern20, Level::display, 0));
+        EXPECT_EQ(exact.atomListCount(), 1U) << formula;
+        EXPECT_EQ(exact.atomListBytes(), listBytes) << formula;
+        EXPECT_EQ(exact.displayNodeCount(), 2U) << formula;
+        EXPECT_EQ(exact.displayNodeBytes(), nodeBytes) << formula;
+    }
+}
+
 TEST(DisplayProvider, MeasuresAFormulaTooLargeToKeepOncePerWidth) {
     // A layout measures a formula several times (its baseline without a width, its size at the
     // proposed width and again at the width it answered) and draws it at that last width. A
