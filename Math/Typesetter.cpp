@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <typeinfo>
 #include <unordered_map>
@@ -162,22 +163,36 @@ public:
         if (list.atoms.size() > maxAtoms) {
             return false;
         }
-        key = font.name.rawValue();
-        key.push_back('\0');
-        append(key, font.size);
-        key.push_back(static_cast<char>(style));
-        key.push_back(static_cast<char>(cramped));
-        key.push_back(static_cast<char>(spaced));
+        // Sized first and written in place: a formula makes a key for every script and limit,
+        // and appending the fields one by one was most of the cost of finding them.
+        const std::string& name = font.name.rawValue();
+        std::size_t size = name.size() + 1 + sizeof(font.size) + 3;
         for (const auto& atom : list.atoms) {
-            if (!appendPlain(key, atom.get())) {
+            if (!isPlain(atom.get())) {
                 return false;
             }
+            size += plainBytes(*atom) + 1;
             for (const auto& part : atom->fusedAtoms) {
-                if (!appendPlain(key, part.get()) || !part->fusedAtoms.empty()) {
+                if (!isPlain(part.get()) || !part->fusedAtoms.empty()) {
                     return false;
                 }
+                size += plainBytes(*part);
             }
-            key.push_back(static_cast<char>(atom->fusedAtoms.size()));
+        }
+        key.resize(size);
+        char* out = key.data();
+        out = write(out, name.data(), name.size());
+        *out++ = '\0';
+        out = write(out, font.size);
+        *out++ = static_cast<char>(style);
+        *out++ = static_cast<char>(cramped);
+        *out++ = static_cast<char>(spaced);
+        for (const auto& atom : list.atoms) {
+            out = writePlain(out, *atom);
+            for (const auto& part : atom->fusedAtoms) {
+                out = writePlain(out, *part);
+            }
+            *out++ = static_cast<char>(atom->fusedAtoms.size());
         }
         return true;
     }
@@ -207,21 +222,29 @@ public:
     static inline thread_local SubLineMemo* active = nullptr;
 
 private:
-    template <class T>
-    static void append(std::string& key, const T& value) {
-        key.append(reinterpret_cast<const char*>(&value), sizeof(value));
+    static bool isPlain(const Atom* atom) {
+        return atom && typeid(*atom) == typeid(Atom) && !hasScripts(*atom);
     }
-    static bool appendPlain(std::string& key, const Atom* atom) {
-        if (!atom || typeid(*atom) != typeid(Atom) || hasScripts(*atom)) {
-            return false;
-        }
-        append(key, atom->type);
-        append(key, atom->fontStyle);
-        append(key, atom->indexRange.location);
-        append(key, atom->indexRange.length);
-        append(key, atom->nucleus.size());
-        key += atom->nucleus;
-        return true;
+    // What writePlain writes.
+    static std::size_t plainBytes(const Atom& atom) {
+        return sizeof(atom.type) + sizeof(atom.fontStyle) + sizeof(atom.indexRange.location) +
+               sizeof(atom.indexRange.length) + sizeof(std::size_t) + atom.nucleus.size();
+    }
+    static char* write(char* out, const char* bytes, std::size_t count) {
+        std::memcpy(out, bytes, count);
+        return out + count;
+    }
+    template <class T>
+    static char* write(char* out, const T& value) {
+        return write(out, reinterpret_cast<const char*>(&value), sizeof(value));
+    }
+    static char* writePlain(char* out, const Atom& atom) {
+        out = write(out, atom.type);
+        out = write(out, atom.fontStyle);
+        out = write(out, atom.indexRange.location);
+        out = write(out, atom.indexRange.length);
+        out = write(out, atom.nucleus.size());
+        return write(out, atom.nucleus.data(), atom.nucleus.size());
     }
 
     std::unordered_map<std::string, std::shared_ptr<const DisplayList>> entries_;

@@ -9,6 +9,7 @@
 #include "platform/foundation/Unicode.hpp"
 
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <typeinfo>
@@ -350,6 +351,66 @@ TEST_F(TypesetterTest, ScriptsOfAGroupDropFromItsEdges) {
         {fraction->ascent() - scriptFont()->metrics().superscriptBaselineDropMax(),
          metrics().superscriptShiftUp(), script->descent() + metrics().superscriptBottomMin()});
     EXPECT_NEAR(script->position().y, up, 1e-9);
+}
+
+TEST_F(TypesetterTest, RepeatedScriptsAndLimitsComeOutAsEachSetAlone) {
+    // A short script or limit seen before in the formula is not set again: it must then be the
+    // very one seen before, never one that differs in a symbol, its alphabet, its type, its
+    // digits or where its symbols stand.
+    const std::vector<std::string> terms = {
+        "x_{a}",           "x_{b}",           "x_{\\mathrm{a}}",
+        "x_{ab}",          "x_{ba}",          "x_{12}",
+        "x_{1}",           "y^{-}",           "y^{<}",
+        "y^{+}_{a}",       "\\sum_{i=0}^{n}", "\\sum_{i=1}^{n}",
+        "\\sum_{j=0}^{n}", "\\sum_{i=0}^{m}", "\\prod_{i=0}^{n}",
+    };
+    // The scripts and limits of a tree in order, each as its children print: where it is placed
+    // is its surroundings' matter.
+    std::function<void(const DisplayNode&, std::vector<std::string>&)> collect =
+        [&collect](const DisplayNode& node, std::vector<std::string>& out) {
+            const auto inner = [&](const std::shared_ptr<DisplayList>& list) {
+                if (list) {
+                    std::string text;
+                    for (const auto& part : list->children) {
+                        text += dump(*part) + " [" + std::to_string(part->range.location) + "," +
+                                std::to_string(part->range.length) + "] ";
+                    }
+                    out.push_back(text);
+                    collect(*list, out);
+                }
+            };
+            if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
+                for (const auto& part : list->children) {
+                    if (const auto script = std::dynamic_pointer_cast<DisplayList>(part);
+                        script && script->linePosition != DisplayList::LinePosition::regular) {
+                        inner(script);
+                    } else if (part) {
+                        collect(*part, out);
+                    }
+                }
+            } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
+                inner(op->upperLimit);
+                inner(op->lowerLimit);
+            }
+        };
+    std::vector<std::string> alone;
+    std::string formula;
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& term : terms) {
+            const auto root = typeset(term);
+            ASSERT_TRUE(root) << term;
+            collect(*root, alone);
+            formula += term + "+";
+        }
+    }
+    const auto root = typeset(formula + "1");
+    ASSERT_TRUE(root);
+    std::vector<std::string> together;
+    collect(*root, together);
+    ASSERT_EQ(together.size(), alone.size());
+    for (std::size_t k = 0; k < alone.size(); ++k) {
+        EXPECT_EQ(together[k], alone[k]) << "script or limit " << k;
+    }
 }
 
 // MARK: Fractions
