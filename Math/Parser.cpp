@@ -101,7 +101,8 @@ void Parser::setCharacters(std::string_view text, std::vector<Character>& out) {
     const auto clusters = textCharacters(text);
     out.reserve(clusters.size());
     for (const auto cluster : clusters) {
-        if (unicode::isAscii(cluster) || unicode::isNfc(cluster)) {
+        if ((cluster.size() == 1 && static_cast<unsigned char>(cluster[0]) < 0x80) ||
+            unicode::isAscii(cluster) || unicode::isNfc(cluster)) {
             out.push_back({cluster, cluster});
         } else {
             out.push_back({cluster, keyStorage_.emplace_back(unicode::nfc(cluster))});
@@ -113,14 +114,22 @@ void Parser::detectMathMode() {
     // Only a text that starts with "$", "\[" or "\(" can be wrapped (no other character has
     // one of them for its normal form); any other is read as given, and its characters, which take
     // a tenth of parsing a long formula to find, are found once.
-    const std::string_view trimmedText = unicode::trimmingWhitespaceAndNewlines(source_);
-    if (!trimmedText.starts_with('$') && !trimmedText.starts_with("\\[") &&
-        !trimmedText.starts_with("\\(")) {
+    // The start alone tells, and the end is looked for only then: trimming a long formula at both
+    // ends reads it whole.
+    std::size_t start = 0;
+    for (std::size_t next = 0; start < source_.size(); start = next) {
+        if (!unicode::isWhitespaceOrNewline(decodeScalar(source_, next))) {
+            break;
+        }
+    }
+    const std::string_view leading = std::string_view(source_).substr(start);
+    if (!leading.starts_with('$') && !leading.starts_with("\\[") && !leading.starts_with("\\(")) {
         setCharacters(source_, characters_);
         mode_ = Mode::display;
         index_ = 0;
         return;
     }
+    const std::string_view trimmedText = unicode::trimmingWhitespaceAndNewlines(source_);
     std::vector<Character> trimmed;
     setCharacters(trimmedText, trimmed);
     const std::size_t count = trimmed.size();
@@ -211,15 +220,17 @@ std::shared_ptr<AtomList> Parser::parseAtoms(bool oneCharOnly,
         }
         const Character& character = nextCharacter();
         const std::string_view c = character.key;
-        if (oneCharOnly && (c == "^" || c == "}" || c == "_" || c == "&")) {
+        // Nearly every character is one byte, told apart by that byte alone.
+        const char single = c.size() == 1 ? c[0] : '\0';
+        if (oneCharOnly && (single == '^' || single == '}' || single == '_' || single == '&')) {
             unreadCharacter();
             return list;
         }
         if (stopCharacter && c == *stopCharacter) {
             return list;
         }
-        if (c == "^" || c == "_") {
-            const bool superscript = c == "^";
+        if (single == '^' || single == '_') {
+            const bool superscript = single == '^';
             if (!previous || (superscript ? previous->superscript() : previous->subscript()) ||
                 isScriptlessType(previous->type)) {
                 previous = std::make_shared<Atom>(AtomType::ordinary);
@@ -233,14 +244,14 @@ std::shared_ptr<AtomList> Parser::parseAtoms(bool oneCharOnly,
             }
             continue;
         }
-        if (c == "{") {
+        if (single == '{') {
             const auto group = parseAtoms(false, "}");
             if (group && addGroup(*group)) {
                 return list;
             }
             continue;
         }
-        if (c == "}") {
+        if (single == '}') {
             if (currentEnvironment_ && !currentEnvironment_->name) {
                 currentEnvironment_->ended = true;
                 return list;
@@ -248,7 +259,7 @@ std::shared_ptr<AtomList> Parser::parseAtoms(bool oneCharOnly,
             setError(ParserError::Code::mismatchedBraces, "Mismatched braces.");
             return nullptr;
         }
-        if (c == "\\") {
+        if (single == '\\') {
             const std::string command = readCommand();
             const std::string key = keyOf(command);
             if (auto result = parseStopCommand(key, list, stopCharacter)) {
@@ -283,7 +294,7 @@ std::shared_ptr<AtomList> Parser::parseAtoms(bool oneCharOnly,
             }
             continue;
         }
-        if (c == "&") {
+        if (single == '&') {
             if (currentEnvironment_) {
                 return list; // the cell ends
             }
@@ -295,7 +306,7 @@ std::shared_ptr<AtomList> Parser::parseAtoms(bool oneCharOnly,
         }
 
         std::shared_ptr<Atom> atom;
-        if (spacesAllowed_ && c == " ") {
+        if (spacesAllowed_ && single == ' ') {
             atom = symbolAtomForName(resolveSymbolAlias(" "));
         } else {
             atom = atomForCharacter(character.text);

@@ -63,6 +63,10 @@ TEST(ParserMode, DelimitersChooseInlineOrDisplay) {
     Parser paren("\\(y\\)");
     EXPECT_EQ(nuclei(*paren.buildAtomList()), "_y");
     EXPECT_EQ(paren.mode(), Parser::Mode::inline_);
+    // White space of any script around the delimiters.
+    Parser wide("\u2003\n\u00A0$z$\u3000");
+    EXPECT_EQ(nuclei(*wide.buildAtomList()), "_z");
+    EXPECT_EQ(wide.mode(), Parser::Mode::inline_);
 
     // Too short to unwrap: read as written.
     EXPECT_TRUE(parse("$$")->atoms.empty());
