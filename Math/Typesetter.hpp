@@ -284,6 +284,9 @@ private:
     // Whether the style font draws a nucleus, and the glyph of a character in it.
     RecentAnswers<bool> drawnNuclei_;
     RecentAnswers<platform::GlyphID> characterGlyphs_;
+    // The glyph that draws a text's first character, and its font (an operator, a delimiter).
+    RecentAnswers<std::pair<std::shared_ptr<const PlatformFont>, platform::GlyphID>>
+        drawableGlyphs_;
 
     std::shared_ptr<const PlatformFont> styleFont_;
     // The script lines scriptsWidth set last, for the atom, style and crampedness they were set

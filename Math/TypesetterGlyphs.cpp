@@ -152,6 +152,9 @@ std::shared_ptr<DisplayGlyphRun> Typesetter::constructGlyphAssembly(const Platfo
 
 Typesetter::FontGlyph Typesetter::drawableGlyph(std::string_view text) {
     styleFont();
+    if (const auto* known = drawableGlyphs_.find(styleFont_->font(), text)) {
+        return {known->first, known->second};
+    }
     const auto characters = textCharacters(text);
     if (characters.empty()) {
         return {styleFont_, 0};
@@ -159,6 +162,7 @@ Typesetter::FontGlyph Typesetter::drawableGlyph(std::string_view text) {
     DrawableText drawn = drawableText(characters.front(), *styleFont_);
     auto font = drawn.font ? std::move(drawn.font) : styleFont_;
     const platform::GlyphID glyph = firstGlyph(*font, drawn.text);
+    drawableGlyphs_.add(text, {font, glyph});
     return {std::move(font), glyph};
 }
 

@@ -647,6 +647,66 @@ TEST_F(TypesetterTest, WordOperatorIsTextWithUprightLimits) {
     EXPECT_EQ(op->limitShift, 0);
 }
 
+TEST_F(TypesetterTest, RepeatedOperatorsAndDelimitersComeOutAsEachSetAlone) {
+    // The glyph an operator or delimiter is drawn with is looked up once for the few last seen:
+    // a later one must still be its own, in the style it stands in.
+    struct Piece {
+        std::string latex;
+        Level style;
+    };
+    const std::vector<Piece> pieces = {
+        {"\\sum", Level::display},  {"\\int", Level::display},
+        {"\\sum", Level::display},  {"\\oint", Level::display},
+        {"\\prod", Level::display}, {"\\coprod", Level::display},
+        {"\\sum", Level::display},  {"\\sum", Level::script},
+        {"\\int", Level::script},   {"\\left(x\\right)", Level::text},
+        {"\\sum", Level::text},     {"\\left[\\frac{1}{2}\\right)", Level::display},
+        {"\\sum", Level::display},
+    };
+    // The glyphs of a tree in order, each with its font's size.
+    std::function<void(const DisplayNode&, std::vector<std::string>&)> glyphs =
+        [&glyphs](const DisplayNode& node, std::vector<std::string>& out) {
+            const auto visit = [&](const auto& part) {
+                if (part) {
+                    glyphs(*part, out);
+                }
+            };
+            if (const auto* glyph = dynamic_cast<const DisplayGlyph*>(&node)) {
+                out.push_back(std::to_string(glyph->glyph) + "@" +
+                              std::to_string(glyph->font.size));
+            } else if (const auto* run = dynamic_cast<const DisplayGlyphRun*>(&node)) {
+                for (const auto id : run->glyphs) {
+                    out.push_back(std::to_string(id) + "@" + std::to_string(run->font.size));
+                }
+            } else if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
+                for (const auto& part : list->children) {
+                    visit(part);
+                }
+            } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
+                visit(op->nucleus);
+            } else if (const auto* fraction = dynamic_cast<const DisplayFraction*>(&node)) {
+                visit(fraction->numerator);
+                visit(fraction->denominator);
+            }
+        };
+    std::vector<std::string> alone;
+    std::string formula;
+    for (const auto& piece : pieces) {
+        const auto root = typeset(piece.latex, piece.style);
+        ASSERT_TRUE(root) << piece.latex;
+        glyphs(*root, alone);
+        formula += (piece.style == Level::display ? "\\displaystyle "
+                    : piece.style == Level::text  ? "\\textstyle "
+                                                  : "\\scriptstyle ") +
+                   piece.latex + "+";
+    }
+    const auto root = typeset(formula + "1");
+    ASSERT_TRUE(root);
+    std::vector<std::string> together;
+    glyphs(*root, together);
+    EXPECT_EQ(together, alone);
+}
+
 // MARK: Accents
 
 TEST_F(TypesetterTest, AccentSitsOnTheLettersAttachmentPoint) {
