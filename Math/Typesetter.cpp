@@ -350,6 +350,32 @@ std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& l
             return face.glyph(c).value_or(0) != 0;
         };
     }
+    // A long formula restyles and checks the same few symbols over and over.
+    RecentAnswers<std::string> styledNuclei;
+    RecentAnswers<bool> drawnNuclei;
+    const auto restyled = [&](const Atom& atom) {
+        if (!font) {
+            return styleCharacters(atom.nucleus, atom.fontStyle, drawable);
+        }
+        // The style ends the key: no nucleus is mistaken for another with a style.
+        std::string key = atom.nucleus;
+        key.push_back('\0');
+        key.push_back(static_cast<char>(atom.fontStyle));
+        if (const auto* known = styledNuclei.find(font->font(), key)) {
+            return *known;
+        }
+        std::string result = styleCharacters(atom.nucleus, atom.fontStyle, drawable);
+        styledNuclei.add(key, result);
+        return result;
+    };
+    const auto draws = [&](const std::string& nucleus) {
+        if (const bool* known = drawnNuclei.find(font->font(), nucleus)) {
+            return *known;
+        }
+        const bool result = fontDraws(*font, nucleus);
+        drawnNuclei.add(nucleus, result);
+        return result;
+    };
     std::vector<std::shared_ptr<Atom>> result;
     result.reserve(list.atoms.size());
     // The list given stays as it is (it may be cached, or typeset again): an atom that is to
@@ -366,7 +392,7 @@ std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& l
         std::shared_ptr<Atom> current = atom;
         if (atom->type == AtomType::number || atom->type == AtomType::variable) {
             current = shallowCopy(*atom);
-            current->nucleus = styleCharacters(atom->nucleus, atom->fontStyle, drawable);
+            current->nucleus = restyled(*atom);
             current->type = AtomType::ordinary;
         } else if (atom->type == AtomType::unaryOperator) {
             current = shallowCopy(*atom);
@@ -377,7 +403,7 @@ std::vector<std::shared_ptr<Atom>> Typesetter::preprocessAtoms(const AtomList& l
         // A symbol the font lacks takes a form it has; without one, the main loop sets it alone
         // in another font.
         bool inOtherFont = false;
-        if (font && textAtom(current->type) && !fontDraws(*font, current->nucleus)) {
+        if (font && textAtom(current->type) && !draws(current->nucleus)) {
             std::string drawn = inDrawableForm(current->nucleus, *font);
             inOtherFont = drawn == current->nucleus || !fontDraws(*font, drawn);
             if (!inOtherFont) {

@@ -213,6 +213,55 @@ TEST_F(TypesetterTest, EntryPointsAndPreprocessing) {
     EXPECT_DOUBLE_EQ(typesetter.minimumLineSpacing, 4);
 }
 
+TEST_F(TypesetterTest, RepeatedSymbolsTakeTheirOwnAlphabetAndForm) {
+    // Restyling a symbol and asking whether the font draws it is done once for the few last
+    // seen: a later symbol must still come out as it does alone.
+    const std::vector<std::string> pieces = {
+        "x",
+        "\\mathrm{x}",
+        "\\mathbf{x}",
+        "x",
+        "\\mathbb{R}",
+        "1",
+        "\\mathbf{1}",
+        "x",
+        "\\mathcal{X}",
+        "\u0416",
+        "x",
+        "\u0416",
+        "\\mathfrak{x}",
+        "y",
+        "\\alpha",
+        "\\mathbf{\\alpha}",
+        "\\mathrm{x}",
+        "x",
+        "\u0416",
+        "\\mathsf{x}",
+        "x",
+        "\\text{\u6F22}y",
+    };
+    const auto forms = [this](const std::string& latex) {
+        std::vector<std::string> out;
+        for (const auto& atom :
+             Typesetter::preprocessAtoms(*finalizedAtomList(*parseLatex(latex)), font.get())) {
+            if (atom->nucleus != "+") {
+                out.push_back(std::to_string(static_cast<int>(atom->type)) + atom->nucleus);
+            }
+        }
+        return out;
+    };
+    std::vector<std::string> alone;
+    std::string formula;
+    for (const auto& piece : pieces) {
+        for (const auto& form : forms(piece)) {
+            alone.push_back(form);
+        }
+        formula += piece + "+";
+    }
+    formula.pop_back(); // a + at the end would be unary, and join the symbol before it
+    EXPECT_EQ(forms(formula), alone);
+}
+
 TEST_F(TypesetterTest, TypesettingLeavesTheListAsItWas) {
     // Cached lists are typeset again at every new width: what one pass does to the list must not
     // show in the next. Numbers and variables take their alphabet, runs fuse, accents move their
