@@ -1227,6 +1227,17 @@ std::shared_ptr<DisplayTextRun> Typesetter::flushCurrentLine() {
     } else if (!shapedPrefix(currentLine, unkerned) && shapedFont_ == fontNow.font()) {
         unkerned = fontNow.glyphFont().reshapeEnd(shapedRun_, shapedText_, currentLine.text());
     }
+    // Else the run shapes the line itself. A short one (a symbol before a built node, a variable
+    // carrying scripts) is most often one of the last few shaped so.
+    if (unkerned.glyphs.empty() && !currentLine.empty() &&
+        currentLine.text().size() <= shortLineBytes) {
+        if (const auto* known = shortLines_.find(fontNow.font(), currentLine.text())) {
+            unkerned = *known;
+        } else {
+            unkerned = fontNow.glyphFont().reshapeEnd({}, {}, currentLine.text());
+            shortLines_.add(currentLine.text(), unkerned);
+        }
+    }
     // The run keeps its atoms without room to spare; the pending list keeps its room for the
     // next line instead of growing again from nothing.
     auto run = std::make_shared<DisplayTextRun>(

@@ -287,6 +287,9 @@ private:
     // The glyph that draws a text's first character, and its font (an operator, a delimiter).
     RecentAnswers<std::pair<std::shared_ptr<const PlatformFont>, platform::GlyphID>>
         drawableGlyphs_;
+    // Short lines shaped alone, as a text run shapes the line it is given without glyphs.
+    static constexpr std::size_t shortLineBytes = 16;
+    RecentAnswers<platform::ShapedRun> shortLines_;
 
     std::shared_ptr<const PlatformFont> styleFont_;
     // The script lines scriptsWidth set last, for the atom, style and crampedness they were set

@@ -462,6 +462,65 @@ TEST_F(TypesetterTest, RepeatedScriptsAndLimitsComeOutAsEachSetAlone) {
     }
 }
 
+TEST_F(TypesetterTest, EveryRunHoldsTheGlyphsItsLineShapesTo) {
+    // A run is given the glyphs its line was shaped to before, when it was (measured, shaped
+    // ahead, or a short line shaped alike a moment ago): they must be the line's own.
+    std::string formula;
+    for (int i = 0; i < 12; ++i) {
+        formula += std::string(i % 3 == 0   ? "\\sum_{i=0}^{n} x_i"
+                               : i % 3 == 1 ? "y^{2}"
+                                            : "ab") +
+                   (i % 2 == 0 ? " + " : " - \\frac{z_1}{2} \\cdot ");
+    }
+    formula += "1";
+    std::function<void(const DisplayNode&, std::vector<const DisplayTextRun*>&)> runs =
+        [&runs](const DisplayNode& node, std::vector<const DisplayTextRun*>& out) {
+            const auto visit = [&](const auto& part) {
+                if (part) {
+                    runs(*part, out);
+                }
+            };
+            if (const auto* run = dynamic_cast<const DisplayTextRun*>(&node)) {
+                out.push_back(run);
+            } else if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
+                for (const auto& part : list->children) {
+                    visit(part);
+                }
+            } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
+                visit(op->upperLimit);
+                visit(op->lowerLimit);
+            } else if (const auto* fraction = dynamic_cast<const DisplayFraction*>(&node)) {
+                visit(fraction->numerator);
+                visit(fraction->denominator);
+            }
+        };
+    for (const double width : {0.0, 300.0, 120.0}) {
+        const auto root = typeset(formula, Level::display, width);
+        ASSERT_TRUE(root);
+        std::vector<const DisplayTextRun*> found;
+        runs(*root, found);
+        ASSERT_GT(found.size(), 40U);
+        for (const DisplayTextRun* run : found) {
+            const auto runFont = PlatformFont::make(run->font);
+            ASSERT_TRUE(runFont);
+            const DisplayTextRun alone(run->attributedString, run->font, runFont->glyphFont(), {});
+            const std::string text = run->attributedString.text();
+            ASSERT_EQ(run->shaped.glyphs.size(), alone.shaped.glyphs.size()) << text;
+            for (std::size_t k = 0; k < alone.shaped.glyphs.size(); ++k) {
+                const auto& got = run->shaped.glyphs[k];
+                const auto& want = alone.shaped.glyphs[k];
+                EXPECT_EQ(got.glyph, want.glyph) << text;
+                EXPECT_EQ(got.position.x, want.position.x) << text;
+                EXPECT_EQ(got.advance, want.advance) << text;
+                EXPECT_EQ(got.cluster, want.cluster) << text;
+            }
+            EXPECT_EQ(run->width(), alone.width()) << text;
+            EXPECT_EQ(run->ascent(), alone.ascent()) << text;
+            EXPECT_EQ(run->descent(), alone.descent()) << text;
+        }
+    }
+}
+
 // MARK: Fractions
 
 TEST_F(TypesetterTest, FractionInDisplayStyleClearsTheRuleByTheFontsGaps) {
