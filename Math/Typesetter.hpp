@@ -290,6 +290,17 @@ private:
     // Short lines shaped alone, as a text run shapes the line it is given without glyphs.
     static constexpr std::size_t shortLineBytes = 16;
     RecentAnswers<platform::ShapedRun> shortLines_;
+    // A large operator's glyph as set: its font, glyph (the larger one in display style), italic
+    // correction and extent.
+    struct OperatorGlyph {
+        std::shared_ptr<const PlatformFont> font;
+        platform::GlyphID glyph;
+        CGFloat delta;
+        CGFloat ascent;
+        CGFloat descent;
+        CGFloat width;
+    };
+    RecentAnswers<OperatorGlyph> operatorGlyphs_;
 
     std::shared_ptr<const PlatformFont> styleFont_;
     // The script lines scriptsWidth set last, for the atom, style and crampedness they were set

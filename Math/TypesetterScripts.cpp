@@ -118,34 +118,51 @@ void Typesetter::makeScripts(const Atom& atom, DisplayNode& nucleus, std::int64_
 std::shared_ptr<DisplayNode> Typesetter::makeLargeOperator(const LargeOperator& op) {
     const bool limits = op.limits && (style == Level::display || style == Level::text);
     const auto& fontNow = styleFont();
-    const auto characters = textCharacters(op.nucleus);
-    if (characters.size() != 1) {
-        // A word operator (lim, sin ...) is set as text.
-        DrawableText drawn = drawableText(op.nucleus, fontNow);
-        const PlatformFont& wordFont = drawn.font ? *drawn.font : fontNow;
-        auto run = std::make_shared<DisplayTextRun>(
-            AttributedLine(std::move(drawn.text)), wordFont.font(), wordFont.glyphFont(),
-            std::vector<std::shared_ptr<Atom>>{Atom::initCopying(op)});
-        run->setPosition(currentPosition);
-        run->range = op.indexRange;
-        return makeLimits(std::move(run), op, 0);
+    // A formula repeats its few operators: each is looked up and measured once for the style
+    // font and whether it is set large.
+    std::string key = op.nucleus;
+    key.push_back('\0');
+    key.push_back(style == Level::display ? '\1' : '\0');
+    OperatorGlyph set{};
+    if (const OperatorGlyph* known = operatorGlyphs_.find(fontNow.font(), key)) {
+        set = *known;
+    } else {
+        const auto characters = textCharacters(op.nucleus);
+        if (characters.size() != 1) {
+            // A word operator (lim, sin ...) is set as text.
+            DrawableText drawn = drawableText(op.nucleus, fontNow);
+            const PlatformFont& wordFont = drawn.font ? *drawn.font : fontNow;
+            auto run = std::make_shared<DisplayTextRun>(
+                AttributedLine(std::move(drawn.text)), wordFont.font(), wordFont.glyphFont(),
+                std::vector<std::shared_ptr<Atom>>{Atom::initCopying(op)});
+            run->setPosition(currentPosition);
+            run->range = op.indexRange;
+            return makeLimits(std::move(run), op, 0);
+        }
+        // An operator the font lacks comes from a font that has it, with that font's sizes.
+        const FontGlyph drawn = drawableGlyph(characters.front());
+        const PlatformFont& opFont = *drawn.font;
+        platform::GlyphID glyph = drawn.glyph;
+        if (style == Level::display && glyph != 0) {
+            glyph = opFont.metrics().largerGlyph(glyph);
+        }
+        const GlyphChoice measured = measureGlyph(opFont, glyph);
+        set = {drawn.font,
+               glyph,
+               opFont.metrics().italicCorrection(glyph),
+               measured.ascent,
+               measured.descent,
+               measured.width};
+        operatorGlyphs_.add(key, set);
     }
-    // An operator the font lacks comes from a font that has it, with that font's sizes.
-    const FontGlyph drawn = drawableGlyph(characters.front());
-    const PlatformFont& opFont = *drawn.font;
-    platform::GlyphID glyph = drawn.glyph;
-    if (style == Level::display && glyph != 0) {
-        glyph = opFont.metrics().largerGlyph(glyph);
-    }
-    const CGFloat delta = opFont.metrics().italicCorrection(glyph);
-    const GlyphChoice measured = measureGlyph(opFont, glyph);
-    auto node = std::make_shared<DisplayGlyph>(glyph, opFont.font());
+    const CGFloat delta = set.delta;
+    auto node = std::make_shared<DisplayGlyph>(set.glyph, set.font->font());
     node->range = op.indexRange;
-    node->setAscent(measured.ascent);
-    node->setDescent(measured.descent);
+    node->setAscent(set.ascent);
+    node->setDescent(set.descent);
     // Scripts of a slanted operator tuck under its overhang.
-    node->setWidth(op.subscript() && !limits ? measured.width - delta : measured.width);
-    node->shiftDown = 0.5 * (measured.ascent - measured.descent) - fontNow.metrics().axisHeight();
+    node->setWidth(op.subscript() && !limits ? set.width - delta : set.width);
+    node->shiftDown = 0.5 * (set.ascent - set.descent) - fontNow.metrics().axisHeight();
     node->setPosition(currentPosition);
     return makeLimits(std::move(node), op, delta);
 }

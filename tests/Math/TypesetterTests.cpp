@@ -756,20 +756,22 @@ TEST_F(TypesetterTest, WordOperatorIsTextWithUprightLimits) {
 }
 
 TEST_F(TypesetterTest, RepeatedOperatorsAndDelimitersComeOutAsEachSetAlone) {
-    // The glyph an operator or delimiter is drawn with is looked up once for the few last seen:
-    // a later one must still be its own, in the style it stands in.
+    // The glyph an operator or delimiter is drawn with, and an operator's extent, are looked up
+    // once for the few last seen: a later one must still be its own, in the style it stands in.
     struct Piece {
         std::string latex;
         Level style;
     };
     const std::vector<Piece> pieces = {
-        {"\\sum", Level::display},  {"\\int", Level::display},
-        {"\\sum", Level::display},  {"\\oint", Level::display},
-        {"\\prod", Level::display}, {"\\coprod", Level::display},
-        {"\\sum", Level::display},  {"\\sum", Level::script},
-        {"\\int", Level::script},   {"\\left(x\\right)", Level::text},
-        {"\\sum", Level::text},     {"\\left[\\frac{1}{2}\\right)", Level::display},
-        {"\\sum", Level::display},
+        {"\\sum", Level::display},     {"\\int", Level::display},
+        {"\\sum", Level::display},     {"\\oint", Level::display},
+        {"\\prod", Level::display},    {"\\coprod", Level::display},
+        {"\\sum", Level::display},     {"\\sum", Level::script},
+        {"\\int", Level::script},      {"\\left(x\\right)", Level::text},
+        {"\\sum", Level::text},        {"\\left[\\frac{1}{2}\\right)", Level::display},
+        {"\\sum", Level::display},     {"\\int_{0}^{1}", Level::display},
+        {"\\lim_{n}", Level::display}, {"\\sum_{i}", Level::text},
+        {"\\int", Level::display},
     };
     // The glyphs of a tree in order, each with its font's size.
     std::function<void(const DisplayNode&, std::vector<std::string>&)> glyphs =
@@ -780,8 +782,10 @@ TEST_F(TypesetterTest, RepeatedOperatorsAndDelimitersComeOutAsEachSetAlone) {
                 }
             };
             if (const auto* glyph = dynamic_cast<const DisplayGlyph*>(&node)) {
-                out.push_back(std::to_string(glyph->glyph) + "@" +
-                              std::to_string(glyph->font.size));
+                out.push_back(
+                    std::to_string(glyph->glyph) + "@" + std::to_string(glyph->font.size) + " " +
+                    std::to_string(glyph->width()) + "x" + std::to_string(glyph->ascent()) + "+" +
+                    std::to_string(glyph->descent()));
             } else if (const auto* run = dynamic_cast<const DisplayGlyphRun*>(&node)) {
                 for (const auto id : run->glyphs) {
                     out.push_back(std::to_string(id) + "@" + std::to_string(run->font.size));
