@@ -119,6 +119,32 @@ std::string dump(const DisplayNode& node) {
     return text;
 }
 
+// Calls `visit` on every node of a tree, each before the nodes inside it.
+void eachNode(const DisplayNode& node, const std::function<void(const DisplayNode&)>& visit) {
+    visit(node);
+    const auto inner = [&visit](const auto& part) {
+        if (part) {
+            eachNode(*part, visit);
+        }
+    };
+    if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
+        for (const auto& part : list->children) {
+            inner(part);
+        }
+    } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
+        inner(op->upperLimit);
+        inner(op->lowerLimit);
+        inner(op->nucleus);
+    } else if (const auto* fraction = dynamic_cast<const DisplayFraction*>(&node)) {
+        inner(fraction->numerator);
+        inner(fraction->denominator);
+    } else if (const auto* radical = dynamic_cast<const DisplayRadical*>(&node)) {
+        inner(radical->radicalGlyph);
+        inner(radical->degree);
+        inner(radical->radicand);
+    }
+}
+
 } // namespace
 
 // MARK: Spacing and styles
@@ -415,33 +441,27 @@ TEST_F(TypesetterTest, RepeatedScriptsAndLimitsComeOutAsEachSetAlone) {
     };
     // The scripts and limits of a tree in order, each as its children print: where it is placed
     // is its surroundings' matter.
-    std::function<void(const DisplayNode&, std::vector<std::string>&)> collect =
-        [&collect](const DisplayNode& node, std::vector<std::string>& out) {
-            const auto inner = [&](const std::shared_ptr<DisplayList>& list) {
-                if (list) {
-                    std::string text;
-                    for (const auto& part : list->children) {
-                        text += dump(*part) + " [" + std::to_string(part->range.location) + "," +
-                                std::to_string(part->range.length) + "] ";
-                    }
-                    out.push_back(text);
-                    collect(*list, out);
-                }
-            };
-            if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
+    const auto collect = [](const DisplayNode& root, std::vector<std::string>& out) {
+        const auto print = [&out](const DisplayList* list) {
+            if (list) {
+                std::string text;
                 for (const auto& part : list->children) {
-                    if (const auto script = std::dynamic_pointer_cast<DisplayList>(part);
-                        script && script->linePosition != DisplayList::LinePosition::regular) {
-                        inner(script);
-                    } else if (part) {
-                        collect(*part, out);
-                    }
+                    text += dump(*part) + " [" + std::to_string(part->range.location) + "," +
+                            std::to_string(part->range.length) + "] ";
                 }
-            } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
-                inner(op->upperLimit);
-                inner(op->lowerLimit);
+                out.push_back(text);
             }
         };
+        eachNode(root, [&print](const DisplayNode& node) {
+            if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
+                print(op->upperLimit.get());
+                print(op->lowerLimit.get());
+            } else if (const auto* list = dynamic_cast<const DisplayList*>(&node);
+                       list && list->linePosition != DisplayList::LinePosition::regular) {
+                print(list);
+            }
+        });
+    };
     std::vector<std::string> alone;
     std::string formula;
     for (int round = 0; round < 2; ++round) {
@@ -473,32 +493,15 @@ TEST_F(TypesetterTest, EveryRunHoldsTheGlyphsItsLineShapesTo) {
                    (i % 2 == 0 ? " + " : " - \\frac{z_1}{2} \\cdot ");
     }
     formula += "1";
-    std::function<void(const DisplayNode&, std::vector<const DisplayTextRun*>&)> runs =
-        [&runs](const DisplayNode& node, std::vector<const DisplayTextRun*>& out) {
-            const auto visit = [&](const auto& part) {
-                if (part) {
-                    runs(*part, out);
-                }
-            };
-            if (const auto* run = dynamic_cast<const DisplayTextRun*>(&node)) {
-                out.push_back(run);
-            } else if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
-                for (const auto& part : list->children) {
-                    visit(part);
-                }
-            } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
-                visit(op->upperLimit);
-                visit(op->lowerLimit);
-            } else if (const auto* fraction = dynamic_cast<const DisplayFraction*>(&node)) {
-                visit(fraction->numerator);
-                visit(fraction->denominator);
-            }
-        };
     for (const double width : {0.0, 300.0, 120.0}) {
         const auto root = typeset(formula, Level::display, width);
         ASSERT_TRUE(root);
         std::vector<const DisplayTextRun*> found;
-        runs(*root, found);
+        eachNode(*root, [&found](const DisplayNode& node) {
+            if (const auto* run = dynamic_cast<const DisplayTextRun*>(&node)) {
+                found.push_back(run);
+            }
+        });
         ASSERT_GT(found.size(), 40U);
         for (const DisplayTextRun* run : found) {
             const auto runFont = PlatformFont::make(run->font);
@@ -773,14 +776,9 @@ TEST_F(TypesetterTest, RepeatedOperatorsAndDelimitersComeOutAsEachSetAlone) {
         {"\\lim_{n}", Level::display}, {"\\sum_{i}", Level::text},
         {"\\int", Level::display},
     };
-    // The glyphs of a tree in order, each with its font's size.
-    std::function<void(const DisplayNode&, std::vector<std::string>&)> glyphs =
-        [&glyphs](const DisplayNode& node, std::vector<std::string>& out) {
-            const auto visit = [&](const auto& part) {
-                if (part) {
-                    glyphs(*part, out);
-                }
-            };
+    // The glyphs of a tree in order, each with its font's size and, alone, its extent.
+    const auto glyphs = [](const DisplayNode& root, std::vector<std::string>& out) {
+        eachNode(root, [&out](const DisplayNode& node) {
             if (const auto* glyph = dynamic_cast<const DisplayGlyph*>(&node)) {
                 out.push_back(
                     std::to_string(glyph->glyph) + "@" + std::to_string(glyph->font.size) + " " +
@@ -790,17 +788,9 @@ TEST_F(TypesetterTest, RepeatedOperatorsAndDelimitersComeOutAsEachSetAlone) {
                 for (const auto id : run->glyphs) {
                     out.push_back(std::to_string(id) + "@" + std::to_string(run->font.size));
                 }
-            } else if (const auto* list = dynamic_cast<const DisplayList*>(&node)) {
-                for (const auto& part : list->children) {
-                    visit(part);
-                }
-            } else if (const auto* op = dynamic_cast<const DisplayLargeOperator*>(&node)) {
-                visit(op->nucleus);
-            } else if (const auto* fraction = dynamic_cast<const DisplayFraction*>(&node)) {
-                visit(fraction->numerator);
-                visit(fraction->denominator);
             }
-        };
+        });
+    };
     std::vector<std::string> alone;
     std::string formula;
     for (const auto& piece : pieces) {
