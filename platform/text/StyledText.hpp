@@ -125,6 +125,21 @@ public:
     std::size_t runCount() const { return starts_.size(); }
     /// The run at `index` (less than runCount()).
     Run run(std::size_t index) const;
+    /// What run(index) tells of a run without making it (a loop over every run of a long
+    /// paragraph asks these many times): its length in bytes, whether it is a box, its box.
+    std::size_t runLength(std::size_t index) const {
+        return (index + 1 < starts_.size() ? starts_[index + 1] : text_.size()) - starts_[index];
+    }
+    bool isBox(std::size_t index) const { return !boxOfRun_.empty() && boxOfRun_[index] != noBox; }
+    const TextAttributes& attributes(std::size_t index) const {
+        return attributes_[attributesOfRun_[index]];
+    }
+    /// Null for a run of text.
+    const InlineBox* box(std::size_t index) const {
+        return isBox(index) ? &boxes_[boxOfRun_[index]] : nullptr;
+    }
+    /// How many runs are boxes.
+    std::size_t boxCount() const { return boxes_.size(); }
     /// Where each run starts in string().
     const std::vector<std::size_t>& runStarts() const { return starts_; }
     /// The whole text, UTF-8.

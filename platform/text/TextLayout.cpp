@@ -14,6 +14,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <iterator>
 #include <mutex>
 #include <pango/pangocairo.h>
 #include <string_view>
@@ -891,13 +892,12 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         style.baseDirection == WritingDirection::rightToLeft) {
         return false;
     }
-    const auto& runs = styled.runs();
+    // The runs are read through the text's own accessors: a paragraph of formulas has half a
+    // million of them, and each is asked about several times.
+    const std::size_t sourceRuns = styled.runCount();
     const bool rtl = style.baseDirection == WritingDirection::natural &&
                      baseDirectionOf(text) == PANGO_DIRECTION_RTL;
-    if (rtl && wordShaping != WordShaping::always &&
-        std::count_if(runs.begin(), runs.end(), [](const StyledText::Run& run) {
-            return run.box.has_value();
-        }) <= std::ptrdiff_t(kManyBoxes)) {
+    if (rtl && wordShaping != WordShaping::always && styled.boxCount() <= kManyBoxes) {
         return false;
     }
     // Emoji, and joiners between two of them, in long left-to-right paragraphs.
@@ -905,9 +905,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         !rtl && (wordShaping == WordShaping::always || text.size() > kLongParagraph);
     bool hasEmoji = false;
     char32_t previous = 0;
-    for (std::size_t r = 0, i = 0; r < runs.size(); ++r) {
-        const std::size_t runEnd = i + runs[r].text.size();
-        if (runs[r].box) {
+    for (std::size_t r = 0, i = 0; r < sourceRuns; ++r) {
+        const std::size_t runEnd = i + styled.runLength(r);
+        if (styled.isBox(r)) {
             i = runEnd; // a box's character stands for it and is not shaped
             previous = 0;
         }
@@ -931,7 +931,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
     }
     SegmentShaper& shaper = SegmentShaper::shared();
-    std::vector<const SegmentShaper::LoadedFont*> runFonts(runs.size(), nullptr);
+    std::vector<const SegmentShaper::LoadedFont*> runFonts(sourceRuns, nullptr);
     const auto loadFont = [&](const Font& requested) -> const SegmentShaper::LoadedFont* {
         // The paragraphs of a document ask for the same few fonts, mostly the very same values:
         // the fonts loaded last on this thread, by the font asked for (none for a font that
@@ -949,22 +949,27 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         return recent.remember(requested, loaded);
     };
     std::vector<std::pair<const Font*, const SegmentShaper::LoadedFont*>> loaded;
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        const StyledText::Run& run = runs[r];
-        if (run.text.empty()) {
+    // Boxes mostly share one set of attributes (kept once by the text): the last one checked.
+    const TextAttributes* checkedBox = nullptr;
+    for (std::size_t r = 0; r < sourceRuns; ++r) {
+        if (styled.runLength(r) == 0) {
             continue;
         }
-        const TextAttributes& a = run.attributes;
+        const TextAttributes& a = styled.attributes(r);
         if (a.kerning != 0 || a.tracking != 0) {
             return false;
         }
-        if (run.box) {
+        if (styled.isBox(r)) {
             // A box takes its own extent, whatever its font (which is given only a line height)
             // and its raise (which its own offset replaces).
+            if (&a == checkedBox) {
+                continue;
+            }
             const std::optional<ResolvedFont>& font = resolvedFont(a.font ? *a.font : style.font);
             if (font && lineHeightFactor(font->leading) > 0) {
                 return false;
             }
+            checkedBox = &a;
             continue;
         }
         if (a.baselineOffset != 0) {
@@ -1013,18 +1018,18 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         };
         // Stretches of runs of one font between boxes, which Pango itemizes apart, cut again
         // where emoji start or end.
-        for (std::size_t r = 0; r < runs.size();) {
-            if (runs[r].box || runFonts[r] == nullptr) {
+        for (std::size_t r = 0; r < sourceRuns;) {
+            if (styled.isBox(r) || runFonts[r] == nullptr) {
                 ++r; // a box, or an empty run
                 continue;
             }
             const SegmentShaper::LoadedFont& font = *runFonts[r];
             const std::size_t start = runStarts()[r];
-            while (r < runs.size() && !runs[r].box &&
-                   (runFonts[r] == &font || runs[r].text.empty())) {
+            while (r < sourceRuns && !styled.isBox(r) &&
+                   (runFonts[r] == &font || styled.runLength(r) == 0)) {
                 ++r;
             }
-            const std::size_t end = r < runs.size() ? runStarts()[r] : text.size();
+            const std::size_t end = r < sourceRuns ? runStarts()[r] : text.size();
             for (std::size_t i = start; i < end;) {
                 // Joiners stand between two emoji (checked above), in their sequence.
                 const auto inSequence = [](char32_t c) {
@@ -1176,6 +1181,17 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         return true;
     };
     std::size_t segmentStart = 0;
+    // The run holding a byte, found walking forward: the segments go through the text in order.
+    std::size_t source = 0;
+    const auto sourceAhead = [&](std::size_t at) {
+        if (runStarts()[source] > at) {
+            source = sourceOf(at);
+        }
+        while (source + 1 < runStarts().size() && runStarts()[source + 1] <= at) {
+            ++source;
+        }
+        return source;
+    };
     for (std::size_t b = 0; b < breaks.size(); ++b) {
         const std::size_t breakAt = breaks[b];
         Segment segment;
@@ -1184,17 +1200,17 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         segment.end = segment.endsParagraph ? breakAt - 1 : breakAt;
         segment.firstPiece = pieces.size();
         for (std::size_t at = segment.start; at < segment.end;) {
-            const std::size_t r = sourceOf(at);
+            const std::size_t r = sourceAhead(at);
             const std::size_t end = std::min(
                 segment.end, r + 1 < runStarts().size() ? runStarts()[r + 1] : text.size());
-            if (end > at && runs[r].box) {
-                if (at != runStarts()[r] || end - at != runs[r].text.size()) {
+            if (end > at && styled.isBox(r)) {
+                if (at != runStarts()[r] || end - at != styled.runLength(r)) {
                     return false; // a box's character split from it: give the text to Pango
                 }
                 // One empty glyph as wide as the box, as Pango gives it (none wide for an empty
                 // box: a formula that did not parse); boxes of one width (a line of formulas)
                 // share it.
-                const int width = toPango(boxSize(*runs[r].box).width);
+                const int width = toPango(boxSize(*styled.box(r)).width);
                 std::shared_ptr<const SegmentShaper::Shape>& box = boxShapes[width];
                 if (!box) {
                     auto made = std::make_shared<SegmentShaper::Shape>();
@@ -1345,7 +1361,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 continue;
             }
             for (std::size_t p = segment.firstPiece; p < segment.endPiece; ++p) {
-                if (runs[pieces[p].run].box || rtl) {
+                if (styled.isBox(pieces[p].run) || rtl) {
                     return false; // Pango cuts around a box (and right-to-left words) its own way
                 }
             }
@@ -1533,7 +1549,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
     const bool endsInEmptyLine = segments.back().endsParagraph;
 
     lines.reserve(spans.size() + 1);
-    drawing.reserve(spans.size() + runs.size());
+    drawing.reserve(spans.size() + sourceRuns);
     const int spacing = toPango(std::max(style.lineSpacing, 0.0));
     std::int64_t top = 0;
     std::int64_t widest = 0;
@@ -1582,7 +1598,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         int ascent = 0;
         int descent = 0;
         for (std::size_t p = firstPiece; p < endPiece; ++p) {
-            if (const std::optional<InlineBox>& box = runs[pieces[p].run].box) {
+            if (const InlineBox* box = styled.box(pieces[p].run)) {
                 // The box's logical rectangle as Pango is given it.
                 const int top = toPango(-(boxSize(*box).height + clampLength(box->baselineOffset)));
                 ascent = std::max(ascent, -top);
@@ -1606,7 +1622,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         for (std::size_t p = firstPiece; p < endPiece;) {
             // One run per stretch of one source run.
             const std::size_t source = pieces[p].run;
-            if (const std::optional<InlineBox>& box = runs[source].box) {
+            if (const InlineBox* box = styled.box(source)) {
                 // Drawn by its owner: an extent of its own and one empty glyph.
                 const int advance = pieces[p].shape->glyphs->glyphs[0].geometry.width;
                 const double offset = fromPango(toPango(box->baselineOffset));

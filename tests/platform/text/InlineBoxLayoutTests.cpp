@@ -106,6 +106,18 @@ TEST(InlineBoxLayout, BoxesAmongWordsLayOutAsPangoLaysThemOut) {
             }
         }
     }
+    // A box's font counts only for its leading, which Pango sets as a line height: a paragraph
+    // with such a box is Pango's, wherever the box comes among boxes of other fonts.
+    const TextAttributes loose{.font = Font::body().leading(Font::Leading::loose)};
+    for (const bool looseFirst : {true, false}) {
+        StyledText mixed;
+        mixed.append("a ")
+            .appendBox(boxes[0], looseFirst ? loose : TextAttributes{})
+            .append(" b ")
+            .appendBox(boxes[0], looseFirst ? TextAttributes{} : loose)
+            .append(" c");
+        expectAsPango(mixed, {.width = 150}, false, looseFirst ? "loose box first" : "loose last");
+    }
 }
 
 TEST(InlineBoxLayout, EmptyBoxesAmongWordsLayOutAsPangoLaysThemOut) {

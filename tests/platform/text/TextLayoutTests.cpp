@@ -389,6 +389,21 @@ TEST(StyledTextRuns, KeepEachSetOfAttributesOnceAndReadBackAsAppended) {
         }
     }
     EXPECT_EQ(boxes, formulas);
+
+    // What a run is told without making it agrees with the run made, an empty run included.
+    text.append("", plain);
+    text.appendBox(InlineBox{{4, 4}, 0}, plain);
+    EXPECT_EQ(text.boxCount(), formulas + 1);
+    for (std::size_t r = 0; r < text.runCount(); ++r) {
+        const StyledText::Run run = text.run(r);
+        ASSERT_EQ(text.runLength(r), run.text.size()) << r;
+        ASSERT_EQ(text.isBox(r), run.box.has_value()) << r;
+        ASSERT_EQ(text.box(r) != nullptr, run.box.has_value()) << r;
+        if (run.box) {
+            ASSERT_EQ(*text.box(r), *run.box) << r;
+        }
+        ASSERT_EQ(&text.attributes(r), &run.attributes) << r;
+    }
 }
 
 TEST(TextLayoutInput, BadInputNeverBreaksTheLayout) {
