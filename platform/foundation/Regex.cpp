@@ -30,8 +30,16 @@ struct Regex::Compiled {
     pcre2_code* anchored = nullptr;
     pcre2_match_context* context = nullptr;
     /// The byte every match starts with, where there is one (asked of every position a caller
-    /// tries, so read from the pattern once).
+    /// tries, so read from the pattern once), and the groups, asked at every match.
     std::optional<unsigned char> firstByte;
+    std::size_t captureCount = 0;
+    /// The bytes every match starts with as the pattern spells them out (see literalPrefixOf):
+    /// a position that lacks them is refused without the engine, whose set-up for one anchored
+    /// attempt costs several hundred instructions, more than most attempts that fail.
+    std::string literalPrefix;
+    /// Whether the JIT compiled the anchored form: subjects known to be valid then go to the
+    /// JIT's own entry, without the checks of the general one.
+    bool anchoredJIT = false;
 
     Compiled() = default;
     Compiled(const Compiled&) = delete;
@@ -61,6 +69,58 @@ pcre2_jit_stack* threadJITStack(void* /*data*/) {
     };
     thread_local const Stack stack;
     return stack.stack;
+}
+
+/// The bytes every match of `pattern` must start with, read from its text: the literal
+/// characters it opens with (after flags that leave them as they are) up to the first one that
+/// is not a plain, unrepeated printable ASCII character. Empty when unsure: for any alternation,
+/// and for letters when case does not count.
+std::string literalPrefixOf(std::string_view pattern, bool caseInsensitive) {
+    if (pattern.find('|') != std::string_view::npos) {
+        return {};
+    }
+    std::size_t at = 0;
+    // Leading flags that change nothing a literal matches: dot-all and multi-line.
+    if (pattern.starts_with("(?")) {
+        const std::size_t close = pattern.find(')');
+        const std::string_view flags =
+            close == std::string_view::npos ? std::string_view() : pattern.substr(2, close - 2);
+        if (flags.empty() || flags.find_first_not_of("sm") != std::string_view::npos) {
+            return {};
+        }
+        at = close + 1;
+    }
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    const auto isLetterOrDigit = [&](char c) { return isLetter(c) || (c >= '0' && c <= '9'); };
+    std::string prefix;
+    while (at < pattern.size()) {
+        char literal = pattern[at];
+        std::size_t next = at + 1;
+        if (literal == '\\') {
+            // An escaped punctuation character stands for itself; other escapes are classes,
+            // anchors or quoting.
+            if (next >= pattern.size() || isLetterOrDigit(pattern[next]) || pattern[next] < 0x20 ||
+                pattern[next] > 0x7E) {
+                break;
+            }
+            literal = pattern[next];
+            next += 1;
+        } else if (literal < 0x20 || literal > 0x7E ||
+                   std::string_view("^$.[]()?*+{}").find(literal) != std::string_view::npos) {
+            break;
+        }
+        if (caseInsensitive && isLetter(literal)) {
+            break;
+        }
+        // A repeated character may be missing.
+        if (next < pattern.size() &&
+            std::string_view("?*+{").find(pattern[next]) != std::string_view::npos) {
+            break;
+        }
+        prefix += literal;
+        at = next;
+    }
+    return prefix;
 }
 
 /// The byte every match of `code` starts with, where there is one.
@@ -120,6 +180,13 @@ Regex::Regex(std::string_view pattern, const Options& options)
     pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE);
     pcre2_jit_compile(compiled->anchored, PCRE2_JIT_COMPLETE);
     compiled->firstByte = firstByteOf(compiled->code);
+    std::uint32_t captures = 0;
+    pcre2_pattern_info(compiled->code, PCRE2_INFO_CAPTURECOUNT, &captures);
+    compiled->captureCount = captures;
+    compiled->literalPrefix = literalPrefixOf(pattern_, options.caseInsensitive);
+    std::size_t jitSize = 0;
+    compiled->anchoredJIT =
+        pcre2_pattern_info(compiled->anchored, PCRE2_INFO_JITSIZE, &jitSize) == 0 && jitSize > 0;
     compiled_ = std::move(compiled);
 }
 
@@ -130,9 +197,7 @@ Regex::Regex(Regex&&) noexcept = default;
 Regex& Regex::operator=(Regex&&) noexcept = default;
 
 std::size_t Regex::captureCount() const noexcept {
-    std::uint32_t count = 0;
-    pcre2_pattern_info(compiled_->code, PCRE2_INFO_CAPTURECOUNT, &count);
-    return count;
+    return compiled_->captureCount;
 }
 
 std::optional<unsigned char> Regex::firstByte() const noexcept {
@@ -145,6 +210,15 @@ std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t off
     if (offset > subject.size()) {
         return std::nullopt;
     }
+    // A subject known to be valid has nothing the engine would report but a match or none: one
+    // that lacks the pattern's opening characters has none.
+    const bool validSubject = (flags & PCRE2_NO_UTF_CHECK) != 0;
+    if (anchored && validSubject && !subject.substr(offset).starts_with(compiled_->literalPrefix)) {
+        return std::nullopt;
+    }
+    // The engine takes no null subject, an empty view's data.
+    const auto* const bytes =
+        reinterpret_cast<PCRE2_SPTR>(subject.data() != nullptr ? subject.data() : "");
     struct MatchDataDeleter {
         void operator()(pcre2_match_data* data) const noexcept { pcre2_match_data_free(data); }
     };
@@ -162,8 +236,10 @@ std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t off
     if (data == nullptr) {
         throw RegexError("Out of memory for a regular expression match.");
     }
-    const int result = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()),
-                                   subject.size(), offset, flags, data, compiled_->context);
+    const int result =
+        anchored && flags == PCRE2_NO_UTF_CHECK && compiled_->anchoredJIT
+            ? pcre2_jit_match(code, bytes, subject.size(), offset, flags, data, compiled_->context)
+            : pcre2_match(code, bytes, subject.size(), offset, flags, data, compiled_->context);
     if (result == PCRE2_ERROR_NOMATCH) {
         return std::nullopt;
     }

@@ -1,6 +1,8 @@
 #include "platform/foundation/Regex.hpp"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -51,6 +53,70 @@ TEST(RegexTest, InvalidPatternsSubjectsAndRunawayMatchesAreErrors) {
     Regex::Options limited;
     limited.matchLimit = 1'000;
     EXPECT_THROW((void)Regex("(a+)+$", limited).firstMatch(subject), RegexError);
+}
+
+TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
+    // matchAt refuses a position that lacks the characters a pattern opens with before asking
+    // the engine. Every pattern here is also compiled inside a group, which hides its opening and
+    // leaves each attempt to the engine: both must agree at every position of every short
+    // subject. The patterns open with what may look literal and is not (repeated, alternated,
+    // caseless, escaped letters, classes, flags).
+    const std::vector<std::string> patterns = {R"((?s)\$\$(.+?)\$\$)",
+                                               R"(\$(?!\$)((?:\\\$|[^$\n])+)\$)",
+                                               "ab?c",
+                                               "ab*",
+                                               "a+b",
+                                               "ab{2}",
+                                               "ab{0}",
+                                               "ba|b",
+                                               "(?s)a.b",
+                                               "(?m)a$",
+                                               "(?i)ab",
+                                               R"(\Qa$\E)",
+                                               R"(a\b)",
+                                               R"(a\d)",
+                                               "K",
+                                               "a\\$",
+                                               "[a$]b",
+                                               "$",
+                                               "\\$ab",
+                                               "(?:ab)?a",
+                                               R"(\A\$a)",
+                                               "a(?=b)"};
+    const std::vector<std::string> pieces = {"a", "b", "$", "K", "k", "\n", "\u212A"};
+    std::vector<std::string> subjects = {""};
+    for (std::size_t from = 0, length = 0; length < 4; ++length) {
+        const std::size_t to = subjects.size();
+        for (std::size_t s = from; s < to; ++s) {
+            for (const std::string& piece : pieces) {
+                subjects.push_back(subjects[s] + piece);
+            }
+        }
+        from = to;
+    }
+    for (const bool caseless : {false, true}) {
+        Regex::Options options;
+        options.caseInsensitive = caseless;
+        for (const std::string& pattern : patterns) {
+            const Regex regex(pattern, options);
+            const Regex engine("(?:" + pattern + ")", options);
+            for (const std::string& subject : subjects) {
+                for (std::size_t at = 0; at <= subject.size(); ++at) {
+                    if (at < subject.size() && (subject[at] & 0xC0) == 0x80) {
+                        continue; // inside a character
+                    }
+                    const auto match = regex.matchAt(subject, at, Regex::Subject::validUTF8);
+                    const auto expected = engine.matchAt(subject, at, Regex::Subject::validUTF8);
+                    ASSERT_EQ(match.has_value(), expected.has_value())
+                        << pattern << " at " << at << " of " << subject
+                        << (caseless ? " (caseless)" : "");
+                    if (match) {
+                        EXPECT_EQ(match->groups, expected->groups) << pattern << " in " << subject;
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace
