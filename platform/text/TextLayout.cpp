@@ -1180,6 +1180,26 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         }
         return true;
     };
+    // A box's extent in Pango units, as Pango is given it: boxes of one size (a line of formulas)
+    // share the last one worked out.
+    struct BoxUnits {
+        InlineBox box;
+        int width = 0;
+        int height = 0;
+        /// Of its logical rectangle, from the baseline (negative above it).
+        int top = 0;
+        int baselineOffset = 0;
+    };
+    std::optional<BoxUnits> lastBox;
+    const auto unitsOf = [&lastBox](const InlineBox& box) -> const BoxUnits& {
+        if (!lastBox || !(lastBox->box == box)) {
+            const Size size = boxSize(box);
+            lastBox = BoxUnits{box, toPango(size.width), toPango(size.height),
+                               toPango(-(size.height + clampLength(box.baselineOffset))),
+                               toPango(box.baselineOffset)};
+        }
+        return *lastBox;
+    };
     std::size_t segmentStart = 0;
     // The run holding a byte, found walking forward: the segments go through the text in order.
     std::size_t source = 0;
@@ -1210,7 +1230,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 // One empty glyph as wide as the box, as Pango gives it (none wide for an empty
                 // box: a formula that did not parse); boxes of one width (a line of formulas)
                 // share it.
-                const int width = toPango(boxSize(*styled.box(r)).width);
+                const int width = unitsOf(*styled.box(r)).width;
                 std::shared_ptr<const SegmentShaper::Shape>& box = boxShapes[width];
                 if (!box) {
                     auto made = std::make_shared<SegmentShaper::Shape>();
@@ -1600,9 +1620,9 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         for (std::size_t p = firstPiece; p < endPiece; ++p) {
             if (const InlineBox* box = styled.box(pieces[p].run)) {
                 // The box's logical rectangle as Pango is given it.
-                const int top = toPango(-(boxSize(*box).height + clampLength(box->baselineOffset)));
-                ascent = std::max(ascent, -top);
-                descent = std::max(descent, top + toPango(boxSize(*box).height));
+                const BoxUnits& units = unitsOf(*box);
+                ascent = std::max(ascent, -units.top);
+                descent = std::max(descent, units.top + units.height);
                 continue;
             }
             ascent = std::max(ascent, pieces[p].font->ascent);
@@ -1625,7 +1645,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             if (const InlineBox* box = styled.box(source)) {
                 // Drawn by its owner: an extent of its own and one empty glyph.
                 const int advance = pieces[p].shape->glyphs->glyphs[0].geometry.width;
-                const double offset = fromPango(toPango(box->baselineOffset));
+                const BoxUnits& units = unitsOf(*box);
+                const double offset = fromPango(units.baselineOffset);
                 Run run;
                 run.layoutDirection = direction;
                 run.sourceRun = source;
@@ -1637,7 +1658,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                               static_cast<std::uint32_t>(end)});
                 run.typographicBounds = {{fromPango(x), fromPango(baseline)},
                                          fromPango(advance),
-                                         fromPango(toPango(boxSize(*box).height)) + offset,
+                                         fromPango(units.height) + offset,
                                          -offset};
                 run.slices.bounds_ = run.typographicBounds;
                 run.characterRange = {location, end};

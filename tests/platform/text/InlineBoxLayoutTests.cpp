@@ -106,6 +106,14 @@ TEST(InlineBoxLayout, BoxesAmongWordsLayOutAsPangoLaysThemOut) {
             }
         }
     }
+    // Boxes of different sizes and raises side by side, each set as its own.
+    StyledText sizes;
+    for (const InlineBox& box : boxes) {
+        if (box.size.width > 0) {
+            sizes.append(" x ").appendBox(box).appendBox(box);
+        }
+    }
+    expectAsPango(sizes, {.width = 800}, true, "boxes of every size");
     // A box's font counts only for its leading, which Pango sets as a line height: a paragraph
     // with such a box is Pango's, wherever the box comes among boxes of other fonts.
     const TextAttributes loose{.font = Font::body().leading(Font::Leading::loose)};
