@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string_view>
+#include <utility>
 
 namespace vellum {
 
@@ -138,7 +139,7 @@ const std::vector<std::unique_ptr<const LiveTextLayout>>&
 LiveTextLayoutCollection::layouts() const {
     if (!layouts_) {
         std::vector<std::unique_ptr<const LiveTextLayout>> layouts;
-        for (const auto& anchored : base_) {
+        for (const auto& anchored : *base_) {
             const auto& layout = anchored.layout;
             if (!takesPart(layout)) {
                 continue;
@@ -156,40 +157,68 @@ LiveTextLayoutCollection::layouts() const {
 
 bool LiveTextLayoutCollection::isEqual(const TextLayoutCollection& other) const {
     const auto* live = dynamic_cast<const LiveTextLayoutCollection*>(&other);
-    return live != nullptr && live->base_ == base_;
+    return live != nullptr && (live->base_ == base_ || *live->base_ == *base_);
 }
 
 bool LiveTextLayoutCollection::layoutsDiffer(const TextLayoutCollection& other) const {
     const auto* live = dynamic_cast<const LiveTextLayoutCollection*>(&other);
-    if (live == nullptr || live->base_.size() != base_.size()) {
+    if (live == nullptr || live->base_->size() != base_->size()) {
         return true;
     }
-    for (std::size_t i = 0; i < base_.size(); ++i) {
-        if (!(live->base_[i].layout == base_[i].layout)) {
+    if (live->base_ == base_) {
+        return false;
+    }
+    for (std::size_t i = 0; i < base_->size(); ++i) {
+        if (!((*live->base_)[i].layout == (*base_)[i].layout)) {
             return true;
         }
     }
     return false;
 }
 
+struct LiveTextLayoutCollection::SharedIndex::Index {
+    // The places of the texts that take part, by their laid-out text; the first of equal ones
+    // counts.
+    std::unordered_map<const platform::TextLayout*, std::size_t> places;
+    // The anchored layouts indexed, all of them, and how many of them take part.
+    std::shared_ptr<const Layouts> over;
+    std::size_t counted = 0;
+};
+
 std::optional<std::size_t>
 LiveTextLayoutCollection::index(const platform::ui::Text::Layout& layout) const {
-    if (!indices_) {
+    if (!index_) {
         // From the anchored layouts themselves: every highlight of rows just placed asks a new
-        // collection, which need not resolve where every text stands to answer.
-        std::unordered_map<const platform::TextLayout*, std::size_t> indices;
-        indices.reserve(base_.size());
-        std::size_t i = 0;
-        // Laid-out texts are equal when they share one layout; the first of equal ones counts.
-        for (const auto& anchored : base_) {
-            if (takesPart(anchored.layout)) {
-                indices.emplace(&anchored.layout.base(), i++);
-            }
+        // collection, which need not resolve where every text stands to answer. The shared
+        // index serves where its texts are the first of these, the same ones in the same order
+        // (comparing them touches no text; indexing does): the texts after them are added, and
+        // the collections it served before still find only their own (their first places).
+        std::shared_ptr<SharedIndex::Index> index = shared_ ? shared_->latest_ : nullptr;
+        const auto sameLayout = [](const auto& a, const auto& b) { return a.layout == b.layout; };
+        if (index == nullptr || index->over->size() > base_->size() ||
+            (index->over != base_ &&
+             !std::equal(index->over->begin(), index->over->end(), base_->begin(), sameLayout))) {
+            index = std::make_shared<SharedIndex::Index>();
+            index->over = std::make_shared<const Layouts>();
         }
-        indices_ = std::move(indices);
+        if (index->over != base_) {
+            index->places.reserve(base_->size());
+            for (std::size_t i = index->over->size(); i < base_->size(); ++i) {
+                const auto& text = (*base_)[i].layout;
+                if (takesPart(text)) {
+                    index->places.emplace(&text.base(), index->counted++);
+                }
+            }
+            index->over = base_;
+        }
+        counted_ = index->counted;
+        if (shared_) {
+            shared_->latest_ = index;
+        }
+        index_ = std::move(index);
     }
-    const auto found = indices_->find(&layout.base());
-    if (found == indices_->end()) {
+    const auto found = index_->places.find(&layout.base());
+    if (found == index_->places.end() || found->second >= counted_) {
         return std::nullopt;
     }
     return found->second;

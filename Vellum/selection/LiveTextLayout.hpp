@@ -133,11 +133,29 @@ private:
 
 class LiveTextLayoutCollection final : public TextLayoutCollection {
 public:
+    using Layouts = platform::ui::Text::LayoutKey::Value;
+    /// The index of one document's texts, which its collections share one after another: a
+    /// collection whose texts begin with all those indexed adds the rest to it, so that texts laid
+    /// out below in idle time do not make the whole document indexed again.
+    class SharedIndex {
+    public:
+        struct Index;
+
+    private:
+        friend class LiveTextLayoutCollection;
+        std::shared_ptr<Index> latest_;
+    };
+
     /// `geometry` resolves the layouts' origin anchors into the collection's space.
-    LiveTextLayoutCollection(platform::ui::Text::LayoutKey::Value base,
-                             platform::ui::GeometryProxy geometry)
+    LiveTextLayoutCollection(Layouts base, platform::ui::GeometryProxy geometry)
+        : LiveTextLayoutCollection(std::make_shared<const Layouts>(std::move(base)), geometry) {}
+    /// Over layouts shared with whoever published them, indexed with `shared` where given.
+    LiveTextLayoutCollection(std::shared_ptr<const Layouts> base,
+                             platform::ui::GeometryProxy geometry,
+                             std::shared_ptr<SharedIndex> shared = nullptr)
         : base_(std::move(base))
-        , geometry_(geometry) {}
+        , geometry_(geometry)
+        , shared_(std::move(shared)) {}
 
     std::size_t layoutCount() const override { return layouts().size(); }
     const TextLayout& layout(std::size_t index) const override { return *layouts()[index]; }
@@ -149,15 +167,18 @@ public:
     const void* layoutIdentity(std::size_t index) const override {
         return &layouts()[index]->base().base();
     }
-    const platform::ui::Text::LayoutKey::Value& base() const { return base_; }
+    const Layouts& base() const { return *base_; }
 
 private:
     const std::vector<std::unique_ptr<const LiveTextLayout>>& layouts() const;
-    platform::ui::Text::LayoutKey::Value base_;
+    std::shared_ptr<const Layouts> base_;
     platform::ui::GeometryProxy geometry_;
+    std::shared_ptr<SharedIndex> shared_;
     mutable std::optional<std::vector<std::unique_ptr<const LiveTextLayout>>> layouts_;
-    // Every highlight asks for its own text's place: one lookup each, not a scan.
-    mutable std::optional<std::unordered_map<const platform::TextLayout*, std::size_t>> indices_;
+    // Every highlight asks for its own text's place: one lookup each, not a scan. The index may
+    // go on to cover later collections' texts; this one's are the first `counted_` places.
+    mutable std::shared_ptr<const SharedIndex::Index> index_;
+    mutable std::size_t counted_ = 0;
 };
 
 } // namespace vellum

@@ -333,8 +333,11 @@ AnyView TextSelectionInteraction::body(platform::ui::ViewContext& context, AnyVi
     // The texts inside and the content's frame, both in root coordinates, from the last layout
     // pass; whenever either changes, the model takes the texts in the content's own space.
     struct Feed {
-        platform::ui::Text::LayoutKey::Value layouts;
+        std::shared_ptr<const LiveTextLayoutCollection::Layouts> layouts =
+            std::make_shared<const LiveTextLayoutCollection::Layouts>();
         platform::Rect frame;
+        std::shared_ptr<LiveTextLayoutCollection::SharedIndex> index =
+            std::make_shared<LiveTextLayoutCollection::SharedIndex>();
     };
     const std::shared_ptr<Feed> feed =
         context.stateObject<Feed>([] { return std::make_shared<Feed>(); });
@@ -349,12 +352,12 @@ AnyView TextSelectionInteraction::body(platform::ui::ViewContext& context, AnyVi
         }
         model->updateLayoutCollection(
             AnyTextLayoutCollection(std::make_shared<const LiveTextLayoutCollection>(
-                feed->layouts, platform::ui::GeometryProxy(feed->frame, nullptr))));
+                feed->layouts, platform::ui::GeometryProxy(feed->frame, nullptr), feed->index)));
     };
     return content
         .onPreferenceChange<platform::ui::Text::LayoutKey>(
             [feed, update](const platform::ui::Text::LayoutKey::Value& layouts) {
-                feed->layouts = layouts;
+                feed->layouts = std::make_shared<const LiveTextLayoutCollection::Layouts>(layouts);
                 update();
             })
         .onGeometryChange<platform::Rect>(

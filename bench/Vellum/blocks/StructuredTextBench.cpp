@@ -6,6 +6,7 @@
 // - the peak resident memory of showing the whole document once, measured in a process of its
 //   own (the benchmark runs this program again with --peak-memory-child) so that nothing the
 //   other cases kept counts;
+// - the rows below the first screen laid out in idle time, slice by slice, to the end;
 // and, on the synthetic document, the first layout at 480 points and a re-layout at another width.
 //
 // Highlighting answers arrive later from worker processes and are not waited for: the cases
@@ -16,12 +17,14 @@
 // all the same. (The highlighting processes are not counted: nothing waits for them.)
 
 #include "Vellum/blocks/StructuredText.hpp"
+#include "Vellum/selection/TextSelectionInteraction.hpp"
 #include "bench/Vellum/BenchDocument.hpp"
 #include "bench/support/ChildMeasure.hpp"
 #include "platform/graphics/GraphicsContext.hpp"
 #include "platform/graphics/ImageSurface.hpp"
 #include "platform/ui/UI.hpp"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstring>
@@ -229,6 +232,48 @@ void relayoutAtAnotherWidth(benchmark::State& state) {
     }
 }
 BENCHMARK(relayoutAtAnotherWidth)->Unit(benchmark::kMillisecond);
+
+// The rows below the first screen laid out in idle time to the end, as the window does it: slices
+// of 4 ms with the first screen shown and selection on, so that every slice's new rows reach the
+// texts the selection indexes. The manual once and four times over: a document four times as
+// long should take about four times as long, its slices no longer.
+void idleLayoutToTheEnd(benchmark::State& state) {
+    std::string markdown;
+    for (int i = 0; i < state.range(0); ++i) {
+        markdown += moss_bench::technicalManual();
+    }
+    for (auto _ : state) {
+        ui::OffscreenHost host(
+            vellum::textSelection(ui::AnyView(vellum::StructuredText(markdown)).padding(16),
+                                  vellum::EnabledTextSelectability()),
+            {columnWidth, std::nullopt});
+        host.setVisibleRect(platform::Rect({0, 0}, screen));
+        ui::ViewGraph& graph = host.graph();
+        graph.update();
+        int slices = 0;
+        double longest = 0;
+        while (graph.hasDeferredLayout()) {
+            const auto start = std::chrono::steady_clock::now();
+            graph.layOutDeferred(std::chrono::milliseconds(4));
+            if (graph.needsUpdate()) {
+                graph.update();
+            }
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(
+                                            std::chrono::steady_clock::now() - start)
+                                            .count());
+            ++slices;
+        }
+        state.counters["slices"] = slices;
+        state.counters["longest_slice_ms"] = longest;
+    }
+}
+BENCHMARK(idleLayoutToTheEnd)
+    ->ArgName("manuals")
+    ->Arg(1)
+    ->Arg(4)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 } // namespace
 

@@ -63,6 +63,43 @@ TEST(LiveTextLayoutCollection, RunsReportTheirLinks) {
     EXPECT_EQ(linkURL(texts.collection(), {o.x + 5.5 * kAdvance, midY + 200}), std::nullopt);
 }
 
+// Collections made one after another as rows are laid out share one index of the texts: each
+// answers as one indexed whole would, before and after a later one extends the index, and one
+// whose texts do not begin with those indexed gets an index of its own.
+TEST(LiveTextLayoutCollection, SharedIndexAnswersAsAWholeIndexWould) {
+    const LaidOutTexts texts(
+        {fragment("one"), ui::Text("plain"), fragment("two"), fragment("one"), fragment("three")});
+    using Layouts = LiveTextLayoutCollection::Layouts;
+    const Layouts& all = texts.anchored();
+    const auto shared = std::make_shared<LiveTextLayoutCollection::SharedIndex>();
+    const auto upTo = [&](std::size_t count) {
+        return std::make_shared<const Layouts>(all.begin(), all.begin() + long(count));
+    };
+    const auto check = [&](const LiveTextLayoutCollection& c, std::size_t count) {
+        const LiveTextLayoutCollection whole(Layouts(all.begin(), all.begin() + long(count)),
+                                             ui::GeometryProxy());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            EXPECT_EQ(c.index(all[i].layout), whole.index(all[i].layout)) << count << " " << i;
+        }
+    };
+    const LiveTextLayoutCollection first(upTo(2), ui::GeometryProxy(), shared);
+    check(first, 2);
+    const LiveTextLayoutCollection second(upTo(5), ui::GeometryProxy(), shared);
+    check(second, 5);
+    EXPECT_EQ(second.index(all[4].layout), 3u);
+    // The first still finds only its own texts, the index having grown past them.
+    check(first, 2);
+    // As many texts and more, but not a continuation: the last one moved up.
+    const auto reordered =
+        std::make_shared<const Layouts>(Layouts{all[0], all[1], all[4], all[2], all[3], all[4]});
+    const LiveTextLayoutCollection other(reordered, ui::GeometryProxy(), shared);
+    const LiveTextLayoutCollection otherWhole(*reordered, ui::GeometryProxy());
+    for (const auto& text : all) {
+        EXPECT_EQ(other.index(text.layout), otherWhole.index(text.layout));
+    }
+    check(second, 5);
+}
+
 TEST(TextLayoutCollections, EqualityIsAskedOfTheLeftSide) {
     const LaidOutTexts texts({fragment("one")});
     const LaidOutTexts plain({ui::Text("no fragment")});
