@@ -5,6 +5,7 @@
 #include "Math/AtomList.hpp"
 #include "Math/DisplayDrawing.hpp"
 #include "Math/FontRegistry.hpp"
+#include "Math/FontTable.hpp"
 #include "Math/Parser.hpp"
 #include "Math/PlatformFont.hpp"
 #include "Math/Typesetter.hpp"
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -113,6 +115,52 @@ void BM_ColdFirstFormula(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ColdFirstFormula)->Unit(benchmark::kMillisecond);
+
+// The same formula again in a registry that has its font loaded: what the first one costs beyond
+// this is the font's loading.
+void BM_WarmSecondFormula(benchmark::State& state) {
+    const auto bundle = Math::FontRegistry::locateModuleBundle();
+    const auto list = Math::parseLatex(R"(x = \frac{-b \pm \sqrt{b^2 - 4ac}}{2a})");
+    if (!bundle || !list) {
+        state.SkipWithError("bundle missing");
+        return;
+    }
+    Math::FontRegistry registry(*bundle / "mathFonts.bundle");
+    if (!Math::PlatformFont::make(kFont, registry)) {
+        state.SkipWithError("font missing");
+        return;
+    }
+    for (auto _ : state) {
+        const auto font = Math::PlatformFont::make(kFont, registry);
+        const auto root = Math::Typesetter::createLine(*Math::finalizedAtomList(*list), font,
+                                                       Math::Style::Level::display, false, 0);
+        if (root) {
+            draw(*root);
+        }
+    }
+}
+BENCHMARK(BM_WarmSecondFormula)->Unit(benchmark::kMillisecond);
+
+// Decoding the largest shipped table file from its bytes, read beforehand.
+void BM_DecodeFontTable(benchmark::State& state) {
+    const auto bundle = Math::FontRegistry::locateModuleBundle();
+    if (!bundle) {
+        state.SkipWithError("bundle missing");
+        return;
+    }
+    std::ifstream file(*bundle / "mathFonts.bundle" / "latinmodern-math.plist", std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                          std::istreambuf_iterator<char>());
+    if (bytes.empty()) {
+        state.SkipWithError("table missing");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Math::FontTable::decode(bytes));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_DecodeFontTable)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
