@@ -4,6 +4,7 @@
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayDrawing.hpp"
+#include "Math/FontMetrics.hpp"
 #include "Math/FontRegistry.hpp"
 #include "Math/FontTable.hpp"
 #include "Math/Parser.hpp"
@@ -161,6 +162,24 @@ void BM_DecodeFontTable(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 BENCHMARK(BM_DecodeFontTable)->Unit(benchmark::kMillisecond);
+
+// Indexing a decoded table against its face, the face's loading included.
+void BM_IndexFontTable(benchmark::State& state) {
+    const auto bundle = Math::FontRegistry::locateModuleBundle();
+    const auto table = bundle ? Math::FontRegistry(*bundle / "mathFonts.bundle")
+                                    .fontTable(Math::Font::Name::latinModern)
+                              : nullptr;
+    if (!table) {
+        state.SkipWithError("table missing");
+        return;
+    }
+    const std::string face = (*bundle / "mathFonts.bundle" / "latinmodern-math.otf").string();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            Math::FontMetrics::index(table, platform::GlyphFace::fromFile(face)));
+    }
+}
+BENCHMARK(BM_IndexFontTable)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -5,10 +5,12 @@
 #include "Math/HexColor.hpp"
 #include "Math/PlatformFont.hpp"
 #include "platform/foundation/PropertyList.hpp"
+#include "tests/Math/BundledFonts.hpp"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <thread>
 #include <unistd.h>
 
@@ -87,6 +89,77 @@ TEST(FontTable, EncodesWhatItDecodesNegativeValuesIncluded) {
     ASSERT_TRUE(again);
     EXPECT_EQ(*again, *decoded);
     EXPECT_EQ(again->accents.at("A"), -12);
+}
+
+namespace {
+
+// The reading that counts: the general property-list reader's tree, taken as a table.
+std::optional<FontTable> generalReading(std::span<const std::uint8_t> data) {
+    const auto root = platform::PropertyListValue::decode(data);
+    return root ? FontTable::fromPropertyList(*root) : std::nullopt;
+}
+
+} // namespace
+
+TEST(FontTable, EveryShippedTableReadsInItsPlainFormAsTheGeneralReaderReadsIt) {
+    const fs::path fonts = FontRegistry::locateModuleBundle().value() / "mathFonts.bundle";
+    for (const Font::Name& name : moss_test::bundledFontNames()) {
+        std::ifstream file(fonts / (name.rawValue() + ".plist"), std::ios::binary);
+        const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(file)),
+                                             std::istreambuf_iterator<char>());
+        const std::optional<FontTable> reference = generalReading(data);
+        ASSERT_TRUE(reference) << name.rawValue();
+        ASSERT_FALSE(reference->vAssembly.empty()) << name.rawValue();
+        const std::optional<FontTable> plain = FontTable::readPlain(data);
+        ASSERT_TRUE(plain) << name.rawValue();
+        EXPECT_EQ(*plain, *reference) << name.rawValue();
+    }
+}
+
+TEST(FontTable, WhatThePlainFormDoesNotCoverIsReadByTheGeneralReader) {
+    const std::string plainTable = table(kVersion, kPart);
+    ASSERT_TRUE(FontTable::readPlain(bytes(plainTable)));
+    const auto changed = [&](std::string_view from, std::string_view to) {
+        std::string text = plainTable;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const std::vector<std::string> others = {
+        changed("uni239D", "a&amp;b"),
+        changed("<key>accents</key>", "<!-- marks --><key>accents</key>"),
+        changed("\n<key>accents</key>", "\r\n<key>accents</key>"),
+        changed("<integer>1495</integer>", "<integer>01495</integer>"),
+        changed("<integer>249</integer>", "<integer> 249</integer>"),
+        changed("<integer>-12</integer>", "<integer>-12345678901234567890</integer>"),
+        changed("<key>A</key><integer>-12</integer>",
+                "<key>A</key><integer>-12</integer><key>A</key><integer>7</integer>"),
+        changed("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", ""),
+        changed("<key>version</key><string>1.0</string>",
+                "<key>version</key><string>1.0 beta</string>"),
+        plainTable + "\n<!-- end -->",
+    };
+    for (const std::string& text : others) {
+        EXPECT_FALSE(FontTable::readPlain(bytes(text))) << text;
+        EXPECT_EQ(FontTable::decode(bytes(text)), generalReading(bytes(text))) << text;
+    }
+    EXPECT_EQ(FontTable::decode(bytes(others.front()))->vAssembly.at("parenleft").parts[0].glyph,
+              "a&b");
+}
+
+TEST(FontTable, EveryCutOrChangedByteReadsAsTheGeneralReaderReadsIt) {
+    const std::string text = table(kVersion, kPart);
+    for (std::size_t cut = 0; cut < text.size(); ++cut) {
+        const auto head = bytes(std::string_view(text).substr(0, cut));
+        ASSERT_EQ(FontTable::decode(head), generalReading(head)) << cut;
+    }
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        for (const char replacement : {'<', '>', '/', '-', '0', ' ', 'x', '\0'}) {
+            std::string changed = text;
+            changed[at] = replacement;
+            ASSERT_EQ(FontTable::decode(bytes(changed)), generalReading(bytes(changed)))
+                << at << " " << replacement;
+        }
+    }
 }
 
 TEST(PropertyList, RejectsNestingBeyondItsDepthLimit) {
