@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 
 namespace Math {
@@ -134,17 +135,11 @@ public:
         : text_(reinterpret_cast<const char*>(bytes.data()), bytes.size()) {}
 
     std::optional<FontTable> read() {
-        constexpr std::string_view declaration = R"(<?xml version="1.0" encoding="UTF-8"?>)";
-        constexpr std::string_view doctype =
-            R"(<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" )"
-            R"("http://www.apple.com/DTDs/PropertyList-1.0.dtd">)";
-        if (!text_.starts_with(declaration)) {
-            return std::nullopt;
-        }
-        at_ = declaration.size();
         FontTable table;
-        if (!take(doctype) || !take(R"(<plist version="1.0">)") || !root(table) ||
-            !take("</plist>")) {
+        if (!follows(R"(<?xml version="1.0" encoding="UTF-8"?>)") ||
+            !take(R"(<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" )"
+                  R"("http://www.apple.com/DTDs/PropertyList-1.0.dtd">)") ||
+            !take(R"(<plist version="1.0">)") || !root(table) || !take("</plist>")) {
             return std::nullopt;
         }
         space();
@@ -162,29 +157,42 @@ private:
         }
     }
 
-    // Takes `token` after white space.
-    bool take(std::string_view token) {
-        space();
-        if (!text_.substr(at_).starts_with(token)) {
+    // Takes `token` where the reader is. Tokens are literals: comparing them to the text is a few
+    // instructions, not a call.
+    template <std::size_t N>
+    bool follows(const char (&token)[N]) {
+        constexpr std::size_t size = N - 1;
+        if (text_.size() - at_ < size || std::memcmp(text_.data() + at_, token, size) != 0) {
             return false;
         }
-        at_ += token.size();
+        at_ += size;
         return true;
     }
 
+    // Takes `token` after white space.
+    template <std::size_t N>
+    bool take(const char (&token)[N]) {
+        space();
+        return follows(token);
+    }
+
     // Plain text up to the tag `close`, which is taken too.
-    std::optional<std::string_view> text(std::string_view close) {
+    template <std::size_t N>
+    std::optional<std::string_view> text(const char (&close)[N]) {
+        // Visible ASCII but for the characters of markup.
+        static constexpr std::array<bool, 256> plain = [] {
+            std::array<bool, 256> plain{};
+            for (int c = '!'; c < 0x7F; ++c) {
+                plain[static_cast<std::size_t>(c)] = c != '<' && c != '>' && c != '&';
+            }
+            return plain;
+        }();
         const std::size_t start = at_;
-        while (at_ < text_.size() && text_[at_] > ' ' && text_[at_] < 0x7F && text_[at_] != '<' &&
-               text_[at_] != '>' && text_[at_] != '&') {
+        while (at_ < text_.size() && plain[static_cast<unsigned char>(text_[at_])]) {
             ++at_;
         }
         const std::string_view read = text_.substr(start, at_ - start);
-        if (!text_.substr(at_).starts_with(close)) {
-            return std::nullopt;
-        }
-        at_ += close.size();
-        return read;
+        return follows(close) ? std::optional(read) : std::nullopt;
     }
 
     std::optional<std::string_view> string() {

@@ -153,7 +153,7 @@ TEST(FontTable, EveryCutOrChangedByteReadsAsTheGeneralReaderReadsIt) {
         ASSERT_EQ(FontTable::decode(head), generalReading(head)) << cut;
     }
     for (std::size_t at = 0; at < text.size(); ++at) {
-        for (const char replacement : {'<', '>', '/', '-', '0', ' ', 'x', '\0'}) {
+        for (const char replacement : {'<', '/', '-', '0', ' ', '\0'}) {
             std::string changed = text;
             changed[at] = replacement;
             ASSERT_EQ(FontTable::decode(bytes(changed)), generalReading(bytes(changed)))
