@@ -163,7 +163,8 @@ void BM_DecodeFontTable(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeFontTable)->Unit(benchmark::kMillisecond);
 
-// Indexing a decoded table against its face, the face's loading included.
+// Indexing a decoded table against its face for every kind of lookup, the face's loading
+// included.
 void BM_IndexFontTable(benchmark::State& state) {
     const auto bundle = Math::FontRegistry::locateModuleBundle();
     const auto table = bundle ? Math::FontRegistry(*bundle / "mathFonts.bundle")
@@ -173,10 +174,15 @@ void BM_IndexFontTable(benchmark::State& state) {
         state.SkipWithError("table missing");
         return;
     }
-    const std::string face = (*bundle / "mathFonts.bundle" / "latinmodern-math.otf").string();
+    const std::string path = (*bundle / "mathFonts.bundle" / "latinmodern-math.otf").string();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            Math::FontMetrics::index(table, platform::GlyphFace::fromFile(face)));
+        const auto face = platform::GlyphFace::fromFile(path);
+        const Math::FontMetrics metrics(kFont, face->unitsPerEm(),
+                                        Math::FontMetrics::index(table, face));
+        benchmark::DoNotOptimize(metrics.italicCorrection(1));
+        benchmark::DoNotOptimize(metrics.topAccentAdjustment(1));
+        benchmark::DoNotOptimize(metrics.largerGlyph(1));
+        benchmark::DoNotOptimize(metrics.verticalAssembly(1));
     }
 }
 BENCHMARK(BM_IndexFontTable)->Unit(benchmark::kMillisecond);

@@ -7,6 +7,7 @@
 #include "platform/foundation/PropertyList.hpp"
 #include "tests/Math/BundledFonts.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -280,6 +281,43 @@ TEST_F(Registry, ThreadsAskingAtOnceLoadAFontOnce) {
         ASSERT_TRUE(font);
         EXPECT_EQ(font->sharedFace(), fonts[0]->sharedFace());
         EXPECT_EQ(&font->metrics().table(), &fonts[0]->metrics().table());
+    }
+}
+
+TEST_F(Registry, ThreadsFirstAskingAFontsGlyphDataAtOnceFindWhatOneThreadFinds) {
+    // The glyph data is indexed on its first lookup: every kind of lookup, asked first by several
+    // threads at once, comes out as one thread alone finds it.
+    install("shared");
+    const auto lookups = [](const FontMetrics& metrics) {
+        std::vector<double> found;
+        for (platform::GlyphID glyph = 0; glyph < 4000; glyph += 7) {
+            found.push_back(metrics.italicCorrection(glyph));
+            found.push_back(metrics.topAccentAdjustment(glyph));
+            found.push_back(metrics.largerGlyph(glyph));
+            found.push_back(static_cast<double>(metrics.horizontalVariants(glyph).size()));
+            found.push_back(static_cast<double>(metrics.verticalAssembly(glyph).size()));
+        }
+        return found;
+    };
+    FontRegistry alone(directory / "mathFonts.bundle");
+    const auto reference =
+        lookups(PlatformFont::make(Font(Font::Name("shared"), 10), alone)->metrics());
+    ASSERT_GT(std::count_if(reference.begin(), reference.end(), [](double v) { return v != 0; }),
+              100);
+
+    FontRegistry registry(directory / "mathFonts.bundle");
+    const auto font = PlatformFont::make(Font(Font::Name("shared"), 10), registry);
+    ASSERT_TRUE(font);
+    std::vector<std::vector<double>> found(8);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        threads.emplace_back([&, i] { found[i] = lookups(font->metrics()); });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const auto& each : found) {
+        EXPECT_EQ(each, reference);
     }
 }
 
