@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 
@@ -75,6 +77,10 @@ constexpr std::array<std::string_view, FontMetrics::constantCount> kConstantName
 
 // Glyph names are resolved once per font: every lookup afterwards is by identifier. A name the
 // face does not know is dropped (a variant or part that is not in the font cannot be drawn).
+//
+// Each kind of lookup is indexed on its first use rather than with the font: a font loads on the
+// thread that shows its first formula, and that formula seldom needs more than the italic
+// corrections. Sizes of a font share one index across threads; each part is made once.
 class FontMetrics::Tables {
 public:
     struct Assembly {
@@ -91,72 +97,122 @@ public:
                 constants_[i] = it->second;
             }
         }
-        if (!face_) {
-            return;
-        }
+    }
+
+    const FontTable& table() const { return *table_; }
+    const platform::GlyphFace* face() const { return face_.get(); }
+    const std::optional<std::int64_t>& constant(std::size_t i) const { return constants_[i]; }
+
+    template <class Map>
+    static const typename Map::mapped_type* find(const Map& map, GlyphID glyph) {
+        const auto it = map.find(glyph);
+        return it == map.end() ? nullptr : &it->second;
+    }
+
+    const std::int64_t* italic(GlyphID g) const {
+        std::call_once(italicOnce_, [this] { italic_ = byGlyph(table_->italic); });
+        return find(italic_, g);
+    }
+    const std::int64_t* accent(GlyphID g) const {
+        std::call_once(accentsOnce_, [this] { accents_ = byGlyph(table_->accents); });
+        return find(accents_, g);
+    }
+    const std::vector<GlyphID>* vVariants(GlyphID g) const { return find(variants().vertical, g); }
+    const std::vector<GlyphID>* hVariants(GlyphID g) const {
+        return find(variants().horizontal, g);
+    }
+    const GlyphID* larger(GlyphID g) const { return find(variants().larger, g); }
+    const Assembly* vAssembly(GlyphID g) const {
+        std::call_once(assemblyOnce_, [this] { indexAssemblies(); });
+        return find(vAssembly_, g);
+    }
+
+private:
+    struct Variants {
+        std::unordered_map<GlyphID, std::vector<GlyphID>> vertical;
+        std::unordered_map<GlyphID, std::vector<GlyphID>> horizontal;
+        std::unordered_map<GlyphID, GlyphID> larger;
+    };
+
+    // The face's glyph of a table name.
+    std::optional<GlyphID> id(const std::string& name) const {
         // One pass over the face's names: looking each table name up in the face on its own
         // costs far more, as the face's name index is built per lookup for some outline formats.
-        std::unordered_map<std::string, GlyphID> glyphsByName;
-        const unsigned count = std::min(face_->glyphCount(), 0x10000u);
-        glyphsByName.reserve(count);
-        for (unsigned g = 0; g < count; ++g) {
-            if (std::optional<std::string> name = face_->glyphName(static_cast<GlyphID>(g))) {
-                glyphsByName.try_emplace(std::move(*name), static_cast<GlyphID>(g));
+        std::call_once(namesOnce_, [this] {
+            if (!face_) {
+                return;
             }
-        }
-        const auto id = [&](const std::string& name) -> std::optional<GlyphID> {
-            const auto it = glyphsByName.find(name);
-            return it == glyphsByName.end() ? std::nullopt : std::optional(it->second);
-        };
-        for (const auto& [name, value] : table_->italic) {
-            if (const auto g = id(name)) {
-                italic_.emplace(*g, value);
-            }
-        }
-        for (const auto& [name, value] : table_->accents) {
-            if (const auto g = id(name)) {
-                accents_.emplace(*g, value);
-            }
-        }
-        // The display size of an operator is the first larger variant at least as tall as the
-        // font's DisplayOperatorMinHeight (the largest there is when none is): the first larger
-        // one alone is too small in fonts with finely graded sizes (TeX Gyre's integral.v1 is
-        // 1188 units against a minimum of 1300). Without that constant the first larger one it
-        // is.
-        const std::optional<std::int64_t>& minHeight =
-            constants_[static_cast<std::size_t>(Constant::DisplayOperatorMinHeight)];
-        const auto tallEnough = [&](GlyphID v) {
-            return !minHeight || *minHeight <= 0 ||
-                   std::abs(face_->boundingBox(v).size.height) >= static_cast<double>(*minHeight);
-        };
-        const auto variants = [&](const auto& source, auto& target, bool vertical) {
-            for (const auto& [name, names] : source) {
-                const auto g = id(name);
-                if (!g) {
-                    continue;
+            const unsigned count = std::min(face_->glyphCount(), 0x10000u);
+            glyphsByName_.reserve(count);
+            for (unsigned g = 0; g < count; ++g) {
+                if (std::optional<std::string> name = face_->glyphName(static_cast<GlyphID>(g))) {
+                    glyphsByName_.try_emplace(std::move(*name), static_cast<GlyphID>(g));
                 }
-                std::vector<GlyphID> list;
-                std::optional<GlyphID> larger;
-                for (const std::string& variant : names) {
-                    const auto v = id(variant);
-                    if (!v) {
+            }
+        });
+        const auto it = glyphsByName_.find(name);
+        return it == glyphsByName_.end() ? std::nullopt : std::optional(it->second);
+    }
+
+    std::unordered_map<GlyphID, std::int64_t>
+    byGlyph(const std::map<std::string, std::int64_t, std::less<>>& byName) const {
+        std::unordered_map<GlyphID, std::int64_t> result;
+        result.reserve(byName.size());
+        for (const auto& [name, value] : byName) {
+            if (const auto g = id(name)) {
+                result.emplace(*g, value);
+            }
+        }
+        return result;
+    }
+
+    const Variants& variants() const {
+        std::call_once(variantsOnce_, [this] {
+            // The display size of an operator is the first larger variant at least as tall as
+            // the font's DisplayOperatorMinHeight (the largest there is when none is): the first
+            // larger one alone is too small in fonts with finely graded sizes (TeX Gyre's
+            // integral.v1 is 1188 units against a minimum of 1300). Without that constant the
+            // first larger one it is.
+            const std::optional<std::int64_t>& minHeight =
+                constants_[static_cast<std::size_t>(Constant::DisplayOperatorMinHeight)];
+            const auto tallEnough = [&](GlyphID v) {
+                return !minHeight || *minHeight <= 0 ||
+                       std::abs(face_->boundingBox(v).size.height) >=
+                           static_cast<double>(*minHeight);
+            };
+            const auto index = [&](const auto& source, auto& target, bool vertical) {
+                for (const auto& [name, names] : source) {
+                    const auto g = id(name);
+                    if (!g) {
                         continue;
                     }
-                    list.push_back(*v);
-                    if (vertical && variant != name && !(larger && tallEnough(*larger))) {
-                        larger = *v;
+                    std::vector<GlyphID> list;
+                    std::optional<GlyphID> larger;
+                    for (const std::string& variant : names) {
+                        const auto v = id(variant);
+                        if (!v) {
+                            continue;
+                        }
+                        list.push_back(*v);
+                        if (vertical && variant != name && !(larger && tallEnough(*larger))) {
+                            larger = *v;
+                        }
+                    }
+                    if (larger) {
+                        variants_.larger.emplace(*g, *larger);
+                    }
+                    if (!list.empty()) {
+                        target.emplace(*g, std::move(list));
                     }
                 }
-                if (larger) {
-                    larger_.emplace(*g, *larger);
-                }
-                if (!list.empty()) {
-                    target.emplace(*g, std::move(list));
-                }
-            }
-        };
-        variants(table_->vVariants, vVariants_, true);
-        variants(table_->hVariants, hVariants_, false);
+            };
+            index(table_->vVariants, variants_.vertical, true);
+            index(table_->hVariants, variants_.horizontal, false);
+        });
+        return variants_;
+    }
+
+    void indexAssemblies() const {
         for (const auto& [name, assembly] : table_->vAssembly) {
             const auto g = id(name);
             if (!g) {
@@ -181,33 +237,19 @@ public:
         }
     }
 
-    const FontTable& table() const { return *table_; }
-    const platform::GlyphFace* face() const { return face_.get(); }
-    const std::optional<std::int64_t>& constant(std::size_t i) const { return constants_[i]; }
-
-    template <class Map>
-    static const typename Map::mapped_type* find(const Map& map, GlyphID glyph) {
-        const auto it = map.find(glyph);
-        return it == map.end() ? nullptr : &it->second;
-    }
-
-    const std::int64_t* italic(GlyphID g) const { return find(italic_, g); }
-    const std::int64_t* accent(GlyphID g) const { return find(accents_, g); }
-    const std::vector<GlyphID>* vVariants(GlyphID g) const { return find(vVariants_, g); }
-    const std::vector<GlyphID>* hVariants(GlyphID g) const { return find(hVariants_, g); }
-    const GlyphID* larger(GlyphID g) const { return find(larger_, g); }
-    const Assembly* vAssembly(GlyphID g) const { return find(vAssembly_, g); }
-
-private:
     std::shared_ptr<const FontTable> table_;
     std::shared_ptr<const platform::GlyphFace> face_;
     std::array<std::optional<std::int64_t>, constantCount> constants_{};
-    std::unordered_map<GlyphID, std::int64_t> italic_;
-    std::unordered_map<GlyphID, std::int64_t> accents_;
-    std::unordered_map<GlyphID, std::vector<GlyphID>> vVariants_;
-    std::unordered_map<GlyphID, std::vector<GlyphID>> hVariants_;
-    std::unordered_map<GlyphID, GlyphID> larger_;
-    std::unordered_map<GlyphID, Assembly> vAssembly_;
+    mutable std::once_flag namesOnce_;
+    mutable std::unordered_map<std::string, GlyphID> glyphsByName_;
+    mutable std::once_flag italicOnce_;
+    mutable std::unordered_map<GlyphID, std::int64_t> italic_;
+    mutable std::once_flag accentsOnce_;
+    mutable std::unordered_map<GlyphID, std::int64_t> accents_;
+    mutable std::once_flag variantsOnce_;
+    mutable Variants variants_;
+    mutable std::once_flag assemblyOnce_;
+    mutable std::unordered_map<GlyphID, Assembly> vAssembly_;
 };
 
 std::string_view FontMetrics::constantName(Constant constant) {

@@ -49,6 +49,10 @@ struct FontTable {
     /// A table file's contents (XML or binary property list). Every key is required and every
     /// value must have its exact type; anything else, at any depth, fails the whole table.
     static std::optional<FontTable> decode(std::span<const std::uint8_t> bytes);
+    /// The same for a file in the plain form the table files are written in (see FontTable.cpp),
+    /// read without the general property-list reader; nothing for any other file, even one that
+    /// `decode` reads.
+    static std::optional<FontTable> readPlain(std::span<const std::uint8_t> bytes);
     static std::optional<FontTable> fromPropertyList(const platform::PropertyListValue& root);
     /// The table as the root dictionary of its file.
     platform::PropertyListValue encode() const;

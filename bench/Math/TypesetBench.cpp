@@ -4,7 +4,9 @@
 
 #include "Math/AtomList.hpp"
 #include "Math/DisplayDrawing.hpp"
+#include "Math/FontMetrics.hpp"
 #include "Math/FontRegistry.hpp"
+#include "Math/FontTable.hpp"
 #include "Math/Parser.hpp"
 #include "Math/PlatformFont.hpp"
 #include "Math/Typesetter.hpp"
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,9 +95,18 @@ void BM_TypesetAndDrawCorpus(benchmark::State& state) {
 }
 BENCHMARK(BM_TypesetAndDrawCorpus)->Unit(benchmark::kMillisecond);
 
-// A registry of its own per iteration: the font file is read, its table decoded and indexed, then
-// one formula is set and drawn. (The typesetter's script-size fonts come from the shared registry,
-// which is warm after the first iteration; they cost no loading of their own.)
+// The formula set in `font`, and drawn.
+void setAndDraw(const Math::AtomList& list, std::shared_ptr<const Math::PlatformFont> font) {
+    const auto root = Math::Typesetter::createLine(*Math::finalizedAtomList(list), std::move(font),
+                                                   Math::Style::Level::display, false, 0);
+    if (root) {
+        draw(*root);
+    }
+}
+
+// A registry of its own per iteration: the font file is read and its table decoded, then one
+// formula is set (indexing the table as far as it asks) and drawn. (The typesetter's script-size
+// fonts come from the shared registry, warm after the first iteration: no loading of their own.)
 void BM_ColdFirstFormula(benchmark::State& state) {
     const auto bundle = Math::FontRegistry::locateModuleBundle();
     const auto list = Math::parseLatex(R"(x = \frac{-b \pm \sqrt{b^2 - 4ac}}{2a})");
@@ -104,15 +116,75 @@ void BM_ColdFirstFormula(benchmark::State& state) {
     }
     for (auto _ : state) {
         Math::FontRegistry registry(*bundle / "mathFonts.bundle");
-        const auto font = Math::PlatformFont::make(kFont, registry);
-        const auto root = Math::Typesetter::createLine(*Math::finalizedAtomList(*list), font,
-                                                       Math::Style::Level::display, false, 0);
-        if (root) {
-            draw(*root);
-        }
+        setAndDraw(*list, Math::PlatformFont::make(kFont, registry));
     }
 }
 BENCHMARK(BM_ColdFirstFormula)->Unit(benchmark::kMillisecond);
+
+// The same formula again in a registry that has its font loaded: what the first one costs beyond
+// this is the font's loading.
+void BM_WarmSecondFormula(benchmark::State& state) {
+    const auto bundle = Math::FontRegistry::locateModuleBundle();
+    const auto list = Math::parseLatex(R"(x = \frac{-b \pm \sqrt{b^2 - 4ac}}{2a})");
+    if (!bundle || !list) {
+        state.SkipWithError("bundle missing");
+        return;
+    }
+    Math::FontRegistry registry(*bundle / "mathFonts.bundle");
+    if (!Math::PlatformFont::make(kFont, registry)) {
+        state.SkipWithError("font missing");
+        return;
+    }
+    for (auto _ : state) {
+        setAndDraw(*list, Math::PlatformFont::make(kFont, registry));
+    }
+}
+BENCHMARK(BM_WarmSecondFormula)->Unit(benchmark::kMillisecond);
+
+// Decoding the largest shipped table file from its bytes, read beforehand.
+void BM_DecodeFontTable(benchmark::State& state) {
+    const auto bundle = Math::FontRegistry::locateModuleBundle();
+    if (!bundle) {
+        state.SkipWithError("bundle missing");
+        return;
+    }
+    std::ifstream file(*bundle / "mathFonts.bundle" / "latinmodern-math.plist", std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                          std::istreambuf_iterator<char>());
+    if (bytes.empty()) {
+        state.SkipWithError("table missing");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Math::FontTable::decode(bytes));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_DecodeFontTable)->Unit(benchmark::kMillisecond);
+
+// Indexing a decoded table against its face for every kind of lookup, the face's loading
+// included.
+void BM_IndexFontTable(benchmark::State& state) {
+    const auto bundle = Math::FontRegistry::locateModuleBundle();
+    const auto table = bundle ? Math::FontRegistry(*bundle / "mathFonts.bundle")
+                                    .fontTable(Math::Font::Name::latinModern)
+                              : nullptr;
+    if (!table) {
+        state.SkipWithError("table missing");
+        return;
+    }
+    const std::string path = (*bundle / "mathFonts.bundle" / "latinmodern-math.otf").string();
+    for (auto _ : state) {
+        const auto face = platform::GlyphFace::fromFile(path);
+        const Math::FontMetrics metrics(kFont, face->unitsPerEm(),
+                                        Math::FontMetrics::index(table, face));
+        benchmark::DoNotOptimize(metrics.italicCorrection(1));
+        benchmark::DoNotOptimize(metrics.topAccentAdjustment(1));
+        benchmark::DoNotOptimize(metrics.largerGlyph(1));
+        benchmark::DoNotOptimize(metrics.verticalAssembly(1));
+    }
+}
+BENCHMARK(BM_IndexFontTable)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

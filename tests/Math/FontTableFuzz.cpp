@@ -1,5 +1,6 @@
 // libFuzzer entry: any bytes are read as a math font table file (either property-list encoding).
-// A table that decodes must encode and decode again to the same table.
+// A table that decodes must encode and decode again to the same table, and a table read in the
+// plain form must read the same through the general property-list reader.
 
 #include "Math/FontTable.hpp"
 #include "platform/foundation/PropertyList.hpp"
@@ -11,6 +12,14 @@
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // What the plain reader reads, the general property-list reader reads the same.
+    if (const auto plain = Math::FontTable::readPlain(std::span(data, size))) {
+        const auto root = platform::PropertyListValue::decode(std::span(data, size));
+        const auto general = root ? Math::FontTable::fromPropertyList(*root) : std::nullopt;
+        if (!general || !(*general == *plain)) {
+            std::abort();
+        }
+    }
     const auto table = Math::FontTable::decode(std::span(data, size));
     if (!table) {
         return 0;

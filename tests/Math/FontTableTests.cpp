@@ -5,10 +5,13 @@
 #include "Math/HexColor.hpp"
 #include "Math/PlatformFont.hpp"
 #include "platform/foundation/PropertyList.hpp"
+#include "tests/Math/BundledFonts.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <thread>
 #include <unistd.h>
 
@@ -87,6 +90,77 @@ TEST(FontTable, EncodesWhatItDecodesNegativeValuesIncluded) {
     ASSERT_TRUE(again);
     EXPECT_EQ(*again, *decoded);
     EXPECT_EQ(again->accents.at("A"), -12);
+}
+
+namespace {
+
+// The reading that counts: the general property-list reader's tree, taken as a table.
+std::optional<FontTable> generalReading(std::span<const std::uint8_t> data) {
+    const auto root = platform::PropertyListValue::decode(data);
+    return root ? FontTable::fromPropertyList(*root) : std::nullopt;
+}
+
+} // namespace
+
+TEST(FontTable, EveryShippedTableReadsInItsPlainFormAsTheGeneralReaderReadsIt) {
+    const fs::path fonts = FontRegistry::locateModuleBundle().value() / "mathFonts.bundle";
+    for (const Font::Name& name : moss_test::bundledFontNames()) {
+        std::ifstream file(fonts / (name.rawValue() + ".plist"), std::ios::binary);
+        const std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(file)),
+                                             std::istreambuf_iterator<char>());
+        const std::optional<FontTable> reference = generalReading(data);
+        ASSERT_TRUE(reference) << name.rawValue();
+        ASSERT_FALSE(reference->vAssembly.empty()) << name.rawValue();
+        const std::optional<FontTable> plain = FontTable::readPlain(data);
+        ASSERT_TRUE(plain) << name.rawValue();
+        EXPECT_EQ(*plain, *reference) << name.rawValue();
+    }
+}
+
+TEST(FontTable, WhatThePlainFormDoesNotCoverIsReadByTheGeneralReader) {
+    const std::string plainTable = table(kVersion, kPart);
+    ASSERT_TRUE(FontTable::readPlain(bytes(plainTable)));
+    const auto changed = [&](std::string_view from, std::string_view to) {
+        std::string text = plainTable;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    const std::vector<std::string> others = {
+        changed("uni239D", "a&amp;b"),
+        changed("<key>accents</key>", "<!-- marks --><key>accents</key>"),
+        changed("\n<key>accents</key>", "\r\n<key>accents</key>"),
+        changed("<integer>1495</integer>", "<integer>01495</integer>"),
+        changed("<integer>249</integer>", "<integer> 249</integer>"),
+        changed("<integer>-12</integer>", "<integer>-12345678901234567890</integer>"),
+        changed("<key>A</key><integer>-12</integer>",
+                "<key>A</key><integer>-12</integer><key>A</key><integer>7</integer>"),
+        changed("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", ""),
+        changed("<key>version</key><string>1.0</string>",
+                "<key>version</key><string>1.0 beta</string>"),
+        plainTable + "\n<!-- end -->",
+    };
+    for (const std::string& text : others) {
+        EXPECT_FALSE(FontTable::readPlain(bytes(text))) << text;
+        EXPECT_EQ(FontTable::decode(bytes(text)), generalReading(bytes(text))) << text;
+    }
+    EXPECT_EQ(FontTable::decode(bytes(others.front()))->vAssembly.at("parenleft").parts[0].glyph,
+              "a&b");
+}
+
+TEST(FontTable, EveryCutOrChangedByteReadsAsTheGeneralReaderReadsIt) {
+    const std::string text = table(kVersion, kPart);
+    for (std::size_t cut = 0; cut < text.size(); ++cut) {
+        const auto head = bytes(std::string_view(text).substr(0, cut));
+        ASSERT_EQ(FontTable::decode(head), generalReading(head)) << cut;
+    }
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        for (const char replacement : {'<', '/', '-', '0', ' ', '\0'}) {
+            std::string changed = text;
+            changed[at] = replacement;
+            ASSERT_EQ(FontTable::decode(bytes(changed)), generalReading(bytes(changed)))
+                << at << " " << replacement;
+        }
+    }
 }
 
 TEST(PropertyList, RejectsNestingBeyondItsDepthLimit) {
@@ -207,6 +281,43 @@ TEST_F(Registry, ThreadsAskingAtOnceLoadAFontOnce) {
         ASSERT_TRUE(font);
         EXPECT_EQ(font->sharedFace(), fonts[0]->sharedFace());
         EXPECT_EQ(&font->metrics().table(), &fonts[0]->metrics().table());
+    }
+}
+
+TEST_F(Registry, ThreadsFirstAskingAFontsGlyphDataAtOnceFindWhatOneThreadFinds) {
+    // The glyph data is indexed on its first lookup: every kind of lookup, asked first by several
+    // threads at once, comes out as one thread alone finds it.
+    install("shared");
+    const auto lookups = [](const FontMetrics& metrics) {
+        std::vector<double> found;
+        for (platform::GlyphID glyph = 0; glyph < 4000; glyph += 7) {
+            found.push_back(metrics.italicCorrection(glyph));
+            found.push_back(metrics.topAccentAdjustment(glyph));
+            found.push_back(metrics.largerGlyph(glyph));
+            found.push_back(static_cast<double>(metrics.horizontalVariants(glyph).size()));
+            found.push_back(static_cast<double>(metrics.verticalAssembly(glyph).size()));
+        }
+        return found;
+    };
+    FontRegistry alone(directory / "mathFonts.bundle");
+    const auto reference =
+        lookups(PlatformFont::make(Font(Font::Name("shared"), 10), alone)->metrics());
+    ASSERT_GT(std::count_if(reference.begin(), reference.end(), [](double v) { return v != 0; }),
+              100);
+
+    FontRegistry registry(directory / "mathFonts.bundle");
+    const auto font = PlatformFont::make(Font(Font::Name("shared"), 10), registry);
+    ASSERT_TRUE(font);
+    std::vector<std::vector<double>> found(8);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        threads.emplace_back([&, i] { found[i] = lookups(font->metrics()); });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const auto& each : found) {
+        EXPECT_EQ(each, reference);
     }
 }
 
