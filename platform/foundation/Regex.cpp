@@ -112,9 +112,13 @@ std::string literalPrefixOf(std::string_view pattern, bool caseInsensitive) {
         if (caseInsensitive && isLetter(literal)) {
             break;
         }
-        // A repeated character may be missing.
-        if (next < pattern.size() &&
-            std::string_view("?*+{").find(pattern[next]) != std::string_view::npos) {
+        // A repeated character may be missing. Comments and empty quoting stand between a
+        // character and its quantifier without a trace ("a(?#c)?" is "a?"): the character before
+        // one is not counted either.
+        const std::string_view after = pattern.substr(next);
+        if ((!after.empty() &&
+             std::string_view("?*+{").find(after.front()) != std::string_view::npos) ||
+            after.starts_with("(?#") || after.starts_with("\\Q") || after.starts_with("\\E")) {
             break;
         }
         prefix += literal;
