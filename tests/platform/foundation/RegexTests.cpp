@@ -89,7 +89,8 @@ TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
                                                R"(a\Q\E+)",
                                                R"(a(?#c){2})",
                                                R"(a(?#x)(?#y)?b)",
-                                               R"(a\Q\E\E?b)"};
+                                               R"(a\Q\E\E?b)",
+                                               R"((a)(b)?)"};
     const std::vector<std::string> pieces = {"a", "b", "$", "K", "k", "\n", "\u212A"};
     std::vector<std::string> subjects = {""};
     for (std::size_t from = 0, length = 0; length < 4; ++length) {
@@ -101,6 +102,9 @@ TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
         }
         from = to;
     }
+    // One match taken into again and again, across patterns of more and fewer groups, holds
+    // what a match made anew holds.
+    Regex::Match reused;
     for (const bool caseless : {false, true}) {
         Regex::Options options;
         options.caseInsensitive = caseless;
@@ -117,8 +121,11 @@ TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
                     ASSERT_EQ(match.has_value(), expected.has_value())
                         << pattern << " at " << at << " of " << subject
                         << (caseless ? " (caseless)" : "");
+                    ASSERT_EQ(regex.matchAt(subject, at, reused, Regex::Subject::validUTF8),
+                              match.has_value());
                     if (match) {
                         EXPECT_EQ(match->groups, expected->groups) << pattern << " in " << subject;
+                        EXPECT_EQ(reused.groups, match->groups) << pattern << " in " << subject;
                     }
                 }
             }
