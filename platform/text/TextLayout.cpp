@@ -1189,6 +1189,32 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         int baselineOffset = 0;
     };
     std::optional<BoxUnits> lastBox;
+    // The shape of a piece shaped with the text around it, in a face and direction: the one
+    // asked for last serves again when asked for the very same (a line of formulas asks for the
+    // same space between every two), without the shaper's table.
+    struct LastShape {
+        const SegmentShaper::LoadedFont* font = nullptr;
+        std::string_view context;
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        bool rightToLeft = false;
+        std::shared_ptr<const SegmentShaper::Shape> shape;
+    };
+    LastShape lastShape;
+    const auto shapeOf = [&](const SegmentShaper::LoadedFont& font, std::size_t before,
+                             std::size_t after, std::size_t from, std::size_t to,
+                             bool rightToLeft) -> std::shared_ptr<const SegmentShaper::Shape> {
+        const std::string_view context = std::string_view(text).substr(before, after - before);
+        if (lastShape.shape == nullptr || lastShape.font != &font ||
+            lastShape.offset != from - before || lastShape.length != to - from ||
+            lastShape.rightToLeft != rightToLeft || lastShape.context != context) {
+            lastShape = {
+                &font,         context,
+                from - before, to - from,
+                rightToLeft,   shaper.shape(font, context, from - before, to - from, rightToLeft)};
+        }
+        return lastShape.shape;
+    };
     const auto unitsOf = [&lastBox](const InlineBox& box) -> const BoxUnits& {
         if (!lastBox || !(lastBox->box == box)) {
             const Size size = boxSize(box);
@@ -1268,9 +1294,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     before = low;
                     after = high;
                 }
-                auto shape = shaper.shape(*runFonts[r],
-                                          std::string_view(text).substr(before, after - before),
-                                          from - before, to - from);
+                auto shape = shapeOf(*runFonts[r], before, after, from, to, false);
                 if (!shape->covered) {
                     return false; // a fallback face would draw part of it
                 }
@@ -1327,9 +1351,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     continue;
                 }
                 // Whole characters only (every byte of one has its face).
-                auto shape =
-                    shaper.shape(*font, std::string_view(text).substr(before, after - before),
-                                 at - before, stop - at, rtl);
+                auto shape = shapeOf(*font, before, after, at, stop, rtl);
                 if (!shape->covered) {
                     return false;
                 }
