@@ -947,8 +947,11 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         return recent.remember(requested, loaded);
     };
     std::vector<std::pair<const Font*, const SegmentShaper::LoadedFont*>> loaded;
-    // Boxes mostly share one set of attributes (kept once by the text): the last one checked.
+    // Boxes mostly share one set of attributes (kept once by the text), and so do runs of text:
+    // the last of each checked, and the face found for the text.
     const TextAttributes* checkedBox = nullptr;
+    const TextAttributes* checkedText = nullptr;
+    const SegmentShaper::LoadedFont* checkedFont = nullptr;
     for (std::size_t r = 0; r < sourceRuns; ++r) {
         if (styled.runLength(r) == 0) {
             continue;
@@ -970,6 +973,10 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             checkedBox = &a;
             continue;
         }
+        if (&a == checkedText) {
+            runFonts[r] = checkedFont;
+            continue;
+        }
         if (a.baselineOffset != 0) {
             return false;
         }
@@ -987,6 +994,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         if (runFonts[r] == nullptr) {
             return false;
         }
+        checkedText = &a;
+        checkedFont = runFonts[r];
     }
     // The face of each byte of right-to-left text and of text with emoji, as Pango's itemizing
     // finds it: for a letter or an emoji, the first of the run's fonts that has it; for a space
@@ -1667,7 +1676,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 const int advance = pieces[p].shape->glyphs->glyphs[0].geometry.width;
                 const BoxUnits& units = unitsOf(*box);
                 const double offset = fromPango(units.baselineOffset);
-                Run run;
+                Run& run = line.runs.emplace_back();
                 run.layoutDirection = direction;
                 run.sourceRun = source;
                 run.isInlineBox = true;
@@ -1682,7 +1691,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                          -offset};
                 run.slices.bounds_ = run.typographicBounds;
                 run.characterRange = {location, end};
-                line.runs.push_back(std::move(run));
                 drawing.emplace_back();
                 x += advance;
                 ++p;
@@ -1715,7 +1723,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             if (rtl) {
                 std::reverse(parts.begin(), parts.end()); // drawn from the last piece
             }
-            Run run;
+            Run& run = line.runs.emplace_back();
             run.layoutDirection = direction;
             run.sourceRun = source;
             run.fontFamily = font.family;
@@ -1776,7 +1784,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 {fromPango(runX), y}, fromPango(x - runX), runAscent, runDescent};
             run.slices.bounds_ = run.typographicBounds;
             run.characterRange = {location, end};
-            line.runs.push_back(std::move(run));
             // Glyphs on their advances draw from the slices, which hold all they need; the rare
             // run with a glyph moved off its advance keeps its own glyph string.
             PangoGlyphString* own = nullptr;
