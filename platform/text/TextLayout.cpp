@@ -1815,13 +1815,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             parts.clear();
         }
         if (rtl) {
-            // Right to left: the runs drawn from the last, each where the ones after it end. They
-            // are moved into a list of their own rather than swapped in place, at a third of the
-            // moves (a paragraph of formulas has a quarter of a million).
-            std::vector<Run> reversed;
-            reversed.reserve(line.runs.size());
-            std::move(line.runs.rbegin(), line.runs.rend(), std::back_inserter(reversed));
-            line.runs = std::move(reversed);
+            // Right to left: the runs drawn from the last, each where the ones after it end.
+            std::reverse(line.runs.begin(), line.runs.end());
             std::reverse(drawing.end() - std::ptrdiff_t(line.runs.size()), drawing.end());
             double left = 0;
             for (Run& run : line.runs) {
