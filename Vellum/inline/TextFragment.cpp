@@ -26,9 +26,9 @@ using platform::ui::Text;
 using Foundation = platform::AttributeScopes::FoundationAttributes;
 
 // The font an attachment is measured with: the run's own, else the environment's.
-std::optional<platform::Font> effectiveFont(const AttributedString::Run& run,
+std::optional<platform::Font> effectiveFont(const platform::AttributeContainer& attributes,
                                             const TextEnvironmentValues& environment) {
-    if (const platform::Font* font = run.get<TextAttributeScope::FontAttribute>()) {
+    if (const platform::Font* font = attributes.get<TextAttributeScope::FontAttribute>()) {
         return *font;
     }
     return environment.font;
@@ -168,12 +168,21 @@ TextFragment::TextBuilder::sizeMap(const AttributedString& content,
                                    platform::ui::ProposedViewSize proposal,
                                    const TextEnvironmentValues& environment) {
     SizeMap sizes;
-    for (const AttributedString::Run& run : content.runs()) {
-        const AnyAttachment* attachment = vellum::attachment(run.attributes);
+    const AttributedString::Runs runs = content.runs();
+    // A repeated attachment's runs mostly share their attributes (a line of one formula): a run
+    // with the very attributes of the last attachment looked at is measured already.
+    const platform::AttributeContainer* last = nullptr;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const platform::AttributeContainer& attributes = runs.attributes(i);
+        if (last != nullptr && attributes.sharesStorage(*last)) {
+            continue;
+        }
+        const AnyAttachment* attachment = vellum::attachment(attributes);
         if (attachment == nullptr) {
             continue;
         }
-        std::optional<platform::Font> font = effectiveFont(run, environment);
+        last = &attributes;
+        std::optional<platform::Font> font = effectiveFont(attributes, environment);
         const bool known = std::any_of(sizes.begin(), sizes.end(), [&](const AttachmentSize& s) {
             return s.attachment == *attachment && s.font == font;
         });
@@ -196,6 +205,7 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
     built.emplace_back();
     SharedAttributesPool pool;
     struct LastBox {
+        const platform::AttributeContainer* attributes = nullptr;
         const AttachmentSize* size = nullptr;
         std::optional<platform::PresentationIntent> intent;
         std::optional<platform::URL> link;
@@ -204,15 +214,16 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
     std::optional<LastBox> lastBox;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const platform::AttributeContainer& attributes = runs.attributes(i);
+        // The very attributes of the last box make the same box.
+        if (lastBox && attributes.sharesStorage(*lastBox->attributes)) {
+            built.push_back(lastBox->run);
+            continue;
+        }
         const AnyAttachment* attachment = vellum::attachment(attributes);
         const AttachmentSize* size = nullptr;
         std::optional<platform::Font> font;
         if (attachment != nullptr) {
-            if (const platform::Font* own = attributes.get<TextAttributeScope::FontAttribute>()) {
-                font = *own;
-            } else {
-                font = environment.font;
-            }
+            font = effectiveFont(attributes, environment);
             const auto found = std::find_if(sizes.begin(), sizes.end(), [&](const auto& s) {
                 return s.attachment == *attachment && s.font == font;
             });
@@ -243,7 +254,8 @@ Text TextFragment::TextBuilder::build(const AttributedString& content, const Siz
                 built.push_back(run);
                 built.back().attributes = pool.share(run.attributes);
             }
-            lastBox = LastBox{size, intent != nullptr ? std::optional(*intent) : std::nullopt,
+            lastBox = LastBox{&attributes, size,
+                              intent != nullptr ? std::optional(*intent) : std::nullopt,
                               link != nullptr ? std::optional(*link) : std::nullopt, built.back()};
         } else if (link != nullptr) {
             // Without a known size the attachment shows its placeholder character as text.

@@ -107,6 +107,8 @@ std::vector<PatternTokenizer::Span> PatternTokenizer::spans(std::string_view tex
     const auto startsCharacter = [&](std::size_t at) {
         return ascii || at == position || characterStarts.startsAt(at);
     };
+    // One match serves every attempt, without an allocation each.
+    platform::Regex::Match match;
     while (position < text.size()) {
         // Skip to the next byte a match can start with.
         if (!anyFirstByte_) {
@@ -128,19 +130,19 @@ std::vector<PatternTokenizer::Span> PatternTokenizer::spans(std::string_view tex
                 first && static_cast<unsigned char>(text[position]) != *first) {
                 continue;
             }
-            const auto match =
-                patterns_[index].regex.matchAt(rest, 0, platform::Regex::Subject::validUTF8);
-            if (!match || match->whole().end == 0) {
+            if (!patterns_[index].regex.matchAt(rest, 0, match,
+                                                platform::Regex::Subject::validUTF8) ||
+                match.whole().end == 0) {
                 continue;
             }
             flushText(position);
             std::optional<platform::Regex::Group> capture;
-            if (match->groups.size() > 1 && match->groups[1]) {
-                capture = platform::Regex::Group{position + match->groups[1]->begin,
-                                                 position + match->groups[1]->end};
+            if (match.groups.size() > 1 && match.groups[1]) {
+                capture = platform::Regex::Group{position + match.groups[1]->begin,
+                                                 position + match.groups[1]->end};
             }
-            spans.push_back(Span{position, position + match->whole().end, index, capture});
-            position += match->whole().end;
+            spans.push_back(Span{position, position + match.whole().end, index, capture});
+            position += match.whole().end;
             textStart = position;
             matched = true;
             break;

@@ -52,6 +52,9 @@ struct VerbatimParse {
     std::string restored;
     std::vector<std::size_t> standIns;
     std::exception_ptr error;
+    // What one attempt leaves: kept for the next, so that attempts allocate nothing.
+    Regex::Match match;
+    std::string literal;
 };
 thread_local VerbatimParse* currentVerbatimParse = nullptr;
 
@@ -146,11 +149,12 @@ cmark_node* matchVerbatim(cmark_syntax_extension* /*extension*/, cmark_parser* /
             if (pattern.firstByte() != character) {
                 continue;
             }
-            const auto match = pattern.matchAt(subject, start, Regex::Subject::validUTF8);
-            if (!match || match->whole().end <= start) {
+            Regex::Match& match = parse->match;
+            if (!pattern.matchAt(subject, start, match, Regex::Subject::validUTF8) ||
+                match.whole().end <= start) {
                 continue;
             }
-            std::size_t end = match->whole().end;
+            std::size_t end = match.whole().end;
             if (standIns) {
                 const auto within = static_cast<std::size_t>(
                     std::lower_bound(parse->standIns.begin(), parse->standIns.end(), end) -
@@ -166,8 +170,8 @@ cmark_node* matchVerbatim(cmark_syntax_extension* /*extension*/, cmark_parser* /
             if (node == nullptr) {
                 return nullptr;
             }
-            const std::string literal(content->substr(offset, end - offset));
-            cmark_node_set_literal(node, literal.c_str());
+            parse->literal.assign(content->substr(offset, end - offset));
+            cmark_node_set_literal(node, parse->literal.c_str());
             cmark_inline_parser_set_offset(inlineParser, static_cast<int>(end));
             return node;
         }

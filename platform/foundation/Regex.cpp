@@ -112,9 +112,13 @@ std::string literalPrefixOf(std::string_view pattern, bool caseInsensitive) {
         if (caseInsensitive && isLetter(literal)) {
             break;
         }
-        // A repeated character may be missing.
-        if (next < pattern.size() &&
-            std::string_view("?*+{").find(pattern[next]) != std::string_view::npos) {
+        // A repeated character may be missing. Comments and empty quoting stand between a
+        // character and its quantifier without a trace ("a(?#c)?" is "a?"): the character before
+        // one is not counted either.
+        const std::string_view after = pattern.substr(next);
+        if ((!after.empty() &&
+             std::string_view("?*+{").find(after.front()) != std::string_view::npos) ||
+            after.starts_with("(?#") || after.starts_with("\\Q") || after.starts_with("\\E")) {
             break;
         }
         prefix += literal;
@@ -206,15 +210,24 @@ std::optional<unsigned char> Regex::firstByte() const noexcept {
 
 std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t offset,
                                        std::uint32_t flags, bool anchored) const {
+    Match match;
+    if (!run(subject, offset, flags, anchored, match)) {
+        return std::nullopt;
+    }
+    return match;
+}
+
+bool Regex::run(std::string_view subject, std::size_t offset, std::uint32_t flags, bool anchored,
+                Match& match) const {
     pcre2_code* const code = anchored ? compiled_->anchored : compiled_->code;
     if (offset > subject.size()) {
-        return std::nullopt;
+        return false;
     }
     // A subject known to be valid has nothing the engine would report but a match or none: one
     // that lacks the pattern's opening characters has none.
     const bool validSubject = (flags & PCRE2_NO_UTF_CHECK) != 0;
     if (anchored && validSubject && !subject.substr(offset).starts_with(compiled_->literalPrefix)) {
-        return std::nullopt;
+        return false;
     }
     // The engine takes no null subject, an empty view's data.
     const auto* const bytes =
@@ -229,7 +242,8 @@ std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t off
     thread_local const MatchData shared{pcre2_match_data_create(sharedPairs, nullptr)};
     MatchData own;
     pcre2_match_data* data = shared.get();
-    if (data == nullptr || captureCount() + 1 > sharedPairs) {
+    const std::size_t groups = compiled_->captureCount + 1;
+    if (data == nullptr || groups > sharedPairs) {
         own.reset(pcre2_match_data_create_from_pattern(code, nullptr));
         data = own.get();
     }
@@ -241,30 +255,33 @@ std::optional<Regex::Match> Regex::run(std::string_view subject, std::size_t off
             ? pcre2_jit_match(code, bytes, subject.size(), offset, flags, data, compiled_->context)
             : pcre2_match(code, bytes, subject.size(), offset, flags, data, compiled_->context);
     if (result == PCRE2_ERROR_NOMATCH) {
-        return std::nullopt;
+        return false;
     }
     if (result < 0) {
         throw RegexError("Regular expression evaluation failed: " + errorText(result));
     }
     const PCRE2_SIZE* const vector = pcre2_get_ovector_pointer(data);
-    const std::size_t groups = captureCount() + 1;
-    Match match;
-    match.groups.reserve(groups);
+    match.groups.resize(groups);
     for (std::size_t i = 0; i < groups; ++i) {
         const PCRE2_SIZE begin = vector[2 * i];
         const PCRE2_SIZE end = vector[2 * i + 1];
         if (i >= static_cast<std::size_t>(result) || begin == PCRE2_UNSET) {
-            match.groups.emplace_back(std::nullopt);
+            match.groups[i] = std::nullopt;
         } else {
-            match.groups.emplace_back(Group{begin, end});
+            match.groups[i] = Group{begin, end};
         }
     }
-    return match;
+    return true;
 }
 
 std::optional<Regex::Match> Regex::matchAt(std::string_view subject, std::size_t offset,
                                            Subject kind) const {
     return run(subject, offset, kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U, true);
+}
+
+bool Regex::matchAt(std::string_view subject, std::size_t offset, Match& match,
+                    Subject kind) const {
+    return run(subject, offset, kind == Subject::validUTF8 ? PCRE2_NO_UTF_CHECK : 0U, true, match);
 }
 
 std::optional<Regex::Match> Regex::firstMatch(std::string_view subject, std::size_t offset,

@@ -83,6 +83,11 @@ public:
     // none; throws RegexError when a limit is hit or an unchecked subject is not valid UTF-8.
     [[nodiscard]] std::optional<Match> matchAt(std::string_view subject, std::size_t offset,
                                                Subject kind = Subject::unchecked) const;
+    // The same into `match`, whose storage serves again: a caller that tries many positions
+    // keeps one Match and allocates nothing per match. False when there is none (`match` then
+    // holds nothing of use).
+    bool matchAt(std::string_view subject, std::size_t offset, Match& match,
+                 Subject kind = Subject::unchecked) const;
     // The first match starting at or after `offset`.
     [[nodiscard]] std::optional<Match> firstMatch(std::string_view subject, std::size_t offset = 0,
                                                   Subject kind = Subject::unchecked) const;
@@ -95,6 +100,8 @@ public:
 private:
     [[nodiscard]] std::optional<Match> run(std::string_view subject, std::size_t offset,
                                            std::uint32_t flags, bool anchored) const;
+    bool run(std::string_view subject, std::size_t offset, std::uint32_t flags, bool anchored,
+             Match& match) const;
 
     struct Compiled;
     std::string pattern_;

@@ -77,7 +77,7 @@ void appendValidUtf8(std::string& out, std::string_view text) {
 
 } // namespace
 
-void StyledText::addAttributes(TextAttributes attributes) {
+void StyledText::addAttributes(const TextAttributes& attributes) {
     // The last few distinct ones are looked at: runs alternate among a handful.
     const std::size_t count = attributes_.size();
     for (std::size_t back = 1; back <= std::min<std::size_t>(4, count); ++back) {
@@ -86,28 +86,28 @@ void StyledText::addAttributes(TextAttributes attributes) {
             return;
         }
     }
-    attributes_.push_back(std::move(attributes));
+    attributes_.push_back(attributes);
     attributesOfRun_.push_back(static_cast<std::uint32_t>(count));
 }
 
-StyledText& StyledText::append(std::string_view text, TextAttributes attributes) {
+StyledText& StyledText::append(std::string_view text, const TextAttributes& attributes) {
     starts_.push_back(text_.size());
     appendValidUtf8(text_, text);
-    addAttributes(std::move(attributes));
+    addAttributes(attributes);
     if (!boxOfRun_.empty()) {
         boxOfRun_.push_back(noBox);
     }
     return *this;
 }
 
-StyledText& StyledText::appendBox(const InlineBox& box, TextAttributes attributes) {
+StyledText& StyledText::appendBox(const InlineBox& box, const TextAttributes& attributes) {
     if (boxOfRun_.empty()) {
         boxOfRun_.reserve(starts_.capacity());
         boxOfRun_.assign(starts_.size(), noBox);
     }
     starts_.push_back(text_.size());
     text_ += "\xEF\xBF\xBC";
-    addAttributes(std::move(attributes));
+    addAttributes(attributes);
     boxOfRun_.push_back(static_cast<std::uint32_t>(boxes_.size()));
     boxes_.push_back(box);
     return *this;

@@ -110,14 +110,15 @@ public:
     };
 
     StyledText() = default;
-    explicit StyledText(std::string_view text, TextAttributes attributes = {}) {
-        append(text, std::move(attributes));
+    explicit StyledText(std::string_view text, const TextAttributes& attributes = {}) {
+        append(text, attributes);
     }
 
-    /// Adds a run of text (an empty one is kept too, so run indexes stay the caller's).
-    StyledText& append(std::string_view text, TextAttributes attributes = {});
+    /// Adds a run of text (an empty one is kept too, so run indexes stay the caller's). The
+    /// attributes are copied only when they differ from the last few kept.
+    StyledText& append(std::string_view text, const TextAttributes& attributes = {});
     /// Adds an inline box; it stands for one object-replacement character in the text.
-    StyledText& appendBox(const InlineBox& box, TextAttributes attributes = {});
+    StyledText& appendBox(const InlineBox& box, const TextAttributes& attributes = {});
     /// Room for this many runs in all.
     void reserve(std::size_t runs);
 
@@ -150,7 +151,7 @@ public:
     friend bool operator==(const StyledText&, const StyledText&) = default;
 
 private:
-    void addAttributes(TextAttributes attributes);
+    void addAttributes(const TextAttributes& attributes);
 
     std::string text_;
     std::vector<std::size_t> starts_;

@@ -332,9 +332,7 @@ struct TextLayout::Impl {
     /// laid-out run.
     StyledText source;
     const std::vector<std::size_t>& runStarts() const { return source.runStarts(); }
-    const TextAttributes& sourceAttributes(std::size_t run) const {
-        return source.run(run).attributes;
-    }
+    const TextAttributes& sourceAttributes(std::size_t run) const { return source.attributes(run); }
     std::vector<Line> lines;
     /// One for each run, line by line.
     std::vector<RunDrawing> drawing;
@@ -949,8 +947,11 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         return recent.remember(requested, loaded);
     };
     std::vector<std::pair<const Font*, const SegmentShaper::LoadedFont*>> loaded;
-    // Boxes mostly share one set of attributes (kept once by the text): the last one checked.
+    // Boxes mostly share one set of attributes (kept once by the text), and so do runs of text:
+    // the last of each checked, and the face found for the text.
     const TextAttributes* checkedBox = nullptr;
+    const TextAttributes* checkedText = nullptr;
+    const SegmentShaper::LoadedFont* checkedFont = nullptr;
     for (std::size_t r = 0; r < sourceRuns; ++r) {
         if (styled.runLength(r) == 0) {
             continue;
@@ -972,6 +973,10 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             checkedBox = &a;
             continue;
         }
+        if (&a == checkedText) {
+            runFonts[r] = checkedFont;
+            continue;
+        }
         if (a.baselineOffset != 0) {
             return false;
         }
@@ -989,6 +994,8 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         if (runFonts[r] == nullptr) {
             return false;
         }
+        checkedText = &a;
+        checkedFont = runFonts[r];
     }
     // The face of each byte of right-to-left text and of text with emoji, as Pango's itemizing
     // finds it: for a letter or an emoji, the first of the run's fonts that has it; for a space
@@ -1191,6 +1198,32 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
         int baselineOffset = 0;
     };
     std::optional<BoxUnits> lastBox;
+    // The shape of a piece shaped with the text around it, in a face and direction: the one
+    // asked for last serves again when asked for the very same (a line of formulas asks for the
+    // same space between every two), without the shaper's table.
+    struct LastShape {
+        const SegmentShaper::LoadedFont* font = nullptr;
+        std::string_view context;
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        bool rightToLeft = false;
+        std::shared_ptr<const SegmentShaper::Shape> shape;
+    };
+    LastShape lastShape;
+    const auto shapeOf = [&](const SegmentShaper::LoadedFont& font, std::size_t before,
+                             std::size_t after, std::size_t from, std::size_t to,
+                             bool rightToLeft) -> std::shared_ptr<const SegmentShaper::Shape> {
+        const std::string_view context = std::string_view(text).substr(before, after - before);
+        if (lastShape.shape == nullptr || lastShape.font != &font ||
+            lastShape.offset != from - before || lastShape.length != to - from ||
+            lastShape.rightToLeft != rightToLeft || lastShape.context != context) {
+            lastShape = {
+                &font,         context,
+                from - before, to - from,
+                rightToLeft,   shaper.shape(font, context, from - before, to - from, rightToLeft)};
+        }
+        return lastShape.shape;
+    };
     const auto unitsOf = [&lastBox](const InlineBox& box) -> const BoxUnits& {
         if (!lastBox || !(lastBox->box == box)) {
             const Size size = boxSize(box);
@@ -1270,9 +1303,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     before = low;
                     after = high;
                 }
-                auto shape = shaper.shape(*runFonts[r],
-                                          std::string_view(text).substr(before, after - before),
-                                          from - before, to - from);
+                auto shape = shapeOf(*runFonts[r], before, after, from, to, false);
                 if (!shape->covered) {
                     return false; // a fallback face would draw part of it
                 }
@@ -1329,9 +1360,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                     continue;
                 }
                 // Whole characters only (every byte of one has its face).
-                auto shape =
-                    shaper.shape(*font, std::string_view(text).substr(before, after - before),
-                                 at - before, stop - at, rtl);
+                auto shape = shapeOf(*font, before, after, at, stop, rtl);
                 if (!shape->covered) {
                     return false;
                 }
@@ -1647,7 +1676,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 const int advance = pieces[p].shape->glyphs->glyphs[0].geometry.width;
                 const BoxUnits& units = unitsOf(*box);
                 const double offset = fromPango(units.baselineOffset);
-                Run run;
+                Run& run = line.runs.emplace_back();
                 run.layoutDirection = direction;
                 run.sourceRun = source;
                 run.isInlineBox = true;
@@ -1662,7 +1691,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                                          -offset};
                 run.slices.bounds_ = run.typographicBounds;
                 run.characterRange = {location, end};
-                line.runs.push_back(std::move(run));
                 drawing.emplace_back();
                 x += advance;
                 ++p;
@@ -1695,7 +1723,7 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
             if (rtl) {
                 std::reverse(parts.begin(), parts.end()); // drawn from the last piece
             }
-            Run run;
+            Run& run = line.runs.emplace_back();
             run.layoutDirection = direction;
             run.sourceRun = source;
             run.fontFamily = font.family;
@@ -1756,7 +1784,6 @@ bool TextLayout::Impl::buildWordShaped(const StyledText& styled, const Paragraph
                 {fromPango(runX), y}, fromPango(x - runX), runAscent, runDescent};
             run.slices.bounds_ = run.typographicBounds;
             run.characterRange = {location, end};
-            line.runs.push_back(std::move(run));
             // Glyphs on their advances draw from the slices, which hold all they need; the rare
             // run with a glyph moved off its advance keeps its own glyph string.
             PangoGlyphString* own = nullptr;
@@ -2475,11 +2502,11 @@ void TextLayout::draw(GraphicsContext& context, Point origin, const Color& color
     for (const Line& line : impl_->lines) {
         for (const Run& run : line.runs) {
             const RunDrawing& how = *next++;
-            const TextAttributes& a = impl_->sourceAttributes(run.sourceRun);
             const Rect rect = run.typographicBounds.rect().offsetBy(origin.x, origin.y);
             if (!mayPaintWithin(run, rect, clipX0, clipY0, clipX1, clipY1)) {
                 continue;
             }
+            const TextAttributes& a = impl_->sourceAttributes(run.sourceRun);
             if (a.backgroundColor) {
                 CairoAccess::applyColor(context, *a.backgroundColor);
                 applied = *a.backgroundColor;

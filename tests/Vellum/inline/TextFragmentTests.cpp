@@ -9,6 +9,8 @@
 #include "platform/ui/OffscreenHost.hpp"
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
@@ -202,6 +204,55 @@ TEST(TextBuilder, RepeatedAttachmentsShareOneMarkAndEachSetOfAttributesIsMadeOnc
     for (std::size_t i = 2; i < 2 * formulas; ++i) {
         EXPECT_TRUE(built.runs()[i + 1].attributes.sharesWith(built.runs()[i - 1].attributes))
             << "run " << i + 1;
+    }
+}
+
+TEST(TextBuilder, RunsSharingAttributesBuildAsRunsWithEqualOnes) {
+    // Runs that share their attributes (one container appended again and again, as a line of one
+    // formula parses) are measured and built as runs with equal attributes of their own are,
+    // whatever comes between them: text, another attachment, the same one in another font.
+    const std::array<std::function<AttributeContainer()>, 3> make = {
+        [] {
+            return withAttachment(AnyAttachment(Swatch(red, {12, 8}, -2)));
+        },
+        [] {
+            return withAttachment(AnyAttachment(Swatch(red, {20, 9}, 1)));
+        },
+        [] {
+            return withFont(Font::system(30),
+                            withAttachment(AnyAttachment(Swatch(red, {12, 8}, -2))));
+        }};
+    const std::array<AttributeContainer, 3> once = {make[0](), make[1](), make[2]()};
+    AttributedString shared;
+    AttributedString own;
+    const std::vector<int> kinds = {0, 0, 1, 0, 1, 1, 2, 0, 2, -1, 0};
+    for (const int kind : kinds) {
+        if (kind < 0) {
+            shared.append(" a ", {});
+            own.append(" a ", {});
+            continue;
+        }
+        shared.append("\xEF\xBF\xBC", once.at(std::size_t(kind)));
+        own.append("\xEF\xBF\xBC", make.at(std::size_t(kind))());
+    }
+    ASSERT_TRUE(shared.runs().attributes(0).sharesStorage(shared.runs().attributes(1)));
+    ASSERT_FALSE(own.runs().attributes(0).sharesStorage(own.runs().attributes(1)));
+    const Builder::SizeMap sizes = Builder::sizeMap(shared, {}, {});
+    ASSERT_EQ(sizes.size(), 3U); // each attachment and font once
+    ASSERT_EQ(sizes, Builder::sizeMap(own, {}, {}));
+    const std::vector<ui::Text::Run> made = boxes(Builder::build(shared, sizes, {}));
+    const std::vector<ui::Text::Run> expected = boxes(Builder::build(own, sizes, {}));
+    ASSERT_EQ(made.size(), expected.size());
+    std::vector<int> boxKinds;
+    std::copy_if(kinds.begin(), kinds.end(), std::back_inserter(boxKinds),
+                 [](int kind) { return kind >= 0; });
+    ASSERT_EQ(made.size(), boxKinds.size());
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(made[i].box->size, (boxKinds[i] == 1 ? Size{20, 9} : Size{12, 8})) << i;
+        EXPECT_EQ(made[i].box, expected[i].box) << i;
+        EXPECT_EQ(custom<vellum::AttachmentAttribute>(made[i])->attachment,
+                  custom<vellum::AttachmentAttribute>(expected[i])->attachment)
+            << i;
     }
 }
 

@@ -60,7 +60,7 @@ TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
     // the engine. Every pattern here is also compiled inside a group, which hides its opening and
     // leaves each attempt to the engine: both must agree at every position of every short
     // subject. The patterns open with what may look literal and is not (repeated, alternated,
-    // caseless, escaped letters, classes, flags).
+    // caseless, escaped letters, classes, flags, quantifiers behind comments or empty quoting).
     const std::vector<std::string> patterns = {R"((?s)\$\$(.+?)\$\$)",
                                                R"(\$(?!\$)((?:\\\$|[^$\n])+)\$)",
                                                "ab?c",
@@ -82,7 +82,15 @@ TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
                                                "\\$ab",
                                                "(?:ab)?a",
                                                R"(\A\$a)",
-                                               "a(?=b)"};
+                                               "a(?=b)",
+                                               R"(a(?#c)?b)",
+                                               R"(a\Q\E*b)",
+                                               R"(a\E*b)",
+                                               R"(a\Q\E+)",
+                                               R"(a(?#c){2})",
+                                               R"(a(?#x)(?#y)?b)",
+                                               R"(a\Q\E\E?b)",
+                                               R"((a)(b)?)"};
     const std::vector<std::string> pieces = {"a", "b", "$", "K", "k", "\n", "\u212A"};
     std::vector<std::string> subjects = {""};
     for (std::size_t from = 0, length = 0; length < 4; ++length) {
@@ -94,6 +102,9 @@ TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
         }
         from = to;
     }
+    // One match taken into again and again, across patterns of more and fewer groups, holds
+    // what a match made anew holds.
+    Regex::Match reused;
     for (const bool caseless : {false, true}) {
         Regex::Options options;
         options.caseInsensitive = caseless;
@@ -110,8 +121,11 @@ TEST(RegexTest, AnchoredMatchesAgreeWithTheEngineWhateverThePatternOpensWith) {
                     ASSERT_EQ(match.has_value(), expected.has_value())
                         << pattern << " at " << at << " of " << subject
                         << (caseless ? " (caseless)" : "");
+                    ASSERT_EQ(regex.matchAt(subject, at, reused, Regex::Subject::validUTF8),
+                              match.has_value());
                     if (match) {
                         EXPECT_EQ(match->groups, expected->groups) << pattern << " in " << subject;
+                        EXPECT_EQ(reused.groups, match->groups) << pattern << " in " << subject;
                     }
                 }
             }
