@@ -446,10 +446,10 @@ bool ViewGraph::layOutDeferred(std::chrono::microseconds budget) {
     // not less than it took last time, up to the whole budget (each stack still lays out one row
     // at least). An update costs more the more rows there are; were the rows to get only what it
     // leaves, a long document would come to place a row a slice and pay an update for every row.
-    const std::chrono::steady_clock::duration rows = budget;
+    const std::chrono::steady_clock::duration whole = budget;
     const std::chrono::steady_clock::duration lastUpdate = impl_->deferredUpdateCost;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::max(rows - lastUpdate, std::min(lastUpdate, rows));
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::max(whole - lastUpdate, std::min(lastUpdate, whole));
     prune(impl_->lazyStacks);
     const auto stacks = impl_->lazyStacks;
     bool any = false;
