@@ -185,6 +185,29 @@ struct LiveTextLayoutCollection::SharedIndex::Index {
     std::size_t counted = 0;
 };
 
+namespace {
+
+// Drops from `index` the texts it indexed from the `cut`-th on (of those it was made over).
+void dropFrom(LiveTextLayoutCollection::SharedIndex::Index& index, std::size_t cut) {
+    const LiveTextLayoutCollection::Layouts& over = *index.over;
+    std::size_t dropped = 0;
+    for (std::size_t i = cut; i < over.size(); ++i) {
+        dropped += takesPart(over[i].layout) ? 1 : 0;
+    }
+    const std::size_t kept = index.counted - dropped;
+    for (std::size_t i = cut; i < over.size(); ++i) {
+        const auto& text = over[i].layout;
+        // A text met before the cut keeps its first place.
+        const auto found = index.places.find(&text.base());
+        if (found != index.places.end() && found->second >= kept) {
+            index.places.erase(found);
+        }
+    }
+    index.counted = kept;
+}
+
+} // namespace
+
 std::optional<std::size_t>
 LiveTextLayoutCollection::index(const platform::ui::Text::Layout& layout) const {
     if (!index_) {
@@ -193,17 +216,35 @@ LiveTextLayoutCollection::index(const platform::ui::Text::Layout& layout) const 
         // index serves where its texts are the first of these, the same ones in the same order
         // (comparing them touches no text; indexing does): the texts after them are added, and
         // the collections it served before still find only their own (their first places).
+        // Where these part from the texts indexed at some text (the last row placed before was
+        // measured and is now placed, its text laid out again), the index drops its texts from
+        // there on, if no other collection answers from it, and goes on with these.
         std::shared_ptr<SharedIndex::Index> index = shared_ ? shared_->latest_ : nullptr;
         const auto sameLayout = [](const auto& a, const auto& b) { return a.layout == b.layout; };
-        if (index == nullptr || index->over->size() > base_->size() ||
-            (index->over != base_ &&
-             !std::equal(index->over->begin(), index->over->end(), base_->begin(), sameLayout))) {
+        std::size_t from = 0;
+        if (index != nullptr) {
+            const Layouts& over = *index->over;
+            const std::size_t common = std::min(over.size(), base_->size());
+            const auto cut = static_cast<std::size_t>(
+                std::mismatch(over.begin(), over.begin() + long(common), base_->begin(), sameLayout)
+                    .first -
+                over.begin());
+            if (index->over == base_ || cut == over.size()) {
+                from = cut;
+            } else if (index.use_count() == 2) { // the shared index's and this one
+                dropFrom(*index, cut);
+                from = cut;
+            } else {
+                index = nullptr;
+            }
+        }
+        if (index == nullptr) {
             index = std::make_shared<SharedIndex::Index>();
             index->over = std::make_shared<const Layouts>();
         }
         if (index->over != base_) {
             index->places.reserve(base_->size());
-            for (std::size_t i = index->over->size(); i < base_->size(); ++i) {
+            for (std::size_t i = from; i < base_->size(); ++i) {
                 const auto& text = (*base_)[i].layout;
                 if (takesPart(text)) {
                     index->places.emplace(&text.base(), index->counted++);

@@ -729,22 +729,58 @@ void Node::computePreferences(PreferenceValues& out) {
     kept.changed.clear();
     if (kept.all) {
         kept.all = false;
+        const auto byNode = [](const std::pair<const Node*, std::size_t>& a,
+                               const std::pair<const Node*, std::size_t>& b) {
+            return std::less<const Node*>()(a.first, b.first);
+        };
+        std::vector<std::pair<const Node*, std::size_t>> before = std::move(kept.index);
         kept.index.clear();
         std::size_t count = 0;
         forEachChild([&](Node& child) { kept.index.emplace_back(&child, count++); });
-        std::sort(kept.index.begin(), kept.index.end(),
-                  [](const std::pair<const Node*, std::size_t>& a,
-                     const std::pair<const Node*, std::size_t>& b) {
-                      return std::less<const Node*>()(a.first, b.first);
-                  });
+        std::sort(kept.index.begin(), kept.index.end(), byNode);
         if (kept.children.size() != count) {
-            kept.children.assign(count, PreferenceValues());
-            kept.levels.clear();
-            kept.levelChanged.clear();
-            for (std::size_t below = count; kept.levels.empty() || below > 1;) {
+            // Children came or went (rows placed in idle time, say): each child that stays
+            // brings its value, and only the runs whose children are not the same ones in the
+            // same places are combined again.
+            std::vector<PreferenceValues> children(count);
+            std::vector<bool> moved(count, true);
+            for (const auto& [node, at] : kept.index) {
+                const auto was =
+                    std::lower_bound(before.begin(), before.end(),
+                                     std::pair<const Node*, std::size_t>(node, 0), byNode);
+                if (was != before.end() && was->first == node) {
+                    children[at] = std::move(kept.children[was->second]);
+                    moved[at] = was->second != at;
+                }
+            }
+            kept.children = std::move(children);
+            std::size_t levels = 0;
+            for (std::size_t below = count; levels == 0 || below > 1; ++levels) {
                 below = (below + kRun - 1) / kRun;
-                kept.levels.emplace_back(below);
-                kept.levelChanged.emplace_back(below, true);
+            }
+            if (levels != kept.levels.size()) {
+                kept.levels.clear();
+                kept.levelChanged.clear();
+            }
+            std::size_t below = count;
+            for (std::size_t level = 0; level < levels; ++level) {
+                below = (below + kRun - 1) / kRun;
+                if (level == kept.levels.size()) {
+                    kept.levels.emplace_back(below);
+                    kept.levelChanged.emplace_back(below, true);
+                    continue;
+                }
+                // The last run's extent changes with the count: combined again, and the runs
+                // added are new.
+                const std::size_t had = kept.levels[level].size();
+                kept.levels[level].resize(below);
+                kept.levelChanged[level].resize(below, true);
+                kept.levelChanged[level][std::min(had, below) - 1] = true;
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                if (moved[i]) {
+                    kept.levelChanged[0][i / kRun] = true;
+                }
             }
         }
         std::size_t i = 0;

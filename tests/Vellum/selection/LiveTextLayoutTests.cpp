@@ -98,6 +98,44 @@ TEST(LiveTextLayoutCollection, SharedIndexAnswersAsAWholeIndexWould) {
         EXPECT_EQ(other.index(text.layout), otherWhole.index(text.layout));
     }
     check(second, 5);
+
+    // The texts from some text on laid out again (a row measured, then placed) once no other
+    // collection answers from the index: it drops them, keeps the first places of texts met
+    // before, and goes on with the new ones.
+    const LaidOutTexts again({fragment("two"), fragment("one"), fragment("four")});
+    const Layouts& redone = again.anchored();
+    const auto fresh = std::make_shared<LiveTextLayoutCollection::SharedIndex>();
+    {
+        const LiveTextLayoutCollection before(upTo(5), ui::GeometryProxy(), fresh);
+        EXPECT_EQ(before.index(all[4].layout), 3u);
+    }
+    for (const Layouts& now :
+         {Layouts{all[0], all[1], redone[0], all[3], redone[1], redone[2]},
+          Layouts{all[0], all[1], redone[0], all[3], redone[1], redone[2], all[4], all[2]},
+          Layouts{all[0], redone[2]}}) {
+        const LiveTextLayoutCollection shared(std::make_shared<const Layouts>(now),
+                                              ui::GeometryProxy(), fresh);
+        const LiveTextLayoutCollection whole(now, ui::GeometryProxy());
+        for (const Layouts* texts : {&all, &redone}) {
+            for (const auto& text : *texts) {
+                EXPECT_EQ(shared.index(text.layout), whole.index(text.layout));
+            }
+        }
+    }
+    // A text met twice, before the cut and after it, keeps its first place.
+    const auto twice = std::make_shared<LiveTextLayoutCollection::SharedIndex>();
+    {
+        const LiveTextLayoutCollection before(
+            std::make_shared<const Layouts>(Layouts{all[0], all[2], all[0], all[4]}),
+            ui::GeometryProxy(), twice);
+        EXPECT_EQ(before.index(all[0].layout), 0u);
+    }
+    const LiveTextLayoutCollection after(
+        std::make_shared<const Layouts>(Layouts{all[0], all[2], redone[0]}), ui::GeometryProxy(),
+        twice);
+    EXPECT_EQ(after.index(all[0].layout), 0u);
+    EXPECT_EQ(after.index(redone[0].layout), 2u);
+    EXPECT_EQ(after.index(all[4].layout), std::nullopt);
 }
 
 TEST(TextLayoutCollections, EqualityIsAskedOfTheLeftSide) {

@@ -303,10 +303,24 @@ TEST(Preferences, ManySiblingsCombineInOrderAndOneChangeReachesTheTop) {
     host.runUntilIdle();
     EXPECT_EQ(*changes, before + 1);
 
-    // Rows go: the values follow.
-    (*count)->set(120);
-    host.runUntilIdle();
-    EXPECT_EQ(*seen, expected(120, -1, ""));
+    // A row comes at the end, one at a time, as rows placed in idle time do: the reader sees
+    // every row, and the rows that stay keep their runs (the last run and the path above it are
+    // combined again, not the 300 rows).
+    for (const int rows : {301, 302, 318}) {
+        const auto combinedBefore = host.graph().statistics().preferencesCombined;
+        (*count)->set(rows);
+        host.runUntilIdle();
+        EXPECT_EQ(*seen, expected(rows, 150, "renamed"));
+        EXPECT_LE(host.graph().statistics().preferencesCombined - combinedBefore, 80U) << rows;
+    }
+
+    // Rows go, and come again as new ones: the values follow.
+    for (const auto& [rows, renamed] :
+         {std::pair{300, true}, {120, false}, {16, false}, {290, false}}) {
+        (*count)->set(rows);
+        host.runUntilIdle();
+        EXPECT_EQ(*seen, expected(rows, renamed ? 150 : -1, "renamed")) << rows;
+    }
 }
 
 namespace {
