@@ -81,9 +81,15 @@ const void* PreferenceValues::read(const Entry& e) {
     if (slot.value != nullptr) {
         return slot.value;
     }
+    return combine(slot, *e.operations);
+}
+
+const void* PreferenceValues::combine(const Slot& slot, const Operations& operations) {
     if (!slot.reduced) {
         std::shared_ptr<void> value;
-        reduceInto(value, slot, *e.operations);
+        for (const auto& part : slot.parts) {
+            reduceInto(value, *part, operations);
+        }
         slot.reduced = std::move(value);
     }
     return slot.reduced.get();
@@ -92,8 +98,13 @@ const void* PreferenceValues::read(const Entry& e) {
 void PreferenceValues::reduceInto(std::shared_ptr<void>& value, const Slot& slot,
                                   const Operations& operations) {
     // A part already reduced (read by a view inside) counts as one value; the others are walked
-    // down to the views' own values, folded in tree order.
-    const void* own = slot.value != nullptr ? slot.value : slot.reduced.get();
+    // down to the views' own values, folded in tree order. A combination of many parts (a run of
+    // a container's many children, or a run of runs) is reduced on its own and keeps its value:
+    // the next combination that holds it, after a few of the container's children changed or
+    // came, reads it as one value instead of walking down to the views again.
+    const void* own = slot.value != nullptr             ? slot.value
+                      : slot.parts.size() >= kKeptParts ? combine(slot, operations)
+                                                        : slot.reduced.get();
     if (own != nullptr) {
         if (value) {
             operations.reduce(value.get(), own);

@@ -137,7 +137,11 @@ private:
                       *static_cast<const typename K::Value*>(next));
         },
         equalityOf<typename K::Value>()};
+    /// Combinations of at least this many parts keep their value once read (see reduceInto).
+    static constexpr std::size_t kKeptParts = 8;
     static const void* read(const Entry& e);
+    /// A combination's value, reduced from its parts the first time and kept.
+    static const void* combine(const Slot& slot, const Operations& operations);
     static void reduceInto(std::shared_ptr<void>& value, const Slot& slot,
                            const Operations& operations);
     const Entry* lookup(const void* key) const {
