@@ -754,17 +754,18 @@ void Node::computePreferences(PreferenceValues& out) {
                 }
             }
             kept.children = std::move(children);
-            std::size_t levels = 0;
-            for (std::size_t below = count; levels == 0 || below > 1; ++levels) {
+            // The runs of each level, up to the one run at the top.
+            std::vector<std::size_t> runsOf;
+            for (std::size_t below = count; runsOf.empty() || below > 1;) {
                 below = (below + kRun - 1) / kRun;
+                runsOf.push_back(below);
             }
-            if (levels != kept.levels.size()) {
+            if (runsOf.size() != kept.levels.size()) {
                 kept.levels.clear();
                 kept.levelChanged.clear();
             }
-            std::size_t below = count;
-            for (std::size_t level = 0; level < levels; ++level) {
-                below = (below + kRun - 1) / kRun;
+            for (std::size_t level = 0; level < runsOf.size(); ++level) {
+                const std::size_t below = runsOf[level];
                 if (level == kept.levels.size()) {
                     kept.levels.emplace_back(below);
                     kept.levelChanged.emplace_back(below, true);
